@@ -1,0 +1,26 @@
+# lf_library(NAME SOURCES ... [DEPS ...])
+#   One static library per folder under src/; headers are included as
+#   "folder/Header.h" from the src root.
+function(lf_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE lf_options)
+endfunction()
+
+# lf_test(NAME SOURCES ... DEPS ...)
+#   One GoogleTest executable per folder under tests/, each case a CTest test.
+#   LF_TEST_DATA points at the shared documents beside the checkout.
+function(lf_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} lf_test_support GTest::gtest_main GTest::gmock lf_options)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+endfunction()
+
+# lf_bench(NAME SOURCES ... DEPS ...)
+function(lf_bench name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark lf_options)
+endfunction()

@@ -1,0 +1,31 @@
+#include "platform/SystemInfo.h"
+
+#include <sched.h>
+#include <unistd.h>
+
+namespace lf {
+
+int activeProcessorCount() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) {
+        int count = CPU_COUNT(&set);
+        if (count > 0) return count;
+    }
+    return processorCount();
+}
+
+int processorCount() {
+    long count = sysconf(_SC_NPROCESSORS_ONLN);
+    return count > 0 ? static_cast<int>(count) : 1;
+}
+
+size_t cacheLineSize() {
+    static const size_t size = [] {
+        long line = sysconf(_SC_LEVEL1_DCACHE_LINESIZE);
+        return line > 0 ? static_cast<size_t>(line) : size_t{64};
+    }();
+    return size;
+}
+
+}  // namespace lf

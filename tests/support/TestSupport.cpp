@@ -1,0 +1,42 @@
+#include "support/TestSupport.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <unistd.h>
+
+namespace lf::test {
+
+TemporaryDirectory::TemporaryDirectory() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "layerflow-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TemporaryDirectory::~TemporaryDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::filesystem::path sharedDirectory() {
+    static const std::filesystem::path directory = [] {
+        if (const char* env = std::getenv("LF_SHARED_DIR"); env && *env) {
+            if (std::filesystem::is_directory(env)) return std::filesystem::path(env);
+        }
+        std::filesystem::path beside(LF_DEFAULT_SHARED_DIR);
+        if (std::filesystem::is_directory(beside / "psd")) return std::filesystem::canonical(beside);
+        return std::filesystem::path();
+    }();
+    return directory;
+}
+
+std::filesystem::path sharedFile(const std::string& relativePath) {
+    return sharedDirectory() / relativePath;
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+}  // namespace lf::test
