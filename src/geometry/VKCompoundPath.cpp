@@ -1,0 +1,20 @@
+#include "geometry/VKCompoundPath.h"
+
+#include "geometry/VKBooleanOperation.h"
+
+VKRect VKCompoundPath::bounds() const {
+    VKRect result = VKRectNull;
+    for (const auto& path : paths_)
+        if (path) result = VKRectUnion(result, path->bounds());
+    return result;
+}
+
+std::shared_ptr<VKCompoundPath> VKCompoundPath::compoundPathByPerformingOperation(
+    int operation, const VKCompoundPath& other, VKBooleanDebugger* debugger) const {
+    return VKPerformBooleanOperation(*this, operation, other, debugger);
+}
+
+void VKCompoundPath::applyToPathConsumer(VKPathConsumer& consumer) const {
+    for (const auto& path : paths_)
+        if (path) path->applyToPathConsumer(consumer);
+}

@@ -1,0 +1,70 @@
+#include "geometry/VKGeometryStrings.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string number(double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%g", value);
+    return buffer;
+}
+
+std::string pair(double a, double b) {
+    return "{ " + number(a) + ", " + number(b) + " }";
+}
+
+// Reads up to `count` numbers, skipping the separator characters before each;
+// stops at the first text that is not a number. Returns how many were read.
+int scanNumbers(std::string_view text, double* values, int count) {
+    std::string copy(text);  // strtod needs a terminated string
+    const char* at = copy.c_str();
+    int read = 0;
+    for (; read < count; ++read) {
+        while (*at && std::string_view("{}, \t\r\n").find(*at) != std::string_view::npos)
+            ++at;
+        char* end = nullptr;
+        double value = std::strtod(at, &end);
+        if (end == at) break;
+        values[read] = value;
+        at = end;
+    }
+    for (int i = read; i < count; ++i)
+        values[i] = 0;
+    return read;
+}
+
+}  // namespace
+
+std::string NSStringFromVKPoint(VKPoint point) {
+    return pair(point.x, point.y);
+}
+
+std::string NSStringFromVKRect(VKRect rect) {
+    return "{ " + pair(rect.origin.x, rect.origin.y) + ", " +
+           pair(rect.size.width, rect.size.height) + " }";
+}
+
+std::string NSStringFromVKPathSegment(const VKPathSegment& s) {
+    return "{ " + NSStringFromVKPoint(s.start) + ", " + NSStringFromVKPoint(s.controlPoint1) +
+           ", " + NSStringFromVKPoint(s.controlPoint2) + ", " + NSStringFromVKPoint(s.end) + " }";
+}
+
+VKPoint VKPointFromString(std::string_view text) {
+    double v[2];
+    scanNumbers(text, v, 2);
+    return {v[0], v[1]};
+}
+
+VKPathSegment VKPathSegmentFromString(std::string_view text, int* numbersRead) {
+    double v[8];
+    int read = scanNumbers(text, v, 8);
+    if (numbersRead) *numbersRead = read;
+    return {{v[0], v[1]}, {v[2], v[3]}, {v[4], v[5]}, {v[6], v[7]}};
+}
+
+VKPathSegment VKPathSegmentFromString(std::string_view text) {
+    return VKPathSegmentFromString(text, nullptr);
+}

@@ -1,0 +1,27 @@
+#pragma once
+// Text forms of points, rectangles and segments for log lines and
+// descriptions, and the parsers of the point and segment forms (the
+// boolean-operation debugger reads what a developer types).
+
+#include "geometry/VKBezier.h"
+#include "geometry/VKGeometry.h"
+
+#include <string>
+#include <string_view>
+
+// "{ x, y }", each number as printf's %g.
+std::string NSStringFromVKPoint(VKPoint point);
+// "{ { x, y }, { width, height } }".
+std::string NSStringFromVKRect(VKRect rect);
+// "{ start, control point 1, control point 2, end }", each a point text.
+std::string NSStringFromVKPathSegment(const VKPathSegment& segment);
+
+// Reads two numbers (x, y), skipping the characters "{}, \t\r\n" before each.
+// Numbers that cannot be read are 0.
+VKPoint VKPointFromString(std::string_view text);
+// Reads eight numbers the same way: start, control point 1, control point 2,
+// end. Numbers that cannot be read are 0.
+VKPathSegment VKPathSegmentFromString(std::string_view text);
+// As VKPathSegmentFromString, but says how many of the eight numbers could be
+// read, so that a caller can skip an incomplete line.
+VKPathSegment VKPathSegmentFromString(std::string_view text, int* numbersRead);
