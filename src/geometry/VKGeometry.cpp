@@ -21,7 +21,8 @@ bool VKRectIsNull(VKRect rect) {
 
 bool VKRectIsEmpty(VKRect rect) {
     // Written so that a NaN width or height also counts as empty.
-    return VKRectIsNull(rect) || !(rect.size.width != 0) || !(rect.size.height != 0);
+    auto nonZero = [](double v) { return v > 0 || v < 0; };
+    return VKRectIsNull(rect) || !nonZero(rect.size.width) || !nonZero(rect.size.height);
 }
 
 bool VKRectIsInfinite(VKRect rect) {

@@ -1,0 +1,168 @@
+// Bezier functions (flattening within tolerance, nearest point, splitting,
+// bounds), knot paths and the accumulator.
+
+#include "GeometryTestSupport.h"
+#include "geometry/VKBezier.h"
+#include "geometry/VKPath.h"
+#include "geometry/VKPathAccumulator.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+VKPathSegment randomSegment(std::mt19937_64& random) {
+    std::uniform_real_distribution<double> coordinate(-100, 100);
+    VKPathSegment s;
+    for (size_t i = 0; i < 4; ++i)
+        s[i] = {coordinate(random), coordinate(random)};
+    return s;
+}
+
+double distanceToChord(VKPoint p, VKPoint a, VKPoint b) {
+    VKPoint d = b - a;
+    double l = VKDot(d, d);
+    double t = l > 0 ? std::clamp(VKDot(p - a, d) / l, 0.0, 1.0) : 0.0;
+    return VKDistance(p, a + d * t);
+}
+
+// A consumer that writes what it is sent as text.
+class Recorder : public VKPathConsumer {
+public:
+    std::string log;
+    void moveToPoint(VKPoint p) override { log += "M" + std::to_string(int(p.x)) + " "; }
+    void lineToPoint(VKPoint p) override { log += "L" + std::to_string(int(p.x)) + " "; }
+    void curveToPoint(VKPoint p, VKPoint, VKPoint) override {
+        log += "C" + std::to_string(int(p.x)) + " ";
+    }
+    void quadCurveToPoint(VKPoint p, VKPoint) override {
+        log += "Q" + std::to_string(int(p.x)) + " ";
+    }
+    void closeSubpath() override { log += "Z "; }
+    void endSubpath() override { log += "E "; }
+};
+
+}  // namespace
+
+TEST(Bezier, FlatteningStaysWithinTolerance) {
+    std::mt19937_64 random(11);
+    for (int round = 0; round < 200; ++round) {
+        VKPathSegment s = randomSegment(random);
+        for (double tolerance : {1.0, 0.1, 0.01}) {
+            std::vector<std::array<VKPoint, 2>> pieces;
+            VKBezierFlatten(s, tolerance, [&](double x0, double y0, double x1, double y1) {
+                pieces.push_back({VKPoint{x0, y0}, VKPoint{x1, y1}});
+            });
+            ASSERT_FALSE(pieces.empty());
+            EXPECT_EQ(pieces.front()[0], s.start);
+            EXPECT_EQ(pieces.back()[1], s.end);
+            // Every curve point lies near its own piece (pieces follow the
+            // parameter evenly), and the pieces join up.
+            for (size_t i = 0; i < pieces.size(); ++i) {
+                if (i > 0) EXPECT_EQ(pieces[i][0], pieces[i - 1][1]);
+                for (int k = 0; k <= 8; ++k) {
+                    double t = (i + k / 8.0) / pieces.size();
+                    EXPECT_LE(distanceToChord(VKBezierPointAt(s, t), pieces[i][0], pieces[i][1]),
+                              tolerance);
+                }
+            }
+        }
+    }
+    // Bounded work for a tolerance of zero and a defined piece for NaN.
+    int count = 0;
+    VKBezierFlatten(randomSegment(random), 0, [&](double, double, double, double) { ++count; });
+    EXPECT_LT(count, 1000000);
+    count = 0;
+    VKBezierFlatten({{0, 0}, {std::nan(""), 0}, {1, 1}, {2, 2}}, 0.1,
+                    [&](double, double, double, double) { ++count; });
+    EXPECT_EQ(count, 1);
+}
+
+TEST(Bezier, NearestPointSplitAndBounds) {
+    std::mt19937_64 random(12);
+    for (int round = 0; round < 200; ++round) {
+        VKPathSegment s = randomSegment(random);
+        VKPoint p = randomSegment(random).start;
+        double t = -1;
+        VKPoint nearest = VKBezierNearestPoint(s, p, &t);
+        ASSERT_GE(t, 0);
+        ASSERT_LE(t, 1);
+        EXPECT_EQ(nearest, VKBezierPointAt(s, t));
+        for (int k = 0; k <= 2000; ++k)
+            ASSERT_LE(VKDistance(p, nearest), VKDistance(p, VKBezierPointAt(s, k / 2000.0)) + 1e-9);
+
+        double at = std::uniform_real_distribution<double>(0, 1)(random);
+        VKPathSegment left, right;
+        VKBezierSplit(s, at, &left, &right);
+        EXPECT_EQ(left.end, right.start);
+        EXPECT_EQ(left.start, s.start);
+        EXPECT_EQ(right.end, s.end);
+        EXPECT_LT(VKDistance(VKBezierPointAt(left, 0.5), VKBezierPointAt(s, at / 2)), 1e-9);
+        EXPECT_LT(VKDistance(VKBezierPointAt(right, 0.5), VKBezierPointAt(s, (1 + at) / 2)), 1e-9);
+
+        VKRect bounds = VKBezierBounds(s);
+        for (int k = 0; k <= 100; ++k) {
+            VKPoint q = VKBezierPointAt(s, k / 100.0);
+            EXPECT_TRUE(q.x >= VKRectGetMinX(bounds) - 1e-9 && q.x <= VKRectGetMaxX(bounds) + 1e-9);
+            EXPECT_TRUE(q.y >= VKRectGetMinY(bounds) - 1e-9 && q.y <= VKRectGetMaxY(bounds) + 1e-9);
+        }
+    }
+}
+
+TEST(Path, SegmentsConsumersAndReversal) {
+    VKMutablePath path(4);
+    path.addKnot(VKKnot::corner({0, 0}));
+    path.addKnot({{10, -5}, {10, 0}, {10, 5}, 1});
+    path.addKnot(VKKnot::corner({0, 10}));
+    EXPECT_EQ(path.numberOfSegments(), 2u);
+    path.setIsClosed(true);
+    EXPECT_EQ(path.numberOfSegments(), 3u);
+    VKPathSegment wrap = path.segmentAtIndex(2);
+    EXPECT_EQ(wrap.start, (VKPoint{0, 10}));
+    EXPECT_EQ(wrap.end, (VKPoint{0, 0}));
+    EXPECT_EQ(path.segmentAtIndex(1).controlPoint1, (VKPoint{10, 5}));
+
+    Recorder recorder;
+    path.applyToPathConsumer(recorder);
+    EXPECT_EQ(recorder.log, "M0 C10 C0 L0 Z ");
+    EXPECT_TRUE(path.isClockwise());  // right, then down: clockwise on screen
+    auto reversed = path.pathByReversingPath();
+    EXPECT_FALSE(reversed->isClockwise());
+    EXPECT_EQ(reversed->knotAtIndex(1).incoming, (VKPoint{10, 5}));
+    EXPECT_EQ(reversed->pathByReversingPath()->knots(), path.knots());
+
+    path.insertKnot(VKKnot::corner({5, 5}), 99);
+    EXPECT_EQ(path.numberOfKnots(), 4u);
+    path.replaceKnotAtIndex(99, VKKnot::corner({1, 1}));
+    EXPECT_EQ(path.knotAtIndex(3).point, (VKPoint{5, 5}));
+    EXPECT_EQ(path.mutableCopy()->knots(), path.knots());
+
+    Recorder nothing;
+    VKPath().applyToPathConsumer(nothing);
+    EXPECT_EQ(nothing.log, "");
+    EXPECT_FALSE(VKPath().isClockwise());
+    EXPECT_TRUE(VKRectIsNull(VKPath().bounds()));
+}
+
+TEST(PathAccumulator, RoundTripsPathsAndConvertsQuadratics) {
+    std::mt19937_64 random(4);
+    auto original = geometry_test::randomPath(random, {0, 0}, 10, 5);
+    VKPathAccumulator accumulator;
+    original->applyToPathConsumer(accumulator);
+    accumulator.lineToPoint({1, 1});  // after the close: ignored
+    auto paths = accumulator.paths();
+    ASSERT_EQ(paths.size(), 1u);
+    ASSERT_EQ(paths[0]->numberOfKnots(), original->numberOfKnots());
+    for (size_t i = 0; i < original->numberOfSegments(); ++i)
+        EXPECT_EQ(paths[0]->segmentAtIndex(i), original->segmentAtIndex(i));
+
+    VKPathAccumulator quadratic;
+    quadratic.moveToPoint({0, 0});
+    quadratic.quadCurveToPoint({6, 0}, {3, 3});
+    quadratic.endSubpath();
+    VKPathSegment s = quadratic.paths()[0]->segmentAtIndex(0);
+    EXPECT_EQ(s.controlPoint1, (VKPoint{2, 2}));
+    EXPECT_EQ(s.controlPoint2, (VKPoint{4, 2}));
+}
