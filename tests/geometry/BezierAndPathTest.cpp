@@ -32,16 +32,17 @@ double distanceToChord(VKPoint p, VKPoint a, VKPoint b) {
 class Recorder : public VKPathConsumer {
 public:
     std::string log;
-    void moveToPoint(VKPoint p) override { log += "M" + std::to_string(int(p.x)) + " "; }
-    void lineToPoint(VKPoint p) override { log += "L" + std::to_string(int(p.x)) + " "; }
-    void curveToPoint(VKPoint p, VKPoint, VKPoint) override {
-        log += "C" + std::to_string(int(p.x)) + " ";
+    void note(char command, VKPoint p = {}) {
+        log.push_back(command);
+        if (command != 'Z' && command != 'E') log.append(std::to_string(int(p.x)));
+        log.push_back(' ');
     }
-    void quadCurveToPoint(VKPoint p, VKPoint) override {
-        log += "Q" + std::to_string(int(p.x)) + " ";
-    }
-    void closeSubpath() override { log += "Z "; }
-    void endSubpath() override { log += "E "; }
+    void moveToPoint(VKPoint p) override { note('M', p); }
+    void lineToPoint(VKPoint p) override { note('L', p); }
+    void curveToPoint(VKPoint p, VKPoint, VKPoint) override { note('C', p); }
+    void quadCurveToPoint(VKPoint p, VKPoint) override { note('Q', p); }
+    void closeSubpath() override { note('Z'); }
+    void endSubpath() override { note('E'); }
 };
 
 }  // namespace
@@ -61,7 +62,9 @@ TEST(Bezier, FlatteningStaysWithinTolerance) {
             // Every curve point lies near its own piece (pieces follow the
             // parameter evenly), and the pieces join up.
             for (size_t i = 0; i < pieces.size(); ++i) {
-                if (i > 0) EXPECT_EQ(pieces[i][0], pieces[i - 1][1]);
+                if (i > 0) {
+                    EXPECT_EQ(pieces[i][0], pieces[i - 1][1]);
+                }
                 for (int k = 0; k <= 8; ++k) {
                     double t = (i + k / 8.0) / pieces.size();
                     EXPECT_LE(distanceToChord(VKBezierPointAt(s, t), pieces[i][0], pieces[i][1]),
