@@ -21,13 +21,6 @@ VKPathSegment randomSegment(std::mt19937_64& random) {
     return s;
 }
 
-double distanceToChord(VKPoint p, VKPoint a, VKPoint b) {
-    VKPoint d = b - a;
-    double l = VKDot(d, d);
-    double t = l > 0 ? std::clamp(VKDot(p - a, d) / l, 0.0, 1.0) : 0.0;
-    return VKDistance(p, a + d * t);
-}
-
 // A consumer that writes what it is sent as text.
 class Recorder : public VKPathConsumer {
 public:
@@ -67,7 +60,8 @@ TEST(Bezier, FlatteningStaysWithinTolerance) {
                 }
                 for (int k = 0; k <= 8; ++k) {
                     double t = (i + k / 8.0) / pieces.size();
-                    EXPECT_LE(distanceToChord(VKBezierPointAt(s, t), pieces[i][0], pieces[i][1]),
+                    EXPECT_LE(geometry_test::distanceToSegment(VKBezierPointAt(s, t), pieces[i][0],
+                                                               pieces[i][1]),
                               tolerance);
                 }
             }

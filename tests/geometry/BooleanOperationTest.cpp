@@ -96,7 +96,7 @@ void expectExactOperations(const VKCompoundPath& a, const VKCompoundPath& b,
 }  // namespace
 
 TEST(BooleanOperation, RandomPathsMatchTheirSampling) {
-    int cases = randomCaseCount(150);
+    int cases = randomCaseCount(300);
     for (int i = 0; i < cases; ++i) {
         std::mt19937_64 random(1000 + i);
         auto a = randomCompoundPath(random, i % 2);
@@ -109,7 +109,7 @@ TEST(BooleanOperation, RandomPathsMatchTheirSampling) {
 // Rectangles and circles on a coarse integer grid: shared and collinear
 // edges, touching and tangent circles, repeated shapes.
 TEST(BooleanOperation, RandomGridShapesWithSharedEdgesAndTangents) {
-    int cases = randomCaseCount(100);
+    int cases = randomCaseCount(200);
     for (int i = 0; i < cases; ++i) {
         std::mt19937_64 random(5000 + i);
         std::uniform_int_distribution<int> cell(0, 6), count(1, 4), kind(0, 2);

@@ -26,14 +26,14 @@ std::vector<std::vector<VKPoint>> outlines(const VKCompoundPath& path,
     return result;
 }
 
-double distanceToLine(VKPoint p, VKPoint a, VKPoint b) {
+}  // namespace
+
+double distanceToSegment(VKPoint p, VKPoint a, VKPoint b) {
     VKPoint d = b - a;
     double l = VKDot(d, d);
     double t = l > 0 ? std::clamp(VKDot(p - a, d) / l, 0.0, 1.0) : 0.0;
     return VKDistance(p, a + d * t);
 }
-
-}  // namespace
 
 std::shared_ptr<const VKPath> polygon(const std::vector<VKPoint>& points) {
     std::vector<VKKnot> knots;
@@ -81,14 +81,6 @@ int windingAt(const VKCompoundPath& path, VKPoint p) {
 
 bool insideAt(const VKCompoundPath& path, VKPoint p) {
     return insideForRule(path.fillRule(), windingAt(path, p));
-}
-
-double distanceToOutline(const VKCompoundPath& path, VKPoint p) {
-    double best = INFINITY;
-    for (const auto& points : outlines(path))
-        for (size_t i = 0; i < points.size(); ++i)
-            best = std::min(best, distanceToLine(p, points[i], points[(i + 1) % points.size()]));
-    return best;
 }
 
 double signedArea(const VKCompoundPath& path) {

@@ -25,8 +25,8 @@ std::shared_ptr<const VKCompoundPath> compound(std::vector<std::shared_ptr<const
 // flattened finely, and whether `p` is inside under its fill rule.
 int windingAt(const VKCompoundPath& path, VKPoint p);
 bool insideAt(const VKCompoundPath& path, VKPoint p);
-// Distance from `p` to the nearest outline.
-double distanceToOutline(const VKCompoundPath& path, VKPoint p);
+// Distance from `p` to the line segment from a to b.
+double distanceToSegment(VKPoint p, VKPoint a, VKPoint b);
 // Sum of the signed areas of the paths (positive for clockwise on a y-down
 // screen), each closed by a line.
 double signedArea(const VKCompoundPath& path);
