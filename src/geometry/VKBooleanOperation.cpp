@@ -230,6 +230,8 @@ private:
         // far from the origin the precision of the coordinates sets a floor.
         tolerance_ = std::max({1e-9 * extent, 1e-12 * largest, 1e-300});
         coincidence_ = tolerance_ * 100;
+        contactReach_ = std::max(1e-6 * extent, tolerance_);
+        extent_ = extent;
     }
 
     void buildPieces() {
@@ -314,7 +316,10 @@ private:
         if (onQ >= 0) unionFind_.unite(onQ, meeting);
     }
 
-    // Points closer than the tolerance become one vertex.
+    // Points closer than the tolerance become one vertex. Meeting points
+    // use a wider reach: where curves touch (tangent circles, curves that
+    // nearly coincide) the numerical meeting points scatter along the
+    // contact by about the square root of the precision.
     void buildVertices() {
         std::vector<int> order(points_.size());
         std::iota(order.begin(), order.end(), 0);
@@ -324,8 +329,12 @@ private:
             VKPoint p = points_[order[i]].position;
             for (size_t j = i + 1; j < order.size(); ++j) {
                 VKPoint q = points_[order[j]].position;
-                if (q.x - p.x > tolerance_) break;
-                if (std::fabs(q.y - p.y) <= tolerance_) unionFind_.unite(order[i], order[j]);
+                if (q.x - p.x > contactReach_) break;
+                bool meeting =
+                    points_[order[i]].kind == kMeeting || points_[order[j]].kind == kMeeting;
+                double reach = meeting ? contactReach_ : tolerance_;
+                if (q.x - p.x <= reach && std::fabs(q.y - p.y) <= reach)
+                    unionFind_.unite(order[i], order[j]);
             }
         }
         struct Accumulator {
@@ -723,7 +732,16 @@ private:
             group = nextGroup(arriving, vertex, outgoing, used);
         }
         flush();
-        if (!closed || segments.empty()) return;  // an inconsistent remnant: dropped
+        // A trace that ends short of its start, where classification near a
+        // contact was inconsistent, is closed when the gap is negligible and
+        // dropped otherwise.
+        if (!closed && !segments.empty() &&
+            VKDistance(segments.back().end, segments.front().start) <= 1e-4 * extent_) {
+            segments.push_back(VKPathSegmentMakeLine(segments.back().end, segments.front().start));
+            if (debugger_) debugger_->didTracePathSegment(segments.back());
+            closed = true;
+        }
+        if (!closed || segments.empty()) return;
         auto path = VKBooleanCompoundPath::pathWithSegments(segments);
         if (debugger_) debugger_->didAddTracedPath(path);
         result_.push_back({std::move(segments), std::move(path)});
@@ -734,6 +752,8 @@ private:
     std::shared_ptr<const VKBooleanCompoundPath> operands_[2];
     double tolerance_ = 0;
     double coincidence_ = 0;
+    double contactReach_ = 0;
+    double extent_ = 0;
     std::vector<PointRecord> points_;
     UnionFind unionFind_;
     std::vector<int> vertexOfPoint_;
