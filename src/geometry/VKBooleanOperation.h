@@ -7,8 +7,9 @@
 //    cut at its x and y extrema into monotone pieces.
 // 2. Every pair of pieces whose boxes overlap is intersected (numerically,
 //    refined by Newton's method); pieces that run together are recognised
-//    and only the ends of the shared stretch are kept. Meeting points closer
-//    than a tolerance (1e-9 of the operands' size) become one vertex.
+//    and only the ends of the shared stretch are kept. Points closer than
+//    1e-9 of the operands' size become one vertex; meeting points, which
+//    scatter where curves touch, join points within 1e-6 of that size.
 // 3. The pieces are split at the vertices into edges; edges that join the
 //    same two vertices along the same curve are merged into one, carrying
 //    the winding changes of all of them.
@@ -23,7 +24,9 @@
 //    first edge clockwise from the way back, and consecutive edges of one
 //    original segment become one segment again.
 // Work is bounded everywhere (subdivision depth and count, iteration counts),
-// so no input makes it hang; a trace that cannot close is dropped.
+// so no input makes it hang; a trace that ends short of its start (an
+// inconsistency near a contact) is closed when the gap is below 1e-4 of the
+// operands' size and dropped otherwise.
 //
 // Pure function of its inputs; safe to run on many threads at once.
 
