@@ -33,7 +33,8 @@ std::vector<float> randomPlane(unsigned seed) {
     std::vector<float> plane(kFloats);
     for (size_t i = 0; i < kFloats; i += 4) {
         const float a = unit(random);
-        for (int c = 0; c < 3; ++c) plane[i + c] = unit(random) * a;
+        for (int c = 0; c < 3; ++c)
+            plane[i + c] = unit(random) * a;
         plane[i + 3] = a;
     }
     return plane;
@@ -92,11 +93,11 @@ void BM_Blend(benchmark::State& state, TarrowIsa isa, bool fillAware, int mode) 
 }
 
 const char* const kModeNames[kTarrowBlendModeCount] = {
-    "normal",     "dissolve",    "darken",       "multiply",    "colorBurn",  "linearBurn",
-    "darkerColor", "lighten",    "screen",       "colorDodge",  "linearDodge", "lighterColor",
-    "overlay",    "softLight",   "hardLight",    "vividLight",  "linearLight", "pinLight",
-    "hardMix",    "difference",  "exclusion",    "subtract",    "divide",     "hue",
-    "saturation", "color",       "luminosity"};
+    "normal",      "dissolve",   "darken",    "multiply",   "colorBurn",   "linearBurn",
+    "darkerColor", "lighten",    "screen",    "colorDodge", "linearDodge", "lighterColor",
+    "overlay",     "softLight",  "hardLight", "vividLight", "linearLight", "pinLight",
+    "hardMix",     "difference", "exclusion", "subtract",   "divide",      "hue",
+    "saturation",  "color",      "luminosity"};
 
 const bool registered = [] {
     benchmark::RegisterBenchmark("memcpy", BM_Memcpy)->Unit(benchmark::kMillisecond);
