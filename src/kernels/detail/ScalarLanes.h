@@ -16,8 +16,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <tuple>
 #include <type_traits>
+#include <utility>
 
 namespace tarrow_detail {
 namespace {
@@ -117,6 +117,19 @@ struct Chunk {
     }
 };
 
+// One chunk per input of a kernel; of<I, Layout>() is input I's.
+template <size_t I, uint32_t kFloats>
+struct InputChunk : Chunk<kFloats> {};
+template <class Indices, class... Layouts>
+struct Chunks;
+template <size_t... I, class... Layouts>
+struct Chunks<std::index_sequence<I...>, Layouts...> : InputChunk<I, Layouts::floats>... {
+    template <size_t J, class Layout>
+    InputChunk<J, Layout::floats>& of() {
+        return *this;
+    }
+};
+
 // Pixel layouts of a plane, for perPixel below: loads and stores of lanes,
 // and reads and writes of one pixel of a chunk.
 struct Rgba {
@@ -175,41 +188,39 @@ struct Out {
     uint32_t stride;
 };
 
+// One chunk of `count` pixels from column x of row y, on one-float lanes:
+// the inputs are copied into per-channel arrays, fn runs over them in a plain
+// loop that the compiler vectorises (the arrays cannot alias the planes),
+// and the results are copied out.
+template <class OutLayout, class Fn, class... InLayouts, size_t... I>
+inline void perChunk(float* o, [[maybe_unused]] size_t y, uint32_t x, uint32_t count, Fn& fn,
+                     std::index_sequence<I...>, const In<InLayouts>&... in) {
+    [[maybe_unused]] Chunks<std::index_sequence<I...>, InLayouts...> inputs;
+    (inputs.template of<I, InLayouts>().gather(rowAt(in.base, y, in.stride) + InLayouts::floats * x,
+                                               count),
+     ...);
+    Chunk<OutLayout::floats> results;
+    for (uint32_t i = 0; i < count; ++i)
+        OutLayout::put(results, i,
+                       fn(ScalarLanes{}, InLayouts::get(inputs.template of<I, InLayouts>(), i)...));
+    results.scatter(o + OutLayout::floats * x, count);
+}
+
 // Runs fn(lanes, inputs...) over every pixel and stores its result in the
-// output. All inputs of a batch are loaded before its output is stored, so
-// the output may be one of the inputs.
-//
-// Vector lanes run over whole batches and one-float lanes over the rest of
-// each row. One-float lanes alone (the reference set) go chunk by chunk
-// instead: the chunk's inputs are copied into per-channel arrays, fn runs
-// over them in a plain loop that the compiler vectorises (the arrays cannot
-// alias the planes), and the results are copied out.
+// output. All inputs of a batch or chunk are loaded before its output is
+// stored, so the output may be one of the inputs. Vector lanes run over
+// whole batches and one-float lanes over the rest of each row; one-float
+// lanes alone (the reference set) go chunk by chunk.
 template <class Wide, class OutLayout, class Fn, class... InLayouts>
 inline void perPixel(Out<OutLayout> out, uint32_t width, int32_t height, Fn fn,
                      In<InLayouts>... in) {
     for (int32_t y = 0; y < height; ++y) {
         float* o = rowAt(out.base, size_t(y), out.stride);
         if constexpr (Wide::lanes == 1) {
-            for (uint32_t x = 0; x < width; x += kChunkPixels) {
-                const uint32_t count = width - x < kChunkPixels ? width - x : kChunkPixels;
-                auto gathered = [&](const auto& input) {
-                    using Layout = typename std::remove_cvref_t<decltype(input)>::Layout;
-                    Chunk<Layout::floats> chunk;
-                    chunk.gather(rowAt(input.base, size_t(y), input.stride) + Layout::floats * x,
-                                 count);
-                    return chunk;
-                };
-                const std::tuple chunks{gathered(in)...};
-                Chunk<OutLayout::floats> results;
-                std::apply(
-                    [&](const auto&... inputs) {
-                        for (uint32_t i = 0; i < count; ++i)
-                            OutLayout::put(results, i,
-                                           fn(ScalarLanes{}, InLayouts::get(inputs, i)...));
-                    },
-                    chunks);
-                results.scatter(o + OutLayout::floats * x, count);
-            }
+            for (uint32_t x = 0; x < width; x += kChunkPixels)
+                perChunk<OutLayout>(o, size_t(y), x,
+                                    width - x < kChunkPixels ? width - x : kChunkPixels, fn,
+                                    std::index_sequence_for<InLayouts...>{}, in...);
         } else {
             forEachBatch<Wide>(width, [&](auto lanes, uint32_t x) {
                 using L = decltype(lanes);
