@@ -42,7 +42,6 @@ enum ImageOpResult : long {
 // (a correlation: the kernel is not flipped). Where the kernel reaches
 // outside the source, dest(x, y) = src(cx, cy) unchanged. Kernel dimensions
 // must be odd; the destination plus the offsets must fit in the source.
-// Tent kernels are limited to 8189 taps a side (sums stay within 64 bits).
 ImageOpResult convolvePlanarF(const ImageBuffer& source, const ImageBuffer& destination,
                               uint32_t srcOffsetX, uint32_t srcOffsetY, const float* kernel,
                               uint32_t kernelHeight, uint32_t kernelWidth);
@@ -55,7 +54,8 @@ ImageOpResult convolvePlanarF(const ImageBuffer& source, const ImageBuffer& dest
 // S the weighted sum of the source pixels under the kernel; where the kernel
 // reaches outside the source the centre pixel is copied. `temp` is working
 // memory of tentConvolvePlanar8TempSize bytes, or null to let the call
-// allocate its own.
+// allocate its own. Kernels are limited to 8189 taps a side (the sums then
+// stay within 64 bits).
 ImageOpResult tentConvolvePlanar8(const ImageBuffer& source, const ImageBuffer& destination,
                                   void* temp, uint32_t srcOffsetX, uint32_t srcOffsetY,
                                   uint32_t kernelHeight, uint32_t kernelWidth);
