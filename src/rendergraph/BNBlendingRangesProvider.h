@@ -12,7 +12,8 @@ public:
     virtual bool hasColorBlendingRangeDataForChannel(uint64_t channel) const = 0;
     // Writes `count` weights in [0, 1], weight i for a pixel whose channel
     // value is i / (count - 1).
-    virtual void generateColorBlendingRangeValues(float* values, uint64_t count, uint64_t channel) const = 0;
+    virtual void generateColorBlendingRangeValues(float* values, uint64_t count,
+                                                  uint64_t channel) const = 0;
     // Whether the gray (luminosity) range applies.
     virtual bool hasGrayBlendingRangeData() const = 0;
     // The same weights for the gray value.

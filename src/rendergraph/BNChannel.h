@@ -31,7 +31,8 @@ inline constexpr BNChannelMask BNChannelMaskGreen = 1 << BNChannelGreen;
 inline constexpr BNChannelMask BNChannelMaskBlue = 1 << BNChannelBlue;
 inline constexpr BNChannelMask BNChannelMaskOpacity = 1 << BNChannelOpacity;
 inline constexpr BNChannelMask BNChannelMaskFill = 1 << BNChannelFill;
-inline constexpr BNChannelMask BNChannelMaskRGB = BNChannelMaskRed | BNChannelMaskGreen | BNChannelMaskBlue;
+inline constexpr BNChannelMask BNChannelMaskRGB =
+    BNChannelMaskRed | BNChannelMaskGreen | BNChannelMaskBlue;
 inline constexpr BNChannelMask BNChannelMaskRGBA = BNChannelMaskRGB | BNChannelMaskOpacity;  // 15
 inline constexpr BNChannelMask BNChannelMaskRGBF = BNChannelMaskRGB | BNChannelMaskFill;     // 23
 

@@ -34,11 +34,14 @@ lf::Data saveProfile(cmsHPROFILE profile) {
 BNColorProfile::BNColorProfile(void* profile, lf::Data iccData)
     : profile_(profile), iccData_(std::move(iccData)), estimatedGamma_(estimateGamma(profile)) {}
 
-BNColorProfile::~BNColorProfile() { cmsCloseProfile(profile_); }
+BNColorProfile::~BNColorProfile() {
+    cmsCloseProfile(profile_);
+}
 
 std::shared_ptr<const BNColorProfile> BNColorProfile::createWithICCData(const lf::Data& iccData) {
     if (iccData.empty()) return nullptr;
-    cmsHPROFILE profile = cmsOpenProfileFromMem(iccData.bytes(), static_cast<cmsUInt32Number>(iccData.size()));
+    cmsHPROFILE profile =
+        cmsOpenProfileFromMem(iccData.bytes(), static_cast<cmsUInt32Number>(iccData.size()));
     if (!profile) return nullptr;
     return std::shared_ptr<const BNColorProfile>(new BNColorProfile(profile, iccData));
 }

@@ -14,5 +14,6 @@ public:
     // level i / (count - 1). Outputs are normally in [0, 1] but may reach
     // beyond; the node uses them unclamped. The context gives the output
     // colour profile.
-    virtual void generateContourValues(float* values, uint64_t count, BNRenderingContext& context) const = 0;
+    virtual void generateContourValues(float* values, uint64_t count,
+                                       BNRenderingContext& context) const = 0;
 };

@@ -18,5 +18,6 @@ public:
     // to its end, values in [0, 1]. With `premultiply` the colour values are
     // multiplied by the opacity. Only `count` entries are written: callers
     // keep and zero one guard entry after them themselves.
-    virtual void generateRGBAGradientValues(float* values, uint64_t count, bool premultiply) const = 0;
+    virtual void generateRGBAGradientValues(float* values, uint64_t count,
+                                            bool premultiply) const = 0;
 };

@@ -24,8 +24,12 @@ struct BNHashIdentifier {
     std::string string() const;
 };
 
-inline bool BNHashIdentifierEqual(const BNHashIdentifier& a, const BNHashIdentifier& b) { return a == b; }
-inline std::string BNHashIdentifierString(const BNHashIdentifier& identifier) { return identifier.string(); }
+inline bool BNHashIdentifierEqual(const BNHashIdentifier& a, const BNHashIdentifier& b) {
+    return a == b;
+}
+inline std::string BNHashIdentifierString(const BNHashIdentifier& identifier) {
+    return identifier.string();
+}
 
 class BNHashContext {
 public:

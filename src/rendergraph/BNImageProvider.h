@@ -25,6 +25,7 @@ public:
     // bytes further, the next row bytesPerRow bytes further. Bytes between
     // the written floats are left alone. Scratch memory may be borrowed from
     // the context and must be given back before returning.
-    virtual void readFloatData(float* values, uint64_t bytesPerPixel, uint64_t bytesPerRow, BNChannel channel,
-                               VKRect rect, BNRenderingContext& context) const = 0;
+    virtual void readFloatData(float* values, uint64_t bytesPerPixel, uint64_t bytesPerRow,
+                               BNChannel channel, VKRect rect,
+                               BNRenderingContext& context) const = 0;
 };

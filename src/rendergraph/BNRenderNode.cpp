@@ -32,7 +32,8 @@ struct BNRenderNodeGraph {
             Frame& top = stack.back();
             if (top.nextInput < top.node->inputs_.size()) {
                 const BNRenderNode* input = top.node->inputs_[top.nextInput++].get();
-                if (input && !ready(input) && seen.insert(input).second) stack.push_back({input, 0});
+                if (input && !ready(input) && seen.insert(input).second)
+                    stack.push_back({input, 0});
                 continue;
             }
             compute(top.node);
@@ -41,7 +42,8 @@ struct BNRenderNodeGraph {
     }
 };
 
-BNRenderNode::BNRenderNode(std::vector<BNRenderNodePtr> inputs) : inputs_(std::move(inputs)), height_(1) {
+BNRenderNode::BNRenderNode(std::vector<BNRenderNodePtr> inputs)
+    : inputs_(std::move(inputs)), height_(1) {
     for (const auto& input : inputs_)
         if (input) height_ = std::max(height_, input->height_ + 1);
 }
@@ -89,7 +91,10 @@ std::vector<BNRenderNodePtr> BNRenderNode::outputNodes() const {
 VKRect BNRenderNode::bounds() const {
     if (!boundsReady_.load(std::memory_order_acquire)) {
         BNRenderNodeGraph::computeBottomUp(
-            this, [](const BNRenderNode* node) { return node->boundsReady_.load(std::memory_order_acquire); },
+            this,
+            [](const BNRenderNode* node) {
+                return node->boundsReady_.load(std::memory_order_acquire);
+            },
             [](const BNRenderNode* node) {
                 std::call_once(node->boundsOnce_, [node] {
                     node->bounds_ = node->calculateBounds();
@@ -103,7 +108,10 @@ VKRect BNRenderNode::bounds() const {
 const BNHashIdentifier& BNRenderNode::hashIdentifier() const {
     if (!hashReady_.load(std::memory_order_acquire)) {
         BNRenderNodeGraph::computeBottomUp(
-            this, [](const BNRenderNode* node) { return node->hashReady_.load(std::memory_order_acquire); },
+            this,
+            [](const BNRenderNode* node) {
+                return node->hashReady_.load(std::memory_order_acquire);
+            },
             [](const BNRenderNode* node) {
                 std::call_once(node->hashOnce_, [node] {
                     BNHashContext context = BNHashContext::create();
@@ -134,34 +142,55 @@ std::string BNRenderNode::debugDescription() const {
     return fmt::format("{{ \"name\" = \"{}\"; \"inputNodes\" = {{ {} }}; }}", className(), inputs);
 }
 
-std::string BNRenderNode::labelForInputNodeAtIndex(size_t index) const { return fmt::format("input{}", index); }
+std::string BNRenderNode::labelForInputNodeAtIndex(size_t index) const {
+    return fmt::format("input{}", index);
+}
 
-VKRect BNRenderNode::calculateBounds() const { return VKRectInfinite; }
+VKRect BNRenderNode::calculateBounds() const {
+    return VKRectInfinite;
+}
 
-float BNRenderNode::backgroundValueForChannel(BNChannel) const { return 0.0f; }
+float BNRenderNode::backgroundValueForChannel(BNChannel) const {
+    return 0.0f;
+}
 
-void BNRenderNode::updateHashContext(BNHashContext& context) const { context.updateString(className()); }
+void BNRenderNode::updateHashContext(BNHashContext& context) const {
+    context.updateString(className());
+}
 
-BNChannelMask BNRenderNode::channels() const { return BNChannelMaskRGBA; }
+BNChannelMask BNRenderNode::channels() const {
+    return BNChannelMaskRGBA;
+}
 
-VKRect BNRenderNode::regionOfInterestForInputNodeAtIndex(size_t, VKRect rect, double) const { return rect; }
+VKRect BNRenderNode::regionOfInterestForInputNodeAtIndex(size_t, VKRect rect, double) const {
+    return rect;
+}
 
-double BNRenderNode::scaleFactorMultiplierForInputNodeAtIndex(size_t) const { return 1.0; }
+double BNRenderNode::scaleFactorMultiplierForInputNodeAtIndex(size_t) const {
+    return 1.0;
+}
 
-void BNRenderNode::renderWithOutputSurface(BNSurface&, const BNSurfaceList&, BNRenderingContext&) const {}
+void BNRenderNode::renderWithOutputSurface(BNSurface&, const BNSurfaceList&,
+                                           BNRenderingContext&) const {}
 
-BNSurfacePtr BNRenderNode::preparedOutputSurface(VKRect rect, double scaleFactor, const BNSurfaceList& inputs,
+BNSurfacePtr BNRenderNode::preparedOutputSurface(VKRect rect, double scaleFactor,
+                                                 const BNSurfaceList& inputs,
                                                  BNRenderingContext& context) const {
     BNSurfacePtr output = context.surfaceWithRect(rect, scaleFactor, channels());
     if (output) renderWithOutputSurface(*output, inputs, context);
     return output;
 }
 
-BNRenderNodePtr BNRenderNode::substituteNodeForRect(VKRect, double) const { return nullptr; }
+BNRenderNodePtr BNRenderNode::substituteNodeForRect(VKRect, double) const {
+    return nullptr;
+}
 
-bool BNRenderNode::supportsScaleFactor() const { return false; }
+bool BNRenderNode::supportsScaleFactor() const {
+    return false;
+}
 
-void BNRenderNode::updateHashContextWithInput(BNHashContext& context, const char* label, size_t index) const {
+void BNRenderNode::updateHashContextWithInput(BNHashContext& context, const char* label,
+                                              size_t index) const {
     context.updateString(label);
     const BNRenderNode* input = index < inputs_.size() ? inputs_[index].get() : nullptr;
     context.updateIdentifier(input ? input->hashIdentifier() : BNHashIdentifier{});

@@ -88,7 +88,8 @@ public:
     virtual BNChannelMask channels() const;
     // The part of input `index`, in points, needed to produce `rect` at
     // `scaleFactor`; an empty rectangle means the input is not needed.
-    virtual VKRect regionOfInterestForInputNodeAtIndex(size_t index, VKRect rect, double scaleFactor) const;
+    virtual VKRect regionOfInterestForInputNodeAtIndex(size_t index, VKRect rect,
+                                                       double scaleFactor) const;
     // Input scale = the node's scale times this; 1 by default.
     virtual double scaleFactorMultiplierForInputNodeAtIndex(size_t index) const;
     // Fills `output`; the input surfaces cover exactly each input's region
@@ -100,7 +101,8 @@ public:
     // node's channels, filled by renderWithOutputSurface. A node that can
     // return a view of an input overrides this instead. Null when no memory
     // could be had.
-    virtual BNSurfacePtr preparedOutputSurface(VKRect rect, double scaleFactor, const BNSurfaceList& inputs,
+    virtual BNSurfacePtr preparedOutputSurface(VKRect rect, double scaleFactor,
+                                               const BNSurfaceList& inputs,
                                                BNRenderingContext& context) const;
     // A cheaper node with the same pixels over `rect` at `scaleFactor`, or
     // null for this node itself.

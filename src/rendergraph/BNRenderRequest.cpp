@@ -12,10 +12,12 @@
 uint64_t BNRenderRequestKey::hash() const {
     uint64_t h = 0;
     auto mix = [&h](uint8_t byte) { h = ((h << 8) | (h >> 56)) ^ byte; };
-    for (uint8_t byte : hashIdentifier.bytes) mix(byte);
+    for (uint8_t byte : hashIdentifier.bytes)
+        mix(byte);
     uint8_t scaleBytes[sizeof scaleFactor];
     std::memcpy(scaleBytes, &scaleFactor, sizeof scaleFactor);
-    for (uint8_t byte : scaleBytes) mix(byte);
+    for (uint8_t byte : scaleBytes)
+        mix(byte);
     return h;
 }
 
@@ -43,9 +45,10 @@ BNRenderRequest* BNRenderRequest::inputForKey(const BNRenderRequestKey& key) con
 
 std::vector<BNRenderRequest*> BNRenderRequest::inputRequestsSortedByHeight() const {
     std::vector<BNRenderRequest*> sorted = inputOrder_;
-    std::stable_sort(sorted.begin(), sorted.end(), [](const BNRenderRequest* a, const BNRenderRequest* b) {
-        return a->node()->height() < b->node()->height();
-    });
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const BNRenderRequest* a, const BNRenderRequest* b) {
+                         return a->node()->height() < b->node()->height();
+                     });
     return sorted;
 }
 
@@ -96,20 +99,23 @@ void BNRenderRequest::renderWithContext(BNRenderingContext& context) {
             inputs.push_back(BNSurface::emptySurface());
             continue;
         }
-        BNRenderRequestKey key{input->hashIdentifier(), scale * node.scaleFactorMultiplierForInputNodeAtIndex(index)};
+        BNRenderRequestKey key{input->hashIdentifier(),
+                               scale * node.scaleFactorMultiplierForInputNodeAtIndex(index)};
         BNRenderRequest* inputRequest = inputForKey(key);
         if (!inputRequest) {
             lf::log("Unresolved dependency for node: {}", node.className());
             std::string known;
-            for (const auto* request : inputOrder_) known += request->key().description() + " ";
+            for (const auto* request : inputOrder_)
+                known += request->key().description() + " ";
             lf::log("{}", known);
             return;
         }
         BNSurfacePtr subsurface =
             inputRequest->surface() ? inputRequest->surface()->subsurfaceWithRect(region) : nullptr;
         if (!subsurface) {
-            lf::log("Subsurface is nil! {}, {}", inputRequest->description(),
-                    inputRequest->surface() ? inputRequest->surface()->description() : "(no surface)");
+            lf::log(
+                "Subsurface is nil! {}, {}", inputRequest->description(),
+                inputRequest->surface() ? inputRequest->surface()->description() : "(no surface)");
             return;
         }
         // A blend may draw over its background when nothing else reads that
@@ -133,6 +139,8 @@ void BNRenderRequest::renderWithContext(BNRenderingContext& context) {
     inputs.clear();
 
     if (surface_)
-        for (const auto& name : debugNames_) surface_->debugDumpWithName(name);
-    for (BNRenderRequest* input : inputOrder_) input->removeOutput(this);
+        for (const auto& name : debugNames_)
+            surface_->debugDumpWithName(name);
+    for (BNRenderRequest* input : inputOrder_)
+        input->removeOutput(this);
 }

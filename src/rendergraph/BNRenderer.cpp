@@ -41,7 +41,8 @@ BNRenderNodePtr makeRenderNode(const RenderChoice& choice, double scale) {
 // bounds grow to the union and its inputs are asked again for the regions
 // of interest of the merged bounds, which is what the request will render:
 // every input then covers what its consumer reads.
-BNRenderRequest* enterGraph(const BNRenderNodePtr& root, VKRect rect, double scale, RequestMap& requests) {
+BNRenderRequest* enterGraph(const BNRenderNodePtr& root, VKRect rect, double scale,
+                            RequestMap& requests) {
     struct Visit {
         BNRenderNodePtr node;
         VKRect rect;
@@ -60,7 +61,8 @@ BNRenderRequest* enterGraph(const BNRenderNodePtr& root, VKRect rect, double sca
         BNRenderRequest* request;
         auto found = requests.find(key);
         if (found == requests.end()) {
-            auto made = std::make_unique<BNRenderRequest>(makeRenderNode(choice, visit.scale), visit.rect, key);
+            auto made = std::make_unique<BNRenderRequest>(makeRenderNode(choice, visit.scale),
+                                                          visit.rect, key);
             request = made.get();
             requests.emplace(key, std::move(made));
         } else {
@@ -68,7 +70,8 @@ BNRenderRequest* enterGraph(const BNRenderNodePtr& root, VKRect rect, double sca
             // of a node's identity; the first one renders.
             request = found->second.get();
             if (std::strcmp(request->node()->className(), choice.className()) != 0)
-                lf::log("***** Some serious issues: {}, {}", request->node()->className(), choice.className());
+                lf::log("***** Some serious issues: {}, {}", request->node()->className(),
+                        choice.className());
         }
         if (!debugName.empty()) request->addDebugName(debugName);
         if (visit.consumer) {
@@ -86,10 +89,12 @@ BNRenderRequest* enterGraph(const BNRenderNodePtr& root, VKRect rect, double sca
         for (size_t index = node.inputNodes().size(); index-- > 0;) {
             const BNRenderNodePtr& input = node.inputNodes()[index];
             if (!input) continue;
-            VKRect region = node.regionOfInterestForInputNodeAtIndex(index, request->bounds(), visit.scale);
+            VKRect region =
+                node.regionOfInterestForInputNodeAtIndex(index, request->bounds(), visit.scale);
             if (VKRectIsEmpty(region)) continue;
-            pending.push_back(
-                {input, region, visit.scale * node.scaleFactorMultiplierForInputNodeAtIndex(index), request});
+            pending.push_back({input, region,
+                               visit.scale * node.scaleFactorMultiplierForInputNodeAtIndex(index),
+                               request});
         }
     }
     return rootRequest;
@@ -134,7 +139,8 @@ BNSurfacePtr BNRenderer::renderNode(const BNRenderNodePtr& node, VKRect rect, do
 
     auto context = BNRenderingContext::create();
     context->setColorProfile(colorProfile_);
-    for (BNRenderRequest* request : order) request->renderWithContext(*context);
+    for (BNRenderRequest* request : order)
+        request->renderWithContext(*context);
 
     BNSurfacePtr result = root->surface();
     for (BNRenderRequest* request : order) {

@@ -29,7 +29,9 @@ public:
     BNSurfacePtr renderNode(const BNRenderNodePtr& node, VKRect rect, double scaleFactor);
 
     const std::shared_ptr<const BNColorProfile>& colorProfile() const { return colorProfile_; }
-    void setColorProfile(std::shared_ptr<const BNColorProfile> profile) { colorProfile_ = std::move(profile); }
+    void setColorProfile(std::shared_ptr<const BNColorProfile> profile) {
+        colorProfile_ = std::move(profile);
+    }
 
 private:
     std::shared_ptr<const BNColorProfile> colorProfile_;

@@ -11,7 +11,8 @@ std::shared_ptr<BNRenderingContext> BNRenderingContext::create() {
 }
 
 BNRenderingContext::~BNRenderingContext() {
-    for (Slot& slot : pool_) std::free(slot.data);
+    for (Slot& slot : pool_)
+        std::free(slot.data);
 }
 
 void* BNRenderingContext::allocateFromSystem(uint64_t size) {
@@ -32,7 +33,8 @@ void* BNRenderingContext::allocateMemoryWithSize(uint64_t size) {
             }
         }
     }
-    auto empty = std::find_if(pool_.begin(), pool_.end(), [](const Slot& slot) { return slot.size == 0; });
+    auto empty =
+        std::find_if(pool_.begin(), pool_.end(), [](const Slot& slot) { return slot.size == 0; });
     if (emptySlotCount_ == 0 || empty == pool_.end()) {
         lf::log("No more room in the pool");
         return allocateFromSystem(size);
@@ -42,13 +44,15 @@ void* BNRenderingContext::allocateMemoryWithSize(uint64_t size) {
         return nullptr;
     }
     // At least one granule, so that a slot with a buffer never has size 0.
-    uint64_t rounded = std::max<uint64_t>((size + kPoolGranule - 1) / kPoolGranule, 1) * kPoolGranule;
+    uint64_t rounded =
+        std::max<uint64_t>((size + kPoolGranule - 1) / kPoolGranule, 1) * kPoolGranule;
     void* memory = allocateFromSystem(rounded);
     if (!memory) return nullptr;
     *empty = Slot{rounded, true, memory};
     --emptySlotCount_;
     ++inUseSlotCount_;
-    std::sort(pool_.begin(), pool_.end(), [](const Slot& a, const Slot& b) { return a.size < b.size; });
+    std::sort(pool_.begin(), pool_.end(),
+              [](const Slot& a, const Slot& b) { return a.size < b.size; });
     return memory;
 }
 
@@ -73,7 +77,8 @@ void BNRenderingContext::reclaimUnusedMemory() {
     }
 }
 
-BNSurfacePtr BNRenderingContext::surfaceWithRect(VKRect rect, double scaleFactor, BNChannelMask channels) {
+BNSurfacePtr BNRenderingContext::surfaceWithRect(VKRect rect, double scaleFactor,
+                                                 BNChannelMask channels) {
     uint64_t stride = BNSurface::bytesPerRowForRect(rect, scaleFactor, channels);
     uint64_t rows = BNPixelCount(VKRectGetHeight(rect), scaleFactor);
     if (rows != 0 && stride > UINT64_MAX / rows) return nullptr;
@@ -81,5 +86,6 @@ BNSurfacePtr BNRenderingContext::surfaceWithRect(VKRect rect, double scaleFactor
     if (!memory) return nullptr;
     return std::make_shared<BNSurface>(
         rect, scaleFactor, channels, static_cast<float*>(memory), stride,
-        [context = shared_from_this()](float* data) { context->releaseMemory(data); }, BNSurface::Memory::owned);
+        [context = shared_from_this()](float* data) { context->releaseMemory(data); },
+        BNSurface::Memory::owned);
 }

@@ -43,7 +43,9 @@ public:
     BNSurfacePtr surfaceWithRect(VKRect rect, double scaleFactor, BNChannelMask channels);
 
     const std::shared_ptr<const BNColorProfile>& colorProfile() const { return colorProfile_; }
-    void setColorProfile(std::shared_ptr<const BNColorProfile> profile) { colorProfile_ = std::move(profile); }
+    void setColorProfile(std::shared_ptr<const BNColorProfile> profile) {
+        colorProfile_ = std::move(profile);
+    }
     VKSize vectorAntialiasingAmount() const { return vectorAntialiasingAmount_; }
     void setVectorAntialiasingAmount(VKSize amount) { vectorAntialiasingAmount_ = amount; }
 

@@ -7,7 +7,8 @@
 
 #include <cmath>
 
-std::shared_ptr<const BNSimpleScaleNode> BNSimpleScaleNode::create(BNRenderNodePtr input, double scale) {
+std::shared_ptr<const BNSimpleScaleNode> BNSimpleScaleNode::create(BNRenderNodePtr input,
+                                                                   double scale) {
     return make<BNSimpleScaleNode>(std::move(input), scale);
 }
 
@@ -18,13 +19,16 @@ BNChannelMask BNSimpleScaleNode::channels() const {
     return inputNode(0) ? inputNode(0)->channels() : BNRenderNode::channels();
 }
 
-VKRect BNSimpleScaleNode::calculateBounds() const { return inputNode(0) ? inputNode(0)->bounds() : VKRectZero; }
+VKRect BNSimpleScaleNode::calculateBounds() const {
+    return inputNode(0) ? inputNode(0)->bounds() : VKRectZero;
+}
 
 VKRect BNSimpleScaleNode::regionOfInterestForInputNodeAtIndex(size_t, VKRect rect, double) const {
     if (scale_ >= 1.0) return rect;
     // Halving reads whole 2 by 2 blocks of input pixels: start on the block grid.
     VKRect region = rect;
-    region.origin = {std::floor(rect.origin.x * scale_) / scale_, std::floor(rect.origin.y * scale_) / scale_};
+    region.origin = {std::floor(rect.origin.x * scale_) / scale_,
+                     std::floor(rect.origin.y * scale_) / scale_};
     lf::log("Returning {}", NSStringFromVKRect(region));
     return region;
 }
@@ -62,12 +66,14 @@ void BNSimpleScaleNode::renderWithOutputSurface(BNSurface& output, const BNSurfa
     }
     if (scale_ == 2.0 && (fourChannels || oneChannel)) {
         (fourChannels ? TarrowScaleUp2x4 : TarrowScaleUp2x1)(input.data(), output.data(), inWidth,
-                                                             static_cast<int32_t>(inHeight), inStride, outStride);
+                                                             static_cast<int32_t>(inHeight),
+                                                             inStride, outStride);
         return;
     }
     if (scale_ == 0.5 && (fourChannels || oneChannel)) {
         (fourChannels ? TarrowScaleDown2x4 : TarrowScaleDown2x1)(
-            input.data(), output.data(), inWidth, inHeight, static_cast<uint32_t>(output.widthInPixels()),
+            input.data(), output.data(), inWidth, inHeight,
+            static_cast<uint32_t>(output.widthInPixels()),
             static_cast<uint32_t>(output.heightInPixels()), inStride, outStride);
         return;
     }

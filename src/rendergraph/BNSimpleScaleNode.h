@@ -18,8 +18,11 @@ public:
     const char* className() const override { return "BNSimpleScaleNode"; }
     BNChannelMask channels() const override;
     VKRect calculateBounds() const override;
-    double scaleFactorMultiplierForInputNodeAtIndex(size_t index) const override { return 1.0 / scale_; }
-    VKRect regionOfInterestForInputNodeAtIndex(size_t index, VKRect rect, double scaleFactor) const override;
+    double scaleFactorMultiplierForInputNodeAtIndex(size_t index) const override {
+        return 1.0 / scale_;
+    }
+    VKRect regionOfInterestForInputNodeAtIndex(size_t index, VKRect rect,
+                                               double scaleFactor) const override;
     void updateHashContext(BNHashContext& context) const override;
     bool supportsScaleFactor() const override { return true; }
     void renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,

@@ -47,8 +47,8 @@ uint64_t BNPixelCount(double points, double scaleFactor) {
     return pixels >= kLimit ? static_cast<uint64_t>(kLimit) : static_cast<uint64_t>(pixels);
 }
 
-BNSurface::BNSurface(VKRect rect, double scaleFactor, BNChannelMask channels, float* data, uint64_t bytesPerRow,
-                     ReleaseCallback releaseCallback, Memory memory)
+BNSurface::BNSurface(VKRect rect, double scaleFactor, BNChannelMask channels, float* data,
+                     uint64_t bytesPerRow, ReleaseCallback releaseCallback, Memory memory)
     : rect_(rect),
       scaleFactor_(scaleFactor),
       channels_(channels),
@@ -71,8 +71,9 @@ BNSurfacePtr BNSurface::create(VKRect rect, double scaleFactor, BNChannelMask ch
     if (rows != 0 && stride > UINT64_MAX / rows) return nullptr;
     void* memory = TarrowAllocAligned(rows * stride);
     if (!memory) return nullptr;
-    return std::make_shared<BNSurface>(rect, scaleFactor, channels, static_cast<float*>(memory), stride,
-                                       [](float* data) { std::free(data); }, Memory::owned);
+    return std::make_shared<BNSurface>(
+        rect, scaleFactor, channels, static_cast<float*>(memory), stride,
+        [](float* data) { std::free(data); }, Memory::owned);
 }
 
 BNSurfacePtr BNSurface::emptySurface() {
@@ -84,13 +85,18 @@ uint64_t BNSurface::bytesPerRowForRect(VKRect rect, double scaleFactor, BNChanne
     uint64_t stride = BNPixelCount(raw, 1.0);
     uint64_t line = TarrowCacheLineSize();
     stride = (stride + line - 1) / line * line;
-    while (stride == 0 || (stride & (stride - 1)) == 0) stride += line;
+    while (stride == 0 || (stride & (stride - 1)) == 0)
+        stride += line;
     return stride;
 }
 
-uint64_t BNSurface::widthInPixels() const { return BNPixelCount(VKRectGetWidth(rect_), scaleFactor_); }
+uint64_t BNSurface::widthInPixels() const {
+    return BNPixelCount(VKRectGetWidth(rect_), scaleFactor_);
+}
 
-uint64_t BNSurface::heightInPixels() const { return BNPixelCount(VKRectGetHeight(rect_), scaleFactor_); }
+uint64_t BNSurface::heightInPixels() const {
+    return BNPixelCount(VKRectGetHeight(rect_), scaleFactor_);
+}
 
 BNSurfacePtr BNSurface::subsurfaceWithRect(VKRect rect) {
     if (VKRectEqualToRect(rect, rect_)) return shared_from_this();
@@ -101,7 +107,8 @@ BNSurfacePtr BNSurface::subsurfaceWithRect(VKRect rect) {
     }
     auto scaled = [&](VKRect r) {
         return VKRectIntegral(VKRectMake(r.origin.x * scaleFactor_, r.origin.y * scaleFactor_,
-                                         r.size.width * scaleFactor_, r.size.height * scaleFactor_));
+                                         r.size.width * scaleFactor_,
+                                         r.size.height * scaleFactor_));
     };
     VKRect inner = scaled(rect), outer = scaled(rect_);
     auto dx = static_cast<uint64_t>(VKRectGetMinX(inner) - VKRectGetMinX(outer));
@@ -109,14 +116,16 @@ BNSurfacePtr BNSurface::subsurfaceWithRect(VKRect rect) {
     auto* start = reinterpret_cast<float*>(reinterpret_cast<uint8_t*>(data_) + dy * bytesPerRow_ +
                                            dx * samplesPerPixel() * sizeof(float));
     incrementSubsurfaceCount();
-    return std::make_shared<BNSurface>(rect, scaleFactor_, channels_, start, bytesPerRow_,
-                                       [parent = shared_from_this()](float*) { parent->decrementSubsurfaceCount(); });
+    return std::make_shared<BNSurface>(
+        rect, scaleFactor_, channels_, start, bytesPerRow_,
+        [parent = shared_from_this()](float*) { parent->decrementSubsurfaceCount(); });
 }
 
 std::string BNSurface::description() const {
-    return fmt::format("<BNSurface: {}, rect: {}, scale: {:g}, channels: {}, data: {}, bytesPerRow: {}>",
-                       static_cast<const void*>(this), NSStringFromVKRect(rect_), scaleFactor_,
-                       BNChannelMaskLetters(channels_), static_cast<const void*>(data_), bytesPerRow_);
+    return fmt::format(
+        "<BNSurface: {}, rect: {}, scale: {:g}, channels: {}, data: {}, bytesPerRow: {}>",
+        static_cast<const void*>(this), NSStringFromVKRect(rect_), scaleFactor_,
+        BNChannelMaskLetters(channels_), static_cast<const void*>(data_), bytesPerRow_);
 }
 
 void BNSurface::debugDumpWithName(const std::string& name) const {
@@ -124,8 +133,9 @@ void BNSurface::debugDumpWithName(const std::string& name) const {
     if (!home) return;
     int n = samplesPerPixel();
     uint64_t rowPixels = n ? bytesPerRow_ / (n * 4) : 0;
-    std::string path = fmt::format("{}/BNDebug/{}_{}_{}_{}_{:x}.raw", home, name, static_cast<const void*>(this),
-                                   static_cast<int>(rowPixels), static_cast<int>(heightInPixels()), channels_);
+    std::string path =
+        fmt::format("{}/BNDebug/{}_{}_{}_{}_{:x}.raw", home, name, static_cast<const void*>(this),
+                    static_cast<int>(rowPixels), static_cast<int>(heightInPixels()), channels_);
     std::string temporary = path + ".tmp";
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return;

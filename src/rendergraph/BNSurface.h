@@ -36,8 +36,9 @@ public:
     enum class Memory { borrowed, owned };
 
     // Stores every value unchanged.
-    BNSurface(VKRect rect, double scaleFactor, BNChannelMask channels, float* data, uint64_t bytesPerRow,
-              ReleaseCallback releaseCallback, Memory memory = Memory::borrowed);
+    BNSurface(VKRect rect, double scaleFactor, BNChannelMask channels, float* data,
+              uint64_t bytesPerRow, ReleaseCallback releaseCallback,
+              Memory memory = Memory::borrowed);
     ~BNSurface();
     BNSurface(const BNSurface&) = delete;
     BNSurface& operator=(const BNSurface&) = delete;

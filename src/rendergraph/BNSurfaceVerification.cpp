@@ -9,7 +9,9 @@
 namespace {
 
 // NaN fails too.
-bool inUnitRange(float value) { return value >= 0.0f && value <= 1.0f; }
+bool inUnitRange(float value) {
+    return value >= 0.0f && value <= 1.0f;
+}
 
 }  // namespace
 
@@ -36,7 +38,8 @@ bool BNVerifyRGBASurface(const BNSurface& surface) {
                     return false;
                 }
             if (p[0] > p[3] || p[1] > p[3] || p[2] > p[3]) {
-                lf::log("RGBA: pixel is not premultiplied: {:g}, {:g}, {:g}, {:g}", p[0], p[1], p[2], p[3]);
+                lf::log("RGBA: pixel is not premultiplied: {:g}, {:g}, {:g}, {:g}", p[0], p[1],
+                        p[2], p[3]);
                 return false;
             }
         }
@@ -53,7 +56,8 @@ void BNVerifyRequestSurface(const BNRenderRequest& request) {
     const BNSurfacePtr& surface = request.surface();
     if (surface && BNVerifySurface(*surface)) return;
     std::string inputs;
-    for (const auto* input : request.inputRequests()) inputs += input->description() + " ";
+    for (const auto* input : request.inputRequests())
+        inputs += input->description() + " ";
     lf::log("Bad surface: {}, inputs = {}", request.node()->debugDescription(), inputs);
     if (surface) surface->debugDumpWithName("BadSurface");
     std::exit(EXIT_FAILURE);

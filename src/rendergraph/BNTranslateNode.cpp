@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-std::shared_ptr<const BNTranslateNode> BNTranslateNode::create(BNRenderNodePtr input, VKPoint offset) {
+std::shared_ptr<const BNTranslateNode> BNTranslateNode::create(BNRenderNodePtr input,
+                                                               VKPoint offset) {
     return make<BNTranslateNode>(std::move(input), offset);
 }
 
@@ -31,9 +32,10 @@ void BNTranslateNode::updateHashContext(BNHashContext& context) const {
     context.updateValue(offset_);
 }
 
-BNSurfacePtr BNTranslateNode::preparedOutputSurface(VKRect rect, double scaleFactor, const BNSurfaceList& inputs,
+BNSurfacePtr BNTranslateNode::preparedOutputSurface(VKRect rect, double scaleFactor,
+                                                    const BNSurfaceList& inputs,
                                                     BNRenderingContext&) const {
     const BNSurfacePtr& input = inputs.at(0);
-    return std::make_shared<BNSurface>(rect, scaleFactor, input->channels(), input->data(), input->bytesPerRow(),
-                                       [input](float*) {});
+    return std::make_shared<BNSurface>(rect, scaleFactor, input->channels(), input->data(),
+                                       input->bytesPerRow(), [input](float*) {});
 }

@@ -17,7 +17,8 @@ public:
     const char* className() const override { return "BNTranslateNode"; }
     BNChannelMask channels() const override;
     VKRect calculateBounds() const override;
-    VKRect regionOfInterestForInputNodeAtIndex(size_t index, VKRect rect, double scaleFactor) const override;
+    VKRect regionOfInterestForInputNodeAtIndex(size_t index, VKRect rect,
+                                               double scaleFactor) const override;
     void updateHashContext(BNHashContext& context) const override;
     bool supportsScaleFactor() const override { return true; }
     BNSurfacePtr preparedOutputSurface(VKRect rect, double scaleFactor, const BNSurfaceList& inputs,

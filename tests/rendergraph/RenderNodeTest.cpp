@@ -5,7 +5,6 @@
 #include "rendergraph/BNTranslateNode.h"
 
 #include <gtest/gtest.h>
-
 #include <openssl/evp.h>
 
 #include <cstring>
@@ -46,21 +45,23 @@ TEST(BNRenderNodeIdentity, MatchesTheByteLayoutComputedByHand) {
               sha1(kVersion + "BNTranslateNode" + "input" + kNoInput + raw(3.0) + raw(-3.0)));
 
     auto scaleless = BNSimpleScaleNode::create(nullptr, 2.0);
-    EXPECT_EQ(scaleless->hashIdentifier(), sha1(kVersion + "BNSimpleScaleNode" + "inputNode" + raw(2.0)));
+    EXPECT_EQ(scaleless->hashIdentifier(),
+              sha1(kVersion + "BNSimpleScaleNode" + "inputNode" + raw(2.0)));
 
     auto scaled = BNSimpleScaleNode::create(lone, 0.5);
     EXPECT_EQ(scaled->hashIdentifier(),
               sha1(kVersion + "BNSimpleScaleNode" + "inputNode" + identity(*lone) + raw(0.5)));
 
     auto moved = BNTranslateNode::create(scaled, {1, 2});
-    EXPECT_EQ(moved->hashIdentifier(),
-              sha1(kVersion + "BNTranslateNode" + "input" + identity(*scaled) + raw(1.0) + raw(2.0)));
+    EXPECT_EQ(moved->hashIdentifier(), sha1(kVersion + "BNTranslateNode" + "input" +
+                                            identity(*scaled) + raw(1.0) + raw(2.0)));
     EXPECT_EQ(moved->hashIdentifier().string().size(), 40u);
 }
 
 TEST(BNRenderNodeIdentity, EqualGraphsShareIdentitiesAndEveryChangeShows) {
     auto build = [](double dx, double scale, int tag) {
-        auto pattern = PatternNode::create(VKRectMake(0, 0, 10, 10), BNChannelMaskRGBA, true, nullptr, tag);
+        auto pattern =
+            PatternNode::create(VKRectMake(0, 0, 10, 10), BNChannelMaskRGBA, true, nullptr, tag);
         return BNTranslateNode::create(BNSimpleScaleNode::create(pattern, scale), {dx, 0});
     };
     auto a = build(1, 2, 0), b = build(1, 2, 0);
@@ -76,7 +77,8 @@ TEST(BNRenderNodeIdentity, EqualGraphsShareIdentitiesAndEveryChangeShows) {
               BNSimpleScaleNode::create(pattern, 0)->hashIdentifier());
     // Object references count by address: two equal averages over two
     // distinct (if equal) inputs are equal, since the inputs' identities are.
-    EXPECT_EQ(AverageNode::create({pattern})->hashIdentifier(), AverageNode::create({pattern})->hashIdentifier());
+    EXPECT_EQ(AverageNode::create({pattern})->hashIdentifier(),
+              AverageNode::create({pattern})->hashIdentifier());
 }
 
 TEST(BNRenderNode, HeightsConsumersAndDescriptions) {
@@ -89,8 +91,10 @@ TEST(BNRenderNode, HeightsConsumersAndDescriptions) {
     EXPECT_EQ(top->height(), 3u);
     EXPECT_EQ(top->debugDescription(),
               // Every non-empty list ends with "; " before its closing " }".
-              "{ \"name\" = \"AverageNode\"; \"inputNodes\" = { \"input0\" = { \"name\" = \"BNTranslateNode\"; "
-              "\"inputNodes\" = { \"input0\" = { \"name\" = \"PatternNode\"; \"inputNodes\" = {  }; };  }; }; "
+              "{ \"name\" = \"AverageNode\"; \"inputNodes\" = { \"input0\" = { \"name\" = "
+              "\"BNTranslateNode\"; "
+              "\"inputNodes\" = { \"input0\" = { \"name\" = \"PatternNode\"; \"inputNodes\" = {  "
+              "}; };  }; }; "
               "\"input1\" = { \"name\" = \"PatternNode\"; \"inputNodes\" = {  }; };  }; }");
 
     ASSERT_EQ(leaf->outputNodes().size(), 2u);
@@ -103,8 +107,10 @@ TEST(BNRenderNode, HeightsConsumersAndDescriptions) {
 
 TEST(BNRenderNode, BoundsAndIdentityAreComputedOnceUnderConcurrentFirstCalls) {
     for (int round = 0; round < 20; ++round) {
-        BNRenderNodePtr node = PatternNode::create(VKRectMake(round, 0, 8, 8), BNChannelMaskRGBA, true);
-        for (int i = 0; i < 50; ++i) node = BNTranslateNode::create(node, {1, 0});
+        BNRenderNodePtr node =
+            PatternNode::create(VKRectMake(round, 0, 8, 8), BNChannelMaskRGBA, true);
+        for (int i = 0; i < 50; ++i)
+            node = BNTranslateNode::create(node, {1, 0});
         lf::DispatchGroup group;
         std::vector<BNHashIdentifier> seen(8);
         std::vector<VKRect> bounds(8);
@@ -129,7 +135,8 @@ TEST(BNRenderNode, GraphsThousandsOfNodesDeepOnAWorkerThread) {
     bool ok = false;
     group.async(lf::DispatchQueue::global(), [&] {
         BNRenderNodePtr node = PatternNode::create(VKRectMake(0, 0, 8, 8), BNChannelMaskRGBA, true);
-        for (int i = 0; i < 100000; ++i) node = BNTranslateNode::create(node, {i % 2 ? 1.0 : -1.0, 0});
+        for (int i = 0; i < 100000; ++i)
+            node = BNTranslateNode::create(node, {i % 2 ? 1.0 : -1.0, 0});
         VKRect bounds = node->bounds();
         BNHashIdentifier identity = node->hashIdentifier();
         ok = bounds.origin.x == 0 && node->height() == 100001 && identity != BNHashIdentifier{};

@@ -2,14 +2,19 @@
 #include "platform/DispatchGroup.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
-#include "rendergraph/BNRenderer.h"
 #include "rendergraph/BNRenderRequest.h"
+#include "rendergraph/BNRenderer.h"
 #include "rendergraph/BNSimpleScaleNode.h"
+#include "rendergraph/BNSurfaceVerification.h"
 #include "rendergraph/BNTranslateNode.h"
+#include "support/TestSupport.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 
 using namespace rendergraph_test;
 
@@ -17,7 +22,8 @@ TEST(BNRenderer, RendersEachNodeOnceOverTheUnionOfItsRequests) {
     auto log = std::make_shared<RenderLog>();
     auto shared = PatternNode::create(VKRectMake(0, 0, 100, 100), BNChannelMaskRGBA, true, log);
     std::vector<BNRenderNodePtr> consumers;
-    for (int i = 0; i < 5; ++i) consumers.push_back(BNTranslateNode::create(shared, {i * 3.0, i * 2.0}));
+    for (int i = 0; i < 5; ++i)
+        consumers.push_back(BNTranslateNode::create(shared, {i * 3.0, i * 2.0}));
     auto root = AverageNode::create(consumers);
 
     BNRenderer renderer;
@@ -32,10 +38,12 @@ TEST(BNRenderer, RendersEachNodeOnceOverTheUnionOfItsRequests) {
     for (const auto& consumer : consumers) {
         auto alone = BNRenderer().renderNode(consumer, VKRectMake(10, 10, 20, 20), 1.0);
         auto samples = samplesOf(*alone);
-        for (size_t i = 0; i < samples.size(); ++i) expected[i] += samples[i];
+        for (size_t i = 0; i < samples.size(); ++i)
+            expected[i] += samples[i];
     }
     auto actual = samplesOf(*surface);
-    for (size_t i = 0; i < actual.size(); ++i) ASSERT_NEAR(actual[i], expected[i] / 5, 1e-6) << i;
+    for (size_t i = 0; i < actual.size(); ++i)
+        ASSERT_NEAR(actual[i], expected[i] / 5, 1e-6) << i;
 }
 
 TEST(BNRenderer, RequestsInsideKnownBoundsDoNotDescendAgain) {
@@ -81,8 +89,8 @@ TEST(BNRenderer, NodesWithoutScaleSupportArePixelDoubled) {
         for (uint64_t x = 0; x < 8; ++x)
             for (int k = 0; k < 4; ++k)
                 ASSERT_EQ(surface->sample(x, y, k),
-                          patternValue(1 + static_cast<int64_t>(x / 2), 1 + static_cast<int64_t>(y / 2), k,
-                                       BNChannelMaskRGBA));
+                          patternValue(1 + static_cast<int64_t>(x / 2),
+                                       1 + static_cast<int64_t>(y / 2), k, BNChannelMaskRGBA));
     // A node with scale support renders at the asked scale itself.
     auto scalable = PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true, log);
     ASSERT_TRUE(BNRenderer().renderNode(scalable, VKRectMake(0, 0, 2, 2), 2.0));
@@ -96,11 +104,13 @@ TEST(BNRenderer, InputsWithAnEmptyRegionGetTheEmptySurface) {
     auto surface = BNRenderer().renderNode(root, VKRectMake(0, 0, 4, 4), 1.0);
     ASSERT_TRUE(surface);
     EXPECT_EQ(log->renders, 0);
-    for (float value : samplesOf(*surface)) EXPECT_EQ(value, 0.0f);
+    for (float value : samplesOf(*surface))
+        EXPECT_EQ(value, 0.0f);
 }
 
 TEST(BNRenderer, BlendsInPlaceOnlyOverABackgroundNobodyElseReads) {
-    auto background = AverageNode::create({PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true)});
+    auto background =
+        AverageNode::create({PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true)});
     auto foreground = PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true, nullptr, 1);
     VKRect rect = VKRectMake(0, 0, 16, 16);
 
@@ -124,7 +134,8 @@ TEST(BNRenderer, BlendsInPlaceOnlyOverABackgroundNobodyElseReads) {
     auto overView = AverageNode::create({OverNode::create(moved, foreground), background});
     auto viewResult = BNRenderer().renderNode(overView, rect, 1.0);
     auto viewSamples = samplesOf(*viewResult);
-    for (size_t i = 0; i < viewSamples.size(); ++i) ASSERT_NEAR(viewSamples[i], bothSamples[i], 1e-6) << i;
+    for (size_t i = 0; i < viewSamples.size(); ++i)
+        ASSERT_NEAR(viewSamples[i], bothSamples[i], 1e-6) << i;
 
     // Drawing over a background that is also the foreground reads it twice.
     auto twice = OverNode::create(background, background);
@@ -138,7 +149,8 @@ TEST(BNRenderer, PoolAllocationsFollowDistinctSizesNotNodeCount) {
     // consumer has rendered, so the pool needs a handful of buffers.
     auto log = std::make_shared<RenderLog>();
     BNRenderNodePtr node = PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true);
-    for (int i = 0; i < 40; ++i) node = AverageNode::create({node}, VKRectInfinite, log);
+    for (int i = 0; i < 40; ++i)
+        node = AverageNode::create({node}, VKRectInfinite, log);
     auto surface = BNRenderer().renderNode(node, VKRectMake(0, 0, 64, 64), 1.0);
     ASSERT_TRUE(surface);
     EXPECT_LE(log->systemAllocationsSeen, 3u);
@@ -173,9 +185,11 @@ TEST(BNRenderer, ConcurrentRenderersOnOneGraphAgree) {
     for (int round = 0; round < 3; ++round) {
         // A fresh graph each round, so the first calls of bounds and
         // identity race as well.
-        BNRenderNodePtr fresh = PatternNode::create(VKRectMake(0, 0, 64, 64), BNChannelMaskRGBA, false);
+        BNRenderNodePtr fresh =
+            PatternNode::create(VKRectMake(0, 0, 64, 64), BNChannelMaskRGBA, false);
         for (int i = 0; i < 12; ++i)
-            fresh = AverageNode::create({fresh, BNTranslateNode::create(fresh, {i % 3 - 1.0, 1.0})});
+            fresh =
+                AverageNode::create({fresh, BNTranslateNode::create(fresh, {i % 3 - 1.0, 1.0})});
         std::vector<std::vector<float>> results(8);
         lf::DispatchGroup group;
         for (int t = 0; t < 8; ++t)
@@ -184,7 +198,8 @@ TEST(BNRenderer, ConcurrentRenderersOnOneGraphAgree) {
                 if (surface) results[t] = samplesOf(*surface);
             });
         group.wait();
-        for (const auto& result : results) EXPECT_EQ(result, reference);
+        for (const auto& result : results)
+            EXPECT_EQ(result, reference);
     }
 }
 
@@ -200,4 +215,41 @@ TEST(BNRenderRequestKey, HashesAndPrintsAsSpecified) {
     EXPECT_EQ(key, other);
     other.scaleFactor = 1.0;
     EXPECT_FALSE(key == other);
+}
+
+TEST(BNRenderer, DumpsTheSurfacesOfMarkedNodes) {
+    lf::test::TemporaryDirectory home;
+    std::filesystem::create_directory(home / "BNDebug");
+    const char* previous = std::getenv("HOME");
+    std::string saved = previous ? previous : "";
+    setenv("HOME", home.path().c_str(), 1);
+    auto leaf = PatternNode::create(VKRectInfinite, BNChannelMaskOpacity, true);
+    leaf->markForDebugWithName("leaf");
+    auto surface =
+        BNRenderer().renderNode(AverageNode::create({leaf}), VKRectMake(0, 0, 5, 3), 1.0);
+    setenv("HOME", saved.c_str(), 1);
+    ASSERT_TRUE(surface);
+
+    std::vector<std::filesystem::path> dumps;
+    for (const auto& entry : std::filesystem::directory_iterator(home / "BNDebug"))
+        dumps.push_back(entry.path());
+    ASSERT_EQ(dumps.size(), 1u);
+    std::string name = dumps[0].filename().string();
+    EXPECT_EQ(name.rfind("leaf_", 0), 0u) << name;
+    // Row length in pixels (stride / 4), height and mask close the name.
+    uint64_t stride =
+        BNSurface::bytesPerRowForRect(VKRectMake(0, 0, 5, 3), 1.0, BNChannelMaskOpacity);
+    EXPECT_NE(name.find(fmt::format("_{}_3_8.raw", stride / 4)), std::string::npos) << name;
+    EXPECT_EQ(std::filesystem::file_size(dumps[0]), stride * 3);
+}
+
+TEST(BNRenderRequestDeathTest, ABadSurfaceEndsTheProcessWithFailure) {
+    auto node = PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true);
+    BNRenderRequest request(node, VKRectMake(0, 0, 1, 1), {node->hashIdentifier(), 1.0});
+    auto surface = BNSurface::create(VKRectMake(0, 0, 1, 1), 1.0, BNChannelMaskRGBA);
+    float bad[] = {0.9f, 0, 0, 0.5f};
+    std::copy(bad, bad + 4, surface->row(0));
+    request.setSurface(surface);
+    EXPECT_EXIT(BNVerifyRequestSurface(request), testing::ExitedWithCode(EXIT_FAILURE),
+                "Bad surface");
 }

@@ -6,7 +6,6 @@
 #include "rendergraph/BNSurfaceVerification.h"
 
 #include <gtest/gtest.h>
-
 #include <lcms2.h>
 
 #include <vector>
@@ -100,7 +99,8 @@ TEST(BNSurfaceVerification, FindsOutOfRangeAndUnpremultipliedSamples) {
     EXPECT_FALSE(BNVerifySurface(*surface));
     surface->sample(0, 0, 1) = std::nanf("");
     EXPECT_FALSE(BNVerifySurface(*surface));
-    EXPECT_FALSE(BNVerifySurface(*BNSurface::create(VKRectMake(0, 0, 1, 1), 1.0, BNChannelMaskFill)));
+    EXPECT_FALSE(
+        BNVerifySurface(*BNSurface::create(VKRectMake(0, 0, 1, 1), 1.0, BNChannelMaskFill)));
 }
 
 TEST(BNRenderingContext, PoolReusesTheSmallestFreeBuffer) {
@@ -110,7 +110,8 @@ TEST(BNRenderingContext, PoolReusesTheSmallestFreeBuffer) {
     context->releaseMemory(first);
     EXPECT_EQ(context->allocateMemoryWithSize(5000), first);
     context->releaseMemory(first);
-    EXPECT_EQ(context->allocateMemoryWithSize(100), first) << "8192-byte buffer reused for 100 bytes";
+    EXPECT_EQ(context->allocateMemoryWithSize(100), first)
+        << "8192-byte buffer reused for 100 bytes";
     void* bigger = context->allocateMemoryWithSize(9000);
     EXPECT_NE(bigger, first);
     context->releaseMemory(first);
@@ -123,18 +124,21 @@ TEST(BNRenderingContext, PoolReusesTheSmallestFreeBuffer) {
 TEST(BNRenderingContext, BuffersBeyondThePoolAreFreedOnRelease) {
     auto context = BNRenderingContext::create();
     std::vector<void*> held;
-    for (int i = 0; i < 100; ++i) held.push_back(context->allocateMemoryWithSize(64));
+    for (int i = 0; i < 100; ++i)
+        held.push_back(context->allocateMemoryWithSize(64));
     lf::LogCapture capture;
     void* extra = context->allocateMemoryWithSize(64);
     ASSERT_TRUE(extra);
     EXPECT_TRUE(capture.contains("No more room in the pool"));
     context->releaseMemory(extra);  // freed (the sanitizer build checks it is not leaked)
-    for (void* memory : held) EXPECT_EQ(reinterpret_cast<uintptr_t>(memory) % TarrowCacheLineSize(), 0u);
+    for (void* memory : held)
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(memory) % TarrowCacheLineSize(), 0u);
 
     // Reclaiming keeps what is lent out; those buffers still go back.
     context->releaseMemory(held[0]);
     context->reclaimUnusedMemory();
-    for (size_t i = 1; i < held.size(); ++i) context->releaseMemory(held[i]);
+    for (size_t i = 1; i < held.size(); ++i)
+        context->releaseMemory(held[i]);
     void* again = context->allocateMemoryWithSize(64);
     EXPECT_NE(again, nullptr);
     context->releaseMemory(again);
@@ -144,7 +148,8 @@ TEST(BNRenderingContext, ImpossibleSizesGiveNoSurface) {
     auto context = BNRenderingContext::create();
     lf::LogCapture capture;
     EXPECT_EQ(context->allocateMemoryWithSize(UINT64_MAX - 10), nullptr);
-    EXPECT_EQ(context->surfaceWithRect(VKRectMake(0, 0, 1e12, 1e12), 1.0, BNChannelMaskRGBA), nullptr);
+    EXPECT_EQ(context->surfaceWithRect(VKRectMake(0, 0, 1e12, 1e12), 1.0, BNChannelMaskRGBA),
+              nullptr);
     EXPECT_EQ(context->surfaceWithRect(VKRectInfinite, 1.0, BNChannelMaskRGBA), nullptr);
     auto surface = context->surfaceWithRect(VKRectMake(0, 0, 8, 8), 1.0, BNChannelMaskRGBA);
     ASSERT_TRUE(surface);
@@ -163,7 +168,8 @@ TEST(BNRenderingContext, SurfacesKeepTheirContextAlive) {
 }
 
 TEST(BNColorProfile, EstimatesGammaAndRejectsNonProfiles) {
-    EXPECT_EQ(BNColorProfile::createWithICCData(lf::Data::fromString("not an ICC profile")), nullptr);
+    EXPECT_EQ(BNColorProfile::createWithICCData(lf::Data::fromString("not an ICC profile")),
+              nullptr);
     EXPECT_EQ(BNColorProfile::createWithICCData(lf::Data()), nullptr);
 
     auto display = BNColorProfile::mainDisplayProfile();

@@ -33,13 +33,14 @@ void PatternNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList
     for (uint64_t y = 0; y < output.heightInPixels(); ++y)
         for (uint64_t x = 0; x < output.widthInPixels(); ++x)
             for (int k = 0; k < n; ++k)
-                output.row(y)[x * n + k] =
-                    patternValue(originX + static_cast<int64_t>(x), originY + static_cast<int64_t>(y), k, mask_);
+                output.row(y)[x * n + k] = patternValue(
+                    originX + static_cast<int64_t>(x), originY + static_cast<int64_t>(y), k, mask_);
 }
 
 void AverageNode::updateHashContext(BNHashContext& context) const {
     BNRenderNode::updateHashContext(context);
-    for (size_t i = 0; i < inputNodes().size(); ++i) updateHashContextWithInput(context, "input", i);
+    for (size_t i = 0; i < inputNodes().size(); ++i)
+        updateHashContextWithInput(context, "input", i);
     context.updateValue(clip_);
 }
 

@@ -25,13 +25,20 @@ float patternValue(int64_t px, int64_t py, int k, BNChannelMask mask);
 // Writes patternValue over its rectangle; bounds `bounds`.
 class PatternNode final : public BNRenderNode {
 public:
-    static std::shared_ptr<const PatternNode> create(VKRect bounds, BNChannelMask mask, bool scalable,
-                                                     std::shared_ptr<RenderLog> log = nullptr, int tag = 0) {
+    static std::shared_ptr<const PatternNode> create(VKRect bounds, BNChannelMask mask,
+                                                     bool scalable,
+                                                     std::shared_ptr<RenderLog> log = nullptr,
+                                                     int tag = 0) {
         return make<PatternNode>(bounds, mask, scalable, std::move(log), tag);
     }
-    PatternNode(CreationKey, VKRect bounds, BNChannelMask mask, bool scalable, std::shared_ptr<RenderLog> log,
-                int tag)
-        : BNRenderNode({}), bounds_(bounds), mask_(mask), scalable_(scalable), log_(std::move(log)), tag_(tag) {}
+    PatternNode(CreationKey, VKRect bounds, BNChannelMask mask, bool scalable,
+                std::shared_ptr<RenderLog> log, int tag)
+        : BNRenderNode({}),
+          bounds_(bounds),
+          mask_(mask),
+          scalable_(scalable),
+          log_(std::move(log)),
+          tag_(tag) {}
 
     const char* className() const override { return "PatternNode"; }
     VKRect calculateBounds() const override { return bounds_; }
@@ -59,12 +66,14 @@ public:
                                                      std::shared_ptr<RenderLog> log = nullptr) {
         return make<AverageNode>(std::move(inputs), clip, std::move(log));
     }
-    AverageNode(CreationKey, std::vector<BNRenderNodePtr> inputs, VKRect clip, std::shared_ptr<RenderLog> log)
+    AverageNode(CreationKey, std::vector<BNRenderNodePtr> inputs, VKRect clip,
+                std::shared_ptr<RenderLog> log)
         : BNRenderNode(std::move(inputs)), clip_(clip), log_(std::move(log)) {}
 
     const char* className() const override { return "AverageNode"; }
     bool supportsScaleFactor() const override { return true; }
-    VKRect regionOfInterestForInputNodeAtIndex(size_t index, VKRect rect, double scale) const override {
+    VKRect regionOfInterestForInputNodeAtIndex(size_t index, VKRect rect,
+                                               double scale) const override {
         return VKRectIntersection(rect, clip_);
     }
     void updateHashContext(BNHashContext& context) const override;
@@ -80,7 +89,8 @@ private:
 // when the renderer allows it. Both inputs RGBA over the same rectangle.
 class OverNode final : public BNRenderNode {
 public:
-    static std::shared_ptr<const OverNode> create(BNRenderNodePtr background, BNRenderNodePtr foreground) {
+    static std::shared_ptr<const OverNode> create(BNRenderNodePtr background,
+                                                  BNRenderNodePtr foreground) {
         return make<OverNode>(std::move(background), std::move(foreground));
     }
     OverNode(CreationKey, BNRenderNodePtr background, BNRenderNodePtr foreground)
