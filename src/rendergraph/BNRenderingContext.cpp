@@ -1,0 +1,91 @@
+#include "rendergraph/BNRenderingContext.h"
+
+#include "kernels/KernelRuntime.h"
+#include "platform/Log.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+std::shared_ptr<BNRenderingContext> BNRenderingContext::create() {
+    return std::shared_ptr<BNRenderingContext>(new BNRenderingContext);
+}
+
+BNRenderingContext::~BNRenderingContext() {
+    for (Slot& slot : pool_)
+        std::free(slot.data);
+}
+
+void* BNRenderingContext::allocateFromSystem(uint64_t size) {
+    void* memory = TarrowAllocAligned(size);
+    if (memory) ++systemAllocations_;
+    return memory;
+}
+
+void* BNRenderingContext::allocateMemoryWithSize(uint64_t size) {
+    // Reuse: the slots are sorted by size and empty slots have size 0, so
+    // the first free fit is the smallest free buffer that is large enough.
+    if (inUseSlotCount_ < kPoolSlots) {
+        for (Slot& slot : pool_) {
+            if (!slot.inUse && slot.data && slot.size >= size) {
+                slot.inUse = true;
+                ++inUseSlotCount_;
+                return slot.data;
+            }
+        }
+    }
+    auto empty =
+        std::find_if(pool_.begin(), pool_.end(), [](const Slot& slot) { return slot.size == 0; });
+    if (emptySlotCount_ == 0 || empty == pool_.end()) {
+        lf::log("No more room in the pool");
+        return allocateFromSystem(size);
+    }
+    if (size > UINT64_MAX - (kPoolGranule - 1)) {
+        lf::log("Not big enough of a buffer!");
+        return nullptr;
+    }
+    // At least one granule, so that a slot with a buffer never has size 0.
+    uint64_t rounded =
+        std::max<uint64_t>((size + kPoolGranule - 1) / kPoolGranule, 1) * kPoolGranule;
+    void* memory = allocateFromSystem(rounded);
+    if (!memory) return nullptr;
+    *empty = Slot{rounded, true, memory};
+    --emptySlotCount_;
+    ++inUseSlotCount_;
+    std::sort(pool_.begin(), pool_.end(),
+              [](const Slot& a, const Slot& b) { return a.size < b.size; });
+    return memory;
+}
+
+void BNRenderingContext::releaseMemory(void* memory) {
+    if (!memory) return;
+    for (Slot& slot : pool_) {
+        if (slot.data == memory) {
+            if (slot.inUse) --inUseSlotCount_;
+            slot.inUse = false;
+            return;
+        }
+    }
+    std::free(memory);  // served outside the pool
+}
+
+void BNRenderingContext::reclaimUnusedMemory() {
+    for (Slot& slot : pool_) {
+        if (slot.inUse || !slot.data) continue;
+        std::free(slot.data);
+        slot = Slot{};
+        ++emptySlotCount_;
+    }
+}
+
+BNSurfacePtr BNRenderingContext::surfaceWithRect(VKRect rect, double scaleFactor,
+                                                 BNChannelMask channels) {
+    uint64_t stride = BNSurface::bytesPerRowForRect(rect, scaleFactor, channels);
+    uint64_t rows = BNPixelCount(VKRectGetHeight(rect), scaleFactor);
+    if (rows != 0 && stride > UINT64_MAX / rows) return nullptr;
+    void* memory = allocateMemoryWithSize(stride * rows);
+    if (!memory) return nullptr;
+    return std::make_shared<BNSurface>(
+        rect, scaleFactor, channels, static_cast<float*>(memory), stride,
+        [context = shared_from_this()](float* data) { context->releaseMemory(data); },
+        BNSurface::Memory::owned);
+}

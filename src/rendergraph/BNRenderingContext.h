@@ -1,0 +1,72 @@
+#pragma once
+// BNRenderingContext: the memory pool and surface factory of one render
+// call, and the settings nodes read while rendering (colour profile,
+// anti-aliasing grid of the path rasteriser).
+//
+// The pool keeps up to 100 cache-line aligned buffers, sizes rounded up to
+// 4096 bytes, sorted by size; a request takes the smallest free buffer that
+// is large enough, so a call that makes and drops many surfaces of similar
+// sizes reaches the system allocator about once per distinct size. Buffers
+// go back to the pool when released and are freed by reclaimUnusedMemory
+// (at the end of every call) or with the context. Lent memory is not
+// cleared: a node writes every sample of its output.
+//
+// Every surface the context hands out keeps it alive, so the pool outlives
+// the surfaces of its call. A context is used by one thread only.
+
+#include "geometry/VKGeometry.h"
+#include "rendergraph/BNColorProfile.h"
+#include "rendergraph/BNSurface.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class BNRenderingContext : public std::enable_shared_from_this<BNRenderingContext> {
+public:
+    static constexpr size_t kPoolSlots = 100;
+    static constexpr uint64_t kPoolGranule = 4096;
+
+    static std::shared_ptr<BNRenderingContext> create();
+    ~BNRenderingContext();
+    BNRenderingContext(const BNRenderingContext&) = delete;
+    BNRenderingContext& operator=(const BNRenderingContext&) = delete;
+
+    // A buffer of at least `size` bytes, or null when no memory can be had
+    // (never a shorter buffer). Contents undefined.
+    void* allocateMemoryWithSize(uint64_t size);
+    void releaseMemory(void* memory);
+    // Frees every pooled buffer that is not lent out.
+    void reclaimUnusedMemory();
+
+    // A surface over pooled memory, or null when the memory cannot be had.
+    BNSurfacePtr surfaceWithRect(VKRect rect, double scaleFactor, BNChannelMask channels);
+
+    const std::shared_ptr<const BNColorProfile>& colorProfile() const { return colorProfile_; }
+    void setColorProfile(std::shared_ptr<const BNColorProfile> profile) {
+        colorProfile_ = std::move(profile);
+    }
+    VKSize vectorAntialiasingAmount() const { return vectorAntialiasingAmount_; }
+    void setVectorAntialiasingAmount(VKSize amount) { vectorAntialiasingAmount_ = amount; }
+
+    // Buffers taken from the system allocator so far (pooled or not).
+    uint64_t systemAllocationCount() const { return systemAllocations_; }
+
+private:
+    BNRenderingContext() = default;
+
+    struct Slot {
+        uint64_t size = 0;  // 0 for an empty slot
+        bool inUse = false;
+        void* data = nullptr;
+    };
+
+    void* allocateFromSystem(uint64_t size);
+
+    std::array<Slot, kPoolSlots> pool_{};
+    uint64_t emptySlotCount_ = kPoolSlots;
+    uint64_t inUseSlotCount_ = 0;
+    uint64_t systemAllocations_ = 0;
+    VKSize vectorAntialiasingAmount_{16.0, 16.0};
+    std::shared_ptr<const BNColorProfile> colorProfile_;
+};
