@@ -1,0 +1,29 @@
+#include "rendergraph/BNDistanceWorkspace.h"
+
+#include "rendergraph/BNInputMargin.h"
+
+BNDistanceWorkspace::BNDistanceWorkspace(const BNSurface& input, const BNSurface& output,
+                                         BNRenderingContext& context, double w)
+    : margin_(marginForWidth(w)) {
+    std::optional<BNMargin> available = BNInputMargin(input, output);
+    if (!available || available->x < margin_ || available->y < margin_) return;
+    const uint64_t skipX = available->x - margin_, skipY = available->y - margin_;
+    const uint64_t stride = input.bytesPerRow() / sizeof(float);
+    trimmed_ = {output.widthInPixels() + 2 * margin_, output.heightInPixels() + 2 * margin_, stride,
+                input.row(skipY) + skipX};
+    field_.emplace(context, trimmed_.width * trimmed_.height);
+}
+
+BNDistancePlanes BNDistanceWorkspace::planes(const BNSurface* band) const {
+    BNDistancePlanes planes;
+    planes.input = trimmed_;
+    planes.field = {trimmed_.width, trimmed_.height, trimmed_.width, field_->data()};
+    if (band)
+        planes.final = {band->widthInPixels(), band->heightInPixels(),
+                        band->bytesPerRow() / sizeof(float), band->data()};
+    return planes;
+}
+
+const float* BNDistanceWorkspace::fieldAtOutputPixel(uint64_t x, uint64_t y) const {
+    return field_->data() + (y + margin_) * trimmed_.width + x + margin_;
+}

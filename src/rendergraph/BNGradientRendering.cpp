@@ -1,0 +1,64 @@
+#include "rendergraph/BNGradientRendering.h"
+
+#include "kernels/KernelRuntime.h"
+#include "platform/Log.h"
+#include "rendergraph/BNSurfaceFill.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+BNGradientTable::BNGradientTable(BNRenderingContext& context, const BNGradientProvider& provider,
+                                 bool premultiply)
+    : buffer_(context, 4 * size_t(kEntryCount + 1)) {
+    if (!isValid()) return;
+    provider.generateRGBAGradientValues(data(), kEntryCount, premultiply);
+    std::fill_n(entry(kEntryCount), 4, 0.0f);
+}
+
+void BNGradientTable::reverse() {
+    for (uint32_t i = 0; i < kEntryCount / 2; ++i)
+        std::swap_ranges(entry(i), entry(i) + 4, entry(kEntryCount - 1 - i));
+}
+
+void BNAddGradientDither(BNSurface& surface, int32_t x0, int32_t y0, float step) {
+    const uint8_t* noise = TarrowGetNoiseTable();
+    constexpr uint32_t kRowStep = 1103515245u;
+    uint32_t rowCounter = 4u * uint32_t(x0) + uint32_t(y0) * kRowStep + 12345u;
+    for (uint64_t j = 0; j < surface.heightInPixels(); ++j, rowCounter += kRowStep) {
+        float* pixel = surface.row(j);
+        uint32_t counter = rowCounter;
+        for (uint64_t i = 0; i < surface.widthInPixels(); ++i, pixel += 4, counter += 4)
+            for (uint32_t c = 0; c < 4; ++c)
+                pixel[c] = std::min(
+                    1.0f, pixel[c] + float(noise[(counter + c) % kTarrowNoiseTableSize]) * step);
+    }
+}
+
+namespace {
+
+// The whole part, toward zero, of a pixel coordinate, kept within the
+// kernels' 32-bit range.
+int32_t pixelOrigin(double coordinate) {
+    if (!(coordinate == coordinate)) return 0;
+    constexpr double kLow = std::numeric_limits<int32_t>::min();
+    constexpr double kHigh = std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(std::trunc(std::clamp(coordinate, kLow, kHigh)));
+}
+
+}  // namespace
+
+void BNRenderGradientGenerator(const char* className, BNSurface& output,
+                               BNRenderingContext& context, const BNGradientProvider& provider,
+                               bool dither, float ditherStep, const BNGradientFill& fill) {
+    BNGradientTable table(context, provider, true);
+    if (!table.isValid()) {
+        lf::log("{}: no memory for the gradient table", className);
+        BNClearSurface(output);
+        return;
+    }
+    const int32_t x0 = pixelOrigin(output.rect().origin.x * output.scaleFactor());
+    const int32_t y0 = pixelOrigin(output.rect().origin.y * output.scaleFactor());
+    fill(table.data(), x0, y0, BNKernelPlane(output));
+    if (dither) BNAddGradientDither(output, x0, y0, ditherStep);
+}

@@ -1,0 +1,62 @@
+#pragma once
+// The lookup table of a gradient as the gradient nodes hand it to their
+// kernels: 4096 RGBA entries from the gradient provider, entry 0 the
+// gradient's start, then one guard entry of zeros, borrowed from the
+// rendering context for one render; the dither the generators add; and the
+// render steps the five generators share.
+//
+// Used on the render call's thread only.
+
+#include "rendergraph/BNGradientProvider.h"
+#include "rendergraph/BNKernelPlane.h"
+#include "rendergraph/BNRenderingContext.h"
+#include "rendergraph/BNScratchBuffer.h"
+
+#include <cstdint>
+#include <functional>
+
+class BNGradientTable {
+public:
+    static constexpr uint32_t kEntryCount = 4096;
+
+    // Fills the table (isValid() false when the pool has no memory).
+    BNGradientTable(BNRenderingContext& context, const BNGradientProvider& provider,
+                    bool premultiply);
+
+    bool isValid() const { return buffer_.isValid(); }
+    // 4097 entries of four floats.
+    float* data() const { return buffer_.data(); }
+    float* entry(uint32_t index) const { return buffer_.data() + 4 * size_t(index); }
+    // Turns the 4096 entries end for end (the guard stays last).
+    void reverse();
+
+private:
+    BNScratchBuffer<float> buffer_;
+};
+
+// Dither strengths per noise step: about 1 / 65280 for most generators; the
+// diamond gradient's is 2^-15, twice as strong.
+inline constexpr float kBNGradientDitherStep = 1.5318628e-05f;
+inline constexpr float kBNDiamondGradientDitherStep = 3.0517578125e-05f;
+
+// Adds dither to a four-channel surface whose pixel (i, j) stands at image
+// pixel (x0 + i, y0 + j): each channel c becomes min(1, value + noise byte *
+// step), the bytes read unsigned from the shared noise table at the counter
+// k + c (mod 16,384). The counter is anchored to the image, not to the
+// surface: k = 4x + 1103515245 y + 12345 for image pixel (x, y) in unsigned
+// 32-bit arithmetic, so every tile of a rendering continues one pattern.
+// (The gradient kernels start each run at x0 instead of 4 x0, which shifts
+// the pattern with the tile's left edge; the generators therefore call them
+// without dither and dither here.)
+void BNAddGradientDither(BNSurface& surface, int32_t x0, int32_t y0, float step);
+
+// Renders a generator into `output`: fills a premultiplied table, calls
+// `fill` with it, the image pixel of the output's first pixel (the output's
+// origin times its scale, whole parts toward zero) and the output plane, for
+// the generator's kernel to write every pixel without dither; then adds the
+// dither when asked. Without memory for the table the output is cleared.
+using BNGradientFill =
+    std::function<void(const float* table, int32_t x0, int32_t y0, const BNKernelPlane& output)>;
+void BNRenderGradientGenerator(const char* className, BNSurface& output,
+                               BNRenderingContext& context, const BNGradientProvider& provider,
+                               bool dither, float ditherStep, const BNGradientFill& fill);

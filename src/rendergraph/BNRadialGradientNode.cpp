@@ -1,0 +1,45 @@
+#include "rendergraph/BNRadialGradientNode.h"
+
+#include "kernels/GradientKernels.h"
+#include "platform/Log.h"
+#include "rendergraph/BNGradientRendering.h"
+
+std::shared_ptr<const BNRadialGradientNode> BNRadialGradientNode::create(
+    VKPoint center, double radius, std::shared_ptr<const BNGradientProvider> provider,
+    bool dither) {
+    if (!provider) {
+        lf::log("BNRadialGradientNode: no gradient provider");
+        return nullptr;
+    }
+    return make<BNRadialGradientNode>(center, radius, std::move(provider), dither);
+}
+
+BNRadialGradientNode::BNRadialGradientNode(CreationKey, VKPoint center, double radius,
+                                           std::shared_ptr<const BNGradientProvider> provider,
+                                           bool dither)
+    : BNRenderNode({}),
+      center_(center),
+      radius_(radius),
+      provider_(std::move(provider)),
+      shouldDither_(dither) {}
+
+void BNRadialGradientNode::updateHashContext(BNHashContext& context) const {
+    BNRenderNode::updateHashContext(context);
+    context.updateValue(center_);
+    context.updateValue(radius_);
+    context.updateAddress(provider_.get());
+    // Dither changes the pixels, so it is part of the identity.
+    context.updateFlag(shouldDither_);
+}
+
+void BNRadialGradientNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList&,
+                                                   BNRenderingContext& context) const {
+    const double s = output.scaleFactor();
+    BNRenderGradientGenerator(
+        className(), output, context, *provider_, shouldDither_, kBNGradientDitherStep,
+        [&](const float* table, int32_t x0, int32_t y0, const BNKernelPlane& plane) {
+            TarrowRadialGradient(plane.data, table, x0, y0, static_cast<int32_t>(plane.width),
+                                 plane.height, plane.stride, BNGradientTable::kEntryCount, false,
+                                 float(center_.x * s), float(center_.y * s), float(radius_ * s));
+        });
+}
