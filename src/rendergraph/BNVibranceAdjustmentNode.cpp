@@ -101,9 +101,9 @@ void adjust(float (&c)[3], float v, float sat) {
     c[2] = std::clamp(P + (c[2] - P) * sat * 0.25f * 4.0f, 0.0f, 1.0f);
 }
 
-// A setting with NaN taken as 0, kept within [low, high].
-double setting(double value, double low, double high) {
-    return value == value ? std::clamp(value, low, high) : std::clamp(0.0, low, high);
+// A setting with NaN (a damaged document) taken as 0.
+double setting(double value) {
+    return value == value ? value : 0.0;
 }
 
 }  // namespace
@@ -121,8 +121,8 @@ std::shared_ptr<const BNVibranceAdjustmentNode> BNVibranceAdjustmentNode::create
 BNVibranceAdjustmentNode::BNVibranceAdjustmentNode(CreationKey, BNRenderNodePtr input,
                                                    double vibrance, double saturation)
     : BNRenderNode({std::move(input)}),
-      vibrance_(setting(vibrance, -1.0, 1.0)),
-      saturation_(setting(setting(saturation, -1e300, 1e300) + 1.0, 0.0, 2.0)) {}
+      vibrance_(std::clamp(setting(vibrance), -1.0, 1.0)),
+      saturation_(std::clamp(setting(saturation) + 1.0, 0.0, 2.0)) {}
 
 void BNVibranceAdjustmentNode::updateHashContext(BNHashContext& context) const {
     BNRenderNode::updateHashContext(context);
