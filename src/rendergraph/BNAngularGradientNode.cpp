@@ -1,44 +1,29 @@
 #include "rendergraph/BNAngularGradientNode.h"
 
-#include "kernels/GradientKernels.h"
-#include "platform/Log.h"
 #include "rendergraph/BNGradientRendering.h"
 
 std::shared_ptr<const BNAngularGradientNode> BNAngularGradientNode::create(
     VKPoint center, double angle, std::shared_ptr<const BNGradientProvider> provider, bool dither) {
-    if (!provider) {
-        lf::log("BNAngularGradientNode: no gradient provider");
-        return nullptr;
-    }
+    if (!hasProvider("BNAngularGradientNode", provider.get())) return nullptr;
     return make<BNAngularGradientNode>(center, angle, std::move(provider), dither);
 }
 
 BNAngularGradientNode::BNAngularGradientNode(CreationKey, VKPoint center, double angle,
                                              std::shared_ptr<const BNGradientProvider> provider,
                                              bool dither)
-    : BNRenderNode({}),
+    : BNGradientGeneratorNode(std::move(provider), dither, kBNGradientDitherStep),
       center_(center),
-      angle_(angle),
-      provider_(std::move(provider)),
-      shouldDither_(dither) {}
+      angle_(angle) {}
 
-void BNAngularGradientNode::updateHashContext(BNHashContext& context) const {
-    BNRenderNode::updateHashContext(context);
+void BNAngularGradientNode::updateGeometryHash(BNHashContext& context) const {
     context.updateValue(center_);
     context.updateValue(angle_);
-    context.updateAddress(provider_.get());
-    // Dither changes the pixels, so it is part of the identity.
-    context.updateFlag(shouldDither_);
 }
 
-void BNAngularGradientNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList&,
-                                                    BNRenderingContext& context) const {
-    const double s = output.scaleFactor();
-    BNRenderGradientGenerator(
-        className(), output, context, *provider_, shouldDither_, kBNGradientDitherStep,
-        [&](const float* table, int32_t x0, int32_t y0, const BNKernelPlane& plane) {
-            TarrowAngularGradient(plane.data, table, x0, y0, static_cast<int32_t>(plane.width),
-                                  plane.height, plane.stride, BNGradientTable::kEntryCount, false,
-                                  float(center_.x * s), float(center_.y * s), float(angle_));
-        });
+void BNAngularGradientNode::drawGradient(const float* table, int32_t x0, int32_t y0,
+                                         const BNKernelPlane& output, double scale) const {
+    TarrowAngularGradient(output.data, table, x0, y0, static_cast<int32_t>(output.width),
+                          output.height, output.stride, BNGradientTable::kEntryCount, false,
+                          static_cast<float>(center_.x * scale),
+                          static_cast<float>(center_.y * scale), static_cast<float>(angle_));
 }

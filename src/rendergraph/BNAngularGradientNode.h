@@ -3,16 +3,11 @@
 // position runs once around the circle counter-clockwise (in document
 // coordinates, whose y grows downwards), starting at `angle` degrees; the
 // seam shows the first entry.
-//
-// A generator without inputs: infinite bounds, renders at any scale (its
-// geometry is in points). The colours come from the provider as a table of
-// 4096 premultiplied entries; with dither each channel takes a little noise
-// from the shared noise table, anchored to the image (BNGradientRendering.h).
+// (BNGradientGeneratorNode.h tells what every generator does.)
 
-#include "rendergraph/BNGradientProvider.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/BNGradientGeneratorNode.h"
 
-class BNAngularGradientNode final : public BNRenderNode {
+class BNAngularGradientNode final : public BNGradientGeneratorNode {
 public:
     // Null, with a log line, without a provider.
     static std::shared_ptr<const BNAngularGradientNode> create(
@@ -23,18 +18,14 @@ public:
 
     VKPoint centerPoint() const { return center_; }
     double angle() const { return angle_; }
-    const std::shared_ptr<const BNGradientProvider>& provider() const { return provider_; }
-    bool shouldDither() const { return shouldDither_; }
 
     const char* className() const override { return "BNAngularGradientNode"; }
-    void updateHashContext(BNHashContext& context) const override;
-    bool supportsScaleFactor() const override { return true; }
-    void renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,
-                                 BNRenderingContext& context) const override;
 
 private:
+    void updateGeometryHash(BNHashContext& context) const override;
+    void drawGradient(const float* table, int32_t x0, int32_t y0, const BNKernelPlane& output,
+                      double scale) const override;
+
     VKPoint center_;
     double angle_;
-    std::shared_ptr<const BNGradientProvider> provider_;
-    bool shouldDither_;
 };

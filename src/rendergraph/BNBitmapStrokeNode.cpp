@@ -50,9 +50,5 @@ void BNBitmapStrokeNode::renderWithOutputSurface(BNSurface& output, const BNSurf
         BNClearSurface(output);
         return;
     }
-    BNDistancePlanes planes = workspace.planes(&output);
-    if (position_ == 0)
-        BNCentredDistance(0, planes, w);
-    else
-        BNOneSidedDistance(position_ == 1, planes, w);
+    workspace.computeForPosition(position_, 0, &output);
 }

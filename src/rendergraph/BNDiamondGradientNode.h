@@ -2,16 +2,11 @@
 // BNDiamondGradientNode: a gradient growing from a centre point in
 // diamonds (squares turned by `angle` degrees) that reach the last entry at
 // `radius`. Its dither is twice as strong as the other generators'.
-//
-// A generator without inputs: infinite bounds, renders at any scale (its
-// geometry is in points). The colours come from the provider as a table of
-// 4096 premultiplied entries; with dither each channel takes a little noise
-// from the shared noise table, anchored to the image (BNGradientRendering.h).
+// (BNGradientGeneratorNode.h tells what every generator does.)
 
-#include "rendergraph/BNGradientProvider.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/BNGradientGeneratorNode.h"
 
-class BNDiamondGradientNode final : public BNRenderNode {
+class BNDiamondGradientNode final : public BNGradientGeneratorNode {
 public:
     // Null, with a log line, without a provider.
     static std::shared_ptr<const BNDiamondGradientNode> create(
@@ -23,19 +18,15 @@ public:
     VKPoint centerPoint() const { return center_; }
     double angle() const { return angle_; }
     double radius() const { return radius_; }
-    const std::shared_ptr<const BNGradientProvider>& provider() const { return provider_; }
-    bool shouldDither() const { return shouldDither_; }
 
     const char* className() const override { return "BNDiamondGradientNode"; }
-    void updateHashContext(BNHashContext& context) const override;
-    bool supportsScaleFactor() const override { return true; }
-    void renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,
-                                 BNRenderingContext& context) const override;
 
 private:
+    void updateGeometryHash(BNHashContext& context) const override;
+    void drawGradient(const float* table, int32_t x0, int32_t y0, const BNKernelPlane& output,
+                      double scale) const override;
+
     VKPoint center_;
     double angle_;
     double radius_;
-    std::shared_ptr<const BNGradientProvider> provider_;
-    bool shouldDither_;
 };

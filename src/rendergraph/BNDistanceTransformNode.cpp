@@ -56,11 +56,7 @@ void BNDistanceTransformNode::renderWithOutputSurface(BNSurface& output,
         BNClearSurface(output);
         return;
     }
-    BNDistancePlanes planes = workspace.planes(nullptr);
-    if (position_ == 0)
-        BNCentredDistance(technique_, planes, w);
-    else
-        BNOneSidedDistance(position_ == 1, planes, w);
+    workspace.computeForPosition(position_, technique_, nullptr);
     for (uint64_t y = 0; y < output.heightInPixels(); ++y)
         std::memcpy(output.row(y), workspace.fieldAtOutputPixel(0, y),
                     output.widthInPixels() * sizeof(float));

@@ -4,7 +4,7 @@
 
 BNDistanceWorkspace::BNDistanceWorkspace(const BNSurface& input, const BNSurface& output,
                                          BNRenderingContext& context, double w)
-    : margin_(marginForWidth(w)) {
+    : w_(w), margin_(marginForWidth(w)) {
     std::optional<BNMargin> available = BNInputMargin(input, output);
     if (!available || available->x < margin_ || available->y < margin_) return;
     const uint64_t skipX = available->x - margin_, skipY = available->y - margin_;
@@ -14,14 +14,17 @@ BNDistanceWorkspace::BNDistanceWorkspace(const BNSurface& input, const BNSurface
     field_.emplace(context, trimmed_.width * trimmed_.height);
 }
 
-BNDistancePlanes BNDistanceWorkspace::planes(const BNSurface* band) const {
+void BNDistanceWorkspace::computeForPosition(int position, int technique, const BNSurface* band) {
     BNDistancePlanes planes;
     planes.input = trimmed_;
     planes.field = {trimmed_.width, trimmed_.height, trimmed_.width, field_->data()};
     if (band)
         planes.final = {band->widthInPixels(), band->heightInPixels(),
                         band->bytesPerRow() / sizeof(float), band->data()};
-    return planes;
+    if (position == 0)
+        BNCentredDistance(technique, planes, w_);
+    else
+        BNOneSidedDistance(position == 1, planes, w_);
 }
 
 const float* BNDistanceWorkspace::fieldAtOutputPixel(uint64_t x, uint64_t y) const {

@@ -29,9 +29,11 @@ public:
 
     bool isValid() const { return field_.has_value() && field_->isValid(); }
 
-    // The planes for a computation: the trimmed input, the field and, when
-    // `band` is given, that one-channel surface as the final plane.
-    BNDistancePlanes planes(const BNSurface* band) const;
+    // Computes the field for a stroke position: centred on the edge
+    // (position 0, with `technique`), or one-sided, inside the shape for
+    // position 1 and outside it for any other. When `band` is given, the
+    // stroke band goes into that one-channel surface of the output's size.
+    void computeForPosition(int position, int technique, const BNSurface* band);
 
     // The field value over output pixel (x, y), and the row stride of the
     // field in floats.
@@ -42,6 +44,7 @@ public:
     static uint64_t marginForWidth(double w) { return static_cast<uint64_t>(std::ceil(w)) + 2; }
 
 private:
+    double w_;
     BNDistancePlane trimmed_;
     uint64_t margin_ = 0;
     std::optional<BNScratchBuffer<float>> field_;

@@ -4,6 +4,7 @@
 #include "platform/Log.h"
 #include "rendergraph/BNGradientRendering.h"
 #include "rendergraph/BNInputMargin.h"
+#include "rendergraph/BNKernelPlane.h"
 #include "rendergraph/BNSurfaceFill.h"
 
 std::shared_ptr<const BNGradientMappingNode> BNGradientMappingNode::create(

@@ -1,12 +1,8 @@
 #include "rendergraph/BNGradientRendering.h"
 
 #include "kernels/KernelRuntime.h"
-#include "platform/Log.h"
-#include "rendergraph/BNSurfaceFill.h"
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
 
 BNGradientTable::BNGradientTable(BNRenderingContext& context, const BNGradientProvider& provider,
                                  bool premultiply)
@@ -33,32 +29,4 @@ void BNAddGradientDither(BNSurface& surface, int32_t x0, int32_t y0, float step)
                 pixel[c] = std::min(
                     1.0f, pixel[c] + float(noise[(counter + c) % kTarrowNoiseTableSize]) * step);
     }
-}
-
-namespace {
-
-// The whole part, toward zero, of a pixel coordinate, kept within the
-// kernels' 32-bit range.
-int32_t pixelOrigin(double coordinate) {
-    if (!(coordinate == coordinate)) return 0;
-    constexpr double kLow = std::numeric_limits<int32_t>::min();
-    constexpr double kHigh = std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(std::trunc(std::clamp(coordinate, kLow, kHigh)));
-}
-
-}  // namespace
-
-void BNRenderGradientGenerator(const char* className, BNSurface& output,
-                               BNRenderingContext& context, const BNGradientProvider& provider,
-                               bool dither, float ditherStep, const BNGradientFill& fill) {
-    BNGradientTable table(context, provider, true);
-    if (!table.isValid()) {
-        lf::log("{}: no memory for the gradient table", className);
-        BNClearSurface(output);
-        return;
-    }
-    const int32_t x0 = pixelOrigin(output.rect().origin.x * output.scaleFactor());
-    const int32_t y0 = pixelOrigin(output.rect().origin.y * output.scaleFactor());
-    fill(table.data(), x0, y0, BNKernelPlane(output));
-    if (dither) BNAddGradientDither(output, x0, y0, ditherStep);
 }

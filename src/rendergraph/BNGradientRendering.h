@@ -2,18 +2,15 @@
 // The lookup table of a gradient as the gradient nodes hand it to their
 // kernels: 4096 RGBA entries from the gradient provider, entry 0 the
 // gradient's start, then one guard entry of zeros, borrowed from the
-// rendering context for one render; the dither the generators add; and the
-// render steps the five generators share.
+// rendering context for one render, and the dither the generators add.
 //
 // Used on the render call's thread only.
 
 #include "rendergraph/BNGradientProvider.h"
-#include "rendergraph/BNKernelPlane.h"
 #include "rendergraph/BNRenderingContext.h"
 #include "rendergraph/BNScratchBuffer.h"
 
 #include <cstdint>
-#include <functional>
 
 class BNGradientTable {
 public:
@@ -49,14 +46,3 @@ inline constexpr float kBNDiamondGradientDitherStep = 3.0517578125e-05f;
 // the pattern with the tile's left edge; the generators therefore call them
 // without dither and dither here.)
 void BNAddGradientDither(BNSurface& surface, int32_t x0, int32_t y0, float step);
-
-// Renders a generator into `output`: fills a premultiplied table, calls
-// `fill` with it, the image pixel of the output's first pixel (the output's
-// origin times its scale, whole parts toward zero) and the output plane, for
-// the generator's kernel to write every pixel without dither; then adds the
-// dither when asked. Without memory for the table the output is cleared.
-using BNGradientFill =
-    std::function<void(const float* table, int32_t x0, int32_t y0, const BNKernelPlane& output)>;
-void BNRenderGradientGenerator(const char* className, BNSurface& output,
-                               BNRenderingContext& context, const BNGradientProvider& provider,
-                               bool dither, float ditherStep, const BNGradientFill& fill);

@@ -2,38 +2,22 @@
 // BNLinearGradientNode: a gradient along the line from a start point
 // (first entry) to an end point (last entry), constant across it and
 // clamped beyond both points.
-//
-// A generator without inputs: infinite bounds, renders at any scale (its
-// geometry is in points). The colours come from the provider as a table of
-// 4096 premultiplied entries; with dither each channel takes a little noise
-// from the shared noise table, anchored to the image (BNGradientRendering.h).
+// (BNGradientGeneratorNode.h tells what every generator does.)
 
-#include "rendergraph/BNGradientProvider.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/BNGradientGeneratorNode.h"
 
-class BNLinearGradientNode final : public BNRenderNode {
+class BNLinearGradientNode final : public BNTwoPointGradientNode {
 public:
     // Null, with a log line, without a provider.
     static std::shared_ptr<const BNLinearGradientNode> create(
         VKPoint start, VKPoint end, std::shared_ptr<const BNGradientProvider> provider,
-        bool dither);
+        bool dither) {
+        if (!hasProvider("BNLinearGradientNode", provider.get())) return nullptr;
+        return make<BNLinearGradientNode>(start, end, std::move(provider), dither);
+    }
     BNLinearGradientNode(CreationKey, VKPoint start, VKPoint end,
-                         std::shared_ptr<const BNGradientProvider> provider, bool dither);
-
-    VKPoint startPoint() const { return start_; }
-    VKPoint endPoint() const { return end_; }
-    const std::shared_ptr<const BNGradientProvider>& provider() const { return provider_; }
-    bool shouldDither() const { return shouldDither_; }
+                         std::shared_ptr<const BNGradientProvider> provider, bool dither)
+        : BNTwoPointGradientNode(start, end, std::move(provider), dither, TarrowLinearGradient) {}
 
     const char* className() const override { return "BNLinearGradientNode"; }
-    void updateHashContext(BNHashContext& context) const override;
-    bool supportsScaleFactor() const override { return true; }
-    void renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,
-                                 BNRenderingContext& context) const override;
-
-private:
-    VKPoint start_;
-    VKPoint end_;
-    std::shared_ptr<const BNGradientProvider> provider_;
-    bool shouldDither_;
 };

@@ -1,45 +1,30 @@
 #include "rendergraph/BNRadialGradientNode.h"
 
-#include "kernels/GradientKernels.h"
-#include "platform/Log.h"
 #include "rendergraph/BNGradientRendering.h"
 
 std::shared_ptr<const BNRadialGradientNode> BNRadialGradientNode::create(
     VKPoint center, double radius, std::shared_ptr<const BNGradientProvider> provider,
     bool dither) {
-    if (!provider) {
-        lf::log("BNRadialGradientNode: no gradient provider");
-        return nullptr;
-    }
+    if (!hasProvider("BNRadialGradientNode", provider.get())) return nullptr;
     return make<BNRadialGradientNode>(center, radius, std::move(provider), dither);
 }
 
 BNRadialGradientNode::BNRadialGradientNode(CreationKey, VKPoint center, double radius,
                                            std::shared_ptr<const BNGradientProvider> provider,
                                            bool dither)
-    : BNRenderNode({}),
+    : BNGradientGeneratorNode(std::move(provider), dither, kBNGradientDitherStep),
       center_(center),
-      radius_(radius),
-      provider_(std::move(provider)),
-      shouldDither_(dither) {}
+      radius_(radius) {}
 
-void BNRadialGradientNode::updateHashContext(BNHashContext& context) const {
-    BNRenderNode::updateHashContext(context);
+void BNRadialGradientNode::updateGeometryHash(BNHashContext& context) const {
     context.updateValue(center_);
     context.updateValue(radius_);
-    context.updateAddress(provider_.get());
-    // Dither changes the pixels, so it is part of the identity.
-    context.updateFlag(shouldDither_);
 }
 
-void BNRadialGradientNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList&,
-                                                   BNRenderingContext& context) const {
-    const double s = output.scaleFactor();
-    BNRenderGradientGenerator(
-        className(), output, context, *provider_, shouldDither_, kBNGradientDitherStep,
-        [&](const float* table, int32_t x0, int32_t y0, const BNKernelPlane& plane) {
-            TarrowRadialGradient(plane.data, table, x0, y0, static_cast<int32_t>(plane.width),
-                                 plane.height, plane.stride, BNGradientTable::kEntryCount, false,
-                                 float(center_.x * s), float(center_.y * s), float(radius_ * s));
-        });
+void BNRadialGradientNode::drawGradient(const float* table, int32_t x0, int32_t y0,
+                                        const BNKernelPlane& output, double scale) const {
+    TarrowRadialGradient(
+        output.data, table, x0, y0, static_cast<int32_t>(output.width), output.height,
+        output.stride, BNGradientTable::kEntryCount, false, static_cast<float>(center_.x * scale),
+        static_cast<float>(center_.y * scale), static_cast<float>(radius_ * scale));
 }

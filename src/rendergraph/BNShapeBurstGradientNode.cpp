@@ -5,6 +5,7 @@
 #include "rendergraph/BNDistance.h"
 #include "rendergraph/BNDistanceWorkspace.h"
 #include "rendergraph/BNGradientRendering.h"
+#include "rendergraph/BNKernelPlane.h"
 #include "rendergraph/BNSurfaceFill.h"
 
 #include <cmath>
@@ -61,11 +62,7 @@ void BNShapeBurstGradientNode::renderWithOutputSurface(BNSurface& output,
         BNClearSurface(output);
         return;
     }
-    BNDistancePlanes planes = workspace.planes(nullptr);
-    if (position_ == 0)
-        BNCentredDistance(0, planes, width_);
-    else
-        BNOneSidedDistance(position_ == 1, planes, width_);
+    workspace.computeForPosition(position_, 0, nullptr);
     if (position_ == 2) table.reverse();
     BNKernelPlane out(output);
     TarrowLookupPlanar(workspace.fieldAtOutputPixel(0, 0), out.data, table.data(), out.width,
