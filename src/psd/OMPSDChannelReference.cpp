@@ -1,0 +1,131 @@
+#include "psd/OMPSDChannelReference.h"
+
+#include "bytearray/BABTreeByteArray.h"
+#include "platform/Log.h"
+#include "psd/OMPSDDecompression.h"
+#include "psd/OMPSDError.h"
+#include "psd/OMPSDSource.h"
+
+#include <vector>
+
+OMPSDChannelReference::OMPSDChannelReference(int16_t identifier, OMPSDRect rect, uint64_t depth,
+                                             Source source, std::shared_ptr<std::mutex> lock,
+                                             std::string debugIdentifier,
+                                             std::weak_ptr<const OMPSDDocument> document)
+    : identifier_(identifier),
+      rect_(rect),
+      depth_(depth),
+      source_(std::move(source)),
+      lock_(lock ? std::move(lock) : std::make_shared<std::mutex>()),
+      debugIdentifier_(std::move(debugIdentifier)),
+      document_(std::move(document)) {}
+
+bool OMPSDChannelReference::planeSize(uint64_t* rowBytes, uint64_t* totalBytes) const {
+    uint64_t bits = 0;
+    if (__builtin_mul_overflow(rect_.width(), depth_, &bits)) return false;
+    *rowBytes = bits / 8 + (bits % 8 != 0);
+    return !__builtin_mul_overflow(*rowBytes, rect_.height(), totalBytes);
+}
+
+std::shared_ptr<const BAByteArray> OMPSDChannelReference::byteArray() const {
+    auto result = decompressedByteArray();
+    if (result) return *result;
+    return std::make_shared<BABTreeByteArray>();
+}
+
+lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompressedByteArray()
+    const {
+    std::lock_guard guard(*lock_);
+    if (samples_) return samples_;
+    if (error_) return *error_;
+    auto result = decompress();
+    if (result) {
+        samples_ = *result;
+        return samples_;
+    }
+    lf::log("*** Cannot read {}: {}", debugIdentifier_, result.error().localizedDescription());
+    error_ = std::make_shared<const lf::Error>(result.error());
+    return *error_;
+}
+
+lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress() const {
+    uint64_t rowBytes = 0, total = 0;
+    if (!planeSize(&rowBytes, &total))
+        return OMPSDMakeError(OMPSDErrorCorruptData, debugIdentifier_ + ": plane size overflows");
+    if (depth_ != 1 && depth_ != 8 && depth_ != 16 && depth_ != 32)
+        return OMPSDMakeError(OMPSDErrorCorruptData, debugIdentifier_ + ": unsupported depth");
+    const BAByteArray& bytes = *source_.byteArray;
+    uint64_t compressed = source_.range.length;
+    if (total == 0) return std::shared_ptr<const BAByteArray>(std::make_shared<BABTreeByteArray>());
+
+    // Refuse before allocating: the compressed bytes must be able to hold
+    // the plane at the method's largest ratio.
+    uint64_t limit = 0;
+    switch (source_.compression) {
+        case OMPSDCompression::raw:
+            limit = compressed;
+            break;
+        case OMPSDCompression::rle:
+            limit = OMPSDMaximumPackBitsOutput(compressed);
+            break;
+        case OMPSDCompression::zip:
+        case OMPSDCompression::zipPrediction:
+            limit = OMPSDMaximumInflateOutput(compressed);
+            break;
+        default:
+            return OMPSDMakeError(OMPSDErrorUnsupportedCompression,
+                                  debugIdentifier_ + ": unknown compression");
+    }
+    if (total > limit)
+        return OMPSDMakeError(OMPSDErrorTruncated,
+                              debugIdentifier_ + ": compressed data too short for the plane");
+
+    OMPSD_TRY_ASSIGN(lf::Data input, OMPSDReadBytes(bytes, source_.range));
+    std::vector<uint8_t> output(total);
+    std::span<uint8_t> out(output);
+    switch (source_.compression) {
+        case OMPSDCompression::raw:
+            std::copy_n(input.bytes(), total, output.begin());
+            break;
+        case OMPSDCompression::rle: {
+            uint64_t rows = rect_.height();
+            uint64_t countSize = source_.isPSB ? 4 : 2;
+            lf::Data counts;
+            std::span<const uint8_t> data = input.span();
+            if (source_.hasSeparateRowCounts) {
+                OMPSD_TRY_ASSIGN(counts, OMPSDReadBytes(bytes, source_.rowCounts));
+            } else {
+                if (rows * countSize > data.size())
+                    return OMPSDMakeError(OMPSDErrorTruncated,
+                                          debugIdentifier_ + ": row counts past the data");
+                counts = input.subdata(0, rows * countSize);
+                data = data.subspan(rows * countSize);
+            }
+            if (counts.size() < rows * countSize)
+                return OMPSDMakeError(OMPSDErrorTruncated,
+                                      debugIdentifier_ + ": row counts missing");
+            const uint8_t* c = counts.bytes();
+            uint64_t offset = 0;
+            for (uint64_t row = 0; row < rows; ++row, c += countSize) {
+                uint64_t length = countSize == 2 ? (uint64_t(c[0]) << 8 | c[1])
+                                                 : (uint64_t(c[0]) << 24 | uint64_t(c[1]) << 16 |
+                                                    uint64_t(c[2]) << 8 | c[3]);
+                if (length > data.size() - offset)
+                    return OMPSDMakeError(OMPSDErrorCompressedDataCorrupt,
+                                          debugIdentifier_ + ": RLE row reaches past the data");
+                LF_TRY(OMPSDUnpackBits(data.subspan(offset, length),
+                                       out.subspan(row * rowBytes, rowBytes)));
+                offset += length;
+            }
+            break;
+        }
+        case OMPSDCompression::zip:
+        case OMPSDCompression::zipPrediction:
+            LF_TRY(OMPSDInflate(input.span(), out));
+            if (source_.compression == OMPSDCompression::zipPrediction)
+                LF_TRY(OMPSDUndoPrediction(out, rect_.width(), rect_.height(), uint32_t(depth_)));
+            break;
+    }
+    return std::shared_ptr<const BAByteArray>(
+        std::make_shared<BABTreeByteArray>(lf::Data(std::move(output))));
+}
