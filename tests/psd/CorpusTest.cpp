@@ -144,6 +144,237 @@ void compareVectorMask(const OMPSDLayer& layer, const json& expected) {
     }
 }
 
+// A reference colour: [r, g, b] rounded from 0..255 values, or a raw
+// descriptor of another model (then only checked to be a colour at all).
+void expectColor(const OMPSDColor& color, const json& expected) {
+    if (!expected.is_array()) return;
+    EXPECT_NEAR(color.red() * 255, expected[0].get<double>(), 0.51);
+    EXPECT_NEAR(color.green() * 255, expected[1].get<double>(), 0.51);
+    EXPECT_NEAR(color.blue() * 255, expected[2].get<double>(), 0.51);
+}
+
+void expectNear(double actual, const json& item, const char* name, double scale = 1) {
+    if (item.contains(name)) {
+        EXPECT_NEAR(actual * scale, item[name].get<double>(), 1e-3) << name;
+    }
+}
+
+void compareGradient(const OMPSDGradient& gradient, const json& expected) {
+    if (expected["form"] != "CstS") {
+        EXPECT_TRUE(gradient.isNoise());
+        return;
+    }
+    EXPECT_NEAR(gradient.smoothness() * 4096, expected["smoothness"].get<double>(), 1e-6);
+    ASSERT_EQ(gradient.colorStops().size(), expected["color_stops"].size());
+    for (size_t i = 0; i < gradient.colorStops().size(); ++i) {
+        const auto& stop = gradient.colorStops()[i];
+        EXPECT_NEAR(stop.location() * 4096, expected["color_stops"][i]["location"].get<double>(),
+                    1e-6);
+        EXPECT_NEAR(stop.midpoint() * 100, expected["color_stops"][i]["midpoint"].get<double>(),
+                    1e-6);
+        if (expected["color_stops"][i]["type"] == "UsrS")
+            expectColor(stop.color(), expected["color_stops"][i]["color"]);
+    }
+    ASSERT_EQ(gradient.opacityStops().size(), expected["opacity_stops"].size());
+    for (size_t i = 0; i < gradient.opacityStops().size(); ++i)
+        EXPECT_NEAR(gradient.opacityStops()[i].opacity() * 100,
+                    expected["opacity_stops"][i]["opacity"].get<double>(), 1e-3);
+}
+
+void compareGradientFill(const OMPSDGradientFill& fill, const json& item) {
+    if (item.contains("gradient")) compareGradient(*fill.gradient(), item["gradient"]);
+    expectNear(fill.angle(), item, "angle");
+    if (item.contains("gradient_type")) {
+        const std::map<std::string, OMPSDGradientStyle> styles = {
+            {"Lnr ", OMPSDGradientStyleLinear},
+            {"Rdl ", OMPSDGradientStyleRadial},
+            {"Angl", OMPSDGradientStyleAngle},
+            {"Rflc", OMPSDGradientStyleReflected},
+            {"Dmnd", OMPSDGradientStyleDiamond}};
+        EXPECT_EQ(fill.style(), styles.at(item["gradient_type"]));
+    }
+    if (item.contains("reversed")) {
+        EXPECT_EQ(fill.isReversed(), item["reversed"].get<bool>());
+    }
+    if (item.contains("dithered")) {
+        EXPECT_EQ(fill.isDithered(), item["dithered"].get<bool>());
+    }
+    if (item.contains("aligned")) {
+        EXPECT_EQ(fill.isAlignedWithLayer(), item["aligned"].get<bool>());
+    }
+    expectNear(fill.scale(), item, "scale", 100);
+    if (item.contains("offset")) {
+        EXPECT_NEAR(fill.horizontalOffset() * 100, item["offset"][0].get<double>(), 1e-3);
+        EXPECT_NEAR(fill.verticalOffset() * 100, item["offset"][1].get<double>(), 1e-3);
+    }
+}
+
+void comparePatternFill(const OMPSDPatternFill& fill, const json& item) {
+    EXPECT_EQ(fill.patternReference()->identifier(), item["pattern"]["id"].get<std::string>());
+    EXPECT_EQ(fill.patternReference()->name(), item["pattern"]["name"].get<std::string>());
+    expectNear(fill.scale(), item, "scale", 100);
+    if (item.contains("aligned")) {
+        EXPECT_EQ(fill.isLinkedWithLayer(), item["aligned"].get<bool>());
+    }
+    if (item.contains("phase")) {
+        EXPECT_NEAR(fill.horizontalPhase(), item["phase"][0].get<double>(), 1e-3);
+        EXPECT_NEAR(fill.verticalPhase(), item["phase"][1].get<double>(), 1e-3);
+    }
+}
+
+void compareFill(const OMPSDFill& fill, const json& item) {
+    std::string type = item.contains("fill_type")   ? item["fill_type"].get<std::string>()
+                       : item["type"] == "solid"    ? "SClr"
+                       : item["type"] == "gradient" ? "GrFl"
+                                                    : "Ptrn";
+    if (type == "SClr") {
+        ASSERT_EQ(fill.kind(), OMPSDFill::Kind::color);
+        expectColor(static_cast<const OMPSDColorFill&>(fill).color(), item["color"]);
+    } else if (type == "GrFl") {
+        ASSERT_EQ(fill.kind(), OMPSDFill::Kind::gradient);
+        compareGradientFill(static_cast<const OMPSDGradientFill&>(fill), item);
+    } else {
+        ASSERT_EQ(fill.kind(), OMPSDFill::Kind::pattern);
+        comparePatternFill(static_cast<const OMPSDPatternFill&>(fill), item);
+    }
+}
+
+void compareEffectValues(const OMPSDEffect& effect, const json& item) {
+    SCOPED_TRACE(item.dump());
+    using Kind = OMPSDEffect::Kind;
+    if (effect.kind() != Kind::bevelEmboss) {
+        const auto& blended = static_cast<const OMPSDBlendedEffect&>(effect);
+        EXPECT_EQ(blended.blendMode(), OMPSDBlendModeKeyForEnum(item["blend_mode_enum"]));
+        expectNear(blended.opacity(), item, "opacity", 100);
+    }
+    switch (effect.kind()) {
+        case Kind::dropShadow:
+        case Kind::innerShadow: {
+            const auto& shadow = static_cast<const OMPSDShadowEffect&>(effect);
+            expectColor(shadow.color(), item["color"]);
+            expectNear(shadow.angle(), item, "angle");
+            expectNear(shadow.distance(), item, "distance");
+            expectNear(shadow.size(), item, "size");
+            expectNear(shadow.spread(), item, "choke");
+            expectNear(shadow.noise(), item, "noise", 100);
+            if (item.contains("use_global_light")) {
+                EXPECT_EQ(shadow.usesGlobalLight(), item["use_global_light"].get<bool>());
+            }
+            if (item.contains("layer_knocks_out")) {
+                EXPECT_EQ(
+                    static_cast<const OMPSDDropShadowEffect&>(effect).layerKnocksOutDropShadow(),
+                    item["layer_knocks_out"].get<bool>());
+            }
+            break;
+        }
+        case Kind::outerGlow:
+        case Kind::innerGlow: {
+            const auto& glow = static_cast<const OMPSDGlowEffect&>(effect);
+            expectColor(glow.color(), item["color"]);
+            expectNear(glow.size(), item, "size");
+            expectNear(glow.spread(), item, "choke");
+            expectNear(glow.range(), item, "range", 100);
+            expectNear(glow.jitter(), item, "jitter", 100);
+            if (item.contains("technique")) {
+                EXPECT_EQ(glow.technique(), item["technique"] == "PrBL" ? 1 : 0);
+            }
+            if (item.contains("source")) {
+                EXPECT_EQ(static_cast<const OMPSDInnerGlowEffect&>(effect).source(),
+                          item["source"] == "SrcC" ? 0 : 1);
+            }
+            break;
+        }
+        case Kind::satin: {
+            const auto& satin = static_cast<const OMPSDSatinEffect&>(effect);
+            expectColor(satin.color(), item["color"]);
+            expectNear(satin.angle(), item, "angle");
+            expectNear(satin.distance(), item, "distance");
+            expectNear(satin.size(), item, "size");
+            EXPECT_EQ(satin.isInverted(), item["inverted"].get<bool>());
+            EXPECT_EQ(satin.isAntialiased(), item["anti_aliased"].get<bool>());
+            break;
+        }
+        case Kind::colorOverlay:
+            expectColor(static_cast<const OMPSDColorOverlayEffect&>(effect).color(), item["color"]);
+            break;
+        case Kind::gradientOverlay:
+            compareGradientFill(*static_cast<const OMPSDGradientOverlayEffect&>(effect).fill(),
+                                item);
+            break;
+        case Kind::patternOverlay:
+            comparePatternFill(*static_cast<const OMPSDPatternOverlayEffect&>(effect).fill(), item);
+            break;
+        case Kind::stroke: {
+            const auto& stroke = static_cast<const OMPSDStrokeEffect&>(effect);
+            expectNear(stroke.size(), item, "size");
+            const std::map<std::string, int> positions = {{"OutF", 0}, {"InsF", 1}, {"CtrF", 2}};
+            EXPECT_EQ(stroke.position(), positions.at(item["position"]));
+            compareFill(*stroke.fill(), item);
+            break;
+        }
+        case Kind::bevelEmboss: {
+            const auto& bevel = static_cast<const OMPSDBevelEmbossEffect&>(effect);
+            const std::map<std::string, int> styles = {
+                {"OtrB", 0}, {"InrB", 1}, {"Embs", 2}, {"PlEb", 3}, {"strokeEmboss", 4}};
+            EXPECT_EQ(bevel.style(), styles.at(item["style"]));
+            EXPECT_EQ(bevel.direction(), item["direction"] == "In  " ? 0 : 1);
+            expectNear(bevel.depth(), item, "depth", 100);
+            expectNear(bevel.size(), item, "size");
+            expectNear(bevel.softness(), item, "soften");
+            expectNear(bevel.angle(), item, "angle");
+            expectNear(bevel.altitude(), item, "altitude");
+            expectColor(bevel.highlightColor(), item["highlight_color"]);
+            expectColor(bevel.shadowColor(), item["shadow_color"]);
+            expectNear(bevel.highlightOpacity(), item, "highlight_opacity", 100);
+            expectNear(bevel.shadowOpacity(), item, "shadow_opacity", 100);
+            EXPECT_EQ(bevel.highlightBlendMode(),
+                      OMPSDBlendModeKeyForEnum(item["highlight_mode_enum"]));
+            EXPECT_EQ(bevel.shadowBlendMode(), OMPSDBlendModeKeyForEnum(item["shadow_mode_enum"]));
+            EXPECT_EQ(bevel.isTextureEnabled(), item["use_texture"].get<bool>());
+            break;
+        }
+    }
+}
+
+void compareFillsAndStroke(const OMPSDLayer& layer, const json& expected) {
+    if (expected.contains("fill")) {
+        auto fill = layer.vectorFill();
+        ASSERT_NE(fill, nullptr);
+        compareFill(*fill, expected["fill"]);
+    }
+    if (expected.contains("vector_stroke")) {
+        const auto& item = expected["vector_stroke"];
+        auto stroke = layer.vectorStroke();
+        ASSERT_NE(stroke, nullptr);
+        EXPECT_EQ(stroke->strokeEnabled(), item["stroke_enabled"].get<bool>());
+        EXPECT_EQ(stroke->fillEnabled(), item["fill_enabled"].get<bool>());
+        const std::map<std::string, int> alignments = {{"strokeStyleAlignCenter", 0},
+                                                       {"strokeStyleAlignInside", 1},
+                                                       {"strokeStyleAlignOutside", 2}};
+        EXPECT_EQ(stroke->position(), alignments.at(item["alignment"]));
+        EXPECT_EQ(stroke->cap(), item["cap"] == "strokeStyleButtCap"    ? 0
+                                 : item["cap"] == "strokeStyleRoundCap" ? 1
+                                                                        : 2);
+        EXPECT_EQ(stroke->join(), item["join"] == "strokeStyleMiterJoin"   ? 0
+                                  : item["join"] == "strokeStyleRoundJoin" ? 1
+                                                                           : 2);
+        ASSERT_NE(stroke->content(), nullptr);
+        if (stroke->content()->kind() == OMPSDFill::Kind::color)
+            expectColor(static_cast<const OMPSDColorFill&>(*stroke->content()).color(),
+                        item["color"]);
+        // Widths in points become pixels at the document's resolution
+        // (resource 1005, horizontal resolution in 16.16 fixed point).
+        double scale = 1;
+        if (item["width_unit"] == "#Pnt") {
+            auto resolution = layer.document()->imageResourceForIdentifier(1005);
+            ASSERT_NE(resolution, nullptr);
+            const uint8_t* b = resolution->data().bytes();
+            scale = ((b[0] << 24 | b[1] << 16 | b[2] << 8 | b[3]) / 65536.0) / 72.0;
+        }
+        EXPECT_NEAR(stroke->lineWidth(), item["width"].get<double>() * scale, 1e-3);
+    }
+}
+
 void compareEffects(const OMPSDLayer& layer, const json& expected) {
     auto effects = layer.effects();
     if (expected["effects"].empty()) {
@@ -163,6 +394,7 @@ void compareEffects(const OMPSDLayer& layer, const json& expected) {
                                   [&](const auto& effect) { return effect->kind() == kind; });
         ASSERT_NE(found, ordered.end()) << item.dump();
         EXPECT_EQ((*found)->isEnabled(), item["enabled"].get<bool>()) << item.dump();
+        compareEffectValues(**found, item);
     }
     EXPECT_EQ(effects->orderedEffects().size(), seen.size());
 }
@@ -235,6 +467,7 @@ void compareLayer(const OMPSDLayer& layer, const json& expected) {
     compareMask(layer, expected["mask"]);
     compareVectorMask(layer, expected["vector_mask"]);
     compareEffects(layer, expected);
+    compareFillsAndStroke(layer, expected);
 
     const auto& children = expected.contains("children") ? expected["children"] : json::array();
     ASSERT_EQ(layer.sublayers().size(), children.size());
