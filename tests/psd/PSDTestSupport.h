@@ -52,4 +52,47 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
+// A document built byte by byte, for the damaged and hostile cases and
+// for values no shared document has. build() writes a well-formed PSD or
+// PSB of these parts; tests then cut or change its bytes.
+struct TestChannel {
+    int16_t identifier = 0;
+    uint16_t compression = 0;
+    std::vector<uint8_t> payload;  // after the compression field
+};
+
+struct TestLayer {
+    int32_t top = 0, left = 0, bottom = 0, right = 0;
+    std::vector<TestChannel> channels;
+    std::string name = "Layer";
+    const char* blendKey = "norm";
+    uint8_t opacity = 255, clipping = 0, flags = 0;
+    std::vector<uint8_t> maskData;        // the mask data's bytes after its size
+    std::vector<uint8_t> blendingRanges;  // after their length
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> blocks;
+};
+
+struct TestDocument {
+    uint16_t version = 1;
+    uint16_t channels = 3, depth = 8, colorMode = 3;
+    uint32_t width = 4, height = 4;
+    std::vector<std::pair<uint16_t, std::vector<uint8_t>>> resources;
+    std::vector<TestLayer> layers;
+    bool mergedTransparency = false;
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> documentBlocks;
+    uint16_t mergedCompression = 0;
+    std::vector<uint8_t> merged;  // raw planes; zeros of the right size when empty
+
+    std::vector<uint8_t> build() const;
+    lf::Data data() const { return lf::Data(build()); }
+};
+
+// PackBits of `bytes` as literal runs of at most 128 bytes.
+std::vector<uint8_t> packBitsLiteral(const std::vector<uint8_t>& bytes);
+// A zlib stream of `bytes`.
+std::vector<uint8_t> deflateBytes(const std::vector<uint8_t>& bytes);
+// A block with a descriptor: version 16 then the descriptor `body` (class
+// "null") with `items` already encoded.
+std::vector<uint8_t> versionedDescriptor(uint32_t itemCount, const std::vector<uint8_t>& items);
+
 }  // namespace lf::test
