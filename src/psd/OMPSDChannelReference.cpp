@@ -43,7 +43,7 @@ lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress
         samples_ = *result;
         return samples_;
     }
-    lf::log("*** Cannot read {}: {}", debugIdentifier_, result.error().localizedDescription());
+    lf::log("*** Cannot read {}", result.error().localizedDescription());
     error_ = std::make_shared<const lf::Error>(result.error());
     return *error_;
 }
