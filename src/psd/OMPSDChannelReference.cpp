@@ -6,25 +6,67 @@
 #include "psd/OMPSDError.h"
 #include "psd/OMPSDSource.h"
 
-#include <vector>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// The samples of a decompressed plane. The buffer is not cleared before
+// the decoders fill it: every byte is written by them (or the plane fails).
+class PlaneSource final : public BAByteSource {
+public:
+    explicit PlaneSource(uint64_t size)
+        : bytes_(std::make_unique_for_overwrite<uint8_t[]>(size)), size_(size) {}
+    uint8_t* bytes() { return bytes_.get(); }
+    lf::Status read(void* destination, uint64_t offset, uint64_t length) const override {
+        if (!BAMakeRange(offset, length).fitsWithin(size_))
+            return OMPSDMakeError(OMPSDErrorTruncated, "read past a decompressed plane");
+        if (length > 0) std::memcpy(destination, bytes_.get() + offset, length);
+        return {};
+    }
+
+private:
+    std::unique_ptr<uint8_t[]> bytes_;
+    uint64_t size_;
+};
+
+}  // namespace
 
 OMPSDChannelReference::OMPSDChannelReference(int16_t identifier, OMPSDRect rect, uint64_t depth,
                                              Source source, std::shared_ptr<std::mutex> lock,
-                                             std::string debugIdentifier,
+                                             std::shared_ptr<const std::string> owner,
                                              std::weak_ptr<const OMPSDDocument> document)
     : identifier_(identifier),
       rect_(rect),
       depth_(depth),
       source_(std::move(source)),
       lock_(lock ? std::move(lock) : std::make_shared<std::mutex>()),
-      debugIdentifier_(std::move(debugIdentifier)),
+      owner_(std::move(owner)),
       document_(std::move(document)) {}
+
+std::string OMPSDChannelReference::debugIdentifier() const {
+    return (owner_ ? *owner_ : std::string("plane")) + " channel " + std::to_string(identifier_);
+}
 
 bool OMPSDChannelReference::planeSize(uint64_t* rowBytes, uint64_t* totalBytes) const {
     uint64_t bits = 0;
     if (__builtin_mul_overflow(rect_.width(), depth_, &bits)) return false;
     *rowBytes = bits / 8 + (bits % 8 != 0);
     return !__builtin_mul_overflow(*rowBytes, rect_.height(), totalBytes);
+}
+
+BARange OMPSDChannelReference::rowCountsRange() const {
+    if (source_.compression != OMPSDCompression::rle) return {};
+    if (source_.hasSeparateRowCounts) return source_.rowCounts;
+    uint64_t length = std::min(rect_.height() * (source_.isPSB ? 4 : 2), source_.range.length);
+    return {source_.range.location, length};
+}
+
+BARange OMPSDChannelReference::compressedRange() const {
+    if (source_.compression != OMPSDCompression::rle || source_.hasSeparateRowCounts)
+        return source_.range;
+    uint64_t counts = rowCountsRange().length;
+    return {source_.range.location + counts, source_.range.length - counts};
 }
 
 std::shared_ptr<const BAByteArray> OMPSDChannelReference::byteArray() const {
@@ -51,9 +93,9 @@ lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress
 lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress() const {
     uint64_t rowBytes = 0, total = 0;
     if (!planeSize(&rowBytes, &total))
-        return OMPSDMakeError(OMPSDErrorCorruptData, debugIdentifier_ + ": plane size overflows");
+        return OMPSDMakeError(OMPSDErrorCorruptData, debugIdentifier() + ": plane size overflows");
     if (depth_ != 1 && depth_ != 8 && depth_ != 16 && depth_ != 32)
-        return OMPSDMakeError(OMPSDErrorCorruptData, debugIdentifier_ + ": unsupported depth");
+        return OMPSDMakeError(OMPSDErrorCorruptData, debugIdentifier() + ": unsupported depth");
     const BAByteArray& bytes = *source_.byteArray;
     uint64_t compressed = source_.range.length;
     if (total == 0) return std::shared_ptr<const BAByteArray>(std::make_shared<BABTreeByteArray>());
@@ -74,19 +116,26 @@ lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress
             break;
         default:
             return OMPSDMakeError(OMPSDErrorUnsupportedCompression,
-                                  debugIdentifier_ + ": unknown compression");
+                                  debugIdentifier() + ": unknown compression");
     }
     if (total > limit)
         return OMPSDMakeError(OMPSDErrorTruncated,
-                              debugIdentifier_ + ": compressed data too short for the plane");
+                              debugIdentifier() + ": compressed data too short for the plane");
 
+    if (source_.compression == OMPSDCompression::raw) {
+        // Raw samples are the plane itself: share them.
+        auto plane = bytes.subarray({source_.range.location, total});
+        if (!plane)
+            return OMPSDMakeError(OMPSDErrorReadFailed, debugIdentifier() + ": cannot be read",
+                                  std::make_shared<const lf::Error>(plane.error()));
+        return std::shared_ptr<const BAByteArray>(*plane);
+    }
     OMPSD_TRY_ASSIGN(lf::Data input, OMPSDReadBytes(bytes, source_.range));
-    std::vector<uint8_t> output(total);
-    std::span<uint8_t> out(output);
+    auto plane = std::make_shared<PlaneSource>(total);
+    std::span<uint8_t> out(plane->bytes(), total);
     switch (source_.compression) {
         case OMPSDCompression::raw:
-            std::copy_n(input.bytes(), total, output.begin());
-            break;
+            break;  // shared above
         case OMPSDCompression::rle: {
             uint64_t rows = rect_.height();
             uint64_t countSize = source_.isPSB ? 4 : 2;
@@ -97,13 +146,13 @@ lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress
             } else {
                 if (rows * countSize > data.size())
                     return OMPSDMakeError(OMPSDErrorTruncated,
-                                          debugIdentifier_ + ": row counts past the data");
+                                          debugIdentifier() + ": row counts past the data");
                 counts = input.subdata(0, rows * countSize);
                 data = data.subspan(rows * countSize);
             }
             if (counts.size() < rows * countSize)
                 return OMPSDMakeError(OMPSDErrorTruncated,
-                                      debugIdentifier_ + ": row counts missing");
+                                      debugIdentifier() + ": row counts missing");
             const uint8_t* c = counts.bytes();
             uint64_t offset = 0;
             for (uint64_t row = 0; row < rows; ++row, c += countSize) {
@@ -112,9 +161,11 @@ lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress
                                                     uint64_t(c[2]) << 8 | c[3]);
                 if (length > data.size() - offset)
                     return OMPSDMakeError(OMPSDErrorCompressedDataCorrupt,
-                                          debugIdentifier_ + ": RLE row reaches past the data");
-                LF_TRY(OMPSDUnpackBits(data.subspan(offset, length),
-                                       out.subspan(row * rowBytes, rowBytes)));
+                                          debugIdentifier() + ": RLE row reaches past the data");
+                // Rows decode in order, so a row may spill into the next ones.
+                LF_TRY(OMPSDUnpackBits(
+                    data.subspan(offset, length), out.subspan(row * rowBytes, rowBytes),
+                    data.size() - offset - length, total - (row + 1) * rowBytes));
                 offset += length;
             }
             break;
@@ -126,6 +177,7 @@ lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress
                 LF_TRY(OMPSDUndoPrediction(out, rect_.width(), rect_.height(), uint32_t(depth_)));
             break;
     }
-    return std::shared_ptr<const BAByteArray>(
-        std::make_shared<BABTreeByteArray>(lf::Data(std::move(output))));
+    auto array = std::make_shared<BABTreeByteArray>();
+    LF_TRY(array->insertSlice({std::move(plane), 0, total}, 0));
+    return std::shared_ptr<const BAByteArray>(std::move(array));
 }

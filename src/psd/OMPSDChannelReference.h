@@ -40,7 +40,8 @@ public:
     };
 
     OMPSDChannelReference(int16_t identifier, OMPSDRect rect, uint64_t depth, Source source,
-                          std::shared_ptr<std::mutex> lock, std::string debugIdentifier,
+                          std::shared_ptr<std::mutex> lock,
+                          std::shared_ptr<const std::string> owner,
                           std::weak_ptr<const OMPSDDocument> document = {});
 
     // 0, 1, 2... colour; -1 transparency; -2 user mask; -3 real user mask.
@@ -50,8 +51,14 @@ public:
     uint64_t depth() const { return depth_; }
     OMPSDCompression compression() const { return source_.compression; }
     uint64_t compressedLength() const { return source_.range.length; }
-    // Names the plane in log lines ("layer 3 'Shape 1' channel -1").
-    const std::string& debugIdentifier() const { return debugIdentifier_; }
+    // Where the compressed samples lie in the source's byte array (row
+    // counts of RLE planes left out), and the RLE row counts (empty for
+    // other methods). For tools and benchmarks that read them directly.
+    BARange compressedRange() const;
+    BARange rowCountsRange() const;
+    // Names the plane in log lines ("layer 3 'Shape 1' channel -1"): the
+    // owner's name (shared by its planes) and the channel.
+    std::string debugIdentifier() const;
     std::shared_ptr<const OMPSDDocument> document() const { return document_.lock(); }
 
     // The decompressed samples. A plane that cannot be decompressed yields
@@ -72,7 +79,7 @@ private:
     uint64_t depth_;
     Source source_;
     std::shared_ptr<std::mutex> lock_;
-    std::string debugIdentifier_;
+    std::shared_ptr<const std::string> owner_;
     std::weak_ptr<const OMPSDDocument> document_;
     // Set once under lock_.
     mutable std::shared_ptr<const BAByteArray> samples_;

@@ -17,13 +17,22 @@ lf::Error corrupt(const char* what) {
 
 }  // namespace
 
-lf::Status OMPSDUnpackBits(std::span<const uint8_t> input, std::span<uint8_t> output) {
+lf::Status OMPSDUnpackBits(std::span<const uint8_t> input, std::span<uint8_t> output,
+                           size_t inputSlack, size_t outputSlack) {
     // A header byte n: 0..127 copies the next n + 1 bytes, -127..-1 repeats
     // the next byte 1 - n times, -128 is skipped.
+    //
+    // Runs are short (at most 128 bytes), so variable-length memcpy and
+    // memset cost more than the bytes they move. Where 128 bytes can be
+    // read and written (slack included), runs move in fixed 16-byte pieces
+    // that may overshoot the run; the overshoot lands where later runs (or
+    // later rows) write anyway.
     const uint8_t* in = input.data();
     const uint8_t* inEnd = in + input.size();
+    const uint8_t* inLimit = inEnd + inputSlack;
     uint8_t* out = output.data();
     uint8_t* outEnd = out + output.size();
+    uint8_t* outLimit = outEnd + outputSlack;
     while (out < outEnd) {
         if (in >= inEnd) return corrupt("PackBits data ends before its row");
         int8_t header = int8_t(*in++);
@@ -31,14 +40,27 @@ lf::Status OMPSDUnpackBits(std::span<const uint8_t> input, std::span<uint8_t> ou
             size_t count = size_t(header) + 1;
             if (count > size_t(inEnd - in) || count > size_t(outEnd - out))
                 return corrupt("PackBits literal run reaches past its row");
-            std::memcpy(out, in, count);
+            if (size_t(inLimit - in) >= 128 && size_t(outLimit - out) >= 128) {
+                for (size_t i = 0; i < count; i += 16)
+                    std::memcpy(out + i, in + i, 16);
+            } else {
+                std::memcpy(out, in, count);
+            }
             in += count;
             out += count;
         } else if (header != -128) {
             size_t count = size_t(1 - header);
             if (in >= inEnd || count > size_t(outEnd - out))
                 return corrupt("PackBits repeat run reaches past its row");
-            std::memset(out, *in++, count);
+            uint8_t value = *in++;
+            if (size_t(outLimit - out) >= 128) {
+                uint8_t pattern[16];
+                std::memset(pattern, value, 16);
+                for (size_t i = 0; i < count; i += 16)
+                    std::memcpy(out + i, pattern, 16);
+            } else {
+                std::memset(out, value, count);
+            }
             out += count;
         }
     }

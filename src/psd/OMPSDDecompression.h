@@ -12,8 +12,13 @@
 #include <cstdint>
 #include <span>
 
-// One PackBits-compressed row (or any run of rows) into `output`.
-lf::Status OMPSDUnpackBits(std::span<const uint8_t> input, std::span<uint8_t> output);
+// One PackBits-compressed row (or any run of rows) into `output`. The
+// slacks are bytes that may be read past the input span and written past
+// the output span (the rest of the plane): with them the decoder moves runs
+// in whole 16-byte pieces. What it writes past the output is garbage that
+// the caller overwrites with the following rows.
+lf::Status OMPSDUnpackBits(std::span<const uint8_t> input, std::span<uint8_t> output,
+                           size_t inputSlack = 0, size_t outputSlack = 0);
 
 // A zlib (or gzip) stream into `output`, which it must fill exactly.
 lf::Status OMPSDInflate(std::span<const uint8_t> input, std::span<uint8_t> output);

@@ -209,6 +209,7 @@ void OMPSDDocument::parseMergedImage(uint64_t offset) {
     }
     int colorChannels = colorMode_ == rgb || colorMode_ == lab ? 3 : colorMode_ == cmyk ? 4 : 1;
     if (colorMode_ == multichannel) colorChannels = channelCount_;
+    auto owner = std::make_shared<const std::string>("merged image");
     for (uint16_t c = 0; c < channelCount_; ++c) {
         int16_t identifier = int16_t(c);
         if (c == colorChannels && hasMergedTransparency_)
@@ -216,8 +217,7 @@ void OMPSDDocument::parseMergedImage(uint64_t offset) {
         else if (c > colorChannels && hasMergedTransparency_)
             identifier = int16_t(c - 1);
         mergedChannels_.push_back(std::make_shared<OMPSDChannelReference>(
-            identifier, rect, depth_, sources[c], lock_,
-            "merged image channel " + std::to_string(c), weak_from_this()));
+            identifier, rect, depth_, sources[c], lock_, owner, weak_from_this()));
     }
 }
 

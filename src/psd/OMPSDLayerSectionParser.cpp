@@ -269,6 +269,8 @@ lf::Status OMPSDLayerSectionParser::parseLayerInfo(size_t offset, uint64_t lengt
     for (auto& layer : pending) {
         auto lock = std::make_shared<std::mutex>();
         OMPSDLayerRecord& record = layer.record;
+        auto owner =
+            std::make_shared<const std::string>(fmt::format("layer {} '{}'", index, record.name));
         for (const auto& channel : layer.channels) {
             size_t start = info.position();
             info.skip(channel.length);
@@ -289,8 +291,7 @@ lf::Status OMPSDLayerSectionParser::parseLayerInfo(size_t offset, uint64_t lengt
                 source.range = {sectionOffset_ + offset + start + 2, channel.length - 2};
             }
             record.channels.push_back(std::make_shared<OMPSDChannelReference>(
-                channel.identifier, rect, document_.depth_, std::move(source), lock,
-                fmt::format("layer {} '{}' channel {}", index, record.name, channel.identifier),
+                channel.identifier, rect, document_.depth_, std::move(source), lock, owner,
                 document_.weak_from_this()));
         }
         auto options = OMPSDBlendingOptionsForRecord(record);

@@ -55,6 +55,7 @@ std::vector<std::shared_ptr<const OMPSDPattern>> OMPSDReadPatterns(
         if (pattern.failed() || channelCount > 56) break;
         int colorChannels = colorChannelsOfMode(mode);
         std::vector<std::shared_ptr<const OMPSDChannelReference>> channels;
+        auto owner = std::make_shared<const std::string>(fmt::format("pattern '{}'", name));
         for (uint32_t c = 0; c < channelCount + 2 && !pattern.failed(); ++c) {
             if (pattern.u32() == 0) continue;  // not written
             uint32_t planeLength = pattern.u32();
@@ -79,8 +80,7 @@ std::vector<std::shared_ptr<const OMPSDPattern>> OMPSDReadPatterns(
             uint64_t headerSize = 4 + 16 + 2 + 1;
             source.range = {start + planeStart + headerSize, planeLength - headerSize};
             channels.push_back(std::make_shared<OMPSDChannelReference>(
-                id, rect, depth == 0 ? 8 : depth, std::move(source), lock,
-                fmt::format("pattern '{}' channel {}", name, id)));
+                id, rect, depth == 0 ? 8 : depth, std::move(source), lock, owner));
         }
         if (pattern.failed()) break;
         patterns.push_back(std::make_shared<OMPSDPattern>(std::move(identifier), std::move(name),

@@ -61,6 +61,8 @@ std::vector<std::shared_ptr<const OMPSDSmartObjectSnapshot>> OMPSDReadSmartObjec
         uint32_t depth = snapshot.u32();
         uint32_t maximumChannels = snapshot.u32();
         if (snapshot.failed() || maximumChannels > 56) break;
+        auto owner = std::make_shared<const std::string>(
+            fmt::format("smart object snapshot '{}'", identifier));
         auto plane = [&](int16_t id, OMPSDRect planeRect,
                          uint64_t planeLength) -> std::shared_ptr<const OMPSDChannelReference> {
             size_t planeStart = snapshot.position();
@@ -71,9 +73,8 @@ std::vector<std::shared_ptr<const OMPSDSmartObjectSnapshot>> OMPSDReadSmartObjec
             source.byteArray = bytes;
             source.compression = OMPSDCompression(method.u16());
             source.range = {base + start + planeStart + 2, planeLength - 2};
-            return std::make_shared<OMPSDChannelReference>(
-                id, planeRect, depth, std::move(source), lock,
-                fmt::format("smart object snapshot '{}' channel {}", identifier, id));
+            return std::make_shared<OMPSDChannelReference>(id, planeRect, depth, std::move(source),
+                                                           lock, owner);
         };
         std::vector<std::shared_ptr<const OMPSDChannelReference>> channels;
         for (uint32_t c = 0; c < maximumChannels + 2 && !snapshot.failed(); ++c) {
