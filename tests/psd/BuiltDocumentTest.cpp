@@ -56,7 +56,7 @@ std::vector<std::string> names(const std::vector<std::shared_ptr<OMPSDLayer>>& l
 
 }  // namespace
 
-TEST(DamagedDocumentTest, HeaderErrors) {
+TEST(BuiltDocumentTest, HeaderErrors) {
     EXPECT_EQ(errorCode(OMPSDDocument::create(lf::Data())), OMPSDErrorNotAPhotoshopDocument);
     auto bytes = TestDocument().build();
     auto with = [&](size_t offset, std::vector<uint8_t> patch) {
@@ -80,7 +80,7 @@ TEST(DamagedDocumentTest, HeaderErrors) {
               OMPSDErrorReadFailed);
 }
 
-TEST(DamagedDocumentTest, BuiltDocumentReadsAsWritten) {
+TEST(BuiltDocumentTest, BuiltDocumentReadsAsWritten) {
     TestDocument document;
     document.resources = {{1037, {0, 0, 0, 120}}, {1049, {0, 0, 0, 7, 0}}};  // 1049: not 4 bytes
     TestLayer layer = pixelLayer("Base");
@@ -153,7 +153,7 @@ TEST(DamagedDocumentTest, BuiltDocumentReadsAsWritten) {
     EXPECT_EQ(l.document().get(), &d);
 }
 
-TEST(DamagedDocumentTest, GroupTreeFromSectionDividers) {
+TEST(BuiltDocumentTest, GroupTreeFromSectionDividers) {
     // File order, bottom first: end marker, a, b, group G (pass through), c,
     // then an unbalanced group H without a marker and an unclosed marker
     // holding d.
@@ -184,7 +184,7 @@ TEST(DamagedDocumentTest, GroupTreeFromSectionDividers) {
     EXPECT_EQ(d.allLayers().size(), 6u) << "end markers are not layers";
 }
 
-TEST(DamagedDocumentTest, PSBWithSixteenBitLayerBlock) {
+TEST(BuiltDocumentTest, PSBWithSixteenBitLayerBlock) {
     // A 16-bit PSB keeps its layers in "Lr16" with 8-byte lengths.
     TestDocument inner;
     inner.version = 2;
@@ -217,7 +217,7 @@ TEST(DamagedDocumentTest, PSBWithSixteenBitLayerBlock) {
     EXPECT_EQ(samples, (std::vector<uint8_t>{0, 1, 0, 2, 0, 3, 0xff, 0xff}));
 }
 
-TEST(DamagedDocumentTest, MergedImagePlanes) {
+TEST(BuiltDocumentTest, MergedImagePlanes) {
     TestDocument document;
     document.channels = 4;
     document.width = 2;
@@ -248,7 +248,7 @@ TEST(DamagedDocumentTest, MergedImagePlanes) {
     EXPECT_EQ((*cut)->layers().size(), 1u);
 }
 
-TEST(DamagedDocumentTest, HostileLengthsAndCounts) {
+TEST(BuiltDocumentTest, HostileLengthsAndCounts) {
     lf::LogCapture quiet;
     auto patched = [](std::vector<uint8_t> bytes, size_t offset, std::vector<uint8_t> patch) {
         std::copy(patch.begin(), patch.end(), bytes.begin() + long(offset));
@@ -277,7 +277,7 @@ TEST(DamagedDocumentTest, HostileLengthsAndCounts) {
               OMPSDErrorCorruptData);
 }
 
-TEST(DamagedDocumentTest, DamagedBlocksReadAsAbsent) {
+TEST(BuiltDocumentTest, DamagedBlocksReadAsAbsent) {
     lf::LogCapture quiet;
     TestLayer layer = pixelLayer("a");
     // A block whose length runs past the extra data, after a good one.
@@ -326,7 +326,7 @@ TEST(DamagedDocumentTest, DamagedBlocksReadAsAbsent) {
     EXPECT_EQ(l.effectsReferencePoint(), (OMPSDPoint{0, 0}));
 }
 
-TEST(DamagedDocumentTest, EveryTruncationFailsCleanly) {
+TEST(BuiltDocumentTest, EveryTruncationFailsCleanly) {
     // Every prefix of a document with layers, masks, blocks and RLE data
     // either opens or fails with the reader's error; reading everything of
     // what opens stays in bounds (the sanitizer build checks that).
@@ -358,7 +358,7 @@ TEST(DamagedDocumentTest, EveryTruncationFailsCleanly) {
     EXPECT_GT(opened, 0u);
 }
 
-TEST(DamagedDocumentTest, FuzzerFindingsStayFixed) {
+TEST(BuiltDocumentTest, FuzzerFindingsStayFixed) {
     // Inputs that once crashed or hung the reader (kept by the fuzzer's
     // runs): each must now open or fail cleanly.
     lf::LogCapture quiet;
@@ -374,4 +374,97 @@ TEST(DamagedDocumentTest, FuzzerFindingsStayFixed) {
         ++count;
     }
     EXPECT_GT(count, 0u);
+}
+
+TEST(BuiltDocumentTest, ActiveLayerCompSetsVisibilityAndBlending) {
+    auto item = [](ByteWriter& out, const std::string& key, const char(&type)[5]) -> ByteWriter& {
+        return out.identifier(key).code(type);
+    };
+    auto body = [](const char* classId, uint32_t count, const ByteWriter& items) {
+        return ByteWriter().unicode("").identifier(classId).u32(count).bytes(items.data()).data();
+    };
+    ByteWriter comp;
+    item(comp, "compID", "long").u32(5);
+    item(comp, "Nm  ", "TEXT").unicode("Night");
+    item(comp, "capturedInfo", "long").u32(5);  // visibility and appearance
+    ByteWriter comps;
+    item(comps, "list", "VlLs").u32(1).code("Objc").bytes(body("Cmps", 3, comp));
+    item(comps, "lastAppliedComp", "long").u32(5);
+
+    ByteWriter blend;
+    item(blend, "Md  ", "enum").identifier("BlnM").identifier("Scrn");
+    item(blend, "Opct", "UntF").code("#Prc").f64(40);
+    ByteWriter setting;
+    item(setting, "compList", "VlLs").u32(2).code("long").u32(3).code("long").u32(5);
+    item(setting, "enab", "bool").u8(0);
+    item(setting, "blendOptions", "Objc").bytes(body("null", 2, blend));
+    ByteWriter settings;
+    item(settings, "layerSettings", "VlLs").u32(1).code("Objc").bytes(body("null", 3, setting));
+    auto cmls = ByteWriter().u32(16).bytes(body("null", 1, settings)).data();
+    ByteWriter metadata;
+    metadata.u32(1).code("8BIM").code("cmls").u32(0).u32(uint32_t(cmls.size())).bytes(cmls);
+
+    TestDocument document;
+    document.resources = {{1065, ByteWriter().u32(16).bytes(body("null", 2, comps)).data()}};
+    TestLayer layer = pixelLayer("a");
+    layer.blocks = {{"shmd", metadata.data()}};
+    document.layers = {layer, pixelLayer("untouched")};
+    auto opened = OMPSDDocument::create(document.data());
+    ASSERT_TRUE(opened);
+    const auto& d = **opened;
+    ASSERT_EQ(d.layerComps().size(), 1u);
+    EXPECT_EQ(d.layerComps()[0].name, "Night");
+    EXPECT_EQ(d.activeLayerCompIdentifier(), 5);
+    EXPECT_FALSE(d.layers()[0]->isVisible());
+    EXPECT_EQ(d.layers()[0]->blendingOptions()->blendMode(), OMPSDFourCC("scrn"));
+    EXPECT_DOUBLE_EQ(d.layers()[0]->blendingOptions()->opacity(), 0.4);
+    EXPECT_TRUE(d.layers()[1]->isVisible());
+}
+
+TEST(BuiltDocumentTest, SmartObjectSnapshotsAndInstances) {
+    // A filter effects block with one snapshot: three raw colour planes,
+    // the transparency, and a smart filter mask.
+    ByteWriter snapshot;
+    snapshot.u32(0).u32(0).u32(1).u32(2).u32(8).u32(4);  // rectangle, depth, channels
+    for (uint32_t c = 0; c < 4 + 2; ++c) {
+        if (c >= 4) {
+            snapshot.u32(0);  // masks not written
+            continue;
+        }
+        snapshot.u32(1).u64(4).u16(0).u8(uint8_t(c)).u8(uint8_t(c));
+    }
+    snapshot.u8(1).u32(0).u32(0).u32(1).u32(1).u64(3).u16(0).u8(200);
+    ByteWriter entries;
+    entries.u8(4).text("uuid").u32(1).u64(snapshot.size()).bytes(snapshot.data());
+    ByteWriter block;
+    block.u32(3).u64(entries.size()).bytes(entries.data());
+
+    ByteWriter placed;
+    placed.identifier("Idnt").code("TEXT").unicode("file");
+    placed.identifier("placed").code("TEXT").unicode("uuid");
+    ByteWriter soLd;
+    soLd.code("soLD").u32(4).u32(16).unicode("").identifier("null").u32(2).bytes(placed.data());
+
+    TestDocument document;
+    TestLayer layer = pixelLayer("so");
+    layer.blocks = {{"SoLd", soLd.data()}};
+    document.layers = {layer};
+    document.documentBlocks = {{"FXid", block.data()}};
+    auto opened = OMPSDDocument::create(document.data());
+    ASSERT_TRUE(opened);
+    const auto& d = **opened;
+    auto instance = d.layers()[0]->smartObjectInstance();
+    ASSERT_NE(instance, nullptr);
+    EXPECT_EQ(instance->snapshotIdentifier(), "uuid");
+    EXPECT_EQ(instance->linkedIdentifier(), "file");
+    ASSERT_EQ(d.smartObjectSnapshots().size(), 1u);
+    const auto& s = *d.smartObjectSnapshots()[0];
+    EXPECT_EQ(s.uniqueIdentifier(), "uuid");
+    ASSERT_EQ(s.channelReferences().size(), 4u);
+    EXPECT_EQ(s.channelReferences()[3]->identifier(), -1);
+    std::vector<uint8_t> samples(2);
+    ASSERT_TRUE(s.channelReferences()[2]->byteArray()->copyBytes(samples.data(), {0, 2}));
+    EXPECT_EQ(samples, (std::vector<uint8_t>{2, 2}));
+    ASSERT_NE(s.smartFilterMask(), nullptr);
+    EXPECT_EQ(s.smartFilterMask()->byteArray()->length(), 1u);
 }
