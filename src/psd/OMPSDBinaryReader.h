@@ -6,6 +6,8 @@
 // reader remembers the failure (`failed()`). Parsers read a whole record
 // and check once, which keeps the field-by-field code plain. A reader is
 // used by one thread; the bytes it looks at must outlive it.
+#include "psd/OMPSDRect.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -37,6 +39,15 @@ public:
     float f32();
     // A length of 4 bytes in PSD documents and 8 bytes in PSB documents.
     uint64_t length(bool wide) { return wide ? u64() : u32(); }
+    // A rectangle in the file's order: top, left, bottom, right.
+    OMPSDRect rect() {
+        OMPSDRect r;
+        r.top = i32();
+        r.left = i32();
+        r.bottom = i32();
+        r.right = i32();
+        return r;
+    }
     // A 32-bit fixed-point number, 16.16.
     double fixed32() { return i32() / 65536.0; }
 

@@ -143,6 +143,20 @@ int32_t OMPSDDocument::resourceInteger(uint16_t identifier, int32_t fallback) co
     return reader.i32();
 }
 
+int OMPSDDocument::colorChannelCount() const {
+    switch (colorMode_) {
+        case rgb:
+        case lab:
+            return 3;
+        case cmyk:
+            return 4;
+        case multichannel:
+            return channelCount_;
+        default:
+            return 1;
+    }
+}
+
 int32_t OMPSDDocument::globalAngle() const {
     return resourceInteger(1037, 30);
 }
@@ -207,8 +221,7 @@ void OMPSDDocument::parseMergedImage(uint64_t offset) {
         lf::log("Merged image compression {} is not read", method);
         return;
     }
-    int colorChannels = colorMode_ == rgb || colorMode_ == lab ? 3 : colorMode_ == cmyk ? 4 : 1;
-    if (colorMode_ == multichannel) colorChannels = channelCount_;
+    int colorChannels = colorChannelCount();
     auto owner = std::make_shared<const std::string>("merged image");
     for (uint16_t c = 0; c < channelCount_; ++c) {
         int16_t identifier = int16_t(c);
@@ -237,7 +250,7 @@ const std::vector<std::shared_ptr<const OMPSDPattern>>& OMPSDDocument::patterns(
 const std::vector<std::shared_ptr<const OMPSDSmartObjectSnapshot>>&
 OMPSDDocument::smartObjectSnapshots() const {
     std::call_once(snapshotsOnce_, [&] {
-        int colorChannels = colorMode_ == rgb || colorMode_ == lab ? 3 : colorMode_ == cmyk ? 4 : 1;
+        int colorChannels = colorChannelCount();
         for (const auto& atom : atoms_) {
             if (atom.key() != OMPSDFourCC("FXid") && atom.key() != OMPSDFourCC("FEid")) continue;
             auto found = OMPSDReadSmartObjectSnapshots(atom.data(), colorChannels, lock_);

@@ -131,6 +131,8 @@ private:
     void parseMergedImage(uint64_t offset);
     void applyLayerComps();
     int32_t resourceInteger(uint16_t identifier, int32_t fallback) const;
+    // Colour planes of the colour mode (3 for RGB and Lab, 4 for CMYK, ...).
+    int colorChannelCount() const;
 
     std::shared_ptr<const BAByteArray> bytes_;
     uint16_t version_ = 1, channelCount_ = 0, depth_ = 8, colorMode_ = 0;

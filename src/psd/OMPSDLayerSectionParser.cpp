@@ -40,15 +40,6 @@ bool hasWideLength(uint32_t key) {
     }
 }
 
-OMPSDRect readRect(OMPSDBinaryReader& reader) {
-    OMPSDRect rect;
-    rect.top = reader.i32();
-    rect.left = reader.i32();
-    rect.bottom = reader.i32();
-    rect.right = reader.i32();
-    return rect;
-}
-
 OMPSDBlendingRange readRange(OMPSDBinaryReader& reader) {
     OMPSDBlendingRange range;
     range.blackLow = reader.u8() / 255.0;
@@ -107,13 +98,13 @@ void OMPSDLayerSectionParser::parseMaskData(OMPSDBinaryReader& reader, OMPSDLaye
     if (size == 0) return;
     OMPSDBinaryReader mask = reader.subreader(size);
     OMPSDLayerMaskData data;
-    data.rect = readRect(mask);
+    data.rect = mask.rect();
     data.backgroundColor = mask.u8();
     data.flags = mask.u8();
     if (size >= 36) {
         data.realFlags = mask.u8();
         data.realBackgroundColor = mask.u8();
-        data.realRect = readRect(mask);
+        data.realRect = mask.rect();
         data.hasRealMask = !mask.failed();
     }
     if (data.flags & 0x10) {
@@ -131,7 +122,7 @@ void OMPSDLayerSectionParser::parseMaskData(OMPSDBinaryReader& reader, OMPSDLaye
 lf::Status OMPSDLayerSectionParser::parseRecord(OMPSDBinaryReader& reader, PendingLayer& layer) {
     const bool wide = document_.isPSB();
     OMPSDLayerRecord& record = layer.record;
-    record.rect = readRect(reader);
+    record.rect = reader.rect();
     uint16_t channelCount = reader.u16();
     if (channelCount > 56 + 3)
         return OMPSDMakeError(OMPSDErrorCorruptData, "a layer record has too many channels");

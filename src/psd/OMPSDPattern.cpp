@@ -46,11 +46,7 @@ std::vector<std::shared_ptr<const OMPSDPattern>> OMPSDReadPatterns(
         std::string identifier = pattern.pascalString();
         if (mode == 2) pattern.skip(256 * 3 + 4);
         pattern.skip(4 + 4);  // list version and length
-        OMPSDRect listRect;
-        listRect.top = pattern.i32();
-        listRect.left = pattern.i32();
-        listRect.bottom = pattern.i32();
-        listRect.right = pattern.i32();
+        pattern.skip(16);     // the list's rectangle; each plane has its own
         uint32_t channelCount = pattern.u32();
         if (pattern.failed() || channelCount > 56) break;
         int colorChannels = colorChannelsOfMode(mode);
@@ -62,11 +58,7 @@ std::vector<std::shared_ptr<const OMPSDPattern>> OMPSDReadPatterns(
             size_t planeStart = pattern.position();
             OMPSDBinaryReader plane = pattern.subreader(planeLength);
             plane.skip(4);  // pixel depth
-            OMPSDRect rect;
-            rect.top = plane.i32();
-            rect.left = plane.i32();
-            rect.bottom = plane.i32();
-            rect.right = plane.i32();
+            OMPSDRect rect = plane.rect();
             uint16_t depth = plane.u16();
             uint8_t compression = plane.u8();
             if (plane.failed() || compression > 1) continue;

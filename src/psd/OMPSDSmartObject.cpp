@@ -53,11 +53,7 @@ std::vector<std::shared_ptr<const OMPSDSmartObjectSnapshot>> OMPSDReadSmartObjec
         size_t start = reader.position();
         OMPSDBinaryReader snapshot = reader.subreader(length);
         if (reader.failed()) break;
-        OMPSDRect rect;
-        rect.top = snapshot.i32();
-        rect.left = snapshot.i32();
-        rect.bottom = snapshot.i32();
-        rect.right = snapshot.i32();
+        OMPSDRect rect = snapshot.rect();
         uint32_t depth = snapshot.u32();
         uint32_t maximumChannels = snapshot.u32();
         if (snapshot.failed() || maximumChannels > 56) break;
@@ -88,11 +84,7 @@ std::vector<std::shared_ptr<const OMPSDSmartObjectSnapshot>> OMPSDReadSmartObjec
         }
         std::shared_ptr<const OMPSDChannelReference> mask;
         if (snapshot.remaining() > 0 && snapshot.u8() != 0) {
-            OMPSDRect maskRect;
-            maskRect.top = snapshot.i32();
-            maskRect.left = snapshot.i32();
-            maskRect.bottom = snapshot.i32();
-            maskRect.right = snapshot.i32();
+            OMPSDRect maskRect = snapshot.rect();
             mask = plane(-2, maskRect, snapshot.u64());
         }
         if (snapshot.failed()) break;
