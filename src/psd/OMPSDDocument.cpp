@@ -239,7 +239,7 @@ const std::vector<std::shared_ptr<const OMPSDPattern>>& OMPSDDocument::patterns(
         for (uint32_t key : {OMPSDFourCC("Patt"), OMPSDFourCC("Pat2"), OMPSDFourCC("Pat3")}) {
             for (const auto& atom : atoms_) {
                 if (atom.key() != key) continue;
-                auto found = OMPSDReadPatterns(atom.data(), lock_);
+                auto found = OMPSDReadPatterns(atom.data(), lock_, weak_from_this());
                 patterns_.insert(patterns_.end(), found.begin(), found.end());
             }
         }
@@ -253,7 +253,8 @@ OMPSDDocument::smartObjectSnapshots() const {
         int colorChannels = colorChannelCount();
         for (const auto& atom : atoms_) {
             if (atom.key() != OMPSDFourCC("FXid") && atom.key() != OMPSDFourCC("FEid")) continue;
-            auto found = OMPSDReadSmartObjectSnapshots(atom.data(), colorChannels, lock_);
+            auto found =
+                OMPSDReadSmartObjectSnapshots(atom.data(), colorChannels, lock_, weak_from_this());
             snapshots_.insert(snapshots_.end(), found.begin(), found.end());
         }
     });
