@@ -91,12 +91,14 @@ public:
     // 0 a base layer, 1 clipped to the layer below.
     uint8_t clipping() const { return record_.clipping; }
     // The record's flags: bit 0 transparency protected, bit 1 hidden, bit 3
-    // bit 4 is meaningful, bit 4 pixel data irrelevant.
+    // set when bit 4 is meaningful, bit 4 pixel data irrelevant.
     uint8_t flags() const { return record_.flags; }
 
     bool isGroup() const { return record_.sectionType == 1 || record_.sectionType == 2; }
     // Children of a group, bottom-most first; empty for other layers.
     const std::vector<std::shared_ptr<OMPSDLayer>>& sublayers() const { return sublayers_; }
+    // Set by the document's parser while it opens, before anyone else sees
+    // the layer.
     void setSublayers(std::vector<std::shared_ptr<OMPSDLayer>> sublayers) {
         sublayers_ = std::move(sublayers);
     }
@@ -108,6 +110,7 @@ public:
 
     // Never null.
     std::shared_ptr<const OMPSDBlendingOptions> blendingOptions() const { return blendingOptions_; }
+    // Set by the document's parser (record, blocks, active layer comp).
     void setBlendingOptions(std::shared_ptr<const OMPSDBlendingOptions> options) {
         blendingOptions_ = std::move(options);
     }
