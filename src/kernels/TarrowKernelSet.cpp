@@ -20,8 +20,9 @@ bool processorRuns(TarrowIsa isa) {
     return false;
 }
 
-// Installing only stores function pointers, so every set can be made on any
-// processor; only running one needs its instructions.
+// The instruction-set units are compiled for their instruction set as a
+// whole, their installers included: a set is made only for a processor that
+// runs it.
 TarrowKernelSet makeSet(TarrowIsa isa) {
     using namespace tarrow_detail;
     TarrowKernelSet set{};

@@ -2,13 +2,15 @@
 // The kernel set: one table holding a function pointer for every pixel
 // kernel of the library, in a form chosen for the processor.
 //
-// Three sets exist: the portable reference forms, and sets for processors
-// with SSE4.1 and with AVX2 in which the streaming kernels (fills, scaling,
-// both blend tables, crossfades, masks and channel kernels) are replaced by
-// vector forms; copies use the C library's memcpy, which already picks the
-// processor's best form, and lookups, gradients, noise and shading stay on
-// the reference forms. Every form gives results identical to the reference,
-// bit for bit.
+// Three sets exist: the portable reference forms (plain C++; the streaming
+// kernels among them are laid out so that the compiler vectorises them for
+// the baseline processor), and sets for processors with SSE4.1 and with AVX2
+// in which the streaming kernels (fills, scaling, both blend tables,
+// crossfades, masks and channel kernels) are replaced by forms written on
+// vector registers; copies use the C library's memcpy, which already picks
+// the processor's best form, and lookups, gradients, noise and shading stay
+// on the reference forms. Every form gives results identical to the
+// reference, bit for bit.
 //
 // The active set is chosen once, on first use, from the processor's feature
 // flags; setting the environment variable LF_KERNELS_REFERENCE to anything

@@ -110,10 +110,12 @@ struct HardLight {
     }
 };
 struct VividLight {
+    // Burn below 0.5, dodge above: one division serves both branches.
     template <class V>
     static V channel(V b, V s) {
-        return select(s < 0.5f, clamp01(1.0f - (1.0f - b) / (2.0f * s)),
-                      clamp01(b / (1.0f - (2.0f * s - 1.0f))));
+        const auto burn = s < 0.5f;
+        const V q = select(burn, 1.0f - b, b) / select(burn, 2.0f * s, 1.0f - (2.0f * s - 1.0f));
+        return clamp01(select(burn, 1.0f - q, q));
     }
 };
 struct LinearLight {

@@ -6,8 +6,9 @@
 // here, a vector of 4 or 8 floats in SseLanes.h and Avx2Lanes.h. Every
 // operation of a vector type does per lane exactly what the float operation
 // here does (same IEEE operation, same NaN rule), so a body gives the same
-// bits whatever type runs it; the loops below run the vector type over whole
-// batches of pixels and this one over the remainder of a row.
+// bits whatever type runs it. perPixel below runs a vector type over whole
+// batches of pixels and this one over the remainder of a row; the reference
+// set runs this one alone, in chunks laid out for the compiler's vectoriser.
 //
 // Everything here has internal linkage: each instruction-set translation
 // unit compiles its own copy with its own compiler flags, and the linker can
@@ -16,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
+#include <utility>
 
 namespace tarrow_detail {
 namespace {
@@ -97,7 +99,39 @@ inline void forEachBatch(uint32_t width, Step&& step) {
         step(ScalarLanes{}, x);
 }
 
-// Pixel layouts of a plane, for perPixel below.
+// A run of up to kChunkPixels pixels of one plane, one array per channel.
+constexpr uint32_t kChunkPixels = 64;
+template <uint32_t kFloats>
+struct Chunk {
+    float channel[kFloats][kChunkPixels];
+
+    void gather(const float* row, uint32_t count) {
+        for (uint32_t i = 0; i < count; ++i)
+            for (uint32_t c = 0; c < kFloats; ++c)
+                channel[c][i] = row[kFloats * i + c];
+    }
+    void scatter(float* row, uint32_t count) const {
+        for (uint32_t i = 0; i < count; ++i)
+            for (uint32_t c = 0; c < kFloats; ++c)
+                row[kFloats * i + c] = channel[c][i];
+    }
+};
+
+// One chunk per input of a kernel; of<I, Layout>() is input I's.
+template <size_t I, uint32_t kFloats>
+struct InputChunk : Chunk<kFloats> {};
+template <class Indices, class... Layouts>
+struct Chunks;
+template <size_t... I, class... Layouts>
+struct Chunks<std::index_sequence<I...>, Layouts...> : InputChunk<I, Layouts::floats>... {
+    template <size_t J, class Layout>
+    InputChunk<J, Layout::floats>& of() {
+        return *this;
+    }
+};
+
+// Pixel layouts of a plane, for perPixel below: loads and stores of lanes,
+// and reads and writes of one pixel of a chunk.
 struct Rgba {
     static constexpr uint32_t floats = 4;
     template <class L>
@@ -107,6 +141,15 @@ struct Rgba {
     template <class L, class P>
     static void store(float* p, const P& v) {
         L::storeRGBA(p, v);
+    }
+    static Px<float> get(const Chunk<4>& c, uint32_t i) {
+        return {c.channel[0][i], c.channel[1][i], c.channel[2][i], c.channel[3][i]};
+    }
+    static void put(Chunk<4>& c, uint32_t i, const Px<float>& v) {
+        c.channel[0][i] = v.r;
+        c.channel[1][i] = v.g;
+        c.channel[2][i] = v.b;
+        c.channel[3][i] = v.a;
     }
 };
 struct Plane {
@@ -119,6 +162,8 @@ struct Plane {
     static void store(float* p, const P& v) {
         L::store(p, v);
     }
+    static float get(const Chunk<1>& c, uint32_t i) { return c.channel[0][i]; }
+    static void put(Chunk<1>& c, uint32_t i, float v) { c.channel[0][i] = v; }
 };
 struct GrayAlphaPlane {
     static constexpr uint32_t floats = 2;
@@ -126,10 +171,14 @@ struct GrayAlphaPlane {
     static auto load(const float* p) {
         return L::loadGrayAlpha(p);
     }
+    static GrayAlpha<float> get(const Chunk<2>& c, uint32_t i) {
+        return {c.channel[0][i], c.channel[1][i]};
+    }
 };
 
-template <class Layout>
+template <class L>
 struct In {
+    using Layout = L;
     const float* base;
     uint32_t stride;
 };
@@ -139,21 +188,48 @@ struct Out {
     uint32_t stride;
 };
 
+// One chunk of `count` pixels from column x of row y, on one-float lanes:
+// the inputs are copied into per-channel arrays, fn runs over them in a plain
+// loop that the compiler vectorises (the arrays cannot alias the planes),
+// and the results are copied out.
+template <class OutLayout, class Fn, class... InLayouts, size_t... I>
+inline void perChunk(float* o, [[maybe_unused]] size_t y, uint32_t x, uint32_t count, Fn& fn,
+                     std::index_sequence<I...>, const In<InLayouts>&... in) {
+    [[maybe_unused]] Chunks<std::index_sequence<I...>, InLayouts...> inputs;
+    (inputs.template of<I, InLayouts>().gather(rowAt(in.base, y, in.stride) + InLayouts::floats * x,
+                                               count),
+     ...);
+    Chunk<OutLayout::floats> results;
+    for (uint32_t i = 0; i < count; ++i)
+        OutLayout::put(results, i,
+                       fn(ScalarLanes{}, InLayouts::get(inputs.template of<I, InLayouts>(), i)...));
+    results.scatter(o + OutLayout::floats * x, count);
+}
+
 // Runs fn(lanes, inputs...) over every pixel and stores its result in the
-// output. All inputs of a batch are loaded before its output is stored, so
-// the output may be one of the inputs.
+// output. All inputs of a batch or chunk are loaded before its output is
+// stored, so the output may be one of the inputs. Vector lanes run over
+// whole batches and one-float lanes over the rest of each row; one-float
+// lanes alone (the reference set) go chunk by chunk.
 template <class Wide, class OutLayout, class Fn, class... InLayouts>
 inline void perPixel(Out<OutLayout> out, uint32_t width, int32_t height, Fn fn,
                      In<InLayouts>... in) {
     for (int32_t y = 0; y < height; ++y) {
         float* o = rowAt(out.base, size_t(y), out.stride);
-        forEachBatch<Wide>(width, [&](auto lanes, uint32_t x) {
-            using L = decltype(lanes);
-            OutLayout::template store<L>(
-                o + OutLayout::floats * x,
-                fn(lanes, InLayouts::template load<L>(rowAt(in.base, size_t(y), in.stride) +
-                                                      InLayouts::floats * x)...));
-        });
+        if constexpr (Wide::lanes == 1) {
+            for (uint32_t x = 0; x < width; x += kChunkPixels)
+                perChunk<OutLayout>(o, size_t(y), x,
+                                    width - x < kChunkPixels ? width - x : kChunkPixels, fn,
+                                    std::index_sequence_for<InLayouts...>{}, in...);
+        } else {
+            forEachBatch<Wide>(width, [&](auto lanes, uint32_t x) {
+                using L = decltype(lanes);
+                OutLayout::template store<L>(
+                    o + OutLayout::floats * x,
+                    fn(lanes, InLayouts::template load<L>(rowAt(in.base, size_t(y), in.stride) +
+                                                          InLayouts::floats * x)...));
+            });
+        }
     }
 }
 

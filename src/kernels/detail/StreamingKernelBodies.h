@@ -10,7 +10,7 @@
 #include "kernels/TarrowKernelSet.h"
 #include "kernels/detail/BlendMath.h"
 
-#include <initializer_list>
+#include <type_traits>
 
 namespace tarrow_detail {
 namespace {
@@ -44,6 +44,7 @@ void scaleUp2x(const float* source, float* destination, uint32_t srcWidth, int32
         const float* s = rowAt(source, size_t(y), srcStride);
         float* d0 = rowAt(destination, 2 * size_t(y), dstStride);
         float* d1 = rowAt(destination, 2 * size_t(y) + 1, dstStride);
+        float* const rows[] = {d0, d1};
         uint32_t x = 0;
         if constexpr (Wide::lanes > 1) {
             constexpr uint32_t pixels = Wide::lanes / C;
@@ -53,7 +54,7 @@ void scaleUp2x(const float* source, float* destination, uint32_t srcWidth, int32
                     Wide::zip(v, v, lo, hi);
                 else
                     Wide::zip4(v, v, lo, hi);
-                for (float* d : {d0, d1}) {
+                for (float* d : rows) {
                     Wide::storeRaw(d + 2 * C * x, lo);
                     Wide::storeRaw(d + 2 * C * x + Wide::lanes, hi);
                 }
@@ -117,29 +118,36 @@ void blend(const float* background, const float* foreground, float* output, int3
         In<Rgba>{background, backgroundStride}, In<Rgba>{foreground, foregroundStride});
 }
 
-template <class Wide>
-TarrowBlendTable plainBlendTable() {
+// The plain table's kernel for a mode, or the fill-aware one where that
+// table has its own.
+template <bool kFillAware, class Plain, class FillAware>
+using Pick = std::conditional_t<kFillAware, FillAware, Plain>;
+
+template <class Wide, bool kFillAware>
+TarrowBlendTable blendTable() {
+    constexpr bool f = kFillAware;
     return {
         &blend<Wide, NormalFrame>,
         &blend<Wide, NormalFrame>,  // dissolve
         &blend<Wide, PlainFrame<Separable<Darken>>>,
         &blend<Wide, PlainFrame<Separable<Multiply>>>,
-        &blend<Wide, PlainFrame<Separable<ColorBurn>>>,
-        &blend<Wide, PlainFrame<Separable<LinearBurn>>>,
+        &blend<Wide, Pick<f, PlainFrame<Separable<ColorBurn>>, FillAwareFrame<FadedColorBurn>>>,
+        &blend<Wide,
+               Pick<f, PlainFrame<Separable<LinearBurn>>, FillAwareFrame<FadedLinearBurn, true>>>,
         &blend<Wide, PlainFrame<DarkerColor>>,
         &blend<Wide, PlainFrame<Separable<Lighten>>>,
         &blend<Wide, PlainFrame<Separable<Screen>>>,
-        &blend<Wide, PlainFrame<Separable<ColorDodge>>>,
-        &blend<Wide, PlainFrame<Separable<LinearDodge>>>,
+        &blend<Wide, Pick<f, PlainFrame<Separable<ColorDodge>>, FillAwareFrame<FadedColorDodge>>>,
+        &blend<Wide, Pick<f, PlainFrame<Separable<LinearDodge>>, FillAwareFrame<FadedLinearDodge>>>,
         &blend<Wide, PlainFrame<LighterColor>>,
         &blend<Wide, OverlayFrame>,
         &blend<Wide, PlainFrame<Separable<SoftLight>>>,
         &blend<Wide, PlainFrame<Separable<HardLight>>>,
-        &blend<Wide, PlainFrame<Separable<VividLight>>>,
-        &blend<Wide, PlainFrame<Separable<LinearLight>>>,
+        &blend<Wide, Pick<f, PlainFrame<Separable<VividLight>>, FillAwareFrame<FadedVividLight>>>,
+        &blend<Wide, Pick<f, PlainFrame<Separable<LinearLight>>, FillAwareFrame<FadedLinearLight>>>,
         &blend<Wide, PlainFrame<Separable<PinLight>>>,
-        &blend<Wide, PlainFrame<Separable<HardMix>>>,
-        &blend<Wide, PlainFrame<Separable<Difference>>>,
+        &blend<Wide, Pick<f, PlainFrame<Separable<HardMix>>, FillAwareFrame<FadedHardMix>>>,
+        &blend<Wide, Pick<f, PlainFrame<Separable<Difference>>, FillAwareFrame<FadedDifference>>>,
         &blend<Wide, PlainFrame<Separable<Exclusion>>>,
         &blend<Wide, PlainFrame<Separable<Subtract>>>,
         &blend<Wide, PlainFrame<Separable<Divide>>>,
@@ -148,20 +156,6 @@ TarrowBlendTable plainBlendTable() {
         &blend<Wide, PlainFrame<Color>>,
         &blend<Wide, PlainFrame<Luminosity>>,
     };
-}
-
-template <class Wide>
-TarrowBlendTable fillAwareBlendTable() {
-    TarrowBlendTable table = plainBlendTable<Wide>();
-    table[kTarrowBlendColorBurn] = &blend<Wide, FillAwareFrame<FadedColorBurn>>;
-    table[kTarrowBlendLinearBurn] = &blend<Wide, FillAwareFrame<FadedLinearBurn, true>>;
-    table[kTarrowBlendColorDodge] = &blend<Wide, FillAwareFrame<FadedColorDodge>>;
-    table[kTarrowBlendLinearDodge] = &blend<Wide, FillAwareFrame<FadedLinearDodge>>;
-    table[kTarrowBlendVividLight] = &blend<Wide, FillAwareFrame<FadedVividLight>>;
-    table[kTarrowBlendLinearLight] = &blend<Wide, FillAwareFrame<FadedLinearLight>>;
-    table[kTarrowBlendHardMix] = &blend<Wide, FillAwareFrame<FadedHardMix>>;
-    table[kTarrowBlendDifference] = &blend<Wide, FillAwareFrame<FadedDifference>>;
-    return table;
 }
 
 // --- Mask and channel kernels -----------------------------------------------
@@ -385,8 +379,8 @@ void installStreamingKernels(TarrowKernelSet& set) {
     set.scaleUp2x1 = &scaleUp2x<Wide, 1>;
     set.scaleDown2x4 = &scaleDown2x<Wide, 4>;
     set.scaleDown2x1 = &scaleDown2x<Wide, 1>;
-    set.plainBlend = plainBlendTable<Wide>();
-    set.fillAwareBlend = fillAwareBlendTable<Wide>();
+    set.plainBlend = blendTable<Wide, false>();
+    set.fillAwareBlend = blendTable<Wide, true>();
     set.crossfadePlanar = &crossfade<Wide, Plane>;
     set.crossfadeRGBA = &crossfade<Wide, Rgba>;
     set.crossfadeWithMaskPlanar = &crossfadeWithMask<Wide, Plane>;
