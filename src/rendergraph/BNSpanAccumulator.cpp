@@ -48,13 +48,11 @@ BNSpanAccumulator::BNSpanAccumulator(int64_t originColumn, int64_t originRow, in
 
 void BNSpanAccumulator::addPolyline(const BNFixedPoint* points, size_t count) {
     for (size_t i = 1; i < count; ++i) {
-        BNFixedPoint from = points[i - 1], to = points[i];
-        bool steep = std::llabs(to.y - from.y) > std::llabs(to.x - from.x);
-        addEdge(from, to, steep);
+        addEdge(points[i - 1], points[i]);
     }
 }
 
-void BNSpanAccumulator::addEdge(BNFixedPoint from, BNFixedPoint to, bool steep) {
+void BNSpanAccumulator::addEdge(BNFixedPoint from, BNFixedPoint to) {
     // The nudge (see the header): y values odd, x values apart by an odd
     // amount, so no end point lies on a sample line and no edge is vertical.
     int64_t x0 = from.x + 16, y0 = (from.y + 16) | 1;
@@ -68,7 +66,6 @@ void BNSpanAccumulator::addEdge(BNFixedPoint from, BNFixedPoint to, bool steep) 
     }
     if (y0 == y1) return;
     const int32_t direction = y1 > y0 ? 1 : 0;
-    const bool rightwards = x1 > x0;
 
     // Sample line of row r: y = 32 (r + 1); the edge crosses the rows whose
     // line lies strictly between its ends, clipped to the accumulator.
@@ -78,7 +75,10 @@ void BNSpanAccumulator::addEdge(BNFixedPoint from, BNFixedPoint to, bool steep) 
     if (lowRow >= highRow) return;
 
     // x at the sample line = x0 + ((line - y0) * (x1 - x0)) / (y1 - y0),
-    // kept as an integer part and a remainder over the positive height.
+    // kept as an integer part and a remainder over the positive height. The
+    // numerator is odd (an odd distance times an odd width) and the height
+    // even, so x is never whole: no edge passes exactly through a sample
+    // centre, and the integer part alone gives the cell.
     int64_t width = x1 - x0, height = y1 - y0;
     int sign = height < 0 ? -1 : 1;
     height *= sign;
@@ -90,12 +90,7 @@ void BNSpanAccumulator::addEdge(BNFixedPoint from, BNFixedPoint to, bool steep) 
     const int64_t stepRemainder = step - stepWhole * height;
 
     for (int64_t row = lowRow; row < highRow; ++row) {
-        int64_t x = x0 + whole;
-        int64_t cell = x >> 5;
-        if (remainder == 0 && (x & 31) == 0) {
-            // Exactly through a sample centre (see the header).
-            cell = steep ? (rightwards ? cell - 1 : cell) : (rightwards ? cell : cell - 1);
-        }
+        int64_t cell = (x0 + whole) >> 5;
         int64_t column = std::clamp<int64_t>(cell - originColumn_, -1, int64_t{columns_} + 1);
         crossings_[static_cast<size_t>(row - originRow_)].push_back(
             static_cast<int32_t>(column * 2 + direction));

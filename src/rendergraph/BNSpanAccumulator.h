@@ -13,10 +13,8 @@
 // edges. So that no end point lies exactly on a sample line, each edge is
 // nudged before it is recorded: half a sub-sample is added to both
 // coordinates, the lowest bit of both y values is set, and of the two x
-// values the smaller loses its lowest bit and the larger gains it. Where an
-// edge passes exactly through a sample centre, an edge steeper than 45
-// degrees counts as passing short of the centre along its direction of
-// travel (in x), a flatter one as passing beyond it.
+// values the smaller loses its lowest bit and the larger gains it. Then no
+// edge is vertical or passes exactly through a sample centre either.
 //
 // Every product of coordinates is formed in 128 bits, so edges of any
 // length that fit the fixed-point range give exact crossings, and the work
@@ -75,7 +73,7 @@ public:
     bool writeCoverage(const BNCoverageBitmap& bitmap, double samplesX, double samplesY) const;
 
 private:
-    void addEdge(BNFixedPoint from, BNFixedPoint to, bool steep);
+    void addEdge(BNFixedPoint from, BNFixedPoint to);
 
     int64_t originColumn_;
     int64_t originRow_;
