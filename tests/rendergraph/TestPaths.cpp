@@ -32,6 +32,18 @@ PathPtr ellipsePath(VKRect rect) {
     return std::make_shared<VKPath>(std::move(knots), true);
 }
 
+VKStrokeStyle strokeStyleOf(double width, int position, int cap, int join, double miterLimit,
+                            const std::vector<double>& dashes, double phase) {
+    VKStrokeStyle style;
+    style.setWidth(width);
+    style.setPosition(position);
+    style.setCap(cap);
+    style.setJoin(join);
+    style.setMiterLimit(miterLimit);
+    style.setLineDash(dashes.data(), dashes.size(), phase);
+    return style;
+}
+
 std::string pointsCode(const std::vector<VKPoint>& points) {
     std::string code = "{";
     for (size_t i = 0; i < points.size(); ++i)
@@ -63,6 +75,15 @@ std::string compoundPathCode(const VKCompoundPath& compoundPath) {
     for (const auto& path : compoundPath.paths())
         paths += (paths.empty() ? "" : ", ") + pathCode(*path);
     return fmt::format("compoundPathOf({{{}}}, {})", paths, compoundPath.fillRule());
+}
+
+std::string strokeStyleCode(const VKStrokeStyle& style) {
+    std::string dashes;
+    for (double length : style.dashPattern())
+        dashes += fmt::format("{}{}", dashes.empty() ? "" : ", ", length);
+    return fmt::format("strokeStyleOf({}, {}, {}, {}, {}, {{{}}}, {})", style.width(),
+                       style.position(), style.cap(), style.join(), style.miterLimit(), dashes,
+                       style.dashPhase());
 }
 
 }  // namespace rendergraph_test

@@ -4,6 +4,7 @@
 // into a regression test.
 
 #include "geometry/VKCompoundPath.h"
+#include "geometry/VKStrokeStyle.h"
 
 #include <memory>
 #include <string>
@@ -23,6 +24,10 @@ CompoundPathPtr compoundPathOf(std::vector<PathPtr> paths, int fillRule = VKFill
 // y-down screen.
 PathPtr ellipsePath(VKRect rect);
 
+// A stroke style with every parameter given.
+VKStrokeStyle strokeStyleOf(double width, int position, int cap, int join, double miterLimit,
+                            const std::vector<double>& dashes = {}, double phase = 0);
+
 // "{{x, y}, {x, y}, ...}": the points as a C++ initialiser.
 std::string pointsCode(const std::vector<VKPoint>& points);
 // The knots of a path as a C++ expression making it with the helpers above
@@ -30,5 +35,7 @@ std::string pointsCode(const std::vector<VKPoint>& points);
 std::string pathCode(const VKPath& path);
 // "compoundPathOf({...}, rule)".
 std::string compoundPathCode(const VKCompoundPath& compoundPath);
+// "strokeStyleOf(...)".
+std::string strokeStyleCode(const VKStrokeStyle& style);
 
 }  // namespace rendergraph_test
