@@ -7,8 +7,8 @@
 #include <cfloat>
 
 BNCoverageBitmap BNCoverageBitmapOfSurface(const BNSurface& surface) {
-    return {surface.widthInPixels(), surface.heightInPixels(), surface.bytesPerRow() / sizeof(float),
-            surface.data()};
+    return {surface.widthInPixels(), surface.heightInPixels(),
+            surface.bytesPerRow() / sizeof(float), surface.data()};
 }
 
 std::shared_ptr<const BNCompoundPathNode> BNCompoundPathNode::create(

@@ -7,8 +7,8 @@
 #include "rendergraph/VKStrokeStyleHashing.h"
 
 std::shared_ptr<const BNCompoundPathStrokeNode> BNCompoundPathStrokeNode::create(
-    std::shared_ptr<const VKCompoundPath> compoundPath, const VKStrokeStyle& style,
-    bool shouldFill, bool shouldOverprint) {
+    std::shared_ptr<const VKCompoundPath> compoundPath, const VKStrokeStyle& style, bool shouldFill,
+    bool shouldOverprint) {
     if (!compoundPath) return nullptr;
     return make<BNCompoundPathStrokeNode>(std::move(compoundPath), style, shouldFill,
                                           shouldOverprint);
@@ -38,7 +38,7 @@ void BNCompoundPathStrokeNode::renderWithOutputSurface(BNSurface& output, const 
     VKSize samples = context.vectorAntialiasingAmount();
     if (!BNRasterizeStrokedCompoundPath(*compoundPath_, style_, shouldFill_, shouldOverprint_,
                                         BNCoverageBitmapOfSurface(output), output.rect().origin.x,
-                                        output.rect().origin.y, output.scaleFactor(),
-                                        samples.width, samples.height))
+                                        output.rect().origin.y, output.scaleFactor(), samples.width,
+                                        samples.height))
         BNClearSurface(output);
 }

@@ -35,8 +35,7 @@ BNSurfacePtr BNConvertOpacityToFillNode::preparedOutputSurface(VKRect rect, doub
     if (!input || input->samplesPerPixel() != BNSamplesPerPixel(channels_)) {
         // An input with both opacity and fill loses a sample per pixel in
         // the relabelling, so its memory cannot be read under the new mask.
-        lf::log("BNConvertOpacityToFillNode: cannot relabel channels {}",
-                inputs.at(0)->channels());
+        lf::log("BNConvertOpacityToFillNode: cannot relabel channels {}", inputs.at(0)->channels());
         BNSurfacePtr output = context.surfaceWithRect(rect, scaleFactor, channels_);
         if (output) BNClearSurface(*output);
         return output;

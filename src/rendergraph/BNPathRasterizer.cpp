@@ -171,10 +171,10 @@ void flattenCubic(const Cubic& c, int depth, std::vector<BNFixedPoint>& points) 
         points.push_back(c[3]);
         return;
     }
-    int64_t e1 = saturated32(static_cast<int128>(c1.y - c0.y) * dx -
-                             static_cast<int128>(c1.x - c0.x) * dy);
-    int64_t e2 = saturated32(static_cast<int128>(c2.y - c3.y) * dx -
-                             static_cast<int128>(c2.x - c3.x) * dy);
+    int64_t e1 =
+        saturated32(static_cast<int128>(c1.y - c0.y) * dx - static_cast<int128>(c1.x - c0.x) * dy);
+    int64_t e2 =
+        saturated32(static_cast<int128>(c2.y - c3.y) * dx - static_cast<int128>(c2.x - c3.x) * dy);
     if (std::llabs(e1) <= d && std::llabs(e2) <= d) {
         points.push_back(c[3]);
         return;
@@ -207,10 +207,10 @@ BNPathRasterizer::BNPathRasterizer(uint64_t width, uint64_t height, bool filled,
                                    double samplesY)
     : samplesX_(samplesX),
       samplesY_(samplesY),
-      xFactor_(std::clamp<int64_t>(clampedRound(scaleFactor * samplesX * 32, 1e18), 0,
-                                   kFactorLimit)),
-      yFactor_(std::clamp<int64_t>(clampedRound(scaleFactor * samplesY * 32, 1e18), 0,
-                                   kFactorLimit)),
+      xFactor_(
+          std::clamp<int64_t>(clampedRound(scaleFactor * samplesX * 32, 1e18), 0, kFactorLimit)),
+      yFactor_(
+          std::clamp<int64_t>(clampedRound(scaleFactor * samplesY * 32, 1e18), 0, kFactorLimit)),
       spans_(originSubsample(originX * samplesX * scaleFactor),
              originSubsample(originY * samplesY * scaleFactor),
              gridSize(static_cast<double>(width) * samplesX),
@@ -228,9 +228,11 @@ void BNPathRasterizer::addSegment(const VKPathSegment& segment) {
     Cubic cubic{fixedPoint(segment.start), fixedPoint(segment.controlPoint1),
                 fixedPoint(segment.controlPoint2), fixedPoint(segment.end)};
     std::vector<Cubic> monotonicInY, pieces;
-    splitAtTurns(cubic, [](BNFixedPoint p) { return p.y; }, monotonicInY);
+    splitAtTurns(
+        cubic, [](BNFixedPoint p) { return p.y; }, monotonicInY);
     for (const Cubic& piece : monotonicInY)
-        splitAtTurns(piece, [](BNFixedPoint p) { return p.x; }, pieces);
+        splitAtTurns(
+            piece, [](BNFixedPoint p) { return p.x; }, pieces);
     std::vector<BNFixedPoint> points;
     points.reserve((size_t{1} << kFlatteningDepth) + 1);
     for (const Cubic& piece : pieces) {
@@ -286,9 +288,8 @@ bool BNRasterizeCompoundPaths(const BNCompoundPathList& compoundPaths,
 
 bool BNRasterizeStrokedCompoundPath(const VKCompoundPath& compoundPath, const VKStrokeStyle& style,
                                     bool shouldFill, bool shouldOverprint,
-                                    const BNCoverageBitmap& bitmap, double originX,
-                                    double originY, double scaleFactor, double samplesX,
-                                    double samplesY) {
+                                    const BNCoverageBitmap& bitmap, double originX, double originY,
+                                    double scaleFactor, double samplesX, double samplesY) {
     BNPathRasterizer rasterizer(bitmap.width, bitmap.height, false, originX, originY, scaleFactor,
                                 sampleCount(samplesX, 17.0), sampleCount(samplesY, 5.0));
     const bool closed = allClosed(compoundPath);

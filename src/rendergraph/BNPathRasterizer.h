@@ -48,9 +48,8 @@ bool BNRasterizeCompoundPaths(const BNCompoundPathList& compoundPaths,
 // as BNRasterizeCompoundPaths does for a bitmap of the wrong size.
 bool BNRasterizeStrokedCompoundPath(const VKCompoundPath& compoundPath, const VKStrokeStyle& style,
                                     bool shouldFill, bool shouldOverprint,
-                                    const BNCoverageBitmap& bitmap, double originX,
-                                    double originY, double scaleFactor, double samplesX,
-                                    double samplesY);
+                                    const BNCoverageBitmap& bitmap, double originX, double originY,
+                                    double scaleFactor, double samplesX, double samplesY);
 
 class BNPathRasterizer {
 public:

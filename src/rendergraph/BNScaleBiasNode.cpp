@@ -7,9 +7,9 @@
 #include "rendergraph/BNNodeInputs.h"
 #include "rendergraph/BNSurfaceFill.h"
 
-std::shared_ptr<const BNScaleBiasNode> BNScaleBiasNode::create(BNRenderNodePtr input,
-                                                               double scale, double bias,
-                                                               bool clamped, bool biasFirst) {
+std::shared_ptr<const BNScaleBiasNode> BNScaleBiasNode::create(BNRenderNodePtr input, double scale,
+                                                               double bias, bool clamped,
+                                                               bool biasFirst) {
     if (!BNHasInputs("BNScaleBiasNode", {input.get()})) return nullptr;
     return make<BNScaleBiasNode>(std::move(input), scale, bias, clamped, biasFirst);
 }
@@ -55,8 +55,7 @@ void BNScaleBiasNode::apply(const BNSurface& input, BNSurface& output) const {
 void BNScaleBiasNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,
                                               BNRenderingContext&) const {
     const BNSurface& input = *inputs.at(0);
-    if (!BNMaskIsOneChannel(output.channels()) ||
-        (input.data() && input.samplesPerPixel() != 1)) {
+    if (!BNMaskIsOneChannel(output.channels()) || (input.data() && input.samplesPerPixel() != 1)) {
         lf::log("BNScaleBiasNode: unsupported input channels {}", input.channels());
         BNClearSurface(output);
         return;

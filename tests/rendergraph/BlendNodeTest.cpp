@@ -76,8 +76,9 @@ TEST(BNBlendNode, CreationIdentityAndBounds) {
     EXPECT_EQ(blend->labelForInputNodeAtIndex(1), "foreground");
     EXPECT_EQ(blend->channels(), BNChannelMaskRGBA);
     EXPECT_EQ(blend->hashIdentifier(), BNBlendNode::create(a, b, 8, 1.0, 0.5)->hashIdentifier());
-    for (auto other : {BNBlendNode::create(b, a, 8, 1.0, 0.5), BNBlendNode::create(a, b, 9, 1.0, 0.5),
-                       BNBlendNode::create(a, b, 8, 0.9, 0.5), BNBlendNode::create(a, b, 8, 1.0, 0.6)})
+    for (auto other :
+         {BNBlendNode::create(b, a, 8, 1.0, 0.5), BNBlendNode::create(a, b, 9, 1.0, 0.5),
+          BNBlendNode::create(a, b, 8, 0.9, 0.5), BNBlendNode::create(a, b, 8, 1.0, 0.6)})
         EXPECT_NE(blend->hashIdentifier(), other->hashIdentifier());
     // A null bound is left out of the union.
     auto nowhere = BNTransparentNode::create(VKRectNull, BNChannelMaskRGBA);
@@ -90,17 +91,21 @@ TEST(BNBlendNode, RegionsOfInterest) {
     auto everywhere = FlatNode::create(VKRectInfinite, {});
     auto nowhere = FlatNode::create(VKRectNull, {});
     auto transparent = BNTransparentNode::create(VKRectMake(0, 0, 100, 100), BNChannelMaskRGBA);
-    EXPECT_EQ(BNBlendNode::create(finite, everywhere, 0)->regionOfInterestForInputNodeAtIndex(0, r, 1),
-              VKRectMake(2, 2, 4, 4));
-    EXPECT_EQ(BNBlendNode::create(finite, everywhere, 0)->regionOfInterestForInputNodeAtIndex(1, r, 1),
-              r);
-    EXPECT_EQ(BNBlendNode::create(everywhere, nowhere, 0)->regionOfInterestForInputNodeAtIndex(1, r, 2),
-              r);
+    EXPECT_EQ(
+        BNBlendNode::create(finite, everywhere, 0)->regionOfInterestForInputNodeAtIndex(0, r, 1),
+        VKRectMake(2, 2, 4, 4));
+    EXPECT_EQ(
+        BNBlendNode::create(finite, everywhere, 0)->regionOfInterestForInputNodeAtIndex(1, r, 1),
+        r);
+    EXPECT_EQ(
+        BNBlendNode::create(everywhere, nowhere, 0)->regionOfInterestForInputNodeAtIndex(1, r, 2),
+        r);
     // A transparent background is never rendered; as a foreground it is.
     auto overTransparent = BNBlendNode::create(transparent, finite, 0);
     EXPECT_TRUE(VKRectIsEmpty(overTransparent->regionOfInterestForInputNodeAtIndex(0, r, 1)));
-    EXPECT_EQ(BNBlendNode::create(finite, transparent, 0)->regionOfInterestForInputNodeAtIndex(1, r, 1),
-              r);
+    EXPECT_EQ(
+        BNBlendNode::create(finite, transparent, 0)->regionOfInterestForInputNodeAtIndex(1, r, 1),
+        r);
 }
 
 TEST(BNBlendNode, TheForegroundsCoverageChannelsChooseTheKernelTable) {
@@ -112,17 +117,17 @@ TEST(BNBlendNode, TheForegroundsCoverageChannelsChooseTheKernelTable) {
     auto blendWith = [&](BNChannelMask foregroundMask) {
         auto foreground = filled(rect, foregroundMask, {0.6f, 0.6f, 0.6f, 1});
         auto output = zeroSurface(rect, 1.0, BNChannelMaskRGBA);
-        EXPECT_TRUE(BNBlendSurfaces(*foreground, *background, *output, BNBlendModeLinearDodge,
-                                    1.0, 0.5));
+        EXPECT_TRUE(
+            BNBlendSurfaces(*foreground, *background, *output, BNBlendModeLinearDodge, 1.0, 0.5));
         return output->sample(2, 1, 0);
     };
     EXPECT_NEAR(blendWith(BNChannelMaskRGBA), 0.2f + 0.6f * 0.498f, 1e-6);
     EXPECT_NEAR(blendWith(BNChannelMaskRGBF), 0.2f + 0.6f * 0.498f, 1e-6);
     // Both coverage channels (R, G, A and F: four samples) take the plain
     // table: 0.5 * (0.2 + 0.6) + 0.5 * 0.2.
-    EXPECT_NEAR(blendWith(BNChannelMaskRed | BNChannelMaskGreen | BNChannelMaskOpacity |
-                          BNChannelMaskFill),
-                0.5f, 1e-6);
+    EXPECT_NEAR(
+        blendWith(BNChannelMaskRed | BNChannelMaskGreen | BNChannelMaskOpacity | BNChannelMaskFill),
+        0.5f, 1e-6);
 }
 
 TEST(BNBlendNode, ThreeRoadsGiveTheSamePixels) {
@@ -139,8 +144,8 @@ TEST(BNBlendNode, ThreeRoadsGiveTheSamePixels) {
 
         // All rectangles equal.
         auto output = zeroSurface(rect, 1.0, BNChannelMaskRGBA);
-        blend->renderWithOutputSurface(*output, {render(background, rect), render(foreground, rect)},
-                                       *context);
+        blend->renderWithOutputSurface(
+            *output, {render(background, rect), render(foreground, rect)}, *context);
         std::string difference;
         EXPECT_TRUE(sameSurfaces(*output, *expected, &difference)) << mode << " " << difference;
 
@@ -155,7 +160,8 @@ TEST(BNBlendNode, ThreeRoadsGiveTheSamePixels) {
         blend->renderWithOutputSurface(*regions, {render(background, rect), smaller}, *context);
         auto inPlaceInner = render(background, rect);
         blend->renderWithOutputSurface(*inPlaceInner, {inPlaceInner, smaller}, *context);
-        EXPECT_TRUE(sameSurfaces(*regions, *inPlaceInner, &difference)) << mode << " " << difference;
+        EXPECT_TRUE(sameSurfaces(*regions, *inPlaceInner, &difference))
+            << mode << " " << difference;
         EXPECT_EQ(pixelAt(*regions, 2, 1), pixelAt(*expected, 2, 1));
         EXPECT_EQ(pixelAt(*regions, 0, 0), pixelAt(*render(background, rect), 0, 0));
     }
@@ -196,7 +202,8 @@ TEST(BNBlendNode, ABlendThatCannotRunLeavesTheBackground) {
     auto partial = PatternNode::create(VKRectMake(1, 1, 3, 2), BNChannelMaskRGBA, true);
     auto opacityOnly = BNConstantColorNode::create({0, 0, 0, 0.5, 0}, BNChannelMaskOpacity);
     lf::LogCapture capture;
-    for (const BNRenderNodePtr& top : std::vector<BNRenderNodePtr>{foreground, partial, opacityOnly})
+    for (const BNRenderNodePtr& top :
+         std::vector<BNRenderNodePtr>{foreground, partial, opacityOnly})
         for (int mode : {27, -1, 5}) {
             if (mode == 5 && top != opacityOnly) continue;
             auto blend = BNBlendNode::create(background, top, mode);
@@ -207,16 +214,16 @@ TEST(BNBlendNode, ABlendThatCannotRunLeavesTheBackground) {
             auto notInPlace = BNRenderer().renderNode(shared, rect, 1.0);
             std::string difference;
             EXPECT_TRUE(sameSurfaces(*inPlace, *expected, &difference)) << mode << difference;
-            EXPECT_TRUE(sameSurfaces(*ReferenceRenderer().render(blend, rect, 1), *expected,
-                                     &difference))
+            EXPECT_TRUE(
+                sameSurfaces(*ReferenceRenderer().render(blend, rect, 1), *expected, &difference))
                 << difference;
             // A new output with equal rectangles goes the direct road; the
             // background still comes out.
             auto output = zeroSurface(rect, 1.0, BNChannelMaskRGBA);
             output->sample(0, 0, 0) = 7;
-            blend->renderWithOutputSurface(
-                *output, {expected, ReferenceRenderer().render(top, rect, 1)},
-                *BNRenderingContext::create());
+            blend->renderWithOutputSurface(*output,
+                                           {expected, ReferenceRenderer().render(top, rect, 1)},
+                                           *BNRenderingContext::create());
             EXPECT_TRUE(sameSurfaces(*output, *expected, &difference)) << mode << difference;
             // At fill 0 the outer blend gives its background: the inner
             // blend, rendered into a new surface.
@@ -231,7 +238,8 @@ TEST(BNBlendNode, InPlaceOnlyOverAnRGBABackground) {
     auto top = PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true, nullptr, 1);
     EXPECT_TRUE(BNBlendNode::create(rgba, top, 0)->rendersInPlaceOverFirstInput());
     EXPECT_FALSE(BNBlendNode::create(rgbf, top, 0)->rendersInPlaceOverFirstInput());
-    auto result = BNRenderer().renderNode(BNBlendNode::create(rgbf, top, 3), VKRectMake(0, 0, 4, 4), 1);
+    auto result =
+        BNRenderer().renderNode(BNBlendNode::create(rgbf, top, 3), VKRectMake(0, 0, 4, 4), 1);
     ASSERT_TRUE(result);
     EXPECT_EQ(result->channels(), BNChannelMaskRGBA);
 }

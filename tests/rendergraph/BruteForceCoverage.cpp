@@ -32,7 +32,8 @@ std::vector<Edge> edgesOf(const VKCompoundPath& compoundPath, const BNPathRaster
         size_t count = path->numberOfSegments();
         for (size_t i = 0; i < count; ++i) {
             VKPathSegment segment = path->segmentAtIndex(i);
-            bool line = segment.controlPoint1 == segment.start && segment.controlPoint2 == segment.end;
+            bool line =
+                segment.controlPoint1 == segment.start && segment.controlPoint2 == segment.end;
             if (line) {
                 addLine(segment.start, segment.end);
                 continue;
@@ -81,11 +82,16 @@ bool inside(const std::vector<Edge>& crossing, int fillRule, int64_t x, int64_t 
 
 bool combine(int operation, bool soFar, bool shape) {
     switch (operation) {
-        case 0: return soFar || shape;
-        case 1: return soFar && !shape;
-        case 2: return soFar && shape;
-        case 3: return soFar != shape;
-        default: return false;
+        case 0:
+            return soFar || shape;
+        case 1:
+            return soFar && !shape;
+        case 2:
+            return soFar && shape;
+        case 3:
+            return soFar != shape;
+        default:
+            return false;
     }
 }
 
@@ -100,8 +106,8 @@ std::vector<float> bruteForceCoverage(const BNCompoundPathList& compoundPaths,
     std::vector<std::vector<Edge>> shapes;
     for (const auto& compoundPath : compoundPaths)
         shapes.push_back(edgesOf(*compoundPath, grid));
-    bool filled = operations[0] == 1 || operations[0] == 2 ||
-                  (operations[0] != 0 && initiallyFilled);
+    bool filled =
+        operations[0] == 1 || operations[0] == 2 || (operations[0] != 0 && initiallyFilled);
     auto originColumn = static_cast<int64_t>(raster.originX * n * raster.scaleFactor);
     auto originRow = static_cast<int64_t>(raster.originY * n * raster.scaleFactor);
 

@@ -58,7 +58,8 @@ TEST(ChannelNodes, RefuseInputsTheyCannotWorkOn) {
              {BNInvertAlphaNode::create(rgba),
               "BNInvertAlphaNode only supports inputs with planar opacity channels."},
              {BNIsolateOpacityNode::create(nullptr), "BNIsolateOpacityNode: missing input node"},
-             {BNOverrideAlphaNode::create(rgba, nullptr), "BNOverrideAlphaNode: missing input node"},
+             {BNOverrideAlphaNode::create(rgba, nullptr),
+              "BNOverrideAlphaNode: missing input node"},
              {BNScaleBiasNode::create(nullptr, 1, 0, true), "BNScaleBiasNode: missing input node"},
          }) {
         EXPECT_FALSE(refusal.node);
@@ -112,12 +113,14 @@ TEST(ChannelNodes, PixelsOfEachNode) {
     VKRect rect = VKRectMake(0, 0, 2, 1);
     auto mask = constant(BNChannelMaskOpacity, {0, 0, 0, 0.5, 0});
     auto redMask = BNColorWithMaskNode::create(mask, {1, 0.5, 0, 1, 1}, 7);
-    EXPECT_EQ(render(redMask, rect), (std::vector<float>{0.5f, 0.25f, 0, 0.5f, 0.5f, 0.25f, 0, 0.5f}));
+    EXPECT_EQ(render(redMask, rect),
+              (std::vector<float>{0.5f, 0.25f, 0, 0.5f, 0.5f, 0.25f, 0, 0.5f}));
 
     auto picture = constant(BNChannelMaskRGBA, {0.5, 1, 0, 0.5, 0});  // (0.25, 0.5, 0, 0.5)
     EXPECT_EQ(render(BNConvertToOpaqueNode::create(picture), rect),
               (std::vector<float>{0.5f, 1, 0, 1, 0.5f, 1, 0, 1}));
-    EXPECT_EQ(render(BNIsolateOpacityNode::create(picture), rect), (std::vector<float>{0.5f, 0.5f}));
+    EXPECT_EQ(render(BNIsolateOpacityNode::create(picture), rect),
+              (std::vector<float>{0.5f, 0.5f}));
     EXPECT_EQ(render(BNInvertAlphaNode::create(mask), rect), (std::vector<float>{0.5f, 0.5f}));
 
     auto quarter = constant(BNChannelMaskRGBA, {0, 0, 0, 0.25, 0});
@@ -171,8 +174,8 @@ TEST(ChannelNodes, OpacityAsFillSharesTheInputsMemory) {
     EXPECT_TRUE(watch.expired());
 
     // Opacity and fill together cannot be relabelled sample for sample.
-    auto both = BNConvertOpacityToFillNode::create(PatternNode::create(
-        VKRectInfinite, BNChannelMaskOpacity | BNChannelMaskFill, true));
+    auto both = BNConvertOpacityToFillNode::create(
+        PatternNode::create(VKRectInfinite, BNChannelMaskOpacity | BNChannelMaskFill, true));
     lf::LogCapture capture;
     BNSurfacePtr twoSamples = surfaceOf(rect, BNChannelMaskOpacity | BNChannelMaskFill, {0.5f});
     BNSurfacePtr cleared = both->preparedOutputSurface(rect, 1.0, {twoSamples}, *context);
@@ -198,11 +201,14 @@ TEST(ChannelNodes, UnexpectedSurfaceLayoutsGiveTransparentOutput) {
     lf::LogCapture capture;
     for (const Misuse& misuse : std::vector<Misuse>{
              {BNIsolateOpacityNode::create(rgba), {plane}, "BNIsolateOpacityNode: unsupported"},
-             {BNOverrideAlphaNode::create(rgba, rgba), {picture, plane},
+             {BNOverrideAlphaNode::create(rgba, rgba),
+              {picture, plane},
               "BNOverrideAlphaNode: unsupported"},
-             {BNScaleBiasNode::create(opacity, 1, 0.5, true), {picture},
+             {BNScaleBiasNode::create(opacity, 1, 0.5, true),
+              {picture},
               "BNScaleBiasNode: unsupported"},
-             {BNColorWithMaskNode::create(opacity, {1, 1, 1, 0, 0}, 7), {picture},
+             {BNColorWithMaskNode::create(opacity, {1, 1, 1, 0, 0}, 7),
+              {picture},
               "BNColorWithMaskNode: unsupported input"},
          }) {
         BNSurfacePtr output = surfaceOf(rect, misuse.node->channels(), {9.0f});

@@ -18,8 +18,8 @@ namespace {
 // A surface whose pixels and padding hold `garbage`, as pool memory may.
 BNSurfacePtr dirtySurface(VKRect rect, BNChannelMask mask, float garbage = 5.0f) {
     BNSurfacePtr surface = zeroSurface(rect, 1.0, mask);
-    std::fill(surface->data(), surface->data() + surface->bytesPerRow() / 4 * surface->heightInPixels(),
-              garbage);
+    std::fill(surface->data(),
+              surface->data() + surface->bytesPerRow() / 4 * surface->heightInPixels(), garbage);
     return surface;
 }
 
@@ -60,8 +60,9 @@ TEST(BNTransparentNode, IdentityIgnoresBoundsAndPaddingIsLeftAlone) {
     auto b = BNTransparentNode::create(VKRectMake(9, 9, 1, 1), BNChannelMaskRGBA);
     EXPECT_EQ(a->hashIdentifier(), b->hashIdentifier());
     EXPECT_NE(a->bounds(), b->bounds());
-    EXPECT_NE(a->hashIdentifier(),
-              BNTransparentNode::create(VKRectMake(0, 0, 5, 5), BNChannelMaskOpacity)->hashIdentifier());
+    EXPECT_NE(
+        a->hashIdentifier(),
+        BNTransparentNode::create(VKRectMake(0, 0, 5, 5), BNChannelMaskOpacity)->hashIdentifier());
 
     for (BNChannelMask mask : {BNChannelMaskRGBA, BNChannelMaskOpacity, BNChannelMaskRGBF}) {
         auto output = dirtySurface(VKRectMake(0, 0, 3, 2), mask);
@@ -107,7 +108,8 @@ TEST(BNCompoundPathNode, RendersWithTheContextsGrid) {
     for (double scale : {1.0, 2.0}) {
         auto surface = BNRenderer().renderNode(node, rect, scale);
         ASSERT_TRUE(surface);
-        BruteForceRaster raster{surface->widthInPixels(), surface->heightInPixels(), 1, 1, scale, 16};
+        BruteForceRaster raster{
+            surface->widthInPixels(), surface->heightInPixels(), 1, 1, scale, 16};
         auto expected = bruteForceCoverage({triangle}, {0}, false, raster);
         EXPECT_EQ(samplesOf(*surface), expected);
     }
@@ -149,7 +151,8 @@ TEST(BNCompoundPathStrokeNode, IdentityCoversEveryParameterThatDraws) {
              node(strokeStyleOf(2, 1, 1, 1, 9, {3, 1, 2}, 0.5)),  // miter limit
              node(base, true),
              node(base, false, true),
-             BNCompoundPathStrokeNode::create(polygon({{1, 1}, {7, 2}, {4, 6}}), base, false, false),
+             BNCompoundPathStrokeNode::create(polygon({{1, 1}, {7, 2}, {4, 6}}), base, false,
+                                              false),
          })
         EXPECT_NE(reference->hashIdentifier(), other->hashIdentifier());
 
@@ -168,9 +171,8 @@ TEST(BNCompoundPathStrokeNode, RendersTheRasterisersStroke) {
     auto surface = BNRenderer().renderNode(node, rect, 2.0);
     ASSERT_TRUE(surface);
     auto expected = zeroSurface(rect, 2.0, BNChannelMaskOpacity);
-    ASSERT_TRUE(BNRasterizeStrokedCompoundPath(*path, style, false, false,
-                                               BNCoverageBitmapOfSurface(*expected), -1, -1, 2,
-                                               16, 16));
+    ASSERT_TRUE(BNRasterizeStrokedCompoundPath(
+        *path, style, false, false, BNCoverageBitmapOfSurface(*expected), -1, -1, 2, 16, 16));
     std::vector<float> samples = samplesOf(*surface);
     EXPECT_EQ(samples, samplesOf(*expected));
     EXPECT_GT(*std::max_element(samples.begin(), samples.end()), 0.9f);

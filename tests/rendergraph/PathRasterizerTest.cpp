@@ -46,8 +46,8 @@ struct Case {
 
 std::vector<float> rasterize(const Case& c, Plane& plane) {
     bool drew = BNRasterizeCompoundPaths(c.paths, c.operations, c.initiallyFilled, plane.bitmap(),
-                                         c.raster.originX, c.raster.originY,
-                                         c.raster.scaleFactor, c.raster.samples, c.raster.samples);
+                                         c.raster.originX, c.raster.originY, c.raster.scaleFactor,
+                                         c.raster.samples, c.raster.samples);
     EXPECT_TRUE(drew);
     return plane.pixels();
 }
@@ -59,10 +59,10 @@ std::string caseCode(const Case& c) {
         paths += fmt::format("{}{}", i ? ",\n     " : "", compoundPathCode(*c.paths[i]));
         operations += fmt::format("{}{}", i ? ", " : "", c.operations[i]);
     }
-    return fmt::format(
-        "Case c{{{{{}}}, {{{}}}, {}, {{{}, {}, {}, {}, {}, {}}}}};", paths, operations,
-        c.initiallyFilled ? "true" : "false", c.raster.width, c.raster.height, c.raster.originX,
-        c.raster.originY, c.raster.scaleFactor, c.raster.samples);
+    return fmt::format("Case c{{{{{}}}, {{{}}}, {}, {{{}, {}, {}, {}, {}, {}}}}};", paths,
+                       operations, c.initiallyFilled ? "true" : "false", c.raster.width,
+                       c.raster.height, c.raster.originX, c.raster.originY, c.raster.scaleFactor,
+                       c.raster.samples);
 }
 
 // Largest difference and the mean absolute difference per pixel.
@@ -104,7 +104,8 @@ TEST(BNPathRasterizer, PolygonsEqualBruteForcePointSampling) {
                 Case c;
                 int count = 1 + trial % 3;
                 for (int i = 0; i < count; ++i) {
-                    std::vector<PathPtr> contours{polygonPath(randomPolygon(random, area, 3 + i * 2))};
+                    std::vector<PathPtr> contours{
+                        polygonPath(randomPolygon(random, area, 3 + i * 2))};
                     if (trial % 2) contours.push_back(polygonPath(randomPolygon(random, area, 4)));
                     c.paths.push_back(compoundPathOf(contours, fillRule));
                     c.operations.push_back(i == 0 ? (trial % 4 == 3 ? 3 : 0) : operation);
@@ -127,7 +128,8 @@ TEST(BNPathRasterizer, PolygonsEqualBruteForcePointSampling) {
                 // The right half on its own gives the same pixels.
                 Case half = c;
                 half.raster.width /= 2;
-                half.raster.originX += static_cast<double>(half.raster.width) / c.raster.scaleFactor;
+                half.raster.originX +=
+                    static_cast<double>(half.raster.width) / c.raster.scaleFactor;
                 Plane right(half.raster.width, half.raster.height);
                 std::vector<float> tile = rasterize(half, right);
                 for (uint64_t y = 0; y < half.raster.height; ++y)
@@ -182,8 +184,8 @@ namespace {
 Plane coverageOf(const CompoundPathPtr& path, uint64_t width, uint64_t height,
                  double samples = 16) {
     Plane plane(width, height);
-    EXPECT_TRUE(BNRasterizeCompoundPaths({path}, {0}, false, plane.bitmap(), 0, 0, 1.0, samples,
-                                         samples));
+    EXPECT_TRUE(
+        BNRasterizeCompoundPaths({path}, {0}, false, plane.bitmap(), 0, 0, 1.0, samples, samples));
     return plane;
 }
 
@@ -213,8 +215,8 @@ TEST(BNPathRasterizer, OperationsAndTheStartingPlane) {
     auto render = [&](std::vector<int> operations, bool initiallyFilled) {
         BNCompoundPathList paths(operations.size(), square);
         Plane plane(4, 4);
-        EXPECT_TRUE(BNRasterizeCompoundPaths(paths, operations, initiallyFilled, plane.bitmap(),
-                                             0, 0, 1, 16, 16));
+        EXPECT_TRUE(BNRasterizeCompoundPaths(paths, operations, initiallyFilled, plane.bitmap(), 0,
+                                             0, 1, 16, 16));
         return std::make_pair(plane.at(0, 0), plane.at(1, 1));  // outside, inside
     };
     using P = std::pair<float, float>;
@@ -237,8 +239,8 @@ TEST(BNPathRasterizer, AbuttingOpenAndSelfOverlappingShapes) {
     auto left = polygon({{0.5, 0}, {2.25, 0}, {2.25, 2}, {0.5, 2}});
     auto right = polygon({{2.25, 0}, {4, 0}, {4, 2}, {2.25, 2}});
     Plane joined(4, 2);
-    ASSERT_TRUE(BNRasterizeCompoundPaths({left, right}, {0, 0}, false, joined.bitmap(), 0, 0, 1,
-                                         16, 16));
+    ASSERT_TRUE(
+        BNRasterizeCompoundPaths({left, right}, {0, 0}, false, joined.bitmap(), 0, 0, 1, 16, 16));
     EXPECT_EQ(row(joined, 0), (std::vector<float>{0.5f, 1, 1, 1}));
 
     // An open path is filled as if closed by a line.
@@ -307,9 +309,9 @@ TEST(BNPathRasterizer, LongEdgesAreExact) {
 
     // Coordinates far beyond any document finish at once and stay defined.
     Plane far(8, 8);
-    ASSERT_TRUE(BNRasterizeCompoundPaths(
-        {polygon({{-1e15, -1e15}, {1e300, 2}, {4, 1e18}, {NAN, 3}})}, {0}, false, far.bitmap(), 0,
-        0, 2, 16, 16));
+    ASSERT_TRUE(
+        BNRasterizeCompoundPaths({polygon({{-1e15, -1e15}, {1e300, 2}, {4, 1e18}, {NAN, 3}})}, {0},
+                                 false, far.bitmap(), 0, 0, 2, 16, 16));
     for (float v : far.pixels())
         EXPECT_TRUE(v >= 0 && v <= 1);
 }
@@ -359,8 +361,9 @@ TEST(BNPathRasterizer, StrokesKeepToTheirSideOfClosedPaths) {
 
     // Overprinting an undashed inside stroke draws a centred one of twice
     // the width, uncut.
-    EXPECT_EQ(strokeCoverage(shape, strokeStyle(1.5, VKStrokePositionInside), false, true).pixels(),
-              strokeCoverage(shape, strokeStyle(3, VKStrokePositionCentered), false, false).pixels());
+    EXPECT_EQ(
+        strokeCoverage(shape, strokeStyle(1.5, VKStrokePositionInside), false, true).pixels(),
+        strokeCoverage(shape, strokeStyle(3, VKStrokePositionCentered), false, false).pixels());
 }
 
 TEST(BNPathRasterizer, StrokesOfOpenPathsAreNotCut) {

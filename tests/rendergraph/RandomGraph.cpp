@@ -60,7 +60,9 @@ private:
     };
 
     bool chance(double p) { return std::bernoulli_distribution(p)(random_); }
-    int integer(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+    int integer(int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random_);
+    }
     // A fraction k / steps in [0, 1].
     double fraction(int steps) { return integer(0, steps) / static_cast<double>(steps); }
     template <typename T>
@@ -68,13 +70,16 @@ private:
         return values.begin()[integer(0, static_cast<int>(values.size()) - 1)];
     }
     // A coordinate in the area on the 1/32-point grid.
-    double x() { return area_.origin.x + integer(0, static_cast<int>(area_.size.width * 32)) / 32.0; }
+    double x() {
+        return area_.origin.x + integer(0, static_cast<int>(area_.size.width * 32)) / 32.0;
+    }
     double y() {
         return area_.origin.y + integer(0, static_cast<int>(area_.size.height * 32)) / 32.0;
     }
     VKRect rect() {
         double left = x(), top = y();
-        return VKRectMake(std::floor(left), std::floor(top), integer(1, static_cast<int>(area_.size.width / 2)),
+        return VKRectMake(std::floor(left), std::floor(top),
+                          integer(1, static_cast<int>(area_.size.width / 2)),
                           integer(1, static_cast<int>(area_.size.height / 2)));
     }
     std::string rectCode(VKRect r) {
@@ -125,17 +130,17 @@ private:
                 BNChannelMask mask = oneOf({8, 15, 15, 23});
                 BNChannelValues values{fraction(8), fraction(8), fraction(8), fraction(8),
                                        fraction(8)};
-                return add(BNConstantColorNode::create(values, mask),
-                           fmt::format("BNConstantColorNode::create({{{}, {}, {}, {}, {}}}, {})",
-                                       values[0], values[1], values[2], values[3], values[4],
-                                       mask));
+                return add(
+                    BNConstantColorNode::create(values, mask),
+                    fmt::format("BNConstantColorNode::create({{{}, {}, {}, {}, {}}}, {})",
+                                values[0], values[1], values[2], values[3], values[4], mask));
             }
             case 1: {
                 BNChannelMask mask = oneOf({8, 15, 23});
                 VKRect bounds = rect();
-                return add(BNTransparentNode::create(bounds, mask),
-                           fmt::format("BNTransparentNode::create({}, {})", rectCode(bounds),
-                                       mask));
+                return add(
+                    BNTransparentNode::create(bounds, mask),
+                    fmt::format("BNTransparentNode::create({}, {})", rectCode(bounds), mask));
             }
             case 2: {
                 BNChannelMask mask = oneOf({8, 15, 15, 23});
@@ -165,14 +170,14 @@ private:
                 CompoundPathPtr path = randomCompoundPath();
                 std::vector<double> dashes;
                 if (chance(0.3)) dashes = {fraction(4) * 6 + 0.5, fraction(4) * 4 + 0.5};
-                VKStrokeStyle style = strokeStyleOf(0.5 + fraction(8) * 4, integer(0, 2),
-                                                    integer(0, 2), integer(0, 2), 4, dashes,
-                                                    fraction(4));
+                VKStrokeStyle style =
+                    strokeStyleOf(0.5 + fraction(8) * 4, integer(0, 2), integer(0, 2),
+                                  integer(0, 2), 4, dashes, fraction(4));
                 bool fill = chance(0.3), overprint = chance(0.3);
-                return add(BNCompoundPathStrokeNode::create(path, style, fill, overprint),
-                           fmt::format("BNCompoundPathStrokeNode::create({}, {}, {}, {})",
-                                       compoundPathCode(*path), strokeStyleCode(style), fill,
-                                       overprint));
+                return add(
+                    BNCompoundPathStrokeNode::create(path, style, fill, overprint),
+                    fmt::format("BNCompoundPathStrokeNode::create({}, {}, {}, {})",
+                                compoundPathCode(*path), strokeStyleCode(style), fill, overprint));
             }
         }
     }
@@ -237,14 +242,15 @@ private:
                 const Made* input = pick(fourSamples);
                 const Made* alpha = pick(fourSamples);
                 if (!input || !alpha) return false;
-                return add(BNOverrideAlphaNode::create(input->node, alpha->node),
-                           fmt::format("BNOverrideAlphaNode::create({}, {})", input->name,
-                                       alpha->name));
+                return add(
+                    BNOverrideAlphaNode::create(input->node, alpha->node),
+                    fmt::format("BNOverrideAlphaNode::create({}, {})", input->name, alpha->name));
             }
             default: {
                 const Made* input = pick(oneChannel);
                 if (!input) return false;
-                double scale = oneOf({0.0, 0.5, 1.0, 2.0, -1.0}), bias = oneOf({0.0, 0.25, -0.5, 1.0});
+                double scale = oneOf({0.0, 0.5, 1.0, 2.0, -1.0}),
+                       bias = oneOf({0.0, 0.25, -0.5, 1.0});
                 bool clamped = chance(0.5), biasFirst = chance(0.5);
                 return add(BNScaleBiasNode::create(input->node, scale, bias, clamped, biasFirst),
                            fmt::format("BNScaleBiasNode::create({}, {}, {}, {}, {})", input->name,

@@ -92,18 +92,18 @@ BNSurfacePtr evaluateBlend(const BNRenderNode& node, VKRect rect, double scaleFa
         mode >= kTarrowBlendModeCount)
         return output;
     BNChannelMask coverage = foreground.channels() & (BNChannelMaskOpacity | BNChannelMaskFill);
-    const TarrowBlendTable& table = coverage == BNChannelMaskOpacity || coverage == BNChannelMaskFill
-                                        ? TarrowFillAwareBlendKernels()
-                                        : TarrowPlainBlendKernels();
+    const TarrowBlendTable& table =
+        coverage == BNChannelMaskOpacity || coverage == BNChannelMaskFill
+            ? TarrowFillAwareBlendKernels()
+            : TarrowPlainBlendKernels();
     int64_t dx = offsetInPixels(foreground.rect().origin.x, rect.origin.x, scaleFactor);
     int64_t dy = offsetInPixels(foreground.rect().origin.y, rect.origin.y, scaleFactor);
     float* under = output->row(dy) + dx * 4;
     auto stride = static_cast<uint32_t>(output->bytesPerRow());
-    table[mode](under, foreground.data(), under, 0, 0,
-                static_cast<uint32_t>(foreground.widthInPixels()),
-                static_cast<int32_t>(foreground.heightInPixels()), stride,
-                static_cast<uint32_t>(foreground.bytesPerRow()), stride,
-                static_cast<float>(blend.fill()));
+    table[mode](
+        under, foreground.data(), under, 0, 0, static_cast<uint32_t>(foreground.widthInPixels()),
+        static_cast<int32_t>(foreground.heightInPixels()), stride,
+        static_cast<uint32_t>(foreground.bytesPerRow()), stride, static_cast<float>(blend.fill()));
     return output;
 }
 
@@ -149,8 +149,8 @@ bool sameSurfaces(const BNSurface& a, const BNSurface& b, std::string* differenc
         for (uint64_t x = 0; x < a.widthInPixels() * n; ++x) {
             float u = a.row(y)[x], v = b.row(y)[x];
             if (std::bit_cast<uint32_t>(u) != std::bit_cast<uint32_t>(v))
-                return fail(fmt::format("pixel ({}, {}) sample {}: {} and {}", x / n, y, x % n,
-                                        u, v));
+                return fail(
+                    fmt::format("pixel ({}, {}) sample {}: {} and {}", x / n, y, x % n, u, v));
         }
     return true;
 }
