@@ -104,8 +104,9 @@ TEST(BNPathRasterizer, PolygonsEqualBruteForcePointSampling) {
                 Case c;
                 int count = 1 + trial % 3;
                 for (int i = 0; i < count; ++i) {
-                    std::vector<PathPtr> contours{
-                        polygonPath(randomPolygon(random, area, 3 + i * 2))};
+                    std::vector<PathPtr> contours;
+                    contours.reserve(2);
+                    contours.push_back(polygonPath(randomPolygon(random, area, 3 + i * 2)));
                     if (trial % 2) contours.push_back(polygonPath(randomPolygon(random, area, 4)));
                     c.paths.push_back(compoundPathOf(contours, fillRule));
                     c.operations.push_back(i == 0 ? (trial % 4 == 3 ? 3 : 0) : operation);
@@ -345,8 +346,12 @@ TEST(BNPathRasterizer, StrokesKeepToTheirSideOfClosedPaths) {
     float insideTotal = 0, outsideTotal = 0;
     for (uint64_t y = 0; y < 12; ++y)
         for (uint64_t x = 0; x < 12; ++x) {
-            if (fill.at(x, y) == 0) EXPECT_EQ(inside.at(x, y), 0) << x << "," << y;
-            if (fill.at(x, y) == 1) EXPECT_EQ(outside.at(x, y), 0) << x << "," << y;
+            if (fill.at(x, y) == 0) {
+                EXPECT_EQ(inside.at(x, y), 0) << x << "," << y;
+            }
+            if (fill.at(x, y) == 1) {
+                EXPECT_EQ(outside.at(x, y), 0) << x << "," << y;
+            }
             insideTotal += inside.at(x, y);
             outsideTotal += outside.at(x, y);
         }

@@ -49,8 +49,23 @@ public:
             bool leaf = nodes_.size() < 2 || chance(0.25);
             leaf ? addLeaf() : addOperation();
         }
-        code_ += fmt::format("auto root = {};\n", nodes_.back().name);
-        return {nodes_.back().node, code_};
+        // Every node ends up below the root: those that nothing consumes
+        // are blended over the last one.
+        std::vector<size_t> loose;
+        for (size_t i = 0; i + 1 < nodes_.size(); ++i)
+            if (nodes_[i].node->outputNodes().empty()) loose.push_back(i);
+        size_t root = asPicture(nodes_.size() - 1);
+        for (size_t index : loose) {
+            size_t top = asPicture(index);
+            int mode = integer(0, BNBlendModeCount - 1);
+            double fill = fraction(4);
+            add(BNBlendNode::create(nodes_[root].node, nodes_[top].node, mode, 1.0, fill),
+                fmt::format("BNBlendNode::create({}, {}, {}, 1.0, {})", nodes_[root].name,
+                            nodes_[top].name, mode, fill));
+            root = nodes_.size() - 1;
+        }
+        code_ += fmt::format("auto root = {};\n", nodes_[root].name);
+        return {nodes_[root].node, code_};
     }
 
 private:
@@ -96,6 +111,16 @@ private:
         if (candidates.empty()) return nullptr;
         int last = static_cast<int>(candidates.size()) - 1;
         return candidates[chance(0.7) ? integer(std::max(0, last - 3), last) : integer(0, last)];
+    }
+
+    // The node at `index`, or a colour shaped by it when it is a plane.
+    size_t asPicture(size_t index) {
+        if (!oneChannel(nodes_[index].node->channels())) return index;
+        BNChannelValues values{fraction(4), fraction(4), fraction(4), 0, 0};
+        add(BNColorWithMaskNode::create(nodes_[index].node, values, BNChannelMaskRGB),
+            fmt::format("BNColorWithMaskNode::create({}, {{{}, {}, {}, 0, 0}}, 7)",
+                        nodes_[index].name, values[0], values[1], values[2]));
+        return nodes_.size() - 1;
     }
 
     bool add(BNRenderNodePtr node, const std::string& expression) {
