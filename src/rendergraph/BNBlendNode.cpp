@@ -8,6 +8,7 @@
 #include "rendergraph/BNTransparentNode.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -23,6 +24,12 @@ const BNSurface* readableBackground(const BNSurface& background) {
     if (background.samplesPerPixel() == 4) return &background;
     lf::log("BNBlendNode: unsupported background channels {}", background.channels());
     return nullptr;
+}
+
+// An origin in points as the kernels take it (and none reads): truncated,
+// 0 where it does not fit.
+int32_t kernelOrigin(double points) {
+    return std::fabs(points) < 2147483647.0 ? static_cast<int32_t>(points) : 0;
 }
 
 // Copies `source`'s pixels within `rect` to the same place in `destination`.
@@ -153,9 +160,8 @@ bool BNBlendSurfaces(const BNSurface& foreground, const BNSurface& background, B
     // a rounding difference from reaching past any of them.
     uint32_t width = std::min({f.width, g.width, o.width});
     int32_t height = std::min({f.height, g.height, o.height});
-    auto x = static_cast<int32_t>(output.rect().origin.x);
-    auto y = static_cast<int32_t>(output.rect().origin.y);
-    kernel(g.data, f.data, o.data, x, y, width, height, g.stride, f.stride, o.stride,
+    kernel(g.data, f.data, o.data, kernelOrigin(output.rect().origin.x),
+           kernelOrigin(output.rect().origin.y), width, height, g.stride, f.stride, o.stride,
            static_cast<float>(fill));
     return true;
 }

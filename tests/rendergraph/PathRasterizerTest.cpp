@@ -97,10 +97,9 @@ std::vector<VKPoint> randomPolygon(std::mt19937& random, VKRect area, int corner
 TEST(BNPathRasterizer, PolygonsEqualBruteForcePointSampling) {
     std::mt19937 random(20240611);
     const VKRect area = VKRectMake(-6, -5, 30, 26);
-    int cases = 0;
     for (int fillRule : {VKFillRuleNonZero, VKFillRuleEvenOdd})
         for (int operation = 0; operation < 4; ++operation)
-            for (int trial = 0; trial < 6; ++trial, ++cases) {
+            for (int trial = 0; trial < 6; ++trial) {
                 Case c;
                 int count = 1 + trial % 3;
                 for (int i = 0; i < count; ++i) {
@@ -125,21 +124,7 @@ TEST(BNPathRasterizer, PolygonsEqualBruteForcePointSampling) {
                     bruteForceCoverage(c.paths, c.operations, c.initiallyFilled, c.raster);
                 ASSERT_EQ(actual, expected) << "Failing case:\n" << caseCode(c);
                 ASSERT_TRUE(plane.paddingUntouched());
-
-                // The right half on its own gives the same pixels.
-                Case half = c;
-                half.raster.width /= 2;
-                half.raster.originX +=
-                    static_cast<double>(half.raster.width) / c.raster.scaleFactor;
-                Plane right(half.raster.width, half.raster.height);
-                std::vector<float> tile = rasterize(half, right);
-                for (uint64_t y = 0; y < half.raster.height; ++y)
-                    for (uint64_t x = 0; x < half.raster.width; ++x)
-                        ASSERT_EQ(tile[y * half.raster.width + x],
-                                  actual[y * c.raster.width + x + half.raster.width])
-                            << caseCode(c);
             }
-    EXPECT_EQ(cases, 48);
 }
 
 TEST(BNPathRasterizer, CurvesStayCloseToBruteForcePointSampling) {
