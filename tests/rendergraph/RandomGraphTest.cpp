@@ -3,6 +3,8 @@
 #include "TestNodes.h"
 #include "TestPaths.h"
 #include "geometry/VKGeometryStrings.h"
+#include "platform/DispatchGroup.h"
+#include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 #include "rendergraph/BNRenderer.h"
 
@@ -81,6 +83,33 @@ TEST(RandomGraphTiles, TilesEqualOnePiece) {
                             << reproduction(graph, piece, setting.scale);
                     }
             }
+        }
+    }
+}
+
+// Tiles of one graph rendered on several threads at once, the graph fresh
+// so that the first computations of bounds and identities race too.
+TEST(RandomGraphTiles, ConcurrentTilesAgreeWithOnePiece) {
+    lf::LogCapture quiet;
+    VKRect rect = VKRectMake(0, 0, 120, 80);
+    for (uint32_t seed : {3u, 4u}) {
+        BNSurfacePtr whole =
+            BNRenderer().renderNode(makeRandomGraph(seed, 12, rect).root, rect, 2.0);
+        RandomGraph graph = makeRandomGraph(seed, 12, rect);
+        std::vector<BNSurfacePtr> tiles(6);
+        lf::DispatchGroup group;
+        for (size_t t = 0; t < tiles.size(); ++t)
+            group.async(lf::DispatchQueue::global(), [&, t] {
+                VKRect piece = VKRectMake(40.0 * (t % 3), 40.0 * (t / 3), 40, 40);
+                tiles[t] = BNRenderer().renderNode(graph.root, piece, 2.0);
+            });
+        group.wait();
+        for (const BNSurfacePtr& tile : tiles) {
+            ASSERT_TRUE(whole && tile);
+            std::string difference;
+            EXPECT_TRUE(sameSurfaces(*tile, *whole->subsurfaceWithRect(tile->rect()), &difference))
+                << difference << "\n"
+                << reproduction(graph, tile->rect(), 2.0);
         }
     }
 }
