@@ -29,6 +29,35 @@ void FunctionContourProvider::generateContourValues(float* values, uint64_t coun
         values[i] = curve_(float(i) / float(count - 1));
 }
 
+std::shared_ptr<const BNGradientProvider> testGradient(int number) {
+    static const std::shared_ptr<const BNGradientProvider> gradients[] = {
+        std::make_shared<IndexGradientProvider>(1.0f),
+        std::make_shared<IndexGradientProvider>(0.6f)};
+    return gradients[number];
+}
+
+std::shared_ptr<const BNContourProvider> testContour(int number) {
+    static const std::shared_ptr<const BNContourProvider> curves[] = {
+        std::make_shared<FunctionContourProvider>([](float x) { return 1.0f - x; }),
+        std::make_shared<FunctionContourProvider>([](float x) { return x * x; }),
+        std::make_shared<FunctionContourProvider>([](float x) { return 1.2f * x - 0.1f; })};
+    return curves[number];
+}
+
+BNHueSaturationAdjustment hueSaturationAdjustment(double hue, double saturation, double lightness,
+                                                  double range0, double range1, double range2,
+                                                  double range3) {
+    BNHueSaturationAdjustment adjustment;
+    adjustment.setHue(hue);
+    adjustment.setSaturation(saturation);
+    adjustment.setLightness(lightness);
+    adjustment.setRange0(range0);
+    adjustment.setRange1(range1);
+    adjustment.setRange2(range2);
+    adjustment.setRange3(range3);
+    return adjustment;
+}
+
 void FunctionNode::updateHashContext(BNHashContext& context) const {
     BNRenderNode::updateHashContext(context);
     context.updateAddress(this);

@@ -4,6 +4,7 @@
 
 #include "rendergraph/BNContourProvider.h"
 #include "rendergraph/BNGradientProvider.h"
+#include "rendergraph/BNHueSaturationAdjustment.h"
 #include "rendergraph/BNRenderNode.h"
 
 #include <functional>
@@ -38,6 +39,17 @@ public:
 private:
     std::function<float(float)> curve_;
 };
+
+// Shared providers for random graphs, by number (so that a graph's source
+// code can name them): gradients 0 (opaque) and 1 (opacity 0.6); tone
+// curves 0 (1 - x), 1 (x squared) and 2 (1.2 x - 0.1, beyond 0..1).
+std::shared_ptr<const BNGradientProvider> testGradient(int number);
+std::shared_ptr<const BNContourProvider> testContour(int number);
+
+// A hue/saturation adjustment with every value set.
+BNHueSaturationAdjustment hueSaturationAdjustment(double hue, double saturation, double lightness,
+                                                  double range0, double range1, double range2,
+                                                  double range3);
 
 // Sample k of a pixel whose centre lies at (x, y) in points.
 using SampleFunction = std::function<float(double x, double y, int k)>;

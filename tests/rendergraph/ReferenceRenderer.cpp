@@ -1,5 +1,6 @@
 #include "ReferenceRenderer.h"
 
+#include "DistanceGradientReference.h"
 #include "geometry/VKGeometryStrings.h"
 #include "kernels/BlendKernels.h"
 #include "platform/Log.h"
@@ -111,6 +112,14 @@ const std::map<std::string_view, Evaluator> kEvaluators = {
     {"BNTranslateNode", evaluateTranslate},
     {"BNConvertOpacityToFillNode", evaluateRelabel},
     {"BNBlendNode", evaluateBlend},
+    {"BNAngularGradientNode", evaluateGradientByColumns},
+    {"BNDiamondGradientNode", evaluateGradientByColumns},
+    {"BNLinearGradientNode", evaluateGradientByColumns},
+    {"BNRadialGradientNode", evaluateGradientByColumns},
+    {"BNReflectedGradientNode", evaluateGradientByColumns},
+    {"BNBitmapStrokeNode", evaluateDistanceOverWholeInput},
+    {"BNDistanceTransformNode", evaluateDistanceOverWholeInput},
+    {"BNShapeBurstGradientNode", evaluateDistanceOverWholeInput},
 };
 
 // Each pixel of a scale-1 surface as a k by k block.

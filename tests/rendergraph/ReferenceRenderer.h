@@ -14,7 +14,9 @@
 // has an evaluator of its own below: families whose rendering the renderer
 // takes part in (zero-copy views, in-place blending) are computed here
 // independently, so that a fault in the renderer or in those roads shows
-// up as a difference. To add a node family, add nothing when its render
+// up as a difference; so are families whose pixels must not depend on the
+// rectangle asked of them (gradients, distance fields:
+// DistanceGradientReference.h). To add a node family, add nothing when its render
 // hook is all there is, or one evaluator function and one table entry.
 //
 // One object per thread; any number may render the same graph at once.
