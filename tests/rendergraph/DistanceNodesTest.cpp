@@ -1,7 +1,9 @@
 #include "NodeTestSupport.h"
 #include "TestNodes.h"
+#include "TestPaths.h"
 #include "platform/Log.h"
 #include "rendergraph/BNBitmapStrokeNode.h"
+#include "rendergraph/BNCompoundPathNode.h"
 #include "rendergraph/BNDistance.h"
 #include "rendergraph/BNDistanceTransformNode.h"
 
@@ -83,6 +85,30 @@ TEST(BNBitmapStrokeNode, OutsideStrokeOfAPartlyCoveredEdge) {
     expectRow(*out, 5, {0, 5, 6, 7, 8}, 1.0f);
     expectRow(*out, 5, {9}, 0.6f);
     expectRow(*out, 5, {10, 15}, 0.0f);
+}
+
+TEST(BNBitmapStrokeNode, StartsEdgePixelsFromTheirRasterisedCoverage) {
+    // A 2 by 2 square shifted by half a pixel rasterises to 0.25 at the
+    // corners, 0.5 along the sides and 1 in the middle. Outside, width 1
+    // (u = 0.5): a side pixel starts at round(0.5 * 255) / 255 * u, a
+    // corner at round(0.75 * 255) / 255 * u, the middle at 0.
+    auto square = BNCompoundPathNode::create(
+        {polygon({{1.5, 1.5}, {3.5, 1.5}, {3.5, 3.5}, {1.5, 3.5}})}, {0}, false);
+    ASSERT_TRUE(square);
+    const VKRect rect = VKRectMake(-2, -2, 9, 9);  // shape pixel (x, y) at (x + 2, y + 2)
+    auto field = renderOnce(BNDistanceTransformNode::create(square, 2, 1.0, 0), rect, 1.0);
+    ASSERT_TRUE(field);
+    const float side = 128 * 0.5f / 255, corner = 191 * 0.5f / 255;
+    EXPECT_FLOAT_EQ(at(*field, 4, 4), 0.0f);
+    EXPECT_FLOAT_EQ(at(*field, 4, 3), side);
+    EXPECT_FLOAT_EQ(at(*field, 3, 3), corner);
+    EXPECT_FLOAT_EQ(at(*field, 4, 2), side + 0.5f);  // one step beyond the side
+
+    auto band = renderOnce(BNBitmapStrokeNode::create(square, 2, 1.0), rect, 1.0);
+    ASSERT_TRUE(band);
+    expectRow(*band, 3, {3, 4, 5}, 1.0f);
+    expectRow(*band, 2, {4}, 1.0f - (side + 0.5f - 0.5f) / 0.5f);
+    expectRow(*band, 1, {4}, 0.0f);
 }
 
 TEST(BNBitmapStrokeNode, InsideStrokeKeepsTheInputBounds) {
