@@ -5,14 +5,16 @@
 // One box of half-width n blurs the rows and then the columns of a block of
 // the plane. Along each line of L samples, with a running sum in double:
 // the first 2n samples are added; then for k = 0 .. L - 2n - 1, sample
-// 2n + k is added, clamp(sum / (2n + 1), 0, 1) is written as a float to
-// sample n + k, and sample k (as it was before it was overwritten) is
+// 2n + k is added, clamp(sum * (1 / (2n + 1)), 0, 1) is written as a float
+// to sample n + k, and sample k (as it was before it was overwritten) is
 // subtracted. The samples within n of either end of a line keep their
 // values; after the box, the block that holds blurred values has shrunk by
 // n on every side, and the next box works on that block.
 //
-// Lines are summed in groups, so that the arithmetic of many lines runs side
-// by side; each line still sees exactly the operations above.
+// Rows are summed in groups and columns across the whole width, so that the
+// arithmetic of many lines runs side by side, and the two passes of a box
+// run in one sweep down the plane; each line still sees exactly the
+// operations above, in that order.
 
 #include "rendergraph/BNRenderingContext.h"
 

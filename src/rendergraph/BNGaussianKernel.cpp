@@ -37,7 +37,7 @@ std::vector<int64_t> integerTaps(double s) {
 }  // namespace
 
 std::vector<float> BNGaussianTaps(double s) {
-    s = std::min(sanitizedSize(s), kMaximumGaussianSize);
+    s = sanitizedSize(s);
     std::vector<int64_t> q = integerTaps(s);
     // The taps stop before the first that rounds to 0 (they fall outwards).
     auto radius = static_cast<size_t>(std::find(q.begin(), q.end(), 0) - q.begin());

@@ -24,9 +24,9 @@
 inline constexpr double kMaximumGaussianSize = 2.0;  // the largest size blurred by taps
 inline constexpr double kMaximumBlurSize = 4096.0;
 
-// The taps of a blur of size `s` (at most kMaximumGaussianSize): an odd
-// number of floats summing to 1. Sizes below 0 or not finite count as 0
-// (one tap of 1).
+// The taps of a blur of size `s`: an odd number of floats (at most 401)
+// summing to 1. Sizes below 0 or not a number count as 0 (one tap of 1).
+// The blur takes them up to kMaximumGaussianSize.
 std::vector<float> BNGaussianTaps(double s);
 
 // The number of taps on either side of the centre of BNGaussianTaps(s).
