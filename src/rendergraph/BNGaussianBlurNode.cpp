@@ -10,6 +10,7 @@
 #include "rendergraph/BNNodeInputs.h"
 #include "rendergraph/BNScratchBuffer.h"
 #include "rendergraph/BNSurfaceFill.h"
+#include "rendergraph/BNSurfaceRegion.h"
 
 bool BNMaskIsSingleChannel(BNChannelMask mask) {
     return (mask & ~0x1F) == 0 && BNSamplesPerPixel(mask) == 1;
@@ -50,8 +51,10 @@ VKRect BNGaussianBlurNode::calculateBounds() const {
 
 VKRect BNGaussianBlurNode::regionOfInterestForInputNodeAtIndex(size_t, VKRect rect,
                                                                double scaleFactor) const {
+    // E pixels beyond the output, rounded up to whole points at scale 2
+    // (the blur reads the input from the output's actual place within it).
     double e = static_cast<double>(BNGaussianExpansion(scaleFactor * radius_)) / scaleFactor;
-    return VKRectInset(rect, -e, -e);
+    return BNRectAlignedToPixels(VKRectInset(rect, -e, -e), scaleFactor);
 }
 
 void BNGaussianBlurNode::updateHashContext(BNHashContext& context) const {

@@ -5,7 +5,7 @@
 // pixels) are one exact separable convolution, larger ones a series of box
 // blurs whose cost per pixel does not depend on the radius
 // (BNGaussianKernel.h). The input is read E pixels beyond the output on
-// every side, E being the blur's expansion.
+// every side, E being the blur's expansion, rounded up to whole points.
 
 #include "rendergraph/BNRenderNode.h"
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 std::shared_ptr<const BNPatternNode> BNPatternNode::create(
     std::shared_ptr<const BNImageProvider> provider, double scale, VKPoint phase) {
@@ -145,14 +146,17 @@ void BNPatternNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceLi
             continue;
         }
 
-        const float* t = tile.data();
+        // The tile columns do not change from row to row.
+        std::vector<TileAxis> columns(width);
+        for (uint64_t c = 0; c < width; ++c)
+            columns[c] = tileAxis((gx0 + static_cast<double>(c) + phaseX) * step, tw);
         for (uint64_t r = 0; r < height; ++r) {
             TileAxis y = tileAxis((gy0 + static_cast<double>(r) + phaseY) * step, th);
-            const float* rowA = t + y.p * tw;
-            const float* rowB = t + y.q * tw;
+            const float* rowA = tile.data() + y.p * tw;
+            const float* rowB = tile.data() + y.q * tw;
             float* out = output.row(r) + offset;
             for (uint64_t c = 0; c < width; ++c) {
-                TileAxis x = tileAxis((gx0 + static_cast<double>(c) + phaseX) * step, tw);
+                const TileAxis& x = columns[c];
                 double value = double(rowA[x.p]) * (1 - x.f) * (1 - y.f) +
                                double(rowA[x.q]) * x.f * (1 - y.f) +
                                double(rowB[x.p]) * (1 - x.f) * y.f + double(rowB[x.q]) * x.f * y.f;

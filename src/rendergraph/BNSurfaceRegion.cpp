@@ -38,6 +38,7 @@ BNPixelRect BNPixelRectOfRect(const BNSurface& surface, VKRect rect) {
 
 VKRect BNRectAlignedToPixels(VKRect rect, double scaleFactor) {
     if (VKRectIsNull(rect) || VKRectIsInfinite(rect)) return rect;
+    if (scaleFactor >= 1 && scaleFactor == std::floor(scaleFactor)) scaleFactor = 1;
     VKRect pixels = scaled(rect, scaleFactor);
     return VKRectMake(pixels.origin.x / scaleFactor, pixels.origin.y / scaleFactor,
                       pixels.size.width / scaleFactor, pixels.size.height / scaleFactor);

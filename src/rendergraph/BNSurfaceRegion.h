@@ -28,8 +28,10 @@ struct BNPixelRect {
 // a null or empty rectangle.
 BNPixelRect BNPixelRectOfRect(const BNSurface& surface, VKRect rect);
 
-// `rect` grown outwards to whole pixels at `scaleFactor`. Null and infinite
-// rectangles come back unchanged.
+// `rect` grown outwards to whole pixels at `scaleFactor`, and at whole
+// scale factors to whole points as well: a node that renders at scale 1
+// only, behind a scale node, is then never asked for part of a pixel. Null
+// and infinite rectangles come back unchanged.
 VKRect BNRectAlignedToPixels(VKRect rect, double scaleFactor);
 
 // `rect` intersected with `bounds` grown to whole pixels, or `rect` itself

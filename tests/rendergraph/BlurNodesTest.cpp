@@ -1,8 +1,10 @@
+#include "FakeProviders.h"
 #include "TestNodes.h"
 #include "platform/Log.h"
 #include "rendergraph/BNBoxBlur.h"
 #include "rendergraph/BNGaussianBlurNode.h"
 #include "rendergraph/BNGaussianKernel.h"
+#include "rendergraph/BNImageNode.h"
 #include "rendergraph/BNRenderer.h"
 #include "rendergraph/BNTentBlurNode.h"
 
@@ -90,6 +92,19 @@ std::vector<double> convolve(const BNSurface& input, const std::vector<double>& 
             out[y * width + x] = sum;
         }
     return out;
+}
+
+// The centre of mass of a one-channel surface, in points.
+VKPoint centroid(const BNSurface& surface) {
+    double sum = 0, x = 0, y = 0, s = surface.scaleFactor();
+    for (uint64_t j = 0; j < surface.heightInPixels(); ++j)
+        for (uint64_t i = 0; i < surface.widthInPixels(); ++i) {
+            double v = surface.sample(i, j, 0);
+            sum += v;
+            x += v * (surface.rect().origin.x + (i + 0.5) / s);
+            y += v * (surface.rect().origin.y + (j + 0.5) / s);
+        }
+    return {x / sum, y / sum};
 }
 
 // The box of half-width n along one line, as the running sums are defined,
@@ -183,11 +198,13 @@ TEST(BNGaussianBlurNode, BoxBlursApproximateATrueGaussian) {
 }
 
 TEST(BNGaussianBlurNode, StaysCentredAtScale2) {
-    auto node = BNGaussianBlurNode::create(SquareNode::create(VKRectMake(9, 9, 3, 3)), 1.5);
-    EXPECT_EQ(node->bounds(), VKRectMake(5, 5, 11, 11));
+    // At scale 2 the blur is 2.01 pixels: 5 pixels of expansion, read as 3
+    // whole points, so that nodes that render at scale 1 only are asked for
+    // whole points.
+    auto node = BNGaussianBlurNode::create(SquareNode::create(VKRectMake(9, 9, 3, 3)), 1.005);
+    EXPECT_EQ(node->bounds(), VKRectMake(6, 6, 9, 9));
     EXPECT_EQ(node->regionOfInterestForInputNodeAtIndex(0, VKRectMake(0, 0, 20, 20), 2.0),
-              VKRectInset(VKRectMake(0, 0, 20, 20), -double(BNGaussianExpansion(3.0)) / 2,
-                          -double(BNGaussianExpansion(3.0)) / 2));
+              VKRectMake(-3, -3, 26, 26));
     for (double scale : {1.0, 2.0}) {
         auto output = BNRenderer().renderNode(node, VKRectMake(0, 0, 21, 21), scale);
         ASSERT_TRUE(output);
@@ -196,6 +213,22 @@ TEST(BNGaussianBlurNode, StaysCentredAtScale2) {
         for (uint64_t y = 0; y < size; ++y)
             for (uint64_t x = 0; x < size; ++x)
                 ASSERT_NEAR(output->sample(x, y, 0), output->sample(size - 1 - x, y, 0), 1e-6);
+    }
+}
+
+// An image renders at scale 1 only and is doubled; under a blur that reads
+// an odd number of pixels beyond its output it stays in place.
+TEST(BNGaussianBlurNode, BlursImagesInPlaceAtScale2) {
+    auto provider =
+        std::make_shared<FakeImageProvider>(BNChannelMaskOpacity, VKRectMake(10, 6, 1, 1));
+    provider->setConstant(BNChannelOpacity, 1.0f);
+    for (double radius : {1.005, 3.0}) {
+        auto node = BNGaussianBlurNode::create(BNImageNode::create(provider), radius);
+        auto output = BNRenderer().renderNode(node, VKRectMake(0, 0, 21, 13), 2.0);
+        ASSERT_TRUE(output);
+        VKPoint centre = centroid(*output);
+        EXPECT_NEAR(centre.x, 10.5, 1e-5) << radius;
+        EXPECT_NEAR(centre.y, 6.5, 1e-5) << radius;
     }
 }
 
@@ -248,16 +281,9 @@ TEST(BNTentBlurNode, StaysCentredAtScale2) {
         for (double scale : {1.0, 2.0}) {
             auto output = BNRenderer().renderNode(node, VKRectMake(4, 1, 13, 11), scale);
             ASSERT_TRUE(output);
-            double sum = 0, x = 0, y = 0;
-            for (uint64_t j = 0; j < output->heightInPixels(); ++j)
-                for (uint64_t i = 0; i < output->widthInPixels(); ++i) {
-                    double v = output->sample(i, j, 0);
-                    sum += v;
-                    x += v * (4 + (i + 0.5) / scale);
-                    y += v * (1 + (j + 0.5) / scale);
-                }
-            EXPECT_NEAR(x / sum, 10.5, 1e-6) << scale;
-            EXPECT_NEAR(y / sum, 6.5, 1e-6) << scale;
+            VKPoint centre = centroid(*output);
+            EXPECT_NEAR(centre.x, 10.5, 1e-6) << scale;
+            EXPECT_NEAR(centre.y, 6.5, 1e-6) << scale;
         }
     }
 }
