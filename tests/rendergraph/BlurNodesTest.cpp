@@ -1,4 +1,5 @@
 #include "FakeProviders.h"
+#include "PlainBlurs.h"
 #include "TestNodes.h"
 #include "platform/Log.h"
 #include "rendergraph/BNBoxBlur.h"
@@ -105,25 +106,6 @@ VKPoint centroid(const BNSurface& surface) {
             y += v * (surface.rect().origin.y + (j + 0.5) / s);
         }
     return {x / sum, y / sum};
-}
-
-// The box of half-width n along one line, as the running sums are defined,
-// with a ring as long as the box.
-void plainBoxLine(float* line, ptrdiff_t step, size_t length, uint32_t n) {
-    size_t span = 2 * size_t(n);
-    if (length <= span) return;
-    std::vector<float> ring(span + 1);
-    double sum = 0;
-    for (size_t k = 0; k < span; ++k) {
-        ring[k] = line[ptrdiff_t(k) * step];
-        sum += ring[k];
-    }
-    for (size_t k = 0; k + span < length; ++k) {
-        ring[(span + k) % ring.size()] = line[ptrdiff_t(span + k) * step];
-        sum += ring[(span + k) % ring.size()];
-        line[ptrdiff_t(n + k) * step] = float(std::clamp(sum / double(span + 1), 0.0, 1.0));
-        sum -= ring[k % ring.size()];
-    }
 }
 
 }  // namespace
@@ -252,6 +234,32 @@ TEST(BNBoxBlur, WideBoxesMatchThePlainRunningSum) {
         ASSERT_TRUE(
             BNBoxBlurPlane(plane->data(), width, height, plane->bytesPerRow(), boxes, *context));
         EXPECT_EQ(samplesOf(*plane), expected);
+    }
+}
+
+// The nodes' roads (convolution, box blurs in one sweep, 8-bit tents over
+// the reached part) give the plain computations' bits.
+TEST(BlurNodes, MatchThePlainComputations) {
+    auto shape = BoundedPatternNode::create(VKRectMake(3, 2, 17, 11), BNChannelMaskOpacity);
+    VKRect rect = VKRectMake(-4, -3, 30, 22);
+    BNRenderer renderer;
+    for (double scale : {1.0, 2.0}) {
+        for (double radius : {0.4, 1.0, 2.6, 6.0}) {
+            auto gaussian = BNGaussianBlurNode::create(shape, radius);
+            auto input = renderer.renderNode(
+                shape, gaussian->regionOfInterestForInputNodeAtIndex(0, rect, scale), scale);
+            auto expected = plainGaussianBlur(*gaussian, *input, rect, scale);
+            EXPECT_EQ(samplesOf(*renderer.renderNode(gaussian, rect, scale)), samplesOf(*expected))
+                << radius << " at " << scale;
+            for (bool forceFloat : {false, true}) {
+                auto tent = BNTentBlurNode::create(shape, radius, BNChannelMaskOpacity, forceFloat);
+                auto around = renderer.renderNode(
+                    shape, tent->regionOfInterestForInputNodeAtIndex(0, rect, scale), scale);
+                EXPECT_EQ(samplesOf(*renderer.renderNode(tent, rect, scale)),
+                          samplesOf(*plainTentBlur(*tent, *around, rect, scale)))
+                    << radius << " at " << scale << (forceFloat ? " in floats" : "");
+            }
+        }
     }
 }
 
