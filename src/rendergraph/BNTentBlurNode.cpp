@@ -1,7 +1,7 @@
 #include "rendergraph/BNTentBlurNode.h"
 
-#include "kernels/ImageOps.h"
 #include "platform/Log.h"
+#include "rendergraph/BNConvolution.h"
 #include "rendergraph/BNGaussianBlurNode.h"
 #include "rendergraph/BNInputMargin.h"
 #include "rendergraph/BNNodeInputs.h"
@@ -110,23 +110,9 @@ bool BNTentBlurNode::renderFloat(const BNSurface& input, BNSurface& output, uint
     double norm = double(r + 1) * double(r + 1);
     for (size_t i = 0; i < taps.size(); ++i)
         taps[i] = static_cast<float>((double(r) + 1 - std::abs(double(r) - double(i))) / norm);
-    BNScratchBuffer<float> work(context, input.heightInPixels() * input.bytesPerRow() / 4);
-    if (!work.isValid()) {
-        lf::log("BNTentBlurNode: no memory for the convolution");
-        return false;
-    }
-    auto width = static_cast<uint32_t>(input.widthInPixels());
-    auto height = static_cast<uint32_t>(input.heightInPixels());
-    lf::ImageBuffer from{input.data(), height, width, input.bytesPerRow()};
-    lf::ImageBuffer between{work.data(), height, width, input.bytesPerRow()};
-    lf::ImageBuffer to{output.data(), static_cast<uint32_t>(output.heightInPixels()),
-                       static_cast<uint32_t>(output.widthInPixels()), output.bytesPerRow()};
-    auto count = static_cast<uint32_t>(taps.size());
-    long result = lf::convolvePlanarF(from, between, 0, 0, taps.data(), 1, count);
-    if (result == lf::kImageOpNoError)
-        result = lf::convolvePlanarF(between, to, offsetX, offsetY, taps.data(), count, 1);
+    lf::ImageOpResult result = BNConvolveSeparable(input, output, taps, offsetX, offsetY, context);
     if (result != lf::kImageOpNoError) {
-        lf::log("Error with convolution: {}", result);
+        lf::log("Error with convolution: {}", static_cast<long>(result));
         return false;
     }
     return true;
@@ -151,8 +137,7 @@ bool BNTentBlurNode::render8Bit(const BNSurface& input, BNSurface& output, uint3
         return false;
     }
     lf::ImageBuffer in8 = plane(input, inputBytes), out8 = plane(output, outputBytes);
-    lf::ImageBuffer in{input.data(), in8.height, in8.width, input.bytesPerRow()};
-    lf::ImageBuffer out{output.data(), out8.height, out8.width, output.bytesPerRow()};
+    lf::ImageBuffer in = BNImageBufferOfSurface(input), out = BNImageBufferOfSurface(output);
     uint32_t taps = 2 * r + 1;
     long result = lf::convertPlanarFToPlanar8(in, in8, 1.0f, 0.0f);
     if (result != lf::kImageOpNoError) {
