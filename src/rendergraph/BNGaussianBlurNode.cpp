@@ -8,7 +8,6 @@
 #include "rendergraph/BNInputMargin.h"
 #include "rendergraph/BNKernelPlane.h"
 #include "rendergraph/BNNodeInputs.h"
-#include "rendergraph/BNScratchBuffer.h"
 #include "rendergraph/BNSurfaceFill.h"
 #include "rendergraph/BNSurfaceRegion.h"
 

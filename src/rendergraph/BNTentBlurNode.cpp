@@ -9,11 +9,15 @@
 #include "rendergraph/BNSurfaceFill.h"
 #include "rendergraph/BNSurfaceRegion.h"
 
-#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
 #include <vector>
+
+namespace {
+// The 8-bit tent takes kernels of up to 8189 taps a side.
+constexpr double kMaximumRadius = 4094;
+}  // namespace
 
 std::shared_ptr<const BNTentBlurNode> BNTentBlurNode::create(BNRenderNodePtr input, double radius,
                                                              BNChannelMask channels,
@@ -60,10 +64,9 @@ void BNTentBlurNode::updateHashContext(BNHashContext& context) const {
 }
 
 float BNTentBlurNode::backgroundValue() const {
-    // The input's value where it has nothing: of its own single channel.
-    BNChannelMask mask = inputNode(0)->channels();
-    auto channel = static_cast<BNChannel>(std::countr_zero(static_cast<unsigned>(mask)));
-    return inputNode(0)->backgroundValueForChannel(channel);
+    // The input's value where it has nothing, of the channel it carries.
+    const BNRenderNode& input = *inputNode(0);
+    return input.backgroundValueForChannel(BNCoverageChannelOfMask(input.channels()));
 }
 
 void BNTentBlurNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,
@@ -92,7 +95,11 @@ bool BNTentBlurNode::renderWithInputSurface(const BNSurface& input, BNSurface& o
                                             BNRenderingContext& context) const {
     double size = std::ceil(output.scaleFactor() * radius_);
     std::optional<BNMargin> margin = BNInputMargin(input, output);
-    if (!(size <= 4094) || !margin || margin->x < size || margin->y < size) {
+    if (!(size <= kMaximumRadius)) {
+        lf::log("BNTentBlurNode: a radius of {} pixels is too large", size);
+        return false;
+    }
+    if (!margin || margin->x < size || margin->y < size) {
         lf::log("BNTentBlurNode: the input does not reach {} pixels beyond the output", size);
         return false;
     }
