@@ -5,6 +5,7 @@
 #include "platform/Log.h"
 #include "rendergraph/BNKernelPlane.h"
 #include "rendergraph/BNSurfaceFill.h"
+#include "rendergraph/BNSurfaceRegion.h"
 #include "rendergraph/BNTransparentNode.h"
 
 #include <algorithm>
@@ -30,13 +31,6 @@ const BNSurface* readableBackground(const BNSurface& background) {
 // 0 where it does not fit.
 int32_t kernelOrigin(double points) {
     return std::fabs(points) < 2147483647.0 ? static_cast<int32_t>(points) : 0;
-}
-
-// Copies `source`'s pixels within `rect` to the same place in `destination`.
-void copyRect(BNSurface& source, BNSurface& destination, VKRect rect) {
-    BNSurfacePtr from = source.subsurfaceWithRect(rect);
-    BNSurfacePtr to = destination.subsurfaceWithRect(rect);
-    if (from && to) BNCopySurface(*from, *to);
 }
 
 }  // namespace
@@ -125,7 +119,7 @@ void BNBlendNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList
         auto outside = VKRegion::regionWithRect(background.rect());
         outside->subtractRect(foreground.rect());
         for (VKRect rect : outside->rects())
-            copyRect(background, output, rect);
+            BNCopyRect(background, output, rect);
         BNSurfacePtr under = background.subsurfaceWithRect(foreground.rect());
         BNSurfacePtr target = output.subsurfaceWithRect(foreground.rect());
         if (under && target &&
@@ -133,7 +127,7 @@ void BNBlendNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList
             BNCopySurface(*under, *target);
         return;
     }
-    if (readable) copyRect(background, output, background.rect());
+    if (readable) BNCopyRect(background, output, background.rect());
     if (!blendable) return;
     BNSurfacePtr target = output.subsurfaceWithRect(foreground.rect());
     if (target) BNBlendSurfaces(foreground, *target, *target, blendMode_, opacity_, fill_);

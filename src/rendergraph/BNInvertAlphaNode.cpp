@@ -5,11 +5,7 @@
 #include "rendergraph/BNKernelPlane.h"
 #include "rendergraph/BNNodeInputs.h"
 #include "rendergraph/BNSurfaceFill.h"
-
-VKRect BNRectWithinFiniteBounds(VKRect rect, const BNRenderNode& node) {
-    VKRect bounds = node.bounds();
-    return VKRectIsInfinite(bounds) ? rect : VKRectIntersection(rect, bounds);
-}
+#include "rendergraph/BNSurfaceRegion.h"
 
 std::shared_ptr<const BNInvertAlphaNode> BNInvertAlphaNode::create(BNRenderNodePtr input) {
     if (!BNHasInputs("BNInvertAlphaNode", {input.get()})) return nullptr;
@@ -28,8 +24,9 @@ void BNInvertAlphaNode::updateHashContext(BNHashContext& context) const {
     updateHashContextWithInput(context, "input", 0);
 }
 
-VKRect BNInvertAlphaNode::regionOfInterestForInputNodeAtIndex(size_t, VKRect rect, double) const {
-    return BNRectWithinFiniteBounds(rect, *inputNode(0));
+VKRect BNInvertAlphaNode::regionOfInterestForInputNodeAtIndex(size_t, VKRect rect,
+                                                              double scaleFactor) const {
+    return BNRectWithinBounds(rect, inputNode(0)->bounds(), scaleFactor);
 }
 
 void BNInvertAlphaNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,

@@ -22,7 +22,3 @@ public:
                                  BNRenderingContext& context) const override;
 };
 
-// The part of `rect` within `node`'s bounds, or `rect` itself when those
-// bounds are infinite: the region of interest of nodes that fill the rest
-// of their output with one value.
-VKRect BNRectWithinFiniteBounds(VKRect rect, const BNRenderNode& node);

@@ -2,10 +2,10 @@
 
 #include "kernels/MaskKernels.h"
 #include "platform/Log.h"
-#include "rendergraph/BNInvertAlphaNode.h"
 #include "rendergraph/BNKernelPlane.h"
 #include "rendergraph/BNNodeInputs.h"
 #include "rendergraph/BNSurfaceFill.h"
+#include "rendergraph/BNSurfaceRegion.h"
 
 std::shared_ptr<const BNScaleBiasNode> BNScaleBiasNode::create(BNRenderNodePtr input, double scale,
                                                                double bias, bool clamped,
@@ -39,8 +39,9 @@ void BNScaleBiasNode::updateHashContext(BNHashContext& context) const {
     context.updateFlag(biasFirst_);
 }
 
-VKRect BNScaleBiasNode::regionOfInterestForInputNodeAtIndex(size_t, VKRect rect, double) const {
-    return BNRectWithinFiniteBounds(rect, *inputNode(0));
+VKRect BNScaleBiasNode::regionOfInterestForInputNodeAtIndex(size_t, VKRect rect,
+                                                            double scaleFactor) const {
+    return BNRectWithinBounds(rect, inputNode(0)->bounds(), scaleFactor);
 }
 
 void BNScaleBiasNode::apply(const BNSurface& input, BNSurface& output) const {

@@ -3,6 +3,7 @@
 #include "geometry/VKGeometryStrings.h"
 #include "kernels/FillCopyScaleKernels.h"
 #include "platform/Log.h"
+#include "rendergraph/BNRenderingContext.h"
 #include "rendergraph/BNSurfaceFill.h"
 
 #include <cmath>
@@ -23,8 +24,25 @@ VKRect BNSimpleScaleNode::calculateBounds() const {
     return inputNode(0) ? inputNode(0)->bounds() : VKRectZero;
 }
 
-VKRect BNSimpleScaleNode::regionOfInterestForInputNodeAtIndex(size_t, VKRect rect, double) const {
-    if (scale_ >= 1.0) return rect;
+namespace {
+
+// `rect` grown to whole pixels at `scaleFactor`.
+VKRect integralAtScale(VKRect rect, double scaleFactor) {
+    VKRect pixels =
+        VKRectIntegral(VKRectMake(rect.origin.x * scaleFactor, rect.origin.y * scaleFactor,
+                                  rect.size.width * scaleFactor, rect.size.height * scaleFactor));
+    return VKRectMake(pixels.origin.x / scaleFactor, pixels.origin.y / scaleFactor,
+                      pixels.size.width / scaleFactor, pixels.size.height / scaleFactor);
+}
+
+}  // namespace
+
+VKRect BNSimpleScaleNode::regionOfInterestForInputNodeAtIndex(size_t, VKRect rect,
+                                                              double scaleFactor) const {
+    // Enlarging maps whole input pixels onto blocks of output pixels: the
+    // input is asked for whole pixels of its own resolution, so that a
+    // rectangle that starts between them does not shift the picture.
+    if (scale_ >= 1.0) return integralAtScale(rect, scaleFactor / scale_);
     // Halving reads whole 2 by 2 blocks of input pixels: start on the block grid.
     VKRect region = rect;
     region.origin = {std::floor(rect.origin.x * scale_) / scale_,
@@ -38,6 +56,21 @@ void BNSimpleScaleNode::updateHashContext(BNHashContext& context) const {
     context.updateString("inputNode");
     if (inputNode(0)) context.updateIdentifier(inputNode(0)->hashIdentifier());
     context.updateValue(scale_);
+}
+
+BNSurfacePtr BNSimpleScaleNode::preparedOutputSurface(VKRect rect, double scaleFactor,
+                                                      const BNSurfaceList& inputs,
+                                                      BNRenderingContext& context) const {
+    if (scale_ < 1.0)
+        return BNRenderNode::preparedOutputSurface(rect, scaleFactor, inputs, context);
+    // Enlarge the whole input, then show the part that was asked for.
+    VKRect whole = integralAtScale(rect, scaleFactor / scale_);
+    if (!VKRectContainsRect(whole, rect))
+        return BNRenderNode::preparedOutputSurface(rect, scaleFactor, inputs, context);
+    BNSurfacePtr output = context.surfaceWithRect(whole, scaleFactor, channels());
+    if (!output) return nullptr;
+    renderWithOutputSurface(*output, inputs, context);
+    return output->subsurfaceWithRect(rect);
 }
 
 void BNSimpleScaleNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,

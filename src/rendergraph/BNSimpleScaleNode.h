@@ -25,6 +25,8 @@ public:
                                                double scaleFactor) const override;
     void updateHashContext(BNHashContext& context) const override;
     bool supportsScaleFactor() const override { return true; }
+    BNSurfacePtr preparedOutputSurface(VKRect rect, double scaleFactor, const BNSurfaceList& inputs,
+                                       BNRenderingContext& context) const override;
     void renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,
                                  BNRenderingContext& context) const override;
 

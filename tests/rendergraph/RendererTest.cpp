@@ -98,6 +98,24 @@ TEST(BNRenderer, NodesWithoutScaleSupportArePixelDoubled) {
     EXPECT_EQ(log->scales.back(), 2.0);
 }
 
+TEST(BNRenderer, PixelDoublingKeepsTheInputGridForHalfPointRectangles) {
+    // At scale 2 a rectangle may start half a point into a whole point: the
+    // doubled pixels must still fall on the input's own grid.
+    auto fixed = PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, false);
+    lf::LogCapture capture;
+    auto surface = BNRenderer().renderNode(fixed, VKRectMake(0.5, 1.5, 3.5, 2), 2.0);
+    ASSERT_TRUE(surface);
+    ASSERT_EQ(surface->widthInPixels(), 7u);
+    ASSERT_EQ(surface->heightInPixels(), 4u);
+    for (uint64_t y = 0; y < 4; ++y)
+        for (uint64_t x = 0; x < 7; ++x)
+            for (int k = 0; k < 4; ++k)
+                ASSERT_EQ(surface->sample(x, y, k),
+                          patternValue(static_cast<int64_t>((x + 1) / 2), static_cast<int64_t>((y + 3) / 2), k,
+                                       BNChannelMaskRGBA))
+                    << x << "," << y;
+}
+
 TEST(BNRenderer, InputsWithAnEmptyRegionGetTheEmptySurface) {
     auto log = std::make_shared<RenderLog>();
     auto leaf = PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true, log);
