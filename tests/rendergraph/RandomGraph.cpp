@@ -518,19 +518,16 @@ private:
 
     bool addDistanceNode() {
         const int position = integer(0, 2);
-        // The distance transform and shape-burst nodes grow their bounds by
-        // the width unrounded; whole widths keep them on the pixel grid, as
-        // blends over foregrounds with fractional bounds do not agree with
-        // the reference yet. The stroke rounds its bounds itself.
-        const double width = oneOf({0.0, 1.0, 2.0, 3.0, 4.0});
+        // Fractional widths give the distance transform and shape-burst
+        // nodes bounds off the pixel grid.
+        const double width = oneOf({0.0, 1.0, 1.5, 2.0, 3.0, 4.25});
         switch (integer(0, 2)) {
             case 0: {
                 const Made* input = pick([](BNChannelMask mask) { return mask == 8; });
                 if (!input) return false;
-                const double strokeWidth = width + oneOf({0.0, 0.25, 0.5});
-                return add(BNBitmapStrokeNode::create(input->node, position, strokeWidth),
+                return add(BNBitmapStrokeNode::create(input->node, position, width),
                            fmt::format("BNBitmapStrokeNode::create({}, {}, {})", input->name,
-                                       position, strokeWidth));
+                                       position, width));
             }
             case 1: {
                 const Made* input = pick(oneChannel);

@@ -3,6 +3,7 @@
 #include "TestPaths.h"
 #include "platform/Log.h"
 #include "rendergraph/BNAngularGradientNode.h"
+#include "rendergraph/BNApplyNoiseNode.h"
 #include "rendergraph/BNBitmapStrokeNode.h"
 #include "rendergraph/BNBlendNode.h"
 #include "rendergraph/BNColorWithMaskNode.h"
@@ -25,8 +26,8 @@ using namespace rendergraph_test;
 namespace {
 
 // A picture of the kind layer effects make: dithered gradients, a stroke, a
-// shape-burst glow and a bevel of an anti-aliased ellipse, blended, then
-// colour-adjusted.
+// noisy shape-burst glow and a bevel of an anti-aliased ellipse, blended,
+// then colour-adjusted.
 BNRenderNodePtr effectsPicture() {
     auto ellipse = BNCompoundPathNode::create(
         {compoundPathOf({ellipsePath(VKRectMake(8.25, 6.5, 41.5, 27))})}, {0}, false);
@@ -41,7 +42,9 @@ BNRenderNodePtr effectsPicture() {
     over(BNDiamondGradientNode::create({30, 20}, 15, 25, testGradient(1), true), 8);
     over(BNAngularGradientNode::create({12, 30}, 40, testGradient(1), true), 0);
     over(paint(BNBitmapStrokeNode::create(ellipse, 0, 2.5), 0.9, 0.2, 0.1), 0);
-    over(BNShapeBurstGradientNode::create(ellipse, 2, 4, testGradient(1)), 10);
+    over(BNApplyNoiseNode::create(BNShapeBurstGradientNode::create(ellipse, 2, 4, testGradient(1)),
+                                  0.2),
+         10);
     auto bevel =
         BNShadeNode::create(BNDistanceTransformNode::create(ellipse, 0, 3, 1), 120, 30, 5, 1);
     over(paint(bevel, 1, 1, 1), 3);
