@@ -12,3 +12,10 @@ if(LF_TSAN)
     add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
     add_link_options(-fsanitize=thread)
 endif()
+# Fuzz builds instrument every library for libFuzzer's coverage and check
+# memory and undefined behaviour; only the fuzz targets link the fuzzer.
+if(LF_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                        -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()

@@ -1,0 +1,183 @@
+#include "psd/OMPSDChannelReference.h"
+
+#include "bytearray/BABTreeByteArray.h"
+#include "platform/Log.h"
+#include "psd/OMPSDDecompression.h"
+#include "psd/OMPSDError.h"
+#include "psd/OMPSDSource.h"
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// The samples of a decompressed plane. The buffer is not cleared before
+// the decoders fill it: every byte is written by them (or the plane fails).
+class PlaneSource final : public BAByteSource {
+public:
+    explicit PlaneSource(uint64_t size)
+        : bytes_(std::make_unique_for_overwrite<uint8_t[]>(size)), size_(size) {}
+    uint8_t* bytes() { return bytes_.get(); }
+    lf::Status read(void* destination, uint64_t offset, uint64_t length) const override {
+        if (!BAMakeRange(offset, length).fitsWithin(size_))
+            return OMPSDMakeError(OMPSDErrorTruncated, "read past a decompressed plane");
+        if (length > 0) std::memcpy(destination, bytes_.get() + offset, length);
+        return {};
+    }
+
+private:
+    std::unique_ptr<uint8_t[]> bytes_;
+    uint64_t size_;
+};
+
+}  // namespace
+
+OMPSDChannelReference::OMPSDChannelReference(int16_t identifier, OMPSDRect rect, uint64_t depth,
+                                             Source source, std::shared_ptr<std::mutex> lock,
+                                             std::shared_ptr<const std::string> owner,
+                                             std::weak_ptr<const OMPSDDocument> document)
+    : identifier_(identifier),
+      rect_(rect),
+      depth_(depth),
+      source_(std::move(source)),
+      lock_(lock ? std::move(lock) : std::make_shared<std::mutex>()),
+      owner_(std::move(owner)),
+      document_(std::move(document)) {}
+
+std::string OMPSDChannelReference::debugIdentifier() const {
+    return (owner_ ? *owner_ : std::string("plane")) + " channel " + std::to_string(identifier_);
+}
+
+bool OMPSDChannelReference::planeSize(uint64_t* rowBytes, uint64_t* totalBytes) const {
+    uint64_t bits = 0;
+    if (__builtin_mul_overflow(rect_.width(), depth_, &bits)) return false;
+    *rowBytes = bits / 8 + (bits % 8 != 0);
+    return !__builtin_mul_overflow(*rowBytes, rect_.height(), totalBytes);
+}
+
+BARange OMPSDChannelReference::rowCountsRange() const {
+    if (source_.compression != OMPSDCompression::rle) return {};
+    if (source_.hasSeparateRowCounts) return source_.rowCounts;
+    uint64_t length = std::min(rect_.height() * (source_.isPSB ? 4 : 2), source_.range.length);
+    return {source_.range.location, length};
+}
+
+BARange OMPSDChannelReference::compressedRange() const {
+    if (source_.compression != OMPSDCompression::rle || source_.hasSeparateRowCounts)
+        return source_.range;
+    uint64_t counts = rowCountsRange().length;
+    return {source_.range.location + counts, source_.range.length - counts};
+}
+
+std::shared_ptr<const BAByteArray> OMPSDChannelReference::byteArray() const {
+    auto result = decompressedByteArray();
+    if (result) return *result;
+    return std::make_shared<BABTreeByteArray>();
+}
+
+lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompressedByteArray()
+    const {
+    std::lock_guard guard(*lock_);
+    if (samples_) return samples_;
+    if (error_) return *error_;
+    auto result = decompress();
+    if (result) {
+        samples_ = *result;
+        return samples_;
+    }
+    lf::log("*** Cannot read {}", result.error().localizedDescription());
+    error_ = std::make_shared<const lf::Error>(result.error());
+    return *error_;
+}
+
+lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress() const {
+    uint64_t rowBytes = 0, total = 0;
+    if (!planeSize(&rowBytes, &total))
+        return OMPSDMakeError(OMPSDErrorCorruptData, debugIdentifier() + ": plane size overflows");
+    if (depth_ != 1 && depth_ != 8 && depth_ != 16 && depth_ != 32)
+        return OMPSDMakeError(OMPSDErrorCorruptData, debugIdentifier() + ": unsupported depth");
+    const BAByteArray& bytes = *source_.byteArray;
+    uint64_t compressed = source_.range.length;
+    if (total == 0) return std::shared_ptr<const BAByteArray>(std::make_shared<BABTreeByteArray>());
+
+    // Refuse before allocating: the compressed bytes must be able to hold
+    // the plane at the method's largest ratio.
+    uint64_t limit = 0;
+    switch (source_.compression) {
+        case OMPSDCompression::raw:
+            limit = compressed;
+            break;
+        case OMPSDCompression::rle:
+            limit = OMPSDMaximumPackBitsOutput(compressed);
+            break;
+        case OMPSDCompression::zip:
+        case OMPSDCompression::zipPrediction:
+            limit = OMPSDMaximumInflateOutput(compressed);
+            break;
+        default:
+            return OMPSDMakeError(OMPSDErrorUnsupportedCompression,
+                                  debugIdentifier() + ": unknown compression");
+    }
+    if (total > limit)
+        return OMPSDMakeError(OMPSDErrorTruncated,
+                              debugIdentifier() + ": compressed data too short for the plane");
+
+    if (source_.compression == OMPSDCompression::raw) {
+        // Raw samples are the plane itself: share them.
+        auto plane = bytes.subarray({source_.range.location, total});
+        if (!plane)
+            return OMPSDMakeError(OMPSDErrorReadFailed, debugIdentifier() + ": cannot be read",
+                                  std::make_shared<const lf::Error>(plane.error()));
+        return std::shared_ptr<const BAByteArray>(*plane);
+    }
+    OMPSD_TRY_ASSIGN(lf::Data input, OMPSDReadBytes(bytes, source_.range));
+    auto plane = std::make_shared<PlaneSource>(total);
+    std::span<uint8_t> out(plane->bytes(), total);
+    switch (source_.compression) {
+        case OMPSDCompression::raw:
+            break;  // shared above
+        case OMPSDCompression::rle: {
+            uint64_t rows = rect_.height();
+            uint64_t countSize = source_.isPSB ? 4 : 2;
+            lf::Data counts;
+            std::span<const uint8_t> data = input.span();
+            if (source_.hasSeparateRowCounts) {
+                OMPSD_TRY_ASSIGN(counts, OMPSDReadBytes(bytes, source_.rowCounts));
+            } else {
+                if (rows * countSize > data.size())
+                    return OMPSDMakeError(OMPSDErrorTruncated,
+                                          debugIdentifier() + ": row counts past the data");
+                counts = input.subdata(0, rows * countSize);
+                data = data.subspan(rows * countSize);
+            }
+            if (counts.size() < rows * countSize)
+                return OMPSDMakeError(OMPSDErrorTruncated,
+                                      debugIdentifier() + ": row counts missing");
+            const uint8_t* c = counts.bytes();
+            uint64_t offset = 0;
+            for (uint64_t row = 0; row < rows; ++row, c += countSize) {
+                uint64_t length = countSize == 2 ? (uint64_t(c[0]) << 8 | c[1])
+                                                 : (uint64_t(c[0]) << 24 | uint64_t(c[1]) << 16 |
+                                                    uint64_t(c[2]) << 8 | c[3]);
+                if (length > data.size() - offset)
+                    return OMPSDMakeError(OMPSDErrorCompressedDataCorrupt,
+                                          debugIdentifier() + ": RLE row reaches past the data");
+                // Rows decode in order, so a row may spill into the next ones.
+                LF_TRY(OMPSDUnpackBits(
+                    data.subspan(offset, length), out.subspan(row * rowBytes, rowBytes),
+                    data.size() - offset - length, total - (row + 1) * rowBytes));
+                offset += length;
+            }
+            break;
+        }
+        case OMPSDCompression::zip:
+        case OMPSDCompression::zipPrediction:
+            LF_TRY(OMPSDInflate(input.span(), out));
+            if (source_.compression == OMPSDCompression::zipPrediction)
+                LF_TRY(OMPSDUndoPrediction(out, rect_.width(), rect_.height(), uint32_t(depth_)));
+            break;
+    }
+    auto array = std::make_shared<BABTreeByteArray>();
+    LF_TRY(array->insertSlice({std::move(plane), 0, total}, 0));
+    return std::shared_ptr<const BAByteArray>(std::move(array));
+}

@@ -1,0 +1,262 @@
+#include "psd/OMPSDDocument.h"
+
+#include "bytearray/BABTreeByteArray.h"
+#include "platform/Log.h"
+#include "psd/OMPSDBinaryReader.h"
+#include "psd/OMPSDError.h"
+#include "psd/OMPSDLayerSectionParser.h"
+#include "psd/OMPSDSource.h"
+
+// File layout (Photoshop File Formats): header (26 bytes), colour mode data,
+// image resources, layer and mask information, image data. Every section
+// starts with its length (8 bytes for the layer section of PSB files).
+
+lf::Result<std::shared_ptr<OMPSDDocument>> OMPSDDocument::create(
+    std::shared_ptr<const BAByteArray> bytes) {
+    if (!bytes) return OMPSDMakeError(OMPSDErrorNotAPhotoshopDocument, "no data");
+    std::shared_ptr<OMPSDDocument> document(new OMPSDDocument(std::move(bytes)));
+    LF_TRY(document->parse());
+    return document;
+}
+
+lf::Result<std::shared_ptr<OMPSDDocument>> OMPSDDocument::create(lf::Data data) {
+    return create(std::make_shared<BABTreeByteArray>(std::move(data)));
+}
+
+lf::Result<std::shared_ptr<OMPSDDocument>> OMPSDDocument::createWithFile(const std::string& path) {
+    auto bytes = BABTreeByteArray::createWithFile(path);
+    if (!bytes)
+        return OMPSDMakeError(OMPSDErrorReadFailed, "cannot open " + path,
+                              std::make_shared<const lf::Error>(bytes.error()));
+    return create(std::shared_ptr<const BAByteArray>(*bytes));
+}
+
+lf::Status OMPSDDocument::parseHeader(lf::Data header) {
+    OMPSDBinaryReader reader(header.span());
+    if (reader.u32() != OMPSDFourCC("8BPS"))
+        return OMPSDMakeError(OMPSDErrorNotAPhotoshopDocument, "the signature is not 8BPS");
+    version_ = reader.u16();
+    if (version_ != 1 && version_ != 2)
+        return OMPSDMakeError(OMPSDErrorUnsupportedVersion,
+                              "header version " + std::to_string(version_) + " is not 1 or 2");
+    reader.skip(6);
+    channelCount_ = reader.u16();
+    height_ = reader.u32();
+    width_ = reader.u32();
+    depth_ = reader.u16();
+    colorMode_ = reader.u16();
+    uint32_t maximumSize = isPSB() ? 300000 : 30000;
+    if (channelCount_ < 1 || channelCount_ > 56)
+        return OMPSDMakeError(OMPSDErrorInvalidHeader, "header channel count out of range");
+    if (width_ < 1 || height_ < 1 || width_ > maximumSize || height_ > maximumSize)
+        return OMPSDMakeError(OMPSDErrorInvalidHeader, "header width or height out of range");
+    if (depth_ != 1 && depth_ != 8 && depth_ != 16 && depth_ != 32)
+        return OMPSDMakeError(OMPSDErrorInvalidHeader, "header depth is not 1, 8, 16 or 32");
+    switch (colorMode_) {
+        case bitmap:
+        case grayscale:
+        case indexed:
+        case rgb:
+        case cmyk:
+        case multichannel:
+        case duotone:
+        case lab:
+            break;
+        default:
+            return OMPSDMakeError(OMPSDErrorInvalidHeader, "header colour mode is unknown");
+    }
+    return {};
+}
+
+lf::Status OMPSDDocument::parse() {
+    const BAByteArray& bytes = *bytes_;
+    if (bytes.length() < 26)
+        return OMPSDMakeError(OMPSDErrorNotAPhotoshopDocument, "shorter than a document header");
+    OMPSD_TRY_ASSIGN(lf::Data header, OMPSDReadBytes(bytes, {0, 26}));
+    LF_TRY(parseHeader(header));
+
+    // A section: its length field, then that many bytes inside the array.
+    uint64_t offset = 26;
+    auto readSection = [&](bool wideLength, const char* what) -> lf::Result<lf::Data> {
+        uint64_t fieldSize = wideLength ? 8 : 4;
+        OMPSD_TRY_ASSIGN(lf::Data field, OMPSDReadBytes(bytes, {offset, fieldSize}));
+        OMPSDBinaryReader reader(field.span());
+        uint64_t length = reader.length(wideLength);
+        offset += fieldSize;
+        if (!BARange{offset, length}.fitsWithin(bytes.length()))
+            return OMPSDMakeError(OMPSDErrorTruncated,
+                                  std::string(what) + " reaches past the end of the document");
+        auto section = OMPSDReadBytes(bytes, {offset, length});
+        offset += length;
+        return section;
+    };
+
+    OMPSD_TRY_ASSIGN(colorModeData_, readSection(false, "the colour mode data"));
+    OMPSD_TRY_ASSIGN(lf::Data resources, readSection(false, "the image resources"));
+    LF_TRY(parseImageResources(resources));
+    uint64_t layerSectionOffset = offset + (isPSB() ? 8 : 4);
+    OMPSD_TRY_ASSIGN(lf::Data layerSection, readSection(isPSB(), "the layer and mask information"));
+    OMPSDLayerSectionParser parser(*this, layerSection, layerSectionOffset);
+    LF_TRY(parser.parse());
+    applyLayerComps();
+    parseMergedImage(offset);
+    return {};
+}
+
+lf::Status OMPSDDocument::parseImageResources(const lf::Data& section) {
+    // Resource blocks: signature, 16-bit identifier, Pascal name padded to
+    // even, 32-bit length, data padded to even.
+    OMPSDBinaryReader reader(section.span());
+    while (reader.remaining() >= 12) {
+        uint32_t signature = reader.u32();
+        if (signature != OMPSDFourCC("8BIM") && signature != OMPSDFourCC("MeSa") &&
+            signature != OMPSDFourCC("AgHg") && signature != OMPSDFourCC("PHUT") &&
+            signature != OMPSDFourCC("DCSR"))
+            return OMPSDMakeError(OMPSDErrorCorruptData, "an image resource has no signature");
+        uint16_t identifier = reader.u16();
+        std::string name = reader.pascalString(2);
+        uint32_t length = reader.u32();
+        size_t start = reader.position();
+        reader.skip(length);
+        if (reader.failed())
+            return OMPSDMakeError(
+                OMPSDErrorTruncated,
+                "image resource " + std::to_string(identifier) + " reaches past its section");
+        reader.align(2);
+        imageResources_.push_back(std::make_shared<OMPSDImageResource>(
+            identifier, std::move(name), section.subdata(start, length)));
+    }
+    return {};
+}
+
+std::shared_ptr<const OMPSDImageResource> OMPSDDocument::imageResourceForIdentifier(
+    uint16_t identifier) const {
+    for (const auto& resource : imageResources_)
+        if (resource->identifier() == identifier) return resource;
+    return nullptr;
+}
+
+int32_t OMPSDDocument::resourceInteger(uint16_t identifier, int32_t fallback) const {
+    auto resource = imageResourceForIdentifier(identifier);
+    if (!resource || resource->data().size() != 4) return fallback;
+    OMPSDBinaryReader reader(resource->data().span());
+    return reader.i32();
+}
+
+int OMPSDDocument::colorChannelCount() const {
+    switch (colorMode_) {
+        case rgb:
+        case lab:
+            return 3;
+        case cmyk:
+            return 4;
+        case multichannel:
+            return channelCount_;
+        default:
+            return 1;
+    }
+}
+
+int32_t OMPSDDocument::globalAngle() const {
+    return resourceInteger(1037, 30);
+}
+int32_t OMPSDDocument::globalAltitude() const {
+    return resourceInteger(1049, 30);
+}
+
+const OMPSDAttributesAtom* OMPSDDocument::attributesAtomForKey(uint32_t key) const {
+    for (const auto& atom : atoms_)
+        if (atom.key() == key) return &atom;
+    return nullptr;
+}
+
+void OMPSDDocument::parseMergedImage(uint64_t offset) {
+    // Image data: a compression method, then every channel's plane in
+    // order; RLE keeps the row byte counts of all planes first.
+    const BAByteArray& bytes = *bytes_;
+    auto field = OMPSDReadBytes(bytes, {offset, 2});
+    if (!field) return;
+    OMPSDBinaryReader reader(field->span());
+    uint16_t method = reader.u16();
+    offset += 2;
+    uint64_t length = bytes.length() - offset;
+    OMPSDRect rect{0, 0, int32_t(height_), int32_t(width_)};
+    uint64_t rowBytes = (uint64_t(width_) * depth_ + 7) / 8;
+    uint64_t planeBytes = rowBytes * height_;
+    uint64_t countSize = isPSB() ? 4 : 2;
+    std::vector<OMPSDChannelReference::Source> sources;
+    if (method == uint16_t(OMPSDCompression::raw)) {
+        if (planeBytes * channelCount_ > length) return;
+        for (uint16_t c = 0; c < channelCount_; ++c) {
+            OMPSDChannelReference::Source source;
+            source.byteArray = bytes_;
+            source.range = {offset + c * planeBytes, planeBytes};
+            sources.push_back(std::move(source));
+        }
+    } else if (method == uint16_t(OMPSDCompression::rle)) {
+        uint64_t countsLength = countSize * height_ * channelCount_;
+        if (countsLength > length) return;
+        auto countBytes = OMPSDReadBytes(bytes, {offset, countsLength});
+        if (!countBytes) return;
+        OMPSDBinaryReader counts(countBytes->span());
+        uint64_t dataOffset = offset + countsLength;
+        for (uint16_t c = 0; c < channelCount_; ++c) {
+            uint64_t planeLength = 0;
+            for (uint32_t row = 0; row < height_; ++row)
+                planeLength += isPSB() ? counts.u32() : counts.u16();
+            if (!BARange{dataOffset, planeLength}.fitsWithin(bytes.length())) return;
+            OMPSDChannelReference::Source source;
+            source.byteArray = bytes_;
+            source.range = {dataOffset, planeLength};
+            source.compression = OMPSDCompression::rle;
+            source.rowCounts = {offset + c * countSize * height_, countSize * height_};
+            source.hasSeparateRowCounts = true;
+            source.isPSB = isPSB();
+            sources.push_back(source);
+            dataOffset += planeLength;
+        }
+    } else {
+        // Zip streams cover all planes at once; Photoshop does not write them
+        // for the merged image, so none is offered.
+        lf::log("Merged image compression {} is not read", method);
+        return;
+    }
+    int colorChannels = colorChannelCount();
+    auto owner = std::make_shared<const std::string>("merged image");
+    for (uint16_t c = 0; c < channelCount_; ++c) {
+        int16_t identifier = int16_t(c);
+        if (c == colorChannels && hasMergedTransparency_)
+            identifier = -1;
+        else if (c > colorChannels && hasMergedTransparency_)
+            identifier = int16_t(c - 1);
+        mergedChannels_.push_back(std::make_shared<OMPSDChannelReference>(
+            identifier, rect, depth_, sources[c], lock_, owner, weak_from_this()));
+    }
+}
+
+const std::vector<std::shared_ptr<const OMPSDPattern>>& OMPSDDocument::patterns() const {
+    std::call_once(patternsOnce_, [&] {
+        for (uint32_t key : {OMPSDFourCC("Patt"), OMPSDFourCC("Pat2"), OMPSDFourCC("Pat3")}) {
+            for (const auto& atom : atoms_) {
+                if (atom.key() != key) continue;
+                auto found = OMPSDReadPatterns(atom.data(), lock_, weak_from_this());
+                patterns_.insert(patterns_.end(), found.begin(), found.end());
+            }
+        }
+    });
+    return patterns_;
+}
+
+const std::vector<std::shared_ptr<const OMPSDSmartObjectSnapshot>>&
+OMPSDDocument::smartObjectSnapshots() const {
+    std::call_once(snapshotsOnce_, [&] {
+        int colorChannels = colorChannelCount();
+        for (const auto& atom : atoms_) {
+            if (atom.key() != OMPSDFourCC("FXid") && atom.key() != OMPSDFourCC("FEid")) continue;
+            auto found =
+                OMPSDReadSmartObjectSnapshots(atom.data(), colorChannels, lock_, weak_from_this());
+            snapshots_.insert(snapshots_.end(), found.begin(), found.end());
+        }
+    });
+    return snapshots_;
+}

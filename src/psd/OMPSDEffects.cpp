@@ -1,0 +1,289 @@
+#include "psd/OMPSDEffects.h"
+
+#include "psd/OMPSDBinaryReader.h"
+#include "psd/OMPSDDescriptorDecoder.h"
+
+#include <utility>
+
+namespace {
+
+using Kind = OMPSDEffect::Kind;
+
+void readCommon(const OMPSDDescriptorDecoder& d, OMPSDEffect& effect) {
+    effect.setIsEnabled(d.boolForKey("enab", true));
+}
+
+void readBlended(const OMPSDDescriptorDecoder& d, OMPSDBlendedEffect& effect) {
+    readCommon(d, effect);
+    std::string mode;
+    if (d.decodeEnum(&mode, "Md  ")) effect.setBlendMode(OMPSDBlendModeKeyForEnum(mode));
+    effect.setOpacity(d.doubleForKey("Opct", 100) * 0.01);
+}
+
+std::shared_ptr<const OMPSDContour> contourForKey(const OMPSDDescriptorDecoder& d,
+                                                  const char* key) {
+    auto contour = d.descriptorForKey(key);
+    return contour ? OMPSDContour::fromDescriptor(*contour) : nullptr;
+}
+
+void readShadow(const OMPSDDescriptorDecoder& d, OMPSDShadowEffect& effect) {
+    effect.setBlendMode(OMPSDFourCC("mul "));
+    readBlended(d, effect);
+    effect.setColor(OMPSDColor::forKey(d, "Clr "));
+    effect.setAngle(d.doubleForKey("lagl", 90));
+    effect.setUsesGlobalLight(d.boolForKey("uglg", false));
+    effect.setDistance(d.doubleForKey("Dstn", 10));
+    effect.setSpread(d.doubleForKey("Ckmt", 0));
+    effect.setSize(d.doubleForKey("blur", 15));
+    effect.setContour(contourForKey(d, "TrnS"));
+    effect.setIsAntialiased(d.boolForKey("AntA", false));
+    effect.setNoise(d.doubleForKey("Nose", 0) * 0.01);
+}
+
+void readGlow(const OMPSDDescriptorDecoder& d, OMPSDGlowEffect& effect) {
+    effect.setBlendMode(OMPSDFourCC("scrn"));
+    readBlended(d, effect);
+    effect.setNoise(d.doubleForKey("Nose", 0) * 0.01);
+    effect.setColor(OMPSDColor::forKey(d, "Clr ", effect.color()));
+    if (auto gradient = d.descriptorForKey("Grad"))
+        effect.setGradient(OMPSDGradient::fromDescriptor(*gradient));
+    effect.setTechnique(d.enumForKey("GlwT") == "PrBL" ? 1 : 0);
+    effect.setSpread(d.doubleForKey("Ckmt", 0));
+    effect.setSize(d.doubleForKey("blur", 10));
+    effect.setContour(contourForKey(d, "TrnS"));
+    effect.setIsAntialiased(d.boolForKey("AntA", false));
+    effect.setRange(d.doubleForKey("Inpr", 50) * 0.01);
+    effect.setJitter(d.doubleForKey("ShdN", 0) * 0.01);
+}
+
+std::shared_ptr<const OMPSDEffect> readDropShadow(const OMPSDDescriptorDecoder& d) {
+    auto effect = std::make_shared<OMPSDDropShadowEffect>();
+    readShadow(d, *effect);
+    effect->setLayerKnocksOutDropShadow(d.boolForKey("layerConceals", true));
+    return effect;
+}
+
+std::shared_ptr<const OMPSDEffect> readInnerShadow(const OMPSDDescriptorDecoder& d) {
+    auto effect = std::make_shared<OMPSDInnerShadowEffect>();
+    readShadow(d, *effect);
+    return effect;
+}
+
+std::shared_ptr<const OMPSDEffect> readOuterGlow(const OMPSDDescriptorDecoder& d) {
+    auto effect = std::make_shared<OMPSDOuterGlowEffect>();
+    readGlow(d, *effect);
+    return effect;
+}
+
+std::shared_ptr<const OMPSDEffect> readInnerGlow(const OMPSDDescriptorDecoder& d) {
+    auto effect = std::make_shared<OMPSDInnerGlowEffect>();
+    readGlow(d, *effect);
+    std::string source;
+    if (d.decodeEnum(&source, "glwS")) effect->setSource(source == "SrcC" ? 0 : 1);
+    return effect;
+}
+
+std::shared_ptr<const OMPSDEffect> readSatin(const OMPSDDescriptorDecoder& d) {
+    auto effect = std::make_shared<OMPSDSatinEffect>();
+    effect->setBlendMode(OMPSDFourCC("mul "));
+    readBlended(d, *effect);
+    effect->setColor(OMPSDColor::forKey(d, "Clr "));
+    effect->setAngle(d.doubleForKey("lagl", 90));
+    effect->setDistance(d.doubleForKey("Dstn", 10));
+    effect->setSize(d.doubleForKey("blur", 15));
+    effect->setContour(contourForKey(d, "MpgS"));
+    effect->setIsAntialiased(d.boolForKey("AntA", false));
+    effect->setIsInverted(d.boolForKey("Invr", true));
+    return effect;
+}
+
+std::shared_ptr<const OMPSDEffect> readColorOverlay(const OMPSDDescriptorDecoder& d) {
+    auto effect = std::make_shared<OMPSDColorOverlayEffect>();
+    readBlended(d, *effect);
+    effect->setColor(OMPSDColor::forKey(d, "Clr ", effect->color()));
+    return effect;
+}
+
+std::shared_ptr<const OMPSDEffect> readGradientOverlay(const OMPSDDescriptorDecoder& d) {
+    auto effect = std::make_shared<OMPSDGradientOverlayEffect>();
+    readBlended(d, *effect);
+    effect->setFill(OMPSDGradientFill::fromDescriptor(d));
+    return effect;
+}
+
+std::shared_ptr<const OMPSDEffect> readPatternOverlay(const OMPSDDescriptorDecoder& d) {
+    auto effect = std::make_shared<OMPSDPatternOverlayEffect>();
+    readBlended(d, *effect);
+    effect->setFill(OMPSDPatternFill::fromDescriptor(d));
+    return effect;
+}
+
+std::shared_ptr<const OMPSDEffect> readStroke(const OMPSDDescriptorDecoder& d) {
+    auto effect = std::make_shared<OMPSDStrokeEffect>();
+    readBlended(d, *effect);
+    std::string position = d.enumForKey("Styl", "OutF");
+    effect->setPosition(position == "InsF" ? 1 : position == "CtrF" ? 2 : 0);
+    effect->setSize(d.doubleForKey("Sz  ", 3));
+    std::string paint = d.enumForKey("PntT", "SClr");
+    std::shared_ptr<const OMPSDFill> fill;
+    if (paint == "GrFl")
+        fill = OMPSDGradientFill::fromDescriptor(d);
+    else if (paint == "Ptrn")
+        fill = OMPSDPatternFill::fromDescriptor(d);
+    if (!fill) fill = std::make_shared<OMPSDColorFill>(OMPSDColor::forKey(d, "Clr "));
+    effect->setFill(std::move(fill));
+    return effect;
+}
+
+std::shared_ptr<const OMPSDEffect> readBevelEmboss(const OMPSDDescriptorDecoder& d) {
+    auto effect = std::make_shared<OMPSDBevelEmbossEffect>();
+    readCommon(d, *effect);
+    static const std::pair<const char*, int> styles[] = {
+        {"OtrB", 0}, {"InrB", 1}, {"Embs", 2}, {"PlEb", 3}, {"strokeEmboss", 4}};
+    std::string style = d.enumForKey("bvlS", "InrB");
+    for (const auto& [name, value] : styles)
+        if (style == name) effect->setStyle(value);
+    std::string technique = d.enumForKey("bvlT", "SfBL");
+    effect->setTechnique(technique == "PrBL" ? 1 : technique == "Slmt" ? 2 : 0);
+    effect->setDepth(d.doubleForKey("srgR", 100) * 0.01);
+    effect->setDirection(d.enumForKey("bvlD", "In  ") == "In  " ? 0 : 1);
+    effect->setSize(d.doubleForKey("blur", effect->size()));
+    effect->setSoftness(d.doubleForKey("Sftn", 0));
+    effect->setAngle(d.doubleForKey("lagl", effect->angle()));
+    effect->setUsesGlobalLight(d.boolForKey("uglg", effect->usesGlobalLight()));
+    effect->setAltitude(d.doubleForKey("Lald", effect->altitude()));
+    effect->setHighlightColor(OMPSDColor::forKey(d, "hglC", effect->highlightColor()));
+    std::string mode;
+    if (d.decodeEnum(&mode, "hglM")) effect->setHighlightBlendMode(OMPSDBlendModeKeyForEnum(mode));
+    effect->setHighlightOpacity(d.doubleForKey("hglO", 100) * 0.01);
+    effect->setShadowColor(OMPSDColor::forKey(d, "sdwC", effect->shadowColor()));
+    if (d.decodeEnum(&mode, "sdwM")) effect->setShadowBlendMode(OMPSDBlendModeKeyForEnum(mode));
+    effect->setShadowOpacity(d.doubleForKey("sdwO", 100) * 0.01);
+    effect->setContour(contourForKey(d, "TrnS"));
+    effect->setShapeContour(contourForKey(d, "MpgS"));
+    effect->setIsShapeContourEnabled(d.boolForKey("useShape", false));
+    effect->setShapeInputRange(d.doubleForKey("Inpr", 50) * 0.01);
+    if (auto pattern = d.descriptorForKey("Ptrn"))
+        effect->setTexturePattern(OMPSDPatternReference::fromDescriptor(*pattern));
+    effect->setIsTextureEnabled(d.boolForKey("useTexture", false));
+    effect->setInvertTexture(d.boolForKey("InvT", false));
+    effect->setIsLinkedWithLayer(d.boolForKey("Algn", true));
+    effect->setTextureAmount(d.doubleForKey("textureDepth", 100) * 0.01);
+    effect->setTextureScale(d.doubleForKey("Scl ", 100) * 0.01);
+    if (auto phase = d.descriptorForKey("phase")) {
+        effect->setHorizontalPhase(phase->doubleForKey("Hrzn", 0));
+        effect->setVerticalPhase(phase->doubleForKey("Vrtc", 0));
+    }
+    return effect;
+}
+
+struct EffectKey {
+    const char* key;       // the effect's key in "lfx2"
+    const char* multiKey;  // its list in "lmfx", when it can repeat
+    std::shared_ptr<const OMPSDEffect> (*read)(const OMPSDDescriptorDecoder&);
+};
+
+const EffectKey kEffectKeys[] = {
+    {"DrSh", "dropShadowMulti", readDropShadow},
+    {"IrSh", "innerShadowMulti", readInnerShadow},
+    {"OrGl", nullptr, readOuterGlow},
+    {"IrGl", nullptr, readInnerGlow},
+    {"ebbl", nullptr, readBevelEmboss},
+    {"ChFX", nullptr, readSatin},
+    {"SoFi", "solidFillMulti", readColorOverlay},
+    {"GrFl", "gradientFillMulti", readGradientOverlay},
+    {"patternFill", nullptr, readPatternOverlay},
+    {"FrFX", "frameFXMulti", readStroke},
+};
+
+// An effect the user removed may stay in the descriptor with "present" off.
+bool isPresent(const OMPSDDescriptorDecoder& d) {
+    return d.boolForKey("present", true);
+}
+
+}  // namespace
+
+uint32_t OMPSDBlendModeKeyForEnum(const std::string& mode) {
+    static const std::pair<const char*, uint32_t> modes[] = {
+        {"Nrml", OMPSDFourCC("norm")},        {"Dslv", OMPSDFourCC("diss")},
+        {"Drkn", OMPSDFourCC("dark")},        {"Mltp", OMPSDFourCC("mul ")},
+        {"CBrn", OMPSDFourCC("idiv")},        {"linearBurn", OMPSDFourCC("lbrn")},
+        {"darkerColor", OMPSDFourCC("dkCl")}, {"Lghn", OMPSDFourCC("lite")},
+        {"Scrn", OMPSDFourCC("scrn")},        {"CDdg", OMPSDFourCC("div ")},
+        {"linearDodge", OMPSDFourCC("lddg")}, {"lighterColor", OMPSDFourCC("lgCl")},
+        {"Ovrl", OMPSDFourCC("over")},        {"SftL", OMPSDFourCC("sLit")},
+        {"HrdL", OMPSDFourCC("hLit")},        {"vividLight", OMPSDFourCC("vLit")},
+        {"linearLight", OMPSDFourCC("lLit")}, {"pinLight", OMPSDFourCC("pLit")},
+        {"hardMix", OMPSDFourCC("hMix")},     {"Dfrn", OMPSDFourCC("diff")},
+        {"Xclu", OMPSDFourCC("smud")},        {"blendSubtraction", OMPSDFourCC("fsub")},
+        {"blendDivide", OMPSDFourCC("fdiv")}, {"H   ", OMPSDFourCC("hue ")},
+        {"Strt", OMPSDFourCC("sat ")},        {"Clr ", OMPSDFourCC("colr")},
+        {"Lmns", OMPSDFourCC("lum ")},        {"passThrough", OMPSDFourCC("pass")},
+    };
+    for (const auto& [name, key] : modes)
+        if (mode == name) return key;
+    return OMPSDFourCC("norm");
+}
+
+std::shared_ptr<const OMPSDEffectList> OMPSDEffectList::fromDescriptorBlock(
+    std::span<const uint8_t> data) {
+    // Object effects version (0), descriptor version (16), descriptor.
+    if (data.size() < 8) return nullptr;
+    auto descriptor = OMPSDDescriptorDecoder::decode(data.subspan(8));
+    if (!descriptor) return nullptr;
+    const auto& d = **descriptor;
+    auto list = std::make_shared<OMPSDEffectList>();
+    list->setIsEnabled(d.boolForKey("masterFXSwitch", true));
+    for (const auto& entry : kEffectKeys) {
+        if (auto single = d.descriptorForKey(entry.key); single && isPresent(*single)) {
+            list->addEffect(entry.read(*single));
+            continue;
+        }
+        if (!entry.multiKey) continue;
+        if (const auto* items = d.listForKey(entry.multiKey)) {
+            for (const auto& item : *items) {
+                if (item.object && isPresent(*item.object)) {
+                    list->addEffect(entry.read(*item.object));
+                    break;
+                }
+            }
+        }
+    }
+    return list;
+}
+
+bool OMPSDEffectList::isVisible() const {
+    if (!isEnabled()) return false;
+    for (const auto& effect : effects_)
+        if (effect && effect->isEnabled()) return true;
+    return false;
+}
+
+void OMPSDEffectList::addEffect(std::shared_ptr<const OMPSDEffect> effect) {
+    if (!effect) return;
+    auto& slot = effects_[size_t(effect->kind())];
+    if (!slot) slot = std::move(effect);
+}
+
+std::vector<std::shared_ptr<const OMPSDEffect>> OMPSDEffectList::orderedEffects() const {
+    std::vector<std::shared_ptr<const OMPSDEffect>> result;
+    for (const auto& effect : effects_)
+        if (effect) result.push_back(effect);
+    return result;
+}
+
+#define OMPSD_EFFECT_GETTER(Type, name, kind)                                      \
+    std::shared_ptr<const Type> OMPSDEffectList::name() const {                    \
+        return std::static_pointer_cast<const Type>(effects_[size_t(Kind::kind)]); \
+    }
+OMPSD_EFFECT_GETTER(OMPSDDropShadowEffect, dropShadow, dropShadow)
+OMPSD_EFFECT_GETTER(OMPSDInnerShadowEffect, innerShadow, innerShadow)
+OMPSD_EFFECT_GETTER(OMPSDOuterGlowEffect, outerGlow, outerGlow)
+OMPSD_EFFECT_GETTER(OMPSDInnerGlowEffect, innerGlow, innerGlow)
+OMPSD_EFFECT_GETTER(OMPSDSatinEffect, satin, satin)
+OMPSD_EFFECT_GETTER(OMPSDPatternOverlayEffect, patternOverlay, patternOverlay)
+OMPSD_EFFECT_GETTER(OMPSDGradientOverlayEffect, gradientOverlay, gradientOverlay)
+OMPSD_EFFECT_GETTER(OMPSDColorOverlayEffect, colorOverlay, colorOverlay)
+OMPSD_EFFECT_GETTER(OMPSDStrokeEffect, stroke, stroke)
+OMPSD_EFFECT_GETTER(OMPSDBevelEmbossEffect, bevelEmboss, bevelEmboss)
+#undef OMPSD_EFFECT_GETTER

@@ -1,0 +1,13 @@
+// libFuzzer entry: any bytes as a document. Built by scripts/test with
+// clang in its own build folder (LF_FUZZ=ON).
+#include "PSDExercise.h"
+#include "platform/Log.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    lf::LogCapture quiet;  // the reader's console lines would drown the fuzzer's
+    (void)OMPSDExerciseDocument(data, size);
+    return 0;
+}
