@@ -12,6 +12,14 @@ thread_local WorkerPool* currentPool = nullptr;
 WorkerPool::WorkerPool(std::string name, int targetRunning, bool grows)
     : name_(std::move(name)), targetRunning_(targetRunning > 0 ? targetRunning : 1), grows_(grows) {}
 
+WorkerPool::~WorkerPool() {
+    std::unique_lock lock(mutex_);
+    stopping_ = true;
+    workAvailable_.notify_all();
+    watchdogWake_.notify_all();
+    threadExited_.wait(lock, [&] { return threads_ == 0 && !watchdogRunning_; });
+}
+
 void WorkerPool::submit(DispatchWork work) {
     std::lock_guard lock(mutex_);
     if (items_.empty()) lastTaken_ = std::chrono::steady_clock::now();
@@ -24,6 +32,7 @@ void WorkerPool::submit(DispatchWork work) {
     }
     if (grows_ && !watchdogStarted_) {
         watchdogStarted_ = true;
+        watchdogRunning_ = true;
         std::thread([this] { watchdogLoop(); }).detach();
     }
     if (grows_) watchdogWake_.notify_one();
@@ -45,11 +54,19 @@ void WorkerPool::workerLoop() {
     std::unique_lock lock(mutex_);
     for (;;) {
         while (items_.empty()) {
+            if (stopping_) {
+                --threads_;
+                threadExited_.notify_all();
+                return;
+            }
+            // Every return from the wait settles one wake-up, whether or not
+            // another worker took the item first: a wake-up counted but never
+            // settled would stop later submissions from waking anyone.
             ++idle_;
-            bool woke = workAvailable_.wait_for(lock, kIdleRetirement, [&] { return !items_.empty(); });
+            auto status = workAvailable_.wait_for(lock, kIdleRetirement);
             --idle_;
             if (wakeupsPending_ > 0) --wakeupsPending_;
-            if (!woke && threads_ > targetRunning_) {
+            if (status == std::cv_status::timeout && items_.empty() && threads_ > targetRunning_) {
                 --threads_;
                 return;
             }
@@ -67,7 +84,12 @@ void WorkerPool::workerLoop() {
 void WorkerPool::watchdogLoop() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        watchdogWake_.wait(lock, [&] { return !items_.empty(); });
+        watchdogWake_.wait(lock, [&] { return !items_.empty() || stopping_; });
+        if (stopping_) {
+            watchdogRunning_ = false;
+            threadExited_.notify_all();
+            return;
+        }
         watchdogWake_.wait_for(lock, kStallInterval);
         if (items_.empty() || idle_ > wakeupsPending_ || !canGrowLocked()) continue;
         if (std::chrono::steady_clock::now() - lastTaken_ >= kStallInterval) {

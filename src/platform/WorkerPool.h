@@ -28,6 +28,9 @@ public:
     // A pool of `targetRunning` workers; with `grows`, it adds workers as
     // described above up to kGrowthCap.
     WorkerPool(std::string name, int targetRunning, bool grows);
+    // Lets the items already queued run, then stops the workers and waits
+    // for them.
+    ~WorkerPool();
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
@@ -61,6 +64,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable workAvailable_;
     std::condition_variable watchdogWake_;
+    std::condition_variable threadExited_;
     std::deque<DispatchWork> items_;
     std::chrono::steady_clock::time_point lastTaken_;
     int threads_ = 0;
@@ -68,6 +72,8 @@ private:
     int wakeupsPending_ = 0;
     int blocked_ = 0;
     bool watchdogStarted_ = false;
+    bool watchdogRunning_ = false;
+    bool stopping_ = false;
 };
 
 }  // namespace lf

@@ -2,6 +2,7 @@
 #include "platform/DispatchQueue.h"
 #include "platform/DispatchSemaphore.h"
 #include "platform/MainQueue.h"
+#include "platform/WorkerPool.h"
 
 #include <gtest/gtest.h>
 
@@ -198,4 +199,24 @@ TEST(MainQueueDeathTest, MainThreadAssertionStopsOtherThreads) {
     MainQueue::shared()->bindToCurrentThread();
     EXPECT_DEATH(std::thread([] { assertMainThread("QFFlow::run"); }).join(),
                  "QFFlow::run must be called on the main thread");
+}
+
+TEST(WorkerPool, ConcurrentSubmissionsToAFixedPoolNeverStall) {
+    // Submitters racing with workers that finish items: every item must be
+    // picked up at once, not after an idle worker's retirement timeout.
+    WorkerPool pool("test.fixed", 8, false);
+    for (int round = 0; round < 100; ++round) {
+        DispatchSemaphore done(0);
+        std::atomic<int> remaining{400};
+        std::vector<std::thread> submitters;
+        for (int t = 0; t < 4; ++t)
+            submitters.emplace_back([&, done]() mutable {
+                for (int i = 0; i < 100; ++i)
+                    pool.submit([&remaining, done]() mutable {
+                        if (--remaining == 0) done.signal();
+                    });
+            });
+        for (auto& s : submitters) s.join();
+        ASSERT_TRUE(done.waitFor(std::chrono::seconds(5))) << "round " << round;
+    }
 }
