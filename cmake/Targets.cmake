@@ -24,3 +24,15 @@ function(lf_bench name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark lf_options)
 endfunction()
+
+# The subsystem folders, lowest first. src/ and tests/ each hold one folder
+# per subsystem; a folder joins the build once it exists.
+set(LF_SUBSYSTEMS platform bytearray psd geometry kernels rendergraph compositing kit flows ui updater
+                  fontexport debugger app)
+function(lf_add_subsystem_folders)
+    foreach(folder ${LF_SUBSYSTEMS})
+        if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/CMakeLists.txt)
+            add_subdirectory(${folder})
+        endif()
+    endforeach()
+endfunction()

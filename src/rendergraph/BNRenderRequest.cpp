@@ -120,10 +120,15 @@ void BNRenderRequest::renderWithContext(BNRenderingContext& context) {
         }
         // A blend may draw over its background when nothing else reads that
         // surface: this request is its only consumer and reads it as the
-        // background only, it covers exactly the blend's rectangle, and its
-        // memory is not shown through another surface as well.
+        // background only, it covers exactly the blend's rectangle, its
+        // memory is not shown through another surface as well, and no view
+        // of it is alive but the one just cut (a consumer that has rendered
+        // may have returned a view of it, as a translation does).
+        const BNSurface& whole = *inputRequest->surface();
+        int ownViews = subsurface.get() == &whole ? 0 : 1;
         if (index == 0 && node.rendersInPlaceOverFirstInput() && inputRequest->outputCount() == 1 &&
-            VKRectEqualToRect(region, bounds_) && inputRequest->surface()->ownsMemory() &&
+            VKRectEqualToRect(region, bounds_) && whole.ownsMemory() &&
+            whole.subsurfaceCount() == ownViews &&
             !readsAgainAfterFirst(node, input->hashIdentifier()))
             inPlace = subsurface;
         inputs.push_back(std::move(subsurface));

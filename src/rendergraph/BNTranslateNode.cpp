@@ -36,6 +36,10 @@ BNSurfacePtr BNTranslateNode::preparedOutputSurface(VKRect rect, double scaleFac
                                                     const BNSurfaceList& inputs,
                                                     BNRenderingContext&) const {
     const BNSurfacePtr& input = inputs.at(0);
+    // Counted as a view of the input, so that nothing draws into the input
+    // in place while this output shows its pixels.
+    input->incrementSubsurfaceCount();
     return std::make_shared<BNSurface>(rect, scaleFactor, input->channels(), input->data(),
-                                       input->bytesPerRow(), [input](float*) {});
+                                       input->bytesPerRow(),
+                                       [input](float*) { input->decrementSubsurfaceCount(); });
 }

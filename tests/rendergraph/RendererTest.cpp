@@ -1,3 +1,4 @@
+#include "ReferenceRenderer.h"
 #include "TestNodes.h"
 #include "platform/DispatchGroup.h"
 #include "platform/DispatchQueue.h"
@@ -142,6 +143,21 @@ TEST(BNRenderer, BlendsInPlaceOnlyOverABackgroundNobodyElseReads) {
     auto twiceSamples = samplesOf(*BNRenderer().renderNode(twice, rect, 1.0));
     for (size_t i = 0; i < twiceSamples.size(); ++i)
         ASSERT_NEAR(twiceSamples[i], std::min(1.0f, backgroundSamples[i] * 1.5f), 1e-6);
+}
+
+TEST(BNRenderer, NoInPlaceBlendOverABackgroundThatATranslationStillShows) {
+    // The translation renders first and returns a view of the background's
+    // surface; drawing over that surface would change the foreground while
+    // the blend reads it.
+    auto background =
+        AverageNode::create({PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true)});
+    auto over = OverNode::create(background, BNTranslateNode::create(background, {-2, -1}));
+    VKRect rect = VKRectMake(0, 0, 12, 10);
+    auto actual = BNRenderer().renderNode(over, rect, 1.0);
+    auto expected = ReferenceRenderer().render(over, rect, 1.0);
+    ASSERT_TRUE(actual && expected);
+    std::string difference;
+    EXPECT_TRUE(sameSurfaces(*actual, *expected, &difference)) << difference;
 }
 
 TEST(BNRenderer, PoolAllocationsFollowDistinctSizesNotNodeCount) {

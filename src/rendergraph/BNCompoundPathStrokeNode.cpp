@@ -1,0 +1,44 @@
+#include "rendergraph/BNCompoundPathStrokeNode.h"
+
+#include "rendergraph/BNCompoundPathNode.h"
+#include "rendergraph/BNPathRasterizer.h"
+#include "rendergraph/BNRenderingContext.h"
+#include "rendergraph/BNSurfaceFill.h"
+#include "rendergraph/VKStrokeStyleHashing.h"
+
+std::shared_ptr<const BNCompoundPathStrokeNode> BNCompoundPathStrokeNode::create(
+    std::shared_ptr<const VKCompoundPath> compoundPath, const VKStrokeStyle& style, bool shouldFill,
+    bool shouldOverprint) {
+    if (!compoundPath) return nullptr;
+    return make<BNCompoundPathStrokeNode>(std::move(compoundPath), style, shouldFill,
+                                          shouldOverprint);
+}
+
+BNCompoundPathStrokeNode::BNCompoundPathStrokeNode(
+    CreationKey, std::shared_ptr<const VKCompoundPath> compoundPath, const VKStrokeStyle& style,
+    bool shouldFill, bool shouldOverprint)
+    : BNRenderNode({}),
+      compoundPath_(std::move(compoundPath)),
+      style_(style),
+      shouldFill_(shouldFill),
+      shouldOverprint_(shouldOverprint) {}
+
+void BNCompoundPathStrokeNode::updateHashContext(BNHashContext& context) const {
+    BNRenderNode::updateHashContext(context);
+    context.updateAddress(compoundPath_.get());
+    context.updateFlag(shouldFill_);
+    VKStrokeStyleUpdateHashContext(style_, context);
+    // Overprinting changes what an inside stroke covers, so it belongs to
+    // the identity as well.
+    context.updateFlag(shouldOverprint_);
+}
+
+void BNCompoundPathStrokeNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList&,
+                                                       BNRenderingContext& context) const {
+    VKSize samples = context.vectorAntialiasingAmount();
+    if (!BNRasterizeStrokedCompoundPath(*compoundPath_, style_, shouldFill_, shouldOverprint_,
+                                        BNCoverageBitmapOfSurface(output), output.rect().origin.x,
+                                        output.rect().origin.y, output.scaleFactor(), samples.width,
+                                        samples.height))
+        BNClearSurface(output);
+}

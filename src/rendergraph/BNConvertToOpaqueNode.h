@@ -1,0 +1,25 @@
+#pragma once
+// BNConvertToOpaqueNode: makes a picture fully opaque: the colour is divided
+// by its coverage (opacity or fill) and the output's fourth channel is
+// opacity 1. RGBA and RGBF inputs give RGBA.
+
+#include "rendergraph/BNRenderNode.h"
+
+class BNConvertToOpaqueNode final : public BNRenderNode {
+public:
+    // Null, with a log line, when the input is missing or is neither RGBA
+    // nor RGBF.
+    static std::shared_ptr<const BNConvertToOpaqueNode> create(BNRenderNodePtr input);
+    BNConvertToOpaqueNode(CreationKey, BNRenderNodePtr input);
+
+    const char* className() const override { return "BNConvertToOpaqueNode"; }
+    BNChannelMask channels() const override { return channels_; }
+    VKRect calculateBounds() const override;
+    void updateHashContext(BNHashContext& context) const override;
+    bool supportsScaleFactor() const override { return true; }
+    void renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,
+                                 BNRenderingContext& context) const override;
+
+private:
+    BNChannelMask channels_;
+};
