@@ -37,6 +37,28 @@ void PatternNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList
                     originX + static_cast<int64_t>(x), originY + static_cast<int64_t>(y), k, mask_);
 }
 
+void BoundedPatternNode::updateHashContext(BNHashContext& context) const {
+    BNRenderNode::updateHashContext(context);
+    context.updateValue(bounds_);
+    context.updateValue(mask_);
+    context.updateValue(tag_);
+}
+
+void BoundedPatternNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList&,
+                                                 BNRenderingContext&) const {
+    double s = output.scaleFactor();
+    auto originX = static_cast<int64_t>(std::floor(output.rect().origin.x * s));
+    auto originY = static_cast<int64_t>(std::floor(output.rect().origin.y * s));
+    int n = output.samplesPerPixel();
+    for (uint64_t y = 0; y < output.heightInPixels(); ++y)
+        for (uint64_t x = 0; x < output.widthInPixels(); ++x) {
+            int64_t px = originX + static_cast<int64_t>(x), py = originY + static_cast<int64_t>(y);
+            bool inside = VKRectContainsPoint(bounds_, {(px + 0.5) / s, (py + 0.5) / s});
+            for (int k = 0; k < n; ++k)
+                output.row(y)[x * n + k] = inside ? patternValue(px + tag_, py, k, mask_) : 0.0f;
+        }
+}
+
 void AverageNode::updateHashContext(BNHashContext& context) const {
     BNRenderNode::updateHashContext(context);
     for (size_t i = 0; i < inputNodes().size(); ++i)

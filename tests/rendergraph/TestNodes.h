@@ -104,6 +104,31 @@ public:
                                  BNRenderingContext& context) const override;
 };
 
+// patternValue where a pixel's centre lies within `bounds`, 0 elsewhere, at
+// any scale; its bounds are `bounds`, so it is what it says outside them.
+class BoundedPatternNode final : public BNRenderNode {
+public:
+    static std::shared_ptr<const BoundedPatternNode> create(VKRect bounds, BNChannelMask mask,
+                                                            int tag = 0) {
+        return make<BoundedPatternNode>(bounds, mask, tag);
+    }
+    BoundedPatternNode(CreationKey, VKRect bounds, BNChannelMask mask, int tag)
+        : BNRenderNode({}), bounds_(bounds), mask_(mask), tag_(tag) {}
+
+    const char* className() const override { return "BoundedPatternNode"; }
+    VKRect calculateBounds() const override { return bounds_; }
+    BNChannelMask channels() const override { return mask_; }
+    bool supportsScaleFactor() const override { return true; }
+    void updateHashContext(BNHashContext& context) const override;
+    void renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,
+                                 BNRenderingContext& context) const override;
+
+private:
+    VKRect bounds_;
+    BNChannelMask mask_;
+    int tag_;
+};
+
 // Every sample of a surface's pixels, row by row (no padding).
 std::vector<float> samplesOf(const BNSurface& surface);
 

@@ -1,0 +1,138 @@
+#include "rendergraph/BNGaussianBlurNode.h"
+
+#include "kernels/FillCopyScaleKernels.h"
+#include "kernels/ImageOps.h"
+#include "platform/Log.h"
+#include "rendergraph/BNBoxBlur.h"
+#include "rendergraph/BNGaussianKernel.h"
+#include "rendergraph/BNInputMargin.h"
+#include "rendergraph/BNKernelPlane.h"
+#include "rendergraph/BNNodeInputs.h"
+#include "rendergraph/BNScratchBuffer.h"
+#include "rendergraph/BNSurfaceFill.h"
+#include "rendergraph/BNSurfaceRegion.h"
+
+bool BNMaskIsSingleChannel(BNChannelMask mask) {
+    return (mask & ~0x1F) == 0 && BNSamplesPerPixel(mask) == 1;
+}
+
+std::shared_ptr<const BNGaussianBlurNode> BNGaussianBlurNode::create(BNRenderNodePtr input,
+                                                                     double radius,
+                                                                     BNChannelMask channels) {
+    if (!BNHasInputs("BNGaussianBlurNode", {input.get()})) return nullptr;
+    if (!BNMaskIsSingleChannel(input->channels()) || !BNMaskIsSingleChannel(channels)) {
+        lf::log("BNGaussianBlurNode only supports inputs with 1 channel.");
+        return nullptr;
+    }
+    return make<BNGaussianBlurNode>(std::move(input), radius > 0 ? radius : 0.0, channels);
+}
+
+std::shared_ptr<const BNGaussianBlurNode> BNGaussianBlurNode::create(BNRenderNodePtr input,
+                                                                     double radius) {
+    if (!BNHasInputs("BNGaussianBlurNode", {input.get()})) return nullptr;
+    BNChannelMask channels = input->channels();
+    return create(std::move(input), radius, channels);
+}
+
+BNGaussianBlurNode::BNGaussianBlurNode(CreationKey, BNRenderNodePtr input, double radius,
+                                       BNChannelMask channels)
+    : BNRenderNode({std::move(input)}), radius_(radius), blurChannels_(channels) {}
+
+double BNGaussianBlurNode::expansionForBlurRadius(double radius) {
+    return static_cast<double>(BNGaussianExpansion(radius));
+}
+
+VKRect BNGaussianBlurNode::calculateBounds() const {
+    VKRect bounds = inputNode(0)->bounds();
+    if (VKRectIsInfinite(bounds)) return bounds;
+    double e = expansionForBlurRadius(radius_);
+    return VKRectInset(bounds, -e, -e);
+}
+
+VKRect BNGaussianBlurNode::regionOfInterestForInputNodeAtIndex(size_t, VKRect rect,
+                                                               double scaleFactor) const {
+    // E pixels beyond the output, rounded up to whole points at scale 2
+    // (the blur reads the input from the output's actual place within it).
+    double e = static_cast<double>(BNGaussianExpansion(scaleFactor * radius_)) / scaleFactor;
+    return BNRectAlignedToPixels(VKRectInset(rect, -e, -e), scaleFactor);
+}
+
+void BNGaussianBlurNode::updateHashContext(BNHashContext& context) const {
+    BNRenderNode::updateHashContext(context);
+    updateHashContextWithInput(context, "input", 0);
+    context.updateValue(radius_);
+    context.updateValue(blurChannels_);
+}
+
+void BNGaussianBlurNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,
+                                                 BNRenderingContext& context) const {
+    const BNSurface& input = *inputs.at(0);
+    double size = output.scaleFactor() * radius_;
+    bool done = size <= kMaximumGaussianSize ? renderUsingTaps(output, input, size, context)
+                                             : renderUsingBoxBlurs(output, input, size, context);
+    if (!done) BNClearSurface(output);
+}
+
+bool BNGaussianBlurNode::renderUsingTaps(BNSurface& output, const BNSurface& input, double size,
+                                         BNRenderingContext& context) const {
+    std::vector<float> taps = BNGaussianTaps(size);
+    auto e = static_cast<uint64_t>(taps.size() / 2);
+    std::optional<BNMargin> margin = BNInputMargin(input, output);
+    if (!margin || margin->x < e || margin->y < e) {
+        lf::log("BNGaussianBlurNode: the input does not reach {} pixels beyond the output", e);
+        return false;
+    }
+    // Rows into a work plane the input's size, then columns into the output.
+    BNScratchBuffer<float> work(context, input.heightInPixels() * input.bytesPerRow() / 4);
+    if (!work.isValid()) {
+        lf::log("BNGaussianBlurNode: no memory for the convolution");
+        return false;
+    }
+    auto width = static_cast<uint32_t>(input.widthInPixels());
+    auto height = static_cast<uint32_t>(input.heightInPixels());
+    lf::ImageBuffer from{input.data(), height, width, input.bytesPerRow()};
+    lf::ImageBuffer between{work.data(), height, width, input.bytesPerRow()};
+    lf::ImageBuffer to{output.data(), static_cast<uint32_t>(output.heightInPixels()),
+                       static_cast<uint32_t>(output.widthInPixels()), output.bytesPerRow()};
+    auto count = static_cast<uint32_t>(taps.size());
+    long result = lf::convolvePlanarF(from, between, 0, 0, taps.data(), 1, count);
+    if (result == lf::kImageOpNoError)
+        result = lf::convolvePlanarF(between, to, static_cast<uint32_t>(margin->x),
+                                     static_cast<uint32_t>(margin->y), taps.data(), count, 1);
+    if (result != lf::kImageOpNoError) {
+        lf::log("BNGaussianBlurNode: convolution failed: {}", result);
+        return false;
+    }
+    return true;
+}
+
+bool BNGaussianBlurNode::renderUsingBoxBlurs(BNSurface& output, const BNSurface& input, double size,
+                                             BNRenderingContext& context) const {
+    std::vector<uint32_t> halfWidths = BNBoxBlurSizes(size);
+    uint64_t expansion = 0;
+    for (uint32_t n : halfWidths)
+        expansion += n;
+    std::optional<BNMargin> margin = BNInputMargin(input, output);
+    if (!margin || margin->x < expansion || margin->y < expansion) {
+        lf::log("BNGaussianBlurNode: the input does not reach {} pixels beyond the output",
+                expansion);
+        return false;
+    }
+    // The boxes work in place, on a copy of the input.
+    BNSurfacePtr work =
+        context.surfaceWithRect(input.rect(), input.scaleFactor(), BNChannelMaskOpacity);
+    if (!work) {
+        lf::log("BNGaussianBlurNode: no memory for the box blurs");
+        return false;
+    }
+    BNKernelPlane in(input), tmp(*work), out(output);
+    TarrowCopyPlanar(in.data, tmp.data, in.width, in.height, in.stride, tmp.stride);
+    if (!BNBoxBlurPlane(tmp.data, tmp.width, static_cast<uint64_t>(tmp.height), tmp.stride,
+                        halfWidths, context)) {
+        lf::log("BNGaussianBlurNode: no memory for the box blurs");
+        return false;
+    }
+    const float* block = work->row(margin->y) + margin->x;
+    TarrowCopyPlanar(block, out.data, out.width, out.height, tmp.stride, out.stride);
+    return true;
+}
