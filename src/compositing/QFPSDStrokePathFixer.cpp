@@ -105,6 +105,18 @@ void QFPSDStrokePathFixer::quadCurveToPoint(VKPoint point, VKPoint controlPoint)
 
 void QFPSDStrokePathFixer::closeSubpath() {
     if (currentPath_ && currentPath_->numberOfKnots() > 0) {
+        // Producers send the segment back to the start before closing; its
+        // end knot repeats the first one and would leave a segment of no
+        // length in the closed path.
+        size_t count = currentPath_->numberOfKnots();
+        VKKnot first = currentPath_->knotAtIndex(0), last = currentPath_->knotAtIndex(count - 1);
+        if (count > 1 && last.point == first.point && last.outgoing == last.point) {
+            first.incoming = last.incoming;
+            currentPath_ = std::make_shared<VKMutablePath>(
+                std::vector<VKKnot>(currentPath_->knots().begin(), currentPath_->knots().end() - 1),
+                true);
+            currentPath_->replaceKnotAtIndex(0, first);
+        }
         currentPath_->setIsClosed(true);
         processPath(std::move(currentPath_));
     }

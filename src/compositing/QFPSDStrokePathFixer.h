@@ -7,7 +7,9 @@
 // - closed subpaths of a dashed one-sided stroke start at their lowest
 //   point (greatest y), where the dash pattern begins; a knot is inserted
 //   there when the point lies inside a segment.
-// Open subpaths, and every subpath of a centred stroke, pass unchanged.
+// Open subpaths, and every subpath of a centred stroke, pass unchanged. A
+// closed subpath whose last knot repeats its first (the producer's segment
+// back to the start) keeps one knot there.
 //
 // One thread at a time; the consumer is held strongly.
 
