@@ -1,5 +1,6 @@
 #include "compositing/QFImageProvider.h"
 
+#include "bytearray/BAByteSource.h"
 #include "platform/Log.h"
 #include "rendergraph/BNRenderingContext.h"
 
@@ -20,6 +21,18 @@ float* valueAt(float* values, uint64_t bytesPerPixel, uint64_t bytesPerRow, uint
     auto* base = reinterpret_cast<uint8_t*>(values);
     return reinterpret_cast<float*>(base + row * (bytesPerRow & ~uint64_t{3}) +
                                     column * (bytesPerPixel & ~uint64_t{3}));
+}
+
+// The bytes of `range` without copying, when the byte array holds them in
+// one piece of memory (decompressed planes do).
+std::optional<lf::Data> bytesInPlace(const BAByteArray& bytes, BARange range) {
+    std::optional<lf::Data> data;
+    int slices = 0;
+    auto visited = bytes.forEachSlice(range, [&](const BASlice& slice) {
+        if (++slices == 1 && slice.source) data = slice.source->dataInRange(slice.offset, slice.length);
+    });
+    if (!visited || slices != 1) return std::nullopt;
+    return data;
 }
 
 }  // namespace
@@ -127,15 +140,23 @@ void QFImageProvider::readFloatData(float* values, uint64_t bytesPerPixel, uint6
                 reference->debugIdentifier(), offset + size, available);
         return background();
     }
-    auto* scratch = static_cast<uint8_t*>(context.allocateMemoryWithSize(size));
-    if (!scratch) return background();
-    if (!bytes->copyBytes(scratch, BARange{offset, size})) {
-        context.releaseMemory(scratch);
-        return background();
+    // Read in place where the samples lie in memory; else copy the rows
+    // into scratch memory of this render.
+    std::optional<lf::Data> inPlace = bytesInPlace(*bytes, {offset, size});
+    uint8_t* scratch = nullptr;
+    const uint8_t* rowBytesAt = inPlace ? inPlace->bytes() : nullptr;
+    if (!rowBytesAt) {
+        scratch = static_cast<uint8_t*>(context.allocateMemoryWithSize(size));
+        if (!scratch) return background();
+        if (!bytes->copyBytes(scratch, BARange{offset, size})) {
+            context.releaseMemory(scratch);
+            return background();
+        }
+        rowBytesAt = scratch;
     }
 
     for (uint64_t r = 0; r < rows; ++r) {
-        const uint8_t* source = scratch + r * rowBytes + firstColumn * bytesPerSample;
+        const uint8_t* source = rowBytesAt + r * rowBytes + firstColumn * bytesPerSample;
         if (depth == 16) {
             const float scale = (options_ & QFImageProviderHalfRange16BitOption)
                                     ? static_cast<float>(2.0 / 65535.0)
@@ -151,5 +172,5 @@ void QFImageProvider::readFloatData(float* values, uint64_t bytesPerPixel, uint6
                     static_cast<float>(source[k]) * scale;
         }
     }
-    context.releaseMemory(scratch);
+    if (scratch) context.releaseMemory(scratch);
 }
