@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
@@ -20,8 +21,8 @@ struct TiledRender {
     std::vector<uint8_t> buffer;
     uint64_t width, height;
     uint64_t tileWidth, tileHeight;
-    int32_t total;
-    std::atomic<int32_t> remaining;
+    int64_t total;
+    std::atomic<int64_t> remaining;
     std::atomic<bool> succeeded{true};
 };
 
@@ -45,17 +46,28 @@ void QFTilingHelper::renderNode(BNRenderNodePtr node, VKRect rect, double scaleF
     render->callback = std::move(callback);
     render->width = BNPixelCount(VKRectGetWidth(rect), scaleFactor);
     render->height = BNPixelCount(VKRectGetHeight(rect), scaleFactor);
-    render->buffer.assign(render->width * 4 * render->height, 0);
     render->tileWidth = std::max<uint64_t>(1, BNPixelCount(tileSize_.width, scaleFactor));
     render->tileHeight = std::max<uint64_t>(1, BNPixelCount(tileSize_.height, scaleFactor));
     uint64_t columns = (render->width + render->tileWidth - 1) / render->tileWidth;
     uint64_t rows = (render->height + render->tileHeight - 1) / render->tileHeight;
-    render->total = static_cast<int32_t>(columns * rows);
+    render->total = static_cast<int64_t>(columns * rows);
     render->remaining = render->total;
+    uint64_t bufferSize = 0;
+    bool fits = render->width <= (uint64_t{1} << 40) &&
+                !__builtin_mul_overflow(render->width * 4, render->height, &bufferSize);
+    if (fits) {
+        try {
+            render->buffer.assign(bufferSize, 0);
+        } catch (const std::bad_alloc&) {
+            fits = false;
+        }
+    }
 
     auto self = shared_from_this();
-    if (render->total == 0) {
-        // Nothing to render: say so at once rather than never calling back.
+    if (render->total == 0 || !fits) {
+        // Nothing to render, or no memory for the image: say so at once
+        // rather than never calling back.
+        if (!fits) render->width = render->height = 0;
         notificationQueue_->async([render] { render->callback(render->buffer.data(), render->width, render->height,
                                                               render->width * 4, true, 1.0, false); });
         return;
@@ -81,7 +93,7 @@ void QFTilingHelper::renderNode(BNRenderNodePtr node, VKRect rect, double scaleF
                     render->succeeded = false;
                 }
                 self->notificationQueue_->async([self, render] {
-                    int32_t remaining = --render->remaining;
+                    int64_t remaining = --render->remaining;
                     float progress = static_cast<float>(render->total - remaining) / static_cast<float>(render->total);
                     render->callback(render->buffer.data(), render->width, render->height, render->width * 4,
                                      remaining == 0, progress, render->succeeded);

@@ -44,7 +44,8 @@ public:
 
     // Queues every tile and returns at once. Tile sizes should be whole
     // pixels at the scale (scales 1 and 2 with whole-point tiles). A
-    // rectangle without pixels gets one final call reporting failure.
+    // rectangle without pixels, or one whose image cannot be allocated,
+    // gets one final call reporting failure (with no pixels).
     void renderNode(BNRenderNodePtr node, VKRect rect, double scaleFactor, ProgressCallback callback);
 
     VKSize tileSize() const { return tileSize_; }

@@ -140,10 +140,14 @@ TEST(QFTilingHelper, AFailedTileMakesTheFinalCallReportFailure) {
     EXPECT_EQ(tiled.bytes[(150 * 300 + 150) * 4 + 3], 0);
     EXPECT_EQ(tiled.bytes[(50 * 300 + 50) * 4 + 3], 255);
 
-    auto empty = renderTiled(node, VKRectMake(0, 0, 0, 10), 1.0, {100, 100});
-    ASSERT_EQ(empty.calls.size(), 1u);
-    EXPECT_TRUE(empty.calls[0].finished);
-    EXPECT_FALSE(empty.calls[0].succeeded);
+    // No pixels, or more than memory can address: one final call, failed.
+    for (VKRect rect : {VKRectMake(0, 0, 0, 10), VKRectMake(0, 0, 1e10, 1e10)}) {
+        auto empty = renderTiled(node, rect, 1.0, {100, 100});
+        ASSERT_EQ(empty.calls.size(), 1u);
+        EXPECT_TRUE(empty.calls[0].finished);
+        EXPECT_FALSE(empty.calls[0].succeeded);
+        EXPECT_TRUE(empty.bytes.empty());
+    }
 }
 
 TEST(QFTileDispatcher, OnceAllProcessorsAreBusyTheNewestTileStartsNext) {
