@@ -1,14 +1,13 @@
 #include "rendergraph/BNGaussianBlurNode.h"
 
 #include "kernels/FillCopyScaleKernels.h"
-#include "kernels/ImageOps.h"
 #include "platform/Log.h"
 #include "rendergraph/BNBoxBlur.h"
+#include "rendergraph/BNConvolution.h"
 #include "rendergraph/BNGaussianKernel.h"
 #include "rendergraph/BNInputMargin.h"
 #include "rendergraph/BNKernelPlane.h"
 #include "rendergraph/BNNodeInputs.h"
-#include "rendergraph/BNScratchBuffer.h"
 #include "rendergraph/BNSurfaceFill.h"
 #include "rendergraph/BNSurfaceRegion.h"
 
@@ -82,25 +81,11 @@ bool BNGaussianBlurNode::renderUsingTaps(BNSurface& output, const BNSurface& inp
         lf::log("BNGaussianBlurNode: the input does not reach {} pixels beyond the output", e);
         return false;
     }
-    // Rows into a work plane the input's size, then columns into the output.
-    BNScratchBuffer<float> work(context, input.heightInPixels() * input.bytesPerRow() / 4);
-    if (!work.isValid()) {
-        lf::log("BNGaussianBlurNode: no memory for the convolution");
-        return false;
-    }
-    auto width = static_cast<uint32_t>(input.widthInPixels());
-    auto height = static_cast<uint32_t>(input.heightInPixels());
-    lf::ImageBuffer from{input.data(), height, width, input.bytesPerRow()};
-    lf::ImageBuffer between{work.data(), height, width, input.bytesPerRow()};
-    lf::ImageBuffer to{output.data(), static_cast<uint32_t>(output.heightInPixels()),
-                       static_cast<uint32_t>(output.widthInPixels()), output.bytesPerRow()};
-    auto count = static_cast<uint32_t>(taps.size());
-    long result = lf::convolvePlanarF(from, between, 0, 0, taps.data(), 1, count);
-    if (result == lf::kImageOpNoError)
-        result = lf::convolvePlanarF(between, to, static_cast<uint32_t>(margin->x),
-                                     static_cast<uint32_t>(margin->y), taps.data(), count, 1);
+    lf::ImageOpResult result =
+        BNConvolveSeparable(input, output, taps, static_cast<uint32_t>(margin->x),
+                            static_cast<uint32_t>(margin->y), context);
     if (result != lf::kImageOpNoError) {
-        lf::log("BNGaussianBlurNode: convolution failed: {}", result);
+        lf::log("BNGaussianBlurNode: convolution failed: {}", static_cast<long>(result));
         return false;
     }
     return true;

@@ -1,7 +1,7 @@
 #include "rendergraph/BNImageNode.h"
 
-#include "kernels/ImageOps.h"
 #include "platform/Log.h"
+#include "rendergraph/BNConvolution.h"
 #include "rendergraph/BNSurfaceRegion.h"
 
 #include <bit>
@@ -13,8 +13,7 @@ int BNSampleIndexOfChannel(BNChannelMask mask, BNChannel channel) {
 
 void BNPremultiplySurface(BNSurface& surface) {
     if (!BNMaskIsFourChannel(surface.channels())) return;
-    lf::ImageBuffer buffer{surface.data(), static_cast<uint32_t>(surface.heightInPixels()),
-                           static_cast<uint32_t>(surface.widthInPixels()), surface.bytesPerRow()};
+    lf::ImageBuffer buffer = BNImageBufferOfSurface(surface);
     lf::premultiplyRGBAFFFF(buffer, buffer);
 }
 

@@ -34,3 +34,11 @@ inline std::optional<BNMargin> BNInputMargin(const BNSurface& input, const BNSur
         return std::nullopt;
     return margin;
 }
+
+// The input's sample 0 under the output's first pixel, or null when the
+// input does not cover the output.
+inline const float* BNInputOverOutput(const BNSurface& input, const BNSurface& output) {
+    std::optional<BNMargin> margin = BNInputMargin(input, output);
+    if (!margin) return nullptr;
+    return input.row(margin->y) + margin->x * static_cast<uint64_t>(input.samplesPerPixel());
+}

@@ -1,7 +1,7 @@
 #include "rendergraph/BNTentBlurNode.h"
 
-#include "kernels/ImageOps.h"
 #include "platform/Log.h"
+#include "rendergraph/BNConvolution.h"
 #include "rendergraph/BNGaussianBlurNode.h"
 #include "rendergraph/BNInputMargin.h"
 #include "rendergraph/BNNodeInputs.h"
@@ -9,11 +9,15 @@
 #include "rendergraph/BNSurfaceFill.h"
 #include "rendergraph/BNSurfaceRegion.h"
 
-#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
 #include <vector>
+
+namespace {
+// The 8-bit tent takes kernels of up to 8189 taps a side.
+constexpr double kMaximumRadius = 4094;
+}  // namespace
 
 std::shared_ptr<const BNTentBlurNode> BNTentBlurNode::create(BNRenderNodePtr input, double radius,
                                                              BNChannelMask channels,
@@ -60,10 +64,9 @@ void BNTentBlurNode::updateHashContext(BNHashContext& context) const {
 }
 
 float BNTentBlurNode::backgroundValue() const {
-    // The input's value where it has nothing: of its own single channel.
-    BNChannelMask mask = inputNode(0)->channels();
-    auto channel = static_cast<BNChannel>(std::countr_zero(static_cast<unsigned>(mask)));
-    return inputNode(0)->backgroundValueForChannel(channel);
+    // The input's value where it has nothing, of the channel it carries.
+    const BNRenderNode& input = *inputNode(0);
+    return input.backgroundValueForChannel(BNCoverageChannelOfMask(input.channels()));
 }
 
 void BNTentBlurNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,
@@ -92,7 +95,11 @@ bool BNTentBlurNode::renderWithInputSurface(const BNSurface& input, BNSurface& o
                                             BNRenderingContext& context) const {
     double size = std::ceil(output.scaleFactor() * radius_);
     std::optional<BNMargin> margin = BNInputMargin(input, output);
-    if (!(size <= 4094) || !margin || margin->x < size || margin->y < size) {
+    if (!(size <= kMaximumRadius)) {
+        lf::log("BNTentBlurNode: a radius of {} pixels is too large", size);
+        return false;
+    }
+    if (!margin || margin->x < size || margin->y < size) {
         lf::log("BNTentBlurNode: the input does not reach {} pixels beyond the output", size);
         return false;
     }
@@ -110,23 +117,9 @@ bool BNTentBlurNode::renderFloat(const BNSurface& input, BNSurface& output, uint
     double norm = double(r + 1) * double(r + 1);
     for (size_t i = 0; i < taps.size(); ++i)
         taps[i] = static_cast<float>((double(r) + 1 - std::abs(double(r) - double(i))) / norm);
-    BNScratchBuffer<float> work(context, input.heightInPixels() * input.bytesPerRow() / 4);
-    if (!work.isValid()) {
-        lf::log("BNTentBlurNode: no memory for the convolution");
-        return false;
-    }
-    auto width = static_cast<uint32_t>(input.widthInPixels());
-    auto height = static_cast<uint32_t>(input.heightInPixels());
-    lf::ImageBuffer from{input.data(), height, width, input.bytesPerRow()};
-    lf::ImageBuffer between{work.data(), height, width, input.bytesPerRow()};
-    lf::ImageBuffer to{output.data(), static_cast<uint32_t>(output.heightInPixels()),
-                       static_cast<uint32_t>(output.widthInPixels()), output.bytesPerRow()};
-    auto count = static_cast<uint32_t>(taps.size());
-    long result = lf::convolvePlanarF(from, between, 0, 0, taps.data(), 1, count);
-    if (result == lf::kImageOpNoError)
-        result = lf::convolvePlanarF(between, to, offsetX, offsetY, taps.data(), count, 1);
+    lf::ImageOpResult result = BNConvolveSeparable(input, output, taps, offsetX, offsetY, context);
     if (result != lf::kImageOpNoError) {
-        lf::log("Error with convolution: {}", result);
+        lf::log("Error with convolution: {}", static_cast<long>(result));
         return false;
     }
     return true;
@@ -151,8 +144,7 @@ bool BNTentBlurNode::render8Bit(const BNSurface& input, BNSurface& output, uint3
         return false;
     }
     lf::ImageBuffer in8 = plane(input, inputBytes), out8 = plane(output, outputBytes);
-    lf::ImageBuffer in{input.data(), in8.height, in8.width, input.bytesPerRow()};
-    lf::ImageBuffer out{output.data(), out8.height, out8.width, output.bytesPerRow()};
+    lf::ImageBuffer in = BNImageBufferOfSurface(input), out = BNImageBufferOfSurface(output);
     uint32_t taps = 2 * r + 1;
     long result = lf::convertPlanarFToPlanar8(in, in8, 1.0f, 0.0f);
     if (result != lf::kImageOpNoError) {

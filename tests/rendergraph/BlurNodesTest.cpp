@@ -19,43 +19,11 @@ using namespace rendergraph_test;
 
 namespace {
 
-// 1 inside `bounds` (pixels whose centre lies inside), `background`
-// outside, on a one-channel plane of `mask`.
-class SquareNode final : public BNRenderNode {
-public:
-    static std::shared_ptr<const SquareNode> create(VKRect bounds, float background = 0,
-                                                    BNChannelMask mask = BNChannelMaskOpacity) {
-        return make<SquareNode>(bounds, background, mask);
-    }
-    SquareNode(CreationKey, VKRect bounds, float background, BNChannelMask mask)
-        : BNRenderNode({}), bounds_(bounds), background_(background), mask_(mask) {}
-
-    const char* className() const override { return "SquareNode"; }
-    VKRect calculateBounds() const override { return bounds_; }
-    BNChannelMask channels() const override { return mask_; }
-    float backgroundValueForChannel(BNChannel) const override { return background_; }
-    bool supportsScaleFactor() const override { return true; }
-    void updateHashContext(BNHashContext& context) const override {
-        BNRenderNode::updateHashContext(context);
-        context.updateValue(bounds_);
-        context.updateValue(background_);
-    }
-    void renderWithOutputSurface(BNSurface& output, const BNSurfaceList&,
-                                 BNRenderingContext&) const override {
-        double s = output.scaleFactor();
-        for (uint64_t y = 0; y < output.heightInPixels(); ++y)
-            for (uint64_t x = 0; x < output.widthInPixels(); ++x) {
-                VKPoint centre{output.rect().origin.x + (x + 0.5) / s,
-                               output.rect().origin.y + (y + 0.5) / s};
-                output.sample(x, y, 0) = VKRectContainsPoint(bounds_, centre) ? 1.0f : background_;
-            }
-    }
-
-private:
-    VKRect bounds_;
-    float background_;
-    BNChannelMask mask_;
-};
+// 1 inside `bounds`, `background` outside, on a one-channel plane.
+BNRenderNodePtr square(VKRect bounds, float background = 0,
+                       BNChannelMask mask = BNChannelMaskOpacity) {
+    return BoundedPatternNode::create(bounds, mask, 0, 1.0f, background);
+}
 
 // A plane of seeded random values in [0, 1] over `rect`.
 BNSurfacePtr noisePlane(VKRect rect, double scale, uint32_t seed) {
@@ -127,7 +95,7 @@ TEST(BNGaussianBlurNode, ExpansionForBlurRadius) {
 
 TEST(BNGaussianBlurNode, TapsMatchADoublePrecisionConvolution) {
     for (double radius : {0.0, 0.3, 0.7, 1.2, 2.0}) {
-        auto node = BNGaussianBlurNode::create(SquareNode::create(VKRectInfinite), radius);
+        auto node = BNGaussianBlurNode::create(square(VKRectInfinite), radius);
         std::vector<float> taps = BNGaussianTaps(radius);
         uint64_t e = taps.size() / 2;
         EXPECT_EQ(e, BNGaussianExpansion(radius));
@@ -149,7 +117,7 @@ TEST(BNGaussianBlurNode, TapsMatchADoublePrecisionConvolution) {
         if (radius == 0) {
             EXPECT_EQ(samplesOf(*output), samplesOf(*input));
             // Negative radii count as 0.
-            auto negative = BNGaussianBlurNode::create(SquareNode::create(VKRectInfinite), -2.0);
+            auto negative = BNGaussianBlurNode::create(square(VKRectInfinite), -2.0);
             EXPECT_EQ(negative->hashIdentifier(), node->hashIdentifier());
         }
     }
@@ -157,7 +125,7 @@ TEST(BNGaussianBlurNode, TapsMatchADoublePrecisionConvolution) {
 
 TEST(BNGaussianBlurNode, BoxBlursApproximateATrueGaussian) {
     for (double radius : {2.5, 4.0, 7.5, 12.0}) {
-        auto shape = SquareNode::create(VKRectMake(0, 0, 10, 6));
+        auto shape = square(VKRectMake(0, 0, 10, 6));
         auto node = BNGaussianBlurNode::create(shape, radius);
         VKRect rect = VKRectMake(-12, -12, 34, 30);
         auto output = BNRenderer().renderNode(node, rect, 1.0);
@@ -183,7 +151,7 @@ TEST(BNGaussianBlurNode, StaysCentredAtScale2) {
     // At scale 2 the blur is 2.01 pixels: 5 pixels of expansion, read as 3
     // whole points, so that nodes that render at scale 1 only are asked for
     // whole points.
-    auto node = BNGaussianBlurNode::create(SquareNode::create(VKRectMake(9, 9, 3, 3)), 1.005);
+    auto node = BNGaussianBlurNode::create(square(VKRectMake(9, 9, 3, 3)), 1.005);
     EXPECT_EQ(node->bounds(), VKRectMake(6, 6, 9, 9));
     EXPECT_EQ(node->regionOfInterestForInputNodeAtIndex(0, VKRectMake(0, 0, 20, 20), 2.0),
               VKRectMake(-3, -3, 26, 26));
@@ -264,7 +232,7 @@ TEST(BlurNodes, MatchThePlainComputations) {
 }
 
 TEST(BNTentBlurNode, EightBitsDifferFromFloatsByTheQuantisationOnly) {
-    auto shape = SquareNode::create(VKRectMake(3, 2, 7, 5));
+    auto shape = square(VKRectMake(3, 2, 7, 5));
     for (double scale : {1.0, 2.0}) {
         auto bytes = BNTentBlurNode::create(shape, 2.5);
         auto floats = BNTentBlurNode::create(shape, 2.5, BNChannelMaskOpacity, true);
@@ -283,7 +251,7 @@ TEST(BNTentBlurNode, EightBitsDifferFromFloatsByTheQuantisationOnly) {
 // the blur is centred on the same points as at scale 1.
 TEST(BNTentBlurNode, StaysCentredAtScale2) {
     for (bool forceFloat : {false, true}) {
-        auto node = BNTentBlurNode::create(SquareNode::create(VKRectMake(10, 6, 1, 1)), 1.5,
+        auto node = BNTentBlurNode::create(square(VKRectMake(10, 6, 1, 1)), 1.5,
                                            BNChannelMaskOpacity, forceFloat);
         EXPECT_EQ(node->bounds(), VKRectMake(8, 4, 5, 5));
         for (double scale : {1.0, 2.0}) {
@@ -297,15 +265,15 @@ TEST(BNTentBlurNode, StaysCentredAtScale2) {
 }
 
 TEST(BNTentBlurNode, OutsideTheInputsReachIsItsBackground) {
-    auto far = SquareNode::create(VKRectMake(500, 500, 4, 4), 0.25f);
+    auto far = square(VKRectMake(500, 500, 4, 4), 0.25f);
     auto node = BNTentBlurNode::create(far, 3);
     auto output = BNRenderer().renderNode(node, VKRectMake(0, 0, 8, 6), 2.0);
     ASSERT_TRUE(output);
     EXPECT_EQ(samplesOf(*output), std::vector<float>(16 * 12, 0.25f));
 
     // A fill plane blurs with the background of its fill channel.
-    auto fill = BNTentBlurNode::create(
-        SquareNode::create(VKRectMake(500, 500, 4, 4), 0.5f, BNChannelMaskFill), 1);
+    auto fill =
+        BNTentBlurNode::create(square(VKRectMake(500, 500, 4, 4), 0.5f, BNChannelMaskFill), 1);
     EXPECT_EQ(fill->channels(), BNChannelMaskFill);
     auto filled = BNRenderer().renderNode(fill, VKRectMake(0, 0, 3, 3), 1.0);
     EXPECT_EQ(samplesOf(*filled), std::vector<float>(9, 0.5f));
@@ -313,7 +281,7 @@ TEST(BNTentBlurNode, OutsideTheInputsReachIsItsBackground) {
 
 TEST(BlurNodes, RefuseInputsOfMoreThanOneChannel) {
     auto rgba = PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true);
-    auto plane = SquareNode::create(VKRectInfinite);
+    auto plane = square(VKRectInfinite);
     lf::LogCapture log;
     EXPECT_EQ(BNTentBlurNode::create(rgba, 2), nullptr);
     EXPECT_TRUE(log.contains("BNTentBlurNode only supports inputs with 1 channel."));

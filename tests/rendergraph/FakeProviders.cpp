@@ -1,5 +1,6 @@
 #include "FakeProviders.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace rendergraph_test {
@@ -12,6 +13,13 @@ float fakeChannelValue(int64_t x, int64_t y, BNChannel channel) {
 
 FakeImageProvider::FakeImageProvider(BNChannelMask mask, VKRect bounds) : mask_(mask) {
     bounds_.fill(bounds);
+}
+
+std::shared_ptr<FakeImageProvider> FakeImageProvider::make(BNChannelMask mask, VKRect bounds,
+                                                           float background) {
+    auto provider = std::make_shared<FakeImageProvider>(mask, bounds);
+    provider->backgrounds_.fill(background);
+    return provider;
 }
 
 void FakeImageProvider::readFloatData(float* values, uint64_t bytesPerPixel, uint64_t bytesPerRow,
@@ -37,6 +45,17 @@ void tabulate(const FakeBlendingRangesProvider::Weight& weight, float* values, u
         values[i] = weight(static_cast<float>(i) / static_cast<float>(count - 1));
 }
 }  // namespace
+
+std::shared_ptr<FakeBlendingRangesProvider> FakeBlendingRangesProvider::make(int ranges) {
+    auto provider = std::make_shared<FakeBlendingRangesProvider>();
+    if (ranges & 1) provider->gray = [](float v) { return 1.0f - v * v; };
+    for (int channel = 0; channel < 3; ++channel)
+        if (ranges & (2 << channel))
+            provider->color[channel] = [channel](float v) {
+                return channel == 1 ? 1.0f - v : std::min(1.0f, 2.0f * v);
+            };
+    return provider;
+}
 
 void FakeBlendingRangesProvider::generateColorBlendingRangeValues(float* values, uint64_t count,
                                                                   uint64_t channel) const {

@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace rendergraph_test {
@@ -20,6 +21,9 @@ class FakeImageProvider final : public BNImageProvider {
 public:
     // Every channel of `mask` has `bounds` and background 0 unless set.
     FakeImageProvider(BNChannelMask mask, VKRect bounds);
+    // The same with every channel's background `background`.
+    static std::shared_ptr<FakeImageProvider> make(BNChannelMask mask, VKRect bounds,
+                                                   float background);
 
     void setBounds(BNChannel channel, VKRect bounds) { bounds_[channel] = bounds; }
     void setBackground(BNChannel channel, float value) { backgrounds_[channel] = value; }
@@ -54,6 +58,9 @@ public:
     // A weight function per colour channel (none: no range), and for gray.
     std::array<Weight, 3> color;
     Weight gray;
+
+    // Ranges picked by bits: 1 gray, 2 red, 4 green, 8 blue, each a ramp.
+    static std::shared_ptr<FakeBlendingRangesProvider> make(int ranges);
 
     bool hasColorBlendingRangeDataForChannel(uint64_t channel) const override {
         return channel < 3 && color[channel] != nullptr;

@@ -1,10 +1,10 @@
 #include "PlainBlurs.h"
 
 #include "rendergraph/BNGaussianKernel.h"
+#include "rendergraph/BNNodeInputs.h"
 #include "rendergraph/BNSurfaceRegion.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -100,8 +100,7 @@ BNSurfacePtr plainTentBlur(const BNTentBlurNode& node, const BNSurface& input, V
                            double scale) {
     auto output = BNSurface::create(rect, scale, node.channels());
     const BNRenderNode& source = *node.inputNode(0);
-    auto channel = static_cast<BNChannel>(std::countr_zero(unsigned(source.channels())));
-    float background = source.backgroundValueForChannel(channel);
+    float background = source.backgroundValueForChannel(BNCoverageChannelOfMask(source.channels()));
     VKRect reach = BNRectWithinBounds(rect, node.bounds(), scale);
     BNPixelRect inside = BNPixelRectOfRect(*output, reach);
     for (uint64_t y = 0; y < output->heightInPixels(); ++y)

@@ -1,18 +1,34 @@
 #include "RandomGraph.h"
 
+#include "FakeProviders.h"
 #include "TestNodes.h"
 #include "TestPaths.h"
+#include "rendergraph/BNApplyMaskNode.h"
+#include "rendergraph/BNApplyNoiseNode.h"
+#include "rendergraph/BNApplyTextureNode.h"
 #include "rendergraph/BNBlendNode.h"
+#include "rendergraph/BNBlendingRangesMaskNode.h"
 #include "rendergraph/BNColorWithMaskNode.h"
 #include "rendergraph/BNCompoundPathNode.h"
 #include "rendergraph/BNCompoundPathStrokeNode.h"
 #include "rendergraph/BNConstantColorNode.h"
 #include "rendergraph/BNConvertOpacityToFillNode.h"
 #include "rendergraph/BNConvertToOpaqueNode.h"
+#include "rendergraph/BNCrossfadeNode.h"
+#include "rendergraph/BNCrossfadeWithMaskNode.h"
+#include "rendergraph/BNDifferenceMaskNode.h"
+#include "rendergraph/BNDivideMaskNode.h"
+#include "rendergraph/BNEffectMaskHackNode.h"
+#include "rendergraph/BNGaussianBlurNode.h"
+#include "rendergraph/BNImageNode.h"
 #include "rendergraph/BNInvertAlphaNode.h"
 #include "rendergraph/BNIsolateOpacityNode.h"
+#include "rendergraph/BNLimitToMaskNode.h"
 #include "rendergraph/BNOverrideAlphaNode.h"
+#include "rendergraph/BNPatternNode.h"
+#include "rendergraph/BNRestrictedBlendingNode.h"
 #include "rendergraph/BNScaleBiasNode.h"
+#include "rendergraph/BNTentBlurNode.h"
 #include "rendergraph/BNTranslateNode.h"
 #include "rendergraph/BNTransparentNode.h"
 
@@ -38,6 +54,15 @@ bool oneChannel(BNChannelMask mask) {
 }
 bool hasOpacity(BNChannelMask mask) {
     return BNMaskHasChannel(mask, BNChannelOpacity);
+}
+bool opacityOnly(BNChannelMask mask) {
+    return mask == BNChannelMaskOpacity;
+}
+bool hasCoverage(BNChannelMask mask) {
+    return (mask & (BNChannelMaskOpacity | BNChannelMaskFill)) != 0;
+}
+Predicate exactly(BNChannelMask wanted) {
+    return [wanted](BNChannelMask mask) { return mask == wanted; };
 }
 
 class Builder {
@@ -150,6 +175,7 @@ private:
     }
 
     bool addLeaf() {
+        if (chance(0.25)) return addImageLeaf();
         switch (integer(0, 4)) {
             case 0: {
                 BNChannelMask mask = oneOf({8, 15, 15, 23});
@@ -207,7 +233,151 @@ private:
         }
     }
 
+    // An image or a pattern over a fake provider, now and then with a
+    // background value that makes the image endless.
+    bool addImageLeaf() {
+        BNChannelMask mask = oneOf({8, 15, 23});
+        VKRect bounds = rect();
+        float background = chance(0.2) ? 0.25f : 0.0f;
+        auto provider = FakeImageProvider::make(mask, bounds, background);
+        std::string providerCode =
+            fmt::format("FakeImageProvider::make({}, {}, {})", mask, rectCode(bounds), background);
+        if (chance(0.5))
+            return add(BNImageNode::create(provider),
+                       fmt::format("BNImageNode::create({})", providerCode));
+        double scale = oneOf({0.2, 0.5, 1.0, 1.5, 3.0});
+        VKPoint phase{fraction(4) * 7 - 3, fraction(4) * 5};
+        return add(BNPatternNode::create(provider, scale, phase),
+                   fmt::format("BNPatternNode::create({}, {}, {{{}, {}}})", providerCode, scale,
+                               phase.x, phase.y));
+    }
+
+    // A mask, crossfade or blur node.
+    bool addMaskOperation() {
+        switch (integer(0, 12)) {
+            case 0: {
+                const Made* input = pick(hasCoverage);
+                const Made* mask = pick(oneChannel);
+                if (!input || !mask) return false;
+                return add(BNApplyMaskNode::create(input->node, mask->node),
+                           fmt::format("BNApplyMaskNode::create({}, {})", input->name, mask->name));
+            }
+            case 1: {
+                const Made* input = pick(anyMask);
+                double amount = fraction(4);
+                BNChannelMask channels = oneOf({15, 8, 9});
+                return add(BNApplyNoiseNode::create(input->node, amount, channels),
+                           fmt::format("BNApplyNoiseNode::create({}, {}, {})", input->name, amount,
+                                       channels));
+            }
+            case 2: {
+                const Made* input = pick(opacityOnly);
+                const Made* texture = pick(chance(0.8) ? Predicate(exactly(15)) : anyMask);
+                if (!input || !texture) return false;
+                double amount = fraction(4);
+                return add(BNApplyTextureNode::create(input->node, texture->node, amount),
+                           fmt::format("BNApplyTextureNode::create({}, {}, {})", input->name,
+                                       texture->name, amount));
+            }
+            case 3: {
+                const Made* input = pick(chance(0.9) ? Predicate(fourSamples) : anyMask);
+                if (!input) return false;
+                int ranges = integer(0, 15);
+                return add(BNBlendingRangesMaskNode::create(
+                               input->node, FakeBlendingRangesProvider::make(ranges)),
+                           fmt::format("BNBlendingRangesMaskNode::create({}, "
+                                       "FakeBlendingRangesProvider::make({}))",
+                                       input->name, ranges));
+            }
+            case 4: {
+                const Made* background =
+                    pick([](BNChannelMask mask) { return mask == 8 || mask == 15 || mask == 23; });
+                if (!background) return false;
+                const Made* foreground = pick(exactly(background->node->channels()));
+                double blend = fraction(4);
+                return add(BNCrossfadeNode::create(background->node, foreground->node, blend),
+                           fmt::format("BNCrossfadeNode::create({}, {}, {})", background->name,
+                                       foreground->name, blend));
+            }
+            case 5: {
+                const Made* background = pick(chance(0.7) ? exactly(15) : exactly(8));
+                if (!background) return false;
+                const Made* foreground = pick(exactly(background->node->channels()));
+                const Made* mask = pick(opacityOnly);
+                if (!mask) return false;
+                return add(
+                    BNCrossfadeWithMaskNode::create(background->node, foreground->node, mask->node),
+                    fmt::format("BNCrossfadeWithMaskNode::create({}, {}, {})", background->name,
+                                foreground->name, mask->name));
+            }
+            case 6: {
+                const Made* input = pick(opacityOnly);
+                const Made* mask = pick(opacityOnly);
+                if (!input || !mask) return false;
+                return add(
+                    BNDifferenceMaskNode::create(input->node, mask->node),
+                    fmt::format("BNDifferenceMaskNode::create({}, {})", input->name, mask->name));
+            }
+            case 7: {
+                const Made* background =
+                    pick([](BNChannelMask mask) { return mask == 8 || BNMaskIsFourChannel(mask); });
+                const Made* foreground = pick(opacityOnly);
+                if (!background || !foreground) return false;
+                double fill = chance(0.5) ? 1.0 : fraction(4);
+                return add(BNDivideMaskNode::create(background->node, foreground->node, fill),
+                           fmt::format("BNDivideMaskNode::create({}, {}, {})", background->name,
+                                       foreground->name, fill));
+            }
+            case 8: {
+                const Made* input = pick(oneChannel);
+                const Made* mask = pick(oneChannel);
+                if (!input || !mask) return false;
+                double threshold = oneOf({0.005, 0.125, 0.5});
+                return add(BNLimitToMaskNode::create(input->node, mask->node, threshold),
+                           fmt::format("BNLimitToMaskNode::create({}, {}, {})", input->name,
+                                       mask->name, threshold));
+            }
+            case 9: {
+                const Made* foreground = pick(chance(0.9) ? Predicate(fourSamples) : anyMask);
+                const Made* background = pick(chance(0.9) ? Predicate(fourSamples) : anyMask);
+                if (!foreground || !background) return false;
+                int channels = integer(0, 31);
+                return add(
+                    BNRestrictedBlendingNode::create(foreground->node, background->node, channels),
+                    fmt::format("BNRestrictedBlendingNode::create({}, {}, {})", foreground->name,
+                                background->name, channels));
+            }
+            case 10: {
+                const Made* inputs[4];
+                for (const Made*& input : inputs)
+                    if (!(input = pick(oneChannel))) return false;
+                return add(
+                    BNEffectMaskHackNode::create(inputs[0]->node, inputs[1]->node, inputs[2]->node,
+                                                 inputs[3]->node),
+                    fmt::format("BNEffectMaskHackNode::create({}, {}, {}, {})", inputs[0]->name,
+                                inputs[1]->name, inputs[2]->name, inputs[3]->name));
+            }
+            default: {
+                const Made* input = pick(oneChannel);
+                if (!input) return false;
+                if (chance(0.5)) {
+                    double radius = oneOf({0.0, 0.6, 1.5, 2.5, 4.0});
+                    return add(
+                        BNGaussianBlurNode::create(input->node, radius),
+                        fmt::format("BNGaussianBlurNode::create({}, {})", input->name, radius));
+                }
+                double radius = oneOf({0.0, 1.0, 1.5, 3.0});
+                bool forceFloat = chance(0.5);
+                return add(BNTentBlurNode::create(input->node, radius, input->node->channels(),
+                                                  forceFloat),
+                           fmt::format("BNTentBlurNode::create({}, {}, {}, {})", input->name,
+                                       radius, input->node->channels(), forceFloat));
+            }
+        }
+    }
+
     bool addOperation() {
+        if (chance(0.45)) return addMaskOperation();
         switch (integer(0, 9)) {
             case 0:
             case 1:

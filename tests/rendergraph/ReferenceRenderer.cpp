@@ -1,9 +1,12 @@
 #include "ReferenceRenderer.h"
 
+#include "PlainBlurs.h"
 #include "geometry/VKGeometryStrings.h"
 #include "kernels/BlendKernels.h"
+#include "kernels/MaskKernels.h"
 #include "platform/Log.h"
 #include "rendergraph/BNBlendNode.h"
+#include "rendergraph/BNKernelPlane.h"
 #include "rendergraph/BNSurfaceFill.h"
 #include "rendergraph/BNTranslateNode.h"
 
@@ -107,10 +110,54 @@ BNSurfacePtr evaluateBlend(const BNRenderNode& node, VKRect rect, double scaleFa
     return output;
 }
 
+// The input at `index` over the whole rectangle: its pixels where it has
+// them, its background values elsewhere.
+BNSurfacePtr spread(const BNRenderNode& node, size_t index, VKRect rect, double scaleFactor,
+                    const BNSurface& input, BNChannelMask channels) {
+    const BNRenderNode& source = *node.inputNode(index);
+    BNSurfacePtr surface = zeroSurface(rect, scaleFactor, channels);
+    if (BNSamplesPerPixel(channels) == 4)
+        BNFillSurfaceWithBackgroundOfNode(*surface, source);
+    else
+        BNFillSurface(*surface, source.backgroundValueForChannel(BNChannelOpacity));
+    if (hasPixels(input)) place(input, *surface);
+    return surface;
+}
+
+// A crossfade with a mask, pixel by pixel over the whole rectangle rather
+// than by regions.
+BNSurfacePtr evaluateCrossfadeWithMask(const BNRenderNode& node, VKRect rect, double scaleFactor,
+                                       const BNSurfaceList& inputs, BNRenderingContext&) {
+    BNChannelMask channels = node.channels();
+    BNSurfacePtr background = spread(node, 0, rect, scaleFactor, *inputs.at(0), channels);
+    BNSurfacePtr foreground = spread(node, 1, rect, scaleFactor, *inputs.at(1), channels);
+    BNSurfacePtr mask = spread(node, 2, rect, scaleFactor, *inputs.at(2), BNChannelMaskOpacity);
+    BNSurfacePtr output = zeroSurface(rect, scaleFactor, channels);
+    BNKernelPlane b(*background), f(*foreground), m(*mask), o(*output);
+    (channels == BNChannelMaskRGBA ? TarrowCrossfadeWithMaskRGBA : TarrowCrossfadeWithMaskPlanar)(
+        b.data, f.data, m.data, o.data, o.width, o.height, b.stride, f.stride, m.stride, o.stride);
+    return output;
+}
+
+// The blurs computed plainly (PlainBlurs.h).
+BNSurfacePtr evaluateGaussianBlur(const BNRenderNode& node, VKRect rect, double scaleFactor,
+                                  const BNSurfaceList& inputs, BNRenderingContext&) {
+    return plainGaussianBlur(static_cast<const BNGaussianBlurNode&>(node), *inputs.at(0), rect,
+                             scaleFactor);
+}
+BNSurfacePtr evaluateTentBlur(const BNRenderNode& node, VKRect rect, double scaleFactor,
+                              const BNSurfaceList& inputs, BNRenderingContext&) {
+    return plainTentBlur(static_cast<const BNTentBlurNode&>(node), *inputs.at(0), rect,
+                         scaleFactor);
+}
+
 const std::map<std::string_view, Evaluator> kEvaluators = {
     {"BNTranslateNode", evaluateTranslate},
     {"BNConvertOpacityToFillNode", evaluateRelabel},
     {"BNBlendNode", evaluateBlend},
+    {"BNCrossfadeWithMaskNode", evaluateCrossfadeWithMask},
+    {"BNGaussianBlurNode", evaluateGaussianBlur},
+    {"BNTentBlurNode", evaluateTentBlur},
 };
 
 // Each pixel of a scale-1 surface as a k by k block.

@@ -42,6 +42,8 @@ void BoundedPatternNode::updateHashContext(BNHashContext& context) const {
     context.updateValue(bounds_);
     context.updateValue(mask_);
     context.updateValue(tag_);
+    context.updateValue(fill_.value_or(-1.0f));
+    context.updateValue(background_);
 }
 
 void BoundedPatternNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList&,
@@ -55,7 +57,9 @@ void BoundedPatternNode::renderWithOutputSurface(BNSurface& output, const BNSurf
             int64_t px = originX + static_cast<int64_t>(x), py = originY + static_cast<int64_t>(y);
             bool inside = VKRectContainsPoint(bounds_, {(px + 0.5) / s, (py + 0.5) / s});
             for (int k = 0; k < n; ++k)
-                output.row(y)[x * n + k] = inside ? patternValue(px + tag_, py, k, mask_) : 0.0f;
+                output.row(y)[x * n + k] = !inside ? background_
+                                           : fill_ ? *fill_
+                                                   : patternValue(px + tag_, py, k, mask_);
         }
 }
 

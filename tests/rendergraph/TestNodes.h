@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace rendergraph_test {
@@ -104,20 +105,30 @@ public:
                                  BNRenderingContext& context) const override;
 };
 
-// patternValue where a pixel's centre lies within `bounds`, 0 elsewhere, at
-// any scale; its bounds are `bounds`, so it is what it says outside them.
+// Inside `bounds` (the pixels whose centre lies within) patternValue, or
+// `fill` when given; `background` outside, which is also its background
+// value. Its bounds are `bounds`; renders at any scale.
 class BoundedPatternNode final : public BNRenderNode {
 public:
     static std::shared_ptr<const BoundedPatternNode> create(VKRect bounds, BNChannelMask mask,
-                                                            int tag = 0) {
-        return make<BoundedPatternNode>(bounds, mask, tag);
+                                                            int tag = 0,
+                                                            std::optional<float> fill = {},
+                                                            float background = 0) {
+        return make<BoundedPatternNode>(bounds, mask, tag, fill, background);
     }
-    BoundedPatternNode(CreationKey, VKRect bounds, BNChannelMask mask, int tag)
-        : BNRenderNode({}), bounds_(bounds), mask_(mask), tag_(tag) {}
+    BoundedPatternNode(CreationKey, VKRect bounds, BNChannelMask mask, int tag,
+                       std::optional<float> fill, float background)
+        : BNRenderNode({}),
+          bounds_(bounds),
+          mask_(mask),
+          tag_(tag),
+          fill_(fill),
+          background_(background) {}
 
     const char* className() const override { return "BoundedPatternNode"; }
     VKRect calculateBounds() const override { return bounds_; }
     BNChannelMask channels() const override { return mask_; }
+    float backgroundValueForChannel(BNChannel) const override { return background_; }
     bool supportsScaleFactor() const override { return true; }
     void updateHashContext(BNHashContext& context) const override;
     void renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,
@@ -127,6 +138,8 @@ private:
     VKRect bounds_;
     BNChannelMask mask_;
     int tag_;
+    std::optional<float> fill_;
+    float background_;
 };
 
 // Every sample of a surface's pixels, row by row (no padding).
