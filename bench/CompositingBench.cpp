@@ -42,7 +42,8 @@ std::shared_ptr<OMPSDDocument> openWarm(int64_t index) {
     auto document = OMPSDDocument::createWithFile(documentPath(index).string());
     if (!document) return nullptr;
     for (const auto& layer : (*document)->allLayers())
-        for (const auto& channel : layer->channelReferences()) channel->byteArray();
+        for (const auto& channel : layer->channelReferences())
+            channel->byteArray();
     return *document;
 }
 
@@ -58,8 +59,8 @@ void BM_RenderTiledAllCores(benchmark::State& state) {
     lf::LogCapture quiet;  // effects and paints that are not drawn say so
     double tile = static_cast<double>(state.range(1));
     for (auto _ : state) {
-        auto image = RenderNodeTiled(QFRenderNodeForLayers(document->layers()), DocumentRect(*document),
-                                     {1.0, {tile, tile}});
+        auto image = RenderNodeTiled(QFRenderNodeForLayers(document->layers()),
+                                     DocumentRect(*document), {1.0, {tile, tile}});
         benchmark::DoNotOptimize(image);
     }
     setPixels(state, *document);
@@ -71,7 +72,8 @@ void BM_RenderUntiledOneThread(benchmark::State& state) {
     if (!document) return state.SkipWithError("shared documents not found");
     lf::LogCapture quiet;
     for (auto _ : state) {
-        auto image = RenderNodeWhole(QFRenderNodeForLayers(document->layers()), DocumentRect(*document), 1.0);
+        auto image = RenderNodeWhole(QFRenderNodeForLayers(document->layers()),
+                                     DocumentRect(*document), 1.0);
         benchmark::DoNotOptimize(image);
     }
     setPixels(state, *document);
@@ -134,7 +136,8 @@ std::string peerSeconds(int64_t index, double* seconds) {
 void BM_PsdToolsComposite(benchmark::State& state) {
     lf::LogCapture quiet;
     double ours = 1e9;
-    for (int i = 0; i < 3; ++i) ours = std::min(ours, openAndRenderSeconds(state.range(0)));
+    for (int i = 0; i < 3; ++i)
+        ours = std::min(ours, openAndRenderSeconds(state.range(0)));
     for (auto _ : state) {
         double seconds = 0;
         std::string failure = peerSeconds(state.range(0), &seconds);
@@ -147,18 +150,30 @@ void BM_PsdToolsComposite(benchmark::State& state) {
 }
 
 void documents(benchmark::internal::Benchmark* b) {
-    for (int64_t i = 0; i < int64_t(std::size(kDocuments)); ++i) b->Arg(i);
+    for (int64_t i = 0; i < int64_t(std::size(kDocuments)); ++i)
+        b->Arg(i);
 }
 
 void documentsAndTiles(benchmark::internal::Benchmark* b) {
     for (int64_t i = 0; i < int64_t(std::size(kDocuments)); ++i)
-        for (int64_t tile : {512, 256, 128}) b->Args({i, tile});
+        for (int64_t tile : {512, 256, 128})
+            b->Args({i, tile});
 }
 
 }  // namespace
 
-BENCHMARK(BM_RenderTiledAllCores)->Apply(documentsAndTiles)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RenderUntiledOneThread)->Apply(documents)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderTiledAllCores)
+    ->Apply(documentsAndTiles)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderUntiledOneThread)
+    ->Apply(documents)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenAndRenderTiled)->Apply(documents)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PsdToolsComposite)->Apply(documents)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PsdToolsComposite)
+    ->Apply(documents)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

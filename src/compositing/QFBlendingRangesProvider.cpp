@@ -12,7 +12,9 @@ OMPSDBlendingRange QFBlendingRangesProvider::rangeForChannel(uint64_t channel) c
     if (channel > 2) return OMPSDBlendingRange{};
     if (!list_) return kEmptyRange;
     switch (channel) {
-        case 0: return isSource_ ? list_->redSourceBlendingRange() : list_->redDestinationBlendingRange();
+        case 0:
+            return isSource_ ? list_->redSourceBlendingRange()
+                             : list_->redDestinationBlendingRange();
         case 1:
             return isSource_ ? list_->greenSourceBlendingRange()
                              : list_->greenDestinationBlendingRange();
@@ -36,7 +38,9 @@ void QFBlendingRangesProvider::generateColorBlendingRangeValues(float* values, u
     QFBlendingRangeCurve(rangeForChannel(channel), values, count);
 }
 
-bool QFBlendingRangesProvider::hasGrayBlendingRangeData() const { return !grayRange().isFull(); }
+bool QFBlendingRangesProvider::hasGrayBlendingRangeData() const {
+    return !grayRange().isFull();
+}
 
 void QFBlendingRangesProvider::generateGrayBlendingRangeValues(float* values,
                                                                uint64_t count) const {
@@ -60,7 +64,8 @@ void QFBlendingRangeCurve(const OMPSDBlendingRange& range, float* values, uint64
     double fallEnd = whiteHigh + s, fallWidth = fallEnd - whiteLow;
     for (uint64_t i = 0; i < count; ++i) {
         double x = static_cast<float>(i) * step;
-        double rise = (riseWidth == 0 || x < riseStart) ? 0 : std::min((x - riseStart) / riseWidth, 1.0);
+        double rise =
+            (riseWidth == 0 || x < riseStart) ? 0 : std::min((x - riseStart) / riseWidth, 1.0);
         double fall;
         if (x > fallEnd) {
             fall = 0;

@@ -25,8 +25,7 @@ public:
     // Pushes a subgroup of the current group with `options`. A pass-through
     // group starts from the current node. When no subgroup can be made, the
     // commands that follow go to the current group (with a log line).
-    void beginTransparencyGroup(const OMPSDLayer& layer, const BNRenderNodePtr& shape,
-                                int options);
+    void beginTransparencyGroup(const OMPSDLayer& layer, const BNRenderNodePtr& shape, int options);
     // Pops the current group and blends its result into the group below: an
     // isolated group's opacity is carried as fill from here on; with a shape
     // the group is blended like a layer (with its clipped layers), else as a

@@ -92,8 +92,8 @@ void QFContextGroup::blendGroupNode(const BNRenderNodePtr& node, int options) {
     if (result && state.opacity() != 1.0)
         result = BNCrossfadeNode::create(currentNode_, result, state.opacity());
     if (result && state.mask())
-        result =
-            BNCrossfadeWithMaskNode::create(currentNode_, result, dividedByFactorMask(state.mask()));
+        result = BNCrossfadeWithMaskNode::create(currentNode_, result,
+                                                 dividedByFactorMask(state.mask()));
     if (!result) {
         lf::log("A pass-through group could not be blended; it is left out");
         return;
@@ -285,7 +285,8 @@ BNRenderNodePtr QFContextGroup::blendLayer(const OMPSDLayer& layer,
         if (!options.shouldBlendRed()) fromBackground |= BNChannelMaskRed;
         if (!options.shouldBlendGreen()) fromBackground |= BNChannelMaskGreen;
         if (!options.shouldBlendBlue()) fromBackground |= BNChannelMaskBlue;
-        if (options.knockoutStyle() != 0) fromBackground |= BNChannelMaskOpacity | BNChannelMaskFill;
+        if (options.knockoutStyle() != 0)
+            fromBackground |= BNChannelMaskOpacity | BNChannelMaskFill;
         fromBackground &= result->channels();
         result = BNRestrictedBlendingNode::create(result, background, fromBackground);
     }

@@ -29,7 +29,8 @@ std::optional<lf::Data> bytesInPlace(const BAByteArray& bytes, BARange range) {
     std::optional<lf::Data> data;
     int slices = 0;
     auto visited = bytes.forEachSlice(range, [&](const BASlice& slice) {
-        if (++slices == 1 && slice.source) data = slice.source->dataInRange(slice.offset, slice.length);
+        if (++slices == 1 && slice.source)
+            data = slice.source->dataInRange(slice.offset, slice.length);
     });
     if (!visited || slices != 1) return std::nullopt;
     return data;
@@ -64,7 +65,8 @@ QFImageProvider::QFImageProvider(Key, ChannelReferenceList channelReferences,
       channelIdentifiers_(std::move(channelIdentifiers)),
       backgroundValues_(std::move(backgroundValues)),
       options_(options) {
-    for (int identifier : channelIdentifiers_) channelMask_ |= 1 << (identifier & 31);
+    for (int identifier : channelIdentifiers_)
+        channelMask_ |= 1 << (identifier & 31);
     if (!(channelMask_ & (BNChannelMaskOpacity | BNChannelMaskFill)))
         channelMask_ |= BNChannelMaskOpacity;
 }
@@ -135,9 +137,10 @@ void QFImageProvider::readFloatData(float* values, uint64_t bytesPerPixel, uint6
     std::shared_ptr<const BAByteArray> bytes = reference->byteArray();
     uint64_t available = bytes ? bytes->length() : 0;
     if (!BARange{offset, size}.fitsWithin(available)) {
-        lf::log("*** Channel reference does not contain enough data!: {} ({} bytes required, {} "
-                "available)",
-                reference->debugIdentifier(), offset + size, available);
+        lf::log(
+            "*** Channel reference does not contain enough data!: {} ({} bytes required, {} "
+            "available)",
+            reference->debugIdentifier(), offset + size, available);
         return background();
     }
     // Read in place where the samples lie in memory; else copy the rows

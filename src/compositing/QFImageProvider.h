@@ -61,7 +61,8 @@ private:
     struct Key {};
 
 public:
-    QFImageProvider(Key, ChannelReferenceList channelReferences, std::vector<int> channelIdentifiers,
+    QFImageProvider(Key, ChannelReferenceList channelReferences,
+                    std::vector<int> channelIdentifiers,
                     std::optional<std::vector<float>> backgroundValues, uint32_t options);
 
 private:

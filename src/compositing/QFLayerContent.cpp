@@ -54,7 +54,8 @@ BNRenderNodePtr QFImageNodeForChannels(const QFChannelReferenceList& references,
     return node;
 }
 
-BNRenderNodePtr QFImageNodeForChannel(const std::shared_ptr<const OMPSDChannelReference>& reference) {
+BNRenderNodePtr QFImageNodeForChannel(
+    const std::shared_ptr<const OMPSDChannelReference>& reference) {
     if (!reference) return nullptr;
     return BNImageNode::create(QFImageProvider::create({reference}));
 }
@@ -149,9 +150,9 @@ BNRenderNodePtr QFLayerMaskNode(const OMPSDLayer& layer) {
     } else {
         return nullptr;
     }
-    BNRenderNodePtr node = BNImageNode::create(QFImageProvider::create(
-        {reference}, std::vector<int>{BNChannelOpacity},
-        std::vector<float>{static_cast<float>(background)}));
+    BNRenderNodePtr node = BNImageNode::create(
+        QFImageProvider::create({reference}, std::vector<int>{BNChannelOpacity},
+                                std::vector<float>{static_cast<float>(background)}));
     return QFApplyMaskFeatherAndDensity(node, layer.maskDensity(), layer.maskFeatherAmount());
 }
 
@@ -179,8 +180,7 @@ BNRenderNodePtr QFVectorMaskNode(const OMPSDLayer& layer) {
                                         layer.vectorMaskFeatherAmount());
 }
 
-BNRenderNodePtr QFApplyMaskFeatherAndDensity(BNRenderNodePtr mask, double density,
-                                             double feather) {
+BNRenderNodePtr QFApplyMaskFeatherAndDensity(BNRenderNodePtr mask, double density, double feather) {
     if (mask && feather != 0) mask = BNGaussianBlurNode::create(mask, feather);
     if (mask && density < 1.0) mask = BNCrossfadeNode::create(constantOpaqueMask(), mask, density);
     return mask;

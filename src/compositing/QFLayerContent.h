@@ -40,7 +40,8 @@ BNRenderNodePtr QFImageNodeForChannels(const QFChannelReferenceList& references,
                                        QFTransparencyMode mode);
 // An image node over one plane, read as opacity unless it is a colour
 // channel.
-BNRenderNodePtr QFImageNodeForChannel(const std::shared_ptr<const OMPSDChannelReference>& reference);
+BNRenderNodePtr QFImageNodeForChannel(
+    const std::shared_ptr<const OMPSDChannelReference>& reference);
 // The image node of the first transparency plane (id -1), or null.
 BNRenderNodePtr QFTransparencyNodeForChannels(const QFChannelReferenceList& references);
 // The document's snapshot of the layer's smart object, or null.
@@ -62,7 +63,6 @@ BNRenderNodePtr QFLayerMaskNode(const OMPSDLayer& layer);
 BNRenderNodePtr QFVectorMaskNode(const OMPSDLayer& layer);
 // Blurs the mask by `feather` (when not 0) and fades it towards opaque by
 // `density` (below 1): density 0 hides nothing.
-BNRenderNodePtr QFApplyMaskFeatherAndDensity(BNRenderNodePtr mask, double density,
-                                             double feather);
+BNRenderNodePtr QFApplyMaskFeatherAndDensity(BNRenderNodePtr mask, double density, double feather);
 // The opacity of a group's own layers rendered alone.
 BNRenderNodePtr QFIsolatedNodeForSublayers(const QFLayerList& layers);

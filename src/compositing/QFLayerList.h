@@ -11,4 +11,6 @@
 using QFLayerList = std::vector<std::shared_ptr<OMPSDLayer>>;
 
 // The layer as log lines name it: its name in quotes.
-inline std::string QFLayerLogName(const OMPSDLayer& layer) { return "'" + layer.name() + "'"; }
+inline std::string QFLayerLogName(const OMPSDLayer& layer) {
+    return "'" + layer.name() + "'";
+}

@@ -28,8 +28,8 @@ VKRect rectOfChannel(const OMPSDChannelReference& channel) {
 
 // A shape whose vector mask is part of its shape and makes its bounds.
 bool hasVectorMaskShape(const OMPSDLayer& layer) {
-    bool hasPaint = layer.colorFill() || layer.gradientFill() || layer.patternFill() ||
-                    layer.vectorStroke();
+    bool hasPaint =
+        layer.colorFill() || layer.gradientFill() || layer.patternFill() || layer.vectorStroke();
     if (!hasPaint && layer.blendingOptions()->transparencyShapesLayer()) return false;
     return layer.vectorMask() && layer.vectorMaskIsEnabled() &&
            !layer.blendingOptions()->vectorMaskHidesEffects();
@@ -55,14 +55,15 @@ VKRect shapeBounds(const OMPSDLayer& layer, bool feathered) {
     }
     if (!QFContentBuilderForLayer(layer)) {
         const OMPSDRect& rect = layer.rect();
-        VKRect r = VKRectMake(rect.left, rect.top, static_cast<double>(int64_t{rect.right} - rect.left),
-                              static_cast<double>(int64_t{rect.bottom} - rect.top));
+        VKRect r =
+            VKRectMake(rect.left, rect.top, static_cast<double>(int64_t{rect.right} - rect.left),
+                       static_cast<double>(int64_t{rect.bottom} - rect.top));
         return feathered ? grownByFeather(r, layer.maskFeatherAmount()) : r;
     }
     VKRect base = VKRectMake(0, 0, document.width, document.height);
     if (layer.vectorMask() && layer.vectorMaskIsEnabled())
-        base = VKRectInset(VKRectIntegral(QFVectorMaskPathBounds(
-                               *layer.vectorMask(), document.width, document.height)),
+        base = VKRectInset(VKRectIntegral(QFVectorMaskPathBounds(*layer.vectorMask(),
+                                                                 document.width, document.height)),
                            -1, -1);
     VKRect m = QFLayerMaskBounds(layer);
     if (!VKRectIsNull(m) && !VKRectIsEmpty(m))
@@ -72,9 +73,13 @@ VKRect shapeBounds(const OMPSDLayer& layer, bool feathered) {
 
 }  // namespace
 
-VKRect QFLayerShapeBounds(const OMPSDLayer& layer) { return shapeBounds(layer, true); }
+VKRect QFLayerShapeBounds(const OMPSDLayer& layer) {
+    return shapeBounds(layer, true);
+}
 
-VKRect QFLayerShapeBoundsUnfeathered(const OMPSDLayer& layer) { return shapeBounds(layer, false); }
+VKRect QFLayerShapeBoundsUnfeathered(const OMPSDLayer& layer) {
+    return shapeBounds(layer, false);
+}
 
 VKRect QFVectorMaskPathBounds(const OMPSDCompoundPath& mask, double width, double height) {
     if (mask.subpaths().empty()) return VKRectNull;

@@ -2,8 +2,8 @@
 
 #include "rendergraph/BNRenderer.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -36,8 +36,9 @@ BNSurfacePtr QFRenderNodeWithColorProfile(const BNRenderNodePtr& node,
     return renderer.renderNode(node, rect, scaleFactor);
 }
 
-void QFCopyUnpremultipliedRGBA(const BNSurface& surface, bool keepPremultiplied,
-                               const std::function<void(const uint8_t*, uint64_t, uint64_t, uint64_t)>& consumer) {
+void QFCopyUnpremultipliedRGBA(
+    const BNSurface& surface, bool keepPremultiplied,
+    const std::function<void(const uint8_t*, uint64_t, uint64_t, uint64_t)>& consumer) {
     uint64_t width = surface.widthInPixels(), height = surface.heightInPixels();
     uint64_t bytesPerRow = width * 4;
     // Every byte is written below.
@@ -58,10 +59,12 @@ void QFCopyUnpremultipliedRGBA(const BNSurface& surface, bool keepPremultiplied,
             std::fill(out, out + bytesPerRow, uint8_t{0});
             continue;
         }
-        for (uint64_t x = 0; x < width * 4; ++x) out[x] = toByte(in[x]);
+        for (uint64_t x = 0; x < width * 4; ++x)
+            out[x] = toByte(in[x]);
         if (keepPremultiplied) continue;
         for (uint64_t x = 0; x < width; ++x, out += 4)
-            for (int k = 0; k < 3; ++k) out[k] = unpremultiplied(out[k], out[3]);
+            for (int k = 0; k < 3; ++k)
+                out[k] = unpremultiplied(out[k], out[3]);
     }
     consumer(bytes.get(), width, height, bytesPerRow);
 }

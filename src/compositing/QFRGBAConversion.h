@@ -25,6 +25,7 @@ BNSurfacePtr QFRenderNodeWithColorProfile(const BNRenderNodePtr& node,
 //   coverage.
 // Values round to the nearest integer, halves away from zero, and are
 // clamped to 0..255; not-a-number becomes 0.
-void QFCopyUnpremultipliedRGBA(const BNSurface& surface, bool keepPremultiplied,
-                               const std::function<void(const uint8_t* bytes, uint64_t width,
-                                                        uint64_t height, uint64_t bytesPerRow)>& consumer);
+void QFCopyUnpremultipliedRGBA(
+    const BNSurface& surface, bool keepPremultiplied,
+    const std::function<void(const uint8_t* bytes, uint64_t width, uint64_t height,
+                             uint64_t bytesPerRow)>& consumer);

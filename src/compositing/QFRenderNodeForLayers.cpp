@@ -69,7 +69,8 @@ void QFBlendLayerListIntoContext(const QFLayerList& layers, QFContext& context) 
             if (next->isVisible()) run.push_back(next);
             ++i;
         }
-        for (const auto& member : run) noteSkippedEffects(*member);
+        for (const auto& member : run)
+            noteSkippedEffects(*member);
         if (layer->isGroup())
             blendGroup(layer, run, context);
         else

@@ -4,14 +4,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <mutex>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 namespace {
 
 struct Dispatcher {
-    std::mutex mutex;                   // guards pending
+    std::mutex mutex;  // guards pending
     std::vector<lf::DispatchWork> pending;
     std::atomic<int32_t> inFlight{0};
 };

@@ -28,8 +28,8 @@ struct TiledRender {
 
 }  // namespace
 
-std::shared_ptr<QFTilingHelper> QFTilingHelper::create(VKSize tileSize,
-                                                       std::shared_ptr<const BNColorProfile> colorProfile) {
+std::shared_ptr<QFTilingHelper> QFTilingHelper::create(
+    VKSize tileSize, std::shared_ptr<const BNColorProfile> colorProfile) {
     return std::shared_ptr<QFTilingHelper>(new QFTilingHelper(tileSize, std::move(colorProfile)));
 }
 
@@ -38,7 +38,8 @@ QFTilingHelper::QFTilingHelper(VKSize tileSize, std::shared_ptr<const BNColorPro
       colorProfile_(colorProfile ? std::move(colorProfile) : BNColorProfile::mainDisplayProfile()),
       notificationQueue_(lf::DispatchQueue::createSerial("layerflow.tiling.notifications")) {}
 
-void QFTilingHelper::renderNode(BNRenderNodePtr node, VKRect rect, double scaleFactor, ProgressCallback callback) {
+void QFTilingHelper::renderNode(BNRenderNodePtr node, VKRect rect, double scaleFactor,
+                                ProgressCallback callback) {
     auto render = std::make_shared<TiledRender>();
     render->node = std::move(node);
     render->rect = rect;
@@ -68,8 +69,10 @@ void QFTilingHelper::renderNode(BNRenderNodePtr node, VKRect rect, double scaleF
         // Nothing to render, or no memory for the image: say so at once
         // rather than never calling back.
         if (!fits) render->width = render->height = 0;
-        notificationQueue_->async([render] { render->callback(render->buffer.data(), render->width, render->height,
-                                                              render->width * 4, true, 1.0, false); });
+        notificationQueue_->async([render] {
+            render->callback(render->buffer.data(), render->width, render->height,
+                             render->width * 4, true, 1.0, false);
+        });
         return;
     }
     for (uint64_t ty = 0; ty < render->height; ty += render->tileHeight) {
@@ -80,23 +83,31 @@ void QFTilingHelper::renderNode(BNRenderNodePtr node, VKRect rect, double scaleF
                                          static_cast<double>(ty) / s + render->rect.origin.y,
                                          static_cast<double>(render->tileWidth) / s,
                                          static_cast<double>(render->tileHeight) / s);
-                BNSurfacePtr surface = QFRenderNodeWithColorProfile(render->node, self->colorProfile_, tile, s);
+                BNSurfacePtr surface =
+                    QFRenderNodeWithColorProfile(render->node, self->colorProfile_, tile, s);
                 if (surface) {
-                    QFCopyUnpremultipliedRGBA(*surface, true, [&](const uint8_t* bytes, uint64_t w, uint64_t h,
-                                                                  uint64_t bytesPerRow) {
-                        uint64_t columnsToCopy = std::min({render->tileWidth, render->width - tx, w});
-                        for (uint64_t r = 0; r < std::min(render->tileHeight, h) && ty + r < render->height; ++r)
-                            std::memcpy(render->buffer.data() + ((ty + r) * render->width + tx) * 4,
-                                        bytes + r * bytesPerRow, columnsToCopy * 4);
-                    });
+                    QFCopyUnpremultipliedRGBA(
+                        *surface, true,
+                        [&](const uint8_t* bytes, uint64_t w, uint64_t h, uint64_t bytesPerRow) {
+                            uint64_t columnsToCopy =
+                                std::min({render->tileWidth, render->width - tx, w});
+                            for (uint64_t r = 0;
+                                 r < std::min(render->tileHeight, h) && ty + r < render->height;
+                                 ++r)
+                                std::memcpy(
+                                    render->buffer.data() + ((ty + r) * render->width + tx) * 4,
+                                    bytes + r * bytesPerRow, columnsToCopy * 4);
+                        });
                 } else {
                     render->succeeded = false;
                 }
                 self->notificationQueue_->async([self, render] {
                     int64_t remaining = --render->remaining;
-                    float progress = static_cast<float>(render->total - remaining) / static_cast<float>(render->total);
-                    render->callback(render->buffer.data(), render->width, render->height, render->width * 4,
-                                     remaining == 0, progress, render->succeeded);
+                    float progress = static_cast<float>(render->total - remaining) /
+                                     static_cast<float>(render->total);
+                    render->callback(render->buffer.data(), render->width, render->height,
+                                     render->width * 4, remaining == 0, progress,
+                                     render->succeeded);
                 });
             });
         }

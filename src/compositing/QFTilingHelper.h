@@ -33,20 +33,21 @@ public:
     // `succeeded` is false once any tile of the render so far failed to
     // render (its part of the buffer stays zero); the final call then
     // reports the failure.
-    using ProgressCallback = std::function<void(const uint8_t* bytes, uint64_t width, uint64_t height,
-                                                uint64_t bytesPerRow, bool finished, double progress,
-                                                bool succeeded)>;
+    using ProgressCallback =
+        std::function<void(const uint8_t* bytes, uint64_t width, uint64_t height,
+                           uint64_t bytesPerRow, bool finished, double progress, bool succeeded)>;
 
     // A tile size in points; the colour profile of the output, or null for
     // the main display profile.
-    static std::shared_ptr<QFTilingHelper> create(VKSize tileSize,
-                                                  std::shared_ptr<const BNColorProfile> colorProfile);
+    static std::shared_ptr<QFTilingHelper> create(
+        VKSize tileSize, std::shared_ptr<const BNColorProfile> colorProfile);
 
     // Queues every tile and returns at once. Tile sizes should be whole
     // pixels at the scale (scales 1 and 2 with whole-point tiles). A
     // rectangle without pixels, or one whose image cannot be allocated,
     // gets one final call reporting failure (with no pixels).
-    void renderNode(BNRenderNodePtr node, VKRect rect, double scaleFactor, ProgressCallback callback);
+    void renderNode(BNRenderNodePtr node, VKRect rect, double scaleFactor,
+                    ProgressCallback callback);
 
     VKSize tileSize() const { return tileSize_; }
     const std::shared_ptr<const BNColorProfile>& colorProfile() const { return colorProfile_; }

@@ -33,10 +33,9 @@ std::shared_ptr<VKMutablePath> QFPathForVectorMaskSubpath(const OMPSDPath& subpa
                                                           double height) {
     auto path = std::make_shared<VKMutablePath>(subpath.segments().size());
     for (const OMPSDPathKnot& knot : subpath.segments())
-        path->addKnot({scaled(knot.controlPoint1(), width, height),
-                       scaled(knot.anchorPoint(), width, height),
-                       scaled(knot.controlPoint2(), width, height),
-                       static_cast<uint8_t>(knot.isLinked())});
+        path->addKnot(
+            {scaled(knot.controlPoint1(), width, height), scaled(knot.anchorPoint(), width, height),
+             scaled(knot.controlPoint2(), width, height), static_cast<uint8_t>(knot.isLinked())});
     path->setIsClosed(subpath.isClosed());
     return path;
 }
@@ -68,11 +67,13 @@ QFVectorMaskPaths QFGroupVectorMaskSubpaths(const OMPSDCompoundPath& mask, doubl
 QFVectorMaskPaths QFVectorMaskCompoundPaths(const OMPSDCompoundPath& mask, double width,
                                             double height, bool alignToPixels) {
     QFVectorMaskPaths result = QFGroupVectorMaskSubpaths(mask, width, height);
-    for (int& operation : result.operations) operation = renderOperation(operation);
+    for (int& operation : result.operations)
+        operation = renderOperation(operation);
     if (!alignToPixels) return result;
 
     VKRect r = VKRectNull;
-    for (const auto& path : result.paths) r = VKRectUnion(r, path->bounds());
+    for (const auto& path : result.paths)
+        r = VKRectUnion(r, path->bounds());
     if (!VKRectIsFinite(r) || VKRectIsEmpty(r)) return result;
     // Scale about the bounds' origin so that the bounds land on whole pixels.
     double sx = std::round(r.size.width) / r.size.width;
@@ -87,8 +88,8 @@ QFVectorMaskPaths QFVectorMaskCompoundPaths(const OMPSDCompoundPath& mask, doubl
             auto copy = path->mutableCopy();
             for (size_t i = 0; i < copy->numberOfKnots(); ++i) {
                 VKKnot knot = copy->knotAtIndex(i);
-                copy->replaceKnotAtIndex(i, {snap(knot.incoming), snap(knot.point),
-                                             snap(knot.outgoing), knot.linked});
+                copy->replaceKnotAtIndex(
+                    i, {snap(knot.incoming), snap(knot.point), snap(knot.outgoing), knot.linked});
             }
             snapped.push_back(std::move(copy));
         }
@@ -118,8 +119,8 @@ std::shared_ptr<const VKCompoundPath> QFSimplifiedCompoundPathForLayer(const OMP
     if (grouped.paths.size() == 1) return grouped.paths.front();
     std::shared_ptr<const VKCompoundPath> folded = grouped.paths.front();
     for (size_t i = 1; i < grouped.paths.size() && folded; ++i)
-        folded = folded->compoundPathByPerformingOperation(grouped.operations[i],
-                                                           *grouped.paths[i]);
+        folded =
+            folded->compoundPathByPerformingOperation(grouped.operations[i], *grouped.paths[i]);
     if (folded) layer.setAssociatedObject(kSimplifiedPathKey, folded);
     return folded;
 }

@@ -26,5 +26,4 @@ BNRenderNodePtr QFVectorStrokeCoverageNode(const OMPSDLayer& layer);
 BNRenderNodePtr QFVectorStrokeFillNode(const OMPSDLayer& layer);
 // Content builders: the shape's fill paint, and its stroke paint.
 BNRenderNodePtr QFVectorFillContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
-BNRenderNodePtr QFVectorStrokeContentBuilder(const OMPSDLayer& layer,
-                                             const BNRenderNodePtr& input);
+BNRenderNodePtr QFVectorStrokeContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);

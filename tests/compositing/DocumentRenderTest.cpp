@@ -50,7 +50,8 @@ std::vector<std::string> split(const std::string& line, char separator) {
     std::vector<std::string> fields;
     std::stringstream stream(line);
     std::string field;
-    while (std::getline(stream, field, separator)) fields.push_back(field);
+    while (std::getline(stream, field, separator))
+        fields.push_back(field);
     return fields;
 }
 
@@ -120,19 +121,22 @@ TEST(DocumentRender, VisibleLayersMatchTheMergedImages) {
         if (!document) continue;
         auto expected = MergedImagePremultiplied(*document);
         ASSERT_TRUE(expected) << path;
-        auto actual = RenderNodeTiled(QFRenderNodeForLayers(document->layers()), DocumentRect(*document));
+        auto actual =
+            RenderNodeTiled(QFRenderNodeForLayers(document->layers()), DocumentRect(*document));
         ASSERT_TRUE(actual) << path;
         auto comparison = CompareImages(*expected, *actual);
         ASSERT_TRUE(comparison) << path;
         auto known = kKnownDifferences.find(path);
         if (known == kKnownDifferences.end()) {
             EXPECT_TRUE(comparison->isClose())
-                << path << ": " << comparison->over8 * 100 << " % of pixels more than 8 levels off, "
+                << path << ": " << comparison->over8 * 100
+                << " % of pixels more than 8 levels off, "
                 << "mean difference " << comparison->mae << "; images in "
                 << writeFailureImages(path, *expected, *actual);
         } else {
             EXPECT_FALSE(comparison->isClose())
-                << path << " is now close; take it off the known differences (" << known->second << ")";
+                << path << " is now close; take it off the known differences (" << known->second
+                << ")";
         }
     }
     for (const auto& [path, reason] : kKnownDifferences)
@@ -143,8 +147,8 @@ TEST(DocumentRender, VisibleLayersMatchTheMergedImages) {
 TEST(DocumentRender, ConcurrentTiledRendersEqualOneUntiledRender) {
     LF_REQUIRE_SHARED_DOCUMENTS();
     // Clipping, groups, shapes and strokes; masks with density and feather.
-    for (const char* path : {"clipping-mask.psd", "mask-vector-density.psd",
-                             "path-operations/combine.psd"}) {
+    for (const char* path :
+         {"clipping-mask.psd", "mask-vector-density.psd", "path-operations/combine.psd"}) {
         auto document = open(path);
         ASSERT_TRUE(document);
         BNRenderNodePtr node = QFRenderNodeForLayers(document->layers());
@@ -186,7 +190,8 @@ TEST(DocumentRender, DamagedDocumentsRenderWithoutCrashing) {
             renderAll(lf::Data(std::vector<uint8_t>(original.begin(), original.begin() + cut)));
         for (size_t at = original.size() / 3; at < original.size(); at += original.size() / 17) {
             std::vector<uint8_t> damaged = original;
-            for (size_t i = at; i < std::min(damaged.size(), at + 8); ++i) damaged[i] ^= 0x5a;
+            for (size_t i = at; i < std::min(damaged.size(), at + 8); ++i)
+                damaged[i] ^= 0x5a;
             renderAll(lf::Data(std::move(damaged)));
         }
     }
@@ -197,7 +202,8 @@ TEST(DocumentRender, DamagedDocumentsRenderWithoutCrashing) {
     layer.left = -0x7fffff00;
     layer.bottom = 0x7fffff00;
     layer.right = 0x7fffff00;
-    for (int16_t id : {-1, 0, 1, 2}) layer.channels.push_back({id, 0, {1, 2, 3}});
+    for (int16_t id : {-1, 0, 1, 2})
+        layer.channels.push_back({id, 0, {1, 2, 3}});
     built.layers.push_back(layer);
     renderAll(built.data());
     // The reader's fuzz regressions.

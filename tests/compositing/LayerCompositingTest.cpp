@@ -23,7 +23,8 @@ constexpr float kTolerance = 1.0f / 255.0f;
 void expectPixel(const QFLayerList& layers, double x, double y, std::array<float, 4> expected) {
     auto pixel = renderPixel(QFRenderNodeForLayers(layers), x, y);
     for (int k = 0; k < 4; ++k)
-        EXPECT_NEAR(pixel[k], expected[k], kTolerance) << "channel " << k << " at " << x << ", " << y;
+        EXPECT_NEAR(pixel[k], expected[k], kTolerance)
+            << "channel " << k << " at " << x << ", " << y;
 }
 
 LayerSpec pixelLayer(const std::string& name, OMPSDRect rect, RGBA8 colour) {
@@ -79,7 +80,8 @@ TEST(QFRenderNodeForLayers, ClippingRunsFollowTheirVisibleBase) {
     expectPixel({base, hiddenGreen, blue}, 1, 1, {0, 0, 1, 1});
     // A clipped group ends the run and is skipped, and so is what is
     // clipped after it.
-    auto clippedGroup = clipped(group("g", "pass", {pixelLayer("in", kWhole, kGrey).make()})).make();
+    auto clippedGroup =
+        clipped(group("g", "pass", {pixelLayer("in", kWhole, kGrey).make()})).make();
     expectPixel({base, clippedGroup, blue}, 1, 1, {1, 0, 0, 1});
     expectPixel({base, clippedGroup, blue}, 3, 1, {0, 0, 0, 0});
 }
@@ -126,7 +128,8 @@ TEST(QFRenderNodeForLayers, KnockoutRevealsTheGroupsBackdrop) {
     // Shallow knockout cuts through to the isolated group's start
     // (transparency), so the grey below the group shows.
     punch.knockout = 1;
-    expectPixel({grey, group("g", "norm", {blue, punch.make()}).make()}, 1, 1, {0.5f, 0.5f, 0.5f, 1});
+    expectPixel({grey, group("g", "norm", {blue, punch.make()}).make()}, 1, 1,
+                {0.5f, 0.5f, 0.5f, 1});
     expectPixel({grey, group("g", "norm", {blue, punch.make()}).make()}, 3, 1, {0, 0, 1, 1});
 }
 
@@ -184,7 +187,8 @@ TEST(QFRenderNodeForLayers, FillAndAdjustmentLayers) {
     lf::test::TestDocument built;
     lf::test::TestLayer fill;
     fill.name = "fill";
-    for (int16_t id : {-1, 0, 1, 2}) fill.channels.push_back({id, 0, {}});
+    for (int16_t id : {-1, 0, 1, 2})
+        fill.channels.push_back({id, 0, {}});
     fill.blocks = {{"SoCo", solidColorBlock(0, 255, 0)},
                    {"vmsk", vectorMaskBlock({{1, {{0, 0}, {0.5, 0}, {0.5, 1}, {0, 1}}}})}};
     built.layers.push_back(fill);
@@ -207,7 +211,8 @@ TEST(QFRenderNodeForLayers, DamagedChannelsDrawNothingAndKeepTheDocument) {
     OMPSDLayerRecord record;
     record.name = "damaged";
     record.rect = {0, 0, 4, 4};
-    for (int16_t id : {0, 1, 2}) record.channels.push_back(constantPlane(id, record.rect, 255));
+    for (int16_t id : {0, 1, 2})
+        record.channels.push_back(constantPlane(id, record.rect, 255));
     record.channels.push_back(makePlane(-1, record.rect, {255, 255}));  // 14 bytes short
     auto damaged = std::make_shared<OMPSDLayer>(record, std::make_shared<std::mutex>(),
                                                 std::weak_ptr<const OMPSDDocument>());

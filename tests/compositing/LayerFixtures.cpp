@@ -36,13 +36,15 @@ std::shared_ptr<OMPSDLayer> LayerSpec::make(std::weak_ptr<const OMPSDDocument> d
     record.flags = visible ? 0 : 0x02;
     for (const auto& [key, data] : blocks) {
         uint32_t code = 0;
-        for (char c : key) code = (code << 8) | static_cast<uint8_t>(c);
+        for (char c : key)
+            code = (code << 8) | static_cast<uint8_t>(c);
         record.atoms.emplace_back(code, lf::Data(data));
     }
     if (isGroup) {
         record.sectionType = 1;
     } else {
-        for (int16_t id = 0; id < 3; ++id) record.channels.push_back(constantPlane(id, rect, colour[id]));
+        for (int16_t id = 0; id < 3; ++id)
+            record.channels.push_back(constantPlane(id, rect, colour[id]));
         record.channels.push_back(constantPlane(-1, rect, colour[3]));
     }
     if (hasMask) {
@@ -59,7 +61,8 @@ std::shared_ptr<OMPSDLayer> LayerSpec::make(std::weak_ptr<const OMPSDDocument> d
                                               std::move(document));
     auto options = std::make_shared<OMPSDBlendingOptions>();
     uint32_t key = 0;
-    for (int i = 0; i < 4; ++i) key = (key << 8) | static_cast<uint8_t>(blendKey[i]);
+    for (int i = 0; i < 4; ++i)
+        key = (key << 8) | static_cast<uint8_t>(blendKey[i]);
     options->setBlendMode(key);
     options->setOpacity(opacity);
     options->setFillOpacity(fillOpacity);
@@ -80,9 +83,12 @@ std::vector<uint8_t> vectorMaskBlock(
     const std::vector<std::pair<uint16_t, std::vector<OMPSDPoint>>>& polygons) {
     ByteWriter out;
     out.u32(3).u32(0);
-    auto fixed = [&](double value) { out.u32(static_cast<uint32_t>(std::lround(value * 16777216.0))); };
+    auto fixed = [&](double value) {
+        out.u32(static_cast<uint32_t>(std::lround(value * 16777216.0)));
+    };
     auto pad = [&](size_t used) {
-        for (size_t i = used; i < 26; ++i) out.u8(0);
+        for (size_t i = used; i < 26; ++i)
+            out.u8(0);
     };
     out.u16(8).u16(0);  // initial fill rule record: not filled
     pad(4);
@@ -116,7 +122,8 @@ std::array<float, 4> renderPixel(const BNRenderNodePtr& node, double x, double y
     std::array<float, 4> pixel{};
     EXPECT_TRUE(surface);
     if (!surface || surface->samplesPerPixel() != 4) return pixel;
-    for (int k = 0; k < 4; ++k) pixel[k] = surface->sample(0, 0, k);
+    for (int k = 0; k < 4; ++k)
+        pixel[k] = surface->sample(0, 0, k);
     return pixel;
 }
 

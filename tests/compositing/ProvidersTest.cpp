@@ -16,7 +16,8 @@ namespace {
 // Reads `rect` of `channel` into a packed plane, first filled with -1 so
 // that unwritten samples show.
 std::vector<float> read(const QFImageProvider& provider, BNChannel channel, VKRect rect) {
-    auto width = static_cast<size_t>(rect.size.width), height = static_cast<size_t>(rect.size.height);
+    auto width = static_cast<size_t>(rect.size.width),
+         height = static_cast<size_t>(rect.size.height);
     std::vector<float> values(width * height, -1.0f);
     auto context = BNRenderingContext::create();
     provider.readFloatData(values.data(), sizeof(float), width * sizeof(float), channel, rect,
@@ -43,9 +44,11 @@ TEST(QFImageProvider, ChannelsAndBackgroundsFollowTheIdentifiers) {
     auto fillOnly = QFImageProvider::create({colour(-1)}, std::vector<int>{BNChannelFill});
     EXPECT_EQ(fillOnly->channels(), BNChannelMaskFill);
 
-    auto mask = QFImageProvider::create({colour(-2)}, std::vector<int>{3}, std::vector<float>{0.5f});
+    auto mask =
+        QFImageProvider::create({colour(-2)}, std::vector<int>{3}, std::vector<float>{0.5f});
     EXPECT_EQ(mask->backgroundValueForChannel(BNChannelOpacity), 0.5f);
-    EXPECT_TRUE(VKRectEqualToRect(mask->boundsForChannel(BNChannelOpacity), VKRectMake(0, 0, 2, 2)));
+    EXPECT_TRUE(
+        VKRectEqualToRect(mask->boundsForChannel(BNChannelOpacity), VKRectMake(0, 0, 2, 2)));
 
     EXPECT_FALSE(QFImageProvider::create({colour(0)}, std::vector<int>{0, 1}));
     EXPECT_FALSE(QFImageProvider::create({colour(0)}, std::nullopt, std::vector<float>{0, 0}));
@@ -70,11 +73,13 @@ TEST(QFImageProvider, ReadsFromThePlanesOffsetAndStrides) {
     // A 6 x 4 plane at (10, 20) holding row * 10 + column.
     std::vector<uint8_t> samples;
     for (int row = 0; row < 4; ++row)
-        for (int column = 0; column < 6; ++column) samples.push_back(uint8_t(row * 10 + column));
+        for (int column = 0; column < 6; ++column)
+            samples.push_back(uint8_t(row * 10 + column));
     auto provider = QFImageProvider::create({makePlane(0, {20, 10, 24, 16}, samples)});
     auto values = read(*provider, BNChannelRed, VKRectMake(13, 22, 2, 2));
     std::vector<float> expected;
-    for (int v : {23, 24, 33, 34}) expected.push_back(static_cast<float>(v) * static_cast<float>(1.0 / 255.0));
+    for (int v : {23, 24, 33, 34})
+        expected.push_back(static_cast<float>(v) * static_cast<float>(1.0 / 255.0));
     EXPECT_EQ(values, expected);
 
     // Every other float of an interleaved destination is left alone.
@@ -91,7 +96,8 @@ TEST(QFImageProvider, DamagedPlanesReadAsTheBackground) {
     // One byte short of the last row: a log line, and the mask's background
     // value instead of whatever the memory held.
     auto shortPlane = makePlane(-2, {0, 0, 2, 2}, {9, 9, 9});
-    auto mask = QFImageProvider::create({shortPlane}, std::vector<int>{3}, std::vector<float>{0.25f});
+    auto mask =
+        QFImageProvider::create({shortPlane}, std::vector<int>{3}, std::vector<float>{0.25f});
     lf::LogCapture log;
     EXPECT_EQ(read(*mask, BNChannelOpacity, VKRectMake(0, 0, 2, 2)), std::vector<float>(4, 0.25f));
     EXPECT_TRUE(log.contains("does not contain enough data"));
@@ -110,7 +116,8 @@ TEST(QFBlendingRangeCurve, RisesAndFallsOverTheSplitSliders) {
     EXPECT_FLOAT_EQ(values[0], static_cast<float>(double(s) / (0.5 + double(s))));
     EXPECT_EQ(values[128], 1.0f);
     EXPECT_EQ(values[255], 1.0f);
-    for (size_t i = 1; i < 128; ++i) EXPECT_GT(values[i], values[i - 1]);
+    for (size_t i = 1; i < 128; ++i)
+        EXPECT_GT(values[i], values[i - 1]);
 
     QFBlendingRangeCurve({0, 0, 1, 1}, values.data(), values.size());
     EXPECT_EQ(values, std::vector<float>(256, 1.0f));

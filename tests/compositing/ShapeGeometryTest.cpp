@@ -17,7 +17,8 @@ namespace {
 
 void expectRect(VKRect actual, VKRect expected) {
     auto near = [](double a, double b) { return std::fabs(a - b) < 1e-9; };
-    EXPECT_TRUE(near(actual.origin.x, expected.origin.x) && near(actual.origin.y, expected.origin.y) &&
+    EXPECT_TRUE(near(actual.origin.x, expected.origin.x) &&
+                near(actual.origin.y, expected.origin.y) &&
                 near(actual.size.width, expected.size.width) &&
                 near(actual.size.height, expected.size.height))
         << "(" << actual.origin.x << ", " << actual.origin.y << ", " << actual.size.width << ", "
@@ -29,7 +30,8 @@ OMPSDPath polygon(uint16_t operation, std::vector<OMPSDPoint> points, bool close
     path.setOperation(operation);
     path.setIsClosed(closed);
     std::vector<OMPSDPathKnot> knots;
-    for (OMPSDPoint p : points) knots.emplace_back(p, p, p, false);
+    for (OMPSDPoint p : points)
+        knots.emplace_back(p, p, p, false);
     path.setSegments(std::move(knots));
     return path;
 }
@@ -77,11 +79,13 @@ TEST(QFPixelAlignedRect, SnapsNearEdgesAndGrowsTheOthers) {
 
 TEST(QFVectorMaskPathBounds, AddsIntersectsAndPassesOverSubtractions) {
     // Only a subtraction: the document rectangle.
-    expectRect(QFVectorMaskPathBounds(mask({polygon(2, {{0.1, 0.1}, {0.2, 0.1}, {0.2, 0.2}})}), 100, 50),
-               VKRectMake(0, 0, 100, 50));
+    expectRect(
+        QFVectorMaskPathBounds(mask({polygon(2, {{0.1, 0.1}, {0.2, 0.1}, {0.2, 0.2}})}), 100, 50),
+        VKRectMake(0, 0, 100, 50));
     // A first intersection: the box clipped to the document.
-    expectRect(QFVectorMaskPathBounds(mask({polygon(3, {{0.5, 0.5}, {1.5, 0.5}, {1.5, 1.5}})}), 100, 50),
-               VKRectMake(50, 25, 50, 25));
+    expectRect(
+        QFVectorMaskPathBounds(mask({polygon(3, {{0.5, 0.5}, {1.5, 0.5}, {1.5, 1.5}})}), 100, 50),
+        VKRectMake(50, 25, 50, 25));
     // Adds unite; a continuing subpath keeps the operation; a single open
     // knot is ignored.
     auto bounds = QFVectorMaskPathBounds(
@@ -112,7 +116,8 @@ TEST(QFLayerShapeBounds, PixelLayersFillLayersAndMasks) {
     VKRect feathered = QFLayerShapeBounds(*fill.make());
     EXPECT_LT(feathered.origin.x, 20);
     EXPECT_GT(feathered.size.width, 40);
-    EXPECT_TRUE(VKRectEqualToRect(QFLayerShapeBoundsUnfeathered(*fill.make()), VKRectMake(20, 10, 40, 20)));
+    EXPECT_TRUE(
+        VKRectEqualToRect(QFLayerShapeBoundsUnfeathered(*fill.make()), VKRectMake(20, 10, 40, 20)));
     fill.maskDisabled = true;
     EXPECT_TRUE(VKRectIsNull(QFLayerMaskBounds(*fill.make())));
 }
@@ -164,7 +169,8 @@ TEST(QFStrokeStyleForVectorStroke, DashesAreMultiplesOfTheWidth) {
 TEST(QFPSDStrokePathFixer, OneSidedStrokesRunClockwiseFromTheLowestPoint) {
     // A counter-clockwise rectangle (on a y-down screen) starting top left.
     VKMutablePath rectangle;
-    for (VKPoint p : {VKPointMake(0, 0), VKPointMake(0, 10), VKPointMake(20, 10), VKPointMake(20, 0)})
+    for (VKPoint p :
+         {VKPointMake(0, 0), VKPointMake(0, 10), VKPointMake(20, 10), VKPointMake(20, 0)})
         rectangle.addKnot(VKKnot::corner(p));
     rectangle.setIsClosed(true);
     ASSERT_FALSE(rectangle.isClockwise());

@@ -33,8 +33,8 @@ TiledResult renderTiled(const BNRenderNodePtr& node, VKRect rect, double scale, 
     lf::DispatchSemaphore done(0);
     auto helper = QFTilingHelper::create(tileSize, nullptr);
     helper->renderNode(node, rect, scale,
-                       [&, done](const uint8_t* bytes, uint64_t w, uint64_t h, uint64_t bytesPerRow, bool finished,
-                                 double progress, bool succeeded) mutable {
+                       [&, done](const uint8_t* bytes, uint64_t w, uint64_t h, uint64_t bytesPerRow,
+                                 bool finished, double progress, bool succeeded) mutable {
                            result.calls.push_back({finished, progress, succeeded});
                            if (!finished) return;
                            result.bytes.assign(bytes, bytes + bytesPerRow * h);
@@ -48,17 +48,21 @@ TiledResult renderTiled(const BNRenderNodePtr& node, VKRect rect, double scale, 
 
 std::vector<uint8_t> renderWhole(const BNRenderNodePtr& node, VKRect rect, double scale) {
     std::vector<uint8_t> out;
-    auto surface = QFRenderNodeWithColorProfile(node, BNColorProfile::mainDisplayProfile(), rect, scale);
-    QFCopyUnpremultipliedRGBA(*surface, true, [&](const uint8_t* bytes, uint64_t, uint64_t h, uint64_t bytesPerRow) {
-        out.assign(bytes, bytes + bytesPerRow * h);
-    });
+    auto surface =
+        QFRenderNodeWithColorProfile(node, BNColorProfile::mainDisplayProfile(), rect, scale);
+    QFCopyUnpremultipliedRGBA(
+        *surface, true, [&](const uint8_t* bytes, uint64_t, uint64_t h, uint64_t bytesPerRow) {
+            out.assign(bytes, bytes + bytesPerRow * h);
+        });
     return out;
 }
 
 // A node whose render fails (no surface) wherever it meets `hole`.
 class FailingNode final : public BNRenderNode {
 public:
-    static std::shared_ptr<const FailingNode> create(VKRect hole) { return make<FailingNode>(hole); }
+    static std::shared_ptr<const FailingNode> create(VKRect hole) {
+        return make<FailingNode>(hole);
+    }
     FailingNode(CreationKey, VKRect hole) : BNRenderNode({}), hole_(hole) {}
     const char* className() const override { return "FailingNode"; }
     bool supportsScaleFactor() const override { return true; }
@@ -67,7 +71,8 @@ public:
         if (VKRectIntersectsRect(rect, hole_)) return nullptr;
         auto surface = context.surfaceWithRect(rect, scale, channels());
         for (uint64_t y = 0; y < surface->heightInPixels(); ++y)
-            for (uint64_t x = 0; x < surface->widthInPixels() * 4; ++x) surface->row(y)[x] = 1.0f;
+            for (uint64_t x = 0; x < surface->widthInPixels() * 4; ++x)
+                surface->row(y)[x] = 1.0f;
         return surface;
     }
 
@@ -108,7 +113,8 @@ TEST(QFTilingHelper, TilesStartAtWholeTileOffsetsFromTheOrigin) {
     auto tiled = renderTiled(node, VKRectMake(10, 20, 600, 100), 2.0, {512, 100});
     ASSERT_EQ(tiled.calls.size(), 2u);
     std::vector<double> origins;
-    for (const auto& rect : log->rects) origins.push_back(rect.origin.x);
+    for (const auto& rect : log->rects)
+        origins.push_back(rect.origin.x);
     std::sort(origins.begin(), origins.end());
     EXPECT_EQ(origins, (std::vector<double>{10, 522}));
     EXPECT_EQ(log->rects[0].size.width, 512);
@@ -117,8 +123,10 @@ TEST(QFTilingHelper, TilesStartAtWholeTileOffsetsFromTheOrigin) {
 TEST(QFTilingHelper, ConcurrentTiledRendersEqualOneWholeRender) {
     // Tiles of 64, 100 and 512 points at scales 1 and 2, several renders at
     // once on every core: byte for byte the untiled render.
-    BNRenderNodePtr node = PatternNode::create(VKRectMake(-50, -30, 700, 500), BNChannelMaskRGBA, true);
-    for (int i = 0; i < 4; ++i) node = AverageNode::create({node, BNTranslateNode::create(node, {7.0 - i, 3})});
+    BNRenderNodePtr node =
+        PatternNode::create(VKRectMake(-50, -30, 700, 500), BNChannelMaskRGBA, true);
+    for (int i = 0; i < 4; ++i)
+        node = AverageNode::create({node, BNTranslateNode::create(node, {7.0 - i, 3})});
     VKRect rect = VKRectMake(-20, -10, 233, 157);
     for (double scale : {1.0, 2.0}) {
         auto whole = renderWhole(node, rect, scale);
@@ -158,7 +166,8 @@ TEST(QFTileDispatcher, OnceAllProcessorsAreBusyTheNewestTileStartsNext) {
             started.signal();
             release.wait();
         });
-    for (int i = 0; i < processors; ++i) ASSERT_TRUE(started.waitFor(std::chrono::seconds(10)));
+    for (int i = 0; i < processors; ++i)
+        ASSERT_TRUE(started.waitFor(std::chrono::seconds(10)));
     std::mutex mutex;
     std::vector<int> order;
     for (int i = 0; i < 3; ++i)
@@ -171,10 +180,12 @@ TEST(QFTileDispatcher, OnceAllProcessorsAreBusyTheNewestTileStartsNext) {
         });
     // One worker frees up: the pending tiles run on it newest first.
     release.signal();
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(finished.waitFor(std::chrono::seconds(10)));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(finished.waitFor(std::chrono::seconds(10)));
     {
         std::lock_guard lock(mutex);
         EXPECT_EQ(order, (std::vector<int>{2, 1, 0}));
     }
-    for (int i = 1; i < processors; ++i) release.signal();
+    for (int i = 1; i < processors; ++i)
+        release.signal();
 }

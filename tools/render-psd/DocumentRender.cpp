@@ -17,17 +17,17 @@ std::optional<RGBAImage> RenderNodeTiled(const BNRenderNodePtr& node, VKRect rec
     bool succeeded = false;
     lf::DispatchSemaphore done(0);
     auto helper = QFTilingHelper::create(options.tileSize, nullptr);
-    helper->renderNode(node, rect, options.scale,
-                       [&, done](const uint8_t* bytes, uint64_t width, uint64_t height,
-                                 uint64_t bytesPerRow, bool finished, double,
-                                 bool allSucceeded) mutable {
-                           if (!finished) return;
-                           image.width = width;
-                           image.height = height;
-                           image.pixels.assign(bytes, bytes + bytesPerRow * height);
-                           succeeded = allSucceeded;
-                           done.signal();
-                       });
+    helper->renderNode(
+        node, rect, options.scale,
+        [&, done](const uint8_t* bytes, uint64_t width, uint64_t height, uint64_t bytesPerRow,
+                  bool finished, double, bool allSucceeded) mutable {
+            if (!finished) return;
+            image.width = width;
+            image.height = height;
+            image.pixels.assign(bytes, bytes + bytesPerRow * height);
+            succeeded = allSucceeded;
+            done.signal();
+        });
     done.wait();
     if (!succeeded) return std::nullopt;
     return image;
@@ -38,12 +38,13 @@ std::optional<RGBAImage> RenderNodeWhole(const BNRenderNodePtr& node, VKRect rec
         QFRenderNodeWithColorProfile(node, BNColorProfile::mainDisplayProfile(), rect, scale);
     if (!surface) return std::nullopt;
     RGBAImage image;
-    QFCopyUnpremultipliedRGBA(*surface, true, [&](const uint8_t* bytes, uint64_t width,
-                                                  uint64_t height, uint64_t bytesPerRow) {
-        image.width = width;
-        image.height = height;
-        image.pixels.assign(bytes, bytes + bytesPerRow * height);
-    });
+    QFCopyUnpremultipliedRGBA(
+        *surface, true,
+        [&](const uint8_t* bytes, uint64_t width, uint64_t height, uint64_t bytesPerRow) {
+            image.width = width;
+            image.height = height;
+            image.pixels.assign(bytes, bytes + bytesPerRow * height);
+        });
     return image;
 }
 
@@ -106,7 +107,8 @@ std::optional<RGBAImage> MergedImagePremultiplied(const OMPSDDocument& document,
         int id = plane->identifier();
         if ((id < 0 || id >= colorPlanes) && id != -1) continue;
         auto samples = readPlane8(*plane, pixels);
-        if (!samples) return failed("the merged image's " + plane->debugIdentifier() + " is unreadable");
+        if (!samples)
+            return failed("the merged image's " + plane->debugIdentifier() + " is unreadable");
         if (id == -1)
             alpha = std::move(samples);
         else
@@ -120,7 +122,8 @@ std::optional<RGBAImage> MergedImagePremultiplied(const OMPSDDocument& document,
         for (int k = 0; k < 3; ++k) {
             int c = colour[rgb ? k : 0][i];
             // Matted on white: C = P + 255 - A.
-            image.pixels[i * 4 + k] = static_cast<uint8_t>(alpha ? std::clamp(c + a - 255, 0, a) : c);
+            image.pixels[i * 4 + k] =
+                static_cast<uint8_t>(alpha ? std::clamp(c + a - 255, 0, a) : c);
         }
         image.pixels[i * 4 + 3] = static_cast<uint8_t>(a);
     }
@@ -163,7 +166,8 @@ bool WritePNG(const std::string& path, const RGBAImage& premultiplied, std::stri
     for (size_t i = 0; i + 3 < straight.size(); i += 4) {
         unsigned a = straight[i + 3];
         for (int k = 0; k < 3; ++k)
-            straight[i + k] = a ? static_cast<uint8_t>(std::min(255u, (straight[i + k] * 255u + a / 2) / a)) : 0;
+            straight[i + k] =
+                a ? static_cast<uint8_t>(std::min(255u, (straight[i + k] * 255u + a / 2) / a)) : 0;
     }
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
