@@ -14,6 +14,7 @@ void QFContext::beginTransparencyGroup(const OMPSDLayer&, const BNRenderNodePtr&
     // would be drawn onto the new group's backdrop here; layer effects are
     // not drawn.)
     std::unique_ptr<QFContextGroup> group = currentGroup().beginSubgroup(options);
+    pushed_.push_back(group != nullptr);
     if (!group) {
         lf::log("Failed to create new transparency group!");
         return;
@@ -24,7 +25,10 @@ void QFContext::beginTransparencyGroup(const OMPSDLayer&, const BNRenderNodePtr&
 void QFContext::endTransparencyGroup(const std::shared_ptr<OMPSDLayer>& layer,
                                      const BNRenderNodePtr& shape,
                                      const QFLayerList& clippedLayers) {
-    if (groups_.size() < 2) return;
+    if (pushed_.empty()) return;
+    bool pushed = pushed_.back();
+    pushed_.pop_back();
+    if (!pushed) return;  // the group's layers went to the enclosing group
     BNRenderNodePtr node = currentGroup().resultNode();
     int options = currentGroup().options();
     groups_.pop_back();

@@ -29,7 +29,8 @@ public:
     // Pops the current group and blends its result into the group below: an
     // isolated group's opacity is carried as fill from here on; with a shape
     // the group is blended like a layer (with its clipped layers), else as a
-    // group node. The root group is never popped.
+    // group node. The root group is never popped, nor the enclosing group
+    // when the matching begin failed.
     void endTransparencyGroup(const std::shared_ptr<OMPSDLayer>& layer,
                               const BNRenderNodePtr& shape, const QFLayerList& clippedLayers);
 
@@ -62,4 +63,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<QFContextGroup>> groups_;
+    // Per begun group, whether it pushed a subgroup: an end whose begin
+    // failed pops nothing.
+    std::vector<bool> pushed_;
 };

@@ -206,6 +206,29 @@ TEST(DocumentRender, DamagedDocumentsRenderWithoutCrashing) {
         layer.channels.push_back({id, 0, {1, 2, 3}});
     built.layers.push_back(layer);
     renderAll(built.data());
+    // Groups nested thousands deep around one layer; and, less deep but
+    // each shaped by its own layers (a layer clipped to each), groups whose
+    // walks would multiply with every level.
+    auto nestedGroups = [](int depth, bool shaped) {
+        lf::test::TestDocument nested;
+        lf::test::TestLayer marker, group, pixel;
+        marker.blocks = {{"lsct", {0, 0, 0, 3}}};
+        group.blocks = {{"lsct", {0, 0, 0, 1}}};
+        pixel.bottom = pixel.right = 2;
+        for (int16_t id : {-1, 0, 1, 2}) pixel.channels.push_back({id, 0, {255, 255, 255, 255}});
+        lf::test::TestLayer clipped = pixel;
+        clipped.clipping = 1;
+        nested.layers.assign(size_t(depth), marker);
+        nested.layers.push_back(pixel);
+        for (int i = 0; i < depth; ++i) {
+            nested.layers.push_back(group);
+            if (shaped) nested.layers.push_back(clipped);
+        }
+        return nested.data();
+    };
+    renderAll(nestedGroups(5000, false));
+    renderAll(nestedGroups(40, true));
+    EXPECT_TRUE(log.contains("nested more than 100 deep"));
     // The reader's fuzz regressions.
     for (const auto& entry : std::filesystem::directory_iterator(LF_PSD_FUZZ_REGRESSIONS)) {
         std::ifstream file(entry.path(), std::ios::binary);
