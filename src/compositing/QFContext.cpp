@@ -9,7 +9,7 @@ QFContext::QFContext() {
     groups_.push_back(std::make_unique<QFContextGroup>(backdrop, backdrop, 0));
 }
 
-void QFContext::beginTransparencyGroup(const OMPSDLayer&, const BNRenderNodePtr&, int options) {
+void QFContext::beginTransparencyGroup(const OMPSDLayer&, int options) {
     // (A pass-through group's drop shadow that the group does not knock out
     // would be drawn onto the new group's backdrop here; layer effects are
     // not drawn.)
@@ -22,9 +22,9 @@ void QFContext::beginTransparencyGroup(const OMPSDLayer&, const BNRenderNodePtr&
     groups_.push_back(std::move(group));
 }
 
-void QFContext::endTransparencyGroup(const std::shared_ptr<OMPSDLayer>& layer,
-                                     const BNRenderNodePtr& shape,
-                                     const QFLayerList& clippedLayers) {
+void QFContext::endTransparencyGroup(const std::shared_ptr<OMPSDLayer>& layer, bool asLayer,
+                                     const QFLayerList& clippedLayers,
+                                     const BNRenderNodePtr& coverage) {
     if (pushed_.empty()) return;
     bool pushed = pushed_.back();
     pushed_.pop_back();
@@ -32,17 +32,20 @@ void QFContext::endTransparencyGroup(const std::shared_ptr<OMPSDLayer>& layer,
     BNRenderNodePtr node = currentGroup().resultNode();
     int options = currentGroup().options();
     groups_.pop_back();
-    if (!(options & QFContextGroupPassThroughOption))
-        node = BNConvertOpacityToFillNode::create(node);
-    if (!node) {
-        lf::log("Group {} could not be composited; it is left out", QFLayerLogName(*layer));
-        return;
-    }
-    if (shape) {
+    bool passThrough = options & QFContextGroupPassThroughOption;
+    if (asLayer && passThrough) {
+        currentGroup().blendPassThroughGroupNode(node, clippedLayers, coverage);
+    } else if (asLayer) {
         QFLayerList layers{layer};
         layers.insert(layers.end(), clippedLayers.begin(), clippedLayers.end());
-        blendLayers(layers, node, shape);
+        currentGroup().blendGroupNodeAsLayer(layers, node);
     } else {
+        // An isolated group's opacity is carried as fill from here on.
+        if (!passThrough) node = BNConvertOpacityToFillNode::create(node);
+        if (!node) {
+            lf::log("Group {} could not be composited; it is left out", QFLayerLogName(*layer));
+            return;
+        }
         blendGroupNode(node, options);
     }
 }

@@ -25,14 +25,19 @@ public:
     // Pushes a subgroup of the current group with `options`. A pass-through
     // group starts from the current node. When no subgroup can be made, the
     // commands that follow go to the current group (with a log line).
-    void beginTransparencyGroup(const OMPSDLayer& layer, const BNRenderNodePtr& shape, int options);
-    // Pops the current group and blends its result into the group below: an
-    // isolated group's opacity is carried as fill from here on; with a shape
-    // the group is blended like a layer (with its clipped layers), else as a
-    // group node. The root group is never popped, nor the enclosing group
-    // when the matching begin failed.
-    void endTransparencyGroup(const std::shared_ptr<OMPSDLayer>& layer,
-                              const BNRenderNodePtr& shape, const QFLayerList& clippedLayers);
+    void beginTransparencyGroup(const OMPSDLayer& layer, int options);
+    // Pops the current group and blends its result into the group below.
+    // A group with visible effects or clipped layers is blended `asLayer`:
+    // an isolated one like a layer whose content is the group's colour and
+    // whose shape is the group's coverage within its masks; a pass-through
+    // one gets its clipped layers drawn within `coverage` (the coverage of
+    // its own layers rendered alone). Otherwise an isolated group is
+    // blended with its opacity carried as fill, a pass-through group faded
+    // in. The root group is never popped, nor the enclosing group when the
+    // matching begin failed.
+    void endTransparencyGroup(const std::shared_ptr<OMPSDLayer>& layer, bool asLayer,
+                              const QFLayerList& clippedLayers,
+                              const BNRenderNodePtr& coverage = nullptr);
 
     void saveState() { currentGroup().saveState(); }
     void restoreState() { currentGroup().restoreState(); }

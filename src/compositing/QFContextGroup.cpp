@@ -101,6 +101,35 @@ void QFContextGroup::blendGroupNode(const BNRenderNodePtr& node, int options) {
     currentNode_ = result;
 }
 
+void QFContextGroup::blendGroupNodeAsLayer(const QFLayerList& layers, const BNRenderNodePtr& node) {
+    const OMPSDLayer& group = *layers.front();
+    BNRenderNodePtr shape = BNIsolateOpacityNode::create(node);
+    BNRenderNodePtr masks = QFShapeNodeForLayer(group);
+    if (shape && !QFIsConstantShape(masks)) shape = BNApplyMaskNode::create(shape, masks);
+    BNRenderNodePtr content = BNConvertToOpaqueNode::create(node);
+    if (!shape || !content) {
+        lf::log("Group {} could not be composited; it is left out", QFLayerLogName(group));
+        return;
+    }
+    blendLayers(layers, content, shape);
+}
+
+void QFContextGroup::blendPassThroughGroupNode(const BNRenderNodePtr& node,
+                                               const QFLayerList& clippedLayers,
+                                               const BNRenderNodePtr& coverage) {
+    BNRenderNodePtr result = node;
+    if (!clippedLayers.empty() && coverage) {
+        BNRenderNodePtr drawn = node;
+        for (const auto& layer : clippedLayers)
+            drawn = blendClippedLayer(*layer, drawn, drawn);
+        if (BNRenderNodePtr clipped = BNCrossfadeWithMaskNode::create(node, drawn, coverage))
+            result = clipped;
+        else
+            lf::log("The layers clipped to a pass-through group could not be composited");
+    }
+    blendGroupNode(result, QFContextGroupPassThroughOption);
+}
+
 void QFContextGroup::blendLayers(const QFLayerList& layers) {
     if (layers.empty()) return;
     blendLayers(layers, nullptr, QFShapeNodeForLayer(*layers.front()));
@@ -110,7 +139,9 @@ void QFContextGroup::blendLayers(const QFLayerList& layers, BNRenderNodePtr cont
                                  BNRenderNodePtr shapeNode) {
     if (layers.empty()) return;
     const OMPSDLayer& base = *layers.front();
-    BNRenderNodePtr mask = QFMaskNodeForLayer(base);
+    // A group blended like a layer keeps the masks that shape it in its
+    // shape; only those that hide its effects come after them.
+    BNRenderNodePtr mask = QFMaskNodeForLayer(base, contentNode != nullptr);
 
     // The document's background layer: knockouts in this group, and in the
     // groups begun from it, reveal it instead of transparency.

@@ -16,6 +16,10 @@
 // Layer effects are not drawn: a layer is blended through its content
 // alone.
 //
+// The layer walk sets no factor mask: a group blended like a layer takes
+// its coverage from its own result (blendGroupNodeAsLayer), so nothing in
+// it needs dividing.
+//
 // Built by one thread inside one context, for one build.
 
 #include "compositing/QFContextState.h"
@@ -59,6 +63,17 @@ public:
     // (which already holds this group's current node as its backdrop) is
     // faded in by the state's opacity and mask instead of blended.
     void blendGroupNode(const BNRenderNodePtr& node, int options);
+    // Blends an isolated group's node (RGBA) like a layer (`layers`: the
+    // group, then its clipped layers): its colour made opaque is the
+    // content, onto which the clipped layers are drawn, and its coverage
+    // within the group's masks that shape it is the shape. So the group's
+    // coverage and masks count once, whatever is clipped to it.
+    void blendGroupNodeAsLayer(const QFLayerList& layers, const BNRenderNodePtr& node);
+    // Draws a pass-through group's clipped layers onto its node within
+    // `coverage` (the coverage of the group's own layers), then blends the
+    // node as a pass-through group node.
+    void blendPassThroughGroupNode(const BNRenderNodePtr& node, const QFLayerList& clippedLayers,
+                                   const BNRenderNodePtr& coverage);
     // Blends a clipping run (base first) with the base's own shape.
     void blendLayers(const QFLayerList& layers);
     // Blends a clipping run whose base is drawn by `contentNode` when given

@@ -125,15 +125,19 @@ BNRenderNodePtr QFShapeNodeForLayer(const OMPSDLayer& layer) {
     return shape ? shape : constantOpaqueMask();
 }
 
-BNRenderNodePtr QFMaskNodeForLayer(const OMPSDLayer& layer) {
+BNRenderNodePtr QFMaskNodeForLayer(const OMPSDLayer& layer, bool groupAsLayer) {
     const OMPSDBlendingOptions& options = *layer.blendingOptions();
     auto effects = layer.effects();
-    bool bothMasks = layer.isGroup() && !(effects && effects->isVisible());
+    bool bothMasks = layer.isGroup() && !groupAsLayer && !(effects && effects->isVisible());
     BNRenderNodePtr user =
         bothMasks || options.layerMaskHidesEffects() ? QFLayerMaskNode(layer) : nullptr;
     BNRenderNodePtr vector =
         bothMasks || options.vectorMaskHidesEffects() ? QFVectorMaskNode(layer) : nullptr;
     return appliedMask(user, vector);
+}
+
+bool QFIsConstantShape(const BNRenderNodePtr& shape) {
+    return dynamic_cast<const BNConstantColorNode*>(shape.get()) != nullptr;
 }
 
 BNRenderNodePtr QFLayerMaskNode(const OMPSDLayer& layer) {

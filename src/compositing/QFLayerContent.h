@@ -52,8 +52,12 @@ std::shared_ptr<const OMPSDSmartObjectSnapshot> QFSmartObjectSnapshotForLayer(
 // transparency or masks).
 BNRenderNodePtr QFShapeNodeForLayer(const OMPSDLayer& layer);
 // The masks applied after the layer's effects, or null. A group without
-// visible effects gets both of its masks here.
-BNRenderNodePtr QFMaskNodeForLayer(const OMPSDLayer& layer);
+// visible effects gets both of its masks here, unless it is blended like a
+// layer (`groupAsLayer`): its shape then holds them.
+BNRenderNodePtr QFMaskNodeForLayer(const OMPSDLayer& layer, bool groupAsLayer = false);
+// Whether a shape is the constant opaque node of a layer without
+// transparency or masks.
+bool QFIsConstantShape(const BNRenderNodePtr& shape);
 // The raster mask (the real user mask when the layer has one, else the
 // user mask) with its density and feather, or null.
 BNRenderNodePtr QFLayerMaskNode(const OMPSDLayer& layer);

@@ -4,7 +4,6 @@
 #include "compositing/QFLayerContent.h"
 #include "platform/Log.h"
 #include "psd/OMPSDProperty.h"
-#include "rendergraph/BNConstantColorNode.h"
 #include "rendergraph/BNIsolateOpacityNode.h"
 
 #include <memory>
@@ -17,13 +16,14 @@ namespace {
 // damaged or hostile documents, whose walk would exhaust the stack.
 constexpr int kMaximumGroupDepth = 100;
 
-// What one build keeps across its walks: a group shaped by its own layers
-// walks them once more on their own, and so do the groups inside it.
+// What one build keeps across its walks: a pass-through group with clipped
+// layers walks its own layers once more on their own, and so do the groups
+// inside it.
 struct Walk {
     int groupDepth = 0;
-    // The shapes made of groups' own layers, so that each is made once per
-    // build however deep it lies (and the passes share its nodes).
-    std::unordered_map<const OMPSDLayer*, BNRenderNodePtr> groupShapes;
+    // The coverage of pass-through groups' own layers, made once per build
+    // however deep the group lies.
+    std::unordered_map<const OMPSDLayer*, BNRenderNodePtr> ownCoverage;
     std::set<const OMPSDLayer*> notedEffects;
 };
 
@@ -46,16 +46,13 @@ void noteSkippedEffects(const OMPSDLayer& layer, Walk& walk) {
         lf::log("Layer {}: its layer effects are not drawn", QFLayerLogName(layer));
 }
 
-// The group's shape: its masks, or, where they do not shape it, the
-// opacity of its own layers rendered alone.
-BNRenderNodePtr groupShape(const OMPSDLayer& group, Walk& walk) {
-    BNRenderNodePtr shape = QFShapeNodeForLayer(group);
-    if (shape && !dynamic_cast<const BNConstantColorNode*>(shape.get())) return shape;
-    auto cached = walk.groupShapes.find(&group);
-    if (cached != walk.groupShapes.end()) return cached->second;
-    shape = BNIsolateOpacityNode::create(nodeForLayers(group.sublayers(), walk));
-    walk.groupShapes.emplace(&group, shape);
-    return shape;
+// The coverage of the group's own layers rendered alone.
+BNRenderNodePtr ownCoverage(const OMPSDLayer& group, Walk& walk) {
+    auto cached = walk.ownCoverage.find(&group);
+    if (cached != walk.ownCoverage.end()) return cached->second;
+    BNRenderNodePtr coverage = BNIsolateOpacityNode::create(nodeForLayers(group.sublayers(), walk));
+    walk.ownCoverage.emplace(&group, coverage);
+    return coverage;
 }
 
 void blendGroup(const std::shared_ptr<OMPSDLayer>& group, const QFLayerList& run,
@@ -76,13 +73,14 @@ void blendGroup(const std::shared_ptr<OMPSDLayer>& group, const QFLayerList& run
         options.blendMode() == OMPSDFourCC("pass") ? QFContextGroupPassThroughOption : 0;
 
     // A group with visible effects or clipped layers is blended like a
-    // layer, within its shape, which the layers inside it divide out.
-    BNRenderNodePtr shape;
-    if (hasVisibleEffects(*group) || !clipped.empty()) shape = groupShape(*group, walk);
-    context.beginTransparencyGroup(*group, shape, groupOptions);
-    if (shape) context.setFactorMask(shape);
+    // layer; a pass-through one clips its clipped layers to its own layers.
+    bool asLayer = hasVisibleEffects(*group) || !clipped.empty();
+    BNRenderNodePtr coverage;
+    if (!clipped.empty() && groupOptions == QFContextGroupPassThroughOption)
+        coverage = ownCoverage(*group, walk);
+    context.beginTransparencyGroup(*group, groupOptions);
     walkLayers(group->sublayers(), context, walk);
-    context.endTransparencyGroup(group, shape, clipped);
+    context.endTransparencyGroup(group, asLayer, clipped, coverage);
     context.restoreState();
     --walk.groupDepth;
 }
@@ -100,7 +98,8 @@ void walkLayers(const QFLayerList& layers, QFContext& context, Walk& walk) {
             if (next->isVisible()) run.push_back(next);
             ++i;
         }
-        for (const auto& member : run) noteSkippedEffects(*member, walk);
+        for (const auto& member : run)
+            noteSkippedEffects(*member, walk);
         if (layer->isGroup())
             blendGroup(layer, run, context, walk);
         else

@@ -206,16 +206,17 @@ TEST(DocumentRender, DamagedDocumentsRenderWithoutCrashing) {
         layer.channels.push_back({id, 0, {1, 2, 3}});
     built.layers.push_back(layer);
     renderAll(built.data());
-    // Groups nested thousands deep around one layer; and, less deep but
-    // each shaped by its own layers (a layer clipped to each), groups whose
-    // walks would multiply with every level.
+    // Pass-through groups nested thousands deep around one layer; and, less
+    // deep but each with a layer clipped to it (which walks the group's own
+    // layers once more), groups whose walks would multiply with every level.
     auto nestedGroups = [](int depth, bool shaped) {
         lf::test::TestDocument nested;
         lf::test::TestLayer marker, group, pixel;
         marker.blocks = {{"lsct", {0, 0, 0, 3}}};
-        group.blocks = {{"lsct", {0, 0, 0, 1}}};
+        group.blocks = {{"lsct", {0, 0, 0, 1, '8', 'B', 'I', 'M', 'p', 'a', 's', 's'}}};
         pixel.bottom = pixel.right = 2;
-        for (int16_t id : {-1, 0, 1, 2}) pixel.channels.push_back({id, 0, {255, 255, 255, 255}});
+        for (int16_t id : {-1, 0, 1, 2})
+            pixel.channels.push_back({id, 0, {255, 255, 255, 255}});
         lf::test::TestLayer clipped = pixel;
         clipped.clipping = 1;
         nested.layers.assign(size_t(depth), marker);

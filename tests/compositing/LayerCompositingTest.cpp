@@ -244,18 +244,18 @@ TEST(QFContext, EndingGroupsHandsTheirResultOn) {
     QFContext context;
     BNRenderNodePtr root = context.resultNode();
     // A pass-through group that drew nothing hands on its backdrop itself.
-    context.beginTransparencyGroup(*layer, nullptr, QFContextGroupPassThroughOption);
+    context.beginTransparencyGroup(*layer, QFContextGroupPassThroughOption);
     EXPECT_EQ(context.groupCount(), 2u);
-    context.endTransparencyGroup(layer, nullptr, {});
+    context.endTransparencyGroup(layer, false, {});
     EXPECT_EQ(context.resultNode(), root);
     // An isolated group is blended with its opacity carried as fill.
-    context.beginTransparencyGroup(*layer, nullptr, 0);
-    context.endTransparencyGroup(layer, nullptr, {});
+    context.beginTransparencyGroup(*layer, 0);
+    context.endTransparencyGroup(layer, false, {});
     auto blend = dynamic_cast<const BNBlendNode*>(context.resultNode().get());
     ASSERT_TRUE(blend);
     EXPECT_TRUE(dynamic_cast<const BNConvertOpacityToFillNode*>(blend->inputNode(1)));
     // The root is never popped.
-    context.endTransparencyGroup(layer, nullptr, {});
+    context.endTransparencyGroup(layer, false, {});
     EXPECT_EQ(context.groupCount(), 1u);
 }
 
@@ -284,4 +284,31 @@ TEST(QFLayerContent, ShapesAndMasksByTheHidesEffectsFlags) {
     auto fillLayer = fill.make();
     EXPECT_EQ(renderMaskValue(QFShapeNodeForLayer(*fillLayer), 100, 100), 1.0f);
     EXPECT_FALSE(QFMaskNodeForLayer(*fillLayer));
+}
+
+TEST(QFRenderNodeForLayers, GroupsWithClippedLayersCountTheirCoverageAndMasksOnce) {
+    // A half-transparent layer in a group with a half-opaque mask, with
+    // and without a clipped layer that draws nothing: the same pixels.
+    auto grey = pixelLayer("grey", kWhole, kGrey).make();
+    LayerSpec clear = clipped(pixelLayer("clear", kWhole, {0, 0, 255, 0}));
+    for (const char* key : {"norm", "pass"}) {
+        LayerSpec spec = group("g", key, {pixelLayer("red", kWhole, {255, 0, 0, 128}).make()});
+        spec.hasMask = true;
+        spec.maskRect = kWhole;
+        spec.maskValue = 128;
+        auto alone = renderPixel(QFRenderNodeForLayers({grey, spec.make()}), 1, 1);
+        auto withClipped =
+            renderPixel(QFRenderNodeForLayers({grey, spec.make(), clear.make()}), 1, 1);
+        for (int k = 0; k < 4; ++k)
+            EXPECT_NEAR(withClipped[k], alone[k], kTolerance) << key;
+        // Red at a quarter over grey.
+        EXPECT_NEAR(alone[0], 0.75f * 128 / 255.f + 0.25f, kTolerance) << key;
+    }
+    // A clipped layer is drawn within the group's coverage only.
+    LayerSpec blue = clipped(pixelLayer("blue", kWhole, kBlue));
+    for (const char* key : {"norm", "pass"}) {
+        auto g = group("g", key, {pixelLayer("red", kLeft, kRed).make()}).make();
+        expectPixel({grey, g, blue.make()}, 1, 1, {0, 0, 1, 1});
+        expectPixel({grey, g, blue.make()}, 3, 1, {0.5f, 0.5f, 0.5f, 1});
+    }
 }
