@@ -129,7 +129,7 @@ void QFImageProvider::readFloatData(float* values, uint64_t bytesPerPixel, uint6
     if (depth != 8 && depth != 16) return background();
     uint64_t bytesPerSample = depth / 8;
 
-    // Whole plane rows, firstRow to firstRow + rows - 1, in one copy.
+    // The bytes of whole plane rows, firstRow to firstRow + rows - 1.
     uint64_t rowBytes = planeWidth * bytesPerSample, offset = 0, size = 0;
     if (__builtin_mul_overflow(rowBytes, firstRow, &offset) ||
         __builtin_mul_overflow(rowBytes, rows, &size))

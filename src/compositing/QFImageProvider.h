@@ -6,8 +6,10 @@
 // straight into the caller's surface memory.
 //
 // Immutable after creation and read by every render call of its graph, from
-// several tile threads at once: it keeps no mutable state, takes its scratch
-// memory from the calling render's context, and holds its planes strongly.
+// several tile threads at once: it keeps no mutable state and holds its
+// planes strongly. Decompressed samples are converted where they lie in
+// memory; other byte arrays are copied into scratch memory of the calling
+// render's context.
 //
 // Damaged data never shows through: a plane whose bytes are too short for
 // the requested rows, a depth other than 8 or 16 or a rectangle outside the
