@@ -296,6 +296,10 @@ BNRenderNodePtr QFContextGroup::blendLayer(const OMPSDLayer& layer,
     }
 
     Effects drawn = blendEffects(layer, background, interiorBackground, shape, content);
+    // A layer that draws nothing (a paint that is not drawn, no fill)
+    // leaves the background as it is: every step below would mix it with
+    // itself.
+    if (drawn.interior == background && drawn.exterior == background) return background;
     BNRenderNodePtr result =
         BNCrossfadeWithMaskNode::create(drawn.exterior, drawn.interior, crossfadeMask);
 
