@@ -27,32 +27,32 @@ void expectPixel(const QFLayerList& layers, double x, double y, std::array<float
             << "channel " << k << " at " << x << ", " << y;
 }
 
-LayerSpec pixelLayer(const std::string& name, OMPSDRect rect, RGBA8 colour) {
-    LayerSpec spec;
-    spec.name = name;
-    spec.rect = rect;
-    spec.colour = colour;
-    return spec;
+LayerBlueprint pixelLayer(const std::string& name, OMPSDRect rect, RGBA8 colour) {
+    LayerBlueprint blueprint;
+    blueprint.name = name;
+    blueprint.rect = rect;
+    blueprint.colour = colour;
+    return blueprint;
 }
 
-LayerSpec clipped(LayerSpec spec) {
-    spec.clipping = 1;
-    return spec;
+LayerBlueprint clipped(LayerBlueprint blueprint) {
+    blueprint.clipping = 1;
+    return blueprint;
 }
 
-LayerSpec hidden(LayerSpec spec) {
-    spec.visible = false;
-    return spec;
+LayerBlueprint hidden(LayerBlueprint blueprint) {
+    blueprint.visible = false;
+    return blueprint;
 }
 
-LayerSpec group(const std::string& name, const char* blendKey, QFLayerList sublayers) {
-    LayerSpec spec;
-    spec.name = name;
-    spec.isGroup = true;
-    spec.rect = {0, 0, 0, 0};
-    spec.blendKey = blendKey;
-    spec.sublayers = std::move(sublayers);
-    return spec;
+LayerBlueprint group(const std::string& name, const char* blendKey, QFLayerList sublayers) {
+    LayerBlueprint blueprint;
+    blueprint.name = name;
+    blueprint.isGroup = true;
+    blueprint.rect = {0, 0, 0, 0};
+    blueprint.blendKey = blendKey;
+    blueprint.sublayers = std::move(sublayers);
+    return blueprint;
 }
 
 const OMPSDRect kLeft{0, 0, 4, 2}, kWhole{0, 0, 4, 4};
@@ -87,22 +87,22 @@ TEST(QFRenderNodeForLayers, ClippingRunsFollowTheirVisibleBase) {
 }
 
 TEST(QFRenderNodeForLayers, OpacityActsOnTheLayerAndFillOnItsContent) {
-    LayerSpec half = pixelLayer("half", kWhole, kRed);
+    LayerBlueprint half = pixelLayer("half", kWhole, kRed);
     half.opacity = 0.5;
     expectPixel({half.make()}, 1, 1, {0.5, 0, 0, 0.5});
-    LayerSpec noFill = pixelLayer("no fill", kWhole, kRed);
+    LayerBlueprint noFill = pixelLayer("no fill", kWhole, kRed);
     noFill.fillOpacity = 0;
     expectPixel({noFill.make()}, 1, 1, {0, 0, 0, 0});
     // A layer whose transparency does not shape it carries it as fill; the
     // result is the same for a plain layer.
-    LayerSpec asFill = pixelLayer("as fill", kWhole, {255, 0, 0, 128});
+    LayerBlueprint asFill = pixelLayer("as fill", kWhole, {255, 0, 0, 128});
     asFill.transparencyShapesLayer = false;
     expectPixel({asFill.make()}, 1, 1, {128 / 255.f, 0, 0, 128 / 255.f});
 }
 
 TEST(QFRenderNodeForLayers, PassThroughGroupsBlendWithWhatLiesBelow) {
     auto grey = pixelLayer("grey", kWhole, kGrey).make();
-    LayerSpec multiply = pixelLayer("multiply", kWhole, kRed);
+    LayerBlueprint multiply = pixelLayer("multiply", kWhole, kRed);
     multiply.blendKey = "mul ";
     // Inside a pass-through group the layer multiplies the grey below it.
     expectPixel({grey, group("pass", "pass", {multiply.make()}).make()}, 1, 1,
@@ -111,7 +111,7 @@ TEST(QFRenderNodeForLayers, PassThroughGroupsBlendWithWhatLiesBelow) {
     // composited normally.
     expectPixel({grey, group("isolated", "norm", {multiply.make()}).make()}, 1, 1, {1, 0, 0, 1});
     // Group opacity fades both kinds.
-    LayerSpec faded = group("faded", "pass", {pixelLayer("red", kWhole, kRed).make()});
+    LayerBlueprint faded = group("faded", "pass", {pixelLayer("red", kWhole, kRed).make()});
     faded.opacity = 0.5;
     expectPixel({grey, faded.make()}, 1, 1, {(128 / 255.f + 1) / 2, 64 / 255.f, 64 / 255.f, 1});
     faded.blendKey = "norm";
@@ -121,7 +121,7 @@ TEST(QFRenderNodeForLayers, PassThroughGroupsBlendWithWhatLiesBelow) {
 TEST(QFRenderNodeForLayers, KnockoutRevealsTheGroupsBackdrop) {
     auto grey = pixelLayer("grey", kWhole, kGrey).make();
     auto blue = pixelLayer("blue", kWhole, kBlue).make();
-    LayerSpec punch = pixelLayer("punch", kLeft, kRed);
+    LayerBlueprint punch = pixelLayer("punch", kLeft, kRed);
     punch.fillOpacity = 0;
     // Without knockout a layer without fill shows what lies below it.
     expectPixel({grey, group("g", "norm", {blue, punch.make()}).make()}, 1, 1, {0, 0, 1, 1});
@@ -134,10 +134,10 @@ TEST(QFRenderNodeForLayers, KnockoutRevealsTheGroupsBackdrop) {
 }
 
 TEST(QFRenderNodeForLayers, BackgroundLayerBecomesTheDeepBackdrop) {
-    LayerSpec background = pixelLayer("Background", kWhole, kGrey);
+    LayerBlueprint background = pixelLayer("Background", kWhole, kGrey);
     background.blocks.push_back({"lnsr", {'b', 'g', 'n', 'd'}});
     auto blue = pixelLayer("blue", kWhole, kBlue).make();
-    LayerSpec punch = pixelLayer("punch", kLeft, kRed);
+    LayerBlueprint punch = pixelLayer("punch", kLeft, kRed);
     punch.fillOpacity = 0;
     punch.knockout = 2;
     // Deep knockout inside a pass-through group reveals the background
@@ -147,7 +147,7 @@ TEST(QFRenderNodeForLayers, BackgroundLayerBecomesTheDeepBackdrop) {
 }
 
 TEST(QFRenderNodeForLayers, MasksDensityAndDisabledMasks) {
-    LayerSpec masked = pixelLayer("masked", kWhole, kRed);
+    LayerBlueprint masked = pixelLayer("masked", kWhole, kRed);
     masked.hasMask = true;
     masked.maskRect = kLeft;  // 0 over the left half, 255 elsewhere
     masked.maskValue = 0;
@@ -167,15 +167,15 @@ TEST(QFRenderNodeForLayers, BlendIfAndChannelRestrictions) {
     // The source range keeps only pixels of gray level 0.6 and up.
     auto ranges = std::make_shared<OMPSDBlendingRangesList>();
     ranges->setGraySourceBlendingRange({0.6, 0.6, 1, 1});
-    LayerSpec dark = pixelLayer("dark", kWhole, {50, 50, 50, 255});
+    LayerBlueprint dark = pixelLayer("dark", kWhole, {50, 50, 50, 255});
     dark.blendingRanges = ranges;
     expectPixel({grey, dark.make()}, 1, 1, {0.5f, 0.5f, 0.5f, 1});
-    LayerSpec light = pixelLayer("light", kWhole, {250, 250, 250, 255});
+    LayerBlueprint light = pixelLayer("light", kWhole, {250, 250, 250, 255});
     light.blendingRanges = ranges;
     expectPixel({grey, light.make()}, 1, 1, {250 / 255.f, 250 / 255.f, 250 / 255.f, 1});
 
     // Red excluded from blending: it keeps the backdrop's red.
-    LayerSpec blue = pixelLayer("blue", kWhole, kBlue);
+    LayerBlueprint blue = pixelLayer("blue", kWhole, kBlue);
     blue.restricted = true;
     blue.blendRed = false;
     expectPixel({grey, blue.make()}, 1, 1, {0.5f, 0, 1, 1});
@@ -199,7 +199,7 @@ TEST(QFRenderNodeForLayers, FillAndAdjustmentLayers) {
 
     // An adjustment that is not applied contributes nothing, with a line.
     auto grey = pixelLayer("grey", kWhole, kGrey).make();
-    LayerSpec levels = pixelLayer("Levels 1", {0, 0, 0, 0}, {0, 0, 0, 0});
+    LayerBlueprint levels = pixelLayer("Levels 1", {0, 0, 0, 0}, {0, 0, 0, 0});
     levels.blocks.push_back({"levl", std::vector<uint8_t>(4, 0)});
     lf::LogCapture log;
     expectPixel({grey, levels.make()}, 1, 1, {0.5f, 0.5f, 0.5f, 1});
@@ -268,18 +268,18 @@ TEST(QFBlendModeForPSDKey, MapsWholeKeys) {
 }
 
 TEST(QFLayerContent, ShapesAndMasksByTheHidesEffectsFlags) {
-    LayerSpec spec = pixelLayer("layer", kWhole, kRed);
-    spec.hasMask = true;
-    spec.maskRect = kLeft;
-    spec.maskValue = 0;
-    spec.maskBackground = 255;
-    auto layer = spec.make();
+    LayerBlueprint blueprint = pixelLayer("layer", kWhole, kRed);
+    blueprint.hasMask = true;
+    blueprint.maskRect = kLeft;
+    blueprint.maskValue = 0;
+    blueprint.maskBackground = 255;
+    auto layer = blueprint.make();
     // The mask is part of the shape; none is applied after the effects.
     EXPECT_EQ(renderMaskValue(QFShapeNodeForLayer(*layer), 1, 1), 0.0f);
     EXPECT_EQ(renderMaskValue(QFShapeNodeForLayer(*layer), 3, 1), 1.0f);
     EXPECT_FALSE(QFMaskNodeForLayer(*layer));
     // Without masks a fill layer's shape is constant opaque.
-    LayerSpec fill = pixelLayer("fill", {0, 0, 0, 0}, {0, 0, 0, 0});
+    LayerBlueprint fill = pixelLayer("fill", {0, 0, 0, 0}, {0, 0, 0, 0});
     fill.blocks.push_back({"SoCo", solidColorBlock(0, 0, 0)});
     auto fillLayer = fill.make();
     EXPECT_EQ(renderMaskValue(QFShapeNodeForLayer(*fillLayer), 100, 100), 1.0f);
@@ -290,22 +290,23 @@ TEST(QFRenderNodeForLayers, GroupsWithClippedLayersCountTheirCoverageAndMasksOnc
     // A half-transparent layer in a group with a half-opaque mask, with
     // and without a clipped layer that draws nothing: the same pixels.
     auto grey = pixelLayer("grey", kWhole, kGrey).make();
-    LayerSpec clear = clipped(pixelLayer("clear", kWhole, {0, 0, 255, 0}));
+    LayerBlueprint clear = clipped(pixelLayer("clear", kWhole, {0, 0, 255, 0}));
     for (const char* key : {"norm", "pass"}) {
-        LayerSpec spec = group("g", key, {pixelLayer("red", kWhole, {255, 0, 0, 128}).make()});
-        spec.hasMask = true;
-        spec.maskRect = kWhole;
-        spec.maskValue = 128;
-        auto alone = renderPixel(QFRenderNodeForLayers({grey, spec.make()}), 1, 1);
+        LayerBlueprint blueprint =
+            group("g", key, {pixelLayer("red", kWhole, {255, 0, 0, 128}).make()});
+        blueprint.hasMask = true;
+        blueprint.maskRect = kWhole;
+        blueprint.maskValue = 128;
+        auto alone = renderPixel(QFRenderNodeForLayers({grey, blueprint.make()}), 1, 1);
         auto withClipped =
-            renderPixel(QFRenderNodeForLayers({grey, spec.make(), clear.make()}), 1, 1);
+            renderPixel(QFRenderNodeForLayers({grey, blueprint.make(), clear.make()}), 1, 1);
         for (int k = 0; k < 4; ++k)
             EXPECT_NEAR(withClipped[k], alone[k], kTolerance) << key;
         // Red at a quarter over grey.
         EXPECT_NEAR(alone[0], 0.75f * 128 / 255.f + 0.25f, kTolerance) << key;
     }
     // A clipped layer is drawn within the group's coverage only.
-    LayerSpec blue = clipped(pixelLayer("blue", kWhole, kBlue));
+    LayerBlueprint blue = clipped(pixelLayer("blue", kWhole, kBlue));
     for (const char* key : {"norm", "pass"}) {
         auto g = group("g", key, {pixelLayer("red", kLeft, kRed).make()}).make();
         expectPixel({grey, g, blue.make()}, 1, 1, {0, 0, 1, 1});

@@ -28,7 +28,8 @@ std::shared_ptr<const OMPSDChannelReference> constantPlane(int16_t identifier, O
     return makePlane(identifier, rect, std::vector<uint8_t>(rect.width() * rect.height(), value));
 }
 
-std::shared_ptr<OMPSDLayer> LayerSpec::make(std::weak_ptr<const OMPSDDocument> document) const {
+std::shared_ptr<OMPSDLayer> LayerBlueprint::make(
+    std::weak_ptr<const OMPSDDocument> document) const {
     OMPSDLayerRecord record;
     record.name = name;
     record.rect = rect;

@@ -27,7 +27,7 @@ std::shared_ptr<const OMPSDChannelReference> constantPlane(int16_t identifier, O
 using RGBA8 = std::array<uint8_t, 4>;
 
 // A layer built field by field; make() turns it into an OMPSDLayer.
-struct LayerSpec {
+struct LayerBlueprint {
     std::string name = "Layer";
     OMPSDRect rect{0, 0, 4, 4};
     RGBA8 colour{255, 0, 0, 255};  // the constant pixels of a pixel layer

@@ -97,13 +97,13 @@ TEST(QFVectorMaskPathBounds, AddsIntersectsAndPassesOverSubtractions) {
 }
 
 TEST(QFLayerShapeBounds, PixelLayersFillLayersAndMasks) {
-    LayerSpec pixel;
+    LayerBlueprint pixel;
     pixel.rect = {2, 3, 12, 8};  // top, left, bottom, right
     expectRect(QFLayerShapeBounds(*pixel.make()), VKRectMake(3, 2, 5, 10));
 
     // A fill layer with an enabled user mask reports the mask's rectangle,
     // grown by the feather, even with a smaller vector mask.
-    LayerSpec fill;
+    LayerBlueprint fill;
     fill.rect = {0, 0, 0, 0};
     fill.blocks.push_back({"SoCo", solidColorBlock(0, 0, 0)});
     fill.hasMask = true;
