@@ -57,17 +57,22 @@ std::vector<uint8_t> renderWhole(const BNRenderNodePtr& node, VKRect rect, doubl
     return out;
 }
 
-// A node whose render fails (no surface) wherever it meets `hole`.
-class FailingNode final : public BNRenderNode {
+// A node of opaque white that records the rectangles it renders (from
+// any thread) and fails (no surface) wherever it meets `hole`.
+class RecordingNode final : public BNRenderNode {
 public:
-    static std::shared_ptr<const FailingNode> create(VKRect hole) {
-        return make<FailingNode>(hole);
+    static std::shared_ptr<const RecordingNode> create(VKRect hole = VKRectNull) {
+        return make<RecordingNode>(hole);
     }
-    FailingNode(CreationKey, VKRect hole) : BNRenderNode({}), hole_(hole) {}
-    const char* className() const override { return "FailingNode"; }
+    RecordingNode(CreationKey, VKRect hole) : BNRenderNode({}), hole_(hole) {}
+    const char* className() const override { return "RecordingNode"; }
     bool supportsScaleFactor() const override { return true; }
-    BNSurfacePtr preparedOutputSurface(VKRect rect, double scale, const BNSurfaceList& inputs,
+    BNSurfacePtr preparedOutputSurface(VKRect rect, double scale, const BNSurfaceList&,
                                        BNRenderingContext& context) const override {
+        {
+            std::lock_guard lock(mutex_);
+            rects_.push_back(rect);
+        }
         if (VKRectIntersectsRect(rect, hole_)) return nullptr;
         auto surface = context.surfaceWithRect(rect, scale, channels());
         for (uint64_t y = 0; y < surface->heightInPixels(); ++y)
@@ -75,9 +80,15 @@ public:
                 surface->row(y)[x] = 1.0f;
         return surface;
     }
+    std::vector<VKRect> rects() const {
+        std::lock_guard lock(mutex_);
+        return rects_;
+    }
 
 private:
     VKRect hole_;
+    mutable std::mutex mutex_;
+    mutable std::vector<VKRect> rects_;
 };
 
 }  // namespace
@@ -108,16 +119,16 @@ TEST(QFTilingHelper, ASmallRectangleIsOneTile) {
 }
 
 TEST(QFTilingHelper, TilesStartAtWholeTileOffsetsFromTheOrigin) {
-    auto log = std::make_shared<RenderLog>();
-    auto node = PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true, log);
+    auto node = RecordingNode::create();
     auto tiled = renderTiled(node, VKRectMake(10, 20, 600, 100), 2.0, {512, 100});
     ASSERT_EQ(tiled.calls.size(), 2u);
     std::vector<double> origins;
-    for (const auto& rect : log->rects)
+    for (const auto& rect : node->rects()) {
         origins.push_back(rect.origin.x);
+        EXPECT_EQ(rect.size.width, 512);
+    }
     std::sort(origins.begin(), origins.end());
     EXPECT_EQ(origins, (std::vector<double>{10, 522}));
-    EXPECT_EQ(log->rects[0].size.width, 512);
 }
 
 TEST(QFTilingHelper, ConcurrentTiledRendersEqualOneWholeRender) {
@@ -139,7 +150,7 @@ TEST(QFTilingHelper, ConcurrentTiledRendersEqualOneWholeRender) {
 }
 
 TEST(QFTilingHelper, AFailedTileMakesTheFinalCallReportFailure) {
-    auto node = FailingNode::create(VKRectMake(150, 150, 10, 10));
+    auto node = RecordingNode::create(VKRectMake(150, 150, 10, 10));
     auto tiled = renderTiled(node, VKRectMake(0, 0, 300, 300), 1.0, {100, 100});
     ASSERT_EQ(tiled.calls.size(), 9u);
     EXPECT_TRUE(tiled.calls.back().finished);
