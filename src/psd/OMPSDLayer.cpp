@@ -245,3 +245,22 @@ std::shared_ptr<const OMPSDSmartObjectInstance> OMPSDLayer::smartObjectInstance(
         return nullptr;
     });
 }
+
+std::shared_ptr<const void> OMPSDLayer::associatedObject(const std::string& key) const {
+    std::lock_guard lock(associatedObjectsMutex_);
+    for (const auto& [name, value] : associatedObjects_)
+        if (name == key) return value;
+    return nullptr;
+}
+
+void OMPSDLayer::setAssociatedObject(const std::string& key,
+                                     std::shared_ptr<const void> value) const {
+    std::lock_guard lock(associatedObjectsMutex_);
+    for (auto& [name, stored] : associatedObjects_) {
+        if (name == key) {
+            stored = std::move(value);
+            return;
+        }
+    }
+    associatedObjects_.emplace_back(key, std::move(value));
+}

@@ -182,6 +182,13 @@ public:
     // The record as read (for the parser and diagnostics).
     const OMPSDLayerRecord& record() const { return record_; }
 
+    // Values that other subsystems keep with the layer for as long as it
+    // lives (the compositing caches the layer's simplified vector-mask path
+    // here), by key; null when none is set. Reading and storing are each
+    // atomic; any thread.
+    std::shared_ptr<const void> associatedObject(const std::string& key) const;
+    void setAssociatedObject(const std::string& key, std::shared_ptr<const void> value) const;
+
 private:
     template <typename T, typename Make>
     T cached(std::optional<T>& slot, Make make) const;
@@ -211,4 +218,7 @@ private:
     mutable std::optional<std::shared_ptr<const OMPSDDescriptorDecoder>> contentGeneratorData_;
     mutable std::optional<std::shared_ptr<const OMPSDEffectList>> effects_;
     mutable std::optional<std::shared_ptr<const OMPSDSmartObjectInstance>> smartObjectInstance_;
+
+    mutable std::mutex associatedObjectsMutex_;  // guards associatedObjects_ only
+    mutable std::vector<std::pair<std::string, std::shared_ptr<const void>>> associatedObjects_;
 };

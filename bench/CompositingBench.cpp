@@ -1,0 +1,179 @@
+// Rendering the largest shared documents whole through the layer walk:
+// tiled on all cores (QFTilingHelper) against one untiled render on one
+// thread in the same run, and, from the bytes of the file, against the
+// independent compositor of Debian's python3-psd-tools
+// (composite(ignore_preview=True)), run as a separate process when it is
+// installed. Wall-clock times; pixels per second as items.
+#include "DocumentRender.h"
+#include "compositing/QFRenderNodeForLayers.h"
+#include "platform/Data.h"
+#include "platform/Log.h"
+#include "platform/SystemInfo.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace {
+
+const char* const kDocuments[] = {
+    "psd/blend-modes/rgb-blend-modes.psd",
+    "psd/broken-groups.psd",
+    "psd/masks2.psd",
+    "psd/background-red-opacity-80.psd",
+    "psd/descriptors/stroke-color-descriptors-hsb-with-rgb-mode.psd",
+};
+
+std::filesystem::path documentPath(int64_t index) {
+    std::filesystem::path shared = LF_DEFAULT_SHARED_DIR;
+    if (const char* env = std::getenv("LF_SHARED_DIR"); env && *env) shared = env;
+    return shared / kDocuments[index];
+}
+
+// A document opened from its bytes with every plane decompressed, so that
+// the render loops measure compositing alone.
+std::shared_ptr<OMPSDDocument> openWarm(int64_t index) {
+    auto document = OMPSDDocument::createWithFile(documentPath(index).string());
+    if (!document) return nullptr;
+    for (const auto& layer : (*document)->allLayers())
+        for (const auto& channel : layer->channelReferences())
+            channel->byteArray();
+    return *document;
+}
+
+void setPixels(benchmark::State& state, const OMPSDDocument& document) {
+    state.SetItemsProcessed(state.iterations() * int64_t(document.width()) * document.height());
+    state.SetLabel(kDocuments[state.range(0)]);
+}
+
+// Second argument: the tile size in points.
+void BM_RenderTiledAllCores(benchmark::State& state) {
+    auto document = openWarm(state.range(0));
+    if (!document) return state.SkipWithError("shared documents not found");
+    lf::LogCapture quiet;  // effects and paints that are not drawn say so
+    double tile = static_cast<double>(state.range(1));
+    for (auto _ : state) {
+        auto image = RenderNodeTiled(QFRenderNodeForLayers(document->layers()),
+                                     DocumentRect(*document), {1.0, {tile, tile}});
+        benchmark::DoNotOptimize(image);
+    }
+    setPixels(state, *document);
+    state.counters["cores"] = lf::activeProcessorCount();
+}
+
+void BM_RenderUntiledOneThread(benchmark::State& state) {
+    auto document = openWarm(state.range(0));
+    if (!document) return state.SkipWithError("shared documents not found");
+    lf::LogCapture quiet;
+    for (auto _ : state) {
+        auto image = RenderNodeWhole(QFRenderNodeForLayers(document->layers()),
+                                     DocumentRect(*document), 1.0);
+        benchmark::DoNotOptimize(image);
+    }
+    setPixels(state, *document);
+}
+
+// From the file's bytes: open, decompress, build and render tiled; the same
+// work as the peer's open and composite.
+double openAndRenderSeconds(int64_t index) {
+    auto bytes = lf::Data::readFile(documentPath(index).string());
+    if (!bytes) return 0;
+    auto start = std::chrono::steady_clock::now();
+    auto document = OMPSDDocument::create(*bytes);
+    if (!document) return 0;
+    RenderNodeTiled(QFRenderNodeForLayers((*document)->layers()), DocumentRect(**document));
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void BM_OpenAndRenderTiled(benchmark::State& state) {
+    lf::LogCapture quiet;
+    for (auto _ : state) {
+        double seconds = openAndRenderSeconds(state.range(0));
+        if (seconds == 0) return state.SkipWithError("shared documents not found");
+        state.SetIterationTime(seconds);
+    }
+    state.SetLabel(kDocuments[state.range(0)]);
+}
+
+// The peer's open and composite, timed inside its own process (the
+// interpreter's start is left out); the best of three. Fills `seconds`, or
+// says why there is no time.
+std::string peerSeconds(int64_t index, double* seconds) {
+    std::string command =
+        "python3 -c \"import sys, time\n"
+        "try:\n"
+        "    from psd_tools import PSDImage\n"
+        "except ImportError:\n"
+        "    sys.exit('python3-psd-tools is not installed')\n"
+        "best = 1e9\n"
+        "for _ in range(3):\n"
+        "    start = time.perf_counter()\n"
+        "    try:\n"
+        "        PSDImage.open(sys.argv[1]).composite(ignore_preview=True)\n"
+        "    except Exception as error:\n"
+        "        sys.exit('psd-tools cannot composite the document: %r' % error)\n"
+        "    best = min(best, time.perf_counter() - start)\n"
+        "print(best)\" '" +
+        documentPath(index).string() + "' 2>&1";
+    // Debian's interpreter, where the package installs, before any other.
+    if (std::filesystem::exists("/usr/bin/python3")) command = "/usr/bin/" + command;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe) return "python3 cannot be started";
+    char line[512] = {};
+    if (!std::fgets(line, sizeof line, pipe.get())) return "python3 said nothing";
+    char* end = nullptr;
+    *seconds = std::strtod(line, &end);
+    if (end == line) return std::string(line, strcspn(line, "\n"));
+    return {};
+}
+
+void BM_PsdToolsComposite(benchmark::State& state) {
+    lf::LogCapture quiet;
+    double ours = 1e9;
+    for (int i = 0; i < 3; ++i)
+        ours = std::min(ours, openAndRenderSeconds(state.range(0)));
+    for (auto _ : state) {
+        double seconds = 0;
+        std::string failure = peerSeconds(state.range(0), &seconds);
+        if (!failure.empty()) return state.SkipWithError(failure.c_str());
+        state.SetIterationTime(seconds);
+        // How many times longer the peer takes than our open and render.
+        state.counters["peer_over_layerflow"] = seconds / ours;
+    }
+    state.SetLabel(kDocuments[state.range(0)]);
+}
+
+void documents(benchmark::internal::Benchmark* b) {
+    for (int64_t i = 0; i < int64_t(std::size(kDocuments)); ++i)
+        b->Arg(i);
+}
+
+void documentsAndTiles(benchmark::internal::Benchmark* b) {
+    for (int64_t i = 0; i < int64_t(std::size(kDocuments)); ++i)
+        for (int64_t tile : {512, 256, 128})
+            b->Args({i, tile});
+}
+
+}  // namespace
+
+BENCHMARK(BM_RenderTiledAllCores)
+    ->Apply(documentsAndTiles)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderUntiledOneThread)
+    ->Apply(documents)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenAndRenderTiled)->Apply(documents)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PsdToolsComposite)
+    ->Apply(documents)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();

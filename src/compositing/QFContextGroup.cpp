@@ -1,0 +1,352 @@
+#include "compositing/QFContextGroup.h"
+
+#include "compositing/QFBlendMode.h"
+#include "compositing/QFBlendingRangesProvider.h"
+#include "compositing/QFContentBuilders.h"
+#include "compositing/QFLayerContent.h"
+#include "compositing/QFVectorStroke.h"
+#include "platform/Log.h"
+#include "psd/OMPSDProperty.h"
+#include "rendergraph/BNApplyMaskNode.h"
+#include "rendergraph/BNBlendNode.h"
+#include "rendergraph/BNBlendingRangesMaskNode.h"
+#include "rendergraph/BNConstantColorNode.h"
+#include "rendergraph/BNConvertToOpaqueNode.h"
+#include "rendergraph/BNCrossfadeNode.h"
+#include "rendergraph/BNCrossfadeWithMaskNode.h"
+#include "rendergraph/BNDivideMaskNode.h"
+#include "rendergraph/BNEffectMaskHackNode.h"
+#include "rendergraph/BNIsolateOpacityNode.h"
+#include "rendergraph/BNOverrideAlphaNode.h"
+#include "rendergraph/BNRestrictedBlendingNode.h"
+#include "rendergraph/BNTransparentNode.h"
+
+#include <optional>
+
+namespace {
+
+BNRenderNodePtr transparentBackdrop() {
+    return BNTransparentNode::create(QFInfiniteRect, BNChannelMaskRGBA);
+}
+
+// `node` masked by the layer's Blend If source ranges, when they are not
+// all full.
+BNRenderNodePtr withSourceBlendingRanges(const OMPSDLayer& layer, BNRenderNodePtr node) {
+    const auto& ranges = layer.blendingOptions()->blendingRanges();
+    if (!node || !ranges || ranges->isOpaqueForSource()) return node;
+    auto provider = std::make_shared<QFBlendingRangesProvider>(ranges, true);
+    return BNApplyMaskNode::create(node, BNBlendingRangesMaskNode::create(node, provider));
+}
+
+}  // namespace
+
+BNRenderNodePtr QFOpacitySourceOfNode(const BNRenderNodePtr& node) {
+    if (node && (node->channels() & (BNChannelMaskOpacity | BNChannelMaskFill))) return node;
+    return nullptr;
+}
+
+BNRenderNodePtr QFNodeWithAlphaFrom(const BNRenderNodePtr& node,
+                                    const BNRenderNodePtr& alphaSource) {
+    if (node == alphaSource) return node;
+    return BNOverrideAlphaNode::create(node, alphaSource);
+}
+
+QFContextGroup::QFContextGroup(BNRenderNodePtr shallowBackdrop, BNRenderNodePtr deepBackdrop,
+                               int options)
+    : options_(options),
+      states_(1),
+      shallowBackdrop_(std::move(shallowBackdrop)),
+      deepBackdrop_(std::move(deepBackdrop)),
+      currentNode_(shallowBackdrop_) {}
+
+std::unique_ptr<QFContextGroup> QFContextGroup::beginSubgroup(int options) const {
+    BNRenderNodePtr shallow =
+        (options & QFContextGroupPassThroughOption) ? currentNode_ : transparentBackdrop();
+    if (!shallow) return nullptr;
+    return std::make_unique<QFContextGroup>(shallow, deepBackdrop_, options);
+}
+
+BNRenderNodePtr QFContextGroup::dividedByFactorMask(const BNRenderNodePtr& node) const {
+    const BNRenderNodePtr& factorMask = currentState().factorMask();
+    if (!node || !factorMask) return node;
+    return BNDivideMaskNode::create(node, factorMask);
+}
+
+void QFContextGroup::blendNode(const BNRenderNodePtr& node) {
+    const QFContextState& state = currentState();
+    BNRenderNodePtr result = BNBlendNode::create(currentNode_, node, state.blendMode(), 1.0,
+                                                 state.opacity() * state.fillOpacity());
+    if (result && state.mask())
+        result = BNCrossfadeWithMaskNode::create(currentNode_, result, state.mask());
+    if (!result) {
+        lf::log("A group could not be blended; it is left out");
+        return;
+    }
+    currentNode_ = result;
+}
+
+void QFContextGroup::blendGroupNode(const BNRenderNodePtr& node, int options) {
+    if (!(options & QFContextGroupPassThroughOption)) return blendNode(node);
+    const QFContextState& state = currentState();
+    BNRenderNodePtr result = node;
+    if (result && state.opacity() != 1.0)
+        result = BNCrossfadeNode::create(currentNode_, result, state.opacity());
+    if (result && state.mask())
+        result = BNCrossfadeWithMaskNode::create(currentNode_, result,
+                                                 dividedByFactorMask(state.mask()));
+    if (!result) {
+        lf::log("A pass-through group could not be blended; it is left out");
+        return;
+    }
+    currentNode_ = result;
+}
+
+void QFContextGroup::blendGroupNodeAsLayer(const QFLayerList& layers, const BNRenderNodePtr& node) {
+    const OMPSDLayer& group = *layers.front();
+    BNRenderNodePtr shape = BNIsolateOpacityNode::create(node);
+    BNRenderNodePtr masks = QFShapeNodeForLayer(group);
+    if (shape && !QFIsConstantShape(masks)) shape = BNApplyMaskNode::create(shape, masks);
+    BNRenderNodePtr content = BNConvertToOpaqueNode::create(node);
+    if (!shape || !content) {
+        lf::log("Group {} could not be composited; it is left out", QFLayerLogName(group));
+        return;
+    }
+    blendLayers(layers, content, shape);
+}
+
+void QFContextGroup::blendPassThroughGroupNode(const BNRenderNodePtr& node,
+                                               const QFLayerList& clippedLayers,
+                                               const BNRenderNodePtr& coverage) {
+    BNRenderNodePtr result = node;
+    if (!clippedLayers.empty() && coverage) {
+        BNRenderNodePtr drawn = node;
+        for (const auto& layer : clippedLayers)
+            drawn = blendClippedLayer(*layer, drawn, drawn);
+        if (BNRenderNodePtr clipped = BNCrossfadeWithMaskNode::create(node, drawn, coverage))
+            result = clipped;
+        else
+            lf::log("The layers clipped to a pass-through group could not be composited");
+    }
+    blendGroupNode(result, QFContextGroupPassThroughOption);
+}
+
+void QFContextGroup::blendLayers(const QFLayerList& layers) {
+    if (layers.empty()) return;
+    blendLayers(layers, nullptr, QFShapeNodeForLayer(*layers.front()));
+}
+
+void QFContextGroup::blendLayers(const QFLayerList& layers, BNRenderNodePtr contentNode,
+                                 BNRenderNodePtr shapeNode) {
+    if (layers.empty()) return;
+    const OMPSDLayer& base = *layers.front();
+    // A group blended like a layer keeps the masks that shape it in its
+    // shape; only those that hide its effects come after them.
+    BNRenderNodePtr mask = QFMaskNodeForLayer(base, contentNode != nullptr);
+
+    // The document's background layer: knockouts in this group, and in the
+    // groups begun from it, reveal it instead of transparency.
+    if (base.layerNameSource() == OMPSDFourCC("bgnd")) {
+        if (BNRenderNodePtr background = QFContentNodeForLayer(base, nullptr)) {
+            shallowBackdrop_ = background;
+            deepBackdrop_ = background;
+        }
+    }
+
+    BNRenderNodePtr interiorBackground = currentNode_;
+    int knockout = base.blendingOptions()->knockoutStyle();
+    if (knockout == 2) interiorBackground = deepBackdrop_;
+    if (knockout == 1) interiorBackground = shallowBackdrop_;
+
+    // The run's content as first made. A pixel or fill layer's content
+    // does not depend on what it is drawn onto, so it is made once and
+    // shared by every call of the callback (with a factor mask the callback
+    // runs twice, and the passes must see the same image node).
+    std::optional<BNRenderNodePtr> madeContent;
+    if (contentNode) madeContent = contentNode;
+    ContentCallback content = [&, interiorBackground](const BNRenderNodePtr& onto) {
+        if (!madeContent && !QFIsAdjustmentLayer(base))
+            madeContent = QFContentNodeForLayer(base, nullptr);
+        return blendBaseContent(layers, madeContent.value_or(nullptr), interiorBackground, onto);
+    };
+    BNRenderNodePtr result =
+        blendLayer(base, currentNode_, interiorBackground, shapeNode, mask, content);
+    if (!result) {
+        lf::log("Layer {} could not be composited; it is left out", QFLayerLogName(base));
+        return;
+    }
+    currentNode_ = result;
+}
+
+BNRenderNodePtr QFContextGroup::blendBaseContent(const QFLayerList& layers,
+                                                 const BNRenderNodePtr& contentNode,
+                                                 const BNRenderNodePtr& interiorBackground,
+                                                 const BNRenderNodePtr& onto) {
+    const OMPSDLayer& base = *layers.front();
+    const OMPSDBlendingOptions& options = *base.blendingOptions();
+
+    // An adjustment works on opaque colour; the backdrop's coverage is put
+    // back at the end.
+    BNRenderNodePtr backdrop = onto, backdropAlpha;
+    bool isAdjustment = !contentNode && QFIsAdjustmentLayer(base);
+    if (isAdjustment) {
+        backdropAlpha = QFOpacitySourceOfNode(onto);
+        backdrop = BNConvertToOpaqueNode::create(onto);
+    }
+    // Each call starts again from the content as first made (an
+    // adjustment's from this call's backdrop), so that nothing below is
+    // applied twice when the callback runs twice.
+    BNRenderNodePtr content = isAdjustment ? QFContentNodeForLayer(base, backdrop) : contentNode;
+    bool clippedAsGroup = options.shouldBlendClippedLayersAsGroup() && content;
+
+    BNRenderNodePtr result;
+    if (content) {
+        BNRenderNodePtr contentAlpha;
+        if (clippedAsGroup) {
+            // The clipped layers are drawn onto the opaque content, which
+            // gets its coverage back afterwards.
+            if (content->channels() & BNChannelMaskFill) {
+                contentAlpha = QFOpacitySourceOfNode(content);
+                content = BNConvertToOpaqueNode::create(content);
+            }
+            for (size_t i = 1; i < layers.size() && content; ++i)
+                content = blendClippedLayer(*layers[i], content, content);
+        }
+        if (contentAlpha) content = QFNodeWithAlphaFrom(content, contentAlpha);
+        content = withSourceBlendingRanges(base, content);
+
+        int mode = QFBlendModeForPSDKey(options.blendMode());
+        if (mode == BNBlendModeDissolve) mode = BNBlendModeNormal;
+        double fill = options.fillOpacity();
+        if (!(fill > 0)) {
+            result = backdrop;
+        } else {
+            // Inside a group with a factor mask, the fill factor is divided
+            // by the group's shape like every mask.
+            BNRenderNodePtr factorMask = fill < 1.0 ? currentState().factorMask() : nullptr;
+            result = BNBlendNode::create(backdrop, content, mode, 1.0, factorMask ? 1.0 : fill);
+            if (result && factorMask) {
+                auto fillMask =
+                    BNConstantColorNode::create({0, 0, 0, fill, 0}, BNChannelMaskOpacity);
+                result = BNCrossfadeWithMaskNode::create(
+                    backdrop, result, BNDivideMaskNode::create(fillMask, factorMask));
+            }
+        }
+    } else {
+        // No content (a fill that is not drawn): the layer itself draws
+        // nothing; its clipped layers are drawn onto the backdrop.
+        result = backdrop;
+    }
+    if (result && backdropAlpha) result = QFNodeWithAlphaFrom(result, backdropAlpha);
+
+    if (!clippedAsGroup) {
+        for (size_t i = 1; i < layers.size() && result; ++i) {
+            BNRenderNodePtr clippedInterior = result;
+            int knockout = layers[i]->blendingOptions()->knockoutStyle();
+            if (knockout == 2) clippedInterior = deepBackdrop_;
+            if (knockout == 1) clippedInterior = interiorBackground;
+            result = blendClippedLayer(*layers[i], result, clippedInterior);
+        }
+    }
+    return result;
+}
+
+BNRenderNodePtr QFContextGroup::blendClippedLayer(const OMPSDLayer& layer,
+                                                  const BNRenderNodePtr& background,
+                                                  const BNRenderNodePtr& interiorBackground) {
+    BNRenderNodePtr content = QFContentNodeForLayer(layer, background);
+    BNRenderNodePtr shape = QFShapeNodeForLayer(layer);
+    BNRenderNodePtr mask = QFMaskNodeForLayer(layer);
+    ContentCallback callback = [&layer, content](const BNRenderNodePtr& onto) -> BNRenderNodePtr {
+        BNRenderNodePtr drawn = withSourceBlendingRanges(layer, content);
+        const OMPSDBlendingOptions& options = *layer.blendingOptions();
+        double fill = options.fillOpacity();
+        if (!drawn || fill == 0) return onto;
+        return BNBlendNode::create(onto, drawn, QFBlendModeForPSDKey(options.blendMode()), 1.0,
+                                   fill);
+    };
+    BNRenderNodePtr result =
+        blendLayer(layer, background, interiorBackground, shape, mask, callback);
+    if (!result) {
+        lf::log("Layer {} could not be composited; it is left out", QFLayerLogName(layer));
+        return background;
+    }
+    return result;
+}
+
+BNRenderNodePtr QFContextGroup::blendLayer(const OMPSDLayer& layer,
+                                           const BNRenderNodePtr& background,
+                                           const BNRenderNodePtr& interiorBackground,
+                                           const BNRenderNodePtr& shape, BNRenderNodePtr mask,
+                                           const ContentCallback& content) {
+    if (!background || !interiorBackground || !shape) return nullptr;
+    const OMPSDBlendingOptions& options = *layer.blendingOptions();
+    BNRenderNodePtr factorMask = currentState().factorMask();
+
+    // Inside a group with a factor mask, the crossfade between interior and
+    // exterior is measured on the layer drawn over transparency.
+    BNRenderNodePtr crossfadeMask = shape;
+    if (factorMask) {
+        currentState().setFactorMask(nullptr);
+        BNRenderNodePtr transparent = transparentBackdrop();
+        Effects alone = blendEffects(layer, transparent, transparent, shape, content);
+        currentState().setFactorMask(factorMask);
+        crossfadeMask = BNEffectMaskHackNode::create(BNIsolateOpacityNode::create(alone.interior),
+                                                     BNIsolateOpacityNode::create(alone.exterior),
+                                                     shape, factorMask);
+    }
+
+    Effects drawn = blendEffects(layer, background, interiorBackground, shape, content);
+    // A layer that draws nothing (a paint that is not drawn, no fill)
+    // leaves the background as it is: every step below would mix it with
+    // itself.
+    if (drawn.interior == background && drawn.exterior == background) return background;
+    BNRenderNodePtr result =
+        BNCrossfadeWithMaskNode::create(drawn.exterior, drawn.interior, crossfadeMask);
+
+    const auto& ranges = options.blendingRanges();
+    if (ranges && !ranges->isOpaqueForDestination()) {
+        auto provider = std::make_shared<QFBlendingRangesProvider>(ranges, false);
+        BNRenderNodePtr destination = BNBlendingRangesMaskNode::create(background, provider);
+        mask = mask ? BNApplyMaskNode::create(mask, destination) : destination;
+        if (!mask) return nullptr;
+    }
+    if (result && mask)
+        result = BNCrossfadeWithMaskNode::create(background, result, dividedByFactorMask(mask));
+    if (result && options.opacity() != 1.0)
+        result = BNCrossfadeNode::create(background, result, options.opacity());
+
+    if (result && options.hasRestrictedBlending()) {
+        BNChannelMask fromBackground = 0;
+        if (!options.shouldBlendRed()) fromBackground |= BNChannelMaskRed;
+        if (!options.shouldBlendGreen()) fromBackground |= BNChannelMaskGreen;
+        if (!options.shouldBlendBlue()) fromBackground |= BNChannelMaskBlue;
+        if (options.knockoutStyle() != 0)
+            fromBackground |= BNChannelMaskOpacity | BNChannelMaskFill;
+        fromBackground &= result->channels();
+        result = BNRestrictedBlendingNode::create(result, background, fromBackground);
+    }
+    return result;
+}
+
+QFContextGroup::Effects QFContextGroup::blendEffects(const OMPSDLayer& layer,
+                                                     const BNRenderNodePtr& background,
+                                                     const BNRenderNodePtr& interiorBackground,
+                                                     const BNRenderNodePtr& shape,
+                                                     const ContentCallback& content) const {
+    // The interior chain draws the content onto the interior background;
+    // the exterior chain keeps the background. Layer effects would join the
+    // chains here; they are not drawn.
+    Effects effects{content(interiorBackground), background};
+
+    // A shape layer's vector stroke, drawn over the content within the
+    // stroke's coverage.
+    BNRenderNodePtr strokePaint = QFVectorStrokeFillNode(layer);
+    BNRenderNodePtr strokeCoverage = strokePaint ? QFVectorStrokeCoverageNode(layer) : nullptr;
+    if (effects.interior && strokePaint && strokeCoverage) {
+        int mode = QFBlendModeForPSDKey(layer.blendingOptions()->blendMode());
+        effects.interior = BNCrossfadeWithMaskNode::create(
+            effects.interior, BNBlendNode::create(background, strokePaint, mode),
+            BNDivideMaskNode::create(strokeCoverage, shape));
+    }
+    return effects;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// QFContextState: the graphics state of one transparency group of the
+// compositing context: what the next blending command uses. Copies share
+// their mask nodes (nodes are immutable).
+//
+// - opacity and fill opacity multiply into the fill of a blended group;
+// - the blend mode is the render graph's blend-mode number (BNBlendMode.h);
+// - the mask is a one-channel node applied when a node is blended in;
+// - the factor mask is the shape of the group being built: masks, fill
+//   factors and effect masks inside the group are divided by it, so that
+//   the group's shape, applied again when the group is blended like a
+//   layer, does not count twice.
+
+#include "rendergraph/BNRenderNode.h"
+
+class QFContextState {
+public:
+    double opacity() const { return opacity_; }
+    void setOpacity(double opacity) { opacity_ = opacity; }
+    double fillOpacity() const { return fillOpacity_; }
+    void setFillOpacity(double fillOpacity) { fillOpacity_ = fillOpacity; }
+    int blendMode() const { return blendMode_; }
+    void setBlendMode(int blendMode) { blendMode_ = blendMode; }
+    const BNRenderNodePtr& mask() const { return mask_; }
+    void setMask(BNRenderNodePtr mask) { mask_ = std::move(mask); }
+    const BNRenderNodePtr& factorMask() const { return factorMask_; }
+    void setFactorMask(BNRenderNodePtr factorMask) { factorMask_ = std::move(factorMask); }
+
+private:
+    double opacity_ = 1.0;
+    double fillOpacity_ = 1.0;
+    int blendMode_ = 0;
+    BNRenderNodePtr mask_;
+    BNRenderNodePtr factorMask_;
+};

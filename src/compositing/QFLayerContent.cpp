@@ -1,0 +1,195 @@
+#include "compositing/QFLayerContent.h"
+
+#include "compositing/QFContentBuilders.h"
+#include "compositing/QFImageProvider.h"
+#include "compositing/QFRenderNodeForLayers.h"
+#include "compositing/QFVectorMaskPaths.h"
+#include "compositing/QFVectorStroke.h"
+#include "psd/OMPSDDocument.h"
+#include "rendergraph/BNApplyMaskNode.h"
+#include "rendergraph/BNCompoundPathStrokeNode.h"
+#include "rendergraph/BNConstantColorNode.h"
+#include "rendergraph/BNConvertToOpaqueNode.h"
+#include "rendergraph/BNCrossfadeNode.h"
+#include "rendergraph/BNCrossfadeWithMaskNode.h"
+#include "rendergraph/BNGaussianBlurNode.h"
+#include "rendergraph/BNImageNode.h"
+#include "rendergraph/BNIsolateOpacityNode.h"
+#include "rendergraph/BNTransparentNode.h"
+
+namespace {
+
+BNRenderNodePtr constantOpaqueMask() {
+    return BNConstantColorNode::create({0, 0, 0, 1, 0}, BNChannelMaskOpacity);
+}
+
+// `input` masked by `mask` when both are there, else whichever is.
+BNRenderNodePtr appliedMask(BNRenderNodePtr input, BNRenderNodePtr mask) {
+    if (input && mask) return BNApplyMaskNode::create(std::move(input), std::move(mask));
+    return input ? input : mask;
+}
+
+}  // namespace
+
+BNRenderNodePtr QFImageNodeForChannels(const QFChannelReferenceList& references,
+                                       QFTransparencyMode mode) {
+    QFChannelReferenceList kept;
+    std::vector<int> channels;
+    bool keptTransparency = false;
+    for (const auto& reference : references) {
+        if (!reference) continue;
+        int id = reference->identifier();
+        if (id >= 0 && id <= 2) {
+            kept.push_back(reference);
+            channels.push_back(id);
+        } else if (id == -1 && mode != QFTransparencyModeDropped) {
+            kept.push_back(reference);
+            channels.push_back(mode == QFTransparencyModeOpacity ? BNChannelOpacity
+                                                                 : BNChannelFill);
+            keptTransparency = true;
+        }
+    }
+    BNRenderNodePtr node = BNImageNode::create(QFImageProvider::create(kept, channels));
+    if (node && !keptTransparency) node = BNConvertToOpaqueNode::create(node);
+    return node;
+}
+
+BNRenderNodePtr QFImageNodeForChannel(
+    const std::shared_ptr<const OMPSDChannelReference>& reference) {
+    if (!reference) return nullptr;
+    return BNImageNode::create(QFImageProvider::create({reference}));
+}
+
+BNRenderNodePtr QFTransparencyNodeForChannels(const QFChannelReferenceList& references) {
+    for (const auto& reference : references)
+        if (reference && reference->identifier() == -1) return QFImageNodeForChannel(reference);
+    return nullptr;
+}
+
+std::shared_ptr<const OMPSDSmartObjectSnapshot> QFSmartObjectSnapshotForLayer(
+    const OMPSDLayer& layer) {
+    auto instance = layer.smartObjectInstance();
+    auto document = layer.document();
+    if (!instance || !document) return nullptr;
+    for (const auto& snapshot : document->smartObjectSnapshots())
+        if (snapshot && snapshot->uniqueIdentifier() == instance->snapshotIdentifier())
+            return snapshot;
+    return nullptr;
+}
+
+BNRenderNodePtr QFContentNodeForLayer(const OMPSDLayer& layer, const BNRenderNodePtr& input) {
+    if (QFContentBuilder builder = QFContentBuilderForLayer(layer)) return builder(layer, input);
+    if (layer.vectorStroke()) return input;
+
+    bool transparencyShapes = layer.blendingOptions()->transparencyShapesLayer();
+    BNRenderNodePtr node = QFImageNodeForChannels(
+        layer.channelReferences(),
+        transparencyShapes ? QFTransparencyModeDropped : QFTransparencyModeFill);
+
+    // A smart object with a smart filter mask: the filtered pixels where the
+    // mask is on, the unfiltered snapshot elsewhere.
+    auto snapshot = QFSmartObjectSnapshotForLayer(layer);
+    if (snapshot && snapshot->smartFilterMask()) {
+        BNRenderNodePtr filterMask = QFImageNodeForChannel(snapshot->smartFilterMask());
+        if (transparencyShapes) {
+            node = BNConvertToOpaqueNode::create(BNCrossfadeWithMaskNode::create(
+                QFImageNodeForChannels(snapshot->channelReferences(), QFTransparencyModeOpacity),
+                QFImageNodeForChannels(layer.channelReferences(), QFTransparencyModeOpacity),
+                filterMask));
+        } else {
+            node = BNCrossfadeWithMaskNode::create(
+                QFImageNodeForChannels(snapshot->channelReferences(), QFTransparencyModeFill), node,
+                filterMask);
+        }
+    }
+    return node;
+}
+
+BNRenderNodePtr QFShapeNodeForLayer(const OMPSDLayer& layer) {
+    const OMPSDBlendingOptions& options = *layer.blendingOptions();
+    BNRenderNodePtr transparency;
+    if (options.transparencyShapesLayer() && !QFContentBuilderForLayer(layer) &&
+        !layer.vectorStroke() && !layer.isGroup()) {
+        transparency = QFTransparencyNodeForChannels(layer.channelReferences());
+        auto snapshot = QFSmartObjectSnapshotForLayer(layer);
+        if (transparency && snapshot && snapshot->smartFilterMask())
+            transparency = BNCrossfadeWithMaskNode::create(
+                QFTransparencyNodeForChannels(snapshot->channelReferences()), transparency,
+                QFImageNodeForChannel(snapshot->smartFilterMask()));
+    }
+    BNRenderNodePtr user =
+        options.layerMaskHidesEffects() ? constantOpaqueMask() : QFLayerMaskNode(layer);
+    BNRenderNodePtr vector =
+        options.vectorMaskHidesEffects() ? constantOpaqueMask() : QFVectorMaskNode(layer);
+    BNRenderNodePtr shape = appliedMask(transparency, appliedMask(user, vector));
+    return shape ? shape : constantOpaqueMask();
+}
+
+BNRenderNodePtr QFMaskNodeForLayer(const OMPSDLayer& layer, bool groupAsLayer) {
+    const OMPSDBlendingOptions& options = *layer.blendingOptions();
+    auto effects = layer.effects();
+    bool bothMasks = layer.isGroup() && !groupAsLayer && !(effects && effects->isVisible());
+    BNRenderNodePtr user =
+        bothMasks || options.layerMaskHidesEffects() ? QFLayerMaskNode(layer) : nullptr;
+    BNRenderNodePtr vector =
+        bothMasks || options.vectorMaskHidesEffects() ? QFVectorMaskNode(layer) : nullptr;
+    return appliedMask(user, vector);
+}
+
+bool QFIsConstantShape(const BNRenderNodePtr& shape) {
+    return dynamic_cast<const BNConstantColorNode*>(shape.get()) != nullptr;
+}
+
+BNRenderNodePtr QFLayerMaskNode(const OMPSDLayer& layer) {
+    std::shared_ptr<const OMPSDChannelReference> reference;
+    double background = 0;
+    if (auto real = layer.channelReferenceForIdentifier(-3)) {
+        if (!layer.realMaskIsEnabled()) return nullptr;
+        reference = real;
+        background = layer.realMaskBackgroundColor();
+    } else if (!layer.maskIsPrerenderedVectorMask()) {
+        reference = layer.channelReferenceForIdentifier(-2);
+        if (!reference || !layer.maskIsEnabled()) return nullptr;
+        background = layer.maskBackgroundColor();
+    } else {
+        return nullptr;
+    }
+    BNRenderNodePtr node = BNImageNode::create(
+        QFImageProvider::create({reference}, std::vector<int>{BNChannelOpacity},
+                                std::vector<float>{static_cast<float>(background)}));
+    return QFApplyMaskFeatherAndDensity(node, layer.maskDensity(), layer.maskFeatherAmount());
+}
+
+BNRenderNodePtr QFVectorMaskNode(const OMPSDLayer& layer) {
+    auto mask = layer.vectorMask();
+    if (!mask || !layer.vectorMaskIsEnabled()) return nullptr;
+    auto stroke = layer.vectorStroke();
+    bool strokeOn = stroke && stroke->strokeEnabled();
+    bool fillOn = stroke ? stroke->fillEnabled() : true;
+
+    BNRenderNodePtr node;
+    if (!strokeOn) {
+        node = QFFilledVectorMaskNode(layer, *mask, layer.vectorMaskIsAlignedToPixels());
+    } else {
+        VKStrokeStyle style = QFStrokeStyleForVectorStroke(*stroke);
+        if (style.position() == VKStrokePositionInside && fillOn) {
+            node = QFFilledVectorMaskNode(layer, *mask, layer.vectorMaskIsAlignedToPixels());
+        } else if (auto path = QFSimplifiedCompoundPathForLayer(layer)) {
+            node = BNCompoundPathStrokeNode::create(QFStrokeReadyCompoundPath(*path, *stroke),
+                                                    style, fillOn, false);
+        }
+    }
+    if (!node) return BNTransparentNode::create(QFInfiniteRect, BNChannelMaskOpacity);
+    return QFApplyMaskFeatherAndDensity(node, layer.vectorMaskDensity(),
+                                        layer.vectorMaskFeatherAmount());
+}
+
+BNRenderNodePtr QFApplyMaskFeatherAndDensity(BNRenderNodePtr mask, double density, double feather) {
+    if (mask && feather != 0) mask = BNGaussianBlurNode::create(mask, feather);
+    if (mask && density < 1.0) mask = BNCrossfadeNode::create(constantOpaqueMask(), mask, density);
+    return mask;
+}
+
+BNRenderNodePtr QFIsolatedNodeForSublayers(const QFLayerList& layers) {
+    return BNIsolateOpacityNode::create(QFRenderNodeForLayers(layers));
+}

@@ -1,0 +1,146 @@
+#include "compositing/QFLayerShapeBounds.h"
+
+#include "compositing/QFContentBuilders.h"
+#include "compositing/QFPSDStrokePathFixer.h"
+#include "compositing/QFVectorMaskPaths.h"
+#include "compositing/QFVectorStroke.h"
+#include "geometry/VKPathAccumulator.h"
+#include "geometry/VKPathStroker.h"
+#include "rendergraph/BNGaussianBlurNode.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+namespace {
+
+VKRect grownByFeather(VKRect rect, double feather) {
+    if (!(feather > 0)) return rect;
+    double e = BNGaussianBlurNode::expansionForBlurRadius(feather);
+    return VKRectInset(rect, -e, -e);
+}
+
+VKRect rectOfChannel(const OMPSDChannelReference& channel) {
+    const OMPSDRect& r = channel.rect();
+    return VKRectMake(r.left, r.top, static_cast<double>(int64_t{r.right} - r.left),
+                      static_cast<double>(int64_t{r.bottom} - r.top));
+}
+
+// A shape whose vector mask is part of its shape and makes its bounds.
+bool hasVectorMaskShape(const OMPSDLayer& layer) {
+    bool hasPaint =
+        layer.colorFill() || layer.gradientFill() || layer.patternFill() || layer.vectorStroke();
+    if (!hasPaint && layer.blendingOptions()->transparencyShapesLayer()) return false;
+    return layer.vectorMask() && layer.vectorMaskIsEnabled() &&
+           !layer.blendingOptions()->vectorMaskHidesEffects();
+}
+
+VKRect scaledRect(VKRect rect, double k) {
+    return VKRectMake(rect.origin.x * k, rect.origin.y * k, rect.size.width * k,
+                      rect.size.height * k);
+}
+
+VKRect shapeBounds(const OMPSDLayer& layer, bool feathered) {
+    VKSize document = QFDocumentSizeForLayer(layer);
+    if (hasVectorMaskShape(layer)) {
+        VKRect r = QFVectorMaskPathBounds(*layer.vectorMask(), document.width, document.height);
+        if (feathered) r = grownByFeather(r, layer.vectorMaskFeatherAmount());
+        auto stroke = layer.vectorStroke();
+        if (stroke && stroke->strokeEnabled()) {
+            if (auto path = QFSimplifiedCompoundPathForLayer(layer))
+                r = VKRectUnion(r, QFPixelAlignedRect(QFStrokedPathBounds(*path, *stroke)));
+        }
+        if (feathered) return QFPixelAlignedRect(r);
+        return scaledRect(QFPixelAlignedRect(scaledRect(r, 32)), 1.0 / 32);
+    }
+    if (!QFContentBuilderForLayer(layer)) {
+        const OMPSDRect& rect = layer.rect();
+        VKRect r =
+            VKRectMake(rect.left, rect.top, static_cast<double>(int64_t{rect.right} - rect.left),
+                       static_cast<double>(int64_t{rect.bottom} - rect.top));
+        return feathered ? grownByFeather(r, layer.maskFeatherAmount()) : r;
+    }
+    VKRect base = VKRectMake(0, 0, document.width, document.height);
+    if (layer.vectorMask() && layer.vectorMaskIsEnabled())
+        base = VKRectInset(VKRectIntegral(QFVectorMaskPathBounds(*layer.vectorMask(),
+                                                                 document.width, document.height)),
+                           -1, -1);
+    VKRect m = QFLayerMaskBounds(layer);
+    if (!VKRectIsNull(m) && !VKRectIsEmpty(m))
+        return feathered ? grownByFeather(m, layer.maskFeatherAmount()) : m;
+    return base;
+}
+
+}  // namespace
+
+VKRect QFLayerShapeBounds(const OMPSDLayer& layer) {
+    return shapeBounds(layer, true);
+}
+
+VKRect QFLayerShapeBoundsUnfeathered(const OMPSDLayer& layer) {
+    return shapeBounds(layer, false);
+}
+
+VKRect QFVectorMaskPathBounds(const OMPSDCompoundPath& mask, double width, double height) {
+    if (mask.subpaths().empty()) return VKRectNull;
+    VKRect r = VKRectMake(0, 0, width, height);
+    bool first = true;
+    int operation = OMPSDPathOperationAdd;
+    for (const OMPSDPath& subpath : mask.subpaths()) {
+        if (subpath.operation() != OMPSDPathOperationContinue) operation = subpath.operation();
+        if (operation == OMPSDPathOperationSubtract) continue;
+        auto path = QFPathForVectorMaskSubpath(subpath, width, height);
+        if (path->numberOfKnots() == 1 && !path->isClosed()) continue;
+        double minX = DBL_MAX, minY = DBL_MAX, maxX = -DBL_MAX, maxY = -DBL_MAX;
+        path->flattenWithCallback([&](VKPoint p) {
+            minX = std::min(minX, p.x);
+            minY = std::min(minY, p.y);
+            maxX = std::max(maxX, p.x);
+            maxY = std::max(maxY, p.y);
+        });
+        VKRect box = minX <= maxX ? VKRectMake(minX, minY, maxX - minX, maxY - minY) : VKRectNull;
+        if (operation == OMPSDPathOperationExclude || operation == OMPSDPathOperationAdd)
+            r = first ? box : VKRectUnion(r, box);
+        else if (operation == OMPSDPathOperationIntersect)
+            r = VKRectIntersection(r, box);
+        first = false;
+    }
+    return r;
+}
+
+VKRect QFVectorMaskBoundsForLayer(const OMPSDLayer& layer) {
+    auto mask = layer.vectorMask();
+    if (!mask) return VKRectNull;
+    VKSize document = QFDocumentSizeForLayer(layer);
+    return QFPixelAlignedRect(QFVectorMaskPathBounds(*mask, document.width, document.height));
+}
+
+VKRect QFLayerMaskBounds(const OMPSDLayer& layer) {
+    if (auto real = layer.channelReferenceForIdentifier(-3))
+        return layer.realMaskIsEnabled() ? rectOfChannel(*real) : VKRectNull;
+    if (!layer.maskIsPrerenderedVectorMask() && layer.maskIsEnabled())
+        if (auto user = layer.channelReferenceForIdentifier(-2)) return rectOfChannel(*user);
+    return VKRectNull;
+}
+
+VKRect QFStrokedPathBounds(const VKCompoundPath& path, const OMPSDVectorStroke& stroke) {
+    VKStrokeStyle style = QFStrokeStyleForVectorStroke(stroke);
+    auto accumulator = std::make_shared<VKPathAccumulator>();
+    QFPSDStrokePathFixer fixer(std::make_shared<VKPathStroker>(accumulator, style), style);
+    path.applyToPathConsumer(fixer);
+    VKRect bounds = VKCompoundPath(accumulator->paths()).bounds();
+    return VKRectIsNull(bounds) ? VKRectZero : bounds;
+}
+
+VKRect QFPixelAlignedRect(VKRect rect) {
+    if (VKRectIsNull(rect) || !VKRectIsFinite(rect)) return rect;
+    auto edge = [](double value, double (*outward)(double)) {
+        double nearest = std::round(value);
+        return std::fabs(nearest - value) < 1.0 / 32 ? nearest : outward(value);
+    };
+    double left = edge(VKRectGetMinX(rect), std::floor);
+    double top = edge(VKRectGetMinY(rect), std::floor);
+    double right = edge(VKRectGetMaxX(rect), std::ceil);
+    double bottom = edge(VKRectGetMaxY(rect), std::ceil);
+    return VKRectMake(left, top, right - left, bottom - top);
+}

@@ -1,0 +1,70 @@
+#include "compositing/QFRGBAConversion.h"
+
+#include "rendergraph/BNRenderer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+// value * 255 clamped to 0..255 (not-a-number to 0) and rounded to the
+// nearest integer, halves away from zero; written without branches so that
+// the conversion loops vectorise.
+template <typename Float>
+inline uint8_t toByte(Float value) {
+    Float scaled = value * Float(255);
+    scaled = scaled > Float(0) ? scaled : Float(0);
+    scaled = scaled < Float(255) ? scaled : Float(255);
+    int whole = static_cast<int>(scaled);  // truncation: scaled is not negative
+    return static_cast<uint8_t>(whole + (scaled - static_cast<Float>(whole) >= Float(0.5) ? 1 : 0));
+}
+
+uint8_t unpremultiplied(uint8_t colour, uint8_t coverage) {
+    if (coverage == 0) return 0;
+    unsigned value = (unsigned{colour} * 255 + coverage / 2) / coverage;
+    return static_cast<uint8_t>(value > 255 ? 255 : value);
+}
+
+}  // namespace
+
+BNSurfacePtr QFRenderNodeWithColorProfile(const BNRenderNodePtr& node,
+                                          const std::shared_ptr<const BNColorProfile>& profile,
+                                          VKRect rect, double scaleFactor) {
+    BNRenderer renderer;
+    renderer.setColorProfile(profile);
+    return renderer.renderNode(node, rect, scaleFactor);
+}
+
+void QFCopyUnpremultipliedRGBA(
+    const BNSurface& surface, bool keepPremultiplied,
+    const std::function<void(const uint8_t*, uint64_t, uint64_t, uint64_t)>& consumer) {
+    uint64_t width = surface.widthInPixels(), height = surface.heightInPixels();
+    uint64_t bytesPerRow = width * 4;
+    // Every byte is written below.
+    auto bytes = std::make_unique_for_overwrite<uint8_t[]>(bytesPerRow * height);
+    int samples = surface.samplesPerPixel();
+    for (uint64_t y = 0; y < height; ++y) {
+        const float* in = surface.row(y);
+        uint8_t* out = bytes.get() + y * bytesPerRow;
+        if (samples == 1) {
+            for (uint64_t x = 0; x < width; ++x, out += 4) {
+                uint8_t grey = toByte(static_cast<double>(in[x]));
+                out[0] = out[1] = out[2] = grey;
+                out[3] = 255;
+            }
+            continue;
+        }
+        if (samples != 4) {  // no 8-bit form: transparent
+            std::fill(out, out + bytesPerRow, uint8_t{0});
+            continue;
+        }
+        for (uint64_t x = 0; x < width * 4; ++x)
+            out[x] = toByte(in[x]);
+        if (keepPremultiplied) continue;
+        for (uint64_t x = 0; x < width; ++x, out += 4)
+            for (int k = 0; k < 3; ++k)
+                out[k] = unpremultiplied(out[k], out[3]);
+    }
+    consumer(bytes.get(), width, height, bytesPerRow);
+}

@@ -1,0 +1,115 @@
+#include "compositing/QFTilingHelper.h"
+
+#include "compositing/QFRGBAConversion.h"
+#include "compositing/QFTileDispatcher.h"
+#include "platform/DispatchQueue.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+// What the tiles of one render share.
+struct TiledRender {
+    BNRenderNodePtr node;
+    VKRect rect;
+    double scaleFactor;
+    QFTilingHelper::ProgressCallback callback;
+    std::vector<uint8_t> buffer;
+    uint64_t width, height;
+    uint64_t tileWidth, tileHeight;
+    int64_t total;
+    std::atomic<int64_t> remaining;
+    std::atomic<bool> succeeded{true};
+};
+
+}  // namespace
+
+std::shared_ptr<QFTilingHelper> QFTilingHelper::create(
+    VKSize tileSize, std::shared_ptr<const BNColorProfile> colorProfile) {
+    return std::shared_ptr<QFTilingHelper>(new QFTilingHelper(tileSize, std::move(colorProfile)));
+}
+
+QFTilingHelper::QFTilingHelper(VKSize tileSize, std::shared_ptr<const BNColorProfile> colorProfile)
+    : tileSize_(tileSize),
+      colorProfile_(colorProfile ? std::move(colorProfile) : BNColorProfile::mainDisplayProfile()),
+      notificationQueue_(lf::DispatchQueue::createSerial("layerflow.tiling.notifications")) {}
+
+void QFTilingHelper::renderNode(BNRenderNodePtr node, VKRect rect, double scaleFactor,
+                                ProgressCallback callback) {
+    auto render = std::make_shared<TiledRender>();
+    render->node = std::move(node);
+    render->rect = rect;
+    render->scaleFactor = scaleFactor;
+    render->callback = std::move(callback);
+    render->width = BNPixelCount(VKRectGetWidth(rect), scaleFactor);
+    render->height = BNPixelCount(VKRectGetHeight(rect), scaleFactor);
+    render->tileWidth = std::max<uint64_t>(1, BNPixelCount(tileSize_.width, scaleFactor));
+    render->tileHeight = std::max<uint64_t>(1, BNPixelCount(tileSize_.height, scaleFactor));
+    uint64_t columns = (render->width + render->tileWidth - 1) / render->tileWidth;
+    uint64_t rows = (render->height + render->tileHeight - 1) / render->tileHeight;
+    render->total = static_cast<int64_t>(columns * rows);
+    render->remaining = render->total;
+    uint64_t bufferSize = 0;
+    bool fits = render->width <= (uint64_t{1} << 40) &&
+                !__builtin_mul_overflow(render->width * 4, render->height, &bufferSize);
+    if (fits) {
+        try {
+            render->buffer.assign(bufferSize, 0);
+        } catch (const std::bad_alloc&) {
+            fits = false;
+        }
+    }
+
+    auto self = shared_from_this();
+    if (render->total == 0 || !fits) {
+        // Nothing to render, or no memory for the image: say so at once
+        // rather than never calling back.
+        if (!fits) render->width = render->height = 0;
+        notificationQueue_->async([render] {
+            render->callback(render->buffer.data(), render->width, render->height,
+                             render->width * 4, true, 1.0, false);
+        });
+        return;
+    }
+    for (uint64_t ty = 0; ty < render->height; ty += render->tileHeight) {
+        for (uint64_t tx = 0; tx < render->width; tx += render->tileWidth) {
+            QFAddTilingBlock([self, render, tx, ty] {
+                double s = render->scaleFactor;
+                VKRect tile = VKRectMake(static_cast<double>(tx) / s + render->rect.origin.x,
+                                         static_cast<double>(ty) / s + render->rect.origin.y,
+                                         static_cast<double>(render->tileWidth) / s,
+                                         static_cast<double>(render->tileHeight) / s);
+                BNSurfacePtr surface =
+                    QFRenderNodeWithColorProfile(render->node, self->colorProfile_, tile, s);
+                if (surface) {
+                    QFCopyUnpremultipliedRGBA(
+                        *surface, true,
+                        [&](const uint8_t* bytes, uint64_t w, uint64_t h, uint64_t bytesPerRow) {
+                            uint64_t columnsToCopy =
+                                std::min({render->tileWidth, render->width - tx, w});
+                            for (uint64_t r = 0;
+                                 r < std::min(render->tileHeight, h) && ty + r < render->height;
+                                 ++r)
+                                std::memcpy(
+                                    render->buffer.data() + ((ty + r) * render->width + tx) * 4,
+                                    bytes + r * bytesPerRow, columnsToCopy * 4);
+                        });
+                } else {
+                    render->succeeded = false;
+                }
+                self->notificationQueue_->async([self, render] {
+                    int64_t remaining = --render->remaining;
+                    float progress = static_cast<float>(render->total - remaining) /
+                                     static_cast<float>(render->total);
+                    render->callback(render->buffer.data(), render->width, render->height,
+                                     render->width * 4, remaining == 0, progress,
+                                     render->succeeded);
+                });
+            });
+        }
+    }
+}

@@ -1,0 +1,126 @@
+#include "compositing/QFVectorMaskPaths.h"
+
+#include "psd/OMPSDDocument.h"
+#include "rendergraph/BNCompoundPathNode.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr const char* kSimplifiedPathKey = "QFSimplifiedCompoundPath";
+
+// Document operation number to render operation number.
+int renderOperation(int documentOperation) {
+    static constexpr int kTable[] = {VKBooleanOperationExclude, VKBooleanOperationAdd,
+                                     VKBooleanOperationSubtract, VKBooleanOperationIntersect};
+    if (documentOperation < 0 || documentOperation > 3) return VKBooleanOperationAdd;
+    return kTable[documentOperation];
+}
+
+VKPoint scaled(const OMPSDPoint& point, double width, double height) {
+    return VKPointMake(point.x * width, point.y * height);
+}
+
+}  // namespace
+
+VKSize QFDocumentSizeForLayer(const OMPSDLayer& layer) {
+    auto document = layer.document();
+    if (!document) return VKSizeMake(0, 0);
+    return VKSizeMake(document->width(), document->height());
+}
+
+std::shared_ptr<VKMutablePath> QFPathForVectorMaskSubpath(const OMPSDPath& subpath, double width,
+                                                          double height) {
+    auto path = std::make_shared<VKMutablePath>(subpath.segments().size());
+    for (const OMPSDPathKnot& knot : subpath.segments())
+        path->addKnot(
+            {scaled(knot.controlPoint1(), width, height), scaled(knot.anchorPoint(), width, height),
+             scaled(knot.controlPoint2(), width, height), static_cast<uint8_t>(knot.isLinked())});
+    path->setIsClosed(subpath.isClosed());
+    return path;
+}
+
+QFVectorMaskPaths QFGroupVectorMaskSubpaths(const OMPSDCompoundPath& mask, double width,
+                                            double height) {
+    QFVectorMaskPaths result;
+    VKCompoundPath::PathList group;
+    int operation = OMPSDPathOperationAdd, fillRule = 1;
+    auto closeGroup = [&] {
+        if (group.empty()) return;
+        result.paths.push_back(std::make_shared<VKCompoundPath>(
+            std::move(group), fillRule == 1 ? VKFillRuleEvenOdd : VKFillRuleNonZero));
+        result.operations.push_back(operation);
+        group.clear();
+    };
+    for (const OMPSDPath& subpath : mask.subpaths()) {
+        if (subpath.operation() < OMPSDPathOperationContinue) {
+            closeGroup();
+            operation = subpath.operation();
+            fillRule = subpath.fillRule();
+        }
+        group.push_back(QFPathForVectorMaskSubpath(subpath, width, height));
+    }
+    closeGroup();
+    return result;
+}
+
+QFVectorMaskPaths QFVectorMaskCompoundPaths(const OMPSDCompoundPath& mask, double width,
+                                            double height, bool alignToPixels) {
+    QFVectorMaskPaths result = QFGroupVectorMaskSubpaths(mask, width, height);
+    for (int& operation : result.operations)
+        operation = renderOperation(operation);
+    if (!alignToPixels) return result;
+
+    VKRect r = VKRectNull;
+    for (const auto& path : result.paths)
+        r = VKRectUnion(r, path->bounds());
+    if (!VKRectIsFinite(r) || VKRectIsEmpty(r)) return result;
+    // Scale about the bounds' origin so that the bounds land on whole pixels.
+    double sx = std::round(r.size.width) / r.size.width;
+    double sy = std::round(r.size.height) / r.size.height;
+    double x0 = std::round(r.origin.x), y0 = std::round(r.origin.y);
+    auto snap = [&](VKPoint p) {
+        return VKPointMake((p.x - r.origin.x) * sx + x0, (p.y - r.origin.y) * sy + y0);
+    };
+    for (auto& compound : result.paths) {
+        VKCompoundPath::PathList snapped;
+        for (const auto& path : compound->paths()) {
+            auto copy = path->mutableCopy();
+            for (size_t i = 0; i < copy->numberOfKnots(); ++i) {
+                VKKnot knot = copy->knotAtIndex(i);
+                copy->replaceKnotAtIndex(
+                    i, {snap(knot.incoming), snap(knot.point), snap(knot.outgoing), knot.linked});
+            }
+            snapped.push_back(std::move(copy));
+        }
+        compound = std::make_shared<VKCompoundPath>(std::move(snapped), compound->fillRule());
+    }
+    return result;
+}
+
+BNRenderNodePtr QFFilledVectorMaskNode(const OMPSDLayer& layer, const OMPSDCompoundPath& mask,
+                                       bool alignToPixels) {
+    VKSize size = QFDocumentSizeForLayer(layer);
+    QFVectorMaskPaths paths =
+        QFVectorMaskCompoundPaths(mask, size.width, size.height, alignToPixels);
+    return BNCompoundPathNode::create(std::move(paths.paths), std::move(paths.operations),
+                                      mask.isInitiallyFilled());
+}
+
+std::shared_ptr<const VKCompoundPath> QFSimplifiedCompoundPathForLayer(const OMPSDLayer& layer) {
+    if (auto cached = layer.associatedObject(kSimplifiedPathKey))
+        return std::static_pointer_cast<const VKCompoundPath>(cached);
+    auto mask = layer.vectorMask();
+    if (!mask) return nullptr;
+    VKSize size = QFDocumentSizeForLayer(layer);
+    QFVectorMaskPaths grouped = QFVectorMaskCompoundPaths(*mask, size.width, size.height,
+                                                          layer.vectorMaskIsAlignedToPixels());
+    if (grouped.paths.empty()) return nullptr;
+    if (grouped.paths.size() == 1) return grouped.paths.front();
+    std::shared_ptr<const VKCompoundPath> folded = grouped.paths.front();
+    for (size_t i = 1; i < grouped.paths.size() && folded; ++i)
+        folded =
+            folded->compoundPathByPerformingOperation(grouped.operations[i], *grouped.paths[i]);
+    if (folded) layer.setAssociatedObject(kSimplifiedPathKey, folded);
+    return folded;
+}

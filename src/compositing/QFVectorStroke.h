@@ -1,0 +1,29 @@
+#pragma once
+// A shape layer's vector stroke: its stroke style, its outline prepared for
+// stroking, the stroke's coverage and paint nodes that the group blending
+// draws over the shape's fill, and the content builders of shape layers
+// (the fill paint, or the stroke paint of a shape whose fill is off).
+
+#include "geometry/VKCompoundPath.h"
+#include "geometry/VKStrokeStyle.h"
+#include "psd/OMPSDLayer.h"
+#include "rendergraph/BNRenderNode.h"
+
+#include <memory>
+
+// Width, miter limit, caps, joins and position as the record says (values
+// outside 0 to 2 keep the style's defaults); dash lengths are multiples of
+// the width, the phase is taken as it is.
+VKStrokeStyle QFStrokeStyleForVectorStroke(const OMPSDVectorStroke& stroke);
+// The compound path passed through QFPSDStrokePathFixer for the stroke.
+std::shared_ptr<const VKCompoundPath> QFStrokeReadyCompoundPath(const VKCompoundPath& path,
+                                                                const OMPSDVectorStroke& stroke);
+// The stroke's coverage (overprinted), when the layer's fill and stroke are
+// both on; else null.
+BNRenderNodePtr QFVectorStrokeCoverageNode(const OMPSDLayer& layer);
+// The stroke's paint, when the layer's fill and stroke are both on; else
+// null.
+BNRenderNodePtr QFVectorStrokeFillNode(const OMPSDLayer& layer);
+// Content builders: the shape's fill paint, and its stroke paint.
+BNRenderNodePtr QFVectorFillContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
+BNRenderNodePtr QFVectorStrokeContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);

@@ -1,0 +1,239 @@
+// Real documents: renders of their visible layers against their own merged
+// images, tiled renders against untiled ones, and damaged documents.
+#include "DocumentRender.h"
+#include "PSDTestSupport.h"
+#include "compositing/QFRenderNodeForLayers.h"
+#include "platform/Log.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <map>
+#include <sstream>
+
+namespace {
+
+// Documents of the comparison set that do not come close to their merged
+// image, and why.
+const std::map<std::string, std::string> kKnownDifferences = {
+    {"0layers_tblocks.psb", "no layers: the document holds only its merged image"},
+    {"0layers_tblocks.psd", "no layers: the document holds only its merged image"},
+    {"history.psb", "no layers: the document holds only its merged image"},
+    {"history.psd", "no layers: the document holds only its merged image"},
+    {"adjustments/brightnesscontrast_legacy_rgb.psd",
+     "a legacy brightness/contrast adjustment, which is not applied"},
+    {"artboard-bgcolor.psd", "artboard background colours are not part of layer compositing"},
+    {"blend-modes/dissolve.psd", "dissolve is drawn as normal (no dither pattern)"},
+    {"blend-modes/vivid-light.psd",
+     "vivid light at fully saturated channels: burn and dodge resolve their 0/0 limits the "
+     "other way than the merged image, and the layer's opacity fades the blend instead of "
+     "entering it"},
+    {"blend-modes/rgb-blend-modes.psd", "gradient shape paints are not drawn"},
+    {"gradient-sizes.psd", "gradient shape paints are not drawn"},
+    {"transparency/knockout-isolated-groups.psd", "gradient shape paints are not drawn"},
+    {"vector-mask2.psd", "gradient and pattern shape paints are not drawn"},
+    {"path-operations/intersect-all.psd",
+     "the merged image has no stroke where every subpath intersects; the stroke follows the "
+     "combined outline here"},
+    {"path-operations/subtract-all.psd",
+     "the merged image has no stroke where every subpath subtracts; the stroke follows the "
+     "combined outline here"},
+    {"third-party-psds/cactus_top.psd",
+     "the merged image's fourth plane is its transparency, but the layer count does not mark "
+     "it so; it is read as an extra channel"},
+};
+
+std::vector<std::string> split(const std::string& line, char separator) {
+    std::vector<std::string> fields;
+    std::stringstream stream(line);
+    std::string field;
+    while (std::getline(stream, field, separator))
+        fields.push_back(field);
+    return fields;
+}
+
+// The RGB 8- and 16-bit documents with a real merged image and without
+// layer effects, fill layers or adjustment layers, from the corpus
+// manifest.
+std::vector<std::string> comparisonDocuments() {
+    std::ifstream manifest(lf::test::sharedFile("psd/manifest.csv"));
+    std::string line;
+    std::getline(manifest, line);
+    std::vector<std::string> header = split(line, ','), documents;
+    auto column = [&](const std::string& name) {
+        return std::find(header.begin(), header.end(), name) - header.begin();
+    };
+    size_t path = column("path"), mode = column("color_mode"), depth = column("depth"),
+           real = column("merged_real"), features = column("features");
+    while (std::getline(manifest, line)) {
+        std::vector<std::string> fields = split(line, ',');
+        if (fields.size() <= features || fields[mode] != "rgb" || fields[real] != "true") continue;
+        if (fields[depth] != "8" && fields[depth] != "16") continue;
+        std::vector<std::string> tokens = split(fields[features], ';');
+        bool excluded = false;
+        for (const char* feature : {"effects", "fill", "adjustment"})
+            excluded |= std::find(tokens.begin(), tokens.end(), feature) != tokens.end();
+        if (!excluded) documents.push_back(fields[path]);
+    }
+    return documents;
+}
+
+std::shared_ptr<OMPSDDocument> open(const std::string& relativePath) {
+    auto document = OMPSDDocument::createWithFile(lf::test::sharedFile("psd/" + relativePath));
+    EXPECT_TRUE(document) << relativePath;
+    return document ? document.value() : nullptr;
+}
+
+// Writes actual, expected and difference PNGs of a failed comparison.
+std::string writeFailureImages(const std::string& relativePath, const RGBAImage& expected,
+                               const RGBAImage& actual) {
+    auto folder = std::filesystem::temp_directory_path() / "layerflow-compositing-failures";
+    std::filesystem::create_directories(folder);
+    std::string stem = relativePath;
+    std::replace(stem.begin(), stem.end(), '/', '_');
+    RGBAImage difference = expected;
+    for (size_t i = 0; i < difference.pixels.size(); i += 4) {
+        int largest = 0;
+        for (int k = 0; k < 4; ++k)
+            largest = std::max(largest, std::abs(expected.pixels[i + k] - actual.pixels[i + k]));
+        uint8_t shown = static_cast<uint8_t>(std::min(255, largest * 8));
+        difference.pixels[i] = difference.pixels[i + 1] = difference.pixels[i + 2] = shown;
+        difference.pixels[i + 3] = 255;
+    }
+    WritePNG((folder / (stem + "-actual.png")).string(), actual);
+    WritePNG((folder / (stem + "-expected.png")).string(), expected);
+    WritePNG((folder / (stem + "-difference.png")).string(), difference);
+    return folder.string();
+}
+
+}  // namespace
+
+TEST(DocumentRender, VisibleLayersMatchTheMergedImages) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    std::vector<std::string> documents = comparisonDocuments();
+    EXPECT_GT(documents.size(), 50u);
+    lf::LogCapture log;  // fills and adjustments that are not drawn say so
+    for (const std::string& path : documents) {
+        auto document = open(path);
+        if (!document) continue;
+        auto expected = MergedImagePremultiplied(*document);
+        ASSERT_TRUE(expected) << path;
+        auto actual =
+            RenderNodeTiled(QFRenderNodeForLayers(document->layers()), DocumentRect(*document));
+        ASSERT_TRUE(actual) << path;
+        auto comparison = CompareImages(*expected, *actual);
+        ASSERT_TRUE(comparison) << path;
+        auto known = kKnownDifferences.find(path);
+        if (known == kKnownDifferences.end()) {
+            EXPECT_TRUE(comparison->isClose())
+                << path << ": " << comparison->over8 * 100
+                << " % of pixels more than 8 levels off, "
+                << "mean difference " << comparison->mae << "; images in "
+                << writeFailureImages(path, *expected, *actual);
+        } else {
+            EXPECT_FALSE(comparison->isClose())
+                << path << " is now close; take it off the known differences (" << known->second
+                << ")";
+        }
+    }
+    for (const auto& [path, reason] : kKnownDifferences)
+        EXPECT_NE(std::find(documents.begin(), documents.end(), path), documents.end())
+            << path << " is no longer in the comparison set";
+}
+
+TEST(DocumentRender, ConcurrentTiledRendersEqualOneUntiledRender) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    // Clipping, groups, shapes and strokes; masks with density and feather.
+    for (const char* path :
+         {"clipping-mask.psd", "mask-vector-density.psd", "path-operations/combine.psd"}) {
+        auto document = open(path);
+        ASSERT_TRUE(document);
+        BNRenderNodePtr node = QFRenderNodeForLayers(document->layers());
+        VKRect rect = DocumentRect(*document);
+        for (double scale : {1.0, 2.0}) {
+            auto whole = RenderNodeWhole(node, rect, scale);
+            ASSERT_TRUE(whole);
+            // Every tile size at once, each tiled render on all cores.
+            std::vector<std::future<std::optional<RGBAImage>>> renders;
+            for (double tile : {64.0, 100.0, 512.0})
+                renders.push_back(std::async(std::launch::async, [=] {
+                    return RenderNodeTiled(node, rect, {scale, {tile, tile}});
+                }));
+            for (auto& render : renders) {
+                auto tiled = render.get();
+                ASSERT_TRUE(tiled) << path;
+                EXPECT_EQ(tiled->pixels, whole->pixels) << path << " at scale " << scale;
+            }
+        }
+    }
+}
+
+TEST(DocumentRender, DamagedDocumentsRenderWithoutCrashing) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    lf::LogCapture log;
+    auto renderAll = [](const lf::Data& bytes) {
+        auto document = OMPSDDocument::create(bytes);
+        if (!document) return;
+        // Large claimed sizes are rendered in their top-left corner only.
+        VKRect rect = VKRectIntersection(DocumentRect(**document), VKRectMake(0, 0, 96, 96));
+        if (VKRectIsEmpty(rect)) return;
+        RenderNodeTiled(QFRenderNodeForLayers((*document)->layers()), rect, {1.0, {64, 64}});
+    };
+    // Documents cut short at many places, and with bytes overwritten.
+    for (const char* path : {"clipping-mask.psd", "masks2.psd", "group.psd", "16bit5x5.psd"}) {
+        lf::Data bytes = lf::test::readShared(std::string("psd/") + path);
+        std::vector<uint8_t> original(bytes.span().begin(), bytes.span().end());
+        for (size_t cut = original.size() / 2; cut < original.size(); cut += original.size() / 23)
+            renderAll(lf::Data(std::vector<uint8_t>(original.begin(), original.begin() + cut)));
+        for (size_t at = original.size() / 3; at < original.size(); at += original.size() / 17) {
+            std::vector<uint8_t> damaged = original;
+            for (size_t i = at; i < std::min(damaged.size(), at + 8); ++i)
+                damaged[i] ^= 0x5a;
+            renderAll(lf::Data(std::move(damaged)));
+        }
+    }
+    // A layer claiming an absurd rectangle over a few bytes of samples.
+    lf::test::TestDocument built;
+    lf::test::TestLayer layer;
+    layer.top = -0x7fffff00;
+    layer.left = -0x7fffff00;
+    layer.bottom = 0x7fffff00;
+    layer.right = 0x7fffff00;
+    for (int16_t id : {-1, 0, 1, 2})
+        layer.channels.push_back({id, 0, {1, 2, 3}});
+    built.layers.push_back(layer);
+    renderAll(built.data());
+    // Pass-through groups nested thousands deep around one layer; and, less
+    // deep but each with a layer clipped to it (which walks the group's own
+    // layers once more), groups whose walks would multiply with every level.
+    auto nestedGroups = [](int depth, bool shaped) {
+        lf::test::TestDocument nested;
+        lf::test::TestLayer marker, group, pixel;
+        marker.blocks = {{"lsct", {0, 0, 0, 3}}};
+        group.blocks = {{"lsct", {0, 0, 0, 1, '8', 'B', 'I', 'M', 'p', 'a', 's', 's'}}};
+        pixel.bottom = pixel.right = 2;
+        for (int16_t id : {-1, 0, 1, 2})
+            pixel.channels.push_back({id, 0, {255, 255, 255, 255}});
+        lf::test::TestLayer clipped = pixel;
+        clipped.clipping = 1;
+        nested.layers.assign(size_t(depth), marker);
+        nested.layers.push_back(pixel);
+        for (int i = 0; i < depth; ++i) {
+            nested.layers.push_back(group);
+            if (shaped) nested.layers.push_back(clipped);
+        }
+        return nested.data();
+    };
+    renderAll(nestedGroups(5000, false));
+    renderAll(nestedGroups(40, true));
+    EXPECT_TRUE(log.contains("nested more than 100 deep"));
+    // The reader's fuzz regressions.
+    for (const auto& entry : std::filesystem::directory_iterator(LF_PSD_FUZZ_REGRESSIONS)) {
+        std::ifstream file(entry.path(), std::ios::binary);
+        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), {});
+        renderAll(lf::Data(std::move(bytes)));
+    }
+}

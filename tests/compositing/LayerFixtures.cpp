@@ -1,0 +1,138 @@
+#include "LayerFixtures.h"
+
+#include "PSDTestSupport.h"
+#include "bytearray/BABTreeByteArray.h"
+#include "rendergraph/BNRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace compositing_test {
+
+using lf::test::ByteWriter;
+
+std::shared_ptr<const OMPSDChannelReference> makePlane(int16_t identifier, OMPSDRect rect,
+                                                       std::vector<uint8_t> samples,
+                                                       uint64_t depth) {
+    OMPSDChannelReference::Source source;
+    source.range = {0, samples.size()};
+    source.byteArray = std::make_shared<BABTreeByteArray>(lf::Data(std::move(samples)));
+    return std::make_shared<OMPSDChannelReference>(
+        identifier, rect, depth, source, std::make_shared<std::mutex>(),
+        std::make_shared<const std::string>("test plane"));
+}
+
+std::shared_ptr<const OMPSDChannelReference> constantPlane(int16_t identifier, OMPSDRect rect,
+                                                           uint8_t value) {
+    return makePlane(identifier, rect, std::vector<uint8_t>(rect.width() * rect.height(), value));
+}
+
+std::shared_ptr<OMPSDLayer> LayerBlueprint::make(
+    std::weak_ptr<const OMPSDDocument> document) const {
+    OMPSDLayerRecord record;
+    record.name = name;
+    record.rect = rect;
+    record.clipping = clipping;
+    record.flags = visible ? 0 : 0x02;
+    for (const auto& [key, data] : blocks) {
+        uint32_t code = 0;
+        for (char c : key)
+            code = (code << 8) | static_cast<uint8_t>(c);
+        record.atoms.emplace_back(code, lf::Data(data));
+    }
+    if (isGroup) {
+        record.sectionType = 1;
+    } else {
+        for (int16_t id = 0; id < 3; ++id)
+            record.channels.push_back(constantPlane(id, rect, colour[id]));
+        record.channels.push_back(constantPlane(-1, rect, colour[3]));
+    }
+    if (hasMask) {
+        OMPSDLayerMaskData mask;
+        mask.rect = maskRect;
+        mask.backgroundColor = maskBackground;
+        mask.flags = maskDisabled ? 0x02 : 0;
+        mask.density = maskDensity;
+        mask.feather = maskFeather;
+        record.mask = mask;
+        record.channels.push_back(constantPlane(-2, maskRect, maskValue));
+    }
+    auto layer = std::make_shared<OMPSDLayer>(std::move(record), std::make_shared<std::mutex>(),
+                                              std::move(document));
+    auto options = std::make_shared<OMPSDBlendingOptions>();
+    uint32_t key = 0;
+    for (int i = 0; i < 4; ++i)
+        key = (key << 8) | static_cast<uint8_t>(blendKey[i]);
+    options->setBlendMode(key);
+    options->setOpacity(opacity);
+    options->setFillOpacity(fillOpacity);
+    options->setKnockoutStyle(knockout);
+    options->setTransparencyShapesLayer(transparencyShapesLayer);
+    options->setShouldBlendClippedLayersAsGroup(clippedAsGroup);
+    if (blendingRanges) options->setBlendingRanges(blendingRanges);
+    options->setHasRestrictedBlending(restricted);
+    options->setShouldBlendRed(blendRed);
+    options->setShouldBlendGreen(blendGreen);
+    options->setShouldBlendBlue(blendBlue);
+    layer->setBlendingOptions(options);
+    if (isGroup) layer->setSublayers(sublayers);
+    return layer;
+}
+
+std::vector<uint8_t> vectorMaskBlock(
+    const std::vector<std::pair<uint16_t, std::vector<OMPSDPoint>>>& polygons) {
+    ByteWriter out;
+    out.u32(3).u32(0);
+    auto fixed = [&](double value) {
+        out.u32(static_cast<uint32_t>(std::lround(value * 16777216.0)));
+    };
+    auto pad = [&](size_t used) {
+        for (size_t i = used; i < 26; ++i)
+            out.u8(0);
+    };
+    out.u16(8).u16(0);  // initial fill rule record: not filled
+    pad(4);
+    for (const auto& [operation, points] : polygons) {
+        out.u16(0).u16(static_cast<uint16_t>(points.size())).u16(operation).u16(0);
+        pad(8);
+        for (const OMPSDPoint& p : points) {
+            out.u16(2);  // an unlinked knot of a closed subpath
+            for (int i = 0; i < 3; ++i) {
+                fixed(p.y);
+                fixed(p.x);
+            }
+        }
+    }
+    return out.data();
+}
+
+std::vector<uint8_t> solidColorBlock(double red, double green, double blue) {
+    ByteWriter colour;
+    colour.unicode("").identifier("RGBC").u32(3);
+    colour.identifier("Rd  ").code("doub").f64(red);
+    colour.identifier("Grn ").code("doub").f64(green);
+    colour.identifier("Bl  ").code("doub").f64(blue);
+    ByteWriter items;
+    items.identifier("Clr ").code("Objc").bytes(colour.data());
+    return lf::test::versionedDescriptor(1, items.data());
+}
+
+std::array<float, 4> renderPixel(const BNRenderNodePtr& node, double x, double y) {
+    BNSurfacePtr surface = BNRenderer().renderNode(node, VKRectMake(x, y, 1, 1), 1.0);
+    std::array<float, 4> pixel{};
+    EXPECT_TRUE(surface);
+    if (!surface || surface->samplesPerPixel() != 4) return pixel;
+    for (int k = 0; k < 4; ++k)
+        pixel[k] = surface->sample(0, 0, k);
+    return pixel;
+}
+
+float renderMaskValue(const BNRenderNodePtr& node, double x, double y) {
+    BNSurfacePtr surface = BNRenderer().renderNode(node, VKRectMake(x, y, 1, 1), 1.0);
+    EXPECT_TRUE(surface);
+    if (!surface || surface->samplesPerPixel() != 1) return -1;
+    return surface->sample(0, 0, 0);
+}
+
+}  // namespace compositing_test

@@ -1,0 +1,72 @@
+#pragma once
+// Layers made in memory for the compositing tests: planes of constant or
+// given samples, pixel layers of one colour, groups, masks and vector
+// masks, and reading back rendered pixels.
+
+#include "compositing/QFLayerList.h"
+#include "psd/OMPSDDocument.h"
+#include "rendergraph/BNRenderNode.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace compositing_test {
+
+// A raw plane of `samples` (8 or 16 bits, big-endian) over `rect`.
+std::shared_ptr<const OMPSDChannelReference> makePlane(int16_t identifier, OMPSDRect rect,
+                                                       std::vector<uint8_t> samples,
+                                                       uint64_t depth = 8);
+// A plane whose every sample is `value`.
+std::shared_ptr<const OMPSDChannelReference> constantPlane(int16_t identifier, OMPSDRect rect,
+                                                           uint8_t value);
+
+// Straight 8-bit RGBA.
+using RGBA8 = std::array<uint8_t, 4>;
+
+// A layer built field by field; make() turns it into an OMPSDLayer.
+struct LayerBlueprint {
+    std::string name = "Layer";
+    OMPSDRect rect{0, 0, 4, 4};
+    RGBA8 colour{255, 0, 0, 255};  // the constant pixels of a pixel layer
+    const char* blendKey = "norm";
+    double opacity = 1.0, fillOpacity = 1.0;
+    uint8_t clipping = 0;
+    bool visible = true;
+    int knockout = 0;
+    bool transparencyShapesLayer = true;
+    bool clippedAsGroup = true;
+    std::shared_ptr<const OMPSDBlendingRangesList> blendingRanges;
+    bool restricted = false, blendRed = true, blendGreen = true, blendBlue = true;
+    // A user mask of one value over `maskRect` (with its density and
+    // feather), when set.
+    bool hasMask = false;
+    OMPSDRect maskRect{0, 0, 0, 0};
+    uint8_t maskValue = 0, maskBackground = 0;
+    bool maskDisabled = false;
+    double maskDensity = 1.0, maskFeather = 0.0;
+    // Extra tagged blocks by key (a "SoCo", "vmsk", "lnsr"...).
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> blocks;
+    // A group: its sublayers, bottom-most first.
+    bool isGroup = false;
+    QFLayerList sublayers;
+
+    std::shared_ptr<OMPSDLayer> make(std::weak_ptr<const OMPSDDocument> document = {}) const;
+};
+
+// The bytes of a "vmsk" block of closed polygons in document fractions,
+// each with its operation (document numbering).
+std::vector<uint8_t> vectorMaskBlock(
+    const std::vector<std::pair<uint16_t, std::vector<OMPSDPoint>>>& polygons);
+// The bytes of a "SoCo" block of a colour fill (an "RGBC" colour of 0..255
+// values).
+std::vector<uint8_t> solidColorBlock(double red, double green, double blue);
+
+// Renders `node` over (x, y, 1, 1) at scale 1: premultiplied floats.
+std::array<float, 4> renderPixel(const BNRenderNodePtr& node, double x, double y);
+// Renders a one-channel node over (x, y, 1, 1).
+float renderMaskValue(const BNRenderNodePtr& node, double x, double y);
+
+}  // namespace compositing_test

@@ -1,0 +1,50 @@
+#include "compositing/QFRGBAConversion.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+std::vector<uint8_t> convert(const BNSurface& surface, bool keepPremultiplied) {
+    std::vector<uint8_t> out;
+    QFCopyUnpremultipliedRGBA(
+        surface, keepPremultiplied,
+        [&](const uint8_t* bytes, uint64_t w, uint64_t h, uint64_t bytesPerRow) {
+            EXPECT_EQ(bytesPerRow, w * 4);
+            out.assign(bytes, bytes + bytesPerRow * h);
+        });
+    return out;
+}
+
+}  // namespace
+
+TEST(QFCopyUnpremultipliedRGBA, GreySurfacesBecomeOpaqueGrey) {
+    auto grey = BNSurface::create(VKRectMake(0, 0, 3, 1), 1.0, BNChannelMaskOpacity);
+    float values[] = {0.5f, 1.0f / 510.0f, 0.0f};  // 127.5 and 0.5 round up (halves away from zero)
+    std::copy(values, values + 3, grey->row(0));
+    EXPECT_EQ(convert(*grey, true),
+              (std::vector<uint8_t>{128, 128, 128, 255, 1, 1, 1, 255, 0, 0, 0, 255}));
+}
+
+TEST(QFCopyUnpremultipliedRGBA, ClampsAndMapsNotANumberToZero) {
+    auto surface = BNSurface::create(VKRectMake(0, 0, 2, 1), 1.0, BNChannelMaskRGBA);
+    float values[] = {1.5f, -0.25f, std::nanf(""), 1.0f, 0.2f, 0.1f, 0.0f, 0.4f};
+    std::copy(values, values + 8, surface->row(0));
+    EXPECT_EQ(convert(*surface, true), (std::vector<uint8_t>{255, 0, 0, 255, 51, 26, 0, 102}));
+    // Unpremultiplied: colour divided by the coverage byte.
+    EXPECT_EQ(convert(*surface, false), (std::vector<uint8_t>{255, 0, 0, 255, 128, 65, 0, 102}));
+}
+
+TEST(QFCopyUnpremultipliedRGBA, ReadsRowsByTheSurfaceStride) {
+    auto surface = BNSurface::create(VKRectMake(0, 0, 1, 2), 2.0, BNChannelMaskRGBF);
+    for (uint64_t y = 0; y < 4; ++y)
+        for (uint64_t x = 0; x < 2; ++x)
+            for (int k = 0; k < 4; ++k)
+                surface->sample(x, y, k) = static_cast<float>(y * 2 + x) / 10.0f;
+    auto bytes = convert(*surface, true);
+    ASSERT_EQ(bytes.size(), 2u * 4u * 4u);
+    for (int pixel = 0; pixel < 8; ++pixel)
+        EXPECT_EQ(bytes[pixel * 4], static_cast<uint8_t>(std::round(pixel / 10.0f * 255.0f)));
+}

@@ -1,0 +1,217 @@
+// Shape and mask bounds, vector-mask paths, stroke styles and the stroke
+// path fixer.
+#include "LayerFixtures.h"
+#include "compositing/QFLayerShapeBounds.h"
+#include "compositing/QFPSDStrokePathFixer.h"
+#include "compositing/QFVectorMaskPaths.h"
+#include "compositing/QFVectorStroke.h"
+#include "geometry/VKPathAccumulator.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace compositing_test;
+
+namespace {
+
+void expectRect(VKRect actual, VKRect expected) {
+    auto near = [](double a, double b) { return std::fabs(a - b) < 1e-9; };
+    EXPECT_TRUE(near(actual.origin.x, expected.origin.x) &&
+                near(actual.origin.y, expected.origin.y) &&
+                near(actual.size.width, expected.size.width) &&
+                near(actual.size.height, expected.size.height))
+        << "(" << actual.origin.x << ", " << actual.origin.y << ", " << actual.size.width << ", "
+        << actual.size.height << ")";
+}
+
+OMPSDPath polygon(uint16_t operation, std::vector<OMPSDPoint> points, bool closed = true) {
+    OMPSDPath path;
+    path.setOperation(operation);
+    path.setIsClosed(closed);
+    std::vector<OMPSDPathKnot> knots;
+    for (OMPSDPoint p : points)
+        knots.emplace_back(p, p, p, false);
+    path.setSegments(std::move(knots));
+    return path;
+}
+
+OMPSDCompoundPath mask(std::vector<OMPSDPath> subpaths) {
+    OMPSDCompoundPath compound;
+    compound.setSubpaths(std::move(subpaths));
+    return compound;
+}
+
+// The knots of every path the fixer sends on.
+std::vector<std::shared_ptr<const VKPath>> fixed(const VKPath& path, const VKStrokeStyle& style) {
+    auto accumulator = std::make_shared<VKPathAccumulator>();
+    QFPSDStrokePathFixer fixer(accumulator, style);
+    path.applyToPathConsumer(fixer);
+    return accumulator->paths();
+}
+
+VKStrokeStyle dashedStyle(int position) {
+    VKStrokeStyle style;
+    style.setPosition(position);
+    double dash[] = {2, 1};
+    style.setLineDash(dash, 2, 0);
+    return style;
+}
+
+// A closed curve of two linked knots, right and left at mid height; the
+// segment from the right knot bulges down, so its lowest point lies inside
+// that segment.
+VKMutablePath lens() {
+    VKMutablePath path;
+    path.addKnot({{20, 0}, {20, 10}, {20, 20}, 1});
+    path.addKnot({{0, 20}, {0, 10}, {0, 0}, 1});
+    path.setIsClosed(true);
+    return path;
+}
+
+}  // namespace
+
+TEST(QFPixelAlignedRect, SnapsNearEdgesAndGrowsTheOthers) {
+    expectRect(QFPixelAlignedRect(VKRectMake(0.02, 9.5, 10.0, 0.5)), VKRectMake(0, 9, 10, 1));
+    expectRect(QFPixelAlignedRect(VKRectMake(-1.5, 2.97, 3.0, 1.0)), VKRectMake(-2, 3, 4, 1));
+    EXPECT_TRUE(VKRectIsNull(QFPixelAlignedRect(VKRectNull)));
+}
+
+TEST(QFVectorMaskPathBounds, AddsIntersectsAndPassesOverSubtractions) {
+    // Only a subtraction: the document rectangle.
+    expectRect(
+        QFVectorMaskPathBounds(mask({polygon(2, {{0.1, 0.1}, {0.2, 0.1}, {0.2, 0.2}})}), 100, 50),
+        VKRectMake(0, 0, 100, 50));
+    // A first intersection: the box clipped to the document.
+    expectRect(
+        QFVectorMaskPathBounds(mask({polygon(3, {{0.5, 0.5}, {1.5, 0.5}, {1.5, 1.5}})}), 100, 50),
+        VKRectMake(50, 25, 50, 25));
+    // Adds unite; a continuing subpath keeps the operation; a single open
+    // knot is ignored.
+    auto bounds = QFVectorMaskPathBounds(
+        mask({polygon(1, {{0.1, 0.1}, {0.2, 0.2}}), polygon(0xffff, {{0.5, 0.5}, {0.6, 0.6}}),
+              polygon(1, {{0.9, 0.9}}, false)}),
+        100, 100);
+    expectRect(bounds, VKRectMake(10, 10, 50, 50));
+    EXPECT_TRUE(VKRectIsNull(QFVectorMaskPathBounds(mask({}), 10, 10)));
+}
+
+TEST(QFLayerShapeBounds, PixelLayersFillLayersAndMasks) {
+    LayerBlueprint pixel;
+    pixel.rect = {2, 3, 12, 8};  // top, left, bottom, right
+    expectRect(QFLayerShapeBounds(*pixel.make()), VKRectMake(3, 2, 5, 10));
+
+    // A fill layer with an enabled user mask reports the mask's rectangle,
+    // grown by the feather, even with a smaller vector mask.
+    LayerBlueprint fill;
+    fill.rect = {0, 0, 0, 0};
+    fill.blocks.push_back({"SoCo", solidColorBlock(0, 0, 0)});
+    fill.hasMask = true;
+    fill.maskRect = {10, 20, 30, 60};
+    fill.maskValue = 255;
+    auto layer = fill.make();
+    expectRect(QFLayerShapeBounds(*layer), VKRectMake(20, 10, 40, 20));
+    expectRect(QFLayerMaskBounds(*layer), VKRectMake(20, 10, 40, 20));
+    fill.maskFeather = 2;
+    VKRect feathered = QFLayerShapeBounds(*fill.make());
+    EXPECT_LT(feathered.origin.x, 20);
+    EXPECT_GT(feathered.size.width, 40);
+    EXPECT_TRUE(
+        VKRectEqualToRect(QFLayerShapeBoundsUnfeathered(*fill.make()), VKRectMake(20, 10, 40, 20)));
+    fill.maskDisabled = true;
+    EXPECT_TRUE(VKRectIsNull(QFLayerMaskBounds(*fill.make())));
+}
+
+TEST(QFVectorMaskPaths, GroupsSubpathsByOperation) {
+    // A first subpath without an operation joins an adding, even-odd group;
+    // the next one with an operation starts a group of its own.
+    OMPSDPath first = polygon(0xffff, {{0, 0}, {0.5, 0}, {0.5, 0.5}});
+    OMPSDPath second = polygon(2, {{0, 0}, {0.1, 0}, {0.1, 0.1}});
+    second.setFillRule(2);
+    OMPSDPath third = polygon(0xffff, {{0.2, 0.2}, {0.3, 0.2}, {0.3, 0.3}});
+    auto grouped = QFGroupVectorMaskSubpaths(mask({first, second, third}), 10, 10);
+    ASSERT_EQ(grouped.paths.size(), 2u);
+    EXPECT_EQ(grouped.operations, (std::vector<int>{1, 2}));
+    EXPECT_EQ(grouped.paths[0]->fillRule(), VKFillRuleEvenOdd);
+    EXPECT_EQ(grouped.paths[1]->fillRule(), VKFillRuleNonZero);
+    EXPECT_EQ(grouped.paths[1]->paths().size(), 2u);
+    EXPECT_EQ(grouped.paths[0]->paths()[0]->knotAtIndex(1).point, VKPointMake(5, 0));
+    // In the render numbering: add 0, subtract 1.
+    auto mapped = QFVectorMaskCompoundPaths(mask({first, second, third}), 10, 10, false);
+    EXPECT_EQ(mapped.operations, (std::vector<int>{0, 1}));
+}
+
+TEST(QFVectorMaskPaths, AlignmentMapsTheBoundsOntoWholePixels) {
+    // Union bounds (10.4, 20.6, 99.2, 50.5) land on (10, 21, 99, 51).
+    auto aligned = QFVectorMaskCompoundPaths(
+        mask({polygon(1, {{0.104, 0.206}, {1.096, 0.206}, {1.096, 0.711}})}), 100, 100, true);
+    VKRect bounds = aligned.paths[0]->bounds();
+    EXPECT_NEAR(bounds.origin.x, 10, 1e-9);
+    EXPECT_NEAR(bounds.origin.y, 21, 1e-9);
+    EXPECT_NEAR(bounds.size.width, 99, 1e-9);
+    EXPECT_NEAR(bounds.size.height, 51, 1e-9);
+}
+
+TEST(QFStrokeStyleForVectorStroke, DashesAreMultiplesOfTheWidth) {
+    OMPSDVectorStroke stroke;
+    stroke.setLineWidth(4);
+    stroke.setDashSet({2, 1});
+    stroke.setDashOffset(3);
+    stroke.setCap(7);  // out of range: the style's default stays
+    stroke.setPosition(2);
+    VKStrokeStyle style = QFStrokeStyleForVectorStroke(stroke);
+    EXPECT_EQ(style.dashPattern(), (std::vector<double>{8, 4}));
+    EXPECT_EQ(style.dashPhase(), 3);
+    EXPECT_EQ(style.cap(), VKLineCapButt);
+    EXPECT_EQ(style.position(), VKStrokePositionOutside);
+}
+
+TEST(QFPSDStrokePathFixer, OneSidedStrokesRunClockwiseFromTheLowestPoint) {
+    // A counter-clockwise rectangle (on a y-down screen) starting top left.
+    VKMutablePath rectangle;
+    for (VKPoint p :
+         {VKPointMake(0, 0), VKPointMake(0, 10), VKPointMake(20, 10), VKPointMake(20, 0)})
+        rectangle.addKnot(VKKnot::corner(p));
+    rectangle.setIsClosed(true);
+    ASSERT_FALSE(rectangle.isClockwise());
+
+    auto inside = fixed(rectangle, dashedStyle(VKStrokePositionInside));
+    ASSERT_EQ(inside.size(), 1u);
+    EXPECT_TRUE(inside[0]->isClockwise());
+    EXPECT_EQ(inside[0]->knotAtIndex(0).point.y, 10);  // starts at a lowest corner
+
+    // Centred strokes pass unchanged.
+    auto centred = fixed(rectangle, dashedStyle(VKStrokePositionCentered));
+    EXPECT_EQ(centred[0]->knots(), rectangle.knots());
+
+    // A closed curve whose lowest point lies inside a segment gets a
+    // linked knot there, first.
+    VKMutablePath round = lens();
+    auto started = QFPathStartingAtLowestPoint(std::make_shared<VKMutablePath>(round));
+    ASSERT_EQ(started->numberOfKnots(), 3u);
+    VKKnot first = started->knotAtIndex(0);
+    EXPECT_EQ(first.linked, 1);
+    EXPECT_EQ(first.point, VKPointMake(10, 17.5));
+    EXPECT_EQ(started->knotAtIndex(1).point, VKPointMake(0, 10));
+    EXPECT_TRUE(started->isClosed());
+    // Through the fixer: the same start, and the curve keeps its shape.
+    auto outside = fixed(round, dashedStyle(VKStrokePositionOutside));
+    ASSERT_EQ(outside.size(), 1u);
+    EXPECT_EQ(outside[0]->knotAtIndex(0).point, VKPointMake(10, 17.5));
+    VKRect before = round.bounds(), after = outside[0]->bounds();
+    EXPECT_NEAR(before.size.height, after.size.height, 1e-9);
+}
+
+TEST(QFPSDStrokePathFixer, QuadraticCurvesBecomeCubics) {
+    auto accumulator = std::make_shared<VKPathAccumulator>();
+    QFPSDStrokePathFixer fixer(accumulator, VKStrokeStyle());
+    fixer.quadCurveToPoint({6, 0}, {3, 3});  // before any point: ignored
+    fixer.moveToPoint({0, 0});
+    fixer.quadCurveToPoint({6, 0}, {3, 3});
+    fixer.endSubpath();
+    auto paths = accumulator->paths();
+    ASSERT_EQ(paths.size(), 1u);
+    VKPathSegment segment = paths[0]->segmentAtIndex(0);
+    EXPECT_EQ(segment.controlPoint1, VKPointMake(2, 2));
+    EXPECT_EQ(segment.controlPoint2, VKPointMake(4, 2));
+}
