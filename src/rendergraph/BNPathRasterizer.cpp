@@ -200,6 +200,14 @@ bool allClosed(const VKCompoundPath& compoundPath) {
                        [](const auto& path) { return path && path->isClosed(); });
 }
 
+// The outline of the stroke of `path`, to be filled non-zero.
+VKCompoundPath strokeOutlineOfPath(const VKPath& path, const VKStrokeStyle& style) {
+    auto outline = std::make_shared<VKPathAccumulator>();
+    VKPathStroker stroker(outline, style);
+    path.applyToPathConsumer(stroker);
+    return VKCompoundPath(outline->paths(), VKFillRuleNonZero);
+}
+
 }  // namespace
 
 BNPathRasterizer::BNPathRasterizer(uint64_t width, uint64_t height, bool filled, double originX,
@@ -259,10 +267,7 @@ void BNPathRasterizer::addCompoundPath(const VKCompoundPath& compoundPath, int o
 }
 
 void BNPathRasterizer::addStrokedPath(const VKPath& path, const VKStrokeStyle& style) {
-    auto outline = std::make_shared<VKPathAccumulator>();
-    VKPathStroker stroker(outline, style);
-    path.applyToPathConsumer(stroker);
-    addCompoundPath(VKCompoundPath(outline->paths(), VKFillRuleNonZero), VKBooleanOperationAdd);
+    addCompoundPath(strokeOutlineOfPath(path, style), VKBooleanOperationAdd);
 }
 
 bool BNPathRasterizer::writeCoverage(const BNCoverageBitmap& bitmap) const {
@@ -286,12 +291,9 @@ bool BNRasterizeCompoundPaths(const BNCompoundPathList& compoundPaths,
     return rasterizer.writeCoverage(bitmap);
 }
 
-bool BNRasterizeStrokedCompoundPath(const VKCompoundPath& compoundPath, const VKStrokeStyle& style,
-                                    bool shouldFill, bool shouldOverprint,
-                                    const BNCoverageBitmap& bitmap, double originX, double originY,
-                                    double scaleFactor, double samplesX, double samplesY) {
-    BNPathRasterizer rasterizer(bitmap.width, bitmap.height, false, originX, originY, scaleFactor,
-                                sampleCount(samplesX, 17.0), sampleCount(samplesY, 5.0));
+BNStrokeOutline BNStrokeOutlineOfCompoundPath(const VKCompoundPath& compoundPath,
+                                              const VKStrokeStyle& style, bool shouldFill,
+                                              bool shouldOverprint) {
     const bool closed = allClosed(compoundPath);
     VKStrokeStyle used = style;
     if (shouldOverprint && style.position() == VKStrokePositionInside && closed &&
@@ -299,15 +301,38 @@ bool BNRasterizeStrokedCompoundPath(const VKCompoundPath& compoundPath, const VK
         used.setWidth(style.width() * 2);
         used.setPosition(VKStrokePositionCentered);
     }
+    BNStrokeOutline outline;
     for (const auto& path : compoundPath.paths())
-        if (path) rasterizer.addStrokedPath(*path, used);
+        if (path) outline.strokes.push_back(strokeOutlineOfPath(*path, used));
+    outline.shape = compoundPath;
     if (shouldFill) {
-        rasterizer.addCompoundPath(compoundPath, VKBooleanOperationAdd);
+        outline.shapeOperation = VKBooleanOperationAdd;
     } else if (!shouldOverprint && closed) {
         if (used.position() == VKStrokePositionInside)
-            rasterizer.addCompoundPath(compoundPath, VKBooleanOperationIntersect);
+            outline.shapeOperation = VKBooleanOperationIntersect;
         else if (used.position() == VKStrokePositionOutside)
-            rasterizer.addCompoundPath(compoundPath, VKBooleanOperationSubtract);
+            outline.shapeOperation = VKBooleanOperationSubtract;
     }
+    return outline;
+}
+
+bool BNRasterizeStrokeOutline(const BNStrokeOutline& outline, const BNCoverageBitmap& bitmap,
+                              double originX, double originY, double scaleFactor, double samplesX,
+                              double samplesY) {
+    BNPathRasterizer rasterizer(bitmap.width, bitmap.height, false, originX, originY, scaleFactor,
+                                sampleCount(samplesX, 17.0), sampleCount(samplesY, 5.0));
+    for (const VKCompoundPath& stroke : outline.strokes)
+        rasterizer.addCompoundPath(stroke, VKBooleanOperationAdd);
+    if (outline.shapeOperation >= 0)
+        rasterizer.addCompoundPath(outline.shape, outline.shapeOperation);
     return rasterizer.writeCoverage(bitmap);
+}
+
+bool BNRasterizeStrokedCompoundPath(const VKCompoundPath& compoundPath, const VKStrokeStyle& style,
+                                    bool shouldFill, bool shouldOverprint,
+                                    const BNCoverageBitmap& bitmap, double originX, double originY,
+                                    double scaleFactor, double samplesX, double samplesY) {
+    return BNRasterizeStrokeOutline(
+        BNStrokeOutlineOfCompoundPath(compoundPath, style, shouldFill, shouldOverprint), bitmap,
+        originX, originY, scaleFactor, samplesX, samplesY);
 }

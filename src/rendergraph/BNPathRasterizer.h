@@ -51,6 +51,26 @@ bool BNRasterizeStrokedCompoundPath(const VKCompoundPath& compoundPath, const VK
                                     const BNCoverageBitmap& bitmap, double originX, double originY,
                                     double scaleFactor, double samplesX, double samplesY);
 
+// What BNRasterizeStrokedCompoundPath draws, with the strokes already
+// outlined: outlining is the costly part and depends on neither the bitmap
+// nor the scale, so a node outlines once and rasterises every tile from it.
+// Immutable once made; any number of threads may rasterise it at once.
+struct BNStrokeOutline {
+    // The outline of each path's stroke (non-zero), added one after another.
+    std::vector<VKCompoundPath> strokes;
+    // Then the compound path itself, combined by `shapeOperation`: add for
+    // the fill, intersect or subtract to cut an inside or outside stroke;
+    // -1 when it does not take part.
+    VKCompoundPath shape;
+    int shapeOperation = -1;
+};
+BNStrokeOutline BNStrokeOutlineOfCompoundPath(const VKCompoundPath& compoundPath,
+                                              const VKStrokeStyle& style, bool shouldFill,
+                                              bool shouldOverprint);
+bool BNRasterizeStrokeOutline(const BNStrokeOutline& outline, const BNCoverageBitmap& bitmap,
+                              double originX, double originY, double scaleFactor, double samplesX,
+                              double samplesY);
+
 class BNPathRasterizer {
 public:
     BNPathRasterizer(uint64_t width, uint64_t height, bool filled, double originX, double originY,
