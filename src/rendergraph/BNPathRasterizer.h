@@ -22,6 +22,7 @@
 #include "geometry/VKStrokeStyle.h"
 #include "rendergraph/BNSpanAccumulator.h"
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -87,6 +88,9 @@ public:
     BNFixedPoint fixedPoint(VKPoint point) const;
 
 private:
+    using Cubic = std::array<BNFixedPoint, 4>;
+
+    static int64_t fixedCoordinate(double value, int64_t factor);
     void addSegment(const VKPathSegment& segment);
 
     double samplesX_;
@@ -94,4 +98,8 @@ private:
     int64_t xFactor_;
     int64_t yFactor_;
     BNSpanAccumulator spans_;
+    // Scratch of addSegment, kept to spare an allocation per segment.
+    std::vector<Cubic> monotonicInY_;
+    std::vector<Cubic> pieces_;
+    std::vector<BNFixedPoint> points_;
 };
