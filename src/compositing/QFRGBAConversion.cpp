@@ -36,17 +36,14 @@ BNSurfacePtr QFRenderNodeWithColorProfile(const BNRenderNodePtr& node,
     return renderer.renderNode(node, rect, scaleFactor);
 }
 
-void QFCopyUnpremultipliedRGBA(
-    const BNSurface& surface, bool keepPremultiplied,
-    const std::function<void(const uint8_t*, uint64_t, uint64_t, uint64_t)>& consumer) {
-    uint64_t width = surface.widthInPixels(), height = surface.heightInPixels();
-    uint64_t bytesPerRow = width * 4;
-    // Every byte is written below.
-    auto bytes = std::make_unique_for_overwrite<uint8_t[]>(bytesPerRow * height);
+void QFConvertSurfaceToRGBA(const BNSurface& surface, bool keepPremultiplied, uint8_t* destination,
+                            uint64_t destinationBytesPerRow, uint64_t columns, uint64_t rows) {
+    uint64_t width = std::min(columns, surface.widthInPixels());
+    uint64_t height = std::min(rows, surface.heightInPixels());
     int samples = surface.samplesPerPixel();
     for (uint64_t y = 0; y < height; ++y) {
         const float* in = surface.row(y);
-        uint8_t* out = bytes.get() + y * bytesPerRow;
+        uint8_t* out = destination + y * destinationBytesPerRow;
         if (samples == 1) {
             for (uint64_t x = 0; x < width; ++x, out += 4) {
                 uint8_t grey = toByte(static_cast<double>(in[x]));
@@ -56,7 +53,7 @@ void QFCopyUnpremultipliedRGBA(
             continue;
         }
         if (samples != 4) {  // no 8-bit form: transparent
-            std::fill(out, out + bytesPerRow, uint8_t{0});
+            std::fill(out, out + width * 4, uint8_t{0});
             continue;
         }
         for (uint64_t x = 0; x < width * 4; ++x)
@@ -66,5 +63,15 @@ void QFCopyUnpremultipliedRGBA(
             for (int k = 0; k < 3; ++k)
                 out[k] = unpremultiplied(out[k], out[3]);
     }
+}
+
+void QFCopyUnpremultipliedRGBA(
+    const BNSurface& surface, bool keepPremultiplied,
+    const std::function<void(const uint8_t*, uint64_t, uint64_t, uint64_t)>& consumer) {
+    uint64_t width = surface.widthInPixels(), height = surface.heightInPixels();
+    uint64_t bytesPerRow = width * 4;
+    // Every byte is written below.
+    auto bytes = std::make_unique_for_overwrite<uint8_t[]>(bytesPerRow * height);
+    QFConvertSurfaceToRGBA(surface, keepPremultiplied, bytes.get(), bytesPerRow, width, height);
     consumer(bytes.get(), width, height, bytesPerRow);
 }

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <new>
 #include <vector>
 
@@ -86,18 +85,10 @@ void QFTilingHelper::renderNode(BNRenderNodePtr node, VKRect rect, double scaleF
                 BNSurfacePtr surface =
                     QFRenderNodeWithColorProfile(render->node, self->colorProfile_, tile, s);
                 if (surface) {
-                    QFCopyUnpremultipliedRGBA(
-                        *surface, true,
-                        [&](const uint8_t* bytes, uint64_t w, uint64_t h, uint64_t bytesPerRow) {
-                            uint64_t columnsToCopy =
-                                std::min({render->tileWidth, render->width - tx, w});
-                            for (uint64_t r = 0;
-                                 r < std::min(render->tileHeight, h) && ty + r < render->height;
-                                 ++r)
-                                std::memcpy(
-                                    render->buffer.data() + ((ty + r) * render->width + tx) * 4,
-                                    bytes + r * bytesPerRow, columnsToCopy * 4);
-                        });
+                    QFConvertSurfaceToRGBA(
+                        *surface, true, render->buffer.data() + (ty * render->width + tx) * 4,
+                        render->width * 4, std::min(render->tileWidth, render->width - tx),
+                        std::min(render->tileHeight, render->height - ty));
                 } else {
                     render->succeeded = false;
                 }
