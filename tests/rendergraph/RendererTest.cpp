@@ -255,6 +255,45 @@ TEST(BNRenderer, PerPixelNodesDrawInPlaceOnlyOverABackgroundNobodyElseReads) {
     }
 }
 
+// Where a rectangle's pixel edges are not whole, a view can claim a column
+// past its surface's pixels: a node must not draw over such a view in place.
+// The background here was rendered over x from 0.9 (9 pixels from pixel 0);
+// the crossfade's view from x = 1 claims pixels 1 to 9.
+TEST(BNRenderRequest, NoInPlaceDrawingOverAViewThatReachesPastItsSurface) {
+    auto background = PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true);
+    auto foreground = PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true, nullptr, 1);
+    auto mask = PatternNode::create(VKRectInfinite, BNChannelMaskOpacity, true, nullptr, 2);
+    auto node = BNCrossfadeWithMaskNode::create(background, foreground, mask);
+    VKRect rect = VKRectMake(1, 0, 9, 8);
+    for (VKRect under : {VKRectMake(0.9, 0, 9.1, 8), VKRectMake(0, 0, 10, 8)}) {
+        auto context = BNRenderingContext::create();
+        auto rendered = [&](const BNRenderNodePtr& input, VKRect inputRect) {
+            auto request = std::make_unique<BNRenderRequest>(
+                input, inputRect, BNRenderRequestKey{input->hashIdentifier(), 1.0});
+            auto surface = context->surfaceWithRect(inputRect, 1.0, input->channels());
+            input->renderWithOutputSurface(*surface, {}, *context);
+            request->setSurface(surface);
+            return request;
+        };
+        std::unique_ptr<BNRenderRequest> inputs[] = {
+            rendered(background, under), rendered(foreground, rect), rendered(mask, rect)};
+        BNRenderRequest request(node, rect, {node->hashIdentifier(), 1.0});
+        for (auto& input : inputs) {
+            request.addInput(input.get());
+            input->addOutput(&request);
+        }
+        request.renderWithContext(*context);
+        ASSERT_TRUE(request.surface());
+        bool fits = VKRectEqualToRect(under, VKRectMake(0, 0, 10, 8));
+        EXPECT_EQ(!request.surface()->ownsMemory(), fits) << "drawn in place over a view";
+        if (!fits) continue;
+        std::string difference;
+        EXPECT_TRUE(sameSurfaces(*request.surface(), *ReferenceRenderer().render(node, rect, 1.0),
+                                 &difference))
+            << difference;
+    }
+}
+
 TEST(BNRenderer, NoInPlaceBlendOverABackgroundThatATranslationStillShows) {
     // The translation renders first and returns a view of the background's
     // surface; drawing over that surface would change the foreground while
