@@ -20,6 +20,29 @@ inline uint8_t toByte(Float value) {
     return static_cast<uint8_t>(whole + (scaled - static_cast<Float>(whole) >= Float(0.5) ? 1 : 0));
 }
 
+// toByte of `count` single-precision samples. In blocks whose whole numbers
+// go through 32-bit integers first: the compiler vectorises the rounding
+// and the narrowing to bytes as two plain loops, about twice as fast as one
+// loop that does both.
+void samplesToBytes(const float* in, uint8_t* out, uint64_t count) {
+    constexpr uint64_t kBlock = 16;
+    uint64_t x = 0;
+    for (; x + kBlock <= count; x += kBlock) {
+        int32_t whole[kBlock];
+        for (uint64_t i = 0; i < kBlock; ++i) {
+            float scaled = in[x + i] * 255.0f;
+            scaled = scaled > 0.0f ? scaled : 0.0f;
+            scaled = scaled < 255.0f ? scaled : 255.0f;
+            auto truncated = static_cast<int32_t>(scaled);
+            whole[i] = truncated + (scaled - static_cast<float>(truncated) >= 0.5f ? 1 : 0);
+        }
+        for (uint64_t i = 0; i < kBlock; ++i)
+            out[x + i] = static_cast<uint8_t>(whole[i]);
+    }
+    for (; x < count; ++x)
+        out[x] = toByte(in[x]);
+}
+
 uint8_t unpremultiplied(uint8_t colour, uint8_t coverage) {
     if (coverage == 0) return 0;
     unsigned value = (unsigned{colour} * 255 + coverage / 2) / coverage;
@@ -56,8 +79,7 @@ void QFConvertSurfaceToRGBA(const BNSurface& surface, bool keepPremultiplied, ui
             std::fill(out, out + width * 4, uint8_t{0});
             continue;
         }
-        for (uint64_t x = 0; x < width * 4; ++x)
-            out[x] = toByte(in[x]);
+        samplesToBytes(in, out, width * 4);
         if (keepPremultiplied) continue;
         for (uint64_t x = 0; x < width; ++x, out += 4)
             for (int k = 0; k < 3; ++k)
