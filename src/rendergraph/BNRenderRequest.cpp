@@ -129,13 +129,13 @@ void BNRenderRequest::renderWithContext(BNRenderingContext& context) {
                 inputRequest->surface() ? inputRequest->surface()->description() : "(no surface)");
             return;
         }
-        // A blend may draw over its background when nothing else reads that
-        // surface: this request is its only consumer and reads it as the
-        // background only, it covers exactly the blend's rectangle, within
-        // the surface's pixels, its memory is not shown through another
-        // surface as well, and no view of it is alive but the one just cut
-        // (a consumer that has rendered may have returned a view of it, as
-        // a translation does).
+        // A node may draw over its first input (a blend over its background)
+        // when nothing else reads that surface: this request is its only
+        // consumer and reads it as the first input only, it covers exactly
+        // the node's rectangle, within the surface's pixels, its memory is
+        // not shown through another surface as well, and no view of it is
+        // alive but the one just cut (a consumer that has rendered may have
+        // returned a view of it, as a translation does).
         const BNSurface& whole = *inputRequest->surface();
         int ownViews = subsurface.get() == &whole ? 0 : 1;
         if (index == 0 && node.rendersInPlaceOverFirstInput() && inputRequest->outputCount() == 1 &&

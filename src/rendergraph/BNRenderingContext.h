@@ -69,7 +69,8 @@ private:
     // A buffer of `size` bytes or a little more for a pool slot (its
     // capacity in `capacity`), from the thread's cache or the system.
     void* allocateForPool(uint64_t size, uint64_t* capacity);
-    // Hands a pool buffer on to the thread's cache.
+    // Hands a pool buffer on to the thread's cache (frees it while the
+    // thread ends).
     static void leavePool(const Slot& slot);
 
     std::array<Slot, kPoolSlots> pool_{};
