@@ -11,11 +11,18 @@
 // Rasteriser: a compound path of a 96-point star, a ring of ellipses and a
 // polygon with holes, combined by add, exclude and subtract, over 192 x 192
 // pixels at 16 x 16 sub-samples. Items are sub-samples.
+//
+// Stroke in tiles: the 6-point stroke of the star and the ring, rendered as
+// 64 tiles of 24 x 24 pixels, as a tiled render asks for them; the
+// reference strokes the paths again for every tile, the stroke node
+// outlines them once and rasterises each tile from the outline. Items are
+// pixels.
 
 #include "BruteForceCoverage.h"
 #include "ReferenceRenderer.h"
 #include "TestPaths.h"
 #include "rendergraph/BNBlendNode.h"
+#include "rendergraph/BNCompoundPathStrokeNode.h"
 #include "rendergraph/BNConstantColorNode.h"
 #include "rendergraph/BNPathRasterizer.h"
 #include "rendergraph/BNRenderer.h"
@@ -139,10 +146,64 @@ void BM_Rasterizer(benchmark::State& state) {
     if (bruteForceSeconds > 0) state.counters["speedup"] = bruteForceSeconds / seconds;
 }
 
+// ---- Stroke in tiles ----------------------------------------------------
+
+constexpr uint64_t kTile = 24, kTilesPerSide = kPixels / kTile;
+double strokeReferenceSeconds = 0;
+
+const VKCompoundPath& strokedPath() {
+    static const VKCompoundPath path = [] {
+        VKCompoundPath::PathList paths = complexPath().paths[0]->paths();
+        for (const auto& ellipse : complexPath().paths[1]->paths())
+            paths.push_back(ellipse);
+        return VKCompoundPath(paths);
+    }();
+    return path;
+}
+
+VKStrokeStyle strokeStyle() {
+    VKStrokeStyle style;
+    style.setWidth(6);
+    return style;
+}
+
+// Calls `renderTile` with each tile's rectangle, row by row.
+template <class RenderTile>
+void forEachTile(RenderTile renderTile) {
+    for (uint64_t ty = 0; ty < kTilesPerSide; ++ty)
+        for (uint64_t tx = 0; tx < kTilesPerSide; ++tx)
+            renderTile(VKRectMake(double(tx * kTile), double(ty * kTile), kTile, kTile));
+}
+
+void BM_StrokeTilesReference(benchmark::State& state) {
+    std::vector<float> plane(kTile * kTile);
+    BNCoverageBitmap bitmap{kTile, kTile, kTile, plane.data()};
+    strokeReferenceSeconds = timed(state, int64_t(kPixels * kPixels), [&] {
+        forEachTile([&](VKRect tile) {
+            BNRasterizeStrokedCompoundPath(strokedPath(), strokeStyle(), false, false, bitmap,
+                                           tile.origin.x, tile.origin.y, 1.0, 16, 16);
+            benchmark::DoNotOptimize(plane.data());
+        });
+    });
+}
+
+void BM_StrokeTilesNode(benchmark::State& state) {
+    auto node = BNCompoundPathStrokeNode::create(std::make_shared<VKCompoundPath>(strokedPath()),
+                                                 strokeStyle(), false, false);
+    double seconds = timed(state, int64_t(kPixels * kPixels), [&] {
+        forEachTile([&](VKRect tile) {
+            benchmark::DoNotOptimize(BNRenderer().renderNode(node, tile, 1.0));
+        });
+    });
+    if (strokeReferenceSeconds > 0) state.counters["speedup"] = strokeReferenceSeconds / seconds;
+}
+
 BENCHMARK(BM_BlendChainReference)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BlendChainRenderer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RasterizerBruteForce)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Rasterizer)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StrokeTilesReference)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StrokeTilesNode)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -20,6 +20,29 @@ inline uint8_t toByte(Float value) {
     return static_cast<uint8_t>(whole + (scaled - static_cast<Float>(whole) >= Float(0.5) ? 1 : 0));
 }
 
+// toByte of `count` single-precision samples. In blocks whose whole numbers
+// go through 32-bit integers first: the compiler vectorises the rounding
+// and the narrowing to bytes as two plain loops, about twice as fast as one
+// loop that does both.
+void samplesToBytes(const float* in, uint8_t* out, uint64_t count) {
+    constexpr uint64_t kBlock = 16;
+    uint64_t x = 0;
+    for (; x + kBlock <= count; x += kBlock) {
+        int32_t whole[kBlock];
+        for (uint64_t i = 0; i < kBlock; ++i) {
+            float scaled = in[x + i] * 255.0f;
+            scaled = scaled > 0.0f ? scaled : 0.0f;
+            scaled = scaled < 255.0f ? scaled : 255.0f;
+            auto truncated = static_cast<int32_t>(scaled);
+            whole[i] = truncated + (scaled - static_cast<float>(truncated) >= 0.5f ? 1 : 0);
+        }
+        for (uint64_t i = 0; i < kBlock; ++i)
+            out[x + i] = static_cast<uint8_t>(whole[i]);
+    }
+    for (; x < count; ++x)
+        out[x] = toByte(in[x]);
+}
+
 uint8_t unpremultiplied(uint8_t colour, uint8_t coverage) {
     if (coverage == 0) return 0;
     unsigned value = (unsigned{colour} * 255 + coverage / 2) / coverage;
@@ -36,17 +59,14 @@ BNSurfacePtr QFRenderNodeWithColorProfile(const BNRenderNodePtr& node,
     return renderer.renderNode(node, rect, scaleFactor);
 }
 
-void QFCopyUnpremultipliedRGBA(
-    const BNSurface& surface, bool keepPremultiplied,
-    const std::function<void(const uint8_t*, uint64_t, uint64_t, uint64_t)>& consumer) {
-    uint64_t width = surface.widthInPixels(), height = surface.heightInPixels();
-    uint64_t bytesPerRow = width * 4;
-    // Every byte is written below.
-    auto bytes = std::make_unique_for_overwrite<uint8_t[]>(bytesPerRow * height);
+void QFConvertSurfaceToRGBA(const BNSurface& surface, bool keepPremultiplied, uint8_t* destination,
+                            uint64_t destinationBytesPerRow, uint64_t columns, uint64_t rows) {
+    uint64_t width = std::min(columns, surface.widthInPixels());
+    uint64_t height = std::min(rows, surface.heightInPixels());
     int samples = surface.samplesPerPixel();
     for (uint64_t y = 0; y < height; ++y) {
         const float* in = surface.row(y);
-        uint8_t* out = bytes.get() + y * bytesPerRow;
+        uint8_t* out = destination + y * destinationBytesPerRow;
         if (samples == 1) {
             for (uint64_t x = 0; x < width; ++x, out += 4) {
                 uint8_t grey = toByte(static_cast<double>(in[x]));
@@ -56,15 +76,24 @@ void QFCopyUnpremultipliedRGBA(
             continue;
         }
         if (samples != 4) {  // no 8-bit form: transparent
-            std::fill(out, out + bytesPerRow, uint8_t{0});
+            std::fill(out, out + width * 4, uint8_t{0});
             continue;
         }
-        for (uint64_t x = 0; x < width * 4; ++x)
-            out[x] = toByte(in[x]);
+        samplesToBytes(in, out, width * 4);
         if (keepPremultiplied) continue;
         for (uint64_t x = 0; x < width; ++x, out += 4)
             for (int k = 0; k < 3; ++k)
                 out[k] = unpremultiplied(out[k], out[3]);
     }
+}
+
+void QFCopyUnpremultipliedRGBA(
+    const BNSurface& surface, bool keepPremultiplied,
+    const std::function<void(const uint8_t*, uint64_t, uint64_t, uint64_t)>& consumer) {
+    uint64_t width = surface.widthInPixels(), height = surface.heightInPixels();
+    uint64_t bytesPerRow = width * 4;
+    // Every byte is written below.
+    auto bytes = std::make_unique_for_overwrite<uint8_t[]>(bytesPerRow * height);
+    QFConvertSurfaceToRGBA(surface, keepPremultiplied, bytes.get(), bytesPerRow, width, height);
     consumer(bytes.get(), width, height, bytesPerRow);
 }

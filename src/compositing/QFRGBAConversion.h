@@ -29,3 +29,10 @@ void QFCopyUnpremultipliedRGBA(
     const BNSurface& surface, bool keepPremultiplied,
     const std::function<void(const uint8_t* bytes, uint64_t width, uint64_t height,
                              uint64_t bytesPerRow)>& consumer);
+
+// The conversion above, written straight into `destination` (rows
+// `destinationBytesPerRow` apart): the first `columns` by `rows` pixels of
+// the surface, or fewer where the surface is smaller. A tile lands in the
+// image this way without a buffer of its own.
+void QFConvertSurfaceToRGBA(const BNSurface& surface, bool keepPremultiplied, uint8_t* destination,
+                            uint64_t destinationBytesPerRow, uint64_t columns, uint64_t rows);

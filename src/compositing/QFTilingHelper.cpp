@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
+#include <cmath>
 #include <new>
 #include <vector>
 
@@ -25,6 +25,19 @@ struct TiledRender {
     std::atomic<int64_t> remaining;
     std::atomic<bool> succeeded{true};
 };
+
+// The length in points of a tile that starts `offset` pixels along a side
+// of `pixels` pixels: the whole tile, or at the image's far edge the part
+// of it that holds the image's last pixels, in whole points, so that an
+// edge tile does not render what the copy drops. The whole tile where the
+// shorter length would not give every pixel (a scale whose products round
+// down).
+double tileLength(uint64_t tilePixels, uint64_t offset, uint64_t pixels, double scale) {
+    double whole = static_cast<double>(tilePixels) / scale;
+    uint64_t needed = std::min(tilePixels, pixels - offset);
+    double cut = std::ceil(static_cast<double>(needed) / scale);
+    return cut < whole && BNPixelCount(cut, scale) >= needed ? cut : whole;
+}
 
 }  // namespace
 
@@ -81,23 +94,15 @@ void QFTilingHelper::renderNode(BNRenderNodePtr node, VKRect rect, double scaleF
                 double s = render->scaleFactor;
                 VKRect tile = VKRectMake(static_cast<double>(tx) / s + render->rect.origin.x,
                                          static_cast<double>(ty) / s + render->rect.origin.y,
-                                         static_cast<double>(render->tileWidth) / s,
-                                         static_cast<double>(render->tileHeight) / s);
+                                         tileLength(render->tileWidth, tx, render->width, s),
+                                         tileLength(render->tileHeight, ty, render->height, s));
                 BNSurfacePtr surface =
                     QFRenderNodeWithColorProfile(render->node, self->colorProfile_, tile, s);
                 if (surface) {
-                    QFCopyUnpremultipliedRGBA(
-                        *surface, true,
-                        [&](const uint8_t* bytes, uint64_t w, uint64_t h, uint64_t bytesPerRow) {
-                            uint64_t columnsToCopy =
-                                std::min({render->tileWidth, render->width - tx, w});
-                            for (uint64_t r = 0;
-                                 r < std::min(render->tileHeight, h) && ty + r < render->height;
-                                 ++r)
-                                std::memcpy(
-                                    render->buffer.data() + ((ty + r) * render->width + tx) * 4,
-                                    bytes + r * bytesPerRow, columnsToCopy * 4);
-                        });
+                    QFConvertSurfaceToRGBA(
+                        *surface, true, render->buffer.data() + (ty * render->width + tx) * 4,
+                        render->width * 4, std::min(render->tileWidth, render->width - tx),
+                        std::min(render->tileHeight, render->height - ty));
                 } else {
                     render->succeeded = false;
                 }

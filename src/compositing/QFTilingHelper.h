@@ -5,7 +5,9 @@
 //
 // Each tile is an independent render call of its own BNRenderer, so tiles
 // share only the immutable graph and the output buffer, and a call's memory
-// stays bounded by the tile size. Tiles of all tiling helpers go through one
+// stays bounded by the tile size. Tiles at the right and bottom edges are
+// cut to the rectangle (to whole points), so they render no pixels that
+// would be dropped. Tiles of all tiling helpers go through one
 // process-wide dispatcher that keeps at most as many tiles in flight as
 // there are active processors and, once they are all busy, starts the most
 // recently queued tile next (last in, first out).

@@ -1,7 +1,6 @@
 #include "rendergraph/BNCompoundPathStrokeNode.h"
 
 #include "rendergraph/BNCompoundPathNode.h"
-#include "rendergraph/BNPathRasterizer.h"
 #include "rendergraph/BNRenderingContext.h"
 #include "rendergraph/BNSurfaceFill.h"
 #include "rendergraph/VKStrokeStyleHashing.h"
@@ -33,12 +32,19 @@ void BNCompoundPathStrokeNode::updateHashContext(BNHashContext& context) const {
     context.updateFlag(shouldOverprint_);
 }
 
+const BNStrokeOutline& BNCompoundPathStrokeNode::strokeOutline() const {
+    std::call_once(outlineOnce_, [this] {
+        outline_ =
+            BNStrokeOutlineOfCompoundPath(*compoundPath_, style_, shouldFill_, shouldOverprint_);
+    });
+    return outline_;
+}
+
 void BNCompoundPathStrokeNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList&,
                                                        BNRenderingContext& context) const {
     VKSize samples = context.vectorAntialiasingAmount();
-    if (!BNRasterizeStrokedCompoundPath(*compoundPath_, style_, shouldFill_, shouldOverprint_,
-                                        BNCoverageBitmapOfSurface(output), output.rect().origin.x,
-                                        output.rect().origin.y, output.scaleFactor(), samples.width,
-                                        samples.height))
+    if (!BNRasterizeStrokeOutline(strokeOutline(), BNCoverageBitmapOfSurface(output),
+                                  output.rect().origin.x, output.rect().origin.y,
+                                  output.scaleFactor(), samples.width, samples.height))
         BNClearSurface(output);
 }

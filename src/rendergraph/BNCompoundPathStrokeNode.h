@@ -4,11 +4,16 @@
 // context's anti-aliasing grid (BNRasterizeStrokedCompoundPath).
 //
 // The compound path is shared and enters the identity by address; the node
-// keeps its own copy of the style, which enters the identity by value.
+// keeps its own copy of the style, which enters the identity by value. The
+// stroke is outlined once, on first render, and every render (each tile,
+// each scale) rasterises that outline.
 
 #include "geometry/VKCompoundPath.h"
 #include "geometry/VKStrokeStyle.h"
+#include "rendergraph/BNPathRasterizer.h"
 #include "rendergraph/BNRenderNode.h"
+
+#include <mutex>
 
 class BNCompoundPathStrokeNode final : public BNRenderNode {
 public:
@@ -30,8 +35,13 @@ public:
                                  BNRenderingContext& context) const override;
 
 private:
+    // Outlined once, from any thread.
+    const BNStrokeOutline& strokeOutline() const;
+
     std::shared_ptr<const VKCompoundPath> compoundPath_;
     VKStrokeStyle style_;
     bool shouldFill_;
     bool shouldOverprint_;
+    mutable std::once_flag outlineOnce_;
+    mutable BNStrokeOutline outline_;
 };

@@ -27,6 +27,10 @@ void BNConvertToOpaqueNode::updateHashContext(BNHashContext& context) const {
     updateHashContextWithInput(context, "inputNode", 0);
 }
 
+bool BNConvertToOpaqueNode::rendersInPlaceOverFirstInput() const {
+    return inputNode(0)->channels() == channels_;
+}
+
 void BNConvertToOpaqueNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,
                                                     BNRenderingContext&) const {
     BNKernelPlane i(*inputs.at(0)), o(output);

@@ -1,7 +1,8 @@
 #pragma once
 // BNConvertToOpaqueNode: makes a picture fully opaque: the colour is divided
 // by its coverage (opacity or fill) and the output's fourth channel is
-// opacity 1. RGBA and RGBF inputs give RGBA.
+// opacity 1. RGBA and RGBF inputs give RGBA; an RGBA input may be made
+// opaque in place, where the renderer allows.
 
 #include "rendergraph/BNRenderNode.h"
 
@@ -17,6 +18,8 @@ public:
     VKRect calculateBounds() const override;
     void updateHashContext(BNHashContext& context) const override;
     bool supportsScaleFactor() const override { return true; }
+    // Over an RGBA input only, whose surface then keeps the node's channels.
+    bool rendersInPlaceOverFirstInput() const override;
     void renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,
                                  BNRenderingContext& context) const override;
 

@@ -1,6 +1,7 @@
 #pragma once
 // BNCrossfadeNode: mixes two pictures of the same layout by a constant
-// factor, foreground * t + background * (1 - t) per sample.
+// factor, foreground * t + background * (1 - t) per sample, in place over
+// the background's surface where the renderer allows.
 
 #include "rendergraph/BNRenderNode.h"
 
@@ -21,6 +22,9 @@ public:
     VKRect calculateBounds() const override;
     void updateHashContext(BNHashContext& context) const override;
     bool supportsScaleFactor() const override { return true; }
+    // The background has the node's channels (create checks it), and the
+    // kernels may write over the background they read.
+    bool rendersInPlaceOverFirstInput() const override { return true; }
     void renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,
                                  BNRenderingContext& context) const override;
 

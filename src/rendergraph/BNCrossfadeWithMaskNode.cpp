@@ -102,6 +102,10 @@ void BNCrossfadeWithMaskNode::renderRGBA(BNSurface& output, const BNSurface& bac
     // Where the mask may be non-zero; elsewhere the output is the background.
     VKRect mixed = VKRectIntersection(mask.rect(), foreground.rect());
     bool mixes = !VKRectIsEmpty(mixed);
+    if (&output == &background) {  // in place: the rest already is the background
+        if (mixes) mix(output, mixed);
+        return;
+    }
     if (!VKRectEqualToRect(under, out)) BNFillSurfaceWithBackgroundOfNode(output, *inputNode(0));
     if (mixes && VKRectContainsRect(under, mixed)) {
         for (VKRect rect : BNRectsOutside(under, mixed))

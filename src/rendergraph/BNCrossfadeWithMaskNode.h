@@ -31,6 +31,9 @@ public:
                                                double scaleFactor) const override;
     void updateHashContext(BNHashContext& context) const override;
     bool supportsScaleFactor() const override { return true; }
+    // The background has the node's channels (create checks it), so the
+    // result keeps them in the background's surface.
+    bool rendersInPlaceOverFirstInput() const override { return true; }
     void renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,
                                  BNRenderingContext& context) const override;
 

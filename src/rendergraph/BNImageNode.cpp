@@ -4,6 +4,7 @@
 #include "rendergraph/BNConvolution.h"
 #include "rendergraph/BNSurfaceRegion.h"
 
+#include <array>
 #include <bit>
 #include <cmath>
 
@@ -81,16 +82,34 @@ void BNImageNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList
     BNSurface grid(pixels, 1.0, output.channels(), output.data(), output.bytesPerRow(), nullptr);
     int n = output.samplesPerPixel();
     BNChannelMask mask = channels();
+    // Each channel's pixels within the output; background values outside.
+    std::array<VKRect, BNChannelCount> insides;
+    std::array<float, BNChannelCount> backgrounds{};  // by sample
+    int firstChannel = -1;
+    bool sameInsides = true;
+    for (int i = 0; i < BNChannelCount; ++i) {
+        auto channel = static_cast<BNChannel>(i);
+        if (!BNMaskHasChannel(mask, channel)) continue;
+        VKRect inside =
+            VKRectIntersection(pixels, wholePixelsInside(provider_->boundsForChannel(channel)));
+        insides[i] = VKRectIsEmpty(inside) ? VKRectNull : inside;
+        backgrounds[offsetForChannel(channel)] = provider_->backgroundValueForChannel(channel);
+        if (firstChannel < 0) firstChannel = i;
+        sameInsides = sameInsides && VKRectEqualToRect(insides[i], insides[firstChannel]);
+    }
+    // Usually every channel covers the same pixels: whole pixels are then
+    // filled at once rather than sample by sample.
+    if (sameInsides && firstChannel >= 0)
+        for (VKRect rect : BNRectsOutside(pixels, insides[firstChannel]))
+            BNFillPixelsInRect(grid, rect, backgrounds.data());
     for (int i = 0; i < BNChannelCount; ++i) {
         auto channel = static_cast<BNChannel>(i);
         if (!BNMaskHasChannel(mask, channel)) continue;
         int offset = offsetForChannel(channel);
-        VKRect inside =
-            VKRectIntersection(pixels, wholePixelsInside(provider_->boundsForChannel(channel)));
-        if (VKRectIsEmpty(inside)) inside = VKRectNull;
-        float background = provider_->backgroundValueForChannel(channel);
-        for (VKRect rect : BNRectsOutside(pixels, inside))
-            BNFillSampleInRect(grid, rect, offset, background);
+        VKRect inside = insides[i];
+        if (!sameInsides)
+            for (VKRect rect : BNRectsOutside(pixels, inside))
+                BNFillSampleInRect(grid, rect, offset, backgrounds[offset]);
         if (VKRectIsNull(inside)) continue;
         BNPixelRect at = BNPixelRectOfRect(grid, inside);
         provider_->readFloatData(grid.row(at.y) + at.x * n + offset, n * sizeof(float),

@@ -200,6 +200,14 @@ bool allClosed(const VKCompoundPath& compoundPath) {
                        [](const auto& path) { return path && path->isClosed(); });
 }
 
+// The outline of the stroke of `path`, to be filled non-zero.
+VKCompoundPath strokeOutlineOfPath(const VKPath& path, const VKStrokeStyle& style) {
+    auto outline = std::make_shared<VKPathAccumulator>();
+    VKPathStroker stroker(outline, style);
+    path.applyToPathConsumer(stroker);
+    return VKCompoundPath(outline->paths(), VKFillRuleNonZero);
+}
+
 }  // namespace
 
 BNPathRasterizer::BNPathRasterizer(uint64_t width, uint64_t height, bool filled, double originX,
@@ -216,30 +224,44 @@ BNPathRasterizer::BNPathRasterizer(uint64_t width, uint64_t height, bool filled,
              gridSize(static_cast<double>(width) * samplesX),
              gridSize(static_cast<double>(height) * samplesY), filled) {}
 
+int64_t BNPathRasterizer::fixedCoordinate(double value, int64_t factor) {
+    int128 product = static_cast<int128>(clampedRound(value * 32, kPointLimit)) * factor;
+    return static_cast<int64_t>(product >> 5);
+}
+
 BNFixedPoint BNPathRasterizer::fixedPoint(VKPoint point) const {
-    auto convert = [](double value, int64_t factor) {
-        int128 product = static_cast<int128>(clampedRound(value * 32, kPointLimit)) * factor;
-        return static_cast<int64_t>(product >> 5);
-    };
-    return {convert(point.x, xFactor_), convert(point.y, yFactor_)};
+    return {fixedCoordinate(point.x, xFactor_), fixedCoordinate(point.y, yFactor_)};
 }
 
 void BNPathRasterizer::addSegment(const VKPathSegment& segment) {
-    Cubic cubic{fixedPoint(segment.start), fixedPoint(segment.controlPoint1),
-                fixedPoint(segment.controlPoint2), fixedPoint(segment.end)};
-    std::vector<Cubic> monotonicInY, pieces;
+    const VKPoint points[4] = {segment.start, segment.controlPoint1, segment.controlPoint2,
+                               segment.end};
+    Cubic cubic;
+    int64_t lowY = INT64_MAX, highY = INT64_MIN;
+    for (size_t i = 0; i < 4; ++i) {
+        cubic[i].y = fixedCoordinate(points[i].y, yFactor_);
+        lowY = std::min(lowY, cubic[i].y);
+        highY = std::max(highY, cubic[i].y);
+    }
+    // Splitting and flattening round to points between the control points,
+    // so a segment whose control points lie wholly above or below the rows
+    // (a tile's share of a long outline, mostly) records nothing.
+    if (!spans_.mayCrossRows(lowY, highY)) return;
+    for (size_t i = 0; i < 4; ++i)
+        cubic[i].x = fixedCoordinate(points[i].x, xFactor_);
+
+    monotonicInY_.clear();
+    pieces_.clear();
     splitAtTurns(
-        cubic, [](BNFixedPoint p) { return p.y; }, monotonicInY);
-    for (const Cubic& piece : monotonicInY)
+        cubic, [](BNFixedPoint p) { return p.y; }, monotonicInY_);
+    for (const Cubic& piece : monotonicInY_)
         splitAtTurns(
-            piece, [](BNFixedPoint p) { return p.x; }, pieces);
-    std::vector<BNFixedPoint> points;
-    points.reserve((size_t{1} << kFlatteningDepth) + 1);
-    for (const Cubic& piece : pieces) {
-        points.clear();
-        points.push_back(piece[0]);
-        flattenCubic(piece, kFlatteningDepth, points);
-        spans_.addPolyline(points.data(), points.size());
+            piece, [](BNFixedPoint p) { return p.x; }, pieces_);
+    for (const Cubic& piece : pieces_) {
+        points_.clear();
+        points_.push_back(piece[0]);
+        flattenCubic(piece, kFlatteningDepth, points_);
+        spans_.addPolyline(points_.data(), points_.size());
     }
 }
 
@@ -259,10 +281,7 @@ void BNPathRasterizer::addCompoundPath(const VKCompoundPath& compoundPath, int o
 }
 
 void BNPathRasterizer::addStrokedPath(const VKPath& path, const VKStrokeStyle& style) {
-    auto outline = std::make_shared<VKPathAccumulator>();
-    VKPathStroker stroker(outline, style);
-    path.applyToPathConsumer(stroker);
-    addCompoundPath(VKCompoundPath(outline->paths(), VKFillRuleNonZero), VKBooleanOperationAdd);
+    addCompoundPath(strokeOutlineOfPath(path, style), VKBooleanOperationAdd);
 }
 
 bool BNPathRasterizer::writeCoverage(const BNCoverageBitmap& bitmap) const {
@@ -286,12 +305,9 @@ bool BNRasterizeCompoundPaths(const BNCompoundPathList& compoundPaths,
     return rasterizer.writeCoverage(bitmap);
 }
 
-bool BNRasterizeStrokedCompoundPath(const VKCompoundPath& compoundPath, const VKStrokeStyle& style,
-                                    bool shouldFill, bool shouldOverprint,
-                                    const BNCoverageBitmap& bitmap, double originX, double originY,
-                                    double scaleFactor, double samplesX, double samplesY) {
-    BNPathRasterizer rasterizer(bitmap.width, bitmap.height, false, originX, originY, scaleFactor,
-                                sampleCount(samplesX, 17.0), sampleCount(samplesY, 5.0));
+BNStrokeOutline BNStrokeOutlineOfCompoundPath(const VKCompoundPath& compoundPath,
+                                              const VKStrokeStyle& style, bool shouldFill,
+                                              bool shouldOverprint) {
     const bool closed = allClosed(compoundPath);
     VKStrokeStyle used = style;
     if (shouldOverprint && style.position() == VKStrokePositionInside && closed &&
@@ -299,15 +315,38 @@ bool BNRasterizeStrokedCompoundPath(const VKCompoundPath& compoundPath, const VK
         used.setWidth(style.width() * 2);
         used.setPosition(VKStrokePositionCentered);
     }
+    BNStrokeOutline outline;
     for (const auto& path : compoundPath.paths())
-        if (path) rasterizer.addStrokedPath(*path, used);
+        if (path) outline.strokes.push_back(strokeOutlineOfPath(*path, used));
+    outline.shape = compoundPath;
     if (shouldFill) {
-        rasterizer.addCompoundPath(compoundPath, VKBooleanOperationAdd);
+        outline.shapeOperation = VKBooleanOperationAdd;
     } else if (!shouldOverprint && closed) {
         if (used.position() == VKStrokePositionInside)
-            rasterizer.addCompoundPath(compoundPath, VKBooleanOperationIntersect);
+            outline.shapeOperation = VKBooleanOperationIntersect;
         else if (used.position() == VKStrokePositionOutside)
-            rasterizer.addCompoundPath(compoundPath, VKBooleanOperationSubtract);
+            outline.shapeOperation = VKBooleanOperationSubtract;
     }
+    return outline;
+}
+
+bool BNRasterizeStrokeOutline(const BNStrokeOutline& outline, const BNCoverageBitmap& bitmap,
+                              double originX, double originY, double scaleFactor, double samplesX,
+                              double samplesY) {
+    BNPathRasterizer rasterizer(bitmap.width, bitmap.height, false, originX, originY, scaleFactor,
+                                sampleCount(samplesX, 17.0), sampleCount(samplesY, 5.0));
+    for (const VKCompoundPath& stroke : outline.strokes)
+        rasterizer.addCompoundPath(stroke, VKBooleanOperationAdd);
+    if (outline.shapeOperation >= 0)
+        rasterizer.addCompoundPath(outline.shape, outline.shapeOperation);
     return rasterizer.writeCoverage(bitmap);
+}
+
+bool BNRasterizeStrokedCompoundPath(const VKCompoundPath& compoundPath, const VKStrokeStyle& style,
+                                    bool shouldFill, bool shouldOverprint,
+                                    const BNCoverageBitmap& bitmap, double originX, double originY,
+                                    double scaleFactor, double samplesX, double samplesY) {
+    return BNRasterizeStrokeOutline(
+        BNStrokeOutlineOfCompoundPath(compoundPath, style, shouldFill, shouldOverprint), bitmap,
+        originX, originY, scaleFactor, samplesX, samplesY);
 }

@@ -22,6 +22,7 @@
 #include "geometry/VKStrokeStyle.h"
 #include "rendergraph/BNSpanAccumulator.h"
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -51,6 +52,26 @@ bool BNRasterizeStrokedCompoundPath(const VKCompoundPath& compoundPath, const VK
                                     const BNCoverageBitmap& bitmap, double originX, double originY,
                                     double scaleFactor, double samplesX, double samplesY);
 
+// What BNRasterizeStrokedCompoundPath draws, with the strokes already
+// outlined: outlining is the costly part and depends on neither the bitmap
+// nor the scale, so a node outlines once and rasterises every tile from it.
+// Immutable once made; any number of threads may rasterise it at once.
+struct BNStrokeOutline {
+    // The outline of each path's stroke (non-zero), added one after another.
+    std::vector<VKCompoundPath> strokes;
+    // Then the compound path itself, combined by `shapeOperation`: add for
+    // the fill, intersect or subtract to cut an inside or outside stroke;
+    // -1 when it does not take part.
+    VKCompoundPath shape;
+    int shapeOperation = -1;
+};
+BNStrokeOutline BNStrokeOutlineOfCompoundPath(const VKCompoundPath& compoundPath,
+                                              const VKStrokeStyle& style, bool shouldFill,
+                                              bool shouldOverprint);
+bool BNRasterizeStrokeOutline(const BNStrokeOutline& outline, const BNCoverageBitmap& bitmap,
+                              double originX, double originY, double scaleFactor, double samplesX,
+                              double samplesY);
+
 class BNPathRasterizer {
 public:
     BNPathRasterizer(uint64_t width, uint64_t height, bool filled, double originX, double originY,
@@ -67,6 +88,9 @@ public:
     BNFixedPoint fixedPoint(VKPoint point) const;
 
 private:
+    using Cubic = std::array<BNFixedPoint, 4>;
+
+    static int64_t fixedCoordinate(double value, int64_t factor);
     void addSegment(const VKPathSegment& segment);
 
     double samplesX_;
@@ -74,4 +98,8 @@ private:
     int64_t xFactor_;
     int64_t yFactor_;
     BNSpanAccumulator spans_;
+    // Scratch of addSegment, kept to spare an allocation per segment.
+    std::vector<Cubic> monotonicInY_;
+    std::vector<Cubic> pieces_;
+    std::vector<BNFixedPoint> points_;
 };

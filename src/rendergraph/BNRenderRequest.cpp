@@ -3,6 +3,7 @@
 #include "geometry/VKGeometryStrings.h"
 #include "platform/Log.h"
 #include "rendergraph/BNRenderingContext.h"
+#include "rendergraph/BNSurfaceRegion.h"
 
 #include <fmt/format.h>
 
@@ -83,6 +84,16 @@ bool readsAgainAfterFirst(const BNRenderNode& node, const BNHashIdentifier& iden
     });
 }
 
+// Whether `view`, cut from `whole`, lies within the pixels `whole` holds.
+// Where a rectangle's pixel edges are not whole numbers (scales that are
+// not whole, mostly), a view can claim a row or column past its surface's
+// pixels; nothing may draw over such a view in place.
+bool liesWithinPixels(const BNSurface& whole, const BNSurface& view) {
+    if (&view == &whole) return true;
+    BNPixelRect pixels = BNPixelRectOfRect(whole, view.rect());
+    return view.widthInPixels() <= pixels.width && view.heightInPixels() <= pixels.height;
+}
+
 }  // namespace
 
 void BNRenderRequest::renderWithContext(BNRenderingContext& context) {
@@ -118,17 +129,18 @@ void BNRenderRequest::renderWithContext(BNRenderingContext& context) {
                 inputRequest->surface() ? inputRequest->surface()->description() : "(no surface)");
             return;
         }
-        // A blend may draw over its background when nothing else reads that
-        // surface: this request is its only consumer and reads it as the
-        // background only, it covers exactly the blend's rectangle, its
-        // memory is not shown through another surface as well, and no view
-        // of it is alive but the one just cut (a consumer that has rendered
-        // may have returned a view of it, as a translation does).
+        // A node may draw over its first input (a blend over its background)
+        // when nothing else reads that surface: this request is its only
+        // consumer and reads it as the first input only, it covers exactly
+        // the node's rectangle, within the surface's pixels, its memory is
+        // not shown through another surface as well, and no view of it is
+        // alive but the one just cut (a consumer that has rendered may have
+        // returned a view of it, as a translation does).
         const BNSurface& whole = *inputRequest->surface();
         int ownViews = subsurface.get() == &whole ? 0 : 1;
         if (index == 0 && node.rendersInPlaceOverFirstInput() && inputRequest->outputCount() == 1 &&
-            VKRectEqualToRect(region, bounds_) && whole.ownsMemory() &&
-            whole.subsurfaceCount() == ownViews &&
+            VKRectEqualToRect(region, bounds_) && liesWithinPixels(whole, *subsurface) &&
+            whole.ownsMemory() && whole.subsurfaceCount() == ownViews &&
             !readsAgainAfterFirst(node, input->hashIdentifier()))
             inPlace = subsurface;
         inputs.push_back(std::move(subsurface));

@@ -2,6 +2,7 @@
 
 #include "kernels/KernelRuntime.h"
 #include "platform/Log.h"
+#include "rendergraph/BNBufferCache.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,14 +12,33 @@ std::shared_ptr<BNRenderingContext> BNRenderingContext::create() {
 }
 
 BNRenderingContext::~BNRenderingContext() {
-    for (Slot& slot : pool_)
-        std::free(slot.data);
+    for (const Slot& slot : pool_)
+        leavePool(slot);
 }
 
 void* BNRenderingContext::allocateFromSystem(uint64_t size) {
     void* memory = TarrowAllocAligned(size);
     if (memory) ++systemAllocations_;
     return memory;
+}
+
+void* BNRenderingContext::allocateForPool(uint64_t size, uint64_t* capacity) {
+    if (BNBufferCache* cache = BNBufferCache::current()) {
+        if (void* memory = cache->take(size, capacity)) {
+            ++systemAllocations_;
+            return memory;
+        }
+    }
+    *capacity = size;
+    return allocateFromSystem(size);
+}
+
+void BNRenderingContext::leavePool(const Slot& slot) {
+    if (!slot.data) return;
+    if (BNBufferCache* cache = BNBufferCache::current())
+        cache->give(slot.data, slot.size);
+    else
+        std::free(slot.data);
 }
 
 void* BNRenderingContext::allocateMemoryWithSize(uint64_t size) {
@@ -46,9 +66,10 @@ void* BNRenderingContext::allocateMemoryWithSize(uint64_t size) {
     // At least one granule, so that a slot with a buffer never has size 0.
     uint64_t rounded =
         std::max<uint64_t>((size + kPoolGranule - 1) / kPoolGranule, 1) * kPoolGranule;
-    void* memory = allocateFromSystem(rounded);
+    uint64_t capacity = 0;
+    void* memory = allocateForPool(rounded, &capacity);
     if (!memory) return nullptr;
-    *empty = Slot{rounded, true, memory};
+    *empty = Slot{capacity, true, memory};
     --emptySlotCount_;
     ++inUseSlotCount_;
     std::sort(pool_.begin(), pool_.end(),
@@ -71,7 +92,7 @@ void BNRenderingContext::releaseMemory(void* memory) {
 void BNRenderingContext::reclaimUnusedMemory() {
     for (Slot& slot : pool_) {
         if (slot.inUse || !slot.data) continue;
-        std::free(slot.data);
+        leavePool(slot);
         slot = Slot{};
         ++emptySlotCount_;
     }

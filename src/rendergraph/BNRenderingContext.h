@@ -6,10 +6,13 @@
 // The pool keeps up to 100 cache-line aligned buffers, sizes rounded up to
 // 4096 bytes, sorted by size; a request takes the smallest free buffer that
 // is large enough, so a call that makes and drops many surfaces of similar
-// sizes reaches the system allocator about once per distinct size. Buffers
-// go back to the pool when released and are freed by reclaimUnusedMemory
-// (at the end of every call) or with the context. Lent memory is not
-// cleared: a node writes every sample of its output.
+// sizes reaches outside the pool about once per distinct size. There it
+// takes a buffer from the thread's cache of earlier calls (BNBufferCache.h)
+// or else from the system. Buffers go back to the pool when released and
+// leave it through reclaimUnusedMemory (at the end of every call) or with
+// the context, to the cache of the thread they leave on, which frees what
+// it does not keep. Lent memory is not cleared: a node writes every sample
+// of its output.
 //
 // Every surface the context hands out keeps it alive, so the pool outlives
 // the surfaces of its call. A context is used by one thread only.
@@ -49,7 +52,8 @@ public:
     VKSize vectorAntialiasingAmount() const { return vectorAntialiasingAmount_; }
     void setVectorAntialiasingAmount(VKSize amount) { vectorAntialiasingAmount_ = amount; }
 
-    // Buffers taken from the system allocator so far (pooled or not).
+    // Buffers taken from outside the pool so far (the thread's cache or the
+    // system allocator; pooled or not).
     uint64_t systemAllocationCount() const { return systemAllocations_; }
 
 private:
@@ -62,6 +66,12 @@ private:
     };
 
     void* allocateFromSystem(uint64_t size);
+    // A buffer of `size` bytes or a little more for a pool slot (its
+    // capacity in `capacity`), from the thread's cache or the system.
+    void* allocateForPool(uint64_t size, uint64_t* capacity);
+    // Hands a pool buffer on to the thread's cache (frees it while the
+    // thread ends).
+    static void leavePool(const Slot& slot);
 
     std::array<Slot, kPoolSlots> pool_{};
     uint64_t emptySlotCount_ = kPoolSlots;

@@ -52,6 +52,13 @@ void BNSpanAccumulator::addPolyline(const BNFixedPoint* points, size_t count) {
     }
 }
 
+bool BNSpanAccumulator::mayCrossRows(int64_t lowY, int64_t highY) const {
+    // addEdge's rows, from the nudged ends: the nudge and the row of a y
+    // value only grow with it.
+    int64_t lowRow = ((lowY + 16) | 1) >> 5, highRow = ((highY + 16) | 1) >> 5;
+    return highRow > originRow_ && lowRow < originRow_ + rows_;
+}
+
 void BNSpanAccumulator::addEdge(BNFixedPoint from, BNFixedPoint to) {
     // The nudge (see the header): y values odd, x values apart by an odd
     // amount, so no end point lies on a sample line and no edge is vertical.

@@ -55,6 +55,10 @@ public:
     // Records the crossings of the polyline through `points` (its edges, in
     // order; it is not closed here).
     void addPolyline(const BNFixedPoint* points, size_t count);
+    // False when no edge between points whose y values lie from `lowY` to
+    // `highY` can record a crossing: such edges end above the first row or
+    // start below the last.
+    bool mayCrossRows(int64_t lowY, int64_t highY) const;
 
     // Resolves the recorded crossings by the fill rule (0 non-zero, any
     // other even-odd) and merges them into the shape by the operation (0 add,

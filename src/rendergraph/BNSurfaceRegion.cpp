@@ -65,6 +65,19 @@ void BNFillSampleInRect(BNSurface& surface, VKRect rect, int sampleIndex, float 
     }
 }
 
+void BNFillPixelsInRect(BNSurface& surface, VKRect rect, const float* values) {
+    BNPixelRect pixels = BNPixelRectOfRect(surface, rect);
+    if (pixels.isEmpty()) return;
+    uint64_t n = static_cast<uint64_t>(surface.samplesPerPixel());
+    // The first row sample by sample, the others copied from it.
+    float* first = surface.row(pixels.y) + pixels.x * n;
+    for (uint64_t x = 0; x < pixels.width; ++x)
+        std::copy(values, values + n, first + x * n);
+    for (uint64_t y = 1; y < pixels.height; ++y)
+        std::memcpy(surface.row(pixels.y + y) + pixels.x * n, first,
+                    pixels.width * n * sizeof(float));
+}
+
 void BNCopyRect(const BNSurface& source, BNSurface& destination, VKRect rect) {
     BNPixelRect from = BNPixelRectOfRect(source, rect), to = BNPixelRectOfRect(destination, rect);
     uint64_t width = std::min(from.width, to.width), height = std::min(from.height, to.height);

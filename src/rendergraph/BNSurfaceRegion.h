@@ -46,6 +46,9 @@ std::vector<VKRect> BNRectsOutside(VKRect outer, VKRect inner);
 // mask) of every pixel of `rect` to `value`.
 void BNFillSampleInRect(BNSurface& surface, VKRect rect, int sampleIndex, float value);
 
+// Sets every pixel of `rect` to `values`, one per sample of the surface.
+void BNFillPixelsInRect(BNSurface& surface, VKRect rect, const float* values);
+
 // Copies the pixels of `rect` from `source` into `destination`; both have
 // the same channels and scale and hold `rect`.
 void BNCopyRect(const BNSurface& source, BNSurface& destination, VKRect rect);

@@ -48,3 +48,37 @@ TEST(QFCopyUnpremultipliedRGBA, ReadsRowsByTheSurfaceStride) {
     for (int pixel = 0; pixel < 8; ++pixel)
         EXPECT_EQ(bytes[pixel * 4], static_cast<uint8_t>(std::round(pixel / 10.0f * 255.0f)));
 }
+
+// Rows long enough for the converter's blocks and its tail, written into a
+// larger image: the asked columns and rows only, the rest untouched.
+TEST(QFConvertSurfaceToRGBA, WritesTheAskedPixelsIntoTheDestinationRows) {
+    constexpr uint64_t kWidth = 37, kHeight = 3;
+    auto surface = BNSurface::create(VKRectMake(0, 0, kWidth, kHeight), 1.0, BNChannelMaskRGBA);
+    std::vector<float> samples;
+    for (uint64_t i = 0; i < kWidth * 4; ++i)
+        samples.push_back(static_cast<float>(static_cast<int>(i) - 20) / 120.0f);
+    samples[7] = std::nanf("");
+    samples[33] = 0.5f / 255.0f;  // 0.5: a half, rounded up
+    samples[65] = 2.5f / 255.0f;
+    samples[100] = INFINITY;
+    for (uint64_t y = 0; y < kHeight; ++y)
+        std::copy(samples.begin(), samples.end(), surface->row(y));
+    auto expected = [&](uint64_t i) -> uint8_t {
+        float v = samples[i];
+        if (!(v > 0)) return 0;
+        if (v >= 1) return 255;
+        return static_cast<uint8_t>(std::lround(static_cast<double>(v * 255.0f)));
+    };
+
+    constexpr uint64_t kStride = 50 * 4, kColumns = 35, kRows = 2;
+    std::vector<uint8_t> image(kStride * 4, 7);
+    QFConvertSurfaceToRGBA(*surface, true, image.data() + kStride + 8, kStride, kColumns, kRows);
+    for (uint64_t y = 0; y < 4; ++y)
+        for (uint64_t x = 0; x < kStride; ++x) {
+            bool written = y >= 1 && y < 1 + kRows && x >= 8 && x < 8 + kColumns * 4;
+            uint8_t want = written ? expected(x - 8) : 7;
+            ASSERT_EQ(image[y * kStride + x], want) << "row " << y << " byte " << x;
+        }
+    EXPECT_EQ(image[kStride + 8 + 33], 1);
+    EXPECT_EQ(image[kStride + 8 + 65], 3);
+}

@@ -118,17 +118,22 @@ TEST(QFTilingHelper, ASmallRectangleIsOneTile) {
     EXPECT_EQ(tiled.width, 60u);
 }
 
-TEST(QFTilingHelper, TilesStartAtWholeTileOffsetsFromTheOrigin) {
+TEST(QFTilingHelper, TilesStartAtWholeTileOffsetsFromTheOriginAndStopAtTheEdge) {
     auto node = RecordingNode::create();
-    auto tiled = renderTiled(node, VKRectMake(10, 20, 600, 100), 2.0, {512, 100});
-    ASSERT_EQ(tiled.calls.size(), 2u);
-    std::vector<double> origins;
-    for (const auto& rect : node->rects()) {
-        origins.push_back(rect.origin.x);
-        EXPECT_EQ(rect.size.width, 512);
-    }
-    std::sort(origins.begin(), origins.end());
-    EXPECT_EQ(origins, (std::vector<double>{10, 522}));
+    auto tiled = renderTiled(node, VKRectMake(10, 20, 600, 100.5), 2.0, {512, 100});
+    ASSERT_EQ(tiled.calls.size(), 4u);
+    std::vector<VKRect> rects = node->rects();
+    std::sort(rects.begin(), rects.end(), [](VKRect a, VKRect b) {
+        return std::pair(a.origin.y, a.origin.x) < std::pair(b.origin.y, b.origin.x);
+    });
+    // The last column holds 176 pixels, the last row one: whole points.
+    EXPECT_EQ(rects,
+              (std::vector<VKRect>{VKRectMake(10, 20, 512, 100), VKRectMake(522, 20, 88, 100),
+                                   VKRectMake(10, 120, 512, 1), VKRectMake(522, 120, 88, 1)}));
+    ASSERT_EQ(tiled.bytes.size(), 1200u * 201u * 4u);
+    EXPECT_TRUE(std::all_of(tiled.bytes.begin(), tiled.bytes.end(), [](uint8_t byte) {
+        return byte == 255;
+    })) << "every pixel drawn";
 }
 
 TEST(QFTilingHelper, ConcurrentTiledRendersEqualOneWholeRender) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -68,6 +69,37 @@ TEST(BNImageNode, FillsOutsideEachChannelsBoundsAndReadsOnlyInside) {
     EXPECT_EQ(provider->reads(BNChannelOpacity), 1);
     EXPECT_EQ(samplesOf(*far), std::vector<float>(9, 0.25f));
     EXPECT_FALSE(provider->readOutsideBounds());
+}
+
+// Channels that cover the same pixels are filled whole pixel by whole
+// pixel, others sample by sample: each sample is its channel's background
+// outside that channel's own bounds either way.
+TEST(BNImageNode, FillsEachChannelsBackgroundOutsideItsOwnBounds) {
+    for (bool sameBounds : {true, false}) {
+        auto provider =
+            std::make_shared<FakeImageProvider>(BNChannelMaskRGBA, VKRectMake(2, 1, 3, 2));
+        const std::array<float, 4> backgrounds = {0.2f, 0.4f, 0.6f, 0.5f};
+        for (int k = 0; k < 4; ++k)
+            provider->setBackground(BNChannel(k), backgrounds[size_t(k)]);
+        VKRect redBounds = sameBounds ? VKRectMake(2, 1, 3, 2) : VKRectMake(0, 0, 2, 4);
+        provider->setBounds(BNChannelRed, redBounds);
+
+        auto output = renderDirectly(*BNImageNode::create(provider), VKRectMake(0, 0, 6, 4));
+        auto straight = [&](uint64_t x, uint64_t y, int k) {
+            VKRect bounds = k == 0 ? redBounds : VKRectMake(2, 1, 3, 2);
+            bool inside = VKRectContainsPoint(bounds, {x + 0.5, y + 0.5});
+            return inside ? fakeChannelValue(x, y, BNChannel(k)) : backgrounds[size_t(k)];
+        };
+        for (uint64_t y = 0; y < 4; ++y)
+            for (uint64_t x = 0; x < 6; ++x) {
+                float coverage = straight(x, y, 3);
+                EXPECT_EQ(output->sample(x, y, 3), coverage) << x << "," << y;
+                for (int k = 0; k < 3; ++k)
+                    EXPECT_EQ(output->sample(x, y, k), straight(x, y, k) * coverage)
+                        << x << "," << y << " sample " << k << (sameBounds ? "" : " (own bounds)");
+            }
+        EXPECT_FALSE(provider->readOutsideBounds());
+    }
 }
 
 TEST(BNImageNode, PremultipliesRGBAAndRGBFButNotASingleChannel) {

@@ -3,6 +3,10 @@
 #include "platform/DispatchGroup.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
+#include "rendergraph/BNBlendNode.h"
+#include "rendergraph/BNConvertToOpaqueNode.h"
+#include "rendergraph/BNCrossfadeNode.h"
+#include "rendergraph/BNCrossfadeWithMaskNode.h"
 #include "rendergraph/BNRenderRequest.h"
 #include "rendergraph/BNRenderer.h"
 #include "rendergraph/BNSimpleScaleNode.h"
@@ -16,6 +20,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 using namespace rendergraph_test;
 
@@ -111,8 +116,8 @@ TEST(BNRenderer, PixelDoublingKeepsTheInputGridForHalfPointRectangles) {
         for (uint64_t x = 0; x < 7; ++x)
             for (int k = 0; k < 4; ++k)
                 ASSERT_EQ(surface->sample(x, y, k),
-                          patternValue(static_cast<int64_t>((x + 1) / 2), static_cast<int64_t>((y + 3) / 2), k,
-                                       BNChannelMaskRGBA))
+                          patternValue(static_cast<int64_t>((x + 1) / 2),
+                                       static_cast<int64_t>((y + 3) / 2), k, BNChannelMaskRGBA))
                     << x << "," << y;
 }
 
@@ -161,6 +166,132 @@ TEST(BNRenderer, BlendsInPlaceOnlyOverABackgroundNobodyElseReads) {
     auto twiceSamples = samplesOf(*BNRenderer().renderNode(twice, rect, 1.0));
     for (size_t i = 0; i < twiceSamples.size(); ++i)
         ASSERT_NEAR(twiceSamples[i], std::min(1.0f, backgroundSamples[i] * 1.5f), 1e-6);
+}
+
+// The crossfades and the conversion to opaque may draw over their first
+// input's surface. They do so when nothing else still reads it (also once
+// an earlier consumer, like the blend of a masked layer, has rendered), and
+// give the reference renderer's bytes either way; a later reader of the
+// background sees it untouched.
+TEST(BNRenderer, PerPixelNodesDrawInPlaceOnlyOverABackgroundNobodyElseReads) {
+    auto log = std::make_shared<RenderLog>();
+    auto background = [&](BNChannelMask channels) -> BNRenderNodePtr {
+        return PatternNode::create(VKRectInfinite, channels, true, log);
+    };
+    auto pattern = [](BNChannelMask channels, int tag) -> BNRenderNodePtr {
+        return PatternNode::create(VKRectInfinite, channels, true, nullptr, tag);
+    };
+    auto bounded = [](VKRect bounds, BNChannelMask channels, int tag) -> BNRenderNodePtr {
+        return BoundedPatternNode::create(bounds, channels, tag);
+    };
+    constexpr BNChannelMask A = BNChannelMaskOpacity, RGBA = BNChannelMaskRGBA;
+    struct Case {
+        const char* name;
+        BNChannelMask channels;
+        std::function<BNRenderNodePtr(const BNRenderNodePtr&)> make;
+        bool inPlace;
+    };
+    const std::vector<Case> cases = {
+        {"crossfade with mask", RGBA,
+         [&](const BNRenderNodePtr& b) {
+             return BNCrossfadeWithMaskNode::create(b, pattern(RGBA, 1), pattern(A, 2));
+         },
+         true},
+        {"crossfade with a smaller mask", RGBA,
+         [&](const BNRenderNodePtr& b) {
+             return BNCrossfadeWithMaskNode::create(b, bounded(VKRectMake(4, 3, 6, 5), RGBA, 1),
+                                                    bounded(VKRectMake(2, 2, 12, 6), A, 2));
+         },
+         true},
+        {"masked blend", RGBA,
+         [&](const BNRenderNodePtr& b) {
+             return BNCrossfadeWithMaskNode::create(b, BNBlendNode::create(b, pattern(RGBA, 1), 3),
+                                                    bounded(VKRectMake(1, 1, 9, 7), A, 2));
+         },
+         true},
+        {"planar crossfade with mask", A,
+         [&](const BNRenderNodePtr& b) {
+             return BNCrossfadeWithMaskNode::create(b, pattern(A, 1), pattern(A, 2));
+         },
+         true},
+        {"crossfade", RGBA,
+         [&](const BNRenderNodePtr& b) {
+             return BNCrossfadeNode::create(b, pattern(RGBA, 1), 0.3);
+         },
+         true},
+        {"planar crossfade", A,
+         [&](const BNRenderNodePtr& b) { return BNCrossfadeNode::create(b, pattern(A, 1), 0.3); },
+         true},
+        {"opaque", RGBA, [](const BNRenderNodePtr& b) { return BNConvertToOpaqueNode::create(b); },
+         true},
+        {"opaque from fill", BNChannelMaskRGBF,
+         [](const BNRenderNodePtr& b) { return BNConvertToOpaqueNode::create(b); }, false},
+    };
+    VKRect rect = VKRectMake(0, 0, 16, 12);
+    lf::LogCapture quiet;  // the RGBF result cannot be mixed with its RGBA background
+    for (const Case& c : cases) {
+        BNRenderNodePtr under = background(c.channels);
+        BNRenderNodePtr node = c.make(under);
+        ASSERT_TRUE(node) << c.name;
+        for (double scale : {1.0, 2.0}) {
+            std::string difference;
+            auto alone = BNRenderer().renderNode(node, rect, scale);
+            ASSERT_TRUE(alone && !log->outputs.empty()) << c.name;
+            EXPECT_EQ(alone->data() == log->outputs.back(), c.inPlace) << c.name;
+            EXPECT_EQ(alone->channels(), node->channels()) << c.name;
+            auto expected = ReferenceRenderer().render(node, rect, scale);
+            EXPECT_TRUE(sameSurfaces(*alone, *expected, &difference))
+                << c.name << ": " << difference;
+
+            // Read again after the node: mixed with the node's result.
+            auto reread = BNCrossfadeNode::create(node, under, 0.5);
+            if (!reread) continue;
+            auto both = BNRenderer().renderNode(reread, rect, scale);
+            auto bothExpected = ReferenceRenderer().render(reread, rect, scale);
+            ASSERT_TRUE(both && bothExpected) << c.name;
+            EXPECT_TRUE(sameSurfaces(*both, *bothExpected, &difference))
+                << c.name << ": " << difference;
+        }
+    }
+}
+
+// Where a rectangle's pixel edges are not whole, a view can claim a column
+// past its surface's pixels: a node must not draw over such a view in place.
+// The background here was rendered over x from 0.9 (9 pixels from pixel 0);
+// the crossfade's view from x = 1 claims pixels 1 to 9.
+TEST(BNRenderRequest, NoInPlaceDrawingOverAViewThatReachesPastItsSurface) {
+    auto background = PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true);
+    auto foreground = PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true, nullptr, 1);
+    auto mask = PatternNode::create(VKRectInfinite, BNChannelMaskOpacity, true, nullptr, 2);
+    auto node = BNCrossfadeWithMaskNode::create(background, foreground, mask);
+    VKRect rect = VKRectMake(1, 0, 9, 8);
+    for (VKRect under : {VKRectMake(0.9, 0, 9.1, 8), VKRectMake(0, 0, 10, 8)}) {
+        auto context = BNRenderingContext::create();
+        auto rendered = [&](const BNRenderNodePtr& input, VKRect inputRect) {
+            auto request = std::make_unique<BNRenderRequest>(
+                input, inputRect, BNRenderRequestKey{input->hashIdentifier(), 1.0});
+            auto surface = context->surfaceWithRect(inputRect, 1.0, input->channels());
+            input->renderWithOutputSurface(*surface, {}, *context);
+            request->setSurface(surface);
+            return request;
+        };
+        std::unique_ptr<BNRenderRequest> inputs[] = {
+            rendered(background, under), rendered(foreground, rect), rendered(mask, rect)};
+        BNRenderRequest request(node, rect, {node->hashIdentifier(), 1.0});
+        for (auto& input : inputs) {
+            request.addInput(input.get());
+            input->addOutput(&request);
+        }
+        request.renderWithContext(*context);
+        ASSERT_TRUE(request.surface());
+        bool fits = VKRectEqualToRect(under, VKRectMake(0, 0, 10, 8));
+        EXPECT_EQ(!request.surface()->ownsMemory(), fits) << "drawn in place over a view";
+        if (!fits) continue;
+        std::string difference;
+        EXPECT_TRUE(sameSurfaces(*request.surface(), *ReferenceRenderer().render(node, rect, 1.0),
+                                 &difference))
+            << difference;
+    }
 }
 
 TEST(BNRenderer, NoInPlaceBlendOverABackgroundThatATranslationStillShows) {

@@ -26,6 +26,7 @@ void PatternNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList
         ++log_->renders;
         log_->rects.push_back(output.rect());
         log_->scales.push_back(output.scaleFactor());
+        log_->outputs.push_back(output.data());
     }
     auto originX = static_cast<int64_t>(std::floor(output.rect().origin.x * output.scaleFactor()));
     auto originY = static_cast<int64_t>(std::floor(output.rect().origin.y * output.scaleFactor()));

@@ -17,6 +17,7 @@ struct RenderLog {
     std::atomic<int> renders{0};
     std::vector<VKRect> rects;  // only touched by single-threaded tests
     std::vector<double> scales;
+    std::vector<const float*> outputs;  // the data of each output (PatternNode)
     uint64_t systemAllocationsSeen = 0;
 };
 
