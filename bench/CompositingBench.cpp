@@ -1,6 +1,7 @@
 // Rendering the largest shared documents whole through the layer walk:
 // tiled on all cores (QFTilingHelper) against one untiled render on one
-// thread in the same run, and, from the bytes of the file, against the
+// thread in the same run, both from a graph built once (building it is
+// measured apart), and, from the bytes of the file, against the
 // independent compositor of Debian's python3-psd-tools
 // (composite(ignore_preview=True)), run as a separate process when it is
 // installed. Wall-clock times; pixels per second as items.
@@ -58,9 +59,9 @@ void BM_RenderTiledAllCores(benchmark::State& state) {
     if (!document) return state.SkipWithError("shared documents not found");
     lf::LogCapture quiet;  // effects and paints that are not drawn say so
     double tile = static_cast<double>(state.range(1));
+    BNRenderNodePtr node = QFRenderNodeForLayers(document->layers());
     for (auto _ : state) {
-        auto image = RenderNodeTiled(QFRenderNodeForLayers(document->layers()),
-                                     DocumentRect(*document), {1.0, {tile, tile}});
+        auto image = RenderNodeTiled(node, DocumentRect(*document), {1.0, {tile, tile}});
         benchmark::DoNotOptimize(image);
     }
     setPixels(state, *document);
@@ -71,12 +72,28 @@ void BM_RenderUntiledOneThread(benchmark::State& state) {
     auto document = openWarm(state.range(0));
     if (!document) return state.SkipWithError("shared documents not found");
     lf::LogCapture quiet;
+    BNRenderNodePtr node = QFRenderNodeForLayers(document->layers());
     for (auto _ : state) {
-        auto image = RenderNodeWhole(QFRenderNodeForLayers(document->layers()),
-                                     DocumentRect(*document), 1.0);
+        auto image = RenderNodeWhole(node, DocumentRect(*document), 1.0);
         benchmark::DoNotOptimize(image);
     }
     setPixels(state, *document);
+}
+
+// What a render costs before its first tile: the layer walk builds the
+// graph, then its identities and bounds are computed once, bottom up.
+void BM_BuildGraph(benchmark::State& state) {
+    auto document = openWarm(state.range(0));
+    if (!document) return state.SkipWithError("shared documents not found");
+    lf::LogCapture quiet;
+    for (auto _ : state) {
+        BNRenderNodePtr node = QFRenderNodeForLayers(document->layers());
+        if (node) {
+            benchmark::DoNotOptimize(node->hashIdentifier());
+            benchmark::DoNotOptimize(node->bounds());
+        }
+    }
+    state.SetLabel(kDocuments[state.range(0)]);
 }
 
 // From the file's bytes: open, decompress, build and render tiled; the same
@@ -170,6 +187,7 @@ BENCHMARK(BM_RenderUntiledOneThread)
     ->Apply(documents)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildGraph)->Apply(documents)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenAndRenderTiled)->Apply(documents)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PsdToolsComposite)
     ->Apply(documents)

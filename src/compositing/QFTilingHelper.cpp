@@ -7,7 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <new>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -18,7 +19,9 @@ struct TiledRender {
     VKRect rect;
     double scaleFactor;
     QFTilingHelper::ProgressCallback callback;
-    std::vector<uint8_t> buffer;
+    // From calloc: a large image comes as pages the system zeroes when a
+    // tile first touches them, so no thread clears the image up front.
+    std::unique_ptr<uint8_t[], decltype(&std::free)> buffer{nullptr, &std::free};
     uint64_t width, height;
     uint64_t tileWidth, tileHeight;
     int64_t total;
@@ -70,11 +73,9 @@ void QFTilingHelper::renderNode(BNRenderNodePtr node, VKRect rect, double scaleF
     bool fits = render->width <= (uint64_t{1} << 40) &&
                 !__builtin_mul_overflow(render->width * 4, render->height, &bufferSize);
     if (fits) {
-        try {
-            render->buffer.assign(bufferSize, 0);
-        } catch (const std::bad_alloc&) {
-            fits = false;
-        }
+        render->buffer.reset(
+            static_cast<uint8_t*>(std::calloc(std::max<uint64_t>(bufferSize, 1), 1)));
+        fits = render->buffer != nullptr;
     }
 
     auto self = shared_from_this();
@@ -83,8 +84,8 @@ void QFTilingHelper::renderNode(BNRenderNodePtr node, VKRect rect, double scaleF
         // rather than never calling back.
         if (!fits) render->width = render->height = 0;
         notificationQueue_->async([render] {
-            render->callback(render->buffer.data(), render->width, render->height,
-                             render->width * 4, true, 1.0, false);
+            render->callback(render->buffer.get(), render->width, render->height, render->width * 4,
+                             true, 1.0, false);
         });
         return;
     }
@@ -100,7 +101,7 @@ void QFTilingHelper::renderNode(BNRenderNodePtr node, VKRect rect, double scaleF
                     QFRenderNodeWithColorProfile(render->node, self->colorProfile_, tile, s);
                 if (surface) {
                     QFConvertSurfaceToRGBA(
-                        *surface, true, render->buffer.data() + (ty * render->width + tx) * 4,
+                        *surface, true, render->buffer.get() + (ty * render->width + tx) * 4,
                         render->width * 4, std::min(render->tileWidth, render->width - tx),
                         std::min(render->tileHeight, render->height - ty));
                 } else {
@@ -110,7 +111,7 @@ void QFTilingHelper::renderNode(BNRenderNodePtr node, VKRect rect, double scaleF
                     int64_t remaining = --render->remaining;
                     float progress = static_cast<float>(render->total - remaining) /
                                      static_cast<float>(render->total);
-                    render->callback(render->buffer.data(), render->width, render->height,
+                    render->callback(render->buffer.get(), render->width, render->height,
                                      render->width * 4, remaining == 0, progress,
                                      render->succeeded);
                 });
