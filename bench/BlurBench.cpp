@@ -6,6 +6,7 @@
 // output pixels. One plane on one thread measures the blur itself; the
 // renderer blurs tiles of at most 1024 x 1024 pixels on every processor.
 
+#include "BenchSupport.h"
 #include "kernels/ImageOps.h"
 #include "rendergraph/BNGaussianBlurNode.h"
 #include "rendergraph/BNGaussianKernel.h"
@@ -14,17 +15,10 @@
 #include <benchmark/benchmark.h>
 
 #include <random>
-#include <sys/resource.h>
 
 namespace {
 
 constexpr double kSide = 2048;
-
-double peakMiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
-}
 
 // The input a blur of `radius` reads for a kSide square output: random
 // values, grown by the blur's expansion on every side.
@@ -60,7 +54,7 @@ void BM_GaussianBlur(benchmark::State& state) {
         benchmark::DoNotOptimize(output->data());
     }
     state.SetItemsProcessed(int64_t(state.iterations() * kSide * kSide));
-    state.counters["peak_MiB"] = peakMiB();
+    reportPeakMemory(state);
 }
 
 void BM_DirectConvolution(benchmark::State& state) {
@@ -82,7 +76,7 @@ void BM_DirectConvolution(benchmark::State& state) {
     }
     state.SetItemsProcessed(int64_t(state.iterations() * kSide * kSide));
     state.counters["taps"] = double(count);
-    state.counters["peak_MiB"] = peakMiB();
+    reportPeakMemory(state);
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ const std::string& benchFile() {
     static const std::string path = [] {
         auto path = std::filesystem::temp_directory_path() / "layerflow-bench-bytearray.bin";
         std::vector<char> chunk(1 << 20);
-        for (size_t i = 0; i < chunk.size(); ++i) chunk[i] = static_cast<char>(i * 31);
+        for (size_t i = 0; i < chunk.size(); ++i)
+            chunk[i] = static_cast<char>(i * 31);
         int fd = ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
         for (size_t written = 0; written < kFileSize; written += chunk.size())
             if (::write(fd, chunk.data(), chunk.size()) < 0) break;
@@ -35,7 +36,8 @@ const std::string& benchFile() {
 
 std::vector<uint64_t> offsets(bool random) {
     std::vector<uint64_t> result;
-    for (uint64_t at = 0; at + kRange <= kFileSize; at += kRange) result.push_back(at);
+    for (uint64_t at = 0; at + kRange <= kFileSize; at += kRange)
+        result.push_back(at);
     if (random) std::shuffle(result.begin(), result.end(), std::mt19937_64(1));
     return result;
 }
@@ -46,7 +48,8 @@ void BM_ByteArray(benchmark::State& state) {
     std::vector<char> buffer(kRange);
     for (auto _ : state) {
         for (uint64_t at : order)
-            if (!(*array)->copyBytes(buffer.data(), {at, kRange})) state.SkipWithError("read failed");
+            if (!(*array)->copyBytes(buffer.data(), {at, kRange}))
+                state.SkipWithError("read failed");
         benchmark::DoNotOptimize(buffer.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
@@ -57,7 +60,8 @@ void BM_PreadUncached(benchmark::State& state) {
     auto order = offsets(state.range(0));
     std::vector<char> buffer(kRange);
     for (auto _ : state) {
-        for (uint64_t at : order) (void)file->readUncached(buffer.data(), kRange, at);
+        for (uint64_t at : order)
+            (void)file->readUncached(buffer.data(), kRange, at);
         benchmark::DoNotOptimize(buffer.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));

@@ -3,6 +3,7 @@
 // converting back included, and Clipper alone); stroking a path of 10,000
 // cubic segments, against Clipper's offsetting of the same path flattened.
 
+#include "BenchSupport.h"
 #include "geometry/VKCompoundPath.h"
 #include "geometry/VKPathAccumulator.h"
 #include "geometry/VKPathStroker.h"
@@ -12,7 +13,6 @@
 
 #include <cmath>
 #include <numbers>
-#include <sys/resource.h>
 
 namespace {
 
@@ -44,12 +44,6 @@ const VKCompoundPath& operandA() {
 const VKCompoundPath& operandB() {
     static VKCompoundPath path({wavyCurve({150, 80}, 480, 50, 11, 200)});
     return path;
-}
-
-void reportPeakMemory(benchmark::State& state) {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    state.counters["peak_MiB"] = double(usage.ru_maxrss) / 1024;
 }
 
 void BM_ExactBoolean(benchmark::State& state) {

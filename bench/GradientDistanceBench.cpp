@@ -11,6 +11,7 @@
 // code with one form. One thread each: the tiled renderer runs tiles on
 // every processor.
 
+#include "BenchSupport.h"
 #include "kernels/TarrowKernelSet.h"
 #include "rendergraph/BNAngularGradientNode.h"
 #include "rendergraph/BNDiamondGradientNode.h"
@@ -26,7 +27,6 @@
 #include <cmath>
 #include <functional>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -40,9 +40,7 @@ void report(benchmark::State& state) {
     state.SetItemsProcessed(int64_t(state.iterations() * kPixels));
     state.counters["Mpix/s"] = benchmark::Counter(
         double(state.iterations()) * double(kPixels) / 1e6, benchmark::Counter::kIsRate);
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    state.counters["peak_MiB"] = double(usage.ru_maxrss) / 1024.0;
+    reportPeakMemory(state);
 }
 
 // A premultiplied two-colour gradient of 4096 entries and a zero guard.

@@ -6,15 +6,14 @@
 // memcpy runs first. The renderer blends tiles of at most 1024 x 1024 pixels
 // on every processor; one large plane on one thread measures the kernel.
 
+#include "BenchSupport.h"
 #include "kernels/TarrowKernelSet.h"
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstring>
 #include <random>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -49,25 +48,12 @@ Planes& planes() {
     return shared;
 }
 
-double peakMiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
-}
-
 // Runs `body` for the benchmark's iterations and returns bytes per second.
 template <class Body>
 double timed(benchmark::State& state, size_t bytesPerIteration, Body body) {
-    const auto start = std::chrono::steady_clock::now();
-    for (auto _ : state) {
-        body();
-        benchmark::ClobberMemory();
-    }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds = timedSecondsPerIteration(state, body);
     state.SetBytesProcessed(int64_t(state.iterations() * bytesPerIteration));
-    state.counters["peak_MiB"] = peakMiB();
-    return double(state.iterations()) * double(bytesPerIteration) / seconds;
+    return double(bytesPerIteration) / seconds;
 }
 
 void BM_Memcpy(benchmark::State& state) {

@@ -18,6 +18,7 @@
 // outlines them once and rasterises each tile from the outline. Items are
 // pixels.
 
+#include "BenchSupport.h"
 #include "BruteForceCoverage.h"
 #include "ReferenceRenderer.h"
 #include "TestPaths.h"
@@ -29,33 +30,18 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cmath>
-#include <sys/resource.h>
 
 using namespace rendergraph_test;
 
 namespace {
 
-double peakMiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
-}
-
 // Runs `body` for the benchmark's iterations; returns seconds per iteration.
 template <class Body>
 double timed(benchmark::State& state, int64_t itemsPerIteration, Body body) {
-    const auto start = std::chrono::steady_clock::now();
-    for (auto _ : state) {
-        body();
-        benchmark::ClobberMemory();
-    }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds = timedSecondsPerIteration(state, body);
     state.SetItemsProcessed(state.iterations() * itemsPerIteration);
-    state.counters["peak_MiB"] = peakMiB();
-    return seconds / double(state.iterations());
+    return seconds;
 }
 
 // ---- Blend chain --------------------------------------------------------
