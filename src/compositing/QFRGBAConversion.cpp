@@ -12,32 +12,32 @@ namespace {
 // nearest integer, halves away from zero; written without branches so that
 // the conversion loops vectorise.
 template <typename Float>
-inline uint8_t toByte(Float value) {
+inline int32_t level(Float value) {
     Float scaled = value * Float(255);
     scaled = scaled > Float(0) ? scaled : Float(0);
     scaled = scaled < Float(255) ? scaled : Float(255);
-    int whole = static_cast<int>(scaled);  // truncation: scaled is not negative
-    return static_cast<uint8_t>(whole + (scaled - static_cast<Float>(whole) >= Float(0.5) ? 1 : 0));
+    auto whole = static_cast<int32_t>(scaled);  // truncation: scaled is not negative
+    return whole + (scaled - static_cast<Float>(whole) >= Float(0.5) ? 1 : 0);
 }
 
-// toByte of `count` single-precision samples. In blocks whose whole numbers
-// go through 32-bit integers first: the compiler vectorises the rounding
-// and the narrowing to bytes as two plain loops, about twice as fast as one
+template <typename Float>
+inline uint8_t toByte(Float value) {
+    return static_cast<uint8_t>(level(value));
+}
+
+// toByte of `count` single-precision samples. In blocks whose levels go
+// through 32-bit integers first: the compiler vectorises the rounding and
+// the narrowing to bytes as two plain loops, about twice as fast as one
 // loop that does both.
 void samplesToBytes(const float* in, uint8_t* out, uint64_t count) {
     constexpr uint64_t kBlock = 16;
     uint64_t x = 0;
     for (; x + kBlock <= count; x += kBlock) {
-        int32_t whole[kBlock];
-        for (uint64_t i = 0; i < kBlock; ++i) {
-            float scaled = in[x + i] * 255.0f;
-            scaled = scaled > 0.0f ? scaled : 0.0f;
-            scaled = scaled < 255.0f ? scaled : 255.0f;
-            auto truncated = static_cast<int32_t>(scaled);
-            whole[i] = truncated + (scaled - static_cast<float>(truncated) >= 0.5f ? 1 : 0);
-        }
+        int32_t levels[kBlock];
         for (uint64_t i = 0; i < kBlock; ++i)
-            out[x + i] = static_cast<uint8_t>(whole[i]);
+            levels[i] = level(in[x + i]);
+        for (uint64_t i = 0; i < kBlock; ++i)
+            out[x + i] = static_cast<uint8_t>(levels[i]);
     }
     for (; x < count; ++x)
         out[x] = toByte(in[x]);
