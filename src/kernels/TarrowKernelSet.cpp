@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -59,9 +60,16 @@ TarrowIsa TarrowChooseIsa(bool hasSse4, bool hasAvx2, const char* forceReference
 }
 
 const TarrowKernelSet* TarrowKernelSetFor(TarrowIsa isa) {
-    static const TarrowKernelSet sets[] = {makeSet(TarrowIsa::reference), makeSet(TarrowIsa::sse4),
-                                           makeSet(TarrowIsa::avx2)};
-    return processorRuns(isa) ? &sets[static_cast<int>(isa)] : nullptr;
+    // Made only where the processor runs them: even an installer may hold
+    // instructions of its set.
+    auto madeIfRun = [](TarrowIsa each) -> std::optional<TarrowKernelSet> {
+        if (!processorRuns(each)) return std::nullopt;
+        return makeSet(each);
+    };
+    static const std::optional<TarrowKernelSet> sets[] = {
+        madeIfRun(TarrowIsa::reference), madeIfRun(TarrowIsa::sse4), madeIfRun(TarrowIsa::avx2)};
+    const auto& set = sets[static_cast<int>(isa)];
+    return set ? &*set : nullptr;
 }
 
 const TarrowKernelSet& TarrowKernels() {
