@@ -4,6 +4,7 @@
 #include "kernels/detail/TableLookup.h"
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace tarrow_detail {
@@ -96,9 +97,14 @@ void shade(const float* source, float* destination, uint32_t width, int32_t heig
         for (size_t i = 0; i < row.size(); ++i)
             row[i] = int64_t(clamp01(s[i]) * 65280.0f + 0.5f);
     };
+    // Each source row is quantised once: the window moves down one row per
+    // output row, keeping the two rows it shares with the one before.
+    quantise(0, rows[1]);
+    quantise(1, rows[2]);
     for (int32_t y = 0; y < height; ++y) {
-        for (int r = 0; r < 3; ++r)
-            quantise(y + r, rows[r]);
+        std::swap(rows[0], rows[1]);
+        std::swap(rows[1], rows[2]);
+        quantise(y + 2, rows[2]);
         float* out = rowAt(destination, size_t(y), destinationStride);
         for (uint32_t i = 0; i < width; ++i) {
             const int64_t nx = (rows[0][i] + rows[1][i] + rows[2][i]) -
