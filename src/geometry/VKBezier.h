@@ -76,6 +76,10 @@ VKRect VKBezierBounds(const VKPathSegment& segment);
 // Whether the segment is straight: its control points lie on the line from
 // start to end, between them.
 bool VKBezierIsLine(const VKPathSegment& segment);
+// Whether all four points of the segment are one point.
+inline bool VKBezierIsPoint(const VKPathSegment& s) {
+    return s.start == s.controlPoint1 && s.start == s.controlPoint2 && s.start == s.end;
+}
 // Arc length between parameters t0 and t1.
 double VKBezierLength(const VKPathSegment& segment, double t0 = 0, double t1 = 1);
 // The parameter at which the arc length from the start reaches `length`

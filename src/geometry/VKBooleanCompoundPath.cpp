@@ -19,10 +19,6 @@ bool usablePath(const VKPath& path) {
     return true;
 }
 
-bool isPoint(const VKPathSegment& s) {
-    return s.start == s.controlPoint1 && s.start == s.controlPoint2 && s.start == s.end;
-}
-
 }  // namespace
 
 VKBooleanCompoundPath::VKBooleanCompoundPath(const VKCompoundPath& compoundPath)
@@ -34,7 +30,7 @@ VKBooleanCompoundPath::VKBooleanCompoundPath(const VKCompoundPath& compoundPath)
         bool unchanged = path->isClosed();
         for (size_t i = 0; i < count; ++i) {
             VKPathSegment s = path->segmentAtIndex(i);
-            if (isPoint(s))
+            if (VKBezierIsPoint(s))
                 unchanged = false;
             else
                 contour.segments.push_back(s);

@@ -22,13 +22,8 @@ void VKPath::applyToPathConsumer(VKPathConsumer& consumer) const {
     size_t count = numberOfSegments();
     if (count == 0) return;
     consumer.moveToPoint(knots_[0].point);
-    for (size_t i = 0; i < count; ++i) {
-        VKPathSegment s = segmentAtIndex(i);
-        if (s.controlPoint1 == s.start && s.controlPoint2 == s.end)
-            consumer.lineToPoint(s.end);
-        else
-            consumer.curveToPoint(s.end, s.controlPoint1, s.controlPoint2);
-    }
+    for (size_t i = 0; i < count; ++i)
+        VKPathConsumerAddSegment(consumer, segmentAtIndex(i));
     if (closed_)
         consumer.closeSubpath();
     else

@@ -6,6 +6,7 @@
 //
 // A consumer is used from one thread at a time.
 
+#include "geometry/VKBezier.h"
 #include "geometry/VKGeometry.h"
 
 class VKPathConsumer {
@@ -21,6 +22,15 @@ public:
     // Ends the subpath open.
     virtual void endSubpath() = 0;
 };
+
+// Sends `segment` on from its start: a line where both control points sit on
+// their end points, else a curve.
+inline void VKPathConsumerAddSegment(VKPathConsumer& consumer, const VKPathSegment& segment) {
+    if (segment.controlPoint1 == segment.start && segment.controlPoint2 == segment.end)
+        consumer.lineToPoint(segment.end);
+    else
+        consumer.curveToPoint(segment.end, segment.controlPoint1, segment.controlPoint2);
+}
 
 // The cubic control points of the quadratic curve from `from` through the
 // control point `control` to `to`: from + 2/3 (control - from) and

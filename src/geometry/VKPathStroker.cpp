@@ -14,10 +14,6 @@ VKPoint leftNormal(VKPoint tangent) {
     return {-tangent.y, tangent.x};
 }
 
-bool isPoint(const VKPathSegment& s) {
-    return s.start == s.controlPoint1 && s.start == s.controlPoint2 && s.start == s.end;
-}
-
 Segments reversed(const Segments& segments) {
     Segments result;
     result.reserve(segments.size());
@@ -281,7 +277,7 @@ void VKPathStroker::finishSubpath(bool closed) {
     bool finite = true;
     for (const VKPathSegment& s : segments_) {
         finite = finite && VKBezierIsFinite(s);
-        if (!isPoint(s)) segments.push_back(s);
+        if (!VKBezierIsPoint(s)) segments.push_back(s);
     }
     segments_.clear();
     active_ = false;
@@ -311,12 +307,8 @@ void VKPathStroker::finishSubpath(bool closed) {
     for (const Segments& contour : contours) {
         if (contour.empty()) continue;
         consumer_->moveToPoint(contour.front().start);
-        for (const VKPathSegment& s : contour) {
-            if (s.controlPoint1 == s.start && s.controlPoint2 == s.end)
-                consumer_->lineToPoint(s.end);
-            else
-                consumer_->curveToPoint(s.end, s.controlPoint1, s.controlPoint2);
-        }
+        for (const VKPathSegment& s : contour)
+            VKPathConsumerAddSegment(*consumer_, s);
         consumer_->closeSubpath();
     }
 }
