@@ -37,7 +37,7 @@ void fillGradient(float* destination, const float* table, int32_t x0, int32_t y0
 }
 
 uint32_t indexAt(float t, uint32_t count) {
-    return uint32_t(clamp01(t) * float(count - 1));
+    return uint32_t(tablePosition(t, count));
 }
 
 // Angle theta of the line from start to end, as the linear and reflected

@@ -121,11 +121,22 @@ ImageOpResult convolvePlanarF(const ImageBuffer& source, const ImageBuffer& dest
     return kImageOpNoError;
 }
 
+namespace {
+
+// The running box sums at the start of the tent's working memory, one per
+// sample of the longest line it sums; the horizontal pass's rows follow.
+size_t tentBoxCount(const ImageBuffer& destination, uint32_t kernelHeight, uint32_t kernelWidth) {
+    const size_t rows = size_t(destination.height) + kernelHeight;
+    return std::max<size_t>(rows, destination.width) + kernelWidth + kernelHeight;
+}
+
+}  // namespace
+
 size_t tentConvolvePlanar8TempSize(const ImageBuffer& destination, uint32_t kernelHeight,
                                    uint32_t kernelWidth) {
     const size_t rows = size_t(destination.height) + kernelHeight;
-    const size_t boxes = std::max<size_t>(rows, destination.width) + kernelWidth + kernelHeight;
-    return boxes * sizeof(uint64_t) + rows * destination.width * sizeof(uint32_t);
+    return tentBoxCount(destination, kernelHeight, kernelWidth) * sizeof(uint64_t) +
+           rows * destination.width * sizeof(uint32_t);
 }
 
 ImageOpResult tentConvolvePlanar8(const ImageBuffer& source, const ImageBuffer& destination,
@@ -149,9 +160,8 @@ ImageOpResult tentConvolvePlanar8(const ImageBuffer& source, const ImageBuffer& 
     }
     const size_t sourceRows = size_t(height) + 2 * ry;
     uint64_t* box = static_cast<uint64_t*>(temp);
-    uint32_t* horizontal = reinterpret_cast<uint32_t*>(
-        box + std::max<size_t>(size_t(destination.height) + kernelHeight, destination.width) +
-        kernelWidth + kernelHeight);
+    uint32_t* horizontal =
+        reinterpret_cast<uint32_t*>(box + tentBoxCount(destination, kernelHeight, kernelWidth));
 
     // Horizontal tents of every source row the interior reads.
     const size_t firstRow = size_t(rows.first) + srcOffsetY - ry;

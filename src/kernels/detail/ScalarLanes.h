@@ -1,5 +1,5 @@
 #pragma once
-// One-lane arithmetic for the kernel bodies of VectorKernelBodies.h, and the
+// One-lane arithmetic for the kernel bodies of StreamingKernelBodies.h, and the
 // row and batch loops that drive them.
 //
 // A kernel body is written once, as a template over a "lane type" V: float
