@@ -1,7 +1,7 @@
 #pragma once
 // BNCompoundPathStrokeNode: the coverage (an opacity plane) of the stroke of
 // a compound path, optionally with its fill, rasterised with the rendering
-// context's anti-aliasing grid (BNRasterizeStrokedCompoundPath).
+// context's anti-aliasing grid (what BNRasterizeStrokedCompoundPath draws).
 //
 // The compound path is shared and enters the identity by address; the node
 // keeps its own copy of the style, which enters the identity by value. The

@@ -44,18 +44,15 @@ void BNRenderingContext::leavePool(const Slot& slot) {
 void* BNRenderingContext::allocateMemoryWithSize(uint64_t size) {
     // Reuse: the slots are sorted by size and empty slots have size 0, so
     // the first free fit is the smallest free buffer that is large enough.
-    if (inUseSlotCount_ < kPoolSlots) {
-        for (Slot& slot : pool_) {
-            if (!slot.inUse && slot.data && slot.size >= size) {
-                slot.inUse = true;
-                ++inUseSlotCount_;
-                return slot.data;
-            }
+    for (Slot& slot : pool_) {
+        if (!slot.inUse && slot.data && slot.size >= size) {
+            slot.inUse = true;
+            return slot.data;
         }
     }
     auto empty =
         std::find_if(pool_.begin(), pool_.end(), [](const Slot& slot) { return slot.size == 0; });
-    if (emptySlotCount_ == 0 || empty == pool_.end()) {
+    if (empty == pool_.end()) {
         lf::log("No more room in the pool");
         return allocateFromSystem(size);
     }
@@ -70,8 +67,6 @@ void* BNRenderingContext::allocateMemoryWithSize(uint64_t size) {
     void* memory = allocateForPool(rounded, &capacity);
     if (!memory) return nullptr;
     *empty = Slot{capacity, true, memory};
-    --emptySlotCount_;
-    ++inUseSlotCount_;
     std::sort(pool_.begin(), pool_.end(),
               [](const Slot& a, const Slot& b) { return a.size < b.size; });
     return memory;
@@ -81,7 +76,6 @@ void BNRenderingContext::releaseMemory(void* memory) {
     if (!memory) return;
     for (Slot& slot : pool_) {
         if (slot.data == memory) {
-            if (slot.inUse) --inUseSlotCount_;
             slot.inUse = false;
             return;
         }
@@ -94,7 +88,6 @@ void BNRenderingContext::reclaimUnusedMemory() {
         if (slot.inUse || !slot.data) continue;
         leavePool(slot);
         slot = Slot{};
-        ++emptySlotCount_;
     }
 }
 

@@ -74,8 +74,6 @@ private:
     static void leavePool(const Slot& slot);
 
     std::array<Slot, kPoolSlots> pool_{};
-    uint64_t emptySlotCount_ = kPoolSlots;
-    uint64_t inUseSlotCount_ = 0;
     uint64_t systemAllocations_ = 0;
     VKSize vectorAntialiasingAmount_{16.0, 16.0};
     std::shared_ptr<const BNColorProfile> colorProfile_;

@@ -55,15 +55,15 @@ void BNSpanAccumulator::addPolyline(const BNFixedPoint* points, size_t count) {
 bool BNSpanAccumulator::mayCrossRows(int64_t lowY, int64_t highY) const {
     // addEdge's rows, from the nudged ends: the nudge and the row of a y
     // value only grow with it.
-    int64_t lowRow = ((lowY + 16) | 1) >> 5, highRow = ((highY + 16) | 1) >> 5;
+    int64_t lowRow = nudgedY(lowY) >> 5, highRow = nudgedY(highY) >> 5;
     return highRow > originRow_ && lowRow < originRow_ + rows_;
 }
 
 void BNSpanAccumulator::addEdge(BNFixedPoint from, BNFixedPoint to) {
     // The nudge (see the header): y values odd, x values apart by an odd
     // amount, so no end point lies on a sample line and no edge is vertical.
-    int64_t x0 = from.x + 16, y0 = (from.y + 16) | 1;
-    int64_t x1 = to.x + 16, y1 = (to.y + 16) | 1;
+    int64_t x0 = from.x + 16, y0 = nudgedY(from.y);
+    int64_t x1 = to.x + 16, y1 = nudgedY(to.y);
     if ((x1 | 1) >= (x0 | 1)) {
         x0 &= ~int64_t{1};
         x1 |= 1;

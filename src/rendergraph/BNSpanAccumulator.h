@@ -77,6 +77,8 @@ public:
     bool writeCoverage(const BNCoverageBitmap& bitmap, double samplesX, double samplesY) const;
 
 private:
+    // A y value as addEdge records it: moved half a sub-sample down, odd.
+    static int64_t nudgedY(int64_t y) { return (y + 16) | 1; }
     void addEdge(BNFixedPoint from, BNFixedPoint to);
 
     int64_t originColumn_;
