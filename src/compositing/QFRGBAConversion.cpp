@@ -43,12 +43,6 @@ void samplesToBytes(const float* in, uint8_t* out, uint64_t count) {
         out[x] = toByte(in[x]);
 }
 
-uint8_t unpremultiplied(uint8_t colour, uint8_t coverage) {
-    if (coverage == 0) return 0;
-    unsigned value = (unsigned{colour} * 255 + coverage / 2) / coverage;
-    return static_cast<uint8_t>(value > 255 ? 255 : value);
-}
-
 }  // namespace
 
 BNSurfacePtr QFRenderNodeWithColorProfile(const BNRenderNodePtr& node,
@@ -83,7 +77,7 @@ void QFConvertSurfaceToRGBA(const BNSurface& surface, bool keepPremultiplied, ui
         if (keepPremultiplied) continue;
         for (uint64_t x = 0; x < width; ++x, out += 4)
             for (int k = 0; k < 3; ++k)
-                out[k] = unpremultiplied(out[k], out[3]);
+                out[k] = QFUnpremultipliedByte(out[k], out[3]);
     }
 }
 
@@ -96,4 +90,10 @@ void QFCopyUnpremultipliedRGBA(
     auto bytes = std::make_unique_for_overwrite<uint8_t[]>(bytesPerRow * height);
     QFConvertSurfaceToRGBA(surface, keepPremultiplied, bytes.get(), bytesPerRow, width, height);
     consumer(bytes.get(), width, height, bytesPerRow);
+}
+
+uint8_t QFUnpremultipliedByte(uint8_t colour, uint8_t coverage) {
+    if (coverage == 0) return 0;
+    unsigned value = (unsigned{colour} * 255 + coverage / 2) / coverage;
+    return static_cast<uint8_t>(value > 255 ? 255 : value);
 }

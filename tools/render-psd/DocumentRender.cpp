@@ -163,12 +163,9 @@ bool WritePNG(const std::string& path, const RGBAImage& premultiplied, std::stri
     }
     // Straight colour: each colour divided by its coverage.
     std::vector<uint8_t> straight = premultiplied.pixels;
-    for (size_t i = 0; i + 3 < straight.size(); i += 4) {
-        unsigned a = straight[i + 3];
+    for (size_t i = 0; i + 3 < straight.size(); i += 4)
         for (int k = 0; k < 3; ++k)
-            straight[i + k] =
-                a ? static_cast<uint8_t>(std::min(255u, (straight[i + k] * 255u + a / 2) / a)) : 0;
-    }
+            straight[i + k] = QFUnpremultipliedByte(straight[i + k], straight[i + 3]);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         return fail(error, "cannot write " + path);

@@ -55,6 +55,10 @@ int main(int argc, char** argv) {
     }
     if (documentPath.empty() || !(options.scale > 0) || !(options.tileSize.width >= 1))
         return usage();
+    if (compare && options.scale != 1.0) {
+        std::fprintf(stderr, "render-psd: --compare needs scale 1\n");
+        return 2;
+    }
 
     auto opened = OMPSDDocument::createWithFile(documentPath);
     if (!opened) {
@@ -87,10 +91,6 @@ int main(int argc, char** argv) {
     }
     if (!compare) return 0;
 
-    if (options.scale != 1.0) {
-        std::fprintf(stderr, "render-psd: --compare needs scale 1\n");
-        return 2;
-    }
     auto merged = MergedImagePremultiplied(*document, &error);
     if (!merged) {
         std::fprintf(stderr, "render-psd: %s\n", error.c_str());
