@@ -120,10 +120,8 @@ bool OMPSDLayer::vectorMaskIsLinked() const {
 }
 
 bool OMPSDLayer::vectorMaskIsAlignedToPixels() const {
-    auto data = blockData(OMPSDFourCC("vstk"));
-    if (data.empty()) return false;
-    auto descriptor = OMPSDDescriptorDecoder::decodeVersioned(data);
-    return descriptor && (*descriptor)->boolForKey("strokeStyleStrokeAdjust", false);
+    auto stroke = vectorStroke();
+    return stroke && stroke->isAlignedToPixels();
 }
 
 std::shared_ptr<const OMPSDVectorStroke> OMPSDLayer::vectorStroke() const {
@@ -162,12 +160,14 @@ std::shared_ptr<const OMPSDFill> OMPSDLayer::vectorFill() const {
 }
 
 std::optional<OMPSDColor> OMPSDLayer::colorFill() const {
-    auto descriptor = versionedDescriptor(blockData(OMPSDFourCC("SoCo")));
-    OMPSDColor color;
-    auto colorDescriptor = descriptor ? descriptor->descriptorForKey("Clr ") : nullptr;
-    if (!colorDescriptor || !OMPSDColor::fromDescriptor(*colorDescriptor, &color))
-        return std::nullopt;
-    return color;
+    return cached(colorFill_, [&]() -> std::optional<OMPSDColor> {
+        auto descriptor = versionedDescriptor(blockData(OMPSDFourCC("SoCo")));
+        OMPSDColor color;
+        auto colorDescriptor = descriptor ? descriptor->descriptorForKey("Clr ") : nullptr;
+        if (!colorDescriptor || !OMPSDColor::fromDescriptor(*colorDescriptor, &color))
+            return std::nullopt;
+        return color;
+    });
 }
 
 std::shared_ptr<const OMPSDGradientFill> OMPSDLayer::gradientFill() const {

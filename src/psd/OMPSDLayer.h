@@ -206,6 +206,7 @@ private:
     mutable std::optional<uint32_t> vectorMaskFlags_;
     mutable std::optional<std::shared_ptr<const OMPSDVectorStroke>> vectorStroke_;
     mutable std::optional<std::shared_ptr<const OMPSDFill>> vectorFill_;
+    mutable std::optional<std::optional<OMPSDColor>> colorFill_;
     mutable std::optional<std::shared_ptr<const OMPSDGradientFill>> gradientFill_;
     mutable std::optional<std::shared_ptr<const OMPSDPatternFill>> patternFill_;
     mutable std::optional<std::shared_ptr<const OMPSDGradientFill>> gradientMap_;

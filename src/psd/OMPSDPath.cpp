@@ -101,6 +101,7 @@ std::shared_ptr<const OMPSDVectorStroke> OMPSDVectorStroke::fromBlock(
     stroke->setLineWidth(pixels("strokeStyleLineWidth", 3));
     stroke->setDashOffset(pixels("strokeStyleLineDashOffset", 0));
     stroke->setMiterLimit(d.doubleForKey("strokeStyleMiterLimit", 100));
+    stroke->setIsAlignedToPixels(d.boolForKey("strokeStyleStrokeAdjust", false));
     std::string cap = d.enumForKey("strokeStyleLineCapType");
     stroke->setCap(cap == "strokeStyleRoundCap" ? 1 : cap == "strokeStyleSquareCap" ? 2 : 0);
     std::string join = d.enumForKey("strokeStyleLineJoinType");

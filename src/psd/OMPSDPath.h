@@ -89,4 +89,6 @@ public:
     // Dash and gap lengths in multiples of the line width; empty when solid.
     OMPSD_PROPERTY(std::vector<double>, dashSet, setDashSet);
     OMPSD_PROPERTY(double, dashOffset, setDashOffset, 0.0);  // "strokeStyleLineDashOffset"
+    // "strokeStyleStrokeAdjust": the stroke is aligned to pixel edges.
+    OMPSD_PROPERTY(bool, isAlignedToPixels, setIsAlignedToPixels, false);
 };
