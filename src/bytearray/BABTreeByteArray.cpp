@@ -23,8 +23,8 @@ constexpr size_t kMaxEntries = 32;
 struct BABTreeByteArray::Node {
     bool leaf = true;
     std::vector<uint64_t> counts;
-    std::vector<BASlice> slices;                   // leaf entries
-    std::vector<std::unique_ptr<Node>> children;   // inner entries
+    std::vector<BASlice> slices;                  // leaf entries
+    std::vector<std::unique_ptr<Node>> children;  // inner entries
     uint64_t total = 0;
 
     size_t size() const { return counts.size(); }
@@ -45,7 +45,8 @@ struct BABTreeByteArray::Node {
                                      std::make_move_iterator(children.end()));
             children.resize(half);
         }
-        for (uint64_t c : sibling->counts) sibling->total += c;
+        for (uint64_t c : sibling->counts)
+            sibling->total += c;
         total -= sibling->total;
         return sibling;
     }
@@ -62,7 +63,8 @@ std::unique_ptr<Node> insertInto(Node& node, uint64_t offset, BASlice slice) {
     if (node.leaf) {
         size_t index = 0;
         uint64_t start = 0;
-        while (index < node.size() && start + node.counts[index] <= offset) start += node.counts[index++];
+        while (index < node.size() && start + node.counts[index] <= offset)
+            start += node.counts[index++];
         if (index < node.size() && offset > start) {
             // The offset falls inside slice `index`: cut it in two around the insertion.
             BASlice& left = node.slices[index];
@@ -81,7 +83,8 @@ std::unique_ptr<Node> insertInto(Node& node, uint64_t offset, BASlice slice) {
         // child's end keeps later children untouched.
         size_t index = 0;
         uint64_t start = 0;
-        while (index + 1 < node.size() && start + node.counts[index] < offset) start += node.counts[index++];
+        while (index + 1 < node.size() && start + node.counts[index] < offset)
+            start += node.counts[index++];
         auto sibling = insertInto(*node.children[index], offset - start, std::move(slice));
         node.counts[index] = node.children[index]->total;
         if (sibling) {
@@ -120,7 +123,8 @@ void visitRange(const Node& node, uint64_t offset, uint64_t length,
 size_t countSlices(const Node& node) {
     if (node.leaf) return node.size();
     size_t total = 0;
-    for (const auto& child : node.children) total += countSlices(*child);
+    for (const auto& child : node.children)
+        total += countSlices(*child);
     return total;
 }
 
@@ -130,12 +134,14 @@ BABTreeByteArray::BABTreeByteArray() : root_(std::make_unique<Node>()) {}
 
 BABTreeByteArray::BABTreeByteArray(lf::Data data) : BABTreeByteArray() {
     uint64_t length = data.size();
-    if (length > 0) insertSliceLocked({std::make_shared<BAMemorySource>(std::move(data)), 0, length}, 0);
+    if (length > 0)
+        insertSliceLocked({std::make_shared<BAMemorySource>(std::move(data)), 0, length}, 0);
 }
 
 BABTreeByteArray::~BABTreeByteArray() = default;
 
-lf::Result<std::shared_ptr<BABTreeByteArray>> BABTreeByteArray::createWithFile(const std::string& path) {
+lf::Result<std::shared_ptr<BABTreeByteArray>> BABTreeByteArray::createWithFile(
+    const std::string& path) {
     auto file = BAFileReference::open(path);
     if (!file) return file.error();
     auto array = std::make_shared<BABTreeByteArray>();
@@ -190,7 +196,8 @@ lf::Result<std::shared_ptr<BAByteArray>> BABTreeByteArray::subarray(BARange rang
 lf::Status BABTreeByteArray::insertByteArray(const BAByteArray& other, uint64_t location) {
     // Collect first: `other` may be this array.
     std::vector<BASlice> slices;
-    LF_TRY(other.forEachSlice({0, other.length()}, [&](const BASlice& slice) { slices.push_back(slice); }));
+    LF_TRY(other.forEachSlice({0, other.length()},
+                              [&](const BASlice& slice) { slices.push_back(slice); }));
     std::unique_lock lock(mutex_);
     LF_TRY(checkRange({location, 0}));
     for (auto& slice : slices) {
@@ -230,6 +237,7 @@ size_t BABTreeByteArray::sliceCount() const {
 int BABTreeByteArray::height() const {
     std::shared_lock lock(mutex_);
     int height = 1;
-    for (const Node* node = root_.get(); !node->leaf; node = node->children.front().get()) ++height;
+    for (const Node* node = root_.get(); !node->leaf; node = node->children.front().get())
+        ++height;
     return height;
 }

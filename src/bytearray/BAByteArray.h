@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // A piece of a byte source: bytes [offset, offset + length) of `source`.
 struct BASlice {
@@ -48,3 +49,8 @@ public:
     virtual lf::Status insertByteArray(const BAByteArray& other, uint64_t location) = 0;
     virtual lf::Status insertSlice(BASlice slice, uint64_t location) = 0;
 };
+
+// The bytes of `range` without copying, when one slice holds all of them in
+// memory (a memory slice, a decompressed plane); nothing otherwise, also for
+// an empty range or one that does not fit.
+std::optional<lf::Data> BADataInRange(const BAByteArray& bytes, BARange range);

@@ -23,7 +23,7 @@ lf::Status BAFileReference::read(void* destination, uint64_t offset, uint64_t le
                            std::make_shared<lf::Error>(count.error()));
     if (*count != length)
         return BAMakeError(BAByteArrayErrorFileTruncated,
-                           fmt::format("{} ends at {} bytes, before the {} bytes asked at {}", path_,
-                                       offset + *count, length, offset));
+                           fmt::format("{} ends at {} bytes, before the {} bytes asked at {}",
+                                       path_, offset + *count, length, offset));
     return {};
 }

@@ -12,9 +12,13 @@ struct BARange {
     uint64_t end() const { return location + length; }
 
     // True when the range lies inside [0, total), checked without overflow.
-    bool fitsWithin(uint64_t total) const { return location <= total && length <= total - location; }
+    bool fitsWithin(uint64_t total) const {
+        return location <= total && length <= total - location;
+    }
 
     friend bool operator==(const BARange&, const BARange&) = default;
 };
 
-inline BARange BAMakeRange(uint64_t location, uint64_t length) { return {location, length}; }
+inline BARange BAMakeRange(uint64_t location, uint64_t length) {
+    return {location, length};
+}

@@ -23,19 +23,6 @@ float* valueAt(float* values, uint64_t bytesPerPixel, uint64_t bytesPerRow, uint
                                     column * (bytesPerPixel & ~uint64_t{3}));
 }
 
-// The bytes of `range` without copying, when the byte array holds them in
-// one piece of memory (decompressed planes do).
-std::optional<lf::Data> bytesInPlace(const BAByteArray& bytes, BARange range) {
-    std::optional<lf::Data> data;
-    int slices = 0;
-    auto visited = bytes.forEachSlice(range, [&](const BASlice& slice) {
-        if (++slices == 1 && slice.source)
-            data = slice.source->dataInRange(slice.offset, slice.length);
-    });
-    if (!visited || slices != 1) return std::nullopt;
-    return data;
-}
-
 }  // namespace
 
 std::shared_ptr<const QFImageProvider> QFImageProvider::create(
@@ -145,7 +132,7 @@ void QFImageProvider::readFloatData(float* values, uint64_t bytesPerPixel, uint6
     }
     // Read in place where the samples lie in memory; else copy the rows
     // into scratch memory of this render.
-    std::optional<lf::Data> inPlace = bytesInPlace(*bytes, {offset, size});
+    std::optional<lf::Data> inPlace = BADataInRange(*bytes, {offset, size});
     uint8_t* scratch = nullptr;
     const uint8_t* rowBytesAt = inPlace ? inPlace->bytes() : nullptr;
     if (!rowBytesAt) {

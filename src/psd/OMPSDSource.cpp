@@ -9,12 +9,7 @@ lf::Result<lf::Data> OMPSDReadBytes(const BAByteArray& bytes, BARange range) {
         return OMPSDMakeError(OMPSDErrorTruncated,
                               "a section reaches past the end of the document");
     if (range.length == 0) return lf::Data();
-    std::optional<lf::Data> shared;
-    int slices = 0;
-    auto visited = bytes.forEachSlice(range, [&](const BASlice& slice) {
-        if (++slices == 1) shared = slice.source->dataInRange(slice.offset, slice.length);
-    });
-    if (visited && slices == 1 && shared) return *shared;
+    if (auto shared = BADataInRange(bytes, range)) return *shared;
     std::vector<uint8_t> copy(range.length);
     auto status = bytes.copyBytes(copy.data(), range);
     if (!status)
