@@ -144,14 +144,16 @@ int32_t OMPSDDocument::resourceInteger(uint16_t identifier, int32_t fallback) co
 }
 
 int OMPSDDocument::colorChannelCount() const {
-    switch (colorMode_) {
+    return colorMode_ == multichannel ? channelCount_ : colorChannelCountOfMode(colorMode_);
+}
+
+int OMPSDDocument::colorChannelCountOfMode(uint32_t mode) {
+    switch (mode) {
         case rgb:
         case lab:
             return 3;
         case cmyk:
             return 4;
-        case multichannel:
-            return channelCount_;
         default:
             return 1;
     }

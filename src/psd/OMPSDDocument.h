@@ -73,6 +73,9 @@ public:
     uint16_t version() const { return version_; }
     bool isPSB() const { return version_ == 2; }
     uint16_t colorMode() const { return colorMode_; }
+    // The colour channels of a mode: 3 for RGB and Lab, 4 for CMYK, else 1
+    // (multichannel included: its count is the document's own).
+    static int colorChannelCountOfMode(uint32_t mode);
     uint16_t depth() const { return depth_; }
     uint32_t width() const { return width_; }
     uint32_t height() const { return height_; }

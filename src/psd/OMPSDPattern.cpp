@@ -2,6 +2,7 @@
 
 #include "bytearray/BABTreeByteArray.h"
 #include "psd/OMPSDBinaryReader.h"
+#include "psd/OMPSDDocument.h"
 
 #include <fmt/format.h>
 
@@ -11,22 +12,6 @@
 // version 3, length, rectangle, channel count, and per channel plus the
 // user and sheet masks: written flag, length, depth, rectangle, depth
 // again, compression byte, data.
-
-namespace {
-
-int colorChannelsOfMode(uint32_t mode) {
-    switch (mode) {
-        case 3:
-        case 9:
-            return 3;  // RGB, Lab
-        case 4:
-            return 4;  // CMYK
-        default:
-            return 1;
-    }
-}
-
-}  // namespace
 
 std::vector<std::shared_ptr<const OMPSDPattern>> OMPSDReadPatterns(
     const lf::Data& block, std::shared_ptr<std::mutex> lock,
@@ -50,7 +35,7 @@ std::vector<std::shared_ptr<const OMPSDPattern>> OMPSDReadPatterns(
         pattern.skip(16);     // the list's rectangle; each plane has its own
         uint32_t channelCount = pattern.u32();
         if (pattern.failed() || channelCount > 56) break;
-        int colorChannels = colorChannelsOfMode(mode);
+        int colorChannels = OMPSDDocument::colorChannelCountOfMode(mode);
         std::vector<std::shared_ptr<const OMPSDChannelReference>> channels;
         auto owner = std::make_shared<const std::string>(fmt::format("pattern '{}'", name));
         for (uint32_t c = 0; c < channelCount + 2 && !pattern.failed(); ++c) {
