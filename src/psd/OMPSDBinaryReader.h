@@ -62,8 +62,8 @@ public:
     void align(size_t alignment);
 
     // A Pascal string (length byte, then bytes), its total size padded to a
-    // multiple of `padding`. The bytes are taken as Mac Roman for ASCII and
-    // passed through otherwise.
+    // multiple of `padding`, as UTF-8: ASCII bytes are kept and every other
+    // byte becomes U+FFFD.
     std::string pascalString(size_t padding = 1);
     // A Unicode string: a 32-bit count of UTF-16 code units, then the units;
     // returned as UTF-8 with a trailing NUL removed.
