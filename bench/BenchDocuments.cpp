@@ -38,8 +38,17 @@ struct Bytes {
 
 // ---- The composition -----------------------------------------------------
 
-enum class Paint { photo, gradient, ellipse, roundedRect, mountains, texture, stripes, vignette,
-                   grain };
+enum class Paint {
+    photo,
+    gradient,
+    ellipse,
+    roundedRect,
+    mountains,
+    texture,
+    stripes,
+    vignette,
+    grain
+};
 enum class Entry { layer, groupStart, groupEnd };
 
 // One record, in file order (bottom first). Bounds are fractions of the
@@ -57,7 +66,8 @@ struct Plan {
 
 Plan layer(const char* name, Paint paint, float x0, float y0, float x1, float y1,
            const char* blend = "norm", uint32_t colour = 0x808080) {
-    return {Entry::layer, name, paint, x0, y0, x1, y1, blend, 255, 255, false, false, false, colour};
+    return {Entry::layer, name, paint, x0,    y0,    x1,    y1,
+            blend,        255,  255,   false, false, false, colour};
 }
 Plan clippedTo(Plan plan) {
     plan.clipped = true;
@@ -92,12 +102,12 @@ std::vector<Plan> composition() {
 
     plans.push_back(groupStart());
     plans.push_back(masked(layer("Sky", Paint::gradient, 0, 0, 1, 0.55f, "scrn", 0x4a7fc0)));
-    plans.push_back(
-        withOpacity(layer("Sun", Paint::ellipse, 0.62f, 0.08f, 0.82f, 0.34f, "lddg", 0xffd070), 200));
+    plans.push_back(withOpacity(
+        layer("Sun", Paint::ellipse, 0.62f, 0.08f, 0.82f, 0.34f, "lddg", 0xffd070), 200));
     plans.push_back(layer("Mountains", Paint::mountains, 0, 0.35f, 1, 0.8f, "mul ", 0x6a7a60));
     plans.push_back(clippedTo(layer("Rock texture", Paint::texture, 0, 0.35f, 1, 0.8f, "over")));
-    plans.push_back(clippedTo(
-        withOpacity(layer("Snow", Paint::stripes, 0.1f, 0.36f, 0.9f, 0.5f, "scrn", 0xf4f4ff), 180)));
+    plans.push_back(clippedTo(withOpacity(
+        layer("Snow", Paint::stripes, 0.1f, 0.36f, 0.9f, 0.5f, "scrn", 0xf4f4ff), 180)));
     plans.push_back(
         withOpacity(layer("Haze", Paint::gradient, 0, 0.3f, 1, 0.7f, "sLit", 0xd8c0a0), 255, 128));
     plans.push_back(groupEnd("Landscape", "pass"));
@@ -112,22 +122,23 @@ std::vector<Plan> composition() {
         float x0 = 0.05f + 0.23f * float(i), y0 = 0.58f;
         plans.push_back(
             layer(kNames[i][0], Paint::roundedRect, x0, y0, x0 + 0.2f, 0.95f, "norm", 0xf0ece4));
-        plans.push_back(
-            clippedTo(layer(kNames[i][1], Paint::photo, x0 + 0.01f, y0 + 0.01f, x0 + 0.19f, 0.82f)));
+        plans.push_back(clippedTo(
+            layer(kNames[i][1], Paint::photo, x0 + 0.01f, y0 + 0.01f, x0 + 0.19f, 0.82f)));
         plans.push_back(layer(kNames[i][2], Paint::stripes, x0 + 0.02f, 0.84f, x0 + 0.18f, 0.93f,
                               kCaptionModes[i], 0x303030));
     }
-    plans.push_back(masked(layer("Badge", Paint::ellipse, 0.4f, 0.5f, 0.6f, 0.66f, "hLit", 0xc04040)));
+    plans.push_back(
+        masked(layer("Badge", Paint::ellipse, 0.4f, 0.5f, 0.6f, 0.66f, "hLit", 0xc04040)));
     plans.push_back(groupEnd("Cards", "norm", 230));
 
     plans.push_back(hidden(layer("Draft", Paint::gradient, 0, 0, 1, 1, "norm", 0x70a0c0)));
 
     plans.push_back(groupStart());
     plans.push_back(masked(layer("Vignette", Paint::vignette, 0, 0, 1, 1, "mul ", 0x000000)));
-    plans.push_back(withOpacity(layer("Colour wash", Paint::gradient, 0, 0, 1, 1, "colr", 0xa06030), 60));
-    plans.push_back(withOpacity(layer("Warmth", Paint::roundedRect, 0.2f, 0.2f, 0.8f, 0.8f, "hue ",
-                                      0xe08020),
-                                90));
+    plans.push_back(
+        withOpacity(layer("Colour wash", Paint::gradient, 0, 0, 1, 1, "colr", 0xa06030), 60));
+    plans.push_back(withOpacity(
+        layer("Warmth", Paint::roundedRect, 0.2f, 0.2f, 0.8f, 0.8f, "hue ", 0xe08020), 90));
     plans.push_back(withOpacity(layer("Grain", Paint::grain, 0, 0, 1, 1, "over"), 100));
     plans.push_back(groupEnd("Finish", "pass"));
 
@@ -221,7 +232,8 @@ Pixel paint(const Plan& plan, const Rect& rect, uint32_t seed, int32_t x, int32_
             int32_t line = int32_t(float(y - rect.top) / (40 * scale));
             float inLine = float(y - rect.top) / (40 * scale) - float(line);
             int32_t word = int32_t(float(x - rect.left) / (60 * scale));
-            bool ink = inLine > 0.2f && inLine < 0.75f && noise(uint32_t(word), uint32_t(line), seed) > 0.25f &&
+            bool ink = inLine > 0.2f && inLine < 0.75f &&
+                       noise(uint32_t(word), uint32_t(line), seed) > 0.25f &&
                        triangle(float(x) / (7 * scale)) > 0.35f;
             return {cr, cg, cb, ink ? 1.0f : 0.0f};
         }
@@ -387,18 +399,20 @@ MadeLayer makeLayer(const Plan& plan, size_t index, const BenchDocumentSpec& spe
     // documents saved by different tools mix them. PackBits cannot shrink
     // 16-bit samples whose two bytes differ, so 16-bit planes are zip with
     // prediction, as Photoshop writes them, but for the text-like layers.
-    Compression compression = spec.depth == 16 ? (plan.paint == Paint::stripes ? rle : zipPrediction)
+    Compression compression = spec.depth == 16
+                                  ? (plan.paint == Paint::stripes ? rle : zipPrediction)
                               : index % 2 == 1 ? zip
                                                : rle;
-    std::vector<int16_t> ids = background ? std::vector<int16_t>{0, 1, 2}
-                                          : std::vector<int16_t>{-1, 0, 1, 2};
+    std::vector<int16_t> ids =
+        background ? std::vector<int16_t>{0, 1, 2} : std::vector<int16_t>{-1, 0, 1, 2};
     if (plan.masked) ids.push_back(-2);
     std::vector<std::unique_ptr<ChannelWriter>> writers;
     for (size_t i = 0; i < ids.size(); ++i)
-        writers.push_back(std::make_unique<ChannelWriter>(compression, uint32_t(r.height()), spec.depth));
+        writers.push_back(
+            std::make_unique<ChannelWriter>(compression, uint32_t(r.height()), spec.depth));
     size_t bytesPerSample = spec.depth / 8;
-    std::vector<std::vector<uint8_t>> rows(ids.size(),
-                                           std::vector<uint8_t>(size_t(r.width()) * bytesPerSample));
+    std::vector<std::vector<uint8_t>> rows(
+        ids.size(), std::vector<uint8_t>(size_t(r.width()) * bytesPerSample));
     auto store = [&](std::vector<uint8_t>& row, int32_t column, float value) {
         if (bytesPerSample == 1) {
             row[size_t(column)] = uint8_t(value * 255 + 0.5f);
@@ -414,7 +428,7 @@ MadeLayer makeLayer(const Plan& plan, size_t index, const BenchDocumentSpec& spe
             Pixel p = paint(plan, r, seed, x, y, spec.width, spec.height);
             int32_t column = x - r.left;
             for (size_t c = 0; c < ids.size(); ++c) {
-                float value = ids[c] == -1 ? p.a
+                float value = ids[c] == -1  ? p.a
                               : ids[c] == 0 ? p.r
                               : ids[c] == 1 ? p.g
                               : ids[c] == 2 ? p.b
@@ -510,7 +524,8 @@ std::vector<MadeLayer> makeLayers(const std::vector<Plan>& plans, const BenchDoc
         Rect r = layerRect(plans[i], spec);
         return plans[i].entry == Entry::layer ? int64_t(r.width()) * r.height() : 0;
     };
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return area(a) > area(b); });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return area(a) > area(b); });
     std::atomic<size_t> next{0};
     auto work = [&] {
         for (size_t i; (i = next.fetch_add(1)) < order.size();)
@@ -622,7 +637,8 @@ std::filesystem::path BenchDocumentPath(const BenchDocumentSpec& spec, std::stri
                                         std::filesystem::path folder) {
     if (folder.empty()) {
         const char* env = std::getenv("LF_BENCH_DOCUMENTS");
-        folder = env && *env ? std::filesystem::path(env) : std::filesystem::path(LF_BENCH_DOCUMENTS);
+        folder =
+            env && *env ? std::filesystem::path(env) : std::filesystem::path(LF_BENCH_DOCUMENTS);
     }
     // The name carries a version: change it when the composition changes.
     std::filesystem::path path = folder / (spec.name() + "-v1.psd");
