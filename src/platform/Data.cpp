@@ -9,9 +9,18 @@
 
 namespace lf {
 
-Data::Data(std::vector<uint8_t> bytes)
-    : storage_(std::make_shared<const std::vector<uint8_t>>(std::move(bytes))),
-      length_(storage_->size()) {}
+Data::Data(std::vector<uint8_t> bytes) : length_(bytes.size()) {
+    auto owner = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+    storage_ = std::shared_ptr<const uint8_t>(owner, owner->data());
+}
+
+Data Data::adopt(std::unique_ptr<uint8_t[]> bytes, size_t length) {
+    Data data;
+    std::shared_ptr<const uint8_t[]> owner(std::move(bytes));
+    data.storage_ = std::shared_ptr<const uint8_t>(owner, owner.get());
+    data.length_ = length;
+    return data;
+}
 
 Data Data::copy(const void* bytes, size_t length) {
     const auto* begin = static_cast<const uint8_t*>(bytes);
@@ -34,7 +43,8 @@ Result<Data> Data::readFile(const std::string& path) {
 }
 
 Data Data::subdata(size_t offset, size_t length) const {
-    LF_PRECONDITION(offset <= length_ && length <= length_ - offset, "subdata range outside the data");
+    LF_PRECONDITION(offset <= length_ && length <= length_ - offset,
+                    "subdata range outside the data");
     Data result = *this;
     result.offset_ = offset_ + offset;
     result.length_ = length;
@@ -42,7 +52,8 @@ Data Data::subdata(size_t offset, size_t length) const {
 }
 
 bool operator==(const Data& a, const Data& b) {
-    return a.size() == b.size() && (a.size() == 0 || std::memcmp(a.bytes(), b.bytes(), a.size()) == 0);
+    return a.size() == b.size() &&
+           (a.size() == 0 || std::memcmp(a.bytes(), b.bytes(), a.size()) == 0);
 }
 
 }  // namespace lf

@@ -19,6 +19,9 @@ public:
     Data() = default;
     explicit Data(std::vector<uint8_t> bytes);
     static Data copy(const void* bytes, size_t length);
+    // Takes over `length` bytes that the caller has finished writing; no
+    // copy, and no clearing beforehand as a vector would need.
+    static Data adopt(std::unique_ptr<uint8_t[]> bytes, size_t length);
     static Data fromString(std::string_view text) { return copy(text.data(), text.size()); }
 
     // The whole file, read with positioned reads and the page cache released
@@ -26,7 +29,7 @@ public:
     // rest of the system's cache.
     static Result<Data> readFile(const std::string& path);
 
-    const uint8_t* bytes() const { return storage_ ? storage_->data() + offset_ : nullptr; }
+    const uint8_t* bytes() const { return storage_ ? storage_.get() + offset_ : nullptr; }
     size_t size() const { return length_; }
     bool empty() const { return length_ == 0; }
     std::span<const uint8_t> span() const { return {bytes(), length_}; }
@@ -40,7 +43,8 @@ public:
     friend bool operator==(const Data& a, const Data& b);
 
 private:
-    std::shared_ptr<const std::vector<uint8_t>> storage_;
+    // The first byte; the pointer also owns whatever holds the bytes.
+    std::shared_ptr<const uint8_t> storage_;
     size_t offset_ = 0;
     size_t length_ = 0;
 };

@@ -6,41 +6,20 @@
 #include "psd/OMPSDError.h"
 #include "psd/OMPSDSource.h"
 
-#include <cstring>
+#include <fmt/format.h>
+
+#include <cerrno>
 #include <memory>
-
-namespace {
-
-// The samples of a decompressed plane. The buffer is not cleared before
-// the decoders fill it: every byte is written by them (or the plane fails).
-class PlaneSource final : public BAByteSource {
-public:
-    explicit PlaneSource(uint64_t size)
-        : bytes_(std::make_unique_for_overwrite<uint8_t[]>(size)), size_(size) {}
-    uint8_t* bytes() { return bytes_.get(); }
-    lf::Status read(void* destination, uint64_t offset, uint64_t length) const override {
-        if (!BAMakeRange(offset, length).fitsWithin(size_))
-            return OMPSDMakeError(OMPSDErrorTruncated, "read past a decompressed plane");
-        if (length > 0) std::memcpy(destination, bytes_.get() + offset, length);
-        return {};
-    }
-
-private:
-    std::unique_ptr<uint8_t[]> bytes_;
-    uint64_t size_;
-};
-
-}  // namespace
+#include <new>
 
 OMPSDChannelReference::OMPSDChannelReference(int16_t identifier, OMPSDRect rect, uint64_t depth,
-                                             Source source, std::shared_ptr<std::mutex> lock,
+                                             Source source,
                                              std::shared_ptr<const std::string> owner,
                                              std::weak_ptr<const OMPSDDocument> document)
     : identifier_(identifier),
       rect_(rect),
       depth_(depth),
       source_(std::move(source)),
-      lock_(lock ? std::move(lock) : std::make_shared<std::mutex>()),
       owner_(std::move(owner)),
       document_(std::move(document)) {}
 
@@ -77,7 +56,7 @@ std::shared_ptr<const BAByteArray> OMPSDChannelReference::byteArray() const {
 
 lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompressedByteArray()
     const {
-    std::lock_guard guard(*lock_);
+    std::lock_guard guard(lock_);
     if (samples_) return samples_;
     if (error_) return *error_;
     auto result = decompress();
@@ -131,8 +110,12 @@ lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress
         return std::shared_ptr<const BAByteArray>(*plane);
     }
     OMPSD_TRY_ASSIGN(lf::Data input, OMPSDReadBytes(bytes, source_.range));
-    auto plane = std::make_shared<PlaneSource>(total);
-    std::span<uint8_t> out(plane->bytes(), total);
+    // Not cleared first: the decoders write every byte or fail.
+    std::unique_ptr<uint8_t[]> plane(new (std::nothrow) uint8_t[total]);
+    if (!plane)
+        return lf::Error::posix(ENOMEM,
+                                fmt::format("{}: a plane of {} bytes", debugIdentifier(), total));
+    std::span<uint8_t> out(plane.get(), total);
     switch (source_.compression) {
         case OMPSDCompression::raw:
             break;  // shared above
@@ -171,13 +154,13 @@ lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress
             break;
         }
         case OMPSDCompression::zip:
-        case OMPSDCompression::zipPrediction:
             LF_TRY(OMPSDInflate(input.span(), out));
-            if (source_.compression == OMPSDCompression::zipPrediction)
-                LF_TRY(OMPSDUndoPrediction(out, rect_.width(), rect_.height(), uint32_t(depth_)));
+            break;
+        case OMPSDCompression::zipPrediction:
+            LF_TRY(OMPSDInflateAndUndoPrediction(input.span(), out, rect_.width(), rect_.height(),
+                                                 uint32_t(depth_)));
             break;
     }
-    auto array = std::make_shared<BABTreeByteArray>();
-    LF_TRY(array->insertSlice({std::move(plane), 0, total}, 0));
+    auto array = std::make_shared<BABTreeByteArray>(lf::Data::adopt(std::move(plane), total));
     return std::shared_ptr<const BAByteArray>(std::move(array));
 }

@@ -4,9 +4,10 @@
 // pattern tile or a smart-object snapshot).
 //
 // The samples stay compressed in the document until first read. byteArray()
-// decompresses them at most once, under the lock of the plane's owner (the
-// layer's lock for layer channels), and hands every caller the same
-// immutable result; any number of threads may call it at once.
+// decompresses them at most once, under the plane's own lock (so that the
+// planes of one layer can decompress on several threads at once), and
+// hands every caller the same immutable result; any number of threads may
+// call it at once.
 //
 // Samples are rows top to bottom, each exactly rect().width() samples,
 // without gaps; 16- and 32-bit samples are big-endian (32-bit ones IEEE
@@ -40,7 +41,6 @@ public:
     };
 
     OMPSDChannelReference(int16_t identifier, OMPSDRect rect, uint64_t depth, Source source,
-                          std::shared_ptr<std::mutex> lock,
                           std::shared_ptr<const std::string> owner,
                           std::weak_ptr<const OMPSDDocument> document = {});
 
@@ -78,10 +78,10 @@ private:
     OMPSDRect rect_;
     uint64_t depth_;
     Source source_;
-    std::shared_ptr<std::mutex> lock_;
     std::shared_ptr<const std::string> owner_;
     std::weak_ptr<const OMPSDDocument> document_;
     // Set once under lock_.
+    mutable std::mutex lock_;
     mutable std::shared_ptr<const BAByteArray> samples_;
     mutable std::shared_ptr<const lf::Error> error_;
 };

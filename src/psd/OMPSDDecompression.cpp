@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -67,7 +68,14 @@ lf::Status OMPSDUnpackBits(std::span<const uint8_t> input, std::span<uint8_t> ou
     return {};
 }
 
-lf::Status OMPSDInflate(std::span<const uint8_t> input, std::span<uint8_t> output) {
+namespace {
+
+// Inflates `input` into `output`, which it must fill exactly, giving zlib at
+// most `step` bytes of room at a time and calling `arrived` with the number
+// of bytes written so far after each step.
+template <typename Arrived>
+lf::Status inflateInSteps(std::span<const uint8_t> input, std::span<uint8_t> output, size_t step,
+                          Arrived arrived) {
     z_stream stream{};
     // Window bits 15 + 32: zlib or gzip header, detected.
     if (inflateInit2(&stream, 15 + 32) != Z_OK) return corrupt("zip stream cannot be started");
@@ -76,24 +84,49 @@ lf::Status OMPSDInflate(std::span<const uint8_t> input, std::span<uint8_t> outpu
     uint8_t* out = output.data();
     size_t inLeft = input.size(), outLeft = output.size();
     // zlib counts in 32-bit units: feed large buffers in pieces.
-    constexpr size_t kChunk = std::numeric_limits<uInt>::max();
+    step = std::min<size_t>(step, std::numeric_limits<uInt>::max());
     int status = Z_OK;
     while (outLeft > 0) {
-        stream.avail_in = uInt(std::min(inLeft, kChunk));
+        stream.avail_in = uInt(std::min<size_t>(inLeft, std::numeric_limits<uInt>::max()));
         stream.next_out = out;
-        stream.avail_out = uInt(std::min(outLeft, kChunk));
+        stream.avail_out = uInt(std::min(outLeft, step));
         size_t inBefore = stream.avail_in, outBefore = stream.avail_out;
         status = inflate(&stream, Z_NO_FLUSH);
         size_t consumed = inBefore - stream.avail_in, produced = outBefore - stream.avail_out;
         inLeft -= consumed;
         out += produced;
         outLeft -= produced;
+        if (produced > 0) LF_TRY(arrived(output.size() - outLeft));
         if (status == Z_STREAM_END) break;
         if (status != Z_OK || (consumed == 0 && produced == 0))
             return corrupt("zip data is damaged or ends early");
     }
     if (outLeft != 0) return corrupt("zip data holds fewer bytes than the plane");
     return {};
+}
+
+}  // namespace
+
+lf::Status OMPSDInflate(std::span<const uint8_t> input, std::span<uint8_t> output) {
+    return inflateInSteps(input, output, output.size(), [](size_t) { return lf::Status(); });
+}
+
+lf::Status OMPSDInflateAndUndoPrediction(std::span<const uint8_t> input, std::span<uint8_t> output,
+                                         uint64_t width, uint64_t rows, uint32_t depth) {
+    uint64_t rowBytes = width * (depth / 8);
+    if (depth % 8 != 0 || depth == 0 || rowBytes == 0 || rowBytes * rows > output.size())
+        return corrupt("prediction does not fit the plane");
+    // About 64 KiB of rows a step: they stay in the cache until undone.
+    size_t step = std::max<uint64_t>(1, (uint64_t{64} << 10) / rowBytes) * rowBytes;
+    uint64_t undone = 0;
+    return inflateInSteps(input, output, step, [&](size_t written) -> lf::Status {
+        uint64_t ready = std::min<uint64_t>(written / rowBytes, rows);
+        if (ready == undone) return {};
+        auto status =
+            OMPSDUndoPrediction(output.subspan(undone * rowBytes), width, ready - undone, depth);
+        undone = ready;
+        return status;
+    });
 }
 
 lf::Status OMPSDUndoPrediction(std::span<uint8_t> data, uint64_t width, uint64_t rows,
@@ -111,11 +144,18 @@ lf::Status OMPSDUndoPrediction(std::span<uint8_t> data, uint64_t width, uint64_t
                     p[i] = uint8_t(p[i] + p[i - 1]);
                 break;
             case 16: {
-                uint16_t previous = uint16_t((p[0] << 8) | p[1]);
+                // Big-endian samples, each the sum of its delta and the
+                // sample before it.
+                auto load = [](const uint8_t* at) {
+                    uint16_t value;
+                    std::memcpy(&value, at, 2);
+                    return __builtin_bswap16(value);
+                };
+                uint16_t previous = load(p);
                 for (uint64_t i = 1; i < width; ++i) {
-                    uint16_t value = uint16_t(((p[2 * i] << 8) | p[2 * i + 1]) + previous);
-                    p[2 * i] = uint8_t(value >> 8);
-                    p[2 * i + 1] = uint8_t(value);
+                    uint16_t value = uint16_t(load(p + 2 * i) + previous);
+                    uint16_t stored = __builtin_bswap16(value);
+                    std::memcpy(p + 2 * i, &stored, 2);
                     previous = value;
                 }
                 break;

@@ -23,6 +23,13 @@ lf::Status OMPSDUnpackBits(std::span<const uint8_t> input, std::span<uint8_t> ou
 // A zlib (or gzip) stream into `output`, which it must fill exactly.
 lf::Status OMPSDInflate(std::span<const uint8_t> input, std::span<uint8_t> output);
 
+// Zip with prediction: inflates `rows` rows of `width` samples of `depth`
+// bits into `output` and reverses the prediction (as OMPSDUndoPrediction).
+// Each few rows are undone as soon as they arrive, while they are still in
+// the cache, instead of in a second pass over the plane.
+lf::Status OMPSDInflateAndUndoPrediction(std::span<const uint8_t> input, std::span<uint8_t> output,
+                                         uint64_t width, uint64_t rows, uint32_t depth);
+
 // Reverses the prediction of zip-with-prediction data in place: `rows` rows
 // of `width` samples of `depth` bits (8, 16 or 32). 8 and 16 bits are deltas
 // of whole samples; 32-bit rows hold the four bytes of the samples as four

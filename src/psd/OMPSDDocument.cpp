@@ -77,26 +77,29 @@ lf::Status OMPSDDocument::parse() {
 
     // A section: its length field, then that many bytes inside the array.
     uint64_t offset = 26;
-    auto readSection = [&](bool wideLength, const char* what) -> lf::Result<lf::Data> {
+    auto nextSection = [&](bool wideLength, const char* what) -> lf::Result<BARange> {
         uint64_t fieldSize = wideLength ? 8 : 4;
         OMPSD_TRY_ASSIGN(lf::Data field, OMPSDReadBytes(bytes, {offset, fieldSize}));
         OMPSDBinaryReader reader(field.span());
-        uint64_t length = reader.length(wideLength);
-        offset += fieldSize;
-        if (!BARange{offset, length}.fitsWithin(bytes.length()))
+        BARange section{offset + fieldSize, reader.length(wideLength)};
+        if (!section.fitsWithin(bytes.length()))
             return OMPSDMakeError(OMPSDErrorTruncated,
                                   std::string(what) + " reaches past the end of the document");
-        auto section = OMPSDReadBytes(bytes, {offset, length});
-        offset += length;
+        offset = section.end();
         return section;
+    };
+    auto readSection = [&](bool wideLength, const char* what) -> lf::Result<lf::Data> {
+        OMPSD_TRY_ASSIGN(BARange section, nextSection(wideLength, what));
+        return OMPSDReadBytes(bytes, section);
     };
 
     OMPSD_TRY_ASSIGN(colorModeData_, readSection(false, "the colour mode data"));
     OMPSD_TRY_ASSIGN(lf::Data resources, readSection(false, "the image resources"));
     LF_TRY(parseImageResources(resources));
-    uint64_t layerSectionOffset = offset + (isPSB() ? 8 : 4);
-    OMPSD_TRY_ASSIGN(lf::Data layerSection, readSection(isPSB(), "the layer and mask information"));
-    OMPSDLayerSectionParser parser(*this, layerSection, layerSectionOffset);
+    // The layer and mask information is read piece by piece by its parser
+    // (its channel data can make up most of the document).
+    OMPSD_TRY_ASSIGN(BARange layerSection, nextSection(isPSB(), "the layer and mask information"));
+    OMPSDLayerSectionParser parser(*this, layerSection.location, layerSection.length);
     LF_TRY(parser.parse());
     applyLayerComps();
     parseMergedImage(offset);
@@ -232,7 +235,7 @@ void OMPSDDocument::parseMergedImage(uint64_t offset) {
         else if (c > colorChannels && hasMergedTransparency_)
             identifier = int16_t(c - 1);
         mergedChannels_.push_back(std::make_shared<OMPSDChannelReference>(
-            identifier, rect, depth_, sources[c], lock_, owner, weak_from_this()));
+            identifier, rect, depth_, sources[c], owner, weak_from_this()));
     }
 }
 
@@ -241,7 +244,7 @@ const std::vector<std::shared_ptr<const OMPSDPattern>>& OMPSDDocument::patterns(
         for (uint32_t key : {OMPSDFourCC("Patt"), OMPSDFourCC("Pat2"), OMPSDFourCC("Pat3")}) {
             for (const auto& atom : atoms_) {
                 if (atom.key() != key) continue;
-                auto found = OMPSDReadPatterns(atom.data(), lock_, weak_from_this());
+                auto found = OMPSDReadPatterns(atom.data(), weak_from_this());
                 patterns_.insert(patterns_.end(), found.begin(), found.end());
             }
         }
@@ -256,7 +259,7 @@ OMPSDDocument::smartObjectSnapshots() const {
         for (const auto& atom : atoms_) {
             if (atom.key() != OMPSDFourCC("FXid") && atom.key() != OMPSDFourCC("FEid")) continue;
             auto found =
-                OMPSDReadSmartObjectSnapshots(atom.data(), colorChannels, lock_, weak_from_this());
+                OMPSDReadSmartObjectSnapshots(atom.data(), colorChannels, weak_from_this());
             snapshots_.insert(snapshots_.end(), found.begin(), found.end());
         }
     });

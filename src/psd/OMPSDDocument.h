@@ -149,8 +149,6 @@ private:
     std::optional<int32_t> activeLayerComp_;
     std::vector<std::shared_ptr<const OMPSDChannelReference>> mergedChannels_;
     bool hasMergedTransparency_ = false;
-    // Guards the planes of the merged image, patterns and snapshots.
-    std::shared_ptr<std::mutex> lock_ = std::make_shared<std::mutex>();
 
     mutable std::once_flag patternsOnce_, snapshotsOnce_;
     mutable std::vector<std::shared_ptr<const OMPSDPattern>> patterns_;

@@ -6,14 +6,16 @@
 // clipping, flags, masks, blending ranges, name) are read when the document
 // opens. The tagged blocks are kept as they are, and the values decoded
 // from them (effects, fills, adjustments, vector data, smart objects) are
-// decoded on first use and cached; decoding and channel decompression take
-// the layer's lock, so a layer may be read from several threads at once.
+// decoded on first use and cached; decoding takes the layer's lock and each
+// channel decompresses under its own, so a layer may be read from several
+// threads at once.
 // Visibility is the one mutable value: export recipes change it on their
 // serial build queue and restore it. A layer belongs to its document, which
 // it refers to weakly.
 //
 // Getters whose block is absent or damaged return null (or the documented
 // default); nothing here fails.
+#include "bytearray/BAByteArray.h"
 #include "platform/Data.h"
 #include "psd/OMPSDAdjustments.h"
 #include "psd/OMPSDBlendingOptions.h"
@@ -36,15 +38,27 @@
 class OMPSDDocument;
 
 // A tagged block of a layer or of the document: its key and its bytes.
+//
+// A large block of a document opened from a file is read when its data is
+// first asked for (once, from any thread), so that opening costs little
+// more than the records; a block that can no longer be read then reads as
+// empty, with one log line.
 class OMPSDAttributesAtom {
 public:
-    OMPSDAttributesAtom(uint32_t key, lf::Data data) : key_(key), data_(std::move(data)) {}
+    OMPSDAttributesAtom(uint32_t key, lf::Data data);
+    // The bytes of `range` in `bytes`, read on first use.
+    OMPSDAttributesAtom(uint32_t key, std::shared_ptr<const BAByteArray> bytes, BARange range);
+
     uint32_t key() const { return key_; }
-    const lf::Data& data() const { return data_; }
+    const lf::Data& data() const;
+    uint64_t size() const { return size_; }
 
 private:
+    struct Deferred;
     uint32_t key_;
+    uint64_t size_;
     lf::Data data_;
+    std::shared_ptr<Deferred> deferred_;  // read on first use; shared by copies
 };
 
 // The mask data of a layer record; the defaults stand for a layer without

@@ -4,8 +4,11 @@
 #include "psd/OMPSDBinaryReader.h"
 #include "psd/OMPSDDocument.h"
 #include "psd/OMPSDError.h"
+#include "psd/OMPSDSource.h"
 
 #include <fmt/format.h>
+
+#include <algorithm>
 
 // Layer and mask information (Photoshop File Formats): layer info (layer
 // count, records, channel image data), global layer mask info, tagged
@@ -119,7 +122,8 @@ void OMPSDLayerSectionParser::parseMaskData(OMPSDBinaryReader& reader, OMPSDLaye
     if (!reader.failed()) record.mask = data;
 }
 
-lf::Status OMPSDLayerSectionParser::parseRecord(OMPSDBinaryReader& reader, PendingLayer& layer) {
+lf::Status OMPSDLayerSectionParser::parseRecord(OMPSDBinaryReader& reader, const lf::Data& backing,
+                                                size_t readerOffset, PendingLayer& layer) {
     const bool wide = document_.isPSB();
     OMPSDLayerRecord& record = layer.record;
     record.rect = reader.rect();
@@ -150,7 +154,7 @@ lf::Status OMPSDLayerSectionParser::parseRecord(OMPSDBinaryReader& reader, Pendi
     if (extra.failed())
         return OMPSDMakeError(OMPSDErrorCorruptData, "a layer record's extra data is damaged");
     bool damaged = false;
-    record.atoms = OMPSDReadTaggedBlocks(extra, section_, infoOffset_ + extraStart, wide, &damaged);
+    record.atoms = OMPSDReadTaggedBlocks(extra, backing, readerOffset + extraStart, wide, &damaged);
     if (damaged) lf::log("Layer '{}': damaged tagged block skipped", record.pascalName);
 
     record.name = record.pascalName;
@@ -234,38 +238,66 @@ std::shared_ptr<const OMPSDBlendingOptions> OMPSDBlendingOptionsForRecord(
     return options;
 }
 
-lf::Status OMPSDLayerSectionParser::parseLayerInfo(size_t offset, uint64_t length) {
-    OMPSDBinaryReader reader(section_.span());
-    reader.seek(offset);
-    OMPSDBinaryReader info = reader.subreader(length);
-    infoOffset_ = offset;
-    if (reader.failed())
+lf::Result<std::span<const uint8_t>> OMPSDLayerSectionParser::bytesAt(uint64_t offset,
+                                                                      uint64_t length,
+                                                                      uint64_t limit,
+                                                                      uint64_t minimum) {
+    length = offset < limit ? std::min(length, limit - offset) : 0;
+    uint64_t windowEnd = windowOffset_ + window_.size();
+    if (offset < windowOffset_ || offset + length > windowEnd) {
+        uint64_t size = std::min(std::max(length, minimum), limit - std::min(offset, limit));
+        OMPSD_TRY_ASSIGN(window_, OMPSDReadBytes(*document_.bytes_, {offset, size}));
+        windowOffset_ = offset;
+    }
+    return window_.span().subspan(offset - windowOffset_, length);
+}
+
+lf::Status OMPSDLayerSectionParser::parseLayerInfo(uint64_t offset, uint64_t length) {
+    if (!BARange{offset, length}.fitsWithin(document_.bytes_->length()))
         return OMPSDMakeError(OMPSDErrorTruncated, "the layer info reaches past its section");
-    int16_t count = info.i16();
+    const uint64_t end = offset + length;
+    OMPSD_TRY_ASSIGN(auto countBytes, bytesAt(offset, 2, end));
+    OMPSDBinaryReader countReader(countBytes);
+    int16_t count = countReader.i16();
+    if (countReader.failed()) return OMPSDMakeError(OMPSDErrorTruncated, "the layer info is empty");
     if (count < 0) document_.hasMergedTransparency_ = true;
     size_t layerCount = size_t(count < 0 ? -int(count) : count);
     // A record takes at least 34 bytes: refuse counts the bytes cannot hold.
-    if (layerCount * 34 > info.remaining())
+    if (layerCount * 34 > length - 2)
         return OMPSDMakeError(OMPSDErrorCorruptData, "the layer count exceeds the layer info");
+
+    // Records, each read from the window; one that the window cuts short is
+    // read again from a window twice as large, until the info's end.
+    uint64_t position = offset + 2;
     std::vector<PendingLayer> pending(layerCount);
-    for (auto& layer : pending)
-        LF_TRY(parseRecord(info, layer));
-    if (info.failed()) return OMPSDMakeError(OMPSDErrorTruncated, "a layer record is truncated");
+    for (auto& layer : pending) {
+        for (uint64_t want = kWindowBytes;; want *= 2) {
+            OMPSD_TRY_ASSIGN(auto bytes, bytesAt(position, want, end));
+            OMPSDBinaryReader reader(bytes);
+            layer = PendingLayer{};
+            auto status = parseRecord(reader, window_, position - windowOffset_, layer);
+            bool cutShort = position + bytes.size() < end;
+            if ((!status || reader.failed()) && cutShort) continue;
+            if (!status) return status;
+            if (reader.failed())
+                return OMPSDMakeError(OMPSDErrorTruncated, "a layer record is truncated");
+            position += reader.position();
+            break;
+        }
+    }
 
     // Channel image data follows the records, layer by layer, channel by
-    // channel: each a compression method and the compressed samples.
+    // channel: each a compression method and the compressed samples, which
+    // stay in the byte array until the channel is read.
     const bool wide = document_.isPSB();
     std::vector<std::shared_ptr<OMPSDLayer>> layers;
     size_t index = 0;
     for (auto& layer : pending) {
-        auto lock = std::make_shared<std::mutex>();
         OMPSDLayerRecord& record = layer.record;
         auto owner =
             std::make_shared<const std::string>(fmt::format("layer {} '{}'", index, record.name));
         for (const auto& channel : layer.channels) {
-            size_t start = info.position();
-            info.skip(channel.length);
-            if (info.failed())
+            if (channel.length > end - position)
                 return OMPSDMakeError(OMPSDErrorTruncated,
                                       fmt::format("channel data of layer {} reaches past the "
                                                   "layer info",
@@ -277,17 +309,20 @@ lf::Status OMPSDLayerSectionParser::parseLayerInfo(size_t offset, uint64_t lengt
             source.byteArray = document_.bytes_;
             source.isPSB = wide;
             if (channel.length >= 2) {
-                OMPSDBinaryReader method(section_.span().subspan(offset + start, 2));
+                // Read alone: the samples between channels are not needed.
+                OMPSD_TRY_ASSIGN(auto methodBytes, bytesAt(position, 2, end, 2));
+                OMPSDBinaryReader method(methodBytes);
                 source.compression = OMPSDCompression(method.u16());
-                source.range = {sectionOffset_ + offset + start + 2, channel.length - 2};
+                source.range = {position + 2, channel.length - 2};
             }
+            position += channel.length;
             record.channels.push_back(std::make_shared<OMPSDChannelReference>(
-                channel.identifier, rect, document_.depth_, std::move(source), lock, owner,
+                channel.identifier, rect, document_.depth_, std::move(source), owner,
                 document_.weak_from_this()));
         }
         auto options = OMPSDBlendingOptionsForRecord(record);
-        auto created =
-            std::make_shared<OMPSDLayer>(std::move(record), lock, document_.weak_from_this());
+        auto created = std::make_shared<OMPSDLayer>(
+            std::move(record), std::make_shared<std::mutex>(), document_.weak_from_this());
         created->setBlendingOptions(std::move(options));
         layers.push_back(std::move(created));
         ++index;
@@ -324,27 +359,73 @@ void OMPSDLayerSectionParser::buildTree(std::vector<std::shared_ptr<OMPSDLayer>>
     document_.layers_ = std::move(stack.front());
 }
 
+void OMPSDLayerSectionParser::parseDocumentBlocks(uint64_t offset) {
+    // Blocks are read as they are found: small ones into memory at once,
+    // large ones when first used. A damaged block ends the reading (the
+    // blocks after it read as absent).
+    constexpr uint64_t kDeferredBlockBytes = uint64_t{64} << 10;
+    const bool wide = document_.isPSB();
+    const uint64_t end = sectionOffset_ + sectionLength_;
+    auto damaged = [] { lf::log("A damaged tagged block of the layer section was skipped"); };
+    while (end - offset >= 12) {
+        auto header = bytesAt(offset, 16, end);
+        if (!header) return damaged();
+        OMPSDBinaryReader reader(*header);
+        if (!isSignature(reader.u32())) return damaged();
+        uint32_t key = reader.u32();
+        uint64_t length = reader.length(wide && hasWideLength(key));
+        if (reader.failed()) return damaged();
+        uint64_t start = offset + reader.position();
+        if (length > end - start) return damaged();
+        BARange range{start, length};
+        if (key == OMPSDFourCC("Lr16") || key == OMPSDFourCC("Lr32") || key == OMPSDFourCC("Layr"))
+            layerInfoBlocks_.emplace_back(key, range);
+        if (length > kDeferredBlockBytes) {
+            document_.atoms_.emplace_back(key, document_.bytes_, range);
+        } else {
+            auto data = OMPSDReadBytes(*document_.bytes_, range);
+            if (!data) return damaged();
+            document_.atoms_.emplace_back(key, std::move(*data));
+        }
+        offset = start + length;
+        // Writers pad blocks to 2 or 4 bytes, some inside the length and
+        // some outside: skip zero bytes up to the next signature.
+        for (int pad = 0; pad < 3 && end - offset >= 4; ++pad) {
+            auto next = bytesAt(offset, 4, end);
+            if (!next) return damaged();
+            OMPSDBinaryReader peek(*next);
+            if (isSignature(peek.u32()) || (*next)[0] != 0) break;
+            ++offset;
+        }
+    }
+}
+
 lf::Status OMPSDLayerSectionParser::parse() {
     const bool wide = document_.isPSB();
-    OMPSDBinaryReader reader(section_.span());
-    if (reader.atEnd()) return {};
+    const uint64_t end = sectionOffset_ + sectionLength_;
+    if (sectionLength_ == 0) return {};
+    OMPSD_TRY_ASSIGN(auto field, bytesAt(sectionOffset_, wide ? 8 : 4, end));
+    OMPSDBinaryReader reader(field);
     uint64_t infoLength = reader.length(wide);
-    if (reader.failed() || infoLength > reader.remaining())
+    uint64_t infoOffset = sectionOffset_ + reader.position();
+    if (reader.failed() || infoLength > end - infoOffset)
         return OMPSDMakeError(OMPSDErrorTruncated, "the layer info reaches past its section");
-    size_t infoOffset = reader.position();
     if (infoLength > 0) LF_TRY(parseLayerInfo(infoOffset, infoLength));
-    reader.skip(infoLength);
 
     // Global layer mask info; a damaged one ends the section's reading (its
     // blocks then read as absent).
-    if (reader.remaining() < 4) return {};
-    uint32_t maskLength = reader.u32();
-    if (maskLength > reader.remaining()) {
+    uint64_t offset = infoOffset + infoLength;
+    if (end - offset < 4) return {};
+    OMPSD_TRY_ASSIGN(auto maskField, bytesAt(offset, 4, end));
+    uint32_t maskLength = OMPSDBinaryReader(maskField).u32();
+    offset += 4;
+    if (maskLength > end - offset) {
         lf::log("The global layer mask info reaches past its section; ignored");
         return {};
     }
     if (maskLength > 0) {
-        OMPSDBinaryReader mask = reader.subreader(maskLength);
+        OMPSD_TRY_ASSIGN(auto maskBytes, bytesAt(offset, maskLength, end));
+        OMPSDBinaryReader mask(maskBytes);
         OMPSDGlobalLayerMask global;
         global.overlayColorSpace = mask.u16();
         for (auto& component : global.colorComponents)
@@ -353,18 +434,14 @@ lf::Status OMPSDLayerSectionParser::parse() {
         global.kind = mask.u8();
         if (!mask.failed()) document_.globalLayerMask_ = global;
     }
-    bool damaged = false;
-    size_t blocksStart = reader.position();
-    OMPSDBinaryReader blocks = reader.subreader(reader.remaining());
-    document_.atoms_ = OMPSDReadTaggedBlocks(blocks, section_, blocksStart, wide, &damaged);
-    if (damaged) lf::log("A damaged tagged block of the layer section was skipped");
+    parseDocumentBlocks(offset + maskLength);
 
     if (infoLength == 0 || document_.layers_.empty()) {
         for (uint32_t key : {OMPSDFourCC("Lr16"), OMPSDFourCC("Lr32"), OMPSDFourCC("Layr")}) {
-            const auto* atom = document_.attributesAtomForKey(key);
-            if (!atom) continue;
-            size_t offset = size_t(atom->data().bytes() - section_.bytes());
-            LF_TRY(parseLayerInfo(offset, atom->data().size()));
+            auto block = std::find_if(layerInfoBlocks_.begin(), layerInfoBlocks_.end(),
+                                      [&](const auto& entry) { return entry.first == key; });
+            if (block == layerInfoBlocks_.end()) continue;
+            LF_TRY(parseLayerInfo(block->second.location, block->second.length));
             break;
         }
     }

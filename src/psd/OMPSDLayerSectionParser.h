@@ -2,11 +2,14 @@
 // Reads the layer and mask information section into a document: layer
 // records and their channels, the group tree, the global layer mask and the
 // section's tagged blocks. Used by OMPSDDocument while it opens.
+#include "bytearray/BARange.h"
 #include "platform/Data.h"
 #include "platform/Result.h"
 #include "psd/OMPSDLayer.h"
 
 #include <cstdint>
+#include <span>
+#include <utility>
 #include <vector>
 
 class OMPSDBinaryReader;
@@ -23,10 +26,12 @@ std::vector<OMPSDAttributesAtom> OMPSDReadTaggedBlocks(OMPSDBinaryReader& reader
 
 class OMPSDLayerSectionParser {
 public:
-    // `section` is the section's bytes (after its length), which start at
-    // `sectionOffset` in the document's byte array.
-    OMPSDLayerSectionParser(OMPSDDocument& document, lf::Data section, uint64_t sectionOffset)
-        : document_(document), section_(std::move(section)), sectionOffset_(sectionOffset) {}
+    // The section's bytes (after its length field) are `sectionLength`
+    // bytes at `sectionOffset` in the document's byte array. They are read
+    // piece by piece: the records and small blocks into memory, while
+    // channel data and large blocks stay where they are until used.
+    OMPSDLayerSectionParser(OMPSDDocument& document, uint64_t sectionOffset, uint64_t sectionLength)
+        : document_(document), sectionOffset_(sectionOffset), sectionLength_(sectionLength) {}
 
     lf::Status parse();
 
@@ -41,16 +46,30 @@ private:
     };
 
     // A layer info structure (the section's own, or an "Lr16"/"Lr32"
-    // block's) at `offset` bytes into the section, `length` long.
-    lf::Status parseLayerInfo(size_t offset, uint64_t length);
-    lf::Status parseRecord(OMPSDBinaryReader& reader, PendingLayer& layer);
+    // block's) of `length` bytes at `offset` in the byte array.
+    lf::Status parseLayerInfo(uint64_t offset, uint64_t length);
+    // A record from `reader`, whose first byte is byte `readerOffset` of
+    // `backing` (which the record's blocks then share).
+    lf::Status parseRecord(OMPSDBinaryReader& reader, const lf::Data& backing, size_t readerOffset,
+                           PendingLayer& layer);
     void parseMaskData(OMPSDBinaryReader& reader, OMPSDLayerRecord& record);
+    // The section's tagged blocks from `offset` to the section's end.
+    void parseDocumentBlocks(uint64_t offset);
     void buildTree(std::vector<std::shared_ptr<OMPSDLayer>> records);
 
+    // The bytes [offset, offset + length) (cut at `limit`) from the read
+    // window, which moves there and reads at least `minimum` bytes (up to
+    // `limit`) when it does not hold them.
+    lf::Result<std::span<const uint8_t>> bytesAt(uint64_t offset, uint64_t length, uint64_t limit,
+                                                 uint64_t minimum = kWindowBytes);
+    static constexpr uint64_t kWindowBytes = uint64_t{64} << 10;
+
     OMPSDDocument& document_;
-    lf::Data section_;
-    uint64_t sectionOffset_;
-    size_t infoOffset_ = 0;  // where the layer info being read starts in the section
+    uint64_t sectionOffset_, sectionLength_;
+    lf::Data window_;
+    uint64_t windowOffset_ = 0;
+    // Where the layer info blocks lie in the byte array, by key.
+    std::vector<std::pair<uint32_t, BARange>> layerInfoBlocks_;
 };
 
 // The blending options a record and its blocks give.

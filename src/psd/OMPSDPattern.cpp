@@ -14,8 +14,7 @@
 // again, compression byte, data.
 
 std::vector<std::shared_ptr<const OMPSDPattern>> OMPSDReadPatterns(
-    const lf::Data& block, std::shared_ptr<std::mutex> lock,
-    std::weak_ptr<const OMPSDDocument> document) {
+    const lf::Data& block, std::weak_ptr<const OMPSDDocument> document) {
     std::vector<std::shared_ptr<const OMPSDPattern>> patterns;
     auto bytes = std::make_shared<BABTreeByteArray>(block);
     OMPSDBinaryReader reader(block.span());
@@ -58,7 +57,7 @@ std::vector<std::shared_ptr<const OMPSDPattern>> OMPSDReadPatterns(
             uint64_t headerSize = 4 + 16 + 2 + 1;
             source.range = {start + planeStart + headerSize, planeLength - headerSize};
             channels.push_back(std::make_shared<OMPSDChannelReference>(
-                id, rect, depth == 0 ? 8 : depth, std::move(source), lock, owner, document));
+                id, rect, depth == 0 ? 8 : depth, std::move(source), owner, document));
         }
         if (pattern.failed()) break;
         patterns.push_back(std::make_shared<OMPSDPattern>(std::move(identifier), std::move(name),

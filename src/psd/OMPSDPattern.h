@@ -40,5 +40,4 @@ private:
 // The patterns of one pattern block ("Patt", "Pat2" or "Pat3"). Damaged
 // patterns end the list (those before them are kept).
 std::vector<std::shared_ptr<const OMPSDPattern>> OMPSDReadPatterns(
-    const lf::Data& block, std::shared_ptr<std::mutex> lock,
-    std::weak_ptr<const OMPSDDocument> document);
+    const lf::Data& block, std::weak_ptr<const OMPSDDocument> document);

@@ -32,8 +32,7 @@ std::shared_ptr<const OMPSDSmartObjectInstance> OMPSDSmartObjectInstance::fromPl
 }
 
 std::vector<std::shared_ptr<const OMPSDSmartObjectSnapshot>> OMPSDReadSmartObjectSnapshots(
-    const lf::Data& block, int colorChannels, std::shared_ptr<std::mutex> lock,
-    std::weak_ptr<const OMPSDDocument> document) {
+    const lf::Data& block, int colorChannels, std::weak_ptr<const OMPSDDocument> document) {
     // Filter effects (Photoshop File Formats, "Filter Effects"): version,
     // 8-byte length, then per snapshot: identifier (Pascal string),
     // version, 8-byte length, rectangle, depth, maximum channels, and per
@@ -71,7 +70,7 @@ std::vector<std::shared_ptr<const OMPSDSmartObjectSnapshot>> OMPSDReadSmartObjec
             source.compression = OMPSDCompression(method.u16());
             source.range = {base + start + planeStart + 2, planeLength - 2};
             return std::make_shared<OMPSDChannelReference>(id, planeRect, depth, std::move(source),
-                                                           lock, owner, document);
+                                                           owner, document);
         };
         std::vector<std::shared_ptr<const OMPSDChannelReference>> channels;
         for (uint32_t c = 0; c < maximumChannels + 2 && !snapshot.failed(); ++c) {

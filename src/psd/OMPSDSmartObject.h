@@ -63,5 +63,4 @@ private:
 // The snapshots of one filter effects block ("FXid" or "FEid"). Damage ends
 // the list (snapshots before it are kept).
 std::vector<std::shared_ptr<const OMPSDSmartObjectSnapshot>> OMPSDReadSmartObjectSnapshots(
-    const lf::Data& block, int colorChannels, std::shared_ptr<std::mutex> lock,
-    std::weak_ptr<const OMPSDDocument> document);
+    const lf::Data& block, int colorChannels, std::weak_ptr<const OMPSDDocument> document);

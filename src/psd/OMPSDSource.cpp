@@ -2,7 +2,10 @@
 
 #include "psd/OMPSDError.h"
 
-#include <vector>
+#include <cerrno>
+#include <memory>
+#include <new>
+#include <string>
 
 lf::Result<lf::Data> OMPSDReadBytes(const BAByteArray& bytes, BARange range) {
     if (!range.fitsWithin(bytes.length()))
@@ -10,10 +13,13 @@ lf::Result<lf::Data> OMPSDReadBytes(const BAByteArray& bytes, BARange range) {
                               "a section reaches past the end of the document");
     if (range.length == 0) return lf::Data();
     if (auto shared = BADataInRange(bytes, range)) return *shared;
-    std::vector<uint8_t> copy(range.length);
-    auto status = bytes.copyBytes(copy.data(), range);
+    // Not cleared first: the read fills every byte or fails.
+    std::unique_ptr<uint8_t[]> copy(new (std::nothrow) uint8_t[range.length]);
+    if (!copy)
+        return lf::Error::posix(ENOMEM, "a read of " + std::to_string(range.length) + " bytes");
+    auto status = bytes.copyBytes(copy.get(), range);
     if (!status)
         return OMPSDMakeError(OMPSDErrorReadFailed, "the document cannot be read",
                               std::make_shared<const lf::Error>(status.error()));
-    return lf::Data(std::move(copy));
+    return lf::Data::adopt(std::move(copy), range.length);
 }

@@ -19,8 +19,7 @@ std::shared_ptr<const OMPSDChannelReference> makePlane(int16_t identifier, OMPSD
     source.range = {0, samples.size()};
     source.byteArray = std::make_shared<BABTreeByteArray>(lf::Data(std::move(samples)));
     return std::make_shared<OMPSDChannelReference>(
-        identifier, rect, depth, source, std::make_shared<std::mutex>(),
-        std::make_shared<const std::string>("test plane"));
+        identifier, rect, depth, source, std::make_shared<const std::string>("test plane"));
 }
 
 std::shared_ptr<const OMPSDChannelReference> constantPlane(int16_t identifier, OMPSDRect rect,
