@@ -38,5 +38,12 @@ void QFConvertSurfaceToRGBA(const BNSurface& surface, bool keepPremultiplied, ui
                             uint64_t destinationBytesPerRow, uint64_t columns, uint64_t rows);
 
 // An 8-bit premultiplied colour sample divided by its 8-bit coverage,
-// rounded and capped at 255; 0 where there is no coverage.
+// rounded and capped at 255; 0 where there is no coverage:
+// min((colour * 255 + coverage / 2) / coverage, 255) in integers.
 uint8_t QFUnpremultipliedByte(uint8_t colour, uint8_t coverage);
+
+// QFUnpremultipliedByte of the colour of `count` RGBA pixels, in place.
+// Runs of opaque pixels are left as they are and runs of clear ones
+// cleared without dividing; the rest divide in single precision, which
+// gives exactly the integer quotient.
+void QFUnpremultiplyRGBA(uint8_t* pixels, uint64_t count);

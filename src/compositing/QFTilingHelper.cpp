@@ -2,32 +2,31 @@
 
 #include "compositing/QFRGBAConversion.h"
 #include "compositing/QFTileDispatcher.h"
+#include "geometry/VKGeometryStrings.h"
 #include "platform/DispatchQueue.h"
+#include "platform/Log.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdlib>
-#include <memory>
-#include <vector>
-
-namespace {
+#include <new>
 
 // What the tiles of one render share.
-struct TiledRender {
+struct QFTilingHelper::Render {
     BNRenderNodePtr node;
     VKRect rect;
     double scaleFactor;
-    QFTilingHelper::ProgressCallback callback;
-    // From calloc: a large image comes as pages the system zeroes when a
-    // tile first touches them, so no thread clears the image up front.
-    std::unique_ptr<uint8_t[], decltype(&std::free)> buffer{nullptr, &std::free};
+    ProgressCallback bytesCallback;
+    ImageProgressCallback imageCallback;  // one of the two is set
+    std::shared_ptr<QFRGBAImage> image;
     uint64_t width, height;
     uint64_t tileWidth, tileHeight;
     int64_t total;
     std::atomic<int64_t> remaining;
     std::atomic<bool> succeeded{true};
 };
+
+namespace {
 
 // The length in points of a tile that starts `offset` pixels along a side
 // of `pixels` pixels: the whole tile, or at the image's far edge the part
@@ -54,68 +53,121 @@ QFTilingHelper::QFTilingHelper(VKSize tileSize, std::shared_ptr<const BNColorPro
       colorProfile_(colorProfile ? std::move(colorProfile) : BNColorProfile::mainDisplayProfile()),
       notificationQueue_(lf::DispatchQueue::createSerial("layerflow.tiling.notifications")) {}
 
-void QFTilingHelper::renderNode(BNRenderNodePtr node, VKRect rect, double scaleFactor,
-                                ProgressCallback callback) {
-    auto render = std::make_shared<TiledRender>();
+lf::Status QFTilingHelper::checkImageSize(uint64_t width, uint64_t height) const {
+    uint64_t pixels = 0;
+    if (__builtin_mul_overflow(width, height, &pixels) || pixels > pixelBudget_)
+        return lf::Error(
+            QFTilingErrorDomain, QFTilingErrorImageTooLarge,
+            {{lf::kLocalizedDescriptionKey,
+              fmt::format("an image of {} x {} pixels is over the pixel budget of {} pixels", width,
+                          height, pixelBudget_)}});
+    return {};
+}
+
+std::shared_ptr<const QFRGBAImage> QFTilingHelper::renderNode(BNRenderNodePtr node, VKRect rect,
+                                                              double scaleFactor,
+                                                              ProgressCallback callback) {
+    auto render = std::make_shared<Render>();
     render->node = std::move(node);
     render->rect = rect;
     render->scaleFactor = scaleFactor;
-    render->callback = std::move(callback);
-    render->width = BNPixelCount(VKRectGetWidth(rect), scaleFactor);
-    render->height = BNPixelCount(VKRectGetHeight(rect), scaleFactor);
-    render->tileWidth = std::max<uint64_t>(1, BNPixelCount(tileSize_.width, scaleFactor));
-    render->tileHeight = std::max<uint64_t>(1, BNPixelCount(tileSize_.height, scaleFactor));
+    render->bytesCallback = std::move(callback);
+    return queue(std::move(render));
+}
+
+std::shared_ptr<const QFRGBAImage> QFTilingHelper::renderNode(BNRenderNodePtr node, VKRect rect,
+                                                              double scaleFactor,
+                                                              ImageProgressCallback callback) {
+    auto render = std::make_shared<Render>();
+    render->node = std::move(node);
+    render->rect = rect;
+    render->scaleFactor = scaleFactor;
+    render->imageCallback = std::move(callback);
+    return queue(std::move(render));
+}
+
+std::shared_ptr<const QFRGBAImage> QFTilingHelper::queue(std::shared_ptr<Render> render) {
+    double scale = render->scaleFactor;
+    render->width = BNPixelCount(VKRectGetWidth(render->rect), scale);
+    render->height = BNPixelCount(VKRectGetHeight(render->rect), scale);
+    render->tileWidth = std::max<uint64_t>(1, BNPixelCount(tileSize_.width, scale));
+    render->tileHeight = std::max<uint64_t>(1, BNPixelCount(tileSize_.height, scale));
     uint64_t columns = (render->width + render->tileWidth - 1) / render->tileWidth;
     uint64_t rows = (render->height + render->tileHeight - 1) / render->tileHeight;
     render->total = static_cast<int64_t>(columns * rows);
     render->remaining = render->total;
-    uint64_t bufferSize = 0;
-    bool fits = render->width <= (uint64_t{1} << 40) &&
-                !__builtin_mul_overflow(render->width * 4, render->height, &bufferSize);
-    if (fits) {
-        render->buffer.reset(
-            static_cast<uint8_t*>(std::calloc(std::max<uint64_t>(bufferSize, 1), 1)));
-        fits = render->buffer != nullptr;
+    if (render->total > 0) {
+        // The budget first, so that a huge claimed canvas allocates nothing.
+        if (auto allowed = checkImageSize(render->width, render->height); !allowed)
+            lf::log("*** Render refused: {}", allowed.error().localizedDescription());
+        else if (!(render->image = QFRGBAImage::create(render->width, render->height,
+                                                       keepsPremultiplied_, colorProfile_)))
+            lf::log("*** Render failed: no memory for an image of {} x {} pixels", render->width,
+                    render->height);
+    }
+    if (!render->image) {
+        // Nothing to render, or no image: say so at once rather than never
+        // calling back.
+        render->width = render->height = 0;
+        render->total = 0;
+        render->succeeded = false;
+        report(render);
+        return nullptr;
     }
 
     auto self = shared_from_this();
-    if (render->total == 0 || !fits) {
-        // Nothing to render, or no memory for the image: say so at once
-        // rather than never calling back.
-        if (!fits) render->width = render->height = 0;
-        notificationQueue_->async([render] {
-            render->callback(render->buffer.get(), render->width, render->height, render->width * 4,
-                             true, 1.0, false);
-        });
-        return;
-    }
     for (uint64_t ty = 0; ty < render->height; ty += render->tileHeight) {
         for (uint64_t tx = 0; tx < render->width; tx += render->tileWidth) {
             QFAddTilingBlock([self, render, tx, ty] {
-                double s = render->scaleFactor;
-                VKRect tile = VKRectMake(static_cast<double>(tx) / s + render->rect.origin.x,
-                                         static_cast<double>(ty) / s + render->rect.origin.y,
-                                         tileLength(render->tileWidth, tx, render->width, s),
-                                         tileLength(render->tileHeight, ty, render->height, s));
-                BNSurfacePtr surface =
-                    QFRenderNodeWithColorProfile(render->node, self->colorProfile_, tile, s);
-                if (surface) {
-                    QFConvertSurfaceToRGBA(
-                        *surface, true, render->buffer.get() + (ty * render->width + tx) * 4,
-                        render->width * 4, std::min(render->tileWidth, render->width - tx),
-                        std::min(render->tileHeight, render->height - ty));
-                } else {
-                    render->succeeded = false;
-                }
-                self->notificationQueue_->async([self, render] {
-                    int64_t remaining = --render->remaining;
-                    float progress = static_cast<float>(render->total - remaining) /
-                                     static_cast<float>(render->total);
-                    render->callback(render->buffer.get(), render->width, render->height,
-                                     render->width * 4, remaining == 0, progress,
-                                     render->succeeded);
-                });
+                self->renderTile(*render, tx, ty);
+                self->report(render);
             });
         }
     }
+    return render->image;
+}
+
+void QFTilingHelper::renderTile(Render& render, uint64_t tx, uint64_t ty) const {
+    double s = render.scaleFactor;
+    VKRect tile = VKRectMake(static_cast<double>(tx) / s + render.rect.origin.x,
+                             static_cast<double>(ty) / s + render.rect.origin.y,
+                             tileLength(render.tileWidth, tx, render.width, s),
+                             tileLength(render.tileHeight, ty, render.height, s));
+    if (render.imageCallback)
+        lf::log("Render node: {}, tile: {}, scaleFactor: {:g}", render.node->className(),
+                NSStringFromVKRect(tile), s);
+    bool rendered = false;
+    try {
+        BNSurfacePtr surface = QFRenderNodeWithColorProfile(render.node, colorProfile_, tile, s);
+        if (surface) {
+            QFConvertSurfaceToRGBA(*surface, keepsPremultiplied_,
+                                   render.image->mutableBytes() + (ty * render.width + tx) * 4,
+                                   render.width * 4, std::min(render.tileWidth, render.width - tx),
+                                   std::min(render.tileHeight, render.height - ty));
+            rendered = true;
+        }
+    } catch (const std::bad_alloc&) {
+        // The render graph's own bookkeeping ran out of memory: the tile
+        // fails like one whose surface could not be had.
+        lf::log("*** Tile {} ran out of memory", NSStringFromVKRect(tile));
+    }
+    if (!rendered) render.succeeded = false;
+}
+
+void QFTilingHelper::report(const std::shared_ptr<Render>& render) const {
+    // Counted on the serial queue: each call sees the tiles reported before
+    // it, and exactly one, the last, sees none left.
+    notificationQueue_->async([render] {
+        int64_t remaining = render->total > 0 ? --render->remaining : 0;
+        double progress = render->total > 0 ? static_cast<float>(render->total - remaining) /
+                                                  static_cast<float>(render->total)
+                                            : 1.0;
+        bool finished = remaining == 0, succeeded = render->succeeded;
+        if (render->imageCallback) {
+            render->imageCallback(render->image, finished, progress, succeeded);
+        } else {
+            render->bytesCallback(render->image ? render->image->bytes() : nullptr, render->width,
+                                  render->height, render->width * 4, finished, progress, succeeded);
+        }
+    });
 }

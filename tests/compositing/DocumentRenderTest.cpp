@@ -88,24 +88,25 @@ std::shared_ptr<OMPSDDocument> open(const std::string& relativePath) {
 }
 
 // Writes actual, expected and difference PNGs of a failed comparison.
-std::string writeFailureImages(const std::string& relativePath, const RGBAImage& expected,
-                               const RGBAImage& actual) {
+std::string writeFailureImages(const std::string& relativePath, const QFRGBAImage& expected,
+                               const QFRGBAImage& actual) {
     auto folder = std::filesystem::temp_directory_path() / "layerflow-compositing-failures";
     std::filesystem::create_directories(folder);
     std::string stem = relativePath;
     std::replace(stem.begin(), stem.end(), '/', '_');
-    RGBAImage difference = expected;
-    for (size_t i = 0; i < difference.pixels.size(); i += 4) {
+    auto difference = QFRGBAImage::create(expected.width(), expected.height());
+    for (size_t i = 0; i < difference->byteCount(); i += 4) {
         int largest = 0;
         for (int k = 0; k < 4; ++k)
-            largest = std::max(largest, std::abs(expected.pixels[i + k] - actual.pixels[i + k]));
+            largest = std::max(largest, std::abs(expected.bytes()[i + k] - actual.bytes()[i + k]));
         uint8_t shown = static_cast<uint8_t>(std::min(255, largest * 8));
-        difference.pixels[i] = difference.pixels[i + 1] = difference.pixels[i + 2] = shown;
-        difference.pixels[i + 3] = 255;
+        uint8_t* pixel = difference->mutableBytes() + i;
+        pixel[0] = pixel[1] = pixel[2] = shown;
+        pixel[3] = 255;
     }
     WritePNG((folder / (stem + "-actual.png")).string(), actual);
     WritePNG((folder / (stem + "-expected.png")).string(), expected);
-    WritePNG((folder / (stem + "-difference.png")).string(), difference);
+    WritePNG((folder / (stem + "-difference.png")).string(), *difference);
     return folder.string();
 }
 
@@ -157,7 +158,7 @@ TEST(DocumentRender, ConcurrentTiledRendersEqualOneUntiledRender) {
             auto whole = RenderNodeWhole(node, rect, scale);
             ASSERT_TRUE(whole);
             // Every tile size at once, each tiled render on all cores.
-            std::vector<std::future<std::optional<RGBAImage>>> renders;
+            std::vector<std::future<std::shared_ptr<const QFRGBAImage>>> renders;
             for (double tile : {64.0, 100.0, 512.0})
                 renders.push_back(std::async(std::launch::async, [=] {
                     return RenderNodeTiled(node, rect, {scale, {tile, tile}});
@@ -165,7 +166,7 @@ TEST(DocumentRender, ConcurrentTiledRendersEqualOneUntiledRender) {
             for (auto& render : renders) {
                 auto tiled = render.get();
                 ASSERT_TRUE(tiled) << path;
-                EXPECT_EQ(tiled->pixels, whole->pixels) << path << " at scale " << scale;
+                EXPECT_TRUE(*tiled == *whole) << path << " at scale " << scale;
             }
         }
     }

@@ -2,50 +2,94 @@
 
 #include "compositing/QFRGBAConversion.h"
 #include "compositing/QFTilingHelper.h"
+#include "platform/DispatchGroup.h"
+#include "platform/DispatchQueue.h"
 #include "platform/DispatchSemaphore.h"
+#include "platform/SystemInfo.h"
 
 #include <png.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
-std::optional<RGBAImage> RenderNodeTiled(const BNRenderNodePtr& node, VKRect rect,
-                                         const RenderOptions& options) {
-    RGBAImage image;
+bool RenderFitsBudget(VKRect rect, const RenderOptions& options, std::string* error) {
+    auto helper = QFTilingHelper::create(options.tileSize, nullptr);
+    helper->setPixelBudget(options.pixelBudget);
+    auto allowed = helper->checkImageSize(BNPixelCount(VKRectGetWidth(rect), options.scale),
+                                          BNPixelCount(VKRectGetHeight(rect), options.scale));
+    if (!allowed && error) *error = allowed.error().localizedDescription();
+    return allowed.ok();
+}
+
+std::shared_ptr<const QFRGBAImage> RenderNodeTiled(const BNRenderNodePtr& node, VKRect rect,
+                                                   const RenderOptions& options,
+                                                   std::string* error) {
+    if (!RenderFitsBudget(rect, options, error)) return nullptr;
+    auto helper = QFTilingHelper::create(options.tileSize, nullptr);
+    helper->setPixelBudget(options.pixelBudget);
+    helper->setKeepsPremultiplied(!options.straight);
     bool succeeded = false;
     lf::DispatchSemaphore done(0);
-    auto helper = QFTilingHelper::create(options.tileSize, nullptr);
-    helper->renderNode(
-        node, rect, options.scale,
-        [&, done](const uint8_t* bytes, uint64_t width, uint64_t height, uint64_t bytesPerRow,
-                  bool finished, double, bool allSucceeded) mutable {
-            if (!finished) return;
-            image.width = width;
-            image.height = height;
-            image.pixels.assign(bytes, bytes + bytesPerRow * height);
-            succeeded = allSucceeded;
-            done.signal();
-        });
+    auto image = helper->renderNode(node, rect, options.scale,
+                                    [&, done](const uint8_t*, uint64_t, uint64_t, uint64_t,
+                                              bool finished, double, bool allSucceeded) mutable {
+                                        if (!finished) return;
+                                        succeeded = allSucceeded;
+                                        done.signal();
+                                    });
     done.wait();
-    if (!succeeded) return std::nullopt;
+    if (!succeeded || !image) {
+        if (error) *error = "the render failed";
+        return nullptr;
+    }
     return image;
 }
 
-std::optional<RGBAImage> RenderNodeWhole(const BNRenderNodePtr& node, VKRect rect, double scale) {
+std::shared_ptr<const QFRGBAImage> RenderNodeWhole(const BNRenderNodePtr& node, VKRect rect,
+                                                   double scale) {
     BNSurfacePtr surface =
         QFRenderNodeWithColorProfile(node, BNColorProfile::mainDisplayProfile(), rect, scale);
-    if (!surface) return std::nullopt;
-    RGBAImage image;
-    QFCopyUnpremultipliedRGBA(
-        *surface, true,
-        [&](const uint8_t* bytes, uint64_t width, uint64_t height, uint64_t bytesPerRow) {
-            image.width = width;
-            image.height = height;
-            image.pixels.assign(bytes, bytes + bytesPerRow * height);
-        });
+    if (!surface) return nullptr;
+    auto image = QFRGBAImage::create(surface->widthInPixels(), surface->heightInPixels());
+    if (!image) return nullptr;
+    QFConvertSurfaceToRGBA(*surface, true, image->mutableBytes(), image->bytesPerRow(),
+                           image->width(), image->height());
     return image;
+}
+
+void DecompressVisibleChannels(const QFLayerList& layers) {
+    std::vector<std::shared_ptr<const OMPSDChannelReference>> channels;
+    std::vector<const QFLayerList*> lists{&layers};  // groups nest deep: no recursion
+    while (!lists.empty()) {
+        const QFLayerList& list = *lists.back();
+        lists.pop_back();
+        for (const auto& layer : list) {
+            if (!layer || !layer->isVisible()) continue;
+            if (layer->isGroup()) lists.push_back(&layer->sublayers());
+            channels.insert(channels.end(), layer->channelReferences().begin(),
+                            layer->channelReferences().end());
+        }
+    }
+    auto planeBytes = [](const OMPSDChannelReference& channel) {
+        uint64_t rowBytes = 0, total = 0;
+        return channel.planeSize(&rowBytes, &total) ? total : 0;
+    };
+    std::stable_sort(channels.begin(), channels.end(),
+                     [&](const auto& a, const auto& b) { return planeBytes(*a) > planeBytes(*b); });
+    // One worker per processor takes the next largest plane until none is
+    // left.
+    auto next = std::make_shared<std::atomic<size_t>>(0);
+    lf::DispatchGroup group;
+    for (int worker = 0; worker < lf::activeProcessorCount(); ++worker)
+        group.async(lf::DispatchQueue::tileWorkers(), [&channels, next] {
+            for (size_t i; (i = (*next)++) < channels.size();)
+                channels[i]->byteArray();
+        });
+    group.wait();
 }
 
 VKRect DocumentRect(const OMPSDDocument& document) {
@@ -85,11 +129,11 @@ std::optional<std::vector<uint8_t>> readPlane8(const OMPSDChannelReference& plan
 
 }  // namespace
 
-std::optional<RGBAImage> MergedImagePremultiplied(const OMPSDDocument& document,
-                                                  std::string* error) {
-    auto failed = [&](std::string reason) -> std::optional<RGBAImage> {
+std::shared_ptr<const QFRGBAImage> MergedImagePremultiplied(const OMPSDDocument& document,
+                                                            std::string* error) {
+    auto failed = [&](std::string reason) -> std::shared_ptr<const QFRGBAImage> {
         fail(error, std::move(reason));
-        return std::nullopt;
+        return nullptr;
     };
     bool rgb = document.colorMode() == OMPSDDocument::rgb;
     if (!rgb && document.colorMode() != OMPSDDocument::grayscale)
@@ -116,31 +160,37 @@ std::optional<RGBAImage> MergedImagePremultiplied(const OMPSDDocument& document,
     }
     if (static_cast<int>(colour.size()) != colorPlanes) return failed("no merged image");
 
-    RGBAImage image{width, height, std::vector<uint8_t>(pixels * 4)};
+    auto image = QFRGBAImage::create(width, height);
+    if (!image) return failed("no memory for the merged image");
+    uint8_t* out = image->mutableBytes();
     for (uint64_t i = 0; i < pixels; ++i) {
         int a = alpha ? (*alpha)[i] : 255;
         for (int k = 0; k < 3; ++k) {
             int c = colour[rgb ? k : 0][i];
             // Matted on white: C = P + 255 - A.
-            image.pixels[i * 4 + k] =
-                static_cast<uint8_t>(alpha ? std::clamp(c + a - 255, 0, a) : c);
+            out[i * 4 + k] = static_cast<uint8_t>(alpha ? std::clamp(c + a - 255, 0, a) : c);
         }
-        image.pixels[i * 4 + 3] = static_cast<uint8_t>(a);
+        out[i * 4 + 3] = static_cast<uint8_t>(a);
     }
     return image;
 }
 
-std::optional<ImageComparison> CompareImages(const RGBAImage& reference,
-                                             const RGBAImage& candidate) {
-    if (reference.width != candidate.width || reference.height != candidate.height ||
-        reference.pixels.size() != candidate.pixels.size())
+std::optional<ImageComparison> CompareImages(const QFRGBAImage& reference,
+                                             const QFRGBAImage& candidate) {
+    if (reference.width() != candidate.width() || reference.height() != candidate.height())
         return std::nullopt;
+    // Premultiplied bytes of either image.
+    auto premultiplied = [](const QFRGBAImage& image, uint64_t pixel, int k) -> int {
+        const uint8_t* p = image.bytes() + pixel * 4;
+        if (image.isPremultiplied() || k == 3) return p[k];
+        return (p[k] * p[3] + 127) / 255;
+    };
     ImageComparison result;
-    uint64_t pixels = reference.width * reference.height, over8 = 0, sum = 0;
+    uint64_t pixels = reference.width() * reference.height(), over8 = 0, sum = 0;
     for (uint64_t i = 0; i < pixels; ++i) {
         bool over = false;
         for (int k = 0; k < 4; ++k) {
-            int d = std::abs(int{reference.pixels[i * 4 + k]} - int{candidate.pixels[i * 4 + k]});
+            int d = std::abs(premultiplied(reference, i, k) - premultiplied(candidate, i, k));
             sum += static_cast<uint64_t>(d);
             result.maxDifference = std::max(result.maxDifference, d);
             over = over || d > 8;
@@ -152,7 +202,7 @@ std::optional<ImageComparison> CompareImages(const RGBAImage& reference,
     return result;
 }
 
-bool WritePNG(const std::string& path, const RGBAImage& premultiplied, std::string* error) {
+bool WritePNG(const std::string& path, const QFRGBAImage& image, std::string* error) {
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
     if (!file) return fail(error, "cannot open " + path);
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -161,22 +211,26 @@ bool WritePNG(const std::string& path, const RGBAImage& premultiplied, std::stri
         png_destroy_write_struct(&png, nullptr);
         return fail(error, "cannot start a PNG");
     }
-    // Straight colour: each colour divided by its coverage.
-    std::vector<uint8_t> straight = premultiplied.pixels;
-    for (size_t i = 0; i + 3 < straight.size(); i += 4)
-        for (int k = 0; k < 3; ++k)
-            straight[i + k] = QFUnpremultipliedByte(straight[i + k], straight[i + 3]);
+    // A premultiplied image is divided by coverage a row at a time.
+    std::vector<uint8_t> straightRow(image.isPremultiplied() ? image.bytesPerRow() : 0);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         return fail(error, "cannot write " + path);
     }
     png_init_io(png, file.get());
-    png_set_IHDR(png, info, static_cast<png_uint_32>(premultiplied.width),
-                 static_cast<png_uint_32>(premultiplied.height), 8, PNG_COLOR_TYPE_RGBA,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width()),
+                 static_cast<png_uint_32>(image.height()), 8, PNG_COLOR_TYPE_RGBA,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (uint64_t y = 0; y < premultiplied.height; ++y)
-        png_write_row(png, straight.data() + y * premultiplied.width * 4);
+    for (uint64_t y = 0; y < image.height(); ++y) {
+        const uint8_t* row = image.row(y);
+        if (image.isPremultiplied()) {
+            std::copy(row, row + image.bytesPerRow(), straightRow.begin());
+            QFUnpremultiplyRGBA(straightRow.data(), image.width());
+            row = straightRow.data();
+        }
+        png_write_row(png, row);
+    }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return true;

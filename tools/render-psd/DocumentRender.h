@@ -5,6 +5,8 @@
 // on premultiplied 8-bit RGBA, and write PNG files.
 
 #include "compositing/QFLayerList.h"
+#include "compositing/QFRGBAImage.h"
+#include "compositing/QFTilingHelper.h"
 #include "geometry/VKGeometry.h"
 #include "psd/OMPSDDocument.h"
 #include "rendergraph/BNRenderNode.h"
@@ -12,25 +14,33 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
-
-// 8-bit RGBA, rows of width * 4 bytes; premultiplied unless said otherwise.
-struct RGBAImage {
-    uint64_t width = 0, height = 0;
-    std::vector<uint8_t> pixels;
-};
 
 struct RenderOptions {
     double scale = 1.0;
-    VKSize tileSize{512, 512};
+    VKSize tileSize = QFTilingHelper::kDefaultTileSize;
+    // Straight colour, divided by coverage on the tiles (what PNG stores).
+    bool straight = false;
+    uint64_t pixelBudget = QFTilingHelper::kDefaultPixelBudget;
 };
 
-// `node` over `rect` through QFTilingHelper, waited for; null when a tile
-// failed.
-std::optional<RGBAImage> RenderNodeTiled(const BNRenderNodePtr& node, VKRect rect,
-                                         const RenderOptions& options = {});
-// `node` over `rect` in one render call on the calling thread.
-std::optional<RGBAImage> RenderNodeWhole(const BNRenderNodePtr& node, VKRect rect, double scale);
+// False, with the reason in `error`, when the image of `rect` at the
+// options' scale is over their pixel budget.
+bool RenderFitsBudget(VKRect rect, const RenderOptions& options, std::string* error = nullptr);
+
+// `node` over `rect` through QFTilingHelper, waited for; null when the
+// image was refused or a tile failed (the reason in `error`).
+std::shared_ptr<const QFRGBAImage> RenderNodeTiled(const BNRenderNodePtr& node, VKRect rect,
+                                                   const RenderOptions& options = {},
+                                                   std::string* error = nullptr);
+// `node` over `rect` in one render call on the calling thread,
+// premultiplied.
+std::shared_ptr<const QFRGBAImage> RenderNodeWhole(const BNRenderNodePtr& node, VKRect rect,
+                                                   double scale);
+
+// Decompresses every channel of the visible layers and groups among
+// `layers` (and inside visible groups) on all processors, largest first,
+// so that a render does not wait for them one at a time.
+void DecompressVisibleChannels(const QFLayerList& layers);
 
 // The document's rectangle from (0, 0) in pixels.
 VKRect DocumentRect(const OMPSDDocument& document);
@@ -41,10 +51,12 @@ std::shared_ptr<OMPSDLayer> FindLayerNamed(const OMPSDDocument& document, const 
 // RGB and grayscale. A merged image with transparency is stored matted on
 // white; its premultiplied colour is clamp(C + A - 255, 0, A). Null, with
 // the reason in `error`, when there is none or it cannot be read.
-std::optional<RGBAImage> MergedImagePremultiplied(const OMPSDDocument& document,
-                                                  std::string* error = nullptr);
+std::shared_ptr<const QFRGBAImage> MergedImagePremultiplied(const OMPSDDocument& document,
+                                                            std::string* error = nullptr);
 
-// How far a render is from a reference (both premultiplied, same size).
+// How far a render is from a reference, compared premultiplied (a straight
+// image is premultiplied again pixel by pixel, which gives back the
+// premultiplied bytes it came from).
 struct ImageComparison {
     double over8 = 1.0;  // share of pixels with a channel more than 8 levels off
     double mae = 0.0;    // mean absolute difference over all channels
@@ -53,10 +65,10 @@ struct ImageComparison {
     bool isClose() const { return over8 < 0.01; }
 };
 // Null when the sizes differ.
-std::optional<ImageComparison> CompareImages(const RGBAImage& reference,
-                                             const RGBAImage& candidate);
+std::optional<ImageComparison> CompareImages(const QFRGBAImage& reference,
+                                             const QFRGBAImage& candidate);
 
-// Writes the image as a straight-colour RGBA PNG (colour divided by
-// coverage). False, with the reason in `error`, when it cannot be written.
-bool WritePNG(const std::string& path, const RGBAImage& premultiplied,
-              std::string* error = nullptr);
+// Writes the image as a straight-colour RGBA PNG (a premultiplied image is
+// divided by coverage row by row). False, with the reason in `error`, when
+// it cannot be written.
+bool WritePNG(const std::string& path, const QFRGBAImage& image, std::string* error = nullptr);

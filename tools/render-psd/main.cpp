@@ -3,7 +3,13 @@
 // --compare measures the render against the document's own merged image.
 //
 //   render-psd DOCUMENT [-o OUT.png] [--layer NAME] [--scale S] [--tile POINTS]
-//              [--compare]
+//              [--max-pixels N] [--compare]
+//
+// The channels of the visible layers are decompressed on all processors
+// first, then the image renders in tiles on all processors, each tile
+// converted to straight colour on its worker straight into the one image.
+// An image of more than N pixels (default 2^28) is refused before anything
+// is allocated.
 //
 // --compare prints, on premultiplied 8-bit RGBA, the share of pixels with a
 // channel more than 8 levels off the merged image (over8), the mean
@@ -23,7 +29,7 @@ namespace {
 int usage() {
     std::fprintf(stderr,
                  "usage: render-psd DOCUMENT [-o OUT.png] [--layer NAME] [--scale S] "
-                 "[--tile POINTS] [--compare]\n");
+                 "[--tile POINTS] [--max-pixels N] [--compare]\n");
     return 2;
 }
 
@@ -45,6 +51,8 @@ int main(int argc, char** argv) {
         } else if (argument == "--tile" && hasValue) {
             double tile = std::atof(argv[++i]);
             options.tileSize = {tile, tile};
+        } else if (argument == "--max-pixels" && hasValue) {
+            options.pixelBudget = std::strtoull(argv[++i], nullptr, 10);
         } else if (argument == "--compare") {
             compare = true;
         } else if (!argument.empty() && argument[0] != '-' && documentPath.empty()) {
@@ -78,13 +86,21 @@ int main(int argc, char** argv) {
         layers = {layer};
     }
 
-    BNRenderNodePtr node = QFRenderNodeForLayers(layers);
-    auto image = RenderNodeTiled(node, DocumentRect(*document), options);
-    if (!image) {
-        std::fprintf(stderr, "render-psd: the render failed\n");
+    // PNG stores straight colour: the tiles divide by coverage themselves.
+    options.straight = true;
+    std::string error;
+    if (!RenderFitsBudget(DocumentRect(*document), options, &error)) {
+        std::fprintf(stderr, "render-psd: %s: %s (--max-pixels)\n", documentPath.c_str(),
+                     error.c_str());
         return 2;
     }
-    std::string error;
+    DecompressVisibleChannels(layers);
+    BNRenderNodePtr node = QFRenderNodeForLayers(layers);
+    auto image = RenderNodeTiled(node, DocumentRect(*document), options, &error);
+    if (!image) {
+        std::fprintf(stderr, "render-psd: %s\n", error.c_str());
+        return 2;
+    }
     if (!outputPath.empty() && !WritePNG(outputPath, *image, &error)) {
         std::fprintf(stderr, "render-psd: %s\n", error.c_str());
         return 2;
