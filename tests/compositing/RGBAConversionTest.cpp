@@ -82,3 +82,52 @@ TEST(QFConvertSurfaceToRGBA, WritesTheAskedPixelsIntoTheDestinationRows) {
     EXPECT_EQ(image[kStride + 8 + 33], 1);
     EXPECT_EQ(image[kStride + 8 + 65], 3);
 }
+
+// Every colour byte with every coverage, against the scalar formula; the
+// pairs are laid out so that blocks of opaque pixels, of clear pixels and
+// of mixed coverages (0, 1, 254 and 255 among them) all occur, and a tail
+// shorter than a block follows.
+TEST(QFUnpremultiplyRGBA, EqualsTheScalarFormulaForEveryColourAndCoverage) {
+    std::vector<uint8_t> pixels, expected;
+    auto add = [&](uint8_t c0, uint8_t c1, uint8_t c2, uint8_t a) {
+        pixels.insert(pixels.end(), {c0, c1, c2, a});
+        expected.insert(expected.end(), {QFUnpremultipliedByte(c0, a), QFUnpremultipliedByte(c1, a),
+                                         QFUnpremultipliedByte(c2, a), a});
+    };
+    for (int a = 0; a < 256; ++a)
+        for (int c = 0; c < 256; ++c)
+            add(uint8_t(c), uint8_t(255 - c), uint8_t(c / 2), uint8_t(a));
+    for (int a : {0, 1, 254, 255})
+        for (int i = 0; i < 8; ++i)
+            add(uint8_t(37 * i), uint8_t(255 - i), uint8_t(a), uint8_t(a));
+    add(200, 100, 50, 254);  // the tail
+    QFUnpremultiplyRGBA(pixels.data(), pixels.size() / 4);
+    ASSERT_EQ(pixels, expected);
+
+    // The formula itself at the edges of coverage.
+    EXPECT_EQ(QFUnpremultipliedByte(0, 0), 0);
+    EXPECT_EQ(QFUnpremultipliedByte(7, 0), 0) << "no coverage, no colour";
+    EXPECT_EQ(QFUnpremultipliedByte(1, 1), 255);
+    EXPECT_EQ(QFUnpremultipliedByte(9, 1), 255) << "colour past its coverage is capped";
+    EXPECT_EQ(QFUnpremultipliedByte(127, 254), 128);
+    EXPECT_EQ(QFUnpremultipliedByte(200, 255), 200);
+}
+
+TEST(QFConvertSurfaceToRGBA, StraightColourIsThePremultipliedBytesDividedByCoverage) {
+    constexpr uint64_t kWidth = 29;
+    auto surface = BNSurface::create(VKRectMake(0, 0, kWidth, 2), 1.0, BNChannelMaskRGBA);
+    for (uint64_t y = 0; y < 2; ++y)
+        for (uint64_t x = 0; x < kWidth; ++x) {
+            float a = y == 0 ? 1.0f : static_cast<float>(x) / (kWidth - 1);
+            for (int k = 0; k < 3; ++k)
+                surface->sample(x, y, k) = a * static_cast<float>(x * 3 + k) / (kWidth * 3);
+            surface->sample(x, y, 3) = a;
+        }
+    std::vector<uint8_t> expected = convert(*surface, true);
+    for (size_t i = 0; i < expected.size(); i += 4)
+        for (int k = 0; k < 3; ++k)
+            expected[i + k] = QFUnpremultipliedByte(expected[i + k], expected[i + 3]);
+    std::vector<uint8_t> straight(kWidth * 2 * 4);
+    QFConvertSurfaceToRGBA(*surface, false, straight.data(), kWidth * 4, kWidth, 2);
+    EXPECT_EQ(straight, expected);
+}

@@ -1,14 +1,18 @@
 #include "TestNodes.h"
+#include "compositing/QFAsyncRendering.h"
 #include "compositing/QFRGBAConversion.h"
 #include "compositing/QFTileDispatcher.h"
 #include "compositing/QFTilingHelper.h"
+#include "platform/DispatchQueue.h"
 #include "platform/DispatchSemaphore.h"
+#include "platform/Log.h"
 #include "platform/SystemInfo.h"
 #include "rendergraph/BNTranslateNode.h"
 
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <new>
 #include <vector>
 
 using namespace rendergraph_test;
@@ -28,10 +32,11 @@ struct TiledResult {
 };
 
 // Renders through a tiling helper and waits for the final call.
-TiledResult renderTiled(const BNRenderNodePtr& node, VKRect rect, double scale, VKSize tileSize) {
+TiledResult renderTiled(const BNRenderNodePtr& node, VKRect rect, double scale, VKSize tileSize,
+                        std::shared_ptr<QFTilingHelper> helper = nullptr) {
     TiledResult result;
     lf::DispatchSemaphore done(0);
-    auto helper = QFTilingHelper::create(tileSize, nullptr);
+    if (!helper) helper = QFTilingHelper::create(tileSize, nullptr);
     helper->renderNode(node, rect, scale,
                        [&, done](const uint8_t* bytes, uint64_t w, uint64_t h, uint64_t bytesPerRow,
                                  bool finished, double progress, bool succeeded) mutable {
@@ -91,6 +96,20 @@ private:
     mutable std::vector<VKRect> rects_;
 };
 
+// A node whose render runs out of memory the way a container of the render
+// graph would: by throwing.
+class ExhaustedNode final : public BNRenderNode {
+public:
+    static std::shared_ptr<const ExhaustedNode> create() { return make<ExhaustedNode>(); }
+    explicit ExhaustedNode(CreationKey) : BNRenderNode({}) {}
+    const char* className() const override { return "ExhaustedNode"; }
+    bool supportsScaleFactor() const override { return true; }
+    BNSurfacePtr preparedOutputSurface(VKRect, double, const BNSurfaceList&,
+                                       BNRenderingContext&) const override {
+        throw std::bad_alloc();
+    }
+};
+
 }  // namespace
 
 TEST(QFTilingHelper, CutsTheImageIntoTilesAndReportsEachOnce) {
@@ -144,9 +163,11 @@ TEST(QFTilingHelper, ConcurrentTiledRendersEqualOneWholeRender) {
     for (int i = 0; i < 4; ++i)
         node = AverageNode::create({node, BNTranslateNode::create(node, {7.0 - i, 3})});
     VKRect rect = VKRectMake(-20, -10, 233, 157);
+    // The default tile size among them; the workers' buffer caches are warm
+    // from the renders before each one.
     for (double scale : {1.0, 2.0}) {
         auto whole = renderWhole(node, rect, scale);
-        for (double tile : {64.0, 100.0, 512.0}) {
+        for (double tile : {64.0, 100.0, QFTilingHelper::kDefaultTileSize.width, 512.0}) {
             auto tiled = renderTiled(node, rect, scale, {tile, tile});
             ASSERT_TRUE(tiled.calls.back().succeeded);
             EXPECT_EQ(tiled.bytes, whole) << "scale " << scale << " tile " << tile;
@@ -172,6 +193,129 @@ TEST(QFTilingHelper, AFailedTileMakesTheFinalCallReportFailure) {
         EXPECT_FALSE(empty.calls[0].succeeded);
         EXPECT_TRUE(empty.bytes.empty());
     }
+}
+
+TEST(QFTilingHelper, StraightColourTilesEqualTheWholeRenderDividedByCoverage) {
+    auto node = PatternNode::create(VKRectMake(-5, -5, 300, 200), BNChannelMaskRGBA, true);
+    VKRect rect = VKRectMake(0, 0, 333, 222);
+    auto whole = renderWhole(node, rect, 1.0);
+    QFUnpremultiplyRGBA(whole.data(), whole.size() / 4);
+    auto helper = QFTilingHelper::create({100, 100}, nullptr);
+    helper->setKeepsPremultiplied(false);
+    auto tiled = renderTiled(node, rect, 1.0, {100, 100}, helper);
+    ASSERT_TRUE(tiled.calls.back().succeeded);
+    EXPECT_EQ(tiled.bytes, whole);
+}
+
+TEST(QFTilingHelper, ImagesOverThePixelBudgetAreRefusedBeforeAllocating) {
+    auto helper = QFTilingHelper::create({64, 64}, nullptr);
+    helper->setPixelBudget(20000);
+    auto allowed = helper->checkImageSize(200, 100);
+    EXPECT_TRUE(allowed);
+    auto refused = helper->checkImageSize(201, 100);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().domain, QFTilingErrorDomain);
+    EXPECT_EQ(refused.error().code, QFTilingErrorImageTooLarge);
+    EXPECT_NE(refused.error().localizedDescription().find("201 x 100"), std::string::npos);
+    EXPECT_FALSE(helper->checkImageSize(uint64_t{1} << 33, uint64_t{1} << 33)) << "overflow";
+
+    // A claimed canvas of 30000 by 30000 pixels at the default budget: one
+    // failed final call, and no image.
+    lf::LogCapture log;
+    auto node = RecordingNode::create();
+    auto large = QFTilingHelper::create({512, 512}, nullptr);
+    std::shared_ptr<const QFRGBAImage> image;
+    auto tiled = [&] {
+        lf::DispatchSemaphore done(0);
+        TiledResult result;
+        image = large->renderNode(node, VKRectMake(0, 0, 30000, 30000), 1.0,
+                                  [&, done](const uint8_t* bytes, uint64_t, uint64_t, uint64_t,
+                                            bool finished, double, bool succeeded) mutable {
+                                      result.calls.push_back({finished, 1.0, succeeded});
+                                      EXPECT_EQ(bytes, nullptr);
+                                      done.signal();
+                                  });
+        EXPECT_TRUE(done.waitFor(std::chrono::seconds(10)));
+        return result;
+    }();
+    EXPECT_EQ(image, nullptr);
+    ASSERT_EQ(tiled.calls.size(), 1u);
+    EXPECT_TRUE(tiled.calls[0].finished);
+    EXPECT_FALSE(tiled.calls[0].succeeded);
+    EXPECT_TRUE(node->rects().empty()) << "nothing rendered";
+    EXPECT_TRUE(log.contains("30000 x 30000"));
+}
+
+TEST(QFTilingHelper, ATileThatRunsOutOfMemoryFailsTheRenderWithoutThrowing) {
+    lf::LogCapture log;
+    auto tiled = renderTiled(ExhaustedNode::create(), VKRectMake(0, 0, 200, 100), 1.0, {64, 64});
+    ASSERT_EQ(tiled.calls.size(), 8u);
+    EXPECT_FALSE(tiled.calls.back().succeeded);
+    EXPECT_TRUE(log.contains("ran out of memory"));
+}
+
+TEST(QFTilingHelper, TheImageEntryLogsEveryTileAndHandsOverItsImage) {
+    auto node = PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true);
+    VKRect rect = VKRectMake(0, 0, 300, 130);
+    auto helper = QFTilingHelper::create({128, 128}, nullptr);
+    lf::LogCapture log;
+    lf::DispatchSemaphore done(0);
+    std::shared_ptr<const QFRGBAImage> delivered;
+    int calls = 0;
+    auto returned = helper->renderNode(node, rect, 1.0,
+                                       [&, done](const std::shared_ptr<const QFRGBAImage>& image,
+                                                 bool finished, double, bool succeeded) mutable {
+                                           ++calls;
+                                           if (!finished) return;
+                                           EXPECT_TRUE(succeeded);
+                                           delivered = image;
+                                           done.signal();
+                                       });
+    ASSERT_TRUE(done.waitFor(std::chrono::seconds(60)));
+    EXPECT_EQ(calls, 6);
+    EXPECT_EQ(delivered, returned) << "the same image, not a copy";
+    ASSERT_TRUE(delivered);
+    EXPECT_TRUE(delivered->isPremultiplied());
+    EXPECT_EQ(delivered->colorProfile(), helper->colorProfile());
+    EXPECT_EQ(std::vector<uint8_t>(delivered->span().begin(), delivered->span().end()),
+              renderWhole(node, rect, 1.0));
+    size_t tileLines = 0;
+    for (const auto& line : log.lines())
+        tileLines += line.rfind("Render node: PatternNode, tile: ", 0) == 0 &&
+                     line.find("scaleFactor: 1") != std::string::npos;
+    EXPECT_EQ(tileLines, 6u);
+}
+
+TEST(QFAsyncRendering, RendersAndConversionsArriveOnTheCallersQueue) {
+    auto node = PatternNode::create(VKRectMake(0, 0, 40, 30), BNChannelMaskRGBA, true);
+    VKRect rect = VKRectMake(-3, -2, 50, 40);
+    auto queue = lf::DispatchQueue::createSerial("test.async.delivery");
+    lf::DispatchSemaphore rendered(0), converted(0);
+    BNSurfacePtr surface;
+    bool renderedOnQueue = false, convertedOnQueue = false;
+    QFRenderNodeAsync(node, rect, 2.0, queue, [&, rendered](BNSurfacePtr result) mutable {
+        renderedOnQueue = queue->isCurrent();
+        surface = std::move(result);
+        rendered.signal();
+    });
+    ASSERT_TRUE(rendered.waitFor(std::chrono::seconds(30)));
+    EXPECT_TRUE(renderedOnQueue);
+    ASSERT_TRUE(surface);
+    EXPECT_EQ(surface->widthInPixels(), 100u);
+
+    std::vector<uint8_t> bytes;
+    QFConvertSurfaceToRGBAAsync(surface, false, queue,
+                                [&, converted](const uint8_t* data, uint64_t, uint64_t height,
+                                               uint64_t bytesPerRow) mutable {
+                                    convertedOnQueue = queue->isCurrent();
+                                    bytes.assign(data, data + bytesPerRow * height);
+                                    converted.signal();
+                                });
+    ASSERT_TRUE(converted.waitFor(std::chrono::seconds(30)));
+    EXPECT_TRUE(convertedOnQueue);
+    std::vector<uint8_t> expected = renderWhole(node, rect, 2.0);
+    QFUnpremultiplyRGBA(expected.data(), expected.size() / 4);
+    EXPECT_EQ(bytes, expected);
 }
 
 TEST(QFTileDispatcher, OnceAllProcessorsAreBusyTheNewestTileStartsNext) {
