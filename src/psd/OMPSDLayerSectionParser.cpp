@@ -43,6 +43,22 @@ bool hasWideLength(uint32_t key) {
     }
 }
 
+// The most a record's fields before its extra data take: rectangle,
+// channel count, 59 channel entries of PSB size, blend mode and flags,
+// extra data length.
+constexpr uint64_t kRecordHeadBytes = 16 + 2 + 59 * 10 + 12 + 4;
+
+// A record's length from its first bytes, or as many bytes as there are
+// where they cannot tell (the parse then reports why).
+uint64_t recordLength(std::span<const uint8_t> head, bool wide) {
+    OMPSDBinaryReader reader(head);
+    reader.skip(16);
+    uint16_t channels = reader.u16();
+    reader.skip(uint64_t{channels} * (wide ? 10 : 6) + 12);
+    uint32_t extra = reader.u32();
+    return reader.failed() ? head.size() : reader.position() + extra;
+}
+
 OMPSDBlendingRange readRange(OMPSDBinaryReader& reader) {
     OMPSDBlendingRange range;
     range.blackLow = reader.u8() / 255.0;
@@ -252,10 +268,18 @@ lf::Result<std::span<const uint8_t>> OMPSDLayerSectionParser::bytesAt(uint64_t o
     return window_.span().subspan(offset - windowOffset_, length);
 }
 
+lf::Result<std::span<const uint8_t>> OMPSDLayerSectionParser::windowFrom(uint64_t offset,
+                                                                         uint64_t length,
+                                                                         uint64_t limit) {
+    LF_TRY(bytesAt(offset, length, limit));
+    return window_.span().subspan(offset - windowOffset_);
+}
+
 lf::Status OMPSDLayerSectionParser::parseLayerInfo(uint64_t offset, uint64_t length) {
     if (!BARange{offset, length}.fitsWithin(document_.bytes_->length()))
         return OMPSDMakeError(OMPSDErrorTruncated, "the layer info reaches past its section");
     const uint64_t end = offset + length;
+    const bool wide = document_.isPSB();
     OMPSD_TRY_ASSIGN(auto countBytes, bytesAt(offset, 2, end));
     OMPSDBinaryReader countReader(countBytes);
     int16_t count = countReader.i16();
@@ -266,30 +290,22 @@ lf::Status OMPSDLayerSectionParser::parseLayerInfo(uint64_t offset, uint64_t len
     if (layerCount * 34 > length - 2)
         return OMPSDMakeError(OMPSDErrorCorruptData, "the layer count exceeds the layer info");
 
-    // Records, each read from the window; one that the window cuts short is
-    // read again from a window twice as large, until the info's end.
+    // Records, each read from the window once it holds the whole record.
     uint64_t position = offset + 2;
     std::vector<PendingLayer> pending(layerCount);
     for (auto& layer : pending) {
-        for (uint64_t want = kWindowBytes;; want *= 2) {
-            OMPSD_TRY_ASSIGN(auto bytes, bytesAt(position, want, end));
-            OMPSDBinaryReader reader(bytes);
-            layer = PendingLayer{};
-            auto status = parseRecord(reader, window_, position - windowOffset_, layer);
-            bool cutShort = position + bytes.size() < end;
-            if ((!status || reader.failed()) && cutShort) continue;
-            if (!status) return status;
-            if (reader.failed())
-                return OMPSDMakeError(OMPSDErrorTruncated, "a layer record is truncated");
-            position += reader.position();
-            break;
-        }
+        OMPSD_TRY_ASSIGN(auto head, windowFrom(position, kRecordHeadBytes, end));
+        OMPSD_TRY_ASSIGN(auto bytes, windowFrom(position, recordLength(head, wide), end));
+        OMPSDBinaryReader reader(bytes);
+        LF_TRY(parseRecord(reader, window_, position - windowOffset_, layer));
+        if (reader.failed())
+            return OMPSDMakeError(OMPSDErrorTruncated, "a layer record is truncated");
+        position += reader.position();
     }
 
     // Channel image data follows the records, layer by layer, channel by
     // channel: each a compression method and the compressed samples, which
     // stay in the byte array until the channel is read.
-    const bool wide = document_.isPSB();
     std::vector<std::shared_ptr<OMPSDLayer>> layers;
     size_t index = 0;
     for (auto& layer : pending) {

@@ -62,6 +62,10 @@ private:
     // `limit`) when it does not hold them.
     lf::Result<std::span<const uint8_t>> bytesAt(uint64_t offset, uint64_t length, uint64_t limit,
                                                  uint64_t minimum = kWindowBytes);
+    // The window's bytes from `offset` on, at least `length` of them (cut at
+    // `limit`), moving the window as bytesAt does.
+    lf::Result<std::span<const uint8_t>> windowFrom(uint64_t offset, uint64_t length,
+                                                    uint64_t limit);
     static constexpr uint64_t kWindowBytes = uint64_t{64} << 10;
 
     OMPSDDocument& document_;

@@ -112,6 +112,40 @@ TEST(DecompressionTest, PredictionRoundTripsAtEveryDepth) {
     EXPECT_FALSE(OMPSDUndoPrediction(small, 1, 1, 24));
 }
 
+TEST(DecompressionTest, InflatingWithPredictionEqualsInflatingThenUndoing) {
+    // Planes from one row to many read windows' worth of rows, and rows
+    // longer than a window.
+    struct Case {
+        int depth;
+        size_t width, rows;
+    } cases[] = {{8, 1, 1},      {8, 7, 3},      {8, 3000, 50}, {16, 5, 2},
+                 {16, 2500, 40}, {16, 40000, 2}, {32, 9, 4},    {32, 1200, 30}};
+    std::mt19937 random(7);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.depth << "-bit " << c.width << "x" << c.rows);
+        std::vector<uint8_t> plain(c.width * c.rows * c.depth / 8);
+        for (auto& byte : plain)
+            byte = uint8_t(random() % 7 + 100);  // small deltas, as in images
+        auto compressed = lf::test::deflateBytes(predict(plain, c.width, c.rows, c.depth));
+        std::vector<uint8_t> fused(plain.size(), 0xee);
+        ASSERT_TRUE(
+            OMPSDInflateAndUndoPrediction(compressed, fused, c.width, c.rows, uint32_t(c.depth)));
+        EXPECT_EQ(fused, plain);
+        // Cut short, it fails where plain inflating fails.
+        compressed.resize(compressed.size() / 2);
+        std::vector<uint8_t> plainOut(plain.size());
+        EXPECT_EQ(
+            OMPSDInflateAndUndoPrediction(compressed, fused, c.width, c.rows, uint32_t(c.depth))
+                .ok(),
+            OMPSDInflate(compressed, plainOut).ok());
+        if (plain.size() > 1000)
+            EXPECT_FALSE(OMPSDInflate(compressed, plainOut)) << "half a large plane is missing";
+    }
+    std::vector<uint8_t> small(4);
+    EXPECT_FALSE(OMPSDInflateAndUndoPrediction(lf::test::deflateBytes(small), small, 4, 2, 8))
+        << "plane larger than the output";
+}
+
 TEST(DecompressionTest, ChannelsOfEveryCompressionReadTheSamePlane) {
     // One 4 x 3 layer per compression; 16-bit samples to exercise byte order.
     std::vector<uint8_t> plane(4 * 3 * 2);
