@@ -1,6 +1,7 @@
 // Real documents: renders of their visible layers against their own merged
 // images, tiled renders against untiled ones, and damaged documents.
 #include "DocumentRender.h"
+#include "RenderExercise.h"
 #include "PSDTestSupport.h"
 #include "compositing/QFRenderNodeForLayers.h"
 #include "platform/Log.h"
@@ -231,10 +232,10 @@ TEST(DocumentRender, DamagedDocumentsRenderWithoutCrashing) {
     renderAll(nestedGroups(5000, false));
     renderAll(nestedGroups(40, true));
     EXPECT_TRUE(log.contains("nested more than 100 deep"));
-    // The reader's fuzz regressions.
+    // The fuzzers' findings, rendered as the render fuzzer renders them.
     for (const auto& entry : std::filesystem::directory_iterator(LF_PSD_FUZZ_REGRESSIONS)) {
         std::ifstream file(entry.path(), std::ios::binary);
         std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), {});
-        renderAll(lf::Data(std::move(bytes)));
+        QFExerciseRender(bytes.data(), bytes.size());
     }
 }
