@@ -53,6 +53,12 @@ template <class V>
 struct Px {
     V r, g, b, a;
 };
+// Px of the channels' lane type, deduced (which braces alone do not do
+// before clang 17).
+template <class V>
+inline Px<V> makePx(V r, V g, V b, V a) {
+    return {r, g, b, a};
+}
 template <class V>
 struct Rgb {
     V r, g, b;

@@ -172,7 +172,7 @@ void crossfade(const float* background, const float* foreground, float* output, 
             if constexpr (Layout::floats == 1)
                 return mix(b, f);
             else
-                return Px{mix(b.r, f.r), mix(b.g, f.g), mix(b.b, f.b), mix(b.a, f.a)};
+                return makePx(mix(b.r, f.r), mix(b.g, f.g), mix(b.b, f.b), mix(b.a, f.a));
         },
         In<Layout>{background, backgroundStride}, In<Layout>{foreground, foregroundStride});
 }
@@ -189,7 +189,7 @@ void crossfadeWithMask(const float* background, const float* foreground, const f
             if constexpr (Layout::floats == 1)
                 return mix(b, f);
             else
-                return Px{mix(b.r, f.r), mix(b.g, f.g), mix(b.b, f.b), mix(b.a, f.a)};
+                return makePx(mix(b.r, f.r), mix(b.g, f.g), mix(b.b, f.b), mix(b.a, f.a));
         },
         In<Layout>{background, backgroundStride}, In<Layout>{foreground, foregroundStride},
         In<Plane>{mask, maskStride});
@@ -221,7 +221,7 @@ void applyMask(const float* input, const float* mask, float* output, uint32_t wi
             if constexpr (Layout::floats == 1)
                 return x * m;
             else
-                return Px{x.r * m, x.g * m, x.b * m, x.a * m};
+                return makePx(x.r * m, x.g * m, x.b * m, x.a * m);
         },
         In<Layout>{input, inputStride}, In<Plane>{mask, maskStride});
 }
@@ -275,7 +275,7 @@ void colorWithMaskRGBA(const float* mask, float* output, uint32_t width, int32_t
     perPixel<Wide>(
         Out<Rgba>{output, outputStride}, width, height,
         [=](auto, auto m) {
-            return Px{r * m, g * m, b * m, m};
+            return makePx(r * m, g * m, b * m, m);
         },
         In<Plane>{mask, maskStride});
 }
@@ -316,7 +316,7 @@ void restrictChannelsRGBA(const float* background, const float* foreground, floa
     perPixel<Wide>(
         Out<Rgba>{output, outputStride}, width, height,
         [=](auto, const auto& bg, const auto& fg) {
-            return Px{r ? fg.r : bg.r, g ? fg.g : bg.g, b ? fg.b : bg.b, a ? fg.a : bg.a};
+            return makePx(r ? fg.r : bg.r, g ? fg.g : bg.g, b ? fg.b : bg.b, a ? fg.a : bg.a);
         },
         In<Rgba>{background, backgroundStride}, In<Rgba>{foreground, foregroundStride});
 }
