@@ -1,90 +1,112 @@
-// Rendering the largest shared documents whole through the layer walk:
-// tiled on all cores (QFTilingHelper) against one untiled render on one
-// thread in the same run, both from a graph built once (building it is
-// measured apart), and, from the bytes of the file, against the
-// independent compositor of Debian's python3-psd-tools
-// (composite(ignore_preview=True)), run as a separate process when it is
-// installed. Wall-clock times; pixels per second as items.
+// Rendering the generated benchmark documents (BenchDocuments.h) through
+// the layer walk, in this process, from a graph built once over channels
+// decompressed beforehand, so that the loops measure compositing alone:
+// - BM_RenderTiled: QFTilingHelper on all processors at the default tile
+//   size, against the same tiles rendered one after another on this thread
+//   in the same run ("speedup"; "of_aim" is the speedup over 0.6 times the
+//   processor count). "render_peak_MiB" is the memory the render added at
+//   its peak over what the document held before it; "of_limit" is that over
+//   one 8-bit image plus the buffer caches' bound (BNBufferCache::kMaxBytes).
+// - BM_BuildGraph: what a render costs before its first tile.
+// Whole processes, decompression included, are measured by
+// bench_render_process.
+#include "BenchDocuments.h"
+#include "BenchSupport.h"
 #include "DocumentRender.h"
+#include "compositing/QFRGBAConversion.h"
 #include "compositing/QFRenderNodeForLayers.h"
-#include "platform/Data.h"
 #include "platform/Log.h"
 #include "platform/SystemInfo.h"
+#include "rendergraph/BNBufferCache.h"
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <memory>
+#include <fstream>
 #include <string>
 
 namespace {
 
-const char* const kDocuments[] = {
-    "psd/blend-modes/rgb-blend-modes.psd",
-    "psd/broken-groups.psd",
-    "psd/masks2.psd",
-    "psd/background-red-opacity-80.psd",
-    "psd/descriptors/stroke-color-descriptors-hsb-with-rgb-mode.psd",
-};
-
-std::filesystem::path documentPath(int64_t index) {
-    std::filesystem::path shared = LF_DEFAULT_SHARED_DIR;
-    if (const char* env = std::getenv("LF_SHARED_DIR"); env && *env) shared = env;
-    return shared / kDocuments[index];
-}
-
-// A document opened from its bytes with every plane decompressed, so that
-// the render loops measure compositing alone.
-std::shared_ptr<OMPSDDocument> openWarm(int64_t index) {
-    auto document = OMPSDDocument::createWithFile(documentPath(index).string());
-    if (!document) return nullptr;
-    for (const auto& layer : (*document)->allLayers())
-        for (const auto& channel : layer->channelReferences())
-            channel->byteArray();
+// A document opened from its file with its visible channels decompressed.
+std::shared_ptr<OMPSDDocument> openWarm(benchmark::State& state) {
+    const BenchDocumentSpec& spec = kBenchDocuments[state.range(0)];
+    state.SetLabel(spec.name());
+    std::string error;
+    auto path = BenchDocumentPath(spec, &error);
+    if (path.empty()) {
+        state.SkipWithError(error.c_str());
+        return nullptr;
+    }
+    auto document = OMPSDDocument::createWithFile(path.string());
+    if (!document) {
+        state.SkipWithError("cannot open the document");
+        return nullptr;
+    }
+    DecompressVisibleChannels((*document)->layers());
     return *document;
 }
 
-void setPixels(benchmark::State& state, const OMPSDDocument& document) {
-    state.SetItemsProcessed(state.iterations() * int64_t(document.width()) * document.height());
-    state.SetLabel(kDocuments[state.range(0)]);
+// A line of /proc/self/status in kiB ("VmRSS", "VmHWM").
+double statusMiB(const char* key) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(key, 0) == 0) return std::stod(line.substr(line.find(':') + 1)) / 1024.0;
+    return 0;
 }
 
-// Second argument: the tile size in points.
-void BM_RenderTiledAllCores(benchmark::State& state) {
-    auto document = openWarm(state.range(0));
-    if (!document) return state.SkipWithError("shared documents not found");
+// Starts the process's peak resident memory afresh from what it holds now.
+void resetPeakMemory() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+// The default tiles rendered one after another on this thread, as one
+// worker would render them: the seconds it took.
+double renderTilesOnThisThread(const BNRenderNodePtr& node, VKRect rect, QFRGBAImage& image) {
+    const auto profile = BNColorProfile::mainDisplayProfile();
+    const double tile = QFTilingHelper::kDefaultTileSize.width;
+    auto start = std::chrono::steady_clock::now();
+    for (double y = 0; y < VKRectGetHeight(rect); y += tile)
+        for (double x = 0; x < VKRectGetWidth(rect); x += tile) {
+            VKRect piece = VKRectIntersection(VKRectMake(x, y, tile, tile), rect);
+            BNSurfacePtr surface = QFRenderNodeWithColorProfile(node, profile, piece, 1.0);
+            if (!surface) continue;
+            QFConvertSurfaceToRGBA(*surface, false, image.mutableRow(uint64_t(y)) + uint64_t(x) * 4,
+                                   image.bytesPerRow(), surface->widthInPixels(),
+                                   surface->heightInPixels());
+        }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void BM_RenderTiled(benchmark::State& state) {
+    auto document = openWarm(state);
+    if (!document) return;
     lf::LogCapture quiet;  // effects and paints that are not drawn say so
-    double tile = static_cast<double>(state.range(1));
     BNRenderNodePtr node = QFRenderNodeForLayers(document->layers());
-    for (auto _ : state) {
-        auto image = RenderNodeTiled(node, DocumentRect(*document), {1.0, {tile, tile}});
-        benchmark::DoNotOptimize(image);
-    }
-    setPixels(state, *document);
-    state.counters["cores"] = lf::activeProcessorCount();
+    VKRect rect = DocumentRect(*document);
+    auto image = QFRGBAImage::create(document->width(), document->height(), false);
+    double oneThread = renderTilesOnThisThread(node, rect, *image);
+    double imageMiB = double(image->byteCount()) / 1048576.0;
+    image.reset();
+
+    BNBufferCache::current()->clear();
+    resetPeakMemory();
+    double before = statusMiB("VmRSS");
+    double seconds = timedSecondsPerIteration(state, [&] {
+        auto rendered = RenderNodeTiled(node, rect, {1.0, QFTilingHelper::kDefaultTileSize, true});
+        benchmark::DoNotOptimize(rendered);
+    });
+    double added = statusMiB("VmHWM") - before;
+    int processors = lf::activeProcessorCount();
+    state.counters["speedup"] = oneThread / seconds;
+    state.counters["of_aim"] = processors > 1 ? oneThread / seconds / (0.6 * processors) : 1.0;
+    state.counters["render_peak_MiB"] = added;
+    state.counters["of_limit"] = added / (imageMiB + double(BNBufferCache::kMaxBytes) / 1048576.0);
+    state.SetItemsProcessed(state.iterations() * int64_t(document->width()) * document->height());
 }
 
-void BM_RenderUntiledOneThread(benchmark::State& state) {
-    auto document = openWarm(state.range(0));
-    if (!document) return state.SkipWithError("shared documents not found");
-    lf::LogCapture quiet;
-    BNRenderNodePtr node = QFRenderNodeForLayers(document->layers());
-    for (auto _ : state) {
-        auto image = RenderNodeWhole(node, DocumentRect(*document), 1.0);
-        benchmark::DoNotOptimize(image);
-    }
-    setPixels(state, *document);
-}
-
-// What a render costs before its first tile: the layer walk builds the
-// graph, then its identities and bounds are computed once, bottom up.
 void BM_BuildGraph(benchmark::State& state) {
-    auto document = openWarm(state.range(0));
-    if (!document) return state.SkipWithError("shared documents not found");
+    auto document = openWarm(state);
+    if (!document) return;
     lf::LogCapture quiet;
     for (auto _ : state) {
         BNRenderNodePtr node = QFRenderNodeForLayers(document->layers());
@@ -93,105 +115,15 @@ void BM_BuildGraph(benchmark::State& state) {
             benchmark::DoNotOptimize(node->bounds());
         }
     }
-    state.SetLabel(kDocuments[state.range(0)]);
-}
-
-// From the file's bytes: open, decompress, build and render tiled; the same
-// work as the peer's open and composite.
-double openAndRenderSeconds(int64_t index) {
-    auto bytes = lf::Data::readFile(documentPath(index).string());
-    if (!bytes) return 0;
-    auto start = std::chrono::steady_clock::now();
-    auto document = OMPSDDocument::create(*bytes);
-    if (!document) return 0;
-    RenderNodeTiled(QFRenderNodeForLayers((*document)->layers()), DocumentRect(**document));
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-void BM_OpenAndRenderTiled(benchmark::State& state) {
-    lf::LogCapture quiet;
-    for (auto _ : state) {
-        double seconds = openAndRenderSeconds(state.range(0));
-        if (seconds == 0) return state.SkipWithError("shared documents not found");
-        state.SetIterationTime(seconds);
-    }
-    state.SetLabel(kDocuments[state.range(0)]);
-}
-
-// The peer's open and composite, timed inside its own process (the
-// interpreter's start is left out); the best of three. Fills `seconds`, or
-// says why there is no time.
-std::string peerSeconds(int64_t index, double* seconds) {
-    std::string command =
-        "python3 -c \"import sys, time\n"
-        "try:\n"
-        "    from psd_tools import PSDImage\n"
-        "except ImportError:\n"
-        "    sys.exit('python3-psd-tools is not installed')\n"
-        "best = 1e9\n"
-        "for _ in range(3):\n"
-        "    start = time.perf_counter()\n"
-        "    try:\n"
-        "        PSDImage.open(sys.argv[1]).composite(ignore_preview=True)\n"
-        "    except Exception as error:\n"
-        "        sys.exit('psd-tools cannot composite the document: %r' % error)\n"
-        "    best = min(best, time.perf_counter() - start)\n"
-        "print(best)\" '" +
-        documentPath(index).string() + "' 2>&1";
-    // Debian's interpreter, where the package installs, before any other.
-    if (std::filesystem::exists("/usr/bin/python3")) command = "/usr/bin/" + command;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (!pipe) return "python3 cannot be started";
-    char line[512] = {};
-    if (!std::fgets(line, sizeof line, pipe.get())) return "python3 said nothing";
-    char* end = nullptr;
-    *seconds = std::strtod(line, &end);
-    if (end == line) return std::string(line, strcspn(line, "\n"));
-    return {};
-}
-
-void BM_PsdToolsComposite(benchmark::State& state) {
-    lf::LogCapture quiet;
-    double ours = 1e9;
-    for (int i = 0; i < 3; ++i)
-        ours = std::min(ours, openAndRenderSeconds(state.range(0)));
-    for (auto _ : state) {
-        double seconds = 0;
-        std::string failure = peerSeconds(state.range(0), &seconds);
-        if (!failure.empty()) return state.SkipWithError(failure.c_str());
-        state.SetIterationTime(seconds);
-        // How many times longer the peer takes than our open and render.
-        state.counters["peer_over_layerflow"] = seconds / ours;
-    }
-    state.SetLabel(kDocuments[state.range(0)]);
 }
 
 void documents(benchmark::internal::Benchmark* b) {
-    for (int64_t i = 0; i < int64_t(std::size(kDocuments)); ++i)
+    for (int64_t i = 0; i < int64_t(std::size(kBenchDocuments)); ++i)
         b->Arg(i);
-}
-
-void documentsAndTiles(benchmark::internal::Benchmark* b) {
-    for (int64_t i = 0; i < int64_t(std::size(kDocuments)); ++i)
-        for (int64_t tile : {512, 256, 128})
-            b->Args({i, tile});
 }
 
 }  // namespace
 
-BENCHMARK(BM_RenderTiledAllCores)
-    ->Apply(documentsAndTiles)
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RenderUntiledOneThread)
-    ->Apply(documents)
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderTiled)->Apply(documents)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildGraph)->Apply(documents)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_OpenAndRenderTiled)->Apply(documents)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PsdToolsComposite)
-    ->Apply(documents)
-    ->UseManualTime()
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();
