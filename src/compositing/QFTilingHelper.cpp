@@ -68,26 +68,24 @@ std::shared_ptr<const QFRGBAImage> QFTilingHelper::renderNode(BNRenderNodePtr no
                                                               double scaleFactor,
                                                               ProgressCallback callback) {
     auto render = std::make_shared<Render>();
-    render->node = std::move(node);
-    render->rect = rect;
-    render->scaleFactor = scaleFactor;
     render->bytesCallback = std::move(callback);
-    return queue(std::move(render));
+    return queue(std::move(render), std::move(node), rect, scaleFactor);
 }
 
 std::shared_ptr<const QFRGBAImage> QFTilingHelper::renderNode(BNRenderNodePtr node, VKRect rect,
                                                               double scaleFactor,
                                                               ImageProgressCallback callback) {
     auto render = std::make_shared<Render>();
-    render->node = std::move(node);
-    render->rect = rect;
-    render->scaleFactor = scaleFactor;
     render->imageCallback = std::move(callback);
-    return queue(std::move(render));
+    return queue(std::move(render), std::move(node), rect, scaleFactor);
 }
 
-std::shared_ptr<const QFRGBAImage> QFTilingHelper::queue(std::shared_ptr<Render> render) {
-    double scale = render->scaleFactor;
+std::shared_ptr<const QFRGBAImage> QFTilingHelper::queue(std::shared_ptr<Render> render,
+                                                         BNRenderNodePtr node, VKRect rect,
+                                                         double scale) {
+    render->node = std::move(node);
+    render->rect = rect;
+    render->scaleFactor = scale;
     render->width = BNPixelCount(VKRectGetWidth(render->rect), scale);
     render->height = BNPixelCount(VKRectGetHeight(render->rect), scale);
     render->tileWidth = std::max<uint64_t>(1, BNPixelCount(tileSize_.width, scale));

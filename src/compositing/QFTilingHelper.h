@@ -104,7 +104,10 @@ public:
 private:
     struct Render;
     QFTilingHelper(VKSize tileSize, std::shared_ptr<const BNColorProfile> colorProfile);
-    std::shared_ptr<const QFRGBAImage> queue(std::shared_ptr<Render> render);
+    // Sizes the render (whose callback is set), makes its image and queues
+    // its tiles.
+    std::shared_ptr<const QFRGBAImage> queue(std::shared_ptr<Render> render, BNRenderNodePtr node,
+                                             VKRect rect, double scale);
     void renderTile(Render& render, uint64_t tx, uint64_t ty) const;
     void report(const std::shared_ptr<Render>& render) const;
 
