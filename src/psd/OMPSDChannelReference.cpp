@@ -64,7 +64,8 @@ lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress
         samples_ = *result;
         return samples_;
     }
-    lf::log("*** Cannot read {}", result.error().localizedDescription());
+    // Not every decoder's message names the plane.
+    lf::log("*** Cannot read {}: {}", debugIdentifier(), result.error().localizedDescription());
     error_ = std::make_shared<const lf::Error>(result.error());
     return *error_;
 }

@@ -1,8 +1,8 @@
 // Real documents: renders of their visible layers against their own merged
 // images, tiled renders against untiled ones, and damaged documents.
 #include "DocumentRender.h"
-#include "RenderExercise.h"
 #include "PSDTestSupport.h"
+#include "RenderExercise.h"
 #include "compositing/QFRenderNodeForLayers.h"
 #include "platform/Log.h"
 #include "support/TestSupport.h"
@@ -237,5 +237,46 @@ TEST(DocumentRender, DamagedDocumentsRenderWithoutCrashing) {
         std::ifstream file(entry.path(), std::ios::binary);
         std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), {});
         QFExerciseRender(bytes.data(), bytes.size());
+    }
+}
+
+TEST(DocumentRender, ConcurrentDecompressionReadsTheVisibleLayersOnly) {
+    // Damaged planes say so when they are decompressed: the visible layer's
+    // does, once; the hidden layer's and the hidden group's child's do not.
+    auto layer = [](const char* name, uint8_t flags, std::vector<uint8_t> damaged) {
+        lf::test::TestLayer made;
+        made.name = name;
+        made.flags = flags;
+        made.bottom = made.right = 40;
+        for (int16_t id : {-1, 0, 1, 2})
+            made.channels.push_back(
+                {id, 2,
+                 id == 1 ? damaged
+                         : lf::test::deflateBytes(std::vector<uint8_t>(1600, uint8_t(id + 9)))});
+        return made;
+    };
+    std::vector<uint8_t> damaged = {0x78, 0x9c, 1, 2, 3, 4, 5};
+    lf::test::TestLayer marker, group;
+    marker.blocks = {{"lsct", {0, 0, 0, 3}}};
+    group.name = "hidden group";
+    group.flags = 0x02;
+    group.blocks = {{"lsct", {0, 0, 0, 1}}};
+    lf::test::TestDocument built;
+    built.width = built.height = 40;
+    built.layers = {layer("shown", 0, damaged), layer("hidden", 0x02, damaged), marker,
+                    layer("inside", 0, damaged), group};
+    auto document = OMPSDDocument::create(built.data());
+    ASSERT_TRUE(document);
+    lf::LogCapture log;
+    DecompressVisibleChannels((*document)->layers());
+    size_t failures = 0;
+    for (const auto& line : log.lines()) {
+        EXPECT_NE(line.find("'shown'"), std::string::npos) << line;
+        failures += line.find("Cannot read") != std::string::npos;
+    }
+    EXPECT_EQ(failures, 1u);
+    for (const auto& channel : (*document)->allLayers()[0]->channelReferences()) {
+        uint64_t expected = channel->identifier() == 1 ? 0 : 1600;
+        EXPECT_EQ(channel->byteArray()->length(), expected) << channel->debugIdentifier();
     }
 }

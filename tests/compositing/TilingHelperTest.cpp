@@ -286,7 +286,7 @@ TEST(QFTilingHelper, TheImageEntryLogsEveryTileAndHandsOverItsImage) {
     EXPECT_EQ(tileLines, 6u);
 }
 
-TEST(QFAsyncRendering, RendersAndConversionsArriveOnTheCallersQueue) {
+TEST(QFAsyncRendering, ConcurrentRendersAndConversionsArriveOnTheCallersQueue) {
     auto node = PatternNode::create(VKRectMake(0, 0, 40, 30), BNChannelMaskRGBA, true);
     VKRect rect = VKRectMake(-3, -2, 50, 40);
     auto queue = lf::DispatchQueue::createSerial("test.async.delivery");
