@@ -142,7 +142,10 @@ void BM_ImageMagickPeer(benchmark::State& state) {
     for (auto _ : state) {
         ProcessRun ours = renderPSD(document, lf::activeProcessorCount(), kDefaultTile);
         ProcessRun peer = run({"convert", document, "-flatten", "null:"});
-        if (!peer.ok) return state.SkipWithError("ImageMagick's convert is not there or failed");
+        if (!peer.ok)
+            return state.SkipWithError(
+                "ImageMagick's convert is not there or failed (Debian's resource policy "
+                "refuses images past 128 megapixels of memory)");
         if (!ours.ok) return state.SkipWithError("render-psd failed");
         state.SetIterationTime(peer.seconds);
         state.counters["peer_over_layerflow"] = peer.seconds / ours.seconds;
