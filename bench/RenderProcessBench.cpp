@@ -145,7 +145,7 @@ void BM_ImageMagickPeer(benchmark::State& state) {
         if (!peer.ok)
             return state.SkipWithError(
                 "ImageMagick's convert is not there or failed (Debian's resource policy "
-                "refuses images past 128 megapixels of memory)");
+                "caps its pixel cache at 256 MiB of memory and 1 GiB of disk)");
         if (!ours.ok) return state.SkipWithError("render-psd failed");
         state.SetIterationTime(peer.seconds);
         state.counters["peer_over_layerflow"] = peer.seconds / ours.seconds;
