@@ -281,9 +281,8 @@ lf::Status OMPSDLayerSectionParser::parseLayerInfo(uint64_t offset, uint64_t len
     const uint64_t end = offset + length;
     const bool wide = document_.isPSB();
     OMPSD_TRY_ASSIGN(auto countBytes, bytesAt(offset, 2, end));
-    OMPSDBinaryReader countReader(countBytes);
-    int16_t count = countReader.i16();
-    if (countReader.failed()) return OMPSDMakeError(OMPSDErrorTruncated, "the layer info is empty");
+    if (countBytes.size() < 2) return {};  // no count: no layers
+    int16_t count = OMPSDBinaryReader(countBytes).i16();
     if (count < 0) document_.hasMergedTransparency_ = true;
     size_t layerCount = size_t(count < 0 ? -int(count) : count);
     // A record takes at least 34 bytes: refuse counts the bytes cannot hold.
