@@ -64,8 +64,11 @@ lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress
         samples_ = *result;
         return samples_;
     }
-    // Not every decoder's message names the plane.
-    lf::log("*** Cannot read {}: {}", debugIdentifier(), result.error().localizedDescription());
+    // The decoders' own messages do not name the plane.
+    std::string description = result.error().localizedDescription();
+    if (description.rfind(debugIdentifier(), 0) != 0)
+        description = debugIdentifier() + ": " + description;
+    lf::log("*** Cannot read {}", description);
     error_ = std::make_shared<const lf::Error>(result.error());
     return *error_;
 }
