@@ -53,14 +53,14 @@ QFTilingHelper::QFTilingHelper(VKSize tileSize, std::shared_ptr<const BNColorPro
       colorProfile_(colorProfile ? std::move(colorProfile) : BNColorProfile::mainDisplayProfile()),
       notificationQueue_(lf::DispatchQueue::createSerial("layerflow.tiling.notifications")) {}
 
-lf::Status QFTilingHelper::checkImageSize(uint64_t width, uint64_t height) const {
+lf::Status QFTilingHelper::checkImageSize(uint64_t width, uint64_t height, uint64_t pixelBudget) {
     uint64_t pixels = 0;
-    if (__builtin_mul_overflow(width, height, &pixels) || pixels > pixelBudget_)
+    if (__builtin_mul_overflow(width, height, &pixels) || pixels > pixelBudget)
         return lf::Error(
             QFTilingErrorDomain, QFTilingErrorImageTooLarge,
             {{lf::kLocalizedDescriptionKey,
               fmt::format("an image of {} x {} pixels is over the pixel budget of {} pixels", width,
-                          height, pixelBudget_)}});
+                          height, pixelBudget)}});
     return {};
 }
 
@@ -96,7 +96,7 @@ std::shared_ptr<const QFRGBAImage> QFTilingHelper::queue(std::shared_ptr<Render>
     render->remaining = render->total;
     if (render->total > 0) {
         // The budget first, so that a huge claimed canvas allocates nothing.
-        if (auto allowed = checkImageSize(render->width, render->height); !allowed)
+        if (auto allowed = checkImageSize(render->width, render->height, pixelBudget_); !allowed)
             lf::log("*** Render refused: {}", allowed.error().localizedDescription());
         else if (!(render->image = QFRGBAImage::create(render->width, render->height,
                                                        keepsPremultiplied_, colorProfile_)))

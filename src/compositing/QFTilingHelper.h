@@ -89,8 +89,8 @@ public:
                                                   ImageProgressCallback callback);
 
     // An error of QFTilingErrorDomain naming the size when an image of
-    // `width` by `height` pixels is over the pixel budget.
-    lf::Status checkImageSize(uint64_t width, uint64_t height) const;
+    // `width` by `height` pixels is over `pixelBudget`.
+    static lf::Status checkImageSize(uint64_t width, uint64_t height, uint64_t pixelBudget);
 
     VKSize tileSize() const { return tileSize_; }
     const std::shared_ptr<const BNColorProfile>& colorProfile() const { return colorProfile_; }

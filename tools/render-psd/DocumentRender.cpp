@@ -17,10 +17,9 @@
 #include <vector>
 
 bool RenderFitsBudget(VKRect rect, const RenderOptions& options, std::string* error) {
-    auto helper = QFTilingHelper::create(options.tileSize, nullptr);
-    helper->setPixelBudget(options.pixelBudget);
-    auto allowed = helper->checkImageSize(BNPixelCount(VKRectGetWidth(rect), options.scale),
-                                          BNPixelCount(VKRectGetHeight(rect), options.scale));
+    auto allowed = QFTilingHelper::checkImageSize(
+        BNPixelCount(VKRectGetWidth(rect), options.scale),
+        BNPixelCount(VKRectGetHeight(rect), options.scale), options.pixelBudget);
     if (!allowed && error) *error = allowed.error().localizedDescription();
     return allowed.ok();
 }
