@@ -43,26 +43,42 @@ void samplesToBytes(const float* in, uint8_t* out, uint64_t count) {
         out[x] = toByte(in[x]);
 }
 
-// QFUnpremultipliedByte of every colour byte of `count` pixels, written so
-// that the compiler vectorises it. With c clamped to the coverage a, the
-// dividend c * 255 + a / 2 stays below 2^16, so it and a are exact in
-// single precision, and the correctly rounded quotient of two such
-// integers never crosses the integer above the true quotient (which is at
-// least 1/255 away from it when it is not itself an integer).
+constexpr uint64_t kUnpremultiplyBlock = 8;
+
+// QFUnpremultipliedByte of every colour byte of `count` pixels (at most a
+// block), written so that the compiler vectorises it: the block is split
+// into planes, divided plane by plane, and put back together. With c
+// clamped to the coverage a, the dividend c * 255 + a / 2 stays below 2^16,
+// so it and a are exact in single precision, and the correctly rounded
+// quotient of two such integers never reaches the integer above the true
+// quotient (which is at least 1/255 away from it when it is not itself an
+// integer): its truncation is the integer quotient.
 void divideByCoverage(uint8_t* pixels, uint64_t count) {
-    for (uint64_t i = 0; i < count * 4; ++i) {
-        int a = pixels[i | 3];
-        int c = std::min<int>(pixels[i], a);
-        float quotient = static_cast<float>(c * 255 + a / 2) / static_cast<float>(a > 0 ? a : 1);
-        int straight = a > 0 ? static_cast<int>(quotient) : 0;
-        pixels[i] = static_cast<uint8_t>((i & 3) == 3 ? a : straight);
+    constexpr uint64_t n = kUnpremultiplyBlock;
+    uint8_t planes[4][n] = {};
+    for (uint64_t j = 0; j < count; ++j)
+        for (int k = 0; k < 4; ++k)
+            planes[k][j] = pixels[j * 4 + k];
+    float divisor[n];
+    for (uint64_t j = 0; j < n; ++j)
+        divisor[j] = static_cast<float>(planes[3][j] > 0 ? planes[3][j] : 1);
+    for (int k = 0; k < 3; ++k) {
+        for (uint64_t j = 0; j < n; ++j) {
+            int a = planes[3][j];
+            int c = std::min<int>(planes[k][j], a);
+            int straight = static_cast<int>(static_cast<float>(c * 255 + a / 2) / divisor[j]);
+            planes[k][j] = static_cast<uint8_t>(a > 0 ? straight : 0);
+        }
     }
+    for (uint64_t j = 0; j < count; ++j)
+        for (int k = 0; k < 3; ++k)
+            pixels[j * 4 + k] = planes[k][j];
 }
 
 }  // namespace
 
 void QFUnpremultiplyRGBA(uint8_t* pixels, uint64_t count) {
-    constexpr uint64_t kBlock = 8;
+    constexpr uint64_t kBlock = kUnpremultiplyBlock;
     uint64_t x = 0;
     for (; x + kBlock <= count; x += kBlock) {
         uint8_t* block = pixels + x * 4;
@@ -78,7 +94,7 @@ void QFUnpremultiplyRGBA(uint8_t* pixels, uint64_t count) {
         }
         divideByCoverage(block, kBlock);
     }
-    divideByCoverage(pixels + x * 4, count - x);
+    if (x < count) divideByCoverage(pixels + x * 4, count - x);
 }
 
 BNSurfacePtr QFRenderNodeWithColorProfile(const BNRenderNodePtr& node,
