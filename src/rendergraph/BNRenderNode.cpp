@@ -1,10 +1,13 @@
 #include "rendergraph/BNRenderNode.h"
 
+#include "platform/Assert.h"
+#include "rendergraph/BNPipeline.h"
 #include "rendergraph/BNRenderingContext.h"
 
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <unordered_set>
 
 namespace {
@@ -140,6 +143,38 @@ std::string BNRenderNode::debugDescription() const {
         inputs += fmt::format("\"{}\" = {}; ", labelForInputNodeAtIndex(i),
                               inputs_[i] ? inputs_[i]->debugDescription() : "(null)");
     return fmt::format("{{ \"name\" = \"{}\"; \"inputNodes\" = {{ {} }}; }}", className(), inputs);
+}
+
+std::string BNRenderNode::description() const {
+    return fmt::format("<{}: {}>", className(), fmt::ptr(this));
+}
+
+void BNRenderNode::doHeightTest() const {
+    std::vector<const BNRenderNode*> stack{this};
+    while (!stack.empty()) {
+        const BNRenderNode* node = stack.back();
+        stack.pop_back();
+        if (node->activities().didHeightTest.exchange(true)) continue;
+        std::string inputs;
+        for (const auto& input : node->inputs_)
+            if (input)
+                inputs += fmt::format("{}{} {}", inputs.empty() ? "" : ", ", input->className(),
+                                      input->height_);
+        fmt::print(stdout, "{} ({})\n", node->className(), inputs);
+        for (auto input = node->inputs_.rbegin(); input != node->inputs_.rend(); ++input)
+            if (*input) stack.push_back(input->get());
+    }
+    std::fflush(stdout);
+}
+
+BNNodeActivities& BNRenderNode::activities() const {
+    std::call_once(activitiesOnce_, [this] { activities_ = std::make_unique<BNNodeActivities>(); });
+    return *activities_;
+}
+
+BNNodeActivity& BNRenderNode::activityWithTag(uint64_t tag) const {
+    LF_PRECONDITION(tag < 2, "a pipeline tag is 0 or 1");
+    return activities().byTag[tag];
 }
 
 std::string BNRenderNode::labelForInputNodeAtIndex(size_t index) const {
