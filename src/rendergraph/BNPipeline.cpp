@@ -20,8 +20,7 @@ void BNPipeline::dispatchToQueue(std::shared_ptr<lf::DispatchQueue> queue,
     queue_ = queue;
     completionHandler_ = std::move(completionHandler);
     if (remainingNodeCount_.load(std::memory_order_relaxed) == 0) {
-        remainingNodeCount_.store(1, std::memory_order_relaxed);
-        didFinishNode();
+        complete();
         return;
     }
     // The nodes may finish the pipeline before this loop ends, and finishing
@@ -37,9 +36,12 @@ void BNPipeline::dispatchNode(const BNRenderNode& node) {
 }
 
 void BNPipeline::didFinishNode() {
-    if (remainingNodeCount_.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-    // The last node: nothing reads the queue or the handler any more. Moving
-    // the handler out also breaks the cycle through processNext's list.
+    if (remainingNodeCount_.fetch_sub(1, std::memory_order_acq_rel) == 1) complete();
+}
+
+void BNPipeline::complete() {
+    // Nothing reads the queue or the handler any more. Moving the handler
+    // out also breaks the cycle through processNext's list of pipelines.
     std::shared_ptr<lf::DispatchQueue> queue = std::move(queue_);
     std::function<void()> handler = std::move(completionHandler_);
     if (handler) queue->async(std::move(handler));

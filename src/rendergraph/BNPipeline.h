@@ -22,7 +22,8 @@
 //
 // Threading. Plan on one thread; while a schedule of a tag is planned or
 // running, no other schedule of the same tag may include any of its nodes.
-// The completion handlers run on the queue.
+// The completion handlers run on the queue; read a node's outputWithTag
+// only once its schedule has completed.
 
 #include "geometry/VKGeometry.h"
 #include "platform/DispatchQueue.h"
@@ -97,6 +98,7 @@ public:
     static uint64_t memoryBudget(VKRect rect, double scaleFactor);
 
 private:
+    void complete();
     static void processNext(size_t index, std::shared_ptr<const BNPipelineList> pipelines,
                             std::shared_ptr<lf::DispatchQueue> queue,
                             std::function<void()> completionHandler);
