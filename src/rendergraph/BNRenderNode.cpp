@@ -2,13 +2,13 @@
 
 #include "platform/Assert.h"
 #include "rendergraph/BNPipeline.h"
+#include "rendergraph/BNRenderNodeGraph.h"
 #include "rendergraph/BNRenderingContext.h"
 
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <unordered_set>
 
 namespace {
 
@@ -18,32 +18,6 @@ namespace {
 thread_local std::vector<BNRenderNodePtr>* releasingInputs = nullptr;
 
 }  // namespace
-
-// Walks the nodes below `root` that are not `ready` yet, inputs before
-// consumers, and calls `compute` on each once; nothing recurses, so graphs of
-// any depth are safe on small worker stacks.
-struct BNRenderNodeGraph {
-    template <typename Ready, typename Compute>
-    static void computeBottomUp(const BNRenderNode* root, Ready ready, Compute compute) {
-        struct Frame {
-            const BNRenderNode* node;
-            size_t nextInput;
-        };
-        std::vector<Frame> stack{{root, 0}};
-        std::unordered_set<const BNRenderNode*> seen{root};
-        while (!stack.empty()) {
-            Frame& top = stack.back();
-            if (top.nextInput < top.node->inputs_.size()) {
-                const BNRenderNode* input = top.node->inputs_[top.nextInput++].get();
-                if (input && !ready(input) && seen.insert(input).second)
-                    stack.push_back({input, 0});
-                continue;
-            }
-            compute(top.node);
-            stack.pop_back();
-        }
-    }
-};
 
 BNRenderNode::BNRenderNode(std::vector<BNRenderNodePtr> inputs)
     : inputs_(std::move(inputs)), height_(1) {

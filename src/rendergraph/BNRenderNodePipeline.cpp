@@ -7,35 +7,22 @@
 #include "platform/Log.h"
 #include "rendergraph/BNPipeline.h"
 #include "rendergraph/BNRenderNode.h"
+#include "rendergraph/BNRenderNodeGraph.h"
 
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace {
 
 // The nodes below `root`, root included, each once, every node after all of
 // its inputs.
 std::vector<const BNRenderNode*> inputsFirst(const BNRenderNode* root) {
-    struct Frame {
-        const BNRenderNode* node;
-        size_t nextInput;
-    };
     std::vector<const BNRenderNode*> order;
-    std::vector<Frame> stack{{root, 0}};
-    std::unordered_set<const BNRenderNode*> seen{root};
-    while (!stack.empty()) {
-        Frame& top = stack.back();
-        if (top.nextInput < top.node->inputNodes().size()) {
-            const BNRenderNode* input = top.node->inputNode(top.nextInput++);
-            if (input && seen.insert(input).second) stack.push_back({input, 0});
-            continue;
-        }
-        order.push_back(top.node);
-        stack.pop_back();
-    }
+    BNRenderNodeGraph::computeBottomUp(
+        root, [](const BNRenderNode*) { return false; },
+        [&order](const BNRenderNode* node) { order.push_back(node); });
     return order;
 }
 

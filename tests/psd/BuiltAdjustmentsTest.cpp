@@ -16,6 +16,8 @@ using lf::test::item;
 using lf::test::TestDocument;
 using lf::test::TestLayer;
 
+using lf::test::layerNamed;
+
 namespace {
 
 TestLayer layerWithBlock(const std::string& name, const char* key, std::vector<uint8_t> block) {
@@ -29,13 +31,6 @@ std::shared_ptr<OMPSDDocument> open(const TestDocument& document) {
     auto opened = OMPSDDocument::create(document.data());
     EXPECT_TRUE(opened) << lf::describe(opened.error());
     return opened ? *opened : nullptr;
-}
-
-std::shared_ptr<OMPSDLayer> layerNamed(const OMPSDDocument& document, const std::string& name) {
-    for (const auto& layer : document.allLayers())
-        if (layer->name() == name) return layer;
-    ADD_FAILURE() << "no layer " << name;
-    return nullptr;
 }
 
 // Levels: version 2, then 29 records of input floor and ceiling, output

@@ -47,6 +47,13 @@ bool decodePNG(const std::string& path, DecodedPNG* out) {
     return true;
 }
 
+std::shared_ptr<OMPSDLayer> layerNamed(const OMPSDDocument& document, const std::string& name) {
+    for (const auto& layer : document.allLayers())
+        if (layer->name() == name) return layer;
+    ADD_FAILURE() << "no layer " << name;
+    return nullptr;
+}
+
 ByteWriter& ByteWriter::f32(float v) {
     return u32(std::bit_cast<uint32_t>(v));
 }

@@ -2,6 +2,7 @@
 // Helpers of the document reader's tests: shared documents as data, PNG
 // decoding, and a writer that builds documents byte by byte.
 #include "platform/Data.h"
+#include "psd/OMPSDDocument.h"
 #include "psd/OMPSDProperty.h"
 
 #include <cstdint>
@@ -18,6 +19,9 @@ struct DecodedPNG {
     uint32_t width = 0, height = 0, channels = 0;  // channels 1..4, 8 bits each
     std::vector<uint8_t> pixels;                   // interleaved rows
 };
+// The first layer of `document` named `name`; fails the test when none is.
+std::shared_ptr<OMPSDLayer> layerNamed(const OMPSDDocument& document, const std::string& name);
+
 // Decodes an 8-bit PNG with libpng; false when it cannot.
 bool decodePNG(const std::string& path, DecodedPNG* out);
 
