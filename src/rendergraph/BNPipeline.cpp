@@ -7,8 +7,8 @@ BNPipeline::BNPipeline(uint64_t tag) : tag_(tag) {
     LF_PRECONDITION(tag < 2, "a pipeline tag is 0 or 1");
 }
 
-void BNPipeline::prepare(BNRenderNodePtr head, std::vector<BNRenderNodePtr> initialNodes,
-                         uint64_t totalCount) {
+void BNPipeline::prepareWithInitialNodes(std::vector<BNRenderNodePtr> initialNodes,
+                                         uint64_t totalCount, BNRenderNodePtr head) {
     head_ = std::move(head);
     initialNodes_ = std::move(initialNodes);
     remainingNodeCount_.store(static_cast<int64_t>(totalCount), std::memory_order_relaxed);
@@ -54,8 +54,9 @@ uint64_t BNPipeline::memoryBudget(VKRect rect, double scaleFactor) {
     return static_cast<uint64_t>(budget);
 }
 
-BNPipelineList BNPipeline::orderedPipelinesFromTree(const BNRenderNodePtr& root, uint64_t tag,
-                                                    VKRect rect, double scaleFactor) {
+BNPipelineList BNPipeline::orderedPipelinesFromTreeWithRootNode(const BNRenderNodePtr& root,
+                                                                uint64_t tag, VKRect rect,
+                                                                double scaleFactor) {
     LF_PRECONDITION(tag < 2, "a pipeline tag is 0 or 1");
     BNPipelineList pipelines;
     if (root)

@@ -3,7 +3,7 @@
 // the renderer (BNRenderer), which does not use it.
 //
 // The graph below a root is cut into pipelines whose estimated memory stays
-// under a budget (orderedPipelinesFromTree); the pipelines run one after
+// under a budget (orderedPipelinesFromTreeWithRootNode); the pipelines run one after
 // another on a concurrent queue (processOrderedPipelines), and inside a
 // pipeline every node is dispatched as soon as all of its inputs in that
 // pipeline have finished. Every node is dispatched exactly once, after all
@@ -67,11 +67,11 @@ public:
     // The nodes that can start at once.
     const std::vector<BNRenderNodePtr>& initialNodes() const { return initialNodes_; }
 
-    // `head` is the node whose part of the graph this pipeline is: every
-    // node of the pipeline lies below it, so keeping it keeps them all.
-    // `totalCount` nodes in all.
-    void prepare(BNRenderNodePtr head, std::vector<BNRenderNodePtr> initialNodes,
-                 uint64_t totalCount);
+    // `initialNodes` can start at once; `totalCount` nodes in all. `head` is
+    // the node whose part of the graph this pipeline is: every node of the
+    // pipeline lies below it, so keeping it keeps them all.
+    void prepareWithInitialNodes(std::vector<BNRenderNodePtr> initialNodes, uint64_t totalCount,
+                                 BNRenderNodePtr head);
     // Dispatches the initial nodes to `queue`; `completionHandler` runs on
     // the queue once every node has finished. Once per pipeline.
     void dispatchToQueue(std::shared_ptr<lf::DispatchQueue> queue,
@@ -85,16 +85,17 @@ public:
     // in the order they must run: a pipeline's nodes need only nodes of
     // itself and of the pipelines before it. The budget is the memory of
     // the rectangle's pixels, width x height x scale x 4 x 32.
-    static BNPipelineList orderedPipelinesFromTree(const BNRenderNodePtr& root, uint64_t tag,
-                                                   VKRect rect, double scaleFactor);
+    static BNPipelineList orderedPipelinesFromTreeWithRootNode(const BNRenderNodePtr& root,
+                                                               uint64_t tag, VKRect rect,
+                                                               double scaleFactor);
     // Runs the pipelines one after another on `queue`, then logs "done
     // processing pipelines" and calls `completionHandler` on the queue.
     static void processOrderedPipelines(BNPipelineList pipelines,
                                         std::shared_ptr<lf::DispatchQueue> queue,
                                         std::function<void()> completionHandler);
 
-    // The budget of orderedPipelinesFromTree: 0 for an empty rectangle, the
-    // largest value for one too large to count.
+    // The budget of orderedPipelinesFromTreeWithRootNode: 0 for an empty
+    // rectangle, the largest value for one too large to count.
     static uint64_t memoryBudget(VKRect rect, double scaleFactor);
 
 private:

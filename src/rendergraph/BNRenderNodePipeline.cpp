@@ -38,7 +38,7 @@ void appendPipeline(const BNRenderNode& head, BNPipelineList& pipelines, uint64_
     uint64_t count = 0;
     head.recursivelyAssignPipeline(pipeline, leaves, count, tag);
     if (count == 0) return;
-    pipeline->prepare(head.shared_from_this(), std::move(leaves), count);
+    pipeline->prepareWithInitialNodes(std::move(leaves), count, head.shared_from_this());
     pipelines.push_back(std::move(pipeline));
     if (pipelines.size() % 1000 == 0) lf::log("pipeline count: {}", pipelines.size());
 }

@@ -116,7 +116,7 @@ TEST(BNPipeline, SharedNodesArePlannedOnceAndCutsRunFirst) {
 
     // Within the budget: one pipeline, starting from the shared leaf alone.
     BNPipelineList roomy =
-        BNPipeline::orderedPipelinesFromTree(twice, 0, VKRectMake(0, 0, 8, 8), 1);
+        BNPipeline::orderedPipelinesFromTreeWithRootNode(twice, 0, VKRectMake(0, 0, 8, 8), 1);
     ASSERT_EQ(roomy.size(), 1u);
     ASSERT_EQ(roomy[0]->initialNodes().size(), 1u);
     EXPECT_EQ(roomy[0]->initialNodes()[0], leaf);
@@ -124,7 +124,7 @@ TEST(BNPipeline, SharedNodesArePlannedOnceAndCutsRunFirst) {
 
     // No budget at all: every input heads a pipeline of its own, the shared
     // leaf once, and each runs before the pipelines that need it.
-    BNPipelineList cut = BNPipeline::orderedPipelinesFromTree(twice, 0, VKRectNull, 1);
+    BNPipelineList cut = BNPipeline::orderedPipelinesFromTreeWithRootNode(twice, 0, VKRectNull, 1);
     std::vector<BNRenderNodePtr> heads;
     for (const auto& pipeline : cut) {
         ASSERT_EQ(pipeline->initialNodes().size(), 1u);
@@ -134,8 +134,10 @@ TEST(BNPipeline, SharedNodesArePlannedOnceAndCutsRunFirst) {
     expectSoundRun(twice, std::move(cut), "a pipeline per node");
 
     // The other tag plans the same nodes without disturbing tag 0's records.
-    expectSoundRun(twice, BNPipeline::orderedPipelinesFromTree(twice, 1, VKRectNull, 1), "tag 1");
-    EXPECT_EQ(BNPipeline::orderedPipelinesFromTree(nullptr, 0, VKRectNull, 1).size(), 0u);
+    expectSoundRun(twice, BNPipeline::orderedPipelinesFromTreeWithRootNode(twice, 1, VKRectNull, 1),
+                   "tag 1");
+    EXPECT_EQ(BNPipeline::orderedPipelinesFromTreeWithRootNode(nullptr, 0, VKRectNull, 1).size(),
+              0u);
 }
 
 TEST(BNPipeline, ConcurrentRunsOfRandomGraphsDispatchEachNodeOnceAfterItsInputs) {
@@ -156,7 +158,7 @@ TEST(BNPipeline, ConcurrentRunsOfRandomGraphsDispatchEachNodeOnceAfterItsInputs)
                      {VKRectNull, "no budget"}};
         for (const auto& plan : plans) {
             BNPipelineList pipelines =
-                BNPipeline::orderedPipelinesFromTree(graph.root, 0, plan.rect, 2.0);
+                BNPipeline::orderedPipelinesFromTreeWithRootNode(graph.root, 0, plan.rect, 2.0);
             if (VKRectIsNull(plan.rect)) {
                 EXPECT_EQ(pipelines.size() > 1, graphNodes(graph.root).size() > 1);
             }
