@@ -138,8 +138,9 @@ TEST(DecompressionTest, InflatingWithPredictionEqualsInflatingThenUndoing) {
             OMPSDInflateAndUndoPrediction(compressed, fused, c.width, c.rows, uint32_t(c.depth))
                 .ok(),
             OMPSDInflate(compressed, plainOut).ok());
-        if (plain.size() > 1000)
+        if (plain.size() > 1000) {
             EXPECT_FALSE(OMPSDInflate(compressed, plainOut)) << "half a large plane is missing";
+        }
     }
     std::vector<uint8_t> small(4);
     EXPECT_FALSE(OMPSDInflateAndUndoPrediction(lf::test::deflateBytes(small), small, 4, 2, 8))
