@@ -39,7 +39,8 @@ std::shared_ptr<const QFRGBAImage> RenderNodeWhole(const BNRenderNodePtr& node, 
 
 // Decompresses every channel of the visible layers and groups among
 // `layers` (and inside visible groups) on all processors, largest first,
-// so that a render does not wait for them one at a time.
+// so that a render does not wait for them one at a time. Runs on the tile
+// workers and waits for them: not to be called from one.
 void DecompressVisibleChannels(const QFLayerList& layers);
 
 // The document's rectangle from (0, 0) in pixels.
