@@ -109,18 +109,25 @@ Result<std::vector<uint8_t>> convertRGBA(const RGBABuffer& pixels, const ColorPr
     if (!pixels.isValid()) return Error::posix(EINVAL, "convert colour: empty pixel buffer");
     if (!from.isUsableForRGB() || !to.isUsableForRGB())
         return Error::posix(EINVAL, "convert colour: a profile is not an RGB profile");
-    const cmsUInt32Number format =
-        pixels.alpha == RGBAAlpha::PremultipliedLast ? TYPE_RGBA_8_PREMUL : TYPE_RGBA_8;
     TransformPtr transform =
-        createTransform(from.handle(), format, to.handle(), format, cmsFLAGS_COPY_ALPHA);
+        createTransform(from.handle(), TYPE_RGBA_8, to.handle(), TYPE_RGBA_8, cmsFLAGS_COPY_ALPHA);
     if (!transform) return Error::posix(EINVAL, "convert colour: no transform between the profiles");
-    const uint64_t outRowBytes = pixels.width * 4;
-    std::vector<uint8_t> converted(outRowBytes * pixels.height);
-    cmsDoTransformLineStride(transform.get(), pixels.data, converted.data(),
-                             static_cast<cmsUInt32Number>(pixels.width),
-                             static_cast<cmsUInt32Number>(pixels.height),
-                             static_cast<cmsUInt32Number>(pixels.rowBytes),
-                             static_cast<cmsUInt32Number>(outRowBytes), 0, 0);
+    // Premultiplied colour is divided out first and multiplied in again
+    // after, with the same rounding as every other alpha conversion.
+    const bool premultiplied = pixels.alpha == RGBAAlpha::PremultipliedLast;
+    const uint64_t rowBytes = pixels.width * 4;
+    std::vector<uint8_t> converted(rowBytes * pixels.height);
+    std::vector<uint8_t> straight(premultiplied ? rowBytes : 0);
+    for (uint64_t y = 0; y < pixels.height; ++y) {
+        const uint8_t* row = pixels.row(y);
+        if (premultiplied) {
+            unpremultiplyRGBA(row, straight.data(), pixels.width);
+            row = straight.data();
+        }
+        uint8_t* out = converted.data() + y * rowBytes;
+        cmsDoTransform(transform.get(), row, out, static_cast<cmsUInt32Number>(pixels.width));
+        if (premultiplied) premultiplyRGBA(out, out, pixels.width);
+    }
     return converted;
 }
 

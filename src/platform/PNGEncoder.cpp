@@ -61,9 +61,11 @@ bool appendProfile(std::vector<uint8_t>& out, const Data& profile) {
                   static_cast<uLong>(profile.size()), Z_BEST_COMPRESSION) != Z_OK)
         return false;
     // The profile's name (Latin-1, 1 to 79 bytes), its terminator, and
-    // compression method 0.
-    static constexpr uint8_t kName[] = "ICC Profile\0";
-    appendChunk(out, "iCCP", {{kName, sizeof kName - 1}, {compressed.data(), compressedLength}});
+    // compression method 0 (deflate).
+    static constexpr uint8_t kNameAndMethod[] = {'I', 'C', 'C', ' ', 'P', 'r', 'o',
+                                                 'f', 'i', 'l', 'e', 0,   0};
+    appendChunk(out, "iCCP",
+                {{kNameAndMethod, sizeof kNameAndMethod}, {compressed.data(), compressedLength}});
     return true;
 }
 
