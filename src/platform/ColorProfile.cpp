@@ -68,7 +68,9 @@ ColorProfile::ColorProfile(void* profile, Data iccData)
       estimatedGamma_(estimateGamma(profile)),
       usableForRGB_(checkUsableForRGB(profile)) {}
 
-ColorProfile::~ColorProfile() { cmsCloseProfile(profile_); }
+ColorProfile::~ColorProfile() {
+    cmsCloseProfile(profile_);
+}
 
 std::shared_ptr<const ColorProfile> ColorProfile::createWithICCData(const Data& iccData) {
     if (iccData.empty()) return nullptr;
@@ -79,7 +81,8 @@ std::shared_ptr<const ColorProfile> ColorProfile::createWithICCData(const Data& 
 }
 
 std::shared_ptr<const ColorProfile> ColorProfile::mainDisplayProfile() {
-    static const std::shared_ptr<const ColorProfile> srgb = adoptBuiltProfile(cmsCreate_sRGBProfile());
+    static const std::shared_ptr<const ColorProfile> srgb =
+        adoptBuiltProfile(cmsCreate_sRGBProfile());
     return srgb;
 }
 
@@ -111,7 +114,8 @@ Result<std::vector<uint8_t>> convertRGBA(const RGBABuffer& pixels, const ColorPr
         return Error::posix(EINVAL, "convert colour: a profile is not an RGB profile");
     TransformPtr transform =
         createTransform(from.handle(), TYPE_RGBA_8, to.handle(), TYPE_RGBA_8, cmsFLAGS_COPY_ALPHA);
-    if (!transform) return Error::posix(EINVAL, "convert colour: no transform between the profiles");
+    if (!transform)
+        return Error::posix(EINVAL, "convert colour: no transform between the profiles");
     // Premultiplied colour is divided out first and multiplied in again
     // after, with the same rounding as every other alpha conversion.
     const bool premultiplied = pixels.alpha == RGBAAlpha::PremultipliedLast;

@@ -40,7 +40,8 @@ std::string parentOf(const std::string& path) {
 std::string normalised(const std::string& path) {
     std::error_code error;
     std::string normal = std::filesystem::absolute(path, error).lexically_normal().string();
-    while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
+    while (normal.size() > 1 && normal.back() == '/')
+        normal.pop_back();
     return normal;
 }
 
@@ -94,7 +95,8 @@ public:
             errno = EBADF;
             return -1;
         }
-        const int descriptor = ::inotify_add_watch(fd_, path.c_str(), kChangeEvents | IN_DONT_FOLLOW);
+        const int descriptor =
+            ::inotify_add_watch(fd_, path.c_str(), kChangeEvents | IN_DONT_FOLLOW);
         if (descriptor < 0) return -1;
         std::lock_guard lock(mutex_);
         Record& record = records_[descriptor];
@@ -171,7 +173,8 @@ private:
                 if (event.mask & IN_IGNORED) records_.erase(record);
             }
         }
-        for (const auto& core : cores) core->handleEvent(path, event.mask, event.wd);
+        for (const auto& core : cores)
+            core->handleEvent(path, event.mask, event.wd);
     }
 
     const int fd_;
@@ -221,7 +224,8 @@ void FileWatcher::Core::rewatchLocked() {
 }
 
 void FileWatcher::Core::releaseAllLocked() {
-    for (const auto& [path, watch] : held) InotifyService::shared().release(watch.descriptor, this);
+    for (const auto& [path, watch] : held)
+        InotifyService::shared().release(watch.descriptor, this);
     held.clear();
 }
 
@@ -230,7 +234,8 @@ void FileWatcher::Core::handleEvent(const std::string& path, uint32_t mask, int 
     if (!alive || suspended) return;
     bool matched = false;
     if (mask & IN_Q_OVERFLOW) {
-        for (const auto& observedPath : observed) noteChangeLocked(observedPath);
+        for (const auto& observedPath : observed)
+            noteChangeLocked(observedPath);
         matched = true;
     } else if (mask & kChangeEvents) {
         for (const auto& observedPath : observed) {
@@ -302,7 +307,8 @@ FileWatcher::~FileWatcher() {
 
 void FileWatcher::setWatchedPaths(const std::set<std::string>& paths) {
     std::set<std::string> normal;
-    for (const auto& path : paths) normal.insert(normalised(path));
+    for (const auto& path : paths)
+        normal.insert(normalised(path));
     std::lock_guard lock(core_->mutex);
     core_->observed = std::move(normal);
     if (!core_->suspended) core_->rewatchLocked();

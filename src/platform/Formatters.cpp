@@ -1,12 +1,11 @@
 #include "platform/Formatters.h"
 
+#include <cmath>
 #include <unicode/calendar.h>
 #include <unicode/datefmt.h>
 #include <unicode/numfmt.h>
 #include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
-
-#include <cmath>
 
 namespace lf {
 namespace {
@@ -27,11 +26,16 @@ std::unique_ptr<icu::TimeZone> timeZoneNamed(const std::string& name) {
 
 icu::DateFormat::EStyle icuStyle(DateFormatterStyle style) {
     switch (style) {
-        case DateFormatterStyle::None: return icu::DateFormat::kNone;
-        case DateFormatterStyle::Short: return icu::DateFormat::kShort;
-        case DateFormatterStyle::Medium: return icu::DateFormat::kMedium;
-        case DateFormatterStyle::Long: return icu::DateFormat::kLong;
-        case DateFormatterStyle::Full: return icu::DateFormat::kFull;
+        case DateFormatterStyle::None:
+            return icu::DateFormat::kNone;
+        case DateFormatterStyle::Short:
+            return icu::DateFormat::kShort;
+        case DateFormatterStyle::Medium:
+            return icu::DateFormat::kMedium;
+        case DateFormatterStyle::Long:
+            return icu::DateFormat::kLong;
+        case DateFormatterStyle::Full:
+            return icu::DateFormat::kFull;
     }
     return icu::DateFormat::kNone;
 }
@@ -73,7 +77,8 @@ Result<DateFormatter> DateFormatter::create(DateFormatterStyle dateStyle,
                                             const std::string& locale,
                                             const std::string& timeZone) {
     auto zone = timeZoneNamed(timeZone);
-    if (!zone) return icuError("date formatter: unknown time zone " + timeZone, U_ILLEGAL_ARGUMENT_ERROR);
+    if (!zone)
+        return icuError("date formatter: unknown time zone " + timeZone, U_ILLEGAL_ARGUMENT_ERROR);
     auto date = icuStyle(dateStyle);
     if (relative && date != icu::DateFormat::kNone)
         date = static_cast<icu::DateFormat::EStyle>(date | icu::DateFormat::kRelative);
@@ -91,7 +96,8 @@ Result<DateFormatter> DateFormatter::createWithPattern(const std::string& patter
                                                        const std::string& locale,
                                                        const std::string& timeZone) {
     auto zone = timeZoneNamed(timeZone);
-    if (!zone) return icuError("date formatter: unknown time zone " + timeZone, U_ILLEGAL_ARGUMENT_ERROR);
+    if (!zone)
+        return icuError("date formatter: unknown time zone " + timeZone, U_ILLEGAL_ARGUMENT_ERROR);
     UErrorCode status = U_ZERO_ERROR;
     auto format = std::make_unique<icu::SimpleDateFormat>(icu::UnicodeString::fromUTF8(pattern),
                                                           localeNamed(locale), status);

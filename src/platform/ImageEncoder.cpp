@@ -45,11 +45,13 @@ std::optional<ImageType> imageTypeForPath(std::string_view path) {
 Result<Data> encodeImage(const RGBABuffer& pixels, ImageType type,
                          const ImageEncodingProperties& properties) {
     switch (type) {
-        case ImageType::PNG: return encodePNG(pixels, properties.iccProfile);
+        case ImageType::PNG:
+            return encodePNG(pixels, properties.iccProfile);
         case ImageType::JPEG:
             return encodeJPEG(pixels, sanitisedQuality(properties.lossyCompressionQuality),
                               properties.iccProfile);
-        case ImageType::TIFF: return encodeTIFF(pixels, properties.iccProfile);
+        case ImageType::TIFF:
+            return encodeTIFF(pixels, properties.iccProfile);
     }
     return imageEncoderError(kImageEncoderUnsupportedType, "unknown image type");
 }

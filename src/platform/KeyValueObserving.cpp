@@ -73,8 +73,10 @@ void KeyValueObservable::didChangeValueForKey(const std::string& key) {
 
 void KeyValueObservable::setKeysAffectingValueForKey(const std::string& key,
                                                      std::set<std::string> affectingKeys) {
-    for (auto& [dependentOf, dependents] : registry_->dependents) dependents.erase(key);
-    for (const auto& affecting : affectingKeys) registry_->dependents[affecting].insert(key);
+    for (auto& [dependentOf, dependents] : registry_->dependents)
+        dependents.erase(key);
+    for (const auto& affecting : affectingKeys)
+        registry_->dependents[affecting].insert(key);
 }
 
 KeyValueObservable::Observation& KeyValueObservable::Observation::operator=(

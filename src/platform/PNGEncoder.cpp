@@ -35,11 +35,13 @@ void appendBigEndian(std::vector<uint8_t>& out, uint32_t value) {
 void appendChunk(std::vector<uint8_t>& out, std::string_view type,
                  std::initializer_list<std::pair<const uint8_t*, size_t>> parts) {
     size_t length = 0;
-    for (const auto& part : parts) length += part.second;
+    for (const auto& part : parts)
+        length += part.second;
     appendBigEndian(out, static_cast<uint32_t>(length));
     const size_t typeStart = out.size();
     out.insert(out.end(), type.begin(), type.end());
-    for (const auto& [bytes, size] : parts) out.insert(out.end(), bytes, bytes + size);
+    for (const auto& [bytes, size] : parts)
+        out.insert(out.end(), bytes, bytes + size);
     uLong crc = crc32(0, out.data() + typeStart, static_cast<uInt>(out.size() - typeStart));
     appendBigEndian(out, static_cast<uint32_t>(crc));
 }
@@ -88,7 +90,8 @@ public:
 
         PNGRowFilter filter(rowBytes_);
         std::vector<uint8_t> straight[2];
-        const uint8_t* previous = start > 0 ? straightRow(start - 1, straight[(start - 1) & 1]) : nullptr;
+        const uint8_t* previous =
+            start > 0 ? straightRow(start - 1, straight[(start - 1) & 1]) : nullptr;
         for (uint64_t y = start; y < end; ++y) {
             // Rows alternate between the two scratch rows, so the row above
             // stays readable.
@@ -127,11 +130,11 @@ Result<Data> encodePNG(const RGBABuffer& pixels, const Data& iccProfile) {
     const uint64_t rowsPerBand = std::max<uint64_t>(1, kBandBytes / rowBytes);
     const size_t bandCount = static_cast<size_t>((pixels.height + rowsPerBand - 1) / rowsPerBand);
     const BandFilter filter(pixels, rowsPerBand);
-    auto stream = deflateInBands(
-        bandCount, Z_DEFAULT_COMPRESSION, Z_FILTERED,
-        [&](size_t index, std::vector<uint8_t>& bytes, size_t& dictionaryLength) {
-            filter.produce(index, bytes, dictionaryLength);
-        });
+    auto stream =
+        deflateInBands(bandCount, Z_DEFAULT_COMPRESSION, Z_FILTERED,
+                       [&](size_t index, std::vector<uint8_t>& bytes, size_t& dictionaryLength) {
+                           filter.produce(index, bytes, dictionaryLength);
+                       });
     if (!stream) return imageEncoderError(kImageEncoderFailed, "PNG: " + describe(stream.error()));
 
     std::vector<uint8_t> out;

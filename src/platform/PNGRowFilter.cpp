@@ -13,23 +13,28 @@ constexpr size_t kBpp = 4;
 // predictions read the unfiltered rows only.
 
 void filterSub(const uint8_t* row, uint8_t* out, size_t n) {
-    for (size_t i = 0; i < kBpp; ++i) out[i] = row[i];
-    for (size_t i = kBpp; i < n; ++i) out[i] = static_cast<uint8_t>(row[i] - row[i - kBpp]);
+    for (size_t i = 0; i < kBpp; ++i)
+        out[i] = row[i];
+    for (size_t i = kBpp; i < n; ++i)
+        out[i] = static_cast<uint8_t>(row[i] - row[i - kBpp]);
 }
 
 void filterUp(const uint8_t* row, const uint8_t* up, uint8_t* out, size_t n) {
-    for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(row[i] - up[i]);
+    for (size_t i = 0; i < n; ++i)
+        out[i] = static_cast<uint8_t>(row[i] - up[i]);
 }
 
 void filterAverage(const uint8_t* row, const uint8_t* up, uint8_t* out, size_t n) {
-    for (size_t i = 0; i < kBpp; ++i) out[i] = static_cast<uint8_t>(row[i] - (up[i] >> 1));
+    for (size_t i = 0; i < kBpp; ++i)
+        out[i] = static_cast<uint8_t>(row[i] - (up[i] >> 1));
     for (size_t i = kBpp; i < n; ++i)
         out[i] = static_cast<uint8_t>(row[i] - ((unsigned{row[i - kBpp]} + up[i]) >> 1));
 }
 
 void filterPaeth(const uint8_t* row, const uint8_t* up, uint8_t* out, size_t n) {
     // With a = c = 0 the predictor of the first pixel is the byte above.
-    for (size_t i = 0; i < kBpp; ++i) out[i] = static_cast<uint8_t>(row[i] - up[i]);
+    for (size_t i = 0; i < kBpp; ++i)
+        out[i] = static_cast<uint8_t>(row[i] - up[i]);
     for (size_t i = kBpp; i < n; ++i) {
         const int a = row[i - kBpp], b = up[i], c = up[i - kBpp];
         const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
@@ -50,7 +55,8 @@ uint64_t signedMagnitudeSum(const uint8_t* bytes, size_t n) {
 }  // namespace
 
 PNGRowFilter::PNGRowFilter(size_t rowBytes) : rowBytes_(rowBytes), zeros_(rowBytes, 0) {
-    for (auto& candidate : candidates_) candidate.resize(rowBytes);
+    for (auto& candidate : candidates_)
+        candidate.resize(rowBytes);
 }
 
 void PNGRowFilter::filter(const uint8_t* row, const uint8_t* previous, uint8_t* out) {

@@ -36,7 +36,8 @@ public:
                      BandResult& result) {
         if (!ok_ || deflateReset(&stream_) != Z_OK) return false;
         if (dictionaryLength > 0 &&
-            deflateSetDictionary(&stream_, bytes.data(), static_cast<uInt>(dictionaryLength)) != Z_OK)
+            deflateSetDictionary(&stream_, bytes.data(), static_cast<uInt>(dictionaryLength)) !=
+                Z_OK)
             return false;
         const size_t length = bytes.size() - dictionaryLength;
         // Room for the worst case plus the sync flush's empty block.
@@ -62,7 +63,8 @@ private:
 
 size_t DeflatedStream::size() const {
     size_t total = 0;
-    for (const auto& piece : pieces) total += piece.size();
+    for (const auto& piece : pieces)
+        total += piece.size();
     return total;
 }
 
@@ -79,7 +81,8 @@ Result<DeflatedStream> deflateInBands(size_t bandCount, int level, int strategy,
             size_t dictionaryLength = 0;
             bytes.clear();
             produce(index, bytes, dictionaryLength);
-            if (!deflater.deflateBand(bytes, dictionaryLength, index + 1 == bandCount, bands[index]))
+            if (!deflater.deflateBand(bytes, dictionaryLength, index + 1 == bandCount,
+                                      bands[index]))
                 failed = true;
         }
     };
@@ -87,7 +90,8 @@ Result<DeflatedStream> deflateInBands(size_t bandCount, int level, int strategy,
     const size_t helpers =
         std::min(bandCount, static_cast<size_t>(activeProcessorCount())) - (bandCount > 0 ? 1 : 0);
     DispatchGroup group;
-    for (size_t i = 0; i < helpers; ++i) group.async(DispatchQueue::global(), work);
+    for (size_t i = 0; i < helpers; ++i)
+        group.async(DispatchQueue::global(), work);
     work();
     group.wait();
     if (failed) return Error::posix(ENOMEM, "deflate");

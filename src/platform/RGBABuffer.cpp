@@ -34,7 +34,8 @@ constexpr size_t kBlock = 8;
 
 bool blockIsOpaque(const uint8_t* pixels) {
     uint8_t all = 0xFF;
-    for (size_t i = 0; i < kBlock; ++i) all &= pixels[i * 4 + 3];
+    for (size_t i = 0; i < kBlock; ++i)
+        all &= pixels[i * 4 + 3];
     return all == 0xFF;
 }
 
@@ -54,9 +55,11 @@ void convert(const uint8_t* source, uint8_t* destination, size_t pixelCount, con
             if (source != destination) std::memcpy(destination + i * 4, source + i * 4, kBlock * 4);
             continue;
         }
-        for (size_t p = i; p < i + kBlock; ++p) convertPixel(p);
+        for (size_t p = i; p < i + kBlock; ++p)
+            convertPixel(p);
     }
-    for (; i < pixelCount; ++i) convertPixel(i);
+    for (; i < pixelCount; ++i)
+        convertPixel(i);
 }
 
 }  // namespace

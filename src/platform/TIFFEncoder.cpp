@@ -25,12 +25,15 @@ struct MemoryFile {
     std::string error;
 };
 
-MemoryFile& fileOf(thandle_t handle) { return *static_cast<MemoryFile*>(handle); }
+MemoryFile& fileOf(thandle_t handle) {
+    return *static_cast<MemoryFile*>(handle);
+}
 
 tmsize_t readProc(thandle_t handle, void* buffer, tmsize_t size) {
     MemoryFile& file = fileOf(handle);
     if (file.position >= file.bytes.size()) return 0;
-    const size_t count = std::min<uint64_t>(static_cast<uint64_t>(size), file.bytes.size() - file.position);
+    const size_t count =
+        std::min<uint64_t>(static_cast<uint64_t>(size), file.bytes.size() - file.position);
     std::memcpy(buffer, file.bytes.data() + file.position, count);
     file.position += count;
     return static_cast<tmsize_t>(count);
@@ -47,7 +50,7 @@ tmsize_t writeProc(thandle_t handle, void* buffer, tmsize_t size) {
 
 toff_t seekProc(thandle_t handle, toff_t offset, int whence) {
     MemoryFile& file = fileOf(handle);
-    int64_t base = whence == SEEK_CUR ? static_cast<int64_t>(file.position)
+    int64_t base = whence == SEEK_CUR   ? static_cast<int64_t>(file.position)
                    : whence == SEEK_END ? static_cast<int64_t>(file.bytes.size())
                                         : 0;
     const int64_t target = base + static_cast<int64_t>(offset);
@@ -56,9 +59,15 @@ toff_t seekProc(thandle_t handle, toff_t offset, int whence) {
     return static_cast<toff_t>(target);
 }
 
-int closeProc(thandle_t) { return 0; }
-toff_t sizeProc(thandle_t handle) { return fileOf(handle).bytes.size(); }
-int mapProc(thandle_t, void**, toff_t*) { return 0; }
+int closeProc(thandle_t) {
+    return 0;
+}
+toff_t sizeProc(thandle_t handle) {
+    return fileOf(handle).bytes.size();
+}
+int mapProc(thandle_t, void**, toff_t*) {
+    return 0;
+}
 void unmapProc(thandle_t, void*, toff_t) {}
 
 int recordError(TIFF*, void* user, const char* module, const char* format, va_list arguments) {
@@ -69,7 +78,9 @@ int recordError(TIFF*, void* user, const char* module, const char* format, va_li
     return 1;
 }
 
-int ignoreWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+int ignoreWarning(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
 
 struct TIFFCloser {
     void operator()(TIFF* tiff) const { TIFFClose(tiff); }
@@ -79,8 +90,8 @@ struct OptionsFree {
 };
 
 bool writeImage(TIFF* tiff, const RGBABuffer& pixels, const Data& iccProfile) {
-    const uint16_t extra =
-        pixels.alpha == RGBAAlpha::PremultipliedLast ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA;
+    const uint16_t extra = pixels.alpha == RGBAAlpha::PremultipliedLast ? EXTRASAMPLE_ASSOCALPHA
+                                                                        : EXTRASAMPLE_UNASSALPHA;
     bool ok = TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(pixels.width)) &&
               TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(pixels.height)) &&
               TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8) &&
@@ -115,16 +126,17 @@ Result<Data> encodeTIFF(const RGBABuffer& pixels, const Data& iccProfile) {
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), ignoreWarning, nullptr);
     // "8" asks for BigTIFF only where the classic format's 4 GiB would not do.
     const bool big = pixels.height > 0xF0000000ull / 4 / pixels.width;
-    std::unique_ptr<TIFF, TIFFCloser> tiff(TIFFClientOpenExt(
-        "memory", big ? "w8" : "w", &file, readProc, writeProc, seekProc, closeProc, sizeProc,
-        mapProc, unmapProc, options.get()));
+    std::unique_ptr<TIFF, TIFFCloser> tiff(
+        TIFFClientOpenExt("memory", big ? "w8" : "w", &file, readProc, writeProc, seekProc,
+                          closeProc, sizeProc, mapProc, unmapProc, options.get()));
     bool ok = tiff && writeImage(tiff.get(), pixels, iccProfile);
     // Writes the directory; closing then has nothing left to write.
     ok = ok && TIFFFlush(tiff.get()) == 1;
     tiff.reset();
     if (!ok || !file.error.empty())
-        return imageEncoderError(kImageEncoderFailed,
-                                 "TIFF: " + (file.error.empty() ? std::string("cannot write") : file.error));
+        return imageEncoderError(
+            kImageEncoderFailed,
+            "TIFF: " + (file.error.empty() ? std::string("cannot write") : file.error));
     return Data(std::move(file.bytes));
 }
 

@@ -98,7 +98,8 @@ void UserDefaults::save() {
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ignored);
     Status written = writeFileAtomically(path_, Data::fromString(text));
-    if (!written) log("Couldn't write the user defaults to {}: {}", path_, describe(written.error()));
+    if (!written)
+        log("Couldn't write the user defaults to {}: {}", path_, describe(written.error()));
 }
 
 void UserDefaults::registerDefaults(const nlohmann::json& values) {
@@ -112,7 +113,8 @@ void UserDefaults::registerDefaults(const nlohmann::json& values) {
             if (before != state_->valueLocked(key)) changed.push_back(key);
         }
     }
-    for (const auto& key : changed) notify(key);
+    for (const auto& key : changed)
+        notify(key);
 }
 
 std::optional<nlohmann::json> UserDefaults::objectForKey(const std::string& key) const {
@@ -156,8 +158,8 @@ UserDefaults::Observation UserDefaults::observe(const std::string& key,
                                                 std::function<void()> handler) {
     std::lock_guard lock(state_->mutex);
     const uint64_t id = state_->nextObservation++;
-    state_->observers.emplace(id,
-                              std::pair{key, std::make_shared<std::function<void()>>(std::move(handler))});
+    state_->observers.emplace(
+        id, std::pair{key, std::make_shared<std::function<void()>>(std::move(handler))});
     return Observation(state_, id);
 }
 

@@ -50,7 +50,8 @@ TEST(ColorProfile, OnlyReadableRGBProfilesAreUsableForRGBPixels) {
     EXPECT_TRUE(truncated == nullptr || !truncated->isUsableForRGB());
 
     cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
-    auto gray = ColorProfile::createWithICCData(savedProfile(cmsCreateGrayProfile(cmsD50_xyY(), gamma)));
+    auto gray =
+        ColorProfile::createWithICCData(savedProfile(cmsCreateGrayProfile(cmsD50_xyY(), gamma)));
     cmsFreeToneCurve(gamma);
     ASSERT_NE(gray, nullptr);
     EXPECT_FALSE(gray->isUsableForRGB());
@@ -65,12 +66,14 @@ TEST(ColorProfile, ConvertsBetweenProfilesKeepingAlphaAndPremultiplication) {
     const auto& generic = *ColorProfile::genericRGBProfile();
     // sRGB 128 is linear 0.216; with gamma 1.8 that is 0.427, level 109.
     auto gray = convertOne({128, 128, 128, 255}, RGBAAlpha::Last, srgb, generic);
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(gray[k], 109, 2);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(gray[k], 109, 2);
     EXPECT_EQ(gray[3], 255);
     // The same colour at half coverage, premultiplied: the colour converts as
     // straight colour and is multiplied again.
     auto half = convertOne({64, 64, 64, 128}, RGBAAlpha::PremultipliedLast, srgb, generic);
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(half[k], 55, 2);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(half[k], 55, 2);
     EXPECT_EQ(half[3], 128);
     auto clear = convertOne({0, 0, 0, 0}, RGBAAlpha::PremultipliedLast, srgb, generic);
     EXPECT_EQ(clear, (std::vector<uint8_t>{0, 0, 0, 0}));

@@ -35,14 +35,16 @@ protected:
 
     // Waits for a delivery naming `path`; true when one came.
     bool waitForChangeOf(const fs::path& path) {
-        return MainQueue::shared()->runUntil([&] {
-            for (size_t i = checked; i < deliveries.size(); ++i)
-                if (deliveries[i].count(path.string())) {
-                    checked = i + 1;
-                    return true;
-                }
-            return false;
-        }, 10s);
+        return MainQueue::shared()->runUntil(
+            [&] {
+                for (size_t i = checked; i < deliveries.size(); ++i)
+                    if (deliveries[i].count(path.string())) {
+                        checked = i + 1;
+                        return true;
+                    }
+                return false;
+            },
+            10s);
     }
 
     bool everReported(const fs::path& path) const {
@@ -64,7 +66,8 @@ TEST_F(ConcurrentFileWatching, SeesWritesRenameSavesDeletionAndRecreation) {
     auto watcher = watch({document.string()});
     const std::pair<const char*, std::function<void()>> steps[] = {
         {"write in place", [&] { test::writeFile(document, "v2"); }},
-        {"save by rename", [&] { ASSERT_TRUE(writeFileAtomically(document.string(), Data::fromString("v3"))); }},
+        {"save by rename",
+         [&] { ASSERT_TRUE(writeFileAtomically(document.string(), Data::fromString("v3"))); }},
         {"write after the rename", [&] { test::writeFile(document, "v4"); }},
         {"delete", [&] { fs::remove(document); }},
         {"create again", [&] { test::writeFile(document, "v5"); }},
@@ -95,7 +98,8 @@ TEST_F(ConcurrentFileWatching, FoldersAreWatchedDeeplyWithoutFollowingLinks) {
     test::writeFile(outside / "elsewhere.psd", "x");  // reached only through the link
     test::writeFile(sentinel, "1");
     EXPECT_TRUE(waitForChangeOf(sentinel));
-    for (size_t i = before; i < deliveries.size(); ++i) EXPECT_EQ(deliveries[i].count(input.string()), 0u);
+    for (size_t i = before; i < deliveries.size(); ++i)
+        EXPECT_EQ(deliveries[i].count(input.string()), 0u);
 }
 
 TEST_F(ConcurrentFileWatching, BurstOfWritesArrivesAsOneChange) {
@@ -104,7 +108,8 @@ TEST_F(ConcurrentFileWatching, BurstOfWritesArrivesAsOneChange) {
     test::writeFile(sentinel, "");
     // The real latency: the 100 writes take far less than half a second.
     auto watcher = watch({document.string(), sentinel.string()}, FileWatcher::kDefaultLatency);
-    for (int i = 0; i < 100; ++i) test::writeFile(document, std::to_string(i));
+    for (int i = 0; i < 100; ++i)
+        test::writeFile(document, std::to_string(i));
     ASSERT_TRUE(waitForChangeOf(document));
     test::writeFile(sentinel, "done");
     ASSERT_TRUE(waitForChangeOf(sentinel));
@@ -113,8 +118,10 @@ TEST_F(ConcurrentFileWatching, BurstOfWritesArrivesAsOneChange) {
 }
 
 TEST_F(ConcurrentFileWatching, SuspendedWatcherReportsNothingAndUnwatchedPathsAreIgnored) {
-    const fs::path document = folder / "d.psd", other = folder / "other.psd", sentinel = folder / "s";
-    for (const auto& path : {document, other, sentinel}) test::writeFile(path, "0");
+    const fs::path document = folder / "d.psd", other = folder / "other.psd",
+                   sentinel = folder / "s";
+    for (const auto& path : {document, other, sentinel})
+        test::writeFile(path, "0");
     auto watcher = watch({document.string(), sentinel.string()});
     watcher->setSuspended(true);
     test::writeFile(document, "1");

@@ -26,7 +26,8 @@ std::string contents(const fs::path& path) {
 
 std::vector<std::string> names(const fs::path& folder) {
     std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(folder)) found.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(folder))
+        found.push_back(entry.path().filename());
     std::sort(found.begin(), found.end());
     return found;
 }
@@ -53,7 +54,8 @@ TEST(AtomicFile, ReplacesContentsKeepsPermissionsAndLeavesNoTemporaryFile) {
 
 TEST(AtomicFile, FailureLeavesTheTargetAndNoTemporaryFile) {
     test::TemporaryDirectory folder;
-    auto missing = writeFileAtomically((folder / "no/such/folder/x").string(), Data::fromString("x"));
+    auto missing =
+        writeFileAtomically((folder / "no/such/folder/x").string(), Data::fromString("x"));
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.error().code, ENOENT);
 
@@ -109,10 +111,14 @@ TEST(TypeIdentifier, FoldersPhotoshopDocumentsAndOtherItems) {
         test::writeFile(folder / name, "x");
     fs::create_symlink(folder / "a.psd", folder / "link.psd");
     const std::pair<const char*, std::optional<std::string>> cases[] = {
-        {"assets", kTypeFolder},       {"a.psd", kTypePhotoshopImage},
-        {"b.PSB", kTypePhotoshopImage}, {"c.Psd", kTypePhotoshopImage},
-        {"d.png", kTypeData},          {"psd", kTypeData},
-        {"link.psd", kTypeSymbolicLink}, {"missing.psd", std::nullopt},
+        {"assets", kTypeFolder},
+        {"a.psd", kTypePhotoshopImage},
+        {"b.PSB", kTypePhotoshopImage},
+        {"c.Psd", kTypePhotoshopImage},
+        {"d.png", kTypeData},
+        {"psd", kTypeData},
+        {"link.psd", kTypeSymbolicLink},
+        {"missing.psd", std::nullopt},
     };
     for (const auto& [name, type] : cases)
         EXPECT_EQ(typeIdentifierForPath((folder / name).string()), type) << name;

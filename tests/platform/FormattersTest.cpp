@@ -57,11 +57,12 @@ TEST(Formatters, CalendarDaysCountMidnightsAcrossClockChanges) {
     const Case cases[] = {
         {utc(2026, 3, 3, 21), utc(2026, 3, 3, 22, 59), 0},  // 22:00 to 23:59
         {utc(2026, 3, 3, 22), utc(2026, 3, 4, 0), 1},       // yesterday 23:00, today 01:00
-        {utc(2026, 3, 28, 12), utc(2026, 3, 30, 12), 2},              // over the 23-hour day
+        {utc(2026, 3, 28, 12), utc(2026, 3, 30, 12), 2},    // over the 23-hour day
         {utc(2026, 3, 20, 12), utc(2026, 3, 28, 12), 8},
         {utc(2026, 3, 5, 12), utc(2026, 3, 3, 12), -2},
     };
-    for (const Case& c : cases) EXPECT_EQ(calendarDaysBetween(c.from, c.to, kZone), c.days);
+    for (const Case& c : cases)
+        EXPECT_EQ(calendarDaysBetween(c.from, c.to, kZone), c.days);
 }
 
 TEST(Formatters, DecimalNumbersAreGrouped) {

@@ -27,7 +27,8 @@ struct TestImage {
     uint64_t width, height, rowBytes;
     std::vector<uint8_t> bytes;
 
-    TestImage(uint64_t w, uint64_t h, uint32_t seed = 1) : width(w), height(h), rowBytes(w * 4 + 12) {
+    TestImage(uint64_t w, uint64_t h, uint32_t seed = 1)
+        : width(w), height(h), rowBytes(w * 4 + 12) {
         bytes.assign(rowBytes * h, 0xEE);  // padding that must never be read as pixels
         std::mt19937 random(seed);
         for (uint64_t y = 0; y < h; ++y) {
@@ -52,7 +53,9 @@ uint8_t straightOf(uint8_t c, uint8_t a) {
     return a == 0 ? 0 : static_cast<uint8_t>(std::min(255u, (c * 255u + a / 2u) / a));
 }
 
-Data genericProfile() { return ColorProfile::genericRGBProfile()->iccData(); }
+Data genericProfile() {
+    return ColorProfile::genericRGBProfile()->iccData();
+}
 
 std::string writeTemporary(const test::TemporaryDirectory& folder, const std::string& name,
                            const Data& data) {
@@ -68,7 +71,8 @@ std::pair<int, std::string> run(const std::string& command) {
     if (!pipe) return {-1, ""};
     char chunk[4096];
     size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, n);
+    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0)
+        output.append(chunk, n);
     return {pclose(pipe), output};
 }
 
@@ -101,7 +105,8 @@ ReadPNG readPNG(const std::string& path) {
         out.profile.assign(reinterpret_cast<char*>(profile), length);
     out.pixels.resize(size_t{out.width} * out.height * 4);
     std::vector<png_bytep> rows(out.height);
-    for (uint32_t y = 0; y < out.height; ++y) rows[y] = &out.pixels[size_t{y} * out.width * 4];
+    for (uint32_t y = 0; y < out.height; ++y)
+        rows[y] = &out.pixels[size_t{y} * out.width * 4];
     png_read_image(png, rows.data());
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
@@ -120,7 +125,9 @@ JPEGInfo readJPEGInfo(const Data& data) {
     } errors;
     jpeg_decompress_struct info{};
     info.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = [](j_common_ptr c) { longjmp(reinterpret_cast<Errors*>(c->err)->jump, 1); };
+    errors.manager.error_exit = [](j_common_ptr c) {
+        longjmp(reinterpret_cast<Errors*>(c->err)->jump, 1);
+    };
     JPEGInfo out;
     if (setjmp(errors.jump)) {
         jpeg_destroy_decompress(&info);
@@ -158,14 +165,20 @@ std::vector<uint8_t> decodeWithDjpeg(const std::string& path, uint64_t& width, u
 
 TEST(ImageEncoder, TypeComesFromTheLowerCasedExtension) {
     const std::pair<const char*, std::optional<ImageType>> cases[] = {
-        {"icon.png", ImageType::PNG},       {"x.PNG", ImageType::PNG},
-        {"a/b/photo.jpg", ImageType::JPEG}, {"photo.JPEG", ImageType::JPEG},
-        {"scan.tif", ImageType::TIFF},      {"scan.TIFF", ImageType::TIFF},
-        {"x.gif", std::nullopt},            {"notes.pdf", std::nullopt},
-        {".png", std::nullopt},             {"folder.png/file", std::nullopt},
+        {"icon.png", ImageType::PNG},
+        {"x.PNG", ImageType::PNG},
+        {"a/b/photo.jpg", ImageType::JPEG},
+        {"photo.JPEG", ImageType::JPEG},
+        {"scan.tif", ImageType::TIFF},
+        {"scan.TIFF", ImageType::TIFF},
+        {"x.gif", std::nullopt},
+        {"notes.pdf", std::nullopt},
+        {".png", std::nullopt},
+        {"folder.png/file", std::nullopt},
         {"png", std::nullopt},
     };
-    for (const auto& [path, type] : cases) EXPECT_EQ(imageTypeForPath(path), type) << path;
+    for (const auto& [path, type] : cases)
+        EXPECT_EQ(imageTypeForPath(path), type) << path;
 }
 
 TEST(ImageEncoder, UnsupportedExtensionAndEmptyPixelsGiveErrorsNotEmptyData) {
@@ -191,9 +204,9 @@ TEST(ImageEncoder, ConcurrentPNGBandsReadBackExactlyWithTheProfile) {
         uint64_t width, height;
         RGBAAlpha alpha;
     };
-    for (const Case& c : {Case{1, 1, RGBAAlpha::PremultipliedLast}, Case{3, 5, RGBAAlpha::Last},
-                          Case{517, 1100, RGBAAlpha::PremultipliedLast},
-                          Case{9000, 40, RGBAAlpha::Last}}) {
+    for (const Case& c :
+         {Case{1, 1, RGBAAlpha::PremultipliedLast}, Case{3, 5, RGBAAlpha::Last},
+          Case{517, 1100, RGBAAlpha::PremultipliedLast}, Case{9000, 40, RGBAAlpha::Last}}) {
         TestImage image(c.width, c.height, static_cast<uint32_t>(c.width));
         RGBABuffer buffer = image.buffer();
         buffer.alpha = c.alpha;

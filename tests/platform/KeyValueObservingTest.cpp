@@ -34,7 +34,8 @@ protected:
 TEST_F(KeyValueObserving, ObserversHearEachClosedChangeAndItsDependentKeys) {
     Observed object;
     std::vector<std::string> heard;
-    auto status = object.addObserver("status", [&](const std::string& key) { heard.push_back(key); });
+    auto status =
+        object.addObserver("status", [&](const std::string& key) { heard.push_back(key); });
     auto line = object.addObserver("statusLine", [&](const std::string& key) {
         EXPECT_EQ(object.status, 1);  // told after the change, not before
         heard.push_back(key);

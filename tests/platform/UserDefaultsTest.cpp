@@ -33,7 +33,8 @@ TEST(UserDefaults, StoredValuesPersistAndRegisteredOnesAreNeverWritten) {
         defaults.removeObject("gone");
     }
     EXPECT_EQ(json::parse(fileText(path)),
-              (json{{"QFAuto2xEnabled", false}, {"RecentFlowsData-1.0", json::array({{{"name", "Icons"}}})}}));
+              (json{{"QFAuto2xEnabled", false},
+                    {"RecentFlowsData-1.0", json::array({{{"name", "Icons"}}})}}));
 
     UserDefaults reread(path.string());
     EXPECT_FALSE(reread.boolForKey("QFAuto2xEnabled"));
