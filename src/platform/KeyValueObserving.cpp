@@ -37,15 +37,19 @@ KeyValueObservable::KeyValueObservable() : registry_(std::make_shared<Registry>(
 
 KeyValueObservable::~KeyValueObservable() = default;
 
-KeyValueObservable::Observation KeyValueObservable::addObserver(const std::string& key,
-                                                                Handler handler,
-                                                                bool initial) const {
+Observation KeyValueObservable::addObserver(const std::string& key, Handler handler,
+                                            bool initial) const {
     assertMainThread("KeyValueObservable::addObserver");
     const uint64_t id = registry_->nextId++;
     auto shared = std::make_shared<Handler>(std::move(handler));
     registry_->observers.emplace(id, Registry::Observer{key, shared});
     if (initial) (*shared)(key);
-    return Observation(registry_, id);
+    return Observation([weak = std::weak_ptr<Registry>(registry_), id] {
+        if (auto registry = weak.lock()) {
+            assertMainThread("KeyValueObservable observation end");
+            registry->observers.erase(id);
+        }
+    });
 }
 
 void KeyValueObservable::willChangeValueForKey(const std::string& key) {
@@ -77,26 +81,6 @@ void KeyValueObservable::setKeysAffectingValueForKey(const std::string& key,
         dependents.erase(key);
     for (const auto& affecting : affectingKeys)
         registry_->dependents[affecting].insert(key);
-}
-
-KeyValueObservable::Observation& KeyValueObservable::Observation::operator=(
-    Observation&& other) noexcept {
-    if (this != &other) {
-        reset();
-        registry_ = std::move(other.registry_);
-        id_ = other.id_;
-        other.id_ = 0;
-    }
-    return *this;
-}
-
-void KeyValueObservable::Observation::reset() {
-    if (auto registry = registry_.lock()) {
-        assertMainThread("KeyValueObservable::Observation::reset");
-        registry->observers.erase(id_);
-    }
-    registry_.reset();
-    id_ = 0;
 }
 
 }  // namespace lf

@@ -13,6 +13,8 @@
 //   Observers are called on the main thread, in the order they were added,
 //   and may add and end observations while being called.
 
+#include "platform/Observation.h"
+
 #include <functional>
 #include <map>
 #include <memory>
@@ -24,7 +26,6 @@ namespace lf {
 class KeyValueObservable {
 public:
     using Handler = std::function<void(const std::string& key)>;
-    class Observation;
 
     // While the returned observation lives, `handler` is called with the key
     // after every change of it; with `initial` also once, now.
@@ -53,23 +54,6 @@ protected:
 private:
     struct Registry;
     std::shared_ptr<Registry> registry_;
-};
-
-class KeyValueObservable::Observation {
-public:
-    Observation() = default;
-    Observation(Observation&& other) noexcept = default;
-    Observation& operator=(Observation&& other) noexcept;
-    ~Observation() { reset(); }
-    // Ends the observation; the handler is not called again.
-    void reset();
-
-private:
-    friend class KeyValueObservable;
-    Observation(std::weak_ptr<Registry> registry, uint64_t id)
-        : registry_(std::move(registry)), id_(id) {}
-    std::weak_ptr<Registry> registry_;
-    uint64_t id_ = 0;
 };
 
 }  // namespace lf

@@ -154,13 +154,17 @@ void UserDefaults::setObject(const std::string& key, const nlohmann::json& value
     if (changed) notify(key);
 }
 
-UserDefaults::Observation UserDefaults::observe(const std::string& key,
-                                                std::function<void()> handler) {
+Observation UserDefaults::observe(const std::string& key, std::function<void()> handler) {
     std::lock_guard lock(state_->mutex);
     const uint64_t id = state_->nextObservation++;
     state_->observers.emplace(
         id, std::pair{key, std::make_shared<std::function<void()>>(std::move(handler))});
-    return Observation(state_, id);
+    return Observation([weak = std::weak_ptr<State>(state_), id] {
+        if (auto state = weak.lock()) {
+            std::lock_guard lock(state->mutex);
+            state->observers.erase(id);
+        }
+    });
 }
 
 void UserDefaults::notify(const std::string& key) {
@@ -179,25 +183,6 @@ void UserDefaults::notify(const std::string& key) {
         }
         if (stillObserving) (*handler)();
     }
-}
-
-UserDefaults::Observation& UserDefaults::Observation::operator=(Observation&& other) noexcept {
-    if (this != &other) {
-        reset();
-        state_ = std::move(other.state_);
-        id_ = other.id_;
-        other.id_ = 0;
-    }
-    return *this;
-}
-
-void UserDefaults::Observation::reset() {
-    if (auto state = state_.lock()) {
-        std::lock_guard lock(state->mutex);
-        state->observers.erase(id_);
-    }
-    state_.reset();
-    id_ = 0;
 }
 
 }  // namespace lf

@@ -12,6 +12,8 @@
 // on the thread that made the change, after it is done and with no lock
 // held, so they may read and change values themselves.
 
+#include "platform/Observation.h"
+
 #include <nlohmann/json.hpp>
 
 #include <functional>
@@ -60,7 +62,6 @@ public:
 
     // While the returned observation lives, `handler` is called after every
     // change of the value of `key`.
-    class Observation;
     [[nodiscard]] Observation observe(const std::string& key, std::function<void()> handler);
 
 private:
@@ -71,22 +72,6 @@ private:
 
     const std::string path_;
     std::shared_ptr<State> state_;
-};
-
-class UserDefaults::Observation {
-public:
-    Observation() = default;
-    Observation(Observation&& other) noexcept = default;
-    Observation& operator=(Observation&& other) noexcept;
-    ~Observation() { reset(); }
-    // Ends the observation; the handler is not called again.
-    void reset();
-
-private:
-    friend class UserDefaults;
-    Observation(std::weak_ptr<State> state, uint64_t id) : state_(std::move(state)), id_(id) {}
-    std::weak_ptr<State> state_;
-    uint64_t id_ = 0;
 };
 
 }  // namespace lf

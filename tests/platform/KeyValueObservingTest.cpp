@@ -52,7 +52,7 @@ TEST_F(KeyValueObserving, ObserversHearEachClosedChangeAndItsDependentKeys) {
 TEST_F(KeyValueObserving, InitialObservationAndEndingObservationsWhileNotifying) {
     auto object = std::make_unique<Observed>();
     int first = 0, second = 0;
-    KeyValueObservable::Observation secondObservation;
+    Observation secondObservation;
     auto firstObservation = object->addObserver(
         "status",
         [&](const std::string&) {

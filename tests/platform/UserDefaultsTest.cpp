@@ -75,7 +75,7 @@ TEST(UserDefaults, ObserversHearChangesOfTheEffectiveValueOnly) {
     EXPECT_EQ(calls, 2);
 
     // A handler may read the new value and end its own observation.
-    UserDefaults::Observation second;
+    Observation second;
     second = defaults.observe("QFDisableMenuBarPSHelper", [&] {
         EXPECT_FALSE(defaults.boolForKey("QFDisableMenuBarPSHelper"));
         second.reset();
