@@ -156,10 +156,13 @@ private:
         {
             std::lock_guard lock(mutex_);
             if (event.mask & IN_Q_OVERFLOW) {
-                // Events were lost: every watcher hears of a change everywhere.
+                // Events were lost: every watcher hears of a change everywhere,
+                // once however many watches it holds.
+                std::set<FileWatcher::Core*> seen;
                 for (auto& [descriptor, record] : records_)
                     for (auto& [key, user] : record.users)
-                        if (auto core = user.first.lock()) cores.push_back(core);
+                        if (auto core = user.first.lock(); core && seen.insert(key).second)
+                            cores.push_back(core);
             } else {
                 auto record = records_.find(event.wd);
                 if (record == records_.end()) return;
