@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -98,27 +97,4 @@ TEST(UserDefaults, DamagedFileIsKeptAsideAndTheStoreStartsEmpty) {
     EXPECT_EQ(fileText(path.string() + ".damaged"), "{\"QFAuto1xDisabled\": tr");
     defaults.setObject("QFAuto1xDisabled", true);
     EXPECT_EQ(json::parse(fileText(path)), (json{{"QFAuto1xDisabled", true}}));
-}
-
-TEST(UserDefaults, StandardStoreLivesUnderTheConfigurationFolder) {
-    // Restores an environment variable when the test ends.
-    struct SavedVariable {
-        const char* name;
-        std::optional<std::string> value;
-        explicit SavedVariable(const char* n) : name(n) {
-            if (const char* v = std::getenv(n)) value = v;
-        }
-        ~SavedVariable() { value ? setenv(name, value->c_str(), 1) : unsetenv(name); }
-    } savedConfig("XDG_CONFIG_HOME"), savedHome("HOME");
-    setenv("XDG_CONFIG_HOME", "/tmp/config-home", 1);
-    EXPECT_EQ(UserDefaults::standardPath(), "/tmp/config-home/layerflow/defaults.json");
-    setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored
-    setenv("HOME", "/home/someone", 1);
-    EXPECT_EQ(UserDefaults::standardPath(), "/home/someone/.config/layerflow/defaults.json");
-
-    test::TemporaryDirectory folder;
-    auto replacement = std::make_shared<UserDefaults>((folder / "d.json").string());
-    UserDefaults::setStandard(replacement);
-    EXPECT_EQ(UserDefaults::standard(), replacement);
-    UserDefaults::setStandard(nullptr);
 }
