@@ -71,27 +71,33 @@ std::string Bundle::localizedString(std::string_view key, std::string_view value
 const Bundle::StringTable& Bundle::stringTable(std::string_view name) const {
     std::lock_guard lock(tablesMutex_);
     if (auto it = tables_.find(name); it != tables_.end()) return *it->second;
-
     auto table = std::make_unique<StringTable>();
-    const std::filesystem::path path = resourcePath_ / "strings" / (std::string(name) + ".json");
-    Result<Data> bytes = resourcePath_.empty() ? Result<Data>(Error::posix(ENOENT, path.string()))
-                                               : Data::readFile(path.string());
+    if (!resourcePath_.empty())
+        *table = readStringTable(resourcePath_ / "strings" / (std::string(name) + ".json"));
+    return *tables_.emplace(std::string(name), std::move(table)).first->second;
+}
+
+Bundle::StringTable Bundle::readStringTable(const std::filesystem::path& path) {
+    StringTable table;
+    Result<Data> bytes = Data::readFile(path.string());
     if (!bytes) {
         // A table that is not there simply has no texts; any other failure
         // is worth a line, as every key of the table will show raw.
         if (!bytes.error().is(kPOSIXErrorDomain, ENOENT)) log("*** {}", describe(bytes.error()));
-    } else if (auto json = nlohmann::json::parse(bytes->stringView(), nullptr, false);
-               !json.is_object()) {
-        log("*** string table {} is not a JSON object of key to text", path.string());
-    } else {
-        for (const auto& [key, text] : json.items()) {
-            if (text.is_string())
-                table->emplace(key, text.get<std::string>());
-            else
-                log("*** string table {}: the value of \"{}\" is not text", path.string(), key);
-        }
+        return table;
     }
-    return *tables_.emplace(std::string(name), std::move(table)).first->second;
+    const auto json = nlohmann::json::parse(bytes->stringView(), nullptr, false);
+    if (!json.is_object()) {
+        log("*** string table {} is not a JSON object of key to text", path.string());
+        return table;
+    }
+    for (const auto& [key, text] : json.items()) {
+        if (text.is_string())
+            table.emplace(key, text.get<std::string>());
+        else
+            log("*** string table {}: the value of \"{}\" is not text", path.string(), key);
+    }
+    return table;
 }
 
 }  // namespace lf

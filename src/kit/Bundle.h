@@ -59,6 +59,7 @@ public:
 private:
     using StringTable = std::map<std::string, std::string, std::less<>>;
     const StringTable& stringTable(std::string_view name) const;
+    static StringTable readStringTable(const std::filesystem::path& path);
 
     const std::filesystem::path resourcePath_;
     mutable std::mutex tablesMutex_;

@@ -6,7 +6,7 @@
 // does that for the default localizer.
 //
 // Table texts may redirect: a text "@alias other.key" answers the text of
-// other.key, through any number of aliases; a chain longer than
+// other.key, through a chain of aliases; a chain longer than
 // kMaxAliasDepth (a cycle, in practice) counts as missing, with one "***"
 // line. A text equal to its own key counts as missing.
 //

@@ -1,88 +1,58 @@
 #include "kit/OMBacktrace.h"
 #include "kit/QFLoggingHelper.h"
-#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <barrier>
-#include <fcntl.h>
-#include <fstream>
 #include <sstream>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
-// While alive, standard output goes into a file; lines() reads it back.
-class StandardOutputCapture {
-public:
-    StandardOutputCapture() : saved_(dup(STDOUT_FILENO)) {
-        std::fflush(stdout);
-        const int file = open((folder_ / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(file, STDOUT_FILENO);
-        close(file);
-    }
-    ~StandardOutputCapture() { restore(); }
-
-    std::vector<std::string> lines() {
-        restore();
-        std::ifstream in(folder_ / "out");
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }
-
-private:
-    void restore() {
-        if (saved_ < 0) return;
-        std::fflush(stdout);
-        dup2(saved_, STDOUT_FILENO);
-        close(saved_);
-        saved_ = -1;
-    }
-
-    lf::test::TemporaryDirectory folder_;
-    int saved_;
-};
-
-// Runs `body` on a thread of its own, so each case starts at level 0.
+// The lines the body wrote to standard output.
 template <class Body>
-void onNewThread(Body body) {
-    std::thread(body).join();
+std::vector<std::string> standardOutputLines(Body body) {
+    ::testing::internal::CaptureStdout();
+    body();
+    std::istringstream output(::testing::internal::GetCapturedStdout());
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(output, line);)
+        lines.push_back(line);
+    return lines;
 }
 
 TEST(QFLoggingHelper, IndentsEveryLineOfATextByTheLevel) {
-    StandardOutputCapture output;
-    onNewThread([] {
-        QFLog("top");
-        QFIncreaseLogIndentation();
-        QFIncreaseLogIndentation();
-        QFLog("two {}\nlines", "whole");
-        QFLog("ends in a newline\n");
-        QFDecreaseLogIndentation();
-        QFLog("{}\r\n{}", "carriage return", "and line feed");
-        QFDecreaseLogIndentation();
-        QFDecreaseLogIndentation();
-        QFLog("below zero");
-        EXPECT_EQ(QFLoggingHelper::currentLoggingHelper().indentationLevel(), -1);
+    // On a thread of its own, which starts at level 0.
+    const auto lines = standardOutputLines([] {
+        std::thread([] {
+            QFLog("top");
+            QFIncreaseLogIndentation();
+            QFIncreaseLogIndentation();
+            QFLog("two {}\nlines", "whole");
+            QFLog("ends in a newline\n");
+            QFDecreaseLogIndentation();
+            QFLog("{}\r\n{}", "carriage return", "and line feed");
+            QFDecreaseLogIndentation();
+            QFDecreaseLogIndentation();
+            QFLog("below zero");
+            EXPECT_EQ(QFLoggingHelper::currentLoggingHelper().indentationLevel(), -1);
+        }).join();
     });
-    EXPECT_EQ(output.lines(), (std::vector<std::string>{
-                                  "top",
-                                  "      two whole",
-                                  "      lines",
-                                  "      ends in a newline",
-                                  "      ",
-                                  "   carriage return",
-                                  "   ",  // each newline character ends a line
-                                  "   and line feed",
-                                  "below zero",
-                              }));
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "top",
+                         "      two whole",
+                         "      lines",
+                         "      ends in a newline",
+                         "      ",
+                         "   carriage return",
+                         "   ",  // each newline character ends a line
+                         "   and line feed",
+                         "below zero",
+                     }));
 }
 
 TEST(QFLoggingHelper, ConcurrentThreadsKeepTheirOwnLevels) {
     constexpr int kLines = 50;
-    StandardOutputCapture output;
     std::barrier bothIndented(2);
     auto writer = [&](const std::string& name, int levels) {
         for (int i = 0; i < levels; ++i)
@@ -91,11 +61,11 @@ TEST(QFLoggingHelper, ConcurrentThreadsKeepTheirOwnLevels) {
         for (int i = 0; i < kLines; ++i)
             QFLog("{} {}", name, i);
     };
-    std::thread first(writer, "first", 1), second(writer, "second", 3);
-    first.join();
-    second.join();
-
-    std::vector<std::string> lines = output.lines();
+    const auto lines = standardOutputLines([&] {
+        std::thread first(writer, "first", 1), second(writer, "second", 3);
+        first.join();
+        second.join();
+    });
     ASSERT_EQ(lines.size(), size_t(2 * kLines));
     int firsts = 0, seconds = 0;
     for (const std::string& line : lines) {

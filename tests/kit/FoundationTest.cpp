@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <regex>
-#include <set>
 
 using namespace OMFoundation;
 
@@ -99,41 +98,25 @@ TEST(OMFoundationStrings, SearchesWithOptions) {
         SCOPED_TRACE(c.text + " / " + c.other + " / " + std::to_string(c.options));
         EXPECT_EQ(containsString(c.text, c.other, c.options), c.found);
     }
-    EXPECT_TRUE(containsString("a.psd", ".psd"));
     EXPECT_TRUE(containsAnyOfStrings("A.PSB", {".psd", ".psb"}, CaseInsensitiveSearch));
-    EXPECT_FALSE(containsAnyOfStrings("a.png", {}, 0));
-    EXPECT_TRUE(isEqualToAnyOfStrings("on", {"off", "on"}));
-    EXPECT_FALSE(isEqualToAnyOfStrings("On", {"off", "on"}));
-    EXPECT_TRUE(hasAnyOfSuffixes("a.tiff", {".tif", ".tiff"}));
     EXPECT_FALSE(hasAnyOfSuffixes("a.tiff", {""}));
     EXPECT_TRUE(hasAnyOfPrefixes("qf-auto-1x", {"+@", "qf-"}));
-    EXPECT_FALSE(hasAnyOfPrefixes("qf", {"qf-"}));
 }
 
-TEST(OMFoundationStrings, MakesOneCharacterFromAScalar) {
-    EXPECT_EQ(stringWithCharacter(U'A'), "A");
+TEST(OMFoundationStrings, MakesCharactersFromScalarsAndEscapes) {
     EXPECT_EQ(stringWithCharacter(0x1F600), "\xF0\x9F\x98\x80");
     EXPECT_EQ(stringWithCharacter(0xD83D), "\uFFFD");  // half a surrogate pair is no character
     EXPECT_EQ(stringWithCharacter(0x110000), "\uFFFD");
-}
-
-TEST(OMFoundationStrings, DecodesURLEncodedText) {
-    EXPECT_EQ(readableStringFromURLEncodedString("a+b%20c%C3%A9"), "a b c\u00E9");
-    EXPECT_EQ(readableStringFromURLEncodedString("100%25"), "100%");
-    EXPECT_EQ(readableStringFromURLEncodedString("%2"), std::nullopt);
-    EXPECT_EQ(readableStringFromURLEncodedString("%zz"), std::nullopt);
-    EXPECT_EQ(readableStringFromURLEncodedString("%FF"), std::nullopt);  // not UTF-8
+    EXPECT_EQ(readableStringFromURLEncodedString("a+b%20c%C3%A9%25"), "a b c\u00E9%");
+    for (const char* broken : {"%2", "%zz", "%FF"})  // the last is no UTF-8
+        EXPECT_EQ(readableStringFromURLEncodedString(broken), std::nullopt) << broken;
 }
 
 TEST(OMFoundationStrings, NewUUIDsAreRandomVersion4) {
     const std::regex form("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}");
-    std::set<std::string> seen;
-    for (int i = 0; i < 100; ++i) {
-        std::string uuid = stringWithNewUUID();
-        EXPECT_TRUE(std::regex_match(uuid, form)) << uuid;
-        seen.insert(uuid);
-    }
-    EXPECT_EQ(seen.size(), 100u);
+    const std::string first = stringWithNewUUID();
+    EXPECT_TRUE(std::regex_match(first, form)) << first;
+    EXPECT_NE(stringWithNewUUID(), first);
 }
 
 TEST(OMFoundationPaths, RelativePathFromABasePath) {
@@ -172,18 +155,10 @@ TEST(OMFoundationPaths, PathOfAFileFromADirectory) {
         EXPECT_EQ(pathOfFile(c.file, c.directory), c.path) << c.file << " from " << c.directory;
 }
 
-TEST(OMFoundationArrays, InsertsAndReverses) {
-    std::vector<int> numbers = {1, 2, 3, 4, 5};
-    reverse(numbers);
-    EXPECT_EQ(numbers, (std::vector<int>{5, 4, 3, 2, 1}));
-    std::vector<int> none;
-    reverse(none);
-    EXPECT_TRUE(none.empty());
-
+TEST(OMFoundationArrays, InsertsOnlyWithinTheArray) {
+    std::vector<int> numbers = {1, 2};
     insertObjectsFromArray(numbers, {7, 8}, 1);
-    EXPECT_EQ(numbers, (std::vector<int>{5, 7, 8, 4, 3, 2, 1}));
-    insertObjectsFromArray(numbers, {9}, numbers.size());
-    EXPECT_EQ(numbers.back(), 9);
+    EXPECT_EQ(numbers, (std::vector<int>{1, 7, 8, 2}));
     EXPECT_DEATH(insertObjectsFromArray(numbers, {0}, numbers.size() + 1), "beyond the end");
 }
 

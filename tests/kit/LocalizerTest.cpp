@@ -100,6 +100,8 @@ TEST_F(LocalizerTest, TheMostSpecificVariantWithAllItsArgumentsWins) {
         {"items", {}, {"item-count"}, "Items"},
         // The plain text goes through the formatter with no values.
         {"things", {{"item-count", "3"}}, {"item-count"}, "Things %@ 100%"},
+        {"pair", {{"a", "1"}, {"b", "2"}}, {"a"}, "only 1"},
+        // Variants are kept per list of argument keys, not per key alone.
         {"pair", {{"a", "1"}, {"b", "2"}}, {"a", "b"}, "1 and 2"},
         {"pair", {{"a", "1"}}, {"a", "b"}, "only 1"},
         {"pair", {{"b", "2"}}, {"a", "b"}, "none"},
@@ -117,14 +119,6 @@ TEST_F(LocalizerTest, TheMostSpecificVariantWithAllItsArgumentsWins) {
         SCOPED_TRACE(c.key);
         EXPECT_EQ(localizer.localizedStringForKey(c.key, c.arguments, c.argumentKeys), c.text);
     }
-}
-
-TEST_F(LocalizerTest, VariantsAreKeptPerListOfArgumentKeys) {
-    writeTable("Localizable", kTable);
-    OMLocalizer localizer(bundle());
-    EXPECT_EQ(localizer.localizedStringForKey("pair", {{"a", "1"}}, {"a"}), "only 1");
-    EXPECT_EQ(localizer.localizedStringForKey("pair", {{"a", "1"}, {"b", "2"}}, {"a", "b"}),
-              "1 and 2");
 }
 
 TEST_F(LocalizerTest, TablesAreChosenByNameAndLocalizersSharedPerBundleAndTable) {
@@ -193,19 +187,6 @@ TEST(Bundle, TheMainFolderIsTheOverrideElseBesideTheExecutableElseTheSourceTree)
     fs::create_directories(executable / "resources");
     EXPECT_EQ(Bundle::mainResourcePath(nullptr, executable, source), executable / "resources");
     EXPECT_EQ(Bundle::mainResourcePath("/elsewhere", executable, source), "/elsewhere");
-}
-
-TEST(Bundle, FindsResourcesByNameAndExtension) {
-    lf::test::TemporaryDirectory root;
-    fs::create_directories(root / "strings");
-    lf::test::writeFile(root / "strings" / "Updater.json", "{}");
-    lf::test::writeFile(root / "Info.json", "{}");
-    Bundle bundle(root.path());
-    EXPECT_EQ(bundle.pathForResource("Info", "json"), root / "Info.json");
-    EXPECT_EQ(bundle.pathForResource("strings/Updater", "json"), root / "strings" / "Updater.json");
-    EXPECT_EQ(bundle.pathForResource("Info.json"), root / "Info.json");
-    EXPECT_EQ(bundle.pathForResource("WindowLogotype", "png"), std::nullopt);
-    EXPECT_EQ(Bundle("").pathForResource("Info", "json"), std::nullopt);
 }
 
 TEST(Bundle, TheShippedTablesAreObjectsOfText) {
