@@ -2,18 +2,25 @@
 
 std::optional<XPCObject> newXPCObject(const nlohmann::json& value) {
     switch (value.type()) {
-        case nlohmann::json::value_t::boolean: return XPCObject(value.get<bool>());
-        case nlohmann::json::value_t::number_unsigned: return XPCObject(value.get<uint64_t>());
-        case nlohmann::json::value_t::number_float: return XPCObject(value.get<double>());
-        case nlohmann::json::value_t::number_integer: return XPCObject(value.get<int64_t>());
-        case nlohmann::json::value_t::string: return XPCObject(value.get<std::string>());
-        case nlohmann::json::value_t::binary: return XPCObject(*PressletDataFromJSON(value));
+        case nlohmann::json::value_t::boolean:
+            return XPCObject(value.get<bool>());
+        case nlohmann::json::value_t::number_unsigned:
+            return XPCObject(value.get<uint64_t>());
+        case nlohmann::json::value_t::number_float:
+            return XPCObject(value.get<double>());
+        case nlohmann::json::value_t::number_integer:
+            return XPCObject(value.get<int64_t>());
+        case nlohmann::json::value_t::string:
+            return XPCObject(value.get<std::string>());
+        case nlohmann::json::value_t::binary:
+            return XPCObject(*PressletDataFromJSON(value));
         case nlohmann::json::value_t::object: {
             XPCDictionary dictionary;
             applyValuesToXPCDictionary(value, dictionary);
             return XPCObject(std::move(dictionary));
         }
-        default: return std::nullopt;
+        default:
+            return std::nullopt;
     }
 }
 

@@ -29,7 +29,9 @@ struct SpawnAttributes {
     ~SpawnAttributes() { posix_spawnattr_destroy(&attributes); }
 };
 
-std::string variableName(const std::string& entry) { return entry.substr(0, entry.find('=')); }
+std::string variableName(const std::string& entry) {
+    return entry.substr(0, entry.find('='));
+}
 
 // Our environment with the entries replaced or added.
 std::vector<std::string> childEnvironment(const std::vector<std::string>& entries) {
@@ -47,16 +49,21 @@ std::vector<std::string> childEnvironment(const std::vector<std::string>& entrie
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
     std::vector<char*> result;
-    for (auto& string : strings) result.push_back(string.data());
+    for (auto& string : strings)
+        result.push_back(string.data());
     result.push_back(nullptr);
     return result;
 }
 
 }  // namespace
 
-bool QFChildProcess::Termination::exited() const { return WIFEXITED(status); }
+bool QFChildProcess::Termination::exited() const {
+    return WIFEXITED(status);
+}
 
-int QFChildProcess::Termination::exitCode() const { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+int QFChildProcess::Termination::exitCode() const {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 std::string QFChildProcess::Termination::description() const {
     if (WIFEXITED(status)) return fmt::format("exited with status {}", WEXITSTATUS(status));
@@ -77,7 +84,8 @@ lf::Result<QFChildProcess> QFChildProcess::spawn(const Options& options) {
     sigset_t none, defaults;
     sigemptyset(&none);
     sigemptyset(&defaults);
-    for (int signal : {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGCHLD}) sigaddset(&defaults, signal);
+    for (int signal : {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGCHLD})
+        sigaddset(&defaults, signal);
     posix_spawnattr_setsigmask(&attributes.attributes, &none);
     posix_spawnattr_setsigdefault(&attributes.attributes, &defaults);
     if (options.newProcessGroup) {

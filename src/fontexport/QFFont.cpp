@@ -3,11 +3,10 @@
 #include "fontexport/QFFontError.h"
 #include "fontexport/QFTTXDocumentWriter.h"
 
-#include <unicode/unistr.h>
-
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <unicode/unistr.h>
 
 namespace {
 
@@ -68,7 +67,8 @@ void QFFont::mapGlyph(GlyphPtr glyph, std::string_view characters) {
 
 VKRect QFFont::boundingBox() const {
     VKRect box = VKRectZero;
-    for (const auto& glyph : glyphs_) box = VKRectUnion(box, glyph->boundingBox());
+    for (const auto& glyph : glyphs_)
+        box = VKRectUnion(box, glyph->boundingBox());
     return box;
 }
 
@@ -99,7 +99,9 @@ void QFFont::recordName(const GlyphPtr& glyph, std::string name) {
     glyphNames_[glyph] = std::move(unique);
 }
 
-void QFFont::invalidateCaches() { convertedForms_.reset(); }
+void QFFont::invalidateCaches() {
+    convertedForms_.reset();
+}
 
 lf::Result<lf::Data> QFFont::ttxRepresentation() {
     if (name_.empty())

@@ -58,16 +58,15 @@ lf::Result<QFConvertedFont> QFConvertTTXDocument(const lf::Data& ttxDocument,
         exchange->settle(std::nullopt);
     });
     nlohmann::json request = {{"ttxData", PressletJSONFromData(ttxDocument)}};
-    connection->sendMessage(request, [exchange](const nlohmann::json& reply) {
-        exchange->settle(reply);
-    });
+    connection->sendMessage(request,
+                            [exchange](const nlohmann::json& reply) { exchange->settle(reply); });
     connection->resume();
 
     if (!exchange->done.waitFor(timeLimit)) {
         lf::log("{}: no reply within {} ms", kFailureLine, timeLimit.count());
-        return QFFontMakeError(QFFontErrorConversionTimedOut,
-                               fmt::format("The TTX converter did not reply within {} ms.",
-                                           timeLimit.count()));
+        return QFFontMakeError(
+            QFFontErrorConversionTimedOut,
+            fmt::format("The TTX converter did not reply within {} ms.", timeLimit.count()));
     }
     std::lock_guard lock(exchange->mutex);
     if (!exchange->reply) {

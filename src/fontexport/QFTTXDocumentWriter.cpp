@@ -6,14 +6,13 @@
 #include "fontexport/SWXMLWriter.h"
 #include "platform/Log.h"
 
-#include <unicode/smpdtfmt.h>
-#include <unicode/timezone.h>
-
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <cfloat>
 #include <map>
+#include <unicode/smpdtfmt.h>
+#include <unicode/timezone.h>
 
 namespace {
 
@@ -41,7 +40,7 @@ struct QFTTXDocumentWriter::Metrics {
     int32_t advanceWidthMax;
     int32_t xMaxExtent;
     int32_t xAvgCharWidth;
-    std::vector<int32_t> advances;      // per glyph
+    std::vector<int32_t> advances;         // per glyph
     std::vector<std::string> charstrings;  // per glyph
 };
 
@@ -96,7 +95,8 @@ lf::Result<QFTTXDocumentWriter::Metrics> QFTTXDocumentWriter::measure() {
 }
 
 lf::Result<lf::Data> QFTTXDocumentWriter::write() {
-    for (const auto& glyph : font_.glyphs()) names_.push_back(*font_.nameForGlyph(glyph));
+    for (const auto& glyph : font_.glyphs())
+        names_.push_back(*font_.nameForGlyph(glyph));
     auto metrics = measure();
     if (!metrics) return metrics.error();
 
@@ -227,13 +227,13 @@ void QFTTXDocumentWriter::writeOS2(const Metrics& m) {
         writeValue("yStrikeoutPosition", "300");
         writeValue("sFamilyClass", "0");
         xml_->writeElement("panose", [&] {
-            for (const char* field : {"bFamilyType", "bSerifStyle", "bWeight", "bProportion",
-                                      "bContrast", "bStrokeVariation", "bArmStyle", "bLetterForm",
-                                      "bMidline", "bXHeight"})
+            for (const char* field :
+                 {"bFamilyType", "bSerifStyle", "bWeight", "bProportion", "bContrast",
+                  "bStrokeVariation", "bArmStyle", "bLetterForm", "bMidline", "bXHeight"})
                 writeValue(field, "0");
         });
-        for (const char* range : {"ulUnicodeRange1", "ulUnicodeRange2", "ulUnicodeRange3",
-                                  "ulUnicodeRange4"})
+        for (const char* range :
+             {"ulUnicodeRange1", "ulUnicodeRange2", "ulUnicodeRange3", "ulUnicodeRange4"})
             writeValue(range, kZeroRange);
         writeValue("achVendID", "");
         writeValue("fsSelection", "00000000 01000000");
@@ -369,8 +369,8 @@ struct Ligature {
 // component: every code unit must map to a glyph of the list, and the
 // ligature glyph must be in it too.
 static std::map<size_t, std::vector<Ligature>> writableLigatures(QFFont& font,
-                                                                  const auto& ligatureMap,
-                                                                  const auto& characterMap) {
+                                                                 const auto& ligatureMap,
+                                                                 const auto& characterMap) {
     std::map<size_t, std::vector<Ligature>> sets;
     const auto& glyphs = font.glyphs();
     auto glyphID = [&](const QFFont::GlyphPtr& glyph) -> std::optional<size_t> {

@@ -3,10 +3,9 @@
 #include "platform/Assert.h"
 #include "platform/Log.h"
 
+#include <cerrno>
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
-
-#include <cerrno>
 
 namespace {
 
@@ -14,9 +13,10 @@ std::string composed(std::string_view text) {
     UErrorCode status = U_ZERO_ERROR;
     const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
     if (U_FAILURE(status)) return std::string(text);
-    icu::UnicodeString normalized = nfc->normalize(
-        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size()))),
-        status);
+    icu::UnicodeString normalized =
+        nfc->normalize(icu::UnicodeString::fromUTF8(
+                           icu::StringPiece(text.data(), static_cast<int32_t>(text.size()))),
+                       status);
     if (U_FAILURE(status)) return std::string(text);
     std::string result;
     normalized.toUTF8String(result);

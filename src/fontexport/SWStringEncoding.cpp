@@ -1,12 +1,11 @@
 #include "fontexport/SWStringEncoding.h"
 
-#include <unicode/ucnv.h>
-#include <unicode/ustring.h>
-#include <unicode/utf8.h>
-
 #include <fmt/format.h>
 
 #include <memory>
+#include <unicode/ucnv.h>
+#include <unicode/ustring.h>
+#include <unicode/utf8.h>
 
 namespace {
 
@@ -17,10 +16,14 @@ using Converter = std::unique_ptr<UConverter, ConverterCloser>;
 
 const char* icuConverterName(SWStringEncoding encoding) {
     switch (encoding) {
-        case SWStringEncoding::ASCII: return "US-ASCII";
-        case SWStringEncoding::ISOLatin1: return "ISO-8859-1";
-        case SWStringEncoding::UTF16: return "UTF-16LE";
-        case SWStringEncoding::UTF8: break;
+        case SWStringEncoding::ASCII:
+            return "US-ASCII";
+        case SWStringEncoding::ISOLatin1:
+            return "ISO-8859-1";
+        case SWStringEncoding::UTF16:
+            return "UTF-16LE";
+        case SWStringEncoding::UTF8:
+            break;
     }
     return "UTF-8";
 }
@@ -46,7 +49,8 @@ bool SWIsSupportedEncoding(unsigned long encoding) {
         case SWStringEncoding::ASCII:
         case SWStringEncoding::UTF8:
         case SWStringEncoding::ISOLatin1:
-        case SWStringEncoding::UTF16: return true;
+        case SWStringEncoding::UTF16:
+            return true;
     }
     return false;
 }
@@ -54,33 +58,53 @@ bool SWIsSupportedEncoding(unsigned long encoding) {
 std::string SWEncodingName(unsigned long encoding) {
     // The names of the string encodings that stored files and peers number.
     switch (encoding) {
-        case 1: return "Western (ASCII)";
-        case 2: return "Western (NextStep)";
-        case 3: return "Japanese (EUC)";
-        case 4: return "Unicode (UTF-8)";
-        case 5: return "Western (ISO Latin 1)";
-        case 6: return "Symbol (Mac OS)";
-        case 7: return "Non-lossy ASCII";
-        case 8: return "Japanese (Windows, DOS)";
-        case 9: return "Central European (ISO Latin 2)";
-        case 10: return "Unicode (UTF-16)";
-        case 11: return "Cyrillic (Windows)";
-        case 12: return "Western (Windows Latin 1)";
-        case 13: return "Greek (Windows)";
-        case 14: return "Turkish (Windows Latin 5)";
-        case 15: return "Central European (Windows Latin 2)";
-        case 21: return "Japanese (ISO 2022-JP)";
-        case 30: return "Western (Mac OS Roman)";
+        case 1:
+            return "Western (ASCII)";
+        case 2:
+            return "Western (NextStep)";
+        case 3:
+            return "Japanese (EUC)";
+        case 4:
+            return "Unicode (UTF-8)";
+        case 5:
+            return "Western (ISO Latin 1)";
+        case 6:
+            return "Symbol (Mac OS)";
+        case 7:
+            return "Non-lossy ASCII";
+        case 8:
+            return "Japanese (Windows, DOS)";
+        case 9:
+            return "Central European (ISO Latin 2)";
+        case 10:
+            return "Unicode (UTF-16)";
+        case 11:
+            return "Cyrillic (Windows)";
+        case 12:
+            return "Western (Windows Latin 1)";
+        case 13:
+            return "Greek (Windows)";
+        case 14:
+            return "Turkish (Windows Latin 5)";
+        case 15:
+            return "Central European (Windows Latin 2)";
+        case 21:
+            return "Japanese (ISO 2022-JP)";
+        case 30:
+            return "Western (Mac OS Roman)";
     }
     return fmt::format("Unknown encoding {}", encoding);
 }
 
 bool SWEncodingCanRepresent(SWStringEncoding encoding, char32_t character) {
     switch (encoding) {
-        case SWStringEncoding::ASCII: return character < 0x80;
-        case SWStringEncoding::ISOLatin1: return character < 0x100;
+        case SWStringEncoding::ASCII:
+            return character < 0x80;
+        case SWStringEncoding::ISOLatin1:
+            return character < 0x100;
         case SWStringEncoding::UTF8:
-        case SWStringEncoding::UTF16: break;
+        case SWStringEncoding::UTF16:
+            break;
     }
     return true;
 }
@@ -125,11 +149,11 @@ std::optional<std::vector<uint8_t>> SWEncodeString(std::string_view string,
                                                    SWStringEncoding encoding) {
     std::vector<uint8_t> bytes;
     bytes.reserve(encoding == SWStringEncoding::UTF16 ? string.size() * 2 : string.size());
-    bool converted = SWEncodeStringInChunks(string, encoding, 4096,
-                                            [&](const uint8_t* chunk, size_t length) {
-                                                bytes.insert(bytes.end(), chunk, chunk + length);
-                                                return true;
-                                            });
+    bool converted =
+        SWEncodeStringInChunks(string, encoding, 4096, [&](const uint8_t* chunk, size_t length) {
+            bytes.insert(bytes.end(), chunk, chunk + length);
+            return true;
+        });
     if (!converted) return std::nullopt;
     return bytes;
 }

@@ -28,7 +28,9 @@ std::string SWStringWriter::characters(size_t location, size_t length) const {
     return text_.substr(location, length);
 }
 
-void SWStringWriter::beginBuffering() { points_.insert(points_.begin() + 1, points_.front()); }
+void SWStringWriter::beginBuffering() {
+    points_.insert(points_.begin() + 1, points_.front());
+}
 
 void SWStringWriter::flushFirstBuffer() {
     if (numberOfBuffers() > 0) points_.pop_back();
@@ -57,7 +59,8 @@ void SWStringWriter::writeString(std::string_view string, size_t bufferIndex) {
     LF_PRECONDITION(start <= points_.front(),
                     "Invalid parameter not satisfying: start <= insertionPoint");
     text_.insert(start, string);
-    for (size_t i = 0; i <= startIndex; ++i) points_[i] += string.size();
+    for (size_t i = 0; i <= startIndex; ++i)
+        points_[i] += string.size();
 }
 
 void SWStringWriter::writeString(std::string_view string, bool bypassBuffer) {
@@ -76,7 +79,8 @@ void SWStringWriter::removeAllCharacters() {
 void SWStringWriter::discardString() {
     size_t committed = length();
     text_.erase(0, committed);
-    for (size_t& point : points_) point -= committed;
+    for (size_t& point : points_)
+        point -= committed;
 }
 
 std::string SWStringWriter::debugDescription() const {

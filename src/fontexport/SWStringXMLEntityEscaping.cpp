@@ -1,9 +1,8 @@
 #include "fontexport/SWStringXMLEntityEscaping.h"
 
-#include <unicode/utf8.h>
-
 #include <charconv>
 #include <cstdint>
+#include <unicode/utf8.h>
 
 namespace {
 

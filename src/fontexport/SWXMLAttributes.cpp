@@ -8,7 +8,8 @@ void SWXMLAttributes::addAttribute(std::string name, std::string value) {
 
 void SWXMLAttributes::setAttributesAsDictionary(
     const std::map<std::string, std::string>& dictionary) {
-    for (const auto& [name, value] : dictionary) addAttribute(name, value);
+    for (const auto& [name, value] : dictionary)
+        addAttribute(name, value);
 }
 
 std::optional<std::string> SWXMLAttributes::objectForKey(std::string_view name) const {
@@ -20,10 +21,12 @@ std::optional<std::string> SWXMLAttributes::objectForKey(std::string_view name) 
 std::vector<std::string> SWXMLAttributes::keys() const {
     std::vector<std::string> names;
     names.reserve(pairs_.size());
-    for (const auto& pair : pairs_) names.push_back(pair.first);
+    for (const auto& pair : pairs_)
+        names.push_back(pair.first);
     return names;
 }
 
 void SWXMLAttributes::writeAttributes(SWXMLWriter& writer) const {
-    for (const auto& [name, value] : pairs_) writer.writeAttribute(name, value);
+    for (const auto& [name, value] : pairs_)
+        writer.writeAttribute(name, value);
 }

@@ -13,12 +13,18 @@ namespace {
 // What stands for a character that the encoding cannot represent.
 std::string characterReference(char32_t character) {
     switch (character) {
-        case U'\u00A0': return "&nbsp;";
-        case U'\u00A9': return "&copy;";
-        case U'\u00AE': return "&reg;";
-        case U'\u2013': return "&ndash;";
-        case U'\u2014': return "&mdash;";
-        case U'\u20AC': return "&euro;";
+        case U'\u00A0':
+            return "&nbsp;";
+        case U'\u00A9':
+            return "&copy;";
+        case U'\u00AE':
+            return "&reg;";
+        case U'\u2013':
+            return "&ndash;";
+        case U'\u2014':
+            return "&mdash;";
+        case U'\u20AC':
+            return "&euro;";
     }
     // The code point, so that a character outside the basic plane is one
     // reference, not two for its UTF-16 surrogates (which XML rejects).
@@ -93,7 +99,8 @@ void SWXMLWriter::writeElement(std::string_view name, std::optional<std::string_
 void SWXMLWriter::writeElement(std::string_view name,
                                const std::map<std::string, std::string>& attributes,
                                const ContentBlock& content) {
-    for (const auto& [key, value] : attributes) pushAttribute(key, value);
+    for (const auto& [key, value] : attributes)
+        pushAttribute(key, value);
     writeElement(name, content);
 }
 
@@ -158,10 +165,18 @@ void SWXMLWriter::writeEscaped(std::string_view text, bool escapeQuotes) {
     for (size_t i = 0; i < text.size(); ++i) {
         const char* entity = nullptr;
         switch (text[i]) {
-            case '&': entity = "&amp;"; break;
-            case '<': entity = "&lt;"; break;
-            case '>': entity = "&gt;"; break;
-            case '"': entity = escapeQuotes ? "&quot;" : nullptr; break;
+            case '&':
+                entity = "&amp;";
+                break;
+            case '<':
+                entity = "&lt;";
+                break;
+            case '>':
+                entity = "&gt;";
+                break;
+            case '"':
+                entity = escapeQuotes ? "&quot;" : nullptr;
+                break;
         }
         if (!entity) continue;
         if (i > runStart) writeString(text.substr(runStart, i - runStart));
@@ -171,9 +186,13 @@ void SWXMLWriter::writeEscaped(std::string_view text, bool escapeQuotes) {
     if (runStart < text.size()) writeString(text.substr(runStart));
 }
 
-void SWXMLWriter::writeCharacters(std::string_view text) { writeEscaped(text, false); }
+void SWXMLWriter::writeCharacters(std::string_view text) {
+    writeEscaped(text, false);
+}
 
-void SWXMLWriter::writeAttributeValue(std::string_view text) { writeEscaped(text, true); }
+void SWXMLWriter::writeAttributeValue(std::string_view text) {
+    writeEscaped(text, true);
+}
 
 void SWXMLWriter::writeAttribute(std::string_view name, std::string_view value) {
     writeString(" ");
@@ -189,9 +208,13 @@ void SWXMLWriter::writeComment(std::string_view text) {
     closeComment();
 }
 
-void SWXMLWriter::openComment() { writeString("<!--"); }
+void SWXMLWriter::openComment() {
+    writeString("<!--");
+}
 
-void SWXMLWriter::closeComment() { writeString("-->"); }
+void SWXMLWriter::closeComment() {
+    writeString("-->");
+}
 
 void SWXMLWriter::writeCDATA(const ContentBlock& content) {
     startCDATA();
@@ -199,9 +222,13 @@ void SWXMLWriter::writeCDATA(const ContentBlock& content) {
     endCDATA();
 }
 
-void SWXMLWriter::startCDATA() { writeString("<![CDATA["); }
+void SWXMLWriter::startCDATA() {
+    writeString("<![CDATA[");
+}
 
-void SWXMLWriter::endCDATA() { writeString("]]>"); }
+void SWXMLWriter::endCDATA() {
+    writeString("]]>");
+}
 
 bool SWXMLWriter::hasOpenElement(std::string_view name) const {
     return std::find(openElements_.begin(), openElements_.end(), name) != openElements_.end();

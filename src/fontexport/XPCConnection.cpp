@@ -46,19 +46,24 @@ std::shared_ptr<lf::DispatchQueue> XPCConnection::targetQueue() const {
     return connection_->targetQueue();
 }
 
-void XPCConnection::suspend() { connection_->suspend(); }
+void XPCConnection::suspend() {
+    connection_->suspend();
+}
 
-void XPCConnection::resume() { connection_->resume(); }
+void XPCConnection::resume() {
+    connection_->resume();
+}
 
 void XPCConnection::sendMessage(const nlohmann::json& message) {
     connection_->send(xpcDictionary(message));
 }
 
 void XPCConnection::sendMessage(const nlohmann::json& message, ReplyHandler replyHandler) {
-    connection_->send(xpcDictionary(message), [replyHandler = std::move(replyHandler)](XPCReply reply) {
-        if (const auto* dictionary = std::get_if<XPCDictionary>(&reply))
-            replyHandler(dictionaryWithContentsOfXPCDictionary(*dictionary));
-    });
+    connection_->send(xpcDictionary(message),
+                      [replyHandler = std::move(replyHandler)](XPCReply reply) {
+                          if (const auto* dictionary = std::get_if<XPCDictionary>(&reply))
+                              replyHandler(dictionaryWithContentsOfXPCDictionary(*dictionary));
+                      });
 }
 
 void XPCConnection::setErrorHandler(ErrorHandler handler) {

@@ -27,7 +27,8 @@ class XPCConnection : public std::enable_shared_from_this<XPCConnection> {
 public:
     using ErrorHandler = std::function<void()>;
     // `reply` is null when the peer awaits no reply.
-    using MessageHandler = std::function<void(const nlohmann::json& message, nlohmann::json* reply)>;
+    using MessageHandler =
+        std::function<void(const nlohmann::json& message, nlohmann::json* reply)>;
     using ReplyHandler = std::function<void(const nlohmann::json& reply)>;
 
     // Over an existing connection.

@@ -19,7 +19,8 @@ public:
     }
     std::vector<uint8_t> take() { return std::move(bytes_); }
     void integer(uint64_t value, int byteCount) {
-        for (int i = 0; i < byteCount; ++i) bytes_.push_back(static_cast<uint8_t>(value >> (8 * i)));
+        for (int i = 0; i < byteCount; ++i)
+            bytes_.push_back(static_cast<uint8_t>(value >> (8 * i)));
     }
     void byte(uint8_t value) { bytes_.push_back(value); }
     lf::Status dictionary(const XPCDictionary& dictionary, int depth) {
@@ -68,7 +69,8 @@ private:
         LF_TRY(enter(depth));
         byte('a');
         LF_TRY(count(array.size()));
-        for (const auto& element : array) LF_TRY(value(element, depth + 1));
+        for (const auto& element : array)
+            LF_TRY(value(element, depth + 1));
         return {};
     }
     lf::Status encode(const XPCDictionary& v, int depth) { return dictionary(v, depth); }
@@ -109,7 +111,8 @@ public:
     lf::Result<uint64_t> integer(int byteCount) {
         if (remaining() < static_cast<size_t>(byteCount)) return malformed("truncated number");
         uint64_t value = 0;
-        for (int i = 0; i < byteCount; ++i) value |= uint64_t{cursor_[i]} << (8 * i);
+        for (int i = 0; i < byteCount; ++i)
+            value |= uint64_t{cursor_[i]} << (8 * i);
         cursor_ += byteCount;
         return value;
     }
@@ -151,7 +154,8 @@ public:
                 if (!v) return v.error();
                 return XPCObject(lf::Data::copy(v->data(), v->size()));
             }
-            case 'a': return array(depth);
+            case 'a':
+                return array(depth);
             case 'o': {
                 auto v = dictionary(depth);
                 if (!v) return v.error();
@@ -261,7 +265,8 @@ lf::Result<std::vector<uint8_t>> XPCEncodeFrame(const XPCFrame& frame) {
     size_t length = bytes.size() - kLengthPrefixSize;
     if (length > kXPCMaxFrameSize)
         return XPCMakeError(XPCConnectionErrorMessageTooLarge, "message too large");
-    for (size_t i = 0; i < kLengthPrefixSize; ++i) bytes[i] = static_cast<uint8_t>(length >> (8 * i));
+    for (size_t i = 0; i < kLengthPrefixSize; ++i)
+        bytes[i] = static_cast<uint8_t>(length >> (8 * i));
     return bytes;
 }
 

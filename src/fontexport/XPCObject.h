@@ -20,15 +20,14 @@ using XPCArray = std::vector<XPCObject>;
 using XPCDictionary = std::map<std::string, XPCObject>;
 
 struct XPCObject {
-    using Value =
-        std::variant<bool, int64_t, uint64_t, double, std::string, lf::Data, XPCArray, XPCDictionary>;
+    using Value = std::variant<bool, int64_t, uint64_t, double, std::string, lf::Data, XPCArray,
+                               XPCDictionary>;
 
     Value value;
 
     XPCObject() = default;
     template <typename T>
-        requires std::is_constructible_v<Value, T&&>
-    XPCObject(T&& v) : value(std::forward<T>(v)) {}
+    requires std::is_constructible_v<Value, T&&> XPCObject(T&& v) : value(std::forward<T>(v)) {}
 
     template <typename T>
     const T* get() const {

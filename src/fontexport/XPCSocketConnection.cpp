@@ -92,13 +92,14 @@ struct XPCSocketConnection::State {
     }
 
     void enqueueReplyLocked(ReplyHandler handler, XPCReply reply) {
-        enqueueLocked([handler = std::move(handler), reply = std::move(reply)](State& state) mutable {
-            {
-                std::lock_guard lock(state.mutex);
-                if (state.detached) return;
-            }
-            handler(std::move(reply));
-        });
+        enqueueLocked(
+            [handler = std::move(handler), reply = std::move(reply)](State& state) mutable {
+                {
+                    std::lock_guard lock(state.mutex);
+                    if (state.detached) return;
+                }
+                handler(std::move(reply));
+            });
     }
 
     // The connection is over: every waiting reply gets the error, then the
@@ -106,7 +107,8 @@ struct XPCSocketConnection::State {
     void failLocked(lf::Error error) {
         if (failure) return;
         failure = error;
-        for (auto& [id, handler] : pendingReplies) enqueueReplyLocked(std::move(handler), error);
+        for (auto& [id, handler] : pendingReplies)
+            enqueueReplyLocked(std::move(handler), error);
         pendingReplies.clear();
         outgoing.clear();
         enqueueEventLocked(std::move(error));

@@ -25,11 +25,13 @@ int main() {
         if (mode == "die") return 3;
         if (mode == "hang") {
             std::signal(SIGTERM, SIG_IGN);
-            for (;;) ::pause();
+            for (;;)
+                ::pause();
         }
         XPCDictionary reply;
         if (mode == "empty") {
-            reply = {{"sfntData", lf::Data()}, {"woffData", lf::Data()},
+            reply = {{"sfntData", lf::Data()},
+                     {"woffData", lf::Data()},
                      {"ttxLog", std::string("fake converter: nothing compiled")}};
         } else {
             reply = {{"sfntData", lf::Data::fromString("OTTO fake")},

@@ -4,14 +4,13 @@
 #include "platform/Log.h"
 #include "support/TestSupport.h"
 
-#include <unicode/locid.h>
-#include <unicode/timezone.h>
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
 #include <sstream>
+#include <unicode/locid.h>
+#include <unicode/timezone.h>
 
 using namespace lf::test;
 
@@ -112,9 +111,10 @@ TEST(FontGlyphs, MappingFillsTheCharacterAndLigatureMaps) {
     font.mapGlyph(lower, "a");
     font.mapGlyph(upper, "A");
     std::string text = ttxText(font);
-    EXPECT_TRUE(contains(text, "<map code=\"0x20\" name=\"space\" />\n\t\t\t"
-                               "<map code=\"0x41\" name=\"glyph3\" />\n\t\t\t"
-                               "<map code=\"0x61\" name=\"glyph2\" />"));
+    EXPECT_TRUE(contains(text,
+                         "<map code=\"0x20\" name=\"space\" />\n\t\t\t"
+                         "<map code=\"0x41\" name=\"glyph3\" />\n\t\t\t"
+                         "<map code=\"0x61\" name=\"glyph2\" />"));
     EXPECT_FALSE(contains(text, "<GSUB>"));
 
     font.addGlyph(ligature);
@@ -124,8 +124,9 @@ TEST(FontGlyphs, MappingFillsTheCharacterAndLigatureMaps) {
     EXPECT_TRUE(contains(text, "<map code=\"0x66\" name=\"glyph5\" />"));
     EXPECT_TRUE(contains(text, "<map code=\"0x69\" name=\"glyph6\" />"));
     EXPECT_TRUE(contains(text, "<FeatureTag value=\"liga\" />"));
-    EXPECT_TRUE(contains(text, "<LigatureSet glyph=\"glyph5\">\n\t\t\t\t\t\t"
-                               "<Ligature components=\"glyph6\" glyph=\"glyph4\" />"));
+    EXPECT_TRUE(contains(text,
+                         "<LigatureSet glyph=\"glyph5\">\n\t\t\t\t\t\t"
+                         "<Ligature components=\"glyph6\" glyph=\"glyph4\" />"));
 }
 
 TEST(FontGlyphs, LeavesOutMappingsOfGlyphsThatLeftTheFont) {
@@ -159,8 +160,9 @@ TEST(FontGlyphs, BoxesIncludeTheOriginAndSkipDegenerateOutlines) {
 
     auto noKnots = std::make_shared<VKPath>();
     auto oneKnot = std::make_shared<VKPath>(std::vector<VKKnot>{VKKnot::corner({7, 7})}, false);
-    for (auto outline : {std::make_shared<VKCompoundPath>(),
-                         std::make_shared<VKCompoundPath>(VKCompoundPath::PathList{noKnots, oneKnot})}) {
+    for (auto outline :
+         {std::make_shared<VKCompoundPath>(),
+          std::make_shared<VKCompoundPath>(VKCompoundPath::PathList{noKnots, oneKnot})}) {
         auto glyph = makeGlyph(outline, 5, 5);
         EXPECT_EQ(glyph->boundingBox(), VKRectZero);
         EXPECT_EQ(charstring(*glyph), "500\nendchar");
@@ -176,8 +178,8 @@ TEST(FontGlyphs, CharstringsFlipWithinTheBoxAndRoundEachOperand) {
               "0 0 -300 0 0 0 rrcurveto\n0 0 0 -1000 0 0 rrcurveto\nendchar");
 
     std::vector<VKKnot> knots = {{{0, 0}, {0, 0}, {0, 5}, 0}, {{10, 5}, {10, 10}, {10, 10}, 0}};
-    auto curve = makeGlyph(std::make_shared<VKCompoundPath>(VKCompoundPath::PathList{
-                               std::make_shared<VKPath>(knots, false)}),
+    auto curve = makeGlyph(std::make_shared<VKCompoundPath>(
+                               VKCompoundPath::PathList{std::make_shared<VKPath>(knots, false)}),
                            0, 0);
     EXPECT_EQ(charstring(*curve), "0\n0 1000 rmoveto\n0 -500 1000 0 0 -500 rrcurveto\nendchar");
 
@@ -197,20 +199,19 @@ TEST(FontGlyphs, ValuesThatDoNotFitTheirFieldsAreReported) {
     };
     const Case cases[] = {
         {"no name", [](QFFont& f) { f.setName(""); }, QFFontErrorMissingName, "no name"},
-        {"advance too wide",
-         [](QFFont& f) { f.addGlyph(makeGlyph(nullptr, 5, 700)); }, QFFontErrorValueOutOfRange,
-         "widest advance"},
-        {"negative advance",
-         [](QFFont& f) { f.addGlyph(makeGlyph(nullptr, 5, -1)); }, QFFontErrorValueOutOfRange,
-         "advance of glyph2"},
+        {"advance too wide", [](QFFont& f) { f.addGlyph(makeGlyph(nullptr, 5, 700)); },
+         QFFontErrorValueOutOfRange, "widest advance"},
+        {"negative advance", [](QFFont& f) { f.addGlyph(makeGlyph(nullptr, 5, -1)); },
+         QFFontErrorValueOutOfRange, "advance of glyph2"},
         {"width beyond a charstring number",
          [](QFFont& f) { f.addGlyph(makeGlyph(nullptr, 400, 5)); }, QFFontErrorValueOutOfRange,
          "Glyph glyph2: glyph width"},
-        {"width not a number",
-         [](QFFont& f) { f.addGlyph(makeGlyph(nullptr, std::nan(""), 5)); },
+        {"width not a number", [](QFFont& f) { f.addGlyph(makeGlyph(nullptr, std::nan(""), 5)); },
          QFFontErrorValueOutOfRange, "is nan"},
         {"outline beyond the font box",
-         [](QFFont& f) { f.addGlyph(makeGlyph(polygonOutline({{0, 0}, {400, 0}, {0, 1}}), 5, 5)); },
+         [](QFFont& f) {
+             f.addGlyph(makeGlyph(polygonOutline({{0, 0}, {400, 0}, {0, 1}}), 5, 5));
+         },
          QFFontErrorValueOutOfRange, "font box maximum x"},
     };
     for (const auto& c : cases) {

@@ -12,7 +12,8 @@ std::chrono::system_clock::time_point fixedFontDate() {
 
 std::shared_ptr<const VKCompoundPath> polygonOutline(const std::vector<VKPoint>& points) {
     std::vector<VKKnot> knots;
-    for (VKPoint point : points) knots.push_back(VKKnot::corner(point));
+    for (VKPoint point : points)
+        knots.push_back(VKKnot::corner(point));
     return std::make_shared<VKCompoundPath>(
         VKCompoundPath::PathList{std::make_shared<VKPath>(std::move(knots), true)});
 }

@@ -112,7 +112,8 @@ TEST(XMLWriter, WritesTheLayoutByteForByte) {
          [](SWXMLWriter& x) { x.writeCharacters("caf\u00e9 \u2014 \u0142"); },
          "caf\u00e9 &mdash; &#322;"},
     };
-    for (const auto& c : cases) EXPECT_EQ(written(c), c.expected) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(written(c), c.expected) << c.name;
 }
 
 TEST(XMLWriter, KeepsTrackOfOpenElements) {
@@ -193,7 +194,8 @@ TEST(OutputStreamWriter, WritesInChunksUntilAllBytesAreTaken) {
     std::string text(2500, 'x');
     writer.writeString(text);
     EXPECT_EQ(stream->received, text);
-    for (size_t offered : stream->offered) EXPECT_LE(offered, SWOutputStreamWriter::kChunkSize);
+    for (size_t offered : stream->offered)
+        EXPECT_LE(offered, SWOutputStreamWriter::kChunkSize);
     EXPECT_FALSE(writer.error());
 }
 
@@ -202,7 +204,9 @@ TEST(OutputStreamWriter, ComposesAndMarksUTF16Once) {
     SWOutputStreamWriter writer(stream, SWStringEncoding::UTF16, true);
     writer.writeString("e\u0301");
     writer.writeString("a");
-    EXPECT_EQ(stream->received, std::string("\xFF\xFE\xE9\x00" "a\x00", 6));
+    EXPECT_EQ(stream->received, std::string("\xFF\xFE\xE9\x00"
+                                            "a\x00",
+                                            6));
 }
 
 TEST(OutputStreamWriter, StopsWhenTheStreamTakesNoMore) {

@@ -40,7 +40,8 @@ private:
 
 bool writeFile(const fs::path& path, const lf::Data& data) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data.bytes()), static_cast<std::streamsize>(data.size()));
+    out.write(reinterpret_cast<const char*>(data.bytes()),
+              static_cast<std::streamsize>(data.size()));
     return static_cast<bool>(out);
 }
 
