@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <unicode/unistr.h>
+#include <unordered_set>
 
 namespace {
 
@@ -38,18 +39,16 @@ QFFont::GlyphPtr QFFont::insertEmptyGlyph(std::string name, std::optional<char16
 void QFFont::setGlyphs(std::vector<GlyphPtr> glyphs) {
     invalidateCaches();
     glyphs_.assign(1, notdef_);
+    std::unordered_set<const QFGlyph*> listed = {notdef_.get()};
     for (auto& glyph : glyphs) {
-        if (glyph && !isInGlyphList(glyph)) glyphs_.push_back(std::move(glyph));
+        if (glyph && listed.insert(glyph.get()).second) glyphs_.push_back(std::move(glyph));
     }
 }
 
 void QFFont::addGlyph(GlyphPtr glyph) {
     invalidateCaches();
-    if (glyph && !isInGlyphList(glyph)) glyphs_.push_back(std::move(glyph));
-}
-
-bool QFFont::isInGlyphList(const GlyphPtr& glyph) const {
-    return std::find(glyphs_.begin(), glyphs_.end(), glyph) != glyphs_.end();
+    if (glyph && std::find(glyphs_.begin(), glyphs_.end(), glyph) == glyphs_.end())
+        glyphs_.push_back(std::move(glyph));
 }
 
 void QFFont::mapGlyph(GlyphPtr glyph, std::string_view characters) {
@@ -78,9 +77,16 @@ std::optional<std::string> QFFont::nameForGlyph(const GlyphPtr& glyph) {
         return recorded->second;
     auto position = std::find(glyphs_.begin(), glyphs_.end(), glyph);
     if (position == glyphs_.end()) return std::nullopt;
-    std::string name = fmt::format("glyph{}", position - glyphs_.begin());
-    recordName(glyph, name);
-    return glyphNames_.find(glyph)->second;
+    return nameForGlyph(glyph, static_cast<size_t>(position - glyphs_.begin()));
+}
+
+std::string QFFont::nameForGlyph(const GlyphPtr& glyph, size_t index) {
+    auto recorded = glyphNames_.find(glyph);
+    if (recorded == glyphNames_.end()) {
+        recordName(glyph, fmt::format("glyph{}", index));
+        recorded = glyphNames_.find(glyph);
+    }
+    return recorded->second;
 }
 
 void QFFont::recordName(const GlyphPtr& glyph, std::string name) {

@@ -84,9 +84,10 @@ public:
 private:
     friend class QFTTXDocumentWriter;
 
+    // The name of the glyph at `index` of the list.
+    std::string nameForGlyph(const GlyphPtr& glyph, size_t index);
     GlyphPtr insertEmptyGlyph(std::string name, std::optional<char16_t> character);
     void recordName(const GlyphPtr& glyph, std::string name);
-    bool isInGlyphList(const GlyphPtr& glyph) const;
     void invalidateCaches();
     lf::Status buildCaches();
 

@@ -17,8 +17,8 @@
 namespace {
 
 // The head table's date text. fontTools reads it with English day and
-// month names and as UTC, so it is written so whatever the user's locale
-// and time zone.
+// month names and as UTC, so it is written that way whatever the user's
+// locale and time zone.
 std::string headDate(std::chrono::system_clock::time_point time) {
     UErrorCode status = U_ZERO_ERROR;
     icu::SimpleDateFormat format(icu::UnicodeString("EEE MMM d HH:mm:ss yyyy"),
@@ -55,7 +55,8 @@ lf::Result<QFTTXDocumentWriter::Metrics> QFTTXDocumentWriter::measure() {
         const char* name;
     };
     double widest = -DBL_MAX;
-    double widthSum = 10.0;  // the average width starts from 10, as it always has
+    // The sum starts at 10, not 0, as in every font written so far.
+    double widthSum = 10.0;
     for (const auto& glyph : glyphs) {
         widest = std::max(widest, glyph->advancementX());
         widthSum += glyph->width();
@@ -95,10 +96,14 @@ lf::Result<QFTTXDocumentWriter::Metrics> QFTTXDocumentWriter::measure() {
 }
 
 lf::Result<lf::Data> QFTTXDocumentWriter::write() {
-    for (const auto& glyph : font_.glyphs())
-        names_.push_back(*font_.nameForGlyph(glyph));
+    const auto& glyphs = font_.glyphs();
+    for (size_t id = 0; id < glyphs.size(); ++id) {
+        names_.push_back(font_.nameForGlyph(glyphs[id], id));
+        glyphIDs_.emplace(glyphs[id].get(), id);
+    }
     auto metrics = measure();
     if (!metrics) return metrics.error();
+    LigatureSets ligatures = ligatureSets();
 
     auto bytes = std::make_shared<SWMutableData>();
     auto output = std::make_shared<SWMutableDataWriter>(bytes, SWStringEncoding::UTF8);
@@ -126,8 +131,8 @@ lf::Result<lf::Data> QFTTXDocumentWriter::write() {
         xml_->startNewline();
         writeCFF(*metrics);
         xml_->startNewline();
-        if (hasLigatures()) {
-            writeGlyphSubstitution();
+        if (!ligatures.empty()) {
+            writeGlyphSubstitution(ligatures);
             xml_->startNewline();
         }
         writeHorizontalMetrics(*metrics);
@@ -281,9 +286,10 @@ void QFTTXDocumentWriter::writeCharacterMap() {
             // Ascending code units (the map's order). A glyph that left the
             // list has no ID to map to, so its characters are left out.
             for (const auto& [unit, glyph] : font_.characterMap_) {
-                if (!font_.isInGlyphList(glyph)) continue;
+                auto id = glyphID(glyph);
+                if (!id) continue;
                 xml_->pushAttribute("code", fmt::format("{:#x}", static_cast<unsigned>(unit)));
-                xml_->pushAttribute("name", *font_.nameForGlyph(glyph));
+                xml_->pushAttribute("name", names_[*id]);
                 xml_->writeElement("map", std::nullopt);
             }
         });
@@ -356,41 +362,28 @@ void QFTTXDocumentWriter::writeCFF(const Metrics& m) {
     });
 }
 
-namespace {
+std::optional<size_t> QFTTXDocumentWriter::glyphID(const QFFont::GlyphPtr& glyph) const {
+    auto id = glyphIDs_.find(glyph.get());
+    if (id == glyphIDs_.end()) return std::nullopt;
+    return id->second;
+}
 
-struct Ligature {
-    std::vector<std::string> components;  // glyph names after the first
-    std::string glyph;
-};
-
-}  // namespace
-
-// The ligatures that can be written, by the glyph ID of their first
-// component: every code unit must map to a glyph of the list, and the
-// ligature glyph must be in it too.
-static std::map<size_t, std::vector<Ligature>> writableLigatures(QFFont& font,
-                                                                 const auto& ligatureMap,
-                                                                 const auto& characterMap) {
-    std::map<size_t, std::vector<Ligature>> sets;
-    const auto& glyphs = font.glyphs();
-    auto glyphID = [&](const QFFont::GlyphPtr& glyph) -> std::optional<size_t> {
-        auto position = std::find(glyphs.begin(), glyphs.end(), glyph);
-        if (!glyph || position == glyphs.end()) return std::nullopt;
-        return static_cast<size_t>(position - glyphs.begin());
-    };
-    for (const auto& [units, glyph] : ligatureMap) {
-        if (units.size() < 2 || !glyphID(glyph)) continue;
+QFTTXDocumentWriter::LigatureSets QFTTXDocumentWriter::ligatureSets() const {
+    LigatureSets sets;
+    for (const auto& [units, glyph] : font_.ligatureMap_) {
+        auto ligatureID = glyphID(glyph);
+        if (units.size() < 2 || !ligatureID) continue;
         std::vector<size_t> ids;
         for (char16_t unit : units) {
-            auto mapped = characterMap.find(unit);
-            auto id = mapped == characterMap.end() ? std::nullopt : glyphID(mapped->second);
+            auto mapped = font_.characterMap_.find(unit);
+            auto id = mapped == font_.characterMap_.end() ? std::nullopt : glyphID(mapped->second);
             if (!id) break;
             ids.push_back(*id);
         }
         if (ids.size() != units.size()) continue;
-        Ligature ligature{{}, *font.nameForGlyph(glyph)};
+        Ligature ligature{{}, names_[*ligatureID]};
         for (size_t i = 1; i < ids.size(); ++i)
-            ligature.components.push_back(*font.nameForGlyph(glyphs[ids[i]]));
+            ligature.components.push_back(names_[ids[i]]);
         sets[ids[0]].push_back(std::move(ligature));
     }
     // Longer ligatures first, so that a shorter one with the same start does
@@ -403,12 +396,7 @@ static std::map<size_t, std::vector<Ligature>> writableLigatures(QFFont& font,
     return sets;
 }
 
-bool QFTTXDocumentWriter::hasLigatures() const {
-    return !writableLigatures(font_, font_.ligatureMap_, font_.characterMap_).empty();
-}
-
-void QFTTXDocumentWriter::writeGlyphSubstitution() {
-    auto sets = writableLigatures(font_, font_.ligatureMap_, font_.characterMap_);
+void QFTTXDocumentWriter::writeGlyphSubstitution(const LigatureSets& sets) {
     // One "liga" feature for the default script, with one ligature lookup.
     xml_->writeElement("GSUB", [&] {
         writeValue("Version", "0x00010000");

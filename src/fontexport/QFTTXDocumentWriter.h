@@ -9,14 +9,18 @@
 // glyphs are no longer in the font are left out. Used by QFFont, on the
 // font's thread.
 
+#include "fontexport/QFFont.h"
 #include "platform/Data.h"
 #include "platform/Result.h"
 
+#include <cstddef>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
-class QFFont;
 class SWXMLWriter;
 
 class QFTTXDocumentWriter {
@@ -28,6 +32,12 @@ public:
 
 private:
     struct Metrics;
+    struct Ligature {
+        std::vector<std::string> components;  // glyph names after the first
+        std::string glyph;
+    };
+    // Ligatures by the glyph ID of their first component.
+    using LigatureSets = std::map<size_t, std::vector<Ligature>>;
 
     lf::Result<Metrics> measure();
     void writeGlyphOrder();
@@ -39,9 +49,10 @@ private:
     void writeCharacterMap();
     void writePostScript();
     void writeCFF(const Metrics& metrics);
-    // False when no ligature can be written.
-    bool hasLigatures() const;
-    void writeGlyphSubstitution();
+    // The ligatures that can be written: every code unit maps to a glyph of
+    // the list, and the ligature glyph is in it too.
+    LigatureSets ligatureSets() const;
+    void writeGlyphSubstitution(const LigatureSets& sets);
     void writeHorizontalMetrics(const Metrics& metrics);
 
     // An empty element with the attribute value="value".
@@ -50,6 +61,9 @@ private:
 
     QFFont& font_;
     std::shared_ptr<SWXMLWriter> xml_;
+    std::optional<size_t> glyphID(const QFFont::GlyphPtr& glyph) const;
+
     // Glyph names in glyph ID order.
     std::vector<std::string> names_;
+    std::unordered_map<const QFGlyph*, size_t> glyphIDs_;
 };

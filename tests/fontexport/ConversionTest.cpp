@@ -15,9 +15,6 @@
 #include <iterator>
 #include <map>
 #include <sstream>
-#include <unicode/locid.h>
-#include <unicode/timezone.h>
-
 using namespace lf::test;
 using nlohmann::json;
 
@@ -144,19 +141,11 @@ TEST(TTXConversion, ReorderedGlyphsKeepTheirCharactersUnderAGermanLocale) {
                                            sample.font.glyphs().rend());
     sample.font.setGlyphs(reversed);
 
-    UErrorCode status = U_ZERO_ERROR;
-    icu::Locale previousLocale = icu::Locale::getDefault();
-    std::unique_ptr<icu::TimeZone> previousZone(icu::TimeZone::createDefault());
-    icu::Locale::setDefault(icu::Locale("de_DE"), status);
-    icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone("Europe/Berlin"));
-    {
-        ScopedEnvironment language("LANG", "de_DE.UTF-8");
-        ScopedEnvironment time("LC_TIME", "de_DE.UTF-8");
-        ScopedEnvironment zone("TZ", "Europe/Berlin");
-        expectConvertsAndReadsBack(sample);
-    }
-    icu::Locale::setDefault(previousLocale, status);
-    icu::TimeZone::adoptDefault(previousZone.release());
+    ScopedICUDefaults german("de_DE", "Europe/Berlin");
+    ScopedEnvironment language("LANG", "de_DE.UTF-8");
+    ScopedEnvironment time("LC_TIME", "de_DE.UTF-8");
+    ScopedEnvironment zone("TZ", "Europe/Berlin");
+    expectConvertsAndReadsBack(sample);
 }
 
 TEST(TTXConversion, FailedConversionsLeaveNothingCachedAndLog) {

@@ -9,9 +9,6 @@
 #include <cmath>
 #include <fstream>
 #include <sstream>
-#include <unicode/locid.h>
-#include <unicode/timezone.h>
-
 using namespace lf::test;
 
 namespace {
@@ -44,17 +41,14 @@ TEST(FontDocument, NewFontMatchesTheStatedDocument) {
 }
 
 TEST(FontDocument, DatesAreEnglishAndUTCWhateverTheUserSettings) {
-    UErrorCode status = U_ZERO_ERROR;
-    icu::Locale previousLocale = icu::Locale::getDefault();
-    std::unique_ptr<icu::TimeZone> previousZone(icu::TimeZone::createDefault());
-    icu::Locale::setDefault(icu::Locale("de_DE"), status);
-    icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone("Europe/Berlin"));
-    QFFont font;
-    font.setName("F");
-    font.setClock(fixedFontDate);
-    std::string text = ttxText(font);
-    icu::Locale::setDefault(previousLocale, status);
-    icu::TimeZone::adoptDefault(previousZone.release());
+    std::string text;
+    {
+        ScopedICUDefaults german("de_DE", "Europe/Berlin");
+        QFFont font;
+        font.setName("F");
+        font.setClock(fixedFontDate);
+        text = ttxText(font);
+    }
     EXPECT_TRUE(contains(text, "<created value=\"Tue Mar 5 13:07:09 2024\" />"));
     EXPECT_TRUE(contains(text, "<modified value=\"Tue Mar 5 13:07:09 2024\" />"));
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <unicode/locid.h>
 
 namespace lf::test {
 
@@ -49,6 +50,20 @@ ScopedEnvironment::~ScopedEnvironment() {
     } else {
         ::unsetenv(name_.c_str());
     }
+}
+
+ScopedICUDefaults::ScopedICUDefaults(const char* locale, const char* timeZone)
+    : previousLocale_(icu::Locale::getDefault().getName()),
+      previousZone_(icu::TimeZone::createDefault()) {
+    UErrorCode status = U_ZERO_ERROR;
+    icu::Locale::setDefault(icu::Locale(locale), status);
+    icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone(timeZone));
+}
+
+ScopedICUDefaults::~ScopedICUDefaults() {
+    UErrorCode status = U_ZERO_ERROR;
+    icu::Locale::setDefault(icu::Locale(previousLocale_.c_str()), status);
+    icu::TimeZone::adoptDefault(previousZone_.release());
 }
 
 }  // namespace lf::test

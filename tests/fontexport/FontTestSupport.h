@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unicode/timezone.h>
 #include <vector>
 
 namespace lf::test {
@@ -34,6 +35,20 @@ public:
 private:
     std::string name_;
     std::optional<std::string> previous_;
+};
+
+// Sets ICU's default locale and time zone for the object's life, as a
+// user's settings would.
+class ScopedICUDefaults {
+public:
+    ScopedICUDefaults(const char* locale, const char* timeZone);
+    ~ScopedICUDefaults();
+    ScopedICUDefaults(const ScopedICUDefaults&) = delete;
+    ScopedICUDefaults& operator=(const ScopedICUDefaults&) = delete;
+
+private:
+    std::string previousLocale_;
+    std::unique_ptr<icu::TimeZone> previousZone_;
 };
 
 }  // namespace lf::test
