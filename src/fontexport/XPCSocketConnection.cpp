@@ -129,13 +129,15 @@ struct XPCSocketConnection::State {
 void XPCSocketConnection::State::queueFrame(const XPCFrame& frame, ReplyHandler replyHandler) {
     auto bytes = XPCEncodeFrame(frame);
     std::lock_guard lock(mutex);
-    if (!bytes || failure) {
-        const lf::Error& error = bytes ? *failure : bytes.error();
-        if (replyHandler) {
-            enqueueReplyLocked(std::move(replyHandler), error);
-        } else {
-            lf::log("XPCSocketConnection: message not sent: {}", lf::describe(error));
-        }
+    if (!bytes) {
+        // The peer would wait for a message that cannot go out: the exchange
+        // is over, and the handlers hear so at once.
+        lf::log("XPCSocketConnection: message not sent: {}", lf::describe(bytes.error()));
+        failLocked(bytes.error());
+        wakeIOThread();
+    }
+    if (failure) {
+        if (replyHandler) enqueueReplyLocked(std::move(replyHandler), *failure);
         return;
     }
     if (replyHandler) pendingReplies.emplace(frame.messageID, std::move(replyHandler));

@@ -15,7 +15,8 @@
 // target queue (the default global queue unless set), and only while the
 // connection is not suspended. A new connection is suspended until
 // resume(). A message awaiting a reply gets the reply or, once the
-// connection has failed, the error.
+// connection has failed, the error. A message too large for a frame ends
+// the connection.
 //
 // Destroying the connection detaches every handler (events still in flight
 // are dropped), closes the socket and, for a started helper, gives it a

@@ -2,6 +2,7 @@
 #include "fontexport/XPCConnection.h"
 #include "fontexport/XPCMessageCodec.h"
 #include "platform/DispatchSemaphore.h"
+#include "platform/Log.h"
 
 #include <gtest/gtest.h>
 
@@ -227,4 +228,19 @@ TEST(XPCConnection, DeliversMessagesInOrderAndOneErrorWhenThePeerGoes) {
     pair.client.reset();
     EXPECT_EQ(errors, 1);
     EXPECT_FALSE(replied);
+}
+
+TEST(XPCConnection, AMessageThatCannotBeSentEndsTheConnection) {
+    lf::LogCapture log;
+    ConnectedPair pair;
+    lf::DispatchSemaphore failed(0);
+    pair.client->setErrorHandler([&] { failed.signal(); });
+    json deep = json::object();
+    for (int depth = 0; depth < kXPCMaxDepth; ++depth)
+        deep = json{{"k", deep}};
+    pair.client->sendMessage({{"k", deep}}, [](const json&) {});
+    pair.client->resume();
+    // Released by the error handler, not left waiting for a reply.
+    ASSERT_TRUE(failed.waitFor(kPatience));
+    EXPECT_TRUE(log.contains("message not sent"));
 }
