@@ -6,6 +6,7 @@
 #include <unicode/ucnv.h>
 #include <unicode/ustring.h>
 #include <unicode/utf8.h>
+#include <utility>
 
 namespace {
 
@@ -57,42 +58,27 @@ bool SWIsSupportedEncoding(unsigned long encoding) {
 
 std::string SWEncodingName(unsigned long encoding) {
     // The names of the string encodings that stored files and peers number.
-    switch (encoding) {
-        case 1:
-            return "Western (ASCII)";
-        case 2:
-            return "Western (NextStep)";
-        case 3:
-            return "Japanese (EUC)";
-        case 4:
-            return "Unicode (UTF-8)";
-        case 5:
-            return "Western (ISO Latin 1)";
-        case 6:
-            return "Symbol (Mac OS)";
-        case 7:
-            return "Non-lossy ASCII";
-        case 8:
-            return "Japanese (Windows, DOS)";
-        case 9:
-            return "Central European (ISO Latin 2)";
-        case 10:
-            return "Unicode (UTF-16)";
-        case 11:
-            return "Cyrillic (Windows)";
-        case 12:
-            return "Western (Windows Latin 1)";
-        case 13:
-            return "Greek (Windows)";
-        case 14:
-            return "Turkish (Windows Latin 5)";
-        case 15:
-            return "Central European (Windows Latin 2)";
-        case 21:
-            return "Japanese (ISO 2022-JP)";
-        case 30:
-            return "Western (Mac OS Roman)";
-    }
+    static constexpr std::pair<unsigned long, const char*> kNames[] = {
+        {1, "Western (ASCII)"},
+        {2, "Western (NextStep)"},
+        {3, "Japanese (EUC)"},
+        {4, "Unicode (UTF-8)"},
+        {5, "Western (ISO Latin 1)"},
+        {6, "Symbol (Mac OS)"},
+        {7, "Non-lossy ASCII"},
+        {8, "Japanese (Windows, DOS)"},
+        {9, "Central European (ISO Latin 2)"},
+        {10, "Unicode (UTF-16)"},
+        {11, "Cyrillic (Windows)"},
+        {12, "Western (Windows Latin 1)"},
+        {13, "Greek (Windows)"},
+        {14, "Turkish (Windows Latin 5)"},
+        {15, "Central European (Windows Latin 2)"},
+        {21, "Japanese (ISO 2022-JP)"},
+        {30, "Western (Mac OS Roman)"},
+    };
+    for (const auto& [number, name] : kNames)
+        if (number == encoding) return name;
     return fmt::format("Unknown encoding {}", encoding);
 }
 

@@ -42,6 +42,7 @@ public:
 
     // Opens a new innermost buffer at the insertion point.
     void beginBuffering();
+    void startBuffering() { beginBuffering(); }
     size_t numberOfBuffers() const { return points_.size() - 1; }
     // Commits the outermost buffer; nothing when no buffer is open.
     virtual void flushFirstBuffer();
