@@ -1,5 +1,6 @@
 #include "compositing/QFRGBAConversion.h"
 
+#include "platform/RGBABuffer.h"
 #include "rendergraph/BNRenderer.h"
 
 #include <algorithm>
@@ -43,59 +44,7 @@ void samplesToBytes(const float* in, uint8_t* out, uint64_t count) {
         out[x] = toByte(in[x]);
 }
 
-constexpr uint64_t kUnpremultiplyBlock = 8;
-
-// QFUnpremultipliedByte of every colour byte of `count` pixels (at most a
-// block), written so that the compiler vectorises it: the block is split
-// into planes, divided plane by plane, and put back together. With c
-// clamped to the coverage a, the dividend c * 255 + a / 2 stays below 2^16,
-// so it and a are exact in single precision, and the correctly rounded
-// quotient of two such integers never reaches the integer above the true
-// quotient (which is at least 1/255 away from it when it is not itself an
-// integer): its truncation is the integer quotient.
-void divideByCoverage(uint8_t* pixels, uint64_t count) {
-    constexpr uint64_t n = kUnpremultiplyBlock;
-    uint8_t planes[4][n] = {};
-    for (uint64_t j = 0; j < count; ++j)
-        for (int k = 0; k < 4; ++k)
-            planes[k][j] = pixels[j * 4 + k];
-    float divisor[n];
-    for (uint64_t j = 0; j < n; ++j)
-        divisor[j] = static_cast<float>(planes[3][j] > 0 ? planes[3][j] : 1);
-    for (int k = 0; k < 3; ++k) {
-        for (uint64_t j = 0; j < n; ++j) {
-            int a = planes[3][j];
-            int c = std::min<int>(planes[k][j], a);
-            int straight = static_cast<int>(static_cast<float>(c * 255 + a / 2) / divisor[j]);
-            planes[k][j] = static_cast<uint8_t>(a > 0 ? straight : 0);
-        }
-    }
-    for (uint64_t j = 0; j < count; ++j)
-        for (int k = 0; k < 3; ++k)
-            pixels[j * 4 + k] = planes[k][j];
-}
-
 }  // namespace
-
-void QFUnpremultiplyRGBA(uint8_t* pixels, uint64_t count) {
-    constexpr uint64_t kBlock = kUnpremultiplyBlock;
-    uint64_t x = 0;
-    for (; x + kBlock <= count; x += kBlock) {
-        uint8_t* block = pixels + x * 4;
-        unsigned all = 255, any = 0;
-        for (uint64_t i = 0; i < kBlock; ++i) {
-            all &= block[i * 4 + 3];
-            any |= block[i * 4 + 3];
-        }
-        if (all == 255) continue;  // opaque: colour stays
-        if (any == 0) {
-            std::fill(block, block + kBlock * 4, uint8_t{0});
-            continue;
-        }
-        divideByCoverage(block, kBlock);
-    }
-    if (x < count) divideByCoverage(pixels + x * 4, count - x);
-}
 
 BNSurfacePtr QFRenderNodeWithColorProfile(const BNRenderNodePtr& node,
                                           const std::shared_ptr<const BNColorProfile>& profile,
@@ -126,7 +75,7 @@ void QFConvertSurfaceToRGBA(const BNSurface& surface, bool keepPremultiplied, ui
             continue;
         }
         samplesToBytes(in, out, width * 4);
-        if (!keepPremultiplied) QFUnpremultiplyRGBA(out, width);
+        if (!keepPremultiplied) lf::unpremultiplyRGBA(out, out, width);  // on the tile's worker
     }
 }
 

@@ -41,9 +41,3 @@ void QFConvertSurfaceToRGBA(const BNSurface& surface, bool keepPremultiplied, ui
 // rounded and capped at 255; 0 where there is no coverage:
 // min((colour * 255 + coverage / 2) / coverage, 255) in integers.
 uint8_t QFUnpremultipliedByte(uint8_t colour, uint8_t coverage);
-
-// QFUnpremultipliedByte of the colour of `count` RGBA pixels, in place.
-// Runs of opaque pixels are left as they are and runs of clear ones
-// cleared without dividing; the rest divide in single precision, which
-// gives exactly the integer quotient.
-void QFUnpremultiplyRGBA(uint8_t* pixels, uint64_t count);

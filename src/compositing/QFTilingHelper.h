@@ -97,7 +97,7 @@ public:
     uint64_t pixelBudget() const { return pixelBudget_; }
     void setPixelBudget(uint64_t pixels) { pixelBudget_ = pixels; }
     // False: tiles divide their colour by coverage on the workers
-    // (QFUnpremultiplyRGBA), for callers that store straight colour.
+    // (QFConvertSurfaceToRGBA), for callers that store straight colour.
     bool keepsPremultiplied() const { return keepsPremultiplied_; }
     void setKeepsPremultiplied(bool keeps) { keepsPremultiplied_ = keeps; }
 

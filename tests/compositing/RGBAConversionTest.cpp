@@ -83,26 +83,39 @@ TEST(QFConvertSurfaceToRGBA, WritesTheAskedPixelsIntoTheDestinationRows) {
     EXPECT_EQ(image[kStride + 8 + 65], 3);
 }
 
-// Every colour byte with every coverage, against the scalar formula; the
-// pairs are laid out so that blocks of opaque pixels, of clear pixels and
-// of mixed coverages (0, 1, 254 and 255 among them) all occur, and a tail
-// shorter than a block follows.
-TEST(QFUnpremultiplyRGBA, EqualsTheScalarFormulaForEveryColourAndCoverage) {
-    std::vector<uint8_t> pixels, expected;
-    auto add = [&](uint8_t c0, uint8_t c1, uint8_t c2, uint8_t a) {
-        pixels.insert(pixels.end(), {c0, c1, c2, a});
-        expected.insert(expected.end(), {QFUnpremultipliedByte(c0, a), QFUnpremultipliedByte(c1, a),
-                                         QFUnpremultipliedByte(c2, a), a});
-    };
+// A tile converted to straight colour: every colour level with every
+// coverage against the scalar formula, in rows where runs of opaque pixels,
+// of clear pixels and of mixed coverages (0, 1, 254 and 255 among them) all
+// occur, and a row's end shorter than a run.
+TEST(QFConvertSurfaceToRGBA, StraightColourEqualsTheScalarFormulaForEveryLevelAndCoverage) {
+    std::vector<std::pair<int, int>> pairs;  // (colour, coverage) levels
     for (int a = 0; a < 256; ++a)
         for (int c = 0; c < 256; ++c)
-            add(uint8_t(c), uint8_t(255 - c), uint8_t(c / 2), uint8_t(a));
+            pairs.emplace_back(c, a);
     for (int a : {0, 1, 254, 255})
         for (int i = 0; i < 8; ++i)
-            add(uint8_t(37 * i), uint8_t(255 - i), uint8_t(a), uint8_t(a));
-    add(200, 100, 50, 254);  // the tail
-    QFUnpremultiplyRGBA(pixels.data(), pixels.size() / 4);
-    ASSERT_EQ(pixels, expected);
+            pairs.emplace_back(36 * i, a);
+    constexpr uint64_t kWidth = 259;  // not a whole number of runs
+    uint64_t rows = (pairs.size() + kWidth - 1) / kWidth;
+    auto surface =
+        BNSurface::create(VKRectMake(0, 0, kWidth, double(rows)), 1.0, BNChannelMaskRGBA);
+    std::vector<uint8_t> expected(kWidth * rows * 4, 0);
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        auto [c, a] = pairs[i];
+        int colours[3] = {c, 255 - c, c / 2};
+        for (int k = 0; k < 3; ++k) {
+            surface->sample(i % kWidth, i / kWidth, k) = float(colours[k]) / 255.0f;
+            expected[i * 4 + k] = QFUnpremultipliedByte(uint8_t(colours[k]), uint8_t(a));
+        }
+        surface->sample(i % kWidth, i / kWidth, 3) = float(a) / 255.0f;
+        expected[i * 4 + 3] = uint8_t(a);
+    }
+    std::vector<uint8_t> straight(expected.size());
+    QFConvertSurfaceToRGBA(*surface, false, straight.data(), kWidth * 4, kWidth, rows);
+    auto mismatch = std::mismatch(straight.begin(), straight.end(), expected.begin());
+    ASSERT_TRUE(mismatch.first == straight.end())
+        << "byte " << (mismatch.first - straight.begin()) << ": " << int(*mismatch.first)
+        << " instead of " << int(*mismatch.second);
 
     // The formula itself at the edges of coverage.
     EXPECT_EQ(QFUnpremultipliedByte(0, 0), 0);

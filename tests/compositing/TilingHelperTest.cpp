@@ -6,6 +6,7 @@
 #include "platform/DispatchQueue.h"
 #include "platform/DispatchSemaphore.h"
 #include "platform/Log.h"
+#include "platform/RGBABuffer.h"
 #include "platform/SystemInfo.h"
 #include "rendergraph/BNTranslateNode.h"
 
@@ -199,7 +200,7 @@ TEST(QFTilingHelper, StraightColourTilesEqualTheWholeRenderDividedByCoverage) {
     auto node = PatternNode::create(VKRectMake(-5, -5, 300, 200), BNChannelMaskRGBA, true);
     VKRect rect = VKRectMake(0, 0, 333, 222);
     auto whole = renderWhole(node, rect, 1.0);
-    QFUnpremultiplyRGBA(whole.data(), whole.size() / 4);
+    lf::unpremultiplyRGBA(whole.data(), whole.data(), whole.size() / 4);
     auto helper = QFTilingHelper::create({100, 100}, nullptr);
     helper->setKeepsPremultiplied(false);
     auto tiled = renderTiled(node, rect, 1.0, {100, 100}, helper);
@@ -312,7 +313,7 @@ TEST(QFAsyncRendering, ConcurrentRendersAndConversionsArriveOnTheCallersQueue) {
     ASSERT_TRUE(converted.waitFor(std::chrono::seconds(30)));
     EXPECT_TRUE(convertedOnQueue);
     std::vector<uint8_t> expected = renderWhole(node, rect, 2.0);
-    QFUnpremultiplyRGBA(expected.data(), expected.size() / 4);
+    lf::unpremultiplyRGBA(expected.data(), expected.data(), expected.size() / 4);
     EXPECT_EQ(bytes, expected);
 }
 

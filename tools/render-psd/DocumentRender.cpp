@@ -2,12 +2,12 @@
 
 #include "compositing/QFRGBAConversion.h"
 #include "compositing/QFTilingHelper.h"
+#include "platform/AtomicFile.h"
 #include "platform/DispatchGroup.h"
 #include "platform/DispatchQueue.h"
 #include "platform/DispatchSemaphore.h"
+#include "platform/ImageEncoder.h"
 #include "platform/SystemInfo.h"
-
-#include <png.h>
 
 #include <algorithm>
 #include <atomic>
@@ -202,35 +202,12 @@ std::optional<ImageComparison> CompareImages(const QFRGBAImage& reference,
 }
 
 bool WritePNG(const std::string& path, const QFRGBAImage& image, std::string* error) {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
-    if (!file) return fail(error, "cannot open " + path);
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        return fail(error, "cannot start a PNG");
-    }
-    // A premultiplied image is divided by coverage a row at a time.
-    std::vector<uint8_t> straightRow(image.isPremultiplied() ? image.bytesPerRow() : 0);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return fail(error, "cannot write " + path);
-    }
-    png_init_io(png, file.get());
-    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width()),
-                 static_cast<png_uint_32>(image.height()), 8, PNG_COLOR_TYPE_RGBA,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (uint64_t y = 0; y < image.height(); ++y) {
-        const uint8_t* row = image.row(y);
-        if (image.isPremultiplied()) {
-            std::copy(row, row + image.bytesPerRow(), straightRow.begin());
-            QFUnpremultiplyRGBA(straightRow.data(), image.width());
-            row = straightRow.data();
-        }
-        png_write_row(png, row);
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
+    const lf::RGBABuffer pixels{
+        image.bytes(), image.height(), image.width(), image.bytesPerRow(),
+        image.isPremultiplied() ? lf::RGBAAlpha::PremultipliedLast : lf::RGBAAlpha::Last};
+    auto png = lf::encodeImage(pixels, lf::ImageType::PNG);
+    if (!png) return fail(error, "cannot encode " + path + ": " + lf::describe(png.error()));
+    lf::Status written = lf::writeFileAtomically(path, *png);
+    if (!written) return fail(error, lf::describe(written.error()));
     return true;
 }

@@ -69,7 +69,7 @@ struct ImageComparison {
 std::optional<ImageComparison> CompareImages(const QFRGBAImage& reference,
                                              const QFRGBAImage& candidate);
 
-// Writes the image as a straight-colour RGBA PNG (a premultiplied image is
-// divided by coverage row by row). False, with the reason in `error`, when
-// it cannot be written.
+// Writes the image as a straight-colour RGBA PNG through the platform
+// encoder (which divides a premultiplied image by coverage as it goes).
+// False, with the reason in `error`, when it cannot be written.
 bool WritePNG(const std::string& path, const QFRGBAImage& image, std::string* error = nullptr);
