@@ -150,6 +150,34 @@ TEST(DocumentRender, VisibleLayersMatchTheMergedImages) {
             << path << " is no longer in the comparison set";
 }
 
+TEST(DocumentRender, AdjustmentDocumentsMatchTheirReferenceImages) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    // The RGB documents of the adjustments folder, each beside a PNG of
+    // its expected composite (straight colour).
+    for (const char* name : {"adjustment_backdrop_test", "adjustment_nested_composition_2",
+                             "brightnesscontrast_legacy_rgb", "huesaturation_colorize_rgb",
+                             "levels_rgb", "threshold_16bits_rgb", "threshold_rgb"}) {
+        std::string path = std::string("adjustments/") + name;
+        auto document = open(path + ".psd");
+        if (!document) continue;
+        lf::test::DecodedPNG png;
+        ASSERT_TRUE(lf::test::decodePNG(lf::test::sharedFile("psd/" + path + ".png"), &png));
+        ASSERT_EQ(png.channels, 4u) << path;
+        RGBAImage expected{png.width, png.height, png.pixels};
+        for (size_t i = 0; i < expected.pixels.size(); i += 4)
+            for (size_t k = 0; k < 3; ++k)
+                expected.pixels[i + k] = static_cast<uint8_t>(
+                    (expected.pixels[i + k] * expected.pixels[i + 3] + 127) / 255);
+        auto actual =
+            RenderNodeTiled(QFRenderNodeForLayers(document->layers()), DocumentRect(*document));
+        ASSERT_TRUE(actual) << path;
+        auto comparison = CompareImages(expected, *actual);
+        ASSERT_TRUE(comparison) << path;
+        EXPECT_TRUE(comparison->isClose())
+            << path << ": " << comparison->over8 * 100 << " % of pixels more than 8 levels off";
+    }
+}
+
 TEST(DocumentRender, ConcurrentTiledRendersEqualOneUntiledRender) {
     LF_REQUIRE_SHARED_DOCUMENTS();
     // Clipping, groups, shapes and strokes; masks with density and feather.
