@@ -152,8 +152,9 @@ TEST(QFContentBuilders, CurvesAndLevelsMapChannelsBeforeTheMaster) {
 TEST(QFContentBuilders, PosterizeThresholdAndInvertTables) {
     // Four levels: 0, 1/3, 2/3 and exactly 1 at the top, also where the
     // level reaches 1.
-    auto posterize =
-        contourNode(QFPosterizeContentBuilder(*adjustment({{"post", u16Block(4)}}), kGrey));
+    BNRenderNodePtr posterizeNode =
+        QFPosterizeContentBuilder(*adjustment({{"post", u16Block(4)}}), kGrey);
+    auto posterize = contourNode(posterizeNode);
     ASSERT_TRUE(posterize);
     auto levels = contourTable(*posterize->providers()[BNChannelRed], 4096);
     EXPECT_EQ(levels[0], 0.0f);
@@ -166,8 +167,9 @@ TEST(QFContentBuilders, PosterizeThresholdAndInvertTables) {
         EXPECT_EQ(QFPosterizeContentBuilder(*adjustment({{"post", u16Block(n)}}), kGrey), kGrey);
 
     // Threshold 128 over 256 entries: 128 black, then white, all opaque.
-    auto threshold = dynamic_cast<const BNGradientMappingNode*>(
-        QFThresholdContentBuilder(*adjustment({{"thrs", u16Block(128)}}), kGrey).get());
+    BNRenderNodePtr thresholdNode =
+        QFThresholdContentBuilder(*adjustment({{"thrs", u16Block(128)}}), kGrey);
+    auto threshold = dynamic_cast<const BNGradientMappingNode*>(thresholdNode.get());
     ASSERT_TRUE(threshold);
     std::vector<float> entries(4 * 256);
     threshold->provider()->generateRGBAGradientValues(entries.data(), 256, true);

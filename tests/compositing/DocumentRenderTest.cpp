@@ -180,9 +180,11 @@ TEST(DocumentRender, AdjustmentDocumentsMatchTheirReferenceImages) {
 
 TEST(DocumentRender, ConcurrentTiledRendersEqualOneUntiledRender) {
     LF_REQUIRE_SHARED_DOCUMENTS();
-    // Clipping, groups, shapes and strokes; masks with density and feather.
+    // Clipping, groups, shapes and strokes; masks with density and feather;
+    // gradient, pattern and exposure providers asked from every tile.
     for (const char* path :
-         {"clipping-mask.psd", "mask-vector-density.psd", "path-operations/combine.psd"}) {
+         {"clipping-mask.psd", "mask-vector-density.psd", "path-operations/combine.psd",
+          "vector-mask2.psd", "passthrough_vector_mask.psd"}) {
         auto document = open(path);
         ASSERT_TRUE(document);
         BNRenderNodePtr node = QFRenderNodeForLayers(document->layers());
