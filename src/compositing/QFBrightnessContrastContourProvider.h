@@ -1,8 +1,8 @@
 #pragma once
 // Tone curves of the brightness/contrast adjustment, for the contour-mapping
 // node: the current one (descriptor values "Brgh" and "Cntr", -150..150 and
-// -50..100) and the legacy one (the "brit" block's signed values), which
-// Photoshop still uses for documents made before the current curve existed.
+// -50..100) and the legacy one (the "brit" block's signed values), for
+// adjustments that carry no descriptor of the current kind.
 //
 // Immutable; asked from several tile threads at once.
 

@@ -15,10 +15,12 @@
 // does: a solid colour is constant; a gradient is laid out in the layer's
 // shape bounds (the document when it is not aligned with the layer) and
 // carries its opacity as fill; a pattern is the document's tile, and draws
-// nothing (with a log line) when the document lacks it. Adjustment builders map their input through
-// tone curves (brightness/contrast, colour balance, curves, exposure, invert, levels, posterize),
-// gradients (gradient map, threshold) or colour adjustments (hue/saturation, vibrance), and return
-// it unchanged when their record is missing or does nothing.
+// nothing (with a log line) when the document lacks it. Adjustment
+// builders map their input through tone curves (brightness/contrast,
+// colour balance, curves, exposure, invert, levels, posterize), gradients
+// (gradient map, threshold) or colour adjustments (hue/saturation,
+// vibrance), and return it unchanged when their record is missing or does
+// nothing.
 //
 // Builders run inside a graph build and only read the document.
 

@@ -28,6 +28,7 @@ void QFLevelsContourProvider::generateContourValues(float* values, uint64_t coun
     QFForEachContourLevel(count, [&](uint64_t k, double x) {
         double g = oddPower((x - inputFloor_) * scale, exponent);
         double y = g * (outputCeiling_ - outputFloor_) + outputFloor_;
+        if (std::isnan(y)) y = outputFloor_;  // an infinite g over an empty output range
         values[k] = static_cast<float>(std::min(std::max(y, outputFloor_), outputCeiling_));
     });
 }

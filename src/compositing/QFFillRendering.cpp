@@ -22,8 +22,8 @@ namespace {
 // Where a generator of each gradient style is placed.
 struct GradientPlacement {
     VKPoint center;            // angle, diamond and radial
-    double angle;              // angle and diamond, degrees, already corrected
-    double radius;             // diamond and radial
+    double angle = 0;          // angle and diamond, degrees, already corrected
+    double radius = 0;         // diamond and radial
     QFGradientEndpoints axis;  // linear and reflected
 };
 
