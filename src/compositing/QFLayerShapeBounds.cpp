@@ -47,8 +47,12 @@ VKRect shapeBounds(const OMPSDLayer& layer, bool feathered) {
         if (feathered) r = grownByFeather(r, layer.vectorMaskFeatherAmount());
         auto stroke = layer.vectorStroke();
         if (stroke && stroke->strokeEnabled()) {
+            // An outline with nothing to stroke adds nothing (its stroke's
+            // bounds are the zero rectangle, which would reach the origin).
+            VKRect stroked = VKRectZero;
             if (auto path = QFSimplifiedCompoundPathForLayer(layer))
-                r = VKRectUnion(r, QFPixelAlignedRect(QFStrokedPathBounds(*path, *stroke)));
+                stroked = QFStrokedPathBounds(*path, *stroke);
+            if (!VKRectIsEmpty(stroked)) r = VKRectUnion(r, QFPixelAlignedRect(stroked));
         }
         if (feathered) return QFPixelAlignedRect(r);
         return scaledRect(QFPixelAlignedRect(scaledRect(r, 32)), 1.0 / 32);

@@ -152,6 +152,47 @@ TEST(QFVectorMaskPaths, AlignmentMapsTheBoundsOntoWholePixels) {
     EXPECT_NEAR(bounds.size.height, 51, 1e-9);
 }
 
+TEST(QFFoldVectorMaskPaths, EverySubpathsOperationCountsTheFirstIncluded) {
+    // Two overlapping squares, A from 0 to 10 and B from 5 to 15, folded
+    // from an empty outline in the render numbering.
+    OMPSDPath a = polygon(1, {{0, 0}, {0.1, 0}, {0.1, 0.1}, {0, 0.1}});
+    OMPSDPath b = polygon(1, {{0.05, 0.05}, {0.15, 0.05}, {0.15, 0.15}, {0.05, 0.15}});
+    const VKRect none = VKRectNull, onlyA = VKRectMake(0, 0, 10, 10),
+                 onlyB = VKRectMake(5, 5, 10, 10), both = VKRectMake(0, 0, 15, 15);
+    struct Case {
+        std::vector<uint16_t> operations;  // the document's numbering, per square
+        VKRect bounds;
+    } cases[] = {
+        {{OMPSDPathOperationAdd}, onlyA},
+        {{OMPSDPathOperationExclude}, onlyA},  // a leading exclusion adds
+        {{OMPSDPathOperationSubtract}, none},
+        {{OMPSDPathOperationIntersect}, none},
+        {{OMPSDPathOperationIntersect, OMPSDPathOperationIntersect}, none},
+        {{OMPSDPathOperationSubtract, OMPSDPathOperationSubtract}, none},
+        {{OMPSDPathOperationSubtract, OMPSDPathOperationAdd}, onlyB},
+        {{OMPSDPathOperationAdd, OMPSDPathOperationAdd}, both},
+        {{OMPSDPathOperationAdd, OMPSDPathOperationIntersect}, VKRectMake(5, 5, 5, 5)},
+    };
+    for (const Case& c : cases) {
+        std::vector<OMPSDPath> subpaths{a, b};
+        subpaths.resize(c.operations.size());
+        for (size_t i = 0; i < subpaths.size(); ++i)
+            subpaths[i].setOperation(c.operations[i]);
+        auto folded = QFFoldVectorMaskPaths(
+            QFVectorMaskCompoundPaths(mask(std::move(subpaths)), 100, 100, false));
+        ASSERT_TRUE(folded);
+        SCOPED_TRACE(testing::Message()
+                     << "first operation " << c.operations[0] << " of " << c.operations.size());
+        if (VKRectIsNull(c.bounds))
+            EXPECT_TRUE(folded->paths().empty());
+        else
+            expectRect(folded->bounds(), c.bounds);
+    }
+    // A path that is added onto nothing keeps its knots as stored.
+    auto single = QFFoldVectorMaskPaths(QFVectorMaskCompoundPaths(mask({a}), 100, 100, false));
+    EXPECT_EQ(single->paths()[0]->knotAtIndex(1).point, VKPointMake(10, 0));
+}
+
 TEST(QFStrokeStyleForVectorStroke, DashesAreMultiplesOfTheWidth) {
     OMPSDVectorStroke stroke;
     stroke.setLineWidth(4);
