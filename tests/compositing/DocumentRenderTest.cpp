@@ -30,10 +30,6 @@ const std::map<std::string, std::string> kKnownDifferences = {
      "a legacy brightness/contrast adjustment, which is not applied"},
     {"artboard-bgcolor.psd", "artboard background colours are not part of layer compositing"},
     {"blend-modes/dissolve.psd", "dissolve is drawn as normal (no dither pattern)"},
-    {"blend-modes/vivid-light.psd",
-     "vivid light at fully saturated channels: burn and dodge resolve their 0/0 limits the "
-     "other way than the merged image, and the layer's opacity fades the blend instead of "
-     "entering it"},
     {"blend-modes/rgb-blend-modes.psd", "gradient shape paints are not drawn"},
     {"gradient-sizes.psd", "gradient shape paints are not drawn"},
     {"transparency/knockout-isolated-groups.psd", "gradient shape paints are not drawn"},
