@@ -79,7 +79,7 @@ std::shared_ptr<const OMPSDSmartObjectSnapshot> QFSmartObjectSnapshotForLayer(
 
 BNRenderNodePtr QFContentNodeForLayer(const OMPSDLayer& layer, const BNRenderNodePtr& input) {
     if (QFContentBuilder builder = QFContentBuilderForLayer(layer)) return builder(layer, input);
-    if (layer.vectorStroke()) return input;
+    if (QFShapeVectorStroke(layer)) return input;
 
     bool transparencyShapes = layer.blendingOptions()->transparencyShapesLayer();
     BNRenderNodePtr node = QFImageNodeForChannels(
@@ -109,7 +109,7 @@ BNRenderNodePtr QFShapeNodeForLayer(const OMPSDLayer& layer) {
     const OMPSDBlendingOptions& options = *layer.blendingOptions();
     BNRenderNodePtr transparency;
     if (options.transparencyShapesLayer() && !QFContentBuilderForLayer(layer) &&
-        !layer.vectorStroke() && !layer.isGroup()) {
+        !QFShapeVectorStroke(layer) && !layer.isGroup()) {
         transparency = QFTransparencyNodeForChannels(layer.channelReferences());
         auto snapshot = QFSmartObjectSnapshotForLayer(layer);
         if (transparency && snapshot && snapshot->smartFilterMask())
@@ -163,7 +163,7 @@ BNRenderNodePtr QFLayerMaskNode(const OMPSDLayer& layer) {
 BNRenderNodePtr QFVectorMaskNode(const OMPSDLayer& layer) {
     auto mask = layer.vectorMask();
     if (!mask || !layer.vectorMaskIsEnabled()) return nullptr;
-    auto stroke = layer.vectorStroke();
+    auto stroke = QFShapeVectorStroke(layer);
     bool strokeOn = stroke && stroke->strokeEnabled();
     bool fillOn = stroke ? stroke->fillEnabled() : true;
 

@@ -28,8 +28,8 @@ VKRect rectOfChannel(const OMPSDChannelReference& channel) {
 
 // A shape whose vector mask is part of its shape and makes its bounds.
 bool hasVectorMaskShape(const OMPSDLayer& layer) {
-    bool hasPaint =
-        layer.colorFill() || layer.gradientFill() || layer.patternFill() || layer.vectorStroke();
+    bool hasPaint = layer.colorFill() || layer.gradientFill() || layer.patternFill() ||
+                    QFShapeVectorStroke(layer);
     if (!hasPaint && layer.blendingOptions()->transparencyShapesLayer()) return false;
     return layer.vectorMask() && layer.vectorMaskIsEnabled() &&
            !layer.blendingOptions()->vectorMaskHidesEffects();
@@ -45,7 +45,7 @@ VKRect shapeBounds(const OMPSDLayer& layer, bool feathered) {
     if (hasVectorMaskShape(layer)) {
         VKRect r = QFVectorMaskPathBounds(*layer.vectorMask(), document.width, document.height);
         if (feathered) r = grownByFeather(r, layer.vectorMaskFeatherAmount());
-        auto stroke = layer.vectorStroke();
+        auto stroke = QFShapeVectorStroke(layer);
         if (stroke && stroke->strokeEnabled()) {
             // An outline with nothing to stroke adds nothing (its stroke's
             // bounds are the zero rectangle, which would reach the origin).

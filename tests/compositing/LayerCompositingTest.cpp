@@ -206,6 +206,45 @@ TEST(QFRenderNodeForLayers, FillAndAdjustmentLayers) {
     EXPECT_TRUE(log.contains("'Levels 1'"));
 }
 
+TEST(QFRenderNodeForLayers, OnlyLayersWithAVectorMaskAndAFillPaintAreShapes) {
+    // Red pixels over the left half, in a 4 by 4 document (which the
+    // layers need alive for their vector masks).
+    std::vector<std::shared_ptr<OMPSDDocument>> documents;
+    auto layers = [&](std::vector<std::pair<std::string, std::vector<uint8_t>>> blocks) {
+        lf::test::TestDocument built;
+        lf::test::TestLayer layer;
+        layer.bottom = 4;
+        layer.right = 2;
+        for (int16_t id : {-1, 0, 1, 2})
+            layer.channels.push_back(
+                {id, 0, std::vector<uint8_t>(8, id == 1 || id == 2 ? 0 : 255)});
+        layer.blocks = std::move(blocks);
+        built.layers.push_back(layer);
+        auto document = OMPSDDocument::create(built.data());
+        EXPECT_TRUE(document);
+        if (!document) return QFLayerList{};
+        documents.push_back(*document);
+        return documents.back()->layers();
+    };
+    auto quarter = vectorMaskBlock({{1, {{0, 0}, {0.25, 0}, {0.25, 1}, {0, 1}}}});
+    auto rightHalf = vectorMaskBlock({{1, {{0.5, 0}, {1, 0}, {1, 1}, {0.5, 1}}}});
+    // A stroke record alone (Photoshop keeps one on shapes it rasterises)
+    // leaves a pixel layer: its pixels, shaped by their transparency.
+    auto strokeOnly = layers({{"vstk", vectorStrokeBlock({})}});
+    expectPixel(strokeOnly, 1, 1, {1, 0, 0, 1});
+    expectPixel(strokeOnly, 3, 1, {0, 0, 0, 0});
+    // With a vector mask but no paint, the pixels are drawn within the mask.
+    auto masked = layers({{"vstk", vectorStrokeBlock({})}, {"vmsk", quarter}});
+    expectPixel(masked, 0, 1, {1, 0, 0, 1});
+    expectPixel(masked, 1, 1, {0, 0, 0, 0});
+    // Mask and paint: a shape, drawn from its mask whatever its pixels.
+    auto shape = layers({{"SoCo", solidColorBlock(0, 255, 0)},
+                         {"vmsk", rightHalf},
+                         {"vstk", vectorStrokeBlock({.strokeEnabled = false})}});
+    expectPixel(shape, 1, 1, {0, 0, 0, 0});
+    expectPixel(shape, 3, 1, {0, 1, 0, 1});
+}
+
 TEST(QFRenderNodeForLayers, DamagedChannelsDrawNothingAndKeepTheDocument) {
     auto grey = pixelLayer("grey", kWhole, kGrey).make();
     OMPSDLayerRecord record;

@@ -64,6 +64,18 @@ std::vector<uint8_t> vectorMaskBlock(
 // values).
 std::vector<uint8_t> solidColorBlock(double red, double green, double blue);
 
+// A shape's stroke record: its switches, width in pixels, position (0
+// centre, 1 inside, 2 outside), dash and gap lengths in widths, and a black
+// paint.
+struct VectorStrokeBlueprint {
+    bool fillEnabled = true, strokeEnabled = true;
+    double width = 1;
+    int position = 0;
+    std::vector<double> dashes;
+};
+// The bytes of its "vstk" block.
+std::vector<uint8_t> vectorStrokeBlock(const VectorStrokeBlueprint& stroke);
+
 // Renders `node` over (x, y, 1, 1) at scale 1: premultiplied floats.
 std::array<float, 4> renderPixel(const BNRenderNodePtr& node, double x, double y);
 // Renders a one-channel node over (x, y, 1, 1).
