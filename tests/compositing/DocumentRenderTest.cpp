@@ -117,6 +117,7 @@ TEST(DocumentRender, VisibleLayersMatchTheMergedImages) {
         auto actual =
             RenderNodeTiled(QFRenderNodeForLayers(document->layers()), DocumentRect(*document));
         ASSERT_TRUE(actual) << path;
+        actual = RenderAsStoredInMergedImage(*document, std::move(*actual));
         auto comparison = CompareImages(*expected, *actual);
         ASSERT_TRUE(comparison) << path;
         auto known = kKnownDifferences.find(path);
@@ -135,6 +136,51 @@ TEST(DocumentRender, VisibleLayersMatchTheMergedImages) {
     for (const auto& [path, reason] : kKnownDifferences)
         EXPECT_NE(std::find(documents.begin(), documents.end(), path), documents.end())
             << path << " is no longer in the comparison set";
+}
+
+TEST(DocumentRender, MergedImagesWithoutTransparencyAreComparedOverWhite) {
+    // A red layer over the left half of a 4 by 4 document whose merged
+    // image has no transparency plane: white on the right. Without a
+    // background layer Photoshop flattened the composite over white; the
+    // render is compared with it flattened the same way.
+    for (bool background : {false, true}) {
+        lf::test::TestDocument built;
+        lf::test::TestLayer red;
+        red.bottom = 4;
+        red.right = 2;
+        for (int16_t id : {-1, 0, 1, 2})
+            red.channels.push_back({id, 0, std::vector<uint8_t>(8, id == 1 || id == 2 ? 0 : 255)});
+        if (background) {
+            red.channels.erase(red.channels.begin());  // a background has no transparency
+            red.blocks.push_back({"lnsr", {'b', 'g', 'n', 'd'}});
+        }
+        built.layers.push_back(red);
+        std::vector<uint8_t> halfWhite;
+        for (int i = 0; i < 16; ++i)
+            halfWhite.push_back(i % 4 < 2 ? 0 : 255);
+        built.merged = std::vector<uint8_t>(16, 255);
+        built.merged.insert(built.merged.end(), halfWhite.begin(), halfWhite.end());
+        built.merged.insert(built.merged.end(), halfWhite.begin(), halfWhite.end());
+        auto opened = OMPSDDocument::create(built.data());
+        ASSERT_TRUE(opened);
+        const OMPSDDocument& document = **opened;
+        EXPECT_EQ(MergedImageIsFlattenedOnWhite(document), !background);
+        auto render =
+            RenderNodeWhole(QFRenderNodeForLayers(document.layers()), DocumentRect(document), 1.0);
+        ASSERT_TRUE(render);
+        RGBAImage stored = RenderAsStoredInMergedImage(document, *render);
+        if (background) {
+            EXPECT_EQ(stored.pixels, render->pixels);
+            continue;
+        }
+        EXPECT_EQ(stored.pixels[3 * 4 + 0], 255) << "a right-hand pixel";
+        EXPECT_EQ(stored.pixels[3 * 4 + 3], 255);
+        EXPECT_EQ(stored.pixels[0], 255);  // red stays red
+        EXPECT_EQ(stored.pixels[1], 0);
+        auto merged = MergedImagePremultiplied(document);
+        ASSERT_TRUE(merged);
+        EXPECT_EQ(merged->pixels, stored.pixels);
+    }
 }
 
 TEST(DocumentRender, VectorMasksMatchPhotoshopsOwnRasterisation) {
