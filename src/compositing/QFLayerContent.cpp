@@ -127,8 +127,7 @@ BNRenderNodePtr QFShapeNodeForLayer(const OMPSDLayer& layer) {
 
 BNRenderNodePtr QFMaskNodeForLayer(const OMPSDLayer& layer, bool groupAsLayer) {
     const OMPSDBlendingOptions& options = *layer.blendingOptions();
-    auto effects = layer.effects();
-    bool bothMasks = layer.isGroup() && !groupAsLayer && !(effects && effects->isVisible());
+    bool bothMasks = layer.isGroup() && !groupAsLayer;
     BNRenderNodePtr user =
         bothMasks || options.layerMaskHidesEffects() ? QFLayerMaskNode(layer) : nullptr;
     BNRenderNodePtr vector =
@@ -192,4 +191,10 @@ BNRenderNodePtr QFApplyMaskFeatherAndDensity(BNRenderNodePtr mask, double densit
 
 BNRenderNodePtr QFIsolatedNodeForSublayers(const QFLayerList& layers) {
     return BNIsolateOpacityNode::create(QFRenderNodeForLayers(layers));
+}
+
+BNRenderNodePtr QFGroupShapeNode(const OMPSDLayer& group, const BNRenderNodePtr& coverage) {
+    BNRenderNodePtr masks = QFShapeNodeForLayer(group);
+    if (!coverage || QFIsConstantShape(masks)) return coverage;
+    return BNApplyMaskNode::create(coverage, masks);
 }

@@ -141,6 +141,20 @@ std::vector<uint8_t> vectorStrokeBlock(const VectorStrokeBlueprint& stroke) {
     return lf::test::versionedDescriptor(6, items.data());
 }
 
+std::vector<uint8_t> effectsBlock(const std::vector<std::string>& keys) {
+    ByteWriter items;
+    for (const std::string& key : keys) {
+        ByteWriter effect;
+        effect.unicode("").identifier(key).u32(2);
+        effect.identifier("enab").code("bool").u8(1);
+        effect.identifier("layerConceals").code("bool").u8(0);
+        items.identifier(key).code("Objc").bytes(effect.data());
+    }
+    ByteWriter block;
+    block.u32(0).bytes(lf::test::versionedDescriptor(uint32_t(keys.size()), items.data()));
+    return block.data();
+}
+
 std::array<float, 4> renderPixel(const BNRenderNodePtr& node, double x, double y) {
     BNSurfacePtr surface = BNRenderer().renderNode(node, VKRectMake(x, y, 1, 1), 1.0);
     std::array<float, 4> pixel{};

@@ -76,6 +76,10 @@ struct VectorStrokeBlueprint {
 // The bytes of its "vstk" block.
 std::vector<uint8_t> vectorStrokeBlock(const VectorStrokeBlueprint& stroke);
 
+// The bytes of an "lfx2" block holding the effects of these keys ("DrSh",
+// "SoFi"...), each enabled; a drop shadow is not knocked out by its layer.
+std::vector<uint8_t> effectsBlock(const std::vector<std::string>& keys);
+
 // Renders `node` over (x, y, 1, 1) at scale 1: premultiplied floats.
 std::array<float, 4> renderPixel(const BNRenderNodePtr& node, double x, double y);
 // Renders a one-channel node over (x, y, 1, 1).
