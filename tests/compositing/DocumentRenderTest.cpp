@@ -20,23 +20,35 @@
 namespace {
 
 // Documents of the comparison set that do not come close to their merged
-// image, and why.
+// image, and what Photoshop does there.
+const std::string kFlat =
+    "Photoshop saved this one-layer image flat: the document has no layer records, only its "
+    "merged image";
+const std::string kGradientPaints =
+    "Photoshop fills these shapes with gradient paints, which are not drawn yet";
 const std::map<std::string, std::string> kKnownDifferences = {
-    {"0layers_tblocks.psb", "no layers: the document holds only its merged image"},
-    {"0layers_tblocks.psd", "no layers: the document holds only its merged image"},
-    {"history.psb", "no layers: the document holds only its merged image"},
-    {"history.psd", "no layers: the document holds only its merged image"},
+    {"0layers_tblocks.psb", kFlat},
+    {"0layers_tblocks.psd", kFlat},
+    {"history.psb", kFlat},
+    {"history.psd", kFlat},
     {"adjustments/brightnesscontrast_legacy_rgb.psd",
-     "a legacy brightness/contrast adjustment, which is not applied"},
-    {"artboard-bgcolor.psd", "artboard background colours are not part of layer compositing"},
-    {"blend-modes/dissolve.psd", "dissolve is drawn as normal (no dither pattern)"},
-    {"blend-modes/rgb-blend-modes.psd", "gradient shape paints are not drawn"},
-    {"gradient-sizes.psd", "gradient shape paints are not drawn"},
-    {"transparency/knockout-isolated-groups.psd", "gradient shape paints are not drawn"},
-    {"vector-mask2.psd", "gradient and pattern shape paints are not drawn"},
+     "Photoshop adjusts the layers below with its legacy brightness/contrast, which is not "
+     "applied yet"},
+    {"artboard-bgcolor.psd",
+     "Photoshop paints each artboard's background colour (its artboard record, not a layer) "
+     "into the merged image"},
+    {"blend-modes/dissolve.psd",
+     "Photoshop dissolves with a random pattern of its own, which cannot be reproduced; the "
+     "blend table draws dissolve as normal"},
+    {"blend-modes/rgb-blend-modes.psd", kGradientPaints},
+    {"gradient-sizes.psd", kGradientPaints},
+    {"transparency/knockout-isolated-groups.psd", kGradientPaints},
+    {"vector-mask2.psd",
+     "Photoshop fills these shapes with gradient and pattern paints, which are not drawn yet"},
     {"third-party-psds/cactus_top.psd",
-     "the merged image's fourth plane is its transparency, but the layer count does not mark "
-     "it so; it is read as an extra channel"},
+     "Photoshop stored the merged transparency as the image's fourth plane (its background "
+     "layer is hidden) without the negative layer count that marks it; it reads as an extra "
+     "channel"},
 };
 
 std::vector<std::string> split(const std::string& line, char separator) {

@@ -141,6 +141,13 @@ TEST(QFVectorMaskPaths, GroupsSubpathsByOperation) {
     // In the render numbering: add 0, subtract 1.
     auto mapped = QFVectorMaskCompoundPaths(mask({first, second, third}), 10, 10, false);
     EXPECT_EQ(mapped.operations, (std::vector<int>{0, 1}));
+    // The same, handed back only when there is a path.
+    QFVectorMaskPaths handed;
+    ASSERT_TRUE(QFVectorMaskPathsAndOperations(mask({first, second, third}), 10, 10, handed));
+    EXPECT_EQ(handed.operations, mapped.operations);
+    EXPECT_EQ(handed.paths.size(), 2u);
+    EXPECT_FALSE(QFVectorMaskPathsAndOperations(mask({}), 10, 10, handed));
+    EXPECT_EQ(handed.paths.size(), 2u);
 }
 
 TEST(QFVectorMaskPaths, AlignmentMapsTheBoundsOntoWholePixels) {
