@@ -11,7 +11,6 @@
 #include "rendergraph/BNApplyMaskNode.h"
 #include "rendergraph/BNBlendNode.h"
 #include "rendergraph/BNBlendingRangesMaskNode.h"
-#include "rendergraph/BNConstantColorNode.h"
 #include "rendergraph/BNConvertToOpaqueNode.h"
 #include "rendergraph/BNCrossfadeNode.h"
 #include "rendergraph/BNCrossfadeWithMaskNode.h"

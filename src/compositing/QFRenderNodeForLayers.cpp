@@ -48,7 +48,8 @@ void noteSkippedEffects(const OMPSDLayer& layer, Walk& walk) {
 }
 
 // Enters one more level of groups, unless the walk is already as deep as
-// it goes (with a log line); leave() must follow a successful enter.
+// it goes (with a log line); after a successful enter the caller lowers the
+// depth again when it leaves the group.
 bool enterGroup(const OMPSDLayer& group, Walk& walk) {
     if (walk.groupDepth >= kMaximumGroupDepth) {
         lf::log("Group {} is nested more than {} deep; it is left out", QFLayerLogName(group),
