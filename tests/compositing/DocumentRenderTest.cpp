@@ -153,8 +153,8 @@ TEST(DocumentRender, VisibleLayersMatchTheMergedImages) {
 TEST(DocumentRender, MergedImagesWithoutTransparencyAreComparedOverWhite) {
     // A red layer over the left half of a 4 by 4 document whose merged
     // image has no transparency plane: white on the right. Without a
-    // background layer Photoshop flattened the composite over white; the
-    // render is compared with it flattened the same way.
+    // background layer Photoshop flattened the composite over white, and the
+    // render flattened the same way equals it; with one, nothing changes.
     for (bool background : {false, true}) {
         lf::test::TestDocument built;
         lf::test::TestLayer red;
@@ -162,17 +162,12 @@ TEST(DocumentRender, MergedImagesWithoutTransparencyAreComparedOverWhite) {
         red.right = 2;
         for (int16_t id : {-1, 0, 1, 2})
             red.channels.push_back({id, 0, std::vector<uint8_t>(8, id == 1 || id == 2 ? 0 : 255)});
-        if (background) {
-            red.channels.erase(red.channels.begin());  // a background has no transparency
-            red.blocks.push_back({"lnsr", {'b', 'g', 'n', 'd'}});
-        }
+        if (background) red.blocks.push_back({"lnsr", {'b', 'g', 'n', 'd'}});
         built.layers.push_back(red);
-        std::vector<uint8_t> halfWhite;
-        for (int i = 0; i < 16; ++i)
-            halfWhite.push_back(i % 4 < 2 ? 0 : 255);
-        built.merged = std::vector<uint8_t>(16, 255);
-        built.merged.insert(built.merged.end(), halfWhite.begin(), halfWhite.end());
-        built.merged.insert(built.merged.end(), halfWhite.begin(), halfWhite.end());
+        built.merged.assign(16, 255);
+        for (int plane = 0; plane < 2; ++plane)
+            for (int i = 0; i < 16; ++i)
+                built.merged.push_back(i % 4 < 2 ? 0 : 255);
         auto opened = OMPSDDocument::create(built.data());
         ASSERT_TRUE(opened);
         const OMPSDDocument& document = **opened;
@@ -181,17 +176,10 @@ TEST(DocumentRender, MergedImagesWithoutTransparencyAreComparedOverWhite) {
             RenderNodeWhole(QFRenderNodeForLayers(document.layers()), DocumentRect(document), 1.0);
         ASSERT_TRUE(render);
         RGBAImage stored = RenderAsStoredInMergedImage(document, *render);
-        if (background) {
+        if (background)
             EXPECT_EQ(stored.pixels, render->pixels);
-            continue;
-        }
-        EXPECT_EQ(stored.pixels[3 * 4 + 0], 255) << "a right-hand pixel";
-        EXPECT_EQ(stored.pixels[3 * 4 + 3], 255);
-        EXPECT_EQ(stored.pixels[0], 255);  // red stays red
-        EXPECT_EQ(stored.pixels[1], 0);
-        auto merged = MergedImagePremultiplied(document);
-        ASSERT_TRUE(merged);
-        EXPECT_EQ(merged->pixels, stored.pixels);
+        else
+            EXPECT_EQ(stored.pixels, MergedImagePremultiplied(document)->pixels);
     }
 }
 
