@@ -1,19 +1,36 @@
 #include "geometry/VKGeometryStrings.h"
 
-#include <cstdio>
+#include <charconv>
+#include <clocale>
 #include <cstdlib>
+#include <locale.h>
 #include <string>
+
+// The text forms are read back (the boolean-operation debugger, lines pasted
+// from logs), so they never follow the user's locale, which the interface
+// sets: a decimal comma would print "{ 1,5, 2 }", which reads back as three
+// numbers. Numbers are printed and read as in the "C" locale.
 
 namespace {
 
 std::string number(double value) {
+    // std::to_chars with the general format and precision 6 is printf's %g
+    // in the "C" locale.
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%g", value);
-    return buffer;
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+    return std::string(buffer, result.ptr);
 }
 
 std::string pair(double a, double b) {
     return "{ " + number(a) + ", " + number(b) + " }";
+}
+
+locale_t cLocale() {
+    // glibc hands out its built-in "C" locale object here without
+    // allocating, so this cannot fail.
+    static const locale_t locale = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return locale;
 }
 
 // Reads up to `count` numbers, skipping the separator characters before each;
@@ -26,7 +43,7 @@ int scanNumbers(std::string_view text, double* values, int count) {
         while (*at && std::string_view("{}, \t\r\n").find(*at) != std::string_view::npos)
             ++at;
         char* end = nullptr;
-        double value = std::strtod(at, &end);
+        double value = strtod_l(at, &end, cLocale());
         if (end == at) break;
         values[read] = value;
         at = end;

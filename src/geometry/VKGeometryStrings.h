@@ -9,15 +9,16 @@
 #include <string>
 #include <string_view>
 
-// "{ x, y }", each number as printf's %g.
+// "{ x, y }", each number as printf's %g in the "C" locale, whatever the
+// user's locale (the forms are read back).
 std::string NSStringFromVKPoint(VKPoint point);
 // "{ { x, y }, { width, height } }".
 std::string NSStringFromVKRect(VKRect rect);
 // "{ start, control point 1, control point 2, end }", each a point text.
 std::string NSStringFromVKPathSegment(const VKPathSegment& segment);
 
-// Reads two numbers (x, y), skipping the characters "{}, \t\r\n" before each.
-// Numbers that cannot be read are 0.
+// Reads two numbers (x, y) as in the "C" locale, skipping the characters
+// "{}, \t\r\n" before each. Numbers that cannot be read are 0.
 VKPoint VKPointFromString(std::string_view text);
 // Reads eight numbers the same way: start, control point 1, control point 2,
 // end. Numbers that cannot be read are 0.

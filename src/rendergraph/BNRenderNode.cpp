@@ -1,11 +1,14 @@
 #include "rendergraph/BNRenderNode.h"
 
+#include "platform/Assert.h"
+#include "rendergraph/BNPipeline.h"
+#include "rendergraph/BNRenderNodeGraph.h"
 #include "rendergraph/BNRenderingContext.h"
 
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <unordered_set>
+#include <cstdio>
 
 namespace {
 
@@ -15,32 +18,6 @@ namespace {
 thread_local std::vector<BNRenderNodePtr>* releasingInputs = nullptr;
 
 }  // namespace
-
-// Walks the nodes below `root` that are not `ready` yet, inputs before
-// consumers, and calls `compute` on each once; nothing recurses, so graphs of
-// any depth are safe on small worker stacks.
-struct BNRenderNodeGraph {
-    template <typename Ready, typename Compute>
-    static void computeBottomUp(const BNRenderNode* root, Ready ready, Compute compute) {
-        struct Frame {
-            const BNRenderNode* node;
-            size_t nextInput;
-        };
-        std::vector<Frame> stack{{root, 0}};
-        std::unordered_set<const BNRenderNode*> seen{root};
-        while (!stack.empty()) {
-            Frame& top = stack.back();
-            if (top.nextInput < top.node->inputs_.size()) {
-                const BNRenderNode* input = top.node->inputs_[top.nextInput++].get();
-                if (input && !ready(input) && seen.insert(input).second)
-                    stack.push_back({input, 0});
-                continue;
-            }
-            compute(top.node);
-            stack.pop_back();
-        }
-    }
-};
 
 BNRenderNode::BNRenderNode(std::vector<BNRenderNodePtr> inputs)
     : inputs_(std::move(inputs)), height_(1) {
@@ -140,6 +117,38 @@ std::string BNRenderNode::debugDescription() const {
         inputs += fmt::format("\"{}\" = {}; ", labelForInputNodeAtIndex(i),
                               inputs_[i] ? inputs_[i]->debugDescription() : "(null)");
     return fmt::format("{{ \"name\" = \"{}\"; \"inputNodes\" = {{ {} }}; }}", className(), inputs);
+}
+
+std::string BNRenderNode::description() const {
+    return fmt::format("<{}: {}>", className(), fmt::ptr(this));
+}
+
+void BNRenderNode::doHeightTest() const {
+    std::vector<const BNRenderNode*> stack{this};
+    while (!stack.empty()) {
+        const BNRenderNode* node = stack.back();
+        stack.pop_back();
+        if (node->activities().didHeightTest.exchange(true)) continue;
+        std::string inputs;
+        for (const auto& input : node->inputs_)
+            if (input)
+                inputs += fmt::format("{}{} {}", inputs.empty() ? "" : ", ", input->className(),
+                                      input->height_);
+        fmt::print(stdout, "{} ({})\n", node->className(), inputs);
+        for (auto input = node->inputs_.rbegin(); input != node->inputs_.rend(); ++input)
+            if (*input) stack.push_back(input->get());
+    }
+    std::fflush(stdout);
+}
+
+BNNodeActivities& BNRenderNode::activities() const {
+    std::call_once(activitiesOnce_, [this] { activities_ = std::make_unique<BNNodeActivities>(); });
+    return *activities_;
+}
+
+BNNodeActivity& BNRenderNode::activityWithTag(uint64_t tag) const {
+    LF_PRECONDITION(tag < 2, "a pipeline tag is 0 or 1");
+    return activities().byTag[tag];
 }
 
 std::string BNRenderNode::labelForInputNodeAtIndex(size_t index) const {

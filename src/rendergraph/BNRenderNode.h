@@ -26,6 +26,10 @@
 // input's label and identity in the class's fixed order, then its parameters
 // as raw bytes (BNHashIdentifier.h). Providers and paths take part by
 // address, so two nodes are equal only if they share the same objects.
+//
+// Beside the renderer's hooks a node carries the bookkeeping of the node
+// pipeline (BNPipeline.h), a scheduler the renderer does not use, and of the
+// debugging walks; both live in a record made on first use.
 
 #include "geometry/VKGeometry.h"
 #include "rendergraph/BNChannel.h"
@@ -39,8 +43,15 @@
 #include <string>
 #include <vector>
 
+class BNPipeline;
 class BNRenderingContext;
 class BNRenderNode;
+struct BNNodeActivities;
+struct BNNodeActivity;
+struct BNNodeKind;
+namespace lf {
+class DispatchQueue;
+}
 using BNRenderNodePtr = std::shared_ptr<const BNRenderNode>;
 using BNSurfaceList = std::vector<BNSurfacePtr>;
 
@@ -70,6 +81,19 @@ public:
     std::string debugName() const;
     // { "name" = "<class>"; "inputNodes" = { "<label>" = <input>; ...; }; }
     std::string debugDescription() const;
+    // "<class: address>": the node in log lines.
+    std::string description() const;
+    // Writes to standard output, once per node of the graph below this one
+    // and for the node's life, the class name and its inputs' classes and
+    // heights: "BNBlendNode (BNImageNode 1, BNTranslateNode 2)".
+    void doHeightTest() const;
+
+    // ---- Class-level developer checks (BNNodeKindRegistry.h) -------------
+
+    // Every node kind of the render graph.
+    static std::vector<BNNodeKind> subclasses();
+    // Logs each node kind whose identity holds nothing but its class name.
+    static void searchForUnimplementedHashMethods();
 
     // ---- Hooks ----------------------------------------------------------
 
@@ -113,8 +137,53 @@ public:
     // Whether the node may draw its result over its first input's surface
     // when nobody else reads that surface (blending over a background).
     virtual bool rendersInPlaceOverFirstInput() const { return false; }
-    // Estimated cost of the node's output; 1 by default.
+    // Estimated cost of the node's output, read by the node pipeline; 1 by
+    // default.
     virtual uint64_t outputMemoryCost() const { return 1; }
+
+    // ---- Node pipeline (BNRenderNodePipeline.cpp) -------------------------
+    // The tag (0 or 1) names which of a node's two activity records a
+    // schedule uses; see BNPipeline.h for the threading contract.
+
+    // Cuts the graph below this node into pipelines whose cost stays under
+    // `preferredMemoryCost` and appends them to `pipelines` in running
+    // order, this node's own part last.
+    void generatePipelines(std::vector<std::shared_ptr<BNPipeline>>& pipelines,
+                           uint64_t preferredMemoryCost, uint64_t tag, VKRect rect,
+                           double scaleFactor) const;
+    // The planning walk of generatePipelines: resets the activity records
+    // of the graph below this node, records what each node is asked for,
+    // and gives the inputs of every node whose inputs together cost more
+    // than the budget pipelines of their own. Returns the cost of this
+    // node's own part.
+    uint64_t maximumMemoryCostWhileGeneratingPipelines(
+        std::vector<std::shared_ptr<BNPipeline>>& pipelines, uint64_t preferredMemoryCost,
+        uint64_t tag, VKRect rect, double scaleFactor) const;
+    // Gives `pipeline` to this node and every node below it without one,
+    // counts them into `count`, sets the missing-input and
+    // output-dependency counts of their input edges, and collects into
+    // `leaves` those that can start at once.
+    void recursivelyAssignPipeline(const std::shared_ptr<BNPipeline>& pipeline,
+                                   std::vector<BNRenderNodePtr>& leaves, uint64_t& count,
+                                   uint64_t tag) const;
+    // Submits the node's pipeline work to `queue`: it logs what it would
+    // render, tells its inputs and its consumers in the same pipeline that
+    // it has finished, then tells its pipeline.
+    void dispatchToQueue(const std::shared_ptr<lf::DispatchQueue>& queue, uint64_t tag) const;
+    // One input in the node's pipeline has finished; the last one dispatches
+    // the node.
+    void inputNodeDidFinishWithTag(uint64_t tag) const;
+    // One consumer has finished; after the last one the output is released.
+    void outputNodeDidFinishWithTag(uint64_t tag) const;
+    BNSurfacePtr outputWithTag(uint64_t tag) const;
+
+    // Gives this node and every node below it, each once for its life, its
+    // distance from here along the first path met, and collects the nodes
+    // without inputs.
+    void recursivelyMarkWithDepth(uint64_t depth, std::vector<BNRenderNodePtr>& leaves) const;
+    uint64_t depth() const;
+    // The inputs, tallest first (missing inputs last).
+    std::vector<BNRenderNodePtr> inputNodesSortedByHeight() const;
 
 protected:
     // A token that only node classes can make, so that nodes are made only
@@ -140,6 +209,8 @@ protected:
 private:
     void registerWithInputs() const;
     void addOutputNode(std::weak_ptr<const BNRenderNode> node) const;
+    BNNodeActivities& activities() const;
+    BNNodeActivity& activityWithTag(uint64_t tag) const;
 
     std::vector<BNRenderNodePtr> inputs_;
     uint64_t height_;
@@ -154,6 +225,9 @@ private:
     mutable std::mutex mutex_;  // guards outputs_ and debugName_
     mutable std::vector<std::weak_ptr<const BNRenderNode>> outputs_;
     mutable std::string debugName_;
+
+    mutable std::once_flag activitiesOnce_;
+    mutable std::unique_ptr<BNNodeActivities> activities_;
 
     friend struct BNRenderNodeGraph;
 };

@@ -343,12 +343,26 @@ TEST(QFContext, EndingGroupsHandsTheirResultOn) {
     EXPECT_EQ(context.groupCount(), 1u);
 }
 
-TEST(QFBlendModeForPSDKey, MapsWholeKeys) {
-    EXPECT_EQ(QFBlendModeForPSDKey(OMPSDFourCC("mul ")), BNBlendModeMultiply);
-    EXPECT_EQ(QFBlendModeForPSDKey(OMPSDFourCC("lum ")), BNBlendModeLuminosity);
-    EXPECT_EQ(QFBlendModeForPSDKey(OMPSDFourCC("diss")), BNBlendModeDissolve);
-    EXPECT_EQ(QFBlendModeForPSDKey(OMPSDFourCC("pass")), BNBlendModeNormal);
-    EXPECT_EQ(QFBlendModeForPSDKey(OMPSDFourCC("mul_")), BNBlendModeNormal);
+TEST(QFBlendModeForPSDKey, MapsEveryKeyToPhotoshopsNumbering) {
+    // Photoshop's keys in its menu order, which is the numbering of the
+    // blend kernels; keys are whole codes, and every other key is normal.
+    const struct {
+        uint32_t key;
+        int mode;
+    } keys[] = {{OMPSDFourCC("norm"), 0},  {OMPSDFourCC("diss"), 1},  {OMPSDFourCC("dark"), 2},
+                {OMPSDFourCC("mul "), 3},  {OMPSDFourCC("idiv"), 4},  {OMPSDFourCC("lbrn"), 5},
+                {OMPSDFourCC("dkCl"), 6},  {OMPSDFourCC("lite"), 7},  {OMPSDFourCC("scrn"), 8},
+                {OMPSDFourCC("div "), 9},  {OMPSDFourCC("lddg"), 10}, {OMPSDFourCC("lgCl"), 11},
+                {OMPSDFourCC("over"), 12}, {OMPSDFourCC("sLit"), 13}, {OMPSDFourCC("hLit"), 14},
+                {OMPSDFourCC("vLit"), 15}, {OMPSDFourCC("lLit"), 16}, {OMPSDFourCC("pLit"), 17},
+                {OMPSDFourCC("hMix"), 18}, {OMPSDFourCC("diff"), 19}, {OMPSDFourCC("smud"), 20},
+                {OMPSDFourCC("fsub"), 21}, {OMPSDFourCC("fdiv"), 22}, {OMPSDFourCC("hue "), 23},
+                {OMPSDFourCC("sat "), 24}, {OMPSDFourCC("colr"), 25}, {OMPSDFourCC("lum "), 26},
+                {OMPSDFourCC("pass"), 0},  {OMPSDFourCC("mul_"), 0},  {OMPSDFourCC("Mul "), 0},
+                {OMPSDFourCC("lum\0"), 0}, {OMPSDFourCC("    "), 0}};
+    for (const auto& entry : keys)
+        EXPECT_EQ(QFBlendModeForPSDKey(entry.key), entry.mode)
+            << '"' << OMPSDFourCCString(entry.key) << '"';
 }
 
 TEST(QFLayerContent, ShapesAndMasksByTheHidesEffectsFlags) {

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <random>
+#include <string>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -76,18 +78,63 @@ TEST(Rect, ValuesServeAsKeys) {
     EXPECT_EQ(std::hash<VKPoint>()({0.0, 1}), std::hash<VKPoint>()({-0.0, 1}));
 }
 
-TEST(GeometryStrings, FormsAndParsing) {
-    EXPECT_EQ(NSStringFromVKPoint({1.5, -2}), "{ 1.5, -2 }");
-    EXPECT_EQ(NSStringFromVKRect(VKRectMake(0, 1e20, 3, 4)), "{ { 0, 1e+20 }, { 3, 4 } }");
-    VKPathSegment s{{1, 2}, {5, 6}, {7, 8}, {3, 4}};
+namespace {
+
+// Switches the C library to a locale with a decimal comma, as the interface
+// does when the user has one, and back when it goes.
+class DecimalCommaLocale {
+public:
+    DecimalCommaLocale() : previous_(std::setlocale(LC_ALL, nullptr)) {
+        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"})
+            if (std::setlocale(LC_ALL, name) && *std::localeconv()->decimal_point == ',') return;
+        std::setlocale(LC_ALL, previous_.c_str());
+        previous_.clear();
+    }
+    ~DecimalCommaLocale() {
+        if (!previous_.empty()) std::setlocale(LC_ALL, previous_.c_str());
+    }
+    explicit operator bool() const { return !previous_.empty(); }
+
+private:
+    std::string previous_;
+};
+
+void checkFormsAndParsing() {
+    const struct {
+        VKPoint point;
+        const char* text;
+    } points[] = {{{1.5, -2}, "{ 1.5, -2 }"},
+                  {{0.25, 1e-7}, "{ 0.25, 1e-07 }"},
+                  {{-1234.5, 3.125}, "{ -1234.5, 3.125 }"}};
+    for (const auto& c : points) {
+        EXPECT_EQ(NSStringFromVKPoint(c.point), c.text);
+        EXPECT_EQ(VKPointFromString(c.text), c.point) << c.text;
+    }
+    EXPECT_EQ(NSStringFromVKPoint({-1234567, 0}), "{ -1.23457e+06, 0 }");  // %g's six digits
+    EXPECT_EQ(NSStringFromVKRect(VKRectMake(0.5, 1e20, 3, 4)), "{ { 0.5, 1e+20 }, { 3, 4 } }");
+    VKPathSegment s{{1.5, 2}, {5, 6.75}, {7, 8}, {3, -4.5}};
     std::string text = NSStringFromVKPathSegment(s);
-    EXPECT_EQ(text, "{ { 1, 2 }, { 5, 6 }, { 7, 8 }, { 3, 4 } }");
+    EXPECT_EQ(text, "{ { 1.5, 2 }, { 5, 6.75 }, { 7, 8 }, { 3, -4.5 } }");
     EXPECT_EQ(VKPathSegmentFromString(text), s);
     EXPECT_EQ(VKPointFromString("{3.25,\t-4}\n"), (VKPoint{3.25, -4}));
     EXPECT_EQ(VKPointFromString("garbage"), (VKPoint{0, 0}));
     int read = 0;
     VKPathSegmentFromString("{1, 2}, {3, 4}, {5", &read);
     EXPECT_EQ(read, 5);
+}
+
+}  // namespace
+
+TEST(GeometryStrings, FormsAndParsing) {
+    checkFormsAndParsing();
+}
+
+TEST(GeometryStrings, FormsAndParsingIgnoreADecimalCommaLocale) {
+    DecimalCommaLocale locale;
+    if (!locale)
+        GTEST_SKIP() << "no locale with a decimal comma here (scripts/install-deps makes "
+                        "de_DE.UTF-8)";
+    checkFormsAndParsing();
 }
 
 TEST(Region, SubtractionCoversTheRestExactlyOnce) {

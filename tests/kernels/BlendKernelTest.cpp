@@ -178,10 +178,14 @@ Pixel expected(int mode, bool fillAware, Pixel bg, Pixel fg, double k) {
     return {mix(cb.r, cs.r, m.r), mix(cb.g, cs.g, m.g), mix(cb.b, cs.b, m.b), ar};
 }
 
-// Every pairing of these premultiplied pixels, at three fills.
+// Every pairing of these premultiplied pixels, at three fills. The modes'
+// pieces meet continuously at their switch points (soft light's at 0.25 and
+// 0.5, for one), so the colours also fall on both sides of each, between
+// the points: a switch point moved elsewhere changes some result.
 std::vector<Pixel> samplePixels() {
     const double alphas[] = {0.0, 0.00005, 0.25, 1.0};
-    const Colour colours[] = {{0, 0, 0}, {1, 1, 1}, {0.25, 0.5, 1}, {1, 0.5, 0}, {0.75, 0.25, 0.5}};
+    const Colour colours[] = {{0, 0, 0},         {1, 1, 1},        {0.25, 0.5, 1},  {1, 0.5, 0},
+                              {0.75, 0.25, 0.5}, {0.3, 0.2, 0.45}, {0.55, 0.4, 0.1}};
     std::vector<Pixel> pixels;
     for (double a : alphas)
         for (Colour c : colours)

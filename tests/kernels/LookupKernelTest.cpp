@@ -153,6 +153,18 @@ TEST(AdjustmentKernels, ShadeLightsSlopesAndFlatMaps) {
     EXPECT_GT(left.at(1, 1), right.at(1, 1));
     EXPECT_GE(right.at(1, 1), 0.0f);
     EXPECT_LE(left.at(1, 1), 1.0f);
+
+    // Samples are rounded to 1/65280, not truncated: a right-hand column at
+    // 85.75 / 65280 counts 86 per sample, so Nx = -258 and Nx / 256 = -1
+    // (truncated, 3 x 85 = 255 would give 0). Lit from direction 0 at
+    // elevation 30 with size and depth 1: Lx = 221, NzLz = 195763 and
+    // Nz2 = 2340900, so shade = (int)((195763 - 221) / sqrt(2340901) * 256).
+    TestPlane edge(3, 3, 1);
+    for (uint32_t y = 0; y < 3; ++y)
+        edge.at(2, y) = 85.75f / 65280.0f;
+    TestPlane lit(1, 1, 1);
+    k().shade(edge.data(), lit.data(), 1, 1, edge.stride(), lit.stride(), 0.0f, 30.0f, 1.0f, 1.0f);
+    EXPECT_EQ(lit.at(0, 0), 32718.0f / 65280.0f);
 }
 
 TEST(LookupKernels, AnEmptyTableIsReportedAndNothingIsWritten) {

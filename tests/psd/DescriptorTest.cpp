@@ -9,20 +9,10 @@
 #include <gtest/gtest.h>
 
 using lf::test::ByteWriter;
+using lf::test::descriptor;
+using lf::test::item;
 
 namespace {
-
-// A descriptor body: empty name, class, item count, then the items.
-std::vector<uint8_t> descriptor(const std::string& classId, uint32_t count,
-                                const std::vector<uint8_t>& items) {
-    ByteWriter out;
-    out.unicode("").identifier(classId).u32(count).bytes(items);
-    return out.data();
-}
-
-ByteWriter& item(ByteWriter& out, const std::string& key, const char (&type)[5]) {
-    return out.identifier(key).code(type);
-}
 
 std::shared_ptr<const OMPSDDescriptorDecoder> decode(const std::vector<uint8_t>& bytes) {
     auto result = OMPSDDescriptorDecoder::decode(bytes);

@@ -47,6 +47,17 @@ bool decodePNG(const std::string& path, DecodedPNG* out) {
     return true;
 }
 
+std::shared_ptr<OMPSDLayer> layerNamed(const OMPSDDocument& document, const std::string& name) {
+    for (const auto& layer : document.allLayers())
+        if (layer->name() == name) return layer;
+    ADD_FAILURE() << "no layer " << name;
+    return nullptr;
+}
+
+ByteWriter& ByteWriter::f32(float v) {
+    return u32(std::bit_cast<uint32_t>(v));
+}
+
 ByteWriter& ByteWriter::f64(double v) {
     return u64(std::bit_cast<uint64_t>(v));
 }
@@ -165,6 +176,17 @@ std::vector<uint8_t> deflateBytes(const std::vector<uint8_t>& bytes) {
     compress(out.data(), &length, bytes.data(), uLong(bytes.size()));
     out.resize(length);
     return out;
+}
+
+std::vector<uint8_t> descriptor(const std::string& classId, uint32_t count,
+                                const std::vector<uint8_t>& items) {
+    ByteWriter out;
+    out.unicode("").identifier(classId).u32(count).bytes(items);
+    return out.data();
+}
+
+ByteWriter& item(ByteWriter& out, const std::string& key, const char (&type)[5]) {
+    return out.identifier(key).code(type);
 }
 
 std::vector<uint8_t> versionedDescriptor(uint32_t itemCount, const std::vector<uint8_t>& items) {

@@ -2,6 +2,7 @@
 // Helpers of the document reader's tests: shared documents as data, PNG
 // decoding, and a writer that builds documents byte by byte.
 #include "platform/Data.h"
+#include "psd/OMPSDDocument.h"
 #include "psd/OMPSDProperty.h"
 
 #include <cstdint>
@@ -18,6 +19,9 @@ struct DecodedPNG {
     uint32_t width = 0, height = 0, channels = 0;  // channels 1..4, 8 bits each
     std::vector<uint8_t> pixels;                   // interleaved rows
 };
+// The first layer of `document` named `name`; fails the test when none is.
+std::shared_ptr<OMPSDLayer> layerNamed(const OMPSDDocument& document, const std::string& name);
+
 // Decodes an 8-bit PNG with libpng; false when it cannot.
 bool decodePNG(const std::string& path, DecodedPNG* out);
 
@@ -31,6 +35,7 @@ public:
     ByteWriter& u16(uint16_t v) { return u8(uint8_t(v >> 8)).u8(uint8_t(v)); }
     ByteWriter& u32(uint32_t v) { return u16(uint16_t(v >> 16)).u16(uint16_t(v)); }
     ByteWriter& u64(uint64_t v) { return u32(uint32_t(v >> 32)).u32(uint32_t(v)); }
+    ByteWriter& f32(float v);
     ByteWriter& f64(double v);
     ByteWriter& code(const char (&c)[5]) { return u32(OMPSDFourCC(c)); }
     ByteWriter& bytes(const std::vector<uint8_t>& b) {
@@ -91,6 +96,11 @@ struct TestDocument {
 std::vector<uint8_t> packBitsLiteral(const std::vector<uint8_t>& bytes);
 // A zlib stream of `bytes`.
 std::vector<uint8_t> deflateBytes(const std::vector<uint8_t>& bytes);
+// A descriptor body: empty name, class, item count, then the items.
+std::vector<uint8_t> descriptor(const std::string& classId, uint32_t count,
+                                const std::vector<uint8_t>& items);
+// Starts a descriptor item: its key and its type code; the value follows.
+ByteWriter& item(ByteWriter& out, const std::string& key, const char (&type)[5]);
 // A block with a descriptor: version 16 then the descriptor `body` (class
 // "null") with `items` already encoded.
 std::vector<uint8_t> versionedDescriptor(uint32_t itemCount, const std::vector<uint8_t>& items);

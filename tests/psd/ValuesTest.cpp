@@ -7,19 +7,14 @@
 
 #include <gtest/gtest.h>
 
+using lf::test::layerNamed;
+
 namespace {
 
 std::shared_ptr<OMPSDDocument> open(const std::string& path) {
     auto document = OMPSDDocument::create(lf::test::readShared("psd/" + path));
     EXPECT_TRUE(document) << path;
     return document ? *document : nullptr;
-}
-
-std::shared_ptr<OMPSDLayer> layerNamed(const OMPSDDocument& document, const std::string& name) {
-    for (const auto& layer : document.allLayers())
-        if (layer->name() == name) return layer;
-    ADD_FAILURE() << "no layer " << name;
-    return nullptr;
 }
 
 }  // namespace

@@ -1,0 +1,13 @@
+#pragma once
+// The animation clock: monotonic time in the clock's own ticks, for start
+// times that animations keep and compare. Any thread may call both.
+
+#include <cstdint>
+
+// The monotonic clock now, in ticks.
+uint64_t OMCurrentAbsoluteTime();
+
+// The seconds from `start` (a time from OMCurrentAbsoluteTime) until now; 0
+// for a start that lies ahead, so a bad start time cannot make an animation
+// leap to its end.
+double OMSecondsSinceAbsoluteTime(uint64_t start);
