@@ -4,13 +4,11 @@ std::vector<std::shared_ptr<const OMPSDEffect>> QFInteriorEffectsForLayer(const 
     std::vector<std::shared_ptr<const OMPSDEffect>> interior;
     auto effects = layer.effects();
     if (!effects || !effects->isEnabled()) return interior;
-    for (std::shared_ptr<const OMPSDEffect> effect :
-         {std::shared_ptr<const OMPSDEffect>(effects->patternOverlay()),
-          std::shared_ptr<const OMPSDEffect>(effects->gradientOverlay()),
-          std::shared_ptr<const OMPSDEffect>(effects->colorOverlay()),
-          std::shared_ptr<const OMPSDEffect>(effects->satin()),
-          std::shared_ptr<const OMPSDEffect>(effects->innerGlow())})
-        if (effect && effect->isEnabled()) interior.push_back(std::move(effect));
+    const std::shared_ptr<const OMPSDEffect> inDrawingOrder[] = {
+        effects->patternOverlay(), effects->gradientOverlay(), effects->colorOverlay(),
+        effects->satin(), effects->innerGlow()};
+    for (const auto& effect : inDrawingOrder)
+        if (effect && effect->isEnabled()) interior.push_back(effect);
     return interior;
 }
 
