@@ -105,9 +105,8 @@ void QFContextGroup::blendGroupNode(const BNRenderNodePtr& node, int options) {
     if (!(options & QFContextGroupPassThroughOption)) return blendNode(node);
     const QFContextState& state = currentState();
     BNRenderNodePtr result = node;
-    // Fill opacity weighs a pass-through group's layers like opacity does.
-    double strength = state.opacity() * state.fillOpacity();
-    if (result && strength != 1.0) result = BNCrossfadeNode::create(currentNode_, result, strength);
+    if (result && state.opacity() != 1.0)
+        result = BNCrossfadeNode::create(currentNode_, result, state.opacity());
     if (result && state.mask())
         result = BNCrossfadeWithMaskNode::create(currentNode_, result, state.mask());
     if (!result) {

@@ -71,8 +71,8 @@ public:
     void blendNode(const BNRenderNodePtr& node);
     // An isolated group's node as blendNode; a pass-through group's node
     // (which already holds this group's current node as its backdrop) is
-    // faded in by the state's opacity times fill opacity and by its mask
-    // instead of blended.
+    // faded in by the state's opacity and mask instead of blended (a group
+    // whose fill opacity is below full is composited in isolation).
     void blendGroupNode(const BNRenderNodePtr& node, int options);
     // Blends the result of an isolated group (RGBA) like a layer (`layers`:
     // the group, then its clipped layers): its result divided by

@@ -86,9 +86,11 @@ void blendGroup(const std::shared_ptr<OMPSDLayer>& group, const QFLayerList& run
     if (!enterGroup(*group, walk)) return;
     const OMPSDBlendingOptions& options = *group->blendingOptions();
     QFLayerList clipped(run.begin() + 1, run.end());
-    // A group that layers are clipped to is composited in isolation, as
-    // Photoshop composites a clipping base, even when it passes through.
-    bool passThrough = options.blendMode() == OMPSDFourCC("pass") && clipped.empty();
+    // A group that layers are clipped to, or whose fill opacity is below
+    // full, is composited in isolation, as Photoshop composites it, even
+    // when it passes through.
+    bool passThrough = options.blendMode() == OMPSDFourCC("pass") && clipped.empty() &&
+                       options.fillOpacity() >= 1.0;
     // An isolated group with visible effects or clipped layers is blended
     // like a layer; a pass-through group draws its effects under and over
     // its own layers.
