@@ -174,6 +174,36 @@ std::shared_ptr<const QFRGBAImage> MergedImagePremultiplied(const OMPSDDocument&
     return image;
 }
 
+bool MergedImageIsFlattenedOnWhite(const OMPSDDocument& document) {
+    for (const auto& plane : document.mergedChannelReferences())
+        if (plane->identifier() == -1) return false;
+    const auto& layers = document.layers();
+    if (layers.empty()) return false;  // the merged image is the whole document
+    const OMPSDLayer& bottom = *layers.front();
+    bool isBackground = bottom.layerNameSource() == OMPSDFourCC("bgnd") ||
+                        (!bottom.isGroup() && !bottom.channelReferenceForIdentifier(-1));
+    return !isBackground;
+}
+
+std::shared_ptr<const QFRGBAImage> RenderAsStoredInMergedImage(
+    const OMPSDDocument& document, std::shared_ptr<const QFRGBAImage> render) {
+    if (!render || !MergedImageIsFlattenedOnWhite(document)) return render;
+    auto flattened = QFRGBAImage::create(render->width(), render->height());
+    if (!flattened) return nullptr;
+    // Premultiplied over white: each colour gains what the coverage leaves.
+    const uint8_t* in = render->bytes();
+    uint8_t* out = flattened->mutableBytes();
+    for (uint64_t i = 0; i < render->byteCount(); i += 4) {
+        int coverage = in[i + 3], rest = 255 - coverage;
+        for (int k = 0; k < 3; ++k) {
+            int colour = render->isPremultiplied() ? in[i + k] : (in[i + k] * coverage + 127) / 255;
+            out[i + k] = static_cast<uint8_t>(std::min(255, colour + rest));
+        }
+        out[i + 3] = 255;
+    }
+    return flattened;
+}
+
 std::optional<ImageComparison> CompareImages(const QFRGBAImage& reference,
                                              const QFRGBAImage& candidate) {
     if (reference.width() != candidate.width() || reference.height() != candidate.height())

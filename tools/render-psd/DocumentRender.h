@@ -55,6 +55,17 @@ std::shared_ptr<OMPSDLayer> FindLayerNamed(const OMPSDDocument& document, const 
 std::shared_ptr<const QFRGBAImage> MergedImagePremultiplied(const OMPSDDocument& document,
                                                             std::string* error = nullptr);
 
+// Whether the document's merged image is flattened over white: it keeps no
+// transparency plane and the document has no background layer (its
+// bottom-most layer is not one), so Photoshop flattened the transparent
+// composite over white to store it.
+bool MergedImageIsFlattenedOnWhite(const OMPSDDocument& document);
+// A render of the document's layers as its merged image holds it: a new
+// premultiplied image flattened over white where the merged image is, else
+// the render itself.
+std::shared_ptr<const QFRGBAImage> RenderAsStoredInMergedImage(
+    const OMPSDDocument& document, std::shared_ptr<const QFRGBAImage> render);
+
 // How far a render is from a reference, compared premultiplied (a straight
 // image is premultiplied again pixel by pixel, which gives back the
 // premultiplied bytes it came from).
