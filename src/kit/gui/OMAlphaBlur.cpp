@@ -35,7 +35,8 @@ QImage OMGaussianBlurAlpha(const QImage& alpha, double sigma) {
         for (int x = 0; x < width; ++x) {
             const int first = std::max(-radius, -x), last = std::min(radius, width - 1 - x);
             float sum = 0;
-            for (int k = first; k <= last; ++k) sum += kernel[k + radius] * row[x + k];
+            for (int k = first; k <= last; ++k)
+                sum += kernel[k + radius] * row[x + k];
             out[x] = sum;
         }
     }
@@ -47,7 +48,8 @@ QImage OMGaussianBlurAlpha(const QImage& alpha, double sigma) {
         for (int k = first; k <= last; ++k) {
             const float weight = kernel[k + radius];
             const float* in = &across[static_cast<size_t>(y + k) * width];
-            for (int x = 0; x < width; ++x) column[x] += weight * in[x];
+            for (int x = 0; x < width; ++x)
+                column[x] += weight * in[x];
         }
         uchar* out = blurred.scanLine(y);
         for (int x = 0; x < width; ++x)

@@ -21,4 +21,6 @@ std::vector<float> OMGaussianKernel(double sigma);
 // Gaussian of `sigma` pixels; the same size, Format_Alpha8.
 QImage OMGaussianBlurAlpha(const QImage& alpha, double sigma);
 
-inline double OMGaussianSigmaForBlurRadius(double blurRadius) { return blurRadius / 2.0; }
+inline double OMGaussianSigmaForBlurRadius(double blurRadius) {
+    return blurRadius / 2.0;
+}

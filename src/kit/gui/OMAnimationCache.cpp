@@ -11,7 +11,8 @@ void OMAnimationCache::invalidate() {
 
 size_t OMAnimationCache::cachedBitmapCount() const {
     size_t count = 0;
-    for (const auto& [progress, byOptions] : bitmaps_) count += byOptions.size();
+    for (const auto& [progress, byOptions] : bitmaps_)
+        count += byOptions.size();
     return count;
 }
 
@@ -37,7 +38,8 @@ void OMAnimationCache::drawRect(QPainter& painter, const QRectF& rect, const QWi
     auto cached = byOptions.find(options);
     if (cached == byOptions.end()) {
         if (!drawBlock_) return;
-        QImage bitmap(static_cast<int>(bounds.width() * scale), static_cast<int>(bounds.height() * scale),
+        QImage bitmap(static_cast<int>(bounds.width() * scale),
+                      static_cast<int>(bounds.height() * scale),
                       QImage::Format_ARGB32_Premultiplied);
         if (bitmap.isNull()) return;
         bitmap.fill(Qt::transparent);

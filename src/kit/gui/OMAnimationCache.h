@@ -23,8 +23,8 @@
 
 class OMAnimationCache {
 public:
-    using DrawBlock =
-        std::function<void(QPainter& painter, const QRectF& bounds, double progress, unsigned options)>;
+    using DrawBlock = std::function<void(QPainter& painter, const QRectF& bounds, double progress,
+                                         unsigned options)>;
 
     bool needsDrawImplementation() const { return !drawBlock_; }
     void implementDraw(DrawBlock block) { drawBlock_ = std::move(block); }
@@ -33,8 +33,8 @@ public:
 
     // Draws the part `rect` (in the control's coordinates) of `controlView`
     // at `progress` with `options`, with `operation`.
-    void drawRect(QPainter& painter, const QRectF& rect, const QWidget* controlView, double progress,
-                  unsigned options,
+    void drawRect(QPainter& painter, const QRectF& rect, const QWidget* controlView,
+                  double progress, unsigned options,
                   QPainter::CompositionMode operation = QPainter::CompositionMode_SourceOver);
 
     // How many bitmaps are kept.

@@ -12,7 +12,8 @@ double OMAnimationDurationForEvent(const std::optional<OMInputEventRecord>& even
             if (event->button == Qt::LeftButton && event->modifiers.testFlag(Qt::ShiftModifier))
                 return duration * kOMSlowAnimationFactor;
             return duration;
-        default: return duration;
+        default:
+            return duration;
     }
 }
 

@@ -14,7 +14,7 @@ OMAnimator::OMAnimator(Passkey, Clock clock)
     : clock_(clock ? std::move(clock) : Clock(OMCurrentAbsoluteTime)) {}
 
 std::vector<OMAnimator::Running>::iterator OMAnimator::find(const QObject* target,
-                                                             const QByteArray& key) {
+                                                            const QByteArray& key) {
     // A deleted target's address may come back for a new object: its
     // entries never match.
     return std::find_if(animations_.begin(), animations_.end(), [&](const Running& running) {
@@ -100,7 +100,8 @@ void OMAnimator::runAnimationGroup(const std::function<void(OMAnimatorContext&)>
         };
     }
     for (const OMAnimatorContext::Change& change : changes) {
-        addHelper(change.value, change.key, change.target, change.duration.value_or(context.duration()),
+        addHelper(change.value, change.key, change.target,
+                  change.duration.value_or(context.duration()),
                   change.timingFunction.value_or(context.timingFunction()), countDown);
     }
     setNeedsAnimation(!animations_.empty());
@@ -145,8 +146,8 @@ bool OMAnimator::runAnimations() {
             forget(helper);
             if (helper->completionHandler) helper->completionHandler();
         } else {
-            target->setProperty(key,
-                                helper->interpolator(helper->startValue, helper->targetValue, progress));
+            target->setProperty(
+                key, helper->interpolator(helper->startValue, helper->targetValue, progress));
             helper->lastAnimatedValue = target->property(key);
         }
     }

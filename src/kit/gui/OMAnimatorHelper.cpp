@@ -17,9 +17,12 @@ double mix(double start, double target, double progress) {
 
 QRectF rectOf(const QVariant& value) {
     switch (value.typeId()) {
-        case QMetaType::QRectF: return value.toRectF();
-        case QMetaType::QRect: return QRectF(value.toRect());
-        default: return QRectF();
+        case QMetaType::QRectF:
+            return value.toRectF();
+        case QMetaType::QRect:
+            return QRectF(value.toRect());
+        default:
+            return QRectF();
     }
 }
 
@@ -44,10 +47,13 @@ QVariant OMInterpolateRect(const QVariant& start, const QVariant& target, double
 OMInterpolator OMInterpolatorForValue(const QVariant& target) {
     switch (target.typeId()) {
         case QMetaType::Double:
-        case QMetaType::Float: return OMInterpolateNumber;
+        case QMetaType::Float:
+            return OMInterpolateNumber;
         case QMetaType::QRectF:
-        case QMetaType::QRect: return OMInterpolateRect;
-        default: return nullptr;
+        case QMetaType::QRect:
+            return OMInterpolateRect;
+        default:
+            return nullptr;
     }
 }
 

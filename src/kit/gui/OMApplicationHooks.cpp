@@ -34,7 +34,8 @@ protected:
                 if (watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow())
                     OMRedisplayForChangedWindowAppearance(static_cast<QWidget*>(watched));
                 break;
-            default: break;
+            default:
+                break;
         }
         return false;
     }
@@ -58,8 +59,11 @@ OMInputEventRecord OMRecordOfInputEvent(const QInputEvent& event) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
-        case QEvent::MouseMove: record.button = static_cast<const QMouseEvent&>(event).button(); break;
-        default: break;
+        case QEvent::MouseMove:
+            record.button = static_cast<const QMouseEvent&>(event).button();
+            break;
+        default:
+            break;
     }
     return record;
 }
@@ -96,6 +100,7 @@ void OMRedisplayForChangedWindowAppearance(QWidget* window) {
         return;
     }
     for (QObject* child : window->children()) {
-        if (child->isWidgetType()) OMRedisplayForChangedWindowAppearance(static_cast<QWidget*>(child));
+        if (child->isWidgetType())
+            OMRedisplayForChangedWindowAppearance(static_cast<QWidget*>(child));
     }
 }

@@ -15,9 +15,15 @@ int& cursorLockCount() {
 
 }  // namespace
 
-void OMLockCursor() { ++cursorLockCount(); }
-void OMUnlockCursor() { --cursorLockCount(); }
-bool OMIsCursorLocked() { return cursorLockCount() >= 1; }
+void OMLockCursor() {
+    ++cursorLockCount();
+}
+void OMUnlockCursor() {
+    --cursorLockCount();
+}
+bool OMIsCursorLocked() {
+    return cursorLockCount() >= 1;
+}
 
 void OMSetCursor(QWidget& view, const QCursor& cursor) {
     if (!OMIsCursorLocked()) view.setCursor(cursor);
@@ -27,7 +33,8 @@ OMShadow OMStandardCursorShadow() {
     return {QPointF(0, -1), 1.8, QColor::fromRgbF(0, 0, 0, 0.65f)};
 }
 
-OMCursorGeometry OMCursorGeometryForImage(QSizeF imageSize, QPointF hotSpot, const OMShadow& shadow) {
+OMCursorGeometry OMCursorGeometryForImage(QSizeF imageSize, QPointF hotSpot,
+                                          const OMShadow& shadow) {
     const double blur = shadow.blurRadius, ox = shadow.offset.x(), oy = shadow.offset.y();
     const QSizeF size(std::ceil(imageSize.width() + 2 * blur + std::fabs(ox)),
                       std::ceil(imageSize.height() + 2 * blur + std::fabs(oy)));

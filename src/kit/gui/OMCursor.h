@@ -36,4 +36,5 @@ struct OMCursorGeometry {
     QPointF imageOrigin;
     QPoint hotSpot;
 };
-OMCursorGeometry OMCursorGeometryForImage(QSizeF imageSize, QPointF hotSpot, const OMShadow& shadow);
+OMCursorGeometry OMCursorGeometryForImage(QSizeF imageSize, QPointF hotSpot,
+                                          const OMShadow& shadow);

@@ -31,9 +31,9 @@ void OMDeviceLayer::fill(const QColor& color, QPainter::CompositionMode mode,
                          const QRectF& deviceClip) {
     QPainter painter(&image_);
     painter.setCompositionMode(mode);
-    painter.fillRect(deviceClip.isEmpty() ? QRectF(image_.rect())
-                                          : deviceClip.translated(-bounds_.topLeft()),
-                     color);
+    painter.fillRect(
+        deviceClip.isEmpty() ? QRectF(image_.rect()) : deviceClip.translated(-bounds_.topLeft()),
+        color);
 }
 
 OMDeviceLayer OMDeviceLayer::shadow(const QRect& deviceBounds, const QTransform& userToDevice,
@@ -41,8 +41,8 @@ OMDeviceLayer OMDeviceLayer::shadow(const QRect& deviceBounds, const QTransform&
                                     double deviceBlur, const QColor& color) {
     OMDeviceLayer shape(deviceBounds);
     shape.paint(userToDevice, drawShape, deviceOffset);
-    const QImage coverage = OMGaussianBlurAlpha(
-        shape.image_.convertToFormat(QImage::Format_Alpha8), OMGaussianSigmaForBlurRadius(deviceBlur));
+    const QImage coverage = OMGaussianBlurAlpha(shape.image_.convertToFormat(QImage::Format_Alpha8),
+                                                OMGaussianSigmaForBlurRadius(deviceBlur));
 
     OMDeviceLayer shadow(deviceBounds);
     const QRgb premultiplied = qPremultiply(color.rgba());

@@ -17,6 +17,8 @@
 
 #include <functional>
 
+// Draws a shape, opaque, with the painter's current composition mode (the
+// layers cut shapes out with it).
 using OMShapeDrawer = std::function<void(QPainter&)>;
 
 class OMDeviceLayer {

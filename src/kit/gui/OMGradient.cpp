@@ -7,16 +7,14 @@
 #include <cmath>
 #include <numbers>
 
-OMGradient::OMGradient(const QColor& start, const QColor& end)
-    : stops_{{0.0, start}, {1.0, end}} {}
+OMGradient::OMGradient(const QColor& start, const QColor& end) : stops_{{0.0, start}, {1.0, end}} {}
 
 std::pair<QPointF, QPointF> OMGradient::endPointsInRect(const QRectF& rect, double angle) {
     const double radians = angle * std::numbers::pi / 180.0;
     // On screen, y grows downwards: counter-clockwise turns towards -y.
     const QPointF direction(std::cos(radians), -std::sin(radians));
-    const double halfLength = (std::fabs(rect.width() * direction.x()) +
-                               std::fabs(rect.height() * direction.y())) /
-                              2.0;
+    const double halfLength =
+        (std::fabs(rect.width() * direction.x()) + std::fabs(rect.height() * direction.y())) / 2.0;
     const QPointF centre = rect.center();
     return {centre - direction * halfLength, centre + direction * halfLength};
 }
@@ -36,10 +34,11 @@ void OMGradient::drawInBezierPath(QPainter& painter, const QPainterPath& path, Q
     const QPointF across(-along.y(), along.x());
     const QRectF bounds = path.boundingRect();
     const double reach = std::hypot(bounds.width(), bounds.height()) +
-                         QLineF(from, bounds.center()).length() + QLineF(to, bounds.center()).length();
+                         QLineF(from, bounds.center()).length() +
+                         QLineF(to, bounds.center()).length();
     QPainterPath band;
-    band.addPolygon(QPolygonF({from - across * reach, to - across * reach, to + across * reach,
-                               from + across * reach}));
+    band.addPolygon(QPolygonF(
+        {from - across * reach, to - across * reach, to + across * reach, from + across * reach}));
     band.closeSubpath();
 
     QLinearGradient gradient(from, to);

@@ -19,7 +19,8 @@ void OMBitmapImageRep::draw(QPainter& painter, const QRectF& target, const QRect
                             QPainter::CompositionMode operation, double fraction) const {
     const double sx = size().width() > 0 ? bitmap_.width() / size().width() : 0;
     const double sy = size().height() > 0 ? bitmap_.height() / size().height() : 0;
-    const QRectF pixels(source.x() * sx, source.y() * sy, source.width() * sx, source.height() * sy);
+    const QRectF pixels(source.x() * sx, source.y() * sy, source.width() * sx,
+                        source.height() * sy);
     painter.save();
     painter.setCompositionMode(operation);
     painter.setOpacity(painter.opacity() * fraction);
@@ -51,7 +52,8 @@ std::shared_ptr<const OMImage> OMImage::named(std::string_view name) {
         if (bitmap.isNull()) continue;
         const QSizeF size(bitmap.width() / scale, bitmap.height() / scale);
         if (!image) image = std::make_shared<OMImage>(size);
-        image->addRepresentation(std::make_shared<OMBitmapImageRep>(std::move(bitmap), image->size()));
+        image->addRepresentation(
+            std::make_shared<OMBitmapImageRep>(std::move(bitmap), image->size()));
     }
     images.emplace(std::string(name), image);
     return image;
@@ -72,7 +74,8 @@ const OMImageRep* OMImage::bestRepresentation(double deviceScale) const {
         }
         const double bestDensity = best->pixelScale();
         const bool fits = density >= deviceScale, bestFits = bestDensity >= deviceScale;
-        if ((fits && (!bestFits || density < bestDensity)) || (!fits && !bestFits && density > bestDensity))
+        if ((fits && (!bestFits || density < bestDensity)) ||
+            (!fits && !bestFits && density > bestDensity))
             best = representation.get();
     }
     return best;

@@ -92,9 +92,10 @@ public:
     void setAlignmentRect(const QRectF& rect) { alignmentRect_ = rect; }
 
     // Draws the image so that its alignment rectangle fills `rect`.
-    void drawInAlignmentRect(QPainter& painter, const QRectF& rect,
-                             QPainter::CompositionMode operation = QPainter::CompositionMode_SourceOver,
-                             double fraction = 1.0) const;
+    void drawInAlignmentRect(
+        QPainter& painter, const QRectF& rect,
+        QPainter::CompositionMode operation = QPainter::CompositionMode_SourceOver,
+        double fraction = 1.0) const;
 
 private:
     QSizeF size_;

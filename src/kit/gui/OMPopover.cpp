@@ -25,22 +25,30 @@ QPoint OMPopover::placement(const QRect& anchor, QSize size, Qt::Edge preferredE
     auto at = [&](Qt::Edge edge) {
         switch (edge) {
             case Qt::TopEdge:
-                return QPoint(anchor.center().x() - size.width() / 2, anchor.top() - size.height());
+                return QPoint(anchor.x() + (anchor.width() - size.width()) / 2,
+                              anchor.top() - size.height());
             case Qt::BottomEdge:
-                return QPoint(anchor.center().x() - size.width() / 2, anchor.bottom() + 1);
+                return QPoint(anchor.x() + (anchor.width() - size.width()) / 2,
+                              anchor.bottom() + 1);
             case Qt::LeftEdge:
-                return QPoint(anchor.left() - size.width(), anchor.center().y() - size.height() / 2);
+                return QPoint(anchor.left() - size.width(),
+                              anchor.y() + (anchor.height() - size.height()) / 2);
             case Qt::RightEdge:
-                return QPoint(anchor.right() + 1, anchor.center().y() - size.height() / 2);
+                return QPoint(anchor.right() + 1,
+                              anchor.y() + (anchor.height() - size.height()) / 2);
         }
         return anchor.topLeft();
     };
     auto opposite = [](Qt::Edge edge) {
         switch (edge) {
-            case Qt::TopEdge: return Qt::BottomEdge;
-            case Qt::BottomEdge: return Qt::TopEdge;
-            case Qt::LeftEdge: return Qt::RightEdge;
-            case Qt::RightEdge: return Qt::LeftEdge;
+            case Qt::TopEdge:
+                return Qt::BottomEdge;
+            case Qt::BottomEdge:
+                return Qt::TopEdge;
+            case Qt::LeftEdge:
+                return Qt::RightEdge;
+            case Qt::RightEdge:
+                return Qt::LeftEdge;
         }
         return edge;
     };
@@ -49,8 +57,10 @@ QPoint OMPopover::placement(const QRect& anchor, QSize size, Qt::Edge preferredE
         const QPoint flipped = at(opposite(preferredEdge));
         if (screen.contains(QRect(flipped, size))) origin = flipped;
         // Slide along the edge to stay on the screen.
-        origin.setX(std::clamp(origin.x(), screen.left(), std::max(screen.left(), screen.right() + 1 - size.width())));
-        origin.setY(std::clamp(origin.y(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - size.height())));
+        origin.setX(std::clamp(origin.x(), screen.left(),
+                               std::max(screen.left(), screen.right() + 1 - size.width())));
+        origin.setY(std::clamp(origin.y(), screen.top(),
+                               std::max(screen.top(), screen.bottom() + 1 - size.height())));
     }
     return origin;
 }

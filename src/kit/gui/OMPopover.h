@@ -39,7 +39,9 @@ public:
     virtual void showRelativeToRect(const QRectF& rect, QWidget* view, Qt::Edge preferredEdge);
 
     // Called after the popover has closed.
-    void setDidCloseHandler(std::function<void()> handler) { didCloseHandler_ = std::move(handler); }
+    void setDidCloseHandler(std::function<void()> handler) {
+        didCloseHandler_ = std::move(handler);
+    }
 
     // Where a popover of `size` goes for `anchor` (global coordinates) on
     // `screen` (available geometry).

@@ -34,9 +34,9 @@ void OMShadow::drawShadowOfShape(QPainter& painter, const OMShapeDrawer& drawSha
 
 void OMShadow::drawWithBezierPath(QPainter& painter, const QPainterPath& path,
                                   bool omitContents) const {
-    const double spread =
-        std::max(std::fabs(static_cast<float>(offset.x())), std::fabs(static_cast<float>(offset.y()))) +
-        blurRadius;
+    const double spread = std::max(std::fabs(static_cast<float>(offset.x())),
+                                   std::fabs(static_cast<float>(offset.y()))) +
+                          blurRadius;
     const QRectF bounds = path.boundingRect();
     drawShadowOfShape(
         painter, [&](QPainter& layer) { layer.fillPath(path, Qt::black); }, bounds, 1.0,

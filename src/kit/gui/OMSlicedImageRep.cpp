@@ -14,8 +14,8 @@ std::shared_ptr<const OMImage> cutSlice(const OMImage& image, const QRectF& sour
     auto slice = std::make_shared<OMImage>(source.size());
     const QRectF target(QPointF(), source.size());
     auto cutAt = [&](double scale, auto&& draw) {
-        QPainter* painter = OMBeginImageContextWithOptions(false, true, source.width(),
-                                                           source.height(), scale);
+        QPainter* painter =
+            OMBeginImageContextWithOptions(false, true, source.width(), source.height(), scale);
         if (!painter) return;
         draw(*painter);
         if (auto cut = OMImageFromImageContext())
@@ -41,7 +41,8 @@ std::shared_ptr<const OMImage> cutSlice(const OMImage& image, const QRectF& sour
 
 OMSliceTiling OMSliceTilingForRule(int rule, double cellLength, double naturalLength) {
     switch (rule) {
-        case OMSlicedImageRuleStretch: return {0, 1, cellLength};
+        case OMSlicedImageRuleStretch:
+            return {0, 1, cellLength};
         case OMSlicedImageRuleTileFit: {
             const int count = static_cast<int>(std::ceil(cellLength / naturalLength));
             return {0, count, count > 0 ? cellLength / count : 0};
@@ -52,7 +53,8 @@ OMSliceTiling OMSliceTilingForRule(int rule, double cellLength, double naturalLe
             if (count % 2 == 0) ++count;
             return {std::floor((cellLength - count * naturalLength) / 2), count, naturalLength};
         }
-        default: return {0, 1, naturalLength};
+        default:
+            return {0, 1, naturalLength};
     }
 }
 
@@ -74,7 +76,9 @@ OMSlicedImageRep::OMSlicedImageRep(const OMImage& image, OMEdgeInsets insets, in
 
 bool OMSlicedImageRep::drawInRect(QPainter& painter, const QRectF& rect) const {
     auto width = [&](Slice which) { return slices_[which] ? slices_[which]->size().width() : 0.0; };
-    auto height = [&](Slice which) { return slices_[which] ? slices_[which]->size().height() : 0.0; };
+    auto height = [&](Slice which) {
+        return slices_[which] ? slices_[which]->size().height() : 0.0;
+    };
     const double left = width(MiddleLeft), right = width(MiddleRight);
     const double top = height(TopMiddle), bottom = height(BottomMiddle);
     const double columnX[3] = {0, left, rect.width() - right};
@@ -103,7 +107,8 @@ void OMSlicedImageRep::draw(QPainter& painter, const QRectF& target, const QRect
     painter.restore();
 }
 
-void OMSlicedImageRep::drawSlice(QPainter& painter, const OMImage* slice, const QRectF& cell) const {
+void OMSlicedImageRep::drawSlice(QPainter& painter, const OMImage* slice,
+                                 const QRectF& cell) const {
     if (horizontalRule_ == OMSlicedImageRuleStretch && verticalRule_ == OMSlicedImageRuleStretch) {
         if (slice) slice->draw(painter, cell);
         return;

@@ -49,8 +49,17 @@ class OMSlicedImageRep final : public OMImageRep {
 public:
     // Slice order: top left, top middle, top right, middle left, centre,
     // middle right, bottom left, bottom middle, bottom right.
-    enum Slice { TopLeft, TopMiddle, TopRight, MiddleLeft, Center, MiddleRight, BottomLeft,
-                 BottomMiddle, BottomRight };
+    enum Slice {
+        TopLeft,
+        TopMiddle,
+        TopRight,
+        MiddleLeft,
+        Center,
+        MiddleRight,
+        BottomLeft,
+        BottomMiddle,
+        BottomRight
+    };
 
     OMSlicedImageRep(const OMImage& image, OMEdgeInsets insets, int horizontalRule,
                      int verticalRule);

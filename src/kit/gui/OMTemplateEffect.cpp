@@ -16,7 +16,9 @@ double throwDistance(const OMShadow& shadow) {
                      std::max(std::fabs(shadow.offset.x()), std::fabs(shadow.offset.y())));
 }
 
-QRectF grown(const QRectF& rect, double by) { return rect.adjusted(-by, -by, by, by); }
+QRectF grown(const QRectF& rect, double by) {
+    return rect.adjusted(-by, -by, by, by);
+}
 
 }  // namespace
 
@@ -40,7 +42,8 @@ OMTemplateEffect::Pass OMTemplateEffect::makePass(const QPainter& painter, const
 
 OMDeviceLayer OMTemplateEffect::outerStyling(const Pass& pass, bool skipLastShadow) const {
     OMDeviceLayer outer(pass.canvas);
-    const size_t count = skipLastShadow && !shadows_.empty() ? shadows_.size() - 1 : shadows_.size();
+    const size_t count =
+        skipLastShadow && !shadows_.empty() ? shadows_.size() - 1 : shadows_.size();
     for (size_t i = 0; i < count; ++i) {
         const OMShadow& shadow = shadows_[i];
         const OMDeviceLayer cast = OMDeviceLayer::shadow(
@@ -95,8 +98,10 @@ void OMTemplateEffect::drawImage(QPainter& painter, const OMImage& image, const 
     // stays where it was asked to go.
     const QRectF aligned = OMAlignRectToDevicePixels(painter, rect);
     const double shadowScale = forQFWindowLabelSigh ? 1.0 : OMDeviceScale(painter);
-    const Pass pass = makePass(painter, aligned, shadowScale,
-                               [&](QPainter& layer) { image.draw(layer, rect); });
+    // Drawn with the layer's own operation: the passes cut with the mask.
+    const Pass pass = makePass(painter, aligned, shadowScale, [&](QPainter& layer) {
+        image.draw(layer, rect, QRectF(), layer.compositionMode());
+    });
     outerStyling(pass, false).drawOnto(painter);
     innerStyling(pass, false).drawOnto(painter);
 }
@@ -113,9 +118,9 @@ void OMTemplateEffect::drawBezierPath(QPainter& painter, const QPainterPath& pat
     styled.drawOnto(painter);
 }
 
-void OMTemplateEffect::drawAttributedString(QPainter& painter, const OMAttributedString& text,
-                                            const QRectF& rect,
-                                            const std::optional<QColor>& subpixelBackgroundColor) const {
+void OMTemplateEffect::drawAttributedString(
+    QPainter& painter, const OMAttributedString& text, const QRectF& rect,
+    const std::optional<QColor>& subpixelBackgroundColor) const {
     if (text.text.isEmpty() || !fillColor_ || rect.isEmpty()) return;
     auto drawGlyphs = [&](QPainter& layer) {
         layer.setFont(text.font);
@@ -128,7 +133,8 @@ void OMTemplateEffect::drawAttributedString(QPainter& painter, const OMAttribute
         // The glyphs grown by a point, filled with the background, so that
         // font smoothing blends the glyph edges with the right colour.
         OMDeviceLayer background(pass.canvas);
-        for (QPointF shift : {QPointF(0, 0), QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1)}) {
+        for (QPointF shift :
+             {QPointF(0, 0), QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1)}) {
             background.paint(pass.toDevice, [&](QPainter& layer) {
                 layer.translate(shift);
                 drawGlyphs(layer);

@@ -37,7 +37,9 @@ public:
     void setFillColor(std::optional<QColor> color) { fillColor_ = std::move(color); }
     // Drawn over the fill colour.
     const std::optional<OMGradient>& fillGradient() const { return fillGradient_; }
-    void setFillGradient(std::optional<OMGradient> gradient) { fillGradient_ = std::move(gradient); }
+    void setFillGradient(std::optional<OMGradient> gradient) {
+        fillGradient_ = std::move(gradient);
+    }
     double fillGradientAngle() const { return fillGradientAngle_; }
     void setFillGradientAngle(double degrees) { fillGradientAngle_ = degrees; }
     // Drawn in order.
@@ -73,9 +75,9 @@ private:
     // One drawing: the shape and where it goes, in device pixels.
     struct Pass {
         QTransform toDevice;
-        QRect canvas;       // device pixels that every layer covers
-        QRectF rect;        // the shape's rectangle, in the painter's coordinates
-        double shadowScale; // device pixels per shadow unit
+        QRect canvas;        // device pixels that every layer covers
+        QRectF rect;         // the shape's rectangle, in the painter's coordinates
+        double shadowScale;  // device pixels per shadow unit
         OMShapeDrawer drawMask;
     };
     Pass makePass(const QPainter& painter, const QRectF& rect, double shadowScale,

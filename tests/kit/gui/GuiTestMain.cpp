@@ -3,9 +3,8 @@
 
 #include "platform/MainQueue.h"
 
-#include <gtest/gtest.h>
-
 #include <QApplication>
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
