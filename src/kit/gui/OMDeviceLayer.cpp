@@ -51,8 +51,9 @@ OMDeviceLayer OMDeviceLayer::shadow(const QRect& deviceBounds, const QTransform&
         auto* out = reinterpret_cast<QRgb*>(shadow.image_.scanLine(y));
         for (int x = 0; x < coverage.width(); ++x) {
             const int a = alpha[x];
-            out[x] = qRgba(qRed(premultiplied) * a / 255, qGreen(premultiplied) * a / 255,
-                           qBlue(premultiplied) * a / 255, qAlpha(premultiplied) * a / 255);
+            auto scaled = [a](int channel) { return (channel * a + 127) / 255; };
+            out[x] = qRgba(scaled(qRed(premultiplied)), scaled(qGreen(premultiplied)),
+                           scaled(qBlue(premultiplied)), scaled(qAlpha(premultiplied)));
         }
     }
     return shadow;
