@@ -1,9 +1,11 @@
 #include "kit/gui/OMAnimator.h"
 #include "kit/gui/OMFrameLoop.h"
 
+#include <QCoreApplication>
 #include <QObject>
 #include <QRect>
 #include <QRectF>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -236,6 +238,28 @@ TEST(OMFrameLoop, RunsBlocksUntilTheyDeclineAndAddsBlocksOfAPassToTheNext) {
     OMRunAnimationFrame();
     EXPECT_EQ(first, 3);
     EXPECT_EQ(late, 2);
+}
+
+TEST(OMFrameLoop, RepaintsTheQueuedViewsOncePerPass) {
+    struct Counting : QWidget {
+        int paints = 0;
+        void paintEvent(QPaintEvent*) override { ++paints; }
+    };
+    Counting view;
+    view.resize(10, 10);
+    view.show();
+    for (int i = 0; i < 20 && view.paints == 0; ++i)
+        QCoreApplication::processEvents();
+    const int before = view.paints;
+    auto gone = std::make_unique<Counting>();
+    OMDisplayViewInAnimationFrame(&view);
+    OMDisplayViewInAnimationFrame(&view);
+    OMDisplayViewInAnimationFrame(gone.get());
+    gone.reset();
+    OMRunAnimationFrame();
+    EXPECT_EQ(view.paints, before + 1);
+    OMRunAnimationFrame();
+    EXPECT_EQ(view.paints, before + 1);
 }
 
 }  // namespace

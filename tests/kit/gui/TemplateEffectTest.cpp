@@ -175,3 +175,52 @@ TEST(OMTemplateEffect, AppliedToAnImageLeavesRoomForTheShadows) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(OMShadow, PathShadowsShowWhereTheirVariantAsks) {
+    // A 10-point square at (10, 10) casting a black shadow 4 points down.
+    QPainterPath square;
+    square.addRect(10, 10, 10, 10);
+    const OMShadow shadow{{0, -4}, 0, kBlack};
+    struct Case {
+        const char* name;
+        std::function<void(QPainter&)> draw;
+        bool insideTop, insideBottom, below;
+    };
+    const Case cases[] = {
+        {"with", [&](QPainter& p) { shadow.drawWithBezierPath(p, square); }, false, true, true},
+        {"outside", [&](QPainter& p) { shadow.drawOutsideBezierPath(p, square); }, false, false,
+         true},
+        // Cast into the square by what lies above it.
+        {"inside", [&](QPainter& p) { shadow.drawInsideBezierPath(p, square); }, true, false,
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QImage canvas = paintCanvas(30, 30, 1, c.draw);
+        EXPECT_EQ(alphaAt(canvas, 15, 11) == 255, c.insideTop);
+        EXPECT_EQ(alphaAt(canvas, 15, 18) == 255, c.insideBottom);
+        EXPECT_EQ(alphaAt(canvas, 15, 22) == 255, c.below);
+        EXPECT_EQ(alphaAt(canvas, 15, 25), 0);
+    }
+}
+
+TEST(OMImage, AlignmentRectanglesLineUpWithTheTarget) {
+    // A 20-point image whose content is its middle 10 points.
+    QImage bitmap(20, 20, QImage::Format_ARGB32_Premultiplied);
+    bitmap.fill(Qt::transparent);
+    QPainter(&bitmap).fillRect(5, 5, 10, 10, Qt::black);
+    OMImage image = OMImage::fromBitmap(bitmap);
+    image.setAlignmentRect(QRectF(5, 5, 10, 10));
+    const QImage canvas = paintCanvas(40, 40, 1, [&](QPainter& painter) {
+        image.drawInAlignmentRect(painter, QRectF(10, 10, 20, 20));
+    });
+    // Scaled twice with smoothing: one pixel of blur at each edge.
+    EXPECT_EQ(alphaAt(canvas, 11, 11), 255);
+    EXPECT_EQ(alphaAt(canvas, 28, 28), 255);
+    EXPECT_EQ(alphaAt(canvas, 8, 8), 0);
+    EXPECT_EQ(alphaAt(canvas, 31, 31), 0);
+}
+
+}  // namespace
