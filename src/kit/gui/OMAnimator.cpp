@@ -13,17 +13,21 @@ std::shared_ptr<OMAnimator> OMAnimator::create(Clock clock) {
 OMAnimator::OMAnimator(Passkey, Clock clock)
     : clock_(clock ? std::move(clock) : Clock(OMCurrentAbsoluteTime)) {}
 
-std::vector<OMAnimator::Running>::iterator OMAnimator::find(const QObject* target,
-                                                            const QByteArray& key) {
+bool OMAnimator::Running::isOf(const QObject* target, const QByteArray& key) const {
     // A deleted target's address may come back for a new object: its
     // entries never match.
-    return std::find_if(animations_.begin(), animations_.end(), [&](const Running& running) {
-        return running.pair == OMAnimatorPair{target, key} && running.helper->target;
-    });
+    return pair == OMAnimatorPair{target, key} && helper->target;
+}
+
+std::vector<OMAnimator::Running>::iterator OMAnimator::find(const QObject* target,
+                                                            const QByteArray& key) {
+    return std::find_if(animations_.begin(), animations_.end(),
+                        [&](const Running& running) { return running.isOf(target, key); });
 }
 
 bool OMAnimator::hasAnimationForTarget(const QObject* target, const QByteArray& key) const {
-    return const_cast<OMAnimator*>(this)->find(target, key) != animations_.end();
+    return std::any_of(animations_.begin(), animations_.end(),
+                       [&](const Running& running) { return running.isOf(target, key); });
 }
 
 void OMAnimator::forget(const std::shared_ptr<OMAnimatorHelper>& helper) {

@@ -77,6 +77,7 @@ private:
     struct Running {
         OMAnimatorPair pair;
         std::shared_ptr<OMAnimatorHelper> helper;
+        bool isOf(const QObject* target, const QByteArray& key) const;
     };
 
     void addHelper(const QVariant& value, const QByteArray& key, QObject* target, double duration,
