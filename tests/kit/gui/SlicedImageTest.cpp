@@ -1,10 +1,14 @@
 #include "KitGuiTestSupport.h"
+#include "kit/Bundle.h"
 #include "kit/gui/OMImageContext.h"
 #include "kit/gui/OMSlicedImageRep.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -129,6 +133,32 @@ TEST(OMImageContext, BeginReportsFailureAndContextsNestPerThread) {
     EXPECT_EQ(image->representations().front()->pixelScale(), 2.0);
     OMEndImageContext();
     EXPECT_EQ(OMCurrentImageContext(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(OMImage, NamedImagesGatherTheirDensitiesAndDrawTheOneThatSuits) {
+    // The main bundle is chosen on its first use, which is this one.
+    lf::test::TemporaryDirectory resources;
+    ASSERT_EQ(setenv(lf::Bundle::kResourceDirectoryVariable, resources.path().c_str(), 1), 0);
+    for (auto [file, pixels] : {std::pair{"Logo.png", 10}, std::pair{"Logo@2x.png", 20}}) {
+        QImage bitmap(pixels, pixels, QImage::Format_ARGB32);
+        bitmap.fill(Qt::red);
+        ASSERT_TRUE(bitmap.save(QString::fromStdString((resources / file).string())));
+    }
+    const auto logo = OMImage::named("Logo");
+    ASSERT_NE(logo, nullptr);
+    EXPECT_EQ(OMImage::named("Logo"), logo);
+    EXPECT_EQ(OMImage::named("Missing"), nullptr);
+    EXPECT_EQ(logo->size(), QSizeF(10, 10));
+    struct Case {
+        double deviceScale, density;
+    };
+    for (Case c : {Case{1, 1}, Case{1.5, 2}, Case{2, 2}, Case{3, 2}})
+        EXPECT_EQ(logo->bestRepresentation(c.deviceScale)->pixelScale(), c.density)
+            << c.deviceScale;
 }
 
 }  // namespace
