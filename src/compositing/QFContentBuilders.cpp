@@ -1,22 +1,9 @@
 #include "compositing/QFContentBuilders.h"
 
-#include "compositing/QFLayerList.h"
 #include "compositing/QFVectorStroke.h"
-#include "platform/Log.h"
 #include "psd/OMPSDProperty.h"
-#include "rendergraph/BNConstantColorNode.h"
 
 namespace {
-
-BNRenderNodePtr fillNotDrawn(const OMPSDLayer& layer, const BNRenderNodePtr&) {
-    lf::log("Layer {}: its fill is not drawn", QFLayerLogName(layer));
-    return nullptr;
-}
-
-BNRenderNodePtr adjustmentNotApplied(const OMPSDLayer& layer, const BNRenderNodePtr&) {
-    lf::log("Layer {}: its adjustment is not applied", QFLayerLogName(layer));
-    return nullptr;
-}
 
 struct BuilderRow {
     uint32_t key;
@@ -26,24 +13,24 @@ struct BuilderRow {
 // The first row whose key the layer has wins.
 constexpr BuilderRow kBuilders[] = {
     {OMPSDFourCC("SoCo"), QFSolidColorContentBuilder},
-    {OMPSDFourCC("GdFl"), fillNotDrawn},
-    {OMPSDFourCC("PtFl"), fillNotDrawn},
-    {OMPSDFourCC("brit"), adjustmentNotApplied},
+    {OMPSDFourCC("GdFl"), QFGradientFillContentBuilder},
+    {OMPSDFourCC("PtFl"), QFPatternFillContentBuilder},
+    {OMPSDFourCC("brit"), QFBrightnessContrastContentBuilder},
     {OMPSDFourCC("blwh"), QFIdentityContentBuilder},
     {OMPSDFourCC("mixr"), QFIdentityContentBuilder},
-    {OMPSDFourCC("blnc"), adjustmentNotApplied},
-    {OMPSDFourCC("curv"), adjustmentNotApplied},
-    {OMPSDFourCC("expA"), adjustmentNotApplied},
-    {OMPSDFourCC("grdm"), adjustmentNotApplied},
-    {OMPSDFourCC("hue2"), adjustmentNotApplied},
+    {OMPSDFourCC("blnc"), QFColorBalanceContentBuilder},
+    {OMPSDFourCC("curv"), QFCurvesContentBuilder},
+    {OMPSDFourCC("expA"), QFExposureContentBuilder},
+    {OMPSDFourCC("grdm"), QFGradientMapContentBuilder},
+    {OMPSDFourCC("hue2"), QFHueSaturationContentBuilder},
     {OMPSDFourCC("hue "), QFIdentityContentBuilder},
-    {OMPSDFourCC("nvrt"), adjustmentNotApplied},
-    {OMPSDFourCC("levl"), adjustmentNotApplied},
+    {OMPSDFourCC("nvrt"), QFInvertContentBuilder},
+    {OMPSDFourCC("levl"), QFLevelsContentBuilder},
     {OMPSDFourCC("phfl"), QFIdentityContentBuilder},
-    {OMPSDFourCC("post"), adjustmentNotApplied},
+    {OMPSDFourCC("post"), QFPosterizeContentBuilder},
     {OMPSDFourCC("selc"), QFIdentityContentBuilder},
-    {OMPSDFourCC("thrs"), adjustmentNotApplied},
-    {OMPSDFourCC("vibA"), adjustmentNotApplied},
+    {OMPSDFourCC("thrs"), QFThresholdContentBuilder},
+    {OMPSDFourCC("vibA"), QFVibranceContentBuilder},
 };
 
 }  // namespace
@@ -61,13 +48,6 @@ QFContentBuilder QFContentBuilderForLayer(const OMPSDLayer& layer) {
 bool QFIsAdjustmentLayer(const OMPSDLayer& layer) {
     return QFContentBuilderForLayer(layer) && !layer.gradientFill() && !layer.colorFill() &&
            !layer.patternFill() && !layer.vectorStroke();
-}
-
-BNRenderNodePtr QFSolidColorContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr&) {
-    std::optional<OMPSDColor> color = layer.colorFill();
-    if (!color) return nullptr;
-    return BNConstantColorNode::create({color->red(), color->green(), color->blue(), 1.0, 0.0},
-                                       BNChannelMaskRGBA);
 }
 
 BNRenderNodePtr QFIdentityContentBuilder(const OMPSDLayer&, const BNRenderNodePtr& input) {

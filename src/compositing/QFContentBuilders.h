@@ -7,15 +7,28 @@
 // The builder of a layer is the shape's fill (or stroke) paint when its
 // vector stroke record has the fill (or the stroke) on; else the first of a
 // fixed table of layer block keys that the layer has: solid colour,
-// gradient and pattern fills, then the adjustments. Solid colours are
-// drawn; black and white, channel mixer, the old hue/saturation record,
-// photo filter and selective colour are recognised and leave their input
-// unchanged. Gradient and pattern fills are not drawn yet and the other
-// adjustments are not applied: their builders give null, with a log line
-// naming the layer, so the layer contributes nothing.
+// gradient and pattern fills, then the adjustments. Black and white,
+// channel mixer, the old hue/saturation record, photo filter and selective
+// colour are recognised and leave their input unchanged.
+//
+// Fill builders ignore their input and draw their fill as fill rendering
+// does: a solid colour is constant; a gradient is laid out in the layer's
+// shape bounds (the document when it is not aligned with the layer) and
+// carries its opacity as fill; a pattern is the document's tile, and draws
+// nothing (with a log line) when the document lacks it. Adjustment
+// builders map their input through tone curves (brightness/contrast,
+// colour balance, curves, exposure, invert, levels, posterize), gradients
+// (gradient map, threshold) or colour adjustments (hue/saturation,
+// vibrance), and return it unchanged when their record is missing or does
+// nothing.
+//
+// Builders run inside a graph build and only read the document.
 
 #include "psd/OMPSDLayer.h"
+#include "rendergraph/BNContourProvider.h"
 #include "rendergraph/BNRenderNode.h"
+
+#include <memory>
 
 using QFContentBuilder = BNRenderNodePtr (*)(const OMPSDLayer& layer, const BNRenderNodePtr& input);
 
@@ -25,7 +38,31 @@ QFContentBuilder QFContentBuilderForLayer(const OMPSDLayer& layer);
 // a vector stroke: its content is its backdrop adjusted.
 bool QFIsAdjustmentLayer(const OMPSDLayer& layer);
 
-// The layer's colour fill over the whole plane, or null without one.
+// Fill layers.
 BNRenderNodePtr QFSolidColorContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
+BNRenderNodePtr QFGradientFillContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
+BNRenderNodePtr QFPatternFillContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
+
+// Adjustment layers.
+BNRenderNodePtr QFBrightnessContrastContentBuilder(const OMPSDLayer& layer,
+                                                   const BNRenderNodePtr& input);
+BNRenderNodePtr QFColorBalanceContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
+BNRenderNodePtr QFCurvesContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
+BNRenderNodePtr QFExposureContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
+BNRenderNodePtr QFGradientMapContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
+BNRenderNodePtr QFHueSaturationContentBuilder(const OMPSDLayer& layer,
+                                              const BNRenderNodePtr& input);
+BNRenderNodePtr QFInvertContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
+BNRenderNodePtr QFLevelsContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
+BNRenderNodePtr QFPosterizeContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
+BNRenderNodePtr QFThresholdContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
+BNRenderNodePtr QFVibranceContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
 // The input unchanged.
 BNRenderNodePtr QFIdentityContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
+
+// The curve of a curves channel: none when absent or the identity line
+// from (0, 0) to (1, 1).
+std::shared_ptr<const BNContourProvider> QFContourProviderForCurve(
+    const std::shared_ptr<const OMPSDContour>& curve);
+// The curve of a levels record: none for the identity record.
+std::shared_ptr<const BNContourProvider> QFLevelsProviderForRecord(const OMPSDLevelsRecord& record);

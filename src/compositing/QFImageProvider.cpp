@@ -44,6 +44,24 @@ std::shared_ptr<const QFImageProvider> QFImageProvider::create(
                                              options);
 }
 
+std::shared_ptr<const QFImageProvider> QFImageProvider::createIndexed(
+    std::shared_ptr<const OMPSDChannelReference> indices,
+    std::shared_ptr<const OMPSDChannelReference> transparency,
+    const std::vector<uint8_t>& colorTable) {
+    if (colorTable.size() != 3 * 256) return nullptr;
+    ChannelReferenceList references{indices, indices, indices};
+    std::vector<int> identifiers{BNChannelRed, BNChannelGreen, BNChannelBlue};
+    if (transparency) {
+        references.push_back(std::move(transparency));
+        identifiers.push_back(BNChannelOpacity);
+    }
+    auto provider = std::make_shared<QFImageProvider>(Key{}, std::move(references),
+                                                      std::move(identifiers), std::nullopt, 0);
+    for (uint8_t component : colorTable)
+        provider->colorTable_.push_back(static_cast<float>(component) * (1.0f / 255.0f));
+    return provider;
+}
+
 QFImageProvider::QFImageProvider(Key, ChannelReferenceList channelReferences,
                                  std::vector<int> channelIdentifiers,
                                  std::optional<std::vector<float>> backgroundValues,
@@ -155,6 +173,10 @@ void QFImageProvider::readFloatData(float* values, uint64_t bytesPerPixel, uint6
                 auto sample = static_cast<float>((unsigned{source[0]} << 8) | source[1]);
                 *valueAt(values, bytesPerPixel, bytesPerRow, k, r) = sample * scale;
             }
+        } else if (!colorTable_.empty() && channel <= BNChannelBlue) {
+            for (uint64_t k = 0; k < columns; ++k)
+                *valueAt(values, bytesPerPixel, bytesPerRow, k, r) =
+                    colorTable_[3 * size_t{source[k]} + channel];
         } else {
             const float scale = static_cast<float>(1.0 / 255.0);
             for (uint64_t k = 0; k < columns; ++k)

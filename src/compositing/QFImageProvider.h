@@ -42,6 +42,14 @@ public:
         ChannelReferenceList channelReferences,
         std::optional<std::vector<int>> channelIdentifiers = std::nullopt,
         std::optional<std::vector<float>> backgroundValues = std::nullopt, uint32_t options = 0);
+    // Channels 0 to 2 read one plane of 8-bit indices through a colour
+    // table (768 bytes: red, green and blue of each of 256 colours), and
+    // the opacity comes from `transparency` when given (an indexed pattern
+    // tile). Null with a table of another size.
+    static std::shared_ptr<const QFImageProvider> createIndexed(
+        std::shared_ptr<const OMPSDChannelReference> indices,
+        std::shared_ptr<const OMPSDChannelReference> transparency,
+        const std::vector<uint8_t>& colorTable);
 
     const ChannelReferenceList& channelReferences() const { return channelReferences_; }
     const std::vector<int>& channelIdentifiers() const { return channelIdentifiers_; }
@@ -76,6 +84,8 @@ private:
 
     ChannelReferenceList channelReferences_;
     std::vector<int> channelIdentifiers_;
+    // Of an indexed provider: the colours as fractions, three per index.
+    std::vector<float> colorTable_;
     std::optional<std::vector<float>> backgroundValues_;
     BNChannelMask channelMask_ = 0;
     uint32_t options_ = 0;

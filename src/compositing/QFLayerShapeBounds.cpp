@@ -40,7 +40,9 @@ VKRect scaledRect(VKRect rect, double k) {
                       rect.size.height * k);
 }
 
-VKRect shapeBounds(const OMPSDLayer& layer, bool feathered) {
+// `invertedMaskCounts`: whether an inverted raster mask bounds a fill or
+// adjustment layer.
+VKRect shapeBounds(const OMPSDLayer& layer, bool feathered, bool invertedMaskCounts = true) {
     VKSize document = QFDocumentSizeForLayer(layer);
     if (hasVectorMaskShape(layer)) {
         VKRect r = QFVectorMaskPathBounds(*layer.vectorMask(), document.width, document.height);
@@ -66,7 +68,7 @@ VKRect shapeBounds(const OMPSDLayer& layer, bool feathered) {
                                                                  document.width, document.height)),
                            -1, -1);
     VKRect m = QFLayerMaskBounds(layer);
-    if (!VKRectIsNull(m) && !VKRectIsEmpty(m))
+    if (!VKRectIsNull(m) && !VKRectIsEmpty(m) && (invertedMaskCounts || !layer.maskIsInverted()))
         return feathered ? grownByFeather(m, layer.maskFeatherAmount()) : m;
     return base;
 }
@@ -79,6 +81,10 @@ VKRect QFLayerShapeBounds(const OMPSDLayer& layer) {
 
 VKRect QFLayerShapeBoundsUnfeathered(const OMPSDLayer& layer) {
     return shapeBounds(layer, false);
+}
+
+VKRect QFGradientFillLayerBounds(const OMPSDLayer& layer) {
+    return shapeBounds(layer, true, false);
 }
 
 VKRect QFVectorMaskPathBounds(const OMPSDCompoundPath& mask, double width, double height) {

@@ -22,6 +22,10 @@ VKRect QFLayerShapeBounds(const OMPSDLayer& layer);
 // The same without feather growth; a vector-mask shape is aligned to 1/32
 // of a pixel instead of whole pixels.
 VKRect QFLayerShapeBoundsUnfeathered(const OMPSDLayer& layer);
+// The box a gradient fill layer lays its gradient out in: its shape bounds,
+// except that an inverted raster mask does not bound it (the layer shows
+// outside the mask's rectangle).
+VKRect QFGradientFillLayerBounds(const OMPSDLayer& layer);
 
 // The bounds of the mask's adding and intersecting subpaths in document
 // pixels (subtracting ones and single open points are passed over),

@@ -2,6 +2,7 @@
 
 #include "psd/OMPSDDocument.h"
 #include "rendergraph/BNCompoundPathNode.h"
+#include "rendergraph/BNConstantColorNode.h"
 
 #include <cmath>
 
@@ -98,11 +99,24 @@ QFVectorMaskPaths QFVectorMaskCompoundPaths(const OMPSDCompoundPath& mask, doubl
     return result;
 }
 
+bool QFVectorMaskPathsAndOperations(const OMPSDCompoundPath& mask, double width, double height,
+                                    QFVectorMaskPaths* out) {
+    QFVectorMaskPaths paths = QFVectorMaskCompoundPaths(mask, width, height, false);
+    if (paths.paths.empty() || paths.paths.size() != paths.operations.size()) return false;
+    *out = std::move(paths);
+    return true;
+}
+
 BNRenderNodePtr QFFilledVectorMaskNode(const OMPSDLayer& layer, const OMPSDCompoundPath& mask,
                                        bool alignToPixels) {
     VKSize size = QFDocumentSizeForLayer(layer);
     QFVectorMaskPaths paths =
         QFVectorMaskCompoundPaths(mask, size.width, size.height, alignToPixels);
+    // Without paths the mask is its initial fill alone.
+    if (paths.paths.empty())
+        return mask.isInitiallyFilled()
+                   ? BNConstantColorNode::create({0, 0, 0, 1, 0}, BNChannelMaskOpacity)
+                   : nullptr;
     return BNCompoundPathNode::create(std::move(paths.paths), std::move(paths.operations),
                                       mask.isInitiallyFilled());
 }

@@ -40,8 +40,13 @@ QFVectorMaskPaths QFGroupVectorMaskSubpaths(const OMPSDCompoundPath& mask, doubl
 // bounds lands on whole pixels.
 QFVectorMaskPaths QFVectorMaskCompoundPaths(const OMPSDCompoundPath& mask, double width,
                                             double height, bool alignToPixels);
-// The coverage of the mask's compound paths combined by their operations;
-// null when the mask has no subpaths.
+// The mask's compound paths with the render graph's operation numbers, not
+// aligned; false (and `out` untouched) when the mask has no subpaths.
+bool QFVectorMaskPathsAndOperations(const OMPSDCompoundPath& mask, double width, double height,
+                                    QFVectorMaskPaths* out);
+// The coverage of the mask's compound paths combined by their operations.
+// A mask without subpaths is its initial fill: opaque everywhere when
+// initially filled, else null.
 BNRenderNodePtr QFFilledVectorMaskNode(const OMPSDLayer& layer, const OMPSDCompoundPath& mask,
                                        bool alignToPixels);
 // The layer's vector mask folded into one compound path by the exact

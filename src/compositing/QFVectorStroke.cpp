@@ -72,7 +72,7 @@ BNRenderNodePtr QFVectorStrokeCoverageNode(const OMPSDLayer& layer) {
     if (!path) return nullptr;
     const OMPSDVectorStroke& stroke = *layer.vectorStroke();
     return BNCompoundPathStrokeNode::create(QFStrokeReadyCompoundPath(*path, stroke),
-                                            QFStrokeStyleForVectorStroke(stroke), false, true);
+                                            QFStrokeStyleForVectorStroke(stroke), false, false);
 }
 
 BNRenderNodePtr QFVectorStrokeFillNode(const OMPSDLayer& layer) {

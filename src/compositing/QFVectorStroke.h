@@ -18,8 +18,11 @@ VKStrokeStyle QFStrokeStyleForVectorStroke(const OMPSDVectorStroke& stroke);
 // The compound path passed through QFPSDStrokePathFixer for the stroke.
 std::shared_ptr<const VKCompoundPath> QFStrokeReadyCompoundPath(const VKCompoundPath& path,
                                                                 const OMPSDVectorStroke& stroke);
-// The stroke's coverage (overprinted), when the layer's fill and stroke are
-// both on; else null.
+// The stroke's coverage, when the layer's fill and stroke are both on; else
+// null. One-sided strokes keep to their side of the outline (an inside
+// stroke is cut to the shape, an outside one has the shape cut away), so
+// where the outline crosses a pixel the stroke covers only its own part
+// and the fill shows beside it, as documents' merged images show.
 BNRenderNodePtr QFVectorStrokeCoverageNode(const OMPSDLayer& layer);
 // The stroke's paint, when the layer's fill and stroke are both on; else
 // null.

@@ -30,7 +30,12 @@ std::vector<std::shared_ptr<const OMPSDPattern>> OMPSDReadPatterns(
         pattern.skip(4);  // height and width
         std::string name = pattern.unicodeString();
         std::string identifier = pattern.pascalString();
-        if (mode == 2) pattern.skip(256 * 3 + 4);
+        std::vector<uint8_t> colorTable;
+        if (mode == 2) {
+            std::span<const uint8_t> table = pattern.bytes(256 * 3);
+            colorTable.assign(table.begin(), table.end());
+            pattern.skip(4);
+        }
         pattern.skip(4 + 4);  // list version and length
         pattern.skip(16);     // the list's rectangle; each plane has its own
         uint32_t channelCount = pattern.u32();
@@ -62,7 +67,8 @@ std::vector<std::shared_ptr<const OMPSDPattern>> OMPSDReadPatterns(
         }
         if (pattern.failed()) break;
         patterns.push_back(std::make_shared<OMPSDPattern>(std::move(identifier), std::move(name),
-                                                          mode, std::move(channels)));
+                                                          mode, std::move(channels),
+                                                          std::move(colorTable)));
     }
     return patterns;
 }

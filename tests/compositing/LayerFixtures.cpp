@@ -81,7 +81,8 @@ std::shared_ptr<OMPSDLayer> LayerBlueprint::make(
 }
 
 std::vector<uint8_t> vectorMaskBlock(
-    const std::vector<std::pair<uint16_t, std::vector<OMPSDPoint>>>& polygons) {
+    const std::vector<std::pair<uint16_t, std::vector<OMPSDPoint>>>& polygons,
+    bool initiallyFilled) {
     ByteWriter out;
     out.u32(3).u32(0);
     auto fixed = [&](double value) {
@@ -91,7 +92,7 @@ std::vector<uint8_t> vectorMaskBlock(
         for (size_t i = used; i < 26; ++i)
             out.u8(0);
     };
-    out.u16(8).u16(0);  // initial fill rule record: not filled
+    out.u16(8).u16(initiallyFilled ? 1 : 0);  // the initial fill rule record
     pad(4);
     for (const auto& [operation, points] : polygons) {
         out.u16(0).u16(static_cast<uint16_t>(points.size())).u16(operation).u16(0);

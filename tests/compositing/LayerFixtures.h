@@ -59,7 +59,8 @@ struct LayerBlueprint {
 // The bytes of a "vmsk" block of closed polygons in document fractions,
 // each with its operation (document numbering).
 std::vector<uint8_t> vectorMaskBlock(
-    const std::vector<std::pair<uint16_t, std::vector<OMPSDPoint>>>& polygons);
+    const std::vector<std::pair<uint16_t, std::vector<OMPSDPoint>>>& polygons,
+    bool initiallyFilled = false);
 // The bytes of a "SoCo" block of a colour fill (an "RGBC" colour of 0..255
 // values).
 std::vector<uint8_t> solidColorBlock(double red, double green, double blue);

@@ -468,3 +468,34 @@ TEST(BuiltDocumentTest, SmartObjectSnapshotsAndInstances) {
     ASSERT_NE(s.smartFilterMask(), nullptr);
     EXPECT_EQ(s.smartFilterMask()->byteArray()->length(), 1u);
 }
+
+TEST(BuiltDocumentTest, IndexedPatternsKeepTheirColourTable) {
+    // One "Patt" pattern: an indexed 2 x 1 tile, its colour table, and one
+    // raw plane of indices.
+    std::vector<uint8_t> table(3 * 256);
+    for (size_t i = 0; i < table.size(); ++i)
+        table[i] = uint8_t(i * 7);
+    ByteWriter plane;
+    plane.u32(8).u32(0).u32(0).u32(1).u32(2).u16(8).u8(0).u8(3).u8(5);  // depth, rect, raw
+    ByteWriter pattern;
+    pattern.u32(1).u32(2).u16(1).u16(2).unicode("Dots").u8(2).text("id");
+    pattern.bytes(table).u32(0);
+    pattern.u32(3).u32(0).u32(0).u32(0).u32(1).u32(2).u32(1);  // list, rect, one channel
+    pattern.u32(1).u32(uint32_t(plane.size())).bytes(plane.data());
+    pattern.u32(0).u32(0);  // masks not written
+    ByteWriter block;
+    block.u32(uint32_t(pattern.size())).bytes(pattern.data());
+
+    TestDocument document;
+    document.layers = {pixelLayer("layer")};
+    document.documentBlocks = {{"Patt", block.data()}};
+    auto opened = OMPSDDocument::create(document.data());
+    ASSERT_TRUE(opened);
+    ASSERT_EQ((*opened)->patterns().size(), 1u);
+    const OMPSDPattern& tile = *(*opened)->patterns()[0];
+    EXPECT_EQ(tile.colorTable(), table);
+    ASSERT_EQ(tile.channelReferences().size(), 1u);  // the indices, read after the table
+    std::vector<uint8_t> indices(2);
+    ASSERT_TRUE(tile.channelReferences()[0]->byteArray()->copyBytes(indices.data(), {0, 2}));
+    EXPECT_EQ(indices, (std::vector<uint8_t>{3, 5}));
+}

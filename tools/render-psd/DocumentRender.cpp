@@ -2,9 +2,9 @@
 
 #include "compositing/QFRGBAConversion.h"
 #include "compositing/QFTilingHelper.h"
+#include "platform/AtomicFile.h"
 #include "platform/DispatchSemaphore.h"
-
-#include <png.h>
+#include "platform/ImageEncoder.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -153,31 +153,11 @@ std::optional<ImageComparison> CompareImages(const RGBAImage& reference,
 }
 
 bool WritePNG(const std::string& path, const RGBAImage& premultiplied, std::string* error) {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
-    if (!file) return fail(error, "cannot open " + path);
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        return fail(error, "cannot start a PNG");
-    }
-    // Straight colour: each colour divided by its coverage.
-    std::vector<uint8_t> straight = premultiplied.pixels;
-    for (size_t i = 0; i + 3 < straight.size(); i += 4)
-        for (int k = 0; k < 3; ++k)
-            straight[i + k] = QFUnpremultipliedByte(straight[i + k], straight[i + 3]);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return fail(error, "cannot write " + path);
-    }
-    png_init_io(png, file.get());
-    png_set_IHDR(png, info, static_cast<png_uint_32>(premultiplied.width),
-                 static_cast<png_uint_32>(premultiplied.height), 8, PNG_COLOR_TYPE_RGBA,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (uint64_t y = 0; y < premultiplied.height; ++y)
-        png_write_row(png, straight.data() + y * premultiplied.width * 4);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
+    const lf::RGBABuffer pixels{premultiplied.pixels.data(), premultiplied.height,
+                                premultiplied.width, premultiplied.width * 4};
+    auto png = lf::encodeImage(pixels, lf::ImageType::PNG);
+    if (!png) return fail(error, "cannot encode " + path + ": " + lf::describe(png.error()));
+    lf::Status written = lf::writeFileAtomically(path, *png);
+    if (!written) return fail(error, lf::describe(written.error()));
     return true;
 }

@@ -1,0 +1,190 @@
+// The image encoder on large renders, against the render of the same image
+// in the same run and against libpng with its defaults on one thread (the
+// way tools/render-psd wrote PNG before). Two scenes, each at 4000 x 3000
+// and 8000 x 6000: "flat" (anti-aliased shapes of a few colours over a
+// plain background, like interface artwork) and "photographic" (the same
+// shapes under colour grain, which gives every pixel the noise of a
+// photograph).
+//
+// Counters: vs_render = encoding time / rendering time (the aim is at most
+// 1); size_vs_libpng = PNG size / libpng's size (the aim is at most 1.05);
+// MB/s of pixels.
+#include "BenchSupport.h"
+#include "DocumentRender.h"
+#include "platform/ImageEncoder.h"
+#include "platform/Log.h"
+#include "platform/RGBABuffer.h"
+#include "rendergraph/BNApplyNoiseNode.h"
+#include "rendergraph/BNBlendNode.h"
+#include "rendergraph/BNColorWithMaskNode.h"
+#include "rendergraph/BNCompoundPathNode.h"
+#include "rendergraph/BNConstantColorNode.h"
+
+#include <benchmark/benchmark.h>
+#include <png.h>
+
+#include <chrono>
+#include <cmath>
+#include <map>
+
+namespace {
+
+struct Scene {
+    const char* name;
+    bool photographic;
+    double width, height;
+};
+const Scene kScenes[] = {
+    {"photographic 4000x3000", true, 4000, 3000},
+    {"flat 4000x3000", false, 4000, 3000},
+    {"photographic 8000x6000", true, 8000, 6000},
+    {"flat 8000x6000", false, 8000, 6000},
+};
+
+std::shared_ptr<const VKCompoundPath> polygon(const std::vector<VKPoint>& points) {
+    std::vector<VKKnot> knots;
+    for (VKPoint p : points)
+        knots.push_back(VKKnot::corner(p));
+    return std::make_shared<VKCompoundPath>(
+        VKCompoundPath::PathList{std::make_shared<VKPath>(std::move(knots), true)});
+}
+
+// Discs and tilted squares in six colours, sized to the image.
+BNRenderNodePtr flatScene(double width, double height) {
+    BNRenderNodePtr node = BNConstantColorNode::create({0.93, 0.92, 0.9, 1, 0}, BNChannelMaskRGBA);
+    const double colours[6][3] = {{0.9, 0.2, 0.2}, {0.2, 0.6, 0.9},   {1, 1, 1},
+                                  {0.3, 0.3, 0.3}, {0.95, 0.75, 0.8}, {0.1, 0.5, 0.3}};
+    for (int i = 0; i < 40; ++i) {
+        const double cx = width * std::fmod(0.13 + i * 0.618, 1.0);
+        const double cy = height * std::fmod(0.29 + i * 0.414, 1.0);
+        const double r = std::min(width, height) * (0.03 + 0.1 * std::fmod(i * 0.37, 1.0));
+        std::vector<VKPoint> outline;
+        const int corners = i % 2 ? 4 : 96;
+        for (int k = 0; k < corners; ++k) {
+            const double angle = 2 * M_PI * k / corners + i;
+            outline.push_back({cx + r * std::cos(angle), cy + r * std::sin(angle)});
+        }
+        auto shape = BNCompoundPathNode::create({polygon(outline)}, {0}, false);
+        const double* c = colours[i % 6];
+        auto fill = BNColorWithMaskNode::create(shape, {c[0], c[1], c[2], 0, 0}, BNChannelMaskRGB);
+        node = BNBlendNode::create(node, fill, 0, 1.0, 1.0);
+    }
+    return node;
+}
+
+BNRenderNodePtr photographicScene(double width, double height) {
+    return BNApplyNoiseNode::create(flatScene(width, height), 0.04, BNChannelMaskRGB);
+}
+
+struct Rendered {
+    RGBAImage image;
+    double renderSeconds = 0;
+    size_t libpngBytes = 0;
+};
+
+// Each scene is rendered once, timed, and kept for the encoders.
+Rendered& rendered(int64_t index) {
+    static std::map<int64_t, Rendered> cache;
+    auto found = cache.find(index);
+    if (found != cache.end()) return found->second;
+    const Scene& scene = kScenes[index];
+    BNRenderNodePtr node = scene.photographic ? photographicScene(scene.width, scene.height)
+                                              : flatScene(scene.width, scene.height);
+    Rendered& result = cache[index];
+    const auto start = std::chrono::steady_clock::now();
+    result.image = *RenderNodeTiled(node, VKRectMake(0, 0, scene.width, scene.height));
+    result.renderSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return result;
+}
+
+lf::RGBABuffer bufferOf(const RGBAImage& image) {
+    return {image.pixels.data(), image.height, image.width, image.width * 4};
+}
+
+void setCounters(benchmark::State& state, const Rendered& scene, double seconds) {
+    state.counters["vs_render"] = seconds / scene.renderSeconds;
+    state.SetBytesProcessed(state.iterations() * int64_t(scene.image.pixels.size()));
+    state.SetLabel(kScenes[state.range(0)].name);
+}
+
+// libpng with every default, one thread, from the straight colour it needs.
+size_t encodeWithLibpngDefaults(const RGBAImage& image) {
+    std::vector<uint8_t> straight(image.pixels.size());
+    lf::unpremultiplyRGBA(image.pixels.data(), straight.data(), image.width * image.height);
+    std::vector<uint8_t> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, size_t length) {
+            auto* bytes = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
+            bytes->insert(bytes->end(), data, data + length);
+        },
+        nullptr);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
+                 static_cast<png_uint_32>(image.height), 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (uint64_t y = 0; y < image.height; ++y)
+        png_write_row(png, &straight[y * image.width * 4]);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out.size();
+}
+
+void BM_Render(benchmark::State& state) {
+    lf::LogCapture quiet;
+    Rendered& scene = rendered(state.range(0));
+    for (auto _ : state) {
+        // The time is the one taken when the scene was first rendered.
+        state.SetIterationTime(scene.renderSeconds);
+    }
+    state.SetBytesProcessed(state.iterations() * int64_t(scene.image.pixels.size()));
+    state.SetLabel(kScenes[state.range(0)].name);
+}
+
+void BM_PNGLibpngDefaultsOneThread(benchmark::State& state) {
+    Rendered& scene = rendered(state.range(0));
+    double seconds = timedSecondsPerIteration(
+        state, [&] { scene.libpngBytes = encodeWithLibpngDefaults(scene.image); });
+    setCounters(state, scene, seconds);
+}
+
+void BM_PNG(benchmark::State& state) {
+    Rendered& scene = rendered(state.range(0));
+    size_t bytes = 0;
+    double seconds = timedSecondsPerIteration(
+        state, [&] { bytes = lf::encodeImage(bufferOf(scene.image), lf::ImageType::PNG)->size(); });
+    setCounters(state, scene, seconds);
+    if (scene.libpngBytes > 0) state.counters["size_vs_libpng"] = double(bytes) / scene.libpngBytes;
+}
+
+void BM_JPEG(benchmark::State& state) {
+    Rendered& scene = rendered(state.range(0));
+    double seconds = timedSecondsPerIteration(state, [&] {
+        benchmark::DoNotOptimize(lf::encodeImage(bufferOf(scene.image), lf::ImageType::JPEG));
+    });
+    setCounters(state, scene, seconds);
+}
+
+void BM_TIFF(benchmark::State& state) {
+    Rendered& scene = rendered(state.range(0));
+    double seconds = timedSecondsPerIteration(state, [&] {
+        benchmark::DoNotOptimize(lf::encodeImage(bufferOf(scene.image), lf::ImageType::TIFF));
+    });
+    setCounters(state, scene, seconds);
+}
+
+void sceneArguments(benchmark::internal::Benchmark* benchmark) {
+    benchmark->DenseRange(0, 3)->Iterations(2)->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+
+BENCHMARK(BM_Render)->Apply(sceneArguments)->UseManualTime();
+BENCHMARK(BM_PNGLibpngDefaultsOneThread)->Apply(sceneArguments)->UseRealTime();
+BENCHMARK(BM_PNG)->Apply(sceneArguments)->UseRealTime();
+BENCHMARK(BM_JPEG)->Apply(sceneArguments)->UseRealTime();
+BENCHMARK(BM_TIFF)->Apply(sceneArguments)->UseRealTime();
+BENCHMARK_MAIN();

@@ -1,0 +1,149 @@
+#include "fontexport/QFChildProcess.h"
+
+#include <fmt/format.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <memory>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(5);
+
+struct FileActions {
+    posix_spawn_file_actions_t actions;
+    FileActions() { posix_spawn_file_actions_init(&actions); }
+    ~FileActions() { posix_spawn_file_actions_destroy(&actions); }
+};
+
+struct SpawnAttributes {
+    posix_spawnattr_t attributes;
+    SpawnAttributes() { posix_spawnattr_init(&attributes); }
+    ~SpawnAttributes() { posix_spawnattr_destroy(&attributes); }
+};
+
+std::string variableName(const std::string& entry) {
+    return entry.substr(0, entry.find('='));
+}
+
+// Our environment with the entries replaced or added.
+std::vector<std::string> childEnvironment(const std::vector<std::string>& entries) {
+    std::vector<std::string> environment;
+    for (char** variable = environ; variable && *variable; ++variable) {
+        std::string entry(*variable);
+        bool replaced = false;
+        for (const auto& replacement : entries)
+            replaced = replaced || variableName(replacement) == variableName(entry);
+        if (!replaced) environment.push_back(std::move(entry));
+    }
+    environment.insert(environment.end(), entries.begin(), entries.end());
+    return environment;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+    std::vector<char*> result;
+    for (auto& string : strings)
+        result.push_back(string.data());
+    result.push_back(nullptr);
+    return result;
+}
+
+}  // namespace
+
+bool QFChildProcess::Termination::exited() const {
+    return WIFEXITED(status);
+}
+
+int QFChildProcess::Termination::exitCode() const {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string QFChildProcess::Termination::description() const {
+    if (WIFEXITED(status)) return fmt::format("exited with status {}", WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) return fmt::format("was killed by signal {}", WTERMSIG(status));
+    return fmt::format("ended with wait status {}", status);
+}
+
+lf::Result<QFChildProcess> QFChildProcess::spawn(const Options& options) {
+    if (options.arguments.empty()) return lf::Error::posix(EINVAL, "spawn without a program");
+    FileActions files;
+    for (const auto& [ours, theirs] : options.descriptors)
+        posix_spawn_file_actions_adddup2(&files.actions, ours, theirs);
+
+    SpawnAttributes attributes;
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    // The child starts with no signal blocked and the usual actions for the
+    // signals that end a program, whatever our threads have set.
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    for (int signal : {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGCHLD})
+        sigaddset(&defaults, signal);
+    posix_spawnattr_setsigmask(&attributes.attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes.attributes, &defaults);
+    if (options.newProcessGroup) {
+        flags |= POSIX_SPAWN_SETPGROUP;
+        posix_spawnattr_setpgroup(&attributes.attributes, 0);
+    }
+    posix_spawnattr_setflags(&attributes.attributes, flags);
+
+    std::vector<std::string> arguments = options.arguments;
+    std::vector<std::string> environment = childEnvironment(options.environment);
+    std::vector<char*> argv = pointers(arguments);
+    std::vector<char*> envp = pointers(environment);
+    pid_t pid = -1;
+    int failure = options.searchPath
+                      ? posix_spawnp(&pid, argv[0], &files.actions, &attributes.attributes,
+                                     argv.data(), envp.data())
+                      : posix_spawn(&pid, argv[0], &files.actions, &attributes.attributes,
+                                    argv.data(), envp.data());
+    if (failure != 0) return lf::Error::posix(failure, "start " + options.arguments[0]);
+    return QFChildProcess(pid, options.newProcessGroup);
+}
+
+QFChildProcess& QFChildProcess::operator=(QFChildProcess&& other) noexcept {
+    if (this != &other) {
+        kill();
+        pid_ = std::exchange(other.pid_, -1);
+        leadsGroup_ = other.leadsGroup_;
+    }
+    return *this;
+}
+
+std::optional<QFChildProcess::Termination> QFChildProcess::waitUntil(
+    std::chrono::steady_clock::time_point deadline, const std::function<bool()>& keepWaiting) {
+    if (pid_ < 0) return Termination{};
+    for (;;) {
+        int status = 0;
+        pid_t result = ::waitpid(pid_, &status, WNOHANG);
+        if (result == pid_ || (result < 0 && errno != EINTR)) {
+            pid_ = -1;
+            return Termination{status};
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+        if (keepWaiting && !keepWaiting()) return std::nullopt;
+        std::this_thread::sleep_for(kPollInterval);
+    }
+}
+
+QFChildProcess::Termination QFChildProcess::terminate(std::chrono::milliseconds grace) {
+    if (auto ended = waitUntil(std::chrono::steady_clock::now() + grace)) return *ended;
+    // Its group too: a helper's own children go with it.
+    ::kill(leadsGroup_ ? -pid_ : pid_, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+    return Termination{status};
+}
+
+void QFChildProcess::kill() {
+    if (pid_ >= 0) terminate(std::chrono::milliseconds(0));
+}

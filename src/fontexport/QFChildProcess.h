@@ -1,0 +1,69 @@
+#pragma once
+// QFChildProcess: a program started by its argument vector (posix_spawn,
+// no shell), waited for with a deadline, and reaped. The destructor kills
+// a child that is still running (its whole process group when it leads
+// one) and reaps it, so no child outlives its owner as a zombie.
+//
+// Move-only; one thread at a time.
+
+#include "platform/Result.h"
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <utility>
+#include <vector>
+
+class QFChildProcess {
+public:
+    struct Options {
+        // argv; arguments[0] is the program.
+        std::vector<std::string> arguments;
+        // Look the program up in PATH when it names no folder.
+        bool searchPath = false;
+        // Descriptors of ours to hand over: (our descriptor, the child's number).
+        std::vector<std::pair<int, int>> descriptors;
+        // "NAME=value" entries that replace or join our environment.
+        std::vector<std::string> environment;
+        // Lead a new process group, so that kill() reaches its children too.
+        bool newProcessGroup = false;
+    };
+
+    // How a child ended, from waitpid's status.
+    struct Termination {
+        int status = 0;
+        bool exited() const;
+        int exitCode() const;
+        // "exited with status 2", "was killed by signal 9".
+        std::string description() const;
+    };
+
+    static lf::Result<QFChildProcess> spawn(const Options& options);
+
+    QFChildProcess(QFChildProcess&& other) noexcept
+        : pid_(std::exchange(other.pid_, -1)), leadsGroup_(other.leadsGroup_) {}
+    QFChildProcess& operator=(QFChildProcess&& other) noexcept;
+    QFChildProcess(const QFChildProcess&) = delete;
+    QFChildProcess& operator=(const QFChildProcess&) = delete;
+    ~QFChildProcess() { kill(); }
+
+    pid_t pid() const { return pid_; }
+
+    // Waits until the child ends or `deadline` passes, asking `keepWaiting`
+    // (when given) every few milliseconds whether to go on. None when the
+    // wait stopped first; the child then still runs.
+    std::optional<Termination> waitUntil(std::chrono::steady_clock::time_point deadline,
+                                         const std::function<bool()>& keepWaiting = {});
+    // Gives the child `grace` to end by itself, then kills it; reaps it.
+    Termination terminate(std::chrono::milliseconds grace);
+    // Kills the child now (SIGKILL) and reaps it; nothing once reaped.
+    void kill();
+
+private:
+    QFChildProcess(pid_t pid, bool leadsGroup) : pid_(pid), leadsGroup_(leadsGroup) {}
+
+    pid_t pid_ = -1;
+    bool leadsGroup_ = false;
+};

@@ -1,0 +1,28 @@
+#pragma once
+// Atomic file writes: the file at a path holds either its old contents or
+// all of the new, whatever happens to the process or the machine while it
+// writes. The bytes go to a temporary file beside the target, are flushed
+// to the disk, and the temporary file is renamed over the target; the
+// folder is flushed too, so the rename itself survives a crash.
+//
+// A new file gets the permissions of a newly created file (0666 less the
+// umask); a replaced file keeps its own.
+
+#include "platform/Data.h"
+#include "platform/Result.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace lf {
+
+// A POSIX error naming the step that failed; the target is then untouched
+// and no temporary file is left behind.
+Status writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes);
+
+inline Status writeFileAtomically(const std::string& path, const Data& data) {
+    return writeFileAtomically(path, data.span());
+}
+
+}  // namespace lf

@@ -1,0 +1,17 @@
+#pragma once
+// JPEG files from RGBA pixels through libjpeg-turbo: baseline, RGB without
+// alpha. Premultiplied colour is written as it stands (transparent areas
+// turn black, as with the platform's encoder); straight colour is
+// premultiplied first so both give the same file.
+
+#include "platform/Data.h"
+#include "platform/RGBABuffer.h"
+#include "platform/Result.h"
+
+namespace lf {
+
+// `quality` from 0 to 1 maps to libjpeg's 0 to 100 (which takes 0 as 1);
+// from 0.9 up the chroma is not subsampled.
+Result<Data> encodeJPEG(const RGBABuffer& pixels, double quality, const Data& iccProfile);
+
+}  // namespace lf

@@ -1,0 +1,23 @@
+#pragma once
+// Uniform type identifiers of files, in place of the platform's type
+// identifier resource: the type names that flows accept and compare.
+
+#include <optional>
+#include <string>
+
+namespace lf {
+
+inline constexpr const char* kTypeFolder = "public.folder";
+inline constexpr const char* kTypePhotoshopImage = "com.adobe.photoshop-image";
+inline constexpr const char* kTypeSymbolicLink = "public.symlink";
+inline constexpr const char* kTypeData = "public.data";
+inline constexpr const char* kTypeItem = "public.item";
+
+// The type of the item at `path` itself (a link is not followed): a folder
+// is "public.folder"; a file ending in ".psd" or ".psb" in any case is
+// "com.adobe.photoshop-image"; other files are "public.data"; links are
+// "public.symlink"; anything else "public.item". None when the item cannot
+// be reached.
+std::optional<std::string> typeIdentifierForPath(const std::string& path);
+
+}  // namespace lf

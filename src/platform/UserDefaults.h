@@ -1,0 +1,77 @@
+#pragma once
+// UserDefaults: the user's settings, one JSON object in a file under
+// $XDG_CONFIG_HOME (by default ~/.config/layerflow/defaults.json), in place
+// of the platform's user defaults.
+//
+// A key's value is the one stored in the file, else the one registered at
+// launch (registration defaults are never stored). Every change is written
+// at once, atomically. Observers of a key are told after each change of its
+// value, so settings can be bound to the interface.
+//
+// Thread-safe: any thread may read and change values. Observers are called
+// on the thread that made the change, after it is done and with no lock
+// held, so they may read and change values themselves.
+
+#include "platform/Observation.h"
+
+#include <nlohmann/json.hpp>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace lf {
+
+class UserDefaults {
+public:
+    // The store of this user, made on first use at standardPath().
+    static std::shared_ptr<UserDefaults> standard();
+    // Replaces the store standard() answers; tests point it at a temporary
+    // folder.
+    static void setStandard(std::shared_ptr<UserDefaults> defaults);
+    // $XDG_CONFIG_HOME/layerflow/defaults.json, with ~/.config when the
+    // variable is unset or not absolute.
+    static std::string standardPath();
+
+    // The store kept in the file at `path`, read now. A file that is not a
+    // JSON object is logged and moved aside to `path` + ".damaged", so that
+    // nothing in it is lost when the store is next written.
+    explicit UserDefaults(std::string path);
+    ~UserDefaults();
+    UserDefaults(const UserDefaults&) = delete;
+    UserDefaults& operator=(const UserDefaults&) = delete;
+
+    const std::string& path() const { return path_; }
+
+    // Adds the members of `values` (an object) to the registration defaults.
+    void registerDefaults(const nlohmann::json& values);
+
+    // The value of `key`, or none.
+    std::optional<nlohmann::json> objectForKey(const std::string& key) const;
+    // A boolean, or a number other than 0; false otherwise.
+    bool boolForKey(const std::string& key) const;
+    // A number (a boolean counts as 0 or 1); none when absent or not a number.
+    std::optional<double> numberForKey(const std::string& key) const;
+
+    // Stores `value` (null removes the key) and writes the file; a file that
+    // cannot be written is logged and the value stays in memory.
+    void setObject(const std::string& key, const nlohmann::json& value);
+    void removeObject(const std::string& key) { setObject(key, nullptr); }
+
+    // While the returned observation lives, `handler` is called after every
+    // change of the value of `key`.
+    [[nodiscard]] Observation observe(const std::string& key, std::function<void()> handler);
+
+private:
+    struct State;
+    void notify(const std::string& key);
+    void load();
+    void save();
+
+    const std::string path_;
+    std::shared_ptr<State> state_;
+};
+
+}  // namespace lf

@@ -1,0 +1,212 @@
+// The content builders of fill and adjustment layers and the fill rendering
+// they share, on layers built in memory.
+#include "LayerFixtures.h"
+#include "PSDTestSupport.h"
+#include "compositing/QFContentBuilders.h"
+#include "compositing/QFCorrectedLightAngle.h"
+#include "compositing/QFFillRendering.h"
+#include "compositing/QFVectorMaskPaths.h"
+#include "platform/Log.h"
+#include "rendergraph/BNConstantColorNode.h"
+#include "rendergraph/BNContourMappingNode.h"
+#include "rendergraph/BNGradientMappingNode.h"
+#include "rendergraph/BNLinearGradientNode.h"
+#include "rendergraph/BNReflectedGradientNode.h"
+#include "rendergraph/BNRenderingContext.h"
+
+#include <gtest/gtest.h>
+
+using namespace compositing_test;
+
+namespace {
+
+using Blocks = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
+
+// An adjustment layer (no pixels of its own) with these blocks.
+std::shared_ptr<OMPSDLayer> adjustment(Blocks blocks) {
+    LayerBlueprint blueprint;
+    blueprint.rect = {0, 0, 0, 0};
+    blueprint.blocks = std::move(blocks);
+    return blueprint.make();
+}
+
+std::vector<uint8_t> shorts(std::vector<int> values) {
+    lf::test::ByteWriter out;
+    for (int v : values)
+        out.u16(static_cast<uint16_t>(v));
+    return out.data();
+}
+
+const BNContourMappingNode* contourNode(const BNRenderNode* node) {
+    return dynamic_cast<const BNContourMappingNode*>(node);
+}
+
+const BNRenderNodePtr kGrey =
+    BNConstantColorNode::create({0.25, 0.25, 0.25, 1, 0}, BNChannelMaskRGBA);
+
+}  // namespace
+
+TEST(QFContentBuilders, TheFirstRowTheLayerHasWins) {
+    struct {
+        std::vector<std::string> keys;
+        QFContentBuilder builder;
+    } cases[] = {
+        {{"levl", "curv"}, QFCurvesContentBuilder},  // curves come before levels
+        {{"selc"}, QFIdentityContentBuilder},
+        {{"hue "}, QFIdentityContentBuilder},
+        {{"hue ", "hue2"}, QFHueSaturationContentBuilder},
+        {{"GdFl", "SoCo"}, QFSolidColorContentBuilder},
+        {{"lnsr"}, nullptr},  // a pixel layer
+    };
+    for (const auto& c : cases) {
+        Blocks blocks;
+        for (const std::string& key : c.keys)
+            blocks.push_back({key, {0, 0}});
+        EXPECT_EQ(QFContentBuilderForLayer(*adjustment(blocks)), c.builder) << c.keys.front();
+    }
+    EXPECT_TRUE(QFIsAdjustmentLayer(*adjustment({{"selc", {}}})));
+    EXPECT_FALSE(QFIsAdjustmentLayer(*adjustment({{"SoCo", solidColorBlock(0, 0, 0)}})));
+}
+
+TEST(QFContentBuilders, PosterizeThresholdInvertAndVibrance) {
+    // Four levels: 0, 1/3, 2/3 and exactly 1 at the top, also where the
+    // level reaches 1. Fewer than two levels leave the input alone.
+    BNRenderNodePtr node = QFPosterizeContentBuilder(*adjustment({{"post", shorts({4})}}), kGrey);
+    ASSERT_TRUE(contourNode(node.get()));
+    std::vector<float> levels(4096);
+    contourNode(node.get())
+        ->providers()[BNChannelRed]
+        ->generateContourValues(levels.data(), 4096, *BNRenderingContext::create());
+    EXPECT_FLOAT_EQ(levels[1100], 1.0f / 3);
+    EXPECT_EQ(levels[3500], 1.0f);
+    EXPECT_EQ(levels[4095], 1.0f);
+    for (int n : {0, 1})
+        EXPECT_EQ(QFPosterizeContentBuilder(*adjustment({{"post", shorts({n})}}), kGrey), kGrey);
+
+    // Threshold 128 over 256 entries: 128 black, then white, all opaque.
+    node = QFThresholdContentBuilder(*adjustment({{"thrs", shorts({128})}}), kGrey);
+    auto threshold = dynamic_cast<const BNGradientMappingNode*>(node.get());
+    ASSERT_TRUE(threshold);
+    std::vector<float> entries(4 * 256);
+    threshold->provider()->generateRGBAGradientValues(entries.data(), 256, true);
+    EXPECT_EQ(entries[4 * 127], 0.0f);
+    EXPECT_EQ(entries[4 * 128], 1.0f);
+
+    EXPECT_NEAR(renderPixel(QFInvertContentBuilder(*adjustment({}), kGrey), 0, 0)[0], 0.75, 1e-3);
+    EXPECT_EQ(QFVibranceContentBuilder(*adjustment({{"vibA", {}}}), kGrey), kGrey);
+}
+
+TEST(QFFillGradientEndpoints, AxisThroughTheCentreToTheEdges) {
+    struct {
+        VKRect rect;
+        double angle, scale, offset;
+        VKPoint start, end;
+    } cases[] = {
+        {VKRectMake(0, 0, 100, 50), 0, 1, 0, {0, 25}, {100, 25}},
+        {VKRectMake(0, 0, 100, 50), 90, 1, 0, {50, 50}, {50, 0}},
+        {VKRectMake(0, 0, 100, 50), 540, 1, 0, {100, 25}, {0, 25}},  // 180, folded by a turn
+        {VKRectMake(0, 0, 100, 100), 45, 1, 0, {0, 100}, {100, 0}},
+        // The stored angle's slope, to whole pixels: 50 tan 30 = 28.87; and
+        // a merged image's gradient, 32 tan 10 = 5.64.
+        {VKRectMake(0, 0, 100, 100), 30, 1, 0, {0, 78}, {100, 21}},
+        {VKRectMake(0, 0, 64, 64), 10, 1, 0, {0, 37}, {64, 26}},
+        {VKRectMake(0, 0, 101, 50), 0, 0.5, 0, {25, 25}, {75, 25}},
+        {VKRectMake(0, 0, 100, 50), 0, 1, 0.1, {10, 25}, {110, 25}},
+    };
+    for (const auto& c : cases) {
+        auto axis = QFFillGradientEndpoints(c.rect, c.angle, c.scale, c.offset, 0);
+        EXPECT_TRUE(axis.start == c.start && axis.end == c.end)
+            << c.angle << ": (" << axis.start.x << ", " << axis.start.y << ") to (" << axis.end.x
+            << ", " << axis.end.y << ")";
+    }
+    EXPECT_NEAR(QFCorrectedLightAngle(120), 123.464098, 1e-6);
+    EXPECT_NEAR(QFCorrectedLightAngle(-30), 326.535901, 1e-6);
+    EXPECT_NEAR(QFCorrectedLightAngle(750), 33.464098, 1e-6);
+}
+
+TEST(QFRenderNodeForFill, GradientsLayOutInTheirBoxAndPatternsNeedTheirTile) {
+    auto layer = adjustment({});
+    OMPSDGradientFill fill;
+    fill.setGradient(std::make_shared<OMPSDGradient>());
+    fill.setAngle(30);
+    VKRect box = VKRectMake(0, 0, 4, 4), document = VKRectMake(0, 0, 8, 8);
+    lf::LogCapture log;  // the gradient has no stops
+
+    // A reflected gradient runs from the centre to the end point, mirrored.
+    fill.setStyle(OMPSDGradientStyleReflected);
+    auto reflected = std::dynamic_pointer_cast<const BNReflectedGradientNode>(
+        QFRenderNodeForFill(fill, box, document, *layer));
+    ASSERT_TRUE(reflected);
+    EXPECT_EQ(reflected->startPoint(), VKPointMake(0, 4));
+    EXPECT_EQ(reflected->endPoint(), VKPointMake(4, 0));
+    // Not aligned with the layer: the document is the box.
+    fill.setStyle(OMPSDGradientStyleLinear);
+    fill.setAngle(0);
+    fill.setIsAlignedWithLayer(false);
+    auto linear = std::dynamic_pointer_cast<const BNLinearGradientNode>(
+        QFRenderNodeForFill(fill, box, document, *layer));
+    ASSERT_TRUE(linear);
+    EXPECT_EQ(linear->endPoint(), VKPointMake(8, 4));
+
+    // A pattern the document lacks draws nothing, as a fill layer too.
+    OMPSDPatternFill pattern;
+    pattern.setPatternReference(std::make_shared<OMPSDPatternReference>("abc", "Missing"));
+    EXPECT_FALSE(QFRenderNodeForFill(pattern, box, document, *layer));
+    EXPECT_TRUE(log.contains("Unable to find pattern with identifier: abc"));
+    EXPECT_FALSE(QFPatternFillContentBuilder(*layer, kGrey));
+}
+
+TEST(QFImageProviderForPattern, GrayAndIndexedTilesReadAsRGB) {
+    OMPSDRect rect{0, 0, 1, 2};
+    // The two samples of a channel, in whole levels.
+    auto read = [&](const std::shared_ptr<const BNImageProvider>& provider, BNChannel channel) {
+        float values[2] = {-1, -1};
+        provider->readFloatData(values, sizeof(float), sizeof values, channel,
+                                VKRectMake(0, 0, 2, 1), *BNRenderingContext::create());
+        return std::vector<long>{std::lround(values[0] * 255), std::lround(values[1] * 255)};
+    };
+    auto gray = QFImageProviderForPattern(
+        OMPSDPattern("g", "Gray", OMPSDDocument::grayscale,
+                     {makePlane(0, rect, {51, 255}), makePlane(-1, rect, {255, 0})}));
+    ASSERT_TRUE(gray);
+    for (BNChannel c : {BNChannelRed, BNChannelGreen, BNChannelBlue})
+        EXPECT_EQ(read(gray, c), (std::vector<long>{51, 255}));
+    EXPECT_EQ(read(gray, BNChannelOpacity), (std::vector<long>{255, 0}));
+
+    std::vector<uint8_t> table(3 * 256, 0);
+    table[3 * 2 + 0] = 255;  // index 2: red
+    table[3 * 7 + 2] = 51;   // index 7: dark blue
+    auto indices = makePlane(0, rect, {2, 7});
+    auto indexed = QFImageProviderForPattern(
+        OMPSDPattern("i", "Indexed", OMPSDDocument::indexed, {indices}, table));
+    ASSERT_TRUE(indexed);
+    EXPECT_EQ(read(indexed, BNChannelRed), (std::vector<long>{255, 0}));
+    EXPECT_EQ(read(indexed, BNChannelBlue), (std::vector<long>{0, 51}));
+    // A mode without RGB planes: nothing.
+    EXPECT_FALSE(
+        QFImageProviderForPattern(OMPSDPattern("c", "CMYK", OMPSDDocument::cmyk, {indices})));
+}
+
+TEST(QFVectorMaskPaths, MasksWithoutSubpathsAreTheirInitialFill) {
+    for (bool filled : {true, false}) {
+        LayerBlueprint blueprint;
+        blueprint.blocks = {{"vmsk", vectorMaskBlock({}, filled)}};
+        auto layer = blueprint.make();
+        BNRenderNodePtr mask = QFFilledVectorMaskNode(*layer, *layer->vectorMask(), false);
+        if (filled)
+            EXPECT_EQ(renderMaskValue(mask, 5, 5), 1.0f);
+        else
+            EXPECT_FALSE(mask);
+        QFVectorMaskPaths paths;
+        EXPECT_FALSE(QFVectorMaskPathsAndOperations(*layer->vectorMask(), 10, 10, &paths));
+    }
+    // Subpaths grouped by their operations, in the render graph's numbers.
+    std::vector<OMPSDPoint> square{{0, 0}, {0.5, 0}, {0.5, 0.5}, {0, 0.5}};
+    LayerBlueprint blueprint;
+    blueprint.blocks = {{"vmsk", vectorMaskBlock({{1, square}, {2, square}, {0, square}})}};
+    QFVectorMaskPaths paths;
+    ASSERT_TRUE(QFVectorMaskPathsAndOperations(*blueprint.make()->vectorMask(), 10, 10, &paths));
+    EXPECT_EQ(paths.operations, (std::vector<int>{VKBooleanOperationAdd, VKBooleanOperationSubtract,
+                                                  VKBooleanOperationExclude}));
+    EXPECT_EQ(paths.paths.front()->bounds().size.width, 5);
+}

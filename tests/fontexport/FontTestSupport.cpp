@@ -1,0 +1,69 @@
+#include "FontTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <unicode/locid.h>
+
+namespace lf::test {
+
+std::chrono::system_clock::time_point fixedFontDate() {
+    return std::chrono::system_clock::time_point(std::chrono::seconds(1709644029));
+}
+
+std::shared_ptr<const VKCompoundPath> polygonOutline(const std::vector<VKPoint>& points) {
+    std::vector<VKKnot> knots;
+    for (VKPoint point : points)
+        knots.push_back(VKKnot::corner(point));
+    return std::make_shared<VKCompoundPath>(
+        VKCompoundPath::PathList{std::make_shared<VKPath>(std::move(knots), true)});
+}
+
+std::shared_ptr<QFGlyph> makeGlyph(std::shared_ptr<const VKCompoundPath> outline, double width,
+                                   double advance) {
+    auto glyph = std::make_shared<QFGlyph>();
+    glyph->setOutline(std::move(outline));
+    glyph->setWidth(width);
+    glyph->setAdvancementX(advance);
+    return glyph;
+}
+
+std::string ttxText(QFFont& font) {
+    auto document = font.ttxRepresentation();
+    EXPECT_TRUE(document) << (document ? "" : describe(document.error()));
+    return document ? std::string(document->stringView()) : std::string();
+}
+
+ScopedEnvironment::ScopedEnvironment(std::string name, std::optional<std::string> value)
+    : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) previous_ = old;
+    if (value) {
+        ::setenv(name_.c_str(), value->c_str(), 1);
+    } else {
+        ::unsetenv(name_.c_str());
+    }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    if (previous_) {
+        ::setenv(name_.c_str(), previous_->c_str(), 1);
+    } else {
+        ::unsetenv(name_.c_str());
+    }
+}
+
+ScopedICUDefaults::ScopedICUDefaults(const char* locale, const char* timeZone)
+    : previousLocale_(icu::Locale::getDefault().getName()),
+      previousZone_(icu::TimeZone::createDefault()) {
+    UErrorCode status = U_ZERO_ERROR;
+    icu::Locale::setDefault(icu::Locale(locale), status);
+    icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone(timeZone));
+}
+
+ScopedICUDefaults::~ScopedICUDefaults() {
+    UErrorCode status = U_ZERO_ERROR;
+    icu::Locale::setDefault(icu::Locale(previousLocale_.c_str()), status);
+    icu::TimeZone::adoptDefault(previousZone_.release());
+}
+
+}  // namespace lf::test

@@ -1,0 +1,54 @@
+#pragma once
+// Fonts and glyphs for the font exporter's tests, and a scoped setting of
+// the environment variables that choose the TTX converter.
+
+#include "fontexport/QFFont.h"
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unicode/timezone.h>
+#include <vector>
+
+namespace lf::test {
+
+// 2024-03-05 13:07:09 UTC, a Tuesday.
+std::chrono::system_clock::time_point fixedFontDate();
+
+// A closed path through the points, corner knots only.
+std::shared_ptr<const VKCompoundPath> polygonOutline(const std::vector<VKPoint>& points);
+std::shared_ptr<QFGlyph> makeGlyph(std::shared_ptr<const VKCompoundPath> outline, double width,
+                                   double advance);
+
+// The TTX document as text; fails the test when it cannot be written.
+std::string ttxText(QFFont& font);
+
+// Sets an environment variable for the object's life (none unsets it).
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(std::string name, std::optional<std::string> value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> previous_;
+};
+
+// Sets ICU's default locale and time zone for the object's life, as a
+// user's settings would.
+class ScopedICUDefaults {
+public:
+    ScopedICUDefaults(const char* locale, const char* timeZone);
+    ~ScopedICUDefaults();
+    ScopedICUDefaults(const ScopedICUDefaults&) = delete;
+    ScopedICUDefaults& operator=(const ScopedICUDefaults&) = delete;
+
+private:
+    std::string previousLocale_;
+    std::unique_ptr<icu::TimeZone> previousZone_;
+};
+
+}  // namespace lf::test

@@ -1,0 +1,157 @@
+// Files on disk: atomic writes, type identifiers and bookmarks.
+#include "platform/AtomicFile.h"
+#include "platform/Bookmark.h"
+#include "platform/TypeIdentifier.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace lf;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> names(const fs::path& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(folder))
+        found.push_back(entry.path().filename());
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+}  // namespace
+
+TEST(AtomicFile, ReplacesContentsKeepsPermissionsAndLeavesNoTemporaryFile) {
+    test::TemporaryDirectory folder;
+    const fs::path target = folder / "out.png";
+    ASSERT_TRUE(writeFileAtomically(target.string(), Data::fromString("first")));
+    EXPECT_EQ(contents(target), "first");
+    const mode_t umask = ::umask(0);
+    ::umask(umask);
+    EXPECT_EQ(fs::status(target).permissions(), static_cast<fs::perms>(0666 & ~umask));
+
+    fs::permissions(target, static_cast<fs::perms>(0640));
+    ASSERT_TRUE(writeFileAtomically(target.string(), Data::fromString("second, longer")));
+    EXPECT_EQ(contents(target), "second, longer");
+    EXPECT_EQ(fs::status(target).permissions(), static_cast<fs::perms>(0640));
+    ASSERT_TRUE(writeFileAtomically(target.string(), Data()));
+    EXPECT_EQ(contents(target), "");
+    EXPECT_EQ(names(folder.path()), std::vector<std::string>{"out.png"});
+}
+
+TEST(AtomicFile, FailureLeavesTheTargetAndNoTemporaryFile) {
+    test::TemporaryDirectory folder;
+    auto missing =
+        writeFileAtomically((folder / "no/such/folder/x").string(), Data::fromString("x"));
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().code, ENOENT);
+
+    // A folder in the way of the rename: the write fails, the folder stays.
+    fs::create_directory(folder / "taken");
+    fs::create_directory(folder / "taken" / "inside");
+    EXPECT_FALSE(writeFileAtomically((folder / "taken").string(), Data::fromString("x")));
+    EXPECT_TRUE(fs::is_directory(folder / "taken" / "inside"));
+    EXPECT_EQ(names(folder.path()), std::vector<std::string>{"taken"});
+}
+
+// A writer killed half-way leaves the old file whole; only its temporary
+// file may remain beside it.
+TEST(AtomicFile, WriterKilledHalfWayLeavesTheOldContents) {
+    test::TemporaryDirectory folder;
+    const fs::path target = folder / "data.bin";
+    const std::string old = "the old contents";
+    test::writeFile(target, old);
+    const std::vector<uint8_t> next(128 << 20, 'N');
+
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Status written = writeFileAtomically(target.string(), next);
+        _exit(written ? 0 : 1);
+    }
+    // Wait until the temporary file has some of the bytes, then kill.
+    bool sawPartialWrite = false;
+    for (int i = 0; i < 20000 && !sawPartialWrite; ++i) {
+        for (const auto& entry : fs::directory_iterator(folder.path())) {
+            std::error_code error;
+            auto size = fs::file_size(entry.path(), error);
+            if (entry.path() != target && !error && size > 0 && size < next.size())
+                sawPartialWrite = true;
+        }
+        if (waitpid(child, nullptr, WNOHANG) == child) break;
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    const std::string now = contents(target);
+    if (sawPartialWrite) {
+        EXPECT_EQ(now, old);
+    } else {
+        EXPECT_TRUE(now == old || now == std::string(next.begin(), next.end()));
+    }
+}
+
+TEST(TypeIdentifier, FoldersPhotoshopDocumentsAndOtherItems) {
+    test::TemporaryDirectory folder;
+    fs::create_directory(folder / "assets");
+    for (const char* name : {"a.psd", "b.PSB", "c.Psd", "d.png", "psd"})
+        test::writeFile(folder / name, "x");
+    fs::create_symlink(folder / "a.psd", folder / "link.psd");
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"assets", kTypeFolder},
+        {"a.psd", kTypePhotoshopImage},
+        {"b.PSB", kTypePhotoshopImage},
+        {"c.Psd", kTypePhotoshopImage},
+        {"d.png", kTypeData},
+        {"psd", kTypeData},
+        {"link.psd", kTypeSymbolicLink},
+        {"missing.psd", std::nullopt},
+    };
+    for (const auto& [name, type] : cases)
+        EXPECT_EQ(typeIdentifierForPath((folder / name).string()), type) << name;
+}
+
+TEST(Bookmark, ResolvesWhileTheItemIsThereAndIsStaleOnceReplaced) {
+    test::TemporaryDirectory folder;
+    const fs::path document = folder / "icons.psd";
+    test::writeFile(document, "v1");
+    auto bookmark = createBookmarkData(document.string());
+    ASSERT_TRUE(bookmark);
+
+    auto resolved = resolveBookmarkData(*bookmark);
+    ASSERT_TRUE(resolved);
+    EXPECT_EQ(resolved->path, document.string());
+    EXPECT_FALSE(resolved->isStale);
+
+    // Written in place: the same file. Replaced by a rename: another file.
+    test::writeFile(document, "v2");
+    EXPECT_FALSE(resolveBookmarkData(*bookmark)->isStale);
+    ASSERT_TRUE(writeFileAtomically(document.string(), Data::fromString("v3")));
+    resolved = resolveBookmarkData(*bookmark);
+    ASSERT_TRUE(resolved);
+    EXPECT_TRUE(resolved->isStale);
+    EXPECT_EQ(resolved->path, document.string());
+
+    fs::remove(document);
+    auto gone = resolveBookmarkData(*bookmark);
+    ASSERT_FALSE(gone);
+    EXPECT_EQ(gone.error().code, ENOENT);
+
+    EXPECT_FALSE(createBookmarkData((folder / "missing").string()));
+    for (const char* damaged : {"", "{}", "[1]", "{\"path\":\"relative\",\"device\":1,\"inode\":2}",
+                                "{\"path\":\"/\",\"device\":-1,\"inode\":2}"})
+        EXPECT_EQ(resolveBookmarkData(Data::fromString(damaged)).error().code, EINVAL) << damaged;
+}
