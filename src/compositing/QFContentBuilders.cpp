@@ -36,7 +36,7 @@ constexpr BuilderRow kBuilders[] = {
 }  // namespace
 
 QFContentBuilder QFContentBuilderForLayer(const OMPSDLayer& layer) {
-    if (auto stroke = layer.vectorStroke()) {
+    if (auto stroke = QFShapeVectorStroke(layer)) {
         if (stroke->fillEnabled()) return QFVectorFillContentBuilder;
         if (stroke->strokeEnabled()) return QFVectorStrokeContentBuilder;
     }
@@ -47,7 +47,7 @@ QFContentBuilder QFContentBuilderForLayer(const OMPSDLayer& layer) {
 
 bool QFIsAdjustmentLayer(const OMPSDLayer& layer) {
     return QFContentBuilderForLayer(layer) && !layer.gradientFill() && !layer.colorFill() &&
-           !layer.patternFill() && !layer.vectorStroke();
+           !layer.patternFill() && !QFShapeVectorStroke(layer);
 }
 
 BNRenderNodePtr QFIdentityContentBuilder(const OMPSDLayer&, const BNRenderNodePtr& input) {

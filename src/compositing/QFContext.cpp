@@ -9,43 +9,41 @@ QFContext::QFContext() {
     groups_.push_back(std::make_unique<QFContextGroup>(backdrop, backdrop, 0));
 }
 
-void QFContext::beginTransparencyGroup(const OMPSDLayer&, int options) {
-    // (A pass-through group's drop shadow that the group does not knock out
-    // would be drawn onto the new group's backdrop here; layer effects are
-    // not drawn.)
+void QFContext::beginTransparencyGroup(const OMPSDLayer& layer, const BNRenderNodePtr& shape,
+                                       int options) {
     std::unique_ptr<QFContextGroup> group = currentGroup().beginSubgroup(options);
     pushed_.push_back(group != nullptr);
     if (!group) {
         lf::log("Failed to create new transparency group!");
         return;
     }
+    if (group->isPassThrough()) group->blendBackgroundForGroup(layer, shape);
     groups_.push_back(std::move(group));
 }
 
 void QFContext::endTransparencyGroup(const std::shared_ptr<OMPSDLayer>& layer, bool asLayer,
                                      const QFLayerList& clippedLayers,
-                                     const BNRenderNodePtr& coverage) {
+                                     const QFGroupResults& clippedGroups) {
     if (pushed_.empty()) return;
     bool pushed = pushed_.back();
     pushed_.pop_back();
     if (!pushed) return;  // the group's layers went to the enclosing group
     BNRenderNodePtr node = currentGroup().resultNode();
+    BNRenderNodePtr factorMask = currentGroup().currentState().factorMask();
     int options = currentGroup().options();
     groups_.pop_back();
     bool passThrough = options & QFContextGroupPassThroughOption;
-    if (asLayer && passThrough) {
-        currentGroup().blendPassThroughGroupNode(node, clippedLayers, coverage);
-    } else if (asLayer) {
+    if (asLayer && !passThrough) {
         QFLayerList layers{layer};
         layers.insert(layers.end(), clippedLayers.begin(), clippedLayers.end());
-        currentGroup().blendGroupNodeAsLayer(layers, node);
-    } else {
-        // An isolated group's opacity is carried as fill from here on.
-        if (!passThrough) node = BNConvertOpacityToFillNode::create(node);
-        if (!node) {
-            lf::log("Group {} could not be composited; it is left out", QFLayerLogName(*layer));
-            return;
-        }
-        blendGroupNode(node, options);
+        currentGroup().blendGroupNodeAsLayer(layers, node, factorMask, clippedGroups);
+        return;
     }
+    // An isolated group's opacity is carried as fill from here on.
+    if (!passThrough) node = BNConvertOpacityToFillNode::create(node);
+    if (!node) {
+        lf::log("Group {} could not be composited; it is left out", QFLayerLogName(*layer));
+        return;
+    }
+    blendGroupNode(node, options);
 }

@@ -23,21 +23,23 @@ public:
     size_t groupCount() const { return groups_.size(); }
 
     // Pushes a subgroup of the current group with `options`. A pass-through
-    // group starts from the current node. When no subgroup can be made, the
-    // commands that follow go to the current group (with a log line).
-    void beginTransparencyGroup(const OMPSDLayer& layer, int options);
+    // group starts from the current node, onto which the drop shadow that
+    // `layer` draws under its layers goes first (following `shape`, when
+    // given). When no subgroup can be made, the commands that follow go to
+    // the current group (with a log line).
+    void beginTransparencyGroup(const OMPSDLayer& layer, const BNRenderNodePtr& shape, int options);
     // Pops the current group and blends its result into the group below.
-    // A group with visible effects or clipped layers is blended `asLayer`:
-    // an isolated one like a layer whose content is the group's colour and
-    // whose shape is the group's coverage within its masks; a pass-through
-    // one gets its clipped layers drawn within `coverage` (the coverage of
-    // its own layers rendered alone). Otherwise an isolated group is
-    // blended with its opacity carried as fill, a pass-through group faded
-    // in. The root group is never popped, nor the enclosing group when the
-    // matching begin failed.
+    // An isolated group with visible effects or clipped layers is blended
+    // `asLayer` (QFContextGroup::blendGroupNodeAsLayer), divided by its
+    // factor mask (the group's state's, else its result's own coverage),
+    // with `clippedLayers` drawn onto it; `clippedGroups` holds the results
+    // of the groups among them. Otherwise an isolated group is blended with
+    // its opacity carried as fill, a pass-through group faded in. The root
+    // group is never popped, nor the enclosing group when the matching
+    // begin failed.
     void endTransparencyGroup(const std::shared_ptr<OMPSDLayer>& layer, bool asLayer,
                               const QFLayerList& clippedLayers,
-                              const BNRenderNodePtr& coverage = nullptr);
+                              const QFGroupResults& clippedGroups = {});
 
     void saveState() { currentGroup().saveState(); }
     void restoreState() { currentGroup().restoreState(); }
@@ -59,7 +61,9 @@ public:
     void blendGroupNode(const BNRenderNodePtr& node, int options) {
         currentGroup().blendGroupNode(node, options);
     }
-    void blendLayers(const QFLayerList& layers) { currentGroup().blendLayers(layers); }
+    void blendLayers(const QFLayerList& layers, const QFGroupResults& clippedGroups = {}) {
+        currentGroup().blendLayers(layers, clippedGroups);
+    }
     void blendLayers(const QFLayerList& layers, BNRenderNodePtr content, BNRenderNodePtr shape) {
         currentGroup().blendLayers(layers, std::move(content), std::move(shape));
     }

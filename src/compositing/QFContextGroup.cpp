@@ -3,6 +3,7 @@
 #include "compositing/QFBlendMode.h"
 #include "compositing/QFBlendingRangesProvider.h"
 #include "compositing/QFContentBuilders.h"
+#include "compositing/QFEffectRendering.h"
 #include "compositing/QFLayerContent.h"
 #include "compositing/QFVectorStroke.h"
 #include "platform/Log.h"
@@ -10,12 +11,10 @@
 #include "rendergraph/BNApplyMaskNode.h"
 #include "rendergraph/BNBlendNode.h"
 #include "rendergraph/BNBlendingRangesMaskNode.h"
-#include "rendergraph/BNConstantColorNode.h"
 #include "rendergraph/BNConvertToOpaqueNode.h"
 #include "rendergraph/BNCrossfadeNode.h"
 #include "rendergraph/BNCrossfadeWithMaskNode.h"
 #include "rendergraph/BNDivideMaskNode.h"
-#include "rendergraph/BNEffectMaskHackNode.h"
 #include "rendergraph/BNIsolateOpacityNode.h"
 #include "rendergraph/BNOverrideAlphaNode.h"
 #include "rendergraph/BNRestrictedBlendingNode.h"
@@ -36,6 +35,29 @@ BNRenderNodePtr withSourceBlendingRanges(const OMPSDLayer& layer, BNRenderNodePt
     if (!node || !ranges || ranges->isOpaqueForSource()) return node;
     auto provider = std::make_shared<QFBlendingRangesProvider>(ranges, true);
     return BNApplyMaskNode::create(node, BNBlendingRangesMaskNode::create(node, provider));
+}
+
+// `content` with the layer's interior effects blended into it, when the
+// layer blends them as a group (before its fill opacity and Blend If).
+BNRenderNodePtr withInteriorEffectsAsGroup(const OMPSDLayer& layer, BNRenderNodePtr content,
+                                           const BNRenderNodePtr& shape) {
+    if (!content || !layer.blendingOptions()->shouldBlendInteriorEffectsAsGroup()) return content;
+    for (const auto& effect : QFInteriorEffectsForLayer(layer))
+        content = QFBlendEffectWithLayerShape(*effect, shape, content, layer, nullptr);
+    return content;
+}
+
+// A finished isolated group drawn like a layer: its result divided by its
+// coverage (the factor mask) is its own colour at full strength, and the
+// coverage within the masks that shape the group is its shape.
+struct GroupAsLayer {
+    BNRenderNodePtr content, shape;
+};
+GroupAsLayer groupAsLayer(const OMPSDLayer& group, const BNRenderNodePtr& result,
+                          BNRenderNodePtr factorMask) {
+    if (!factorMask) factorMask = BNIsolateOpacityNode::create(result);
+    if (!factorMask) return {};
+    return {BNDivideMaskNode::create(result, factorMask), QFGroupShapeNode(group, factorMask)};
 }
 
 }  // namespace
@@ -66,12 +88,6 @@ std::unique_ptr<QFContextGroup> QFContextGroup::beginSubgroup(int options) const
     return std::make_unique<QFContextGroup>(shallow, deepBackdrop_, options);
 }
 
-BNRenderNodePtr QFContextGroup::dividedByFactorMask(const BNRenderNodePtr& node) const {
-    const BNRenderNodePtr& factorMask = currentState().factorMask();
-    if (!node || !factorMask) return node;
-    return BNDivideMaskNode::create(node, factorMask);
-}
-
 void QFContextGroup::blendNode(const BNRenderNodePtr& node) {
     const QFContextState& state = currentState();
     BNRenderNodePtr result = BNBlendNode::create(currentNode_, node, state.blendMode(), 1.0,
@@ -92,8 +108,7 @@ void QFContextGroup::blendGroupNode(const BNRenderNodePtr& node, int options) {
     if (result && state.opacity() != 1.0)
         result = BNCrossfadeNode::create(currentNode_, result, state.opacity());
     if (result && state.mask())
-        result = BNCrossfadeWithMaskNode::create(currentNode_, result,
-                                                 dividedByFactorMask(state.mask()));
+        result = BNCrossfadeWithMaskNode::create(currentNode_, result, state.mask());
     if (!result) {
         lf::log("A pass-through group could not be blended; it is left out");
         return;
@@ -101,42 +116,34 @@ void QFContextGroup::blendGroupNode(const BNRenderNodePtr& node, int options) {
     currentNode_ = result;
 }
 
-void QFContextGroup::blendGroupNodeAsLayer(const QFLayerList& layers, const BNRenderNodePtr& node) {
+void QFContextGroup::blendGroupNodeAsLayer(const QFLayerList& layers, const BNRenderNodePtr& node,
+                                           const BNRenderNodePtr& factorMask,
+                                           const QFGroupResults& clippedGroups) {
     const OMPSDLayer& group = *layers.front();
-    BNRenderNodePtr shape = BNIsolateOpacityNode::create(node);
-    BNRenderNodePtr masks = QFShapeNodeForLayer(group);
-    if (shape && !QFIsConstantShape(masks)) shape = BNApplyMaskNode::create(shape, masks);
-    BNRenderNodePtr content = BNConvertToOpaqueNode::create(node);
-    if (!shape || !content) {
+    GroupAsLayer drawn = groupAsLayer(group, node, factorMask);
+    if (!drawn.content || !drawn.shape) {
         lf::log("Group {} could not be composited; it is left out", QFLayerLogName(group));
         return;
     }
-    blendLayers(layers, content, shape);
+    blendLayers(layers, drawn.content, drawn.shape, clippedGroups);
 }
 
-void QFContextGroup::blendPassThroughGroupNode(const BNRenderNodePtr& node,
-                                               const QFLayerList& clippedLayers,
-                                               const BNRenderNodePtr& coverage) {
-    BNRenderNodePtr result = node;
-    if (!clippedLayers.empty() && coverage) {
-        BNRenderNodePtr drawn = node;
-        for (const auto& layer : clippedLayers)
-            drawn = blendClippedLayer(*layer, drawn, drawn);
-        if (BNRenderNodePtr clipped = BNCrossfadeWithMaskNode::create(node, drawn, coverage))
-            result = clipped;
-        else
-            lf::log("The layers clipped to a pass-through group could not be composited");
-    }
-    blendGroupNode(result, QFContextGroupPassThroughOption);
+void QFContextGroup::blendBackgroundForGroup(const OMPSDLayer& group,
+                                             const BNRenderNodePtr& shape) {
+    auto shadow = QFDropShadowUnderLayers(group);
+    if (!shadow || !shape) return;
+    if (BNRenderNodePtr drawn =
+            QFBlendEffectWithLayerShape(*shadow, shape, currentNode_, group, nullptr))
+        currentNode_ = drawn;
 }
 
-void QFContextGroup::blendLayers(const QFLayerList& layers) {
+void QFContextGroup::blendLayers(const QFLayerList& layers, const QFGroupResults& clippedGroups) {
     if (layers.empty()) return;
-    blendLayers(layers, nullptr, QFShapeNodeForLayer(*layers.front()));
+    blendLayers(layers, nullptr, QFShapeNodeForLayer(*layers.front()), clippedGroups);
 }
 
 void QFContextGroup::blendLayers(const QFLayerList& layers, BNRenderNodePtr contentNode,
-                                 BNRenderNodePtr shapeNode) {
+                                 BNRenderNodePtr shapeNode, const QFGroupResults& clippedGroups) {
     if (layers.empty()) return;
     const OMPSDLayer& base = *layers.front();
     // A group blended like a layer keeps the masks that shape it in its
@@ -159,14 +166,15 @@ void QFContextGroup::blendLayers(const QFLayerList& layers, BNRenderNodePtr cont
 
     // The run's content as first made. A pixel or fill layer's content
     // does not depend on what it is drawn onto, so it is made once and
-    // shared by every call of the callback (with a factor mask the callback
-    // runs twice, and the passes must see the same image node).
+    // shared by every call of the callback, which all draw the same image
+    // node.
     std::optional<BNRenderNodePtr> madeContent;
     if (contentNode) madeContent = contentNode;
     ContentCallback content = [&, interiorBackground](const BNRenderNodePtr& onto) {
         if (!madeContent && !QFIsAdjustmentLayer(base))
             madeContent = QFContentNodeForLayer(base, nullptr);
-        return blendBaseContent(layers, madeContent.value_or(nullptr), interiorBackground, onto);
+        return blendBaseContent(layers, madeContent.value_or(nullptr), shapeNode,
+                                interiorBackground, onto, clippedGroups);
     };
     BNRenderNodePtr result =
         blendLayer(base, currentNode_, interiorBackground, shapeNode, mask, content);
@@ -179,8 +187,10 @@ void QFContextGroup::blendLayers(const QFLayerList& layers, BNRenderNodePtr cont
 
 BNRenderNodePtr QFContextGroup::blendBaseContent(const QFLayerList& layers,
                                                  const BNRenderNodePtr& contentNode,
+                                                 const BNRenderNodePtr& shape,
                                                  const BNRenderNodePtr& interiorBackground,
-                                                 const BNRenderNodePtr& onto) {
+                                                 const BNRenderNodePtr& onto,
+                                                 const QFGroupResults& clippedGroups) {
     const OMPSDLayer& base = *layers.front();
     const OMPSDBlendingOptions& options = *base.blendingOptions();
 
@@ -209,28 +219,16 @@ BNRenderNodePtr QFContextGroup::blendBaseContent(const QFLayerList& layers,
                 content = BNConvertToOpaqueNode::create(content);
             }
             for (size_t i = 1; i < layers.size() && content; ++i)
-                content = blendClippedLayer(*layers[i], content, content);
+                content = blendClippedLayer(*layers[i], content, content, clippedGroups);
         }
+        content = withInteriorEffectsAsGroup(base, content, shape);
         if (contentAlpha) content = QFNodeWithAlphaFrom(content, contentAlpha);
         content = withSourceBlendingRanges(base, content);
 
         int mode = QFBlendModeForPSDKey(options.blendMode());
         if (mode == BNBlendModeDissolve) mode = BNBlendModeNormal;
         double fill = options.fillOpacity();
-        if (!(fill > 0)) {
-            result = backdrop;
-        } else {
-            // Inside a group with a factor mask, the fill factor is divided
-            // by the group's shape like every mask.
-            BNRenderNodePtr factorMask = fill < 1.0 ? currentState().factorMask() : nullptr;
-            result = BNBlendNode::create(backdrop, content, mode, 1.0, factorMask ? 1.0 : fill);
-            if (result && factorMask) {
-                auto fillMask =
-                    BNConstantColorNode::create({0, 0, 0, fill, 0}, BNChannelMaskOpacity);
-                result = BNCrossfadeWithMaskNode::create(
-                    backdrop, result, BNDivideMaskNode::create(fillMask, factorMask));
-            }
-        }
+        result = fill > 0 ? BNBlendNode::create(backdrop, content, mode, 1.0, fill) : backdrop;
     } else {
         // No content (a fill that is not drawn): the layer itself draws
         // nothing; its clipped layers are drawn onto the backdrop.
@@ -244,7 +242,7 @@ BNRenderNodePtr QFContextGroup::blendBaseContent(const QFLayerList& layers,
             int knockout = layers[i]->blendingOptions()->knockoutStyle();
             if (knockout == 2) clippedInterior = deepBackdrop_;
             if (knockout == 1) clippedInterior = interiorBackground;
-            result = blendClippedLayer(*layers[i], result, clippedInterior);
+            result = blendClippedLayer(*layers[i], result, clippedInterior, clippedGroups);
         }
     }
     return result;
@@ -252,10 +250,25 @@ BNRenderNodePtr QFContextGroup::blendBaseContent(const QFLayerList& layers,
 
 BNRenderNodePtr QFContextGroup::blendClippedLayer(const OMPSDLayer& layer,
                                                   const BNRenderNodePtr& background,
-                                                  const BNRenderNodePtr& interiorBackground) {
-    BNRenderNodePtr content = QFContentNodeForLayer(layer, background);
-    BNRenderNodePtr shape = QFShapeNodeForLayer(layer);
-    BNRenderNodePtr mask = QFMaskNodeForLayer(layer);
+                                                  const BNRenderNodePtr& interiorBackground,
+                                                  const QFGroupResults& clippedGroups) {
+    BNRenderNodePtr content, shape, mask;
+    if (layer.isGroup()) {
+        // A clipped group is drawn from its finished, isolated result, like
+        // a group blended like a layer; one without a result (nested too
+        // deep) is left out.
+        auto found = clippedGroups.find(&layer);
+        if (found == clippedGroups.end()) return background;
+        GroupAsLayer drawn = groupAsLayer(layer, found->second, nullptr);
+        content = drawn.content;
+        shape = drawn.shape;
+        mask = QFMaskNodeForLayer(layer, true);
+    } else {
+        content = QFContentNodeForLayer(layer, background);
+        shape = QFShapeNodeForLayer(layer);
+        mask = QFMaskNodeForLayer(layer);
+    }
+    content = withInteriorEffectsAsGroup(layer, content, shape);
     ContentCallback callback = [&layer, content](const BNRenderNodePtr& onto) -> BNRenderNodePtr {
         BNRenderNodePtr drawn = withSourceBlendingRanges(layer, content);
         const OMPSDBlendingOptions& options = *layer.blendingOptions();
@@ -280,28 +293,13 @@ BNRenderNodePtr QFContextGroup::blendLayer(const OMPSDLayer& layer,
                                            const ContentCallback& content) {
     if (!background || !interiorBackground || !shape) return nullptr;
     const OMPSDBlendingOptions& options = *layer.blendingOptions();
-    BNRenderNodePtr factorMask = currentState().factorMask();
-
-    // Inside a group with a factor mask, the crossfade between interior and
-    // exterior is measured on the layer drawn over transparency.
-    BNRenderNodePtr crossfadeMask = shape;
-    if (factorMask) {
-        currentState().setFactorMask(nullptr);
-        BNRenderNodePtr transparent = transparentBackdrop();
-        Effects alone = blendEffects(layer, transparent, transparent, shape, content);
-        currentState().setFactorMask(factorMask);
-        crossfadeMask = BNEffectMaskHackNode::create(BNIsolateOpacityNode::create(alone.interior),
-                                                     BNIsolateOpacityNode::create(alone.exterior),
-                                                     shape, factorMask);
-    }
 
     Effects drawn = blendEffects(layer, background, interiorBackground, shape, content);
     // A layer that draws nothing (a paint that is not drawn, no fill)
     // leaves the background as it is: every step below would mix it with
     // itself.
     if (drawn.interior == background && drawn.exterior == background) return background;
-    BNRenderNodePtr result =
-        BNCrossfadeWithMaskNode::create(drawn.exterior, drawn.interior, crossfadeMask);
+    BNRenderNodePtr result = BNCrossfadeWithMaskNode::create(drawn.exterior, drawn.interior, shape);
 
     const auto& ranges = options.blendingRanges();
     if (ranges && !ranges->isOpaqueForDestination()) {
@@ -310,8 +308,7 @@ BNRenderNodePtr QFContextGroup::blendLayer(const OMPSDLayer& layer,
         mask = mask ? BNApplyMaskNode::create(mask, destination) : destination;
         if (!mask) return nullptr;
     }
-    if (result && mask)
-        result = BNCrossfadeWithMaskNode::create(background, result, dividedByFactorMask(mask));
+    if (result && mask) result = BNCrossfadeWithMaskNode::create(background, result, mask);
     if (result && options.opacity() != 1.0)
         result = BNCrossfadeNode::create(background, result, options.opacity());
 

@@ -10,15 +10,20 @@
 // directions, layer masks, channel restrictions, and a shape layer's
 // vector stroke.
 //
+// A group blended like a layer (it has visible layer effects or layers
+// clipped to it) is composited in isolation. Its factor mask is its
+// coverage; its result divided by the factor mask (its own colour at full
+// strength) is its content, onto which its clipped layers are drawn, and
+// the factor mask within the masks that shape the group is its shape. So
+// its coverage counts once, and nothing drawn inside the group (masks,
+// fill factors, effects) is divided by the factor mask again.
+//
 // Every command replaces the current node by a new node over the old one;
 // nothing is ever removed from the graph. A layer whose nodes cannot be
 // made is left out with one log line naming it; the current node stays.
-// Layer effects are not drawn: a layer is blended through its content
-// alone.
-//
-// The layer walk sets no factor mask: a group blended like a layer takes
-// its coverage from its own result (blendGroupNodeAsLayer), so nothing in
-// it needs dividing.
+// Layer effects are not drawn yet (QFEffectRendering.h): a layer is
+// blended through its content, with its interior effects blended into the
+// content when it asks for that.
 //
 // Built by one thread inside one context, for one build.
 
@@ -28,11 +33,16 @@
 
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 // Bit 0 of a group's options: pass-through, the group has no isolated
 // backdrop of its own.
 inline constexpr int QFContextGroupPassThroughOption = 1;
+
+// The finished, isolated results of the groups in a clipping run that are
+// clipped to its base, by group.
+using QFGroupResults = std::unordered_map<const OMPSDLayer*, BNRenderNodePtr>;
 
 class QFContextGroup {
 public:
@@ -61,25 +71,28 @@ public:
     void blendNode(const BNRenderNodePtr& node);
     // An isolated group's node as blendNode; a pass-through group's node
     // (which already holds this group's current node as its backdrop) is
-    // faded in by the state's opacity and mask instead of blended.
+    // faded in by the state's opacity and mask instead of blended (a group
+    // whose fill opacity is below full is composited in isolation).
     void blendGroupNode(const BNRenderNodePtr& node, int options);
-    // Blends an isolated group's node (RGBA) like a layer (`layers`: the
-    // group, then its clipped layers): its colour made opaque is the
-    // content, onto which the clipped layers are drawn, and its coverage
-    // within the group's masks that shape it is the shape. So the group's
-    // coverage and masks count once, whatever is clipped to it.
-    void blendGroupNodeAsLayer(const QFLayerList& layers, const BNRenderNodePtr& node);
-    // Draws a pass-through group's clipped layers onto its node within
-    // `coverage` (the coverage of the group's own layers), then blends the
-    // node as a pass-through group node.
-    void blendPassThroughGroupNode(const BNRenderNodePtr& node, const QFLayerList& clippedLayers,
-                                   const BNRenderNodePtr& coverage);
-    // Blends a clipping run (base first) with the base's own shape.
-    void blendLayers(const QFLayerList& layers);
+    // Blends the result of an isolated group (RGBA) like a layer (`layers`:
+    // the group, then its clipped layers): its result divided by
+    // `factorMask` (its coverage; null for the result's own) is the
+    // content, onto which the clipped layers are drawn, and the factor mask
+    // within the group's masks that shape it is the shape.
+    void blendGroupNodeAsLayer(const QFLayerList& layers, const BNRenderNodePtr& node,
+                               const BNRenderNodePtr& factorMask,
+                               const QFGroupResults& clippedGroups = {});
+    // On a new pass-through group before its layers are walked: the drop
+    // shadow that `group` draws under its layers (following `shape`) goes
+    // onto the backdrop. Nothing changes without one.
+    void blendBackgroundForGroup(const OMPSDLayer& group, const BNRenderNodePtr& shape);
+    // Blends a clipping run (base first) with the base's own shape; groups
+    // clipped to the base are drawn from their results.
+    void blendLayers(const QFLayerList& layers, const QFGroupResults& clippedGroups = {});
     // Blends a clipping run whose base is drawn by `contentNode` when given
     // (a finished group), within `shapeNode`.
     void blendLayers(const QFLayerList& layers, BNRenderNodePtr contentNode,
-                     BNRenderNodePtr shapeNode);
+                     BNRenderNodePtr shapeNode, const QFGroupResults& clippedGroups = {});
 
     const BNRenderNodePtr& resultNode() const { return currentNode_; }
     const BNRenderNodePtr& shallowBackdrop() const { return shallowBackdrop_; }
@@ -101,12 +114,13 @@ private:
                          const BNRenderNodePtr& interiorBackground, const BNRenderNodePtr& shape,
                          const ContentCallback& content) const;
     BNRenderNodePtr blendClippedLayer(const OMPSDLayer& layer, const BNRenderNodePtr& background,
-                                      const BNRenderNodePtr& interiorBackground);
+                                      const BNRenderNodePtr& interiorBackground,
+                                      const QFGroupResults& clippedGroups);
     BNRenderNodePtr blendBaseContent(const QFLayerList& layers, const BNRenderNodePtr& contentNode,
+                                     const BNRenderNodePtr& shape,
                                      const BNRenderNodePtr& interiorBackground,
-                                     const BNRenderNodePtr& onto);
-    // The node divided by the state's factor mask, when there is one.
-    BNRenderNodePtr dividedByFactorMask(const BNRenderNodePtr& node) const;
+                                     const BNRenderNodePtr& onto,
+                                     const QFGroupResults& clippedGroups);
 
     int options_;
     std::vector<QFContextState> states_;

@@ -6,10 +6,11 @@
 // - opacity and fill opacity multiply into the fill of a blended group;
 // - the blend mode is the render graph's blend-mode number (BNBlendMode.h);
 // - the mask is a one-channel node applied when a node is blended in;
-// - the factor mask is the shape of the group being built: masks, fill
-//   factors and effect masks inside the group are divided by it, so that
-//   the group's shape, applied again when the group is blended like a
-//   layer, does not count twice.
+// - the factor mask is the coverage of the group being built, by which its
+//   whole result is divided once when the group ends and is blended like a
+//   layer (whose shape then brings the coverage back, once). Without one,
+//   the group's result is divided by its own coverage. Nothing drawn inside
+//   the group is divided by it.
 
 #include "rendergraph/BNRenderNode.h"
 

@@ -79,7 +79,7 @@ std::shared_ptr<const OMPSDSmartObjectSnapshot> QFSmartObjectSnapshotForLayer(
 
 BNRenderNodePtr QFContentNodeForLayer(const OMPSDLayer& layer, const BNRenderNodePtr& input) {
     if (QFContentBuilder builder = QFContentBuilderForLayer(layer)) return builder(layer, input);
-    if (layer.vectorStroke()) return input;
+    if (QFShapeVectorStroke(layer)) return input;
 
     bool transparencyShapes = layer.blendingOptions()->transparencyShapesLayer();
     BNRenderNodePtr node = QFImageNodeForChannels(
@@ -109,7 +109,7 @@ BNRenderNodePtr QFShapeNodeForLayer(const OMPSDLayer& layer) {
     const OMPSDBlendingOptions& options = *layer.blendingOptions();
     BNRenderNodePtr transparency;
     if (options.transparencyShapesLayer() && !QFContentBuilderForLayer(layer) &&
-        !layer.vectorStroke() && !layer.isGroup()) {
+        !QFShapeVectorStroke(layer) && !layer.isGroup()) {
         transparency = QFTransparencyNodeForChannels(layer.channelReferences());
         auto snapshot = QFSmartObjectSnapshotForLayer(layer);
         if (transparency && snapshot && snapshot->smartFilterMask())
@@ -127,8 +127,7 @@ BNRenderNodePtr QFShapeNodeForLayer(const OMPSDLayer& layer) {
 
 BNRenderNodePtr QFMaskNodeForLayer(const OMPSDLayer& layer, bool groupAsLayer) {
     const OMPSDBlendingOptions& options = *layer.blendingOptions();
-    auto effects = layer.effects();
-    bool bothMasks = layer.isGroup() && !groupAsLayer && !(effects && effects->isVisible());
+    bool bothMasks = layer.isGroup() && !groupAsLayer;
     BNRenderNodePtr user =
         bothMasks || options.layerMaskHidesEffects() ? QFLayerMaskNode(layer) : nullptr;
     BNRenderNodePtr vector =
@@ -163,7 +162,7 @@ BNRenderNodePtr QFLayerMaskNode(const OMPSDLayer& layer) {
 BNRenderNodePtr QFVectorMaskNode(const OMPSDLayer& layer) {
     auto mask = layer.vectorMask();
     if (!mask || !layer.vectorMaskIsEnabled()) return nullptr;
-    auto stroke = layer.vectorStroke();
+    auto stroke = QFShapeVectorStroke(layer);
     bool strokeOn = stroke && stroke->strokeEnabled();
     bool fillOn = stroke ? stroke->fillEnabled() : true;
 
@@ -192,4 +191,10 @@ BNRenderNodePtr QFApplyMaskFeatherAndDensity(BNRenderNodePtr mask, double densit
 
 BNRenderNodePtr QFIsolatedNodeForSublayers(const QFLayerList& layers) {
     return BNIsolateOpacityNode::create(QFRenderNodeForLayers(layers));
+}
+
+BNRenderNodePtr QFGroupShapeNode(const OMPSDLayer& group, const BNRenderNodePtr& coverage) {
+    BNRenderNodePtr masks = QFShapeNodeForLayer(group);
+    if (!coverage || QFIsConstantShape(masks)) return coverage;
+    return BNApplyMaskNode::create(coverage, masks);
 }

@@ -51,9 +51,9 @@ std::shared_ptr<const OMPSDSmartObjectSnapshot> QFSmartObjectSnapshotForLayer(
 // The layer's one-channel shape; never null (constant opaque without
 // transparency or masks).
 BNRenderNodePtr QFShapeNodeForLayer(const OMPSDLayer& layer);
-// The masks applied after the layer's effects, or null. A group without
-// visible effects gets both of its masks here, unless it is blended like a
-// layer (`groupAsLayer`): its shape then holds them.
+// The masks applied after the layer's effects, or null. A group gets both
+// of its masks here, unless it is blended like a layer (`groupAsLayer`):
+// its shape then holds those that shape it.
 BNRenderNodePtr QFMaskNodeForLayer(const OMPSDLayer& layer, bool groupAsLayer = false);
 // Whether a shape is the constant opaque node of a layer without
 // transparency or masks.
@@ -70,3 +70,6 @@ BNRenderNodePtr QFVectorMaskNode(const OMPSDLayer& layer);
 BNRenderNodePtr QFApplyMaskFeatherAndDensity(BNRenderNodePtr mask, double density, double feather);
 // The opacity of a group's own layers rendered alone.
 BNRenderNodePtr QFIsolatedNodeForSublayers(const QFLayerList& layers);
+// A group's shape when it is blended like a layer: its `coverage` within
+// the masks that shape it (QFShapeNodeForLayer of the group).
+BNRenderNodePtr QFGroupShapeNode(const OMPSDLayer& group, const BNRenderNodePtr& coverage);

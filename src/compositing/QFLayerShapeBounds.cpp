@@ -28,8 +28,8 @@ VKRect rectOfChannel(const OMPSDChannelReference& channel) {
 
 // A shape whose vector mask is part of its shape and makes its bounds.
 bool hasVectorMaskShape(const OMPSDLayer& layer) {
-    bool hasPaint =
-        layer.colorFill() || layer.gradientFill() || layer.patternFill() || layer.vectorStroke();
+    bool hasPaint = layer.colorFill() || layer.gradientFill() || layer.patternFill() ||
+                    QFShapeVectorStroke(layer);
     if (!hasPaint && layer.blendingOptions()->transparencyShapesLayer()) return false;
     return layer.vectorMask() && layer.vectorMaskIsEnabled() &&
            !layer.blendingOptions()->vectorMaskHidesEffects();
@@ -47,10 +47,14 @@ VKRect shapeBounds(const OMPSDLayer& layer, bool feathered, bool invertedMaskCou
     if (hasVectorMaskShape(layer)) {
         VKRect r = QFVectorMaskPathBounds(*layer.vectorMask(), document.width, document.height);
         if (feathered) r = grownByFeather(r, layer.vectorMaskFeatherAmount());
-        auto stroke = layer.vectorStroke();
+        auto stroke = QFShapeVectorStroke(layer);
         if (stroke && stroke->strokeEnabled()) {
+            // An outline with nothing to stroke adds nothing (its stroke's
+            // bounds are the zero rectangle, which would reach the origin).
+            VKRect stroked = VKRectZero;
             if (auto path = QFSimplifiedCompoundPathForLayer(layer))
-                r = VKRectUnion(r, QFPixelAlignedRect(QFStrokedPathBounds(*path, *stroke)));
+                stroked = QFStrokedPathBounds(*path, *stroke);
+            if (!VKRectIsEmpty(stroked)) r = VKRectUnion(r, QFPixelAlignedRect(stroked));
         }
         if (feathered) return QFPixelAlignedRect(r);
         return scaledRect(QFPixelAlignedRect(scaledRect(r, 32)), 1.0 / 32);

@@ -15,6 +15,14 @@ VKPoint lowestPoint(const VKPath& path) {
         if (segment.start.y < lowest.y && segment.controlPoint1.y < lowest.y &&
             segment.controlPoint2.y < lowest.y && segment.end.y < lowest.y)
             continue;
+        // A straight segment is its own flattening: evaluating it as a
+        // curve gives points a rounding error below its ends, which would
+        // start the dashes beside a rectangle's corner.
+        if (VKBezierIsLine(segment)) {
+            if (segment.start.y > lowest.y) lowest = segment.start;
+            if (segment.end.y > lowest.y) lowest = segment.end;
+            continue;
+        }
         VKBezierFlatten(segment, 0.001, [&](double x0, double y0, double x1, double y1) {
             if (y0 > lowest.y) lowest = VKPointMake(x0, y0);
             if (y1 > lowest.y) lowest = VKPointMake(x1, y1);
@@ -129,9 +137,19 @@ void QFPSDStrokePathFixer::endSubpath() {
 }
 
 void QFPSDStrokePathFixer::processPath(std::shared_ptr<VKPath> path) {
-    if (path->isClosed() && !isCenteredStroke_) {
-        if (!path->isClockwise()) path = path->pathByReversingPath();
-        if (hasDash_) path = QFPathStartingAtLowestPoint(std::move(path));
+    // The stroker keeps a one-sided stroke on the same side of a closed
+    // outline whichever way it runs, and the dashes run the outline's own
+    // way, as Photoshop's follow the stored knots. Where they start is
+    // found on the outline read clockwise.
+    if (path->isClosed() && !isCenteredStroke_ && hasDash_) {
+        if (path->isClockwise()) {
+            path = QFPathStartingAtLowestPoint(std::move(path));
+        } else {
+            auto started = QFPathStartingAtLowestPoint(path->pathByReversingPath());
+            // Back the stored way round, from the same start (now last).
+            auto back = started->pathByReversingPath();
+            path = rotated(back->knots(), back->numberOfKnots() - 1);
+        }
     }
     path->applyToPathConsumer(*consumer_);
 }

@@ -1,12 +1,12 @@
 #pragma once
 // QFPSDStrokePathFixer: a path consumer in front of the path stroker that
-// prepares a shape's outline the way the document's strokes expect:
-// - closed subpaths of an inside or outside stroke are made clockwise (on a
-//   y-down screen), so that the one-sided offset always lies on the same
-//   side of the outline;
-// - closed subpaths of a dashed one-sided stroke start at their lowest
-//   point (greatest y), where the dash pattern begins; a knot is inserted
-//   there when the point lies inside a segment.
+// prepares a shape's outline the way the document's strokes expect: closed
+// subpaths of a dashed one-sided stroke start at the lowest point (greatest
+// y) of the outline read clockwise (on a y-down screen), where the dash
+// pattern begins, and keep their own direction, which the dashes follow;
+// a knot is inserted there when the point lies inside a segment. (The
+// stroker keeps one-sided strokes inside or outside a closed outline
+// whichever way it runs.)
 // Open subpaths, and every subpath of a centred stroke, pass unchanged. A
 // closed subpath whose last knot repeats its first (the producer's segment
 // back to the start) keeps one knot there.

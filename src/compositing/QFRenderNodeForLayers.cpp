@@ -1,6 +1,7 @@
 #include "compositing/QFRenderNodeForLayers.h"
 
 #include "compositing/QFBlendMode.h"
+#include "compositing/QFEffectRendering.h"
 #include "compositing/QFLayerContent.h"
 #include "platform/Log.h"
 #include "psd/OMPSDProperty.h"
@@ -16,13 +17,13 @@ namespace {
 // damaged or hostile documents, whose walk would exhaust the stack.
 constexpr int kMaximumGroupDepth = 100;
 
-// What one build keeps across its walks: a pass-through group with clipped
-// layers walks its own layers once more on their own, and so do the groups
-// inside it.
+// What one build keeps across its walks: a pass-through group that draws a
+// drop shadow under its layers walks its own layers once more on their
+// own, and so do the groups inside it.
 struct Walk {
     int groupDepth = 0;
-    // The coverage of pass-through groups' own layers, made once per build
-    // however deep the group lies.
+    // The coverage of groups' own layers rendered alone, made once per
+    // build however deep the group lies.
     std::unordered_map<const OMPSDLayer*, BNRenderNodePtr> ownCoverage;
     std::set<const OMPSDLayer*> notedEffects;
 };
@@ -46,6 +47,19 @@ void noteSkippedEffects(const OMPSDLayer& layer, Walk& walk) {
         lf::log("Layer {}: its layer effects are not drawn", QFLayerLogName(layer));
 }
 
+// Enters one more level of groups, unless the walk is already as deep as
+// it goes (with a log line); after a successful enter the caller lowers the
+// depth again when it leaves the group.
+bool enterGroup(const OMPSDLayer& group, Walk& walk) {
+    if (walk.groupDepth >= kMaximumGroupDepth) {
+        lf::log("Group {} is nested more than {} deep; it is left out", QFLayerLogName(group),
+                kMaximumGroupDepth);
+        return false;
+    }
+    ++walk.groupDepth;
+    return true;
+}
+
 // The coverage of the group's own layers rendered alone.
 BNRenderNodePtr ownCoverage(const OMPSDLayer& group, Walk& walk) {
     auto cached = walk.ownCoverage.find(&group);
@@ -55,32 +69,47 @@ BNRenderNodePtr ownCoverage(const OMPSDLayer& group, Walk& walk) {
     return coverage;
 }
 
+// The finished, isolated results of the groups clipped to a base. A group
+// nested too deep has none and is left out.
+QFGroupResults clippedGroupResults(const QFLayerList& clipped, Walk& walk) {
+    QFGroupResults results;
+    for (const auto& layer : clipped) {
+        if (!layer->isGroup() || !enterGroup(*layer, walk)) continue;
+        results.emplace(layer.get(), nodeForLayers(layer->sublayers(), walk));
+        --walk.groupDepth;
+    }
+    return results;
+}
+
 void blendGroup(const std::shared_ptr<OMPSDLayer>& group, const QFLayerList& run,
                 QFContext& context, Walk& walk) {
-    if (walk.groupDepth >= kMaximumGroupDepth) {
-        lf::log("Group {} is nested more than {} deep; it is left out", QFLayerLogName(*group),
-                kMaximumGroupDepth);
-        return;
-    }
-    ++walk.groupDepth;
+    if (!enterGroup(*group, walk)) return;
     const OMPSDBlendingOptions& options = *group->blendingOptions();
+    QFLayerList clipped(run.begin() + 1, run.end());
+    // A group that layers are clipped to, or whose fill opacity is below
+    // full, is composited in isolation, as Photoshop composites it, even
+    // when it passes through.
+    bool passThrough = options.blendMode() == OMPSDFourCC("pass") && clipped.empty() &&
+                       options.fillOpacity() >= 1.0;
+    // An isolated group with visible effects or clipped layers is blended
+    // like a layer; a pass-through group draws its effects under and over
+    // its own layers.
+    bool asLayer = !passThrough && (hasVisibleEffects(*group) || !clipped.empty());
     context.saveState();
     context.setBlendMode(QFBlendModeForPSDKey(options.blendMode()));
     context.setOpacity(options.opacity());
-    context.setMask(QFMaskNodeForLayer(*group));
-    QFLayerList clipped(run.begin() + 1, run.end());
-    int groupOptions =
-        options.blendMode() == OMPSDFourCC("pass") ? QFContextGroupPassThroughOption : 0;
-
-    // A group with visible effects or clipped layers is blended like a
-    // layer; a pass-through one clips its clipped layers to its own layers.
-    bool asLayer = hasVisibleEffects(*group) || !clipped.empty();
-    BNRenderNodePtr coverage;
-    if (!clipped.empty() && groupOptions == QFContextGroupPassThroughOption)
-        coverage = ownCoverage(*group, walk);
-    context.beginTransparencyGroup(*group, groupOptions);
+    context.setFillOpacity(options.fillOpacity());
+    context.setMask(asLayer ? nullptr : QFMaskNodeForLayer(*group));
+    QFGroupResults clippedGroups = clippedGroupResults(clipped, walk);
+    // The shape that a pass-through group's drop shadow follows under its
+    // layers: its own layers' coverage within its masks.
+    BNRenderNodePtr shape;
+    if (passThrough && QFDropShadowUnderLayers(*group))
+        shape = QFGroupShapeNode(*group, ownCoverage(*group, walk));
+    context.beginTransparencyGroup(*group, shape,
+                                   passThrough ? QFContextGroupPassThroughOption : 0);
     walkLayers(group->sublayers(), context, walk);
-    context.endTransparencyGroup(group, asLayer, clipped, coverage);
+    context.endTransparencyGroup(group, asLayer, clipped, clippedGroups);
     context.restoreState();
     --walk.groupDepth;
 }
@@ -91,10 +120,11 @@ void walkLayers(const QFLayerList& layers, QFContext& context, Walk& walk) {
         const std::shared_ptr<OMPSDLayer>& layer = layers[i];
         if (!layer || !layer->isVisible() || layer->clipping() == 1) continue;
         run.assign(1, layer);
-        // Layers clipped to this one; hidden ones are consumed and dropped.
+        // Layers and groups clipped to this one; hidden ones are consumed
+        // and dropped.
         while (i + 1 < layers.size()) {
             const std::shared_ptr<OMPSDLayer>& next = layers[i + 1];
-            if (!next || next->clipping() == 0 || next->isGroup()) break;
+            if (!next || next->clipping() == 0) break;
             if (next->isVisible()) run.push_back(next);
             ++i;
         }
@@ -103,7 +133,7 @@ void walkLayers(const QFLayerList& layers, QFContext& context, Walk& walk) {
         if (layer->isGroup())
             blendGroup(layer, run, context, walk);
         else
-            context.blendLayers(run);
+            context.blendLayers(run, clippedGroupResults(run, walk));
     }
 }
 

@@ -4,12 +4,14 @@
 // those layers. Building touches no pixels.
 //
 // The walk goes bottom-most layer first, forms clipping runs (a visible
-// base layer and the layers clipped to it; hidden members are dropped but
-// do not end the run, a group ends it), and descends into groups: a group's
-// blend mode, opacity and mask are set on the enclosing group's state, its
-// layers are walked into a subgroup, and the subgroup's result is blended
-// back like a layer (with a shape, when the group has visible effects or
-// clipped layers) or as a group node.
+// base layer and the layers and groups clipped to it; hidden members are
+// dropped but do not end the run; a clipped group takes part with its
+// finished, isolated result), and descends into groups: a group's blend
+// mode, opacity, fill opacity and mask are set on the enclosing group's
+// state, its layers are walked into a subgroup, and the subgroup's result
+// is blended back like a layer (an isolated group with visible effects or
+// clipped layers; a group that layers are clipped to is isolated) or as a
+// group node.
 //
 // Runs on the caller's thread. Layer visibility is shared state of the
 // document, so callers serialise builds; the walk only reads the layers.

@@ -121,6 +121,29 @@ BNRenderNodePtr QFFilledVectorMaskNode(const OMPSDLayer& layer, const OMPSDCompo
                                       mask.isInitiallyFilled());
 }
 
+std::shared_ptr<const VKCompoundPath> QFFoldVectorMaskPaths(const QFVectorMaskPaths& grouped) {
+    // The fold starts from nothing, so the first path's operation counts
+    // too: a leading subtraction or intersection leaves nothing to stroke,
+    // a leading exclusion adds. Photoshop draws no outline for a mask whose
+    // every subpath subtracts or intersects. While nothing is there, adding
+    // or excluding a path gives the path itself, knots and direction as
+    // stored, which the dashes of its stroke follow.
+    auto folded = std::make_shared<const VKCompoundPath>();
+    for (size_t i = 0; i < grouped.paths.size() && folded; ++i) {
+        int operation = grouped.operations[i];
+        const auto& path = grouped.paths[i];
+        if (!path) continue;
+        if (folded->paths().empty()) {
+            bool adds =
+                operation == VKBooleanOperationAdd || operation == VKBooleanOperationExclude;
+            if (adds) folded = path;
+            continue;
+        }
+        folded = folded->compoundPathByPerformingOperation(operation, *path);
+    }
+    return folded;
+}
+
 std::shared_ptr<const VKCompoundPath> QFSimplifiedCompoundPathForLayer(const OMPSDLayer& layer) {
     if (auto cached = layer.associatedObject(kSimplifiedPathKey))
         return std::static_pointer_cast<const VKCompoundPath>(cached);
@@ -130,11 +153,15 @@ std::shared_ptr<const VKCompoundPath> QFSimplifiedCompoundPathForLayer(const OMP
     QFVectorMaskPaths grouped = QFVectorMaskCompoundPaths(*mask, size.width, size.height,
                                                           layer.vectorMaskIsAlignedToPixels());
     if (grouped.paths.empty()) return nullptr;
-    if (grouped.paths.size() == 1) return grouped.paths.front();
-    std::shared_ptr<const VKCompoundPath> folded = grouped.paths.front();
-    for (size_t i = 1; i < grouped.paths.size() && folded; ++i)
-        folded =
-            folded->compoundPathByPerformingOperation(grouped.operations[i], *grouped.paths[i]);
-    if (folded) layer.setAssociatedObject(kSimplifiedPathKey, folded);
+    std::shared_ptr<const VKCompoundPath> folded = QFFoldVectorMaskPaths(grouped);
+    if (folded && grouped.paths.size() > 1) layer.setAssociatedObject(kSimplifiedPathKey, folded);
     return folded;
+}
+
+bool QFVectorMaskPathsAndOperations(const OMPSDCompoundPath& mask, double width, double height,
+                                    QFVectorMaskPaths& result) {
+    QFVectorMaskPaths grouped = QFVectorMaskCompoundPaths(mask, width, height, false);
+    if (grouped.paths.empty() || grouped.paths.size() != grouped.operations.size()) return false;
+    result = std::move(grouped);
+    return true;
 }

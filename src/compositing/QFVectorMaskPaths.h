@@ -49,7 +49,17 @@ bool QFVectorMaskPathsAndOperations(const OMPSDCompoundPath& mask, double width,
 // initially filled, else null.
 BNRenderNodePtr QFFilledVectorMaskNode(const OMPSDLayer& layer, const OMPSDCompoundPath& mask,
                                        bool alignToPixels);
-// The layer's vector mask folded into one compound path by the exact
-// boolean operations, left to right; null without subpaths. Cached on the
-// layer once computed from more than one group.
+// The compound paths combined into one by the exact boolean operations,
+// left to right from an empty outline, each path's operation applied (the
+// first one's included). Null when an operation fails.
+std::shared_ptr<const VKCompoundPath> QFFoldVectorMaskPaths(const QFVectorMaskPaths& paths);
+// The layer's vector mask folded into one compound path (which may hold no
+// paths: a mask that only subtracts or intersects has no outline); null
+// without subpaths. Cached on the layer once computed from more than one
+// group.
 std::shared_ptr<const VKCompoundPath> QFSimplifiedCompoundPathForLayer(const OMPSDLayer& layer);
+// The mask's subpaths grouped as QFVectorMaskCompoundPaths does, without
+// pixel alignment, into `result`; false, leaving `result` alone, when the
+// mask has no subpaths.
+bool QFVectorMaskPathsAndOperations(const OMPSDCompoundPath& mask, double width, double height,
+                                    QFVectorMaskPaths& result);

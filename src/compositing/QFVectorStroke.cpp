@@ -13,7 +13,7 @@
 namespace {
 
 bool fillAndStrokeOn(const OMPSDLayer& layer) {
-    auto stroke = layer.vectorStroke();
+    auto stroke = QFShapeVectorStroke(layer);
     return stroke && stroke->fillEnabled() && stroke->strokeEnabled();
 }
 
@@ -41,6 +41,12 @@ BNRenderNodePtr strokePaint(const OMPSDLayer& layer) {
 }
 
 }  // namespace
+
+std::shared_ptr<const OMPSDVectorStroke> QFShapeVectorStroke(const OMPSDLayer& layer) {
+    auto stroke = layer.vectorStroke();
+    if (!stroke || !layer.vectorMask() || !layer.vectorFill()) return nullptr;
+    return stroke;
+}
 
 VKStrokeStyle QFStrokeStyleForVectorStroke(const OMPSDVectorStroke& stroke) {
     VKStrokeStyle style;

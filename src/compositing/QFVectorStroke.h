@@ -11,6 +11,12 @@
 
 #include <memory>
 
+// The layer's vector stroke record when the layer is a shape drawn from its
+// vector mask: it has a vector mask and a fill paint besides the record.
+// Otherwise null: a layer that merely carries a stroke record (Photoshop
+// leaves one on shapes it rasterises) is a pixel layer whose transparency
+// is its shape.
+std::shared_ptr<const OMPSDVectorStroke> QFShapeVectorStroke(const OMPSDLayer& layer);
 // Width, miter limit, caps, joins and position as the record says (values
 // outside 0 to 2 keep the style's defaults); dash lengths are multiples of
 // the width, the phase is taken as it is.

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -12,6 +14,14 @@ using Segments = std::vector<VKPathSegment>;
 
 VKPoint leftNormal(VKPoint tangent) {
     return {-tangent.y, tangent.x};
+}
+
+// The sign VKPath::isClockwise reads, over the segments' end points.
+bool isCounterClockwise(const Segments& segments) {
+    double sum = 0;
+    for (const VKPathSegment& s : segments)
+        sum += s.start.x * s.end.y - s.end.x * s.start.y;
+    return sum < 0;
 }
 
 Segments reversed(const Segments& segments) {
@@ -287,6 +297,9 @@ void VKPathStroker::finishSubpath(bool closed) {
     double d1 = -width / 2, d2 = width / 2;
     if (style_.position() == VKStrokePositionInside) d1 = 0, d2 = width;
     if (style_.position() == VKStrokePositionOutside) d1 = -width, d2 = 0;
+    // A closed subpath that runs counter-clockwise (on a y-down screen) has
+    // its interior on the other side of its direction.
+    if (closed && isCounterClockwise(segments)) std::tie(d1, d2) = std::pair(-d2, -d1);
     Outliner outliner(style_, d1, d2);
     std::vector<Segments> contours;
     std::vector<VKDash> dashes;

@@ -3,11 +3,13 @@
 // every subpath it is sent to another consumer, as closed subpaths to be
 // filled with the non-zero rule (pieces may overlap).
 //
-// - Centred strokes reach half the width to each side; inside strokes the
-//   full width to the left of the path's direction in a y-up frame (the
-//   interior of a path that is clockwise on a y-down screen), outside
-//   strokes the full width to the right. A closed subpath gives two
-//   outlines, one per side; an open one a single outline with caps.
+// - Centred strokes reach half the width to each side. Inside strokes reach
+//   the full width into a closed subpath's interior and outside strokes
+//   away from it, whichever way the subpath runs (its direction is read
+//   from the sign of its chord polygon's area, as VKPath::isClockwise reads
+//   it); along an open subpath they lie to the left, and to the right, of
+//   its direction in a y-up frame. A closed subpath gives two outlines, one
+//   per side; an open one a single outline with caps.
 // - Joins (miter, round, bevel) are added on the outer side of every corner;
 //   the inner side passes through the corner itself, which fills correctly
 //   under the non-zero rule. A miter longer than miterLimit x width becomes
@@ -15,7 +17,8 @@
 // - Offset curves are cubics within 1/1000 of the width (at most 0.01 units)
 //   of the true offset.
 // - A dashed style first cuts each subpath into dashes (open subpaths) along
-//   its arc length, starting `phase` into the pattern; an odd number of
+//   its arc length in its own direction, starting `phase` into the pattern;
+//   the dashes of a closed subpath keep its sides. An odd number of
 //   lengths repeats with on and off swapped. Zero-length dashes give dots
 //   with round or square caps. A pattern with a negative or non-finite
 //   length, a sum of 0, or more than 100,000 repetitions along one subpath

@@ -44,7 +44,8 @@
 //                    else:     cb + (2 cs - 1)(D(cb) - cb),
 //                    D(cb) = ((16 cb - 12) cb + 4) cb for cb < 0.25, else sqrt(cb)
 //   14 hard light    cs < 0.5: cb * 2 cs; else 1 - (1 - cb)(1 - (2 cs - 1))
-//   15 vivid light   cs < 0.5: clamp(1 - (1 - cb) / (2 cs));
+//   15 vivid light   cs <= 0: 0; cs >= 1: 1 (whatever cb);
+//                    cs < 0.5: clamp(1 - (1 - cb) / (2 cs));
 //                    else:     clamp(cb / (1 - (2 cs - 1)))
 //   16 linear light  clamp(cb + 2 cs - 1)
 //   17 pin light     cs < 0.5: min(cb, 2 cs); else max(cb, 2 cs - 1)
@@ -76,7 +77,8 @@
 //    5 linear burn   cb + f - 1,              f = w cs + (1 - w)
 //    9 color dodge   cb / (1 - f),            f = w cs
 //   10 linear dodge  cb + cs w
-//   15 vivid light   vivid light of f,        f = w cs + (1 - w) 0.5
+//   15 vivid light   vivid light of f,        f = w cs + (1 - w) 0.5; at full
+//                    strength (w >= 0.996) a cs of 0 or 1 gives cs itself
 //   16 linear light  cb + 2 f - 1,            f = w cs + (1 - w) 0.5
 //   18 hard mix      (cb - w (1 - cs)) / (1 - w): the plain hard mix widened
 //                    as the fill falls (w = 0.996 gives the plain ramp)

@@ -120,6 +120,11 @@ bool OMPSDLayer::vectorMaskIsLinked() const {
 }
 
 bool OMPSDLayer::vectorMaskIsAlignedToPixels() const {
+    // Photoshop records a shape's "align edges" in "sn2P"; the stroke's own
+    // flag is false in the documents it writes, so it only adds.
+    OMPSDBinaryReader reader(blockData(OMPSDFourCC("sn2P")));
+    uint32_t aligned = reader.u32();
+    if (!reader.failed() && aligned != 0) return true;
     auto stroke = vectorStroke();
     return stroke && stroke->isAlignedToPixels();
 }

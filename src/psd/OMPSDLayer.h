@@ -142,7 +142,8 @@ public:
     bool vectorMaskIsEnabled() const;   // flags bit 2 clear
     bool vectorMaskIsInverted() const;  // flags bit 0
     bool vectorMaskIsLinked() const;    // flags bit 1 clear
-    // The stroke's "strokeStyleStrokeAdjust" (align edges); NO when absent.
+    // Whether the shape's edges snap to whole pixels: "sn2P" non-zero, or
+    // the stroke's "strokeStyleStrokeAdjust"; NO when both are absent.
     bool vectorMaskIsAlignedToPixels() const;
     double vectorMaskDensity() const;        // fraction, 1 when absent
     double vectorMaskFeatherAmount() const;  // pixels, 0 when absent

@@ -2,6 +2,7 @@
 
 #include "rendergraph/BNRenderingContext.h"
 #include "rendergraph/BNSurfaceFill.h"
+#include "rendergraph/VKCompoundPathHashing.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -48,8 +49,12 @@ VKRect BNCompoundPathNode::calculateBounds() const {
 
 void BNCompoundPathNode::updateHashContext(BNHashContext& context) const {
     BNRenderNode::updateHashContext(context);
-    context.updateAddress(&compoundPaths_);
-    context.updateAddress(&operations_);
+    context.updateValue(static_cast<uint64_t>(compoundPaths_.size()));
+    for (size_t i = 0; i < compoundPaths_.size(); ++i) {
+        context.updateValue(static_cast<uint64_t>(operations_[i]));
+        context.updateFlag(compoundPaths_[i] != nullptr);
+        if (compoundPaths_[i]) VKCompoundPathUpdateHashContext(*compoundPaths_[i], context);
+    }
     context.updateFlag(initiallyFilled_);
 }
 

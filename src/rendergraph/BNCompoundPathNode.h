@@ -4,9 +4,9 @@
 // intersect, 3 exclude), rasterised with the rendering context's
 // anti-aliasing grid (BNPathRasterizer.h).
 //
-// The node keeps its own copies of the path and operation lists, and its
-// identity takes them by address: two nodes are equal only if they are the
-// same node. The paths themselves are shared and must not change.
+// The node keeps its own copies of the path and operation lists; the paths
+// themselves are shared and must not change. Its identity takes the paths
+// by contents, so nodes of equal paths share a render.
 
 #include "rendergraph/BNPathRasterizer.h"
 #include "rendergraph/BNRenderNode.h"

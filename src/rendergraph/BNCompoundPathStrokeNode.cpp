@@ -3,6 +3,7 @@
 #include "rendergraph/BNCompoundPathNode.h"
 #include "rendergraph/BNRenderingContext.h"
 #include "rendergraph/BNSurfaceFill.h"
+#include "rendergraph/VKCompoundPathHashing.h"
 #include "rendergraph/VKStrokeStyleHashing.h"
 
 std::shared_ptr<const BNCompoundPathStrokeNode> BNCompoundPathStrokeNode::create(
@@ -24,7 +25,7 @@ BNCompoundPathStrokeNode::BNCompoundPathStrokeNode(
 
 void BNCompoundPathStrokeNode::updateHashContext(BNHashContext& context) const {
     BNRenderNode::updateHashContext(context);
-    context.updateAddress(compoundPath_.get());
+    VKCompoundPathUpdateHashContext(*compoundPath_, context);
     context.updateFlag(shouldFill_);
     VKStrokeStyleUpdateHashContext(style_, context);
     // Overprinting changes what an inside stroke covers, so it belongs to

@@ -3,8 +3,8 @@
 // a compound path, optionally with its fill, rasterised with the rendering
 // context's anti-aliasing grid (what BNRasterizeStrokedCompoundPath draws).
 //
-// The compound path is shared and enters the identity by address; the node
-// keeps its own copy of the style, which enters the identity by value. The
+// The compound path is shared and enters the identity by contents; the
+// node keeps its own copy of the style, which enters the identity by value. The
 // stroke is outlined once, on first render, and every render (each tile,
 // each scale) rasterises that outline.
 

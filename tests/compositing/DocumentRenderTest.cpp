@@ -2,8 +2,11 @@
 // images, tiled renders against untiled ones, and damaged documents.
 #include "DocumentRender.h"
 #include "PSDTestSupport.h"
+#include "bytearray/BAByteArray.h"
+#include "compositing/QFLayerContent.h"
 #include "compositing/QFRenderNodeForLayers.h"
 #include "platform/Log.h"
+#include "rendergraph/BNRenderer.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,36 +20,30 @@
 namespace {
 
 // Documents of the comparison set that do not come close to their merged
-// image, and why.
+// image, and what Photoshop does there.
+const std::string kFlat =
+    "Photoshop saved this one-layer image flat: the document has no layer records, only its "
+    "merged image";
 const std::map<std::string, std::string> kKnownDifferences = {
-    {"0layers_tblocks.psb", "no layers: the document holds only its merged image"},
-    {"0layers_tblocks.psd", "no layers: the document holds only its merged image"},
-    {"history.psb", "no layers: the document holds only its merged image"},
-    {"history.psd", "no layers: the document holds only its merged image"},
-    {"artboard-bgcolor.psd", "artboard background colours are not part of layer compositing"},
-    {"blend-modes/dissolve.psd", "dissolve is drawn as normal (no dither pattern)"},
-    {"blend-modes/vivid-light.psd",
-     "vivid light at fully saturated channels: burn and dodge resolve their 0/0 limits the "
-     "other way than the merged image, and the layer's opacity fades the blend instead of "
-     "entering it"},
+    {"0layers_tblocks.psb", kFlat},
+    {"0layers_tblocks.psd", kFlat},
+    {"history.psb", kFlat},
+    {"history.psd", kFlat},
+    {"artboard-bgcolor.psd",
+     "Photoshop paints each artboard's background colour (its artboard record, not a layer) "
+     "into the merged image"},
+    {"blend-modes/dissolve.psd",
+     "Photoshop dissolves with a random pattern of its own, which cannot be reproduced; the "
+     "blend table draws dissolve as normal"},
     {"blend-modes/rgb-blend-modes.psd",
-     "dissolve and vivid light as in their own documents; and colour dodge and divide over "
-     "the dithered gradient rectangles, where the gradient's dither lifts channels of 0 by "
-     "less than a level (Photoshop dithers to whole levels) and dividing by a source of 1 "
-     "makes that full intensity"},
-    {"path-operations/intersect-all.psd",
-     "the merged image has no stroke where every subpath intersects; the stroke follows the "
-     "combined outline here"},
-    {"path-operations/subtract-all.psd",
-     "the merged image has no stroke where every subpath subtracts; the stroke follows the "
-     "combined outline here"},
+     "dissolve as in its own document; and colour dodge and divide over the dithered gradient "
+     "rectangles, where the gradient's dither lifts channels of 0 by less than a level "
+     "(Photoshop dithers to whole levels) and dividing by a source of 1 makes that full "
+     "intensity"},
     {"third-party-psds/cactus_top.psd",
-     "the merged image's fourth plane is its transparency, but the layer count does not mark "
-     "it so; it is read as an extra channel"},
-    {"passthrough_clipping_mask_adjustment.psd",
-     "a layer clipped to a pass-through group that holds an adjustment"},
-    {"passthrough_fill_adjustment.psd",
-     "the fill opacity of a pass-through group that holds an adjustment"},
+     "Photoshop stored the merged transparency as the image's fourth plane (its background "
+     "layer is hidden) without the negative layer count that marks it; it reads as an extra "
+     "channel"},
     // Layer effects are not drawn yet.
     {"effect-stroke-gradient.psd", "layer effects (stroke)"},
     {"effects/double-stroke-effects.psd", "layer effects (stroke)"},
@@ -130,6 +127,7 @@ TEST(DocumentRender, VisibleLayersMatchTheMergedImages) {
         auto actual =
             RenderNodeTiled(QFRenderNodeForLayers(document->layers()), DocumentRect(*document));
         ASSERT_TRUE(actual) << path;
+        actual = RenderAsStoredInMergedImage(*document, std::move(*actual));
         auto comparison = CompareImages(*expected, *actual);
         ASSERT_TRUE(comparison) << path;
         auto known = kKnownDifferences.find(path);
@@ -148,6 +146,85 @@ TEST(DocumentRender, VisibleLayersMatchTheMergedImages) {
     for (const auto& [path, reason] : kKnownDifferences)
         EXPECT_NE(std::find(documents.begin(), documents.end(), path), documents.end())
             << path << " is no longer in the comparison set";
+}
+
+TEST(DocumentRender, MergedImagesWithoutTransparencyAreComparedOverWhite) {
+    // A red layer over the left half of a 4 by 4 document whose merged
+    // image has no transparency plane: white on the right. Without a
+    // background layer Photoshop flattened the composite over white, and the
+    // render flattened the same way equals it; with one, nothing changes.
+    for (bool background : {false, true}) {
+        lf::test::TestDocument built;
+        lf::test::TestLayer red;
+        red.bottom = 4;
+        red.right = 2;
+        for (int16_t id : {-1, 0, 1, 2})
+            red.channels.push_back({id, 0, std::vector<uint8_t>(8, id == 1 || id == 2 ? 0 : 255)});
+        if (background) red.blocks.push_back({"lnsr", {'b', 'g', 'n', 'd'}});
+        built.layers.push_back(red);
+        built.merged.assign(16, 255);
+        for (int plane = 0; plane < 2; ++plane)
+            for (int i = 0; i < 16; ++i)
+                built.merged.push_back(i % 4 < 2 ? 0 : 255);
+        auto opened = OMPSDDocument::create(built.data());
+        ASSERT_TRUE(opened);
+        const OMPSDDocument& document = **opened;
+        EXPECT_EQ(MergedImageIsFlattenedOnWhite(document), !background);
+        auto render =
+            RenderNodeWhole(QFRenderNodeForLayers(document.layers()), DocumentRect(document), 1.0);
+        ASSERT_TRUE(render);
+        RGBAImage stored = RenderAsStoredInMergedImage(document, *render);
+        if (background)
+            EXPECT_EQ(stored.pixels, render->pixels);
+        else
+            EXPECT_EQ(stored.pixels, MergedImagePremultiplied(document)->pixels);
+    }
+}
+
+TEST(DocumentRender, VectorMasksMatchPhotoshopsOwnRasterisation) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    // A shape layer's transparency plane holds Photoshop's rendering of its
+    // vector mask. Shapes marked for aligned rendering ("sn2P") are snapped
+    // so that their bounds land on whole pixels; the others are drawn where
+    // their knots lie. All three lie at fractional positions.
+    struct Case {
+        const char *path, *layer;
+        bool aligned;
+    } cases[] = {
+        {"masks.psd", "thin arrow", true},
+        {"masks.psd", "thick arrow", false},
+        {"effects/shape-fx2.psd", "Polygon 1", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + ": " + c.layer);
+        auto document = open(c.path);
+        ASSERT_TRUE(document);
+        auto layer = FindLayerNamed(*document, c.layer);
+        ASSERT_TRUE(layer);
+        EXPECT_EQ(layer->vectorMaskIsAlignedToPixels(), c.aligned);
+        auto plane = layer->channelReferenceForIdentifier(-1);
+        ASSERT_TRUE(plane && plane->depth() == 8);
+        OMPSDRect r = plane->rect();
+        uint64_t width = r.width(), height = r.height();
+        std::vector<uint8_t> expected(width * height);
+        ASSERT_TRUE(plane->byteArray()->copyBytes(expected.data(), BARange{0, expected.size()}));
+        auto surface = BNRenderer().renderNode(QFVectorMaskNode(*layer),
+                                               VKRectMake(r.left, r.top, width, height), 1.0);
+        ASSERT_TRUE(surface);
+        // Within a level on average; edges within 16 levels (the
+        // rasterisers' grids differ).
+        double total = 0;
+        int largest = 0;
+        for (uint64_t y = 0; y < height; ++y)
+            for (uint64_t x = 0; x < width; ++x) {
+                int actual = static_cast<int>(std::lround(surface->row(y)[x] * 255));
+                int difference = std::abs(actual - expected[y * width + x]);
+                total += difference;
+                largest = std::max(largest, difference);
+            }
+        EXPECT_LT(total / static_cast<double>(width * height), 1.0);
+        EXPECT_LE(largest, 16);
+    }
 }
 
 TEST(DocumentRender, AdjustmentDocumentsMatchTheirReferenceImages) {

@@ -9,7 +9,10 @@
 #include "compositing/QFRenderNodeForLayers.h"
 #include "platform/Log.h"
 #include "rendergraph/BNBlendNode.h"
+#include "rendergraph/BNConstantColorNode.h"
 #include "rendergraph/BNConvertOpacityToFillNode.h"
+#include "rendergraph/BNDivideMaskNode.h"
+#include "rendergraph/BNIsolateOpacityNode.h"
 #include "rendergraph/BNTransparentNode.h"
 
 #include <gtest/gtest.h>
@@ -58,6 +61,21 @@ LayerBlueprint group(const std::string& name, const char* blendKey, QFLayerList 
 const OMPSDRect kLeft{0, 0, 4, 2}, kWhole{0, 0, 4, 4};
 const RGBA8 kRed{255, 0, 0, 255}, kBlue{0, 0, 255, 255}, kGrey{128, 128, 128, 255};
 
+// The first node of type T in the graph of `root`, depth first.
+template <class T>
+const T* findNode(const BNRenderNodePtr& root) {
+    std::vector<const BNRenderNode*> pending{root.get()};
+    while (!pending.empty()) {
+        const BNRenderNode* node = pending.back();
+        pending.pop_back();
+        if (!node) continue;
+        if (auto found = dynamic_cast<const T*>(node)) return found;
+        for (const auto& input : node->inputNodes())
+            pending.push_back(input.get());
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 TEST(QFRenderNodeForLayers, AnEmptyListIsTheTransparentBackdrop) {
@@ -78,12 +96,39 @@ TEST(QFRenderNodeForLayers, ClippingRunsFollowTheirVisibleBase) {
     // A hidden clipped layer is dropped without ending the run.
     auto hiddenGreen = hidden(clipped(pixelLayer("green", kWhole, {0, 255, 0, 255}))).make();
     expectPixel({base, hiddenGreen, blue}, 1, 1, {0, 0, 1, 1});
-    // A clipped group ends the run and is skipped, and so is what is
-    // clipped after it.
-    auto clippedGroup =
-        clipped(group("g", "pass", {pixelLayer("in", kWhole, kGrey).make()})).make();
-    expectPixel({base, clippedGroup, blue}, 1, 1, {1, 0, 0, 1});
-    expectPixel({base, clippedGroup, blue}, 3, 1, {0, 0, 0, 0});
+}
+
+TEST(QFRenderNodeForLayers, GroupsClippedToABaseJoinItsRunWithTheirIsolatedResult) {
+    auto base = pixelLayer("base", kLeft, kRed).make();
+    LayerBlueprint multiply = pixelLayer("multiply", kWhole, kBlue);
+    multiply.blendKey = "mul ";
+    auto greyGroup = [](const char* key) {
+        return clipped(group("g", key, {pixelLayer("in", kWhole, kGrey).make()}));
+    };
+    LayerBlueprint halfGroup = greyGroup("norm");
+    halfGroup.opacity = 0.5;
+    const float grey = 128 / 255.f;
+    struct Case {
+        const char* what;
+        QFLayerList layers;
+        std::array<float, 4> inside;
+    } cases[] = {
+        {"a clipped group", {base, greyGroup("pass").make()}, {grey, grey, grey, 1}},
+        {"its opacity", {base, halfGroup.make()}, {(grey + 1) / 2, grey / 2, grey / 2, 1}},
+        // Isolated: its multiply layer multiplies transparency, not the base.
+        {"an isolated result",
+         {base, clipped(group("g", "pass", {multiply.make()})).make()},
+         {0, 0, 1, 1}},
+        // A layer clipped after it still clips to the base.
+        {"later members",
+         {base, greyGroup("norm").make(), clipped(pixelLayer("blue", kWhole, kBlue)).make()},
+         {0, 0, 1, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        expectPixel(c.layers, 1, 1, c.inside);
+        expectPixel(c.layers, 3, 1, {0, 0, 0, 0});  // outside the base
+    }
 }
 
 TEST(QFRenderNodeForLayers, OpacityActsOnTheLayerAndFillOnItsContent) {
@@ -205,6 +250,45 @@ TEST(QFRenderNodeForLayers, FillAndAdjustmentLayers) {
     expectPixel({grey, levels.make()}, 1, 1, {0.5f, 0.5f, 0.5f, 1});
 }
 
+TEST(QFRenderNodeForLayers, OnlyLayersWithAVectorMaskAndAFillPaintAreShapes) {
+    // Red pixels over the left half, in a 4 by 4 document (which the
+    // layers need alive for their vector masks).
+    std::vector<std::shared_ptr<OMPSDDocument>> documents;
+    auto layers = [&](std::vector<std::pair<std::string, std::vector<uint8_t>>> blocks) {
+        lf::test::TestDocument built;
+        lf::test::TestLayer layer;
+        layer.bottom = 4;
+        layer.right = 2;
+        for (int16_t id : {-1, 0, 1, 2})
+            layer.channels.push_back(
+                {id, 0, std::vector<uint8_t>(8, id == 1 || id == 2 ? 0 : 255)});
+        layer.blocks = std::move(blocks);
+        built.layers.push_back(layer);
+        auto document = OMPSDDocument::create(built.data());
+        EXPECT_TRUE(document);
+        if (!document) return QFLayerList{};
+        documents.push_back(*document);
+        return documents.back()->layers();
+    };
+    auto quarter = vectorMaskBlock({{1, {{0, 0}, {0.25, 0}, {0.25, 1}, {0, 1}}}});
+    auto rightHalf = vectorMaskBlock({{1, {{0.5, 0}, {1, 0}, {1, 1}, {0.5, 1}}}});
+    // A stroke record alone (Photoshop keeps one on shapes it rasterises)
+    // leaves a pixel layer: its pixels, shaped by their transparency.
+    auto strokeOnly = layers({{"vstk", vectorStrokeBlock({})}});
+    expectPixel(strokeOnly, 1, 1, {1, 0, 0, 1});
+    expectPixel(strokeOnly, 3, 1, {0, 0, 0, 0});
+    // With a vector mask but no paint, the pixels are drawn within the mask.
+    auto masked = layers({{"vstk", vectorStrokeBlock({})}, {"vmsk", quarter}});
+    expectPixel(masked, 0, 1, {1, 0, 0, 1});
+    expectPixel(masked, 1, 1, {0, 0, 0, 0});
+    // Mask and paint: a shape, drawn from its mask whatever its pixels.
+    auto shape = layers({{"SoCo", solidColorBlock(0, 255, 0)},
+                         {"vmsk", rightHalf},
+                         {"vstk", vectorStrokeBlock({.strokeEnabled = false})}});
+    expectPixel(shape, 1, 1, {0, 0, 0, 0});
+    expectPixel(shape, 3, 1, {0, 1, 0, 1});
+}
+
 TEST(QFRenderNodeForLayers, DamagedChannelsDrawNothingAndKeepTheDocument) {
     auto grey = pixelLayer("grey", kWhole, kGrey).make();
     OMPSDLayerRecord record;
@@ -243,12 +327,12 @@ TEST(QFContext, EndingGroupsHandsTheirResultOn) {
     QFContext context;
     BNRenderNodePtr root = context.resultNode();
     // A pass-through group that drew nothing hands on its backdrop itself.
-    context.beginTransparencyGroup(*layer, QFContextGroupPassThroughOption);
+    context.beginTransparencyGroup(*layer, nullptr, QFContextGroupPassThroughOption);
     EXPECT_EQ(context.groupCount(), 2u);
     context.endTransparencyGroup(layer, false, {});
     EXPECT_EQ(context.resultNode(), root);
     // An isolated group is blended with its opacity carried as fill.
-    context.beginTransparencyGroup(*layer, 0);
+    context.beginTransparencyGroup(*layer, nullptr, 0);
     context.endTransparencyGroup(layer, false, {});
     auto blend = dynamic_cast<const BNBlendNode*>(context.resultNode().get());
     ASSERT_TRUE(blend);
@@ -325,4 +409,76 @@ TEST(QFRenderNodeForLayers, GroupsWithClippedLayersCountTheirCoverageAndMasksOnc
         expectPixel({grey, g, blue.make()}, 1, 1, {0, 0, 1, 1});
         expectPixel({grey, g, blue.make()}, 3, 1, {0.5f, 0.5f, 0.5f, 1});
     }
+    // Drawn over the group's own colour at full strength and weighed by its
+    // coverage once (0.4 here): over transparency, and over grey.
+    const float a = 102 / 255.f, g = 128 / 255.f;
+    for (const char* key : {"norm", "pass"}) {
+        SCOPED_TRACE(key);
+        auto faint = group("g", key, {pixelLayer("red", kWhole, {255, 0, 0, 102}).make()}).make();
+        expectPixel({faint, blue.make()}, 1, 1, {0, 0, a, a});
+        expectPixel({grey, faint, blue.make()}, 1, 1,
+                    {(1 - a) * g, (1 - a) * g, a + (1 - a) * g, 1});
+    }
+    // A pass-through group with layers clipped to it is composited in
+    // isolation: its multiply layer does not reach the grey below.
+    LayerBlueprint multiply = pixelLayer("multiply", kWhole, kRed);
+    multiply.blendKey = "mul ";
+    expectPixel({grey, group("g", "pass", {multiply.make()}).make(), clear.make()}, 1, 1,
+                {1, 0, 0, 1});
+}
+
+TEST(QFRenderNodeForLayers, GroupFillOpacityWeighsAnIsolatedResult) {
+    // A multiplying red layer at group fill 0.5 over grey. A pass-through
+    // group with fill below full is composited in isolation like a normal
+    // one: the red multiplies transparency and is then laid half over grey.
+    auto grey = pixelLayer("grey", kWhole, kGrey).make();
+    LayerBlueprint multiply = pixelLayer("multiply", kWhole, kRed);
+    multiply.blendKey = "mul ";
+    const float g = 128 / 255.f;
+    for (const char* key : {"pass", "norm"}) {
+        LayerBlueprint half = group("g", key, {multiply.make()});
+        half.fillOpacity = 0.5;
+        expectPixel({grey, half.make()}, 1, 1, {(g + 1) / 2, g / 2, g / 2, 1});
+    }
+}
+
+TEST(QFContext, GroupsBlendedLikeLayersAreDividedByTheirFactorMaskOnce) {
+    // A group with a visible effect is blended like a layer: its result
+    // divided by its factor mask (its coverage, 0.4) within its mask (0.5)
+    // gives the same pixels as the same group without the effect.
+    auto grey = pixelLayer("grey", kWhole, kGrey).make();
+    auto faint = pixelLayer("red", kWhole, {255, 0, 0, 102}).make();
+    LayerBlueprint plain = group("g", "norm", {faint});
+    plain.hasMask = true;
+    plain.maskRect = kWhole;
+    plain.maskValue = 128;
+    LayerBlueprint styled = plain;
+    styled.blocks.push_back({"lfx2", effectsBlock({"SoFi"})});
+    lf::LogCapture log;  // the effect is not drawn yet
+    auto expected = renderPixel(QFRenderNodeForLayers({grey, plain.make()}), 1, 1);
+    EXPECT_NEAR(expected[0], 0.2f + 0.8f * 128 / 255.f, kTolerance);  // coverage 0.4 x 0.5
+    BNRenderNodePtr node = QFRenderNodeForLayers({grey, styled.make()});
+    auto actual = renderPixel(node, 1, 1);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_NEAR(actual[k], expected[k], kTolerance);
+    const BNDivideMaskNode* divided = findNode<BNDivideMaskNode>(node);
+    ASSERT_TRUE(divided);
+    EXPECT_TRUE(dynamic_cast<const BNIsolateOpacityNode*>(divided->inputNode(1)));
+
+    // A factor mask set on the group divides its result instead: with the
+    // coverage it stands for, the same pixels.
+    QFContext context;
+    auto layer = styled.make();
+    context.blendLayers({grey});
+    context.beginTransparencyGroup(*layer, nullptr, 0);
+    BNRenderNodePtr coverage = BNConstantColorNode::create({0, 0, 0, 0.4, 0}, BNChannelMaskOpacity);
+    context.setFactorMask(coverage);
+    context.blendLayers({faint});
+    context.endTransparencyGroup(layer, true, {});
+    divided = findNode<BNDivideMaskNode>(context.resultNode());
+    ASSERT_TRUE(divided);
+    EXPECT_EQ(divided->inputNode(1), coverage.get());
+    auto set = renderPixel(context.resultNode(), 1, 1);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_NEAR(set[k], expected[k], kTolerance);
 }

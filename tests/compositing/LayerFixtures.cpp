@@ -119,6 +119,43 @@ std::vector<uint8_t> solidColorBlock(double red, double green, double blue) {
     return lf::test::versionedDescriptor(1, items.data());
 }
 
+std::vector<uint8_t> vectorStrokeBlock(const VectorStrokeBlueprint& stroke) {
+    ByteWriter black, paint, items;
+    black.unicode("").identifier("RGBC").u32(3);
+    for (const char* key : {"Rd  ", "Grn ", "Bl  "})
+        black.identifier(key).code("doub").f64(0);
+    paint.unicode("").identifier("solidColorLayer").u32(1);
+    paint.identifier("Clr ").code("Objc").bytes(black.data());
+    const char* alignments[] = {"strokeStyleAlignCenter", "strokeStyleAlignInside",
+                                "strokeStyleAlignOutside"};
+    items.identifier("fillEnabled").code("bool").u8(stroke.fillEnabled);
+    items.identifier("strokeEnabled").code("bool").u8(stroke.strokeEnabled);
+    items.identifier("strokeStyleLineWidth").code("UntF").code("#Pxl").f64(stroke.width);
+    items.identifier("strokeStyleLineAlignment")
+        .code("enum")
+        .identifier("strokeStyleLineAlignment")
+        .identifier(alignments[stroke.position]);
+    items.identifier("strokeStyleLineDashSet").code("VlLs").u32(uint32_t(stroke.dashes.size()));
+    for (double length : stroke.dashes)
+        items.code("doub").f64(length);
+    items.identifier("strokeStyleContent").code("Objc").bytes(paint.data());
+    return lf::test::versionedDescriptor(6, items.data());
+}
+
+std::vector<uint8_t> effectsBlock(const std::vector<std::string>& keys) {
+    ByteWriter items;
+    for (const std::string& key : keys) {
+        ByteWriter effect;
+        effect.unicode("").identifier(key).u32(2);
+        effect.identifier("enab").code("bool").u8(1);
+        effect.identifier("layerConceals").code("bool").u8(0);
+        items.identifier(key).code("Objc").bytes(effect.data());
+    }
+    ByteWriter block;
+    block.u32(0).bytes(lf::test::versionedDescriptor(uint32_t(keys.size()), items.data()));
+    return block.data();
+}
+
 std::array<float, 4> renderPixel(const BNRenderNodePtr& node, double x, double y) {
     BNSurfacePtr surface = BNRenderer().renderNode(node, VKRectMake(x, y, 1, 1), 1.0);
     std::array<float, 4> pixel{};

@@ -65,6 +65,22 @@ std::vector<uint8_t> vectorMaskBlock(
 // values).
 std::vector<uint8_t> solidColorBlock(double red, double green, double blue);
 
+// A shape's stroke record: its switches, width in pixels, position (0
+// centre, 1 inside, 2 outside), dash and gap lengths in widths, and a black
+// paint.
+struct VectorStrokeBlueprint {
+    bool fillEnabled = true, strokeEnabled = true;
+    double width = 1;
+    int position = 0;
+    std::vector<double> dashes;
+};
+// The bytes of its "vstk" block.
+std::vector<uint8_t> vectorStrokeBlock(const VectorStrokeBlueprint& stroke);
+
+// The bytes of an "lfx2" block holding the effects of these keys ("DrSh",
+// "SoFi"...), each enabled; a drop shadow is not knocked out by its layer.
+std::vector<uint8_t> effectsBlock(const std::vector<std::string>& keys);
+
 // Renders `node` over (x, y, 1, 1) at scale 1: premultiplied floats.
 std::array<float, 4> renderPixel(const BNRenderNodePtr& node, double x, double y);
 // Renders a one-channel node over (x, y, 1, 1).

@@ -1,6 +1,8 @@
 // Shape and mask bounds, vector-mask paths, stroke styles and the stroke
 // path fixer.
 #include "LayerFixtures.h"
+#include "PSDTestSupport.h"
+#include "compositing/QFLayerContent.h"
 #include "compositing/QFLayerShapeBounds.h"
 #include "compositing/QFPSDStrokePathFixer.h"
 #include "compositing/QFVectorMaskPaths.h"
@@ -139,6 +141,13 @@ TEST(QFVectorMaskPaths, GroupsSubpathsByOperation) {
     // In the render numbering: add 0, subtract 1.
     auto mapped = QFVectorMaskCompoundPaths(mask({first, second, third}), 10, 10, false);
     EXPECT_EQ(mapped.operations, (std::vector<int>{0, 1}));
+    // The same, handed back only when there is a path.
+    QFVectorMaskPaths handed;
+    ASSERT_TRUE(QFVectorMaskPathsAndOperations(mask({first, second, third}), 10, 10, handed));
+    EXPECT_EQ(handed.operations, mapped.operations);
+    EXPECT_EQ(handed.paths.size(), 2u);
+    EXPECT_FALSE(QFVectorMaskPathsAndOperations(mask({}), 10, 10, handed));
+    EXPECT_EQ(handed.paths.size(), 2u);
 }
 
 TEST(QFVectorMaskPaths, AlignmentMapsTheBoundsOntoWholePixels) {
@@ -150,6 +159,47 @@ TEST(QFVectorMaskPaths, AlignmentMapsTheBoundsOntoWholePixels) {
     EXPECT_NEAR(bounds.origin.y, 21, 1e-9);
     EXPECT_NEAR(bounds.size.width, 99, 1e-9);
     EXPECT_NEAR(bounds.size.height, 51, 1e-9);
+}
+
+TEST(QFFoldVectorMaskPaths, EverySubpathsOperationCountsTheFirstIncluded) {
+    // Two overlapping squares, A from 0 to 10 and B from 5 to 15, folded
+    // from an empty outline in the render numbering.
+    OMPSDPath a = polygon(1, {{0, 0}, {0.1, 0}, {0.1, 0.1}, {0, 0.1}});
+    OMPSDPath b = polygon(1, {{0.05, 0.05}, {0.15, 0.05}, {0.15, 0.15}, {0.05, 0.15}});
+    const VKRect none = VKRectNull, onlyA = VKRectMake(0, 0, 10, 10),
+                 onlyB = VKRectMake(5, 5, 10, 10), both = VKRectMake(0, 0, 15, 15);
+    struct Case {
+        std::vector<uint16_t> operations;  // the document's numbering, per square
+        VKRect bounds;
+    } cases[] = {
+        {{OMPSDPathOperationAdd}, onlyA},
+        {{OMPSDPathOperationExclude}, onlyA},  // a leading exclusion adds
+        {{OMPSDPathOperationSubtract}, none},
+        {{OMPSDPathOperationIntersect}, none},
+        {{OMPSDPathOperationIntersect, OMPSDPathOperationIntersect}, none},
+        {{OMPSDPathOperationSubtract, OMPSDPathOperationSubtract}, none},
+        {{OMPSDPathOperationSubtract, OMPSDPathOperationAdd}, onlyB},
+        {{OMPSDPathOperationAdd, OMPSDPathOperationAdd}, both},
+        {{OMPSDPathOperationAdd, OMPSDPathOperationIntersect}, VKRectMake(5, 5, 5, 5)},
+    };
+    for (const Case& c : cases) {
+        std::vector<OMPSDPath> subpaths{a, b};
+        subpaths.resize(c.operations.size());
+        for (size_t i = 0; i < subpaths.size(); ++i)
+            subpaths[i].setOperation(c.operations[i]);
+        auto folded = QFFoldVectorMaskPaths(
+            QFVectorMaskCompoundPaths(mask(std::move(subpaths)), 100, 100, false));
+        ASSERT_TRUE(folded);
+        SCOPED_TRACE(testing::Message()
+                     << "first operation " << c.operations[0] << " of " << c.operations.size());
+        if (VKRectIsNull(c.bounds))
+            EXPECT_TRUE(folded->paths().empty());
+        else
+            expectRect(folded->bounds(), c.bounds);
+    }
+    // A path that is added onto nothing keeps its knots as stored.
+    auto single = QFFoldVectorMaskPaths(QFVectorMaskCompoundPaths(mask({a}), 100, 100, false));
+    EXPECT_EQ(single->paths()[0]->knotAtIndex(1).point, VKPointMake(10, 0));
 }
 
 TEST(QFStrokeStyleForVectorStroke, DashesAreMultiplesOfTheWidth) {
@@ -166,7 +216,7 @@ TEST(QFStrokeStyleForVectorStroke, DashesAreMultiplesOfTheWidth) {
     EXPECT_EQ(style.position(), VKStrokePositionOutside);
 }
 
-TEST(QFPSDStrokePathFixer, OneSidedStrokesRunClockwiseFromTheLowestPoint) {
+TEST(QFPSDStrokePathFixer, DashedOneSidedStrokesStartAtTheLowestPointAndKeepTheirWay) {
     // A counter-clockwise rectangle (on a y-down screen) starting top left.
     VKMutablePath rectangle;
     for (VKPoint p :
@@ -175,10 +225,13 @@ TEST(QFPSDStrokePathFixer, OneSidedStrokesRunClockwiseFromTheLowestPoint) {
     rectangle.setIsClosed(true);
     ASSERT_FALSE(rectangle.isClockwise());
 
+    // The start is the lowest corner of the outline read clockwise, (20,
+    // 10); from there the knots follow their stored order.
     auto inside = fixed(rectangle, dashedStyle(VKStrokePositionInside));
     ASSERT_EQ(inside.size(), 1u);
-    EXPECT_TRUE(inside[0]->isClockwise());
-    EXPECT_EQ(inside[0]->knotAtIndex(0).point.y, 10);  // starts at a lowest corner
+    EXPECT_FALSE(inside[0]->isClockwise());
+    EXPECT_EQ(inside[0]->knotAtIndex(0).point, VKPointMake(20, 10));
+    EXPECT_EQ(inside[0]->knotAtIndex(1).point, VKPointMake(20, 0));
 
     // Centred strokes pass unchanged.
     auto centred = fixed(rectangle, dashedStyle(VKStrokePositionCentered));
@@ -200,6 +253,43 @@ TEST(QFPSDStrokePathFixer, OneSidedStrokesRunClockwiseFromTheLowestPoint) {
     EXPECT_EQ(outside[0]->knotAtIndex(0).point, VKPointMake(10, 17.5));
     VKRect before = round.bounds(), after = outside[0]->bounds();
     EXPECT_NEAR(before.size.height, after.size.height, 1e-9);
+}
+
+TEST(QFVectorMaskNode, DashesRunTheStoredWayFromTheLowestCorner) {
+    // A dashed inside stroke (width 2, dashes and gaps of 4) along the
+    // square from 4 to 36 in a 40 by 40 document. Its perimeter holds 16
+    // whole periods, so the pattern starts and ends at the bottom right
+    // corner, and the first dash lies along the side the stored knots go
+    // to from there: the bottom side when they run clockwise, the right
+    // side when they run counter-clockwise.
+    const OMPSDPoint tl{0.1, 0.1}, tr{0.9, 0.1}, br{0.9, 0.9}, bl{0.1, 0.9};
+    struct Case {
+        const char* what;
+        std::vector<OMPSDPoint> knots;
+        bool bottomFirst;
+    } cases[] = {{"clockwise", {tl, tr, br, bl}, true},
+                 {"counter-clockwise", {tl, bl, br, tr}, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        lf::test::TestDocument built;
+        built.width = built.height = 40;
+        lf::test::TestLayer shape;
+        for (int16_t id : {-1, 0, 1, 2})
+            shape.channels.push_back({id, 0, {}});
+        shape.blocks = {
+            {"SoCo", solidColorBlock(0, 0, 0)},
+            {"vmsk", vectorMaskBlock({{1, c.knots}})},
+            {"vstk", vectorStrokeBlock(
+                         {.fillEnabled = false, .width = 2, .position = 1, .dashes = {2, 2}})}};
+        built.layers.push_back(shape);
+        auto document = OMPSDDocument::create(built.data());
+        ASSERT_TRUE(document);
+        BNRenderNodePtr mask = QFVectorMaskNode(*(*document)->layers()[0]);
+        // 1 to 3 along the bottom from the corner, and up the right side.
+        float bottom = renderMaskValue(mask, 33, 34), right = renderMaskValue(mask, 34, 32);
+        EXPECT_NEAR(bottom, c.bottomFirst ? 1 : 0, 0.02);
+        EXPECT_NEAR(right, c.bottomFirst ? 0 : 1, 0.02);
+    }
 }
 
 TEST(QFPSDStrokePathFixer, QuadraticCurvesBecomeCubics) {

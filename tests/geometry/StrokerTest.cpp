@@ -79,6 +79,16 @@ TEST(PathStroker, ClosedRectangleForEveryPositionAndJoin) {
         EXPECT_NEAR(strokeArea(*path, style(w, 2, 0, join)), outside[join], 0.1)
             << "outside join " << join;
     }
+    // Run the other way round, one-sided strokes keep their sides: inside
+    // reaches into the rectangle, outside away from it.
+    auto reversed = path->pathByReversingPath();
+    ASSERT_FALSE(reversed->isClockwise());
+    auto inside = stroke(*reversed, style(w, VKStrokePositionInside, 0, 0));
+    auto outsideStroke = stroke(*reversed, style(w, VKStrokePositionOutside, 0, 0));
+    EXPECT_TRUE(insideAt(*inside, {W / 2, w / 2}));
+    EXPECT_FALSE(insideAt(*inside, {W / 2, -w / 2}));
+    EXPECT_TRUE(insideAt(*outsideStroke, {W / 2, -w / 2}));
+    EXPECT_FALSE(insideAt(*outsideStroke, {W / 2, w / 2}));
 }
 
 TEST(PathStroker, CirclesAndCurvesKeepTheirWidth) {

@@ -83,6 +83,7 @@ double separable(int mode, double b, double s) {
         case 14:
             return s < 0.5 ? b * 2 * s : 1 - (1 - b) * (2 - 2 * s);
         case 15:
+            if (s <= 0 || s >= 1) return s;  // whatever b, 0/0 included
             return s < 0.5 ? clamp(1 - (1 - b) / (2 * s)) : clamp(b / (2 - 2 * s));
         case 16:
             return clamp(b + 2 * s - 1);
@@ -141,7 +142,8 @@ double fadedMode(int mode, double b, double s, double w) {
         case 10:
             return b + s * w;
         case 15:
-            return separable(15, b, toGrey);
+            // At full strength a source at an extreme is not faded.
+            return w >= 0.996 && (s <= 0 || s >= 1) ? s : separable(15, b, toGrey);
         case 16:
             return b + 2 * toGrey - 1;
         case 18:
@@ -276,4 +278,32 @@ TEST(BlendKernels, LinearDodgeAtHalfFillFadesTheResultOrTheColour) {
     EXPECT_NEAR(fillAware.at(0, 0, 0), 0.2f + 0.6f * 0.498f, 1e-6);
     EXPECT_EQ(plain.at(0, 0, 3), 1.0f);
     EXPECT_EQ(fillAware.at(0, 0, 3), 1.0f);
+}
+
+TEST(BlendKernels, VividLightSourcesAtTheirExtremesWinInEverySet) {
+    // A full-strength source channel of exactly 0 gives 0 and of exactly 1
+    // gives 1 over any backdrop, in both tables and every instruction set:
+    // over an opaque backdrop the output is the source.
+    const float backdrops[] = {0.0f, 0.3f, 1.0f}, sources[] = {0.0f, 1.0f};
+    for (TarrowIsa isa : {TarrowIsa::reference, TarrowIsa::sse4, TarrowIsa::avx2}) {
+        const TarrowKernelSet* set = TarrowKernelSetFor(isa);
+        if (!set) continue;
+        for (const TarrowBlendTable* table : {&set->plainBlend, &set->fillAwareBlend})
+            for (float b : backdrops)
+                for (float s : sources) {
+                    // Wide enough for every vector form and its remainder.
+                    TestPlane bg(11, 1, 4), fg(11, 1, 4), out(11, 1, 4);
+                    bg.fill(b);
+                    fg.fill(s);
+                    for (uint32_t x = 0; x < 11; ++x)
+                        bg.at(x, 0, 3) = fg.at(x, 0, 3) = 1.0f;
+                    (*table)[kTarrowBlendVividLight](bg.data(), fg.data(), out.data(), 0, 0, 11, 1,
+                                                     bg.stride(), fg.stride(), out.stride(), 1.0f);
+                    for (uint32_t x = 0; x < 11; ++x)
+                        EXPECT_EQ(out.at(x, 0, 0), s)
+                            << "set " << int(isa)
+                            << (table == &set->plainBlend ? " plain" : " fill-aware")
+                            << " backdrop " << b << " source " << s << " at " << x;
+                }
+    }
 }

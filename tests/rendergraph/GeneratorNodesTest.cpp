@@ -94,10 +94,25 @@ TEST(BNCompoundPathNode, CreationBoundsAndIdentity) {
     EXPECT_TRUE(VKRectIsNull(
         BNCompoundPathNode::create({compoundPathOf({polygonPath({})})}, {0}, false)->bounds()));
 
-    // Paths take part by the node's own lists: equal lists, two identities.
+    // Paths take part by their contents: equal paths made apart share an
+    // identity; a moved knot, another fill rule, an operation, another
+    // closedness or the initial fill each make another.
     auto first = BNCompoundPathNode::create({triangle}, {0}, false);
-    auto second = BNCompoundPathNode::create({triangle}, {0}, false);
-    EXPECT_NE(first->hashIdentifier(), second->hashIdentifier());
+    auto same =
+        BNCompoundPathNode::create({polygon({{1.5, 2.25}, {6.5, 2}, {3, 7.75}})}, {0}, false);
+    EXPECT_EQ(first->hashIdentifier(), same->hashIdentifier());
+    for (const auto& other : {
+             BNCompoundPathNode::create({polygon({{1.5, 2.25}, {6.5, 2}, {3, 7.5}})}, {0}, false),
+             BNCompoundPathNode::create(
+                 {polygon({{1.5, 2.25}, {6.5, 2}, {3, 7.75}}, VKFillRuleEvenOdd)}, {0}, false),
+             BNCompoundPathNode::create(
+                 {compoundPathOf({polygonPath({{1.5, 2.25}, {6.5, 2}, {3, 7.75}}, false)})}, {0},
+                 false),
+             BNCompoundPathNode::create({triangle}, {3}, false),
+             BNCompoundPathNode::create({triangle}, {0}, true),
+             BNCompoundPathNode::create({triangle, triangle}, {0, 0}, false),
+         })
+        EXPECT_NE(first->hashIdentifier(), other->hashIdentifier());
     EXPECT_EQ(first->channels(), BNChannelMaskOpacity);
 }
 
@@ -151,10 +166,15 @@ TEST(BNCompoundPathStrokeNode, IdentityCoversEveryParameterThatDraws) {
              node(strokeStyleOf(2, 1, 1, 1, 9, {3, 1, 2}, 0.5)),  // miter limit
              node(base, true),
              node(base, false, true),
-             BNCompoundPathStrokeNode::create(polygon({{1, 1}, {7, 2}, {4, 6}}), base, false,
+             BNCompoundPathStrokeNode::create(polygon({{1, 1}, {7, 2}, {4, 6.5}}), base, false,
                                               false),
          })
         EXPECT_NE(reference->hashIdentifier(), other->hashIdentifier());
+    // An equal path made apart strokes the same.
+    EXPECT_EQ(
+        reference->hashIdentifier(),
+        BNCompoundPathStrokeNode::create(polygon({{1, 1}, {7, 2}, {4, 6}}), base, false, false)
+            ->hashIdentifier());
 
     // The node keeps its own copy of the style.
     VKStrokeStyle changing = strokeStyleOf(1, 0, 0, 0, 4);

@@ -130,6 +130,29 @@ std::optional<RGBAImage> MergedImagePremultiplied(const OMPSDDocument& document,
     return image;
 }
 
+bool MergedImageIsFlattenedOnWhite(const OMPSDDocument& document) {
+    for (const auto& plane : document.mergedChannelReferences())
+        if (plane->identifier() == -1) return false;
+    const auto& layers = document.layers();
+    if (layers.empty()) return false;  // the merged image is the whole document
+    const OMPSDLayer& bottom = *layers.front();
+    bool isBackground = bottom.layerNameSource() == OMPSDFourCC("bgnd") ||
+                        (!bottom.isGroup() && !bottom.channelReferenceForIdentifier(-1));
+    return !isBackground;
+}
+
+RGBAImage RenderAsStoredInMergedImage(const OMPSDDocument& document, RGBAImage render) {
+    if (!MergedImageIsFlattenedOnWhite(document)) return render;
+    // Premultiplied over white: each colour gains what the coverage leaves.
+    for (size_t i = 0; i + 3 < render.pixels.size(); i += 4) {
+        int rest = 255 - render.pixels[i + 3];
+        for (int k = 0; k < 3; ++k)
+            render.pixels[i + k] = static_cast<uint8_t>(std::min(255, render.pixels[i + k] + rest));
+        render.pixels[i + 3] = 255;
+    }
+    return render;
+}
+
 std::optional<ImageComparison> CompareImages(const RGBAImage& reference,
                                              const RGBAImage& candidate) {
     if (reference.width != candidate.width || reference.height != candidate.height ||

@@ -44,6 +44,15 @@ std::shared_ptr<OMPSDLayer> FindLayerNamed(const OMPSDDocument& document, const 
 std::optional<RGBAImage> MergedImagePremultiplied(const OMPSDDocument& document,
                                                   std::string* error = nullptr);
 
+// Whether the document's merged image is flattened over white: it keeps no
+// transparency plane and the document has no background layer (its
+// bottom-most layer is not one), so Photoshop flattened the transparent
+// composite over white to store it.
+bool MergedImageIsFlattenedOnWhite(const OMPSDDocument& document);
+// A render of the document's layers as its merged image holds it: flattened
+// over white where the merged image is, else unchanged.
+RGBAImage RenderAsStoredInMergedImage(const OMPSDDocument& document, RGBAImage render);
+
 // How far a render is from a reference (both premultiplied, same size).
 struct ImageComparison {
     double over8 = 1.0;  // share of pixels with a channel more than 8 levels off

@@ -110,12 +110,15 @@ struct HardLight {
     }
 };
 struct VividLight {
-    // Burn below 0.5, dodge above: one division serves both branches.
+    // Burn below 0.5, dodge above: one division serves both branches. A
+    // source of exactly 0 or 1 gives itself whatever the backdrop, as in
+    // Photoshop; the division would give 0/0 there for a backdrop of 1 or 0.
     template <class V>
     static V channel(V b, V s) {
         const auto burn = s < 0.5f;
         const V q = select(burn, 1.0f - b, b) / select(burn, 2.0f * s, 1.0f - (2.0f * s - 1.0f));
-        return clamp01(select(burn, 1.0f - q, q));
+        return select(s <= 0.0f, V(0.0f),
+                      select(V(1.0f) <= s, V(1.0f), clamp01(select(burn, 1.0f - q, q))));
     }
 };
 struct LinearLight {
@@ -335,9 +338,14 @@ struct FadedLinearDodge {
     }
 };
 struct FadedVividLight {
+    // At full strength (w = 0.996) the fade would move a source of 0 or 1
+    // off its extreme, where Photoshop keeps it; such a source gives itself.
     template <class V>
     static V channel(V b, V s, V w) {
-        return VividLight::channel(b, fadeToGrey(s, w));
+        const auto full = V(0.996f) <= w;
+        const V blended = VividLight::channel(b, fadeToGrey(s, w));
+        return select(both(full, s <= 0.0f), V(0.0f),
+                      select(both(full, V(1.0f) <= s), V(1.0f), blended));
     }
 };
 struct FadedLinearLight {
