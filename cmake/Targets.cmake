@@ -8,14 +8,22 @@ function(lf_library name)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE lf_options)
 endfunction()
 
-# lf_test(NAME SOURCES ... DEPS ...)
+# lf_test(NAME SOURCES ... DEPS ... [OWN_MAIN] [ENVIRONMENT VAR=VALUE ...])
 #   One GoogleTest executable per folder under tests/, each case a CTest test.
 #   LF_TEST_DATA points at the shared documents beside the checkout.
+#   OWN_MAIN: the sources define main() (to set up a toolkit first).
+#   ENVIRONMENT: set for every case, so ctest alone runs them as intended.
 function(lf_test name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "OWN_MAIN" "" "SOURCES;DEPS;ENVIRONMENT" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE ${ARG_DEPS} lf_test_support GTest::gtest_main GTest::gmock lf_options)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+    if(ARG_OWN_MAIN)
+        set(main GTest::gtest)
+    else()
+        set(main GTest::gtest_main)
+    endif()
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} lf_test_support ${main} GTest::gmock lf_options)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+                         PROPERTIES TIMEOUT 600 ENVIRONMENT "${ARG_ENVIRONMENT}")
 endfunction()
 
 # lf_bench(NAME SOURCES ... DEPS ...)

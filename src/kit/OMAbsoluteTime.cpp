@@ -11,8 +11,11 @@ uint64_t OMCurrentAbsoluteTime() {
 }
 
 double OMSecondsSinceAbsoluteTime(uint64_t start) {
-    const uint64_t now = OMCurrentAbsoluteTime();
-    if (start >= now) return 0;
-    const Clock::duration elapsed(static_cast<Clock::rep>(now - start));
+    return OMSecondsBetweenAbsoluteTimes(start, OMCurrentAbsoluteTime());
+}
+
+double OMSecondsBetweenAbsoluteTimes(uint64_t start, uint64_t end) {
+    if (start >= end) return 0;
+    const Clock::duration elapsed(static_cast<Clock::rep>(end - start));
     return std::chrono::duration<double>(elapsed).count();
 }

@@ -11,3 +11,7 @@ uint64_t OMCurrentAbsoluteTime();
 // for a start that lies ahead, so a bad start time cannot make an animation
 // leap to its end.
 double OMSecondsSinceAbsoluteTime(uint64_t start);
+
+// The seconds from `start` until `end`, both times of OMCurrentAbsoluteTime
+// or of a clock that stands in for it; 0 when `end` is not after `start`.
+double OMSecondsBetweenAbsoluteTimes(uint64_t start, uint64_t end);
