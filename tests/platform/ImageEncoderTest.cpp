@@ -3,6 +3,7 @@
 #include "platform/ColorProfile.h"
 #include "platform/ImageEncoder.h"
 #include "platform/PNGDecoder.h"
+#include "platform/UserDefaults.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -280,6 +281,19 @@ TEST(ImageEncoder, JPEGQualityIsClampedAndSubsamplesChromaBelowNineTenths) {
     EXPECT_EQ(*encodeImage(image.buffer(), ImageType::JPEG, {-3, {}}),
               *encodeImage(image.buffer(), ImageType::JPEG, {0.0, {}}));
     EXPECT_LT(encodeImage(image.buffer(), ImageType::JPEG, {0.0, {}})->size(), best->size() / 2);
+}
+
+TEST(ImageEncoder, QualityComesFromTheUserDefaultsClampedAndOneWhenNotANumber) {
+    test::TemporaryDirectory folder;
+    UserDefaults defaults((folder / "defaults.json").string());
+    EXPECT_EQ(lossyCompressionQualityFromDefaults(defaults), 1.0);
+    const std::pair<nlohmann::json, double> cases[] = {
+        {0.5, 0.5}, {1.7, 1.0}, {-3, 0.0}, {0, 0.0}, {"0.5", 1.0}, {nlohmann::json::array(), 1.0},
+    };
+    for (const auto& [stored, quality] : cases) {
+        defaults.setObject(kCompressionQualityDefaultsKey, stored);
+        EXPECT_EQ(lossyCompressionQualityFromDefaults(defaults), quality) << stored;
+    }
 }
 
 TEST(ImageEncoder, TIFFKeepsPremultipliedPixelsAsAssociatedAlpha) {
