@@ -56,17 +56,15 @@ bool runningInCI();
 // (a program, a locale) is missing: outside CI it skips, so a developer
 // without it can still run the rest; in CI, where the install step has run,
 // it fails, so that a missing install step cannot pass unnoticed.
-#define LF_REQUIRE_INSTALLED(available, what)                                             \
-    do {                                                                                  \
-        if (!(available)) {                                                               \
-            if (::lf::test::runningInCI()) {                                              \
-                GTEST_FAIL() << what                                                      \
-                             << " is missing, although scripts/install-deps "             \
-                                "installs it";                                            \
-            } else {                                                                      \
-                GTEST_SKIP() << what << " is missing (scripts/install-deps installs it)"; \
-            }                                                                             \
-        }                                                                                 \
+#define LF_REQUIRE_INSTALLED(available, what)                                   \
+    do {                                                                        \
+        if (!(available)) {                                                     \
+            if (::lf::test::runningInCI()) {                                    \
+                GTEST_FAIL() << what << " is missing in CI (see install-deps)"; \
+            } else {                                                            \
+                GTEST_SKIP() << what << " is missing (see install-deps)";       \
+            }                                                                   \
+        }                                                                       \
     } while (0)
 
 // Skips the current test when the shared documents are not on this machine.
