@@ -10,9 +10,9 @@
 //   the image over black: a JPEG has no transparency, so transparent areas
 //   come out black and half-transparent edges dark. A designer who wants
 //   another background puts a layer under the artwork, and a flow's JPEGs
-//   keep looking as they always have. Quality from the
-//   lossy compression quality, 0 to 1 (1 is libjpeg's quality 100); no
-//   chroma subsampling from 0.9 up.
+//   keep looking as they always have. Quality from the lossy compression
+//   quality, 0 to 1 (1 is libjpeg's quality 100); no chroma subsampling
+//   from 0.9 up.
 // - TIFF: uncompressed RGBA with associated (premultiplied) alpha.
 //
 // Encoding keeps no state: any number of threads may encode at once.
