@@ -27,8 +27,8 @@ QFBooleanDebugger::QFBooleanDebugger() = default;
 
 QFBooleanDebugger::~QFBooleanDebugger() {
     // The last owner may be the operation's thread, or an action of the
-    // window itself: the window goes from the event loop.
-    if (window_) window_->deleteLater();
+    // window itself: the window goes later, from the main queue.
+    if (window_) lf::MainQueue::shared()->async([window = window_] { delete window.data(); });
 }
 
 QWidget* QFBooleanDebugger::window() {
@@ -47,7 +47,7 @@ QFBooleanDebuggerWindow& QFBooleanDebugger::loadedWindow() {
 
 void QFBooleanDebugger::connectActions(QFBooleanDebuggerWindow& window) {
     // The window may outlive its debugger for a moment (it goes from the
-    // event loop), so its actions hold the debugger weakly.
+    // main queue), so its actions hold the debugger weakly.
     const auto action = [weak = weak_from_this()](void (QFBooleanDebugger::*method)()) {
         return [weak, method] {
             if (auto self = weak.lock()) (self.get()->*method)();

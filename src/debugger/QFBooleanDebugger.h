@@ -38,7 +38,7 @@ class QFBooleanDebugger final : public VKBooleanDebugger,
                                 public std::enable_shared_from_this<QFBooleanDebugger> {
 public:
     QFBooleanDebugger();
-    // Lets the window go (from the event loop).
+    // Lets the window go (from the main queue).
     ~QFBooleanDebugger() override;
     QFBooleanDebugger(const QFBooleanDebugger&) = delete;
     QFBooleanDebugger& operator=(const QFBooleanDebugger&) = delete;

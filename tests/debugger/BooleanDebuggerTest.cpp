@@ -102,7 +102,7 @@ protected:
             finishOperations();
         }
         debugger.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        lf::MainQueue::shared()->drain();  // the window goes
     }
 
     // Runs the operations one after another on a worker.
@@ -279,7 +279,7 @@ TEST(QFBooleanDebugger, RecordsAnOperationOnTheMainThreadWithoutStopping) {
     EXPECT_EQ(record->intersectionPoints().size(), 2u);
     EXPECT_EQ(static_cast<int>(log.lines().size()), stagesOf(VKBooleanOperationSubtract));
     debugger.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    lf::MainQueue::shared()->drain();  // the window goes
 }
 
 TEST(QFBooleanDebugger, TypedPointsAndSegmentsJoinTheCurrentRecord) {
@@ -325,5 +325,5 @@ TEST(QFBooleanDebugger, TypedPointsAndSegmentsJoinTheCurrentRecord) {
         EXPECT_EQ(group[0].segment, expected);
     }
     debugger.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    lf::MainQueue::shared()->drain();  // the window goes
 }
