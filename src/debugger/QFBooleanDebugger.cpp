@@ -216,9 +216,7 @@ void QFBooleanDebugger::keyDown(const QKeyEvent& event) {
 }
 
 void QFBooleanDebugger::showAddPoints() {
-    pointsTextView()->clear();
-    OMBeginSheetModalForWindow(*addPointsWindow(), window(), nullptr);
-    pointsTextView()->setFocus();
+    showSheet(*addPointsWindow(), *pointsTextView());
 }
 
 void QFBooleanDebugger::cancelAddPoints() {
@@ -234,9 +232,7 @@ void QFBooleanDebugger::addPoints() {
 }
 
 void QFBooleanDebugger::showAddSegments() {
-    segmentsTextView()->clear();
-    OMBeginSheetModalForWindow(*addSegmentsWindow(), window(), nullptr);
-    segmentsTextView()->setFocus();
+    showSheet(*addSegmentsWindow(), *segmentsTextView());
 }
 
 void QFBooleanDebugger::cancelAddSegments() {
@@ -257,6 +253,12 @@ void QFBooleanDebugger::addSegments() {
 
 void QFBooleanDebugger::windowWillClose() {
     releaseStops(debugging_, false);
+}
+
+void QFBooleanDebugger::showSheet(QDialog& sheet, QPlainTextEdit& textView) {
+    textView.clear();
+    OMBeginSheetModalForWindow(sheet, window(), nullptr);
+    textView.setFocus();
 }
 
 void QFBooleanDebugger::setStepButtonsEnabled(bool enabled) {

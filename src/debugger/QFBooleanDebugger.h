@@ -101,6 +101,8 @@ private:
     void signalStepper();
     // Sets a flag that releases every waiting stop.
     void releaseStops(std::atomic<bool>& flag, bool value);
+    // Shows a sheet of the window with its text view emptied.
+    void showSheet(QDialog& sheet, QPlainTextEdit& textView);
     void setStepButtonsEnabled(bool enabled);
 
     // The flags are set on the main thread and read on the operation's; a
