@@ -36,3 +36,8 @@ QRectF QFCanvasMapping::canvasRect(VKRect r) const {
     return {canvasPoint(r.origin),
             QSizeF(VKRectGetWidth(r) / pixelScale, VKRectGetHeight(r) / pixelScale)};
 }
+
+VKRect QFCanvasMapping::squareAround(VKPoint p) const {
+    const double side = 6.0 * pixelScale;
+    return VKRectMake(p.x - side / 2, p.y - side / 2, side, side);
+}

@@ -37,4 +37,7 @@ struct QFCanvasMapping {
     VKPoint pathPoint(QPointF canvasPoint) const;
     // The rectangle on the canvas of a rectangle in path coordinates.
     QRectF canvasRect(VKRect pathRect) const;
+    // The square six canvas points wide centred on a path point, in path
+    // coordinates: how points are marked.
+    VKRect squareAround(VKPoint pathPoint) const;
 };

@@ -82,7 +82,7 @@ void QFVisualBooleanPath::addIntersectionPoint(VKPoint point, unsigned flags,
     {
         std::lock_guard guard(lock_);
         state_.annotations.push_back(QFBooleanAnnotation::annotationWithStringValue(
-            intersection.text(), frameForLocation(point, state_.mapping)));
+            intersection.text(), state_.mapping.squareAround(point)));
         state_.intersections.push_back(std::move(intersection));
     }
     updateCanvas();
@@ -122,7 +122,7 @@ void QFVisualBooleanPath::addExtraneousPoint(VKPoint point) {
         std::lock_guard guard(lock_);
         QFVisualPoint visualPoint(point);
         state_.annotations.push_back(QFBooleanAnnotation::annotationWithStringValue(
-            visualPoint.text(), frameForLocation(point, state_.mapping)));
+            visualPoint.text(), state_.mapping.squareAround(point)));
         state_.extraPoints.insert(std::move(visualPoint));
     }
     updateCanvas();
@@ -179,29 +179,19 @@ std::vector<QFBooleanAnnotation> QFVisualBooleanPath::annotations() const {
 }
 
 VKRect QFVisualBooleanPath::frameForLocation(VKPoint location) const {
-    std::lock_guard guard(lock_);
-    return frameForLocation(location, state_.mapping);
-}
-
-VKRect QFVisualBooleanPath::frameForLocation(VKPoint location,
-                                             const QFCanvasMapping& mapping) const {
-    const double side = 6.0 * mapping.pixelScale;
-    return VKRectMake(location.x - side / 2, location.y - side / 2, side, side);
+    return mapping().squareAround(location);
 }
 
 VKPoint QFVisualBooleanPath::convertPointToPathCoordinates(QPointF canvasPoint) const {
-    std::lock_guard guard(lock_);
-    return state_.mapping.pathPoint(canvasPoint);
+    return mapping().pathPoint(canvasPoint);
 }
 
 double QFVisualBooleanPath::pixelScale() const {
-    std::lock_guard guard(lock_);
-    return state_.mapping.pixelScale;
+    return mapping().pixelScale;
 }
 
 VKPoint QFVisualBooleanPath::centeringOffset() const {
-    std::lock_guard guard(lock_);
-    return state_.mapping.centeringOffset;
+    return mapping().centeringOffset;
 }
 
 void QFVisualBooleanPath::calculatePixelScaleAndCenteringOffset() {
@@ -214,10 +204,10 @@ void QFVisualBooleanPath::calculatePixelScaleAndCenteringOffset() {
 
 std::vector<QFBooleanAnnotation> QFVisualBooleanPath::annotationsInCanvasLocation(
     QPointF canvasPoint) const {
-    const State copy = state();
-    const VKPoint location = copy.mapping.pathPoint(canvasPoint);
+    std::lock_guard guard(lock_);
+    const VKPoint location = state_.mapping.pathPoint(canvasPoint);
     std::vector<QFBooleanAnnotation> found;
-    for (const auto& annotation : copy.annotations)
+    for (const auto& annotation : state_.annotations)
         if (VKRectContainsPoint(annotation.frame, location)) found.push_back(annotation);
     return found;
 }
@@ -229,6 +219,11 @@ bool QFVisualBooleanPath::hasAnnotationInCanvasLocation(QPointF canvasPoint) con
 QFVisualBooleanPath::State QFVisualBooleanPath::state() const {
     std::lock_guard guard(lock_);
     return state_;
+}
+
+QFCanvasMapping QFVisualBooleanPath::mapping() const {
+    std::lock_guard guard(lock_);
+    return state_.mapping;
 }
 
 QFBooleanCanvas* QFVisualBooleanPath::canvas() const {

@@ -112,7 +112,7 @@ private:
     };
 
     State state() const;
-    VKRect frameForLocation(VKPoint location, const QFCanvasMapping& mapping) const;
+    QFCanvasMapping mapping() const;
     void updateCanvas();
     void drawCurrentStateInContext(QPainter& painter, const State& state) const;
     void drawAnnotation(const QFBooleanAnnotation& annotation, QPainter& painter,

@@ -10,8 +10,6 @@
 #include <QPainterPath>
 #include <QPen>
 
-#include <cmath>
-
 namespace {
 
 QColor grey(double white) {
@@ -99,7 +97,7 @@ void QFVisualBooleanPath::drawInContext(QPainter& painter) const {
     else
         drawCurrentStateInContext(painter, state);
     for (const auto& point : state.extraPoints)
-        painter.fillRect(toQRect(frameForLocation(point.location(), mapping)), colorOfPoint(point));
+        painter.fillRect(toQRect(mapping.squareAround(point.location())), colorOfPoint(point));
     for (const auto& group : state.extraSegments)
         drawVisualPathSegments(painter, group, QColor::fromRgbF(0, 0.5, 0, 1), scale);
     painter.restore();
@@ -125,7 +123,7 @@ void QFVisualBooleanPath::drawCurrentStateInContext(QPainter& painter, const Sta
         strokeSegment(intersection.outerSegmentA, Qt::blue);
         strokeSegment(intersection.outerSegmentB, Qt::blue);
 
-        const QRectF square = toQRect(frameForLocation(intersection.location(), state.mapping));
+        const QRectF square = toQRect(state.mapping.squareAround(intersection.location()));
         painter.fillRect(square, colorOfPoint(intersection));
         if (!intersection.wasTraced()) continue;
         // Blue where the trace leaves along operand B, red where it leaves
@@ -144,15 +142,15 @@ void QFVisualBooleanPath::drawCurrentStateInContext(QPainter& painter, const Sta
 
     if (!state.segments.empty()) {
         const VKPathSegment& last = state.segments.back().segment;
-        painter.fillRect(toQRect(frameForLocation(last.start, state.mapping)), Qt::cyan);
-        painter.fillRect(toQRect(frameForLocation(last.end, state.mapping)), Qt::red);
+        painter.fillRect(toQRect(state.mapping.squareAround(last.start)), Qt::cyan);
+        painter.fillRect(toQRect(state.mapping.squareAround(last.end)), Qt::red);
     }
 }
 
 void QFVisualBooleanPath::drawAnnotationsInContext(QPainter& painter, QPointF mouseLocation) const {
-    const State state = this->state();
+    const QFCanvasMapping mapping = this->mapping();
     for (const auto& annotation : annotationsInCanvasLocation(mouseLocation))
-        drawAnnotation(annotation, painter, state.mapping);
+        drawAnnotation(annotation, painter, mapping);
 }
 
 void QFVisualBooleanPath::drawAnnotation(const QFBooleanAnnotation& annotation, QPainter& painter,
