@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <utility>
+
 namespace {
 
 // An operation outside the four has no name; the log line and the window
@@ -53,24 +55,19 @@ void QFBooleanDebugger::connectActions(QFBooleanDebuggerWindow& window) {
             if (auto self = weak.lock()) (self.get()->*method)();
         };
     };
-    QObject::connect(window.nextStepButton, &QPushButton::clicked, &window,
-                     action(&QFBooleanDebugger::nextStep));
-    QObject::connect(window.nextOperationButton, &QPushButton::clicked, &window,
-                     action(&QFBooleanDebugger::nextOperation));
-    QObject::connect(window.debugButton, &QPushButton::clicked, &window,
-                     action(&QFBooleanDebugger::debug));
-    QObject::connect(window.addPointsButton, &QPushButton::clicked, &window,
-                     action(&QFBooleanDebugger::showAddPoints));
-    QObject::connect(window.addPointsConfirmButton, &QPushButton::clicked, &window,
-                     action(&QFBooleanDebugger::addPoints));
-    QObject::connect(window.addPointsCancelButton, &QPushButton::clicked, &window,
-                     action(&QFBooleanDebugger::cancelAddPoints));
-    QObject::connect(window.addSegmentsButton, &QPushButton::clicked, &window,
-                     action(&QFBooleanDebugger::showAddSegments));
-    QObject::connect(window.addSegmentsConfirmButton, &QPushButton::clicked, &window,
-                     action(&QFBooleanDebugger::addSegments));
-    QObject::connect(window.addSegmentsCancelButton, &QPushButton::clicked, &window,
-                     action(&QFBooleanDebugger::cancelAddSegments));
+    const std::pair<QPushButton*, void (QFBooleanDebugger::*)()> buttonActions[] = {
+        {window.nextStepButton, &QFBooleanDebugger::nextStep},
+        {window.nextOperationButton, &QFBooleanDebugger::nextOperation},
+        {window.debugButton, &QFBooleanDebugger::debug},
+        {window.addPointsButton, &QFBooleanDebugger::showAddPoints},
+        {window.addPointsConfirmButton, &QFBooleanDebugger::addPoints},
+        {window.addPointsCancelButton, &QFBooleanDebugger::cancelAddPoints},
+        {window.addSegmentsButton, &QFBooleanDebugger::showAddSegments},
+        {window.addSegmentsConfirmButton, &QFBooleanDebugger::addSegments},
+        {window.addSegmentsCancelButton, &QFBooleanDebugger::cancelAddSegments},
+    };
+    for (const auto& [button, method] : buttonActions)
+        QObject::connect(button, &QPushButton::clicked, &window, action(method));
     window.windowWillClose = action(&QFBooleanDebugger::windowWillClose);
     window.keyDown = [weak = weak_from_this()](const QKeyEvent& event) {
         if (auto self = weak.lock()) self->keyDown(event);
