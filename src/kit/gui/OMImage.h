@@ -14,6 +14,7 @@
 // guarded. Changing an image (adding a representation, setting its
 // alignment rectangle) is for the thread that made it, before sharing it.
 
+#include "kit/Bundle.h"
 #include "kit/gui/OMDeviceSpace.h"
 
 #include <QImage>
@@ -64,8 +65,11 @@ public:
     explicit OMImage(QSizeF size) : size_(size) {}
     // An image of one bitmap at `scale` pixels per point.
     static OMImage fromBitmap(QImage bitmap, double scale = 1.0);
-    // The bundle's image `name`, or null when it has no such file.
+    // The main bundle's image `name`, or null when it has no such file.
     static std::shared_ptr<const OMImage> named(std::string_view name);
+    // `bundle`'s image `name`, read anew: "name.png" at 1x and "name@2x.png"
+    // at 2x, either of which may be missing; null when both are.
+    static std::shared_ptr<OMImage> load(const lf::Bundle& bundle, std::string_view name);
 
     QSizeF size() const { return size_; }
     bool isValid() const { return !representations_.empty(); }
