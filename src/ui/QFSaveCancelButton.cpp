@@ -262,16 +262,19 @@ void QFSaveCancelButton::drawPrimaryTitleInRect(QPainter& painter, const QRectF&
         .drawAttributedString(painter, primaryTitle_, place);
 }
 
-void QFSaveCancelButton::drawSecondaryTitleInRect(QPainter& painter, const QRectF& frame) const {
-    if (smoothedAnimationProgress() == 0 || secondaryTitle_.text.isEmpty()) return;
+QRectF QFSaveCancelButton::secondaryTitleRect(const QRectF& frame) const {
     // The box right of the glyph spans the Cancel part only, so the title
-    // never reaches beyond the control while it slides in.
+    // is centred in what shows of it and never reaches beyond the control.
     const double inset = std::floor(frame.height() / 2) - 3;
     const QRectF box(frame.x() + inset, 0, frame.width() - inset, frame.height() - 1);
     const QSizeF size = secondaryTitleSize_;
-    const QRectF place = fromBottom(box.x() + std::round((box.width() - size.width()) / 2),
-                                    1 + std::ceil((box.height() - size.height()) / 2), size.width(),
-                                    size.height(), height());
+    return fromBottom(box.x() + std::round((box.width() - size.width()) / 2),
+                      1 + std::ceil((box.height() - size.height()) / 2), size.width(),
+                      size.height(), height());
+}
+
+void QFSaveCancelButton::drawSecondaryTitleInRect(QPainter& painter, const QRectF& frame) const {
+    if (smoothedAnimationProgress() == 0 || secondaryTitle_.text.isEmpty()) return;
     const unsigned mask = QFStyleMaskForWindow(this);
     const QColor titleBar = QFWindowStyle::windowTitleSubpixelBackgroundColorWithMask(1);
     const QColor blue = controlBlue();
@@ -279,9 +282,10 @@ void QFSaveCancelButton::drawSecondaryTitleInRect(QPainter& painter, const QRect
                                                titleBar.greenF() * 0.95f + blue.greenF() * 0.05f,
                                                titleBar.blueF() * 0.95f + blue.blueF() * 0.05f);
     painter.save();
-    painter.setClipRect(frame);
-    QFWindowStyle::windowTitleEffectWithMask(mask).drawAttributedString(painter, secondaryTitle_,
-                                                                        place, background);
+    // While Cancel is still narrow the title shows only over it.
+    painter.setClipRect(frame, Qt::IntersectClip);
+    QFWindowStyle::windowTitleEffectWithMask(mask).drawAttributedString(
+        painter, secondaryTitle_, secondaryTitleRect(frame), background);
     painter.restore();
 }
 

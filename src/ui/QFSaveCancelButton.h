@@ -59,6 +59,9 @@ public:
     QRectF secondaryButtonFrame() const;
     // The square at the right end that the pointer rests on to cancel.
     QRectF secondaryButtonFrameForTrackingArea() const;
+    // Where the Cancel title goes in the Cancel part `frame`: centred in
+    // the part right of the glyph.
+    QRectF secondaryTitleRect(const QRectF& frame) const;
 
     // 0: Save fully shown; 1: fully hidden.
     double animationProgress() const { return animationProgress_; }
@@ -118,6 +121,6 @@ private:
     bool isTrackingPrimaryButton_ = false;
     bool pointerInCancelArea_ = false;
     OMAttributedString primaryTitle_, secondaryTitle_;
-    QSizeF primaryTitleSize_, secondaryTitleSize_;
+    QSizeF primaryTitleSize_{0, 0}, secondaryTitleSize_{0, 0};
     Action primaryAction_, secondaryAction_;
 };

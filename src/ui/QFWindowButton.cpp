@@ -122,7 +122,7 @@ void QFWindowButton::contentChanged(bool sizeChanged) {
 
 void QFWindowButton::setImage(std::shared_ptr<const OMImage> image) {
     image_ = std::move(image);
-    imageSize_ = image_ ? image_->size() : QSizeF();
+    imageSize_ = image_ ? image_->size() : QSizeF(0, 0);
     imageBlock_ = nullptr;
     contentChanged(true);
 }

@@ -124,8 +124,8 @@ private:
     std::shared_ptr<const OMImage> image_;
     ImageBlock imageBlock_;
     bool isBordered_ = false;
-    QSizeF titleSize_;
-    QSizeF imageSize_;
+    QSizeF titleSize_{0, 0};
+    QSizeF imageSize_{0, 0};
     OMEdgeInsets padding_;
     OMEdgeInsets alignmentRectInsets_;
     bool isMouseInside_ = false;

@@ -32,7 +32,7 @@ void QFWindowLabel::setText(const std::optional<QString>& text) {
     if (string.isEmpty() || isProductName(string)) {
         text_.text.clear();
         const auto logotype = QFWindowStyle::windowTitleLogotype();
-        textSize_ = logotype ? logotype->size() : QSizeF();
+        textSize_ = logotype ? logotype->size() : QSizeF(0, 0);
         textRepresentsLogotype_ = true;
     } else {
         text_.text = string;

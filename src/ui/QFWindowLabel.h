@@ -38,6 +38,6 @@ protected:
 
 private:
     OMAttributedString text_;
-    QSizeF textSize_;
+    QSizeF textSize_{0, 0};
     bool textRepresentsLogotype_ = true;
 };
