@@ -1,0 +1,59 @@
+// The tests of real windows: they start their own Xvfb (a screen of 800 by
+// 600) and run one QApplication on it through Qt's X11 platform. Without
+// Xvfb they skip, except in CI, where that is a failure.
+
+#include "ScreenTestSupport.h"
+#include "XvfbServer.h"
+#include "platform/MainQueue.h"
+#include "platform/UserDefaults.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace lf::test {
+
+std::string& screenDisplay() {
+    static std::string display;
+    return display;
+}
+
+std::string& screenUnavailableReason() {
+    static std::string reason;
+    return reason;
+}
+
+}  // namespace lf::test
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+    lf::test::XvfbServer server(800, 600);
+    if (!server.running()) {
+        const char* ci = std::getenv("CI");
+        if (ci && std::strcmp(ci, "true") == 0) {
+            std::fprintf(stderr, "ui_screen_tests: %s\n", server.failure().c_str());
+            return 1;
+        }
+        lf::test::screenUnavailableReason() = server.failure();
+        return RUN_ALL_TESTS();
+    }
+    lf::test::screenDisplay() = server.display();
+    setenv("DISPLAY", server.display().c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    unsetenv("WAYLAND_DISPLAY");
+    lf::MainQueue::shared()->bindToCurrentThread();
+    lf::test::TemporaryDirectory defaults;
+    lf::UserDefaults::setStandard(
+        std::make_shared<lf::UserDefaults>((defaults / "defaults.json").string()));
+    int result;
+    {
+        QApplication application(argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    return result;
+}
