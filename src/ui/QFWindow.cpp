@@ -8,6 +8,7 @@
 #include "ui/QFWindowButtonsTrackingView.h"
 #include "ui/QFWindowCompositing.h"
 #include "ui/QFWindowContentView.h"
+#include "ui/QFWindowMoveTracker.h"
 #include "ui/QFWindowResizeGrip.h"
 #include "ui/QFWindowStyle.h"
 #include "ui/QFWindowTitleView.h"
@@ -50,6 +51,8 @@ QFWindow::QFWindow(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Frameless
     if (!cutsCornersWithMask_) setAttribute(Qt::WA_TranslucentBackground);
     setAcceptDrops(true);
     setWindowTitle(title());
+    // Presses that no view takes move the window.
+    new QFWindowMoveTracker(this, QFWindowMoveTracker::Events::Take);  // owned by the window
     initializeWindow();
 }
 
@@ -492,19 +495,4 @@ void QFWindow::draggingEnded(const QFDraggingInfo& info) {
             block();
         window->shouldDelayDraggedTypeChanges_ = false;
     });
-}
-
-void QFWindow::mousePressEvent(QMouseEvent* event) {
-    moveTracker_.mousePressed(*event);
-    event->accept();
-}
-
-void QFWindow::mouseMoveEvent(QMouseEvent* event) {
-    moveTracker_.mouseMoved(*this, *event);
-    event->accept();
-}
-
-void QFWindow::mouseReleaseEvent(QMouseEvent* event) {
-    moveTracker_.mouseReleased();
-    QWidget::mouseReleaseEvent(event);
 }

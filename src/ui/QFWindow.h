@@ -34,7 +34,6 @@
 #include "ui/QFStandardWindowButton.h"
 #include "ui/QFViewController.h"
 #include "ui/QFWindowDraggingDestination.h"
-#include "ui/QFWindowMoveTracker.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -160,9 +159,6 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void initializeWindow();
@@ -202,5 +198,4 @@ private:
     QStringList registeredDraggedTypes_;
     Qt::DropAction enteredOperation_ = Qt::IgnoreAction;
     bool cutsCornersWithMask_ = false;
-    QFWindowMoveTracker moveTracker_;
 };

@@ -8,6 +8,7 @@
 #include "ui/QFColorDerivation.h"
 #include "ui/QFStyleMask.h"
 #include "ui/QFWindow.h"
+#include "ui/QFWindowMoveTracker.h"
 #include "ui/QFWindowStyle.h"
 
 #include <QPaintEvent>
@@ -83,6 +84,7 @@ bool miniaturizesOnDoubleClick() {
 
 QFWindowBackgroundView::QFWindowBackgroundView(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    new QFWindowMoveTracker(this, QFWindowMoveTracker::Events::PassOn);  // owned by the view
 }
 
 void QFWindowBackgroundView::setTitlebarHeight(double height) {
@@ -218,25 +220,17 @@ bool QFWindowBackgroundView::handleTitlebarDoubleClick(const QMouseEvent& event)
 }
 
 void QFWindowBackgroundView::mousePressEvent(QMouseEvent* event) {
-    moveTracker_.mousePressed(*event);
     releaseEndsDoubleClick_ = false;
-    event->accept();
-}
-
-void QFWindowBackgroundView::mouseMoveEvent(QMouseEvent* event) {
-    if (moveTracker_.mouseMoved(*this, *event)) releaseEndsDoubleClick_ = false;
     event->accept();
 }
 
 void QFWindowBackgroundView::mouseDoubleClickEvent(QMouseEvent* event) {
     // The second press; the double click acts when it is released.
-    moveTracker_.mousePressed(*event);
     releaseEndsDoubleClick_ = event->button() == Qt::LeftButton;
     event->accept();
 }
 
 void QFWindowBackgroundView::mouseReleaseEvent(QMouseEvent* event) {
-    moveTracker_.mouseReleased();
     const bool doubleClick = std::exchange(releaseEndsDoubleClick_, false);
     if (doubleClick && handleTitlebarDoubleClick(*event)) {
         event->accept();

@@ -13,7 +13,6 @@
 
 #include "kit/gui/OMAnimationCache.h"
 #include "kit/gui/OMAppKitView.h"
-#include "ui/QFWindowMoveTracker.h"
 
 #include <QWidget>
 
@@ -51,7 +50,6 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
@@ -63,5 +61,4 @@ private:
     OMAnimationCache backgroundCache_;
     bool drawsDropIndicator_ = false;
     bool releaseEndsDoubleClick_ = false;
-    QFWindowMoveTracker moveTracker_;
 };

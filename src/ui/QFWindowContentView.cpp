@@ -1,11 +1,13 @@
 #include "ui/QFWindowContentView.h"
 
-#include <QMouseEvent>
+#include "ui/QFWindowMoveTracker.h"
+
 #include <QRegion>
 
 #include <cmath>
 
 QFWindowContentView::QFWindowContentView(QWidget* parent) : QWidget(parent) {
+    new QFWindowMoveTracker(this, QFWindowMoveTracker::Events::Take);  // owned by the view
     setContentView(nullptr);
 }
 
@@ -45,19 +47,4 @@ void QFWindowContentView::resizeSubviews() {
 void QFWindowContentView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     resizeSubviews();
-}
-
-void QFWindowContentView::mousePressEvent(QMouseEvent* event) {
-    moveTracker_.mousePressed(*event);
-    event->accept();
-}
-
-void QFWindowContentView::mouseMoveEvent(QMouseEvent* event) {
-    moveTracker_.mouseMoved(*this, *event);
-    event->accept();
-}
-
-void QFWindowContentView::mouseReleaseEvent(QMouseEvent* event) {
-    moveTracker_.mouseReleased();
-    QWidget::mouseReleaseEvent(event);
 }

@@ -14,8 +14,6 @@
 //
 // Threads: main thread only.
 
-#include "ui/QFWindowMoveTracker.h"
-
 #include <QPointer>
 #include <QWidget>
 
@@ -36,9 +34,6 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void resizeSubviews();
@@ -46,5 +41,4 @@ private:
     QPointer<QWidget> contentView_;
     QWidget* emptyView_ = nullptr;  // owned as a child
     double partialTitlebarHeight_ = 0;
-    QFWindowMoveTracker moveTracker_;
 };

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 
 namespace {
 
@@ -41,6 +42,14 @@ void paintBackground(QPainter& painter, double scale) {
                 qRgba(kSlate.red() + shift, kSlate.green() + shift, kSlate.blue() + shift, 255);
         }
     }
+}
+
+// The path through `points`, closed when asked.
+QPainterPath polyline(std::initializer_list<QPointF> points, bool closed = false) {
+    QPainterPath path;
+    path.addPolygon(QPolygonF(QList<QPointF>(points)));
+    if (closed) path.closeSubpath();
+    return path;
 }
 
 QPainterPath layerSheet(QPointF centre, double width, double height) {
@@ -141,11 +150,7 @@ void paintDropHere(QPainter& painter, double scale) {
     arrow.lineTo(64, 81);
     arrow.lineTo(82, 63);
     engrave(painter, arrow, 0.5, true, 7);
-    QPainterPath tray;
-    tray.moveTo(36, 84);
-    tray.lineTo(36, 96);
-    tray.lineTo(92, 96);
-    tray.lineTo(92, 84);
+    const QPainterPath tray = polyline({{36, 84}, {36, 96}, {92, 96}, {92, 84}});
     engrave(painter, tray, 0.5, true, 5);
 }
 
@@ -156,13 +161,7 @@ void paintTaggingPlaceholder(QPainter& painter, double scale) {
         sheet.addRoundedRect(QRectF(22 + i * 8, 40 - i * 8, 64, 64), 6, 6);
         engrave(painter, sheet, 0.18 + 0.12 * (2 - i), false);
     }
-    QPainterPath tag;
-    tag.moveTo(70, 78);
-    tag.lineTo(104, 78);
-    tag.lineTo(114, 88);
-    tag.lineTo(104, 98);
-    tag.lineTo(70, 98);
-    tag.closeSubpath();
+    const QPainterPath tag = polyline({{70, 78}, {104, 78}, {114, 88}, {104, 98}, {70, 98}}, true);
     QPainterPath hole;
     hole.addEllipse(QPointF(103, 88), 3, 3);
     engrave(painter, tag.subtracted(hole), 0.6, false);
@@ -170,17 +169,8 @@ void paintTaggingPlaceholder(QPainter& painter, double scale) {
 
 void paintDocumentError(QPainter& painter, double scale) {
     painter.scale(scale, scale);
-    QPainterPath page;
-    page.moveTo(30, 14);
-    page.lineTo(78, 14);
-    page.lineTo(98, 34);
-    page.lineTo(98, 114);
-    page.lineTo(30, 114);
-    page.closeSubpath();
-    QPainterPath fold;
-    fold.moveTo(78, 14);
-    fold.lineTo(78, 34);
-    fold.lineTo(98, 34);
+    const QPainterPath page = polyline({{30, 14}, {78, 14}, {98, 34}, {98, 114}, {30, 114}}, true);
+    const QPainterPath fold = polyline({{78, 14}, {78, 34}, {98, 34}});
     engrave(painter, page, 0.35, true, 4);
     engrave(painter, fold, 0.35, true, 4);
     QPainterPath mark;
@@ -210,11 +200,7 @@ void paintRepeatTemplate(QPainter& painter, double scale) {
     painter.scale(scale, scale);
     painter.setPen(templatePen(1.8));
     painter.drawArc(QRectF(2.5, 2.5, 11, 11), 100 * 16, 250 * 16);
-    QPainterPath head;
-    head.moveTo(7.5, 0.2);
-    head.lineTo(11.5, 2.6);
-    head.lineTo(7.5, 5.2);
-    head.closeSubpath();
+    const QPainterPath head = polyline({{7.5, 0.2}, {11.5, 2.6}, {7.5, 5.2}}, true);
     painter.fillPath(head, Qt::black);
 }
 
@@ -261,12 +247,7 @@ void paintExtractingIcon(QPainter& painter, double scale) {
     sheet.addRoundedRect(QRectF(15, 4, 18, 22), 2, 2);
     painter.fillPath(sheet, QColor(250, 251, 252));
     painter.strokePath(sheet, QPen(QColor(96, 114, 134), 1.2));
-    QPainterPath box;
-    box.moveTo(6, 22);
-    box.lineTo(42, 22);
-    box.lineTo(40, 44);
-    box.lineTo(8, 44);
-    box.closeSubpath();
+    const QPainterPath box = polyline({{6, 22}, {42, 22}, {40, 44}, {8, 44}}, true);
     QLinearGradient side(0, 22, 0, 44);
     side.setColorAt(0, QColor(122, 146, 170));
     side.setColorAt(1, QColor(78, 99, 122));
