@@ -73,7 +73,8 @@ public:
     void setTitlebarHeight(double height);
 
     // Placed at the right end of the title bar, mirroring the close
-    // button's margin and centred on its centre line.
+    // button's margin and centred on its centre line. Owned by the window:
+    // setting another deletes the one before.
     QWidget* accessoryWindowButton() const { return accessoryWindowButton_; }
     void setAccessoryWindowButton(QWidget* button);
 

@@ -46,6 +46,10 @@ int main(int argc, char** argv) {
     setenv("DISPLAY", server.display().c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     unsetenv("WAYLAND_DISPLAY");
+    // No desktop session: the window needs no session bus, and the test
+    // stays apart from the user's desktop (and from the bus library's
+    // allocations that outlive it).
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
     lf::MainQueue::shared()->bindToCurrentThread();
     lf::test::TemporaryDirectory defaults;
     lf::UserDefaults::setStandard(

@@ -2,9 +2,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +23,13 @@ XvfbServer::XvfbServer(int width, int height) {
     pid_ = fork();
     if (pid_ == 0) {
         close(pipeFds[0]);
+        // The server goes with the tests, even when they crash, and keeps
+        // none of their output open (the test runner waits for it to close).
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, STDIN_FILENO);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-br",
                "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
