@@ -1,6 +1,7 @@
 // The tests of real windows: they start their own Xvfb (a screen of 800 by
 // 600) and run one QApplication on it through Qt's X11 platform. Without
-// Xvfb they skip, except in CI, where that is a failure.
+// Xvfb they skip, except in CI, where that is a failure
+// (LF_REQUIRE_INSTALLED).
 
 #include "ScreenTestSupport.h"
 #include "XvfbServer.h"
@@ -11,9 +12,7 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace lf::test {
 
@@ -34,11 +33,6 @@ int main(int argc, char** argv) {
     if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
     lf::test::XvfbServer server(800, 600);
     if (!server.running()) {
-        const char* ci = std::getenv("CI");
-        if (ci && std::strcmp(ci, "true") == 0) {
-            std::fprintf(stderr, "ui_screen_tests: %s\n", server.failure().c_str());
-            return 1;
-        }
         lf::test::screenUnavailableReason() = server.failure();
         return RUN_ALL_TESTS();
     }

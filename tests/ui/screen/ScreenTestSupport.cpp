@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
 #include <QWindow>
 
@@ -24,6 +25,11 @@ bool showAndWaitForExposure(QWidget& window) {
     }
     QApplication::sync();
     return true;
+}
+
+bool screenshotToolsInstalled() {
+    return !QStandardPaths::findExecutable("xwd").isEmpty() &&
+           !QStandardPaths::findExecutable("xwdtopnm").isEmpty();
 }
 
 QImage takeScreenshot() {

@@ -17,14 +17,10 @@ std::string& screenUnavailableReason();
 // Shows `window` and waits until the X server has drawn it (at most 10 s).
 bool showAndWaitForExposure(QWidget& window);
 
-// The whole screen through xwd and xwdtopnm; a null image when either is
-// missing or fails.
+// Whether xwd and xwdtopnm, which take screenshots, are installed.
+bool screenshotToolsInstalled();
+// The whole screen through xwd and xwdtopnm; a null image when either
+// fails.
 QImage takeScreenshot();
 
 }  // namespace lf::test
-
-#define LF_REQUIRE_SCREEN()                                                           \
-    do {                                                                              \
-        if (::lf::test::screenDisplay().empty())                                      \
-            GTEST_SKIP() << "no X server: " << ::lf::test::screenUnavailableReason(); \
-    } while (0)

@@ -1,4 +1,5 @@
 #include "ScreenTestSupport.h"
+#include "support/TestSupport.h"
 #include "ui/QFPlaceholderView.h"
 #include "ui/QFResources.h"
 #include "ui/QFWindow.h"
@@ -44,7 +45,9 @@ protected:
 // logotype says (its shadow starts right below it), the
 // three buttons sit where the layout puts them, and the top corners are cut.
 TEST(QFWindowOnScreen, TitleBarAndButtonsWhereTheyBelong) {
-    LF_REQUIRE_SCREEN();
+    LF_REQUIRE_INSTALLED(!lf::test::screenDisplay().empty(),
+                         "Xvfb (" << lf::test::screenUnavailableReason() << ")");
+    LF_REQUIRE_INSTALLED(lf::test::screenshotToolsInstalled(), "xwd or xwdtopnm");
     QFWindow window;
     window.setDefaultTitleView(new QFWindowLabel);
     window.setTitleView(nullptr);

@@ -54,7 +54,7 @@ XvfbServer::XvfbServer(int width, int height) {
     while (!number.empty() && (number.back() == '\n' || number.back() == ' '))
         number.pop_back();
     if (number.empty()) {
-        failure_ = "Xvfb did not start (is the package xvfb installed?)";
+        failure_ = "it did not start";
         return;
     }
     display_ = ":" + number;
