@@ -1,5 +1,7 @@
 #include "kit/gui/OMImage.h"
 
+#include "kit/Bundle.h"
+
 #include <map>
 #include <mutex>
 #include <string>

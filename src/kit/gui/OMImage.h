@@ -14,7 +14,6 @@
 // guarded. Changing an image (adding a representation, setting its
 // alignment rectangle) is for the thread that made it, before sharing it.
 
-#include "kit/Bundle.h"
 #include "kit/gui/OMDeviceSpace.h"
 
 #include <QImage>
@@ -26,6 +25,10 @@
 #include <optional>
 #include <string_view>
 #include <vector>
+
+namespace lf {
+class Bundle;
+}
 
 class OMImageRep {
 public:
