@@ -88,20 +88,25 @@ TestNode group(std::string name, std::vector<TestNode> children) {
 }
 
 lf::Data documentData(uint32_t width, uint32_t height, const std::vector<TestNode>& layers,
-                      uint16_t colorMode, uint16_t depth) {
+                      uint16_t colorMode, uint16_t depth, const lf::Data& iccProfile) {
     TestDocument document;
     document.width = width;
     document.height = height;
     document.colorMode = colorMode;
     document.depth = depth;
     document.channels = colorMode == 3 ? 3 : 1;
+    if (!iccProfile.empty())
+        document.resources.push_back(
+            {1039,
+             std::vector<uint8_t>(iccProfile.bytes(), iccProfile.bytes() + iccProfile.size())});
     appendLayers(layers, document.layers);
     return document.data();
 }
 
 std::shared_ptr<OMPSDDocument> buildDocument(uint32_t width, uint32_t height,
-                                             const std::vector<TestNode>& layers) {
-    auto document = OMPSDDocument::create(documentData(width, height, layers));
+                                             const std::vector<TestNode>& layers,
+                                             const lf::Data& iccProfile) {
+    auto document = OMPSDDocument::create(documentData(width, height, layers, 3, 8, iccProfile));
     EXPECT_TRUE(document) << lf::describe(document.error());
     return document ? *document : nullptr;
 }

@@ -32,11 +32,13 @@ TestNode layer(std::string name, int32_t left, int32_t top, int32_t width, int32
                std::array<uint8_t, 4> colour = {255, 0, 0, 255});
 TestNode group(std::string name, std::vector<TestNode> children);
 
-// The bytes of an RGB document of `layers` (bottom-most first).
+// The bytes of a document of `layers` (bottom-most first), with an ICC
+// profile (resource 1039) when one is given.
 lf::Data documentData(uint32_t width, uint32_t height, const std::vector<TestNode>& layers,
-                      uint16_t colorMode = 3, uint16_t depth = 8);
+                      uint16_t colorMode = 3, uint16_t depth = 8, const lf::Data& iccProfile = {});
 std::shared_ptr<OMPSDDocument> buildDocument(uint32_t width, uint32_t height,
-                                             const std::vector<TestNode>& layers);
+                                             const std::vector<TestNode>& layers,
+                                             const lf::Data& iccProfile = {});
 
 // Standard user defaults in a temporary folder, with `values` stored, for
 // the object's life.
