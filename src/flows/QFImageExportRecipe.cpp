@@ -100,7 +100,12 @@ double QFImageExportRecipe::renderScaleForScale(double scaleFactor) {
 
 void QFImageExportRecipe::run() {
     results_.clear();
+    for (const auto& output : renderOutputs())
+        if (auto data = createFileDataForPixelBuffer(output.pixels, output.path))
+            results_[output.path] = std::move(*data);
+}
 
+std::vector<QFImageExportRecipeOutput> QFImageExportRecipe::renderOutputs() const {
     // Which entries can be made, by rectangle.
     std::map<VKRect, RectEntries, RectOrder> rects;
     for (const auto& entry : entries_) {
@@ -149,6 +154,7 @@ void QFImageExportRecipe::run() {
             renders.emplace(scale, std::move(*render));
     }
 
+    std::vector<QFImageExportRecipeOutput> outputs;
     for (const auto& [rect, shared] : rects) {
         VKRect cutRect = shared.isDownSampled ? downSamplingRect(rect) : rect;
         std::vector<PixelBuffer> cuts;
@@ -175,10 +181,10 @@ void QFImageExportRecipe::run() {
             }
             if (output && entry->shouldDownSample) output = output->downSampledPixelBuffer();
             if (!output || output->widthInPixels() == 0 || output->heightInPixels() == 0) continue;
-            if (auto data = createFileDataForPixelBuffer(*output, entry->path))
-                results_[entry->path] = std::move(*data);
+            outputs.push_back({entry->path, std::move(*output)});
         }
     }
+    return outputs;
 }
 
 std::vector<QFImageExportRecipePixelBuffer> QFImageExportRecipe::trimTransparencyFromPixelBuffers(

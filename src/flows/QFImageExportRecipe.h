@@ -25,6 +25,12 @@
 #include <map>
 #include <vector>
 
+// The pixels of one output, ready to encode.
+struct QFImageExportRecipeOutput {
+    std::string path;
+    QFImageExportRecipePixelBuffer pixels;
+};
+
 class QFImageExportRecipe : public QFExportRecipe {
 public:
     // The largest output, in pixels: a render's own budget.
@@ -44,7 +50,12 @@ public:
     // The replace flag of the entry of `path`; false without one.
     bool shouldReplaceExistingItemsForPath(const std::string& path) const;
 
+    // Renders, then encodes every output of renderOutputs().
     void run() override;
+    // The pixels of every output that can be made: each scale rendered
+    // once, each output cut from its render, trimmed, scaled and halved as
+    // its entry asks. Outputs left out are logged here.
+    std::vector<QFImageExportRecipeOutput> renderOutputs() const;
     // Output path to file data, filled by run().
     const std::map<std::string, lf::Data>& results() const { return results_; }
 

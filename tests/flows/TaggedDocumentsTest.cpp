@@ -8,6 +8,7 @@
 // levels off.
 
 #include "FlowsTestSupport.h"
+#include "flows/QFConfinedPath.h"
 #include "flows/QFExportRunBody.h"
 #include "flows/QFICNSContainer.h"
 
@@ -15,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include <fstream>
+#include <set>
 
 namespace {
 
@@ -107,6 +109,31 @@ TEST_P(TaggedDocument, ExportsExactlyTheExpectedFiles) {
             EXPECT_LE(difference->mean, out["pixels"]["mean_diff"].get<double>());
         }
     }
+}
+
+// Every document with tags in one run: their recipes run at once, and the
+// run writes the union of what each writes alone (a switch of one
+// document reaching no other).
+TEST(TaggedDocuments, ConcurrentRecipesOfEveryDocumentInOneRun) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    ScopedUserDefaults defaults;
+    std::vector<QFExportInputItem> inputs;
+    std::set<std::string> expectedPaths;
+    for (const auto& stem : expectedDocuments()) {
+        std::ifstream file(taggedFolder() / "expected" / (stem + ".json"));
+        nlohmann::json expected = nlohmann::json::parse(file);
+        if (expected["result"].is_object()) continue;
+        for (const auto& out : expected["outputs"]) expectedPaths.insert(out["path"]);
+        inputs.push_back(QFExportInputItem::forFile(
+            (taggedFolder() / expected["document"].get<std::string>()).string()));
+    }
+    std::reverse(inputs.begin(), inputs.end());  // the run orders them itself
+    QFFlowOutput output;
+    lf::Status status = QFExportRunBody(inputs, output);
+    ASSERT_TRUE(status) << lf::describe(status.error());
+    std::set<std::string> paths;
+    for (const auto& item : output.items()) paths.insert(QFPathWithComponents(item->pathComponents()));
+    EXPECT_EQ(paths, expectedPaths);
 }
 
 INSTANTIATE_TEST_SUITE_P(PSDTagged, TaggedDocument, ::testing::ValuesIn(expectedDocuments()),
