@@ -63,7 +63,8 @@ void useOwnDefaults() {
         std::string pattern = (fs::temp_directory_path() / "layerflow-bench-XXXXXX").string();
         return fs::path(mkdtemp(pattern.data()) ? pattern : fs::temp_directory_path().string());
     }();
-    lf::UserDefaults::setStandard(std::make_shared<lf::UserDefaults>((folder / "defaults.json").string()));
+    lf::UserDefaults::setStandard(
+        std::make_shared<lf::UserDefaults>((folder / "defaults.json").string()));
 }
 
 std::shared_ptr<OMPSDDocument> open(const fs::path& path, benchmark::State& state) {
@@ -129,14 +130,17 @@ void exportAgainstItsHalves(benchmark::State& state, const Recipes& recipes) {
     // decompressed on the way).
     std::vector<std::pair<const QFImageExportRecipe*, QFImageExportRecipeOutput>> outputs;
     for (const auto& recipe : recipes.images)
-        for (auto& output : recipe->renderOutputs()) outputs.emplace_back(recipe.get(), output);
-    for (const auto& recipe : recipes.icons) recipe->run();
+        for (auto& output : recipe->renderOutputs())
+            outputs.emplace_back(recipe.get(), output);
+    for (const auto& recipe : recipes.icons)
+        recipe->run();
 
     auto encodeIcons = [&] {
         for (const auto& recipe : recipes.icons) {
             QFICNSContainer container;
             for (const auto& [path, elements] : recipe->results())
-                for (const auto& element : elements) container.addElement(element);
+                for (const auto& element : elements)
+                    container.addElement(element);
             benchmark::DoNotOptimize(container.ICNSRepresentation());
         }
     };
@@ -144,15 +148,19 @@ void exportAgainstItsHalves(benchmark::State& state, const Recipes& recipes) {
     uint64_t bytes = 0;
     for (auto _ : state) {
         double exported = secondsOf([&] {
-            for (const auto& recipe : recipes.images) recipe->run();
-            for (const auto& recipe : recipes.icons) recipe->run();
+            for (const auto& recipe : recipes.images)
+                recipe->run();
+            for (const auto& recipe : recipes.icons)
+                recipe->run();
             encodeIcons();
         });
         exportSeconds += exported;
         state.SetIterationTime(exported);
         renderSeconds += secondsOf([&] {
-            for (const auto& recipe : recipes.images) benchmark::DoNotOptimize(recipe->renderOutputs());
-            for (const auto& recipe : recipes.icons) recipe->run();
+            for (const auto& recipe : recipes.images)
+                benchmark::DoNotOptimize(recipe->renderOutputs());
+            for (const auto& recipe : recipes.icons)
+                recipe->run();
         });
         encodeSeconds += secondsOf([&] {
             for (const auto& [recipe, output] : outputs) {
