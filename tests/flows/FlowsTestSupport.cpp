@@ -220,15 +220,4 @@ std::vector<std::string> filesBelow(const std::filesystem::path& folder) {
     return files;
 }
 
-std::pair<int, std::string> runCommand(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return {-1, ""};
-    char chunk[4096];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        output.append(chunk, n);
-    return {pclose(pipe), output};
-}
-
 }  // namespace flows_test

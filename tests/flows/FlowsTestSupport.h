@@ -71,7 +71,4 @@ std::optional<ImageDifference> compareImages(const TestImage& a, const TestImage
 // The paths of the files below `folder`, relative to it, "/"-separated.
 std::vector<std::string> filesBelow(const std::filesystem::path& folder);
 
-// Runs `command` with its output captured: the exit status and the output.
-std::pair<int, std::string> runCommand(const std::string& command);
-
 }  // namespace flows_test

@@ -208,14 +208,15 @@ TEST(ICNSContainer, AnIndependentReaderListsEveryElement) {
     lf::test::TemporaryDirectory folder;
     lf::test::writeFile(folder / "app.icns",
                         std::string(container.ICNSRepresentation().stringView()));
-    auto [status, listing] = runCommand("icns2png -l " + (folder / "app.icns").string());
+    auto [status, listing] = lf::test::runCommand("icns2png -l " + (folder / "app.icns").string());
     EXPECT_EQ(status, 0) << listing;
     for (const char* type :
          {"s8mk", "is32", "l8mk", "il32", "t8mk", "it32", "ic08", "ic09", "ic10"})
         EXPECT_NE(listing.find(type), std::string::npos) << type << " missing from:\n" << listing;
 
     // And extracts the pixels of every size as we wrote them.
-    auto [extracted, log] = runCommand("cd " + folder.path().string() + " && icns2png -x app.icns");
+    auto [extracted, log] =
+        lf::test::runCommand("cd " + folder.path().string() + " && icns2png -x app.icns");
     EXPECT_EQ(extracted, 0) << log;
     for (const auto& written : container.elements()) {
         auto side = static_cast<int>(written->size().width);

@@ -123,7 +123,8 @@ TEST(TaggedDocuments, ConcurrentRecipesOfEveryDocumentInOneRun) {
         std::ifstream file(taggedFolder() / "expected" / (stem + ".json"));
         nlohmann::json expected = nlohmann::json::parse(file);
         if (expected["result"].is_object()) continue;
-        for (const auto& out : expected["outputs"]) expectedPaths.insert(out["path"]);
+        for (const auto& out : expected["outputs"])
+            expectedPaths.insert(out["path"]);
         inputs.push_back(QFExportInputItem::forFile(
             (taggedFolder() / expected["document"].get<std::string>()).string()));
     }
@@ -132,7 +133,8 @@ TEST(TaggedDocuments, ConcurrentRecipesOfEveryDocumentInOneRun) {
     lf::Status status = QFExportRunBody(inputs, output);
     ASSERT_TRUE(status) << lf::describe(status.error());
     std::set<std::string> paths;
-    for (const auto& item : output.items()) paths.insert(QFPathWithComponents(item->pathComponents()));
+    for (const auto& item : output.items())
+        paths.insert(QFPathWithComponents(item->pathComponents()));
     EXPECT_EQ(paths, expectedPaths);
 }
 

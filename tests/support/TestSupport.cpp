@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <unistd.h>
@@ -7,7 +8,8 @@
 namespace lf::test {
 
 TemporaryDirectory::TemporaryDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "layerflow-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "layerflow-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
@@ -23,7 +25,8 @@ std::filesystem::path sharedDirectory() {
             if (std::filesystem::is_directory(env)) return std::filesystem::path(env);
         }
         std::filesystem::path beside(LF_DEFAULT_SHARED_DIR);
-        if (std::filesystem::is_directory(beside / "psd")) return std::filesystem::canonical(beside);
+        if (std::filesystem::is_directory(beside / "psd"))
+            return std::filesystem::canonical(beside);
         return std::filesystem::path();
     }();
     return directory;
@@ -37,6 +40,17 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::pair<int, std::string> runCommand(const std::string& command) {
+    std::string output;
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return {-1, ""};
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0)
+        output.append(chunk, n);
+    return {pclose(pipe), output};
 }
 
 }  // namespace lf::test

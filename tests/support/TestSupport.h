@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 
 namespace lf::test {
 
@@ -33,11 +34,15 @@ std::filesystem::path sharedFile(const std::string& relativePath);
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 
+// Runs a shell command: its exit status and its output (standard output and
+// standard error together).
+std::pair<int, std::string> runCommand(const std::string& command);
+
 }  // namespace lf::test
 
 // Skips the current test when the shared documents are not on this machine.
-#define LF_REQUIRE_SHARED_DOCUMENTS()                                                      \
-    do {                                                                                  \
-        if (::lf::test::sharedDirectory().empty())                                        \
-            GTEST_SKIP() << "shared test documents not found (set LF_SHARED_DIR)";        \
+#define LF_REQUIRE_SHARED_DOCUMENTS()                                              \
+    do {                                                                           \
+        if (::lf::test::sharedDirectory().empty())                                 \
+            GTEST_SKIP() << "shared test documents not found (set LF_SHARED_DIR)"; \
     } while (0)
