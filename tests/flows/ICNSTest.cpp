@@ -197,11 +197,8 @@ TEST(ICNSContainer, RefusesOrCutsShortDamagedFiles) {
 }
 
 TEST(ICNSContainer, AnIndependentReaderListsEveryElement) {
-    if (std::system("command -v icns2png >/dev/null 2>&1") != 0) {
-        const char* ci = std::getenv("CI");
-        if (ci && std::string(ci) == "true") FAIL() << "icns2png (icnsutils) is missing";
-        GTEST_SKIP() << "icns2png (icnsutils) is not installed";
-    }
+    LF_REQUIRE_INSTALLED(std::system("command -v icns2png >/dev/null 2>&1") == 0,
+                         "icns2png (icnsutils)");
     QFICNSContainer container;
     for (double side : {16.0, 32.0, 128.0, 256.0, 512.0, 1024.0})
         container.addElement(patternElement(side));

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <string_view>
 #include <unistd.h>
 
 namespace lf::test {
@@ -51,6 +52,29 @@ std::pair<int, std::string> runCommand(const std::string& command) {
     while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0)
         output.append(chunk, n);
     return {pclose(pipe), output};
+}
+
+ScopedEnvironment::ScopedEnvironment(std::string name, std::optional<std::string> value)
+    : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) previous_ = old;
+    if (value) {
+        ::setenv(name_.c_str(), value->c_str(), 1);
+    } else {
+        ::unsetenv(name_.c_str());
+    }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    if (previous_) {
+        ::setenv(name_.c_str(), previous_->c_str(), 1);
+    } else {
+        ::unsetenv(name_.c_str());
+    }
+}
+
+bool runningInCI() {
+    const char* ci = std::getenv("CI");
+    return ci && std::string_view(ci) == "true";
 }
 
 }  // namespace lf::test
