@@ -88,6 +88,10 @@ int64_t QFIconExportRecipe::sizingBehaviorForSize(VKSize size) const {
     return found == sizingBehaviors_.end() ? automatic : found->second;
 }
 
+bool QFIconExportRecipe::isStoredInGenericRGB(VKSize size) const {
+    return !colorSpace_.profile || size.width <= kLargestGenericIcon;
+}
+
 lf::Data QFIconExportRecipe::fitPixelData(const lf::RGBABuffer& art, VKSize size) const {
     auto width = static_cast<uint64_t>(size.width), height = static_cast<uint64_t>(size.height);
     if (width == 0 || height == 0 || art.width == 0 || art.height == 0) return {};
@@ -108,7 +112,7 @@ lf::Data QFIconExportRecipe::fitPixelData(const lf::RGBABuffer& art, VKSize size
     }
     if (!fitted) return {};
 
-    if (!colorSpace_.profile || size.width <= kLargestGenericIcon) {
+    if (isStoredInGenericRGB(size)) {
         auto from =
             colorSpace_.profile ? colorSpace_.profile : lf::ColorProfile::mainDisplayProfile();
         auto converted = lf::convertRGBA(bufferOf(*fitted, width, height), *from,
@@ -134,10 +138,9 @@ void QFIconExportRecipe::run() {
             element->setPixelData(fitPixelData(art, size));
         }
         // The profile the pixels are in.
-        bool keepsDocumentColour = colorSpace_.profile && size.width > kLargestGenericIcon;
-        element->setICCProfileData(keepsDocumentColour
-                                       ? colorSpace_.iccData
-                                       : lf::ColorProfile::genericRGBProfile()->iccData());
+        element->setICCProfileData(isStoredInGenericRGB(size)
+                                       ? lf::ColorProfile::genericRGBProfile()->iccData()
+                                       : colorSpace_.iccData);
         elements.push_back(std::move(element));
     }
     results_[path_] = std::move(elements);

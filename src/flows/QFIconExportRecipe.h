@@ -63,6 +63,10 @@ public:
     nlohmann::json plistRepresentation() const override;
 
 private:
+    // Whether an icon of `size` is stored in Generic RGB rather than in the
+    // document's colours.
+    bool isStoredInGenericRGB(VKSize size) const;
+
     QFLayerList layers_;
     std::shared_ptr<const OMPSDDocument> psdDocument_;
     QFDocumentColorSpace colorSpace_;

@@ -1,15 +1,16 @@
 #pragma once
 // QFImageExportRecipe: the raster recipe (PNG, JPEG, TIFF). It holds one
-// entry per output file, renders the union of its entries' rectangles once
-// per scale, cuts each output out of that render, trims transparent borders
+// entry per output file, renders once per scale the union of the
+// rectangles cut at that scale (only what lies on the canvas shows), cuts
+// each output out of that render, trims transparent borders
 // (jointly for the outputs of one rectangle, so 1x and 2x images of a tag
 // stay aligned), halves with a 2x2 box filter where asked and encodes by
 // the output's extension, with the document's colour profile.
 //
-// Outputs that cannot be made are left out of the results, each with a log
-// line where it is not simply empty: outputs of no pixels, over the pixel
-// budget, with an extension no encoder writes, and "pdf" outputs (not
-// written yet).
+// Outputs that cannot be made are left out of the results, so that no
+// empty file is written: outputs of no pixels silently; with a log line
+// those over the pixel budget, those whose extension no encoder writes,
+// and "pdf" outputs (vector output is not written).
 //
 // Scales. Graphs render directly at 0.5, 1 and 2 only; an entry of another
 // scale renders at the next of these above it (or at 2) and is scaled to
@@ -18,6 +19,7 @@
 // Made and filled by the scanner, run once on a background thread, then
 // read.
 
+#include "compositing/QFTilingHelper.h"
 #include "flows/QFExportRecipe.h"
 #include "flows/QFImageExportRecipeEntry.h"
 #include "flows/QFImageExportRecipePixelBuffer.h"
@@ -33,8 +35,8 @@ struct QFImageExportRecipeOutput {
 
 class QFImageExportRecipe : public QFExportRecipe {
 public:
-    // The largest output, in pixels: a render's own budget.
-    static constexpr uint64_t kMaximumOutputPixels = uint64_t{1} << 28;
+    // The largest output, in pixels: what the tiled renderer renders at most.
+    static constexpr uint64_t kMaximumOutputPixels = QFTilingHelper::kDefaultPixelBudget;
 
     explicit QFImageExportRecipe(QFLayerList layers);
 
