@@ -67,6 +67,11 @@ public:
     // numbers for outputs to be halved), cut from every buffer.
     static std::vector<QFImageExportRecipePixelBuffer> trimTransparencyFromPixelBuffers(
         const std::vector<QFImageExportRecipePixelBuffer>& buffers, bool forDownSampling);
+    // The same for one buffer.
+    static QFImageExportRecipePixelBuffer trimTransparencyFromPixelBuffer(
+        const QFImageExportRecipePixelBuffer& buffer, bool forDownSampling) {
+        return trimTransparencyFromPixelBuffers({buffer}, forDownSampling).front();
+    }
     // The file of `buffer` for the extension of `path`, none when it cannot
     // be encoded (logged).
     std::optional<lf::Data> createFileDataForPixelBuffer(

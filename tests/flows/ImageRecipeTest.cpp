@@ -100,8 +100,8 @@ TEST(ImageRecipe, TrimsTheOutputsOfOneRectangleByTheSameDocumentAmounts) {
 
     // Halved outputs lose even amounts only, and fully transparent ones
     // nothing.
-    auto even = QFImageExportRecipe::trimTransparencyFromPixelBuffers({at1}, true);
-    EXPECT_EQ(even[0].rect(), VKRectMake(2, 4, 6, 6));
+    EXPECT_EQ(QFImageExportRecipe::trimTransparencyFromPixelBuffer(at1, true).rect(),
+              VKRectMake(2, 4, 6, 6));
     PixelBuffer clear(QFRGBAImage::create(8, 8), VKRectMake(0, 0, 8, 8), 1.0);
     EXPECT_EQ(QFImageExportRecipe::trimTransparencyFromPixelBuffers({clear}, false)[0].rect(),
               VKRectMake(0, 0, 8, 8));
