@@ -6,6 +6,7 @@
 #include "platform/Log.h"
 #include "rendergraph/BNGaussianBlurNode.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
