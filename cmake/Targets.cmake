@@ -8,13 +8,17 @@ function(lf_library name)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE lf_options)
 endfunction()
 
-# lf_test(NAME SOURCES ... DEPS ... [OWN_MAIN] [ENVIRONMENT VAR=VALUE ...])
+# lf_test(NAME SOURCES ... DEPS ... [OWN_MAIN] [ENVIRONMENT VAR=VALUE ...]
+#         [ENVIRONMENT_MODIFICATION VAR=OP:VALUE ...])
 #   One GoogleTest executable per folder under tests/, each case a CTest test.
 #   LF_TEST_DATA points at the shared documents beside the checkout.
 #   OWN_MAIN: the sources define main() (to set up a toolkit first).
 #   ENVIRONMENT: set for every case, so ctest alone runs them as intended.
+#   ENVIRONMENT_MODIFICATION: changes to variables the runner sets (CTest's
+#   property of that name), e.g. an option appended to ASAN_OPTIONS.
 function(lf_test name)
-    cmake_parse_arguments(ARG "OWN_MAIN" "" "SOURCES;DEPS;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "OWN_MAIN" "" "SOURCES;DEPS;ENVIRONMENT;ENVIRONMENT_MODIFICATION"
+                          ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     if(ARG_OWN_MAIN)
         set(main GTest::gtest)
@@ -22,8 +26,15 @@ function(lf_test name)
         set(main GTest::gtest_main)
     endif()
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} lf_test_support ${main} GTest::gmock lf_options)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-                         PROPERTIES TIMEOUT 600 ENVIRONMENT "${ARG_ENVIRONMENT}")
+    # Empty properties would shift the list of names and values.
+    set(properties TIMEOUT 600)
+    foreach(property ENVIRONMENT ENVIRONMENT_MODIFICATION)
+        if(ARG_${property})
+            string(REPLACE ";" "\\;" value "${ARG_${property}}")
+            list(APPEND properties ${property} "${value}")
+        endif()
+    endforeach()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()
 
 # lf_bench(NAME SOURCES ... DEPS ...)

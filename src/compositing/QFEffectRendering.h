@@ -14,6 +14,7 @@
 //
 // Everything here builds nodes only, on the build's thread.
 
+#include "geometry/VKGeometry.h"
 #include "psd/OMPSDEffects.h"
 #include "psd/OMPSDLayer.h"
 #include "rendergraph/BNRenderNode.h"
@@ -38,3 +39,9 @@ BNRenderNodePtr QFBlendEffectWithLayerShape(const OMPSDEffect& effect, const BNR
                                             const BNRenderNodePtr& background,
                                             const OMPSDLayer& layer,
                                             const BNRenderNodePtr& factorMask);
+
+// The rectangle that `effect` may paint for a layer whose shape covers
+// `shapeBounds`, for sizing an export before it renders. Effects draw
+// nothing yet, so every effect answers the shape's rectangle.
+VKRect boundsWithLayerShapeBounds(const OMPSDEffect& effect, VKRect shapeBounds,
+                                  const OMPSDLayer& layer);

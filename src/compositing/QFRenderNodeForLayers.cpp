@@ -13,10 +13,6 @@
 
 namespace {
 
-// Photoshop nests groups ten deep; far deeper nesting only comes from
-// damaged or hostile documents, whose walk would exhaust the stack.
-constexpr int kMaximumGroupDepth = 100;
-
 // What one build keeps across its walks: a pass-through group that draws a
 // drop shadow under its layers walks its own layers once more on their
 // own, and so do the groups inside it.
@@ -51,9 +47,9 @@ void noteSkippedEffects(const OMPSDLayer& layer, Walk& walk) {
 // it goes (with a log line); after a successful enter the caller lowers the
 // depth again when it leaves the group.
 bool enterGroup(const OMPSDLayer& group, Walk& walk) {
-    if (walk.groupDepth >= kMaximumGroupDepth) {
+    if (walk.groupDepth >= QFMaximumGroupDepth) {
         lf::log("Group {} is nested more than {} deep; it is left out", QFLayerLogName(group),
-                kMaximumGroupDepth);
+                QFMaximumGroupDepth);
         return false;
     }
     ++walk.groupDepth;

@@ -41,9 +41,13 @@ std::shared_ptr<const OMImage> OMImage::named(std::string_view name) {
     static std::map<std::string, std::shared_ptr<const OMImage>, std::less<>> images;
     std::lock_guard lock(mutex);
     if (auto found = images.find(name); found != images.end()) return found->second;
+    std::shared_ptr<const OMImage> image = load(*lf::Bundle::main(), name);
+    images.emplace(std::string(name), image);
+    return image;
+}
 
+std::shared_ptr<OMImage> OMImage::load(const lf::Bundle& bundle, std::string_view name) {
     std::shared_ptr<OMImage> image;
-    const auto& bundle = *lf::Bundle::main();
     for (double scale : {1.0, 2.0}) {
         const std::string file = std::string(name) + (scale == 1.0 ? "" : "@2x");
         const auto path = bundle.pathForResource(file, "png");
@@ -55,7 +59,6 @@ std::shared_ptr<const OMImage> OMImage::named(std::string_view name) {
         image->addRepresentation(
             std::make_shared<OMBitmapImageRep>(std::move(bitmap), image->size()));
     }
-    images.emplace(std::string(name), image);
     return image;
 }
 

@@ -26,6 +26,10 @@
 #include <string_view>
 #include <vector>
 
+namespace lf {
+class Bundle;
+}
+
 class OMImageRep {
 public:
     explicit OMImageRep(QSizeF size) : size_(size) {}
@@ -64,8 +68,11 @@ public:
     explicit OMImage(QSizeF size) : size_(size) {}
     // An image of one bitmap at `scale` pixels per point.
     static OMImage fromBitmap(QImage bitmap, double scale = 1.0);
-    // The bundle's image `name`, or null when it has no such file.
+    // The main bundle's image `name`, or null when it has no such file.
     static std::shared_ptr<const OMImage> named(std::string_view name);
+    // `bundle`'s image `name`, read anew: "name.png" at 1x and "name@2x.png"
+    // at 2x, either of which may be missing; null when both are.
+    static std::shared_ptr<OMImage> load(const lf::Bundle& bundle, std::string_view name);
 
     QSizeF size() const { return size_; }
     bool isValid() const { return !representations_.empty(); }

@@ -1,0 +1,88 @@
+#include "ui/QFPlaceholderButton.h"
+
+#include "kit/gui/OMSlicedImageRep.h"
+#include "ui/QFResources.h"
+#include "ui/QFStyleMask.h"
+#include "ui/QFTextMeasure.h"
+#include "ui/QFWindowStyle.h"
+
+#include <QPainter>
+
+#include <cmath>
+#include <map>
+#include <string>
+
+namespace {
+
+constexpr int kTitleFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine;
+
+// The sliced image of `name`, cut once per image.
+std::shared_ptr<const OMImage> slicedImageNamed(const char* name) {
+    static std::map<std::string,
+                    std::pair<std::shared_ptr<const OMImage>, std::shared_ptr<const OMImage>>>
+        sliced;
+    std::shared_ptr<const OMImage> image = QFResources::shared()->imageNamed(name);
+    auto& entry = sliced[name];
+    if (entry.first != image) {
+        entry.first = image;
+        entry.second = image ? OMSlicedImageWithInsets(*image, {0, 9, 0, 9}) : nullptr;
+    }
+    return entry.second;
+}
+
+}  // namespace
+
+QFPlaceholderButton::QFPlaceholderButton(QWidget* parent) : QAbstractButton(parent) {
+    setFont(QFWindowStyle::boldSystemFontOfSize(13));
+}
+
+OMAttributedString QFPlaceholderButton::attributedTitle() const {
+    return {text(), font(), kTitleFlags};
+}
+
+QSizeF QFPlaceholderButton::intrinsicContentSize() const {
+    const double titleWidth = QFTextBoundingSize(text(), font(), kTitleFlags).width();
+    return {std::max(22.0, std::ceil(titleWidth) + 24), kHeight};
+}
+
+QSize QFPlaceholderButton::sizeHint() const {
+    const QRectF frame = QFFrameForAlignmentRect(*this, QRectF(QPointF(), intrinsicContentSize()));
+    return frame.size().toSize();
+}
+
+QRectF QFPlaceholderButton::titleRectForFrame(const QRectF& frame, double titleHeight) const {
+    // Laid out from the bottom edge up, as the body's images are drawn.
+    const QRectF alignment = QFAlignmentRectForFrame(*this, frame);
+    const double x = alignment.x() + 12, width = alignment.width() - 24;
+    const double bottom = (frame.bottom() - alignment.bottom()) + 6 + 3;
+    const double height = alignment.height() - 12 - 2;
+    const double titleBottom = bottom - std::ceil((titleHeight - height) / 2);
+    return QRectF(x, frame.bottom() - titleBottom - titleHeight, width, titleHeight);
+}
+
+void QFPlaceholderButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    const QRectF frame = rect();
+    const auto body = slicedImageNamed(isDown() ? QFImageName::PlaceholderButtonPressed
+                                                : QFImageName::PlaceholderButtonNormal);
+    if (body) body->draw(painter, frame);
+
+    if (hasFocus()) {
+        if (const auto mask = slicedImageNamed(QFImageName::PlaceholderButtonMask)) {
+            OMTemplateEffect ring;
+            QColor highlight = palette().color(QPalette::Highlight);
+            highlight.setAlphaF(0.5f);
+            ring.setFillColor(highlight);
+            ring.drawImage(painter, *mask, QFAlignmentRectForFrame(*this, frame));
+        }
+    }
+
+    const OMAttributedString title = attributedTitle();
+    if (title.text.isEmpty()) return;
+    const double titleHeight =
+        std::ceil(QFTextBoundingSize(title.text, title.font, kTitleFlags).height());
+    const unsigned mask = QFStyleMaskForWindow(this) | (isDown() ? QFStyleMaskHighlighted : 0u);
+    QFWindowStyle::placeholderTextEffectWithMask(mask).drawAttributedString(
+        painter, title, titleRectForFrame(frame, titleHeight));
+}

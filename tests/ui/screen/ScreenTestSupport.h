@@ -1,0 +1,26 @@
+#pragma once
+// What the tests of real windows share: the display of their Xvfb, and a
+// screenshot of its whole screen.
+
+#include <QImage>
+#include <QWidget>
+
+#include <string>
+
+namespace lf::test {
+
+// ":N" while the tests run on Xvfb; empty when it could not start, and
+// screenUnavailableReason() says why.
+std::string& screenDisplay();
+std::string& screenUnavailableReason();
+
+// Shows `window` and waits until the X server has drawn it (at most 10 s).
+bool showAndWaitForExposure(QWidget& window);
+
+// Whether xwd and xwdtopnm, which take screenshots, are installed.
+bool screenshotToolsInstalled();
+// The whole screen through xwd and xwdtopnm; a null image when either
+// fails.
+QImage takeScreenshot();
+
+}  // namespace lf::test
