@@ -1,3 +1,4 @@
+#include "FlowTestSupport.h"
 #include "flows/QFFlowInput.h"
 #include "platform/AtomicFile.h"
 #include "platform/Log.h"
@@ -17,27 +18,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Sets a file's modification time to a whole second of its own, so tests
-// never depend on the clock moving on.
-void setModificationSecond(const fs::path& path, time_t second) {
-    const timespec times[2] = {{second, 0}, {second, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
-}
-
 std::set<std::string> paths(const QFFlowInputItemSet& items) {
     std::set<std::string> result;
     for (const auto& item : items)
         result.insert(item->itemURL());
     return result;
-}
-
-std::shared_ptr<QFFlowInput> photoshopInput(const std::vector<fs::path>& urls) {
-    auto input = std::make_shared<QFFlowInput>(std::vector<std::string>{kTypePhotoshopImage});
-    std::vector<std::string> strings;
-    for (const auto& url : urls)
-        strings.push_back(url.string());
-    input->addInputWithURLs(strings);
-    return input;
 }
 
 class FlowInput : public ::testing::Test {
