@@ -171,7 +171,8 @@ lf::Status pipeToTar(OMAUArchiveKind kind, const std::string& path, const std::s
     if (!input) return input.error();
     // As root, tar would give files the owners the archive names.
     lf::ChildProcess::Options options;
-    options.arguments = {"tar", "-x", "-f", "-", "-C", folder, "--no-same-owner"};
+    // The folder keeps its own owner and mode whatever the archive says of ".".
+    options.arguments = {"tar", "-x", "-f", "-", "-C", folder, "--no-same-owner", "--no-overwrite-dir"};
     options.searchPath = true;
     if (const char* option = compressionOption(kind)) options.arguments.emplace_back(option);
     options.descriptors = {{input->read.get(), STDIN_FILENO}};
