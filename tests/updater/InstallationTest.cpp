@@ -23,6 +23,8 @@ protected:
     std::string installedVersion() const { return readText(installed_ / "version"); }
 
     lf::test::TemporaryDirectory folder_;
+    // The old copy goes to a trash of the test's own.
+    lf::test::ScopedEnvironment trash_{"XDG_DATA_HOME", (folder_ / "data").string()};
     fs::path installed_, update_;
 };
 
