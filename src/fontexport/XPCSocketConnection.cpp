@@ -1,7 +1,7 @@
 #include "fontexport/XPCSocketConnection.h"
 
-#include "platform/ChildProcess.h"
 #include "platform/Assert.h"
+#include "platform/ChildProcess.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 

@@ -84,7 +84,8 @@ const nlohmann::json& Bundle::infoDictionary() const {
         const std::filesystem::path path = resourcePath_ / "Info.json";
         Result<Data> bytes = Data::readFile(path.string());
         if (!bytes) {
-            if (!bytes.error().is(kPOSIXErrorDomain, ENOENT)) log("*** {}", describe(bytes.error()));
+            if (!bytes.error().is(kPOSIXErrorDomain, ENOENT))
+                log("*** {}", describe(bytes.error()));
             return;
         }
         auto json = nlohmann::json::parse(bytes->stringView(), nullptr, false);

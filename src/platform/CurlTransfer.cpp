@@ -14,30 +14,30 @@ void initializeOnce() {
 
 int64_t codeForCurlResult(CURLcode code) {
     switch (code) {
-    case CURLE_URL_MALFORMAT:
-        return kURLErrorBadURL;
-    case CURLE_UNSUPPORTED_PROTOCOL:
-        return kURLErrorUnsupportedURL;
-    case CURLE_COULDNT_RESOLVE_HOST:
-        return kURLErrorCannotFindHost;
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_FILE_COULDNT_READ_FILE:
-        return kURLErrorCannotConnectToHost;
-    case CURLE_OPERATION_TIMEDOUT:
-        return kURLErrorTimedOut;
-    case CURLE_PARTIAL_FILE:
-    case CURLE_RECV_ERROR:
-    case CURLE_SEND_ERROR:
-    case CURLE_GOT_NOTHING:
-        return kURLErrorNetworkConnectionLost;
-    case CURLE_FILESIZE_EXCEEDED:
-        return kURLErrorDataLengthExceedsMaximum;
-    case CURLE_ABORTED_BY_CALLBACK:
-        return kURLErrorCancelled;
-    case CURLE_WRITE_ERROR:
-        return kURLErrorCannotWriteToFile;
-    default:
-        return kURLErrorUnknown;
+        case CURLE_URL_MALFORMAT:
+            return kURLErrorBadURL;
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return kURLErrorUnsupportedURL;
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return kURLErrorCannotFindHost;
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_FILE_COULDNT_READ_FILE:
+            return kURLErrorCannotConnectToHost;
+        case CURLE_OPERATION_TIMEDOUT:
+            return kURLErrorTimedOut;
+        case CURLE_PARTIAL_FILE:
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_GOT_NOTHING:
+            return kURLErrorNetworkConnectionLost;
+        case CURLE_FILESIZE_EXCEEDED:
+            return kURLErrorDataLengthExceedsMaximum;
+        case CURLE_ABORTED_BY_CALLBACK:
+            return kURLErrorCancelled;
+        case CURLE_WRITE_ERROR:
+            return kURLErrorCannotWriteToFile;
+        default:
+            return kURLErrorUnknown;
     }
 }
 
@@ -77,9 +77,9 @@ long responseStatus(CURL* handle) {
 Error transferError(CURLcode code, long httpStatus, const std::string& url) {
     if (code == CURLE_HTTP_RETURNED_ERROR || (code == CURLE_OK && httpStatus >= 400))
         return statusError(httpStatus, url);
-    return Error(kURLErrorDomain, codeForCurlResult(code),
-                 {{kLocalizedDescriptionKey, std::string(curl_easy_strerror(code))},
-                  {kURLErrorKey, url}});
+    return Error(
+        kURLErrorDomain, codeForCurlResult(code),
+        {{kLocalizedDescriptionKey, std::string(curl_easy_strerror(code))}, {kURLErrorKey, url}});
 }
 
 Error statusError(long httpStatus, const std::string& url) {

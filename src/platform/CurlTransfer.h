@@ -7,7 +7,6 @@
 #include "platform/URLRequest.h"
 
 #include <curl/curl.h>
-
 #include <memory>
 #include <string>
 

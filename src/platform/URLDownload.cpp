@@ -23,7 +23,8 @@ std::string trimmed(std::string_view text) {
 // The file name of a Content-Disposition header line, or empty.
 std::string dispositionFilename(std::string_view line) {
     constexpr std::string_view kHeader = "content-disposition:";
-    if (line.size() < kHeader.size() || strncasecmp(line.data(), kHeader.data(), kHeader.size()) != 0)
+    if (line.size() < kHeader.size() ||
+        strncasecmp(line.data(), kHeader.data(), kHeader.size()) != 0)
         return {};
     const auto at = line.find("filename=");
     if (at == std::string_view::npos) return {};
@@ -37,7 +38,8 @@ std::string dispositionFilename(std::string_view line) {
 
 std::string percentDecoded(const std::string& text) {
     int length = 0;
-    char* decoded = curl_easy_unescape(nullptr, text.c_str(), static_cast<int>(text.size()), &length);
+    char* decoded =
+        curl_easy_unescape(nullptr, text.c_str(), static_cast<int>(text.size()), &length);
     if (!decoded) return text;
     std::string result(decoded, static_cast<size_t>(length));
     curl_free(decoded);
@@ -105,10 +107,11 @@ struct URLDownload::Transfer {
         file = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
                       0600);
         if (file < 0) {
-            failure = Error(kURLErrorDomain, kURLErrorCannotCreateFile,
-                            {{kUnderlyingErrorKey, std::make_shared<const Error>(Error::posix(
-                                                       errno, "open " + destination))},
-                             {kFilePathErrorKey, destination}});
+            failure =
+                Error(kURLErrorDomain, kURLErrorCannotCreateFile,
+                      {{kUnderlyingErrorKey,
+                        std::make_shared<const Error>(Error::posix(errno, "open " + destination))},
+                       {kFilePathErrorKey, destination}});
             return false;
         }
         return true;
@@ -235,8 +238,10 @@ void URLDownload::run() {
     }
     if (cancelled_) return;
     const long status = handle ? curl::responseStatus(handle.get()) : 0;
-    Error error = transfer.failure ? *transfer.failure : curl::transferError(code, status, request_.url);
-    deliver([this, error](URLDownloadDelegate& delegate) { delegate.downloadDidFail(*this, error); });
+    Error error =
+        transfer.failure ? *transfer.failure : curl::transferError(code, status, request_.url);
+    deliver(
+        [this, error](URLDownloadDelegate& delegate) { delegate.downloadDidFail(*this, error); });
 }
 
 }  // namespace lf

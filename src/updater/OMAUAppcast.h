@@ -30,7 +30,9 @@ public:
     static std::shared_ptr<OMAUAppcast> create(std::shared_ptr<const OMAUHost> host);
 
     // Held weakly: nothing is told once the delegate is gone.
-    void setDelegate(std::weak_ptr<OMAUAppcastDelegate> delegate) { delegate_ = std::move(delegate); }
+    void setDelegate(std::weak_ptr<OMAUAppcastDelegate> delegate) {
+        delegate_ = std::move(delegate);
+    }
     // Starts the fetch and returns at once.
     void fetchAppcastFromURL(const std::string& url);
 

@@ -52,8 +52,8 @@ OMAUAppcastItem::OMAUAppcastItem(const RSSItem& item) {
     releaseNotesURL_ = optionalString(item, "appcast:releaseNotesLink");
     if (!releaseNotesURL_ && description_.starts_with("http://")) releaseNotesURL_ = description_;
 
-    const RSSItem enclosure = item.is_object() && item.contains("enclosure") ? item["enclosure"]
-                                                                             : RSSItem::object();
+    const RSSItem enclosure =
+        item.is_object() && item.contains("enclosure") ? item["enclosure"] : RSSItem::object();
     DSASignature_ = optionalString(enclosure, "appcast:dsaSignature").value_or("");
     MD5Sum_ = optionalString(enclosure, "appcast:md5Sum").value_or("");
     const std::string url = optionalString(enclosure, "url").value_or("");

@@ -24,7 +24,9 @@ public:
     // "appcast:releaseNotesLink", else a description that is itself an
     // http URL.
     const std::optional<std::string>& releaseNotesURL() const { return releaseNotesURL_; }
-    void setReleaseNotesURL(std::optional<std::string> value) { releaseNotesURL_ = std::move(value); }
+    void setReleaseNotesURL(std::optional<std::string> value) {
+        releaseNotesURL_ = std::move(value);
+    }
     const std::string& DSASignature() const { return DSASignature_; }
     void setDSASignature(std::string value) { DSASignature_ = std::move(value); }
     // 32 hexadecimal digits, or empty.

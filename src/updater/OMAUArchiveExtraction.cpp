@@ -92,7 +92,8 @@ lf::Result<std::string> outputOf(const std::vector<std::string>& arguments) {
     }
     lf::Result<lf::ChildProcess::Termination> ended = waitFor(*child);
     if (!ended) return ended.error();
-    if (lf::Status status = requireSuccess(arguments.front(), *ended); !status) return status.error();
+    if (lf::Status status = requireSuccess(arguments.front(), *ended); !status)
+        return status.error();
     return text;
 }
 
@@ -109,12 +110,12 @@ std::vector<std::string> lines(std::string_view text) {
 
 const char* compressionOption(OMAUArchiveKind kind) {
     switch (kind) {
-    case OMAUArchiveKind::TGZ:
-        return "-z";
-    case OMAUArchiveKind::TBZ:
-        return "-j";
-    default:
-        return nullptr;
+        case OMAUArchiveKind::TGZ:
+            return "-z";
+        case OMAUArchiveKind::TBZ:
+            return "-j";
+        default:
+            return nullptr;
     }
 }
 
@@ -122,15 +123,15 @@ const char* compressionOption(OMAUArchiveKind kind) {
 lf::Result<std::vector<std::string>> entryNames(OMAUArchiveKind kind, const std::string& path) {
     std::vector<std::string> arguments;
     switch (kind) {
-    case OMAUArchiveKind::ZIP:
-        arguments = {"unzip", "-Z1", path};
-        break;
-    case OMAUArchiveKind::DMG:
-        arguments = {"7z", "l", "-ba", "-slt", "--", path};
-        break;
-    default:
-        arguments = {"tar", "-t", "-f", path};
-        if (const char* option = compressionOption(kind)) arguments.emplace_back(option);
+        case OMAUArchiveKind::ZIP:
+            arguments = {"unzip", "-Z1", path};
+            break;
+        case OMAUArchiveKind::DMG:
+            arguments = {"7z", "l", "-ba", "-slt", "--", path};
+            break;
+        default:
+            arguments = {"tar", "-t", "-f", path};
+            if (const char* option = compressionOption(kind)) arguments.emplace_back(option);
     }
     lf::Result<std::string> listing = outputOf(arguments);
     if (!listing) return listing.error();
@@ -172,7 +173,8 @@ lf::Status pipeToTar(OMAUArchiveKind kind, const std::string& path, const std::s
     // As root, tar would give files the owners the archive names.
     lf::ChildProcess::Options options;
     // The folder keeps its own owner and mode whatever the archive says of ".".
-    options.arguments = {"tar", "-x", "-f", "-", "-C", folder, "--no-same-owner", "--no-overwrite-dir"};
+    options.arguments = {
+        "tar", "-x", "-f", "-", "-C", folder, "--no-same-owner", "--no-overwrite-dir"};
     options.searchPath = true;
     if (const char* option = compressionOption(kind)) options.arguments.emplace_back(option);
     options.descriptors = {{input->read.get(), STDIN_FILENO}};
@@ -193,7 +195,8 @@ lf::Status pipeToTar(OMAUArchiveKind kind, const std::string& path, const std::s
             if (*read == 0) break;
             size_t written = 0;
             while (written < *read) {
-                const ssize_t n = ::write(input->write.get(), chunk.data() + written, *read - written);
+                const ssize_t n =
+                    ::write(input->write.get(), chunk.data() + written, *read - written);
                 if (n < 0 && errno == EINTR) continue;
                 if (n < 0) break;
                 written += static_cast<size_t>(n);
@@ -251,17 +254,18 @@ lf::Status OMAUExtractArchive(const std::string& path,
     const std::string folder = fs::path(path).parent_path().string();
     LF_TRY(checkEntryNames(*kind, path));
     switch (*kind) {
-    case OMAUArchiveKind::ZIP:
-        // -n: nothing already there (the archive itself) is replaced.
-        LF_TRY(runTool({"unzip", "-qq", "-n", path, "-d", folder}));
-        if (extractedLength) extractedLength(fileSize(path));
-        break;
-    case OMAUArchiveKind::DMG:
-        LF_TRY(runTool({"7z", "x", "-y", "-aos", "-bd", "-bso0", "-bsp0", "-o" + folder, "--", path}));
-        if (extractedLength) extractedLength(fileSize(path));
-        break;
-    default:
-        LF_TRY(pipeToTar(*kind, path, folder, extractedLength));
+        case OMAUArchiveKind::ZIP:
+            // -n: nothing already there (the archive itself) is replaced.
+            LF_TRY(runTool({"unzip", "-qq", "-n", path, "-d", folder}));
+            if (extractedLength) extractedLength(fileSize(path));
+            break;
+        case OMAUArchiveKind::DMG:
+            LF_TRY(runTool(
+                {"7z", "x", "-y", "-aos", "-bd", "-bso0", "-bsp0", "-o" + folder, "--", path}));
+            if (extractedLength) extractedLength(fileSize(path));
+            break;
+        default:
+            LF_TRY(pipeToTar(*kind, path, folder, extractedLength));
     }
     return OMAUCheckExtractedContents(folder);
 }
@@ -278,7 +282,8 @@ lf::Status OMAUCheckExtractedContents(const std::string& folder) {
     for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
         const fs::path& entry = walk->path();
         struct stat status {};
-        if (::lstat(entry.c_str(), &status) != 0) return lf::Error::posix(errno, "examine " + entry.string());
+        if (::lstat(entry.c_str(), &status) != 0)
+            return lf::Error::posix(errno, "examine " + entry.string());
         if (S_ISLNK(status.st_mode)) {
             const fs::path target = fs::read_symlink(entry, error);
             if (error) break;

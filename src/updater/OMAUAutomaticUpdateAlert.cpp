@@ -17,10 +17,12 @@ OMAUAutomaticUpdateAlert::OMAUAutomaticUpdateAlert(OMAUAppcastItem item,
     auto* description = new QLabel(QString::fromStdString(descriptionText()), this);
     description->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* later = buttons->addButton(
-        QString::fromStdString(host_->localizedString("Relaunch Later")), QDialogButtonBox::RejectRole);
-    QPushButton* now = buttons->addButton(
-        QString::fromStdString(host_->localizedString("Relaunch Now")), QDialogButtonBox::AcceptRole);
+    QPushButton* later =
+        buttons->addButton(QString::fromStdString(host_->localizedString("Relaunch Later")),
+                           QDialogButtonBox::RejectRole);
+    QPushButton* now =
+        buttons->addButton(QString::fromStdString(host_->localizedString("Relaunch Now")),
+                           QDialogButtonBox::AcceptRole);
     now->setDefault(true);
     connect(later, &QPushButton::clicked, this, [this] { relaunchLater(); });
     connect(now, &QPushButton::clicked, this, [this] { relaunchNow(); });
@@ -44,7 +46,8 @@ std::string OMAUAutomaticUpdateAlert::titleText() const {
 
 std::string OMAUAutomaticUpdateAlert::descriptionText() const {
     const std::string name = host_->displayName();
-    return OMAUFormat(host_->localizedString("%@ %@ has been installed and will be ready to use next "
-                                             "time %@ starts! Would you like to relaunch now?"),
-                      {name, updateItem_.fileVersion().value_or(""), name});
+    return OMAUFormat(
+        host_->localizedString("%@ %@ has been installed and will be ready to use next "
+                               "time %@ starts! Would you like to relaunch now?"),
+        {name, updateItem_.fileVersion().value_or(""), name});
 }

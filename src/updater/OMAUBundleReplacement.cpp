@@ -21,7 +21,9 @@ std::optional<struct stat> statOf(const fs::path& path) {
 lf::Status copyInto(const fs::path& source, const fs::path& staging) {
     std::error_code error;
     fs::copy(source, staging, fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
-    if (error) return lf::Error::posix(error.value(), "copy " + source.string() + " to " + staging.string());
+    if (error)
+        return lf::Error::posix(error.value(),
+                                "copy " + source.string() + " to " + staging.string());
     return {};
 }
 
@@ -34,7 +36,8 @@ void removeQuietly(const fs::path& path) {
 
 lf::Result<fs::path> OMAUReserveFolderBeside(const fs::path& target, const std::string& tag) {
     std::string pattern =
-        (target.parent_path() / ("." + target.filename().string() + "." + tag + "-XXXXXX")).string();
+        (target.parent_path() / ("." + target.filename().string() + "." + tag + "-XXXXXX"))
+            .string();
     if (!::mkdtemp(pattern.data()))
         return lf::Error::posix(errno, "make a folder beside " + target.string());
     return fs::path(pattern);
@@ -47,7 +50,8 @@ lf::Status OMAUReplaceBundle(const fs::path& source, const fs::path& destination
     };
     const auto sourceStatus = statOf(source);
     const auto folderStatus = statOf(destination.parent_path());
-    if (!sourceStatus || !folderStatus) return lf::Error::posix(errno, "examine " + source.string());
+    if (!sourceStatus || !folderStatus)
+        return lf::Error::posix(errno, "examine " + source.string());
     if (!statOf(destination)) return lf::Error::posix(errno, "examine " + destination.string());
 
     // Only a rename within one file system is all or nothing.
@@ -73,8 +77,8 @@ lf::Status OMAUReplaceBundle(const fs::path& source, const fs::path& destination
     if (rename(incoming.c_str(), destination.c_str()) != 0) {
         lf::Error error = lf::Error::posix(errno, "move the update to " + destination.string());
         if (rename(backup.c_str(), destination.c_str()) != 0)
-            lf::log("*** the old copy of {} could not be put back; it is at {}", destination.string(),
-                    backup.string());
+            lf::log("*** the old copy of {} could not be put back; it is at {}",
+                    destination.string(), backup.string());
         discardStaging();
         return error;
     }

@@ -78,11 +78,10 @@ lf::Status OMAUMovePathAsUser(const fs::path& source, const fs::path& destinatio
 
 lf::Status OMAUMovePathWithForcedAuthentication(const fs::path& source, const fs::path& destination,
                                                 const OMAUPrivilegedMove& privileged) {
-    const fs::path backup = destination.parent_path() /
-                            (destination.stem().string() + ".old" + destination.extension().string());
+    const fs::path backup = destination.parent_path() / (destination.stem().string() + ".old" +
+                                                         destination.extension().string());
     if (!statOf(source)) return posixError("examine " + source.string());
-    if (statOf(backup))
-        return lf::Error::posix(EEXIST, "keep the old copy at " + backup.string());
+    if (statOf(backup)) return lf::Error::posix(EEXIST, "keep the old copy at " + backup.string());
     const auto target = statOf(destination);
     if (!target) return posixError("examine " + destination.string());
     return runPrivileged(privileged,

@@ -1,9 +1,9 @@
 #pragma once
 // Putting an unpacked update in the place of the installed application
 // folder (OMAUBundleReplacement.h), as the user or, when the user may not
-// write the target or its folder, with administrator rights: our installer helper (layerflow-update-installer,
-// beside the executable) runs through pkexec and does the same steps, then
-// gives the new folder the old one's owner and group.
+// write the target or its folder, with administrator rights: our installer helper
+// (layerflow-update-installer, beside the executable) runs through pkexec and does the same steps,
+// then gives the new folder the old one's owner and group.
 
 #include "updater/OMAUBundleReplacement.h"
 

@@ -22,7 +22,8 @@ int OMAUPanelPresenter::runAlertPanel(const std::string& title, const std::strin
         alternateButton.empty()
             ? nullptr
             : box.addButton(QString::fromStdString(alternateButton), QMessageBox::RejectRole);
-    if (!otherButton.empty()) box.addButton(QString::fromStdString(otherButton), QMessageBox::ActionRole);
+    if (!otherButton.empty())
+        box.addButton(QString::fromStdString(otherButton), QMessageBox::ActionRole);
     box.exec();
     if (box.clickedButton() == defaultChoice) return kAlertDefaultReturn;
     if (alternateChoice && box.clickedButton() == alternateChoice) return kAlertAlternateReturn;

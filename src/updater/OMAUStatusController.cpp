@@ -46,8 +46,10 @@ OMAUStatusController::OMAUStatusController(std::shared_ptr<const OMAUHost>)
     layout->addLayout(text, 1);
     window_->setMinimumWidth(420);
 
-    QObject::connect(cancelButton_, &QPushButton::clicked, window_.get(), [this] { performCancel(); });
-    QObject::connect(actionButton_, &QPushButton::clicked, window_.get(), [this] { performAction(); });
+    QObject::connect(cancelButton_, &QPushButton::clicked, window_.get(),
+                     [this] { performCancel(); });
+    QObject::connect(actionButton_, &QPushButton::clicked, window_.get(),
+                     [this] { performAction(); });
     showProgress();
     OMAUCentreWindow(window_.get());
 }
@@ -71,8 +73,9 @@ void OMAUStatusController::beginAction(const std::string& title, double maxProgr
     setStatusText(statusText);
 }
 
-void OMAUStatusController::setButtonTitle(const std::string& title, std::weak_ptr<OMAUUpdater> target,
-                                          Action action, bool isDefault) {
+void OMAUStatusController::setButtonTitle(const std::string& title,
+                                          std::weak_ptr<OMAUUpdater> target, Action action,
+                                          bool isDefault) {
     buttonTitle_ = title;
     actionButton_->setText(QString::fromStdString(title));
     actionButton_->setMinimumWidth(actionButton_->sizeHint().width() + 15);

@@ -34,7 +34,8 @@ public:
 
     // Sets the title, then the maximum (which zeroes the progress), then the
     // status text.
-    void beginAction(const std::string& title, double maxProgressValue, const std::string& statusText);
+    void beginAction(const std::string& title, double maxProgressValue,
+                     const std::string& statusText);
     // The action button's title, its target and action, and whether it is
     // the default button (answering the Return key). The button is as wide
     // as its title and 15 points more, 14 points from the window's right.

@@ -2,8 +2,8 @@
 
 #include <array>
 #include <charconv>
-#include <optional>
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -32,14 +32,12 @@ void appendUTF8(std::string& out, uint32_t codePoint) {
 
 // The named references that release titles use; others stay as written.
 constexpr std::array<std::pair<std::string_view, uint32_t>, 30> kNamedReferences{{
-    {"amp", '&'},      {"lt", '<'},       {"gt", '>'},       {"quot", '"'},
-    {"apos", '\''},    {"nbsp", 0xA0},    {"copy", 0xA9},    {"reg", 0xAE},
-    {"trade", 0x2122}, {"hellip", 0x2026}, {"ndash", 0x2013}, {"mdash", 0x2014},
-    {"lsquo", 0x2018}, {"rsquo", 0x2019}, {"ldquo", 0x201C}, {"rdquo", 0x201D},
-    {"bull", 0x2022},  {"middot", 0xB7},  {"laquo", 0xAB},   {"raquo", 0xBB},
-    {"eacute", 0xE9},  {"egrave", 0xE8},  {"aacute", 0xE1},  {"agrave", 0xE0},
-    {"auml", 0xE4},    {"ouml", 0xF6},    {"uuml", 0xFC},    {"szlig", 0xDF},
-    {"ccedil", 0xE7},  {"euro", 0x20AC},
+    {"amp", '&'},      {"lt", '<'},       {"gt", '>'},       {"quot", '"'},     {"apos", '\''},
+    {"nbsp", 0xA0},    {"copy", 0xA9},    {"reg", 0xAE},     {"trade", 0x2122}, {"hellip", 0x2026},
+    {"ndash", 0x2013}, {"mdash", 0x2014}, {"lsquo", 0x2018}, {"rsquo", 0x2019}, {"ldquo", 0x201C},
+    {"rdquo", 0x201D}, {"bull", 0x2022},  {"middot", 0xB7},  {"laquo", 0xAB},   {"raquo", 0xBB},
+    {"eacute", 0xE9},  {"egrave", 0xE8},  {"aacute", 0xE1},  {"agrave", 0xE0},  {"auml", 0xE4},
+    {"ouml", 0xF6},    {"uuml", 0xFC},    {"szlig", 0xDF},   {"ccedil", 0xE7},  {"euro", 0x20AC},
 }};
 
 // The code point of the reference `name` (without "&" and ";"), or none.

@@ -11,7 +11,8 @@ void OMAUUnarchiver::unarchivePath(const std::string& path) {
         auto main = lf::MainQueue::shared();
         lf::Status extracted = OMAUExtractArchive(path, [&](uint64_t length) {
             main->async([self, length] {
-                if (auto delegate = self->delegate()) delegate->unarchiverExtractedLength(*self, length);
+                if (auto delegate = self->delegate())
+                    delegate->unarchiverExtractedLength(*self, length);
             });
         });
         if (!extracted) lf::log("Extracting {}: {}", path, lf::describe(extracted.error()));

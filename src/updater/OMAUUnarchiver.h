@@ -28,7 +28,9 @@ public:
         return std::shared_ptr<OMAUUnarchiver>(new OMAUUnarchiver);
     }
 
-    void setDelegate(std::weak_ptr<OMAUUnarchiverDelegate> delegate) { delegate_ = std::move(delegate); }
+    void setDelegate(std::weak_ptr<OMAUUnarchiverDelegate> delegate) {
+        delegate_ = std::move(delegate);
+    }
     std::shared_ptr<OMAUUnarchiverDelegate> delegate() const { return delegate_.lock(); }
     // The caller's own value, kept and never used.
     void setContext(void* context) { context_ = context; }

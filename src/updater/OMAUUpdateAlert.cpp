@@ -59,7 +59,8 @@ OMAUUpdateAlert::OMAUUpdateAlert(OMAUAppcastItem item, std::shared_ptr<const OMA
     }
     if (allowsAutomaticUpdates()) {
         automaticUpdates_ = new QCheckBox(
-            qt(host_->localizedString("Automatically download and install updates in the future")), this);
+            qt(host_->localizedString("Automatically download and install updates in the future")),
+            this);
         automaticUpdates_->setChecked(defaults_->boolForKey("AUAutomaticallyUpdate"));
         connect(automaticUpdates_, &QCheckBox::toggled, this,
                 [this](bool on) { defaults_->setObject("AUAutomaticallyUpdate", on); });
@@ -103,10 +104,10 @@ std::string OMAUUpdateAlert::titleText() const {
 }
 
 std::string OMAUUpdateAlert::descriptionText() const {
-    return OMAUFormat(host_->localizedString("%@ %@ is now available (you are using %@). Would you "
-                                             "like to download the new version?"),
-                      {host_->displayName(), updateItem_.versionString().value_or(""),
-                       host_->versionString()});
+    return OMAUFormat(
+        host_->localizedString("%@ %@ is now available (you are using %@). Would you "
+                               "like to download the new version?"),
+        {host_->displayName(), updateItem_.versionString().value_or(""), host_->versionString()});
 }
 
 bool OMAUUpdateAlert::showsReleaseNotes() const {

@@ -41,7 +41,9 @@ public:
                     std::shared_ptr<lf::UserDefaults> defaults);
     ~OMAUUpdateAlert() override;
 
-    void setDelegate(std::weak_ptr<OMAUUpdateAlertDelegate> delegate) { delegate_ = std::move(delegate); }
+    void setDelegate(std::weak_ptr<OMAUUpdateAlertDelegate> delegate) {
+        delegate_ = std::move(delegate);
+    }
     const OMAUAppcastItem& updateItem() const { return updateItem_; }
 
     // "A new version of %@ is available."

@@ -2,10 +2,10 @@
 
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
+#include "updater/OMAUApplication.h"
 #include "updater/OMAUExceptions.h"
 #include "updater/OMAUFormatByteCount.h"
 #include "updater/OMAUPanelPresenter.h"
-#include "updater/OMAUApplication.h"
 #include "updater/OMAUStatusController.h"
 #include "updater/OMAUVerification.h"
 #include "updater/OMAUVersionComparison.h"
@@ -20,7 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::optional<std::string> defaultsString(const lf::UserDefaults& defaults, const std::string& key) {
+std::optional<std::string> defaultsString(const lf::UserDefaults& defaults,
+                                          const std::string& key) {
     auto value = defaults.objectForKey(key);
     if (!value || !value->is_string()) return std::nullopt;
     return value->get<std::string>();
@@ -39,7 +40,8 @@ OMAUUpdater::Environment completed(OMAUUpdater::Environment environment) {
     if (!environment.host) environment.host = OMAUHost::main();
     if (!environment.defaults) environment.defaults = lf::UserDefaults::standard();
     if (!environment.scheduler) environment.scheduler = OMAUScheduler::mainQueue();
-    if (!environment.presenter) environment.presenter = std::make_shared<OMAUPanelPresenter>(environment.host);
+    if (!environment.presenter)
+        environment.presenter = std::make_shared<OMAUPanelPresenter>(environment.host);
     if (!environment.privilegedMove) environment.privilegedMove = OMAUDefaultPrivilegedMove();
     if (!environment.relaunch) environment.relaunch = OMAUStartRelaunchWaiter;
     if (!environment.terminate) environment.terminate = OMAUTerminateApplication;
@@ -106,12 +108,13 @@ void OMAUUpdater::applicationDidFinishLaunching() {
         if (!checkAtStartup) checkAtStartup = environment_.host->infoBool("AUCheckAtStartup");
         if (!checkAtStartup) {
             const std::string name = environment_.host->displayName();
-            checkAtStartup = environment_.presenter->runAlertPanel(
-                                 text("Check for updates on startup?"),
-                                 text("Would you like %@ to check for updates on startup? If not, "
-                                      "you can initiate the check manually from the application menu.",
-                                      {name}),
-                                 text("Yes"), text("No"), {}) == OMAUPresenter::kAlertDefaultReturn;
+            checkAtStartup =
+                environment_.presenter->runAlertPanel(
+                    text("Check for updates on startup?"),
+                    text("Would you like %@ to check for updates on startup? If not, "
+                         "you can initiate the check manually from the application menu.",
+                         {name}),
+                    text("Yes"), text("No"), {}) == OMAUPresenter::kAlertDefaultReturn;
             defaults.setObject("AUCheckAtStartup", *checkAtStartup);
         }
         if (*checkAtStartup) checkForUpdatesInBackground();
@@ -153,9 +156,10 @@ void OMAUUpdater::scheduleCheckWithInterval(double seconds) {
     checkInterval_ = seconds;
     if (seconds <= 0) return;
     std::weak_ptr<OMAUUpdater> weakSelf = weak_from_this();
-    checkTimer_ = environment_.scheduler->schedule(OMAUScheduler::Seconds(seconds), true, [weakSelf] {
-        if (auto self = weakSelf.lock()) self->checkInBackgroundFromTimer();
-    });
+    checkTimer_ =
+        environment_.scheduler->schedule(OMAUScheduler::Seconds(seconds), true, [weakSelf] {
+            if (auto self = weakSelf.lock()) self->checkInBackgroundFromTimer();
+        });
 }
 
 void OMAUUpdater::checkInBackgroundFromTimer() {
@@ -208,8 +212,8 @@ void OMAUUpdater::appcastDidFinishLoading(std::shared_ptr<OMAUAppcast> appcast) 
             if (verbose_) showUpdateErrorAlertWithInfo(text(kRetrievingFailed));
             return;
         }
-        if (!verbose_ &&
-            updateItem_->fileVersion() == defaultsString(*environment_.defaults, "AUSkippedVersion")) {
+        if (!verbose_ && updateItem_->fileVersion() ==
+                             defaultsString(*environment_.defaults, "AUSkippedVersion")) {
             updateInProgress_ = false;
             return;
         }
@@ -245,8 +249,8 @@ bool OMAUUpdater::newVersionAvailable() const {
         return false;
     // The feed's versions are build versions, so the running build is what
     // they are compared with.
-    return OMAUStandardVersionComparison(*updateItem_->fileVersion(), environment_.host->version()) ==
-           -1;
+    return OMAUStandardVersionComparison(*updateItem_->fileVersion(),
+                                         environment_.host->version()) == -1;
 }
 
 bool OMAUUpdater::automaticallyUpdates() const {
@@ -269,18 +273,18 @@ void OMAUUpdater::showUpdatePanel() {
 
 void OMAUUpdater::updateAlertFinishedWithChoice(OMAUUpdateAlert*, int choice) {
     switch (choice) {
-    case 0:
-        environment_.defaults->removeObject("AUSkippedVersion");
-        beginDownload();
-        break;
-    case 1:
-        updateInProgress_ = false;
-        remindMeLater();
-        break;
-    default:
-        updateInProgress_ = false;
-        if (updateItem_ && updateItem_->fileVersion())
-            environment_.defaults->setObject("AUSkippedVersion", *updateItem_->fileVersion());
+        case 0:
+            environment_.defaults->removeObject("AUSkippedVersion");
+            beginDownload();
+            break;
+        case 1:
+            updateInProgress_ = false;
+            remindMeLater();
+            break;
+        default:
+            updateInProgress_ = false;
+            if (updateItem_ && updateItem_->fileVersion())
+                environment_.defaults->setObject("AUSkippedVersion", *updateItem_->fileVersion());
     }
 }
 
@@ -336,9 +340,9 @@ void OMAUUpdater::downloadDidReceiveData(lf::URLDownload&, uint64_t length) {
     statusController_->setProgressValue(progress);
     const double maximum = statusController_->maxProgressValue();
     if (maximum > 0) {
-        statusController_->setStatusText(text(
-            "%i%% - %@ of %@", {std::to_string(static_cast<int>(progress * 100 / maximum)),
-                                OMAUFormatByteCount(progress), OMAUFormatByteCount(maximum)}));
+        statusController_->setStatusText(
+            text("%i%% - %@ of %@", {std::to_string(static_cast<int>(progress * 100 / maximum)),
+                                     OMAUFormatByteCount(progress), OMAUFormatByteCount(maximum)}));
     } else {
         statusController_->setStatusText(OMAUFormatByteCount(progress));
     }
@@ -500,8 +504,8 @@ void OMAUUpdater::installAndRestart() {
             abandonUpdate();
             return;
         }
-    } else if (lf::Status moved =
-                   OMAUMovePathWithAuthentication(application, bundle, *environment_.privilegedMove);
+    } else if (lf::Status moved = OMAUMovePathWithAuthentication(application, bundle,
+                                                                 *environment_.privilegedMove);
                !moved) {
         lf::log("Installing {}: {}", bundle.string(), lf::describe(moved.error()));
         showUpdateErrorAlertWithInfo(
@@ -561,6 +565,6 @@ void OMAUUpdater::removeDownloadFolder() {
 
 void OMAUUpdater::showUpdateErrorAlertWithInfo(const std::string& message) {
     if (isAutomaticallyUpdating()) return;
-    environment_.presenter->runAlertPanel(text("Update Error!"), message, mainTableText("Cancel"), {},
-                                          {});
+    environment_.presenter->runAlertPanel(text("Update Error!"), message, mainTableText("Cancel"),
+                                          {}, {});
 }

@@ -32,7 +32,8 @@ struct BIODeleter {
 
 // Feeds the file to `consume` chunk by chunk; false when it cannot be read
 // to its end or `consume` refuses a chunk.
-bool readInChunks(const std::string& path, const std::function<bool(const uint8_t*, size_t)>& consume) {
+bool readInChunks(const std::string& path,
+                  const std::function<bool(const uint8_t*, size_t)>& consume) {
     lf::Result<lf::FileDescriptor> file = lf::FileDescriptor::openForReading(path);
     if (!file) return false;
     std::vector<uint8_t> chunk(kChunkLength);
@@ -51,8 +52,9 @@ std::optional<std::vector<uint8_t>> decodeBase64(const std::string& text) {
                  [](char c) { return !std::isspace(static_cast<unsigned char>(c)); });
     if (compact.empty() || compact.size() % 4 != 0) return std::nullopt;
     std::vector<uint8_t> bytes(compact.size() / 4 * 3);
-    const int length = EVP_DecodeBlock(bytes.data(), reinterpret_cast<const uint8_t*>(compact.data()),
-                                       static_cast<int>(compact.size()));
+    const int length =
+        EVP_DecodeBlock(bytes.data(), reinterpret_cast<const uint8_t*>(compact.data()),
+                        static_cast<int>(compact.size()));
     if (length < 0) return std::nullopt;
     // EVP_DecodeBlock counts the padding as bytes.
     size_t padding = 0;

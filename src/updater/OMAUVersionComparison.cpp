@@ -38,8 +38,7 @@ std::vector<std::string> OMAUSplitVersionString(std::string_view version) {
     OMAUVersionCharacterType previous = kOMAUStringType;
     for (size_t i = 0; i < version.size(); ++i) {
         const OMAUVersionCharacterType type = OMAUTypeOfVersionCharacter(version.substr(i, 1));
-        if (runs.empty() || type != previous || type == kOMAUPeriodType)
-            runs.emplace_back();
+        if (runs.empty() || type != previous || type == kOMAUPeriodType) runs.emplace_back();
         runs.back() += version[i];
         previous = type;
     }

@@ -8,7 +8,8 @@ OMSoftwareUpdater& OMSoftwareUpdater::sharedUpdater() {
     return shared;
 }
 
-OMSoftwareUpdater::OMSoftwareUpdater(std::shared_ptr<OMAUUpdater> engine) : updater_(std::move(engine)) {}
+OMSoftwareUpdater::OMSoftwareUpdater(std::shared_ptr<OMAUUpdater> engine)
+    : updater_(std::move(engine)) {}
 
 void OMSoftwareUpdater::checkForUpdates() {
     updater_->atEdge([this] { updater_->checkForUpdates(); }, OMAUUpdater::kRetrievingFailed);

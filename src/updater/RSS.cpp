@@ -6,9 +6,9 @@
 #include "updater/RSSDate.h"
 
 #include <fmt/format.h>
-#include <pugixml.hpp>
 
 #include <algorithm>
+#include <pugixml.hpp>
 
 namespace {
 
@@ -59,13 +59,14 @@ lf::Result<RSS> RSS::withURL(const std::string& url, bool normalize, const std::
 
 lf::Result<RSS> RSS::withData(std::string_view data, bool normalize) {
     pugi::xml_document document;
-    const pugi::xml_parse_result parsed = document.load_buffer(
-        data.data(), data.size(), pugi::parse_default | pugi::parse_declaration, pugi::encoding_auto);
+    const pugi::xml_parse_result parsed =
+        document.load_buffer(data.data(), data.size(),
+                             pugi::parse_default | pugi::parse_declaration, pugi::encoding_auto);
     if (!parsed)
-        return lf::Error(kRSSErrorDomain, 1,
-                         {{lf::kLocalizedDescriptionKey,
-                           fmt::format("the feed is not XML: {} at byte {}", parsed.description(),
-                                       parsed.offset)}});
+        return lf::Error(
+            kRSSErrorDomain, 1,
+            {{lf::kLocalizedDescriptionKey, fmt::format("the feed is not XML: {} at byte {}",
+                                                        parsed.description(), parsed.offset)}});
     RSS feed(normalize);
     if (pugi::xml_node channel = feed.getChannelTree(document)) {
         feed.createHeaderDictionary(channel);
@@ -107,15 +108,15 @@ std::string RSS::getElementValue(const pugi::xml_node& element) {
     std::string value;
     for (pugi::xml_node child : element.children()) {
         switch (child.type()) {
-        case pugi::node_pcdata:
-        case pugi::node_cdata:
-            value += child.value();
-            break;
-        case pugi::node_element:
-            value += child.name();
-            break;
-        default:
-            break;
+            case pugi::node_pcdata:
+            case pugi::node_cdata:
+                value += child.value();
+                break;
+            case pugi::node_element:
+                value += child.name();
+                break;
+            default:
+                break;
         }
     }
     return value;
@@ -155,7 +156,8 @@ void RSS::createItemsArray(const pugi::xml_node& container) {
             if (name == "source") {
                 if (pugi::xml_attribute home = child.attribute("homeUrl"))
                     item["sourceHomeUrl"] = home.value();
-                if (pugi::xml_attribute url = child.attribute("url")) item["sourceRssUrl"] = url.value();
+                if (pugi::xml_attribute url = child.attribute("url"))
+                    item["sourceRssUrl"] = url.value();
             }
         }
         if (normalize_) normalizeRSSItem(item);
@@ -197,9 +199,9 @@ void RSS::normalizeRSSItem(RSSItem& item) {
         if (auto firstText = textBetween(description, ">", '<'))
             title = strippedAndTrimmed(*firstText);
         if (title.empty())
-            title = OMAUTrimWhiteSpace(
-                        OMAUEllipsizeAfterNWords(strippedAndTrimmed(description), 5)) +
-                    "...";
+            title =
+                OMAUTrimWhiteSpace(OMAUEllipsizeAfterNWords(strippedAndTrimmed(description), 5)) +
+                "...";
     }
     title = strippedAndTrimmed(title);
     if (title.empty()) title = "Untitled";

@@ -28,7 +28,8 @@ std::vector<Token> tokens(std::string_view text) {
                    (number ? std::isdigit(static_cast<unsigned char>(text[end]))
                            : std::isalpha(static_cast<unsigned char>(text[end]))))
                 ++end;
-            result.push_back({std::string(text.substr(i, end - i)), number, i > 0 ? text[i - 1] : ' '});
+            result.push_back(
+                {std::string(text.substr(i, end - i)), number, i > 0 ? text[i - 1] : ' '});
             i = end;
         } else {
             ++i;
@@ -51,8 +52,8 @@ std::string lower(std::string text) {
 }
 
 std::optional<int> monthOfName(const std::string& name) {
-    static constexpr std::array<std::string_view, 12> kMonths{"jan", "feb", "mar", "apr", "may", "jun",
-                                                              "jul", "aug", "sep", "oct", "nov", "dec"};
+    static constexpr std::array<std::string_view, 12> kMonths{
+        "jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
     const std::string prefix = lower(name).substr(0, 3);
     for (size_t i = 0; i < kMonths.size(); ++i)
         if (name.size() >= 3 && kMonths[i] == prefix) return static_cast<int>(i) + 1;
@@ -62,8 +63,18 @@ std::optional<int> monthOfName(const std::string& name) {
 // Minutes east of UTC of a zone name, or none.
 std::optional<int> zoneOffset(const std::string& name) {
     static const std::array<std::pair<std::string_view, int>, 12> kZones{{
-        {"z", 0}, {"ut", 0}, {"utc", 0}, {"gmt", 0}, {"est", -300}, {"edt", -240},
-        {"cst", -360}, {"cdt", -300}, {"mst", -420}, {"mdt", -360}, {"pst", -480}, {"pdt", -420},
+        {"z", 0},
+        {"ut", 0},
+        {"utc", 0},
+        {"gmt", 0},
+        {"est", -300},
+        {"edt", -240},
+        {"cst", -360},
+        {"cdt", -300},
+        {"mst", -420},
+        {"mdt", -360},
+        {"pst", -480},
+        {"pdt", -420},
     }};
     const std::string key = lower(name);
     for (const auto& [zone, minutes] : kZones)

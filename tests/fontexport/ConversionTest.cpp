@@ -1,7 +1,7 @@
 #include "FontTestSupport.h"
-#include "platform/ChildProcess.h"
 #include "fontexport/QFFont.h"
 #include "fontexport/QFFontError.h"
+#include "platform/ChildProcess.h"
 #include "platform/FileDescriptor.h"
 #include "platform/Log.h"
 #include "support/TestSupport.h"

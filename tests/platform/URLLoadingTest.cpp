@@ -48,7 +48,8 @@ public:
     std::optional<lf::Error> failure;
     bool cancelOnResponse = false;
 
-    void downloadDidReceiveResponse(lf::URLDownload& download, const lf::URLResponse& response) override {
+    void downloadDidReceiveResponse(lf::URLDownload& download,
+                                    const lf::URLResponse& response) override {
         expected = response.expectedContentLength;
         if (cancelOnResponse) download.cancel();
     }

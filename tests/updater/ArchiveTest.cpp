@@ -1,9 +1,9 @@
 // Unpacking update archives that the tests make with the system's tools,
 // and refusing damaged and hostile ones.
 
-#include "support/TestSupport.h"
 #include "UpdaterTestSupport.h"
 #include "platform/MainQueue.h"
+#include "support/TestSupport.h"
 #include "updater/OMAUArchiveExtraction.h"
 #include "updater/OMAUUnarchiver.h"
 
@@ -39,7 +39,8 @@ protected:
     }
     lf::Status extract(const fs::path& archive) {
         extracted_ = 0;
-        return OMAUExtractArchive(archive.string(), [this](uint64_t length) { extracted_ += length; });
+        return OMAUExtractArchive(archive.string(),
+                                  [this](uint64_t length) { extracted_ += length; });
     }
     // Truncates the archive to `share` of its size.
     void truncate(const fs::path& archive, double share) {
@@ -64,8 +65,9 @@ TEST_F(ArchiveTest, EachKindUnpacksBesideTheArchive) {
         EXPECT_EQ(extracted_, fs::file_size(archive)) << "the whole archive counted once";
         EXPECT_EQ(lf::test::readText(download() / "layerflow.app" / "version"), "2.0");
         EXPECT_TRUE(fs::is_symlink(download() / "layerflow.app" / "version"));
-        EXPECT_TRUE(static_cast<bool>(fs::status(download() / "layerflow.app" / "layerflow").permissions() &
-                                      fs::perms::owner_exec));
+        EXPECT_TRUE(
+            static_cast<bool>(fs::status(download() / "layerflow.app" / "layerflow").permissions() &
+                              fs::perms::owner_exec));
         fs::remove_all(download());
         fs::create_directories(download());
     }
@@ -89,9 +91,10 @@ TEST_F(ArchiveTest, OnlyTheExactExtensionsAreArchives) {
 }
 
 TEST_F(ArchiveTest, TruncatedArchivesFail) {
-    for (const auto& [name, command] :
-         {std::pair{"App.tgz", "tar -czf %s layerflow.app"}, std::pair{"App.tbz", "tar -cjf %s layerflow.app"},
-          std::pair{"App.zip", "zip -qry %s layerflow.app"}, std::pair{"App.tar", "tar -cf %s layerflow.app"}}) {
+    for (const auto& [name, command] : {std::pair{"App.tgz", "tar -czf %s layerflow.app"},
+                                        std::pair{"App.tbz", "tar -cjf %s layerflow.app"},
+                                        std::pair{"App.zip", "zip -qry %s layerflow.app"},
+                                        std::pair{"App.tar", "tar -cf %s layerflow.app"}}) {
         SCOPED_TRACE(name);
         // Big enough that a cut reaches into the contents, not only padding.
         lf::test::writeFile(source() / "layerflow.app" / "resources" / "big",
@@ -127,8 +130,8 @@ TEST_F(ArchiveTest, EntriesAndLinksThatLeaveTheFolderAreRefused) {
         SCOPED_TRACE(target);
         fs::remove(source() / "layerflow.app" / "escape");
         fs::create_symlink(target, source() / "layerflow.app" / "escape");
-        for (const auto& [name, command] :
-             {std::pair{"link.tar", "tar -cf %s layerflow.app"}, std::pair{"link.zip", "zip -qry %s layerflow.app"}}) {
+        for (const auto& [name, command] : {std::pair{"link.tar", "tar -cf %s layerflow.app"},
+                                            std::pair{"link.zip", "zip -qry %s layerflow.app"}}) {
             fs::remove_all(download());
             fs::create_directories(download());
             lf::Status status = extract(make(name, command));
@@ -147,11 +150,13 @@ TEST_F(ArchiveTest, SpecialFilesAndSetIDBitsAreRefused) {
     fs::remove(source() / "layerflow.app" / "pipe");
     fs::remove_all(download());
     fs::create_directories(download());
-    fs::permissions(source() / "layerflow.app" / "layerflow", fs::perms::set_uid, fs::perm_options::add);
+    fs::permissions(source() / "layerflow.app" / "layerflow", fs::perms::set_uid,
+                    fs::perm_options::add);
     // tar keeps the bit for root only; the folder is checked either way.
     lf::Status setID = extract(make("setid.tar", "tar -cf %s layerflow.app"));
     EXPECT_TRUE(!setID || geteuid() != 0);
-    fs::permissions(download() / "layerflow.app" / "layerflow", fs::perms::set_uid, fs::perm_options::add);
+    fs::permissions(download() / "layerflow.app" / "layerflow", fs::perms::set_uid,
+                    fs::perm_options::add);
     lf::Status checked = OMAUCheckExtractedContents(download().string());
     ASSERT_FALSE(checked);
     EXPECT_EQ(checked.error().code, kOMAUArchiveHostileContents);
@@ -161,7 +166,9 @@ class UnarchiverRecorder : public OMAUUnarchiverDelegate {
 public:
     uint64_t extracted = 0;
     std::optional<bool> finished;
-    void unarchiverExtractedLength(OMAUUnarchiver&, uint64_t length) override { extracted += length; }
+    void unarchiverExtractedLength(OMAUUnarchiver&, uint64_t length) override {
+        extracted += length;
+    }
     void unarchiverDidFinish(std::shared_ptr<OMAUUnarchiver>) override { finished = true; }
     void unarchiverDidFail(std::shared_ptr<OMAUUnarchiver>) override { finished = false; }
 };

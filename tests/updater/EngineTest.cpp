@@ -9,10 +9,10 @@
 #include "updater/OMAUStatusController.h"
 #include "updater/OMSoftwareUpdater.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
-#include <fmt/format.h>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -49,7 +49,9 @@ protected:
         environment.scheduler = scheduler_;
         environment.presenter = presenter_;
         environment.privilegedMove = OMAUPrivilegedMove{"env", LF_UPDATE_INSTALLER};
-        environment.relaunch = [this](const OMAURelaunchRequest& request) { relaunches_.push_back(request); };
+        environment.relaunch = [this](const OMAURelaunchRequest& request) {
+            relaunches_.push_back(request);
+        };
         environment.terminate = [this] { ++terminations_; };
         return OMAUUpdater::create(std::move(environment));
     }
@@ -57,11 +59,12 @@ protected:
     // A feed of one release: build `version`, its archive at /name.
     void serveFeed(const std::string& version, const std::string& enclosure = {},
                    const std::string& archive = "/layerflow.tgz") {
-        server_.serve("/appcast.xml", lf::test::LocalHTTPServer::Response::with(fmt::format(R"(<rss version="2.0" xmlns:appcast="a">
+        server_.serve("/appcast.xml", lf::test::LocalHTTPServer::Response::with(
+                                          fmt::format(R"(<rss version="2.0" xmlns:appcast="a">
             <channel><title>layerflow</title><item><title>Version {0}</title>
             <description>Faster exports.</description><pubDate>Wed, 09 Jan 2013 19:20:11 +0000</pubDate>
             <enclosure url="{1}" appcast:version="{0}" {2}/></item></channel></rss>)",
-                                                              version, server_.url(archive), enclosure)));
+                                                      version, server_.url(archive), enclosure)));
     }
 
     // Serves an archive holding the application at version `version` (and
@@ -96,8 +99,10 @@ protected:
     lf::test::ScopedEnvironment trash_{"XDG_DATA_HOME", (folder_ / "data").string()};
     lf::test::LocalHTTPServer server_;
     std::shared_ptr<lf::UserDefaults> defaults_;
-    std::shared_ptr<lf::test::ManualScheduler> scheduler_ = std::make_shared<lf::test::ManualScheduler>();
-    std::shared_ptr<lf::test::ScriptedPresenter> presenter_ = std::make_shared<lf::test::ScriptedPresenter>();
+    std::shared_ptr<lf::test::ManualScheduler> scheduler_ =
+        std::make_shared<lf::test::ManualScheduler>();
+    std::shared_ptr<lf::test::ScriptedPresenter> presenter_ =
+        std::make_shared<lf::test::ScriptedPresenter>();
     std::vector<OMAURelaunchRequest> relaunches_;
     int terminations_ = 0;
     int archives_ = 0;
@@ -147,8 +152,9 @@ TEST_F(EngineTest, ScheduledChecksKeepTheirIntervalAcrossLaunches) {
     serveFeed("100");
     // The last check was 3 days ago and checks come every 7 days: the next
     // is 4 days away, and every 7 days after it.
-    defaults_->setObject("AULastCheckTime",
-                         std::chrono::duration<double>(scheduler_->now().time_since_epoch()).count() - 3 * kDay);
+    defaults_->setObject(
+        "AULastCheckTime",
+        std::chrono::duration<double>(scheduler_->now().time_since_epoch()).count() - 3 * kDay);
     auto engine = makeEngine({{"AUScheduledCheckInterval", 7 * kDay}});
     engine->applicationDidFinishLaunching();
     ASSERT_EQ(scheduler_->pendingDelays(), std::vector<double>{4 * kDay});
@@ -176,7 +182,8 @@ TEST_F(EngineTest, TheFacadeAppliesTheLaunchPolicyWithItsLaunchCheck) {
     serveFeed("100");
     // The application asks for its silent check once launching is done;
     // "check at startup: no" must hold for it.
-    OMSoftwareUpdater updater(makeEngine({{"AUCheckAtStartup", false}, {"AUScheduledCheckInterval", 0}}));
+    OMSoftwareUpdater updater(
+        makeEngine({{"AUCheckAtStartup", false}, {"AUScheduledCheckInterval", 0}}));
     updater.checkForUpdatesInBackground();
     EXPECT_TRUE(updater.updater()->hasAppliedLaunchPolicy());
     EXPECT_FALSE(updater.updater()->isUpdateInProgress());
@@ -256,12 +263,12 @@ TEST_F(EngineTest, FailuresAtTheEdgeEndTheUpdate) {
 TEST_F(EngineTest, AVerifiedUpdateIsInstalledAndRelaunched) {
     lf::test::LocalHTTPServer::Response named;
     named.headers = {"Content-Disposition: attachment; filename=\"../../x/layerflow.tgz.txt\""};
-    const std::string md5 = serveArchive("/layerflow.tgz", "2.0", named,
-                                         [](const fs::path& source) {
-                                             // The same name deeper down belongs to the application.
-                                             lf::test::makeApplication(source / "layerflow.app" / "plugins",
-                                                                       "layerflow.app", "nested");
-                                         });
+    const std::string md5 =
+        serveArchive("/layerflow.tgz", "2.0", named, [](const fs::path& source) {
+            // The same name deeper down belongs to the application.
+            lf::test::makeApplication(source / "layerflow.app" / "plugins", "layerflow.app",
+                                      "nested");
+        });
     serveFeed("101", R"(appcast:md5Sum=")" + md5 + R"(")");
     auto engine = makeEngine();
     bool willRestart = false;
@@ -322,8 +329,11 @@ TEST_F(EngineTest, AnUnverifiedArchiveInstallsNothing) {
     // whatever the checksum says.
     const std::string md5 = serveArchive("/layerflow.tgz", "2.0");
     const std::string key = readText(fs::path(LF_UPDATER_TEST_DATA) / "test-dsa-public.pem");
-    for (const char* signature : {"", "MD0CHQCI4OEOHe+hwj27N2+fffZybwy8FZ56ojp+Jjg7AhxFFmu5sBanX4UAHYz83dcpSSOzw7Zmi/tuLEcU"}) {
-        serveFeed("101", fmt::format(R"(appcast:md5Sum="{}" appcast:dsaSignature="{}")", md5, signature));
+    for (const char* signature :
+         {"",
+          "MD0CHQCI4OEOHe+hwj27N2+fffZybwy8FZ56ojp+Jjg7AhxFFmu5sBanX4UAHYz83dcpSSOzw7Zmi/tuLEcU"}) {
+        serveFeed("101",
+                  fmt::format(R"(appcast:md5Sum="{}" appcast:dsaSignature="{}")", md5, signature));
         presenter_->panels.clear();
         auto engine = makeEngine({{"AUExpectsDSASignature", true}, {"AUPublicDSAKey", key}});
         engine->checkForUpdates();
@@ -373,7 +383,8 @@ TEST_F(EngineTest, AutomaticUpdatesInstallWithoutAskingAndMayRelaunchLater) {
     presenter_->relaunchNow = false;
     auto engine = makeEngine();
     engine->checkForUpdatesInBackground();
-    lf::MainQueue::shared()->runUntil([&] { return presenter_->automaticAlerts > 0 || !engine->isUpdateInProgress(); });
+    lf::MainQueue::shared()->runUntil(
+        [&] { return presenter_->automaticAlerts > 0 || !engine->isUpdateInProgress(); });
     EXPECT_EQ(presenter_->automaticAlerts, 1);
     EXPECT_TRUE(presenter_->panels.empty()) << "nothing asked";
     EXPECT_FALSE(engine->statusController());

@@ -16,9 +16,9 @@ private:
 
 std::unique_ptr<OMAUTimer> ManualScheduler::schedule(Seconds interval, bool repeats,
                                                      std::function<void()> action) {
-    auto entry = std::make_shared<Entry>(Entry{
-        now_ + std::chrono::duration_cast<std::chrono::system_clock::duration>(interval), interval,
-        repeats, std::move(action)});
+    auto entry = std::make_shared<Entry>(
+        Entry{now_ + std::chrono::duration_cast<std::chrono::system_clock::duration>(interval),
+              interval, repeats, std::move(action)});
     entries_.push_back(entry);
     return std::make_unique<Timer>(entry);
 }
@@ -27,13 +27,15 @@ void ManualScheduler::advance(Seconds by) {
     const auto end = now_ + std::chrono::duration_cast<std::chrono::system_clock::duration>(by);
     for (;;) {
         std::erase_if(entries_, [](const auto& entry) { return !entry->valid; });
-        auto next = std::min_element(entries_.begin(), entries_.end(),
-                                     [](const auto& a, const auto& b) { return a->fireAt < b->fireAt; });
+        auto next =
+            std::min_element(entries_.begin(), entries_.end(),
+                             [](const auto& a, const auto& b) { return a->fireAt < b->fireAt; });
         if (next == entries_.end() || (*next)->fireAt > end) break;
         std::shared_ptr<Entry> entry = *next;
         now_ = entry->fireAt;
         if (entry->repeats)
-            entry->fireAt += std::chrono::duration_cast<std::chrono::system_clock::duration>(entry->interval);
+            entry->fireAt +=
+                std::chrono::duration_cast<std::chrono::system_clock::duration>(entry->interval);
         else
             entry->valid = false;
         auto action = entry->action;
@@ -45,7 +47,8 @@ void ManualScheduler::advance(Seconds by) {
 std::vector<double> ManualScheduler::pendingDelays() const {
     std::vector<double> delays;
     for (const auto& entry : entries_)
-        if (entry->valid) delays.push_back(std::chrono::duration<double>(entry->fireAt - now_).count());
+        if (entry->valid)
+            delays.push_back(std::chrono::duration<double>(entry->fireAt - now_).count());
     std::sort(delays.begin(), delays.end());
     return delays;
 }
@@ -66,7 +69,8 @@ bool ScriptedPresenter::runAutomaticUpdateAlert(const OMAUAppcastItem&) {
 
 bool ScriptedPresenter::showed(const std::string& text) const {
     return std::any_of(panels.begin(), panels.end(), [&](const Panel& panel) {
-        return panel.title.find(text) != std::string::npos || panel.message.find(text) != std::string::npos;
+        return panel.title.find(text) != std::string::npos ||
+               panel.message.find(text) != std::string::npos;
     });
 }
 

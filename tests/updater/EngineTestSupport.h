@@ -35,7 +35,8 @@ private:
         bool valid = true;
     };
     class Timer;
-    std::chrono::system_clock::time_point now_{std::chrono::sys_days{std::chrono::year{2026} / 1 / 1}};
+    std::chrono::system_clock::time_point now_{
+        std::chrono::sys_days{std::chrono::year{2026} / 1 / 1}};
     std::vector<std::shared_ptr<Entry>> entries_;
 };
 

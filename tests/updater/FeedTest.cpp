@@ -20,7 +20,8 @@ std::string feed(const std::string& items) {
   <channel>
     <title>layerflow</title>
     <image><url>http://example.com/logo.png</url></image>
-    )" + items + R"(
+    )" + items +
+           R"(
   </channel>
 </rss>)";
 }
@@ -58,7 +59,8 @@ TEST(RSS, RDFFeedsAndTheLastRSSElementAreRead) {
     ASSERT_EQ(rdf.newsItems().size(), 1u);
     EXPECT_EQ(rdf.newsItems()[0]["title"], "one");
 
-    RSS twice = parsed(R"(<rss version="0.9"><channel><item><title>first</title></item></channel></rss>
+    RSS twice =
+        parsed(R"(<rss version="0.9"><channel><item><title>first</title></item></channel></rss>
         <rss version="2.0"><channel><item><title>last</title></item></channel></rss>)");
     ASSERT_EQ(twice.newsItems().size(), 1u);
     EXPECT_EQ(twice.newsItems()[0]["title"], "last");
@@ -142,14 +144,16 @@ Fetched fetch(const std::string& url) {
     appcast->setDelegate(recorder);
     appcast->fetchAppcastFromURL(url);
     appcast.reset();
-    lf::MainQueue::shared()->runUntil([&] { return recorder->result.finished || recorder->result.failed; });
+    lf::MainQueue::shared()->runUntil(
+        [&] { return recorder->result.finished || recorder->result.failed; });
     return recorder->result;
 }
 
 TEST(OMAUAppcast, FetchesFromAServerWithTheUpdatersUserAgent) {
     LocalHTTPServer server;
     server.serve("/appcast.xml",
-                 LocalHTTPServer::Response::with(feed(R"(<item><title>2</title><pubDate>Tue, 08 Jan 2013 10:00:00 +0000</pubDate>
+                 LocalHTTPServer::Response::with(feed(
+                     R"(<item><title>2</title><pubDate>Tue, 08 Jan 2013 10:00:00 +0000</pubDate>
                      <enclosure url="http://x/App.zip" appcast:version="2"/></item>
                    <item><title>3</title><pubDate>Wed, 09 Jan 2013 10:00:00 +0000</pubDate>
                      <enclosure url="http://x/App.zip" appcast:version="3"/></item>)")));

@@ -1,7 +1,7 @@
 // Putting an update in place of the installed folder, with a way back.
 
-#include "support/TestSupport.h"
 #include "UpdaterTestSupport.h"
+#include "support/TestSupport.h"
 #include "updater/OMAUInstallation.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +34,9 @@ TEST_F(InstallationTest, TheUpdateTakesThePlaceOfTheInstalledFolder) {
     EXPECT_TRUE(fs::is_symlink(installed_ / "version"));
     EXPECT_FALSE(fs::exists(update_));
     // Nothing but the installed folder is left beside it.
-    EXPECT_EQ(std::distance(fs::directory_iterator(installed_.parent_path()), fs::directory_iterator()), 1);
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(installed_.parent_path()), fs::directory_iterator()),
+        1);
 }
 
 TEST_F(InstallationTest, AFailedSecondStepPutsTheOldCopyBack) {
@@ -64,7 +66,8 @@ TEST_F(InstallationTest, AFailedSecondStepPutsTheOldCopyBack) {
 }
 
 TEST_F(InstallationTest, AnUpdateOnAnotherFileSystemIsCopiedBesideTheTargetFirst) {
-    struct stat temporary {}, shared {};
+    struct stat temporary {
+    }, shared{};
     if (::stat("/dev/shm", &shared) != 0 || ::stat(folder_.path().c_str(), &temporary) != 0 ||
         shared.st_dev == temporary.st_dev)
         GTEST_SKIP() << "no second file system at /dev/shm";
@@ -84,7 +87,9 @@ TEST_F(InstallationTest, AnUpdateOnAnotherFileSystemIsCopiedBesideTheTargetFirst
     const fs::path backup = installed_.parent_path() / "layerflow.old";
     ASSERT_FALSE(OMAUReplaceBundle(update, installed_, backup, countFailing));
     EXPECT_EQ(installedVersion(), "1.0");
-    EXPECT_EQ(std::distance(fs::directory_iterator(installed_.parent_path()), fs::directory_iterator()), 1)
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(installed_.parent_path()), fs::directory_iterator()),
+        1)
         << "the copy beside the target is removed";
 
     ASSERT_TRUE(OMAUReplaceBundle(update, installed_, backup));
@@ -98,10 +103,12 @@ TEST_F(InstallationTest, ThePrivilegedStepRunsTheInstallerHelper) {
     const OMAUPrivilegedMove privileged{"env", LF_UPDATE_INSTALLER};
     ASSERT_TRUE(OMAUMovePathWithForcedAuthentication(update_, installed_, privileged));
     EXPECT_EQ(installedVersion(), "2.0");
-    EXPECT_FALSE(fs::exists(installed_.parent_path() / "layerflow.old")) << "the old copy is removed";
+    EXPECT_FALSE(fs::exists(installed_.parent_path() / "layerflow.old"))
+        << "the old copy is removed";
 
     // A name taken for the old copy stops the move before anything is asked.
-    const fs::path second = lf::test::makeApplication(folder_ / "download2", "layerflow.app", "3.0");
+    const fs::path second =
+        lf::test::makeApplication(folder_ / "download2", "layerflow.app", "3.0");
     fs::create_directories(installed_.parent_path() / "layerflow.old");
     const OMAUPrivilegedMove neverRun{"false", LF_UPDATE_INSTALLER};
     lf::Status refused = OMAUMovePathWithForcedAuthentication(second, installed_, neverRun);

@@ -1,14 +1,13 @@
 #include "LocalHTTPServer.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <stdexcept>
 #include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <stdexcept>
 
 namespace lf::test {
 namespace {
@@ -99,13 +98,15 @@ void LocalHTTPServer::answer(int connection) {
         requests_.push_back({path, headerValue(request, "User-Agent")});
         if (auto it = responses_.find(path); it != responses_.end()) response = it->second;
     }
-    std::string head = "HTTP/1.1 " + std::to_string(response.status) + " X\r\nConnection: close\r\n";
+    std::string head =
+        "HTTP/1.1 " + std::to_string(response.status) + " X\r\nConnection: close\r\n";
     if (!response.withoutLength)
         head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
     for (const auto& header : response.headers)
         head += header + "\r\n";
     sendAll(connection, head + "\r\n");
-    const size_t length = std::min(response.body.size(), response.cutAfter.value_or(response.body.size()));
+    const size_t length =
+        std::min(response.body.size(), response.cutAfter.value_or(response.body.size()));
     sendAll(connection, std::string_view(response.body).substr(0, length));
 }
 

@@ -1,9 +1,9 @@
 // The relaunch waiter: once the application has ended it removes the
 // download folder and starts the installed executable.
 
-#include "support/TestSupport.h"
 #include "UpdaterTestSupport.h"
 #include "platform/ChildProcess.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,8 @@ TEST(Relaunch, StartsTheNewVersionOnceTheApplicationHasEnded) {
     const fs::path download = folder / "download";
     fs::create_directories(download / "layerflow.app");
     const fs::path executable = folder / "layerflow";
-    lf::test::writeFile(executable, "#!/bin/sh\ntouch '" + (folder / "relaunched").string() + "'\n");
+    lf::test::writeFile(executable,
+                        "#!/bin/sh\ntouch '" + (folder / "relaunched").string() + "'\n");
     fs::permissions(executable, fs::perms::owner_all);
 
     lf::ChildProcess::Options application;
@@ -34,7 +35,8 @@ TEST(Relaunch, StartsTheNewVersionOnceTheApplicationHasEnded) {
     ASSERT_TRUE(running);
 
     lf::ChildProcess::Options waiter;
-    waiter.arguments = {LF_RELAUNCH, std::to_string(running->pid()), executable.string(), download.string()};
+    waiter.arguments = {LF_RELAUNCH, std::to_string(running->pid()), executable.string(),
+                        download.string()};
     auto started = lf::ChildProcess::spawn(waiter);
     ASSERT_TRUE(started);
     auto ended = started->waitUntil(std::chrono::steady_clock::now() + std::chrono::seconds(30));

@@ -28,10 +28,12 @@ bool hasProgram(const std::string& program) {
 }
 
 bool runIn(const fs::path& folder, const std::string& command) {
-    return std::system(("cd '" + folder.string() + "' && " + command + " >/dev/null 2>&1").c_str()) == 0;
+    return std::system(
+               ("cd '" + folder.string() + "' && " + command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-fs::path makeApplication(const fs::path& parent, const std::string& name, const std::string& version) {
+fs::path makeApplication(const fs::path& parent, const std::string& name,
+                         const std::string& version) {
     const fs::path application = parent / name;
     fs::create_directories(application / "resources");
     writeFile(application / "layerflow", "#!/bin/sh\necho " + version + "\n");

@@ -57,8 +57,10 @@ TEST(OMAUVerification, TheMD5SumMustMatchExactly) {
     lf::test::writeFile(folder / "archive.zip", bytes);
     const std::string path = (folder / "archive.zip").string();
     lf::test::writeFile(folder / "abc", "abc");
-    EXPECT_TRUE(OMAUValidatePathWithMD5Hash((folder / "abc").string(), "900150983cd24fb0d6963f7d28e17f72"));
-    EXPECT_FALSE(OMAUValidatePathWithMD5Hash((folder / "abc").string(), "900150983CD24FB0D6963F7D28E17F72"))
+    EXPECT_TRUE(
+        OMAUValidatePathWithMD5Hash((folder / "abc").string(), "900150983cd24fb0d6963f7d28e17f72"));
+    EXPECT_FALSE(
+        OMAUValidatePathWithMD5Hash((folder / "abc").string(), "900150983CD24FB0D6963F7D28E17F72"))
         << "upper case does not match";
     EXPECT_FALSE(OMAUValidatePathWithMD5Hash(path, "900150983cd24fb0d6963f7d28e17f72"));
     EXPECT_FALSE(OMAUValidatePathWithMD5Hash((folder / "missing").string(), ""));
@@ -73,16 +75,17 @@ TEST(OMAUVerification, ADSASignatureIsCheckedAgainstThePublicKey) {
     const std::string signature = sign(bytes);
 
     EXPECT_TRUE(OMAUValidatePathWithEncodedDSASignature(path, signature, key));
-    EXPECT_TRUE(OMAUValidatePathWithEncodedDSASignature(path, signature.substr(0, 20) + "\n" +
-                                                                  signature.substr(20),
-                                                        key))
+    EXPECT_TRUE(OMAUValidatePathWithEncodedDSASignature(
+        path, signature.substr(0, 20) + "\n" + signature.substr(20), key))
         << "white space in the feed's text";
     EXPECT_FALSE(OMAUValidatePathWithEncodedDSASignature(path, sign(bytes + "!"), key));
     EXPECT_FALSE(OMAUValidatePathWithEncodedDSASignature(path, "", key));
     EXPECT_FALSE(OMAUValidatePathWithEncodedDSASignature(path, "not base64!", key));
     EXPECT_FALSE(OMAUValidatePathWithEncodedDSASignature(path, signature, ""));
-    EXPECT_FALSE(OMAUValidatePathWithEncodedDSASignature(path, signature, "-----BEGIN PUBLIC KEY-----"));
-    EXPECT_FALSE(OMAUValidatePathWithEncodedDSASignature((folder / "missing").string(), signature, key));
+    EXPECT_FALSE(
+        OMAUValidatePathWithEncodedDSASignature(path, signature, "-----BEGIN PUBLIC KEY-----"));
+    EXPECT_FALSE(
+        OMAUValidatePathWithEncodedDSASignature((folder / "missing").string(), signature, key));
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 // The updater's windows on the offscreen platform.
 
-#include "support/TestSupport.h"
 #include "URLCatcher.h"
 #include "UpdaterTestSupport.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
+#include "support/TestSupport.h"
 #include "updater/OMAUAutomaticUpdateAlert.h"
 #include "updater/OMAUSpinner.h"
 #include "updater/OMAUStatusController.h"
@@ -20,8 +20,10 @@ namespace {
 OMAUAppcastItem item(const std::string& description, std::optional<std::string> notes = {}) {
     RSSItem dictionary = {{"title", "2.0"},
                           {"description", description},
-                          {"enclosure", {{"url", "http://x/App.zip"}, {"appcast:version", "101"},
-                                         {"appcast:shortVersionString", "2.0"}}}};
+                          {"enclosure",
+                           {{"url", "http://x/App.zip"},
+                            {"appcast:version", "101"},
+                            {"appcast:shortVersionString", "2.0"}}}};
     if (notes) dictionary["appcast:releaseNotesLink"] = *notes;
     return OMAUAppcastItem(dictionary);
 }
@@ -118,7 +120,8 @@ TEST_F(UpdateAlertTest, ChoicesAndClosingReachTheDelegateOnce) {
 }
 
 TEST_F(UpdateAlertTest, ThePropertyListShapesTheAlert) {
-    OMAUUpdateAlert plain(item("x"), lf::test::makeHost({{"AUShowReleaseNotes", false}}), defaults_);
+    OMAUUpdateAlert plain(item("x"), lf::test::makeHost({{"AUShowReleaseNotes", false}}),
+                          defaults_);
     EXPECT_FALSE(plain.releaseNotesView());
     EXPECT_EQ(plain.minimumSize(), plain.maximumSize()) << "a fixed size";
 
@@ -127,15 +130,16 @@ TEST_F(UpdateAlertTest, ThePropertyListShapesTheAlert) {
     ASSERT_TRUE(signedUpdates.automaticUpdatesCheckbox());
     signedUpdates.automaticUpdatesCheckbox()->setChecked(true);
     EXPECT_TRUE(defaults_->boolForKey("AUAutomaticallyUpdate"));
-    OMAUUpdateAlert forbidden(item("x"),
-                              lf::test::makeHost({{"AUExpectsDSASignature", true},
-                                                  {"AUAllowsAutomaticUpdates", false}}),
-                              defaults_);
+    OMAUUpdateAlert forbidden(
+        item("x"),
+        lf::test::makeHost({{"AUExpectsDSASignature", true}, {"AUAllowsAutomaticUpdates", false}}),
+        defaults_);
     EXPECT_FALSE(forbidden.automaticUpdatesCheckbox());
 }
 
 TEST(OMAUAutomaticUpdateAlert, AsksToRelaunch) {
-    OMAUAutomaticUpdateAlert alert(item("x"), lf::test::makeHost({{"CFBundleDisplayName", "Layerflow"}}));
+    OMAUAutomaticUpdateAlert alert(item("x"),
+                                   lf::test::makeHost({{"CFBundleDisplayName", "Layerflow"}}));
     EXPECT_EQ(alert.titleText(), "A new version of Layerflow has been installed!");
     EXPECT_EQ(alert.descriptionText(),
               "Layerflow 101 has been installed and will be ready to use next time Layerflow "

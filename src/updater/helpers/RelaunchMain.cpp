@@ -57,8 +57,10 @@ bool waitForExit(pid_t pid) {
 
 int main(int argc, char** argv) {
     pid_t pid = 0;
-    if (argc != 4 || std::from_chars(argv[1], argv[1] + std::string_view(argv[1]).size(), pid).ec !=
-                         std::errc() || pid <= 0) {
+    if (argc != 4 ||
+        std::from_chars(argv[1], argv[1] + std::string_view(argv[1]).size(), pid).ec !=
+            std::errc() ||
+        pid <= 0) {
         fmt::print(stderr, "usage: {} PID EXECUTABLE FOLDER\n", argv[0]);
         return 2;
     }
