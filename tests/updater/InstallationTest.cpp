@@ -14,6 +14,17 @@ using lf::test::readText;
 
 namespace {
 
+// Renames, the `failing`-th of which fails; `count` counts them.
+OMAUReplacementSteps renamesFailingAt(int failing, int& count) {
+    return {[failing, &count](const char* from, const char* to) {
+        if (++count == failing) {
+            errno = EIO;
+            return -1;
+        }
+        return ::rename(from, to);
+    }};
+}
+
 class InstallationTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -21,6 +32,10 @@ protected:
         update_ = lf::test::makeApplication(folder_ / "download", "layerflow.app", "2.0");
     }
     std::string installedVersion() const { return readText(installed_ / "version"); }
+    size_t entriesBesideInstalled() const {
+        return static_cast<size_t>(std::distance(fs::directory_iterator(installed_.parent_path()),
+                                                 fs::directory_iterator()));
+    }
 
     lf::test::TemporaryDirectory folder_;
     // The old copy goes to a trash of the test's own.
@@ -33,23 +48,14 @@ TEST_F(InstallationTest, TheUpdateTakesThePlaceOfTheInstalledFolder) {
     EXPECT_EQ(installedVersion(), "2.0");
     EXPECT_TRUE(fs::is_symlink(installed_ / "version"));
     EXPECT_FALSE(fs::exists(update_));
-    // Nothing but the installed folder is left beside it.
-    EXPECT_EQ(
-        std::distance(fs::directory_iterator(installed_.parent_path()), fs::directory_iterator()),
-        1);
+    EXPECT_EQ(entriesBesideInstalled(), 1u) << "the old copy is not left beside it";
 }
 
 TEST_F(InstallationTest, AFailedSecondStepPutsTheOldCopyBack) {
     int renames = 0;
-    OMAUReplacementSteps steps{[&](const char* from, const char* to) {
-        if (++renames == 2) {
-            errno = EIO;
-            return -1;
-        }
-        return ::rename(from, to);
-    }};
     const fs::path backup = installed_.parent_path() / "layerflow.old";
-    lf::Status replaced = OMAUReplaceBundle(update_, installed_, backup, steps);
+    lf::Status replaced =
+        OMAUReplaceBundle(update_, installed_, backup, renamesFailingAt(2, renames));
     ASSERT_FALSE(replaced);
     EXPECT_EQ(renames, 3) << "aside, in place (failed), back";
     EXPECT_EQ(installedVersion(), "1.0");
@@ -57,40 +63,25 @@ TEST_F(InstallationTest, AFailedSecondStepPutsTheOldCopyBack) {
     EXPECT_EQ(readText(update_ / "version"), "2.0") << "the update is still there to try again";
 
     // A failed first step changes nothing either.
-    OMAUReplacementSteps failing{[](const char*, const char*) {
-        errno = EACCES;
-        return -1;
-    }};
-    EXPECT_FALSE(OMAUReplaceBundle(update_, installed_, backup, failing));
+    renames = 0;
+    EXPECT_FALSE(OMAUReplaceBundle(update_, installed_, backup, renamesFailingAt(1, renames)));
     EXPECT_EQ(installedVersion(), "1.0");
 }
 
 TEST_F(InstallationTest, AnUpdateOnAnotherFileSystemIsCopiedBesideTheTargetFirst) {
-    struct stat temporary {
-    }, shared{};
+    struct stat temporary = {}, shared = {};
     if (::stat("/dev/shm", &shared) != 0 || ::stat(folder_.path().c_str(), &temporary) != 0 ||
         shared.st_dev == temporary.st_dev)
         GTEST_SKIP() << "no second file system at /dev/shm";
-    lf::test::TemporaryDirectory elsewhere;  // under $TMPDIR
     lf::test::ScopedEnvironment tmp("TMPDIR", "/dev/shm");
     lf::test::TemporaryDirectory onShm;
     const fs::path update = lf::test::makeApplication(onShm.path(), "layerflow.app", "3.0");
 
     int renames = 0;
-    OMAUReplacementSteps countFailing{[&](const char* from, const char* to) {
-        if (++renames == 2) {
-            errno = EIO;
-            return -1;
-        }
-        return ::rename(from, to);
-    }};
     const fs::path backup = installed_.parent_path() / "layerflow.old";
-    ASSERT_FALSE(OMAUReplaceBundle(update, installed_, backup, countFailing));
+    ASSERT_FALSE(OMAUReplaceBundle(update, installed_, backup, renamesFailingAt(2, renames)));
     EXPECT_EQ(installedVersion(), "1.0");
-    EXPECT_EQ(
-        std::distance(fs::directory_iterator(installed_.parent_path()), fs::directory_iterator()),
-        1)
-        << "the copy beside the target is removed";
+    EXPECT_EQ(entriesBesideInstalled(), 1u) << "the copy beside the target is removed";
 
     ASSERT_TRUE(OMAUReplaceBundle(update, installed_, backup));
     EXPECT_EQ(installedVersion(), "3.0");
