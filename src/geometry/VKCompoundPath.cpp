@@ -14,6 +14,11 @@ std::shared_ptr<VKCompoundPath> VKCompoundPath::compoundPathByPerformingOperatio
     return VKPerformBooleanOperation(*this, operation, other, debugger);
 }
 
+std::shared_ptr<VKCompoundPath> VKCompoundPath::compoundPathByPerformingOperation(
+    int operation, const VKCompoundPath& other, std::shared_ptr<VKBooleanDebugger> debugger) const {
+    return VKPerformBooleanOperation(*this, operation, other, debugger.get());
+}
+
 void VKCompoundPath::applyToPathConsumer(VKPathConsumer& consumer) const {
     for (const auto& path : paths_)
         if (path) path->applyToPathConsumer(consumer);

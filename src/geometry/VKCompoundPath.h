@@ -53,6 +53,12 @@ public:
     // is the same as without.
     std::shared_ptr<VKCompoundPath> compoundPathByPerformingOperation(
         int operation, const VKCompoundPath& other, VKBooleanDebugger* debugger = nullptr) const;
+    // The same with a shared debugger, which the operation holds until it
+    // returns: its owner (a window the developer may close) can let it go
+    // while the operation still calls it.
+    std::shared_ptr<VKCompoundPath> compoundPathByPerformingOperation(
+        int operation, const VKCompoundPath& other,
+        std::shared_ptr<VKBooleanDebugger> debugger) const;
 
     // Sends each path to the consumer in order.
     void applyToPathConsumer(VKPathConsumer& consumer) const;

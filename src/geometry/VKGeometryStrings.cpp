@@ -69,10 +69,15 @@ std::string NSStringFromVKPathSegment(const VKPathSegment& s) {
            ", " + NSStringFromVKPoint(s.controlPoint2) + ", " + NSStringFromVKPoint(s.end) + " }";
 }
 
-VKPoint VKPointFromString(std::string_view text) {
+VKPoint VKPointFromString(std::string_view text, int* numbersRead) {
     double v[2];
-    scanNumbers(text, v, 2);
+    int read = scanNumbers(text, v, 2);
+    if (numbersRead) *numbersRead = read;
     return {v[0], v[1]};
+}
+
+VKPoint VKPointFromString(std::string_view text) {
+    return VKPointFromString(text, nullptr);
 }
 
 VKPathSegment VKPathSegmentFromString(std::string_view text, int* numbersRead) {

@@ -20,6 +20,9 @@ std::string NSStringFromVKPathSegment(const VKPathSegment& segment);
 // Reads two numbers (x, y) as in the "C" locale, skipping the characters
 // "{}, \t\r\n" before each. Numbers that cannot be read are 0.
 VKPoint VKPointFromString(std::string_view text);
+// As VKPointFromString, but says how many of the two numbers could be read,
+// so that a caller can skip an incomplete line.
+VKPoint VKPointFromString(std::string_view text, int* numbersRead);
 // Reads eight numbers the same way: start, control point 1, control point 2,
 // end. Numbers that cannot be read are 0.
 VKPathSegment VKPathSegmentFromString(std::string_view text);

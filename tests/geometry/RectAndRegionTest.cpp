@@ -122,6 +122,8 @@ void checkFormsAndParsing() {
     int read = 0;
     VKPathSegmentFromString("{1, 2}, {3, 4}, {5", &read);
     EXPECT_EQ(read, 5);
+    EXPECT_EQ(VKPointFromString("{ 7.5 }", &read), (VKPoint{7.5, 0}));
+    EXPECT_EQ(read, 1);
 }
 
 }  // namespace
