@@ -1,6 +1,7 @@
 #include "platform/URLDownload.h"
 
 #include "platform/CurlTransfer.h"
+#include "platform/FileDescriptor.h"
 #include "platform/MainQueue.h"
 
 #include <cerrno>
@@ -65,13 +66,9 @@ struct URLDownload::Transfer {
     URLDownload& download;
     CURL* handle = nullptr;
     std::string dispositionName;
-    int file = -1;
+    FileDescriptor file;
     bool started = false;
     std::optional<Error> failure;
-
-    ~Transfer() {
-        if (file >= 0) ::close(file);
-    }
 
     // Reports the response and opens the destination; false stops the
     // transfer (a failure is then recorded unless it was cancelled).
@@ -104,9 +101,9 @@ struct URLDownload::Transfer {
             if (destination.empty()) download.cancelled_ = true;
         });
         if (destination.empty()) return false;
-        file = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
-                      0600);
-        if (file < 0) {
+        file = FileDescriptor(::open(destination.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (!file.isOpen()) {
             failure =
                 Error(kURLErrorDomain, kURLErrorCannotCreateFile,
                       {{kUnderlyingErrorKey,
@@ -119,7 +116,7 @@ struct URLDownload::Transfer {
 
     bool write(const char* bytes, size_t length) {
         while (length > 0) {
-            const ssize_t written = ::write(file, bytes, length);
+            const ssize_t written = ::write(file.get(), bytes, length);
             if (written < 0 && errno == EINTR) continue;
             if (written <= 0) {
                 failure = writeError(written < 0 ? errno : ENOSPC);
@@ -134,7 +131,7 @@ struct URLDownload::Transfer {
     // Closes the file, which must reach the disk whole.
     bool finish() {
         if (!started && !begin()) return false;
-        const int descriptor = std::exchange(file, -1);
+        const int descriptor = file.release();
         if (::fsync(descriptor) != 0 && errno != EINVAL) {
             failure = writeError(errno);
             ::close(descriptor);

@@ -2,23 +2,21 @@
 
 #include "platform/ChildProcess.h"
 #include "platform/Log.h"
+#include "updater/OMAUHost.h"
 #include "updater/OMAUUpdater.h"
 
 #include <QCoreApplication>
-
-#include <system_error>
 
 void OMAUProcessPendingEvents() {
     if (QCoreApplication::instance()) QCoreApplication::processEvents();
 }
 
 void OMAUStartRelaunchWaiter(const OMAURelaunchRequest& request) {
-    std::error_code error;
-    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
     lf::ChildProcess::Options options;
-    options.arguments = {(executable.parent_path() / "layerflow-relaunch").string(),
-                         std::to_string(request.processID), request.executable.string(),
-                         request.downloadFolder.string()};
+    options.arguments = {
+        (OMAUHost::main()->executablePath().parent_path() / "layerflow-relaunch").string(),
+        std::to_string(request.processID), request.executable.string(),
+        request.downloadFolder.string()};
     lf::Result<lf::ChildProcess> waiter = lf::ChildProcess::spawn(options);
     if (!waiter) {
         lf::log("Could not start the relaunch: {}", lf::describe(waiter.error()));

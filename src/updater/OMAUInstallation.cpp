@@ -2,24 +2,19 @@
 
 #include "platform/ChildProcess.h"
 #include "platform/Log.h"
+#include "updater/OMAUHost.h"
 
 #include <QFile>
 #include <QString>
 #include <fmt/format.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-lf::Error posixError(const std::string& what) {
-    return lf::Error::posix(errno, what);
-}
 
 std::optional<struct stat> statOf(const fs::path& path) {
     struct stat status {};
@@ -50,9 +45,10 @@ lf::Status runPrivileged(const OMAUPrivilegedMove& privileged, std::vector<std::
 }  // namespace
 
 OMAUPrivilegedMove OMAUDefaultPrivilegedMove() {
-    std::error_code error;
-    const fs::path executable = fs::read_symlink("/proc/self/exe", error);
-    return {.installerPath = executable.parent_path() / "layerflow-update-installer"};
+    OMAUPrivilegedMove move;
+    move.installerPath =
+        OMAUHost::main()->executablePath().parent_path() / "layerflow-update-installer";
+    return move;
 }
 
 lf::Status OMAUMovePathWithAuthentication(const fs::path& source, const fs::path& destination,
@@ -80,10 +76,10 @@ lf::Status OMAUMovePathWithForcedAuthentication(const fs::path& source, const fs
                                                 const OMAUPrivilegedMove& privileged) {
     const fs::path backup = destination.parent_path() / (destination.stem().string() + ".old" +
                                                          destination.extension().string());
-    if (!statOf(source)) return posixError("examine " + source.string());
+    if (!statOf(source)) return lf::Error::posix(errno, "examine " + source.string());
     if (statOf(backup)) return lf::Error::posix(EEXIST, "keep the old copy at " + backup.string());
     const auto target = statOf(destination);
-    if (!target) return posixError("examine " + destination.string());
+    if (!target) return lf::Error::posix(errno, "examine " + destination.string());
     return runPrivileged(privileged,
                          {source.string(), destination.string(), backup.string(),
                           std::to_string(target->st_uid), std::to_string(target->st_gid)});
