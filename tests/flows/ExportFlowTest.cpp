@@ -16,10 +16,9 @@ namespace fs = std::filesystem;
 
 TEST(ConcurrentExportFlow, RepeatingFlowExportsAgainWhenItsDocumentChanges) {
     LF_REQUIRE_SHARED_DOCUMENTS();
-    MainQueue::shared()->bindToCurrentThread();
     test::TemporaryDirectory folder;
-    const std::string defaultsPath = (folder / "config" / "defaults.json").string();
-    UserDefaults::setStandard(std::make_shared<UserDefaults>(defaultsPath));
+    FlowTestEnvironment environment(folder.path(), {});
+    const std::string defaultsPath = UserDefaults::standard()->path();
     const fs::path document = folder / "icons.psd", out = folder / "out";
     fs::copy_file(test::sharedFile("psd-tagged/01-plain.psd"), document);
     setModificationSecond(document, 7'000'000);
@@ -57,5 +56,4 @@ TEST(ConcurrentExportFlow, RepeatingFlowExportsAgainWhenItsDocumentChanges) {
     EXPECT_LT(abs(*stored->lastRunDate() - *flow->lastRunDate()), 1ms);  // stored in seconds
 
     manager->removeFlow(flow);
-    UserDefaults::setStandard(nullptr);
 }

@@ -31,17 +31,10 @@ SystemTime utc(int year, unsigned month, unsigned day, int hour, int minute = 0,
 class FlowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        MainQueue::shared()->bindToCurrentThread();
-        UserDefaults::setStandard(
-            std::make_shared<UserDefaults>((folder / "defaults.json").string()));
         QFFlowInterfaceHooks hooks;
         hooks.startFlow = [this](const std::shared_ptr<QFFlow>& flow) { started.push_back(flow); };
         hooks.requestUserAttention = [this] { ++attentionRequests; };
-        QFFlowInterfaceHooks::install(hooks);
-    }
-    void TearDown() override {
-        QFFlowInterfaceHooks::install({});
-        UserDefaults::setStandard(nullptr);
+        environment.emplace(folder.path(), hooks);
     }
 
     std::shared_ptr<FakeExportFlow> flowWithDocuments(const std::vector<std::string>& names) {
@@ -60,6 +53,7 @@ protected:
     }
 
     test::TemporaryDirectory folder;
+    std::optional<FlowTestEnvironment> environment;
     std::vector<std::shared_ptr<QFFlow>> started;
     int attentionRequests = 0;
 };

@@ -5,11 +5,13 @@
 // until the test lets it go.
 
 #include "flows/QFFlow.h"
+#include "flows/QFFlowInterfaceHooks.h"
 #include "flows/QFFlowOutput.h"
 #include "flows/QFFlowRun.h"
 #include "platform/DispatchSemaphore.h"
 #include "platform/MainQueue.h"
 #include "platform/TypeIdentifier.h"
+#include "platform/UserDefaults.h"
 
 #include <gtest/gtest.h>
 
@@ -87,3 +89,21 @@ inline std::shared_ptr<QFFlowInput> photoshopInput(
     input->addInputWithURLs(urls);
     return input;
 }
+
+// For the life of a test: the calling thread drains the main queue, the
+// user defaults live in `folder`, and `hooks` stand in for the interface.
+class FlowTestEnvironment {
+public:
+    FlowTestEnvironment(const std::filesystem::path& folder, QFFlowInterfaceHooks hooks) {
+        lf::MainQueue::shared()->bindToCurrentThread();
+        lf::UserDefaults::setStandard(
+            std::make_shared<lf::UserDefaults>((folder / "defaults.json").string()));
+        QFFlowInterfaceHooks::install(std::move(hooks));
+    }
+    ~FlowTestEnvironment() {
+        QFFlowInterfaceHooks::install({});
+        lf::UserDefaults::setStandard(nullptr);
+    }
+    FlowTestEnvironment(const FlowTestEnvironment&) = delete;
+    FlowTestEnvironment& operator=(const FlowTestEnvironment&) = delete;
+};

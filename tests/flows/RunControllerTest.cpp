@@ -44,9 +44,6 @@ public:
 class ConcurrentRunController : public ::testing::Test {
 protected:
     void SetUp() override {
-        MainQueue::shared()->bindToCurrentThread();
-        UserDefaults::setStandard(
-            std::make_shared<UserDefaults>((folder / "defaults.json").string()));
         QFFlowInterfaceHooks hooks;
         hooks.chooseOutputDirectory = [this](QFFlowRunController&,
                                              const std::optional<std::string>& initial,
@@ -54,24 +51,21 @@ protected:
             panelStartedAt.push_back(initial);
             done(panelAnswer);
         };
-        QFFlowInterfaceHooks::install(hooks);
+        environment.emplace(folder.path(), hooks);
         test::writeFile(folder / "a.psd", "a");
         test::writeFile(folder / "b.psd", "b");
         flow->setInitialInput(photoshopInput({folder / "a.psd", folder / "b.psd"}));
         controller->setHost(window);
         controller->willAppearInUI();
     }
-    void TearDown() override {
-        QFFlowManager::defaultManager()->removeFlow(flow);
-        QFFlowInterfaceHooks::install({});
-        UserDefaults::setStandard(nullptr);
-    }
+    void TearDown() override { QFFlowManager::defaultManager()->removeFlow(flow); }
     bool waitForResults(size_t count) {
         return MainQueue::shared()->runUntil([&] { return controller->results.size() >= count; },
                                              20s);
     }
 
     test::TemporaryDirectory folder;
+    std::optional<FlowTestEnvironment> environment;
     std::shared_ptr<FakeExportFlow> flow = std::make_shared<FakeExportFlow>();
     std::shared_ptr<RecordingController> controller = std::make_shared<RecordingController>(flow);
     std::shared_ptr<RecordingWindow> window = std::make_shared<RecordingWindow>();
