@@ -36,11 +36,6 @@ const std::map<std::string, std::string> kKnownDifferences = {
     {"blend-modes/dissolve.psd",
      "Photoshop dissolves with a random pattern of its own, which cannot be reproduced; the "
      "blend table draws dissolve as normal"},
-    {"blend-modes/rgb-blend-modes.psd",
-     "dissolve as in its own document; and colour dodge and divide over the dithered gradient "
-     "rectangles, where the gradient's dither lifts channels of 0 by less than a level "
-     "(Photoshop dithers to whole levels) and dividing by a source of 1 makes that full "
-     "intensity"},
     {"third-party-psds/cactus_top.psd",
      "Photoshop stored the merged transparency as the image's fourth plane (its background "
      "layer is hidden) without the negative layer count that marks it; it reads as an extra "
