@@ -265,11 +265,14 @@ TEST(DocumentRender, ConcurrentTiledRendersEqualOneUntiledRender) {
         for (double scale : {1.0, 2.0}) {
             auto whole = RenderNodeWhole(node, rect, scale);
             ASSERT_TRUE(whole);
-            // Every tile size at once, each tiled render on all cores.
+            // Every tile size at once (the default one that every user gets
+            // among them), each tiled render on all cores, their tiles
+            // sharing the workers' buffer caches.
             std::vector<std::future<std::shared_ptr<const QFRGBAImage>>> renders;
-            for (double tile : {64.0, 100.0, 512.0})
+            for (VKSize tile : {VKSize{64, 64}, VKSize{100, 100}, QFTilingHelper::kDefaultTileSize,
+                                VKSize{512, 512}})
                 renders.push_back(std::async(std::launch::async, [=] {
-                    return RenderNodeTiled(node, rect, {scale, {tile, tile}});
+                    return RenderNodeTiled(node, rect, {scale, tile});
                 }));
             for (auto& render : renders) {
                 auto tiled = render.get();
