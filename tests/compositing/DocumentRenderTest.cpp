@@ -224,14 +224,17 @@ TEST(DocumentRender, VectorMasksMatchPhotoshopsOwnRasterisation) {
     }
 }
 
-TEST(DocumentRender, AdjustmentDocumentsMatchTheirReferenceImages) {
+TEST(DocumentRender, DocumentsMatchTheReferenceImagesBesideThem) {
     LF_REQUIRE_SHARED_DOCUMENTS();
-    // The RGB documents of the adjustments folder, each beside a PNG of
-    // its expected composite (straight colour).
-    for (const char* name : {"adjustment_backdrop_test", "adjustment_nested_composition_2",
-                             "brightnesscontrast_legacy_rgb", "huesaturation_colorize_rgb",
-                             "levels_rgb", "threshold_16bits_rgb", "threshold_rgb"}) {
-        std::string path = std::string("adjustments/") + name;
+    // The RGB documents of the adjustments folder, and the masked document
+    // (which has no merged image), each beside a PNG of its expected
+    // composite (straight colour).
+    for (const char* name :
+         {"adjustments/adjustment_backdrop_test", "adjustments/adjustment_nested_composition_2",
+          "adjustments/brightnesscontrast_legacy_rgb", "adjustments/huesaturation_colorize_rgb",
+          "adjustments/levels_rgb", "adjustments/threshold_16bits_rgb", "adjustments/threshold_rgb",
+          "masks/2"}) {
+        std::string path = name;
         auto document = open(path + ".psd");
         if (!document) continue;
         lf::test::DecodedPNG png;
