@@ -398,6 +398,8 @@ QFTTXDocumentWriter::LigatureSets QFTTXDocumentWriter::ligatureSets() const {
 
 void QFTTXDocumentWriter::writeGlyphSubstitution(const LigatureSets& sets) {
     // One "liga" feature for the default script, with one ligature lookup.
+    // The version is written in hex, which fontTools reads without warning
+    // about a table version given as a fraction.
     xml_->writeElement("GSUB", [&] {
         writeValue("Version", "0x00010000");
         xml_->writeElement("ScriptList", [&] {

@@ -1,6 +1,6 @@
 #pragma once
-// Plain C++ image operations in the place of the platform image library's
-// calls that the blur and pattern nodes make: float planar convolution,
+// Plain C++ image operations that the blur and pattern nodes call, written
+// so that the compiler vectorises them: float planar convolution,
 // 8-bit tent convolution, planar float <-> 8-bit conversion and RGBA float
 // premultiplication.
 //

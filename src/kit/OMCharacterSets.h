@@ -1,6 +1,7 @@
 #pragma once
-// The character sets that the string additions and the debug log share, as
-// the platform defines them, and a step through UTF-8 by code point.
+// The character sets that the string additions and the debug log share
+// (Unicode's newlines and space separators), and a step through UTF-8 by
+// code point.
 
 #include <string_view>
 

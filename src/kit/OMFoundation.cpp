@@ -133,8 +133,8 @@ std::string stringWithNewUUID() {
 std::string stringByCapitalizingFirstLetter(std::string_view text) {
     size_t end = 0;
     const char32_t first = text.empty() ? 0 : OMNextCodePoint(text, end);
-    // The platform upper-cases one UTF-16 unit: half of a surrogate pair
-    // has no upper case, so such a character stays.
+    // Only a character of the Basic Multilingual Plane is upper-cased; one
+    // beyond it (an emoji, a historic script) stays exactly as typed.
     if (text.empty() || first > 0xFFFF) return std::string(text);
     std::string upper;
     icu::UnicodeString(UChar32(first)).toUpper(icu::Locale::getRoot()).toUTF8String(upper);

@@ -2,11 +2,11 @@
 // OMFoundation: the kit's additions to strings and arrays, as free
 // functions over UTF-8 strings and vectors.
 //
-// "Whitespace" below is the platform's whitespace-and-newline set
-// (OMIsWhitespaceOrNewline); "blanks" are tab, line feed, carriage return
-// and space. Case-insensitive comparison folds case code point by code
-// point. Texts that are not well-formed UTF-8 are handled byte by byte where
-// they are ill-formed, never rejected.
+// "Whitespace" below is the Unicode set of space separators, tab and
+// newlines (OMIsWhitespaceOrNewline); "blanks" are tab, line feed, carriage
+// return and space. Case-insensitive comparison folds case code point by
+// code point. Texts that are not well-formed UTF-8 are handled byte by byte
+// where they are ill-formed, never rejected.
 //
 // Threads: plain functions; the description functions read the bundle's
 // string table, which is safe from any thread.

@@ -5,6 +5,11 @@
 // to the disk, and the temporary file is renamed over the target; the
 // folder is flushed too, so the rename itself survives a crash.
 //
+// A writer that is killed half way leaves the target as it was and its
+// temporary file behind; the next write of the same target removes such
+// leftovers. Writers of one target may run at once, in any processes: each
+// locks its own temporary file, and the last rename wins.
+//
 // A new file gets the permissions of a newly created file (0666 less the
 // umask); a replaced file keeps its own.
 

@@ -1,10 +1,10 @@
 #pragma once
-// Bookmarks of files and folders, in place of the platform's
-// security-scoped bookmarks: the item's absolute path with its device and
-// inode numbers, kept as bytes that flows archive. A bookmark resolves to
-// its path while something is there; it is stale when the item there is no
-// longer the one bookmarked (a save that replaced the file, or another item
-// moved to the path).
+// Bookmarks of files and folders: the item's absolute path with its device
+// and inode numbers, kept as bytes that flows archive, so that a flow finds
+// its documents and output folder again after a relaunch. A bookmark
+// resolves to its path while something is there; it is stale when the item
+// there is no longer the one bookmarked (a save that replaced the file, or
+// another item moved to the path).
 
 #include "platform/Data.h"
 #include "platform/Result.h"

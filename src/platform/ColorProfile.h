@@ -1,9 +1,8 @@
 #pragma once
-// ColorProfile: a colour profile over Little CMS, in place of the platform's
-// profiles and colour spaces made from ICC data. The render graph reads its
-// estimated gamma; the export recipes check a document's embedded profile
-// with it, embed its bytes in every output and convert icon pixels between
-// profiles.
+// ColorProfile: a colour profile made from ICC data, over Little CMS. The
+// render graph reads its estimated gamma; the export recipes check a
+// document's embedded profile with it, embed its bytes in every output and
+// convert icon pixels between profiles.
 //
 // Immutable once made; safe to share and use from any number of threads.
 
@@ -24,8 +23,9 @@ public:
     static std::shared_ptr<const ColorProfile> createWithICCData(const Data& iccData);
     // The profile of the main display, which here is sRGB. Made once.
     static std::shared_ptr<const ColorProfile> mainDisplayProfile();
-    // The platform's "Generic RGB" profile: gamma 1.8 over the Trinitron
-    // primaries with a D65 white point. Made once.
+    // The "Generic RGB" profile that icons without a profile of their own
+    // are stored in: gamma 1.8 over the Trinitron primaries with a D65
+    // white point. Made once.
     static std::shared_ptr<const ColorProfile> genericRGBProfile();
 
     ~ColorProfile();

@@ -23,8 +23,9 @@ public:
     virtual bool attemptRecovery(const Error& error, int optionIndex) = 0;
 };
 
-using ErrorValue = std::variant<std::string, int64_t, double, bool, std::vector<std::string>,
-                                std::shared_ptr<const Error>, std::shared_ptr<ErrorRecoveryAttempter>>;
+using ErrorValue =
+    std::variant<std::string, int64_t, double, bool, std::vector<std::string>,
+                 std::shared_ptr<const Error>, std::shared_ptr<ErrorRecoveryAttempter>>;
 using ErrorUserInfo = std::map<std::string, ErrorValue>;
 
 inline constexpr const char* kLocalizedDescriptionKey = "NSLocalizedDescription";
@@ -57,10 +58,12 @@ struct Error {
     std::string stringForKey(const std::string& key) const;
     std::shared_ptr<const Error> underlyingError() const;
 
-    // The description under kLocalizedDescriptionKey, else one made from the
-    // domain and code, as the platform does.
+    // The description under kLocalizedDescriptionKey, else a sentence made
+    // from the domain and code, so that every error can be shown as text.
     std::string localizedDescription() const;
-    std::string localizedFailureReason() const { return stringForKey(kLocalizedFailureReasonErrorKey); }
+    std::string localizedFailureReason() const {
+        return stringForKey(kLocalizedFailureReasonErrorKey);
+    }
     std::vector<std::string> localizedRecoveryOptions() const;
     std::shared_ptr<ErrorRecoveryAttempter> recoveryAttempter() const;
 

@@ -1,7 +1,6 @@
 #pragma once
-// FileWatcher: tells when files or folders change on disk, over inotify, in
-// place of the platform's file presenters. A flow input watches its
-// documents and folders with one.
+// FileWatcher: tells when files or folders change on disk, over inotify. A
+// flow input watches its documents and folders with one.
 //
 // - Every watched path has a watch of its own and one on its parent folder,
 //   so a save that writes a new file and renames it over the old one is

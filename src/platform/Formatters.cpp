@@ -4,6 +4,7 @@
 #include <unicode/calendar.h>
 #include <unicode/datefmt.h>
 #include <unicode/numfmt.h>
+#include <unicode/reldatefmt.h>
 #include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
 
@@ -60,6 +61,11 @@ Error icuError(const std::string& what, UErrorCode status) {
 
 struct DateFormatter::Implementation {
     std::unique_ptr<icu::DateFormat> format;
+    // Set for relative formatters: the words of days near today, and the
+    // time that follows them when the formatter shows the time.
+    std::unique_ptr<icu::RelativeDateTimeFormatter> relativeDays;
+    std::unique_ptr<icu::DateFormat> timeOnly;
+    std::string timeZone;
 };
 
 struct NumberFormatter::Implementation {
@@ -79,17 +85,27 @@ Result<DateFormatter> DateFormatter::create(DateFormatterStyle dateStyle,
     auto zone = timeZoneNamed(timeZone);
     if (!zone)
         return icuError("date formatter: unknown time zone " + timeZone, U_ILLEGAL_ARGUMENT_ERROR);
-    auto date = icuStyle(dateStyle);
-    if (relative && date != icu::DateFormat::kNone)
-        date = static_cast<icu::DateFormat::EStyle>(date | icu::DateFormat::kRelative);
-    std::unique_ptr<icu::DateFormat> format(
-        icu::DateFormat::createDateTimeInstance(date, icuStyle(timeStyle), localeNamed(locale)));
-    if (!format) return icuError("date formatter", U_UNSUPPORTED_ERROR);
-    // A status line stands alone, so a relative word starts with a capital.
-    UErrorCode status = U_ZERO_ERROR;
-    format->setContext(UDISPCTX_CAPITALIZATION_FOR_STANDALONE, status);
-    format->adoptTimeZone(zone.release());
-    return DateFormatter(std::make_unique<Implementation>(Implementation{std::move(format)}));
+    auto implementation = std::make_unique<Implementation>();
+    implementation->format.reset(icu::DateFormat::createDateTimeInstance(
+        icuStyle(dateStyle), icuStyle(timeStyle), localeNamed(locale)));
+    if (!implementation->format) return icuError("date formatter", U_UNSUPPORTED_ERROR);
+    if (relative && dateStyle != DateFormatterStyle::None) {
+        // A status line begins with the word, so it starts with a capital.
+        UErrorCode status = U_ZERO_ERROR;
+        implementation->relativeDays = std::make_unique<icu::RelativeDateTimeFormatter>(
+            localeNamed(locale), nullptr, UDAT_STYLE_LONG,
+            UDISPCTX_CAPITALIZATION_FOR_BEGINNING_OF_SENTENCE, status);
+        if (U_FAILURE(status)) return icuError("relative date formatter", status);
+        if (timeStyle != DateFormatterStyle::None) {
+            implementation->timeOnly.reset(
+                icu::DateFormat::createTimeInstance(icuStyle(timeStyle), localeNamed(locale)));
+            if (!implementation->timeOnly) return icuError("date formatter", U_UNSUPPORTED_ERROR);
+            implementation->timeOnly->setTimeZone(*zone);
+        }
+        implementation->timeZone = timeZone;
+    }
+    implementation->format->adoptTimeZone(zone.release());
+    return DateFormatter(std::move(implementation));
 }
 
 Result<DateFormatter> DateFormatter::createWithPattern(const std::string& pattern,
@@ -107,8 +123,33 @@ Result<DateFormatter> DateFormatter::createWithPattern(const std::string& patter
 }
 
 std::string DateFormatter::format(SystemTime time) const {
+    return format(time, std::chrono::system_clock::now());
+}
+
+std::string DateFormatter::format(SystemTime time, SystemTime now) const {
+    const Implementation& it = *implementation_;
     icu::UnicodeString text;
-    implementation_->format->format(toUDate(time), text);
+    if (it.relativeDays) {
+        static constexpr UDateDirection kDirections[] = {UDAT_DIRECTION_LAST_2, UDAT_DIRECTION_LAST,
+                                                         UDAT_DIRECTION_THIS, UDAT_DIRECTION_NEXT,
+                                                         UDAT_DIRECTION_NEXT_2};
+        const int64_t days = calendarDaysBetween(now, time, it.timeZone);
+        if (days >= -2 && days <= 2) {
+            UErrorCode status = U_ZERO_ERROR;
+            icu::UnicodeString word;
+            it.relativeDays->format(kDirections[days + 2], UDAT_ABSOLUTE_DAY, word, status);
+            // A locale without a word for that day shows the date.
+            if (U_SUCCESS(status) && !word.isEmpty()) {
+                if (!it.timeOnly) return toUTF8(word);
+                icu::UnicodeString clock;
+                it.timeOnly->format(toUDate(time), clock);
+                it.relativeDays->combineDateAndTime(word, clock, text, status);
+                if (U_SUCCESS(status)) return toUTF8(text);
+                text.remove();
+            }
+        }
+    }
+    it.format->format(toUDate(time), text);
     return toUTF8(text);
 }
 

@@ -1,8 +1,7 @@
 #pragma once
-// Date and number formatting over ICU, in place of the platform's
-// formatters: the styles and patterns the flows' status line and the font
-// export use. A locale or time zone left empty is the process's default
-// (from LANG and TZ); tests name them.
+// Date and number formatting over ICU: the styles and patterns of the
+// flows' status line and of the font export. A locale or time zone left empty is the process's
+// default (from LANG and TZ); tests name them.
 //
 // A formatter is used by one thread at a time (the main thread for the
 // status line); make one per thread otherwise.
@@ -23,7 +22,8 @@ enum class DateFormatterStyle { None, Short, Medium, Long, Full };
 class DateFormatter {
 public:
     // A formatter of the given date and time styles; with `relative`, dates
-    // near today are words ("Yesterday", "Today", "Tomorrow").
+    // near today are words ("Yesterday", "Today", "Tomorrow") where the
+    // locale has them, counted in calendar days of the time zone.
     static Result<DateFormatter> create(DateFormatterStyle dateStyle, DateFormatterStyle timeStyle,
                                         bool relative = false, const std::string& locale = {},
                                         const std::string& timeZone = {});
@@ -37,7 +37,10 @@ public:
     DateFormatter& operator=(DateFormatter&&) noexcept;
     ~DateFormatter();
 
+    // `time` as text; a relative formatter takes the day of `now` (the
+    // clock's now when not given) as today.
     std::string format(SystemTime time) const;
+    std::string format(SystemTime time, SystemTime now) const;
 
     struct Implementation;  // the ICU formatter
 

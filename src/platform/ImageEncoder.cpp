@@ -3,6 +3,7 @@
 #include "platform/JPEGEncoder.h"
 #include "platform/PNGEncoder.h"
 #include "platform/TIFFEncoder.h"
+#include "platform/UserDefaults.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,6 +33,10 @@ double sanitisedQuality(double quality) {
 
 Error imageEncoderError(ImageEncoderErrorCode code, const std::string& what) {
     return Error(kImageEncoderErrorDomain, code, {{kLocalizedDescriptionKey, what}});
+}
+
+double lossyCompressionQualityFromDefaults(const UserDefaults& defaults) {
+    return sanitisedQuality(defaults.numberForKey(kCompressionQualityDefaultsKey).value_or(1.0));
 }
 
 std::optional<ImageType> imageTypeForPath(std::string_view path) {

@@ -1,15 +1,18 @@
 #pragma once
 // The image encoder: premultiplied 8-bit RGBA in, the bytes of a PNG, JPEG
 // or TIFF file out, the type chosen by the lower-cased extension of the
-// output's path as the platform's image destinations choose it. Every
+// output's path, so that "Icon.PNG" and "icon.png" are both PNG files. Every
 // format embeds the ICC profile it is given.
 //
 // - PNG: straight RGBA (colour divided by alpha), deflated in bands on the
 //   global queue's workers.
-// - JPEG: RGB without alpha, taken from the premultiplied colour as the
-//   platform does, so transparent areas come out black. Quality from the
-//   lossy compression quality, 0 to 1 (1 is libjpeg's quality 100); no
-//   chroma subsampling from 0.9 up.
+// - JPEG: RGB without alpha, taken from the premultiplied colour, which is
+//   the image over black: a JPEG has no transparency, so transparent areas
+//   come out black and half-transparent edges dark. A designer who wants
+//   another background puts a layer under the artwork, and a flow's JPEGs
+//   keep looking as they always have. Quality from the lossy compression
+//   quality, 0 to 1 (1 is libjpeg's quality 100); no chroma subsampling
+//   from 0.9 up.
 // - TIFF: uncompressed RGBA with associated (premultiplied) alpha.
 //
 // Encoding keeps no state: any number of threads may encode at once.
@@ -22,6 +25,8 @@
 #include <string_view>
 
 namespace lf {
+
+class UserDefaults;
 
 enum class ImageType { PNG, JPEG, TIFF };
 
@@ -39,6 +44,13 @@ struct ImageEncodingProperties {
     // Embedded as it stands when not empty.
     Data iccProfile;
 };
+
+// The user default that holds the JPEG quality the user chose.
+inline constexpr const char* kCompressionQualityDefaultsKey = "QFCompressionQuality";
+
+// The quality stored under kCompressionQualityDefaultsKey, clamped to 0 to
+// 1; 1 when none is stored or it is not a number.
+double lossyCompressionQualityFromDefaults(const UserDefaults& defaults);
 
 // The type for the lower-cased extension of `path` ("png"; "jpg", "jpeg";
 // "tif", "tiff"), or none.

@@ -1,8 +1,8 @@
 #pragma once
 // JPEG files from RGBA pixels through libjpeg-turbo: baseline, RGB without
-// alpha. Premultiplied colour is written as it stands (transparent areas
-// turn black, as with the platform's encoder); straight colour is
-// premultiplied first so both give the same file.
+// alpha. Premultiplied colour is written as it stands, so transparent areas
+// turn black and half-transparent edges darken (ImageEncoder.h says why);
+// straight colour is premultiplied first so both give the same file.
 
 #include "platform/Data.h"
 #include "platform/RGBABuffer.h"

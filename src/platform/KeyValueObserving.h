@@ -1,6 +1,6 @@
 #pragma once
-// Key-value observation, in place of the platform's: an object announces the
-// changes of its keys, and observers of a key are told after each change.
+// Key-value observation: an object announces the changes of its keys, and
+// observers of a key are told after each change.
 // The flows and the flow manager derive from KeyValueObservable; the
 // interface and the manager observe them.
 //

@@ -29,6 +29,11 @@ Result<DecodedImage> decodePNG(const Data& data) {
     ImageReader reader;
     if (!png_image_begin_read_from_memory(&reader.image, data.bytes(), data.size()))
         return decodeError(reader.image);
+    // 16-bit samples without a gamma chunk are gamma-encoded like 8-bit
+    // ones, as image editors write them; libpng would take them as linear
+    // light and brighten every colour on the way to 8 bits. (Set after the
+    // header is read, which clears the flags.)
+    reader.image.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
     reader.image.format = PNG_FORMAT_RGBA;
     DecodedImage decoded;
     decoded.width = reader.image.width;

@@ -1,6 +1,6 @@
 #pragma once
-// Uniform type identifiers of files, in place of the platform's type
-// identifier resource: the type names that flows accept and compare.
+// Uniform type identifiers of files: the type names that flows accept and
+// compare, read from the item itself (a folder) or its name's extension.
 
 #include <optional>
 #include <string>

@@ -1,7 +1,6 @@
 #pragma once
 // UserDefaults: the user's settings, one JSON object in a file under
-// $XDG_CONFIG_HOME (by default ~/.config/layerflow/defaults.json), in place
-// of the platform's user defaults.
+// $XDG_CONFIG_HOME (by default ~/.config/layerflow/defaults.json).
 //
 // A key's value is the one stored in the file, else the one registered at
 // launch (registration defaults are never stored). Every change is written

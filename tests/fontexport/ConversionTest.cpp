@@ -128,13 +128,13 @@ void expectConvertsAndReadsBack(SampleFont& sample) {
 }  // namespace
 
 TEST(TTXConversion, FontToolsReadsBackWhatTheModelHolds) {
-    if (!fontToolsAvailable()) GTEST_SKIP() << "Debian's fonttools is not installed";
+    LF_REQUIRE_INSTALLED(fontToolsAvailable(), "Debian's fonttools (ttx and python3-fonttools)");
     SampleFont sample;
     expectConvertsAndReadsBack(sample);
 }
 
 TEST(TTXConversion, ReorderedGlyphsKeepTheirCharactersUnderAGermanLocale) {
-    if (!fontToolsAvailable()) GTEST_SKIP() << "Debian's fonttools is not installed";
+    LF_REQUIRE_INSTALLED(fontToolsAvailable(), "Debian's fonttools (ttx and python3-fonttools)");
     SampleFont sample;
     ASSERT_TRUE(sample.font.ttxRepresentation());  // names the glyphs where they stand
     std::vector<QFFont::GlyphPtr> reversed(sample.font.glyphs().rbegin(),

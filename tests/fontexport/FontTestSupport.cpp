@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <unicode/locid.h>
 
 namespace lf::test {
@@ -32,24 +31,6 @@ std::string ttxText(QFFont& font) {
     auto document = font.ttxRepresentation();
     EXPECT_TRUE(document) << (document ? "" : describe(document.error()));
     return document ? std::string(document->stringView()) : std::string();
-}
-
-ScopedEnvironment::ScopedEnvironment(std::string name, std::optional<std::string> value)
-    : name_(std::move(name)) {
-    if (const char* old = std::getenv(name_.c_str())) previous_ = old;
-    if (value) {
-        ::setenv(name_.c_str(), value->c_str(), 1);
-    } else {
-        ::unsetenv(name_.c_str());
-    }
-}
-
-ScopedEnvironment::~ScopedEnvironment() {
-    if (previous_) {
-        ::setenv(name_.c_str(), previous_->c_str(), 1);
-    } else {
-        ::unsetenv(name_.c_str());
-    }
 }
 
 ScopedICUDefaults::ScopedICUDefaults(const char* locale, const char* timeZone)

@@ -1,12 +1,12 @@
 #pragma once
-// Fonts and glyphs for the font exporter's tests, and a scoped setting of
-// the environment variables that choose the TTX converter.
+// Fonts and glyphs for the font exporter's tests, and scoped settings of
+// ICU's defaults.
 
 #include "fontexport/QFFont.h"
+#include "support/TestSupport.h"
 
 #include <chrono>
 #include <memory>
-#include <optional>
 #include <string>
 #include <unicode/timezone.h>
 #include <vector>
@@ -23,19 +23,6 @@ std::shared_ptr<QFGlyph> makeGlyph(std::shared_ptr<const VKCompoundPath> outline
 
 // The TTX document as text; fails the test when it cannot be written.
 std::string ttxText(QFFont& font);
-
-// Sets an environment variable for the object's life (none unsets it).
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(std::string name, std::optional<std::string> value);
-    ~ScopedEnvironment();
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> previous_;
-};
 
 // Sets ICU's default locale and time zone for the object's life, as a
 // user's settings would.

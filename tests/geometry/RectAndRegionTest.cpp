@@ -4,6 +4,7 @@
 #include "geometry/VKGeometry.h"
 #include "geometry/VKGeometryStrings.h"
 #include "geometry/VKRegion.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -131,9 +132,7 @@ TEST(GeometryStrings, FormsAndParsing) {
 
 TEST(GeometryStrings, FormsAndParsingIgnoreADecimalCommaLocale) {
     DecimalCommaLocale locale;
-    if (!locale)
-        GTEST_SKIP() << "no locale with a decimal comma here (scripts/install-deps makes "
-                        "de_DE.UTF-8)";
+    LF_REQUIRE_INSTALLED(locale, "a locale with a decimal comma (de_DE.UTF-8)");
     checkFormsAndParsing();
 }
 

@@ -1,4 +1,4 @@
-// The image operations that stand in for the platform's: convolution edges
+// The image operations of the blur and pattern nodes: convolution edges
 // and offsets, the tent's running sums against a direct sum, conversion
 // rounding, premultiplication, and the errors of bad arguments.
 #include "kernels/ImageOps.h"

@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -67,41 +69,74 @@ TEST(AtomicFile, FailureLeavesTheTargetAndNoTemporaryFile) {
     EXPECT_EQ(names(folder.path()), std::vector<std::string>{"taken"});
 }
 
-// A writer killed half-way leaves the old file whole; only its temporary
-// file may remain beside it.
+// The writer runs in a child process whose file size limit lies half way
+// through the new contents, so the kernel stops it at the same byte every
+// time: there the child is killed (SIGKILL, from its SIGXFSZ handler), or,
+// with SIGXFSZ ignored, its write fails. Either way the target keeps its old
+// contents; a killed writer's temporary file stays until the next write of
+// the target, a failed writer removes its own.
 TEST(AtomicFile, WriterKilledHalfWayLeavesTheOldContents) {
-    test::TemporaryDirectory folder;
-    const fs::path target = folder / "data.bin";
-    const std::string old = "the old contents";
-    test::writeFile(target, old);
-    const std::vector<uint8_t> next(128 << 20, 'N');
+    enum class Interruption { Killed, WriteFails };
+    for (Interruption how : {Interruption::Killed, Interruption::WriteFails}) {
+        SCOPED_TRACE(how == Interruption::Killed ? "killed" : "write fails");
+        test::TemporaryDirectory folder;
+        const fs::path target = folder / "data.bin";
+        const std::string old = "the old contents";
+        test::writeFile(target, old);
+        const std::vector<uint8_t> next(1 << 20, 'N');
 
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        Status written = writeFileAtomically(target.string(), next);
-        _exit(written ? 0 : 1);
-    }
-    // Wait until the temporary file has some of the bytes, then kill.
-    bool sawPartialWrite = false;
-    for (int i = 0; i < 20000 && !sawPartialWrite; ++i) {
-        for (const auto& entry : fs::directory_iterator(folder.path())) {
-            std::error_code error;
-            auto size = fs::file_size(entry.path(), error);
-            if (entry.path() != target && !error && size > 0 && size < next.size())
-                sawPartialWrite = true;
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            rlimit limit{};
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = next.size() / 4;
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            if (how == Interruption::Killed)
+                ::signal(SIGXFSZ, [](int) { ::raise(SIGKILL); });
+            else
+                ::signal(SIGXFSZ, SIG_IGN);
+            Status written = writeFileAtomically(target.string(), next);
+            _exit(written ? 0 : 1);
         }
-        if (waitpid(child, nullptr, WNOHANG) == child) break;
-        std::this_thread::sleep_for(std::chrono::microseconds(100));
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        const std::string left = contents(target);
+        EXPECT_TRUE(left == old) << left.size() << " bytes, not the old contents";
+        if (how == Interruption::Killed) {
+            ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+            EXPECT_EQ(names(folder.path()).size(), 2u) << "the dead writer's temporary file";
+        } else {
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+            EXPECT_EQ(names(folder.path()), std::vector<std::string>{"data.bin"});
+        }
+
+        ASSERT_TRUE(writeFileAtomically(target.string(), Data::fromString("newer")));
+        EXPECT_EQ(contents(target), "newer");
+        EXPECT_EQ(names(folder.path()), std::vector<std::string>{"data.bin"});
     }
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-    const std::string now = contents(target);
-    if (sawPartialWrite) {
-        EXPECT_EQ(now, old);
-    } else {
-        EXPECT_TRUE(now == old || now == std::string(next.begin(), next.end()));
-    }
+}
+
+// A temporary file that a live writer holds is not taken for a dead
+// writer's: the other write of the same target leaves it alone.
+TEST(AtomicFile, ConcurrentWritersOfOneTargetLeaveOneWholeContents) {
+    test::TemporaryDirectory folder;
+    const fs::path target = folder / "defaults.json";
+    std::vector<std::string> texts;
+    for (char c : {'a', 'b', 'c', 'd'})
+        texts.emplace_back(size_t(64) << 10, c);
+    std::atomic<int> failures{0};
+    std::vector<std::thread> writers;
+    for (const std::string& text : texts)
+        writers.emplace_back([&, text] {
+            for (int i = 0; i < 25; ++i)
+                if (!writeFileAtomically(target.string(), Data::fromString(text))) ++failures;
+        });
+    for (auto& writer : writers)
+        writer.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), contents(target)), texts.end());
+    EXPECT_EQ(names(folder.path()), std::vector<std::string>{"defaults.json"});
 }
 
 TEST(TypeIdentifier, FoldersPhotoshopDocumentsAndOtherItems) {

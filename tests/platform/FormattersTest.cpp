@@ -34,19 +34,37 @@ TEST(Formatters, DateStylesOfTheStatusLine) {
     EXPECT_EQ(shortDate->format(lastRun), "03/03/2026");
     EXPECT_EQ(fontDate->format(lastRun), "Tue Mar 3 22:05:00 2026");
 
-    // Relative words need today's date: a date far from it is a medium date.
+    EXPECT_FALSE(DateFormatter::create(DateFormatterStyle::Medium, DateFormatterStyle::None, true,
+                                       kLocale, "Not/AZone"));
+    EXPECT_FALSE(DateFormatter::createWithPattern("EEEE", kLocale, "Not/AZone"));
+}
+
+// Relative words count calendar days in the formatter's time zone from the
+// "now" handed to it: 29 March 2026 is 23 hours long in Berlin.
+TEST(Formatters, RelativeWordsNameTheDaysAroundAGivenNow) {
     auto relative = DateFormatter::create(DateFormatterStyle::Medium, DateFormatterStyle::None,
                                           true, kLocale, kZone);
-    ASSERT_TRUE(relative);
-    EXPECT_EQ(relative->format(lastRun), "3 Mar 2026");
-    // Relative words are relative to the real clock: a time on the previous
-    // calendar day (24 hours back, 25 after a short day).
-    const SystemTime now = system_clock::now();
-    SystemTime yesterday = now - hours{24};
-    if (calendarDaysBetween(yesterday, now, kZone) != 1) yesterday -= hours{1};
-    EXPECT_EQ(relative->format(yesterday), "Yesterday");
-
-    EXPECT_FALSE(DateFormatter::createWithPattern("EEEE", kLocale, "Not/AZone"));
+    auto withTime = DateFormatter::create(DateFormatterStyle::Medium, DateFormatterStyle::Short,
+                                          true, kLocale, kZone);
+    ASSERT_TRUE(relative && withTime);
+    const SystemTime now = utc(2026, 3, 29, 22, 30);  // Monday 30 March, 00:30
+    struct Case {
+        SystemTime time;
+        const char* text;
+    };
+    const Case cases[] = {
+        {utc(2026, 3, 29, 22, 10), "Today"},
+        {utc(2026, 3, 28, 23, 10), "Yesterday"},    // Sunday 00:10, 23 h 20 min back
+        {utc(2026, 3, 28, 22, 50), "28 Mar 2026"},  // Saturday 23:50, 23 h 40 min back
+        {utc(2026, 3, 30, 21, 59), "Today"},
+        {utc(2026, 3, 30, 22, 0), "Tomorrow"},
+        {utc(2026, 3, 31, 22, 0), "1 Apr 2026"},
+        {utc(2025, 3, 29, 22, 30), "29 Mar 2025"},  // a year back: no word
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(relative->format(c.time, now), c.text);
+    EXPECT_EQ(withTime->format(utc(2026, 3, 28, 23, 10), now), "Yesterday, 00:10");
+    EXPECT_EQ(withTime->format(utc(2026, 3, 20, 11, 5), now), "20 Mar 2026, 12:05");
 }
 
 TEST(Formatters, CalendarDaysCountMidnightsAcrossClockChanges) {

@@ -3,12 +3,14 @@
 #include "platform/ColorProfile.h"
 #include "platform/ImageEncoder.h"
 #include "platform/PNGDecoder.h"
+#include "platform/UserDefaults.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 #include <png.h>
 #include <tiffio.h>
+#include <zlib.h>
 
 #include <cmath>
 #include <csetjmp>
@@ -282,6 +284,19 @@ TEST(ImageEncoder, JPEGQualityIsClampedAndSubsamplesChromaBelowNineTenths) {
     EXPECT_LT(encodeImage(image.buffer(), ImageType::JPEG, {0.0, {}})->size(), best->size() / 2);
 }
 
+TEST(ImageEncoder, QualityComesFromTheUserDefaultsClampedAndOneWhenNotANumber) {
+    test::TemporaryDirectory folder;
+    UserDefaults defaults((folder / "defaults.json").string());
+    EXPECT_EQ(lossyCompressionQualityFromDefaults(defaults), 1.0);
+    const std::pair<nlohmann::json, double> cases[] = {
+        {0.5, 0.5}, {1.7, 1.0}, {-3, 0.0}, {0, 0.0}, {"0.5", 1.0}, {nlohmann::json::array(), 1.0},
+    };
+    for (const auto& [stored, quality] : cases) {
+        defaults.setObject(kCompressionQualityDefaultsKey, stored);
+        EXPECT_EQ(lossyCompressionQualityFromDefaults(defaults), quality) << stored;
+    }
+}
+
 TEST(ImageEncoder, TIFFKeepsPremultipliedPixelsAsAssociatedAlpha) {
     test::TemporaryDirectory folder;
     TestImage image(131, 67);
@@ -306,6 +321,61 @@ TEST(ImageEncoder, TIFFKeepsPremultipliedPixelsAsAssociatedAlpha) {
         ASSERT_EQ(std::memcmp(row.data(), image.pixel(0, y), row.size()), 0) << "row " << y;
     }
     TIFFClose(reader);
+}
+
+// A PNG of one row written chunk by chunk, with no gamma chunk, as other
+// programs write icon payloads.
+Data pngOfOneRow(uint32_t width, uint8_t bitDepth, uint8_t colourType,
+                 const std::vector<uint8_t>& samples) {
+    std::string file("\x89PNG\r\n\x1a\n", 8);
+    auto bigEndian = [](std::string& out, uint32_t value) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out += char(value >> shift);
+    };
+    auto chunk = [&](const std::string& type, const std::string& body) {
+        const std::string typed = type + body;
+        bigEndian(file, uint32_t(body.size()));
+        file += typed;
+        bigEndian(file, crc32(0, reinterpret_cast<const Bytef*>(typed.data()), typed.size()));
+    };
+    std::string header;
+    bigEndian(header, width);
+    bigEndian(header, 1);
+    header += {char(bitDepth), char(colourType), 0, 0, 0};
+    chunk("IHDR", header);
+    std::vector<uint8_t> row{0};  // filter: none
+    row.insert(row.end(), samples.begin(), samples.end());
+    std::vector<uint8_t> deflated(compressBound(row.size()));
+    uLongf length = deflated.size();
+    compress(deflated.data(), &length, row.data(), row.size());
+    chunk("IDAT", std::string(reinterpret_cast<char*>(deflated.data()), length));
+    chunk("IEND", "");
+    return Data::fromString(file);
+}
+
+// Icon payloads come from other programs: 16-bit samples are gamma-encoded
+// as 8-bit ones are (not linear light), grey and alpha widen to RGBA, and
+// alpha stays straight.
+TEST(ImageEncoder, DecodingGivesStraight8BitRGBAOfEveryKindOfPNG) {
+    const struct {
+        const char* what;
+        Data png;
+        std::vector<uint8_t> pixels;
+    } cases[] = {
+        {"16-bit RGBA",
+         pngOfOneRow(2, 16, 6,
+                     {0x80, 0x80, 0x40, 0x40, 0x20, 0x20, 0xFF, 0xFF,  //
+                      0xC0, 0xC0, 0x10, 0x10, 0xF0, 0xF0, 0x80, 0x80}),
+         {128, 64, 32, 255, 192, 16, 240, 128}},
+        {"8-bit grey and alpha",
+         pngOfOneRow(2, 8, 4, {0x80, 0x40, 0x10, 0xFF}),
+         {128, 128, 128, 64, 16, 16, 16, 255}},
+    };
+    for (const auto& c : cases) {
+        auto decoded = decodePNG(c.png);
+        ASSERT_TRUE(decoded) << c.what << ": " << describe(decoded.error());
+        EXPECT_EQ(decoded->pixels, c.pixels) << c.what;
+    }
 }
 
 TEST(ImageEncoder, DecodingRefusesDataThatIsNotPNG) {

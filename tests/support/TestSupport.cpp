@@ -2,12 +2,14 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <string_view>
 #include <unistd.h>
 
 namespace lf::test {
 
 TemporaryDirectory::TemporaryDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "layerflow-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "layerflow-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
@@ -23,7 +25,8 @@ std::filesystem::path sharedDirectory() {
             if (std::filesystem::is_directory(env)) return std::filesystem::path(env);
         }
         std::filesystem::path beside(LF_DEFAULT_SHARED_DIR);
-        if (std::filesystem::is_directory(beside / "psd")) return std::filesystem::canonical(beside);
+        if (std::filesystem::is_directory(beside / "psd"))
+            return std::filesystem::canonical(beside);
         return std::filesystem::path();
     }();
     return directory;
@@ -37,6 +40,29 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+ScopedEnvironment::ScopedEnvironment(std::string name, std::optional<std::string> value)
+    : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) previous_ = old;
+    if (value) {
+        ::setenv(name_.c_str(), value->c_str(), 1);
+    } else {
+        ::unsetenv(name_.c_str());
+    }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    if (previous_) {
+        ::setenv(name_.c_str(), previous_->c_str(), 1);
+    } else {
+        ::unsetenv(name_.c_str());
+    }
+}
+
+bool runningInCI() {
+    const char* ci = std::getenv("CI");
+    return ci && std::string_view(ci) == "true";
 }
 
 }  // namespace lf::test

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace lf::test {
@@ -33,11 +34,42 @@ std::filesystem::path sharedFile(const std::string& relativePath);
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 
+// Sets an environment variable for the object's life (none unsets it).
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(std::string name, std::optional<std::string> value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> previous_;
+};
+
+// Whether the tests run in CI: the environment variable CI is "true".
+bool runningInCI();
+
 }  // namespace lf::test
 
+// Stops the current test when something that scripts/install-deps installs
+// (a program, a locale) is missing: outside CI it skips, so a developer
+// without it can still run the rest; in CI, where the install step has run,
+// it fails, so that a missing install step cannot pass unnoticed.
+#define LF_REQUIRE_INSTALLED(available, what)                                   \
+    do {                                                                        \
+        if (!(available)) {                                                     \
+            if (::lf::test::runningInCI()) {                                    \
+                GTEST_FAIL() << what << " is missing in CI (see install-deps)"; \
+            } else {                                                            \
+                GTEST_SKIP() << what << " is missing (see install-deps)";       \
+            }                                                                   \
+        }                                                                       \
+    } while (0)
+
 // Skips the current test when the shared documents are not on this machine.
-#define LF_REQUIRE_SHARED_DOCUMENTS()                                                      \
-    do {                                                                                  \
-        if (::lf::test::sharedDirectory().empty())                                        \
-            GTEST_SKIP() << "shared test documents not found (set LF_SHARED_DIR)";        \
+#define LF_REQUIRE_SHARED_DOCUMENTS()                                              \
+    do {                                                                           \
+        if (::lf::test::sharedDirectory().empty())                                 \
+            GTEST_SKIP() << "shared test documents not found (set LF_SHARED_DIR)"; \
     } while (0)

@@ -4,8 +4,8 @@
 //
 // A shadow's blur radius b (in device pixels) is a Gaussian of standard
 // deviation b / 2: the shadow fades out over about b pixels on each side of
-// the edge, as the drop shadows of the platform the recipes were drawn for
-// do. Outside the plane everything counts as transparent.
+// the edge, so the radius a shadow recipe gives is the width of the soft
+// edge the user sees. Outside the plane everything counts as transparent.
 //
 // Threads: plain functions.
 

@@ -11,6 +11,13 @@
 // painter every time. A change of the control's bounds or of the scale
 // drops every bitmap.
 //
+// Any widget may use the cache: bitmaps are drawn and placed in the
+// widget's own coordinates, whichever way its y axis runs. A window being
+// resized changes its controls' bounds at every step, and each change drops
+// the bitmaps, so nothing piles up while the size moves. The bitmaps stay
+// until then (or until invalidate()): a looping animation keeps at most one
+// per hundredth of progress and options.
+//
 // Threads: main thread only.
 
 #include <QPainter>

@@ -5,9 +5,10 @@
 // Offsets are y-up, as the shadow recipes of the interface are written:
 // a positive y casts the shadow upwards on screen. Drop shadows apply in
 // device space: the shadows drawn here take their offset and blur radius in
-// device pixels, whatever the painter's scale, as the platform the recipes
-// were made on did; the template effects scale them where they should
-// follow the points (OMTemplateEffect.h).
+// device pixels, whatever the painter's scale: the interface's shadow
+// recipes give sizes of the screen's pixels, and a shadow one pixel high
+// stays one pixel high on a 2x display; the template effects scale them
+// where they should follow the points (OMTemplateEffect.h).
 //
 // Threads: a value; drawing touches only the painter given.
 

@@ -55,7 +55,7 @@ TEST(OMTemplateEffect, ShadowsFallOnTheSideTheirYUpOffsetPointsTo) {
 
 TEST(OMTemplateEffect, ShadowOffsetsOfImagesFollowTheDeviceScaleAndThoseOfPathsDoNot) {
     // Offset 4 points down: an image's shadow keeps 4 points at 2x, a
-    // path's (device space, as the recipes were made) shrinks to 2.
+    // path's (its offset is in device pixels) shrinks to 2.
     struct Case {
         bool image;
         double scale;
