@@ -68,6 +68,19 @@ TEST_F(ConcurrentFileObservation, BurstsOfChangesGiveOneCallAndSuspensionSilence
 
 namespace {
 
+// Waits, with `mutex` held while it looks, until `done` answers true (false
+// after 20 seconds); for reports made on other threads.
+bool waitUntil(std::mutex& mutex, const std::function<bool()>& done) {
+    for (int i = 0; i < 2000; ++i) {
+        {
+            std::lock_guard lock(mutex);
+            if (done()) return true;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
 // Records what a QFFileWatcher reports, from its queue.
 struct WatcherReports {
     QFFileWatcher::Handler handler() {
@@ -79,16 +92,7 @@ struct WatcherReports {
             if (urls) changed.insert(urls->begin(), urls->end());
         };
     }
-    bool waitFor(const std::function<bool()>& done) {
-        for (int i = 0; i < 2000; ++i) {
-            {
-                std::lock_guard lock(mutex);
-                if (done()) return true;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
-    }
+    bool waitFor(const std::function<bool()>& done) { return waitUntil(mutex, done); }
     std::mutex mutex;
     std::vector<int64_t> errors;
     std::set<std::string> changed;
@@ -182,14 +186,7 @@ public:
         paths.insert(path);
     }
     bool waitFor(const std::string& path) {
-        for (int i = 0; i < 2000; ++i) {
-            {
-                std::lock_guard lock(mutex);
-                if (paths.count(path)) return true;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
+        return waitUntil(mutex, [&] { return paths.count(path) > 0; });
     }
     std::mutex mutex;
     std::set<std::string> paths;

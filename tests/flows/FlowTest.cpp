@@ -178,25 +178,6 @@ TEST_F(FlowTest, RunShowsAFlowWithoutFolderInAWindow) {
     EXPECT_TRUE(QFFlowManager::defaultManager()->recentFlows().empty());  // never saved
 }
 
-TEST_F(FlowTest, AutomaticBehaviourIsActivatedOnce) {
-    auto flow = flowWithDocuments({"a.psd"});
-    // Snapshots made from one another share their documents; a new snapshot
-    // of the input has documents of its own.
-    auto documents = [&] { return flow->inputSnapshotWithChangesSinceSnapshot(nullptr); };
-    const auto added = documents();  // taken when the input was added
-    flow->activateAutomaticBehaviorIfNeeded();
-    ASSERT_TRUE(waitUntil(
-        [&] { return &documents()->URLToInputItemMap() != &added->URLToInputItemMap(); }));
-    const auto activated = documents();
-    MainQueue::shared()->drain();
-    EXPECT_FALSE(flow->input()->detectsChanges());  // behaviour none
-
-    setModificationSecond(folder / "a.psd", 3'000'000);
-    flow->activateAutomaticBehaviorIfNeeded();
-    MainQueue::shared()->drain();
-    EXPECT_EQ(&documents()->URLToInputItemMap(), &activated->URLToInputItemMap());
-}
-
 namespace {
 
 class ConcurrentFlowBackgroundRun : public FlowTest {
