@@ -169,15 +169,17 @@ std::shared_ptr<const BNImageProvider> QFImageProviderForPattern(const OMPSDPatt
                                    QFImageProviderHalfRange16BitOption);
 }
 
-BNRenderNodePtr QFPatternNodeForFill(const OMPSDPatternFill& fill, const OMPSDLayer& layer) {
-    std::string identifier = fill.patternReference() ? fill.patternReference()->identifier() : "";
-    std::shared_ptr<const OMPSDPattern> pattern;
+std::shared_ptr<const OMPSDPattern> QFPatternForIdentifier(const OMPSDLayer& layer,
+                                                           const std::string& identifier) {
     if (auto document = layer.document())
         for (const auto& candidate : document->patterns())
-            if (candidate && candidate->identifier() == identifier) {
-                pattern = candidate;
-                break;
-            }
+            if (candidate && candidate->identifier() == identifier) return candidate;
+    return nullptr;
+}
+
+BNRenderNodePtr QFPatternNodeForFill(const OMPSDPatternFill& fill, const OMPSDLayer& layer) {
+    std::string identifier = fill.patternReference() ? fill.patternReference()->identifier() : "";
+    std::shared_ptr<const OMPSDPattern> pattern = QFPatternForIdentifier(layer, identifier);
     if (!pattern) {
         lf::log("Unable to find pattern with identifier: {}", identifier);
         return nullptr;

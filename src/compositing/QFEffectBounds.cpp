@@ -1,0 +1,87 @@
+// How far each effect paints beyond its layer's shape: the same measures
+// (choke, blur and its shortening, offsets, stroke widths) as the nodes
+// that draw it, so that the rectangle holds what they draw.
+#include "compositing/QFEffectFunctions.h"
+#include "compositing/QFEffectRendering.h"
+
+#include <cmath>
+
+namespace {
+
+using Kind = OMPSDEffect::Kind;
+
+VKRect grown(VKRect rect, double amount) {
+    return amount > 0 ? VKRectInset(rect, -amount, -amount) : rect;
+}
+
+// The spread's choke, then what is left of the size as the blur (the
+// softer blur shortened).
+VKRect grownBySpreadAndBlur(VKRect rect, double size, double spread, bool shortened) {
+    double choke = QFEffectChoke(size, spread);
+    if (choke > 0) {
+        rect = grown(rect, choke);
+        size -= choke;
+    }
+    return grown(rect, shortened ? QFShortenedBlurSize(size) : size);
+}
+
+VKRect dropShadowBounds(const OMPSDDropShadowEffect& effect, VKRect rect, const OMPSDLayer& layer) {
+    rect = grownBySpreadAndBlur(rect, effect.size(), effect.spread(), true);
+    if (effect.distance() != 0) {
+        VKPoint offset =
+            QFLightOffset(effect.angle(), effect.usesGlobalLight(), effect.distance(), layer);
+        rect.origin.x += offset.x;
+        rect.origin.y += offset.y;
+    }
+    return rect;
+}
+
+VKRect strokeBounds(const OMPSDStrokeEffect& effect, VKRect rect) {
+    switch (effect.position()) {
+        case 1:  // inside
+            return rect;
+        case 2:  // centred
+            return grown(rect, effect.size() * 0.5);
+        default:  // outside
+            return grown(rect, effect.size());
+    }
+}
+
+VKRect bevelBounds(const OMPSDBevelEmbossEffect& effect, VKRect rect) {
+    int style = effect.style();
+    // An inner bevel and a stroke emboss stay within the shape and its
+    // stroke.
+    if (style == 1 || style == 4) return rect;
+    double size = effect.size();
+    if (style == 2 || style == 3) size = std::ceil(size * 0.5);
+    if (size != 0) {
+        if (effect.technique() == 1 || effect.technique() == 2) rect = grown(rect, size);
+        if (effect.technique() == 0) rect = grown(rect, QFShortenedBlurSize(size));
+    }
+    if (effect.softness() != 0) rect = grown(rect, QFShortenedBlurSize(effect.softness()));
+    return rect;
+}
+
+}  // namespace
+
+VKRect boundsWithLayerShapeBounds(const OMPSDEffect& effect, VKRect shapeBounds,
+                                  const OMPSDLayer& layer) {
+    if (VKRectIsNull(shapeBounds) || VKRectIsInfinite(shapeBounds)) return shapeBounds;
+    switch (effect.kind()) {
+        case Kind::dropShadow:
+            return dropShadowBounds(static_cast<const OMPSDDropShadowEffect&>(effect), shapeBounds,
+                                    layer);
+        case Kind::outerGlow: {
+            const auto& glow = static_cast<const OMPSDOuterGlowEffect&>(effect);
+            // The precise glow's distance ramp takes the whole size.
+            return grownBySpreadAndBlur(shapeBounds, glow.size(), glow.spread(),
+                                        glow.technique() == 0);
+        }
+        case Kind::stroke:
+            return strokeBounds(static_cast<const OMPSDStrokeEffect&>(effect), shapeBounds);
+        case Kind::bevelEmboss:
+            return bevelBounds(static_cast<const OMPSDBevelEmbossEffect&>(effect), shapeBounds);
+        default:
+            return shapeBounds;
+    }
+}
