@@ -4,6 +4,7 @@
 #include "compositing/QFEffectFunctions.h"
 #include "compositing/QFEffectRendering.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -54,10 +55,14 @@ VKRect bevelBounds(const OMPSDBevelEmbossEffect& effect, VKRect rect) {
     if (style == 1 || style == 4) return rect;
     double size = effect.size();
     if (style == 2 || style == 3) size = std::ceil(size * 0.5);
-    if (size != 0) {
-        if (effect.technique() == 1 || effect.technique() == 2) rect = grown(rect, size);
-        if (effect.technique() == 0) rect = grown(rect, QFShortenedBlurSize(size));
-    }
+    // How far the relief reaches beyond the edge: the smooth technique's
+    // blur, or the chisels' distance ramp, which ends one pixel beyond the
+    // size (two at the least). Shading reads one more pixel around each,
+    // where the relief's slope begins.
+    double relief = 0;
+    if (size != 0 && effect.technique() == 0) relief = QFShortenedBlurSize(size);
+    if (effect.technique() == 1 || effect.technique() == 2) relief = std::max(size, 1.0) + 1;
+    rect = grown(rect, relief + 1);
     if (effect.softness() != 0) rect = grown(rect, QFShortenedBlurSize(effect.softness()));
     return rect;
 }
