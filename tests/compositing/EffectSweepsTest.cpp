@@ -6,7 +6,6 @@
 #include "PSDTestSupport.h"
 #include "compositing/QFEffectRendering.h"
 #include "compositing/QFLayerContent.h"
-#include "compositing/QFLayerShapeBounds.h"
 #include "rendergraph/BNConstantColorNode.h"
 #include "rendergraph/BNTransparentNode.h"
 #include "support/TestSupport.h"
@@ -56,16 +55,8 @@ RenderedPlane drawn(const OMPSDEffect& effect, const Square& square) {
 // Nothing outside the effect's bounds united with the square's.
 void expectWithinBounds(const OMPSDEffect& effect, const Square& square,
                         const RenderedPlane& plane) {
-    VKRect shape = QFLayerShapeBounds(*square.layer);
-    VKRect bounds = VKRectIntegral(
-        VKRectUnion(shape, boundsWithLayerShapeBounds(effect, shape, *square.layer)));
-    int outside = 0;
-    for (int y = 0; y < kSide; ++y)
-        for (int x = 0; x < kSide; ++x)
-            if (!VKRectContainsPoint(bounds, VKPointMake(x + 0.5, y + 0.5)) &&
-                plane.at(x, y) > 0.5f / 255)
-                ++outside;
-    EXPECT_EQ(outside, 0) << "pixels outside the bounds";
+    EXPECT_EQ(coveredOutside(plane, effectPaintBounds(effect, *square.layer)), 0)
+        << "pixels outside the bounds";
 }
 
 // How many pixels the coverage reaches right of the square, along the

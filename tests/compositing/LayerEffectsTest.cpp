@@ -111,22 +111,14 @@ TEST(LayerEffects, EveryEffectPaintsWithinItsBounds) {
         for (const auto& layer : document->allLayers()) {
             auto effects = layer->effects();
             if (!effects || layer->isGroup()) continue;
-            VKRect shape = QFLayerShapeBounds(*layer);
             for (const auto& effect : effects->orderedEffects()) {
                 if (!effect->isEnabled()) continue;
                 SCOPED_TRACE(std::string(path) + ": " + layer->name() + ", effect " +
                              std::to_string(int(effect->kind())));
-                VKRect bounds = VKRectIntegral(
-                    VKRectUnion(shape, boundsWithLayerShapeBounds(*effect, shape, *layer)));
+                VKRect bounds = effectPaintBounds(*effect, *layer);
                 RenderedPlane plane =
                     renderChannel(effectDrawnAlone(*effect, *layer), VKRectInset(bounds, -48, -48));
-                int outside = 0;
-                for (int y = plane.top; y < plane.top + plane.height; ++y)
-                    for (int x = plane.left; x < plane.left + plane.width; ++x)
-                        if (!VKRectContainsPoint(bounds, VKPointMake(x + 0.5, y + 0.5)) &&
-                            plane.at(x, y) > 0.5f / 255)
-                            ++outside;
-                EXPECT_EQ(outside, 0);
+                EXPECT_EQ(coveredOutside(plane, bounds), 0);
                 ++checked;
             }
         }
@@ -217,4 +209,51 @@ TEST(LayerEffects, FillOpacityLeavesTheEffectsAndKnockoutHidesTheShadow) {
     float shadow = 1 - square(1, true, 1).at(24, 40);
     float halved = 1 - square(1, true, 0.5).at(24, 40);
     EXPECT_NEAR(halved, shadow / 2, 1.0 / 255);
+}
+
+TEST(LayerEffects, StrokesAndTexturesTakeTheDocumentsPatterns) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    auto document = openShared("layer_effects.psd");
+    ASSERT_TRUE(document);
+    auto layer = FindLayerNamed(*document, "Stroke");
+    ASSERT_TRUE(layer);
+    auto water =
+        std::make_shared<OMPSDPatternReference>("2ab8ff7f-7c39-11d4-97f0-ce0e81abb313", "Water");
+    VKRect area = VKRectInset(QFLayerShapeBounds(*layer), -8, -8);
+    auto draw = [&](const OMPSDEffect& effect, int channel) {
+        return renderChannel(effectDrawnAlone(effect, *layer), area, channel);
+    };
+    // A pattern stroke covers the band that a colour stroke covers, in the
+    // pattern's colours.
+    OMPSDStrokeEffect coloured, patterned;
+    coloured.setPosition(2);
+    coloured.setFill(std::make_shared<OMPSDColorFill>(OMPSDColor(1, 1, 1)));
+    patterned.setPosition(2);
+    auto fill = std::make_shared<OMPSDPatternFill>();
+    fill->setPatternReference(water);
+    patterned.setFill(fill);
+    RenderedPlane band = draw(coloured, 3), covered = draw(patterned, 3), blue = draw(patterned, 2);
+    float least = 1, most = 0;
+    for (size_t i = 0; i < band.values.size(); ++i) {
+        ASSERT_NEAR(covered.values[i], band.values[i], 1e-5);
+        if (band.values[i] < 1) continue;
+        least = std::min(least, blue.values[i]);
+        most = std::max(most, blue.values[i]);
+    }
+    EXPECT_GT(most - least, 0.1f);
+    // A texture roughens the bevel's relief; one that the document lacks
+    // leaves it smooth. Both stay within the bevel's bounds.
+    OMPSDBevelEmbossEffect smooth, textured, unknown;
+    for (auto* bevel : {&smooth, &textured, &unknown}) {
+        bevel->setStyle(2);
+        bevel->setSize(6);
+    }
+    textured.setIsTextureEnabled(true);
+    textured.setTexturePattern(water);
+    unknown.setIsTextureEnabled(true);
+    unknown.setTexturePattern(std::make_shared<OMPSDPatternReference>("none", "none"));
+    RenderedPlane plain = draw(smooth, 3), rough = draw(textured, 3);
+    EXPECT_NE(plain.values, rough.values);
+    for (const auto* bevel : {&textured, &unknown})
+        EXPECT_EQ(coveredOutside(draw(*bevel, 3), effectPaintBounds(*bevel, *layer)), 0);
 }

@@ -4,6 +4,7 @@
 #include "bytearray/BABTreeByteArray.h"
 #include "compositing/QFEffectRendering.h"
 #include "compositing/QFLayerContent.h"
+#include "compositing/QFLayerShapeBounds.h"
 #include "rendergraph/BNCrossfadeWithMaskNode.h"
 #include "rendergraph/BNRenderer.h"
 #include "rendergraph/BNTransparentNode.h"
@@ -200,6 +201,21 @@ RenderedPlane renderChannel(const BNRenderNodePtr& node, VKRect rect, int channe
         for (int x = 0; x < plane.width; ++x)
             plane.values.push_back(surface->sample(x, y, k));
     return plane;
+}
+
+VKRect effectPaintBounds(const OMPSDEffect& effect, const OMPSDLayer& layer) {
+    VKRect shape = QFLayerShapeBounds(layer);
+    return VKRectIntegral(VKRectUnion(shape, boundsWithLayerShapeBounds(effect, shape, layer)));
+}
+
+int coveredOutside(const RenderedPlane& plane, VKRect bounds) {
+    int outside = 0;
+    for (int y = plane.top; y < plane.top + plane.height; ++y)
+        for (int x = plane.left; x < plane.left + plane.width; ++x)
+            if (!VKRectContainsPoint(bounds, VKPointMake(x + 0.5, y + 0.5)) &&
+                plane.at(x, y) > 0.5f / 255)
+                ++outside;
+    return outside;
 }
 
 std::array<float, 4> renderPixel(const BNRenderNodePtr& node, double x, double y) {

@@ -101,6 +101,12 @@ struct RenderedPlane {
     float at(int x, int y) const;
 };
 RenderedPlane renderChannel(const BNRenderNodePtr& node, VKRect rect, int channel = 3);
+// The whole pixels that `effect` of `layer` may cover: its bounds united
+// with the layer's shape bounds.
+VKRect effectPaintBounds(const OMPSDEffect& effect, const OMPSDLayer& layer);
+// How many pixels of the plane outside `bounds` are covered (above half an
+// 8-bit level).
+int coveredOutside(const RenderedPlane& plane, VKRect bounds);
 
 // Renders `node` over (x, y, 1, 1) at scale 1: premultiplied floats.
 std::array<float, 4> renderPixel(const BNRenderNodePtr& node, double x, double y);
