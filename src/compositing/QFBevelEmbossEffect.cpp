@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr int kPillowEmboss = 3, kStrokeEmboss = 4;
+constexpr int kPillowEmboss = 3;
 constexpr double kLimitThreshold = 0.125;
 // A flat surface lit at altitude a shades to sin(a) on a scale that ends
 // at 255.9 / 255, just above 1.
@@ -33,7 +33,7 @@ constexpr double kFlatShadeScale = 1.003529411764706;
 double reliefSize(const OMPSDBevelEmbossEffect& effect, const OMPSDLayer& layer) {
     double size = effect.size();
     if (effect.style() == 2 || effect.style() == 3) return std::ceil(size * 0.5);
-    if (effect.style() == kStrokeEmboss) {
+    if (QFIsStrokeEmboss(effect)) {
         auto effects = layer.effects();
         auto stroke = effects ? effects->stroke() : nullptr;
         if (stroke && stroke->position() == 2) return std::ceil(size * 0.5);

@@ -348,25 +348,34 @@ QFContextGroup::Effects QFContextGroup::blendEffects(const OMPSDLayer& layer,
     // coverage out of its whole result once (blendGroupNodeAsLayer).
     Effects chains{interiorBackground, background};
     BNRenderNodePtr backdrop = background;
+    // Draws an effect onto the chains its clipping behaviour names, each
+    // pass told which chain it draws onto.
+    auto drawOnChains = [&](const OMPSDEffect& effect, const auto& draw) {
+        QFEffectClipping clipping = clippingBehavior(effect);
+        if (clipping != QFEffectClippingExterior)
+            chains.interior = draw(chains.interior, QFEffectClippingInterior);
+        if (clipping != QFEffectClippingInterior)
+            chains.exterior = draw(chains.exterior, QFEffectClippingExterior);
+    };
     std::shared_ptr<const OMPSDEffect> stroke, bevel;
     for (const auto& effect : QFEffectsInDrawingOrder(layer)) {
-        QFEffectClipping clipping = effect ? clippingBehavior(*effect) : QFEffectClippingInterior;
+        auto drawWithShape = [&](const BNRenderNodePtr& onto, QFEffectClipping) {
+            return blendWithLayerShape(*effect, shape, onto, layer, nullptr);
+        };
         if (!effect) {
             chains.interior = content(chains.interior);
         } else if (effect->kind() == OMPSDEffect::Kind::stroke) {
             stroke = effect;
         } else if (effect->kind() == OMPSDEffect::Kind::bevelEmboss) {
             bevel = effect;
-        } else if (clipping == QFEffectClippingBoth) {
+        } else if (clippingBehavior(*effect) == QFEffectClippingBoth) {
             // A drop shadow that shows through the layer lies under it
             // everywhere, under the strokes too.
-            chains.interior = blendWithLayerShape(*effect, shape, chains.interior, layer, nullptr);
-            backdrop = blendWithLayerShape(*effect, shape, backdrop, layer, nullptr);
+            chains.interior = drawWithShape(chains.interior, QFEffectClippingInterior);
+            backdrop = drawWithShape(backdrop, QFEffectClippingExterior);
             chains.exterior = backdrop;
-        } else if (clipping == QFEffectClippingInterior) {
-            chains.interior = blendWithLayerShape(*effect, shape, chains.interior, layer, nullptr);
         } else {
-            chains.exterior = blendWithLayerShape(*effect, shape, chains.exterior, layer, nullptr);
+            drawOnChains(*effect, drawWithShape);
         }
         if (!chains.interior || !chains.exterior) return chains;
     }
@@ -383,31 +392,21 @@ QFContextGroup::Effects QFContextGroup::blendEffects(const OMPSDLayer& layer,
             chains.interior = stroked;
     }
 
-    // The stroke effect, with a stroke emboss lighting the stroke it draws;
-    // then the bevel.
+    // The stroke effect, with a stroke emboss lighting the stroke it draws
+    // (without a stroke, a stroke emboss draws nothing); then the bevel.
     QFEffectBlendingCallback emboss;
-    if (bevel && static_cast<const OMPSDBevelEmbossEffect&>(*bevel).style() == 4)
+    if (bevel && QFIsStrokeEmboss(*bevel))
         emboss = [&](const BNRenderNodePtr& stroked) {
             return blendWithContent(*bevel, stroked, shape, nullptr, layer, QFEffectClippingBoth,
                                     nullptr);
         };
-    if (stroke) {
-        QFEffectClipping clipping = clippingBehavior(*stroke);
-        if (clipping != QFEffectClippingExterior)
-            chains.interior =
-                blendWithContent(*stroke, chains.interior, shape, backdrop, layer, nullptr, emboss);
-        if (clipping != QFEffectClippingInterior)
-            chains.exterior =
-                blendWithContent(*stroke, chains.exterior, shape, backdrop, layer, nullptr, emboss);
-    }
-    if (bevel && !emboss) {
-        QFEffectClipping clipping = clippingBehavior(*bevel);
-        if (clipping != QFEffectClippingExterior)
-            chains.interior = blendWithContent(*bevel, chains.interior, shape, backdrop, layer,
-                                               QFEffectClippingInterior, nullptr);
-        if (clipping != QFEffectClippingInterior)
-            chains.exterior = blendWithContent(*bevel, chains.exterior, shape, backdrop, layer,
-                                               QFEffectClippingExterior, nullptr);
-    }
+    if (stroke)
+        drawOnChains(*stroke, [&](const BNRenderNodePtr& onto, QFEffectClipping) {
+            return blendWithContent(*stroke, onto, shape, backdrop, layer, nullptr, emboss);
+        });
+    if (bevel && !emboss)
+        drawOnChains(*bevel, [&](const BNRenderNodePtr& onto, QFEffectClipping pass) {
+            return blendWithContent(*bevel, onto, shape, backdrop, layer, pass, nullptr);
+        });
     return chains;
 }

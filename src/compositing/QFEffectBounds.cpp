@@ -52,7 +52,7 @@ VKRect bevelBounds(const OMPSDBevelEmbossEffect& effect, VKRect rect) {
     int style = effect.style();
     // An inner bevel and a stroke emboss stay within the shape and its
     // stroke.
-    if (style == 1 || style == 4) return rect;
+    if (style == 1 || QFIsStrokeEmboss(effect)) return rect;
     double size = effect.size();
     if (style == 2 || style == 3) size = std::ceil(size * 0.5);
     // How far the relief reaches beyond the edge: the smooth technique's

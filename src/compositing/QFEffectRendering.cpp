@@ -4,6 +4,12 @@
 
 using Kind = OMPSDEffect::Kind;
 
+namespace {
+
+constexpr int kStrokeEmbossStyle = 4;
+
+}  // namespace
+
 QFEffectClipping clippingBehavior(const OMPSDEffect& effect) {
     switch (effect.kind()) {
         case Kind::dropShadow:
@@ -28,11 +34,17 @@ QFEffectClipping clippingBehavior(const OMPSDEffect& effect) {
                 QFEffectClippingExterior, QFEffectClippingInterior, QFEffectClippingBoth,
                 QFEffectClippingBoth};
             int style = static_cast<const OMPSDBevelEmbossEffect&>(effect).style();
-            return style >= 0 && style < 4 ? kByStyle[style] : QFEffectClippingInterior;
+            return style >= 0 && style < kStrokeEmbossStyle ? kByStyle[style]
+                                                            : QFEffectClippingInterior;
         }
         default:
             return QFEffectClippingInterior;
     }
+}
+
+bool QFIsStrokeEmboss(const OMPSDEffect& effect) {
+    return effect.kind() == Kind::bevelEmboss &&
+           static_cast<const OMPSDBevelEmbossEffect&>(effect).style() == kStrokeEmbossStyle;
 }
 
 BNRenderNodePtr blendWithLayerShape(const OMPSDEffect& effect, const BNRenderNodePtr& shape,

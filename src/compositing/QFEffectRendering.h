@@ -51,6 +51,10 @@ BNRenderNodePtr blendWithLayerShape(const OMPSDEffect& effect, const BNRenderNod
                                     const BNRenderNodePtr& background, const OMPSDLayer& layer,
                                     const BNRenderNodePtr& factorMask);
 
+// Whether `effect` is a stroke emboss: a bevel that lights the layer's
+// stroke effect, drawn through it.
+bool QFIsStrokeEmboss(const OMPSDEffect& effect);
+
 // Takes the stroke as drawn onto its backdrop and returns it changed (a
 // stroke emboss lights it).
 using QFEffectBlendingCallback = std::function<BNRenderNodePtr(const BNRenderNodePtr&)>;
