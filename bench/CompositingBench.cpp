@@ -129,6 +129,28 @@ void BM_BuildGraph(benchmark::State& state) {
     }
 }
 
+// Renders `reference` and then `measured` over `rect` on all cores in
+// every iteration, which times `measured`: the seconds each took in all.
+struct PairedSeconds {
+    double reference = 0, measured = 0;
+};
+PairedSeconds renderEachIteration(benchmark::State& state, const BNRenderNodePtr& reference,
+                                  const BNRenderNodePtr& measured, VKRect rect) {
+    auto timed = [&](const BNRenderNodePtr& node) {
+        auto start = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(RenderNodeTiled(node, rect));
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    PairedSeconds seconds;
+    for (auto _ : state) {
+        seconds.reference += timed(reference);
+        double once = timed(measured);
+        seconds.measured += once;
+        state.SetIterationTime(once);
+    }
+    return seconds;
+}
+
 // A layer of the adjustment stack: a record with its blocks and planes.
 std::shared_ptr<OMPSDLayer> makeLayer(OMPSDLayerRecord record) {
     return std::make_shared<OMPSDLayer>(std::move(record), std::make_shared<std::mutex>(),
@@ -220,23 +242,11 @@ void BM_AdjustmentStackAgainstPixelsAlone(benchmark::State& state) {
     for (const QFLayerList* layers : {&plain, &stacked})
         for (const auto& channel : layers->front()->channelReferences())
             channel->byteArray();
-    BNRenderNodePtr plainNode = QFRenderNodeForLayers(plain);
-    BNRenderNodePtr stackedNode = QFRenderNodeForLayers(stacked);
-    VKRect rect = VKRectMake(0, 0, size, size);
-    auto timed = [&](const BNRenderNodePtr& node) {
-        auto start = std::chrono::steady_clock::now();
-        benchmark::DoNotOptimize(RenderNodeTiled(node, rect));
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    };
-    double plainSeconds = 0, stackedSeconds = 0;
-    for (auto _ : state) {
-        plainSeconds += timed(plainNode);
-        double seconds = timed(stackedNode);
-        stackedSeconds += seconds;
-        state.SetIterationTime(seconds);
-    }
-    state.counters["pixels_alone_ms"] = plainSeconds / double(state.iterations()) * 1e3;
-    state.counters["stack_over_pixels_alone"] = stackedSeconds / plainSeconds;
+    PairedSeconds seconds =
+        renderEachIteration(state, QFRenderNodeForLayers(plain), QFRenderNodeForLayers(stacked),
+                            VKRectMake(0, 0, size, size));
+    state.counters["pixels_alone_ms"] = seconds.reference / double(state.iterations()) * 1e3;
+    state.counters["stack_over_pixels_alone"] = seconds.measured / seconds.reference;
     state.counters["adjustments"] = double(stacked.size() - 1);
     state.SetItemsProcessed(state.iterations() * int64_t(size) * size);
     reportPeakMemory(state);
@@ -331,23 +341,11 @@ QFLayerList effectsGrid(int32_t size, bool effectsShown) {
 void BM_EffectsAgainstEffectsHidden(benchmark::State& state) {
     const auto size = int32_t(state.range(0));
     QFLayerList hidden = effectsGrid(size, false), shown = effectsGrid(size, true);
-    BNRenderNodePtr hiddenNode = QFRenderNodeForLayers(hidden);
-    BNRenderNodePtr shownNode = QFRenderNodeForLayers(shown);
-    VKRect rect = VKRectMake(0, 0, size, size);
-    auto timed = [&](const BNRenderNodePtr& node) {
-        auto start = std::chrono::steady_clock::now();
-        benchmark::DoNotOptimize(RenderNodeTiled(node, rect));
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    };
-    double hiddenSeconds = 0, shownSeconds = 0;
-    for (auto _ : state) {
-        hiddenSeconds += timed(hiddenNode);
-        double seconds = timed(shownNode);
-        shownSeconds += seconds;
-        state.SetIterationTime(seconds);
-    }
-    state.counters["effects_hidden_ms"] = hiddenSeconds / double(state.iterations()) * 1e3;
-    state.counters["effects_over_hidden"] = shownSeconds / hiddenSeconds;
+    PairedSeconds seconds =
+        renderEachIteration(state, QFRenderNodeForLayers(hidden), QFRenderNodeForLayers(shown),
+                            VKRectMake(0, 0, size, size));
+    state.counters["effects_hidden_ms"] = seconds.reference / double(state.iterations()) * 1e3;
+    state.counters["effects_over_hidden"] = seconds.measured / seconds.reference;
     state.counters["layers_with_effects"] = double(shown.size() - 1);
     state.SetItemsProcessed(state.iterations() * int64_t(size) * size);
     reportPeakMemory(state);

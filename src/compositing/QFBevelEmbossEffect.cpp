@@ -69,13 +69,9 @@ BNRenderNodePtr textureNode(const OMPSDBevelEmbossEffect& effect, const OMPSDLay
     auto pattern = QFPatternForIdentifier(layer, reference ? reference->identifier() : "");
     auto provider = pattern ? QFImageProviderForPattern(*pattern) : nullptr;
     if (!provider) return nullptr;
-    VKPoint phase = VKPointMake(-effect.horizontalPhase(), -effect.verticalPhase());
-    if (effect.isLinkedWithLayer()) {
-        OMPSDPoint reference = layer.effectsReferencePoint();
-        phase.x -= reference.x;
-        phase.y -= reference.y;
-    }
-    return BNPatternNode::create(std::move(provider), effect.textureScale(), phase);
+    return BNPatternNode::create(std::move(provider), effect.textureScale(),
+                                 QFPatternPhase(effect.horizontalPhase(), effect.verticalPhase(),
+                                                effect.isLinkedWithLayer(), layer));
 }
 
 // `content` with `color` blended where `coverage` is (limited to the

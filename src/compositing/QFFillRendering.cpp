@@ -190,11 +190,18 @@ BNRenderNodePtr QFPatternNodeForFill(const OMPSDPatternFill& fill, const OMPSDLa
                 identifier, QFLayerLogName(layer));
         return nullptr;
     }
-    VKPoint phase = VKPointMake(-fill.horizontalPhase(), -fill.verticalPhase());
-    if (fill.isLinkedWithLayer()) {
+    return BNPatternNode::create(std::move(provider), fill.scale(),
+                                 QFPatternPhase(fill.horizontalPhase(), fill.verticalPhase(),
+                                                fill.isLinkedWithLayer(), layer));
+}
+
+VKPoint QFPatternPhase(double horizontalPhase, double verticalPhase, bool isLinkedWithLayer,
+                       const OMPSDLayer& layer) {
+    VKPoint phase = VKPointMake(-horizontalPhase, -verticalPhase);
+    if (isLinkedWithLayer) {
         OMPSDPoint reference = layer.effectsReferencePoint();
         phase.x -= reference.x;
         phase.y -= reference.y;
     }
-    return BNPatternNode::create(std::move(provider), fill.scale(), phase);
+    return phase;
 }

@@ -45,6 +45,10 @@ QFGradientEndpoints QFFillGradientEndpoints(VKRect rect, double angle, double sc
 // line naming the pattern) when the layer's document lacks the pattern or
 // its tile cannot be read as colour.
 BNRenderNodePtr QFPatternNodeForFill(const OMPSDPatternFill& fill, const OMPSDLayer& layer);
+// The phase by which a pattern is moved: its own (negated), and, when
+// linked with the layer, the layer's effects reference point as well.
+VKPoint QFPatternPhase(double horizontalPhase, double verticalPhase, bool isLinkedWithLayer,
+                       const OMPSDLayer& layer);
 // The first of the layer's document's patterns with that identifier, or
 // null.
 std::shared_ptr<const OMPSDPattern> QFPatternForIdentifier(const OMPSDLayer& layer,

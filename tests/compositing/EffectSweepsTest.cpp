@@ -99,6 +99,17 @@ std::shared_ptr<Effect> made(std::function<void(Effect&)> setup) {
     return effect;
 }
 
+// A drop shadow right under the layer (distance 0), showing through it,
+// with `setup` done.
+std::shared_ptr<OMPSDDropShadowEffect> shadowUnder(
+    std::function<void(OMPSDDropShadowEffect&)> setup) {
+    return made<OMPSDDropShadowEffect>([&](auto& e) {
+        e.setDistance(0);
+        e.setLayerKnocksOutDropShadow(false);
+        setup(e);
+    });
+}
+
 }  // namespace
 
 TEST(EffectSweeps, ShadowsGrowWithSizeAndSpreadAndFallAwayFromTheLight) {
@@ -107,11 +118,7 @@ TEST(EffectSweeps, ShadowsGrowWithSizeAndSpreadAndFallAwayFromTheLight) {
     int lastReach = -1;
     for (double size : {0.0, 1.0, 5.0, 10.0, 20.0}) {
         SCOPED_TRACE("size " + std::to_string(size));
-        auto shadow = made<OMPSDDropShadowEffect>([&](auto& e) {
-            e.setSize(size);
-            e.setDistance(0);
-            e.setLayerKnocksOutDropShadow(false);
-        });
+        auto shadow = shadowUnder([&](auto& e) { e.setSize(size); });
         RenderedPlane plane = drawn(*shadow, square);
         expectWithinBounds(*shadow, square, plane);
         // A blur spreads the square's coverage without changing its sum,
@@ -124,11 +131,7 @@ TEST(EffectSweeps, ShadowsGrowWithSizeAndSpreadAndFallAwayFromTheLight) {
     }
     float last = 0;
     for (double spread : {0.0, 25.0, 50.0, 100.0}) {
-        auto shadow = made<OMPSDDropShadowEffect>([&](auto& e) {
-            e.setSpread(spread);
-            e.setDistance(0);
-            e.setLayerKnocksOutDropShadow(false);
-        });
+        auto shadow = shadowUnder([&](auto& e) { e.setSpread(spread); });
         RenderedPlane plane = drawn(*shadow, square);
         expectWithinBounds(*shadow, square, plane);
         EXPECT_GE(plane.at(kRight + 4, kMiddle), last) << "spread " << spread;
@@ -182,24 +185,16 @@ TEST(EffectSweeps, ShadowsGrowWithSizeAndSpreadAndFallAwayFromTheLight) {
 
 TEST(EffectSweeps, ContoursAndNoiseStayWithinTheShadow) {
     Square square = makeSquare();
-    auto plain = made<OMPSDDropShadowEffect>([](auto& e) {
-        e.setDistance(0);
-        e.setSize(5);
-        e.setLayerKnocksOutDropShadow(false);
-    });
+    auto plain = shadowUnder([](auto& e) { e.setSize(5); });
     // A contour that turns the shadow over: clear where the plain shadow is
     // full, full where it fades out, and nothing beyond its reach.
-    auto inverted = made<OMPSDDropShadowEffect>([](auto& e) {
-        e.setDistance(0);
+    auto inverted = shadowUnder([](auto& e) {
         e.setSize(5);
-        e.setLayerKnocksOutDropShadow(false);
         e.setContour(
             std::make_shared<OMPSDContour>(std::vector<OMPSDContourPoint>{{0, 1}, {1, 0}}));
     });
-    auto noisy = made<OMPSDDropShadowEffect>([](auto& e) {
-        e.setDistance(0);
+    auto noisy = shadowUnder([](auto& e) {
         e.setSize(5);
-        e.setLayerKnocksOutDropShadow(false);
         e.setNoise(0.5);
     });
     RenderedPlane a = drawn(*plain, square), b = drawn(*inverted, square),
