@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 using namespace compositing_test;
 
 namespace {
@@ -256,4 +258,26 @@ TEST(LayerEffects, StrokesAndTexturesTakeTheDocumentsPatterns) {
     EXPECT_NE(plain.values, rough.values);
     for (const auto* bevel : {&textured, &unknown})
         EXPECT_EQ(coveredOutside(draw(*bevel, 3), effectPaintBounds(*bevel, *layer)), 0);
+}
+
+TEST(LayerEffects, ConcurrentTiledRendersOfEffectsEqualOneWholeRender) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    // Blurs, distance fields and shading that reach across tiles, and the
+    // contour and gradient providers asked from every tile at once.
+    auto document = openShared("layer_effects.psd");
+    ASSERT_TRUE(document);
+    BNRenderNodePtr node = QFRenderNodeForLayers(document->layers());
+    VKRect rect = VKRectMake(60, 10, 560, 300);
+    auto whole = RenderNodeWhole(node, rect, 1.0);
+    ASSERT_TRUE(whole);
+    std::vector<std::future<std::shared_ptr<const QFRGBAImage>>> renders;
+    for (VKSize tile : {VKSize{64, 64}, VKSize{100, 100}})
+        renders.push_back(std::async(std::launch::async, [=] {
+            return RenderNodeTiled(node, rect, {1.0, tile});
+        }));
+    for (auto& render : renders) {
+        auto tiled = render.get();
+        ASSERT_TRUE(tiled);
+        EXPECT_TRUE(*tiled == *whole);
+    }
 }
