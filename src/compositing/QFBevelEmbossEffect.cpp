@@ -23,7 +23,6 @@
 namespace {
 
 constexpr int kPillowEmboss = 3;
-constexpr double kLimitThreshold = 0.125;
 // A flat surface lit at altitude a shades to sin(a) on a scale that ends
 // at 255.9 / 255, just above 1.
 constexpr double kFlatShadeScale = 1.003529411764706;
@@ -79,7 +78,7 @@ BNRenderNodePtr textureNode(const OMPSDBevelEmbossEffect& effect, const OMPSDLay
 BNRenderNodePtr blendLight(const BNRenderNodePtr& content, BNRenderNodePtr coverage,
                            const BNRenderNodePtr& relief, bool limit, const OMPSDColor& color,
                            uint32_t blendKey, double opacity) {
-    if (limit) coverage = BNLimitToMaskNode::create(coverage, relief, kLimitThreshold);
+    if (limit) coverage = BNLimitToMaskNode::create(coverage, relief, QFEffectLimitThreshold);
     return QFBlendEffectPaint(content, QFColorNodeWithMask(color, coverage), blendKey, opacity);
 }
 

@@ -5,6 +5,7 @@
 #include "compositing/QFPSDContourProvider.h"
 #include "compositing/QFVectorMaskPaths.h"
 #include "psd/OMPSDDocument.h"
+#include "rendergraph/BNBitmapStrokeNode.h"
 #include "rendergraph/BNBlendNode.h"
 #include "rendergraph/BNColorWithMaskNode.h"
 #include "rendergraph/BNContourMappingNode.h"
@@ -18,6 +19,12 @@
 
 double QFEffectChoke(double size, double spread) {
     return std::round(size * spread / 100);
+}
+
+QFSpreadShape QFSpreadShapeForEffect(const BNRenderNodePtr& shape, double size, double spread) {
+    double choke = QFEffectChoke(size, spread);
+    if (choke <= 0) return {shape, size};
+    return {BNBitmapStrokeNode::create(shape, 2, choke), size - choke};
 }
 
 double QFShortenedBlurSize(double size) {

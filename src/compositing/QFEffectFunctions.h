@@ -20,9 +20,21 @@
 // The part of a shadow's or glow's size that its spread chokes solid:
 // size * spread / 100, to the nearest whole pixel.
 double QFEffectChoke(double size, double spread);
+// `shape` grown outwards by the spread's choke (itself when there is none),
+// and what is left of the size for the blur.
+struct QFSpreadShape {
+    BNRenderNodePtr node;
+    double size;
+};
+QFSpreadShape QFSpreadShapeForEffect(const BNRenderNodePtr& shape, double size, double spread);
 // The radius of a blur of `size`: one pixel less from 2 up, since the
 // tent's outermost taps carry next to nothing.
 double QFShortenedBlurSize(double size);
+
+// Below this share of an effect's own coverage before noise and contours,
+// these may not raise the effect above it: they would otherwise light up
+// its faint far edge.
+inline constexpr double QFEffectLimitThreshold = 0.125;
 
 // The document's global light, in degrees; 30 and 30 (a new document's)
 // for a layer without a document.

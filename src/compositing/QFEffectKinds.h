@@ -20,7 +20,8 @@ BNRenderNodePtr QFBlendInnerGlow(const OMPSDInnerGlowEffect& effect, const BNRen
                                  const BNRenderNodePtr& background,
                                  const BNRenderNodePtr& factorMask);
 BNRenderNodePtr QFBlendSatin(const OMPSDSatinEffect& effect, const BNRenderNodePtr& shape,
-                             const BNRenderNodePtr& background, const BNRenderNodePtr& factorMask);
+                             const BNRenderNodePtr& background, const OMPSDLayer& layer,
+                             const BNRenderNodePtr& factorMask);
 BNRenderNodePtr QFBlendPatternOverlay(const OMPSDPatternOverlayEffect& effect,
                                       const BNRenderNodePtr& background, const OMPSDLayer& layer);
 BNRenderNodePtr QFBlendGradientOverlay(const OMPSDGradientOverlayEffect& effect,

@@ -66,7 +66,7 @@ BNRenderNodePtr blendWithLayerShape(const OMPSDEffect& effect, const BNRenderNod
                                     background, factorMask);
         case Kind::satin:
             return QFBlendSatin(static_cast<const OMPSDSatinEffect&>(effect), shape, background,
-                                factorMask);
+                                layer, factorMask);
         case Kind::patternOverlay:
             return QFBlendPatternOverlay(static_cast<const OMPSDPatternOverlayEffect&>(effect),
                                          background, layer);

@@ -6,7 +6,6 @@
 #include "compositing/QFGradientProvider.h"
 #include "rendergraph/BNApplyMaskNode.h"
 #include "rendergraph/BNApplyNoiseNode.h"
-#include "rendergraph/BNBitmapStrokeNode.h"
 #include "rendergraph/BNDistanceTransformNode.h"
 #include "rendergraph/BNDivideMaskNode.h"
 #include "rendergraph/BNGradientMappingNode.h"
@@ -17,24 +16,19 @@
 
 namespace {
 
-constexpr double kLimitThreshold = 0.125;
 // A gradient glow is fully covered from a contoured value of 0.12 up.
 constexpr double kGradientCoverageScale = 25.0 / 3.0;
 
 // `source` grown by the spread's choke, then softened over the rest of the
 // size: blurred (softer) or ramped by its distance from the edge (precise).
-BNRenderNodePtr spreadGlow(BNRenderNodePtr source, const OMPSDGlowEffect& effect) {
-    double size = effect.size(), choke = QFEffectChoke(size, effect.spread());
-    if (choke > 0) {
-        source = BNBitmapStrokeNode::create(source, 2, choke);
-        size -= choke;
-    }
-    if (size <= 0) return source;
+BNRenderNodePtr spreadGlow(const BNRenderNodePtr& source, const OMPSDGlowEffect& effect) {
+    QFSpreadShape spread = QFSpreadShapeForEffect(source, effect.size(), effect.spread());
+    if (spread.size <= 0) return spread.node;
     if (effect.technique() == 0)
-        return BNTentBlurNode::create(source, QFShortenedBlurSize(size), BNChannelMaskOpacity,
-                                      true);
+        return BNTentBlurNode::create(spread.node, QFShortenedBlurSize(spread.size),
+                                      BNChannelMaskOpacity, true);
     return BNInvertAlphaNode::create(
-        BNDistanceTransformNode::create(BNInvertAlphaNode::create(source), 0, size, 0));
+        BNDistanceTransformNode::create(BNInvertAlphaNode::create(spread.node), 0, spread.size, 0));
 }
 
 // `node` squeezed onto the glow's input range: values from the range up
@@ -66,13 +60,14 @@ BNRenderNodePtr QFBlendOuterGlow(const OMPSDOuterGlowEffect& effect, const BNRen
             QFContourMappingNodeForContour(rangeScaled(glow, effect.range()), effect.contour());
         if (effect.noise() != 0)
             coverage = BNLimitToMaskNode::create(BNApplyNoiseNode::create(coverage, effect.noise()),
-                                                 glow, kLimitThreshold);
+                                                 glow, QFEffectLimitThreshold);
         return QFBlendEffectCoverage(background, coverage, effect.color(), effect.blendMode(),
                                      effect.opacity(), factorMask);
     }
     BNRenderNodePtr value = QFContourMappingNodeForContour(glow, effect.contour());
     BNRenderNodePtr coverage = BNScaleBiasNode::create(value, kGradientCoverageScale, 0, true);
-    if (effect.jitter() != 0) coverage = BNLimitToMaskNode::create(coverage, glow, kLimitThreshold);
+    if (effect.jitter() != 0)
+        coverage = BNLimitToMaskNode::create(coverage, glow, QFEffectLimitThreshold);
     double opacity = effect.opacity();
     if (factorMask) {
         coverage = BNDivideMaskNode::create(coverage, factorMask, opacity);
