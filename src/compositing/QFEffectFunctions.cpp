@@ -92,12 +92,16 @@ BNRenderNodePtr QFBlendEffectCoverage(const BNRenderNodePtr& background,
                                       const BNRenderNodePtr& coverage, const OMPSDColor& color,
                                       uint32_t blendKey, double opacity,
                                       const BNRenderNodePtr& factorMask) {
-    BNRenderNodePtr shaped = coverage;
-    if (shaped && factorMask) {
-        shaped = BNDivideMaskNode::create(shaped, factorMask, opacity);
-        opacity = 1;
-    }
+    BNRenderNodePtr shaped = QFCoverageWithinFactorMask(coverage, factorMask, opacity);
     return QFBlendEffectPaint(background, QFColorNodeWithMask(color, shaped), blendKey, opacity);
+}
+
+BNRenderNodePtr QFCoverageWithinFactorMask(const BNRenderNodePtr& coverage,
+                                           const BNRenderNodePtr& factorMask, double& opacity) {
+    if (!coverage || !factorMask) return coverage;
+    double fill = opacity;
+    opacity = 1;
+    return BNDivideMaskNode::create(coverage, factorMask, fill);
 }
 
 BNRenderNodePtr QFBlendEffectPaint(const BNRenderNodePtr& background, const BNRenderNodePtr& paint,

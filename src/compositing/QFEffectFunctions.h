@@ -73,6 +73,11 @@ BNRenderNodePtr QFColorNodeWithMask(const OMPSDColor& color, const BNRenderNodeP
 // for null.
 BNRenderNodePtr QFOpacityAsFillNode(const BNRenderNodePtr& node);
 
+// `coverage` (a plane or a picture) divided by `factorMask`, taking the
+// effect's `opacity` as its fill, which leaves 1 for the blend; unchanged
+// without a factor mask.
+BNRenderNodePtr QFCoverageWithinFactorMask(const BNRenderNodePtr& coverage,
+                                           const BNRenderNodePtr& factorMask, double& opacity);
 // `background` with `paint` blended over it in the blend mode of
 // `blendKey`, at `fill`; the background itself when no node can be made.
 BNRenderNodePtr QFBlendEffectPaint(const BNRenderNodePtr& background, const BNRenderNodePtr& paint,

@@ -69,10 +69,7 @@ BNRenderNodePtr QFBlendOuterGlow(const OMPSDOuterGlowEffect& effect, const BNRen
     if (effect.jitter() != 0)
         coverage = BNLimitToMaskNode::create(coverage, glow, QFEffectLimitThreshold);
     double opacity = effect.opacity();
-    if (factorMask) {
-        coverage = BNDivideMaskNode::create(coverage, factorMask, opacity);
-        opacity = 1;
-    }
+    coverage = QFCoverageWithinFactorMask(coverage, factorMask, opacity);
     BNRenderNodePtr painted = QFOpacityAsFillNode(
         BNApplyMaskNode::create(gradientLookup(value, effect, factorMask), coverage));
     return QFBlendEffectPaint(background, painted, effect.blendMode(), opacity);
@@ -98,9 +95,6 @@ BNRenderNodePtr QFBlendInnerGlow(const OMPSDInnerGlowEffect& effect, const BNRen
     if (effect.noise() != 0)
         painted = BNApplyNoiseNode::create(painted, effect.noise(), BNChannelMaskOpacity);
     double opacity = effect.opacity();
-    if (factorMask) {
-        painted = BNDivideMaskNode::create(painted, factorMask, opacity);
-        opacity = 1;
-    }
+    painted = QFCoverageWithinFactorMask(painted, factorMask, opacity);
     return QFBlendEffectPaint(background, painted, effect.blendMode(), opacity);
 }

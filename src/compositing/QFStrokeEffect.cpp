@@ -64,18 +64,13 @@ BNRenderNodePtr QFBlendStroke(const OMPSDStrokeEffect& effect, const BNRenderNod
     BNRenderNodePtr mask = BNBitmapStrokeNode::create(shape, band.position, band.width);
     BNRenderNodePtr paint = strokePaint(effect, band, shape, layer);
     if (!paint || !mask) return content;
-    BNRenderNodePtr stroked;
-    if (factorMask) {
-        mask = BNDivideMaskNode::create(mask, factorMask);
-        paint = BNDivideMaskNode::create(paint, factorMask, effect.opacity());
-        stroked = QFBlendEffectPaint(background, paint, effect.blendMode(), 1);
-    } else {
-        // At opacity 0 the band shows the backdrop, as a blend at fill 0
-        // would.
-        stroked = effect.opacity() == 0
-                      ? background
-                      : QFBlendEffectPaint(background, paint, effect.blendMode(), effect.opacity());
-    }
+    if (factorMask) mask = BNDivideMaskNode::create(mask, factorMask);
+    double opacity = effect.opacity();
+    paint = QFCoverageWithinFactorMask(paint, factorMask, opacity);
+    // At opacity 0 the band shows the backdrop, as a blend at fill 0 would.
+    BNRenderNodePtr stroked =
+        opacity == 0 ? background
+                     : QFBlendEffectPaint(background, paint, effect.blendMode(), opacity);
     if (callback) stroked = callback(stroked);
     BNRenderNodePtr result = BNCrossfadeWithMaskNode::create(content, stroked, mask);
     return result ? result : content;
