@@ -625,7 +625,6 @@ void QFIconView::quickLookPreviewItems() {
     }
     reloadPreviewPanel();
     previewPanel_->show();
-    previewPanel_->raise();
     previewPanel_->activateWindow();
 }
 
