@@ -1,5 +1,6 @@
 #include "ui/QFFlowTitleView.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 
 QFFlowTitleView::QFFlowTitleView(QWidget* parent)
@@ -53,6 +54,12 @@ QSize QFFlowTitleView::sizeHint() const {
 void QFFlowTitleView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     layoutWrapper();
+}
+
+bool QFFlowTitleView::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::LayoutRequest) layoutWrapper();
+    return handled;
 }
 
 void QFFlowTitleView::layoutWrapper() {

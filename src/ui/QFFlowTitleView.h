@@ -31,6 +31,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // A part's size changed: the parts are centred anew.
+    bool event(QEvent* event) override;
 
 private:
     void rebuild();
