@@ -10,22 +10,20 @@ QFFlowTitleView::QFFlowTitleView(QWidget* parent)
 }
 
 void QFFlowTitleView::setLabel(QWidget* label) {
-    if (label == label_) return;
-    if (label_) {
-        label_->hide();
-        label_->setParent(nullptr);
-    }
-    label_ = label;
-    rebuild();
+    replace(label_, label);
 }
 
 void QFFlowTitleView::setMainButton(QWidget* button) {
-    if (button == mainButton_) return;
-    if (mainButton_) {
-        mainButton_->hide();
-        mainButton_->setParent(nullptr);
+    replace(mainButton_, button);
+}
+
+void QFFlowTitleView::replace(QPointer<QWidget>& part, QWidget* view) {
+    if (view == part) return;
+    if (part) {
+        part->hide();
+        part->setParent(nullptr);
     }
-    mainButton_ = button;
+    part = view;
     rebuild();
 }
 

@@ -35,6 +35,7 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void replace(QPointer<QWidget>& part, QWidget* view);
     void rebuild();
     void layoutWrapper();
 

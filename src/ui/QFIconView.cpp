@@ -556,48 +556,33 @@ bool QFIconView::interpretKeyEvent(QKeyEvent* event) {
     }
 }
 
-std::optional<size_t> QFIconView::lastSelectedIndex() const {
+void QFIconView::moveSelection(Direction direction) {
+    const size_t count = outputItemLayers_.size();
+    const size_t columns = std::max<size_t>(numberOfColumns_, 1);
+    if (count == 0) return;
     const std::vector<size_t> selected = selectedIndexes();
-    if (selected.empty()) return std::nullopt;
-    return selected.back();
-}
-
-void QFIconView::selectOnly(size_t index) {
-    setSelectedIndexes({index});
-}
-
-void QFIconView::moveUp() {
-    const size_t count = outputItemLayers_.size();
-    if (count == 0) return;
-    const auto last = lastSelectedIndex();
-    if (!last) return selectOnly(count - 1);
-    if (*last >= numberOfColumns_) selectOnly(*last - numberOfColumns_);
-}
-
-void QFIconView::moveDown() {
-    const size_t count = outputItemLayers_.size();
-    if (count == 0) return;
-    const auto last = lastSelectedIndex();
-    if (!last) return selectOnly(0);
-    if (*last + numberOfColumns_ < count) selectOnly(*last + numberOfColumns_);
-}
-
-void QFIconView::moveLeft() {
-    const size_t count = outputItemLayers_.size();
-    if (count == 0) return;
-    const auto last = lastSelectedIndex();
-    if (!last) return selectOnly(count - 1);
-    if (numberOfColumns_ > 0 && *last % numberOfColumns_ != 0) selectOnly(*last - 1);
-}
-
-void QFIconView::moveRight() {
-    const size_t count = outputItemLayers_.size();
-    if (count == 0) return;
-    const auto last = lastSelectedIndex();
-    if (!last) return selectOnly(0);
-    if (numberOfColumns_ > 0 && *last % numberOfColumns_ != numberOfColumns_ - 1 &&
-        *last + 1 < count)
-        selectOnly(*last + 1);
+    if (selected.empty()) {
+        const bool backwards = direction == Direction::Up || direction == Direction::Left;
+        return setSelectedIndexes({backwards ? count - 1 : 0});
+    }
+    // From the last selected item, never past a row's ends or the grid.
+    const size_t last = selected.back();
+    std::optional<size_t> next;
+    switch (direction) {
+        case Direction::Up:
+            if (last >= columns) next = last - columns;
+            break;
+        case Direction::Down:
+            if (last + columns < count) next = last + columns;
+            break;
+        case Direction::Left:
+            if (last % columns != 0) next = last - 1;
+            break;
+        case Direction::Right:
+            if (last % columns != columns - 1 && last + 1 < count) next = last + 1;
+            break;
+    }
+    if (next) setSelectedIndexes({*next});
 }
 
 void QFIconView::selectAll() {

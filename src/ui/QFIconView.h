@@ -137,10 +137,12 @@ public:
     // they do nothing; Escape clears the selection; Select All and Copy.
     // Answers whether the key is one of these.
     bool interpretKeyEvent(QKeyEvent* event);
-    void moveUp();
-    void moveDown();
-    void moveLeft();
-    void moveRight();
+    enum class Direction { Up, Down, Left, Right };
+    void moveSelection(Direction direction);
+    void moveUp() { moveSelection(Direction::Up); }
+    void moveDown() { moveSelection(Direction::Down); }
+    void moveLeft() { moveSelection(Direction::Left); }
+    void moveRight() { moveSelection(Direction::Right); }
     void selectAll();
     void cancelOperation();
     void copy();
@@ -172,8 +174,6 @@ private:
     void layoutLayers();
     void updateOutputItemLayout();
     void selectionDidChange();
-    void selectOnly(size_t index);
-    std::optional<size_t> lastSelectedIndex() const;
     void applyBackingScale();
     QAbstractScrollArea* enclosingScrollView() const;
     double scrollViewHeight() const;

@@ -39,6 +39,15 @@ double QFIconViewAnimation::duration(double normal) {
     return durationForModifiers(normal, QGuiApplication::queryKeyboardModifiers());
 }
 
+void QFIconViewAnimation::addScaleAnimations(QFLayer& layer, QFLayerAnimation& animation,
+                                             const char* xKey, const char* yKey) {
+    animation.setAdditive(true);
+    animation.setValueFunction(QFValueFunction::ScaleX);
+    layer.addAnimation(animation, xKey);
+    animation.setValueFunction(QFValueFunction::ScaleY);
+    layer.addAnimation(animation, yKey);
+}
+
 void QFIconViewAnimation::after(double seconds, std::function<void(QFIconViewAnimation&)> work) {
     const auto delay = std::chrono::duration_cast<std::chrono::nanoseconds>(
         std::chrono::duration<double>(std::max(seconds, 0.0)));

@@ -64,6 +64,10 @@ public:
 protected:
     // `normal` or the slow duration, by the keys held now.
     static double duration(double normal);
+    // Adds `animation` to `layer` twice, as additive scales along x (under
+    // `xKey`) and along y (under `yKey`).
+    static void addScaleAnimations(QFLayer& layer, QFLayerAnimation& animation, const char* xKey,
+                                   const char* yKey);
     // Runs `work` on the main queue after `seconds`, keeping this alive.
     void after(double seconds, std::function<void(QFIconViewAnimation&)> work);
 

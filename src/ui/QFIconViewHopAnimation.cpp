@@ -59,14 +59,9 @@ void QFIconViewHopAnimation::run() {
             animation.setBeginTime(begin);
             return animation;
         };
-        for (auto [function, key] : {std::pair(QFValueFunction::ScaleX, "scaleX"),
-                                     std::pair(QFValueFunction::ScaleY, "scaleY")}) {
-            QFKeyframeAnimation grow = hop(QFKeyframeAnimation("transform"));
-            grow.setValueFunction(function);
-            grow.setPath(scale);
-            grow.setAdditive(true);
-            output->addAnimation(grow, key);
-        }
+        QFKeyframeAnimation grow = hop(QFKeyframeAnimation("transform"));
+        grow.setPath(scale);
+        addScaleAnimations(*output, grow, "scaleX", "scaleY");
         // An arc over the input: up from the input, down onto the tile.
         const double h = std::max(input->bounds().height(), output->bounds().height());
         QPainterPath arc;
@@ -114,13 +109,8 @@ void QFIconViewHopAnimation::shrinkAndFadeInputItem(QFIconLayer& input) const {
         animation.setRemovedOnCompletion(false);
         return animation;
     };
-    for (auto [function, key] : {std::pair(QFValueFunction::ScaleX, "scaleX2"),
-                                 std::pair(QFValueFunction::ScaleY, "scaleY2")}) {
-        QFBasicAnimation scale = shrink(QFBasicAnimation("transform", 1.0, 0.1));
-        scale.setAdditive(true);
-        scale.setValueFunction(function);
-        input.addAnimation(scale, key);
-    }
+    QFBasicAnimation scale = shrink(QFBasicAnimation("transform", 1.0, 0.1));
+    addScaleAnimations(input, scale, "scaleX2", "scaleY2");
     input.addAnimation(shrink(QFBasicAnimation("opacity", 1.0, 0.0)), "opacity1");
 }
 

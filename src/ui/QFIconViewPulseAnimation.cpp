@@ -71,11 +71,6 @@ void QFIconViewPulseAnimation::fadeAndScaleStatusLayer(QFLayer& layer, double du
         return animation;
     };
     layer.addAnimation(kept(QFBasicAnimation("opacity", 0.0, 1.0)), "fade");
-    for (auto [function, key] : {std::pair(QFValueFunction::ScaleX, "scaleX"),
-                                 std::pair(QFValueFunction::ScaleY, "scaleY")}) {
-        QFBasicAnimation scale = kept(QFBasicAnimation("transform", 0.1, 1.0));
-        scale.setAdditive(true);
-        scale.setValueFunction(function);
-        layer.addAnimation(scale, key);
-    }
+    QFBasicAnimation scale = kept(QFBasicAnimation("transform", 0.1, 1.0));
+    addScaleAnimations(layer, scale, "scaleX", "scaleY");
 }

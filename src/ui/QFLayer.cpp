@@ -2,6 +2,7 @@
 
 #include "kit/gui/OMDeviceSpace.h"
 #include "kit/gui/OMDrawing.h"
+#include "kit/gui/OMImageContext.h"
 #include "kit/gui/OMShadow.h"
 
 #include <algorithm>
@@ -442,23 +443,19 @@ void QFLayer::displayIfNeeded() {
 void QFLayer::display() {
     needsDisplay_ = false;
     if (!drawsContent()) return;
-    const QSize pixels(static_cast<int>(std::ceil(bounds_.width() * contentsScale_)),
-                       static_cast<int>(std::ceil(bounds_.height() * contentsScale_)));
-    if (pixels.isEmpty()) {
+    QPainter* painter = OMBeginImageContextWithOptions(false, true, bounds_.width(),
+                                                       bounds_.height(), contentsScale_);
+    if (!painter) {
         setContents(nullptr);
         return;
     }
-    QImage bitmap(pixels, QImage::Format_ARGB32_Premultiplied);
-    bitmap.fill(Qt::transparent);
-    bitmap.setDevicePixelRatio(contentsScale_);
-    {
-        QPainter painter(&bitmap);
-        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
-                               QPainter::SmoothPixmapTransform);
-        painter.translate(-bounds_.topLeft());
-        drawInContext(painter);
-    }
-    setContents(std::make_shared<const OMImage>(OMImage::fromBitmap(bitmap, contentsScale_)));
+    painter->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                            QPainter::SmoothPixmapTransform);
+    painter->translate(-bounds_.topLeft());
+    drawInContext(*painter);
+    std::shared_ptr<OMImage> drawn = OMImageFromImageContext();
+    OMEndImageContext();
+    setContents(std::move(drawn));
 }
 
 void QFLayer::setDrawer(Drawer drawer) {

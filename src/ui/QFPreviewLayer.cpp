@@ -75,15 +75,13 @@ void QFPreviewLayer::updateImageLayer() {
 
     std::shared_ptr<const OMImage> shown = image_;
     if (drawn != size) {
-        const double pixels = contentsScale();
-        QImage bitmap((drawn * pixels).toSize(), QImage::Format_ARGB32_Premultiplied);
-        bitmap.fill(Qt::transparent);
-        bitmap.setDevicePixelRatio(pixels);
-        QPainter painter(&bitmap);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        image_->draw(painter, QRectF(QPointF(0, 0), drawn));
-        painter.end();
-        shown = std::make_shared<const OMImage>(OMImage::fromBitmap(bitmap, pixels));
+        if (QPainter* painter = OMBeginImageContextWithOptions(false, true, drawn.width(),
+                                                               drawn.height(), contentsScale())) {
+            painter->setRenderHint(QPainter::SmoothPixmapTransform);
+            image_->draw(*painter, QRectF(QPointF(0, 0), drawn));
+            shown = OMImageFromImageContext();
+            OMEndImageContext();
+        }
     }
     contentLayer_->setContents(shown);
 
