@@ -159,9 +159,6 @@ void QFIconView::setItems(std::vector<std::shared_ptr<QFIconViewItem>> items) {
             preview->setRasterizationScale(scale);
             layer->setContentLayer(preview);
         }
-        std::vector<std::shared_ptr<const OMImage>> icons;
-        if (auto image = item->image()) icons.push_back(std::move(image));
-        layer->setIcons(std::move(icons));
         layer->setLabel(item->label());
         if (mode_ != ModeOutput) {
             // The animations reveal them.
@@ -215,17 +212,24 @@ double QFIconView::scrollViewHeight() const {
     return scrollView ? scrollView->viewport()->height() : 0;
 }
 
+double QFIconView::tilePitch() const {
+    return outputItemLayers_.back()->bounds().width();
+}
+
+size_t QFIconView::columnsForWidth(double width) const {
+    const double fitting = std::min(width / tilePitch(), double(outputItemLayers_.size()));
+    return static_cast<size_t>(std::max(1.0, std::trunc(fitting)));
+}
+
 void QFIconView::setFrameSize(QSizeF size) {
     const double visibleHeight = scrollViewHeight();
     if (outputItemLayers_.empty()) {
         resize(QSizeF(size.width(), visibleHeight).toSize());
         return;
     }
-    const double pitch = outputItemLayers_.back()->bounds().width();
-    const double count = double(outputItemLayers_.size());
-    numberOfColumns_ =
-        static_cast<size_t>(std::max(1.0, std::trunc(std::min(size.width() / pitch, count))));
-    numberOfRows_ = static_cast<size_t>(std::ceil(count / double(numberOfColumns_)));
+    const double pitch = tilePitch();
+    numberOfColumns_ = columnsForWidth(size.width());
+    numberOfRows_ = (outputItemLayers_.size() + numberOfColumns_ - 1) / numberOfColumns_;
     const double height =
         isAnimating() ? visibleHeight : std::max(double(numberOfRows_) * pitch, visibleHeight);
     resize(QSizeF(size.width(), height).toSize());
@@ -235,11 +239,9 @@ void QFIconView::setFrameSize(QSizeF size) {
 void QFIconView::updateOutputItemLayout() {
     if (outputItemLayers_.empty()) return;
     const QRectF bounds(rect());
-    const double pitch = outputItemLayers_.back()->bounds().width();
-    const double count = double(outputItemLayers_.size());
-    const size_t columns =
-        static_cast<size_t>(std::max(1.0, std::trunc(std::min(bounds.width() / pitch, count))));
-    const double rows = std::ceil(count / double(columns));
+    const double pitch = tilePitch();
+    const size_t columns = columnsForWidth(bounds.width());
+    const double rows = double((outputItemLayers_.size() + columns - 1) / columns);
     const double gridX = std::floor((bounds.width() - double(columns) * pitch) / 2);
     const double gridY = std::max(std::floor((bounds.height() - rows * pitch) / 2), 0.0);
     const double half = std::floor(pitch / 2);
@@ -369,7 +371,7 @@ void QFIconView::mousePressEvent(QMouseEvent* event) {
     if (isAnimating() || event->button() != Qt::LeftButton) return;
     isMouseDown_ = true;
     didStartDrag_ = false;
-    // Ctrl stands for the Command key of the platform this was first made for.
+    // Shift or Ctrl extends the selection, as in file managers.
     isExtendingSelection_ = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier);
     initialSelectionPoint_ = event->position();
 

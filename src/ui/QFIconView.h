@@ -164,7 +164,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
-    // Carries the items out of the window; a drag of the platform.
+    // Carries the items out of the window in a drag of the window system.
     virtual void beginDraggingSession(const std::vector<DraggingItem>& items, QPointF pressPoint);
 
 private:
@@ -173,6 +173,10 @@ private:
     void buildFixedLayers();
     void layoutLayers();
     void updateOutputItemLayout();
+    // The width of a tile, and the columns of tiles in `width` (at least
+    // one, at most one per item); for a view with items.
+    double tilePitch() const;
+    size_t columnsForWidth(double width) const;
     void selectionDidChange();
     void applyBackingScale();
     QAbstractScrollArea* enclosingScrollView() const;
