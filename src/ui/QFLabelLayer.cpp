@@ -112,7 +112,8 @@ void QFLabelLayer::performTextLayout() const {
     for (size_t i = 0; i < fitted.size(); ++i) {
         QString text;
         if (i + 1 == fitted.size()) {
-            // The last line holds the rest of the text, cut off at its end.
+            // The last line holds the rest of the text, cut off at its end
+            // with "…" (the one character Qt ends an elided text with).
             text = metrics.elidedText(string_.mid(fitted[i].start), Qt::ElideRight, frame.width());
         } else {
             text = string_.mid(fitted[i].start, fitted[i].length);
