@@ -80,8 +80,8 @@ std::shared_ptr<OMPSDLayer> LayerBlueprint::make(
 }
 
 std::vector<uint8_t> vectorMaskBlock(
-    const std::vector<std::pair<uint16_t, std::vector<OMPSDPoint>>>& polygons,
-    bool initiallyFilled) {
+    const std::vector<std::pair<uint16_t, std::vector<OMPSDPoint>>>& polygons, bool initiallyFilled,
+    uint16_t fillRule) {
     ByteWriter out;
     out.u32(3).u32(0);
     auto fixed = [&](double value) {
@@ -94,7 +94,7 @@ std::vector<uint8_t> vectorMaskBlock(
     out.u16(8).u16(initiallyFilled ? 1 : 0);  // the initial fill rule record
     pad(4);
     for (const auto& [operation, points] : polygons) {
-        out.u16(0).u16(static_cast<uint16_t>(points.size())).u16(operation).u16(0);
+        out.u16(0).u16(static_cast<uint16_t>(points.size())).u16(operation).u16(fillRule);
         pad(8);
         for (const OMPSDPoint& p : points) {
             out.u16(2);  // an unlinked knot of a closed subpath
