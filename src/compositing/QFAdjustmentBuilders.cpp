@@ -146,17 +146,21 @@ BNRenderNodePtr QFPosterizeContentBuilder(const OMPSDLayer& layer, const BNRende
     // such a record is left alone.
     uint16_t n = layer.posterizeLevels();
     if (n < 2) return input;
+    // Posterize works on 8-bit levels: level floor(v n / 256) of the value
+    // v rounded to 8 bits, drawn as floor(level 255 / (n - 1)). Each entry
+    // holds the output of the 8-bit value nearest to it, so that an 8-bit
+    // value, which falls between two entries that round to it, is looked
+    // up exactly, with no in-between value beside a step.
     return mappedColors(
-        input, std::make_shared<QFBlockContourProvider>([n](float* values, uint64_t count,
-                                                            BNRenderingContext&) {
-            float step = count > 1 ? 1.0f / float(count - 1) : 0.0f, x = 0;
-            double unit = 1.0 / (n - 1);
-            for (uint64_t k = 0; k < count; ++k, x += step) {
-                // The top level is exactly 1, also where x reaches 1.
-                float level = std::min(std::floor(x * float(n)), float(n - 1));
-                values[k] = level == float(n - 1) ? 1.0f : static_cast<float>(level * unit);
-            }
-        }));
+        input, std::make_shared<QFBlockContourProvider>(
+                   [n](float* values, uint64_t count, BNRenderingContext&) {
+                       double step = count > 1 ? 255.0 / double(count - 1) : 0.0;
+                       for (uint64_t k = 0; k < count; ++k) {
+                           uint32_t value = static_cast<uint32_t>(std::lround(double(k) * step));
+                           uint32_t level = value * n / 256;
+                           values[k] = static_cast<float>(level * 255 / (n - 1u)) / 255.0f;
+                       }
+                   }));
 }
 
 BNRenderNodePtr QFGradientMapContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input) {

@@ -1,10 +1,12 @@
 // The content builders of fill and adjustment layers and the fill rendering
 // they share, on layers built in memory.
+#include "DocumentRender.h"
 #include "LayerFixtures.h"
 #include "PSDTestSupport.h"
 #include "compositing/QFContentBuilders.h"
 #include "compositing/QFCorrectedLightAngle.h"
 #include "compositing/QFFillRendering.h"
+#include "compositing/QFRenderNodeForLayers.h"
 #include "compositing/QFVectorMaskPaths.h"
 #include "platform/Log.h"
 #include "rendergraph/BNConstantColorNode.h"
@@ -43,6 +45,22 @@ const BNContourMappingNode* contourNode(const BNRenderNode* node) {
 
 const BNRenderNodePtr kGrey =
     BNConstantColorNode::create({0.25, 0.25, 0.25, 1, 0}, BNChannelMaskRGBA);
+
+// Opaque `pixels` in one row under `adjustment` (an adjustment layer's
+// blueprint), rendered as a document's merged image is stored: 8-bit RGBA.
+std::vector<RGBA8> adjustedPixels(const std::vector<RGBA8>& pixels, LayerBlueprint adjustment) {
+    LayerBlueprint base;
+    base.rect = {0, 0, 1, int32_t(pixels.size())};
+    base.pixels = pixels;
+    adjustment.rect = {0, 0, 0, 0};
+    auto image = RenderNodeWhole(QFRenderNodeForLayers({base.make(), adjustment.make()}),
+                                 VKRectMake(0, 0, double(pixels.size()), 1), 1.0);
+    std::vector<RGBA8> result(pixels.size());
+    if (!image) return result;
+    for (size_t i = 0; i < result.size(); ++i)
+        std::copy_n(image->bytes() + 4 * i, 4, result[i].begin());
+    return result;
+}
 
 }  // namespace
 
@@ -94,6 +112,39 @@ TEST(QFContentBuilders, PosterizeThresholdInvertAndVibrance) {
 
     EXPECT_NEAR(renderPixel(QFInvertContentBuilder(*adjustment({}), kGrey), 0, 0)[0], 0.75, 1e-3);
     EXPECT_EQ(QFVibranceContentBuilder(*adjustment({{"vibA", {}}}), kGrey), kGrey);
+}
+
+TEST(QFPosterizeContentBuilder, EightBitValuesLandExactlyOnTheirLevels) {
+    // Every 8-bit grey through 3, 4 and 21 levels: level floor(v n / 256)
+    // drawn as floor(level 255 / (n - 1)), nothing in between (3 levels:
+    // 85 gives 0, 86 127, 170 127, 171 255; 21 levels: 13 gives 12). Through
+    // a mask of 128 the layer is mixed with its backdrop:
+    // round(v + (out - v) 128 / 255).
+    std::vector<RGBA8> ramp;
+    for (int v = 0; v < 256; ++v)
+        ramp.push_back({uint8_t(v), uint8_t(v), uint8_t(v), 255});
+    for (uint16_t n : {3, 4, 21})
+        for (bool masked : {false, true}) {
+            SCOPED_TRACE(testing::Message() << n << " levels" << (masked ? ", masked" : ""));
+            LayerBlueprint posterize;
+            posterize.blocks = {{"post", shorts({n})}};
+            posterize.hasMask = masked;
+            posterize.maskRect = {0, 0, 1, 256};
+            posterize.maskValue = 128;
+            std::vector<RGBA8> drawn = adjustedPixels(ramp, posterize);
+            for (int v = 0; v < 256; ++v) {
+                int out = v * n / 256 * 255 / (n - 1);
+                if (masked) out = int(std::lround(v + (out - v) * 128 / 255.0));
+                ASSERT_EQ(drawn[v][0], out) << "at " << v;
+            }
+            if (n == 3 && !masked) {
+                EXPECT_EQ(drawn[85][1], 0);
+                EXPECT_EQ(drawn[86][1], 127);
+                EXPECT_EQ(drawn[170][1], 127);
+                EXPECT_EQ(drawn[171][1], 255);
+            }
+            if (n == 21 && !masked) EXPECT_EQ(drawn[13][2], 12);
+        }
 }
 
 TEST(QFFillGradientEndpoints, AxisThroughTheCentreToTheEdges) {

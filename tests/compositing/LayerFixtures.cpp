@@ -43,9 +43,17 @@ std::shared_ptr<OMPSDLayer> LayerBlueprint::make(
     if (isGroup) {
         record.sectionType = 1;
     } else {
-        for (int16_t id = 0; id < 3; ++id)
-            record.channels.push_back(constantPlane(id, rect, colour[id]));
-        record.channels.push_back(constantPlane(-1, rect, colour[3]));
+        for (int16_t id : {0, 1, 2, -1}) {
+            int k = id < 0 ? 3 : id;
+            if (pixels.empty()) {
+                record.channels.push_back(constantPlane(id, rect, colour[k]));
+                continue;
+            }
+            std::vector<uint8_t> samples;
+            for (const RGBA8& pixel : pixels)
+                samples.push_back(pixel[k]);
+            record.channels.push_back(makePlane(id, rect, std::move(samples)));
+        }
     }
     if (hasMask) {
         OMPSDLayerMaskData mask;

@@ -31,6 +31,9 @@ struct LayerBlueprint {
     std::string name = "Layer";
     OMPSDRect rect{0, 0, 4, 4};
     RGBA8 colour{255, 0, 0, 255};  // the constant pixels of a pixel layer
+    // The samples of the red, green, blue and transparency planes, rows of
+    // `rect`, instead of `colour` when not empty.
+    std::vector<RGBA8> pixels;
     const char* blendKey = "norm";
     double opacity = 1.0, fillOpacity = 1.0;
     uint8_t clipping = 0;
