@@ -147,6 +147,47 @@ TEST(QFPosterizeContentBuilder, EightBitValuesLandExactlyOnTheirLevels) {
         }
 }
 
+TEST(QFHueSaturationContentBuilder, LightnessMovesChannelsTowardTheirExtremes) {
+    // A "hue2" record: master lightness `master` and a reds range (full
+    // from 350 to 40 degrees) of lightness `reds`, in per cent; nothing
+    // else set.
+    auto hueSaturation = [](int16_t master, int16_t reds) {
+        lf::test::ByteWriter out;
+        out.u16(2).u8(0).u8(0);
+        for (int value : {0, 0, 0, 0, 0, int(master)})
+            out.u16(uint16_t(value));
+        for (int range = 0; range < 6; ++range)
+            for (int value : {330 + 60 * range, 350 + 60 * range, 40 + 60 * range, 60 + 60 * range,
+                              0, 0, range == 0 ? int(reds) : 0})
+                out.u16(uint16_t(value % 360));
+        LayerBlueprint layer;
+        layer.blocks = {{"hue2", out.data()}};
+        return layer;
+    };
+    // The range's lightness narrows the chroma toward the largest channel
+    // (lighter) or the smallest (darker), keeping the hue: 100 per cent
+    // gives a grey.
+    const RGBA8 orange{200, 100, 50, 255};
+    struct {
+        int16_t reds;
+        RGBA8 expected;
+    } ranges[] = {{50, {200, 150, 125, 255}},
+                  {-50, {125, 75, 50, 255}},
+                  {100, {200, 200, 200, 255}},
+                  {-100, {50, 50, 50, 255}}};
+    for (const auto& c : ranges)
+        EXPECT_EQ(adjustedPixels({orange}, hueSaturation(0, c.reds))[0], c.expected) << c.reds;
+    // The master lightness moves 8-bit levels by a whole number of levels,
+    // truncated: -72 % is 183 levels (white becomes 72), +76 % is 193 (black
+    // becomes 193); the range's lightness then works on that result.
+    EXPECT_EQ(adjustedPixels({{255, 255, 255, 255}}, hueSaturation(-72, 0))[0],
+              (RGBA8{72, 72, 72, 255}));
+    EXPECT_EQ(adjustedPixels({{0, 0, 0, 255}}, hueSaturation(76, 0))[0],
+              (RGBA8{193, 193, 193, 255}));
+    // 200, 100, 50 less 127 levels: 100, 50, 25; then 40 % of the way to 25.
+    EXPECT_EQ(adjustedPixels({orange}, hueSaturation(-50, -40))[0], (RGBA8{70, 40, 25, 255}));
+}
+
 TEST(QFFillGradientEndpoints, AxisThroughTheCentreToTheEdges) {
     struct {
         VKRect rect;
