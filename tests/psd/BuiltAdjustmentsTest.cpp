@@ -297,12 +297,18 @@ TEST(BuiltAdjustmentsTest, WhatIsLeftOutReadsAsTheDefaults) {
         .code("Objc")
         .bytes(lf::test::descriptor("TrnS", 1, opacityStop.data()));
     item(fill, "Grad", "Objc").bytes(lf::test::descriptor("Grdn", 2, gradient.data()));
+    // The same with its interpolation method beside the gradient.
+    ByteWriter linear = fill;
+    item(linear, "gradientsInterpolationMethod", "enum")
+        .identifier("gradientInterpolationMethodType")
+        .identifier("Lnr ");
 
     TestDocument document;
     document.layers = {
         layerWithBlock("Plain", "lyid", {0, 0, 0, 5}),
         layerWithBlock("Vibrance", "vibA", lf::test::versionedDescriptor(0, {})),
-        layerWithBlock("Gradient", "GdFl", lf::test::versionedDescriptor(1, fill.data()))};
+        layerWithBlock("Gradient", "GdFl", lf::test::versionedDescriptor(1, fill.data())),
+        layerWithBlock("Linear", "GdFl", lf::test::versionedDescriptor(2, linear.data()))};
     auto d = open(document);
     ASSERT_TRUE(d);
 
@@ -335,6 +341,8 @@ TEST(BuiltAdjustmentsTest, WhatIsLeftOutReadsAsTheDefaults) {
     EXPECT_EQ(gradientFill->scale(), 1.0);
     EXPECT_FALSE(gradientFill->isDithered());
     const auto& stops = *gradientFill->gradient();
+    EXPECT_EQ(stops.interpolationMethod(), "");
+    EXPECT_EQ(layerNamed(*d, "Linear")->gradientFill()->gradient()->interpolationMethod(), "Lnr ");
     EXPECT_EQ(stops.smoothness(), 1.0);
     ASSERT_EQ(stops.colorStops().size(), 1u);
     EXPECT_EQ(stops.colorStops()[0].location(), 0.5);
