@@ -10,6 +10,7 @@
 #include "rendergraph/BNContourMappingNode.h"
 #include "rendergraph/BNGradientMappingNode.h"
 #include "rendergraph/BNHueSaturationAdjustmentNode.h"
+#include "rendergraph/BNSelectiveColorNode.h"
 #include "rendergraph/BNVibranceAdjustmentNode.h"
 
 #include <algorithm>
@@ -202,6 +203,23 @@ BNRenderNodePtr QFHueSaturationContentBuilder(const OMPSDLayer& layer,
     master.setSaturation(list->masterSaturation());
     master.setLightness(list->masterLightness());
     return BNHueSaturationAdjustmentNode::create(input, master, std::move(secondary));
+}
+
+BNRenderNodePtr QFSelectiveColorContentBuilder(const OMPSDLayer& layer,
+                                               const BNRenderNodePtr& input) {
+    auto selective = layer.selectiveColor();
+    if (!selective) return input;
+    BNSelectiveColorAdjustment adjustment;
+    adjustment.isAbsolute = selective->isAbsolute();
+    bool changes = false;
+    for (size_t g = 0; g < adjustment.groups.size(); ++g) {
+        const OMPSDSelectiveColorValues& values = selective->groups()[g];
+        adjustment.groups[g] = {float(values.cyan), float(values.magenta), float(values.yellow),
+                                float(values.black)};
+        changes = changes || values != OMPSDSelectiveColorValues();
+    }
+    if (!changes) return input;
+    return BNSelectiveColorNode::create(input, adjustment);
 }
 
 BNRenderNodePtr QFVibranceContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input) {

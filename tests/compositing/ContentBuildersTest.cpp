@@ -70,7 +70,7 @@ TEST(QFContentBuilders, TheFirstRowTheLayerHasWins) {
         QFContentBuilder builder;
     } cases[] = {
         {{"levl", "curv"}, QFCurvesContentBuilder},  // curves come before levels
-        {{"selc"}, QFIdentityContentBuilder},
+        {{"selc"}, QFSelectiveColorContentBuilder},
         {{"hue "}, QFIdentityContentBuilder},
         {{"hue ", "hue2"}, QFHueSaturationContentBuilder},
         {{"GdFl", "SoCo"}, QFSolidColorContentBuilder},
@@ -186,6 +186,43 @@ TEST(QFHueSaturationContentBuilder, LightnessMovesChannelsTowardTheirExtremes) {
               (RGBA8{193, 193, 193, 255}));
     // 200, 100, 50 less 127 levels: 100, 50, 25; then 40 % of the way to 25.
     EXPECT_EQ(adjustedPixels({orange}, hueSaturation(-50, -40))[0], (RGBA8{70, 40, 25, 255}));
+}
+
+TEST(QFSelectiveColorContentBuilder, GroupsChangeTheirInksByTheirWeights) {
+    // A "selc" record: absolute or relative, with one group's cyan,
+    // magenta, yellow and black in per cent.
+    auto selective = [](bool absolute, int group, std::array<int, 4> inks) {
+        lf::test::ByteWriter out;
+        out.u16(1).u16(absolute ? 1 : 0).u32(0).u32(0);
+        for (int g = 0; g < 9; ++g)
+            for (int ink : inks)
+                out.u16(uint16_t(g == group ? ink : 0));
+        LayerBlueprint layer;
+        layer.blocks = {{"selc", out.data()}};
+        return layer;
+    };
+    const RGBA8 red{255, 0, 0, 255}, blue{0, 0, 255, 255}, yellow{255, 255, 0, 255};
+    // Reds, absolute, cyan +20 and magenta -20: 20 % less red, 20 % more
+    // green, weighed by the largest minus the middle channel (the case
+    // Photoshop's own composite shows); a blue pixel is no red at all.
+    auto reds = selective(true, 0, {20, -20, 0, 0});
+    EXPECT_EQ(adjustedPixels({red, blue}, reds),
+              (std::vector<RGBA8>{{204, 51, 0, 255}, {0, 0, 255, 255}}));
+    // Relative: each change scaled by the ink the channel holds, none in
+    // full red.
+    EXPECT_EQ(adjustedPixels({red}, selective(false, 0, {20, -20, 0, 0}))[0],
+              (RGBA8{255, 51, 0, 255}));
+    // Yellows, weighed by the middle minus the smallest channel; whites by
+    // the smallest channel above one half, blacks by the largest below it.
+    EXPECT_EQ(adjustedPixels({yellow}, selective(true, 1, {0, 0, 0, 20}))[0],
+              (RGBA8{204, 204, 0, 255}));
+    EXPECT_EQ(adjustedPixels({{255, 255, 255, 255}}, selective(true, 6, {0, 0, 0, 20}))[0],
+              (RGBA8{204, 204, 204, 255}));
+    EXPECT_EQ(adjustedPixels({{0, 0, 0, 255}}, selective(true, 8, {0, 0, 0, -20}))[0],
+              (RGBA8{51, 51, 51, 255}));
+    // A record that changes nothing leaves the backdrop's node alone.
+    EXPECT_EQ(QFSelectiveColorContentBuilder(*selective(true, 0, {0, 0, 0, 0}).make(), kGrey),
+              kGrey);
 }
 
 TEST(QFFillGradientEndpoints, AxisThroughTheCentreToTheEdges) {
