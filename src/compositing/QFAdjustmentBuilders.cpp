@@ -6,6 +6,7 @@
 #include "compositing/QFGradientProvider.h"
 #include "compositing/QFPSDContourProvider.h"
 #include "psd/OMPSDBinaryReader.h"
+#include "psd/OMPSDDocument.h"
 #include "rendergraph/BNColorizeNode.h"
 #include "rendergraph/BNContourMappingNode.h"
 #include "rendergraph/BNGradientMappingNode.h"
@@ -117,9 +118,15 @@ BNRenderNodePtr QFCurvesContentBuilder(const OMPSDLayer& layer, const BNRenderNo
 BNRenderNodePtr QFLevelsContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input) {
     auto levels = layer.levels();
     if (!levels) return input;
-    BNRenderNodePtr node = mappedColors(input, QFLevelsProviderForRecord(levels->recordAtIndex(1)),
-                                        QFLevelsProviderForRecord(levels->recordAtIndex(2)),
-                                        QFLevelsProviderForRecord(levels->recordAtIndex(3)));
+    // The records after the master follow the document's channels: a
+    // grayscale document's one channel, drawn as red, green and blue alike,
+    // has the first.
+    auto document = layer.document();
+    bool gray = document && document->colorMode() == OMPSDDocument::grayscale;
+    BNRenderNodePtr node =
+        mappedColors(input, QFLevelsProviderForRecord(levels->recordAtIndex(1)),
+                     QFLevelsProviderForRecord(levels->recordAtIndex(gray ? 1 : 2)),
+                     QFLevelsProviderForRecord(levels->recordAtIndex(gray ? 1 : 3)));
     if (auto master = QFLevelsProviderForRecord(levels->recordAtIndex(0)))
         node = mappedColors(node, master);
     return node;
