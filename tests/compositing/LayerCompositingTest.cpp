@@ -466,6 +466,19 @@ TEST(QFRenderNodeForLayers, GroupFillOpacityWeighsAnIsolatedResult) {
         half.fillOpacity = 0.5;
         expectPixel({grey, half.make()}, 1, 1, {(g + 1) / 2, g / 2, g / 2, 1});
     }
+    // So an adjustment inside it works on the group's own layers only: an
+    // invert over red on the left gives cyan laid half over grey, and
+    // leaves the grey on the right alone (passthrough_fill_adjustment.psd
+    // shows the same with an exposure).
+    LayerBlueprint invert;
+    invert.name = "invert";
+    invert.rect = {0, 0, 0, 0};
+    invert.blocks = {{"nvrt", {}}};
+    LayerBlueprint half =
+        group("g", "pass", {pixelLayer("red", kLeft, kRed).make(), invert.make()});
+    half.fillOpacity = 0.5;
+    expectPixel({grey, half.make()}, 1, 1, {g / 2, (g + 1) / 2, (g + 1) / 2, 1});
+    expectPixel({grey, half.make()}, 3, 1, {g, g, g, 1});
 }
 
 TEST(QFRenderNodeForLayers, GroupsWithEffectsTakeTheirCoverageOutOnce) {
