@@ -2,8 +2,8 @@
 // Values of adjustment layers, decoded from their tagged blocks: levels
 // ("levl"), curves ("curv"), exposure ("expA"), colour balance ("blnc"),
 // hue/saturation ("hue2"), selective colour ("selc") and vibrance ("vibA").
-// Posterize, threshold,
-// gradient maps and brightness/contrast are plain values on OMPSDLayer.
+// Posterize, threshold, gradient maps and brightness/contrast are plain
+// values on OMPSDLayer.
 //
 // Each `fromBlock` returns null for a block that is too short or of an
 // unknown version. Values are immutable once decoded and safe to share.
