@@ -27,13 +27,13 @@ struct QFSpreadShape {
     double size;
 };
 QFSpreadShape QFSpreadShapeForEffect(const BNRenderNodePtr& shape, double size, double spread);
-// The radius of a blur of `size`: one pixel less from 2 up, since the
-// tent's outermost taps carry next to nothing.
+// The blur radius of an effect of `size`: one pixel less from 2 up, which
+// reaches as far as Photoshop's effects do.
 double QFShortenedBlurSize(double size);
 
-// Below this share of an effect's own coverage before noise and contours,
-// these may not raise the effect above it: they would otherwise light up
-// its faint far edge.
+// Where an effect's coverage before noise and contours is below this
+// share, the noisy or contoured coverage is held down to it, so that they
+// do not light up the effect's faint far edge.
 inline constexpr double QFEffectLimitThreshold = 0.125;
 
 // The document's global light, in degrees; 30 and 30 (a new document's)
