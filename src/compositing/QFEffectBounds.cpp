@@ -11,8 +11,12 @@ namespace {
 
 using Kind = OMPSDEffect::Kind;
 
+// An effect of a damaged document whose measures are not finite may paint
+// anywhere.
 VKRect grown(VKRect rect, double amount) {
-    return amount > 0 ? VKRectInset(rect, -amount, -amount) : rect;
+    if (!(amount > 0)) return rect;
+    if (!std::isfinite(amount)) return VKRectInfinite;
+    return VKRectInset(rect, -amount, -amount);
 }
 
 // The spread's choke, then what is left of the size as the blur (the
@@ -31,6 +35,7 @@ VKRect dropShadowBounds(const OMPSDDropShadowEffect& effect, VKRect rect, const 
     if (effect.distance() != 0) {
         VKPoint offset =
             QFLightOffset(effect.angle(), effect.usesGlobalLight(), effect.distance(), layer);
+        if (!std::isfinite(offset.x) || !std::isfinite(offset.y)) return VKRectInfinite;
         rect.origin.x += offset.x;
         rect.origin.y += offset.y;
     }

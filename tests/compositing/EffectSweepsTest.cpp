@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 
 using namespace compositing_test;
 
@@ -423,5 +424,35 @@ TEST(EffectSweeps, AFactorMaskOfFullCoverageChangesNothing) {
                                    renderChannel(effectDrawnAlone(*effect, *square.layer, full),
                                                  VKRectMake(0, 0, kSide, kSide), k)))
                 << "channel " << k;
+    }
+}
+
+TEST(EffectSweeps, DamagedMeasuresKeepTheBoundsWhole) {
+    // Sizes, spreads, distances and softness that a damaged document may
+    // carry: the bounds are a rectangle, never "not a number", and the
+    // effect's nodes are made.
+    Square square = makeSquare();
+    VKRect shape = VKRectMake(kLeft, kLeft, kRight - kLeft, kRight - kLeft);
+    for (double value : {std::numeric_limits<double>::infinity(), std::nan(""), -5.0}) {
+        auto shadow = made<OMPSDDropShadowEffect>([&](auto& e) {
+            e.setSize(value);
+            e.setSpread(value);
+            e.setDistance(value);
+        });
+        auto glow = made<OMPSDOuterGlowEffect>([&](auto& e) { e.setSize(value); });
+        auto stroke = made<OMPSDStrokeEffect>([&](auto& e) { e.setSize(value); });
+        auto bevel = made<OMPSDBevelEmbossEffect>([&](auto& e) {
+            e.setStyle(2);
+            e.setSize(value);
+            e.setSoftness(value);
+        });
+        for (const OMPSDEffect* effect : std::initializer_list<const OMPSDEffect*>{
+                 shadow.get(), glow.get(), stroke.get(), bevel.get()}) {
+            VKRect b = boundsWithLayerShapeBounds(*effect, shape, *square.layer);
+            EXPECT_FALSE(VKRectIsNull(b)) << value;
+            for (double v : {b.origin.x, b.origin.y, b.size.width, b.size.height})
+                EXPECT_FALSE(std::isnan(v)) << value;
+            EXPECT_TRUE(effectDrawnAlone(*effect, *square.layer)) << value;
+        }
     }
 }
