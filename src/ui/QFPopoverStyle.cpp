@@ -7,13 +7,6 @@
 
 namespace {
 
-// The platform's system font at `size` points.
-QFont systemFont(int size) {
-    QFont font = QGuiApplication::font();
-    font.setPixelSize(size);
-    return font;
-}
-
 int styleIndex(int32_t type) {
     return (type == QFPopoverLabelTypeDetail || type == QFPopoverLabelTypeHeading) ? type : 0;
 }
@@ -24,6 +17,12 @@ QColor grey(double white, double alpha = 1.0) {
 
 }  // namespace
 
+QFont QFPopoverStyle::platformSystemFontOfSize(int size) {
+    QFont font = QGuiApplication::font();
+    font.setPixelSize(size);
+    return font;
+}
+
 QColor QFPopoverStyle::subpixelBackgroundColorWithMask(unsigned) {
     return grey(0.9, 0.5);
 }
@@ -32,9 +31,9 @@ const OMAttributedString& QFPopoverStyle::textAttributesForLabelType(int32_t typ
     static const std::array<OMAttributedString, 3> attributes = [] {
         const int line = Qt::AlignTop | Qt::TextSingleLine;
         return std::array<OMAttributedString, 3>{
-            OMAttributedString{{}, systemFont(11), Qt::AlignLeft | line},
-            OMAttributedString{{}, systemFont(10), Qt::AlignLeft | line},
-            OMAttributedString{{}, systemFont(13), Qt::AlignHCenter | line},
+            OMAttributedString{{}, platformSystemFontOfSize(11), Qt::AlignLeft | line},
+            OMAttributedString{{}, platformSystemFontOfSize(10), Qt::AlignLeft | line},
+            OMAttributedString{{}, platformSystemFontOfSize(13), Qt::AlignHCenter | line},
         };
     }();
     return attributes[styleIndex(type)];

@@ -33,6 +33,8 @@ class QFPopoverStyle {
 public:
     QFPopoverStyle() = delete;
 
+    // The platform's system font at `size` points.
+    static QFont platformSystemFontOfSize(int size);
     // Light grey at half alpha.
     static QColor subpixelBackgroundColorWithMask(unsigned mask);
     // The font and layout flags of `type` (any unknown type draws as a

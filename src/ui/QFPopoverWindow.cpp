@@ -15,20 +15,6 @@
 
 namespace {
 
-Qt::Edge opposite(Qt::Edge edge) {
-    switch (edge) {
-        case Qt::TopEdge:
-            return Qt::BottomEdge;
-        case Qt::BottomEdge:
-            return Qt::TopEdge;
-        case Qt::LeftEdge:
-            return Qt::RightEdge;
-        case Qt::RightEdge:
-            return Qt::LeftEdge;
-    }
-    return edge;
-}
-
 bool isVertical(Qt::Edge edge) {
     return edge == Qt::TopEdge || edge == Qt::BottomEdge;
 }
@@ -96,7 +82,7 @@ void QFPopoverWindow::showRelativeToRect(const QRectF& rect, QWidget* view,
     positioningView_ = view;
     // The arrow sits on the popover's edge that faces the anchor; when the
     // preferred side has no room the popover, and its arrow, flip.
-    setArrowEdge(opposite(preferredEdge));
+    setArrowEdge(oppositeEdge(preferredEdge));
     const QRect anchor(view->mapToGlobal(rect.topLeft().toPoint()), rect.size().toSize());
     const QScreen* screen = view->screen();
     const QPoint origin =

@@ -4,17 +4,15 @@
 #include "ui/QFStyleMask.h"
 #include "ui/QFTextMeasure.h"
 
-#include <QGuiApplication>
 #include <QPainter>
 
 #include <cmath>
 
 QFRecentPlaceholderRowView::QFRecentPlaceholderRowView(QWidget* parent) : QWidget(parent) {
-    QFont font = QGuiApplication::font();
-    font.setPixelSize(12);
     text_ = OMAttributedString{
         "You can quickly repeat previous exports from here, and optionally enable auto-repeat.",
-        font, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap};
+        QFPopoverStyle::platformSystemFontOfSize(12),
+        Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap};
     textSize_ = QFTextBoundingSize(text_.text, text_.font, text_.flags,
                                    kListWidth - padding_.left - padding_.right);
 }
