@@ -1,7 +1,8 @@
 #pragma once
-// QFPopoverButton: a push button of the popovers (the editor's Done), a
-// little wider than the style makes it, so short titles do not crowd its
-// rim.
+// QFPopoverButton: a push button of the popovers (the editor's Done): as
+// wide as its title with a small bezel, plus 6 so short titles do not
+// crowd its rim. The style's wide minimum of dialog buttons does not
+// apply: the button sits in a popover's title bar beside a heading.
 //
 // Threads: main thread only.
 
@@ -12,8 +13,11 @@ class QFPopoverButton : public QPushButton {
 
 public:
     static constexpr int kExtraWidth = 6;
+    // Between the title and the bezel's edge, on each side.
+    static constexpr int kTitleMargin = 8;
 
     using QPushButton::QPushButton;
 
     QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
 };
