@@ -49,7 +49,12 @@ void QFRecentIndicatorButton::setIndicatorType(int32_t type) {
             auto image = QFResources::shared()->imageNamed(
                 type == QFRecentIndicatorTypeRepeat ? QFImageName::IndicatorRepeatTemplate
                                                     : QFImageName::IndicatorInfoTemplate);
-            if (!image) return;
+            // Without its image the indicator shows nothing, not the picture
+            // of the type before.
+            if (!image) {
+                setImage(nullptr);
+                return;
+            }
             setImageWithSize(QSizeF(20, 20),
                              [image](QPainter& painter, double, const QRectF& rect) {
                                  drawCutOutDisc(painter, *image, rect);

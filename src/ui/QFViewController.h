@@ -1,7 +1,8 @@
 #pragma once
 // QFViewController: a controller of one view that a window shows as its
 // content, with the four messages a window sends as controllers are pushed
-// onto and popped off its stack (QFWindow.h). In each, `entering` is true
+// onto and popped off its stack (QFWindow.h). A navigation popover
+// (QFNavigationPopover.h) shows controllers too, under their title. In each, `entering` is true
 // for the controller that enters or leaves the stack and false for the one
 // it covers or uncovers.
 //

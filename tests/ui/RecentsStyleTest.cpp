@@ -74,6 +74,13 @@ TEST(QFRecentIndicatorButton, DashedCircleHasSevenDashes) {
     EXPECT_EQ(button.intrinsicContentSize(), QSizeF(11, 11));
     button.setIndicatorType(QFRecentIndicatorTypeRecentRepeat);
     EXPECT_EQ(button.intrinsicContentSize(), QSizeF(20, 20));
+
+    // Without its image the repeat indicator shows nothing.
+    lf::test::ScopedResources bare;
+    bare.install();
+    button.setIndicatorType(QFRecentIndicatorTypeRepeat);
+    EXPECT_EQ(button.intrinsicContentSize(), QSizeF(0, 0));
+    EXPECT_FALSE(button.image());
 }
 
 // A plain flow button is a grey ring around an empty middle; a smart one,
