@@ -25,3 +25,7 @@ BNRenderNodePtr QFBlendEffectWithLayerShape(const OMPSDEffect&, const BNRenderNo
                                             const BNRenderNodePtr&) {
     return background;
 }
+
+VKRect boundsWithLayerShapeBounds(const OMPSDEffect&, VKRect shapeBounds, const OMPSDLayer&) {
+    return shapeBounds;
+}

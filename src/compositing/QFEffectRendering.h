@@ -8,12 +8,15 @@
 // group's drop shadow under its layers.
 //
 // Factor mask: an effect inside a group blended like a layer keeps its own
-// strength. The group's whole result is divided by the group's coverage
-// once, at its end (QFContextGroup), so nothing drawn inside it is divided
-// again; the group blending passes no factor mask.
+// strength. The group's coverage (its factor mask) is taken out of its
+// whole result, the effects of its layers included, once, at its end
+// (QFContextGroup), so nothing drawn inside it is divided again; the group
+// blending passes no factor mask. A group's own effects are drawn around
+// its shape where it is blended like a layer, pass-through or not.
 //
 // Everything here builds nodes only, on the build's thread.
 
+#include "geometry/VKGeometry.h"
 #include "psd/OMPSDEffects.h"
 #include "psd/OMPSDLayer.h"
 #include "rendergraph/BNRenderNode.h"
@@ -38,3 +41,9 @@ BNRenderNodePtr QFBlendEffectWithLayerShape(const OMPSDEffect& effect, const BNR
                                             const BNRenderNodePtr& background,
                                             const OMPSDLayer& layer,
                                             const BNRenderNodePtr& factorMask);
+
+// The rectangle that `effect` may paint for a layer whose shape covers
+// `shapeBounds`, for sizing an export before it renders. Effects draw
+// nothing yet, so every effect answers the shape's rectangle.
+VKRect boundsWithLayerShapeBounds(const OMPSDEffect& effect, VKRect shapeBounds,
+                                  const OMPSDLayer& layer);

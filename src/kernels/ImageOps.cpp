@@ -237,4 +237,71 @@ ImageOpResult premultiplyRGBAFFFF(const ImageBuffer& source, const ImageBuffer& 
     return kImageOpNoError;
 }
 
+namespace {
+
+// One source pixel's part in a destination pixel along one axis.
+struct BoxTap {
+    uint32_t source;
+    float weight;
+};
+
+// For each of `destinationSize` positions, the source pixels its box covers
+// (from `first[d]` to `first[d + 1]` in the returned taps) with the share of
+// each that lies in the box, divided by the box's length.
+std::vector<BoxTap> boxTaps(uint32_t sourceSize, uint32_t destinationSize,
+                            std::vector<size_t>& first) {
+    std::vector<BoxTap> taps;
+    first.assign(size_t(destinationSize) + 1, 0);
+    const double step = double(sourceSize) / destinationSize;
+    for (uint32_t d = 0; d < destinationSize; ++d) {
+        first[d] = taps.size();
+        const double begin = d * step, end = std::min(double(sourceSize), (d + 1) * step);
+        for (auto s = uint32_t(begin); s < sourceSize && s < end; ++s) {
+            const double covered = std::min(end, s + 1.0) - std::max(begin, double(s));
+            if (covered > 0) taps.push_back({s, float(covered / step)});
+        }
+    }
+    first[destinationSize] = taps.size();
+    return taps;
+}
+
+}  // namespace
+
+ImageOpResult scaleRGBA8888(const ImageBuffer& source, const ImageBuffer& destination) {
+    if (!source.data || !destination.data) return kImageOpNullPointer;
+    if (source.width == 0 || source.height == 0 || destination.width == 0 ||
+        destination.height == 0 || !hasRows(source, 4) || !hasRows(destination, 4))
+        return kImageOpSizeMismatch;
+    const auto* sourceBytes = static_cast<const char*>(source.data);
+    const auto* destinationBytes = static_cast<const char*>(destination.data);
+    if (sourceBytes < destinationBytes + destination.rowBytes * destination.height &&
+        destinationBytes < sourceBytes + source.rowBytes * source.height)
+        return kImageOpOverlap;
+
+    std::vector<size_t> firstColumn, firstRow;
+    const std::vector<BoxTap> columns = boxTaps(source.width, destination.width, firstColumn);
+    const std::vector<BoxTap> rows = boxTaps(source.height, destination.height, firstRow);
+    // One destination row at a time: the source rows its boxes cover, each
+    // narrowed to the destination's width, summed by their weights.
+    std::vector<float> sum(size_t(destination.width) * 4);
+    for (uint32_t y = 0; y < destination.height; ++y) {
+        std::fill(sum.begin(), sum.end(), 0.0f);
+        for (size_t r = firstRow[y]; r < firstRow[y + 1]; ++r) {
+            const uint8_t* in = rowOf<const uint8_t>(source, rows[r].source);
+            for (uint32_t x = 0; x < destination.width; ++x) {
+                float channels[4] = {0, 0, 0, 0};
+                for (size_t c = firstColumn[x]; c < firstColumn[x + 1]; ++c)
+                    for (int k = 0; k < 4; ++k)
+                        channels[k] += columns[c].weight * in[size_t(columns[c].source) * 4 + k];
+                for (int k = 0; k < 4; ++k)
+                    sum[size_t(x) * 4 + k] += rows[r].weight * channels[k];
+            }
+        }
+        uint8_t* out = rowOf<uint8_t>(destination, y);
+        for (size_t i = 0; i < sum.size(); ++i)
+            out[i] = uint8_t(std::clamp(sum[i] + 0.5f, 0.0f, 255.0f));
+    }
+    return kImageOpNoError;
+}
+
 }  // namespace lf

@@ -2,7 +2,8 @@
 // Plain C++ image operations that the blur and pattern nodes call, written
 // so that the compiler vectorises them: float planar convolution,
 // 8-bit tent convolution, planar float <-> 8-bit conversion and RGBA float
-// premultiplication.
+// premultiplication; and the box-filter scaling of 8-bit RGBA that the export
+// recipes resample with.
 //
 // Buffers are described by ImageBuffer (data, height, width, row bytes).
 // Every operation works on the destination's width and height; it returns
@@ -75,5 +76,15 @@ ImageOpResult convertPlanar8ToPlanarF(const ImageBuffer& source, const ImageBuff
 // Premultiplies interleaved RGBA floats, buffers of equal size: (r a, g a,
 // b a, a). The destination may be the source itself (same data and rows).
 ImageOpResult premultiplyRGBAFFFF(const ImageBuffer& source, const ImageBuffer& destination);
+
+// Scales 8-bit pixels of four interleaved channels (RGBA, premultiplied or
+// not) to the destination's size with a box filter: each destination pixel
+// is the average of the source area it covers, every source pixel weighed by
+// the share of it that lies in that area, rounded to the nearest level.
+// Shrinking averages whole blocks; enlarging repeats source pixels, mixing
+// two only where a destination pixel straddles them. Premultiplied colour
+// stays within its coverage. Both buffers must have pixels; they must not
+// overlap.
+ImageOpResult scaleRGBA8888(const ImageBuffer& source, const ImageBuffer& destination);
 
 }  // namespace lf

@@ -7,6 +7,11 @@
 
 #include "rendergraph/BNRenderNode.h"
 
+// The scale factors at which every graph renders: 1, and 2 and 0.5, to
+// which this node doubles and halves the nodes that render at scale 1 only
+// (their pixels are lost at any other scale). Ascending.
+inline constexpr double BNRenderableScaleFactors[] = {0.5, 1.0, 2.0};
+
 class BNSimpleScaleNode final : public BNRenderNode {
 public:
     // `scale` is the factor from input to output resolution.

@@ -1,6 +1,7 @@
 // The image operations of the blur and pattern nodes: convolution edges
 // and offsets, the tent's running sums against a direct sum, conversion
-// rounding, premultiplication, and the errors of bad arguments.
+// rounding, premultiplication, box scaling, and the errors of bad
+// arguments.
 #include "kernels/ImageOps.h"
 
 #include <gtest/gtest.h>
@@ -132,4 +133,36 @@ TEST(ImageOps, PremultiplyWorksInPlace) {
     EXPECT_EQ(rgba.at(3, 0), 0.5f);
     EXPECT_EQ(rgba.at(4, 0), 0.125f);
     EXPECT_EQ(rgba.at(7, 0), 0.25f);
+}
+
+TEST(ImageOps, BoxScalingAveragesWhatEachPixelCovers) {
+    // 4 by 2 pixels, channel k of pixel (x, y) = 10 * x + y + k.
+    std::vector<uint8_t> source(4 * 2 * 4);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            for (int k = 0; k < 4; ++k)
+                source[(y * 4 + x) * 4 + k] = uint8_t(10 * x + y + k);
+    ImageBuffer in{source.data(), 2, 4, 16};
+
+    std::vector<uint8_t> same(source.size());
+    ASSERT_EQ(scaleRGBA8888(in, {same.data(), 2, 4, 16}), kImageOpNoError);
+    EXPECT_EQ(same, source);
+
+    // Halved: the mean of each 2 by 2 block, rounded to nearest.
+    std::vector<uint8_t> half(2 * 1 * 4);
+    ASSERT_EQ(scaleRGBA8888(in, {half.data(), 1, 2, 8}), kImageOpNoError);
+    EXPECT_EQ(half[0], 6);   // (0 + 10 + 1 + 11) / 4 = 5.5
+    EXPECT_EQ(half[4], 26);  // (20 + 30 + 21 + 31) / 4 = 25.5
+    // Three columns of 4: the middle one straddles two source pixels.
+    std::vector<uint8_t> third(3 * 2 * 4);
+    ASSERT_EQ(scaleRGBA8888(in, {third.data(), 2, 3, 12}), kImageOpNoError);
+    EXPECT_EQ(third[4], 15);  // (10 * 2/3 + 20 * 2/3) / (4/3)
+    // Doubled: each pixel repeated.
+    std::vector<uint8_t> twice(8 * 4 * 4);
+    ASSERT_EQ(scaleRGBA8888(in, {twice.data(), 4, 8, 32}), kImageOpNoError);
+    EXPECT_EQ(twice[(3 * 8 + 7) * 4 + 2], 10 * 3 + 1 + 2);
+
+    EXPECT_EQ(scaleRGBA8888(in, {twice.data(), 0, 8, 32}), kImageOpSizeMismatch);
+    EXPECT_EQ(scaleRGBA8888(in, {nullptr, 4, 8, 32}), kImageOpNullPointer);
+    EXPECT_EQ(scaleRGBA8888(in, {source.data() + 4, 1, 1, 4}), kImageOpOverlap);
 }

@@ -66,18 +66,6 @@ std::string writeTemporary(const test::TemporaryDirectory& folder, const std::st
     return path;
 }
 
-// Runs a command and returns its exit status and standard output.
-std::pair<int, std::string> run(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return {-1, ""};
-    char chunk[4096];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        output.append(chunk, n);
-    return {pclose(pipe), output};
-}
-
 // libpng's own reader: straight RGBA rows and the iCCP profile.
 struct ReadPNG {
     uint32_t width = 0, height = 0;
@@ -153,7 +141,7 @@ JPEGInfo readJPEGInfo(const Data& data) {
 
 // djpeg's binary PPM: "P6\n<w> <h>\n255\n" then RGB.
 std::vector<uint8_t> decodeWithDjpeg(const std::string& path, uint64_t& width, uint64_t& height) {
-    auto [status, ppm] = run("djpeg -pnm " + path);
+    auto [status, ppm] = test::runCommand("djpeg -pnm " + path);
     EXPECT_EQ(status, 0) << ppm.substr(0, 200);
     unsigned w = 0, h = 0, max = 0;
     int consumed = 0;
@@ -215,7 +203,7 @@ TEST(ImageEncoder, ConcurrentPNGBandsReadBackExactlyWithTheProfile) {
         auto png = encodeImageForPath(buffer, "x.png", {1.0, genericProfile()});
         ASSERT_TRUE(png) << describe(png.error());
         const std::string path = writeTemporary(folder, "x.png", *png);
-        auto [status, report] = run("pngcheck " + path);
+        auto [status, report] = test::runCommand("pngcheck " + path);
         EXPECT_EQ(status, 0) << report;
 
         ReadPNG read = readPNG(path);
@@ -303,7 +291,7 @@ TEST(ImageEncoder, TIFFKeepsPremultipliedPixelsAsAssociatedAlpha) {
     auto tiff = encodeImageForPath(image.buffer(), "x.tiff", {1.0, genericProfile()});
     ASSERT_TRUE(tiff) << describe(tiff.error());
     const std::string path = writeTemporary(folder, "x.tif", *tiff);
-    auto [status, report] = run("tiffinfo " + path);
+    auto [status, report] = test::runCommand("tiffinfo " + path);
     EXPECT_EQ(status, 0) << report;
     EXPECT_NE(report.find("assoc-alpha"), std::string::npos) << report;
 

@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string_view>
@@ -40,6 +41,17 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::pair<int, std::string> runCommand(const std::string& command) {
+    std::string output;
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return {-1, ""};
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0)
+        output.append(chunk, n);
+    return {pclose(pipe), output};
 }
 
 ScopedEnvironment::ScopedEnvironment(std::string name, std::optional<std::string> value)

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace lf::test {
 
@@ -33,6 +34,10 @@ std::filesystem::path sharedDirectory();
 std::filesystem::path sharedFile(const std::string& relativePath);
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
+
+// Runs a shell command: its exit status and its output (standard output and
+// standard error together).
+std::pair<int, std::string> runCommand(const std::string& command);
 
 // Sets an environment variable for the object's life (none unsets it).
 class ScopedEnvironment {

@@ -1,0 +1,49 @@
+#include "flows/QFExportFlowError.h"
+
+#include "kit/OMLocalizer.h"
+
+#include <string>
+
+namespace {
+
+struct FailureEntry {
+    QFExportFlowErrorCode code;
+    const char* textKey;           // "export-flow.error.<key>.description" and ".failure-reason"
+    const char* placeholderImage;  // resource name, or null
+};
+
+FailureEntry entryForFailure(QFExportFlowFailure failure) {
+    switch (failure) {
+        case QFExportFlowFailure::invalidDocument:
+            return {QFExportFlowErrorInvalidDocument, "invalid-psd", "DocumentErrorPlaceholder"};
+        case QFExportFlowFailure::unsupportedColorMode:
+            return {QFExportFlowErrorUnsupportedDocument, "unsupported-color-mode",
+                    "DocumentErrorPlaceholder"};
+        case QFExportFlowFailure::unsupportedColorDepth:
+            return {QFExportFlowErrorUnsupportedDocument, "unsupported-color-depth",
+                    "DocumentErrorPlaceholder"};
+        case QFExportFlowFailure::noTaggedLayers:
+            return {QFExportFlowErrorNoTaggedLayers, "no-tagged-layers", "TaggingPlaceholder"};
+        case QFExportFlowFailure::scanFailed:
+            break;
+    }
+    return {QFExportFlowErrorScanFailed, nullptr, nullptr};
+}
+
+}  // namespace
+
+lf::Error QFExportFlowError(QFExportFlowFailure failure,
+                            std::shared_ptr<const lf::Error> underlying) {
+    FailureEntry entry = entryForFailure(failure);
+    lf::ErrorUserInfo userInfo;
+    if (entry.textKey) {
+        std::string prefix = std::string("export-flow.error.") + entry.textKey;
+        userInfo[lf::kLocalizedDescriptionKey] = OMLocalizedString(prefix + ".description");
+        userInfo[lf::kLocalizedFailureReasonErrorKey] =
+            OMLocalizedString(prefix + ".failure-reason");
+    }
+    if (entry.placeholderImage)
+        userInfo[lf::kPlaceholderImageErrorKey] = std::string(entry.placeholderImage);
+    if (underlying) userInfo[lf::kUnderlyingErrorKey] = std::move(underlying);
+    return lf::Error(QFExportFlowErrorDomain, entry.code, std::move(userInfo));
+}

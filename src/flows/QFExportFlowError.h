@@ -1,0 +1,34 @@
+#pragma once
+// The errors that end an export run, in the domain QFExportFlowErrorDomain.
+//
+// Every error carries the user-info keys the flow view reads: a
+// description and a failure reason (texts of the default localizer, or the
+// key itself where the table has none), the resource name of the image the
+// view shows beside them, and the error that caused it when there is one.
+
+#include "platform/Error.h"
+
+#include <cstdint>
+#include <memory>
+
+inline constexpr const char* QFExportFlowErrorDomain = "QFExportFlowErrorDomain";
+
+enum QFExportFlowErrorCode : int64_t {
+    QFExportFlowErrorInvalidDocument = -10,
+    QFExportFlowErrorUnsupportedDocument = -11,
+    QFExportFlowErrorNoTaggedLayers = -30,
+    QFExportFlowErrorScanFailed = -40,
+};
+
+// Why a run failed; two reasons share the code -11 and differ in their texts.
+enum class QFExportFlowFailure {
+    invalidDocument,        // -10: the document reader rejects the file
+    unsupportedColorMode,   // -11: the document is not RGB
+    unsupportedColorDepth,  // -11: the document is neither 8 nor 16 bits deep
+    noTaggedLayers,         // -30: no document holds a tag
+    scanFailed,             // -40: the scanner reports failure (no texts, no image)
+};
+
+// The error for `failure`, with `underlying` stored when given.
+lf::Error QFExportFlowError(QFExportFlowFailure failure,
+                            std::shared_ptr<const lf::Error> underlying = nullptr);

@@ -1,0 +1,42 @@
+#pragma once
+// The body of one export run: read every input document, check it, scan it
+// for tags, run all recipes at once, and fill the output with one item per
+// output path (the icon elements of one path merged into one ICNS file).
+//
+// A run ends with success or with one error: the read error of an input
+// that cannot be read, as it is, or an error of QFExportFlowErrorDomain
+// (QFExportFlowError.h). The first failing document ends the run before
+// anything is added to the output, so a failed run leaves it empty.
+//
+// Inputs are read in the order of their paths and outputs added in the
+// order of theirs, so what a run writes does not depend on the order in
+// which a set of inputs is handed over. An output name that would be
+// written outside the output folder is refused with a log line, and the
+// rest of the export goes on.
+//
+// Runs on the caller's thread (the run's background thread); recipes run
+// on the default-priority global queue, at most as many at once as the
+// machine has processors, while it waits.
+
+#include "flows/QFFlowOutput.h"
+#include "platform/Data.h"
+#include "platform/Result.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// One input document of a run.
+struct QFExportInputItem {
+    // Orders the inputs; names the document in log lines.
+    std::string path;
+    // The whole file, read without keeping it in the system's cache; or
+    // the read error.
+    std::function<lf::Result<lf::Data>()> readData;
+
+    // The file at `path`, read with lf::Data::readFile.
+    static QFExportInputItem forFile(std::string path);
+};
+
+// Empties `output`, then exports `inputItems` into it.
+lf::Status QFExportRunBody(std::vector<QFExportInputItem> inputItems, QFFlowOutput& output);
