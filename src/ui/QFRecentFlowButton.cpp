@@ -1,5 +1,6 @@
 #include "ui/QFRecentFlowButton.h"
 
+#include "flows/QFFlow.h"
 #include "kit/gui/OMDrawing.h"
 #include "ui/QFRecentsStyle.h"
 #include "ui/QFResources.h"
@@ -15,6 +16,10 @@ void QFRecentFlowButton::setHasSmartFlowStyle(bool smart) {
     if (smart == hasSmartFlowStyle_) return;
     hasSmartFlowStyle_ = smart;
     update();
+}
+
+void QFRecentFlowButton::reflectFlow(const QFFlow& flow) {
+    setHasSmartFlowStyle(flow.behavior() != QFFlowBehaviorNone);
 }
 
 QSize QFRecentFlowButton::sizeHint() const {

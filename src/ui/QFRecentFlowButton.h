@@ -24,6 +24,8 @@ public:
     bool hasSmartFlowStyle() const { return hasSmartFlowStyle_; }
     // Redraws when the style changes.
     void setHasSmartFlowStyle(bool smart);
+    // The smart style for a flow whose behaviour is not none.
+    void reflectFlow(const QFFlow& flow);
 
     QSizeF intrinsicContentSize() const { return {kSize, kSize}; }
     QSize sizeHint() const override;
