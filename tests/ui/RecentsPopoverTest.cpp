@@ -409,6 +409,17 @@ TEST_F(RecentsPopoverTest, AlternativeEditorLayoutSetsEachBehaviour) {
     EXPECT_TRUE(editor.textField()->isEditing());
 }
 
+// One recents popover for the application: semi-transient, popping the
+// editor when it closes.
+TEST(QFRecentsPopover, SharedPopoverIsMadeOnce) {
+    QFRecentsPopover& shared = QFRecentsPopover::sharedPopover();
+    EXPECT_EQ(&shared, &QFRecentsPopover::sharedPopover());
+    EXPECT_EQ(shared.behavior(), QFPopoverWindow::QFPopoverBehaviorSemitransient);
+    EXPECT_EQ(shared.appearance(), QFPopoverWindow::QFPopoverAppearanceMinimal);
+    EXPECT_TRUE(shared.popsToRootViewControllerWhenClosed());
+    EXPECT_EQ(shared.viewControllers().front(), shared.recentsController());
+}
+
 // The default string table titles the editor's check box.
 TEST(QFRecentFlowEditorStrings, TheCheckBoxHasATitle) {
     const QFResources source(std::make_shared<const lf::Bundle>(LF_SOURCE_RESOURCES_DIR));
