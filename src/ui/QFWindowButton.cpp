@@ -198,13 +198,10 @@ unsigned QFWindowButton::drawingStyleMask() const {
 void QFWindowButton::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     if (drawCache_.needsDrawImplementation()) {
-        // The button outlives its cache, and the drawing block with it.
-        ButtonContent content{
-            title_,      image_,
-            imageBlock_, titleSize_,
-            imageSize_,  padding_,
-            isBordered_, [this](unsigned mask) {
-                return contentEffectWithStyleMask(mask); }};
+        ButtonContent content{title_,     image_,   imageBlock_, titleSize_,
+                              imageSize_, padding_, isBordered_, {}};
+        // The cache, and its drawing block, go with the button.
+        content.contentEffect = [this](unsigned mask) { return contentEffectWithStyleMask(mask); };
         drawCache_.implementDraw([content = std::move(content)](QPainter& canvas,
                                                                 const QRectF& bounds,
                                                                 double progress, unsigned mask) {
