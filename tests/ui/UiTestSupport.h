@@ -20,9 +20,9 @@
 namespace lf::test {
 
 // A clock that stands still until the test moves it, in the ticks of
-// OMCurrentAbsoluteTime (nanoseconds). Its functions stay valid after the
-// clock goes: an animator that a test leaves running still reads them at
-// the frame loop's next pass.
+// OMCurrentAbsoluteTime (nanoseconds). Its function shares the time, so an
+// animator that outlives the test's clock (its step stays in the frame
+// loop) still reads a valid one.
 class FakeClock {
 public:
     void advance(double seconds) { *now_ += static_cast<uint64_t>(seconds * 1e9); }
