@@ -212,6 +212,12 @@ void QFStatusItemView::openDirectly() {
     setLook(Look::Normal);
 }
 
+bool QFStatusItemView::detectionIsIdleForTests() const {
+    if (!detection_->semaphore.waitFor(std::chrono::nanoseconds(0))) return false;
+    detection_->semaphore.signal();
+    return true;
+}
+
 void QFStatusItemView::activated(QSystemTrayIcon::ActivationReason reason,
                                  Qt::KeyboardModifiers modifiers) {
     constexpr Qt::KeyboardModifiers kDirect =

@@ -77,6 +77,9 @@ public:
     // How the tray item was clicked, with the keyboard modifiers held.
     void activated(QSystemTrayIcon::ActivationReason reason, Qt::KeyboardModifiers modifiers);
 
+    // Whether no detection holds the semaphore; for tests.
+    bool detectionIsIdleForTests() const;
+
     QMenu* menu() const { return menu_; }
     QAction* menuItemForPSD() const { return menuItemForPSD_; }
     QAction* menuItemForOpening() const { return menuItemForOpening_; }
