@@ -1,0 +1,228 @@
+// Flow documents on disk, and flow windows end to end: tagged documents
+// handed to the application are exported through a window's run
+// controller into a folder a fake panel chooses, the question after a first
+// save is asked once, and the same set of documents reuses its flow.
+
+#include "AppTestSupport.h"
+#include "flows/QFExportFlow.h"
+#include "flows/QFFlow.h"
+#include "flows/QFFlowManager.h"
+#include "platform/MainQueue.h"
+#include "support/TestSupport.h"
+#include "ui/QFApplicationFlowHooks.h"
+#include "ui/QFResources.h"
+#include "ui/QFViewController.h"
+
+#include <QImage>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> entries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        names.push_back(fs::relative(entry.path(), folder).string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(QFFlowDocument, IsAFolderWithOneEmptyWorkflowFileAndAlwaysReads) {
+    lf::test::TemporaryDirectory scratch;
+    const fs::path package = scratch / "Export.tsflow";
+    QFFlowDocument document;
+    ASSERT_TRUE(document.writeToURL(package.string()));
+    EXPECT_EQ(entries(package), std::vector<std::string>{"Workflow"});
+    EXPECT_EQ(fs::file_size(package / "Workflow"), 0u);
+
+    // Writing again replaces whatever the folder had come to hold.
+    lf::test::writeFile(package / "Workflow", "stale");
+    lf::test::writeFile(package / "extra", "x");
+    ASSERT_TRUE(document.writeToURL(package.string()));
+    EXPECT_EQ(entries(package), std::vector<std::string>{"Workflow"});
+    EXPECT_EQ(fs::file_size(package / "Workflow"), 0u);
+    EXPECT_EQ(entries(scratch.path()), (std::vector<std::string>{"Export.tsflow",
+                                                                 "Export.tsflow/Workflow"}));
+
+    QFFlowDocument read;
+    EXPECT_TRUE(read.readFromURL(package.string()));  // whatever it holds
+    const auto missing = read.readFromURL((scratch / "gone.tsflow").string());
+    ASSERT_FALSE(missing);
+    EXPECT_TRUE(missing.error().is("NSCocoaErrorDomain", 260));
+    EXPECT_TRUE(QFFlowDocument::isFlowDocumentPath("/a/B.TsFlow"));
+    EXPECT_FALSE(QFFlowDocument::isFlowDocumentPath("/a/tsflow"));
+}
+
+// A run controller with a plain view that saves as soon as its run
+// succeeds, as a user would press Save.
+class SavingController : public QFFlowRunController, public QFViewController {
+public:
+    using QFFlowRunController::QFFlowRunController;
+    void didRunFlowForInitialInputWithResult(bool success,
+                                             const std::optional<lf::Error>&) override {
+        if (success && savesAtOnce) tryToFinishBySavingOutput();
+    }
+    static inline bool savesAtOnce = true;
+};
+
+class FlowWindows : public ::testing::Test {
+protected:
+    FlowWindows() {
+        QFDocumentController::setShared(std::make_shared<QFDocumentController>());
+        QFFlowInterfaceHooks hooks = QFApplicationFlowHooks();
+        hooks.chooseOutputDirectory = [this](QFFlowRunController&,
+                                             const std::optional<std::string>&,
+                                             std::function<void(std::optional<std::string>)> done) {
+            ++panels;
+            done(out.string());
+        };
+        hooks.makeExportFlowController = [](const std::shared_ptr<QFExportFlow>& flow) {
+            return std::make_shared<SavingController>(flow);
+        };
+        QFFlowInterfaceHooks::install(hooks);
+        app.delegate.applicationWillFinishLaunching();
+        SavingController::savesAtOnce = true;
+        auto manager = QFFlowManager::defaultManager();
+        for (const auto& flow : std::vector(manager->recentFlows()))
+            manager->removeFlow(flow);
+    }
+    ~FlowWindows() override {
+        for (const auto& document : std::vector(QFDocumentController::shared().orderedDocuments()))
+            document->close();
+        QFFlowInterfaceHooks::install({});
+    }
+
+    static std::string document(const std::string& name) {
+        return fs::canonical(lf::test::sharedFile("psd-tagged/" + name)).string();
+    }
+    QFFlowWindowController& onlyWindow() {
+        const auto& documents = QFDocumentController::shared().orderedDocuments();
+        EXPECT_EQ(documents.size(), 1u);
+        return *documents.front()->windowControllers().front();
+    }
+    // Waits for the question after the save, then answers it.
+    void answerQuestion(bool proceed, QString* title = nullptr) {
+        QFFlowWindowController& window = onlyWindow();
+        ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+            [&] { return window.repeatAutomaticallyAlert() != nullptr; }));
+        QMessageBox& alert = *window.repeatAutomaticallyAlert();
+        if (title) *title = alert.text();
+        for (QAbstractButton* button : alert.buttons()) {
+            if ((alert.buttonRole(button) == QMessageBox::AcceptRole) == proceed) {
+                button->click();
+                break;
+            }
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ++questions;
+    }
+    void waitUntilIdle() {
+        ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
+            return onlyWindow().canStartAnything() &&
+                   !QFFlowManager::defaultManager()->recentFlows().empty();
+        }));
+    }
+
+    lf::test::TemporaryDirectory scratch;
+    const fs::path out = scratch / "out";
+    lf::test::ScopedApplication app;
+    int panels = 0;
+    int questions = 0;
+};
+
+TEST_F(FlowWindows, ATaggedDocumentIsExportedAndAFirstSaveAsksOnce) {
+    app.delegate.openFiles({document("01-plain.psd")});
+    QString title;
+    answerQuestion(true, &title);
+    EXPECT_EQ(title.toStdString(), QFResources::shared()->localizedString(
+                                       "flow.decide.should-repeat-automatically.title"));
+
+    // The document's one tagged layer, as the reference shows it (the
+    // encoder may be one level off after un-premultiplying).
+    ASSERT_EQ(entries(out), std::vector<std::string>{"pixel.png"});
+    const QImage written = QImage(QString::fromStdString((out / "pixel.png").string()))
+                               .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage reference =
+        QImage(QString::fromStdString(
+                   lf::test::sharedFile("psd-tagged/expected/01-plain/pixel.png").string()))
+            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    ASSERT_EQ(written.size(), reference.size());
+    int largest = 0;
+    for (int y = 0; y < written.height(); ++y)
+        for (int x = 0; x < written.width(); ++x)
+            for (int shift : {0, 8, 16, 24})
+                largest = std::max(largest, std::abs(int((written.pixel(x, y) >> shift) & 255) -
+                                                     int((reference.pixel(x, y) >> shift) & 255)));
+    EXPECT_LE(largest, 1);
+
+    // The answer made the flow repeat automatically, and the window is idle
+    // again.
+    waitUntilIdle();
+    const auto flow = QFFlowManager::defaultManager()->recentFlows().front();
+    EXPECT_EQ(flow->behavior(), QFFlowBehaviorRepeatAutomatically);
+
+    // The same document again reuses that flow; it is recent, so no
+    // question follows its save.
+    fs::remove_all(out);
+    app.delegate.openFiles({document("01-plain.psd")});
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return fs::exists(out / "pixel.png"); }));
+    waitUntilIdle();
+    lf::MainQueue::shared()->drain();
+    EXPECT_EQ(onlyWindow().repeatAutomaticallyAlert(), nullptr);
+    EXPECT_EQ(QFFlowManager::defaultManager()->recentFlows().size(), 1u);
+    EXPECT_EQ(QFFlowManager::defaultManager()->recentFlows().front(), flow);
+    EXPECT_EQ(panels, 2);
+    EXPECT_EQ(questions, 1);
+}
+
+TEST_F(FlowWindows, TwoDocumentsMakeOneFlowAndTheQuestionSaysSo) {
+    app.delegate.openFiles({document("01-plain.psd"), document("05-folders.psd")});
+    QString title;
+    answerQuestion(false, &title);
+    EXPECT_EQ(title.toStdString(), QFResources::shared()->localizedString(
+                                       "flow.decide.should-repeat-automatically.title.multiple"));
+    waitUntilIdle();
+    EXPECT_EQ(QFFlowManager::defaultManager()->recentFlows().front()->behavior(),
+              QFFlowBehaviorNone);
+    EXPECT_TRUE(fs::exists(out / "pixel.png"));
+    EXPECT_TRUE(fs::exists(out / "icons/blue@2x.png"));
+    EXPECT_TRUE(fs::exists(out / "app.icns"));
+
+    // A subset of those documents is another flow.
+    app.delegate.openFiles({document("05-folders.psd")});
+    answerQuestion(false, &title);
+    EXPECT_EQ(QFFlowManager::defaultManager()->recentFlows().size(), 2u);
+}
+
+TEST_F(FlowWindows, ARunningWindowRefusesDropsAndCancellingAsksNothing) {
+    SavingController::savesAtOnce = false;
+    app.delegate.openFiles({document("01-plain.psd")});
+    QFFlowWindowController& window = onlyWindow();
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return window.runningFlow() != nullptr; }));
+
+    QMimeData drag;
+    drag.setUrls({QUrl::fromLocalFile(QString::fromStdString(document("02-formats.psd")))});
+    QFDraggingInfo info;
+    info.mimeData = &drag;
+    EXPECT_EQ(window.draggingEntered(info), Qt::IgnoreAction);
+    EXPECT_FALSE(window.canStartFlowWithURLs({document("02-formats.psd")}));
+
+    auto* controller = dynamic_cast<QFFlowRunController*>(
+        window.window()->contentViewController().get());
+    ASSERT_NE(controller, nullptr);
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return !controller->isRunning(); }));
+    controller->closeWithReason(QFFlowCloseReasonCancelled);
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return window.canStartAnything(); }));
+    lf::MainQueue::shared()->drain();
+    EXPECT_EQ(window.repeatAutomaticallyAlert(), nullptr);
+    EXPECT_EQ(window.draggingEntered(info), Qt::CopyAction);  // idle again
+    EXPECT_FALSE(fs::exists(out));
+}
+
+}  // namespace
