@@ -1,0 +1,187 @@
+// The application's windows and tray item on a real X server, with a tray
+// host (trayer) running so that the tray is really there: an idle flow
+// window, two windows side by side, and the tray item. Checked by sizes
+// and probed pixels; each screenshot is also saved for a person to look at.
+
+#include "../AppTestSupport.h"
+#include "ScreenTestSupport.h"
+#include "support/TestSupport.h"
+#include "ui/QFFlowStartController.h"
+#include "ui/QFPlaceholderButton.h"
+#include "ui/QFApplicationMenu.h"
+#include "ui/QFPlaceholderView.h"
+#include "ui/QFSimpleImageView.h"
+#include "ui/QFStatusItem.h"
+#include "ui/QFStatusItemView.h"
+#include "ui/QFWindowStyle.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+void settle(int passes = 30) {
+    for (int pass = 0; pass < passes; ++pass) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    QApplication::sync();
+}
+
+// How far the pixel is from grey: the spread of its channels.
+int colourfulness(QRgb pixel) {
+    return std::max({qRed(pixel), qGreen(pixel), qBlue(pixel)}) -
+           std::min({qRed(pixel), qGreen(pixel), qBlue(pixel)});
+}
+
+// The darkest grey level within `radius` of `centre`.
+int darkest(const QImage& shot, QPoint centre, int radius) {
+    int least = 255;
+    for (int y = centre.y() - radius; y <= centre.y() + radius; ++y)
+        for (int x = centre.x() - radius; x <= centre.x() + radius; ++x)
+            least = std::min(least, qGray(shot.pixel(x, y)));
+    return least;
+}
+
+class AppOnScreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        LF_REQUIRE_INSTALLED(!lf::test::screenDisplay().empty(),
+                             "Xvfb (" << lf::test::screenUnavailableReason() << ")");
+        LF_REQUIRE_INSTALLED(lf::test::screenshotToolsInstalled(), "xwd or xwdtopnm");
+        QFDocumentController::setShared(std::make_shared<QFDocumentController>());
+    }
+    void TearDown() override {
+        for (const auto& document : std::vector(QFDocumentController::shared().orderedDocuments()))
+            document->close();
+        settle(5);
+    }
+
+    // A new idle flow window at `frame`, shown and drawn.
+    QFFlowWindowController& openWindow(const QRect& frame) {
+        auto document = QFDocumentController::shared().openUntitledDocumentAndDisplay(false, nullptr);
+        document->makeWindowControllers();
+        QFFlowWindowController& controller = *document->windowControllers().front();
+        controller.window()->setGeometry(frame);
+        controller.showWindow();
+        EXPECT_TRUE(lf::test::showAndWaitForExposure(*controller.window()));
+        return controller;
+    }
+
+    lf::test::ScopedApplication app;
+};
+
+TEST_F(AppOnScreen, AnIdleWindowCentresItsPlaceholderBelowTheTitleBar) {
+    const QRect frame(100, 80, 600, 420);
+    QFFlowWindowController& controller = openWindow(frame);
+    ASSERT_EQ(controller.window()->geometry(), frame) << "a window manager moved it";
+    const QImage shot = lf::test::takeScreenshot();
+    ASSERT_EQ(shot.size(), QSize(800, 600));
+    shot.save("app-idle-window.png");
+
+    // The placeholder fills the window below the title bar, and its stack
+    // sits in the middle of that.
+    const int titlebar = static_cast<int>(QFWindowStyle::windowTitleHeight());
+    QFPlaceholderView& placeholder = *controller.startViewController()->placeholderView();
+    const QRect placed(placeholder.mapTo(controller.window(), QPoint(0, 0)), placeholder.size());
+    EXPECT_EQ(placed, QRect(0, titlebar, frame.width(), frame.height() - titlebar));
+    const QFPlaceholderButton& button = *placeholder.primaryButton();
+    const QPoint buttonCentre =
+        button.mapTo(controller.window(), button.rect().center()) + frame.topLeft();
+    EXPECT_NEAR(buttonCentre.x(), frame.center().x(), 1);
+    // The button is dark blue, the window around it grey-blue texture.
+    int blueness = 0;
+    for (int dx = -button.width() / 2 + 3; dx < button.width() / 2 - 3; ++dx) {
+        const QRgb pixel = shot.pixel(buttonCentre + QPoint(dx, 0));
+        blueness = std::max(blueness, qBlue(pixel) - qRed(pixel));
+    }
+    EXPECT_GT(blueness, 50);
+    const QRgb textureLeft = shot.pixel(frame.left() + 40, frame.center().y());
+    const QRgb textureRight = shot.pixel(frame.right() - 40, frame.center().y());
+    EXPECT_LT(colourfulness(textureLeft), 40);
+    EXPECT_NEAR(qGray(textureLeft), qGray(textureRight), 12);
+    // The title bar is as high as the style says: the drop placeholder's
+    // image starts well below it.
+    EXPECT_GT(placeholder.imageView()->mapTo(controller.window(), QPoint(0, 0)).y(), titlebar);
+}
+
+TEST_F(AppOnScreen, TheInactiveWindowsButtonsStayGrey) {
+    QFFlowWindowController& back = openWindow(QRect(20, 60, 370, 300));
+    QFFlowWindowController& front = openWindow(QRect(410, 60, 370, 300));
+    front.showWindow();
+    settle();
+    // The pointer rests on the front window's buttons, which then show
+    // their dark glyphs; the back window's stay a light etched grey.
+    const QWidget& frontClose = *front.window()->standardWindowButton(QFStandardWindowButton::Close);
+    QCursor::setPos(frontClose.mapToGlobal(frontClose.rect().center()));
+    settle();
+    ASSERT_TRUE(front.window()->isActiveWindow());
+    ASSERT_FALSE(back.window()->isActiveWindow());
+    const QImage shot = lf::test::takeScreenshot();
+    ASSERT_FALSE(shot.isNull());
+    shot.save("app-two-windows.png");
+    for (auto kind : {QFStandardWindowButton::Close, QFStandardWindowButton::Miniaturize,
+                      QFStandardWindowButton::Zoom}) {
+        SCOPED_TRACE(kind);
+        const QWidget& backButton = *back.window()->standardWindowButton(kind);
+        const QWidget& frontButton = *front.window()->standardWindowButton(kind);
+        const QRgb backCentre = shot.pixel(backButton.mapToGlobal(backButton.rect().center()));
+        EXPECT_LT(colourfulness(backCentre), 20);
+        EXPECT_LT(darkest(shot, frontButton.mapToGlobal(frontButton.rect().center()), 3),
+                  darkest(shot, backButton.mapToGlobal(backButton.rect().center()), 3) - 60);
+    }
+    // Both carry the menu button right of their zoom buttons.
+    for (QFFlowWindowController* controller : {&back, &front}) {
+        const QWidget& zoom = *controller->window()->standardWindowButton(QFStandardWindowButton::Zoom);
+        const QWidget& menu = *controller->menuButton();
+        EXPECT_GE(menu.mapToGlobal(QPoint(0, 0)).x(), zoom.mapToGlobal(QPoint(zoom.width(), 0)).x());
+        EXPECT_TRUE(menu.isVisible());
+    }
+}
+
+// The tray host docks the item: the tray is there, and the item shows its
+// picture in the place the host gave it.
+TEST_F(AppOnScreen, TheTrayItemDocksInARunningTrayHost) {
+    const QString trayer = QStandardPaths::findExecutable("trayer");
+    LF_REQUIRE_INSTALLED(!trayer.isEmpty(), "trayer");
+    QProcess host;
+    host.start(trayer, {"--edge", "bottom", "--align", "right", "--widthtype", "request",
+                        "--height", "32", "--tint", "0xffffff", "--transparent", "false"});
+    ASSERT_TRUE(host.waitForStarted(10'000));
+    QElapsedTimer timer;
+    timer.start();
+    while (!QSystemTrayIcon::isSystemTrayAvailable() && timer.elapsed() < 10'000)
+        settle(5);
+    ASSERT_TRUE(QSystemTrayIcon::isSystemTrayAvailable());
+
+    QFStatusItem::setShowsStatusItem(true);
+    QRect placed;
+    timer.restart();
+    while (timer.elapsed() < 10'000) {
+        settle(5);
+        placed = QFStatusItem::statusItem()->geometry();
+        if (placed.isValid() && !placed.isEmpty()) break;
+    }
+    settle();
+    const QImage shot = lf::test::takeScreenshot();
+    shot.save("app-tray.png");
+    EXPECT_FALSE(placed.isEmpty());
+    EXPECT_TRUE(QRect(0, 0, 800, 600).contains(placed));
+    // The item's picture is dark on the host's white: some pixel inside it
+    // is dark.
+    int darkest = 255;
+    for (int y = placed.top(); y <= placed.bottom(); ++y)
+        for (int x = placed.left(); x <= placed.right(); ++x)
+            darkest = std::min(darkest, qGray(shot.pixel(x, y)));
+    EXPECT_LT(darkest, 128);
+    QFStatusItem::setShowsStatusItem(false);
+    host.kill();
+    host.waitForFinished(5'000);
+}
+
+}  // namespace
