@@ -31,7 +31,8 @@ int runWindowedApplication(int& argc, char** argv, const std::vector<std::string
     } else {
         std::vector<std::string> paths;
         for (const std::string& file : files)
-            paths.push_back(QFileInfo(QString::fromStdString(file)).absoluteFilePath().toStdString());
+            paths.push_back(
+                QFileInfo(QString::fromStdString(file)).absoluteFilePath().toStdString());
         delegate.openFiles(paths);
     }
     const int status = QApplication::exec();

@@ -1,11 +1,11 @@
 #include "ui/QFApplication.h"
 
+#include "kit/gui/OMSheet.h"
 #include "ui/QFApplicationDelegate.h"
 #include "ui/QFResources.h"
 #include "ui/QFWindow.h"
 #include "ui/QFWorkspace.h"
 #include "updater/OMSoftwareUpdater.h"
-#include "kit/gui/OMSheet.h"
 
 #include <QApplication>
 

@@ -27,14 +27,14 @@ void chooseOutputDirectory(QFFlowRunController& controller,
     panel->setOption(QFileDialog::ShowDirsOnly);
     panel->setAcceptMode(QFileDialog::AcceptOpen);
     if (initialDirectory) panel->setDirectory(QString::fromStdString(*initialDirectory));
-    QFApplication::shared().beginSheet(
-        *panel, panel->parentWidget(), [panel, completion = std::move(completion)](int result) {
-            const QStringList chosen = panel->selectedFiles();
-            if (result != QDialog::Accepted || chosen.isEmpty())
-                completion(std::nullopt);
-            else
-                completion(chosen.front().toStdString());
-        });
+    QFApplication::shared().beginSheet(*panel, panel->parentWidget(),
+                                       [panel, completion = std::move(completion)](int result) {
+                                           const QStringList chosen = panel->selectedFiles();
+                                           if (result != QDialog::Accepted || chosen.isEmpty())
+                                               completion(std::nullopt);
+                                           else
+                                               completion(chosen.front().toStdString());
+                                       });
 }
 
 }  // namespace

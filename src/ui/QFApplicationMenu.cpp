@@ -1,7 +1,7 @@
 #include "ui/QFApplicationMenu.h"
 
-#include "ui/QFApplicationDelegate.h"
 #include "ui/QFApplication.h"
+#include "ui/QFApplicationDelegate.h"
 #include "ui/QFResources.h"
 #include "ui/QFWindow.h"
 
@@ -39,10 +39,10 @@ QFApplicationMenu::QFApplicationMenu(ChainProvider chain, QWidget* parent)
     addItem(*flow, QStringLiteral("Save Output"), QFAction::SaveFlowOutput, QKeySequence::Save);
     addItem(*flow, QStringLiteral("Cancel"), QFAction::CancelFlow, QKeySequence(Qt::Key_Escape));
     flow->addSeparator();
-    addItem(*flow,
-            QString::fromStdString(QFResources::shared()->localizedString(
-                "recents-repeat.show.title")),
-            QFAction::ToggleRecentRepeat, QKeySequence(Qt::CTRL | Qt::Key_R));
+    addItem(
+        *flow,
+        QString::fromStdString(QFResources::shared()->localizedString("recents-repeat.show.title")),
+        QFAction::ToggleRecentRepeat, QKeySequence(Qt::CTRL | Qt::Key_R));
     addItem(*flow, QStringLiteral("Clear Recents"), QFAction::ClearRecentFlows);
 
     QMenu* help = addSubmenu(QStringLiteral("Help"));
@@ -111,16 +111,15 @@ QFApplicationMenuButton::QFApplicationMenuButton(QFWindow& window, QFApplication
     : QFWindowButton(&window), window_(window), menu_(menu) {
     menu_->setParent(this, menu_->windowFlags());
     setBordered(false);
-    setImageWithSize(QSizeF(kGlyphSize, kGlyphSize),
-                     [](QPainter& painter, double, const QRectF& rect) {
-                         QPainterPath lines;
-                         for (int line = 0; line < 3; ++line) {
-                             const double y = rect.top() + 3 + line * 4;
-                             lines.addRoundedRect(QRectF(rect.left() + 1, y, rect.width() - 2, 2),
-                                                  1, 1);
-                         }
-                         painter.fillPath(lines, Qt::black);
-                     });
+    setImageWithSize(
+        QSizeF(kGlyphSize, kGlyphSize), [](QPainter& painter, double, const QRectF& rect) {
+            QPainterPath lines;
+            for (int line = 0; line < 3; ++line) {
+                const double y = rect.top() + 3 + line * 4;
+                lines.addRoundedRect(QRectF(rect.left() + 1, y, rect.width() - 2, 2), 1, 1);
+            }
+            painter.fillPath(lines, Qt::black);
+        });
     setPadding(OMEdgeInsets{2, 2, 2, 2});
     setToolTip(QStringLiteral("Menu"));
     sizeToFit();
@@ -155,8 +154,8 @@ void QFApplicationMenuButton::showMenu() {
 }
 
 bool QFApplicationMenuButton::eventFilter(QObject* watched, QEvent* event) {
-    const bool zoomMoved = watched != &window_ &&
-                           (event->type() == QEvent::Move || event->type() == QEvent::Resize);
+    const bool zoomMoved =
+        watched != &window_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize);
     if (zoomMoved || (watched == &window_ && event->type() == QEvent::Show)) place();
     return QFWindowButton::eventFilter(watched, event);
 }

@@ -39,8 +39,8 @@ void QFDocumentController::setShared(std::shared_ptr<QFDocumentController> contr
 std::vector<std::string> QFDocumentController::URLsFromRunningOpenPanel() {
     const QString filter = QStringLiteral("Photoshop documents and flows (*.psd *.psb *.%1)")
                                .arg(QFFlowDocument::kPathExtension);
-    const QStringList files = QFileDialog::getOpenFileNames(QApplication::activeWindow(),
-                                                            QString(), QString(), filter);
+    const QStringList files =
+        QFileDialog::getOpenFileNames(QApplication::activeWindow(), QString(), QString(), filter);
     std::vector<std::string> paths;
     for (const QString& file : files)
         paths.push_back(file.toStdString());
@@ -87,8 +87,7 @@ std::shared_ptr<QFFlowDocument> QFDocumentController::openUntitledDocumentAndDis
 }
 
 void QFDocumentController::addDocument(const std::shared_ptr<QFFlowDocument>& document) {
-    if (!document ||
-        std::find(documents_.begin(), documents_.end(), document) != documents_.end())
+    if (!document || std::find(documents_.begin(), documents_.end(), document) != documents_.end())
         return;
     documents_.insert(documents_.begin(), document);
 }

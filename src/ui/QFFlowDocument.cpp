@@ -7,13 +7,12 @@
 
 #include <QString>
 
-#include <fcntl.h>
-#include <stdio.h>
-
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <random>
+#include <stdio.h>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -53,15 +52,15 @@ lf::Status QFFlowDocument::writeToURL(const std::string& path) const {
     if (!fs::create_directory(staging, error))
         return posixError(error, "create " + staging.string());
     if (auto written = lf::writeFileAtomically((staging / kWorkflowFileName).string(),
-                                                       std::span<const uint8_t>());
+                                               std::span<const uint8_t>());
         !written) {
         fs::remove_all(staging, error);
         return written.error();
     }
     const bool exists = fs::exists(fs::symlink_status(target, error));
-    const int swapped = exists ? renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, target.c_str(),
-                                           RENAME_EXCHANGE)
-                               : rename(staging.c_str(), target.c_str());
+    const int swapped =
+        exists ? renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE)
+               : rename(staging.c_str(), target.c_str());
     if (swapped != 0) {
         const int errnum = errno;
         fs::remove_all(staging, error);
@@ -75,12 +74,11 @@ lf::Status QFFlowDocument::writeToURL(const std::string& path) const {
 lf::Status QFFlowDocument::readFromURL(const std::string& path) {
     std::error_code error;
     if (!fs::exists(path, error)) {
-        return lf::Error(
-            "NSCocoaErrorDomain", 260,
-            {{lf::kLocalizedDescriptionKey,
-              "The file “" + fs::path(path).filename().string() +
-                  "” couldn’t be opened because there is no such file."},
-             {lf::kURLErrorKey, path}});
+        return lf::Error("NSCocoaErrorDomain", 260,
+                         {{lf::kLocalizedDescriptionKey,
+                           "The file “" + fs::path(path).filename().string() +
+                               "” couldn’t be opened because there is no such file."},
+                          {lf::kURLErrorKey, path}});
     }
     return {};
 }

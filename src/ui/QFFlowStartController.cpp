@@ -8,7 +8,8 @@ QWidget* QFFlowStartController::loadView() {
     const auto resources = QFResources::shared();
     auto* placeholder = new QFPlaceholderView;
     placeholder->setImage(resources->imageNamed(QFImageName::DropHere));
-    placeholder->setTitle(QString::fromStdString(resources->localizedString("drop-placeholder.title")));
+    placeholder->setTitle(
+        QString::fromStdString(resources->localizedString("drop-placeholder.title")));
     placeholder->setPrimaryButtonTitle(QString::fromStdString(
         resources->localizedString("export-flow.error.no-tagged-layers.view-examples")));
     placeholder->setPrimaryButtonCallback([] { QFApplication::shared().showExampleFiles(); });

@@ -166,7 +166,8 @@ bool QFFlowWindowController::canStartAnything() const {
 }
 
 std::shared_ptr<QFFlow> QFFlowWindowController::runningFlow() const {
-    auto* runController = dynamic_cast<QFFlowRunController*>(window_->contentViewController().get());
+    auto* runController =
+        dynamic_cast<QFFlowRunController*>(window_->contentViewController().get());
     return runController ? runController->flow() : nullptr;
 }
 
@@ -228,16 +229,16 @@ void QFFlowWindowController::askWhetherToRepeatAutomatically(const std::shared_p
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setText(localized(titleKey));
     alert->setInformativeText(localized("flow.decide.should-repeat-automatically.message"));
-    QPushButton* proceed = alert->addButton(
-        localized("flow.decide.should-repeat-automatically.button.proceed.title"),
-        QMessageBox::AcceptRole);
+    QPushButton* proceed =
+        alert->addButton(localized("flow.decide.should-repeat-automatically.button.proceed.title"),
+                         QMessageBox::AcceptRole);
     alert->addButton(localized("flow.decide.should-repeat-automatically.button.cancel.title"),
                      QMessageBox::RejectRole);
     alert->setDefaultButton(proceed);
     if (const QImage icon = QFResources::shared()->bitmapFileNamed(QFImageName::ApplicationIcon);
         !icon.isNull())
-        alert->setIconPixmap(QPixmap::fromImage(icon.scaled(64, 64, Qt::KeepAspectRatio,
-                                                            Qt::SmoothTransformation)));
+        alert->setIconPixmap(
+            QPixmap::fromImage(icon.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     repeatAutomaticallyAlert_ = alert;
     QPointer<QPushButton> proceedButton(proceed);
     QFApplication::shared().beginSheet(
@@ -262,29 +263,29 @@ bool QFFlowWindowController::startFlowWithURLs(const std::vector<std::string>& u
     std::vector<RecentInput> recents;
     for (const auto& flow : QFFlowManager::defaultManager()->recentFlows())
         recents.push_back({flow, flow->input()});
-    lf::DispatchQueue::global()->async(
-        [weak = weak_from_this(), urls, types, recents = std::move(recents)] {
-            const std::set<std::string> wanted(urls.begin(), urls.end());
-            for (const auto& recent : recents) {
-                if (recent.input && recent.input->inputURLs() == wanted) {
-                    lf::MainQueue::shared()->async(
-                        [flow = recent.flow] { startFlowInWindow(flow); });
-                    return;
-                }
+    lf::DispatchQueue::global()->async([weak = weak_from_this(), urls, types,
+                                        recents = std::move(recents)] {
+        const std::set<std::string> wanted(urls.begin(), urls.end());
+        for (const auto& recent : recents) {
+            if (recent.input && recent.input->inputURLs() == wanted) {
+                lf::MainQueue::shared()->async([flow = recent.flow] { startFlowInWindow(flow); });
+                return;
             }
-            auto input = std::make_shared<QFFlowInput>(types);
-            input->addInputWithURLs(urls);
-            lf::MainQueue::shared()->async([weak, input] {
-                if (auto self = weak.lock()) self->startNewFlowWithInput(input);
-            });
+        }
+        auto input = std::make_shared<QFFlowInput>(types);
+        input->addInputWithURLs(urls);
+        lf::MainQueue::shared()->async([weak, input] {
+            if (auto self = weak.lock()) self->startNewFlowWithInput(input);
         });
+    });
     return true;
 }
 
 void QFFlowWindowController::startNewFlowWithInput(const std::shared_ptr<QFFlowInput>& input) {
     const auto snapshot = input->snapshotWithChangesSinceSnapshot(nullptr);
     if (!snapshot) return;
-    const auto available = QFFlowPlugInManager::defaultManager()->availablePlugInsForInput(*snapshot);
+    const auto available =
+        QFFlowPlugInManager::defaultManager()->availablePlugInsForInput(*snapshot);
     if (available.size() != 1) return;
     auto flow = available.front()->newFlow();
     if (!flow) return;

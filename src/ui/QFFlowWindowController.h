@@ -42,7 +42,6 @@ class QFWindow;
 class QFWindowButton;
 class QFWindowLabel;
 
-
 class QFFlowWindowController : public QObject,
                                public QFWindowDraggingDestination,
                                public QFFlowRunControllerHost,

@@ -59,8 +59,7 @@ QColor whiteWithAlpha(double white, double alpha) {
 
 }  // namespace
 
-QFStatusItemView::QFStatusItemView(QObject* parent)
-    : QObject(parent), menu_(new QMenu) {
+QFStatusItemView::QFStatusItemView(QObject* parent) : QObject(parent), menu_(new QMenu) {
     menu_->setTitle(QString());
     menuItemForPSD_ = menu_->addAction(QString());
     menuItemForPSD_->setEnabled(false);
@@ -105,8 +104,8 @@ const QIcon& QFStatusItemView::pressedIcon() {
         const QColor blue = QColor::fromRgbF(0, 0.44, 0.85, 1);
         QColor blueHalf = blue;
         blueHalf.setAlphaF(0.5);
-        const QColor dark = QColor::fromHsvF(blue.hsvHueF(), blue.hsvSaturationF(),
-                                             blue.valueF() * 0.3, 0.7);
+        const QColor dark =
+            QColor::fromHsvF(blue.hsvHueF(), blue.hsvSaturationF(), blue.valueF() * 0.3, 0.7);
         OMTemplateEffect effect;
         effect.setFillGradient(OMGradient(blue, blue));
         effect.setFillGradientAngle(-90);
@@ -129,9 +128,12 @@ const QIcon& QFStatusItemView::menuIcon() {
 
 const QIcon& QFStatusItemView::currentIcon() const {
     switch (look_) {
-        case Look::Pressed: return pressedIcon();
-        case Look::Menu: return menuIcon();
-        case Look::Normal: break;
+        case Look::Pressed:
+            return pressedIcon();
+        case Look::Menu:
+            return menuIcon();
+        case Look::Normal:
+            break;
     }
     return normalIcon();
 }
@@ -174,8 +176,7 @@ void QFStatusItemView::menuDidClose() {
     setLook(Look::Normal);
 }
 
-void QFStatusItemView::updateMenuItemsWithActiveDocumentURL(
-    const std::optional<std::string>& url) {
+void QFStatusItemView::updateMenuItemsWithActiveDocumentURL(const std::optional<std::string>& url) {
     const std::filesystem::path path = url.value_or("");
     if (url && path.extension() == ".psd") {
         menuItemForPSD_->setText(QString::fromStdString(path.filename().string()));

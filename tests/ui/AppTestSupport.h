@@ -51,7 +51,9 @@ public:
 
 class RecordingDocument : public QFFlowDocument {
 public:
-    void makeWindowControllers() override { addWindowController(RecordingWindowController::create()); }
+    void makeWindowControllers() override {
+        addWindowController(RecordingWindowController::create());
+    }
     RecordingWindowController& controller() const {
         return static_cast<RecordingWindowController&>(*windowControllers().front());
     }
@@ -76,8 +78,8 @@ public:
         if (display) document->showWindows();
         return document;
     }
-    std::shared_ptr<QFFlowDocument> makeUntitledDocumentOfType(
-        const std::string& type, std::optional<lf::Error>*) override {
+    std::shared_ptr<QFFlowDocument> makeUntitledDocumentOfType(const std::string& type,
+                                                               std::optional<lf::Error>*) override {
         untitledTypes.push_back(type);
         auto document = std::make_shared<RecordingDocument>();
         untitled.push_back(document);

@@ -52,8 +52,8 @@ TEST_F(ApplicationShell, FlowDocumentsOpenOneByOneAndOtherFilesGoTogetherToTheFr
     // The flow document opened in a window of its own; it came forward, so
     // it is the frontmost idle window and takes both documents together.
     EXPECT_EQ(app.documents->opened, std::vector<std::string>{flow.string()});
-    auto opened = std::static_pointer_cast<RecordingDocument>(
-        app.documents->orderedDocuments().front());
+    auto opened =
+        std::static_pointer_cast<RecordingDocument>(app.documents->orderedDocuments().front());
     ASSERT_EQ(opened->fileURL(), flow.string());
     EXPECT_EQ(opened->controller().startedURLs,
               (std::vector<std::vector<std::string>>{{"/docs/a.psd", "/docs/b.psb"}}));
@@ -168,13 +168,14 @@ TEST_F(ApplicationShell, PagesAndFeedbackMailComeFromTheBundlesInfo) {
     std::vector<std::string> opened;
     for (const QUrl& url : app.workspace->openedURLs)
         opened.push_back(url.toString(QUrl::FullyEncoded).toStdString());
-    EXPECT_EQ(opened, (std::vector<std::string>{
-                          "https://layerflow.invalid/help-1/",
-                          "https://layerflow.invalid/help-1/",
-                          "https://layerflow.invalid/rate/",
-                          "https://layerflow.invalid/twitter/",
-                          "mailto:feedback@layerflow.invalid?Subject=layerflow%201%20Feedback&Body=",
-                      }));
+    EXPECT_EQ(opened,
+              (std::vector<std::string>{
+                  "https://layerflow.invalid/help-1/",
+                  "https://layerflow.invalid/help-1/",
+                  "https://layerflow.invalid/rate/",
+                  "https://layerflow.invalid/twitter/",
+                  "mailto:feedback@layerflow.invalid?Subject=layerflow%201%20Feedback&Body=",
+              }));
 }
 
 TEST_F(ApplicationShell, LaunchRegistersThePlugInChecksForUpdatesAndBindsTheTrayItem) {

@@ -12,6 +12,7 @@
 #include "ui/QFApplicationFlowHooks.h"
 #include "ui/QFResources.h"
 #include "ui/QFViewController.h"
+#include "ui/QFWindowButton.h"
 
 #include <QImage>
 #include <QMessageBox>
@@ -47,8 +48,8 @@ TEST(QFFlowDocument, IsAFolderWithOneEmptyWorkflowFileAndAlwaysReads) {
     ASSERT_TRUE(document.writeToURL(package.string()));
     EXPECT_EQ(entries(package), std::vector<std::string>{"Workflow"});
     EXPECT_EQ(fs::file_size(package / "Workflow"), 0u);
-    EXPECT_EQ(entries(scratch.path()), (std::vector<std::string>{"Export.tsflow",
-                                                                 "Export.tsflow/Workflow"}));
+    EXPECT_EQ(entries(scratch.path()),
+              (std::vector<std::string>{"Export.tsflow", "Export.tsflow/Workflow"}));
 
     QFFlowDocument read;
     EXPECT_TRUE(read.readFromURL(package.string()));  // whatever it holds
@@ -213,8 +214,8 @@ TEST_F(FlowWindows, ARunningWindowRefusesDropsAndCancellingAsksNothing) {
     EXPECT_EQ(window.draggingEntered(info), Qt::IgnoreAction);
     EXPECT_FALSE(window.canStartFlowWithURLs({document("02-formats.psd")}));
 
-    auto* controller = dynamic_cast<QFFlowRunController*>(
-        window.window()->contentViewController().get());
+    auto* controller =
+        dynamic_cast<QFFlowRunController*>(window.window()->contentViewController().get());
     ASSERT_NE(controller, nullptr);
     ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return !controller->isRunning(); }));
     controller->closeWithReason(QFFlowCloseReasonCancelled);
@@ -223,6 +224,32 @@ TEST_F(FlowWindows, ARunningWindowRefusesDropsAndCancellingAsksNothing) {
     EXPECT_EQ(window.repeatAutomaticallyAlert(), nullptr);
     EXPECT_EQ(window.draggingEntered(info), Qt::CopyAction);  // idle again
     EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(FlowWindows, RecentsButtonsTurnWhileAFlowRunsWithoutAWindow) {
+    app.delegate.openFiles({document("01-plain.psd")});
+    answerQuestion(false);
+    waitUntilIdle();
+    QFFlowWindowController& existing = onlyWindow();
+    EXPECT_FALSE(existing.recentRepeatWindowButton()->isAnimationRunning());
+
+    // A run in the background: every window's button turns, a window made
+    // meanwhile from the start.
+    const auto flow = QFFlowManager::defaultManager()->recentFlows().front();
+    flow->run();
+    ASSERT_TRUE(QFFlowManager::defaultManager()->isRunningFlowsWithoutUI());
+    EXPECT_TRUE(existing.recentRepeatWindowButton()->isAnimationRunning());
+    auto made = QFFlowWindowController::create();
+    EXPECT_TRUE(made->recentRepeatWindowButton()->isAnimationRunning());
+
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+        [] { return !QFFlowManager::defaultManager()->isRunningFlowsWithoutUI(); }));
+    for (QFFlowWindowController* controller : {&existing, made.get()}) {
+        QFWindowButton& button = *controller->recentRepeatWindowButton();
+        EXPECT_TRUE(!button.isAnimationRunning() || button.isAnimationEnding());
+        EXPECT_EQ(button.toolTip().toStdString(),
+                  QFResources::shared()->localizedString("recents-repeat.button.tooltip"));
+    }
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 #include "../AppTestSupport.h"
 #include "ScreenTestSupport.h"
 #include "support/TestSupport.h"
+#include "ui/QFApplicationMenu.h"
 #include "ui/QFFlowStartController.h"
 #include "ui/QFPlaceholderButton.h"
-#include "ui/QFApplicationMenu.h"
 #include "ui/QFPlaceholderView.h"
 #include "ui/QFSimpleImageView.h"
 #include "ui/QFStatusItem.h"
@@ -64,7 +64,8 @@ protected:
 
     // A new idle flow window at `frame`, shown and drawn.
     QFFlowWindowController& openWindow(const QRect& frame) {
-        auto document = QFDocumentController::shared().openUntitledDocumentAndDisplay(false, nullptr);
+        auto document =
+            QFDocumentController::shared().openUntitledDocumentAndDisplay(false, nullptr);
         document->makeWindowControllers();
         QFFlowWindowController& controller = *document->windowControllers().front();
         controller.window()->setGeometry(frame);
@@ -117,7 +118,8 @@ TEST_F(AppOnScreen, TheInactiveWindowsButtonsStayGrey) {
     settle();
     // The pointer rests on the front window's buttons, which then show
     // their dark glyphs; the back window's stay a light etched grey.
-    const QWidget& frontClose = *front.window()->standardWindowButton(QFStandardWindowButton::Close);
+    const QWidget& frontClose =
+        *front.window()->standardWindowButton(QFStandardWindowButton::Close);
     QCursor::setPos(frontClose.mapToGlobal(frontClose.rect().center()));
     settle();
     ASSERT_TRUE(front.window()->isActiveWindow());
@@ -137,9 +139,11 @@ TEST_F(AppOnScreen, TheInactiveWindowsButtonsStayGrey) {
     }
     // Both carry the menu button right of their zoom buttons.
     for (QFFlowWindowController* controller : {&back, &front}) {
-        const QWidget& zoom = *controller->window()->standardWindowButton(QFStandardWindowButton::Zoom);
+        const QWidget& zoom =
+            *controller->window()->standardWindowButton(QFStandardWindowButton::Zoom);
         const QWidget& menu = *controller->menuButton();
-        EXPECT_GE(menu.mapToGlobal(QPoint(0, 0)).x(), zoom.mapToGlobal(QPoint(zoom.width(), 0)).x());
+        EXPECT_GE(menu.mapToGlobal(QPoint(0, 0)).x(),
+                  zoom.mapToGlobal(QPoint(zoom.width(), 0)).x());
         EXPECT_TRUE(menu.isVisible());
     }
 }
