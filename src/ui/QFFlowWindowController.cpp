@@ -48,7 +48,8 @@ std::vector<std::string> draggedFilePaths(const QMimeData* data) {
 }
 
 // A recent flow and its input, read on the main thread, so the matching
-// off it touches only the input, which guards itself.
+// off it touches only the input, which guards itself. Flows are main-thread
+// objects: the list returns to the main thread to be let go.
 struct RecentInput {
     std::shared_ptr<QFFlow> flow;
     std::shared_ptr<QFFlowInput> input;
@@ -263,21 +264,30 @@ bool QFFlowWindowController::startFlowWithURLs(const std::vector<std::string>& u
     std::vector<RecentInput> recents;
     for (const auto& flow : QFFlowManager::defaultManager()->recentFlows())
         recents.push_back({flow, flow->input()});
-    lf::DispatchQueue::global()->async([weak = weak_from_this(), urls, types,
-                                        recents = std::move(recents)] {
-        const std::set<std::string> wanted(urls.begin(), urls.end());
-        for (const auto& recent : recents) {
-            if (recent.input && recent.input->inputURLs() == wanted) {
-                lf::MainQueue::shared()->async([flow = recent.flow] { startFlowInWindow(flow); });
-                return;
+    lf::DispatchQueue::global()->async(
+        [weak = weak_from_this(), urls, types, recents = std::move(recents)]() mutable {
+            const std::set<std::string> wanted(urls.begin(), urls.end());
+            std::shared_ptr<QFFlow> match;
+            for (const auto& recent : recents) {
+                if (recent.input && recent.input->inputURLs() == wanted) {
+                    match = recent.flow;
+                    break;
+                }
             }
-        }
-        auto input = std::make_shared<QFFlowInput>(types);
-        input->addInputWithURLs(urls);
-        lf::MainQueue::shared()->async([weak, input] {
-            if (auto self = weak.lock()) self->startNewFlowWithInput(input);
+            std::shared_ptr<QFFlowInput> input;
+            if (!match) {
+                input = std::make_shared<QFFlowInput>(types);
+                input->addInputWithURLs(urls);
+            }
+            // The flows go back to the main thread, where they may be let go.
+            lf::MainQueue::shared()->async(
+                [weak, match = std::move(match), input, recents = std::move(recents)] {
+                    if (match)
+                        startFlowInWindow(match);
+                    else if (auto self = weak.lock())
+                        self->startNewFlowWithInput(input);
+                });
         });
-    });
     return true;
 }
 
