@@ -1,8 +1,12 @@
 #include "ui/QFApplicationFlowHooks.h"
 
+#include "flows/QFExportFlow.h"
 #include "ui/QFApplication.h"
+#include "ui/QFExportFlowController.h"
+#include "ui/QFExportFlowHost.h"
 #include "ui/QFFlowWindowController.h"
 #include "ui/QFViewController.h"
+#include "ui/QFWindow.h"
 #include "ui/QFWorkspace.h"
 
 #include <QApplication>
@@ -16,6 +20,24 @@ QWidget* windowOfController(QFFlowRunController& controller) {
     auto* viewController = dynamic_cast<QFViewController*>(&controller);
     return viewController && viewController->isViewLoaded() ? viewController->view()->window()
                                                             : nullptr;
+}
+
+// What the export flow view asks of the application.
+class ExportFlowHost final : public QFExportFlowHost {
+public:
+    void showExampleFiles() override { QFApplication::shared().showExampleFiles(); }
+    bool startFlowWithURLs(QFFlowRunController& controller,
+                           const std::vector<std::string>& urls) override {
+        auto* window = qobject_cast<QFWindow*>(windowOfController(controller));
+        auto* windowController =
+            window ? qobject_cast<QFFlowWindowController*>(window->windowController()) : nullptr;
+        return windowController && windowController->startFlowWithURLs(urls);
+    }
+};
+
+const std::shared_ptr<ExportFlowHost>& exportFlowHost() {
+    static const auto host = std::make_shared<ExportFlowHost>();
+    return host;
 }
 
 void chooseOutputDirectory(QFFlowRunController& controller,
@@ -54,5 +76,8 @@ QFFlowInterfaceHooks QFApplicationFlowHooks() {
         return QGuiApplication::applicationState() == Qt::ApplicationActive;
     };
     hooks.startFlow = QFFlowWindowController::startFlowInWindow;
+    hooks.makeExportFlowController = [](const std::shared_ptr<QFExportFlow>& flow) {
+        return std::make_shared<QFExportFlowController>(flow, exportFlowHost());
+    };
     return hooks;
 }

@@ -1,5 +1,6 @@
 #include "ui/QFFlowTitleView.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 
 QFFlowTitleView::QFFlowTitleView(QWidget* parent)
@@ -9,22 +10,20 @@ QFFlowTitleView::QFFlowTitleView(QWidget* parent)
 }
 
 void QFFlowTitleView::setLabel(QWidget* label) {
-    if (label == label_) return;
-    if (label_) {
-        label_->hide();
-        label_->setParent(nullptr);
-    }
-    label_ = label;
-    rebuild();
+    replace(label_, label);
 }
 
 void QFFlowTitleView::setMainButton(QWidget* button) {
-    if (button == mainButton_) return;
-    if (mainButton_) {
-        mainButton_->hide();
-        mainButton_->setParent(nullptr);
+    replace(mainButton_, button);
+}
+
+void QFFlowTitleView::replace(QPointer<QWidget>& part, QWidget* view) {
+    if (view == part) return;
+    if (part) {
+        part->hide();
+        part->setParent(nullptr);
     }
-    mainButton_ = button;
+    part = view;
     rebuild();
 }
 
@@ -53,6 +52,12 @@ QSize QFFlowTitleView::sizeHint() const {
 void QFFlowTitleView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     layoutWrapper();
+}
+
+bool QFFlowTitleView::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::LayoutRequest) layoutWrapper();
+    return handled;
 }
 
 void QFFlowTitleView::layoutWrapper() {

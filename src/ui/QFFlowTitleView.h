@@ -31,8 +31,11 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // A part's size changed: the parts are centred anew.
+    bool event(QEvent* event) override;
 
 private:
+    void replace(QPointer<QWidget>& part, QWidget* view);
     void rebuild();
     void layoutWrapper();
 

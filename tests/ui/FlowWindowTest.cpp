@@ -1,7 +1,8 @@
 // Flow documents on disk, and flow windows end to end: tagged documents
-// handed to the application are exported through a window's run
-// controller into a folder a fake panel chooses, the question after a first
-// save is asked once, and the same set of documents reuses its flow.
+// handed to the application show in a window's export flow view and are
+// saved from the window's menu into a folder a fake panel chooses, the
+// question after a first save is asked once, and the same set of documents
+// reuses its flow.
 
 #include "AppTestSupport.h"
 #include "flows/QFExportFlow.h"
@@ -10,8 +11,9 @@
 #include "platform/MainQueue.h"
 #include "support/TestSupport.h"
 #include "ui/QFApplicationFlowHooks.h"
+#include "ui/QFApplicationMenu.h"
+#include "ui/QFExportFlowController.h"
 #include "ui/QFResources.h"
-#include "ui/QFViewController.h"
 #include "ui/QFWindowButton.h"
 
 #include <QImage>
@@ -60,18 +62,6 @@ TEST(QFFlowDocument, IsAFolderWithOneEmptyWorkflowFileAndAlwaysReads) {
     EXPECT_FALSE(QFFlowDocument::isFlowDocumentPath("/a/tsflow"));
 }
 
-// A run controller with a plain view that saves as soon as its run
-// succeeds, as a user would press Save.
-class SavingController : public QFFlowRunController, public QFViewController {
-public:
-    using QFFlowRunController::QFFlowRunController;
-    void didRunFlowForInitialInputWithResult(bool success,
-                                             const std::optional<lf::Error>&) override {
-        if (success && savesAtOnce) tryToFinishBySavingOutput();
-    }
-    static inline bool savesAtOnce = true;
-};
-
 class FlowWindows : public ::testing::Test {
 protected:
     FlowWindows() {
@@ -83,12 +73,8 @@ protected:
             ++panels;
             done(out.string());
         };
-        hooks.makeExportFlowController = [](const std::shared_ptr<QFExportFlow>& flow) {
-            return std::make_shared<SavingController>(flow);
-        };
         QFFlowInterfaceHooks::install(hooks);
         app.delegate.applicationWillFinishLaunching();
-        SavingController::savesAtOnce = true;
         auto manager = QFFlowManager::defaultManager();
         for (const auto& flow : std::vector(manager->recentFlows()))
             manager->removeFlow(flow);
@@ -101,6 +87,27 @@ protected:
 
     static std::string document(const std::string& name) {
         return fs::canonical(lf::test::sharedFile("psd-tagged/" + name)).string();
+    }
+    // The export flow view of the only window once it offers Save.
+    QFExportFlowController& readyFlowView() {
+        QFExportFlowController* view = nullptr;
+        EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] {
+            QCoreApplication::processEvents();
+            view = dynamic_cast<QFExportFlowController*>(
+                onlyWindow().window()->contentViewController().get());
+            return view && view->offersSave();
+        }));
+        return *view;
+    }
+    // Chooses the item of the window's menu that sends `action`.
+    void choose(std::string_view action) {
+        QFApplicationMenu& menu = *onlyWindow().menuButton()->menu();
+        menu.trigger(*menu.itemWithAction(action));
+    }
+    // Saves the flow shown, as the user does from the menu.
+    void saveWhenReady() {
+        readyFlowView();
+        choose(QFAction::SaveFlowOutput);
     }
     QFFlowWindowController& onlyWindow() {
         const auto& documents = QFDocumentController::shared().orderedDocuments();
@@ -139,6 +146,8 @@ protected:
 
 TEST_F(FlowWindows, ATaggedDocumentIsExportedAndAFirstSaveAsksOnce) {
     app.delegate.openFiles({document("01-plain.psd")});
+    EXPECT_EQ(readyFlowView().iconView()->items().size(), 1u);
+    saveWhenReady();
     QString title;
     answerQuestion(true, &title);
     EXPECT_EQ(title.toStdString(), QFResources::shared()->localizedString(
@@ -172,6 +181,7 @@ TEST_F(FlowWindows, ATaggedDocumentIsExportedAndAFirstSaveAsksOnce) {
     // question follows its save.
     fs::remove_all(out);
     app.delegate.openFiles({document("01-plain.psd")});
+    saveWhenReady();
     ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return fs::exists(out / "pixel.png"); }));
     waitUntilIdle();
     lf::MainQueue::shared()->drain();
@@ -184,6 +194,7 @@ TEST_F(FlowWindows, ATaggedDocumentIsExportedAndAFirstSaveAsksOnce) {
 
 TEST_F(FlowWindows, TwoDocumentsMakeOneFlowAndTheQuestionSaysSo) {
     app.delegate.openFiles({document("01-plain.psd"), document("05-folders.psd")});
+    saveWhenReady();
     QString title;
     answerQuestion(false, &title);
     EXPECT_EQ(title.toStdString(), QFResources::shared()->localizedString(
@@ -197,16 +208,15 @@ TEST_F(FlowWindows, TwoDocumentsMakeOneFlowAndTheQuestionSaysSo) {
 
     // A subset of those documents is another flow.
     app.delegate.openFiles({document("05-folders.psd")});
+    saveWhenReady();
     answerQuestion(false, &title);
     EXPECT_EQ(QFFlowManager::defaultManager()->recentFlows().size(), 2u);
 }
 
 TEST_F(FlowWindows, ARunningWindowRefusesDropsAndCancellingAsksNothing) {
-    SavingController::savesAtOnce = false;
     app.delegate.openFiles({document("01-plain.psd")});
+    readyFlowView();
     QFFlowWindowController& window = onlyWindow();
-    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return window.runningFlow() != nullptr; }));
-
     QMimeData drag;
     drag.setUrls({QUrl::fromLocalFile(QString::fromStdString(document("02-formats.psd")))});
     QFDraggingInfo info;
@@ -214,20 +224,22 @@ TEST_F(FlowWindows, ARunningWindowRefusesDropsAndCancellingAsksNothing) {
     EXPECT_EQ(window.draggingEntered(info), Qt::IgnoreAction);
     EXPECT_FALSE(window.canStartFlowWithURLs({document("02-formats.psd")}));
 
-    auto* controller =
-        dynamic_cast<QFFlowRunController*>(window.window()->contentViewController().get());
-    ASSERT_NE(controller, nullptr);
-    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return !controller->isRunning(); }));
-    controller->closeWithReason(QFFlowCloseReasonCancelled);
+    choose(QFAction::CancelFlow);
     ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return window.canStartAnything(); }));
     lf::MainQueue::shared()->drain();
     EXPECT_EQ(window.repeatAutomaticallyAlert(), nullptr);
     EXPECT_EQ(window.draggingEntered(info), Qt::CopyAction);  // idle again
     EXPECT_FALSE(fs::exists(out));
+    // Nobody saves or cancels in an idle window.
+    QFApplicationMenu& menu = *window.menuButton()->menu();
+    menu.validate();
+    EXPECT_FALSE(menu.itemWithAction(QFAction::SaveFlowOutput)->isEnabled());
+    EXPECT_FALSE(menu.itemWithAction(QFAction::CancelFlow)->isEnabled());
 }
 
 TEST_F(FlowWindows, RecentsButtonsTurnWhileAFlowRunsWithoutAWindow) {
     app.delegate.openFiles({document("01-plain.psd")});
+    saveWhenReady();
     answerQuestion(false);
     waitUntilIdle();
     QFFlowWindowController& existing = onlyWindow();
