@@ -126,7 +126,7 @@ TEST_F(ExportFlowView, ShowsSortedOutputsWithTitleAndSave) {
     for (const auto& item : controller->iconView()->items())
         paths.push_back(item->label().toStdString());
     EXPECT_EQ(paths, (std::vector<std::string>{"out/b.png", "out/icon-2.png", "out/icon-10.png"}));
-    EXPECT_EQ(title(), "export-flow.items-ready.title (item-count:3)");
+    EXPECT_EQ(title(), "3 items ready");
     EXPECT_TRUE(controller->offersSave());
     controller->saveFlowOutput();
     EXPECT_EQ(savePanels, 1);
@@ -153,7 +153,7 @@ TEST_F(ExportFlowView, SuccessAfterFailureShowsTheOutputs) {
     ASSERT_TRUE(waitFor([&] { return showsOutputs(); }));
     EXPECT_FALSE(controller->isShowingError());
     EXPECT_EQ(controller->iconView()->items().size(), 1u);
-    EXPECT_EQ(title(), "export-flow.item-ready.title");
+    EXPECT_EQ(title(), "1 item ready");
     EXPECT_TRUE(controller->offersSave());
     for (const auto& tile : controller->iconView()->outputItemLayers())
         EXPECT_EQ(tile->presentationValue("opacity"), 1);

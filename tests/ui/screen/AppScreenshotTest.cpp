@@ -5,11 +5,16 @@
 
 #include "../AppTestSupport.h"
 #include "ScreenTestSupport.h"
+#include "flows/QFFlowInterfaceHooks.h"
 #include "support/TestSupport.h"
+#include "ui/QFApplicationFlowHooks.h"
 #include "ui/QFApplicationMenu.h"
+#include "ui/QFExportFlowController.h"
 #include "ui/QFFlowStartController.h"
+#include "ui/QFIconView.h"
 #include "ui/QFPlaceholderButton.h"
 #include "ui/QFPlaceholderView.h"
+#include "ui/QFSaveCancelButton.h"
 #include "ui/QFSimpleImageView.h"
 #include "ui/QFStatusItem.h"
 #include "ui/QFStatusItemView.h"
@@ -22,6 +27,9 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
 
 namespace {
 
@@ -109,6 +117,55 @@ TEST_F(AppOnScreen, AnIdleWindowCentresItsPlaceholderBelowTheTitleBar) {
     // The title bar is as high as the style says: the drop placeholder's
     // image starts well below it.
     EXPECT_GT(placeholder.imageView()->mapTo(controller.window(), QPoint(0, 0)).y(), titlebar);
+}
+
+// A tagged document handed to an idle window: within 10 s its outputs show
+// as tiles, the title bar says how many are ready and offers Save / Cancel.
+TEST_F(AppOnScreen, AStartedFlowShowsItsTilesAndSaveCancel) {
+    QFFlowInterfaceHooks::install(QFApplicationFlowHooks());
+    app.delegate.applicationWillFinishLaunching();
+    const QRect frame(60, 40, 680, 480);
+    QFFlowWindowController& controller = openWindow(frame);
+    ASSERT_TRUE(controller.startFlowWithURLs(
+        {std::filesystem::canonical(lf::test::sharedFile("psd-tagged/05-folders.psd")).string()}));
+    QFExportFlowController* view = nullptr;
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10'000) {
+        settle(5);
+        view = dynamic_cast<QFExportFlowController*>(
+            controller.window()->contentViewController().get());
+        if (view && view->offersSave()) break;
+    }
+    ASSERT_TRUE(view && view->offersSave()) << "no outputs within 10 s";
+    settle();
+    const QImage shot = lf::test::takeScreenshot();
+    ASSERT_FALSE(shot.isNull());
+    shot.save("app-started-flow.png");
+
+    EXPECT_EQ(view->iconView()->items().size(), 7u);
+    EXPECT_EQ(view->flowTitleLabel()->text(), "7 items ready");
+    // Save / Cancel sits in the title bar, and its body is drawn there.
+    const QFSaveCancelButton& saveCancel = *view->saveCancelButton();
+    ASSERT_TRUE(saveCancel.isVisible());
+    const QRect control(saveCancel.mapToGlobal(QPoint(0, 0)), saveCancel.size());
+    const int titlebar = static_cast<int>(QFWindowStyle::windowTitleHeight());
+    EXPECT_GE(control.top(), frame.top());
+    EXPECT_LE(control.bottom(), frame.top() + titlebar);
+    int spread = 0;
+    for (int x = control.left() + 2; x < control.right() - 2; ++x)
+        spread = std::max(spread, 255 - qGray(shot.pixel(x, control.center().y())));
+    EXPECT_GT(spread, 60);
+    // The tiles' pictures break up the plain background of the icon view:
+    // many shades along a row through the first row of tiles.
+    const QWidget& icons = *view->iconView();
+    const QPoint origin = icons.mapToGlobal(QPoint(0, 0));
+    std::set<int> shades;
+    for (int y = origin.y() + 20; y < origin.y() + 120; y += 4)
+        for (int x = origin.x(); x < origin.x() + std::min(icons.width(), 600); ++x)
+            shades.insert(qGray(shot.pixel(x, y)));
+    EXPECT_GT(shades.size(), 40u);
+    QFFlowInterfaceHooks::install({});
 }
 
 TEST_F(AppOnScreen, TheInactiveWindowsButtonsStayGrey) {
