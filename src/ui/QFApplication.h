@@ -2,15 +2,16 @@
 // QFApplication: the application's own actions and its handling of sheets.
 // It keeps the title-bar animations of the flow windows still while a
 // sheet comes and goes, opens the web pages of the help, the release notes
-// and the rating, writes the feedback mail, starts the update check the
-// user asks for, and sends the menu actions it does not answer itself on
-// to its delegate (QFApplicationDelegate).
+// and the rating, writes the feedback mail and starts the update check the
+// user asks for. In a window's responder chain it comes after the window
+// controller and before its delegate (QFApplicationDelegate), which
+// answers the actions of the application as a whole.
 //
 // The web pages lie under the site named by "AppWebSiteBaseURL" in
 // Info.json; the feedback goes to "AppFeedbackEmailAddress".
 //
-// The platform does not restore windows here, so nothing declines it:
-// every launch starts without windows but those the delegate opens.
+// Nothing here restores windows at launch, so there is nothing to decline:
+// every launch starts with only the windows the delegate opens.
 //
 // Threads: main thread only.
 

@@ -27,7 +27,6 @@
 #include <QObject>
 #include <QPointer>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -53,10 +52,8 @@ public:
     using Test = std::function<bool(QFFlowWindowController&)>;
     using Action = std::function<void(QFFlowWindowController&)>;
 
-    // The recents button's picture and padding.
+    // The size of the recents button's picture.
     static constexpr double kRecentRepeatGlyphSize = 24;
-    // How long the button holds still while the recents popover appears.
-    static constexpr std::chrono::milliseconds kPopoverAppearancePause{300};
 
     static std::shared_ptr<QFFlowWindowController> create();
     ~QFFlowWindowController() override;
