@@ -14,23 +14,33 @@
 #include "ui/QFFlowDocument.h"
 #include "ui/QFFlowStartController.h"
 #include "ui/QFFlowTitleView.h"
+#include "ui/QFRecentsPopover.h"
+#include "ui/QFRecentsStyle.h"
 #include "ui/QFResources.h"
 #include "ui/QFWindow.h"
 #include "ui/QFWindowButton.h"
 #include "ui/QFWindowLabel.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QPushButton>
 #include <QUrl>
 
 #include <algorithm>
+#include <chrono>
 #include <set>
 
 namespace {
 
 constexpr QSize kInitialWindowSize(640, 440);
+// The popover opens this far inside the button's bottom edge, and the
+// button holds still this long while it appears.
+constexpr double kPopoverInset = 6;
+constexpr std::chrono::milliseconds kPopoverAppearancePause(300);
 constexpr const char* kRunningFlowsWithoutUIKey = "isRunningFlowsWithoutUI";
 
 QString localized(const std::string& key) {
@@ -55,6 +65,25 @@ struct RecentInput {
     std::shared_ptr<QFFlowInput> input;
 };
 
+// The window the recents popover was opened from, when the event being
+// handled comes from the popover (a click on one of its rows, or a key
+// while it is active); else null.
+QWidget* popoverRequestWindow() {
+    QFRecentsPopover& popover = QFRecentsPopover::sharedPopover();
+    if (!popover.isShown() || !popover.positioningView()) return nullptr;
+    const QWidget* underPointer = QApplication::widgetAt(QCursor::pos());
+    const bool fromPopover = QApplication::activeWindow() == &popover ||
+                             (underPointer && underPointer->window() == &popover);
+    return fromPopover ? popover.positioningView()->window() : nullptr;
+}
+
+// Whether the recents popover shows, opened from `window`.
+bool popoverIsShownOn(const QWidget* window) {
+    const QFRecentsPopover& popover = QFRecentsPopover::sharedPopover();
+    return popover.isShown() && popover.positioningView() &&
+           popover.positioningView()->window() == window;
+}
+
 }  // namespace
 
 std::shared_ptr<QFFlowWindowController> QFFlowWindowController::create() {
@@ -73,7 +102,9 @@ QFFlowWindowController::QFFlowWindowController()
     recentRepeatWindowButton_->setBordered(false);
     recentRepeatWindowButton_->setImageWithSize(
         QSizeF(kRecentRepeatGlyphSize, kRecentRepeatGlyphSize),
-        [](QPainter&, double, const QRectF&) {});
+        [](QPainter& painter, double progress, const QRectF& rect) {
+            QFRecentsStyle::drawingBlockForRecentRepeatTemplate()(painter, rect, progress);
+        });
     connect(recentRepeatWindowButton_, &QAbstractButton::clicked, this,
             [this] { toggleRecentRepeat(); });
     recentRepeatWindowButton_->setToolTip(localized("recents-repeat.button.tooltip"));
@@ -134,7 +165,15 @@ void QFFlowWindowController::startFlowInWindow(const std::shared_ptr<QFFlow>& fl
 void QFFlowWindowController::findRunningWindowControllerWithTest(const Test& test,
                                                                  const Action& action) {
     auto& documents = QFDocumentController::shared();
-    const auto ordered = documents.orderedDocuments();
+    auto ordered = documents.orderedDocuments();
+    // A request from the recents popover prefers the window it was opened
+    // from.
+    if (QWidget* from = popoverRequestWindow()) {
+        if (auto document = documents.documentForWindow(from)) {
+            std::erase(ordered, document);
+            ordered.insert(ordered.begin(), document);
+        }
+    }
     std::shared_ptr<QFFlowWindowController> found, idle;
     for (const auto& document : ordered) {
         if (document->windowControllers().empty()) continue;
@@ -305,12 +344,37 @@ void QFFlowWindowController::startNewFlowWithInput(const std::shared_ptr<QFFlowI
 }
 
 void QFFlowWindowController::toggleRecentRepeat() {
-    showRecentRepeat();
+    if (popoverIsShownOn(window_))
+        closeRecentRepeat();
+    else
+        showRecentRepeat();
 }
 
-void QFFlowWindowController::showRecentRepeat() {}
+void QFFlowWindowController::showRecentRepeat() {
+    QFRecentsPopover& popover = QFRecentsPopover::sharedPopover();
+    if (popover.isShown()) {
+        // Shown on another window: it leaves at once.
+        const bool animates = popover.animates();
+        popover.setAnimates(false);
+        popover.performClose();
+        popover.setAnimates(animates);
+    }
+    QFWindowButton& button = *recentRepeatWindowButton_;
+    button.suspendAnimation();
+    popover.showRelativeToRect(QRectF(button.rect()).adjusted(0, kPopoverInset, 0, -kPopoverInset),
+                               &button, Qt::BottomEdge);
+    lf::MainQueue::shared()->asyncAfter(kPopoverAppearancePause, [button = QPointer(&button)] {
+        if (button) button->resumeAnimation();
+    });
+}
 
-void QFFlowWindowController::closeRecentRepeat() {}
+void QFFlowWindowController::closeRecentRepeat() {
+    QFRecentsPopover& popover = QFRecentsPopover::sharedPopover();
+    if (!popover.isShown()) return;
+    recentRepeatWindowButton_->suspendAnimation();
+    popover.performClose();
+    recentRepeatWindowButton_->resumeAnimation();
+}
 
 bool QFFlowWindowController::respondsToAction(std::string_view action) const {
     return action == QFAction::ToggleRecentRepeat || action == QFAction::PerformClose;
@@ -325,7 +389,8 @@ void QFFlowWindowController::performAction(std::string_view action) {
 
 bool QFFlowWindowController::validateMenuItem(QAction& item) {
     if (QFActionOfMenuItem(item) == QFAction::ToggleRecentRepeat)
-        item.setText(localized("recents-repeat.show.title"));
+        item.setText(localized(popoverIsShownOn(window_) ? "recents-repeat.hide.title"
+                                                         : "recents-repeat.show.title"));
     return true;
 }
 

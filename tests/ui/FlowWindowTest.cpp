@@ -7,15 +7,19 @@
 #include "AppTestSupport.h"
 #include "flows/QFExportFlow.h"
 #include "flows/QFFlow.h"
+#include "flows/QFFlowInput.h"
 #include "flows/QFFlowManager.h"
+#include "flows/QFFlowPlugInManager.h"
 #include "platform/MainQueue.h"
 #include "support/TestSupport.h"
 #include "ui/QFApplicationFlowHooks.h"
 #include "ui/QFApplicationMenu.h"
 #include "ui/QFExportFlowController.h"
+#include "ui/QFRecentsPopover.h"
 #include "ui/QFResources.h"
 #include "ui/QFWindowButton.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QMessageBox>
 #include <QMimeData>
@@ -176,6 +180,11 @@ TEST_F(FlowWindows, ATaggedDocumentIsExportedAndAFirstSaveAsksOnce) {
     waitUntilIdle();
     const auto flow = QFFlowManager::defaultManager()->recentFlows().front();
     EXPECT_EQ(flow->behavior(), QFFlowBehaviorRepeatAutomatically);
+    // ... and opened the recents on the window, where the flow now is.
+    QFRecentsPopover& recents = QFRecentsPopover::sharedPopover();
+    EXPECT_TRUE(recents.isShown());
+    EXPECT_EQ(recents.positioningView(), onlyWindow().recentRepeatWindowButton());
+    onlyWindow().closeRecentRepeat();
 
     // The same document again reuses that flow; it is recent, so no
     // question follows its save.
@@ -262,6 +271,62 @@ TEST_F(FlowWindows, RecentsButtonsTurnWhileAFlowRunsWithoutAWindow) {
         EXPECT_EQ(button.toolTip().toStdString(),
                   QFResources::shared()->localizedString("recents-repeat.button.tooltip"));
     }
+}
+
+// The title-bar button opens the one recents popover under itself, closes
+// it again, and takes it over from another window; the menu item says which
+// it will do. A flow asked for from the popover goes to its window first.
+TEST_F(FlowWindows, TheRecentsPopoverOpensUnderTheButtonOfOneWindowAtATime) {
+    auto& documents = QFDocumentController::shared();
+    auto back = documents.openUntitledDocumentAndDisplay(true, nullptr);
+    auto front = documents.openUntitledDocumentAndDisplay(true, nullptr);
+    QFFlowWindowController& backWindow = *back->windowControllers().front();
+    QFFlowWindowController& frontWindow = *front->windowControllers().front();
+    QFRecentsPopover& recents = QFRecentsPopover::sharedPopover();
+    QFApplicationMenu& menu = *backWindow.menuButton()->menu();
+    QAction& toggle = *menu.itemWithAction(QFAction::ToggleRecentRepeat);
+    const auto title = [](const char* key) {
+        return QString::fromStdString(QFResources::shared()->localizedString(key));
+    };
+
+    backWindow.recentRepeatWindowButton()->click();
+    ASSERT_TRUE(recents.isShown());
+    QWidget& button = *backWindow.recentRepeatWindowButton();
+    EXPECT_EQ(recents.positioningView(), &button);
+    EXPECT_EQ(recents.arrowEdge(), Qt::TopEdge);  // below the button, pointing up
+    EXPECT_GE(recents.geometry().top(), button.mapToGlobal(QPoint(0, button.height() - 6)).y());
+    menu.validate();
+    EXPECT_EQ(toggle.text(), title("recents-repeat.hide.title"));
+
+    frontWindow.toggleRecentRepeat();  // shown elsewhere: moves here
+    EXPECT_TRUE(recents.isShown());
+    EXPECT_EQ(recents.positioningView(), frontWindow.recentRepeatWindowButton());
+    menu.validate();
+    EXPECT_EQ(toggle.text(), title("recents-repeat.show.title"));
+
+    // Asked for from the popover, a flow goes to the popover's window, not
+    // the frontmost one.
+    recents.activateWindow();
+    QApplication::setActiveWindow(&recents);
+    QCoreApplication::processEvents();
+    if (QApplication::activeWindow() == &recents) {
+        auto flow = std::make_shared<QFExportFlow>();
+        auto input = std::make_shared<QFFlowInput>(
+            QFFlowPlugInManager::defaultManager()->acceptedInputTypes());
+        input->addInputWithURLs({document("01-plain.psd")});
+        flow->setInitialInput(input);
+        documents.noteDocumentCameForward(*back);
+        QFFlowWindowController::startFlowInWindow(flow);
+        EXPECT_EQ(frontWindow.runningFlow(), flow);
+        EXPECT_EQ(backWindow.runningFlow(), nullptr);
+        EXPECT_FALSE(recents.isShown());  // the window took the flow and closed it
+    } else {
+        ADD_FAILURE() << "the popover could not be made the active window";
+    }
+    frontWindow.toggleRecentRepeat();
+    EXPECT_TRUE(recents.isShown());
+    frontWindow.toggleRecentRepeat();
+    EXPECT_FALSE(recents.isShown());
 }
 
 }  // namespace
