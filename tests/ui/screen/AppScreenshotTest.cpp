@@ -5,7 +5,10 @@
 
 #include "../AppTestSupport.h"
 #include "ScreenTestSupport.h"
+#include "flows/QFExportFlow.h"
+#include "flows/QFFlowInput.h"
 #include "flows/QFFlowInterfaceHooks.h"
+#include "flows/QFFlowManager.h"
 #include "support/TestSupport.h"
 #include "ui/QFApplicationFlowHooks.h"
 #include "ui/QFApplicationMenu.h"
@@ -14,6 +17,7 @@
 #include "ui/QFIconView.h"
 #include "ui/QFPlaceholderButton.h"
 #include "ui/QFPlaceholderView.h"
+#include "ui/QFRecentsPopover.h"
 #include "ui/QFSaveCancelButton.h"
 #include "ui/QFSimpleImageView.h"
 #include "ui/QFStatusItem.h"
@@ -203,6 +207,50 @@ TEST_F(AppOnScreen, TheInactiveWindowsButtonsStayGrey) {
                   zoom.mapToGlobal(QPoint(zoom.width(), 0)).x());
         EXPECT_TRUE(menu.isVisible());
     }
+}
+
+// The recents popover, opened by the test as the title-bar button opens
+// it: below the button, pointing at it, with a row for a recent flow.
+TEST_F(AppOnScreen, TheRecentsPopoverOpensBelowItsButton) {
+    auto manager = QFFlowManager::defaultManager();
+    lf::test::TemporaryDirectory scratch;
+    auto flow = std::make_shared<QFExportFlow>();
+    auto input = std::make_shared<QFFlowInput>(std::vector<std::string>{"public.folder"});
+    input->addInputWithURLs({scratch.path().string()});
+    flow->setInitialInput(input);
+    flow->setOutputDirectoryURL(scratch.path().string());
+    flow->setName("Icons for the shop");
+    manager->noteNewRecentFlow(flow);
+
+    const QRect frame(120, 40, 560, 400);
+    QFFlowWindowController& controller = openWindow(frame);
+    controller.showRecentRepeat();
+    QFRecentsPopover& recents = QFRecentsPopover::sharedPopover();
+    ASSERT_TRUE(lf::test::showAndWaitForExposure(recents));
+    settle();
+    const QImage shot = lf::test::takeScreenshot();
+    ASSERT_FALSE(shot.isNull());
+    shot.save("app-recents-popover.png");
+
+    const QWidget& button = *controller.recentRepeatWindowButton();
+    const QRect buttonFrame(button.mapToGlobal(QPoint(0, 0)), button.size());
+    const QRect popover = recents.frameGeometry();
+    EXPECT_GE(popover.width(), 200);
+    EXPECT_GE(popover.height(), 80);
+    // It hangs from the button, 6 points inside its bottom edge, its arrow
+    // under the button's centre.
+    EXPECT_EQ(popover.top(), buttonFrame.bottom() + 1 - 6);
+    EXPECT_NEAR(popover.left() + recents.arrowPosition(), buttonFrame.center().x(), 2);
+    // Its body is light, over the darker window; the row's text is dark.
+    const QPoint body = popover.topLeft() + QPoint(popover.width() / 2, popover.height() / 2);
+    EXPECT_GT(qGray(shot.pixel(body.x(), popover.bottom() - 6)), 200);
+    int darkest = 255;
+    for (int y = popover.top() + 30; y < popover.bottom() - 4; ++y)
+        for (int x = popover.left() + 10; x < popover.right() - 10; ++x)
+            darkest = std::min(darkest, qGray(shot.pixel(x, y)));
+    EXPECT_LT(darkest, 100);
+    controller.closeRecentRepeat();
+    manager->removeFlow(flow);
 }
 
 // The tray host docks the item: the tray is there, and the item shows its
