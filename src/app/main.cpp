@@ -1,8 +1,10 @@
-// layerflow: the application. Given documents and --save-to it exports them
-// into the folder without windows (the headless road) and prints each file
-// it wrote.
+// layerflow: the application. Without arguments it opens a flow window;
+// with --open and files it opens them in flow windows. Given documents and
+// --save-to it exports them into the folder without windows (the headless
+// road) and prints each file it wrote.
 
 #include "HeadlessExport.h"
+#include "WindowedApplication.h"
 
 #include <iostream>
 #include <string>
@@ -13,11 +15,15 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: layerflow DOCUMENT... --save-to FOLDER\n"
+    "       layerflow [--open FILE...]\n"
     "\n"
     "Exports every tagged layer of the Photoshop documents (files or folders\n"
     "holding them) into FOLDER, creating it when needed, and prints each file\n"
     "written. On failure prints the error's domain and code and exits with 1;\n"
-    "bad arguments exit with 2.\n";
+    "bad arguments exit with 2.\n"
+    "\n"
+    "Without arguments, opens a flow window; with --open, opens the Photoshop\n"
+    "documents and flow documents (.tsflow) in flow windows.\n";
 
 int usage(const std::string& problem) {
     if (!problem.empty()) std::cerr << "layerflow: " << problem << "\n\n";
@@ -28,6 +34,13 @@ int usage(const std::string& problem) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 1) return runWindowedApplication(argc, argv, {});
+    if (std::string_view(argv[1]) == "--open") {
+        std::vector<std::string> files(argv + 2, argv + argc);
+        // Qt reads its own options from the arguments it is given.
+        int qtArgc = 1;
+        return runWindowedApplication(qtArgc, argv, files);
+    }
     std::vector<std::string> documents;
     std::string directory;
     for (int i = 1; i < argc; ++i) {
