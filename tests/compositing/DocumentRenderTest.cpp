@@ -243,7 +243,7 @@ TEST(DocumentRender, VectorMasksMatchPhotoshopsOwnRasterisation) {
     // vector mask, with its stroke. Shapes marked for aligned rendering
     // ("sn2P") are snapped so that their bounds, grown by their stroke, land
     // on whole pixels; the others are drawn where their knots lie. The
-    // three arrows and polygons lie at fractional positions; the rectangle
+    // arrows and the polygon lie at fractional positions; the rectangle
     // lies on whole pixels with a centred stroke 1 pixel wide, which keeps
     // to the whole pixels right of and below its edges.
     struct Case {

@@ -1,6 +1,7 @@
 // Layer effects in real documents: against the merged images where they
 // reach no type edges, within their own bounds; and how the group blending
-// puts them together: once per group, with fill opacity and knockout.
+// puts them together: once per group, effects of one kind in their stored
+// order, with fill opacity and knockout.
 #include "DocumentRender.h"
 #include "LayerFixtures.h"
 #include "compositing/QFEffectRendering.h"
