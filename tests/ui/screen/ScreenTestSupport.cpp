@@ -2,8 +2,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProcess>
-#include <QStandardPaths>
+#include <QScreen>
 #include <QThread>
 #include <QWindow>
 
@@ -27,18 +26,15 @@ bool showAndWaitForExposure(QWidget& window) {
     return true;
 }
 
-bool screenshotToolsInstalled() {
-    return !QStandardPaths::findExecutable("xwd").isEmpty() &&
-           !QStandardPaths::findExecutable("xwdtopnm").isEmpty();
-}
-
 QImage takeScreenshot() {
-    QProcess capture;
-    const QString command = QString("xwd -root -silent -display %1 | xwdtopnm 2>/dev/null")
-                                .arg(QString::fromStdString(screenDisplay()));
-    capture.start("sh", {"-c", command});
-    if (!capture.waitForFinished(30'000) || capture.exitCode() != 0) return {};
-    return QImage::fromData(capture.readAllStandardOutput(), "PPM");
+    // One copy of the root window with everything on it: the pixels the
+    // screen shows. (xwd, by contrast, assembles a screen whose windows use
+    // other colormaps than the root's, as Qt's do, from each window's
+    // bounding rectangle: outside a shaped window's outline it shows black
+    // where the window behind is seen.)
+    QApplication::sync();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->grabWindow(0).toImage() : QImage();
 }
 
 }  // namespace lf::test

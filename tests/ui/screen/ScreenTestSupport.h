@@ -17,10 +17,7 @@ std::string& screenUnavailableReason();
 // Shows `window` and waits until the X server has drawn it (at most 10 s).
 bool showAndWaitForExposure(QWidget& window);
 
-// Whether xwd and xwdtopnm, which take screenshots, are installed.
-bool screenshotToolsInstalled();
-// The whole screen through xwd and xwdtopnm; a null image when either
-// fails.
+// The whole screen as the X server holds it; a null image without a screen.
 QImage takeScreenshot();
 
 }  // namespace lf::test
