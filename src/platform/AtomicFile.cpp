@@ -31,7 +31,10 @@ std::string nameOf(const std::string& path) {
 }
 
 std::string temporaryPrefix(const std::string& path) {
-    return "." + nameOf(path) + ".tmp-";
+    std::string prefix = ".";
+    prefix += nameOf(path);
+    prefix += ".tmp-";
+    return prefix;
 }
 
 bool isLinkedAs(int fd, const std::string& path) {

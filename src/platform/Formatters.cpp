@@ -119,7 +119,9 @@ Result<DateFormatter> DateFormatter::createWithPattern(const std::string& patter
                                                           localeNamed(locale), status);
     if (U_FAILURE(status)) return icuError("date formatter pattern " + pattern, status);
     format->adoptTimeZone(zone.release());
-    return DateFormatter(std::make_unique<Implementation>(Implementation{std::move(format)}));
+    auto implementation = std::make_unique<Implementation>();
+    implementation->format = std::move(format);
+    return DateFormatter(std::move(implementation));
 }
 
 std::string DateFormatter::format(SystemTime time) const {

@@ -39,7 +39,10 @@ struct StyleState {
 StyleState& styleState() {
     static StyleState state;
     std::shared_ptr<const QFResources> current = QFResources::shared();
-    if (state.resources != current) state = StyleState{std::move(current)};
+    if (state.resources != current) {
+        state = StyleState();
+        state.resources = std::move(current);
+    }
     return state;
 }
 
