@@ -9,7 +9,8 @@
 //   one 8-bit image plus the buffer caches' bound (BNBufferCache::kMaxBytes).
 // - BM_BuildGraph: what a render costs before its first tile.
 // - BM_AdjustmentStackAgainstPixelsAlone: a stack of adjustment layers over
-//   one large pixel layer, against that pixel layer alone.
+//   one pixel layer of 1024 or 4096 pixels square, against that pixel layer
+//   alone ("stack_over_pixels_alone").
 // Whole processes, decompression included, are measured by
 // bench_render_process.
 #include "BenchDocuments.h"
@@ -157,20 +158,17 @@ std::vector<uint8_t> joined(std::initializer_list<std::vector<uint8_t>> parts) {
     return bytes;
 }
 
-constexpr int32_t kStackSize = 2048;
-
-// A 2048 x 2048 opaque pixel layer of varied colours, and, when asked, seven
-// adjustments above it: curves, levels, brightness/contrast, exposure,
+// A `size` x `size` opaque pixel layer of varied colours, and, when asked,
+// seven adjustments above it: curves, levels, brightness/contrast, exposure,
 // colour balance, hue/saturation and invert.
-QFLayerList adjustmentStack(bool withAdjustments) {
+QFLayerList adjustmentStack(int32_t size, bool withAdjustments) {
     OMPSDLayerRecord pixels;
     pixels.name = "pixels";
-    pixels.rect = {0, 0, kStackSize, kStackSize};
+    pixels.rect = {0, 0, size, size};
     for (int16_t id : {-1, 0, 1, 2}) {
-        std::vector<uint8_t> samples(size_t(kStackSize) * kStackSize);
+        std::vector<uint8_t> samples(size_t(size) * size);
         for (size_t i = 0; i < samples.size(); ++i)
-            samples[i] =
-                id < 0 ? 255 : uint8_t((i % kStackSize) * (id + 3) + (i / kStackSize) * (7 - id));
+            samples[i] = id < 0 ? 255 : uint8_t((i % size) * (id + 3) + (i / size) * (7 - id));
         OMPSDChannelReference::Source source;
         source.range = {0, samples.size()};
         source.byteArray = std::make_shared<BABTreeByteArray>(lf::Data(std::move(samples)));
@@ -211,13 +209,14 @@ QFLayerList adjustmentStack(bool withAdjustments) {
 // stack, and the ratio to the pixel layer alone measured in the same
 // iterations.
 void BM_AdjustmentStackAgainstPixelsAlone(benchmark::State& state) {
-    QFLayerList plain = adjustmentStack(false), stacked = adjustmentStack(true);
+    const auto size = int32_t(state.range(0));
+    QFLayerList plain = adjustmentStack(size, false), stacked = adjustmentStack(size, true);
     for (const QFLayerList* layers : {&plain, &stacked})
         for (const auto& channel : layers->front()->channelReferences())
             channel->byteArray();
     BNRenderNodePtr plainNode = QFRenderNodeForLayers(plain);
     BNRenderNodePtr stackedNode = QFRenderNodeForLayers(stacked);
-    VKRect rect = VKRectMake(0, 0, kStackSize, kStackSize);
+    VKRect rect = VKRectMake(0, 0, size, size);
     auto timed = [&](const BNRenderNodePtr& node) {
         auto start = std::chrono::steady_clock::now();
         benchmark::DoNotOptimize(RenderNodeTiled(node, rect));
@@ -233,7 +232,7 @@ void BM_AdjustmentStackAgainstPixelsAlone(benchmark::State& state) {
     state.counters["pixels_alone_ms"] = plainSeconds / double(state.iterations()) * 1e3;
     state.counters["stack_over_pixels_alone"] = stackedSeconds / plainSeconds;
     state.counters["adjustments"] = double(stacked.size() - 1);
-    state.SetItemsProcessed(state.iterations() * int64_t(kStackSize) * kStackSize);
+    state.SetItemsProcessed(state.iterations() * int64_t(size) * size);
     reportPeakMemory(state);
 }
 
@@ -247,6 +246,8 @@ void documents(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_RenderTiled)->Apply(documents)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildGraph)->Apply(documents)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AdjustmentStackAgainstPixelsAlone)
+    ->Arg(1024)
+    ->Arg(4096)
     ->UseManualTime()
     ->MinTime(1.0)
     ->Unit(benchmark::kMillisecond);

@@ -3,7 +3,7 @@
 # headless road and CI depend on that, so configuring fails when any of them
 # links Qt, directly or through another library.
 set(LF_QT_FREE_TARGETS lf_platform lf_bytearray lf_psd lf_geometry lf_kernels lf_rendergraph
-                       lf_compositing lf_kit_core lf_flows lf_fontexport)
+                       lf_compositing lf_kit_core lf_flows lf_fontexport lf_updater_core)
 
 # Appends to `out_var` the chain of libraries from `target` to a Qt library,
 # or leaves it empty.

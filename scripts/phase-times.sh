@@ -13,14 +13,13 @@ minutes_and_seconds() {
 end_phase() {
     [ ${#phase_names[@]} -gt ${#phase_seconds[@]} ] || return 0
     phase_seconds+=($((SECONDS - phase_started)))
-    echo "-- ${phase_names[-1]}: $(minutes_and_seconds "${phase_seconds[-1]}")"
+    echo "-- ${phase_names[-1]} took $(minutes_and_seconds "${phase_seconds[-1]}")"
 }
 
 phase() {
     end_phase
     phase_names+=("$1")
     phase_started=$SECONDS
-    echo "== $1"
 }
 
 print_phase_summary() {

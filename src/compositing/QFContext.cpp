@@ -30,13 +30,16 @@ void QFContext::endTransparencyGroup(const std::shared_ptr<OMPSDLayer>& layer, b
     if (!pushed) return;  // the group's layers went to the enclosing group
     BNRenderNodePtr node = currentGroup().resultNode();
     BNRenderNodePtr factorMask = currentGroup().currentState().factorMask();
+    // What a pass-through group's layers were drawn onto.
+    BNRenderNodePtr backdrop =
+        currentGroup().isPassThrough() ? currentGroup().shallowBackdrop() : nullptr;
     int options = currentGroup().options();
     groups_.pop_back();
     bool passThrough = options & QFContextGroupPassThroughOption;
-    if (asLayer && !passThrough) {
+    if (asLayer) {
         QFLayerList layers{layer};
         layers.insert(layers.end(), clippedLayers.begin(), clippedLayers.end());
-        currentGroup().blendGroupNodeAsLayer(layers, node, factorMask, clippedGroups);
+        currentGroup().blendGroupNodeAsLayer(layers, node, factorMask, backdrop, clippedGroups);
         return;
     }
     // An isolated group's opacity is carried as fill from here on.

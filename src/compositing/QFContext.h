@@ -29,14 +29,16 @@ public:
     // the current group (with a log line).
     void beginTransparencyGroup(const OMPSDLayer& layer, const BNRenderNodePtr& shape, int options);
     // Pops the current group and blends its result into the group below.
-    // An isolated group with visible effects or clipped layers is blended
-    // `asLayer` (QFContextGroup::blendGroupNodeAsLayer), divided by its
-    // factor mask (the group's state's, else its result's own coverage),
-    // with `clippedLayers` drawn onto it; `clippedGroups` holds the results
-    // of the groups among them. Otherwise an isolated group is blended with
-    // its opacity carried as fill, a pass-through group faded in. The root
-    // group is never popped, nor the enclosing group when the matching
-    // begin failed.
+    // A group with visible effects or clipped layers is blended `asLayer`
+    // (QFContextGroup::blendGroupNodeAsLayer): its factor mask (the group's
+    // state's, which the layer walk sets on a pass-through group; for an
+    // isolated group without one, its result's own coverage) taken out of
+    // its result once, a pass-through group's from the backdrop it was
+    // drawn onto, with `clippedLayers` drawn onto it; `clippedGroups` holds
+    // the results of the groups among them. Otherwise an isolated group is
+    // blended with its opacity carried as fill, a pass-through group faded
+    // in. The root group is never popped, nor the enclosing group when the
+    // matching begin failed.
     void endTransparencyGroup(const std::shared_ptr<OMPSDLayer>& layer, bool asLayer,
                               const QFLayerList& clippedLayers,
                               const QFGroupResults& clippedGroups = {});

@@ -19,6 +19,7 @@
 #include "rendergraph/BNOverrideAlphaNode.h"
 #include "rendergraph/BNRestrictedBlendingNode.h"
 #include "rendergraph/BNTransparentNode.h"
+#include "rendergraph/BNUnmixWithMaskNode.h"
 
 #include <optional>
 
@@ -47,17 +48,25 @@ BNRenderNodePtr withInteriorEffectsAsGroup(const OMPSDLayer& layer, BNRenderNode
     return content;
 }
 
-// A finished isolated group drawn like a layer: its result divided by its
-// coverage (the factor mask) is its own colour at full strength, and the
-// coverage within the masks that shape the group is its shape.
+// A finished group drawn like a layer: its result with its coverage (the
+// factor mask) taken out is its own colour at full strength, and the
+// coverage within the masks that shape the group is its shape. An isolated
+// group's result is divided by the coverage (by default its own); a
+// pass-through group's holds the `backdrop` its layers were drawn onto, and
+// is unmixed from it.
 struct GroupAsLayer {
     BNRenderNodePtr content, shape;
 };
 GroupAsLayer groupAsLayer(const OMPSDLayer& group, const BNRenderNodePtr& result,
-                          BNRenderNodePtr factorMask) {
-    if (!factorMask) factorMask = BNIsolateOpacityNode::create(result);
+                          BNRenderNodePtr factorMask, const BNRenderNodePtr& backdrop = nullptr) {
+    if (!factorMask && !backdrop) factorMask = BNIsolateOpacityNode::create(result);
     if (!factorMask) return {};
-    return {BNDivideMaskNode::create(result, factorMask), QFGroupShapeNode(group, factorMask)};
+    BNRenderNodePtr content;
+    if (backdrop)
+        content = BNUnmixWithMaskNode::create(backdrop, result, factorMask);
+    else
+        content = BNDivideMaskNode::create(result, factorMask);
+    return {content, QFGroupShapeNode(group, factorMask)};
 }
 
 }  // namespace
@@ -118,9 +127,10 @@ void QFContextGroup::blendGroupNode(const BNRenderNodePtr& node, int options) {
 
 void QFContextGroup::blendGroupNodeAsLayer(const QFLayerList& layers, const BNRenderNodePtr& node,
                                            const BNRenderNodePtr& factorMask,
+                                           const BNRenderNodePtr& backdrop,
                                            const QFGroupResults& clippedGroups) {
     const OMPSDLayer& group = *layers.front();
-    GroupAsLayer drawn = groupAsLayer(group, node, factorMask);
+    GroupAsLayer drawn = groupAsLayer(group, node, factorMask, backdrop);
     if (!drawn.content || !drawn.shape) {
         lf::log("Group {} could not be composited; it is left out", QFLayerLogName(group));
         return;

@@ -11,12 +11,14 @@
 // vector stroke.
 //
 // A group blended like a layer (it has visible layer effects or layers
-// clipped to it) is composited in isolation. Its factor mask is its
-// coverage; its result divided by the factor mask (its own colour at full
-// strength) is its content, onto which its clipped layers are drawn, and
-// the factor mask within the masks that shape the group is its shape. So
-// its coverage counts once, and nothing drawn inside the group (masks,
-// fill factors, effects) is divided by the factor mask again.
+// clipped to it) has its coverage as factor mask. Its result with the
+// factor mask taken out once (divided for an isolated group; for a
+// pass-through group, unmixed from the backdrop its layers were drawn onto)
+// is its colour at full strength: its content, onto which its clipped
+// layers are drawn, and the factor mask within the masks that shape the
+// group is its shape, which its effects follow. So its coverage counts
+// once, and nothing drawn inside the group (masks, fill factors, effects)
+// is divided by the factor mask again: effects are handed none.
 //
 // Every command replaces the current node by a new node over the old one;
 // nothing is ever removed from the graph. A layer whose nodes cannot be
@@ -74,13 +76,18 @@ public:
     // faded in by the state's opacity and mask instead of blended (a group
     // whose fill opacity is below full is composited in isolation).
     void blendGroupNode(const BNRenderNodePtr& node, int options);
-    // Blends the result of an isolated group (RGBA) like a layer (`layers`:
-    // the group, then its clipped layers): its result divided by
-    // `factorMask` (its coverage; null for the result's own) is the
-    // content, onto which the clipped layers are drawn, and the factor mask
-    // within the group's masks that shape it is the shape.
+    // Blends the result of a group (RGBA) like a layer (`layers`: the group,
+    // then its clipped layers). Its colour at full strength is the content,
+    // onto which the clipped layers are drawn, and `factorMask` (its
+    // coverage) within the group's masks that shape it is the shape. An
+    // isolated group's colour is its result divided by the factor mask (null
+    // for the result's own coverage); a pass-through group, whose layers
+    // were drawn onto `backdrop` (null for an isolated group), has the
+    // factor mask taken back out of its result over that backdrop
+    // (BNUnmixWithMaskNode), so its layers still blend with what lies below
+    // it.
     void blendGroupNodeAsLayer(const QFLayerList& layers, const BNRenderNodePtr& node,
-                               const BNRenderNodePtr& factorMask,
+                               const BNRenderNodePtr& factorMask, const BNRenderNodePtr& backdrop,
                                const QFGroupResults& clippedGroups = {});
     // On a new pass-through group before its layers are walked: the drop
     // shadow that `group` draws under its layers (following `shape`) goes

@@ -6,11 +6,15 @@
 // - opacity and fill opacity multiply into the fill of a blended group;
 // - the blend mode is the render graph's blend-mode number (BNBlendMode.h);
 // - the mask is a one-channel node applied when a node is blended in;
-// - the factor mask is the coverage of the group being built, by which its
-//   whole result is divided once when the group ends and is blended like a
-//   layer (whose shape then brings the coverage back, once). Without one,
-//   the group's result is divided by its own coverage. Nothing drawn inside
-//   the group is divided by it.
+// - the factor mask is the coverage of the group being built, taken out of
+//   its whole result once when the group ends and is blended like a layer
+//   (divided out of an isolated group's result, unmixed from a pass-through
+//   group's backdrop), and its shape then brings the coverage back, once.
+//   The layer walk sets it on a pass-through group (its own layers'
+//   coverage rendered alone); an isolated group without one takes its
+//   result's own coverage, which is the same without rendering its layers
+//   twice. Nothing drawn inside the group (masks, fill factors, effects) is
+//   divided by it.
 
 #include "rendergraph/BNRenderNode.h"
 

@@ -8,9 +8,11 @@
 // group's drop shadow under its layers.
 //
 // Factor mask: an effect inside a group blended like a layer keeps its own
-// strength. The group's whole result is divided by the group's coverage
-// once, at its end (QFContextGroup), so nothing drawn inside it is divided
-// again; the group blending passes no factor mask.
+// strength. The group's coverage (its factor mask) is taken out of its
+// whole result, the effects of its layers included, once, at its end
+// (QFContextGroup), so nothing drawn inside it is divided again; the group
+// blending passes no factor mask. A group's own effects are drawn around
+// its shape where it is blended like a layer, pass-through or not.
 //
 // Everything here builds nodes only, on the build's thread.
 

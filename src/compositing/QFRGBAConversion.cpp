@@ -89,9 +89,3 @@ void QFCopyUnpremultipliedRGBA(
     QFConvertSurfaceToRGBA(surface, keepPremultiplied, bytes.get(), bytesPerRow, width, height);
     consumer(bytes.get(), width, height, bytesPerRow);
 }
-
-uint8_t QFUnpremultipliedByte(uint8_t colour, uint8_t coverage) {
-    if (coverage == 0) return 0;
-    unsigned value = (unsigned{colour} * 255 + coverage / 2) / coverage;
-    return static_cast<uint8_t>(value > 255 ? 255 : value);
-}

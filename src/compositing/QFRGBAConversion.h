@@ -36,8 +36,3 @@ void QFCopyUnpremultipliedRGBA(
 // image this way without a buffer of its own.
 void QFConvertSurfaceToRGBA(const BNSurface& surface, bool keepPremultiplied, uint8_t* destination,
                             uint64_t destinationBytesPerRow, uint64_t columns, uint64_t rows);
-
-// An 8-bit premultiplied colour sample divided by its 8-bit coverage,
-// rounded and capped at 255; 0 where there is no coverage:
-// min((colour * 255 + coverage / 2) / coverage, 255) in integers.
-uint8_t QFUnpremultipliedByte(uint8_t colour, uint8_t coverage);

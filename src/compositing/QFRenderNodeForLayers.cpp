@@ -87,23 +87,27 @@ void blendGroup(const std::shared_ptr<OMPSDLayer>& group, const QFLayerList& run
     // when it passes through.
     bool passThrough = options.blendMode() == OMPSDFourCC("pass") && clipped.empty() &&
                        options.fillOpacity() >= 1.0;
-    // An isolated group with visible effects or clipped layers is blended
-    // like a layer; a pass-through group draws its effects under and over
-    // its own layers.
-    bool asLayer = !passThrough && (hasVisibleEffects(*group) || !clipped.empty());
+    // A group with visible effects or clipped layers is blended like a
+    // layer, pass-through or not: its effects are drawn around its shape,
+    // and its clipped layers within it.
+    bool asLayer = hasVisibleEffects(*group) || !clipped.empty();
     context.saveState();
     context.setBlendMode(QFBlendModeForPSDKey(options.blendMode()));
     context.setOpacity(options.opacity());
     context.setFillOpacity(options.fillOpacity());
     context.setMask(asLayer ? nullptr : QFMaskNodeForLayer(*group));
     QFGroupResults clippedGroups = clippedGroupResults(clipped, walk);
-    // The shape that a pass-through group's drop shadow follows under its
-    // layers: its own layers' coverage within its masks.
-    BNRenderNodePtr shape;
-    if (passThrough && QFDropShadowUnderLayers(*group))
-        shape = QFGroupShapeNode(*group, ownCoverage(*group, walk));
+    // A group blended like a layer has its coverage taken out of its result
+    // once when it ends. An isolated group's result holds that coverage
+    // itself; a pass-through group's holds the backdrop too, so its factor
+    // mask is its own layers' coverage, rendered alone. Within the group's
+    // masks that coverage is its shape, which a pass-through group's drop
+    // shadow follows under its layers.
+    BNRenderNodePtr factorMask = asLayer && passThrough ? ownCoverage(*group, walk) : nullptr;
+    BNRenderNodePtr shape = factorMask ? QFGroupShapeNode(*group, factorMask) : nullptr;
     context.beginTransparencyGroup(*group, shape,
                                    passThrough ? QFContextGroupPassThroughOption : 0);
+    context.setFactorMask(factorMask);
     walkLayers(group->sublayers(), context, walk);
     context.endTransparencyGroup(group, asLayer, clipped, clippedGroups);
     context.restoreState();

@@ -9,9 +9,10 @@
 // finished, isolated result), and descends into groups: a group's blend
 // mode, opacity, fill opacity and mask are set on the enclosing group's
 // state, its layers are walked into a subgroup, and the subgroup's result
-// is blended back like a layer (an isolated group with visible effects or
-// clipped layers; a group that layers are clipped to is isolated) or as a
-// group node.
+// is blended back like a layer (a group with visible effects or clipped
+// layers, whose factor mask is its own layers' coverage; a group that
+// layers are clipped to, or whose fill opacity is below full, is isolated)
+// or as a group node.
 //
 // Runs on the caller's thread. Layer visibility is shared state of the
 // document, so callers serialise builds; the walk only reads the layers.

@@ -157,11 +157,3 @@ std::shared_ptr<const VKCompoundPath> QFSimplifiedCompoundPathForLayer(const OMP
     if (folded && grouped.paths.size() > 1) layer.setAssociatedObject(kSimplifiedPathKey, folded);
     return folded;
 }
-
-bool QFVectorMaskPathsAndOperations(const OMPSDCompoundPath& mask, double width, double height,
-                                    QFVectorMaskPaths& result) {
-    QFVectorMaskPaths grouped = QFVectorMaskCompoundPaths(mask, width, height, false);
-    if (grouped.paths.empty() || grouped.paths.size() != grouped.operations.size()) return false;
-    result = std::move(grouped);
-    return true;
-}

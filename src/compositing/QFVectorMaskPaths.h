@@ -58,8 +58,3 @@ std::shared_ptr<const VKCompoundPath> QFFoldVectorMaskPaths(const QFVectorMaskPa
 // without subpaths. Cached on the layer once computed from more than one
 // group.
 std::shared_ptr<const VKCompoundPath> QFSimplifiedCompoundPathForLayer(const OMPSDLayer& layer);
-// The mask's subpaths grouped as QFVectorMaskCompoundPaths does, without
-// pixel alignment, into `result`; false, leaving `result` alone, when the
-// mask has no subpaths.
-bool QFVectorMaskPathsAndOperations(const OMPSDCompoundPath& mask, double width, double height,
-                                    QFVectorMaskPaths& result);

@@ -1,7 +1,7 @@
 #include "fontexport/XPCSocketConnection.h"
 
-#include "fontexport/QFChildProcess.h"
 #include "platform/Assert.h"
+#include "platform/ChildProcess.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 
@@ -272,15 +272,15 @@ std::unique_ptr<XPCSocketConnection> XPCSocketConnection::spawn(
     lf::FileDescriptor handedOver(::fcntl(theirs.get(), F_DUPFD_CLOEXEC, kHelperDescriptor + 1));
     if (!handedOver.isOpen()) return failed(lf::Error::posix(errno, "dup for " + executable));
 
-    QFChildProcess::Options options;
+    lf::ChildProcess::Options options;
     options.arguments.push_back(executable);
     options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
     options.descriptors.emplace_back(handedOver.get(), kHelperDescriptor);
     options.newProcessGroup = true;
-    auto helper = QFChildProcess::spawn(options);
+    auto helper = lf::ChildProcess::spawn(options);
     if (!helper) return failed(helper.error());
     auto connection = adopt(std::move(ours));
-    connection->helper_ = std::make_unique<QFChildProcess>(std::move(*helper));
+    connection->helper_ = std::make_unique<lf::ChildProcess>(std::move(*helper));
     return connection;
 }
 

@@ -38,9 +38,9 @@
 #include <vector>
 
 namespace lf {
+class ChildProcess;
 class DispatchQueue;
-}
-class QFChildProcess;
+}  // namespace lf
 
 // An incoming message; `replyID` is set when the peer awaits a reply.
 struct XPCMessage {
@@ -95,5 +95,5 @@ private:
 
     std::shared_ptr<State> state_;
     std::thread ioThread_;
-    std::unique_ptr<QFChildProcess> helper_;
+    std::unique_ptr<lf::ChildProcess> helper_;
 };

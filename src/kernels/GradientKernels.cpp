@@ -1,4 +1,6 @@
 // Reference forms of the gradient generators (GradientKernels.h).
+#include "kernels/GradientKernels.h"
+
 #include "kernels/KernelRuntime.h"
 #include "kernels/detail/KernelInstall.h"
 #include "kernels/detail/TableLookup.h"
@@ -29,9 +31,10 @@ void fillGradient(float* destination, const float* table, int32_t x0, int32_t y0
         for (int32_t i = 0; i < width; ++i, out += 4, counter += 4) {
             const float* entry = table + 4 * size_t(index(float(int64_t(x0) + i), y));
             for (uint32_t c = 0; c < 4; ++c)
-                out[c] =
-                    dither ? min(1.0f, entry[c] + float(noise[(counter + c) & 0x3FFF]) * ditherStep)
-                           : entry[c];
+                out[c] = entry[c];
+            if (dither)
+                TarrowDitherPixel(out, ditherStep,
+                                  [&](uint32_t c) { return noise[(counter + c) & 0x3FFF]; });
         }
     }
 }

@@ -21,15 +21,37 @@
 //   reflected t as linear; index = whole part of |2 clamp(t) - 1| * (count - 1)
 //
 // Without dither the pixel is the table entry. With dither each channel c of
-// the pixel becomes min(1, entry[c] + noise[(k + c) mod 16384] * a), the noise
-// bytes read unsigned from TarrowGetNoiseTable. The counter k (unsigned 32-bit,
+// the pixel becomes the whole 8-bit level floor((entry[c] + noise[(k + c) mod
+// 16384] * a) * 255 + 0.001) / 255, at most 1, and colour at most the
+// coverage; the noise bytes read unsigned from TarrowGetNoiseTable. Levels of
+// 0 and 1 stay exact, as in gradients stored in 8-bit layers, so colour
+// dodge, burn and divide see true extremes. The counter k (unsigned 32-bit,
 // wrapping) starts at x0 + y0 * 1103515245 + 12345, grows by 4 per pixel, and
 // each row starts 1103515245 after the previous row's start. a is
 // 1.5318628e-05 (about 1 / 65280), 3.0517578125e-05 (2^-15) for the diamond.
 
 #include "kernels/KernelConventions.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+
+// Dithers one premultiplied RGBA pixel in place with the noise bytes
+// `noise(c)` of its four channels, `step` per noise level, as the
+// comment above says. The entry's level is nudged by a thousandth before
+// it is taken down, so that an entry that is a whole level in single
+// precision (3/255 times 255 is slightly below 3) keeps its level under
+// noise 0.
+template <class Noise>
+inline void TarrowDitherPixel(float* pixel, float step, Noise noise) {
+    auto level = [&](uint32_t c) {
+        float whole = std::floor((pixel[c] + float(noise(c)) * step) * 255.0f + 0.001f);
+        return std::min(1.0f, whole / 255.0f);
+    };
+    pixel[3] = level(3);
+    for (uint32_t c = 0; c < 3; ++c)
+        pixel[c] = std::min(pixel[3], level(c));
+}
 
 using TarrowAngularGradientFn = void (*)(float* destination, const float* table, int32_t x0,
                                          int32_t y0, int32_t width, int32_t height,

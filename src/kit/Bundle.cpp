@@ -77,6 +77,32 @@ const Bundle::StringTable& Bundle::stringTable(std::string_view name) const {
     return *tables_.emplace(std::string(name), std::move(table)).first->second;
 }
 
+const nlohmann::json& Bundle::infoDictionary() const {
+    std::call_once(infoOnce_, [this] {
+        info_ = nlohmann::json::object();
+        if (resourcePath_.empty()) return;
+        const std::filesystem::path path = resourcePath_ / "Info.json";
+        Result<Data> bytes = Data::readFile(path.string());
+        if (!bytes) {
+            if (!bytes.error().is(kPOSIXErrorDomain, ENOENT))
+                log("*** {}", describe(bytes.error()));
+            return;
+        }
+        auto json = nlohmann::json::parse(bytes->stringView(), nullptr, false);
+        if (json.is_object())
+            info_ = std::move(json);
+        else
+            log("*** {} is not a JSON object", path.string());
+    });
+    return info_;
+}
+
+std::optional<nlohmann::json> Bundle::objectForInfoDictionaryKey(std::string_view key) const {
+    const nlohmann::json& info = infoDictionary();
+    if (auto it = info.find(key); it != info.end()) return *it;
+    return std::nullopt;
+}
+
 Bundle::StringTable Bundle::readStringTable(const std::filesystem::path& path) {
     StringTable table;
     Result<Data> bytes = Data::readFile(path.string());

@@ -13,7 +13,13 @@
 // damaged one writes one "***" line and holds no text either, so its keys
 // show as they are.
 //
+// Info.json is the application's property list: one JSON object, read on
+// first use and kept; a missing file is an empty object, and so is a
+// damaged one, after one "***" line.
+//
 // Threads: any thread may call any member; the folder never changes.
+
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <map>
@@ -56,6 +62,11 @@ public:
     std::string localizedString(std::string_view key, std::string_view value = {},
                                 std::string_view table = {}) const;
 
+    // Info.json's object.
+    const nlohmann::json& infoDictionary() const;
+    // The value of `key` in Info.json, or nullopt.
+    std::optional<nlohmann::json> objectForInfoDictionaryKey(std::string_view key) const;
+
 private:
     using StringTable = std::map<std::string, std::string, std::less<>>;
     const StringTable& stringTable(std::string_view name) const;
@@ -64,6 +75,8 @@ private:
     const std::filesystem::path resourcePath_;
     mutable std::mutex tablesMutex_;
     mutable std::map<std::string, std::unique_ptr<const StringTable>, std::less<>> tables_;
+    mutable std::once_flag infoOnce_;
+    mutable nlohmann::json info_;
 };
 
 }  // namespace lf

@@ -34,7 +34,9 @@ struct RGBABuffer {
 };
 
 // Writes `pixelCount` pixels of `source` with straight colour into
-// `destination` (which may be `source`). Opaque runs are copied as they are.
+// `destination` (which may be `source`). Runs of opaque pixels are copied as
+// they are, runs of clear ones cleared, and the rest looked up in a table of
+// quotients.
 void unpremultiplyRGBA(const uint8_t* source, uint8_t* destination, size_t pixelCount);
 
 // The opposite: colour multiplied by alpha, c * a / 255 rounded to nearest.

@@ -1,5 +1,6 @@
 #include "rendergraph/BNGradientRendering.h"
 
+#include "kernels/GradientKernels.h"
 #include "kernels/KernelRuntime.h"
 
 #include <algorithm>
@@ -25,8 +26,8 @@ void BNAddGradientDither(BNSurface& surface, int32_t x0, int32_t y0, float step)
         float* pixel = surface.row(j);
         uint32_t counter = rowCounter;
         for (uint64_t i = 0; i < surface.widthInPixels(); ++i, pixel += 4, counter += 4)
-            for (uint32_t c = 0; c < 4; ++c)
-                pixel[c] = std::min(
-                    1.0f, pixel[c] + float(noise[(counter + c) % kTarrowNoiseTableSize]) * step);
+            TarrowDitherPixel(pixel, step, [&](uint32_t c) {
+                return noise[(counter + c) % kTarrowNoiseTableSize];
+            });
     }
 }

@@ -37,10 +37,10 @@ inline constexpr float kBNGradientDitherStep = 1.5318628e-05f;
 inline constexpr float kBNDiamondGradientDitherStep = 3.0517578125e-05f;
 
 // Adds dither to a four-channel surface whose pixel (i, j) stands at image
-// pixel (x0 + i, y0 + j): each channel c becomes min(1, value + noise byte *
-// step), the bytes read unsigned from the shared noise table at the counter
-// k + c (mod 16,384). The counter is anchored to the image, not to the
-// surface: k = 4x + 1103515245 y + 12345 for image pixel (x, y) in unsigned
+// pixel (x0 + i, y0 + j): each channel c gains noise byte * step and is taken
+// down to a whole 8-bit level (TarrowDitherPixel), the bytes read unsigned
+// from the shared noise table at the counter k + c (mod 16,384). The counter is anchored to the
+// image, not to the surface: k = 4x + 1103515245 y + 12345 for image pixel (x, y) in unsigned
 // 32-bit arithmetic, so every tile of a rendering continues one pattern.
 // (The gradient kernels start each run at x0 instead of 4 x0, which shifts
 // the pattern with the tile's left edge; the generators therefore call them

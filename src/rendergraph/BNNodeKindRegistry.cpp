@@ -43,6 +43,7 @@
 #include "rendergraph/BNTentBlurNode.h"
 #include "rendergraph/BNTranslateNode.h"
 #include "rendergraph/BNTransparentNode.h"
+#include "rendergraph/BNUnmixWithMaskNode.h"
 #include "rendergraph/BNVibranceAdjustmentNode.h"
 
 const BNNodeKindRegistry& BNNodeKindRegistry::renderGraph() {
@@ -91,6 +92,7 @@ const BNNodeKindRegistry& BNNodeKindRegistry::renderGraph() {
         BN_NODE_KIND(BNTentBlurNode),
         BN_NODE_KIND(BNTranslateNode),
         BN_NODE_KIND(BNTransparentNode),
+        BN_NODE_KIND(BNUnmixWithMaskNode),
         BN_NODE_KIND(BNVibranceAdjustmentNode),
     });
     return registry;

@@ -14,6 +14,7 @@
 #include "rendergraph/BNDivideMaskNode.h"
 #include "rendergraph/BNIsolateOpacityNode.h"
 #include "rendergraph/BNTransparentNode.h"
+#include "rendergraph/BNUnmixWithMaskNode.h"
 
 #include <gtest/gtest.h>
 
@@ -442,31 +443,54 @@ TEST(QFRenderNodeForLayers, GroupFillOpacityWeighsAnIsolatedResult) {
     }
 }
 
-TEST(QFContext, GroupsBlendedLikeLayersAreDividedByTheirFactorMaskOnce) {
-    // A group with a visible effect is blended like a layer: its result
-    // divided by its factor mask (its coverage, 0.4) within its mask (0.5)
-    // gives the same pixels as the same group without the effect.
+TEST(QFRenderNodeForLayers, GroupsWithEffectsTakeTheirCoverageOutOnce) {
+    // A red layer at coverage 0.4 in a group with a mask of 0.5 and a red
+    // colour overlay, over grey: red at 0.2. The overlay is the group's own
+    // colour, so the merged image is the same whether it is drawn or not.
+    const float g = 128 / 255.f;
+    const std::array<float, 4> expected{0.2f + 0.8f * g, 0.8f * g, 0.8f * g, 1};
     auto grey = pixelLayer("grey", kWhole, kGrey).make();
     auto faint = pixelLayer("red", kWhole, {255, 0, 0, 102}).make();
-    LayerBlueprint plain = group("g", "norm", {faint});
-    plain.hasMask = true;
-    plain.maskRect = kWhole;
-    plain.maskValue = 128;
-    LayerBlueprint styled = plain;
-    styled.blocks.push_back({"lfx2", effectsBlock({"SoFi"})});
-    lf::LogCapture log;  // the effect is not drawn yet
-    auto expected = renderPixel(QFRenderNodeForLayers({grey, plain.make()}), 1, 1);
-    EXPECT_NEAR(expected[0], 0.2f + 0.8f * 128 / 255.f, kTolerance);  // coverage 0.4 x 0.5
-    BNRenderNodePtr node = QFRenderNodeForLayers({grey, styled.make()});
-    auto actual = renderPixel(node, 1, 1);
-    for (int k = 0; k < 4; ++k)
-        EXPECT_NEAR(actual[k], expected[k], kTolerance);
-    const BNDivideMaskNode* divided = findNode<BNDivideMaskNode>(node);
-    ASSERT_TRUE(divided);
-    EXPECT_TRUE(dynamic_cast<const BNIsolateOpacityNode*>(divided->inputNode(1)));
+    for (const char* key : {"norm", "pass"}) {
+        SCOPED_TRACE(key);
+        LayerBlueprint styled = group("g", key, {faint});
+        styled.hasMask = true;
+        styled.maskRect = kWhole;
+        styled.maskValue = 128;
+        styled.blocks.push_back({"lfx2", effectsBlock({"SoFi"})});
+        auto layer = styled.make();
+        BNRenderNodePtr node = QFRenderNodeForLayers({grey, layer});
+        auto actual = renderPixel(node, 1, 1);
+        for (int k = 0; k < 4; ++k)
+            EXPECT_NEAR(actual[k], expected[k], kTolerance);
+        // The group is blended like a layer, where its effects are drawn:
+        // its result has its coverage taken out once. An isolated group's
+        // result is divided by its own coverage; a pass-through group's,
+        // which holds the backdrop, is unmixed from it by the factor mask
+        // that the layer walk set: the coverage of the group's own layers
+        // rendered alone.
+        if (std::string(key) == "pass") {
+            auto unmixed = findNode<BNUnmixWithMaskNode>(node);
+            ASSERT_TRUE(unmixed);
+            auto coverage = dynamic_cast<const BNIsolateOpacityNode*>(unmixed->inputNode(2));
+            ASSERT_TRUE(coverage);
+            EXPECT_NE(coverage->inputNode(0), unmixed->inputNode(1));
+        } else {
+            auto divided = findNode<BNDivideMaskNode>(node);
+            ASSERT_TRUE(divided);
+            auto coverage = dynamic_cast<const BNIsolateOpacityNode*>(divided->inputNode(1));
+            ASSERT_TRUE(coverage);
+            EXPECT_EQ(coverage->inputNode(0), divided->inputNode(0));
+        }
+    }
 
-    // A factor mask set on the group divides its result instead: with the
-    // coverage it stands for, the same pixels.
+    // A factor mask set on the group by hand divides its result instead:
+    // with the coverage it stands for, the same pixels.
+    LayerBlueprint styled = group("g", "norm", {faint});
+    styled.hasMask = true;
+    styled.maskRect = kWhole;
+    styled.maskValue = 128;
+    styled.blocks.push_back({"lfx2", effectsBlock({"SoFi"})});
     QFContext context;
     auto layer = styled.make();
     context.blendLayers({grey});
@@ -475,10 +499,57 @@ TEST(QFContext, GroupsBlendedLikeLayersAreDividedByTheirFactorMaskOnce) {
     context.setFactorMask(coverage);
     context.blendLayers({faint});
     context.endTransparencyGroup(layer, true, {});
-    divided = findNode<BNDivideMaskNode>(context.resultNode());
+    auto divided = findNode<BNDivideMaskNode>(context.resultNode());
     ASSERT_TRUE(divided);
     EXPECT_EQ(divided->inputNode(1), coverage.get());
     auto set = renderPixel(context.resultNode(), 1, 1);
     for (int k = 0; k < 4; ++k)
         EXPECT_NEAR(set[k], expected[k], kTolerance);
+}
+
+TEST(QFRenderNodeForLayers, PassThroughGroupsWithEffectsStillBlendWithWhatLiesBelow) {
+    // A pass-through group with an effect (a colour overlay of opacity 0,
+    // which Photoshop's merged image does not show) is blended like a layer
+    // and still passes through: its layers blend with what lies below it,
+    // weighed by their own coverage and the group's mask once.
+    const float g = 128 / 255.f, w = 128 / 255.f;
+    auto grey = pixelLayer("grey", kWhole, kGrey).make();
+    auto styled = [](QFLayerList sublayers, uint8_t mask) {
+        LayerBlueprint blueprint = group("g", "pass", std::move(sublayers));
+        blueprint.blocks.push_back({"lfx2", effectsBlock({"SoFi"}, 0)});
+        blueprint.hasMask = mask < 255;
+        blueprint.maskRect = kWhole;
+        blueprint.maskValue = mask;
+        return blueprint.make();
+    };
+    LayerBlueprint multiply = pixelLayer("multiply", kWhole, kRed);
+    multiply.blendKey = "mul ";
+    LayerBlueprint faintMultiply = pixelLayer("multiply", kWhole, {255, 0, 0, 102});
+    faintMultiply.blendKey = "mul ";
+    auto faintRed = pixelLayer("red", kWhole, {255, 0, 0, 102}).make();
+    auto halfWhite = pixelLayer("white", kWhole, {255, 255, 255, 128}).make();
+    struct {
+        const char* what;
+        QFLayerList layers;
+        std::array<float, 4> expected;
+    } cases[] = {
+        {"multiply reaches the grey", {grey, styled({multiply.make()}, 255)}, {g, 0, 0, 1}},
+        {"at coverage 0.4",
+         {grey, styled({faintMultiply.make()}, 255)},
+         {g, 0.6f * g, 0.6f * g, 1}},
+        {"within a mask of 0.5",
+         {grey, styled({faintMultiply.make()}, 128)},
+         {g, 0.8f * g, 0.8f * g, 1}},
+        {"over a half-transparent backdrop",
+         {halfWhite, styled({faintRed}, 255)},
+         {0.4f + 0.6f * w, 0.6f * w, 0.6f * w, 0.4f + 0.6f * w}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        BNRenderNodePtr node = QFRenderNodeForLayers(c.layers);
+        EXPECT_TRUE(findNode<BNUnmixWithMaskNode>(node));
+        auto actual = renderPixel(node, 1, 1);
+        for (int k = 0; k < 4; ++k)
+            EXPECT_NEAR(actual[k], c.expected[k], kTolerance);
+    }
 }

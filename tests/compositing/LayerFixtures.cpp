@@ -141,13 +141,14 @@ std::vector<uint8_t> vectorStrokeBlock(const VectorStrokeBlueprint& stroke) {
     return lf::test::versionedDescriptor(6, items.data());
 }
 
-std::vector<uint8_t> effectsBlock(const std::vector<std::string>& keys) {
+std::vector<uint8_t> effectsBlock(const std::vector<std::string>& keys, double opacity) {
     ByteWriter items;
     for (const std::string& key : keys) {
         ByteWriter effect;
-        effect.unicode("").identifier(key).u32(2);
+        effect.unicode("").identifier(key).u32(3);
         effect.identifier("enab").code("bool").u8(1);
         effect.identifier("layerConceals").code("bool").u8(0);
+        effect.identifier("Opct").code("UntF").code("#Prc").f64(opacity * 100);
         items.identifier(key).code("Objc").bytes(effect.data());
     }
     ByteWriter block;

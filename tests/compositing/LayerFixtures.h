@@ -78,8 +78,9 @@ struct VectorStrokeBlueprint {
 std::vector<uint8_t> vectorStrokeBlock(const VectorStrokeBlueprint& stroke);
 
 // The bytes of an "lfx2" block holding the effects of these keys ("DrSh",
-// "SoFi"...), each enabled; a drop shadow is not knocked out by its layer.
-std::vector<uint8_t> effectsBlock(const std::vector<std::string>& keys);
+// "SoFi"...), each enabled at `opacity` with its default colour (a colour
+// overlay's is red); a drop shadow is not knocked out by its layer.
+std::vector<uint8_t> effectsBlock(const std::vector<std::string>& keys, double opacity = 1.0);
 
 // Renders `node` over (x, y, 1, 1) at scale 1: premultiplied floats.
 std::array<float, 4> renderPixel(const BNRenderNodePtr& node, double x, double y);

@@ -7,6 +7,7 @@
 #include "compositing/QFGradientProvider.h"
 #include "compositing/QFPSDContourProvider.h"
 #include "platform/Log.h"
+#include "rendergraph/BNColorProfile.h"
 #include "rendergraph/BNRenderingContext.h"
 
 #include <gtest/gtest.h>
@@ -127,6 +128,17 @@ TEST(ContourProviders, CurvesAtLevelsWorkedOutByHand) {
     };
     for (const auto& t : cases)
         EXPECT_NEAR(at(curve(*t.provider), t.x), t.expected, 1e-3) << t.what;
+    // In a profile of gamma 1.8 exposure works in that profile's linear
+    // light: 0.5 becomes 0.5 * 2^(1 / 1.8) one stop up and 0.5 * 2^(-1 / 1.8)
+    // one stop down.
+    auto context = BNRenderingContext::create();
+    context->setColorProfile(BNColorProfile::genericRGBProfile());
+    ASSERT_NEAR(context->colorProfile()->estimatedGamma(), 1.8, 1e-3);
+    for (auto [stops, expected] : {std::pair{1.0, 0.7348672}, std::pair{-1.0, 0.3401975}}) {
+        std::vector<float> values(4096);
+        exposure(stops, 0, 1)->generateContourValues(values.data(), values.size(), *context);
+        EXPECT_NEAR(at(values, 0.5), expected, 1e-3) << stops << " stops at gamma 1.8";
+    }
     // Lowering is the exact inverse of raising, through both stages.
     for (double b : {50.0, 150.0})
         for (double x = 0; x <= 1; x += 0.0625)
@@ -147,6 +159,14 @@ TEST(ContourProviders, ContoursAreSplinePiecesBetweenCorners) {
     // tangents 1.75, 1 and 0.25 (its three equations solved by hand), so
     // its Hermite segment gives 0.421875 at 0.25.
     EXPECT_NEAR(at(contour({{0, 0}, {0.5, 0.75}, {1, 1}}), 0.25), 0.421875, 1e-3);
+    // Unevenly spaced points weigh each side's slope by the other side's
+    // spacing. Through (0, 0), (0.25, 0.5), (1, 1): spacings 1/4 and 3/4,
+    // slopes 2 and 2/3; the middle row reads 3/8 D0 + D1 + 1/8 D2 = 5/2,
+    // so the tangents are 13/6, 5/3 and 1/6, and the Hermite segments give
+    // 0.265625 at 0.125 and 0.890625 at 0.625.
+    auto uneven = contour({{0, 0}, {0.25, 0.5}, {1, 1}});
+    EXPECT_NEAR(at(uneven, 0.125), 0.265625, 1e-3);
+    EXPECT_NEAR(at(uneven, 0.625), 0.890625, 1e-3);
     // A corner makes two straight pieces; overshoots are clamped.
     EXPECT_NEAR(at(contour({{0, 0}, {0.5, 1, false}, {1, 0}}), 0.75), 0.5, 1e-3);
     for (float v : contour({{0, 0}, {0.1, 0.9}, {0.2, 1}, {1, 0.1}}))
@@ -174,6 +194,21 @@ TEST(ContourProviders, ColorBalanceStaysWithinItsTable) {
     EXPECT_EQ(ranged[50], 0.0f);
     EXPECT_NEAR(ranged[51], 1.0 / 155, 1e-6);
     EXPECT_EQ(ranged[205], 1.0f);
+
+    // Preserving luminosity measures each channel's midtones against the
+    // middle of the largest and smallest midtone: with cyan-red +40 and
+    // magenta-green -20 (the middle +10), red's gamma is 2^(-30/100),
+    // green's 2^(30/100) and blue's 2^(10/100).
+    balance.setShadows({});
+    balance.setHighlights({});
+    balance.setMidtones({0.4, -0.2, 0});
+    balance.setPreserveLuminosity(true);
+    const double quarter[3] = {0.3243212, 0.1814585, 0.2263227};  // 0.25 to those powers
+    for (int channel = 0; channel < 3; ++channel)
+        EXPECT_NEAR(curve(QFColorBalanceContourProvider(&balance, channel), 256)[64],
+                    quarter[channel], 1e-5)
+            << "channel " << channel;
+    balance.setMidtones({});
 
     // Preserving luminosity can put the lower bound (200) above the upper
     // one (55): a step, within the table. Damaged sliders put both bounds

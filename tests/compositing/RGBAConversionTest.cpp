@@ -7,6 +7,15 @@
 
 namespace {
 
+// The exhaustive reference: an 8-bit premultiplied colour sample divided by
+// its 8-bit coverage, rounded and capped at 255; 0 where there is no
+// coverage.
+uint8_t unpremultipliedByte(uint8_t colour, uint8_t coverage) {
+    if (coverage == 0) return 0;
+    unsigned value = (unsigned{colour} * 255 + coverage / 2) / coverage;
+    return static_cast<uint8_t>(value > 255 ? 255 : value);
+}
+
 std::vector<uint8_t> convert(const BNSurface& surface, bool keepPremultiplied) {
     std::vector<uint8_t> out;
     QFCopyUnpremultipliedRGBA(
@@ -99,13 +108,15 @@ TEST(QFConvertSurfaceToRGBA, StraightColourEqualsTheScalarFormulaForEveryLevelAn
     uint64_t rows = (pairs.size() + kWidth - 1) / kWidth;
     auto surface =
         BNSurface::create(VKRectMake(0, 0, kWidth, double(rows)), 1.0, BNChannelMaskRGBA);
+    for (uint64_t y = 0; y < rows; ++y)  // the last row's end stays clear
+        std::fill(surface->row(y), surface->row(y) + kWidth * 4, 0.0f);
     std::vector<uint8_t> expected(kWidth * rows * 4, 0);
     for (size_t i = 0; i < pairs.size(); ++i) {
         auto [c, a] = pairs[i];
         int colours[3] = {c, 255 - c, c / 2};
         for (int k = 0; k < 3; ++k) {
             surface->sample(i % kWidth, i / kWidth, k) = float(colours[k]) / 255.0f;
-            expected[i * 4 + k] = QFUnpremultipliedByte(uint8_t(colours[k]), uint8_t(a));
+            expected[i * 4 + k] = unpremultipliedByte(uint8_t(colours[k]), uint8_t(a));
         }
         surface->sample(i % kWidth, i / kWidth, 3) = float(a) / 255.0f;
         expected[i * 4 + 3] = uint8_t(a);
@@ -118,12 +129,12 @@ TEST(QFConvertSurfaceToRGBA, StraightColourEqualsTheScalarFormulaForEveryLevelAn
         << " instead of " << int(*mismatch.second);
 
     // The formula itself at the edges of coverage.
-    EXPECT_EQ(QFUnpremultipliedByte(0, 0), 0);
-    EXPECT_EQ(QFUnpremultipliedByte(7, 0), 0) << "no coverage, no colour";
-    EXPECT_EQ(QFUnpremultipliedByte(1, 1), 255);
-    EXPECT_EQ(QFUnpremultipliedByte(9, 1), 255) << "colour past its coverage is capped";
-    EXPECT_EQ(QFUnpremultipliedByte(127, 254), 128);
-    EXPECT_EQ(QFUnpremultipliedByte(200, 255), 200);
+    EXPECT_EQ(unpremultipliedByte(0, 0), 0);
+    EXPECT_EQ(unpremultipliedByte(7, 0), 0) << "no coverage, no colour";
+    EXPECT_EQ(unpremultipliedByte(1, 1), 255);
+    EXPECT_EQ(unpremultipliedByte(9, 1), 255) << "colour past its coverage is capped";
+    EXPECT_EQ(unpremultipliedByte(127, 254), 128);
+    EXPECT_EQ(unpremultipliedByte(200, 255), 200);
 }
 
 TEST(QFConvertSurfaceToRGBA, StraightColourIsThePremultipliedBytesDividedByCoverage) {
@@ -139,7 +150,7 @@ TEST(QFConvertSurfaceToRGBA, StraightColourIsThePremultipliedBytesDividedByCover
     std::vector<uint8_t> expected = convert(*surface, true);
     for (size_t i = 0; i < expected.size(); i += 4)
         for (int k = 0; k < 3; ++k)
-            expected[i + k] = QFUnpremultipliedByte(expected[i + k], expected[i + 3]);
+            expected[i + k] = unpremultipliedByte(expected[i + k], expected[i + 3]);
     std::vector<uint8_t> straight(kWidth * 2 * 4);
     QFConvertSurfaceToRGBA(*surface, false, straight.data(), kWidth * 4, kWidth, 2);
     EXPECT_EQ(straight, expected);

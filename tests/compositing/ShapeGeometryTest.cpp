@@ -143,10 +143,10 @@ TEST(QFVectorMaskPaths, GroupsSubpathsByOperation) {
     EXPECT_EQ(mapped.operations, (std::vector<int>{0, 1}));
     // The same, handed back only when there is a path.
     QFVectorMaskPaths handed;
-    ASSERT_TRUE(QFVectorMaskPathsAndOperations(mask({first, second, third}), 10, 10, handed));
+    ASSERT_TRUE(QFVectorMaskPathsAndOperations(mask({first, second, third}), 10, 10, &handed));
     EXPECT_EQ(handed.operations, mapped.operations);
     EXPECT_EQ(handed.paths.size(), 2u);
-    EXPECT_FALSE(QFVectorMaskPathsAndOperations(mask({}), 10, 10, handed));
+    EXPECT_FALSE(QFVectorMaskPathsAndOperations(mask({}), 10, 10, &handed));
     EXPECT_EQ(handed.paths.size(), 2u);
 }
 

@@ -1,7 +1,7 @@
 #include "FontTestSupport.h"
-#include "fontexport/QFChildProcess.h"
 #include "fontexport/QFFont.h"
 #include "fontexport/QFFontError.h"
+#include "platform/ChildProcess.h"
 #include "platform/FileDescriptor.h"
 #include "platform/Log.h"
 #include "support/TestSupport.h"
@@ -34,11 +34,11 @@ std::optional<std::string> runPython(const std::vector<std::string>& arguments) 
     TemporaryDirectory folder;
     auto outputPath = folder / "output";
     lf::FileDescriptor output(::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
-    QFChildProcess::Options options;
+    lf::ChildProcess::Options options;
     options.arguments = {"/usr/bin/python3"};
     options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
     options.descriptors = {{output.get(), 1}};
-    auto python = QFChildProcess::spawn(options);
+    auto python = lf::ChildProcess::spawn(options);
     if (!python) return std::nullopt;
     auto ended = python->waitUntil(std::chrono::steady_clock::now() + std::chrono::seconds(60));
     if (!ended || ended->exitCode() != 0) return std::nullopt;

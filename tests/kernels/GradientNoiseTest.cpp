@@ -68,10 +68,14 @@ TEST(GradientKernels, PositionsFollowTheGeometry) {
     EXPECT_EQ(linear.at(50, 0), 0.0f);
 }
 
-TEST(GradientKernels, DitherFollowsItsCounter) {
+TEST(GradientKernels, DitherFollowsItsCounterToWholeLevels) {
+    // Channels of level 0, level 3, half way between levels 127 and 128,
+    // and 1. Dither adds up to one level (two for the diamond) and takes the
+    // result down to a whole level: 0 and 1 stay exact, and so does a whole
+    // level under the plain dither.
     std::vector<float> table;
     for (uint32_t i = 0; i < kCount; ++i)
-        table.insert(table.end(), {0.5f, 0.25f, 1.0f, 1.0f});
+        table.insert(table.end(), {0.0f, 3 / 255.0f, 0.5f, 1.0f});
     const uint8_t* noise = TarrowGetNoiseTable();
     const int32_t x0 = -7, y0 = 13;
     TestPlane out(5, 3, 4), diamond(5, 3, 4);
@@ -80,15 +84,18 @@ TEST(GradientKernels, DitherFollowsItsCounter) {
     k().diamondGradient(diamond.data(), table.data(), x0, y0, 5, 3, diamond.stride(), kCount, true,
                         0, 0, 0, 50);
     for (uint32_t j = 0; j < 3; ++j)
-        for (uint32_t i = 0; i < 5; ++i)
+        for (uint32_t i = 0; i < 5; ++i) {
+            const uint32_t counter =
+                uint32_t(x0) + uint32_t(y0) * 1103515245u + 12345u + j * 1103515245u + 4 * i;
+            auto n = [&](uint32_t c) { return int(noise[(counter + c) % kTarrowNoiseTableSize]); };
+            const float plain[4] = {0, 3, n(2) < 128 ? 127.0f : 128.0f, 255};
             for (uint32_t c = 0; c < 4; ++c) {
-                const uint32_t counter = uint32_t(x0) + uint32_t(y0) * 1103515245u + 12345u +
-                                         j * 1103515245u + 4 * i + c;
-                const float n = float(noise[counter % kTarrowNoiseTableSize]);
-                const float entry = table[c];
-                EXPECT_EQ(out.at(i, j, c), std::min(1.0f, entry + n * 1.5318628e-05f));
-                EXPECT_EQ(diamond.at(i, j, c), std::min(1.0f, entry + n * 3.0517578125e-05f));
+                EXPECT_EQ(out.at(i, j, c), plain[c] / 255.0f) << c;
+                const double lifted = std::min(255.0, table[c] * 255.0 + n(c) / 128.0);
+                if (std::abs(lifted - std::round(lifted)) > 0.01)  // not at a level's edge
+                    EXPECT_EQ(std::lround(diamond.at(i, j, c) * 255), std::floor(lifted)) << c;
             }
+        }
 }
 
 TEST(NoiseKernels, NoiseFollowsItsCounterAndContinuesAcrossTiles) {

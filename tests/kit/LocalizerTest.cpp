@@ -200,6 +200,27 @@ TEST(Bundle, TheShippedTablesAreObjectsOfText) {
     EXPECT_TRUE(log.lines().empty()) << log.lines().front();
 }
 
+TEST(Bundle, InfoIsAnObjectEvenWhenMissingOrDamaged) {
+    lf::test::TemporaryDirectory folder;
+    Bundle bundle(folder.path());
+    EXPECT_TRUE(bundle.infoDictionary().is_object());
+    EXPECT_FALSE(bundle.objectForInfoDictionaryKey("CFBundleName"));
+
+    lf::test::writeFile(folder / "Info.json", "[1, 2]");
+    Bundle damaged(folder.path());
+    lf::LogCapture log;
+    EXPECT_TRUE(damaged.infoDictionary().empty());
+    EXPECT_TRUE(log.contains("***"));
+
+    lf::test::writeFile(folder / "Info.json", R"({"CFBundleName": "layerflow", "N": 3})");
+    Bundle written(folder.path());
+    EXPECT_EQ(written.objectForInfoDictionaryKey("CFBundleName"), "layerflow");
+    EXPECT_EQ(written.objectForInfoDictionaryKey("N"), 3);
+
+    Bundle shipped(LF_SOURCE_RESOURCES_DIR);
+    EXPECT_TRUE(shipped.objectForInfoDictionaryKey("CFBundleName")) << "resources/Info.json";
+}
+
 TEST(OMLocalizedString, ShowsTheKeyWhenThereIsNoText) {
     EXPECT_EQ(OMLocalizedString("no.such.key"), "no.such.key");
     EXPECT_EQ(OMLocalizedString("no.such.key", {{"a", "1"}}, {"a"}), "no.such.key");

@@ -88,17 +88,19 @@ TEST(BNGradientGenerators, DitherAddsTheNoiseTableAnchoredToTheImage) {
     EXPECT_EQ(samplesOf(*noisy), samplesOf(*renderOnce(dithered, rect, 1.0)));
 
     // Pixel (x, y) of the image takes noise bytes 4x + 1103515245 y + 12345
-    // onward; opacity 1 stays 1.
+    // onward, each up to one level (byte / 256), and is taken down to a
+    // whole 8-bit level; opacity 1 stays 1.
     const uint8_t* noise = TarrowGetNoiseTable();
     for (uint64_t j = 0; j < 6; ++j)
         for (uint64_t i = 0; i < 40; ++i) {
             const auto x = int32_t(i) - 8, y = int32_t(j) + 3;
             const uint32_t counter = 4u * uint32_t(x) + uint32_t(y) * 1103515245u + 12345u;
-            for (int c = 0; c < 4; ++c) {
-                const float expected =
-                    std::min(1.0f, clean->sample(i, j, c) +
-                                       float(noise[(counter + c) % 16384]) * 1.5318628e-05f);
-                ASSERT_EQ(noisy->sample(i, j, c), expected) << i << "," << j << "," << c;
+            for (int c = 0; c < 3; ++c) {
+                const double lifted =
+                    clean->sample(i, j, c) * 255.0 + noise[(counter + c) % 16384] / 256.0;
+                if (std::abs(lifted - std::round(lifted)) < 0.01) continue;  // at a level's edge
+                ASSERT_EQ(noisy->sample(i, j, c) * 255, std::floor(lifted))
+                    << i << "," << j << "," << c;
             }
             ASSERT_EQ(noisy->sample(i, j, 3), 1.0f);
         }

@@ -1,4 +1,5 @@
 #include "FakeProviders.h"
+#include "NodeTestSupport.h"
 #include "TestNodes.h"
 #include "kernels/NoiseKernels.h"
 #include "platform/Log.h"
@@ -6,6 +7,7 @@
 #include "rendergraph/BNApplyNoiseNode.h"
 #include "rendergraph/BNApplyTextureNode.h"
 #include "rendergraph/BNBlendingRangesMaskNode.h"
+#include "rendergraph/BNConstantColorNode.h"
 #include "rendergraph/BNCrossfadeNode.h"
 #include "rendergraph/BNCrossfadeWithMaskNode.h"
 #include "rendergraph/BNDifferenceMaskNode.h"
@@ -14,6 +16,7 @@
 #include "rendergraph/BNLimitToMaskNode.h"
 #include "rendergraph/BNRenderer.h"
 #include "rendergraph/BNRestrictedBlendingNode.h"
+#include "rendergraph/BNUnmixWithMaskNode.h"
 
 #include <gtest/gtest.h>
 
@@ -93,6 +96,10 @@ TEST(MaskNodes, CreationChecksLogTheirLines) {
          "Mask doesn't contain opacity data"},
         {[&] { return BNDifferenceMaskNode::create(opacity, fill); },
          "BNDifferenceMaskNode only supports inputs with planar opacity channels"},
+        {[&] { return BNUnmixWithMaskNode::create(rgba, rgbf, opacity); },
+         "BNUnmixWithMaskNode needs RGBA pictures and an opacity mask"},
+        {[&] { return BNUnmixWithMaskNode::create(rgba, rgba, fill); },
+         "BNUnmixWithMaskNode needs RGBA pictures and an opacity mask"},
         {[&] { return BNDivideMaskNode::create(rgba, rgba); },
          "BNDivideMaskNode only supports foreground inputs with a planar opacity channel"},
         {[&] { return BNDivideMaskNode::create(fill, opacity); },
@@ -309,6 +316,48 @@ TEST(BNCrossfadeWithMaskNode, MixesByRegionsAsByPixels) {
             }
         }
     }
+}
+
+// Unmixing a crossfade's result from its background by its mask gives back
+// the foreground it mixed in, wherever the mask is not 0; where it is, the
+// mixed picture itself. Results stay premultiplied pictures.
+TEST(BNUnmixWithMaskNode, TakesBackWhatACrossfadeMixedIn) {
+    auto background = source(BNChannelMaskRGBA, 1), foreground = source(BNChannelMaskRGBA, 2);
+    for (float floor : {0.0f, 0.25f}) {
+        // A mask from `floor` up, 0 in its first column.
+        auto mask = FunctionNode::create(VKRectInfinite, BNChannelMaskOpacity,
+                                         [floor](double x, double y, int) {
+                                             return x < 1 ? 0.0f : floor + float(x + y) / 20.0f;
+                                         });
+        auto mixed = BNCrossfadeWithMaskNode::create(background, foreground, mask);
+        BNRenderer renderer;
+        auto unmixed =
+            renderer.renderNode(BNUnmixWithMaskNode::create(background, mixed, mask), kArea, 1.0);
+        auto want = renderer.renderNode(foreground, kArea, 1.0);
+        auto asMixed = renderer.renderNode(mixed, kArea, 1.0);
+        ASSERT_TRUE(unmixed && want && asMixed);
+        for (uint64_t y = 0; y < unmixed->heightInPixels(); ++y)
+            for (uint64_t x = 0; x < unmixed->widthInPixels(); ++x)
+                for (int k = 0; k < 4; ++k) {
+                    if (x == 0)
+                        ASSERT_EQ(unmixed->sample(x, y, k), asMixed->sample(x, y, k));
+                    else
+                        ASSERT_NEAR(unmixed->sample(x, y, k), want->sample(x, y, k), 1e-5)
+                            << x << "," << y << " " << k;
+                    ASSERT_LE(unmixed->sample(x, y, k), unmixed->sample(x, y, 3));
+                }
+    }
+    // A picture that is not a crossfade of that backdrop is clamped to a
+    // premultiplied picture: half a mask over a brighter result than any
+    // foreground could give.
+    auto grey = BNConstantColorNode::create({0.5, 0.5, 0.5, 1, 0}, BNChannelMaskRGBA);
+    auto white = BNConstantColorNode::create({1, 1, 1, 1, 0}, BNChannelMaskRGBA);
+    auto half = BNConstantColorNode::create({0, 0, 0, 0.5, 0}, BNChannelMaskOpacity);
+    auto clamped = BNRenderer().renderNode(BNUnmixWithMaskNode::create(grey, white, half),
+                                           VKRectMake(0, 0, 1, 1), 1.0);
+    ASSERT_TRUE(clamped);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(clamped->sample(0, 0, k), 1.0f);
 }
 
 TEST(MaskNodes, PlaneRules) {

@@ -1,6 +1,6 @@
 #include "TTXCompiler.h"
 
-#include "fontexport/QFChildProcess.h"
+#include "platform/ChildProcess.h"
 #include "platform/FileDescriptor.h"
 
 #include <fmt/format.h>
@@ -63,12 +63,12 @@ RunResult runTTX(std::vector<std::string> arguments, const fs::path& logPath,
         log += fmt::format("cannot open the log file: {}\n", std::strerror(errno));
         return RunResult::Failed;
     }
-    QFChildProcess::Options options;
+    lf::ChildProcess::Options options;
     options.arguments = std::move(arguments);
     options.searchPath = true;
     options.descriptors = {{input.get(), 0}, {output.get(), 1}, {output.get(), 2}};
     options.environment = {"LC_ALL=C.UTF-8"};
-    auto ttx = QFChildProcess::spawn(options);
+    auto ttx = lf::ChildProcess::spawn(options);
     if (!ttx) {
         log += lf::describe(ttx.error()) + "\n";
         return RunResult::Failed;

@@ -1,4 +1,4 @@
-#include "fontexport/QFChildProcess.h"
+#include "platform/ChildProcess.h"
 
 #include <fmt/format.h>
 
@@ -13,6 +13,7 @@
 
 extern char** environ;
 
+namespace lf {
 namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(5);
@@ -57,22 +58,22 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 
 }  // namespace
 
-bool QFChildProcess::Termination::exited() const {
+bool ChildProcess::Termination::exited() const {
     return WIFEXITED(status);
 }
 
-int QFChildProcess::Termination::exitCode() const {
+int ChildProcess::Termination::exitCode() const {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string QFChildProcess::Termination::description() const {
+std::string ChildProcess::Termination::description() const {
     if (WIFEXITED(status)) return fmt::format("exited with status {}", WEXITSTATUS(status));
     if (WIFSIGNALED(status)) return fmt::format("was killed by signal {}", WTERMSIG(status));
     return fmt::format("ended with wait status {}", status);
 }
 
-lf::Result<QFChildProcess> QFChildProcess::spawn(const Options& options) {
-    if (options.arguments.empty()) return lf::Error::posix(EINVAL, "spawn without a program");
+Result<ChildProcess> ChildProcess::spawn(const Options& options) {
+    if (options.arguments.empty()) return Error::posix(EINVAL, "spawn without a program");
     FileActions files;
     for (const auto& [ours, theirs] : options.descriptors)
         posix_spawn_file_actions_adddup2(&files.actions, ours, theirs);
@@ -104,11 +105,11 @@ lf::Result<QFChildProcess> QFChildProcess::spawn(const Options& options) {
                                      argv.data(), envp.data())
                       : posix_spawn(&pid, argv[0], &files.actions, &attributes.attributes,
                                     argv.data(), envp.data());
-    if (failure != 0) return lf::Error::posix(failure, "start " + options.arguments[0]);
-    return QFChildProcess(pid, options.newProcessGroup);
+    if (failure != 0) return Error::posix(failure, "start " + options.arguments[0]);
+    return ChildProcess(pid, options.newProcessGroup);
 }
 
-QFChildProcess& QFChildProcess::operator=(QFChildProcess&& other) noexcept {
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     if (this != &other) {
         kill();
         pid_ = std::exchange(other.pid_, -1);
@@ -117,7 +118,7 @@ QFChildProcess& QFChildProcess::operator=(QFChildProcess&& other) noexcept {
     return *this;
 }
 
-std::optional<QFChildProcess::Termination> QFChildProcess::waitUntil(
+std::optional<ChildProcess::Termination> ChildProcess::waitUntil(
     std::chrono::steady_clock::time_point deadline, const std::function<bool()>& keepWaiting) {
     if (pid_ < 0) return Termination{};
     for (;;) {
@@ -133,7 +134,7 @@ std::optional<QFChildProcess::Termination> QFChildProcess::waitUntil(
     }
 }
 
-QFChildProcess::Termination QFChildProcess::terminate(std::chrono::milliseconds grace) {
+ChildProcess::Termination ChildProcess::terminate(std::chrono::milliseconds grace) {
     if (auto ended = waitUntil(std::chrono::steady_clock::now() + grace)) return *ended;
     // Its group too: a helper's own children go with it.
     ::kill(leadsGroup_ ? -pid_ : pid_, SIGKILL);
@@ -144,6 +145,8 @@ QFChildProcess::Termination QFChildProcess::terminate(std::chrono::milliseconds 
     return Termination{status};
 }
 
-void QFChildProcess::kill() {
+void ChildProcess::kill() {
     if (pid_ >= 0) terminate(std::chrono::milliseconds(0));
 }
+
+}  // namespace lf

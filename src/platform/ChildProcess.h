@@ -1,5 +1,5 @@
 #pragma once
-// QFChildProcess: a program started by its argument vector (posix_spawn,
+// ChildProcess: a program started by its argument vector (posix_spawn,
 // no shell), waited for with a deadline, and reaped. The destructor kills
 // a child that is still running (its whole process group when it leads
 // one) and reaps it, so no child outlives its owner as a zombie.
@@ -16,7 +16,9 @@
 #include <utility>
 #include <vector>
 
-class QFChildProcess {
+namespace lf {
+
+class ChildProcess {
 public:
     struct Options {
         // argv; arguments[0] is the program.
@@ -40,14 +42,14 @@ public:
         std::string description() const;
     };
 
-    static lf::Result<QFChildProcess> spawn(const Options& options);
+    static Result<ChildProcess> spawn(const Options& options);
 
-    QFChildProcess(QFChildProcess&& other) noexcept
+    ChildProcess(ChildProcess&& other) noexcept
         : pid_(std::exchange(other.pid_, -1)), leadsGroup_(other.leadsGroup_) {}
-    QFChildProcess& operator=(QFChildProcess&& other) noexcept;
-    QFChildProcess(const QFChildProcess&) = delete;
-    QFChildProcess& operator=(const QFChildProcess&) = delete;
-    ~QFChildProcess() { kill(); }
+    ChildProcess& operator=(ChildProcess&& other) noexcept;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess() { kill(); }
 
     pid_t pid() const { return pid_; }
 
@@ -62,8 +64,10 @@ public:
     void kill();
 
 private:
-    QFChildProcess(pid_t pid, bool leadsGroup) : pid_(pid), leadsGroup_(leadsGroup) {}
+    ChildProcess(pid_t pid, bool leadsGroup) : pid_(pid), leadsGroup_(leadsGroup) {}
 
     pid_t pid_ = -1;
     bool leadsGroup_ = false;
 };
+
+}  // namespace lf

@@ -1,0 +1,47 @@
+#pragma once
+// Unpacking an update archive with the system's tools, chosen by the
+// archive's extension exactly as written: "tar", "tgz" and "tbz" with tar
+// (the archive fed through its standard input), "zip" with unzip, "dmg" (a
+// disk image) with 7z. The contents land in the archive's own folder, which
+// must be a private folder of the updater's.
+//
+// An archive's contents are not trusted. Before unpacking, its listing must
+// hold no absolute name and no ".." component; afterwards the folder must
+// hold only plain files, folders and links, no file with a set-id bit, and
+// no link that leads out of the folder. A tool that cannot start, that
+// exits with a status other than 0 or that is not given the whole archive
+// fails the extraction (a truncated archive makes the tools fail).
+//
+// Runs on the calling thread (the unarchiver's); the tools run as children
+// of ours, started by argument vector, without a shell.
+
+#include "platform/Result.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+enum class OMAUArchiveKind { TAR, TGZ, TBZ, ZIP, DMG };
+
+inline constexpr const char* kOMAUArchiveErrorDomain = "OMAUArchiveErrorDomain";
+
+enum OMAUArchiveErrorCode : int64_t {
+    kOMAUArchiveUnknownKind = 1,
+    kOMAUArchiveUnreadable = 2,
+    kOMAUArchiveToolFailed = 3,
+    kOMAUArchiveHostileContents = 4,
+};
+
+// The kind of "App 1.2.tgz" is TGZ; "App.tar.gz" (extension "gz") and
+// "App.ZIP" have none.
+std::optional<OMAUArchiveKind> OMAUArchiveKindOfPath(const std::string& path);
+
+// Unpacks `path` into its folder; `extractedLength` is told of each piece
+// of the archive handed to the tool, together the archive's size.
+lf::Status OMAUExtractArchive(const std::string& path,
+                              const std::function<void(uint64_t)>& extractedLength);
+
+// Whether the unpacked contents under `folder` are safe to install (see
+// above); the error names the first entry that is not.
+lf::Status OMAUCheckExtractedContents(const std::string& folder);

@@ -1,0 +1,30 @@
+#pragma once
+// The small text operations of the feed parser, on UTF-8 strings.
+
+#include <string>
+#include <string_view>
+
+// A copy without white space (blanks, tabs, line ends) at either end.
+std::string OMAUTrimWhiteSpace(std::string_view text);
+
+// A copy without markup, in one pass with a signed depth counter: "<" adds
+// one, ">" takes one away and puts a single blank in the tag's place when
+// the counter comes back to exactly 0; other characters are kept only while
+// the counter is 0 (so a stray ">" hides the text after it until a "<").
+std::string OMAUStripHTML(std::string_view text);
+
+// The first `count` pieces of the text split at single blanks, joined with
+// single blanks again; no ellipsis is added.
+std::string OMAUEllipsizeAfterNWords(std::string_view text, size_t count);
+
+// True for none, "" and white space alone.
+bool OMAUStringIsEmpty(const std::string* text);
+bool OMAUStringIsEmpty(std::string_view text);
+
+// Every character of `characters` replaced by `substitute`.
+std::string OMAUStringWithSubstitute(std::string_view text, std::string_view substitute,
+                                     std::string_view characters);
+
+// The plain text of an HTML fragment: markup removed as OMAUStripHTML does
+// and character references ("&amp;", "&#233;", "&eacute;") decoded.
+std::string OMAUPlainTextOfHTML(std::string_view html);

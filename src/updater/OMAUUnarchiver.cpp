@@ -1,0 +1,29 @@
+#include "updater/OMAUUnarchiver.h"
+
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
+#include "updater/OMAUArchiveExtraction.h"
+
+#include <thread>
+
+void OMAUUnarchiver::unarchivePath(const std::string& path) {
+    std::thread([self = shared_from_this(), path] {
+        auto main = lf::MainQueue::shared();
+        lf::Status extracted = OMAUExtractArchive(path, [&](uint64_t length) {
+            main->async([self, length] {
+                if (auto delegate = self->delegate())
+                    delegate->unarchiverExtractedLength(*self, length);
+            });
+        });
+        if (!extracted) lf::log("Extracting {}: {}", path, lf::describe(extracted.error()));
+        main->sync([&] {
+            if (!extracted) self->failure_ = extracted.error();
+            auto delegate = self->delegate();
+            if (!delegate) return;
+            if (extracted)
+                delegate->unarchiverDidFinish(self);
+            else
+                delegate->unarchiverDidFail(self);
+        });
+    }).detach();
+}

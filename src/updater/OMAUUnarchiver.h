@@ -1,0 +1,50 @@
+#pragma once
+// OMAUUnarchiver: unpacks one update archive (OMAUArchiveExtraction.h) on a
+// thread of its own. The delegate hears on the main queue: the length of
+// each piece of the archive handed to the tool, then, waited for, the end.
+// The thread keeps the unarchiver alive until the delegate has heard the
+// end; the delegate is held weakly.
+
+#include "platform/Error.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+class OMAUUnarchiver;
+
+class OMAUUnarchiverDelegate {
+public:
+    virtual ~OMAUUnarchiverDelegate() = default;
+    virtual void unarchiverExtractedLength(OMAUUnarchiver&, uint64_t) {}
+    virtual void unarchiverDidFinish(std::shared_ptr<OMAUUnarchiver>) {}
+    virtual void unarchiverDidFail(std::shared_ptr<OMAUUnarchiver>) {}
+};
+
+class OMAUUnarchiver : public std::enable_shared_from_this<OMAUUnarchiver> {
+public:
+    static std::shared_ptr<OMAUUnarchiver> create() {
+        return std::shared_ptr<OMAUUnarchiver>(new OMAUUnarchiver);
+    }
+
+    void setDelegate(std::weak_ptr<OMAUUnarchiverDelegate> delegate) {
+        delegate_ = std::move(delegate);
+    }
+    std::shared_ptr<OMAUUnarchiverDelegate> delegate() const { return delegate_.lock(); }
+    // The caller's own value, kept and never used.
+    void setContext(void* context) { context_ = context; }
+    void* context() const { return context_; }
+
+    // Starts unpacking `path` and returns at once; one archive per unarchiver.
+    void unarchivePath(const std::string& path);
+    // Why the extraction failed, once the delegate has heard so.
+    const std::optional<lf::Error>& failure() const { return failure_; }
+
+private:
+    OMAUUnarchiver() = default;
+
+    std::weak_ptr<OMAUUnarchiverDelegate> delegate_;
+    void* context_ = nullptr;
+    std::optional<lf::Error> failure_;
+};

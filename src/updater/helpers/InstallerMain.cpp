@@ -1,0 +1,74 @@
+// layerflow-update-installer SOURCE DESTINATION BACKUP UID GID
+//
+// The updater's privileged step, run through pkexec when the user may not
+// write the installed application folder: replaces DESTINATION with SOURCE
+// keeping the old folder at BACKUP until the new one is in place (and
+// putting it back on failure), removes the old folder, and gives the new
+// one the owner UID and group GID the old one had. Exits with 0 once the
+// new folder is in place.
+
+#include "updater/OMAUBundleReplacement.h"
+
+#include <fmt/format.h>
+
+#include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+template <typename T>
+std::optional<T> parseId(std::string_view text) {
+    T value{};
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+// Gives everything under `root` (links themselves, not what they point at)
+// the owner and group.
+bool changeOwner(const fs::path& root, uid_t owner, gid_t group) {
+    bool changed = ::lchown(root.c_str(), owner, group) == 0;
+    std::error_code error;
+    for (fs::recursive_directory_iterator walk(root, error), end; !error && walk != end;
+         walk.increment(error))
+        changed = ::lchown(walk->path().c_str(), owner, group) == 0 && changed;
+    return changed && !error;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 6) {
+        fmt::print(stderr, "usage: {} SOURCE DESTINATION BACKUP UID GID\n", argv[0]);
+        return 2;
+    }
+    const fs::path source = argv[1], destination = argv[2], backup = argv[3];
+    const auto owner = parseId<uid_t>(argv[4]);
+    const auto group = parseId<gid_t>(argv[5]);
+    if (!source.is_absolute() || !destination.is_absolute() || !backup.is_absolute() || !owner ||
+        !group || backup.parent_path() != destination.parent_path()) {
+        fmt::print(stderr, "{}: the paths must be absolute, the backup beside the destination\n",
+                   argv[0]);
+        return 2;
+    }
+    if (std::error_code error; fs::exists(fs::symlink_status(backup, error))) {
+        fmt::print(stderr, "{}: {} exists\n", argv[0], backup.string());
+        return 1;
+    }
+    if (lf::Status replaced = OMAUReplaceBundle(source, destination, backup); !replaced) {
+        fmt::print(stderr, "{}: {}\n", argv[0], lf::describe(replaced.error()));
+        return 1;
+    }
+    // The new folder is in place: what follows cannot undo that.
+    std::error_code ignored;
+    fs::remove_all(backup, ignored);
+    if (!changeOwner(destination, *owner, *group))
+        fmt::print(stderr, "{}: could not give {} its owner back\n", argv[0], destination.string());
+    return 0;
+}

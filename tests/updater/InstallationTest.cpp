@@ -1,0 +1,118 @@
+// Putting an update in place of the installed folder, with a way back.
+
+#include "UpdaterTestSupport.h"
+#include "support/TestSupport.h"
+#include "updater/OMAUInstallation.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+using lf::test::readText;
+
+namespace {
+
+// Renames, the `failing`-th of which fails; `count` counts them.
+OMAUReplacementSteps renamesFailingAt(int failing, int& count) {
+    return {[failing, &count](const char* from, const char* to) {
+        if (++count == failing) {
+            errno = EIO;
+            return -1;
+        }
+        return ::rename(from, to);
+    }};
+}
+
+class InstallationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        installed_ = lf::test::makeApplication(folder_ / "Applications", "layerflow", "1.0");
+        update_ = lf::test::makeApplication(folder_ / "download", "layerflow.app", "2.0");
+    }
+    std::string installedVersion() const { return readText(installed_ / "version"); }
+    size_t entriesBesideInstalled() const {
+        return static_cast<size_t>(std::distance(fs::directory_iterator(installed_.parent_path()),
+                                                 fs::directory_iterator()));
+    }
+
+    lf::test::TemporaryDirectory folder_;
+    // The old copy goes to a trash of the test's own.
+    lf::test::ScopedEnvironment trash_{"XDG_DATA_HOME", (folder_ / "data").string()};
+    fs::path installed_, update_;
+};
+
+TEST_F(InstallationTest, TheUpdateTakesThePlaceOfTheInstalledFolder) {
+    ASSERT_TRUE(OMAUMovePathAsUser(update_, installed_));
+    EXPECT_EQ(installedVersion(), "2.0");
+    EXPECT_TRUE(fs::is_symlink(installed_ / "version"));
+    EXPECT_FALSE(fs::exists(update_));
+    EXPECT_EQ(entriesBesideInstalled(), 1u) << "the old copy is not left beside it";
+}
+
+TEST_F(InstallationTest, AFailedSecondStepPutsTheOldCopyBack) {
+    int renames = 0;
+    const fs::path backup = installed_.parent_path() / "layerflow.old";
+    lf::Status replaced =
+        OMAUReplaceBundle(update_, installed_, backup, renamesFailingAt(2, renames));
+    ASSERT_FALSE(replaced);
+    EXPECT_EQ(renames, 3) << "aside, in place (failed), back";
+    EXPECT_EQ(installedVersion(), "1.0");
+    EXPECT_FALSE(fs::exists(backup));
+    EXPECT_EQ(readText(update_ / "version"), "2.0") << "the update is still there to try again";
+
+    // A failed first step changes nothing either.
+    renames = 0;
+    EXPECT_FALSE(OMAUReplaceBundle(update_, installed_, backup, renamesFailingAt(1, renames)));
+    EXPECT_EQ(installedVersion(), "1.0");
+}
+
+TEST_F(InstallationTest, AnUpdateOnAnotherFileSystemIsCopiedBesideTheTargetFirst) {
+    struct stat temporary = {}, shared = {};
+    if (::stat("/dev/shm", &shared) != 0 || ::stat(folder_.path().c_str(), &temporary) != 0 ||
+        shared.st_dev == temporary.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    lf::test::ScopedEnvironment tmp("TMPDIR", "/dev/shm");
+    lf::test::TemporaryDirectory onShm;
+    const fs::path update = lf::test::makeApplication(onShm.path(), "layerflow.app", "3.0");
+
+    int renames = 0;
+    const fs::path backup = installed_.parent_path() / "layerflow.old";
+    ASSERT_FALSE(OMAUReplaceBundle(update, installed_, backup, renamesFailingAt(2, renames)));
+    EXPECT_EQ(installedVersion(), "1.0");
+    EXPECT_EQ(entriesBesideInstalled(), 1u) << "the copy beside the target is removed";
+
+    ASSERT_TRUE(OMAUReplaceBundle(update, installed_, backup));
+    EXPECT_EQ(installedVersion(), "3.0");
+    EXPECT_EQ(readText(backup / "version"), "1.0");
+    EXPECT_TRUE(fs::exists(update)) << "copied, not moved";
+}
+
+TEST_F(InstallationTest, ThePrivilegedStepRunsTheInstallerHelper) {
+    // /usr/bin/env stands in for pkexec: the helper runs as this user.
+    const OMAUPrivilegedMove privileged{"env", LF_UPDATE_INSTALLER};
+    ASSERT_TRUE(OMAUMovePathWithForcedAuthentication(update_, installed_, privileged));
+    EXPECT_EQ(installedVersion(), "2.0");
+    EXPECT_FALSE(fs::exists(installed_.parent_path() / "layerflow.old"))
+        << "the old copy is removed";
+
+    // A name taken for the old copy stops the move before anything is asked.
+    const fs::path second =
+        lf::test::makeApplication(folder_ / "download2", "layerflow.app", "3.0");
+    fs::create_directories(installed_.parent_path() / "layerflow.old");
+    const OMAUPrivilegedMove neverRun{"false", LF_UPDATE_INSTALLER};
+    lf::Status refused = OMAUMovePathWithForcedAuthentication(second, installed_, neverRun);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().code, EEXIST);
+    EXPECT_EQ(installedVersion(), "2.0");
+}
+
+TEST_F(InstallationTest, OwnershipAndRunningCopies) {
+    EXPECT_TRUE(OMAUCurrentUserOwnsPath(installed_));
+    EXPECT_FALSE(OMAUCurrentUserOwnsPath(folder_ / "missing"));
+    EXPECT_GE(OMAUCopiesRunning(program_invocation_short_name), 1u) << "this test";
+    EXPECT_EQ(OMAUCopiesRunning("no-such-program-here"), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+#pragma once
+// A small HTTP server on 127.0.0.1 for the updater's tests: it answers
+// GET requests from a table of paths, one connection at a time on a thread
+// of its own, and remembers what each request asked and sent.
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace lf::test {
+
+class LocalHTTPServer {
+public:
+    struct Response {
+        // A response of `body` with `status`.
+        static Response with(std::string body, int status = 200) {
+            Response response;
+            response.body = std::move(body);
+            response.status = status;
+            return response;
+        }
+        int status = 200;
+        std::string body;
+        std::vector<std::string> headers;  // "Name: value"
+        // Leave out Content-Length (the body ends with the connection).
+        bool withoutLength = false;
+        // Send only this many bytes of the body, then close.
+        std::optional<size_t> cutAfter;
+    };
+    struct Request {
+        std::string path;
+        std::string userAgent;
+    };
+
+    LocalHTTPServer();
+    ~LocalHTTPServer();
+    LocalHTTPServer(const LocalHTTPServer&) = delete;
+    LocalHTTPServer& operator=(const LocalHTTPServer&) = delete;
+
+    void serve(const std::string& path, Response response);
+    // "http://127.0.0.1:PORT/path".
+    std::string url(const std::string& path) const;
+    std::vector<Request> requests() const;
+
+private:
+    void run();
+    void answer(int connection);
+
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    mutable std::mutex mutex_;
+    std::map<std::string, Response> responses_;
+    std::vector<Request> requests_;
+    std::thread thread_;
+};
+
+}  // namespace lf::test

@@ -1,0 +1,52 @@
+// The relaunch waiter: once the application has ended it removes the
+// download folder and starts the installed executable.
+
+#include "UpdaterTestSupport.h"
+#include "platform/ChildProcess.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool waitFor(const std::function<bool()>& condition) {
+    for (int attempt = 0; attempt < 600 && !condition(); ++attempt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return condition();
+}
+
+TEST(Relaunch, StartsTheNewVersionOnceTheApplicationHasEnded) {
+    lf::test::TemporaryDirectory folder;
+    const fs::path download = folder / "download";
+    fs::create_directories(download / "layerflow.app");
+    const fs::path executable = folder / "layerflow";
+    lf::test::writeFile(executable,
+                        "#!/bin/sh\ntouch '" + (folder / "relaunched").string() + "'\n");
+    fs::permissions(executable, fs::perms::owner_all);
+
+    lf::ChildProcess::Options application;
+    application.arguments = {"sleep", "600"};
+    application.searchPath = true;
+    auto running = lf::ChildProcess::spawn(application);
+    ASSERT_TRUE(running);
+
+    lf::ChildProcess::Options waiter;
+    waiter.arguments = {LF_RELAUNCH, std::to_string(running->pid()), executable.string(),
+                        download.string()};
+    auto started = lf::ChildProcess::spawn(waiter);
+    ASSERT_TRUE(started);
+    auto ended = started->waitUntil(std::chrono::steady_clock::now() + std::chrono::seconds(30));
+    ASSERT_TRUE(ended && ended->exitCode() == 0) << "the waiter goes on by itself";
+
+    EXPECT_FALSE(fs::exists(folder / "relaunched")) << "not while the application runs";
+    EXPECT_TRUE(fs::exists(download));
+    running->kill();
+    EXPECT_TRUE(waitFor([&] { return fs::exists(folder / "relaunched"); }));
+    EXPECT_TRUE(waitFor([&] { return !fs::exists(download); }));
+}
+
+}  // namespace

@@ -1,0 +1,55 @@
+#include "UpdaterTestSupport.h"
+
+#include "support/TestSupport.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace lf::test {
+
+std::shared_ptr<const OMAUHost> makeHost(const nlohmann::json& info, const fs::path& bundlePath) {
+    OMAUHost::Description description;
+    description.info = {{"CFBundleName", "layerflow"},
+                        {"CFBundleVersion", "100"},
+                        {"CFBundleShortVersionString", "1.0"}};
+    if (info.is_object()) description.info.update(info);
+    description.bundlePath = bundlePath;
+    description.executablePath = bundlePath / "layerflow";
+    description.systemVersion = kTestSystemVersion;
+    description.strings = std::make_shared<const lf::Bundle>(LF_SOURCE_RESOURCES_DIR);
+    return std::make_shared<const OMAUHost>(std::move(description));
+}
+
+bool hasProgram(const std::string& program) {
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+bool runIn(const fs::path& folder, const std::string& command) {
+    return std::system(
+               ("cd '" + folder.string() + "' && " + command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+fs::path makeApplication(const fs::path& parent, const std::string& name,
+                         const std::string& version) {
+    const fs::path application = parent / name;
+    fs::create_directories(application / "resources");
+    writeFile(application / "layerflow", "#!/bin/sh\necho " + version + "\n");
+    fs::permissions(application / "layerflow", fs::perms::owner_all | fs::perms::group_read |
+                                                   fs::perms::group_exec | fs::perms::others_read |
+                                                   fs::perms::others_exec);
+    writeFile(application / "resources" / "version.txt", version);
+    fs::create_symlink("resources/version.txt", application / "version");
+    return application;
+}
+
+std::string readText(const fs::path& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+}  // namespace lf::test

@@ -1,0 +1,37 @@
+#pragma once
+// What the updater's tests share: a host application described in the
+// test, applications and archives made on the spot, and running a command.
+
+#include "updater/OMAUHost.h"
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace lf::test {
+
+inline const std::string kTestSystemVersion = "12";
+
+// The host "layerflow" (build 100, version 1.0) on system 12, with the
+// members of `info` added to its property list, installed at `bundlePath`,
+// with the shipped "Updater" table.
+std::shared_ptr<const OMAUHost> makeHost(const nlohmann::json& info,
+                                         const std::filesystem::path& bundlePath = {});
+
+// Whether `program` is on the PATH.
+bool hasProgram(const std::string& program);
+
+// Runs `command` with the shell in `folder`; whether it exited with 0.
+bool runIn(const std::filesystem::path& folder, const std::string& command);
+
+// A folder `name` in `parent` that looks like an installed application:
+// an executable "layerflow" printing `version` and a resources folder.
+std::filesystem::path makeApplication(const std::filesystem::path& parent, const std::string& name,
+                                      const std::string& version);
+
+// The text of a file, or empty.
+std::string readText(const std::filesystem::path& path);
+
+}  // namespace lf::test

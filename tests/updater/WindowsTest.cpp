@@ -1,0 +1,158 @@
+// The updater's windows on the offscreen platform.
+
+#include "URLCatcher.h"
+#include "UpdaterTestSupport.h"
+#include "platform/MainQueue.h"
+#include "platform/UserDefaults.h"
+#include "support/TestSupport.h"
+#include "updater/OMAUAutomaticUpdateAlert.h"
+#include "updater/OMAUSpinner.h"
+#include "updater/OMAUStatusController.h"
+#include "updater/OMAUUpdateAlert.h"
+#include "updater/OMSoftwareUpdater.h"
+
+#include <QDesktopServices>
+#include <QObject>
+#include <gtest/gtest.h>
+
+namespace {
+
+OMAUAppcastItem item(const std::string& description, std::optional<std::string> notes = {}) {
+    RSSItem dictionary = {{"title", "2.0"},
+                          {"description", description},
+                          {"enclosure",
+                           {{"url", "http://x/App.zip"},
+                            {"appcast:version", "101"},
+                            {"appcast:shortVersionString", "2.0"}}}};
+    if (notes) dictionary["appcast:releaseNotesLink"] = *notes;
+    return OMAUAppcastItem(dictionary);
+}
+
+TEST(OMAUStatusController, ANewMaximumRestartsTheProgress) {
+    OMAUStatusController status(lf::test::makeHost({}));
+    status.beginAction("Downloading layerflow update.", 200, "");
+    status.setProgressValue(50);
+    EXPECT_EQ(status.progressBar()->value(), 250);
+    status.setMaxProgressValue(1000);
+    EXPECT_EQ(status.progressValue(), 0);
+    EXPECT_EQ(status.progressBar()->value(), 0);
+    status.setMaxProgressValue(0);
+    EXPECT_EQ(status.progressBar()->maximum(), 0) << "indeterminate";
+    status.setProgressValue(1e12);  // no scale to overflow
+    EXPECT_EQ(status.progressBar()->maximum(), 0);
+    EXPECT_EQ(status.windowTitle(), "");
+
+    status.setButtonTitle("Install and Relaunch", {}, nullptr, true);
+    EXPECT_TRUE(status.actionButton()->isDefault());
+    EXPECT_GE(status.actionButton()->minimumWidth(), status.actionButton()->sizeHint().width());
+    status.setShowsCancelButton(true);
+    status.showWindow();
+    EXPECT_TRUE(status.cancelButton()->isVisible());
+    status.performAction();  // no target: nothing happens
+}
+
+// A delegate that keeps the choice.
+class Choice : public OMAUUpdateAlertDelegate {
+public:
+    std::optional<int> choice;
+    void updateAlertFinishedWithChoice(OMAUUpdateAlert*, int value) override { choice = value; }
+};
+
+class UpdateAlertTest : public ::testing::Test {
+protected:
+    lf::test::TemporaryDirectory folder_;
+    std::shared_ptr<lf::UserDefaults> defaults_ =
+        std::make_shared<lf::UserDefaults>((folder_ / "defaults.json").string());
+};
+
+TEST_F(UpdateAlertTest, WithoutANotesLinkTheDescriptionIsShown) {
+    OMAUUpdateAlert alert(item("<p>Faster <b>exports</b></p>"), lf::test::makeHost({}), defaults_);
+    EXPECT_EQ(alert.titleText(), "A new version of layerflow is available.");
+    EXPECT_EQ(alert.descriptionText(),
+              "layerflow 2.0/101 is now available (you are using 1.0). Would you like to download "
+              "the new version?");
+    ASSERT_TRUE(alert.releaseNotesView());
+    EXPECT_TRUE(alert.webViewFinishedLoading());
+    EXPECT_EQ(alert.releaseNotesView()->toPlainText().trimmed(), "Faster exports");
+    EXPECT_FALSE(alert.automaticUpdatesCheckbox()) << "no signed archives expected";
+}
+
+TEST_F(UpdateAlertTest, LinksInTheNotesOpenInTheBrowser) {
+    lf::test::URLCatcher browser;
+    QDesktopServices::setUrlHandler("http", &browser, "open");
+    OMAUUpdateAlert alert(item(R"(<a href="http://example.com/more">more</a>)"),
+                          lf::test::makeHost({}), defaults_);
+    const QString before = alert.releaseNotesView()->toHtml();
+    emit alert.releaseNotesView()->anchorClicked(QUrl("http://example.com/more"));
+    QDesktopServices::unsetUrlHandler("http");
+    ASSERT_EQ(browser.opened.size(), 1u);
+    EXPECT_EQ(browser.opened[0], QUrl("http://example.com/more"));
+    EXPECT_EQ(alert.releaseNotesView()->toHtml(), before) << "the notes stay where they are";
+}
+
+TEST_F(UpdateAlertTest, ReleaseNotesLoadFromTheirLink) {
+    lf::test::TemporaryDirectory notes;
+    lf::test::writeFile(notes / "notes.html", "<h1>Two point oh</h1>");
+    OMAUUpdateAlert alert(item("unused", "file://" + (notes / "notes.html").string()),
+                          lf::test::makeHost({}), defaults_);
+    EXPECT_TRUE(alert.releaseNotesSpinner()->isAnimating());
+    lf::MainQueue::shared()->runUntil([&] { return alert.webViewFinishedLoading(); });
+    EXPECT_EQ(alert.releaseNotesView()->toPlainText().trimmed(), "Two point oh");
+    EXPECT_FALSE(alert.releaseNotesSpinner()->isAnimating());
+}
+
+TEST_F(UpdateAlertTest, ChoicesAndClosingReachTheDelegateOnce) {
+    auto delegate = std::make_shared<Choice>();
+    {
+        OMAUUpdateAlert alert(item("x"), lf::test::makeHost({}), defaults_);
+        alert.setDelegate(delegate);
+        alert.show();
+        alert.close();
+        EXPECT_EQ(delegate->choice, 1) << "closing is remind me later";
+        alert.skipThisVersion();
+        EXPECT_EQ(delegate->choice, 1) << "once";
+    }
+    OMAUUpdateAlert alert(item("x"), lf::test::makeHost({}), defaults_);
+    alert.setDelegate(delegate);
+    alert.skipThisVersion();
+    EXPECT_EQ(delegate->choice, 2);
+    EXPECT_TRUE(defaults_->objectForKey("OMAUUpdateAlertFrame")) << "the frame is kept";
+}
+
+TEST_F(UpdateAlertTest, ThePropertyListShapesTheAlert) {
+    OMAUUpdateAlert plain(item("x"), lf::test::makeHost({{"AUShowReleaseNotes", false}}),
+                          defaults_);
+    EXPECT_FALSE(plain.releaseNotesView());
+    EXPECT_EQ(plain.minimumSize(), plain.maximumSize()) << "a fixed size";
+
+    OMAUUpdateAlert signedUpdates(item("x"), lf::test::makeHost({{"AUExpectsDSASignature", true}}),
+                                  defaults_);
+    ASSERT_TRUE(signedUpdates.automaticUpdatesCheckbox());
+    signedUpdates.automaticUpdatesCheckbox()->setChecked(true);
+    EXPECT_TRUE(defaults_->boolForKey("AUAutomaticallyUpdate"));
+    OMAUUpdateAlert forbidden(
+        item("x"),
+        lf::test::makeHost({{"AUExpectsDSASignature", true}, {"AUAllowsAutomaticUpdates", false}}),
+        defaults_);
+    EXPECT_FALSE(forbidden.automaticUpdatesCheckbox());
+}
+
+TEST(OMAUAutomaticUpdateAlert, AsksToRelaunch) {
+    OMAUAutomaticUpdateAlert alert(item("x"),
+                                   lf::test::makeHost({{"CFBundleDisplayName", "Layerflow"}}));
+    EXPECT_EQ(alert.titleText(), "A new version of Layerflow has been installed!");
+    EXPECT_EQ(alert.descriptionText(),
+              "Layerflow 101 has been installed and will be ready to use next time Layerflow "
+              "starts! Would you like to relaunch now?");
+    alert.relaunchNow();
+    EXPECT_EQ(alert.result(), 1);
+    alert.relaunchLater();
+    EXPECT_EQ(alert.result(), 0);
+}
+
+TEST(OMSoftwareUpdater, IsShared) {
+    EXPECT_EQ(&OMSoftwareUpdater::sharedUpdater(), &OMSoftwareUpdater::sharedUpdater());
+    EXPECT_EQ(OMSoftwareUpdater::sharedUpdater().preferencePaneView(), nullptr);
+}
+
+}  // namespace
