@@ -4,6 +4,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Log.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -23,14 +24,14 @@ std::vector<std::shared_ptr<QFFlowOutputItem>> QFFlowOutput::items() const {
     return items;
 }
 
-bool QFFlowOutput::writeOutputToDirectoryAtURL(const std::string& directoryPath) const {
+lf::Status QFFlowOutput::writeOutputToDirectoryAtURL(const std::string& directoryPath) const {
     namespace fs = std::filesystem;
-    bool succeeded = true;
+    lf::Status firstFailure;
     for (const auto& [path, item] : outputItems_) {
         auto components = QFConfinedPathComponents(path);
         if (!components) {
             lf::log("Refusing to write \"{}\": it is not a path inside the output folder", path);
-            succeeded = false;
+            if (firstFailure) firstFailure = lf::Error::posix(EINVAL, "write " + path);
             continue;
         }
         fs::path file = fs::path(directoryPath);
@@ -41,8 +42,8 @@ bool QFFlowOutput::writeOutputToDirectoryAtURL(const std::string& directoryPath)
         if (auto written = lf::writeFileAtomically(file.string(), item->data()); !written) {
             lf::log("Couldn't write to {}, error: {}", file.parent_path().string(),
                     lf::describe(written.error()));
-            succeeded = false;
+            if (firstFailure) firstFailure = written;
         }
     }
-    return succeeded;
+    return firstFailure;
 }

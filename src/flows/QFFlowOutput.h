@@ -7,6 +7,7 @@
 // reported its end, so it takes no lock; one thread at a time uses it.
 
 #include "flows/QFFlowOutputItem.h"
+#include "platform/Result.h"
 
 #include <map>
 #include <memory>
@@ -27,8 +28,8 @@ public:
     // creating the folders on the way and overwriting existing files. An
     // item that cannot be written, or whose path would lead outside the
     // folder, is logged and skipped, the others are still written, and the
-    // answer is false.
-    bool writeOutputToDirectoryAtURL(const std::string& directoryPath) const;
+    // answer is the error of the first such item.
+    lf::Status writeOutputToDirectoryAtURL(const std::string& directoryPath) const;
 
 private:
     std::map<std::string, std::shared_ptr<QFFlowOutputItem>> outputItems_;

@@ -1,0 +1,53 @@
+// layerflow: the application. Given documents and --save-to it exports them
+// into the folder without windows (the headless road) and prints each file
+// it wrote.
+
+#include "HeadlessExport.h"
+
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: layerflow DOCUMENT... --save-to FOLDER\n"
+    "\n"
+    "Exports every tagged layer of the Photoshop documents (files or folders\n"
+    "holding them) into FOLDER, creating it when needed, and prints each file\n"
+    "written. On failure prints the error's domain and code and exits with 1;\n"
+    "bad arguments exit with 2.\n";
+
+int usage(const std::string& problem) {
+    if (!problem.empty()) std::cerr << "layerflow: " << problem << "\n\n";
+    std::cerr << kUsage;
+    return HeadlessExportBadInput;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> documents;
+    std::string directory;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (argument == "--save-to") {
+            if (i + 1 == argc) return usage("--save-to needs a folder");
+            if (!directory.empty()) return usage("--save-to given twice");
+            directory = argv[++i];
+            if (directory.empty()) return usage("--save-to needs a folder");
+        } else if (argument.starts_with("-") && argument != "-") {
+            return usage("unknown option " + std::string(argument));
+        } else {
+            documents.emplace_back(argument);
+        }
+    }
+    if (documents.empty()) return usage("no documents given");
+    if (directory.empty()) return usage("no folder given (--save-to FOLDER)");
+    return runHeadlessExport(documents, directory, std::cout, std::cerr);
+}

@@ -1,0 +1,338 @@
+#include "flows/QFFlow.h"
+
+#include "flows/QFFlowInterfaceHooks.h"
+#include "flows/QFFlowManager.h"
+#include "flows/QFFlowOutput.h"
+#include "flows/QFFlowRun.h"
+#include "flows/QFFlowStatusPhrase.h"
+#include "flows/QFKeyedArchive.h"
+#include "kit/OMLocalizer.h"
+#include "platform/Assert.h"
+#include "platform/Bookmark.h"
+#include "platform/DispatchQueue.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+
+namespace {
+
+// Keys of the observable state.
+constexpr const char* kStatusKey = "status";
+constexpr const char* kHasChangesToRunKey = "hasChangesToRun";
+constexpr const char* kLastRunDateKey = "lastRunDate";
+constexpr const char* kLastRunErrorKey = "lastRunError";
+constexpr const char* kEncodedStateChangeTokenKey = "_encodedStateChangeToken";
+
+}  // namespace
+
+QFFlow::QFFlow() {
+    setKeysAffectingValueForKey("localizedStatusDescription", {kStatusKey, kLastRunDateKey});
+}
+
+QFFlow::~QFFlow() = default;
+
+// Archive.
+
+nlohmann::json QFFlow::encode() const {
+    nlohmann::json archive = {{QFArchivedClassKey, archivedClassName()}};
+    if (input_) archive["input"] = input_->encode();
+    if (behavior_ != QFFlowBehaviorNone) archive["behavior"] = behavior_;
+    if (name_) archive["name"] = *name_;
+    if (outputDirectoryURL_) {
+        if (outputDirectoryBookmarkData_)
+            archive["outputDirectoryBookmarkData"] = QFArchivedData(*outputDirectoryBookmarkData_);
+        else
+            archive["outputDirectoryURL"] = *outputDirectoryURL_;
+    }
+    if (lastRunDate_) archive["lastRunDate"] = QFArchivedDate(*lastRunDate_);
+    archive["lastRunNumberOfItemsSaved"] = lastRunNumberOfItemsSaved_;
+    return archive;
+}
+
+bool QFFlow::decodeArchive(const nlohmann::json& archive) {
+    QFKeyedDecoder decoder(archive, archivedClassName());
+    auto name = decoder.decodeString("name");
+    auto lastRunDate = decoder.decodeDate("lastRunDate");
+    auto itemsSaved = decoder.decodeInteger("lastRunNumberOfItemsSaved");
+    const nlohmann::json* inputArchive = decoder.decodeObject("input");
+    auto bookmark = decoder.decodeData("outputDirectoryBookmarkData");
+    auto url = decoder.decodeString("outputDirectoryURL");
+    auto behavior = decoder.decodeInteger("behavior");
+    if (decoder.isDamaged()) {
+        lf::log("Couldn't decode a flow: {}", decoder.damage());
+        return false;
+    }
+    std::shared_ptr<QFFlowInput> input =
+        inputArchive ? QFFlowInput::decode(*inputArchive) : nullptr;
+    if (inputArchive && !input) return false;  // logged by the input
+
+    name_ = std::move(name);
+    lastRunDate_ = lastRunDate;
+    lastRunNumberOfItemsSaved_ =
+        itemsSaved && *itemsSaved > 0 ? static_cast<uint64_t>(*itemsSaved) : 0;
+    setInitialInput(std::move(input));
+    if (bookmark) {
+        auto resolved = lf::resolveBookmarkData(*bookmark);  // staleness does not matter
+        if (resolved) {
+            outputDirectoryURL_ = resolved->path;
+            outputDirectoryBookmarkData_ = std::move(*bookmark);
+        } else {
+            lf::log("Couldn't resolve security-scoped bookmark for output URL ({})",
+                    lf::describe(resolved.error()));
+        }
+    } else {
+        outputDirectoryURL_ = std::move(url);
+    }
+    if (behavior == QFFlowBehaviorNotifyWhenChanged ||
+        behavior == QFFlowBehaviorRepeatAutomatically) {
+        behavior_ = static_cast<QFFlowBehavior>(*behavior);
+        updateChangeDetectionSettings();
+    }
+    return true;
+}
+
+void QFFlow::setInitialInput(std::shared_ptr<QFFlowInput> input) {
+    LF_PRECONDITION(input_ == nullptr, "_input == nil (Flows/QFFlow)");
+    input_ = std::move(input);
+    if (!input_) return;
+    input_->setDetectedChangesHandler([weak = weak_from_this()] {
+        if (auto flow = weak.lock()) flow->inputDidChange();
+    });
+}
+
+std::shared_ptr<QFFlowRun> QFFlow::newRunWithInput(std::shared_ptr<const QFFlowInputProtocol>,
+                                                   std::shared_ptr<QFFlowOutput>) {
+    return nullptr;
+}
+
+// Output folder.
+
+void QFFlow::setOutputDirectoryURL(const std::string& url) {
+    if (outputDirectoryURL_ == url) return;
+    auto bookmark = lf::createBookmarkData(url);
+    if (!bookmark) {
+        // A folder that does not exist yet is made by the first write.
+        outputDirectoryURL_ = url;
+        outputDirectoryBookmarkData_.reset();
+        return;
+    }
+    auto resolved = lf::resolveBookmarkData(*bookmark);
+    if (!resolved) {
+        lf::log("Couldn't resolve security-scoped bookmark for output URL: {} ({})", url,
+                lf::describe(resolved.error()));
+        return;
+    }
+    outputDirectoryURL_ = resolved->path;
+    outputDirectoryBookmarkData_ = std::move(*bookmark);
+}
+
+bool QFFlow::activateFileViewerSelectingOutputURL() const {
+    if (!outputDirectoryURL_) return false;
+    QFFlowInterfaceHooks::current().revealInFileViewer(*outputDirectoryURL_);
+    return true;
+}
+
+lf::Status QFFlow::writeOutput(const QFFlowOutput& output) {
+    if (!outputDirectoryURL_) return lf::Error::posix(ENOENT, "write the output: no output folder");
+    return writeOutputToDirectory(output, *outputDirectoryURL_);
+}
+
+lf::Status QFFlow::writeOutputToDirectory(const QFFlowOutput& output,
+                                          const std::string& directory) {
+    LF_TRY(output.writeOutputToDirectoryAtURL(directory));
+    const uint64_t itemsSaved = output.items().size();
+    lf::MainQueue::shared()->async([self = shared_from_this(), itemsSaved] {
+        self->changeValueForKey(kLastRunDateKey, [&] {
+            self->lastRunDate_ = std::chrono::system_clock::now();
+            self->lastRunNumberOfItemsSaved_ = itemsSaved;
+        });
+        self->invalidateEncodedState();
+    });
+    return {};
+}
+
+// Input.
+
+std::set<std::string> QFFlow::inputURLs() const {
+    return input_ ? input_->inputURLs() : std::set<std::string>{};
+}
+
+void QFFlow::addInputWithURLs(const std::vector<std::string>& urls) {
+    if (input_) input_->addInputWithURLs(urls);
+}
+
+std::shared_ptr<const QFFlowInputSnapshot> QFFlow::inputSnapshotWithChangesSinceSnapshot(
+    const QFFlowInputProtocol* since) const {
+    return input_ ? input_->snapshotWithChangesSinceSnapshot(since) : nullptr;
+}
+
+void QFFlow::detectInputWithCompletionHandler(std::function<void()> completion) {
+    lf::DispatchQueue::global(lf::QueuePriority::High)
+        ->async([self = shared_from_this(), completion = std::move(completion)]() mutable {
+            if (self->input_) self->input_->detectInput();
+            lf::MainQueue::shared()->async([self, completion = std::move(completion)] {
+                self->hasDetectedInput_ = true;
+                self->updateChangeDetectionSettings();
+                if (completion) completion();
+            });
+        });
+}
+
+void QFFlow::updateChangeDetectionSettings() {
+    const bool automatic = hasActivatedAutomaticBehavior_ && behavior_ != QFFlowBehaviorNone;
+    const bool wanted = hasDetectedInput_ && (isRunningWithUI_ || automatic);
+    if (input_) input_->setDetectsChanges(wanted);
+}
+
+void QFFlow::activateAutomaticBehaviorIfNeeded() {
+    if (hasActivatedAutomaticBehavior_) return;
+    hasActivatedAutomaticBehavior_ = true;
+    detectInputWithCompletionHandler(nullptr);
+}
+
+void QFFlow::inputDidChange() {
+    if (isRunningWithUI_) {
+        if (auto ui = runningUI_.lock()) ui->flowInputDidChange(shared_from_this());
+        return;
+    }
+    if (!hasActivatedAutomaticBehavior_) return;
+    switch (behavior_) {
+        case QFFlowBehaviorNotifyWhenChanged:
+            changeValueForKey(kHasChangesToRunKey, [&] { hasChangesToRun_ = true; });
+            QFFlowManager::defaultManager()->noteNewRecentFlow(shared_from_this());
+            break;
+        case QFFlowBehaviorRepeatAutomatically:
+            startBackgroundRunIfNeeded();
+            break;
+        case QFFlowBehaviorNone:
+            break;
+    }
+}
+
+// Running.
+
+void QFFlow::run() {
+    QFFlowManager::defaultManager()->noteNewRecentFlow(shared_from_this());
+    if (!isRunningWithUI_ && hasOutputDirectory())
+        startBackgroundRunIfNeeded();
+    else
+        runWithUI();
+}
+
+void QFFlow::runWithUI() {
+    QFFlowManager::defaultManager()->noteNewRecentFlow(shared_from_this());
+    QFFlowInterfaceHooks::current().startFlow(shared_from_this());
+}
+
+void QFFlow::willStartRunningInUI(const std::shared_ptr<QFFlowUI>& controller) {
+    changeValueForKey(kStatusKey, [&] {
+        isRunningWithUI_ = true;
+        runningUI_ = controller;
+        updateChangeDetectionSettings();
+    });
+}
+
+void QFFlow::willStopRunningInUI(const std::shared_ptr<QFFlowUI>&) {
+    changeValueForKey(kStatusKey, [&] {
+        runningUI_.reset();
+        isRunningWithUI_ = false;
+    });
+    updateChangeDetectionSettings();
+}
+
+void QFFlow::startBackgroundRunIfNeeded() {
+    lf::assertMainThread("QFFlow::startBackgroundRunIfNeeded");
+    if (isRunningWithoutUI_) return;
+    if (hasChangesToRun_) changeValueForKey(kHasChangesToRunKey, [&] { hasChangesToRun_ = false; });
+    changeValueForKey(kStatusKey, [&] { isRunningWithoutUI_ = true; });
+    // The run writes where the flow saved when it started, whatever the
+    // folder becomes meanwhile.
+    const std::optional<std::string> directory = outputDirectoryURL_;
+    detectInputWithCompletionHandler([self = shared_from_this(), directory] {
+        auto snapshot = self->inputSnapshotWithChangesSinceSnapshot(nullptr);
+        auto output = std::make_shared<QFFlowOutput>();
+        output->removeAllItems();
+        auto run = snapshot ? self->newRunWithInput(snapshot, output) : nullptr;
+        if (!run) {
+            lf::log("*** {} made no run", self->archivedClassName());
+            self->backgroundRunDidEnd(std::nullopt);
+            return;
+        }
+        run->startWithCompletionHandler(
+            [self, output, directory](bool success, std::optional<lf::Error> error) {
+                // On the thread that finished the run. A failed run leaves the
+                // folder and the record of the last written output alone.
+                if (success) {
+                    lf::Status written =
+                        directory ? self->writeOutputToDirectory(*output, *directory)
+                                  : lf::Error::posix(ENOENT, "write the output: no output folder");
+                    if (!written) error = written.error();
+                }
+                lf::MainQueue::shared()->async(
+                    [self, error = std::move(error)] { self->backgroundRunDidEnd(error); });
+            });
+    });
+}
+
+void QFFlow::backgroundRunDidEnd(std::optional<lf::Error> error) {
+    changeValueForKey(kLastRunErrorKey, [&] { lastRunError_ = std::move(error); });
+    changeValueForKey(kStatusKey, [&] { isRunningWithoutUI_ = false; });
+}
+
+QFFlowStatus QFFlow::status() const {
+    if (isRunningWithoutUI_) return QFFlowStatusRunningWithoutUI;
+    return isRunningWithUI_ ? QFFlowStatusRunningWithUI : QFFlowStatusIdle;
+}
+
+// Naming and status line.
+
+void QFFlow::setBehavior(QFFlowBehavior behavior) {
+    if (behavior == behavior_) return;
+    changeValueForKey("behavior", [&] { behavior_ = behavior; });
+    updateChangeDetectionSettings();
+    invalidateEncodedState();
+}
+
+void QFFlow::setName(std::optional<std::string> name) {
+    changeValueForKey("displayName", [&] {
+        changeValueForKey("name", [&] { name_ = std::move(name); });
+        invalidateEncodedState();
+    });
+}
+
+std::string QFFlow::displayName() const {
+    return name_ ? *name_ : defaultDisplayName();
+}
+
+const std::string& QFFlow::defaultDisplayName() const {
+    if (!defaultDisplayName_) {
+        std::string joined;
+        for (const auto& url : inputURLs()) {
+            if (!joined.empty()) joined += ", ";
+            joined += std::filesystem::path(url).stem().string();
+        }
+        defaultDisplayName_ = joined.empty() ? "-" : joined;
+    }
+    return *defaultDisplayName_;
+}
+
+std::string QFFlow::localizedStatusDescription() const {
+    return localizedStatusDescription(std::chrono::system_clock::now(), {}, {});
+}
+
+std::string QFFlow::localizedStatusDescription(lf::SystemTime now, const std::string& locale,
+                                               const std::string& timeZone) const {
+    if (isRunningWithoutUI_)
+        return OMLocalizedString("recents-repeat.flow.status.running-in-background");
+    if (isRunningWithUI_) return OMLocalizedString("recents-repeat.flow.status.running-in-window");
+    if (!lastRunDate_) return "\u2014";
+    return QFFlowTimePhrase(*lastRunDate_, now, locale, timeZone) +
+           QFFlowSavedItemsSuffix(lastRunNumberOfItemsSaved_, locale);
+}
+
+void QFFlow::invalidateEncodedState() {
+    changeValueForKey(kEncodedStateChangeTokenKey, [&] { ++encodedStateChangeToken_; });
+}

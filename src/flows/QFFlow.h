@@ -1,0 +1,166 @@
+#pragma once
+// QFFlow: one export flow: its input documents (QFFlowInput), its output
+// folder, its behaviour when the input changes, an optional name given by
+// the user, and the record of the last time it wrote its output.
+//
+// A flow runs either in a flow window, through the run controller that
+// shows it, or in the background: a background run takes a fresh snapshot
+// of the input, runs the flow and writes the output into the output folder
+// the flow had when the run started. After a change of the input a flow
+// shown in a window runs again there; otherwise, once its automatic
+// behaviour is active, a flow that notifies is marked as having changes to
+// run and moved to the front of the recents, and a flow that repeats
+// automatically runs in the background.
+//
+// A run that fails, in the background, keeps its error (lastRunError) and
+// writes nothing; the last run date says when output was last written, so
+// a failed run or write leaves it as it was.
+//
+// Archived as a keyed JSON object with the keys "input", "behavior",
+// "name", "outputDirectoryBookmarkData" or "outputDirectoryURL",
+// "lastRunDate" and "lastRunNumberOfItemsSaved"; every change of the
+// archived state raises encodedStateChangeToken, on which the flow manager
+// saves the recents list.
+//
+// Threads: main thread only, apart from the input snapshot of
+// detectInputWithCompletionHandler (on the high-priority global queue) and
+// a background run's write (on the thread that finished the run), which
+// hand their results back to the main queue. Observable keys: "status",
+// "hasChangesToRun", "lastRunDate", "lastRunError", "displayName", "name",
+// "behavior", "_encodedStateChangeToken" and "localizedStatusDescription"
+// (after "status" and "lastRunDate").
+
+#include "flows/QFFlowInput.h"
+#include "flows/QFFlowUI.h"
+#include "platform/Data.h"
+#include "platform/Formatters.h"
+#include "platform/KeyValueObserving.h"
+#include "platform/Result.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QFFlowOutput;
+class QFFlowRun;
+
+enum QFFlowBehavior : int32_t {
+    QFFlowBehaviorNone = 0,
+    QFFlowBehaviorNotifyWhenChanged = 1,
+    QFFlowBehaviorRepeatAutomatically = 2,
+};
+
+enum QFFlowStatus : int32_t {
+    QFFlowStatusIdle = 0,
+    QFFlowStatusRunningWithoutUI = 1,
+    // Shown in a flow window (and not running in the background).
+    QFFlowStatusRunningWithUI = 2,
+};
+
+class QFFlow : public lf::KeyValueObservable, public std::enable_shared_from_this<QFFlow> {
+public:
+    static constexpr const char* kClassName = "QFFlow";
+
+    // Behaviour none, no input, no output folder, no name, never run.
+    QFFlow();
+    virtual ~QFFlow();
+
+    // Archive. The class name the flow is archived under; decoding makes a
+    // flow of that class and reads the archive into it.
+    virtual const char* archivedClassName() const { return kClassName; }
+    nlohmann::json encode() const;
+    // False, with a log line, when the archive is damaged. Starts nothing.
+    bool decodeArchive(const nlohmann::json& archive);
+
+    // Installs the input, once; a second input stops the program.
+    void setInitialInput(std::shared_ptr<QFFlowInput> input);
+    const std::shared_ptr<QFFlowInput>& input() const { return input_; }
+    // A new run of the flow over `input`, filling `output`, not started; none
+    // in this class.
+    virtual std::shared_ptr<QFFlowRun> newRunWithInput(
+        std::shared_ptr<const QFFlowInputProtocol> input, std::shared_ptr<QFFlowOutput> output);
+
+    // Output folder.
+    bool hasOutputDirectory() const { return outputDirectoryURL_.has_value(); }
+    const std::optional<std::string>& outputDirectoryURL() const { return outputDirectoryURL_; }
+    // Keeps a bookmark of the folder when one can be made (else the path).
+    void setOutputDirectoryURL(const std::string& url);
+    // Shows the output folder in the file manager; false without one.
+    bool activateFileViewerSelectingOutputURL() const;
+    // Writes `output` into the output folder and, once written, records the
+    // date and the number of files saved. The error of the write, or of a
+    // missing output folder, otherwise.
+    lf::Status writeOutput(const QFFlowOutput& output);
+
+    // Input.
+    std::set<std::string> inputURLs() const;
+    void addInputWithURLs(const std::vector<std::string>& urls);
+    std::shared_ptr<const QFFlowInputSnapshot> inputSnapshotWithChangesSinceSnapshot(
+        const QFFlowInputProtocol* since) const;
+    // A fresh snapshot on the high-priority global queue, then on the main
+    // queue change detection follows it and `completion` is called.
+    void detectInputWithCompletionHandler(std::function<void()> completion);
+    // The first call takes a snapshot, which lets change detection start for
+    // a flow that notifies or repeats; later calls do nothing.
+    void activateAutomaticBehaviorIfNeeded();
+
+    // Running.
+    // Notes the flow as recent; runs it in the background when it has an
+    // output folder and is not in a window, else shows it in a window.
+    void run();
+    void runWithUI();
+    // Sent by the run controller that shows the flow in a window.
+    void willStartRunningInUI(const std::shared_ptr<QFFlowUI>& controller);
+    void willStopRunningInUI(const std::shared_ptr<QFFlowUI>& controller);
+    // Starts a background run unless one is under way.
+    void startBackgroundRunIfNeeded();
+    QFFlowStatus status() const;
+    bool hasChangesToRun() const { return hasChangesToRun_; }
+    // The error of the latest background run, or none when it succeeded.
+    const std::optional<lf::Error>& lastRunError() const { return lastRunError_; }
+
+    // Naming and status line.
+    QFFlowBehavior behavior() const { return behavior_; }
+    void setBehavior(QFFlowBehavior behavior);
+    const std::optional<std::string>& name() const { return name_; }
+    void setName(std::optional<std::string> name);
+    std::string displayName() const;
+    // The input files' names without extension, joined by ", " ("-" when
+    // there are none); worked out once.
+    const std::string& defaultDisplayName() const;
+    const std::optional<lf::SystemTime>& lastRunDate() const { return lastRunDate_; }
+    uint64_t lastRunNumberOfItemsSaved() const { return lastRunNumberOfItemsSaved_; }
+    std::string localizedStatusDescription() const;
+    std::string localizedStatusDescription(lf::SystemTime now, const std::string& locale,
+                                           const std::string& timeZone) const;
+
+    uint64_t encodedStateChangeToken() const { return encodedStateChangeToken_; }
+    void invalidateEncodedState();
+
+private:
+    void updateChangeDetectionSettings();
+    void inputDidChange();
+    lf::Status writeOutputToDirectory(const QFFlowOutput& output, const std::string& directory);
+    void backgroundRunDidEnd(std::optional<lf::Error> error);
+
+    std::shared_ptr<QFFlowInput> input_;
+    std::optional<std::string> outputDirectoryURL_;
+    std::optional<lf::Data> outputDirectoryBookmarkData_;
+    bool hasActivatedAutomaticBehavior_ = false;
+    bool hasDetectedInput_ = false;
+    QFFlowBehavior behavior_ = QFFlowBehaviorNone;
+    std::optional<std::string> name_;
+    mutable std::optional<std::string> defaultDisplayName_;
+    bool isRunningWithoutUI_ = false;
+    bool isRunningWithUI_ = false;
+    std::weak_ptr<QFFlowUI> runningUI_;
+    bool hasChangesToRun_ = false;
+    std::optional<lf::SystemTime> lastRunDate_;
+    uint64_t lastRunNumberOfItemsSaved_ = 0;
+    std::optional<lf::Error> lastRunError_;
+    uint64_t encodedStateChangeToken_ = 0;
+};

@@ -1,0 +1,315 @@
+#include "flows/QFFlowInput.h"
+
+#include "flows/QFKeyedArchive.h"
+#include "platform/Bookmark.h"
+#include "platform/DispatchQueue.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
+#include "platform/TypeIdentifier.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace {
+
+// Input paths are kept absolute and normal, as file URLs are.
+std::string normalisedPath(const std::string& path) {
+    std::error_code error;
+    std::string normal = std::filesystem::absolute(path, error).lexically_normal().string();
+    if (error) return path;
+    while (normal.size() > 1 && normal.back() == '/')
+        normal.pop_back();
+    return normal;
+}
+
+// The modification time of the item itself (not of a link's target) in
+// whole seconds, or -1.
+int64_t modificationToken(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return -1;
+    return static_cast<int64_t>(info.st_mtim.tv_sec);
+}
+
+// A folder given as input is walked even when it is given through a link;
+// links found inside are not followed.
+bool isFolder(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+}  // namespace
+
+QFFlowInput::QFFlowInput() = default;
+
+QFFlowInput::QFFlowInput(const std::vector<std::string>& allowedTypes)
+    : inputTypes_(allowedTypes.begin(), allowedTypes.end()) {}
+
+QFFlowInput::~QFFlowInput() {
+    if (!changeObserver_) return;
+    // The observer's presenters belong to the main thread.
+    auto stop = [observer = std::move(changeObserver_)] {
+        observer->setDelegate({});
+        observer->setSuspended(true);
+    };
+    if (lf::isMainThread())
+        stop();
+    else
+        lf::MainQueue::shared()->async(std::move(stop));
+}
+
+std::shared_ptr<QFFlowInput> QFFlowInput::decode(const nlohmann::json& archive) {
+    QFKeyedDecoder decoder(archive, kClassName);
+    auto types = decoder.decodeStringArray("inputTypes");
+    auto bookmarks = decoder.decodeDataArray("inputBookmarks");
+    auto urls = decoder.decodeStringArray("inputURLs");
+    if (decoder.isDamaged()) {
+        lf::log("Couldn't decode a flow input: {}", decoder.damage());
+        return nullptr;
+    }
+    auto input = std::make_shared<QFFlowInput>(types.value_or(std::vector<std::string>{}));
+    if (bookmarks) {
+        input->inputURLsWithSecurityScope_.emplace();
+        input->inputURLBookmarksWithSecurityScope_.emplace();
+        for (const auto& bookmark : *bookmarks) {
+            auto resolved = lf::resolveBookmarkData(bookmark);  // staleness does not matter
+            if (!resolved) {
+                lf::log("Couldn't resolve security-scoped bookmark: {}",
+                        lf::describe(resolved.error()));
+                continue;
+            }
+            input->inputURLsWithSecurityScope_->push_back(resolved->path);
+            input->inputURLBookmarksWithSecurityScope_->push_back(bookmark);
+        }
+    }
+    input->inputURLsWithoutSecurityScope_ = std::move(urls);
+    input->updateObserverURLs();
+    return input;
+}
+
+nlohmann::json QFFlowInput::encode() const {
+    nlohmann::json archive = {{QFArchivedClassKey, kClassName}};
+    lock_.wait();
+    if (!inputTypes_.empty()) archive["inputTypes"] = inputTypes_;
+    if (inputURLBookmarksWithSecurityScope_) {
+        nlohmann::json bookmarks = nlohmann::json::array();
+        for (const auto& bookmark : *inputURLBookmarksWithSecurityScope_)
+            bookmarks.push_back(QFArchivedData(bookmark));
+        archive["inputBookmarks"] = std::move(bookmarks);
+    }
+    if (inputURLsWithoutSecurityScope_) archive["inputURLs"] = *inputURLsWithoutSecurityScope_;
+    lock_.signal();
+    return archive;
+}
+
+std::set<std::string> QFFlowInput::inputTypes() const {
+    lock_.wait();
+    std::set<std::string> types = inputTypes_;
+    lock_.signal();
+    return types;
+}
+
+void QFFlowInput::limitToSubsetOfAllowedTypes(const std::vector<std::string>& types) {
+    lock_.wait();
+    inputTypes_ = std::set<std::string>(types.begin(), types.end());
+    lock_.signal();
+}
+
+void QFFlowInput::addInputWithURLs(const std::vector<std::string>& urls) {
+    lock_.wait();
+    auto without = inputURLsWithoutSecurityScope_.value_or(std::vector<std::string>{});
+    auto with = inputURLsWithSecurityScope_.value_or(std::vector<std::string>{});
+    auto bookmarks = inputURLsWithSecurityScope_
+                         ? inputURLBookmarksWithSecurityScope_.value_or(std::vector<lf::Data>{})
+                         : std::vector<lf::Data>{};
+    for (const auto& given : urls) {
+        const std::string url = normalisedPath(given);
+        if (std::find(with.begin(), with.end(), url) != with.end() ||
+            std::find(without.begin(), without.end(), url) != without.end())
+            continue;
+        auto bookmark = lf::createBookmarkData(url);
+        if (!bookmark) {
+            lf::log("Couldn't create security-scoped bookmark for input URL: {} ({})", url,
+                    lf::describe(bookmark.error()));
+            without.push_back(url);
+            continue;
+        }
+        auto resolved = lf::resolveBookmarkData(*bookmark);
+        if (!resolved) {
+            lf::log("Couldn't resolve security-scoped bookmark for input URL: {} ({})", url,
+                    lf::describe(resolved.error()));
+            continue;
+        }
+        with.push_back(resolved->path);
+        bookmarks.push_back(std::move(*bookmark));
+    }
+    inputURLsWithoutSecurityScope_ = std::move(without);
+    inputURLsWithSecurityScope_ = std::move(with);
+    inputURLBookmarksWithSecurityScope_ = std::move(bookmarks);
+    lock_.signal();
+
+    updateObserverURLs();
+    makeSnapshotForCurrentInput();
+}
+
+std::set<std::string> QFFlowInput::inputURLs() const {
+    lock_.wait();
+    std::set<std::string> urls;
+    for (const auto* list : {&inputURLsWithSecurityScope_, &inputURLsWithoutSecurityScope_})
+        if (*list) urls.insert((*list)->begin(), (*list)->end());
+    lock_.signal();
+    return urls;
+}
+
+void QFFlowInput::updateObserverURLs() {
+    lock_.wait();
+    inputObserverURLs_.clear();
+    for (const auto* list : {&inputURLsWithSecurityScope_, &inputURLsWithoutSecurityScope_})
+        if (*list) inputObserverURLs_.insert((*list)->begin(), (*list)->end());
+    lock_.signal();
+    // The observer belongs to the main thread; input added elsewhere reaches
+    // it there.
+    auto handOver = [weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (!self || !self->changeObserver_) return;
+        self->lock_.wait();
+        std::set<std::string> urls = self->inputObserverURLs_;
+        self->lock_.signal();
+        self->changeObserver_->setObservedURLs(std::move(urls));
+    };
+    if (lf::isMainThread())
+        handOver();
+    else
+        lf::MainQueue::shared()->async(std::move(handOver));
+}
+
+void QFFlowInput::detectInput() {
+    makeSnapshotForCurrentInput();
+}
+
+void QFFlowInput::makeSnapshotForCurrentInput() {
+    lock_.wait();
+    const std::shared_ptr<const QFFlowInputSnapshot> previous = latestInputSnapshot_;
+    QFFlowInputSnapshot::ItemsByType itemsByType;
+    QFFlowInputSnapshot::ItemsByURL itemsByURL;
+    QFFlowInputSnapshot::TokensByURL tokensByURL;
+    for (const auto& type : inputTypes_)
+        itemsByType[type];
+
+    auto walk = [&](const std::string& url, const std::optional<std::string>& container) {
+        if (!isFolder(url)) {
+            visitURL(url, container, inputTypes_, previous.get(), itemsByType, itemsByURL,
+                     tokensByURL);
+            return;
+        }
+        std::error_code error;
+        for (std::filesystem::recursive_directory_iterator
+                 it(url, std::filesystem::directory_options::skip_permission_denied, error),
+             end;
+             !error && it != end; it.increment(error)) {
+            visitURL(it->path().string(), container, inputTypes_, previous.get(), itemsByType,
+                     itemsByURL, tokensByURL);
+        }
+    };
+    if (inputURLsWithSecurityScope_)
+        for (const auto& url : *inputURLsWithSecurityScope_)
+            walk(url, url);
+    if (inputURLsWithoutSecurityScope_)
+        for (const auto& url : *inputURLsWithoutSecurityScope_)
+            walk(url, std::nullopt);
+
+    auto snapshot = std::make_shared<const QFFlowInputSnapshot>(
+        std::move(itemsByType), std::move(itemsByURL), std::move(tokensByURL));
+    latestInputSnapshot_ = snapshot;
+    // The first snapshot is no change.
+    const bool changed = previous && snapshot->hasChangedSinceSnapshot(previous.get());
+    lock_.signal();
+
+    if (!changed) return;
+    lf::MainQueue::shared()->async([weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (self && self->detectedChangesHandler_) self->detectedChangesHandler_();
+    });
+}
+
+void QFFlowInput::visitURL(const std::string& url, const std::optional<std::string>& container,
+                           const std::set<std::string>& types, const QFFlowInputSnapshot* previous,
+                           QFFlowInputSnapshot::ItemsByType& itemsByType,
+                           QFFlowInputSnapshot::ItemsByURL& itemsByURL,
+                           QFFlowInputSnapshot::TokensByURL& tokensByURL) const {
+    auto type = lf::typeIdentifierForPath(url);
+    if (!type || !types.count(*type) || itemsByURL.count(url)) return;
+    std::shared_ptr<const QFFlowInputItem> item;
+    if (previous) {
+        auto known = previous->URLToInputItemMap().find(url);
+        if (known != previous->URLToInputItemMap().end()) item = known->second;
+    }
+    if (!item) item = std::make_shared<const QFFlowInputItem>(url, container);
+    tokensByURL[url] = modificationToken(url);
+    itemsByURL[url] = item;
+    itemsByType[*type].insert(item);
+}
+
+std::shared_ptr<const QFFlowInputSnapshot> QFFlowInput::snapshotWithChangesSinceSnapshot(
+    const QFFlowInputProtocol* since) const {
+    lock_.wait();
+    std::shared_ptr<const QFFlowInputSnapshot> latest = latestInputSnapshot_;
+    lock_.signal();
+    if (!latest) return nullptr;
+    return latest->snapshotWithChangesSinceSnapshot(
+        dynamic_cast<const QFFlowInputSnapshot*>(since));
+}
+
+void QFFlowInput::setDetectsChanges(bool detectsChanges) {
+    lf::assertMainThread("QFFlowInput::setDetectsChanges");
+    if (detectsChanges == detectsChanges_) return;
+    detectsChanges_ = detectsChanges;
+    if (detectsChanges) {
+        if (!changeObserver_) {
+            changeObserver_ = std::make_shared<QFFileObserver>();
+            changeObserver_->setDelegate(weak_from_this());
+        }
+        lock_.wait();
+        std::set<std::string> urls = inputObserverURLs_;
+        lock_.signal();
+        changeObserver_->setObservedURLs(std::move(urls));
+        changeObserver_->setSuspended(false);
+    } else {
+        changeObserver_->setSuspended(true);
+        changeObserver_->setObservedURLs({});
+    }
+}
+
+void QFFlowInput::setDetectedChangesHandler(std::function<void()> handler) {
+    lf::assertMainThread("QFFlowInput::setDetectedChangesHandler");
+    detectedChangesHandler_ = std::move(handler);
+}
+
+void QFFlowInput::observedChangeAtPath(QFFileObserver&, const std::optional<std::string>&) {
+    lf::DispatchQueue::global(lf::QueuePriority::Low)->async([self = shared_from_this()] {
+        self->makeSnapshotForCurrentInput();
+    });
+}
+
+void QFFlowInput::observedChangeInDirectoryAtPath(FSEventObserver&, const std::string&, bool) {
+    lf::DispatchQueue::global(lf::QueuePriority::Low)->async([self = shared_from_this()] {
+        self->makeSnapshotForCurrentInput();
+    });
+}
+
+QFFlowInputAvailability QFFlowInput::availabilityOfInputTypes(const std::vector<std::string>& types,
+                                                              const std::vector<std::string>& urls,
+                                                              unsigned) {
+    bool foldersGiven = false;
+    bool filesGiven = false;
+    for (const auto& url : urls) {
+        if (isFolder(url)) {
+            foldersGiven = true;
+            continue;
+        }
+        auto type = lf::typeIdentifierForPath(url);
+        if (type && std::find(types.begin(), types.end(), *type) != types.end()) filesGiven = true;
+    }
+    if (filesGiven) return QFFlowInputAvailabilityFiles;
+    return foldersGiven ? QFFlowInputAvailabilityFoldersOnly : QFFlowInputAvailabilityNone;
+}

@@ -1,0 +1,59 @@
+#pragma once
+// QFFlowInputSnapshot: a flow's input at one moment: its documents by type
+// and by path, a modification token per document, and the documents that
+// count as changed. Immutable once made; shared freely between threads.
+//
+// A modification token is the document's modification time in whole
+// seconds (of the link itself for a link), or -1 when it cannot be read. So
+// a document replaced within the same second counts as unchanged.
+
+#include "flows/QFFlowInputProtocol.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QFFlowInputSnapshot : public QFFlowInputProtocol {
+public:
+    using ItemsByType = std::map<std::string, QFFlowInputItemSet>;
+    using ItemsByURL = std::map<std::string, std::shared_ptr<const QFFlowInputItem>>;
+    using TokensByURL = std::map<std::string, int64_t>;
+
+    // Every accepted type has an entry in `typeToInputItems`, perhaps an
+    // empty set. No changed set: every item counts as changed.
+    QFFlowInputSnapshot(ItemsByType typeToInputItems, ItemsByURL urlToInputItem,
+                        TokensByURL urlToModificationToken,
+                        std::optional<QFFlowInputItemSet> changedInputItems = std::nullopt);
+
+    bool hasInputItemsForType(const std::string& type) const override;
+    std::optional<QFFlowInputItemSet> inputItemsForType(const std::string& type,
+                                                        uint64_t options) const override;
+
+    const ItemsByURL& URLToInputItemMap() const { return contents_->urlToInputItem; }
+    const TokensByURL& URLToModificationTokenMap() const {
+        return contents_->urlToModificationToken;
+    }
+    const QFFlowInputItemSet& changedInputItems() const { return changedInputItems_; }
+
+    // Whether the documents differ from `other`'s: other paths, or another
+    // token for a path. True when there is no other.
+    bool hasChangedSinceSnapshot(const QFFlowInputSnapshot* other) const;
+    // The same documents, with the changed set holding those whose token is
+    // missing from `other` or differs (all of them without another).
+    // Documents that vanished since `other` are not reported.
+    std::shared_ptr<const QFFlowInputSnapshot> snapshotWithChangesSinceSnapshot(
+        const QFFlowInputSnapshot* other) const;
+
+    // The documents, shared by the snapshots made from one another.
+    struct Contents {
+        ItemsByType typeToInputItems;
+        ItemsByURL urlToInputItem;
+        TokensByURL urlToModificationToken;
+    };
+    QFFlowInputSnapshot(std::shared_ptr<const Contents> contents, QFFlowInputItemSet changed);
+
+private:
+    const std::shared_ptr<const Contents> contents_;
+    const QFFlowInputItemSet changedInputItems_;
+};

@@ -1,0 +1,141 @@
+#include "flows/QFFlowManager.h"
+
+#include "flows/QFExportFlow.h"
+#include "flows/QFFlowInterfaceHooks.h"
+#include "flows/QFKeyedArchive.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
+#include "platform/UserDefaults.h"
+
+#include <algorithm>
+
+const std::shared_ptr<QFFlowManager>& QFFlowManager::defaultManager() {
+    // Never destroyed: its flows may outlive the main thread's last drain.
+    static auto* manager = new std::shared_ptr<QFFlowManager>(std::make_shared<QFFlowManager>());
+    return *manager;
+}
+
+QFFlowManager::QFFlowManager(std::shared_ptr<lf::UserDefaults> defaults)
+    : defaults_(std::move(defaults)) {}
+
+QFFlowManager::~QFFlowManager() = default;
+
+std::shared_ptr<lf::UserDefaults> QFFlowManager::defaults() const {
+    return defaults_ ? defaults_ : lf::UserDefaults::standard();
+}
+
+std::shared_ptr<QFFlow> QFFlowManager::decodeFlow(const nlohmann::json& archive) {
+    const std::string className = QFArchivedClassName(archive);
+    std::shared_ptr<QFFlow> flow;
+    if (className == QFExportFlow::kClassName)
+        flow = std::make_shared<QFExportFlow>();
+    else if (className == QFFlow::kClassName)
+        flow = std::make_shared<QFFlow>();
+    if (!flow) {
+        lf::log("Couldn't decode a flow: no flow class named \"{}\"", className);
+        return nullptr;
+    }
+    return flow->decodeArchive(archive) ? flow : nullptr;
+}
+
+const std::vector<std::shared_ptr<QFFlow>>& QFFlowManager::recentFlows() {
+    if (!recentFlows_) loadRecentFlows();
+    return *recentFlows_;
+}
+
+void QFFlowManager::loadRecentFlows() {
+    lf::assertMainThread("QFFlowManager::recentFlows");
+    std::vector<std::shared_ptr<QFFlow>> flows;
+    auto stored = defaults()->objectForKey(kRecentFlowsDefaultsKey);
+    if (stored && stored->is_array()) {
+        for (const auto& archive : *stored) {
+            auto flow = decodeFlow(archive);
+            // A flow whose documents could not all be found again is no use.
+            if (flow && !flow->inputURLs().empty()) flows.push_back(std::move(flow));
+        }
+    }
+    recentFlows_ = std::move(flows);
+    observeRecentFlows();
+    updateRunningFlowsWithoutUI();
+}
+
+void QFFlowManager::setRecentFlows(std::vector<std::shared_ptr<QFFlow>> flows) {
+    flowObservations_.clear();
+    changeValueForKey("recentFlows", [&] { recentFlows_ = std::move(flows); });
+    observeRecentFlows();
+    updateRunningFlowsWithoutUI();
+    saveRecentFlows();
+}
+
+void QFFlowManager::observeRecentFlows() {
+    for (const auto& flow : *recentFlows_) {
+        flowObservations_.push_back(flow->addObserver(
+            "status", [this](const std::string&) { updateRunningFlowsWithoutUI(); }));
+        flowObservations_.push_back(flow->addObserver(
+            "hasChangesToRun", [this](const std::string&) { recentFlowChangesToRunChanged(); }));
+        flowObservations_.push_back(flow->addObserver(
+            "_encodedStateChangeToken", [this](const std::string&) { saveRecentFlows(); }));
+    }
+}
+
+void QFFlowManager::saveRecentFlows() {
+    if (!recentFlows_) return;
+    nlohmann::json archive = nlohmann::json::array();
+    for (const auto& flow : *recentFlows_)
+        archive.push_back(flow->encode());
+    defaults()->setObject(kRecentFlowsDefaultsKey, archive);
+}
+
+void QFFlowManager::updateRunningFlowsWithoutUI() {
+    const bool running = std::any_of(
+        recentFlows_->begin(), recentFlows_->end(),
+        [](const auto& flow) { return flow->status() == QFFlowStatusRunningWithoutUI; });
+    if (running == isRunningFlowsWithoutUI_) return;
+    changeValueForKey("isRunningFlowsWithoutUI", [&] { isRunningFlowsWithoutUI_ = running; });
+}
+
+void QFFlowManager::recentFlowChangesToRunChanged() {
+    const bool changes = std::any_of(recentFlows_->begin(), recentFlows_->end(),
+                                     [](const auto& flow) { return flow->hasChangesToRun(); });
+    const QFFlowInterfaceHooks& hooks = QFFlowInterfaceHooks::current();
+    if (changes && !hooks.isApplicationActive()) hooks.requestUserAttention();
+}
+
+void QFFlowManager::noteNewRecentFlow(const std::shared_ptr<QFFlow>& flow) {
+    lf::assertMainThread("QFFlowManager::noteNewRecentFlow");
+    if (!flow || !flow->hasOutputDirectory()) return;
+    std::vector<std::shared_ptr<QFFlow>> flows = recentFlows();
+    auto found = std::find(flows.begin(), flows.end(), flow);
+    if (found == flows.begin() && found != flows.end()) return;
+    if (found != flows.end()) flows.erase(found);
+    flows.insert(flows.begin(), flow);
+    setRecentFlows(std::move(flows));
+}
+
+void QFFlowManager::removeFlow(const std::shared_ptr<QFFlow>& flow) {
+    if (!flow) return;
+    std::vector<std::shared_ptr<QFFlow>> flows = recentFlows();
+    flows.erase(std::remove(flows.begin(), flows.end(), flow), flows.end());
+    setRecentFlows(std::move(flows));
+    // No longer observed, so this does not save again.
+    flow->setBehavior(QFFlowBehaviorNone);
+}
+
+void QFFlowManager::activateAutomaticBehaviorIfNeeded() {
+    for (const auto& flow : recentFlows())
+        flow->activateAutomaticBehaviorIfNeeded();
+}
+
+bool QFFlowManager::canClearRecentFlowsWithoutAutomaticBehavior() {
+    const auto& flows = recentFlows();
+    return std::any_of(flows.begin(), flows.end(),
+                       [](const auto& flow) { return flow->behavior() == QFFlowBehaviorNone; });
+}
+
+void QFFlowManager::clearRecentFlowsWithoutAutomaticBehavior() {
+    lf::assertMainThread("QFFlowManager::clearRecentFlowsWithoutAutomaticBehavior");
+    std::vector<std::shared_ptr<QFFlow>> kept;
+    for (const auto& flow : recentFlows())
+        if (flow->behavior() != QFFlowBehaviorNone) kept.push_back(flow);
+    setRecentFlows(std::move(kept));
+}

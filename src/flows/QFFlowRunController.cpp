@@ -1,0 +1,116 @@
+#include "flows/QFFlowRunController.h"
+
+#include "flows/QFFlow.h"
+#include "flows/QFFlowInterfaceHooks.h"
+#include "flows/QFFlowOutput.h"
+#include "flows/QFFlowRun.h"
+#include "platform/MainQueue.h"
+
+QFFlowRunController::QFFlowRunController(std::shared_ptr<QFFlow> flow)
+    : flow_(std::move(flow)), output_(std::make_shared<QFFlowOutput>()) {}
+
+QFFlowRunController::~QFFlowRunController() = default;
+
+std::vector<std::shared_ptr<QFFlowOutputItem>> QFFlowRunController::outputItems() const {
+    return output_->items();
+}
+
+void QFFlowRunController::willAppearInUI() {
+    isInUI_ = true;
+    flow_->willStartRunningInUI(shared_from_this());
+}
+
+void QFFlowRunController::willDisappearFromUI() {
+    isInUI_ = false;
+    flow_->willStopRunningInUI(shared_from_this());
+}
+
+bool QFFlowRunController::addInputWithURLs(const std::vector<std::string>& urls) {
+    flow_->addInputWithURLs(urls);
+    return true;
+}
+
+void QFFlowRunController::runFlowForInitialInput() {
+    lf::assertMainThread("QFFlowRunController::runFlowForInitialInput");
+    isRunning_ = true;  // changes reported meanwhile wait for this run
+    flow_->detectInputWithCompletionHandler([self = shared_from_this()] {
+        const bool started = self->runFlowForCurrentInput(
+            [self](bool success, const std::optional<lf::Error>& error) {
+                self->didRunFlowForInitialInputWithResult(success, error);
+            });
+        if (!started) self->isRunning_ = false;
+    });
+}
+
+void QFFlowRunController::flowInputDidChange(const std::shared_ptr<QFFlow>&) {
+    lf::assertMainThread("QFFlowRunController::flowInputDidChange");
+    if (isRunning_) {
+        hasPendingRerun_ = true;
+        return;
+    }
+    runFlowForChangedInput();
+}
+
+void QFFlowRunController::runFlowForChangedInput() {
+    willRunFlowForChangedInput();
+    runFlowForCurrentInput(
+        [self = shared_from_this()](bool success, const std::optional<lf::Error>& error) {
+            self->didRunFlowForChangedInputWithResult(success, error);
+        });
+}
+
+bool QFFlowRunController::runFlowForCurrentInput(RunCompletion completion) {
+    lf::assertMainThread("QFFlowRunController::runFlowForCurrentInput");
+    auto snapshot = flow_->inputSnapshotWithChangesSinceSnapshot(lastRunInputSnapshot_.get());
+    auto run = snapshot ? flow_->newRunWithInput(snapshot, output_) : nullptr;
+    if (!run) return false;
+    lastRunInputSnapshot_ = std::move(snapshot);
+    isRunning_ = true;
+    run->startWithCompletionHandler([self = shared_from_this(), completion = std::move(completion)](
+                                        bool success, std::optional<lf::Error> error) {
+        lf::MainQueue::shared()->async([self, completion, success, error = std::move(error)] {
+            self->isRunning_ = false;
+            completion(success, error);
+            if (self->pendingSaveDirectory_) {
+                auto directory = std::exchange(self->pendingSaveDirectory_, std::nullopt);
+                // The output the user chose to save was replaced by this run's;
+                // a failed run left nothing worth saving.
+                if (success) self->saveOutputToDirectory(*directory);
+            }
+            self->runDidEnd();
+        });
+    });
+    return true;
+}
+
+void QFFlowRunController::runDidEnd() {
+    if (isRunning_ || !hasPendingRerun_) return;
+    hasPendingRerun_ = false;
+    if (isInUI_) runFlowForChangedInput();
+}
+
+void QFFlowRunController::tryToFinishBySavingOutput() {
+    QFFlowInterfaceHooks::current().chooseOutputDirectory(
+        *this, flow_->outputDirectoryURL(),
+        [self = shared_from_this()](std::optional<std::string> directory) {
+            if (!directory) return;  // cancelled
+            if (self->isRunning_)
+                self->pendingSaveDirectory_ = std::move(directory);
+            else
+                self->saveOutputToDirectory(*directory);
+        });
+}
+
+void QFFlowRunController::saveOutputToDirectory(const std::string& directory) {
+    flow_->setOutputDirectoryURL(directory);
+    lf::Status written = flow_->writeOutput(*output_);
+    if (!written) {
+        didFailToSaveOutputWithError(written.error());
+        return;
+    }
+    closeWithReason(QFFlowCloseReasonSaved);
+}
+
+void QFFlowRunController::closeWithReason(QFFlowCloseReason reason) {
+    if (auto host = host_.lock()) host->closeFlowController(*this, reason);
+}

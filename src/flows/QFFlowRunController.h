@@ -1,0 +1,111 @@
+#pragma once
+// QFFlowRunController: runs one flow for a flow window. It runs the flow
+// once for its initial input, again whenever the flow's input changes while
+// the window shows it, keeps the output of the latest run, saves that
+// output into a folder the user chooses, and asks its host (the window) to
+// close it.
+//
+// The interface subclasses it, gives it a view, and overrides the run
+// hooks to show progress, results and errors; headless, the hooks do
+// nothing.
+//
+// Runs of one controller never overlap, since they fill one output: a
+// change of the input while a run is under way waits, and however many
+// changes come meanwhile, one run follows it. Each run's result reaches its
+// own hook. A save asked for while a run is under way waits for that run
+// and is made only if it succeeds. A save whose write fails keeps the
+// controller open and reports the write error through its hook.
+//
+// Main thread only.
+
+#include "flows/QFFlowUI.h"
+#include "platform/Error.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QFFlow;
+class QFFlowInputSnapshot;
+class QFFlowOutput;
+class QFFlowOutputItem;
+class QFFlowRunController;
+
+enum QFFlowCloseReason : int32_t {
+    QFFlowCloseReasonSaved = 1,
+    // Cancelled, or replaced by a run for other input.
+    QFFlowCloseReasonCancelled = 2,
+};
+
+// The window that shows a run controller.
+class QFFlowRunControllerHost {
+public:
+    virtual ~QFFlowRunControllerHost() = default;
+    // Removes the controller from the window.
+    virtual void closeFlowController(QFFlowRunController& controller, QFFlowCloseReason reason) = 0;
+};
+
+class QFFlowRunController : public QFFlowUI,
+                            public std::enable_shared_from_this<QFFlowRunController> {
+public:
+    explicit QFFlowRunController(std::shared_ptr<QFFlow> flow);
+    ~QFFlowRunController() override;
+    QFFlowRunController(const QFFlowRunController&) = delete;
+    QFFlowRunController& operator=(const QFFlowRunController&) = delete;
+
+    const std::shared_ptr<QFFlow>& flow() const { return flow_; }
+    // The latest run's files.
+    std::vector<std::shared_ptr<QFFlowOutputItem>> outputItems() const;
+    // Whether a run is under way (its result not yet delivered).
+    bool isRunning() const { return isRunning_; }
+
+    // The window showing the controller; none while not shown.
+    void setHost(std::weak_ptr<QFFlowRunControllerHost> host) { host_ = std::move(host); }
+    // Sent by the window before it shows the controller and when it
+    // removes it.
+    void willAppearInUI();
+    void willDisappearFromUI();
+
+    // The first run: a fresh snapshot, then a run over every document.
+    void runFlowForInitialInput();
+    // A run over the changed documents.
+    void flowInputDidChange(const std::shared_ptr<QFFlow>& flow) override;
+    // Adds files to the flow's input; a change then comes back through
+    // flowInputDidChange. Always true.
+    bool addInputWithURLs(const std::vector<std::string>& urls);
+
+    // Hooks, empty here.
+    virtual void willRunFlowForInitialInput() {}
+    virtual void didRunFlowForInitialInputWithResult(bool, const std::optional<lf::Error>&) {}
+    virtual void willRunFlowForChangedInput() {}
+    virtual void didRunFlowForChangedInputWithResult(bool, const std::optional<lf::Error>&) {}
+    // The output could not be written into the chosen folder; the
+    // controller stays.
+    virtual void didFailToSaveOutputWithError(const lf::Error&) {}
+
+    // Asks for a folder (QFFlowInterfaceHooks::chooseOutputDirectory), makes
+    // it the flow's output folder, writes the output into it and closes as
+    // saved. Cancelling changes nothing.
+    void tryToFinishBySavingOutput();
+    virtual void saveFlowOutput() { tryToFinishBySavingOutput(); }
+    // Asks the host to close the controller; nothing without a host.
+    void closeWithReason(QFFlowCloseReason reason);
+
+private:
+    using RunCompletion = std::function<void(bool success, const std::optional<lf::Error>& error)>;
+    bool runFlowForCurrentInput(RunCompletion completion);
+    void runFlowForChangedInput();
+    void runDidEnd();
+    void saveOutputToDirectory(const std::string& directory);
+
+    const std::shared_ptr<QFFlow> flow_;
+    const std::shared_ptr<QFFlowOutput> output_;
+    std::shared_ptr<const QFFlowInputSnapshot> lastRunInputSnapshot_;
+    std::weak_ptr<QFFlowRunControllerHost> host_;
+    bool isInUI_ = false;
+    bool isRunning_ = false;
+    bool hasPendingRerun_ = false;
+    std::optional<std::string> pendingSaveDirectory_;
+};

@@ -1,0 +1,189 @@
+// The headless road end to end: layerflow DOCUMENT --save-to FOLDER on the
+// tagged test documents, compared with the files their expected results
+// list, and the errors that must write nothing.
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <sys/wait.h>
+
+using namespace lf;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& text) {
+    std::string result = "'";
+    for (char c : text)
+        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return result + "'";
+}
+
+std::string contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Runs layerflow with `arguments`; its settings live in `scratch`, so the
+// user's own never change what it writes.
+Outcome runLayerflow(const std::vector<std::string>& arguments, const fs::path& scratch) {
+    std::string command = "XDG_CONFIG_HOME=" + quoted((scratch / "config").string()) + " " +
+                          quoted(LF_LAYERFLOW_PATH);
+    for (const auto& argument : arguments)
+        command += " " + quoted(argument);
+    command += " >" + quoted((scratch / "stdout").string()) + " 2>" +
+               quoted((scratch / "stderr").string());
+    const int raw = std::system(command.c_str());
+    Outcome outcome;
+    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    outcome.out = contents(scratch / "stdout");
+    outcome.err = contents(scratch / "stderr");
+    return outcome;
+}
+
+// Every file below `folder`, as paths relative to it.
+std::set<std::string> filesBelow(const fs::path& folder) {
+    std::set<std::string> files;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; ++it)
+        if (it->is_regular_file()) files.insert(fs::relative(it->path(), folder).string());
+    return files;
+}
+
+std::set<std::string> lines(const std::string& text) {
+    std::set<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        result.insert(line);
+    return result;
+}
+
+// The width and height a PNG's header gives.
+std::pair<uint32_t, uint32_t> pngSize(const fs::path& path) {
+    const std::string bytes = contents(path);
+    if (bytes.size() < 24) return {0, 0};
+    auto bigEndian = [&](size_t offset) {
+        uint32_t value = 0;
+        for (size_t i = 0; i < 4; ++i)
+            value = value << 8 | static_cast<uint8_t>(bytes[offset + i]);
+        return value;
+    };
+    return {bigEndian(16), bigEndian(20)};
+}
+
+class HeadlessExport : public ::testing::Test {
+protected:
+    void SetUp() override { LF_REQUIRE_SHARED_DOCUMENTS(); }
+
+    // Runs layerflow on one document and checks that it failed with the
+    // error and wrote nothing.
+    void expectFailure(const fs::path& document, const std::string& domainAndCode) {
+        const fs::path out = scratch / "out";
+        Outcome outcome =
+            runLayerflow({document.string(), "--save-to", out.string()}, scratch.path());
+        EXPECT_EQ(outcome.status, 1) << document;
+        EXPECT_NE(outcome.err.find(domainAndCode), std::string::npos) << outcome.err;
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_TRUE(filesBelow(out).empty()) << document;
+    }
+
+    test::TemporaryDirectory scratch;
+};
+
+}  // namespace
+
+TEST_F(HeadlessExport, TaggedDocumentsWriteExactlyTheirExpectedFiles) {
+    const fs::path tagged = test::sharedFile("psd-tagged");
+    std::vector<fs::path> expectations;
+    for (const auto& entry : fs::directory_iterator(tagged / "expected"))
+        if (entry.path().extension() == ".json") expectations.push_back(entry.path());
+    std::sort(expectations.begin(), expectations.end());
+    ASSERT_EQ(expectations.size(), 14u);
+
+    for (const auto& expectation : expectations) {
+        SCOPED_TRACE(expectation.filename().string());
+        const nlohmann::json expected = nlohmann::json::parse(contents(expectation));
+        const fs::path document = tagged / expected["document"].get<std::string>();
+        if (expected["result"] != "success") {
+            const auto& error = expected["result"]["error"];
+            expectFailure(document, error["domain"].get<std::string>() + " " +
+                                        std::to_string(error["code"].get<int>()));
+            continue;
+        }
+        const fs::path out = scratch / expectation.stem();
+        Outcome outcome =
+            runLayerflow({document.string(), "--save-to", out.string()}, scratch.path());
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        std::set<std::string> paths, printed;
+        for (const auto& output : expected["outputs"]) {
+            const std::string path = output["path"];
+            paths.insert(path);
+            printed.insert((out / path).string());
+            if (output["format"] == "png") {
+                EXPECT_EQ(pngSize(out / path), std::make_pair(output["width"].get<uint32_t>(),
+                                                              output["height"].get<uint32_t>()))
+                    << path;
+            }
+        }
+        EXPECT_EQ(filesBelow(out), paths);
+        EXPECT_EQ(lines(outcome.out), printed);
+        // Nothing beside the folder: names that would leave it are refused.
+        for (const auto& entry : fs::directory_iterator(scratch.path())) {
+            const fs::path name = entry.path().filename();
+            EXPECT_TRUE(!entry.is_regular_file() || name == "stdout" || name == "stderr") << name;
+        }
+    }
+}
+
+TEST_F(HeadlessExport, UnreadableAndUnsupportedDocumentsWriteNothing) {
+    const fs::path notADocument = scratch / "notes.psd";
+    test::writeFile(notADocument, "these are notes, not layers");
+    expectFailure(notADocument, "QFExportFlowErrorDomain -10");
+    expectFailure(test::sharedFile("psd/colormodes/4x4_16bit_cmyk.psd"),
+                  "QFExportFlowErrorDomain -11");
+    expectFailure(test::sharedFile("psd/colormodes/4x4_32bit_rgb.psd"),
+                  "QFExportFlowErrorDomain -11");
+    expectFailure(scratch / "missing.psd", "NSPOSIXErrorDomain 2:");
+    // A document that fails ends the run, whatever came before it.
+    const fs::path out = scratch / "out";
+    Outcome outcome = runLayerflow(
+        {test::sharedFile("psd-tagged/01-plain.psd").string(),
+         test::sharedFile("psd/colormodes/4x4_16bit_cmyk.psd").string(), "--save-to", out.string()},
+        scratch.path());
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(filesBelow(out).empty());
+}
+
+TEST_F(HeadlessExport, BadArgumentsShowTheUsage) {
+    const std::string document = test::sharedFile("psd-tagged/01-plain.psd").string();
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {document},
+             {"--save-to", (scratch / "out").string()},
+             {document, "--frobnicate", "--save-to", (scratch / "out").string()}}) {
+        Outcome outcome = runLayerflow(arguments, scratch.path());
+        EXPECT_EQ(outcome.status, 2);
+        EXPECT_NE(outcome.err.find("usage: layerflow DOCUMENT... --save-to FOLDER"),
+                  std::string::npos);
+    }
+    const fs::path text = scratch / "notes.txt";
+    test::writeFile(text, "x");
+    Outcome outcome =
+        runLayerflow({text.string(), "--save-to", (scratch / "out").string()}, scratch.path());
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_NE(outcome.err.find("is not a Photoshop document"), std::string::npos);
+    EXPECT_FALSE(fs::exists(scratch / "out"));
+}

@@ -1,0 +1,59 @@
+// Export flows over a real tagged document: a flow that repeats
+// automatically exports again in the background when its document is
+// saved, and comes back from the recents list in the user defaults.
+
+#include "FlowTestSupport.h"
+#include "flows/QFExportFlow.h"
+#include "flows/QFFlowManager.h"
+#include "platform/UserDefaults.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace lf;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+TEST(ConcurrentExportFlow, RepeatingFlowExportsAgainWhenItsDocumentChanges) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    test::TemporaryDirectory folder;
+    FlowTestEnvironment environment(folder.path(), {});
+    const std::string defaultsPath = UserDefaults::standard()->path();
+    const fs::path document = folder / "icons.psd", out = folder / "out";
+    fs::copy_file(test::sharedFile("psd-tagged/01-plain.psd"), document);
+    setModificationSecond(document, 7'000'000);
+
+    auto flow = std::make_shared<QFExportFlow>();
+    flow->setInitialInput(photoshopInput({document}));
+    flow->setOutputDirectoryURL(out.string());
+    flow->setBehavior(QFFlowBehaviorRepeatAutomatically);
+    auto manager = std::make_shared<QFFlowManager>();
+    manager->noteNewRecentFlow(flow);
+    manager->activateAutomaticBehaviorIfNeeded();
+    ASSERT_TRUE(
+        MainQueue::shared()->runUntil([&] { return flow->input()->detectsChanges(); }, 20s));
+    EXPECT_FALSE(fs::exists(out));
+
+    // Saved again: exported within a few seconds, without a window.
+    setModificationSecond(document, 7'000'001);
+    ASSERT_TRUE(MainQueue::shared()->runUntil(
+        [&] { return flow->lastRunDate() && flow->status() == QFFlowStatusIdle; }, 30s));
+    EXPECT_FALSE(flow->lastRunError());
+    EXPECT_EQ(flow->lastRunNumberOfItemsSaved(), 1u);
+    EXPECT_TRUE(fs::is_regular_file(out / "pixel.png"));
+
+    // The recents list, read back from the defaults file, holds the flow
+    // with its behaviour, folder and record.
+    QFFlowManager reloaded(std::make_shared<UserDefaults>(defaultsPath));
+    ASSERT_EQ(reloaded.recentFlows().size(), 1u);
+    const auto& stored = reloaded.recentFlows()[0];
+    EXPECT_TRUE(std::dynamic_pointer_cast<QFExportFlow>(stored));
+    EXPECT_EQ(stored->behavior(), QFFlowBehaviorRepeatAutomatically);
+    EXPECT_EQ(stored->outputDirectoryURL(), out.string());
+    EXPECT_EQ(stored->inputURLs(), std::set<std::string>{document.string()});
+    EXPECT_EQ(stored->lastRunNumberOfItemsSaved(), 1u);
+    ASSERT_TRUE(stored->lastRunDate());
+    EXPECT_LT(abs(*stored->lastRunDate() - *flow->lastRunDate()), 1ms);  // stored in seconds
+
+    manager->removeFlow(flow);
+}

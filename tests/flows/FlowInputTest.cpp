@@ -1,0 +1,214 @@
+#include "FlowTestSupport.h"
+#include "flows/QFFlowInput.h"
+#include "platform/AtomicFile.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
+#include "platform/TypeIdentifier.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+
+using namespace lf;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::set<std::string> paths(const QFFlowInputItemSet& items) {
+    std::set<std::string> result;
+    for (const auto& item : items)
+        result.insert(item->itemURL());
+    return result;
+}
+
+class FlowInput : public ::testing::Test {
+protected:
+    void SetUp() override { MainQueue::shared()->bindToCurrentThread(); }
+    test::TemporaryDirectory folder;
+};
+
+}  // namespace
+
+TEST_F(FlowInput, FoldersAreWalkedDeeplyWithoutFollowingLinks) {
+    const fs::path root = folder / "input", deep = root / "a" / "b" / "c" / "Deep.PSD";
+    fs::create_directories(deep.parent_path());
+    fs::create_directories(folder / "elsewhere");
+    test::writeFile(deep, "x");
+    test::writeFile(root / ".hidden.psb", "x");
+    test::writeFile(root / "notes.txt", "x");
+    test::writeFile(folder / "elsewhere" / "linked.psd", "x");
+    fs::create_directory_symlink(folder / "elsewhere", root / "link");
+    fs::create_symlink(deep, root / "file-link.psd");
+
+    auto input = photoshopInput({root});
+    auto snapshot = input->snapshotWithChangesSinceSnapshot(nullptr);
+    ASSERT_TRUE(snapshot);
+    auto items = snapshot->inputItemsForType(kTypePhotoshopImage, QFFlowInputItemsAll);
+    ASSERT_TRUE(items);
+    EXPECT_EQ(paths(*items),
+              (std::set<std::string>{deep.string(), (root / ".hidden.psb").string()}));
+    for (const auto& item : *items)
+        EXPECT_EQ(item->securityScopedContainerURL(), root.string());
+    EXPECT_EQ(snapshot->inputItemsForType(kTypePhotoshopImage, 3), items);
+    EXPECT_FALSE(snapshot->inputItemsForType("public.png", QFFlowInputItemsAll));
+    EXPECT_FALSE(snapshot->inputItemsForType(kTypePhotoshopImage, 0));
+
+    const fs::path empty = folder / "empty";
+    fs::create_directories(empty / "sub");
+    auto nothing = photoshopInput({empty})->snapshotWithChangesSinceSnapshot(nullptr);
+    EXPECT_FALSE(nothing->hasInputItemsForType(kTypePhotoshopImage));
+}
+
+TEST_F(FlowInput, ChangeTokensAreWholeSecondsOfModification) {
+    const fs::path a = folder / "a.psd", b = folder / "b.psd";
+    test::writeFile(a, "a");
+    test::writeFile(b, "b");
+    setModificationSecond(a, 1'000'000);
+    setModificationSecond(b, 1'000'000);
+    auto input = photoshopInput({a, b});
+    int reported = 0;
+    input->setDetectedChangesHandler([&] { ++reported; });
+    auto first = input->snapshotWithChangesSinceSnapshot(nullptr);
+    EXPECT_EQ(first->changedInputItems().size(), 2u);  // the first run sees everything
+
+    input->detectInput();  // unchanged
+    auto second = input->snapshotWithChangesSinceSnapshot(first.get());
+    EXPECT_TRUE(second->changedInputItems().empty());
+    EXPECT_FALSE(second->hasChangedSinceSnapshot(first.get()));
+    EXPECT_EQ(second->URLToInputItemMap().at(a.string()),
+              first->URLToInputItemMap().at(a.string()));
+
+    // Replaced within the same second: not seen.
+    test::writeFile(a, "a, same second");
+    setModificationSecond(a, 1'000'000);
+    input->detectInput();
+    EXPECT_FALSE(
+        input->snapshotWithChangesSinceSnapshot(nullptr)->hasChangedSinceSnapshot(first.get()));
+
+    // Touched: only its item is changed.
+    setModificationSecond(a, 1'000'001);
+    input->detectInput();
+    auto third = input->snapshotWithChangesSinceSnapshot(second.get());
+    EXPECT_EQ(paths(third->changedInputItems()), std::set<std::string>{a.string()});
+    EXPECT_EQ(paths(*third->inputItemsForType(kTypePhotoshopImage, QFFlowInputItemsChanged)),
+              std::set<std::string>{a.string()});
+
+    // Deleted: a change, but nothing to run.
+    fs::remove(b);
+    input->detectInput();
+    auto fourth = input->snapshotWithChangesSinceSnapshot(third.get());
+    EXPECT_TRUE(fourth->hasChangedSinceSnapshot(third.get()));
+    EXPECT_TRUE(fourth->changedInputItems().empty());
+
+    // Adding a path already in the input changes nothing.
+    input->addInputWithURLs({a.string(), (folder / "." / "a.psd").string()});
+    EXPECT_EQ(input->inputURLs(), (std::set<std::string>{a.string(), b.string()}));
+    MainQueue::shared()->drain();
+    EXPECT_EQ(reported, 2);  // the touch and the deletion
+}
+
+TEST_F(FlowInput, ArchiveKeepsTypesBookmarksAndPlainPaths) {
+    const fs::path a = folder / "a.psd", missing = folder / "missing.psd";
+    test::writeFile(a, "a");
+    nlohmann::json archive;
+    {
+        LogCapture log;
+        auto input = photoshopInput({a, missing});
+        EXPECT_TRUE(log.contains("Couldn't create security-scoped bookmark for input URL: " +
+                                 missing.string()));
+        archive = input->encode();
+    }
+    EXPECT_EQ(archive["$class"], "QFFlowInput");
+    EXPECT_EQ(archive["inputTypes"], nlohmann::json::array({kTypePhotoshopImage}));
+    EXPECT_EQ(archive["inputBookmarks"].size(), 1u);
+    EXPECT_EQ(archive["inputURLs"], nlohmann::json::array({missing.string()}));
+
+    auto decoded = QFFlowInput::decode(archive);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->inputURLs(), (std::set<std::string>{a.string(), missing.string()}));
+    EXPECT_FALSE(decoded->snapshotWithChangesSinceSnapshot(nullptr));  // decoding takes none
+    EXPECT_EQ(decoded->encode(), archive);
+
+    // A bookmark whose file is gone is dropped with a log line.
+    fs::remove(a);
+    LogCapture log;
+    auto without = QFFlowInput::decode(archive);
+    EXPECT_TRUE(log.contains("Couldn't resolve security-scoped bookmark: "));
+    EXPECT_EQ(without->inputURLs(), std::set<std::string>{missing.string()});
+
+    archive["inputBookmarks"] = "not a list";
+    EXPECT_FALSE(QFFlowInput::decode(archive));
+}
+
+TEST_F(FlowInput, AvailabilityCountsDocumentsOfTheGivenTypes) {
+    const fs::path document = folder / "a.psb", text = folder / "a.txt";
+    test::writeFile(document, "x");
+    test::writeFile(text, "x");
+    const std::vector<std::string> types{kTypePhotoshopImage};
+    EXPECT_EQ(QFFlowInput::availabilityOfInputTypes(types, {folder.path().string()}),
+              QFFlowInputAvailabilityFoldersOnly);
+    EXPECT_EQ(
+        QFFlowInput::availabilityOfInputTypes(types, {folder.path().string(), document.string()}),
+        QFFlowInputAvailabilityFiles);
+    EXPECT_EQ(
+        QFFlowInput::availabilityOfInputTypes(types, {text.string(), (folder / "gone").string()}),
+        QFFlowInputAvailabilityNone);
+}
+
+namespace {
+
+class ConcurrentFlowInput : public FlowInput {
+protected:
+    bool waitForReports(int count) {
+        return MainQueue::shared()->runUntil([&] { return reported >= count; }, 20s);
+    }
+    // Writes `bytes` beside `path` and renames the file over it, as
+    // applications save, with a modification second of its own.
+    void saveByRename(const fs::path& path, const std::string& bytes) {
+        const fs::path temporary = path.string() + ".saving";
+        test::writeFile(temporary, bytes);
+        setModificationSecond(temporary, nextSecond++);
+        fs::rename(temporary, path);
+    }
+    int reported = 0;
+    time_t nextSecond = 2'000'000;
+};
+
+}  // namespace
+
+TEST_F(ConcurrentFlowInput, SavesDeletionsAndRecreationsAreEachSeenOnce) {
+    const fs::path document = folder / "icons.psd", other = folder / "other.psd";
+    saveByRename(document, "v1");
+    saveByRename(other, "v1");
+    auto input = photoshopInput({document, other});
+    input->setDetectedChangesHandler([&] {
+        EXPECT_TRUE(isMainThread());
+        ++reported;
+    });
+    input->setDetectsChanges(true);
+
+    saveByRename(document, "v2");
+    ASSERT_TRUE(waitForReports(1));
+    fs::remove(document);
+    ASSERT_TRUE(waitForReports(2));
+    saveByRename(document, "v3");
+    ASSERT_TRUE(waitForReports(3));
+    // A change of the other document comes next, so no report came twice.
+    saveByRename(other, "v2");
+    ASSERT_TRUE(waitForReports(4));
+    EXPECT_EQ(reported, 4);
+
+    // Switched off, changes are not seen; on again, they are.
+    input->setDetectsChanges(false);
+    saveByRename(document, "v4");
+    input->setDetectsChanges(true);
+    saveByRename(other, "v3");
+    ASSERT_TRUE(waitForReports(5));
+    // Both changes are in the one snapshot that follows the second.
+    auto latest = input->snapshotWithChangesSinceSnapshot(nullptr);
+    EXPECT_EQ(latest->URLToModificationTokenMap().at(document.string()), nextSecond - 2);
+}

@@ -1,0 +1,144 @@
+#include "FlowTestSupport.h"
+#include "flows/QFExportFlow.h"
+#include "flows/QFExportFlowPlugIn.h"
+#include "flows/QFFlowManager.h"
+#include "flows/QFFlowPlugInManager.h"
+#include "flows/QFFlowRunController.h"
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace lf;
+namespace fs = std::filesystem;
+
+namespace {
+
+class FlowManager : public ::testing::Test {
+protected:
+    void SetUp() override { MainQueue::shared()->bindToCurrentThread(); }
+
+    // A flow of one document, saved into a folder.
+    std::shared_ptr<QFFlow> savedFlow(const std::string& name) {
+        test::writeFile(folder / name, name);
+        auto flow = std::make_shared<QFExportFlow>();
+        flow->setInitialInput(photoshopInput({folder / name}));
+        flow->setOutputDirectoryURL(folder.path().string());
+        return flow;
+    }
+    std::vector<std::string> storedNames() {
+        std::vector<std::string> names;
+        const auto stored =
+            UserDefaults(defaults->path()).objectForKey(QFFlowManager::kRecentFlowsDefaultsKey);
+        for (const auto& flow : *stored)
+            names.push_back(QFFlowManager::decodeFlow(flow)->displayName());
+        return names;
+    }
+    std::vector<std::string> names(const std::vector<std::shared_ptr<QFFlow>>& flows) {
+        std::vector<std::string> result;
+        for (const auto& flow : flows)
+            result.push_back(flow->displayName());
+        return result;
+    }
+
+    test::TemporaryDirectory folder;
+    std::shared_ptr<UserDefaults> defaults =
+        std::make_shared<UserDefaults>((folder / "defaults.json").string());
+    QFFlowManager manager{defaults};
+};
+
+}  // namespace
+
+TEST_F(FlowManager, RecentsMoveToTheFrontAndRoundTripThroughTheDefaults) {
+    auto a = savedFlow("a.psd"), b = savedFlow("b.psd"), c = savedFlow("c.psd");
+    int announced = 0;
+    auto observation = manager.addObserver("recentFlows", [&](const std::string&) { ++announced; });
+    for (const auto& flow : {a, b, c})
+        manager.noteNewRecentFlow(flow);
+    EXPECT_EQ(names(manager.recentFlows()), (std::vector<std::string>{"c", "b", "a"}));
+    EXPECT_EQ(announced, 3);
+    manager.noteNewRecentFlow(c);  // already first: nothing
+    EXPECT_EQ(announced, 3);
+    manager.noteNewRecentFlow(a);
+    EXPECT_EQ(announced, 4);
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"a", "c", "b"}));
+
+    // Never saved into a folder: never listed.
+    auto unsaved = std::make_shared<QFExportFlow>();
+    manager.noteNewRecentFlow(unsaved);
+    EXPECT_EQ(manager.recentFlows().size(), 3u);
+
+    // Renaming a listed flow saves the list.
+    b->setName("Buttons");
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"a", "c", "Buttons"}));
+
+    // Another manager of the same file reads the same list, as export flows.
+    QFFlowManager reloaded(std::make_shared<UserDefaults>(defaults->path()));
+    EXPECT_EQ(names(reloaded.recentFlows()), (std::vector<std::string>{"a", "c", "Buttons"}));
+    EXPECT_TRUE(std::dynamic_pointer_cast<QFExportFlow>(reloaded.recentFlows()[0]));
+    EXPECT_EQ(reloaded.recentFlows()[0]->outputDirectoryURL(), folder.path().string());
+
+    // Removed: behaviour none, gone from the stored list.
+    a->setBehavior(QFFlowBehaviorRepeatAutomatically);
+    manager.removeFlow(a);
+    EXPECT_EQ(a->behavior(), QFFlowBehaviorNone);
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"c", "Buttons"}));
+}
+
+TEST_F(FlowManager, DamagedStoredFlowsAreDroppedWithALogLine) {
+    auto kept = savedFlow("kept.psd");
+    auto gone = savedFlow("gone.psd");
+    nlohmann::json damaged = kept->encode();
+    damaged["lastRunNumberOfItemsSaved"] = "many";
+    defaults->setObject(QFFlowManager::kRecentFlowsDefaultsKey,
+                        {damaged, 42, kept->encode(), gone->encode()});
+    fs::remove(folder / "gone.psd");  // its input bookmark no longer resolves
+    LogCapture log;
+    EXPECT_EQ(names(manager.recentFlows()), std::vector<std::string>{"kept"});
+    EXPECT_TRUE(log.contains("Couldn't decode a flow: the value of \"lastRunNumberOfItemsSaved\""));
+
+    // Stored data that is not a list gives an empty list.
+    defaults->setObject(QFFlowManager::kRecentFlowsDefaultsKey, "garbage");
+    EXPECT_TRUE(QFFlowManager(defaults).recentFlows().empty());
+}
+
+TEST_F(FlowManager, ClearingKeepsFlowsThatNotifyOrRepeat) {
+    const QFFlowBehavior behaviours[] = {QFFlowBehaviorNone, QFFlowBehaviorRepeatAutomatically,
+                                         QFFlowBehaviorNone, QFFlowBehaviorNotifyWhenChanged};
+    std::vector<std::shared_ptr<QFFlow>> flows;
+    for (int i = 3; i >= 0; --i) {  // noted last to first, so listed in order
+        auto flow = savedFlow("f" + std::to_string(i) + ".psd");
+        flow->setBehavior(behaviours[i]);
+        manager.noteNewRecentFlow(flow);
+    }
+    EXPECT_TRUE(manager.canClearRecentFlowsWithoutAutomaticBehavior());
+    manager.clearRecentFlowsWithoutAutomaticBehavior();
+    EXPECT_EQ(names(manager.recentFlows()), (std::vector<std::string>{"f1", "f3"}));
+    EXPECT_FALSE(manager.canClearRecentFlowsWithoutAutomaticBehavior());
+}
+
+TEST_F(FlowManager, PlugInsMakeExportFlowsAndTheirControllers) {
+    QFFlowPlugInManager plugIns;
+    class Unnamed : public QFExportFlowPlugIn {
+        std::string identifier() const override { return {}; }
+    };
+    EXPECT_FALSE(plugIns.registerPlugIn(nullptr));
+    EXPECT_FALSE(plugIns.registerPlugIn(std::make_shared<Unnamed>()));
+    EXPECT_TRUE(plugIns.registerPlugIn(QFExportFlowPlugIn::sharedPlugIn()));
+    EXPECT_TRUE(plugIns.registerPlugIn(QFExportFlowPlugIn::sharedPlugIn()));
+    EXPECT_EQ(plugIns.acceptedInputTypes(), std::vector<std::string>{kTypePhotoshopImage});
+
+    test::writeFile(folder / "notes.txt", "x");
+    auto texts = photoshopInput({folder / "notes.txt"})->snapshotWithChangesSinceSnapshot(nullptr);
+    EXPECT_TRUE(plugIns.availablePlugInsForInput(*texts).empty());
+    auto documents = savedFlow("a.psd")->inputSnapshotWithChangesSinceSnapshot(nullptr);
+    EXPECT_EQ(plugIns.availablePlugInsForInput(*documents).size(), 1u);
+
+    auto flow = QFExportFlowPlugIn::sharedPlugIn()->newFlow();
+    ASSERT_TRUE(std::dynamic_pointer_cast<QFExportFlow>(flow));
+    auto controller = plugIns.newFlowRunControllerWithFlow(flow);
+    ASSERT_TRUE(controller);
+    EXPECT_EQ(controller->flow(), flow);
+    EXPECT_FALSE(plugIns.newFlowRunControllerWithFlow(std::make_shared<QFFlow>()));
+}

@@ -1,0 +1,280 @@
+#include "FlowTestSupport.h"
+#include "flows/QFFlowInterfaceHooks.h"
+#include "flows/QFFlowManager.h"
+#include "flows/QFFlowStatusPhrase.h"
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace lf;
+using namespace std::chrono;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kLocale = "en_GB";
+constexpr const char* kZone = "Europe/Berlin";
+
+// A local time in Berlin (winter, UTC+1) given as its UTC time.
+SystemTime utc(int year, unsigned month, unsigned day, int hour, int minute = 0, int second = 0) {
+    return sys_days{std::chrono::year{year} / std::chrono::month{month} / std::chrono::day{day}} +
+           hours{hour} + minutes{minute} + seconds{second};
+}
+
+// Tests of flows: the main queue is drained here, the user defaults live in
+// a temporary folder, and the interface hooks record what they are asked.
+class FlowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QFFlowInterfaceHooks hooks;
+        hooks.startFlow = [this](const std::shared_ptr<QFFlow>& flow) { started.push_back(flow); };
+        hooks.requestUserAttention = [this] { ++attentionRequests; };
+        environment.emplace(folder.path(), hooks);
+    }
+
+    std::shared_ptr<FakeExportFlow> flowWithDocuments(const std::vector<std::string>& names) {
+        std::vector<fs::path> paths;
+        for (const auto& name : names) {
+            paths.push_back(folder / name);
+            if (!fs::exists(paths.back())) test::writeFile(paths.back(), name);
+        }
+        auto flow = std::make_shared<FakeExportFlow>();
+        flow->setInitialInput(photoshopInput(paths));
+        return flow;
+    }
+
+    bool waitUntil(const std::function<bool()>& done) {
+        return MainQueue::shared()->runUntil(done, 20s);
+    }
+
+    test::TemporaryDirectory folder;
+    std::optional<FlowTestEnvironment> environment;
+    std::vector<std::shared_ptr<QFFlow>> started;
+    int attentionRequests = 0;
+};
+
+}  // namespace
+
+TEST_F(FlowTest, ArchiveHoldsOnlyWhatIsSet) {
+    auto flow = flowWithDocuments({"Icons.psd"});
+    fs::create_directories(folder / "out");
+    flow->setOutputDirectoryURL((folder / "out").string());
+    nlohmann::json archive = flow->encode();
+    std::set<std::string> keys;
+    for (const auto& [key, value] : archive.items())
+        keys.insert(key);
+    EXPECT_EQ(keys, (std::set<std::string>{"$class", "input", "outputDirectoryBookmarkData",
+                                           "lastRunNumberOfItemsSaved"}));
+    EXPECT_EQ(archive["lastRunNumberOfItemsSaved"], 0);
+
+    // Behaviours other than 1 and 2 decode as none.
+    for (int stored : {3, -1, 1, 2}) {
+        archive["behavior"] = stored;
+        auto decoded = QFFlowManager::decodeFlow(archive);
+        ASSERT_TRUE(decoded);
+        EXPECT_EQ(decoded->behavior(), stored == 1 || stored == 2 ? stored : 0);
+        EXPECT_EQ(decoded->outputDirectoryURL(), (folder / "out").string());
+        EXPECT_EQ(decoded->inputURLs(), flow->inputURLs());
+    }
+
+    // Damaged archives give no flow, and a line saying why.
+    for (auto [key, value] : std::vector<std::pair<std::string, nlohmann::json>>{
+             {"name", 12}, {"input", "x"}, {"lastRunDate", "yesterday"}, {"$class", "QFWindow"}}) {
+        nlohmann::json damaged = archive;
+        damaged[key] = value;
+        LogCapture log;
+        EXPECT_FALSE(QFFlowManager::decodeFlow(damaged)) << key;
+        EXPECT_TRUE(log.contains("Couldn't decode a flow")) << key;
+    }
+
+    // An output folder whose bookmark no longer resolves is dropped.
+    fs::remove(folder / "out");
+    LogCapture log;
+    auto withoutFolder = QFFlowManager::decodeFlow(archive);
+    ASSERT_TRUE(withoutFolder);
+    EXPECT_FALSE(withoutFolder->hasOutputDirectory());
+    EXPECT_TRUE(log.contains("Couldn't resolve security-scoped bookmark for output URL ("));
+    // A folder that does not exist yet is kept as a plain path.
+    withoutFolder->setOutputDirectoryURL((folder / "later").string());
+    EXPECT_EQ(withoutFolder->encode()["outputDirectoryURL"], (folder / "later").string());
+}
+
+TEST_F(FlowTest, StatusLineSaysWhenOutputWasLastWritten) {
+    const SystemTime run = utc(2026, 1, 14, 9);  // a Wednesday, 10:00 in Berlin
+    struct Case {
+        SystemTime now;
+        const char* phrase;
+    } cases[] = {
+        {run - 1s, "In the future"},
+        {run + 30s, "Just now"},
+        {run + 31s, "A minute ago"},
+        {run + 120s, "2 minutes ago"},
+        {run + 59min + 59s, "An hour ago"},
+        {run + 1h + 59min, "An hour ago"},
+        {run + 2h, "2 hours ago"},
+        {run + 10h, "10:00"},
+        {utc(2026, 1, 17, 23), "Wednesday"},   // 3 calendar days later
+        {utc(2026, 1, 22, 12), "14/01/2026"},  // 8 days later
+    };
+    for (const auto& [now, phrase] : cases)
+        EXPECT_EQ(QFFlowTimePhrase(run, now, kLocale, kZone), phrase);
+    // 23:00 seen at 01:00 the next day: two hours, but yesterday.
+    EXPECT_EQ(QFFlowTimePhrase(utc(2026, 1, 13, 22), utc(2026, 1, 14, 0), kLocale, kZone),
+              "Yesterday");
+    // A fraction of a second counts as a whole one.
+    EXPECT_EQ(QFFlowTimePhrase(run, run + 30s + 1ms, kLocale, kZone), "A minute ago");
+
+    // The flow's line: a dash before any run, then the phrase and the
+    // number of files saved.
+    auto flow = flowWithDocuments({"a.psd"});
+    EXPECT_EQ(flow->localizedStatusDescription(run, kLocale, kZone), "\u2014");
+    nlohmann::json archive = flow->encode();
+    archive["lastRunDate"] = duration<double>(run.time_since_epoch()).count();
+    archive["lastRunNumberOfItemsSaved"] = 1;
+    auto one = QFFlowManager::decodeFlow(archive);
+    EXPECT_EQ(one->localizedStatusDescription(run + 30s, kLocale, kZone),
+              "Just now" + QFFlowSavedItemsSuffix(1, kLocale));
+    EXPECT_NE(QFFlowSavedItemsSuffix(1, kLocale), "");
+    EXPECT_EQ(QFFlowSavedItemsSuffix(0, kLocale), "");
+    EXPECT_NE(QFFlowSavedItemsSuffix(1234, kLocale).find("1,234"), std::string::npos);
+}
+
+TEST_F(FlowTest, NamesBehaviourAndTheEncodedStateCounter) {
+    auto single = flowWithDocuments({"Icons.psd"});
+    EXPECT_EQ(single->defaultDisplayName(), "Icons");
+    single->addInputWithURLs({(folder / "later.psd").string()});
+    EXPECT_EQ(single->defaultDisplayName(), "Icons");  // worked out once
+    EXPECT_EQ(flowWithDocuments({"b.psd", "a.psd"})->displayName(), "a, b");
+    auto empty = std::make_shared<FakeExportFlow>();
+    empty->setInitialInput(std::make_shared<QFFlowInput>());
+    EXPECT_EQ(empty->displayName(), "-");
+
+    std::vector<std::string> heard;
+    std::vector<Observation> observations;
+    for (const char* key : {"displayName", "name", "behavior", "_encodedStateChangeToken"})
+        observations.push_back(single->addObserver(
+            key, [&](const std::string& changed) { heard.push_back(changed); }));
+    single->setBehavior(QFFlowBehaviorNone);  // unchanged: nothing
+    EXPECT_TRUE(heard.empty());
+    single->setName("Launch icons");
+    EXPECT_EQ(single->displayName(), "Launch icons");
+    single->setBehavior(QFFlowBehaviorRepeatAutomatically);
+    EXPECT_EQ(heard, (std::vector<std::string>{"name", "_encodedStateChangeToken", "displayName",
+                                               "behavior", "_encodedStateChangeToken"}));
+    EXPECT_EQ(single->encodedStateChangeToken(), 2u);
+}
+
+TEST_F(FlowTest, RunShowsAFlowWithoutFolderInAWindow) {
+    auto flow = flowWithDocuments({"a.psd"});
+    flow->run();
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0], flow);
+    EXPECT_EQ(flow->status(), QFFlowStatusIdle);
+    EXPECT_TRUE(QFFlowManager::defaultManager()->recentFlows().empty());  // never saved
+}
+
+namespace {
+
+class ConcurrentFlowBackgroundRun : public FlowTest {
+protected:
+    std::string read(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+};
+
+}  // namespace
+
+TEST_F(ConcurrentFlowBackgroundRun, WritesIntoTheFolderItStartedWith) {
+    auto flow = flowWithDocuments({"a.psd"});
+    flow->setOutputDirectoryURL((folder / "first").string());
+    flow->holdsRuns = true;
+    std::vector<QFFlowStatus> statuses;
+    auto observation = flow->addObserver(
+        "status", [&](const std::string&) { statuses.push_back(flow->status()); });
+    flow->run();
+    EXPECT_EQ(flow->status(), QFFlowStatusRunningWithoutUI);
+    EXPECT_TRUE(QFFlowManager::defaultManager()->isRunningFlowsWithoutUI());
+    // A second start while the run is under way does nothing.
+    flow->startBackgroundRunIfNeeded();
+    // The user saves elsewhere meanwhile; this run still writes where it began.
+    flow->setOutputDirectoryURL((folder / "second").string());
+    flow->gate.signal();
+    ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+    EXPECT_EQ(read(folder / "first" / "out" / "a.png"), "a.psd");
+    EXPECT_FALSE(fs::exists(folder / "second"));
+    EXPECT_EQ(flow->runs().size(), 1u);
+    EXPECT_EQ(statuses,
+              (std::vector<QFFlowStatus>{QFFlowStatusRunningWithoutUI, QFFlowStatusIdle}));
+    EXPECT_TRUE(flow->lastRunDate());
+    EXPECT_EQ(flow->lastRunNumberOfItemsSaved(), 1u);
+    EXPECT_FALSE(flow->lastRunError());
+    EXPECT_FALSE(QFFlowManager::defaultManager()->isRunningFlowsWithoutUI());
+    QFFlowManager::defaultManager()->removeFlow(flow);
+}
+
+TEST_F(ConcurrentFlowBackgroundRun, FailedRunKeepsItsErrorAndTheLastRunDate) {
+    auto flow = flowWithDocuments({"a.psd"});
+    flow->setOutputDirectoryURL((folder / "out").string());
+    flow->startBackgroundRunIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+    const auto firstDate = flow->lastRunDate();
+    ASSERT_TRUE(firstDate);
+
+    test::writeFile(folder / "a.psd", "fail");
+    flow->startBackgroundRunIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+    ASSERT_TRUE(flow->lastRunError());
+    EXPECT_TRUE(flow->lastRunError()->is(kFakeRunErrorDomain, 7));
+    EXPECT_EQ(flow->lastRunDate(), firstDate);
+    EXPECT_EQ(flow->lastRunNumberOfItemsSaved(), 1u);
+
+    // A write that fails keeps its error too: the folder is now a file.
+    test::writeFile(folder / "a.psd", "again");
+    fs::remove_all(folder / "out");
+    test::writeFile(folder / "out", "not a folder");
+    {
+        LogCapture log;
+        flow->startBackgroundRunIfNeeded();
+        ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+    }
+    ASSERT_TRUE(flow->lastRunError());
+    EXPECT_EQ(flow->lastRunError()->domain, kPOSIXErrorDomain);
+    EXPECT_EQ(flow->lastRunDate(), firstDate);
+}
+
+TEST_F(ConcurrentFlowBackgroundRun, InputChangesNotifyOrRepeatByBehaviour) {
+    auto notifying = flowWithDocuments({"n.psd"});
+    auto repeating = flowWithDocuments({"r.psd"});
+    auto manager = QFFlowManager::defaultManager();
+    for (const auto& flow : {notifying, repeating}) {
+        flow->setOutputDirectoryURL((folder / "out").string());
+        manager->noteNewRecentFlow(flow);
+    }
+    notifying->setBehavior(QFFlowBehaviorNotifyWhenChanged);
+    repeating->setBehavior(QFFlowBehaviorRepeatAutomatically);
+    manager->activateAutomaticBehaviorIfNeeded();
+    ASSERT_TRUE(waitUntil([&] {
+        return notifying->input()->detectsChanges() && repeating->input()->detectsChanges();
+    }));
+    ASSERT_EQ(manager->recentFlows().front(), repeating);
+
+    setModificationSecond(folder / "n.psd", 4'000'000);
+    ASSERT_TRUE(waitUntil([&] { return notifying->hasChangesToRun(); }));
+    EXPECT_EQ(manager->recentFlows().front(), notifying);
+    EXPECT_EQ(attentionRequests, 1);
+    EXPECT_TRUE(repeating->runs().empty());
+
+    test::writeFile(folder / "r.psd", "r, changed");
+    setModificationSecond(folder / "r.psd", 4'000'000);
+    ASSERT_TRUE(waitUntil([&] { return repeating->lastRunDate().has_value(); }));
+    EXPECT_EQ(read(folder / "out" / "out" / "r.png"), "r, changed");
+    EXPECT_TRUE(notifying->hasChangesToRun());  // cleared only by its own run
+    for (const auto& flow : {notifying, repeating})
+        manager->removeFlow(flow);
+}

@@ -1,0 +1,109 @@
+#pragma once
+// A flow whose runs stand in for the export: each Photoshop document of the
+// run's input becomes one output file holding the document's bytes, a
+// document holding "fail" fails the run, and a run can be held at its start
+// until the test lets it go.
+
+#include "flows/QFFlow.h"
+#include "flows/QFFlowInterfaceHooks.h"
+#include "flows/QFFlowOutput.h"
+#include "flows/QFFlowRun.h"
+#include "platform/DispatchSemaphore.h"
+#include "platform/MainQueue.h"
+#include "platform/TypeIdentifier.h"
+#include "platform/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fcntl.h>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+inline constexpr const char* kFakeRunErrorDomain = "FakeRunErrorDomain";
+
+class FakeExportFlow : public QFFlow {
+public:
+    std::shared_ptr<QFFlowRun> newRunWithInput(std::shared_ptr<const QFFlowInputProtocol> input,
+                                               std::shared_ptr<QFFlowOutput> output) override {
+        return QFFlowRun::create([this, input, output](QFFlowRun& run) {
+            if (holdsRuns) gate.wait();
+            output->removeAllItems();
+            std::set<std::string> changed;
+            const auto changedItems =
+                input->inputItemsForType(lf::kTypePhotoshopImage, QFFlowInputItemsChanged);
+            for (const auto& item : *changedItems)
+                changed.insert(item->name());
+            {
+                std::lock_guard lock(mutex);
+                changedNamesOfRuns.push_back(changed);
+            }
+            const auto items =
+                input->inputItemsForType(lf::kTypePhotoshopImage, QFFlowInputItemsAll);
+            for (const auto& item : *items) {
+                auto data = item->dataWithOptions(QFDataReadingUncached);
+                if (!data) return run.didFailWithError(data.error());
+                if (data->stringView() == "fail")
+                    return run.didFailWithError(lf::Error(kFakeRunErrorDomain, 7));
+                const std::string stem = std::filesystem::path(item->name()).stem().string();
+                auto file = std::make_shared<QFFlowOutputItem>(
+                    std::vector<std::string>{"out", stem + ".png"});
+                file->setData(*data);
+                output->addOutputItem(file, true);
+            }
+            run.didFinish();
+        });
+    }
+
+    // Runs started, in order, with the names of the documents that counted
+    // as changed.
+    std::vector<std::set<std::string>> runs() {
+        std::lock_guard lock(mutex);
+        return changedNamesOfRuns;
+    }
+
+    std::atomic<bool> holdsRuns{false};
+    lf::DispatchSemaphore gate{0};
+    std::mutex mutex;
+    std::vector<std::set<std::string>> changedNamesOfRuns;
+};
+
+// Sets a file's modification time to a whole second of its own, so tests
+// never depend on the clock moving on.
+inline void setModificationSecond(const std::filesystem::path& path, time_t second) {
+    const timespec times[2] = {{second, 0}, {second, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+// An input of Photoshop documents at `paths`.
+inline std::shared_ptr<QFFlowInput> photoshopInput(
+    const std::vector<std::filesystem::path>& paths) {
+    auto input = std::make_shared<QFFlowInput>(std::vector<std::string>{lf::kTypePhotoshopImage});
+    std::vector<std::string> urls;
+    for (const auto& path : paths)
+        urls.push_back(path.string());
+    input->addInputWithURLs(urls);
+    return input;
+}
+
+// For the life of a test: the calling thread drains the main queue, the
+// user defaults live in `folder`, and `hooks` stand in for the interface.
+class FlowTestEnvironment {
+public:
+    FlowTestEnvironment(const std::filesystem::path& folder, QFFlowInterfaceHooks hooks) {
+        lf::MainQueue::shared()->bindToCurrentThread();
+        lf::UserDefaults::setStandard(
+            std::make_shared<lf::UserDefaults>((folder / "defaults.json").string()));
+        QFFlowInterfaceHooks::install(std::move(hooks));
+    }
+    ~FlowTestEnvironment() {
+        QFFlowInterfaceHooks::install({});
+        lf::UserDefaults::setStandard(nullptr);
+    }
+    FlowTestEnvironment(const FlowTestEnvironment&) = delete;
+    FlowTestEnvironment& operator=(const FlowTestEnvironment&) = delete;
+};

@@ -1,0 +1,162 @@
+#include "FlowTestSupport.h"
+#include "flows/QFFlowInterfaceHooks.h"
+#include "flows/QFFlowManager.h"
+#include "flows/QFFlowRunController.h"
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace lf;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A controller that records its hooks, in a window that records closes.
+class RecordingController : public QFFlowRunController {
+public:
+    using QFFlowRunController::QFFlowRunController;
+    void didRunFlowForInitialInputWithResult(bool success, const std::optional<Error>&) override {
+        results.push_back(success ? "initial ok" : "initial failed");
+    }
+    void willRunFlowForChangedInput() override { results.push_back("will rerun"); }
+    void didRunFlowForChangedInputWithResult(bool success, const std::optional<Error>&) override {
+        results.push_back(success ? "rerun ok" : "rerun failed");
+    }
+    void didFailToSaveOutputWithError(const Error& error) override { saveErrors.push_back(error); }
+    std::vector<std::string> results;
+    std::vector<Error> saveErrors;
+};
+
+class RecordingWindow : public QFFlowRunControllerHost {
+public:
+    void closeFlowController(QFFlowRunController& controller, QFFlowCloseReason reason) override {
+        controller.willDisappearFromUI();
+        reasons.push_back(reason);
+    }
+    std::vector<QFFlowCloseReason> reasons;
+};
+
+class ConcurrentRunController : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QFFlowInterfaceHooks hooks;
+        hooks.chooseOutputDirectory = [this](QFFlowRunController&,
+                                             const std::optional<std::string>& initial,
+                                             std::function<void(std::optional<std::string>)> done) {
+            panelStartedAt.push_back(initial);
+            done(panelAnswer);
+        };
+        environment.emplace(folder.path(), hooks);
+        test::writeFile(folder / "a.psd", "a");
+        test::writeFile(folder / "b.psd", "b");
+        flow->setInitialInput(photoshopInput({folder / "a.psd", folder / "b.psd"}));
+        controller->setHost(window);
+        controller->willAppearInUI();
+    }
+    void TearDown() override { QFFlowManager::defaultManager()->removeFlow(flow); }
+    bool waitForResults(size_t count) {
+        return MainQueue::shared()->runUntil([&] { return controller->results.size() >= count; },
+                                             20s);
+    }
+
+    test::TemporaryDirectory folder;
+    std::optional<FlowTestEnvironment> environment;
+    std::shared_ptr<FakeExportFlow> flow = std::make_shared<FakeExportFlow>();
+    std::shared_ptr<RecordingController> controller = std::make_shared<RecordingController>(flow);
+    std::shared_ptr<RecordingWindow> window = std::make_shared<RecordingWindow>();
+    std::optional<std::string> panelAnswer;
+    std::vector<std::optional<std::string>> panelStartedAt;
+};
+
+}  // namespace
+
+TEST_F(ConcurrentRunController, RerunsSeeOnlyChangedDocumentsAndAtMostOneWaits) {
+    EXPECT_EQ(flow->status(), QFFlowStatusRunningWithUI);
+    controller->runFlowForInitialInput();
+    ASSERT_TRUE(waitForResults(1));
+    EXPECT_TRUE(flow->input()->detectsChanges());  // shown in a window
+    EXPECT_EQ(controller->outputItems().size(), 2u);
+
+    // Changes while a run is under way: one rerun follows it.
+    flow->holdsRuns = true;
+    setModificationSecond(folder / "a.psd", 5'000'000);
+    flow->input()->detectInput();
+    controller->flowInputDidChange(flow);  // runs at once, held at its start
+    for (int i = 0; i < 3; ++i)
+        controller->flowInputDidChange(flow);
+    EXPECT_TRUE(controller->isRunning());
+    flow->gate.signal();
+    flow->gate.signal();
+    ASSERT_TRUE(waitForResults(5));
+    MainQueue::shared()->drain();
+    EXPECT_EQ(controller->results, (std::vector<std::string>{"initial ok", "will rerun", "rerun ok",
+                                                             "will rerun", "rerun ok"}));
+    const auto runs = flow->runs();
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0], (std::set<std::string>{"a.psd", "b.psd"}));  // the first run: everything
+    EXPECT_EQ(runs[1], std::set<std::string>{"a.psd"});
+    EXPECT_TRUE(runs[2].empty());
+
+    // Adding a file already there is still answered yes.
+    EXPECT_TRUE(controller->addInputWithURLs({(folder / "a.psd").string()}));
+}
+
+TEST_F(ConcurrentRunController, SavingWritesAndClosesOrStaysWithTheError) {
+    controller->runFlowForInitialInput();
+    ASSERT_TRUE(waitForResults(1));
+
+    // Cancelled: nothing changes.
+    controller->tryToFinishBySavingOutput();
+    EXPECT_TRUE(window->reasons.empty());
+    EXPECT_FALSE(flow->hasOutputDirectory());
+
+    // The chosen folder cannot be written (it is a file): the controller
+    // stays, with the error, and the flow's record of its last write stays.
+    test::writeFile(folder / "blocked", "x");
+    panelAnswer = (folder / "blocked").string();
+    {
+        LogCapture log;
+        controller->tryToFinishBySavingOutput();
+    }
+    EXPECT_TRUE(window->reasons.empty());
+    ASSERT_EQ(controller->saveErrors.size(), 1u);
+    MainQueue::shared()->drain();
+    EXPECT_FALSE(flow->lastRunDate());
+
+    // A folder that can be written: written, closed as saved, recent.
+    panelAnswer = (folder / "assets").string();
+    controller->tryToFinishBySavingOutput();
+    EXPECT_EQ(panelStartedAt.back(), (folder / "blocked").string());
+    EXPECT_EQ(window->reasons, std::vector<QFFlowCloseReason>{QFFlowCloseReasonSaved});
+    EXPECT_TRUE(fs::exists(folder / "assets" / "out" / "a.png"));
+    EXPECT_TRUE(fs::exists(folder / "assets" / "out" / "b.png"));
+    MainQueue::shared()->drain();
+    EXPECT_EQ(flow->lastRunNumberOfItemsSaved(), 2u);
+    EXPECT_EQ(flow->status(), QFFlowStatusIdle);
+
+    // Without a window, closing does nothing.
+    auto alone = std::make_shared<RecordingController>(flow);
+    alone->closeWithReason(QFFlowCloseReasonCancelled);
+}
+
+TEST_F(ConcurrentRunController, SaveDuringARunWaitsForIt) {
+    controller->runFlowForInitialInput();
+    ASSERT_TRUE(waitForResults(1));
+    flow->holdsRuns = true;
+    test::writeFile(folder / "a.psd", "a, second version");
+    setModificationSecond(folder / "a.psd", 6'000'000);
+    flow->input()->detectInput();
+    controller->flowInputDidChange(flow);
+    panelAnswer = (folder / "assets").string();
+    controller->tryToFinishBySavingOutput();
+    EXPECT_TRUE(window->reasons.empty());  // not while the output is being filled
+    flow->gate.signal();
+    ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return !window->reasons.empty(); }, 20s));
+    std::ifstream saved(folder / "assets" / "out" / "a.png");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), "a, second version");
+}
