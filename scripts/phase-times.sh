@@ -1,6 +1,7 @@
 # Sourced by scripts/test: the wall time of each phase. `phase NAME` ends the
-# phase before it (printing how long it took) and starts the next; when the
-# script ends, however it ends, a summary lists every phase and the total.
+# phase before it (printing how long it took) and starts the next under a
+# "== NAME" line; when the script ends, however it ends, a summary lists
+# every phase and the total.
 phase_names=()
 phase_seconds=()
 phase_started=$SECONDS
@@ -20,6 +21,7 @@ phase() {
     end_phase
     phase_names+=("$1")
     phase_started=$SECONDS
+    echo "== $1"
 }
 
 print_phase_summary() {
