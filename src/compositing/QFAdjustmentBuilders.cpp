@@ -6,10 +6,12 @@
 #include "compositing/QFGradientProvider.h"
 #include "compositing/QFPSDContourProvider.h"
 #include "psd/OMPSDBinaryReader.h"
+#include "psd/OMPSDDocument.h"
 #include "rendergraph/BNColorizeNode.h"
 #include "rendergraph/BNContourMappingNode.h"
 #include "rendergraph/BNGradientMappingNode.h"
 #include "rendergraph/BNHueSaturationAdjustmentNode.h"
+#include "rendergraph/BNSelectiveColorNode.h"
 #include "rendergraph/BNVibranceAdjustmentNode.h"
 
 #include <algorithm>
@@ -116,9 +118,15 @@ BNRenderNodePtr QFCurvesContentBuilder(const OMPSDLayer& layer, const BNRenderNo
 BNRenderNodePtr QFLevelsContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input) {
     auto levels = layer.levels();
     if (!levels) return input;
-    BNRenderNodePtr node = mappedColors(input, QFLevelsProviderForRecord(levels->recordAtIndex(1)),
-                                        QFLevelsProviderForRecord(levels->recordAtIndex(2)),
-                                        QFLevelsProviderForRecord(levels->recordAtIndex(3)));
+    // The records after the master follow the document's channels: a
+    // grayscale document's one channel, drawn as red, green and blue alike,
+    // has the first.
+    auto document = layer.document();
+    bool gray = document && document->colorMode() == OMPSDDocument::grayscale;
+    BNRenderNodePtr node =
+        mappedColors(input, QFLevelsProviderForRecord(levels->recordAtIndex(1)),
+                     QFLevelsProviderForRecord(levels->recordAtIndex(gray ? 1 : 2)),
+                     QFLevelsProviderForRecord(levels->recordAtIndex(gray ? 1 : 3)));
     if (auto master = QFLevelsProviderForRecord(levels->recordAtIndex(0)))
         node = mappedColors(node, master);
     return node;
@@ -146,17 +154,21 @@ BNRenderNodePtr QFPosterizeContentBuilder(const OMPSDLayer& layer, const BNRende
     // such a record is left alone.
     uint16_t n = layer.posterizeLevels();
     if (n < 2) return input;
+    // Posterize works on 8-bit levels: level floor(v n / 256) of the value
+    // v rounded to 8 bits, drawn as floor(level 255 / (n - 1)). Each entry
+    // holds the output of the 8-bit value nearest to it, so that an 8-bit
+    // value, which falls between two entries that round to it, is looked
+    // up exactly, with no in-between value beside a step.
     return mappedColors(
-        input, std::make_shared<QFBlockContourProvider>([n](float* values, uint64_t count,
-                                                            BNRenderingContext&) {
-            float step = count > 1 ? 1.0f / float(count - 1) : 0.0f, x = 0;
-            double unit = 1.0 / (n - 1);
-            for (uint64_t k = 0; k < count; ++k, x += step) {
-                // The top level is exactly 1, also where x reaches 1.
-                float level = std::min(std::floor(x * float(n)), float(n - 1));
-                values[k] = level == float(n - 1) ? 1.0f : static_cast<float>(level * unit);
-            }
-        }));
+        input, std::make_shared<QFBlockContourProvider>(
+                   [n](float* values, uint64_t count, BNRenderingContext&) {
+                       double step = count > 1 ? 255.0 / double(count - 1) : 0.0;
+                       for (uint64_t k = 0; k < count; ++k) {
+                           uint32_t value = static_cast<uint32_t>(std::lround(double(k) * step));
+                           uint32_t level = value * n / 256;
+                           values[k] = static_cast<float>(level * 255 / (n - 1u)) / 255.0f;
+                       }
+                   }));
 }
 
 BNRenderNodePtr QFGradientMapContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input) {
@@ -198,6 +210,23 @@ BNRenderNodePtr QFHueSaturationContentBuilder(const OMPSDLayer& layer,
     master.setSaturation(list->masterSaturation());
     master.setLightness(list->masterLightness());
     return BNHueSaturationAdjustmentNode::create(input, master, std::move(secondary));
+}
+
+BNRenderNodePtr QFSelectiveColorContentBuilder(const OMPSDLayer& layer,
+                                               const BNRenderNodePtr& input) {
+    auto selective = layer.selectiveColor();
+    if (!selective) return input;
+    BNSelectiveColorAdjustment adjustment;
+    adjustment.isAbsolute = selective->isAbsolute();
+    bool changes = false;
+    for (size_t g = 0; g < adjustment.groups.size(); ++g) {
+        const OMPSDSelectiveColorValues& values = selective->groups()[g];
+        adjustment.groups[g] = {float(values.cyan), float(values.magenta), float(values.yellow),
+                                float(values.black)};
+        changes = changes || values != OMPSDSelectiveColorValues();
+    }
+    if (!changes) return input;
+    return BNSelectiveColorNode::create(input, adjustment);
 }
 
 BNRenderNodePtr QFVibranceContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input) {

@@ -28,7 +28,7 @@ constexpr BuilderRow kBuilders[] = {
     {OMPSDFourCC("levl"), QFLevelsContentBuilder},
     {OMPSDFourCC("phfl"), QFIdentityContentBuilder},
     {OMPSDFourCC("post"), QFPosterizeContentBuilder},
-    {OMPSDFourCC("selc"), QFIdentityContentBuilder},
+    {OMPSDFourCC("selc"), QFSelectiveColorContentBuilder},
     {OMPSDFourCC("thrs"), QFThresholdContentBuilder},
     {OMPSDFourCC("vibA"), QFVibranceContentBuilder},
 };

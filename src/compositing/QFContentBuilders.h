@@ -8,8 +8,8 @@
 // vector stroke record has the fill (or the stroke) on; else the first of a
 // fixed table of layer block keys that the layer has: solid colour,
 // gradient and pattern fills, then the adjustments. Black and white,
-// channel mixer, the old hue/saturation record, photo filter and selective
-// colour are recognised and leave their input unchanged.
+// channel mixer, the old hue/saturation record and photo filter are
+// recognised and leave their input unchanged.
 //
 // Fill builders ignore their input and draw their fill as fill rendering
 // does: a solid colour is constant; a gradient is laid out in the layer's
@@ -19,8 +19,8 @@
 // builders map their input through tone curves (brightness/contrast,
 // colour balance, curves, exposure, invert, levels, posterize), gradients
 // (gradient map, threshold) or colour adjustments (hue/saturation,
-// vibrance), and return it unchanged when their record is missing or does
-// nothing.
+// selective colour, vibrance), and return it unchanged when their record is
+// missing or does nothing.
 //
 // Builders run inside a graph build and only read the document.
 
@@ -55,6 +55,8 @@ BNRenderNodePtr QFHueSaturationContentBuilder(const OMPSDLayer& layer,
 BNRenderNodePtr QFInvertContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
 BNRenderNodePtr QFLevelsContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
 BNRenderNodePtr QFPosterizeContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
+BNRenderNodePtr QFSelectiveColorContentBuilder(const OMPSDLayer& layer,
+                                               const BNRenderNodePtr& input);
 BNRenderNodePtr QFThresholdContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
 BNRenderNodePtr QFVibranceContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr& input);
 // The input unchanged.

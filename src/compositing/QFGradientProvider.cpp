@@ -1,6 +1,7 @@
 #include "compositing/QFGradientProvider.h"
 
 #include "platform/Log.h"
+#include "psd/OMPSDColor.h"
 
 #include <algorithm>
 #include <array>
@@ -104,7 +105,8 @@ private:
     Value<N> p0_{}, p1_{}, previous_{}, next_{}, c1_{}, c2_{}, c3_{}, low_{}, high_{};
 };
 
-std::vector<Stop<3>> colorStops(const OMPSDGradient* gradient) {
+// The colour stops, in linear light when `linearLight`.
+std::vector<Stop<3>> colorStops(const OMPSDGradient* gradient, bool linearLight) {
     std::vector<Stop<3>> stops;
     if (gradient)
         for (const auto& stop : gradient->colorStops())
@@ -112,7 +114,18 @@ std::vector<Stop<3>> colorStops(const OMPSDGradient* gradient) {
                              stop.midpoint(),
                              {stop.color().red(), stop.color().green(), stop.color().blue()}});
     if (stops.empty()) stops = {{0, 0.5, {0, 0, 0}}, {1, 0.5, {1, 1, 1}}};
+    if (linearLight)
+        for (auto& stop : stops)
+            for (double& v : stop.value)
+                v = OMPSDDecodeSRGB(v);
     return stops;
+}
+
+// Linear interpolation ("Lnr ") mixes the stops' colours in linear light;
+// the classic one, also for documents that do not say, mixes their stored
+// values.
+bool interpolatesInLinearLight(const OMPSDGradient* gradient) {
+    return gradient && gradient->interpolationMethod() == "Lnr ";
 }
 
 std::vector<Stop<1>> opacityStops(const OMPSDGradient* gradient) {
@@ -131,18 +144,26 @@ QFGradientProvider::QFGradientProvider(std::shared_ptr<const OMPSDGradient> grad
     if (!gradient_ || gradient_->colorStops().empty())
         lf::log("Gradient '{}' has no colour stops (a noise gradient); it is drawn black to white",
                 gradient_ ? gradient_->name() : "");
+    const std::string method = gradient_ ? gradient_->interpolationMethod() : "";
+    if (!method.empty() && method != "Gcls" && method != "Lnr ")
+        lf::log("Gradient '{}' asks for the interpolation method '{}'; it is drawn classic",
+                gradient_->name(), method);
 }
 
 void QFGradientProvider::generateRGBAGradientValues(float* values, uint64_t count,
                                                     bool premultiply) const {
     double smoothness = gradient_ ? gradient_->smoothness() : 1.0;
-    Track<3> color(colorStops(gradient_.get()), smoothness);
+    const bool linearLight = interpolatesInLinearLight(gradient_.get());
+    Track<3> color(colorStops(gradient_.get(), linearLight), smoothness);
     Track<1> opacity(opacityStops(gradient_.get()), smoothness);
     double step = count > 1 ? 1.0 / static_cast<double>(count - 1) : 0.0, x = 0;
     for (uint64_t k = 0; k < count; ++k, x += step) {
         opacity.advance(x);
         color.advance(x);
         Value<3> rgb = color.valueAt(x);
+        if (linearLight)
+            for (double& v : rgb)
+                v = OMPSDEncodeSRGB(v);
         double a = opacity.valueAt(x)[0];
         float* entry = values + 4 * k;
         for (size_t i = 0; i < 3; ++i)

@@ -49,6 +49,17 @@ BNRenderNodePtr QFImageNodeForChannels(const QFChannelReferenceList& references,
             keptTransparency = true;
         }
     }
+    // A grayscale document's layers have one colour plane, which stands for
+    // red, green and blue alike.
+    auto first = std::find(channels.begin(), channels.end(), 0);
+    if (first != channels.end() && std::count_if(channels.begin(), channels.end(),
+                                                 [](int c) { return c >= 0 && c <= 2; }) == 1) {
+        std::shared_ptr<const OMPSDChannelReference> gray = kept[first - channels.begin()];
+        for (int channel : {1, 2}) {
+            kept.push_back(gray);
+            channels.push_back(channel);
+        }
+    }
     BNRenderNodePtr node = BNImageNode::create(QFImageProvider::create(kept, channels));
     if (node && !keptTransparency) node = BNConvertToOpaqueNode::create(node);
     return node;

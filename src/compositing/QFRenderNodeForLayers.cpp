@@ -82,11 +82,11 @@ void blendGroup(const std::shared_ptr<OMPSDLayer>& group, const QFLayerList& run
     if (!enterGroup(*group, walk)) return;
     const OMPSDBlendingOptions& options = *group->blendingOptions();
     QFLayerList clipped(run.begin() + 1, run.end());
-    // A group that layers are clipped to, or whose fill opacity is below
-    // full, is composited in isolation, as Photoshop composites it, even
-    // when it passes through.
-    bool passThrough = options.blendMode() == OMPSDFourCC("pass") && clipped.empty() &&
-                       options.fillOpacity() >= 1.0;
+    // A group whose fill opacity is below full is composited in isolation,
+    // as Photoshop composites it, even when it passes through. One that
+    // layers are clipped to still passes through: its layers blend with
+    // what lies below it, and the clipped layers are drawn onto that.
+    bool passThrough = options.blendMode() == OMPSDFourCC("pass") && options.fillOpacity() >= 1.0;
     // A group with visible effects or clipped layers is blended like a
     // layer, pass-through or not: its effects are drawn around its shape,
     // and its clipped layers within it.

@@ -46,14 +46,20 @@ void hueSaturation(const float* source, float* destination, const float* hueTabl
                 return lerp(lightnessLookup, lookupCount, tablePosition(v * k, lookupCount));
             };
             const Rgb<float> c{adjusted(in[0]), adjusted(in[1]), adjusted(in[2])};
-            const float mx = maxOf(c), mn = minOf(c), ch = mx - mn;
+            float mx = maxOf(c), mn = minOf(c), ch = mx - mn;
             const float h = hueSector(c, ch);
             // roundf of a value clamped to the table (NaN lands on entry 0).
             const uint32_t i = uint32_t(std::roundf(clamp01(h / 6.0f) * lastEntry));
+            // The range lightness moves every channel toward the largest
+            // (lighter) or the smallest (darker), narrowing the chroma and
+            // keeping the hue; at 1 or -1 the colour is grey.
             const float l = lightnessTable[i];
-            const float sum = mx + mn + l * ch;
+            if (l > 0.0f) mn += l * ch;
+            if (l < 0.0f) mx += l * ch;
+            ch = mx - mn;
+            const float sum = mx + mn;
             const float fold = sum > 1.0f ? 2.0f - sum : sum;
-            const float chroma = min((std::fabs(l * ch) + ch) * saturationTable[i], fold);
+            const float chroma = min(ch * saturationTable[i], fold);
             const float m = (sum - chroma) / 2.0f;
             const Rgb<float> result = rebuild(hueTable[i] / 60.0f, chroma, m);
             out[0] = result.r * a;

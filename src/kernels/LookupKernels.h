@@ -79,9 +79,12 @@ using TarrowContourRGBAFn = void (*)(const float* source, float* destination, co
 //      sector h: 0 where ch < 0.001; red largest (ties go to red, then
 //      green): (g - b) / ch, or 6 - (b - g) / ch where b > g; green largest:
 //      2 + (b - r) / ch; blue largest: 4 + (r - g) / ch;
-//   4. k = round(h / 6 * (tableCount - 1)), halves away from zero;
-//      sum = (mx + mn) + L[k] * ch; fold = sum, or 2 - sum where sum > 1;
-//      ch' = min((|L[k] * ch| + ch) * S[k], fold); m = (sum - ch') / 2;
+//   4. k = round(h / 6 * (tableCount - 1)), halves away from zero; the
+//      range lightness l = L[k] moves the channels toward the largest where
+//      it is above 0 (mn += l ch) and toward the smallest where it is below
+//      (mx += l ch), keeping the hue; ch = mx - mn again; sum = mx + mn;
+//      fold = sum, or 2 - sum where sum > 1; ch' = min(ch * S[k], fold);
+//      m = (sum - ch') / 2;
 //   5. hs = H[k] / 60 rebuilds the colour: below 1 (ch' + m, hs ch' + m, m);
 //      below 2 (m + ch' (2 - hs), ch' + m, m); below 3 (m, ch' + m,
 //      m + ch' (hs - 2)); below 4 (m, m + ch' (4 - hs), ch' + m); below 5

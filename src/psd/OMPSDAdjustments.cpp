@@ -117,6 +117,28 @@ std::shared_ptr<const OMPSDColorBalance> OMPSDColorBalance::fromBlock(
     return balance;
 }
 
+std::shared_ptr<const OMPSDSelectiveColor> OMPSDSelectiveColor::fromBlock(
+    std::span<const uint8_t> data) {
+    // Version 1, the method (0 relative, 1 absolute), then ten records of
+    // cyan, magenta, yellow and black, signed 16-bit (-100..100): the first
+    // is unused, the others are the groups in their order.
+    OMPSDBinaryReader reader(data);
+    if (reader.u16() != 1) return nullptr;
+    auto selective = std::make_shared<OMPSDSelectiveColor>();
+    selective->setIsAbsolute(reader.u16() == 1);
+    reader.skip(8);
+    Groups groups;
+    for (auto& group : groups) {
+        group.cyan = reader.i16() / 100.0;
+        group.magenta = reader.i16() / 100.0;
+        group.yellow = reader.i16() / 100.0;
+        group.black = reader.i16() / 100.0;
+    }
+    if (reader.failed()) return nullptr;
+    selective->setGroups(groups);
+    return selective;
+}
+
 std::shared_ptr<const OMPSDHueSaturationList> OMPSDHueSaturationList::fromBlock(
     std::span<const uint8_t> data) {
     // Version 2, colorize flag and a filler byte, colorization hue,

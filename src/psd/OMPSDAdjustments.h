@@ -1,8 +1,9 @@
 #pragma once
 // Values of adjustment layers, decoded from their tagged blocks: levels
 // ("levl"), curves ("curv"), exposure ("expA"), colour balance ("blnc"),
-// hue/saturation ("hue2") and vibrance ("vibA"). Posterize, threshold,
-// gradient maps and brightness/contrast are plain values on OMPSDLayer.
+// hue/saturation ("hue2"), selective colour ("selc") and vibrance ("vibA").
+// Posterize, threshold, gradient maps and brightness/contrast are plain
+// values on OMPSDLayer.
 //
 // Each `fromBlock` returns null for a block that is too short or of an
 // unknown version. Values are immutable once decoded and safe to share.
@@ -98,6 +99,39 @@ public:
     OMPSD_PROPERTY(OMPSDHueSaturationRange, cyans, setCyans);
     OMPSD_PROPERTY(OMPSDHueSaturationRange, blues, setBlues);
     OMPSD_PROPERTY(OMPSDHueSaturationRange, magentas, setMagentas);
+};
+
+// One colour group of a selective colour adjustment: the cyan, magenta,
+// yellow and black changes as fractions -1..1 (the stored -100..100 / 100).
+struct OMPSDSelectiveColorValues {
+    double cyan = 0, magenta = 0, yellow = 0, black = 0;
+    friend bool operator==(const OMPSDSelectiveColorValues&,
+                           const OMPSDSelectiveColorValues&) = default;
+};
+
+// The groups of a selective colour adjustment, in the stored order.
+enum OMPSDSelectiveColorGroup : int {
+    OMPSDSelectiveColorReds,
+    OMPSDSelectiveColorYellows,
+    OMPSDSelectiveColorGreens,
+    OMPSDSelectiveColorCyans,
+    OMPSDSelectiveColorBlues,
+    OMPSDSelectiveColorMagentas,
+    OMPSDSelectiveColorWhites,
+    OMPSDSelectiveColorNeutrals,
+    OMPSDSelectiveColorBlacks,
+    OMPSDSelectiveColorGroupCount
+};
+
+class OMPSDSelectiveColor {
+public:
+    static std::shared_ptr<const OMPSDSelectiveColor> fromBlock(std::span<const uint8_t> data);
+    // Absolute changes; else relative ones, each scaled by the amount of
+    // its ink the colour already holds.
+    OMPSD_PROPERTY(bool, isAbsolute, setIsAbsolute, false);
+    using Groups = std::array<OMPSDSelectiveColorValues, OMPSDSelectiveColorGroupCount>;
+    // By OMPSDSelectiveColorGroup.
+    OMPSD_PROPERTY(Groups, groups, setGroups);
 };
 
 // Vibrance and saturation as fractions -1..1 ("vibrance" and "Strt"

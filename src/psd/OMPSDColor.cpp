@@ -12,13 +12,17 @@ double clamp01(double v) {
     return std::clamp(v, 0.0, 1.0);
 }
 
-// sRGB transfer function for linear values.
-double encodeSRGB(double linear) {
+}  // namespace
+
+double OMPSDEncodeSRGB(double linear) {
     linear = clamp01(linear);
     return linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
 }
 
-}  // namespace
+double OMPSDDecodeSRGB(double encoded) {
+    encoded = clamp01(encoded);
+    return encoded <= 0.04045 ? encoded / 12.92 : std::pow((encoded + 0.055) / 1.055, 2.4);
+}
 
 OMPSDColor OMPSDColor::fromHSB(double hue, double saturation, double brightness) {
     hue = std::fmod(hue, 360.0);
@@ -55,7 +59,7 @@ OMPSDColor OMPSDColor::fromLab(double lightness, double a, double b) {
     double r = 3.1338561 * x - 1.6168667 * y - 0.4906146 * z;
     double g = -0.9787684 * x + 1.9161415 * y + 0.0334540 * z;
     double bl = 0.0719453 * x - 0.2289914 * y + 1.4052427 * z;
-    return {encodeSRGB(r), encodeSRGB(g), encodeSRGB(bl)};
+    return {OMPSDEncodeSRGB(r), OMPSDEncodeSRGB(g), OMPSDEncodeSRGB(bl)};
 }
 
 OMPSDColor OMPSDColor::fromCMYK(double c, double m, double y, double k) {

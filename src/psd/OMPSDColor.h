@@ -46,3 +46,8 @@ public:
 private:
     double red_ = 0, green_ = 0, blue_ = 0;
 };
+
+// The sRGB transfer function, from linear light to encoded values, and its
+// inverse; both clamp to 0..1 first.
+double OMPSDEncodeSRGB(double linear);
+double OMPSDDecodeSRGB(double encoded);

@@ -36,11 +36,12 @@ void sortStops(std::vector<Stop>& stops) {
 }  // namespace
 
 std::shared_ptr<const OMPSDGradient> OMPSDGradient::fromDescriptor(
-    const OMPSDDescriptorDecoder& d) {
+    const OMPSDDescriptorDecoder& d, std::string interpolationMethod) {
     auto gradient = std::make_shared<OMPSDGradient>();
     std::string name;
     d.decodeString(&name, "Nm  ");
     gradient->setName(name);
+    gradient->setInterpolationMethod(std::move(interpolationMethod));
     double smoothness = 4096;
     if (!d.decodeDouble(&smoothness, "Smth")) d.decodeDouble(&smoothness, "Intr");
     gradient->setSmoothness(smoothness / 4096.0);
@@ -90,7 +91,8 @@ std::shared_ptr<const OMPSDGradientFill> OMPSDGradientFill::fromDescriptor(
     auto gradientDescriptor = d.descriptorForKey("Grad");
     if (!gradientDescriptor) return nullptr;
     auto fill = std::make_shared<OMPSDGradientFill>();
-    fill->setGradient(OMPSDGradient::fromDescriptor(*gradientDescriptor));
+    fill->setGradient(OMPSDGradient::fromDescriptor(
+        *gradientDescriptor, d.enumForKey("gradientsInterpolationMethod", "")));
     fill->setIsReversed(d.boolForKey("Rvrs", false));
     fill->setStyle(styleForType(d.enumForKey("Type", "Lnr ")));
     fill->setIsAlignedWithLayer(d.boolForKey("Algn", true));

@@ -49,13 +49,19 @@ private:
 // stops: both lists are empty.
 class OMPSDGradient {
 public:
-    // Stops are sorted by increasing location (stable for equal ones).
-    static std::shared_ptr<const OMPSDGradient> fromDescriptor(const OMPSDDescriptorDecoder& d);
+    // Stops are sorted by increasing location (stable for equal ones). The
+    // interpolation method is stored beside the gradient, by the paint that
+    // holds it.
+    static std::shared_ptr<const OMPSDGradient> fromDescriptor(
+        const OMPSDDescriptorDecoder& d, std::string interpolationMethod = {});
 
     OMPSD_PROPERTY(std::string, name, setName);
     // "Intr" (or "Smth") / 4096; 1.0 when absent.
     OMPSD_PROPERTY(double, smoothness, setSmoothness, 1.0);
     OMPSD_PROPERTY(bool, isNoise, setIsNoise, false);
+    // "gradientsInterpolationMethod" as stored ("Gcls" classic, "Lnr "
+    // linear, "Perc" perceptual...); empty when absent.
+    OMPSD_PROPERTY(std::string, interpolationMethod, setInterpolationMethod);
     OMPSD_PROPERTY(std::vector<OMPSDGradientColorStop>, colorStops, setColorStops);
     OMPSD_PROPERTY(std::vector<OMPSDGradientOpacityStop>, opacityStops, setOpacityStops);
 };

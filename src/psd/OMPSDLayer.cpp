@@ -242,6 +242,7 @@ OMPSD_BLOCK_GETTER(OMPSDCurvesList, curves, "curv")
 OMPSD_BLOCK_GETTER(OMPSDExposure, exposure, "expA")
 OMPSD_BLOCK_GETTER(OMPSDColorBalance, colorBalance, "blnc")
 OMPSD_BLOCK_GETTER(OMPSDHueSaturationList, hueSaturation, "hue2")
+OMPSD_BLOCK_GETTER(OMPSDSelectiveColor, selectiveColor, "selc")
 OMPSD_BLOCK_GETTER(OMPSDVibrance, vibrance, "vibA")
 #undef OMPSD_BLOCK_GETTER
 

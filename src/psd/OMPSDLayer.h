@@ -176,6 +176,7 @@ public:
     std::shared_ptr<const OMPSDExposure> exposure() const;                // "expA"
     std::shared_ptr<const OMPSDColorBalance> colorBalance() const;        // "blnc"
     std::shared_ptr<const OMPSDHueSaturationList> hueSaturation() const;  // "hue2"
+    std::shared_ptr<const OMPSDSelectiveColor> selectiveColor() const;    // "selc"
     std::shared_ptr<const OMPSDVibrance> vibrance() const;                // "vibA"
     // "post": the level count; 0 when absent.
     uint16_t posterizeLevels() const;
@@ -230,6 +231,7 @@ private:
     mutable std::optional<std::shared_ptr<const OMPSDExposure>> exposure_;
     mutable std::optional<std::shared_ptr<const OMPSDColorBalance>> colorBalance_;
     mutable std::optional<std::shared_ptr<const OMPSDHueSaturationList>> hueSaturation_;
+    mutable std::optional<std::shared_ptr<const OMPSDSelectiveColor>> selectiveColor_;
     mutable std::optional<std::shared_ptr<const OMPSDVibrance>> vibrance_;
     mutable std::optional<std::shared_ptr<const OMPSDDescriptorDecoder>> contentGeneratorData_;
     mutable std::optional<std::shared_ptr<const OMPSDEffectList>> effects_;

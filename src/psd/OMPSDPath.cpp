@@ -46,7 +46,9 @@ std::shared_ptr<const OMPSDCompoundPath> OMPSDCompoundPath::fromVectorMaskBlock(
                 OMPSDPath path;
                 path.setIsClosed(selector == 0);
                 path.setOperation(record.u16());
-                path.setFillRule(record.u16() == 1 ? 2 : 1);
+                // 1 even-odd, 2 non-zero (winding); writers that leave the
+                // field out fill even-odd.
+                path.setFillRule(record.u16() == 2 ? 2 : 1);
                 subpaths.push_back(std::move(path));
                 break;
             }

@@ -121,12 +121,17 @@ BNHueSaturationAdjustmentNode::Tables BNHueSaturationAdjustmentNode::makeTables(
         tables.lightness[k] = std::clamp(tables.lightness[k], -1.0f, 1.0f);
     }
 
-    const auto amount = static_cast<float>(std::fabs(setting(master_.lightness())));
-    const bool lighten = setting(master_.lightness()) >= 0.0;
+    // The master lightness works on 8-bit levels with a whole amount of
+    // levels (truncated): v moves a / 255 of the way to white, or to black,
+    // rounded.
+    const double lightness = setting(master_.lightness());
+    const double amount = std::floor(std::fabs(lightness) * 255.0 + 1e-9);
     tables.lightnessLookup.resize(kLightnessLookupCount);
     for (uint32_t i = 0; i < kLightnessLookupCount; ++i) {
-        const float level = float(i) / 255.0f * (1.0f - amount);
-        tables.lightnessLookup[i] = lighten ? level + amount : level;
+        const double v = double(i) * 255.0 / double(kLightnessLookupCount - 1);
+        const double level =
+            lightness >= 0.0 ? v + (255.0 - v) * amount / 255.0 : v * (255.0 - amount) / 255.0;
+        tables.lightnessLookup[i] = static_cast<float>(std::round(level) / 255.0);
     }
     return tables;
 }

@@ -37,6 +37,7 @@
 #include "rendergraph/BNReflectedGradientNode.h"
 #include "rendergraph/BNRestrictedBlendingNode.h"
 #include "rendergraph/BNScaleBiasNode.h"
+#include "rendergraph/BNSelectiveColorNode.h"
 #include "rendergraph/BNShadeNode.h"
 #include "rendergraph/BNShapeBurstGradientNode.h"
 #include "rendergraph/BNSimpleScaleNode.h"
@@ -86,6 +87,7 @@ const BNNodeKindRegistry& BNNodeKindRegistry::renderGraph() {
         BN_NODE_KIND(BNReflectedGradientNode),
         BN_NODE_KIND(BNRestrictedBlendingNode),
         BN_NODE_KIND(BNScaleBiasNode),
+        BN_NODE_KIND(BNSelectiveColorNode),
         BN_NODE_KIND(BNShadeNode),
         BN_NODE_KIND(BNShapeBurstGradientNode),
         BN_NODE_KIND(BNSimpleScaleNode),

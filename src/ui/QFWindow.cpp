@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 #include "ui/QFAlignmentRect.h"
+#include "ui/QFDraggingSource.h"
 #include "ui/QFResources.h"
 #include "ui/QFWindowBackgroundView.h"
 #include "ui/QFWindowButton.h"
@@ -430,7 +431,10 @@ QFDraggingInfo QFWindow::draggingInfo(const QDropEvent& event) const {
 
 void QFWindow::dragEnterEvent(QDragEnterEvent* event) {
     enteredOperation_ = Qt::IgnoreAction;
-    if (!acceptsDraggedData(event->mimeData())) {
+    // A drag that started in this application names its source widget.
+    const auto* source = dynamic_cast<const QFDraggingSource*>(event->source());
+    if (!acceptsDraggedData(event->mimeData()) ||
+        (source && !source->sourceOperationMaskForDraggingContext(true))) {
         event->ignore();
         return;
     }

@@ -1,10 +1,12 @@
 // The content builders of fill and adjustment layers and the fill rendering
 // they share, on layers built in memory.
+#include "DocumentRender.h"
 #include "LayerFixtures.h"
 #include "PSDTestSupport.h"
 #include "compositing/QFContentBuilders.h"
 #include "compositing/QFCorrectedLightAngle.h"
 #include "compositing/QFFillRendering.h"
+#include "compositing/QFRenderNodeForLayers.h"
 #include "compositing/QFVectorMaskPaths.h"
 #include "platform/Log.h"
 #include "rendergraph/BNConstantColorNode.h"
@@ -44,6 +46,22 @@ const BNContourMappingNode* contourNode(const BNRenderNode* node) {
 const BNRenderNodePtr kGrey =
     BNConstantColorNode::create({0.25, 0.25, 0.25, 1, 0}, BNChannelMaskRGBA);
 
+// Opaque `pixels` in one row under `adjustment` (an adjustment layer's
+// blueprint), rendered as a document's merged image is stored: 8-bit RGBA.
+std::vector<RGBA8> adjustedPixels(const std::vector<RGBA8>& pixels, LayerBlueprint adjustment) {
+    LayerBlueprint base;
+    base.rect = {0, 0, 1, int32_t(pixels.size())};
+    base.pixels = pixels;
+    adjustment.rect = {0, 0, 0, 0};
+    auto image = RenderNodeWhole(QFRenderNodeForLayers({base.make(), adjustment.make()}),
+                                 VKRectMake(0, 0, double(pixels.size()), 1), 1.0);
+    std::vector<RGBA8> result(pixels.size());
+    if (!image) return result;
+    for (size_t i = 0; i < result.size(); ++i)
+        std::copy_n(image->bytes() + 4 * i, 4, result[i].begin());
+    return result;
+}
+
 }  // namespace
 
 TEST(QFContentBuilders, TheFirstRowTheLayerHasWins) {
@@ -52,7 +70,7 @@ TEST(QFContentBuilders, TheFirstRowTheLayerHasWins) {
         QFContentBuilder builder;
     } cases[] = {
         {{"levl", "curv"}, QFCurvesContentBuilder},  // curves come before levels
-        {{"selc"}, QFIdentityContentBuilder},
+        {{"selc"}, QFSelectiveColorContentBuilder},
         {{"hue "}, QFIdentityContentBuilder},
         {{"hue ", "hue2"}, QFHueSaturationContentBuilder},
         {{"GdFl", "SoCo"}, QFSolidColorContentBuilder},
@@ -94,6 +112,117 @@ TEST(QFContentBuilders, PosterizeThresholdInvertAndVibrance) {
 
     EXPECT_NEAR(renderPixel(QFInvertContentBuilder(*adjustment({}), kGrey), 0, 0)[0], 0.75, 1e-3);
     EXPECT_EQ(QFVibranceContentBuilder(*adjustment({{"vibA", {}}}), kGrey), kGrey);
+}
+
+TEST(QFPosterizeContentBuilder, EightBitValuesLandExactlyOnTheirLevels) {
+    // Every 8-bit grey through 3, 4 and 21 levels: level floor(v n / 256)
+    // drawn as floor(level 255 / (n - 1)), nothing in between (3 levels:
+    // 85 gives 0, 86 127, 170 127, 171 255; 21 levels: 13 gives 12). Through
+    // a mask of 128 the layer is mixed with its backdrop:
+    // round(v + (out - v) 128 / 255).
+    std::vector<RGBA8> ramp;
+    for (int v = 0; v < 256; ++v)
+        ramp.push_back({uint8_t(v), uint8_t(v), uint8_t(v), 255});
+    for (uint16_t n : {3, 4, 21})
+        for (bool masked : {false, true}) {
+            SCOPED_TRACE(testing::Message() << n << " levels" << (masked ? ", masked" : ""));
+            LayerBlueprint posterize;
+            posterize.blocks = {{"post", shorts({n})}};
+            posterize.hasMask = masked;
+            posterize.maskRect = {0, 0, 1, 256};
+            posterize.maskValue = 128;
+            std::vector<RGBA8> drawn = adjustedPixels(ramp, posterize);
+            for (int v = 0; v < 256; ++v) {
+                int out = v * n / 256 * 255 / (n - 1);
+                if (masked) out = int(std::lround(v + (out - v) * 128 / 255.0));
+                ASSERT_EQ(drawn[v][0], out) << "at " << v;
+            }
+            if (n == 3 && !masked) {
+                EXPECT_EQ(drawn[85][1], 0);
+                EXPECT_EQ(drawn[86][1], 127);
+                EXPECT_EQ(drawn[170][1], 127);
+                EXPECT_EQ(drawn[171][1], 255);
+            }
+            if (n == 21 && !masked) EXPECT_EQ(drawn[13][2], 12);
+        }
+}
+
+TEST(QFHueSaturationContentBuilder, LightnessMovesChannelsTowardTheirExtremes) {
+    // A "hue2" record: master lightness `master` and a reds range (full
+    // from 350 to 40 degrees) of lightness `reds`, in per cent; nothing
+    // else set.
+    auto hueSaturation = [](int16_t master, int16_t reds) {
+        lf::test::ByteWriter out;
+        out.u16(2).u8(0).u8(0);
+        for (int value : {0, 0, 0, 0, 0, int(master)})
+            out.u16(uint16_t(value));
+        for (int range = 0; range < 6; ++range)
+            for (int value : {330 + 60 * range, 350 + 60 * range, 40 + 60 * range, 60 + 60 * range,
+                              0, 0, range == 0 ? int(reds) : 0})
+                out.u16(uint16_t(value % 360));
+        LayerBlueprint layer;
+        layer.blocks = {{"hue2", out.data()}};
+        return layer;
+    };
+    // The range's lightness narrows the chroma toward the largest channel
+    // (lighter) or the smallest (darker), keeping the hue: 100 per cent
+    // gives a grey.
+    const RGBA8 orange{200, 100, 50, 255};
+    struct {
+        int16_t reds;
+        RGBA8 expected;
+    } ranges[] = {{50, {200, 150, 125, 255}},
+                  {-50, {125, 75, 50, 255}},
+                  {100, {200, 200, 200, 255}},
+                  {-100, {50, 50, 50, 255}}};
+    for (const auto& c : ranges)
+        EXPECT_EQ(adjustedPixels({orange}, hueSaturation(0, c.reds))[0], c.expected) << c.reds;
+    // The master lightness moves 8-bit levels by a whole number of levels,
+    // truncated: -72 % is 183 levels (white becomes 72), +76 % is 193 (black
+    // becomes 193); the range's lightness then works on that result.
+    EXPECT_EQ(adjustedPixels({{255, 255, 255, 255}}, hueSaturation(-72, 0))[0],
+              (RGBA8{72, 72, 72, 255}));
+    EXPECT_EQ(adjustedPixels({{0, 0, 0, 255}}, hueSaturation(76, 0))[0],
+              (RGBA8{193, 193, 193, 255}));
+    // 200, 100, 50 less 127 levels: 100, 50, 25; then 40 % of the way to 25.
+    EXPECT_EQ(adjustedPixels({orange}, hueSaturation(-50, -40))[0], (RGBA8{70, 40, 25, 255}));
+}
+
+TEST(QFSelectiveColorContentBuilder, GroupsChangeTheirInksByTheirWeights) {
+    // A "selc" record: absolute or relative, with one group's cyan,
+    // magenta, yellow and black in per cent.
+    auto selective = [](bool absolute, int group, std::array<int, 4> inks) {
+        lf::test::ByteWriter out;
+        out.u16(1).u16(absolute ? 1 : 0).u32(0).u32(0);
+        for (int g = 0; g < 9; ++g)
+            for (int ink : inks)
+                out.u16(uint16_t(g == group ? ink : 0));
+        LayerBlueprint layer;
+        layer.blocks = {{"selc", out.data()}};
+        return layer;
+    };
+    const RGBA8 red{255, 0, 0, 255}, blue{0, 0, 255, 255}, yellow{255, 255, 0, 255};
+    // Reds, absolute, cyan +20 and magenta -20: 20 % less red, 20 % more
+    // green, weighed by the largest minus the middle channel (the case
+    // Photoshop's own composite shows); a blue pixel is no red at all.
+    auto reds = selective(true, 0, {20, -20, 0, 0});
+    EXPECT_EQ(adjustedPixels({red, blue}, reds),
+              (std::vector<RGBA8>{{204, 51, 0, 255}, {0, 0, 255, 255}}));
+    // Relative: each change scaled by the ink the channel holds, none in
+    // full red.
+    EXPECT_EQ(adjustedPixels({red}, selective(false, 0, {20, -20, 0, 0}))[0],
+              (RGBA8{255, 51, 0, 255}));
+    // Yellows, weighed by the middle minus the smallest channel; whites by
+    // the smallest channel above one half, blacks by the largest below it.
+    EXPECT_EQ(adjustedPixels({yellow}, selective(true, 1, {0, 0, 0, 20}))[0],
+              (RGBA8{204, 204, 0, 255}));
+    EXPECT_EQ(adjustedPixels({{255, 255, 255, 255}}, selective(true, 6, {0, 0, 0, 20}))[0],
+              (RGBA8{204, 204, 204, 255}));
+    EXPECT_EQ(adjustedPixels({{0, 0, 0, 255}}, selective(true, 8, {0, 0, 0, -20}))[0],
+              (RGBA8{51, 51, 51, 255}));
+    // A record that changes nothing leaves the backdrop's node alone.
+    EXPECT_EQ(QFSelectiveColorContentBuilder(*selective(true, 0, {0, 0, 0, 0}).make(), kGrey),
+              kGrey);
 }
 
 TEST(QFFillGradientEndpoints, AxisThroughTheCentreToTheEdges) {

@@ -60,8 +60,8 @@ std::vector<std::string> split(const std::string& line, char separator) {
     return fields;
 }
 
-// The RGB 8- and 16-bit documents with a real merged image, from the
-// corpus manifest.
+// The RGB and grayscale 8- and 16-bit documents with a real merged image,
+// from the corpus manifest.
 std::vector<std::string> comparisonDocuments() {
     std::ifstream manifest(lf::test::sharedFile("psd/manifest.csv"));
     std::string line;
@@ -74,7 +74,8 @@ std::vector<std::string> comparisonDocuments() {
            real = column("merged_real");
     while (std::getline(manifest, line)) {
         std::vector<std::string> fields = split(line, ',');
-        if (fields.size() <= real || fields[mode] != "rgb" || fields[real] != "true") continue;
+        if (fields.size() <= real || fields[real] != "true") continue;
+        if (fields[mode] != "rgb" && fields[mode] != "grayscale") continue;
         if (fields[depth] == "8" || fields[depth] == "16") documents.push_back(fields[path]);
     }
     return documents;
@@ -175,6 +176,62 @@ TEST(DocumentRender, MergedImagesWithoutTransparencyAreComparedOverWhite) {
             EXPECT_EQ(stored, render);
         else
             EXPECT_TRUE(*stored == *MergedImagePremultiplied(document));
+    }
+}
+
+TEST(DocumentRender, GrayscaleDocumentsDrawTheirOneChannelAsGrey) {
+    // A grayscale document: a layer of grey 100 over the left half, half
+    // covered, and a levels layer whose first record after the master (the
+    // grey channel's) maps 204 to white: 100 becomes 125 in red, green and
+    // blue alike.
+    lf::test::TestDocument built;
+    built.colorMode = 1;
+    built.channels = 1;
+    lf::test::TestLayer grey, levels;
+    grey.bottom = 4;
+    grey.right = 2;
+    grey.channels = {{0, 0, std::vector<uint8_t>(8, 100)}, {-1, 0, std::vector<uint8_t>(8, 128)}};
+    lf::test::ByteWriter records;
+    records.u16(2);
+    for (int record = 0; record < 29; ++record)
+        for (int value : {0, record == 1 ? 204 : 255, 0, 255, 100})
+            records.u16(uint16_t(value));
+    levels.blocks = {{"levl", records.data()}};
+    built.layers = {grey, levels};
+    auto opened = OMPSDDocument::create(built.data());
+    ASSERT_TRUE(opened);
+    const OMPSDDocument& document = **opened;
+    EXPECT_TRUE(DocumentIsDrawable(document));
+    auto image =
+        RenderNodeWhole(QFRenderNodeForLayers(document.layers()), DocumentRect(document), 1);
+    ASSERT_TRUE(image);
+    const uint8_t* pixel = image->bytes();  // premultiplied: 125 at 128 of 255
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(pixel[k], 125 * 128 / 255.0, 1) << k;
+    EXPECT_EQ(pixel[3], 128);
+
+    // The tool draws RGB and grayscale documents of 8 or 16 bits; others are
+    // refused with the export's errors.
+    struct {
+        uint16_t mode, depth, channels;
+        const char* refusal;
+    } cases[] = {{3, 16, 3, nullptr},
+                 {4, 8, 4, "Only documents in RGB color mode"},
+                 {9, 8, 3, "Only documents in RGB color mode"},
+                 {1, 32, 1, "Only documents with 8 or 16 bits"},
+                 {3, 32, 3, "Only documents with 8 or 16 bits"}};
+    for (const auto& c : cases) {
+        lf::test::TestDocument other;
+        other.colorMode = c.mode;
+        other.depth = c.depth;
+        other.channels = c.channels;
+        auto made = OMPSDDocument::create(other.data());
+        ASSERT_TRUE(made) << c.mode << " " << c.depth;
+        std::string error;
+        EXPECT_EQ(DocumentIsDrawable(**made, &error), c.refusal == nullptr);
+        if (c.refusal) {
+            EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
+        }
     }
 }
 

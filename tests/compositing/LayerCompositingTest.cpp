@@ -420,12 +420,37 @@ TEST(QFRenderNodeForLayers, GroupsWithClippedLayersCountTheirCoverageAndMasksOnc
         expectPixel({grey, faint, blue.make()}, 1, 1,
                     {(1 - a) * g, (1 - a) * g, a + (1 - a) * g, 1});
     }
-    // A pass-through group with layers clipped to it is composited in
-    // isolation: its multiply layer does not reach the grey below.
+    // A pass-through group with layers clipped to it still passes through:
+    // its child is mixed with the backdrop by its own mode (X), each clipped
+    // layer is drawn onto X, and the group's coverage lays that over the
+    // backdrop. A red child in exclusion over white is cyan, which is
+    // lighter than green: a green layer clipped in lighter colour leaves it
+    // cyan. In isolation the child is red and the clip makes it green; over
+    // transparency both are green.
+    LayerBlueprint exclusion = pixelLayer("exclusion", kWhole, kRed), lighter = clipped(blue);
+    exclusion.blendKey = "smud";
+    lighter.colour = {0, 255, 0, 255};
+    lighter.blendKey = "lgCl";
+    auto white = pixelLayer("white", kWhole, {255, 255, 255, 255}).make();
+    auto excluded = [&](const char* key) { return group("g", key, {exclusion.make()}).make(); };
+    expectPixel({white, excluded("pass"), lighter.make()}, 1, 1, {0, 1, 1, 1});
+    expectPixel({white, excluded("norm"), lighter.make()}, 1, 1, {0, 1, 0, 1});
+    expectPixel({excluded("pass"), lighter.make()}, 1, 1, {0, 1, 0, 1});
+    // A normal red child at 242 over white at 43, an opaque green clipped:
+    // green at the child's coverage over the backdrop, (2, 255, 2) at 244.
+    auto faintWhite = pixelLayer("white", kWhole, {255, 255, 255, 43}).make();
+    auto child = pixelLayer("red", kWhole, {255, 0, 0, 242}).make();
+    LayerBlueprint green = lighter;
+    green.blendKey = "norm";
+    const float coverage = 242 / 255.f, below = (1 - coverage) * 43 / 255.f;
+    expectPixel({faintWhite, group("g", "pass", {child}).make(), green.make()}, 1, 1,
+                {below, coverage + below, below, coverage + below});
+    // So a multiplying child reaches the grey below however much is
+    // clipped to its group.
     LayerBlueprint multiply = pixelLayer("multiply", kWhole, kRed);
     multiply.blendKey = "mul ";
     expectPixel({grey, group("g", "pass", {multiply.make()}).make(), clear.make()}, 1, 1,
-                {1, 0, 0, 1});
+                {g, 0, 0, 1});
 }
 
 TEST(QFRenderNodeForLayers, GroupFillOpacityWeighsAnIsolatedResult) {
@@ -441,6 +466,19 @@ TEST(QFRenderNodeForLayers, GroupFillOpacityWeighsAnIsolatedResult) {
         half.fillOpacity = 0.5;
         expectPixel({grey, half.make()}, 1, 1, {(g + 1) / 2, g / 2, g / 2, 1});
     }
+    // So an adjustment inside it works on the group's own layers only: an
+    // invert over red on the left gives cyan laid half over grey, and
+    // leaves the grey on the right alone (passthrough_fill_adjustment.psd
+    // shows the same with an exposure).
+    LayerBlueprint invert;
+    invert.name = "invert";
+    invert.rect = {0, 0, 0, 0};
+    invert.blocks = {{"nvrt", {}}};
+    LayerBlueprint half =
+        group("g", "pass", {pixelLayer("red", kLeft, kRed).make(), invert.make()});
+    half.fillOpacity = 0.5;
+    expectPixel({grey, half.make()}, 1, 1, {g / 2, (g + 1) / 2, (g + 1) / 2, 1});
+    expectPixel({grey, half.make()}, 3, 1, {g, g, g, 1});
 }
 
 TEST(QFRenderNodeForLayers, GroupsWithEffectsTakeTheirCoverageOutOnce) {

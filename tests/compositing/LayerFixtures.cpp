@@ -43,9 +43,17 @@ std::shared_ptr<OMPSDLayer> LayerBlueprint::make(
     if (isGroup) {
         record.sectionType = 1;
     } else {
-        for (int16_t id = 0; id < 3; ++id)
-            record.channels.push_back(constantPlane(id, rect, colour[id]));
-        record.channels.push_back(constantPlane(-1, rect, colour[3]));
+        for (int16_t id : {0, 1, 2, -1}) {
+            int k = id < 0 ? 3 : id;
+            if (pixels.empty()) {
+                record.channels.push_back(constantPlane(id, rect, colour[k]));
+                continue;
+            }
+            std::vector<uint8_t> samples;
+            for (const RGBA8& pixel : pixels)
+                samples.push_back(pixel[k]);
+            record.channels.push_back(makePlane(id, rect, std::move(samples)));
+        }
     }
     if (hasMask) {
         OMPSDLayerMaskData mask;
@@ -80,8 +88,8 @@ std::shared_ptr<OMPSDLayer> LayerBlueprint::make(
 }
 
 std::vector<uint8_t> vectorMaskBlock(
-    const std::vector<std::pair<uint16_t, std::vector<OMPSDPoint>>>& polygons,
-    bool initiallyFilled) {
+    const std::vector<std::pair<uint16_t, std::vector<OMPSDPoint>>>& polygons, bool initiallyFilled,
+    uint16_t fillRule) {
     ByteWriter out;
     out.u32(3).u32(0);
     auto fixed = [&](double value) {
@@ -94,7 +102,7 @@ std::vector<uint8_t> vectorMaskBlock(
     out.u16(8).u16(initiallyFilled ? 1 : 0);  // the initial fill rule record
     pad(4);
     for (const auto& [operation, points] : polygons) {
-        out.u16(0).u16(static_cast<uint16_t>(points.size())).u16(operation).u16(0);
+        out.u16(0).u16(static_cast<uint16_t>(points.size())).u16(operation).u16(fillRule);
         pad(8);
         for (const OMPSDPoint& p : points) {
             out.u16(2);  // an unlinked knot of a closed subpath

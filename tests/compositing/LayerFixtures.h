@@ -31,6 +31,9 @@ struct LayerBlueprint {
     std::string name = "Layer";
     OMPSDRect rect{0, 0, 4, 4};
     RGBA8 colour{255, 0, 0, 255};  // the constant pixels of a pixel layer
+    // The samples of the red, green, blue and transparency planes, rows of
+    // `rect`, instead of `colour` when not empty.
+    std::vector<RGBA8> pixels;
     const char* blendKey = "norm";
     double opacity = 1.0, fillOpacity = 1.0;
     uint8_t clipping = 0;
@@ -57,10 +60,11 @@ struct LayerBlueprint {
 };
 
 // The bytes of a "vmsk" block of closed polygons in document fractions,
-// each with its operation (document numbering).
+// each with its operation (document numbering) and the fill rule field of
+// its record (1 even-odd, 2 non-zero, 0 left out).
 std::vector<uint8_t> vectorMaskBlock(
     const std::vector<std::pair<uint16_t, std::vector<OMPSDPoint>>>& polygons,
-    bool initiallyFilled = false);
+    bool initiallyFilled = false, uint16_t fillRule = 0);
 // The bytes of a "SoCo" block of a colour fill (an "RGBC" colour of 0..255
 // values).
 std::vector<uint8_t> solidColorBlock(double red, double green, double blue);

@@ -63,9 +63,9 @@ void expectIdentity(const std::vector<float>& values) {
         ASSERT_NEAR(values[k], double(k) / double(values.size() - 1), 1e-6) << k;
 }
 
-std::shared_ptr<const OMPSDGradient> grayGradient(std::vector<std::array<double, 3>> colors,
-                                                  std::vector<std::array<double, 3>> opacities,
-                                                  double smoothness) {
+std::shared_ptr<OMPSDGradient> grayGradient(std::vector<std::array<double, 3>> colors,
+                                            std::vector<std::array<double, 3>> opacities,
+                                            double smoothness) {
     auto g = std::make_shared<OMPSDGradient>();
     std::vector<OMPSDGradientColorStop> colorStops;
     for (auto [location, midpoint, v] : colors)
@@ -268,6 +268,25 @@ TEST(GradientProvider, TablesAtPositionsWorkedOutByHand) {
         EXPECT_NEAR(e[0], t.gray, 1e-3) << t.what;
         EXPECT_NEAR(e[3], t.opacity, 1e-3) << t.what;
     }
+}
+
+TEST(GradientProvider, LinearInterpolationMixesInLinearLight) {
+    // Black to white without smoothing: the middle is half of the light,
+    // about 188 of 255 encoded, with "Lnr "; the stored values' middle,
+    // 128, with the classic method, when the document does not say, and
+    // (with a log line) for a method that is not drawn.
+    const std::vector<std::array<double, 3>> ramp{{0, 0.5, 0}, {1, 0.5, 1}};
+    lf::LogCapture log;
+    for (const char* method : {"Lnr ", "Gcls", "", "Perc"}) {
+        auto gradient = grayGradient(ramp, kOpaque, 0);
+        gradient->setInterpolationMethod(method);
+        auto table = gradientTable(QFGradientProvider(gradient, false));
+        double expected = std::string(method) == "Lnr " ? 187.5 / 255 : 0.5;
+        EXPECT_NEAR(at(table, 0.5)[0], expected, 1.0 / 255) << method;
+        EXPECT_EQ(at(table, 1)[0], 1.0f) << method;
+    }
+    EXPECT_EQ(log.lines().size(), 1u);
+    EXPECT_TRUE(log.contains("'Perc'"));
 }
 
 TEST(GradientProvider, PremultipliedReversedAndNoiseTables) {

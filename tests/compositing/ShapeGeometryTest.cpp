@@ -292,6 +292,34 @@ TEST(QFVectorMaskNode, DashesRunTheStoredWayFromTheLowestCorner) {
     }
 }
 
+TEST(QFVectorMaskNode, SubpathsFillByTheRuleTheirRecordsName) {
+    // A closed five-pointed star drawn in one stroke crosses itself around
+    // its centre pentagon: even-odd (1, and a record that leaves the field
+    // out) leaves the pentagon empty, non-zero (2) fills it. The tips are
+    // filled either way.
+    std::vector<OMPSDPoint> star;
+    for (int k = 0; k < 5; ++k) {
+        double angle = (-90 + 144 * k) * M_PI / 180;
+        star.push_back({0.5 + 0.45 * std::cos(angle), 0.5 + 0.45 * std::sin(angle)});
+    }
+    for (uint16_t rule : {0, 1, 2}) {
+        SCOPED_TRACE(rule);
+        lf::test::TestDocument built;
+        built.width = built.height = 40;
+        lf::test::TestLayer shape;
+        for (int16_t id : {-1, 0, 1, 2})
+            shape.channels.push_back({id, 0, {}});
+        shape.blocks = {{"SoCo", solidColorBlock(0, 0, 0)},
+                        {"vmsk", vectorMaskBlock({{1, star}}, false, rule)}};
+        built.layers.push_back(shape);
+        auto document = OMPSDDocument::create(built.data());
+        ASSERT_TRUE(document);
+        BNRenderNodePtr mask = QFVectorMaskNode(*(*document)->layers()[0]);
+        EXPECT_NEAR(renderMaskValue(mask, 20, 20), rule == 2 ? 1 : 0, 0.02);
+        EXPECT_NEAR(renderMaskValue(mask, 20, 8), 1, 0.02);
+    }
+}
+
 TEST(QFPSDStrokePathFixer, QuadraticCurvesBecomeCubics) {
     auto accumulator = std::make_shared<VKPathAccumulator>();
     QFPSDStrokePathFixer fixer(accumulator, VKStrokeStyle());

@@ -138,6 +138,14 @@ TEST(BuiltAdjustmentsTest, EveryFieldAndBlendIfRangeReadsFromItsOwnPlace) {
     for (int16_t value : {11, -12, 13, -21, 22, -23, 31, -32, 33})
         balance.u16(uint16_t(value));
     balance.u8(0).u8(0);  // preserve luminosity off, filler
+    // Selective colour: version 1, absolute, an unused record of 99s, then
+    // group g's cyan, magenta, yellow and black as 10 g + 1..4, alternately
+    // negative.
+    ByteWriter selective;
+    selective.u16(1).u16(1).u16(99).u16(99).u16(99).u16(99);
+    for (int group = 0; group < 9; ++group)
+        for (int ink = 1; ink <= 4; ++ink)
+            selective.u16(uint16_t((10 * group + ink) * (ink % 2 ? 1 : -1)));
 
     document.layers = {
         pixels,
@@ -147,6 +155,7 @@ TEST(BuiltAdjustmentsTest, EveryFieldAndBlendIfRangeReadsFromItsOwnPlace) {
                        ByteWriter().u16(1).f32(1.5f).f32(-0.0625f).f32(0.75f).data()),
         layerWithBlock("Balance", "blnc", balance.data()),
         layerWithBlock("Hue", "hue2", hueSaturationBlock()),
+        layerWithBlock("Selective", "selc", selective.data()),
         layerWithBlock("Vibrance", "vibA", lf::test::versionedDescriptor(2, vibrance.data())),
         layerWithBlock("Posterize", "post", {0, 7, 0, 0}),
         layerWithBlock("Threshold", "thrs", {0, 200, 0, 0}),
@@ -214,6 +223,17 @@ TEST(BuiltAdjustmentsTest, EveryFieldAndBlendIfRangeReadsFromItsOwnPlace) {
             (std::array{expectedTones[tone][0], expectedTones[tone][1], expectedTones[tone][2]}))
             << "tone " << tone;
     EXPECT_FALSE(colorBalance->preserveLuminosity());
+
+    auto selectiveColor = layerNamed(*d, "Selective")->selectiveColor();
+    ASSERT_NE(selectiveColor, nullptr);
+    EXPECT_TRUE(selectiveColor->isAbsolute());
+    for (int group = 0; group < 9; ++group) {
+        const OMPSDSelectiveColorValues& v = selectiveColor->groups()[group];
+        EXPECT_EQ((std::array{v.cyan, v.magenta, v.yellow, v.black}),
+                  (std::array{(10 * group + 1) / 100.0, -(10 * group + 2) / 100.0,
+                              (10 * group + 3) / 100.0, -(10 * group + 4) / 100.0}))
+            << "group " << group;
+    }
 
     auto hue = layerNamed(*d, "Hue")->hueSaturation();
     ASSERT_NE(hue, nullptr);
@@ -297,12 +317,18 @@ TEST(BuiltAdjustmentsTest, WhatIsLeftOutReadsAsTheDefaults) {
         .code("Objc")
         .bytes(lf::test::descriptor("TrnS", 1, opacityStop.data()));
     item(fill, "Grad", "Objc").bytes(lf::test::descriptor("Grdn", 2, gradient.data()));
+    // The same with its interpolation method beside the gradient.
+    ByteWriter linear = fill;
+    item(linear, "gradientsInterpolationMethod", "enum")
+        .identifier("gradientInterpolationMethodType")
+        .identifier("Lnr ");
 
     TestDocument document;
     document.layers = {
         layerWithBlock("Plain", "lyid", {0, 0, 0, 5}),
         layerWithBlock("Vibrance", "vibA", lf::test::versionedDescriptor(0, {})),
-        layerWithBlock("Gradient", "GdFl", lf::test::versionedDescriptor(1, fill.data()))};
+        layerWithBlock("Gradient", "GdFl", lf::test::versionedDescriptor(1, fill.data())),
+        layerWithBlock("Linear", "GdFl", lf::test::versionedDescriptor(2, linear.data()))};
     auto d = open(document);
     ASSERT_TRUE(d);
 
@@ -335,6 +361,8 @@ TEST(BuiltAdjustmentsTest, WhatIsLeftOutReadsAsTheDefaults) {
     EXPECT_EQ(gradientFill->scale(), 1.0);
     EXPECT_FALSE(gradientFill->isDithered());
     const auto& stops = *gradientFill->gradient();
+    EXPECT_EQ(stops.interpolationMethod(), "");
+    EXPECT_EQ(layerNamed(*d, "Linear")->gradientFill()->gradient()->interpolationMethod(), "Lnr ");
     EXPECT_EQ(stops.smoothness(), 1.0);
     ASSERT_EQ(stops.colorStops().size(), 1u);
     EXPECT_EQ(stops.colorStops()[0].location(), 0.5);

@@ -6,6 +6,7 @@
 #include "rendergraph/BNContourMappingNode.h"
 #include "rendergraph/BNHueSaturationAdjustmentNode.h"
 #include "rendergraph/BNRenderer.h"
+#include "rendergraph/BNSelectiveColorNode.h"
 #include "rendergraph/BNShadeNode.h"
 #include "rendergraph/BNVibranceAdjustmentNode.h"
 
@@ -261,4 +262,28 @@ TEST(BNVibranceAdjustmentNode, AdjustsInTheRenderingsGamma) {
     lf::LogCapture capture;
     EXPECT_FALSE(BNVibranceAdjustmentNode::create(squareNode(0, 0, 1), 0, 0));
     EXPECT_TRUE(capture.contains("BNVibranceAdjustmentNode: unsupported input"));
+}
+
+TEST(BNSelectiveColorNode, AdjustsUnpremultipliedColourAndIdentifiesByValues) {
+    // Neutrals, absolute, black +50: a grey of 0.5 at half coverage loses
+    // half its light; its coverage stays.
+    BNSelectiveColorAdjustment darker;
+    darker.isAbsolute = true;
+    darker.groups[7] = {0, 0, 0, 0.5f};
+    auto grey = color(0.5f, 0.5f, 0.5f, 0.5f);
+    expectColor(firstPixel(BNSelectiveColorNode::create(grey, darker)), {0, 0, 0, 0.5f}, 1e-6f);
+
+    // Settings are kept within -1..1; the identity follows the values.
+    BNSelectiveColorAdjustment beyond = darker;
+    beyond.groups[7][3] = 7;
+    auto node = BNSelectiveColorNode::create(grey, beyond);
+    EXPECT_EQ(node->adjustment().groups[7][3], 1.0f);
+    EXPECT_EQ(node->hashIdentifier(), BNSelectiveColorNode::create(grey, beyond)->hashIdentifier());
+    EXPECT_NE(node->hashIdentifier(), BNSelectiveColorNode::create(grey, darker)->hashIdentifier());
+    beyond.isAbsolute = false;
+    EXPECT_NE(node->hashIdentifier(), BNSelectiveColorNode::create(grey, beyond)->hashIdentifier());
+
+    lf::LogCapture capture;
+    EXPECT_FALSE(BNSelectiveColorNode::create(squareNode(0, 0, 1), darker));
+    EXPECT_TRUE(capture.contains("BNSelectiveColorNode: unsupported input"));
 }

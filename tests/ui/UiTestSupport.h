@@ -20,16 +20,18 @@
 namespace lf::test {
 
 // A clock that stands still until the test moves it, in the ticks of
-// OMCurrentAbsoluteTime (nanoseconds).
+// OMCurrentAbsoluteTime (nanoseconds). Its function shares the time, so an
+// animator that outlives the test's clock (its step stays in the frame
+// loop) still reads a valid one.
 class FakeClock {
 public:
-    void advance(double seconds) { now_ += static_cast<uint64_t>(seconds * 1e9); }
+    void advance(double seconds) { *now_ += static_cast<uint64_t>(seconds * 1e9); }
     std::function<uint64_t()> function() {
-        return [this] { return now_; };
+        return [now = now_] { return *now; };
     }
 
 private:
-    uint64_t now_ = 1'000'000'000;
+    std::shared_ptr<uint64_t> now_ = std::make_shared<uint64_t>(1'000'000'000);
 };
 
 class ScopedResources {

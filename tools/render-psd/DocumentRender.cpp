@@ -2,6 +2,7 @@
 
 #include "compositing/QFRGBAConversion.h"
 #include "compositing/QFTilingHelper.h"
+#include "flows/QFExportFlowError.h"
 #include "platform/AtomicFile.h"
 #include "platform/DispatchGroup.h"
 #include "platform/DispatchQueue.h"
@@ -89,6 +90,21 @@ void DecompressVisibleChannels(const QFLayerList& layers) {
                 channels[i]->byteArray();
         });
     group.wait();
+}
+
+bool DocumentIsDrawable(const OMPSDDocument& document, std::string* error) {
+    std::optional<QFExportFlowFailure> failure;
+    if (document.colorMode() != OMPSDDocument::rgb &&
+        document.colorMode() != OMPSDDocument::grayscale)
+        failure = QFExportFlowFailure::unsupportedColorMode;
+    else if (document.depth() != 8 && document.depth() != 16)
+        failure = QFExportFlowFailure::unsupportedColorDepth;
+    if (!failure) return true;
+    if (error) {
+        lf::Error refused = QFExportFlowError(*failure);
+        *error = refused.localizedDescription() + ": " + refused.localizedFailureReason();
+    }
+    return false;
 }
 
 VKRect DocumentRect(const OMPSDDocument& document) {

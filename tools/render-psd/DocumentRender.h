@@ -43,6 +43,12 @@ std::shared_ptr<const QFRGBAImage> RenderNodeWhole(const BNRenderNodePtr& node, 
 // workers and waits for them: not to be called from one.
 void DecompressVisibleChannels(const QFLayerList& layers);
 
+// Whether the document's layers can be drawn: RGB and grayscale documents
+// of 8 or 16 bits (a grayscale document is drawn as grey RGB). Any other is
+// refused with the export's own error for its colour mode or its depth,
+// whose texts go into `error`.
+bool DocumentIsDrawable(const OMPSDDocument& document, std::string* error = nullptr);
+
 // The document's rectangle from (0, 0) in pixels.
 VKRect DocumentRect(const OMPSDDocument& document);
 // The first layer or group of that name, in file order, or null.

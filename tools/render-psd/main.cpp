@@ -9,7 +9,9 @@
 // first, then the image renders in tiles on all processors, each tile
 // converted to straight colour on its worker straight into the one image.
 // An image of more than N pixels (default 2^28) is refused before anything
-// is allocated.
+// is allocated. RGB and grayscale documents of 8 or 16 bits are drawn (a
+// grayscale one in grey); any other is refused with the export's error for
+// its colour mode or depth.
 //
 // --compare prints, on premultiplied 8-bit RGBA, the share of pixels with a
 // channel more than 8 levels off the merged image (over8), the mean
@@ -17,7 +19,8 @@
 // close (over8 under 1 %). A merged image that Photoshop flattened over white
 // (no merged transparency, no background layer) is compared with the render
 // flattened the same way. Exit status: 0 done (and, with --compare,
-// close), 1 not close, 2 bad arguments or an unreadable document.
+// close), 1 not close, 2 bad arguments or an unreadable or refused
+// document.
 
 #include "DocumentRender.h"
 #include "compositing/QFRenderNodeForLayers.h"
@@ -77,6 +80,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::shared_ptr<OMPSDDocument> document = opened.value();
+    std::string error;
+    if (!DocumentIsDrawable(*document, &error)) {
+        std::fprintf(stderr, "render-psd: %s: %s\n", documentPath.c_str(), error.c_str());
+        return 2;
+    }
     QFLayerList layers = document->layers();
     if (!layerName.empty()) {
         auto layer = FindLayerNamed(*document, layerName);
@@ -90,7 +98,6 @@ int main(int argc, char** argv) {
 
     // PNG stores straight colour: the tiles divide by coverage themselves.
     options.straight = true;
-    std::string error;
     if (!RenderFitsBudget(DocumentRect(*document), options, &error)) {
         std::fprintf(stderr, "render-psd: %s: %s (--max-pixels)\n", documentPath.c_str(),
                      error.c_str());
