@@ -11,6 +11,10 @@
 // - BM_AdjustmentStackAgainstPixelsAlone: a stack of adjustment layers over
 //   one pixel layer of 1024 or 4096 pixels square, against that pixel layer
 //   alone ("stack_over_pixels_alone").
+// - BM_EffectsAgainstEffectsHidden: sixteen round layers over a background,
+//   each with a drop shadow, a stroke and a bevel, on a canvas of 1024 or
+//   4096 pixels square, against the same layers with their effects switched
+//   off ("effects_over_hidden").
 // Whole processes, decompression included, are measured by
 // bench_render_process.
 #include "BenchDocuments.h"
@@ -25,7 +29,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <mutex>
@@ -86,7 +92,7 @@ double renderTilesOnThisThread(const BNRenderNodePtr& node, VKRect rect, QFRGBAI
 void BM_RenderTiled(benchmark::State& state) {
     auto document = openWarm(state);
     if (!document) return;
-    lf::LogCapture quiet;  // effects and paints that are not drawn say so
+    lf::LogCapture quiet;  // paints that are not drawn say so
     BNRenderNodePtr node = QFRenderNodeForLayers(document->layers());
     VKRect rect = DocumentRect(*document);
     auto image = QFRGBAImage::create(document->width(), document->height(), false);
@@ -121,6 +127,28 @@ void BM_BuildGraph(benchmark::State& state) {
             benchmark::DoNotOptimize(node->bounds());
         }
     }
+}
+
+// Renders `reference` and then `measured` over `rect` on all cores in
+// every iteration, which times `measured`: the seconds each took in all.
+struct PairedSeconds {
+    double reference = 0, measured = 0;
+};
+PairedSeconds renderEachIteration(benchmark::State& state, const BNRenderNodePtr& reference,
+                                  const BNRenderNodePtr& measured, VKRect rect) {
+    auto timed = [&](const BNRenderNodePtr& node) {
+        auto start = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(RenderNodeTiled(node, rect));
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    PairedSeconds seconds;
+    for (auto _ : state) {
+        seconds.reference += timed(reference);
+        double once = timed(measured);
+        seconds.measured += once;
+        state.SetIterationTime(once);
+    }
+    return seconds;
 }
 
 // A layer of the adjustment stack: a record with its blocks and planes.
@@ -214,24 +242,111 @@ void BM_AdjustmentStackAgainstPixelsAlone(benchmark::State& state) {
     for (const QFLayerList* layers : {&plain, &stacked})
         for (const auto& channel : layers->front()->channelReferences())
             channel->byteArray();
-    BNRenderNodePtr plainNode = QFRenderNodeForLayers(plain);
-    BNRenderNodePtr stackedNode = QFRenderNodeForLayers(stacked);
-    VKRect rect = VKRectMake(0, 0, size, size);
-    auto timed = [&](const BNRenderNodePtr& node) {
-        auto start = std::chrono::steady_clock::now();
-        benchmark::DoNotOptimize(RenderNodeTiled(node, rect));
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    };
-    double plainSeconds = 0, stackedSeconds = 0;
-    for (auto _ : state) {
-        plainSeconds += timed(plainNode);
-        double seconds = timed(stackedNode);
-        stackedSeconds += seconds;
-        state.SetIterationTime(seconds);
-    }
-    state.counters["pixels_alone_ms"] = plainSeconds / double(state.iterations()) * 1e3;
-    state.counters["stack_over_pixels_alone"] = stackedSeconds / plainSeconds;
+    PairedSeconds seconds =
+        renderEachIteration(state, QFRenderNodeForLayers(plain), QFRenderNodeForLayers(stacked),
+                            VKRectMake(0, 0, size, size));
+    state.counters["pixels_alone_ms"] = seconds.reference / double(state.iterations()) * 1e3;
+    state.counters["stack_over_pixels_alone"] = seconds.measured / seconds.reference;
     state.counters["adjustments"] = double(stacked.size() - 1);
+    state.SetItemsProcessed(state.iterations() * int64_t(size) * size);
+    reportPeakMemory(state);
+}
+
+// Big-endian bytes of a descriptor's parts: a 32-bit number, a type code,
+// and a key (four characters after a 0, a longer one after its length).
+void putNumber(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(uint8_t(v >> shift));
+}
+void putType(std::vector<uint8_t>& out, const char (&type)[5]) {
+    putNumber(out, OMPSDFourCC(type));
+}
+void putKey(std::vector<uint8_t>& out, const std::string& key) {
+    putNumber(out, key.size() == 4 ? 0 : uint32_t(key.size()));
+    out.insert(out.end(), key.begin(), key.end());
+}
+
+// An "lfx2" block with a drop shadow, an outside stroke and an inner bevel
+// at their default settings, under the master switch `shown`.
+std::vector<uint8_t> effectsBlock(bool shown) {
+    std::vector<uint8_t> block;
+    putNumber(block, 0);   // the block's version
+    putNumber(block, 16);  // the descriptor's version
+    putNumber(block, 0);   // its empty name
+    putKey(block, "null");
+    putNumber(block, 4);
+    putKey(block, "masterFXSwitch");
+    putType(block, "bool");
+    block.push_back(shown);
+    for (const char* effect : {"DrSh", "FrFX", "ebbl"}) {
+        putKey(block, effect);
+        putType(block, "Objc");
+        putNumber(block, 0);
+        putKey(block, effect);
+        putNumber(block, 1);
+        putKey(block, "enab");
+        putType(block, "bool");
+        block.push_back(1);
+    }
+    return block;
+}
+
+// A background and a four by four grid of discs with soft edges, each
+// carrying the effects block, on a canvas `size` pixels square.
+QFLayerList effectsGrid(int32_t size, bool effectsShown) {
+    auto layer = [](const char* name, OMPSDRect rect, auto colour, auto coverage) {
+        OMPSDLayerRecord record;
+        record.name = name;
+        record.rect = rect;
+        for (int16_t id : {-1, 0, 1, 2}) {
+            std::vector<uint8_t> samples(size_t(rect.width()) * rect.height());
+            for (int32_t y = 0; y < rect.height(); ++y)
+                for (int32_t x = 0; x < rect.width(); ++x)
+                    samples[size_t(y) * rect.width() + x] =
+                        id < 0 ? coverage(x, y) : colour(id, x, y);
+            OMPSDChannelReference::Source source;
+            source.range = {0, samples.size()};
+            source.byteArray = std::make_shared<BABTreeByteArray>(lf::Data(std::move(samples)));
+            record.channels.push_back(std::make_shared<OMPSDChannelReference>(
+                id, rect, 8, source, std::make_shared<const std::string>(name)));
+        }
+        return record;
+    };
+    QFLayerList layers{makeLayer(layer(
+        "background", {0, 0, size, size},
+        [](int id, int x, int y) { return uint8_t(160 + id * 20 + (x + y) % 16); },
+        [](int, int) { return uint8_t(255); }))};
+    const int32_t cell = size / 4, diameter = cell * 3 / 5;
+    for (int32_t row = 0; row < 4; ++row)
+        for (int32_t column = 0; column < 4; ++column) {
+            int32_t top = row * cell + (cell - diameter) / 2;
+            int32_t left = column * cell + (cell - diameter) / 2;
+            double r = diameter / 2.0;
+            OMPSDLayerRecord disc = layer(
+                "disc", {top, left, top + diameter, left + diameter},
+                [&](int id, int, int) { return uint8_t(40 * (id + 1) + 10 * (row + column)); },
+                [&](int x, int y) {
+                    double d = r - std::hypot(x + 0.5 - r, y + 0.5 - r);
+                    return uint8_t(std::clamp(d + 0.5, 0.0, 1.0) * 255);
+                });
+            disc.atoms.emplace_back(OMPSDFourCC("lfx2"), lf::Data(effectsBlock(effectsShown)));
+            layers.push_back(makeLayer(std::move(disc)));
+        }
+    return layers;
+}
+
+// Both renders whole on all cores, from graphs built once: the time with
+// the effects drawn, and its ratio to the effects hidden in the same
+// iterations.
+void BM_EffectsAgainstEffectsHidden(benchmark::State& state) {
+    const auto size = int32_t(state.range(0));
+    QFLayerList hidden = effectsGrid(size, false), shown = effectsGrid(size, true);
+    PairedSeconds seconds =
+        renderEachIteration(state, QFRenderNodeForLayers(hidden), QFRenderNodeForLayers(shown),
+                            VKRectMake(0, 0, size, size));
+    state.counters["effects_hidden_ms"] = seconds.reference / double(state.iterations()) * 1e3;
+    state.counters["effects_over_hidden"] = seconds.measured / seconds.reference;
+    state.counters["layers_with_effects"] = double(shown.size() - 1);
     state.SetItemsProcessed(state.iterations() * int64_t(size) * size);
     reportPeakMemory(state);
 }
@@ -246,6 +361,12 @@ void documents(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_RenderTiled)->Apply(documents)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildGraph)->Apply(documents)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AdjustmentStackAgainstPixelsAlone)
+    ->Arg(1024)
+    ->Arg(4096)
+    ->UseManualTime()
+    ->MinTime(1.0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EffectsAgainstEffectsHidden)
     ->Arg(1024)
     ->Arg(4096)
     ->UseManualTime()

@@ -32,7 +32,7 @@ void QFContext::endTransparencyGroup(const std::shared_ptr<OMPSDLayer>& layer, b
     BNRenderNodePtr factorMask = currentGroup().currentState().factorMask();
     // What a pass-through group's layers were drawn onto.
     BNRenderNodePtr backdrop =
-        currentGroup().isPassThrough() ? currentGroup().shallowBackdrop() : nullptr;
+        currentGroup().isPassThrough() ? currentGroup().layersBackdrop() : nullptr;
     int options = currentGroup().options();
     groups_.pop_back();
     bool passThrough = options & QFContextGroupPassThroughOption;

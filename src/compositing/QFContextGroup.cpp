@@ -44,7 +44,7 @@ BNRenderNodePtr withInteriorEffectsAsGroup(const OMPSDLayer& layer, BNRenderNode
                                            const BNRenderNodePtr& shape) {
     if (!content || !layer.blendingOptions()->shouldBlendInteriorEffectsAsGroup()) return content;
     for (const auto& effect : QFInteriorEffectsForLayer(layer))
-        content = QFBlendEffectWithLayerShape(*effect, shape, content, layer, nullptr);
+        content = blendWithLayerShape(*effect, shape, content, layer, nullptr);
     return content;
 }
 
@@ -88,6 +88,7 @@ QFContextGroup::QFContextGroup(BNRenderNodePtr shallowBackdrop, BNRenderNodePtr 
       states_(1),
       shallowBackdrop_(std::move(shallowBackdrop)),
       deepBackdrop_(std::move(deepBackdrop)),
+      layersBackdrop_(shallowBackdrop_),
       currentNode_(shallowBackdrop_) {}
 
 std::unique_ptr<QFContextGroup> QFContextGroup::beginSubgroup(int options) const {
@@ -142,9 +143,8 @@ void QFContextGroup::blendBackgroundForGroup(const OMPSDLayer& group,
                                              const BNRenderNodePtr& shape) {
     auto shadow = QFDropShadowUnderLayers(group);
     if (!shadow || !shape) return;
-    if (BNRenderNodePtr drawn =
-            QFBlendEffectWithLayerShape(*shadow, shape, currentNode_, group, nullptr))
-        currentNode_ = drawn;
+    currentNode_ = blendWithLayerShape(*shadow, shape, currentNode_, group, nullptr);
+    layersBackdrop_ = currentNode_;
 }
 
 void QFContextGroup::blendLayers(const QFLayerList& layers, const QFGroupResults& clippedGroups) {
@@ -340,20 +340,73 @@ QFContextGroup::Effects QFContextGroup::blendEffects(const OMPSDLayer& layer,
                                                      const BNRenderNodePtr& interiorBackground,
                                                      const BNRenderNodePtr& shape,
                                                      const ContentCallback& content) const {
-    // The interior chain draws the content onto the interior background;
-    // the exterior chain keeps the background. Layer effects would join the
-    // chains here; they are not drawn.
-    Effects effects{content(interiorBackground), background};
+    // Two chains: the interior draws the content onto the interior
+    // background, the exterior keeps the background; each effect joins the
+    // chains its clipping behaviour names. The effect backdrop is what the
+    // strokes are drawn onto: the background, with a drop shadow that shows
+    // through the layer. Effects get no factor mask: a group takes its
+    // coverage out of its whole result once (blendGroupNodeAsLayer).
+    Effects chains{interiorBackground, background};
+    BNRenderNodePtr backdrop = background;
+    // Draws an effect onto the chains its clipping behaviour names, each
+    // pass told which chain it draws onto.
+    auto drawOnChains = [&](const OMPSDEffect& effect, const auto& draw) {
+        QFEffectClipping clipping = clippingBehavior(effect);
+        if (clipping != QFEffectClippingExterior)
+            chains.interior = draw(chains.interior, QFEffectClippingInterior);
+        if (clipping != QFEffectClippingInterior)
+            chains.exterior = draw(chains.exterior, QFEffectClippingExterior);
+    };
+    std::shared_ptr<const OMPSDEffect> stroke, bevel;
+    for (const auto& effect : QFEffectsInDrawingOrder(layer)) {
+        auto drawWithShape = [&](const BNRenderNodePtr& onto, QFEffectClipping) {
+            return blendWithLayerShape(*effect, shape, onto, layer, nullptr);
+        };
+        if (!effect) {
+            chains.interior = content(chains.interior);
+        } else if (effect->kind() == OMPSDEffect::Kind::stroke) {
+            stroke = effect;
+        } else if (effect->kind() == OMPSDEffect::Kind::bevelEmboss) {
+            bevel = effect;
+        } else if (clippingBehavior(*effect) == QFEffectClippingBoth) {
+            // A drop shadow that shows through the layer lies under it
+            // everywhere, under the strokes too.
+            chains.interior = drawWithShape(chains.interior, QFEffectClippingInterior);
+            backdrop = drawWithShape(backdrop, QFEffectClippingExterior);
+            chains.exterior = backdrop;
+        } else {
+            drawOnChains(*effect, drawWithShape);
+        }
+        if (!chains.interior || !chains.exterior) return chains;
+    }
 
     // A shape layer's vector stroke, drawn over the content within the
     // stroke's coverage.
     BNRenderNodePtr strokePaint = QFVectorStrokeFillNode(layer);
     BNRenderNodePtr strokeCoverage = strokePaint ? QFVectorStrokeCoverageNode(layer) : nullptr;
-    if (effects.interior && strokePaint && strokeCoverage) {
+    if (strokePaint && strokeCoverage) {
         int mode = QFBlendModeForPSDKey(layer.blendingOptions()->blendMode());
-        effects.interior = BNCrossfadeWithMaskNode::create(
-            effects.interior, BNBlendNode::create(background, strokePaint, mode),
-            BNDivideMaskNode::create(strokeCoverage, shape));
+        if (BNRenderNodePtr stroked = BNCrossfadeWithMaskNode::create(
+                chains.interior, BNBlendNode::create(backdrop, strokePaint, mode),
+                BNDivideMaskNode::create(strokeCoverage, shape)))
+            chains.interior = stroked;
     }
-    return effects;
+
+    // The stroke effect, with a stroke emboss lighting the stroke it draws
+    // (without a stroke, a stroke emboss draws nothing); then the bevel.
+    QFEffectBlendingCallback emboss;
+    if (bevel && QFIsStrokeEmboss(*bevel))
+        emboss = [&](const BNRenderNodePtr& stroked) {
+            return blendWithContent(*bevel, stroked, shape, nullptr, layer, QFEffectClippingBoth,
+                                    nullptr);
+        };
+    if (stroke)
+        drawOnChains(*stroke, [&](const BNRenderNodePtr& onto, QFEffectClipping) {
+            return blendWithContent(*stroke, onto, shape, backdrop, layer, nullptr, emboss);
+        });
+    if (bevel && !emboss)
+        drawOnChains(*bevel, [&](const BNRenderNodePtr& onto, QFEffectClipping pass) {
+            return blendWithContent(*bevel, onto, shape, backdrop, layer, pass, nullptr);
+        });
+    return chains;
 }

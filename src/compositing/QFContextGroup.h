@@ -23,9 +23,10 @@
 // Every command replaces the current node by a new node over the old one;
 // nothing is ever removed from the graph. A layer whose nodes cannot be
 // made is left out with one log line naming it; the current node stays.
-// Layer effects are not drawn yet (QFEffectRendering.h): a layer is
-// blended through its content, with its interior effects blended into the
-// content when it asks for that.
+// A layer's effects (QFEffectRendering.h) are drawn in their fixed order
+// onto an interior and an exterior chain, which its shape then puts
+// together; its interior effects go into its content instead when it
+// blends them as a group.
 //
 // Built by one thread inside one context, for one build.
 
@@ -103,6 +104,9 @@ public:
 
     const BNRenderNodePtr& resultNode() const { return currentNode_; }
     const BNRenderNodePtr& shallowBackdrop() const { return shallowBackdrop_; }
+    // What the group's layers are drawn onto: the shallow backdrop, with
+    // the drop shadow that a pass-through group draws under its layers.
+    const BNRenderNodePtr& layersBackdrop() const { return layersBackdrop_; }
     const BNRenderNodePtr& deepBackdrop() const { return deepBackdrop_; }
 
 private:
@@ -133,6 +137,7 @@ private:
     std::vector<QFContextState> states_;
     BNRenderNodePtr shallowBackdrop_;
     BNRenderNodePtr deepBackdrop_;
+    BNRenderNodePtr layersBackdrop_;
     BNRenderNodePtr currentNode_;
 };
 

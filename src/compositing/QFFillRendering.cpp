@@ -169,15 +169,17 @@ std::shared_ptr<const BNImageProvider> QFImageProviderForPattern(const OMPSDPatt
                                    QFImageProviderHalfRange16BitOption);
 }
 
-BNRenderNodePtr QFPatternNodeForFill(const OMPSDPatternFill& fill, const OMPSDLayer& layer) {
-    std::string identifier = fill.patternReference() ? fill.patternReference()->identifier() : "";
-    std::shared_ptr<const OMPSDPattern> pattern;
+std::shared_ptr<const OMPSDPattern> QFPatternForIdentifier(const OMPSDLayer& layer,
+                                                           const std::string& identifier) {
     if (auto document = layer.document())
         for (const auto& candidate : document->patterns())
-            if (candidate && candidate->identifier() == identifier) {
-                pattern = candidate;
-                break;
-            }
+            if (candidate && candidate->identifier() == identifier) return candidate;
+    return nullptr;
+}
+
+BNRenderNodePtr QFPatternNodeForFill(const OMPSDPatternFill& fill, const OMPSDLayer& layer) {
+    std::string identifier = fill.patternReference() ? fill.patternReference()->identifier() : "";
+    std::shared_ptr<const OMPSDPattern> pattern = QFPatternForIdentifier(layer, identifier);
     if (!pattern) {
         lf::log("Unable to find pattern with identifier: {}", identifier);
         return nullptr;
@@ -188,11 +190,18 @@ BNRenderNodePtr QFPatternNodeForFill(const OMPSDPatternFill& fill, const OMPSDLa
                 identifier, QFLayerLogName(layer));
         return nullptr;
     }
-    VKPoint phase = VKPointMake(-fill.horizontalPhase(), -fill.verticalPhase());
-    if (fill.isLinkedWithLayer()) {
+    return BNPatternNode::create(std::move(provider), fill.scale(),
+                                 QFPatternPhase(fill.horizontalPhase(), fill.verticalPhase(),
+                                                fill.isLinkedWithLayer(), layer));
+}
+
+VKPoint QFPatternPhase(double horizontalPhase, double verticalPhase, bool isLinkedWithLayer,
+                       const OMPSDLayer& layer) {
+    VKPoint phase = VKPointMake(-horizontalPhase, -verticalPhase);
+    if (isLinkedWithLayer) {
         OMPSDPoint reference = layer.effectsReferencePoint();
         phase.x -= reference.x;
         phase.y -= reference.y;
     }
-    return BNPatternNode::create(std::move(provider), fill.scale(), phase);
+    return phase;
 }

@@ -24,6 +24,7 @@
 #include "rendergraph/BNRenderNode.h"
 
 #include <memory>
+#include <string>
 
 // `layerBounds` (a bounds rectangle of the layer's shape) and
 // `documentBounds` (the document from (0, 0)) place gradients.
@@ -44,6 +45,14 @@ QFGradientEndpoints QFFillGradientEndpoints(VKRect rect, double angle, double sc
 // line naming the pattern) when the layer's document lacks the pattern or
 // its tile cannot be read as colour.
 BNRenderNodePtr QFPatternNodeForFill(const OMPSDPatternFill& fill, const OMPSDLayer& layer);
+// The phase by which a pattern is moved: its own (negated), and, when
+// linked with the layer, the layer's effects reference point as well.
+VKPoint QFPatternPhase(double horizontalPhase, double verticalPhase, bool isLinkedWithLayer,
+                       const OMPSDLayer& layer);
+// The first of the layer's document's patterns with that identifier, or
+// null.
+std::shared_ptr<const OMPSDPattern> QFPatternForIdentifier(const OMPSDLayer& layer,
+                                                           const std::string& identifier);
 // The tile's planes as an RGB provider with opacity when stored: RGB
 // tiles as they are, a grayscale tile's one plane as red, green and blue,
 // an indexed tile through its colour table. 16-bit samples read at half

@@ -8,7 +8,6 @@
 #include "rendergraph/BNIsolateOpacityNode.h"
 
 #include <memory>
-#include <set>
 #include <unordered_map>
 
 namespace {
@@ -21,7 +20,6 @@ struct Walk {
     // The coverage of groups' own layers rendered alone, made once per
     // build however deep the group lies.
     std::unordered_map<const OMPSDLayer*, BNRenderNodePtr> ownCoverage;
-    std::set<const OMPSDLayer*> notedEffects;
 };
 
 void walkLayers(const QFLayerList& layers, QFContext& context, Walk& walk);
@@ -35,12 +33,6 @@ BNRenderNodePtr nodeForLayers(const QFLayerList& layers, Walk& walk) {
 bool hasVisibleEffects(const OMPSDLayer& layer) {
     auto effects = layer.effects();
     return effects && effects->isVisible();
-}
-
-// Layer effects are not drawn; say so once per layer that has some.
-void noteSkippedEffects(const OMPSDLayer& layer, Walk& walk) {
-    if (hasVisibleEffects(layer) && walk.notedEffects.insert(&layer).second)
-        lf::log("Layer {}: its layer effects are not drawn", QFLayerLogName(layer));
 }
 
 // Enters one more level of groups, unless the walk is already as deep as
@@ -128,8 +120,6 @@ void walkLayers(const QFLayerList& layers, QFContext& context, Walk& walk) {
             if (next->isVisible()) run.push_back(next);
             ++i;
         }
-        for (const auto& member : run)
-            noteSkippedEffects(*member, walk);
         if (layer->isGroup())
             blendGroup(layer, run, context, walk);
         else

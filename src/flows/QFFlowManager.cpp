@@ -101,7 +101,7 @@ void QFFlowManager::recentFlowChangesToRunChanged() {
     if (changes && !hooks.isApplicationActive()) hooks.requestUserAttention();
 }
 
-void QFFlowManager::noteNewRecentFlow(const std::shared_ptr<QFFlow>& flow) {
+void QFFlowManager::noteNewRecentFlow(std::shared_ptr<QFFlow> flow) {
     lf::assertMainThread("QFFlowManager::noteNewRecentFlow");
     if (!flow || !flow->hasOutputDirectory()) return;
     std::vector<std::shared_ptr<QFFlow>> flows = recentFlows();
@@ -112,7 +112,7 @@ void QFFlowManager::noteNewRecentFlow(const std::shared_ptr<QFFlow>& flow) {
     setRecentFlows(std::move(flows));
 }
 
-void QFFlowManager::removeFlow(const std::shared_ptr<QFFlow>& flow) {
+void QFFlowManager::removeFlow(std::shared_ptr<QFFlow> flow) {
     if (!flow) return;
     std::vector<std::shared_ptr<QFFlow>> flows = recentFlows();
     flows.erase(std::remove(flows.begin(), flows.end(), flow), flows.end());

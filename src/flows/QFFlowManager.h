@@ -42,9 +42,11 @@ public:
     const std::vector<std::shared_ptr<QFFlow>>& recentFlows();
     // Moves the flow to the front, or puts it there; a flow without an
     // output folder never enters the list.
-    void noteNewRecentFlow(const std::shared_ptr<QFFlow>& flow);
-    // Takes the flow out of the list and sets its behaviour to none.
-    void removeFlow(const std::shared_ptr<QFFlow>& flow);
+    void noteNewRecentFlow(std::shared_ptr<QFFlow> flow);
+    // Takes the flow out of the list and sets its behaviour to none. The
+    // flow is taken by value: callers may pass an element of recentFlows(),
+    // which the removal replaces.
+    void removeFlow(std::shared_ptr<QFFlow> flow);
     // Lets every recent flow start its automatic behaviour.
     void activateAutomaticBehaviorIfNeeded();
     bool isRunningFlowsWithoutUI() const { return isRunningFlowsWithoutUI_; }

@@ -72,3 +72,7 @@ std::string QFResources::localizedString(std::string_view key) const {
     const auto localizer = OMLocalizer::localizerForBundle(bundle_, {});
     return localizer->localizedStringForKey(key).value_or(std::string(key));
 }
+
+QString QFLocalizedString(std::string_view key) {
+    return QString::fromStdString(QFResources::shared()->localizedString(key));
+}

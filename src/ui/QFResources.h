@@ -17,6 +17,7 @@
 #include "kit/gui/OMImage.h"
 
 #include <QImage>
+#include <QString>
 #include <nlohmann/json.hpp>
 
 #include <array>
@@ -108,3 +109,7 @@ private:
     nlohmann::json info_;
     mutable std::map<std::string, std::shared_ptr<const OMImage>, std::less<>> images_;
 };
+
+// The shared registry's text of `key` (the key itself when it has none),
+// as the widgets show it.
+QString QFLocalizedString(std::string_view key);

@@ -1,6 +1,9 @@
 #include "ui/QFViewController.h"
 
+#include "ui/QFNavigationPopover.h"
+
 QFViewController::~QFViewController() {
+    delete navigationPopoverTitleButtonView_.data();
     delete view_.data();
 }
 
@@ -11,4 +14,18 @@ QWidget* QFViewController::view() {
 
 QWidget* QFViewController::loadView() {
     return new QWidget;  // owned by this controller
+}
+
+QFNavigationPopover* QFViewController::navigationPopover() const {
+    return navigationPopover_;
+}
+
+void QFViewController::setNavigationPopover(QFNavigationPopover* popover) {
+    navigationPopover_ = popover;
+}
+
+void QFViewController::setNavigationPopoverTitleButtonView(QWidget* view) {
+    if (view == navigationPopoverTitleButtonView_) return;
+    delete navigationPopoverTitleButtonView_.data();
+    navigationPopoverTitleButtonView_ = view;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // QFViewController: a controller of one view that a window shows as its
 // content, with the four messages a window sends as controllers are pushed
-// onto and popped off its stack (QFWindow.h). In each, `entering` is true
+// onto and popped off its stack (QFWindow.h). A navigation popover
+// (QFNavigationPopover.h) shows controllers too, under their title. In each, `entering` is true
 // for the controller that enters or leaves the stack and false for the one
 // it covers or uncovers.
 //
@@ -11,7 +12,10 @@
 // Threads: main thread only.
 
 #include <QPointer>
+#include <QString>
 #include <QWidget>
+
+class QFNavigationPopover;
 
 class QFViewController {
 public:
@@ -24,6 +28,27 @@ public:
     QWidget* view();
     bool isViewLoaded() const { return !view_.isNull(); }
 
+    // What a navigation popover shows above the view.
+    const QString& title() const { return title_; }
+    void setTitle(const QString& title) { title_ = title; }
+
+    // The navigation popover that shows the controller (QFNavigationPopover.h),
+    // not owned: set while the controller is on its stack.
+    QFNavigationPopover* navigationPopover() const;
+    void setNavigationPopover(QFNavigationPopover* popover);
+    // Whether the popover takes the fitting size of the view (its size
+    // hint) instead of the view's size.
+    bool navigationPopoverShouldUseContentViewFittingSize() const {
+        return navigationPopoverShouldUseContentViewFittingSize_;
+    }
+    void setNavigationPopoverShouldUseContentViewFittingSize(bool fitting) {
+        navigationPopoverShouldUseContentViewFittingSize_ = fitting;
+    }
+    // A view at the right of the popover's title bar, owned by the
+    // controller; setting another deletes the one before.
+    QWidget* navigationPopoverTitleButtonView() const { return navigationPopoverTitleButtonView_; }
+    void setNavigationPopoverTitleButtonView(QWidget* view);
+
     virtual void viewWillAppear(bool entering, bool animated) {}
     virtual void viewDidAppear(bool entering, bool animated) {}
     virtual void viewWillDisappear(bool entering, bool animated) {}
@@ -35,4 +60,8 @@ protected:
 
 private:
     QPointer<QWidget> view_;
+    QString title_;
+    QPointer<QFNavigationPopover> navigationPopover_;
+    bool navigationPopoverShouldUseContentViewFittingSize_ = false;
+    QPointer<QWidget> navigationPopoverTitleButtonView_;
 };

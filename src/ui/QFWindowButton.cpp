@@ -39,6 +39,7 @@ struct ButtonContent {
     QSizeF titleSize, imageSize;
     OMEdgeInsets padding;
     bool isBordered = false;
+    std::function<OMTemplateEffect(unsigned mask)> contentEffect;
 };
 
 // The picture of the block at `progress`, drawn at the painter's scale.
@@ -59,9 +60,7 @@ std::shared_ptr<const OMImage> imageFromBlock(const ButtonContent& content, doub
 void drawButtonContent(QPainter& painter, const ButtonContent& content, QRectF rect,
                        double progress, unsigned mask) {
     const double boundsHeight = rect.height();
-    const OMTemplateEffect effect = content.isBordered
-                                        ? QFWindowStyle::buttonContentEffectWithMask(mask)
-                                        : QFWindowStyle::windowButtonGlyphEffectWithMask(mask);
+    const OMTemplateEffect effect = content.contentEffect(mask);
     if (content.isBordered && rect.width() > 8 && rect.height() > 8) {
         rect.adjust(2, 2, -2, -2);
         QFWindowStyle::drawBorderedButtonWithMask(
@@ -200,7 +199,9 @@ void QFWindowButton::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     if (drawCache_.needsDrawImplementation()) {
         ButtonContent content{title_,     image_,   imageBlock_, titleSize_,
-                              imageSize_, padding_, isBordered_};
+                              imageSize_, padding_, isBordered_, {}};
+        // The cache, and its drawing block, go with the button.
+        content.contentEffect = [this](unsigned mask) { return contentEffectWithStyleMask(mask); };
         drawCache_.implementDraw([content = std::move(content)](QPainter& canvas,
                                                                 const QRectF& bounds,
                                                                 double progress, unsigned mask) {

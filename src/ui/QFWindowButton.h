@@ -59,8 +59,8 @@ public:
     void setPadding(OMEdgeInsets padding);
 
     // The effect that draws the image and title: the bordered content
-    // effect, or the title-bar glyph effect.
-    OMTemplateEffect contentEffectWithStyleMask(unsigned mask) const;
+    // effect, or the title-bar glyph effect. Subclasses draw with their own.
+    virtual OMTemplateEffect contentEffectWithStyleMask(unsigned mask) const;
 
     // Image beside title, plus padding.
     QSizeF intrinsicContentSize() const;

@@ -2,7 +2,12 @@
 
 #include "PSDTestSupport.h"
 #include "bytearray/BABTreeByteArray.h"
+#include "compositing/QFEffectRendering.h"
+#include "compositing/QFLayerContent.h"
+#include "compositing/QFLayerShapeBounds.h"
+#include "rendergraph/BNCrossfadeWithMaskNode.h"
 #include "rendergraph/BNRenderer.h"
+#include "rendergraph/BNTransparentNode.h"
 
 #include <gtest/gtest.h>
 
@@ -149,19 +154,76 @@ std::vector<uint8_t> vectorStrokeBlock(const VectorStrokeBlueprint& stroke) {
     return lf::test::versionedDescriptor(6, items.data());
 }
 
-std::vector<uint8_t> effectsBlock(const std::vector<std::string>& keys, double opacity) {
+std::vector<uint8_t> effectsBlock(const std::vector<std::string>& keys, double opacity,
+                                  bool knocksOut) {
     ByteWriter items;
     for (const std::string& key : keys) {
         ByteWriter effect;
         effect.unicode("").identifier(key).u32(3);
         effect.identifier("enab").code("bool").u8(1);
-        effect.identifier("layerConceals").code("bool").u8(0);
+        effect.identifier("layerConceals").code("bool").u8(knocksOut);
         effect.identifier("Opct").code("UntF").code("#Prc").f64(opacity * 100);
         items.identifier(key).code("Objc").bytes(effect.data());
     }
     ByteWriter block;
     block.u32(0).bytes(lf::test::versionedDescriptor(uint32_t(keys.size()), items.data()));
     return block.data();
+}
+
+BNRenderNodePtr effectDrawnAlone(const OMPSDEffect& effect, const OMPSDLayer& layer,
+                                 const BNRenderNodePtr& factorMask) {
+    BNRenderNodePtr transparent = BNTransparentNode::create(QFInfiniteRect, BNChannelMaskRGBA);
+    BNRenderNodePtr shape = QFShapeNodeForLayer(layer);
+    QFEffectClipping clipping = clippingBehavior(effect);
+    auto draw = [&](QFEffectClipping pass) {
+        if (clipping != QFEffectClippingBoth && clipping != pass) return transparent;
+        if (effect.kind() == OMPSDEffect::Kind::stroke)
+            return blendWithContent(effect, transparent, shape, transparent, layer, factorMask,
+                                    nullptr);
+        if (effect.kind() == OMPSDEffect::Kind::bevelEmboss)
+            return blendWithContent(effect, transparent, shape, transparent, layer, pass,
+                                    factorMask);
+        return blendWithLayerShape(effect, shape, transparent, layer, factorMask);
+    };
+    return BNCrossfadeWithMaskNode::create(draw(QFEffectClippingExterior),
+                                           draw(QFEffectClippingInterior), shape);
+}
+
+float RenderedPlane::at(int x, int y) const {
+    if (x < left || y < top || x >= left + width || y >= top + height) return 0;
+    return values[size_t(y - top) * width + (x - left)];
+}
+
+RenderedPlane renderChannel(const BNRenderNodePtr& node, VKRect rect, int channel) {
+    RenderedPlane plane;
+    rect = VKRectIntegral(rect);
+    BNSurfacePtr surface = BNRenderer().renderNode(node, rect, 1.0);
+    EXPECT_TRUE(surface);
+    if (!surface) return plane;
+    plane.left = int(rect.origin.x);
+    plane.top = int(rect.origin.y);
+    plane.width = int(rect.size.width);
+    plane.height = int(rect.size.height);
+    int k = std::min<int>(channel, surface->samplesPerPixel() - 1);
+    for (int y = 0; y < plane.height; ++y)
+        for (int x = 0; x < plane.width; ++x)
+            plane.values.push_back(surface->sample(x, y, k));
+    return plane;
+}
+
+VKRect effectPaintBounds(const OMPSDEffect& effect, const OMPSDLayer& layer) {
+    VKRect shape = QFLayerShapeBounds(layer);
+    return VKRectIntegral(VKRectUnion(shape, boundsWithLayerShapeBounds(effect, shape, layer)));
+}
+
+int coveredOutside(const RenderedPlane& plane, VKRect bounds) {
+    int outside = 0;
+    for (int y = plane.top; y < plane.top + plane.height; ++y)
+        for (int x = plane.left; x < plane.left + plane.width; ++x)
+            if (!VKRectContainsPoint(bounds, VKPointMake(x + 0.5, y + 0.5)) &&
+                plane.at(x, y) > 0.5f / 255)
+                ++outside;
+    return outside;
 }
 
 std::array<float, 4> renderPixel(const BNRenderNodePtr& node, double x, double y) {

@@ -4,7 +4,9 @@
 // masks, and reading back rendered pixels.
 
 #include "compositing/QFLayerList.h"
+#include "geometry/VKGeometry.h"
 #include "psd/OMPSDDocument.h"
+#include "psd/OMPSDEffects.h"
 #include "rendergraph/BNRenderNode.h"
 
 #include <array>
@@ -83,8 +85,32 @@ std::vector<uint8_t> vectorStrokeBlock(const VectorStrokeBlueprint& stroke);
 
 // The bytes of an "lfx2" block holding the effects of these keys ("DrSh",
 // "SoFi"...), each enabled at `opacity` with its default colour (a colour
-// overlay's is red); a drop shadow is not knocked out by its layer.
-std::vector<uint8_t> effectsBlock(const std::vector<std::string>& keys, double opacity = 1.0);
+// overlay's is red); a drop shadow is knocked out by its layer when
+// `knocksOut`.
+std::vector<uint8_t> effectsBlock(const std::vector<std::string>& keys, double opacity = 1.0,
+                                  bool knocksOut = false);
+
+// `effect` of `layer` drawn by itself onto transparency, as the group
+// blending puts a layer together: onto the interior and exterior chains its
+// clipping behaviour names (a stroke and a bevel onto transparent content),
+// joined by the layer's shape. `factorMask` is handed to the effect.
+BNRenderNodePtr effectDrawnAlone(const OMPSDEffect& effect, const OMPSDLayer& layer,
+                                 const BNRenderNodePtr& factorMask = nullptr);
+
+// One channel of a node rendered over whole pixels at scale 1.
+struct RenderedPlane {
+    int left = 0, top = 0, width = 0, height = 0;
+    std::vector<float> values;
+    // The value at document pixel (x, y); 0 outside the plane.
+    float at(int x, int y) const;
+};
+RenderedPlane renderChannel(const BNRenderNodePtr& node, VKRect rect, int channel = 3);
+// The whole pixels that `effect` of `layer` may cover: its bounds united
+// with the layer's shape bounds.
+VKRect effectPaintBounds(const OMPSDEffect& effect, const OMPSDLayer& layer);
+// How many pixels of the plane outside `bounds` are covered (above half an
+// 8-bit level).
+int coveredOutside(const RenderedPlane& plane, VKRect bounds);
 
 // Renders `node` over (x, y, 1, 1) at scale 1: premultiplied floats.
 std::array<float, 4> renderPixel(const BNRenderNodePtr& node, double x, double y);

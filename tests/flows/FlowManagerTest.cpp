@@ -84,6 +84,14 @@ TEST_F(FlowManager, RecentsMoveToTheFrontAndRoundTripThroughTheDefaults) {
     manager.removeFlow(a);
     EXPECT_EQ(a->behavior(), QFFlowBehaviorNone);
     EXPECT_EQ(storedNames(), (std::vector<std::string>{"c", "Buttons"}));
+
+    // An element of the list itself, which the removal replaces, and
+    // moved to the front from where it stands.
+    manager.noteNewRecentFlow(manager.recentFlows().back());
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"Buttons", "c"}));
+    manager.removeFlow(manager.recentFlows().front());
+    EXPECT_EQ(storedNames(), std::vector<std::string>{"c"});
+    EXPECT_EQ(b->behavior(), QFFlowBehaviorNone);
 }
 
 TEST_F(FlowManager, DamagedStoredFlowsAreDroppedWithALogLine) {

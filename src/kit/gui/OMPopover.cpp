@@ -20,6 +20,20 @@ void OMPopover::setContentWidget(QWidget* content) {
     if (content) layout()->addWidget(content);
 }
 
+Qt::Edge OMPopover::oppositeEdge(Qt::Edge edge) {
+    switch (edge) {
+        case Qt::TopEdge:
+            return Qt::BottomEdge;
+        case Qt::BottomEdge:
+            return Qt::TopEdge;
+        case Qt::LeftEdge:
+            return Qt::RightEdge;
+        case Qt::RightEdge:
+            return Qt::LeftEdge;
+    }
+    return edge;
+}
+
 QPoint OMPopover::placement(const QRect& anchor, QSize size, Qt::Edge preferredEdge,
                             const QRect& screen) {
     auto at = [&](Qt::Edge edge) {
@@ -39,22 +53,9 @@ QPoint OMPopover::placement(const QRect& anchor, QSize size, Qt::Edge preferredE
         }
         return anchor.topLeft();
     };
-    auto opposite = [](Qt::Edge edge) {
-        switch (edge) {
-            case Qt::TopEdge:
-                return Qt::BottomEdge;
-            case Qt::BottomEdge:
-                return Qt::TopEdge;
-            case Qt::LeftEdge:
-                return Qt::RightEdge;
-            case Qt::RightEdge:
-                return Qt::LeftEdge;
-        }
-        return edge;
-    };
     QPoint origin = at(preferredEdge);
     if (!screen.isEmpty() && !screen.contains(QRect(origin, size))) {
-        const QPoint flipped = at(opposite(preferredEdge));
+        const QPoint flipped = at(oppositeEdge(preferredEdge));
         if (screen.contains(QRect(flipped, size))) origin = flipped;
         // Slide along the edge to stay on the screen.
         origin.setX(std::clamp(origin.x(), screen.left(),

@@ -43,6 +43,8 @@ public:
         didCloseHandler_ = std::move(handler);
     }
 
+    // The edge across from `edge`.
+    static Qt::Edge oppositeEdge(Qt::Edge edge);
     // Where a popover of `size` goes for `anchor` (global coordinates) on
     // `screen` (available geometry).
     static QPoint placement(const QRect& anchor, QSize size, Qt::Edge preferredEdge,

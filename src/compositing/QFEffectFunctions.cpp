@@ -1,0 +1,112 @@
+#include "compositing/QFEffectFunctions.h"
+
+#include "compositing/QFBlendMode.h"
+#include "compositing/QFCorrectedLightAngle.h"
+#include "compositing/QFPSDContourProvider.h"
+#include "compositing/QFVectorMaskPaths.h"
+#include "psd/OMPSDDocument.h"
+#include "rendergraph/BNBitmapStrokeNode.h"
+#include "rendergraph/BNBlendNode.h"
+#include "rendergraph/BNColorWithMaskNode.h"
+#include "rendergraph/BNContourMappingNode.h"
+#include "rendergraph/BNConvertOpacityToFillNode.h"
+#include "rendergraph/BNConvertToOpaqueNode.h"
+#include "rendergraph/BNDivideMaskNode.h"
+#include "rendergraph/BNTranslateNode.h"
+
+#include <cmath>
+#include <numbers>
+
+double QFEffectChoke(double size, double spread) {
+    return std::round(size * spread / 100);
+}
+
+QFSpreadShape QFSpreadShapeForEffect(const BNRenderNodePtr& shape, double size, double spread) {
+    double choke = QFEffectChoke(size, spread);
+    if (choke <= 0) return {shape, size};
+    return {BNBitmapStrokeNode::create(shape, 2, choke), size - choke};
+}
+
+double QFShortenedBlurSize(double size) {
+    return size > 1 ? size - 1 : size;
+}
+
+QFGlobalLight QFGlobalLightForLayer(const OMPSDLayer& layer) {
+    auto document = layer.document();
+    if (!document) return {30, 30};
+    return {double(document->globalAngle()), double(document->globalAltitude())};
+}
+
+VKRect QFDocumentRectForLayer(const OMPSDLayer& layer) {
+    VKSize size = QFDocumentSizeForLayer(layer);
+    return VKRectMake(0, 0, size.width, size.height);
+}
+
+VKPoint QFLightOffset(double angle, bool usesGlobalLight, double distance,
+                      const OMPSDLayer& layer) {
+    if (usesGlobalLight) angle = QFGlobalLightForLayer(layer).angle;
+    double radians = QFCorrectedLightAngle(angle) * std::numbers::pi / 180;
+    // The light shines from the angle; what it casts falls the other way.
+    // Document y grows downwards.
+    return VKPointMake(-std::round(std::cos(radians) * distance),
+                       std::round(std::sin(radians) * distance));
+}
+
+BNRenderNodePtr QFNodeMovedBy(const BNRenderNodePtr& node, VKPoint offset) {
+    // A translate node shows its input moved by minus its offset.
+    return BNTranslateNode::create(node, VKPointMake(-offset.x, -offset.y));
+}
+
+bool QFIsIdentityContour(const std::shared_ptr<const OMPSDContour>& contour, double minRange,
+                         double maxRange) {
+    if (!contour) return true;
+    if (minRange != 0 || maxRange != 1) return false;
+    const auto& points = contour->points();
+    return points.size() == 2 && points[0].horizontal() == 0 && points[0].vertical() == 0 &&
+           points[1].horizontal() == 1 && points[1].vertical() == 1;
+}
+
+BNRenderNodePtr QFContourMappingNodeForContour(const BNRenderNodePtr& node,
+                                               const std::shared_ptr<const OMPSDContour>& contour,
+                                               double minRange, double maxRange) {
+    if (!node || QFIsIdentityContour(contour, minRange, maxRange)) return node;
+    return BNContourMappingNode::create(node, std::make_shared<QFPSDContourProvider>(*contour),
+                                        minRange, maxRange);
+}
+
+BNRenderNodePtr QFColorNodeWithMask(const OMPSDColor& color, const BNRenderNodePtr& mask) {
+    BNRenderNodePtr node = BNColorWithMaskNode::create(
+        mask, {color.red(), color.green(), color.blue(), 0, 0}, BNChannelMaskRGB);
+    if (node && (node->channels() & BNChannelMaskOpacity)) return QFOpacityAsFillNode(node);
+    return node;
+}
+
+BNRenderNodePtr QFOpacityAsFillNode(const BNRenderNodePtr& node) {
+    if (!node) return nullptr;
+    BNRenderNodePtr opaque = node;
+    if (!(node->channels() & BNChannelMaskOpacity)) opaque = BNConvertToOpaqueNode::create(node);
+    return BNConvertOpacityToFillNode::create(opaque);
+}
+
+BNRenderNodePtr QFBlendEffectCoverage(const BNRenderNodePtr& background,
+                                      const BNRenderNodePtr& coverage, const OMPSDColor& color,
+                                      uint32_t blendKey, double opacity,
+                                      const BNRenderNodePtr& factorMask) {
+    BNRenderNodePtr shaped = QFCoverageWithinFactorMask(coverage, factorMask, opacity);
+    return QFBlendEffectPaint(background, QFColorNodeWithMask(color, shaped), blendKey, opacity);
+}
+
+BNRenderNodePtr QFCoverageWithinFactorMask(const BNRenderNodePtr& coverage,
+                                           const BNRenderNodePtr& factorMask, double& opacity) {
+    if (!coverage || !factorMask) return coverage;
+    double fill = opacity;
+    opacity = 1;
+    return BNDivideMaskNode::create(coverage, factorMask, fill);
+}
+
+BNRenderNodePtr QFBlendEffectPaint(const BNRenderNodePtr& background, const BNRenderNodePtr& paint,
+                                   uint32_t blendKey, double fill) {
+    BNRenderNodePtr blended =
+        BNBlendNode::create(background, paint, QFBlendModeForPSDKey(blendKey), 1, fill);
+    return blended ? blended : background;
+}

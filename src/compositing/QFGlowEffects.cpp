@@ -1,0 +1,100 @@
+// Outer and inner glow: the layer's shape (for the inner glow, its
+// outside) spread and softened, squeezed by the range and mapped through
+// the contour; painted in one colour, or looked up in a gradient.
+#include "compositing/QFEffectFunctions.h"
+#include "compositing/QFEffectKinds.h"
+#include "compositing/QFGradientProvider.h"
+#include "rendergraph/BNApplyMaskNode.h"
+#include "rendergraph/BNApplyNoiseNode.h"
+#include "rendergraph/BNDistanceTransformNode.h"
+#include "rendergraph/BNDivideMaskNode.h"
+#include "rendergraph/BNGradientMappingNode.h"
+#include "rendergraph/BNInvertAlphaNode.h"
+#include "rendergraph/BNLimitToMaskNode.h"
+#include "rendergraph/BNScaleBiasNode.h"
+#include "rendergraph/BNTentBlurNode.h"
+
+namespace {
+
+// A gradient glow is fully covered from a contoured value of 0.12 up.
+constexpr double kGradientCoverageScale = 25.0 / 3.0;
+
+// `source` grown by the spread's choke, then softened over the rest of the
+// size: blurred (softer) or ramped by its distance from the edge (precise).
+BNRenderNodePtr spreadGlow(const BNRenderNodePtr& source, const OMPSDGlowEffect& effect) {
+    QFSpreadShape spread = QFSpreadShapeForEffect(source, effect.size(), effect.spread());
+    if (spread.size <= 0) return spread.node;
+    if (effect.technique() == 0)
+        return BNTentBlurNode::create(spread.node, QFShortenedBlurSize(spread.size),
+                                      BNChannelMaskOpacity, true);
+    return BNInvertAlphaNode::create(
+        BNDistanceTransformNode::create(BNInvertAlphaNode::create(spread.node), 0, spread.size, 0));
+}
+
+// `node` squeezed onto the glow's input range: values from the range up
+// are full.
+BNRenderNodePtr rangeScaled(const BNRenderNodePtr& node, double range) {
+    if (range == 1) return node;
+    return BNScaleBiasNode::create(node, range > 0.01 ? 1 / range : 100, 0, true);
+}
+
+// The gradient looked up by `value`, 0 picking its far end (the table is
+// reversed); divided by the factor mask when there is one.
+BNRenderNodePtr gradientLookup(BNRenderNodePtr value, const OMPSDGlowEffect& effect,
+                               const BNRenderNodePtr& factorMask) {
+    value = rangeScaled(value, effect.range());
+    if (effect.jitter() != 0) value = BNApplyNoiseNode::create(value, effect.jitter());
+    if (factorMask) value = BNDivideMaskNode::create(value, factorMask);
+    return BNGradientMappingNode::create(
+        value, std::make_shared<QFGradientProvider>(effect.gradient(), true), false);
+}
+
+}  // namespace
+
+BNRenderNodePtr QFBlendOuterGlow(const OMPSDOuterGlowEffect& effect, const BNRenderNodePtr& shape,
+                                 const BNRenderNodePtr& background,
+                                 const BNRenderNodePtr& factorMask) {
+    BNRenderNodePtr glow = spreadGlow(shape, effect);
+    if (!effect.gradient()) {
+        BNRenderNodePtr coverage =
+            QFContourMappingNodeForContour(rangeScaled(glow, effect.range()), effect.contour());
+        if (effect.noise() != 0)
+            coverage = BNLimitToMaskNode::create(BNApplyNoiseNode::create(coverage, effect.noise()),
+                                                 glow, QFEffectLimitThreshold);
+        return QFBlendEffectCoverage(background, coverage, effect.color(), effect.blendMode(),
+                                     effect.opacity(), factorMask);
+    }
+    BNRenderNodePtr value = QFContourMappingNodeForContour(glow, effect.contour());
+    BNRenderNodePtr coverage = BNScaleBiasNode::create(value, kGradientCoverageScale, 0, true);
+    if (effect.jitter() != 0)
+        coverage = BNLimitToMaskNode::create(coverage, glow, QFEffectLimitThreshold);
+    double opacity = effect.opacity();
+    coverage = QFCoverageWithinFactorMask(coverage, factorMask, opacity);
+    BNRenderNodePtr painted = QFOpacityAsFillNode(
+        BNApplyMaskNode::create(gradientLookup(value, effect, factorMask), coverage));
+    return QFBlendEffectPaint(background, painted, effect.blendMode(), opacity);
+}
+
+BNRenderNodePtr QFBlendInnerGlow(const OMPSDInnerGlowEffect& effect, const BNRenderNodePtr& shape,
+                                 const BNRenderNodePtr& background,
+                                 const BNRenderNodePtr& factorMask) {
+    BNRenderNodePtr glow = spreadGlow(BNInvertAlphaNode::create(shape), effect);
+    if (!effect.gradient()) glow = rangeScaled(glow, effect.range());
+    BNRenderNodePtr value = QFContourMappingNodeForContour(glow, effect.contour());
+    // From the centre the glow grows where the edge glow fades.
+    if (effect.source() == 0) value = BNInvertAlphaNode::create(value);
+    if (!effect.gradient()) {
+        if (effect.noise() != 0) value = BNApplyNoiseNode::create(value, effect.noise());
+        return QFBlendEffectCoverage(background, value, effect.color(), effect.blendMode(),
+                                     effect.opacity(), factorMask);
+    }
+    // The gradient carries its own coverage. With a factor mask that
+    // coverage is divided by it and takes the effect's opacity, as the
+    // outer glow's does, so the glow keeps its strength inside a group.
+    BNRenderNodePtr painted = gradientLookup(value, effect, factorMask);
+    if (effect.noise() != 0)
+        painted = BNApplyNoiseNode::create(painted, effect.noise(), BNChannelMaskOpacity);
+    double opacity = effect.opacity();
+    painted = QFCoverageWithinFactorMask(painted, factorMask, opacity);
+    return QFBlendEffectPaint(background, painted, effect.blendMode(), opacity);
+}

@@ -1,0 +1,77 @@
+// Stroke: a band along the layer's shape (outside, inside or centred on
+// its edge) filled with a colour, a gradient (a shape burst following the
+// band) or a pattern, drawn onto the backdrop and put into the band.
+#include "compositing/QFEffectFunctions.h"
+#include "compositing/QFEffectKinds.h"
+#include "compositing/QFFillRendering.h"
+#include "compositing/QFGradientProvider.h"
+#include "compositing/QFLayerShapeBounds.h"
+#include "rendergraph/BNBitmapStrokeNode.h"
+#include "rendergraph/BNCrossfadeWithMaskNode.h"
+#include "rendergraph/BNDivideMaskNode.h"
+#include "rendergraph/BNShapeBurstGradientNode.h"
+
+namespace {
+
+// The band of each position of the effect (0 outside, 1 inside, 2
+// centre) as the stroke node takes it (0 centred, 1 inside, 2 outside),
+// with its width.
+struct Band {
+    int position;
+    double width;
+};
+Band bandForStroke(const OMPSDStrokeEffect& effect) {
+    switch (effect.position()) {
+        case 0:
+            return {2, effect.size()};
+        case 2:
+            return {0, effect.size() * 0.5};
+        default:
+            return {1, effect.size()};
+    }
+}
+
+// The stroke's paint over the whole plane, its coverage in the fill
+// channel; null when the fill paints nothing.
+BNRenderNodePtr strokePaint(const OMPSDStrokeEffect& effect, Band band,
+                            const BNRenderNodePtr& shape, const OMPSDLayer& layer) {
+    const OMPSDFill* fill = effect.fill().get();
+    if (!fill) return nullptr;
+    if (fill->kind() == OMPSDFill::Kind::gradient) {
+        const auto& gradient = static_cast<const OMPSDGradientFill&>(*fill);
+        if (gradient.style() == OMPSDGradientStyleShapeBurst)
+            return QFOpacityAsFillNode(BNShapeBurstGradientNode::create(
+                shape, band.position, band.width,
+                std::make_shared<QFGradientProvider>(gradient.gradient(), gradient.isReversed())));
+    }
+    // A gradient spans the band: the shape's bounds grown by the band's
+    // reach beyond them, less the one pixel of the band's outer ramp (the
+    // shape's bounds themselves inside).
+    double grow = band.position == 1 ? 0 : band.width - 1;
+    VKRect bounds = QFLayerShapeBounds(layer);
+    if (grow > 0) bounds = VKRectInset(bounds, -grow, -grow);
+    return QFOpacityAsFillNode(
+        QFRenderNodeForFill(*fill, bounds, QFDocumentRectForLayer(layer), layer));
+}
+
+}  // namespace
+
+BNRenderNodePtr QFBlendStroke(const OMPSDStrokeEffect& effect, const BNRenderNodePtr& content,
+                              const BNRenderNodePtr& shape, const BNRenderNodePtr& background,
+                              const OMPSDLayer& layer, const BNRenderNodePtr& factorMask,
+                              const QFEffectBlendingCallback& callback) {
+    Band band = bandForStroke(effect);
+    BNRenderNodePtr mask = BNBitmapStrokeNode::create(shape, band.position, band.width);
+    BNRenderNodePtr paint = strokePaint(effect, band, shape, layer);
+    if (!paint || !mask) return content;
+    if (factorMask) mask = BNDivideMaskNode::create(mask, factorMask);
+    double opacity = effect.opacity();
+    paint = QFCoverageWithinFactorMask(paint, factorMask, opacity);
+    // At opacity 0 the band shows the backdrop, as a blend at fill 0 would.
+    BNRenderNodePtr stroked =
+        opacity == 0 ? background
+                     : QFBlendEffectPaint(background, paint, effect.blendMode(), opacity);
+    if (callback) stroked = callback(stroked);
+    BNRenderNodePtr result = BNCrossfadeWithMaskNode::create(content, stroked, mask);
+    return result ? result : content;
+}

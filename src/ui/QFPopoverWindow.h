@@ -1,0 +1,91 @@
+#pragma once
+// QFPopoverWindow: a popover of our own: a frameless tool window beside a
+// view (its anchor), with a light rounded body and an arrow that points at
+// the anchor's centre from the edge facing it. The window is the content's
+// size plus a one-point border and the arrow.
+//
+// It closes on Escape, unless the focused widget takes the key (a text
+// field being edited ends its editing first), and, by its behaviour, on
+// presses outside it:
+//   0 (application-defined) never by itself;
+//   1 (transient) on a press anywhere else in the application;
+//   2 (semi-transient) on a press elsewhere in the anchor's window.
+// A press on the anchor never closes it: the anchor's own action toggles
+// the popover. Windows that belong to the popover (its context menus) count
+// as inside it.
+//
+// Threads: main thread only.
+
+#include "kit/gui/OMPopover.h"
+
+#include <QPainterPath>
+#include <QPointer>
+
+class QFPopoverWindow : public OMPopover {
+    Q_OBJECT
+
+public:
+    enum Behavior : int {
+        QFPopoverBehaviorApplicationDefined = 0,
+        QFPopoverBehaviorTransient = 1,
+        QFPopoverBehaviorSemitransient = 2,
+    };
+    enum Appearance : int {
+        QFPopoverAppearanceMinimal = 0,
+        QFPopoverAppearanceHUD = 1,
+    };
+
+    static constexpr double kArrowWidth = 18;
+    static constexpr double kArrowHeight = 9;
+    static constexpr double kCornerRadius = 5;
+    static constexpr int kBorderWidth = 1;
+
+    explicit QFPopoverWindow(QWidget* parent = nullptr);
+    ~QFPopoverWindow() override;
+
+    int behavior() const { return behavior_; }
+    void setBehavior(int behavior) { behavior_ = behavior; }
+    int appearance() const { return appearance_; }
+    void setAppearance(int appearance);
+
+    // The content's size, without border and arrow.
+    QSize contentSize() const;
+    void setContentSize(const QSize& size);
+
+    void showRelativeToRect(const QRectF& rect, QWidget* view, Qt::Edge preferredEdge) override;
+    // Closes the popover; nothing when it is not shown.
+    void performClose();
+
+    // The view the popover was last shown beside.
+    QWidget* positioningView() const { return positioningView_; }
+    // The popover's edge that carries the arrow, and how far along it the
+    // arrow's centre lies.
+    Qt::Edge arrowEdge() const { return arrowEdge_; }
+    double arrowPosition() const { return arrowPosition_; }
+    // The body and arrow, in the window's coordinates.
+    QPainterPath outlinePath() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QMargins chromeMargins() const;
+    void setArrowEdge(Qt::Edge edge);
+    // Whether `widget` lies in the popover or in a window it opened.
+    bool belongsToPopover(const QWidget* widget) const;
+    bool closesOnPressIn(const QWidget* widget) const;
+    void updateMask();
+
+    int behavior_ = QFPopoverBehaviorApplicationDefined;
+    int appearance_ = QFPopoverAppearanceMinimal;
+    QPointer<QWidget> positioningView_;
+    Qt::Edge arrowEdge_ = Qt::TopEdge;
+    double arrowPosition_ = 0;
+    bool cutsShapeWithMask_ = false;
+    bool isFilteringPresses_ = false;
+};

@@ -1,0 +1,283 @@
+// Layer effects in real documents: against the merged images where they
+// reach no type edges, within their own bounds; and how the group blending
+// puts them together: once per group, with fill opacity and knockout.
+#include "DocumentRender.h"
+#include "LayerFixtures.h"
+#include "compositing/QFEffectRendering.h"
+#include "compositing/QFLayerShapeBounds.h"
+#include "compositing/QFRenderNodeForLayers.h"
+#include "psd/OMPSDProperty.h"
+#include "rendergraph/BNConstantColorNode.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+
+using namespace compositing_test;
+
+namespace {
+
+std::shared_ptr<OMPSDDocument> openShared(const std::string& path) {
+    auto document = OMPSDDocument::createWithFile(lf::test::sharedFile("psd/" + path));
+    EXPECT_TRUE(document) << path;
+    return document ? document.value() : nullptr;
+}
+
+bool isTypeLayer(const OMPSDLayer& layer) {
+    return layer.attributesAtomForKey(OMPSDFourCC("TySh")) != nullptr;
+}
+
+// The pixels where a visible type layer is partly covered.
+std::vector<bool> typeLayerEdges(const OMPSDDocument& document) {
+    std::vector<bool> edges(size_t(document.width()) * document.height());
+    for (const auto& layer : document.allLayers()) {
+        auto plane = layer->channelReferenceForIdentifier(-1);
+        if (!layer->isVisible() || !isTypeLayer(*layer) || !plane || plane->depth() != 8) continue;
+        OMPSDRect r = plane->rect();
+        std::vector<uint8_t> alpha(size_t(r.width()) * r.height());
+        if (!plane->byteArray()->copyBytes(alpha.data(), BARange{0, alpha.size()})) continue;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) {
+                uint8_t a = alpha[size_t(y - r.top) * r.width() + (x - r.left)];
+                if (a > 0 && a < 255 && x >= 0 && y >= 0 && x < int(document.width()) &&
+                    y < int(document.height()))
+                    edges[size_t(y) * document.width() + x] = true;
+            }
+    }
+    return edges;
+}
+
+// The rectangle the layer and its enabled effects may paint.
+VKRect paintedBounds(const OMPSDLayer& layer) {
+    VKRect shape = QFLayerShapeBounds(layer), bounds = shape;
+    for (const auto& effect : layer.effects()->orderedEffects())
+        if (effect->isEnabled())
+            bounds = VKRectUnion(bounds, boundsWithLayerShapeBounds(*effect, shape, layer));
+    return bounds;
+}
+
+}  // namespace
+
+TEST(LayerEffects, DocumentsMatchTheirMergedImagesAwayFromTypeEdges) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    // Every effect of these documents is drawn within 8 levels of the
+    // merged image, except on the anti-aliased edges of their type layers
+    // (blended with a gamma of their own, see DocumentRenderTest) and where
+    // a layer's stroke is filled with a noise gradient.
+    struct Case {
+        const char* path;
+        std::vector<const char*> notCompared;
+    } cases[] = {{"layer_effects.psd", {}}, {"effect-stroke-gradient.psd", {"Text 2"}}};
+    for (const Case& c : cases) {
+        auto document = openShared(c.path);
+        ASSERT_TRUE(document);
+        auto expected = MergedImagePremultiplied(*document);
+        auto actual =
+            RenderNodeTiled(QFRenderNodeForLayers(document->layers()), DocumentRect(*document));
+        ASSERT_TRUE(expected && actual) << c.path;
+        actual = RenderAsStoredInMergedImage(*document, actual);
+        std::vector<bool> skipped = typeLayerEdges(*document);
+        for (const char* name : c.notCompared) {
+            VKRect r = VKRectIntegral(paintedBounds(*FindLayerNamed(*document, name)));
+            for (int y = std::max(0, int(r.origin.y)); y < int(VKRectGetMaxY(r)); ++y)
+                for (int x = std::max(0, int(r.origin.x)); x < int(VKRectGetMaxX(r)); ++x)
+                    skipped[size_t(y) * document->width() + x] = true;
+        }
+        size_t compared = 0, off = 0;
+        for (size_t i = 0; i < skipped.size(); ++i) {
+            if (skipped[i]) continue;
+            ++compared;
+            for (int k = 0; k < 4; ++k)
+                if (std::abs(expected->bytes()[4 * i + k] - actual->bytes()[4 * i + k]) > 8) {
+                    ++off;
+                    break;
+                }
+        }
+        EXPECT_GT(compared, skipped.size() / 2) << c.path;
+        EXPECT_EQ(off, 0u) << c.path;
+    }
+}
+
+TEST(LayerEffects, EveryEffectPaintsWithinItsBounds) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    // Each enabled effect of every effect document, drawn alone, covers no
+    // pixel outside its bounds united with the shape's.
+    size_t checked = 0;
+    for (const char* path :
+         {"layer_effects.psd", "effect-stroke-gradient.psd", "effects/double-stroke-effects.psd",
+          "effects/shape-fx.psd", "effects/shape-fx2.psd", "masks.psd", "patterns.psd",
+          "transparency/fill-opacity.psd", "blend-and-clipping.psd"}) {
+        auto document = openShared(path);
+        ASSERT_TRUE(document);
+        for (const auto& layer : document->allLayers()) {
+            auto effects = layer->effects();
+            if (!effects || layer->isGroup()) continue;
+            for (const auto& effect : effects->orderedEffects()) {
+                if (!effect->isEnabled()) continue;
+                SCOPED_TRACE(std::string(path) + ": " + layer->name() + ", effect " +
+                             std::to_string(int(effect->kind())));
+                VKRect bounds = effectPaintBounds(*effect, *layer);
+                RenderedPlane plane =
+                    renderChannel(effectDrawnAlone(*effect, *layer), VKRectInset(bounds, -48, -48));
+                EXPECT_EQ(coveredOutside(plane, bounds), 0);
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GE(checked, 25u);
+}
+
+namespace {
+
+const OMPSDRect kBackdrop{0, 0, 48, 48}, kSquare{16, 16, 32, 32};
+
+std::shared_ptr<OMPSDLayer> whiteBackdrop() {
+    LayerBlueprint white;
+    white.rect = kBackdrop;
+    white.colour = {255, 255, 255, 255};
+    return white.make();
+}
+
+LayerBlueprint halfRedSquare() {
+    LayerBlueprint square;
+    square.rect = kSquare;
+    square.colour = {255, 0, 0, 128};
+    return square;
+}
+
+LayerBlueprint groupOf(const char* blendKey, QFLayerList sublayers) {
+    LayerBlueprint group;
+    group.isGroup = true;
+    group.rect = {0, 0, 0, 0};
+    group.blendKey = blendKey;
+    group.sublayers = std::move(sublayers);
+    return group;
+}
+
+RenderedPlane rendered(const QFLayerList& layers, int channel) {
+    return renderChannel(QFRenderNodeForLayers(layers), VKRectMake(0, 0, 48, 48), channel);
+}
+
+}  // namespace
+
+TEST(LayerEffects, AGroupDrawsItsEffectsAsItsOnlyLayerWould) {
+    // A half-transparent square with a drop shadow that shows through it,
+    // an outside stroke and an outer glow, or the same square plain in a
+    // group that carries those effects, isolated or passing through: the
+    // group's coverage is the square's, counted once, and the shadow lies
+    // under the square once.
+    const std::vector<std::string> effects = {"DrSh", "FrFX", "OrGl"};
+    for (double opacity : {1.0, 0.5}) {
+        LayerBlueprint styled = halfRedSquare();
+        styled.opacity = opacity;
+        styled.blocks.push_back({"lfx2", effectsBlock(effects)});
+        QFLayerList alone = {whiteBackdrop(), styled.make()};
+        for (const char* key : {"norm", "pass"}) {
+            SCOPED_TRACE(std::string(key) + ", opacity " + std::to_string(opacity));
+            LayerBlueprint group = groupOf(key, {halfRedSquare().make()});
+            group.opacity = opacity;
+            group.blocks.push_back({"lfx2", effectsBlock(effects)});
+            QFLayerList grouped = {whiteBackdrop(), group.make()};
+            for (int k = 0; k < 4; ++k) {
+                RenderedPlane a = rendered(alone, k), b = rendered(grouped, k);
+                for (size_t i = 0; i < a.values.size(); ++i)
+                    ASSERT_NEAR(a.values[i], b.values[i], 1.0 / 255)
+                        << "channel " << k << " at " << i % 48 << ", " << i / 48;
+            }
+        }
+    }
+}
+
+TEST(LayerEffects, FillOpacityLeavesTheEffectsAndKnockoutHidesTheShadow) {
+    // An opaque red square whose black drop shadow falls below it: an empty
+    // fill leaves the shadow, which shows under the square unless the layer
+    // knocks it out; a layer opacity of one half halves the shadow too.
+    auto square = [](double fill, bool knocksOut, double opacity) {
+        LayerBlueprint styled = halfRedSquare();
+        styled.colour[3] = 255;
+        styled.fillOpacity = fill;
+        styled.opacity = opacity;
+        styled.blocks.push_back({"lfx2", effectsBlock({"DrSh"}, 1.0, knocksOut)});
+        return rendered({whiteBackdrop(), styled.make()}, 0);
+    };
+    for (bool knocksOut : {false, true}) {
+        SCOPED_TRACE(knocksOut ? "knocked out" : "shows through");
+        EXPECT_FLOAT_EQ(square(1, knocksOut, 1).at(24, 30), 1.0f) << "the square's own red";
+        RenderedPlane empty = square(0, knocksOut, 1);
+        EXPECT_LT(empty.at(24, 40), 0.9f) << "the shadow below the square";
+        EXPECT_EQ(empty.at(24, 30) < 0.99f, !knocksOut) << "the shadow under the square";
+    }
+    float shadow = 1 - square(1, true, 1).at(24, 40);
+    float halved = 1 - square(1, true, 0.5).at(24, 40);
+    EXPECT_NEAR(halved, shadow / 2, 1.0 / 255);
+}
+
+TEST(LayerEffects, StrokesAndTexturesTakeTheDocumentsPatterns) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    auto document = openShared("layer_effects.psd");
+    ASSERT_TRUE(document);
+    auto layer = FindLayerNamed(*document, "Stroke");
+    ASSERT_TRUE(layer);
+    auto water =
+        std::make_shared<OMPSDPatternReference>("2ab8ff7f-7c39-11d4-97f0-ce0e81abb313", "Water");
+    VKRect area = VKRectInset(QFLayerShapeBounds(*layer), -8, -8);
+    auto draw = [&](const OMPSDEffect& effect, int channel) {
+        return renderChannel(effectDrawnAlone(effect, *layer), area, channel);
+    };
+    // A pattern stroke covers the band that a colour stroke covers, in the
+    // pattern's colours.
+    OMPSDStrokeEffect coloured, patterned;
+    coloured.setPosition(2);
+    coloured.setFill(std::make_shared<OMPSDColorFill>(OMPSDColor(1, 1, 1)));
+    patterned.setPosition(2);
+    auto fill = std::make_shared<OMPSDPatternFill>();
+    fill->setPatternReference(water);
+    patterned.setFill(fill);
+    RenderedPlane band = draw(coloured, 3), covered = draw(patterned, 3), blue = draw(patterned, 2);
+    float least = 1, most = 0;
+    for (size_t i = 0; i < band.values.size(); ++i) {
+        ASSERT_NEAR(covered.values[i], band.values[i], 1e-5);
+        if (band.values[i] < 1) continue;
+        least = std::min(least, blue.values[i]);
+        most = std::max(most, blue.values[i]);
+    }
+    EXPECT_GT(most - least, 0.1f);
+    // A texture roughens the bevel's relief; one that the document lacks
+    // leaves it smooth. Both stay within the bevel's bounds.
+    OMPSDBevelEmbossEffect smooth, textured, unknown;
+    for (auto* bevel : {&smooth, &textured, &unknown}) {
+        bevel->setStyle(2);
+        bevel->setSize(6);
+    }
+    textured.setIsTextureEnabled(true);
+    textured.setTexturePattern(water);
+    unknown.setIsTextureEnabled(true);
+    unknown.setTexturePattern(std::make_shared<OMPSDPatternReference>("none", "none"));
+    RenderedPlane plain = draw(smooth, 3), rough = draw(textured, 3);
+    EXPECT_NE(plain.values, rough.values);
+    for (const auto* bevel : {&textured, &unknown})
+        EXPECT_EQ(coveredOutside(draw(*bevel, 3), effectPaintBounds(*bevel, *layer)), 0);
+}
+
+TEST(LayerEffects, ConcurrentTiledRendersOfEffectsEqualOneWholeRender) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    // Blurs, distance fields and shading that reach across tiles, and the
+    // contour and gradient providers asked from every tile at once.
+    auto document = openShared("layer_effects.psd");
+    ASSERT_TRUE(document);
+    BNRenderNodePtr node = QFRenderNodeForLayers(document->layers());
+    VKRect rect = VKRectMake(60, 10, 560, 300);
+    auto whole = RenderNodeWhole(node, rect, 1.0);
+    ASSERT_TRUE(whole);
+    std::vector<std::future<std::shared_ptr<const QFRGBAImage>>> renders;
+    for (VKSize tile : {VKSize{64, 64}, VKSize{100, 100}})
+        renders.push_back(std::async(std::launch::async, [=] {
+            return RenderNodeTiled(node, rect, {1.0, tile});
+        }));
+    for (auto& render : renders) {
+        auto tiled = render.get();
+        ASSERT_TRUE(tiled);
+        EXPECT_TRUE(*tiled == *whole);
+    }
+}
