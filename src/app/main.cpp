@@ -1,8 +1,10 @@
-// layerflow: the application. Given documents and --save-to it exports them
-// into the folder without windows (the headless road) and prints each file
-// it wrote.
+// layerflow: the application. Without arguments it opens a flow window;
+// given files it opens them in flow windows. Given documents and --save-to
+// it exports them into the folder without windows (the headless road) and
+// prints each file it wrote.
 
 #include "HeadlessExport.h"
+#include "WindowedApplication.h"
 
 #include <iostream>
 #include <string>
@@ -13,11 +15,15 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: layerflow DOCUMENT... --save-to FOLDER\n"
+    "       layerflow [FILE...]\n"
     "\n"
     "Exports every tagged layer of the Photoshop documents (files or folders\n"
     "holding them) into FOLDER, creating it when needed, and prints each file\n"
     "written. On failure prints the error's domain and code and exits with 1;\n"
-    "bad arguments exit with 2.\n";
+    "bad arguments exit with 2.\n"
+    "\n"
+    "Without --save-to, opens the Photoshop documents and flow documents\n"
+    "(.tsflow) in flow windows, or an empty flow window without files.\n";
 
 int usage(const std::string& problem) {
     if (!problem.empty()) std::cerr << "layerflow: " << problem << "\n\n";
@@ -47,7 +53,11 @@ int main(int argc, char** argv) {
             documents.emplace_back(argument);
         }
     }
+    if (directory.empty()) {
+        // Qt reads its own options from the arguments it is given.
+        int qtArgc = 1;
+        return runWindowedApplication(qtArgc, argv, documents);
+    }
     if (documents.empty()) return usage("no documents given");
-    if (directory.empty()) return usage("no folder given (--save-to FOLDER)");
     return runHeadlessExport(documents, directory, std::cout, std::cerr);
 }

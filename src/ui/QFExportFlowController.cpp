@@ -237,6 +237,21 @@ void QFExportFlowController::saveFlowOutput() {
     if (saveCancelButton_ && !saveIsWithdrawn_) saveCancelButton_->click();
 }
 
+bool QFExportFlowController::respondsToAction(std::string_view action) const {
+    return action == QFAction::SaveFlowOutput || action == QFAction::CancelFlow;
+}
+
+void QFExportFlowController::performAction(std::string_view action) {
+    if (action == QFAction::SaveFlowOutput)
+        saveFlowOutput();
+    else if (action == QFAction::CancelFlow)
+        cancelFlow();
+}
+
+bool QFExportFlowController::validateMenuItem(QAction& item) {
+    return QFActionOfMenuItem(item) != QFAction::SaveFlowOutput || offersSave();
+}
+
 // Errors ----------------------------------------------------------------------------------
 
 bool QFExportFlowController::presentError(const lf::Error& error) {

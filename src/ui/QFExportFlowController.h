@@ -26,6 +26,7 @@
 // Threads: main thread only.
 
 #include "flows/QFFlowRunController.h"
+#include "ui/QFActionResponder.h"
 #include "ui/QFExportDisplayItem.h"
 #include "ui/QFExportFlowHost.h"
 #include "ui/QFFlowTitleView.h"
@@ -52,7 +53,8 @@ class QFWindow;
 class QFExportFlowController final : public QFFlowRunController,
                                      public QFViewController,
                                      public QFWindowDraggingDestination,
-                                     public QFIconViewDelegate {
+                                     public QFIconViewDelegate,
+                                     public QFActionResponder {
 public:
     QFExportFlowController(std::shared_ptr<QFFlow> flow, std::weak_ptr<QFExportFlowHost> host);
     ~QFExportFlowController() override;
@@ -69,6 +71,11 @@ public:
     // Save, as a click on the control; nothing while Save is withdrawn.
     void saveFlowOutput() override;
     void cancelFlow() { closeWithReason(QFFlowCloseReasonCancelled); }
+
+    // The menu's Save (enabled while the title bar offers it) and Cancel.
+    bool respondsToAction(std::string_view action) const override;
+    void performAction(std::string_view action) override;
+    bool validateMenuItem(QAction& item) override;
 
     // Shows `error` in the placeholder; false when one already shows.
     bool presentError(const lf::Error& error);

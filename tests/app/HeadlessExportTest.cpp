@@ -171,7 +171,6 @@ TEST_F(HeadlessExport, UnreadableAndUnsupportedDocumentsWriteNothing) {
 TEST_F(HeadlessExport, BadArgumentsShowTheUsage) {
     const std::string document = test::sharedFile("psd-tagged/01-plain.psd").string();
     for (const auto& arguments : std::vector<std::vector<std::string>>{
-             {document},
              {"--save-to", (scratch / "out").string()},
              {document, "--frobnicate", "--save-to", (scratch / "out").string()}}) {
         Outcome outcome = runLayerflow(arguments, scratch.path());

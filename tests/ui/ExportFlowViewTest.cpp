@@ -11,6 +11,7 @@
 #include "ui/QFExportFlowController.h"
 #include "ui/QFIconView.h"
 #include "ui/QFPlaceholderView.h"
+#include "ui/QFResources.h"
 #include "ui/QFWindow.h"
 #include "ui/QFWindowLabel.h"
 
@@ -125,7 +126,7 @@ TEST_F(ExportFlowView, ShowsSortedOutputsWithTitleAndSave) {
     for (const auto& item : controller->iconView()->items())
         paths.push_back(item->label().toStdString());
     EXPECT_EQ(paths, (std::vector<std::string>{"out/b.png", "out/icon-2.png", "out/icon-10.png"}));
-    EXPECT_EQ(title(), "export-flow.items-ready.title (item-count:3)");
+    EXPECT_EQ(title(), "3 items ready");
     EXPECT_TRUE(controller->offersSave());
     controller->saveFlowOutput();
     EXPECT_EQ(savePanels, 1);
@@ -152,7 +153,7 @@ TEST_F(ExportFlowView, SuccessAfterFailureShowsTheOutputs) {
     ASSERT_TRUE(waitFor([&] { return showsOutputs(); }));
     EXPECT_FALSE(controller->isShowingError());
     EXPECT_EQ(controller->iconView()->items().size(), 1u);
-    EXPECT_EQ(title(), "export-flow.item-ready.title");
+    EXPECT_EQ(title(), "1 item ready");
     EXPECT_TRUE(controller->offersSave());
     for (const auto& tile : controller->iconView()->outputItemLayers())
         EXPECT_EQ(tile->presentationValue("opacity"), 1);
@@ -190,7 +191,8 @@ TEST_F(ExportFlowView, ErrorsAndDrops) {
         controller->wrapErrorIfNecessary(QFExportFlowError(QFExportFlowFailure::noTaggedLayers));
     ASSERT_TRUE(wrapped.recoveryAttempter());
     EXPECT_EQ(wrapped.localizedRecoveryOptions(),
-              std::vector<std::string>{"export-flow.error.no-tagged-layers.view-examples"});
+              std::vector<std::string>{QFResources::shared()->localizedString(
+                  "export-flow.error.no-tagged-layers.view-examples")});
     EXPECT_TRUE(wrapped.recoveryAttempter()->attemptRecovery(wrapped, 0));
     EXPECT_EQ(application->examplesShown, 1);
     EXPECT_FALSE(controller->attemptRecoveryFromError(plain, 0));

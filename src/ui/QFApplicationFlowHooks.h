@@ -1,0 +1,12 @@
+#pragma once
+// The hooks through which the flows reach the windowed application
+// (flows/QFFlowInterfaceHooks.h): the folder panel as a sheet on the run's
+// window, the file manager, the user's attention, whether the application
+// is active, showing a flow in a flow window, and the export flow view
+// (QFExportFlowController) with the application as its host.
+//
+// Threads: main thread only.
+
+#include "flows/QFFlowInterfaceHooks.h"
+
+QFFlowInterfaceHooks QFApplicationFlowHooks();

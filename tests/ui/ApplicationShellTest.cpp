@@ -1,0 +1,207 @@
+// The application shell: the open-files rules, the menu's validation along
+// the responder chain, the launch steps and the actions that open pages.
+
+#include "AppTestSupport.h"
+#include "flows/QFFlow.h"
+#include "flows/QFFlowInput.h"
+#include "flows/QFFlowManager.h"
+#include "platform/MainQueue.h"
+#include "platform/UserDefaults.h"
+#include "support/TestSupport.h"
+#include "ui/QFApplicationMenu.h"
+#include "ui/QFResources.h"
+#include "ui/QFStatusItem.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+using lf::test::RecordingDocument;
+using lf::test::RecordingWindowController;
+
+class ApplicationShell : public ::testing::Test {
+protected:
+    // An open flow document of the fake controller, its window shown
+    // unless `visible` is false.
+    std::shared_ptr<RecordingDocument> openWindow(bool visible = true, bool accepts = true) {
+        const fs::path path = scratch / ("w" + std::to_string(++windows) + ".tsflow");
+        fs::create_directory(path);
+        std::optional<lf::Error> error;
+        auto document = std::static_pointer_cast<RecordingDocument>(
+            app.documents->openDocumentWithContentsOfURL(path.string(), visible, &error));
+        document->controller().acceptsURLs = accepts;
+        app.documents->opened.clear();
+        return document;
+    }
+
+    lf::test::TemporaryDirectory scratch;
+    lf::test::ScopedApplication app;
+    int windows = 0;
+};
+
+TEST_F(ApplicationShell, FlowDocumentsOpenOneByOneAndOtherFilesGoTogetherToTheFrontWindow) {
+    auto back = openWindow();
+    auto front = openWindow();
+    const fs::path flow = scratch / "saved.TSFLOW";  // the extension in any case
+    fs::create_directory(flow);
+    app.delegate.openFiles({"/docs/a.psd", flow.string(), "/docs/b.psb"});
+
+    // The flow document opened in a window of its own; it came forward, so
+    // it is the frontmost idle window and takes both documents together.
+    EXPECT_EQ(app.documents->opened, std::vector<std::string>{flow.string()});
+    auto opened =
+        std::static_pointer_cast<RecordingDocument>(app.documents->orderedDocuments().front());
+    ASSERT_EQ(opened->fileURL(), flow.string());
+    EXPECT_EQ(opened->controller().startedURLs,
+              (std::vector<std::vector<std::string>>{{"/docs/a.psd", "/docs/b.psb"}}));
+    EXPECT_TRUE(front->controller().startedURLs.empty());
+    EXPECT_TRUE(back->controller().startedURLs.empty());
+    EXPECT_TRUE(app.documents->untitledTypes.empty());
+}
+
+TEST_F(ApplicationShell, HiddenAndRefusingWindowsAreSkipped) {
+    auto accepting = openWindow();
+    auto refusing = openWindow(true, false);
+    auto hidden = openWindow(false);
+    app.delegate.openFiles({"/docs/a.psd"});
+    EXPECT_TRUE(hidden->controller().startedURLs.empty());
+    EXPECT_TRUE(refusing->controller().startedURLs.empty());
+    EXPECT_EQ(accepting->controller().startedURLs.size(), 1u);
+
+    // Only flow documents: no untitled window.
+    const fs::path flow = scratch / "only.tsflow";
+    fs::create_directory(flow);
+    app.delegate.openFiles({flow.string()});
+    EXPECT_TRUE(app.documents->untitledTypes.empty());
+}
+
+TEST_F(ApplicationShell, WithoutAWindowThatTakesThemFilesGoToANewUntitledWindow) {
+    openWindow(true, false);
+    app.delegate.openFiles({"/docs/a.psd", "/docs/b.psd"});
+    ASSERT_EQ(app.documents->untitled.size(), 1u);
+    EXPECT_EQ(app.documents->untitledTypes.front(), QFFlowDocument::kTypeName);
+    const auto& document = app.documents->untitled.front();
+    EXPECT_EQ(app.documents->orderedDocuments().front(), document);  // added
+    EXPECT_TRUE(document->controller().window()->isVisible());
+    EXPECT_EQ(document->controller().startedURLs,
+              (std::vector<std::vector<std::string>>{{"/docs/a.psd", "/docs/b.psd"}}));
+}
+
+TEST_F(ApplicationShell, AFlowDocumentThatFailsToOpenShowsAnErrorAndTheRestGoesOn) {
+    const std::string missing = (scratch / "missing.tsflow").string();
+    app.delegate.openFiles({missing, "/docs/a.psd"});
+    ASSERT_EQ(app.documents->presented.size(), 1u);
+    EXPECT_TRUE(app.documents->presented[0].is("NSCocoaErrorDomain", 260));
+    EXPECT_EQ(app.documents->untitled.size(), 1u);  // the document still started a flow
+
+    // A failure that names no error is shown as the unknown read error of
+    // that file.
+    app.documents->failOpeningWithoutError = true;
+    app.delegate.openFiles({missing});
+    ASSERT_EQ(app.documents->presented.size(), 2u);
+    const lf::Error& unknown = app.documents->presented[1];
+    EXPECT_TRUE(unknown.is("NSCocoaErrorDomain", 256));
+    EXPECT_EQ(unknown.stringForKey(lf::kURLErrorKey), missing);
+}
+
+TEST_F(ApplicationShell, TheOpenPanelFeedsTheOpenFilesRoad) {
+    app.delegate.openFilesForFlow();  // cancelled: nothing
+    EXPECT_TRUE(app.documents->untitled.empty());
+    app.documents->panelAnswer = {"/docs/a.psd"};
+    app.delegate.openFilesForFlow();
+    ASSERT_EQ(app.documents->untitled.size(), 1u);
+    EXPECT_EQ(app.documents->untitled[0]->controller().startedURLs.front(),
+              std::vector<std::string>{"/docs/a.psd"});
+}
+
+// The menu of a real flow window: items travel the content controller, the
+// window controller, the application and its delegate.
+TEST_F(ApplicationShell, MenuItemsAreValidatedAlongTheResponderChain) {
+    auto controller = QFFlowWindowController::create();
+    QFApplicationMenu& menu = *controller->menuButton()->menu();
+    menu.validate();
+    // Nobody saves or cancels in an idle window.
+    EXPECT_FALSE(menu.itemWithAction(QFAction::SaveFlowOutput)->isEnabled());
+    EXPECT_FALSE(menu.itemWithAction(QFAction::CancelFlow)->isEnabled());
+    for (auto action : {QFAction::ShowHelp, QFAction::OpenFilesForFlow, QFAction::ShowPreferences,
+                        QFAction::ToggleRecentRepeat, QFAction::PerformClose})
+        EXPECT_TRUE(menu.itemWithAction(action)->isEnabled()) << action;
+    EXPECT_EQ(menu.itemWithAction(QFAction::ToggleRecentRepeat)->text(),
+              QString::fromStdString(
+                  QFResources::shared()->localizedString("recents-repeat.show.title")));
+
+    // Clear Recents is enabled exactly while a recent flow has no automatic
+    // behaviour.
+    auto manager = QFFlowManager::defaultManager();
+    QAction& clear = *menu.itemWithAction(QFAction::ClearRecentFlows);
+    menu.validate();
+    EXPECT_FALSE(clear.isEnabled());
+    auto flow = std::make_shared<QFFlow>();
+    auto input = std::make_shared<QFFlowInput>(std::vector<std::string>{"public.folder"});
+    input->addInputWithURLs({scratch.path().string()});
+    flow->setInitialInput(input);
+    flow->setOutputDirectoryURL(scratch.path().string());
+    manager->noteNewRecentFlow(flow);
+    menu.validate();
+    EXPECT_TRUE(clear.isEnabled());
+    flow->setBehavior(QFFlowBehaviorNotifyWhenChanged);
+    menu.validate();
+    EXPECT_FALSE(clear.isEnabled());
+    manager->removeFlow(flow);
+
+    // Choosing an item performs it at the first link that responds.
+    menu.trigger(*menu.itemWithAction(QFAction::ShowReleaseNotes));
+    ASSERT_EQ(app.workspace->openedURLs.size(), 1u);
+    EXPECT_EQ(app.workspace->openedURLs[0].toString(), "https://layerflow.invalid/whatsnew/");
+}
+
+TEST_F(ApplicationShell, PagesAndFeedbackMailComeFromTheBundlesInfo) {
+    QFApplication& application = QFApplication::shared();
+    application.showHelp();
+    application.showExampleFiles();
+    application.rateInAppStore();
+    application.followOnTwitter();
+    application.sendFeedback();
+    std::vector<std::string> opened;
+    for (const QUrl& url : app.workspace->openedURLs)
+        opened.push_back(url.toString(QUrl::FullyEncoded).toStdString());
+    EXPECT_EQ(opened,
+              (std::vector<std::string>{
+                  "https://layerflow.invalid/help-1/",
+                  "https://layerflow.invalid/help-1/",
+                  "https://layerflow.invalid/rate/",
+                  "https://layerflow.invalid/twitter/",
+                  "mailto:feedback@layerflow.invalid?Subject=layerflow%201%20Feedback&Body=",
+              }));
+}
+
+TEST_F(ApplicationShell, LaunchRegistersThePlugInChecksForUpdatesAndBindsTheTrayItem) {
+    auto defaults = lf::UserDefaults::standard();
+    defaults->setObject(QFApplicationDelegate::kDisableMenuBarPSHelperKey, true);
+    EXPECT_FALSE(app.delegate.isCheckForUpdatesMenuItemVisible());
+    app.delegate.applicationWillFinishLaunching();
+    EXPECT_TRUE(app.delegate.isCheckForUpdatesMenuItemVisible());
+    EXPECT_FALSE(QFFlowPlugInManager::defaultManager()->acceptedInputTypes().empty());
+
+    app.delegate.applicationDidFinishLaunching();
+    EXPECT_FALSE(QFStatusItem::showsStatusItem());  // turned off before launch
+    EXPECT_TRUE(app.delegate.hidesMenuBarItem());
+    EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] { return app.backgroundUpdateChecks > 0; }));
+    EXPECT_EQ(app.backgroundUpdateChecks, 1);
+
+    // The item follows the default at once, both ways, as a new item.
+    defaults->setObject(QFApplicationDelegate::kDisableMenuBarPSHelperKey, false);
+    ASSERT_TRUE(QFStatusItem::showsStatusItem());
+    QFStatusItemView* first = QFStatusItem::statusItemView();
+    EXPECT_NE(first, nullptr);
+    defaults->setObject(QFApplicationDelegate::kDisableMenuBarPSHelperKey, true);
+    EXPECT_FALSE(QFStatusItem::showsStatusItem());
+    defaults->removeObject(QFApplicationDelegate::kDisableMenuBarPSHelperKey);  // registered: NO
+    EXPECT_TRUE(QFStatusItem::showsStatusItem());
+    QFStatusItem::setShowsStatusItem(false);
+}
+
+}  // namespace

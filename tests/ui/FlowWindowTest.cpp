@@ -1,0 +1,332 @@
+// Flow documents on disk, and flow windows end to end: tagged documents
+// handed to the application show in a window's export flow view and are
+// saved from the window's menu into a folder a fake panel chooses, the
+// question after a first save is asked once, and the same set of documents
+// reuses its flow.
+
+#include "AppTestSupport.h"
+#include "flows/QFExportFlow.h"
+#include "flows/QFFlow.h"
+#include "flows/QFFlowInput.h"
+#include "flows/QFFlowManager.h"
+#include "flows/QFFlowPlugInManager.h"
+#include "platform/MainQueue.h"
+#include "support/TestSupport.h"
+#include "ui/QFApplicationFlowHooks.h"
+#include "ui/QFApplicationMenu.h"
+#include "ui/QFExportFlowController.h"
+#include "ui/QFRecentsPopover.h"
+#include "ui/QFResources.h"
+#include "ui/QFWindowButton.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> entries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        names.push_back(fs::relative(entry.path(), folder).string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(QFFlowDocument, IsAFolderWithOneEmptyWorkflowFileAndAlwaysReads) {
+    lf::test::TemporaryDirectory scratch;
+    const fs::path package = scratch / "Export.tsflow";
+    QFFlowDocument document;
+    ASSERT_TRUE(document.writeToURL(package.string()));
+    EXPECT_EQ(entries(package), std::vector<std::string>{"Workflow"});
+    EXPECT_EQ(fs::file_size(package / "Workflow"), 0u);
+
+    // Writing again replaces whatever the folder had come to hold.
+    lf::test::writeFile(package / "Workflow", "stale");
+    lf::test::writeFile(package / "extra", "x");
+    ASSERT_TRUE(document.writeToURL(package.string()));
+    EXPECT_EQ(entries(package), std::vector<std::string>{"Workflow"});
+    EXPECT_EQ(fs::file_size(package / "Workflow"), 0u);
+    EXPECT_EQ(entries(scratch.path()),
+              (std::vector<std::string>{"Export.tsflow", "Export.tsflow/Workflow"}));
+
+    QFFlowDocument read;
+    EXPECT_TRUE(read.readFromURL(package.string()));  // whatever it holds
+    const auto missing = read.readFromURL((scratch / "gone.tsflow").string());
+    ASSERT_FALSE(missing);
+    EXPECT_TRUE(missing.error().is("NSCocoaErrorDomain", 260));
+    EXPECT_TRUE(QFFlowDocument::isFlowDocumentPath("/a/B.TsFlow"));
+    EXPECT_FALSE(QFFlowDocument::isFlowDocumentPath("/a/tsflow"));
+}
+
+class FlowWindows : public ::testing::Test {
+protected:
+    FlowWindows() {
+        QFDocumentController::setShared(std::make_shared<QFDocumentController>());
+        QFFlowInterfaceHooks hooks = QFApplicationFlowHooks();
+        hooks.chooseOutputDirectory = [this](QFFlowRunController&,
+                                             const std::optional<std::string>&,
+                                             std::function<void(std::optional<std::string>)> done) {
+            ++panels;
+            done(out.string());
+        };
+        QFFlowInterfaceHooks::install(hooks);
+        app.delegate.applicationWillFinishLaunching();
+        auto manager = QFFlowManager::defaultManager();
+        for (const auto& flow : std::vector(manager->recentFlows()))
+            manager->removeFlow(flow);
+    }
+    ~FlowWindows() override {
+        for (const auto& document : std::vector(QFDocumentController::shared().orderedDocuments()))
+            document->close();
+        QFFlowInterfaceHooks::install({});
+    }
+
+    static std::string document(const std::string& name) {
+        return fs::canonical(lf::test::sharedFile("psd-tagged/" + name)).string();
+    }
+    // The export flow view of the only window once it offers Save.
+    QFExportFlowController& readyFlowView() {
+        QFExportFlowController* view = nullptr;
+        EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] {
+            QCoreApplication::processEvents();
+            view = dynamic_cast<QFExportFlowController*>(
+                onlyWindow().window()->contentViewController().get());
+            return view && view->offersSave();
+        }));
+        return *view;
+    }
+    // Chooses the item of the window's menu that sends `action`.
+    void choose(std::string_view action) {
+        QFApplicationMenu& menu = *onlyWindow().menuButton()->menu();
+        menu.trigger(*menu.itemWithAction(action));
+    }
+    // Saves the flow shown, as the user does from the menu.
+    void saveWhenReady() {
+        readyFlowView();
+        choose(QFAction::SaveFlowOutput);
+    }
+    QFFlowWindowController& onlyWindow() {
+        const auto& documents = QFDocumentController::shared().orderedDocuments();
+        EXPECT_EQ(documents.size(), 1u);
+        return *documents.front()->windowControllers().front();
+    }
+    // Waits for the question after the save, then answers it.
+    void answerQuestion(bool proceed, QString* title = nullptr) {
+        QFFlowWindowController& window = onlyWindow();
+        ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+            [&] { return window.repeatAutomaticallyAlert() != nullptr; }));
+        QMessageBox& alert = *window.repeatAutomaticallyAlert();
+        if (title) *title = alert.text();
+        for (QAbstractButton* button : alert.buttons()) {
+            if ((alert.buttonRole(button) == QMessageBox::AcceptRole) == proceed) {
+                button->click();
+                break;
+            }
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ++questions;
+    }
+    void waitUntilIdle() {
+        ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
+            return onlyWindow().canStartAnything() &&
+                   !QFFlowManager::defaultManager()->recentFlows().empty();
+        }));
+    }
+
+    lf::test::TemporaryDirectory scratch;
+    const fs::path out = scratch / "out";
+    lf::test::ScopedApplication app;
+    int panels = 0;
+    int questions = 0;
+};
+
+TEST_F(FlowWindows, ATaggedDocumentIsExportedAndAFirstSaveAsksOnce) {
+    app.delegate.openFiles({document("01-plain.psd")});
+    EXPECT_EQ(readyFlowView().iconView()->items().size(), 1u);
+    saveWhenReady();
+    QString title;
+    answerQuestion(true, &title);
+    EXPECT_EQ(title.toStdString(), QFResources::shared()->localizedString(
+                                       "flow.decide.should-repeat-automatically.title"));
+
+    // The document's one tagged layer, as the reference shows it (the
+    // encoder may be one level off after un-premultiplying).
+    ASSERT_EQ(entries(out), std::vector<std::string>{"pixel.png"});
+    const QImage written = QImage(QString::fromStdString((out / "pixel.png").string()))
+                               .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage reference =
+        QImage(QString::fromStdString(
+                   lf::test::sharedFile("psd-tagged/expected/01-plain/pixel.png").string()))
+            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    ASSERT_EQ(written.size(), reference.size());
+    int largest = 0;
+    for (int y = 0; y < written.height(); ++y)
+        for (int x = 0; x < written.width(); ++x)
+            for (int shift : {0, 8, 16, 24})
+                largest = std::max(largest, std::abs(int((written.pixel(x, y) >> shift) & 255) -
+                                                     int((reference.pixel(x, y) >> shift) & 255)));
+    EXPECT_LE(largest, 1);
+
+    // The answer made the flow repeat automatically, and the window is idle
+    // again.
+    waitUntilIdle();
+    const auto flow = QFFlowManager::defaultManager()->recentFlows().front();
+    EXPECT_EQ(flow->behavior(), QFFlowBehaviorRepeatAutomatically);
+    // ... and opened the recents on the window, where the flow now is.
+    QFRecentsPopover& recents = QFRecentsPopover::sharedPopover();
+    EXPECT_TRUE(recents.isShown());
+    EXPECT_EQ(recents.positioningView(), onlyWindow().recentRepeatWindowButton());
+    onlyWindow().closeRecentRepeat();
+
+    // The same document again reuses that flow; it is recent, so no
+    // question follows its save.
+    fs::remove_all(out);
+    app.delegate.openFiles({document("01-plain.psd")});
+    saveWhenReady();
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return fs::exists(out / "pixel.png"); }));
+    waitUntilIdle();
+    lf::MainQueue::shared()->drain();
+    EXPECT_EQ(onlyWindow().repeatAutomaticallyAlert(), nullptr);
+    EXPECT_EQ(QFFlowManager::defaultManager()->recentFlows().size(), 1u);
+    EXPECT_EQ(QFFlowManager::defaultManager()->recentFlows().front(), flow);
+    EXPECT_EQ(panels, 2);
+    EXPECT_EQ(questions, 1);
+}
+
+TEST_F(FlowWindows, TwoDocumentsMakeOneFlowAndTheQuestionSaysSo) {
+    app.delegate.openFiles({document("01-plain.psd"), document("05-folders.psd")});
+    saveWhenReady();
+    QString title;
+    answerQuestion(false, &title);
+    EXPECT_EQ(title.toStdString(), QFResources::shared()->localizedString(
+                                       "flow.decide.should-repeat-automatically.title.multiple"));
+    waitUntilIdle();
+    EXPECT_EQ(QFFlowManager::defaultManager()->recentFlows().front()->behavior(),
+              QFFlowBehaviorNone);
+    EXPECT_TRUE(fs::exists(out / "pixel.png"));
+    EXPECT_TRUE(fs::exists(out / "icons/blue@2x.png"));
+    EXPECT_TRUE(fs::exists(out / "app.icns"));
+
+    // A subset of those documents is another flow.
+    app.delegate.openFiles({document("05-folders.psd")});
+    saveWhenReady();
+    answerQuestion(false, &title);
+    EXPECT_EQ(QFFlowManager::defaultManager()->recentFlows().size(), 2u);
+}
+
+TEST_F(FlowWindows, ARunningWindowRefusesDropsAndCancellingAsksNothing) {
+    app.delegate.openFiles({document("01-plain.psd")});
+    readyFlowView();
+    QFFlowWindowController& window = onlyWindow();
+    QMimeData drag;
+    drag.setUrls({QUrl::fromLocalFile(QString::fromStdString(document("02-formats.psd")))});
+    QFDraggingInfo info;
+    info.mimeData = &drag;
+    EXPECT_EQ(window.draggingEntered(info), Qt::IgnoreAction);
+    EXPECT_FALSE(window.canStartFlowWithURLs({document("02-formats.psd")}));
+
+    choose(QFAction::CancelFlow);
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return window.canStartAnything(); }));
+    lf::MainQueue::shared()->drain();
+    EXPECT_EQ(window.repeatAutomaticallyAlert(), nullptr);
+    EXPECT_EQ(window.draggingEntered(info), Qt::CopyAction);  // idle again
+    EXPECT_FALSE(fs::exists(out));
+    // Nobody saves or cancels in an idle window.
+    QFApplicationMenu& menu = *window.menuButton()->menu();
+    menu.validate();
+    EXPECT_FALSE(menu.itemWithAction(QFAction::SaveFlowOutput)->isEnabled());
+    EXPECT_FALSE(menu.itemWithAction(QFAction::CancelFlow)->isEnabled());
+}
+
+TEST_F(FlowWindows, RecentsButtonsTurnWhileAFlowRunsWithoutAWindow) {
+    app.delegate.openFiles({document("01-plain.psd")});
+    saveWhenReady();
+    answerQuestion(false);
+    waitUntilIdle();
+    QFFlowWindowController& existing = onlyWindow();
+    EXPECT_FALSE(existing.recentRepeatWindowButton()->isAnimationRunning());
+
+    // A run in the background: every window's button turns, a window made
+    // meanwhile from the start.
+    const auto flow = QFFlowManager::defaultManager()->recentFlows().front();
+    flow->run();
+    ASSERT_TRUE(QFFlowManager::defaultManager()->isRunningFlowsWithoutUI());
+    EXPECT_TRUE(existing.recentRepeatWindowButton()->isAnimationRunning());
+    auto made = QFFlowWindowController::create();
+    EXPECT_TRUE(made->recentRepeatWindowButton()->isAnimationRunning());
+
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+        [] { return !QFFlowManager::defaultManager()->isRunningFlowsWithoutUI(); }));
+    for (QFFlowWindowController* controller : {&existing, made.get()}) {
+        QFWindowButton& button = *controller->recentRepeatWindowButton();
+        EXPECT_TRUE(!button.isAnimationRunning() || button.isAnimationEnding());
+        EXPECT_EQ(button.toolTip().toStdString(),
+                  QFResources::shared()->localizedString("recents-repeat.button.tooltip"));
+    }
+}
+
+// The title-bar button opens the one recents popover under itself, closes
+// it again, and takes it over from another window; the menu item says which
+// it will do. A flow asked for from the popover goes to its window first.
+TEST_F(FlowWindows, TheRecentsPopoverOpensUnderTheButtonOfOneWindowAtATime) {
+    auto& documents = QFDocumentController::shared();
+    auto back = documents.openUntitledDocumentAndDisplay(true, nullptr);
+    auto front = documents.openUntitledDocumentAndDisplay(true, nullptr);
+    QFFlowWindowController& backWindow = *back->windowControllers().front();
+    QFFlowWindowController& frontWindow = *front->windowControllers().front();
+    QFRecentsPopover& recents = QFRecentsPopover::sharedPopover();
+    QFApplicationMenu& menu = *backWindow.menuButton()->menu();
+    QAction& toggle = *menu.itemWithAction(QFAction::ToggleRecentRepeat);
+    const auto title = [](const char* key) {
+        return QString::fromStdString(QFResources::shared()->localizedString(key));
+    };
+
+    backWindow.recentRepeatWindowButton()->click();
+    ASSERT_TRUE(recents.isShown());
+    QWidget& button = *backWindow.recentRepeatWindowButton();
+    EXPECT_EQ(recents.positioningView(), &button);
+    EXPECT_EQ(recents.arrowEdge(), Qt::TopEdge);  // below the button, pointing up
+    EXPECT_GE(recents.geometry().top(), button.mapToGlobal(QPoint(0, button.height() - 6)).y());
+    menu.validate();
+    EXPECT_EQ(toggle.text(), title("recents-repeat.hide.title"));
+
+    frontWindow.toggleRecentRepeat();  // shown elsewhere: moves here
+    EXPECT_TRUE(recents.isShown());
+    EXPECT_EQ(recents.positioningView(), frontWindow.recentRepeatWindowButton());
+    menu.validate();
+    EXPECT_EQ(toggle.text(), title("recents-repeat.show.title"));
+
+    // Asked for from the popover, a flow goes to the popover's window, not
+    // the frontmost one.
+    recents.activateWindow();
+    QApplication::setActiveWindow(&recents);
+    QCoreApplication::processEvents();
+    if (QApplication::activeWindow() == &recents) {
+        auto flow = std::make_shared<QFExportFlow>();
+        auto input = std::make_shared<QFFlowInput>(
+            QFFlowPlugInManager::defaultManager()->acceptedInputTypes());
+        input->addInputWithURLs({document("01-plain.psd")});
+        flow->setInitialInput(input);
+        documents.noteDocumentCameForward(*back);
+        QFFlowWindowController::startFlowInWindow(flow);
+        EXPECT_EQ(frontWindow.runningFlow(), flow);
+        EXPECT_EQ(backWindow.runningFlow(), nullptr);
+        EXPECT_FALSE(recents.isShown());  // the window took the flow and closed it
+    } else {
+        ADD_FAILURE() << "the popover could not be made the active window";
+    }
+    frontWindow.toggleRecentRepeat();
+    EXPECT_TRUE(recents.isShown());
+    frontWindow.toggleRecentRepeat();
+    EXPECT_FALSE(recents.isShown());
+}
+
+}  // namespace

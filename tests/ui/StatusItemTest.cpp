@@ -1,0 +1,103 @@
+// The tray item's detection behind its semaphore of count 1, with an
+// editor that takes 500 ms to answer, and its menu lines.
+
+#include "AppTestSupport.h"
+#include "platform/MainQueue.h"
+#include "ui/QFResources.h"
+#include "ui/QFStatusItemView.h"
+
+#include <QMenu>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+QString text(const char* key) {
+    return QString::fromStdString(QFResources::shared()->localizedString(key));
+}
+
+class StatusItem : public ::testing::Test {
+protected:
+    void useBridge(std::optional<std::string> url, std::chrono::milliseconds delay = 500ms) {
+        bridge = std::make_shared<lf::test::SlowBridge>(std::move(url), delay);
+        QFPhotoshopBridge::setShared(bridge);
+    }
+    // Waits for the running detection's answer to reach the menu.
+    void finishDetection() {
+        ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
+            return view.menuItemForPSD()->text() != text("ps-menu.looking-for-active-psd.title") &&
+                   view.detectionIsIdleForTests();
+        }));
+    }
+
+    lf::test::ScopedApplication app;
+    std::shared_ptr<lf::test::SlowBridge> bridge;
+    QFStatusItemView view;
+};
+
+TEST_F(StatusItem, OneDetectionAtATimeAndTheMenuWaitsForItAtMost200ms) {
+    useBridge("/work/Icons.psd");
+    EXPECT_TRUE(view.startDetection());
+    // A second start waits 50 ms for the running query and gives up.
+    EXPECT_FALSE(view.startDetection());
+
+    // The menu opens while the query still runs: it says it is looking.
+    view.menuWillOpen();
+    EXPECT_EQ(view.menuItemForPSD()->text(), text("ps-menu.looking-for-active-psd.title"));
+    EXPECT_FALSE(view.menuItemForOpening()->isVisible());
+    EXPECT_FALSE(view.menuItemForPSD()->isEnabled());
+
+    // The answer updates the open menu through the main queue.
+    finishDetection();
+    EXPECT_EQ(view.menuItemForPSD()->text(), "Icons.psd");
+    EXPECT_TRUE(view.menuItemForOpening()->isVisible());
+    EXPECT_EQ(bridge->queries, 1);
+}
+
+TEST_F(StatusItem, OpeningWaitsAtMost200msAndSoundsTheAlertWithoutAnAnswer) {
+    useBridge("/work/Icons.psd");
+    view.startDetection();
+    view.openActivePSD();  // the answer is not there yet
+    EXPECT_EQ(app.workspace->beeps, 1);
+    EXPECT_TRUE(app.documents->untitled.empty());
+
+    finishDetection();
+    view.openActivePSD();
+    EXPECT_EQ(app.workspace->beeps, 1);
+    ASSERT_EQ(app.documents->untitled.size(), 1u);
+    EXPECT_EQ(app.documents->untitled[0]->controller().startedURLs.front(),
+              std::vector<std::string>{"/work/Icons.psd"});
+}
+
+TEST_F(StatusItem, ADirectOpenRunsItsOwnDetection) {
+    useBridge("/work/Icons.psd", 0ms);
+    view.activated(QSystemTrayIcon::MiddleClick, Qt::NoModifier);
+    ASSERT_EQ(app.documents->untitled.size(), 1u);
+    view.activated(QSystemTrayIcon::Trigger, Qt::ControlModifier);
+    // The second goes to the window the first made, which takes it.
+    EXPECT_EQ(app.documents->untitled.size(), 1u);
+    EXPECT_EQ(app.documents->untitled[0]->controller().startedURLs.size(), 2u);
+    EXPECT_EQ(bridge->queries, 2);
+
+    useBridge(std::nullopt, 0ms);  // nothing to open
+    view.activated(QSystemTrayIcon::MiddleClick, Qt::NoModifier);
+    EXPECT_EQ(app.workspace->beeps, 1);
+}
+
+TEST_F(StatusItem, MenuLinesTellWhatWasFound) {
+    useBridge(std::nullopt, 0ms);
+    view.updateMenuItemsWithActiveDocumentURL("/work/Big.psb");
+    EXPECT_EQ(view.menuItemForPSD()->text(), text("ps-menu.no-active-psd.title"));
+    view.updateMenuItemsWithActiveDocumentURL("/work/Upper.PSD");  // the extension exactly
+    EXPECT_EQ(view.menuItemForPSD()->text(), text("ps-menu.no-active-psd.title"));
+    EXPECT_FALSE(view.menuItemForOpening()->isVisible());
+
+    QFPhotoshopBridge::setShared(nullptr);  // this system's: no editor runs
+    view.updateMenuItemsWithActiveDocumentURL(std::nullopt);
+    EXPECT_EQ(view.menuItemForPSD()->text(), text("ps-menu.ps-not-running.title"));
+    view.menuWillOpen();
+    EXPECT_EQ(view.menuItemForPSD()->text(), text("ps-menu.ps-not-running.title"));
+}
+
+}  // namespace
