@@ -141,9 +141,10 @@ void QFContextGroup::blendGroupNodeAsLayer(const QFLayerList& layers, const BNRe
 
 void QFContextGroup::blendBackgroundForGroup(const OMPSDLayer& group,
                                              const BNRenderNodePtr& shape) {
-    auto shadow = QFDropShadowUnderLayers(group);
-    if (!shadow || !shape) return;
-    currentNode_ = blendWithLayerShape(*shadow, shape, currentNode_, group, nullptr);
+    auto shadows = QFDropShadowsUnderLayers(group);
+    if (shadows.empty() || !shape) return;
+    for (const auto& shadow : shadows)
+        currentNode_ = blendWithLayerShape(*shadow, shape, currentNode_, group, nullptr);
     layersBackdrop_ = currentNode_;
 }
 
@@ -357,7 +358,8 @@ QFContextGroup::Effects QFContextGroup::blendEffects(const OMPSDLayer& layer,
         if (clipping != QFEffectClippingInterior)
             chains.exterior = draw(chains.exterior, QFEffectClippingExterior);
     };
-    std::shared_ptr<const OMPSDEffect> stroke, bevel;
+    std::vector<std::shared_ptr<const OMPSDEffect>> strokes;
+    std::shared_ptr<const OMPSDEffect> bevel;
     for (const auto& effect : QFEffectsInDrawingOrder(layer)) {
         auto drawWithShape = [&](const BNRenderNodePtr& onto, QFEffectClipping) {
             return blendWithLayerShape(*effect, shape, onto, layer, nullptr);
@@ -365,7 +367,7 @@ QFContextGroup::Effects QFContextGroup::blendEffects(const OMPSDLayer& layer,
         if (!effect) {
             chains.interior = content(chains.interior);
         } else if (effect->kind() == OMPSDEffect::Kind::stroke) {
-            stroke = effect;
+            strokes.push_back(effect);
         } else if (effect->kind() == OMPSDEffect::Kind::bevelEmboss) {
             bevel = effect;
         } else if (clippingBehavior(*effect) == QFEffectClippingBoth) {
@@ -392,15 +394,16 @@ QFContextGroup::Effects QFContextGroup::blendEffects(const OMPSDLayer& layer,
             chains.interior = stroked;
     }
 
-    // The stroke effect, with a stroke emboss lighting the stroke it draws
-    // (without a stroke, a stroke emboss draws nothing); then the bevel.
+    // The stroke effects, with a stroke emboss lighting the strokes they
+    // draw (without a stroke, a stroke emboss draws nothing); then the
+    // bevel.
     QFEffectBlendingCallback emboss;
     if (bevel && QFIsStrokeEmboss(*bevel))
         emboss = [&](const BNRenderNodePtr& stroked) {
             return blendWithContent(*bevel, stroked, shape, nullptr, layer, QFEffectClippingBoth,
                                     nullptr);
         };
-    if (stroke)
+    for (const auto& stroke : strokes)
         drawOnChains(*stroke, [&](const BNRenderNodePtr& onto, QFEffectClipping) {
             return blendWithContent(*stroke, onto, shape, backdrop, layer, nullptr, emboss);
         });

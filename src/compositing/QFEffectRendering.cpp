@@ -2,6 +2,8 @@
 
 #include "compositing/QFEffectKinds.h"
 
+#include <initializer_list>
+
 using Kind = OMPSDEffect::Kind;
 
 namespace {
@@ -99,22 +101,29 @@ BNRenderNodePtr blendWithContent(const OMPSDEffect& effect, const BNRenderNodePt
                               layer, clipping);
 }
 
+namespace {
+
+// Appends the enabled effects of `kinds`, kind by kind, each kind's in the
+// order they are drawn.
+void appendEnabled(std::vector<std::shared_ptr<const OMPSDEffect>>& ordered,
+                   const OMPSDEffectList& effects, std::initializer_list<Kind> kinds) {
+    for (Kind kind : kinds)
+        for (const auto& effect : effects.effectsOfKind(kind))
+            if (effect->isEnabled()) ordered.push_back(effect);
+}
+
+}  // namespace
+
 std::vector<std::shared_ptr<const OMPSDEffect>> QFEffectsInDrawingOrder(const OMPSDLayer& layer) {
     std::vector<std::shared_ptr<const OMPSDEffect>> ordered;
     auto effects = layer.effects();
     if (!effects || !effects->isEnabled()) return {nullptr};
-    auto add = [&](const std::shared_ptr<const OMPSDEffect>& effect) {
-        if (effect && effect->isEnabled()) ordered.push_back(effect);
-    };
-    add(effects->dropShadow());
-    add(effects->outerGlow());
+    appendEnabled(ordered, *effects, {Kind::dropShadow, Kind::outerGlow});
     ordered.push_back(nullptr);
     if (!layer.blendingOptions()->shouldBlendInteriorEffectsAsGroup())
         for (const auto& effect : QFInteriorEffectsForLayer(layer))
             ordered.push_back(effect);
-    add(effects->innerShadow());
-    add(effects->stroke());
-    add(effects->bevelEmboss());
+    appendEnabled(ordered, *effects, {Kind::innerShadow, Kind::stroke, Kind::bevelEmboss});
     return ordered;
 }
 
@@ -122,18 +131,20 @@ std::vector<std::shared_ptr<const OMPSDEffect>> QFInteriorEffectsForLayer(const 
     std::vector<std::shared_ptr<const OMPSDEffect>> interior;
     auto effects = layer.effects();
     if (!effects || !effects->isEnabled()) return interior;
-    const std::shared_ptr<const OMPSDEffect> inDrawingOrder[] = {
-        effects->patternOverlay(), effects->gradientOverlay(), effects->colorOverlay(),
-        effects->satin(), effects->innerGlow()};
-    for (const auto& effect : inDrawingOrder)
-        if (effect && effect->isEnabled()) interior.push_back(effect);
+    appendEnabled(interior, *effects,
+                  {Kind::patternOverlay, Kind::gradientOverlay, Kind::colorOverlay, Kind::satin,
+                   Kind::innerGlow});
     return interior;
 }
 
-std::shared_ptr<const OMPSDDropShadowEffect> QFDropShadowUnderLayers(const OMPSDLayer& layer) {
+std::vector<std::shared_ptr<const OMPSDDropShadowEffect>> QFDropShadowsUnderLayers(
+    const OMPSDLayer& layer) {
+    std::vector<std::shared_ptr<const OMPSDDropShadowEffect>> shadows;
     auto effects = layer.effects();
-    if (!effects || !effects->isEnabled()) return nullptr;
-    auto shadow = effects->dropShadow();
-    if (!shadow || !shadow->isEnabled() || shadow->layerKnocksOutDropShadow()) return nullptr;
-    return shadow;
+    if (!effects || !effects->isEnabled()) return shadows;
+    for (const auto& effect : effects->effectsOfKind(Kind::dropShadow)) {
+        auto shadow = std::static_pointer_cast<const OMPSDDropShadowEffect>(effect);
+        if (shadow->isEnabled() && !shadow->layerKnocksOutDropShadow()) shadows.push_back(shadow);
+    }
+    return shadows;
 }

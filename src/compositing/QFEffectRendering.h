@@ -85,20 +85,23 @@ VKRect boundsWithLayerShapeBounds(const OMPSDEffect& effect, VKRect shapeBounds,
                                   const OMPSDLayer& layer);
 
 // The layer's enabled effects in their fixed drawing order, with null
-// standing for the layer's content: drop shadow, outer glow, the content,
-// pattern overlay, gradient overlay, colour overlay, satin, inner glow
-// (these five with the content when the layer blends its interior effects
-// as a group), inner shadow, stroke, bevel and emboss. The content alone
-// when the layer's effects are switched off.
+// standing for the layer's content: drop shadows, outer glow, the content,
+// pattern overlay, gradient overlays, colour overlays, satin, inner glow
+// (these five kinds with the content when the layer blends its interior
+// effects as a group), inner shadows, strokes, bevel and emboss. The
+// effects of a kind that repeats follow one another in their stored order,
+// each drawn over the ones before it. The content alone when the layer's
+// effects are switched off.
 std::vector<std::shared_ptr<const OMPSDEffect>> QFEffectsInDrawingOrder(const OMPSDLayer& layer);
 
 // The enabled effects that paint the layer's interior and may be blended
 // into its content as a group, in drawing order: pattern overlay, gradient
-// overlay, colour overlay, satin, inner glow. None when the layer's effects
-// are switched off.
+// overlays, colour overlays, satin, inner glow. None when the layer's
+// effects are switched off.
 std::vector<std::shared_ptr<const OMPSDEffect>> QFInteriorEffectsForLayer(const OMPSDLayer& layer);
 
-// The drop shadow that a group draws under its own layers: an enabled one
-// that the group does not knock out, in an enabled effects container; else
-// null.
-std::shared_ptr<const OMPSDDropShadowEffect> QFDropShadowUnderLayers(const OMPSDLayer& layer);
+// The drop shadows that a group draws under its own layers, in drawing
+// order: the enabled ones that the group does not knock out, in an enabled
+// effects container.
+std::vector<std::shared_ptr<const OMPSDDropShadowEffect>> QFDropShadowsUnderLayers(
+    const OMPSDLayer& layer);

@@ -1,9 +1,11 @@
 #include "compositing/QFVectorMaskPaths.h"
 
+#include "compositing/QFVectorStroke.h"
 #include "psd/OMPSDDocument.h"
 #include "rendergraph/BNCompoundPathNode.h"
 #include "rendergraph/BNConstantColorNode.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -66,7 +68,7 @@ QFVectorMaskPaths QFGroupVectorMaskSubpaths(const OMPSDCompoundPath& mask, doubl
 }
 
 QFVectorMaskPaths QFVectorMaskCompoundPaths(const OMPSDCompoundPath& mask, double width,
-                                            double height, bool alignToPixels) {
+                                            double height, bool alignToPixels, double strokeReach) {
     QFVectorMaskPaths result = QFGroupVectorMaskSubpaths(mask, width, height);
     for (int& operation : result.operations)
         operation = renderOperation(operation);
@@ -76,10 +78,16 @@ QFVectorMaskPaths QFVectorMaskCompoundPaths(const OMPSDCompoundPath& mask, doubl
     for (const auto& path : result.paths)
         r = VKRectUnion(r, path->bounds());
     if (!VKRectIsFinite(r) || VKRectIsEmpty(r)) return result;
-    // Scale about the bounds' origin so that the bounds land on whole pixels.
-    double sx = std::round(r.size.width) / r.size.width;
-    double sy = std::round(r.size.height) / r.size.height;
-    double x0 = std::round(r.origin.x), y0 = std::round(r.origin.y);
+    // Scale about the bounds' origin and move them so that the bounds grown
+    // by the stroke's reach (the edges that are drawn) land on whole
+    // pixels: a centred stroke of odd width keeps to whole pixels, half a
+    // pixel beyond the outline's snapped place, instead of half covering
+    // the pixels on either side of it. A shape too small for its stroke
+    // shrinks to nothing rather than turning over.
+    double e = std::isfinite(strokeReach) && strokeReach > 0 ? strokeReach : 0;
+    double sx = std::max(std::round(r.size.width + 2 * e) - 2 * e, 0.0) / r.size.width;
+    double sy = std::max(std::round(r.size.height + 2 * e) - 2 * e, 0.0) / r.size.height;
+    double x0 = std::round(r.origin.x - e) + e, y0 = std::round(r.origin.y - e) + e;
     auto snap = [&](VKPoint p) {
         return VKPointMake((p.x - r.origin.x) * sx + x0, (p.y - r.origin.y) * sy + y0);
     };
@@ -150,8 +158,9 @@ std::shared_ptr<const VKCompoundPath> QFSimplifiedCompoundPathForLayer(const OMP
     auto mask = layer.vectorMask();
     if (!mask) return nullptr;
     VKSize size = QFDocumentSizeForLayer(layer);
-    QFVectorMaskPaths grouped = QFVectorMaskCompoundPaths(*mask, size.width, size.height,
-                                                          layer.vectorMaskIsAlignedToPixels());
+    QFVectorMaskPaths grouped =
+        QFVectorMaskCompoundPaths(*mask, size.width, size.height,
+                                  layer.vectorMaskIsAlignedToPixels(), QFVectorStrokeReach(layer));
     if (grouped.paths.empty()) return nullptr;
     std::shared_ptr<const VKCompoundPath> folded = QFFoldVectorMaskPaths(grouped);
     if (folded && grouped.paths.size() > 1) layer.setAssociatedObject(kSimplifiedPathKey, folded);

@@ -37,9 +37,11 @@ QFVectorMaskPaths QFGroupVectorMaskSubpaths(const OMPSDCompoundPath& mask, doubl
                                             double height);
 // The same with the render graph's operation numbers; with
 // `alignToPixels`, every point is mapped so that the union of the paths'
-// bounds lands on whole pixels.
+// bounds, grown by `strokeReach` (how far a stroke drawn along the paths
+// reaches beyond them), lands on whole pixels.
 QFVectorMaskPaths QFVectorMaskCompoundPaths(const OMPSDCompoundPath& mask, double width,
-                                            double height, bool alignToPixels);
+                                            double height, bool alignToPixels,
+                                            double strokeReach = 0);
 // The mask's compound paths with the render graph's operation numbers, not
 // aligned; false (and `out` untouched) when the mask has no subpaths.
 bool QFVectorMaskPathsAndOperations(const OMPSDCompoundPath& mask, double width, double height,
@@ -55,6 +57,6 @@ BNRenderNodePtr QFFilledVectorMaskNode(const OMPSDLayer& layer, const OMPSDCompo
 std::shared_ptr<const VKCompoundPath> QFFoldVectorMaskPaths(const QFVectorMaskPaths& paths);
 // The layer's vector mask folded into one compound path (which may hold no
 // paths: a mask that only subtracts or intersects has no outline); null
-// without subpaths. Cached on the layer once computed from more than one
-// group.
+// without subpaths. An aligned shape is snapped with the reach of its
+// stroke. Cached on the layer once computed from more than one group.
 std::shared_ptr<const VKCompoundPath> QFSimplifiedCompoundPathForLayer(const OMPSDLayer& layer);

@@ -48,6 +48,19 @@ std::shared_ptr<const OMPSDVectorStroke> QFShapeVectorStroke(const OMPSDLayer& l
     return stroke;
 }
 
+double QFVectorStrokeReach(const OMPSDLayer& layer) {
+    auto stroke = QFShapeVectorStroke(layer);
+    if (!stroke || !stroke->strokeEnabled()) return 0;
+    switch (stroke->position()) {
+        case VKStrokePositionCentered:
+            return stroke->lineWidth() * 0.5;
+        case VKStrokePositionOutside:
+            return stroke->lineWidth();
+        default:
+            return 0;
+    }
+}
+
 VKStrokeStyle QFStrokeStyleForVectorStroke(const OMPSDVectorStroke& stroke) {
     VKStrokeStyle style;
     style.setWidth(stroke.lineWidth());

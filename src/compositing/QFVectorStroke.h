@@ -17,6 +17,9 @@
 // leaves one on shapes it rasterises) is a pixel layer whose transparency
 // is its shape.
 std::shared_ptr<const OMPSDVectorStroke> QFShapeVectorStroke(const OMPSDLayer& layer);
+// How far the shape's stroke reaches beyond its outline: half its width
+// when centred, all of it outside, nothing inside or when it is off.
+double QFVectorStrokeReach(const OMPSDLayer& layer);
 // Width, miter limit, caps, joins and position as the record says (values
 // outside 0 to 2 keep the style's defaults); dash lengths are multiples of
 // the width, the phase is taken as it is.

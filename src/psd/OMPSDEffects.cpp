@@ -196,6 +196,11 @@ const EffectKey kEffectKeys[] = {
     {"FrFX", "frameFXMulti", readStroke},
 };
 
+// A layer style holds at most ten effects of a kind; a longer list (a
+// damaged document) keeps its first ten, which bounds the work of drawing
+// them.
+constexpr size_t kMaximumEffectsOfAKind = 10;
+
 // An effect the user removed may stay in the descriptor with "present" off.
 bool isPresent(const OMPSDDescriptorDecoder& d) {
     return d.boolForKey("present", true);
@@ -240,13 +245,14 @@ std::shared_ptr<const OMPSDEffectList> OMPSDEffectList::fromDescriptorBlock(
             continue;
         }
         if (!entry.multiKey) continue;
-        if (const auto* items = d.listForKey(entry.multiKey)) {
-            for (const auto& item : *items) {
-                if (item.object && isPresent(*item.object)) {
-                    list->addEffect(entry.read(*item.object));
-                    break;
-                }
-            }
+        const auto* items = d.listForKey(entry.multiKey);
+        if (!items) continue;
+        size_t kept = 0;
+        for (const auto& item : *items) {
+            if (kept == kMaximumEffectsOfAKind) break;
+            if (!item.object || !isPresent(*item.object)) continue;
+            list->addEffect(entry.read(*item.object));
+            ++kept;
         }
     }
     return list;
@@ -254,27 +260,31 @@ std::shared_ptr<const OMPSDEffectList> OMPSDEffectList::fromDescriptorBlock(
 
 bool OMPSDEffectList::isVisible() const {
     if (!isEnabled()) return false;
-    for (const auto& effect : effects_)
-        if (effect && effect->isEnabled()) return true;
+    for (const auto& effect : orderedEffects())
+        if (effect->isEnabled()) return true;
     return false;
 }
 
+const std::vector<std::shared_ptr<const OMPSDEffect>>& OMPSDEffectList::effectsOfKind(
+    Kind kind) const {
+    return effects_[size_t(kind)];
+}
+
 void OMPSDEffectList::addEffect(std::shared_ptr<const OMPSDEffect> effect) {
-    if (!effect) return;
-    auto& slot = effects_[size_t(effect->kind())];
-    if (!slot) slot = std::move(effect);
+    if (effect) effects_[size_t(effect->kind())].push_back(std::move(effect));
 }
 
 std::vector<std::shared_ptr<const OMPSDEffect>> OMPSDEffectList::orderedEffects() const {
     std::vector<std::shared_ptr<const OMPSDEffect>> result;
-    for (const auto& effect : effects_)
-        if (effect) result.push_back(effect);
+    for (const auto& ofKind : effects_)
+        result.insert(result.end(), ofKind.begin(), ofKind.end());
     return result;
 }
 
-#define OMPSD_EFFECT_GETTER(Type, name, kind)                                      \
-    std::shared_ptr<const Type> OMPSDEffectList::name() const {                    \
-        return std::static_pointer_cast<const Type>(effects_[size_t(Kind::kind)]); \
+#define OMPSD_EFFECT_GETTER(Type, name, kind)                                              \
+    std::shared_ptr<const Type> OMPSDEffectList::name() const {                            \
+        const auto& ofKind = effects_[size_t(Kind::kind)];                                 \
+        return ofKind.empty() ? nullptr : std::static_pointer_cast<const Type>(ofKind[0]); \
     }
 OMPSD_EFFECT_GETTER(OMPSDDropShadowEffect, dropShadow, dropShadow)
 OMPSD_EFFECT_GETTER(OMPSDInnerShadowEffect, innerShadow, innerShadow)

@@ -2,15 +2,16 @@
 // Layer styles: the ten effects of a layer and the list that holds them.
 //
 // Decoded from the layer's effects descriptor ("lfx2", or "lmfx" when the
-// layer has several effects of one kind, of which the first of each kind is
-// taken), else from the legacy binary "lrFX" block. Units: opacities, noise,
-// range, jitter, depth and texture amounts are fractions 0..1 (the stored
-// percent * 0.01); angles and altitudes degrees; distances and sizes pixels;
-// spread and choke percent 0..100 as stored. Blend modes are layer blend
-// keys ("norm", "mul ", "scrn", ...), translated from the descriptor's
-// enumeration ("Nrml", "Mltp", ...). Defaults (key absent) follow each
-// property; where none is written it is Photoshop's default for a new
-// effect. Immutable once decoded; safe to share between threads.
+// layer has several effects of one kind: drop and inner shadows, colour and
+// gradient overlays and strokes may repeat), else from the legacy binary
+// "lrFX" block. Units: opacities, noise, range, jitter, depth and texture
+// amounts are fractions 0..1 (the stored percent * 0.01); angles and
+// altitudes degrees; distances and sizes pixels; spread and choke percent
+// 0..100 as stored. Blend modes are layer blend keys ("norm", "mul ",
+// "scrn", ...), translated from the descriptor's enumeration ("Nrml",
+// "Mltp", ...). Defaults (key absent) follow each property; where none is
+// written it is Photoshop's default for a new effect. Immutable once
+// decoded; safe to share between threads.
 #include "psd/OMPSDColor.h"
 #include "psd/OMPSDContour.h"
 #include "psd/OMPSDFill.h"
@@ -198,6 +199,12 @@ public:
     // Enabled, and at least one effect is enabled.
     bool isVisible() const;
 
+    // Every effect of `kind`, in the order the document stores them, which
+    // is the order they are drawn in: each lies over the ones before it.
+    const std::vector<std::shared_ptr<const OMPSDEffect>>& effectsOfKind(
+        OMPSDEffect::Kind kind) const;
+
+    // The first effect of each kind (the only one unless the kind repeats).
     std::shared_ptr<const OMPSDDropShadowEffect> dropShadow() const;
     std::shared_ptr<const OMPSDInnerShadowEffect> innerShadow() const;
     std::shared_ptr<const OMPSDOuterGlowEffect> outerGlow() const;
@@ -211,12 +218,13 @@ public:
 
     // The present effects in the fixed order drop shadow, inner shadow,
     // outer glow, inner glow, bevel, satin, colour overlay, gradient
-    // overlay, pattern overlay, stroke.
+    // overlay, pattern overlay, stroke; the effects of one kind in their
+    // stored order.
     std::vector<std::shared_ptr<const OMPSDEffect>> orderedEffects() const;
 
-    // Keeps `effect` as the effect of its kind unless one is already set.
+    // Adds `effect` after the effects of its kind already held.
     void addEffect(std::shared_ptr<const OMPSDEffect> effect);
 
 private:
-    std::shared_ptr<const OMPSDEffect> effects_[10];
+    std::vector<std::shared_ptr<const OMPSDEffect>> effects_[10];
 };

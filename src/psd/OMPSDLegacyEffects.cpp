@@ -126,8 +126,10 @@ std::shared_ptr<const OMPSDEffectList> OMPSDEffectList::fromLegacyBlock(
             default:
                 break;
         }
-        // A record shorter than its fields is damage: drop that effect.
-        if (effect && !record.failed()) list->addEffect(std::move(effect));
+        // A record shorter than its fields is damage: drop that effect. The
+        // block holds one effect of each kind; a repeated record adds none.
+        if (effect && !record.failed() && list->effectsOfKind(effect->kind()).empty())
+            list->addEffect(std::move(effect));
     }
     if (reader.failed()) return nullptr;
     return list;

@@ -51,11 +51,6 @@ const std::map<std::string, std::string> kKnownDifferences = {
      "from a random generator of its own (drawn black to white here), and the edges of both "
      "type layers are blended with a gamma as in layer_effects.psd (up to 21 levels off); every "
      "other pixel is within 8 levels (LayerEffectsTest)"},
-    {"effects/double-stroke-effects.psd",
-     "The layer has two stroke effects (an \"lmfx\" block), of which the document reader keeps "
-     "the first of each kind: Photoshop's inner blue stroke is missing; and the shape's centred "
-     "1-pixel vector stroke is drawn half a pixel beyond the shape's edge, where Photoshop's "
-     "aligned rendering keeps it on whole pixels, which moves the outer stroke with it"},
 };
 
 std::vector<std::string> split(const std::string& line, char separator) {
@@ -245,9 +240,12 @@ TEST(DocumentRender, GrayscaleDocumentsDrawTheirOneChannelAsGrey) {
 TEST(DocumentRender, VectorMasksMatchPhotoshopsOwnRasterisation) {
     LF_REQUIRE_SHARED_DOCUMENTS();
     // A shape layer's transparency plane holds Photoshop's rendering of its
-    // vector mask. Shapes marked for aligned rendering ("sn2P") are snapped
-    // so that their bounds land on whole pixels; the others are drawn where
-    // their knots lie. All three lie at fractional positions.
+    // vector mask, with its stroke. Shapes marked for aligned rendering
+    // ("sn2P") are snapped so that their bounds, grown by their stroke, land
+    // on whole pixels; the others are drawn where their knots lie. The
+    // arrows and the polygon lie at fractional positions; the rectangle
+    // lies on whole pixels with a centred stroke 1 pixel wide, which keeps
+    // to the whole pixels right of and below its edges.
     struct Case {
         const char *path, *layer;
         bool aligned;
@@ -255,6 +253,7 @@ TEST(DocumentRender, VectorMasksMatchPhotoshopsOwnRasterisation) {
         {"masks.psd", "thin arrow", true},
         {"masks.psd", "thick arrow", false},
         {"effects/shape-fx2.psd", "Polygon 1", true},
+        {"effects/double-stroke-effects.psd", "Rectangle 1", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.path) + ": " + c.layer);

@@ -1,6 +1,7 @@
 // Layer effects in real documents: against the merged images where they
 // reach no type edges, within their own bounds; and how the group blending
-// puts them together: once per group, with fill opacity and knockout.
+// puts them together: once per group, effects of one kind in their stored
+// order, with fill opacity and knockout.
 #include "DocumentRender.h"
 #include "LayerFixtures.h"
 #include "compositing/QFEffectRendering.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 
 using namespace compositing_test;
@@ -163,30 +165,82 @@ RenderedPlane rendered(const QFLayerList& layers, int channel) {
 
 TEST(LayerEffects, AGroupDrawsItsEffectsAsItsOnlyLayerWould) {
     // A half-transparent square with a drop shadow that shows through it,
-    // an outside stroke and an outer glow, or the same square plain in a
-    // group that carries those effects, isolated or passing through: the
-    // group's coverage is the square's, counted once, and the shadow lies
-    // under the square once.
-    const std::vector<std::string> effects = {"DrSh", "FrFX", "OrGl"};
-    for (double opacity : {1.0, 0.5}) {
-        LayerBlueprint styled = halfRedSquare();
-        styled.opacity = opacity;
-        styled.blocks.push_back({"lfx2", effectsBlock(effects)});
-        QFLayerList alone = {whiteBackdrop(), styled.make()};
-        for (const char* key : {"norm", "pass"}) {
-            SCOPED_TRACE(std::string(key) + ", opacity " + std::to_string(opacity));
-            LayerBlueprint group = groupOf(key, {halfRedSquare().make()});
-            group.opacity = opacity;
-            group.blocks.push_back({"lfx2", effectsBlock(effects)});
-            QFLayerList grouped = {whiteBackdrop(), group.make()};
-            for (int k = 0; k < 4; ++k) {
-                RenderedPlane a = rendered(alone, k), b = rendered(grouped, k);
-                for (size_t i = 0; i < a.values.size(); ++i)
-                    ASSERT_NEAR(a.values[i], b.values[i], 1.0 / 255)
-                        << "channel " << k << " at " << i % 48 << ", " << i / 48;
+    // an outside stroke and an outer glow (or two shadows and two strokes),
+    // or the same square plain in a group that carries those effects,
+    // isolated or passing through: the group's coverage is the square's,
+    // counted once, and the shadows lie under the square once.
+    const std::pair<std::string, std::vector<uint8_t>> blocks[] = {
+        {"lfx2", effectsBlock({"DrSh", "FrFX", "OrGl"})},
+        {"lmfx", repeatedEffectsBlock({{.key = "DrSh", .size = 2, .distance = 4},
+                                       {.key = "DrSh", .size = 1, .distance = 3, .angle = 0},
+                                       {.key = "FrFX", .colour = {0, 0, 255}, .size = 3},
+                                       {.key = "FrFX", .opacity = 0.5, .size = 1}})}};
+    for (const auto& block : blocks)
+        for (double opacity : {1.0, 0.5}) {
+            LayerBlueprint styled = halfRedSquare();
+            styled.opacity = opacity;
+            styled.blocks.push_back(block);
+            QFLayerList alone = {whiteBackdrop(), styled.make()};
+            for (const char* key : {"norm", "pass"}) {
+                SCOPED_TRACE(block.first + ", " + key + ", opacity " + std::to_string(opacity));
+                LayerBlueprint group = groupOf(key, {halfRedSquare().make()});
+                group.opacity = opacity;
+                group.blocks.push_back(block);
+                QFLayerList grouped = {whiteBackdrop(), group.make()};
+                for (int k = 0; k < 4; ++k) {
+                    RenderedPlane a = rendered(alone, k), b = rendered(grouped, k);
+                    for (size_t i = 0; i < a.values.size(); ++i)
+                        ASSERT_NEAR(a.values[i], b.values[i], 1.0 / 255)
+                            << "channel " << k << " at " << i % 48 << ", " << i / 48;
+                }
             }
         }
+}
+
+TEST(LayerEffects, RepeatedEffectsAreDrawnInTheirStoredOrderEachOverTheOnesBefore) {
+    // An opaque white square (16 to 32) with two effects of one kind, in
+    // either stored order: the second lies over the first.
+    auto render = [](std::vector<RepeatedEffect> effects, bool reversed, int channel) {
+        if (reversed) std::reverse(effects.begin(), effects.end());
+        LayerBlueprint square;
+        square.rect = kSquare;
+        square.colour = {255, 255, 255, 255};
+        square.blocks.push_back({"lmfx", repeatedEffectsBlock(effects)});
+        return renderChannel(QFRenderNodeForLayers({square.make()}), VKRectMake(0, 0, 48, 48),
+                             channel);
+    };
+    for (bool reversed : {false, true}) {
+        SCOPED_TRACE(reversed ? "stored the other way round" : "stored as listed");
+        // Colour overlays, red and a blue at half opacity: the blue veils the
+        // red, or the red hides the blue.
+        std::vector<RepeatedEffect> overlays = {
+            {.key = "SoFi", .colour = {255, 0, 0}},
+            {.key = "SoFi", .colour = {0, 0, 255}, .opacity = 0.5}};
+        EXPECT_NEAR(render(overlays, reversed, 0).at(24, 24), reversed ? 1 : 0.5, 1e-3);
+        EXPECT_NEAR(render(overlays, reversed, 2).at(24, 24), reversed ? 0 : 0.5, 1e-3);
+        // Outside strokes, a green 4 pixels wide and a blue 2 wide: the blue
+        // shows on the inner half of the green, or is hidden by it.
+        std::vector<RepeatedEffect> strokes = {{.key = "FrFX", .colour = {0, 255, 0}, .size = 4},
+                                               {.key = "FrFX", .colour = {0, 0, 255}, .size = 2}};
+        EXPECT_NEAR(render(strokes, reversed, 2).at(33, 24), reversed ? 0 : 1, 1e-3);
+        EXPECT_NEAR(render(strokes, reversed, 1).at(35, 24), 1, 1e-3);
     }
+    // Two hard drop shadows, 6 pixels below and 6 above the square: both
+    // are drawn, and each grows the layer's bounds.
+    LayerBlueprint square;
+    square.rect = kSquare;
+    square.blocks.push_back(
+        {"lmfx", repeatedEffectsBlock({{.key = "DrSh", .distance = 6},
+                                       {.key = "DrSh", .distance = 6, .angle = -90}})});
+    auto layer = square.make();
+    RenderedPlane coverage =
+        renderChannel(QFRenderNodeForLayers({layer}), VKRectMake(0, 0, 48, 48));
+    EXPECT_NEAR(coverage.at(24, 36), 1, 1e-3) << "the shadow below";
+    EXPECT_NEAR(coverage.at(24, 11), 1, 1e-3) << "the shadow above";
+    const auto& shadows = layer->effects()->effectsOfKind(OMPSDEffect::Kind::dropShadow);
+    ASSERT_EQ(shadows.size(), 2u);
+    EXPECT_GT(coveredOutside(coverage, effectPaintBounds(*shadows[0], *layer)), 0);
+    EXPECT_EQ(coveredOutside(coverage, paintedBounds(*layer)), 0);
 }
 
 TEST(LayerEffects, FillOpacityLeavesTheEffectsAndKnockoutHidesTheShadow) {

@@ -170,6 +170,43 @@ std::vector<uint8_t> effectsBlock(const std::vector<std::string>& keys, double o
     return block.data();
 }
 
+std::vector<uint8_t> repeatedEffectsBlock(const std::vector<RepeatedEffect>& effects) {
+    const std::pair<const char*, const char*> lists[] = {
+        {"DrSh", "dropShadowMulti"}, {"SoFi", "solidFillMulti"}, {"FrFX", "frameFXMulti"}};
+    ByteWriter items;
+    uint32_t listCount = 0;
+    for (const auto& [key, list] : lists) {
+        std::vector<std::vector<uint8_t>> instances;
+        for (const RepeatedEffect& effect : effects) {
+            if (effect.key != key) continue;
+            ByteWriter colour, fields;
+            colour.unicode("").identifier("RGBC").u32(3);
+            colour.identifier("Rd  ").code("doub").f64(effect.colour[0]);
+            colour.identifier("Grn ").code("doub").f64(effect.colour[1]);
+            colour.identifier("Bl  ").code("doub").f64(effect.colour[2]);
+            fields.identifier("enab").code("bool").u8(1);
+            fields.identifier("Opct").code("UntF").code("#Prc").f64(effect.opacity * 100);
+            fields.identifier("Clr ").code("Objc").bytes(colour.data());
+            fields.identifier("layerConceals").code("bool").u8(0);
+            fields.identifier("blur").code("UntF").code("#Pxl").f64(effect.size);
+            fields.identifier("Sz  ").code("UntF").code("#Pxl").f64(effect.size);
+            fields.identifier("Dstn").code("UntF").code("#Pxl").f64(effect.distance);
+            fields.identifier("lagl").code("UntF").code("#Ang").f64(effect.angle);
+            ByteWriter instance;
+            instance.unicode("").identifier(key).u32(8).bytes(fields.data());
+            instances.push_back(instance.data());
+        }
+        if (instances.empty()) continue;
+        ++listCount;
+        items.identifier(list).code("VlLs").u32(uint32_t(instances.size()));
+        for (const auto& instance : instances)
+            items.code("Objc").bytes(instance);
+    }
+    ByteWriter block;
+    block.u32(0).bytes(lf::test::versionedDescriptor(listCount, items.data()));
+    return block.data();
+}
+
 BNRenderNodePtr effectDrawnAlone(const OMPSDEffect& effect, const OMPSDLayer& layer,
                                  const BNRenderNodePtr& factorMask) {
     BNRenderNodePtr transparent = BNTransparentNode::create(QFInfiniteRect, BNChannelMaskRGBA);

@@ -90,6 +90,20 @@ std::vector<uint8_t> vectorStrokeBlock(const VectorStrokeBlueprint& stroke);
 std::vector<uint8_t> effectsBlock(const std::vector<std::string>& keys, double opacity = 1.0,
                                   bool knocksOut = false);
 
+// One effect of a kind that may repeat: a drop shadow ("DrSh"), a colour
+// overlay ("SoFi") or an outside stroke ("FrFX"), enabled, at `opacity`,
+// in `colour` (0..255); a shadow of `size` falls `distance` away at
+// `angle` degrees (shown through its layer), a stroke is `size` wide.
+struct RepeatedEffect {
+    std::string key;
+    std::array<double, 3> colour{0, 0, 0};
+    double opacity = 1.0, size = 0, distance = 0, angle = 90;
+};
+// The bytes of an "lmfx" block holding each effect in the list of its kind
+// ("dropShadowMulti", "solidFillMulti", "frameFXMulti"), in the given
+// order.
+std::vector<uint8_t> repeatedEffectsBlock(const std::vector<RepeatedEffect>& effects);
+
 // `effect` of `layer` drawn by itself onto transparency, as the group
 // blending puts a layer together: onto the interior and exterior chains its
 // clipping behaviour names (a stroke and a bevel onto transparent content),

@@ -52,6 +52,23 @@ std::vector<std::shared_ptr<const VKPath>> fixed(const VKPath& path, const VKStr
     return accumulator->paths();
 }
 
+// A 40 by 40 document of one black shape: its vector mask block, and
+// other blocks (a stroke, alignment).
+std::shared_ptr<OMPSDDocument> blackShape(
+    std::vector<uint8_t> vectorMask,
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> blocks = {}) {
+    lf::test::TestDocument built;
+    built.width = built.height = 40;
+    lf::test::TestLayer shape;
+    for (int16_t id : {-1, 0, 1, 2})
+        shape.channels.push_back({id, 0, {}});
+    shape.blocks = {{"SoCo", solidColorBlock(0, 0, 0)}, {"vmsk", std::move(vectorMask)}};
+    shape.blocks.insert(shape.blocks.end(), blocks.begin(), blocks.end());
+    built.layers.push_back(shape);
+    auto document = OMPSDDocument::create(built.data());
+    return document ? *document : nullptr;
+}
+
 VKStrokeStyle dashedStyle(int position) {
     VKStrokeStyle style;
     style.setPosition(position);
@@ -271,24 +288,61 @@ TEST(QFVectorMaskNode, DashesRunTheStoredWayFromTheLowestCorner) {
                  {"counter-clockwise", {tl, bl, br, tr}, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        lf::test::TestDocument built;
-        built.width = built.height = 40;
-        lf::test::TestLayer shape;
-        for (int16_t id : {-1, 0, 1, 2})
-            shape.channels.push_back({id, 0, {}});
-        shape.blocks = {
-            {"SoCo", solidColorBlock(0, 0, 0)},
-            {"vmsk", vectorMaskBlock({{1, c.knots}})},
-            {"vstk", vectorStrokeBlock(
-                         {.fillEnabled = false, .width = 2, .position = 1, .dashes = {2, 2}})}};
-        built.layers.push_back(shape);
-        auto document = OMPSDDocument::create(built.data());
+        auto document = blackShape(
+            vectorMaskBlock({{1, c.knots}}),
+            {{"vstk", vectorStrokeBlock(
+                          {.fillEnabled = false, .width = 2, .position = 1, .dashes = {2, 2}})}});
         ASSERT_TRUE(document);
-        BNRenderNodePtr mask = QFVectorMaskNode(*(*document)->layers()[0]);
+        BNRenderNodePtr mask = QFVectorMaskNode(*document->layers()[0]);
         // 1 to 3 along the bottom from the corner, and up the right side.
         float bottom = renderMaskValue(mask, 33, 34), right = renderMaskValue(mask, 34, 32);
         EXPECT_NEAR(bottom, c.bottomFirst ? 1 : 0, 0.02);
         EXPECT_NEAR(right, c.bottomFirst ? 0 : 1, 0.02);
+    }
+}
+
+TEST(QFVectorMaskNode, AlignedShapesKeepTheEdgesOfTheirStrokesOnWholePixels) {
+    // The stroke alone (fill off) of a square in a 40 by 40 document. A
+    // shape aligned to pixels snaps its outline so that the stroke's outer
+    // edges land on whole pixels: a centred stroke of odd width lies half a
+    // pixel to the right of and below the outline's own snapped place.
+    struct Case {
+        const char* what;
+        bool aligned;
+        double outline;  // the square's left and top edge; 40 minus it the others
+        double width;
+        int position;
+        // The coverage of columns 2 to 6 and 34 to 38 on row 20 (and of
+        // those rows on column 20).
+        std::array<float, 5> nearEdge, farEdge;
+    } cases[] = {
+        {"centred, 1", true, 4, 1, 0, {0, 0, 1, 0, 0}, {0, 0, 1, 0, 0}},
+        {"centred, 1, unaligned", false, 4, 1, 0, {0, .5, .5, 0, 0}, {0, .5, .5, 0, 0}},
+        {"centred, 2", true, 4, 2, 0, {0, 1, 1, 0, 0}, {0, 1, 1, 0, 0}},
+        {"centred, 3", true, 4, 3, 0, {0, 1, 1, 1, 0}, {0, 1, 1, 1, 0}},
+        {"outside, 1", true, 4, 1, 2, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}},
+        {"inside, 1", true, 4, 1, 1, {0, 0, 1, 0, 0}, {0, 1, 0, 0, 0}},
+        {"centred, 1, from 4.3 to 35.7", true, 4.3, 1, 0, {0, 0, 1, 0, 0}, {0, 1, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        double a = c.outline / 40, b = 1 - a;
+        std::vector<std::pair<std::string, std::vector<uint8_t>>> blocks = {
+            {"vstk",
+             vectorStrokeBlock({.fillEnabled = false, .width = c.width, .position = c.position})}};
+        if (c.aligned) blocks.push_back({"sn2P", {0, 0, 0, 1}});
+        auto document =
+            blackShape(vectorMaskBlock({{1, {{a, a}, {b, a}, {b, b}, {a, b}}}}), blocks);
+        ASSERT_TRUE(document);
+        BNRenderNodePtr mask = QFVectorMaskNode(*document->layers()[0]);
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_NEAR(renderMaskValue(mask, 2 + i, 20), c.nearEdge[i], 0.02)
+                << "column " << 2 + i;
+            EXPECT_NEAR(renderMaskValue(mask, 20, 2 + i), c.nearEdge[i], 0.02) << "row " << 2 + i;
+            EXPECT_NEAR(renderMaskValue(mask, 34 + i, 20), c.farEdge[i], 0.02)
+                << "column " << 34 + i;
+            EXPECT_NEAR(renderMaskValue(mask, 20, 34 + i), c.farEdge[i], 0.02) << "row " << 34 + i;
+        }
     }
 }
 
@@ -304,17 +358,9 @@ TEST(QFVectorMaskNode, SubpathsFillByTheRuleTheirRecordsName) {
     }
     for (uint16_t rule : {0, 1, 2}) {
         SCOPED_TRACE(rule);
-        lf::test::TestDocument built;
-        built.width = built.height = 40;
-        lf::test::TestLayer shape;
-        for (int16_t id : {-1, 0, 1, 2})
-            shape.channels.push_back({id, 0, {}});
-        shape.blocks = {{"SoCo", solidColorBlock(0, 0, 0)},
-                        {"vmsk", vectorMaskBlock({{1, star}}, false, rule)}};
-        built.layers.push_back(shape);
-        auto document = OMPSDDocument::create(built.data());
+        auto document = blackShape(vectorMaskBlock({{1, star}}, false, rule));
         ASSERT_TRUE(document);
-        BNRenderNodePtr mask = QFVectorMaskNode(*(*document)->layers()[0]);
+        BNRenderNodePtr mask = QFVectorMaskNode(*document->layers()[0]);
         EXPECT_NEAR(renderMaskValue(mask, 20, 20), rule == 2 ? 1 : 0, 0.02);
         EXPECT_NEAR(renderMaskValue(mask, 20, 8), 1, 0.02);
     }

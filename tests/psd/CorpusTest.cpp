@@ -385,18 +385,17 @@ void compareEffects(const OMPSDLayer& layer, const json& expected) {
     if (expected.contains("effects_enabled")) {
         EXPECT_EQ(effects->isEnabled(), expected["effects_enabled"].get<bool>());
     }
-    std::set<OMPSDEffect::Kind> seen;
+    // Effects of a kind that repeats ("lmfx") in their stored order.
+    std::map<OMPSDEffect::Kind, size_t> seen;
     for (const auto& item : expected["effects"]) {
         auto kind = kEffectKinds.at(item["kind"].get<std::string>());
-        if (!seen.insert(kind).second) continue;  // the first of each kind counts
-        auto ordered = effects->orderedEffects();
-        auto found = std::find_if(ordered.begin(), ordered.end(),
-                                  [&](const auto& effect) { return effect->kind() == kind; });
-        ASSERT_NE(found, ordered.end()) << item.dump();
-        EXPECT_EQ((*found)->isEnabled(), item["enabled"].get<bool>()) << item.dump();
-        compareEffectValues(**found, item);
+        const auto& ofKind = effects->effectsOfKind(kind);
+        size_t index = seen[kind]++;
+        ASSERT_LT(index, ofKind.size()) << item.dump();
+        EXPECT_EQ(ofKind[index]->isEnabled(), item["enabled"].get<bool>()) << item.dump();
+        compareEffectValues(*ofKind[index], item);
     }
-    EXPECT_EQ(effects->orderedEffects().size(), seen.size());
+    EXPECT_EQ(effects->orderedEffects().size(), expected["effects"].size());
 }
 
 void compareLayer(const OMPSDLayer& layer, const json& expected) {

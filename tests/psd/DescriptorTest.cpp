@@ -145,27 +145,37 @@ TEST(DescriptorTest, DamageFailsTheDescriptor) {
     EXPECT_FALSE(OMPSDDescriptorDecoder::decode(descriptor("null", 1, hugeText.data())));
 }
 
-TEST(DescriptorTest, EffectsTakeTheFirstOfEachKindAndTheirDefaults) {
-    // An "lmfx" block with two strokes and a drop shadow with no values.
-    ByteWriter stroke1, stroke2, shadow;
+TEST(DescriptorTest, EffectsKeepEveryInstanceInStoredOrderAndTheirDefaults) {
+    // An "lmfx" block with three strokes, the last one removed ("present"
+    // off), and a drop shadow with no values.
+    ByteWriter stroke1, stroke2, removed, shadow;
     item(stroke1, "enab", "bool").u8(1);
     item(stroke1, "Sz  ", "UntF").code("#Pxl").f64(7);
     item(stroke1, "Styl", "enum").identifier("FStl").identifier("InsF");
     item(stroke1, "Clr ", "Objc").bytes(colorDescriptor(255, 0, 0));
     item(stroke2, "enab", "bool").u8(0);
     item(stroke2, "Sz  ", "UntF").code("#Pxl").f64(1);
+    item(removed, "present", "bool").u8(0);
     ByteWriter effects;
     item(effects, "masterFXSwitch", "bool").u8(1);
-    item(effects, "frameFXMulti", "VlLs").u32(2);
+    item(effects, "frameFXMulti", "VlLs").u32(3);
     effects.code("Objc").bytes(descriptor("FrFX", 4, stroke1.data()));
     effects.code("Objc").bytes(descriptor("FrFX", 2, stroke2.data()));
+    effects.code("Objc").bytes(descriptor("FrFX", 1, removed.data()));
     item(effects, "DrSh", "Objc").bytes(descriptor("DrSh", 0, shadow.data()));
     ByteWriter block;
     block.u32(0).u32(16).bytes(descriptor("null", 3, effects.data()));
     auto list = OMPSDEffectList::fromDescriptorBlock(block.data());
     ASSERT_NE(list, nullptr);
-    ASSERT_EQ(list->orderedEffects().size(), 2u);
-    EXPECT_EQ(list->orderedEffects()[0]->kind(), OMPSDEffect::Kind::dropShadow);
+    auto ordered = list->orderedEffects();
+    ASSERT_EQ(ordered.size(), 3u);
+    EXPECT_EQ(ordered[0]->kind(), OMPSDEffect::Kind::dropShadow);
+    const auto& strokes = list->effectsOfKind(OMPSDEffect::Kind::stroke);
+    ASSERT_EQ(strokes.size(), 2u);
+    EXPECT_EQ(ordered[1], strokes[0]);
+    EXPECT_EQ(ordered[2], strokes[1]);
+    EXPECT_EQ(static_cast<const OMPSDStrokeEffect&>(*strokes[1]).size(), 1);
+    EXPECT_FALSE(strokes[1]->isEnabled());
     auto firstStroke = list->stroke();
     ASSERT_NE(firstStroke, nullptr);
     EXPECT_EQ(firstStroke->size(), 7);
@@ -182,16 +192,31 @@ TEST(DescriptorTest, EffectsTakeTheFirstOfEachKindAndTheirDefaults) {
     EXPECT_TRUE(drop->layerKnocksOutDropShadow());
     EXPECT_TRUE(list->isVisible());
     EXPECT_EQ(list->satin(), nullptr);
+
+    // A list longer than a layer style holds (a damaged document) keeps its
+    // first ten.
+    ByteWriter many;
+    item(many, "solidFillMulti", "VlLs").u32(12);
+    for (int i = 0; i < 12; ++i)
+        many.code("Objc").bytes(descriptor("SoFi", 0, {}));
+    ByteWriter manyBlock;
+    manyBlock.u32(0).u32(16).bytes(descriptor("null", 1, many.data()));
+    auto capped = OMPSDEffectList::fromDescriptorBlock(manyBlock.data());
+    ASSERT_NE(capped, nullptr);
+    EXPECT_EQ(capped->effectsOfKind(OMPSDEffect::Kind::colorOverlay).size(), 10u);
 }
 
 TEST(DescriptorTest, LegacyEffectsBlock) {
     // "lrFX" with the common state and a version-0 drop shadow.
+    auto addDropShadow = [](ByteWriter& block, uint32_t size) {
+        block.code("8BIM").code("dsdw").u32(41).u32(0).u32(size << 16).u32(0).u32(120).u32(4);
+        block.u16(0).u16(0xffff).u16(0).u16(0).u16(0);  // red
+        block.code("8BIM").code("mul ").u8(1).u8(0).u8(191);
+    };
     ByteWriter block;
     block.u16(0).u16(2);
     block.code("8BIM").code("cmnS").u32(7).u32(0).u8(1).u16(0);
-    block.code("8BIM").code("dsdw").u32(41).u32(0).u32(5 << 16).u32(0).u32(120).u32(4);
-    block.u16(0).u16(0xffff).u16(0).u16(0).u16(0);  // red
-    block.code("8BIM").code("mul ").u8(1).u8(0).u8(191);
+    addDropShadow(block, 5);
     auto list = OMPSDEffectList::fromLegacyBlock(block.data());
     ASSERT_NE(list, nullptr);
     auto shadow = list->dropShadow();
@@ -208,6 +233,15 @@ TEST(DescriptorTest, LegacyEffectsBlock) {
     ASSERT_NE(damaged, nullptr);
     EXPECT_EQ(damaged->dropShadow(), nullptr);
     EXPECT_TRUE(damaged->isEnabled());
+    // The block holds one effect of each kind: a repeated record adds none.
+    ByteWriter repeated;
+    repeated.u16(0).u16(2);
+    addDropShadow(repeated, 5);
+    addDropShadow(repeated, 9);
+    auto once = OMPSDEffectList::fromLegacyBlock(repeated.data());
+    ASSERT_NE(once, nullptr);
+    ASSERT_EQ(once->effectsOfKind(OMPSDEffect::Kind::dropShadow).size(), 1u);
+    EXPECT_EQ(once->dropShadow()->size(), 5);
 }
 
 TEST(DescriptorTest, VectorStrokeUnitsAndDashes) {
