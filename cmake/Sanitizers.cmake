@@ -12,10 +12,12 @@ if(LF_TSAN)
     add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
     add_link_options(-fsanitize=thread)
 endif()
-# Fuzz builds instrument every library for libFuzzer's coverage and check
-# memory and undefined behaviour; only the fuzz targets link the fuzzer.
+# The fuzz targets are built in the sanitizer build, beside the tests: every
+# target is also instrumented for libFuzzer's coverage, and only the fuzz
+# targets link the fuzzer itself.
 if(LF_FUZZ)
-    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
-                        -fno-sanitize-recover=undefined)
-    add_link_options(-fsanitize=address,undefined)
+    if(NOT LF_SANITIZE OR NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "LF_FUZZ needs LF_SANITIZE and clang (libFuzzer)")
+    endif()
+    add_compile_options(-fsanitize=fuzzer-no-link)
 endif()

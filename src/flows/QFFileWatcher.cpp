@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr std::chrono::milliseconds kStreamLatency{500};
+constexpr std::chrono::milliseconds kFileWatcherLatency{500};
 
 lf::SystemTime modificationTime(const struct stat& info) {
     return lf::SystemTime(std::chrono::seconds(info.st_mtim.tv_sec));
@@ -44,7 +44,7 @@ std::shared_ptr<QFFileWatcher> QFFileWatcher::create(const std::string& url,
         [weak = std::weak_ptr<QFFileWatcher>(watcher)](const std::set<std::string>&) {
             if (auto self = weak.lock()) self->streamReported();
         },
-        kStreamLatency);
+        kFileWatcherLatency);
     watcher->folderEventStream_->setWatchedPaths({path});
     return watcher;
 }

@@ -159,9 +159,12 @@ std::vector<QFImageExportRecipeOutput> QFImageExportRecipe::renderOutputs() cons
         VKRect cutRect = shared.isDownSampled ? downSamplingRect(rect) : rect;
         std::vector<PixelBuffer> cuts;
         for (const auto& [scale, render] : renders) {
-            bool used = std::any_of(
-                shared.entries.begin(), shared.entries.end(),
-                [&](const Entry* e) { return renderScaleForScale(e->scaleFactor) == scale; });
+            // A structured binding is captured by name: clang 14 captures
+            // none implicitly.
+            bool used = std::any_of(shared.entries.begin(), shared.entries.end(),
+                                    [&, scale = scale](const Entry* e) {
+                                        return renderScaleForScale(e->scaleFactor) == scale;
+                                    });
             if (!used) continue;
             if (auto cut = render.subBufferWithRect(cutRect)) cuts.push_back(std::move(*cut));
         }

@@ -27,12 +27,6 @@ const std::set<std::string, std::less<>>& exportExtensions() {
     return extensions;
 }
 
-bool removeSuffix(std::string& text, std::string_view suffix) {
-    if (!text.ends_with(suffix)) return false;
-    text.erase(text.size() - suffix.size());
-    return true;
-}
-
 std::string trimmed(std::string_view text) {
     return OMFoundation::stringByTrimmingWhitespaceAndNewlines(text);
 }
@@ -77,7 +71,7 @@ QFPSDScanner::QFPSDScanner() {
 
 bool QFPSDScanner::isTaggedName(const std::string& name) {
     std::string withoutTag = name;
-    removeSuffix(withoutTag, kExtraRetinaTag);
+    OMFoundation::removeSuffix(withoutTag, kExtraRetinaTag);
     return exportExtensions().contains(QFLowercasePathExtension(withoutTag));
 }
 
@@ -202,7 +196,7 @@ void QFPSDScanner::addRectsToRecipe(QFImageExportRecipe& recipe, VKRect bounds,
                 folder += component + "/";
             piece = folder + piece;
         }
-        bool extraRetina = removeSuffix(piece, kExtraRetinaTag);
+        bool extraRetina = OMFoundation::removeSuffix(piece, kExtraRetinaTag);
 
         if (!percentage) {
             bool retina = RetinaSuffix::hasRetinaSuffix(piece);

@@ -1,14 +1,10 @@
 #include "flows/QFResourcePathComponents.h"
 
+#include "kit/OMFoundation.h"
+
 namespace {
 
 constexpr std::string_view kRetinaSuffix = "@2x";
-
-bool removeSuffix(std::string& text, std::string_view suffix) {
-    if (!text.ends_with(suffix)) return false;
-    text.erase(text.size() - suffix.size());
-    return true;
-}
 
 std::string_view withoutTrailingSlashes(std::string_view path) {
     while (path.size() > 1 && path.back() == '/')
@@ -55,11 +51,11 @@ QFResourcePathComponents::QFResourcePathComponents(std::string_view path) {
     size_t tilde = baseFileName_.rfind('~');
     if (tilde != std::string::npos && tilde > 0 && tilde + 1 < baseFileName_.size()) {
         std::string modifier = baseFileName_.substr(tilde + 1);
-        if (removeSuffix(modifier, kRetinaSuffix)) hasRetinaSuffix_ = true;
+        if (OMFoundation::removeSuffix(modifier, kRetinaSuffix)) hasRetinaSuffix_ = true;
         deviceModifier_ = std::move(modifier);
         baseFileName_.erase(tilde);
     }
-    if (removeSuffix(baseFileName_, kRetinaSuffix)) hasRetinaSuffix_ = true;
+    if (OMFoundation::removeSuffix(baseFileName_, kRetinaSuffix)) hasRetinaSuffix_ = true;
 }
 
 std::string QFResourcePathComponents::path() const {

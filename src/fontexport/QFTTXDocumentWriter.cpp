@@ -434,7 +434,9 @@ void QFTTXDocumentWriter::writeGlyphSubstitution(const LigatureSets& sets) {
                 xml_->writeElement("LigatureSubst", [&] {
                     for (const auto& [first, ligatures] : sets) {
                         xml_->pushAttribute("glyph", names_[first]);
-                        xml_->writeElement("LigatureSet", [&] {
+                        // Captured by name: clang 14 captures no structured
+                        // binding implicitly.
+                        xml_->writeElement("LigatureSet", [&, &ligatures = ligatures] {
                             for (const auto& ligature : ligatures) {
                                 std::string components;
                                 for (const auto& component : ligature.components)

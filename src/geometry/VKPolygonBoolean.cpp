@@ -5,10 +5,11 @@
 namespace {
 
 // Clipper's largest coordinate (its "hiRange"), in path units.
-constexpr double kLargestCoordinate = 4.6e18 / VKClipperScale;
+constexpr double kLargestClipperCoordinate = 4.6e18 / VKClipperScale;
 
 bool scalable(VKPoint p) {
-    return std::fabs(p.x) <= kLargestCoordinate && std::fabs(p.y) <= kLargestCoordinate;
+    return std::fabs(p.x) <= kLargestClipperCoordinate &&
+           std::fabs(p.y) <= kLargestClipperCoordinate;
 }
 
 ClipperLib::IntPoint scaled(VKPoint p) {

@@ -213,6 +213,12 @@ bool hasAnyOfSuffixes(std::string_view text, const std::vector<std::string>& suf
     });
 }
 
+bool removeSuffix(std::string& text, std::string_view suffix) {
+    if (!text.ends_with(suffix)) return false;
+    text.erase(text.size() - suffix.size());
+    return true;
+}
+
 bool hasAnyOfPrefixes(std::string_view text, const std::vector<std::string>& prefixes) {
     return std::any_of(prefixes.begin(), prefixes.end(), [&](const std::string& prefix) {
         return !prefix.empty() && text.starts_with(prefix);

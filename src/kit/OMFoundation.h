@@ -90,6 +90,9 @@ bool isEqualToAnyOfStrings(std::string_view text, const std::vector<std::string>
 // An empty suffix or prefix never matches.
 bool hasAnyOfSuffixes(std::string_view text, const std::vector<std::string>& suffixes);
 bool hasAnyOfPrefixes(std::string_view text, const std::vector<std::string>& prefixes);
+// Removes `suffix` from the end of `text` when `text` ends with it; whether
+// it did.
+bool removeSuffix(std::string& text, std::string_view suffix);
 
 // Whether nothing but whitespace is left after trimming.
 bool isEmptyString(std::string_view text);

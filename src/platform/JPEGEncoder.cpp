@@ -15,7 +15,7 @@
 namespace lf {
 namespace {
 
-constexpr uint64_t kMaximumDimension = 65500;  // JPEG_MAX_DIMENSION
+constexpr uint64_t kMaximumJPEGDimension = 65500;  // JPEG_MAX_DIMENSION
 constexpr double kFullChromaQuality = 0.9;
 
 // libjpeg reports fatal errors through error_exit, which must not return:
@@ -75,7 +75,8 @@ bool compress(jpeg_compress_struct& info, ErrorManager& errors, const RGBABuffer
 }  // namespace
 
 Result<Data> encodeJPEG(const RGBABuffer& pixels, double quality, const Data& iccProfile) {
-    if (!pixels.isValid() || pixels.width > kMaximumDimension || pixels.height > kMaximumDimension)
+    if (!pixels.isValid() || pixels.width > kMaximumJPEGDimension ||
+        pixels.height > kMaximumJPEGDimension)
         return imageEncoderError(kImageEncoderInvalidPixels, "JPEG: no pixels, or too many");
 
     jpeg_compress_struct info{};

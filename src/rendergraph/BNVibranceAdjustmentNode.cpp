@@ -102,7 +102,7 @@ void adjust(float (&c)[3], float v, float sat) {
 }
 
 // A setting with NaN (a damaged document) taken as 0.
-double setting(double value) {
+double finiteSetting(double value) {
     return value == value ? value : 0.0;
 }
 
@@ -121,8 +121,8 @@ std::shared_ptr<const BNVibranceAdjustmentNode> BNVibranceAdjustmentNode::create
 BNVibranceAdjustmentNode::BNVibranceAdjustmentNode(CreationKey, BNRenderNodePtr input,
                                                    double vibrance, double saturation)
     : BNRenderNode({std::move(input)}),
-      vibrance_(std::clamp(setting(vibrance), -1.0, 1.0)),
-      saturation_(std::clamp(setting(saturation) + 1.0, 0.0, 2.0)) {}
+      vibrance_(std::clamp(finiteSetting(vibrance), -1.0, 1.0)),
+      saturation_(std::clamp(finiteSetting(saturation) + 1.0, 0.0, 2.0)) {}
 
 void BNVibranceAdjustmentNode::updateHashContext(BNHashContext& context) const {
     BNRenderNode::updateHashContext(context);

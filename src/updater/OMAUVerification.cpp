@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr size_t kChunkLength = 1 << 16;
+constexpr size_t kDigestChunkLength = 1 << 16;
 
 struct DigestContextDeleter {
     void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
@@ -36,7 +36,7 @@ bool readInChunks(const std::string& path,
                   const std::function<bool(const uint8_t*, size_t)>& consume) {
     lf::Result<lf::FileDescriptor> file = lf::FileDescriptor::openForReading(path);
     if (!file) return false;
-    std::vector<uint8_t> chunk(kChunkLength);
+    std::vector<uint8_t> chunk(kDigestChunkLength);
     for (uint64_t offset = 0;;) {
         lf::Result<size_t> read = file->readUncached(chunk.data(), chunk.size(), offset);
         if (!read) return false;

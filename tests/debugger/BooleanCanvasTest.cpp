@@ -15,10 +15,6 @@ using namespace geometry_test;
 
 namespace {
 
-std::shared_ptr<const VKBooleanCompoundPath> booleanPath(std::shared_ptr<const VKPath> path) {
-    return std::make_shared<VKBooleanCompoundPath>(*compound({std::move(path)}));
-}
-
 std::shared_ptr<QFVisualBooleanPath> recordWithBounds(VKRect bounds) {
     return std::make_shared<QFVisualBooleanPath>(VKBooleanOperationAdd, nullptr, nullptr, bounds);
 }

@@ -14,10 +14,6 @@ using namespace geometry_test;
 
 namespace {
 
-std::shared_ptr<const VKBooleanCompoundPath> booleanPath(std::shared_ptr<const VKPath> path) {
-    return std::make_shared<VKBooleanCompoundPath>(*compound({std::move(path)}));
-}
-
 std::shared_ptr<QFVisualBooleanPath> squareAndCircleRecord() {
     return std::make_shared<QFVisualBooleanPath>(
         VKBooleanOperationSubtract, booleanPath(rectangle(0, 0, 100, 50)),

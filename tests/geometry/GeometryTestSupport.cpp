@@ -65,6 +65,10 @@ std::shared_ptr<const VKCompoundPath> compound(std::vector<std::shared_ptr<const
     return std::make_shared<VKCompoundPath>(std::move(paths), fillRule);
 }
 
+std::shared_ptr<const VKBooleanCompoundPath> booleanPath(std::shared_ptr<const VKPath> path) {
+    return std::make_shared<VKBooleanCompoundPath>(*compound({std::move(path)}));
+}
+
 int windingAt(const VKCompoundPath& path, VKPoint p) {
     int winding = 0;
     for (const auto& points : outlines(path)) {

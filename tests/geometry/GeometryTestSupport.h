@@ -3,6 +3,7 @@
 // sampling by a separate flattening and crossing count, areas, distances to
 // outlines, and seeded random compound paths.
 
+#include "geometry/VKBooleanCompoundPath.h"
 #include "geometry/VKCompoundPath.h"
 
 #include <memory>
@@ -20,6 +21,8 @@ std::shared_ptr<const VKPath> circle(VKPoint center, double radius, bool reverse
                                      int arcs = 4);
 std::shared_ptr<const VKCompoundPath> compound(std::vector<std::shared_ptr<const VKPath>> paths,
                                                int fillRule = VKFillRuleNonZero);
+// The one outline as the operand of a boolean operation.
+std::shared_ptr<const VKBooleanCompoundPath> booleanPath(std::shared_ptr<const VKPath> path);
 
 // Winding number at `p` of the compound path's outlines (open paths closed),
 // flattened finely, and whether `p` is inside under its fill rule.

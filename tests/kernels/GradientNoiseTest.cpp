@@ -8,13 +8,10 @@
 
 #include <algorithm>
 
+using kernels_test::k;
 using kernels_test::TestPlane;
 
 namespace {
-
-const TarrowKernelSet& k() {
-    return *TarrowKernelSetFor(TarrowIsa::reference);
-}
 
 constexpr uint32_t kCount = 4096;
 

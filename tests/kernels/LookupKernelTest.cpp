@@ -7,13 +7,10 @@
 #include <cmath>
 #include <limits>
 
+using kernels_test::k;
 using kernels_test::TestPlane;
 
 namespace {
-
-const TarrowKernelSet& k() {
-    return *TarrowKernelSetFor(TarrowIsa::reference);
-}
 
 // A ramp table i / (count - 1), with a NaN guard entry that must never be read.
 std::vector<float> ramp(uint32_t count, uint32_t channels = 1) {

@@ -7,13 +7,10 @@
 
 #include <initializer_list>
 
+using kernels_test::k;
 using kernels_test::TestPlane;
 
 namespace {
-
-const TarrowKernelSet& k() {
-    return *TarrowKernelSetFor(TarrowIsa::reference);
-}
 
 // A one-row plane holding the values.
 TestPlane row(std::initializer_list<float> values, uint32_t channels = 1) {

@@ -1,7 +1,10 @@
 #pragma once
 // Planes for kernel tests: rows of floats with padding after each row filled
 // with a guard pattern, starting off any vector alignment, so that tests can
-// check that kernels write exactly the pixels they should.
+// check that kernels write exactly the pixels they should; and the reference
+// kernels that most tests check.
+
+#include "kernels/TarrowKernelSet.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +15,10 @@
 #include <vector>
 
 namespace kernels_test {
+
+inline const TarrowKernelSet& k() {
+    return *TarrowKernelSetFor(TarrowIsa::reference);
+}
 
 // A float that no kernel under test produces from the test's inputs.
 constexpr float kGuard = -31337.25f;

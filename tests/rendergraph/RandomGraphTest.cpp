@@ -15,7 +15,7 @@ using namespace rendergraph_test;
 
 namespace {
 
-constexpr VKRect kArea = VKRectMake(-10, -8, 70, 56);
+constexpr VKRect kGraphArea = VKRectMake(-10, -8, 70, 56);
 constexpr VKRect kRender = VKRectMake(-6, -4, 60, 44);
 
 // How to see a failing case again: the graph, then the call.
@@ -38,7 +38,7 @@ TEST_P(RandomGraphs, RenderLikeTheReferenceRenderer) {
     constexpr int kGraphsPerShard = 60;
     for (int i = 0; i < kGraphsPerShard; ++i) {
         auto seed = static_cast<uint32_t>(GetParam() * kGraphsPerShard + i);
-        RandomGraph graph = makeRandomGraph(seed, 3 + static_cast<int>(seed % 12), kArea);
+        RandomGraph graph = makeRandomGraph(seed, 3 + static_cast<int>(seed % 12), kGraphArea);
         for (double scale : {1.0, 2.0}) {
             BNSurfacePtr actual = BNRenderer().renderNode(graph.root, kRender, scale);
             BNSurfacePtr expected = ReferenceRenderer().render(graph.root, kRender, scale);

@@ -1,6 +1,6 @@
 // libFuzzer entry: any bytes as a document, opened and rendered at half
-// scale within a small pixel budget. Built by scripts/test with clang in its
-// own build folder (LF_FUZZ=ON).
+// scale within a small pixel budget. Built by scripts/test in the clang
+// sanitizer build (LF_FUZZ=ON).
 #include "RenderExercise.h"
 #include "platform/Log.h"
 

@@ -1,5 +1,5 @@
-// libFuzzer entry: any bytes as a document. Built by scripts/test with
-// clang in its own build folder (LF_FUZZ=ON).
+// libFuzzer entry: any bytes as a document. Built by scripts/test in the
+// clang sanitizer build (LF_FUZZ=ON).
 #include "PSDExercise.h"
 #include "platform/Log.h"
 
