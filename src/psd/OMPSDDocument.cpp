@@ -98,9 +98,14 @@ lf::Status OMPSDDocument::parse() {
     LF_TRY(parseImageResources(resources));
     // The layer and mask information is read piece by piece by its parser
     // (its channel data can make up most of the document).
-    OMPSD_TRY_ASSIGN(BARange layerSection, nextSection(isPSB(), "the layer and mask information"));
-    OMPSDLayerSectionParser parser(*this, layerSection.location, layerSection.length);
-    LF_TRY(parser.parse());
+    OMPSD_TRY_ASSIGN(BARange sectionRange, nextSection(isPSB(), "the layer and mask information"));
+    OMPSDLayerSectionParser parser(*this, sectionRange.location, sectionRange.length);
+    OMPSD_TRY_ASSIGN(OMPSDLayerSection section, parser.parse());
+    layers_ = std::move(section.layers);
+    allLayers_ = std::move(section.allLayers);
+    globalLayerMask_ = std::move(section.globalLayerMask);
+    atoms_ = std::move(section.atoms);
+    hasMergedTransparency_ = section.hasMergedTransparency;
     applyLayerComps();
     parseMergedImage(offset);
     return {};

@@ -126,7 +126,6 @@ public:
     const std::shared_ptr<const BAByteArray>& byteArray() const { return bytes_; }
 
 private:
-    friend class OMPSDLayerSectionParser;
     explicit OMPSDDocument(std::shared_ptr<const BAByteArray> bytes) : bytes_(std::move(bytes)) {}
     lf::Status parse();
     lf::Status parseHeader(lf::Data header);

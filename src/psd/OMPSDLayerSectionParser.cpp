@@ -262,7 +262,7 @@ lf::Result<std::span<const uint8_t>> OMPSDLayerSectionParser::bytesAt(uint64_t o
     uint64_t windowEnd = windowOffset_ + window_.size();
     if (offset < windowOffset_ || offset + length > windowEnd) {
         uint64_t size = std::min(std::max(length, minimum), limit - std::min(offset, limit));
-        OMPSD_TRY_ASSIGN(window_, OMPSDReadBytes(*document_.bytes_, {offset, size}));
+        OMPSD_TRY_ASSIGN(window_, OMPSDReadBytes(*document_.byteArray(), {offset, size}));
         windowOffset_ = offset;
     }
     return window_.span().subspan(offset - windowOffset_, length);
@@ -276,14 +276,14 @@ lf::Result<std::span<const uint8_t>> OMPSDLayerSectionParser::windowFrom(uint64_
 }
 
 lf::Status OMPSDLayerSectionParser::parseLayerInfo(uint64_t offset, uint64_t length) {
-    if (!BARange{offset, length}.fitsWithin(document_.bytes_->length()))
+    if (!BARange{offset, length}.fitsWithin(document_.byteArray()->length()))
         return OMPSDMakeError(OMPSDErrorTruncated, "the layer info reaches past its section");
     const uint64_t end = offset + length;
     const bool wide = document_.isPSB();
     OMPSD_TRY_ASSIGN(auto countBytes, bytesAt(offset, 2, end));
     if (countBytes.size() < 2) return {};  // no count: no layers
     int16_t count = OMPSDBinaryReader(countBytes).i16();
-    if (count < 0) document_.hasMergedTransparency_ = true;
+    if (count < 0) section_.hasMergedTransparency = true;
     size_t layerCount = size_t(count < 0 ? -int(count) : count);
     // A record takes at least 34 bytes: refuse counts the bytes cannot hold.
     if (layerCount * 34 > length - 2)
@@ -321,7 +321,7 @@ lf::Status OMPSDLayerSectionParser::parseLayerInfo(uint64_t offset, uint64_t len
             if (channel.identifier == -2 && record.mask) rect = record.mask->rect;
             if (channel.identifier == -3 && record.mask) rect = record.mask->realRect;
             OMPSDChannelReference::Source source;
-            source.byteArray = document_.bytes_;
+            source.byteArray = document_.byteArray();
             source.isPSB = wide;
             if (channel.length >= 2) {
                 // Read alone: the samples between channels are not needed.
@@ -332,7 +332,7 @@ lf::Status OMPSDLayerSectionParser::parseLayerInfo(uint64_t offset, uint64_t len
             }
             position += channel.length;
             record.channels.push_back(std::make_shared<OMPSDChannelReference>(
-                channel.identifier, rect, document_.depth_, std::move(source), owner,
+                channel.identifier, rect, document_.depth(), std::move(source), owner,
                 document_.weak_from_this()));
         }
         auto options = OMPSDBlendingOptionsForRecord(record);
@@ -358,7 +358,7 @@ void OMPSDLayerSectionParser::buildTree(std::vector<std::shared_ptr<OMPSDLayer>>
             stack.emplace_back();
             continue;
         }
-        document_.allLayers_.push_back(layer);
+        section_.allLayers.push_back(layer);
         if (layer->isGroup() && stack.size() > 1) {
             layer->setSublayers(std::move(stack.back()));
             stack.pop_back();
@@ -371,7 +371,7 @@ void OMPSDLayerSectionParser::buildTree(std::vector<std::shared_ptr<OMPSDLayer>>
         for (auto& layer : orphans)
             stack.back().push_back(std::move(layer));
     }
-    document_.layers_ = std::move(stack.front());
+    section_.layers = std::move(stack.front());
 }
 
 void OMPSDLayerSectionParser::parseDocumentBlocks(uint64_t offset) {
@@ -396,11 +396,11 @@ void OMPSDLayerSectionParser::parseDocumentBlocks(uint64_t offset) {
         if (key == OMPSDFourCC("Lr16") || key == OMPSDFourCC("Lr32") || key == OMPSDFourCC("Layr"))
             layerInfoBlocks_.emplace_back(key, range);
         if (length > kDeferredBlockBytes) {
-            document_.atoms_.emplace_back(key, document_.bytes_, range);
+            section_.atoms.emplace_back(key, document_.byteArray(), range);
         } else {
-            auto data = OMPSDReadBytes(*document_.bytes_, range);
+            auto data = OMPSDReadBytes(*document_.byteArray(), range);
             if (!data) return damaged();
-            document_.atoms_.emplace_back(key, std::move(*data));
+            section_.atoms.emplace_back(key, std::move(*data));
         }
         offset = start + length;
         // Writers pad blocks to 2 or 4 bytes, some inside the length and
@@ -415,7 +415,12 @@ void OMPSDLayerSectionParser::parseDocumentBlocks(uint64_t offset) {
     }
 }
 
-lf::Status OMPSDLayerSectionParser::parse() {
+lf::Result<OMPSDLayerSection> OMPSDLayerSectionParser::parse() {
+    LF_TRY(parseSection());
+    return std::move(section_);
+}
+
+lf::Status OMPSDLayerSectionParser::parseSection() {
     const bool wide = document_.isPSB();
     const uint64_t end = sectionOffset_ + sectionLength_;
     if (sectionLength_ == 0) return {};
@@ -447,11 +452,11 @@ lf::Status OMPSDLayerSectionParser::parse() {
             component = mask.u16();
         global.opacity = mask.u16();
         global.kind = mask.u8();
-        if (!mask.failed()) document_.globalLayerMask_ = global;
+        if (!mask.failed()) section_.globalLayerMask = global;
     }
     parseDocumentBlocks(offset + maskLength);
 
-    if (infoLength == 0 || document_.layers_.empty()) {
+    if (infoLength == 0 || section_.layers.empty()) {
         for (uint32_t key : {OMPSDFourCC("Lr16"), OMPSDFourCC("Lr32"), OMPSDFourCC("Layr")}) {
             auto block = std::find_if(layerInfoBlocks_.begin(), layerInfoBlocks_.end(),
                                       [&](const auto& entry) { return entry.first == key; });

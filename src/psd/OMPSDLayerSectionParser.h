@@ -1,19 +1,32 @@
 #pragma once
-// Reads the layer and mask information section into a document: layer
+// Reads the layer and mask information section of a document: layer
 // records and their channels, the group tree, the global layer mask and the
 // section's tagged blocks. Used by OMPSDDocument while it opens.
 #include "bytearray/BARange.h"
 #include "platform/Data.h"
 #include "platform/Result.h"
+#include "psd/OMPSDDocument.h"
 #include "psd/OMPSDLayer.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <utility>
 #include <vector>
 
 class OMPSDBinaryReader;
-class OMPSDDocument;
+
+// What the layer and mask information section holds.
+struct OMPSDLayerSection {
+    // Top-level layers and groups, bottom-most first; every layer and group
+    // in file order (group end markers left out).
+    std::vector<std::shared_ptr<OMPSDLayer>> layers, allLayers;
+    std::optional<OMPSDGlobalLayerMask> globalLayerMask;
+    std::vector<OMPSDAttributesAtom> atoms;
+    // The layer count was negative: the merged image's first extra channel
+    // is its transparency.
+    bool hasMergedTransparency = false;
+};
 
 // Tagged blocks ("8BIM" or "8B64", key, length, data) until the reader
 // ends. `backing` holds the bytes the reader looks at, starting
@@ -29,11 +42,15 @@ public:
     // The section's bytes (after its length field) are `sectionLength`
     // bytes at `sectionOffset` in the document's byte array. They are read
     // piece by piece: the records and small blocks into memory, while
-    // channel data and large blocks stay where they are until used.
-    OMPSDLayerSectionParser(OMPSDDocument& document, uint64_t sectionOffset, uint64_t sectionLength)
+    // channel data and large blocks stay where they are until used. The
+    // layers and channels refer back to `document`, which must be owned by
+    // a shared pointer.
+    OMPSDLayerSectionParser(const OMPSDDocument& document, uint64_t sectionOffset,
+                            uint64_t sectionLength)
         : document_(document), sectionOffset_(sectionOffset), sectionLength_(sectionLength) {}
 
-    lf::Status parse();
+    // Reads the section; call once.
+    lf::Result<OMPSDLayerSection> parse();
 
 private:
     struct ChannelInfo {
@@ -45,6 +62,8 @@ private:
         std::vector<ChannelInfo> channels;
     };
 
+    // The section's parts, in order, into `section_`.
+    lf::Status parseSection();
     // A layer info structure (the section's own, or an "Lr16"/"Lr32"
     // block's) of `length` bytes at `offset` in the byte array.
     lf::Status parseLayerInfo(uint64_t offset, uint64_t length);
@@ -68,8 +87,9 @@ private:
                                                     uint64_t limit);
     static constexpr uint64_t kWindowBytes = uint64_t{64} << 10;
 
-    OMPSDDocument& document_;
+    const OMPSDDocument& document_;
     uint64_t sectionOffset_, sectionLength_;
+    OMPSDLayerSection section_;
     lf::Data window_;
     uint64_t windowOffset_ = 0;
     // Where the layer info blocks lie in the byte array, by key.
