@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -31,11 +32,12 @@ struct OMPSDLayerSection {
 // Tagged blocks ("8BIM" or "8B64", key, length, data) until the reader
 // ends. `backing` holds the bytes the reader looks at, starting
 // `backingOffset` bytes before the reader's first byte, so the blocks can
-// share them. Stops at the first damaged block; sets `damaged` then.
+// share them. Stops at the first damaged block and sets `damage` to the
+// error that says what is wrong (positions count from the reader's start).
 std::vector<OMPSDAttributesAtom> OMPSDReadTaggedBlocks(OMPSDBinaryReader& reader,
                                                        const lf::Data& backing,
                                                        size_t backingOffset, bool isPSB,
-                                                       bool* damaged = nullptr);
+                                                       lf::Status* damage = nullptr);
 
 class OMPSDLayerSectionParser {
 public:
@@ -65,15 +67,19 @@ private:
     // The section's parts, in order, into `section_`.
     lf::Status parseSection();
     // A layer info structure (the section's own, or an "Lr16"/"Lr32"
-    // block's) of `length` bytes at `offset` in the byte array.
-    lf::Status parseLayerInfo(uint64_t offset, uint64_t length);
-    // A record from `reader`, whose first byte is byte `readerOffset` of
-    // `backing` (which the record's blocks then share).
+    // block's) of `length` bytes at `offset` in the byte array; its errors
+    // name it `where`.
+    lf::Status parseLayerInfo(uint64_t offset, uint64_t length, const std::string& where);
+    // The record of layer `index` from `reader`, whose first byte is byte
+    // `readerOffset` of `backing` (which the record's blocks then share).
+    // Its errors leave the layer for the caller to name.
     lf::Status parseRecord(OMPSDBinaryReader& reader, const lf::Data& backing, size_t readerOffset,
-                           PendingLayer& layer);
-    void parseMaskData(OMPSDBinaryReader& reader, OMPSDLayerRecord& record);
-    // The section's tagged blocks from `offset` to the section's end.
-    void parseDocumentBlocks(uint64_t offset);
+                           size_t index, PendingLayer& layer);
+    // The mask data after its size field.
+    void parseMaskData(std::span<const uint8_t> bytes, OMPSDLayerRecord& record);
+    // The section's tagged blocks from `offset` to the section's end; an
+    // error says what ends them early (the blocks before it are kept).
+    lf::Status parseDocumentBlocks(uint64_t offset);
     void buildTree(std::vector<std::shared_ptr<OMPSDLayer>> records);
 
     // The bytes [offset, offset + length) (cut at `limit`) from the read
