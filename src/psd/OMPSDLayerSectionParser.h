@@ -70,9 +70,10 @@ private:
     // block's) of `length` bytes at `offset` in the byte array; its errors
     // name it `where`.
     lf::Status parseLayerInfo(uint64_t offset, uint64_t length, const std::string& where);
-    // The record of layer `index` from `reader`, whose first byte is byte
-    // `readerOffset` of `backing` (which the record's blocks then share).
-    // Its errors leave the layer for the caller to name.
+    // The record of layer `index` (counted from 0 in file order, bottom-most
+    // first, as messages name layers) from `reader`, whose first byte is
+    // byte `readerOffset` of `backing` (which the record's blocks then
+    // share). Its errors leave the layer for the caller to name.
     lf::Status parseRecord(OMPSDBinaryReader& reader, const lf::Data& backing, size_t readerOffset,
                            size_t index, PendingLayer& layer);
     // The mask data after its size field.
