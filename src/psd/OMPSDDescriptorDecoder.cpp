@@ -37,6 +37,11 @@ bool fail(OMPSDBinaryReader& reader, std::string* why, std::string reason) {
     return false;
 }
 
+bool failTooDeep(OMPSDBinaryReader& reader, std::string* why) {
+    return fail(reader, why,
+                fmt::format("nesting deeper than {}", OMPSDDescriptorDecoder::kMaximumDepth));
+}
+
 bool readValue(OMPSDBinaryReader& reader, uint32_t type, int depth, OMPSDDescriptorValue& value,
                std::string* why);
 
@@ -61,9 +66,7 @@ bool readDescriptorBody(OMPSDBinaryReader& reader, int depth, std::string& name,
                         std::string& classIdentifier,
                         std::vector<std::pair<std::string, OMPSDDescriptorValue>>& items,
                         std::string* why) {
-    if (depth > OMPSDDescriptorDecoder::kMaximumDepth)
-        return fail(reader, why,
-                    fmt::format("nesting deeper than {}", OMPSDDescriptorDecoder::kMaximumDepth));
+    if (depth > OMPSDDescriptorDecoder::kMaximumDepth) return failTooDeep(reader, why);
     name = reader.unicodeString();
     classIdentifier = readIdentifier(reader);
     uint32_t count = reader.u32();
@@ -142,9 +145,7 @@ std::vector<uint8_t> readLengthPrefixedData(OMPSDBinaryReader& reader) {
 
 bool readValue(OMPSDBinaryReader& reader, uint32_t type, int depth, OMPSDDescriptorValue& value,
                std::string* why) {
-    if (depth > OMPSDDescriptorDecoder::kMaximumDepth)
-        return fail(reader, why,
-                    fmt::format("nesting deeper than {}", OMPSDDescriptorDecoder::kMaximumDepth));
+    if (depth > OMPSDDescriptorDecoder::kMaximumDepth) return failTooDeep(reader, why);
     value.type = type;
     switch (type) {
         case OMPSDFourCC("obj "):
