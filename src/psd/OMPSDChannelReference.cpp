@@ -65,20 +65,20 @@ lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress
         return samples_;
     }
     // The decoders' own messages do not name the plane.
-    std::string description = result.error().localizedDescription();
-    if (description.rfind(debugIdentifier(), 0) != 0)
-        description = debugIdentifier() + ": " + description;
-    lf::log("*** Cannot read {}", description);
-    error_ = std::make_shared<const lf::Error>(result.error());
+    error_ = std::make_shared<const lf::Error>(OMPSDErrorAt(debugIdentifier(), result.error()));
+    lf::log("*** Cannot read {}", error_->localizedDescription());
     return *error_;
 }
 
 lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress() const {
     uint64_t rowBytes = 0, total = 0;
     if (!planeSize(&rowBytes, &total))
-        return OMPSDMakeError(OMPSDErrorCorruptData, debugIdentifier() + ": plane size overflows");
+        return OMPSDMakeError(OMPSDErrorCorruptData,
+                              fmt::format("a plane of {} x {} samples of {} bits overflows",
+                                          rect_.width(), rect_.height(), depth_));
     if (depth_ != 1 && depth_ != 8 && depth_ != 16 && depth_ != 32)
-        return OMPSDMakeError(OMPSDErrorCorruptData, debugIdentifier() + ": unsupported depth");
+        return OMPSDMakeError(OMPSDErrorCorruptData,
+                              fmt::format("depth {}, expected 1, 8, 16 or 32", depth_));
     const BAByteArray& bytes = *source_.byteArray;
     uint64_t compressed = source_.range.length;
     if (total == 0) return std::shared_ptr<const BAByteArray>(std::make_shared<BABTreeByteArray>());
@@ -98,27 +98,32 @@ lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress
             limit = OMPSDMaximumInflateOutput(compressed);
             break;
         default:
-            return OMPSDMakeError(OMPSDErrorUnsupportedCompression,
-                                  debugIdentifier() + ": unknown compression");
+            return OMPSDMakeError(
+                OMPSDErrorUnsupportedCompression,
+                fmt::format("compression {}, expected 0 (raw), 1 (RLE), 2 (zip) or 3 (zip with "
+                            "prediction)",
+                            int(source_.compression)));
     }
     if (total > limit)
-        return OMPSDMakeError(OMPSDErrorTruncated,
-                              debugIdentifier() + ": compressed data too short for the plane");
+        return OMPSDMakeError(
+            OMPSDErrorTruncated,
+            fmt::format("{} bytes of data hold at most {} bytes, the plane takes {}", compressed,
+                        limit, total));
 
     if (source_.compression == OMPSDCompression::raw) {
         // Raw samples are the plane itself: share them.
         auto plane = bytes.subarray({source_.range.location, total});
         if (!plane)
-            return OMPSDMakeError(OMPSDErrorReadFailed, debugIdentifier() + ": cannot be read",
-                                  std::make_shared<const lf::Error>(plane.error()));
+            return OMPSDMakeError(
+                OMPSDErrorReadFailed,
+                fmt::format("{} bytes at byte {} cannot be read", total, source_.range.location),
+                std::make_shared<const lf::Error>(plane.error()));
         return std::shared_ptr<const BAByteArray>(*plane);
     }
     OMPSD_TRY_ASSIGN(lf::Data input, OMPSDReadBytes(bytes, source_.range));
     // Not cleared first: the decoders write every byte or fail.
     std::unique_ptr<uint8_t[]> plane(new (std::nothrow) uint8_t[total]);
-    if (!plane)
-        return lf::Error::posix(ENOMEM,
-                                fmt::format("{}: a plane of {} bytes", debugIdentifier(), total));
+    if (!plane) return lf::Error::posix(ENOMEM, fmt::format("a plane of {} bytes", total));
     std::span<uint8_t> out(plane.get(), total);
     switch (source_.compression) {
         case OMPSDCompression::raw:
@@ -126,20 +131,23 @@ lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress
         case OMPSDCompression::rle: {
             uint64_t rows = rect_.height();
             uint64_t countSize = source_.isPSB ? 4 : 2;
+            auto rowCountsMissing = [&](uint64_t needed, uint64_t present) {
+                return OMPSDMakeError(OMPSDErrorTruncated,
+                                      fmt::format("{} row byte counts take {} bytes, {} present",
+                                                  rows, needed, present));
+            };
             lf::Data counts;
             std::span<const uint8_t> data = input.span();
             if (source_.hasSeparateRowCounts) {
                 OMPSD_TRY_ASSIGN(counts, OMPSDReadBytes(bytes, source_.rowCounts));
             } else {
                 if (rows * countSize > data.size())
-                    return OMPSDMakeError(OMPSDErrorTruncated,
-                                          debugIdentifier() + ": row counts past the data");
+                    return rowCountsMissing(rows * countSize, data.size());
                 counts = input.subdata(0, rows * countSize);
                 data = data.subspan(rows * countSize);
             }
             if (counts.size() < rows * countSize)
-                return OMPSDMakeError(OMPSDErrorTruncated,
-                                      debugIdentifier() + ": row counts missing");
+                return rowCountsMissing(rows * countSize, counts.size());
             const uint8_t* c = counts.bytes();
             uint64_t offset = 0;
             for (uint64_t row = 0; row < rows; ++row, c += countSize) {
@@ -148,11 +156,14 @@ lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress
                                                     uint64_t(c[2]) << 8 | c[3]);
                 if (length > data.size() - offset)
                     return OMPSDMakeError(OMPSDErrorCompressedDataCorrupt,
-                                          debugIdentifier() + ": RLE row reaches past the data");
+                                          fmt::format("RLE row {} of {} bytes, {} left in the data",
+                                                      row, length, data.size() - offset));
                 // Rows decode in order, so a row may spill into the next ones.
-                LF_TRY(OMPSDUnpackBits(
+                auto unpacked = OMPSDUnpackBits(
                     data.subspan(offset, length), out.subspan(row * rowBytes, rowBytes),
-                    data.size() - offset - length, total - (row + 1) * rowBytes));
+                    data.size() - offset - length, total - (row + 1) * rowBytes);
+                if (!unpacked)
+                    return OMPSDErrorAt(fmt::format("RLE row {}", row), unpacked.error());
                 offset += length;
             }
             break;

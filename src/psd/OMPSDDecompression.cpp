@@ -2,6 +2,7 @@
 
 #include "psd/OMPSDError.h"
 
+#include <fmt/format.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -12,8 +13,18 @@
 
 namespace {
 
-lf::Error corrupt(const char* what) {
-    return OMPSDMakeError(OMPSDErrorCompressedDataCorrupt, what);
+// Out of line: the decoders' loops stay as tight as without the messages.
+template <typename... Args>
+[[gnu::cold, gnu::noinline]] lf::Error corrupt(fmt::format_string<Args...> format, Args&&... args) {
+    return OMPSDMakeError(OMPSDErrorCompressedDataCorrupt,
+                          fmt::format(format, std::forward<Args>(args)...));
+}
+
+lf::Error predictionDoesNotFit(uint64_t width, uint64_t rows, uint32_t depth, size_t planeBytes) {
+    return corrupt(
+        "prediction of {} x {} samples of {} bits does not fit the plane "
+        "of {} bytes",
+        width, rows, depth, planeBytes);
 }
 
 }  // namespace
@@ -35,12 +46,15 @@ lf::Status OMPSDUnpackBits(std::span<const uint8_t> input, std::span<uint8_t> ou
     uint8_t* outEnd = out + output.size();
     uint8_t* outLimit = outEnd + outputSlack;
     while (out < outEnd) {
-        if (in >= inEnd) return corrupt("PackBits data ends before its row");
+        if (in >= inEnd)
+            return corrupt("PackBits data ends {} bytes before the end of its row", outEnd - out);
         int8_t header = int8_t(*in++);
         if (header >= 0) {
             size_t count = size_t(header) + 1;
             if (count > size_t(inEnd - in) || count > size_t(outEnd - out))
-                return corrupt("PackBits literal run reaches past its row");
+                return corrupt(
+                    "PackBits literal run of {} bytes, {} bytes of data and {} of the row left",
+                    count, inEnd - in, outEnd - out);
             if (size_t(inLimit - in) >= 128 && size_t(outLimit - out) >= 128) {
                 for (size_t i = 0; i < count; i += 16)
                     std::memcpy(out + i, in + i, 16);
@@ -52,7 +66,9 @@ lf::Status OMPSDUnpackBits(std::span<const uint8_t> input, std::span<uint8_t> ou
         } else if (header != -128) {
             size_t count = size_t(1 - header);
             if (in >= inEnd || count > size_t(outEnd - out))
-                return corrupt("PackBits repeat run reaches past its row");
+                return corrupt(
+                    "PackBits repeat run of {} bytes, {} bytes of data and {} of the row left",
+                    count, inEnd - in, outEnd - out);
             uint8_t value = *in++;
             if (size_t(outLimit - out) >= 128) {
                 uint8_t pattern[16];
@@ -99,9 +115,13 @@ lf::Status inflateInSteps(std::span<const uint8_t> input, std::span<uint8_t> out
         if (produced > 0) LF_TRY(arrived(output.size() - outLeft));
         if (status == Z_STREAM_END) break;
         if (status != Z_OK || (consumed == 0 && produced == 0))
-            return corrupt("zip data is damaged or ends early");
+            return corrupt("zip data is damaged or ends early after {} of {} bytes ({})",
+                           output.size() - outLeft, output.size(),
+                           stream.msg ? stream.msg : zError(status));
     }
-    if (outLeft != 0) return corrupt("zip data holds fewer bytes than the plane");
+    if (outLeft != 0)
+        return corrupt("zip data holds {} bytes, the plane takes {}", output.size() - outLeft,
+                       output.size());
     return {};
 }
 
@@ -115,7 +135,7 @@ lf::Status OMPSDInflateAndUndoPrediction(std::span<const uint8_t> input, std::sp
                                          uint64_t width, uint64_t rows, uint32_t depth) {
     uint64_t rowBytes = width * (depth / 8);
     if (depth % 8 != 0 || depth == 0 || rowBytes == 0 || rowBytes * rows > output.size())
-        return corrupt("prediction does not fit the plane");
+        return predictionDoesNotFit(width, rows, depth, output.size());
     // About 64 KiB of rows a step: they stay in the cache until undone.
     size_t step = std::max<uint64_t>(1, (uint64_t{64} << 10) / rowBytes) * rowBytes;
     uint64_t undone = 0;
@@ -133,7 +153,7 @@ lf::Status OMPSDUndoPrediction(std::span<uint8_t> data, uint64_t width, uint64_t
                                uint32_t depth) {
     uint64_t bytesPerSample = depth / 8;
     if (bytesPerSample == 0 || depth % 8 != 0 || width * bytesPerSample * rows > data.size())
-        return corrupt("prediction does not fit the plane");
+        return predictionDoesNotFit(width, rows, depth, data.size());
     uint64_t rowBytes = width * bytesPerSample;
     std::vector<uint8_t> planar(depth == 32 ? rowBytes : 0);
     for (uint64_t row = 0; row < rows; ++row) {
@@ -169,7 +189,7 @@ lf::Status OMPSDUndoPrediction(std::span<uint8_t> data, uint64_t width, uint64_t
                         p[4 * i + b] = planar[b * width + i];
                 break;
             default:
-                return corrupt("prediction of an unsupported sample depth");
+                return corrupt("prediction of {}-bit samples, expected 8, 16 or 32", depth);
         }
     }
     return {};

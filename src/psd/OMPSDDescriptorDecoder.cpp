@@ -4,6 +4,8 @@
 #include "psd/OMPSDError.h"
 #include "psd/OMPSDProperty.h"
 
+#include <fmt/format.h>
+
 // Action descriptor layout (Photoshop File Formats, "Descriptor structure"):
 // Unicode name, class ID, item count, then per item a key ID, a type code
 // and the value. An ID is a 32-bit length followed by that many bytes, or a
@@ -18,43 +20,81 @@ std::string readIdentifier(OMPSDBinaryReader& reader) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-bool readValue(OMPSDBinaryReader& reader, uint32_t type, int depth, OMPSDDescriptorValue& value);
+// A key as messages show it: printable, and cut when long.
+std::string quotedKey(const std::string& key) {
+    constexpr size_t kShown = 40;
+    std::string out = "'";
+    for (char c : key.substr(0, kShown))
+        out += c >= ' ' && c <= '~' ? c : '?';
+    return out + (key.size() > kShown ? "'..." : "'");
+}
+
+// Fails the reader and keeps `reason` as what is damaged (in `why`, when
+// given), unless a deeper item already gave one.
+bool fail(OMPSDBinaryReader& reader, std::string* why, std::string reason) {
+    if (why && why->empty()) *why = std::move(reason);
+    reader.fail();
+    return false;
+}
+
+bool failTooDeep(OMPSDBinaryReader& reader, std::string* why) {
+    return fail(reader, why,
+                fmt::format("nesting deeper than {}", OMPSDDescriptorDecoder::kMaximumDepth));
+}
+
+bool readValue(OMPSDBinaryReader& reader, uint32_t type, int depth, OMPSDDescriptorValue& value,
+               std::string* why);
+
+// The value of the item with `key`, or of list item `index` when `key` is
+// null. A failure names the item in front of its reason, or says that the
+// value reaches past the end.
+bool readItemValue(OMPSDBinaryReader& reader, const std::string* key, uint32_t index, uint32_t type,
+                   int depth, OMPSDDescriptorValue& value, std::string* why) {
+    size_t at = reader.position();
+    if (!reader.failed() && readValue(reader, type, depth, value, why)) return true;
+    if (why) {
+        if (why->empty())
+            *why = fmt::format("value of type {} at byte {} reaches past the end ({} bytes)",
+                               OMPSDQuotedCode(type), at, reader.size());
+        *why = (key ? "item " + quotedKey(*key) : fmt::format("list item {}", index)) + ": " + *why;
+    }
+    reader.fail();
+    return false;
+}
 
 bool readDescriptorBody(OMPSDBinaryReader& reader, int depth, std::string& name,
                         std::string& classIdentifier,
-                        std::vector<std::pair<std::string, OMPSDDescriptorValue>>& items) {
-    if (depth > OMPSDDescriptorDecoder::kMaximumDepth) {
-        reader.fail();
-        return false;
-    }
+                        std::vector<std::pair<std::string, OMPSDDescriptorValue>>& items,
+                        std::string* why) {
+    if (depth > OMPSDDescriptorDecoder::kMaximumDepth) return failTooDeep(reader, why);
     name = reader.unicodeString();
     classIdentifier = readIdentifier(reader);
     uint32_t count = reader.u32();
+    if (reader.failed())
+        return fail(
+            reader, why,
+            fmt::format("name, class and item count reach past the end ({} bytes)", reader.size()));
     // Every item takes at least 8 bytes (key and type), so a count beyond
     // that can only be damage; stop before looping over it.
-    if (reader.failed() || uint64_t(count) * 8 > reader.remaining()) {
-        reader.fail();
-        return false;
-    }
+    if (uint64_t(count) * 8 > reader.remaining())
+        return fail(reader, why,
+                    fmt::format("{} items take at least {} bytes, {} left", count,
+                                uint64_t(count) * 8, reader.remaining()));
     for (uint32_t i = 0; i < count; ++i) {
         std::string key = readIdentifier(reader);
         uint32_t type = reader.u32();
         OMPSDDescriptorValue value;
-        if (reader.failed() || !readValue(reader, type, depth + 1, value)) {
-            reader.fail();
-            return false;
-        }
+        if (!readItemValue(reader, &key, i, type, depth + 1, value, why)) return false;
         items.emplace_back(std::move(key), std::move(value));
     }
     return !reader.failed();
 }
 
-bool readReference(OMPSDBinaryReader& reader, OMPSDDescriptorValue& value) {
+bool readReference(OMPSDBinaryReader& reader, OMPSDDescriptorValue& value, std::string* why) {
     uint32_t count = reader.u32();
-    if (uint64_t(count) * 4 > reader.remaining()) {
-        reader.fail();
-        return false;
-    }
+    if (uint64_t(count) * 4 > reader.remaining())
+        return fail(reader, why,
+                    fmt::format("reference of {} parts, {} bytes left", count, reader.remaining()));
     for (uint32_t i = 0; i < count && !reader.failed(); ++i) {
         OMPSDDescriptorValue part;
         part.type = reader.u32();
@@ -89,8 +129,9 @@ bool readReference(OMPSDBinaryReader& reader, OMPSDDescriptorValue& value) {
                 part.text = reader.unicodeString();
                 break;
             default:
-                reader.fail();
-                return false;
+                return fail(reader, why,
+                            fmt::format("reference part {} of unknown type {}", i,
+                                        OMPSDQuotedCode(part.type)));
         }
         value.list.push_back(std::move(part));
     }
@@ -102,33 +143,28 @@ std::vector<uint8_t> readLengthPrefixedData(OMPSDBinaryReader& reader) {
     return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
-std::shared_ptr<const OMPSDDescriptorDecoder> readObject(OMPSDBinaryReader& reader, int depth) {
-    return OMPSDDescriptorDecoder::read(reader, depth);
-}
-
-bool readValue(OMPSDBinaryReader& reader, uint32_t type, int depth, OMPSDDescriptorValue& value) {
-    if (depth > OMPSDDescriptorDecoder::kMaximumDepth) {
-        reader.fail();
-        return false;
-    }
+bool readValue(OMPSDBinaryReader& reader, uint32_t type, int depth, OMPSDDescriptorValue& value,
+               std::string* why) {
+    if (depth > OMPSDDescriptorDecoder::kMaximumDepth) return failTooDeep(reader, why);
     value.type = type;
     switch (type) {
         case OMPSDFourCC("obj "):
-            return readReference(reader, value);
+            return readReference(reader, value, why);
         case OMPSDFourCC("Objc"):
         case OMPSDFourCC("GlbO"):
-            value.object = readObject(reader, depth);
+            value.object = OMPSDDescriptorDecoder::read(reader, depth, why);
             return value.object != nullptr;
         case OMPSDFourCC("VlLs"): {
             uint32_t count = reader.u32();
-            if (uint64_t(count) * 4 > reader.remaining()) {
-                reader.fail();
-                return false;
-            }
+            if (uint64_t(count) * 4 > reader.remaining())
+                return fail(
+                    reader, why,
+                    fmt::format("list of {} items, {} bytes left", count, reader.remaining()));
             for (uint32_t i = 0; i < count; ++i) {
                 OMPSDDescriptorValue item;
                 uint32_t itemType = reader.u32();
-                if (reader.failed() || !readValue(reader, itemType, depth + 1, item)) return false;
+                if (!readItemValue(reader, nullptr, i, itemType, depth + 1, item, why))
+                    return false;
                 value.list.push_back(std::move(item));
             }
             return true;
@@ -143,10 +179,9 @@ bool readValue(OMPSDBinaryReader& reader, uint32_t type, int depth, OMPSDDescrip
         case OMPSDFourCC("UnFl"): {
             value.unit = reader.u32();
             uint32_t count = reader.u32();
-            if (uint64_t(count) * 8 > reader.remaining()) {
-                reader.fail();
-                return false;
-            }
+            if (uint64_t(count) * 8 > reader.remaining())
+                return fail(reader, why,
+                            fmt::format("{} numbers, {} bytes left", count, reader.remaining()));
             for (uint32_t i = 0; i < count; ++i)
                 value.numbers.push_back(reader.f64());
             break;
@@ -181,12 +216,11 @@ bool readValue(OMPSDBinaryReader& reader, uint32_t type, int depth, OMPSDDescrip
             // An object array: its item count, then one descriptor body whose
             // items are unit-double arrays with one entry per object.
             (void)reader.u32();
-            value.object = readObject(reader, depth);
+            value.object = OMPSDDescriptorDecoder::read(reader, depth, why);
             return value.object != nullptr;
         }
         default:
-            reader.fail();
-            return false;
+            return fail(reader, why, fmt::format("unknown type {}", OMPSDQuotedCode(type)));
     }
     return !reader.failed();
 }
@@ -209,10 +243,10 @@ bool OMPSDDescriptorValue::asDouble(double* out) const {
 }
 
 std::shared_ptr<const OMPSDDescriptorDecoder> OMPSDDescriptorDecoder::read(
-    OMPSDBinaryReader& reader, int depth) {
+    OMPSDBinaryReader& reader, int depth, std::string* why) {
     auto descriptor = std::make_shared<OMPSDDescriptorDecoder>();
     if (!readDescriptorBody(reader, depth, descriptor->name_, descriptor->classIdentifier_,
-                            descriptor->items_))
+                            descriptor->items_, why))
         return nullptr;
     return descriptor;
 }
@@ -220,16 +254,18 @@ std::shared_ptr<const OMPSDDescriptorDecoder> OMPSDDescriptorDecoder::read(
 lf::Result<std::shared_ptr<const OMPSDDescriptorDecoder>> OMPSDDescriptorDecoder::decode(
     std::span<const uint8_t> bytes) {
     OMPSDBinaryReader reader(bytes);
-    auto descriptor = read(reader);
-    if (!descriptor)
-        return OMPSDMakeError(OMPSDErrorCorruptData, "action descriptor is damaged or truncated");
+    std::string why;
+    auto descriptor = read(reader, 0, &why);
+    if (!descriptor) return OMPSDMakeError(OMPSDErrorCorruptData, "action descriptor: " + why);
     return descriptor;
 }
 
 lf::Result<std::shared_ptr<const OMPSDDescriptorDecoder>> OMPSDDescriptorDecoder::decodeVersioned(
     std::span<const uint8_t> bytes) {
     if (bytes.size() < 4)
-        return OMPSDMakeError(OMPSDErrorTruncated, "action descriptor has no version");
+        return OMPSDMakeError(
+            OMPSDErrorTruncated,
+            fmt::format("action descriptor of {} bytes has no room for its version", bytes.size()));
     return decode(bytes.subspan(4));
 }
 

@@ -55,9 +55,11 @@ public:
     static lf::Result<std::shared_ptr<const OMPSDDescriptorDecoder>> decodeVersioned(
         std::span<const uint8_t> bytes);
     // Decodes one descriptor at the reader's position, moving past it; null
-    // when it is damaged (the reader then has failed).
+    // when it is damaged (the reader then has failed, and `why`, when given,
+    // says which item is damaged and how).
     static std::shared_ptr<const OMPSDDescriptorDecoder> read(OMPSDBinaryReader& reader,
-                                                              int depth = 0);
+                                                              int depth = 0,
+                                                              std::string* why = nullptr);
 
     const std::string& name() const { return name_; }
     const std::string& classIdentifier() const { return classIdentifier_; }

@@ -7,6 +7,8 @@
 #include "psd/OMPSDLayerSectionParser.h"
 #include "psd/OMPSDSource.h"
 
+#include <fmt/format.h>
+
 // File layout (Photoshop File Formats): header (26 bytes), colour mode data,
 // image resources, layer and mask information, image data. Every section
 // starts with its length (8 bytes for the layer section of PSB files).
@@ -33,25 +35,33 @@ lf::Result<std::shared_ptr<OMPSDDocument>> OMPSDDocument::createWithFile(const s
 
 lf::Status OMPSDDocument::parseHeader(lf::Data header) {
     OMPSDBinaryReader reader(header.span());
-    if (reader.u32() != OMPSDFourCC("8BPS"))
-        return OMPSDMakeError(OMPSDErrorNotAPhotoshopDocument, "the signature is not 8BPS");
+    uint32_t signature = reader.u32();
+    if (signature != OMPSDFourCC("8BPS"))
+        return OMPSDMakeError(
+            OMPSDErrorNotAPhotoshopDocument,
+            fmt::format("header: signature {}, expected '8BPS'", OMPSDQuotedCode(signature)));
     version_ = reader.u16();
     if (version_ != 1 && version_ != 2)
-        return OMPSDMakeError(OMPSDErrorUnsupportedVersion,
-                              "header version " + std::to_string(version_) + " is not 1 or 2");
+        return OMPSDMakeError(
+            OMPSDErrorUnsupportedVersion,
+            fmt::format("header: version {}, expected 1 (PSD) or 2 (PSB)", version_));
     reader.skip(6);
     channelCount_ = reader.u16();
     height_ = reader.u32();
     width_ = reader.u32();
     depth_ = reader.u16();
     colorMode_ = reader.u16();
+    auto invalid = [](std::string what) {
+        return OMPSDMakeError(OMPSDErrorInvalidHeader, "header: " + what);
+    };
     uint32_t maximumSize = isPSB() ? 300000 : 30000;
     if (channelCount_ < 1 || channelCount_ > 56)
-        return OMPSDMakeError(OMPSDErrorInvalidHeader, "header channel count out of range");
-    if (width_ < 1 || height_ < 1 || width_ > maximumSize || height_ > maximumSize)
-        return OMPSDMakeError(OMPSDErrorInvalidHeader, "header width or height out of range");
+        return invalid(fmt::format("{} channels, expected 1 to 56", channelCount_));
+    for (auto [name, size] : {std::pair{"width", width_}, std::pair{"height", height_}})
+        if (size < 1 || size > maximumSize)
+            return invalid(fmt::format("{} {}, expected 1 to {}", name, size, maximumSize));
     if (depth_ != 1 && depth_ != 8 && depth_ != 16 && depth_ != 32)
-        return OMPSDMakeError(OMPSDErrorInvalidHeader, "header depth is not 1, 8, 16 or 32");
+        return invalid(fmt::format("depth {}, expected 1, 8, 16 or 32", depth_));
     switch (colorMode_) {
         case bitmap:
         case grayscale:
@@ -63,7 +73,7 @@ lf::Status OMPSDDocument::parseHeader(lf::Data header) {
         case lab:
             break;
         default:
-            return OMPSDMakeError(OMPSDErrorInvalidHeader, "header colour mode is unknown");
+            return invalid(fmt::format("colour mode {} is unknown", colorMode_));
     }
     return {};
 }
@@ -71,7 +81,9 @@ lf::Status OMPSDDocument::parseHeader(lf::Data header) {
 lf::Status OMPSDDocument::parse() {
     const BAByteArray& bytes = *bytes_;
     if (bytes.length() < 26)
-        return OMPSDMakeError(OMPSDErrorNotAPhotoshopDocument, "shorter than a document header");
+        return OMPSDMakeError(
+            OMPSDErrorNotAPhotoshopDocument,
+            fmt::format("{} bytes, shorter than the 26-byte header", bytes.length()));
     OMPSD_TRY_ASSIGN(lf::Data header, OMPSDReadBytes(bytes, {0, 26}));
     LF_TRY(parseHeader(header));
 
@@ -79,12 +91,12 @@ lf::Status OMPSDDocument::parse() {
     uint64_t offset = 26;
     auto nextSection = [&](bool wideLength, const char* what) -> lf::Result<BARange> {
         uint64_t fieldSize = wideLength ? 8 : 4;
-        OMPSD_TRY_ASSIGN(lf::Data field, OMPSDReadBytes(bytes, {offset, fieldSize}));
-        OMPSDBinaryReader reader(field.span());
+        auto field = OMPSDReadBytes(bytes, {offset, fieldSize});
+        if (!field) return OMPSDErrorAt(what, field.error());
+        OMPSDBinaryReader reader(field->span());
         BARange section{offset + fieldSize, reader.length(wideLength)};
-        if (!section.fitsWithin(bytes.length()))
-            return OMPSDMakeError(OMPSDErrorTruncated,
-                                  std::string(what) + " reaches past the end of the document");
+        if (auto fits = OMPSDCheckRange(bytes, section); !fits)
+            return OMPSDErrorAt(what, fits.error());
         offset = section.end();
         return section;
     };
@@ -93,16 +105,25 @@ lf::Status OMPSDDocument::parse() {
         return OMPSDReadBytes(bytes, section);
     };
 
-    OMPSD_TRY_ASSIGN(colorModeData_, readSection(false, "the colour mode data"));
-    OMPSD_TRY_ASSIGN(lf::Data resources, readSection(false, "the image resources"));
+    OMPSD_TRY_ASSIGN(colorModeData_, readSection(false, "colour mode data"));
+    OMPSD_TRY_ASSIGN(lf::Data resources, readSection(false, "image resources"));
     LF_TRY(parseImageResources(resources));
     // The layer and mask information is read piece by piece by its parser
     // (its channel data can make up most of the document).
-    OMPSD_TRY_ASSIGN(BARange layerSection, nextSection(isPSB(), "the layer and mask information"));
-    OMPSDLayerSectionParser parser(*this, layerSection.location, layerSection.length);
-    LF_TRY(parser.parse());
+    OMPSD_TRY_ASSIGN(BARange sectionRange, nextSection(isPSB(), "layer and mask information"));
+    OMPSDLayerSectionParser parser(*this, sectionRange.location, sectionRange.length);
+    OMPSD_TRY_ASSIGN(OMPSDLayerSection section, parser.parse());
+    layers_ = std::move(section.layers);
+    allLayers_ = std::move(section.allLayers);
+    globalLayerMask_ = std::move(section.globalLayerMask);
+    atoms_ = std::move(section.atoms);
+    hasMergedTransparency_ = section.hasMergedTransparency;
     applyLayerComps();
-    parseMergedImage(offset);
+    // Photoshop can always rebuild the merged image, so a damaged one does
+    // not cost the document: it reads as absent.
+    if (auto merged = parseMergedImage(offset); !merged)
+        lf::log("Merged image: {}; the document is read without it",
+                merged.error().localizedDescription());
     return {};
 }
 
@@ -111,20 +132,29 @@ lf::Status OMPSDDocument::parseImageResources(const lf::Data& section) {
     // even, 32-bit length, data padded to even.
     OMPSDBinaryReader reader(section.span());
     while (reader.remaining() >= 12) {
+        size_t blockStart = reader.position();
         uint32_t signature = reader.u32();
         if (signature != OMPSDFourCC("8BIM") && signature != OMPSDFourCC("MeSa") &&
             signature != OMPSDFourCC("AgHg") && signature != OMPSDFourCC("PHUT") &&
             signature != OMPSDFourCC("DCSR"))
-            return OMPSDMakeError(OMPSDErrorCorruptData, "an image resource has no signature");
+            return OMPSDMakeError(
+                OMPSDErrorCorruptData,
+                fmt::format("image resources: signature {} at byte {} of the section, expected "
+                            "'8BIM'",
+                            OMPSDQuotedCode(signature), blockStart));
         uint16_t identifier = reader.u16();
         std::string name = reader.pascalString(2);
         uint32_t length = reader.u32();
-        size_t start = reader.position();
-        reader.skip(length);
         if (reader.failed())
             return OMPSDMakeError(
                 OMPSDErrorTruncated,
-                "image resource " + std::to_string(identifier) + " reaches past its section");
+                fmt::format("image resource {}: its name reaches past the section", identifier));
+        if (length > reader.remaining())
+            return OMPSDMakeError(OMPSDErrorTruncated,
+                                  fmt::format("image resource {}: {} bytes, {} left in the section",
+                                              identifier, length, reader.remaining()));
+        size_t start = reader.position();
+        reader.skip(length);
         reader.align(2);
         imageResources_.push_back(std::make_shared<OMPSDImageResource>(
             identifier, std::move(name), section.subdata(start, length)));
@@ -175,13 +205,12 @@ const OMPSDAttributesAtom* OMPSDDocument::attributesAtomForKey(uint32_t key) con
     return nullptr;
 }
 
-void OMPSDDocument::parseMergedImage(uint64_t offset) {
+lf::Status OMPSDDocument::parseMergedImage(uint64_t offset) {
     // Image data: a compression method, then every channel's plane in
     // order; RLE keeps the row byte counts of all planes first.
     const BAByteArray& bytes = *bytes_;
-    auto field = OMPSDReadBytes(bytes, {offset, 2});
-    if (!field) return;
-    OMPSDBinaryReader reader(field->span());
+    OMPSD_TRY_ASSIGN(lf::Data field, OMPSDReadBytes(bytes, {offset, 2}));
+    OMPSDBinaryReader reader(field.span());
     uint16_t method = reader.u16();
     offset += 2;
     uint64_t length = bytes.length() - offset;
@@ -189,9 +218,16 @@ void OMPSDDocument::parseMergedImage(uint64_t offset) {
     uint64_t rowBytes = (uint64_t(width_) * depth_ + 7) / 8;
     uint64_t planeBytes = rowBytes * height_;
     uint64_t countSize = isPSB() ? 4 : 2;
+    auto pastTheEnd = [&](std::string_view what, uint64_t needed, uint64_t left) {
+        return OMPSDMakeError(
+            OMPSDErrorTruncated,
+            fmt::format("{} of {} bytes, {} left in the document", what, needed, left));
+    };
     std::vector<OMPSDChannelReference::Source> sources;
     if (method == uint16_t(OMPSDCompression::raw)) {
-        if (planeBytes * channelCount_ > length) return;
+        if (planeBytes * channelCount_ > length)
+            return pastTheEnd(fmt::format("{} raw planes", channelCount_),
+                              planeBytes * channelCount_, length);
         for (uint16_t c = 0; c < channelCount_; ++c) {
             OMPSDChannelReference::Source source;
             source.byteArray = bytes_;
@@ -200,16 +236,17 @@ void OMPSDDocument::parseMergedImage(uint64_t offset) {
         }
     } else if (method == uint16_t(OMPSDCompression::rle)) {
         uint64_t countsLength = countSize * height_ * channelCount_;
-        if (countsLength > length) return;
-        auto countBytes = OMPSDReadBytes(bytes, {offset, countsLength});
-        if (!countBytes) return;
-        OMPSDBinaryReader counts(countBytes->span());
+        if (countsLength > length) return pastTheEnd("row byte counts", countsLength, length);
+        OMPSD_TRY_ASSIGN(lf::Data countBytes, OMPSDReadBytes(bytes, {offset, countsLength}));
+        OMPSDBinaryReader counts(countBytes.span());
         uint64_t dataOffset = offset + countsLength;
         for (uint16_t c = 0; c < channelCount_; ++c) {
             uint64_t planeLength = 0;
             for (uint32_t row = 0; row < height_; ++row)
                 planeLength += isPSB() ? counts.u32() : counts.u16();
-            if (!BARange{dataOffset, planeLength}.fitsWithin(bytes.length())) return;
+            if (!BARange{dataOffset, planeLength}.fitsWithin(bytes.length()))
+                return pastTheEnd(fmt::format("RLE plane {}", c), planeLength,
+                                  bytes.length() - std::min(dataOffset, bytes.length()));
             OMPSDChannelReference::Source source;
             source.byteArray = bytes_;
             source.range = {dataOffset, planeLength};
@@ -223,8 +260,8 @@ void OMPSDDocument::parseMergedImage(uint64_t offset) {
     } else {
         // Zip streams cover all planes at once; Photoshop does not write them
         // for the merged image, so none is offered.
-        lf::log("Merged image compression {} is not read", method);
-        return;
+        return OMPSDMakeError(OMPSDErrorUnsupportedCompression,
+                              fmt::format("compression {}, expected 0 (raw) or 1 (RLE)", method));
     }
     int colorChannels = colorChannelCount();
     auto owner = std::make_shared<const std::string>("merged image");
@@ -237,6 +274,7 @@ void OMPSDDocument::parseMergedImage(uint64_t offset) {
         mergedChannels_.push_back(std::make_shared<OMPSDChannelReference>(
             identifier, rect, depth_, sources[c], owner, weak_from_this()));
     }
+    return {};
 }
 
 const std::vector<std::shared_ptr<const OMPSDPattern>>& OMPSDDocument::patterns() const {

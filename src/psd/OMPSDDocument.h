@@ -126,12 +126,13 @@ public:
     const std::shared_ptr<const BAByteArray>& byteArray() const { return bytes_; }
 
 private:
-    friend class OMPSDLayerSectionParser;
     explicit OMPSDDocument(std::shared_ptr<const BAByteArray> bytes) : bytes_(std::move(bytes)) {}
     lf::Status parse();
     lf::Status parseHeader(lf::Data header);
     lf::Status parseImageResources(const lf::Data& section);
-    void parseMergedImage(uint64_t offset);
+    // The merged image's planes, from the image data at `offset`; an error
+    // says why there is none.
+    lf::Status parseMergedImage(uint64_t offset);
     void applyLayerComps();
     int32_t resourceInteger(uint16_t identifier, int32_t fallback) const;
     // Colour planes of the colour mode (3 for RGB and Lab, 4 for CMYK, ...).

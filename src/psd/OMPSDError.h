@@ -1,12 +1,15 @@
 #pragma once
 // Errors of the document reader. Every input the reader cannot use is
-// reported in this domain; the description names the part of the document
-// and the field that is wrong.
+// reported in this domain; the description says where (the header, a
+// section, "layer 3", "image resource 1037", a block key) and gives the
+// offending value against its limit or expectation ("layer 3: 71 channels,
+// at most 59").
 #include "platform/Error.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 inline constexpr const char* OMPSDErrorDomain = "OMPSDErrorDomain";
 
@@ -32,3 +35,12 @@ enum OMPSDErrorCode : int64_t {
 
 lf::Error OMPSDMakeError(OMPSDErrorCode code, std::string description,
                          std::shared_ptr<const lf::Error> underlying = nullptr);
+
+// `error` with "`where`: " in front of its description (unless it already
+// starts so), its domain, code and other user info unchanged: the parts of
+// the reader that know the place add it to the errors of those that don't.
+lf::Error OMPSDErrorAt(std::string_view where, lf::Error error);
+
+// A four-character code as messages show it: 'lyid' when its characters
+// are printable, else its value in hex (0x00000003).
+std::string OMPSDQuotedCode(uint32_t code);

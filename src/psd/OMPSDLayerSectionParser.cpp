@@ -43,10 +43,17 @@ bool hasWideLength(uint32_t key) {
     }
 }
 
-// The most a record's fields before its extra data take: rectangle,
-// channel count, 59 channel entries of PSB size, blend mode and flags,
-// extra data length.
-constexpr uint64_t kRecordHeadBytes = 16 + 2 + 59 * 10 + 12 + 4;
+// A layer has at most 56 colour and alpha channels, plus its transparency,
+// user mask and real mask.
+constexpr uint16_t kMaximumChannels = 56 + 3;
+
+// What a record's fields before its extra data take: rectangle, channel
+// count, the channel entries (identifier and length), blend mode
+// signature, key and flags, extra data length.
+constexpr uint64_t recordFieldBytes(uint64_t channels, bool wide) {
+    return 16 + 2 + channels * (wide ? 10 : 6) + 12 + 4;
+}
+constexpr uint64_t kRecordHeadBytes = recordFieldBytes(kMaximumChannels, true);
 
 // A record's length from its first bytes, or as many bytes as there are
 // where they cannot tell (the parse then reports why).
@@ -57,6 +64,40 @@ uint64_t recordLength(std::span<const uint8_t> head, bool wide) {
     reader.skip(uint64_t{channels} * (wide ? 10 : 6) + 12);
     uint32_t extra = reader.u32();
     return reader.failed() ? head.size() : reader.position() + extra;
+}
+
+// Signature, key and length.
+constexpr uint64_t blockHeaderBytes(bool wideLength) {
+    return 8 + (wideLength ? 8 : 4);
+}
+
+// The damage that ends a run of tagged blocks, `at` the position of the
+// block's signature.
+lf::Error badBlockSignature(uint32_t signature, uint64_t at) {
+    return OMPSDMakeError(OMPSDErrorCorruptData,
+                          fmt::format("signature {} at byte {}, expected '8BIM' or '8B64'",
+                                      OMPSDQuotedCode(signature), at));
+}
+// A block that takes `size` bytes (its header and data), `left` from its
+// start on.
+lf::Error blockPastTheEnd(uint32_t key, uint64_t at, uint64_t size, uint64_t left) {
+    return OMPSDMakeError(OMPSDErrorTruncated,
+                          fmt::format("tagged block {} at byte {} takes {} bytes, {} left",
+                                      OMPSDQuotedCode(key), at, size, left));
+}
+
+// The next part of a record's extra data (its mask data or blending
+// ranges): a 32-bit length and that many bytes.
+lf::Result<std::span<const uint8_t>> extraDataPart(OMPSDBinaryReader& extra, const char* part) {
+    uint64_t left = extra.remaining();
+    uint32_t length = extra.u32();
+    auto bytes = extra.bytes(length);
+    if (!extra.failed()) return bytes;
+    return OMPSDMakeError(
+        OMPSDErrorCorruptData,
+        left < 4
+            ? fmt::format("{} length of 4 bytes, {} left in the extra data", part, left)
+            : fmt::format("{} of {} bytes, {} left in the extra data", part, length, left - 4));
 }
 
 OMPSDBlendingRange readRange(OMPSDBinaryReader& reader) {
@@ -73,22 +114,24 @@ OMPSDBlendingRange readRange(OMPSDBinaryReader& reader) {
 std::vector<OMPSDAttributesAtom> OMPSDReadTaggedBlocks(OMPSDBinaryReader& reader,
                                                        const lf::Data& backing,
                                                        size_t backingOffset, bool isPSB,
-                                                       bool* damaged) {
+                                                       lf::Status* damage) {
     std::vector<OMPSDAttributesAtom> atoms;
+    auto damaged = [&](lf::Error error) {
+        if (damage) *damage = std::move(error);
+        return atoms;
+    };
     while (reader.remaining() >= 12) {
+        size_t at = reader.position();
         uint32_t signature = reader.u32();
-        if (!isSignature(signature)) {
-            if (damaged) *damaged = true;
-            break;
-        }
+        if (!isSignature(signature)) return damaged(badBlockSignature(signature, at));
         uint32_t key = reader.u32();
-        uint64_t length = reader.length(isPSB && hasWideLength(key));
+        bool wide = isPSB && hasWideLength(key);
+        uint64_t length = reader.length(wide);
         size_t start = reader.position();
+        if (reader.failed() || length > reader.remaining())
+            return damaged(
+                blockPastTheEnd(key, at, blockHeaderBytes(wide) + length, reader.size() - at));
         reader.skip(length);
-        if (reader.failed()) {
-            if (damaged) *damaged = true;
-            break;
-        }
         atoms.emplace_back(key, backing.subdata(backingOffset + start, length));
         // Writers pad blocks to 2 or 4 bytes, some inside the length and
         // some outside: skip zero bytes up to the next signature.
@@ -108,14 +151,15 @@ std::vector<OMPSDAttributesAtom> OMPSDReadTaggedBlocks(OMPSDBinaryReader& reader
     return atoms;
 }
 
-void OMPSDLayerSectionParser::parseMaskData(OMPSDBinaryReader& reader, OMPSDLayerRecord& record) {
-    // Size, then rectangle, default colour and flags; with a size of 20 two
-    // bytes of padding; otherwise the real (user and vector combined) mask's
-    // flags, default colour and rectangle; then, when flag bit 4 is set, the
-    // mask parameters.
-    uint32_t size = reader.u32();
+void OMPSDLayerSectionParser::parseMaskData(std::span<const uint8_t> bytes,
+                                            OMPSDLayerRecord& record) {
+    // Rectangle, default colour and flags; with a size of 20 two bytes of
+    // padding; otherwise the real (user and vector combined) mask's flags,
+    // default colour and rectangle; then, when flag bit 4 is set, the mask
+    // parameters.
+    const size_t size = bytes.size();
     if (size == 0) return;
-    OMPSDBinaryReader mask = reader.subreader(size);
+    OMPSDBinaryReader mask(bytes);
     OMPSDLayerMaskData data;
     data.rect = mask.rect();
     data.backgroundColor = mask.u8();
@@ -135,43 +179,61 @@ void OMPSDLayerSectionParser::parseMaskData(OMPSDBinaryReader& reader, OMPSDLaye
         if (mask.failed())
             data.density = 1, data.feather = 0, data.vectorDensity = 1, data.vectorFeather = 0;
     }
-    if (!reader.failed()) record.mask = data;
+    record.mask = data;
 }
 
 lf::Status OMPSDLayerSectionParser::parseRecord(OMPSDBinaryReader& reader, const lf::Data& backing,
-                                                size_t readerOffset, PendingLayer& layer) {
+                                                size_t readerOffset, size_t index,
+                                                PendingLayer& layer) {
     const bool wide = document_.isPSB();
     OMPSDLayerRecord& record = layer.record;
     record.rect = reader.rect();
     uint16_t channelCount = reader.u16();
-    if (channelCount > 56 + 3)
-        return OMPSDMakeError(OMPSDErrorCorruptData, "a layer record has too many channels");
+    if (channelCount > kMaximumChannels)
+        return OMPSDMakeError(OMPSDErrorCorruptData, fmt::format("{} channels, at most {}",
+                                                                 channelCount, kMaximumChannels));
     for (uint16_t i = 0; i < channelCount; ++i) {
         int16_t identifier = reader.i16();
         layer.channels.push_back({identifier, reader.length(wide)});
     }
-    if (reader.u32() != OMPSDFourCC("8BIM") && !reader.failed())
-        return OMPSDMakeError(OMPSDErrorCorruptData, "a layer record has no blend mode signature");
+    uint32_t signature = reader.u32();
+    if (signature != OMPSDFourCC("8BIM") && !reader.failed())
+        return OMPSDMakeError(
+            OMPSDErrorCorruptData,
+            fmt::format("blend mode signature {}, expected '8BIM'", OMPSDQuotedCode(signature)));
     record.blendKey = reader.u32();
     record.opacity = reader.u8();
     record.clipping = reader.u8();
     record.flags = reader.u8();
     reader.skip(1);
     uint32_t extraLength = reader.u32();
-    if (reader.failed() || extraLength > reader.remaining())
-        return OMPSDMakeError(OMPSDErrorTruncated, "a layer record reaches past its section");
+    if (reader.failed())
+        return OMPSDMakeError(
+            OMPSDErrorTruncated,
+            fmt::format("the record's fields take {} bytes, {} left in the layer info",
+                        recordFieldBytes(channelCount, wide), reader.size()));
+    if (extraLength > reader.remaining())
+        return OMPSDMakeError(OMPSDErrorTruncated,
+                              fmt::format("extra data of {} bytes, {} left in the layer info",
+                                          extraLength, reader.remaining()));
     size_t extraStart = reader.position();
     OMPSDBinaryReader extra = reader.subreader(extraLength);
-    parseMaskData(extra, record);
-    uint32_t rangesLength = extra.u32();
-    auto ranges = extra.bytes(rangesLength);
+    OMPSD_TRY_ASSIGN(auto mask, extraDataPart(extra, "mask data"));
+    parseMaskData(mask, record);
+    OMPSD_TRY_ASSIGN(auto ranges, extraDataPart(extra, "blending ranges"));
     record.blendingRanges.assign(ranges.begin(), ranges.end());
+    uint64_t left = extra.remaining();
+    uint64_t nameBytes = (OMPSDBinaryReader(extra).u8() + 1 + 3) / 4 * 4;  // padded to 4
     record.pascalName = extra.pascalString(4);
     if (extra.failed())
-        return OMPSDMakeError(OMPSDErrorCorruptData, "a layer record's extra data is damaged");
-    bool damaged = false;
-    record.atoms = OMPSDReadTaggedBlocks(extra, backing, readerOffset + extraStart, wide, &damaged);
-    if (damaged) lf::log("Layer '{}': damaged tagged block skipped", record.pascalName);
+        return OMPSDMakeError(
+            OMPSDErrorCorruptData,
+            fmt::format("name of {} bytes, {} left in the extra data", nameBytes, left));
+    lf::Status damage;
+    record.atoms = OMPSDReadTaggedBlocks(extra, backing, readerOffset + extraStart, wide, &damage);
+    if (!damage)
+        lf::log("Layer {} '{}', extra data: {}; it and the blocks after it are skipped", index,
+                record.pascalName, damage.error().localizedDescription());
 
     record.name = record.pascalName;
     for (const auto& atom : record.atoms) {
@@ -262,7 +324,7 @@ lf::Result<std::span<const uint8_t>> OMPSDLayerSectionParser::bytesAt(uint64_t o
     uint64_t windowEnd = windowOffset_ + window_.size();
     if (offset < windowOffset_ || offset + length > windowEnd) {
         uint64_t size = std::min(std::max(length, minimum), limit - std::min(offset, limit));
-        OMPSD_TRY_ASSIGN(window_, OMPSDReadBytes(*document_.bytes_, {offset, size}));
+        OMPSD_TRY_ASSIGN(window_, OMPSDReadBytes(*document_.byteArray(), {offset, size}));
         windowOffset_ = offset;
     }
     return window_.span().subspan(offset - windowOffset_, length);
@@ -275,30 +337,32 @@ lf::Result<std::span<const uint8_t>> OMPSDLayerSectionParser::windowFrom(uint64_
     return window_.span().subspan(offset - windowOffset_);
 }
 
-lf::Status OMPSDLayerSectionParser::parseLayerInfo(uint64_t offset, uint64_t length) {
-    if (!BARange{offset, length}.fitsWithin(document_.bytes_->length()))
-        return OMPSDMakeError(OMPSDErrorTruncated, "the layer info reaches past its section");
+lf::Status OMPSDLayerSectionParser::parseLayerInfo(uint64_t offset, uint64_t length,
+                                                   const std::string& where) {
+    if (auto fits = OMPSDCheckRange(*document_.byteArray(), {offset, length}); !fits)
+        return OMPSDErrorAt(where, fits.error());
     const uint64_t end = offset + length;
     const bool wide = document_.isPSB();
     OMPSD_TRY_ASSIGN(auto countBytes, bytesAt(offset, 2, end));
     if (countBytes.size() < 2) return {};  // no count: no layers
     int16_t count = OMPSDBinaryReader(countBytes).i16();
-    if (count < 0) document_.hasMergedTransparency_ = true;
+    if (count < 0) section_.hasMergedTransparency = true;
     size_t layerCount = size_t(count < 0 ? -int(count) : count);
     // A record takes at least 34 bytes: refuse counts the bytes cannot hold.
     if (layerCount * 34 > length - 2)
-        return OMPSDMakeError(OMPSDErrorCorruptData, "the layer count exceeds the layer info");
+        return OMPSDMakeError(OMPSDErrorCorruptData,
+                              fmt::format("{}: {} layers take at least {} bytes, it holds {}",
+                                          where, layerCount, layerCount * 34, length - 2));
 
     // Records, each read from the window once it holds the whole record.
     uint64_t position = offset + 2;
     std::vector<PendingLayer> pending(layerCount);
-    for (auto& layer : pending) {
+    for (size_t index = 0; index < layerCount; ++index) {
         OMPSD_TRY_ASSIGN(auto head, windowFrom(position, kRecordHeadBytes, end));
         OMPSD_TRY_ASSIGN(auto bytes, windowFrom(position, recordLength(head, wide), end));
         OMPSDBinaryReader reader(bytes);
-        LF_TRY(parseRecord(reader, window_, position - windowOffset_, layer));
-        if (reader.failed())
-            return OMPSDMakeError(OMPSDErrorTruncated, "a layer record is truncated");
+        auto parsed = parseRecord(reader, window_, position - windowOffset_, index, pending[index]);
+        if (!parsed) return OMPSDErrorAt(fmt::format("layer {}", index), parsed.error());
         position += reader.position();
     }
 
@@ -313,15 +377,15 @@ lf::Status OMPSDLayerSectionParser::parseLayerInfo(uint64_t offset, uint64_t len
             std::make_shared<const std::string>(fmt::format("layer {} '{}'", index, record.name));
         for (const auto& channel : layer.channels) {
             if (channel.length > end - position)
-                return OMPSDMakeError(OMPSDErrorTruncated,
-                                      fmt::format("channel data of layer {} reaches past the "
-                                                  "layer info",
-                                                  index));
+                return OMPSDMakeError(
+                    OMPSDErrorTruncated,
+                    fmt::format("{} channel {}: {} bytes of data, {} left in the {}", *owner,
+                                channel.identifier, channel.length, end - position, where));
             OMPSDRect rect = record.rect;
             if (channel.identifier == -2 && record.mask) rect = record.mask->rect;
             if (channel.identifier == -3 && record.mask) rect = record.mask->realRect;
             OMPSDChannelReference::Source source;
-            source.byteArray = document_.bytes_;
+            source.byteArray = document_.byteArray();
             source.isPSB = wide;
             if (channel.length >= 2) {
                 // Read alone: the samples between channels are not needed.
@@ -332,7 +396,7 @@ lf::Status OMPSDLayerSectionParser::parseLayerInfo(uint64_t offset, uint64_t len
             }
             position += channel.length;
             record.channels.push_back(std::make_shared<OMPSDChannelReference>(
-                channel.identifier, rect, document_.depth_, std::move(source), owner,
+                channel.identifier, rect, document_.depth(), std::move(source), owner,
                 document_.weak_from_this()));
         }
         auto options = OMPSDBlendingOptionsForRecord(record);
@@ -358,7 +422,7 @@ void OMPSDLayerSectionParser::buildTree(std::vector<std::shared_ptr<OMPSDLayer>>
             stack.emplace_back();
             continue;
         }
-        document_.allLayers_.push_back(layer);
+        section_.allLayers.push_back(layer);
         if (layer->isGroup() && stack.size() > 1) {
             layer->setSublayers(std::move(stack.back()));
             stack.pop_back();
@@ -371,51 +435,56 @@ void OMPSDLayerSectionParser::buildTree(std::vector<std::shared_ptr<OMPSDLayer>>
         for (auto& layer : orphans)
             stack.back().push_back(std::move(layer));
     }
-    document_.layers_ = std::move(stack.front());
+    section_.layers = std::move(stack.front());
 }
 
-void OMPSDLayerSectionParser::parseDocumentBlocks(uint64_t offset) {
+lf::Status OMPSDLayerSectionParser::parseDocumentBlocks(uint64_t offset) {
     // Blocks are read as they are found: small ones into memory at once,
     // large ones when first used. A damaged block ends the reading (the
     // blocks after it read as absent).
     constexpr uint64_t kDeferredBlockBytes = uint64_t{64} << 10;
     const bool wide = document_.isPSB();
     const uint64_t end = sectionOffset_ + sectionLength_;
-    auto damaged = [] { lf::log("A damaged tagged block of the layer section was skipped"); };
     while (end - offset >= 12) {
-        auto header = bytesAt(offset, 16, end);
-        if (!header) return damaged();
-        OMPSDBinaryReader reader(*header);
-        if (!isSignature(reader.u32())) return damaged();
+        OMPSD_TRY_ASSIGN(auto header, bytesAt(offset, 16, end));
+        OMPSDBinaryReader reader(header);
+        uint32_t signature = reader.u32();
+        if (!isSignature(signature)) return badBlockSignature(signature, offset);
         uint32_t key = reader.u32();
-        uint64_t length = reader.length(wide && hasWideLength(key));
-        if (reader.failed()) return damaged();
+        bool wideLength = wide && hasWideLength(key);
+        uint64_t length = reader.length(wideLength);
         uint64_t start = offset + reader.position();
-        if (length > end - start) return damaged();
+        if (reader.failed() || length > end - start)
+            return blockPastTheEnd(key, offset, blockHeaderBytes(wideLength) + length,
+                                   end - offset);
         BARange range{start, length};
         if (key == OMPSDFourCC("Lr16") || key == OMPSDFourCC("Lr32") || key == OMPSDFourCC("Layr"))
             layerInfoBlocks_.emplace_back(key, range);
         if (length > kDeferredBlockBytes) {
-            document_.atoms_.emplace_back(key, document_.bytes_, range);
+            section_.atoms.emplace_back(key, document_.byteArray(), range);
         } else {
-            auto data = OMPSDReadBytes(*document_.bytes_, range);
-            if (!data) return damaged();
-            document_.atoms_.emplace_back(key, std::move(*data));
+            OMPSD_TRY_ASSIGN(auto data, OMPSDReadBytes(*document_.byteArray(), range));
+            section_.atoms.emplace_back(key, std::move(data));
         }
         offset = start + length;
         // Writers pad blocks to 2 or 4 bytes, some inside the length and
         // some outside: skip zero bytes up to the next signature.
         for (int pad = 0; pad < 3 && end - offset >= 4; ++pad) {
-            auto next = bytesAt(offset, 4, end);
-            if (!next) return damaged();
-            OMPSDBinaryReader peek(*next);
-            if (isSignature(peek.u32()) || (*next)[0] != 0) break;
+            OMPSD_TRY_ASSIGN(auto next, bytesAt(offset, 4, end));
+            OMPSDBinaryReader peek(next);
+            if (isSignature(peek.u32()) || next[0] != 0) break;
             ++offset;
         }
     }
+    return {};
 }
 
-lf::Status OMPSDLayerSectionParser::parse() {
+lf::Result<OMPSDLayerSection> OMPSDLayerSectionParser::parse() {
+    LF_TRY(parseSection());
+    return std::move(section_);
+}
+
+lf::Status OMPSDLayerSectionParser::parseSection() {
     const bool wide = document_.isPSB();
     const uint64_t end = sectionOffset_ + sectionLength_;
     if (sectionLength_ == 0) return {};
@@ -424,8 +493,11 @@ lf::Status OMPSDLayerSectionParser::parse() {
     uint64_t infoLength = reader.length(wide);
     uint64_t infoOffset = sectionOffset_ + reader.position();
     if (reader.failed() || infoLength > end - infoOffset)
-        return OMPSDMakeError(OMPSDErrorTruncated, "the layer info reaches past its section");
-    if (infoLength > 0) LF_TRY(parseLayerInfo(infoOffset, infoLength));
+        return OMPSDMakeError(
+            OMPSDErrorTruncated,
+            fmt::format("layer info of {} bytes, {} left in the layer and mask information",
+                        infoLength, end - std::min(infoOffset, end)));
+    if (infoLength > 0) LF_TRY(parseLayerInfo(infoOffset, infoLength, "layer info"));
 
     // Global layer mask info; a damaged one ends the section's reading (its
     // blocks then read as absent).
@@ -435,7 +507,10 @@ lf::Status OMPSDLayerSectionParser::parse() {
     uint32_t maskLength = OMPSDBinaryReader(maskField).u32();
     offset += 4;
     if (maskLength > end - offset) {
-        lf::log("The global layer mask info reaches past its section; ignored");
+        lf::log(
+            "Global layer mask info of {} bytes, {} left in the layer and mask information; it "
+            "and the section's tagged blocks are skipped",
+            maskLength, end - offset);
         return {};
     }
     if (maskLength > 0) {
@@ -447,16 +522,19 @@ lf::Status OMPSDLayerSectionParser::parse() {
             component = mask.u16();
         global.opacity = mask.u16();
         global.kind = mask.u8();
-        if (!mask.failed()) document_.globalLayerMask_ = global;
+        if (!mask.failed()) section_.globalLayerMask = global;
     }
-    parseDocumentBlocks(offset + maskLength);
+    if (auto blocks = parseDocumentBlocks(offset + maskLength); !blocks)
+        lf::log("Layer and mask information: {}; it and the blocks after it are skipped",
+                blocks.error().localizedDescription());
 
-    if (infoLength == 0 || document_.layers_.empty()) {
+    if (infoLength == 0 || section_.layers.empty()) {
         for (uint32_t key : {OMPSDFourCC("Lr16"), OMPSDFourCC("Lr32"), OMPSDFourCC("Layr")}) {
             auto block = std::find_if(layerInfoBlocks_.begin(), layerInfoBlocks_.end(),
                                       [&](const auto& entry) { return entry.first == key; });
             if (block == layerInfoBlocks_.end()) continue;
-            LF_TRY(parseLayerInfo(block->second.location, block->second.length));
+            LF_TRY(parseLayerInfo(block->second.location, block->second.length,
+                                  fmt::format("layer info of block {}", OMPSDQuotedCode(key))));
             break;
         }
     }

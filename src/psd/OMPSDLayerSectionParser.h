@@ -1,39 +1,58 @@
 #pragma once
-// Reads the layer and mask information section into a document: layer
+// Reads the layer and mask information section of a document: layer
 // records and their channels, the group tree, the global layer mask and the
 // section's tagged blocks. Used by OMPSDDocument while it opens.
 #include "bytearray/BARange.h"
 #include "platform/Data.h"
 #include "platform/Result.h"
+#include "psd/OMPSDDocument.h"
 #include "psd/OMPSDLayer.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
 class OMPSDBinaryReader;
-class OMPSDDocument;
+
+// What the layer and mask information section holds.
+struct OMPSDLayerSection {
+    // Top-level layers and groups, bottom-most first; every layer and group
+    // in file order (group end markers left out).
+    std::vector<std::shared_ptr<OMPSDLayer>> layers, allLayers;
+    std::optional<OMPSDGlobalLayerMask> globalLayerMask;
+    std::vector<OMPSDAttributesAtom> atoms;
+    // The layer count was negative: the merged image's first extra channel
+    // is its transparency.
+    bool hasMergedTransparency = false;
+};
 
 // Tagged blocks ("8BIM" or "8B64", key, length, data) until the reader
 // ends. `backing` holds the bytes the reader looks at, starting
 // `backingOffset` bytes before the reader's first byte, so the blocks can
-// share them. Stops at the first damaged block; sets `damaged` then.
+// share them. Stops at the first damaged block and sets `damage` to the
+// error that says what is wrong (positions count from the reader's start).
 std::vector<OMPSDAttributesAtom> OMPSDReadTaggedBlocks(OMPSDBinaryReader& reader,
                                                        const lf::Data& backing,
                                                        size_t backingOffset, bool isPSB,
-                                                       bool* damaged = nullptr);
+                                                       lf::Status* damage = nullptr);
 
 class OMPSDLayerSectionParser {
 public:
     // The section's bytes (after its length field) are `sectionLength`
     // bytes at `sectionOffset` in the document's byte array. They are read
     // piece by piece: the records and small blocks into memory, while
-    // channel data and large blocks stay where they are until used.
-    OMPSDLayerSectionParser(OMPSDDocument& document, uint64_t sectionOffset, uint64_t sectionLength)
+    // channel data and large blocks stay where they are until used. The
+    // layers and channels refer back to `document`, which must be owned by
+    // a shared pointer.
+    OMPSDLayerSectionParser(const OMPSDDocument& document, uint64_t sectionOffset,
+                            uint64_t sectionLength)
         : document_(document), sectionOffset_(sectionOffset), sectionLength_(sectionLength) {}
 
-    lf::Status parse();
+    // Reads the section; call once.
+    lf::Result<OMPSDLayerSection> parse();
 
 private:
     struct ChannelInfo {
@@ -45,16 +64,23 @@ private:
         std::vector<ChannelInfo> channels;
     };
 
+    // The section's parts, in order, into `section_`.
+    lf::Status parseSection();
     // A layer info structure (the section's own, or an "Lr16"/"Lr32"
-    // block's) of `length` bytes at `offset` in the byte array.
-    lf::Status parseLayerInfo(uint64_t offset, uint64_t length);
-    // A record from `reader`, whose first byte is byte `readerOffset` of
-    // `backing` (which the record's blocks then share).
+    // block's) of `length` bytes at `offset` in the byte array; its errors
+    // name it `where`.
+    lf::Status parseLayerInfo(uint64_t offset, uint64_t length, const std::string& where);
+    // The record of layer `index` (counted from 0 in file order, bottom-most
+    // first, as messages name layers) from `reader`, whose first byte is
+    // byte `readerOffset` of `backing` (which the record's blocks then
+    // share). Its errors leave the layer for the caller to name.
     lf::Status parseRecord(OMPSDBinaryReader& reader, const lf::Data& backing, size_t readerOffset,
-                           PendingLayer& layer);
-    void parseMaskData(OMPSDBinaryReader& reader, OMPSDLayerRecord& record);
-    // The section's tagged blocks from `offset` to the section's end.
-    void parseDocumentBlocks(uint64_t offset);
+                           size_t index, PendingLayer& layer);
+    // The mask data after its size field.
+    void parseMaskData(std::span<const uint8_t> bytes, OMPSDLayerRecord& record);
+    // The section's tagged blocks from `offset` to the section's end; an
+    // error says what ends them early (the blocks before it are kept).
+    lf::Status parseDocumentBlocks(uint64_t offset);
     void buildTree(std::vector<std::shared_ptr<OMPSDLayer>> records);
 
     // The bytes [offset, offset + length) (cut at `limit`) from the read
@@ -68,8 +94,9 @@ private:
                                                     uint64_t limit);
     static constexpr uint64_t kWindowBytes = uint64_t{64} << 10;
 
-    OMPSDDocument& document_;
+    const OMPSDDocument& document_;
     uint64_t sectionOffset_, sectionLength_;
+    OMPSDLayerSection section_;
     lf::Data window_;
     uint64_t windowOffset_ = 0;
     // Where the layer info blocks lie in the byte array, by key.

@@ -4,6 +4,10 @@
 #include "platform/Data.h"
 #include "platform/Result.h"
 
+// Nothing when `range` lies within `bytes`, else an OMPSDErrorTruncated
+// error giving the range and the array's length.
+lf::Status OMPSDCheckRange(const BAByteArray& bytes, BARange range);
+
 // The bytes of `range`: shared without copying when the range lies in one
 // slice of memory, else copied. A range past the end of the array is an
 // OMPSDErrorTruncated error; a failed read an OMPSDErrorReadFailed one.
