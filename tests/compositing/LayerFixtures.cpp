@@ -3,11 +3,12 @@
 #include "PSDTestSupport.h"
 #include "bytearray/BABTreeByteArray.h"
 #include "compositing/QFEffectRendering.h"
+#include "compositing/QFInfiniteRect.h"
 #include "compositing/QFLayerContent.h"
 #include "compositing/QFLayerShapeBounds.h"
-#include "rendergraph/BNCrossfadeWithMaskNode.h"
-#include "rendergraph/BNRenderer.h"
-#include "rendergraph/BNTransparentNode.h"
+#include "rendergraph/core/BNRenderer.h"
+#include "rendergraph/images/BNTransparentNode.h"
+#include "rendergraph/masks/BNCrossfadeWithMaskNode.h"
 
 #include <gtest/gtest.h>
 
