@@ -8,9 +8,9 @@
 
 #include "BenchSupport.h"
 #include "kernels/ImageOps.h"
-#include "rendergraph/BNGaussianBlurNode.h"
-#include "rendergraph/BNGaussianKernel.h"
-#include "rendergraph/BNRenderingContext.h"
+#include "rendergraph/blurs/BNGaussianBlurNode.h"
+#include "rendergraph/blurs/BNGaussianKernel.h"
+#include "rendergraph/core/BNRenderingContext.h"
 
 #include <benchmark/benchmark.h>
 

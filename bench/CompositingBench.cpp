@@ -25,7 +25,7 @@
 #include "compositing/QFRenderNodeForLayers.h"
 #include "platform/Log.h"
 #include "platform/SystemInfo.h"
-#include "rendergraph/BNBufferCache.h"
+#include "rendergraph/core/BNBufferCache.h"
 
 #include <benchmark/benchmark.h>
 

@@ -13,13 +13,13 @@
 
 #include "BenchSupport.h"
 #include "kernels/TarrowKernelSet.h"
-#include "rendergraph/BNAngularGradientNode.h"
-#include "rendergraph/BNDiamondGradientNode.h"
-#include "rendergraph/BNDistance.h"
-#include "rendergraph/BNLinearGradientNode.h"
-#include "rendergraph/BNRadialGradientNode.h"
-#include "rendergraph/BNReflectedGradientNode.h"
-#include "rendergraph/BNRenderingContext.h"
+#include "rendergraph/core/BNRenderingContext.h"
+#include "rendergraph/gradients/BNAngularGradientNode.h"
+#include "rendergraph/gradients/BNDiamondGradientNode.h"
+#include "rendergraph/gradients/BNDistance.h"
+#include "rendergraph/gradients/BNLinearGradientNode.h"
+#include "rendergraph/gradients/BNRadialGradientNode.h"
+#include "rendergraph/gradients/BNReflectedGradientNode.h"
 
 #include <benchmark/benchmark.h>
 

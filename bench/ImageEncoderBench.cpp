@@ -25,11 +25,11 @@
 #include "platform/ImageEncoder.h"
 #include "platform/Log.h"
 #include "platform/RGBABuffer.h"
-#include "rendergraph/BNApplyNoiseNode.h"
-#include "rendergraph/BNBlendNode.h"
-#include "rendergraph/BNColorWithMaskNode.h"
-#include "rendergraph/BNCompoundPathNode.h"
-#include "rendergraph/BNConstantColorNode.h"
+#include "rendergraph/blend/BNBlendNode.h"
+#include "rendergraph/geometry/BNCompoundPathNode.h"
+#include "rendergraph/images/BNApplyNoiseNode.h"
+#include "rendergraph/images/BNConstantColorNode.h"
+#include "rendergraph/masks/BNColorWithMaskNode.h"
 
 #include <benchmark/benchmark.h>
 #include <png.h>

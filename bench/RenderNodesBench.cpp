@@ -22,11 +22,11 @@
 #include "BruteForceCoverage.h"
 #include "ReferenceRenderer.h"
 #include "TestPaths.h"
-#include "rendergraph/BNBlendNode.h"
-#include "rendergraph/BNCompoundPathStrokeNode.h"
-#include "rendergraph/BNConstantColorNode.h"
-#include "rendergraph/BNPathRasterizer.h"
-#include "rendergraph/BNRenderer.h"
+#include "rendergraph/blend/BNBlendNode.h"
+#include "rendergraph/core/BNPathRasterizer.h"
+#include "rendergraph/core/BNRenderer.h"
+#include "rendergraph/geometry/BNCompoundPathStrokeNode.h"
+#include "rendergraph/images/BNConstantColorNode.h"
 
 #include <benchmark/benchmark.h>
 

@@ -35,7 +35,7 @@
 #include "platform/Log.h"
 #include "platform/RGBABuffer.h"
 #include "platform/SystemInfo.h"
-#include "rendergraph/BNBufferCache.h"
+#include "rendergraph/core/BNBufferCache.h"
 
 #include <benchmark/benchmark.h>
 

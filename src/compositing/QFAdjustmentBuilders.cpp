@@ -7,12 +7,12 @@
 #include "compositing/QFPSDContourProvider.h"
 #include "psd/OMPSDBinaryReader.h"
 #include "psd/OMPSDDocument.h"
-#include "rendergraph/BNColorizeNode.h"
-#include "rendergraph/BNContourMappingNode.h"
-#include "rendergraph/BNGradientMappingNode.h"
-#include "rendergraph/BNHueSaturationAdjustmentNode.h"
-#include "rendergraph/BNSelectiveColorNode.h"
-#include "rendergraph/BNVibranceAdjustmentNode.h"
+#include "rendergraph/adjustments/BNColorizeNode.h"
+#include "rendergraph/adjustments/BNContourMappingNode.h"
+#include "rendergraph/adjustments/BNHueSaturationAdjustmentNode.h"
+#include "rendergraph/adjustments/BNSelectiveColorNode.h"
+#include "rendergraph/adjustments/BNVibranceAdjustmentNode.h"
+#include "rendergraph/gradients/BNGradientMappingNode.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 // render call, or one 8-bit conversion, off the caller's thread, with the
 // result delivered on a queue the caller names.
 
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/core/BNRenderNode.h"
 
 #include <cstdint>
 #include <functional>

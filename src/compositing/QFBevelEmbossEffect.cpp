@@ -7,14 +7,14 @@
 #include "compositing/QFEffectFunctions.h"
 #include "compositing/QFEffectKinds.h"
 #include "compositing/QFFillRendering.h"
-#include "rendergraph/BNApplyTextureNode.h"
-#include "rendergraph/BNDistanceTransformNode.h"
-#include "rendergraph/BNInvertAlphaNode.h"
-#include "rendergraph/BNLimitToMaskNode.h"
-#include "rendergraph/BNPatternNode.h"
-#include "rendergraph/BNScaleBiasNode.h"
-#include "rendergraph/BNShadeNode.h"
-#include "rendergraph/BNTentBlurNode.h"
+#include "rendergraph/adjustments/BNShadeNode.h"
+#include "rendergraph/blend/BNInvertAlphaNode.h"
+#include "rendergraph/blend/BNScaleBiasNode.h"
+#include "rendergraph/blurs/BNTentBlurNode.h"
+#include "rendergraph/gradients/BNDistanceTransformNode.h"
+#include "rendergraph/images/BNApplyTextureNode.h"
+#include "rendergraph/images/BNPatternNode.h"
+#include "rendergraph/masks/BNLimitToMaskNode.h"
 
 #include <algorithm>
 #include <cmath>

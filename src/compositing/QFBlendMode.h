@@ -2,7 +2,7 @@
 // The document's four-character blend-mode keys mapped onto the render
 // graph's blend-mode numbers (BNBlendMode.h), for every compositing part.
 
-#include "rendergraph/BNBlendMode.h"
+#include "rendergraph/blend/BNBlendMode.h"
 
 #include <cstdint>
 

@@ -10,7 +10,7 @@
 // once.
 
 #include "psd/OMPSDBlendingOptions.h"
-#include "rendergraph/BNBlendingRangesProvider.h"
+#include "rendergraph/masks/BNBlendingRangesProvider.h"
 
 #include <memory>
 

@@ -6,7 +6,7 @@
 //
 // Immutable; asked from several tile threads at once.
 
-#include "rendergraph/BNContourProvider.h"
+#include "rendergraph/adjustments/BNContourProvider.h"
 
 // One brightness stage: linear with slope k up to the knee (x0, 0.5), then
 // a cubic in t = (x - x0) * s from there to (1, 1) that continues the

@@ -25,8 +25,8 @@
 // Builders run inside a graph build and only read the document.
 
 #include "psd/OMPSDLayer.h"
-#include "rendergraph/BNContourProvider.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/adjustments/BNContourProvider.h"
+#include "rendergraph/core/BNRenderNode.h"
 
 #include <memory>
 

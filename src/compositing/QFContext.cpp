@@ -1,8 +1,8 @@
 #include "compositing/QFContext.h"
 
 #include "platform/Log.h"
-#include "rendergraph/BNConvertOpacityToFillNode.h"
-#include "rendergraph/BNTransparentNode.h"
+#include "rendergraph/blend/BNConvertOpacityToFillNode.h"
+#include "rendergraph/images/BNTransparentNode.h"
 
 QFContext::QFContext() {
     BNRenderNodePtr backdrop = BNTransparentNode::create(QFInfiniteRect, BNChannelMaskRGBA);

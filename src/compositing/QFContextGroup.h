@@ -32,7 +32,7 @@
 
 #include "compositing/QFContextState.h"
 #include "compositing/QFLayerList.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/core/BNRenderNode.h"
 
 #include <functional>
 #include <memory>

@@ -16,7 +16,7 @@
 //   twice. Nothing drawn inside the group (masks, fill factors, effects) is
 //   divided by it.
 
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/core/BNRenderNode.h"
 
 class QFContextState {
 public:

@@ -1,7 +1,7 @@
 #include "compositing/QFContourProviders.h"
 
 #include "compositing/QFContourLevels.h"
-#include "rendergraph/BNRenderingContext.h"
+#include "rendergraph/core/BNRenderingContext.h"
 
 #include <algorithm>
 #include <cmath>

@@ -9,7 +9,7 @@
 // give the identity curve.
 
 #include "psd/OMPSDAdjustments.h"
-#include "rendergraph/BNContourProvider.h"
+#include "rendergraph/adjustments/BNContourProvider.h"
 
 #include <functional>
 #include <memory>

@@ -5,14 +5,14 @@
 #include "compositing/QFPSDContourProvider.h"
 #include "compositing/QFVectorMaskPaths.h"
 #include "psd/OMPSDDocument.h"
-#include "rendergraph/BNBitmapStrokeNode.h"
-#include "rendergraph/BNBlendNode.h"
-#include "rendergraph/BNColorWithMaskNode.h"
-#include "rendergraph/BNContourMappingNode.h"
-#include "rendergraph/BNConvertOpacityToFillNode.h"
-#include "rendergraph/BNConvertToOpaqueNode.h"
-#include "rendergraph/BNDivideMaskNode.h"
-#include "rendergraph/BNTranslateNode.h"
+#include "rendergraph/adjustments/BNContourMappingNode.h"
+#include "rendergraph/blend/BNBlendNode.h"
+#include "rendergraph/blend/BNConvertOpacityToFillNode.h"
+#include "rendergraph/blend/BNConvertToOpaqueNode.h"
+#include "rendergraph/geometry/BNTranslateNode.h"
+#include "rendergraph/gradients/BNBitmapStrokeNode.h"
+#include "rendergraph/masks/BNColorWithMaskNode.h"
+#include "rendergraph/masks/BNDivideMaskNode.h"
 
 #include <cmath>
 #include <numbers>

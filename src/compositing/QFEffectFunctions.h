@@ -12,7 +12,7 @@
 #include "psd/OMPSDColor.h"
 #include "psd/OMPSDContour.h"
 #include "psd/OMPSDLayer.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/core/BNRenderNode.h"
 
 #include <cstdint>
 #include <memory>

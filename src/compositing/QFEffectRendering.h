@@ -25,7 +25,7 @@
 #include "geometry/VKGeometry.h"
 #include "psd/OMPSDEffects.h"
 #include "psd/OMPSDLayer.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/core/BNRenderNode.h"
 
 #include <functional>
 #include <memory>

@@ -3,8 +3,8 @@
 #include "compositing/QFFillRendering.h"
 #include "compositing/QFLayerShapeBounds.h"
 #include "compositing/QFVectorMaskPaths.h"
-#include "rendergraph/BNConstantColorNode.h"
-#include "rendergraph/BNConvertOpacityToFillNode.h"
+#include "rendergraph/blend/BNConvertOpacityToFillNode.h"
+#include "rendergraph/images/BNConstantColorNode.h"
 
 BNRenderNodePtr QFSolidColorContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr&) {
     std::optional<OMPSDColor> color = layer.colorFill();

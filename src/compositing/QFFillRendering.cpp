@@ -6,13 +6,13 @@
 #include "compositing/QFLayerList.h"
 #include "platform/Log.h"
 #include "psd/OMPSDDocument.h"
-#include "rendergraph/BNAngularGradientNode.h"
-#include "rendergraph/BNConstantColorNode.h"
-#include "rendergraph/BNDiamondGradientNode.h"
-#include "rendergraph/BNLinearGradientNode.h"
-#include "rendergraph/BNPatternNode.h"
-#include "rendergraph/BNRadialGradientNode.h"
-#include "rendergraph/BNReflectedGradientNode.h"
+#include "rendergraph/gradients/BNAngularGradientNode.h"
+#include "rendergraph/gradients/BNDiamondGradientNode.h"
+#include "rendergraph/gradients/BNLinearGradientNode.h"
+#include "rendergraph/gradients/BNRadialGradientNode.h"
+#include "rendergraph/gradients/BNReflectedGradientNode.h"
+#include "rendergraph/images/BNConstantColorNode.h"
+#include "rendergraph/images/BNPatternNode.h"
 
 #include <cmath>
 #include <numbers>

@@ -20,8 +20,8 @@
 #include "psd/OMPSDFill.h"
 #include "psd/OMPSDLayer.h"
 #include "psd/OMPSDPattern.h"
-#include "rendergraph/BNImageProvider.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/core/BNRenderNode.h"
+#include "rendergraph/images/BNImageProvider.h"
 
 #include <memory>
 #include <string>

@@ -22,7 +22,7 @@
 // Both are immutable and asked from several tile threads at once.
 
 #include "psd/OMPSDFill.h"
-#include "rendergraph/BNGradientProvider.h"
+#include "rendergraph/gradients/BNGradientProvider.h"
 
 #include <functional>
 #include <memory>

@@ -2,7 +2,7 @@
 
 #include "bytearray/BAByteSource.h"
 #include "platform/Log.h"
-#include "rendergraph/BNRenderingContext.h"
+#include "rendergraph/core/BNRenderingContext.h"
 
 #include <cmath>
 

@@ -17,7 +17,7 @@
 // data), never as whatever the caller's memory held before.
 
 #include "psd/OMPSDChannelReference.h"
-#include "rendergraph/BNImageProvider.h"
+#include "rendergraph/images/BNImageProvider.h"
 
 #include <cstdint>
 #include <memory>

@@ -15,7 +15,7 @@
 
 #include "compositing/QFLayerList.h"
 #include "psd/OMPSDLayer.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/core/BNRenderNode.h"
 
 #include <memory>
 #include <vector>

@@ -6,7 +6,7 @@
 #include "compositing/QFVectorStroke.h"
 #include "geometry/VKPathAccumulator.h"
 #include "geometry/VKPathStroker.h"
-#include "rendergraph/BNGaussianBlurNode.h"
+#include "rendergraph/blurs/BNGaussianBlurNode.h"
 
 #include <algorithm>
 #include <cfloat>

@@ -4,7 +4,7 @@
 #include "compositing/QFEffectKinds.h"
 #include "compositing/QFFillRendering.h"
 #include "compositing/QFLayerShapeBounds.h"
-#include "rendergraph/BNConstantColorNode.h"
+#include "rendergraph/images/BNConstantColorNode.h"
 
 namespace {
 

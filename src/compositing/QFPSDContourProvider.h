@@ -11,7 +11,7 @@
 // the identity. Immutable; asked from several tile threads at once.
 
 #include "psd/OMPSDContour.h"
-#include "rendergraph/BNContourProvider.h"
+#include "rendergraph/adjustments/BNContourProvider.h"
 
 #include <memory>
 #include <vector>

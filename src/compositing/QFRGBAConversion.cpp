@@ -1,7 +1,7 @@
 #include "compositing/QFRGBAConversion.h"
 
 #include "platform/RGBABuffer.h"
-#include "rendergraph/BNRenderer.h"
+#include "rendergraph/core/BNRenderer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,8 +2,8 @@
 // Rendering one node into a float surface, and converting a surface to
 // 8-bit RGBA: the two steps of every tile of a tiled render.
 
-#include "rendergraph/BNColorProfile.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/core/BNColorProfile.h"
+#include "rendergraph/core/BNRenderNode.h"
 
 #include <cstdint>
 #include <functional>

@@ -12,7 +12,7 @@
 // several threads; once the render has reported its last tile the image is
 // read only and may be read from any thread.
 
-#include "rendergraph/BNColorProfile.h"
+#include "rendergraph/core/BNColorProfile.h"
 
 #include <cstdint>
 #include <cstdlib>

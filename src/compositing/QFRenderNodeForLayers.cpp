@@ -5,7 +5,7 @@
 #include "compositing/QFLayerContent.h"
 #include "platform/Log.h"
 #include "psd/OMPSDProperty.h"
-#include "rendergraph/BNIsolateOpacityNode.h"
+#include "rendergraph/blend/BNIsolateOpacityNode.h"
 
 #include <memory>
 #include <unordered_map>

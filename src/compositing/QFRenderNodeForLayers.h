@@ -19,7 +19,7 @@
 
 #include "compositing/QFContext.h"
 #include "compositing/QFLayerList.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/core/BNRenderNode.h"
 
 // The node of `layers` composited. Never null: an empty list, or one whose
 // layers are all skipped, gives the transparent backdrop (infinite bounds,

@@ -3,9 +3,9 @@
 // they agree).
 #include "compositing/QFEffectFunctions.h"
 #include "compositing/QFEffectKinds.h"
-#include "rendergraph/BNDifferenceMaskNode.h"
-#include "rendergraph/BNInvertAlphaNode.h"
-#include "rendergraph/BNTentBlurNode.h"
+#include "rendergraph/blend/BNInvertAlphaNode.h"
+#include "rendergraph/blurs/BNTentBlurNode.h"
+#include "rendergraph/masks/BNDifferenceMaskNode.h"
 
 BNRenderNodePtr QFBlendSatin(const OMPSDSatinEffect& effect, const BNRenderNodePtr& shape,
                              const BNRenderNodePtr& background, const OMPSDLayer& layer,

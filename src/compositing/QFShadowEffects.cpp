@@ -3,10 +3,10 @@
 // mapped through the contour, then painted in the shadow's colour.
 #include "compositing/QFEffectFunctions.h"
 #include "compositing/QFEffectKinds.h"
-#include "rendergraph/BNApplyNoiseNode.h"
-#include "rendergraph/BNInvertAlphaNode.h"
-#include "rendergraph/BNLimitToMaskNode.h"
-#include "rendergraph/BNTentBlurNode.h"
+#include "rendergraph/blend/BNInvertAlphaNode.h"
+#include "rendergraph/blurs/BNTentBlurNode.h"
+#include "rendergraph/images/BNApplyNoiseNode.h"
+#include "rendergraph/masks/BNLimitToMaskNode.h"
 
 BNRenderNodePtr QFBlendDropShadow(const OMPSDDropShadowEffect& effect, const BNRenderNodePtr& shape,
                                   const BNRenderNodePtr& background, const OMPSDLayer& layer,

@@ -6,10 +6,10 @@
 #include "compositing/QFFillRendering.h"
 #include "compositing/QFGradientProvider.h"
 #include "compositing/QFLayerShapeBounds.h"
-#include "rendergraph/BNBitmapStrokeNode.h"
-#include "rendergraph/BNCrossfadeWithMaskNode.h"
-#include "rendergraph/BNDivideMaskNode.h"
-#include "rendergraph/BNShapeBurstGradientNode.h"
+#include "rendergraph/gradients/BNBitmapStrokeNode.h"
+#include "rendergraph/gradients/BNShapeBurstGradientNode.h"
+#include "rendergraph/masks/BNCrossfadeWithMaskNode.h"
+#include "rendergraph/masks/BNDivideMaskNode.h"
 
 namespace {
 

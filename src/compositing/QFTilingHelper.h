@@ -30,8 +30,8 @@
 
 #include "compositing/QFRGBAImage.h"
 #include "platform/Result.h"
-#include "rendergraph/BNColorProfile.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/core/BNColorProfile.h"
+#include "rendergraph/core/BNRenderNode.h"
 
 #include <cstdint>
 #include <functional>

@@ -2,8 +2,8 @@
 
 #include "compositing/QFVectorStroke.h"
 #include "psd/OMPSDDocument.h"
-#include "rendergraph/BNCompoundPathNode.h"
-#include "rendergraph/BNConstantColorNode.h"
+#include "rendergraph/geometry/BNCompoundPathNode.h"
+#include "rendergraph/images/BNConstantColorNode.h"
 
 #include <algorithm>
 #include <cmath>

@@ -11,7 +11,7 @@
 #include "geometry/VKCompoundPath.h"
 #include "geometry/VKPath.h"
 #include "psd/OMPSDLayer.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/core/BNRenderNode.h"
 
 #include <memory>
 #include <vector>

@@ -5,7 +5,7 @@
 #include "compositing/QFPSDStrokePathFixer.h"
 #include "compositing/QFVectorMaskPaths.h"
 #include "geometry/VKPathAccumulator.h"
-#include "rendergraph/BNCompoundPathStrokeNode.h"
+#include "rendergraph/geometry/BNCompoundPathStrokeNode.h"
 
 #include <functional>
 #include <vector>

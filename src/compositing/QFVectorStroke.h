@@ -7,7 +7,7 @@
 #include "geometry/VKCompoundPath.h"
 #include "geometry/VKStrokeStyle.h"
 #include "psd/OMPSDLayer.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/core/BNRenderNode.h"
 
 #include <memory>
 

@@ -20,7 +20,7 @@
 #include "platform/Data.h"
 #include "platform/RGBABuffer.h"
 #include "psd/OMPSDDocument.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/core/BNRenderNode.h"
 
 #include <nlohmann/json.hpp>
 

@@ -6,8 +6,8 @@
 #include "platform/ImageEncoder.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
-#include "rendergraph/BNSimpleScaleNode.h"
-#include "rendergraph/BNSurface.h"
+#include "rendergraph/core/BNSimpleScaleNode.h"
+#include "rendergraph/core/BNSurface.h"
 
 #include <algorithm>
 #include <cmath>

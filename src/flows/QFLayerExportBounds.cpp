@@ -4,7 +4,7 @@
 #include "compositing/QFLayerList.h"
 #include "compositing/QFLayerShapeBounds.h"
 #include "platform/Log.h"
-#include "rendergraph/BNGaussianBlurNode.h"
+#include "rendergraph/blurs/BNGaussianBlurNode.h"
 
 #include <algorithm>
 #include <cmath>

@@ -9,12 +9,12 @@
 #include "compositing/QFRenderNodeForLayers.h"
 #include "compositing/QFVectorMaskPaths.h"
 #include "platform/Log.h"
-#include "rendergraph/BNConstantColorNode.h"
-#include "rendergraph/BNContourMappingNode.h"
-#include "rendergraph/BNGradientMappingNode.h"
-#include "rendergraph/BNLinearGradientNode.h"
-#include "rendergraph/BNReflectedGradientNode.h"
-#include "rendergraph/BNRenderingContext.h"
+#include "rendergraph/adjustments/BNContourMappingNode.h"
+#include "rendergraph/core/BNRenderingContext.h"
+#include "rendergraph/gradients/BNGradientMappingNode.h"
+#include "rendergraph/gradients/BNLinearGradientNode.h"
+#include "rendergraph/gradients/BNReflectedGradientNode.h"
+#include "rendergraph/images/BNConstantColorNode.h"
 
 #include <gtest/gtest.h>
 

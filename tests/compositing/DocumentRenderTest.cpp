@@ -7,7 +7,7 @@
 #include "compositing/QFLayerContent.h"
 #include "compositing/QFRenderNodeForLayers.h"
 #include "platform/Log.h"
-#include "rendergraph/BNRenderer.h"
+#include "rendergraph/core/BNRenderer.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

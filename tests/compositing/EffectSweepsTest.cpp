@@ -6,8 +6,8 @@
 #include "PSDTestSupport.h"
 #include "compositing/QFEffectRendering.h"
 #include "compositing/QFLayerContent.h"
-#include "rendergraph/BNConstantColorNode.h"
-#include "rendergraph/BNTransparentNode.h"
+#include "rendergraph/images/BNConstantColorNode.h"
+#include "rendergraph/images/BNTransparentNode.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -8,13 +8,13 @@
 #include "compositing/QFLayerContent.h"
 #include "compositing/QFRenderNodeForLayers.h"
 #include "platform/Log.h"
-#include "rendergraph/BNBlendNode.h"
-#include "rendergraph/BNConstantColorNode.h"
-#include "rendergraph/BNConvertOpacityToFillNode.h"
-#include "rendergraph/BNDivideMaskNode.h"
-#include "rendergraph/BNIsolateOpacityNode.h"
-#include "rendergraph/BNTransparentNode.h"
-#include "rendergraph/BNUnmixWithMaskNode.h"
+#include "rendergraph/blend/BNBlendNode.h"
+#include "rendergraph/blend/BNConvertOpacityToFillNode.h"
+#include "rendergraph/blend/BNIsolateOpacityNode.h"
+#include "rendergraph/images/BNConstantColorNode.h"
+#include "rendergraph/images/BNTransparentNode.h"
+#include "rendergraph/masks/BNDivideMaskNode.h"
+#include "rendergraph/masks/BNUnmixWithMaskNode.h"
 
 #include <gtest/gtest.h>
 

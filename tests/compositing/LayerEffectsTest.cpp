@@ -8,7 +8,7 @@
 #include "compositing/QFLayerShapeBounds.h"
 #include "compositing/QFRenderNodeForLayers.h"
 #include "psd/OMPSDProperty.h"
-#include "rendergraph/BNConstantColorNode.h"
+#include "rendergraph/images/BNConstantColorNode.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -5,9 +5,9 @@
 #include "compositing/QFEffectRendering.h"
 #include "compositing/QFLayerContent.h"
 #include "compositing/QFLayerShapeBounds.h"
-#include "rendergraph/BNCrossfadeWithMaskNode.h"
-#include "rendergraph/BNRenderer.h"
-#include "rendergraph/BNTransparentNode.h"
+#include "rendergraph/core/BNRenderer.h"
+#include "rendergraph/images/BNTransparentNode.h"
+#include "rendergraph/masks/BNCrossfadeWithMaskNode.h"
 
 #include <gtest/gtest.h>
 

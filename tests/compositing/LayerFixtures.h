@@ -7,7 +7,7 @@
 #include "geometry/VKGeometry.h"
 #include "psd/OMPSDDocument.h"
 #include "psd/OMPSDEffects.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/core/BNRenderNode.h"
 
 #include <array>
 #include <cstdint>

@@ -7,8 +7,8 @@
 #include "compositing/QFGradientProvider.h"
 #include "compositing/QFPSDContourProvider.h"
 #include "platform/Log.h"
-#include "rendergraph/BNColorProfile.h"
-#include "rendergraph/BNRenderingContext.h"
+#include "rendergraph/core/BNColorProfile.h"
+#include "rendergraph/core/BNRenderingContext.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "compositing/QFBlendingRangesProvider.h"
 #include "compositing/QFImageProvider.h"
 #include "platform/Log.h"
-#include "rendergraph/BNRenderingContext.h"
+#include "rendergraph/core/BNRenderingContext.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "platform/Log.h"
 #include "platform/RGBABuffer.h"
 #include "platform/SystemInfo.h"
-#include "rendergraph/BNTranslateNode.h"
+#include "rendergraph/geometry/BNTranslateNode.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 #include "NodeTestSupport.h"
 #include "TestNodes.h"
 #include "platform/Log.h"
-#include "rendergraph/BNColorProfile.h"
-#include "rendergraph/BNColorizeNode.h"
-#include "rendergraph/BNContourMappingNode.h"
-#include "rendergraph/BNHueSaturationAdjustmentNode.h"
-#include "rendergraph/BNRenderer.h"
-#include "rendergraph/BNSelectiveColorNode.h"
-#include "rendergraph/BNShadeNode.h"
-#include "rendergraph/BNVibranceAdjustmentNode.h"
+#include "rendergraph/adjustments/BNColorizeNode.h"
+#include "rendergraph/adjustments/BNContourMappingNode.h"
+#include "rendergraph/adjustments/BNHueSaturationAdjustmentNode.h"
+#include "rendergraph/adjustments/BNSelectiveColorNode.h"
+#include "rendergraph/adjustments/BNShadeNode.h"
+#include "rendergraph/adjustments/BNVibranceAdjustmentNode.h"
+#include "rendergraph/core/BNColorProfile.h"
+#include "rendergraph/core/BNRenderer.h"
 
 #include <gtest/gtest.h>
 #include <lcms2.h>

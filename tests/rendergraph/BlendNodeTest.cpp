@@ -1,10 +1,10 @@
 #include "ReferenceRenderer.h"
 #include "TestNodes.h"
 #include "platform/Log.h"
-#include "rendergraph/BNBlendNode.h"
-#include "rendergraph/BNConstantColorNode.h"
-#include "rendergraph/BNRenderer.h"
-#include "rendergraph/BNTransparentNode.h"
+#include "rendergraph/blend/BNBlendNode.h"
+#include "rendergraph/core/BNRenderer.h"
+#include "rendergraph/images/BNConstantColorNode.h"
+#include "rendergraph/images/BNTransparentNode.h"
 
 #include <gtest/gtest.h>
 

@@ -2,12 +2,12 @@
 #include "PlainBlurs.h"
 #include "TestNodes.h"
 #include "platform/Log.h"
-#include "rendergraph/BNBoxBlur.h"
-#include "rendergraph/BNGaussianBlurNode.h"
-#include "rendergraph/BNGaussianKernel.h"
-#include "rendergraph/BNImageNode.h"
-#include "rendergraph/BNRenderer.h"
-#include "rendergraph/BNTentBlurNode.h"
+#include "rendergraph/blurs/BNBoxBlur.h"
+#include "rendergraph/blurs/BNGaussianBlurNode.h"
+#include "rendergraph/blurs/BNGaussianKernel.h"
+#include "rendergraph/blurs/BNTentBlurNode.h"
+#include "rendergraph/core/BNRenderer.h"
+#include "rendergraph/images/BNImageNode.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 // polygons the result must equal the rasteriser's exactly, and for curves
 // it differs only by the rasteriser's flattening.
 
-#include "rendergraph/BNPathRasterizer.h"
+#include "rendergraph/core/BNPathRasterizer.h"
 
 #include <vector>
 

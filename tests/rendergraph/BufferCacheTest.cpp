@@ -1,7 +1,7 @@
 #include "TestNodes.h"
 #include "kernels/KernelRuntime.h"
-#include "rendergraph/BNBufferCache.h"
-#include "rendergraph/BNRenderer.h"
+#include "rendergraph/core/BNBufferCache.h"
+#include "rendergraph/core/BNRenderer.h"
 
 #include <gtest/gtest.h>
 

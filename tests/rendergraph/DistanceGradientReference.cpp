@@ -2,10 +2,10 @@
 
 #include "ReferenceRenderer.h"
 #include "kernels/LookupKernels.h"
-#include "rendergraph/BNBitmapStrokeNode.h"
-#include "rendergraph/BNDistance.h"
-#include "rendergraph/BNDistanceTransformNode.h"
-#include "rendergraph/BNShapeBurstGradientNode.h"
+#include "rendergraph/gradients/BNBitmapStrokeNode.h"
+#include "rendergraph/gradients/BNDistance.h"
+#include "rendergraph/gradients/BNDistanceTransformNode.h"
+#include "rendergraph/gradients/BNShapeBurstGradientNode.h"
 
 #include <algorithm>
 #include <cmath>

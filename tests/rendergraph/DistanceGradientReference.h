@@ -12,8 +12,8 @@
 //
 // Both have the reference renderer's evaluator signature.
 
-#include "rendergraph/BNRenderNode.h"
-#include "rendergraph/BNRenderingContext.h"
+#include "rendergraph/core/BNRenderNode.h"
+#include "rendergraph/core/BNRenderingContext.h"
 
 namespace rendergraph_test {
 

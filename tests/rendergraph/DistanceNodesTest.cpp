@@ -2,10 +2,10 @@
 #include "TestNodes.h"
 #include "TestPaths.h"
 #include "platform/Log.h"
-#include "rendergraph/BNBitmapStrokeNode.h"
-#include "rendergraph/BNCompoundPathNode.h"
-#include "rendergraph/BNDistance.h"
-#include "rendergraph/BNDistanceTransformNode.h"
+#include "rendergraph/geometry/BNCompoundPathNode.h"
+#include "rendergraph/gradients/BNBitmapStrokeNode.h"
+#include "rendergraph/gradients/BNDistance.h"
+#include "rendergraph/gradients/BNDistanceTransformNode.h"
 
 #include <gtest/gtest.h>
 

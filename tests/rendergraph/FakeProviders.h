@@ -3,8 +3,8 @@
 // planes generated from their position, and blending ranges given as
 // functions. They count their calls (from any thread).
 
-#include "rendergraph/BNBlendingRangesProvider.h"
-#include "rendergraph/BNImageProvider.h"
+#include "rendergraph/images/BNImageProvider.h"
+#include "rendergraph/masks/BNBlendingRangesProvider.h"
 
 #include <array>
 #include <atomic>

@@ -3,11 +3,11 @@
 #include "TestNodes.h"
 #include "TestPaths.h"
 #include "platform/Log.h"
-#include "rendergraph/BNCompoundPathNode.h"
-#include "rendergraph/BNCompoundPathStrokeNode.h"
-#include "rendergraph/BNConstantColorNode.h"
-#include "rendergraph/BNRenderer.h"
-#include "rendergraph/BNTransparentNode.h"
+#include "rendergraph/core/BNRenderer.h"
+#include "rendergraph/geometry/BNCompoundPathNode.h"
+#include "rendergraph/geometry/BNCompoundPathStrokeNode.h"
+#include "rendergraph/images/BNConstantColorNode.h"
+#include "rendergraph/images/BNTransparentNode.h"
 
 #include <gtest/gtest.h>
 

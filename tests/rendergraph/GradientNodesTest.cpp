@@ -2,13 +2,13 @@
 #include "TestNodes.h"
 #include "kernels/KernelRuntime.h"
 #include "platform/Log.h"
-#include "rendergraph/BNAngularGradientNode.h"
-#include "rendergraph/BNDiamondGradientNode.h"
-#include "rendergraph/BNGradientMappingNode.h"
-#include "rendergraph/BNLinearGradientNode.h"
-#include "rendergraph/BNRadialGradientNode.h"
-#include "rendergraph/BNReflectedGradientNode.h"
-#include "rendergraph/BNShapeBurstGradientNode.h"
+#include "rendergraph/gradients/BNAngularGradientNode.h"
+#include "rendergraph/gradients/BNDiamondGradientNode.h"
+#include "rendergraph/gradients/BNGradientMappingNode.h"
+#include "rendergraph/gradients/BNLinearGradientNode.h"
+#include "rendergraph/gradients/BNRadialGradientNode.h"
+#include "rendergraph/gradients/BNReflectedGradientNode.h"
+#include "rendergraph/gradients/BNShapeBurstGradientNode.h"
 
 #include <gtest/gtest.h>
 

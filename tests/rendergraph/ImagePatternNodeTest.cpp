@@ -1,9 +1,9 @@
 #include "FakeProviders.h"
 #include "TestNodes.h"
 #include "platform/Log.h"
-#include "rendergraph/BNImageNode.h"
-#include "rendergraph/BNPatternNode.h"
-#include "rendergraph/BNRenderer.h"
+#include "rendergraph/core/BNRenderer.h"
+#include "rendergraph/images/BNImageNode.h"
+#include "rendergraph/images/BNPatternNode.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The registry of node kinds that the class-level developer checks walk.
 #include "platform/Log.h"
-#include "rendergraph/BNNodeKindRegistry.h"
+#include "rendergraph/core/BNNodeKindRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,8 @@ TEST(BNNodeKindRegistry, ListsEveryNodeClassOfTheSources) {
     // A node class missing here would escape the identity check below.
     std::set<std::string> declared;
     const std::regex finalNodeClass(R"(class\s+(BN\w+)\s+final\s*:\s*public\s+BN\w+)");
-    for (const auto& entry : std::filesystem::directory_iterator(LF_RENDERGRAPH_SOURCES)) {
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(LF_RENDERGRAPH_SOURCES)) {
         if (entry.path().extension() != ".h") continue;
         std::stringstream text;
         text << std::ifstream(entry.path()).rdbuf();

@@ -1,7 +1,7 @@
 #include "NodeTestSupport.h"
 
 #include "TestNodes.h"
-#include "rendergraph/BNRenderer.h"
+#include "rendergraph/core/BNRenderer.h"
 
 #include <cmath>
 

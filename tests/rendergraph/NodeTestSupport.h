@@ -2,10 +2,10 @@
 // Test stand-ins for the tests of the node families: fake providers, a
 // node whose pixels are any function of their place, and rendering helpers.
 
-#include "rendergraph/BNContourProvider.h"
-#include "rendergraph/BNGradientProvider.h"
-#include "rendergraph/BNHueSaturationAdjustment.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/adjustments/BNContourProvider.h"
+#include "rendergraph/adjustments/BNHueSaturationAdjustment.h"
+#include "rendergraph/core/BNRenderNode.h"
+#include "rendergraph/gradients/BNGradientProvider.h"
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "BruteForceCoverage.h"
 #include "TestPaths.h"
 #include "platform/Log.h"
-#include "rendergraph/BNPathRasterizer.h"
+#include "rendergraph/core/BNPathRasterizer.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>

@@ -6,9 +6,9 @@
 #include "platform/DispatchQueue.h"
 #include "platform/DispatchSemaphore.h"
 #include "platform/Log.h"
-#include "rendergraph/BNBlendNode.h"
-#include "rendergraph/BNPipeline.h"
-#include "rendergraph/BNTranslateNode.h"
+#include "rendergraph/blend/BNBlendNode.h"
+#include "rendergraph/core/BNPipeline.h"
+#include "rendergraph/geometry/BNTranslateNode.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>

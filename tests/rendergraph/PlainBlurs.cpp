@@ -1,8 +1,8 @@
 #include "PlainBlurs.h"
 
-#include "rendergraph/BNGaussianKernel.h"
-#include "rendergraph/BNNodeInputs.h"
-#include "rendergraph/BNSurfaceRegion.h"
+#include "rendergraph/blurs/BNGaussianKernel.h"
+#include "rendergraph/core/BNNodeInputs.h"
+#include "rendergraph/core/BNSurfaceRegion.h"
 
 #include <algorithm>
 #include <cmath>

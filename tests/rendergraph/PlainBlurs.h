@@ -6,8 +6,8 @@
 // Each takes the input surface as the node's region of interest gives it
 // and produces the node's output over `rect` at `scale`, bit for bit.
 
-#include "rendergraph/BNGaussianBlurNode.h"
-#include "rendergraph/BNTentBlurNode.h"
+#include "rendergraph/blurs/BNGaussianBlurNode.h"
+#include "rendergraph/blurs/BNTentBlurNode.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,7 +4,7 @@
 // that builds it again, so that a failing case can be pasted into a
 // regression test.
 
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/core/BNRenderNode.h"
 
 #include <cstdint>
 #include <string>

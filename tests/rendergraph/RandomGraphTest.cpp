@@ -6,7 +6,7 @@
 #include "platform/DispatchGroup.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
-#include "rendergraph/BNRenderer.h"
+#include "rendergraph/core/BNRenderer.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>

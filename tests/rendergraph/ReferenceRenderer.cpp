@@ -6,10 +6,10 @@
 #include "kernels/BlendKernels.h"
 #include "kernels/MaskKernels.h"
 #include "platform/Log.h"
-#include "rendergraph/BNBlendNode.h"
-#include "rendergraph/BNKernelPlane.h"
-#include "rendergraph/BNSurfaceFill.h"
-#include "rendergraph/BNTranslateNode.h"
+#include "rendergraph/blend/BNBlendNode.h"
+#include "rendergraph/core/BNKernelPlane.h"
+#include "rendergraph/core/BNSurfaceFill.h"
+#include "rendergraph/geometry/BNTranslateNode.h"
 
 #include <fmt/format.h>
 

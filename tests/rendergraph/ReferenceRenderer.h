@@ -21,8 +21,8 @@
 //
 // One object per thread; any number may render the same graph at once.
 
-#include "rendergraph/BNRenderNode.h"
-#include "rendergraph/BNRenderingContext.h"
+#include "rendergraph/core/BNRenderNode.h"
+#include "rendergraph/core/BNRenderingContext.h"
 
 #include <memory>
 #include <string>

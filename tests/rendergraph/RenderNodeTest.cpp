@@ -1,8 +1,8 @@
 #include "TestNodes.h"
 #include "platform/DispatchGroup.h"
 #include "platform/DispatchQueue.h"
-#include "rendergraph/BNSimpleScaleNode.h"
-#include "rendergraph/BNTranslateNode.h"
+#include "rendergraph/core/BNSimpleScaleNode.h"
+#include "rendergraph/geometry/BNTranslateNode.h"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>

@@ -1,9 +1,9 @@
 #include "kernels/KernelRuntime.h"
 #include "platform/Log.h"
-#include "rendergraph/BNColorProfile.h"
-#include "rendergraph/BNRenderingContext.h"
-#include "rendergraph/BNSurface.h"
-#include "rendergraph/BNSurfaceVerification.h"
+#include "rendergraph/core/BNColorProfile.h"
+#include "rendergraph/core/BNRenderingContext.h"
+#include "rendergraph/core/BNSurface.h"
+#include "rendergraph/core/BNSurfaceVerification.h"
 
 #include <gtest/gtest.h>
 #include <lcms2.h>

@@ -3,8 +3,8 @@
 // depend on their position, an averaging node over any number of inputs, and
 // an in-place "over" node. They count their renders.
 
-#include "rendergraph/BNRenderNode.h"
-#include "rendergraph/BNRenderingContext.h"
+#include "rendergraph/core/BNRenderNode.h"
+#include "rendergraph/core/BNRenderingContext.h"
 
 #include <atomic>
 #include <memory>

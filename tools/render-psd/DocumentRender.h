@@ -9,7 +9,7 @@
 #include "compositing/QFTilingHelper.h"
 #include "geometry/VKGeometry.h"
 #include "psd/OMPSDDocument.h"
-#include "rendergraph/BNRenderNode.h"
+#include "rendergraph/core/BNRenderNode.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,0 +1,11 @@
+#pragma once
+// The part a stroke style plays in the identity of a render node that
+// strokes with it: every parameter that changes the stroke.
+
+#include "geometry/VKStrokeStyle.h"
+#include "rendergraph/core/BNHashIdentifier.h"
+
+// Feeds position, join and cap (8 bytes each), the dash count (8 bytes),
+// the dash phase and each dash length (8 bytes each), then the width and the
+// miter limit (8 bytes each).
+void VKStrokeStyleUpdateHashContext(const VKStrokeStyle& style, BNHashContext& context);
