@@ -4,6 +4,7 @@
 #include "compositing/QFBlendingRangesProvider.h"
 #include "compositing/QFContentBuilders.h"
 #include "compositing/QFEffectRendering.h"
+#include "compositing/QFInfiniteRect.h"
 #include "compositing/QFLayerContent.h"
 #include "compositing/QFVectorStroke.h"
 #include "platform/Log.h"

@@ -2,6 +2,7 @@
 
 #include "compositing/QFContentBuilders.h"
 #include "compositing/QFImageProvider.h"
+#include "compositing/QFInfiniteRect.h"
 #include "compositing/QFRenderNodeForLayers.h"
 #include "compositing/QFVectorMaskPaths.h"
 #include "compositing/QFVectorStroke.h"

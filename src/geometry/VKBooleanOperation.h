@@ -29,6 +29,7 @@
 // operands' size and dropped otherwise.
 //
 // Pure function of its inputs; safe to run on many threads at once.
+// Each stage has a file of its own (VKExactBooleanOperation.h lists them).
 
 #include "geometry/VKCompoundPath.h"
 

@@ -5,6 +5,7 @@
 #include "LayerFixtures.h"
 #include "PSDTestSupport.h"
 #include "compositing/QFEffectRendering.h"
+#include "compositing/QFInfiniteRect.h"
 #include "compositing/QFLayerContent.h"
 #include "rendergraph/images/BNConstantColorNode.h"
 #include "rendergraph/images/BNTransparentNode.h"

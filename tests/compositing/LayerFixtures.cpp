@@ -3,6 +3,7 @@
 #include "PSDTestSupport.h"
 #include "bytearray/BABTreeByteArray.h"
 #include "compositing/QFEffectRendering.h"
+#include "compositing/QFInfiniteRect.h"
 #include "compositing/QFLayerContent.h"
 #include "compositing/QFLayerShapeBounds.h"
 #include "rendergraph/core/BNRenderer.h"

@@ -231,7 +231,3 @@ private:
 
     friend struct BNRenderNodeGraph;
 };
-
-// The infinite rectangle: the default bounds of a node and the bounds of
-// transparent backdrops.
-inline constexpr VKRect QFInfiniteRect = VKRectInfinite;

@@ -2,7 +2,7 @@
 
 #include "rendergraph/core/BNRenderingContext.h"
 #include "rendergraph/core/BNSurfaceFill.h"
-#include "rendergraph/geometry/VKCompoundPathHashing.h"
+#include "rendergraph/geometry/BNCompoundPathHashing.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -53,7 +53,7 @@ void BNCompoundPathNode::updateHashContext(BNHashContext& context) const {
     for (size_t i = 0; i < compoundPaths_.size(); ++i) {
         context.updateValue(static_cast<uint64_t>(operations_[i]));
         context.updateFlag(compoundPaths_[i] != nullptr);
-        if (compoundPaths_[i]) VKCompoundPathUpdateHashContext(*compoundPaths_[i], context);
+        if (compoundPaths_[i]) BNCompoundPathUpdateHashContext(*compoundPaths_[i], context);
     }
     context.updateFlag(initiallyFilled_);
 }

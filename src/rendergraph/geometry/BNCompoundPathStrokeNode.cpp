@@ -2,9 +2,9 @@
 
 #include "rendergraph/core/BNRenderingContext.h"
 #include "rendergraph/core/BNSurfaceFill.h"
+#include "rendergraph/geometry/BNCompoundPathHashing.h"
 #include "rendergraph/geometry/BNCompoundPathNode.h"
-#include "rendergraph/geometry/VKCompoundPathHashing.h"
-#include "rendergraph/geometry/VKStrokeStyleHashing.h"
+#include "rendergraph/geometry/BNStrokeStyleHashing.h"
 
 std::shared_ptr<const BNCompoundPathStrokeNode> BNCompoundPathStrokeNode::create(
     std::shared_ptr<const VKCompoundPath> compoundPath, const VKStrokeStyle& style, bool shouldFill,
@@ -25,9 +25,9 @@ BNCompoundPathStrokeNode::BNCompoundPathStrokeNode(
 
 void BNCompoundPathStrokeNode::updateHashContext(BNHashContext& context) const {
     BNRenderNode::updateHashContext(context);
-    VKCompoundPathUpdateHashContext(*compoundPath_, context);
+    BNCompoundPathUpdateHashContext(*compoundPath_, context);
     context.updateFlag(shouldFill_);
-    VKStrokeStyleUpdateHashContext(style_, context);
+    BNStrokeStyleUpdateHashContext(style_, context);
     // Overprinting changes what an inside stroke covers, so it belongs to
     // the identity as well.
     context.updateFlag(shouldOverprint_);

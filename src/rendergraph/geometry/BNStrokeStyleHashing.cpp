@@ -1,6 +1,6 @@
-#include "rendergraph/geometry/VKStrokeStyleHashing.h"
+#include "rendergraph/geometry/BNStrokeStyleHashing.h"
 
-void VKStrokeStyleUpdateHashContext(const VKStrokeStyle& style, BNHashContext& context) {
+void BNStrokeStyleUpdateHashContext(const VKStrokeStyle& style, BNHashContext& context) {
     context.updateValue(static_cast<uint64_t>(style.position()));
     context.updateValue(static_cast<uint64_t>(style.join()));
     context.updateValue(static_cast<uint64_t>(style.cap()));

@@ -11,4 +11,4 @@
 // control point, anchor and outgoing control point (16 bytes each); whether
 // a knot is linked changes nothing drawn. A missing path counts as an open
 // path of no knots.
-void VKCompoundPathUpdateHashContext(const VKCompoundPath& path, BNHashContext& context);
+void BNCompoundPathUpdateHashContext(const VKCompoundPath& path, BNHashContext& context);

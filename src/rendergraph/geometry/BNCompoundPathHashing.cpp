@@ -1,6 +1,6 @@
-#include "rendergraph/geometry/VKCompoundPathHashing.h"
+#include "rendergraph/geometry/BNCompoundPathHashing.h"
 
-void VKCompoundPathUpdateHashContext(const VKCompoundPath& path, BNHashContext& context) {
+void BNCompoundPathUpdateHashContext(const VKCompoundPath& path, BNHashContext& context) {
     context.updateValue(static_cast<uint64_t>(path.fillRule()));
     context.updateValue(static_cast<uint64_t>(path.paths().size()));
     for (const auto& subpath : path.paths()) {

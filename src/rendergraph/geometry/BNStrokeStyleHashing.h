@@ -8,4 +8,4 @@
 // Feeds position, join and cap (8 bytes each), the dash count (8 bytes),
 // the dash phase and each dash length (8 bytes each), then the width and the
 // miter limit (8 bytes each).
-void VKStrokeStyleUpdateHashContext(const VKStrokeStyle& style, BNHashContext& context);
+void BNStrokeStyleUpdateHashContext(const VKStrokeStyle& style, BNHashContext& context);
