@@ -50,7 +50,8 @@ void BM_ExactBoolean(benchmark::State& state) {
     int operation = static_cast<int>(state.range(0));
     size_t resultSegments = 0;
     for (auto _ : state) {
-        auto result = operandA().compoundPathByPerformingOperation(operation, operandB());
+        auto result =
+            operandA().compoundPathByPerformingOperation(VKBooleanOperation(operation), operandB());
         resultSegments = 0;
         for (const auto& p : result->paths())
             resultSegments += p->numberOfSegments();
@@ -65,7 +66,8 @@ void BM_ClipperBoolean(benchmark::State& state) {
     int operation = static_cast<int>(state.range(0));
     size_t resultPoints = 0;
     for (auto _ : state) {
-        auto result = VKPolygonBooleanOperation(operandA(), operation, operandB(), kFlatness);
+        auto result = VKPolygonBooleanOperation(operandA(), VKBooleanOperation(operation),
+                                                operandB(), kFlatness);
         resultPoints = 0;
         for (const auto& p : result->paths())
             resultPoints += p->numberOfKnots();

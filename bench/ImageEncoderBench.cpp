@@ -83,7 +83,7 @@ BNRenderNodePtr flatScene(double width, double height) {
         auto shape = BNCompoundPathNode::create({polygon(outline)}, {0}, false);
         const double* c = colours[i % 6];
         auto fill = BNColorWithMaskNode::create(shape, {c[0], c[1], c[2], 0, 0}, BNChannelMaskRGB);
-        node = BNBlendNode::create(node, fill, 0, 1.0, 1.0);
+        node = BNBlendNode::create(node, fill, kTarrowBlendNormal, 1.0, 1.0);
     }
     return node;
 }

@@ -58,7 +58,8 @@ BNRenderNodePtr blendChain() {
             double t = i / double(kBlends);
             auto color =
                 BNConstantColorNode::create({t, 1 - t, 0.5, 0.4 + 0.5 * t, 0}, BNChannelMaskRGBA);
-            node = BNBlendNode::create(node, color, (i * 7) % BNBlendModeCount, 1.0, 0.8);
+            node = BNBlendNode::create(node, color, BNBlendMode((i * 7) % kTarrowBlendModeCount),
+                                       1.0, 0.8);
         }
         return node;
     }();

@@ -10,25 +10,25 @@ struct KeyAndMode {
 };
 
 constexpr KeyAndMode kModes[] = {
-    {OMPSDFourCC("diss"), BNBlendModeDissolve},     {OMPSDFourCC("dark"), BNBlendModeDarken},
-    {OMPSDFourCC("mul "), BNBlendModeMultiply},     {OMPSDFourCC("idiv"), BNBlendModeColorBurn},
-    {OMPSDFourCC("lbrn"), BNBlendModeLinearBurn},   {OMPSDFourCC("dkCl"), BNBlendModeDarkerColor},
-    {OMPSDFourCC("lite"), BNBlendModeLighten},      {OMPSDFourCC("scrn"), BNBlendModeScreen},
-    {OMPSDFourCC("div "), BNBlendModeColorDodge},   {OMPSDFourCC("lddg"), BNBlendModeLinearDodge},
-    {OMPSDFourCC("lgCl"), BNBlendModeLighterColor}, {OMPSDFourCC("over"), BNBlendModeOverlay},
-    {OMPSDFourCC("sLit"), BNBlendModeSoftLight},    {OMPSDFourCC("hLit"), BNBlendModeHardLight},
-    {OMPSDFourCC("vLit"), BNBlendModeVividLight},   {OMPSDFourCC("lLit"), BNBlendModeLinearLight},
-    {OMPSDFourCC("pLit"), BNBlendModePinLight},     {OMPSDFourCC("hMix"), BNBlendModeHardMix},
-    {OMPSDFourCC("diff"), BNBlendModeDifference},   {OMPSDFourCC("smud"), BNBlendModeExclusion},
-    {OMPSDFourCC("fsub"), BNBlendModeSubtract},     {OMPSDFourCC("fdiv"), BNBlendModeDivide},
-    {OMPSDFourCC("hue "), BNBlendModeHue},          {OMPSDFourCC("sat "), BNBlendModeSaturation},
-    {OMPSDFourCC("colr"), BNBlendModeColor},        {OMPSDFourCC("lum "), BNBlendModeLuminosity},
+    {OMPSDFourCC("diss"), kTarrowBlendDissolve},     {OMPSDFourCC("dark"), kTarrowBlendDarken},
+    {OMPSDFourCC("mul "), kTarrowBlendMultiply},     {OMPSDFourCC("idiv"), kTarrowBlendColorBurn},
+    {OMPSDFourCC("lbrn"), kTarrowBlendLinearBurn},   {OMPSDFourCC("dkCl"), kTarrowBlendDarkerColor},
+    {OMPSDFourCC("lite"), kTarrowBlendLighten},      {OMPSDFourCC("scrn"), kTarrowBlendScreen},
+    {OMPSDFourCC("div "), kTarrowBlendColorDodge},   {OMPSDFourCC("lddg"), kTarrowBlendLinearDodge},
+    {OMPSDFourCC("lgCl"), kTarrowBlendLighterColor}, {OMPSDFourCC("over"), kTarrowBlendOverlay},
+    {OMPSDFourCC("sLit"), kTarrowBlendSoftLight},    {OMPSDFourCC("hLit"), kTarrowBlendHardLight},
+    {OMPSDFourCC("vLit"), kTarrowBlendVividLight},   {OMPSDFourCC("lLit"), kTarrowBlendLinearLight},
+    {OMPSDFourCC("pLit"), kTarrowBlendPinLight},     {OMPSDFourCC("hMix"), kTarrowBlendHardMix},
+    {OMPSDFourCC("diff"), kTarrowBlendDifference},   {OMPSDFourCC("smud"), kTarrowBlendExclusion},
+    {OMPSDFourCC("fsub"), kTarrowBlendSubtract},     {OMPSDFourCC("fdiv"), kTarrowBlendDivide},
+    {OMPSDFourCC("hue "), kTarrowBlendHue},          {OMPSDFourCC("sat "), kTarrowBlendSaturation},
+    {OMPSDFourCC("colr"), kTarrowBlendColor},        {OMPSDFourCC("lum "), kTarrowBlendLuminosity},
 };
 
 }  // namespace
 
-int QFBlendModeForPSDKey(uint32_t key) {
+BNBlendMode QFBlendModeForPSDKey(uint32_t key) {
     for (const KeyAndMode& entry : kModes)
         if (entry.key == key) return entry.mode;
-    return BNBlendModeNormal;
+    return kTarrowBlendNormal;
 }

@@ -9,4 +9,4 @@
 // The blend-mode number of a layer key ("mul " is multiply; keys are whole
 // 32-bit codes, trailing blanks included). Every other key, "norm" and
 // "pass" among them, is normal.
-int QFBlendModeForPSDKey(uint32_t key);
+BNBlendMode QFBlendModeForPSDKey(uint32_t key);

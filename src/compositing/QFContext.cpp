@@ -7,11 +7,12 @@
 
 QFContext::QFContext() {
     BNRenderNodePtr backdrop = BNTransparentNode::create(QFInfiniteRect, BNChannelMaskRGBA);
-    groups_.push_back(std::make_unique<QFContextGroup>(backdrop, backdrop, 0));
+    groups_.push_back(
+        std::make_unique<QFContextGroup>(backdrop, backdrop, QFContextGroupNoOptions));
 }
 
 void QFContext::beginTransparencyGroup(const OMPSDLayer& layer, const BNRenderNodePtr& shape,
-                                       int options) {
+                                       QFContextGroupOptions options) {
     std::unique_ptr<QFContextGroup> group = currentGroup().beginSubgroup(options);
     pushed_.push_back(group != nullptr);
     if (!group) {
@@ -34,7 +35,7 @@ void QFContext::endTransparencyGroup(const std::shared_ptr<OMPSDLayer>& layer, b
     // What a pass-through group's layers were drawn onto.
     BNRenderNodePtr backdrop =
         currentGroup().isPassThrough() ? currentGroup().layersBackdrop() : nullptr;
-    int options = currentGroup().options();
+    QFContextGroupOptions options = currentGroup().options();
     groups_.pop_back();
     bool passThrough = options & QFContextGroupPassThroughOption;
     if (asLayer) {

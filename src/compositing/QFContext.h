@@ -27,7 +27,8 @@ public:
     // `layer` draws under its layers goes first (following `shape`, when
     // given). When no subgroup can be made, the commands that follow go to
     // the current group (with a log line).
-    void beginTransparencyGroup(const OMPSDLayer& layer, const BNRenderNodePtr& shape, int options);
+    void beginTransparencyGroup(const OMPSDLayer& layer, const BNRenderNodePtr& shape,
+                                QFContextGroupOptions options);
     // Pops the current group and blends its result into the group below.
     // A group with visible effects or clipped layers is blended `asLayer`
     // (QFContextGroup::blendGroupNodeAsLayer): its factor mask (the group's
@@ -50,8 +51,8 @@ public:
     void setOpacity(double opacity) { currentGroup().currentState().setOpacity(opacity); }
     double fillOpacity() { return currentGroup().currentState().fillOpacity(); }
     void setFillOpacity(double fill) { currentGroup().currentState().setFillOpacity(fill); }
-    int blendMode() { return currentGroup().currentState().blendMode(); }
-    void setBlendMode(int mode) { currentGroup().currentState().setBlendMode(mode); }
+    BNBlendMode blendMode() { return currentGroup().currentState().blendMode(); }
+    void setBlendMode(BNBlendMode mode) { currentGroup().currentState().setBlendMode(mode); }
     const BNRenderNodePtr& mask() { return currentGroup().currentState().mask(); }
     void setMask(BNRenderNodePtr mask) { currentGroup().currentState().setMask(std::move(mask)); }
     const BNRenderNodePtr& factorMask() { return currentGroup().currentState().factorMask(); }
@@ -60,7 +61,7 @@ public:
     }
 
     void blendNode(const BNRenderNodePtr& node) { currentGroup().blendNode(node); }
-    void blendGroupNode(const BNRenderNodePtr& node, int options) {
+    void blendGroupNode(const BNRenderNodePtr& node, QFContextGroupOptions options) {
         currentGroup().blendGroupNode(node, options);
     }
     void blendLayers(const QFLayerList& layers, const QFGroupResults& clippedGroups = {}) {

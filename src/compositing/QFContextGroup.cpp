@@ -84,7 +84,7 @@ BNRenderNodePtr QFNodeWithAlphaFrom(const BNRenderNodePtr& node,
 }
 
 QFContextGroup::QFContextGroup(BNRenderNodePtr shallowBackdrop, BNRenderNodePtr deepBackdrop,
-                               int options)
+                               QFContextGroupOptions options)
     : options_(options),
       states_(1),
       shallowBackdrop_(std::move(shallowBackdrop)),
@@ -92,7 +92,7 @@ QFContextGroup::QFContextGroup(BNRenderNodePtr shallowBackdrop, BNRenderNodePtr 
       layersBackdrop_(shallowBackdrop_),
       currentNode_(shallowBackdrop_) {}
 
-std::unique_ptr<QFContextGroup> QFContextGroup::beginSubgroup(int options) const {
+std::unique_ptr<QFContextGroup> QFContextGroup::beginSubgroup(QFContextGroupOptions options) const {
     BNRenderNodePtr shallow =
         (options & QFContextGroupPassThroughOption) ? currentNode_ : transparentBackdrop();
     if (!shallow) return nullptr;
@@ -112,7 +112,7 @@ void QFContextGroup::blendNode(const BNRenderNodePtr& node) {
     currentNode_ = result;
 }
 
-void QFContextGroup::blendGroupNode(const BNRenderNodePtr& node, int options) {
+void QFContextGroup::blendGroupNode(const BNRenderNodePtr& node, QFContextGroupOptions options) {
     if (!(options & QFContextGroupPassThroughOption)) return blendNode(node);
     const QFContextState& state = currentState();
     BNRenderNodePtr result = node;
@@ -172,9 +172,9 @@ void QFContextGroup::blendLayers(const QFLayerList& layers, BNRenderNodePtr cont
     }
 
     BNRenderNodePtr interiorBackground = currentNode_;
-    int knockout = base.blendingOptions()->knockoutStyle();
-    if (knockout == 2) interiorBackground = deepBackdrop_;
-    if (knockout == 1) interiorBackground = shallowBackdrop_;
+    OMPSDKnockoutStyle knockout = base.blendingOptions()->knockoutStyle();
+    if (knockout == OMPSDKnockoutStyleDeep) interiorBackground = deepBackdrop_;
+    if (knockout == OMPSDKnockoutStyleShallow) interiorBackground = shallowBackdrop_;
 
     // The run's content as first made. A pixel or fill layer's content
     // does not depend on what it is drawn onto, so it is made once and
@@ -237,8 +237,8 @@ BNRenderNodePtr QFContextGroup::blendBaseContent(const QFLayerList& layers,
         if (contentAlpha) content = QFNodeWithAlphaFrom(content, contentAlpha);
         content = withSourceBlendingRanges(base, content);
 
-        int mode = QFBlendModeForPSDKey(options.blendMode());
-        if (mode == BNBlendModeDissolve) mode = BNBlendModeNormal;
+        BNBlendMode mode = QFBlendModeForPSDKey(options.blendMode());
+        if (mode == kTarrowBlendDissolve) mode = kTarrowBlendNormal;
         double fill = options.fillOpacity();
         result = fill > 0 ? BNBlendNode::create(backdrop, content, mode, 1.0, fill) : backdrop;
     } else {
@@ -251,9 +251,9 @@ BNRenderNodePtr QFContextGroup::blendBaseContent(const QFLayerList& layers,
     if (!clippedAsGroup) {
         for (size_t i = 1; i < layers.size() && result; ++i) {
             BNRenderNodePtr clippedInterior = result;
-            int knockout = layers[i]->blendingOptions()->knockoutStyle();
-            if (knockout == 2) clippedInterior = deepBackdrop_;
-            if (knockout == 1) clippedInterior = interiorBackground;
+            OMPSDKnockoutStyle knockout = layers[i]->blendingOptions()->knockoutStyle();
+            if (knockout == OMPSDKnockoutStyleDeep) clippedInterior = deepBackdrop_;
+            if (knockout == OMPSDKnockoutStyleShallow) clippedInterior = interiorBackground;
             result = blendClippedLayer(*layers[i], result, clippedInterior, clippedGroups);
         }
     }
@@ -329,7 +329,7 @@ BNRenderNodePtr QFContextGroup::blendLayer(const OMPSDLayer& layer,
         if (!options.shouldBlendRed()) fromBackground |= BNChannelMaskRed;
         if (!options.shouldBlendGreen()) fromBackground |= BNChannelMaskGreen;
         if (!options.shouldBlendBlue()) fromBackground |= BNChannelMaskBlue;
-        if (options.knockoutStyle() != 0)
+        if (options.knockoutStyle() != OMPSDKnockoutStyleNone)
             fromBackground |= BNChannelMaskOpacity | BNChannelMaskFill;
         fromBackground &= result->channels();
         result = BNRestrictedBlendingNode::create(result, background, fromBackground);
@@ -388,7 +388,7 @@ QFContextGroup::Effects QFContextGroup::blendEffects(const OMPSDLayer& layer,
     BNRenderNodePtr strokePaint = QFVectorStrokeFillNode(layer);
     BNRenderNodePtr strokeCoverage = strokePaint ? QFVectorStrokeCoverageNode(layer) : nullptr;
     if (strokePaint && strokeCoverage) {
-        int mode = QFBlendModeForPSDKey(layer.blendingOptions()->blendMode());
+        BNBlendMode mode = QFBlendModeForPSDKey(layer.blendingOptions()->blendMode());
         if (BNRenderNodePtr stroked = BNCrossfadeWithMaskNode::create(
                 chains.interior, BNBlendNode::create(backdrop, strokePaint, mode),
                 BNDivideMaskNode::create(strokeCoverage, shape)))

@@ -34,14 +34,18 @@
 #include "compositing/QFLayerList.h"
 #include "rendergraph/core/BNRenderNode.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
 
-// Bit 0 of a group's options: pass-through, the group has no isolated
-// backdrop of its own.
-inline constexpr int QFContextGroupPassThroughOption = 1;
+// A group's options, a bit set. Bit 0, pass-through: the group has no
+// isolated backdrop of its own.
+enum QFContextGroupOptions : int32_t {
+    QFContextGroupNoOptions = 0,
+    QFContextGroupPassThroughOption = 1,
+};
 
 // The finished, isolated results of the groups in a clipping run that are
 // clipped to its base, by group.
@@ -50,16 +54,17 @@ using QFGroupResults = std::unordered_map<const OMPSDLayer*, BNRenderNodePtr>;
 class QFContextGroup {
 public:
     // The current node starts as the shallow backdrop.
-    QFContextGroup(BNRenderNodePtr shallowBackdrop, BNRenderNodePtr deepBackdrop, int options);
+    QFContextGroup(BNRenderNodePtr shallowBackdrop, BNRenderNodePtr deepBackdrop,
+                   QFContextGroupOptions options);
 
-    int options() const { return options_; }
+    QFContextGroupOptions options() const { return options_; }
     bool isPassThrough() const { return (options_ & QFContextGroupPassThroughOption) != 0; }
 
     // A new group, on no stack yet, with a fresh state. A pass-through group
     // starts from this group's current node, an isolated one from
     // transparency; both keep this group's deep backdrop. Null when the
     // backdrop cannot be made.
-    std::unique_ptr<QFContextGroup> beginSubgroup(int options) const;
+    std::unique_ptr<QFContextGroup> beginSubgroup(QFContextGroupOptions options) const;
 
     QFContextState& currentState() { return states_.back(); }
     const QFContextState& currentState() const { return states_.back(); }
@@ -76,7 +81,7 @@ public:
     // (which already holds this group's current node as its backdrop) is
     // faded in by the state's opacity and mask instead of blended (a group
     // whose fill opacity is below full is composited in isolation).
-    void blendGroupNode(const BNRenderNodePtr& node, int options);
+    void blendGroupNode(const BNRenderNodePtr& node, QFContextGroupOptions options);
     // Blends the result of a group (RGBA) like a layer (`layers`: the group,
     // then its clipped layers). Its colour at full strength is the content,
     // onto which the clipped layers are drawn, and `factorMask` (its
@@ -133,7 +138,7 @@ private:
                                      const BNRenderNodePtr& onto,
                                      const QFGroupResults& clippedGroups);
 
-    int options_;
+    QFContextGroupOptions options_;
     std::vector<QFContextState> states_;
     BNRenderNodePtr shallowBackdrop_;
     BNRenderNodePtr deepBackdrop_;

@@ -16,6 +16,7 @@
 //   twice. Nothing drawn inside the group (masks, fill factors, effects) is
 //   divided by it.
 
+#include "rendergraph/blend/BNBlendMode.h"
 #include "rendergraph/core/BNRenderNode.h"
 
 class QFContextState {
@@ -24,8 +25,8 @@ public:
     void setOpacity(double opacity) { opacity_ = opacity; }
     double fillOpacity() const { return fillOpacity_; }
     void setFillOpacity(double fillOpacity) { fillOpacity_ = fillOpacity; }
-    int blendMode() const { return blendMode_; }
-    void setBlendMode(int blendMode) { blendMode_ = blendMode; }
+    BNBlendMode blendMode() const { return blendMode_; }
+    void setBlendMode(BNBlendMode blendMode) { blendMode_ = blendMode; }
     const BNRenderNodePtr& mask() const { return mask_; }
     void setMask(BNRenderNodePtr mask) { mask_ = std::move(mask); }
     const BNRenderNodePtr& factorMask() const { return factorMask_; }
@@ -34,7 +35,7 @@ public:
 private:
     double opacity_ = 1.0;
     double fillOpacity_ = 1.0;
-    int blendMode_ = 0;
+    BNBlendMode blendMode_ = kTarrowBlendNormal;
     BNRenderNodePtr mask_;
     BNRenderNodePtr factorMask_;
 };

@@ -97,8 +97,8 @@ void blendGroup(const std::shared_ptr<OMPSDLayer>& group, const QFLayerList& run
     // shadow follows under its layers.
     BNRenderNodePtr factorMask = asLayer && passThrough ? ownCoverage(*group, walk) : nullptr;
     BNRenderNodePtr shape = factorMask ? QFGroupShapeNode(*group, factorMask) : nullptr;
-    context.beginTransparencyGroup(*group, shape,
-                                   passThrough ? QFContextGroupPassThroughOption : 0);
+    context.beginTransparencyGroup(
+        *group, shape, passThrough ? QFContextGroupPassThroughOption : QFContextGroupNoOptions);
     context.setFactorMask(factorMask);
     walkLayers(group->sublayers(), context, walk);
     context.endTransparencyGroup(group, asLayer, clipped, clippedGroups);

@@ -12,10 +12,11 @@ namespace {
 
 constexpr const char* kSimplifiedPathKey = "QFSimplifiedCompoundPath";
 
-// Document operation number to render operation number.
-int renderOperation(int documentOperation) {
-    static constexpr int kTable[] = {VKBooleanOperationExclude, VKBooleanOperationAdd,
-                                     VKBooleanOperationSubtract, VKBooleanOperationIntersect};
+// Document operation number to render operation.
+VKBooleanOperation renderOperation(int documentOperation) {
+    static constexpr VKBooleanOperation kTable[] = {
+        VKBooleanOperationExclude, VKBooleanOperationAdd, VKBooleanOperationSubtract,
+        VKBooleanOperationIntersect};
     if (documentOperation < 0 || documentOperation > 3) return VKBooleanOperationAdd;
     return kTable[documentOperation];
 }
@@ -138,7 +139,7 @@ std::shared_ptr<const VKCompoundPath> QFFoldVectorMaskPaths(const QFVectorMaskPa
     // stored, which the dashes of its stroke follow.
     auto folded = std::make_shared<const VKCompoundPath>();
     for (size_t i = 0; i < grouped.paths.size() && folded; ++i) {
-        int operation = grouped.operations[i];
+        VKBooleanOperation operation = VKBooleanOperation(grouped.operations[i]);
         const auto& path = grouped.paths[i];
         if (!path) continue;
         if (folded->paths().empty()) {

@@ -14,7 +14,7 @@ namespace {
 
 // An operation outside the four has no name; the log line and the window
 // title then show "(null)".
-const char* nameOfOperation(int operation) {
+const char* nameOfOperation(VKBooleanOperation operation) {
     static const char* const names[] = {"Add", "Subtract", "Intersect", "Exclude"};
     return operation >= 0 && operation < 4 ? names[operation] : "(null)";
 }
@@ -80,7 +80,7 @@ std::shared_ptr<QFVisualBooleanPath> QFBooleanDebugger::currentVisualBooleanPath
 }
 
 void QFBooleanDebugger::willPerformOperation(
-    int operation, std::shared_ptr<const VKBooleanCompoundPath> booleanPathA,
+    VKBooleanOperation operation, std::shared_ptr<const VKBooleanCompoundPath> booleanPathA,
     std::shared_ptr<const VKBooleanCompoundPath> booleanPathB, VKRect bounds) {
     if (!debugging_) return;
     const char* name = nameOfOperation(operation);

@@ -60,7 +60,7 @@ public:
     bool isDebugging() const { return debugging_; }
 
     // VKBooleanDebugger, on the operation's thread.
-    void willPerformOperation(int operation,
+    void willPerformOperation(VKBooleanOperation operation,
                               std::shared_ptr<const VKBooleanCompoundPath> booleanPathA,
                               std::shared_ptr<const VKBooleanCompoundPath> booleanPathB,
                               VKRect bounds) override;

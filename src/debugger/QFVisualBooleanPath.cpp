@@ -16,7 +16,7 @@ VKPathSegment segmentForKey(const VKBooleanDebuggerUserInfo& userInfo, const cha
 
 }  // namespace
 
-QFVisualBooleanPath::QFVisualBooleanPath(int operation,
+QFVisualBooleanPath::QFVisualBooleanPath(VKBooleanOperation operation,
                                          std::shared_ptr<const VKBooleanCompoundPath> booleanPathA,
                                          std::shared_ptr<const VKBooleanCompoundPath> booleanPathB,
                                          VKRect bounds)

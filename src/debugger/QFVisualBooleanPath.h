@@ -33,10 +33,11 @@ class QFBooleanCanvas;
 
 class QFVisualBooleanPath : public std::enable_shared_from_this<QFVisualBooleanPath> {
 public:
-    QFVisualBooleanPath(int operation, std::shared_ptr<const VKBooleanCompoundPath> booleanPathA,
+    QFVisualBooleanPath(VKBooleanOperation operation,
+                        std::shared_ptr<const VKBooleanCompoundPath> booleanPathA,
                         std::shared_ptr<const VKBooleanCompoundPath> booleanPathB, VKRect bounds);
 
-    int operation() const { return operation_; }
+    VKBooleanOperation operation() const { return operation_; }
     VKRect pathBounds() const { return pathBounds_; }
     std::shared_ptr<const VKBooleanCompoundPath> result() const;
     // Whether a result was set (the record then draws only that).
@@ -118,7 +119,7 @@ private:
     void drawAnnotation(const QFBooleanAnnotation& annotation, QPainter& painter,
                         const QFCanvasMapping& mapping) const;
 
-    const int operation_;
+    const VKBooleanOperation operation_;
     const std::shared_ptr<const VKBooleanCompoundPath> booleanPathA_;
     const std::shared_ptr<const VKBooleanCompoundPath> booleanPathB_;
     const VKRect pathBounds_;

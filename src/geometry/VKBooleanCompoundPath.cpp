@@ -45,7 +45,7 @@ VKBooleanCompoundPath::VKBooleanCompoundPath(const VKCompoundPath& compoundPath)
     }
 }
 
-VKBooleanCompoundPath::VKBooleanCompoundPath(std::vector<Contour> contours, int fillRule)
+VKBooleanCompoundPath::VKBooleanCompoundPath(std::vector<Contour> contours, VKFillRule fillRule)
     : contours_(std::move(contours)), fillRule_(fillRule) {}
 
 VKRect VKBooleanCompoundPath::bounds() const {

@@ -23,10 +23,10 @@ public:
     };
 
     explicit VKBooleanCompoundPath(const VKCompoundPath& compoundPath);
-    VKBooleanCompoundPath(std::vector<Contour> contours, int fillRule);
+    VKBooleanCompoundPath(std::vector<Contour> contours, VKFillRule fillRule);
 
     const std::vector<Contour>& contours() const { return contours_; }
-    int fillRule() const { return fillRule_; }
+    VKFillRule fillRule() const { return fillRule_; }
     VKRect bounds() const;
     // The paths as a compound path with the same fill rule.
     std::shared_ptr<VKCompoundPath> compoundPath() const;
@@ -39,5 +39,5 @@ public:
 
 private:
     std::vector<Contour> contours_;
-    int fillRule_;
+    VKFillRule fillRule_;
 };

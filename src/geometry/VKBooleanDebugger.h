@@ -18,6 +18,7 @@
 //   didPerformOperationWithResult             once
 
 #include "geometry/VKBezier.h"
+#include "geometry/VKCompoundPath.h"
 #include "geometry/VKGeometry.h"
 #include "geometry/VKPath.h"
 
@@ -70,7 +71,7 @@ public:
     // `operation` as given to the operation (0 add, 1 subtract, 2 intersect,
     // 3 exclude, or any other value it was called with); the operands as
     // prepared for it; `bounds` the union of their bounds.
-    virtual void willPerformOperation(int operation,
+    virtual void willPerformOperation(VKBooleanOperation operation,
                                       std::shared_ptr<const VKBooleanCompoundPath> booleanPathA,
                                       std::shared_ptr<const VKBooleanCompoundPath> booleanPathB,
                                       VKRect bounds) = 0;

@@ -2,7 +2,8 @@
 
 #include "geometry/VKExactBooleanOperation.h"
 
-VKExactBooleanOperation::VKExactBooleanOperation(const VKCompoundPath& a, int operation,
+VKExactBooleanOperation::VKExactBooleanOperation(const VKCompoundPath& a,
+                                                 VKBooleanOperation operation,
                                                  const VKCompoundPath& b,
                                                  VKBooleanDebugger* debugger)
     : operation_(operation), debugger_(debugger) {
@@ -34,7 +35,8 @@ std::shared_ptr<VKCompoundPath> VKExactBooleanOperation::run() {
     return result->compoundPath();
 }
 
-std::shared_ptr<VKCompoundPath> VKPerformBooleanOperation(const VKCompoundPath& a, int operation,
+std::shared_ptr<VKCompoundPath> VKPerformBooleanOperation(const VKCompoundPath& a,
+                                                          VKBooleanOperation operation,
                                                           const VKCompoundPath& b,
                                                           VKBooleanDebugger* debugger) {
     return VKExactBooleanOperation(a, operation, b, debugger).run();

@@ -37,6 +37,7 @@
 
 class VKBooleanDebugger;
 
-std::shared_ptr<VKCompoundPath> VKPerformBooleanOperation(const VKCompoundPath& a, int operation,
+std::shared_ptr<VKCompoundPath> VKPerformBooleanOperation(const VKCompoundPath& a,
+                                                          VKBooleanOperation operation,
                                                           const VKCompoundPath& b,
                                                           VKBooleanDebugger* debugger);

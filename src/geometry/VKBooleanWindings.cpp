@@ -31,11 +31,11 @@ double crossingOf(const VKCurvePiece& piece, double value, bool atY) {
     return atY ? p.x : p.y;
 }
 
-bool insideForRule(int fillRule, int winding) {
+bool insideForRule(VKFillRule fillRule, int winding) {
     return fillRule == VKFillRuleNonZero ? winding != 0 : (winding % 2) != 0;
 }
 
-bool operationResult(int operation, bool inA, bool inB) {
+bool operationResult(VKBooleanOperation operation, bool inA, bool inB) {
     switch (operation) {
         case VKBooleanOperationAdd:
             return inA || inB;
@@ -166,7 +166,7 @@ void VKExactBooleanOperation::classifyChains() {
         for (int o = 0; o < 2; ++o) {
             int left = plusIsLeft ? plus[o] : plus[o] + group.delta[o];
             int right = left - group.delta[o];
-            int fillRule = operands_[o]->fillRule();
+            VKFillRule fillRule = operands_[o]->fillRule();
             inside[o][0] = insideForRule(fillRule, left);
             inside[o][1] = insideForRule(fillRule, right);
         }

@@ -10,12 +10,13 @@ VKRect VKCompoundPath::bounds() const {
 }
 
 std::shared_ptr<VKCompoundPath> VKCompoundPath::compoundPathByPerformingOperation(
-    int operation, const VKCompoundPath& other, VKBooleanDebugger* debugger) const {
+    VKBooleanOperation operation, const VKCompoundPath& other, VKBooleanDebugger* debugger) const {
     return VKPerformBooleanOperation(*this, operation, other, debugger);
 }
 
 std::shared_ptr<VKCompoundPath> VKCompoundPath::compoundPathByPerformingOperation(
-    int operation, const VKCompoundPath& other, std::shared_ptr<VKBooleanDebugger> debugger) const {
+    VKBooleanOperation operation, const VKCompoundPath& other,
+    std::shared_ptr<VKBooleanDebugger> debugger) const {
     return VKPerformBooleanOperation(*this, operation, other, debugger.get());
 }
 

@@ -30,11 +30,11 @@ class VKCompoundPath {
 public:
     using PathList = std::vector<std::shared_ptr<const VKPath>>;
 
-    explicit VKCompoundPath(PathList paths = {}, int fillRule = VKFillRuleNonZero)
+    explicit VKCompoundPath(PathList paths = {}, VKFillRule fillRule = VKFillRuleNonZero)
         : paths_(std::move(paths)), fillRule_(fillRule) {}
 
     const PathList& paths() const { return paths_; }
-    int fillRule() const { return fillRule_; }
+    VKFillRule fillRule() const { return fillRule_; }
     // The union of the paths' bounds; null when there is none.
     VKRect bounds() const;
 
@@ -52,12 +52,13 @@ public:
     // and each call is waited for; no lock is held meanwhile, and the result
     // is the same as without.
     std::shared_ptr<VKCompoundPath> compoundPathByPerformingOperation(
-        int operation, const VKCompoundPath& other, VKBooleanDebugger* debugger = nullptr) const;
+        VKBooleanOperation operation, const VKCompoundPath& other,
+        VKBooleanDebugger* debugger = nullptr) const;
     // The same with a shared debugger, which the operation holds until it
     // returns: its owner (a window the developer may close) can let it go
     // while the operation still calls it.
     std::shared_ptr<VKCompoundPath> compoundPathByPerformingOperation(
-        int operation, const VKCompoundPath& other,
+        VKBooleanOperation operation, const VKCompoundPath& other,
         std::shared_ptr<VKBooleanDebugger> debugger) const;
 
     // Sends each path to the consumer in order.
@@ -65,5 +66,5 @@ public:
 
 private:
     PathList paths_;
-    int fillRule_;
+    VKFillRule fillRule_;
 };

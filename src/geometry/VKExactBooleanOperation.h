@@ -19,8 +19,8 @@
 
 class VKExactBooleanOperation {
 public:
-    VKExactBooleanOperation(const VKCompoundPath& a, int operation, const VKCompoundPath& b,
-                            VKBooleanDebugger* debugger);
+    VKExactBooleanOperation(const VKCompoundPath& a, VKBooleanOperation operation,
+                            const VKCompoundPath& b, VKBooleanDebugger* debugger);
 
     std::shared_ptr<VKCompoundPath> run();
 
@@ -179,7 +179,7 @@ private:
     void traceFrom(int start, const std::vector<std::vector<int>>& outgoing,
                    std::vector<bool>& used);
 
-    int operation_;
+    VKBooleanOperation operation_;
     VKBooleanDebugger* debugger_;
     std::shared_ptr<const VKBooleanCompoundPath> operands_[2];
     double tolerance_ = 0;

@@ -19,7 +19,7 @@ ClipperLib::IntPoint scaled(VKPoint p) {
 
 }  // namespace
 
-ClipperLib::PolyFillType VKClipperFillType(int fillRule) {
+ClipperLib::PolyFillType VKClipperFillType(VKFillRule fillRule) {
     return fillRule == VKFillRuleNonZero ? ClipperLib::pftNonZero : ClipperLib::pftEvenOdd;
 }
 
@@ -48,7 +48,7 @@ ClipperLib::Paths VKClipperPathsFromCompoundPath(const VKCompoundPath& compoundP
 }
 
 std::shared_ptr<VKCompoundPath> VKCompoundPathFromClipperPaths(const ClipperLib::Paths& polygons,
-                                                               int fillRule) {
+                                                               VKFillRule fillRule) {
     VKCompoundPath::PathList paths;
     for (const ClipperLib::Path& polygon : polygons) {
         std::vector<VKKnot> knots;
@@ -61,7 +61,8 @@ std::shared_ptr<VKCompoundPath> VKCompoundPathFromClipperPaths(const ClipperLib:
     return std::make_shared<VKCompoundPath>(std::move(paths), fillRule);
 }
 
-std::shared_ptr<VKCompoundPath> VKPolygonBooleanOperation(const VKCompoundPath& a, int operation,
+std::shared_ptr<VKCompoundPath> VKPolygonBooleanOperation(const VKCompoundPath& a,
+                                                          VKBooleanOperation operation,
                                                           const VKCompoundPath& b,
                                                           double tolerance) {
     static constexpr ClipperLib::ClipType kTypes[] = {ClipperLib::ctUnion, ClipperLib::ctDifference,

@@ -19,13 +19,14 @@ inline constexpr double VKClipperScale = 10000.0;
 // 3 exclude; any other value gives an empty result). The curves are
 // flattened within `tolerance`. The result has the non-zero rule, outer
 // polygons clockwise on a y-down screen and holes the other way.
-std::shared_ptr<VKCompoundPath> VKPolygonBooleanOperation(const VKCompoundPath& a, int operation,
+std::shared_ptr<VKCompoundPath> VKPolygonBooleanOperation(const VKCompoundPath& a,
+                                                          VKBooleanOperation operation,
                                                           const VKCompoundPath& b,
                                                           double tolerance = 0.01);
 
 // The flattened, scaled polygons of a compound path (open paths closed).
 ClipperLib::Paths VKClipperPathsFromCompoundPath(const VKCompoundPath& path, double tolerance);
 // Clipper polygons back as closed paths of lines, with the given fill rule.
-std::shared_ptr<VKCompoundPath> VKCompoundPathFromClipperPaths(const ClipperLib::Paths& paths,
-                                                               int fillRule = VKFillRuleNonZero);
-ClipperLib::PolyFillType VKClipperFillType(int fillRule);
+std::shared_ptr<VKCompoundPath> VKCompoundPathFromClipperPaths(
+    const ClipperLib::Paths& paths, VKFillRule fillRule = VKFillRuleNonZero);
+ClipperLib::PolyFillType VKClipperFillType(VKFillRule fillRule);

@@ -133,8 +133,7 @@ void shade(const float* source, float* destination, uint32_t width, int32_t heig
 }  // namespace
 
 void installAdjustmentKernels(TarrowKernelSet& set) {
-    set.hueSaturation = &hueSaturation;
-    set.shade = &shade;
+    TARROW_ADJUSTMENT_KERNELS(TARROW_INSTALL_KERNEL)
 }
 
 }  // namespace tarrow_detail

@@ -39,22 +39,13 @@ using TarrowScaleDownFn = void (*)(const float* source, float* destination, uint
                                    uint32_t srcStride, uint32_t dstStride);
 
 // Entry points through the kernel set chosen for this processor.
-void TarrowFillPlanar(float* data, uint32_t width, int32_t height, uint32_t stride, float value);
-void TarrowFillRGBA(float* data, uint32_t width, int32_t height, uint32_t stride, float r, float g,
-                    float b, float a);
-void TarrowCopyPlanar(const float* source, float* destination, uint32_t width, int32_t height,
-                      uint32_t sourceStride, uint32_t destinationStride);
-void TarrowCopyRGBA(const float* source, float* destination, uint32_t width, int32_t height,
-                    uint32_t sourceStride, uint32_t destinationStride);
+extern const TarrowFillPlanarFn TarrowFillPlanar;
+extern const TarrowFillRGBAFn TarrowFillRGBA;
+extern const TarrowCopyFn TarrowCopyPlanar;
+extern const TarrowCopyFn TarrowCopyRGBA;
 // Four interleaved floats per pixel.
-void TarrowScaleUp2x4(const float* source, float* destination, uint32_t srcWidth, int32_t srcHeight,
-                      uint32_t srcStride, uint32_t dstStride);
+extern const TarrowScaleUpFn TarrowScaleUp2x4;
 // One float per pixel.
-void TarrowScaleUp2x1(const float* source, float* destination, uint32_t srcWidth, int32_t srcHeight,
-                      uint32_t srcStride, uint32_t dstStride);
-void TarrowScaleDown2x4(const float* source, float* destination, uint32_t srcWidth,
-                        uint32_t srcHeight, uint32_t dstWidth, uint32_t dstHeight,
-                        uint32_t srcStride, uint32_t dstStride);
-void TarrowScaleDown2x1(const float* source, float* destination, uint32_t srcWidth,
-                        uint32_t srcHeight, uint32_t dstWidth, uint32_t dstHeight,
-                        uint32_t srcStride, uint32_t dstStride);
+extern const TarrowScaleUpFn TarrowScaleUp2x1;
+extern const TarrowScaleDownFn TarrowScaleDown2x4;
+extern const TarrowScaleDownFn TarrowScaleDown2x1;

@@ -118,11 +118,7 @@ void reflectedGradient(float* destination, const float* table, int32_t x0, int32
 }  // namespace
 
 void installGradientKernels(TarrowKernelSet& set) {
-    set.angularGradient = &angularGradient;
-    set.diamondGradient = &diamondGradient;
-    set.linearGradient = &linearGradient;
-    set.radialGradient = &radialGradient;
-    set.reflectedGradient = &reflectedGradient;
+    TARROW_GRADIENT_KERNELS(TARROW_INSTALL_KERNEL)
 }
 
 }  // namespace tarrow_detail

@@ -72,20 +72,8 @@ using TarrowRadialGradientFn = void (*)(float* destination, const float* table, 
                                         float cx, float cy, float radius);
 
 // Entry points through the kernel set chosen for this processor.
-void TarrowAngularGradient(float* destination, const float* table, int32_t x0, int32_t y0,
-                           int32_t width, int32_t height, uint32_t destinationStride,
-                           uint32_t count, bool dither, float cx, float cy, float angle);
-void TarrowDiamondGradient(float* destination, const float* table, int32_t x0, int32_t y0,
-                           int32_t width, int32_t height, uint32_t destinationStride,
-                           uint32_t count, bool dither, float cx, float cy, float angle,
-                           float radius);
-void TarrowLinearGradient(float* destination, const float* table, int32_t x0, int32_t y0,
-                          int32_t width, int32_t height, uint32_t destinationStride, uint32_t count,
-                          bool dither, float startX, float startY, float endX, float endY);
-void TarrowRadialGradient(float* destination, const float* table, int32_t x0, int32_t y0,
-                          int32_t width, int32_t height, uint32_t destinationStride, uint32_t count,
-                          bool dither, float cx, float cy, float radius);
-void TarrowReflectedGradient(float* destination, const float* table, int32_t x0, int32_t y0,
-                             int32_t width, int32_t height, uint32_t destinationStride,
-                             uint32_t count, bool dither, float startX, float startY, float endX,
-                             float endY);
+extern const TarrowAngularGradientFn TarrowAngularGradient;
+extern const TarrowDiamondGradientFn TarrowDiamondGradient;
+extern const TarrowTwoPointGradientFn TarrowLinearGradient;
+extern const TarrowRadialGradientFn TarrowRadialGradient;
+extern const TarrowTwoPointGradientFn TarrowReflectedGradient;

@@ -41,10 +41,11 @@ void blendIfGray(const float* input, float* output, const float* table, uint32_t
                        });
 }
 
+// The product of the three tables written, or multiplied into the output.
 template <bool kMultiply>
-void blendIfColor(const float* input, float* output, const float* red, const float* green,
-                  const float* blue, uint32_t width, int32_t height, uint32_t inputStride,
-                  uint32_t outputStride, uint32_t count) {
+void blendIfColorKernel(const float* input, float* output, const float* red, const float* green,
+                        const float* blue, uint32_t width, int32_t height, uint32_t inputStride,
+                        uint32_t outputStride, uint32_t count) {
     if (!usableTable(count, width, height, "TarrowBlendIfColor")) return;
     forEachPixel<4, 1>(input, output, width, height, inputStride, outputStride,
                        [&](const float* p, float* out) {
@@ -52,6 +53,9 @@ void blendIfColor(const float* input, float* output, const float* red, const flo
                            *out = kMultiply ? *out * product : product;
                        });
 }
+
+constexpr TarrowBlendIfColorFn blendIfColor = &blendIfColorKernel<false>;
+constexpr TarrowBlendIfColorFn blendIfColorMultiply = &blendIfColorKernel<true>;
 
 void lookupPlanar(const float* source, float* destination, const float* table, uint32_t width,
                   int32_t height, uint32_t sourceStride, uint32_t destinationStride,
@@ -128,14 +132,7 @@ void contourRGBA(const float* source, float* destination, const float* red, cons
 }  // namespace
 
 void installLookupKernels(TarrowKernelSet& set) {
-    set.blendIfGray = &blendIfGray;
-    set.blendIfColor = &blendIfColor<false>;
-    set.blendIfColorMultiply = &blendIfColor<true>;
-    set.lookupPlanar = &lookupPlanar;
-    set.gradientMap = &gradientMap;
-    set.colorize = &colorize;
-    set.contourPlanar = &contourPlanar;
-    set.contourRGBA = &contourRGBA;
+    TARROW_LOOKUP_KERNELS(TARROW_INSTALL_KERNEL)
 }
 
 }  // namespace tarrow_detail

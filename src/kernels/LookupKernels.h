@@ -120,37 +120,13 @@ using TarrowShadeFn = void (*)(const float* source, float* destination, uint32_t
                                float direction, float elevation, float size, float depth);
 
 // Entry points through the kernel set chosen for this processor.
-void TarrowBlendIfGray(const float* input, float* output, const float* table, uint32_t width,
-                       int32_t height, uint32_t inputStride, uint32_t outputStride, uint32_t count);
-void TarrowBlendIfColor(const float* input, float* output, const float* redTable,
-                        const float* greenTable, const float* blueTable, uint32_t width,
-                        int32_t height, uint32_t inputStride, uint32_t outputStride,
-                        uint32_t count);
-void TarrowBlendIfColorMultiply(const float* input, float* output, const float* redTable,
-                                const float* greenTable, const float* blueTable, uint32_t width,
-                                int32_t height, uint32_t inputStride, uint32_t outputStride,
-                                uint32_t count);
-void TarrowLookupPlanar(const float* source, float* destination, const float* table, uint32_t width,
-                        int32_t height, uint32_t sourceStride, uint32_t destinationStride,
-                        uint32_t count);
-void TarrowGradientMap(const float* source, float* destination, const float* table, uint32_t width,
-                       int32_t height, uint32_t sourceStride, uint32_t destinationStride,
-                       uint32_t count);
-void TarrowColorize(const float* source, float* destination, const float* redTable,
-                    const float* greenTable, const float* blueTable, uint32_t width, int32_t height,
-                    uint32_t sourceStride, uint32_t destinationStride, uint32_t count);
-void TarrowContourPlanar(const float* source, float* destination, const float* table,
-                         uint32_t width, int32_t height, uint32_t sourceStride,
-                         uint32_t destinationStride, uint32_t count);
-void TarrowContourRGBA(const float* source, float* destination, const float* redTable,
-                       const float* greenTable, const float* blueTable, const float* alphaTable,
-                       uint32_t width, int32_t height, uint32_t sourceStride,
-                       uint32_t destinationStride, uint32_t count);
-void TarrowHueSaturation(const float* source, float* destination, const float* hueTable,
-                         const float* saturationTable, const float* lightnessTable,
-                         const float* lightnessLookup, uint32_t width, int32_t height,
-                         uint32_t sourceStride, uint32_t destinationStride, uint32_t tableCount,
-                         uint32_t lookupCount);
-void TarrowShade(const float* source, float* destination, uint32_t width, int32_t height,
-                 uint32_t sourceStride, uint32_t destinationStride, float direction,
-                 float elevation, float size, float depth);
+extern const TarrowBlendIfGrayFn TarrowBlendIfGray;
+extern const TarrowBlendIfColorFn TarrowBlendIfColor;
+extern const TarrowBlendIfColorFn TarrowBlendIfColorMultiply;
+extern const TarrowLookupPlanarFn TarrowLookupPlanar;
+extern const TarrowGradientMapFn TarrowGradientMap;
+extern const TarrowColorizeFn TarrowColorize;
+extern const TarrowContourPlanarFn TarrowContourPlanar;
+extern const TarrowContourRGBAFn TarrowContourRGBA;
+extern const TarrowHueSaturationFn TarrowHueSaturation;
+extern const TarrowShadeFn TarrowShade;

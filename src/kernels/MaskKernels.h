@@ -98,66 +98,26 @@ using TarrowEffectMaskFn = void (*)(const float* interior, const float* exterior
                                     uint32_t factorMaskStride, uint32_t outputStride);
 
 // Entry points through the kernel set chosen for this processor.
-void TarrowCrossfadePlanar(const float* background, const float* foreground, float* output,
-                           uint32_t width, int32_t height, uint32_t backgroundStride,
-                           uint32_t foregroundStride, uint32_t outputStride, float t);
-void TarrowCrossfadeRGBA(const float* background, const float* foreground, float* output,
-                         uint32_t width, int32_t height, uint32_t backgroundStride,
-                         uint32_t foregroundStride, uint32_t outputStride, float t);
-void TarrowCrossfadeWithMaskPlanar(const float* background, const float* foreground,
-                                   const float* mask, float* output, uint32_t width, int32_t height,
-                                   uint32_t backgroundStride, uint32_t foregroundStride,
-                                   uint32_t maskStride, uint32_t outputStride);
-void TarrowCrossfadeWithMaskRGBA(const float* background, const float* foreground,
-                                 const float* mask, float* output, uint32_t width, int32_t height,
-                                 uint32_t backgroundStride, uint32_t foregroundStride,
-                                 uint32_t maskStride, uint32_t outputStride);
-void TarrowInvertPlanar(const float* input, float* output, uint32_t width, int32_t height,
-                        uint32_t inputStride, uint32_t outputStride);
-void TarrowDifferencePlanar(const float* a, const float* b, float* output, uint32_t width,
-                            int32_t height, uint32_t aStride, uint32_t bStride,
-                            uint32_t outputStride);
-void TarrowApplyMaskPlanar(const float* input, const float* mask, float* output, uint32_t width,
-                           int32_t height, uint32_t inputStride, uint32_t maskStride,
-                           uint32_t outputStride);
-void TarrowApplyMaskRGBA(const float* input, const float* mask, float* output, uint32_t width,
-                         int32_t height, uint32_t inputStride, uint32_t maskStride,
-                         uint32_t outputStride);
-void TarrowDivideMaskPlanar(const float* background, const float* foreground, float* output,
-                            uint32_t width, int32_t height, uint32_t backgroundStride,
-                            uint32_t foregroundStride, uint32_t outputStride, float k);
-void TarrowDivideMaskRGBA(const float* background, const float* foreground, float* output,
-                          uint32_t width, int32_t height, uint32_t backgroundStride,
-                          uint32_t foregroundStride, uint32_t outputStride, float k);
-void TarrowLimitToMaskPlanar(const float* input, const float* mask, float* output, uint32_t width,
-                             int32_t height, uint32_t inputStride, uint32_t maskStride,
-                             uint32_t outputStride, float threshold);
-void TarrowMakeOpaqueRGBA(const float* input, float* output, uint32_t width, int32_t height,
-                          uint32_t inputStride, uint32_t outputStride, float a);
-void TarrowColorWithMaskRGBA(const float* mask, float* output, uint32_t width, int32_t height,
-                             uint32_t maskStride, uint32_t outputStride, float r, float g, float b);
+extern const TarrowCrossfadeFn TarrowCrossfadePlanar;
+extern const TarrowCrossfadeFn TarrowCrossfadeRGBA;
+extern const TarrowCrossfadeWithMaskFn TarrowCrossfadeWithMaskPlanar;
+extern const TarrowCrossfadeWithMaskFn TarrowCrossfadeWithMaskRGBA;
+extern const TarrowUnaryFn TarrowInvertPlanar;
+extern const TarrowBinaryFn TarrowDifferencePlanar;
+extern const TarrowBinaryFn TarrowApplyMaskPlanar;
+extern const TarrowBinaryFn TarrowApplyMaskRGBA;
+extern const TarrowDivideMaskFn TarrowDivideMaskPlanar;
+extern const TarrowDivideMaskFn TarrowDivideMaskRGBA;
+extern const TarrowLimitToMaskFn TarrowLimitToMaskPlanar;
+extern const TarrowMakeOpaqueFn TarrowMakeOpaqueRGBA;
+extern const TarrowColorWithMaskFn TarrowColorWithMaskRGBA;
 // RGBA input and RGBA alpha source: with a the alpha source's fourth channel,
 // (colour * a / max(A, 0.00001), a): the input's colour rescaled to a.
-void TarrowOverrideAlphaRGBA(const float* input, const float* alpha, float* output, uint32_t width,
-                             int32_t height, uint32_t inputStride, uint32_t alphaStride,
-                             uint32_t outputStride);
-void TarrowScaleBiasPlanar(const float* input, float* output, uint32_t width, int32_t height,
-                           uint32_t inputStride, uint32_t outputStride, float a, float b);
-void TarrowBiasScalePlanar(const float* input, float* output, uint32_t width, int32_t height,
-                           uint32_t inputStride, uint32_t outputStride, float a, float b);
-void TarrowRestrictChannelsRGBA(const float* background, const float* foreground, float* output,
-                                uint32_t width, int32_t height, uint32_t backgroundStride,
-                                uint32_t foregroundStride, uint32_t outputStride,
-                                uint32_t channels);
-void TarrowIsolateOpacity(const float* input, float* output, uint32_t width, int32_t height,
-                          uint32_t inputStride, uint32_t outputStride);
-void TarrowApplyTextureRGBA(const float* texture, const float* input, float* output, uint32_t width,
-                            int32_t height, uint32_t textureStride, uint32_t inputStride,
-                            uint32_t outputStride, float amount);
-void TarrowApplyTextureGrayAlpha(const float* texture, const float* input, float* output,
-                                 uint32_t width, int32_t height, uint32_t textureStride,
-                                 uint32_t inputStride, uint32_t outputStride, float amount);
-void TarrowEffectMaskPlanar(const float* interior, const float* exterior, const float* shape,
-                            const float* factorMask, float* output, uint32_t width, int32_t height,
-                            uint32_t interiorStride, uint32_t exteriorStride, uint32_t shapeStride,
-                            uint32_t factorMaskStride, uint32_t outputStride);
+extern const TarrowBinaryFn TarrowOverrideAlphaRGBA;
+extern const TarrowScaleBiasFn TarrowScaleBiasPlanar;
+extern const TarrowScaleBiasFn TarrowBiasScalePlanar;
+extern const TarrowRestrictChannelsFn TarrowRestrictChannelsRGBA;
+extern const TarrowUnaryFn TarrowIsolateOpacity;
+extern const TarrowApplyTextureFn TarrowApplyTextureRGBA;
+extern const TarrowApplyTextureFn TarrowApplyTextureGrayAlpha;
+extern const TarrowEffectMaskFn TarrowEffectMaskPlanar;

@@ -56,8 +56,7 @@ void addNoiseRGBA(const float* input, float* output, int32_t x, int32_t y, uint3
 }  // namespace
 
 void installNoiseKernels(TarrowKernelSet& set) {
-    set.addNoisePlanar = &addNoisePlanar;
-    set.addNoiseRGBA = &addNoiseRGBA;
+    TARROW_NOISE_KERNELS(TARROW_INSTALL_KERNEL)
 }
 
 }  // namespace tarrow_detail

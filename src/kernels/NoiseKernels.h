@@ -28,9 +28,5 @@ using TarrowAddNoiseRGBAFn = void (*)(const float* input, float* output, int32_t
                                       uint32_t inputStride, uint32_t outputStride);
 
 // Entry points through the kernel set chosen for this processor.
-void TarrowAddNoisePlanar(const float* input, float* output, int32_t x, int32_t y, uint32_t width,
-                          int32_t height, float amount, uint32_t inputStride,
-                          uint32_t outputStride);
-void TarrowAddNoiseRGBA(const float* input, float* output, int32_t x, int32_t y, uint32_t width,
-                        int32_t height, float redAmount, float greenAmount, float blueAmount,
-                        float opacityAmount, uint32_t inputStride, uint32_t outputStride);
+extern const TarrowAddNoisePlanarFn TarrowAddNoisePlanar;
+extern const TarrowAddNoiseRGBAFn TarrowAddNoiseRGBA;

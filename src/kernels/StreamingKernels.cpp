@@ -25,6 +25,9 @@ void copyPlane(const float* source, float* destination, uint32_t width, int32_t 
                     rowAt(source, size_t(y), sourceStride), rowBytes);
 }
 
+constexpr TarrowCopyFn copyPlanar = &copyPlane<4>;
+constexpr TarrowCopyFn copyRGBA = &copyPlane<16>;
+
 // The threshold quantised to whole percent; T = 0 means "leave the input".
 struct LimitLevels {
     int32_t t = 0;
@@ -65,9 +68,7 @@ void limitToMaskPlanar(const float* input, const float* mask, float* output, uin
 
 void installReferenceStreamingKernels(TarrowKernelSet& set) {
     installStreamingKernels<ScalarLanes>(set);
-    set.copyPlanar = &copyPlane<4>;
-    set.copyRGBA = &copyPlane<16>;
-    set.limitToMaskPlanar = &limitToMaskPlanar;
+    TARROW_REFERENCE_STREAMING_KERNELS(TARROW_INSTALL_KERNEL)
 }
 
 }  // namespace tarrow_detail

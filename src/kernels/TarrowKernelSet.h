@@ -9,14 +9,15 @@
 // crossfades, masks and channel kernels) are replaced by forms written on
 // vector registers; copies use the C library's memcpy, which already picks
 // the processor's best form, and lookups, gradients, noise and shading stay
-// on the reference forms. Every form gives results identical to the
-// reference, bit for bit.
+// on the reference forms. TarrowKernelList.h lists the kernels of each kind.
+// Every form gives results identical to the reference, bit for bit.
 //
 // The active set is chosen once, on first use, from the processor's feature
 // flags; setting the environment variable LF_KERNELS_REFERENCE to anything
 // but "" or "0" forces the reference set. The Tarrow* entry points of the
-// kernel headers call through the active set; tests and benchmarks may reach
-// every set that the processor can run through TarrowKernelSetFor.
+// kernel headers, constant function pointers, call through the active set;
+// tests and benchmarks may reach every set that the processor can run
+// through TarrowKernelSetFor.
 //
 // Sets are immutable and live for the whole program; reading them is safe
 // from any thread.
@@ -27,6 +28,7 @@
 #include "kernels/LookupKernels.h"
 #include "kernels/MaskKernels.h"
 #include "kernels/NoiseKernels.h"
+#include "kernels/TarrowKernelList.h"
 
 enum class TarrowIsa { reference, sse4, avx2 };
 
@@ -36,65 +38,11 @@ struct TarrowKernelSet {
     TarrowIsa isa;
     const char* name;  // "reference", "sse4" or "avx2"
 
-    // Fill, copy and scale.
-    TarrowFillPlanarFn fillPlanar;
-    TarrowFillRGBAFn fillRGBA;
-    TarrowCopyFn copyPlanar;
-    TarrowCopyFn copyRGBA;
-    TarrowScaleUpFn scaleUp2x4;
-    TarrowScaleUpFn scaleUp2x1;
-    TarrowScaleDownFn scaleDown2x4;
-    TarrowScaleDownFn scaleDown2x1;
-
-    // Blend tables.
-    TarrowBlendTable plainBlend;
-    TarrowBlendTable fillAwareBlend;
-
-    // Mask and channel kernels.
-    TarrowCrossfadeFn crossfadePlanar;
-    TarrowCrossfadeFn crossfadeRGBA;
-    TarrowCrossfadeWithMaskFn crossfadeWithMaskPlanar;
-    TarrowCrossfadeWithMaskFn crossfadeWithMaskRGBA;
-    TarrowUnaryFn invertPlanar;
-    TarrowBinaryFn differencePlanar;
-    TarrowBinaryFn applyMaskPlanar;
-    TarrowBinaryFn applyMaskRGBA;
-    TarrowDivideMaskFn divideMaskPlanar;
-    TarrowDivideMaskFn divideMaskRGBA;
-    TarrowLimitToMaskFn limitToMaskPlanar;
-    TarrowMakeOpaqueFn makeOpaqueRGBA;
-    TarrowColorWithMaskFn colorWithMaskRGBA;
-    TarrowBinaryFn overrideAlphaRGBA;
-    TarrowScaleBiasFn scaleBiasPlanar;
-    TarrowScaleBiasFn biasScalePlanar;
-    TarrowRestrictChannelsFn restrictChannelsRGBA;
-    TarrowUnaryFn isolateOpacity;
-    TarrowApplyTextureFn applyTextureRGBA;
-    TarrowApplyTextureFn applyTextureGrayAlpha;
-    TarrowEffectMaskFn effectMaskPlanar;
-
-    // Lookup and adjustment kernels.
-    TarrowBlendIfGrayFn blendIfGray;
-    TarrowBlendIfColorFn blendIfColor;
-    TarrowBlendIfColorFn blendIfColorMultiply;
-    TarrowLookupPlanarFn lookupPlanar;
-    TarrowGradientMapFn gradientMap;
-    TarrowColorizeFn colorize;
-    TarrowContourPlanarFn contourPlanar;
-    TarrowContourRGBAFn contourRGBA;
-    TarrowHueSaturationFn hueSaturation;
-    TarrowShadeFn shade;
-
-    // Gradient generators.
-    TarrowAngularGradientFn angularGradient;
-    TarrowDiamondGradientFn diamondGradient;
-    TarrowTwoPointGradientFn linearGradient;
-    TarrowRadialGradientFn radialGradient;
-    TarrowTwoPointGradientFn reflectedGradient;
-
-    // Noise.
-    TarrowAddNoisePlanarFn addNoisePlanar;
-    TarrowAddNoiseRGBAFn addNoiseRGBA;
+    // One field for each kernel and blend table of the kernel list.
+#define TARROW_KERNEL_FIELD(field, Type, EntryPoint) Type field;
+    TARROW_KERNELS(TARROW_KERNEL_FIELD)
+    TARROW_BLEND_TABLES(TARROW_KERNEL_FIELD)
+#undef TARROW_KERNEL_FIELD
 };
 
 // The set in use, chosen once for this processor.

@@ -42,12 +42,21 @@ public:
                    setBlueDestinationBlendingRange);
 };
 
+// What a knockout layer's content is drawn onto ("knko"): what lies below it
+// (none), the start of its group (shallow), or the backdrop of the whole
+// group stack (deep).
+enum OMPSDKnockoutStyle : int {
+    OMPSDKnockoutStyleNone = 0,
+    OMPSDKnockoutStyleShallow = 1,
+    OMPSDKnockoutStyleDeep = 2,
+};
+
 class OMPSDBlendingOptions {
     // The layer blend key ("norm", "pass", "mul ", ...).
     OMPSD_PROPERTY(uint32_t, blendMode, setBlendMode, OMPSDFourCC("norm"));
     OMPSD_PROPERTY(double, opacity, setOpacity, 1.0);          // opacity byte / 255
     OMPSD_PROPERTY(double, fillOpacity, setFillOpacity, 1.0);  // "iOpa" byte / 255
-    OMPSD_PROPERTY(int, knockoutStyle, setKnockoutStyle, 0);   // 0 none, 1 shallow, 2 deep
+    OMPSD_PROPERTY(OMPSDKnockoutStyle, knockoutStyle, setKnockoutStyle, OMPSDKnockoutStyleNone);
     OMPSD_PROPERTY(bool, transparencyShapesLayer, setTransparencyShapesLayer, true);  // "tsly"
     OMPSD_PROPERTY(bool, layerMaskHidesEffects, setLayerMaskHidesEffects, false);     // "lmgm"
     OMPSD_PROPERTY(bool, vectorMaskHidesEffects, setVectorMaskHidesEffects, false);   // "vmgm"

@@ -272,7 +272,8 @@ std::shared_ptr<const OMPSDBlendingOptions> OMPSDBlendingOptionsForRecord(
     };
     if (auto value = byteOf(OMPSDFourCC("iOpa"))) options->setFillOpacity(*value / 255.0);
     if (auto value = byteOf(OMPSDFourCC("knko")))
-        options->setKnockoutStyle(*value <= 2 ? *value : 2);
+        options->setKnockoutStyle(*value <= OMPSDKnockoutStyleDeep ? OMPSDKnockoutStyle(*value)
+                                                                   : OMPSDKnockoutStyleDeep);
     if (auto value = byteOf(OMPSDFourCC("tsly"))) options->setTransparencyShapesLayer(*value != 0);
     if (auto value = byteOf(OMPSDFourCC("lmgm"))) options->setLayerMaskHidesEffects(*value != 0);
     if (auto value = byteOf(OMPSDFourCC("vmgm"))) options->setVectorMaskHidesEffects(*value != 0);

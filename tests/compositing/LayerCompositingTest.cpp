@@ -333,7 +333,7 @@ TEST(QFContext, EndingGroupsHandsTheirResultOn) {
     context.endTransparencyGroup(layer, false, {});
     EXPECT_EQ(context.resultNode(), root);
     // An isolated group is blended with its opacity carried as fill.
-    context.beginTransparencyGroup(*layer, nullptr, 0);
+    context.beginTransparencyGroup(*layer, nullptr, QFContextGroupNoOptions);
     context.endTransparencyGroup(layer, false, {});
     auto blend = dynamic_cast<const BNBlendNode*>(context.resultNode().get());
     ASSERT_TRUE(blend);
@@ -532,7 +532,7 @@ TEST(QFRenderNodeForLayers, GroupsWithEffectsTakeTheirCoverageOutOnce) {
     QFContext context;
     auto layer = styled.make();
     context.blendLayers({grey});
-    context.beginTransparencyGroup(*layer, nullptr, 0);
+    context.beginTransparencyGroup(*layer, nullptr, QFContextGroupNoOptions);
     BNRenderNodePtr coverage = BNConstantColorNode::create({0, 0, 0, 0.4, 0}, BNChannelMaskOpacity);
     context.setFactorMask(coverage);
     context.blendLayers({faint});

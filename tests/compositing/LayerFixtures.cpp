@@ -80,7 +80,7 @@ std::shared_ptr<OMPSDLayer> LayerBlueprint::make(
     options->setBlendMode(key);
     options->setOpacity(opacity);
     options->setFillOpacity(fillOpacity);
-    options->setKnockoutStyle(knockout);
+    options->setKnockoutStyle(OMPSDKnockoutStyle(knockout));
     options->setTransparencyShapesLayer(transparencyShapesLayer);
     options->setShouldBlendClippedLayersAsGroup(clippedAsGroup);
     if (blendingRanges) options->setBlendingRanges(blendingRanges);

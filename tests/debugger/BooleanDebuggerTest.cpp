@@ -36,7 +36,8 @@ public:
     std::atomic<int> returned = 0;
     std::atomic<int> operations = 0;
 
-    void willPerformOperation(int operation, std::shared_ptr<const VKBooleanCompoundPath> a,
+    void willPerformOperation(VKBooleanOperation operation,
+                              std::shared_ptr<const VKBooleanCompoundPath> a,
                               std::shared_ptr<const VKBooleanCompoundPath> b,
                               VKRect bounds) override {
         ++operations;
@@ -89,7 +90,7 @@ void expectSameResult(const VKCompoundPath& actual, const VKCompoundPath& expect
 // The number of stages of an operation, counted without stopping.
 int stagesOf(int operation) {
     StageCounter counter;
-    kSquare->compoundPathByPerformingOperation(operation, *kCircle, &counter);
+    kSquare->compoundPathByPerformingOperation(VKBooleanOperation(operation), *kCircle, &counter);
     return counter.entered;
 }
 
@@ -109,8 +110,8 @@ protected:
     void start(std::vector<int> operations) {
         worker_ = std::thread([this, operations] {
             for (int operation : operations)
-                results.push_back(
-                    kSquare->compoundPathByPerformingOperation(operation, *kCircle, counter.get()));
+                results.push_back(kSquare->compoundPathByPerformingOperation(
+                    VKBooleanOperation(operation), *kCircle, counter.get()));
             finished = true;
         });
     }

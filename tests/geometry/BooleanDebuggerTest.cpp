@@ -36,7 +36,8 @@ public:
     std::shared_ptr<const VKBooleanCompoundPath> a, b, result;
     VKRect bounds = VKRectNull;
 
-    void willPerformOperation(int op, std::shared_ptr<const VKBooleanCompoundPath> pathA,
+    void willPerformOperation(VKBooleanOperation op,
+                              std::shared_ptr<const VKBooleanCompoundPath> pathA,
                               std::shared_ptr<const VKBooleanCompoundPath> pathB,
                               VKRect rect) override {
         operation = op, a = pathA, b = pathB, bounds = rect;
@@ -109,8 +110,9 @@ TEST(BooleanDebugger, SeesEveryStageInOrderOnTheCallingThread) {
     auto b = compound({circle({12, 0}, 10)});
     for (int op = 0; op < 4; ++op) {
         RecordingDebugger debugger;
-        auto watched = a->compoundPathByPerformingOperation(op, *b, &debugger);
-        expectSamePaths(*watched, *a->compoundPathByPerformingOperation(op, *b));
+        auto watched = a->compoundPathByPerformingOperation(VKBooleanOperation(op), *b, &debugger);
+        expectSamePaths(*watched,
+                        *a->compoundPathByPerformingOperation(VKBooleanOperation(op), *b));
 
         EXPECT_EQ(debugger.operation, op);
         EXPECT_EQ(debugger.a->contours().size(), 2u);
@@ -176,7 +178,8 @@ TEST(BooleanDebugger, VerbatimPathsCarryTheirOrigin) {
     EXPECT_TRUE(debugger.named("willBeginTracingPath").empty());
 
     RecordingDebugger unknown;
-    EXPECT_TRUE(a->compoundPathByPerformingOperation(7, *a, &unknown)->paths().empty());
+    EXPECT_TRUE(
+        a->compoundPathByPerformingOperation(VKBooleanOperation(7), *a, &unknown)->paths().empty());
     ASSERT_EQ(unknown.calls.size(), 2u);
     EXPECT_EQ(unknown.operation, 7);
 }
@@ -208,8 +211,9 @@ TEST(BooleanDebugger, AWaitingDebuggerBlocksOnlyItsOwnOperation) {
     });
     debugger.waiting.acquire();  // the operation waits in its first call
     // Another operation runs to its end meanwhile (here and on a third thread).
-    auto other =
-        std::async(std::launch::async, [&] { return b->compoundPathByPerformingOperation(1, *a); });
+    auto other = std::async(std::launch::async, [&] {
+        return b->compoundPathByPerformingOperation(VKBooleanOperationSubtract, *a);
+    });
     ASSERT_EQ(other.wait_for(std::chrono::seconds(60)), std::future_status::ready);
     EXPECT_FALSE(other.get()->paths().empty());
     EXPECT_EQ(debugger.calls.size(), 1u);

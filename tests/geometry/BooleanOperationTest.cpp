@@ -23,7 +23,7 @@ void expectExactOperations(const VKCompoundPath& a, const VKCompoundPath& b,
                            const std::string& label, int grid = 40) {
     std::shared_ptr<VKCompoundPath> results[4];
     for (int op = 0; op < 4; ++op)
-        results[op] = a.compoundPathByPerformingOperation(op, b);
+        results[op] = a.compoundPathByPerformingOperation(VKBooleanOperation(op), b);
     VKRect bounds = VKRectUnion(a.bounds(), b.bounds());
     if (VKRectIsNull(bounds)) {
         for (int op = 0; op < 4; ++op)
@@ -86,7 +86,7 @@ void expectExactOperations(const VKCompoundPath& a, const VKCompoundPath& b,
             << label << " " << kOperationNames[op] << " first " << firstMismatch[op] << "\n A "
             << describe(a) << "\n B " << describe(b) << "\n result " << describe(*results[op]);
         if (!compareArea) continue;
-        double expectedArea = polygonOperationArea(a, op, b, 1e-3);
+        double expectedArea = polygonOperationArea(a, VKBooleanOperation(op), b, 1e-3);
         EXPECT_NEAR(signedArea(*results[op]), expectedArea, slack)
             << label << " " << kOperationNames[op] << "\n A " << describe(a) << "\n B "
             << describe(b);
@@ -139,7 +139,8 @@ TEST(BooleanOperation, SharedAndOverlappingEdges) {
     expectExactOperations(*square, *compound({rectangle(10, 10, 5, 5)}), "shared corner");
     expectExactOperations(*square, *compound({rectangle(2, 0, 6, 10)}), "strip across");
 
-    auto sum = square->compoundPathByPerformingOperation(0, *compound({rectangle(10, 0, 10, 10)}));
+    auto sum = square->compoundPathByPerformingOperation(VKBooleanOperationAdd,
+                                                         *compound({rectangle(10, 0, 10, 10)}));
     ASSERT_EQ(sum->paths().size(), 1u);
     EXPECT_DOUBLE_EQ(signedArea(*sum), 200);
 }
@@ -165,12 +166,18 @@ TEST(BooleanOperation, ShapeAgainstItself) {
         const VKCompoundPath& shape = *shapes[i];
         expectExactOperations(shape, shape, "self " + std::to_string(i));
         double area = filledArea(shape);
-        EXPECT_NEAR(signedArea(*shape.compoundPathByPerformingOperation(0, shape)), area,
-                    1e-2 * area);
-        EXPECT_NEAR(signedArea(*shape.compoundPathByPerformingOperation(2, shape)), area,
-                    1e-2 * area);
-        EXPECT_TRUE(shape.compoundPathByPerformingOperation(1, shape)->paths().empty());
-        EXPECT_TRUE(shape.compoundPathByPerformingOperation(3, shape)->paths().empty());
+        EXPECT_NEAR(
+            signedArea(*shape.compoundPathByPerformingOperation(VKBooleanOperationAdd, shape)),
+            area, 1e-2 * area);
+        EXPECT_NEAR(signedArea(*shape.compoundPathByPerformingOperation(VKBooleanOperationIntersect,
+                                                                        shape)),
+                    area, 1e-2 * area);
+        EXPECT_TRUE(shape.compoundPathByPerformingOperation(VKBooleanOperationSubtract, shape)
+                        ->paths()
+                        .empty());
+        EXPECT_TRUE(shape.compoundPathByPerformingOperation(VKBooleanOperationExclude, shape)
+                        ->paths()
+                        .empty());
     }
 }
 
@@ -198,8 +205,10 @@ TEST(BooleanOperation, SelfIntersectingAndOpenPaths) {
                             VKKnot::corner({0, 30})},
         false);
     auto closed = polygon({{0, 0}, {30, 0}, {0, 30}});
-    auto fromOpen = compound({open})->compoundPathByPerformingOperation(0, *box);
-    auto fromClosed = compound({closed})->compoundPathByPerformingOperation(0, *box);
+    auto fromOpen =
+        compound({open})->compoundPathByPerformingOperation(VKBooleanOperationAdd, *box);
+    auto fromClosed =
+        compound({closed})->compoundPathByPerformingOperation(VKBooleanOperationAdd, *box);
     EXPECT_NEAR(signedArea(*fromOpen), signedArea(*fromClosed), 1e-9);
 }
 
@@ -210,10 +219,10 @@ TEST(BooleanOperation, BadInputGivesADefinedResult) {
         compound({rectangle(0, 0, 10, 10), polygon({{nan, 0}, {5, 5}, {0, 5}}),
                   polygon({{inf, 0}, {5, inf}, {0, 5}}), polygon({{1e300, 0}, {5, 5}, {0, 5}})});
     for (int op = 0; op < 4; ++op) {
-        auto clean =
-            box->compoundPathByPerformingOperation(op, *compound({rectangle(5, 5, 10, 10)}));
-        auto dirty =
-            poisoned->compoundPathByPerformingOperation(op, *compound({rectangle(5, 5, 10, 10)}));
+        auto clean = box->compoundPathByPerformingOperation(VKBooleanOperation(op),
+                                                            *compound({rectangle(5, 5, 10, 10)}));
+        auto dirty = poisoned->compoundPathByPerformingOperation(
+            VKBooleanOperation(op), *compound({rectangle(5, 5, 10, 10)}));
         EXPECT_NEAR(signedArea(*dirty), signedArea(*clean), 1e-9) << op;
     }
 
@@ -232,8 +241,10 @@ TEST(BooleanOperation, BadInputGivesADefinedResult) {
     expectExactOperations(*box, *compound({}), "empty B");
     expectExactOperations(*compound({}), *compound({}), "both empty");
 
-    EXPECT_TRUE(box->compoundPathByPerformingOperation(4, *box)->paths().empty());
-    EXPECT_TRUE(box->compoundPathByPerformingOperation(-1, *box)->paths().empty());
+    EXPECT_TRUE(
+        box->compoundPathByPerformingOperation(VKBooleanOperation(4), *box)->paths().empty());
+    EXPECT_TRUE(
+        box->compoundPathByPerformingOperation(VKBooleanOperation(-1), *box)->paths().empty());
 }
 
 TEST(BooleanOperation, ScaleAndPlacementDoNotMatter) {
@@ -263,7 +274,7 @@ TEST(BooleanOperation, ScaleAndPlacementDoNotMatter) {
 TEST(BooleanOperation, ResultKeepsCurvesAndUntouchedPaths) {
     auto a = compound({circle({0, 0}, 10)});
     auto b = compound({circle({15, 0}, 10)});
-    auto sum = a->compoundPathByPerformingOperation(0, *b);
+    auto sum = a->compoundPathByPerformingOperation(VKBooleanOperationAdd, *b);
     ASSERT_EQ(sum->paths().size(), 1u);
     const VKPath& outline = *sum->paths()[0];
     EXPECT_LE(outline.numberOfSegments(), 8u);
@@ -273,10 +284,11 @@ TEST(BooleanOperation, ResultKeepsCurvesAndUntouchedPaths) {
 
     // Disjoint operands come back knot for knot; a hole is turned round.
     auto far = compound({circle({100, 0}, 10)});
-    auto both = a->compoundPathByPerformingOperation(0, *far);
+    auto both = a->compoundPathByPerformingOperation(VKBooleanOperationAdd, *far);
     ASSERT_EQ(both->paths().size(), 2u);
     EXPECT_EQ(both->paths()[0]->knots(), a->paths()[0]->knots());
-    auto holed = a->compoundPathByPerformingOperation(1, *compound({circle({0, 0}, 3)}));
+    auto holed = a->compoundPathByPerformingOperation(VKBooleanOperationSubtract,
+                                                      *compound({circle({0, 0}, 3)}));
     ASSERT_EQ(holed->paths().size(), 2u);
     EXPECT_TRUE(holed->paths()[0]->isClockwise());
     EXPECT_FALSE(holed->paths()[1]->isClockwise());

@@ -62,7 +62,7 @@ std::shared_ptr<const VKPath> circle(VKPoint c, double r, bool reversed, int arc
 
 std::shared_ptr<const VKCompoundPath> compound(std::vector<std::shared_ptr<const VKPath>> paths,
                                                int fillRule) {
-    return std::make_shared<VKCompoundPath>(std::move(paths), fillRule);
+    return std::make_shared<VKCompoundPath>(std::move(paths), VKFillRule(fillRule));
 }
 
 std::shared_ptr<const VKBooleanCompoundPath> booleanPath(std::shared_ptr<const VKPath> path) {
@@ -110,8 +110,8 @@ double filledArea(const VKCompoundPath& path) {
     return area / (VKClipperScale * VKClipperScale);
 }
 
-double polygonOperationArea(const VKCompoundPath& a, int operation, const VKCompoundPath& b,
-                            double tolerance) {
+double polygonOperationArea(const VKCompoundPath& a, VKBooleanOperation operation,
+                            const VKCompoundPath& b, double tolerance) {
     return signedArea(*VKPolygonBooleanOperation(a, operation, b, tolerance));
 }
 

@@ -38,8 +38,8 @@ double signedArea(const VKCompoundPath& path);
 double filledArea(const VKCompoundPath& path);
 // The expected area of `a` op `b`, computed by Clipper on flattenings
 // within `tolerance`.
-double polygonOperationArea(const VKCompoundPath& a, int operation, const VKCompoundPath& b,
-                            double tolerance = 1e-4);
+double polygonOperationArea(const VKCompoundPath& a, VKBooleanOperation operation,
+                            const VKCompoundPath& b, double tolerance = 1e-4);
 
 bool expectedInside(int operation, bool inA, bool inB);
 

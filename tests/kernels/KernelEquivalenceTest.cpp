@@ -1,4 +1,5 @@
-// Every vector form of a kernel against its reference form: random planes of
+// Every vector form of a kernel against its reference form, for every kernel
+// with vector forms in the kernel list: random planes of
 // every width from 1 to 67 (all batch remainders of 4 and 8 lanes), rows with
 // odd padding, starts off vector alignment, guard floats after every row.
 #include "PlaneFixture.h"
@@ -22,7 +23,7 @@ struct Size {
 };
 
 struct Case {
-    std::string name;
+    std::string kernel;  // its field in the kernel set
     std::vector<uint32_t> inputChannels;
     uint32_t outputChannels;
     Run run;
@@ -30,6 +31,10 @@ struct Case {
     bool inPlace = true;
     std::function<Size(Size)> inputSize = [](Size s) { return s; };
     std::function<Size(Size)> outputSize = [](Size s) { return s; };
+    // Tells the case from the kernel's others.
+    std::string variant = {};
+
+    std::string name() const { return variant.empty() ? kernel : kernel + " " + variant; }
 };
 
 #define D(i) in[i]->data()
@@ -207,19 +212,44 @@ std::vector<Case> streamingCases() {
     for (int mode = 0; mode < kTarrowBlendModeCount; ++mode)
         for (bool fillAware : {false, true})
             cases.push_back(
-                {std::string(fillAware ? "fillAwareBlend" : "plainBlend") + std::to_string(mode),
-                 {4, 4},
-                 4,
-                 [mode, fillAware](auto& k, auto& in, auto& out, uint32_t w, int32_t h) {
-                     const TarrowBlendTable& table = fillAware ? k.fillAwareBlend : k.plainBlend;
-                     table[mode](D(0), D(1), out.data(), 5, 7, w, h, S(0), S(1), out.stride(),
-                                 0.8f);
-                 }});
+                {.kernel = fillAware ? "fillAwareBlend" : "plainBlend",
+                 .inputChannels = {4, 4},
+                 .outputChannels = 4,
+                 .run =
+                     [mode, fillAware](auto& k, auto& in, auto& out, uint32_t w, int32_t h) {
+                         const TarrowBlendTable& table =
+                             fillAware ? k.fillAwareBlend : k.plainBlend;
+                         table[mode](D(0), D(1), out.data(), 5, 7, w, h, S(0), S(1), out.stride(),
+                                     0.8f);
+                     },
+                 .variant = "mode " + std::to_string(mode)});
     return cases;
 }
 
 #undef D
 #undef S
+
+// The kernels with vector forms, from the kernel list.
+std::vector<std::string> vectorKernelNames() {
+#define TARROW_KERNEL_NAME(field, Type, EntryPoint) #field,
+    return {TARROW_VECTOR_KERNELS(TARROW_KERNEL_NAME) TARROW_BLEND_TABLES(TARROW_KERNEL_NAME)};
+#undef TARROW_KERNEL_NAME
+}
+
+// The cases of every kernel with vector forms, in the list's order. A listed
+// kernel without a case, or a case of a kernel not listed, is a failure.
+std::vector<Case> listedCases() {
+    const std::vector<Case> all = streamingCases();
+    std::vector<Case> listed;
+    for (const std::string& kernel : vectorKernelNames()) {
+        const size_t before = listed.size();
+        for (const Case& c : all)
+            if (c.kernel == kernel) listed.push_back(c);
+        if (listed.size() == before) ADD_FAILURE() << kernel << " has no case";
+    }
+    EXPECT_EQ(listed.size(), all.size()) << "some cases are of kernels without vector forms";
+    return listed;
+}
 
 std::vector<const TarrowKernelSet*> vectorSets() {
     std::vector<const TarrowKernelSet*> sets;
@@ -249,7 +279,7 @@ TestPlane runCase(const Case& c, const TarrowKernelSet& set, Size size, unsigned
         planes[0] = &out;
     }
     c.run(set, planes, out, size.width, int32_t(size.height));
-    EXPECT_TRUE(out.guardsIntact()) << c.name << " in " << set.name << " wrote outside its rows";
+    EXPECT_TRUE(out.guardsIntact()) << c.name() << " in " << set.name << " wrote outside its rows";
     return out;
 }
 
@@ -259,16 +289,17 @@ TEST(KernelEquivalence, VectorFormsEqualReferenceAtEveryWidth) {
     const TarrowKernelSet& reference = *TarrowKernelSetFor(TarrowIsa::reference);
     const auto sets = vectorSets();
     if (sets.empty()) GTEST_SKIP() << "this processor has no vector kernel set";
-    for (const Case& c : streamingCases())
+    for (const Case& c : listedCases())
         for (uint32_t width = 1; width <= 67; ++width) {
             const Size size{width, 3};
             const TestPlane expected = runCase(c, reference, size, width, false);
             for (const TarrowKernelSet* set : sets) {
                 EXPECT_TRUE(runCase(c, *set, size, width, false).samePixels(expected))
-                    << c.name << " in " << set->name << " differs at width " << width;
+                    << c.name() << " in " << set->name << " differs at width " << width;
                 if (c.inPlace && !c.inputChannels.empty()) {
                     EXPECT_TRUE(runCase(c, *set, size, width, true).samePixels(expected))
-                        << c.name << " in place in " << set->name << " differs at width " << width;
+                        << c.name() << " in place in " << set->name << " differs at width "
+                        << width;
                 }
             }
         }
@@ -278,9 +309,9 @@ TEST(KernelEquivalence, NothingIsDrawnForEmptyPlanes) {
     for (TarrowIsa isa : {TarrowIsa::reference, TarrowIsa::sse4, TarrowIsa::avx2}) {
         const TarrowKernelSet* set = TarrowKernelSetFor(isa);
         if (!set) continue;
-        for (const Case& c : streamingCases())
+        for (const Case& c : listedCases())
             for (Size size : {Size{0, 3}, Size{5, 0}}) {
-                if (c.name.rfind("scaleDown", 0) == 0 && size.width == 0) continue;
+                if (c.kernel.rfind("scaleDown", 0) == 0 && size.width == 0) continue;
                 std::vector<TestPlane> inputs;
                 for (uint32_t channels : c.inputChannels)
                     inputs.emplace_back(5, 3, channels);
@@ -293,7 +324,7 @@ TEST(KernelEquivalence, NothingIsDrawnForEmptyPlanes) {
                 TestPlane untouched(10, 6, c.outputChannels);
                 untouched.fill(0.125f);
                 EXPECT_TRUE(out.samePixels(untouched) && out.guardsIntact())
-                    << c.name << " in " << set->name;
+                    << c.name() << " in " << set->name;
             }
     }
 }

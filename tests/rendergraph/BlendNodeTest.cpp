@@ -66,23 +66,25 @@ TEST(BNBlendNode, CreationIdentityAndBounds) {
     auto a = FlatNode::create(VKRectMake(0, 0, 4, 4), {0.5f, 0, 0, 0.5f});
     auto b = FlatNode::create(VKRectMake(6, 2, 4, 6), {0, 0.5f, 0, 0.5f});
     lf::LogCapture capture;
-    EXPECT_FALSE(BNBlendNode::create(nullptr, b, 0));
-    EXPECT_FALSE(BNBlendNode::create(a, nullptr, 0));
+    EXPECT_FALSE(BNBlendNode::create(nullptr, b, kTarrowBlendNormal));
+    EXPECT_FALSE(BNBlendNode::create(a, nullptr, kTarrowBlendNormal));
     EXPECT_TRUE(capture.contains("Nil input node for BNBlendNode"));
 
-    auto blend = BNBlendNode::create(a, b, BNBlendModeScreen, 1.0, 0.5);
+    auto blend = BNBlendNode::create(a, b, kTarrowBlendScreen, 1.0, 0.5);
     EXPECT_EQ(blend->bounds(), VKRectMake(0, 0, 10, 8));
     EXPECT_EQ(blend->labelForInputNodeAtIndex(0), "background");
     EXPECT_EQ(blend->labelForInputNodeAtIndex(1), "foreground");
     EXPECT_EQ(blend->channels(), BNChannelMaskRGBA);
-    EXPECT_EQ(blend->hashIdentifier(), BNBlendNode::create(a, b, 8, 1.0, 0.5)->hashIdentifier());
-    for (auto other :
-         {BNBlendNode::create(b, a, 8, 1.0, 0.5), BNBlendNode::create(a, b, 9, 1.0, 0.5),
-          BNBlendNode::create(a, b, 8, 0.9, 0.5), BNBlendNode::create(a, b, 8, 1.0, 0.6)})
+    EXPECT_EQ(blend->hashIdentifier(),
+              BNBlendNode::create(a, b, kTarrowBlendScreen, 1.0, 0.5)->hashIdentifier());
+    for (auto other : {BNBlendNode::create(b, a, kTarrowBlendScreen, 1.0, 0.5),
+                       BNBlendNode::create(a, b, kTarrowBlendColorDodge, 1.0, 0.5),
+                       BNBlendNode::create(a, b, kTarrowBlendScreen, 0.9, 0.5),
+                       BNBlendNode::create(a, b, kTarrowBlendScreen, 1.0, 0.6)})
         EXPECT_NE(blend->hashIdentifier(), other->hashIdentifier());
     // A null bound is left out of the union.
     auto nowhere = BNTransparentNode::create(VKRectNull, BNChannelMaskRGBA);
-    EXPECT_EQ(BNBlendNode::create(nowhere, b, 0)->bounds(), b->bounds());
+    EXPECT_EQ(BNBlendNode::create(nowhere, b, kTarrowBlendNormal)->bounds(), b->bounds());
 }
 
 TEST(BNBlendNode, RegionsOfInterest) {
@@ -91,21 +93,21 @@ TEST(BNBlendNode, RegionsOfInterest) {
     auto everywhere = FlatNode::create(VKRectInfinite, {});
     auto nowhere = FlatNode::create(VKRectNull, {});
     auto transparent = BNTransparentNode::create(VKRectMake(0, 0, 100, 100), BNChannelMaskRGBA);
-    EXPECT_EQ(
-        BNBlendNode::create(finite, everywhere, 0)->regionOfInterestForInputNodeAtIndex(0, r, 1),
-        VKRectMake(2, 2, 4, 4));
-    EXPECT_EQ(
-        BNBlendNode::create(finite, everywhere, 0)->regionOfInterestForInputNodeAtIndex(1, r, 1),
-        r);
-    EXPECT_EQ(
-        BNBlendNode::create(everywhere, nowhere, 0)->regionOfInterestForInputNodeAtIndex(1, r, 2),
-        r);
+    EXPECT_EQ(BNBlendNode::create(finite, everywhere, kTarrowBlendNormal)
+                  ->regionOfInterestForInputNodeAtIndex(0, r, 1),
+              VKRectMake(2, 2, 4, 4));
+    EXPECT_EQ(BNBlendNode::create(finite, everywhere, kTarrowBlendNormal)
+                  ->regionOfInterestForInputNodeAtIndex(1, r, 1),
+              r);
+    EXPECT_EQ(BNBlendNode::create(everywhere, nowhere, kTarrowBlendNormal)
+                  ->regionOfInterestForInputNodeAtIndex(1, r, 2),
+              r);
     // A transparent background is never rendered; as a foreground it is.
-    auto overTransparent = BNBlendNode::create(transparent, finite, 0);
+    auto overTransparent = BNBlendNode::create(transparent, finite, kTarrowBlendNormal);
     EXPECT_TRUE(VKRectIsEmpty(overTransparent->regionOfInterestForInputNodeAtIndex(0, r, 1)));
-    EXPECT_EQ(
-        BNBlendNode::create(finite, transparent, 0)->regionOfInterestForInputNodeAtIndex(1, r, 1),
-        r);
+    EXPECT_EQ(BNBlendNode::create(finite, transparent, kTarrowBlendNormal)
+                  ->regionOfInterestForInputNodeAtIndex(1, r, 1),
+              r);
 }
 
 TEST(BNBlendNode, TheForegroundsCoverageChannelsChooseTheKernelTable) {
@@ -118,7 +120,7 @@ TEST(BNBlendNode, TheForegroundsCoverageChannelsChooseTheKernelTable) {
         auto foreground = filled(rect, foregroundMask, {0.6f, 0.6f, 0.6f, 1});
         auto output = zeroSurface(rect, 1.0, BNChannelMaskRGBA);
         EXPECT_TRUE(
-            BNBlendSurfaces(*foreground, *background, *output, BNBlendModeLinearDodge, 1.0, 0.5));
+            BNBlendSurfaces(*foreground, *background, *output, kTarrowBlendLinearDodge, 1.0, 0.5));
         return output->sample(2, 1, 0);
     };
     EXPECT_NEAR(blendWith(BNChannelMaskRGBA), 0.2f + 0.6f * 0.498f, 1e-6);
@@ -138,8 +140,8 @@ TEST(BNBlendNode, ThreeRoadsGiveTheSamePixels) {
     auto render = [&](const BNRenderNodePtr& node, VKRect r) {
         return ReferenceRenderer().render(node, r, 1.0);
     };
-    for (int mode = 0; mode < BNBlendModeCount; ++mode) {
-        auto blend = BNBlendNode::create(background, foreground, mode, 1.0, 0.75);
+    for (int mode = 0; mode < kTarrowBlendModeCount; ++mode) {
+        auto blend = BNBlendNode::create(background, foreground, BNBlendMode(mode), 1.0, 0.75);
         auto expected = ReferenceRenderer().render(blend, rect, 1.0);
 
         // All rectangles equal.
@@ -173,7 +175,7 @@ TEST(BNBlendNode, BackgroundValuesWhereTheBackgroundDoesNotReach) {
     VKRect area = VKRectMake(2, 1, 3, 2);
     auto background = FlatNode::create(area, {0.25f, 0.25f, 0.25f, 0.5f}, {1.0f, 0.5f, 0, 0.5f});
     auto foreground = FlatNode::create(area, {0.5f, 0, 0, 0.5f});
-    auto blend = BNBlendNode::create(background, foreground, BNBlendModeNormal);
+    auto blend = BNBlendNode::create(background, foreground, kTarrowBlendNormal);
     VKRect rect = VKRectMake(0, 0, 8, 4);
     auto surface = BNRenderer().renderNode(blend, rect, 1.0);
     ASSERT_TRUE(surface);
@@ -182,14 +184,15 @@ TEST(BNBlendNode, BackgroundValuesWhereTheBackgroundDoesNotReach) {
 
     // A foreground outside the rectangle: the background and its values.
     auto away = FlatNode::create(VKRectMake(50, 50, 2, 2), {1, 1, 1, 1});
-    auto surfaceAway = BNRenderer().renderNode(BNBlendNode::create(background, away, 3), rect, 2.0);
+    auto surfaceAway = BNRenderer().renderNode(
+        BNBlendNode::create(background, away, kTarrowBlendMultiply), rect, 2.0);
     EXPECT_EQ(pixelAt(*surfaceAway, 0, 0), (std::array<float, 4>{0.5f, 0.25f, 0, 0.5f}));
     EXPECT_EQ(pixelAt(*surfaceAway, 5, 3), (std::array<float, 4>{0.25f, 0.25f, 0.25f, 0.5f}));
 
     // A transparent background: the foreground over zeros.
     auto transparent = BNTransparentNode::create(VKRectInfinite, BNChannelMaskRGBA);
-    auto overNothing =
-        BNRenderer().renderNode(BNBlendNode::create(transparent, foreground, 0, 1, 0.5), rect, 1);
+    auto overNothing = BNRenderer().renderNode(
+        BNBlendNode::create(transparent, foreground, kTarrowBlendNormal, 1, 0.5), rect, 1);
     EXPECT_EQ(pixelAt(*overNothing, 3, 2), (std::array<float, 4>{0.25f, 0, 0, 0.25f}));
     EXPECT_EQ(pixelAt(*overNothing, 0, 0), (std::array<float, 4>{0, 0, 0, 0}));
 }
@@ -206,11 +209,11 @@ TEST(BNBlendNode, ABlendThatCannotRunLeavesTheBackground) {
          std::vector<BNRenderNodePtr>{foreground, partial, opacityOnly})
         for (int mode : {27, -1, 5}) {
             if (mode == 5 && top != opacityOnly) continue;
-            auto blend = BNBlendNode::create(background, top, mode);
+            auto blend = BNBlendNode::create(background, top, BNBlendMode(mode));
             // In place (the background's only consumer), and into a new
             // surface (the background read by a second consumer).
             auto inPlace = BNRenderer().renderNode(blend, rect, 1.0);
-            auto shared = BNBlendNode::create(background, blend, BNBlendModeNormal, 1.0, 0.0);
+            auto shared = BNBlendNode::create(background, blend, kTarrowBlendNormal, 1.0, 0.0);
             auto notInPlace = BNRenderer().renderNode(shared, rect, 1.0);
             std::string difference;
             EXPECT_TRUE(sameSurfaces(*inPlace, *expected, &difference)) << mode << difference;
@@ -236,10 +239,11 @@ TEST(BNBlendNode, InPlaceOnlyOverAnRGBABackground) {
     auto rgba = PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true);
     auto rgbf = PatternNode::create(VKRectInfinite, BNChannelMaskRGBF, true);
     auto top = PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true, nullptr, 1);
-    EXPECT_TRUE(BNBlendNode::create(rgba, top, 0)->rendersInPlaceOverFirstInput());
-    EXPECT_FALSE(BNBlendNode::create(rgbf, top, 0)->rendersInPlaceOverFirstInput());
-    auto result =
-        BNRenderer().renderNode(BNBlendNode::create(rgbf, top, 3), VKRectMake(0, 0, 4, 4), 1);
+    EXPECT_TRUE(BNBlendNode::create(rgba, top, kTarrowBlendNormal)->rendersInPlaceOverFirstInput());
+    EXPECT_FALSE(
+        BNBlendNode::create(rgbf, top, kTarrowBlendNormal)->rendersInPlaceOverFirstInput());
+    auto result = BNRenderer().renderNode(BNBlendNode::create(rgbf, top, kTarrowBlendMultiply),
+                                          VKRectMake(0, 0, 4, 4), 1);
     ASSERT_TRUE(result);
     EXPECT_EQ(result->channels(), BNChannelMaskRGBA);
 }

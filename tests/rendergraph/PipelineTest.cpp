@@ -111,8 +111,9 @@ TEST(BNPipeline, SharedNodesArePlannedOnceAndCutsRunFirst) {
     auto leaf = PatternNode::create(VKRectMake(0, 0, 8, 8), BNChannelMaskRGBA, true);
     auto left = BNTranslateNode::create(leaf, {1, 0});
     auto right = BNTranslateNode::create(leaf, {0, 1});
-    auto top = BNBlendNode::create(left, right, 3, 1.0, 1.0);
-    auto twice = BNBlendNode::create(top, top, 0, 1.0, 1.0);  // names its input twice
+    auto top = BNBlendNode::create(left, right, kTarrowBlendMultiply, 1.0, 1.0);
+    auto twice =
+        BNBlendNode::create(top, top, kTarrowBlendNormal, 1.0, 1.0);  // names its input twice
 
     // Within the budget: one pipeline, starting from the shared leaf alone.
     BNPipelineList roomy =
@@ -172,7 +173,7 @@ TEST(BNPipeline, ConcurrentRunsOfRandomGraphsDispatchEachNodeOnceAfterItsInputs)
 TEST(BNRenderNode, DepthsLeavesAndTheHeightTestVisitEachNodeOnce) {
     auto leaf = PatternNode::create(VKRectMake(0, 0, 8, 8), BNChannelMaskRGBA, true);
     auto moved = BNTranslateNode::create(leaf, {1, 0});
-    auto top = BNBlendNode::create(leaf, moved, 0, 1.0, 1.0);
+    auto top = BNBlendNode::create(leaf, moved, kTarrowBlendNormal, 1.0, 1.0);
     EXPECT_EQ(top->inputNodesSortedByHeight(), (std::vector<BNRenderNodePtr>{moved, leaf}));
 
     std::vector<BNRenderNodePtr> leaves;

@@ -97,11 +97,12 @@ public:
         size_t root = asPicture(nodes_.size() - 1);
         for (size_t index : loose) {
             size_t top = asPicture(index);
-            int mode = integer(0, BNBlendModeCount - 1);
+            int mode = integer(0, kTarrowBlendModeCount - 1);
             double fill = fraction(4);
-            add(BNBlendNode::create(nodes_[root].node, nodes_[top].node, mode, 1.0, fill),
-                fmt::format("BNBlendNode::create({}, {}, {}, 1.0, {})", nodes_[root].name,
-                            nodes_[top].name, mode, fill));
+            add(BNBlendNode::create(nodes_[root].node, nodes_[top].node, BNBlendMode(mode), 1.0,
+                                    fill),
+                fmt::format("BNBlendNode::create({}, {}, BNBlendMode({}), 1.0, {})",
+                            nodes_[root].name, nodes_[top].name, mode, fill));
             root = nodes_.size() - 1;
         }
         code_ += fmt::format("auto root = {};\n", nodes_[root].name);
@@ -415,9 +416,10 @@ private:
                 if (!background || !foreground) return false;
                 int mode = chance(0.97) ? integer(0, 26) : oneOf({-1, 27});
                 double fill = chance(0.5) ? 1.0 : fraction(8);
-                return add(BNBlendNode::create(background->node, foreground->node, mode, 1.0, fill),
-                           fmt::format("BNBlendNode::create({}, {}, {}, 1.0, {})", background->name,
-                                       foreground->name, mode, fill));
+                return add(BNBlendNode::create(background->node, foreground->node,
+                                               BNBlendMode(mode), 1.0, fill),
+                           fmt::format("BNBlendNode::create({}, {}, BNBlendMode({}), 1.0, {})",
+                                       background->name, foreground->name, mode, fill));
             }
             case 3: {
                 const Made* input = pick(anyMask);

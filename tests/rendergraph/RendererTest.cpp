@@ -205,8 +205,9 @@ TEST(BNRenderer, PerPixelNodesDrawInPlaceOnlyOverABackgroundNobodyElseReads) {
          true},
         {"masked blend", RGBA,
          [&](const BNRenderNodePtr& b) {
-             return BNCrossfadeWithMaskNode::create(b, BNBlendNode::create(b, pattern(RGBA, 1), 3),
-                                                    bounded(VKRectMake(1, 1, 9, 7), A, 2));
+             return BNCrossfadeWithMaskNode::create(
+                 b, BNBlendNode::create(b, pattern(RGBA, 1), kTarrowBlendMultiply),
+                 bounded(VKRectMake(1, 1, 9, 7), A, 2));
          },
          true},
         {"planar crossfade with mask", A,

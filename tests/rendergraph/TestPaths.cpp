@@ -16,7 +16,7 @@ CompoundPathPtr polygon(const std::vector<VKPoint>& points, int fillRule) {
 }
 
 CompoundPathPtr compoundPathOf(std::vector<PathPtr> paths, int fillRule) {
-    return std::make_shared<VKCompoundPath>(std::move(paths), fillRule);
+    return std::make_shared<VKCompoundPath>(std::move(paths), VKFillRule(fillRule));
 }
 
 PathPtr ellipsePath(VKRect rect) {

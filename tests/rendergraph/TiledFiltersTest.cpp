@@ -37,7 +37,7 @@ BNRenderNodePtr effectsPicture() {
     BNRenderNodePtr picture =
         BNLinearGradientNode::create({-3, 2}, {57, 41}, testGradient(0), true);
     auto over = [&](BNRenderNodePtr top, int mode) {
-        picture = BNBlendNode::create(picture, std::move(top), mode, 1.0, 0.8);
+        picture = BNBlendNode::create(picture, std::move(top), BNBlendMode(mode), 1.0, 0.8);
     };
     over(BNDiamondGradientNode::create({30, 20}, 15, 25, testGradient(1), true), 8);
     over(BNAngularGradientNode::create({12, 30}, 40, testGradient(1), true), 0);

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -42,18 +43,19 @@ std::shared_ptr<const VKPath> circle(VKPoint centre, double radius) {
         true);
 }
 
-int operationNamed(const char* name) {
+std::optional<VKBooleanOperation> operationNamed(const char* name) {
     const char* const names[] = {"add", "subtract", "intersect", "exclude"};
     for (int i = 0; i < 4; ++i)
-        if (std::strcmp(name, names[i]) == 0) return i;
-    return -1;
+        if (std::strcmp(name, names[i]) == 0) return VKBooleanOperation(i);
+    return std::nullopt;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int operation = argc > 1 ? operationNamed(argv[1]) : VKBooleanOperationAdd;
-    if (operation < 0) {
+    const std::optional<VKBooleanOperation> operation =
+        argc > 1 ? operationNamed(argv[1]) : VKBooleanOperationAdd;
+    if (!operation) {
         lf::log("usage: boolean-debugger [add|subtract|intersect|exclude]");
         return 2;
     }
@@ -68,7 +70,7 @@ int main(int argc, char** argv) {
 
     std::atomic<bool> finished = false;
     std::thread worker([&, debugger] {
-        auto result = a.compoundPathByPerformingOperation(operation, b, debugger);
+        auto result = a.compoundPathByPerformingOperation(*operation, b, debugger);
         lf::log("result: {} paths, bounds {}", result->paths().size(),
                 NSStringFromVKRect(result->bounds()));
         finished = true;

@@ -4,6 +4,11 @@
 
 #include "kernels/TarrowKernelSet.h"
 
+// One assignment of an installer, for use with a list of TarrowKernelList.h
+// inside a function taking `TarrowKernelSet& set`: the field takes the
+// installing source's form of the same name.
+#define TARROW_INSTALL_KERNEL(field, Type, EntryPoint) set.field = field;
+
 namespace tarrow_detail {
 
 // Reference forms of the streaming kernels, copies and the limit-to-mask

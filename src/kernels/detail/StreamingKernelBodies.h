@@ -124,7 +124,7 @@ template <bool kFillAware, class Plain, class FillAware>
 using Pick = std::conditional_t<kFillAware, FillAware, Plain>;
 
 template <class Wide, bool kFillAware>
-TarrowBlendTable blendTable() {
+constexpr TarrowBlendTable blendTable() {
     constexpr bool f = kFillAware;
     return {
         &blend<Wide, NormalFrame>,
@@ -274,10 +274,7 @@ void colorWithMaskRGBA(const float* mask, float* output, uint32_t width, int32_t
                        uint32_t maskStride, uint32_t outputStride, float r, float g, float b) {
     perPixel<Wide>(
         Out<Rgba>{output, outputStride}, width, height,
-        [=](auto, auto m) {
-            return makePx(r * m, g * m, b * m, m);
-        },
-        In<Plane>{mask, maskStride});
+        [=](auto, auto m) { return makePx(r * m, g * m, b * m, m); }, In<Plane>{mask, maskStride});
 }
 
 template <class Wide>
@@ -370,37 +367,45 @@ void effectMaskPlanar(const float* interior, const float* exterior, const float*
         In<Plane>{shape, shapeStride}, In<Plane>{factorMask, factorMaskStride});
 }
 
+// --- Forms named after their fields -----------------------------------------
+
+// Kernels that share a body above, under the names of their fields.
+template <class Wide>
+constexpr TarrowScaleUpFn scaleUp2x4 = &scaleUp2x<Wide, 4>;
+template <class Wide>
+constexpr TarrowScaleUpFn scaleUp2x1 = &scaleUp2x<Wide, 1>;
+template <class Wide>
+constexpr TarrowScaleDownFn scaleDown2x4 = &scaleDown2x<Wide, 4>;
+template <class Wide>
+constexpr TarrowScaleDownFn scaleDown2x1 = &scaleDown2x<Wide, 1>;
+template <class Wide>
+constexpr TarrowBlendTable plainBlend = blendTable<Wide, false>();
+template <class Wide>
+constexpr TarrowBlendTable fillAwareBlend = blendTable<Wide, true>();
+template <class Wide>
+constexpr TarrowCrossfadeFn crossfadePlanar = &crossfade<Wide, Plane>;
+template <class Wide>
+constexpr TarrowCrossfadeFn crossfadeRGBA = &crossfade<Wide, Rgba>;
+template <class Wide>
+constexpr TarrowCrossfadeWithMaskFn crossfadeWithMaskPlanar = &crossfadeWithMask<Wide, Plane>;
+template <class Wide>
+constexpr TarrowCrossfadeWithMaskFn crossfadeWithMaskRGBA = &crossfadeWithMask<Wide, Rgba>;
+template <class Wide>
+constexpr TarrowBinaryFn applyMaskPlanar = &applyMask<Wide, Plane>;
+template <class Wide>
+constexpr TarrowBinaryFn applyMaskRGBA = &applyMask<Wide, Rgba>;
+template <class Wide>
+constexpr TarrowScaleBiasFn scaleBiasPlanar = &scaleBias<Wide, false>;
+template <class Wide>
+constexpr TarrowScaleBiasFn biasScalePlanar = &scaleBias<Wide, true>;
+
 // Installs this lane type's forms of every kernel above.
 template <class Wide>
 void installStreamingKernels(TarrowKernelSet& set) {
-    set.fillPlanar = &fillPlanar<Wide>;
-    set.fillRGBA = &fillRGBA<Wide>;
-    set.scaleUp2x4 = &scaleUp2x<Wide, 4>;
-    set.scaleUp2x1 = &scaleUp2x<Wide, 1>;
-    set.scaleDown2x4 = &scaleDown2x<Wide, 4>;
-    set.scaleDown2x1 = &scaleDown2x<Wide, 1>;
-    set.plainBlend = blendTable<Wide, false>();
-    set.fillAwareBlend = blendTable<Wide, true>();
-    set.crossfadePlanar = &crossfade<Wide, Plane>;
-    set.crossfadeRGBA = &crossfade<Wide, Rgba>;
-    set.crossfadeWithMaskPlanar = &crossfadeWithMask<Wide, Plane>;
-    set.crossfadeWithMaskRGBA = &crossfadeWithMask<Wide, Rgba>;
-    set.invertPlanar = &invertPlanar<Wide>;
-    set.differencePlanar = &differencePlanar<Wide>;
-    set.applyMaskPlanar = &applyMask<Wide, Plane>;
-    set.applyMaskRGBA = &applyMask<Wide, Rgba>;
-    set.divideMaskPlanar = &divideMaskPlanar<Wide>;
-    set.divideMaskRGBA = &divideMaskRGBA<Wide>;
-    set.makeOpaqueRGBA = &makeOpaqueRGBA<Wide>;
-    set.colorWithMaskRGBA = &colorWithMaskRGBA<Wide>;
-    set.overrideAlphaRGBA = &overrideAlphaRGBA<Wide>;
-    set.scaleBiasPlanar = &scaleBias<Wide, false>;
-    set.biasScalePlanar = &scaleBias<Wide, true>;
-    set.restrictChannelsRGBA = &restrictChannelsRGBA<Wide>;
-    set.isolateOpacity = &isolateOpacity<Wide>;
-    set.applyTextureRGBA = &applyTextureRGBA<Wide>;
-    set.applyTextureGrayAlpha = &applyTextureGrayAlpha<Wide>;
-    set.effectMaskPlanar = &effectMaskPlanar<Wide>;
+#define TARROW_INSTALL_ON_LANES(field, Type, EntryPoint) set.field = field<Wide>;
+    TARROW_VECTOR_KERNELS(TARROW_INSTALL_ON_LANES)
+    TARROW_BLEND_TABLES(TARROW_INSTALL_ON_LANES)
+#undef TARROW_INSTALL_ON_LANES
 }
 
 }  // namespace

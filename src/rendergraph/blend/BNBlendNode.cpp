@@ -36,8 +36,9 @@ int32_t kernelOrigin(double points) {
 }  // namespace
 
 std::shared_ptr<const BNBlendNode> BNBlendNode::create(BNRenderNodePtr background,
-                                                       BNRenderNodePtr foreground, int blendMode,
-                                                       double opacity, double fill) {
+                                                       BNRenderNodePtr foreground,
+                                                       BNBlendMode blendMode, double opacity,
+                                                       double fill) {
     if (!background || !foreground) {
         lf::log("Nil input node for BNBlendNode");
         return nullptr;
@@ -47,7 +48,7 @@ std::shared_ptr<const BNBlendNode> BNBlendNode::create(BNRenderNodePtr backgroun
 }
 
 BNBlendNode::BNBlendNode(CreationKey, BNRenderNodePtr background, BNRenderNodePtr foreground,
-                         int blendMode, double opacity, double fill)
+                         BNBlendMode blendMode, double opacity, double fill)
     : BNRenderNode({std::move(background), std::move(foreground)}),
       blendMode_(blendMode),
       opacity_(opacity),
@@ -134,8 +135,9 @@ void BNBlendNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList
 }
 
 bool BNBlendSurfaces(const BNSurface& foreground, const BNSurface& background, BNSurface& output,
-                     int blendMode, double, double fill) {
-    if (static_cast<unsigned>(blendMode) >= static_cast<unsigned>(BNBlendModeCount)) return false;
+                     BNBlendMode blendMode, double, double fill) {
+    if (static_cast<unsigned>(blendMode) >= static_cast<unsigned>(kTarrowBlendModeCount))
+        return false;
     if (foreground.samplesPerPixel() != 4 || background.samplesPerPixel() != 4 ||
         output.samplesPerPixel() != 4) {
         lf::log("BNBlendNode: cannot blend channels {} over {}", foreground.channels(),

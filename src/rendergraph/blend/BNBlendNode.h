@@ -25,12 +25,13 @@ public:
     // Null, with a log line, when either input is missing. The mode is not
     // checked here.
     static std::shared_ptr<const BNBlendNode> create(BNRenderNodePtr background,
-                                                     BNRenderNodePtr foreground, int blendMode,
-                                                     double opacity = 1.0, double fill = 1.0);
-    BNBlendNode(CreationKey, BNRenderNodePtr background, BNRenderNodePtr foreground, int blendMode,
-                double opacity, double fill);
+                                                     BNRenderNodePtr foreground,
+                                                     BNBlendMode blendMode, double opacity = 1.0,
+                                                     double fill = 1.0);
+    BNBlendNode(CreationKey, BNRenderNodePtr background, BNRenderNodePtr foreground,
+                BNBlendMode blendMode, double opacity, double fill);
 
-    int blendMode() const { return blendMode_; }
+    BNBlendMode blendMode() const { return blendMode_; }
     double opacity() const { return opacity_; }
     double fill() const { return fill_; }
 
@@ -52,7 +53,7 @@ public:
                                             BNRenderingContext& context) const;
 
 private:
-    int blendMode_;
+    BNBlendMode blendMode_;
     double opacity_;
     double fill_;
 };
@@ -63,4 +64,4 @@ private:
 // the mode is outside 0 to 26 or a surface does not hold four samples per
 // pixel.
 bool BNBlendSurfaces(const BNSurface& foreground, const BNSurface& background, BNSurface& output,
-                     int blendMode, double opacity, double fill);
+                     BNBlendMode blendMode, double opacity, double fill);

@@ -265,7 +265,8 @@ void BNPathRasterizer::addSegment(const VKPathSegment& segment) {
     }
 }
 
-void BNPathRasterizer::addCompoundPath(const VKCompoundPath& compoundPath, int operation) {
+void BNPathRasterizer::addCompoundPath(const VKCompoundPath& compoundPath,
+                                       VKBooleanOperation operation) {
     for (const auto& path : compoundPath.paths()) {
         if (!path) continue;
         size_t segments = path->numberOfSegments();
@@ -301,7 +302,8 @@ bool BNRasterizeCompoundPaths(const BNCompoundPathList& compoundPaths,
     BNPathRasterizer rasterizer(bitmap.width, bitmap.height, filled, originX, originY, scaleFactor,
                                 sampleCount(samplesX, 17.0), sampleCount(samplesY, 5.0));
     for (size_t i = 0; i < compoundPaths.size(); ++i)
-        if (compoundPaths[i]) rasterizer.addCompoundPath(*compoundPaths[i], operations[i]);
+        if (compoundPaths[i])
+            rasterizer.addCompoundPath(*compoundPaths[i], VKBooleanOperation(operations[i]));
     return rasterizer.writeCoverage(bitmap);
 }
 
@@ -337,8 +339,7 @@ bool BNRasterizeStrokeOutline(const BNStrokeOutline& outline, const BNCoverageBi
                                 sampleCount(samplesX, 17.0), sampleCount(samplesY, 5.0));
     for (const VKCompoundPath& stroke : outline.strokes)
         rasterizer.addCompoundPath(stroke, VKBooleanOperationAdd);
-    if (outline.shapeOperation >= 0)
-        rasterizer.addCompoundPath(outline.shape, outline.shapeOperation);
+    if (outline.shapeOperation) rasterizer.addCompoundPath(outline.shape, *outline.shapeOperation);
     return rasterizer.writeCoverage(bitmap);
 }
 

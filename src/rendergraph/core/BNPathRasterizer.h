@@ -24,6 +24,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 using BNCompoundPathList = std::vector<std::shared_ptr<const VKCompoundPath>>;
@@ -61,9 +62,9 @@ struct BNStrokeOutline {
     std::vector<VKCompoundPath> strokes;
     // Then the compound path itself, combined by `shapeOperation`: add for
     // the fill, intersect or subtract to cut an inside or outside stroke;
-    // -1 when it does not take part.
+    // none when it does not take part.
     VKCompoundPath shape;
-    int shapeOperation = -1;
+    std::optional<VKBooleanOperation> shapeOperation;
 };
 BNStrokeOutline BNStrokeOutlineOfCompoundPath(const VKCompoundPath& compoundPath,
                                               const VKStrokeStyle& style, bool shouldFill,
@@ -79,7 +80,7 @@ public:
 
     // Adds the fill of `compoundPath` by its fill rule, combined by
     // `operation`. Open paths are closed by a straight line.
-    void addCompoundPath(const VKCompoundPath& compoundPath, int operation);
+    void addCompoundPath(const VKCompoundPath& compoundPath, VKBooleanOperation operation);
     // Adds the stroke outline of `path` (filled non-zero), combined by add.
     void addStrokedPath(const VKPath& path, const VKStrokeStyle& style);
     bool writeCoverage(const BNCoverageBitmap& bitmap) const;

@@ -110,7 +110,7 @@ void BNSpanAccumulator::addEdge(BNFixedPoint from, BNFixedPoint to) {
     }
 }
 
-void BNSpanAccumulator::combine(int operation, int fillRule) {
+void BNSpanAccumulator::combine(VKBooleanOperation operation, VKFillRule fillRule) {
     unsigned table = operation >= 0 && operation < 4 ? kOperationTable[operation] : 0;
     // Whether an empty new shape leaves the shape so far as it is.
     bool keepsShape = (table & 0b0101) == 0b0100;
@@ -123,7 +123,7 @@ void BNSpanAccumulator::combine(int operation, int fillRule) {
 
         // The new shape's toggles.
         scratch_.clear();
-        if (fillRule == 0) {
+        if (fillRule == VKFillRuleNonZero) {
             int winding = 0;
             for (int32_t crossing : crossings) {
                 bool wasInside = winding != 0;

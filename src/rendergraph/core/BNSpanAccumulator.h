@@ -22,6 +22,8 @@
 //
 // One object per rasterisation, used by one thread.
 
+#include "geometry/VKCompoundPath.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -64,7 +66,7 @@ public:
     // other even-odd) and merges them into the shape by the operation (0 add,
     // 1 subtract, 2 intersect, 3 exclude; any other empties the shape).
     // Clears the crossings.
-    void combine(int operation, int fillRule);
+    void combine(VKBooleanOperation operation, VKFillRule fillRule);
 
     // The toggle positions of row `row`: ascending, a run from each
     // even-indexed one up to (not including) the next.
