@@ -312,7 +312,7 @@ Plane strokeCoverage(const CompoundPathPtr& path, const VKStrokeStyle& style, bo
     return plane;
 }
 
-VKStrokeStyle strokeStyle(double width, int position) {
+VKStrokeStyle strokeStyle(double width, VKStrokePosition position) {
     VKStrokeStyle style;
     style.setWidth(width);
     style.setPosition(position);
