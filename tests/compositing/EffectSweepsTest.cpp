@@ -282,7 +282,9 @@ std::shared_ptr<OMPSDGradient> blackToWhite() {
 TEST(EffectSweeps, StrokesLieAlongTheEdgeWhateverTheirFill) {
     Square square = makeSquare();
     auto colour = std::make_shared<OMPSDColorFill>(OMPSDColor(1, 0, 0));
-    for (int position : {0, 1, 2}) {
+    for (OMPSDStrokeEffectPosition position :
+         {OMPSDStrokeEffectPositionOutside, OMPSDStrokeEffectPositionInside,
+          OMPSDStrokeEffectPositionCentered}) {
         for (double size : {1.0, 3.0, 6.0}) {
             SCOPED_TRACE("position " + std::to_string(position) + ", size " + std::to_string(size));
             auto stroke = made<OMPSDStrokeEffect>([&](auto& e) {
@@ -303,7 +305,7 @@ TEST(EffectSweeps, StrokesLieAlongTheEdgeWhateverTheirFill) {
     // that the document lacks draws nothing.
     auto strokeFilled = [&](std::shared_ptr<const OMPSDFill> fill) {
         auto stroke = made<OMPSDStrokeEffect>([&](auto& e) {
-            e.setPosition(2);
+            e.setPosition(OMPSDStrokeEffectPositionCentered);
             e.setSize(4);
             e.setFill(fill);
         });

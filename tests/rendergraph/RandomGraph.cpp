@@ -519,7 +519,7 @@ private:
     }
 
     bool addDistanceNode() {
-        const int position = integer(0, 2);
+        const auto position = VKStrokePosition(integer(0, 2));
         // Fractional widths give the distance transform and shape-burst
         // nodes bounds off the pixel grid.
         const double width = oneOf({0.0, 1.0, 1.5, 2.0, 3.0, 4.25});
@@ -528,15 +528,16 @@ private:
                 const Made* input = pick([](BNChannelMask mask) { return mask == 8; });
                 if (!input) return false;
                 return add(BNBitmapStrokeNode::create(input->node, position, width),
-                           fmt::format("BNBitmapStrokeNode::create({}, {}, {})", input->name,
-                                       position, width));
+                           fmt::format("BNBitmapStrokeNode::create({}, VKStrokePosition({}), {})",
+                                       input->name, position, width));
             }
             case 1: {
                 const Made* input = pick(oneChannel);
                 if (!input) return false;
-                const int technique = integer(0, 1);
+                const auto technique = BNDistanceTechnique(integer(0, 1));
                 return add(BNDistanceTransformNode::create(input->node, position, width, technique),
-                           fmt::format("BNDistanceTransformNode::create({}, {}, {}, {})",
+                           fmt::format("BNDistanceTransformNode::create({}, VKStrokePosition({}), "
+                                       "{}, BNDistanceTechnique({}))",
                                        input->name, position, width, technique));
             }
             default: {
@@ -546,7 +547,8 @@ private:
                 return add(
                     BNShapeBurstGradientNode::create(input->node, position, width,
                                                      testGradient(number)),
-                    fmt::format("BNShapeBurstGradientNode::create({}, {}, {}, testGradient({}))",
+                    fmt::format("BNShapeBurstGradientNode::create({}, VKStrokePosition({}), {}, "
+                                "testGradient({}))",
                                 input->name, position, width, number));
             }
         }
