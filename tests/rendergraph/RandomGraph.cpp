@@ -220,14 +220,15 @@ private:
             }
             case 3: {
                 BNCompoundPathList paths;
-                std::vector<int> operations;
+                std::vector<VKBooleanOperation> operations;
                 std::string pathsCode, operationsCode;
                 int count = integer(1, 3);
                 for (int i = 0; i < count; ++i) {
                     paths.push_back(randomCompoundPath());
-                    operations.push_back(integer(0, 3));
+                    operations.push_back(VKBooleanOperation(integer(0, 3)));
                     pathsCode += (i ? ",\n        " : "") + compoundPathCode(*paths.back());
-                    operationsCode += fmt::format("{}{}", i ? ", " : "", operations.back());
+                    operationsCode +=
+                        fmt::format("{}VKBooleanOperation({})", i ? ", " : "", operations.back());
                 }
                 bool filled = chance(0.3);
                 return add(BNCompoundPathNode::create(paths, operations, filled),
