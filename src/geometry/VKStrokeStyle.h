@@ -32,14 +32,13 @@ public:
 
     double width() const { return width_; }
     void setWidth(double width) { width_ = width; }
+    // The setters of position, cap and join ignore a value that is none of
+    // the enumerators (a damaged document's number).
     VKStrokePosition position() const { return position_; }
-    // Values other than the enumerators are ignored.
     void setPosition(VKStrokePosition position);
     VKLineCap cap() const { return cap_; }
-    // Values other than the enumerators are ignored.
     void setCap(VKLineCap cap);
     VKLineJoin join() const { return join_; }
-    // Values other than the enumerators are ignored.
     void setJoin(VKLineJoin join);
     // A miter join becomes a bevel where the miter would reach further than
     // miterLimit x width from the inner corner of the join.

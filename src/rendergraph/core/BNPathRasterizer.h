@@ -32,10 +32,11 @@ using BNCompoundPathList = std::vector<std::shared_ptr<const VKCompoundPath>>;
 // Rasterises the compound paths, each combined with the shape so far by its
 // operation, into `bitmap`, whose first pixel is at (originX, originY) in
 // points. The shape starts full when the first operation is subtract or
-// intersect, empty when it is add, and as `initiallyFilled` says otherwise. Sub-sample counts below 1 become 17
-// by 5. Returns false without writing when there are no paths, the counts
-// of paths and operations differ, or the bitmap's size times the sub-sample
-// counts is not whole ("Buffer size mismatch").
+// intersect, empty when it is add, and as `initiallyFilled` says otherwise.
+// Sub-sample counts below 1 become 17 by 5. Returns false without writing
+// when there are no paths, the counts of paths and operations differ, or
+// the bitmap's size times the sub-sample counts is not whole ("Buffer size
+// mismatch").
 bool BNRasterizeCompoundPaths(const BNCompoundPathList& compoundPaths,
                               const std::vector<VKBooleanOperation>& operations,
                               bool initiallyFilled, const BNCoverageBitmap& bitmap, double originX,
