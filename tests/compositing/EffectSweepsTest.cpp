@@ -341,10 +341,18 @@ TEST(EffectSweeps, BevelsLightTheSideTowardsTheLight) {
                     RenderedPlane plane = drawn(*bevel, square);
                     // An outer bevel lies outside, an inner bevel inside, an
                     // emboss on both sides.
-                    if (style == 1) EXPECT_EQ(plane.at(kLeft - 1, kMiddle), 0.0f);
-                    if (style == 0) EXPECT_EQ(plane.at(kLeft, kMiddle), 0.0f);
-                    if (size > 0 && style != 1) EXPECT_GT(plane.at(kLeft - 1, kMiddle), 0.0f);
-                    if (size > 0 && style != 0) EXPECT_GT(plane.at(kLeft, kMiddle), 0.0f);
+                    if (style == 1) {
+                        EXPECT_EQ(plane.at(kLeft - 1, kMiddle), 0.0f);
+                    }
+                    if (style == 0) {
+                        EXPECT_EQ(plane.at(kLeft, kMiddle), 0.0f);
+                    }
+                    if (size > 0 && style != 1) {
+                        EXPECT_GT(plane.at(kLeft - 1, kMiddle), 0.0f);
+                    }
+                    if (size > 0 && style != 0) {
+                        EXPECT_GT(plane.at(kLeft, kMiddle), 0.0f);
+                    }
                 }
             }
         }
@@ -390,8 +398,11 @@ TEST(EffectSweeps, AStrokeEmbossLightsTheStrokeOnly) {
                                               QFEffectClippingBoth, nullptr);
                   });
     EXPECT_FALSE(samePixels(plain, embossed));
-    for (size_t i = 0; i < plain.values.size(); ++i)
-        if (plain.values[i] == 0) ASSERT_EQ(embossed.values[i], 0.0f);
+    for (size_t i = 0; i < plain.values.size(); ++i) {
+        if (plain.values[i] == 0) {
+            ASSERT_EQ(embossed.values[i], 0.0f);
+        }
+    }
 }
 
 TEST(EffectSweeps, AFactorMaskOfFullCoverageChangesNothing) {
