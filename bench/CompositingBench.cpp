@@ -298,11 +298,12 @@ QFLayerList effectsGrid(int32_t size, bool effectsShown) {
         OMPSDLayerRecord record;
         record.name = name;
         record.rect = rect;
+        const auto width = int32_t(rect.width()), height = int32_t(rect.height());
         for (int16_t id : {-1, 0, 1, 2}) {
-            std::vector<uint8_t> samples(size_t(rect.width()) * rect.height());
-            for (int32_t y = 0; y < rect.height(); ++y)
-                for (int32_t x = 0; x < rect.width(); ++x)
-                    samples[size_t(y) * rect.width() + x] =
+            std::vector<uint8_t> samples(size_t(width) * size_t(height));
+            for (int32_t y = 0; y < height; ++y)
+                for (int32_t x = 0; x < width; ++x)
+                    samples[size_t(y) * size_t(width) + size_t(x)] =
                         id < 0 ? coverage(x, y) : colour(id, x, y);
             OMPSDChannelReference::Source source;
             source.range = {0, samples.size()};

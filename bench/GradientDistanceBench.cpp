@@ -155,7 +155,7 @@ void BM_Distance(benchmark::State& state, bool centred) {
     planes.field = {kSide, kSide, kSide, field.data()};
     for (auto _ : state) {
         if (centred)
-            BNCentredDistance(0, planes, 8.0);
+            BNCentredDistance(BNDistanceTechniqueEdgeAnchored, planes, 8.0);
         else
             BNOneSidedDistance(false, planes, 8.0);
         benchmark::ClobberMemory();

@@ -80,7 +80,7 @@ BNRenderNodePtr flatScene(double width, double height) {
             const double angle = 2 * M_PI * k / corners + i;
             outline.push_back({cx + r * std::cos(angle), cy + r * std::sin(angle)});
         }
-        auto shape = BNCompoundPathNode::create({polygon(outline)}, {0}, false);
+        auto shape = BNCompoundPathNode::create({polygon(outline)}, {VKBooleanOperationAdd}, false);
         const double* c = colours[i % 6];
         auto fill = BNColorWithMaskNode::create(shape, {c[0], c[1], c[2], 0, 0}, BNChannelMaskRGB);
         node = BNBlendNode::create(node, fill, kTarrowBlendNormal, 1.0, 1.0);

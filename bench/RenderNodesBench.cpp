@@ -90,7 +90,7 @@ double bruteForceSeconds = 0;
 
 struct ComplexPath {
     BNCompoundPathList paths;
-    std::vector<int> operations;
+    std::vector<VKBooleanOperation> operations;
 };
 
 const ComplexPath& complexPath() {
@@ -109,7 +109,9 @@ const ComplexPath& complexPath() {
         auto holes = compoundPathOf({polygonPath({{20, 20}, {172, 30}, {160, 170}, {30, 160}}),
                                      polygonPath({{60, 60}, {130, 64}, {120, 128}, {66, 120}})},
                                     VKFillRuleEvenOdd);
-        return ComplexPath{{polygon(star), compoundPathOf(ring), holes}, {0, 3, 1}};
+        return ComplexPath{
+            {polygon(star), compoundPathOf(ring), holes},
+            {VKBooleanOperationAdd, VKBooleanOperationExclude, VKBooleanOperationSubtract}};
     }();
     return shape;
 }

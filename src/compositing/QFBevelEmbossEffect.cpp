@@ -35,7 +35,8 @@ double reliefSize(const OMPSDBevelEmbossEffect& effect, const OMPSDLayer& layer)
     if (QFIsStrokeEmboss(effect)) {
         auto effects = layer.effects();
         auto stroke = effects ? effects->stroke() : nullptr;
-        if (stroke && stroke->position() == 2) return std::ceil(size * 0.5);
+        if (stroke && stroke->position() == OMPSDStrokeEffectPositionCentered)
+            return std::ceil(size * 0.5);
     }
     return size;
 }
@@ -55,7 +56,8 @@ std::pair<double, double> shapeContourRange(const OMPSDBevelEmbossEffect& effect
         default: {
             auto effects = layer.effects();
             auto stroke = effects ? effects->stroke() : nullptr;
-            if (stroke && stroke->position() == 2) return {1 - range, 1};
+            if (stroke && stroke->position() == OMPSDStrokeEffectPositionCentered)
+                return {1 - range, 1};
             return {0, range};
         }
     }
@@ -101,7 +103,11 @@ BNRenderNodePtr QFBlendBevelEmboss(const OMPSDBevelEmbossEffect& effect,
             break;
         case 1:
         case 2:
-            relief = BNDistanceTransformNode::create(shape, 0, size, effect.technique() - 1);
+            // Chisel soft starts the field symmetrically at the edge.
+            relief = BNDistanceTransformNode::create(shape, VKStrokePositionCentered, size,
+                                                     effect.technique() == 2
+                                                         ? BNDistanceTechniqueSymmetric
+                                                         : BNDistanceTechniqueEdgeAnchored);
             break;
     }
     BNRenderNodePtr height = relief;

@@ -44,11 +44,11 @@ VKRect dropShadowBounds(const OMPSDDropShadowEffect& effect, VKRect rect, const 
 
 VKRect strokeBounds(const OMPSDStrokeEffect& effect, VKRect rect) {
     switch (effect.position()) {
-        case 1:  // inside
+        case OMPSDStrokeEffectPositionInside:
             return rect;
-        case 2:  // centred
+        case OMPSDStrokeEffectPositionCentered:
             return grown(rect, effect.size() * 0.5);
-        default:  // outside
+        default:
             return grown(rect, effect.size());
     }
 }

@@ -24,7 +24,7 @@ double QFEffectChoke(double size, double spread) {
 QFSpreadShape QFSpreadShapeForEffect(const BNRenderNodePtr& shape, double size, double spread) {
     double choke = QFEffectChoke(size, spread);
     if (choke <= 0) return {shape, size};
-    return {BNBitmapStrokeNode::create(shape, 2, choke), size - choke};
+    return {BNBitmapStrokeNode::create(shape, VKStrokePositionOutside, choke), size - choke};
 }
 
 double QFShortenedBlurSize(double size) {

@@ -22,9 +22,9 @@ QFEffectClipping clippingBehavior(const OMPSDEffect& effect) {
             return QFEffectClippingExterior;
         case Kind::stroke:
             switch (static_cast<const OMPSDStrokeEffect&>(effect).position()) {
-                case 0:
+                case OMPSDStrokeEffectPositionOutside:
                     return QFEffectClippingExterior;
-                case 2:
+                case OMPSDStrokeEffectPositionCentered:
                     return QFEffectClippingBoth;
                 default:
                     return QFEffectClippingInterior;

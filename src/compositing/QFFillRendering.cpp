@@ -28,7 +28,7 @@ struct GradientPlacement {
 };
 
 // The generator of `style`; null for shape bursts and unknown styles.
-BNRenderNodePtr gradientNodeForStyle(int style, const GradientPlacement& p,
+BNRenderNodePtr gradientNodeForStyle(OMPSDGradientStyle style, const GradientPlacement& p,
                                      std::shared_ptr<const BNGradientProvider> provider,
                                      bool dither) {
     switch (style) {
@@ -160,7 +160,7 @@ std::shared_ptr<const BNImageProvider> QFImageProviderForPattern(const OMPSDPatt
             return nullptr;
     }
     if (!references[0] || !references[1] || !references[2]) return nullptr;
-    std::vector<int> identifiers{BNChannelRed, BNChannelGreen, BNChannelBlue};
+    std::vector<BNChannel> identifiers{BNChannelRed, BNChannelGreen, BNChannelBlue};
     if (transparency) {
         references.push_back(transparency);
         identifiers.push_back(BNChannelOpacity);

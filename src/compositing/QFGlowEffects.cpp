@@ -27,8 +27,9 @@ BNRenderNodePtr spreadGlow(const BNRenderNodePtr& source, const OMPSDGlowEffect&
     if (effect.technique() == 0)
         return BNTentBlurNode::create(spread.node, QFShortenedBlurSize(spread.size),
                                       BNChannelMaskOpacity, true);
-    return BNInvertAlphaNode::create(
-        BNDistanceTransformNode::create(BNInvertAlphaNode::create(spread.node), 0, spread.size, 0));
+    return BNInvertAlphaNode::create(BNDistanceTransformNode::create(
+        BNInvertAlphaNode::create(spread.node), VKStrokePositionCentered, spread.size,
+        BNDistanceTechniqueEdgeAnchored));
 }
 
 // `node` squeezed onto the glow's input range: values from the range up

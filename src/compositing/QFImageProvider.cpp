@@ -26,17 +26,18 @@ float* valueAt(float* values, uint64_t bytesPerPixel, uint64_t bytesPerRow, uint
 }  // namespace
 
 std::shared_ptr<const QFImageProvider> QFImageProvider::create(
-    ChannelReferenceList channelReferences, std::optional<std::vector<int>> channelIdentifiers,
+    ChannelReferenceList channelReferences,
+    std::optional<std::vector<BNChannel>> channelIdentifiers,
     std::optional<std::vector<float>> backgroundValues, uint32_t options) {
     if (backgroundValues && backgroundValues->size() != channelReferences.size()) return nullptr;
-    std::vector<int> identifiers;
+    std::vector<BNChannel> identifiers;
     if (channelIdentifiers) {
         if (channelIdentifiers->size() != channelReferences.size()) return nullptr;
         identifiers = std::move(*channelIdentifiers);
     } else {
         for (const auto& reference : channelReferences) {
             int id = reference ? reference->identifier() : -1;
-            identifiers.push_back(id >= 0 && id <= 2 ? id : BNChannelOpacity);
+            identifiers.push_back(id >= 0 && id <= 2 ? BNChannel(id) : BNChannelOpacity);
         }
     }
     return std::make_shared<QFImageProvider>(Key{}, std::move(channelReferences),
@@ -50,7 +51,7 @@ std::shared_ptr<const QFImageProvider> QFImageProvider::createIndexed(
     const std::vector<uint8_t>& colorTable) {
     if (colorTable.size() != 3 * 256) return nullptr;
     ChannelReferenceList references{indices, indices, indices};
-    std::vector<int> identifiers{BNChannelRed, BNChannelGreen, BNChannelBlue};
+    std::vector<BNChannel> identifiers{BNChannelRed, BNChannelGreen, BNChannelBlue};
     if (transparency) {
         references.push_back(std::move(transparency));
         identifiers.push_back(BNChannelOpacity);
@@ -63,14 +64,14 @@ std::shared_ptr<const QFImageProvider> QFImageProvider::createIndexed(
 }
 
 QFImageProvider::QFImageProvider(Key, ChannelReferenceList channelReferences,
-                                 std::vector<int> channelIdentifiers,
+                                 std::vector<BNChannel> channelIdentifiers,
                                  std::optional<std::vector<float>> backgroundValues,
                                  uint32_t options)
     : channelReferences_(std::move(channelReferences)),
       channelIdentifiers_(std::move(channelIdentifiers)),
       backgroundValues_(std::move(backgroundValues)),
       options_(options) {
-    for (int identifier : channelIdentifiers_)
+    for (BNChannel identifier : channelIdentifiers_)
         channelMask_ |= 1 << (identifier & 31);
     if (!(channelMask_ & (BNChannelMaskOpacity | BNChannelMaskFill)))
         channelMask_ |= BNChannelMaskOpacity;

@@ -32,15 +32,15 @@ class QFImageProvider final : public BNImageProvider {
 public:
     using ChannelReferenceList = std::vector<std::shared_ptr<const OMPSDChannelReference>>;
 
-    // Channel references with their render channels (0 red, 1 green, 2 blue,
-    // 3 opacity, 4 fill) and, optionally, one background value each (the
-    // value outside the plane's rectangle). Without identifiers they are
-    // derived from the planes' ids: 0, 1, 2 stay, every other id becomes 3.
+    // Channel references with their render channels and, optionally, one
+    // background value each (the value outside the plane's rectangle).
+    // Without channels they are derived from the planes' ids: 0, 1, 2 are
+    // red, green and blue, every other id is opacity.
     // Null when identifiers or background values are given but their count
     // differs from the references'.
     static std::shared_ptr<const QFImageProvider> create(
         ChannelReferenceList channelReferences,
-        std::optional<std::vector<int>> channelIdentifiers = std::nullopt,
+        std::optional<std::vector<BNChannel>> channelIdentifiers = std::nullopt,
         std::optional<std::vector<float>> backgroundValues = std::nullopt, uint32_t options = 0);
     // Channels 0 to 2 read one plane of 8-bit indices through a colour
     // table (768 bytes: red, green and blue of each of 256 colours), and
@@ -52,7 +52,7 @@ public:
         const std::vector<uint8_t>& colorTable);
 
     const ChannelReferenceList& channelReferences() const { return channelReferences_; }
-    const std::vector<int>& channelIdentifiers() const { return channelIdentifiers_; }
+    const std::vector<BNChannel>& channelIdentifiers() const { return channelIdentifiers_; }
     uint32_t options() const { return options_; }
 
     // The OR of the identifiers' bits, with opacity added when neither
@@ -72,7 +72,7 @@ private:
 
 public:
     QFImageProvider(Key, ChannelReferenceList channelReferences,
-                    std::vector<int> channelIdentifiers,
+                    std::vector<BNChannel> channelIdentifiers,
                     std::optional<std::vector<float>> backgroundValues, uint32_t options);
 
 private:
@@ -83,7 +83,7 @@ private:
                         BNChannel channel, uint64_t columns, uint64_t rows) const;
 
     ChannelReferenceList channelReferences_;
-    std::vector<int> channelIdentifiers_;
+    std::vector<BNChannel> channelIdentifiers_;
     // Of an indexed provider: the colours as fractions, three per index.
     std::vector<float> colorTable_;
     std::optional<std::vector<float>> backgroundValues_;

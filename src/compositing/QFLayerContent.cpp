@@ -35,14 +35,14 @@ BNRenderNodePtr appliedMask(BNRenderNodePtr input, BNRenderNodePtr mask) {
 BNRenderNodePtr QFImageNodeForChannels(const QFChannelReferenceList& references,
                                        QFTransparencyMode mode) {
     QFChannelReferenceList kept;
-    std::vector<int> channels;
+    std::vector<BNChannel> channels;
     bool keptTransparency = false;
     for (const auto& reference : references) {
         if (!reference) continue;
         int id = reference->identifier();
         if (id >= 0 && id <= 2) {
             kept.push_back(reference);
-            channels.push_back(id);
+            channels.push_back(BNChannel(id));
         } else if (id == -1 && mode != QFTransparencyModeDropped) {
             kept.push_back(reference);
             channels.push_back(mode == QFTransparencyModeOpacity ? BNChannelOpacity
@@ -52,11 +52,11 @@ BNRenderNodePtr QFImageNodeForChannels(const QFChannelReferenceList& references,
     }
     // A grayscale document's layers have one colour plane, which stands for
     // red, green and blue alike.
-    auto first = std::find(channels.begin(), channels.end(), 0);
-    if (first != channels.end() && std::count_if(channels.begin(), channels.end(),
-                                                 [](int c) { return c >= 0 && c <= 2; }) == 1) {
+    auto first = std::find(channels.begin(), channels.end(), BNChannelRed);
+    auto isColour = [](BNChannel c) { return c >= BNChannelRed && c <= BNChannelBlue; };
+    if (first != channels.end() && std::count_if(channels.begin(), channels.end(), isColour) == 1) {
         std::shared_ptr<const OMPSDChannelReference> gray = kept[first - channels.begin()];
-        for (int channel : {1, 2}) {
+        for (BNChannel channel : {BNChannelGreen, BNChannelBlue}) {
             kept.push_back(gray);
             channels.push_back(channel);
         }
@@ -166,7 +166,7 @@ BNRenderNodePtr QFLayerMaskNode(const OMPSDLayer& layer) {
         return nullptr;
     }
     BNRenderNodePtr node = BNImageNode::create(
-        QFImageProvider::create({reference}, std::vector<int>{BNChannelOpacity},
+        QFImageProvider::create({reference}, std::vector<BNChannel>{BNChannelOpacity},
                                 std::vector<float>{static_cast<float>(background)}));
     return QFApplyMaskFeatherAndDensity(node, layer.maskDensity(), layer.maskFeatherAmount());
 }

@@ -13,21 +13,20 @@
 
 namespace {
 
-// The band of each position of the effect (0 outside, 1 inside, 2
-// centre) as the stroke node takes it (0 centred, 1 inside, 2 outside),
+// The band of each position of the effect as the stroke node takes it,
 // with its width.
 struct Band {
-    int position;
+    VKStrokePosition position;
     double width;
 };
 Band bandForStroke(const OMPSDStrokeEffect& effect) {
     switch (effect.position()) {
-        case 0:
-            return {2, effect.size()};
-        case 2:
-            return {0, effect.size() * 0.5};
+        case OMPSDStrokeEffectPositionOutside:
+            return {VKStrokePositionOutside, effect.size()};
+        case OMPSDStrokeEffectPositionCentered:
+            return {VKStrokePositionCentered, effect.size() * 0.5};
         default:
-            return {1, effect.size()};
+            return {VKStrokePositionInside, effect.size()};
     }
 }
 
@@ -47,7 +46,7 @@ BNRenderNodePtr strokePaint(const OMPSDStrokeEffect& effect, Band band,
     // A gradient spans the band: the shape's bounds grown by the band's
     // reach beyond them, less the one pixel of the band's outer ramp (the
     // shape's bounds themselves inside).
-    double grow = band.position == 1 ? 0 : band.width - 1;
+    double grow = band.position == VKStrokePositionInside ? 0 : band.width - 1;
     VKRect bounds = QFLayerShapeBounds(layer);
     if (grow > 0) bounds = VKRectInset(bounds, -grow, -grow);
     return QFOpacityAsFillNode(

@@ -126,7 +126,10 @@ BNRenderNodePtr QFFilledVectorMaskNode(const OMPSDLayer& layer, const OMPSDCompo
         return mask.isInitiallyFilled()
                    ? BNConstantColorNode::create({0, 0, 0, 1, 0}, BNChannelMaskOpacity)
                    : nullptr;
-    return BNCompoundPathNode::create(std::move(paths.paths), std::move(paths.operations),
+    std::vector<VKBooleanOperation> operations;
+    for (int operation : paths.operations)
+        operations.push_back(VKBooleanOperation(operation));
+    return BNCompoundPathNode::create(std::move(paths.paths), std::move(operations),
                                       mask.isInitiallyFilled());
 }
 

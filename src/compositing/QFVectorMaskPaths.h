@@ -16,7 +16,9 @@
 #include <memory>
 #include <vector>
 
-// Compound paths with one operation each.
+// Compound paths with one operation each, a number in the document's or
+// the render graph's numbering (VKBooleanOperation values), as each
+// function below says.
 struct QFVectorMaskPaths {
     std::vector<std::shared_ptr<const VKCompoundPath>> paths;
     std::vector<int> operations;

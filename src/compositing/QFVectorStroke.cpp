@@ -65,9 +65,10 @@ VKStrokeStyle QFStrokeStyleForVectorStroke(const OMPSDVectorStroke& stroke) {
     VKStrokeStyle style;
     style.setWidth(stroke.lineWidth());
     style.setMiterLimit(stroke.miterLimit());
-    style.setCap(stroke.cap());
-    style.setJoin(stroke.join());
-    style.setPosition(stroke.position());
+    // The document numbers caps, joins and positions as the style does.
+    style.setCap(VKLineCap(stroke.cap()));
+    style.setJoin(VKLineJoin(stroke.join()));
+    style.setPosition(VKStrokePosition(stroke.position()));
     if (!stroke.dashSet().empty()) {
         std::vector<double> lengths;
         for (double entry : stroke.dashSet())

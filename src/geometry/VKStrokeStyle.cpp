@@ -2,16 +2,17 @@
 
 #include <algorithm>
 
-void VKStrokeStyle::setPosition(int position) {
-    if (position >= 0 && position <= 2) position_ = position;
+void VKStrokeStyle::setPosition(VKStrokePosition position) {
+    if (position >= VKStrokePositionCentered && position <= VKStrokePositionOutside)
+        position_ = position;
 }
 
-void VKStrokeStyle::setCap(int cap) {
-    if (cap >= 0 && cap <= 2) cap_ = cap;
+void VKStrokeStyle::setCap(VKLineCap cap) {
+    if (cap >= VKLineCapButt && cap <= VKLineCapSquare) cap_ = cap;
 }
 
-void VKStrokeStyle::setJoin(int join) {
-    if (join >= 0 && join <= 2) join_ = join;
+void VKStrokeStyle::setJoin(VKLineJoin join) {
+    if (join >= VKLineJoinMiter && join <= VKLineJoinBevel) join_ = join;
 }
 
 void VKStrokeStyle::setLineDash(const double* lengths, size_t count, double phase) {

@@ -32,15 +32,14 @@ public:
 
     double width() const { return width_; }
     void setWidth(double width) { width_ = width; }
-    int position() const { return position_; }
-    // Values outside 0 to 2 are ignored.
-    void setPosition(int position);
-    int cap() const { return cap_; }
-    // Values outside 0 to 2 are ignored.
-    void setCap(int cap);
-    int join() const { return join_; }
-    // Values outside 0 to 2 are ignored.
-    void setJoin(int join);
+    // The setters of position, cap and join ignore a value that is none of
+    // the enumerators (a damaged document's number).
+    VKStrokePosition position() const { return position_; }
+    void setPosition(VKStrokePosition position);
+    VKLineCap cap() const { return cap_; }
+    void setCap(VKLineCap cap);
+    VKLineJoin join() const { return join_; }
+    void setJoin(VKLineJoin join);
     // A miter join becomes a bevel where the miter would reach further than
     // miterLimit x width from the inner corner of the join.
     double miterLimit() const { return miterLimit_; }
@@ -59,9 +58,9 @@ public:
 
 private:
     double width_ = 1;
-    int position_ = VKStrokePositionCentered;
-    int cap_ = VKLineCapButt;
-    int join_ = VKLineJoinMiter;
+    VKStrokePosition position_ = VKStrokePositionCentered;
+    VKLineCap cap_ = VKLineCapButt;
+    VKLineJoin join_ = VKLineJoinMiter;
     double miterLimit_ = 10;
     std::vector<double> dash_;
     double phase_ = 0;

@@ -122,7 +122,9 @@ std::shared_ptr<const OMPSDEffect> readStroke(const OMPSDDescriptorDecoder& d) {
     auto effect = std::make_shared<OMPSDStrokeEffect>();
     readBlended(d, *effect);
     std::string position = d.enumForKey("Styl", "OutF");
-    effect->setPosition(position == "InsF" ? 1 : position == "CtrF" ? 2 : 0);
+    effect->setPosition(position == "InsF"   ? OMPSDStrokeEffectPositionInside
+                        : position == "CtrF" ? OMPSDStrokeEffectPositionCentered
+                                             : OMPSDStrokeEffectPositionOutside);
     effect->setSize(d.doubleForKey("Sz  ", 3));
     std::string paint = d.enumForKey("PntT", "SClr");
     std::shared_ptr<const OMPSDFill> fill;

@@ -136,11 +136,19 @@ public:
     OMPSD_PROPERTY(std::shared_ptr<const OMPSDPatternFill>, fill, setFill);
 };
 
+// Where a stroke effect lies ("Styl"): outside the layer's edge ("OutF",
+// the default), inside it ("InsF") or centred on it ("CtrF").
+enum OMPSDStrokeEffectPosition : int {
+    OMPSDStrokeEffectPositionOutside = 0,
+    OMPSDStrokeEffectPositionInside = 1,
+    OMPSDStrokeEffectPositionCentered = 2,
+};
+
 class OMPSDStrokeEffect final : public OMPSDBlendedEffect {
 public:
     Kind kind() const override { return Kind::stroke; }
-    // "Styl": 0 outside "OutF" (default), 1 inside "InsF", 2 centre "CtrF".
-    OMPSD_PROPERTY(int, position, setPosition, 0);
+    OMPSD_PROPERTY(OMPSDStrokeEffectPosition, position, setPosition,
+                   OMPSDStrokeEffectPositionOutside);
     OMPSD_PROPERTY(double, size, setSize, 3.0);  // "Sz  "
     // "PntT": a gradient for "GrFl", a pattern for "Ptrn", else the colour
     // "Clr " (black when absent).

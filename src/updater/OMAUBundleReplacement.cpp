@@ -35,9 +35,9 @@ void removeQuietly(const fs::path& path) {
 }  // namespace
 
 lf::Result<fs::path> OMAUReserveFolderBeside(const fs::path& target, const std::string& tag) {
-    std::string pattern =
-        (target.parent_path() / ("." + target.filename().string() + "." + tag + "-XXXXXX"))
-            .string();
+    std::string name = ".";
+    name += target.filename().string() + "." + tag + "-XXXXXX";
+    std::string pattern = (target.parent_path() / name).string();
     if (!::mkdtemp(pattern.data()))
         return lf::Error::posix(errno, "make a folder beside " + target.string());
     return fs::path(pattern);

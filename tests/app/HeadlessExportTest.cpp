@@ -43,10 +43,13 @@ std::string contents(const fs::path& path) {
 Outcome runLayerflow(const std::vector<std::string>& arguments, const fs::path& scratch) {
     std::string command = "XDG_CONFIG_HOME=" + quoted((scratch / "config").string()) + " " +
                           quoted(LF_LAYERFLOW_PATH);
-    for (const auto& argument : arguments)
-        command += " " + quoted(argument);
-    command += " >" + quoted((scratch / "stdout").string()) + " 2>" +
-               quoted((scratch / "stderr").string());
+    for (const auto& argument : arguments) {
+        command += ' ';
+        command += quoted(argument);
+    }
+    command += " >";
+    command +=
+        quoted((scratch / "stdout").string()) + " 2>" + quoted((scratch / "stderr").string());
     const int raw = std::system(command.c_str());
     Outcome outcome;
     outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -143,7 +143,9 @@ TEST(QFPosterizeContentBuilder, EightBitValuesLandExactlyOnTheirLevels) {
                 EXPECT_EQ(drawn[170][1], 127);
                 EXPECT_EQ(drawn[171][1], 255);
             }
-            if (n == 21 && !masked) EXPECT_EQ(drawn[13][2], 12);
+            if (n == 21 && !masked) {
+                EXPECT_EQ(drawn[13][2], 12);
+            }
         }
 }
 

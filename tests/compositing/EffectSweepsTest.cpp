@@ -282,7 +282,9 @@ std::shared_ptr<OMPSDGradient> blackToWhite() {
 TEST(EffectSweeps, StrokesLieAlongTheEdgeWhateverTheirFill) {
     Square square = makeSquare();
     auto colour = std::make_shared<OMPSDColorFill>(OMPSDColor(1, 0, 0));
-    for (int position : {0, 1, 2}) {
+    for (OMPSDStrokeEffectPosition position :
+         {OMPSDStrokeEffectPositionOutside, OMPSDStrokeEffectPositionInside,
+          OMPSDStrokeEffectPositionCentered}) {
         for (double size : {1.0, 3.0, 6.0}) {
             SCOPED_TRACE("position " + std::to_string(position) + ", size " + std::to_string(size));
             auto stroke = made<OMPSDStrokeEffect>([&](auto& e) {
@@ -303,7 +305,7 @@ TEST(EffectSweeps, StrokesLieAlongTheEdgeWhateverTheirFill) {
     // that the document lacks draws nothing.
     auto strokeFilled = [&](std::shared_ptr<const OMPSDFill> fill) {
         auto stroke = made<OMPSDStrokeEffect>([&](auto& e) {
-            e.setPosition(2);
+            e.setPosition(OMPSDStrokeEffectPositionCentered);
             e.setSize(4);
             e.setFill(fill);
         });
@@ -339,10 +341,18 @@ TEST(EffectSweeps, BevelsLightTheSideTowardsTheLight) {
                     RenderedPlane plane = drawn(*bevel, square);
                     // An outer bevel lies outside, an inner bevel inside, an
                     // emboss on both sides.
-                    if (style == 1) EXPECT_EQ(plane.at(kLeft - 1, kMiddle), 0.0f);
-                    if (style == 0) EXPECT_EQ(plane.at(kLeft, kMiddle), 0.0f);
-                    if (size > 0 && style != 1) EXPECT_GT(plane.at(kLeft - 1, kMiddle), 0.0f);
-                    if (size > 0 && style != 0) EXPECT_GT(plane.at(kLeft, kMiddle), 0.0f);
+                    if (style == 1) {
+                        EXPECT_EQ(plane.at(kLeft - 1, kMiddle), 0.0f);
+                    }
+                    if (style == 0) {
+                        EXPECT_EQ(plane.at(kLeft, kMiddle), 0.0f);
+                    }
+                    if (size > 0 && style != 1) {
+                        EXPECT_GT(plane.at(kLeft - 1, kMiddle), 0.0f);
+                    }
+                    if (size > 0 && style != 0) {
+                        EXPECT_GT(plane.at(kLeft, kMiddle), 0.0f);
+                    }
                 }
             }
         }
@@ -388,8 +398,11 @@ TEST(EffectSweeps, AStrokeEmbossLightsTheStrokeOnly) {
                                               QFEffectClippingBoth, nullptr);
                   });
     EXPECT_FALSE(samePixels(plain, embossed));
-    for (size_t i = 0; i < plain.values.size(); ++i)
-        if (plain.values[i] == 0) ASSERT_EQ(embossed.values[i], 0.0f);
+    for (size_t i = 0; i < plain.values.size(); ++i) {
+        if (plain.values[i] == 0) {
+            ASSERT_EQ(embossed.values[i], 0.0f);
+        }
+    }
 }
 
 TEST(EffectSweeps, AFactorMaskOfFullCoverageChangesNothing) {

@@ -282,9 +282,9 @@ TEST(LayerEffects, StrokesAndTexturesTakeTheDocumentsPatterns) {
     // A pattern stroke covers the band that a colour stroke covers, in the
     // pattern's colours.
     OMPSDStrokeEffect coloured, patterned;
-    coloured.setPosition(2);
+    coloured.setPosition(OMPSDStrokeEffectPositionCentered);
     coloured.setFill(std::make_shared<OMPSDColorFill>(OMPSDColor(1, 1, 1)));
-    patterned.setPosition(2);
+    patterned.setPosition(OMPSDStrokeEffectPositionCentered);
     auto fill = std::make_shared<OMPSDPatternFill>();
     fill->setPatternReference(water);
     patterned.setFill(fill);

@@ -78,7 +78,7 @@ struct VectorStrokeBlueprint {
     bool fillEnabled = true, strokeEnabled = true;
     double width = 1;
     int position = 0;
-    std::vector<double> dashes;
+    std::vector<double> dashes = {};
 };
 // The bytes of its "vstk" block.
 std::vector<uint8_t> vectorStrokeBlock(const VectorStrokeBlueprint& stroke);

@@ -37,20 +37,23 @@ TEST(QFImageProvider, ChannelsAndBackgroundsFollowTheIdentifiers) {
     EXPECT_TRUE(VKRectIsNull(opaque->boundsForChannel(BNChannelOpacity)));
 
     auto transparent = QFImageProvider::create({colour(0), colour(1), colour(2), colour(-1)});
-    EXPECT_EQ(transparent->channelIdentifiers(), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(
+        transparent->channelIdentifiers(),
+        (std::vector<BNChannel>{BNChannelRed, BNChannelGreen, BNChannelBlue, BNChannelOpacity}));
     EXPECT_EQ(transparent->channels(), BNChannelMaskRGBA);
     EXPECT_EQ(transparent->backgroundValueForChannel(BNChannelOpacity), 0.0f);
 
-    auto fillOnly = QFImageProvider::create({colour(-1)}, std::vector<int>{BNChannelFill});
+    auto fillOnly = QFImageProvider::create({colour(-1)}, std::vector<BNChannel>{BNChannelFill});
     EXPECT_EQ(fillOnly->channels(), BNChannelMaskFill);
 
-    auto mask =
-        QFImageProvider::create({colour(-2)}, std::vector<int>{3}, std::vector<float>{0.5f});
+    auto mask = QFImageProvider::create({colour(-2)}, std::vector<BNChannel>{BNChannelOpacity},
+                                        std::vector<float>{0.5f});
     EXPECT_EQ(mask->backgroundValueForChannel(BNChannelOpacity), 0.5f);
     EXPECT_TRUE(
         VKRectEqualToRect(mask->boundsForChannel(BNChannelOpacity), VKRectMake(0, 0, 2, 2)));
 
-    EXPECT_FALSE(QFImageProvider::create({colour(0)}, std::vector<int>{0, 1}));
+    EXPECT_FALSE(
+        QFImageProvider::create({colour(0)}, std::vector<BNChannel>{BNChannelRed, BNChannelGreen}));
     EXPECT_FALSE(QFImageProvider::create({colour(0)}, std::nullopt, std::vector<float>{0, 0}));
 }
 
@@ -96,8 +99,8 @@ TEST(QFImageProvider, DamagedPlanesReadAsTheBackground) {
     // One byte short of the last row: a log line, and the mask's background
     // value instead of whatever the memory held.
     auto shortPlane = makePlane(-2, {0, 0, 2, 2}, {9, 9, 9});
-    auto mask =
-        QFImageProvider::create({shortPlane}, std::vector<int>{3}, std::vector<float>{0.25f});
+    auto mask = QFImageProvider::create({shortPlane}, std::vector<BNChannel>{BNChannelOpacity},
+                                        std::vector<float>{0.25f});
     lf::LogCapture log;
     EXPECT_EQ(read(*mask, BNChannelOpacity, VKRectMake(0, 0, 2, 2)), std::vector<float>(4, 0.25f));
     EXPECT_TRUE(log.contains("does not contain enough data"));

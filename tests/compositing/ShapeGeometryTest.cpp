@@ -69,7 +69,7 @@ std::shared_ptr<OMPSDDocument> blackShape(
     return document ? *document : nullptr;
 }
 
-VKStrokeStyle dashedStyle(int position) {
+VKStrokeStyle dashedStyle(VKStrokePosition position) {
     VKStrokeStyle style;
     style.setPosition(position);
     double dash[] = {2, 1};

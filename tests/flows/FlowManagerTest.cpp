@@ -116,7 +116,9 @@ TEST_F(FlowManager, ClearingKeepsFlowsThatNotifyOrRepeat) {
                                          QFFlowBehaviorNone, QFFlowBehaviorNotifyWhenChanged};
     std::vector<std::shared_ptr<QFFlow>> flows;
     for (int i = 3; i >= 0; --i) {  // noted last to first, so listed in order
-        auto flow = savedFlow("f" + std::to_string(i) + ".psd");
+        std::string name = "f";
+        name += std::to_string(i) + ".psd";
+        auto flow = savedFlow(name);
         flow->setBehavior(behaviours[i]);
         manager.noteNewRecentFlow(flow);
     }

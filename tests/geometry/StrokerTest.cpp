@@ -18,7 +18,9 @@ namespace {
 
 constexpr double pi = std::numbers::pi;
 
-VKStrokeStyle style(double width, int position, int cap, int join) {
+// Centred, butt caps and miter joins unless said otherwise.
+VKStrokeStyle style(double width, VKStrokePosition position = VKStrokePositionCentered,
+                    VKLineCap cap = VKLineCapButt, VKLineJoin join = VKLineJoinMiter) {
     VKStrokeStyle s;
     s.setWidth(width);
     s.setPosition(position);
@@ -48,16 +50,17 @@ std::shared_ptr<VKPath> line(VKPoint a, VKPoint b) {
 TEST(PathStroker, OpenLineForEveryPositionAndCap) {
     auto path = line({0, 0}, {100, 0});
     const double w = 10;
-    for (int position = 0; position < 3; ++position) {
+    for (VKStrokePosition position :
+         {VKStrokePositionCentered, VKStrokePositionInside, VKStrokePositionOutside}) {
         // One-sided strokes have the full width on one side; caps extend
         // by half the stroke's width either way.
         double expected[3] = {100 * w, 100 * w + pi * w * w / 4, (100 + w) * w};
-        for (int cap = 0; cap < 3; ++cap)
-            EXPECT_NEAR(strokeArea(*path, style(w, position, cap, 0)), expected[cap], 0.05)
+        for (VKLineCap cap : {VKLineCapButt, VKLineCapRound, VKLineCapSquare})
+            EXPECT_NEAR(strokeArea(*path, style(w, position, cap)), expected[cap], 0.05)
                 << "position " << position << " cap " << cap;
     }
     // The inside of a path runs to its left in a y-up frame: +y here.
-    auto inside = stroke(*path, style(w, VKStrokePositionInside, 0, 0));
+    auto inside = stroke(*path, style(w, VKStrokePositionInside));
     EXPECT_TRUE(insideAt(*inside, {50, 5}));
     EXPECT_FALSE(insideAt(*inside, {50, -5}));
 }
@@ -70,21 +73,23 @@ TEST(PathStroker, ClosedRectangleForEveryPositionAndJoin) {
                               (W + w) * (H + w) - w * w / 2};
     double outside[3] = {(W + 2 * w) * (H + 2 * w) - W * H, 2 * (W + H) * w + pi * w * w,
                          (W + 2 * w) * (H + 2 * w) - 2 * w * w - W * H};
-    for (int join = 0; join < 3; ++join) {
-        EXPECT_NEAR(strokeArea(*path, style(w, 0, 0, join)), centredOuter[join] - (W - w) * (H - w),
-                    0.1)
+    for (VKLineJoin join : {VKLineJoinMiter, VKLineJoinRound, VKLineJoinBevel}) {
+        EXPECT_NEAR(strokeArea(*path, style(w, VKStrokePositionCentered, VKLineCapButt, join)),
+                    centredOuter[join] - (W - w) * (H - w), 0.1)
             << "centred join " << join;
-        EXPECT_NEAR(strokeArea(*path, style(w, 1, 0, join)), W * H - (W - 2 * w) * (H - 2 * w), 0.1)
+        EXPECT_NEAR(strokeArea(*path, style(w, VKStrokePositionInside, VKLineCapButt, join)),
+                    W * H - (W - 2 * w) * (H - 2 * w), 0.1)
             << "inside join " << join;
-        EXPECT_NEAR(strokeArea(*path, style(w, 2, 0, join)), outside[join], 0.1)
+        EXPECT_NEAR(strokeArea(*path, style(w, VKStrokePositionOutside, VKLineCapButt, join)),
+                    outside[join], 0.1)
             << "outside join " << join;
     }
     // Run the other way round, one-sided strokes keep their sides: inside
     // reaches into the rectangle, outside away from it.
     auto reversed = path->pathByReversingPath();
     ASSERT_FALSE(reversed->isClockwise());
-    auto inside = stroke(*reversed, style(w, VKStrokePositionInside, 0, 0));
-    auto outsideStroke = stroke(*reversed, style(w, VKStrokePositionOutside, 0, 0));
+    auto inside = stroke(*reversed, style(w, VKStrokePositionInside));
+    auto outsideStroke = stroke(*reversed, style(w, VKStrokePositionOutside));
     EXPECT_TRUE(insideAt(*inside, {W / 2, w / 2}));
     EXPECT_FALSE(insideAt(*inside, {W / 2, -w / 2}));
     EXPECT_TRUE(insideAt(*outsideStroke, {W / 2, -w / 2}));
@@ -93,13 +98,13 @@ TEST(PathStroker, ClosedRectangleForEveryPositionAndJoin) {
 
 TEST(PathStroker, CirclesAndCurvesKeepTheirWidth) {
     const double R = 50, w = 10;
-    auto ring = stroke(*circle({0, 0}, R), style(w, 0, 0, 0));
+    auto ring = stroke(*circle({0, 0}, R), style(w));
     EXPECT_NEAR(filledArea(*ring), pi * ((R + w / 2) * (R + w / 2) - (R - w / 2) * (R - w / 2)),
                 2.0);
-    EXPECT_NEAR(strokeArea(*circle({0, 0}, R), style(w, 1, 0, 0)), pi * (R * R - (R - w) * (R - w)),
-                2.0);
-    EXPECT_NEAR(strokeArea(*circle({0, 0}, R), style(w, 2, 0, 0)), pi * ((R + w) * (R + w) - R * R),
-                2.0);
+    EXPECT_NEAR(strokeArea(*circle({0, 0}, R), style(w, VKStrokePositionInside)),
+                pi * (R * R - (R - w) * (R - w)), 2.0);
+    EXPECT_NEAR(strokeArea(*circle({0, 0}, R), style(w, VKStrokePositionOutside)),
+                pi * ((R + w) * (R + w) - R * R), 2.0);
 
     // A gentle S-curve: the band's area is its length times its width.
     VKPathSegment s{{0, 0}, {40, 20}, {80, -20}, {120, 0}};
@@ -107,8 +112,7 @@ TEST(PathStroker, CirclesAndCurvesKeepTheirWidth) {
         std::make_shared<VKPath>(std::vector<VKKnot>{{s.start, s.start, s.controlPoint1, 0},
                                                      {s.controlPoint2, s.end, s.end, 0}},
                                  false);
-    EXPECT_NEAR(strokeArea(*curve, style(4, 0, 0, 0)), 4 * VKBezierLength(s),
-                0.01 * 4 * VKBezierLength(s));
+    EXPECT_NEAR(strokeArea(*curve, style(4)), 4 * VKBezierLength(s), 0.01 * 4 * VKBezierLength(s));
 }
 
 TEST(PathStroker, MiterLimitTurnsSharpCornersIntoBevels) {
@@ -117,7 +121,7 @@ TEST(PathStroker, MiterLimitTurnsSharpCornersIntoBevels) {
         std::vector<VKKnot>{VKKnot::corner({0, 0}), VKKnot::corner({100, 10}),
                             VKKnot::corner({0, 20})},
         false);
-    VKStrokeStyle s = style(4, 0, 0, VKLineJoinMiter);
+    VKStrokeStyle s = style(4, VKStrokePositionCentered, VKLineCapButt, VKLineJoinMiter);
     s.setMiterLimit(100);
     auto mitered = stroke(*vee, s);
     s.setMiterLimit(2);
@@ -130,7 +134,7 @@ TEST(PathStroker, MiterLimitTurnsSharpCornersIntoBevels) {
 
 TEST(PathStroker, DashesFollowPatternAndPhase) {
     auto path = line({0, 0}, {100, 0});
-    VKStrokeStyle s = style(2, 0, 0, 0);
+    VKStrokeStyle s = style(2);
     double pattern[] = {10, 5};
     s.setLineDash(pattern, 2, 0);
     EXPECT_NEAR(strokeArea(*path, s), 7 * 10 * 2, 0.01);  // 0-10, 15-25, ..., 90-100
@@ -143,7 +147,7 @@ TEST(PathStroker, DashesFollowPatternAndPhase) {
     EXPECT_NEAR(strokeArea(*path, s), 5 * 10 * 2, 0.01);
 
     // Zero-length dashes with round caps are dots.
-    VKStrokeStyle dots = style(4, 0, VKLineCapRound, 0);
+    VKStrokeStyle dots = style(4, VKStrokePositionCentered, VKLineCapRound);
     double dotted[] = {0, 20};
     dots.setLineDash(dotted, 2, 0);
     EXPECT_EQ(stroke(*path, dots)->paths().size(), 6u);
@@ -154,7 +158,7 @@ TEST(PathStroker, DashesFollowPatternAndPhase) {
         std::vector<VKKnot>{VKKnot::corner({0, 0}), VKKnot::corner({50, 0}),
                             VKKnot::corner({50, 50})},
         false);
-    VKStrokeStyle cornered = style(2, 0, 0, VKLineJoinMiter);
+    VKStrokeStyle cornered = style(2, VKStrokePositionCentered, VKLineCapButt, VKLineJoinMiter);
     double long_[] = {60, 100};
     cornered.setLineDash(long_, 2, 0);
     // The miter adds the outer corner square, the legs overlap in the inner one.
@@ -175,28 +179,31 @@ TEST(PathStroker, DashesFollowPatternAndPhase) {
 TEST(PathStroker, BadInputStrokesNothingOrADot) {
     auto path = line({0, 0}, {100, 0});
     for (double width : {0.0, -1.0, std::nan(""), double(INFINITY)})
-        EXPECT_TRUE(stroke(*path, style(width, 0, 0, 0))->paths().empty()) << width;
-    EXPECT_TRUE(stroke(*line({0, 0}, {std::nan(""), 0}), style(2, 0, 0, 0))->paths().empty());
+        EXPECT_TRUE(stroke(*path, style(width))->paths().empty()) << width;
+    EXPECT_TRUE(stroke(*line({0, 0}, {std::nan(""), 0}), style(2))->paths().empty());
 
     auto point = line({5, 5}, {5, 5});
-    EXPECT_TRUE(stroke(*point, style(4, 0, VKLineCapButt, 0))->paths().empty());
-    EXPECT_NEAR(strokeArea(*point, style(4, 0, VKLineCapRound, 0)), pi * 4, 0.01);
-    EXPECT_NEAR(strokeArea(*point, style(4, 0, VKLineCapSquare, 0)), 16, 0.01);
+    EXPECT_TRUE(stroke(*point, style(4, VKStrokePositionCentered, VKLineCapButt))->paths().empty());
+    EXPECT_NEAR(strokeArea(*point, style(4, VKStrokePositionCentered, VKLineCapRound)), pi * 4,
+                0.01);
+    EXPECT_NEAR(strokeArea(*point, style(4, VKStrokePositionCentered, VKLineCapSquare)), 16, 0.01);
 
     // A path that turns straight back on itself, with round joins.
     auto back = std::make_shared<VKPath>(
         std::vector<VKKnot>{VKKnot::corner({0, 0}), VKKnot::corner({50, 0}),
                             VKKnot::corner({0, 0})},
         false);
-    EXPECT_NEAR(strokeArea(*back, style(4, 0, 0, VKLineJoinRound)), 50 * 4 + pi * 2, 0.05);
+    EXPECT_NEAR(
+        strokeArea(*back, style(4, VKStrokePositionCentered, VKLineCapButt, VKLineJoinRound)),
+        50 * 4 + pi * 2, 0.05);
 }
 
 TEST(StrokeStyle, CopiesAndReportsItsDashes) {
     VKStrokeStyle s;
     EXPECT_EQ(s.width(), 1);
-    s.setCap(7);
-    s.setJoin(-1);
-    s.setPosition(3);
+    s.setCap(static_cast<VKLineCap>(7));
+    s.setJoin(static_cast<VKLineJoin>(-1));
+    s.setPosition(static_cast<VKStrokePosition>(3));
     EXPECT_EQ(s.cap(), VKLineCapButt);
     EXPECT_EQ(s.join(), VKLineJoinMiter);
     EXPECT_EQ(s.position(), VKStrokePositionCentered);

@@ -92,8 +92,9 @@ TEST(GradientKernels, DitherFollowsItsCounterToWholeLevels) {
             for (uint32_t c = 0; c < 4; ++c) {
                 EXPECT_EQ(out.at(i, j, c), plain[c] / 255.0f) << c;
                 const double lifted = std::min(255.0, table[c] * 255.0 + n(c) / 128.0);
-                if (std::abs(lifted - std::round(lifted)) > 0.01)  // not at a level's edge
+                if (std::abs(lifted - std::round(lifted)) > 0.01) {  // not at a level's edge
                     EXPECT_EQ(std::lround(diamond.at(i, j, c) * 255), std::floor(lifted)) << c;
+                }
             }
         }
 }

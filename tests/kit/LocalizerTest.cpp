@@ -87,8 +87,9 @@ TEST_F(LocalizerTest, TheMostSpecificVariantWithAllItsArgumentsWins) {
     std::vector<std::string> many;
     OMLocalizerArguments manyValues;
     for (int i = 0; i < 17; ++i) {
-        many.push_back("k" + std::to_string(i));
-        manyValues[many.back()] = "v";
+        many.push_back("k");
+        many.back() += std::to_string(i);
+        manyValues.emplace(many.back(), "v");
     }
     const struct {
         const char* key;

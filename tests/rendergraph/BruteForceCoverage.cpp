@@ -80,15 +80,15 @@ bool inside(const std::vector<Edge>& crossing, int fillRule, int64_t x, int64_t 
     return fillRule == 0 ? winding != 0 : (count % 2) != 0;
 }
 
-bool combine(int operation, bool soFar, bool shape) {
+bool combine(VKBooleanOperation operation, bool soFar, bool shape) {
     switch (operation) {
-        case 0:
+        case VKBooleanOperationAdd:
             return soFar || shape;
-        case 1:
+        case VKBooleanOperationSubtract:
             return soFar && !shape;
-        case 2:
+        case VKBooleanOperationIntersect:
             return soFar && shape;
-        case 3:
+        case VKBooleanOperationExclude:
             return soFar != shape;
         default:
             return false;
@@ -98,16 +98,17 @@ bool combine(int operation, bool soFar, bool shape) {
 }  // namespace
 
 std::vector<float> bruteForceCoverage(const BNCompoundPathList& compoundPaths,
-                                      const std::vector<int>& operations, bool initiallyFilled,
-                                      const BruteForceRaster& raster) {
+                                      const std::vector<VKBooleanOperation>& operations,
+                                      bool initiallyFilled, const BruteForceRaster& raster) {
     const int n = raster.samples;
     BNPathRasterizer grid(raster.width, raster.height, false, raster.originX, raster.originY,
                           raster.scaleFactor, n, n);
     std::vector<std::vector<Edge>> shapes;
     for (const auto& compoundPath : compoundPaths)
         shapes.push_back(edgesOf(*compoundPath, grid));
-    bool filled =
-        operations[0] == 1 || operations[0] == 2 || (operations[0] != 0 && initiallyFilled);
+    bool filled = operations[0] == VKBooleanOperationSubtract ||
+                  operations[0] == VKBooleanOperationIntersect ||
+                  (operations[0] != VKBooleanOperationAdd && initiallyFilled);
     auto originColumn = static_cast<int64_t>(raster.originX * n * raster.scaleFactor);
     auto originRow = static_cast<int64_t>(raster.originY * n * raster.scaleFactor);
 

@@ -29,7 +29,7 @@ struct BruteForceRaster {
 // Coverage of each pixel, row by row, of the compound paths combined as
 // BNRasterizeCompoundPaths combines them.
 std::vector<float> bruteForceCoverage(const BNCompoundPathList& compoundPaths,
-                                      const std::vector<int>& operations, bool initiallyFilled,
-                                      const BruteForceRaster& raster);
+                                      const std::vector<VKBooleanOperation>& operations,
+                                      bool initiallyFilled, const BruteForceRaster& raster);
 
 }  // namespace rendergraph_test

@@ -34,9 +34,9 @@ namespace {
 // The stroke position, width in pixels and centred technique of a
 // distance-field node.
 struct DistanceSettings {
-    int position = 0;
+    VKStrokePosition position = VKStrokePositionCentered;
     double w = 0;
-    int technique = 0;
+    BNDistanceTechnique technique = BNDistanceTechniqueEdgeAnchored;
 };
 
 }  // namespace
@@ -48,11 +48,13 @@ BNSurfacePtr evaluateDistanceOverWholeInput(const BNRenderNode& node, VKRect rec
     const auto* transform = dynamic_cast<const BNDistanceTransformNode*>(&node);
     const auto* burst = dynamic_cast<const BNShapeBurstGradientNode*>(&node);
     DistanceSettings settings;
-    if (stroke) settings = {stroke->position(), stroke->width() * scaleFactor, 0};
+    if (stroke)
+        settings = {stroke->position(), stroke->width() * scaleFactor,
+                    BNDistanceTechniqueEdgeAnchored};
     if (transform)
         settings = {transform->position(), transform->width() * scaleFactor,
                     transform->technique()};
-    if (burst) settings = {burst->position(), burst->width(), 0};
+    if (burst) settings = {burst->position(), burst->width(), BNDistanceTechniqueEdgeAnchored};
 
     BNSurfacePtr output = zeroSurface(rect, scaleFactor, node.channels());
     const BNSurface& input = *inputs.at(0);
@@ -69,15 +71,15 @@ BNSurfacePtr evaluateDistanceOverWholeInput(const BNRenderNode& node, VKRect rec
     planes.input = {width, height, input.bytesPerRow() / sizeof(float), input.data()};
     planes.field = {width, height, width, field.data()};
     if (stroke) planes.final = {width - 2 * c, height - 2 * c, width - 2 * c, band.data()};
-    if (settings.position == 0)
+    if (settings.position == VKStrokePositionCentered)
         BNCentredDistance(settings.technique, planes, settings.w);
     else
-        BNOneSidedDistance(settings.position == 1, planes, settings.w);
+        BNOneSidedDistance(settings.position == VKStrokePositionInside, planes, settings.w);
 
     std::vector<float> table(4 * 4097, 0.0f);
     if (burst) {
         burst->provider()->generateRGBAGradientValues(table.data(), 4096, true);
-        if (settings.position == 2)
+        if (settings.position == VKStrokePositionOutside)
             for (int i = 0; i < 2048; ++i)
                 std::swap_ranges(&table[4 * i], &table[4 * i + 4], &table[4 * (4095 - i)]);
     }

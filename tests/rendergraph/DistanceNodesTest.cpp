@@ -51,7 +51,7 @@ BNDistancePlanes planesOver(std::vector<float>& input, std::vector<float>& field
 }  // namespace
 
 TEST(BNBitmapStrokeNode, OutsideStrokeOfASquare) {
-    auto stroke = BNBitmapStrokeNode::create(squareNode(10, 10, 10), 2, 3.0);
+    auto stroke = BNBitmapStrokeNode::create(squareNode(10, 10, 10), VKStrokePositionOutside, 3.0);
     ASSERT_TRUE(stroke);
     EXPECT_EQ(stroke->bounds(), VKRectMake(5, 5, 20, 20));
     auto out = renderOnce(stroke, VKRectMake(0, 0, 30, 30), 1.0);
@@ -80,7 +80,8 @@ TEST(BNBitmapStrokeNode, OutsideStrokeOfAPartlyCoveredEdge) {
     auto shape = FunctionNode::create(VKRectMake(0, 0, 6.6, 40), 8, [](double x, double, int) {
         return x < 6 ? 1.0f : x < 7 ? 0.6f : 0.0f;
     });
-    auto out = renderOnce(BNBitmapStrokeNode::create(shape, 2, 3.0), VKRectMake(0, 0, 16, 10), 1.0);
+    auto out = renderOnce(BNBitmapStrokeNode::create(shape, VKStrokePositionOutside, 3.0),
+                          VKRectMake(0, 0, 16, 10), 1.0);
     ASSERT_TRUE(out);
     expectRow(*out, 5, {0, 5, 6, 7, 8}, 1.0f);
     expectRow(*out, 5, {9}, 0.6f);
@@ -92,11 +93,14 @@ TEST(BNBitmapStrokeNode, StartsEdgePixelsFromTheirRasterisedCoverage) {
     // corners, 0.5 along the sides and 1 in the middle. Outside, width 1
     // (u = 0.5): a side pixel starts at round(0.5 * 255) / 255 * u, a
     // corner at round(0.75 * 255) / 255 * u, the middle at 0.
-    auto square = BNCompoundPathNode::create(
-        {polygon({{1.5, 1.5}, {3.5, 1.5}, {3.5, 3.5}, {1.5, 3.5}})}, {0}, false);
+    auto square =
+        BNCompoundPathNode::create({polygon({{1.5, 1.5}, {3.5, 1.5}, {3.5, 3.5}, {1.5, 3.5}})},
+                                   {VKBooleanOperationAdd}, false);
     ASSERT_TRUE(square);
     const VKRect rect = VKRectMake(-2, -2, 9, 9);  // shape pixel (x, y) at (x + 2, y + 2)
-    auto field = renderOnce(BNDistanceTransformNode::create(square, 2, 1.0, 0), rect, 1.0);
+    auto field = renderOnce(BNDistanceTransformNode::create(square, VKStrokePositionOutside, 1.0,
+                                                            BNDistanceTechniqueEdgeAnchored),
+                            rect, 1.0);
     ASSERT_TRUE(field);
     const float side = 128 * 0.5f / 255, corner = 191 * 0.5f / 255;
     EXPECT_FLOAT_EQ(at(*field, 4, 4), 0.0f);
@@ -104,7 +108,8 @@ TEST(BNBitmapStrokeNode, StartsEdgePixelsFromTheirRasterisedCoverage) {
     EXPECT_FLOAT_EQ(at(*field, 3, 3), corner);
     EXPECT_FLOAT_EQ(at(*field, 4, 2), side + 0.5f);  // one step beyond the side
 
-    auto band = renderOnce(BNBitmapStrokeNode::create(square, 2, 1.0), rect, 1.0);
+    auto band =
+        renderOnce(BNBitmapStrokeNode::create(square, VKStrokePositionOutside, 1.0), rect, 1.0);
     ASSERT_TRUE(band);
     expectRow(*band, 3, {3, 4, 5}, 1.0f);
     expectRow(*band, 2, {4}, 1.0f - (side + 0.5f - 0.5f) / 0.5f);
@@ -112,7 +117,7 @@ TEST(BNBitmapStrokeNode, StartsEdgePixelsFromTheirRasterisedCoverage) {
 }
 
 TEST(BNBitmapStrokeNode, InsideStrokeKeepsTheInputBounds) {
-    auto stroke = BNBitmapStrokeNode::create(squareNode(10, 10, 10), 1, 3.0);
+    auto stroke = BNBitmapStrokeNode::create(squareNode(10, 10, 10), VKStrokePositionInside, 3.0);
     ASSERT_TRUE(stroke);
     EXPECT_EQ(stroke->bounds(), VKRectMake(10, 10, 10, 10));
     auto out = renderOnce(stroke, VKRectMake(0, 0, 30, 30), 1.0);
@@ -123,14 +128,15 @@ TEST(BNBitmapStrokeNode, InsideStrokeKeepsTheInputBounds) {
 
 TEST(BNBitmapStrokeNode, CentredStrokeAndScaleTwo) {
     // Centred, width 2: the band covers 2 pixels on each side of the edge.
-    auto centred = renderOnce(BNBitmapStrokeNode::create(squareNode(10, 10, 10), 0, 2.0),
-                              VKRectMake(0, 0, 30, 30), 1.0);
+    auto centred = renderOnce(
+        BNBitmapStrokeNode::create(squareNode(10, 10, 10), VKStrokePositionCentered, 2.0),
+        VKRectMake(0, 0, 30, 30), 1.0);
     ASSERT_TRUE(centred);
     expectRow(*centred, 15, {8, 9, 10, 11, 18, 19, 20, 21}, 1.0f);
     expectRow(*centred, 15, {5, 6, 12, 15, 17, 23}, 0.0f);
 
     // Width 3 points at scale 2 is 6 pixels: 1 up to 6 pixels out, 0 at 7.
-    auto stroke = BNBitmapStrokeNode::create(squareNode(10, 10, 10), 2, 3.0);
+    auto stroke = BNBitmapStrokeNode::create(squareNode(10, 10, 10), VKStrokePositionOutside, 3.0);
     auto doubled = renderOnce(stroke, VKRectMake(0, 0, 30, 30), 2.0);
     ASSERT_TRUE(doubled);
     EXPECT_EQ(doubled->widthInPixels(), 60u);
@@ -151,11 +157,11 @@ TEST(BNCentredDistance, RunsTheBackwardSweepOnlyAboveTwoPixels) {
     BNDistancePlanes planes = planesOver(input, field, width, height);
     const uint64_t row = 2;
 
-    BNCentredDistance(0, planes, 2.0);
+    BNCentredDistance(BNDistanceTechniqueEdgeAnchored, planes, 2.0);
     EXPECT_EQ(field[row * width + edge - 3], 0.0f);  // still -1, remapped
     EXPECT_EQ(field[row * width + edge - 1], 0.5f);  // the edge, reached forward
 
-    BNCentredDistance(0, planes, 3.0);  // u = 0.25: -2u, remapped
+    BNCentredDistance(BNDistanceTechniqueEdgeAnchored, planes, 3.0);  // u = 0.25: -2u, remapped
     EXPECT_FLOAT_EQ(field[row * width + edge - 3], 0.25f);
     EXPECT_FLOAT_EQ(field[row * width + edge - 1], 0.5f);
     EXPECT_FLOAT_EQ(field[row * width + edge], 0.625f);  // the first inside: (u + 1) / 2
@@ -164,7 +170,8 @@ TEST(BNCentredDistance, RunsTheBackwardSweepOnlyAboveTwoPixels) {
 
 TEST(BNDistanceTransformNode, CentredAndOneSidedFields) {
     auto shape = squareNode(10, 10, 10);
-    auto centred = BNDistanceTransformNode::create(shape, 0, 3.0, 0);
+    auto centred = BNDistanceTransformNode::create(shape, VKStrokePositionCentered, 3.0,
+                                                   BNDistanceTechniqueEdgeAnchored);
     ASSERT_TRUE(centred);
     EXPECT_EQ(centred->bounds(), VKRectMake(5, 5, 20, 20));
     auto field = renderOnce(centred, VKRectMake(0, 0, 30, 30), 1.0);
@@ -175,7 +182,8 @@ TEST(BNDistanceTransformNode, CentredAndOneSidedFields) {
     EXPECT_LT(at(*field, 7, 15), at(*field, 8, 15));
     EXPECT_EQ(at(*field, 2, 15), 0.0f);
 
-    auto inside = BNDistanceTransformNode::create(shape, 1, 3.0, 0);
+    auto inside = BNDistanceTransformNode::create(shape, VKStrokePositionInside, 3.0,
+                                                  BNDistanceTechniqueEdgeAnchored);
     EXPECT_EQ(inside->bounds(), shape->bounds());
     auto oneSided = renderOnce(inside, VKRectMake(0, 0, 30, 30), 1.0);
     ASSERT_TRUE(oneSided);
@@ -184,7 +192,8 @@ TEST(BNDistanceTransformNode, CentredAndOneSidedFields) {
     EXPECT_FLOAT_EQ(at(*oneSided, 12, 15), 0.75f);
     EXPECT_EQ(at(*oneSided, 13, 15), 1.0f);  // w + 1 pixels in
 
-    auto outside = renderOnce(BNDistanceTransformNode::create(shape, 2, 3.0, 0),
+    auto outside = renderOnce(BNDistanceTransformNode::create(shape, VKStrokePositionOutside, 3.0,
+                                                              BNDistanceTechniqueEdgeAnchored),
                               VKRectMake(0, 0, 30, 30), 1.0);
     ASSERT_TRUE(outside);
     EXPECT_EQ(at(*outside, 15, 15), 0.0f);
@@ -197,32 +206,39 @@ TEST(BNDistanceNodes, RefuseInputsTheyCannotMeasure) {
     auto rgba = PatternNode::create(VKRectMake(0, 0, 4, 4), BNChannelMaskRGBA, true);
     auto fill = PatternNode::create(VKRectMake(0, 0, 4, 4), BNChannelMaskFill, true);
     auto twoChannels = PatternNode::create(VKRectMake(0, 0, 4, 4), 8 | 16, true);
-    EXPECT_FALSE(BNBitmapStrokeNode::create(rgba, 0, 1.0));
-    EXPECT_FALSE(BNBitmapStrokeNode::create(fill, 0, 1.0));
-    EXPECT_FALSE(BNBitmapStrokeNode::create(nullptr, 0, 1.0));
+    EXPECT_FALSE(BNBitmapStrokeNode::create(rgba, VKStrokePositionCentered, 1.0));
+    EXPECT_FALSE(BNBitmapStrokeNode::create(fill, VKStrokePositionCentered, 1.0));
+    EXPECT_FALSE(BNBitmapStrokeNode::create(nullptr, VKStrokePositionCentered, 1.0));
     EXPECT_TRUE(capture.contains("BNBitmapStrokeNode only supports planar opacity inputs"));
-    EXPECT_FALSE(BNDistanceTransformNode::create(twoChannels, 0, 1.0, 0));
-    EXPECT_FALSE(BNDistanceTransformNode::create(nullptr, 0, 1.0, 0));
+    EXPECT_FALSE(BNDistanceTransformNode::create(twoChannels, VKStrokePositionCentered, 1.0,
+                                                 BNDistanceTechniqueEdgeAnchored));
+    EXPECT_FALSE(BNDistanceTransformNode::create(nullptr, VKStrokePositionCentered, 1.0,
+                                                 BNDistanceTechniqueEdgeAnchored));
     EXPECT_TRUE(capture.contains("BNDistanceTransformNode only supports inputs with 1 channel."));
-    EXPECT_TRUE(BNDistanceTransformNode::create(fill, 0, 1.0, 0));
+    EXPECT_TRUE(BNDistanceTransformNode::create(fill, VKStrokePositionCentered, 1.0,
+                                                BNDistanceTechniqueEdgeAnchored));
 }
 
 TEST(BNDistanceNodes, IdentityCoversPositionWidthAndTechnique) {
     auto shape = squareNode(0, 0, 4);
     auto id = [](const BNRenderNodePtr& node) { return node->hashIdentifier(); };
-    EXPECT_EQ(id(BNBitmapStrokeNode::create(shape, 0, 2.0)),
-              id(BNBitmapStrokeNode::create(shape, 0, 2.0)));
-    EXPECT_NE(id(BNBitmapStrokeNode::create(shape, 0, 2.0)),
-              id(BNBitmapStrokeNode::create(shape, 1, 2.0)));
-    EXPECT_NE(id(BNBitmapStrokeNode::create(shape, 0, 2.0)),
-              id(BNBitmapStrokeNode::create(shape, 0, 2.5)));
-    EXPECT_NE(id(BNDistanceTransformNode::create(shape, 0, 2.0, 0)),
-              id(BNDistanceTransformNode::create(shape, 0, 2.0, 1)));
-    EXPECT_NE(id(BNDistanceTransformNode::create(shape, 0, 2.0, 0)),
-              id(BNBitmapStrokeNode::create(shape, 0, 2.0)));
+    EXPECT_EQ(id(BNBitmapStrokeNode::create(shape, VKStrokePositionCentered, 2.0)),
+              id(BNBitmapStrokeNode::create(shape, VKStrokePositionCentered, 2.0)));
+    EXPECT_NE(id(BNBitmapStrokeNode::create(shape, VKStrokePositionCentered, 2.0)),
+              id(BNBitmapStrokeNode::create(shape, VKStrokePositionInside, 2.0)));
+    EXPECT_NE(id(BNBitmapStrokeNode::create(shape, VKStrokePositionCentered, 2.0)),
+              id(BNBitmapStrokeNode::create(shape, VKStrokePositionCentered, 2.5)));
+    EXPECT_NE(id(BNDistanceTransformNode::create(shape, VKStrokePositionCentered, 2.0,
+                                                 BNDistanceTechniqueEdgeAnchored)),
+              id(BNDistanceTransformNode::create(shape, VKStrokePositionCentered, 2.0,
+                                                 BNDistanceTechniqueSymmetric)));
+    EXPECT_NE(id(BNDistanceTransformNode::create(shape, VKStrokePositionCentered, 2.0,
+                                                 BNDistanceTechniqueEdgeAnchored)),
+              id(BNBitmapStrokeNode::create(shape, VKStrokePositionCentered, 2.0)));
     // Damaged widths count as 0 and cannot reach past the field.
-    EXPECT_EQ(BNBitmapStrokeNode::create(shape, 2, -4.0)->width(), 0.0);
-    EXPECT_EQ(BNBitmapStrokeNode::create(shape, 2, std::nan(""))->width(), 0.0);
+    EXPECT_EQ(BNBitmapStrokeNode::create(shape, VKStrokePositionOutside, -4.0)->width(), 0.0);
+    EXPECT_EQ(BNBitmapStrokeNode::create(shape, VKStrokePositionOutside, std::nan(""))->width(),
+              0.0);
 }
 
 TEST(BNDistanceNodes, TilesJoinWithoutSeams) {
@@ -233,9 +249,13 @@ TEST(BNDistanceNodes, TilesJoinWithoutSeams) {
     });
     const VKRect rect = VKRectMake(0, 0, 32, 32);
     std::vector<BNRenderNodePtr> nodes;
-    for (int position : {0, 1, 2}) {
+    for (VKStrokePosition position :
+         {VKStrokePositionCentered, VKStrokePositionInside, VKStrokePositionOutside}) {
         nodes.push_back(BNBitmapStrokeNode::create(disc, position, 2.5));
-        nodes.push_back(BNDistanceTransformNode::create(disc, position, 3.0, position == 0));
+        nodes.push_back(BNDistanceTransformNode::create(disc, position, 3.0,
+                                                        position == VKStrokePositionCentered
+                                                            ? BNDistanceTechniqueSymmetric
+                                                            : BNDistanceTechniqueEdgeAnchored));
     }
     for (const auto& node : nodes)
         for (double scale : {1.0, 2.0}) {

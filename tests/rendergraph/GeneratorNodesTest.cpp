@@ -80,37 +80,49 @@ TEST(BNCompoundPathNode, CreationBoundsAndIdentity) {
     auto curve = compoundPathOf({std::make_shared<VKPath>(
         std::vector<VKKnot>{{{0, 0}, {2, 2}, {-1.5, 9.5}}, {{4, 4}, {5, 5}, {5, 5}}}, false)});
     EXPECT_FALSE(BNCompoundPathNode::create({}, {}, false));
-    EXPECT_FALSE(BNCompoundPathNode::create({triangle}, {0, 1}, false));
+    EXPECT_FALSE(BNCompoundPathNode::create(
+        {triangle}, {VKBooleanOperationAdd, VKBooleanOperationSubtract}, false));
 
     // Knots and control points, made integral, whatever the operations.
-    EXPECT_EQ(BNCompoundPathNode::create({triangle, curve}, {0, 1}, false)->bounds(),
+    EXPECT_EQ(BNCompoundPathNode::create({triangle, curve},
+                                         {VKBooleanOperationAdd, VKBooleanOperationSubtract}, false)
+                  ->bounds(),
               VKRectMake(-2, 0, 9, 10));
-    EXPECT_EQ(BNCompoundPathNode::create({triangle}, {2}, false)->bounds(), VKRectMake(1, 2, 6, 6));
-    EXPECT_EQ(BNCompoundPathNode::create({triangle}, {3}, false)->bounds(), VKRectMake(1, 2, 6, 6));
+    EXPECT_EQ(
+        BNCompoundPathNode::create({triangle}, {VKBooleanOperationIntersect}, false)->bounds(),
+        VKRectMake(1, 2, 6, 6));
+    EXPECT_EQ(BNCompoundPathNode::create({triangle}, {VKBooleanOperationExclude}, false)->bounds(),
+              VKRectMake(1, 2, 6, 6));
     // A coverage that starts full reaches everywhere.
-    EXPECT_TRUE(VKRectIsInfinite(BNCompoundPathNode::create({triangle}, {1}, false)->bounds()));
-    EXPECT_TRUE(VKRectIsInfinite(BNCompoundPathNode::create({triangle}, {0}, true)->bounds()));
+    EXPECT_TRUE(VKRectIsInfinite(
+        BNCompoundPathNode::create({triangle}, {VKBooleanOperationSubtract}, false)->bounds()));
+    EXPECT_TRUE(VKRectIsInfinite(
+        BNCompoundPathNode::create({triangle}, {VKBooleanOperationAdd}, true)->bounds()));
     // No knots at all: nothing, rather than a rectangle from DBL_MAX.
-    EXPECT_TRUE(VKRectIsNull(
-        BNCompoundPathNode::create({compoundPathOf({polygonPath({})})}, {0}, false)->bounds()));
+    EXPECT_TRUE(VKRectIsNull(BNCompoundPathNode::create({compoundPathOf({polygonPath({})})},
+                                                        {VKBooleanOperationAdd}, false)
+                                 ->bounds()));
 
     // Paths take part by their contents: equal paths made apart share an
     // identity; a moved knot, another fill rule, an operation, another
     // closedness or the initial fill each make another.
-    auto first = BNCompoundPathNode::create({triangle}, {0}, false);
-    auto same =
-        BNCompoundPathNode::create({polygon({{1.5, 2.25}, {6.5, 2}, {3, 7.75}})}, {0}, false);
+    auto first = BNCompoundPathNode::create({triangle}, {VKBooleanOperationAdd}, false);
+    auto same = BNCompoundPathNode::create({polygon({{1.5, 2.25}, {6.5, 2}, {3, 7.75}})},
+                                           {VKBooleanOperationAdd}, false);
     EXPECT_EQ(first->hashIdentifier(), same->hashIdentifier());
     for (const auto& other : {
-             BNCompoundPathNode::create({polygon({{1.5, 2.25}, {6.5, 2}, {3, 7.5}})}, {0}, false),
+             BNCompoundPathNode::create({polygon({{1.5, 2.25}, {6.5, 2}, {3, 7.5}})},
+                                        {VKBooleanOperationAdd}, false),
              BNCompoundPathNode::create(
-                 {polygon({{1.5, 2.25}, {6.5, 2}, {3, 7.75}}, VKFillRuleEvenOdd)}, {0}, false),
+                 {polygon({{1.5, 2.25}, {6.5, 2}, {3, 7.75}}, VKFillRuleEvenOdd)},
+                 {VKBooleanOperationAdd}, false),
              BNCompoundPathNode::create(
-                 {compoundPathOf({polygonPath({{1.5, 2.25}, {6.5, 2}, {3, 7.75}}, false)})}, {0},
-                 false),
-             BNCompoundPathNode::create({triangle}, {3}, false),
-             BNCompoundPathNode::create({triangle}, {0}, true),
-             BNCompoundPathNode::create({triangle, triangle}, {0, 0}, false),
+                 {compoundPathOf({polygonPath({{1.5, 2.25}, {6.5, 2}, {3, 7.75}}, false)})},
+                 {VKBooleanOperationAdd}, false),
+             BNCompoundPathNode::create({triangle}, {VKBooleanOperationExclude}, false),
+             BNCompoundPathNode::create({triangle}, {VKBooleanOperationAdd}, true),
+             BNCompoundPathNode::create({triangle, triangle},
+                                        {VKBooleanOperationAdd, VKBooleanOperationAdd}, false),
          })
         EXPECT_NE(first->hashIdentifier(), other->hashIdentifier());
     EXPECT_EQ(first->channels(), BNChannelMaskOpacity);
@@ -118,14 +130,14 @@ TEST(BNCompoundPathNode, CreationBoundsAndIdentity) {
 
 TEST(BNCompoundPathNode, RendersWithTheContextsGrid) {
     auto triangle = polygon({{1.5, 2.25}, {6.5, 2}, {3, 7.75}});
-    auto node = BNCompoundPathNode::create({triangle}, {0}, false);
+    auto node = BNCompoundPathNode::create({triangle}, {VKBooleanOperationAdd}, false);
     VKRect rect = VKRectMake(1, 1, 8, 8);
     for (double scale : {1.0, 2.0}) {
         auto surface = BNRenderer().renderNode(node, rect, scale);
         ASSERT_TRUE(surface);
         BruteForceRaster raster{
             surface->widthInPixels(), surface->heightInPixels(), 1, 1, scale, 16};
-        auto expected = bruteForceCoverage({triangle}, {0}, false, raster);
+        auto expected = bruteForceCoverage({triangle}, {VKBooleanOperationAdd}, false, raster);
         EXPECT_EQ(samplesOf(*surface), expected);
     }
 

@@ -142,9 +142,12 @@ TEST(BNGradientGenerators, IdentityCoversGeometryProviderAndDither) {
 
 TEST(BNShapeBurstGradientNode, LaysTheGradientAlongTheDistanceToTheEdge) {
     auto square = squareNode(10, 10, 10);
-    auto inside = BNShapeBurstGradientNode::create(square, 1, 3.0, indexProvider());
-    auto outside = BNShapeBurstGradientNode::create(square, 2, 3.0, indexProvider());
-    auto centred = BNShapeBurstGradientNode::create(square, 0, 3.0, indexProvider());
+    auto inside =
+        BNShapeBurstGradientNode::create(square, VKStrokePositionInside, 3.0, indexProvider());
+    auto outside =
+        BNShapeBurstGradientNode::create(square, VKStrokePositionOutside, 3.0, indexProvider());
+    auto centred =
+        BNShapeBurstGradientNode::create(square, VKStrokePositionCentered, 3.0, indexProvider());
     ASSERT_TRUE(inside && outside && centred);
     EXPECT_EQ(inside->bounds(), square->bounds());
     EXPECT_EQ(outside->bounds(), VKRectMake(5, 5, 20, 20));
@@ -175,8 +178,9 @@ TEST(BNShapeBurstGradientNode, LaysTheGradientAlongTheDistanceToTheEdge) {
     EXPECT_EQ(doubled->sample(21, 31, 0), in->sample(10, 15, 0));
 
     lf::LogCapture capture;
-    EXPECT_FALSE(BNShapeBurstGradientNode::create(
-        PatternNode::create(rect, BNChannelMaskRGBA, true), 1, 3.0, indexProvider()));
+    EXPECT_FALSE(
+        BNShapeBurstGradientNode::create(PatternNode::create(rect, BNChannelMaskRGBA, true),
+                                         VKStrokePositionInside, 3.0, indexProvider()));
     EXPECT_TRUE(capture.contains(
         "BNShapeBurstGradientNode only supports inputs with planar opacity channels."));
 }

@@ -39,7 +39,7 @@ struct Plane {
 
 struct Case {
     BNCompoundPathList paths;
-    std::vector<int> operations;
+    std::vector<VKBooleanOperation> operations;
     bool initiallyFilled = false;
     BruteForceRaster raster;
 };
@@ -57,7 +57,7 @@ std::string caseCode(const Case& c) {
     std::string paths, operations;
     for (size_t i = 0; i < c.paths.size(); ++i) {
         paths += fmt::format("{}{}", i ? ",\n     " : "", compoundPathCode(*c.paths[i]));
-        operations += fmt::format("{}{}", i ? ", " : "", c.operations[i]);
+        operations += fmt::format("{}VKBooleanOperation({})", i ? ", " : "", c.operations[i]);
     }
     return fmt::format("Case c{{{{{}}}, {{{}}}, {}, {{{}, {}, {}, {}, {}, {}}}}};", paths,
                        operations, c.initiallyFilled ? "true" : "false", c.raster.width,
@@ -98,7 +98,9 @@ TEST(BNPathRasterizer, PolygonsEqualBruteForcePointSampling) {
     std::mt19937 random(20240611);
     const VKRect area = VKRectMake(-6, -5, 30, 26);
     for (int fillRule : {VKFillRuleNonZero, VKFillRuleEvenOdd})
-        for (int operation = 0; operation < 4; ++operation)
+        for (VKBooleanOperation operation :
+             {VKBooleanOperationAdd, VKBooleanOperationSubtract, VKBooleanOperationIntersect,
+              VKBooleanOperationExclude})
             for (int trial = 0; trial < 6; ++trial) {
                 Case c;
                 int count = 1 + trial % 3;
@@ -108,7 +110,9 @@ TEST(BNPathRasterizer, PolygonsEqualBruteForcePointSampling) {
                     contours.push_back(polygonPath(randomPolygon(random, area, 3 + i * 2)));
                     if (trial % 2) contours.push_back(polygonPath(randomPolygon(random, area, 4)));
                     c.paths.push_back(compoundPathOf(contours, fillRule));
-                    c.operations.push_back(i == 0 ? (trial % 4 == 3 ? 3 : 0) : operation);
+                    c.operations.push_back(i == 0 ? (trial % 4 == 3 ? VKBooleanOperationExclude
+                                                                    : VKBooleanOperationAdd)
+                                                  : operation);
                 }
                 if (count == 1) c.operations[0] = operation;
                 c.initiallyFilled = trial % 3 == 1;
@@ -147,7 +151,7 @@ TEST(BNPathRasterizer, CurvesStayCloseToBruteForcePointSampling) {
                              0});
         PathPtr wild = std::make_shared<VKPath>(std::move(knots), true);
         c.paths = {compoundPathOf({ellipse}), compoundPathOf({wild}, trial % 3 == 0 ? 1 : 0)};
-        c.operations = {0, trial % 4};
+        c.operations = {VKBooleanOperationAdd, VKBooleanOperation(trial % 4)};
 
         Plane plane(c.raster.width, c.raster.height);
         std::vector<float> actual = rasterize(c, plane);
@@ -170,8 +174,8 @@ namespace {
 Plane coverageOf(const CompoundPathPtr& path, uint64_t width, uint64_t height,
                  double samples = 16) {
     Plane plane(width, height);
-    EXPECT_TRUE(
-        BNRasterizeCompoundPaths({path}, {0}, false, plane.bitmap(), 0, 0, 1.0, samples, samples));
+    EXPECT_TRUE(BNRasterizeCompoundPaths({path}, {VKBooleanOperationAdd}, false, plane.bitmap(), 0,
+                                         0, 1.0, samples, samples));
     return plane;
 }
 
@@ -198,7 +202,7 @@ TEST(BNPathRasterizer, PixelAlignedAndHalfPixelSquares) {
 
 TEST(BNPathRasterizer, OperationsAndTheStartingPlane) {
     auto square = polygon({{1, 1}, {3, 1}, {3, 3}, {1, 3}});
-    auto render = [&](std::vector<int> operations, bool initiallyFilled) {
+    auto render = [&](std::vector<VKBooleanOperation> operations, bool initiallyFilled) {
         BNCompoundPathList paths(operations.size(), square);
         Plane plane(4, 4);
         EXPECT_TRUE(BNRasterizeCompoundPaths(paths, operations, initiallyFilled, plane.bitmap(), 0,
@@ -207,17 +211,17 @@ TEST(BNPathRasterizer, OperationsAndTheStartingPlane) {
     };
     using P = std::pair<float, float>;
     // Subtract or intersect first starts from a full plane.
-    EXPECT_EQ(render({1}, false), (P{1, 0}));
-    EXPECT_EQ(render({2}, false), (P{0, 1}));
+    EXPECT_EQ(render({VKBooleanOperationSubtract}, false), (P{1, 0}));
+    EXPECT_EQ(render({VKBooleanOperationIntersect}, false), (P{0, 1}));
     // Add first starts empty whatever the flag says.
-    EXPECT_EQ(render({0}, true), (P{0, 1}));
+    EXPECT_EQ(render({VKBooleanOperationAdd}, true), (P{0, 1}));
     // Exclude follows the flag.
-    EXPECT_EQ(render({3}, true), (P{1, 0}));
-    EXPECT_EQ(render({3}, false), (P{0, 1}));
+    EXPECT_EQ(render({VKBooleanOperationExclude}, true), (P{1, 0}));
+    EXPECT_EQ(render({VKBooleanOperationExclude}, false), (P{0, 1}));
     // Adding twice, then excluding, then an unknown operation.
-    EXPECT_EQ(render({0, 0}, false), (P{0, 1}));
-    EXPECT_EQ(render({0, 3}, false), (P{0, 0}));
-    EXPECT_EQ(render({1, 9}, false), (P{0, 0}));
+    EXPECT_EQ(render({VKBooleanOperationAdd, VKBooleanOperationAdd}, false), (P{0, 1}));
+    EXPECT_EQ(render({VKBooleanOperationAdd, VKBooleanOperationExclude}, false), (P{0, 0}));
+    EXPECT_EQ(render({VKBooleanOperationSubtract, VKBooleanOperation(9)}, false), (P{0, 0}));
 }
 
 TEST(BNPathRasterizer, AbuttingOpenAndSelfOverlappingShapes) {
@@ -225,8 +229,9 @@ TEST(BNPathRasterizer, AbuttingOpenAndSelfOverlappingShapes) {
     auto left = polygon({{0.5, 0}, {2.25, 0}, {2.25, 2}, {0.5, 2}});
     auto right = polygon({{2.25, 0}, {4, 0}, {4, 2}, {2.25, 2}});
     Plane joined(4, 2);
-    ASSERT_TRUE(
-        BNRasterizeCompoundPaths({left, right}, {0, 0}, false, joined.bitmap(), 0, 0, 1, 16, 16));
+    ASSERT_TRUE(BNRasterizeCompoundPaths({left, right},
+                                         {VKBooleanOperationAdd, VKBooleanOperationAdd}, false,
+                                         joined.bitmap(), 0, 0, 1, 16, 16));
     EXPECT_EQ(row(joined, 0), (std::vector<float>{0.5f, 1, 1, 1}));
 
     // An open path is filled as if closed by a line.
@@ -264,19 +269,22 @@ TEST(BNPathRasterizer, SubSampleCountsAndBitmapSizes) {
     // 2.5 sub-samples across 3 pixels is no whole grid: nothing is written.
     lf::LogCapture capture;
     Plane untouched(3, 2);
-    EXPECT_FALSE(BNRasterizeCompoundPaths({polygon({{0, 0}, {3, 0}, {3, 2}})}, {0}, false,
-                                          untouched.bitmap(), 0, 0, 1, 2.5, 2.5));
+    EXPECT_FALSE(BNRasterizeCompoundPaths({polygon({{0, 0}, {3, 0}, {3, 2}})},
+                                          {VKBooleanOperationAdd}, false, untouched.bitmap(), 0, 0,
+                                          1, 2.5, 2.5));
     EXPECT_TRUE(capture.contains("Buffer size mismatch"));
     EXPECT_EQ(untouched.pixels(), std::vector<float>(6, -1.0f));
     // Across 4 pixels it is whole; the partial last columns stay inside.
     Plane four(4, 2);
-    EXPECT_TRUE(BNRasterizeCompoundPaths({polygon({{0, 0}, {4, 0}, {4, 2}, {0, 2}})}, {0}, false,
-                                         four.bitmap(), 0, 0, 1, 2.5, 2.5));
+    EXPECT_TRUE(BNRasterizeCompoundPaths({polygon({{0, 0}, {4, 0}, {4, 2}, {0, 2}})},
+                                         {VKBooleanOperationAdd}, false, four.bitmap(), 0, 0, 1,
+                                         2.5, 2.5));
     EXPECT_TRUE(four.paddingUntouched());
 
     // No paths, or counts that differ: nothing happens.
     EXPECT_FALSE(BNRasterizeCompoundPaths({}, {}, false, four.bitmap(), 0, 0, 1, 16, 16));
-    EXPECT_FALSE(BNRasterizeCompoundPaths({polygon({{0, 0}, {1, 1}, {0, 1}})}, {0, 0}, false,
+    EXPECT_FALSE(BNRasterizeCompoundPaths({polygon({{0, 0}, {1, 1}, {0, 1}})},
+                                          {VKBooleanOperationAdd, VKBooleanOperationAdd}, false,
                                           four.bitmap(), 0, 0, 1, 16, 16));
 }
 
@@ -285,7 +293,7 @@ TEST(BNPathRasterizer, LongEdgesAreExact) {
     // span more than 2^31 fixed-point units.
     Case c;
     c.paths = {polygon({{-2400000, -800000.5}, {2400000.25, 800007.75}, {-2000000, 2000000}})};
-    c.operations = {0};
+    c.operations = {VKBooleanOperationAdd};
     c.raster = {20, 16, -3, 2, 2.0, 16};
     Plane plane(20, 16);
     std::vector<float> actual = rasterize(c, plane);
@@ -296,8 +304,8 @@ TEST(BNPathRasterizer, LongEdgesAreExact) {
     // Coordinates far beyond any document finish at once and stay defined.
     Plane far(8, 8);
     ASSERT_TRUE(
-        BNRasterizeCompoundPaths({polygon({{-1e15, -1e15}, {1e300, 2}, {4, 1e18}, {NAN, 3}})}, {0},
-                                 false, far.bitmap(), 0, 0, 2, 16, 16));
+        BNRasterizeCompoundPaths({polygon({{-1e15, -1e15}, {1e300, 2}, {4, 1e18}, {NAN, 3}})},
+                                 {VKBooleanOperationAdd}, false, far.bitmap(), 0, 0, 2, 16, 16));
     for (float v : far.pixels())
         EXPECT_TRUE(v >= 0 && v <= 1);
 }
@@ -312,7 +320,7 @@ Plane strokeCoverage(const CompoundPathPtr& path, const VKStrokeStyle& style, bo
     return plane;
 }
 
-VKStrokeStyle strokeStyle(double width, int position) {
+VKStrokeStyle strokeStyle(double width, VKStrokePosition position) {
     VKStrokeStyle style;
     style.setWidth(width);
     style.setPosition(position);

@@ -36,9 +36,9 @@ VKStrokeStyle strokeStyleOf(double width, int position, int cap, int join, doubl
                             const std::vector<double>& dashes, double phase) {
     VKStrokeStyle style;
     style.setWidth(width);
-    style.setPosition(position);
-    style.setCap(cap);
-    style.setJoin(join);
+    style.setPosition(VKStrokePosition(position));
+    style.setCap(VKLineCap(cap));
+    style.setJoin(VKLineJoin(join));
     style.setMiterLimit(miterLimit);
     style.setLineDash(dashes.data(), dashes.size(), phase);
     return style;

@@ -24,7 +24,8 @@ CompoundPathPtr compoundPathOf(std::vector<PathPtr> paths, int fillRule = VKFill
 // y-down screen.
 PathPtr ellipsePath(VKRect rect);
 
-// A stroke style with every parameter given.
+// A stroke style with every parameter given, position, cap and join by
+// number as strokeStyleCode writes them.
 VKStrokeStyle strokeStyleOf(double width, int position, int cap, int join, double miterLimit,
                             const std::vector<double>& dashes = {}, double phase = 0);
 

@@ -29,8 +29,9 @@ namespace {
 // noisy shape-burst glow and a bevel of an anti-aliased ellipse, blended,
 // then colour-adjusted.
 BNRenderNodePtr effectsPicture() {
-    auto ellipse = BNCompoundPathNode::create(
-        {compoundPathOf({ellipsePath(VKRectMake(8.25, 6.5, 41.5, 27))})}, {0}, false);
+    auto ellipse =
+        BNCompoundPathNode::create({compoundPathOf({ellipsePath(VKRectMake(8.25, 6.5, 41.5, 27))})},
+                                   {VKBooleanOperationAdd}, false);
     auto paint = [](BNRenderNodePtr mask, double r, double g, double b) {
         return BNColorWithMaskNode::create(std::move(mask), {r, g, b, 0, 0}, BNChannelMaskRGB);
     };
@@ -41,12 +42,16 @@ BNRenderNodePtr effectsPicture() {
     };
     over(BNDiamondGradientNode::create({30, 20}, 15, 25, testGradient(1), true), 8);
     over(BNAngularGradientNode::create({12, 30}, 40, testGradient(1), true), 0);
-    over(paint(BNBitmapStrokeNode::create(ellipse, 0, 2.5), 0.9, 0.2, 0.1), 0);
-    over(BNApplyNoiseNode::create(BNShapeBurstGradientNode::create(ellipse, 2, 4, testGradient(1)),
-                                  0.2),
+    over(paint(BNBitmapStrokeNode::create(ellipse, VKStrokePositionCentered, 2.5), 0.9, 0.2, 0.1),
+         0);
+    over(BNApplyNoiseNode::create(
+             BNShapeBurstGradientNode::create(ellipse, VKStrokePositionOutside, 4, testGradient(1)),
+             0.2),
          10);
     auto bevel =
-        BNShadeNode::create(BNDistanceTransformNode::create(ellipse, 0, 3, 1), 120, 30, 5, 1);
+        BNShadeNode::create(BNDistanceTransformNode::create(ellipse, VKStrokePositionCentered, 3,
+                                                            BNDistanceTechniqueSymmetric),
+                            120, 30, 5, 1);
     over(paint(bevel, 1, 1, 1), 3);
     BNHueSaturationAdjustment reds = hueSaturationAdjustment(25, 0.3, -0.1, 330, 350, 20, 40);
     picture = BNHueSaturationAdjustmentNode::create(

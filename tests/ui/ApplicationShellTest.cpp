@@ -27,7 +27,9 @@ protected:
     // An open flow document of the fake controller, its window shown
     // unless `visible` is false.
     std::shared_ptr<RecordingDocument> openWindow(bool visible = true, bool accepts = true) {
-        const fs::path path = scratch / ("w" + std::to_string(++windows) + ".tsflow");
+        std::string name = "w";
+        name += std::to_string(++windows) + ".tsflow";
+        const fs::path path = scratch / name;
         fs::create_directory(path);
         std::optional<lf::Error> error;
         auto document = std::static_pointer_cast<RecordingDocument>(

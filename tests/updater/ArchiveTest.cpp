@@ -33,7 +33,9 @@ protected:
     fs::path make(const std::string& name, const std::string& command) {
         const fs::path archive = download() / name;
         std::string line = command;
-        line.replace(line.find("%s"), 2, "'" + archive.string() + "'");
+        std::string quoted = "'";
+        quoted += archive.string() + "'";
+        line.replace(line.find("%s"), 2, quoted);
         EXPECT_TRUE(runIn(source(), line)) << line;
         return archive;
     }

@@ -290,9 +290,10 @@ bool BNPathRasterizer::writeCoverage(const BNCoverageBitmap& bitmap) const {
 }
 
 bool BNRasterizeCompoundPaths(const BNCompoundPathList& compoundPaths,
-                              const std::vector<int>& operations, bool initiallyFilled,
-                              const BNCoverageBitmap& bitmap, double originX, double originY,
-                              double scaleFactor, double samplesX, double samplesY) {
+                              const std::vector<VKBooleanOperation>& operations,
+                              bool initiallyFilled, const BNCoverageBitmap& bitmap, double originX,
+                              double originY, double scaleFactor, double samplesX,
+                              double samplesY) {
     if (compoundPaths.empty() || operations.size() != compoundPaths.size()) return false;
     bool filled = initiallyFilled;
     if (operations[0] == VKBooleanOperationSubtract || operations[0] == VKBooleanOperationIntersect)
@@ -302,8 +303,7 @@ bool BNRasterizeCompoundPaths(const BNCompoundPathList& compoundPaths,
     BNPathRasterizer rasterizer(bitmap.width, bitmap.height, filled, originX, originY, scaleFactor,
                                 sampleCount(samplesX, 17.0), sampleCount(samplesY, 5.0));
     for (size_t i = 0; i < compoundPaths.size(); ++i)
-        if (compoundPaths[i])
-            rasterizer.addCompoundPath(*compoundPaths[i], VKBooleanOperation(operations[i]));
+        if (compoundPaths[i]) rasterizer.addCompoundPath(*compoundPaths[i], operations[i]);
     return rasterizer.writeCoverage(bitmap);
 }
 

@@ -30,17 +30,17 @@
 using BNCompoundPathList = std::vector<std::shared_ptr<const VKCompoundPath>>;
 
 // Rasterises the compound paths, each combined with the shape so far by its
-// operation (0 add, 1 subtract, 2 intersect, 3 exclude), into `bitmap`, whose
-// first pixel is at (originX, originY) in points. The shape starts full when
-// the first operation is subtract or intersect, empty when it is add, and
-// as `initiallyFilled` says otherwise. Sub-sample counts below 1 become 17
-// by 5. Returns false without writing when there are no paths, the counts
-// of paths and operations differ, or the bitmap's size times the sub-sample
-// counts is not whole ("Buffer size mismatch").
+// operation, into `bitmap`, whose first pixel is at (originX, originY) in
+// points. The shape starts full when the first operation is subtract or
+// intersect, empty when it is add, and as `initiallyFilled` says otherwise.
+// Sub-sample counts below 1 become 17 by 5. Returns false without writing
+// when there are no paths, the counts of paths and operations differ, or
+// the bitmap's size times the sub-sample counts is not whole ("Buffer size
+// mismatch").
 bool BNRasterizeCompoundPaths(const BNCompoundPathList& compoundPaths,
-                              const std::vector<int>& operations, bool initiallyFilled,
-                              const BNCoverageBitmap& bitmap, double originX, double originY,
-                              double scaleFactor, double samplesX, double samplesY);
+                              const std::vector<VKBooleanOperation>& operations,
+                              bool initiallyFilled, const BNCoverageBitmap& bitmap, double originX,
+                              double originY, double scaleFactor, double samplesX, double samplesY);
 
 // Rasterises the stroke of every path of `compoundPath` with `style`, and:
 // with shouldFill, the fill of the compound path too; otherwise, when every

@@ -13,14 +13,16 @@ BNCoverageBitmap BNCoverageBitmapOfSurface(const BNSurface& surface) {
 }
 
 std::shared_ptr<const BNCompoundPathNode> BNCompoundPathNode::create(
-    BNCompoundPathList compoundPaths, std::vector<int> operations, bool initiallyFilled) {
+    BNCompoundPathList compoundPaths, std::vector<VKBooleanOperation> operations,
+    bool initiallyFilled) {
     if (compoundPaths.empty() || compoundPaths.size() != operations.size()) return nullptr;
     return make<BNCompoundPathNode>(std::move(compoundPaths), std::move(operations),
                                     initiallyFilled);
 }
 
 BNCompoundPathNode::BNCompoundPathNode(CreationKey, BNCompoundPathList compoundPaths,
-                                       std::vector<int> operations, bool initiallyFilled)
+                                       std::vector<VKBooleanOperation> operations,
+                                       bool initiallyFilled)
     : BNRenderNode({}),
       compoundPaths_(std::move(compoundPaths)),
       operations_(std::move(operations)),

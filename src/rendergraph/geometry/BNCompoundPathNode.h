@@ -1,8 +1,7 @@
 #pragma once
 // BNCompoundPathNode: the coverage (an opacity plane) of compound paths
-// combined one after another by boolean operations (0 add, 1 subtract, 2
-// intersect, 3 exclude), rasterised with the rendering context's
-// anti-aliasing grid (BNPathRasterizer.h).
+// combined one after another by boolean operations, rasterised with the
+// rendering context's anti-aliasing grid (BNPathRasterizer.h).
 //
 // The node keeps its own copies of the path and operation lists; the paths
 // themselves are shared and must not change. Its identity takes the paths
@@ -15,14 +14,14 @@ class BNCompoundPathNode final : public BNRenderNode {
 public:
     // Null when there are no paths or the counts of paths and operations
     // differ.
-    static std::shared_ptr<const BNCompoundPathNode> create(BNCompoundPathList compoundPaths,
-                                                            std::vector<int> operations,
-                                                            bool initiallyFilled);
-    BNCompoundPathNode(CreationKey, BNCompoundPathList compoundPaths, std::vector<int> operations,
-                       bool initiallyFilled);
+    static std::shared_ptr<const BNCompoundPathNode> create(
+        BNCompoundPathList compoundPaths, std::vector<VKBooleanOperation> operations,
+        bool initiallyFilled);
+    BNCompoundPathNode(CreationKey, BNCompoundPathList compoundPaths,
+                       std::vector<VKBooleanOperation> operations, bool initiallyFilled);
 
     const BNCompoundPathList& compoundPaths() const { return compoundPaths_; }
-    const std::vector<int>& operations() const { return operations_; }
+    const std::vector<VKBooleanOperation>& operations() const { return operations_; }
     bool initiallyFilled() const { return initiallyFilled_; }
 
     const char* className() const override { return "BNCompoundPathNode"; }
@@ -38,7 +37,7 @@ public:
 
 private:
     BNCompoundPathList compoundPaths_;
-    std::vector<int> operations_;
+    std::vector<VKBooleanOperation> operations_;
     bool initiallyFilled_;
 };
 

@@ -8,7 +8,8 @@
 #include <cmath>
 
 std::shared_ptr<const BNBitmapStrokeNode> BNBitmapStrokeNode::create(BNRenderNodePtr input,
-                                                                     int position, double width) {
+                                                                     VKStrokePosition position,
+                                                                     double width) {
     if (!input || input->channels() != BNChannelMaskOpacity) {
         lf::log("BNBitmapStrokeNode only supports planar opacity inputs");
         return nullptr;
@@ -16,13 +17,13 @@ std::shared_ptr<const BNBitmapStrokeNode> BNBitmapStrokeNode::create(BNRenderNod
     return make<BNBitmapStrokeNode>(std::move(input), position, width);
 }
 
-BNBitmapStrokeNode::BNBitmapStrokeNode(CreationKey, BNRenderNodePtr input, int position,
-                                       double width)
+BNBitmapStrokeNode::BNBitmapStrokeNode(CreationKey, BNRenderNodePtr input,
+                                       VKStrokePosition position, double width)
     : BNRenderNode({std::move(input)}), position_(position), width_(BNUsableStrokeWidth(width)) {}
 
 VKRect BNBitmapStrokeNode::calculateBounds() const {
     VKRect bounds = inputNode(0) ? inputNode(0)->bounds() : VKRectZero;
-    if (position_ == 1) return bounds;
+    if (position_ == VKStrokePositionInside) return bounds;
     const double grow = std::ceil(width_ + 2.0);
     return VKRectInset(bounds, -grow, -grow);
 }
@@ -37,7 +38,7 @@ VKRect BNBitmapStrokeNode::regionOfInterestForInputNodeAtIndex(size_t, VKRect re
 void BNBitmapStrokeNode::updateHashContext(BNHashContext& context) const {
     BNRenderNode::updateHashContext(context);
     updateHashContextWithInput(context, "input", 0);
-    context.updateValue(position_);
+    context.updateValue(static_cast<int32_t>(position_));
     context.updateValue(width_);
 }
 
@@ -50,5 +51,5 @@ void BNBitmapStrokeNode::renderWithOutputSurface(BNSurface& output, const BNSurf
         BNClearSurface(output);
         return;
     }
-    workspace.computeForPosition(position_, 0, &output);
+    workspace.computeForPosition(position_, BNDistanceTechniqueEdgeAnchored, &output);
 }

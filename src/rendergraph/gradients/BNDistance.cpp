@@ -124,11 +124,11 @@ void BNOneSidedDistance(bool inside, const BNDistancePlanes& planes, double w) {
     });
 }
 
-void BNCentredDistance(int technique, const BNDistancePlanes& planes, double w) {
+void BNCentredDistance(BNDistanceTechnique technique, const BNDistancePlanes& planes, double w) {
     checkPlanes(planes, w);
     const double u = 1.0 / (w + 1.0);
     const double u1 = std::min(1.0, u);
-    const bool symmetric = technique == 1;
+    const bool symmetric = technique == BNDistanceTechniqueSymmetric;
 
     std::array<float, 256> table;
     table[0] = -1.0f;

@@ -14,6 +14,14 @@
 
 #include <cstdint>
 
+// How the centred field starts at the shape's edge pixels: anchored at
+// their coverage scaled to one pixel's distance, or symmetrically from
+// their coverage (-1 to 1).
+enum BNDistanceTechnique : int32_t {
+    BNDistanceTechniqueEdgeAnchored = 0,
+    BNDistanceTechniqueSymmetric = 1,
+};
+
 // A float plane: width and height in pixels, rows `rowStride` floats apart.
 struct BNDistancePlane {
     uint64_t width = 0;
@@ -46,11 +54,10 @@ void BNOneSidedDistance(bool inside, const BNDistancePlanes& planes, double w);
 // growing in size by u per pixel away from the edge, bounded by -1 and 1;
 // handed back remapped to 0 (far outside) through 0.5 (the edge) to 1 (deep
 // inside). The band in the final plane covers w pixels on each side of the
-// edge with a one-pixel ramp at its borders. Technique 1 starts edge pixels
-// symmetrically from their coverage (-1 to 1); any other technique anchors
-// them at their coverage scaled to one pixel's distance. The second sweep
-// runs only for widths above 2 pixels.
-void BNCentredDistance(int technique, const BNDistancePlanes& planes, double w);
+// edge with a one-pixel ramp at its borders. The technique says how edge
+// pixels start; a value other than the enumerators anchors them at the edge.
+// The second sweep runs only for widths above 2 pixels.
+void BNCentredDistance(BNDistanceTechnique technique, const BNDistancePlanes& planes, double w);
 
 // A stroke width as the nodes use it: a width that is negative, NaN or
 // infinite (a damaged document) counts as 0.

@@ -9,7 +9,7 @@
 #include <cstring>
 
 std::shared_ptr<const BNDistanceTransformNode> BNDistanceTransformNode::create(
-    BNRenderNodePtr input, int position, double width, int technique) {
+    BNRenderNodePtr input, VKStrokePosition position, double width, BNDistanceTechnique technique) {
     // Exactly one channel: an input without channels (or without a node)
     // has no coverage to measure.
     if (!input || BNSamplesPerPixel(input->channels()) != 1) {
@@ -19,8 +19,9 @@ std::shared_ptr<const BNDistanceTransformNode> BNDistanceTransformNode::create(
     return make<BNDistanceTransformNode>(std::move(input), position, width, technique);
 }
 
-BNDistanceTransformNode::BNDistanceTransformNode(CreationKey, BNRenderNodePtr input, int position,
-                                                 double width, int technique)
+BNDistanceTransformNode::BNDistanceTransformNode(CreationKey, BNRenderNodePtr input,
+                                                 VKStrokePosition position, double width,
+                                                 BNDistanceTechnique technique)
     : BNRenderNode({std::move(input)}),
       position_(position),
       width_(BNUsableStrokeWidth(width)),
@@ -28,7 +29,7 @@ BNDistanceTransformNode::BNDistanceTransformNode(CreationKey, BNRenderNodePtr in
 
 VKRect BNDistanceTransformNode::calculateBounds() const {
     VKRect bounds = inputNode(0) ? inputNode(0)->bounds() : VKRectZero;
-    if (position_ == 1) return bounds;
+    if (position_ == VKStrokePositionInside) return bounds;
     return VKRectInset(bounds, -(width_ + 2.0), -(width_ + 2.0));
 }
 
@@ -41,9 +42,9 @@ VKRect BNDistanceTransformNode::regionOfInterestForInputNodeAtIndex(size_t, VKRe
 void BNDistanceTransformNode::updateHashContext(BNHashContext& context) const {
     BNRenderNode::updateHashContext(context);
     updateHashContextWithInput(context, "input", 0);
-    context.updateValue(position_);
+    context.updateValue(static_cast<int32_t>(position_));
     context.updateValue(width_);
-    context.updateValue(technique_);
+    context.updateValue(static_cast<int32_t>(technique_));
 }
 
 void BNDistanceTransformNode::renderWithOutputSurface(BNSurface& output,

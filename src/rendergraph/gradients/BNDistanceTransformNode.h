@@ -1,28 +1,31 @@
 #pragma once
 // BNDistanceTransformNode: the normalised distance field of a shape given
-// as a one-channel plane (BNDistance.h). Position 0 gives the centred field,
-// 0 far outside through 0.5 at the edge to 1 deep inside; positions 1
-// (inside) and 2 (outside) give the one-sided field, 0 on the zero region
-// rising to 1 at w + 1 pixels from it. Precise glows and chisel bevels use
+// as a one-channel plane (BNDistance.h). A centred position gives the
+// centred field, 0 far outside through 0.5 at the edge to 1 deep inside;
+// inside and outside give the one-sided field, 0 on the zero region rising
+// to 1 at w + 1 pixels from it. Precise glows and chisel bevels use
 // it. Renders at any scale: the width is in points and measured in output
 // pixels.
 
+#include "geometry/VKStrokeStyle.h"
 #include "rendergraph/core/BNRenderNode.h"
+#include "rendergraph/gradients/BNDistance.h"
 
 class BNDistanceTransformNode final : public BNRenderNode {
 public:
     // Null, with a log line, unless the input has exactly one channel. A
-    // width that is negative or not finite counts as 0. Technique 1 starts
-    // the centred field symmetrically from the edge pixels' coverage.
+    // width that is negative or not finite counts as 0. The technique says
+    // how the centred field starts at the edge pixels.
     static std::shared_ptr<const BNDistanceTransformNode> create(BNRenderNodePtr input,
-                                                                 int position, double width,
-                                                                 int technique);
-    BNDistanceTransformNode(CreationKey, BNRenderNodePtr input, int position, double width,
-                            int technique);
+                                                                 VKStrokePosition position,
+                                                                 double width,
+                                                                 BNDistanceTechnique technique);
+    BNDistanceTransformNode(CreationKey, BNRenderNodePtr input, VKStrokePosition position,
+                            double width, BNDistanceTechnique technique);
 
-    int position() const { return position_; }
+    VKStrokePosition position() const { return position_; }
     double width() const { return width_; }
-    int technique() const { return technique_; }
+    BNDistanceTechnique technique() const { return technique_; }
 
     const char* className() const override { return "BNDistanceTransformNode"; }
     BNChannelMask channels() const override { return BNChannelMaskOpacity; }
@@ -35,7 +38,7 @@ public:
                                  BNRenderingContext& context) const override;
 
 private:
-    int32_t position_;
+    VKStrokePosition position_;
     double width_;
-    int32_t technique_;
+    BNDistanceTechnique technique_;
 };

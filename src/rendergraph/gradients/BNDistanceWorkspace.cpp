@@ -14,17 +14,18 @@ BNDistanceWorkspace::BNDistanceWorkspace(const BNSurface& input, const BNSurface
     field_.emplace(context, trimmed_.width * trimmed_.height);
 }
 
-void BNDistanceWorkspace::computeForPosition(int position, int technique, const BNSurface* band) {
+void BNDistanceWorkspace::computeForPosition(VKStrokePosition position,
+                                             BNDistanceTechnique technique, const BNSurface* band) {
     BNDistancePlanes planes;
     planes.input = trimmed_;
     planes.field = {trimmed_.width, trimmed_.height, trimmed_.width, field_->data()};
     if (band)
         planes.final = {band->widthInPixels(), band->heightInPixels(),
                         band->bytesPerRow() / sizeof(float), band->data()};
-    if (position == 0)
+    if (position == VKStrokePositionCentered)
         BNCentredDistance(technique, planes, w_);
     else
-        BNOneSidedDistance(position == 1, planes, w_);
+        BNOneSidedDistance(position == VKStrokePositionInside, planes, w_);
 }
 
 const float* BNDistanceWorkspace::fieldAtOutputPixel(uint64_t x, uint64_t y) const {

@@ -10,6 +10,7 @@
 // covers the node's region of interest, which may reach further (its margin
 // is counted in whole points); the surplus rows and columns are skipped.
 
+#include "geometry/VKStrokeStyle.h"
 #include "rendergraph/core/BNRenderingContext.h"
 #include "rendergraph/core/BNScratchBuffer.h"
 #include "rendergraph/core/BNSurface.h"
@@ -29,11 +30,12 @@ public:
 
     bool isValid() const { return field_.has_value() && field_->isValid(); }
 
-    // Computes the field for a stroke position: centred on the edge
-    // (position 0, with `technique`), or one-sided, inside the shape for
-    // position 1 and outside it for any other. When `band` is given, the
-    // stroke band goes into that one-channel surface of the output's size.
-    void computeForPosition(int position, int technique, const BNSurface* band);
+    // Computes the field for a stroke position: centred on the edge (with
+    // `technique`), or one-sided, inside the shape for an inside position
+    // and outside it for any other. When `band` is given, the stroke band
+    // goes into that one-channel surface of the output's size.
+    void computeForPosition(VKStrokePosition position, BNDistanceTechnique technique,
+                            const BNSurface* band);
 
     // The field value over output pixel (x, y), and the row stride of the
     // field in floats.

@@ -11,7 +11,7 @@
 #include <cmath>
 
 std::shared_ptr<const BNShapeBurstGradientNode> BNShapeBurstGradientNode::create(
-    BNRenderNodePtr input, int position, double width,
+    BNRenderNodePtr input, VKStrokePosition position, double width,
     std::shared_ptr<const BNGradientProvider> provider) {
     if (!input || input->channels() != BNChannelMaskOpacity) {
         lf::log("BNShapeBurstGradientNode only supports inputs with planar opacity channels.");
@@ -25,7 +25,7 @@ std::shared_ptr<const BNShapeBurstGradientNode> BNShapeBurstGradientNode::create
 }
 
 BNShapeBurstGradientNode::BNShapeBurstGradientNode(
-    CreationKey, BNRenderNodePtr input, int position, double width,
+    CreationKey, BNRenderNodePtr input, VKStrokePosition position, double width,
     std::shared_ptr<const BNGradientProvider> provider)
     : BNRenderNode({std::move(input)}),
       position_(position),
@@ -34,7 +34,7 @@ BNShapeBurstGradientNode::BNShapeBurstGradientNode(
 
 VKRect BNShapeBurstGradientNode::calculateBounds() const {
     VKRect bounds = inputNode(0) ? inputNode(0)->bounds() : VKRectZero;
-    if (position_ == 1) return bounds;
+    if (position_ == VKStrokePositionInside) return bounds;
     return VKRectInset(bounds, -(width_ + 2.0), -(width_ + 2.0));
 }
 
@@ -47,7 +47,7 @@ VKRect BNShapeBurstGradientNode::regionOfInterestForInputNodeAtIndex(size_t, VKR
 void BNShapeBurstGradientNode::updateHashContext(BNHashContext& context) const {
     BNRenderNode::updateHashContext(context);
     updateHashContextWithInput(context, "input", 0);
-    context.updateValue(position_);
+    context.updateValue(static_cast<int32_t>(position_));
     context.updateValue(width_);
     context.updateAddress(provider_.get());
 }
@@ -62,8 +62,8 @@ void BNShapeBurstGradientNode::renderWithOutputSurface(BNSurface& output,
         BNClearSurface(output);
         return;
     }
-    workspace.computeForPosition(position_, 0, nullptr);
-    if (position_ == 2) table.reverse();
+    workspace.computeForPosition(position_, BNDistanceTechniqueEdgeAnchored, nullptr);
+    if (position_ == VKStrokePositionOutside) table.reverse();
     BNKernelPlane out(output);
     TarrowLookupPlanar(workspace.fieldAtOutputPixel(0, 0), out.data, table.data(), out.width,
                        out.height, static_cast<uint32_t>(workspace.fieldStride() * sizeof(float)),

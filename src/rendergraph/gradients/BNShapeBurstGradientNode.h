@@ -1,12 +1,13 @@
 #pragma once
 // BNShapeBurstGradientNode: a gradient laid along the distance to the edge
-// of a shape given as an opacity-only input. Position 1 runs the gradient
-// inward from the edge, position 2 outward from it (the table reversed, so
-// the last entry lies on the edge), position 0 across it (the first entry
-// far outside, the middle on the edge, the last deep inside); `width`
-// points to go from one end to the other. Gradient fills and glows use it.
+// of a shape given as an opacity-only input. An inside position runs the
+// gradient inward from the edge, outside outward from it (the table
+// reversed, so the last entry lies on the edge), centred across it (the
+// first entry far outside, the middle on the edge, the last deep inside);
+// `width` points to go from one end to the other. Gradient fills and glows use it.
 // Renders at scale 1 only (the renderer scales its pixels).
 
+#include "geometry/VKStrokeStyle.h"
 #include "rendergraph/core/BNRenderNode.h"
 #include "rendergraph/gradients/BNGradientProvider.h"
 
@@ -15,12 +16,12 @@ public:
     // Null, with a log line, unless the input is opacity only, and without a
     // provider. A width that is negative or not finite counts as 0.
     static std::shared_ptr<const BNShapeBurstGradientNode> create(
-        BNRenderNodePtr input, int position, double width,
+        BNRenderNodePtr input, VKStrokePosition position, double width,
         std::shared_ptr<const BNGradientProvider> provider);
-    BNShapeBurstGradientNode(CreationKey, BNRenderNodePtr input, int position, double width,
-                             std::shared_ptr<const BNGradientProvider> provider);
+    BNShapeBurstGradientNode(CreationKey, BNRenderNodePtr input, VKStrokePosition position,
+                             double width, std::shared_ptr<const BNGradientProvider> provider);
 
-    int position() const { return position_; }
+    VKStrokePosition position() const { return position_; }
     double width() const { return width_; }
     const std::shared_ptr<const BNGradientProvider>& provider() const { return provider_; }
 
@@ -33,7 +34,7 @@ public:
                                  BNRenderingContext& context) const override;
 
 private:
-    int32_t position_;
+    VKStrokePosition position_;
     double width_;
     std::shared_ptr<const BNGradientProvider> provider_;
 };
