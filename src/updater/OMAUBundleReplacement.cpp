@@ -5,18 +5,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
-#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::optional<struct stat> statOf(const fs::path& path) {
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) return std::nullopt;
-    return status;
-}
 
 lf::Status copyInto(const fs::path& source, const fs::path& staging) {
     std::error_code error;
@@ -27,12 +19,18 @@ lf::Status copyInto(const fs::path& source, const fs::path& staging) {
     return {};
 }
 
-void removeQuietly(const fs::path& path) {
+}  // namespace
+
+std::optional<struct stat> OMAUStatusOf(const fs::path& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) return std::nullopt;
+    return status;
+}
+
+void OMAURemoveQuietly(const fs::path& path) {
     std::error_code ignored;
     fs::remove_all(path, ignored);
 }
-
-}  // namespace
 
 lf::Result<fs::path> OMAUReserveFolderBeside(const fs::path& target, const std::string& tag) {
     std::string name = ".";
@@ -48,11 +46,12 @@ lf::Status OMAUReplaceBundle(const fs::path& source, const fs::path& destination
     auto rename = steps.rename ? steps.rename : [](const char* from, const char* to) {
         return ::rename(from, to);
     };
-    const auto sourceStatus = statOf(source);
-    const auto folderStatus = statOf(destination.parent_path());
+    const auto sourceStatus = OMAUStatusOf(source);
+    const auto folderStatus = OMAUStatusOf(destination.parent_path());
     if (!sourceStatus || !folderStatus)
         return lf::Error::posix(errno, "examine " + source.string());
-    if (!statOf(destination)) return lf::Error::posix(errno, "examine " + destination.string());
+    if (!OMAUStatusOf(destination))
+        return lf::Error::posix(errno, "examine " + destination.string());
 
     // Only a rename within one file system is all or nothing.
     fs::path incoming = source;
@@ -60,13 +59,13 @@ lf::Status OMAUReplaceBundle(const fs::path& source, const fs::path& destination
         lf::Result<fs::path> staging = OMAUReserveFolderBeside(destination, "new");
         if (!staging) return staging.error();
         if (lf::Status copied = copyInto(source, *staging); !copied) {
-            removeQuietly(*staging);
+            OMAURemoveQuietly(*staging);
             return copied;
         }
         incoming = *staging;
     }
     auto discardStaging = [&] {
-        if (incoming != source) removeQuietly(incoming);
+        if (incoming != source) OMAURemoveQuietly(incoming);
     };
 
     if (rename(destination.c_str(), backup.c_str()) != 0) {

@@ -13,7 +13,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
+#include <sys/stat.h>
 
 // The renames of a replacement, in order: the target to the backup, the
 // new folder to the target (and, on failure, the backup back). Tests make
@@ -29,6 +31,14 @@ lf::Status OMAUReplaceBundle(const std::filesystem::path& source,
                              const std::filesystem::path& destination,
                              const std::filesystem::path& backup,
                              const OMAUReplacementSteps& steps = {});
+
+// The status of `path` itself (a link is not followed); nothing when it
+// cannot be examined, with errno saying why.
+std::optional<struct stat> OMAUStatusOf(const std::filesystem::path& path);
+
+// Removes `path` and everything below it, ignoring failures: for staging and
+// backup folders that are only in the way.
+void OMAURemoveQuietly(const std::filesystem::path& path);
 
 // A new empty folder beside `target`, named ".name.tag-XXXXXX".
 lf::Result<std::filesystem::path> OMAUReserveFolderBeside(const std::filesystem::path& target,

@@ -9,23 +9,11 @@
 #include <fmt/format.h>
 
 #include <cerrno>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::optional<struct stat> statOf(const fs::path& path) {
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) return std::nullopt;
-    return status;
-}
-
-void removeQuietly(const fs::path& path) {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-}
 
 lf::Status runPrivileged(const OMAUPrivilegedMove& privileged, std::vector<std::string> arguments) {
     lf::ChildProcess::Options options;
@@ -67,7 +55,7 @@ lf::Status OMAUMovePathAsUser(const fs::path& source, const fs::path& destinatio
     LF_TRY(OMAUReplaceBundle(source, destination, *backup));
     if (!QFile::moveToTrash(QString::fromStdString(backup->string()))) {
         lf::log("Could not move the old copy {} to the trash; removing it", backup->string());
-        removeQuietly(*backup);
+        OMAURemoveQuietly(*backup);
     }
     return {};
 }
@@ -76,9 +64,10 @@ lf::Status OMAUMovePathWithForcedAuthentication(const fs::path& source, const fs
                                                 const OMAUPrivilegedMove& privileged) {
     const fs::path backup = destination.parent_path() / (destination.stem().string() + ".old" +
                                                          destination.extension().string());
-    if (!statOf(source)) return lf::Error::posix(errno, "examine " + source.string());
-    if (statOf(backup)) return lf::Error::posix(EEXIST, "keep the old copy at " + backup.string());
-    const auto target = statOf(destination);
+    if (!OMAUStatusOf(source)) return lf::Error::posix(errno, "examine " + source.string());
+    if (OMAUStatusOf(backup))
+        return lf::Error::posix(EEXIST, "keep the old copy at " + backup.string());
+    const auto target = OMAUStatusOf(destination);
     if (!target) return lf::Error::posix(errno, "examine " + destination.string());
     return runPrivileged(privileged,
                          {source.string(), destination.string(), backup.string(),
@@ -86,7 +75,7 @@ lf::Status OMAUMovePathWithForcedAuthentication(const fs::path& source, const fs
 }
 
 bool OMAUCurrentUserOwnsPath(const fs::path& path) {
-    const auto status = statOf(path);
+    const auto status = OMAUStatusOf(path);
     if (!status || status->st_uid != ::getuid()) return false;
     if (!S_ISDIR(status->st_mode)) return true;
     std::error_code error;
@@ -103,7 +92,7 @@ size_t OMAUCopiesRunning(const std::string& name) {
     for (const auto& entry : fs::directory_iterator("/proc", error)) {
         const std::string pid = entry.path().filename().string();
         if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-        const auto status = statOf(entry.path());
+        const auto status = OMAUStatusOf(entry.path());
         if (!status || status->st_uid != ::getuid()) continue;
         FILE* file = std::fopen((entry.path() / "comm").c_str(), "r");
         if (!file) continue;
