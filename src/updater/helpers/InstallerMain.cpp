@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
                    argv[0]);
         return 2;
     }
-    if (std::error_code error; fs::exists(fs::symlink_status(backup, error))) {
+    if (OMAUStatusOf(backup)) {
         fmt::print(stderr, "{}: {} exists\n", argv[0], backup.string());
         return 1;
     }
@@ -66,8 +66,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // The new folder is in place: what follows cannot undo that.
-    std::error_code ignored;
-    fs::remove_all(backup, ignored);
+    OMAURemoveQuietly(backup);
     if (!changeOwner(destination, *owner, *group))
         fmt::print(stderr, "{}: could not give {} its owner back\n", argv[0], destination.string());
     return 0;
