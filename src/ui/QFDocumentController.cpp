@@ -53,7 +53,7 @@ std::shared_ptr<QFFlowDocument> QFDocumentController::openDocumentWithContentsOf
         if (display) open->showWindows();
         return open;
     }
-    auto document = std::make_shared<QFFlowDocument>();
+    auto document = makeDocument();
     if (auto read = document->readFromURL(path); !read) {
         if (error) *error = read.error();
         return nullptr;
@@ -71,6 +71,10 @@ std::shared_ptr<QFFlowDocument> QFDocumentController::makeUntitledDocumentOfType
         if (error) *error = lf::Error("NSCocoaErrorDomain", 256, {{"type", type}});
         return nullptr;
     }
+    return makeDocument();
+}
+
+std::shared_ptr<QFFlowDocument> QFDocumentController::makeDocument() const {
     return std::make_shared<QFFlowDocument>();
 }
 

@@ -62,6 +62,10 @@ public:
     // The open document read from `path`, or null.
     std::shared_ptr<QFFlowDocument> documentForURL(const std::string& path) const;
 
+protected:
+    // A new, empty document, before it reads anything.
+    virtual std::shared_ptr<QFFlowDocument> makeDocument() const;
+
 private:
     std::vector<std::shared_ptr<QFFlowDocument>> documents_;
 };

@@ -59,7 +59,7 @@ public:
     }
 };
 
-// Opens documents of existing paths (as recording documents, shown), and
+// Opens documents as the application does, as recording documents, and
 // records the open and untitled requests and the errors presented.
 class FakeDocumentController : public QFDocumentController {
 public:
@@ -67,16 +67,7 @@ public:
         const std::string& path, bool display, std::optional<lf::Error>* error) override {
         opened.push_back(path);
         if (failOpeningWithoutError) return nullptr;
-        auto document = std::make_shared<RecordingDocument>();
-        if (auto read = document->readFromURL(path); !read) {
-            if (error) *error = read.error();
-            return nullptr;
-        }
-        document->setFileURL(path);
-        addDocument(document);
-        document->makeWindowControllers();
-        if (display) document->showWindows();
-        return document;
+        return QFDocumentController::openDocumentWithContentsOfURL(path, display, error);
     }
     std::shared_ptr<QFFlowDocument> makeUntitledDocumentOfType(const std::string& type,
                                                                std::optional<lf::Error>*) override {
@@ -84,6 +75,9 @@ public:
         auto document = std::make_shared<RecordingDocument>();
         untitled.push_back(document);
         return document;
+    }
+    std::shared_ptr<QFFlowDocument> makeDocument() const override {
+        return std::make_shared<RecordingDocument>();
     }
     void presentError(const lf::Error& error) override { presented.push_back(error); }
     std::vector<std::string> URLsFromRunningOpenPanel() override { return panelAnswer; }
