@@ -1,8 +1,6 @@
 #include "rendergraph/adjustments/BNSelectiveColorNode.h"
 
-#include "platform/Log.h"
-#include "rendergraph/core/BNInputMargin.h"
-#include "rendergraph/core/BNSurfaceFill.h"
+#include "rendergraph/adjustments/BNStraightColorPixels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -79,25 +77,6 @@ void BNSelectiveColorNode::adjustColor(const BNSelectiveColorAdjustment& adjustm
 
 void BNSelectiveColorNode::renderWithOutputSurface(BNSurface& output, const BNSurfaceList& inputs,
                                                    BNRenderingContext&) const {
-    const BNSurface& input = *inputs.at(0);
-    const float* source = BNInputOverOutput(input, output);
-    if (!source || !BNMaskIsFourChannel(input.channels())) {
-        lf::log("BNSelectiveColorNode: unsupported input");
-        BNClearSurface(output);
-        return;
-    }
-    for (uint64_t y = 0; y < output.heightInPixels(); ++y) {
-        const float* in = reinterpret_cast<const float*>(reinterpret_cast<const uint8_t*>(source) +
-                                                         y * input.bytesPerRow());
-        float* out = output.row(y);
-        for (uint64_t x = 0; x < output.widthInPixels(); ++x, in += 4, out += 4) {
-            const float a = in[3];
-            const float unpremultiply = 1.0f / std::max(a, 0.0001f);
-            float c[3] = {in[0] * unpremultiply, in[1] * unpremultiply, in[2] * unpremultiply};
-            adjustColor(adjustment_, c);
-            for (int k = 0; k < 3; ++k)
-                out[k] = c[k] * a;
-            out[3] = a;
-        }
-    }
+    BNAdjustStraightColor("BNSelectiveColorNode", *inputs.at(0), output,
+                          [&](float(&c)[3]) { adjustColor(adjustment_, c); });
 }

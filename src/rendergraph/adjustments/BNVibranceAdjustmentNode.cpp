@@ -1,9 +1,7 @@
 #include "rendergraph/adjustments/BNVibranceAdjustmentNode.h"
 
-#include "platform/Log.h"
-#include "rendergraph/core/BNInputMargin.h"
+#include "rendergraph/adjustments/BNStraightColorPixels.h"
 #include "rendergraph/core/BNRenderingContext.h"
-#include "rendergraph/core/BNSurfaceFill.h"
 
 #include <algorithm>
 #include <array>
@@ -134,13 +132,6 @@ void BNVibranceAdjustmentNode::updateHashContext(BNHashContext& context) const {
 void BNVibranceAdjustmentNode::renderWithOutputSurface(BNSurface& output,
                                                        const BNSurfaceList& inputs,
                                                        BNRenderingContext& context) const {
-    const BNSurface& input = *inputs.at(0);
-    const float* source = BNInputOverOutput(input, output);
-    if (!source || !BNMaskIsFourChannel(input.channels())) {
-        lf::log("BNVibranceAdjustmentNode: unsupported input");
-        BNClearSurface(output);
-        return;
-    }
     // Without a profile the rendering is taken as gamma 2.2, as the tone
     // curves do, rather than a gamma of 0 that would flatten every colour.
     const double gamma = context.colorProfile() ? context.colorProfile()->estimatedGamma() : 2.2;
@@ -149,20 +140,11 @@ void BNVibranceAdjustmentNode::renderWithOutputSurface(BNSurface& output,
     const auto v = static_cast<float>(vibrance_);
     const auto sat = static_cast<float>(saturation_);
 
-    for (uint64_t y = 0; y < output.heightInPixels(); ++y) {
-        const float* in = reinterpret_cast<const float*>(reinterpret_cast<const uint8_t*>(source) +
-                                                         y * input.bytesPerRow());
-        float* out = output.row(y);
-        for (uint64_t x = 0; x < output.widthInPixels(); ++x, in += 4, out += 4) {
-            const float a = in[3];
-            const float unpremultiply = 1.0f / std::max(a, 0.0001f);
-            float c[3];
-            for (int k = 0; k < 3; ++k)
-                c[k] = lookUp(decode, in[k] * unpremultiply);
-            adjust(c, v, sat);
-            for (int k = 0; k < 3; ++k)
-                out[k] = lookUp(encode, c[k]) * a;
-            out[3] = a;
-        }
-    }
+    BNAdjustStraightColor("BNVibranceAdjustmentNode", *inputs.at(0), output, [&](float(&c)[3]) {
+        for (int k = 0; k < 3; ++k)
+            c[k] = lookUp(decode, c[k]);
+        adjust(c, v, sat);
+        for (int k = 0; k < 3; ++k)
+            c[k] = lookUp(encode, c[k]);
+    });
 }
