@@ -252,12 +252,15 @@ TEST_F(AppOnScreen, TheRecentsPopoverOpensBelowItsButton) {
     // the body, and at the body's rounded bottom corner (probed only where
     // the flow window lies behind; the bare screen is black).
     const int arrowX = popover.left() + recents.arrowPosition();
+    int probed = 0;
     for (const QPoint outside :
          {QPoint(popover.left() + 3, popover.top() + 2), QPoint(arrowX - 24, popover.top() + 2),
           QPoint(arrowX + 24, popover.top() + 2), popover.bottomLeft()}) {
         if (!frame.contains(outside)) continue;
+        ++probed;
         EXPECT_GT(qGray(shot.pixel(outside)), 150) << outside.x() << ", " << outside.y();
     }
+    EXPECT_GE(probed, 2) << "the popover has moved off the window behind it";
     controller.closeRecentRepeat();
     manager->removeFlow(flow);
 }
