@@ -43,10 +43,6 @@ constexpr double kPopoverInset = 6;
 constexpr std::chrono::milliseconds kPopoverAppearancePause(300);
 constexpr const char* kRunningFlowsWithoutUIKey = "isRunningFlowsWithoutUI";
 
-QString localized(const std::string& key) {
-    return QString::fromStdString(QFResources::shared()->localizedString(key));
-}
-
 // The local files among the dragged URLs, in order.
 std::vector<std::string> draggedFilePaths(const QMimeData* data) {
     std::vector<std::string> paths;
@@ -107,7 +103,7 @@ QFFlowWindowController::QFFlowWindowController()
         });
     connect(recentRepeatWindowButton_, &QAbstractButton::clicked, this,
             [this] { toggleRecentRepeat(); });
-    recentRepeatWindowButton_->setToolTip(localized("recents-repeat.button.tooltip"));
+    recentRepeatWindowButton_->setToolTip(QFLocalizedString("recents-repeat.button.tooltip"));
     recentRepeatWindowButton_->setPadding(OMEdgeInsets{4, 7, 4, 7});
     recentRepeatWindowButton_->sizeToFit();
     window_->setAccessoryWindowButton(recentRepeatWindowButton_);
@@ -267,13 +263,14 @@ void QFFlowWindowController::askWhetherToRepeatAutomatically(const std::shared_p
     if (flow->inputURLs().size() >= 2) titleKey += ".multiple";
     auto* alert = new QMessageBox(window_);
     alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setText(localized(titleKey));
-    alert->setInformativeText(localized("flow.decide.should-repeat-automatically.message"));
-    QPushButton* proceed =
-        alert->addButton(localized("flow.decide.should-repeat-automatically.button.proceed.title"),
-                         QMessageBox::AcceptRole);
-    alert->addButton(localized("flow.decide.should-repeat-automatically.button.cancel.title"),
-                     QMessageBox::RejectRole);
+    alert->setText(QFLocalizedString(titleKey));
+    alert->setInformativeText(QFLocalizedString("flow.decide.should-repeat-automatically.message"));
+    QPushButton* proceed = alert->addButton(
+        QFLocalizedString("flow.decide.should-repeat-automatically.button.proceed.title"),
+        QMessageBox::AcceptRole);
+    alert->addButton(
+        QFLocalizedString("flow.decide.should-repeat-automatically.button.cancel.title"),
+        QMessageBox::RejectRole);
     alert->setDefaultButton(proceed);
     if (const QImage icon = QFResources::shared()->bitmapFileNamed(QFImageName::ApplicationIcon);
         !icon.isNull())
@@ -389,8 +386,8 @@ void QFFlowWindowController::performAction(std::string_view action) {
 
 bool QFFlowWindowController::validateMenuItem(QAction& item) {
     if (QFActionOfMenuItem(item) == QFAction::ToggleRecentRepeat)
-        item.setText(localized(popoverIsShownOn(window_) ? "recents-repeat.hide.title"
-                                                         : "recents-repeat.show.title"));
+        item.setText(QFLocalizedString(popoverIsShownOn(window_) ? "recents-repeat.hide.title"
+                                                                 : "recents-repeat.show.title"));
     return true;
 }
 

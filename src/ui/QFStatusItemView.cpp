@@ -18,10 +18,6 @@
 
 namespace {
 
-QString localized(const char* key) {
-    return QString::fromStdString(QFResources::shared()->localizedString(key));
-}
-
 QIcon iconFromImage(const std::shared_ptr<const OMImage>& image) {
     QIcon icon;
     if (!image) return icon;
@@ -63,7 +59,7 @@ QFStatusItemView::QFStatusItemView(QObject* parent) : QObject(parent), menu_(new
     menu_->setTitle(QString());
     menuItemForPSD_ = menu_->addAction(QString());
     menuItemForPSD_->setEnabled(false);
-    menuItemForOpening_ = menu_->addAction(localized("ps-menu.open-active-psd.title"));
+    menuItemForOpening_ = menu_->addAction(QFLocalizedString("ps-menu.open-active-psd.title"));
     menuItemForOpening_->setVisible(false);
     connect(menuItemForOpening_, &QAction::triggered, this, [this] { openActivePSD(); });
     connect(menu_, &QMenu::aboutToShow, this, [this] { menuWillOpen(); });
@@ -168,7 +164,7 @@ void QFStatusItemView::menuWillOpen() {
         updateMenuItemsWithActiveDocumentURL(url);
     } else {
         updateMenuItemsWithActiveDocumentURL(std::nullopt);
-        menuItemForPSD_->setText(localized("ps-menu.looking-for-active-psd.title"));
+        menuItemForPSD_->setText(QFLocalizedString("ps-menu.looking-for-active-psd.title"));
     }
 }
 
@@ -183,9 +179,9 @@ void QFStatusItemView::updateMenuItemsWithActiveDocumentURL(const std::optional<
         menuItemForOpening_->setVisible(true);
         return;
     }
-    menuItemForPSD_->setText(localized(QFPhotoshopBridge::shared()->isPhotoshopRunning()
-                                           ? "ps-menu.no-active-psd.title"
-                                           : "ps-menu.ps-not-running.title"));
+    menuItemForPSD_->setText(QFLocalizedString(QFPhotoshopBridge::shared()->isPhotoshopRunning()
+                                                   ? "ps-menu.no-active-psd.title"
+                                                   : "ps-menu.ps-not-running.title"));
     menuItemForOpening_->setVisible(false);
 }
 
