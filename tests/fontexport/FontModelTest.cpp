@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <map>
 #include <sstream>
 using namespace lf::test;
 
@@ -217,5 +218,60 @@ TEST(FontGlyphs, ValuesThatDoNotFitTheirFieldsAreReported) {
         EXPECT_TRUE(document.error().is(QFFontErrorDomain, c.code)) << c.name;
         EXPECT_TRUE(contains(document.error().localizedDescription(), c.fragment))
             << c.name << ": " << document.error().localizedDescription();
+    }
+}
+
+TEST(FontDocument, RefusesNamesThatXMLCannotCarry) {
+    const std::pair<const char*, std::string> names[] = {
+        {"invalid UTF-8", "Bad\xFFName"},
+        {"cut sequence", "Caf\xC3"},
+        {"encoded surrogate", "A\xED\xA0\x80"},
+        {"overlong form", "A\xC0\xAF"},
+        {"NUL", std::string("A\0B", 3)},
+        {"ESC", "Red\x1B[31m"},
+        {"DEL", "A\x7F"},
+        {"C1 control", "A\xC2\x85"},
+        {"U+FFFF", "A\xEF\xBF\xBF"},
+    };
+    for (const auto& [what, name] : names) {
+        QFFont font;
+        font.setName(name);
+        lf::LogCapture log;
+        auto document = font.ttxRepresentation();
+        ASSERT_FALSE(document) << what;
+        EXPECT_TRUE(document.error().is(QFFontErrorDomain, QFFontErrorTextNotXML)) << what;
+        EXPECT_TRUE(contains(document.error().localizedDescription(), "The font name holds"))
+            << what << ": " << document.error().localizedDescription();
+        // Refused before anything is written, the log line included.
+        EXPECT_TRUE(log.lines().empty()) << what;
+    }
+    QFFont font;
+    font.setName("Red\x1B[31m");
+    EXPECT_EQ(font.ttxRepresentation().error().localizedDescription(),
+              "The font name holds the control character U+001B at byte 3, which a TTX document "
+              "cannot carry.");
+    font.setName("Bad\xFFName");
+    EXPECT_TRUE(contains(font.ttxRepresentation().error().localizedDescription(),
+                         "bytes that are not UTF-8 at byte 3"));
+}
+
+TEST(FontDocument, NamesReadBackAsTheyWereGiven) {
+    for (const std::string name : {"Sample & Co <\"1\"> ]]> --", "Caf\u00e9 \u5b57 \U0001F600",
+                                   "Tab\there\nline\r\nend\r"}) {
+        QFFont font;
+        font.setName(name);
+        std::string text = ttxText(font);
+        auto document = parsedXML(text);
+        pugi::xml_node root = document->child("ttFont");
+        std::map<std::string, std::string> records;
+        for (pugi::xml_node record : root.child("name").children("namerecord"))
+            records[record.attribute("nameID").value()] = record.text().get();
+        EXPECT_EQ(records["1"], name);
+        EXPECT_EQ(records["4"], name + " Regular");
+        EXPECT_EQ(records["6"], name);
+        pugi::xml_node cff = root.child("CFF").child("CFFFont");
+        EXPECT_EQ(cff.attribute("name").value(), name);
+        EXPECT_EQ(cff.child("FullName").attribute("value").value(), name);
+        EXPECT_EQ(cff.child("FamilyName").attribute("value").value(), name);
     }
 }
