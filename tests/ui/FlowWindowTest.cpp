@@ -15,6 +15,7 @@
 #include "ui/QFApplicationFlowHooks.h"
 #include "ui/QFApplicationMenu.h"
 #include "ui/QFExportFlowController.h"
+#include "ui/QFIconView.h"
 #include "ui/QFRecentsPopover.h"
 #include "ui/QFRecentsStyle.h"
 #include "ui/QFResources.h"
@@ -26,6 +27,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -269,6 +271,33 @@ TEST_F(FlowWindows, ARunningWindowRefusesDropsAndCancellingAsksNothing) {
     menu.validate();
     EXPECT_FALSE(menu.itemWithAction(QFAction::SaveFlowOutput)->isEnabled());
     EXPECT_FALSE(menu.itemWithAction(QFAction::CancelFlow)->isEnabled());
+}
+
+// Escape, typed as the user does (through the window's shortcuts), with
+// tiles selected only clears the selection; without a selection it cancels
+// the flow as the menu's Cancel does.
+TEST_F(FlowWindows, EscapeClearsTheSelectionBeforeItCancelsTheFlow) {
+    app.delegate.openFiles({document("05-folders.psd")});
+    QFExportFlowController& view = readyFlowView();
+    QFFlowWindowController& window = onlyWindow();
+    QFIconView& icons = *view.iconView();
+    window.window()->activateWindow();
+    icons.setFocus();
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
+        QCoreApplication::processEvents();
+        return QApplication::activeWindow() == window.window() && icons.hasFocus();
+    }));
+    icons.setSelectedIndexes({0, 2});
+
+    QTest::keyClick(&icons, Qt::Key_Escape);
+    EXPECT_TRUE(icons.selectedIndexes().empty());
+    lf::MainQueue::shared()->drain();
+    EXPECT_FALSE(window.canStartAnything());
+    EXPECT_TRUE(view.offersSave());
+
+    QTest::keyClick(&icons, Qt::Key_Escape);
+    EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] { return window.canStartAnything(); }));
+    EXPECT_FALSE(fs::exists(out));
 }
 
 TEST_F(FlowWindows, RecentsButtonsTurnWhileAFlowRunsWithoutAWindow) {
