@@ -4,15 +4,80 @@
 #include "ui/QFApplication.h"
 #include "ui/QFApplicationDelegate.h"
 #include "ui/QFApplicationFlowHooks.h"
-#include "ui/QFDocumentController.h"
+#include "ui/QFOpenRequest.h"
+#include "ui/QFOpenRequestServer.h"
 #include "ui/QFResources.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
+#include <QThread>
+
+#include <chrono>
+#include <iostream>
+
+namespace {
+
+// How long a launch tries to reach the running application before it
+// opens the files itself, and how long it pauses between tries (the
+// running one may be between taking its lock and listening).
+constexpr std::chrono::seconds kHandOverTimeout(5);
+constexpr std::chrono::milliseconds kHandOverRetryPause(50);
+
+std::vector<std::string> absolutePaths(const std::vector<std::string>& files) {
+    std::vector<std::string> paths;
+    for (const std::string& file : files)
+        paths.push_back(QFileInfo(QString::fromStdString(file)).absoluteFilePath().toStdString());
+    return paths;
+}
+
+// Listens for later launches, unless an application already runs for this
+// user and display: then it gets the paths, and the answer is true.
+bool handedOverToRunningApplication(QFOpenRequestServer& server,
+                                    const std::vector<std::string>& paths) {
+    const QDeadlineTimer deadline(kHandOverTimeout);
+    for (;;) {
+        switch (server.listen()) {
+            case QFOpenRequestServer::ListenResult::Listening:
+                return false;
+            case QFOpenRequestServer::ListenResult::Failed:
+                std::cerr << "layerflow: cannot listen at " << server.socketPath().toStdString()
+                          << "; later launches open their own windows\n";
+                return false;
+            case QFOpenRequestServer::ListenResult::AnotherApplicationListens:
+                break;
+        }
+        switch (QFOpenRequest::send(server.socketPath(), paths, deadline)) {
+            case QFOpenRequest::Result::Taken:
+                return true;
+            case QFOpenRequest::Result::Refused:
+                std::cerr << "layerflow: the running application refused the files; "
+                             "opening them here\n";
+                return false;
+            case QFOpenRequest::Result::NoAnswer:
+                break;
+        }
+        if (deadline.hasExpired()) {
+            std::cerr << "layerflow: the running application does not answer at "
+                      << server.socketPath().toStdString() << "; opening the files here\n";
+            return false;
+        }
+        QThread::msleep(static_cast<unsigned long>(kHandOverRetryPause.count()));
+    }
+}
+
+}  // namespace
 
 int runWindowedApplication(int& argc, char** argv, const std::vector<std::string>& files) {
     QApplication application(argc, argv);
+    const std::vector<std::string> paths = absolutePaths(files);
+    QFApplicationDelegate delegate;
+    QFOpenRequestServer server(QFOpenRequestServer::defaultSocketPath(),
+                               [&delegate](const std::vector<std::string>& handed) {
+                                   delegate.openFilesOrUntitledDocument(handed);
+                               });
+    if (handedOverToRunningApplication(server, paths)) return 0;
+
     const auto resources = QFResources::shared();
     QApplication::setApplicationName(QString::fromStdString(resources->productName()));
     QApplication::setDesktopFileName(
@@ -22,19 +87,10 @@ int runWindowedApplication(int& argc, char** argv, const std::vector<std::string
     lf::MainQueue::shared()->bindToCurrentThread();
     QFFlowInterfaceHooks::install(QFApplicationFlowHooks());
 
-    QFApplicationDelegate delegate;
     QFApplication::shared().setDelegate(&delegate);
     delegate.applicationWillFinishLaunching();
     delegate.applicationDidFinishLaunching();
-    if (files.empty()) {
-        QFDocumentController::shared().openUntitledDocumentAndDisplay(true, nullptr);
-    } else {
-        std::vector<std::string> paths;
-        for (const std::string& file : files)
-            paths.push_back(
-                QFileInfo(QString::fromStdString(file)).absoluteFilePath().toStdString());
-        delegate.openFiles(paths);
-    }
+    delegate.openFilesOrUntitledDocument(paths);
     const int status = QApplication::exec();
     QFApplication::shared().setDelegate(nullptr);
     return status;

@@ -1,7 +1,8 @@
 // layerflow: the application. Without arguments it opens a flow window;
-// given files it opens them in flow windows. Given documents and --save-to
-// it exports them into the folder without windows (the headless road) and
-// prints each file it wrote.
+// given files it opens them in flow windows (or hands either to the
+// application that already runs). Given documents and --save-to it exports
+// them into the folder without windows (the headless road), never asking a
+// running application, and prints each file it wrote.
 
 #include "HeadlessExport.h"
 #include "WindowedApplication.h"
@@ -23,7 +24,10 @@ constexpr const char* kUsage =
     "bad arguments exit with 2.\n"
     "\n"
     "Without --save-to, opens the Photoshop documents and flow documents\n"
-    "(.tsflow) in flow windows, or an empty flow window without files.\n";
+    "(.tsflow) in flow windows, or an empty flow window without files. When\n"
+    "the application already runs, it gets them instead, and this launch ends.\n"
+    "The application runs on after its last window closes; Quit in a window's\n"
+    "menu ends it.\n";
 
 int usage(const std::string& problem) {
     if (!problem.empty()) std::cerr << "layerflow: " << problem << "\n\n";

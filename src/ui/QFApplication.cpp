@@ -28,7 +28,9 @@ const std::map<std::string_view, std::function<void(QFApplication&)>, std::less<
             {QFAction::RateInAppStore, &QFApplication::rateInAppStore},
             {QFAction::FollowOnTwitter, &QFApplication::followOnTwitter},
             {QFAction::SendFeedback, &QFApplication::sendFeedback},
-            {QFAction::Terminate, [](QFApplication&) { QApplication::closeAllWindows(); }},
+            // The windows close first; one that refuses keeps the
+            // application running.
+            {QFAction::Terminate, [](QFApplication&) { QCoreApplication::quit(); }},
         };
     return table;
 }

@@ -3,9 +3,11 @@
 // It keeps the title-bar animations of the flow windows still while a
 // sheet comes and goes, opens the web pages of the help, the release notes
 // and the rating, writes the feedback mail and starts the update check the
-// user asks for. In a window's responder chain it comes after the window
-// controller and before its delegate (QFApplicationDelegate), which
-// answers the actions of the application as a whole.
+// user asks for. Quit closes the windows and ends the application, which
+// otherwise outlives its last window. In a window's responder chain it
+// comes after the window controller and before its delegate
+// (QFApplicationDelegate), which answers the actions of the application as
+// a whole.
 //
 // The web pages lie under the site named by "AppWebSiteBaseURL" in
 // Info.json; the feedback goes to "AppFeedbackEmailAddress".

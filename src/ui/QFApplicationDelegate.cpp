@@ -13,6 +13,8 @@
 #include "ui/QFWindow.h"
 #include "updater/OMSoftwareUpdater.h"
 
+#include <QGuiApplication>
+
 #include <chrono>
 
 namespace {
@@ -43,6 +45,7 @@ QFApplicationDelegate::~QFApplicationDelegate() = default;
 void QFApplicationDelegate::applicationWillFinishLaunching() {
     checkForUpdatesMenuItemVisible_ = true;
     QFFlowPlugInManager::defaultManager()->registerPlugIn(QFExportFlowPlugIn::sharedPlugIn());
+    QGuiApplication::setQuitOnLastWindowClosed(false);
 }
 
 void QFApplicationDelegate::applicationDidFinishLaunching() {
@@ -94,6 +97,13 @@ void QFApplicationDelegate::openFiles(const std::vector<std::string>& paths) {
     document->showWindows();
     if (QFFlowWindowController* controller = document->mainWindowController())
         controller->startFlowWithURLs(urls);
+}
+
+void QFApplicationDelegate::openFilesOrUntitledDocument(const std::vector<std::string>& paths) {
+    if (paths.empty())
+        QFDocumentController::shared().openUntitledDocumentAndDisplay(true, nullptr);
+    else
+        openFiles(paths);
 }
 
 void QFApplicationDelegate::openFilesForFlow() {

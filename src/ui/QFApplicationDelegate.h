@@ -4,7 +4,9 @@
 //
 // Launch, in this order: the "check for updates" item shows; the export
 // plug-in is registered, before any document can open, so every flow
-// window finds it; the recent flows that notify or repeat start watching
+// window finds it; the application is set to outlive its windows (flows
+// that repeat keep watching their documents, the tray item stays; Quit
+// ends it); the recent flows that notify or repeat start watching
 // their inputs; one second later a silent update check runs; the tray item
 // is bound to the inverse of the user default QFDisableMenuBarPSHelper
 // (registered as false), so it shows unless the user turned it off, and
@@ -41,6 +43,10 @@ public:
     void applicationDidFinishLaunching();
 
     void openFiles(const std::vector<std::string>& paths);
+    // The files of a launch, or of a later launch that handed them over:
+    // openFiles with them, or a new untitled flow window when there are
+    // none.
+    void openFilesOrUntitledDocument(const std::vector<std::string>& paths);
     // The open panel, then openFiles with the files chosen.
     void openFilesForFlow();
     void showPreferences();

@@ -27,6 +27,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QUrl>
 
@@ -42,6 +43,8 @@ constexpr QSize kInitialWindowSize(640, 440);
 constexpr double kPopoverInset = 6;
 constexpr std::chrono::milliseconds kPopoverAppearancePause(300);
 constexpr const char* kRunningFlowsWithoutUIKey = "isRunningFlowsWithoutUI";
+// The size, in points, of the question's icon.
+constexpr int kAlertIconSize = 64;
 
 // The local files among the dragged URLs, in order.
 std::vector<std::string> draggedFilePaths(const QMimeData* data) {
@@ -71,6 +74,20 @@ QWidget* popoverRequestWindow() {
     const bool fromPopover = QApplication::activeWindow() == &popover ||
                              (underPointer && underPointer->window() == &popover);
     return fromPopover ? popover.positioningView()->window() : nullptr;
+}
+
+// The question's icon: the application's icon with the recents badge, at
+// `deviceScale` pixels per point.
+QPixmap repeatAutomaticallyAlertIcon(double deviceScale) {
+    QPixmap pixmap(QSize(kAlertIconSize, kAlertIconSize) * deviceScale);
+    pixmap.setDevicePixelRatio(deviceScale);
+    pixmap.fill(Qt::transparent);
+    if (const auto icon = QFRecentsStyle::iconForRecentRepeatAlert()) {
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        icon->draw(painter, QRectF(0, 0, kAlertIconSize, kAlertIconSize));
+    }
+    return pixmap;
 }
 
 // Whether the recents popover shows, opened from `window`.
@@ -272,10 +289,7 @@ void QFFlowWindowController::askWhetherToRepeatAutomatically(const std::shared_p
         QFLocalizedString("flow.decide.should-repeat-automatically.button.cancel.title"),
         QMessageBox::RejectRole);
     alert->setDefaultButton(proceed);
-    if (const QImage icon = QFResources::shared()->bitmapFileNamed(QFImageName::ApplicationIcon);
-        !icon.isNull())
-        alert->setIconPixmap(
-            QPixmap::fromImage(icon.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    alert->setIconPixmap(repeatAutomaticallyAlertIcon(window_->devicePixelRatioF()));
     repeatAutomaticallyAlert_ = alert;
     QPointer<QPushButton> proceedButton(proceed);
     QFApplication::shared().beginSheet(

@@ -8,6 +8,7 @@
 
 #include <QAbstractScrollArea>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPalette>
 #include <QScrollArea>
 #include <QTimer>
@@ -264,6 +265,14 @@ void QFIconView::applyBackingScale() {
 }
 
 bool QFIconView::event(QEvent* event) {
+    // Escape with tiles selected only clears the selection: the view takes
+    // the key before any shortcut of the window (the menu's Cancel, which
+    // would throw the outputs away). Without a selection the key goes on.
+    if (event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !selectedIndexes().empty()) {
+        event->accept();
+        return true;
+    }
     const bool handled = QFLayerView::event(event);
     switch (event->type()) {
         case QEvent::ScreenChangeInternal:

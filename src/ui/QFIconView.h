@@ -134,8 +134,9 @@ public:
     // Keys: the arrows move the selection to the neighbouring tile, not
     // past a row's ends or the grid's edges (with nothing selected, up and
     // left select the last item, down and right the first); with Shift
-    // they do nothing; Escape clears the selection; Select All and Copy.
-    // Answers whether the key is one of these.
+    // they do nothing; Escape clears the selection (while there is one,
+    // the view takes it before the window's shortcuts); Select All and
+    // Copy. Answers whether the key is one of these.
     bool interpretKeyEvent(QKeyEvent* event);
     enum class Direction { Up, Down, Left, Right };
     void moveSelection(Direction direction);

@@ -119,9 +119,19 @@ void QFNavigationPopover::setContentSize(const QSize& size, bool) {
     setAnimates(animated);
 }
 
+void QFNavigationPopover::sizeToFitVisibleViewController() {
+    const std::shared_ptr<QFViewController>& top = viewControllerStack_.back();
+    if (!rootView_->visibleView() || !top->navigationPopoverShouldUseContentViewFittingSize())
+        return;
+    const QSize fitting = rootView_->fittingSize();
+    if (fitting != contentSize()) setContentSize(fitting, false);
+}
+
 void QFNavigationPopover::showRelativeToRect(const QRectF& rect, QWidget* view,
                                              Qt::Edge preferredEdge) {
     setContentViewControllerIfNeeded();
+    // The content may have changed while the popover was closed.
+    sizeToFitVisibleViewController();
     QFPopoverWindow::showRelativeToRect(rect, view, preferredEdge);
 }
 

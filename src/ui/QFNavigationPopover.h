@@ -11,6 +11,10 @@
 // returns to the event loop, so a controller may pop itself from one of
 // its own buttons.
 //
+// A controller that asks for its view's fitting size keeps the popover at
+// that size: as the view's size hint changes while it shows, and again
+// when the popover next shows.
+//
 // The content is never taller than maxPopoverHeight: one value for the
 // whole process, 600 at first; every new navigation popover lowers it to
 // 60 % (rounded down) of each attached screen's height where that is less,
@@ -55,6 +59,11 @@ public:
     // Shows the top controller when nothing shows yet.
     void setContentViewControllerIfNeeded();
     void setContentSize(const QSize& size, bool animated);
+    // When the top controller asks for its fitting size, sizes the popover
+    // to it, so its height follows the controller's view (a list growing
+    // by a row), up to the cap. Run before the popover shows and whenever
+    // the visible view asks for a new layout.
+    void sizeToFitVisibleViewController();
 
     void showRelativeToRect(const QRectF& rect, QWidget* view, Qt::Edge preferredEdge) override;
 

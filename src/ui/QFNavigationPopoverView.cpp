@@ -55,6 +55,14 @@ void QFNavigationPopoverView::releaseContent() {
     titleButtonView_ = nullptr;
 }
 
+bool QFNavigationPopoverView::event(QEvent* event) {
+    // A child's size hint changed while this view shows.
+    if (event->type() == QEvent::LayoutRequest && ownerPopover_ &&
+        ownerPopover_->visibleViewControllerView() == this)
+        ownerPopover_->sizeToFitVisibleViewController();
+    return QWidget::event(event);
+}
+
 void QFNavigationPopoverView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     layoutSubviews();

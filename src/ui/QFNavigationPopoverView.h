@@ -42,6 +42,8 @@ public:
     void layoutSubviews();
 
 protected:
+    // A new size hint of the controller's view resizes the popover to fit.
+    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 

@@ -62,7 +62,7 @@ void QFPopoverWindow::setArrowEdge(Qt::Edge edge) {
     const QSize content = contentSize();
     arrowEdge_ = edge;
     layout()->setContentsMargins(chromeMargins());
-    setContentSize(content);
+    resizeToContentSize(content);
 }
 
 QSize QFPopoverWindow::contentSize() const {
@@ -70,6 +70,12 @@ QSize QFPopoverWindow::contentSize() const {
 }
 
 void QFPopoverWindow::setContentSize(const QSize& size) {
+    resizeToContentSize(size);
+    // A shown popover stays beside its anchor as its content changes size.
+    if (isVisible() && positioningView_) placeBesideAnchor();
+}
+
+void QFPopoverWindow::resizeToContentSize(const QSize& size) {
     resize(size.grownBy(chromeMargins()));
     // At once, also while hidden, when the layout waits for the showing.
     if (QWidget* content = contentWidget())
@@ -80,24 +86,9 @@ void QFPopoverWindow::showRelativeToRect(const QRectF& rect, QWidget* view,
                                          Qt::Edge preferredEdge) {
     if (!view) return;
     positioningView_ = view;
-    // The arrow sits on the popover's edge that faces the anchor; when the
-    // preferred side has no room the popover, and its arrow, flip.
-    setArrowEdge(oppositeEdge(preferredEdge));
-    const QRect anchor(view->mapToGlobal(rect.topLeft().toPoint()), rect.size().toSize());
-    const QScreen* screen = view->screen();
-    const QPoint origin =
-        placement(anchor, size(), preferredEdge, screen ? screen->availableGeometry() : QRect());
-    const bool flipped = isVertical(preferredEdge)
-                             ? (preferredEdge == Qt::BottomEdge) != (origin.y() > anchor.top())
-                             : (preferredEdge == Qt::RightEdge) != (origin.x() > anchor.left());
-    if (flipped) setArrowEdge(preferredEdge);
-
-    const QPointF centre = QRectF(anchor).center() - QPointF(origin);
-    const double length = isVertical(arrowEdge_) ? width() : height();
-    const double low = kCornerRadius + kArrowWidth / 2;
-    arrowPosition_ = std::clamp(isVertical(arrowEdge_) ? centre.x() : centre.y(), low,
-                                std::max(low, length - low));
-    updateMask();
+    positioningRect_ = rect;
+    preferredEdge_ = preferredEdge;
+    placeBesideAnchor();
 
     OMPopover::showRelativeToRect(rect, view, preferredEdge);
     if (QWindow* handle = windowHandle()) {
@@ -106,6 +97,31 @@ void QFPopoverWindow::showRelativeToRect(const QRectF& rect, QWidget* view,
     }
     raise();
     activateWindow();
+}
+
+void QFPopoverWindow::placeBesideAnchor() {
+    const QWidget& view = *positioningView_;
+    // The arrow sits on the popover's edge that faces the anchor; when the
+    // preferred side has no room the popover, and its arrow, flip.
+    setArrowEdge(oppositeEdge(preferredEdge_));
+    const QRect anchor(view.mapToGlobal(positioningRect_.topLeft().toPoint()),
+                       positioningRect_.size().toSize());
+    const QScreen* screen = view.screen();
+    const QPoint origin =
+        placement(anchor, size(), preferredEdge_, screen ? screen->availableGeometry() : QRect());
+    const bool flipped = isVertical(preferredEdge_)
+                             ? (preferredEdge_ == Qt::BottomEdge) != (origin.y() > anchor.top())
+                             : (preferredEdge_ == Qt::RightEdge) != (origin.x() > anchor.left());
+    if (flipped) setArrowEdge(preferredEdge_);
+
+    const QPointF centre = QRectF(anchor).center() - QPointF(origin);
+    const double length = isVertical(arrowEdge_) ? width() : height();
+    const double low = kCornerRadius + kArrowWidth / 2;
+    arrowPosition_ = std::clamp(isVertical(arrowEdge_) ? centre.x() : centre.y(), low,
+                                std::max(low, length - low));
+    updateMask();
+    move(origin);
+    update();
 }
 
 void QFPopoverWindow::performClose() {

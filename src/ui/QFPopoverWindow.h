@@ -48,7 +48,9 @@ public:
     int appearance() const { return appearance_; }
     void setAppearance(int appearance);
 
-    // The content's size, without border and arrow.
+    // The content's size, without border and arrow. While the popover
+    // shows, it stays beside its anchor (flipping when the preferred side
+    // has no room left).
     QSize contentSize() const;
     void setContentSize(const QSize& size);
 
@@ -76,6 +78,10 @@ protected:
 private:
     QMargins chromeMargins() const;
     void setArrowEdge(Qt::Edge edge);
+    void resizeToContentSize(const QSize& size);
+    // Moves the popover beside the rectangle of the view it was shown
+    // beside, pointing its arrow at it.
+    void placeBesideAnchor();
     // Whether `widget` lies in the popover or in a window it opened.
     bool belongsToPopover(const QWidget* widget) const;
     bool closesOnPressIn(const QWidget* widget) const;
@@ -84,6 +90,8 @@ private:
     int behavior_ = QFPopoverBehaviorApplicationDefined;
     int appearance_ = QFPopoverAppearanceMinimal;
     QPointer<QWidget> positioningView_;
+    QRectF positioningRect_;
+    Qt::Edge preferredEdge_ = Qt::BottomEdge;
     Qt::Edge arrowEdge_ = Qt::TopEdge;
     double arrowPosition_ = 0;
     bool cutsShapeWithMask_ = false;

@@ -386,7 +386,11 @@ void QFWindow::positionSheet(QWidget& sheet) {
 
 void QFWindow::childEvent(QChildEvent* event) {
     QWidget::childEvent(event);
-    if (event->added() && qobject_cast<QDialog*>(event->child()))
+    // A dialog made with the window as its parent is still a plain widget
+    // when it is added (its dialog part is not built yet); it is one by the
+    // time it is polished, which comes before it first shows. Installing
+    // twice keeps one filter.
+    if ((event->added() || event->polished()) && qobject_cast<QDialog*>(event->child()))
         event->child()->installEventFilter(this);
 }
 

@@ -12,6 +12,8 @@
 #include "ui/QFResources.h"
 #include "ui/QFStatusItem.h"
 
+#include <QApplication>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -117,6 +119,59 @@ TEST_F(ApplicationShell, TheOpenPanelFeedsTheOpenFilesRoad) {
     ASSERT_EQ(app.documents->untitled.size(), 1u);
     EXPECT_EQ(app.documents->untitled[0]->controller().startedURLs.front(),
               std::vector<std::string>{"/docs/a.psd"});
+}
+
+// The files of a launch, or of one handed over from a later launch, take
+// the open-files road; none ask for a new untitled window.
+TEST_F(ApplicationShell, ALaunchOpensItsFilesOrElseAnUntitledWindow) {
+    app.delegate.openFilesOrUntitledDocument({});
+    ASSERT_EQ(app.documents->untitled.size(), 1u);
+    const auto& untitled = app.documents->untitled.front();
+    EXPECT_TRUE(untitled->controller().window()->isVisible());
+    EXPECT_TRUE(untitled->controller().startedURLs.empty());
+
+    app.delegate.openFilesOrUntitledDocument({"/docs/a.psd"});
+    EXPECT_EQ(app.documents->untitled.size(), 1u);  // the idle window took them
+    EXPECT_EQ(untitled->controller().startedURLs,
+              (std::vector<std::vector<std::string>>{{"/docs/a.psd"}}));
+}
+
+// Once launched, the application outlives its windows: closing the last
+// one leaves the event loop running. Quit closes the windows and ends it.
+TEST_F(ApplicationShell, TheApplicationOutlivesItsWindowsUntilQuit) {
+    app.delegate.applicationWillFinishLaunching();
+    // Only this test's window shows, so that it is the last one.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        window->hide();
+    auto document = openWindow();
+    struct QuitRecorder : QObject {
+        int quits = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Quit) ++quits;
+            return false;
+        }
+    } recorder;
+    qApp->installEventFilter(&recorder);
+    QTimer::singleShot(0, [&] {
+        document->controller().window()->close();
+        // Comes after whatever closing the last window posted.
+        QMetaObject::invokeMethod(
+            qApp, [] { QCoreApplication::exit(7); }, Qt::QueuedConnection);
+    });
+    EXPECT_EQ(QApplication::exec(), 7);
+    EXPECT_EQ(recorder.quits, 0);
+
+    auto another = openWindow();
+    QTimer::singleShot(0, [] { QFApplication::shared().performAction(QFAction::Terminate); });
+    // Should Quit not end the loop, this does, with another status.
+    QTimer fallback;
+    fallback.setSingleShot(true);
+    QObject::connect(&fallback, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    fallback.start(10'000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(recorder.quits, 1);
+    EXPECT_FALSE(another->controller().window()->isVisible());
+    qApp->removeEventFilter(&recorder);
 }
 
 // The menu of a real flow window: items travel the content controller, the

@@ -15,7 +15,9 @@
 #include "ui/QFApplicationFlowHooks.h"
 #include "ui/QFApplicationMenu.h"
 #include "ui/QFExportFlowController.h"
+#include "ui/QFIconView.h"
 #include "ui/QFRecentsPopover.h"
+#include "ui/QFRecentsStyle.h"
 #include "ui/QFResources.h"
 #include "ui/QFWindowButton.h"
 
@@ -23,7 +25,9 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -118,12 +122,18 @@ protected:
         EXPECT_EQ(documents.size(), 1u);
         return *documents.front()->windowControllers().front();
     }
+    // The question after the save, once it shows.
+    QMessageBox* waitForQuestion() {
+        QFFlowWindowController& window = onlyWindow();
+        EXPECT_TRUE(lf::MainQueue::shared()->runUntil(
+            [&] { return window.repeatAutomaticallyAlert() != nullptr; }));
+        return window.repeatAutomaticallyAlert();
+    }
     // Waits for the question after the save, then answers it.
     void answerQuestion(bool proceed, QString* title = nullptr) {
-        QFFlowWindowController& window = onlyWindow();
-        ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
-            [&] { return window.repeatAutomaticallyAlert() != nullptr; }));
-        QMessageBox& alert = *window.repeatAutomaticallyAlert();
+        QMessageBox* question = waitForQuestion();
+        ASSERT_NE(question, nullptr);
+        QMessageBox& alert = *question;
         if (title) *title = alert.text();
         for (QAbstractButton* button : alert.buttons()) {
             if ((alert.buttonRole(button) == QMessageBox::AcceptRole) == proceed) {
@@ -152,6 +162,23 @@ TEST_F(FlowWindows, ATaggedDocumentIsExportedAndAFirstSaveAsksOnce) {
     app.delegate.openFiles({document("01-plain.psd")});
     EXPECT_EQ(readyFlowView().iconView()->items().size(), 1u);
     saveWhenReady();
+    // The question is a sheet below the window's title bar, and its icon
+    // carries the recents badge on the application's icon.
+    QMessageBox* question = waitForQuestion();
+    ASSERT_NE(question, nullptr);
+    const QFWindow& window = *onlyWindow().window();
+    EXPECT_EQ(question->frameGeometry().top(),
+              window.geometry().top() + static_cast<int>(window.titlebarHeight()));
+    EXPECT_NEAR(question->frameGeometry().center().x(), window.geometry().center().x(), 1);
+    QImage badged(64, 64, QImage::Format_ARGB32_Premultiplied);
+    badged.fill(Qt::transparent);
+    {
+        QPainter painter(&badged);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        QFRecentsStyle::iconForRecentRepeatAlert()->draw(painter, QRectF(0, 0, 64, 64));
+    }
+    EXPECT_TRUE(question->iconPixmap().toImage().convertToFormat(badged.format()) == badged)
+        << "the question shows another icon than the badged one";
     QString title;
     answerQuestion(true, &title);
     EXPECT_EQ(title.toStdString(), QFResources::shared()->localizedString(
@@ -244,6 +271,33 @@ TEST_F(FlowWindows, ARunningWindowRefusesDropsAndCancellingAsksNothing) {
     menu.validate();
     EXPECT_FALSE(menu.itemWithAction(QFAction::SaveFlowOutput)->isEnabled());
     EXPECT_FALSE(menu.itemWithAction(QFAction::CancelFlow)->isEnabled());
+}
+
+// Escape, typed as the user does (through the window's shortcuts), with
+// tiles selected only clears the selection; without a selection it cancels
+// the flow as the menu's Cancel does.
+TEST_F(FlowWindows, EscapeClearsTheSelectionBeforeItCancelsTheFlow) {
+    app.delegate.openFiles({document("05-folders.psd")});
+    QFExportFlowController& view = readyFlowView();
+    QFFlowWindowController& window = onlyWindow();
+    QFIconView& icons = *view.iconView();
+    window.window()->activateWindow();
+    icons.setFocus();
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
+        QCoreApplication::processEvents();
+        return QApplication::activeWindow() == window.window() && icons.hasFocus();
+    }));
+    icons.setSelectedIndexes({0, 2});
+
+    QTest::keyClick(&icons, Qt::Key_Escape);
+    EXPECT_TRUE(icons.selectedIndexes().empty());
+    lf::MainQueue::shared()->drain();
+    EXPECT_FALSE(window.canStartAnything());
+    EXPECT_TRUE(view.offersSave());
+
+    QTest::keyClick(&icons, Qt::Key_Escape);
+    EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] { return window.canStartAnything(); }));
+    EXPECT_FALSE(fs::exists(out));
 }
 
 TEST_F(FlowWindows, RecentsButtonsTurnWhileAFlowRunsWithoutAWindow) {

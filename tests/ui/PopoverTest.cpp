@@ -131,6 +131,33 @@ TEST(QFNavigationPopover, OpensUnderItsAnchorSizedToItsList) {
     EXPECT_EQ(popover.contentSize().height(), QFNavigationPopover::maxPopoverHeight());
 }
 
+// A shown popover follows its list's rows and stays beside its anchor:
+// above an anchor near the screen's bottom, it grows upwards.
+TEST(QFNavigationPopover, FollowsItsListWhileItShows) {
+    AnchorWindow host;
+    host.window.move(100, host.window.screen()->availableGeometry().bottom() - 60);
+    QCoreApplication::processEvents();
+    auto root = std::make_shared<ListController>();
+    QFNavigationPopover popover(root);
+    popover.showRelativeToRect(QRectF(host.anchor->rect()), host.anchor, Qt::BottomEdge);
+    ASSERT_EQ(popover.arrowEdge(), Qt::BottomEdge);
+    const int heading = popover.visibleViewControllerView()->titleLabel()->sizeHint().height();
+    const int bottom = popover.geometry().bottom();
+
+    root->rows = 5;
+    static_cast<QFPopoverListView*>(root->view())->reload();
+    drainPostedEvents();
+    EXPECT_EQ(popover.contentSize().height(), heading + 5 * 46);
+    EXPECT_EQ(popover.arrowEdge(), Qt::BottomEdge);
+    EXPECT_EQ(popover.geometry().bottom(), bottom);
+
+    root->rows = 1;
+    static_cast<QFPopoverListView*>(root->view())->reload();
+    drainPostedEvents();
+    EXPECT_EQ(popover.contentSize().height(), heading + 46);
+    EXPECT_EQ(popover.geometry().bottom(), bottom);
+}
+
 // Escape ends the editing of a text field first and leaves the popover
 // open; the next Escape closes it, and closing pops one level.
 TEST(QFNavigationPopover, EscapeEndsEditingBeforeItCloses) {

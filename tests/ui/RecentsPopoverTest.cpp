@@ -169,6 +169,37 @@ TEST_F(RecentsPopoverTest, OrdersSmartFlowsFirstWithAGroupRow) {
     EXPECT_EQ(list.rowPositions(), (std::vector<int64_t>{0, 46, 92, 138, 184}));
 }
 
+// The popover is as tall as its rows, up to maxPopoverHeight: a flow
+// noted while it was closed shows when it opens again, one noted while it
+// shows makes it grow beside its anchor, and past the cap the list scrolls.
+TEST_F(RecentsPopoverTest, HeightFollowsTheRowsUpToTheCap) {
+    makeFlow("A", QFFlowBehaviorNone);
+    QFRecentsController& controller = showPopover();
+    const int heading = popover->visibleViewControllerView()->titleLabel()->sizeHint().height();
+    EXPECT_EQ(popover->contentSize().height(), heading + 46);
+    popover->performClose();
+
+    makeFlow("B", QFFlowBehaviorNone);
+    popover->showRelativeToRect(QRectF(anchor->rect()), anchor, Qt::BottomEdge);
+    EXPECT_EQ(popover->contentSize().height(), heading + 46 + 46);
+    EXPECT_EQ(controller.listView()->height(), 92);
+    const QRect shown = popover->geometry();
+
+    makeFlow("C", QFFlowBehaviorRepeatAutomatically);  // with a group row of 15
+    QCoreApplication::processEvents();
+    EXPECT_EQ(popover->contentSize().height(), heading + 153);
+    EXPECT_EQ(controller.listView()->height(), 153);
+    EXPECT_EQ(popover->geometry().topLeft(), shown.topLeft());
+    EXPECT_EQ(popover->arrowEdge(), Qt::TopEdge);
+
+    const int cap = static_cast<int>(QFNavigationPopover::maxPopoverHeight());
+    for (int flow = 0; controller.listView()->sizeHint().height() <= cap; ++flow)
+        makeFlow("More" + std::to_string(flow), QFFlowBehaviorNone);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(popover->contentSize().height(), cap);
+    EXPECT_EQ(controller.listView()->height(), cap - heading);
+}
+
 // Without its image the group row takes no room.
 TEST_F(RecentsPopoverTest, GroupRowWithoutItsImageIsZeroHigh) {
     lf::test::ScopedResources bare;

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QDragEnterEvent>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeData>
 #include <gtest/gtest.h>
@@ -282,19 +283,45 @@ TEST(QFWindow, ForwardsDragsAndDefersTypeChangesUntilTheDragEnds) {
     EXPECT_TRUE(log.empty());
 }
 
-// A window-modal question drops from below the title bar.
+// A window-modal sheet drops from below the title bar, centred on the
+// window, whichever way it got the window as its parent: given to the
+// sheet call, or at its construction, when its dialog part is not built
+// yet as the window hears of the new child (the question after a first
+// save, the Save folder panel).
 TEST(QFWindow, SheetsSitBelowTheTitleBar) {
     lf::test::ScopedResources resources;
     auto window = makeWindow(64, resources);
     window->move(100, 50);
+    const auto expectBelowTitleBar = [&](QDialog& sheet) {
+        ASSERT_TRUE(sheet.isVisible());
+        EXPECT_EQ(sheet.frameGeometry().top(), window->geometry().top() + 64);
+        EXPECT_NEAR(sheet.frameGeometry().center().x(), window->geometry().center().x(), 1);
+    };
+
     auto* question = new QMessageBox(QMessageBox::Question, "Repeat?", "Repeat automatically?",
                                      QMessageBox::Yes | QMessageBox::No);
     question->setAttribute(Qt::WA_DeleteOnClose);
     OMBeginSheetModalForWindow(*question, window.get(), {});
-    ASSERT_TRUE(question->isVisible());
-    EXPECT_EQ(question->frameGeometry().top(), window->geometry().top() + 64);
-    EXPECT_NEAR(question->frameGeometry().center().x(), window->geometry().center().x(), 1);
+    expectBelowTitleBar(*question);
     question->done(QMessageBox::No);
+
+    auto* parented = new QMessageBox(window.get());
+    parented->setAttribute(Qt::WA_DeleteOnClose);
+    parented->setText("Repeat automatically?");
+    OMBeginSheetModalForWindow(*parented, window.get(), {});
+    expectBelowTitleBar(*parented);
+    // It follows the window while it shows.
+    window->move(140, 70);
+    EXPECT_EQ(parented->frameGeometry().top(), window->geometry().top() + 64);
+    parented->done(QMessageBox::No);
+
+    auto* panel = new QFileDialog(window.get());
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setOption(QFileDialog::DontUseNativeDialog);
+    panel->setFileMode(QFileDialog::Directory);
+    OMBeginSheetModalForWindow(*panel, window.get(), {});
+    expectBelowTitleBar(*panel);
+    panel->reject();
 }
 
 }  // namespace

@@ -1,0 +1,151 @@
+// The application with its windows, on Qt's offscreen platform, as later
+// launches meet it: they hand their files (or the wish for a window) to the
+// one that runs and end at once; the headless road never asks it; and
+// after a crash the next launch takes its place.
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// Launches of layerflow whose runtime folder, settings and display are
+// the test's own, so they meet neither the user's application nor another
+// test's.
+class Launches {
+public:
+    Launches() {
+        fs::create_directories(runtime_);
+        fs::permissions(runtime_, fs::perms::owner_all);
+        for (char** entry = environ; *entry; ++entry) {
+            const std::string variable = *entry;
+            const std::string name = variable.substr(0, variable.find('='));
+            if (name == "DISPLAY" || name == "WAYLAND_DISPLAY" || name == "XDG_RUNTIME_DIR" ||
+                name == "XDG_CONFIG_HOME" || name == "QT_QPA_PLATFORM")
+                continue;
+            environment_.push_back(variable);
+        }
+        environment_.push_back("XDG_RUNTIME_DIR=" + runtime_.string());
+        environment_.push_back("XDG_CONFIG_HOME=" + (scratch_ / "config").string());
+        environment_.push_back("QT_QPA_PLATFORM=offscreen");
+    }
+    ~Launches() {
+        for (pid_t pid : std::vector(running_))
+            crash(pid);
+    }
+
+    // Starts layerflow with `arguments` and leaves it running.
+    pid_t start(const std::vector<std::string>& arguments) {
+        pid_t pid = spawn(LF_LAYERFLOW_PATH, arguments);
+        running_.push_back(pid);
+        return pid;
+    }
+    // Runs layerflow with `arguments` to its end, within 20 s: its status,
+    // 124 when it was still running then.
+    int run(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"20", LF_LAYERFLOW_PATH});
+        const pid_t pid = spawn("/usr/bin/timeout", arguments);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    bool isRunning(pid_t pid) {
+        if (::waitpid(pid, nullptr, WNOHANG) == 0) return true;
+        std::erase(running_, pid);
+        return false;
+    }
+    // Ends `pid` as a crash would, leaving whatever it holds behind.
+    void crash(pid_t pid) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        std::erase(running_, pid);
+    }
+    // Whether `pid` holds the lock of the application's socket, within
+    // 20 s: it is the application that listens.
+    bool waitUntilListening(pid_t pid) const {
+        const fs::path lock = runtime_ / "layerflow.default.socket.lock";
+        for (auto waited = 0ms; waited < 20s; waited += 20ms) {
+            std::ifstream in(lock);
+            std::string holder;
+            if (std::getline(in, holder) && holder == std::to_string(pid) &&
+                fs::exists(runtime_ / "layerflow.default.socket"))
+                return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+
+    const fs::path& scratch() const { return scratch_.path(); }
+
+private:
+    pid_t spawn(const std::string& program, const std::vector<std::string>& arguments) {
+        std::vector<std::string> words{program};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (std::string& variable : environment_)
+            envp.push_back(variable.data());
+        envp.push_back(nullptr);
+        pid_t pid = -1;
+        EXPECT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()),
+                  0);
+        return pid;
+    }
+
+    lf::test::TemporaryDirectory scratch_;
+    fs::path runtime_ = scratch_ / "run";
+    std::vector<std::string> environment_;
+    std::vector<pid_t> running_;
+};
+
+TEST(WindowedLaunch, LaterLaunchesHandTheirFilesToTheRunningApplication) {
+    Launches launches;
+    const std::string document =
+        fs::canonical(lf::test::sharedFile("psd-tagged/01-plain.psd")).string();
+    const pid_t first = launches.start({});
+    ASSERT_TRUE(launches.waitUntilListening(first));
+
+    // With a document and without: each hands it over and ends, and the
+    // application runs on.
+    EXPECT_EQ(launches.run({document}), 0);
+    EXPECT_EQ(launches.run({}), 0);
+    EXPECT_TRUE(launches.isRunning(first));
+
+    // The headless road asks nobody: with the running application stopped
+    // (it answers nothing), an export still runs to its end.
+    ::kill(first, SIGSTOP);
+    const fs::path out = launches.scratch() / "out";
+    EXPECT_EQ(launches.run({document, "--save-to", out.string()}), 0);
+    EXPECT_TRUE(fs::exists(out / "pixel.png"));
+    ::kill(first, SIGCONT);
+
+    // After a crash, which leaves its socket and lock behind, the next
+    // launch takes the application's place, and later ones find it.
+    launches.crash(first);
+    const pid_t next = launches.start({});
+    ASSERT_TRUE(launches.waitUntilListening(next));
+    EXPECT_EQ(launches.run({}), 0);
+    EXPECT_TRUE(launches.isRunning(next));
+}
+
+}  // namespace
