@@ -172,9 +172,10 @@ TEST(LayerEffects, AGroupDrawsItsEffectsAsItsOnlyLayerWould) {
         }
 }
 
-TEST(LayerEffects, RepeatedEffectsAreDrawnInTheirStoredOrderEachOverTheOnesBefore) {
+TEST(LayerEffects, RepeatedEffectsKeepTheirStoredOrderAndTheFirstStrokeLiesOnTop) {
     // An opaque white square (16 to 32) with two effects of one kind, in
-    // either stored order: the second lies over the first.
+    // either stored order: the second overlay lies over the first, the first
+    // stroke over the second.
     auto render = [](std::vector<RepeatedEffect> effects, bool reversed, int channel) {
         if (reversed) std::reverse(effects.begin(), effects.end());
         LayerBlueprint square;
@@ -194,12 +195,34 @@ TEST(LayerEffects, RepeatedEffectsAreDrawnInTheirStoredOrderEachOverTheOnesBefor
         EXPECT_NEAR(render(overlays, reversed, 0).at(24, 24), reversed ? 1 : 0.5, 1e-3);
         EXPECT_NEAR(render(overlays, reversed, 2).at(24, 24), reversed ? 0 : 0.5, 1e-3);
         // Outside strokes, a green 4 pixels wide and a blue 2 wide: the blue
-        // shows on the inner half of the green, or is hidden by it.
+        // is hidden by the green, or shows on its inner half.
         std::vector<RepeatedEffect> strokes = {{.key = "FrFX", .colour = {0, 255, 0}, .size = 4},
                                                {.key = "FrFX", .colour = {0, 0, 255}, .size = 2}};
-        EXPECT_NEAR(render(strokes, reversed, 2).at(33, 24), reversed ? 0 : 1, 1e-3);
+        EXPECT_NEAR(render(strokes, reversed, 2).at(33, 24), reversed ? 1 : 0, 1e-3);
         EXPECT_NEAR(render(strokes, reversed, 1).at(35, 24), 1, 1e-3);
     }
+    // A yellow stroke 7 wide in multiply stored before a blue one 18 wide,
+    // over pink: where both reach, the yellow multiplies the pink with no
+    // blue under it; beyond it the blue shows.
+    LayerBlueprint pink;
+    pink.rect = kBackdrop;
+    pink.colour = {255, 192, 203, 255};
+    LayerBlueprint stroked;
+    stroked.rect = kSquare;
+    stroked.colour = {255, 255, 255, 255};
+    stroked.blocks.push_back(
+        {"lmfx", repeatedEffectsBlock(
+                     {{.key = "FrFX", .colour = {250, 231, 101}, .size = 7, .mode = "Mltp"},
+                      {.key = "FrFX", .colour = {0, 0, 255}, .size = 18}})});
+    BNRenderNodePtr both = QFRenderNodeForLayers({pink.make(), stroked.make()});
+    std::array<float, 4> yellowOnPink = renderPixel(both, 35, 24), blue = renderPixel(both, 44, 24);
+    const float expected[] = {250 / 255.0f, 231 / 255.0f * 192 / 255.0f,
+                              101 / 255.0f * 203 / 255.0f};
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(yellowOnPink[k], expected[k], 1e-3) << k;
+        EXPECT_NEAR(blue[k], k == 2 ? 1 : 0, 1e-3) << k;
+    }
+
     // Two hard drop shadows, 6 pixels below and 6 above the square: both
     // are drawn, and each grows the layer's bounds.
     LayerBlueprint square;
