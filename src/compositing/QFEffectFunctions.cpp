@@ -1,7 +1,6 @@
 #include "compositing/QFEffectFunctions.h"
 
 #include "compositing/QFBlendMode.h"
-#include "compositing/QFCorrectedLightAngle.h"
 #include "compositing/QFPSDContourProvider.h"
 #include "compositing/QFVectorMaskPaths.h"
 #include "psd/OMPSDDocument.h"
@@ -45,11 +44,15 @@ VKRect QFDocumentRectForLayer(const OMPSDLayer& layer) {
 VKPoint QFLightOffset(double angle, bool usesGlobalLight, double distance,
                       const OMPSDLayer& layer) {
     if (usesGlobalLight) angle = QFGlobalLightForLayer(layer).angle;
-    double radians = QFCorrectedLightAngle(angle) * std::numbers::pi / 180;
+    // Along the stored angle, uncorrected, in single precision: at 120
+    // degrees and 5 pixels the cosine's share is -2.5000002, which rounds
+    // to -3 as Photoshop places it (in double it is just above -2.5).
+    const float radians = static_cast<float>(angle * std::numbers::pi / 180);
+    const float length = static_cast<float>(distance);
     // The light shines from the angle; what it casts falls the other way.
     // Document y grows downwards.
-    return VKPointMake(-std::round(std::cos(radians) * distance),
-                       std::round(std::sin(radians) * distance));
+    return VKPointMake(-std::round(std::cos(radians) * length),
+                       std::round(std::sin(radians) * length));
 }
 
 BNRenderNodePtr QFNodeMovedBy(const BNRenderNodePtr& node, VKPoint offset) {

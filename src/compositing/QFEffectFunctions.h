@@ -48,9 +48,10 @@ QFGlobalLight QFGlobalLightForLayer(const OMPSDLayer& layer);
 VKRect QFDocumentRectForLayer(const OMPSDLayer& layer);
 
 // How far a shadow lies from its layer, as the move (x right, y down) in
-// whole pixels: away from the light at `angle` (corrected towards the
-// quadrant's diagonal), or at the document's global angle when
-// `usesGlobalLight`.
+// whole pixels: away from the light at `angle`, or at the document's global
+// angle when `usesGlobalLight`. Each component is the cosine or sine of the
+// angle times the distance, in single precision, rounded halves away from
+// zero.
 VKPoint QFLightOffset(double angle, bool usesGlobalLight, double distance, const OMPSDLayer& layer);
 // `node` moved by `offset` (QFLightOffset).
 BNRenderNodePtr QFNodeMovedBy(const BNRenderNodePtr& node, VKPoint offset);

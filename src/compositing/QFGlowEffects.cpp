@@ -39,15 +39,20 @@ BNRenderNodePtr rangeScaled(const BNRenderNodePtr& node, double range) {
     return BNScaleBiasNode::create(node, range > 0.01 ? 1 / range : 100, 0, true);
 }
 
-// The gradient looked up by `value`, 0 picking its far end (the table is
+// Where a glow of `glow`'s strength lies along the glow's colours: the
+// strength squeezed onto the input range, then mapped through the contour.
+BNRenderNodePtr glowPosition(const BNRenderNodePtr& glow, const OMPSDGlowEffect& effect) {
+    return QFContourMappingNodeForContour(rangeScaled(glow, effect.range()), effect.contour());
+}
+
+// The gradient looked up at `position`, 0 picking its far end (the table is
 // reversed); divided by the factor mask when there is one.
-BNRenderNodePtr gradientLookup(BNRenderNodePtr value, const OMPSDGlowEffect& effect,
+BNRenderNodePtr gradientLookup(BNRenderNodePtr position, const OMPSDGlowEffect& effect,
                                const BNRenderNodePtr& factorMask) {
-    value = rangeScaled(value, effect.range());
-    if (effect.jitter() != 0) value = BNApplyNoiseNode::create(value, effect.jitter());
-    if (factorMask) value = BNDivideMaskNode::create(value, factorMask);
+    if (effect.jitter() != 0) position = BNApplyNoiseNode::create(position, effect.jitter());
+    if (factorMask) position = BNDivideMaskNode::create(position, factorMask);
     return BNGradientMappingNode::create(
-        value, std::make_shared<QFGradientProvider>(effect.gradient(), true), false);
+        position, std::make_shared<QFGradientProvider>(effect.gradient(), true), false);
 }
 
 }  // namespace
@@ -57,31 +62,31 @@ BNRenderNodePtr QFBlendOuterGlow(const OMPSDOuterGlowEffect& effect, const BNRen
                                  const BNRenderNodePtr& factorMask) {
     BNRenderNodePtr glow = spreadGlow(shape, effect);
     if (!effect.gradient()) {
-        BNRenderNodePtr coverage =
-            QFContourMappingNodeForContour(rangeScaled(glow, effect.range()), effect.contour());
+        BNRenderNodePtr coverage = glowPosition(glow, effect);
         if (effect.noise() != 0)
             coverage = BNLimitToMaskNode::create(BNApplyNoiseNode::create(coverage, effect.noise()),
                                                  glow, QFEffectLimitThreshold);
         return QFBlendEffectCoverage(background, coverage, effect.color(), effect.blendMode(),
                                      effect.opacity(), factorMask);
     }
-    BNRenderNodePtr value = QFContourMappingNodeForContour(glow, effect.contour());
-    BNRenderNodePtr coverage = BNScaleBiasNode::create(value, kGradientCoverageScale, 0, true);
+    // The coverage follows the contoured strength over the whole size; the
+    // colours follow it within the range.
+    BNRenderNodePtr coverage = BNScaleBiasNode::create(
+        QFContourMappingNodeForContour(glow, effect.contour()), kGradientCoverageScale, 0, true);
     if (effect.jitter() != 0)
         coverage = BNLimitToMaskNode::create(coverage, glow, QFEffectLimitThreshold);
     double opacity = effect.opacity();
     coverage = QFCoverageWithinFactorMask(coverage, factorMask, opacity);
-    BNRenderNodePtr painted = QFOpacityAsFillNode(
-        BNApplyMaskNode::create(gradientLookup(value, effect, factorMask), coverage));
+    BNRenderNodePtr painted = QFOpacityAsFillNode(BNApplyMaskNode::create(
+        gradientLookup(glowPosition(glow, effect), effect, factorMask), coverage));
     return QFBlendEffectPaint(background, painted, effect.blendMode(), opacity);
 }
 
 BNRenderNodePtr QFBlendInnerGlow(const OMPSDInnerGlowEffect& effect, const BNRenderNodePtr& shape,
                                  const BNRenderNodePtr& background,
                                  const BNRenderNodePtr& factorMask) {
-    BNRenderNodePtr glow = spreadGlow(BNInvertAlphaNode::create(shape), effect);
-    if (!effect.gradient()) glow = rangeScaled(glow, effect.range());
-    BNRenderNodePtr value = QFContourMappingNodeForContour(glow, effect.contour());
+    BNRenderNodePtr value =
+        glowPosition(spreadGlow(BNInvertAlphaNode::create(shape), effect), effect);
     // From the centre the glow grows where the edge glow fades.
     if (effect.source() == 0) value = BNInvertAlphaNode::create(value);
     if (!effect.gradient()) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -105,8 +106,59 @@ private:
     Value<N> p0_{}, p1_{}, previous_{}, next_{}, c1_{}, c2_{}, c3_{}, low_{}, high_{};
 };
 
-// The colour stops, in linear light when `linearLight`.
-std::vector<Stop<3>> colorStops(const OMPSDGradient* gradient, bool linearLight) {
+// Where a gradient mixes its colour stops: their stored (sRGB) values, the
+// classic method, also for documents that do not say; linear light ("Lnr
+// "); or Oklab reached through linear light ("Perc", perceptual).
+enum class MixingSpace { stored, linearLight, oklab };
+
+MixingSpace mixingSpaceOf(const OMPSDGradient* gradient) {
+    const std::string method = gradient ? gradient->interpolationMethod() : "";
+    if (method == "Lnr ") return MixingSpace::linearLight;
+    if (method == "Perc") return MixingSpace::oklab;
+    return MixingSpace::stored;
+}
+
+// Oklab of a linear-light sRGB colour, and back.
+Value<3> oklabOfLinear(const Value<3>& c) {
+    double l = std::cbrt(0.4122214708 * c[0] + 0.5363325363 * c[1] + 0.0514459929 * c[2]);
+    double m = std::cbrt(0.2119034982 * c[0] + 0.6806995451 * c[1] + 0.1073969566 * c[2]);
+    double s = std::cbrt(0.0883024619 * c[0] + 0.2817188376 * c[1] + 0.6299787005 * c[2]);
+    return {0.2104542553 * l + 0.7936177850 * m - 0.0040720468 * s,
+            1.9779984951 * l - 2.4285922050 * m + 0.4505937099 * s,
+            0.0259040371 * l + 0.7827717662 * m - 0.8086757660 * s};
+}
+
+Value<3> linearOfOklab(const Value<3>& c) {
+    double l = c[0] + 0.3963377774 * c[1] + 0.2158037573 * c[2];
+    double m = c[0] - 0.1055613458 * c[1] - 0.0638541728 * c[2];
+    double s = c[0] - 0.0894841775 * c[1] - 1.2914855480 * c[2];
+    l = l * l * l;
+    m = m * m * m;
+    s = s * s * s;
+    return {4.0767416621 * l - 3.3077115913 * m + 0.2309699292 * s,
+            -1.2684380046 * l + 2.6097574011 * m - 0.3413193965 * s,
+            -0.0041960863 * l - 0.7034186147 * m + 1.7076147010 * s};
+}
+
+// A stored colour in the mixing space, and back (clamped to the stored
+// range).
+Value<3> intoMixingSpace(Value<3> rgb, MixingSpace space) {
+    if (space == MixingSpace::stored) return rgb;
+    for (double& v : rgb)
+        v = OMPSDDecodeSRGB(v);
+    return space == MixingSpace::oklab ? oklabOfLinear(rgb) : rgb;
+}
+
+Value<3> outOfMixingSpace(Value<3> value, MixingSpace space) {
+    if (space == MixingSpace::stored) return value;
+    if (space == MixingSpace::oklab) value = linearOfOklab(value);
+    for (double& v : value)
+        v = OMPSDEncodeSRGB(v);
+    return value;
+}
+
+// The colour stops, in the mixing space.
+std::vector<Stop<3>> colorStops(const OMPSDGradient* gradient, MixingSpace space) {
     std::vector<Stop<3>> stops;
     if (gradient)
         for (const auto& stop : gradient->colorStops())
@@ -114,18 +166,9 @@ std::vector<Stop<3>> colorStops(const OMPSDGradient* gradient, bool linearLight)
                              stop.midpoint(),
                              {stop.color().red(), stop.color().green(), stop.color().blue()}});
     if (stops.empty()) stops = {{0, 0.5, {0, 0, 0}}, {1, 0.5, {1, 1, 1}}};
-    if (linearLight)
-        for (auto& stop : stops)
-            for (double& v : stop.value)
-                v = OMPSDDecodeSRGB(v);
+    for (auto& stop : stops)
+        stop.value = intoMixingSpace(stop.value, space);
     return stops;
-}
-
-// Linear interpolation ("Lnr ") mixes the stops' colours in linear light;
-// the classic one, also for documents that do not say, mixes their stored
-// values.
-bool interpolatesInLinearLight(const OMPSDGradient* gradient) {
-    return gradient && gradient->interpolationMethod() == "Lnr ";
 }
 
 std::vector<Stop<1>> opacityStops(const OMPSDGradient* gradient) {
@@ -145,7 +188,7 @@ QFGradientProvider::QFGradientProvider(std::shared_ptr<const OMPSDGradient> grad
         lf::log("Gradient '{}' has no colour stops (a noise gradient); it is drawn black to white",
                 gradient_ ? gradient_->name() : "");
     const std::string method = gradient_ ? gradient_->interpolationMethod() : "";
-    if (!method.empty() && method != "Gcls" && method != "Lnr ")
+    if (!method.empty() && method != "Gcls" && method != "Lnr " && method != "Perc")
         lf::log("Gradient '{}' asks for the interpolation method '{}'; it is drawn classic",
                 gradient_->name(), method);
 }
@@ -153,17 +196,14 @@ QFGradientProvider::QFGradientProvider(std::shared_ptr<const OMPSDGradient> grad
 void QFGradientProvider::generateRGBAGradientValues(float* values, uint64_t count,
                                                     bool premultiply) const {
     double smoothness = gradient_ ? gradient_->smoothness() : 1.0;
-    const bool linearLight = interpolatesInLinearLight(gradient_.get());
-    Track<3> color(colorStops(gradient_.get(), linearLight), smoothness);
+    const MixingSpace space = mixingSpaceOf(gradient_.get());
+    Track<3> color(colorStops(gradient_.get(), space), smoothness);
     Track<1> opacity(opacityStops(gradient_.get()), smoothness);
     double step = count > 1 ? 1.0 / static_cast<double>(count - 1) : 0.0, x = 0;
     for (uint64_t k = 0; k < count; ++k, x += step) {
         opacity.advance(x);
         color.advance(x);
-        Value<3> rgb = color.valueAt(x);
-        if (linearLight)
-            for (double& v : rgb)
-                v = OMPSDEncodeSRGB(v);
+        Value<3> rgb = outOfMixingSpace(color.valueAt(x), space);
         double a = opacity.valueAt(x)[0];
         float* entry = values + 4 * k;
         for (size_t i = 0; i < 3; ++i)

@@ -10,8 +10,9 @@
 // done. Before the first stop and after the last a track keeps that stop's
 // value. The colour track mixes the stored (sRGB) values, the classic
 // method; a gradient whose interpolation method is linear ("Lnr ") mixes
-// them in linear light. Other methods are drawn classic, with one log line
-// when the provider is made.
+// them in linear light, a perceptual one ("Perc") in Oklab (reached through
+// linear light), with the same position weights. Other methods are drawn
+// classic, with one log line when the provider is made.
 //
 // A track with one stop is flat. A noise gradient (no stops; its colours
 // are random in Photoshop) gets a neutral table, black to white and

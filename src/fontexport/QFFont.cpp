@@ -2,6 +2,7 @@
 
 #include "fontexport/QFFontError.h"
 #include "fontexport/QFTTXDocumentWriter.h"
+#include "fontexport/SWXMLCharacters.h"
 
 #include <fmt/format.h>
 
@@ -112,6 +113,14 @@ void QFFont::invalidateCaches() {
 lf::Result<lf::Data> QFFont::ttxRepresentation() {
     if (name_.empty())
         return QFFontMakeError(QFFontErrorMissingName, "The font has no name to write.");
+    // The name is the only text of the document that does not come from the
+    // model itself (glyph names are ".notdef", "space" and "glyph<index>").
+    if (auto fault = SWFindXMLTextFault(name_)) {
+        return QFFontMakeError(
+            QFFontErrorTextNotXML,
+            fmt::format("The font name holds {}, which a TTX document cannot carry.",
+                        fault->description()));
+    }
     return QFTTXDocumentWriter(*this).write();
 }
 

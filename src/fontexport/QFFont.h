@@ -68,8 +68,10 @@ public:
     std::optional<std::string> nameForGlyph(const GlyphPtr& glyph);
 
     // The TTX document in UTF-8, written afresh on every call. Fails for a
-    // font without a name and for a metric or charstring number that does
-    // not fit its field.
+    // font without a name, for a name that XML cannot carry (not UTF-8, or
+    // holding a control character other than tab, newline and carriage
+    // return) and for a metric or charstring number that does not fit its
+    // field.
     lf::Result<lf::Data> ttxRepresentation();
     // The OpenType (CFF) and WOFF forms, converted on first request and
     // cached; a failed conversion leaves nothing cached.

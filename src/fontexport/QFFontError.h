@@ -26,6 +26,9 @@ enum QFFontErrorCode : int64_t {
     QFFontErrorConversionTimedOut = 4,
     // The converter replied without one of the fonts; its log says why.
     QFFontErrorConversionIncomplete = 5,
+    // A text the document carries (the font name) is not UTF-8, or holds a
+    // character XML cannot carry (SWXMLCharacters.h).
+    QFFontErrorTextNotXML = 6,
 };
 
 lf::Error QFFontMakeError(QFFontErrorCode code, std::string description,

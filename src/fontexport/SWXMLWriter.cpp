@@ -53,6 +53,20 @@ void SWXMLWriter::setEncoding(SWStringEncoding encoding) {
 }
 
 void SWXMLWriter::writeString(std::string_view string) {
+    switch (section_) {
+        case Section::Comment:
+            writeCommentText(string);
+            return;
+        case Section::CDATA:
+            writeCDATAText(string);
+            return;
+        case Section::None:
+            writeOutput(string);
+            return;
+    }
+}
+
+void SWXMLWriter::writeOutput(std::string_view string) {
     if (string.empty()) return;
     if (pendingStartTag_) {
         pendingStartTag_ = false;
@@ -160,7 +174,7 @@ void SWXMLWriter::startNewline() {
     writeString(line);
 }
 
-void SWXMLWriter::writeEscaped(std::string_view text, bool escapeQuotes) {
+void SWXMLWriter::writeEscaped(std::string_view text, Escaping escaping) {
     size_t runStart = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const char* entity = nullptr;
@@ -175,7 +189,19 @@ void SWXMLWriter::writeEscaped(std::string_view text, bool escapeQuotes) {
                 entity = "&gt;";
                 break;
             case '"':
-                entity = escapeQuotes ? "&quot;" : nullptr;
+                entity = escaping != Escaping::Text ? "&quot;" : nullptr;
+                break;
+            // Parsers turn a carriage return into a newline, and any of the
+            // three into a blank within an attribute value; references keep
+            // them as they are.
+            case '\r':
+                entity = escaping != Escaping::Comment ? "&#13;" : nullptr;
+                break;
+            case '\n':
+                entity = escaping == Escaping::AttributeValue ? "&#10;" : nullptr;
+                break;
+            case '\t':
+                entity = escaping == Escaping::AttributeValue ? "&#9;" : nullptr;
                 break;
         }
         if (!entity) continue;
@@ -187,11 +213,11 @@ void SWXMLWriter::writeEscaped(std::string_view text, bool escapeQuotes) {
 }
 
 void SWXMLWriter::writeCharacters(std::string_view text) {
-    writeEscaped(text, false);
+    writeEscaped(text, Escaping::Text);
 }
 
 void SWXMLWriter::writeAttributeValue(std::string_view text) {
-    writeEscaped(text, true);
+    writeEscaped(text, Escaping::AttributeValue);
 }
 
 void SWXMLWriter::writeAttribute(std::string_view name, std::string_view value) {
@@ -204,16 +230,45 @@ void SWXMLWriter::writeAttribute(std::string_view name, std::string_view value) 
 
 void SWXMLWriter::writeComment(std::string_view text) {
     openComment();
-    writeEscaped(text, true);
+    writeEscaped(text, Escaping::Comment);
     closeComment();
 }
 
 void SWXMLWriter::openComment() {
-    writeString("<!--");
+    writeOutput("<!--");
+    section_ = Section::Comment;
+    hyphenHeld_ = false;
 }
 
 void SWXMLWriter::closeComment() {
-    writeString("-->");
+    if (hyphenHeld_) writeOutput("&#45;");
+    hyphenHeld_ = false;
+    section_ = Section::None;
+    writeOutput("-->");
+}
+
+void SWXMLWriter::writeCommentText(std::string_view text) {
+    // A comment may hold no "--" and may not end in "-". Each hyphen waits
+    // for the next character: before another hyphen, or at the end of the
+    // comment, it is written as a reference, which unescaping the comment's
+    // text (escaped as writeComment escapes it) turns back into a hyphen.
+    size_t runStart = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '-') continue;
+        if (i > runStart) {
+            if (hyphenHeld_) writeOutput("-");
+            hyphenHeld_ = false;
+            writeOutput(text.substr(runStart, i - runStart));
+        }
+        if (hyphenHeld_) writeOutput("-&#45;");
+        hyphenHeld_ = !hyphenHeld_;
+        runStart = i + 1;
+    }
+    if (runStart < text.size()) {
+        if (hyphenHeld_) writeOutput("-");
+        hyphenHeld_ = false;
+        writeOutput(text.substr(runStart));
+    }
 }
 
 void SWXMLWriter::writeCDATA(const ContentBlock& content) {
@@ -223,11 +278,29 @@ void SWXMLWriter::writeCDATA(const ContentBlock& content) {
 }
 
 void SWXMLWriter::startCDATA() {
-    writeString("<![CDATA[");
+    writeOutput("<![CDATA[");
+    section_ = Section::CDATA;
+    closingBrackets_ = 0;
 }
 
 void SWXMLWriter::endCDATA() {
-    writeString("]]>");
+    section_ = Section::None;
+    writeOutput("]]>");
+}
+
+void SWXMLWriter::writeCDATAText(std::string_view text) {
+    // "]]>" would end the section: it ends after the "]]" instead and a new
+    // one takes the ">".
+    size_t runStart = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '>' && closingBrackets_ == 2) {
+            writeOutput(text.substr(runStart, i - runStart));
+            writeOutput("]]><![CDATA[");
+            runStart = i;
+        }
+        closingBrackets_ = text[i] == ']' ? std::min(closingBrackets_ + 1, 2) : 0;
+    }
+    writeOutput(text.substr(runStart));
 }
 
 bool SWXMLWriter::hasOpenElement(std::string_view name) const {

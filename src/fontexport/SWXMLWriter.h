@@ -17,6 +17,13 @@
 //
 // Characters the encoding cannot represent are written as character
 // references ("&#233;", or the entity names of a few common symbols).
+//
+// Comments and CDATA sections cannot end early, whatever is written into
+// them: a hyphen that would make "--" or end a comment with "-" is written
+// as the reference "&#45;", and a "]]>" in a CDATA section ends the section
+// after "]]" and opens a new one before ">". The writer cannot mend texts
+// that XML cannot carry at all (SWXMLCharacters.h); its callers refuse them.
+//
 // One thread at a time.
 
 #include "fontexport/SWForwardingWriter.h"
@@ -46,8 +53,9 @@ public:
     std::optional<SWStringEncoding> encoding() const override { return encoding_; }
 
     // All output passes here: a pending start tag is closed first (unless
-    // the string is empty), and characters the encoding lacks become
-    // references.
+    // the string is empty), inside a comment or CDATA section the marks
+    // that would end it are broken up, and characters the encoding lacks
+    // become references.
     void writeString(std::string_view string) override;
 
     // "<!DOCTYPE docType>", a new line, then the encoding.
@@ -73,15 +81,23 @@ public:
     // "\n" and one tab per indentation level.
     void startNewline();
 
-    // Text with "&", "<" and ">" escaped.
+    // Text with "&", "<" and ">" escaped, and a carriage return as a
+    // reference, which a parser would otherwise read as a newline.
     void writeCharacters(std::string_view text);
-    // Text with "&", "<", ">" and the double quote escaped.
+    // Text with "&", "<", ">" and the double quote escaped, and tab, newline
+    // and carriage return as references, which a parser would otherwise
+    // read as blanks.
     void writeAttributeValue(std::string_view text);
     // ` name="value"`, the value escaped.
     void writeAttribute(std::string_view name, std::string_view value);
+    // "<!--", the text with "&", "<", ">" and the double quote escaped,
+    // "-->". Unescaping the comment's text gives the text back, also where
+    // hyphens had to become references.
     void writeComment(std::string_view text);
     void openComment();
     void closeComment();
+    // "<![CDATA[", the content written raw, "]]>". Where a "]]>" had to be
+    // split, the sections joined give the content back.
     void writeCDATA(const ContentBlock& content);
     void startCDATA();
     void endCDATA();
@@ -111,7 +127,14 @@ protected:
 private:
     static constexpr size_t kInlineOff = SIZE_MAX;
 
-    void writeEscaped(std::string_view text, bool escapeQuotes);
+    enum class Escaping { Text, AttributeValue, Comment };
+    enum class Section { None, Comment, CDATA };
+
+    // Passes the string on, with references for what the encoding lacks.
+    void writeOutput(std::string_view string);
+    void writeCommentText(std::string_view text);
+    void writeCDATAText(std::string_view text);
+    void writeEscaped(std::string_view text, Escaping escaping);
     void popElement();
 
     SWXMLAttributes pendingAttributes_;
@@ -121,5 +144,12 @@ private:
     // otherwise the depth at which the current inline run began.
     size_t inlineLevel_ = 0;
     bool pendingStartTag_ = false;
+    // The comment or CDATA section being written, if any, and how much of
+    // a mark that would end it has come at its end so far: a hyphen held
+    // back until the next character shows whether it may stand, or the
+    // number of closing brackets (up to 2).
+    Section section_ = Section::None;
+    bool hyphenHeld_ = false;
+    int closingBrackets_ = 0;
     SWStringEncoding encoding_ = SWStringEncoding::UTF8;
 };

@@ -4,10 +4,12 @@
 // turned into an error of kURLErrorDomain. Internal to the platform layer.
 
 #include "platform/Error.h"
+#include "platform/Result.h"
 #include "platform/URLRequest.h"
 
 #include <curl/curl.h>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace lf::curl {
@@ -17,17 +19,28 @@ struct EasyDeleter {
 };
 using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
 
-// A handle with the request's URL, user agent, time-out, protocols and
-// redirect rules set; null when curl cannot make one.
-EasyHandle makeHandle(const URLRequest& request);
+// A handle with the request's URL, user agent, time-out, protocols,
+// redirect rules and certificate checks set; an error when the request's
+// transport rules refuse its URL (nothing has been connected then) or curl
+// cannot make a handle.
+Result<EasyHandle> makeHandle(const URLRequest& request);
 
-// The error for a transfer that ended with `code`; `httpStatus` is the
-// response's status (0 for none), `url` the request's.
-Error transferError(CURLcode code, long httpStatus, const std::string& url);
+// The error for a transfer of `request` on `handle` that ended with `code`:
+// a redirect the request's transport rules refused, an HTTP status of 400
+// or more, else curl's own failure.
+Error transferError(CURL* handle, CURLcode code, const URLRequest& request);
+
+// The error when the transfer on `handle` has been led (by redirects) to a
+// URL that the request's transport rules refuse; none otherwise.
+std::optional<Error> refusedRedirect(CURL* handle, const URLRequest& request);
 
 // The error for a response whose status is 400 or more.
 Error statusError(long httpStatus, const std::string& url);
 
 long responseStatus(CURL* handle);
+
+// The scheme of `url` in lower case, as curl reads it; empty when it does
+// not parse.
+std::string urlScheme(const std::string& url);
 
 }  // namespace lf::curl

@@ -4,6 +4,8 @@
 #include "platform/FileDescriptor.h"
 #include "platform/MainQueue.h"
 
+#include <fmt/format.h>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -66,7 +68,9 @@ struct URLDownload::Transfer {
     URLDownload& download;
     CURL* handle = nullptr;
     std::string dispositionName;
+    std::string destination;
     FileDescriptor file;
+    uint64_t receivedLength = 0;
     bool started = false;
     std::optional<Error> failure;
 
@@ -74,6 +78,7 @@ struct URLDownload::Transfer {
     // transfer (a failure is then recorded unless it was cancelled).
     bool begin() {
         started = true;
+        if ((failure = curl::refusedRedirect(handle, download.request_))) return false;
         URLResponse response;
         response.statusCode = curl::responseStatus(handle);
         if (response.statusCode >= 400) {
@@ -91,7 +96,6 @@ struct URLDownload::Transfer {
                 : lastPathComponent(effectiveURL ? effectiveURL : download.request_.url);
 
         // The delegate answers on the main thread while the transfer waits.
-        std::string destination;
         MainQueue::shared()->sync([&] {
             auto delegate = download.delegate_.lock();
             if (!delegate || download.cancelled_) return;
@@ -109,12 +113,24 @@ struct URLDownload::Transfer {
                       {{kUnderlyingErrorKey,
                         std::make_shared<const Error>(Error::posix(errno, "open " + destination))},
                        {kFilePathErrorKey, destination}});
+            destination.clear();
             return false;
         }
         return true;
     }
 
     bool write(const char* bytes, size_t length) {
+        // A server that sends more than it announced, or announces nothing,
+        // is stopped here; curl stops one that announces too much at once.
+        const std::optional<uint64_t>& maximum = download.request_.maximumLength;
+        if (maximum && length > *maximum - receivedLength) {
+            failure = Error(kURLErrorDomain, kURLErrorDataLengthExceedsMaximum,
+                            {{kLocalizedDescriptionKey,
+                              fmt::format("the download is longer than {} bytes", *maximum)},
+                             {kURLErrorKey, download.request_.url}});
+            return false;
+        }
+        receivedLength += length;
         while (length > 0) {
             const ssize_t written = ::write(file.get(), bytes, length);
             if (written < 0 && errno == EINTR) continue;
@@ -142,6 +158,13 @@ struct URLDownload::Transfer {
             return false;
         }
         return true;
+    }
+
+    // Removes what an unfinished download wrote, so that nothing of it is
+    // taken for the resource.
+    void discard() {
+        file = FileDescriptor();
+        if (!destination.empty()) ::unlink(destination.c_str());
     }
 
     Error writeError(int errnum) const {
@@ -208,35 +231,35 @@ void URLDownload::reportWritten(uint64_t length) {
 
 void URLDownload::run() {
     Transfer transfer(*this);
-    curl::EasyHandle handle = curl::makeHandle(request_);
-    CURLcode code = CURLE_FAILED_INIT;
-    if (handle) {
-        transfer.handle = handle.get();
-        curl_easy_setopt(handle.get(), CURLOPT_HEADERFUNCTION, Transfer::onHeader);
-        curl_easy_setopt(handle.get(), CURLOPT_HEADERDATA, &transfer);
-        curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, Transfer::onData);
-        curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &transfer);
-        curl_easy_setopt(handle.get(), CURLOPT_XFERINFOFUNCTION, Transfer::onProgress);
-        curl_easy_setopt(handle.get(), CURLOPT_XFERINFODATA, &transfer);
-        curl_easy_setopt(handle.get(), CURLOPT_NOPROGRESS, 0L);
-        code = curl_easy_perform(handle.get());
+    Result<curl::EasyHandle> handle = curl::makeHandle(request_);
+    if (!handle) {
+        deliver([this, error = handle.error()](URLDownloadDelegate& delegate) {
+            delegate.downloadDidFail(*this, error);
+        });
+        return;
     }
-    if (cancelled_) return;
-    if (!transfer.failure && code == CURLE_OK) {
-        if (transfer.finish()) {
-            // Whatever is still unreported goes before the end.
-            deliver([this](URLDownloadDelegate& delegate) {
-                if (const uint64_t length = unreportedLength_.exchange(0); length > 0)
-                    delegate.downloadDidReceiveData(*this, length);
-                delegate.downloadDidFinish(*this);
-            });
-            return;
-        }
+    CURL* easy = handle->get();
+    transfer.handle = easy;
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, Transfer::onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, Transfer::onData);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, Transfer::onProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    const CURLcode code = curl_easy_perform(easy);
+    if (!cancelled_ && !transfer.failure && code == CURLE_OK && transfer.finish()) {
+        // Whatever is still unreported goes before the end.
+        deliver([this](URLDownloadDelegate& delegate) {
+            if (const uint64_t length = unreportedLength_.exchange(0); length > 0)
+                delegate.downloadDidReceiveData(*this, length);
+            delegate.downloadDidFinish(*this);
+        });
+        return;
     }
+    transfer.discard();
     if (cancelled_) return;
-    const long status = handle ? curl::responseStatus(handle.get()) : 0;
-    Error error =
-        transfer.failure ? *transfer.failure : curl::transferError(code, status, request_.url);
+    Error error = transfer.failure ? *transfer.failure : curl::transferError(easy, code, request_);
     deliver(
         [this, error](URLDownloadDelegate& delegate) { delegate.downloadDidFail(*this, error); });
 }

@@ -6,7 +6,8 @@
 //
 // The delegate is held weakly; nothing is delivered once it is gone or once
 // cancel() has been called on the main thread. The download keeps itself
-// alive until it has ended.
+// alive until it has ended. A download that fails (past the request's
+// maximum length too) or is cancelled removes the file it wrote.
 
 #include "platform/Error.h"
 #include "platform/URLRequest.h"

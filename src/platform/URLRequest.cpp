@@ -29,17 +29,23 @@ size_t appendBody(char* bytes, size_t size, size_t count, void* context) {
 }  // namespace
 
 Result<Data> loadURLSynchronously(const URLRequest& request) {
-    curl::EasyHandle handle = curl::makeHandle(request);
-    if (!handle) return curl::transferError(CURLE_FAILED_INIT, 0, request.url);
+    Result<curl::EasyHandle> handle = curl::makeHandle(request);
+    if (!handle) return handle.error();
+    CURL* easy = handle->get();
     Body body;
     body.maximumLength = request.maximumLength;
-    curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, appendBody);
-    curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &body);
-    CURLcode code = curl_easy_perform(handle.get());
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, appendBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
+    CURLcode code = curl_easy_perform(easy);
     if (body.tooLong) code = CURLE_FILESIZE_EXCEEDED;
-    const long status = curl::responseStatus(handle.get());
-    if (code != CURLE_OK || status >= 400) return curl::transferError(code, status, request.url);
+    if (code != CURLE_OK || curl::responseStatus(easy) >= 400)
+        return curl::transferError(easy, code, request);
+    if (std::optional<Error> refused = curl::refusedRedirect(easy, request)) return *refused;
     return Data(std::move(body.bytes));
+}
+
+bool isHTTPSURL(const std::string& url) {
+    return curl::urlScheme(url) == "https";
 }
 
 }  // namespace lf

@@ -1,5 +1,6 @@
 #include "psd/OMPSDEffects.h"
 
+#include "platform/Log.h"
 #include "psd/OMPSDBinaryReader.h"
 #include "psd/OMPSDDescriptorDecoder.h"
 
@@ -46,7 +47,8 @@ void readGlow(const OMPSDDescriptorDecoder& d, OMPSDGlowEffect& effect) {
     effect.setNoise(d.doubleForKey("Nose", 0) * 0.01);
     effect.setColor(OMPSDColor::forKey(d, "Clr ", effect.color()));
     if (auto gradient = d.descriptorForKey("Grad"))
-        effect.setGradient(OMPSDGradient::fromDescriptor(*gradient));
+        effect.setGradient(
+            OMPSDGradient::fromDescriptor(*gradient, OMPSDGradientInterpolationMethod(d)));
     effect.setTechnique(d.enumForKey("GlwT") == "PrBL" ? 1 : 0);
     effect.setSpread(d.doubleForKey("Ckmt", 0));
     effect.setSize(d.doubleForKey("blur", 10));
@@ -211,24 +213,47 @@ bool isPresent(const OMPSDDescriptorDecoder& d) {
 }  // namespace
 
 uint32_t OMPSDBlendModeKeyForEnum(const std::string& mode) {
-    static const std::pair<const char*, uint32_t> modes[] = {
-        {"Nrml", OMPSDFourCC("norm")},        {"Dslv", OMPSDFourCC("diss")},
-        {"Drkn", OMPSDFourCC("dark")},        {"Mltp", OMPSDFourCC("mul ")},
-        {"CBrn", OMPSDFourCC("idiv")},        {"linearBurn", OMPSDFourCC("lbrn")},
-        {"darkerColor", OMPSDFourCC("dkCl")}, {"Lghn", OMPSDFourCC("lite")},
-        {"Scrn", OMPSDFourCC("scrn")},        {"CDdg", OMPSDFourCC("div ")},
-        {"linearDodge", OMPSDFourCC("lddg")}, {"lighterColor", OMPSDFourCC("lgCl")},
-        {"Ovrl", OMPSDFourCC("over")},        {"SftL", OMPSDFourCC("sLit")},
-        {"HrdL", OMPSDFourCC("hLit")},        {"vividLight", OMPSDFourCC("vLit")},
-        {"linearLight", OMPSDFourCC("lLit")}, {"pinLight", OMPSDFourCC("pLit")},
-        {"hardMix", OMPSDFourCC("hMix")},     {"Dfrn", OMPSDFourCC("diff")},
-        {"Xclu", OMPSDFourCC("smud")},        {"blendSubtraction", OMPSDFourCC("fsub")},
-        {"blendDivide", OMPSDFourCC("fdiv")}, {"H   ", OMPSDFourCC("hue ")},
-        {"Strt", OMPSDFourCC("sat ")},        {"Clr ", OMPSDFourCC("colr")},
-        {"Lmns", OMPSDFourCC("lum ")},        {"passThrough", OMPSDFourCC("pass")},
+    // Older documents name the first modes by four characters, newer ones by
+    // their long names; the modes added later have only a long name.
+    struct Names {
+        uint32_t key;
+        const char* shortName;
+        const char* longName;
     };
-    for (const auto& [name, key] : modes)
-        if (mode == name) return key;
+    static const Names modes[] = {
+        {OMPSDFourCC("norm"), "Nrml", "normal"},
+        {OMPSDFourCC("diss"), "Dslv", "dissolve"},
+        {OMPSDFourCC("dark"), "Drkn", "darken"},
+        {OMPSDFourCC("mul "), "Mltp", "multiply"},
+        {OMPSDFourCC("idiv"), "CBrn", "colorBurn"},
+        {OMPSDFourCC("lbrn"), nullptr, "linearBurn"},
+        {OMPSDFourCC("dkCl"), nullptr, "darkerColor"},
+        {OMPSDFourCC("lite"), "Lghn", "lighten"},
+        {OMPSDFourCC("scrn"), "Scrn", "screen"},
+        {OMPSDFourCC("div "), "CDdg", "colorDodge"},
+        {OMPSDFourCC("lddg"), nullptr, "linearDodge"},
+        {OMPSDFourCC("lgCl"), nullptr, "lighterColor"},
+        {OMPSDFourCC("over"), "Ovrl", "overlay"},
+        {OMPSDFourCC("sLit"), "SftL", "softLight"},
+        {OMPSDFourCC("hLit"), "HrdL", "hardLight"},
+        {OMPSDFourCC("vLit"), nullptr, "vividLight"},
+        {OMPSDFourCC("lLit"), nullptr, "linearLight"},
+        {OMPSDFourCC("pLit"), nullptr, "pinLight"},
+        {OMPSDFourCC("hMix"), nullptr, "hardMix"},
+        {OMPSDFourCC("diff"), "Dfrn", "difference"},
+        {OMPSDFourCC("smud"), "Xclu", "exclusion"},
+        {OMPSDFourCC("fsub"), nullptr, "blendSubtraction"},
+        {OMPSDFourCC("fdiv"), nullptr, "blendDivide"},
+        {OMPSDFourCC("hue "), "H   ", "hue"},
+        {OMPSDFourCC("sat "), "Strt", "saturation"},
+        {OMPSDFourCC("colr"), "Clr ", "color"},
+        {OMPSDFourCC("lum "), "Lmns", "luminosity"},
+        {OMPSDFourCC("pass"), nullptr, "passThrough"},
+    };
+    for (const Names& names : modes)
+        if ((names.shortName && mode == names.shortName) || mode == names.longName)
+            return names.key;
+    lf::log("Unknown blend mode: {}; it is drawn normal", mode);
     return OMPSDFourCC("norm");
 }
 

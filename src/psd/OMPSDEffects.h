@@ -8,8 +8,8 @@
 // amounts are fractions 0..1 (the stored percent * 0.01); angles and
 // altitudes degrees; distances and sizes pixels; spread and choke percent
 // 0..100 as stored. Blend modes are layer blend keys ("norm", "mul ",
-// "scrn", ...), translated from the descriptor's enumeration ("Nrml",
-// "Mltp", ...). Defaults (key absent) follow each property; where none is
+// "scrn", ...), translated from the descriptor's enumeration ("Nrml" or
+// "normal", "Mltp" or "multiply", ...). Defaults (key absent) follow each property; where none is
 // written it is Photoshop's default for a new effect. Immutable once
 // decoded; safe to share between threads.
 #include "psd/OMPSDColor.h"
@@ -24,8 +24,9 @@
 
 class OMPSDDescriptorDecoder;
 
-// The layer blend key of a descriptor blend-mode enumeration ("Mltp" ->
-// "mul "); "norm" for an unknown one.
+// The layer blend key of a descriptor blend-mode enumeration, under its
+// short or its long name ("Mltp" or "multiply" -> "mul "); "norm" for an
+// unknown one, with a log line that names it.
 uint32_t OMPSDBlendModeKeyForEnum(const std::string& mode);
 
 class OMPSDEffect {

@@ -80,6 +80,10 @@ std::shared_ptr<const OMPSDGradient> OMPSDGradient::fromDescriptor(
     return gradient;
 }
 
+std::string OMPSDGradientInterpolationMethod(const OMPSDDescriptorDecoder& paint) {
+    return paint.enumForKey("gradientsInterpolationMethod", paint.enumForKey("gs99", ""));
+}
+
 std::shared_ptr<const OMPSDFill> OMPSDFill::fromDescriptor(const OMPSDDescriptorDecoder& d) {
     if (d.hasKey("Grad")) return OMPSDGradientFill::fromDescriptor(d);
     if (d.hasKey("Ptrn")) return OMPSDPatternFill::fromDescriptor(d);
@@ -91,8 +95,8 @@ std::shared_ptr<const OMPSDGradientFill> OMPSDGradientFill::fromDescriptor(
     auto gradientDescriptor = d.descriptorForKey("Grad");
     if (!gradientDescriptor) return nullptr;
     auto fill = std::make_shared<OMPSDGradientFill>();
-    fill->setGradient(OMPSDGradient::fromDescriptor(
-        *gradientDescriptor, d.enumForKey("gradientsInterpolationMethod", "")));
+    fill->setGradient(
+        OMPSDGradient::fromDescriptor(*gradientDescriptor, OMPSDGradientInterpolationMethod(d)));
     fill->setIsReversed(d.boolForKey("Rvrs", false));
     fill->setStyle(styleForType(d.enumForKey("Type", "Lnr ")));
     fill->setIsAlignedWithLayer(d.boolForKey("Algn", true));

@@ -59,12 +59,17 @@ public:
     // "Intr" (or "Smth") / 4096; 1.0 when absent.
     OMPSD_PROPERTY(double, smoothness, setSmoothness, 1.0);
     OMPSD_PROPERTY(bool, isNoise, setIsNoise, false);
-    // "gradientsInterpolationMethod" as stored ("Gcls" classic, "Lnr "
-    // linear, "Perc" perceptual...); empty when absent.
+    // As stored beside the gradient ("Gcls" classic, "Lnr " linear, "Perc"
+    // perceptual...); empty when absent.
     OMPSD_PROPERTY(std::string, interpolationMethod, setInterpolationMethod);
     OMPSD_PROPERTY(std::vector<OMPSDGradientColorStop>, colorStops, setColorStops);
     OMPSD_PROPERTY(std::vector<OMPSDGradientOpacityStop>, opacityStops, setOpacityStops);
 };
+
+// The interpolation method that a paint's descriptor stores beside its
+// gradient: "gradientsInterpolationMethod" of fill layers, or "gs99" of the
+// gradient overlays, strokes and glows; empty when it stores neither.
+std::string OMPSDGradientInterpolationMethod(const OMPSDDescriptorDecoder& paint);
 
 // Base of the three paints. `kind()` tells them apart without casts.
 class OMPSDFill {

@@ -10,6 +10,7 @@ std::shared_ptr<OMAUAppcast> OMAUAppcast::create(std::shared_ptr<const OMAUHost>
 }
 
 void OMAUAppcast::fetchAppcastFromURL(const std::string& url) {
+    url_ = url;
     std::thread([self = shared_from_this(), url] {
         const bool loaded = self->fetch(url);
         lf::MainQueue::shared()->async([self, loaded] {

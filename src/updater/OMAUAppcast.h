@@ -33,8 +33,11 @@ public:
     void setDelegate(std::weak_ptr<OMAUAppcastDelegate> delegate) {
         delegate_ = std::move(delegate);
     }
-    // Starts the fetch and returns at once.
+    // Starts the fetch and returns at once. Only https is trusted, and plain
+    // http from this computer itself (lf::URLRequest::requiresSecureTransport).
     void fetchAppcastFromURL(const std::string& url);
+    // The URL the feed was fetched from; empty before.
+    const std::string& url() const { return url_; }
 
     // Newest first; empty until a fetch has finished.
     const std::vector<OMAUAppcastItem>& items() const { return items_; }
@@ -48,5 +51,6 @@ private:
 
     const std::shared_ptr<const OMAUHost> host_;
     std::weak_ptr<OMAUAppcastDelegate> delegate_;
+    std::string url_;
     std::vector<OMAUAppcastItem> items_;
 };

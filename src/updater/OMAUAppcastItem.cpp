@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <cctype>
+#include <charconv>
 
 namespace {
 
@@ -24,6 +25,16 @@ std::optional<std::string> versionFromFileName(const std::string& url) {
     const auto last = url.rfind("%20");
     if (last == std::string::npos) return std::nullopt;
     return pathExtensionRemoved(url.substr(last + 3));
+}
+
+// A length of whole bytes, digits only; 0 says nothing of the archive.
+std::optional<uint64_t> lengthFromText(const std::optional<std::string>& text) {
+    uint64_t length = 0;
+    if (!text || text->empty()) return std::nullopt;
+    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), length);
+    if (error != std::errc() || end != text->data() + text->size() || length == 0)
+        return std::nullopt;
+    return length;
 }
 
 bool isAllowedInURL(unsigned char c) {
@@ -58,6 +69,7 @@ OMAUAppcastItem::OMAUAppcastItem(const RSSItem& item) {
     MD5Sum_ = optionalString(enclosure, "appcast:md5Sum").value_or("");
     const std::string url = optionalString(enclosure, "url").value_or("");
     fileURL_ = OMAUAddingPercentEscapes(url);
+    fileLength_ = lengthFromText(optionalString(enclosure, "length"));
     fileVersion_ = optionalString(enclosure, "appcast:version");
     if (!fileVersion_) fileVersion_ = versionFromFileName(url);
     versionString_ = fileVersion_;

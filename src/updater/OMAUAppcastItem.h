@@ -5,6 +5,7 @@
 
 #include "updater/RSS.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -35,6 +36,10 @@ public:
     // The archive's URL, with the characters a URL may not hold escaped.
     const std::string& fileURL() const { return fileURL_; }
     void setFileURL(std::string value) { fileURL_ = std::move(value); }
+    // The archive's length in bytes (the enclosure's "length"); none when
+    // the feed gives none, or 0, or something that is not a number.
+    const std::optional<uint64_t>& fileLength() const { return fileLength_; }
+    void setFileLength(std::optional<uint64_t> value) { fileLength_ = value; }
     // The archive's build version ("appcast:version", else the piece of the
     // URL after its last "%20" without extension); none when neither.
     const std::optional<std::string>& fileVersion() const { return fileVersion_; }
@@ -55,6 +60,7 @@ private:
     std::string DSASignature_;
     std::string MD5Sum_;
     std::string fileURL_;
+    std::optional<uint64_t> fileLength_;
     std::optional<std::string> fileVersion_;
     std::optional<std::string> versionString_;
     std::optional<std::string> minimumSystemVersionString_;

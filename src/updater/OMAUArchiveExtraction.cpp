@@ -2,10 +2,12 @@
 
 #include "platform/ChildProcess.h"
 #include "platform/FileDescriptor.h"
+#include "updater/OMAUBundleReplacement.h"
 
 #include <fmt/format.h>
 
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -152,6 +154,89 @@ bool leavesFolder(std::string_view name) {
     return false;
 }
 
+// `total` + `length`, or the largest value where that does not fit.
+uint64_t sumWithoutOverflow(uint64_t total, uint64_t length) {
+    return length > UINT64_MAX - total ? UINT64_MAX : total + length;
+}
+
+std::optional<uint64_t> parseLength(std::string_view text) {
+    uint64_t length = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), length);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return length;
+}
+
+std::vector<std::string_view> fields(std::string_view line) {
+    std::vector<std::string_view> result;
+    for (size_t start = line.find_first_not_of(' '); start != std::string_view::npos;) {
+        const size_t end = line.find(' ', start);
+        result.push_back(line.substr(start, end - start));
+        start = line.find_first_not_of(' ', end);
+    }
+    return result;
+}
+
+lf::Error unreadableListing(const std::string& path) {
+    return archiveError(kOMAUArchiveUnreadable,
+                        fmt::format("the listing of {} gives no entry lengths", path));
+}
+
+// The length of the archive's entries added up, as its tool lists them.
+lf::Result<uint64_t> listedLength(OMAUArchiveKind kind, const std::string& path) {
+    switch (kind) {
+        case OMAUArchiveKind::ZIP: {
+            // "2 files, 8388608 bytes uncompressed, 8144 bytes compressed: 99.9%".
+            lf::Result<std::string> totals = outputOf({"unzip", "-Zt", path});
+            if (!totals) return totals.error();
+            const std::string_view text = *totals;
+            const size_t end = text.find(" bytes uncompressed");
+            if (end == std::string_view::npos || end == 0) return unreadableListing(path);
+            const size_t start = text.find_last_of(' ', end - 1) + 1;
+            if (std::optional<uint64_t> length = parseLength(text.substr(start, end - start)))
+                return *length;
+            return unreadableListing(path);
+        }
+        case OMAUArchiveKind::DMG: {
+            lf::Result<std::string> listing = outputOf({"7z", "l", "-ba", "-slt", "--", path});
+            if (!listing) return listing.error();
+            uint64_t total = 0;
+            for (const std::string& line : lines(*listing)) {
+                if (!line.starts_with("Size = ") || line.size() == 7) continue;
+                std::optional<uint64_t> length = parseLength(std::string_view(line).substr(7));
+                if (!length) return unreadableListing(path);
+                total = sumWithoutOverflow(total, *length);
+            }
+            return total;
+        }
+        default: {
+            // "-rw-r--r-- 1000/1000 8388608 2026-01-01 00:00 name": the
+            // third field, a device's "major,minor" aside (it is refused
+            // once unpacked).
+            std::vector<std::string> arguments = {"tar", "-tv", "--numeric-owner", "-f", path};
+            if (const char* option = compressionOption(kind)) arguments.emplace_back(option);
+            lf::Result<std::string> listing = outputOf(arguments);
+            if (!listing) return listing.error();
+            uint64_t total = 0;
+            for (const std::string& line : lines(*listing)) {
+                const std::vector<std::string_view> words = fields(line);
+                if (words.size() < 3) continue;
+                const bool device = words[0].starts_with('c') || words[0].starts_with('b');
+                std::optional<uint64_t> length = parseLength(words[2]);
+                if (!length && !device) return unreadableListing(path);
+                total = sumWithoutOverflow(total, length.value_or(0));
+            }
+            return total;
+        }
+    }
+}
+
+lf::Error tooLarge(const std::string& what, uint64_t length, uint64_t maximum) {
+    return archiveError(kOMAUArchiveTooLarge,
+                        fmt::format("{} holds {} bytes, more than the {} an update may unpack to",
+                                    what, length, maximum));
+}
+
 lf::Status checkEntryNames(OMAUArchiveKind kind, const std::string& path) {
     lf::Result<std::vector<std::string>> names = entryNames(kind, path);
     if (!names) return names.error();
@@ -243,7 +328,8 @@ std::optional<OMAUArchiveKind> OMAUArchiveKindOfPath(const std::string& path) {
 }
 
 lf::Status OMAUExtractArchive(const std::string& path,
-                              const std::function<void(uint64_t)>& extractedLength) {
+                              const std::function<void(uint64_t)>& extractedLength,
+                              uint64_t maximumUnpackedLength) {
     const std::optional<OMAUArchiveKind> kind = OMAUArchiveKindOfPath(path);
     if (!kind)
         return archiveError(kOMAUArchiveUnknownKind,
@@ -253,6 +339,10 @@ lf::Status OMAUExtractArchive(const std::string& path,
         return archiveError(kOMAUArchiveUnreadable, fmt::format("{} is not a readable file", path));
     const std::string folder = fs::path(path).parent_path().string();
     LF_TRY(checkEntryNames(*kind, path));
+    lf::Result<uint64_t> listed = listedLength(*kind, path);
+    if (!listed) return listed.error();
+    if (*listed > maximumUnpackedLength)
+        return tooLarge("the archive " + path, *listed, maximumUnpackedLength);
     switch (*kind) {
         case OMAUArchiveKind::ZIP:
             // -n: nothing already there (the archive itself) is replaced.
@@ -267,7 +357,8 @@ lf::Status OMAUExtractArchive(const std::string& path,
         default:
             LF_TRY(pipeToTar(*kind, path, folder, extractedLength));
     }
-    return OMAUCheckExtractedContents(folder);
+    LF_TRY(OMAUCheckExtractedContents(folder));
+    return OMAUCheckUnpackedLength(folder, path, maximumUnpackedLength);
 }
 
 lf::Status OMAUCheckExtractedContents(const std::string& folder) {
@@ -300,5 +391,24 @@ lf::Status OMAUCheckExtractedContents(const std::string& folder) {
         }
     }
     if (error) return lf::Error::posix(error.value(), "examine " + folder);
+    return {};
+}
+
+lf::Status OMAUCheckUnpackedLength(const std::string& folder, const std::string& archive,
+                                   uint64_t maximum) {
+    const std::optional<struct stat> archiveStatus = OMAUStatusOf(archive);
+    uint64_t total = 0;
+    std::error_code error;
+    fs::recursive_directory_iterator walk(folder, error);
+    for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
+        const std::optional<struct stat> status = OMAUStatusOf(walk->path());
+        if (!status) return lf::Error::posix(errno, "examine " + walk->path().string());
+        const bool isArchive = archiveStatus && status->st_dev == archiveStatus->st_dev &&
+                               status->st_ino == archiveStatus->st_ino;
+        if (S_ISREG(status->st_mode) && !isArchive)
+            total = sumWithoutOverflow(total, static_cast<uint64_t>(status->st_size));
+    }
+    if (error) return lf::Error::posix(error.value(), "examine " + folder);
+    if (total > maximum) return tooLarge("the unpacked folder " + folder, total, maximum);
     return {};
 }

@@ -6,9 +6,12 @@
 // must be a private folder of the updater's.
 //
 // An archive's contents are not trusted. Before unpacking, its listing must
-// hold no absolute name and no ".." component; afterwards the folder must
-// hold only plain files, folders and links, no file with a set-id bit, and
-// no link that leads out of the folder. A tool that cannot start, that
+// hold no absolute name and no ".." component, and the lengths of its
+// entries must not add up to more than a limit (4 GiB unless told
+// otherwise), since a small archive can unpack to far more; afterwards the
+// folder must hold only plain files, folders and links, no file with a
+// set-id bit, no link that leads out of the folder, and no more than the
+// limit in files, since a listing can lie. A tool that cannot start, that
 // exits with a status other than 0 or that is not given the whole archive
 // fails the extraction (a truncated archive makes the tools fail).
 //
@@ -31,17 +34,29 @@ enum OMAUArchiveErrorCode : int64_t {
     kOMAUArchiveUnreadable = 2,
     kOMAUArchiveToolFailed = 3,
     kOMAUArchiveHostileContents = 4,
+    kOMAUArchiveTooLarge = 5,
 };
+
+// An update unpacks to far less; more would fill the disk.
+inline constexpr uint64_t kOMAUDefaultMaximumUnpackedLength = uint64_t{4} << 30;
 
 // The kind of "App 1.2.tgz" is TGZ; "App.tar.gz" (extension "gz") and
 // "App.ZIP" have none.
 std::optional<OMAUArchiveKind> OMAUArchiveKindOfPath(const std::string& path);
 
 // Unpacks `path` into its folder; `extractedLength` is told of each piece
-// of the archive handed to the tool, together the archive's size.
+// of the archive handed to the tool, together the archive's size. The
+// archive may unpack to `maximumUnpackedLength` bytes of files at most.
 lf::Status OMAUExtractArchive(const std::string& path,
-                              const std::function<void(uint64_t)>& extractedLength);
+                              const std::function<void(uint64_t)>& extractedLength,
+                              uint64_t maximumUnpackedLength = kOMAUDefaultMaximumUnpackedLength);
 
 // Whether the unpacked contents under `folder` are safe to install (see
-// above); the error names the first entry that is not.
+// above; links must stay within `folder`); the error names the first entry
+// that is not.
 lf::Status OMAUCheckExtractedContents(const std::string& folder);
+
+// Whether the files under `folder`, `archive` left out, add up to at most
+// `maximum` bytes.
+lf::Status OMAUCheckUnpackedLength(const std::string& folder, const std::string& archive,
+                                   uint64_t maximum);

@@ -67,11 +67,9 @@ lf::Status OMAUMovePathWithForcedAuthentication(const fs::path& source, const fs
     if (!OMAUStatusOf(source)) return lf::Error::posix(errno, "examine " + source.string());
     if (OMAUStatusOf(backup))
         return lf::Error::posix(EEXIST, "keep the old copy at " + backup.string());
-    const auto target = OMAUStatusOf(destination);
-    if (!target) return lf::Error::posix(errno, "examine " + destination.string());
-    return runPrivileged(privileged,
-                         {source.string(), destination.string(), backup.string(),
-                          std::to_string(target->st_uid), std::to_string(target->st_gid)});
+    if (!OMAUStatusOf(destination))
+        return lf::Error::posix(errno, "examine " + destination.string());
+    return runPrivileged(privileged, {source.string(), destination.string(), backup.string()});
 }
 
 bool OMAUCurrentUserOwnsPath(const fs::path& path) {

@@ -3,7 +3,7 @@
 // folder (OMAUBundleReplacement.h), as the user or, when the user may not
 // write the target or its folder, with administrator rights: our installer helper
 // (layerflow-update-installer, beside the executable) runs through pkexec and does the same steps,
-// then gives the new folder the old one's owner and group.
+// then gives the new folder the owner and group it reads from the old one.
 
 #include "updater/OMAUBundleReplacement.h"
 

@@ -1,5 +1,6 @@
 #include "updater/OMAUUpdateAlert.h"
 
+#include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/URLRequest.h"
 #include "platform/UserDefaults.h"
@@ -132,6 +133,7 @@ void OMAUUpdateAlert::displayReleaseNotes() {
         request.url = url;
         request.timeout = kReleaseNotesTimeout;
         request.maximumLength = kMaximumReleaseNotesLength;
+        request.requiresSecureTransport = true;
         lf::Result<lf::Data> notes = lf::loadURLSynchronously(request);
         QString html = notes ? QString::fromUtf8(notes->stringView().data(),
                                                  static_cast<qsizetype>(notes->size()))
@@ -153,7 +155,15 @@ void OMAUUpdateAlert::showReleaseNotes(const QString& html, const QUrl& base) {
 void OMAUUpdateAlert::linkActivated(const QUrl& url) {
     if (!webViewFinishedLoading_) return;
     const QUrl base(releaseNotesView_->document()->metaInformation(QTextDocument::DocumentUrl));
-    QDesktopServices::openUrl(base.isEmpty() ? url : base.resolved(url));
+    const QUrl link = base.isEmpty() ? url : base.resolved(url);
+    const QString scheme = link.scheme();
+    if (scheme != "http" && scheme != "https" && scheme != "mailto") {
+        lf::log(
+            "Refused to open the release notes' link {}: only http, https and mailto links open",
+            link.toString().toStdString());
+        return;
+    }
+    QDesktopServices::openUrl(link);
 }
 
 void OMAUUpdateAlert::endWithSelection(int choice) {

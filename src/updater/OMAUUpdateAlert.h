@@ -4,11 +4,14 @@
 // install, 1 remind me later (also when the window is closed), 2 skip this
 // version.
 //
-// The release notes are the item's release-notes URL, loaded on a thread of
-// its own while a spinner turns, else the item's description as HTML. Once
-// they are shown, a link clicked in them opens in the user's browser, not
-// in the alert. The window floats above the others; its frame is kept in
-// the user defaults under "OMAUUpdateAlertFrame".
+// The release notes are the item's release-notes URL, loaded (over https,
+// or plain http from this computer itself) on a thread of its own while a
+// spinner turns, else the item's description as HTML. Once they are shown,
+// a link clicked in them opens in the user's browser, not in the alert,
+// when it is an http, https or mailto link; any other (file:, a program's
+// own scheme) is refused with a log line, since the notes come from the
+// network. The window floats above the others; its frame is kept in the
+// user defaults under "OMAUUpdateAlertFrame".
 //
 // Threads: main thread only.
 

@@ -186,6 +186,7 @@ void OMAUUpdater::appcastDidFinishLoading(std::shared_ptr<OMAUAppcast> appcast) 
     }
     try {
         updateItem_ = *appcast->newestItem();
+        feedCameOverHTTPS_ = lf::isHTTPSURL(appcast->url());
         appcast.reset();
         environment_.defaults->setObject("AULastCheckTime",
                                          secondsSinceEpoch(environment_.scheduler->now()));

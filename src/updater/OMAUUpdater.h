@@ -13,10 +13,17 @@
 // abandons the update (so a later check is not refused as "in progress")
 // and tells the user when the check was asked for.
 //
-// The archive must be verified before anything of it is unpacked: by its
-// MD5 checksum when the feed gives one, and by its DSA signature when the
-// property list expects one ("AUExpectsDSASignature", key "AUPublicDSAKey");
-// an update that offers neither check is refused.
+// The feed, the release notes and the archive load over https only (plain
+// http only from this computer itself, for tests), every redirect over
+// https; the archive download stops past the length the feed states (a
+// little more), else past 2 GiB. The archive must be verified before
+// anything of it is unpacked: by its DSA signature when the property list
+// expects one ("AUExpectsDSASignature", key "AUPublicDSAKey"), and by its
+// MD5 checksum when the feed gives one. As the checksum comes with the
+// feed, an archive verified by it alone is unpacked only when the feed and
+// the archive both came over https; an update that offers neither check is
+// refused. The unpacked application folder must hold no link that leads
+// out of it.
 //
 // Threads: main thread only; the feed, download and unpacking threads
 // report here through the main queue.
@@ -140,7 +147,7 @@ private:
     void checkForUpdatesAndNotify(bool verbose);
     void checkInBackgroundFromTimer();
     // The newly unpacked application: the shallowest entry named
-    // "CFBundleName.app" in the download folder.
+    // "CFBundleName.app" in the download folder, whose links stay inside it.
     std::filesystem::path unpackedApplication() const;
     void relaunch();
     std::string text(std::string_view key, std::vector<std::string> values = {}) const;
@@ -153,6 +160,8 @@ private:
     std::unique_ptr<OMAUStatusController> statusController_;
     std::shared_ptr<lf::URLDownload> downloader_;
     std::shared_ptr<OMAUUnarchiver> unarchiver_;
+    // Whether the feed of the update item came over https.
+    bool feedCameOverHTTPS_ = false;
     std::filesystem::path downloadFolder_;
     std::filesystem::path downloadPath_;
     std::unique_ptr<OMAUTimer> checkTimer_;

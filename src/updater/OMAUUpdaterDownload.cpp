@@ -14,6 +14,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Without a length in the feed an archive may be this long at most; updates
+// are far smaller, and a server that sends on and on must not fill the disk.
+constexpr uint64_t kDefaultMaximumDownloadLength = uint64_t{2} << 30;
+// What an archive may exceed the length the feed states by, for a feed
+// that rounds it; a longer one fails its checksum anyway.
+constexpr uint64_t kStatedLengthSlack = uint64_t{1} << 20;
+
+uint64_t maximumDownloadLength(const OMAUAppcastItem& item) {
+    const std::optional<uint64_t>& stated = item.fileLength();
+    if (!stated) return kDefaultMaximumDownloadLength;
+    return *stated > UINT64_MAX - kStatedLengthSlack ? UINT64_MAX : *stated + kStatedLengthSlack;
+}
+
 // A name for the downloaded archive that stays inside its folder: the last
 // component of what the server suggests, without a ".txt" that some
 // servers add.
@@ -39,6 +52,8 @@ void OMAUUpdater::beginDownload() {
     }
     lf::URLRequest request;
     request.url = updateItem_->fileURL();
+    request.requiresSecureTransport = true;
+    request.maximumLength = maximumDownloadLength(*updateItem_);
     downloader_ = lf::URLDownload::start(
         request, std::static_pointer_cast<lf::URLDownloadDelegate>(shared_from_this()));
 }
@@ -109,23 +124,25 @@ void OMAUUpdater::extractUpdate() {
         statusController_->setShowsCancelButton(false);
     }
     try {
-        bool verified = false;
-        if (!updateItem_->MD5Sum().empty()) {
-            if (!OMAUValidatePathWithMD5Hash(downloadPath_, updateItem_->MD5Sum()))
-                throw OMAUUnarchiveException("MD5 verification of the update archive failed.");
-            verified = true;
-        }
+        const std::string& md5 = updateItem_->MD5Sum();
+        if (!md5.empty() && !OMAUValidatePathWithMD5Hash(downloadPath_, md5))
+            throw OMAUUnarchiveException("MD5 verification of the update archive failed.");
         if (environment_.host->infoBool("AUExpectsDSASignature").value_or(false)) {
             if (!OMAUValidatePathWithEncodedDSASignature(
                     downloadPath_, updateItem_->DSASignature(),
                     environment_.host->infoString("AUPublicDSAKey").value_or("")))
                 throw OMAUUnarchiveException("DSA verification of the update archive failed.");
-            verified = true;
-        }
-        if (!verified)
+        } else if (md5.empty()) {
             throw OMAUUnarchiveException(
                 "The update has neither an MD5 checksum nor an expected DSA signature to verify "
                 "its archive with.");
+        } else if (!feedCameOverHTTPS_ || !lf::isHTTPSURL(updateItem_->fileURL())) {
+            // The checksum comes with the feed: it vouches for the archive
+            // only where nobody on the way could have changed both.
+            throw OMAUUnarchiveException(
+                "The update archive is verified only by the feed's MD5 checksum, which counts "
+                "only when the feed and the archive both came over https.");
+        }
         unarchiver_ = OMAUUnarchiver::create();
         unarchiver_->setDelegate(weak_from_this());
         unarchiver_->unarchivePath(downloadPath_);

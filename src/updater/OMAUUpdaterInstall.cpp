@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 #include "updater/OMAUApplication.h"
+#include "updater/OMAUArchiveExtraction.h"
 #include "updater/OMAUExceptions.h"
 #include "updater/OMAUStatusController.h"
 #include "updater/OMAUUpdater.h"
@@ -43,6 +44,11 @@ fs::path OMAUUpdater::unpackedApplication() const {
             "The update archive didn't contain an application with the proper name: %@. "
             "Remember, the updated app's file name must be identical to {CFBundleName}.app",
             {expected}));
+    // The folder is installed alone: a link leading out of it, though it
+    // stayed within the download folder, would lead beside the installed
+    // application.
+    if (lf::Status contained = OMAUCheckExtractedContents(application.string()); !contained)
+        throw OMAUInstallException(lf::describe(contained.error()));
     return application;
 }
 

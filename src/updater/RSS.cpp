@@ -52,6 +52,7 @@ lf::Result<RSS> RSS::withURL(const std::string& url, bool normalize, const std::
     request.userAgent = userAgent;
     request.timeout = kFeedTimeout;
     request.maximumLength = kMaximumFeedLength;
+    request.requiresSecureTransport = true;
     lf::Result<lf::Data> data = lf::loadURLSynchronously(request);
     if (!data) return data.error();
     return withData(data->stringView(), normalize);

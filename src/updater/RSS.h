@@ -33,8 +33,10 @@ inline constexpr const char* kRSSErrorDomain = "RSSErrorDomain";
 
 class RSS {
 public:
-    // Fetches (with the user agent when not empty) and parses; a failed
-    // download or a document that is not XML is an error.
+    // Fetches (with the user agent when not empty) over https, or plain
+    // http from this computer itself, and parses; a refused URL or
+    // redirect, a failed download or a document that is not XML is an
+    // error.
     static lf::Result<RSS> withURL(const std::string& url, bool normalize,
                                    const std::string& userAgent = {});
     static lf::Result<RSS> withData(std::string_view data, bool normalize);

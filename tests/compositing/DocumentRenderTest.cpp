@@ -174,6 +174,44 @@ TEST(DocumentRender, MergedImagesWithoutTransparencyAreComparedOverWhite) {
     }
 }
 
+TEST(DocumentRender, OnlyARenderOfTheLayersIsComparedAgainst) {
+    // A 4 by 4 merged image: all white, or with a black pixel; with or
+    // without the version info's "has real merged data" byte.
+    struct Case {
+        bool white;
+        int realFlag;  // -1: no version info
+        bool real;
+    } cases[] = {{false, -1, true},
+                 {false, 1, true},
+                 {false, 0, false},
+                 {true, -1, false},
+                 {true, 1, false}};
+    for (const Case& c : cases) {
+        lf::test::TestDocument built;
+        built.merged.assign(48, 255);
+        if (!c.white) built.merged[5] = 0;
+        if (c.realFlag >= 0) built.resources.push_back({1057, {0, 0, 0, 1, uint8_t(c.realFlag)}});
+        auto opened = OMPSDDocument::create(built.data());
+        ASSERT_TRUE(opened);
+        auto merged = MergedImagePremultiplied(**opened);
+        ASSERT_TRUE(merged);
+        EXPECT_EQ(MergedImageIsReal(**opened, *merged), c.real)
+            << "white " << c.white << ", flag " << c.realFlag;
+    }
+    // Every document that the comparisons use is real; one that Photoshop
+    // saved with a white stand-in (and the flag on) is not.
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    for (const std::string& path : comparisonDocuments()) {
+        auto document = open(path);
+        auto merged = document ? MergedImagePremultiplied(*document) : nullptr;
+        ASSERT_TRUE(merged) << path;
+        EXPECT_TRUE(MergedImageIsReal(*document, *merged)) << path;
+    }
+    auto standIn = open("issues/issue397.psd");
+    ASSERT_TRUE(standIn);
+    EXPECT_FALSE(MergedImageIsReal(*standIn, *MergedImagePremultiplied(*standIn)));
+}
+
 TEST(DocumentRender, GrayscaleDocumentsDrawTheirOneChannelAsGrey) {
     // A grayscale document: a layer of grey 100 over the left half, half
     // covered, and a levels layer whose first record after the master (the

@@ -27,26 +27,9 @@ constexpr int kLeft = 36, kRight = 60, kMiddle = 48, kSide = 96;
 
 // A document whose one layer is an opaque black square, with the global
 // light at `globalAngle` degrees.
-struct Square {
-    std::shared_ptr<OMPSDDocument> document;
-    std::shared_ptr<OMPSDLayer> layer;
-};
+using Square = SquareDocument;
 Square makeSquare(int32_t globalAngle = 30) {
-    lf::test::TestDocument built;
-    built.width = built.height = kSide;
-    uint32_t angle = uint32_t(globalAngle);
-    built.resources.push_back(
-        {1037, {uint8_t(angle >> 24), uint8_t(angle >> 16), uint8_t(angle >> 8), uint8_t(angle)}});
-    lf::test::TestLayer square;
-    square.top = square.left = kLeft;
-    square.bottom = square.right = kRight;
-    size_t count = size_t(kRight - kLeft) * (kRight - kLeft);
-    for (int16_t id : {-1, 0, 1, 2})
-        square.channels.push_back({id, 0, std::vector<uint8_t>(count, id < 0 ? 255 : 0)});
-    built.layers.push_back(square);
-    auto document = OMPSDDocument::create(built.data());
-    EXPECT_TRUE(document);
-    return {*document, (*document)->layers().front()};
+    return makeSquareDocument(kSide, kLeft, kRight, globalAngle);
 }
 
 // The coverage that `effect` alone paints around the square, which lies
@@ -90,13 +73,6 @@ bool samePixels(const RenderedPlane& a, const RenderedPlane& b) {
     for (size_t i = 0; i < a.values.size(); ++i)
         if (std::abs(a.values[i] - b.values[i]) > 1e-5f) return false;
     return true;
-}
-
-template <typename Effect>
-std::shared_ptr<Effect> made(std::function<void(Effect&)> setup) {
-    auto effect = std::make_shared<Effect>();
-    setup(*effect);
-    return effect;
 }
 
 // A drop shadow right under the layer (distance 0), showing through it,

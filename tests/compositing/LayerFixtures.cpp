@@ -209,6 +209,27 @@ std::vector<uint8_t> repeatedEffectsBlock(const std::vector<RepeatedEffect>& eff
     return block.data();
 }
 
+SquareDocument makeSquareDocument(int side, int left, int right, int32_t globalAngle,
+                                  std::vector<uint8_t> patternBlock) {
+    lf::test::TestDocument built;
+    built.width = built.height = uint32_t(side);
+    uint32_t angle = uint32_t(globalAngle);
+    built.resources.push_back(
+        {1037, {uint8_t(angle >> 24), uint8_t(angle >> 16), uint8_t(angle >> 8), uint8_t(angle)}});
+    if (!patternBlock.empty()) built.documentBlocks.push_back({"Patt", std::move(patternBlock)});
+    lf::test::TestLayer square;
+    square.top = square.left = left;
+    square.bottom = square.right = right;
+    size_t count = size_t(right - left) * size_t(right - left);
+    for (int16_t id : {-1, 0, 1, 2})
+        square.channels.push_back({id, 0, std::vector<uint8_t>(count, id < 0 ? 255 : 0)});
+    built.layers.push_back(square);
+    auto document = OMPSDDocument::create(built.data());
+    EXPECT_TRUE(document);
+    if (!document) return {};
+    return {*document, (*document)->layers().front()};
+}
+
 BNRenderNodePtr effectDrawnAlone(const OMPSDEffect& effect, const OMPSDLayer& layer,
                                  const BNRenderNodePtr& factorMask) {
     BNRenderNodePtr transparent = BNTransparentNode::create(QFInfiniteRect, BNChannelMaskRGBA);

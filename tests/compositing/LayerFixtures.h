@@ -106,6 +106,24 @@ struct RepeatedEffect {
 // order.
 std::vector<uint8_t> repeatedEffectsBlock(const std::vector<RepeatedEffect>& effects);
 
+// A document whose one layer is an opaque black square, pixels [left,
+// right) on both axes of a `side` by `side` document, with the global light
+// at `globalAngle` degrees and, when given, the patterns of a "Patt" block.
+struct SquareDocument {
+    std::shared_ptr<OMPSDDocument> document;
+    std::shared_ptr<OMPSDLayer> layer;
+};
+SquareDocument makeSquareDocument(int side, int left, int right, int32_t globalAngle,
+                                  std::vector<uint8_t> patternBlock = {});
+
+// A new effect of type `Effect` with `setup` done.
+template <typename Effect, typename Setup>
+std::shared_ptr<Effect> made(Setup setup) {
+    auto effect = std::make_shared<Effect>();
+    setup(*effect);
+    return effect;
+}
+
 // `effect` of `layer` drawn by itself onto transparency, as the group
 // blending puts a layer together: onto the interior and exterior chains its
 // clipping behaviour names (a stroke and a bevel onto transparent content),

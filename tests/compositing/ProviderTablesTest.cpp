@@ -270,23 +270,57 @@ TEST(GradientProvider, TablesAtPositionsWorkedOutByHand) {
     }
 }
 
-TEST(GradientProvider, LinearInterpolationMixesInLinearLight) {
+TEST(GradientProvider, InterpolationMethodsMixInTheirOwnSpaces) {
     // Black to white without smoothing: the middle is half of the light,
-    // about 188 of 255 encoded, with "Lnr "; the stored values' middle,
-    // 128, with the classic method, when the document does not say, and
-    // (with a log line) for a method that is not drawn.
+    // about 188 of 255 encoded, with "Lnr "; an eighth of it, about 99, in
+    // Oklab ("Perc"), whose lightness is the cube root of the light; the
+    // stored values' middle, 128, with the classic method, when the
+    // document does not say, and (with a log line) for a method that is
+    // not drawn.
     const std::vector<std::array<double, 3>> ramp{{0, 0.5, 0}, {1, 0.5, 1}};
     lf::LogCapture log;
-    for (const char* method : {"Lnr ", "Gcls", "", "Perc"}) {
+    for (const char* method : {"Lnr ", "Perc", "Gcls", "", "Smoo"}) {
         auto gradient = grayGradient(ramp, kOpaque, 0);
         gradient->setInterpolationMethod(method);
         auto table = gradientTable(QFGradientProvider(gradient, false));
-        double expected = std::string(method) == "Lnr " ? 187.5 / 255 : 0.5;
+        std::string m = method;
+        double expected = m == "Lnr " ? 187.5 / 255 : m == "Perc" ? 99.09 / 255 : 0.5;
         EXPECT_NEAR(at(table, 0.5)[0], expected, 1.0 / 255) << method;
         EXPECT_EQ(at(table, 1)[0], 1.0f) << method;
     }
     EXPECT_EQ(log.lines().size(), 1u);
-    EXPECT_TRUE(log.contains("'Perc'"));
+    EXPECT_TRUE(log.contains("'Smoo'"));
+}
+
+TEST(GradientProvider, ThreeStopsMixedAtTheirMidpoints) {
+    // Orange, blue and white at 0, 0.5 and 1, the white's midpoint at a
+    // quarter of its segment; no smoothing. Where each transition is half
+    // done (0.25 and 0.625) the colour is the two stops' middle: in linear
+    // light for "Lnr ", in Oklab for "Perc" (worked out apart from the
+    // provider), in stored values for the classic method.
+    auto gradient = std::make_shared<OMPSDGradient>();
+    gradient->setColorStops({{0, 0.5, OMPSDColor(1, 128 / 255.0, 0)},
+                             {0.5, 0.5, OMPSDColor(0, 64 / 255.0, 1)},
+                             {1, 0.25, OMPSDColor(1, 1, 1)}});
+    gradient->setOpacityStops({{0, 0.5, 1}, {1, 0.5, 1}});
+    gradient->setSmoothness(0);
+    struct Case {
+        const char* method;
+        std::array<double, 3> first, second;  // 0..255 at 0.25 and 0.625
+    } cases[] = {
+        {"Lnr ", {187.52, 102.25, 187.52}, {187.52, 191.76, 255}},
+        {"Perc", {141.61, 122.16, 172.01}, {128.02, 171.79, 255}},
+        {"Gcls", {127.5, 96, 127.5}, {127.5, 159.5, 255}},
+    };
+    for (const Case& c : cases) {
+        auto mixed = std::make_shared<OMPSDGradient>(*gradient);
+        mixed->setInterpolationMethod(c.method);
+        auto table = gradientTable(QFGradientProvider(mixed, false));
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(at(table, 0.25)[k] * 255, c.first[k], 0.6) << c.method << " " << k;
+            EXPECT_NEAR(at(table, 0.625)[k] * 255, c.second[k], 0.6) << c.method << " " << k;
+        }
+    }
 }
 
 TEST(GradientProvider, PremultipliedReversedAndNoiseTables) {

@@ -4,10 +4,12 @@
 #include "platform/Log.h"
 #include "support/TestSupport.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
+#include <map>
 #include <sstream>
 using namespace lf::test;
 
@@ -217,5 +219,52 @@ TEST(FontGlyphs, ValuesThatDoNotFitTheirFieldsAreReported) {
         EXPECT_TRUE(document.error().is(QFFontErrorDomain, c.code)) << c.name;
         EXPECT_TRUE(contains(document.error().localizedDescription(), c.fragment))
             << c.name << ": " << document.error().localizedDescription();
+    }
+}
+
+TEST(FontDocument, RefusesNamesThatXMLCannotCarry) {
+    const std::pair<std::string, const char*> names[] = {
+        {"Bad\xFFName", "bytes that are not UTF-8 at byte 3"},
+        {"Caf\xC3", "bytes that are not UTF-8 at byte 3"},        // cut short
+        {"A\xED\xA0\x80", "bytes that are not UTF-8 at byte 1"},  // a surrogate
+        {"A\xC0\xAF", "bytes that are not UTF-8 at byte 1"},      // overlong "/"
+        {std::string("A\0B", 3), "the control character U+0000 at byte 1"},
+        {"Red\x1B[31m", "the control character U+001B at byte 3"},
+        {"A\x7F", "the control character U+007F at byte 1"},
+        {"A\xC2\x85", "the control character U+0085 at byte 1"},
+        {"A\xEF\xBF\xBF", "the character U+FFFF at byte 1"},
+    };
+    for (const auto& [name, fault] : names) {
+        QFFont font;
+        font.setName(name);
+        lf::LogCapture log;
+        auto document = font.ttxRepresentation();
+        ASSERT_FALSE(document) << fault;
+        EXPECT_TRUE(document.error().is(QFFontErrorDomain, QFFontErrorTextNotXML)) << fault;
+        EXPECT_EQ(document.error().localizedDescription(),
+                  fmt::format("The font name holds {}, which a TTX document cannot carry.", fault));
+        // Refused before anything is written, the log line included.
+        EXPECT_TRUE(log.lines().empty()) << fault;
+    }
+}
+
+TEST(FontDocument, NamesReadBackAsTheyWereGiven) {
+    for (const std::string name : {"Sample & Co <\"1\"> ]]> --", "Caf\u00e9 \u5b57 \U0001F600",
+                                   "Tab\there\nline\r\nend\r"}) {
+        QFFont font;
+        font.setName(name);
+        std::string text = ttxText(font);
+        auto document = parsedXML(text);
+        pugi::xml_node root = document->child("ttFont");
+        std::map<std::string, std::string> records;
+        for (pugi::xml_node record : root.child("name").children("namerecord"))
+            records[record.attribute("nameID").value()] = record.text().get();
+        EXPECT_EQ(records["1"], name);
+        EXPECT_EQ(records["4"], name + " Regular");
+        EXPECT_EQ(records["6"], name);
+        pugi::xml_node cff = root.child("CFF").child("CFFFont");
+        EXPECT_EQ(cff.attribute("name").value(), name);
+        EXPECT_EQ(cff.child("FullName").attribute("value").value(), name);
+        EXPECT_EQ(cff.child("FamilyName").attribute("value").value(), name);
     }
 }

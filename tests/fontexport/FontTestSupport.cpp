@@ -27,10 +27,21 @@ std::shared_ptr<QFGlyph> makeGlyph(std::shared_ptr<const VKCompoundPath> outline
     return glyph;
 }
 
+std::unique_ptr<pugi::xml_document> parsedXML(std::string_view text) {
+    auto document = std::make_unique<pugi::xml_document>();
+    pugi::xml_parse_result parsed =
+        document->load_buffer(text.data(), text.size(), pugi::parse_full, pugi::encoding_utf8);
+    EXPECT_TRUE(parsed) << parsed.description() << " at byte " << parsed.offset << " of:\n" << text;
+    return document;
+}
+
 std::string ttxText(QFFont& font) {
     auto document = font.ttxRepresentation();
     EXPECT_TRUE(document) << (document ? "" : describe(document.error()));
-    return document ? std::string(document->stringView()) : std::string();
+    if (!document) return {};
+    std::string text(document->stringView());
+    parsedXML(text);
+    return text;
 }
 
 ScopedICUDefaults::ScopedICUDefaults(const char* locale, const char* timeZone)

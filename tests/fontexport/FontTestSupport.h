@@ -1,13 +1,15 @@
 #pragma once
-// Fonts and glyphs for the font exporter's tests, and scoped settings of
-// ICU's defaults.
+// Fonts and glyphs for the font exporter's tests, parsing of what the
+// writers write, and scoped settings of ICU's defaults.
 
 #include "fontexport/QFFont.h"
 #include "support/TestSupport.h"
 
 #include <chrono>
 #include <memory>
+#include <pugixml.hpp>
 #include <string>
+#include <string_view>
 #include <unicode/timezone.h>
 #include <vector>
 
@@ -21,7 +23,12 @@ std::shared_ptr<const VKCompoundPath> polygonOutline(const std::vector<VKPoint>&
 std::shared_ptr<QFGlyph> makeGlyph(std::shared_ptr<const VKCompoundPath> outline, double width,
                                    double advance);
 
-// The TTX document as text; fails the test when it cannot be written.
+// The XML text parsed with its comments and CDATA sections kept; fails the
+// test, saying where, when it does not parse.
+std::unique_ptr<pugi::xml_document> parsedXML(std::string_view text);
+
+// The TTX document as text; fails the test when it cannot be written or
+// does not parse.
 std::string ttxText(QFFont& font);
 
 // Sets ICU's default locale and time zone for the object's life, as a

@@ -1,3 +1,4 @@
+#include "FontTestSupport.h"
 #include "fontexport/NSInvalidArgumentException.h"
 #include "fontexport/SWBufferedWriter.h"
 #include "fontexport/SWEscapedXMLEntitiesWriter.h"
@@ -99,6 +100,12 @@ TEST(XMLWriter, WritesTheLayoutByteForByte) {
              });
          },
          "<e a=\"1\" b=\"2\"><!--x &lt; &quot;y&quot;--><![CDATA[<raw>]]></e>"},
+        {"whitespace that parsers would change becomes references", utf8,
+         [](SWXMLWriter& x) {
+             x.pushAttribute("v", "a\tb\nc\rd");
+             x.writeElement("e", std::string_view("x\r\ny\tz"));
+         },
+         "<e v=\"a&#9;b&#10;c&#13;d\">x&#13;\ny\tz</e>"},
         {"document type", utf8,
          [](SWXMLWriter& x) {
              x.startDocument("plist", SWStringEncoding::UTF8);
@@ -296,4 +303,76 @@ TEST(XMLEntityEscaping, EscapesAndUnescapes) {
               "<A\U0001F600\u00b6'");
     for (const char* broken : {"&amp", "&unknown;", "&#xD800;", "&#;", "&#12a;", "&#0;"})
         EXPECT_FALSE(stringByUnescapingXMLEntities(broken, extra)) << broken;
+}
+
+TEST(XMLWriter, CommentsHoldingTheirClosingMarksStayWellFormed) {
+    // Each comment as pieces of writeString between openComment and
+    // closeComment, or (one piece) through writeComment.
+    const std::vector<std::vector<std::string>> comments = {{"a--b"},
+                                                            {"--"},
+                                                            {"---"},
+                                                            {"ends-"},
+                                                            {"-"},
+                                                            {"-->"},
+                                                            {""},
+                                                            {"x -- <y> & \"z\" -"},
+                                                            {"a-", "-", "-b-"},
+                                                            {"-", "", "-"}};
+    for (const auto& pieces : comments) {
+        std::string text;
+        auto output = std::make_shared<SWMutableStringWriter>();
+        SWXMLWriter xml(output);
+        xml.writeElement("r", [&] {
+            if (pieces.size() == 1) {
+                text = pieces[0];
+                xml.writeComment(text);
+            } else {
+                xml.openComment();
+                for (const auto& piece : pieces) {
+                    text += piece;
+                    xml.writeString(piece);
+                }
+                xml.closeComment();
+            }
+            xml.writeElement("after", std::nullopt);
+        });
+        auto document = lf::test::parsedXML(output->string());
+        pugi::xml_node comment = document->child("r").first_child();
+        ASSERT_EQ(comment.type(), pugi::node_comment) << text;
+        // pugixml takes "--" inside a comment and a comment ending in "-";
+        // XML does not.
+        std::string_view written = comment.value();
+        EXPECT_EQ(written.find("--"), std::string_view::npos) << output->string();
+        EXPECT_FALSE(written.ends_with('-')) << output->string();
+        EXPECT_EQ(stringByUnescapingXMLEntities(written), text) << output->string();
+        EXPECT_EQ(comment.next_sibling().name(), std::string("after")) << output->string();
+    }
+}
+
+TEST(XMLWriter, CDATAHoldingItsClosingMarkIsSplitAndKeepsItsText) {
+    const std::vector<std::vector<std::string>> contents = {
+        {"a]]>b"}, {"]]>"},        {"]", "]", ">"}, {"x]]", ">]]>", "]]"},
+        {"]]]>"},  {"]>", "]]>>"}, {"]]", "", ">"}, {"no mark ] ]> ]]"}};
+    for (const auto& pieces : contents) {
+        std::string text;
+        auto output = std::make_shared<SWMutableStringWriter>();
+        SWXMLWriter xml(output);
+        xml.writeElement("r", [&] {
+            xml.writeCDATA([&] {
+                for (const auto& piece : pieces) {
+                    text += piece;
+                    xml.writeString(piece);
+                }
+            });
+        });
+        auto document = lf::test::parsedXML(output->string());
+        // pugixml reads a stray "]]>" as text after the section; the content
+        // comes back only when every node is a CDATA section.
+        std::string joined;
+        for (pugi::xml_node section : document->child("r").children()) {
+            EXPECT_EQ(section.type(), pugi::node_cdata) << output->string();
+            joined += section.value();
+        }
+        EXPECT_EQ(joined, text) << output->string();
+    }
 }

@@ -388,42 +388,46 @@ TEST(BuiltDocumentTest, ActiveLayerCompSetsVisibilityAndBlending) {
     auto body = [](const char* classId, uint32_t count, const ByteWriter& items) {
         return ByteWriter().unicode("").identifier(classId).u32(count).bytes(items.data()).data();
     };
-    ByteWriter comp;
-    item(comp, "compID", "long").u32(5);
-    item(comp, "Nm  ", "TEXT").unicode("Night");
-    item(comp, "capturedInfo", "long").u32(5);  // visibility and appearance
-    ByteWriter comps;
-    item(comps, "list", "VlLs").u32(1).code("Objc").bytes(body("Cmps", 3, comp));
-    item(comps, "lastAppliedComp", "long").u32(5);
+    // The comp's blend mode under its short name and under its long one.
+    for (const char* screen : {"Scrn", "screen"}) {
+        SCOPED_TRACE(screen);
+        ByteWriter comp;
+        item(comp, "compID", "long").u32(5);
+        item(comp, "Nm  ", "TEXT").unicode("Night");
+        item(comp, "capturedInfo", "long").u32(5);  // visibility and appearance
+        ByteWriter comps;
+        item(comps, "list", "VlLs").u32(1).code("Objc").bytes(body("Cmps", 3, comp));
+        item(comps, "lastAppliedComp", "long").u32(5);
 
-    ByteWriter blend;
-    item(blend, "Md  ", "enum").identifier("BlnM").identifier("Scrn");
-    item(blend, "Opct", "UntF").code("#Prc").f64(40);
-    ByteWriter setting;
-    item(setting, "compList", "VlLs").u32(2).code("long").u32(3).code("long").u32(5);
-    item(setting, "enab", "bool").u8(0);
-    item(setting, "blendOptions", "Objc").bytes(body("null", 2, blend));
-    ByteWriter settings;
-    item(settings, "layerSettings", "VlLs").u32(1).code("Objc").bytes(body("null", 3, setting));
-    auto cmls = ByteWriter().u32(16).bytes(body("null", 1, settings)).data();
-    ByteWriter metadata;
-    metadata.u32(1).code("8BIM").code("cmls").u32(0).u32(uint32_t(cmls.size())).bytes(cmls);
+        ByteWriter blend;
+        item(blend, "Md  ", "enum").identifier("BlnM").identifier(screen);
+        item(blend, "Opct", "UntF").code("#Prc").f64(40);
+        ByteWriter setting;
+        item(setting, "compList", "VlLs").u32(2).code("long").u32(3).code("long").u32(5);
+        item(setting, "enab", "bool").u8(0);
+        item(setting, "blendOptions", "Objc").bytes(body("null", 2, blend));
+        ByteWriter settings;
+        item(settings, "layerSettings", "VlLs").u32(1).code("Objc").bytes(body("null", 3, setting));
+        auto cmls = ByteWriter().u32(16).bytes(body("null", 1, settings)).data();
+        ByteWriter metadata;
+        metadata.u32(1).code("8BIM").code("cmls").u32(0).u32(uint32_t(cmls.size())).bytes(cmls);
 
-    TestDocument document;
-    document.resources = {{1065, ByteWriter().u32(16).bytes(body("null", 2, comps)).data()}};
-    TestLayer layer = pixelLayer("a");
-    layer.blocks = {{"shmd", metadata.data()}};
-    document.layers = {layer, pixelLayer("untouched")};
-    auto opened = OMPSDDocument::create(document.data());
-    ASSERT_TRUE(opened);
-    const auto& d = **opened;
-    ASSERT_EQ(d.layerComps().size(), 1u);
-    EXPECT_EQ(d.layerComps()[0].name, "Night");
-    EXPECT_EQ(d.activeLayerCompIdentifier(), 5);
-    EXPECT_FALSE(d.layers()[0]->isVisible());
-    EXPECT_EQ(d.layers()[0]->blendingOptions()->blendMode(), OMPSDFourCC("scrn"));
-    EXPECT_DOUBLE_EQ(d.layers()[0]->blendingOptions()->opacity(), 0.4);
-    EXPECT_TRUE(d.layers()[1]->isVisible());
+        TestDocument document;
+        document.resources = {{1065, ByteWriter().u32(16).bytes(body("null", 2, comps)).data()}};
+        TestLayer layer = pixelLayer("a");
+        layer.blocks = {{"shmd", metadata.data()}};
+        document.layers = {layer, pixelLayer("untouched")};
+        auto opened = OMPSDDocument::create(document.data());
+        ASSERT_TRUE(opened);
+        const auto& d = **opened;
+        ASSERT_EQ(d.layerComps().size(), 1u);
+        EXPECT_EQ(d.layerComps()[0].name, "Night");
+        EXPECT_EQ(d.activeLayerCompIdentifier(), 5);
+        EXPECT_FALSE(d.layers()[0]->isVisible());
+        EXPECT_EQ(d.layers()[0]->blendingOptions()->blendMode(), OMPSDFourCC("scrn"));
+        EXPECT_DOUBLE_EQ(d.layers()[0]->blendingOptions()->opacity(), 0.4);
+        EXPECT_TRUE(d.layers()[1]->isVisible());
+    }
 }
 
 TEST(BuiltDocumentTest, SmartObjectSnapshotsAndInstances) {

@@ -1,12 +1,15 @@
 // The action-descriptor decoder: every item type, keys, lookups, nesting
 // and damage; and the value classes decoded from descriptors by hand.
 #include "PSDTestSupport.h"
+#include "platform/Log.h"
 #include "psd/OMPSDDescriptorDecoder.h"
 #include "psd/OMPSDEffects.h"
 #include "psd/OMPSDError.h"
 #include "psd/OMPSDPath.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 using lf::test::ByteWriter;
 using lf::test::descriptor;
@@ -204,6 +207,65 @@ TEST(DescriptorTest, EffectsKeepEveryInstanceInStoredOrderAndTheirDefaults) {
     auto capped = OMPSDEffectList::fromDescriptorBlock(manyBlock.data());
     ASSERT_NE(capped, nullptr);
     EXPECT_EQ(capped->effectsOfKind(OMPSDEffect::Kind::colorOverlay).size(), 10u);
+}
+
+TEST(DescriptorTest, EffectBlendModesAndGradientMethodsOfNewerDocuments) {
+    // Newer documents name blend modes by their long names, in "Md  " and
+    // the bevel's "hglM" and "sdwM"; an unknown name is drawn normal and
+    // said. Gradient overlays and glows keep their interpolation method
+    // under "gs99".
+    ByteWriter gradient;
+    item(gradient, "Clrs", "VlLs").u32(0);
+    ByteWriter overlay, bevel, outer, inner;
+    item(overlay, "Md  ", "enum").identifier("BlnM").identifier("multiply");
+    item(overlay, "Grad", "Objc").bytes(descriptor("Grdn", 1, gradient.data()));
+    item(overlay, "gs99", "enum").identifier("gradientInterpolationMethodType").identifier("Perc");
+    item(bevel, "hglM", "enum").identifier("BlnM").identifier("colorDodge");
+    item(bevel, "sdwM", "enum").identifier("BlnM").identifier("linearBurn");
+    item(outer, "Md  ", "enum").identifier("BlnM").identifier("hardLight");
+    item(outer, "Grad", "Objc").bytes(descriptor("Grdn", 1, gradient.data()));
+    item(outer, "gs99", "enum").identifier("gradientInterpolationMethodType").identifier("Lnr ");
+    item(inner, "Md  ", "enum").identifier("BlnM").identifier("brandNewMode");
+    ByteWriter effects;
+    item(effects, "GrFl", "Objc").bytes(descriptor("GrFl", 3, overlay.data()));
+    item(effects, "ebbl", "Objc").bytes(descriptor("ebbl", 2, bevel.data()));
+    item(effects, "OrGl", "Objc").bytes(descriptor("OrGl", 3, outer.data()));
+    item(effects, "IrGl", "Objc").bytes(descriptor("IrGl", 1, inner.data()));
+    ByteWriter block;
+    block.u32(0).u32(16).bytes(descriptor("null", 4, effects.data()));
+    lf::LogCapture log;
+    auto list = OMPSDEffectList::fromDescriptorBlock(block.data());
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(list->gradientOverlay() && list->bevelEmboss() && list->outerGlow() &&
+                list->innerGlow());
+    EXPECT_EQ(list->gradientOverlay()->blendMode(), OMPSDFourCC("mul "));
+    EXPECT_EQ(list->gradientOverlay()->fill()->gradient()->interpolationMethod(), "Perc");
+    EXPECT_EQ(list->bevelEmboss()->highlightBlendMode(), OMPSDFourCC("div "));
+    EXPECT_EQ(list->bevelEmboss()->shadowBlendMode(), OMPSDFourCC("lbrn"));
+    EXPECT_EQ(list->outerGlow()->blendMode(), OMPSDFourCC("hLit"));
+    EXPECT_EQ(list->outerGlow()->gradient()->interpolationMethod(), "Lnr ");
+    EXPECT_EQ(list->innerGlow()->blendMode(), OMPSDFourCC("norm"));
+    EXPECT_EQ(log.lines().size(), 1u);
+    EXPECT_TRUE(log.contains("brandNewMode"));
+
+    // Each long name, and its short one where there is one.
+    const std::tuple<const char*, const char*, const char*> names[] = {
+        {"normal", "Nrml", "norm"},     {"dissolve", "Dslv", "diss"},
+        {"darken", "Drkn", "dark"},     {"multiply", "Mltp", "mul "},
+        {"colorBurn", "CBrn", "idiv"},  {"lighten", "Lghn", "lite"},
+        {"screen", "Scrn", "scrn"},     {"colorDodge", "CDdg", "div "},
+        {"overlay", "Ovrl", "over"},    {"softLight", "SftL", "sLit"},
+        {"hardLight", "HrdL", "hLit"},  {"difference", "Dfrn", "diff"},
+        {"exclusion", "Xclu", "smud"},  {"hue", "H   ", "hue "},
+        {"saturation", "Strt", "sat "}, {"color", "Clr ", "colr"},
+        {"luminosity", "Lmns", "lum "}, {"linearBurn", "linearBurn", "lbrn"},
+        {"hardMix", "hardMix", "hMix"}, {"passThrough", "passThrough", "pass"},
+    };
+    for (const auto& [longName, shortName, key] : names) {
+        EXPECT_EQ(OMPSDFourCCString(OMPSDBlendModeKeyForEnum(longName)), key) << longName;
+        EXPECT_EQ(OMPSDFourCCString(OMPSDBlendModeKeyForEnum(shortName)), key) << shortName;
+    }
+    EXPECT_EQ(log.lines().size(), 1u);
 }
 
 TEST(DescriptorTest, LegacyEffectsBlock) {

@@ -78,6 +78,9 @@ TEST_F(ArchiveTest, EachKindUnpacksBesideTheArchive) {
 TEST_F(ArchiveTest, ADiskImageUnpacksWhereDebianCanMakeOne) {
     LF_REQUIRE_INSTALLED(lf::test::hasProgram("genisoimage"), "genisoimage");
     const fs::path image = make("App.dmg", "genisoimage -quiet -V App -R -hfs -o %s .");
+    lf::Status tooLarge = OMAUExtractArchive(image.string(), {}, 8);
+    ASSERT_FALSE(tooLarge);
+    EXPECT_EQ(tooLarge.error().code, kOMAUArchiveTooLarge) << "its listing counted";
     ASSERT_TRUE(extract(image)) << lf::describe(extract(image).error());
     EXPECT_EQ(lf::test::readText(download() / "layerflow.app" / "version"), "2.0");
 }
@@ -141,6 +144,38 @@ TEST_F(ArchiveTest, EntriesAndLinksThatLeaveTheFolderAreRefused) {
             EXPECT_EQ(status.error().code, kOMAUArchiveHostileContents) << name;
         }
     }
+}
+
+TEST_F(ArchiveTest, ArchivesThatUnpackTooLargeAreRefused) {
+    // 8 MiB of zeros pack into a few kilobytes; the limit here is 4 MiB.
+    constexpr uint64_t kLimit = 4 << 20;
+    lf::test::writeFile(source() / "layerflow.app" / "zeros", std::string(8 << 20, '\0'));
+    for (const auto& [name, command] : {std::pair{"App.zip", "zip -qry %s layerflow.app"},
+                                        std::pair{"App.tgz", "tar -czf %s layerflow.app"}}) {
+        SCOPED_TRACE(name);
+        const fs::path archive = make(name, command);
+        EXPECT_LT(fs::file_size(archive), 64u << 10);
+        lf::Status status = OMAUExtractArchive(archive.string(), {}, kLimit);
+        ASSERT_FALSE(status);
+        EXPECT_EQ(status.error().code, kOMAUArchiveTooLarge);
+        EXPECT_FALSE(fs::exists(download() / "layerflow.app")) << "refused before unpacking";
+        EXPECT_TRUE(OMAUExtractArchive(archive.string(), {}, 4 * kLimit)) << "within a larger one";
+        fs::remove_all(download());
+        fs::create_directories(download());
+    }
+
+    // The unpacked files are counted again, the archive aside, since a
+    // listing can lie.
+    const fs::path archive = download() / "App.zip";
+    lf::test::writeFile(archive, "");
+    fs::resize_file(archive, 2 * kLimit);
+    EXPECT_TRUE(OMAUCheckUnpackedLength(download().string(), archive.string(), kLimit));
+    fs::create_directories(download() / "a" / "b");
+    lf::test::writeFile(download() / "a" / "b" / "big", "");
+    fs::resize_file(download() / "a" / "b" / "big", kLimit + 1);
+    lf::Status unpacked = OMAUCheckUnpackedLength(download().string(), archive.string(), kLimit);
+    ASSERT_FALSE(unpacked);
+    EXPECT_EQ(unpacked.error().code, kOMAUArchiveTooLarge);
 }
 
 TEST_F(ArchiveTest, SpecialFilesAndSetIDBitsAreRefused) {

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include <random>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -56,29 +57,34 @@ protected:
         return OMAUUpdater::create(std::move(environment));
     }
 
-    // A feed of one release: build `version`, its archive at /name.
+    // A feed of one release: build `version`, its archive at /name (of the
+    // https server unless a whole URL is given).
     void serveFeed(const std::string& version, const std::string& enclosure = {},
-                   const std::string& archive = "/layerflow.tgz") {
-        server_.serve("/appcast.xml", lf::test::LocalHTTPServer::Response::with(
-                                          fmt::format(R"(<rss version="2.0" xmlns:appcast="a">
+                   const std::string& archive = "/layerflow.tgz",
+                   lf::test::LocalHTTPServer* server = nullptr) {
+        const std::string archiveURL = archive.starts_with("/") ? server_.url(archive) : archive;
+        (server ? *server : server_)
+            .serve("/appcast.xml", lf::test::LocalHTTPServer::Response::with(fmt::format(
+                                       R"(<rss version="2.0" xmlns:appcast="a">
             <channel><title>layerflow</title><item><title>Version {0}</title>
             <description>Faster exports.</description><pubDate>Wed, 09 Jan 2013 19:20:11 +0000</pubDate>
             <enclosure url="{1}" appcast:version="{0}" {2}/></item></channel></rss>)",
-                                                      version, server_.url(archive), enclosure)));
+                                       version, archiveURL, enclosure)));
     }
 
     // Serves an archive holding the application at version `version` (and
     // whatever `extra` adds to the folder it is made from); its MD5 sum.
     std::string serveArchive(const std::string& path, const std::string& version,
                              lf::test::LocalHTTPServer::Response response = {},
-                             const std::function<void(const fs::path&)>& extra = {}) {
+                             const std::function<void(const fs::path&)>& extra = {},
+                             lf::test::LocalHTTPServer* server = nullptr) {
         const fs::path source = folder_ / ("source" + std::to_string(archives_++));
         lf::test::makeApplication(source, "layerflow.app", version);
         if (extra) extra(source);
         const fs::path archive = folder_ / "archive.tgz";
         EXPECT_TRUE(lf::test::runIn(source, "tar -czf '" + archive.string() + "' ."));
         response.body = readText(archive);
-        server_.serve(path, response);
+        (server ? *server : server_).serve(path, response);
         return md5Of(response.body);
     }
 
@@ -97,7 +103,8 @@ protected:
     lf::test::TemporaryDirectory folder_;
     lf::test::ScopedEnvironment tmpdir_{"TMPDIR", (folder_ / "tmp").string()};
     lf::test::ScopedEnvironment trash_{"XDG_DATA_HOME", (folder_ / "data").string()};
-    lf::test::LocalHTTPServer server_;
+    // Updates come over https, as they do from the real server.
+    lf::test::LocalHTTPServer server_{lf::test::LocalHTTPServer::Scheme::https};
     std::shared_ptr<lf::UserDefaults> defaults_;
     std::shared_ptr<lf::test::ManualScheduler> scheduler_ =
         std::make_shared<lf::test::ManualScheduler>();
@@ -342,6 +349,77 @@ TEST_F(EngineTest, AnUnverifiedArchiveInstallsNothing) {
             << "signature \"" << signature << "\"";
         EXPECT_EQ(installedVersion(), "1.0");
     }
+}
+
+TEST_F(EngineTest, AChecksumAloneCountsOnlyWhenFeedAndArchiveCameOverHTTPS) {
+    // Plain http, though from this computer, could have been changed on
+    // the way: the checksum that comes with it proves nothing.
+    lf::test::LocalHTTPServer plain;
+    const std::string md5 = serveArchive("/layerflow.tgz", "2.0", {}, {}, &plain);
+    server_.serve("/layerflow.tgz",
+                  lf::test::LocalHTTPServer::Response::with(readText(folder_ / "archive.tgz")));
+    const std::string enclosure = R"(appcast:md5Sum=")" + md5 + R"(")";
+    const std::pair<std::string, const char*> feeds[] = {
+        {plain.url("/appcast.xml"), "the feed over http"},
+        {server_.url("/appcast.xml"), "the archive over http"},
+    };
+    serveFeed("101", enclosure, server_.url("/layerflow.tgz"), &plain);
+    serveFeed("101", enclosure, plain.url("/layerflow.tgz"));
+    for (const auto& [feed, what] : feeds) {
+        SCOPED_TRACE(what);
+        presenter_->panels.clear();
+        lf::LogCapture log;
+        auto engine = makeEngine({{"AUFeedURL", feed}});
+        engine->checkForUpdates();
+        settle(engine);
+        EXPECT_TRUE(presenter_->showed("An error occurred while extracting the Update archive."));
+        EXPECT_TRUE(log.contains("both came over https"));
+        EXPECT_EQ(installedVersion(), "1.0");
+        EXPECT_TRUE(temporaryFolderIsEmpty());
+    }
+}
+
+TEST_F(EngineTest, ADownloadPastItsCapStopsAndLeavesNothing) {
+    // The feed states 1000 bytes; the archive is some megabytes, announced
+    // (stopped before it comes) or not (cut once past the cap).
+    lf::test::LocalHTTPServer::Response withoutLength;
+    withoutLength.withoutLength = true;
+    for (const auto& response : {lf::test::LocalHTTPServer::Response(), withoutLength}) {
+        SCOPED_TRACE(response.withoutLength ? "without a length" : "with its length");
+        const std::string md5 =
+            serveArchive("/layerflow.tgz", "2.0", response, [](const fs::path& source) {
+                std::mt19937 random(7);
+                std::string noise(3 << 20, '\0');
+                for (char& byte : noise)
+                    byte = static_cast<char>(random());
+                lf::test::writeFile(source / "layerflow.app" / "noise", noise);
+            });
+        serveFeed("101", R"(length="1000" appcast:md5Sum=")" + md5 + R"(")");
+        presenter_->panels.clear();
+        auto engine = makeEngine();
+        engine->checkForUpdates();
+        settle(engine);
+        EXPECT_TRUE(presenter_->showed("An error occurred while trying to download the file."));
+        EXPECT_EQ(installedVersion(), "1.0");
+        EXPECT_TRUE(temporaryFolderIsEmpty());
+    }
+}
+
+TEST_F(EngineTest, ALinkLeadingOutOfTheApplicationIsNotInstalled) {
+    // Within the download folder, but beside the application once installed.
+    const std::string md5 = serveArchive("/layerflow.tgz", "2.0", {}, [](const fs::path& source) {
+        fs::create_directories(source / "sibling");
+        fs::create_symlink("../sibling", source / "layerflow.app" / "x");
+    });
+    serveFeed("101", R"(appcast:md5Sum=")" + md5 + R"(")");
+    auto engine = makeEngine();
+    engine->checkForUpdates();
+    settle(engine);
+    ASSERT_TRUE(engine->statusController()) << "unpacked";
+    engine->statusController()->performAction();
+    EXPECT_TRUE(presenter_->showed("An error occurred during installation."));
+    EXPECT_EQ(installedVersion(), "1.0");
+    EXPECT_TRUE(relaunches_.empty());
 }
 
 TEST_F(EngineTest, AnArchiveWithoutOneClearApplicationIsNotInstalled) {

@@ -1,9 +1,12 @@
-// The feed: parsing and normalising items, reading them into releases, and
-// fetching a feed from a local server with the updater's user agent.
+// The feed: parsing and normalising items, reading them into releases,
+// fetching a feed from a local server with the updater's user agent, and
+// only over a connection nobody on the way can change.
 
 #include "LocalHTTPServer.h"
 #include "UpdaterTestSupport.h"
 #include "platform/MainQueue.h"
+#include "platform/URLRequest.h"
+#include "support/TestSupport.h"
 #include "updater/OMAUAppcast.h"
 #include "updater/OMAUStringExtras.h"
 #include "updater/RSS.h"
@@ -176,6 +179,39 @@ TEST(OMAUAppcast, FetchesFromAServerWithTheUpdatersUserAgent) {
     }
     Fetched dead = fetch("http://127.0.0.1:1/appcast.xml");
     EXPECT_TRUE(dead.finished && dead.items.empty());
+}
+
+TEST(RSS, FeedsLoadOnlyOverTrustedConnections) {
+    // Refused before anything is connected: the name does not even resolve.
+    for (const char* url : {"http://updates.example.invalid/appcast.xml", "file:///etc/hostname",
+                            "ftp://127.0.0.1/appcast.xml", "127.0.0.1/appcast.xml"}) {
+        lf::Result<RSS> refused = RSS::withURL(url, true);
+        ASSERT_FALSE(refused) << url;
+        EXPECT_EQ(refused.error().code, lf::kURLErrorAppTransportSecurityRequiresSecureConnection)
+            << url;
+    }
+
+    // An https load may be led on to https only, not even to http here.
+    LocalHTTPServer plain;
+    LocalHTTPServer secure(LocalHTTPServer::Scheme::https);
+    plain.serve("/appcast.xml", LocalHTTPServer::Response::with(feed("")));
+    secure.serve("/appcast.xml", LocalHTTPServer::Response::with(feed("")));
+    LocalHTTPServer::Response redirect = LocalHTTPServer::Response::with("", 302);
+    redirect.headers = {"Location: " + plain.url("/appcast.xml")};
+    secure.serve("/to-http.xml", redirect);
+    redirect.headers = {"Location: " + secure.url("/appcast.xml")};
+    secure.serve("/to-https.xml", redirect);
+    EXPECT_TRUE(RSS::withURL(secure.url("/to-https.xml"), true));
+    lf::Result<RSS> redirected = RSS::withURL(secure.url("/to-http.xml"), true);
+    ASSERT_FALSE(redirected);
+    EXPECT_EQ(redirected.error().code, lf::kURLErrorAppTransportSecurityRequiresSecureConnection);
+    EXPECT_TRUE(plain.requests().empty());
+
+    // A certificate that no trusted authority vouches for is refused.
+    lf::test::ScopedEnvironment systemAuthorities("SSL_CERT_FILE", std::nullopt);
+    const size_t served = secure.requests().size();
+    EXPECT_FALSE(RSS::withURL(secure.url("/appcast.xml"), true));
+    EXPECT_EQ(secure.requests().size(), served);
 }
 
 }  // namespace

@@ -108,6 +108,21 @@ TEST_F(InstallationTest, ThePrivilegedStepRunsTheInstallerHelper) {
     EXPECT_EQ(installedVersion(), "2.0");
 }
 
+TEST_F(InstallationTest, TheInstallerHelperGivesTheNewFolderTheOldOnesOwner) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only an administrator can give files away";
+    ASSERT_EQ(::lchown(installed_.c_str(), 4321, 4322), 0);
+    // The helper reads the owner from the installed folder: it is given none.
+    ASSERT_TRUE(OMAUMovePathWithForcedAuthentication(
+        update_, installed_, OMAUPrivilegedMove{"env", LF_UPDATE_INSTALLER}));
+    EXPECT_EQ(installedVersion(), "2.0");
+    for (const fs::path& path : {installed_, installed_ / "resources" / "version.txt"}) {
+        struct stat status {};
+        ASSERT_EQ(::lstat(path.c_str(), &status), 0);
+        EXPECT_EQ(status.st_uid, 4321u) << path;
+        EXPECT_EQ(status.st_gid, 4322u) << path;
+    }
+}
+
 TEST_F(InstallationTest, OwnershipAndRunningCopies) {
     EXPECT_TRUE(OMAUCurrentUserOwnsPath(installed_));
     EXPECT_FALSE(OMAUCurrentUserOwnsPath(folder_ / "missing"));

@@ -1,24 +1,64 @@
 #include "LocalHTTPServer.h"
 
+#include "TestCertificate.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
+#include <csignal>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <stdexcept>
 #include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace lf::test {
-namespace {
 
-void sendAll(int connection, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t sent = ::send(connection, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (sent <= 0) return;
-        bytes.remove_prefix(static_cast<size_t>(sent));
+// One accepted connection, plain or over TLS, closed when it goes. A client
+// that sends nothing for 5 seconds is given up.
+class LocalHTTPServer::Connection {
+public:
+    Connection(int socket, SSL_CTX* tls) : socket_(socket) {
+        const timeval patience{5, 0};
+        ::setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+        if (!tls) return;
+        tls_ = SSL_new(tls);
+        SSL_set_fd(tls_, socket_);
+        // A client that refuses the certificate ends here.
+        open_ = SSL_accept(tls_) == 1;
     }
-}
+    ~Connection() {
+        if (tls_) {
+            if (open_) SSL_shutdown(tls_);
+            SSL_free(tls_);
+        }
+        ::close(socket_);
+    }
+    bool isOpen() const { return open_; }
+
+    ssize_t receive(char* buffer, size_t size) {
+        if (!tls_) return ::recv(socket_, buffer, size, 0);
+        return SSL_read(tls_, buffer, static_cast<int>(size));
+    }
+
+    void sendAll(std::string_view bytes) {
+        while (!bytes.empty()) {
+            const ssize_t sent = tls_
+                                     ? SSL_write(tls_, bytes.data(), static_cast<int>(bytes.size()))
+                                     : ::send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (sent <= 0) return;
+            bytes.remove_prefix(static_cast<size_t>(sent));
+        }
+    }
+
+private:
+    int socket_;
+    SSL* tls_ = nullptr;
+    bool open_ = true;
+};
+
+namespace {
 
 std::string headerValue(const std::string& request, const std::string& name) {
     size_t at = 0;
@@ -35,7 +75,14 @@ std::string headerValue(const std::string& request, const std::string& name) {
 
 }  // namespace
 
-LocalHTTPServer::LocalHTTPServer() {
+LocalHTTPServer::LocalHTTPServer(Scheme scheme) : scheme_(scheme) {
+    if (scheme_ == Scheme::https) {
+        const TestCertificate& identity = TestCertificate::shared();
+        tls_ = {SSL_CTX_new(TLS_server_method()), SSL_CTX_free};
+        if (!tls_ || SSL_CTX_use_certificate(tls_.get(), identity.certificate) != 1 ||
+            SSL_CTX_use_PrivateKey(tls_.get(), identity.key) != 1)
+            throw std::runtime_error("no local https server");
+    }
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -61,7 +108,8 @@ void LocalHTTPServer::serve(const std::string& path, Response response) {
 }
 
 std::string LocalHTTPServer::url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
+    return (scheme_ == Scheme::https ? "https" : "http") + std::string("://127.0.0.1:") +
+           std::to_string(port_) + path;
 }
 
 std::vector<LocalHTTPServer::Request> LocalHTTPServer::requests() const {
@@ -70,23 +118,27 @@ std::vector<LocalHTTPServer::Request> LocalHTTPServer::requests() const {
 }
 
 void LocalHTTPServer::run() {
+    // A client that hangs up early must not end the tests: writing to it
+    // fails instead.
+    sigset_t brokenPipe;
+    sigemptyset(&brokenPipe);
+    sigaddset(&brokenPipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
     while (!stopping_) {
         pollfd ready{listener_, POLLIN, 0};
         if (::poll(&ready, 1, 50) <= 0) continue;
-        const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0) continue;
-        answer(connection);
-        ::close(connection);
+        const int socket = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (socket < 0) continue;
+        Connection connection(socket, tls_.get());
+        if (connection.isOpen()) answer(connection);
     }
 }
 
-void LocalHTTPServer::answer(int connection) {
+void LocalHTTPServer::answer(Connection& connection) {
     std::string request;
     char buffer[4096];
     while (request.find("\r\n\r\n") == std::string::npos) {
-        pollfd ready{connection, POLLIN, 0};
-        if (::poll(&ready, 1, 5000) <= 0) return;
-        const ssize_t length = ::recv(connection, buffer, sizeof buffer, 0);
+        const ssize_t length = connection.receive(buffer, sizeof buffer);
         if (length <= 0) return;
         request.append(buffer, static_cast<size_t>(length));
     }
@@ -104,10 +156,10 @@ void LocalHTTPServer::answer(int connection) {
         head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
     for (const auto& header : response.headers)
         head += header + "\r\n";
-    sendAll(connection, head + "\r\n");
+    connection.sendAll(head + "\r\n");
     const size_t length =
         std::min(response.body.size(), response.cutAfter.value_or(response.body.size()));
-    sendAll(connection, std::string_view(response.body).substr(0, length));
+    connection.sendAll(std::string_view(response.body).substr(0, length));
 }
 
 }  // namespace lf::test

@@ -1,15 +1,19 @@
 #pragma once
 // A small HTTP server on 127.0.0.1 for the updater's tests: it answers
 // GET requests from a table of paths, one connection at a time on a thread
-// of its own, and remembers what each request asked and sent.
+// of its own, and remembers what each request asked and sent. It speaks
+// plain http, or https with the tests' own certificate (TestCertificate.h).
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+struct ssl_ctx_st;
 
 namespace lf::test {
 
@@ -36,20 +40,26 @@ public:
         std::string userAgent;
     };
 
-    LocalHTTPServer();
+    enum class Scheme { http, https };
+
+    explicit LocalHTTPServer(Scheme scheme = Scheme::http);
     ~LocalHTTPServer();
     LocalHTTPServer(const LocalHTTPServer&) = delete;
     LocalHTTPServer& operator=(const LocalHTTPServer&) = delete;
 
     void serve(const std::string& path, Response response);
-    // "http://127.0.0.1:PORT/path".
+    // "http://127.0.0.1:PORT/path" (or https).
     std::string url(const std::string& path) const;
     std::vector<Request> requests() const;
 
 private:
+    class Connection;
     void run();
-    void answer(int connection);
+    void answer(Connection& connection);
 
+    const Scheme scheme_;
+    // The TLS context of an https server.
+    std::unique_ptr<ssl_ctx_st, void (*)(ssl_ctx_st*)> tls_{nullptr, nullptr};
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};

@@ -1,15 +1,20 @@
 // The updater's tests run inside one QApplication, on the offscreen
 // platform that CMake sets for them; the main queue's thread is this one.
+// Their https servers are trusted through the tests' own authority.
 
+#include "TestCertificate.h"
 #include "platform/MainQueue.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     // Listing the tests needs no display.
     if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+    ::setenv("SSL_CERT_FILE", lf::test::TestCertificate::shared().authorityFile.c_str(), 1);
     lf::MainQueue::shared()->bindToCurrentThread();
     QApplication application(argc, argv);
     const int result = RUN_ALL_TESTS();

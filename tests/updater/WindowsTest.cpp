@@ -1,7 +1,9 @@
 // The updater's windows on the offscreen platform.
 
+#include "LocalHTTPServer.h"
 #include "URLCatcher.h"
 #include "UpdaterTestSupport.h"
+#include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
 #include "support/TestSupport.h"
@@ -90,11 +92,28 @@ TEST_F(UpdateAlertTest, LinksInTheNotesOpenInTheBrowser) {
     EXPECT_EQ(alert.releaseNotesView()->toHtml(), before) << "the notes stay where they are";
 }
 
+TEST_F(UpdateAlertTest, OnlyWebAndMailLinksInTheNotesOpen) {
+    lf::test::URLCatcher browser;
+    for (const char* scheme : {"https", "mailto", "file", "smb"})
+        QDesktopServices::setUrlHandler(scheme, &browser, "open");
+    OMAUUpdateAlert alert(item("<p>Notes</p>"), lf::test::makeHost({}), defaults_);
+    lf::LogCapture log;
+    for (const char* link : {"file:///etc/passwd", "smb://host/share", "page.html"})
+        emit alert.releaseNotesView()->anchorClicked(QUrl(link));
+    EXPECT_TRUE(browser.opened.empty());
+    EXPECT_TRUE(log.contains("Refused to open the release notes' link file:///etc/passwd"));
+    emit alert.releaseNotesView()->anchorClicked(QUrl("mailto:help@example.com"));
+    emit alert.releaseNotesView()->anchorClicked(QUrl("https://example.com/"));
+    for (const char* scheme : {"https", "mailto", "file", "smb"})
+        QDesktopServices::unsetUrlHandler(scheme);
+    EXPECT_EQ(browser.opened.size(), 2u);
+}
+
 TEST_F(UpdateAlertTest, ReleaseNotesLoadFromTheirLink) {
-    lf::test::TemporaryDirectory notes;
-    lf::test::writeFile(notes / "notes.html", "<h1>Two point oh</h1>");
-    OMAUUpdateAlert alert(item("unused", "file://" + (notes / "notes.html").string()),
-                          lf::test::makeHost({}), defaults_);
+    lf::test::LocalHTTPServer server(lf::test::LocalHTTPServer::Scheme::https);
+    server.serve("/notes.html", lf::test::LocalHTTPServer::Response::with("<h1>Two point oh</h1>"));
+    OMAUUpdateAlert alert(item("unused", server.url("/notes.html")), lf::test::makeHost({}),
+                          defaults_);
     EXPECT_TRUE(alert.releaseNotesSpinner()->isAnimating());
     lf::MainQueue::shared()->runUntil([&] { return alert.webViewFinishedLoading(); });
     EXPECT_EQ(alert.releaseNotesView()->toPlainText().trimmed(), "Two point oh");

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <span>
 #include <vector>
 
 bool RenderFitsBudget(VKRect rect, const RenderOptions& options, std::string* error) {
@@ -188,6 +189,15 @@ std::shared_ptr<const QFRGBAImage> MergedImagePremultiplied(const OMPSDDocument&
         out[i * 4 + 3] = static_cast<uint8_t>(a);
     }
     return image;
+}
+
+bool MergedImageIsReal(const OMPSDDocument& document, const QFRGBAImage& merged) {
+    // Version info: a 4-byte version, then the "has real merged data" byte.
+    if (auto versionInfo = document.imageResourceForIdentifier(1057)) {
+        std::span<const uint8_t> bytes = versionInfo->data().span();
+        if (bytes.size() > 4 && bytes[4] == 0) return false;
+    }
+    return !std::ranges::all_of(merged.span(), [](uint8_t v) { return v == 255; });
 }
 
 bool MergedImageIsFlattenedOnWhite(const OMPSDDocument& document) {

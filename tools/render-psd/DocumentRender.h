@@ -61,6 +61,14 @@ std::shared_ptr<OMPSDLayer> FindLayerNamed(const OMPSDDocument& document, const 
 std::shared_ptr<const QFRGBAImage> MergedImagePremultiplied(const OMPSDDocument& document,
                                                             std::string* error = nullptr);
 
+// Whether `merged`, the document's merged image as MergedImagePremultiplied
+// reads it, is Photoshop's render of the layers. It is not when the
+// document's version info (image resource 1057) says it has no real merged
+// data, nor when every pixel is opaque white: what Photoshop stores in its
+// place when a document is saved without maximum compatibility, sometimes
+// with the flag on.
+bool MergedImageIsReal(const OMPSDDocument& document, const QFRGBAImage& merged);
+
 // Whether the document's merged image is flattened over white: it keeps no
 // transparency plane and the document has no background layer (its
 // bottom-most layer is not one), so Photoshop flattened the transparent

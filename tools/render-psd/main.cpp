@@ -18,9 +18,12 @@
 // difference (mae), the largest difference (max) and whether the render is
 // close (over8 under 1 %). A merged image that Photoshop flattened over white
 // (no merged transparency, no background layer) is compared with the render
-// flattened the same way. Exit status: 0 done (and, with --compare,
-// close), 1 not close, 2 bad arguments or an unreadable or refused
-// document.
+// flattened the same way. A merged image that is no render of the layers
+// (the document says so, or every pixel is white: a document saved without
+// maximum compatibility) is not compared: it prints that there is nothing
+// to compare against. Exit status: 0 done (and, with --compare, close), 1
+// not close, 2 bad arguments or an unreadable or refused document, 3
+// nothing to compare against.
 
 #include "DocumentRender.h"
 #include "compositing/QFRenderNodeForLayers.h"
@@ -120,6 +123,10 @@ int main(int argc, char** argv) {
     if (!merged) {
         std::fprintf(stderr, "render-psd: %s\n", error.c_str());
         return 2;
+    }
+    if (!MergedImageIsReal(*document, *merged)) {
+        std::printf("nothing to compare against: the merged image is not a render of the layers\n");
+        return 3;
     }
     auto stored = RenderAsStoredInMergedImage(*document, image);
     if (!stored) {

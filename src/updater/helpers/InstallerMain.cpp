@@ -1,34 +1,27 @@
-// layerflow-update-installer SOURCE DESTINATION BACKUP UID GID
+// layerflow-update-installer SOURCE DESTINATION BACKUP
 //
 // The updater's privileged step, run through pkexec when the user may not
 // write the installed application folder: replaces DESTINATION with SOURCE
 // keeping the old folder at BACKUP until the new one is in place (and
 // putting it back on failure), removes the old folder, and gives the new
-// one the owner UID and group GID the old one had. Exits with 0 once the
-// new folder is in place.
+// one the owner and group the old one had. Those are read from DESTINATION
+// itself, not taken from the caller, who could otherwise hand out any
+// owner with administrator rights. Exits with 0 once the new folder is in
+// place.
 
 #include "updater/OMAUBundleReplacement.h"
 
 #include <fmt/format.h>
 
-#include <charconv>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <string_view>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-template <typename T>
-std::optional<T> parseId(std::string_view text) {
-    T value{};
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
 
 // Gives everything under `root` (links themselves, not what they point at)
 // the owner and group.
@@ -44,15 +37,13 @@ bool changeOwner(const fs::path& root, uid_t owner, gid_t group) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 6) {
-        fmt::print(stderr, "usage: {} SOURCE DESTINATION BACKUP UID GID\n", argv[0]);
+    if (argc != 4) {
+        fmt::print(stderr, "usage: {} SOURCE DESTINATION BACKUP\n", argv[0]);
         return 2;
     }
     const fs::path source = argv[1], destination = argv[2], backup = argv[3];
-    const auto owner = parseId<uid_t>(argv[4]);
-    const auto group = parseId<gid_t>(argv[5]);
-    if (!source.is_absolute() || !destination.is_absolute() || !backup.is_absolute() || !owner ||
-        !group || backup.parent_path() != destination.parent_path()) {
+    if (!source.is_absolute() || !destination.is_absolute() || !backup.is_absolute() ||
+        backup.parent_path() != destination.parent_path()) {
         fmt::print(stderr, "{}: the paths must be absolute, the backup beside the destination\n",
                    argv[0]);
         return 2;
@@ -61,13 +52,19 @@ int main(int argc, char** argv) {
         fmt::print(stderr, "{}: {} exists\n", argv[0], backup.string());
         return 1;
     }
+    const std::optional<struct stat> installed = OMAUStatusOf(destination);
+    if (!installed) {
+        fmt::print(stderr, "{}: cannot examine {}: {}\n", argv[0], destination.string(),
+                   std::strerror(errno));
+        return 1;
+    }
     if (lf::Status replaced = OMAUReplaceBundle(source, destination, backup); !replaced) {
         fmt::print(stderr, "{}: {}\n", argv[0], lf::describe(replaced.error()));
         return 1;
     }
     // The new folder is in place: what follows cannot undo that.
     OMAURemoveQuietly(backup);
-    if (!changeOwner(destination, *owner, *group))
+    if (!changeOwner(destination, installed->st_uid, installed->st_gid))
         fmt::print(stderr, "{}: could not give {} its owner back\n", argv[0], destination.string());
     return 0;
 }

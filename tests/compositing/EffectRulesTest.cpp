@@ -1,0 +1,281 @@
+// Layer effects' rules on built values, each chosen where a neighbouring
+// rule gives other pixels: where the light places shadows, where a gradient
+// glow's colours lie, the measures of chokes, blurs, ramps and limits, the
+// bevel texture's sign, and blend modes read under their long names.
+#include "LayerFixtures.h"
+#include "PSDTestSupport.h"
+#include "compositing/QFEffectFunctions.h"
+#include "compositing/QFRenderNodeForLayers.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace compositing_test;
+
+// A namespace of its own: the sweeps' fixtures of the same names share a
+// unity build with these.
+namespace effect_rules {
+namespace {
+
+using lf::test::ByteWriter;
+
+// The square's pixels are [kLeft, kRight) on both axes of a kSide by kSide
+// document.
+constexpr int kLeft = 36, kRight = 60, kMiddle = 48, kSide = 96;
+
+// A grayscale pattern "stripes" of 8 by 8 pixels: its top four rows white,
+// the bottom four black.
+std::vector<uint8_t> stripesPatternBlock() {
+    std::vector<uint8_t> samples(64, 0);
+    std::fill(samples.begin(), samples.begin() + 32, 255);
+    ByteWriter plane;
+    plane.u32(8).u32(0).u32(0).u32(8).u32(8).u16(8).u8(0).bytes(samples);  // raw
+    ByteWriter pattern;
+    pattern.u32(1).u32(1).u16(8).u16(8).unicode("Stripes").u8(7).text("stripes");
+    pattern.u32(3).u32(0).u32(0).u32(0).u32(8).u32(8).u32(1);  // list, rect, one channel
+    pattern.u32(1).u32(uint32_t(plane.size())).bytes(plane.data());
+    pattern.u32(0).u32(0);  // masks not written
+    ByteWriter block;
+    block.u32(uint32_t(pattern.size())).bytes(pattern.data());
+    return block.data();
+}
+
+SquareDocument makeSquare(int32_t globalAngle = 30) {
+    return makeSquareDocument(kSide, kLeft, kRight, globalAngle, stripesPatternBlock());
+}
+
+RenderedPlane drawn(const OMPSDEffect& effect, const SquareDocument& square, int channel = 3) {
+    return renderChannel(effectDrawnAlone(effect, *square.layer), VKRectMake(0, 0, kSide, kSide),
+                         channel);
+}
+
+std::shared_ptr<const OMPSDContour> invertingContour() {
+    return std::make_shared<OMPSDContour>(std::vector<OMPSDContourPoint>{{0, 1}, {1, 0}});
+}
+
+// Black to white in a straight line.
+std::shared_ptr<OMPSDGradient> blackToWhite() {
+    auto gradient = std::make_shared<OMPSDGradient>();
+    gradient->setSmoothness(0);
+    gradient->setColorStops({{0, 0.5, {0, 0, 0}}, {1, 0.5, {1, 1, 1}}});
+    gradient->setOpacityStops({{0, 0.5, 1}, {1, 0.5, 1}});
+    return gradient;
+}
+
+}  // namespace
+
+TEST(EffectRules, ShadowsLieAlongTheStoredAngleRoundedInSinglePrecision) {
+    // The move (x right, y down) away from the light, the cosine and sine
+    // of the angle itself times the distance. The corrected angle would put
+    // 61 degrees at 8 pixels across and -170 degrees at (29, -7); at 120
+    // degrees double precision gives -2.4999999 and 2 pixels across.
+    SquareDocument square = makeSquare(-170);
+    struct Case {
+        double angle;
+        bool global;
+        double distance;
+        VKPoint move;
+    } cases[] = {{61, false, 14, {-7, 12}},
+                 {0, true, 30, {30, -5}},
+                 {120, false, 5, {3, 4}},
+                 {-60, false, 20, {-10, -17}}};
+    for (const Case& c : cases) {
+        VKPoint move = QFLightOffset(c.angle, c.global, c.distance, *square.layer);
+        EXPECT_EQ(move.x, c.move.x) << c.angle;
+        EXPECT_EQ(move.y, c.move.y) << c.angle;
+    }
+    // A drop shadow without blur at the global angle lies exactly there.
+    auto shadow = made<OMPSDDropShadowEffect>([](auto& e) {
+        e.setSize(0);
+        e.setDistance(30);
+        e.setUsesGlobalLight(true);
+        e.setLayerKnocksOutDropShadow(false);
+    });
+    RenderedPlane plane = drawn(*shadow, square);
+    EXPECT_EQ(plane.at(kLeft + 30, kLeft - 5), 1.0f);
+    EXPECT_EQ(plane.at(kRight + 29, kRight - 6), 1.0f);
+    EXPECT_EQ(plane.at(kLeft + 29, kLeft - 5), 0.0f);
+    EXPECT_EQ(plane.at(kLeft + 30, kLeft - 6), 0.0f);
+}
+
+TEST(EffectRules, GradientGlowsTakeTheRangeBeforeTheContour) {
+    // The glow's strength G, as a colour glow over its whole range draws
+    // it, against a gradient glow of black to white with an inverting
+    // contour at range 0.43: its colour position is 1 - min(1, G / 0.43),
+    // the table reversed, so it shows grey min(1, G / 0.43). Taking the
+    // contour first would show 1 - min(1, (1 - G) / 0.43).
+    SquareDocument square = makeSquare();
+    auto glows = [&](auto strength, auto gradient) {
+        auto setup = [](auto& e) {
+            e.setSize(10);
+            e.setBlendMode(OMPSDFourCC("norm"));
+        };
+        strength->setRange(1);
+        setup(*strength);
+        gradient->setRange(0.43);
+        gradient->setContour(invertingContour());
+        gradient->setGradient(blackToWhite());
+        setup(*gradient);
+        return std::pair{drawn(*strength, square), drawn(*gradient, square, 0)};
+    };
+    auto [outer, outerGrey] =
+        glows(std::make_shared<OMPSDOuterGlowEffect>(), std::make_shared<OMPSDOuterGlowEffect>());
+    auto [inner, innerGrey] =
+        glows(std::make_shared<OMPSDInnerGlowEffect>(), std::make_shared<OMPSDInnerGlowEffect>());
+    int checked = 0;
+    for (int k = 0; k < 9; ++k) {
+        float g = outer.at(kRight + k, kMiddle);
+        if (g < 0.05f || g > 0.8f) continue;  // fully covered from (1 - G) * 25/3 >= 1
+        EXPECT_NEAR(outerGrey.at(kRight + k, kMiddle), std::min(1.0f, g / 0.43f), 2e-3) << k;
+        g = inner.at(kLeft + k, kMiddle);
+        EXPECT_NEAR(innerGrey.at(kLeft + k, kMiddle), std::min(1.0f, g / 0.43f), 2e-3) << k;
+        ++checked;
+    }
+    EXPECT_GE(checked, 4);
+
+    // A gradient outer glow's coverage is its contoured strength times 25/3,
+    // clamped: at its faint far edge (G under 0.12) it is not yet full.
+    auto covered = made<OMPSDOuterGlowEffect>([](auto& e) {
+        e.setSize(10);
+        e.setRange(1);
+        e.setGradient(blackToWhite());
+    });
+    RenderedPlane coverage = drawn(*covered, square);
+    checked = 0;
+    for (int k = 0; k < 10; ++k) {
+        float g = outer.at(kRight + k, kMiddle);
+        if (g > 0.005f && g < 0.11f) {
+            EXPECT_NEAR(coverage.at(kRight + k, kMiddle), g * 25 / 3, 1e-3) << k;
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 2);
+}
+
+TEST(EffectRules, ChokeBlurRampAndLimitToThePixel) {
+    SquareDocument square = makeSquare();
+    auto shadow = [](double size, double spread, std::shared_ptr<const OMPSDContour> contour) {
+        return made<OMPSDDropShadowEffect>([&](auto& e) {
+            e.setSize(size);
+            e.setSpread(spread);
+            e.setDistance(0);
+            e.setContour(contour);
+            e.setLayerKnocksOutDropShadow(false);
+        });
+    };
+    // Size 5, spread 50: the choke is round(2.5) = 3, solid three pixels
+    // out, then blurred by radius 1 (2, shortened).
+    RenderedPlane choked = drawn(*shadow(5, 50, nullptr), square);
+    EXPECT_EQ(choked.at(kRight + 1, kMiddle), 1.0f);
+    EXPECT_FLOAT_EQ(choked.at(kRight + 2, kMiddle), 0.75f);
+    EXPECT_FLOAT_EQ(choked.at(kRight + 3, kMiddle), 0.25f);
+    EXPECT_EQ(choked.at(kRight + 4, kMiddle), 0.0f);
+
+    // Where the plain shadow P is below 0.12 (the 0.125 threshold on its
+    // whole-percent scale), the contoured one is held to P / 0.1199...
+    RenderedPlane plain = drawn(*shadow(10, 0, nullptr), square),
+                  contoured = drawn(*shadow(10, 0, invertingContour()), square);
+    int limited = 0;
+    for (int x = kRight; x < kRight + 10; ++x) {
+        float p = plain.at(x, kMiddle);
+        float expected = p < 0.12f ? p * 8.3667f : 1 - p;
+        EXPECT_NEAR(contoured.at(x, kMiddle), expected, 1e-3) << x;
+        limited += p > 0 && p < 0.12f;
+    }
+    EXPECT_GE(limited, 3);
+
+    // An inner shadow of size 10 is blurred by radius 9: it reaches 9
+    // pixels in.
+    auto inner = made<OMPSDInnerShadowEffect>([](auto& e) {
+        e.setSize(10);
+        e.setDistance(0);
+    });
+    RenderedPlane band = drawn(*inner, square);
+    EXPECT_GT(band.at(kLeft + 8, kMiddle), 0.0f);
+    EXPECT_EQ(band.at(kLeft + 9, kMiddle), 0.0f);
+
+    // A precise glow of size 12 ramps evenly down over the whole 12 pixels:
+    // 12 even steps from its first pixel, the last one above 0.
+    auto precise = made<OMPSDOuterGlowEffect>([](auto& e) {
+        e.setSize(12);
+        e.setTechnique(1);
+        e.setRange(1);
+    });
+    RenderedPlane ramp = drawn(*precise, square);
+    float step = ramp.at(kRight, kMiddle) - ramp.at(kRight + 1, kMiddle);
+    EXPECT_GT(step, 0.0f);
+    for (int k = 0; k <= 12; ++k)
+        EXPECT_NEAR(ramp.at(kRight + k, kMiddle), (12 - k) * step, 1e-4) << k;
+    EXPECT_GT(ramp.at(kRight + 11, kMiddle), 0.0f);
+}
+
+TEST(EffectRules, TextureDarkPartsStandUpUnlessPressedOrInverted) {
+    // The stripes lie over the square's flat top, lit from above (90
+    // degrees): where the texture's relief rises downwards (white above
+    // black, rows 3 to 4 of each tile) it faces the light, as the square's
+    // own top edge does, and the highlight shows.
+    SquareDocument square = makeSquare();
+    auto highlight = [&](int direction, bool invert, double depth) {
+        auto bevel = made<OMPSDBevelEmbossEffect>([&](auto& e) {
+            e.setUsesGlobalLight(false);
+            e.setAngle(90);
+            e.setSize(3);
+            e.setDirection(direction);
+            e.setIsTextureEnabled(true);
+            e.setTexturePattern(std::make_shared<OMPSDPatternReference>("stripes", "Stripes"));
+            e.setInvertTexture(invert);
+            e.setTextureAmount(depth);
+            e.setShadowOpacity(0);
+        });
+        return drawn(*bevel, square, 0);
+    };
+    auto lit = [](const RenderedPlane& plane, int y) { return plane.at(kMiddle, y) > 0.5f; };
+    // Raised: the dark stripes stand up; pressed in: the light ones.
+    RenderedPlane up = highlight(0, false, 1), down = highlight(1, false, 1);
+    for (int y : {43, 44, 51, 52}) {
+        EXPECT_TRUE(lit(up, y)) << y;
+        EXPECT_FALSE(lit(down, y)) << y;
+    }
+    for (int y : {47, 48, 55, 56}) {
+        EXPECT_FALSE(lit(up, y)) << y;
+        EXPECT_TRUE(lit(down, y)) << y;
+    }
+    // Inverting the texture turns its depth over.
+    for (int direction : {0, 1}) {
+        RenderedPlane inverted = highlight(direction, true, -1),
+                      plainTexture = direction == 0 ? up : down;
+        for (int y = kLeft + 4; y < kRight - 4; ++y)
+            EXPECT_FLOAT_EQ(inverted.at(kMiddle, y), plainTexture.at(kMiddle, y))
+                << "direction " << direction << ", row " << y;
+    }
+}
+
+TEST(EffectRules, AColourOverlayInMultiplyUnderItsLongName) {
+    // A grey layer with a colour overlay of (65, 116, 217) whose mode is
+    // written "multiply", as newer documents write it: the overlay is
+    // multiplied onto the grey, not painted over it.
+    ByteWriter colour, overlay, items;
+    colour.unicode("").identifier("RGBC").u32(3);
+    colour.identifier("Rd  ").code("doub").f64(65);
+    colour.identifier("Grn ").code("doub").f64(116);
+    colour.identifier("Bl  ").code("doub").f64(217);
+    overlay.unicode("").identifier("SoFi").u32(3);
+    overlay.identifier("enab").code("bool").u8(1);
+    overlay.identifier("Md  ").code("enum").identifier("BlnM").identifier("multiply");
+    overlay.identifier("Clr ").code("Objc").bytes(colour.data());
+    items.identifier("SoFi").code("Objc").bytes(overlay.data());
+    ByteWriter block;
+    block.u32(0).bytes(lf::test::versionedDescriptor(1, items.data()));
+
+    LayerBlueprint grey;
+    grey.colour = {200, 200, 200, 255};
+    grey.blocks = {{"lfx2", block.data()}};
+    auto pixel = renderPixel(QFRenderNodeForLayers({grey.make()}), 1, 1);
+    EXPECT_NEAR(pixel[0] * 255, 65 * 200 / 255.0, 0.5);
+    EXPECT_NEAR(pixel[1] * 255, 116 * 200 / 255.0, 0.5);
+    EXPECT_NEAR(pixel[2] * 255, 217 * 200 / 255.0, 0.5);
+    EXPECT_FLOAT_EQ(pixel[3], 1.0f);
+}
+
+}  // namespace effect_rules
