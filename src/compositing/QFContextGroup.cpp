@@ -6,6 +6,7 @@
 #include "compositing/QFEffectRendering.h"
 #include "compositing/QFInfiniteRect.h"
 #include "compositing/QFLayerContent.h"
+#include "compositing/QFTypeLayerBlending.h"
 #include "compositing/QFVectorStroke.h"
 #include "platform/Log.h"
 #include "psd/OMPSDProperty.h"
@@ -311,7 +312,7 @@ BNRenderNodePtr QFContextGroup::blendLayer(const OMPSDLayer& layer,
     // leaves the background as it is: every step below would mix it with
     // itself.
     if (drawn.interior == background && drawn.exterior == background) return background;
-    BNRenderNodePtr result = BNCrossfadeWithMaskNode::create(drawn.exterior, drawn.interior, shape);
+    BNRenderNodePtr result = QFPutLayerInItsShape(layer, drawn.exterior, drawn.interior, shape);
 
     const auto& ranges = options.blendingRanges();
     if (ranges && !ranges->isOpaqueForDestination()) {

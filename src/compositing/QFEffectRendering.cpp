@@ -123,7 +123,14 @@ std::vector<std::shared_ptr<const OMPSDEffect>> QFEffectsInDrawingOrder(const OM
     if (!layer.blendingOptions()->shouldBlendInteriorEffectsAsGroup())
         for (const auto& effect : QFInteriorEffectsForLayer(layer))
             ordered.push_back(effect);
-    appendEnabled(ordered, *effects, {Kind::innerShadow, Kind::stroke, Kind::bevelEmboss});
+    appendEnabled(ordered, *effects, {Kind::innerShadow});
+    // The first stroke lies on top: each is put into its band over the
+    // ones stored after it, so a lower stroke shows only where those above
+    // it do not reach.
+    const auto& strokes = effects->effectsOfKind(Kind::stroke);
+    for (auto stroke = strokes.rbegin(); stroke != strokes.rend(); ++stroke)
+        if ((*stroke)->isEnabled()) ordered.push_back(*stroke);
+    appendEnabled(ordered, *effects, {Kind::bevelEmboss});
     return ordered;
 }
 

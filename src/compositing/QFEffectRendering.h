@@ -90,8 +90,9 @@ VKRect boundsWithLayerShapeBounds(const OMPSDEffect& effect, VKRect shapeBounds,
 // (these five kinds with the content when the layer blends its interior
 // effects as a group), inner shadows, strokes, bevel and emboss. The
 // effects of a kind that repeats follow one another in their stored order,
-// each drawn over the ones before it. The content alone when the layer's
-// effects are switched off.
+// each drawn over the ones before it, except the strokes: the first stored
+// lies on top, so they come last to first. The content alone when the
+// layer's effects are switched off.
 std::vector<std::shared_ptr<const OMPSDEffect>> QFEffectsInDrawingOrder(const OMPSDLayer& layer);
 
 // The enabled effects that paint the layer's interior and may be blended

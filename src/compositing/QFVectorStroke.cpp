@@ -83,7 +83,7 @@ std::shared_ptr<const VKCompoundPath> QFStrokeReadyCompoundPath(const VKCompound
     auto accumulator = std::make_shared<VKPathAccumulator>();
     QFPSDStrokePathFixer fixer(accumulator, QFStrokeStyleForVectorStroke(stroke));
     path.applyToPathConsumer(fixer);
-    return std::make_shared<VKCompoundPath>(accumulator->paths());
+    return std::make_shared<VKCompoundPath>(accumulator->paths(), path.fillRule());
 }
 
 BNRenderNodePtr QFVectorStrokeCoverageNode(const OMPSDLayer& layer) {

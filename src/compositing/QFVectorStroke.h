@@ -24,7 +24,8 @@ double QFVectorStrokeReach(const OMPSDLayer& layer);
 // outside 0 to 2 keep the style's defaults); dash lengths are multiples of
 // the width, the phase is taken as it is.
 VKStrokeStyle QFStrokeStyleForVectorStroke(const OMPSDVectorStroke& stroke);
-// The compound path passed through QFPSDStrokePathFixer for the stroke.
+// The compound path passed through QFPSDStrokePathFixer for the stroke,
+// with its fill rule, which tells its holes.
 std::shared_ptr<const VKCompoundPath> QFStrokeReadyCompoundPath(const VKCompoundPath& path,
                                                                 const OMPSDVectorStroke& stroke);
 // The stroke's coverage, when the layer's fill and stroke are both on; else

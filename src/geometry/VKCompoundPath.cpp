@@ -2,6 +2,28 @@
 
 #include "geometry/VKBooleanOperation.h"
 
+namespace {
+
+using Polygon = std::vector<VKPoint>;
+
+// The winding number of the closed polygon around `p`: +1 inside a
+// polygon that runs clockwise on a y-down screen (positive chord area).
+int windingNumber(const Polygon& polygon, VKPoint p) {
+    int winding = 0;
+    for (size_t i = 0, n = polygon.size(); i < n; ++i) {
+        VKPoint a = polygon[i], b = polygon[(i + 1) % n];
+        double side = (b.x - a.x) * (p.y - a.y) - (p.x - a.x) * (b.y - a.y);
+        if (a.y <= p.y) {
+            if (b.y > p.y && side > 0) ++winding;
+        } else if (b.y <= p.y && side < 0) {
+            --winding;
+        }
+    }
+    return winding;
+}
+
+}  // namespace
+
 VKRect VKCompoundPath::bounds() const {
     VKRect result = VKRectNull;
     for (const auto& path : paths_)
@@ -23,4 +45,36 @@ std::shared_ptr<VKCompoundPath> VKCompoundPath::compoundPathByPerformingOperatio
 void VKCompoundPath::applyToPathConsumer(VKPathConsumer& consumer) const {
     for (const auto& path : paths_)
         if (path) path->applyToPathConsumer(consumer);
+}
+
+std::vector<bool> VKCompoundPath::holes() const {
+    constexpr double kTolerance = 0.01;
+    std::vector<Polygon> polygons(paths_.size());
+    for (size_t i = 0; i < paths_.size(); ++i)
+        if (paths_[i])
+            paths_[i]->flattenWithCallback([&](VKPoint p) { polygons[i].push_back(p); },
+                                           kTolerance);
+    auto filled = [&](int winding) {
+        return fillRule_ == VKFillRuleNonZero ? winding != 0 : (winding & 1) != 0;
+    };
+
+    std::vector<bool> holes(paths_.size(), false);
+    for (size_t i = 0; i < paths_.size(); ++i) {
+        const auto& path = paths_[i];
+        if (!path || !path->isClosed()) continue;
+        int own = path->isClockwise() ? 1 : -1;
+        for (size_t j = 0, count = path->numberOfSegments(); j < count; ++j) {
+            VKPathSegment segment = path->segmentAtIndex(j);
+            if (VKBezierIsPoint(segment)) continue;
+            VKPoint p = VKBezierPointAt(segment, 0.5);
+            int others = 0;
+            for (size_t k = 0; k < polygons.size(); ++k)
+                if (k != i) others += windingNumber(polygons[k], p);
+            bool enclosedSide = filled(others + own), otherSide = filled(others);
+            if (enclosedSide == otherSide) continue;
+            holes[i] = otherSide;
+            break;
+        }
+    }
+    return holes;
 }

@@ -64,6 +64,15 @@ public:
     // Sends each path to the consumer in order.
     void applyToPathConsumer(VKPathConsumer& consumer) const;
 
+    // For each path, whether it is a hole of the filled shape: a closed path
+    // with the shape empty on the side it encloses (the side its chord
+    // polygon's direction marks, as VKPath::isClockwise reads it) and
+    // filled on the other. Open paths are not holes, nor are paths with the
+    // shape on both sides or neither (where other paths overlap them).
+    // Judged at the middle of the path's segments, against the other paths
+    // flattened within 1/100 of a unit.
+    std::vector<bool> holes() const;
+
 private:
     PathList paths_;
     VKFillRule fillRule_;

@@ -1,5 +1,5 @@
-// Reference forms of the Blend If, lookup, gradient-map, colorize and
-// contour kernels (LookupKernels.h).
+// Reference forms of the Blend If, lookup, gradient-map, colorize, contour
+// and gamma crossfade kernels (LookupKernels.h).
 #include "kernels/detail/BlendMath.h"
 #include "kernels/detail/KernelInstall.h"
 #include "kernels/detail/TableLookup.h"
@@ -127,6 +127,38 @@ void contourRGBA(const float* source, float* destination, const float* red, cons
                                    lerp(tables[c], count, tablePosition(p[c] / floor, count)) * a;
                            out[3] = a;
                        });
+}
+
+void gammaCrossfadeWithMaskRGBA(const float* background, const float* foreground, const float* mask,
+                                float* output, uint32_t width, int32_t height,
+                                uint32_t backgroundStride, uint32_t foregroundStride,
+                                uint32_t maskStride, uint32_t outputStride, const float* toGamma,
+                                const float* fromGamma, uint32_t count) {
+    if (!usableTable(count, width, height, "TarrowGammaCrossfadeWithMaskRGBA")) return;
+    auto toGammaOf = [&](float c) { return lerp(toGamma, count, tablePosition(c, count)); };
+    for (int32_t y = 0; y < height; ++y) {
+        const float* bg = rowAt(background, size_t(y), backgroundStride);
+        const float* fg = rowAt(foreground, size_t(y), foregroundStride);
+        const float* m = rowAt(mask, size_t(y), maskStride);
+        float* out = rowAt(output, size_t(y), outputStride);
+        for (uint32_t x = 0; x < width; ++x, bg += 4, fg += 4, out += 4) {
+            const Px<float> under{bg[0], bg[1], bg[2], bg[3]}, over{fg[0], fg[1], fg[2], fg[3]};
+            const float ws = m[x] * over.a, ar = ws + (1.0f - m[x]) * under.a;
+            const float t = ar < kAlphaFloor ? 1.0f : ws / ar;
+            const Rgb<float> cb = unpremultiplied(under), cf = unpremultiplied(over);
+            auto mix = [&](float b, float f) {
+                if (t >= 1.0f) return f;
+                if (t <= 0.0f) return b;
+                const float g = t * toGammaOf(f) + (1.0f - t) * toGammaOf(b);
+                return lerp(fromGamma, count, tablePosition(g, count));
+            };
+            const Rgb<float> c{mix(cb.r, cf.r), mix(cb.g, cf.g), mix(cb.b, cf.b)};
+            out[0] = ar * c.r;
+            out[1] = ar * c.g;
+            out[2] = ar * c.b;
+            out[3] = ar;
+        }
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // Table lookup and adjustment kernels: Blend If masks, gradient and contour
-// mapping, colorize, hue/saturation and bevel shading.
+// mapping, colorize, the crossfade mixed through gamma tables,
+// hue/saturation and bevel shading.
 // Conventions: KernelConventions.h.
 //
 // Tables. A table of `count` entries is read at a position v in
@@ -70,6 +71,27 @@ using TarrowContourRGBAFn = void (*)(const float* source, float* destination, co
                                      uint32_t sourceStride, uint32_t destinationStride,
                                      uint32_t count);
 
+// Crossfade with a mask mixing the colours as powers of a gamma (the
+// anti-aliased edges of type): RGBA background and foreground, a planar mask
+// m, RGBA output (which may be the background), and the tables toGamma
+// (c^gamma) and fromGamma (c^(1 / gamma)) of `count` entries over [0, 1].
+// Per pixel, with ab and af the fourth samples and cb, cf the
+// unpremultiplied colours (0 where that alpha is below 0.0001):
+//   ws = m * af; ar = ws + (1 - m) * ab; t = ws / ar, or 1 where ar < 0.0001;
+//   per colour channel, where 0 < t < 1:
+//     g = t * lerp(toGamma, clamp(cf) * (count - 1))
+//         + (1 - t) * lerp(toGamma, clamp(cb) * (count - 1))
+//     out = ar * lerp(fromGamma, g * (count - 1));
+//   where t is 1 the colour is cf, where it is 0 cb; out fourth = ar. With a
+//   gamma of 1 this is the plain crossfade m * foreground + (1 - m) *
+//   background.
+using TarrowGammaCrossfadeWithMaskFn = void (*)(const float* background, const float* foreground,
+                                                const float* mask, float* output, uint32_t width,
+                                                int32_t height, uint32_t backgroundStride,
+                                                uint32_t foregroundStride, uint32_t maskStride,
+                                                uint32_t outputStride, const float* toGamma,
+                                                const float* fromGamma, uint32_t count);
+
 // Hue/saturation, RGBA in and out. Tables over the hue circle of tableCount
 // entries (hue H in degrees 0..360, saturation factor S, lightness L in
 // -1..1) and a lightness lookup of lookupCount entries. Per pixel:
@@ -128,5 +150,6 @@ extern const TarrowGradientMapFn TarrowGradientMap;
 extern const TarrowColorizeFn TarrowColorize;
 extern const TarrowContourPlanarFn TarrowContourPlanar;
 extern const TarrowContourRGBAFn TarrowContourRGBA;
+extern const TarrowGammaCrossfadeWithMaskFn TarrowGammaCrossfadeWithMaskRGBA;
 extern const TarrowHueSaturationFn TarrowHueSaturation;
 extern const TarrowShadeFn TarrowShade;

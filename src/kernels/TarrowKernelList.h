@@ -67,7 +67,8 @@
     X(gradientMap, TarrowGradientMapFn, TarrowGradientMap)                    \
     X(colorize, TarrowColorizeFn, TarrowColorize)                             \
     X(contourPlanar, TarrowContourPlanarFn, TarrowContourPlanar)              \
-    X(contourRGBA, TarrowContourRGBAFn, TarrowContourRGBA)
+    X(contourRGBA, TarrowContourRGBAFn, TarrowContourRGBA)                    \
+    X(gammaCrossfadeWithMaskRGBA, TarrowGammaCrossfadeWithMaskFn, TarrowGammaCrossfadeWithMaskRGBA)
 
 // AdjustmentKernels.cpp.
 #define TARROW_ADJUSTMENT_KERNELS(X)                             \

@@ -199,6 +199,21 @@ int32_t OMPSDDocument::globalAltitude() const {
     return resourceInteger(1049, 30);
 }
 
+std::optional<OMPSDVersionInfo> OMPSDDocument::versionInfo() const {
+    auto resource = imageResourceForIdentifier(1057);
+    if (!resource) return std::nullopt;
+    // Version, has real merged data, writer name, reader name, file version.
+    OMPSDBinaryReader reader(resource->data().span());
+    reader.u32();
+    OMPSDVersionInfo info;
+    info.hasRealMergedData = reader.u8() != 0;
+    info.writerName = reader.unicodeString();
+    info.readerName = reader.unicodeString();
+    info.fileVersion = reader.u32();
+    if (reader.failed()) return std::nullopt;
+    return info;
+}
+
 const OMPSDAttributesAtom* OMPSDDocument::attributesAtomForKey(uint32_t key) const {
     for (const auto& atom : atoms_)
         if (atom.key() == key) return &atom;

@@ -51,6 +51,17 @@ struct OMPSDLayerComp {
     int32_t capturedInfo = 7;
 };
 
+// Resource 1057, the version info: whether the merged image is real, the
+// writer's name ("Adobe Photoshop") and the name of its version ("Adobe
+// Photoshop CS5", "Adobe Photoshop CC 2017"; the format calls it the
+// reader's name).
+struct OMPSDVersionInfo {
+    bool hasRealMergedData = true;
+    std::string writerName;
+    std::string readerName;
+    uint32_t fileVersion = 1;
+};
+
 class OMPSDDocument : public std::enable_shared_from_this<OMPSDDocument> {
 public:
     enum ColorMode : uint16_t {
@@ -91,6 +102,8 @@ public:
     // bytes long, else 30.
     int32_t globalAngle() const;
     int32_t globalAltitude() const;
+    // Resource 1057; none without it or when it is damaged.
+    std::optional<OMPSDVersionInfo> versionInfo() const;
 
     // Top-level layers and groups, bottom-most first.
     const std::vector<std::shared_ptr<OMPSDLayer>>& layers() const { return layers_; }

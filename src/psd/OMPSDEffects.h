@@ -208,8 +208,8 @@ public:
     // Enabled, and at least one effect is enabled.
     bool isVisible() const;
 
-    // Every effect of `kind`, in the order the document stores them, which
-    // is the order they are drawn in: each lies over the ones before it.
+    // Every effect of `kind`, in the order the document stores them (its
+    // list in "lmfx"); the compositing says in which order they are drawn.
     const std::vector<std::shared_ptr<const OMPSDEffect>>& effectsOfKind(
         OMPSDEffect::Kind kind) const;
 

@@ -286,6 +286,13 @@ std::shared_ptr<const OMPSDSmartObjectInstance> OMPSDLayer::smartObjectInstance(
     });
 }
 
+std::shared_ptr<const OMPSDTypeRecord> OMPSDLayer::typeRecord() const {
+    return cached(typeRecord_, [&]() -> std::shared_ptr<const OMPSDTypeRecord> {
+        auto data = blockData(OMPSDFourCC("TySh"));
+        return data.empty() ? nullptr : OMPSDTypeRecord::fromBlock(data);
+    });
+}
+
 std::shared_ptr<const void> OMPSDLayer::associatedObject(const std::string& key) const {
     std::lock_guard lock(associatedObjectsMutex_);
     for (const auto& [name, value] : associatedObjects_)

@@ -26,6 +26,7 @@
 #include "psd/OMPSDPath.h"
 #include "psd/OMPSDRect.h"
 #include "psd/OMPSDSmartObject.h"
+#include "psd/OMPSDTypeRecord.h"
 
 #include <atomic>
 #include <cstdint>
@@ -191,6 +192,10 @@ public:
 
     std::shared_ptr<const OMPSDSmartObjectInstance> smartObjectInstance() const;
 
+    // "TySh": the type record of a type layer; null for other layers and
+    // when the record is damaged.
+    std::shared_ptr<const OMPSDTypeRecord> typeRecord() const;
+
     // The tagged block of that key, or null.
     const OMPSDAttributesAtom* attributesAtomForKey(uint32_t key) const;
     const std::vector<OMPSDAttributesAtom>& attributesAtoms() const { return record_.atoms; }
@@ -236,6 +241,7 @@ private:
     mutable std::optional<std::shared_ptr<const OMPSDDescriptorDecoder>> contentGeneratorData_;
     mutable std::optional<std::shared_ptr<const OMPSDEffectList>> effects_;
     mutable std::optional<std::shared_ptr<const OMPSDSmartObjectInstance>> smartObjectInstance_;
+    mutable std::optional<std::shared_ptr<const OMPSDTypeRecord>> typeRecord_;
 
     mutable std::mutex associatedObjectsMutex_;  // guards associatedObjects_ only
     mutable std::vector<std::pair<std::string, std::shared_ptr<const void>>> associatedObjects_;

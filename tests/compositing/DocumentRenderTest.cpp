@@ -40,17 +40,10 @@ const std::map<std::string, std::string> kKnownDifferences = {
      "Photoshop stored the merged transparency as the image's fourth plane (its background "
      "layer is hidden) without the negative layer count that marks it; it reads as an extra "
      "channel"},
-    {"layer_effects.psd",
-     "Photoshop blended the anti-aliased edges of its type layers, where their effects meet "
-     "what lies below, with a gamma of about 1.45 (its \"Blend Text Colors Using Gamma\" "
-     "colour setting, which the document does not store; text.psd and "
-     "transparency/fill-opacity.psd blend their type linearly): up to 33 levels off on 1.3 % "
-     "of the pixels, every other pixel within 6 levels (LayerEffectsTest)"},
     {"effect-stroke-gradient.psd",
      "The stroke of 'Text 2' is filled with a noise gradient, whose colours Photoshop draws "
-     "from a random generator of its own (drawn black to white here), and the edges of both "
-     "type layers are blended with a gamma as in layer_effects.psd (up to 21 levels off); every "
-     "other pixel is within 8 levels (LayerEffectsTest)"},
+     "from a random generator of its own (drawn black to white here); every other pixel is "
+     "within 8 levels (LayerEffectsTest)"},
 };
 
 std::vector<std::string> split(const std::string& line, char separator) {

@@ -1,5 +1,5 @@
-// Layer effects in real documents: against the merged images where they
-// reach no type edges, within their own bounds; and how the group blending
+// Layer effects in real documents: against the merged images, type edges
+// included, within their own bounds; and how the group blending
 // puts them together: once per group, effects of one kind in their stored
 // order, with fill opacity and knockout.
 #include "DocumentRender.h"
@@ -7,7 +7,6 @@
 #include "compositing/QFEffectRendering.h"
 #include "compositing/QFLayerShapeBounds.h"
 #include "compositing/QFRenderNodeForLayers.h"
-#include "psd/OMPSDProperty.h"
 #include "rendergraph/images/BNConstantColorNode.h"
 #include "support/TestSupport.h"
 
@@ -26,30 +25,6 @@ std::shared_ptr<OMPSDDocument> openShared(const std::string& path) {
     return document ? document.value() : nullptr;
 }
 
-bool isTypeLayer(const OMPSDLayer& layer) {
-    return layer.attributesAtomForKey(OMPSDFourCC("TySh")) != nullptr;
-}
-
-// The pixels where a visible type layer is partly covered.
-std::vector<bool> typeLayerEdges(const OMPSDDocument& document) {
-    std::vector<bool> edges(size_t(document.width()) * document.height());
-    for (const auto& layer : document.allLayers()) {
-        auto plane = layer->channelReferenceForIdentifier(-1);
-        if (!layer->isVisible() || !isTypeLayer(*layer) || !plane || plane->depth() != 8) continue;
-        OMPSDRect r = plane->rect();
-        std::vector<uint8_t> alpha(size_t(r.width()) * r.height());
-        if (!plane->byteArray()->copyBytes(alpha.data(), BARange{0, alpha.size()})) continue;
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x) {
-                uint8_t a = alpha[size_t(y - r.top) * r.width() + (x - r.left)];
-                if (a > 0 && a < 255 && x >= 0 && y >= 0 && x < int(document.width()) &&
-                    y < int(document.height()))
-                    edges[size_t(y) * document.width() + x] = true;
-            }
-    }
-    return edges;
-}
-
 // The rectangle the layer and its enabled effects may paint.
 VKRect paintedBounds(const OMPSDLayer& layer) {
     VKRect shape = QFLayerShapeBounds(layer), bounds = shape;
@@ -61,12 +36,12 @@ VKRect paintedBounds(const OMPSDLayer& layer) {
 
 }  // namespace
 
-TEST(LayerEffects, DocumentsMatchTheirMergedImagesAwayFromTypeEdges) {
+TEST(LayerEffects, DocumentsMatchTheirMergedImages) {
     LF_REQUIRE_SHARED_DOCUMENTS();
     // Every effect of these documents is drawn within 8 levels of the
-    // merged image, except on the anti-aliased edges of their type layers
-    // (blended with a gamma of their own, see DocumentRenderTest) and where
-    // a layer's stroke is filled with a noise gradient.
+    // merged image, on the anti-aliased edges of their type layers too
+    // (mixed through the type gamma), except where a layer's stroke is
+    // filled with a noise gradient.
     struct Case {
         const char* path;
         std::vector<const char*> notCompared;
@@ -79,7 +54,7 @@ TEST(LayerEffects, DocumentsMatchTheirMergedImagesAwayFromTypeEdges) {
             RenderNodeTiled(QFRenderNodeForLayers(document->layers()), DocumentRect(*document));
         ASSERT_TRUE(expected && actual) << c.path;
         actual = RenderAsStoredInMergedImage(*document, actual);
-        std::vector<bool> skipped = typeLayerEdges(*document);
+        std::vector<bool> skipped(size_t(document->width()) * document->height());
         for (const char* name : c.notCompared) {
             VKRect r = VKRectIntegral(paintedBounds(*FindLayerNamed(*document, name)));
             for (int y = std::max(0, int(r.origin.y)); y < int(VKRectGetMaxY(r)); ++y)
@@ -197,9 +172,10 @@ TEST(LayerEffects, AGroupDrawsItsEffectsAsItsOnlyLayerWould) {
         }
 }
 
-TEST(LayerEffects, RepeatedEffectsAreDrawnInTheirStoredOrderEachOverTheOnesBefore) {
+TEST(LayerEffects, RepeatedEffectsKeepTheirStoredOrderAndTheFirstStrokeLiesOnTop) {
     // An opaque white square (16 to 32) with two effects of one kind, in
-    // either stored order: the second lies over the first.
+    // either stored order: the second overlay lies over the first, the first
+    // stroke over the second.
     auto render = [](std::vector<RepeatedEffect> effects, bool reversed, int channel) {
         if (reversed) std::reverse(effects.begin(), effects.end());
         LayerBlueprint square;
@@ -219,12 +195,34 @@ TEST(LayerEffects, RepeatedEffectsAreDrawnInTheirStoredOrderEachOverTheOnesBefor
         EXPECT_NEAR(render(overlays, reversed, 0).at(24, 24), reversed ? 1 : 0.5, 1e-3);
         EXPECT_NEAR(render(overlays, reversed, 2).at(24, 24), reversed ? 0 : 0.5, 1e-3);
         // Outside strokes, a green 4 pixels wide and a blue 2 wide: the blue
-        // shows on the inner half of the green, or is hidden by it.
+        // is hidden by the green, or shows on its inner half.
         std::vector<RepeatedEffect> strokes = {{.key = "FrFX", .colour = {0, 255, 0}, .size = 4},
                                                {.key = "FrFX", .colour = {0, 0, 255}, .size = 2}};
-        EXPECT_NEAR(render(strokes, reversed, 2).at(33, 24), reversed ? 0 : 1, 1e-3);
+        EXPECT_NEAR(render(strokes, reversed, 2).at(33, 24), reversed ? 1 : 0, 1e-3);
         EXPECT_NEAR(render(strokes, reversed, 1).at(35, 24), 1, 1e-3);
     }
+    // A yellow stroke 7 wide in multiply stored before a blue one 18 wide,
+    // over pink: where both reach, the yellow multiplies the pink with no
+    // blue under it; beyond it the blue shows.
+    LayerBlueprint pink;
+    pink.rect = kBackdrop;
+    pink.colour = {255, 192, 203, 255};
+    LayerBlueprint stroked;
+    stroked.rect = kSquare;
+    stroked.colour = {255, 255, 255, 255};
+    stroked.blocks.push_back(
+        {"lmfx", repeatedEffectsBlock(
+                     {{.key = "FrFX", .colour = {250, 231, 101}, .size = 7, .mode = "Mltp"},
+                      {.key = "FrFX", .colour = {0, 0, 255}, .size = 18}})});
+    BNRenderNodePtr both = QFRenderNodeForLayers({pink.make(), stroked.make()});
+    std::array<float, 4> yellowOnPink = renderPixel(both, 35, 24), blue = renderPixel(both, 44, 24);
+    const float expected[] = {250 / 255.0f, 231 / 255.0f * 192 / 255.0f,
+                              101 / 255.0f * 203 / 255.0f};
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(yellowOnPink[k], expected[k], 1e-3) << k;
+        EXPECT_NEAR(blue[k], k == 2 ? 1 : 0, 1e-3) << k;
+    }
+
     // Two hard drop shadows, 6 pixels below and 6 above the square: both
     // are drawn, and each grows the layer's bounds.
     LayerBlueprint square;

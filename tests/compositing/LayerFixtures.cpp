@@ -193,8 +193,9 @@ std::vector<uint8_t> repeatedEffectsBlock(const std::vector<RepeatedEffect>& eff
             fields.identifier("Sz  ").code("UntF").code("#Pxl").f64(effect.size);
             fields.identifier("Dstn").code("UntF").code("#Pxl").f64(effect.distance);
             fields.identifier("lagl").code("UntF").code("#Ang").f64(effect.angle);
+            fields.identifier("Md  ").code("enum").identifier("BlnM").identifier(effect.mode);
             ByteWriter instance;
-            instance.unicode("").identifier(key).u32(8).bytes(fields.data());
+            instance.unicode("").identifier(key).u32(9).bytes(fields.data());
             instances.push_back(instance.data());
         }
         if (instances.empty()) continue;

@@ -92,12 +92,14 @@ std::vector<uint8_t> effectsBlock(const std::vector<std::string>& keys, double o
 
 // One effect of a kind that may repeat: a drop shadow ("DrSh"), a colour
 // overlay ("SoFi") or an outside stroke ("FrFX"), enabled, at `opacity`,
-// in `colour` (0..255); a shadow of `size` falls `distance` away at
-// `angle` degrees (shown through its layer), a stroke is `size` wide.
+// in `colour` (0..255), blended by `mode` (a descriptor blend mode, "Mltp"
+// multiply); a shadow of `size` falls `distance` away at `angle` degrees
+// (shown through its layer), a stroke is `size` wide.
 struct RepeatedEffect {
     std::string key;
     std::array<double, 3> colour{0, 0, 0};
     double opacity = 1.0, size = 0, distance = 0, angle = 90;
+    std::string mode = "Nrml";
 };
 // The bytes of an "lmfx" block holding each effect in the list of its kind
 // ("dropShadowMulti", "solidFillMulti", "frameFXMulti"), in the given

@@ -346,6 +346,39 @@ TEST(QFVectorMaskNode, AlignedShapesKeepTheEdgesOfTheirStrokesOnWholePixels) {
     }
 }
 
+TEST(QFVectorMaskNode, OneSidedStrokesKeepToTheirSideOfAHole) {
+    // A ring: the square from 4 to 36 with the square from 14 to 26 cut out
+    // of it by a subpath that continues its operation (even-odd), running
+    // either way round. The stroke alone, 2 wide: inside, it lies in the
+    // ring along both edges and leaves the hole empty; outside, it lies
+    // beyond the outer edge and within the hole along its edge.
+    const OMPSDPoint a{0.1, 0.1}, b{0.9, 0.1}, c{0.9, 0.9}, d{0.1, 0.9};
+    const OMPSDPoint p{0.35, 0.35}, q{0.65, 0.35}, r{0.65, 0.65}, s{0.35, 0.65};
+    for (bool sameWay : {true, false}) {
+        std::vector<OMPSDPoint> hole =
+            sameWay ? std::vector<OMPSDPoint>{p, q, r, s} : std::vector<OMPSDPoint>{p, s, r, q};
+        for (int position : {1, 2}) {
+            SCOPED_TRACE(std::string(sameWay ? "hole the same way round" : "hole reversed") +
+                         (position == 1 ? ", inside" : ", outside"));
+            auto document = blackShape(
+                vectorMaskBlock({{1, {a, b, c, d}}, {0xFFFF, hole}}, false, 1),
+                {{"vstk",
+                  vectorStrokeBlock({.fillEnabled = false, .width = 2, .position = position})}});
+            ASSERT_TRUE(document);
+            BNRenderNodePtr mask = QFVectorMaskNode(*document->layers()[0]);
+            bool inside = position == 1;
+            // Along the outer edge, on row 20: columns 2 and 5.
+            EXPECT_NEAR(renderMaskValue(mask, 2, 20), inside ? 0 : 1, 0.02);
+            EXPECT_NEAR(renderMaskValue(mask, 5, 20), inside ? 1 : 0, 0.02);
+            // Along the hole's edge: column 12 in the ring, 14 in the hole;
+            // the hole's middle stays empty.
+            EXPECT_NEAR(renderMaskValue(mask, 12, 20), inside ? 1 : 0, 0.02);
+            EXPECT_NEAR(renderMaskValue(mask, 14, 20), inside ? 0 : 1, 0.02);
+            EXPECT_NEAR(renderMaskValue(mask, 20, 20), 0, 0.02);
+        }
+    }
+}
+
 TEST(QFVectorMaskNode, SubpathsFillByTheRuleTheirRecordsName) {
     // A closed five-pointed star drawn in one stroke crosses itself around
     // its centre pentagon: even-odd (1, and a record that leaves the field

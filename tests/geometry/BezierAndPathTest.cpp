@@ -163,3 +163,27 @@ TEST(PathAccumulator, RoundTripsPathsAndConvertsQuadratics) {
     EXPECT_EQ(s.controlPoint1, (VKPoint{2, 2}));
     EXPECT_EQ(s.controlPoint2, (VKPoint{4, 2}));
 }
+
+TEST(CompoundPath, HolesAreClosedPathsWithTheShapeOnTheirOuterSideOnly) {
+    using namespace geometry_test;
+    auto outer = rectangle(0, 0, 30, 30), inner = circle({15, 15}, 8),
+         innerReversed = circle({15, 15}, 8, true), island = rectangle(13, 13, 4, 4),
+         apart = rectangle(40, 0, 10, 10);
+    // A ring, whichever way its inner edge runs, under even-odd; under
+    // non-zero only an inner edge that runs against the outer one cuts a hole.
+    EXPECT_EQ(compound({outer, inner}, VKFillRuleEvenOdd)->holes(),
+              (std::vector<bool>{false, true}));
+    EXPECT_EQ(compound({outer, innerReversed}, VKFillRuleEvenOdd)->holes(),
+              (std::vector<bool>{false, true}));
+    EXPECT_EQ(compound({outer, innerReversed})->holes(), (std::vector<bool>{false, true}));
+    EXPECT_EQ(compound({outer, inner})->holes(), (std::vector<bool>{false, false}));
+    // An island in the hole bounds filled area again; a shape apart is no
+    // hole; the order of the paths does not matter.
+    EXPECT_EQ(compound({island, outer, inner, apart}, VKFillRuleEvenOdd)->holes(),
+              (std::vector<bool>{false, false, true, false}));
+    // An open path is never a hole, nor is anything with nothing around it.
+    auto open = std::make_shared<VKPath>(innerReversed->knots(), false);
+    EXPECT_EQ(compound({outer, open}, VKFillRuleEvenOdd)->holes(),
+              (std::vector<bool>{false, false}));
+    EXPECT_EQ(compound({innerReversed})->holes(), (std::vector<bool>{false}));
+}

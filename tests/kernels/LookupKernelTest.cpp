@@ -105,6 +105,56 @@ TEST(LookupKernels, ColorizeAndContourRGBAKeepOrRemapOpacity) {
     EXPECT_EQ(out.at(0, 0, 3), 0.25f);
 }
 
+TEST(LookupKernels, GammaCrossfadeMixesPartlyCoveredColoursAsPowers) {
+    // Tables of c^1.45 and c^(1 / 1.45), and of the identity, 4096 entries.
+    std::vector<float> toGamma, fromGamma;
+    for (int i = 0; i < 4096; ++i) {
+        double c = i / 4095.0;
+        toGamma.push_back(float(std::pow(c, 1.45)));
+        fromGamma.push_back(float(std::pow(c, 1 / 1.45)));
+    }
+    const auto identity = ramp(4096);
+    // Opaque black over opaque white, by masks 0.4, 1 and 0; half-covered
+    // red over transparency; opaque grey over white half covered.
+    TestPlane background =
+                  rgbaRow({{1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, 0, 0, 0}, {1, 1, 1, 1}}),
+              foreground = rgbaRow({{0, 0, 0, 1},
+                                    {0, 0, 0, 1},
+                                    {0, 0, 0, 1},
+                                    {0.5f, 0, 0, 0.5f},
+                                    {0.3f, 0.3f, 0.3f, 1}}),
+              mask(5, 1, 1), out(5, 1, 4), plain(5, 1, 4);
+    const float masks[] = {0.4f, 1, 0, 0.5f, 0.5f};
+    for (uint32_t x = 0; x < 5; ++x)
+        mask.at(x, 0) = masks[x];
+    auto mix = [&](const std::vector<float>& to, const std::vector<float>& from, TestPlane& into) {
+        k().gammaCrossfadeWithMaskRGBA(background.data(), foreground.data(), mask.data(),
+                                       into.data(), 5, 1, background.stride(), foreground.stride(),
+                                       mask.stride(), into.stride(), to.data(), from.data(), 4096);
+    };
+    mix(toGamma, fromGamma, out);
+    // (0.4 * 0 + 0.6 * 1)^(1 / 1.45): less black than the linear 0.6.
+    for (uint32_t c = 0; c < 3; ++c)
+        EXPECT_NEAR(out.at(0, 0, c), std::pow(0.6, 1 / 1.45), 2e-4);
+    EXPECT_EQ(out.at(0, 0, 3), 1.0f);
+    // Wholly covered or uncovered pixels keep their colours exactly; over
+    // transparency the colour is the foreground's.
+    EXPECT_EQ(out.at(1, 0, 0), 0.0f);
+    EXPECT_EQ(out.at(2, 0, 0), 1.0f);
+    EXPECT_NEAR(out.at(3, 0, 0), 0.25f, 1e-6);
+    EXPECT_NEAR(out.at(3, 0, 3), 0.25f, 1e-6);
+    EXPECT_NEAR(out.at(4, 0, 1), std::pow(0.5 * std::pow(0.3, 1.45) + 0.5, 1 / 1.45), 2e-4);
+
+    // Identity tables give the plain crossfade.
+    mix(identity, identity, out);
+    k().crossfadeWithMaskRGBA(background.data(), foreground.data(), mask.data(), plain.data(), 5, 1,
+                              background.stride(), foreground.stride(), mask.stride(),
+                              plain.stride());
+    for (uint32_t x = 0; x < 5; ++x)
+        for (uint32_t c = 0; c < 4; ++c)
+            EXPECT_NEAR(out.at(x, 0, c), plain.at(x, 0, c), 1e-6) << x << " " << c;
+}
+
 TEST(AdjustmentKernels, HueSaturationWithNeutralTablesReturnsTheInput) {
     std::vector<float> hue(1080), saturation(1080, 1.0f), lightness(1080, 0.0f);
     for (int i = 0; i < 1080; ++i)

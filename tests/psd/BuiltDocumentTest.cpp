@@ -308,8 +308,11 @@ TEST(BuiltDocumentTest, DamagedBlocksReadAsAbsent) {
                      {"vmsk", {0, 0}},
                      {"grdm", {0, 1, 0}},
                      {"post", {4}},
-                     {"fxrp", {1, 2, 3}}};
+                     {"fxrp", {1, 2, 3}},
+                     {"TySh", {0, 1, 0, 0}}};
     document.layers = {broken};
+    // A version info that ends inside its reader's name.
+    document.resources = {{1057, {0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 9, 0, 'A'}}};
     auto second = OMPSDDocument::create(document.data());
     ASSERT_TRUE(second);
     const auto& l = *(*second)->layers()[0];
@@ -324,6 +327,8 @@ TEST(BuiltDocumentTest, DamagedBlocksReadAsAbsent) {
     EXPECT_EQ(l.gradientMap(), nullptr);
     EXPECT_EQ(l.posterizeLevels(), 0);
     EXPECT_EQ(l.effectsReferencePoint(), (OMPSDPoint{0, 0}));
+    EXPECT_EQ(l.typeRecord(), nullptr);
+    EXPECT_FALSE((*second)->versionInfo());
 }
 
 TEST(BuiltDocumentTest, EveryTruncationFailsCleanly) {

@@ -253,3 +253,31 @@ TEST(ValuesTest, SixteenAndThirtyTwoBitPlanes) {
         }
     }
 }
+
+TEST(ValuesTest, TypeRecordsAndTheWritersVersion) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    // The same type layer saved by Photoshop CS5 and again by CC 2017, with
+    // Photoshop's smooth anti-aliasing; masks.psb's type is drawn by the
+    // system's LCD text rendering.
+    for (const auto& [path, version] : {std::pair{"text.psd", "Adobe Photoshop CS5"},
+                                        std::pair{"text.psb", "Adobe Photoshop CC 2017"}}) {
+        auto document = open(path);
+        ASSERT_TRUE(document);
+        auto info = document->versionInfo();
+        ASSERT_TRUE(info) << path;
+        EXPECT_EQ(info->writerName, "Adobe Photoshop");
+        EXPECT_EQ(info->readerName, version);
+        EXPECT_TRUE(info->hasRealMergedData);
+        auto type = document->layers().back()->typeRecord();
+        ASSERT_TRUE(type) << path;
+        EXPECT_EQ(type->antiAliasing(), "AnSm");
+        EXPECT_FALSE(type->isAntiAliasedByPlatform());
+        EXPECT_EQ(document->layers().front()->typeRecord(), nullptr);
+    }
+    auto masks = open("masks.psb");
+    ASSERT_TRUE(masks);
+    auto sign = layerNamed(*masks, "sign in");
+    ASSERT_TRUE(sign && sign->typeRecord());
+    EXPECT_EQ(sign->typeRecord()->antiAliasing(), "antiAliasPlatformLCD");
+    EXPECT_TRUE(sign->typeRecord()->isAntiAliasedByPlatform());
+}

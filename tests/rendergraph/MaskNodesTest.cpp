@@ -94,6 +94,12 @@ TEST(MaskNodes, CreationChecksLogTheirLines) {
          "BNCrossfadeWithMask does not currently support channels other than RGBA"},
         {[&] { return BNCrossfadeWithMaskNode::create(rgba, rgba, rgba); },
          "Mask doesn't contain opacity data"},
+        {[&] { return BNCrossfadeWithMaskNode::createWithGamma(rgba, rgba, opacity, 0); },
+         "BNCrossfadeWithMaskNode: unusable gamma 0"},
+        {[&] { return BNCrossfadeWithMaskNode::createWithGamma(rgba, rgba, opacity, NAN); },
+         "BNCrossfadeWithMaskNode: unusable gamma nan"},
+        {[&] { return BNCrossfadeWithMaskNode::createWithGamma(opacity, opacity, opacity, 1.45); },
+         "BNCrossfadeWithMaskNode mixes only RGBA through a gamma"},
         {[&] { return BNDifferenceMaskNode::create(opacity, fill); },
          "BNDifferenceMaskNode only supports inputs with planar opacity channels"},
         {[&] { return BNUnmixWithMaskNode::create(rgba, rgbf, opacity); },
@@ -126,6 +132,7 @@ TEST(MaskNodes, CreationChecksLogTheirLines) {
     EXPECT_TRUE(BNCrossfadeNode::create(rgbf, rgbf, 0.5));
     EXPECT_TRUE(BNDivideMaskNode::create(rgbf, opacity));
     EXPECT_TRUE(BNLimitToMaskNode::create(fill, opacity, 0.5));
+    EXPECT_TRUE(BNCrossfadeWithMaskNode::createWithGamma(opacity, opacity, opacity, 1.0));
     EXPECT_TRUE(log.lines().empty());
 }
 
@@ -142,6 +149,11 @@ TEST(MaskNodes, IdentitiesCoverInputsAndParameters) {
     auto rgba = source(BNChannelMaskRGBA), other = source(BNChannelMaskRGBA, 3);
     EXPECT_NE(id(BNRestrictedBlendingNode::create(rgba, other, 1)),
               id(BNRestrictedBlendingNode::create(rgba, other, 2)));
+    // A gamma of 1 is the plain crossfade; any other mixes differently.
+    EXPECT_EQ(id(BNCrossfadeWithMaskNode::createWithGamma(rgba, other, a, 1.0)),
+              id(BNCrossfadeWithMaskNode::create(rgba, other, a)));
+    EXPECT_NE(id(BNCrossfadeWithMaskNode::createWithGamma(rgba, other, a, 1.45)),
+              id(BNCrossfadeWithMaskNode::create(rgba, other, a)));
     auto ranges = std::make_shared<FakeBlendingRangesProvider>();
     auto sameRanges = std::make_shared<FakeBlendingRangesProvider>();
     EXPECT_NE(id(BNBlendingRangesMaskNode::create(rgba, ranges)),

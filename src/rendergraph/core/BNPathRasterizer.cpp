@@ -318,8 +318,21 @@ BNStrokeOutline BNStrokeOutlineOfCompoundPath(const VKCompoundPath& compoundPath
         used.setPosition(VKStrokePositionCentered);
     }
     BNStrokeOutline outline;
-    for (const auto& path : compoundPath.paths())
-        if (path) outline.strokes.push_back(strokeOutlineOfPath(*path, used));
+    // The stroker takes a closed path's enclosed side as its inside; a
+    // hole's enclosed side is where the shape is empty, so its inside and
+    // outside strokes change sides, and every one-sided stroke lies on the
+    // filled (inside) or empty (outside) side of its path.
+    std::vector<bool> holes;
+    VKStrokeStyle aroundHoles = used;
+    if (used.position() != VKStrokePositionCentered) {
+        holes = compoundPath.holes();
+        aroundHoles.setPosition(used.position() == VKStrokePositionInside ? VKStrokePositionOutside
+                                                                          : VKStrokePositionInside);
+    }
+    for (size_t i = 0; i < compoundPath.paths().size(); ++i)
+        if (const auto& path = compoundPath.paths()[i])
+            outline.strokes.push_back(
+                strokeOutlineOfPath(*path, i < holes.size() && holes[i] ? aroundHoles : used));
     outline.shape = compoundPath;
     if (shouldFill) {
         outline.shapeOperation = VKBooleanOperationAdd;

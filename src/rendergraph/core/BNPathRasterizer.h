@@ -45,9 +45,11 @@ bool BNRasterizeCompoundPaths(const BNCompoundPathList& compoundPaths,
 // Rasterises the stroke of every path of `compoundPath` with `style`, and:
 // with shouldFill, the fill of the compound path too; otherwise, when every
 // path is closed, an inside stroke is cut to the shape and an outside stroke
-// to its exterior. With shouldOverprint, an undashed inside stroke of closed
-// paths is drawn as a centred stroke of twice the width, uncut. Returns false
-// as BNRasterizeCompoundPaths does for a bitmap of the wrong size.
+// to its exterior. One-sided strokes lie on the filled (inside) or empty
+// (outside) side of every path, holes included (VKCompoundPath::holes).
+// With shouldOverprint, an undashed inside stroke of closed paths is drawn
+// as a centred stroke of twice the width, uncut. Returns false as
+// BNRasterizeCompoundPaths does for a bitmap of the wrong size.
 bool BNRasterizeStrokedCompoundPath(const VKCompoundPath& compoundPath, const VKStrokeStyle& style,
                                     bool shouldFill, bool shouldOverprint,
                                     const BNCoverageBitmap& bitmap, double originX, double originY,

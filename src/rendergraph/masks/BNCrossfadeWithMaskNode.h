@@ -1,7 +1,9 @@
 #pragma once
 // BNCrossfadeWithMaskNode: mixes two pictures of the same layout (RGBA or
 // opacity alone) by a one-channel mask, m * foreground + (1 - m) *
-// background per sample.
+// background per sample. RGBA may mix its colours as powers of a gamma
+// instead (TarrowGammaCrossfadeWithMaskRGBA), as Photoshop mixes a type
+// layer's anti-aliased edges with what lies below them.
 //
 // RGBA is mixed by regions: outside the mask's bounds, where the mask is 0
 // and the output is the background, the foreground is not rendered and the
@@ -12,6 +14,8 @@
 
 #include "rendergraph/core/BNRenderNode.h"
 
+#include <vector>
+
 class BNCrossfadeWithMaskNode final : public BNRenderNode {
 public:
     // Null, with a log line, when an input is missing, the background and
@@ -20,8 +24,15 @@ public:
     static std::shared_ptr<const BNCrossfadeWithMaskNode> create(BNRenderNodePtr background,
                                                                  BNRenderNodePtr foreground,
                                                                  BNRenderNodePtr mask);
+    // The same for RGBA whose colours mix as their powers of `gamma` (1
+    // mixes them as they are). Null, with a log line, also when the inputs
+    // are not RGBA or the gamma is not positive and finite.
+    static std::shared_ptr<const BNCrossfadeWithMaskNode> createWithGamma(
+        BNRenderNodePtr background, BNRenderNodePtr foreground, BNRenderNodePtr mask, double gamma);
     BNCrossfadeWithMaskNode(CreationKey, BNRenderNodePtr background, BNRenderNodePtr foreground,
-                            BNRenderNodePtr mask);
+                            BNRenderNodePtr mask, double gamma = 1.0);
+
+    double gamma() const { return gamma_; }
 
     const char* className() const override { return "BNCrossfadeWithMaskNode"; }
     BNChannelMask channels() const override { return channels_; }
@@ -38,6 +49,11 @@ public:
                                  BNRenderingContext& context) const override;
 
 private:
+    // Colours raised to the gamma and back, kGammaTableCount entries each.
+    struct GammaTables {
+        std::vector<float> toGamma, fromGamma;
+    };
+
     // Whether the mask is 0 outside finite bounds, so that RGBA can be mixed
     // by regions.
     bool mixesByRegions() const;
@@ -45,4 +61,6 @@ private:
                     const BNSurface& mask) const;
 
     BNChannelMask channels_;
+    double gamma_;
+    std::shared_ptr<const GammaTables> gammaTables_;
 };
