@@ -190,7 +190,10 @@ TEST(DocumentRender, OnlyARenderOfTheLayersIsComparedAgainst) {
         lf::test::TestDocument built;
         built.merged.assign(48, 255);
         if (!c.white) built.merged[5] = 0;
-        if (c.realFlag >= 0) built.resources.push_back({1057, {0, 0, 0, 1, uint8_t(c.realFlag)}});
+        // Version 1, the flag, empty writer and reader names, file version 1.
+        if (c.realFlag >= 0)
+            built.resources.push_back({1057, {0, 0, 0, 1, uint8_t(c.realFlag), 0, 0, 0, 0, 0, 0, 0,
+                                              0, 0, 0, 0, 1}});
         auto opened = OMPSDDocument::create(built.data());
         ASSERT_TRUE(opened);
         auto merged = MergedImagePremultiplied(**opened);

@@ -192,11 +192,8 @@ std::shared_ptr<const QFRGBAImage> MergedImagePremultiplied(const OMPSDDocument&
 }
 
 bool MergedImageIsReal(const OMPSDDocument& document, const QFRGBAImage& merged) {
-    // Version info: a 4-byte version, then the "has real merged data" byte.
-    if (auto versionInfo = document.imageResourceForIdentifier(1057)) {
-        std::span<const uint8_t> bytes = versionInfo->data().span();
-        if (bytes.size() > 4 && bytes[4] == 0) return false;
-    }
+    if (auto versionInfo = document.versionInfo(); versionInfo && !versionInfo->hasRealMergedData)
+        return false;
     return !std::ranges::all_of(merged.span(), [](uint8_t v) { return v == 255; });
 }
 
