@@ -1,4 +1,5 @@
 #include "UiTestSupport.h"
+#include "kit/gui/OMCursor.h"
 #include "kit/gui/OMSheet.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
@@ -8,6 +9,7 @@
 #include "ui/QFWindowButton.h"
 #include "ui/QFWindowButtonsTrackingView.h"
 #include "ui/QFWindowContentView.h"
+#include "ui/QFWindowResizeGrip.h"
 #include "ui/QFWindowTitleView.h"
 
 #include <QApplication>
@@ -92,6 +94,39 @@ TEST(QFWindow, CutsRoundedTopCornersWithAMask) {
     EXPECT_TRUE(mask.contains(QPoint(5, 5)));
     EXPECT_TRUE(mask.contains(QPoint(0, 399)));
     EXPECT_TRUE(mask.contains(QPoint(599, 399)));
+}
+
+// A grip shows its resizing cursor while the pointer is over it, through
+// the cursor lock: while the lock is held the pointer keeps its cursor.
+TEST(QFWindowResizeGrip, TakesTheCursorThroughTheLock) {
+    QWidget window;
+    window.resize(100, 100);
+    auto* grip = new QFWindowResizeGrip(Qt::BottomEdge | Qt::RightEdge, &window);
+    grip->setGeometry(QFWindowResizeGrip::gripRect(grip->edges(), window.size()));
+    window.show();
+    auto enter = [&] {
+        QEnterEvent event(QPointF(1, 1), QPointF(1, 1), grip->mapToGlobal(QPointF(1, 1)));
+        QApplication::sendEvent(grip, &event);
+    };
+    auto leave = [&] {
+        QEvent event(QEvent::Leave);
+        QApplication::sendEvent(grip, &event);
+    };
+    EXPECT_FALSE(grip->testAttribute(Qt::WA_SetCursor));
+
+    OMLockCursor();
+    enter();
+    EXPECT_FALSE(grip->testAttribute(Qt::WA_SetCursor));
+    leave();
+    OMUnlockCursor();
+    enter();
+    EXPECT_EQ(grip->cursor().shape(), Qt::SizeFDiagCursor);
+    OMLockCursor();
+    leave();
+    EXPECT_EQ(grip->cursor().shape(), Qt::SizeFDiagCursor);
+    OMUnlockCursor();
+    leave();
+    EXPECT_FALSE(grip->testAttribute(Qt::WA_SetCursor));
 }
 
 // The grey etched look shows unless the button is enabled, no modal window
