@@ -211,20 +211,33 @@ void QFLabelLayer::drawBackgroundForText(QPainter& painter) const {
     painter.drawImage(area.topLeft(), halo);
 }
 
+namespace {
+
+constexpr int kStatusTextFlags = Qt::AlignLeft | Qt::AlignTop;
+constexpr double kStatusTextMargin = 3;
+
+}  // namespace
+
+QSizeF QFLabelLayer::statusTextImageSize() const {
+    const QSizeF size = QFTextBoundingSize(string_, normalizedFont(), kStatusTextFlags);
+    return size.grownBy(
+        QMarginsF(kStatusTextMargin, kStatusTextMargin, kStatusTextMargin, kStatusTextMargin));
+}
+
 void QFLabelLayer::drawAsStatusText(QPainter& painter) const {
     OMAttributedString text;
     text.text = string_;
     text.font = normalizedFont();
-    text.flags = Qt::AlignLeft | Qt::AlignTop;
+    text.flags = kStatusTextFlags;
     const QSizeF size = QFTextBoundingSize(text.text, text.font, text.flags);
-    const QSizeF imageSize(size.width() + 6, size.height() + 6);
+    const QSizeF imageSize = statusTextImageSize();
     const QRectF& b = bounds();
     // Centred with the odd point below, as seen from the bottom edge.
     const QPointF origin(std::floor((b.width() - imageSize.width()) / 2) + b.x(),
                          std::ceil((b.height() - imageSize.height()) / 2) + b.y());
     const unsigned mask = styleMask(hasActiveAppearance_);
     QFWindowStyle::placeholderTextEffectWithMask(mask).drawAttributedString(
-        painter, text, QRectF(origin + QPointF(3, 3), size),
+        painter, text, QRectF(origin + QPointF(kStatusTextMargin, kStatusTextMargin), size),
         QFWindowStyle::windowBackgroundColorWhenActive(hasActiveAppearance_));
 }
 
