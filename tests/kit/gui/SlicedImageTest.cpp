@@ -14,6 +14,7 @@
 
 namespace {
 
+using lf::test::alphaAt;
 using lf::test::paintCanvas;
 
 // A source of `points` square at `scale` whose every pixel has a colour of
@@ -144,6 +145,29 @@ TEST(OMSlicedImageRep, EachSideKeepsItsOwnInsetAndTilesFromTheBottom) {
                 }
             }
         }
+    }
+}
+
+// Drawn with an operation, the image acts as a whole: destination-out cuts
+// its shape out of what lies below, at its full width and with its
+// fraction.
+TEST(OMSlicedImageRep, DrawsWithTheOperationAndFractionItIsGiven) {
+    QImage opaque(12, 12, QImage::Format_ARGB32_Premultiplied);
+    opaque.fill(Qt::black);
+    const auto sliced = OMSlicedImageWithInsets(OMImage::fromBitmap(opaque), {4, 4, 4, 4});
+    for (double fraction : {1.0, 0.5}) {
+        SCOPED_TRACE(fraction);
+        const QImage canvas = paintCanvas(40, 20, 1, [&](QPainter& painter) {
+            painter.fillRect(QRectF(0, 0, 40, 20), Qt::red);
+            sliced->draw(painter, QRectF(5, 2, 30, 16), QRectF(),
+                         QPainter::CompositionMode_DestinationOut, fraction);
+        });
+        const int cut = fraction == 1.0 ? 0 : 128;
+        for (QPoint inside : {QPoint(5, 2), QPoint(20, 10), QPoint(34, 17)})
+            EXPECT_NEAR(alphaAt(canvas, inside.x(), inside.y()), cut, 1)
+                << inside.x() << ", " << inside.y();
+        for (QPoint outside : {QPoint(4, 10), QPoint(35, 10), QPoint(20, 1), QPoint(20, 18)})
+            EXPECT_EQ(canvas.pixel(outside), qRgb(255, 0, 0)) << outside.x() << ", " << outside.y();
     }
 }
 
