@@ -4,11 +4,13 @@
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
 #include "ui/QFAlignmentRect.h"
+#include "ui/QFFlowTitleView.h"
 #include "ui/QFWindow.h"
 #include "ui/QFWindowBackgroundView.h"
 #include "ui/QFWindowButton.h"
 #include "ui/QFWindowButtonsTrackingView.h"
 #include "ui/QFWindowContentView.h"
+#include "ui/QFWindowLabel.h"
 #include "ui/QFWindowResizeGrip.h"
 #include "ui/QFWindowTitleView.h"
 
@@ -81,6 +83,76 @@ TEST(QFWindow, TitleBarGeometryForAClampedLogotype) {
     EXPECT_EQ(window->customizableContentView()->geometry(), QRect(0, 100, 600, 300));
     EXPECT_EQ(window->windowContentView()->childAt(10, 50), nullptr);
     EXPECT_EQ(window->backgroundView()->titlebarArea(), QRectF(0, 0, 600, 100));
+}
+
+// A view that asks for a size of its own.
+class SizedView final : public QWidget {
+public:
+    explicit SizedView(QSize size) : size_(size) {}
+    QSize sizeHint() const override { return size_; }
+    QSize minimumSizeHint() const override { return size_; }
+    void setAskedSize(QSize size) {
+        size_ = size;
+        updateGeometry();
+    }
+
+private:
+    QSize size_;
+};
+
+// The menu button sits 8 points right of the zoom button, centred on it,
+// and the title area keeps 20 points beyond it at both ends. The window
+// keeps room for the buttons, the title view at its size and the content
+// view's minimum, growing when the title view asks for more.
+TEST(QFWindow, TitleBarKeepsClearOfTheMenuButtonAndHoldsItsControls) {
+    lf::test::ScopedResources resources;
+    auto window = makeWindow(30, resources);
+    auto* menu = new QFWindowButton;
+    menu->setImageWithSize(QSizeF(14, 14), [](QPainter&, double, const QRectF&) {});
+    menu->setPadding({2, 2, 2, 2});
+    menu->sizeToFit();
+    window->setMenuWindowButton(menu);
+    EXPECT_EQ(menu->geometry(), QRect(66 + 8, 12 - 1, 18, 18));
+    const int inset = 74 + 18 + 20;
+    EXPECT_EQ(window->windowTitleView()->geometry(), QRect(inset, 0, 600 - 2 * inset + 4, 40));
+
+    auto* accessory = new QFWindowButton;
+    accessory->setImageWithSize(QSizeF(24, 24), [](QPainter&, double, const QRectF&) {});
+    accessory->setPadding({7, 7, 7, 7});
+    accessory->sizeToFit();
+    window->setAccessoryWindowButton(accessory);
+    auto* title = new SizedView(QSize(200, 40));
+    window->setDefaultTitleView(title);
+    window->setTitleView(nullptr);
+    window->setCustomizableContentView(new SizedView(QSize(150, 100)));
+
+    window->resize(120, 90);
+    QApplication::processEvents();
+    EXPECT_EQ(window->size(), QSize(2 * inset - 4 + 200, 40 + 100));
+    EXPECT_EQ(window->windowTitleView()->width(), 200);
+    const QRect titleArea = window->windowTitleView()->geometry();
+    EXPECT_FALSE(titleArea.intersects(menu->geometry()));
+    EXPECT_FALSE(titleArea.intersects(accessory->geometry()));
+
+    title->setAskedSize(QSize(260, 40));
+    QApplication::processEvents();
+    EXPECT_EQ(window->width(), 2 * inset - 4 + 260);
+    EXPECT_EQ(window->windowTitleView()->width(), 260);
+
+    // A flow's title asks for more when its label grows.
+    auto* flowTitle = new QFFlowTitleView;
+    auto* label = new QFWindowLabel;
+    label->setText("1 item ready");
+    flowTitle->setLabel(label);
+    window->setTitleView(flowTitle);
+    QApplication::processEvents();
+    label->setText("12345 items ready to be saved into their folder");
+    // The request climbs from the label to the window one posted event at
+    // a time.
+    for (int pass = 0; pass < 4; ++pass)
+        QApplication::processEvents();
+    ASSERT_GT(flowTitle->sizeHint().width(), 260);
+    EXPECT_EQ(window->width(), 2 * inset - 4 + flowTitle->sizeHint().width());
 }
 
 // Without a compositor the rounded top corners are cut with a mask.
