@@ -17,6 +17,9 @@ namespace {
 
 constexpr double kDefaultFontSize = 36;
 constexpr const char* kDefaultFontFamily = "Helvetica";
+constexpr int kStatusTextFlags = Qt::AlignLeft | Qt::AlignTop;
+// Room around the status text, which its drawing's effect reaches into.
+constexpr double kStatusTextMargin = 3;
 
 unsigned styleMask(bool active) {
     return active ? unsigned{QFStyleMaskActive} : 0u;
@@ -210,13 +213,6 @@ void QFLabelLayer::drawBackgroundForText(QPainter& painter) const {
     }
     painter.drawImage(area.topLeft(), halo);
 }
-
-namespace {
-
-constexpr int kStatusTextFlags = Qt::AlignLeft | Qt::AlignTop;
-constexpr double kStatusTextMargin = 3;
-
-}  // namespace
 
 QSizeF QFLabelLayer::statusTextImageSize() const {
     const QSizeF size = QFTextBoundingSize(string_, normalizedFont(), kStatusTextFlags);
