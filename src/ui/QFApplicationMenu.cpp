@@ -5,14 +5,12 @@
 #include "ui/QFResources.h"
 #include "ui/QFWindow.h"
 
-#include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
 
 namespace {
 
 constexpr double kGlyphSize = 14;
-constexpr double kSpacingAfterZoom = 8;
 
 }  // namespace
 
@@ -108,7 +106,7 @@ void QFApplicationMenu::trigger(QAction& item) {
 }
 
 QFApplicationMenuButton::QFApplicationMenuButton(QFWindow& window, QFApplicationMenu* menu)
-    : QFWindowButton(&window), window_(window), menu_(menu) {
+    : QFWindowButton(&window), menu_(menu) {
     menu_->setParent(this, menu_->windowFlags());
     setBordered(false);
     setImageWithSize(
@@ -129,33 +127,9 @@ QFApplicationMenuButton::QFApplicationMenuButton(QFWindow& window, QFApplication
         window.addAction(item);
     }
     connect(this, &QAbstractButton::clicked, this, &QFApplicationMenuButton::showMenu);
-    // The window lays its buttons out in its own resize handling: the
-    // button follows the zoom button's moves.
-    window.installEventFilter(this);
-    if (QWidget* zoom = window.standardWindowButton(QFStandardWindowButton::Zoom))
-        zoom->installEventFilter(this);
-    place();
-}
-
-void QFApplicationMenuButton::place() {
-    const QWidget* zoom = window_.standardWindowButton(QFStandardWindowButton::Zoom);
-    if (!zoom) return;
-    const QRect frame = zoom->geometry();
-    const QPoint zoomInWindow = zoom->parentWidget()->mapTo(&window_, frame.topLeft());
-    const QPoint origin(zoomInWindow.x() + frame.width() + static_cast<int>(kSpacingAfterZoom),
-                        zoomInWindow.y() + (frame.height() - height()) / 2);
-    move(parentWidget()->mapFrom(&window_, origin));
-    raise();
-    show();
+    window.setMenuWindowButton(this);
 }
 
 void QFApplicationMenuButton::showMenu() {
     menu_->popup(mapToGlobal(QPoint(0, height())));
-}
-
-bool QFApplicationMenuButton::eventFilter(QObject* watched, QEvent* event) {
-    const bool zoomMoved =
-        watched != &window_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize);
-    if (zoomMoved || (watched == &window_ && event->type() == QEvent::Show)) place();
-    return QFWindowButton::eventFilter(watched, event);
 }

@@ -46,8 +46,9 @@ private:
 };
 
 // The button in a flow window's title bar that opens the menu: three short
-// lines, placed 8 points right of the zoom button and centred on it. The
-// menu's key equivalents work anywhere in the window.
+// lines. It becomes the window's menu button, which the window places
+// beside its zoom button. The menu's key equivalents work anywhere in the
+// window.
 class QFApplicationMenuButton : public QFWindowButton {
     Q_OBJECT
 
@@ -55,15 +56,9 @@ public:
     QFApplicationMenuButton(QFWindow& window, QFApplicationMenu* menu);
 
     QFApplicationMenu* menu() const { return menu_; }
-    // Places the button beside the window's zoom button.
-    void place();
     // Opens the menu under the button.
     void showMenu();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    QFWindow& window_;
     QFApplicationMenu* menu_;
 };

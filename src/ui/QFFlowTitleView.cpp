@@ -56,7 +56,10 @@ void QFFlowTitleView::resizeEvent(QResizeEvent* event) {
 
 bool QFFlowTitleView::event(QEvent* event) {
     const bool handled = QWidget::event(event);
-    if (event->type() == QEvent::LayoutRequest) layoutWrapper();
+    if (event->type() == QEvent::LayoutRequest) {
+        layoutWrapper();
+        updateGeometry();  // the size it asks for may have changed with them
+    }
     return handled;
 }
 

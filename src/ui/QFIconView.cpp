@@ -131,6 +131,18 @@ void QFIconView::buildFixedLayers() {
     hostLayer_->addSublayer(selectionLayer_);
 }
 
+void QFIconView::setStatusText(const QString& text) {
+    statusLabelLayer_->setString(text);
+    // The status text is never cut short, and a layer draws only within its
+    // bounds: the label grows to the text, about the status layer's middle.
+    const double statusWidth = statusLayer_->bounds().width();
+    const double width =
+        std::max(statusWidth, std::ceil(statusLabelLayer_->statusTextImageSize().width()));
+    const QRectF frame = statusLabelLayer_->frame();
+    statusLabelLayer_->setFrame(
+        QRectF(std::floor((statusWidth - width) / 2), frame.y(), width, frame.height()));
+}
+
 // Items -------------------------------------------------------------------------
 
 void QFIconView::setItems(std::vector<std::shared_ptr<QFIconViewItem>> items) {

@@ -100,7 +100,9 @@ public:
     }
 
     QString statusText() const { return statusLabelLayer_->string(); }
-    void setStatusText(const QString& text) { statusLabelLayer_->setString(text); }
+    // The label takes the text's width where the text is wider than the
+    // cloud, centred on it, so that the whole text is drawn.
+    void setStatusText(const QString& text);
 
     // Ascending.
     std::vector<size_t> selectedIndexes() const;

@@ -17,6 +17,9 @@ namespace {
 
 constexpr double kDefaultFontSize = 36;
 constexpr const char* kDefaultFontFamily = "Helvetica";
+constexpr int kStatusTextFlags = Qt::AlignLeft | Qt::AlignTop;
+// Room around the status text, which its drawing's effect reaches into.
+constexpr double kStatusTextMargin = 3;
 
 unsigned styleMask(bool active) {
     return active ? unsigned{QFStyleMaskActive} : 0u;
@@ -211,20 +214,26 @@ void QFLabelLayer::drawBackgroundForText(QPainter& painter) const {
     painter.drawImage(area.topLeft(), halo);
 }
 
+QSizeF QFLabelLayer::statusTextImageSize() const {
+    const QSizeF size = QFTextBoundingSize(string_, normalizedFont(), kStatusTextFlags);
+    return size.grownBy(
+        QMarginsF(kStatusTextMargin, kStatusTextMargin, kStatusTextMargin, kStatusTextMargin));
+}
+
 void QFLabelLayer::drawAsStatusText(QPainter& painter) const {
     OMAttributedString text;
     text.text = string_;
     text.font = normalizedFont();
-    text.flags = Qt::AlignLeft | Qt::AlignTop;
+    text.flags = kStatusTextFlags;
     const QSizeF size = QFTextBoundingSize(text.text, text.font, text.flags);
-    const QSizeF imageSize(size.width() + 6, size.height() + 6);
+    const QSizeF imageSize = statusTextImageSize();
     const QRectF& b = bounds();
     // Centred with the odd point below, as seen from the bottom edge.
     const QPointF origin(std::floor((b.width() - imageSize.width()) / 2) + b.x(),
                          std::ceil((b.height() - imageSize.height()) / 2) + b.y());
     const unsigned mask = styleMask(hasActiveAppearance_);
     QFWindowStyle::placeholderTextEffectWithMask(mask).drawAttributedString(
-        painter, text, QRectF(origin + QPointF(3, 3), size),
+        painter, text, QRectF(origin + QPointF(kStatusTextMargin, kStatusTextMargin), size),
         QFWindowStyle::windowBackgroundColorWhenActive(hasActiveAppearance_));
 }
 

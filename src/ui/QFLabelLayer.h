@@ -62,6 +62,8 @@ public:
     OMTemplateEffect templateEffect() const;
     // The font at fontSize.
     QFont normalizedFont() const;
+    // What the status text covers: the string's size and 3 points around.
+    QSizeF statusTextImageSize() const;
     // The font's size plus the depth of its descender.
     double lineHeight() const;
     double selectionCornerRadius() const { return std::ceil(lineHeight() / 2); }

@@ -1,6 +1,7 @@
 #include "ui/QFPlaceholderButton.h"
 
 #include "kit/gui/OMSlicedImageRep.h"
+#include "kit/gui/OMTemplateEffect.h"
 #include "ui/QFResources.h"
 #include "ui/QFStyleMask.h"
 #include "ui/QFTextMeasure.h"
@@ -15,6 +16,8 @@
 namespace {
 
 constexpr int kTitleFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine;
+// The blur of the glows that make the focus ring, in points.
+constexpr double kFocusRingBlur = 1.5;
 
 // The sliced image of `name`, cut once per image.
 std::shared_ptr<const OMImage> slicedImageNamed(const char* name) {
@@ -34,6 +37,21 @@ std::shared_ptr<const OMImage> slicedImageNamed(const char* name) {
 
 QFPlaceholderButton::QFPlaceholderButton(QWidget* parent) : QAbstractButton(parent) {
     setFont(QFWindowStyle::boldSystemFontOfSize(13));
+}
+
+void QFPlaceholderButton::drawFocusRing(QPainter& painter) const {
+    const auto mask = slicedImageNamed(QFImageName::PlaceholderButtonMask);
+    if (!mask) return;
+    // The mask gives the ring its shape: a glow in the focus colour on
+    // both sides of its edge, and nothing over the rest of the body. The
+    // frame leaves little room outside the body, so the ring reaches
+    // inside it as far.
+    const QColor colour = palette().color(QPalette::Highlight);
+    const OMShadow glow{QPointF(0, 0), kFocusRingBlur, colour};
+    OMTemplateEffect ring;
+    ring.setShadows({glow, glow});
+    ring.setInnerShadows({glow, glow});
+    ring.drawImage(painter, *mask, QFAlignmentRectForFrame(*this, QRectF(rect())));
 }
 
 OMAttributedString QFPlaceholderButton::attributedTitle() const {
@@ -68,15 +86,7 @@ void QFPlaceholderButton::paintEvent(QPaintEvent*) {
                                                 : QFImageName::PlaceholderButtonNormal);
     if (body) body->draw(painter, frame);
 
-    if (hasFocus()) {
-        if (const auto mask = slicedImageNamed(QFImageName::PlaceholderButtonMask)) {
-            OMTemplateEffect ring;
-            QColor highlight = palette().color(QPalette::Highlight);
-            highlight.setAlphaF(0.5f);
-            ring.setFillColor(highlight);
-            ring.drawImage(painter, *mask, QFAlignmentRectForFrame(*this, frame));
-        }
-    }
+    if (hasFocus()) drawFocusRing(painter);
 
     const OMAttributedString title = attributedTitle();
     if (title.text.isEmpty()) return;

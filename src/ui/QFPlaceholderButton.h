@@ -2,7 +2,9 @@
 // QFPlaceholderButton: the button of the placeholder view, a rounded body
 // from the nine-slice images "PlaceholderButtonNormal" and
 // "PlaceholderButtonPressed" with an etched bold title. Without the images
-// only the title shows.
+// only the title shows. With the focus a ring in the focus colour
+// surrounds the body, shaped by the image "PlaceholderButtonMask"; the body
+// itself looks the same with the focus and without.
 //
 // Its alignment rectangle leaves 1 point at the top and sides and 3 at the
 // bottom of the frame for the body's shadow.
@@ -40,4 +42,5 @@ protected:
 
 private:
     OMAttributedString attributedTitle() const;
+    void drawFocusRing(QPainter& painter) const;
 };

@@ -155,44 +155,53 @@ void QFPlaceholderView::updateViews() {
     resizeSubviews();
 }
 
-void QFPlaceholderView::resizeSubviews() {
-    const double centre = std::ceil(width() / 2.0);
-    auto centred = [&](const QSize& size) { return std::ceil(centre - size.width() / 2.0); };
+QFPlaceholderView::Stack QFPlaceholderView::stack() const {
     const bool hasTitle = !titleView_->isHidden();
     const bool hasSubtitle = !subtitleView_->isHidden();
     const bool hasButtons = !buttonContainer_->isHidden();
-
-    struct Placed {
-        QWidget* view;
-        QRectF frame;
+    Stack stack;
+    auto add = [&](QWidget* view, QSize size, double y) {
+        stack.parts.push_back({view, QRectF(QPointF(0, y), size)});
     };
-    std::vector<Placed> stack;
     double y = 0;
-    stack.push_back({imageView_, QRectF(centred(imageView_->size()), y, imageView_->width(),
-                                        imageView_->height())});
+    add(imageView_, imageView_->size(), y);
     y = imageView_->height();
     if (hasTitle || hasSubtitle) y += kImageToText;
     if (hasTitle) {
-        stack.push_back({titleView_, QRectF(centred(titleView_->size()), y, titleView_->width(),
-                                            titleView_->height())});
+        add(titleView_, titleView_->size(), y);
         y += titleView_->height();
         if (hasSubtitle) y += kTitleToSubtitle;
     }
     if (hasSubtitle) {
-        stack.push_back({subtitleView_, QRectF(centred(subtitleView_->size()), y,
-                                               subtitleView_->width(), subtitleView_->height())});
+        add(subtitleView_, subtitleView_->size(), y);
         y += subtitleView_->height();
     }
     if (hasButtons) {
         const QSize size = buttonContainerFittingSize();
         const double top = y + (hasSubtitle ? kSubtitleToButtons : kTitleToButtons);
-        stack.push_back(
-            {buttonContainer_, QRectF(centred(size), top, size.width(), size.height())});
+        add(buttonContainer_, size, top);
         y = top + size.height();
     }
-    const double shift = std::floor((height() - y) / 2);
-    for (const Placed& placed : stack)
-        placed.view->setGeometry(placed.frame.translated(0, shift).toRect());
+    stack.height = y;
+    return stack;
+}
+
+void QFPlaceholderView::resizeSubviews() {
+    const Stack stack = this->stack();
+    const double centre = std::ceil(width() / 2.0);
+    const double shift = std::floor((height() - stack.height) / 2);
+    for (const StackedPart& part : stack.parts) {
+        const double x = std::ceil(centre - part.frame.width() / 2.0);
+        part.view->setGeometry(part.frame.translated(x, shift).toRect());
+    }
+}
+
+QSize QFPlaceholderView::minimumSizeHint() const {
+    const Stack stack = this->stack();
+    double width = 0;
+    for (const StackedPart& part : stack.parts)
+        width = std::max(width, part.frame.width());
+    return QSize(static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(stack.height)));
 }
 
 void QFPlaceholderView::resizeEvent(QResizeEvent* event) {

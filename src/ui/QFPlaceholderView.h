@@ -21,6 +21,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class OMImage;
 class QFEtchedTextField;
@@ -83,10 +84,24 @@ public:
     // The buttons' container at its smallest, with the buttons in it.
     QSize buttonContainerFittingSize() const;
 
+    // The stack's size: as wide as its widest part, as high as it is.
+    QSize minimumSizeHint() const override;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The visible parts, each at x 0 and at its place from the stack's top.
+    struct StackedPart {
+        QWidget* view;
+        QRectF frame;
+    };
+    struct Stack {
+        std::vector<StackedPart> parts;
+        double height = 0;
+    };
+    Stack stack() const;
+
     void updateViews();
     void layoutButtons();
     void resizeSubviews();

@@ -26,7 +26,9 @@ QFPopoverTextField::QFPopoverTextField(QWidget* parent) : QLineEdit(parent) {
     // presses beside it.
     setFocusPolicy(Qt::NoFocus);
     setMouseTracking(true);
-    unsetCursor();
+    // Not the line edit's I-beam over the whole field: updateCursor shows
+    // it over the box alone.
+    OMUnsetCursor(*this);
     connect(this, &QLineEdit::textChanged, this, &QFPopoverTextField::sizeFieldEditorToFit);
     sizeFieldEditorToFit();
 }
@@ -132,7 +134,7 @@ void QFPopoverTextField::updateCursor(QPointF point) {
     if (takesPointAt(point))
         OMSetCursor(*this, Qt::IBeamCursor);
     else if (testAttribute(Qt::WA_SetCursor))
-        unsetCursor();
+        OMUnsetCursor(*this);
 }
 
 void QFPopoverTextField::mousePressEvent(QMouseEvent* event) {

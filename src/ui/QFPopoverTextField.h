@@ -8,7 +8,8 @@
 // the editing (the text typed so far stays) and goes no further, so the
 // popover around stays open; Escape otherwise passes on. Only the text's
 // box takes the pointer: a press beside it goes to the view behind, and
-// the I-beam cursor shows over the box alone.
+// the I-beam cursor shows over the box alone (through the cursor lock of
+// OMCursor.h: a locked cursor stays as it is).
 //
 // Threads: main thread only.
 

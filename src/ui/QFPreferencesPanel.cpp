@@ -4,22 +4,35 @@
 #include "platform/UserDefaults.h"
 #include "ui/QFApplicationDelegate.h"
 #include "ui/QFResources.h"
+#include "ui/QFWindowLabel.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QScreen>
 #include <QVBoxLayout>
 
 QFPreferencesPanel::QFPreferencesPanel(QWidget* parent)
-    : QWidget(parent, Qt::Dialog), checkbox_(new QCheckBox(this)) {
+    : QFWindow(parent), titleLabel_(new QFWindowLabel), checkbox_(new QCheckBox) {
     const QString product = QString::fromStdString(QFResources::shared()->productName());
-    setWindowTitle(QStringLiteral("%1 Preferences").arg(product));
+    const QString title = QStringLiteral("%1 Preferences").arg(product);
+    setWindowTitle(title);
+    titleLabel_->setText(title);
+    setDefaultTitleView(titleLabel_);  // owned by the window
+    setTitleView(nullptr);
+    for (auto kind : {QFStandardWindowButton::Miniaturize, QFStandardWindowButton::Zoom})
+        standardWindowButton(kind)->setEnabled(false);
+
     checkbox_->setText(
         QStringLiteral("Show the Photoshop helper in the tray, to open the document active in "
                        "Photoshop"));
-    auto* layout = new QVBoxLayout(this);
+    auto* content = new QWidget;
+    auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->addWidget(checkbox_);
+    setCustomizableContentView(content);  // owned by the window
+    resize(minimumSize());
+
     connect(checkbox_, &QCheckBox::toggled, this, [](bool shows) {
         lf::UserDefaults::standard()->setObject(QFApplicationDelegate::kDisableMenuBarPSHelperKey,
                                                 !shows);
@@ -35,12 +48,19 @@ QFPreferencesPanel::QFPreferencesPanel(QWidget* parent)
 }
 
 void QFPreferencesPanel::center() {
-    adjustSize();
     const QScreen* screen = this->screen();
     if (!screen) return;
     QRect frame = frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     move(frame.topLeft());
+}
+
+void QFPreferencesPanel::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QFWindow::keyPressEvent(event);
 }
 
 void QFPreferencesPanel::updateCheckbox() {

@@ -1,8 +1,10 @@
 #include "ui/QFSaveCancelButton.h"
 
+#include "kit/OMAbsoluteTime.h"
 #include "kit/OMAnimationTimingFunction.h"
 #include "kit/gui/OMApplicationHooks.h"
 #include "kit/gui/OMDrawing.h"
+#include "kit/gui/OMFrameLoop.h"
 #include "ui/QFColorDerivation.h"
 #include "ui/QFStyleMask.h"
 #include "ui/QFTextMeasure.h"
@@ -12,6 +14,7 @@
 #include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 
 #include <algorithm>
 #include <cmath>
@@ -39,14 +42,13 @@ QRectF fromBottom(double x, double bottom, double width, double rectHeight, doub
 }  // namespace
 
 QFSaveCancelButton::QFSaveCancelButton(QWidget* parent, OMAnimator::Clock clock)
-    : QAbstractButton(parent), animator_(OMAnimator::create(std::move(clock))) {
+    : QAbstractButton(parent),
+      clock_(clock ? std::move(clock) : OMAnimator::Clock(OMCurrentAbsoluteTime)),
+      animator_(OMAnimator::create(clock_)) {
     setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);
     primaryTitle_.font = secondaryTitle_.font = QFWindowStyle::buttonTitleAttributes();
     primaryTitle_.flags = secondaryTitle_.flags = kTitleFlags;
-    hideTimer_.setSingleShot(true);
-    hideTimer_.setInterval(kHideDelayMilliseconds);
-    connect(&hideTimer_, &QTimer::timeout, this, &QFSaveCancelButton::actuallyHidePrimaryButton);
     connect(this, &QAbstractButton::clicked, this,
             &QFSaveCancelButton::dispatchPrimaryOrSecondaryAction);
 }
@@ -135,12 +137,20 @@ void QFSaveCancelButton::showPrimaryButton() {
 
 void QFSaveCancelButton::hidePrimaryButton() {
     didCancelHide_ = false;
-    // Restarted, so an earlier pass over the square cannot fire early.
-    hideTimer_.start();
+    isHidePending_ = true;
+    // Waits anew, so an earlier pass over the square cannot hide early.
+    const uint64_t request = ++hideRequest_;
+    const uint64_t start = clock_();
+    OMAddAnimationBlock([button = QPointer(this), request, start] {
+        if (!button || !button->isHidePending_ || button->hideRequest_ != request) return false;
+        if (OMSecondsBetweenAbsoluteTimes(start, button->clock_()) < kHideDelay) return true;
+        button->actuallyHidePrimaryButton();
+        return false;
+    });
 }
 
 void QFSaveCancelButton::actuallyHidePrimaryButton() {
-    hideTimer_.stop();
+    isHidePending_ = false;
     if (didCancelHide_) return;
     isHiding_ = true;
     animator_->setValue(1.0, "animationProgress", this, animationDuration());
@@ -148,7 +158,7 @@ void QFSaveCancelButton::actuallyHidePrimaryButton() {
 
 void QFSaveCancelButton::cancelHidePrimaryButton() {
     didCancelHide_ = true;
-    hideTimer_.stop();
+    isHidePending_ = false;
 }
 
 void QFSaveCancelButton::cancelAreaEntered() {

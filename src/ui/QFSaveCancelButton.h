@@ -13,6 +13,9 @@
 // The modifiers that slow the slide are those of the input event being
 // handled (OMCurrentInputEvent), not the keyboard's state of the moment.
 //
+// The delay before the slide and the slide itself both run on the kit's
+// frame loop and read the control's clock, so they keep one time.
+//
 // Threads: main thread only.
 
 #include "kit/gui/OMAnimator.h"
@@ -21,7 +24,6 @@
 #include "kit/gui/OMTemplateEffect.h"
 
 #include <QAbstractButton>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -31,14 +33,14 @@ class QFSaveCancelButton : public QAbstractButton, public OMAppKitView {
     Q_PROPERTY(double animationProgress READ animationProgress WRITE setAnimationProgress)
 
 public:
-    static constexpr int kHideDelayMilliseconds = 150;
+    static constexpr double kHideDelay = 0.15;
     static constexpr double kAnimationDuration = 0.35;
     static constexpr double kSlowAnimationDuration = 2.0;
     static constexpr double kSmoothingDuration = 1.2;
 
     using Action = std::function<void()>;
 
-    // `clock` drives the slide (tests give one of their own).
+    // `clock` drives the delay and the slide (tests give one of their own).
     explicit QFSaveCancelButton(QWidget* parent = nullptr, OMAnimator::Clock clock = {});
 
     QString primaryTitle() const { return primaryTitle_.text; }
@@ -80,7 +82,7 @@ public:
     void actuallyHidePrimaryButton();
     void cancelHidePrimaryButton();
     bool isHiding() const { return isHiding_; }
-    bool isHidePending() const { return hideTimer_.isActive(); }
+    bool isHidePending() const { return isHidePending_; }
 
     // The pointer entering or leaving the Cancel square, and leaving the
     // control with the pointer at `pointer` (in the control's coordinates).
@@ -115,8 +117,12 @@ private:
     double animationProgress_ = 0;
     bool isHiding_ = false;
     bool didCancelHide_ = false;
+    OMAnimator::Clock clock_;
     std::shared_ptr<OMAnimator> animator_;
-    QTimer hideTimer_;
+    bool isHidePending_ = false;
+    // Counts the hides asked for, so that the wait of an earlier one ends
+    // without hiding.
+    uint64_t hideRequest_ = 0;
     bool isTracking_ = false;
     bool isTrackingPrimaryButton_ = false;
     bool pointerInCancelArea_ = false;

@@ -40,12 +40,42 @@ constexpr Qt::Edges kGripEdges[] = {
     Qt::BottomEdge | Qt::RightEdge,
 };
 
+// Title views keep 20 points free beyond the buttons at each end of the
+// title bar.
+constexpr double kTitleMargin = 20;
+
 bool isSheet(const QObject* object) {
     const auto* dialog = qobject_cast<const QDialog*>(object);
     return dialog && dialog->windowModality() == Qt::WindowModal;
 }
 
 }  // namespace
+
+// A view asks its parent for a new layout when the size it asks for
+// changes; the title view's parent is the wrapper that shows it.
+class QFWindow::TitleViewSizeWatcher final : public QObject {
+public:
+    explicit TitleViewSizeWatcher(QFWindow& window) : QObject(&window), window_(window) {}
+
+    void watch(QWidget* titleView) {
+        QWidget* wrapper = titleView ? titleView->parentWidget() : nullptr;
+        if (wrapper == watched_) return;
+        if (watched_) watched_->removeEventFilter(this);
+        watched_ = wrapper;
+        if (wrapper) wrapper->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == watched_ && event->type() == QEvent::LayoutRequest)
+            window_.updateMinimumSize();
+        return false;
+    }
+
+private:
+    QFWindow& window_;
+    QPointer<QWidget> watched_;
+};
 
 QFWindow::QFWindow(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
     cutsCornersWithMask_ = !QFWindowSystemComposites();
@@ -89,6 +119,7 @@ void QFWindow::initializeWindow() {
 
     windowTitleView_ = new QFWindowTitleView(this);  // owned as a child
     windowTitleView_->raise();
+    titleViewSizeWatcher_ = new TitleViewSizeWatcher(*this);  // owned as a child
 
     for (Qt::Edges edges : kGripEdges)
         resizeGrips_.push_back(new QFWindowResizeGrip(edges, this));  // owned as children
@@ -107,7 +138,10 @@ QWidget* QFWindow::titleView() const {
 }
 
 void QFWindow::setTitleView(QWidget* view, int animation) {
-    windowTitleView_->setTitleView(view ? view : defaultTitleView_.data(), animation);
+    QWidget* shown = view ? view : defaultTitleView_.data();
+    windowTitleView_->setTitleView(shown, animation);
+    titleViewSizeWatcher_->watch(shown);
+    updateMinimumSize();
 }
 
 void QFWindow::setDefaultTitleView(QWidget* view) {
@@ -126,12 +160,20 @@ void QFWindow::setTitlebarHeight(double height) {
 }
 
 void QFWindow::setAccessoryWindowButton(QWidget* button) {
-    if (accessoryWindowButton_ && accessoryWindowButton_ != button) {
-        accessoryWindowButton_->hide();
-        accessoryWindowButton_->setParent(nullptr);
-        accessoryWindowButton_->deleteLater();
+    setOwnedTitlebarButton(accessoryWindowButton_, button);
+}
+
+void QFWindow::setMenuWindowButton(QWidget* button) {
+    setOwnedTitlebarButton(menuWindowButton_, button);
+}
+
+void QFWindow::setOwnedTitlebarButton(QPointer<QWidget>& slot, QWidget* button) {
+    if (slot && slot != button) {
+        slot->hide();
+        slot->setParent(nullptr);
+        slot->deleteLater();
     }
-    accessoryWindowButton_ = button;
+    slot = button;
     if (button) {
         button->setParent(this);
         if (button->size().isEmpty()) button->resize(button->sizeHint());
@@ -147,6 +189,7 @@ QWidget* QFWindow::customizableContentView() const {
 
 void QFWindow::setCustomizableContentView(QWidget* view) {
     windowContentView_->setContentView(view);
+    updateMinimumSize();
 }
 
 void QFWindow::setContentViewController(std::shared_ptr<QFViewController> controller) {
@@ -256,9 +299,16 @@ void QFWindow::tile() {
             .united(QRectF(standardButtons_[QFStandardWindowButton::Zoom]->geometry()));
     windowButtonsView_->setGeometry(buttons.toRect());
 
+    // The menu button follows the zoom button, centred on it.
+    if (QWidget* menu = menuWindowButton_) {
+        const QRect zoom = standardButtons_[QFStandardWindowButton::Zoom]->geometry();
+        menu->move(zoom.x() + zoom.width() + static_cast<int>(kMenuButtonSpacing),
+                   zoom.y() + (zoom.height() - menu->height()) / 2);
+    }
+
     // The title area keeps the buttons' width and 20 points free at each end.
     const QRectF content = windowContentView_->geometry();
-    const double inset = buttons.x() + buttons.width() + 20;
+    const double inset = titleInset();
     const QRectF titleFrame(content.x() + inset, 0, content.width() - 2 * inset + 4,
                             titlebarHeight());
     windowTitleView_->setGeometry(
@@ -284,6 +334,38 @@ void QFWindow::tile() {
         grip->setGeometry(QFWindowResizeGrip::gripRect(grip->edges(), size()));
         grip->raise();
     }
+    updateMinimumSize();
+}
+
+double QFWindow::titleInset() const {
+    QRectF leading =
+        QRectF(standardButtons_[QFStandardWindowButton::Close]->geometry())
+            .united(QRectF(standardButtons_[QFStandardWindowButton::Zoom]->geometry()));
+    if (menuWindowButton_) leading = leading.united(QRectF(menuWindowButton_->geometry()));
+    return leading.x() + leading.width() + kTitleMargin;
+}
+
+QSize QFWindow::minimumSizeHint() const {
+    const double inset = titleInset();
+    // The title area, as wide as the title view asks, between the insets.
+    const QWidget* title = titleView();
+    double width = 2 * inset - 4 + (title ? std::max(0, title->sizeHint().width()) : 0);
+    // The accessory button, anchored at the right end, clear of the
+    // buttons at the left.
+    if (accessoryWindowButton_)
+        width = std::max(width, inset + this->width() - accessoryWindowButton_->x());
+    double height = titlebarHeight();
+    if (const QWidget* content = customizableContentView()) {
+        const QSize needed = content->minimumSizeHint().expandedTo(content->minimumSize());
+        width = std::max(width, static_cast<double>(needed.width()));
+        height += std::max(0, needed.height());
+    }
+    return QSize(static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(height)));
+}
+
+void QFWindow::updateMinimumSize() {
+    const QSize minimum = minimumSizeHint();
+    if (minimum != minimumSize()) setMinimumSize(minimum);
 }
 
 void QFWindow::updatePartialTitlebarHeight() {

@@ -16,8 +16,14 @@
 // - the three QFStandardWindowButtons, with a QFWindowButtonsTrackingView
 //   just under them;
 // - QFWindowTitleView, the title area, on top;
-// - the accessory button, when one is set;
+// - the accessory button and the menu button, when they are set;
 // - resize grips along the edges.
+//
+// The window is never smaller than what its title bar and its content
+// need: the standard and menu buttons at the left, the title view at its
+// size in the title area between them and its mirror image at the right,
+// and the content view's minimum size below the title bar. The minimum
+// follows the title view as it changes, growing the window when needed.
 //
 // The standard buttons are laid out for a standard title bar of 22 points
 // and moved right by a third and down by half of the extra height
@@ -77,6 +83,12 @@ public:
     // setting another deletes the one before.
     QWidget* accessoryWindowButton() const { return accessoryWindowButton_; }
     void setAccessoryWindowButton(QWidget* button);
+    // Placed kMenuButtonSpacing right of the zoom button, centred on it;
+    // the title area keeps clear of it as of the standard buttons. Owned
+    // by the window like the accessory button.
+    static constexpr double kMenuButtonSpacing = 8;
+    QWidget* menuWindowButton() const { return menuWindowButton_; }
+    void setMenuWindowButton(QWidget* button);
 
     QWidget* customizableContentView() const override;
     void setCustomizableContentView(QWidget* view) override;
@@ -117,9 +129,12 @@ public:
     bool drawRectForButton(QPainter& painter, const QFStandardWindowButton& button) const;
     QFStandardWindowButton* standardWindowButton(QFStandardWindowButton::Kind kind) const;
 
-    // Lays out the standard buttons, the tracking view, the title area and
-    // the accessory button.
+    // Lays out the standard buttons, the tracking view, the menu button,
+    // the title area and the accessory button, and sets the minimum size.
     void tile();
+    // The smallest size that holds the title bar's controls, the title view
+    // and the content view's minimum size.
+    QSize minimumSizeHint() const override;
     void updatePartialTitlebarHeight();
 
     bool hasActiveAppearance() const override;
@@ -164,6 +179,11 @@ protected:
 private:
     void initializeWindow();
     void layoutStandardButtons();
+    // Where the title area starts, from the left edge: 20 points beyond
+    // the standard and menu buttons. The area ends as far from the right.
+    double titleInset() const;
+    void updateMinimumSize();
+    void setOwnedTitlebarButton(QPointer<QWidget>& slot, QWidget* button);
     void updateCornerMask();
     void positionSheets();
     void positionSheet(QWidget& sheet);
@@ -191,6 +211,10 @@ private:
     QPointer<QObject> windowController_;
     QFWindowDraggingDestination* windowDraggingDestination_ = nullptr;
     QPointer<QWidget> accessoryWindowButton_;
+    QPointer<QWidget> menuWindowButton_;
+    // Tells the window when the title view shown asks for another size.
+    class TitleViewSizeWatcher;
+    TitleViewSizeWatcher* titleViewSizeWatcher_ = nullptr;
     std::vector<QFWindowResizeGrip*> resizeGrips_;
     bool isMiniaturizedOrAnimatingToFromDeminiaturized_ = false;
     bool wasActiveBeforeMiniaturization_ = false;

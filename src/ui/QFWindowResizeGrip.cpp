@@ -1,5 +1,7 @@
 #include "ui/QFWindowResizeGrip.h"
 
+#include "kit/gui/OMCursor.h"
+
 #include <QMouseEvent>
 #include <QWindow>
 
@@ -19,9 +21,7 @@ Qt::CursorShape cursorForEdges(Qt::Edges edges) {
 }  // namespace
 
 QFWindowResizeGrip::QFWindowResizeGrip(Qt::Edges edges, QWidget* window)
-    : QWidget(window), edges_(edges) {
-    setCursor(cursorForEdges(edges));
-}
+    : QWidget(window), edges_(edges) {}
 
 QRect QFWindowResizeGrip::gripRect(Qt::Edges edges, QSize size) {
     const int t = kThickness, w = size.width(), h = size.height();
@@ -39,4 +39,14 @@ void QFWindowResizeGrip::mousePressEvent(QMouseEvent* event) {
         return;
     }
     event->ignore();
+}
+
+void QFWindowResizeGrip::enterEvent(QEnterEvent* event) {
+    QWidget::enterEvent(event);
+    OMSetCursor(*this, cursorForEdges(edges_));
+}
+
+void QFWindowResizeGrip::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    OMUnsetCursor(*this);
 }

@@ -1,7 +1,9 @@
 #pragma once
 // QFWindowResizeGrip: an invisible strip along an edge or corner of a
-// frameless window that hands a press to the window system's resizing, with
-// the matching cursor.
+// frameless window that hands a press to the window system's resizing. The
+// pointer over it shows the matching cursor, unless the cursor is locked
+// (OMCursor.h): the grip takes the cursor when the pointer enters and gives
+// it back when it leaves.
 //
 // Threads: main thread only.
 
@@ -21,6 +23,8 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     Qt::Edges edges_;

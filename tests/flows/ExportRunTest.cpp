@@ -63,6 +63,8 @@ TEST_F(ExportRun, EndsWithOneErrorForTheFirstDocumentItCannotExport) {
         {documentData(20, 20, {}, 1, 8), "unsupported-color-mode"},
         {documentData(20, 20, {}, 3, 32), "unsupported-color-depth"},
         {documentData(20, 20, {}, 3, 1), "unsupported-color-depth"},
+        // Both refused: the colour mode is named.
+        {documentData(20, 20, {}, 1, 32), "unsupported-color-mode"},
     };
     for (const auto& [data, texts] : unsupported) {
         status = run({inputOf("x.psd", data)});

@@ -59,6 +59,17 @@ TEST_F(IconRecipe, FitsArtByTheSizingBehaviours) {
     EXPECT_EQ(pixelAt(centred, 128, 113, 93)[3], 255);
     EXPECT_EQ(pixelAt(centred, 128, 114, 93)[3], 0);
     EXPECT_EQ(pixelAt(centred, 128, 113, 94)[3], 0);
+    // An odd difference puts the odd pixel right of the art and above it:
+    // 27 columns leave 13 on the left, 67 rows leave 34 on the top.
+    lf::Data odd = recipe({128, 128}, QFIconExportRecipe::centre, true)
+                       ->fitPixelData(Art(101, 61).buffer(), {128, 128});
+    ASSERT_EQ(odd.size(), 128u * 128 * 4);
+    EXPECT_EQ(pixelAt(odd, 128, 12, 34)[3], 0);
+    EXPECT_EQ(pixelAt(odd, 128, 13, 33)[3], 0);
+    EXPECT_EQ(pixelAt(odd, 128, 13, 34)[3], 255);
+    EXPECT_EQ(pixelAt(odd, 128, 113, 94)[3], 255);
+    EXPECT_EQ(pixelAt(odd, 128, 114, 94)[3], 0);
+    EXPECT_EQ(pixelAt(odd, 128, 113, 95)[3], 0);
 
     // Scaled: made square first, so the proportions stay.
     lf::Data scaled = recipe({1024, 1024}, QFIconExportRecipe::scale, true)

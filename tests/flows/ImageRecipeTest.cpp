@@ -97,6 +97,13 @@ TEST(ImageRecipe, TrimsTheOutputsOfOneRectangleByTheSameDocumentAmounts) {
     EXPECT_EQ(trimmed[1].rect(), VKRectMake(3, 5, 5, 4));
     EXPECT_EQ(trimmed[1].widthInPixels(), 10u);
     EXPECT_EQ(pixel(trimmed[1], 0, 0)[0], 6);
+    // Alone, an output at 2x loses the same document amounts.
+    const PixelBuffer lone = QFImageExportRecipe::trimTransparencyFromPixelBuffer(at2, false);
+    EXPECT_EQ(lone.rect(), VKRectMake(3, 5, 5, 4));
+    EXPECT_EQ(lone.widthInPixels(), 10u);
+    EXPECT_EQ(lone.heightInPixels(), 8u);
+    EXPECT_EQ(pixel(lone, 0, 0)[0], 6);
+    EXPECT_EQ(pixel(lone, 0, 0)[1], 10);
 
     // Halved outputs lose even amounts only, and fully transparent ones
     // nothing.

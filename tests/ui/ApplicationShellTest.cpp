@@ -9,10 +9,14 @@
 #include "platform/UserDefaults.h"
 #include "support/TestSupport.h"
 #include "ui/QFApplicationMenu.h"
+#include "ui/QFPreferencesPanel.h"
 #include "ui/QFResources.h"
 #include "ui/QFStatusItem.h"
+#include "ui/QFWindowLabel.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -176,6 +180,35 @@ TEST_F(ApplicationShell, TheApplicationOutlivesItsWindowsUntilQuit) {
 
 // The menu of a real flow window: items travel the content controller, the
 // window controller, the application and its delegate.
+// The preferences panel wears the windows' chrome: a title bar with its
+// title and a close button, which closes it as Escape does; it neither
+// miniaturises nor zooms. Its check box lies whole below the title bar.
+TEST_F(ApplicationShell, ThePreferencesPanelHasAFrameAndClosesOnEscape) {
+    app.delegate.showPreferences();
+    QFPreferencesPanel& panel = *app.delegate.preferencesWindow();
+    ASSERT_TRUE(panel.isVisible());
+    const QString product = QString::fromStdString(QFResources::shared()->productName());
+    EXPECT_EQ(panel.titleView(), panel.titleLabel());
+    EXPECT_EQ(panel.titleLabel()->text(), product + " Preferences");
+    QAbstractButton& close = *panel.standardWindowButton(QFStandardWindowButton::Close);
+    EXPECT_TRUE(close.isVisible() && close.isEnabled());
+    EXPECT_FALSE(panel.standardWindowButton(QFStandardWindowButton::Miniaturize)->isEnabled());
+    EXPECT_FALSE(panel.standardWindowButton(QFStandardWindowButton::Zoom)->isEnabled());
+    const QCheckBox& box = *panel.showPhotoshopIntegrationCheckbox();
+    const QRect boxFrame(box.mapTo(&panel, QPoint(0, 0)), box.size());
+    EXPECT_GE(boxFrame.top(), panel.titlebarHeight());
+    EXPECT_TRUE(panel.rect().contains(boxFrame));
+    EXPECT_GE(box.width(), box.sizeHint().width());
+
+    close.click();
+    EXPECT_FALSE(panel.isVisible());
+    app.delegate.showPreferences();
+    ASSERT_TRUE(panel.isVisible());
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(panel.showPhotoshopIntegrationCheckbox(), &escape);
+    EXPECT_FALSE(panel.isVisible());
+}
+
 TEST_F(ApplicationShell, MenuItemsAreValidatedAlongTheResponderChain) {
     auto controller = QFFlowWindowController::create();
     QFApplicationMenu& menu = *controller->menuButton()->menu();

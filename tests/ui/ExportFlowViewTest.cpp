@@ -159,6 +159,14 @@ TEST_F(ExportFlowView, SuccessAfterFailureShowsTheOutputs) {
         EXPECT_EQ(tile->presentationValue("opacity"), 1);
 }
 
+// A run that makes no output counts its none in the title.
+TEST_F(ExportFlowView, ARunWithoutOutputsSaysZeroItems) {
+    start(std::make_shared<FakeExportFlow>(), {folder.path()});  // an empty folder
+    ASSERT_TRUE(waitFor([&] { return showsOutputs(); }));
+    EXPECT_TRUE(controller->iconView()->items().empty());
+    EXPECT_EQ(title(), "0 items ready");
+}
+
 // A changed-input run that fails after outputs were shown takes Save away
 // at once: the run emptied the output.
 TEST_F(ExportFlowView, FailedRerunWithdrawsSave) {

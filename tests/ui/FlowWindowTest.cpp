@@ -14,12 +14,19 @@
 #include "support/TestSupport.h"
 #include "ui/QFApplicationFlowHooks.h"
 #include "ui/QFApplicationMenu.h"
+#include "ui/QFEtchedTextField.h"
 #include "ui/QFExportFlowController.h"
+#include "ui/QFFlowStartController.h"
+#include "ui/QFFlowTitleView.h"
 #include "ui/QFIconView.h"
+#include "ui/QFPlaceholderView.h"
 #include "ui/QFRecentsPopover.h"
 #include "ui/QFRecentsStyle.h"
 #include "ui/QFResources.h"
+#include "ui/QFSimpleImageView.h"
+#include "ui/QFWindow.h"
 #include "ui/QFWindowButton.h"
+#include "ui/QFWindowTitleView.h"
 
 #include <QApplication>
 #include <QImage>
@@ -300,6 +307,61 @@ TEST_F(FlowWindows, EscapeClearsTheSelectionBeforeItCancelsTheFlow) {
     EXPECT_FALSE(fs::exists(out));
 }
 
+// Where `view` lies on the screen.
+QRect globalFrame(const QWidget& view) {
+    return QRect(view.mapToGlobal(QPoint(0, 0)), view.size());
+}
+
+// Whether any two of `views` overlap on the screen.
+bool anyOverlap(const std::vector<const QWidget*>& views) {
+    for (size_t i = 0; i < views.size(); ++i)
+        for (size_t j = i + 1; j < views.size(); ++j)
+            if (globalFrame(*views[i]).intersects(globalFrame(*views[j]))) return true;
+    return false;
+}
+
+// An idle window made as small as 120 by 90 stops at a size where its
+// title bar's controls stand apart and its placeholder fits below them.
+TEST_F(FlowWindows, ASmallIdleWindowKeepsItsControlsApartAndItsPlaceholderWhole) {
+    auto document = QFDocumentController::shared().openUntitledDocumentAndDisplay(true, nullptr);
+    QFFlowWindowController& controller = onlyWindow();
+    QFWindow& window = *controller.window();
+    window.resize(120, 90);
+    QCoreApplication::processEvents();
+    EXPECT_GT(window.width(), 120);
+    EXPECT_GT(window.height(), 90);
+    auto* title = dynamic_cast<QFFlowTitleView*>(window.titleView());
+    ASSERT_TRUE(title && title->label());
+    EXPECT_FALSE(anyOverlap({window.standardWindowButton(QFStandardWindowButton::Zoom),
+                             controller.menuButton(), title->label(),
+                             controller.recentRepeatWindowButton()}));
+    EXPECT_TRUE(globalFrame(*window.windowTitleView()).contains(globalFrame(*title->label())));
+
+    QFPlaceholderView& placeholder = *controller.startViewController()->placeholderView();
+    const QRect content = globalFrame(*window.customizableContentView());
+    const std::vector<const QWidget*> parts = {placeholder.imageView(), placeholder.titleView(),
+                                               placeholder.buttonContainer()};
+    for (const QWidget* part : parts)
+        EXPECT_TRUE(content.contains(globalFrame(*part)));
+}
+
+// In a narrow window the running flow's title, the item count and Save /
+// Cancel, stays whole in the title area, clear of the menu button; the
+// window keeps the width that takes.
+TEST_F(FlowWindows, ANarrowWindowKeepsTheCountClearOfTheMenuButton) {
+    app.delegate.openFiles({document("05-folders.psd")});
+    QFExportFlowController& view = readyFlowView();
+    QFFlowWindowController& controller = onlyWindow();
+    QFWindow& window = *controller.window();
+    window.resize(360, 400);
+    QCoreApplication::processEvents();
+    const QRect titleArea = globalFrame(*window.windowTitleView());
+    EXPECT_TRUE(titleArea.contains(globalFrame(*view.flowTitleLabel())));
+    EXPECT_TRUE(titleArea.contains(globalFrame(*view.saveCancelButton())));
+    EXPECT_FALSE(anyOverlap({controller.menuButton(), view.flowTitleLabel(),
+                             view.saveCancelButton(), controller.recentRepeatWindowButton()}));
+}
+
 TEST_F(FlowWindows, RecentsButtonsTurnWhileAFlowRunsWithoutAWindow) {
     app.delegate.openFiles({document("01-plain.psd")});
     saveWhenReady();
@@ -348,7 +410,8 @@ TEST_F(FlowWindows, TheRecentsPopoverOpensUnderTheButtonOfOneWindowAtATime) {
     QWidget& button = *backWindow.recentRepeatWindowButton();
     EXPECT_EQ(recents.positioningView(), &button);
     EXPECT_EQ(recents.arrowEdge(), Qt::TopEdge);  // below the button, pointing up
-    EXPECT_GE(recents.geometry().top(), button.mapToGlobal(QPoint(0, button.height() - 6)).y());
+    // Its arrow reaches 6 points into the button from below.
+    EXPECT_EQ(recents.geometry().top(), button.mapToGlobal(QPoint(0, button.height() - 6)).y());
     menu.validate();
     EXPECT_EQ(toggle.text(), title("recents-repeat.hide.title"));
 

@@ -1,4 +1,6 @@
 #include "IconViewTestSupport.h"
+#include "UiTestSupport.h"
+#include "ui/QFLabelLayer.h"
 
 #include <QClipboard>
 #include <QKeyEvent>
@@ -71,6 +73,33 @@ TEST(QFIconView, NarrowAndSingle) {
     QApplication::processEvents();
     EXPECT_EQ(single.view->height(), 160);
     EXPECT_EQ(positionOf(*single.view, 0), QPointF(250, 80));
+}
+
+// The status text is drawn whole under the cloud: where it is wider than
+// the cloud its label grows to it, about the cloud's middle.
+TEST(QFIconView, StatusLabelTakesTheWidthOfItsText) {
+    lf::test::ScopedResources resources;
+    QImage cloud(80, 50, QImage::Format_ARGB32);
+    cloud.fill(Qt::white);
+    resources.image("ExtractingCloud", cloud).install();
+    QFIconView view;
+    const auto& status = *view.statusLayer();
+    std::shared_ptr<QFLabelLayer> label;
+    for (const auto& sublayer : status.sublayers()) {
+        if (auto found = std::dynamic_pointer_cast<QFLabelLayer>(sublayer)) label = found;
+    }
+    ASSERT_TRUE(label);
+    ASSERT_EQ(status.bounds().width(), 80);
+
+    view.setStatusText("Extracting…");
+    const double text = label->statusTextImageSize().width();
+    ASSERT_GT(text, 80);  // wider than the cloud in the bold 14-point font
+    EXPECT_GE(label->frame().width(), text);
+    EXPECT_NEAR(label->frame().center().x(), 40, 0.5);
+
+    view.setStatusText("Done");
+    EXPECT_EQ(label->frame().x(), 0);
+    EXPECT_EQ(label->frame().width(), 80);
 }
 
 // The same items again keep their tiles and selection; items dropped and

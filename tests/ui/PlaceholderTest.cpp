@@ -1,9 +1,11 @@
 #include "UiTestSupport.h"
+#include "ui/QFAlignmentRect.h"
 #include "ui/QFEtchedTextField.h"
 #include "ui/QFPlaceholderButton.h"
 #include "ui/QFPlaceholderView.h"
 #include "ui/QFSimpleImageView.h"
 
+#include <QApplication>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -89,6 +91,49 @@ TEST(QFPlaceholderButton, SizesItselfToItsTitle) {
     EXPECT_EQ(button.sizeHint().height(), 30);
     const QRectF title = button.titleRectForFrame(QRectF(0, 0, 100, 30), 16);
     EXPECT_EQ(title, QRectF(13, 4, 74, 16));
+}
+
+// With the focus a ring in the focus colour surrounds the body; the body
+// itself stays as it is without the focus.
+TEST(QFPlaceholderButton, TheFocusRingSurroundsTheBodyWithoutFillingIt) {
+    lf::test::ScopedResources resources;
+    for (const char* name : {"PlaceholderButtonNormal", "PlaceholderButtonMask"}) {
+        const QImage image(QString(LF_SOURCE_RESOURCES_DIR "/%1.png").arg(name));
+        ASSERT_FALSE(image.isNull()) << name;
+        resources.image(name, image);
+    }
+    resources.install();
+    QWidget window;
+    window.resize(200, 60);
+    auto* button = new QFPlaceholderButton(&window);
+    button->setText("Open Examples");
+    button->setGeometry(QRect(QPoint(20, 10), button->sizeHint()));
+    window.show();
+    auto drawn = [&] {
+        QImage image(button->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        button->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        return image;
+    };
+    const QImage unfocused = drawn();
+    QApplication::setActiveWindow(&window);
+    button->setFocus();
+    ASSERT_TRUE(button->hasFocus());
+    const QImage focused = drawn();
+
+    const QRect body = QFAlignmentRectForFrame(*button, QRectF(button->rect())).toRect();
+    auto blueness = [](QRgb pixel) { return qBlue(pixel) - qRed(pixel); };
+    // Well inside the body: the same with the focus and without.
+    for (QPoint at : {body.center(), QPoint(body.left() + 6, body.center().y()),
+                      QPoint(body.right() - 6, body.center().y())})
+        EXPECT_EQ(focused.pixel(at), unfocused.pixel(at)) << at.x() << ", " << at.y();
+    // Along its edge, on each side: the ring, bluer than the body.
+    for (QPoint at :
+         {QPoint(body.left() + 1, body.center().y()), QPoint(body.right() - 1, body.center().y()),
+          QPoint(body.center().x(), body.top()), QPoint(body.center().x(), body.bottom() - 1)}) {
+        EXPECT_GT(blueness(focused.pixel(at)), blueness(unfocused.pixel(at)) + 40)
+            << at.x() << ", " << at.y();
+    }
 }
 
 class RecordingAttempter : public lf::ErrorRecoveryAttempter {

@@ -3,6 +3,7 @@
 // the height cap, and editing in a popover text field.
 
 #include "UiTestSupport.h"
+#include "kit/gui/OMCursor.h"
 #include "ui/QFNavigationPopover.h"
 #include "ui/QFNavigationPopoverRootView.h"
 #include "ui/QFNavigationPopoverView.h"
@@ -237,6 +238,38 @@ TEST(QFNavigationPopover, PushesAndPopsControllersInOneStep) {
     EXPECT_EQ(popover.popToRootViewControllerAnimated(true).size(), 0u);
     drainPostedEvents();
     EXPECT_TRUE(weakEditor.expired());
+}
+
+// The I-beam over the text's box goes through the cursor lock: while it is
+// held the pointer keeps the cursor it has, coming and going.
+TEST(QFPopoverTextField, TheIBeamWaitsForTheCursorLock) {
+    QWidget window;
+    window.resize(300, 60);
+    auto* field = new QFPopoverTextField(&window);
+    field->setGeometry(10, 10, 200, 24);
+    field->setPlaceholder("Untitled");
+    window.show();
+    auto moveTo = [&](QPointF at) {
+        QMouseEvent move(QEvent::MouseMove, at, field->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(field, &move);
+    };
+    const QPointF onText = field->stringBoundsIncludingPadding().center();
+    const QPointF beside(180, 12);
+    EXPECT_FALSE(field->testAttribute(Qt::WA_SetCursor));  // not the line edit's own
+
+    OMLockCursor();
+    moveTo(onText);
+    EXPECT_FALSE(field->testAttribute(Qt::WA_SetCursor));
+    OMUnlockCursor();
+    moveTo(onText);
+    EXPECT_EQ(field->cursor().shape(), Qt::IBeamCursor);
+    OMLockCursor();
+    moveTo(beside);
+    EXPECT_EQ(field->cursor().shape(), Qt::IBeamCursor);
+    OMUnlockCursor();
+    moveTo(beside);
+    EXPECT_FALSE(field->testAttribute(Qt::WA_SetCursor));
 }
 
 // An empty field shows its placeholder like a value, and at a fifth of the

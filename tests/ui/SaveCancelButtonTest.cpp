@@ -78,6 +78,30 @@ TEST(QFSaveCancelButton, SlideTakesLongerWithShift) {
     }
 }
 
+// Save starts to slide 0.15 s after the pointer came to rest on the Cancel
+// square, by the control's own clock; coming back to the square waits the
+// whole delay again.
+TEST(QFSaveCancelButton, HidesAfterTheDelayByItsClock) {
+    Control c;
+    c.send(QEvent::MouseMove, QPointF(110, 10));
+    c.after(0.149);
+    EXPECT_TRUE(c.button->isHidePending());
+    EXPECT_FALSE(c.button->isHiding());
+    c.after(0.001);
+    EXPECT_FALSE(c.button->isHidePending());
+    EXPECT_TRUE(c.button->isHiding());
+
+    Control again;
+    again.send(QEvent::MouseMove, QPointF(110, 10));
+    again.after(0.1);
+    again.send(QEvent::MouseMove, QPointF(40, 10));
+    again.send(QEvent::MouseMove, QPointF(110, 10));
+    again.after(0.1);  // 0.2 s since the first rest, 0.1 s since this one
+    EXPECT_FALSE(again.button->isHiding());
+    again.after(0.05);
+    EXPECT_TRUE(again.button->isHiding());
+}
+
 // Passing over the square for less than the delay leaves Save in place;
 // leaving the control slides it back.
 TEST(QFSaveCancelButton, PassingOverTheSquareDoesNotHide) {

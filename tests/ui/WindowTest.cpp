@@ -1,13 +1,17 @@
 #include "UiTestSupport.h"
+#include "kit/gui/OMCursor.h"
 #include "kit/gui/OMSheet.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
 #include "ui/QFAlignmentRect.h"
+#include "ui/QFFlowTitleView.h"
 #include "ui/QFWindow.h"
 #include "ui/QFWindowBackgroundView.h"
 #include "ui/QFWindowButton.h"
 #include "ui/QFWindowButtonsTrackingView.h"
 #include "ui/QFWindowContentView.h"
+#include "ui/QFWindowLabel.h"
+#include "ui/QFWindowResizeGrip.h"
 #include "ui/QFWindowTitleView.h"
 
 #include <QApplication>
@@ -81,6 +85,76 @@ TEST(QFWindow, TitleBarGeometryForAClampedLogotype) {
     EXPECT_EQ(window->backgroundView()->titlebarArea(), QRectF(0, 0, 600, 100));
 }
 
+// A view that asks for a size of its own.
+class SizedView final : public QWidget {
+public:
+    explicit SizedView(QSize size) : size_(size) {}
+    QSize sizeHint() const override { return size_; }
+    QSize minimumSizeHint() const override { return size_; }
+    void setAskedSize(QSize size) {
+        size_ = size;
+        updateGeometry();
+    }
+
+private:
+    QSize size_;
+};
+
+// The menu button sits 8 points right of the zoom button, centred on it,
+// and the title area keeps 20 points beyond it at both ends. The window
+// keeps room for the buttons, the title view at its size and the content
+// view's minimum, growing when the title view asks for more.
+TEST(QFWindow, TitleBarKeepsClearOfTheMenuButtonAndHoldsItsControls) {
+    lf::test::ScopedResources resources;
+    auto window = makeWindow(30, resources);
+    auto* menu = new QFWindowButton;
+    menu->setImageWithSize(QSizeF(14, 14), [](QPainter&, double, const QRectF&) {});
+    menu->setPadding({2, 2, 2, 2});
+    menu->sizeToFit();
+    window->setMenuWindowButton(menu);
+    EXPECT_EQ(menu->geometry(), QRect(66 + 8, 12 - 1, 18, 18));
+    const int inset = 74 + 18 + 20;
+    EXPECT_EQ(window->windowTitleView()->geometry(), QRect(inset, 0, 600 - 2 * inset + 4, 40));
+
+    auto* accessory = new QFWindowButton;
+    accessory->setImageWithSize(QSizeF(24, 24), [](QPainter&, double, const QRectF&) {});
+    accessory->setPadding({7, 7, 7, 7});
+    accessory->sizeToFit();
+    window->setAccessoryWindowButton(accessory);
+    auto* title = new SizedView(QSize(200, 40));
+    window->setDefaultTitleView(title);
+    window->setTitleView(nullptr);
+    window->setCustomizableContentView(new SizedView(QSize(150, 100)));
+
+    window->resize(120, 90);
+    QApplication::processEvents();
+    EXPECT_EQ(window->size(), QSize(2 * inset - 4 + 200, 40 + 100));
+    EXPECT_EQ(window->windowTitleView()->width(), 200);
+    const QRect titleArea = window->windowTitleView()->geometry();
+    EXPECT_FALSE(titleArea.intersects(menu->geometry()));
+    EXPECT_FALSE(titleArea.intersects(accessory->geometry()));
+
+    title->setAskedSize(QSize(260, 40));
+    QApplication::processEvents();
+    EXPECT_EQ(window->width(), 2 * inset - 4 + 260);
+    EXPECT_EQ(window->windowTitleView()->width(), 260);
+
+    // A flow's title asks for more when its label grows.
+    auto* flowTitle = new QFFlowTitleView;
+    auto* label = new QFWindowLabel;
+    label->setText("1 item ready");
+    flowTitle->setLabel(label);
+    window->setTitleView(flowTitle);
+    QApplication::processEvents();
+    label->setText("12345 items ready to be saved into their folder");
+    // The request climbs from the label to the window one posted event at
+    // a time.
+    for (int pass = 0; pass < 4; ++pass)
+        QApplication::processEvents();
+    ASSERT_GT(flowTitle->sizeHint().width(), 260);
+    EXPECT_EQ(window->width(), 2 * inset - 4 + flowTitle->sizeHint().width());
+}
+
 // Without a compositor the rounded top corners are cut with a mask.
 TEST(QFWindow, CutsRoundedTopCornersWithAMask) {
     lf::test::ScopedResources resources;
@@ -92,6 +166,39 @@ TEST(QFWindow, CutsRoundedTopCornersWithAMask) {
     EXPECT_TRUE(mask.contains(QPoint(5, 5)));
     EXPECT_TRUE(mask.contains(QPoint(0, 399)));
     EXPECT_TRUE(mask.contains(QPoint(599, 399)));
+}
+
+// A grip shows its resizing cursor while the pointer is over it, through
+// the cursor lock: while the lock is held the pointer keeps its cursor.
+TEST(QFWindowResizeGrip, TakesTheCursorThroughTheLock) {
+    QWidget window;
+    window.resize(100, 100);
+    auto* grip = new QFWindowResizeGrip(Qt::BottomEdge | Qt::RightEdge, &window);
+    grip->setGeometry(QFWindowResizeGrip::gripRect(grip->edges(), window.size()));
+    window.show();
+    auto enter = [&] {
+        QEnterEvent event(QPointF(1, 1), QPointF(1, 1), grip->mapToGlobal(QPointF(1, 1)));
+        QApplication::sendEvent(grip, &event);
+    };
+    auto leave = [&] {
+        QEvent event(QEvent::Leave);
+        QApplication::sendEvent(grip, &event);
+    };
+    EXPECT_FALSE(grip->testAttribute(Qt::WA_SetCursor));
+
+    OMLockCursor();
+    enter();
+    EXPECT_FALSE(grip->testAttribute(Qt::WA_SetCursor));
+    leave();
+    OMUnlockCursor();
+    enter();
+    EXPECT_EQ(grip->cursor().shape(), Qt::SizeFDiagCursor);
+    OMLockCursor();
+    leave();
+    EXPECT_EQ(grip->cursor().shape(), Qt::SizeFDiagCursor);
+    OMUnlockCursor();
+    leave();
+    EXPECT_FALSE(grip->testAttribute(Qt::WA_SetCursor));
 }
 
 // The grey etched look shows unless the button is enabled, no modal window

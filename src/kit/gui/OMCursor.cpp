@@ -29,6 +29,10 @@ void OMSetCursor(QWidget& view, const QCursor& cursor) {
     if (!OMIsCursorLocked()) view.setCursor(cursor);
 }
 
+void OMUnsetCursor(QWidget& view) {
+    if (!OMIsCursorLocked()) view.unsetCursor();
+}
+
 OMShadow OMStandardCursorShadow() {
     return {QPointF(0, -1), 1.8, QColor::fromRgbF(0, 0, 0, 0.65f)};
 }

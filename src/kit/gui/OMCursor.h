@@ -2,9 +2,10 @@
 // Cursors: a process-wide lock that keeps the cursor as it is while an
 // animation or a drag runs, and cursors made from an image with a shadow.
 //
-// Every cursor change of the application goes through OMSetCursor, which
-// does nothing while the lock count is 1 or more. Unbalanced unlocks make
-// the count negative, which still counts as unlocked.
+// Every cursor change of the application goes through OMSetCursor and
+// OMUnsetCursor, which do nothing while the lock count is 1 or more.
+// Unbalanced unlocks make the count negative, which still counts as
+// unlocked.
 //
 // Threads: main thread only.
 
@@ -21,6 +22,9 @@ bool OMIsCursorLocked();
 
 // Gives `view` the cursor `cursor` unless the cursor is locked.
 void OMSetCursor(QWidget& view, const QCursor& cursor);
+// Takes `view`'s own cursor away, so that the one of the view behind it
+// shows, unless the cursor is locked.
+void OMUnsetCursor(QWidget& view);
 
 // Blur 1.8, offset (0, -1) (downwards), black at 65 %.
 OMShadow OMStandardCursorShadow();

@@ -75,6 +75,12 @@ OMSlicedImageRep::OMSlicedImageRep(const OMImage& image, OMEdgeInsets insets, in
 }
 
 bool OMSlicedImageRep::drawInRect(QPainter& painter, const QRectF& rect) const {
+    drawSlices(painter, rect, QPainter::CompositionMode_SourceOver, 1.0);
+    return true;
+}
+
+void OMSlicedImageRep::drawSlices(QPainter& painter, const QRectF& rect,
+                                  QPainter::CompositionMode operation, double fraction) const {
     auto width = [&](Slice which) { return slices_[which] ? slices_[which]->size().width() : 0.0; };
     auto height = [&](Slice which) {
         return slices_[which] ? slices_[which]->size().height() : 0.0;
@@ -91,26 +97,22 @@ bool OMSlicedImageRep::drawInRect(QPainter& painter, const QRectF& rect) const {
     for (int row = 0; row < 3; ++row) {
         for (int column = 0; column < 3; ++column) {
             drawSlice(painter, slices_[row * 3 + column].get(),
-                      QRectF(columnX[column], rowY[row], columnWidth[column], rowHeight[row]));
+                      QRectF(columnX[column], rowY[row], columnWidth[column], rowHeight[row]),
+                      operation, fraction);
         }
     }
     painter.restore();
-    return true;
 }
 
 void OMSlicedImageRep::draw(QPainter& painter, const QRectF& target, const QRectF&,
                             QPainter::CompositionMode operation, double fraction) const {
-    painter.save();
-    painter.setCompositionMode(operation);
-    painter.setOpacity(painter.opacity() * fraction);
-    drawInRect(painter, target);
-    painter.restore();
+    drawSlices(painter, target, operation, fraction);
 }
 
-void OMSlicedImageRep::drawSlice(QPainter& painter, const OMImage* slice,
-                                 const QRectF& cell) const {
+void OMSlicedImageRep::drawSlice(QPainter& painter, const OMImage* slice, const QRectF& cell,
+                                 QPainter::CompositionMode operation, double fraction) const {
     if (horizontalRule_ == OMSlicedImageRuleStretch && verticalRule_ == OMSlicedImageRuleStretch) {
-        if (slice) slice->draw(painter, cell);
+        if (slice) slice->draw(painter, cell, QRectF(), operation, fraction);
         return;
     }
     if (!slice || cell.width() < 1 || cell.height() < 1) return;
@@ -154,7 +156,8 @@ void OMSlicedImageRep::drawSlice(QPainter& painter, const OMImage* slice,
         for (int column = 0; column < across.count; ++column) {
             const Span x = cut(across, column, cell.width(), naturalWidth);
             slice->draw(painter, QRectF(cell.x() + x.start, cell.y() + y.start, x.length, y.length),
-                        QRectF(x.sourceStart, y.sourceStart, x.sourceLength, y.sourceLength));
+                        QRectF(x.sourceStart, y.sourceStart, x.sourceLength, y.sourceLength),
+                        operation, fraction);
         }
     }
 }

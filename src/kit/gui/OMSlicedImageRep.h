@@ -69,12 +69,18 @@ public:
 
     // Draws the nine slices into `rect`; answers true.
     bool drawInRect(QPainter& painter, const QRectF& rect) const;
-    // Always the whole image into `target`; `source` does not apply.
+    // Always the whole image into `target`; `source` does not apply. Every
+    // slice is drawn with `operation` and `fraction`, so that the image as
+    // a whole is (the slices do not overlap): a sliced image can cut a
+    // shape out with a destination-out operation like any other.
     void draw(QPainter& painter, const QRectF& target, const QRectF& source,
               QPainter::CompositionMode operation, double fraction) const override;
 
 private:
-    void drawSlice(QPainter& painter, const OMImage* slice, const QRectF& cell) const;
+    void drawSlices(QPainter& painter, const QRectF& rect, QPainter::CompositionMode operation,
+                    double fraction) const;
+    void drawSlice(QPainter& painter, const OMImage* slice, const QRectF& cell,
+                   QPainter::CompositionMode operation, double fraction) const;
 
     std::array<std::shared_ptr<const OMImage>, 9> slices_;
     int horizontalRule_, verticalRule_;

@@ -118,6 +118,13 @@ TEST(OMCursor, ALockKeepsTheCursorUntilBalanced) {
     OMUnlockCursor();
     OMSetCursor(view, Qt::IBeamCursor);
     EXPECT_EQ(view.cursor().shape(), Qt::IBeamCursor);
+    // Taking the view's cursor away waits for the lock as well.
+    OMLockCursor();
+    OMUnsetCursor(view);
+    EXPECT_EQ(view.cursor().shape(), Qt::IBeamCursor);
+    OMUnlockCursor();
+    OMUnsetCursor(view);
+    EXPECT_EQ(view.cursor().shape(), Qt::ArrowCursor);
     OMUnlockCursor();  // unbalanced: still unlocked
     EXPECT_FALSE(OMIsCursorLocked());
     OMLockCursor();

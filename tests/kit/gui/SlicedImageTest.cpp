@@ -6,12 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <thread>
 #include <utility>
 
 namespace {
 
+using lf::test::alphaAt;
 using lf::test::paintCanvas;
 
 // A source of `points` square at `scale` whose every pixel has a colour of
@@ -21,7 +24,7 @@ OMImage patternImage(int points, double scale) {
     QImage bitmap(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < pixels; ++y)
         for (int x = 0; x < pixels; ++x)
-            bitmap.setPixel(x, y, qRgb(x * 20, y * 20, 100 + x + y));
+            bitmap.setPixel(x, y, qRgb(x * 10, y * 10, 100 + x + y));
     return OMImage::fromBitmap(bitmap, scale);
 }
 
@@ -93,6 +96,79 @@ TEST(OMSlicedImageRep, CentredTilesRepeatTheMiddleAtItsNaturalSize) {
         static_cast<const OMBitmapImageRep&>(*source.representations().front()).bitmap();
     for (int x = 0; x < 24; ++x)
         EXPECT_EQ(canvas.pixel(4 + x, 1), pixels.pixel(4 + (x + 2) % 4, 1)) << "column " << x;
+}
+
+// Where the point `at` of an axis `length` long shows the source, whose
+// axis is `sourceLength` long with the insets `start` and `end`: the
+// source point, or none where no tile lies. The vertical axis is counted
+// from the bottom edge, where its tiling starts.
+std::optional<int> sourcePointAlong(int at, int length, int sourceLength, int start, int end,
+                                    int rule) {
+    if (at < start) return at;
+    if (at >= length - end) return sourceLength - end + (at - (length - end));
+    const int natural = sourceLength - start - end;
+    const OMSliceTiling tiling = OMSliceTilingForRule(rule, length - start - end, natural);
+    const double offset = at - start - tiling.start;
+    const int tile = static_cast<int>(std::floor(offset / tiling.length));
+    if (tile >= tiling.count) return std::nullopt;
+    return start + static_cast<int>(offset - tile * tiling.length);
+}
+
+// Insets that differ on every side, and a middle whose centred tiles
+// overflow by an odd amount vertically: each slice comes from its own side
+// of the source, and the vertical tiling starts at the bottom edge.
+TEST(OMSlicedImageRep, EachSideKeepsItsOwnInsetAndTilesFromTheBottom) {
+    const OMEdgeInsets insets{2, 3, 4, 5};  // top, left, bottom, right
+    const int side = 12, width = 32, height = 27;
+    for (double scale : {1.0, 2.0}) {
+        const OMImage source = patternImage(side, scale);
+        const QImage pixels =
+            static_cast<const OMBitmapImageRep&>(*source.representations().front()).bitmap();
+        for (int rule : {int(OMSlicedImageRuleTileCentered), 3}) {
+            SCOPED_TRACE(::testing::Message() << scale << "x, rule " << rule);
+            const auto sliced = OMSlicedImageWithInsets(source, insets, rule);
+            const QImage canvas = paintCanvas(width, height, scale, [&](QPainter& painter) {
+                sliced->draw(painter, QRectF(0, 0, width, height));
+            });
+            const int s = static_cast<int>(scale);
+            for (int y = 0; y < canvas.height(); ++y) {
+                for (int x = 0; x < canvas.width(); ++x) {
+                    const auto column = sourcePointAlong(x / s, width, side, 3, 5, rule);
+                    const auto rowFromBottom =
+                        sourcePointAlong(height - 1 - y / s, height, side, 4, 2, rule);
+                    const QRgb expected =
+                        column && rowFromBottom
+                            ? pixels.pixel(*column * s + x % s,
+                                           (side - 1 - *rowFromBottom) * s + y % s)
+                            : 0u;
+                    ASSERT_EQ(canvas.pixel(x, y), expected) << "pixel " << x << ", " << y;
+                }
+            }
+        }
+    }
+}
+
+// Drawn with an operation, the image acts as a whole: destination-out cuts
+// its shape out of what lies below, at its full width and with its
+// fraction.
+TEST(OMSlicedImageRep, DrawsWithTheOperationAndFractionItIsGiven) {
+    QImage opaque(12, 12, QImage::Format_ARGB32_Premultiplied);
+    opaque.fill(Qt::black);
+    const auto sliced = OMSlicedImageWithInsets(OMImage::fromBitmap(opaque), {4, 4, 4, 4});
+    for (double fraction : {1.0, 0.5}) {
+        SCOPED_TRACE(fraction);
+        const QImage canvas = paintCanvas(40, 20, 1, [&](QPainter& painter) {
+            painter.fillRect(QRectF(0, 0, 40, 20), Qt::red);
+            sliced->draw(painter, QRectF(5, 2, 30, 16), QRectF(),
+                         QPainter::CompositionMode_DestinationOut, fraction);
+        });
+        const int cut = fraction == 1.0 ? 0 : 128;
+        for (QPoint inside : {QPoint(5, 2), QPoint(20, 10), QPoint(34, 17)})
+            EXPECT_NEAR(alphaAt(canvas, inside.x(), inside.y()), cut, 1)
+                << inside.x() << ", " << inside.y();
+        for (QPoint outside : {QPoint(4, 10), QPoint(35, 10), QPoint(20, 1), QPoint(20, 18)})
+            EXPECT_EQ(canvas.pixel(outside), qRgb(255, 0, 0)) << outside.x() << ", " << outside.y();
+    }
 }
 
 TEST(OMSlicedImageRep, EmptyInsetsLeaveEmptyEdges) {

@@ -92,6 +92,10 @@ TEST_F(AppOnScreen, AnIdleWindowCentresItsPlaceholderBelowTheTitleBar) {
     const QRect frame(100, 80, 600, 420);
     QFFlowWindowController& controller = openWindow(frame);
     ASSERT_EQ(controller.window()->geometry(), frame) << "a window manager moved it";
+    QFPlaceholderView& placeholder = *controller.startViewController()->placeholderView();
+    placeholder.primaryButton()->setFocus();
+    settle(5);
+    ASSERT_TRUE(placeholder.primaryButton()->hasFocus());
     const QImage shot = lf::test::takeScreenshot();
     ASSERT_EQ(shot.size(), QSize(800, 600));
     shot.save("app-idle-window.png");
@@ -99,20 +103,27 @@ TEST_F(AppOnScreen, AnIdleWindowCentresItsPlaceholderBelowTheTitleBar) {
     // The placeholder fills the window below the title bar, and its stack
     // sits in the middle of that.
     const int titlebar = static_cast<int>(QFWindowStyle::windowTitleHeight());
-    QFPlaceholderView& placeholder = *controller.startViewController()->placeholderView();
     const QRect placed(placeholder.mapTo(controller.window(), QPoint(0, 0)), placeholder.size());
     EXPECT_EQ(placed, QRect(0, titlebar, frame.width(), frame.height() - titlebar));
     const QFPlaceholderButton& button = *placeholder.primaryButton();
     const QPoint buttonCentre =
         button.mapTo(controller.window(), button.rect().center()) + frame.topLeft();
     EXPECT_NEAR(buttonCentre.x(), frame.center().x(), 1);
-    // The button is dark blue, the window around it grey-blue texture.
-    int blueness = 0;
-    for (int dx = -button.width() / 2 + 3; dx < button.width() / 2 - 3; ++dx) {
-        const QRgb pixel = shot.pixel(buttonCentre + QPoint(dx, 0));
-        blueness = std::max(blueness, qBlue(pixel) - qRed(pixel));
+    // The button's body is light and grey over the grey-blue texture, with
+    // the focus as without it; the focus shows as a blue ring along its
+    // edge, not as a fill.
+    const QPoint buttonLeft =
+        button.mapTo(controller.window(), QPoint(0, button.height() / 2)) + frame.topLeft();
+    const QRgb body = shot.pixel(buttonLeft + QPoint(6, 0));
+    const QRgb beside = shot.pixel(buttonLeft - QPoint(10, 0));
+    EXPECT_LT(colourfulness(body), 20);
+    EXPECT_GT(qGray(body), qGray(beside));
+    int ring = 0;
+    for (int dx = 0; dx < 5; ++dx) {
+        const QRgb pixel = shot.pixel(buttonLeft + QPoint(dx, 0));
+        ring = std::max(ring, qBlue(pixel) - qRed(pixel));
     }
-    EXPECT_GT(blueness, 50);
+    EXPECT_GT(ring, 50);
     const QRgb textureLeft = shot.pixel(frame.left() + 40, frame.center().y());
     const QRgb textureRight = shot.pixel(frame.right() - 40, frame.center().y());
     EXPECT_LT(colourfulness(textureLeft), 40);
