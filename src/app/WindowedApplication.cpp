@@ -1,12 +1,12 @@
 #include "WindowedApplication.h"
 
 #include "platform/MainQueue.h"
-#include "ui/QFApplication.h"
-#include "ui/QFApplicationDelegate.h"
-#include "ui/QFApplicationFlowHooks.h"
-#include "ui/QFOpenRequest.h"
-#include "ui/QFOpenRequestServer.h"
-#include "ui/QFResources.h"
+#include "ui/shell/QFApplication.h"
+#include "ui/shell/QFApplicationDelegate.h"
+#include "ui/shell/QFApplicationFlowHooks.h"
+#include "ui/shell/QFOpenRequest.h"
+#include "ui/shell/QFOpenRequestServer.h"
+#include "ui/window/QFResources.h"
 
 #include <QApplication>
 #include <QFileInfo>

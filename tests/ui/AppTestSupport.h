@@ -7,14 +7,14 @@
 
 #include "flows/QFExportFlowPlugIn.h"
 #include "flows/QFFlowPlugInManager.h"
-#include "ui/QFApplication.h"
-#include "ui/QFApplicationDelegate.h"
-#include "ui/QFDocumentController.h"
-#include "ui/QFFlowDocument.h"
-#include "ui/QFFlowWindowController.h"
-#include "ui/QFPhotoshopBridge.h"
-#include "ui/QFWindow.h"
-#include "ui/QFWorkspace.h"
+#include "ui/shell/QFApplication.h"
+#include "ui/shell/QFApplicationDelegate.h"
+#include "ui/shell/QFDocumentController.h"
+#include "ui/shell/QFFlowDocument.h"
+#include "ui/shell/QFFlowWindowController.h"
+#include "ui/shell/QFPhotoshopBridge.h"
+#include "ui/window/QFWindow.h"
+#include "ui/shell/QFWorkspace.h"
 
 #include <QCoreApplication>
 

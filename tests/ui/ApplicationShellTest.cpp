@@ -8,11 +8,11 @@
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
 #include "support/TestSupport.h"
-#include "ui/QFApplicationMenu.h"
-#include "ui/QFPreferencesPanel.h"
-#include "ui/QFResources.h"
-#include "ui/QFStatusItem.h"
-#include "ui/QFWindowLabel.h"
+#include "ui/shell/QFApplicationMenu.h"
+#include "ui/shell/QFPreferencesPanel.h"
+#include "ui/window/QFResources.h"
+#include "ui/shell/QFStatusItem.h"
+#include "ui/window/QFWindowLabel.h"
 
 #include <QApplication>
 #include <QCheckBox>

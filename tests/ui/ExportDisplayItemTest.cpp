@@ -1,9 +1,9 @@
 #include "flows/QFICNSContainer.h"
 #include "platform/ImageEncoder.h"
 #include "support/TestSupport.h"
-#include "ui/QFExportDisplayItem.h"
-#include "ui/QFOutputImage.h"
-#include "ui/QFTemporaryItemFolder.h"
+#include "ui/iconview/QFExportDisplayItem.h"
+#include "ui/iconview/QFOutputImage.h"
+#include "ui/iconview/QFTemporaryItemFolder.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>

@@ -8,12 +8,12 @@
 #include "flows/QFExportFlowError.h"
 #include "flows/QFFlowManager.h"
 #include "platform/Data.h"
-#include "ui/QFExportFlowController.h"
-#include "ui/QFIconView.h"
-#include "ui/QFPlaceholderView.h"
-#include "ui/QFResources.h"
-#include "ui/QFWindow.h"
-#include "ui/QFWindowLabel.h"
+#include "ui/iconview/QFExportFlowController.h"
+#include "ui/iconview/QFIconView.h"
+#include "ui/widgets/QFPlaceholderView.h"
+#include "ui/window/QFResources.h"
+#include "ui/window/QFWindow.h"
+#include "ui/window/QFWindowLabel.h"
 
 #include <QMimeData>
 #include <gtest/gtest.h>

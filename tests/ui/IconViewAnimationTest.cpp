@@ -3,8 +3,8 @@
 
 #include "IconViewTestSupport.h"
 #include "platform/MainQueue.h"
-#include "ui/QFIconViewHopAnimation.h"
-#include "ui/QFIconViewPulseAnimation.h"
+#include "ui/iconview/QFIconViewHopAnimation.h"
+#include "ui/iconview/QFIconViewPulseAnimation.h"
 
 #include <gtest/gtest.h>
 

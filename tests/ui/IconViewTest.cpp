@@ -1,6 +1,6 @@
 #include "IconViewTestSupport.h"
 #include "UiTestSupport.h"
-#include "ui/QFLabelLayer.h"
+#include "ui/layers/QFLabelLayer.h"
 
 #include <QClipboard>
 #include <QKeyEvent>

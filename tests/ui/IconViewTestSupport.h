@@ -3,8 +3,8 @@
 // out file URLs of its own choosing, and a view in its scroll view at a
 // given size, without scroll bars so the widths are exact.
 
-#include "ui/QFIconView.h"
-#include "ui/QFIconViewScrollView.h"
+#include "ui/iconview/QFIconView.h"
+#include "ui/iconview/QFIconViewScrollView.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -1,5 +1,5 @@
-#include "ui/QFIconViewPulseAnimation.h"
-#include "ui/QFRepeatingInterpolator.h"
+#include "ui/iconview/QFIconViewPulseAnimation.h"
+#include "ui/iconview/QFRepeatingInterpolator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "ui/QFIconLayer.h"
-#include "ui/QFLabelLayer.h"
-#include "ui/QFPreviewLayer.h"
-#include "ui/QFTextBackgroundPath.h"
+#include "ui/layers/QFIconLayer.h"
+#include "ui/layers/QFLabelLayer.h"
+#include "ui/layers/QFPreviewLayer.h"
+#include "ui/layers/QFTextBackgroundPath.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>

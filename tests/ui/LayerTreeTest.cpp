@@ -1,6 +1,6 @@
-#include "ui/QFBasicAnimation.h"
-#include "ui/QFKeyframeAnimation.h"
-#include "ui/QFLayer.h"
+#include "ui/layers/QFBasicAnimation.h"
+#include "ui/layers/QFKeyframeAnimation.h"
+#include "ui/layers/QFLayer.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>

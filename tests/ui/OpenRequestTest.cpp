@@ -6,8 +6,8 @@
 
 #include "platform/MainQueue.h"
 #include "support/TestSupport.h"
-#include "ui/QFOpenRequest.h"
-#include "ui/QFOpenRequestServer.h"
+#include "ui/shell/QFOpenRequest.h"
+#include "ui/shell/QFOpenRequestServer.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 #include "UiTestSupport.h"
-#include "ui/QFAlignmentRect.h"
-#include "ui/QFEtchedTextField.h"
-#include "ui/QFPlaceholderButton.h"
-#include "ui/QFPlaceholderView.h"
-#include "ui/QFSimpleImageView.h"
+#include "ui/window/QFAlignmentRect.h"
+#include "ui/widgets/QFEtchedTextField.h"
+#include "ui/widgets/QFPlaceholderButton.h"
+#include "ui/widgets/QFPlaceholderView.h"
+#include "ui/widgets/QFSimpleImageView.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

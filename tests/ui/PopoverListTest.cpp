@@ -2,10 +2,10 @@
 // by identifier, separators, double clicks, the edge fade, and the label.
 
 #include "UiTestSupport.h"
-#include "ui/QFPopoverLabel.h"
-#include "ui/QFPopoverListContentView.h"
-#include "ui/QFPopoverListScrollView.h"
-#include "ui/QFPopoverListView.h"
+#include "ui/popovers/QFPopoverLabel.h"
+#include "ui/popovers/QFPopoverListContentView.h"
+#include "ui/popovers/QFPopoverListScrollView.h"
+#include "ui/popovers/QFPopoverListView.h"
 
 #include <QApplication>
 #include <QMouseEvent>

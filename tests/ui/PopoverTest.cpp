@@ -4,12 +4,12 @@
 
 #include "UiTestSupport.h"
 #include "kit/gui/OMCursor.h"
-#include "ui/QFNavigationPopover.h"
-#include "ui/QFNavigationPopoverRootView.h"
-#include "ui/QFNavigationPopoverView.h"
-#include "ui/QFPopoverLabel.h"
-#include "ui/QFPopoverListView.h"
-#include "ui/QFPopoverTextField.h"
+#include "ui/popovers/QFNavigationPopover.h"
+#include "ui/popovers/QFNavigationPopoverRootView.h"
+#include "ui/popovers/QFNavigationPopoverView.h"
+#include "ui/popovers/QFPopoverLabel.h"
+#include "ui/popovers/QFPopoverListView.h"
+#include "ui/popovers/QFPopoverTextField.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -3,10 +3,10 @@
 // the badge.
 
 #include "UiTestSupport.h"
-#include "ui/QFRecentFlowButton.h"
-#include "ui/QFRecentGroupRowView.h"
-#include "ui/QFRecentIndicatorButton.h"
-#include "ui/QFRecentsStyle.h"
+#include "ui/recents/QFRecentFlowButton.h"
+#include "ui/recents/QFRecentGroupRowView.h"
+#include "ui/recents/QFRecentIndicatorButton.h"
+#include "ui/recents/QFRecentsStyle.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>

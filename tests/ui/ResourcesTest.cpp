@@ -1,5 +1,5 @@
 #include "UiTestSupport.h"
-#include "ui/QFResources.h"
+#include "ui/window/QFResources.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "UiTestSupport.h"
 #include "kit/OMAnimationTimingFunction.h"
 #include "kit/gui/OMFrameLoop.h"
-#include "ui/QFSaveCancelButton.h"
+#include "ui/widgets/QFSaveCancelButton.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -3,8 +3,8 @@
 
 #include "AppTestSupport.h"
 #include "platform/MainQueue.h"
-#include "ui/QFResources.h"
-#include "ui/QFStatusItemView.h"
+#include "ui/window/QFResources.h"
+#include "ui/shell/QFStatusItemView.h"
 
 #include <QMenu>
 #include <gtest/gtest.h>

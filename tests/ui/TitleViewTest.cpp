@@ -1,7 +1,7 @@
 #include "UiTestSupport.h"
 #include "kit/gui/OMFrameLoop.h"
-#include "ui/QFWindowTitleView.h"
-#include "ui/QFWindowTitleWrapperView.h"
+#include "ui/window/QFWindowTitleView.h"
+#include "ui/window/QFWindowTitleWrapperView.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

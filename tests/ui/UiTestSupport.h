@@ -5,7 +5,7 @@
 
 #include "kit/Bundle.h"
 #include "support/TestSupport.h"
-#include "ui/QFResources.h"
+#include "ui/window/QFResources.h"
 
 #include <QColor>
 #include <QImage>

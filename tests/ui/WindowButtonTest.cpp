@@ -1,8 +1,8 @@
 #include "UiTestSupport.h"
 #include "kit/gui/OMFrameLoop.h"
-#include "ui/QFWindowButton.h"
-#include "ui/QFWindowLabel.h"
-#include "ui/QFWindowStyle.h"
+#include "ui/window/QFWindowButton.h"
+#include "ui/window/QFWindowLabel.h"
+#include "ui/window/QFWindowStyle.h"
 
 #include <QDialog>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "UiTestSupport.h"
-#include "ui/QFColorControls.h"
-#include "ui/QFColorDerivation.h"
-#include "ui/QFStyleMask.h"
-#include "ui/QFWindowStyle.h"
+#include "ui/window/QFColorControls.h"
+#include "ui/window/QFColorDerivation.h"
+#include "ui/window/QFStyleMask.h"
+#include "ui/window/QFWindowStyle.h"
 
 #include <gtest/gtest.h>
 

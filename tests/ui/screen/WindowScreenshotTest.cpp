@@ -1,10 +1,10 @@
 #include "ScreenTestSupport.h"
 #include "support/TestSupport.h"
-#include "ui/QFPlaceholderView.h"
-#include "ui/QFResources.h"
-#include "ui/QFWindow.h"
-#include "ui/QFWindowLabel.h"
-#include "ui/QFWindowStyle.h"
+#include "ui/widgets/QFPlaceholderView.h"
+#include "ui/window/QFResources.h"
+#include "ui/window/QFWindow.h"
+#include "ui/window/QFWindowLabel.h"
+#include "ui/window/QFWindowStyle.h"
 
 #include <gtest/gtest.h>
 

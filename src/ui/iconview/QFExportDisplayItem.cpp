@@ -1,0 +1,19 @@
+#include "ui/iconview/QFExportDisplayItem.h"
+
+#include "ui/iconview/QFOutputImage.h"
+
+std::shared_ptr<const OMImage> QFExportDisplayItem::image() const {
+    if (!cachedImage_) cachedImage_ = QFImageWithData(data());
+    return cachedImage_;
+}
+
+const lf::Data& QFExportDisplayItem::data() const {
+    static const lf::Data none;
+    return outputItem_ ? outputItem_->data() : none;
+}
+
+void QFExportDisplayItem::setOutputItem(std::shared_ptr<QFFlowOutputItem> item) {
+    outputItem_ = std::move(item);
+    cachedImage_.reset();
+    temporaryFile_.reset();
+}

@@ -1,0 +1,83 @@
+#include "ui/shell/QFApplicationFlowHooks.h"
+
+#include "flows/QFExportFlow.h"
+#include "ui/shell/QFApplication.h"
+#include "ui/iconview/QFExportFlowController.h"
+#include "ui/iconview/QFExportFlowHost.h"
+#include "ui/shell/QFFlowWindowController.h"
+#include "ui/window/QFViewController.h"
+#include "ui/window/QFWindow.h"
+#include "ui/shell/QFWorkspace.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QGuiApplication>
+
+namespace {
+
+// The window that shows the run controller, or null.
+QWidget* windowOfController(QFFlowRunController& controller) {
+    auto* viewController = dynamic_cast<QFViewController*>(&controller);
+    return viewController && viewController->isViewLoaded() ? viewController->view()->window()
+                                                            : nullptr;
+}
+
+// What the export flow view asks of the application.
+class ExportFlowHost final : public QFExportFlowHost {
+public:
+    void showExampleFiles() override { QFApplication::shared().showExampleFiles(); }
+    bool startFlowWithURLs(QFFlowRunController& controller,
+                           const std::vector<std::string>& urls) override {
+        auto* window = qobject_cast<QFWindow*>(windowOfController(controller));
+        auto* windowController =
+            window ? qobject_cast<QFFlowWindowController*>(window->windowController()) : nullptr;
+        return windowController && windowController->startFlowWithURLs(urls);
+    }
+};
+
+const std::shared_ptr<ExportFlowHost>& exportFlowHost() {
+    static const auto host = std::make_shared<ExportFlowHost>();
+    return host;
+}
+
+void chooseOutputDirectory(QFFlowRunController& controller,
+                           const std::optional<std::string>& initialDirectory,
+                           std::function<void(std::optional<std::string>)> completion) {
+    auto* panel = new QFileDialog(windowOfController(controller));
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setFileMode(QFileDialog::Directory);
+    panel->setOption(QFileDialog::ShowDirsOnly);
+    panel->setAcceptMode(QFileDialog::AcceptOpen);
+    if (initialDirectory) panel->setDirectory(QString::fromStdString(*initialDirectory));
+    QFApplication::shared().beginSheet(*panel, panel->parentWidget(),
+                                       [panel, completion = std::move(completion)](int result) {
+                                           const QStringList chosen = panel->selectedFiles();
+                                           if (result != QDialog::Accepted || chosen.isEmpty())
+                                               completion(std::nullopt);
+                                           else
+                                               completion(chosen.front().toStdString());
+                                       });
+}
+
+}  // namespace
+
+QFFlowInterfaceHooks QFApplicationFlowHooks() {
+    QFFlowInterfaceHooks hooks;
+    hooks.chooseOutputDirectory = chooseOutputDirectory;
+    hooks.revealInFileViewer = [](const std::string& directory) {
+        QFWorkspace::shared().openURL(QUrl::fromLocalFile(QString::fromStdString(directory)));
+    };
+    hooks.requestUserAttention = [] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible()) QApplication::alert(window);
+        }
+    };
+    hooks.isApplicationActive = [] {
+        return QGuiApplication::applicationState() == Qt::ApplicationActive;
+    };
+    hooks.startFlow = QFFlowWindowController::startFlowInWindow;
+    hooks.makeExportFlowController = [](const std::shared_ptr<QFExportFlow>& flow) {
+        return std::make_shared<QFExportFlowController>(flow, exportFlowHost());
+    };
+    return hooks;
+}

@@ -1,0 +1,142 @@
+#pragma once
+// QFFlowWindowController: decides what a flow window shows. An idle window
+// shows the start view (QFFlowStartController) and takes dropped files; a
+// flow started in it pushes the flow's run controller, which shows the
+// run, and closing the run controller pops back to the start view.
+//
+// It finds or makes the window for a flow that is to be shown (one that
+// already runs the flow, else the first idle one, else a new one), starts
+// flows from files (a recent flow with exactly the same set of files is
+// reused, matched off the main thread; otherwise a new flow of the one
+// plug-in that takes the files), carries the title-bar button of the
+// recents, which turns while any flow runs without a window, and asks
+// after the first save of a new flow whether it is to repeat
+// automatically.
+//
+// A window controller belongs to its document (QFFlowDocument) and owns
+// its window; closing the window closes the document.
+//
+// Threads: main thread only, apart from the matching of recent flows.
+
+#include "flows/QFFlowRunController.h"
+#include "platform/Observation.h"
+#include "ui/shell/QFActionResponder.h"
+#include "ui/window/QFWindowDraggingDestination.h"
+
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QFApplicationMenuButton;
+class QFFlow;
+class QFFlowDocument;
+class QFFlowStartController;
+class QFFlowTitleView;
+class QFWindow;
+class QFWindowButton;
+class QFWindowLabel;
+
+class QFFlowWindowController : public QObject,
+                               public QFWindowDraggingDestination,
+                               public QFFlowRunControllerHost,
+                               public QFActionResponder,
+                               public std::enable_shared_from_this<QFFlowWindowController> {
+    Q_OBJECT
+
+public:
+    using Test = std::function<bool(QFFlowWindowController&)>;
+    using Action = std::function<void(QFFlowWindowController&)>;
+
+    // The size of the recents button's picture.
+    static constexpr double kRecentRepeatGlyphSize = 24;
+
+    static std::shared_ptr<QFFlowWindowController> create();
+    ~QFFlowWindowController() override;
+
+    QFWindow* window() const { return window_; }
+    const std::weak_ptr<QFFlowDocument>& document() const { return document_; }
+    // Set by the document.
+    void setDocument(std::weak_ptr<QFFlowDocument> document) { document_ = std::move(document); }
+    // Shows the window and brings it forward.
+    void showWindow();
+    // Hides the window for good; it goes with the controller.
+    void closeWindow();
+
+    // Shows `flow` in a window: the one that runs it, else an idle one,
+    // else a new one. What QFFlow::runWithUI reaches.
+    static void startFlowInWindow(const std::shared_ptr<QFFlow>& flow);
+    // Brings forward the window whose controller passes `test` (the
+    // frontmost document's wins), else calls `action` with the first idle
+    // controller, else with the controller of a new untitled document, and
+    // shows that window.
+    static void findRunningWindowControllerWithTest(const Test& test, const Action& action);
+
+    // Whether the window is idle: it shows the start view.
+    bool canStartAnything() const;
+    // The flow of the run controller shown, or null.
+    std::shared_ptr<QFFlow> runningFlow() const;
+    // Idle, or already showing `flow`.
+    bool canStartFlow(const QFFlow* flow) const;
+    // Shows `flow` (with a run controller from the plug-ins, unless it
+    // shows already) and brings the window forward; false when the window
+    // cannot take it.
+    bool startFlow(const std::shared_ptr<QFFlow>& flow);
+    // Pushes the controller and starts its first run one turn later.
+    void startRunningFlowWithController(const std::shared_ptr<QFFlowRunController>& controller);
+    void closeFlowController(QFFlowRunController& controller, QFFlowCloseReason reason) override;
+
+    // Virtual for controllers of tests.
+    virtual bool canStartFlowWithURLs(const std::vector<std::string>& urls) const;
+    // True when the files were taken; the flow starts later.
+    virtual bool startFlowWithURLs(const std::vector<std::string>& urls);
+
+    void toggleRecentRepeat();
+    void showRecentRepeat();
+    void closeRecentRepeat();
+
+    bool respondsToAction(std::string_view action) const override;
+    void performAction(std::string_view action) override;
+    bool validateMenuItem(QAction& item) override;
+    // The links a menu action of this window travels.
+    QFResponderChain responderChain() const;
+
+    QStringList acceptedDraggedTypes() const override;
+    std::optional<Qt::DropAction> draggingEntered(const QFDraggingInfo& info) override;
+    std::optional<bool> performDragOperation(const QFDraggingInfo& info) override;
+
+    void noteWindowWillClose();
+    // Moves the controller to `document`, closing the one it leaves when
+    // that has no window left.
+    void replaceSessionDocument(const std::shared_ptr<QFFlowDocument>& document);
+
+    QFWindowButton* recentRepeatWindowButton() const { return recentRepeatWindowButton_; }
+    QFFlowTitleView* startTitleView() const { return startTitleView_; }
+    const std::shared_ptr<QFFlowStartController>& startViewController() const {
+        return startViewController_;
+    }
+    QFApplicationMenuButton* menuButton() const { return menuButton_; }
+    // The question after a first save while it shows, else null.
+    QMessageBox* repeatAutomaticallyAlert() const { return repeatAutomaticallyAlert_; }
+
+protected:
+    QFFlowWindowController();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void askWhetherToRepeatAutomatically(const std::shared_ptr<QFFlow>& flow);
+    void startNewFlowWithInput(const std::shared_ptr<class QFFlowInput>& input);
+
+    QFWindow* window_;
+    std::weak_ptr<QFFlowDocument> document_;
+    QFWindowButton* recentRepeatWindowButton_;
+    QFFlowTitleView* startTitleView_;
+    std::shared_ptr<QFFlowStartController> startViewController_;
+    QFApplicationMenuButton* menuButton_;
+    QPointer<QMessageBox> repeatAutomaticallyAlert_;
+    lf::Observation runningFlowsObservation_;
+};

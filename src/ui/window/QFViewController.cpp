@@ -1,0 +1,31 @@
+#include "ui/window/QFViewController.h"
+
+#include "ui/popovers/QFNavigationPopover.h"
+
+QFViewController::~QFViewController() {
+    delete navigationPopoverTitleButtonView_.data();
+    delete view_.data();
+}
+
+QWidget* QFViewController::view() {
+    if (!view_) view_ = loadView();
+    return view_;
+}
+
+QWidget* QFViewController::loadView() {
+    return new QWidget;  // owned by this controller
+}
+
+QFNavigationPopover* QFViewController::navigationPopover() const {
+    return navigationPopover_;
+}
+
+void QFViewController::setNavigationPopover(QFNavigationPopover* popover) {
+    navigationPopover_ = popover;
+}
+
+void QFViewController::setNavigationPopoverTitleButtonView(QWidget* view) {
+    if (view == navigationPopoverTitleButtonView_) return;
+    delete navigationPopoverTitleButtonView_.data();
+    navigationPopoverTitleButtonView_ = view;
+}
