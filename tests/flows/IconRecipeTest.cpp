@@ -49,27 +49,25 @@ TEST_F(IconRecipe, FitsArtByTheSizingBehaviours) {
                           ->fitPixelData(square.buffer(), {512, 512});
     EXPECT_EQ(copied, lf::Data(square.pixels));
 
+    // The art covers columns left..right and rows top..bottom, nothing else.
+    auto expectArtWithin = [](const lf::Data& icon, int left, int top, int right, int bottom) {
+        ASSERT_EQ(icon.size(), 128u * 128 * 4);
+        EXPECT_EQ(pixelAt(icon, 128, left - 1, top)[3], 0);
+        EXPECT_EQ(pixelAt(icon, 128, left, top - 1)[3], 0);
+        EXPECT_EQ(pixelAt(icon, 128, left, top)[3], 255);
+        EXPECT_EQ(pixelAt(icon, 128, right, bottom)[3], 255);
+        EXPECT_EQ(pixelAt(icon, 128, right + 1, bottom)[3], 0);
+        EXPECT_EQ(pixelAt(icon, 128, right, bottom + 1)[3], 0);
+    };
     // Centred: 14 pixels from the left, 34 rows from the top.
-    lf::Data centred = recipe({128, 128}, QFIconExportRecipe::centre, true)
-                           ->fitPixelData(Art(100, 60).buffer(), {128, 128});
-    ASSERT_EQ(centred.size(), 128u * 128 * 4);
-    EXPECT_EQ(pixelAt(centred, 128, 13, 34)[3], 0);
-    EXPECT_EQ(pixelAt(centred, 128, 14, 34)[3], 255);
-    EXPECT_EQ(pixelAt(centred, 128, 14, 33)[3], 0);
-    EXPECT_EQ(pixelAt(centred, 128, 113, 93)[3], 255);
-    EXPECT_EQ(pixelAt(centred, 128, 114, 93)[3], 0);
-    EXPECT_EQ(pixelAt(centred, 128, 113, 94)[3], 0);
+    expectArtWithin(recipe({128, 128}, QFIconExportRecipe::centre, true)
+                        ->fitPixelData(Art(100, 60).buffer(), {128, 128}),
+                    14, 34, 113, 93);
     // An odd difference puts the odd pixel right of the art and above it:
     // 27 columns leave 13 on the left, 67 rows leave 34 on the top.
-    lf::Data odd = recipe({128, 128}, QFIconExportRecipe::centre, true)
-                       ->fitPixelData(Art(101, 61).buffer(), {128, 128});
-    ASSERT_EQ(odd.size(), 128u * 128 * 4);
-    EXPECT_EQ(pixelAt(odd, 128, 12, 34)[3], 0);
-    EXPECT_EQ(pixelAt(odd, 128, 13, 33)[3], 0);
-    EXPECT_EQ(pixelAt(odd, 128, 13, 34)[3], 255);
-    EXPECT_EQ(pixelAt(odd, 128, 113, 94)[3], 255);
-    EXPECT_EQ(pixelAt(odd, 128, 114, 94)[3], 0);
-    EXPECT_EQ(pixelAt(odd, 128, 113, 95)[3], 0);
+    expectArtWithin(recipe({128, 128}, QFIconExportRecipe::centre, true)
+                        ->fitPixelData(Art(101, 61).buffer(), {128, 128}),
+                    13, 34, 113, 94);
 
     // Scaled: made square first, so the proportions stay.
     lf::Data scaled = recipe({1024, 1024}, QFIconExportRecipe::scale, true)
