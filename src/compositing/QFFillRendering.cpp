@@ -141,6 +141,13 @@ QFGradientEndpoints QFFillGradientEndpoints(VKRect rect, double angle, double sc
 std::shared_ptr<const BNImageProvider> QFImageProviderForPattern(const OMPSDPattern& pattern) {
     std::shared_ptr<const OMPSDChannelReference> planes[3], transparency;
     for (const auto& reference : pattern.channelReferences()) {
+        // The whole tile is held while it repeats, so a damaged rectangle
+        // must not get as far as asking for that memory.
+        if (reference && !reference->compressedBytesCanHoldPlane()) {
+            lf::log("Pattern '{}': {} claims more samples than the document stores",
+                    pattern.name(), reference->debugIdentifier());
+            return nullptr;
+        }
         int id = reference ? reference->identifier() : -2;
         if (id >= 0 && id <= 2 && !planes[id]) planes[id] = reference;
         if (id == -1 && !transparency) transparency = reference;
@@ -186,7 +193,8 @@ BNRenderNodePtr QFPatternNodeForFill(const OMPSDPatternFill& fill, const OMPSDLa
     }
     auto provider = QFImageProviderForPattern(*pattern);
     if (!provider) {
-        lf::log("Pattern {} of layer {}: its tile is not RGB, grayscale or indexed colour",
+        lf::log("Pattern {} of layer {}: its tile is not RGB, grayscale or indexed colour, or "
+                "is damaged",
                 identifier, QFLayerLogName(layer));
         return nullptr;
     }

@@ -56,5 +56,6 @@ std::shared_ptr<const OMPSDPattern> QFPatternForIdentifier(const OMPSDLayer& lay
 // The tile's planes as an RGB provider with opacity when stored: RGB
 // tiles as they are, a grayscale tile's one plane as red, green and blue,
 // an indexed tile through its colour table. 16-bit samples read at half
-// range. Null for other image modes.
+// range. Null for other image modes, and for a tile with a plane that
+// claims more samples than its compressed bytes can hold.
 std::shared_ptr<const BNImageProvider> QFImageProviderForPattern(const OMPSDPattern& pattern);

@@ -34,6 +34,27 @@ bool OMPSDChannelReference::planeSize(uint64_t* rowBytes, uint64_t* totalBytes) 
     return !__builtin_mul_overflow(*rowBytes, rect_.height(), totalBytes);
 }
 
+std::optional<uint64_t> OMPSDChannelReference::largestDecompressedLength() const {
+    const uint64_t compressed = source_.range.length;
+    switch (source_.compression) {
+        case OMPSDCompression::raw:
+            return compressed;
+        case OMPSDCompression::rle:
+            return OMPSDMaximumPackBitsOutput(compressed);
+        case OMPSDCompression::zip:
+        case OMPSDCompression::zipPrediction:
+            return OMPSDMaximumInflateOutput(compressed);
+    }
+    return std::nullopt;
+}
+
+bool OMPSDChannelReference::compressedBytesCanHoldPlane() const {
+    uint64_t rowBytes = 0, total = 0;
+    if (!planeSize(&rowBytes, &total)) return false;
+    std::optional<uint64_t> limit = largestDecompressedLength();
+    return limit && total <= *limit;
+}
+
 BARange OMPSDChannelReference::rowCountsRange() const {
     if (source_.compression != OMPSDCompression::rle) return {};
     if (source_.hasSeparateRowCounts) return source_.rowCounts;
@@ -85,30 +106,18 @@ lf::Result<std::shared_ptr<const BAByteArray>> OMPSDChannelReference::decompress
 
     // Refuse before allocating: the compressed bytes must be able to hold
     // the plane at the method's largest ratio.
-    uint64_t limit = 0;
-    switch (source_.compression) {
-        case OMPSDCompression::raw:
-            limit = compressed;
-            break;
-        case OMPSDCompression::rle:
-            limit = OMPSDMaximumPackBitsOutput(compressed);
-            break;
-        case OMPSDCompression::zip:
-        case OMPSDCompression::zipPrediction:
-            limit = OMPSDMaximumInflateOutput(compressed);
-            break;
-        default:
-            return OMPSDMakeError(
-                OMPSDErrorUnsupportedCompression,
-                fmt::format("compression {}, expected 0 (raw), 1 (RLE), 2 (zip) or 3 (zip with "
-                            "prediction)",
-                            int(source_.compression)));
-    }
-    if (total > limit)
+    std::optional<uint64_t> limit = largestDecompressedLength();
+    if (!limit)
+        return OMPSDMakeError(
+            OMPSDErrorUnsupportedCompression,
+            fmt::format("compression {}, expected 0 (raw), 1 (RLE), 2 (zip) or 3 (zip with "
+                        "prediction)",
+                        int(source_.compression)));
+    if (total > *limit)
         return OMPSDMakeError(
             OMPSDErrorTruncated,
             fmt::format("{} bytes of data hold at most {} bytes, the plane takes {}", compressed,
-                        limit, total));
+                        *limit, total));
 
     if (source_.compression == OMPSDCompression::raw) {
         // Raw samples are the plane itself: share them.

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 class OMPSDDocument;
@@ -70,9 +71,17 @@ public:
 
     // Bytes of one row and of the whole plane; false when they overflow.
     bool planeSize(uint64_t* rowBytes, uint64_t* totalBytes) const;
+    // Whether the compressed bytes could hold the whole plane at their
+    // method's largest ratio: false for a damaged rectangle that claims
+    // more samples than the document stores, before anything is allocated
+    // for them.
+    bool compressedBytesCanHoldPlane() const;
 
 private:
     lf::Result<std::shared_ptr<const BAByteArray>> decompress() const;
+    // The most bytes the compressed samples can decode to; none for an
+    // unknown method.
+    std::optional<uint64_t> largestDecompressedLength() const;
 
     int16_t identifier_;
     OMPSDRect rect_;

@@ -316,6 +316,14 @@ TEST(QFImageProviderForPattern, GrayAndIndexedTilesReadAsRGB) {
     // A mode without RGB planes: nothing.
     EXPECT_FALSE(
         QFImageProviderForPattern(OMPSDPattern("c", "CMYK", OMPSDDocument::cmyk, {indices})));
+
+    // A damaged tile that claims 65536 by 65536 samples over the two it
+    // stores: nothing, before its 16 GiB of floats are asked for.
+    lf::LogCapture log;
+    auto claimed = makePlane(0, OMPSDRect{0, 0, 65536, 65536}, {51, 255});
+    EXPECT_FALSE(QFImageProviderForPattern(
+        OMPSDPattern("d", "Damaged", OMPSDDocument::grayscale, {claimed})));
+    EXPECT_TRUE(log.contains("Pattern 'Damaged': test plane"));
 }
 
 TEST(QFVectorMaskPaths, MasksWithoutSubpathsAreTheirInitialFill) {
