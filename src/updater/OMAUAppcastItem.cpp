@@ -1,9 +1,10 @@
 #include "updater/OMAUAppcastItem.h"
 
+#include "updater/OMAUStringExtras.h"
+
 #include <fmt/format.h>
 
 #include <cctype>
-#include <charconv>
 
 namespace {
 
@@ -29,11 +30,8 @@ std::optional<std::string> versionFromFileName(const std::string& url) {
 
 // A length of whole bytes, digits only; 0 says nothing of the archive.
 std::optional<uint64_t> lengthFromText(const std::optional<std::string>& text) {
-    uint64_t length = 0;
-    if (!text || text->empty()) return std::nullopt;
-    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), length);
-    if (error != std::errc() || end != text->data() + text->size() || length == 0)
-        return std::nullopt;
+    std::optional<uint64_t> length = text ? OMAUParseDecimal(*text) : std::nullopt;
+    if (length == uint64_t{0}) return std::nullopt;
     return length;
 }
 

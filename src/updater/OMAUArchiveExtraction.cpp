@@ -3,11 +3,11 @@
 #include "platform/ChildProcess.h"
 #include "platform/FileDescriptor.h"
 #include "updater/OMAUBundleReplacement.h"
+#include "updater/OMAUStringExtras.h"
 
 #include <fmt/format.h>
 
 #include <cerrno>
-#include <charconv>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -159,14 +159,6 @@ uint64_t sumWithoutOverflow(uint64_t total, uint64_t length) {
     return length > UINT64_MAX - total ? UINT64_MAX : total + length;
 }
 
-std::optional<uint64_t> parseLength(std::string_view text) {
-    uint64_t length = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), length);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return length;
-}
-
 std::vector<std::string_view> fields(std::string_view line) {
     std::vector<std::string_view> result;
     for (size_t start = line.find_first_not_of(' '); start != std::string_view::npos;) {
@@ -193,7 +185,7 @@ lf::Result<uint64_t> listedLength(OMAUArchiveKind kind, const std::string& path)
             const size_t end = text.find(" bytes uncompressed");
             if (end == std::string_view::npos || end == 0) return unreadableListing(path);
             const size_t start = text.find_last_of(' ', end - 1) + 1;
-            if (std::optional<uint64_t> length = parseLength(text.substr(start, end - start)))
+            if (std::optional<uint64_t> length = OMAUParseDecimal(text.substr(start, end - start)))
                 return *length;
             return unreadableListing(path);
         }
@@ -203,7 +195,7 @@ lf::Result<uint64_t> listedLength(OMAUArchiveKind kind, const std::string& path)
             uint64_t total = 0;
             for (const std::string& line : lines(*listing)) {
                 if (!line.starts_with("Size = ") || line.size() == 7) continue;
-                std::optional<uint64_t> length = parseLength(std::string_view(line).substr(7));
+                std::optional<uint64_t> length = OMAUParseDecimal(std::string_view(line).substr(7));
                 if (!length) return unreadableListing(path);
                 total = sumWithoutOverflow(total, *length);
             }
@@ -222,7 +214,7 @@ lf::Result<uint64_t> listedLength(OMAUArchiveKind kind, const std::string& path)
                 const std::vector<std::string_view> words = fields(line);
                 if (words.size() < 3) continue;
                 const bool device = words[0].starts_with('c') || words[0].starts_with('b');
-                std::optional<uint64_t> length = parseLength(words[2]);
+                std::optional<uint64_t> length = OMAUParseDecimal(words[2]);
                 if (!length && !device) return unreadableListing(path);
                 total = sumWithoutOverflow(total, length.value_or(0));
             }

@@ -138,3 +138,11 @@ std::string OMAUStringWithSubstitute(std::string_view text, std::string_view sub
 std::string OMAUPlainTextOfHTML(std::string_view html) {
     return decodeCharacterReferences(OMAUStripHTML(html));
 }
+
+std::optional<uint64_t> OMAUParseDecimal(std::string_view text) {
+    uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}

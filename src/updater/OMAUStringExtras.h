@@ -1,6 +1,8 @@
 #pragma once
 // The small text operations of the feed parser, on UTF-8 strings.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,3 +30,7 @@ std::string OMAUStringWithSubstitute(std::string_view text, std::string_view sub
 // The plain text of an HTML fragment: markup removed as OMAUStripHTML does
 // and character references ("&amp;", "&#233;", "&eacute;") decoded.
 std::string OMAUPlainTextOfHTML(std::string_view html);
+
+// The number that decimal digits alone spell ("8388608"); none for anything
+// else (signs, blanks, other characters, nothing) or past 2^64 - 1.
+std::optional<uint64_t> OMAUParseDecimal(std::string_view text);
