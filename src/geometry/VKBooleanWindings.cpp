@@ -31,10 +31,6 @@ double crossingOf(const VKCurvePiece& piece, double value, bool atY) {
     return atY ? p.x : p.y;
 }
 
-bool insideForRule(VKFillRule fillRule, int winding) {
-    return fillRule == VKFillRuleNonZero ? winding != 0 : (winding % 2) != 0;
-}
-
 bool operationResult(VKBooleanOperation operation, bool inA, bool inB) {
     switch (operation) {
         case VKBooleanOperationAdd:
@@ -167,8 +163,8 @@ void VKExactBooleanOperation::classifyChains() {
             int left = plusIsLeft ? plus[o] : plus[o] + group.delta[o];
             int right = left - group.delta[o];
             VKFillRule fillRule = operands_[o]->fillRule();
-            inside[o][0] = insideForRule(fillRule, left);
-            inside[o][1] = insideForRule(fillRule, right);
+            inside[o][0] = VKFillRuleFills(fillRule, left);
+            inside[o][1] = VKFillRuleFills(fillRule, right);
         }
         bool resultLeft = operationResult(operation_, inside[0][0], inside[1][0]);
         bool resultRight = operationResult(operation_, inside[0][1], inside[1][1]);

@@ -24,6 +24,10 @@ int windingNumber(const Polygon& polygon, VKPoint p) {
 
 }  // namespace
 
+bool VKFillRuleFills(VKFillRule fillRule, int winding) {
+    return fillRule == VKFillRuleNonZero ? winding != 0 : (winding % 2) != 0;
+}
+
 VKRect VKCompoundPath::bounds() const {
     VKRect result = VKRectNull;
     for (const auto& path : paths_)
@@ -54,9 +58,6 @@ std::vector<bool> VKCompoundPath::holes() const {
         if (paths_[i])
             paths_[i]->flattenWithCallback([&](VKPoint p) { polygons[i].push_back(p); },
                                            kTolerance);
-    auto filled = [&](int winding) {
-        return fillRule_ == VKFillRuleNonZero ? winding != 0 : (winding & 1) != 0;
-    };
 
     std::vector<bool> holes(paths_.size(), false);
     for (size_t i = 0; i < paths_.size(); ++i) {
@@ -70,7 +71,8 @@ std::vector<bool> VKCompoundPath::holes() const {
             int others = 0;
             for (size_t k = 0; k < polygons.size(); ++k)
                 if (k != i) others += windingNumber(polygons[k], p);
-            bool enclosedSide = filled(others + own), otherSide = filled(others);
+            bool enclosedSide = VKFillRuleFills(fillRule_, others + own);
+            bool otherSide = VKFillRuleFills(fillRule_, others);
             if (enclosedSide == otherSide) continue;
             holes[i] = otherSide;
             break;

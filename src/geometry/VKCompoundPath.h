@@ -18,6 +18,9 @@ class VKBooleanDebugger;
 
 enum VKFillRule : int { VKFillRuleNonZero = 0, VKFillRuleEvenOdd = 1 };
 
+// Whether a point that the paths wind around `winding` times is filled.
+bool VKFillRuleFills(VKFillRule fillRule, int winding);
+
 // Operation numbers shared by the boolean operations and the rasteriser.
 enum VKBooleanOperation : int {
     VKBooleanOperationAdd = 0,
