@@ -57,7 +57,11 @@ bool QFLayerBlendsEdgesWithTypeGamma(const OMPSDLayer& layer) {
 BNRenderNodePtr QFPutLayerInItsShape(const OMPSDLayer& layer, const BNRenderNodePtr& exterior,
                                      const BNRenderNodePtr& interior,
                                      const BNRenderNodePtr& shape) {
+    // Where the gamma cannot apply (inputs other than RGBA), the layer is
+    // still drawn, with its edges mixed plainly.
     if (QFLayerBlendsEdgesWithTypeGamma(layer))
-        return BNCrossfadeWithMaskNode::createWithGamma(exterior, interior, shape, kQFTypeGamma);
+        if (auto mixed = BNCrossfadeWithMaskNode::createWithGamma(exterior, interior, shape,
+                                                                  kQFTypeGamma))
+            return mixed;
     return BNCrossfadeWithMaskNode::create(exterior, interior, shape);
 }
