@@ -294,10 +294,7 @@ void QFWindow::tile() {
     layoutStandardButtons();
 
     // The tracking view covers the buttons from the close to the zoom one.
-    const QRectF buttons =
-        QRectF(standardButtons_[QFStandardWindowButton::Close]->geometry())
-            .united(QRectF(standardButtons_[QFStandardWindowButton::Zoom]->geometry()));
-    windowButtonsView_->setGeometry(buttons.toRect());
+    windowButtonsView_->setGeometry(standardButtonsFrame().toRect());
 
     // The menu button follows the zoom button, centred on it.
     if (QWidget* menu = menuWindowButton_) {
@@ -337,10 +334,13 @@ void QFWindow::tile() {
     updateMinimumSize();
 }
 
+QRectF QFWindow::standardButtonsFrame() const {
+    return QRectF(standardButtons_[QFStandardWindowButton::Close]->geometry())
+        .united(QRectF(standardButtons_[QFStandardWindowButton::Zoom]->geometry()));
+}
+
 double QFWindow::titleInset() const {
-    QRectF leading =
-        QRectF(standardButtons_[QFStandardWindowButton::Close]->geometry())
-            .united(QRectF(standardButtons_[QFStandardWindowButton::Zoom]->geometry()));
+    QRectF leading = standardButtonsFrame();
     if (menuWindowButton_) leading = leading.united(QRectF(menuWindowButton_->geometry()));
     return leading.x() + leading.width() + kTitleMargin;
 }

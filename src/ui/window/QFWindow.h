@@ -179,6 +179,8 @@ protected:
 private:
     void initializeWindow();
     void layoutStandardButtons();
+    // From the close button to the zoom button.
+    QRectF standardButtonsFrame() const;
     // Where the title area starts, from the left edge: 20 points beyond
     // the standard and menu buttons. The area ends as far from the right.
     double titleInset() const;
