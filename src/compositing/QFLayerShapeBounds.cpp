@@ -1,6 +1,7 @@
 #include "compositing/QFLayerShapeBounds.h"
 
 #include "compositing/QFContentBuilders.h"
+#include "compositing/QFHalfCoveredPixelBounds.h"
 #include "compositing/QFPSDStrokePathFixer.h"
 #include "compositing/QFVectorMaskPaths.h"
 #include "compositing/QFVectorStroke.h"
@@ -20,8 +21,7 @@ VKRect grownByFeather(VKRect rect, double feather) {
     return VKRectInset(rect, -e, -e);
 }
 
-VKRect rectOfChannel(const OMPSDChannelReference& channel) {
-    const OMPSDRect& r = channel.rect();
+VKRect rectOf(const OMPSDRect& r) {
     return VKRectMake(r.left, r.top, static_cast<double>(int64_t{r.right} - r.left),
                       static_cast<double>(int64_t{r.bottom} - r.top));
 }
@@ -40,13 +40,22 @@ VKRect scaledRect(VKRect rect, double k) {
                       rect.size.height * k);
 }
 
-// `invertedMaskCounts`: whether an inverted raster mask bounds a fill or
-// adjustment layer.
-VKRect shapeBounds(const OMPSDLayer& layer, bool feathered, bool invertedMaskCounts = true) {
+// What a caller of the shape bounds counts.
+struct BoundsRules {
+    // The mask's feather grows the bounds (else a vector-mask shape is
+    // aligned to 1/32 of a pixel instead of whole pixels).
+    bool feathered = true;
+    // An inverted raster mask bounds a fill or adjustment layer.
+    bool invertedMaskCounts = true;
+    // A pixel layer counts only its pixels at least half covered.
+    bool halfCoveredPixels = false;
+};
+
+VKRect shapeBounds(const OMPSDLayer& layer, BoundsRules rules) {
     VKSize document = QFDocumentSizeForLayer(layer);
     if (hasVectorMaskShape(layer)) {
         VKRect r = QFVectorMaskPathBounds(*layer.vectorMask(), document.width, document.height);
-        if (feathered) r = grownByFeather(r, layer.vectorMaskFeatherAmount());
+        if (rules.feathered) r = grownByFeather(r, layer.vectorMaskFeatherAmount());
         auto stroke = QFShapeVectorStroke(layer);
         if (stroke && stroke->strokeEnabled()) {
             // An outline with nothing to stroke adds nothing (its stroke's
@@ -56,15 +65,13 @@ VKRect shapeBounds(const OMPSDLayer& layer, bool feathered, bool invertedMaskCou
                 stroked = QFStrokedPathBounds(*path, *stroke);
             if (!VKRectIsEmpty(stroked)) r = VKRectUnion(r, QFPixelAlignedRect(stroked));
         }
-        if (feathered) return QFPixelAlignedRect(r);
+        if (rules.feathered) return QFPixelAlignedRect(r);
         return scaledRect(QFPixelAlignedRect(scaledRect(r, 32)), 1.0 / 32);
     }
     if (!QFContentBuilderForLayer(layer)) {
-        const OMPSDRect& rect = layer.rect();
-        VKRect r =
-            VKRectMake(rect.left, rect.top, static_cast<double>(int64_t{rect.right} - rect.left),
-                       static_cast<double>(int64_t{rect.bottom} - rect.top));
-        return feathered ? grownByFeather(r, layer.maskFeatherAmount()) : r;
+        VKRect r = rectOf(layer.rect());
+        if (rules.halfCoveredPixels) r = QFHalfCoveredPixelBounds(layer).value_or(r);
+        return rules.feathered ? grownByFeather(r, layer.maskFeatherAmount()) : r;
     }
     VKRect base = VKRectMake(0, 0, document.width, document.height);
     if (layer.vectorMask() && layer.vectorMaskIsEnabled())
@@ -72,23 +79,32 @@ VKRect shapeBounds(const OMPSDLayer& layer, bool feathered, bool invertedMaskCou
                                                                  document.width, document.height)),
                            -1, -1);
     VKRect m = QFLayerMaskBounds(layer);
-    if (!VKRectIsNull(m) && !VKRectIsEmpty(m) && (invertedMaskCounts || !layer.maskIsInverted()))
-        return feathered ? grownByFeather(m, layer.maskFeatherAmount()) : m;
+    if (!VKRectIsNull(m) && !VKRectIsEmpty(m) &&
+        (rules.invertedMaskCounts || !layer.maskIsInverted()))
+        return rules.feathered ? grownByFeather(m, layer.maskFeatherAmount()) : m;
     return base;
 }
 
 }  // namespace
 
 VKRect QFLayerShapeBounds(const OMPSDLayer& layer) {
-    return shapeBounds(layer, true);
+    return shapeBounds(layer, {});
 }
 
 VKRect QFLayerShapeBoundsUnfeathered(const OMPSDLayer& layer) {
-    return shapeBounds(layer, false);
+    return shapeBounds(layer, {.feathered = false});
 }
 
 VKRect QFGradientFillLayerBounds(const OMPSDLayer& layer) {
-    return shapeBounds(layer, true, false);
+    return shapeBounds(layer, {.invertedMaskCounts = false});
+}
+
+VKRect QFEffectGradientBounds(const OMPSDLayer& layer) {
+    return shapeBounds(layer, {.halfCoveredPixels = true});
+}
+
+VKRect QFEffectGradientBoundsUnfeathered(const OMPSDLayer& layer) {
+    return shapeBounds(layer, {.feathered = false, .halfCoveredPixels = true});
 }
 
 VKRect QFVectorMaskPathBounds(const OMPSDCompoundPath& mask, double width, double height) {
@@ -127,9 +143,9 @@ VKRect QFVectorMaskBoundsForLayer(const OMPSDLayer& layer) {
 
 VKRect QFLayerMaskBounds(const OMPSDLayer& layer) {
     if (auto real = layer.channelReferenceForIdentifier(-3))
-        return layer.realMaskIsEnabled() ? rectOfChannel(*real) : VKRectNull;
+        return layer.realMaskIsEnabled() ? rectOf(real->rect()) : VKRectNull;
     if (!layer.maskIsPrerenderedVectorMask() && layer.maskIsEnabled())
-        if (auto user = layer.channelReferenceForIdentifier(-2)) return rectOfChannel(*user);
+        if (auto user = layer.channelReferenceForIdentifier(-2)) return rectOf(user->rect());
     return VKRectNull;
 }
 

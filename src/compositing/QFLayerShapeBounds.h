@@ -4,7 +4,8 @@
 // sizes a layer's output by them, and fill paints are laid out in them.
 //
 // Safe to call from any thread (the document model is read only; the
-// layer's simplified vector-mask path is cached atomically).
+// layer's simplified vector-mask path and half-covered box are cached
+// atomically).
 
 #include "geometry/VKCompoundPath.h"
 #include "geometry/VKGeometry.h"
@@ -26,6 +27,13 @@ VKRect QFLayerShapeBoundsUnfeathered(const OMPSDLayer& layer);
 // except that an inverted raster mask does not bound it (the layer shows
 // outside the mask's rectangle).
 VKRect QFGradientFillLayerBounds(const OMPSDLayer& layer);
+// The box a layer's effects lay their gradients out in: its shape bounds,
+// except that a pixel layer's pixels count only where at least half
+// covered (QFHalfCoveredPixelBounds), so that their anti-aliased fringe
+// does not widen the gradient. With and without the feather, as the two
+// shape bounds above.
+VKRect QFEffectGradientBounds(const OMPSDLayer& layer);
+VKRect QFEffectGradientBoundsUnfeathered(const OMPSDLayer& layer);
 
 // The bounds of the mask's adding and intersecting subpaths in document
 // pixels (subtracting ones and single open points are passed over),

@@ -32,8 +32,8 @@ BNRenderNodePtr QFBlendGradientOverlay(const OMPSDGradientOverlayEffect& effect,
                                        const BNRenderNodePtr& background, const OMPSDLayer& layer) {
     // Laid out in the shape's own bounds: a feathered mask does not widen
     // the gradient.
-    return blendFill(effect.fill().get(), QFLayerShapeBoundsUnfeathered(layer), effect, background,
-                     layer);
+    return blendFill(effect.fill().get(), QFEffectGradientBoundsUnfeathered(layer), effect,
+                     background, layer);
 }
 
 BNRenderNodePtr QFBlendColorOverlay(const OMPSDColorOverlayEffect& effect,

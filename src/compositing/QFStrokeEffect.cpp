@@ -36,19 +36,19 @@ BNRenderNodePtr strokePaint(const OMPSDStrokeEffect& effect, Band band,
                             const BNRenderNodePtr& shape, const OMPSDLayer& layer) {
     const OMPSDFill* fill = effect.fill().get();
     if (!fill) return nullptr;
+    VKRect bounds = VKRectNull;  // colours and patterns are not laid out
     if (fill->kind() == OMPSDFill::Kind::gradient) {
         const auto& gradient = static_cast<const OMPSDGradientFill&>(*fill);
         if (gradient.style() == OMPSDGradientStyleShapeBurst)
             return QFOpacityAsFillNode(BNShapeBurstGradientNode::create(
                 shape, band.position, band.width,
                 std::make_shared<QFGradientProvider>(gradient.gradient(), gradient.isReversed())));
+        // A gradient spans the band: an inside band lies within the layer's
+        // bounds, the others reach the band's whole width beyond them.
+        bounds = QFEffectGradientBounds(layer);
+        if (band.position != VKStrokePositionInside && band.width > 0)
+            bounds = VKRectInset(bounds, -band.width, -band.width);
     }
-    // A gradient spans the band: the shape's bounds grown by the band's
-    // reach beyond them, less the one pixel of the band's outer ramp (the
-    // shape's bounds themselves inside).
-    double grow = band.position == VKStrokePositionInside ? 0 : band.width - 1;
-    VKRect bounds = QFLayerShapeBounds(layer);
-    if (grow > 0) bounds = VKRectInset(bounds, -grow, -grow);
     return QFOpacityAsFillNode(
         QFRenderNodeForFill(*fill, bounds, QFDocumentRectForLayer(layer), layer));
 }

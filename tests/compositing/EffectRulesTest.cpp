@@ -1,15 +1,21 @@
 // Layer effects' rules on built values, each chosen where a neighbouring
 // rule gives other pixels: where the light places shadows, where a gradient
-// glow's colours lie, the measures of chokes, blurs, ramps and limits, the
-// bevel texture's sign, and blend modes read under their long names.
+// glow's colours lie, the box gradients are laid out in, the measures of
+// chokes, blurs, ramps and limits, the bevel texture's sign, and blend
+// modes read under their long names.
 #include "LayerFixtures.h"
 #include "PSDTestSupport.h"
 #include "compositing/QFEffectFunctions.h"
+#include "compositing/QFGradientProvider.h"
 #include "compositing/QFRenderNodeForLayers.h"
+#include "rendergraph/gradients/BNLinearGradientNode.h"
+#include "rendergraph/gradients/BNRadialGradientNode.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <string>
 
 using namespace compositing_test;
 
@@ -61,6 +67,46 @@ std::shared_ptr<OMPSDGradient> blackToWhite() {
     gradient->setColorStops({{0, 0.5, {0, 0, 0}}, {1, 0.5, {1, 1, 1}}});
     gradient->setOpacityStops({{0, 0.5, 1}, {1, 0.5, 1}});
     return gradient;
+}
+
+std::shared_ptr<OMPSDGradientFill> blackToWhiteFill(OMPSDGradientStyle style, double angle,
+                                                    double scale) {
+    auto fill = std::make_shared<OMPSDGradientFill>();
+    fill->setGradient(blackToWhite());
+    fill->setStyle(style);
+    fill->setAngle(angle);
+    fill->setScale(scale);
+    return fill;
+}
+
+std::shared_ptr<const BNGradientProvider> blackToWhiteProvider() {
+    return std::make_shared<QFGradientProvider>(blackToWhite(), false);
+}
+
+// How many opaque pixels `effect` of `layer` draws within `rect`, and how
+// many of them differ in red from `reference` (the first of them named):
+// whether the effect's gradient lies where the reference's does.
+struct Comparison {
+    int opaque = 0, off = 0;
+    std::string firstOff;
+};
+Comparison opaquePixelsAgainst(const OMPSDEffect& effect, const OMPSDLayer& layer,
+                               const BNRenderNodePtr& reference, VKRect rect) {
+    BNRenderNodePtr drawn = effectDrawnAlone(effect, layer);
+    RenderedPlane alpha = renderChannel(drawn, rect), red = renderChannel(drawn, rect, 0),
+                  expected = renderChannel(reference, rect, 0);
+    Comparison result;
+    for (size_t i = 0; i < alpha.values.size(); ++i) {
+        if (alpha.values[i] != 1.0f) continue;
+        ++result.opaque;
+        if (std::abs(red.values[i] - expected.values[i]) <= 1e-3f) continue;
+        if (result.off++ == 0)
+            result.firstOff = std::to_string(alpha.left + int(i) % alpha.width) + ", " +
+                              std::to_string(alpha.top + int(i) / alpha.width) + ": " +
+                              std::to_string(red.values[i]) + " for " +
+                              std::to_string(expected.values[i]);
+    }
+    return result;
 }
 
 }  // namespace
@@ -151,6 +197,46 @@ TEST(EffectRules, GradientGlowsTakeTheRangeBeforeTheContour) {
         }
     }
     EXPECT_GE(checked, 2);
+}
+
+TEST(EffectRules, GradientsAreLaidOutInTheBoxOfThePixelsAtLeastHalfCovered) {
+    // A pixel layer whose pixels with any coverage span (157, 54) to (200,
+    // 77), those at least half covered (159, 56) to (199, 75). A radial
+    // overlay at 90 degrees and 112 percent is laid out in the second box:
+    // centre its floored middle (179, 65), radius trunc(9.5 * 1.12) = 10
+    // (the reach is truncated, not rounded to 11). The whole box would give
+    // (178, 65) and 12.
+    LayerBlueprint fringed;
+    fringed.rect = {54, 157, 77, 200};
+    for (int y = 54; y < 77; ++y)
+        for (int x = 157; x < 200; ++x)
+            fringed.pixels.push_back(
+                {0, 0, 0, uint8_t(x >= 159 && x < 199 && y >= 56 && y < 75 ? 255 : 100)});
+    auto overlay = made<OMPSDGradientOverlayEffect>(
+        [](auto& e) { e.setFill(blackToWhiteFill(OMPSDGradientStyleRadial, 90, 1.12)); });
+    Comparison radial = opaquePixelsAgainst(
+        *overlay, *fringed.make(),
+        BNRadialGradientNode::create({179, 65}, 10, blackToWhiteProvider(), false),
+        VKRectMake(157, 54, 43, 23));
+    EXPECT_EQ(radial.opaque, 40 * 19);
+    EXPECT_EQ(radial.off, 0) << radial.firstOff;
+
+    // An outside stroke 4 wide, linear at 90 degrees, on the opaque square
+    // (every pixel of it whole): the gradient runs over the square grown by
+    // the stroke's whole width, from its bottom edge up to its top edge.
+    SquareDocument square = makeSquare();
+    auto stroke = made<OMPSDStrokeEffect>([](auto& e) {
+        e.setPosition(OMPSDStrokeEffectPositionOutside);
+        e.setSize(4);
+        e.setFill(blackToWhiteFill(OMPSDGradientStyleLinear, 90, 1));
+    });
+    Comparison linear = opaquePixelsAgainst(
+        *stroke, *square.layer,
+        BNLinearGradientNode::create({kMiddle, kRight + 4}, {kMiddle, kLeft - 4},
+                                     blackToWhiteProvider(), false),
+        VKRectMake(0, 0, kSide, kSide));
+    EXPECT_GE(linear.opaque, 4 * (kRight - kLeft) * 4);
+    EXPECT_EQ(linear.off, 0) << linear.firstOff;
 }
 
 TEST(EffectRules, ChokeBlurRampAndLimitToThePixel) {

@@ -141,6 +141,27 @@ TEST(QFLayerShapeBounds, PixelLayersFillLayersAndMasks) {
     EXPECT_TRUE(VKRectIsNull(QFLayerMaskBounds(*fill.make())));
 }
 
+TEST(QFEffectGradientBounds, APixelLayerCountsItsPixelsAtLeastHalfCovered) {
+    // A 6 by 4 layer at (10, 20) whose border pixels are covered 127 of
+    // 255, its inner ones 128 and up: the box of the inner ones. The layer
+    // is still sized by all its pixels.
+    LayerBlueprint fringed;
+    fringed.rect = {20, 10, 24, 16};
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x)
+            fringed.pixels.push_back(
+                {0, 0, 0, uint8_t(x == 0 || x == 5 || y == 0 || y == 3 ? 127 : 128 + x)});
+    auto layer = fringed.make();
+    expectRect(QFEffectGradientBounds(*layer), VKRectMake(11, 21, 4, 2));
+    expectRect(QFEffectGradientBoundsUnfeathered(*layer), VKRectMake(11, 21, 4, 2));
+    expectRect(QFLayerShapeBounds(*layer), VKRectMake(10, 20, 6, 4));
+    // A faint layer with no pixel half covered keeps its whole rectangle.
+    LayerBlueprint faint;
+    faint.rect = fringed.rect;
+    faint.colour = {0, 0, 0, 127};
+    expectRect(QFEffectGradientBounds(*faint.make()), VKRectMake(10, 20, 6, 4));
+}
+
 TEST(QFVectorMaskPaths, GroupsSubpathsByOperation) {
     // A first subpath without an operation joins an adding, even-odd group;
     // the next one with an operation starts a group of its own.
