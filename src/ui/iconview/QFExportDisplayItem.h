@@ -11,7 +11,7 @@
 // Threads: main thread only.
 
 #include "flows/QFFlowOutputItem.h"
-#include "ui/iconview/QFIconViewItem.h"
+#include "ui/layers/QFIconViewItem.h"
 
 #include <filesystem>
 #include <memory>

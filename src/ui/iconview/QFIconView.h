@@ -34,15 +34,15 @@
 // Threads: main thread only.
 
 #include "kit/gui/OMAppKitView.h"
-#include "ui/iconview/QFDraggingSource.h"
-#include "ui/layers/QFIconLayer.h"
 #include "ui/iconview/QFIconViewAnimation.h"
 #include "ui/iconview/QFIconViewAnimationContext.h"
 #include "ui/iconview/QFIconViewDelegate.h"
-#include "ui/iconview/QFIconViewItem.h"
+#include "ui/iconview/QFPreviewPanel.h"
+#include "ui/layers/QFIconLayer.h"
+#include "ui/layers/QFIconViewItem.h"
 #include "ui/layers/QFLabelLayer.h"
 #include "ui/layers/QFLayerView.h"
-#include "ui/iconview/QFPreviewPanel.h"
+#include "ui/window/QFDraggingSource.h"
 
 #include <QPointer>
 #include <QUrl>

@@ -6,7 +6,7 @@
 //
 // Threads: main thread only.
 
-#include "ui/iconview/QFIconViewItem.h"
+#include "ui/layers/QFIconViewItem.h"
 
 #include <QUrl>
 

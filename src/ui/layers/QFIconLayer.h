@@ -20,7 +20,7 @@
 // Threads: main thread only.
 
 #include "kit/gui/OMImage.h"
-#include "ui/iconview/QFIconViewItem.h"
+#include "ui/layers/QFIconViewItem.h"
 #include "ui/layers/QFLabelLayer.h"
 #include "ui/layers/QFLayer.h"
 

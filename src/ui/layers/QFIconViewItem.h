@@ -1,6 +1,7 @@
 #pragma once
 // QFIconViewItem: what the icon view shows of one output: the name under
-// its tile and its picture.
+// its tile and its picture. An icon layer (QFIconLayer.h) keeps the item
+// it draws.
 //
 // Threads: main thread only.
 

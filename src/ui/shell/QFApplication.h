@@ -17,7 +17,7 @@
 //
 // Threads: main thread only.
 
-#include "ui/shell/QFActionResponder.h"
+#include "ui/window/QFActionResponder.h"
 
 #include <QDialog>
 #include <QUrl>

@@ -22,7 +22,7 @@
 // Threads: main thread only.
 
 #include "platform/Observation.h"
-#include "ui/shell/QFActionResponder.h"
+#include "ui/window/QFActionResponder.h"
 
 #include <QPointer>
 

@@ -11,7 +11,7 @@
 //
 // Threads: main thread only.
 
-#include "ui/shell/QFActionResponder.h"
+#include "ui/window/QFActionResponder.h"
 #include "ui/window/QFWindowButton.h"
 
 #include <QMenu>

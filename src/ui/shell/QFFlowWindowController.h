@@ -20,7 +20,7 @@
 
 #include "flows/QFFlowRunController.h"
 #include "platform/Observation.h"
-#include "ui/shell/QFActionResponder.h"
+#include "ui/window/QFActionResponder.h"
 #include "ui/window/QFWindowDraggingDestination.h"
 
 #include <QMessageBox>

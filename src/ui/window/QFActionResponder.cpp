@@ -1,4 +1,4 @@
-#include "ui/shell/QFActionResponder.h"
+#include "ui/window/QFActionResponder.h"
 
 namespace {
 

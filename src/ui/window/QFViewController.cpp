@@ -1,7 +1,5 @@
 #include "ui/window/QFViewController.h"
 
-#include "ui/popovers/QFNavigationPopover.h"
-
 QFViewController::~QFViewController() {
     delete navigationPopoverTitleButtonView_.data();
     delete view_.data();
@@ -14,14 +12,6 @@ QWidget* QFViewController::view() {
 
 QWidget* QFViewController::loadView() {
     return new QWidget;  // owned by this controller
-}
-
-QFNavigationPopover* QFViewController::navigationPopover() const {
-    return navigationPopover_;
-}
-
-void QFViewController::setNavigationPopover(QFNavigationPopover* popover) {
-    navigationPopover_ = popover;
 }
 
 void QFViewController::setNavigationPopoverTitleButtonView(QWidget* view) {

@@ -2,9 +2,9 @@
 // QFViewController: a controller of one view that a window shows as its
 // content, with the four messages a window sends as controllers are pushed
 // onto and popped off its stack (QFWindow.h). A navigation popover
-// (QFNavigationPopover.h) shows controllers too, under their title. In each, `entering` is true
-// for the controller that enters or leaves the stack and false for the one
-// it covers or uncovers.
+// (QFNavigationPopover.h) shows controllers too, under their title. In
+// each, `entering` is true for the controller that enters or leaves the
+// stack and false for the one it covers or uncovers.
 //
 // The controller owns its view: it makes it on first request and deletes it
 // with itself (a window that still shows the view lets it go first).
@@ -33,9 +33,10 @@ public:
     void setTitle(const QString& title) { title_ = title; }
 
     // The navigation popover that shows the controller (QFNavigationPopover.h),
-    // not owned: set while the controller is on its stack.
-    QFNavigationPopover* navigationPopover() const;
-    void setNavigationPopover(QFNavigationPopover* popover);
+    // not owned: the popover sets it while the controller is on its stack
+    // and clears it when it lets the controller go or goes itself.
+    QFNavigationPopover* navigationPopover() const { return navigationPopover_; }
+    void setNavigationPopover(QFNavigationPopover* popover) { navigationPopover_ = popover; }
     // Whether the popover takes the fitting size of the view (its size
     // hint) instead of the view's size.
     bool navigationPopoverShouldUseContentViewFittingSize() const {
@@ -61,7 +62,7 @@ protected:
 private:
     QPointer<QWidget> view_;
     QString title_;
-    QPointer<QFNavigationPopover> navigationPopover_;
+    QFNavigationPopover* navigationPopover_ = nullptr;
     bool navigationPopoverShouldUseContentViewFittingSize_ = false;
     QPointer<QWidget> navigationPopoverTitleButtonView_;
 };

@@ -2,7 +2,7 @@
 
 #include "platform/MainQueue.h"
 #include "ui/window/QFAlignmentRect.h"
-#include "ui/iconview/QFDraggingSource.h"
+#include "ui/window/QFDraggingSource.h"
 #include "ui/window/QFResources.h"
 #include "ui/window/QFWindowBackgroundView.h"
 #include "ui/window/QFWindowButton.h"
