@@ -81,6 +81,32 @@ TEST(QFLayer, AutoreverseAndRepeat) {
     EXPECT_FALSE(layer.hasRunningAnimations(kBegin + 2.5));
 }
 
+// A finished animation that fills forwards holds the end of its last pass
+// at any begin time: media times are seconds of the system's uptime, and at
+// half of their magnitudes the begin time plus a duration such as the icon
+// view's 0.35 s badge fade rounds to just past the end, once shown as the
+// start again (the badge vanished as its fade-in ended).
+TEST(QFLayer, HeldEndValuesStandAtEveryBeginTime) {
+    QFLayer layer;
+    for (double begin = 1.37; begin < 1e10; begin *= 2) {
+        SCOPED_TRACE(begin);
+        QFBasicAnimation fade("opacity", 0.0, 1.0);
+        fade.setBeginTime(begin);
+        fade.setDuration(0.35);
+        fade.setRemovedOnCompletion(false);
+        fade.setFillMode(QFFillMode::Both);
+        layer.addAnimation(fade, "fade");
+        EXPECT_NEAR(layer.presentation(begin + 10).opacity, 1.0, 1e-9);
+
+        fade.setRepeatCount(3);
+        layer.addAnimation(fade, "fade");
+        EXPECT_NEAR(layer.presentation(begin + 10).opacity, 1.0, 1e-9);
+        fade.setAutoreverses(true);
+        layer.addAnimation(fade, "fade");
+        EXPECT_NEAR(layer.presentation(begin + 10).opacity, 0.0, 1e-9);
+    }
+}
+
 // Timing curves: symmetric ease-in-out passes the middle at half way; ease
 // in lags behind linear progress.
 TEST(QFLayer, TimingFunctions) {

@@ -5,6 +5,9 @@
 
 namespace {
 
+// Cycles that come this close to a whole number end complete.
+constexpr double kCycleEndTolerance = 1e-9;
+
 bool fillsBackwards(QFFillMode mode) {
     return mode == QFFillMode::Backwards || mode == QFFillMode::Both;
 }
@@ -15,10 +18,13 @@ bool fillsForwards(QFFillMode mode) {
 
 }  // namespace
 
+double QFLayerAnimation::activeDuration() const {
+    if (repeatDuration_ > 0) return repeatDuration_;
+    return std::max(duration_, 0.0) * std::max(repeatCount_, 1.0) * (autoreverses_ ? 2 : 1);
+}
+
 double QFLayerAnimation::endTime() const {
-    const double duration = std::max(duration_, 0.0);
-    if (repeatDuration_ > 0) return beginTime_ + repeatDuration_;
-    return beginTime_ + duration * std::max(repeatCount_, 1.0) * (autoreverses_ ? 2 : 1);
+    return beginTime_ + activeDuration();
 }
 
 std::optional<double> QFLayerAnimation::progressAtTime(double time) const {
@@ -28,18 +34,20 @@ std::optional<double> QFLayerAnimation::progressAtTime(double time) const {
         if (!fillsBackwards(fillMode_)) return std::nullopt;
         local = 0;
     }
-    const double active = endTime() - beginTime_;
-    const bool ended = local >= active;
-    if (ended) {
-        if (removedOnCompletion_ || !fillsForwards(fillMode_)) return std::nullopt;
-        local = active;
-    }
-
-    // Where in its cycle the animation stands; an end that falls on a
-    // cycle's end shows that cycle complete, not the next one's start.
     const double cycle = duration_ * (autoreverses_ ? 2 : 1);
-    double phase = local - std::floor(local / cycle) * cycle;
-    if (phase == 0 && local > 0 && ended) phase = cycle;
+    double phase;
+    if (local >= activeDuration()) {
+        if (removedOnCompletion_ || !fillsForwards(fillMode_)) return std::nullopt;
+        // The held value is where the last cycle ends, worked out from the
+        // number of cycles: the local time is a difference of two large
+        // media times, off by a rounding error that could land just past a
+        // cycle's end and show the cycle's start instead.
+        const double cycles = activeDuration() / cycle;
+        const double partial = cycles - std::floor(cycles);
+        phase = (partial < kCycleEndTolerance ? 1 : partial) * cycle;
+    } else {
+        phase = local - std::floor(local / cycle) * cycle;
+    }
     double fraction = phase / duration_;
     if (fraction > 1) fraction = 2 - fraction;  // reversing
     fraction = std::clamp(fraction, 0.0, 1.0);

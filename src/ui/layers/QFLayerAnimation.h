@@ -75,7 +75,8 @@ public:
     QFValueFunction valueFunction() const { return valueFunction_; }
     void setValueFunction(QFValueFunction function) { valueFunction_ = function; }
 
-    // Where the active time ends.
+    // How long the animation is active, and where that ends.
+    double activeDuration() const;
     double endTime() const;
     // The eased progress along the value curve at `time`, or nullopt when
     // the animation shows nothing then.
