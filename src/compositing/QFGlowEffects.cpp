@@ -16,8 +16,9 @@
 
 namespace {
 
-// A gradient glow is fully covered from a contoured value of 0.12 up.
-constexpr double kGradientCoverageScale = 25.0 / 3.0;
+// A gradient glow is fully covered from a contoured value of 1/80 up: its
+// alpha is the gradient's own opacity, and only its faintest edge fades.
+constexpr double kGradientCoverageScale = 80;
 
 // `source` grown by the spread's choke, then softened over the rest of the
 // size: blurred (softer) or ramped by its distance from the edge (precise).

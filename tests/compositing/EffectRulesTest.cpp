@@ -145,7 +145,7 @@ TEST(EffectRules, ShadowsLieAlongTheStoredAngleRoundedInSinglePrecision) {
     EXPECT_EQ(plane.at(kLeft + 30, kLeft - 6), 0.0f);
 }
 
-TEST(EffectRules, GradientGlowsTakeTheRangeBeforeTheContour) {
+TEST(EffectRules, GradientGlowsTakeTheRangeBeforeTheContourAndFadeOnlyAtTheirFaintestEdge) {
     // The glow's strength G, as a colour glow over its whole range draws
     // it, against a gradient glow of black to white with an inverting
     // contour at range 0.43: its colour position is 1 - min(1, G / 0.43),
@@ -172,7 +172,7 @@ TEST(EffectRules, GradientGlowsTakeTheRangeBeforeTheContour) {
     int checked = 0;
     for (int k = 0; k < 9; ++k) {
         float g = outer.at(kRight + k, kMiddle);
-        if (g < 0.05f || g > 0.8f) continue;  // fully covered from (1 - G) * 25/3 >= 1
+        if (g < 0.05f || g > 0.8f) continue;  // fully covered from (1 - G) * 80 >= 1
         EXPECT_NEAR(outerGrey.at(kRight + k, kMiddle), std::min(1.0f, g / 0.43f), 2e-3) << k;
         g = inner.at(kLeft + k, kMiddle);
         EXPECT_NEAR(innerGrey.at(kLeft + k, kMiddle), std::min(1.0f, g / 0.43f), 2e-3) << k;
@@ -180,23 +180,30 @@ TEST(EffectRules, GradientGlowsTakeTheRangeBeforeTheContour) {
     }
     EXPECT_GE(checked, 4);
 
-    // A gradient outer glow's coverage is its contoured strength times 25/3,
-    // clamped: at its faint far edge (G under 0.12) it is not yet full.
-    auto covered = made<OMPSDOuterGlowEffect>([](auto& e) {
-        e.setSize(10);
-        e.setRange(1);
-        e.setGradient(blackToWhite());
-    });
-    RenderedPlane coverage = drawn(*covered, square);
-    checked = 0;
+    // A gradient outer glow's alpha is the gradient's own opacity: only
+    // where its contoured strength G is below 1/80 does its coverage, 80 G,
+    // fade; from 3/190 up it is full (0.03 here, where a fade up to 0.12
+    // would leave a quarter). The inner gradient glow has no fade: it
+    // covers the whole inside.
+    auto covered = [](auto glow) {
+        glow->setSize(10);
+        glow->setRange(1);
+        glow->setGradient(blackToWhite());
+        return glow;
+    };
+    RenderedPlane outerCoverage = drawn(*covered(std::make_shared<OMPSDOuterGlowEffect>()), square),
+                  innerCoverage = drawn(*covered(std::make_shared<OMPSDInnerGlowEffect>()), square);
+    int full = 0, fading = 0;
     for (int k = 0; k < 10; ++k) {
         float g = outer.at(kRight + k, kMiddle);
-        if (g > 0.005f && g < 0.11f) {
-            EXPECT_NEAR(coverage.at(kRight + k, kMiddle), g * 25 / 3, 1e-3) << k;
-            ++checked;
-        }
+        EXPECT_EQ(innerCoverage.at(kLeft + k, kMiddle), 1.0f) << k;
+        if (g <= 0) continue;
+        EXPECT_NEAR(outerCoverage.at(kRight + k, kMiddle), std::min(1.0f, 80 * g), 1e-4) << k;
+        full += g >= 3.0f / 190 && g < 0.12f;
+        fading += g < 1.0f / 80;
     }
-    EXPECT_GE(checked, 2);
+    EXPECT_GE(full, 1);
+    EXPECT_GE(fading, 1);
 }
 
 TEST(EffectRules, GradientsAreLaidOutInTheBoxOfThePixelsAtLeastHalfCovered) {
