@@ -5,15 +5,20 @@
 // disk image) with 7z. The contents land in the archive's own folder, which
 // must be a private folder of the updater's.
 //
-// An archive's contents are not trusted. Before unpacking, its listing must
-// hold no absolute name and no ".." component, and the lengths of its
-// entries must not add up to more than a limit (4 GiB unless told
-// otherwise), since a small archive can unpack to far more; afterwards the
-// folder must hold only plain files, folders and links, no file with a
-// set-id bit, no link that leads out of the folder, and no more than the
-// limit in files, since a listing can lie. A tool that cannot start, that
-// exits with a status other than 0 or that is not given the whole archive
-// fails the extraction (a truncated archive makes the tools fail).
+// An archive's contents are not trusted, and a small archive can unpack to
+// far more. Before unpacking, its listing must hold no absolute name and no
+// ".." component, give a length for every entry other than a folder, and
+// its lengths must not add up to more than a limit (4 GiB unless told
+// otherwise). A listing can lie, so the tool then unpacks into a folder of
+// its own beside the archive under a bound (OMAUArchiveTool.h): no file may
+// grow past the limit, and the tool is stopped once its files together
+// pass it, by kOMAUUnpackingSlack at most. Once the tool has ended, its
+// files are counted again and must hold only plain files, folders and
+// links, no file with a set-id bit and no link that leads out of the folder
+// (OMAUCheckExtractedContents); only then do they join the archive. A tool
+// that cannot start, that exits with a status other than 0 or that is not
+// given the whole archive fails the extraction (a truncated archive makes
+// the tools fail). Whatever fails, nothing unpacked is left behind.
 //
 // Runs on the calling thread (the unarchiver's); the tools run as children
 // of ours, started by argument vector, without a shell.
@@ -40,6 +45,15 @@ enum OMAUArchiveErrorCode : int64_t {
 // An update unpacks to far less; more would fill the disk.
 inline constexpr uint64_t kOMAUDefaultMaximumUnpackedLength = uint64_t{4} << 30;
 
+// How far past the limit the unpacked files may go while a tool writes
+// them, before it is stopped.
+inline constexpr uint64_t kOMAUUnpackingSlack = uint64_t{16} << 20;
+
+lf::Error OMAUArchiveError(OMAUArchiveErrorCode code, std::string description);
+
+// tar's option for the kind's compression ("-z", "-j"); none for the others.
+const char* OMAUTarCompressionOption(OMAUArchiveKind kind);
+
 // The kind of "App 1.2.tgz" is TGZ; "App.tar.gz" (extension "gz") and
 // "App.ZIP" have none.
 std::optional<OMAUArchiveKind> OMAUArchiveKindOfPath(const std::string& path);
@@ -52,11 +66,10 @@ lf::Status OMAUExtractArchive(const std::string& path,
                               uint64_t maximumUnpackedLength = kOMAUDefaultMaximumUnpackedLength);
 
 // Whether the unpacked contents under `folder` are safe to install (see
-// above; links must stay within `folder`); the error names the first entry
-// that is not.
+// above); the error names the first entry that is not. A link's target
+// must be relative and, taken one component at a time from the link's own
+// folder, never climb above `folder`.
 lf::Status OMAUCheckExtractedContents(const std::string& folder);
 
-// Whether the files under `folder`, `archive` left out, add up to at most
-// `maximum` bytes.
-lf::Status OMAUCheckUnpackedLength(const std::string& folder, const std::string& archive,
-                                   uint64_t maximum);
+// Whether the plain files under `folder` add up to at most `maximum` bytes.
+lf::Status OMAUCheckUnpackedLength(const std::string& folder, uint64_t maximum);

@@ -5,12 +5,15 @@
 #include "platform/MainQueue.h"
 #include "support/TestSupport.h"
 #include "updater/OMAUArchiveExtraction.h"
+#include "updater/OMAUArchiveListing.h"
 #include "updater/OMAUUnarchiver.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <sys/stat.h>
+#include <thread>
 
 namespace fs = std::filesystem;
 using lf::test::runIn;
@@ -29,14 +32,15 @@ protected:
     }
     fs::path source() const { return folder_ / "source"; }
     fs::path download() const { return folder_ / "download"; }
-    // Makes download()/name from source() with `command` ("%s" = the archive).
-    fs::path make(const std::string& name, const std::string& command) {
+    // Makes download()/name in `from` (source() unless given) with `command`
+    // ("%s" = the archive).
+    fs::path make(const std::string& name, const std::string& command, fs::path from = {}) {
         const fs::path archive = download() / name;
         std::string line = command;
         std::string quoted = "'";
         quoted += archive.string() + "'";
         line.replace(line.find("%s"), 2, quoted);
-        EXPECT_TRUE(runIn(source(), line)) << line;
+        EXPECT_TRUE(runIn(from.empty() ? source() : from, line)) << line;
         return archive;
     }
     lf::Status extract(const fs::path& archive) {
@@ -164,18 +168,179 @@ TEST_F(ArchiveTest, ArchivesThatUnpackTooLargeAreRefused) {
         fs::create_directories(download());
     }
 
-    // The unpacked files are counted again, the archive aside, since a
-    // listing can lie.
-    const fs::path archive = download() / "App.zip";
-    lf::test::writeFile(archive, "");
-    fs::resize_file(archive, 2 * kLimit);
-    EXPECT_TRUE(OMAUCheckUnpackedLength(download().string(), archive.string(), kLimit));
+    // The unpacked files are counted again, since a listing can lie.
     fs::create_directories(download() / "a" / "b");
     lf::test::writeFile(download() / "a" / "b" / "big", "");
+    fs::resize_file(download() / "a" / "b" / "big", kLimit);
+    EXPECT_TRUE(OMAUCheckUnpackedLength(download().string(), kLimit));
     fs::resize_file(download() / "a" / "b" / "big", kLimit + 1);
-    lf::Status unpacked = OMAUCheckUnpackedLength(download().string(), archive.string(), kLimit);
+    lf::Status unpacked = OMAUCheckUnpackedLength(download().string(), kLimit);
     ASSERT_FALSE(unpacked);
     EXPECT_EQ(unpacked.error().code, kOMAUArchiveTooLarge);
+}
+
+// Rewrites every length a zip archive states of its entries' contents (in
+// the local headers and the central directory) as `length`: the contents
+// stay whole, so the archive still tests as sound (unzip -t). The archive
+// must hold no folder entries (zip -D).
+void understateZipLengths(const fs::path& archive, uint32_t length) {
+    std::string bytes = lf::test::readText(archive);
+    for (const auto& [signature, offset] :
+         {std::pair{std::string("PK\3\4"), 22}, std::pair{std::string("PK\1\2"), 24}})
+        for (size_t at = bytes.find(signature); at != std::string::npos;
+             at = bytes.find(signature, at + 4))
+            for (int i = 0; i < 4; ++i)
+                bytes[at + offset + i] = static_cast<char>(length >> (8 * i));
+    lf::test::writeFile(archive, bytes);
+}
+
+// Rewrites the length a gzip stream states of its contents, in its trailer.
+void understateGzipLength(const fs::path& archive, uint32_t length) {
+    std::string bytes = lf::test::readText(archive);
+    for (int i = 0; i < 4; ++i)
+        bytes[bytes.size() - 4 + i] = static_cast<char>(length >> (8 * i));
+    lf::test::writeFile(archive, bytes);
+}
+
+// The bytes of the plain files under `folder` but `archive`, as they are
+// at this moment; files that go meanwhile are passed over.
+uint64_t lengthBeside(const fs::path& folder, const fs::path& archive) {
+    uint64_t total = 0;
+    std::error_code error;
+    for (fs::recursive_directory_iterator walk(folder, error), end; !error && walk != end;
+         walk.increment(error)) {
+        struct stat status {};
+        if (walk->path() != archive && ::lstat(walk->path().c_str(), &status) == 0 &&
+            S_ISREG(status.st_mode))
+            total += static_cast<uint64_t>(status.st_size);
+    }
+    return total;
+}
+
+// The most the files beside `archive` held together at any of the looks,
+// taken every millisecond, while `work` ran.
+uint64_t largestLengthWhile(const fs::path& archive, const std::function<void()>& work) {
+    std::atomic<bool> done = false;
+    uint64_t largest = 0;
+    std::thread looker([&] {
+        while (!done) {
+            largest = std::max(largest, lengthBeside(archive.parent_path(), archive));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    work();
+    done = true;
+    looker.join();
+    return largest;
+}
+
+TEST_F(ArchiveTest, HostileArchivesNeverHoldMoreThanTheLimitAndItsSlack) {
+    // 32 MiB of zeros, in one file and in 64 of 512 KiB (each within the
+    // limit, so only their sum can stop them), against a limit of 1 MiB.
+    constexpr uint64_t kLimit = 1 << 20;
+    const fs::path one = folder_ / "one", many = folder_ / "many";
+    fs::create_directories(one / "layerflow.app");
+    fs::create_directories(many / "layerflow.app");
+    lf::test::writeFile(one / "layerflow.app" / "zeros", std::string(32 << 20, '\0'));
+    for (int i = 0; i < 64; ++i)
+        lf::test::writeFile(many / "layerflow.app" / ("zeros" + std::to_string(i)),
+                            std::string(512 << 10, '\0'));
+    const auto zip = [](const fs::path& archive) { understateZipLengths(archive, 1003); };
+    const auto gzip = [](const fs::path& archive) { understateGzipLength(archive, 1000); };
+    struct Hostile {
+        const char* name;
+        fs::path from;
+        const char* command;
+        std::function<void(const fs::path&)> lie;
+        int64_t refusal;
+    };
+    const Hostile hostile[] = {
+        // A compressed stream knows no length of its contents: refused
+        // before unpacking.
+        {"layerflow.dmg", one, "(bzip2 -c layerflow.app/zeros > %s)", {}, kOMAUArchiveUnreadable},
+        {"one.zip", one, "zip -qrD %s layerflow.app", zip, kOMAUArchiveTooLarge},
+        {"many.zip", many, "zip -qrD %s layerflow.app", zip, kOMAUArchiveTooLarge},
+        // 7z takes the length of a gzip stream's contents from its trailer.
+        {"trailer.dmg", one, "(gzip -c layerflow.app/zeros > %s)", gzip, kOMAUArchiveTooLarge},
+        // tar reads the lengths from its own headers, and gzip checks the
+        // trailer against what it unpacked.
+        {"trailer.tgz", one, "tar -czf %s layerflow.app", gzip, kOMAUArchiveToolFailed},
+    };
+    for (const Hostile& archive : hostile) {
+        SCOPED_TRACE(archive.name);
+        const fs::path path = make(archive.name, archive.command, archive.from);
+        if (archive.lie) archive.lie(path);
+        std::optional<lf::Status> status;
+        const uint64_t largest = largestLengthWhile(
+            path, [&] { status = OMAUExtractArchive(path.string(), {}, kLimit); });
+        EXPECT_LE(largest, kLimit + kOMAUUnpackingSlack);
+        ASSERT_FALSE(*status);
+        EXPECT_EQ(status->error().code, archive.refusal) << lf::describe(status->error());
+        if (archive.refusal == kOMAUArchiveTooLarge) {
+            EXPECT_NE(status->error().localizedDescription().find(std::to_string(kLimit)),
+                      std::string::npos)
+                << "the error names the limit";
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(download()), fs::directory_iterator()), 1)
+            << "nothing unpacked is left";
+        fs::remove(path);
+    }
+}
+
+TEST(OMAUArchiveListing, EveryEntryButAFolderGivesALength) {
+    // tar: a device gives "major,minor"; anything else unreadable refuses
+    // the archive, as its length could be anything.
+    EXPECT_EQ(OMAUTarListingLength("-rw-r--r-- 0/0 10 2026-01-01 00:00 a\n"
+                                   "crw-r--r-- 0/0 1,3 2026-01-01 00:00 null\n")
+                  .valueOr(0),
+              10u);
+    lf::Result<uint64_t> tar = OMAUTarListingLength("-rw-r--r-- 0/0 1O 2026-01-01 00:00 a\n");
+    ASSERT_FALSE(tar);
+    EXPECT_EQ(tar.error().code, kOMAUArchiveUnreadable);
+
+    // 7z: a block an entry; a folder needs no length, a file or a stream does.
+    const std::string folder =
+        "Path = a\nFolder = +\nSize = \n\nPath = a/b\nFolder = -\nSize = 4\n";
+    EXPECT_EQ(OMAU7zListingLength(folder).valueOr(0), 4u);
+    for (const std::string& listing :
+         {folder + "\nPath = a/c\nFolder = -\nSize = \nPacked Size = 9\n",
+          std::string("Size = \nPacked Size = 49\n"), std::string("Path = a/d\nFolder = -\n")}) {
+        lf::Result<uint64_t> sevenZip = OMAU7zListingLength(listing);
+        ASSERT_FALSE(sevenZip) << listing;
+        EXPECT_EQ(sevenZip.error().code, kOMAUArchiveUnreadable);
+    }
+
+    EXPECT_EQ(OMAUZipTotalsLength("2 files, 8388608 bytes uncompressed, 8144 bytes compressed:  "
+                                  "99.9%")
+                  .valueOr(0),
+              8388608u);
+    EXPECT_FALSE(OMAUZipTotalsLength("Empty zipfile."));
+}
+
+TEST_F(ArchiveTest, LinksMayNotClimbAboveTheirTopFolder) {
+    // Taken one component at a time from the link's folder, within the
+    // folder at every step.
+    const fs::path application = source() / "layerflow.app";
+    fs::create_symlink("../version", application / "resources" / "back");
+    fs::create_symlink("../resources/./version.txt", application / "resources" / "again");
+    fs::create_symlink("..", application / "resources" / "top");
+    EXPECT_TRUE(OMAUCheckExtractedContents(application.string()));
+
+    // The folder's own name leads out of it once it is installed under
+    // another; so does a link climbing back out through another link,
+    // which the system takes from where that link leads ("top/.." is the
+    // folder's parent).
+    for (const auto& [link, target] :
+         {std::pair{"x", "../layerflow.app/resources/version.txt"},
+          std::pair{"resources/up", "../../layerflow.app"}, std::pair{"y", "/etc/passwd"},
+          std::pair{"z", "resources/top/.."}, std::pair{"w", "resources/top/../x"}}) {
+        SCOPED_TRACE(target);
+        fs::create_symlink(target, application / link);
+        lf::Status status = OMAUCheckExtractedContents(application.string());
+        ASSERT_FALSE(status);
+        EXPECT_EQ(status.error().code, kOMAUArchiveHostileContents);
+        fs::remove(application / link);
+    }
 }
 
 TEST_F(ArchiveTest, SpecialFilesAndSetIDBitsAreRefused) {
@@ -192,9 +357,8 @@ TEST_F(ArchiveTest, SpecialFilesAndSetIDBitsAreRefused) {
     // tar keeps the bit for root only; the folder is checked either way.
     lf::Status setID = extract(make("setid.tar", "tar -cf %s layerflow.app"));
     EXPECT_TRUE(!setID || geteuid() != 0);
-    fs::permissions(download() / "layerflow.app" / "layerflow", fs::perms::set_uid,
-                    fs::perm_options::add);
-    lf::Status checked = OMAUCheckExtractedContents(download().string());
+    EXPECT_EQ(fs::exists(download() / "layerflow.app"), static_cast<bool>(setID));
+    lf::Status checked = OMAUCheckExtractedContents(source().string());
     ASSERT_FALSE(checked);
     EXPECT_EQ(checked.error().code, kOMAUArchiveHostileContents);
 }

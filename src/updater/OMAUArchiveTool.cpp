@@ -1,0 +1,203 @@
+#include "updater/OMAUArchiveTool.h"
+
+#include "updater/OMAUArchiveExtraction.h"
+#include "updater/OMAUUnpackedLengthWatch.h"
+
+#include <fmt/format.h>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <optional>
+#include <poll.h>
+#include <pthread.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t kChunkLength = 32768;
+// How often a tool that writes nothing is asked whether it has ended.
+constexpr int kExitPollMilliseconds = 5;
+
+// Both ends of a pipe, closed when they go.
+struct Pipe {
+    lf::FileDescriptor read, write;
+    static lf::Result<Pipe> make() {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) return lf::Error::posix(errno, "pipe");
+        return Pipe{lf::FileDescriptor(ends[0]), lf::FileDescriptor(ends[1])};
+    }
+};
+
+// While alive, a broken pipe gives this thread EPIPE instead of ending the
+// process; a signal raised meanwhile is taken back before it is unblocked.
+class SIGPIPEBlocked {
+public:
+    SIGPIPEBlocked() {
+        sigset_t pipeSignal;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous_);
+    }
+    ~SIGPIPEBlocked() {
+        sigset_t pipeSignal;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        const timespec now{0, 0};
+        while (sigtimedwait(&pipeSignal, nullptr, &now) == SIGPIPE) {
+        }
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+
+private:
+    sigset_t previous_;
+};
+
+lf::Result<lf::ChildProcess::Termination> waitFor(lf::ChildProcess& child) {
+    auto ended = child.waitUntil(std::chrono::steady_clock::time_point::max());
+    if (!ended) return lf::Error::posix(EINTR, "wait for the archive tool");
+    return *ended;
+}
+
+// prlimit sets the limits and then becomes the tool, so they hold from its
+// first write. A file may reach one byte more than the length: cut there,
+// it counts as too long rather than as exactly the length.
+std::vector<std::string> underFileSizeLimit(const std::vector<std::string>& arguments,
+                                            uint64_t maximumLength) {
+    const std::string limit =
+        maximumLength < UINT64_MAX - 1 ? std::to_string(maximumLength + 1) : "unlimited";
+    // A tool the kernel stops leaves no core dump behind.
+    std::vector<std::string> limited = {"prlimit", "--fsize=" + limit, "--core=0", "--"};
+    limited.insert(limited.end(), arguments.begin(), arguments.end());
+    return limited;
+}
+
+// Hands an archive to a tool's standard input a chunk at a time, as far as
+// the pipe takes it without waiting.
+class ArchiveFeed {
+public:
+    ArchiveFeed(const lf::FileDescriptor& archive, lf::FileDescriptor pipe,
+                const std::function<void(uint64_t)>& fed)
+        : archive_(archive), pipe_(std::move(pipe)), fed_(fed), chunk_(kChunkLength) {}
+
+    // The pipe's end, or -1 once everything is handed over (or the tool
+    // stopped reading): poll() then leaves it aside.
+    int descriptor() const { return pipe_.get(); }
+
+    lf::Status feed() {
+        while (pipe_.isOpen()) {
+            if (written_ == length_) {
+                lf::Result<size_t> read =
+                    archive_.readUncached(chunk_.data(), chunk_.size(), offset_);
+                if (!read) return read.error();
+                // The end: closing the pipe tells the tool.
+                if (*read == 0) return close();
+                length_ = *read;
+                written_ = 0;
+            }
+            const ssize_t n = ::write(pipe_.get(), chunk_.data() + written_, length_ - written_);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno == EAGAIN) return {};
+            // The tool stops reading where the archive ends; whether it
+            // got everything it needed its exit status tells.
+            if (n < 0 && errno == EPIPE) return close();
+            if (n < 0) return lf::Error::posix(errno, "hand the archive to its tool");
+            written_ += static_cast<size_t>(n);
+            if (written_ == length_) {
+                offset_ += length_;
+                if (fed_) fed_(length_);
+            }
+        }
+        return {};
+    }
+
+private:
+    lf::Status close() {
+        pipe_ = lf::FileDescriptor();
+        return {};
+    }
+
+    const lf::FileDescriptor& archive_;
+    lf::FileDescriptor pipe_;
+    const std::function<void(uint64_t)>& fed_;
+    std::vector<uint8_t> chunk_;
+    size_t length_ = 0, written_ = 0;
+    uint64_t offset_ = 0;
+};
+
+}  // namespace
+
+lf::Result<std::string> OMAUToolOutput(const std::vector<std::string>& arguments) {
+    lf::Result<Pipe> output = Pipe::make();
+    if (!output) return output.error();
+    lf::ChildProcess::Options options;
+    options.arguments = arguments;
+    options.searchPath = true;
+    options.descriptors = {{output->write.get(), STDOUT_FILENO}};
+    lf::Result<lf::ChildProcess> child = lf::ChildProcess::spawn(options);
+    if (!child) return child.error();
+    output->write = lf::FileDescriptor();
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t length = ::read(output->read.get(), buffer, sizeof buffer);
+        if (length < 0 && errno == EINTR) continue;
+        if (length <= 0) break;
+        text.append(buffer, static_cast<size_t>(length));
+    }
+    lf::Result<lf::ChildProcess::Termination> ended = waitFor(*child);
+    if (!ended) return ended.error();
+    LF_TRY(OMAURequireToolSuccess(arguments.front(), *ended));
+    return text;
+}
+
+lf::Status OMAURequireToolSuccess(const std::string& tool,
+                                  const lf::ChildProcess::Termination& ended) {
+    if (ended.exited() && ended.exitCode() == 0) return {};
+    return OMAUArchiveError(kOMAUArchiveToolFailed,
+                            fmt::format("{} {}", tool, ended.description()));
+}
+
+lf::Result<OMAUUnpackingOutcome> OMAURunUnpackingTool(const OMAUUnpackingTool& tool) {
+    // Watched before the tool starts, so no write escapes the count.
+    lf::Result<OMAUUnpackedLengthWatch> watch = OMAUUnpackedLengthWatch::start(tool.folder);
+    if (!watch) return watch.error();
+
+    lf::FileDescriptor standardInput;
+    std::optional<ArchiveFeed> feed;
+    if (tool.input) {
+        lf::Result<Pipe> pipe = Pipe::make();
+        if (!pipe) return pipe.error();
+        if (::fcntl(pipe->write.get(), F_SETFL, O_NONBLOCK) != 0)
+            return lf::Error::posix(errno, "pipe");
+        standardInput = std::move(pipe->read);
+        feed.emplace(*tool.input, std::move(pipe->write), tool.fed);
+    } else {
+        standardInput = lf::FileDescriptor(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+        if (!standardInput.isOpen()) return lf::Error::posix(errno, "open /dev/null");
+    }
+    lf::ChildProcess::Options options;
+    options.arguments = underFileSizeLimit(tool.arguments, tool.maximumLength);
+    options.searchPath = true;
+    options.newProcessGroup = true;
+    options.descriptors = {{standardInput.get(), STDIN_FILENO}};
+    // Stopped early (an error below), the child goes with its whole group.
+    lf::Result<lf::ChildProcess> child = lf::ChildProcess::spawn(options);
+    if (!child) return child.error();
+    standardInput = lf::FileDescriptor();
+
+    SIGPIPEBlocked quietBrokenPipe;
+    for (;;) {
+        if (auto ended = child->waitUntil(std::chrono::steady_clock::now()))
+            return OMAUUnpackingOutcome{*ended, false};
+        pollfd ready[] = {{watch->descriptor(), POLLIN, 0},
+                          {feed ? feed->descriptor() : -1, POLLOUT, 0}};
+        if (::poll(ready, 2, kExitPollMilliseconds) < 0 && errno != EINTR)
+            return lf::Error::posix(errno, "wait for the archive tool");
+        lf::Result<uint64_t> length = watch->update();
+        if (!length) return length.error();
+        if (*length > tool.maximumLength)
+            return OMAUUnpackingOutcome{child->terminate(std::chrono::milliseconds(0)), true};
+        if (feed) LF_TRY(feed->feed());
+    }
+}
