@@ -4,10 +4,12 @@
 #include "support/TestSupport.h"
 #include "updater/OMAUInstallation.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 using lf::test::readText;
@@ -106,6 +108,40 @@ TEST_F(InstallationTest, ThePrivilegedStepRunsTheInstallerHelper) {
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error().code, EEXIST);
     EXPECT_EQ(installedVersion(), "2.0");
+}
+
+TEST_F(InstallationTest, TheInstallerHelperReplacesOnlyAnInstalledCopyOfTheSameApplication) {
+    // What it refuses it refuses before touching anything, so this user can
+    // see it; as root it would replace what it was given.
+    const fs::path elsewhere = folder_ / "elsewhere";
+    fs::create_directories(elsewhere);
+    lf::test::writeFile(elsewhere / "file", "not an application");
+    fs::create_symlink(installed_, elsewhere / "link");
+    lf::test::makeApplication(elsewhere, "other", "1.0", "org.example.other");
+    const std::pair<const char*, const char*> refused[] = {
+        {"file", "is not an application's folder"},
+        {"link", "is a link"},
+        {"other", "holds org.example.other, another application"},
+        {"missing", "No such file or directory"},
+    };
+    for (const auto& [name, says] : refused) {
+        SCOPED_TRACE(name);
+        const fs::path destination = elsewhere / name;
+        const auto [status, output] = lf::test::runCommand(
+            fmt::format("'{}' '{}' '{}' '{}'", LF_UPDATE_INSTALLER, update_.string(),
+                        destination.string(), (elsewhere / "backup").string()));
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_NE(output.find("refusing to replace " + destination.string()), std::string::npos)
+            << output;
+        EXPECT_NE(output.find(says), std::string::npos) << output;
+        EXPECT_FALSE(fs::exists(elsewhere / "backup"));
+        EXPECT_EQ(readText(update_ / "version"), "2.0") << "the update stays";
+    }
+    EXPECT_EQ(readText(elsewhere / "file"), "not an application");
+    EXPECT_TRUE(fs::is_symlink(elsewhere / "link"));
+    EXPECT_EQ(readText(elsewhere / "other" / "version"), "1.0");
+    EXPECT_FALSE(fs::exists(elsewhere / "missing"));
+    EXPECT_EQ(installedVersion(), "1.0");
 }
 
 TEST_F(InstallationTest, TheInstallerHelperGivesTheNewFolderTheOldOnesOwner) {

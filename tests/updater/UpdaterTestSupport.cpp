@@ -33,7 +33,7 @@ bool runIn(const fs::path& folder, const std::string& command) {
 }
 
 fs::path makeApplication(const fs::path& parent, const std::string& name,
-                         const std::string& version) {
+                         const std::string& version, const std::string& identifier) {
     const fs::path application = parent / name;
     fs::create_directories(application / "resources");
     writeFile(application / "layerflow", "#!/bin/sh\necho " + version + "\n");
@@ -41,6 +41,8 @@ fs::path makeApplication(const fs::path& parent, const std::string& name,
                                                    fs::perms::group_exec | fs::perms::others_read |
                                                    fs::perms::others_exec);
     writeFile(application / "resources" / "version.txt", version);
+    writeFile(application / "resources" / "Info.json",
+              nlohmann::json{{"CFBundleIdentifier", identifier}}.dump());
     fs::create_symlink("resources/version.txt", application / "version");
     return application;
 }

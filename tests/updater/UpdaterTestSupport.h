@@ -26,10 +26,14 @@ bool hasProgram(const std::string& program);
 // Runs `command` with the shell in `folder`; whether it exited with 0.
 bool runIn(const std::filesystem::path& folder, const std::string& command);
 
+inline const std::string kTestBundleIdentifier = "org.layerflow.layerflow";
+
 // A folder `name` in `parent` that looks like an installed application:
-// an executable "layerflow" printing `version` and a resources folder.
+// an executable "layerflow" printing `version` and a resources folder with
+// the property list naming the application `identifier`.
 std::filesystem::path makeApplication(const std::filesystem::path& parent, const std::string& name,
-                                      const std::string& version);
+                                      const std::string& version,
+                                      const std::string& identifier = kTestBundleIdentifier);
 
 // The text of a file, or empty.
 std::string readText(const std::filesystem::path& path);

@@ -8,8 +8,15 @@
 // itself, not taken from the caller, who could otherwise hand out any
 // owner with administrator rights. Exits with 0 once the new folder is in
 // place.
+//
+// With those rights it would replace anything it is given, so DESTINATION
+// must be a folder (not a link) holding an installed copy of the
+// application that SOURCE holds, by its bundle identifier; anything else
+// (a plain file, a link, another application, nothing) is refused with
+// status 1 before anything is touched.
 
 #include "updater/OMAUBundleReplacement.h"
+#include "updater/OMAUInstalledCopy.h"
 
 #include <fmt/format.h>
 
@@ -47,6 +54,11 @@ int main(int argc, char** argv) {
         fmt::print(stderr, "{}: the paths must be absolute, the backup beside the destination\n",
                    argv[0]);
         return 2;
+    }
+    if (lf::Status same = OMAUCheckSameApplication(source, destination); !same) {
+        fmt::print(stderr, "{}: refusing to replace {}: {}\n", argv[0], destination.string(),
+                   same.error().localizedDescription());
+        return 1;
     }
     if (OMAUStatusOf(backup)) {
         fmt::print(stderr, "{}: {} exists\n", argv[0], backup.string());
