@@ -12,18 +12,18 @@
 #include "flows/QFFlowPlugInManager.h"
 #include "platform/MainQueue.h"
 #include "support/TestSupport.h"
-#include "ui/shell/QFApplicationFlowHooks.h"
-#include "ui/shell/QFApplicationMenu.h"
-#include "ui/widgets/QFEtchedTextField.h"
 #include "ui/iconview/QFExportFlowController.h"
-#include "ui/shell/QFFlowStartController.h"
-#include "ui/window/QFFlowTitleView.h"
 #include "ui/iconview/QFIconView.h"
-#include "ui/widgets/QFPlaceholderView.h"
 #include "ui/recents/QFRecentsPopover.h"
 #include "ui/recents/QFRecentsStyle.h"
-#include "ui/window/QFResources.h"
+#include "ui/shell/QFApplicationFlowHooks.h"
+#include "ui/shell/QFApplicationMenu.h"
+#include "ui/shell/QFFlowStartController.h"
+#include "ui/widgets/QFEtchedTextField.h"
+#include "ui/widgets/QFPlaceholderView.h"
 #include "ui/widgets/QFSimpleImageView.h"
+#include "ui/window/QFFlowTitleView.h"
+#include "ui/window/QFResources.h"
 #include "ui/window/QFWindow.h"
 #include "ui/window/QFWindowButton.h"
 #include "ui/window/QFWindowTitleView.h"
@@ -305,6 +305,64 @@ TEST_F(FlowWindows, EscapeClearsTheSelectionBeforeItCancelsTheFlow) {
     QTest::keyClick(&icons, Qt::Key_Escape);
     EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] { return window.canStartAnything(); }));
     EXPECT_FALSE(fs::exists(out));
+}
+
+// Opens what the test puts in `answer` when the open panel is run.
+class AnsweringDocumentController final : public QFDocumentController {
+public:
+    std::vector<std::string> URLsFromRunningOpenPanel() override { return answer; }
+    std::vector<std::string> answer;
+};
+
+// The menu, shown once while the window is idle, finds Save and Cancel
+// disabled; its key equivalents, typed as the user types them, still work
+// once a flow shows: Escape cancels it (after clearing a selection), and
+// Ctrl+S saves the next.
+TEST_F(FlowWindows, KeyEquivalentsWorkWhateverTheMenuLastShowed) {
+    auto documents = std::make_shared<AnsweringDocumentController>();
+    documents->answer = {document("05-folders.psd")};
+    QFDocumentController::setShared(documents);
+    documents->openUntitledDocumentAndDisplay(true, nullptr);
+    QFFlowWindowController& window = onlyWindow();
+    QFApplicationMenu& menu = *window.menuButton()->menu();
+    window.menuButton()->showMenu();
+    ASSERT_TRUE(menu.isVisible());
+    EXPECT_FALSE(menu.itemWithAction(QFAction::SaveFlowOutput)->isEnabled());
+    EXPECT_FALSE(menu.itemWithAction(QFAction::CancelFlow)->isEnabled());
+    menu.hide();
+
+    // Types `key` into the view that has the focus in the active window.
+    const auto type = [&](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        window.window()->activateWindow();
+        ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
+            QCoreApplication::processEvents();
+            return QApplication::activeWindow() == window.window();
+        }));
+        QWidget* focus = window.window()->focusWidget();
+        QTest::keyClick(focus ? focus : window.window(), static_cast<Qt::Key>(key), modifiers);
+    };
+    // File › Open… by its key.
+    const auto openDocument = [&]() -> QFExportFlowController& {
+        type(Qt::Key_O, Qt::ControlModifier);
+        QFExportFlowController& view = readyFlowView();
+        view.iconView()->setFocus();
+        return view;
+    };
+
+    QFExportFlowController& view = openDocument();
+    type(Qt::Key_Right);
+    EXPECT_EQ(view.iconView()->selectedIndexes(), std::vector<size_t>{0});
+    type(Qt::Key_Escape);
+    EXPECT_TRUE(view.iconView()->selectedIndexes().empty());
+    EXPECT_FALSE(window.canStartAnything());
+    type(Qt::Key_Escape);
+    EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] { return window.canStartAnything(); }));
+
+    openDocument();
+    type(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(panels, 1);
+    answerQuestion(false);
+    EXPECT_FALSE(entries(out).empty());
 }
 
 // Where `view` lies on the screen.

@@ -5,6 +5,8 @@
 #include "ui/window/QFResources.h"
 #include "ui/window/QFWindow.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -99,6 +101,16 @@ void QFApplicationMenu::validate() {
         QFValidateMenuItem(chain, *item);
 }
 
+void QFApplicationMenu::validateItemsWithShortcut(QKeyCombination key) {
+    const QKeySequence pressed(key);
+    QFResponderChain chain;
+    for (QAction* item : actionItems()) {
+        if (item->shortcut() != pressed) continue;
+        if (chain.empty()) chain = chain_();
+        QFValidateMenuItem(chain, *item);
+    }
+}
+
 void QFApplicationMenu::trigger(QAction& item) {
     const QFResponderChain chain = chain_();
     QFValidateMenuItem(chain, item);
@@ -128,6 +140,17 @@ QFApplicationMenuButton::QFApplicationMenuButton(QFWindow& window, QFApplication
     }
     connect(this, &QAbstractButton::clicked, this, &QFApplicationMenuButton::showMenu);
     window.setMenuWindowButton(this);
+    // A key is offered to the focused view before the shortcuts see it.
+    qApp->installEventFilter(this);
+}
+
+bool QFApplicationMenuButton::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* view = qobject_cast<QWidget*>(watched);
+        if (view && view->window() == window())
+            menu_->validateItemsWithShortcut(static_cast<QKeyEvent*>(event)->keyCombination());
+    }
+    return QFWindowButton::eventFilter(watched, event);
 }
 
 void QFApplicationMenuButton::showMenu() {

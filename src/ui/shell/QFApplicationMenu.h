@@ -5,9 +5,13 @@
 //
 // Each item names an action (QFActionResponder.h) that travels the
 // window's responder chain: the content controller, the window controller,
-// the application, its delegate. Before the menu shows, and before a key
-// equivalent fires, each item is validated along that chain, so items no
-// link can perform are disabled and links may retitle theirs.
+// the application, its delegate. Before the menu shows, and as a key
+// equivalent is pressed, before the window's shortcuts take it, each item
+// concerned is validated along that chain, so items no link can perform
+// are disabled (their keys go on to the focused view) and links may
+// retitle theirs. What the chain can do changes without the menu hearing
+// of it: an item disabled while the window was idle works again once a
+// flow shows.
 //
 // Threads: main thread only.
 
@@ -34,6 +38,8 @@ public:
     QList<QAction*> actionItems() const;
     // Validates every item along the chain.
     void validate();
+    // Validates the items whose key equivalent is `key`.
+    void validateItemsWithShortcut(QKeyCombination key);
     // Validates the item, then performs its action when it is enabled.
     void trigger(QAction& item);
 
@@ -58,6 +64,10 @@ public:
     QFApplicationMenu* menu() const { return menu_; }
     // Opens the menu under the button.
     void showMenu();
+
+protected:
+    // Validates the items of a key as it reaches a view of the window.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QFApplicationMenu* menu_;
