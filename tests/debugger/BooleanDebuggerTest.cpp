@@ -7,6 +7,9 @@
 // The operation runs on a worker behind a counter of the stages that
 // entered and returned, so a test sees where the worker waits; the test's
 // thread is the main thread and drains the main queue while it looks.
+// Every wait gives up after a few seconds, so broken stepping fails the
+// test instead of holding it; a worker that stays stopped is left behind
+// with everything it uses.
 
 #include "GeometryTestSupport.h"
 #include "debugger/QFBooleanDebugger.h"
@@ -19,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 using namespace geometry_test;
@@ -78,6 +82,25 @@ private:
     std::shared_ptr<VKBooleanDebugger> debugger_;
 };
 
+// Far longer than any step takes, even under a sanitizer.
+constexpr auto kPatience = std::chrono::seconds(5);
+
+bool runUntil(const std::function<bool()>& done) {
+    return lf::MainQueue::shared()->runUntil(done, kPatience);
+}
+
+// Joins `worker` once `finished`, or leaves it behind when it does not
+// finish in time: it may then be stopped for good, and joining it would
+// hang the tests.
+bool joinWhenFinished(std::thread& worker, const std::atomic<bool>& finished) {
+    if (!runUntil([&] { return finished.load(); })) {
+        worker.detach();
+        return false;
+    }
+    worker.join();
+    return true;
+}
+
 const auto kSquare = compound({rectangle(0, 0, 100, 100)});
 const auto kCircle = compound({circle({100, 50}, 30)});
 
@@ -108,11 +131,11 @@ protected:
 
     // Runs the operations one after another on a worker.
     void start(std::vector<int> operations) {
-        worker_ = std::thread([this, operations] {
+        worker_ = std::thread([run = run, operations] {
             for (int operation : operations)
-                results.push_back(kSquare->compoundPathByPerformingOperation(
-                    VKBooleanOperation(operation), *kCircle, counter.get()));
-            finished = true;
+                run->results.push_back(kSquare->compoundPathByPerformingOperation(
+                    VKBooleanOperation(operation), *kCircle, &run->counter));
+            run->finished = true;
         });
     }
 
@@ -120,18 +143,18 @@ protected:
     // n-th stage and has not returned from it. The start of an operation is
     // shown on the main thread before its stop: that is waited for too.
     bool waitsAtStop(int n) {
-        auto mainQueue = lf::MainQueue::shared();
-        mainQueue->runUntil([&] { return counter->entered >= n || finished; });
-        mainQueue->runUntil([&] {
-            return debugger->canvas()->visualBooleanPaths().size() == size_t(counter->operations) ||
-                   !debugger->isDebugging() || finished;
+        const StageCounter& counter = run->counter;
+        runUntil([&] { return counter.entered >= n || run->finished; });
+        runUntil([&] {
+            return debugger->canvas()->visualBooleanPaths().size() == size_t(counter.operations) ||
+                   !debugger->isDebugging() || run->finished;
         });
-        return counter->entered == n && counter->returned == n - 1;
+        return counter.entered == n && counter.returned == n - 1;
     }
 
     void finishOperations() {
-        EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] { return finished.load(); }));
-        worker_.join();
+        EXPECT_TRUE(joinWhenFinished(worker_, run->finished))
+            << "the worker is still stopped at stage " << run->counter.entered;
     }
 
     void press(Qt::KeyboardModifiers modifiers, int key = Qt::Key_Return) {
@@ -139,10 +162,16 @@ protected:
         QApplication::sendEvent(debugger->window(), &event);
     }
 
+    // What the worker touches, kept alive by the worker too.
+    struct Run {
+        explicit Run(std::shared_ptr<QFBooleanDebugger> debugger) : counter(std::move(debugger)) {}
+        StageCounter counter;
+        std::vector<std::shared_ptr<VKCompoundPath>> results;
+        std::atomic<bool> finished = false;
+    };
+
     std::shared_ptr<QFBooleanDebugger> debugger = std::make_shared<QFBooleanDebugger>();
-    std::unique_ptr<StageCounter> counter = std::make_unique<StageCounter>(debugger);
-    std::vector<std::shared_ptr<VKCompoundPath>> results;
-    std::atomic<bool> finished = false;
+    std::shared_ptr<Run> run = std::make_shared<Run>(debugger);
 
 private:
     std::thread worker_;
@@ -161,8 +190,8 @@ TEST_F(QFBooleanDebuggerStepping, EachStepLetsOneStopPass) {
         debugger->nextStepButton()->click();
     }
     finishOperations();
-    expectSameResult(*results.at(0), *kSquare->compoundPathByPerformingOperation(
-                                         VKBooleanOperationSubtract, *kCircle));
+    expectSameResult(*run->results.at(0), *kSquare->compoundPathByPerformingOperation(
+                                              VKBooleanOperationSubtract, *kCircle));
 
     EXPECT_TRUE(debugger->currentVisualBooleanPath()->isFinished());
     EXPECT_FALSE(debugger->nextStepButton()->isEnabled()) << "no step without an operation";
@@ -199,7 +228,7 @@ TEST_F(QFBooleanDebuggerStepping, ClosingTheWindowReleasesTheWorkerAndSilencesLa
     debugger->window()->close();
     finishOperations();
     EXPECT_FALSE(debugger->isDebugging());
-    EXPECT_EQ(counter->returned, stages);
+    EXPECT_EQ(run->counter.returned, stages);
     EXPECT_TRUE(log.lines().empty());
     EXPECT_FALSE(debugger->currentVisualBooleanPath()->isFinished())
         << "later stages are not recorded";
@@ -233,7 +262,7 @@ TEST_F(QFBooleanDebuggerStepping, ReturnStepsAndItsModifiersDoMore) {
     press(Qt::ControlModifier);  // runs on to the end
     EXPECT_FALSE(debugger->nextStepButton()->isEnabled());
     finishOperations();
-    EXPECT_EQ(counter->returned, stages);
+    EXPECT_EQ(run->counter.returned, stages);
     EXPECT_TRUE(debugger->currentVisualBooleanPath()->isFinished());
 }
 
@@ -247,23 +276,21 @@ TEST_F(QFBooleanDebuggerStepping, AnUnknownOperationHasNoName) {
     ASSERT_TRUE(waitsAtStop(2));
     debugger->nextStep();
     finishOperations();
-    EXPECT_TRUE(results.at(0)->paths().empty());
+    EXPECT_TRUE(run->results.at(0)->paths().empty());
 }
 
 TEST_F(QFBooleanDebuggerStepping, TheOperationKeepsItsDebuggerAliveWhileItCallsIt) {
-    std::atomic<bool> done = false;
-    std::thread worker([&, debugger = debugger] {
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread worker([done, debugger = debugger] {
         kSquare->compoundPathByPerformingOperation(VKBooleanOperationAdd, *kCircle, debugger);
-        done = true;
+        *done = true;
     });
-    lf::MainQueue::shared()->runUntil(
-        [&] { return debugger->currentVisualBooleanPath() != nullptr; });
+    runUntil([&] { return debugger->currentVisualBooleanPath() != nullptr; });
     const std::weak_ptr<QFBooleanDebugger> weak = debugger;
     debugger->window()->close();
     debugger.reset();
-    counter.reset();
-    EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] { return done.load(); }));
-    worker.join();
+    run.reset();
+    ASSERT_TRUE(joinWhenFinished(worker, *done)) << "closing the window releases the operation";
     EXPECT_TRUE(weak.expired());
 }
 
