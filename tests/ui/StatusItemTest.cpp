@@ -1,12 +1,15 @@
 // The tray item's detection behind its semaphore of count 1, with an
-// editor that takes 500 ms to answer, and its menu lines.
+// editor that takes 500 ms to answer, and its menu lines: the editor's
+// document, and the application's own.
 
 #include "AppTestSupport.h"
 #include "platform/MainQueue.h"
-#include "ui/window/QFResources.h"
 #include "ui/shell/QFStatusItemView.h"
+#include "ui/window/QFResources.h"
 
+#include <QApplication>
 #include <QMenu>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -98,6 +101,28 @@ TEST_F(StatusItem, MenuLinesTellWhatWasFound) {
     EXPECT_EQ(view.menuItemForPSD()->text(), text("ps-menu.ps-not-running.title"));
     view.menuWillOpen();
     EXPECT_EQ(view.menuItemForPSD()->text(), text("ps-menu.ps-not-running.title"));
+}
+
+// With every window closed the application runs on; the item's menu opens
+// a new window and ends the application, whatever the editor does.
+TEST_F(StatusItem, TheMenuOpensANewWindowAndQuits) {
+    QFPhotoshopBridge::setShared(nullptr);
+    view.menuWillOpen();
+    for (QAction* item : {view.menuItemForNewWindow(), view.menuItemForQuitting()})
+        EXPECT_TRUE(item->isVisible() && item->isEnabled()) << item->text().toStdString();
+
+    view.menuItemForNewWindow()->trigger();
+    ASSERT_EQ(app.documents->untitled.size(), 1u);
+    EXPECT_TRUE(app.documents->untitled[0]->windowControllers().front()->window()->isVisible());
+
+    // Quit ends the application's event loop (the timer only keeps a
+    // failure from hanging the tests).
+    QTimer::singleShot(0, view.menuItemForQuitting(), &QAction::trigger);
+    QTimer stuck;
+    stuck.setSingleShot(true);
+    QObject::connect(&stuck, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    stuck.start(10'000);
+    EXPECT_EQ(QApplication::exec(), 0);
 }
 
 }  // namespace

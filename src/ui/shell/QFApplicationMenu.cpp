@@ -28,8 +28,7 @@ QFApplicationMenu::QFApplicationMenu(ChainProvider chain, QWidget* parent)
     const QFApplicationDelegate* delegate = QFApplication::shared().delegate();
     updates->setVisible(delegate && delegate->isCheckForUpdatesMenuItemVisible());
     application->addSeparator();
-    addItem(*application, QStringLiteral("Quit %1").arg(product), QFAction::Terminate,
-            QKeySequence::Quit);
+    addItem(*application, quitTitle(), QFAction::Terminate, QKeySequence::Quit);
 
     QMenu* file = addSubmenu(QStringLiteral("File"));
     addItem(*file, QStringLiteral("Open…"), QFAction::OpenFilesForFlow, QKeySequence::Open);
@@ -56,6 +55,11 @@ QFApplicationMenu::QFApplicationMenu(ChainProvider chain, QWidget* parent)
     addItem(*help, QStringLiteral("Send Feedback…"), QFAction::SendFeedback);
 
     connect(this, &QMenu::aboutToShow, this, &QFApplicationMenu::validate);
+}
+
+QString QFApplicationMenu::quitTitle() {
+    return QStringLiteral("Quit %1").arg(
+        QString::fromStdString(QFResources::shared()->productName()));
 }
 
 QMenu* QFApplicationMenu::addSubmenu(const QString& title) {

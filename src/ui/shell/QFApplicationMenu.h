@@ -32,6 +32,9 @@ public:
 
     explicit QFApplicationMenu(ChainProvider chain, QWidget* parent = nullptr);
 
+    // "Quit" and the product's name, as the tray item's menu says it too.
+    static QString quitTitle();
+
     // The item that sends `action`, or null.
     QAction* itemWithAction(std::string_view action) const;
     // Every item, submenus included, that sends an action.

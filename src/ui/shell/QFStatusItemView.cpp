@@ -5,9 +5,11 @@
 #include "platform/MainQueue.h"
 #include "ui/shell/QFApplication.h"
 #include "ui/shell/QFApplicationDelegate.h"
+#include "ui/shell/QFApplicationMenu.h"
+#include "ui/shell/QFDocumentController.h"
 #include "ui/shell/QFPhotoshopBridge.h"
-#include "ui/window/QFResources.h"
 #include "ui/shell/QFWorkspace.h"
+#include "ui/window/QFResources.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -62,6 +64,13 @@ QFStatusItemView::QFStatusItemView(QObject* parent) : QObject(parent), menu_(new
     menuItemForOpening_ = menu_->addAction(QFLocalizedString("ps-menu.open-active-psd.title"));
     menuItemForOpening_->setVisible(false);
     connect(menuItemForOpening_, &QAction::triggered, this, [this] { openActivePSD(); });
+    menu_->addSeparator();
+    menuItemForNewWindow_ = menu_->addAction(QStringLiteral("New Window"));
+    connect(menuItemForNewWindow_, &QAction::triggered, this,
+            [] { QFDocumentController::shared().openUntitledDocumentAndDisplay(true, nullptr); });
+    menuItemForQuitting_ = menu_->addAction(QFApplicationMenu::quitTitle());
+    connect(menuItemForQuitting_, &QAction::triggered, this,
+            [] { QFApplication::shared().performAction(QFAction::Terminate); });
     connect(menu_, &QMenu::aboutToShow, this, [this] { menuWillOpen(); });
     connect(menu_, &QMenu::aboutToHide, this, [this] { menuDidClose(); });
 }

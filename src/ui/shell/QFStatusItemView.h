@@ -14,8 +14,10 @@
 // the main queue.
 //
 // Menu lines: the document's file name (for a ".psd" file) and "open", or
-// a line saying that the editor has no such document or does not run.
-// A left click shows the menu; a middle click, or a left click with
+// a line saying that the editor has no such document or does not run;
+// then New Window and Quit, since the application runs on without windows
+// and the item is then the one way to reach it. A left click shows the
+// menu; a middle click, or a left click with
 // Control, Alt or Meta held, opens the document directly (the alert sound
 // when there is none).
 //
@@ -83,6 +85,8 @@ public:
     QMenu* menu() const { return menu_; }
     QAction* menuItemForPSD() const { return menuItemForPSD_; }
     QAction* menuItemForOpening() const { return menuItemForOpening_; }
+    QAction* menuItemForNewWindow() const { return menuItemForNewWindow_; }
+    QAction* menuItemForQuitting() const { return menuItemForQuitting_; }
 
 private:
     // Shared with the queued query, which may outlive the view.
@@ -98,6 +102,8 @@ private:
     QMenu* menu_;
     QAction* menuItemForPSD_;
     QAction* menuItemForOpening_;
+    QAction* menuItemForNewWindow_;
+    QAction* menuItemForQuitting_;
     QPointer<QSystemTrayIcon> statusItem_;
     Look look_ = Look::Normal;
 };
