@@ -32,7 +32,7 @@ BNRenderNodePtr QFBlendGradientOverlay(const OMPSDGradientOverlayEffect& effect,
                                        const BNRenderNodePtr& background, const OMPSDLayer& layer) {
     // Laid out in the shape's own bounds: a feathered mask does not widen
     // the gradient.
-    return blendFill(effect.fill().get(), QFEffectGradientBoundsUnfeathered(layer), effect,
+    return blendFill(effect.fill().get(), QFLayerGradientBoundsUnfeathered(layer), effect,
                      background, layer);
 }
 

@@ -45,7 +45,7 @@ BNRenderNodePtr strokePaint(const OMPSDStrokeEffect& effect, Band band,
                 std::make_shared<QFGradientProvider>(gradient.gradient(), gradient.isReversed())));
         // A gradient spans the band: an inside band lies within the layer's
         // bounds, the others reach the band's whole width beyond them.
-        bounds = QFEffectGradientBounds(layer);
+        bounds = QFLayerGradientBounds(layer);
         if (band.position != VKStrokePositionInside && band.width > 0)
             bounds = VKRectInset(bounds, -band.width, -band.width);
     }

@@ -102,7 +102,7 @@ BNRenderNodePtr QFVectorStrokeFillNode(const OMPSDLayer& layer) {
 BNRenderNodePtr QFVectorFillContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr&) {
     auto fill = layer.vectorFill();
     if (!fill) return nullptr;
-    return shapePaint(*fill, layer, [&] { return QFLayerShapeBounds(layer); });
+    return shapePaint(*fill, layer, [&] { return QFLayerGradientBounds(layer); });
 }
 
 BNRenderNodePtr QFVectorStrokeContentBuilder(const OMPSDLayer& layer, const BNRenderNodePtr&) {

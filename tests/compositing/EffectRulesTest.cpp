@@ -246,6 +246,41 @@ TEST(EffectRules, GradientsAreLaidOutInTheBoxOfThePixelsAtLeastHalfCovered) {
     EXPECT_EQ(linear.off, 0) << linear.firstOff;
 }
 
+TEST(EffectRules, AShapesGradientSpansTheBoxOfItsControlPoints) {
+    // A tongue in a 256 pixel document: straight along its top (y 139.1)
+    // and bottom (186.2), its sides bulging out to 107.71875 and 140.6875,
+    // their handles to 106.5 and 141.9. A linear overlay at 20 degrees and
+    // 50 percent: laid out in the box of the control points (half width
+    // 17.7), it reaches 8 across and 3 up, from (116, 165) to (132, 159);
+    // the curves' box (half width 16.484375) would give 2.9999, cut to 2.
+    const double side = 256, top = 139.1, bottom = 186.2;
+    // A knot at (x, y) with one handle level with it at handleX, on the
+    // segment before the knot or after it.
+    auto handleBefore = [&](double x, double y, double handleX) {
+        OMPSDPoint anchor{x / side, y / side}, handle{handleX / side, y / side};
+        return VectorMaskKnot{handle, anchor, anchor};
+    };
+    auto handleAfter = [&](double x, double y, double handleX) {
+        OMPSDPoint anchor{x / side, y / side}, handle{handleX / side, y / side};
+        return VectorMaskKnot{anchor, anchor, handle};
+    };
+    auto document = makeShapeDocument(
+        int(side),
+        curvedVectorMaskBlock(
+            {{1,
+              {handleBefore(111.375, top, 106.5), handleAfter(137.05, top, 141.9),
+               handleBefore(137.05, bottom, 141.9), handleAfter(111.375, bottom, 106.5)}}}));
+    ASSERT_TRUE(document);
+    auto overlay = made<OMPSDGradientOverlayEffect>(
+        [](auto& e) { e.setFill(blackToWhiteFill(OMPSDGradientStyleLinear, 20, 0.5)); });
+    Comparison linear = opaquePixelsAgainst(
+        *overlay, *document->layers().front(),
+        BNLinearGradientNode::create({116, 165}, {132, 159}, blackToWhiteProvider(), false),
+        VKRectMake(100, 130, 50, 64));
+    EXPECT_GE(linear.opaque, 30 * 45);
+    EXPECT_EQ(linear.off, 0) << linear.firstOff;
+}
+
 TEST(EffectRules, ChokeBlurRampAndLimitToThePixel) {
     SquareDocument square = makeSquare();
     auto shadow = [](double size, double spread, std::shared_ptr<const OMPSDContour> contour) {

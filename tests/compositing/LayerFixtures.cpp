@@ -96,10 +96,24 @@ std::shared_ptr<OMPSDLayer> LayerBlueprint::make(
 std::vector<uint8_t> vectorMaskBlock(
     const std::vector<std::pair<uint16_t, std::vector<OMPSDPoint>>>& polygons, bool initiallyFilled,
     uint16_t fillRule) {
+    std::vector<std::pair<uint16_t, std::vector<VectorMaskKnot>>> curves;
+    for (const auto& [operation, points] : polygons) {
+        std::vector<VectorMaskKnot> knots;
+        for (const OMPSDPoint& p : points)
+            knots.push_back({p, p, p});
+        curves.emplace_back(operation, std::move(knots));
+    }
+    return curvedVectorMaskBlock(curves, initiallyFilled, fillRule);
+}
+
+std::vector<uint8_t> curvedVectorMaskBlock(
+    const std::vector<std::pair<uint16_t, std::vector<VectorMaskKnot>>>& curves,
+    bool initiallyFilled, uint16_t fillRule) {
     ByteWriter out;
     out.u32(3).u32(0);
-    auto fixed = [&](double value) {
-        out.u32(static_cast<uint32_t>(std::lround(value * 16777216.0)));
+    auto point = [&](OMPSDPoint p) {
+        for (double value : {p.y, p.x})
+            out.u32(static_cast<uint32_t>(std::lround(value * 16777216.0)));
     };
     auto pad = [&](size_t used) {
         for (size_t i = used; i < 26; ++i)
@@ -107,15 +121,14 @@ std::vector<uint8_t> vectorMaskBlock(
     };
     out.u16(8).u16(initiallyFilled ? 1 : 0);  // the initial fill rule record
     pad(4);
-    for (const auto& [operation, points] : polygons) {
-        out.u16(0).u16(static_cast<uint16_t>(points.size())).u16(operation).u16(fillRule);
+    for (const auto& [operation, knots] : curves) {
+        out.u16(0).u16(static_cast<uint16_t>(knots.size())).u16(operation).u16(fillRule);
         pad(8);
-        for (const OMPSDPoint& p : points) {
+        for (const VectorMaskKnot& knot : knots) {
             out.u16(2);  // an unlinked knot of a closed subpath
-            for (int i = 0; i < 3; ++i) {
-                fixed(p.y);
-                fixed(p.x);
-            }
+            point(knot.incoming);
+            point(knot.anchor);
+            point(knot.outgoing);
         }
     }
     return out.data();
@@ -228,6 +241,21 @@ SquareDocument makeSquareDocument(int side, int left, int right, int32_t globalA
     EXPECT_TRUE(document);
     if (!document) return {};
     return {*document, (*document)->layers().front()};
+}
+
+std::shared_ptr<OMPSDDocument> makeShapeDocument(
+    int side, std::vector<uint8_t> vectorMask,
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> blocks) {
+    lf::test::TestDocument built;
+    built.width = built.height = uint32_t(side);
+    lf::test::TestLayer shape;
+    for (int16_t id : {-1, 0, 1, 2})
+        shape.channels.push_back({id, 0, {}});
+    shape.blocks = {{"SoCo", solidColorBlock(0, 0, 0)}, {"vmsk", std::move(vectorMask)}};
+    shape.blocks.insert(shape.blocks.end(), blocks.begin(), blocks.end());
+    built.layers.push_back(shape);
+    auto document = OMPSDDocument::create(built.data());
+    return document ? *document : nullptr;
 }
 
 BNRenderNodePtr effectDrawnAlone(const OMPSDEffect& effect, const OMPSDLayer& layer,

@@ -67,6 +67,13 @@ struct LayerBlueprint {
 std::vector<uint8_t> vectorMaskBlock(
     const std::vector<std::pair<uint16_t, std::vector<OMPSDPoint>>>& polygons,
     bool initiallyFilled = false, uint16_t fillRule = 0);
+// The same of closed curves, each knot with its handles.
+struct VectorMaskKnot {
+    OMPSDPoint incoming, anchor, outgoing;
+};
+std::vector<uint8_t> curvedVectorMaskBlock(
+    const std::vector<std::pair<uint16_t, std::vector<VectorMaskKnot>>>& curves,
+    bool initiallyFilled = false, uint16_t fillRule = 0);
 // The bytes of a "SoCo" block of a colour fill (an "RGBC" colour of 0..255
 // values).
 std::vector<uint8_t> solidColorBlock(double red, double green, double blue);
@@ -115,6 +122,11 @@ struct SquareDocument {
 };
 SquareDocument makeSquareDocument(int side, int left, int right, int32_t globalAngle,
                                   std::vector<uint8_t> patternBlock = {});
+// A `side` by `side` document of one black shape: its vector mask block,
+// and other blocks (a stroke, alignment).
+std::shared_ptr<OMPSDDocument> makeShapeDocument(
+    int side, std::vector<uint8_t> vectorMask,
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> blocks = {});
 
 // A new effect of type `Effect` with `setup` done.
 template <typename Effect, typename Setup>

@@ -57,16 +57,7 @@ std::vector<std::shared_ptr<const VKPath>> fixed(const VKPath& path, const VKStr
 std::shared_ptr<OMPSDDocument> blackShape(
     std::vector<uint8_t> vectorMask,
     std::vector<std::pair<std::string, std::vector<uint8_t>>> blocks = {}) {
-    lf::test::TestDocument built;
-    built.width = built.height = 40;
-    lf::test::TestLayer shape;
-    for (int16_t id : {-1, 0, 1, 2})
-        shape.channels.push_back({id, 0, {}});
-    shape.blocks = {{"SoCo", solidColorBlock(0, 0, 0)}, {"vmsk", std::move(vectorMask)}};
-    shape.blocks.insert(shape.blocks.end(), blocks.begin(), blocks.end());
-    built.layers.push_back(shape);
-    auto document = OMPSDDocument::create(built.data());
-    return document ? *document : nullptr;
+    return makeShapeDocument(40, std::move(vectorMask), std::move(blocks));
 }
 
 VKStrokeStyle dashedStyle(VKStrokePosition position) {
@@ -115,6 +106,28 @@ TEST(QFVectorMaskPathBounds, AddsIntersectsAndPassesOverSubtractions) {
     EXPECT_TRUE(VKRectIsNull(QFVectorMaskPathBounds(mask({}), 10, 10)));
 }
 
+TEST(QFVectorMaskPathBounds, ControlPointsReachWhereTheHandlesStickOut) {
+    // In a 100 pixel document, a lens between (20, 50) and (60, 50) whose
+    // handles lie 40 above and below its ends: its curves reach 30 up and
+    // down, its control points 40. Its upper arch alone, open, with outer
+    // handles out at x 0 and 80: they shape nothing and do not count.
+    auto path = [](bool closed, OMPSDPoint firstIncoming, OMPSDPoint lastOutgoing) {
+        OMPSDPath lens;
+        lens.setOperation(1);
+        lens.setIsClosed(closed);
+        lens.setSegments({{firstIncoming, {0.2, 0.5}, {0.2, 0.1}, false},
+                          {{0.6, 0.1}, {0.6, 0.5}, lastOutgoing, false}});
+        return mask({lens});
+    };
+    OMPSDCompoundPath lens = path(true, {0.2, 0.9}, {0.6, 0.9}),
+                      arch = path(false, {0, 0.5}, {0.8, 0.5});
+    expectRect(QFVectorMaskPathBounds(lens, 100, 100), VKRectMake(20, 20, 40, 60));
+    expectRect(QFVectorMaskPathBounds(lens, 100, 100, QFPathBox::controlPoints),
+               VKRectMake(20, 10, 40, 80));
+    expectRect(QFVectorMaskPathBounds(arch, 100, 100, QFPathBox::controlPoints),
+               VKRectMake(20, 10, 40, 40));
+}
+
 TEST(QFLayerShapeBounds, PixelLayersFillLayersAndMasks) {
     LayerBlueprint pixel;
     pixel.rect = {2, 3, 12, 8};  // top, left, bottom, right
@@ -141,7 +154,7 @@ TEST(QFLayerShapeBounds, PixelLayersFillLayersAndMasks) {
     EXPECT_TRUE(VKRectIsNull(QFLayerMaskBounds(*fill.make())));
 }
 
-TEST(QFEffectGradientBounds, APixelLayerCountsItsPixelsAtLeastHalfCovered) {
+TEST(QFLayerGradientBounds, APixelLayerCountsItsPixelsAtLeastHalfCovered) {
     // A 6 by 4 layer at (10, 20) whose border pixels are covered 127 of
     // 255, its inner ones 128 and up: the box of the inner ones. The layer
     // is still sized by all its pixels.
@@ -152,14 +165,14 @@ TEST(QFEffectGradientBounds, APixelLayerCountsItsPixelsAtLeastHalfCovered) {
             fringed.pixels.push_back(
                 {0, 0, 0, uint8_t(x == 0 || x == 5 || y == 0 || y == 3 ? 127 : 128 + x)});
     auto layer = fringed.make();
-    expectRect(QFEffectGradientBounds(*layer), VKRectMake(11, 21, 4, 2));
-    expectRect(QFEffectGradientBoundsUnfeathered(*layer), VKRectMake(11, 21, 4, 2));
+    expectRect(QFLayerGradientBounds(*layer), VKRectMake(11, 21, 4, 2));
+    expectRect(QFLayerGradientBoundsUnfeathered(*layer), VKRectMake(11, 21, 4, 2));
     expectRect(QFLayerShapeBounds(*layer), VKRectMake(10, 20, 6, 4));
     // A faint layer with no pixel half covered keeps its whole rectangle.
     LayerBlueprint faint;
     faint.rect = fringed.rect;
     faint.colour = {0, 0, 0, 127};
-    expectRect(QFEffectGradientBounds(*faint.make()), VKRectMake(10, 20, 6, 4));
+    expectRect(QFLayerGradientBounds(*faint.make()), VKRectMake(10, 20, 6, 4));
 }
 
 TEST(QFVectorMaskPaths, GroupsSubpathsByOperation) {
