@@ -25,8 +25,9 @@ protected:
     void SetUp() override {
         LF_REQUIRE_INSTALLED(lf::test::hasProgram("tar") && lf::test::hasProgram("zip") &&
                                  lf::test::hasProgram("unzip") && lf::test::hasProgram("7z") &&
-                                 lf::test::hasProgram("bzip2"),
-                             "tar, zip, unzip, bzip2 and 7z");
+                                 lf::test::hasProgram("bzip2") && lf::test::hasProgram("gzip") &&
+                                 lf::test::hasProgram("prlimit"),
+                             "tar, zip, unzip, bzip2, gzip, 7z and prlimit");
         lf::test::makeApplication(source(), "layerflow.app", "2.0");
         fs::create_directories(download());
     }

@@ -33,6 +33,16 @@ std::string md5Of(const std::string& bytes) {
     return hex;
 }
 
+// Adds `length` bytes that do not compress to the application in `source`,
+// so that its archive is about that long.
+void addNoise(const fs::path& source, size_t length) {
+    std::mt19937 random(7);
+    std::string noise(length, '\0');
+    for (char& byte : noise)
+        byte = static_cast<char>(random());
+    lf::test::writeFile(source / "layerflow.app" / "noise", noise);
+}
+
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -387,13 +397,8 @@ TEST_F(EngineTest, ADownloadPastItsCapStopsAndLeavesNothing) {
     for (const auto& response : {lf::test::LocalHTTPServer::Response(), withoutLength}) {
         SCOPED_TRACE(response.withoutLength ? "without a length" : "with its length");
         const std::string md5 =
-            serveArchive("/layerflow.tgz", "2.0", response, [](const fs::path& source) {
-                std::mt19937 random(7);
-                std::string noise(3 << 20, '\0');
-                for (char& byte : noise)
-                    byte = static_cast<char>(random());
-                lf::test::writeFile(source / "layerflow.app" / "noise", noise);
-            });
+            serveArchive("/layerflow.tgz", "2.0", response,
+                         [](const fs::path& source) { addNoise(source, 3 << 20); });
         serveFeed("101", R"(length="1000" appcast:md5Sum=")" + md5 + R"(")");
         presenter_->panels.clear();
         auto engine = makeEngine();
@@ -405,21 +410,95 @@ TEST_F(EngineTest, ADownloadPastItsCapStopsAndLeavesNothing) {
     }
 }
 
-TEST_F(EngineTest, ALinkLeadingOutOfTheApplicationIsNotInstalled) {
-    // Within the download folder, but beside the application once installed.
-    const std::string md5 = serveArchive("/layerflow.tgz", "2.0", {}, [](const fs::path& source) {
-        fs::create_directories(source / "sibling");
-        fs::create_symlink("../sibling", source / "layerflow.app" / "x");
-    });
-    serveFeed("101", R"(appcast:md5Sum=")" + md5 + R"(")");
-    auto engine = makeEngine();
-    engine->checkForUpdates();
-    settle(engine);
-    ASSERT_TRUE(engine->statusController()) << "unpacked";
-    engine->statusController()->performAction();
-    EXPECT_TRUE(presenter_->showed("An error occurred during installation."));
+TEST_F(EngineTest, TheDownloadCapsHoldToTheByte) {
+    // The feed's length and a mebibyte more: an archive that long is
+    // taken, one a byte longer is not.
+    const std::string md5 = serveArchive("/layerflow.tgz", "2.0", {},
+                                         [](const fs::path& source) { addNoise(source, 3 << 19); });
+    const uint64_t length = fs::file_size(folder_ / "archive.tgz");
+    for (const uint64_t stated : {length - (1 << 20), length - (1 << 20) - 1}) {
+        SCOPED_TRACE(stated);
+        serveFeed("101", fmt::format(R"(length="{}" appcast:md5Sum="{}")", stated, md5));
+        presenter_->panels.clear();
+        auto engine = makeEngine();
+        engine->checkForUpdates();
+        settle(engine);
+        const bool taken = stated + (1 << 20) == length;
+        EXPECT_EQ(presenter_->showed("An error occurred while trying to download the file."),
+                  !taken);
+        EXPECT_EQ(engine->isUpdateInProgress(), taken) << "ready to install";
+    }
+
+    // Without a length in the feed, 2 GiB: a server announcing one byte
+    // more is stopped before it sends anything; one announcing exactly that
+    // is let through (and fails here as it sends less).
+    for (const uint64_t announced : {uint64_t{2} << 30, (uint64_t{2} << 30) + 1}) {
+        SCOPED_TRACE(announced);
+        lf::test::LocalHTTPServer::Response huge = lf::test::LocalHTTPServer::Response::with("x");
+        huge.announcedLength = announced;
+        server_.serve("/huge.tgz", huge);
+        serveFeed("101", R"(appcast:md5Sum="00000000000000000000000000000000")", "/huge.tgz");
+        lf::LogCapture log;
+        auto engine = makeEngine();
+        engine->checkForUpdates();
+        settle(engine);
+        EXPECT_TRUE(presenter_->showed("An error occurred while trying to download the file."));
+        EXPECT_EQ(log.contains("Maximum file size exceeded"), announced > (uint64_t{2} << 30));
+    }
+}
+
+TEST_F(EngineTest, ASignedArchiveIsStillLoadedOverHTTPSOnly) {
+    // The signature would vouch for the archive wherever it came from; it
+    // is refused all the same when a redirect leads it to plain http.
+    lf::test::LocalHTTPServer plain;
+    serveArchive("/layerflow.tgz", "2.0", {}, {}, &plain);
+    const std::string archive = readText(folder_ / "archive.tgz");
+    server_.serve("/direct.tgz", lf::test::LocalHTTPServer::Response::with(archive));
+    lf::test::LocalHTTPServer::Response redirect =
+        lf::test::LocalHTTPServer::Response::with("", 302);
+    redirect.headers = {"Location: " + plain.url("/layerflow.tgz")};
+    server_.serve("/redirected.tgz", redirect);
+    const std::string signature = lf::test::signWithTestKey(archive);
+    const nlohmann::json info = {
+        {"AUExpectsDSASignature", true},
+        {"AUPublicDSAKey", readText(fs::path(LF_UPDATER_TEST_DATA) / "test-dsa-public.pem")}};
+    for (const char* path : {"/direct.tgz", "/redirected.tgz"}) {
+        SCOPED_TRACE(path);
+        serveFeed("101", fmt::format(R"(appcast:dsaSignature="{}")", signature), path);
+        presenter_->panels.clear();
+        lf::LogCapture log;
+        auto engine = makeEngine(info);
+        engine->checkForUpdates();
+        settle(engine);
+        const bool secure = std::string(path) == "/direct.tgz";
+        EXPECT_EQ(engine->isUpdateInProgress(), secure) << "ready to install";
+        EXPECT_EQ(log.contains("is refused"), !secure);
+    }
+    EXPECT_TRUE(plain.requests().empty());
     EXPECT_EQ(installedVersion(), "1.0");
-    EXPECT_TRUE(relaunches_.empty());
+}
+
+TEST_F(EngineTest, ALinkLeadingOutOfTheApplicationIsNotInstalled) {
+    // Within the download folder, but beside the application once installed;
+    // or back into it by its name, which the installed folder need not have.
+    for (const char* target : {"../sibling", "../layerflow.app/resources/version.txt"}) {
+        SCOPED_TRACE(target);
+        const std::string md5 =
+            serveArchive("/layerflow.tgz", "2.0", {}, [target](const fs::path& source) {
+                fs::create_directories(source / "sibling");
+                fs::create_symlink(target, source / "layerflow.app" / "x");
+            });
+        serveFeed("101", R"(appcast:md5Sum=")" + md5 + R"(")");
+        presenter_->panels.clear();
+        auto engine = makeEngine();
+        engine->checkForUpdates();
+        settle(engine);
+        ASSERT_TRUE(engine->statusController()) << "unpacked";
+        engine->statusController()->performAction();
+        EXPECT_TRUE(presenter_->showed("An error occurred during installation."));
+        EXPECT_EQ(installedVersion(), "1.0");
+        EXPECT_TRUE(relaunches_.empty());
+    }
 }
 
 TEST_F(EngineTest, AnArchiveWithoutOneClearApplicationIsNotInstalled) {

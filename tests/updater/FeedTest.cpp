@@ -183,8 +183,11 @@ TEST(OMAUAppcast, FetchesFromAServerWithTheUpdatersUserAgent) {
 
 TEST(RSS, FeedsLoadOnlyOverTrustedConnections) {
     // Refused before anything is connected: the name does not even resolve.
-    for (const char* url : {"http://updates.example.invalid/appcast.xml", "file:///etc/hostname",
-                            "ftp://127.0.0.1/appcast.xml", "127.0.0.1/appcast.xml"}) {
+    // A name that begins like this computer's is another computer.
+    for (const char* url :
+         {"http://updates.example.invalid/appcast.xml", "file:///etc/hostname",
+          "ftp://127.0.0.1/appcast.xml", "127.0.0.1/appcast.xml",
+          "http://localhost.example.com/appcast.xml", "http://127.0.0.1.example.invalid/"}) {
         lf::Result<RSS> refused = RSS::withURL(url, true);
         ASSERT_FALSE(refused) << url;
         EXPECT_EQ(refused.error().code, lf::kURLErrorAppTransportSecurityRequiresSecureConnection)
@@ -206,6 +209,13 @@ TEST(RSS, FeedsLoadOnlyOverTrustedConnections) {
     ASSERT_FALSE(redirected);
     EXPECT_EQ(redirected.error().code, lf::kURLErrorAppTransportSecurityRequiresSecureConnection);
     EXPECT_TRUE(plain.requests().empty());
+
+    // A certificate for another host name is refused, though trusted.
+    LocalHTTPServer elsewhere(LocalHTTPServer::Scheme::https,
+                              lf::test::TestCertificate::forAnotherHost());
+    elsewhere.serve("/appcast.xml", LocalHTTPServer::Response::with(feed("")));
+    EXPECT_FALSE(RSS::withURL(elsewhere.url("/appcast.xml"), true));
+    EXPECT_TRUE(elsewhere.requests().empty());
 
     // A certificate that no trusted authority vouches for is refused.
     lf::test::ScopedEnvironment systemAuthorities("SSL_CERT_FILE", std::nullopt);

@@ -1,7 +1,5 @@
 #include "LocalHTTPServer.h"
 
-#include "TestCertificate.h"
-
 #include <algorithm>
 #include <arpa/inet.h>
 #include <csignal>
@@ -75,9 +73,8 @@ std::string headerValue(const std::string& request, const std::string& name) {
 
 }  // namespace
 
-LocalHTTPServer::LocalHTTPServer(Scheme scheme) : scheme_(scheme) {
+LocalHTTPServer::LocalHTTPServer(Scheme scheme, const TestCertificate& identity) : scheme_(scheme) {
     if (scheme_ == Scheme::https) {
-        const TestCertificate& identity = TestCertificate::shared();
         tls_ = {SSL_CTX_new(TLS_server_method()), SSL_CTX_free};
         if (!tls_ || SSL_CTX_use_certificate(tls_.get(), identity.certificate) != 1 ||
             SSL_CTX_use_PrivateKey(tls_.get(), identity.key) != 1)
@@ -153,7 +150,8 @@ void LocalHTTPServer::answer(Connection& connection) {
     std::string head =
         "HTTP/1.1 " + std::to_string(response.status) + " X\r\nConnection: close\r\n";
     if (!response.withoutLength)
-        head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
+        head += "Content-Length: " +
+                std::to_string(response.announcedLength.value_or(response.body.size())) + "\r\n";
     for (const auto& header : response.headers)
         head += header + "\r\n";
     connection.sendAll(head + "\r\n");

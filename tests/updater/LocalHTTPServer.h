@@ -2,7 +2,10 @@
 // A small HTTP server on 127.0.0.1 for the updater's tests: it answers
 // GET requests from a table of paths, one connection at a time on a thread
 // of its own, and remembers what each request asked and sent. It speaks
-// plain http, or https with the tests' own certificate (TestCertificate.h).
+// plain http, or https with one of the tests' own certificates
+// (TestCertificate.h).
+
+#include "TestCertificate.h"
 
 #include <atomic>
 #include <map>
@@ -12,8 +15,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-struct ssl_ctx_st;
 
 namespace lf::test {
 
@@ -34,6 +35,8 @@ public:
         bool withoutLength = false;
         // Send only this many bytes of the body, then close.
         std::optional<size_t> cutAfter;
+        // The Content-Length sent in place of the body's own.
+        std::optional<uint64_t> announcedLength;
     };
     struct Request {
         std::string path;
@@ -42,7 +45,8 @@ public:
 
     enum class Scheme { http, https };
 
-    explicit LocalHTTPServer(Scheme scheme = Scheme::http);
+    explicit LocalHTTPServer(Scheme scheme = Scheme::http,
+                             const TestCertificate& identity = TestCertificate::shared());
     ~LocalHTTPServer();
     LocalHTTPServer(const LocalHTTPServer&) = delete;
     LocalHTTPServer& operator=(const LocalHTTPServer&) = delete;
@@ -59,7 +63,7 @@ private:
 
     const Scheme scheme_;
     // The TLS context of an https server.
-    std::unique_ptr<ssl_ctx_st, void (*)(ssl_ctx_st*)> tls_{nullptr, nullptr};
+    std::unique_ptr<SSL_CTX, void (*)(SSL_CTX*)> tls_{nullptr, nullptr};
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     // Listing the tests needs no display.
     if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
-    ::setenv("SSL_CERT_FILE", lf::test::TestCertificate::shared().authorityFile.c_str(), 1);
+    ::setenv("SSL_CERT_FILE", lf::test::TestCertificate::authorityFile().c_str(), 1);
     lf::MainQueue::shared()->bindToCurrentThread();
     QApplication application(argc, argv);
     const int result = RUN_ALL_TESTS();

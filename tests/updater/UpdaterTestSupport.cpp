@@ -2,9 +2,13 @@
 
 #include "support/TestSupport.h"
 
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -52,6 +56,24 @@ std::string readText(const fs::path& path) {
     std::stringstream text;
     text << file.rdbuf();
     return text.str();
+}
+
+std::string signWithTestKey(const std::string& bytes) {
+    FILE* keyFile = std::fopen(LF_UPDATER_TEST_DATA "/test-dsa-private.pem", "r");
+    EVP_PKEY* key = PEM_read_PrivateKey(keyFile, nullptr, nullptr, nullptr);
+    std::fclose(keyFile);
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    size_t length = 0;
+    EVP_DigestSignInit(context, nullptr, EVP_sha256(), nullptr, key);
+    EVP_DigestSignUpdate(context, bytes.data(), bytes.size());
+    EVP_DigestSignFinal(context, nullptr, &length);
+    std::vector<unsigned char> signature(length);
+    EVP_DigestSignFinal(context, signature.data(), &length);
+    EVP_MD_CTX_free(context);
+    EVP_PKEY_free(key);
+    std::vector<unsigned char> text(4 * ((length + 2) / 3) + 1);
+    EVP_EncodeBlock(text.data(), signature.data(), static_cast<int>(length));
+    return reinterpret_cast<const char*>(text.data());
 }
 
 }  // namespace lf::test

@@ -38,4 +38,8 @@ std::filesystem::path makeApplication(const std::filesystem::path& parent, const
 // The text of a file, or empty.
 std::string readText(const std::filesystem::path& path);
 
+// The base64 DSA signature of the SHA-256 digest of `bytes` with the test
+// key (data/test-dsa-private.pem), as the feed carries it.
+std::string signWithTestKey(const std::string& bytes);
+
 }  // namespace lf::test

@@ -1,15 +1,11 @@
 // Verifying archives: the MD5 checksum and the DSA signature, both read
 // in chunks, both failing closed.
 
+#include "UpdaterTestSupport.h"
 #include "support/TestSupport.h"
 #include "updater/OMAUVerification.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
-#include <openssl/pem.h>
-
-#include <memory>
-#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -28,25 +24,6 @@ std::string readFile(const std::string& path) {
         text.append(buffer, length);
     if (file) std::fclose(file);
     return text;
-}
-
-// The base64 DSA signature of the SHA-256 digest of `bytes` with the test key.
-std::string sign(const std::string& bytes) {
-    FILE* keyFile = std::fopen(dataFile("test-dsa-private.pem").c_str(), "r");
-    EVP_PKEY* key = PEM_read_PrivateKey(keyFile, nullptr, nullptr, nullptr);
-    std::fclose(keyFile);
-    EVP_MD_CTX* context = EVP_MD_CTX_new();
-    size_t length = 0;
-    EVP_DigestSignInit(context, nullptr, EVP_sha256(), nullptr, key);
-    EVP_DigestSignUpdate(context, bytes.data(), bytes.size());
-    EVP_DigestSignFinal(context, nullptr, &length);
-    std::vector<unsigned char> signature(length);
-    EVP_DigestSignFinal(context, signature.data(), &length);
-    EVP_MD_CTX_free(context);
-    EVP_PKEY_free(key);
-    std::vector<unsigned char> text(4 * ((length + 2) / 3) + 1);
-    EVP_EncodeBlock(text.data(), signature.data(), static_cast<int>(length));
-    return reinterpret_cast<const char*>(text.data());
 }
 
 TEST(OMAUVerification, TheMD5SumMustMatchExactly) {
@@ -72,13 +49,14 @@ TEST(OMAUVerification, ADSASignatureIsCheckedAgainstThePublicKey) {
     lf::test::writeFile(folder / "archive.tgz", bytes);
     const std::string path = (folder / "archive.tgz").string();
     const std::string key = readFile(dataFile("test-dsa-public.pem"));
-    const std::string signature = sign(bytes);
+    const std::string signature = lf::test::signWithTestKey(bytes);
 
     EXPECT_TRUE(OMAUValidatePathWithEncodedDSASignature(path, signature, key));
     EXPECT_TRUE(OMAUValidatePathWithEncodedDSASignature(
         path, signature.substr(0, 20) + "\n" + signature.substr(20), key))
         << "white space in the feed's text";
-    EXPECT_FALSE(OMAUValidatePathWithEncodedDSASignature(path, sign(bytes + "!"), key));
+    EXPECT_FALSE(
+        OMAUValidatePathWithEncodedDSASignature(path, lf::test::signWithTestKey(bytes + "!"), key));
     EXPECT_FALSE(OMAUValidatePathWithEncodedDSASignature(path, "", key));
     EXPECT_FALSE(OMAUValidatePathWithEncodedDSASignature(path, "not base64!", key));
     EXPECT_FALSE(OMAUValidatePathWithEncodedDSASignature(path, signature, ""));

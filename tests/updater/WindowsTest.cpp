@@ -120,6 +120,28 @@ TEST_F(UpdateAlertTest, ReleaseNotesLoadFromTheirLink) {
     EXPECT_FALSE(alert.releaseNotesSpinner()->isAnimating());
 }
 
+TEST_F(UpdateAlertTest, ReleaseNotesLoadOnlyOverTrustedConnections) {
+    // Led on from https to plain http, though on this computer: the notes
+    // could have been changed on the way.
+    lf::test::LocalHTTPServer plain;
+    plain.serve("/notes.html", lf::test::LocalHTTPServer::Response::with("<h1>Changed</h1>"));
+    lf::test::LocalHTTPServer secure(lf::test::LocalHTTPServer::Scheme::https);
+    lf::test::LocalHTTPServer::Response redirect =
+        lf::test::LocalHTTPServer::Response::with("", 302);
+    redirect.headers = {"Location: " + plain.url("/notes.html")};
+    secure.serve("/notes.html", redirect);
+    for (const std::string& link :
+         {secure.url("/notes.html"), std::string("http://updates.example.invalid/notes.html")}) {
+        SCOPED_TRACE(link);
+        OMAUUpdateAlert alert(item("unused", link), lf::test::makeHost({}), defaults_);
+        lf::MainQueue::shared()->runUntil([&] { return alert.webViewFinishedLoading(); });
+        const QString shown = alert.releaseNotesView()->toPlainText();
+        EXPECT_TRUE(shown.contains("is refused")) << shown.toStdString();
+        EXPECT_FALSE(shown.contains("Changed"));
+    }
+    EXPECT_TRUE(plain.requests().empty());
+}
+
 TEST_F(UpdateAlertTest, ChoicesAndClosingReachTheDelegateOnce) {
     auto delegate = std::make_shared<Choice>();
     {
