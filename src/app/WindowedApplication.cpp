@@ -14,13 +14,14 @@
 #include <QThread>
 
 #include <chrono>
+#include <cstdlib>
 #include <iostream>
 
 namespace {
 
-// How long a launch tries to reach the running application before it
-// opens the files itself, and how long it pauses between tries (the
-// running one may be between taking its lock and listening).
+// How long a launch tries to reach the running application, and how long
+// it pauses between tries (the running one may be between taking its lock
+// and listening).
 constexpr std::chrono::seconds kHandOverTimeout(5);
 constexpr std::chrono::milliseconds kHandOverRetryPause(50);
 
@@ -31,36 +32,56 @@ std::vector<std::string> absolutePaths(const std::vector<std::string>& files) {
     return paths;
 }
 
-// Listens for later launches, unless an application already runs for this
-// user and display: then it gets the paths, and the answer is true.
-bool handedOverToRunningApplication(QFOpenRequestServer& server,
+// What a launch does with its files.
+enum class Launch {
+    // It is the one application: it listens and opens the files.
+    Listen,
+    // Nobody can listen here: it opens the files all the same.
+    OpenWithoutListening,
+    // The running application took the files.
+    HandedOver,
+    // The running application holds the files, or its place, without
+    // taking them: this launch opens nothing, so that the files open once
+    // and no second application runs flows beside it.
+    LeaveToRunningApplication,
+};
+
+// Listens for later launches unless an application already runs for this
+// user and display; then hands it the paths.
+Launch handOverToRunningApplication(QFOpenRequestServer& server,
                                     const std::vector<std::string>& paths) {
     const QDeadlineTimer deadline(kHandOverTimeout);
+    const std::string socket = server.socketPath().toStdString();
     for (;;) {
         switch (server.listen()) {
             case QFOpenRequestServer::ListenResult::Listening:
-                return false;
+                return Launch::Listen;
             case QFOpenRequestServer::ListenResult::Failed:
-                std::cerr << "layerflow: cannot listen at " << server.socketPath().toStdString()
+                std::cerr << "layerflow: cannot listen at " << socket
                           << "; later launches open their own windows\n";
-                return false;
+                return Launch::OpenWithoutListening;
             case QFOpenRequestServer::ListenResult::AnotherApplicationListens:
                 break;
         }
         switch (QFOpenRequest::send(server.socketPath(), paths, deadline)) {
             case QFOpenRequest::Result::Taken:
-                return true;
+                return Launch::HandedOver;
             case QFOpenRequest::Result::Refused:
-                std::cerr << "layerflow: the running application refused the files; "
-                             "opening them here\n";
-                return false;
-            case QFOpenRequest::Result::NoAnswer:
+                std::cerr << "layerflow: the running application refused the files\n";
+                return Launch::LeaveToRunningApplication;
+            case QFOpenRequest::Result::Unanswered:
+                std::cerr << "layerflow: the running application does not answer at " << socket
+                          << "; it has the request and opens the files when it runs on\n";
+                return Launch::LeaveToRunningApplication;
+            case QFOpenRequest::Result::NotDelivered:
                 break;
         }
+        // The application that holds the lock may be about to listen, or
+        // may end and leave its place to this launch; until the deadline.
         if (deadline.hasExpired()) {
-            std::cerr << "layerflow: the running application does not answer at "
-                      << server.socketPath().toStdString() << "; opening the files here\n";
-            return false;
+            std::cerr << "layerflow: the running application does not answer at " << socket
+                      << "; not opening the files beside it\n";
+            return Launch::LeaveToRunningApplication;
         }
         QThread::msleep(static_cast<unsigned long>(kHandOverRetryPause.count()));
     }
@@ -76,7 +97,15 @@ int runWindowedApplication(int& argc, char** argv, const std::vector<std::string
                                [&delegate](const std::vector<std::string>& handed) {
                                    delegate.openFilesOrUntitledDocument(handed);
                                });
-    if (handedOverToRunningApplication(server, paths)) return 0;
+    switch (handOverToRunningApplication(server, paths)) {
+        case Launch::HandedOver:
+            return EXIT_SUCCESS;
+        case Launch::LeaveToRunningApplication:
+            return EXIT_FAILURE;
+        case Launch::Listen:
+        case Launch::OpenWithoutListening:
+            break;
+    }
 
     const auto resources = QFResources::shared();
     QApplication::setApplicationName(QString::fromStdString(resources->productName()));

@@ -1,7 +1,8 @@
 // The application with its windows, on Qt's offscreen platform, as later
 // launches meet it: they hand their files (or the wish for a window) to the
-// one that runs and end at once; the headless road never asks it; and
-// after a crash the next launch takes its place.
+// one that runs and end at once; the headless road never asks it; after a
+// crash the next launch takes its place; and one that does not answer
+// keeps the files and its place.
 
 #include "support/TestSupport.h"
 
@@ -80,12 +81,12 @@ public:
     // Whether `pid` holds the lock of the application's socket, within
     // 20 s: it is the application that listens.
     bool waitUntilListening(pid_t pid) const {
-        const fs::path lock = runtime_ / "layerflow.default.socket.lock";
+        fs::path lock = socket();
+        lock += ".lock";
         for (auto waited = 0ms; waited < 20s; waited += 20ms) {
             std::ifstream in(lock);
             std::string holder;
-            if (std::getline(in, holder) && holder == std::to_string(pid) &&
-                fs::exists(runtime_ / "layerflow.default.socket"))
+            if (std::getline(in, holder) && holder == std::to_string(pid) && fs::exists(socket()))
                 return true;
             std::this_thread::sleep_for(20ms);
         }
@@ -93,6 +94,8 @@ public:
     }
 
     const fs::path& scratch() const { return scratch_.path(); }
+    // The socket the application listens on.
+    fs::path socket() const { return runtime_ / "layerflow.default.socket"; }
 
 private:
     pid_t spawn(const std::string& program, const std::vector<std::string>& arguments) {
@@ -146,6 +149,31 @@ TEST(WindowedLaunch, LaterLaunchesHandTheirFilesToTheRunningApplication) {
     ASSERT_TRUE(launches.waitUntilListening(next));
     EXPECT_EQ(launches.run({}), 0);
     EXPECT_TRUE(launches.isRunning(next));
+}
+
+// A launch whose request reaches a stopped application leaves the files to
+// it: it waits for the answer, then opens nothing and ends with status 1
+// (instead of opening them as a second application, which the stopped
+// one, once it runs on, would do again). The one application still takes
+// requests afterwards. Without a socket to reach the application that
+// holds the place, a launch does the same.
+TEST(WindowedLaunch, AnApplicationThatDoesNotAnswerKeepsTheFilesAndItsPlace) {
+    Launches launches;
+    const std::string document =
+        fs::canonical(lf::test::sharedFile("psd-tagged/01-plain.psd")).string();
+    const pid_t first = launches.start({});
+    ASSERT_TRUE(launches.waitUntilListening(first));
+
+    ::kill(first, SIGSTOP);
+    const int stopped = launches.run({document});
+    ::kill(first, SIGCONT);
+    EXPECT_EQ(stopped, 1) << "124: the launch runs on as a second application";
+    EXPECT_TRUE(launches.waitUntilListening(first));
+    EXPECT_EQ(launches.run({}), 0);
+
+    fs::remove(launches.socket());
+    EXPECT_EQ(launches.run({document}), 1);
+    EXPECT_TRUE(launches.isRunning(first));
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ void onAnotherThread(const std::function<void()>& work) {
 
 Result send(const QString& socket, const std::vector<std::string>& paths,
             std::chrono::milliseconds timeout = 10s) {
-    Result result = Result::NoAnswer;
+    Result result = Result::NotDelivered;
     onAnotherThread([&] { result = QFOpenRequest::send(socket, paths, QDeadlineTimer(timeout)); });
     return result;
 }
@@ -142,16 +142,30 @@ TEST(QFOpenRequestServer, TakesRequestsAndIsAloneOnItsSocket) {
     EXPECT_EQ(running.requests().back(), std::vector<std::string>{"/a"});
 }
 
-// Without an application that listens, a request finds no answer, at once;
-// one that does not answer holds a request no longer than its deadline.
+// Without an application that listens, a request is not delivered, at
+// once; nor is one that the application drops unanswered. One written
+// whole to an application that does not answer is held no longer than its
+// deadline, and the launch learns that the application has it.
 TEST(QFOpenRequestServer, ARequestWithoutAnAnswerEndsAtItsDeadline) {
     lf::test::TemporaryDirectory scratch;
     const QString path = QString::fromStdString((scratch / "s").string());
-    EXPECT_EQ(send(path, {"/docs/a.psd"}), Result::NoAnswer);
+    EXPECT_EQ(send(path, {"/docs/a.psd"}), Result::NotDelivered);
+
+    QLocalServer dropping;  // reads each request and hangs up
+    QObject::connect(&dropping, &QLocalServer::newConnection, [&dropping] {
+        QLocalSocket* socket = dropping.nextPendingConnection();
+        QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket] {
+            socket->readAll();
+            socket->disconnectFromServer();
+        });
+    });
+    ASSERT_TRUE(dropping.listen(path));
+    EXPECT_EQ(send(path, {"/docs/a.psd"}), Result::NotDelivered);
+    dropping.close();
 
     QLocalServer silent;  // takes connections and never reads them
     ASSERT_TRUE(silent.listen(path));
-    EXPECT_EQ(send(path, {"/docs/a.psd"}, 200ms), Result::NoAnswer);
+    EXPECT_EQ(send(path, {"/docs/a.psd"}, 200ms), Result::Unanswered);
 }
 
 // The socket is this user's, for this display.

@@ -59,15 +59,19 @@ QFOpenRequest::Result QFOpenRequest::send(const QString& socketPath,
     if (static_cast<size_t>(request.size()) > kHeaderSize + kMaxBodySize) return Result::Refused;
     QLocalSocket socket;
     socket.connectToServer(socketPath);
-    if (!socket.waitForConnected(remainingMs(deadline))) return Result::NoAnswer;
+    if (!socket.waitForConnected(remainingMs(deadline))) return Result::NotDelivered;
     // A socket that another user put in the way hears nothing of our files.
-    if (!peerIsThisUser(socket.socketDescriptor())) return Result::NoAnswer;
+    if (!peerIsThisUser(socket.socketDescriptor())) return Result::NotDelivered;
     socket.write(request);
     while (socket.bytesToWrite() > 0) {
-        if (!socket.waitForBytesWritten(remainingMs(deadline))) return Result::NoAnswer;
+        if (!socket.waitForBytesWritten(remainingMs(deadline))) return Result::NotDelivered;
     }
     while (socket.bytesAvailable() < 1) {
-        if (!socket.waitForReadyRead(remainingMs(deadline))) return Result::NoAnswer;
+        if (socket.waitForReadyRead(remainingMs(deadline))) continue;
+        // An application that closes without an answer has dropped the
+        // request (or ended); one that holds it may still take it.
+        return socket.state() == QLocalSocket::ConnectedState ? Result::Unanswered
+                                                              : Result::NotDelivered;
     }
     char answer = 0;
     socket.getChar(&answer);

@@ -41,9 +41,13 @@ public:
     enum class Result {
         Taken,
         Refused,
-        // No application listens, it is not this user's, or it did not
-        // answer before the deadline.
-        NoAnswer,
+        // The application did not get the request: none listens, it is not
+        // this user's, the request was not written whole before the
+        // deadline, or the application closed the connection unanswered.
+        NotDelivered,
+        // The request was written whole but not answered before the
+        // deadline: the application may still take it when it runs on.
+        Unanswered,
     };
 
     // The request for `paths` (none: a new window).
