@@ -115,17 +115,20 @@ TEST(EffectRules, ShadowsLieAlongTheStoredAngleRoundedInSinglePrecision) {
     // The move (x right, y down) away from the light, the cosine and sine
     // of the angle itself times the distance. The corrected angle would put
     // 61 degrees at 8 pixels across and -170 degrees at (29, -7); at 120
-    // degrees double precision gives -2.4999999 and 2 pixels across.
+    // degrees double precision gives -2.4999999 and 2 pixels across. In
+    // single precision the sines of +-30 and +-150 degrees are exactly 0.5,
+    // so odd distances there make exact halves, which round away from zero
+    // (to even they would give 2 and -4).
     SquareDocument square = makeSquare(-170);
     struct Case {
         double angle;
         bool global;
         double distance;
         VKPoint move;
-    } cases[] = {{61, false, 14, {-7, 12}},
-                 {0, true, 30, {30, -5}},
-                 {120, false, 5, {3, 4}},
-                 {-60, false, 20, {-10, -17}}};
+    } cases[] = {
+        {61, false, 14, {-7, 12}},    {0, true, 30, {30, -5}}, {120, false, 5, {3, 4}},
+        {-60, false, 20, {-10, -17}}, {30, false, 5, {-4, 3}}, {-150, false, 9, {8, -5}},
+    };
     for (const Case& c : cases) {
         VKPoint move = QFLightOffset(c.angle, c.global, c.distance, *square.layer);
         EXPECT_EQ(move.x, c.move.x) << c.angle;
@@ -143,6 +146,16 @@ TEST(EffectRules, ShadowsLieAlongTheStoredAngleRoundedInSinglePrecision) {
     EXPECT_EQ(plane.at(kRight + 29, kRight - 6), 1.0f);
     EXPECT_EQ(plane.at(kLeft + 29, kLeft - 5), 0.0f);
     EXPECT_EQ(plane.at(kLeft + 30, kLeft - 6), 0.0f);
+
+    // At 30 degrees, a new document's global angle, 5 pixels away: 4 left
+    // and 3 (2.5 rounded away from zero) down.
+    SquareDocument fresh = makeSquare(30);
+    shadow->setDistance(5);
+    RenderedPlane halfway = drawn(*shadow, fresh);
+    EXPECT_EQ(halfway.at(kLeft - 4, kLeft + 3), 1.0f);
+    EXPECT_EQ(halfway.at(kLeft - 4, kRight + 2), 1.0f);
+    EXPECT_EQ(halfway.at(kLeft - 4, kLeft + 2), 0.0f);
+    EXPECT_EQ(halfway.at(kLeft - 5, kLeft + 3), 0.0f);
 }
 
 TEST(EffectRules, GradientGlowsTakeTheRangeBeforeTheContourAndFadeOnlyAtTheirFaintestEdge) {
