@@ -10,8 +10,10 @@
 
 namespace {
 
-// Entries of each gamma table: fine enough that a colour read through both
-// lands within a tenth of an 8-bit level of its exact power.
+// Entries of each gamma table: fine enough that a mix of 8-bit colours read
+// through both lands within an eighth of an 8-bit level of its exact powers
+// at the type gamma of 1.45 (0.112 at worst, among the darkest colours,
+// where the root is steepest between entries).
 constexpr uint32_t kGammaTableCount = 4096;
 
 std::string describe(const BNRenderNodePtr& node) {
