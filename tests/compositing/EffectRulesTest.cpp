@@ -226,12 +226,7 @@ TEST(EffectRules, GradientsAreLaidOutInTheBoxOfThePixelsAtLeastHalfCovered) {
     // centre its floored middle (179, 65), radius trunc(9.5 * 1.12) = 10
     // (the reach is truncated, not rounded to 11). The whole box would give
     // (178, 65) and 12.
-    LayerBlueprint fringed;
-    fringed.rect = {54, 157, 77, 200};
-    for (int y = 54; y < 77; ++y)
-        for (int x = 157; x < 200; ++x)
-            fringed.pixels.push_back(
-                {0, 0, 0, uint8_t(x >= 159 && x < 199 && y >= 56 && y < 75 ? 255 : 100)});
+    LayerBlueprint fringed = fringedLayer({54, 157, 77, 200}, {56, 159, 75, 199}, 255, 100);
     auto overlay = made<OMPSDGradientOverlayEffect>(
         [](auto& e) { e.setFill(blackToWhiteFill(OMPSDGradientStyleRadial, 90, 1.12)); });
     Comparison radial = opaquePixelsAgainst(

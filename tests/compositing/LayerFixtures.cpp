@@ -93,6 +93,17 @@ std::shared_ptr<OMPSDLayer> LayerBlueprint::make(
     return layer;
 }
 
+LayerBlueprint fringedLayer(OMPSDRect rect, OMPSDRect inner, uint8_t inside, uint8_t fringe) {
+    LayerBlueprint layer;
+    layer.rect = rect;
+    for (int32_t y = rect.top; y < rect.bottom; ++y)
+        for (int32_t x = rect.left; x < rect.right; ++x) {
+            bool within = x >= inner.left && x < inner.right && y >= inner.top && y < inner.bottom;
+            layer.pixels.push_back({0, 0, 0, within ? inside : fringe});
+        }
+    return layer;
+}
+
 std::vector<uint8_t> vectorMaskBlock(
     const std::vector<std::pair<uint16_t, std::vector<OMPSDPoint>>>& polygons, bool initiallyFilled,
     uint16_t fillRule) {

@@ -61,6 +61,10 @@ struct LayerBlueprint {
     std::shared_ptr<OMPSDLayer> make(std::weak_ptr<const OMPSDDocument> document = {}) const;
 };
 
+// A layer of black pixels over `rect`, covered `inside` within `inner` and
+// `fringe` around it (an anti-aliased edge).
+LayerBlueprint fringedLayer(OMPSDRect rect, OMPSDRect inner, uint8_t inside, uint8_t fringe);
+
 // The bytes of a "vmsk" block of closed polygons in document fractions,
 // each with its operation (document numbering) and the fill rule field of
 // its record (1 even-odd, 2 non-zero, 0 left out).

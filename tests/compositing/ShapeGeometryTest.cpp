@@ -156,14 +156,9 @@ TEST(QFLayerShapeBounds, PixelLayersFillLayersAndMasks) {
 
 TEST(QFLayerGradientBounds, APixelLayerCountsItsPixelsAtLeastHalfCovered) {
     // A 6 by 4 layer at (10, 20) whose border pixels are covered 127 of
-    // 255, its inner ones 128 and up: the box of the inner ones. The layer
-    // is still sized by all its pixels.
-    LayerBlueprint fringed;
-    fringed.rect = {20, 10, 24, 16};
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 6; ++x)
-            fringed.pixels.push_back(
-                {0, 0, 0, uint8_t(x == 0 || x == 5 || y == 0 || y == 3 ? 127 : 128 + x)});
+    // 255, its inner ones 128: the box of the inner ones. The layer is
+    // still sized by all its pixels.
+    LayerBlueprint fringed = fringedLayer({20, 10, 24, 16}, {21, 11, 23, 15}, 128, 127);
     auto layer = fringed.make();
     expectRect(QFLayerGradientBounds(*layer), VKRectMake(11, 21, 4, 2));
     expectRect(QFLayerGradientBoundsUnfeathered(*layer), VKRectMake(11, 21, 4, 2));
