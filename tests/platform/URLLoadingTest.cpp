@@ -88,6 +88,23 @@ TEST(URLDownload, WritesTheResourceAndReportsOnTheMainQueue) {
     EXPECT_EQ(unwritable->failure->code, lf::kURLErrorCannotCreateFile);
 }
 
+TEST(URLDownload, AFailedDownloadRemovesWhatItWrote) {
+    // curl holds file URLs to no maximum: the download stops itself past
+    // it, with part of the file written.
+    lf::test::TemporaryDirectory folder;
+    lf::test::writeFile(folder / "archive.tgz", std::string(3 << 20, 'p'));
+    auto recorder = std::make_shared<Recorder>(folder / "copy.tgz");
+    lf::URLRequest request;
+    request.url = fileURL(folder / "archive.tgz");
+    request.maximumLength = 1 << 20;
+    auto download = lf::URLDownload::start(request, recorder);
+    lf::MainQueue::shared()->runUntil([&] { return recorder->finished || recorder->failure; });
+    ASSERT_TRUE(recorder->failure);
+    EXPECT_EQ(recorder->failure->code, lf::kURLErrorDataLengthExceedsMaximum);
+    EXPECT_GT(recorder->received, 0u) << "the file was begun";
+    EXPECT_FALSE(fs::exists(folder / "copy.tgz"));
+}
+
 TEST(URLDownload, NothingIsReportedAfterCancel) {
     lf::test::TemporaryDirectory folder;
     lf::test::writeFile(folder / "archive.tgz", std::string(1 << 20, 'c'));
