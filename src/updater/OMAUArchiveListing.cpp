@@ -120,7 +120,7 @@ lf::Result<uint64_t> OMAUTarListingLength(std::string_view listing) {
 lf::Result<uint64_t> OMAU7zListingLength(std::string_view listing) {
     struct Entry {
         std::string path = "an unnamed entry";
-        std::optional<std::string> length;
+        std::string length;
         bool isFolder = false;
         bool listed = false;
     };
@@ -140,7 +140,7 @@ lf::Result<uint64_t> OMAU7zListingLength(std::string_view listing) {
         if (!ended.listed || ended.isFolder) continue;
         // A compressed stream knows no length of its contents (bzip2), and
         // a file whose length is unknown could hold anything.
-        std::optional<uint64_t> length = OMAUParseDecimal(ended.length.value_or(""));
+        std::optional<uint64_t> length = OMAUParseDecimal(ended.length);
         if (!length) return withoutLength(ended.path);
         total += std::min(*length, UINT64_MAX - total);
     }

@@ -84,6 +84,7 @@ public:
     // stopped reading): poll() then leaves it aside.
     int descriptor() const { return pipe_.get(); }
 
+    // Hands over what the pipe takes now; closes it at the archive's end.
     lf::Status feed() {
         while (pipe_.isOpen()) {
             if (written_ == length_) {
@@ -91,7 +92,7 @@ public:
                     archive_.readUncached(chunk_.data(), chunk_.size(), offset_);
                 if (!read) return read.error();
                 // The end: closing the pipe tells the tool.
-                if (*read == 0) return close();
+                if (*read == 0) break;
                 length_ = *read;
                 written_ = 0;
             }
@@ -100,7 +101,7 @@ public:
             if (n < 0 && errno == EAGAIN) return {};
             // The tool stops reading where the archive ends; whether it
             // got everything it needed its exit status tells.
-            if (n < 0 && errno == EPIPE) return close();
+            if (n < 0 && errno == EPIPE) break;
             if (n < 0) return lf::Error::posix(errno, "hand the archive to its tool");
             written_ += static_cast<size_t>(n);
             if (written_ == length_) {
@@ -108,15 +109,11 @@ public:
                 if (fed_) fed_(length_);
             }
         }
-        return {};
-    }
-
-private:
-    lf::Status close() {
         pipe_ = lf::FileDescriptor();
         return {};
     }
 
+private:
     const lf::FileDescriptor& archive_;
     lf::FileDescriptor pipe_;
     const std::function<void(uint64_t)>& fed_;
