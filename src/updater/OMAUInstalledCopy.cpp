@@ -26,10 +26,8 @@ lf::Error refusal(int code, std::string description) {
 lf::Status requireFolder(const fs::path& path) {
     const std::optional<struct stat> status = OMAUStatusOf(path);
     if (!status) return lf::Error::posix(errno, "examine " + path.string());
-    if (S_ISLNK(status->st_mode))
-        return refusal(ELOOP, path.string() + " is a link, not an application's folder");
-    if (!S_ISDIR(status->st_mode))
-        return refusal(ENOTDIR, path.string() + " is not an application's folder");
+    if (S_ISLNK(status->st_mode)) return refusal(ELOOP, path.string() + " is a link, not a folder");
+    if (!S_ISDIR(status->st_mode)) return refusal(ENOTDIR, path.string() + " is not a folder");
     return {};
 }
 

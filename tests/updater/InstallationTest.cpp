@@ -119,8 +119,8 @@ TEST_F(InstallationTest, TheInstallerHelperReplacesOnlyAnInstalledCopyOfTheSameA
     fs::create_symlink(installed_, elsewhere / "link");
     lf::test::makeApplication(elsewhere, "other", "1.0", "org.example.other");
     const std::pair<const char*, const char*> refused[] = {
-        {"file", "is not an application's folder"},
-        {"link", "is a link"},
+        {"file", "is not a folder"},
+        {"link", "is a link, not a folder"},
         {"other", "holds org.example.other, another application"},
         {"missing", "No such file or directory"},
     };
