@@ -391,7 +391,7 @@ TEST(QFWindow, ForwardsDragsAndDefersTypeChangesUntilTheDragEnds) {
 }
 
 // A window-modal sheet drops from below the title bar, centred on the
-// window, whichever way it got the window as its parent: given to the
+// window, without a frame, whichever way it got the window as its parent: given to the
 // sheet call, or at its construction, when its dialog part is not built
 // yet as the window hears of the new child (the question after a first
 // save, the Save folder panel).
@@ -403,6 +403,8 @@ TEST(QFWindow, SheetsSitBelowTheTitleBar) {
         ASSERT_TRUE(sheet.isVisible());
         EXPECT_EQ(sheet.frameGeometry().top(), window->geometry().top() + 64);
         EXPECT_NEAR(sheet.frameGeometry().center().x(), window->geometry().center().x(), 1);
+        // No window manager's frame stands above it, over the title bar.
+        EXPECT_TRUE(sheet.windowFlags().testFlag(Qt::FramelessWindowHint));
     };
 
     auto* question = new QMessageBox(QMessageBox::Question, "Repeat?", "Repeat automatically?",

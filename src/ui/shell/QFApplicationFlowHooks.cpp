@@ -1,13 +1,13 @@
 #include "ui/shell/QFApplicationFlowHooks.h"
 
 #include "flows/QFExportFlow.h"
-#include "ui/shell/QFApplication.h"
 #include "ui/iconview/QFExportFlowController.h"
 #include "ui/iconview/QFExportFlowHost.h"
+#include "ui/shell/QFApplication.h"
 #include "ui/shell/QFFlowWindowController.h"
+#include "ui/shell/QFWorkspace.h"
 #include "ui/window/QFViewController.h"
 #include "ui/window/QFWindow.h"
-#include "ui/shell/QFWorkspace.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -47,6 +47,9 @@ void chooseOutputDirectory(QFFlowRunController& controller,
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setFileMode(QFileDialog::Directory);
     panel->setOption(QFileDialog::ShowDirsOnly);
+    // A sheet of our own, never the desktop's dialog, whose frame the
+    // window manager would put over the window's title bar.
+    panel->setOption(QFileDialog::DontUseNativeDialog);
     panel->setAcceptMode(QFileDialog::AcceptOpen);
     if (initialDirectory) panel->setDirectory(QString::fromStdString(*initialDirectory));
     QFApplication::shared().beginSheet(*panel, panel->parentWidget(),

@@ -11,6 +11,7 @@
 #include "ui/window/QFWindowContentView.h"
 #include "ui/window/QFWindowMoveTracker.h"
 #include "ui/window/QFWindowResizeGrip.h"
+#include "ui/window/QFWindowSheet.h"
 #include "ui/window/QFWindowStyle.h"
 #include "ui/window/QFWindowTitleView.h"
 
@@ -43,11 +44,6 @@ constexpr Qt::Edges kGripEdges[] = {
 // Title views keep 20 points free beyond the buttons at each end of the
 // title bar.
 constexpr double kTitleMargin = 20;
-
-bool isSheet(const QObject* object) {
-    const auto* dialog = qobject_cast<const QDialog*>(object);
-    return dialog && dialog->windowModality() == Qt::WindowModal;
-}
 
 }  // namespace
 
@@ -452,7 +448,7 @@ QRect QFWindow::willPositionSheet(const QRect& rect) const {
 void QFWindow::positionSheets() {
     for (QObject* child : children()) {
         auto* sheet = qobject_cast<QDialog*>(child);
-        if (!isSheet(sheet) || !sheet->isVisible()) continue;
+        if (!QFWindowIsSheet(sheet) || !sheet->isVisible()) continue;
         positionSheet(*sheet);
     }
 }
@@ -477,9 +473,10 @@ void QFWindow::childEvent(QChildEvent* event) {
 }
 
 bool QFWindow::eventFilter(QObject* watched, QEvent* event) {
-    if ((event->type() == QEvent::Show || event->type() == QEvent::Resize) && isSheet(watched) &&
-        watched->parent() == this) {
-        auto* sheet = static_cast<QWidget*>(watched);
+    if ((event->type() == QEvent::Show || event->type() == QEvent::Resize) &&
+        QFWindowIsSheet(watched) && watched->parent() == this) {
+        auto* sheet = static_cast<QDialog*>(watched);
+        if (event->type() == QEvent::Show) QFWindowMakeSheetFrameless(*sheet);
         if (event->type() == QEvent::Show || sheet->isVisible()) positionSheet(*sheet);
     }
     return QWidget::eventFilter(watched, event);

@@ -19,6 +19,10 @@
 // - the accessory button and the menu button, when they are set;
 // - resize grips along the edges.
 //
+// Sheets (QFWindowSheet.h), the window-modal dialogs of the window, hang
+// below the title bar, centred, without a frame of the window manager's,
+// and follow the window as it moves or resizes.
+//
 // The window is never smaller than what its title bar and its content
 // need: the standard and menu buttons at the left, the title view at its
 // size in the title area between them and its mirror image at the right,

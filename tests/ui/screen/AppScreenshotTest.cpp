@@ -10,18 +10,18 @@
 #include "flows/QFFlowInterfaceHooks.h"
 #include "flows/QFFlowManager.h"
 #include "support/TestSupport.h"
+#include "ui/iconview/QFExportFlowController.h"
+#include "ui/iconview/QFIconView.h"
+#include "ui/recents/QFRecentsPopover.h"
 #include "ui/shell/QFApplicationFlowHooks.h"
 #include "ui/shell/QFApplicationMenu.h"
-#include "ui/iconview/QFExportFlowController.h"
 #include "ui/shell/QFFlowStartController.h"
-#include "ui/iconview/QFIconView.h"
-#include "ui/widgets/QFPlaceholderButton.h"
-#include "ui/widgets/QFPlaceholderView.h"
-#include "ui/recents/QFRecentsPopover.h"
-#include "ui/widgets/QFSaveCancelButton.h"
-#include "ui/widgets/QFSimpleImageView.h"
 #include "ui/shell/QFStatusItem.h"
 #include "ui/shell/QFStatusItemView.h"
+#include "ui/widgets/QFPlaceholderButton.h"
+#include "ui/widgets/QFPlaceholderView.h"
+#include "ui/widgets/QFSaveCancelButton.h"
+#include "ui/widgets/QFSimpleImageView.h"
 #include "ui/window/QFWindowStyle.h"
 
 #include <QApplication>
@@ -29,7 +29,6 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -37,13 +36,7 @@
 
 namespace {
 
-void settle(int passes = 30) {
-    for (int pass = 0; pass < passes; ++pass) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(10);
-    }
-    QApplication::sync();
-}
+using lf::test::settle;
 
 // How far the pixel is from grey: the spread of its channels.
 int colourfulness(QRgb pixel) {

@@ -26,6 +26,14 @@ bool showAndWaitForExposure(QWidget& window) {
     return true;
 }
 
+void settle(int passes) {
+    for (int pass = 0; pass < passes; ++pass) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    QApplication::sync();
+}
+
 QImage takeScreenshot() {
     // One copy of the root window with everything on it: the pixels the
     // screen shows. (xwd, by contrast, assembles a screen whose windows use

@@ -17,6 +17,10 @@ std::string& screenUnavailableReason();
 // Shows `window` and waits until the X server has drawn it (at most 10 s).
 bool showAndWaitForExposure(QWidget& window);
 
+// Lets the application and the X server handle what is pending: `passes`
+// turns of the event loop, 10 ms apart.
+void settle(int passes = 30);
+
 // The whole screen as the X server holds it; a null image without a screen.
 QImage takeScreenshot();
 
