@@ -39,7 +39,7 @@ std::optional<VKRect> halfCoveredBox(const OMPSDChannelReference& plane) {
             maxY = y;
         }
     }
-    if (minX > maxX) return std::nullopt;
+    if (minX > maxX) return std::nullopt;  // no sample of half or more
     const OMPSDRect& r = plane.rect();
     return VKRectMake(double(r.left) + double(minX), double(r.top) + double(minY),
                       double(maxX - minX + 1), double(maxY - minY + 1));
