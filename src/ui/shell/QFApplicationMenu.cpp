@@ -144,7 +144,9 @@ QFApplicationMenuButton::QFApplicationMenuButton(QFWindow& window, QFApplication
     }
     connect(this, &QAbstractButton::clicked, this, &QFApplicationMenuButton::showMenu);
     window.setMenuWindowButton(this);
-    // A key is offered to the focused view before the shortcuts see it.
+    // Every key is offered to the focused view (as a shortcut override)
+    // before the shortcuts see it: the moment to validate its items, since
+    // a disabled item's shortcut never fires.
     qApp->installEventFilter(this);
 }
 
