@@ -23,6 +23,7 @@
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
