@@ -9,11 +9,6 @@
 namespace lf::curl {
 namespace {
 
-void initializeOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 int64_t codeForCurlResult(CURLcode code) {
     switch (code) {
         case CURLE_URL_MALFORMAT:
@@ -82,10 +77,15 @@ Error insecureTransportError(const std::string& url, const char* what) {
 
 }  // namespace
 
+void initialize() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
 Result<EasyHandle> makeHandle(const URLRequest& request) {
     if (request.requiresSecureTransport && !isSecureTransportURL(request.url))
         return insecureTransportError(request.url, "the URL");
-    initializeOnce();
+    initialize();
     EasyHandle handle(curl_easy_init());
     if (!handle)
         return Error(

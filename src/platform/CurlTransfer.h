@@ -19,6 +19,12 @@ struct EasyDeleter {
 };
 using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
 
+// Sets curl, and the TLS library under it, up for the process; once, on
+// the first call. The thread that first calls it holds some of the TLS
+// library's state until it ends: call it from a thread that lives on (a
+// download's own thread may still be ending as the process exits).
+void initialize();
+
 // A handle with the request's URL, user agent, time-out, protocols,
 // redirect rules and certificate checks set; an error when the request's
 // transport rules refuse its URL (nothing has been connected then) or curl

@@ -201,6 +201,7 @@ URLDownload::URLDownload(URLRequest request, std::weak_ptr<URLDownloadDelegate> 
 std::shared_ptr<URLDownload> URLDownload::start(URLRequest request,
                                                 std::weak_ptr<URLDownloadDelegate> delegate) {
     std::shared_ptr<URLDownload> download(new URLDownload(std::move(request), std::move(delegate)));
+    curl::initialize();
     std::thread([download] { download->run(); }).detach();
     return download;
 }
