@@ -1,8 +1,9 @@
 #include "compositing/QFHalfCoveredPixelBounds.h"
 
+#include "bytearray/BAByteArrayProxiedData.h"
+
 #include <algorithm>
 #include <optional>
-#include <vector>
 
 namespace {
 
@@ -17,14 +18,9 @@ std::optional<VKRect> halfCoveredBox(const OMPSDChannelReference& plane) {
         return std::nullopt;
     std::shared_ptr<const BAByteArray> bytes = plane.byteArray();
     if (!bytes || bytes->length() < totalBytes) return std::nullopt;
-    // Read in place where the samples lie in memory (a decompressed plane).
-    std::optional<lf::Data> inPlace = BADataInRange(*bytes, {0, totalBytes});
-    std::vector<uint8_t> copied;
-    if (!inPlace) {
-        copied.resize(totalBytes);
-        if (!bytes->copyBytes(copied.data(), {0, totalBytes})) return std::nullopt;
-    }
-    const uint8_t* samples = inPlace ? inPlace->bytes() : copied.data();
+    lf::Result<BAByteArrayProxiedData> contiguous = BAByteArrayProxiedData::create(*bytes);
+    if (!contiguous) return std::nullopt;
+    const uint8_t* samples = contiguous->bytes();
     const uint64_t width = plane.rect().width(), height = plane.rect().height();
     const uint64_t bytesPerSample = depth / 8;
     uint64_t minX = width, minY = height, maxX = 0, maxY = 0;
