@@ -40,41 +40,6 @@ VKRect scaledRect(VKRect rect, double k) {
                       rect.size.height * k);
 }
 
-// Grows a box, from empty (minimum DBL_MAX, maximum -DBL_MAX), by points.
-struct BoxOfPoints {
-    double minX = DBL_MAX, minY = DBL_MAX, maxX = -DBL_MAX, maxY = -DBL_MAX;
-
-    void add(VKPoint p) {
-        minX = std::min(minX, p.x);
-        minY = std::min(minY, p.y);
-        maxX = std::max(maxX, p.x);
-        maxY = std::max(maxY, p.y);
-    }
-    VKRect rect() const {
-        return minX <= maxX ? VKRectMake(minX, minY, maxX - minX, maxY - minY) : VKRectNull;
-    }
-};
-
-// The box of the path's flattened curves.
-VKRect flattenedBox(const VKPath& path) {
-    BoxOfPoints box;
-    path.flattenWithCallback([&](VKPoint p) { box.add(p); });
-    return box.rect();
-}
-
-// The box of the points that shape the path's segments: its anchors and
-// the handles between them (an open path's outer handles shape nothing).
-VKRect controlPointBox(const VKPath& path) {
-    BoxOfPoints box;
-    const std::vector<VKKnot>& knots = path.knots();
-    for (size_t i = 0; i < knots.size(); ++i) {
-        box.add(knots[i].point);
-        if (path.isClosed() || i > 0) box.add(knots[i].incoming);
-        if (path.isClosed() || i + 1 < knots.size()) box.add(knots[i].outgoing);
-    }
-    return box.rect();
-}
-
 // What a caller of the shape bounds counts.
 struct BoundsRules {
     // The mask's feather grows the bounds (else a vector-mask shape is
@@ -84,15 +49,12 @@ struct BoundsRules {
     bool invertedMaskCounts = true;
     // A pixel layer counts only its pixels at least half covered.
     bool halfCoveredPixels = false;
-    // What a vector mask's box is measured by.
-    QFPathBox pathBox = QFPathBox::curves;
 };
 
 VKRect shapeBounds(const OMPSDLayer& layer, BoundsRules rules) {
     VKSize document = QFDocumentSizeForLayer(layer);
     if (hasVectorMaskShape(layer)) {
-        VKRect r = QFVectorMaskPathBounds(*layer.vectorMask(), document.width, document.height,
-                                          rules.pathBox);
+        VKRect r = QFVectorMaskPathBounds(*layer.vectorMask(), document.width, document.height);
         if (rules.feathered) r = grownByFeather(r, layer.vectorMaskFeatherAmount());
         auto stroke = QFShapeVectorStroke(layer);
         if (stroke && stroke->strokeEnabled()) {
@@ -113,10 +75,9 @@ VKRect shapeBounds(const OMPSDLayer& layer, BoundsRules rules) {
     }
     VKRect base = VKRectMake(0, 0, document.width, document.height);
     if (layer.vectorMask() && layer.vectorMaskIsEnabled())
-        base =
-            VKRectInset(VKRectIntegral(QFVectorMaskPathBounds(*layer.vectorMask(), document.width,
-                                                              document.height, rules.pathBox)),
-                        -1, -1);
+        base = VKRectInset(VKRectIntegral(QFVectorMaskPathBounds(*layer.vectorMask(),
+                                                                 document.width, document.height)),
+                           -1, -1);
     VKRect m = QFLayerMaskBounds(layer);
     if (!VKRectIsNull(m) && !VKRectIsEmpty(m) &&
         (rules.invertedMaskCounts || !layer.maskIsInverted()))
@@ -135,21 +96,18 @@ VKRect QFLayerShapeBoundsUnfeathered(const OMPSDLayer& layer) {
 }
 
 VKRect QFGradientFillLayerBounds(const OMPSDLayer& layer) {
-    return shapeBounds(layer, {.invertedMaskCounts = false, .pathBox = QFPathBox::controlPoints});
+    return shapeBounds(layer, {.invertedMaskCounts = false});
 }
 
 VKRect QFLayerGradientBounds(const OMPSDLayer& layer) {
-    return shapeBounds(layer, {.halfCoveredPixels = true, .pathBox = QFPathBox::controlPoints});
+    return shapeBounds(layer, {.halfCoveredPixels = true});
 }
 
 VKRect QFLayerGradientBoundsUnfeathered(const OMPSDLayer& layer) {
-    return shapeBounds(
-        layer,
-        {.feathered = false, .halfCoveredPixels = true, .pathBox = QFPathBox::controlPoints});
+    return shapeBounds(layer, {.feathered = false, .halfCoveredPixels = true});
 }
 
-VKRect QFVectorMaskPathBounds(const OMPSDCompoundPath& mask, double width, double height,
-                              QFPathBox box) {
+VKRect QFVectorMaskPathBounds(const OMPSDCompoundPath& mask, double width, double height) {
     if (mask.subpaths().empty()) return VKRectNull;
     VKRect r = VKRectMake(0, 0, width, height);
     bool first = true;
@@ -159,8 +117,17 @@ VKRect QFVectorMaskPathBounds(const OMPSDCompoundPath& mask, double width, doubl
         if (operation == OMPSDPathOperationSubtract) continue;
         auto path = QFPathForVectorMaskSubpath(subpath, width, height);
         if (path->numberOfKnots() == 1 && !path->isClosed()) continue;
+        // The box of the curves themselves: where a handle sticks out past
+        // its curve, the box does not follow it.
+        double minX = DBL_MAX, minY = DBL_MAX, maxX = -DBL_MAX, maxY = -DBL_MAX;
+        path->flattenWithCallback([&](VKPoint p) {
+            minX = std::min(minX, p.x);
+            minY = std::min(minY, p.y);
+            maxX = std::max(maxX, p.x);
+            maxY = std::max(maxY, p.y);
+        });
         VKRect subpathBox =
-            box == QFPathBox::controlPoints ? controlPointBox(*path) : flattenedBox(*path);
+            minX <= maxX ? VKRectMake(minX, minY, maxX - minX, maxY - minY) : VKRectNull;
         if (operation == OMPSDPathOperationExclude || operation == OMPSDPathOperationAdd)
             r = first ? subpathBox : VKRectUnion(r, subpathBox);
         else if (operation == OMPSDPathOperationIntersect)

@@ -23,8 +23,8 @@ VKRect QFLayerShapeBounds(const OMPSDLayer& layer);
 // The same without feather growth; a vector-mask shape is aligned to 1/32
 // of a pixel instead of whole pixels.
 VKRect QFLayerShapeBoundsUnfeathered(const OMPSDLayer& layer);
-// The boxes gradients are laid out in. A shape's path is measured by its
-// control points (anchors and handles) rather than its curves.
+// The boxes gradients are laid out in. A shape's is the box of its path's
+// curves: a handle that sticks out past its curve does not widen it.
 // - A gradient fill layer's: its shape bounds, except that an inverted
 //   raster mask does not bound it (the layer shows outside the mask's
 //   rectangle).
@@ -37,15 +37,10 @@ VKRect QFGradientFillLayerBounds(const OMPSDLayer& layer);
 VKRect QFLayerGradientBounds(const OMPSDLayer& layer);
 VKRect QFLayerGradientBoundsUnfeathered(const OMPSDLayer& layer);
 
-// What the box of a vector mask's subpath is measured by: its curves, or
-// its control points (anchors and the handles between them), which hold
-// the curves and reach further where a handle sticks out.
-enum class QFPathBox { curves, controlPoints };
-// The bounds of the mask's adding and intersecting subpaths in document
-// pixels (subtracting ones and single open points are passed over),
-// starting from the document rectangle; null without subpaths.
-VKRect QFVectorMaskPathBounds(const OMPSDCompoundPath& mask, double width, double height,
-                              QFPathBox box = QFPathBox::curves);
+// The bounds of the curves of the mask's adding and intersecting subpaths
+// in document pixels (subtracting ones and single open points are passed
+// over), starting from the document rectangle; null without subpaths.
+VKRect QFVectorMaskPathBounds(const OMPSDCompoundPath& mask, double width, double height);
 // QFVectorMaskPathBounds of the layer's vector mask, pixel aligned, whether
 // or not the mask is enabled; null without a vector mask.
 VKRect QFVectorMaskBoundsForLayer(const OMPSDLayer& layer);

@@ -116,9 +116,9 @@ TEST(EffectRules, ShadowsLieAlongTheStoredAngleRoundedInSinglePrecision) {
     // of the angle itself times the distance. The corrected angle would put
     // 61 degrees at 8 pixels across and -170 degrees at (29, -7); at 120
     // degrees double precision gives -2.4999999 and 2 pixels across. In
-    // single precision the sines of +-30 and +-150 degrees are exactly 0.5,
-    // so odd distances there make exact halves, which round away from zero
-    // (to even they would give 2 and -4).
+    // single precision the sines of +-30 degrees are exactly 0.5 (those of
+    // +-150 are 0.50000006), so odd distances there make exact halves,
+    // which round away from zero (to even they would give 2 and -4).
     SquareDocument square = makeSquare(-170);
     struct Case {
         double angle;
@@ -127,7 +127,7 @@ TEST(EffectRules, ShadowsLieAlongTheStoredAngleRoundedInSinglePrecision) {
         VKPoint move;
     } cases[] = {
         {61, false, 14, {-7, 12}},    {0, true, 30, {30, -5}}, {120, false, 5, {3, 4}},
-        {-60, false, 20, {-10, -17}}, {30, false, 5, {-4, 3}}, {-150, false, 9, {8, -5}},
+        {-60, false, 20, {-10, -17}}, {30, false, 5, {-4, 3}}, {-30, false, 9, {-8, -5}},
     };
     for (const Case& c : cases) {
         VKPoint move = QFLightOffset(c.angle, c.global, c.distance, *square.layer);
@@ -236,31 +236,53 @@ TEST(EffectRules, GradientsAreLaidOutInTheBoxOfThePixelsAtLeastHalfCovered) {
     EXPECT_EQ(radial.opaque, 40 * 19);
     EXPECT_EQ(radial.off, 0) << radial.firstOff;
 
-    // An outside stroke 4 wide, linear at 90 degrees, on the opaque square
-    // (every pixel of it whole): the gradient runs over the square grown by
-    // the stroke's whole width, from its bottom edge up to its top edge.
+    // Strokes 4 wide, linear at 90 degrees. On the opaque square (every
+    // pixel of it whole) the gradient runs from the bottom edge of its box
+    // up to its top edge: an outside band's box is the square grown by the
+    // band's whole width, a centred band's by its half on either side, an
+    // inside band's is the square's own.
     SquareDocument square = makeSquare();
-    auto stroke = made<OMPSDStrokeEffect>([](auto& e) {
-        e.setPosition(OMPSDStrokeEffectPositionOutside);
-        e.setSize(4);
-        e.setFill(blackToWhiteFill(OMPSDGradientStyleLinear, 90, 1));
-    });
-    Comparison linear = opaquePixelsAgainst(
-        *stroke, *square.layer,
-        BNLinearGradientNode::create({kMiddle, kRight + 4}, {kMiddle, kLeft - 4},
-                                     blackToWhiteProvider(), false),
-        VKRectMake(0, 0, kSide, kSide));
-    EXPECT_GE(linear.opaque, 4 * (kRight - kLeft) * 4);
-    EXPECT_EQ(linear.off, 0) << linear.firstOff;
+    auto stroke = [](OMPSDStrokeEffectPosition position) {
+        return made<OMPSDStrokeEffect>([&](auto& e) {
+            e.setPosition(position);
+            e.setSize(4);
+            e.setFill(blackToWhiteFill(OMPSDGradientStyleLinear, 90, 1));
+        });
+    };
+    auto spanning = [](double bottom, double top) {
+        return BNLinearGradientNode::create({kMiddle, bottom}, {kMiddle, top},
+                                            blackToWhiteProvider(), false);
+    };
+    const struct {
+        OMPSDStrokeEffectPosition position;
+        int growth;
+    } bands[] = {{OMPSDStrokeEffectPositionOutside, 4},
+                 {OMPSDStrokeEffectPositionCentered, 2},
+                 {OMPSDStrokeEffectPositionInside, 0}};
+    for (const auto& band : bands) {
+        Comparison linear = opaquePixelsAgainst(*stroke(band.position), *square.layer,
+                                                spanning(kRight + band.growth, kLeft - band.growth),
+                                                VKRectMake(0, 0, kSide, kSide));
+        EXPECT_GE(linear.opaque, 4 * (kRight - kLeft) * 2) << band.growth;
+        EXPECT_EQ(linear.off, 0) << band.growth << ": " << linear.firstOff;
+    }
+    // On the fringed layer the band follows the box of its pixels at least
+    // half covered, rows 56 to 75, grown by 4: rows 52 to 79.
+    Comparison outside =
+        opaquePixelsAgainst(*stroke(OMPSDStrokeEffectPositionOutside), *fringed.make(),
+                            spanning(79, 52), VKRectMake(150, 47, 57, 37));
+    EXPECT_GE(outside.opaque, 4 * 40 * 2);
+    EXPECT_EQ(outside.off, 0) << outside.firstOff;
 }
 
-TEST(EffectRules, AShapesGradientSpansTheBoxOfItsControlPoints) {
+TEST(EffectRules, AShapesGradientSpansTheBoxOfItsCurves) {
     // A tongue in a 256 pixel document: straight along its top (y 139.1)
     // and bottom (186.2), its sides bulging out to 107.71875 and 140.6875,
-    // their handles to 106.5 and 141.9. A linear overlay at 20 degrees and
-    // 50 percent: laid out in the box of the control points (half width
-    // 17.7), it reaches 8 across and 3 up, from (116, 165) to (132, 159);
-    // the curves' box (half width 16.484375) would give 2.9999, cut to 2.
+    // their handles further, to 106.5 and 141.9. A linear overlay at 20
+    // degrees and 50 percent: laid out in the box of the curves (half width
+    // 16.484375), it reaches 8 across and 2.9999 up, cut to 2, from (116,
+    // 164) to (132, 160). The box of the handles (half width 17.7) would
+    // reach 3 up.
     const double side = 256, top = 139.1, bottom = 186.2;
     // A knot at (x, y) with one handle level with it at handleX, on the
     // segment before the knot or after it.
@@ -283,7 +305,7 @@ TEST(EffectRules, AShapesGradientSpansTheBoxOfItsControlPoints) {
         [](auto& e) { e.setFill(blackToWhiteFill(OMPSDGradientStyleLinear, 20, 0.5)); });
     Comparison linear = opaquePixelsAgainst(
         *overlay, *document->layers().front(),
-        BNLinearGradientNode::create({116, 165}, {132, 159}, blackToWhiteProvider(), false),
+        BNLinearGradientNode::create({116, 164}, {132, 160}, blackToWhiteProvider(), false),
         VKRectMake(100, 130, 50, 64));
     EXPECT_GE(linear.opaque, 30 * 45);
     EXPECT_EQ(linear.off, 0) << linear.firstOff;

@@ -51,6 +51,13 @@ std::shared_ptr<OMPSDLayer> LayerBlueprint::make(
     } else {
         for (int16_t id : {0, 1, 2, -1}) {
             int k = id < 0 ? 3 : id;
+            if (id == -1 && !transparency16.empty()) {
+                std::vector<uint8_t> samples;
+                for (uint16_t sample : transparency16)
+                    samples.insert(samples.end(), {uint8_t(sample >> 8), uint8_t(sample & 0xff)});
+                record.channels.push_back(makePlane(id, rect, std::move(samples), 16));
+                continue;
+            }
             if (pixels.empty()) {
                 record.channels.push_back(constantPlane(id, rect, colour[k]));
                 continue;
@@ -156,13 +163,51 @@ std::vector<uint8_t> solidColorBlock(double red, double green, double blue) {
     return lf::test::versionedDescriptor(1, items.data());
 }
 
-std::vector<uint8_t> vectorStrokeBlock(const VectorStrokeBlueprint& stroke) {
-    ByteWriter black, paint, items;
-    black.unicode("").identifier("RGBC").u32(3);
+namespace {
+
+// The body of an "RGBC" colour descriptor of one grey level, 0..255.
+std::vector<uint8_t> greyColor(double level) {
+    ByteWriter colour;
+    colour.unicode("").identifier("RGBC").u32(3);
     for (const char* key : {"Rd  ", "Grn ", "Bl  "})
-        black.identifier(key).code("doub").f64(0);
-    paint.unicode("").identifier("solidColorLayer").u32(1);
-    paint.identifier("Clr ").code("Objc").bytes(black.data());
+        colour.identifier(key).code("doub").f64(level);
+    return colour.data();
+}
+
+// The body of a gradient paint: black to white, opaque, at `angle` degrees.
+std::vector<uint8_t> blackToWhitePaint(double angle) {
+    ByteWriter colours, opacities;
+    for (uint32_t location : {0u, 4096u}) {
+        ByteWriter colourStop, opacityStop;
+        colourStop.unicode("").identifier("Clrt").u32(2);
+        colourStop.identifier("Clr ").code("Objc").bytes(greyColor(location ? 255 : 0));
+        colourStop.identifier("Lctn").code("long").u32(location);
+        colours.code("Objc").bytes(colourStop.data());
+        opacityStop.unicode("").identifier("TrnS").u32(1);
+        opacityStop.identifier("Lctn").code("long").u32(location);
+        opacities.code("Objc").bytes(opacityStop.data());
+    }
+    ByteWriter gradient, paint;
+    gradient.unicode("").identifier("Grdn").u32(3);
+    gradient.identifier("Intr").code("doub").f64(0);
+    gradient.identifier("Clrs").code("VlLs").u32(2).bytes(colours.data());
+    gradient.identifier("Trns").code("VlLs").u32(2).bytes(opacities.data());
+    paint.unicode("").identifier("gradientLayer").u32(2);
+    paint.identifier("Grad").code("Objc").bytes(gradient.data());
+    paint.identifier("Angl").code("UntF").code("#Ang").f64(angle);
+    return paint.data();
+}
+
+}  // namespace
+
+std::vector<uint8_t> vectorStrokeBlock(const VectorStrokeBlueprint& stroke) {
+    ByteWriter paint, items;
+    if (stroke.gradientAngle) {
+        paint.bytes(blackToWhitePaint(*stroke.gradientAngle));
+    } else {
+        paint.unicode("").identifier("solidColorLayer").u32(1);
+        paint.identifier("Clr ").code("Objc").bytes(greyColor(0));
+    }
     const char* alignments[] = {"strokeStyleAlignCenter", "strokeStyleAlignInside",
                                 "strokeStyleAlignOutside"};
     items.identifier("fillEnabled").code("bool").u8(stroke.fillEnabled);

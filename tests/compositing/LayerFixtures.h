@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ struct LayerBlueprint {
     // The samples of the red, green, blue and transparency planes, rows of
     // `rect`, instead of `colour` when not empty.
     std::vector<RGBA8> pixels;
+    // 16-bit samples of the transparency plane, rows of `rect`, instead of
+    // its 8-bit ones when not empty.
+    std::vector<uint16_t> transparency16;
     const char* blendKey = "norm";
     double opacity = 1.0, fillOpacity = 1.0;
     uint8_t clipping = 0;
@@ -84,12 +88,13 @@ std::vector<uint8_t> solidColorBlock(double red, double green, double blue);
 
 // A shape's stroke record: its switches, width in pixels, position (0
 // centre, 1 inside, 2 outside), dash and gap lengths in widths, and a black
-// paint.
+// paint, or a linear black-to-white one at `gradientAngle` degrees.
 struct VectorStrokeBlueprint {
     bool fillEnabled = true, strokeEnabled = true;
     double width = 1;
     int position = 0;
     std::vector<double> dashes = {};
+    std::optional<double> gradientAngle = {};
 };
 // The bytes of its "vstk" block.
 std::vector<uint8_t> vectorStrokeBlock(const VectorStrokeBlueprint& stroke);

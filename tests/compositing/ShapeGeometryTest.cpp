@@ -2,12 +2,15 @@
 // path fixer.
 #include "LayerFixtures.h"
 #include "PSDTestSupport.h"
+#include "compositing/QFFillRendering.h"
 #include "compositing/QFLayerContent.h"
 #include "compositing/QFLayerShapeBounds.h"
 #include "compositing/QFPSDStrokePathFixer.h"
 #include "compositing/QFVectorMaskPaths.h"
 #include "compositing/QFVectorStroke.h"
+#include "geometry/VKGeometryStrings.h"
 #include "geometry/VKPathAccumulator.h"
+#include "rendergraph/gradients/BNLinearGradientNode.h"
 
 #include <gtest/gtest.h>
 
@@ -106,26 +109,43 @@ TEST(QFVectorMaskPathBounds, AddsIntersectsAndPassesOverSubtractions) {
     EXPECT_TRUE(VKRectIsNull(QFVectorMaskPathBounds(mask({}), 10, 10)));
 }
 
-TEST(QFVectorMaskPathBounds, ControlPointsReachWhereTheHandlesStickOut) {
+TEST(QFVectorMaskPathBounds, HoldTheCurvesNotTheHandlesThatStickOut) {
     // In a 100 pixel document, a lens between (20, 50) and (60, 50) whose
     // handles lie 40 above and below its ends: its curves reach 30 up and
-    // down, its control points 40. Its upper arch alone, open, with outer
-    // handles out at x 0 and 80: they shape nothing and do not count.
-    auto path = [](bool closed, OMPSDPoint firstIncoming, OMPSDPoint lastOutgoing) {
-        OMPSDPath lens;
-        lens.setOperation(1);
-        lens.setIsClosed(closed);
-        lens.setSegments({{firstIncoming, {0.2, 0.5}, {0.2, 0.1}, false},
-                          {{0.6, 0.1}, {0.6, 0.5}, lastOutgoing, false}});
-        return mask({lens});
+    // down, its handles 40.
+    OMPSDPath lens;
+    lens.setOperation(1);
+    lens.setIsClosed(true);
+    lens.setSegments(
+        {{{0.2, 0.9}, {0.2, 0.5}, {0.2, 0.1}, false}, {{0.6, 0.1}, {0.6, 0.5}, {0.6, 0.9}, false}});
+    expectRect(QFVectorMaskPathBounds(mask({lens}), 100, 100), VKRectMake(20, 20, 40, 60));
+}
+
+TEST(QFGradientFillLayerBounds, AShapesGradientSpansItsCurvesBox) {
+    // A rotated rounded square whose handles stick out past its curves, as
+    // (in, anchor, out) knots in pixels. A linear gradient at 60 degrees
+    // over the box of its curves runs from (6, 122) to (20, 99); over the
+    // box of its anchors and handles, (0.614, 97.614) to (26.387, 123.386),
+    // it would run from (5, 124) to (21, 97).
+    const double side = 128;
+    auto knot = [&](VKPoint in, VKPoint anchor, VKPoint out) {
+        auto fraction = [&](VKPoint p) { return OMPSDPoint{p.x / side, p.y / side}; };
+        return VectorMaskKnot{fraction(in), fraction(anchor), fraction(out)};
     };
-    OMPSDCompoundPath lens = path(true, {0.2, 0.9}, {0.6, 0.9}),
-                      arch = path(false, {0, 0.5}, {0.8, 0.5});
-    expectRect(QFVectorMaskPathBounds(lens, 100, 100), VKRectMake(20, 20, 40, 60));
-    expectRect(QFVectorMaskPathBounds(lens, 100, 100, QFPathBox::controlPoints),
-               VKRectMake(20, 10, 40, 80));
-    expectRect(QFVectorMaskPathBounds(arch, 100, 100, QFPathBox::controlPoints),
-               VKRectMake(20, 10, 40, 40));
+    auto document = makeShapeDocument(
+        int(side),
+        curvedVectorMaskBlock({{1,
+                                {knot({10.946, 97.614}, {6.09, 101.706}, {1.233, 105.799}),
+                                 knot({0.614, 113.054}, {4.706, 117.911}, {8.799, 122.767}),
+                                 knot({16.054, 123.386}, {20.911, 119.294}, {25.767, 115.201}),
+                                 knot({26.387, 107.946}, {22.294, 103.09}, {18.201, 98.233})}}}));
+    ASSERT_TRUE(document);
+    const OMPSDLayer& shape = *document->layers().front();
+    for (VKRect box : {QFGradientFillLayerBounds(shape), QFLayerGradientBounds(shape)}) {
+        QFGradientEndpoints axis = QFFillGradientEndpoints(box, 60, 1, 0, 0);
+        EXPECT_TRUE(axis.start == VKPointMake(6, 122) && axis.end == VKPointMake(20, 99))
+            << NSStringFromVKPoint(axis.start) << " to " << NSStringFromVKPoint(axis.end);
+    }
 }
 
 TEST(QFLayerShapeBounds, PixelLayersFillLayersAndMasks) {
@@ -168,6 +188,14 @@ TEST(QFLayerGradientBounds, APixelLayerCountsItsPixelsAtLeastHalfCovered) {
     faint.rect = fringed.rect;
     faint.colour = {0, 0, 0, 127};
     expectRect(QFLayerGradientBounds(*faint.make()), VKRectMake(10, 20, 6, 4));
+    // The same layer in 16 bits, its border at 32767 of 65535 and its inner
+    // pixels at 32768: the same box. The high byte of each sample decides
+    // (the low bytes, 255 and 0, would pick the border).
+    for (const RGBA8& pixel : fringed.pixels)
+        fringed.transparency16.push_back(pixel[3] == 128 ? 32768 : 32767);
+    layer = fringed.make();
+    expectRect(QFLayerGradientBounds(*layer), VKRectMake(11, 21, 4, 2));
+    expectRect(QFLayerShapeBounds(*layer), VKRectMake(10, 20, 6, 4));
 }
 
 TEST(QFVectorMaskPaths, GroupsSubpathsByOperation) {
@@ -328,6 +356,24 @@ TEST(QFVectorMaskNode, DashesRunTheStoredWayFromTheLowestCorner) {
         EXPECT_NEAR(bottom, c.bottomFirst ? 1 : 0, 0.02);
         EXPECT_NEAR(right, c.bottomFirst ? 0 : 1, 0.02);
     }
+}
+
+TEST(QFVectorStrokeFillNode, AGradientSpansTheStrokedOutlineItself) {
+    // The square from 10.5 to 30.5 stroked 2 wide on its outline: the
+    // stroke reaches from 9.5 to 31.5, and a linear paint at 90 degrees
+    // runs from its bottom, row 31, to its top, row 9. The shape's own
+    // bounds, on whole pixels, would start it at row 32.
+    const double a = 10.5 / 40, b = 30.5 / 40;
+    auto document = blackShape(vectorMaskBlock({{1, {{a, a}, {b, a}, {b, b}, {a, b}}}}),
+                               {{"vstk", vectorStrokeBlock({.width = 2, .gradientAngle = 90})}});
+    ASSERT_TRUE(document);
+    auto paint = std::dynamic_pointer_cast<const BNLinearGradientNode>(
+        QFVectorStrokeFillNode(*document->layers()[0]));
+    ASSERT_TRUE(paint);
+    EXPECT_TRUE(paint->startPoint() == VKPointMake(20, 31) &&
+                paint->endPoint() == VKPointMake(20, 9))
+        << NSStringFromVKPoint(paint->startPoint()) << " to "
+        << NSStringFromVKPoint(paint->endPoint());
 }
 
 TEST(QFVectorMaskNode, AlignedShapesKeepTheEdgesOfTheirStrokesOnWholePixels) {
