@@ -89,7 +89,9 @@ Result<ChildProcess> ChildProcess::spawn(const Options& options) {
         sigaddset(&defaults, signal);
     posix_spawnattr_setsigmask(&attributes.attributes, &none);
     posix_spawnattr_setsigdefault(&attributes.attributes, &defaults);
-    if (options.newProcessGroup) {
+    if (options.newSession) {
+        flags |= POSIX_SPAWN_SETSID;
+    } else if (options.newProcessGroup) {
         flags |= POSIX_SPAWN_SETPGROUP;
         posix_spawnattr_setpgroup(&attributes.attributes, 0);
     }
@@ -106,7 +108,7 @@ Result<ChildProcess> ChildProcess::spawn(const Options& options) {
                       : posix_spawn(&pid, argv[0], &files.actions, &attributes.attributes,
                                     argv.data(), envp.data());
     if (failure != 0) return Error::posix(failure, "start " + options.arguments[0]);
-    return ChildProcess(pid, options.newProcessGroup);
+    return ChildProcess(pid, options.newProcessGroup || options.newSession);
 }
 
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
@@ -132,6 +134,14 @@ std::optional<ChildProcess::Termination> ChildProcess::waitUntil(
         if (keepWaiting && !keepWaiting()) return std::nullopt;
         std::this_thread::sleep_for(kPollInterval);
     }
+}
+
+bool ChildProcess::stopped() const {
+    if (pid_ < 0) return false;
+    // WNOWAIT: the stop stays to be reported, and the child to be reaped.
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WSTOPPED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == pid_ && info.si_code == CLD_STOPPED;
 }
 
 ChildProcess::Termination ChildProcess::terminate(std::chrono::milliseconds grace) {

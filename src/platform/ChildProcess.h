@@ -31,6 +31,10 @@ public:
         std::vector<std::string> environment;
         // Lead a new process group, so that kill() reaches its children too.
         bool newProcessGroup = false;
+        // Lead a new session, and so a new process group, without a
+        // controlling terminal: the child and its own children cannot
+        // open a terminal to ask for anything, nor be stopped by one.
+        bool newSession = false;
     };
 
     // How a child ended, from waitpid's status.
@@ -58,6 +62,9 @@ public:
     // wait stopped first; the child then still runs.
     std::optional<Termination> waitUntil(std::chrono::steady_clock::time_point deadline,
                                          const std::function<bool()>& keepWaiting = {});
+    // Whether the child is stopped (by SIGSTOP, say) rather than running
+    // or ended; asking leaves it as it is.
+    bool stopped() const;
     // Gives the child `grace` to end by itself, then kills it; reaps it.
     Termination terminate(std::chrono::milliseconds grace);
     // Kills the child now (SIGKILL) and reaps it; nothing once reaped.

@@ -3,24 +3,35 @@
 #include "updater/OMAUArchiveListing.h"
 #include "updater/OMAUArchiveTool.h"
 #include "updater/OMAUBundleReplacement.h"
+#include "updater/OMAUFolderAccess.h"
 
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-lf::Error tooLarge(const std::string& what, uint64_t length, uint64_t maximum) {
-    return OMAUArchiveError(
-        kOMAUArchiveTooLarge,
-        fmt::format("{} holds {} bytes, more than the {} an update may unpack to", what, length,
-                    maximum));
+lf::Status requireWithin(const std::string& what, const OMAUUnpackedSize& size,
+                         const OMAUUnpackingLimits& limits) {
+    if (size.entries > limits.entries)
+        return OMAUArchiveError(
+            kOMAUArchiveTooLarge,
+            fmt::format("{} holds {} entries, more than the {} an update may hold", what,
+                        size.entries, limits.entries));
+    if (size.diskUse() > limits.length)
+        return OMAUArchiveError(
+            kOMAUArchiveTooLarge,
+            fmt::format("{} takes {} bytes on disk, more than the {} an update may unpack to", what,
+                        size.diskUse(), limits.length));
+    return {};
 }
 
 bool leavesFolder(std::string_view name) {
@@ -30,10 +41,8 @@ bool leavesFolder(std::string_view name) {
     return false;
 }
 
-lf::Status checkEntryNames(OMAUArchiveKind kind, const std::string& path) {
-    lf::Result<std::vector<std::string>> names = OMAUListedEntryNames(kind, path);
-    if (!names) return names.error();
-    for (const std::string& name : *names)
+lf::Status checkEntryNames(const std::vector<std::string>& names) {
+    for (const std::string& name : names)
         if (leavesFolder(name))
             return OMAUArchiveError(
                 kOMAUArchiveHostileContents,
@@ -78,12 +87,13 @@ uint64_t fileSize(const std::string& path) {
 std::vector<std::string> unpackingArguments(OMAUArchiveKind kind, const std::string& path,
                                             const fs::path& folder) {
     switch (kind) {
+        // -n and -aos: an entry that comes twice never asks whether to
+        // replace the first. An empty password: an entry that needs
+        // another fails to unpack instead of asking for one.
         case OMAUArchiveKind::ZIP:
-            // -n and -aos: an entry that comes twice never asks whether to
-            // replace the first.
-            return {"unzip", "-qq", "-n", path, "-d", folder.string()};
+            return {"unzip", "-qq", "-n", "-P", "", path, "-d", folder.string()};
         case OMAUArchiveKind::DMG:
-            return {"7z", "x", "-y", "-aos", "-bd", "-bso0", "-bsp0", "-o" + folder.string(),
+            return {"7z", "x", "-y", "-aos", "-bd", "-bso0", "-bsp0", "-p", "-o" + folder.string(),
                     "--", path};
         default: {
             // As root, tar would give files the owners the archive names;
@@ -97,14 +107,33 @@ std::vector<std::string> unpackingArguments(OMAUArchiveKind kind, const std::str
     }
 }
 
-// Unpacks the archive into `folder`, held to `maximum` bytes, and checks
-// what came out.
+// How the tool ended, as a refusal naming the archive and the limits.
+lf::Status requireUnpacked(const std::string& path, const std::string& tool,
+                           const OMAUUnpackingOutcome& outcome, const OMAUUnpackingLimits& limits) {
+    if (outcome.stoppedAtLimit)
+        return OMAUArchiveError(
+            kOMAUArchiveToolFailed,
+            fmt::format("unpacking the archive {} was stopped as it passed {} entries or {} bytes",
+                        path, limits.entries, limits.length));
+    const int status = outcome.termination.status;
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ)
+        return OMAUArchiveError(
+            kOMAUArchiveTooLarge,
+            fmt::format("the archive {} holds a file longer than the {} bytes an update may "
+                        "unpack to",
+                        path, limits.length));
+    return OMAURequireToolSuccess(tool, outcome.termination);
+}
+
+// Unpacks the archive into `folder`, held to `limits`, and checks what
+// came out.
 lf::Status unpackInto(OMAUArchiveKind kind, const std::string& path, const fs::path& folder,
-                      const std::function<void(uint64_t)>& extractedLength, uint64_t maximum) {
+                      const std::function<void(uint64_t)>& extractedLength,
+                      const OMAUUnpackingLimits& limits) {
     OMAUUnpackingTool tool;
     tool.arguments = unpackingArguments(kind, path, folder);
     tool.folder = folder;
-    tool.maximumLength = maximum;
+    tool.limits = limits;
     // tar is handed the archive a piece at a time, each piece counted as
     // extracted; the others read it themselves and count it whole at the end.
     lf::Result<lf::FileDescriptor> archive = lf::FileDescriptor::openForReading(path);
@@ -116,14 +145,13 @@ lf::Status unpackInto(OMAUArchiveKind kind, const std::string& path, const fs::p
     }
     lf::Result<OMAUUnpackingOutcome> outcome = OMAURunUnpackingTool(tool);
     if (!outcome) return outcome.error();
+    LF_TRY(OMAUOpenFoldersToOwner(folder));
     // Counted again however the tool ended: the count, not how the tool
     // ended, tells when the archive is too large.
-    LF_TRY(OMAUCheckUnpackedLength(folder.string(), maximum));
-    if (outcome->stoppedAtLength)
-        return OMAUArchiveError(kOMAUArchiveToolFailed,
-                                fmt::format("{} was stopped as its files passed {} bytes",
-                                            tool.arguments.front(), maximum));
-    LF_TRY(OMAURequireToolSuccess(tool.arguments.front(), outcome->termination));
+    lf::Result<OMAUUnpackedSize> unpacked = OMAUUnpackedSizeOf(folder.string());
+    if (!unpacked) return unpacked.error();
+    LF_TRY(requireWithin("the unpacked archive " + path, *unpacked, limits));
+    LF_TRY(requireUnpacked(path, tool.arguments.front(), *outcome, limits));
     if (!handedOver && extractedLength) extractedLength(fileSize(path));
     return OMAUCheckExtractedContents(folder.string());
 }
@@ -184,7 +212,7 @@ std::optional<OMAUArchiveKind> OMAUArchiveKindOfPath(const std::string& path) {
 
 lf::Status OMAUExtractArchive(const std::string& path,
                               const std::function<void(uint64_t)>& extractedLength,
-                              uint64_t maximumUnpackedLength) {
+                              const OMAUUnpackingLimits& limits) {
     const std::optional<OMAUArchiveKind> kind = OMAUArchiveKindOfPath(path);
     if (!kind)
         return OMAUArchiveError(kOMAUArchiveUnknownKind,
@@ -193,19 +221,19 @@ lf::Status OMAUExtractArchive(const std::string& path,
     if (!fs::is_regular_file(path, error))
         return OMAUArchiveError(kOMAUArchiveUnreadable,
                                 fmt::format("{} is not a readable file", path));
-    LF_TRY(checkEntryNames(*kind, path));
+    lf::Result<std::vector<std::string>> names = OMAUListedEntryNames(*kind, path);
+    if (!names) return names.error();
+    LF_TRY(checkEntryNames(*names));
     lf::Result<uint64_t> listed = OMAUListedLength(*kind, path);
     if (!listed) return listed.error();
-    if (*listed > maximumUnpackedLength)
-        return tooLarge("the archive " + path, *listed, maximumUnpackedLength);
+    LF_TRY(requireWithin("the archive " + path, {*listed, names->size()}, limits));
 
     // A folder of its own holds what the tool writes until all is checked,
     // so that what fails leaves nothing behind and the archive is never
     // touched.
     lf::Result<fs::path> unpacking = OMAUReserveFolderBeside(path, "unpacking");
     if (!unpacking) return unpacking.error();
-    lf::Status unpacked =
-        unpackInto(*kind, path, *unpacking, extractedLength, maximumUnpackedLength);
+    lf::Status unpacked = unpackInto(*kind, path, *unpacking, extractedLength, limits);
     if (unpacked) unpacked = moveEntries(*unpacking, fs::path(path).parent_path());
     OMAURemoveQuietly(*unpacking);
     return unpacked;
@@ -215,9 +243,10 @@ lf::Status OMAUCheckExtractedContents(const std::string& folder) {
     std::error_code error;
     const fs::path root = fs::canonical(folder, error);
     if (error) return lf::Error::posix(error.value(), "examine " + folder);
-    auto hostile = [](const fs::path& entry, const char* what) {
+    auto hostile = [&](const fs::path& entry, const char* what) {
         return OMAUArchiveError(kOMAUArchiveHostileContents,
-                                fmt::format("the archive's {} is {}", entry.string(), what));
+                                fmt::format("the archive's entry {} is {}",
+                                            entry.lexically_relative(root).string(), what));
     };
     fs::recursive_directory_iterator walk(root, error);
     for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
@@ -239,17 +268,18 @@ lf::Status OMAUCheckExtractedContents(const std::string& folder) {
     return {};
 }
 
-lf::Status OMAUCheckUnpackedLength(const std::string& folder, uint64_t maximum) {
-    uint64_t total = 0;
+lf::Result<OMAUUnpackedSize> OMAUUnpackedSizeOf(const std::string& folder) {
+    OMAUUnpackedSize size;
     std::error_code error;
     fs::recursive_directory_iterator walk(folder, error);
     for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
         const std::optional<struct stat> status = OMAUStatusOf(walk->path());
         if (!status) return lf::Error::posix(errno, "examine " + walk->path().string());
+        ++size.entries;
         if (S_ISREG(status->st_mode))
-            total += std::min(static_cast<uint64_t>(status->st_size), UINT64_MAX - total);
+            size.length +=
+                std::min(static_cast<uint64_t>(status->st_size), UINT64_MAX - size.length);
     }
     if (error) return lf::Error::posix(error.value(), "examine " + folder);
-    if (total > maximum) return tooLarge("the unpacked folder " + folder, total, maximum);
-    return {};
+    return size;
 }

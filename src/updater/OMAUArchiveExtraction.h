@@ -8,22 +8,26 @@
 // An archive's contents are not trusted, and a small archive can unpack to
 // far more. Before unpacking, its listing must hold no absolute name and no
 // ".." component, give a length for every entry other than a folder, and
-// its lengths must not add up to more than a limit (4 GiB unless told
-// otherwise). A listing can lie, so the tool then unpacks into a folder of
-// its own beside the archive under a bound (OMAUArchiveTool.h): no file may
-// grow past the limit, and the tool is stopped once its files together
-// pass it, by kOMAUUnpackingSlack at most. Once the tool has ended, its
-// files are counted again and must hold only plain files, folders and
-// links, no file with a set-id bit and no link that leads out of the folder
-// (OMAUCheckExtractedContents); only then do they join the archive. A tool
-// that cannot start, that exits with a status other than 0 or that is not
-// given the whole archive fails the extraction (a truncated archive makes
-// the tools fail). Whatever fails, nothing unpacked is left behind.
+// stay within the limits (OMAUUnpackingLimits.h: 100,000 entries and 4 GiB
+// on disk unless told otherwise). A listing can lie, so the tool then
+// unpacks into a folder of its own beside the archive under a bound
+// (OMAUArchiveTool.h): no file may grow past the limit, and the tool is
+// stopped once its entries pass the limits, by kOMAUUnpackingSlack at most.
+// Once the tool has ended, its folders are opened to their owner (the
+// archive may have made them read-only), and its entries counted again;
+// they must be only plain files, folders and links, with no set-id bit and
+// no link that leads out of the folder (OMAUCheckExtractedContents); only
+// then do they join the archive. A tool that cannot start, that exits with
+// a status other than 0, that stops or does not end in time, or that is
+// not given the whole archive fails the extraction (a truncated archive
+// makes the tools fail); so does an archive that needs a password. Whatever
+// fails, nothing unpacked is left behind.
 //
 // Runs on the calling thread (the unarchiver's); the tools run as children
 // of ours, started by argument vector, without a shell.
 
 #include "platform/Result.h"
+#include "updater/OMAUUnpackingLimits.h"
 
 #include <cstdint>
 #include <functional>
@@ -42,9 +46,6 @@ enum OMAUArchiveErrorCode : int64_t {
     kOMAUArchiveTooLarge = 5,
 };
 
-// An update unpacks to far less; more would fill the disk.
-inline constexpr uint64_t kOMAUDefaultMaximumUnpackedLength = uint64_t{4} << 30;
-
 // How far past the limit the unpacked files may go while a tool writes
 // them, before it is stopped.
 inline constexpr uint64_t kOMAUUnpackingSlack = uint64_t{16} << 20;
@@ -60,16 +61,16 @@ std::optional<OMAUArchiveKind> OMAUArchiveKindOfPath(const std::string& path);
 
 // Unpacks `path` into its folder; `extractedLength` is told of each piece
 // of the archive handed to the tool, together the archive's size. The
-// archive may unpack to `maximumUnpackedLength` bytes of files at most.
+// archive may unpack to no more than `limits`.
 lf::Status OMAUExtractArchive(const std::string& path,
                               const std::function<void(uint64_t)>& extractedLength,
-                              uint64_t maximumUnpackedLength = kOMAUDefaultMaximumUnpackedLength);
+                              const OMAUUnpackingLimits& limits = {});
 
 // Whether the unpacked contents under `folder` are safe to install (see
-// above); the error names the first entry that is not. A link's target
-// must be relative and, taken one component at a time from the link's own
-// folder, never climb above `folder`.
+// above); the error names the first entry that is not, within `folder`. A
+// link's target must be relative and, taken one component at a time from
+// the link's own folder, never climb above `folder`.
 lf::Status OMAUCheckExtractedContents(const std::string& folder);
 
-// Whether the plain files under `folder` add up to at most `maximum` bytes.
-lf::Status OMAUCheckUnpackedLength(const std::string& folder, uint64_t maximum);
+// The entries under `folder` and the lengths of its plain files.
+lf::Result<OMAUUnpackedSize> OMAUUnpackedSizeOf(const std::string& folder);

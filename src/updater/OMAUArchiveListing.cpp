@@ -43,7 +43,9 @@ std::vector<std::string> tarListing(OMAUArchiveKind kind, const std::string& pat
 }
 
 std::vector<std::string> sevenZipListing(const std::string& path) {
-    return {"7z", "l", "-ba", "-slt", "--", path};
+    // An empty password: headers that need another fail to list instead
+    // of asking for one.
+    return {"7z", "l", "-ba", "-slt", "-p", "--", path};
 }
 
 }  // namespace
@@ -131,7 +133,7 @@ lf::Result<uint64_t> OMAU7zListingLength(std::string_view listing) {
     for (const std::string& line : listingLines) {
         if (!line.empty()) {
             entry.listed = true;
-            if (line.starts_with("Path = ")) entry.path = "\"" + line.substr(7) + "\"";
+            if (line.starts_with("Path = ")) entry.path = fmt::format("\"{}\"", line.substr(7));
             if (line.starts_with("Folder = ")) entry.isFolder = line.substr(9) == "+";
             if (line.starts_with("Size = ")) entry.length = line.substr(7);
             continue;

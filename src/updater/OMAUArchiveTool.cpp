@@ -11,6 +11,7 @@
 #include <optional>
 #include <poll.h>
 #include <pthread.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -53,11 +54,45 @@ private:
     sigset_t previous_;
 };
 
-lf::Result<lf::ChildProcess::Termination> waitFor(lf::ChildProcess& child) {
-    auto ended = child.waitUntil(std::chrono::steady_clock::time_point::max());
-    if (!ended) return lf::Error::posix(EINTR, "wait for the archive tool");
-    return *ended;
+lf::Result<lf::FileDescriptor> openNull() {
+    lf::FileDescriptor null(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    if (!null.isOpen()) return lf::Error::posix(errno, "open /dev/null");
+    return null;
 }
+
+lf::Result<lf::ChildProcess> startTool(std::vector<std::string> arguments,
+                                       std::vector<std::pair<int, int>> descriptors) {
+    lf::ChildProcess::Options options;
+    options.arguments = std::move(arguments);
+    options.searchPath = true;
+    options.newSession = true;
+    options.descriptors = std::move(descriptors);
+    // Ended early (an error), the child goes with its whole group.
+    return lf::ChildProcess::spawn(options);
+}
+
+// When a tool is given up on.
+struct ToolTime {
+    std::chrono::steady_clock::time_point deadline;
+    std::chrono::milliseconds limit;
+
+    explicit ToolTime(std::chrono::milliseconds limit)
+        : deadline(std::chrono::steady_clock::now() + limit), limit(limit) {}
+
+    // Why the running `child` is given up on: it stopped (it may wait for
+    // an answer it can never have), or its time is up. None while it may
+    // go on.
+    std::optional<lf::Error> givenUp(const lf::ChildProcess& child, const std::string& tool) const {
+        if (child.stopped())
+            return OMAUArchiveError(kOMAUArchiveToolFailed,
+                                    fmt::format("{} stopped before it ended", tool));
+        if (std::chrono::steady_clock::now() >= deadline)
+            return OMAUArchiveError(kOMAUArchiveToolFailed,
+                                    fmt::format("{} did not end within {:g} seconds", tool,
+                                                std::chrono::duration<double>(limit).count()));
+        return std::nullopt;
+    }
+};
 
 // prlimit sets the limits and then becomes the tool, so they hold from its
 // first write. A file may reach one byte more than the length: cut there,
@@ -124,26 +159,37 @@ private:
 
 }  // namespace
 
-lf::Result<std::string> OMAUToolOutput(const std::vector<std::string>& arguments) {
+lf::Result<std::string> OMAUToolOutput(const std::vector<std::string>& arguments,
+                                       std::chrono::milliseconds timeLimit) {
+    const ToolTime time(timeLimit);
     lf::Result<Pipe> output = Pipe::make();
     if (!output) return output.error();
-    lf::ChildProcess::Options options;
-    options.arguments = arguments;
-    options.searchPath = true;
-    options.descriptors = {{output->write.get(), STDOUT_FILENO}};
-    lf::Result<lf::ChildProcess> child = lf::ChildProcess::spawn(options);
+    lf::Result<lf::FileDescriptor> null = openNull();
+    if (!null) return null.error();
+    lf::Result<lf::ChildProcess> child =
+        startTool(arguments, {{null->get(), STDIN_FILENO}, {output->write.get(), STDOUT_FILENO}});
     if (!child) return child.error();
     output->write = lf::FileDescriptor();
     std::string text;
     char buffer[4096];
     for (;;) {
-        const ssize_t length = ::read(output->read.get(), buffer, sizeof buffer);
-        if (length < 0 && errno == EINTR) continue;
-        if (length <= 0) break;
-        text.append(buffer, static_cast<size_t>(length));
+        pollfd ready = {output->read.get(), POLLIN, 0};
+        if (::poll(&ready, 1, kExitPollMilliseconds) > 0) {
+            const ssize_t length = ::read(output->read.get(), buffer, sizeof buffer);
+            if (length < 0 && errno == EINTR) continue;
+            // The end, once every writer has closed the pipe.
+            if (length <= 0) break;
+            text.append(buffer, static_cast<size_t>(length));
+        }
+        if (std::optional<lf::Error> failure = time.givenUp(*child, arguments.front()))
+            return *failure;
     }
-    lf::Result<lf::ChildProcess::Termination> ended = waitFor(*child);
-    if (!ended) return ended.error();
+    std::optional<lf::ChildProcess::Termination> ended;
+    while (!(ended = child->waitUntil(std::chrono::steady_clock::now()))) {
+        if (std::optional<lf::Error> failure = time.givenUp(*child, arguments.front()))
+            return *failure;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kExitPollMilliseconds));
+    }
     LF_TRY(OMAURequireToolSuccess(arguments.front(), *ended));
     return text;
 }
@@ -156,8 +202,10 @@ lf::Status OMAURequireToolSuccess(const std::string& tool,
 }
 
 lf::Result<OMAUUnpackingOutcome> OMAURunUnpackingTool(const OMAUUnpackingTool& tool) {
+    const ToolTime time(tool.timeLimit);
     // Watched before the tool starts, so no write escapes the count.
-    lf::Result<OMAUUnpackedLengthWatch> watch = OMAUUnpackedLengthWatch::start(tool.folder);
+    lf::Result<OMAUUnpackedLengthWatch> watch =
+        OMAUUnpackedLengthWatch::start(tool.folder, tool.limits.entries);
     if (!watch) return watch.error();
 
     lf::FileDescriptor standardInput;
@@ -170,16 +218,13 @@ lf::Result<OMAUUnpackingOutcome> OMAURunUnpackingTool(const OMAUUnpackingTool& t
         standardInput = std::move(pipe->read);
         feed.emplace(*tool.input, std::move(pipe->write), tool.fed);
     } else {
-        standardInput = lf::FileDescriptor(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-        if (!standardInput.isOpen()) return lf::Error::posix(errno, "open /dev/null");
+        lf::Result<lf::FileDescriptor> null = openNull();
+        if (!null) return null.error();
+        standardInput = std::move(*null);
     }
-    lf::ChildProcess::Options options;
-    options.arguments = underFileSizeLimit(tool.arguments, tool.maximumLength);
-    options.searchPath = true;
-    options.newProcessGroup = true;
-    options.descriptors = {{standardInput.get(), STDIN_FILENO}};
-    // Stopped early (an error below), the child goes with its whole group.
-    lf::Result<lf::ChildProcess> child = lf::ChildProcess::spawn(options);
+    lf::Result<lf::ChildProcess> child =
+        startTool(underFileSizeLimit(tool.arguments, tool.limits.length),
+                  {{standardInput.get(), STDIN_FILENO}});
     if (!child) return child.error();
     standardInput = lf::FileDescriptor();
 
@@ -187,13 +232,15 @@ lf::Result<OMAUUnpackingOutcome> OMAURunUnpackingTool(const OMAUUnpackingTool& t
     for (;;) {
         if (auto ended = child->waitUntil(std::chrono::steady_clock::now()))
             return OMAUUnpackingOutcome{*ended, false};
+        if (std::optional<lf::Error> failure = time.givenUp(*child, tool.arguments.front()))
+            return *failure;
         pollfd ready[] = {{watch->descriptor(), POLLIN, 0},
                           {feed ? feed->descriptor() : -1, POLLOUT, 0}};
         if (::poll(ready, 2, kExitPollMilliseconds) < 0 && errno != EINTR)
             return lf::Error::posix(errno, "wait for the archive tool");
-        lf::Result<uint64_t> length = watch->update();
-        if (!length) return length.error();
-        if (*length > tool.maximumLength)
+        lf::Result<OMAUUnpackedSize> size = watch->update();
+        if (!size) return size.error();
+        if (!size->within(tool.limits))
             return OMAUUnpackingOutcome{child->terminate(std::chrono::milliseconds(0)), true};
         if (feed) LF_TRY(feed->feed());
     }

@@ -1,29 +1,42 @@
 #pragma once
 // Running the archive tools as children of ours, started by argument
 // vector without a shell: a listing read from a tool's standard output, and
-// an unpacking held to a length.
+// an unpacking held to limits.
 //
-// An unpacking tool runs under prlimit, in a process group of its own. No
-// file it writes may grow past the length (RLIMIT_FSIZE: the kernel refuses
-// the write), and an OMAUUnpackedLengthWatch follows its files together
-// from before it starts: once they pass the length the whole group is
-// killed. The files pass the length only by what the tool writes before the
-// watch wakes for it, far less than kOMAUUnpackingSlack.
+// Every tool runs in a session of its own, without a terminal, reading
+// /dev/null or the archive: none can ask for anything (a password, whether
+// to replace a file), and a terminal can neither stop one nor be read by
+// it. A tool that stops all the same, or that has not ended within its
+// time, is killed with its process group and the run refused.
+//
+// An unpacking tool runs under prlimit. No file it writes may grow past
+// the limit (RLIMIT_FSIZE: the kernel refuses the write, and ends the tool
+// with SIGXFSZ), and an OMAUUnpackedLengthWatch follows its entries from
+// before it starts: once they pass the limits the whole group is killed.
+// The files pass the limit only by what the tool writes before the watch
+// wakes for it, far less than kOMAUUnpackingSlack.
 //
 // Runs on the calling thread.
 
 #include "platform/ChildProcess.h"
 #include "platform/FileDescriptor.h"
 #include "platform/Result.h"
+#include "updater/OMAUUnpackingLimits.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
-// The standard output of `arguments` when it exits with 0.
-lf::Result<std::string> OMAUToolOutput(const std::vector<std::string>& arguments);
+// How long a tool may take, listing or unpacking: far longer than an
+// update needs.
+inline constexpr std::chrono::milliseconds kOMAUToolTimeLimit = std::chrono::minutes(5);
+
+// The standard output of `arguments` when it exits with 0 within `timeLimit`.
+lf::Result<std::string> OMAUToolOutput(const std::vector<std::string>& arguments,
+                                       std::chrono::milliseconds timeLimit = kOMAUToolTimeLimit);
 
 // An error of kOMAUArchiveToolFailed unless `tool` exited with 0.
 lf::Status OMAURequireToolSuccess(const std::string& tool,
@@ -33,7 +46,8 @@ struct OMAUUnpackingTool {
     std::vector<std::string> arguments;
     // Where the tool unpacks.
     std::filesystem::path folder;
-    uint64_t maximumLength = 0;
+    OMAUUnpackingLimits limits;
+    std::chrono::milliseconds timeLimit = kOMAUToolTimeLimit;
     // An archive handed to the tool's standard input, `fed` told of each
     // piece once handed over; without one the tool reads /dev/null, so it
     // never waits for an answer.
@@ -43,9 +57,10 @@ struct OMAUUnpackingTool {
 
 struct OMAUUnpackingOutcome {
     lf::ChildProcess::Termination termination;
-    // Whether it was stopped because its files passed the length.
-    bool stoppedAtLength = false;
+    // Whether it was stopped because its entries passed the limits.
+    bool stoppedAtLimit = false;
 };
 
-// Runs the tool until it ends or is stopped.
+// Runs the tool until it ends or its entries pass the limits; an error of
+// kOMAUArchiveToolFailed when it stopped or ran out of time instead.
 lf::Result<OMAUUnpackingOutcome> OMAURunUnpackingTool(const OMAUUnpackingTool& tool);

@@ -1,6 +1,7 @@
 #include "updater/OMAUBundleReplacement.h"
 
 #include "platform/Log.h"
+#include "updater/OMAUFolderAccess.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -28,6 +29,8 @@ std::optional<struct stat> OMAUStatusOf(const fs::path& path) {
 }
 
 void OMAURemoveQuietly(const fs::path& path) {
+    // A folder its owner may not write cannot be emptied.
+    static_cast<void>(OMAUOpenFoldersToOwner(path));
     std::error_code ignored;
     fs::remove_all(path, ignored);
 }

@@ -36,8 +36,9 @@ lf::Status OMAUReplaceBundle(const std::filesystem::path& source,
 // cannot be examined, with errno saying why.
 std::optional<struct stat> OMAUStatusOf(const std::filesystem::path& path);
 
-// Removes `path` and everything below it, ignoring failures: for staging and
-// backup folders that are only in the way.
+// Removes `path` and everything below it, read-only folders too, ignoring
+// failures: for staging, unpacking and backup folders that are only in the
+// way.
 void OMAURemoveQuietly(const std::filesystem::path& path);
 
 // A new empty folder beside `target`, named ".name.tag-XXXXXX".

@@ -2,14 +2,13 @@
 
 #include "platform/Log.h"
 #include "updater/OMAUApplication.h"
+#include "updater/OMAUBundleReplacement.h"
 #include "updater/OMAUExceptions.h"
 #include "updater/OMAUPanelPresenter.h"
 #include "updater/OMAUStatusController.h"
 #include "updater/OMAUVersionComparison.h"
 
 #include <fmt/format.h>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -291,8 +290,7 @@ void OMAUUpdater::abandonUpdate() {
 
 void OMAUUpdater::removeDownloadFolder() {
     if (downloadFolder_.empty()) return;
-    std::error_code ignored;
-    fs::remove_all(downloadFolder_, ignored);
+    OMAURemoveQuietly(downloadFolder_);
     downloadFolder_.clear();
     downloadPath_.clear();
 }

@@ -1,15 +1,20 @@
 // Unpacking update archives that the tests make with the system's tools,
 // and refusing damaged and hostile ones.
 
+#include "ChildChecks.h"
 #include "UpdaterTestSupport.h"
 #include "platform/MainQueue.h"
 #include "support/TestSupport.h"
 #include "updater/OMAUArchiveExtraction.h"
 #include "updater/OMAUArchiveListing.h"
+#include "updater/OMAUArchiveTool.h"
+#include "updater/OMAUBundleReplacement.h"
 #include "updater/OMAUUnarchiver.h"
+#include "updater/OMAUUnpackedLengthWatch.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <sys/stat.h>
@@ -83,7 +88,7 @@ TEST_F(ArchiveTest, EachKindUnpacksBesideTheArchive) {
 TEST_F(ArchiveTest, ADiskImageUnpacksWhereDebianCanMakeOne) {
     LF_REQUIRE_INSTALLED(lf::test::hasProgram("genisoimage"), "genisoimage");
     const fs::path image = make("App.dmg", "genisoimage -quiet -V App -R -hfs -o %s .");
-    lf::Status tooLarge = OMAUExtractArchive(image.string(), {}, 8);
+    lf::Status tooLarge = OMAUExtractArchive(image.string(), {}, {.length = 8});
     ASSERT_FALSE(tooLarge);
     EXPECT_EQ(tooLarge.error().code, kOMAUArchiveTooLarge) << "its listing counted";
     ASSERT_TRUE(extract(image)) << lf::describe(extract(image).error());
@@ -160,24 +165,55 @@ TEST_F(ArchiveTest, ArchivesThatUnpackTooLargeAreRefused) {
         SCOPED_TRACE(name);
         const fs::path archive = make(name, command);
         EXPECT_LT(fs::file_size(archive), 64u << 10);
-        lf::Status status = OMAUExtractArchive(archive.string(), {}, kLimit);
+        lf::Status status = OMAUExtractArchive(archive.string(), {}, {.length = kLimit});
         ASSERT_FALSE(status);
         EXPECT_EQ(status.error().code, kOMAUArchiveTooLarge);
         EXPECT_FALSE(fs::exists(download() / "layerflow.app")) << "refused before unpacking";
-        EXPECT_TRUE(OMAUExtractArchive(archive.string(), {}, 4 * kLimit)) << "within a larger one";
+        EXPECT_TRUE(OMAUExtractArchive(archive.string(), {}, {.length = 4 * kLimit}))
+            << "within a larger one";
         fs::remove_all(download());
         fs::create_directories(download());
     }
 
-    // The unpacked files are counted again, since a listing can lie.
+    // The unpacked files are counted again, since a listing can lie: three
+    // entries, each taking a block more than its length.
     fs::create_directories(download() / "a" / "b");
     lf::test::writeFile(download() / "a" / "b" / "big", "");
     fs::resize_file(download() / "a" / "b" / "big", kLimit);
-    EXPECT_TRUE(OMAUCheckUnpackedLength(download().string(), kLimit));
-    fs::resize_file(download() / "a" / "b" / "big", kLimit + 1);
-    lf::Status unpacked = OMAUCheckUnpackedLength(download().string(), kLimit);
-    ASSERT_FALSE(unpacked);
-    EXPECT_EQ(unpacked.error().code, kOMAUArchiveTooLarge);
+    const lf::Result<OMAUUnpackedSize> unpacked = OMAUUnpackedSizeOf(download().string());
+    ASSERT_TRUE(unpacked);
+    EXPECT_EQ(unpacked->length, kLimit);
+    EXPECT_EQ(unpacked->entries, 3u);
+    constexpr uint64_t kDiskUse = kLimit + 3 * kOMAUEntryBlock;
+    EXPECT_EQ(unpacked->diskUse(), kDiskUse);
+    EXPECT_TRUE(unpacked->within({.length = kDiskUse, .entries = 3}));
+    EXPECT_FALSE(unpacked->within({.length = kDiskUse - 1}));
+    EXPECT_FALSE(unpacked->within({.entries = 2}));
+}
+
+TEST_F(ArchiveTest, EveryEntryCountsAndTakesABlock) {
+    // 300 empty files: no length, yet 301 entries with their folder, each
+    // taking an inode and a block.
+    const fs::path empty = folder_ / "empty";
+    fs::create_directories(empty / "layerflow.app");
+    for (int i = 0; i < 300; ++i)
+        lf::test::writeFile(empty / "layerflow.app" / std::to_string(i), "");
+    const fs::path archive = make("empty.tgz", "tar -czf %s layerflow.app", empty);
+    constexpr uint64_t kDiskUse = 301 * kOMAUEntryBlock;
+    const std::pair<OMAUUnpackingLimits, std::string> refusals[] = {
+        {{.length = kDiskUse - 1},
+         "takes 1232896 bytes on disk, more than the 1232895 an update may unpack to"},
+        {{.entries = 300}, "holds 301 entries, more than the 300 an update may hold"}};
+    for (const auto& [limits, says] : refusals) {
+        lf::Status listed = OMAUExtractArchive(archive.string(), {}, limits);
+        ASSERT_FALSE(listed);
+        EXPECT_EQ(listed.error().code, kOMAUArchiveTooLarge);
+        EXPECT_EQ(listed.error().localizedDescription(),
+                  "the archive " + archive.string() + " " + says)
+            << "refused before unpacking";
+        EXPECT_FALSE(fs::exists(download() / "layerflow.app"));
+    }
+    EXPECT_TRUE(OMAUExtractArchive(archive.string(), {}, {.length = kDiskUse, .entries = 301}));
 }
 
 // Rewrites every length a zip archive states of its entries' contents (in
@@ -273,7 +309,7 @@ TEST_F(ArchiveTest, HostileArchivesNeverHoldMoreThanTheLimitAndItsSlack) {
         if (archive.lie) archive.lie(path);
         std::optional<lf::Status> status;
         const uint64_t largest = largestLengthWhile(
-            path, [&] { status = OMAUExtractArchive(path.string(), {}, kLimit); });
+            path, [&] { status = OMAUExtractArchive(path.string(), {}, {.length = kLimit}); });
         EXPECT_LE(largest, kLimit + kOMAUUnpackingSlack);
         ASSERT_FALSE(*status);
         EXPECT_EQ(status->error().code, archive.refusal) << lf::describe(status->error());
@@ -286,6 +322,135 @@ TEST_F(ArchiveTest, HostileArchivesNeverHoldMoreThanTheLimitAndItsSlack) {
             << "nothing unpacked is left";
         fs::remove(path);
     }
+}
+
+TEST_F(ArchiveTest, ASparseFileLongerThanListedStopsAtTheLimit) {
+    // The listing says 1,000 bytes; the file's map puts its data at 64 MiB,
+    // where tar goes in one step, before any watch could see it.
+    constexpr uint64_t kLimit = 1 << 20;
+    const fs::path sparse = folder_ / "sparse";
+    fs::create_directories(sparse / "layerflow.app");
+    lf::test::writeFile(sparse / "layerflow.app" / "holes", "");
+    fs::resize_file(sparse / "layerflow.app" / "holes", (64 << 20) - 1);
+    std::ofstream(sparse / "layerflow.app" / "holes", std::ios::app) << 'x';
+    const fs::path archive =
+        make("sparse.tar", "tar --format=posix --sparse-version=0.0 -cSf %s layerflow.app", sparse);
+    std::string bytes = lf::test::readText(archive);
+    const size_t length = bytes.find("GNU.sparse.size=67108864");
+    ASSERT_NE(length, std::string::npos);
+    bytes.replace(length, 24, "GNU.sparse.size=00001000");
+    lf::test::writeFile(archive, bytes);
+
+    std::optional<lf::Status> status;
+    const uint64_t largest = largestLengthWhile(
+        archive, [&] { status = OMAUExtractArchive(archive.string(), {}, {.length = kLimit}); });
+    EXPECT_LE(largest, kLimit + 1);
+    ASSERT_FALSE(*status);
+    EXPECT_EQ(status->error().code, kOMAUArchiveTooLarge);
+    // The kernel's limit stopped it, not a count.
+    EXPECT_EQ(status->error().localizedDescription(),
+              "the archive " + archive.string() +
+                  " holds a file longer than the 1048576 bytes an update may unpack to");
+    EXPECT_EQ(std::distance(fs::directory_iterator(download()), fs::directory_iterator()), 1)
+        << "nothing unpacked is left";
+}
+
+TEST_F(ArchiveTest, ReadOnlyAndUnreadableFoldersInstallAndLeaveNothingBehind) {
+    // tar gives the entries the modes asked for, the source keeping its
+    // own: read-only throughout, "locked" unreadable even to its owner.
+    const fs::path application = source() / "layerflow.app";
+    fs::create_directories(application / "locked");
+    lf::test::writeFile(application / "locked" / "secret", "x");
+    const fs::path tgz =
+        make("App.tgz",
+             "(tar -cf ../App.tar --mode=a-w --exclude=layerflow.app/locked layerflow.app && "
+             "tar -rf ../App.tar --mode=a-rwx --no-recursion layerflow.app/locked && "
+             "tar -rf ../App.tar layerflow.app/locked/secret && gzip -c ../App.tar > %s)");
+    const fs::path zip = make("App.zip",
+                              "chmod -R a-w layerflow.app && zip -qry %s layerflow.app; "
+                              "made=$?; chmod -R u+w layerflow.app; exit $made");
+    ASSERT_EQ(::mkfifo((application / "pipe").c_str(), 0600), 0);
+    const fs::path fifo = make("fifo.tgz", "tar -czf %s --mode=a-w layerflow.app");
+
+    // Modes mean nothing to root.
+    const lf::test::UnprivilegedFolder home;
+    for (const fs::path& archive : {tgz, zip, fifo})
+        home.copyIn(archive);
+    lf::test::expectInChild(
+        [&] {
+            ::umask(022);
+            const fs::path installed =
+                lf::test::makeApplication(home.path() / "Applications", "layerflow.app", "1.0");
+            const fs::path unpacked = home.path() / "layerflow.app";
+            for (const auto& [name, lockedMode] :
+                 {std::pair{"App.tgz", fs::perms(0700)}, std::pair{"App.zip", fs::perms(0755)}}) {
+                SCOPED_TRACE(name);
+                lf::Status status = OMAUExtractArchive((home.path() / name).string(), {});
+                ASSERT_TRUE(status) << lf::describe(status.error());
+                // The owner may write the folders now; the other bits stay.
+                EXPECT_EQ(fs::status(unpacked).permissions(), fs::perms(0755));
+                EXPECT_EQ(fs::status(unpacked / "resources").permissions(), fs::perms(0755));
+                EXPECT_EQ(fs::status(unpacked / "locked").permissions(), lockedMode);
+                EXPECT_EQ(lf::test::readText(unpacked / "locked" / "secret"), "x");
+                ASSERT_TRUE(OMAUReplaceBundle(unpacked, installed, home.path() / "old"));
+                EXPECT_EQ(lf::test::readText(installed / "version"), "2.0");
+                OMAURemoveQuietly(home.path() / "old");
+            }
+
+            // Refused for its FIFO once unpacked, read-only folders and all.
+            lf::Status refused = OMAUExtractArchive((home.path() / "fifo.tgz").string(), {});
+            ASSERT_FALSE(refused);
+            EXPECT_EQ(refused.error().code, kOMAUArchiveHostileContents);
+            EXPECT_EQ(lf::describe(refused.error()).find(".unpacking"), std::string::npos)
+                << "the private folder is not named";
+            std::vector<std::string> left;
+            for (const auto& entry : fs::directory_iterator(home.path()))
+                left.push_back(entry.path().filename().string());
+            std::sort(left.begin(), left.end());
+            EXPECT_EQ(left,
+                      (std::vector<std::string>{"App.tgz", "App.zip", "Applications", "fifo.tgz"}));
+
+            // A folder already unreadable when the watch comes is opened to be
+            // watched; an unreadable one in a read-only one is removed.
+            const fs::path watched = home.path() / "watched";
+            fs::create_directories(watched / "closed");
+            lf::test::writeFile(watched / "closed" / "file", "12345");
+            fs::permissions(watched / "closed", fs::perms::none);
+            lf::Result<OMAUUnpackedLengthWatch> watch =
+                OMAUUnpackedLengthWatch::start(watched, kOMAUDefaultMaximumEntries);
+            ASSERT_TRUE(watch) << lf::describe(watch.error());
+            lf::Result<OMAUUnpackedSize> size = watch->update();
+            ASSERT_TRUE(size);
+            EXPECT_EQ(size->length, 5u);
+            EXPECT_EQ(size->entries, 2u);
+            fs::permissions(watched / "closed", fs::perms::none);
+            fs::permissions(watched, fs::perms(0555));
+            OMAURemoveQuietly(watched);
+            EXPECT_FALSE(fs::exists(watched));
+        },
+        {.unprivileged = true});
+}
+
+TEST_F(ArchiveTest, NoToolAsksForAPasswordOnTheTerminal) {
+    const fs::path zip = make("secret.zip", "zip -q -P secret -r %s layerflow.app");
+    const fs::path image = make("secret.dmg", "7z a -t7z -psecret -mhe=on %s layerflow.app");
+    // Started from a shell, the application has a controlling terminal,
+    // where a tool could ask and wait for ever (or, in a background
+    // process group, be stopped).
+    lf::test::expectInChild(
+        [&] {
+            for (const fs::path& archive : {zip, image}) {
+                SCOPED_TRACE(archive.filename().string());
+                lf::Status status = OMAUExtractArchive(archive.string(), {});
+                ASSERT_FALSE(status);
+                EXPECT_EQ(status.error().code, kOMAUArchiveToolFailed)
+                    << lf::describe(status.error());
+                EXPECT_FALSE(fs::exists(download() / "layerflow.app"));
+            }
+            // No tool can even open it.
+            EXPECT_FALSE(OMAUToolOutput({"sh", "-c", ": </dev/tty"}));
+        },
+        {.withTerminal = true});
 }
 
 TEST(OMAUArchiveListing, EveryEntryButAFolderGivesALength) {

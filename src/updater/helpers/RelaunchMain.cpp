@@ -5,13 +5,14 @@
 // has ended, removes FOLDER (the update's download folder) and, when the
 // process did end, starts EXECUTABLE, the newly installed application.
 
+#include "updater/OMAUBundleReplacement.h"
+
 #include <fmt/format.h>
 
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <csignal>
-#include <filesystem>
 #include <poll.h>
 #include <string_view>
 #include <sys/syscall.h>
@@ -72,8 +73,7 @@ int main(int argc, char** argv) {
     ::setsid();
 
     const bool ended = waitForExit(pid);
-    std::error_code ignored;
-    std::filesystem::remove_all(argv[3], ignored);
+    OMAURemoveQuietly(argv[3]);
     if (!ended) return 1;
     ::execl(argv[2], argv[2], static_cast<char*>(nullptr));
     fmt::print(stderr, "{}: could not start {}\n", argv[0], argv[2]);
