@@ -307,6 +307,37 @@ TEST_F(FlowWindows, EscapeClearsTheSelectionBeforeItCancelsTheFlow) {
     EXPECT_FALSE(fs::exists(out));
 }
 
+// Escape typed into the preview panel, a window of its own over the flow
+// window, closes the preview alone: the flow and its selection stay.
+TEST_F(FlowWindows, EscapeInThePreviewClosesOnlyThePreview) {
+    app.delegate.openFiles({document("05-folders.psd")});
+    QFExportFlowController& view = readyFlowView();
+    QFFlowWindowController& window = onlyWindow();
+    QFIconView& icons = *view.iconView();
+    window.window()->activateWindow();
+    icons.setFocus();
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
+        QCoreApplication::processEvents();
+        return QApplication::activeWindow() == window.window() && icons.hasFocus();
+    }));
+    QTest::keyClick(&icons, Qt::Key_Right);
+    QTest::keyClick(&icons, Qt::Key_Space);
+    QFPreviewPanel* panel = icons.previewPanel();
+    ASSERT_TRUE(panel && panel->isVisible());
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
+        QCoreApplication::processEvents();
+        return QApplication::activeWindow() == panel;
+    }));
+
+    QTest::keyClick(panel, Qt::Key_Escape);
+    EXPECT_FALSE(panel->isVisible());
+    lf::MainQueue::shared()->drain();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window.canStartAnything());
+    EXPECT_TRUE(view.offersSave());
+    EXPECT_EQ(icons.selectedIndexes(), std::vector<size_t>{0});
+}
+
 // Opens what the test puts in `answer` when the open panel is run.
 class AnsweringDocumentController final : public QFDocumentController {
 public:

@@ -9,6 +9,11 @@ namespace {
 constexpr int kMargin = 20;
 constexpr int kTitleHeight = 24;
 
+// The keys that close the panel.
+bool closesPanel(const QKeyEvent& event) {
+    return event.key() == Qt::Key_Space || event.key() == Qt::Key_Escape;
+}
+
 }  // namespace
 
 QFPreviewPanel::QFPreviewPanel(QWidget* parent) : QWidget(parent, Qt::Tool) {
@@ -47,8 +52,18 @@ QString QFPreviewPanel::currentTitle() const {
     return items_.empty() ? QString() : items_.front().title;
 }
 
+bool QFPreviewPanel::event(QEvent* event) {
+    // Offered as a shortcut override first, the keys that close the panel
+    // are taken here, so they reach keyPressEvent instead of a shortcut.
+    if (event->type() == QEvent::ShortcutOverride && closesPanel(*static_cast<QKeyEvent*>(event))) {
+        event->accept();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
 void QFPreviewPanel::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Escape) {
+    if (closesPanel(*event)) {
         hide();
         return;
     }

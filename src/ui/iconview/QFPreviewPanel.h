@@ -3,7 +3,9 @@
 // the first file's picture, scaled down to fit, under its name. It belongs
 // to one icon view: the view fills it and hands it the keys it receives, so
 // the arrow keys keep moving the selection, and the preview follows, while
-// the panel has the focus. Space and Escape close it.
+// the panel has the focus. Space and Escape close it, and nothing else:
+// the panel takes them before the shortcuts of the window it previews
+// (whose Escape would cancel the whole flow).
 //
 // A file that cannot be read as a picture shows the item's own picture.
 //
@@ -45,6 +47,7 @@ public:
     const QImage& currentImage() const { return image_; }
 
 protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
