@@ -26,6 +26,7 @@
 #include "ui/window/QFResources.h"
 #include "ui/window/QFWindow.h"
 #include "ui/window/QFWindowButton.h"
+#include "ui/window/QFWindowSheet.h"
 #include "ui/window/QFWindowTitleView.h"
 
 #include <QApplication>
@@ -278,6 +279,39 @@ TEST_F(FlowWindows, ARunningWindowRefusesDropsAndCancellingAsksNothing) {
     menu.validate();
     EXPECT_FALSE(menu.itemWithAction(QFAction::SaveFlowOutput)->isEnabled());
     EXPECT_FALSE(menu.itemWithAction(QFAction::CancelFlow)->isEnabled());
+}
+
+// A save that fails says why on a sheet of the window, which has no title
+// bar: the alert's text is the error's description (here naming the file
+// that could not be made), its informative text the failure reason.
+TEST_F(FlowWindows, AFailedSaveShowsTheErrorOnItsSheet) {
+    lf::test::writeFile(out, "a file where the folder should be");
+    app.delegate.openFiles({document("01-plain.psd")});
+    QFExportFlowController& view = readyFlowView();
+    QFWindow& window = *onlyWindow().window();
+    const auto shownAlert = [&]() -> QMessageBox* {
+        for (auto* alert : window.findChildren<QMessageBox*>())
+            if (alert->isVisible()) return alert;
+        return nullptr;
+    };
+    saveWhenReady();
+    QMessageBox* alert = shownAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_TRUE(QFWindowIsSheet(alert));
+    EXPECT_TRUE(alert->text().contains(QString::fromStdString((out / "pixel.png").string())))
+        << alert->text().toStdString();
+    EXPECT_FALSE(onlyWindow().canStartAnything());  // the flow stays, to be saved elsewhere
+    alert->accept();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    view.didFailToSaveOutputWithError(
+        lf::Error("test", 1,
+                  {{lf::kLocalizedDescriptionKey, std::string("The output could not be saved.")},
+                   {lf::kLocalizedFailureReasonErrorKey, std::string("The disk is full.")}}));
+    alert = shownAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->text().toStdString(), "The output could not be saved.");
+    EXPECT_EQ(alert->informativeText().toStdString(), "The disk is full.");
 }
 
 // Escape, typed as the user does (through the window's shortcuts), with

@@ -5,11 +5,12 @@
 #include "kit/OMLocalizer.h"
 #include "kit/OMStringFormat.h"
 #include "platform/AtomicFile.h"
-#include "ui/window/QFFlowTitleView.h"
 #include "ui/iconview/QFIconView.h"
 #include "ui/iconview/QFIconViewScrollView.h"
 #include "ui/widgets/QFPlaceholderView.h"
 #include "ui/widgets/QFSaveCancelButton.h"
+#include "ui/window/QFErrorAlert.h"
+#include "ui/window/QFFlowTitleView.h"
 #include "ui/window/QFWindow.h"
 #include "ui/window/QFWindowLabel.h"
 #include "ui/window/QFWindowTitleView.h"
@@ -201,11 +202,10 @@ void QFExportFlowController::showOutputs() {
 }
 
 void QFExportFlowController::didFailToSaveOutputWithError(const lf::Error& error) {
-    auto* box = new QMessageBox(
-        QMessageBox::Warning, QString::fromStdString(error.localizedDescription()),
-        QString::fromStdString(error.localizedFailureReason()), QMessageBox::Ok, window());
-    box->setAttribute(Qt::WA_DeleteOnClose);  // goes when closed
-    box->open();
+    // A sheet of the window, which owns it; it goes once closed.
+    QMessageBox* alert = QFAlertWithError(error, window()).release();
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->open();
 }
 
 // Title and Save ------------------------------------------------------------------------

@@ -2,12 +2,11 @@
 
 #include "ui/shell/QFFlowDocument.h"
 #include "ui/shell/QFFlowWindowController.h"
-#include "ui/window/QFResources.h"
+#include "ui/window/QFErrorAlert.h"
 #include "ui/window/QFWindow.h"
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QMessageBox>
 
 #include <algorithm>
 
@@ -101,12 +100,7 @@ void QFDocumentController::removeDocument(const QFFlowDocument& document) {
 }
 
 void QFDocumentController::presentError(const lf::Error& error) {
-    QMessageBox alert(QMessageBox::Warning,
-                      QString::fromStdString(QFResources::shared()->productName()),
-                      QString::fromStdString(error.localizedDescription()), QMessageBox::Ok,
-                      QApplication::activeWindow());
-    alert.setInformativeText(QString::fromStdString(error.localizedFailureReason()));
-    alert.exec();
+    QFAlertWithError(error, QApplication::activeWindow())->exec();
 }
 
 void QFDocumentController::noteDocumentCameForward(const QFFlowDocument& document) {
