@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr QSize kTile(96, 96);
+
 // `width` by `height` opaque pixels of one colour, straight RGBA.
 std::vector<uint8_t> solidPixels(int width, int height, QColor color) {
     std::vector<uint8_t> pixels;
@@ -41,7 +43,7 @@ QColor centreOf(const OMImage& image) {
 // Every format the export writes gives its picture back; other bytes none.
 TEST(QFImageWithData, ReadsEveryOutputFormat) {
     for (lf::ImageType type : {lf::ImageType::PNG, lf::ImageType::JPEG, lf::ImageType::TIFF}) {
-        const auto image = QFImageWithData(encoded(type));
+        const auto image = QFImageWithData(encoded(type), kTile);
         ASSERT_TRUE(image) << int(type);
         EXPECT_EQ(image->size(), QSizeF(4, 3));
         const QColor centre = centreOf(*image);
@@ -56,30 +58,30 @@ TEST(QFImageWithData, ReadsEveryOutputFormat) {
         element->setPixelData(lf::Data(solidPixels(side, side, side == 32 ? Qt::blue : Qt::red)));
         icon.addElement(element);
     }
-    const auto image = QFImageWithData(icon.ICNSRepresentation());
+    const auto image = QFImageWithData(icon.ICNSRepresentation(), kTile);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->size(), QSizeF(32, 32));
     EXPECT_EQ(centreOf(*image), QColor(Qt::blue));
 
-    EXPECT_FALSE(QFImageWithData(lf::Data::fromString("II*\0 not really a TIFF")));
-    EXPECT_FALSE(QFImageWithData(lf::Data()));
+    EXPECT_FALSE(QFImageWithData(lf::Data::fromString("II*\0 not really a TIFF"), kTile));
+    EXPECT_FALSE(QFImageWithData(lf::Data(), kTile));
 }
 
 // A new output drops the picture and the temporary file of the last one.
 TEST(QFExportDisplayItem, NewOutputStartsAfresh) {
     QFExportDisplayItem item("a/icon.png");
     EXPECT_EQ(item.label(), "a/icon.png");
-    EXPECT_FALSE(item.image());
+    EXPECT_FALSE(item.image(kTile));
     auto output = std::make_shared<QFFlowOutputItem>(std::vector<std::string>{"a", "icon.png"});
     output->setData(encoded(lf::ImageType::PNG));
     item.setOutputItem(output);
-    const auto first = item.image();
+    const auto first = item.image(kTile);
     ASSERT_TRUE(first);
-    EXPECT_EQ(item.image(), first);  // made once
+    EXPECT_EQ(item.image(kTile), first);  // made once
     item.setTemporaryFile("/tmp/somewhere/a/icon.png");
     item.setOutputItem(output);
     EXPECT_FALSE(item.temporaryFile());
-    EXPECT_NE(item.image(), first);
+    EXPECT_NE(item.image(kTile), first);
 }
 
 // The folder lies in the process's folder and goes with its owner.

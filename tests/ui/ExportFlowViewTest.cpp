@@ -235,7 +235,7 @@ TEST_F(ExportFlowView, DraggedOutFilesGoWithTheFlow) {
     QFIconView& view = *controller->iconView();
     ASSERT_FALSE(view.items().empty());
     auto& item = dynamic_cast<QFExportDisplayItem&>(*view.items().front());
-    ASSERT_TRUE(item.image());  // the output's own picture
+    ASSERT_TRUE(item.image(QSize(96, 96)));  // the output's own picture
     const auto url = controller->pasteboardWriterForItem(view, item);
     ASSERT_TRUE(url);
     const fs::path file = url->toLocalFile().toStdString();

@@ -1,10 +1,16 @@
 #include "IconViewTestSupport.h"
 #include "UiTestSupport.h"
+#include "platform/AtomicFile.h"
+#include "platform/ImageEncoder.h"
+#include "support/TestSupport.h"
+#include "ui/iconview/QFExportDisplayItem.h"
 #include "ui/layers/QFLabelLayer.h"
+#include "ui/layers/QFPreviewLayer.h"
 
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 using lf::test::IconViewInScrollView;
@@ -34,6 +40,19 @@ void press(QFIconView& view, int key, Qt::KeyboardModifiers modifiers = Qt::NoMo
 std::vector<size_t> indexes(std::initializer_list<size_t> list) {
     return list;
 }
+
+// Hands out one file for every item.
+class OneFileDelegate final : public QFIconViewDelegate {
+public:
+    explicit OneFileDelegate(QUrl url) : url_(std::move(url)) {}
+    std::optional<QUrl> pasteboardWriterForItem(QFIconView&, QFIconViewItem&) override {
+        return url_;
+    }
+    std::optional<QUrl> fileURLForItem(QFIconView&, QFIconViewItem&) override { return url_; }
+
+private:
+    QUrl url_;
+};
 
 }  // namespace
 
@@ -304,5 +323,57 @@ TEST(QFIconView, PreviewFollowsTheSelection) {
     EXPECT_EQ(panel->currentTitle(), "icon-1.png");
     press(*s.view, Qt::Key_Space);
     EXPECT_FALSE(panel->isVisible());
+    s.view->setDelegate(nullptr);
+}
+
+// An output larger than Qt lets one image be (128 MB: some 33.5 million
+// pixels) still shows in its tile and in the preview, each read no larger
+// than it shows: the tile at its size, the preview at the screen's.
+TEST(QFIconView, ALargeOutputShowsInItsTileAndThePreview) {
+    constexpr int kWidth = 8000, kHeight = 5200;  // 41.6 million pixels
+    lf::Data png;
+    {
+        std::vector<uint8_t> pixels(size_t(kWidth) * kHeight * 4);
+        for (size_t i = 0; i < pixels.size(); i += 4) {
+            pixels[i] = 30;
+            pixels[i + 1] = 140;
+            pixels[i + 2] = 220;
+            pixels[i + 3] = 255;
+        }
+        auto encoded =
+            lf::encodeImage({pixels.data(), kHeight, kWidth, kWidth * 4u}, lf::ImageType::PNG);
+        ASSERT_TRUE(encoded);
+        png = std::move(*encoded);
+    }
+    lf::test::TemporaryDirectory folder;
+    const std::string file = (folder / "bg@2x.png").string();
+    ASSERT_TRUE(lf::writeFileAtomically(file, png));
+    auto output = std::make_shared<QFFlowOutputItem>(std::vector<std::string>{"bg@2x.png"});
+    output->setData(png);
+    auto item = std::make_shared<QFExportDisplayItem>("bg@2x.png");
+    item->setOutputItem(output);
+
+    IconViewInScrollView s(QSize(500, 400));
+    OneFileDelegate delegate(QUrl::fromLocalFile(QString::fromStdString(file)));
+    s.view->setDelegate(&delegate);
+    s.view->setItems({item});
+    const auto* tile =
+        dynamic_cast<QFPreviewLayer*>(s.view->outputItemLayers().at(0)->contentLayer().get());
+    ASSERT_TRUE(tile && tile->image());
+    const double side = QFIconView::kIconSize * s.view->devicePixelRatioF();
+    EXPECT_LE(tile->image()->size().width(), side);
+    EXPECT_NEAR(tile->image()->size().height(), side * kHeight / kWidth, 1);
+
+    s.view->setSelectedIndexes({0});
+    press(*s.view, Qt::Key_Space);
+    QFPreviewPanel* panel = s.view->previewPanel();
+    ASSERT_TRUE(panel && panel->isVisible());
+    const QImage& preview = panel->currentImage();
+    ASSERT_FALSE(preview.isNull());
+    // The file's own picture (not the tile's), as large as the screen.
+    const QScreen& screen = *panel->screen();
+    const QSize screenPixels = (QSizeF(screen.size()) * screen.devicePixelRatio()).toSize();
+    EXPECT_EQ(preview.size(), QSize(kWidth, kHeight).scaled(screenPixels, Qt::KeepAspectRatio));
+    EXPECT_EQ(preview.pixelColor(preview.width() / 2, preview.height() / 2), QColor(30, 140, 220));
     s.view->setDelegate(nullptr);
 }

@@ -21,7 +21,7 @@ public:
     explicit SolidItem(QString label, QColor color = Qt::darkCyan)
         : label_(std::move(label)), color_(color) {}
     QString label() const override { return label_; }
-    std::shared_ptr<const OMImage> image() const override {
+    std::shared_ptr<const OMImage> image(QSize) const override {
         QImage bitmap(64, 48, QImage::Format_ARGB32_Premultiplied);
         bitmap.fill(color_);
         return std::make_shared<const OMImage>(OMImage::fromBitmap(bitmap));

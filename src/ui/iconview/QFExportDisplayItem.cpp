@@ -2,8 +2,11 @@
 
 #include "ui/iconview/QFOutputImage.h"
 
-std::shared_ptr<const OMImage> QFExportDisplayItem::image() const {
-    if (!cachedImage_) cachedImage_ = QFImageWithData(data());
+std::shared_ptr<const OMImage> QFExportDisplayItem::image(QSize bound) const {
+    if (!cachedImage_ || cachedImageBound_ != bound) {
+        cachedImage_ = QFImageWithData(data(), bound);
+        cachedImageBound_ = bound;
+    }
     return cachedImage_;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // QFExportDisplayItem: one output file as the icon view shows it: its path
 // relative to the output folder (also its name under the tile) and the
-// picture made from its bytes, made on first use. It also remembers the
+// picture made from its bytes, made on first use at the size asked for
+// (again when another size is asked for). It also remembers the
 // temporary file written for dragging it out or previewing it.
 //
 // The item stays the same object from run to run while its path is
@@ -25,7 +26,7 @@ public:
 
     const std::string& relativePath() const { return relativePath_; }
     QString label() const override { return QString::fromStdString(relativePath_); }
-    std::shared_ptr<const OMImage> image() const override;
+    std::shared_ptr<const OMImage> image(QSize bound) const override;
     // The output's bytes; empty without an output.
     const lf::Data& data() const;
 
@@ -40,6 +41,7 @@ public:
 private:
     std::string relativePath_;
     mutable std::shared_ptr<const OMImage> cachedImage_;
+    mutable QSize cachedImageBound_;
     std::optional<std::filesystem::path> temporaryFile_;
     std::shared_ptr<QFFlowOutputItem> outputItem_;
 };

@@ -194,7 +194,10 @@ void QFIconView::reloadItem(const QFIconViewItem& item) {
     const auto found = keyedOutputItemLayers_.find(&item);
     if (found == keyedOutputItemLayers_.end()) return;
     QFIconLayer& layer = *found->second;
-    std::shared_ptr<const OMImage> image = item.image();
+    // Read at the tile's size on this screen: a large output would cost the
+    // time and memory of its whole picture for a tile's worth of pixels.
+    const int side = static_cast<int>(std::ceil(kIconSize * devicePixelRatioF()));
+    std::shared_ptr<const OMImage> image = item.image(QSize(side, side));
     std::vector<std::shared_ptr<const OMImage>> icons;
     if (image) icons.push_back(image);
     layer.setIcons(std::move(icons));
@@ -289,6 +292,9 @@ bool QFIconView::event(QEvent* event) {
     switch (event->type()) {
         case QEvent::ScreenChangeInternal:
             applyBackingScale();
+            // The pictures were read for the last screen's scale.
+            for (const auto& item : items_)
+                reloadItem(*item);
             break;
         case QEvent::ParentChange:
         case QEvent::Show:

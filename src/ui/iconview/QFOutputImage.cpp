@@ -2,7 +2,8 @@
 
 #include "flows/QFICNSContainer.h"
 
-#include <QImage>
+#include <QBuffer>
+#include <QImageReader>
 #include <tiffio.h>
 
 #include <algorithm>
@@ -14,6 +15,13 @@ namespace {
 
 // No output is this large; a damaged header must not make us allocate it.
 constexpr uint64_t kMaximumPixels = uint64_t(1) << 26;
+
+// `size` shrunk to fit `bound` (its aspect kept, at least a pixel each
+// way) where it is larger, else as it is.
+QSize sizeFitting(QSize size, QSize bound) {
+    if (size.width() <= bound.width() && size.height() <= bound.height()) return size;
+    return size.scaled(bound, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
 
 std::shared_ptr<const OMImage> imageOf(QImage bitmap) {
     if (bitmap.isNull()) return nullptr;
@@ -103,12 +111,30 @@ QImage decodeTIFF(const lf::Data& data) {
 
 }  // namespace
 
-std::shared_ptr<const OMImage> QFImageWithData(const lf::Data& data) {
+std::shared_ptr<const OMImage> QFImageWithData(const lf::Data& data, QSize bound) {
     if (data.empty() || data.size() > size_t(std::numeric_limits<int>::max())) return nullptr;
-    QImage bitmap = QImage::fromData(data.bytes(), static_cast<int>(data.size()));
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data.bytes()),
+                                               static_cast<qsizetype>(data.size()));
+    QBuffer buffer(&bytes);
+    QImageReader reader(&buffer);
+    QImage bitmap = QFReadImageFitting(reader, bound);
     if (bitmap.isNull()) bitmap = decodeICNS(data);
     if (bitmap.isNull()) bitmap = decodeTIFF(data);
     if (bitmap.isNull() || uint64_t(bitmap.width()) * uint64_t(bitmap.height()) > kMaximumPixels)
         return nullptr;
+    // Our own decoders read whole pictures.
+    if (const QSize fitted = sizeFitting(bitmap.size(), bound); fitted != bitmap.size())
+        bitmap = bitmap.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return imageOf(std::move(bitmap));
+}
+
+QImage QFReadImageFitting(QImageReader& reader, QSize bound) {
+    reader.setAutoTransform(true);
+    // The bound holds for the picture as shown, a quarter turn transposes it.
+    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    const QSize stored = reader.size();
+    const QSize shown = turned ? stored.transposed() : stored;
+    if (const QSize fitted = sizeFitting(shown, bound); shown.isValid() && fitted != shown)
+        reader.setScaledSize(turned ? fitted.transposed() : fitted);
+    return reader.read();
 }

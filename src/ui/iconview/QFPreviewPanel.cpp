@@ -1,8 +1,11 @@
 #include "ui/iconview/QFPreviewPanel.h"
 
+#include "ui/iconview/QFOutputImage.h"
+
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
 
 namespace {
 
@@ -27,10 +30,11 @@ void QFPreviewPanel::setItems(std::vector<Item> items) {
     image_ = QImage();
     if (!items_.empty()) {
         const Item& item = items_.front();
-        if (item.url.isLocalFile()) {
+        // No more pixels than the screen has: the panel never shows more.
+        if (const QScreen* screen = this->screen(); screen && item.url.isLocalFile()) {
             QImageReader reader(item.url.toLocalFile());
-            reader.setAutoTransform(true);
-            image_ = reader.read();
+            image_ = QFReadImageFitting(
+                reader, (QSizeF(screen->size()) * screen->devicePixelRatio()).toSize());
         }
         if (image_.isNull() && item.fallbackImage) {
             const QSizeF size = item.fallbackImage->size();

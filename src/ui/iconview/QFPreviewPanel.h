@@ -7,7 +7,8 @@
 // the panel takes them before the shortcuts of the window it previews
 // (whose Escape would cancel the whole flow).
 //
-// A file that cannot be read as a picture shows the item's own picture.
+// The file is read no larger than the screen. One that cannot be read as
+// a picture shows the item's own picture.
 //
 // Threads: main thread only.
 

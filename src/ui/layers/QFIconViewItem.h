@@ -7,6 +7,7 @@
 
 #include "kit/gui/OMImage.h"
 
+#include <QSize>
 #include <QString>
 
 #include <memory>
@@ -15,6 +16,7 @@ class QFIconViewItem {
 public:
     virtual ~QFIconViewItem() = default;
     virtual QString label() const = 0;
-    // Null: no picture.
-    virtual std::shared_ptr<const OMImage> image() const = 0;
+    // The picture, no larger than `bound` pixels: a larger one is shrunk to
+    // fit. Null: no picture.
+    virtual std::shared_ptr<const OMImage> image(QSize bound) const = 0;
 };
