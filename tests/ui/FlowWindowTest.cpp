@@ -257,6 +257,27 @@ TEST_F(FlowWindows, TwoDocumentsMakeOneFlowAndTheQuestionSaysSo) {
     EXPECT_EQ(QFFlowManager::defaultManager()->recentFlows().size(), 2u);
 }
 
+// A window closed while its flow still extracts goes with its views; the
+// run ends later, finds nothing to show its outputs in, and is let go.
+TEST_F(FlowWindows, AWindowClosedDuringItsFirstRunIsLetGo) {
+    app.delegate.openFiles({document("05-folders.psd")});
+    std::weak_ptr<QFViewController> shown;
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
+        shown = onlyWindow().window()->contentViewController();
+        return dynamic_cast<QFExportFlowController*>(shown.lock().get()) != nullptr;
+    }));
+    onlyWindow().window()->close();
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return QFDocumentController::shared().orderedDocuments().empty();
+    }));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] {
+        QCoreApplication::processEvents();
+        return shown.expired();
+    }));
+}
+
 TEST_F(FlowWindows, ARunningWindowRefusesDropsAndCancellingAsksNothing) {
     app.delegate.openFiles({document("01-plain.psd")});
     readyFlowView();

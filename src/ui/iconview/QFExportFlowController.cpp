@@ -147,6 +147,8 @@ void QFExportFlowController::didRunFlowForChangedInputWithResult(
 
 void QFExportFlowController::didRunFlowForInitialInputWithResult(
     bool result, const std::optional<lf::Error>& error) {
+    // The window closed while the flow ran, and its views went with it.
+    if (!iconView_) return;
     if (!result) {
         // The run emptied the output: nothing is left to save.
         saveIsWithdrawn_ = true;
