@@ -257,6 +257,40 @@ TEST_F(FlowWindows, TwoDocumentsMakeOneFlowAndTheQuestionSaysSo) {
     EXPECT_EQ(QFFlowManager::defaultManager()->recentFlows().size(), 2u);
 }
 
+// A document handed over by another launch while a window asks whether to
+// repeat its last flow automatically opens a window of its own, and the
+// answer reaches the flow it was asked about, never the one handed over.
+TEST_F(FlowWindows, AHandOverDuringTheQuestionLeavesTheAnswerToItsFlow) {
+    app.delegate.openFiles({document("01-plain.psd")});
+    saveWhenReady();
+    ASSERT_NE(waitForQuestion(), nullptr);
+    QFFlowWindowController& asking = onlyWindow();
+    const auto asked = QFFlowManager::defaultManager()->recentFlows().front();
+
+    app.delegate.openFilesOrUntitledDocument({document("05-folders.psd")});
+    const auto& documents = QFDocumentController::shared().orderedDocuments();
+    ASSERT_EQ(documents.size(), 2u);
+    QFFlowWindowController& other = *documents.front()->windowControllers().front();
+    ASSERT_NE(&other, &asking);
+    std::shared_ptr<QFFlow> handed;
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
+        QCoreApplication::processEvents();
+        handed = other.runningFlow();
+        return handed != nullptr;
+    }));
+    EXPECT_NE(handed, asked);
+    EXPECT_EQ(asking.runningFlow(), nullptr);
+
+    QMessageBox& question = *asking.repeatAutomaticallyAlert();
+    for (QAbstractButton* button : question.buttons())
+        if (question.buttonRole(button) == QMessageBox::AcceptRole) button->click();
+    lf::MainQueue::shared()->drain();
+    EXPECT_EQ(asked->behavior(), QFFlowBehaviorRepeatAutomatically);
+    EXPECT_EQ(handed->behavior(), QFFlowBehaviorNone);
+    EXPECT_TRUE(asking.canStartAnything());
+    asking.closeRecentRepeat();  // which the answer opened
+}
+
 // A window closed while its flow still extracts goes with its views; the
 // run ends later, finds nothing to show its outputs in, and is let go.
 TEST_F(FlowWindows, AWindowClosedDuringItsFirstRunIsLetGo) {

@@ -7,6 +7,8 @@
 #include "flows/QFFlowPlugInManager.h"
 #include "platform/DispatchQueue.h"
 #include "platform/MainQueue.h"
+#include "ui/recents/QFRecentsPopover.h"
+#include "ui/recents/QFRecentsStyle.h"
 #include "ui/shell/QFApplication.h"
 #include "ui/shell/QFApplicationDelegate.h"
 #include "ui/shell/QFApplicationMenu.h"
@@ -14,8 +16,6 @@
 #include "ui/shell/QFFlowDocument.h"
 #include "ui/shell/QFFlowStartController.h"
 #include "ui/window/QFFlowTitleView.h"
-#include "ui/recents/QFRecentsPopover.h"
-#include "ui/recents/QFRecentsStyle.h"
 #include "ui/window/QFResources.h"
 #include "ui/window/QFWindow.h"
 #include "ui/window/QFWindowButton.h"
@@ -215,7 +215,7 @@ void QFFlowWindowController::findRunningWindowControllerWithTest(const Test& tes
 }
 
 bool QFFlowWindowController::canStartAnything() const {
-    return window_->contentViewController() == startViewController_;
+    return window_->contentViewController() == startViewController_ && !isAskingWhetherToRepeat_;
 }
 
 std::shared_ptr<QFFlow> QFFlowWindowController::runningFlow() const {
@@ -268,6 +268,10 @@ void QFFlowWindowController::closeFlowController(QFFlowRunController& controller
         if (!self) return;
         self->window_->popContentViewControllerAnimated(true, [weak, flow, wasRecent, reason] {
             if (wasRecent || reason != QFFlowCloseReasonSaved) return;
+            // From the moment the window is back to its start view until
+            // the question is answered, another flow would show under a
+            // question that is not about it: the window takes none.
+            if (auto self = weak.lock()) self->isAskingWhetherToRepeat_ = true;
             lf::MainQueue::shared()->async([weak, flow] {
                 if (auto self = weak.lock()) self->askWhetherToRepeatAutomatically(flow);
             });
@@ -294,6 +298,7 @@ void QFFlowWindowController::askWhetherToRepeatAutomatically(const std::shared_p
     QPointer<QPushButton> proceedButton(proceed);
     QFApplication::shared().beginSheet(
         *alert, window_, [weak = weak_from_this(), flow, alert, proceedButton](int) {
+            if (auto self = weak.lock()) self->isAskingWhetherToRepeat_ = false;
             if (!proceedButton || alert->clickedButton() != proceedButton.data()) return;
             flow->setBehavior(QFFlowBehaviorRepeatAutomatically);
             flow->activateAutomaticBehaviorIfNeeded();

@@ -11,7 +11,8 @@
 // plug-in that takes the files), carries the title-bar button of the
 // recents, which turns while any flow runs without a window, and asks
 // after the first save of a new flow whether it is to repeat
-// automatically.
+// automatically. While it asks, the window takes no other flow: one handed
+// to the application meanwhile opens a window of its own.
 //
 // A window controller belongs to its document (QFFlowDocument) and owns
 // its window; closing the window closes the document.
@@ -76,7 +77,9 @@ public:
     // shows that window.
     static void findRunningWindowControllerWithTest(const Test& test, const Action& action);
 
-    // Whether the window is idle: it shows the start view.
+    // Whether the window is idle: it shows the start view, and asks nothing
+    // about the flow it showed last (a flow started under the question
+    // would look as if it were asked about).
     bool canStartAnything() const;
     // The flow of the run controller shown, or null.
     std::shared_ptr<QFFlow> runningFlow() const;
@@ -138,5 +141,8 @@ private:
     std::shared_ptr<QFFlowStartController> startViewController_;
     QFApplicationMenuButton* menuButton_;
     QPointer<QMessageBox> repeatAutomaticallyAlert_;
+    // From the pop of a flow saved for the first time until the question
+    // after it is answered.
+    bool isAskingWhetherToRepeat_ = false;
     lf::Observation runningFlowsObservation_;
 };
