@@ -115,6 +115,17 @@ protected:
         }));
         return *view;
     }
+    // Gives the focus to the tiles of `view`, in the active window, where
+    // typed keys go.
+    void focusIconsOf(QFExportFlowController& view) {
+        QWidget& window = *onlyWindow().window();
+        window.activateWindow();
+        view.iconView()->setFocus();
+        ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
+            QCoreApplication::processEvents();
+            return QApplication::activeWindow() == &window && view.iconView()->hasFocus();
+        }));
+    }
     // Chooses the item of the window's menu that sends `action`.
     void choose(std::string_view action) {
         QFApplicationMenu& menu = *onlyWindow().menuButton()->menu();
@@ -377,12 +388,7 @@ TEST_F(FlowWindows, EscapeClearsTheSelectionBeforeItCancelsTheFlow) {
     QFExportFlowController& view = readyFlowView();
     QFFlowWindowController& window = onlyWindow();
     QFIconView& icons = *view.iconView();
-    window.window()->activateWindow();
-    icons.setFocus();
-    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
-        QCoreApplication::processEvents();
-        return QApplication::activeWindow() == window.window() && icons.hasFocus();
-    }));
+    focusIconsOf(view);
     icons.setSelectedIndexes({0, 2});
 
     QTest::keyClick(&icons, Qt::Key_Escape);
@@ -403,12 +409,7 @@ TEST_F(FlowWindows, EscapeInThePreviewClosesOnlyThePreview) {
     QFExportFlowController& view = readyFlowView();
     QFFlowWindowController& window = onlyWindow();
     QFIconView& icons = *view.iconView();
-    window.window()->activateWindow();
-    icons.setFocus();
-    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
-        QCoreApplication::processEvents();
-        return QApplication::activeWindow() == window.window() && icons.hasFocus();
-    }));
+    focusIconsOf(view);
     QTest::keyClick(&icons, Qt::Key_Right);
     QTest::keyClick(&icons, Qt::Key_Space);
     QFPreviewPanel* panel = icons.previewPanel();
