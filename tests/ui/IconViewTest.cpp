@@ -1,12 +1,12 @@
 #include "IconViewTestSupport.h"
 #include "UiTestSupport.h"
 #include "platform/AtomicFile.h"
-#include "platform/ImageEncoder.h"
 #include "support/TestSupport.h"
 #include "ui/iconview/QFExportDisplayItem.h"
 #include "ui/layers/QFLabelLayer.h"
 #include "ui/layers/QFPreviewLayer.h"
 
+#include <QBuffer>
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -331,25 +331,19 @@ TEST(QFIconView, PreviewFollowsTheSelection) {
 // than it shows: the tile at its size, the preview at the screen's.
 TEST(QFIconView, ALargeOutputShowsInItsTileAndThePreview) {
     constexpr int kWidth = 8000, kHeight = 5200;  // 41.6 million pixels
-    lf::Data png;
+    QByteArray png;
     {
-        std::vector<uint8_t> pixels(size_t(kWidth) * kHeight * 4);
-        for (size_t i = 0; i < pixels.size(); i += 4) {
-            pixels[i] = 30;
-            pixels[i + 1] = 140;
-            pixels[i + 2] = 220;
-            pixels[i + 3] = 255;
-        }
-        auto encoded =
-            lf::encodeImage({pixels.data(), kHeight, kWidth, kWidth * 4u}, lf::ImageType::PNG);
-        ASSERT_TRUE(encoded);
-        png = std::move(*encoded);
+        QImage flat(kWidth, kHeight, QImage::Format_RGB32);
+        flat.fill(QColor(30, 140, 220));
+        QBuffer buffer(&png);
+        ASSERT_TRUE(flat.save(&buffer, "PNG"));
     }
     lf::test::TemporaryDirectory folder;
     const std::string file = (folder / "bg@2x.png").string();
-    ASSERT_TRUE(lf::writeFileAtomically(file, png));
+    const lf::Data data(std::vector<uint8_t>(png.begin(), png.end()));
+    ASSERT_TRUE(lf::writeFileAtomically(file, data));
     auto output = std::make_shared<QFFlowOutputItem>(std::vector<std::string>{"bg@2x.png"});
-    output->setData(png);
+    output->setData(data);
     auto item = std::make_shared<QFExportDisplayItem>("bg@2x.png");
     item->setOutputItem(output);
 
