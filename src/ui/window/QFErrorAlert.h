@@ -13,6 +13,4 @@
 
 #include <memory>
 
-class QWidget;
-
 std::unique_ptr<QMessageBox> QFAlertWithError(const lf::Error& error, QWidget* parent);
