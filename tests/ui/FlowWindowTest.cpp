@@ -186,9 +186,9 @@ TEST_F(FlowWindows, ATaggedDocumentIsExportedAndAFirstSaveAsksOnce) {
     QMessageBox* question = waitForQuestion();
     ASSERT_NE(question, nullptr);
     const QFWindow& window = *onlyWindow().window();
-    EXPECT_EQ(question->frameGeometry().top(),
+    EXPECT_EQ(question->geometry().top(),
               window.geometry().top() + static_cast<int>(window.titlebarHeight()));
-    EXPECT_NEAR(question->frameGeometry().center().x(), window.geometry().center().x(), 1);
+    EXPECT_NEAR(question->geometry().center().x(), window.geometry().center().x(), 1);
     QImage badged(64, 64, QImage::Format_ARGB32_Premultiplied);
     badged.fill(Qt::transparent);
     {

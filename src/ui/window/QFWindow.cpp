@@ -455,11 +455,13 @@ void QFWindow::positionSheets() {
 
 void QFWindow::positionSheet(QWidget& sheet) {
     // Centred on the window, dropping from the top edge; then below our
-    // title bar.
-    const QSize size = sheet.frameGeometry().size();
-    const QRect proposed(QPoint(geometry().x() + (width() - size.width()) / 2, geometry().y()),
-                         size);
-    sheet.move(willPositionSheet(proposed).topLeft());
+    // title bar. By the sheet's own area, not its frame's: it has none,
+    // and the frame extents that the window system reports can lag
+    // behind a move, giving the frame another size and moving the sheet
+    // by a corner that is not its own.
+    const QRect proposed(QPoint(geometry().x() + (width() - sheet.width()) / 2, geometry().y()),
+                         sheet.size());
+    sheet.setGeometry(willPositionSheet(proposed));
 }
 
 void QFWindow::childEvent(QChildEvent* event) {

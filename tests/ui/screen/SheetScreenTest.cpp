@@ -211,7 +211,12 @@ TEST_F(SheetsUnderAWindowManager, LeaveTheTitleBarWholeAndFollowTheirWindow) {
         SCOPED_TRACE("the folder panel");
         expectBelowTheTitleBar(window, *panel);
     }
-    window.move(window.pos() + QPoint(40, 30));
+    // The panel is read once the manager has moved the window: before
+    // that, both still lie where they were.
+    const QRect moved = window.geometry().translated(40, 30);
+    window.setGeometry(moved);
+    ASSERT_TRUE(waitUntil([&] { return screenRect(window, Extent::Client) == moved; }))
+        << "the window did not move within 10 s";
     ASSERT_TRUE(waitUntilPlaced(*panel));
     {
         SCOPED_TRACE("the folder panel, the window moved");
