@@ -21,7 +21,9 @@
 //
 // Sheets (QFWindowSheet.h), the window-modal dialogs of the window, hang
 // below the title bar, centred, without a frame of the window manager's,
-// and follow the window as it moves or resizes.
+// and follow the window as it moves or resizes. A sheet ends within the
+// screen's available area: shrunk, down to its minimum size, and where
+// even that does not fit as it shows, the window moves up.
 //
 // The window is never smaller than what its title bar and its content
 // need: the standard and menu buttons at the left, the title view at its
@@ -192,7 +194,12 @@ private:
     void setOwnedTitlebarButton(QPointer<QWidget>& slot, QWidget* button);
     void updateCornerMask();
     void positionSheets();
-    void positionSheet(QWidget& sheet);
+    // Hangs `sheet` below the title bar, fitted to the screen's available
+    // area. `mayRaiseWindow`: whether the window moves up where even the
+    // sheet's minimum size does not fit, as the sheet shows or takes
+    // another size; not as the window moves or resizes, which the window
+    // system may be doing: a move of ours would fight it.
+    void positionSheet(QWidget& sheet, bool mayRaiseWindow);
     bool acceptsDraggedData(const QMimeData* data) const;
     QFDraggingInfo draggingInfo(const QDropEvent& event) const;
     void draggingEnded(const QFDraggingInfo& info);
@@ -229,4 +236,6 @@ private:
     QStringList registeredDraggedTypes_;
     Qt::DropAction enteredOperation_ = Qt::IgnoreAction;
     bool cutsCornersWithMask_ = false;
+    // While the window gives a sheet its place and size.
+    bool isFittingSheet_ = false;
 };

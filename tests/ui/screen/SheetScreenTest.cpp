@@ -8,6 +8,7 @@
 #include "../AppTestSupport.h"
 #include "ScreenTestSupport.h"
 #include "flows/QFFlowInterfaceHooks.h"
+#include "flows/QFFlowManager.h"
 #include "support/TestSupport.h"
 #include "ui/iconview/QFExportFlowController.h"
 #include "ui/shell/QFApplicationFlowHooks.h"
@@ -24,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -112,7 +114,7 @@ public:
         process_.setProcessEnvironment(environment);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(openbox, {"--sm-disable"});
-        running_ = process_.waitForStarted(10'000) && waitUntil([] { return managed(); });
+        running_ = process_.waitForStarted(10'000) && waitUntil([] { return answers(); });
     }
     ~WindowManager() {
         process_.terminate();
@@ -124,18 +126,53 @@ public:
     bool running() const { return running_; }
 
 private:
-    // Whether a manager owns the screen's selection WM_S0.
-    static bool managed() {
+    // Whether a manager answers a request: a window that asks for its frame
+    // extents gets them as a property. Owning the screen's selection
+    // (WM_S0) is not enough: openbox takes it early as it starts, and a
+    // window mapped before its event loop runs can stay unmanaged until
+    // some other event reaches it; so the request goes again on each look.
+    static bool answers() {
         xcb_connection_t* connection = x11Connection();
-        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> atom(
-            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, 5, "WM_S0"), nullptr),
+        const xcb_atom_t request = atom("_NET_REQUEST_FRAME_EXTENTS");
+        const xcb_atom_t extents = atom("_NET_FRAME_EXTENTS");
+        const xcb_window_t probe = xcb_generate_id(connection);
+        xcb_create_window(connection, XCB_COPY_FROM_PARENT, probe, rootWindow(), 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = probe;
+        message.type = request;
+        xcb_send_event(connection, 0, rootWindow(),
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&message));
+        bool answered = false;
+        QElapsedTimer timer;
+        timer.start();
+        while (!answered && timer.elapsed() < 100) {
+            settle(1);
+            std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> property(
+                xcb_get_property_reply(
+                    connection,
+                    xcb_get_property(connection, 0, probe, extents, XCB_ATOM_CARDINAL, 0, 4),
+                    nullptr),
+                &free);
+            answered = property && property->value_len == 4;
+        }
+        xcb_destroy_window(connection, probe);
+        xcb_flush(connection);
+        return answered;
+    }
+
+    static xcb_atom_t atom(const char* name) {
+        xcb_connection_t* connection = x11Connection();
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
+            xcb_intern_atom_reply(
+                connection,
+                xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name),
+                nullptr),
             &free);
-        if (!atom) return false;
-        std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&free)> owner(
-            xcb_get_selection_owner_reply(connection,
-                                          xcb_get_selection_owner(connection, atom->atom), nullptr),
-            &free);
-        return owner && owner->owner != XCB_NONE;
+        return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
     }
 
     lf::test::TemporaryDirectory home_;
@@ -158,11 +195,72 @@ protected:
         for (const auto& document : std::vector(QFDocumentController::shared().orderedDocuments()))
             document->close();
         QFFlowInterfaceHooks::install({});
+        // A saved flow stays recent, and its next save asks nothing.
+        auto manager = QFFlowManager::defaultManager();
+        for (const auto& flow : std::vector(manager->recentFlows())) manager->removeFlow(flow);
         settle();
     }
 
+    // A flow window at `geometry` showing the outputs of a tagged document;
+    // null (a failure) when it does not get there.
+    static QFFlowWindowController* openReadyWindow(const QRect& geometry) {
+        auto document =
+            QFDocumentController::shared().openUntitledDocumentAndDisplay(false, nullptr);
+        document->makeWindowControllers();
+        QFFlowWindowController& controller = *document->windowControllers().front();
+        QFWindow& window = *controller.window();
+        window.setGeometry(geometry);
+        controller.showWindow();
+        if (!lf::test::showAndWaitForExposure(window)) {
+            ADD_FAILURE() << "the window did not show within 10 s";
+            return nullptr;
+        }
+        const bool ready =
+            controller.startFlowWithURLs(
+                {fs::canonical(lf::test::sharedFile("psd-tagged/01-plain.psd")).string()}) &&
+            waitUntil([&] {
+                const auto* view =
+                    dynamic_cast<QFExportFlowController*>(window.contentViewController().get());
+                return view && view->offersSave();
+            });
+        if (!ready) ADD_FAILURE() << "no outputs within 10 s";
+        return ready ? &controller : nullptr;
+    }
+
+    // Clicks Save, which asks for the folder in a sheet: the panel, once the
+    // manager has placed it and the window; null (a failure) without one.
+    static QFileDialog* askForFolder(QFWindow& window) {
+        dynamic_cast<QFExportFlowController&>(*window.contentViewController())
+            .saveCancelButton()
+            ->click();
+        QFileDialog* panel = nullptr;
+        const bool shown = waitUntil([&] {
+            for (QFileDialog* candidate : window.findChildren<QFileDialog*>())
+                if (candidate->isVisible()) panel = candidate;
+            return panel != nullptr;
+        });
+        if (!shown || !waitUntilPlaced(*panel) || !waitUntilWindowPlaced(window)) {
+            ADD_FAILURE() << "no folder panel within 10 s";
+            return nullptr;
+        }
+        return panel;
+    }
+
+    // Waits until the manager has put `window` where the application asked.
+    static bool waitUntilWindowPlaced(const QWidget& window) {
+        return waitUntil([&] { return screenRect(window, Extent::Client) == window.geometry(); });
+    }
+
+    // Moves `window` to `geometry` and waits until the manager has (a
+    // sheet read before would still lie where it was).
+    static bool placeWindow(QWidget& window, const QRect& geometry) {
+        window.setGeometry(geometry);
+        return waitUntilWindowPlaced(window);
+    }
+
     // No row of the window's title bar is covered by the sheet or its
-    // frame, which hangs right below it, centred.
+    // frame, which hangs right below it, centred, and ends within the
+    // screen's available area.
     static void expectBelowTheTitleBar(const QFWindow& window, const QWidget& sheet) {
         const QRect client = screenRect(window, Extent::Client);
         const QRect titleBar(client.topLeft(),
@@ -177,45 +275,28 @@ protected:
             << " hold its rows " << own.top() << "-" << own.bottom();
         EXPECT_EQ(framed.top(), titleBar.bottom() + 1);
         EXPECT_NEAR(framed.center().x(), client.center().x(), 1);
+        EXPECT_LE(framed.bottom(), availableArea().bottom());
     }
+
+    static QRect availableArea() { return QGuiApplication::primaryScreen()->availableGeometry(); }
 
     WindowManager manager;
     lf::test::ScopedApplication app;
+    lf::test::TemporaryDirectory scratch;
+    const QString out = QString::fromStdString((scratch / "out").string());
 };
 
 TEST_F(SheetsUnderAWindowManager, LeaveTheTitleBarWholeAndFollowTheirWindow) {
-    lf::test::TemporaryDirectory scratch;
-    const fs::path out = scratch / "out";
-    fs::create_directories(out);
-    auto document = QFDocumentController::shared().openUntitledDocumentAndDisplay(false, nullptr);
-    document->makeWindowControllers();
-    QFFlowWindowController& controller = *document->windowControllers().front();
-    QFWindow& window = *controller.window();
-    window.setGeometry(QRect(60, 80, 640, 420));
-    controller.showWindow();
-    ASSERT_TRUE(lf::test::showAndWaitForExposure(window));
-    ASSERT_TRUE(controller.startFlowWithURLs(
-        {fs::canonical(lf::test::sharedFile("psd-tagged/01-plain.psd")).string()}));
-    QFExportFlowController* view = nullptr;
-    ASSERT_TRUE(waitUntil([&] {
-        view = dynamic_cast<QFExportFlowController*>(window.contentViewController().get());
-        return view && view->offersSave();
-    })) << "no outputs within 10 s";
-
-    // Save asks for the folder in a sheet.
-    view->saveCancelButton()->click();
-    QFileDialog* panel = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (panel = window.findChild<QFileDialog*>()) != nullptr; }));
-    ASSERT_TRUE(waitUntilPlaced(*panel));
+    QFFlowWindowController* controller = openReadyWindow(QRect(60, 80, 640, 420));
+    ASSERT_NE(controller, nullptr);
+    QFWindow& window = *controller->window();
+    QFileDialog* panel = askForFolder(window);
+    ASSERT_NE(panel, nullptr);
     {
         SCOPED_TRACE("the folder panel");
         expectBelowTheTitleBar(window, *panel);
     }
-    // The panel is read once the manager has moved the window: before
-    // that, both still lie where they were.
-    const QRect moved = window.geometry().translated(40, 30);
-    window.setGeometry(moved);
-    ASSERT_TRUE(waitUntil([&] { return screenRect(window, Extent::Client) == moved; }))
+    ASSERT_TRUE(placeWindow(window, window.geometry().translated(40, 30)))
         << "the window did not move within 10 s";
     ASSERT_TRUE(waitUntilPlaced(*panel));
     {
@@ -225,15 +306,79 @@ TEST_F(SheetsUnderAWindowManager, LeaveTheTitleBarWholeAndFollowTheirWindow) {
     lf::test::takeScreenshot().save("app-sheet-under-window-manager.png");
 
     // The folder chosen, the first save asks whether to repeat.
-    panel->setDirectory(QString::fromStdString(out.string()));
+    fs::create_directories(out.toStdString());
+    panel->setDirectory(out);
     static_cast<QDialog&>(*panel).accept();
     QMessageBox* question = nullptr;
     ASSERT_TRUE(
-        waitUntil([&] { return (question = controller.repeatAutomaticallyAlert()) != nullptr; }));
+        waitUntil([&] { return (question = controller->repeatAutomaticallyAlert()) != nullptr; }));
     ASSERT_TRUE(waitUntilPlaced(*question));
     {
         SCOPED_TRACE("the question");
         expectBelowTheTitleBar(window, *question);
+    }
+    question->reject();
+}
+
+// Low on the screen, a sheet ends at the bottom of its available area,
+// still below the whole title bar: the folder panel (about 410 rows, at
+// least about 180) shrinks to the room left, and takes its size again
+// once there is room. Where even its smallest size does not fit, and for
+// the question, whose size is fixed, the window moves up as far as needed.
+TEST_F(SheetsUnderAWindowManager, FitBetweenTheTitleBarAndTheBottomOfTheScreen) {
+    const QRect available = availableArea();
+    const QRect placedLow(60, available.bottom() - 300, 640, 420);
+    QFFlowWindowController* controller = openReadyWindow(placedLow);
+    ASSERT_NE(controller, nullptr);
+    QFWindow& window = *controller->window();
+    QFileDialog* panel = askForFolder(window);
+    ASSERT_NE(panel, nullptr);
+    const int shrunk = screenRect(*panel, Extent::Framed).height();
+    {
+        SCOPED_TRACE("the folder panel, shrunk");
+        expectBelowTheTitleBar(window, *panel);
+        EXPECT_EQ(screenRect(*panel, Extent::Framed).bottom(), available.bottom());
+        EXPECT_EQ(screenRect(window, Extent::Client), placedLow) << "the window moved";
+    }
+    ASSERT_TRUE(placeWindow(window, placedLow.translated(0, 20 - placedLow.top())));
+    ASSERT_TRUE(waitUntilPlaced(*panel));
+    {
+        SCOPED_TRACE("the folder panel, the window moved up");
+        expectBelowTheTitleBar(window, *panel);
+        EXPECT_GT(screenRect(*panel, Extent::Framed).height(), shrunk);
+        EXPECT_LT(screenRect(*panel, Extent::Framed).bottom(), available.bottom());
+    }
+    panel->reject();
+
+    // 60 rows left below the title bar.
+    const int titleBar = static_cast<int>(window.titlebarHeight());
+    const QRect placedLower(60, available.bottom() - 60 - titleBar, 640, 420);
+    ASSERT_TRUE(placeWindow(window, placedLower));
+    panel = askForFolder(window);
+    ASSERT_NE(panel, nullptr);
+    {
+        SCOPED_TRACE("the folder panel, the window lower");
+        expectBelowTheTitleBar(window, *panel);
+        EXPECT_EQ(screenRect(*panel, Extent::Framed).bottom(), available.bottom());
+        EXPECT_LT(screenRect(window, Extent::Client).top(), placedLower.top());
+    }
+
+    fs::create_directories(out.toStdString());
+    panel->setDirectory(out);
+    static_cast<QDialog&>(*panel).accept();
+    // Not waited for: the question may show before the manager has moved
+    // the window, and moves it up again.
+    window.setGeometry(placedLower);
+    QMessageBox* question = nullptr;
+    ASSERT_TRUE(
+        waitUntil([&] { return (question = controller->repeatAutomaticallyAlert()) != nullptr; }));
+    ASSERT_TRUE(waitUntilPlaced(*question));
+    ASSERT_TRUE(waitUntilWindowPlaced(window));
+    {
+        SCOPED_TRACE("the question, the window lower");
+        expectBelowTheTitleBar(window, *question);
+        EXPECT_EQ(screenRect(*question, Extent::Framed).bottom(), available.bottom());
+        EXPECT_LT(screenRect(window, Extent::Client).top(), placedLower.top());
     }
     question->reject();
 }
