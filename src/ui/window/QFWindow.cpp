@@ -485,9 +485,10 @@ void QFWindow::positionSheet(QWidget& sheet, bool mayRaiseWindow) {
         if (placed.height() > room) {
             const int least =
                 QLayout::closestAcceptableSize(&sheet, QSize(wanted.width(), 0)).height();
-            const int rise = mayRaiseWindow ? std::clamp(least - room, 0,
-                                                         std::max(0, y() - available.top()))
-                                            : 0;
+            const int rise =
+                mayRaiseWindow
+                    ? std::clamp(least - room, 0, std::max(0, geometry().top() - available.top()))
+                    : 0;
             if (rise > 0) {
                 setGeometry(geometry().translated(0, -rise));
                 placed.translate(0, -rise);

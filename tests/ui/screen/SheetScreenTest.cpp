@@ -197,7 +197,8 @@ protected:
         QFFlowInterfaceHooks::install({});
         // A saved flow stays recent, and its next save asks nothing.
         auto manager = QFFlowManager::defaultManager();
-        for (const auto& flow : std::vector(manager->recentFlows())) manager->removeFlow(flow);
+        for (const auto& flow : std::vector(manager->recentFlows()))
+            manager->removeFlow(flow);
         settle();
     }
 
