@@ -11,7 +11,6 @@
 #include <optional>
 #include <poll.h>
 #include <pthread.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -184,12 +183,13 @@ lf::Result<std::string> OMAUToolOutput(const std::vector<std::string>& arguments
         if (std::optional<lf::Error> failure = time.givenUp(*child, arguments.front()))
             return *failure;
     }
-    std::optional<lf::ChildProcess::Termination> ended;
-    while (!(ended = child->waitUntil(std::chrono::steady_clock::now()))) {
-        if (std::optional<lf::Error> failure = time.givenUp(*child, arguments.front()))
-            return *failure;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kExitPollMilliseconds));
-    }
+    // The output has ended; the tool is to end too, unless it stops or its
+    // time runs out first, which the wait gives up on.
+    std::optional<lf::Error> failure;
+    const std::optional<lf::ChildProcess::Termination> ended =
+        child->waitUntil(std::chrono::steady_clock::time_point::max(),
+                         [&] { return !(failure = time.givenUp(*child, arguments.front())); });
+    if (!ended) return *failure;
     LF_TRY(OMAURequireToolSuccess(arguments.front(), *ended));
     return text;
 }

@@ -7,7 +7,7 @@
 // read, for what came before their watch); one the tool has already made
 // unreadable is first opened to its owner (OMAUFolderAccess.h). Links are
 // counted as entries, not followed. A file known under two names (a hard
-// link) counts twice, as in OMAUCheckUnpackedLength.
+// link) counts twice, as in OMAUUnpackedSizeOf.
 //
 // Past the entries it is told to allow, it watches no further folder: the
 // tool is to be stopped then, and the watches this user may hold stay as

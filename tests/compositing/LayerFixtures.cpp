@@ -167,47 +167,41 @@ namespace {
 
 // The body of an "RGBC" colour descriptor of one grey level, 0..255.
 std::vector<uint8_t> greyColor(double level) {
-    ByteWriter colour;
-    colour.unicode("").identifier("RGBC").u32(3);
+    ByteWriter channels;
     for (const char* key : {"Rd  ", "Grn ", "Bl  "})
-        colour.identifier(key).code("doub").f64(level);
-    return colour.data();
+        lf::test::item(channels, key, "doub").f64(level);
+    return lf::test::descriptor("RGBC", 3, channels.data());
 }
 
 // The body of a gradient paint: black to white, opaque, at `angle` degrees.
 std::vector<uint8_t> blackToWhitePaint(double angle) {
+    using lf::test::descriptor, lf::test::item;
     ByteWriter colours, opacities;
     for (uint32_t location : {0u, 4096u}) {
         ByteWriter colourStop, opacityStop;
-        colourStop.unicode("").identifier("Clrt").u32(2);
-        colourStop.identifier("Clr ").code("Objc").bytes(greyColor(location ? 255 : 0));
-        colourStop.identifier("Lctn").code("long").u32(location);
-        colours.code("Objc").bytes(colourStop.data());
-        opacityStop.unicode("").identifier("TrnS").u32(1);
-        opacityStop.identifier("Lctn").code("long").u32(location);
-        opacities.code("Objc").bytes(opacityStop.data());
+        item(colourStop, "Clr ", "Objc").bytes(greyColor(location ? 255 : 0));
+        item(colourStop, "Lctn", "long").u32(location);
+        colours.code("Objc").bytes(descriptor("Clrt", 2, colourStop.data()));
+        item(opacityStop, "Lctn", "long").u32(location);
+        opacities.code("Objc").bytes(descriptor("TrnS", 1, opacityStop.data()));
     }
     ByteWriter gradient, paint;
-    gradient.unicode("").identifier("Grdn").u32(3);
-    gradient.identifier("Intr").code("doub").f64(0);
-    gradient.identifier("Clrs").code("VlLs").u32(2).bytes(colours.data());
-    gradient.identifier("Trns").code("VlLs").u32(2).bytes(opacities.data());
-    paint.unicode("").identifier("gradientLayer").u32(2);
-    paint.identifier("Grad").code("Objc").bytes(gradient.data());
-    paint.identifier("Angl").code("UntF").code("#Ang").f64(angle);
-    return paint.data();
+    item(gradient, "Intr", "doub").f64(0);
+    item(gradient, "Clrs", "VlLs").u32(2).bytes(colours.data());
+    item(gradient, "Trns", "VlLs").u32(2).bytes(opacities.data());
+    item(paint, "Grad", "Objc").bytes(descriptor("Grdn", 3, gradient.data()));
+    item(paint, "Angl", "UntF").code("#Ang").f64(angle);
+    return descriptor("gradientLayer", 2, paint.data());
 }
 
 }  // namespace
 
 std::vector<uint8_t> vectorStrokeBlock(const VectorStrokeBlueprint& stroke) {
-    ByteWriter paint, items;
-    if (stroke.gradientAngle) {
-        paint.bytes(blackToWhitePaint(*stroke.gradientAngle));
-    } else {
-        paint.unicode("").identifier("solidColorLayer").u32(1);
-        paint.identifier("Clr ").code("Objc").bytes(greyColor(0));
-    }
+    ByteWriter items, black;
+    lf::test::item(black, "Clr ", "Objc").bytes(greyColor(0));
+    const std::vector<uint8_t> paint =
+        stroke.gradientAngle ? blackToWhitePaint(*stroke.gradientAngle)
+                             : lf::test::descriptor("solidColorLayer", 1, black.data());
     const char* alignments[] = {"strokeStyleAlignCenter", "strokeStyleAlignInside",
                                 "strokeStyleAlignOutside"};
     items.identifier("fillEnabled").code("bool").u8(stroke.fillEnabled);
@@ -220,7 +214,7 @@ std::vector<uint8_t> vectorStrokeBlock(const VectorStrokeBlueprint& stroke) {
     items.identifier("strokeStyleLineDashSet").code("VlLs").u32(uint32_t(stroke.dashes.size()));
     for (double length : stroke.dashes)
         items.code("doub").f64(length);
-    items.identifier("strokeStyleContent").code("Objc").bytes(paint.data());
+    items.identifier("strokeStyleContent").code("Objc").bytes(paint);
     return lf::test::versionedDescriptor(6, items.data());
 }
 

@@ -55,9 +55,16 @@ TEST(OMAUArchiveTool, AToolThatStopsOrRunsOutOfTimeGoesWithItsChildren) {
         ::close(held[0]);
     }
 
-    lf::Result<std::string> listing = OMAUToolOutput({"sh", "-c", "kill -STOP $$"}, 30s);
-    ASSERT_FALSE(listing);
-    EXPECT_EQ(listing.error().localizedDescription(), "sh stopped before it ended");
+    // A listing tool, as it writes and once it has closed its output.
+    const Run listings[] = {{"kill -STOP $$", 30s, "sh stopped before it ended"},
+                            {"exec >&-; kill -STOP $$", 30s, "sh stopped before it ended"},
+                            {"exec >&-; sleep 60", 200ms, "sh did not end within 0.2 seconds"}};
+    for (const Run& run : listings) {
+        SCOPED_TRACE(run.script);
+        lf::Result<std::string> listing = OMAUToolOutput({"sh", "-c", run.script}, run.timeLimit);
+        ASSERT_FALSE(listing);
+        EXPECT_EQ(listing.error().localizedDescription(), run.says);
+    }
 }
 
 TEST(OMAUArchiveTool, AToolIsStoppedOnceItsEntriesPassTheLimits) {
