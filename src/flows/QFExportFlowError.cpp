@@ -2,6 +2,7 @@
 
 #include "kit/OMLocalizer.h"
 
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -33,17 +34,24 @@ FailureEntry entryForFailure(QFExportFlowFailure failure) {
 }  // namespace
 
 lf::Error QFExportFlowError(QFExportFlowFailure failure,
-                            std::shared_ptr<const lf::Error> underlying) {
+                            std::shared_ptr<const lf::Error> underlying,
+                            const std::optional<std::string>& documentPath) {
     FailureEntry entry = entryForFailure(failure);
     lf::ErrorUserInfo userInfo;
     if (entry.textKey) {
         std::string prefix = std::string("export-flow.error.") + entry.textKey;
-        userInfo[lf::kLocalizedDescriptionKey] = OMLocalizedString(prefix + ".description");
+        userInfo[lf::kLocalizedDescriptionKey] =
+            documentPath ? OMLocalizedString(
+                               prefix + ".description",
+                               {{"file-name", std::filesystem::path(*documentPath).filename()}},
+                               {"file-name"})
+                         : OMLocalizedString(prefix + ".description");
         userInfo[lf::kLocalizedFailureReasonErrorKey] =
             OMLocalizedString(prefix + ".failure-reason");
     }
     if (entry.placeholderImage)
         userInfo[lf::kPlaceholderImageErrorKey] = std::string(entry.placeholderImage);
     if (underlying) userInfo[lf::kUnderlyingErrorKey] = std::move(underlying);
+    if (documentPath) userInfo[lf::kFilePathErrorKey] = *documentPath;
     return lf::Error(QFExportFlowErrorDomain, entry.code, std::move(userInfo));
 }

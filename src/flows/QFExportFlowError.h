@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 inline constexpr const char* QFExportFlowErrorDomain = "QFExportFlowErrorDomain";
 
@@ -29,6 +31,10 @@ enum class QFExportFlowFailure {
     scanFailed,             // -40: the scanner reports failure (no texts, no image)
 };
 
-// The error for `failure`, with `underlying` stored when given.
+// The error for `failure`, with `underlying` stored when given. An error
+// about one document names it: its file name is in the description (a run
+// may have many documents, and only the text reaches the user) and its
+// path under kFilePathErrorKey.
 lf::Error QFExportFlowError(QFExportFlowFailure failure,
-                            std::shared_ptr<const lf::Error> underlying = nullptr);
+                            std::shared_ptr<const lf::Error> underlying = nullptr,
+                            const std::optional<std::string>& documentPath = std::nullopt);

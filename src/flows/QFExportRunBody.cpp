@@ -87,11 +87,12 @@ lf::Status QFExportRunBody(std::vector<QFExportInputItem> inputItems, QFFlowOutp
         auto document = OMPSDDocument::create(std::move(*data));
         if (!document)
             return QFExportFlowError(QFExportFlowFailure::invalidDocument,
-                                     std::make_shared<lf::Error>(document.error()));
+                                     std::make_shared<lf::Error>(document.error()), item.path);
         if ((*document)->colorMode() != OMPSDDocument::rgb)
-            return QFExportFlowError(QFExportFlowFailure::unsupportedColorMode);
+            return QFExportFlowError(QFExportFlowFailure::unsupportedColorMode, nullptr, item.path);
         if ((*document)->depth() != 8 && (*document)->depth() != 16)
-            return QFExportFlowError(QFExportFlowFailure::unsupportedColorDepth);
+            return QFExportFlowError(QFExportFlowFailure::unsupportedColorDepth, nullptr,
+                                     item.path);
         if (auto scanned = scanner.scanPSD(**document); !scanned)
             return QFExportFlowError(QFExportFlowFailure::scanFailed,
                                      std::make_shared<lf::Error>(scanned.error()));

@@ -5,8 +5,9 @@
 //
 // A run ends with success or with one error: the read error of an input
 // that cannot be read, as it is, or an error of QFExportFlowErrorDomain
-// (QFExportFlowError.h). The first failing document ends the run before
-// anything is added to the output, so a failed run leaves it empty.
+// (QFExportFlowError.h), which names the document it is about. The first
+// failing document ends the run before anything is added to the output, so
+// a failed run leaves it empty.
 //
 // Inputs are read in the order of their paths and outputs added in the
 // order of theirs, so what a run writes does not depend on the order in
@@ -28,7 +29,7 @@
 
 // One input document of a run.
 struct QFExportInputItem {
-    // Orders the inputs; names the document in log lines.
+    // Orders the inputs; names the document in log lines and errors.
     std::string path;
     // The whole file, read without keeping it in the system's cache; or
     // the read error.

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <utility>
 
 namespace {
 
@@ -29,7 +30,8 @@ constexpr const char* kEncodedStateChangeTokenKey = "_encodedStateChangeToken";
 }  // namespace
 
 QFFlow::QFFlow() {
-    setKeysAffectingValueForKey("localizedStatusDescription", {kStatusKey, kLastRunDateKey});
+    setKeysAffectingValueForKey("localizedStatusDescription",
+                                {kStatusKey, kLastRunDateKey, kLastRunErrorKey});
 }
 
 QFFlow::~QFFlow() = default;
@@ -149,6 +151,9 @@ lf::Status QFFlow::writeOutputToDirectory(const QFFlowOutput& output,
             self->lastRunDate_ = std::chrono::system_clock::now();
             self->lastRunNumberOfItemsSaved_ = itemsSaved;
         });
+        // Written from a window too: the outputs are current again.
+        if (self->lastRunError_)
+            self->changeValueForKey(kLastRunErrorKey, [&] { self->lastRunError_.reset(); });
         self->invalidateEncodedState();
     });
     return {};
@@ -205,7 +210,13 @@ void QFFlow::inputDidChange() {
             QFFlowManager::defaultManager()->noteNewRecentFlow(shared_from_this());
             break;
         case QFFlowBehaviorRepeatAutomatically:
-            startBackgroundRunIfNeeded();
+            // A run under way may have read the documents before this
+            // change: it is run again once it ends, however many changes
+            // come meanwhile.
+            if (isRunningWithoutUI_)
+                hasInputChangedDuringBackgroundRun_ = true;
+            else
+                startBackgroundRunIfNeeded();
             break;
         case QFFlowBehaviorNone:
             break;
@@ -280,6 +291,9 @@ void QFFlow::startBackgroundRunIfNeeded() {
 void QFFlow::backgroundRunDidEnd(std::optional<lf::Error> error) {
     changeValueForKey(kLastRunErrorKey, [&] { lastRunError_ = std::move(error); });
     changeValueForKey(kStatusKey, [&] { isRunningWithoutUI_ = false; });
+    // Handled now as if it came after the run, by the behaviour the flow
+    // has now.
+    if (std::exchange(hasInputChangedDuringBackgroundRun_, false)) inputDidChange();
 }
 
 QFFlowStatus QFFlow::status() const {
@@ -328,6 +342,11 @@ std::string QFFlow::localizedStatusDescription(lf::SystemTime now, const std::st
     if (isRunningWithoutUI_)
         return OMLocalizedString("recents-repeat.flow.status.running-in-background");
     if (isRunningWithUI_) return OMLocalizedString("recents-repeat.flow.status.running-in-window");
+    // The outputs on disk are those of an earlier run: the line says so
+    // until a run succeeds.
+    if (lastRunError_)
+        return OMLocalizedString("recents-repeat.flow.status.failed",
+                                 {{"error", lastRunError_->localizedDescription()}}, {"error"});
     if (!lastRunDate_) return "\u2014";
     return QFFlowTimePhrase(*lastRunDate_, now, locale, timeZone) +
            QFFlowSavedItemsSuffix(lastRunNumberOfItemsSaved_, locale);

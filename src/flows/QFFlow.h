@@ -10,7 +10,10 @@
 // shown in a window runs again there; otherwise, once its automatic
 // behaviour is active, a flow that notifies is marked as having changes to
 // run and moved to the front of the recents, and a flow that repeats
-// automatically runs in the background.
+// automatically runs in the background. A change while its background run
+// is under way is kept for when that run ends, which starts one more run
+// on a fresh snapshot: background runs of one flow never overlap, and the
+// last change is always exported.
 //
 // A run that fails, in the background, keeps its error (lastRunError) and
 // writes nothing; the last run date says when output was last written, so
@@ -159,6 +162,8 @@ private:
     bool isRunningWithUI_ = false;
     std::weak_ptr<QFFlowUI> runningUI_;
     bool hasChangesToRun_ = false;
+    // An input change came while the background run was under way.
+    bool hasInputChangedDuringBackgroundRun_ = false;
     std::optional<lf::SystemTime> lastRunDate_;
     uint64_t lastRunNumberOfItemsSaved_ = 0;
     std::optional<lf::Error> lastRunError_;

@@ -1,6 +1,7 @@
-// Export flows over a real tagged document: a flow that repeats
+// Export flows over real tagged documents: a flow that repeats
 // automatically exports again in the background when its document is
-// saved, and comes back from the recents list in the user defaults.
+// saved, and comes back from the recents list in the user defaults; a
+// folder flow with a damaged document names it.
 
 #include "FlowTestSupport.h"
 #include "flows/QFExportFlow.h"
@@ -56,4 +57,30 @@ TEST(ConcurrentExportFlow, RepeatingFlowExportsAgainWhenItsDocumentChanges) {
     EXPECT_LT(abs(*stored->lastRunDate() - *flow->lastRunDate()), 1ms);  // stored in seconds
 
     manager->removeFlow(flow);
+}
+
+// One damaged document among several: the run writes nothing, and its
+// error, which the flow keeps and its status line shows, names that file.
+TEST(ConcurrentExportFlow, AFolderFlowNamesTheDocumentItCannotRead) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    test::TemporaryDirectory folder;
+    FlowTestEnvironment environment(folder.path(), {});
+    const fs::path documents = folder / "documents", out = folder / "out";
+    fs::create_directory(documents);
+    fs::copy_file(test::sharedFile("psd-tagged/01-plain.psd"), documents / "a.psd");
+    fs::copy_file(test::sharedFile("psd-tagged/05-folders.psd"), documents / "c.psd");
+    test::writeFile(documents / "b-damaged.psd", "not a Photoshop document");
+
+    auto flow = std::make_shared<QFExportFlow>();
+    flow->setInitialInput(photoshopInput({documents}));
+    flow->setOutputDirectoryURL(out.string());
+    flow->startBackgroundRunIfNeeded();
+    ASSERT_TRUE(
+        MainQueue::shared()->runUntil([&] { return flow->status() == QFFlowStatusIdle; }, 30s));
+    ASSERT_TRUE(flow->lastRunError());
+    EXPECT_TRUE(flow->lastRunError()->is("QFExportFlowErrorDomain", -10));
+    const std::string description = flow->lastRunError()->localizedDescription();
+    EXPECT_NE(description.find("b-damaged.psd"), std::string::npos) << description;
+    EXPECT_EQ(flow->localizedStatusDescription(), "Failed: " + description);
+    EXPECT_FALSE(fs::exists(out));
 }

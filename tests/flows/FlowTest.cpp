@@ -186,6 +186,16 @@ protected:
         std::ifstream in(path, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
+    // A flow of the one document `name` that saves into "out", its
+    // behaviour active and its document watched.
+    std::shared_ptr<FakeExportFlow> watchingFlow(const std::string& name, QFFlowBehavior behavior) {
+        auto flow = flowWithDocuments({name});
+        flow->setOutputDirectoryURL((folder / "out").string());
+        flow->setBehavior(behavior);
+        flow->activateAutomaticBehaviorIfNeeded();
+        EXPECT_TRUE(waitUntil([&] { return flow->input()->detectsChanges(); }));
+        return flow;
+    }
 };
 
 }  // namespace
@@ -225,14 +235,22 @@ TEST_F(ConcurrentFlowBackgroundRun, FailedRunKeepsItsErrorAndTheLastRunDate) {
     ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
     const auto firstDate = flow->lastRunDate();
     ASSERT_TRUE(firstDate);
+    const std::string succeeded = flow->localizedStatusDescription();
 
     test::writeFile(folder / "a.psd", "fail");
+    int statusLineChanges = 0;
+    auto observation = flow->addObserver("localizedStatusDescription",
+                                         [&](const std::string&) { ++statusLineChanges; });
     flow->startBackgroundRunIfNeeded();
     ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
     ASSERT_TRUE(flow->lastRunError());
     EXPECT_TRUE(flow->lastRunError()->is(kFakeRunErrorDomain, 7));
     EXPECT_EQ(flow->lastRunDate(), firstDate);
     EXPECT_EQ(flow->lastRunNumberOfItemsSaved(), 1u);
+    // The status line says that the outputs are not current, and why.
+    EXPECT_EQ(flow->localizedStatusDescription(),
+              "Failed: " + flow->lastRunError()->localizedDescription());
+    EXPECT_EQ(statusLineChanges, 3);  // running, failed, idle
 
     // A write that fails keeps its error too: the folder is now a file.
     test::writeFile(folder / "a.psd", "again");
@@ -246,6 +264,14 @@ TEST_F(ConcurrentFlowBackgroundRun, FailedRunKeepsItsErrorAndTheLastRunDate) {
     ASSERT_TRUE(flow->lastRunError());
     EXPECT_EQ(flow->lastRunError()->domain, kPOSIXErrorDomain);
     EXPECT_EQ(flow->lastRunDate(), firstDate);
+
+    // A run that succeeds ends the failure.
+    fs::remove(folder / "out");
+    flow->startBackgroundRunIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+    EXPECT_FALSE(flow->lastRunError());
+    EXPECT_NE(flow->lastRunDate(), firstDate);
+    EXPECT_EQ(flow->localizedStatusDescription(), succeeded);
 }
 
 TEST_F(ConcurrentFlowBackgroundRun, InputChangesNotifyOrRepeatByBehaviour) {
@@ -277,4 +303,75 @@ TEST_F(ConcurrentFlowBackgroundRun, InputChangesNotifyOrRepeatByBehaviour) {
     EXPECT_TRUE(notifying->hasChangesToRun());  // cleared only by its own run
     for (const auto& flow : {notifying, repeating})
         manager->removeFlow(flow);
+}
+
+// A change that comes while a background run is under way, after the run
+// read its documents, is exported by one more run once that run ends:
+// however many changes came, one run follows, never beside the other, and
+// the folder ends with the latest version.
+TEST_F(ConcurrentFlowBackgroundRun, ChangesDuringARunAreExportedByOneMoreRun) {
+    auto flow = watchingFlow("r.psd", QFFlowBehaviorRepeatAutomatically);
+    int starts = 0;
+    auto observation = flow->addObserver("status", [&](const std::string&) {
+        if (flow->status() == QFFlowStatusRunningWithoutUI) ++starts;
+    });
+    // Saves a version, as Photoshop would, and has the change seen now.
+    time_t second = 5'000'000;
+    const auto save = [&](const std::string& version) {
+        test::writeFile(folder / "r.psd", version);
+        setModificationSecond(folder / "r.psd", ++second);
+        flow->input()->detectInput();
+        MainQueue::shared()->drain();
+    };
+    const auto output = [&] { return read(folder / "out" / "out" / "r.png"); };
+    const auto waitForHeldRuns = [&](int count) {
+        return waitUntil([&] { return flow->heldRuns == count; });
+    };
+    flow->holdsRuns = true;
+
+    save("version 1");
+    ASSERT_TRUE(waitForHeldRuns(1));
+    EXPECT_EQ(starts, 1);
+    save("version 2");
+    flow->gate.signal();
+    ASSERT_TRUE(waitForHeldRuns(2));
+    EXPECT_EQ(starts, 2);
+    EXPECT_EQ(output(), "version 1");
+
+    for (const char* version : {"version 3", "version 4", "version 5"})
+        save(version);
+    flow->gate.signal();
+    ASSERT_TRUE(waitForHeldRuns(3));
+    EXPECT_EQ(output(), "version 2");
+
+    flow->holdsRuns = false;
+    flow->gate.signal();
+    ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+    MainQueue::shared()->drain();
+    EXPECT_EQ(output(), "version 5");
+    EXPECT_EQ(starts, 3);
+    EXPECT_EQ(flow->runs().size(), 3u);
+}
+
+// A flow that notifies keeps the mark of a change that came during its
+// background run, and runs nothing by itself.
+TEST_F(ConcurrentFlowBackgroundRun, ANotifyingFlowKeepsAChangeThatCameDuringItsRun) {
+    auto flow = watchingFlow("n.psd", QFFlowBehaviorNotifyWhenChanged);
+    flow->holdsRuns = true;
+    flow->run();
+    ASSERT_TRUE(waitUntil([&] { return flow->heldRuns == 1; }));
+    EXPECT_FALSE(flow->hasChangesToRun());
+
+    test::writeFile(folder / "n.psd", "n, changed");
+    setModificationSecond(folder / "n.psd", 5'000'000);
+    flow->input()->detectInput();
+    MainQueue::shared()->drain();
+    flow->holdsRuns = false;
+    flow->gate.signal();
+    ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+    MainQueue::shared()->drain();
+    EXPECT_TRUE(flow->hasChangesToRun());
+    EXPECT_EQ(flow->runs().size(), 1u);
+    EXPECT_EQ(read(folder / "out" / "out" / "n.png"), "n.psd");
+    QFFlowManager::defaultManager()->removeFlow(flow);
 }

@@ -1,8 +1,8 @@
 #pragma once
 // A flow whose runs stand in for the export: each Photoshop document of the
 // run's input becomes one output file holding the document's bytes, a
-// document holding "fail" fails the run, and a run can be held at its start
-// until the test lets it go.
+// document holding "fail" fails the run, and a run can be held, once it
+// has read its documents, until the test lets it go.
 
 #include "flows/QFFlow.h"
 #include "flows/QFFlowInterfaceHooks.h"
@@ -22,6 +22,7 @@
 #include <set>
 #include <string>
 #include <sys/stat.h>
+#include <utility>
 #include <vector>
 
 inline constexpr const char* kFakeRunErrorDomain = "FakeRunErrorDomain";
@@ -31,7 +32,20 @@ public:
     std::shared_ptr<QFFlowRun> newRunWithInput(std::shared_ptr<const QFFlowInputProtocol> input,
                                                std::shared_ptr<QFFlowOutput> output) override {
         return QFFlowRun::create([this, input, output](QFFlowRun& run) {
-            if (holdsRuns) gate.wait();
+            // Read first, as the export reads: what changes later is not in
+            // this run's output.
+            std::vector<std::pair<std::string, lf::Data>> documents;
+            const auto items =
+                input->inputItemsForType(lf::kTypePhotoshopImage, QFFlowInputItemsAll);
+            for (const auto& item : *items) {
+                auto data = item->dataWithOptions(QFDataReadingUncached);
+                if (!data) return run.didFailWithError(data.error());
+                documents.emplace_back(item->name(), std::move(*data));
+            }
+            if (holdsRuns) {
+                ++heldRuns;
+                gate.wait();
+            }
             output->removeAllItems();
             std::set<std::string> changed;
             const auto changedItems =
@@ -42,17 +56,13 @@ public:
                 std::lock_guard lock(mutex);
                 changedNamesOfRuns.push_back(changed);
             }
-            const auto items =
-                input->inputItemsForType(lf::kTypePhotoshopImage, QFFlowInputItemsAll);
-            for (const auto& item : *items) {
-                auto data = item->dataWithOptions(QFDataReadingUncached);
-                if (!data) return run.didFailWithError(data.error());
-                if (data->stringView() == "fail")
+            for (const auto& [name, data] : documents) {
+                if (data.stringView() == "fail")
                     return run.didFailWithError(lf::Error(kFakeRunErrorDomain, 7));
-                const std::string stem = std::filesystem::path(item->name()).stem().string();
+                const std::string stem = std::filesystem::path(name).stem().string();
                 auto file = std::make_shared<QFFlowOutputItem>(
                     std::vector<std::string>{"out", stem + ".png"});
-                file->setData(*data);
+                file->setData(data);
                 output->addOutputItem(file, true);
             }
             run.didFinish();
@@ -67,6 +77,8 @@ public:
     }
 
     std::atomic<bool> holdsRuns{false};
+    // Runs that have read their documents and been held.
+    std::atomic<int> heldRuns{0};
     lf::DispatchSemaphore gate{0};
     std::mutex mutex;
     std::vector<std::set<std::string>> changedNamesOfRuns;

@@ -288,6 +288,28 @@ TEST_F(RecentsPopoverTest, IndicatorsHintsAndClicksFollowTheBehaviour) {
     EXPECT_EQ(started.size(), 1u);
 }
 
+// While its flow's last background run failed, a row's status line says so
+// and why (naming the document), until a run succeeds.
+TEST_F(RecentsPopoverTest, TheStatusLineSaysWhenTheLastRunFailed) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    auto flow = makeFlow("Broken", QFFlowBehaviorNone);
+    showPopover();
+    QFRecentRowView& row = *rowAt(0);
+    const auto runAndWait = [&] {
+        row.repeatButton()->click();
+        ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+            [&] { return flow->status() == QFFlowStatusIdle; }, 20s));
+    };
+    runAndWait();
+    EXPECT_EQ(statusOf(row).toStdString(), "Failed: “Broken.psd” Is Not a Photoshop Document");
+
+    fs::copy_file(lf::test::sharedFile("psd-tagged/01-plain.psd"), folder / "Broken.psd",
+                  fs::copy_options::overwrite_existing);
+    runAndWait();
+    EXPECT_FALSE(flow->lastRunError());
+    EXPECT_TRUE(statusOf(row).startsWith("Just now")) << statusOf(row).toStdString();
+}
+
 // A notify flow whose input changed shows the dot before a grey repeat
 // indicator; a click on the dot repeats it in the background.
 TEST_F(RecentsPopoverTest, ChangesToRunShowTheDot) {
