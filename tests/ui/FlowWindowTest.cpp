@@ -39,6 +39,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 namespace {
 
@@ -402,30 +403,80 @@ TEST_F(FlowWindows, EscapeClearsTheSelectionBeforeItCancelsTheFlow) {
     EXPECT_FALSE(fs::exists(out));
 }
 
-// Escape typed into the preview panel, a window of its own over the flow
-// window, closes the preview alone: the flow and its selection stay.
-TEST_F(FlowWindows, EscapeInThePreviewClosesOnlyThePreview) {
+// Escape and Close Window (Ctrl+W) typed into the preview panel, a window
+// of its own over the flow window, close the preview alone: the flow
+// window, its flow and its selection stay.
+TEST_F(FlowWindows, EscapeAndCloseInThePreviewCloseOnlyThePreview) {
     app.delegate.openFiles({document("05-folders.psd")});
     QFExportFlowController& view = readyFlowView();
     QFFlowWindowController& window = onlyWindow();
     QFIconView& icons = *view.iconView();
     focusIconsOf(view);
     QTest::keyClick(&icons, Qt::Key_Right);
-    QTest::keyClick(&icons, Qt::Key_Space);
-    QFPreviewPanel* panel = icons.previewPanel();
-    ASSERT_TRUE(panel && panel->isVisible());
+    for (const QKeyCombination key :
+         {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
+        SCOPED_TRACE(QKeySequence(key).toString().toStdString());
+        QTest::keyClick(&icons, Qt::Key_Space);
+        QFPreviewPanel* panel = icons.previewPanel();
+        ASSERT_TRUE(panel && panel->isVisible());
+        ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
+            QCoreApplication::processEvents();
+            return QApplication::activeWindow() == panel;
+        }));
+
+        QTest::keyClick(panel, key.key(), key.keyboardModifiers());
+        EXPECT_FALSE(panel->isVisible());
+        lf::MainQueue::shared()->drain();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(window.window()->isVisible());
+        EXPECT_FALSE(window.canStartAnything());
+        EXPECT_TRUE(view.offersSave());
+        EXPECT_EQ(icons.selectedIndexes(), std::vector<size_t>{0});
+        focusIconsOf(view);
+    }
+}
+
+// Documents handed over one after another before the event loop turns
+// (launches at the same moment) open one flow each: a window handed files
+// is taken at once, so the next go to windows of their own.
+TEST_F(FlowWindows, DocumentsHandedOverTogetherOpenOneFlowEach) {
+    app.delegate.openFilesOrUntitledDocument({});
+    const std::set<std::string> handed = {document("01-plain.psd"), document("02-formats.psd"),
+                                          document("05-folders.psd")};
+    QFFlowWindowController& idle = onlyWindow();
+    for (const std::string& path : handed)
+        app.delegate.openFilesOrUntitledDocument({path});
+    EXPECT_FALSE(idle.canStartAnything());
+    EXPECT_EQ(QFDocumentController::shared().orderedDocuments().size(), handed.size());
+    std::set<std::string> shown;
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+        [&] {
+            QCoreApplication::processEvents();
+            shown.clear();
+            for (const auto& document : QFDocumentController::shared().orderedDocuments())
+                for (const auto& controller : document->windowControllers())
+                    if (const auto flow = controller->runningFlow()) shown.merge(flow->inputURLs());
+            return shown == handed;
+        },
+        std::chrono::seconds(20)))
+        << shown.size() << " of the documents show";
+    EXPECT_EQ(QFDocumentController::shared().orderedDocuments().size(), handed.size());
+}
+
+// The idle window that takes a handed-over document comes out of its
+// minimized state, to show the flow it was given.
+TEST_F(FlowWindows, AMinimizedWindowThatTakesAHandOverIsRestored) {
+    app.delegate.openFilesOrUntitledDocument({});
+    QFWindow& window = *onlyWindow().window();
+    window.showMinimized();
+    ASSERT_TRUE(window.isMinimized());
+    app.delegate.openFilesOrUntitledDocument({document("01-plain.psd")});
     ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
         QCoreApplication::processEvents();
-        return QApplication::activeWindow() == panel;
+        return onlyWindow().runningFlow() != nullptr;
     }));
-
-    QTest::keyClick(panel, Qt::Key_Escape);
-    EXPECT_FALSE(panel->isVisible());
-    lf::MainQueue::shared()->drain();
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(window.canStartAnything());
-    EXPECT_TRUE(view.offersSave());
-    EXPECT_EQ(icons.selectedIndexes(), std::vector<size_t>{0});
+    EXPECT_FALSE(window.isMinimized());
+    EXPECT_TRUE(window.isVisible());
 }
 
 // Opens what the test puts in `answer` when the open panel is run.

@@ -12,9 +12,11 @@ namespace {
 constexpr int kMargin = 20;
 constexpr int kTitleHeight = 24;
 
-// The keys that close the panel.
+// The keys that close the panel: its own, and Close Window, which would
+// otherwise close the flow window behind it.
 bool closesPanel(const QKeyEvent& event) {
-    return event.key() == Qt::Key_Space || event.key() == Qt::Key_Escape;
+    return event.key() == Qt::Key_Space || event.key() == Qt::Key_Escape ||
+           event.matches(QKeySequence::Close);
 }
 
 }  // namespace

@@ -157,6 +157,10 @@ QFFlowWindowController::~QFFlowWindowController() {
 }
 
 void QFFlowWindowController::showWindow() {
+    // Brought forward out of sight, a minimized window would hide the flow
+    // it was given.
+    if (window_->isMinimized())
+        window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
     window_->show();
     window_->raise();
     window_->activateWindow();
@@ -215,7 +219,8 @@ void QFFlowWindowController::findRunningWindowControllerWithTest(const Test& tes
 }
 
 bool QFFlowWindowController::canStartAnything() const {
-    return window_->contentViewController() == startViewController_ && !isAskingWhetherToRepeat_;
+    return window_->contentViewController() == startViewController_ && !isAskingWhetherToRepeat_ &&
+           pendingHandOvers_ == 0;
 }
 
 std::shared_ptr<QFFlow> QFFlowWindowController::runningFlow() const {
@@ -319,6 +324,9 @@ bool QFFlowWindowController::startFlowWithURLs(const std::vector<std::string>& u
     std::vector<RecentInput> recents;
     for (const auto& flow : QFFlowManager::defaultManager()->recentFlows())
         recents.push_back({flow, flow->input()});
+    // Taken from now until the flow starts: files handed over meanwhile go
+    // to another window instead of replacing these.
+    ++pendingHandOvers_;
     lf::DispatchQueue::global()->async(
         [weak = weak_from_this(), urls, types, recents = std::move(recents)]() mutable {
             const std::set<std::string> wanted(urls.begin(), urls.end());
@@ -337,26 +345,33 @@ bool QFFlowWindowController::startFlowWithURLs(const std::vector<std::string>& u
             // The flows go back to the main thread, where they may be let go.
             lf::MainQueue::shared()->async(
                 [weak, match = std::move(match), input, recents = std::move(recents)] {
-                    if (match)
-                        startFlowInWindow(match);
-                    else if (auto self = weak.lock())
-                        self->startNewFlowWithInput(input);
+                    const auto self = weak.lock();
+                    if (self) --self->pendingHandOvers_;
+                    const auto flow = match ? match : newFlowWithInput(input);
+                    if (!flow) return;
+                    // A new flow shows here; in another window when this
+                    // one went meanwhile or cannot take it.
+                    if (!match && self && self->canStartFlow(flow.get()))
+                        self->startFlow(flow);
+                    else
+                        startFlowInWindow(flow);
                 });
         });
     return true;
 }
 
-void QFFlowWindowController::startNewFlowWithInput(const std::shared_ptr<QFFlowInput>& input) {
+std::shared_ptr<QFFlow> QFFlowWindowController::newFlowWithInput(
+    const std::shared_ptr<QFFlowInput>& input) {
     const auto snapshot = input->snapshotWithChangesSinceSnapshot(nullptr);
-    if (!snapshot) return;
+    if (!snapshot) return nullptr;
     const auto available =
         QFFlowPlugInManager::defaultManager()->availablePlugInsForInput(*snapshot);
-    if (available.size() != 1) return;
+    if (available.size() != 1) return nullptr;
     auto flow = available.front()->newFlow();
-    if (!flow) return;
+    if (!flow) return nullptr;
     input->limitToSubsetOfAllowedTypes(available.front()->acceptedInputTypes());
     flow->setInitialInput(input);
-    startFlow(flow);
+    return flow;
 }
 
 void QFFlowWindowController::toggleRecentRepeat() {

@@ -8,7 +8,8 @@
 // already runs the flow, else the first idle one, else a new one), starts
 // flows from files (a recent flow with exactly the same set of files is
 // reused, matched off the main thread; otherwise a new flow of the one
-// plug-in that takes the files), carries the title-bar button of the
+// plug-in that takes the files; the window counts as taken from the
+// moment the files are handed over), carries the title-bar button of the
 // recents, which turns while any flow runs without a window, and asks
 // after the first save of a new flow whether it is to repeat
 // automatically. While it asks, the window takes no other flow: one handed
@@ -36,6 +37,7 @@
 class QFApplicationMenuButton;
 class QFFlow;
 class QFFlowDocument;
+class QFFlowInput;
 class QFFlowStartController;
 class QFFlowTitleView;
 class QFWindow;
@@ -63,7 +65,7 @@ public:
     const std::weak_ptr<QFFlowDocument>& document() const { return document_; }
     // Set by the document.
     void setDocument(std::weak_ptr<QFFlowDocument> document) { document_ = std::move(document); }
-    // Shows the window and brings it forward.
+    // Shows the window, restored if minimized, and brings it forward.
     void showWindow();
     // Hides the window for good; it goes with the controller.
     void closeWindow();
@@ -77,9 +79,10 @@ public:
     // shows that window.
     static void findRunningWindowControllerWithTest(const Test& test, const Action& action);
 
-    // Whether the window is idle: it shows the start view, and asks nothing
+    // Whether the window is idle: it shows the start view, asks nothing
     // about the flow it showed last (a flow started under the question
-    // would look as if it were asked about).
+    // would look as if it were asked about), and waits for no flow of files
+    // handed to it (another would replace that flow).
     bool canStartAnything() const;
     // The flow of the run controller shown, or null.
     std::shared_ptr<QFFlow> runningFlow() const;
@@ -95,7 +98,8 @@ public:
 
     // Virtual for controllers of tests.
     virtual bool canStartFlowWithURLs(const std::vector<std::string>& urls) const;
-    // True when the files were taken; the flow starts later.
+    // True when the files were taken; the flow starts later, and the window
+    // takes nothing else until then.
     virtual bool startFlowWithURLs(const std::vector<std::string>& urls);
 
     void toggleRecentRepeat();
@@ -132,7 +136,8 @@ protected:
 
 private:
     void askWhetherToRepeatAutomatically(const std::shared_ptr<QFFlow>& flow);
-    void startNewFlowWithInput(const std::shared_ptr<class QFFlowInput>& input);
+    // A new flow of the one plug-in that takes the input, or null.
+    static std::shared_ptr<QFFlow> newFlowWithInput(const std::shared_ptr<QFFlowInput>& input);
 
     QFWindow* window_;
     std::weak_ptr<QFFlowDocument> document_;
@@ -144,5 +149,7 @@ private:
     // From the pop of a flow saved for the first time until the question
     // after it is answered.
     bool isAskingWhetherToRepeat_ = false;
+    // Files handed to the window whose flow is yet to start.
+    int pendingHandOvers_ = 0;
     lf::Observation runningFlowsObservation_;
 };
