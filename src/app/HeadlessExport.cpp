@@ -1,5 +1,6 @@
 #include "HeadlessExport.h"
 
+#include "app/LaunchPaths.h"
 #include "flows/QFConfinedPath.h"
 #include "flows/QFExportFlow.h"
 #include "flows/QFExportFlowPlugIn.h"
@@ -8,7 +9,6 @@
 #include "flows/QFFlowOutputItem.h"
 #include "flows/QFFlowPlugInManager.h"
 #include "flows/QFFlowRunController.h"
-#include "platform/FileDescriptor.h"
 #include "platform/MainQueue.h"
 #include "platform/TypeIdentifier.h"
 
@@ -75,10 +75,7 @@ private:
 // that is no Photoshop document.
 HeadlessExportStatus checkDocuments(std::vector<std::string>& documents, std::ostream& err) {
     for (auto& document : documents) {
-        if (auto file = lf::FileDescriptor::openForReading(document); !file) {
-            err << "layerflow: " << lf::describe(file.error()) << '\n';
-            return HeadlessExportFailed;
-        }
+        if (!checkReadablePath(document, err)) return HeadlessExportFailed;
         std::error_code error;
         std::string target = std::filesystem::canonical(document, error).string();
         if (error) target = document;

@@ -1,5 +1,6 @@
 #include "WindowedApplication.h"
 
+#include "app/LaunchPaths.h"
 #include "platform/MainQueue.h"
 #include "ui/shell/QFApplication.h"
 #include "ui/shell/QFApplicationDelegate.h"
@@ -90,8 +91,16 @@ Launch handOverToRunningApplication(QFOpenRequestServer& server,
 }  // namespace
 
 int runWindowedApplication(int& argc, char** argv, const std::vector<std::string>& files) {
+    // Checked here, where the error can still be told: once handed over, a
+    // path that cannot be opened would be dropped without a word.
+    const std::vector<std::string> readable = readablePaths(files, std::cerr);
+    const bool refusedAny = readable.size() != files.size();
+    // Nothing of what was asked can be opened: no window either.
+    if (refusedAny && readable.empty()) return EXIT_FAILURE;
+    const int refusedStatus = refusedAny ? EXIT_FAILURE : EXIT_SUCCESS;
+
     QApplication application(argc, argv);
-    const std::vector<std::string> paths = absolutePaths(files);
+    const std::vector<std::string> paths = absolutePaths(readable);
     QFApplicationDelegate delegate;
     QFOpenRequestServer server(QFOpenRequestServer::defaultSocketPath(),
                                [&delegate](const std::vector<std::string>& handed) {
@@ -99,7 +108,7 @@ int runWindowedApplication(int& argc, char** argv, const std::vector<std::string
                                });
     switch (handOverToRunningApplication(server, paths)) {
         case Launch::HandedOver:
-            return EXIT_SUCCESS;
+            return refusedStatus;
         case Launch::LeaveToRunningApplication:
             return EXIT_FAILURE;
         case Launch::Listen:
@@ -122,5 +131,5 @@ int runWindowedApplication(int& argc, char** argv, const std::vector<std::string
     delegate.openFilesOrUntitledDocument(paths);
     const int status = QApplication::exec();
     QFApplication::shared().setDelegate(nullptr);
-    return status;
+    return status != EXIT_SUCCESS ? status : refusedStatus;
 }

@@ -27,6 +27,8 @@ constexpr const char* kUsage =
     "(.tsflow) in flow windows, or an empty flow window without files. When\n"
     "the application already runs, it gets them instead, and this launch ends;\n"
     "when it does not take them, this launch opens nothing and exits with 1.\n"
+    "Files that cannot be opened are named and left out, and the exit status\n"
+    "is then 1.\n"
     "The application runs on after its last window closes; Quit in a window's\n"
     "menu ends it.\n";
 

@@ -1,8 +1,9 @@
 // The application with its windows, on Qt's offscreen platform, as later
 // launches meet it: they hand their files (or the wish for a window) to the
 // one that runs and end at once; the headless road never asks it; after a
-// crash the next launch takes its place; and one that does not answer
-// keeps the files and its place.
+// crash the next launch takes its place; one that does not answer keeps
+// the files and its place; and paths that cannot be opened are refused
+// before the hand-over.
 
 #include "support/TestSupport.h"
 
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <spawn.h>
@@ -18,6 +20,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -59,12 +62,18 @@ public:
         return pid;
     }
     // Runs layerflow with `arguments` to its end, within 20 s: its status,
-    // 124 when it was still running then.
-    int run(std::vector<std::string> arguments) {
+    // 124 when it was still running then. What it wrote on its error
+    // stream goes to `err` when given.
+    int run(std::vector<std::string> arguments, std::string* err = nullptr) {
         arguments.insert(arguments.begin(), {"20", LF_LAYERFLOW_PATH});
-        const pid_t pid = spawn("/usr/bin/timeout", arguments);
+        const fs::path errors = scratch_ / "stderr";
+        const pid_t pid = spawn("/usr/bin/timeout", arguments, err ? &errors : nullptr);
         int status = 0;
         ::waitpid(pid, &status, 0);
+        if (err) {
+            std::ifstream in(errors);
+            *err = {std::istreambuf_iterator<char>(in), {}};
+        }
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     bool isRunning(pid_t pid) {
@@ -98,7 +107,8 @@ public:
     fs::path socket() const { return runtime_ / "layerflow.default.socket"; }
 
 private:
-    pid_t spawn(const std::string& program, const std::vector<std::string>& arguments) {
+    pid_t spawn(const std::string& program, const std::vector<std::string>& arguments,
+                const fs::path* errors = nullptr) {
         std::vector<std::string> words{program};
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
@@ -109,9 +119,15 @@ private:
         for (std::string& variable : environment_)
             envp.push_back(variable.data());
         envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        if (errors)
+            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors->c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
         pid_t pid = -1;
-        EXPECT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()),
+        EXPECT_EQ(::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()),
                   0);
+        posix_spawn_file_actions_destroy(&actions);
         return pid;
     }
 
@@ -173,6 +189,37 @@ TEST(WindowedLaunch, AnApplicationThatDoesNotAnswerKeepsTheFilesAndItsPlace) {
 
     fs::remove(launches.socket());
     EXPECT_EQ(launches.run({document}), 1);
+    EXPECT_TRUE(launches.isRunning(first));
+}
+
+// A launch checks its paths before it hands them over: each one that
+// cannot be opened is named on the error stream with the headless road's
+// line, and the launch ends with status 1 (the others are handed over).
+// Given nothing that can be opened, it hands nothing over, not even the
+// wish for a window.
+TEST(WindowedLaunch, PathsThatCannotBeOpenedAreRefusedBeforeTheHandOver) {
+    Launches launches;
+    const std::string document =
+        fs::canonical(lf::test::sharedFile("psd-tagged/01-plain.psd")).string();
+    const std::string missing = launches.scratch() / "missing.psd",
+                      dangling = launches.scratch() / "dangling.psd";
+    fs::create_symlink(launches.scratch() / "nowhere.psd", dangling);
+    const pid_t first = launches.start({});
+    ASSERT_TRUE(launches.waitUntilListening(first));
+
+    std::string err;
+    EXPECT_EQ(launches.run({missing, document, dangling}, &err), 1);
+    const std::string missingLine =
+        "layerflow: NSPOSIXErrorDomain 2: open " + missing + ": No such file or directory\n";
+    EXPECT_EQ(err, missingLine + "layerflow: NSPOSIXErrorDomain 2: open " + dangling +
+                       ": No such file or directory\n");
+    EXPECT_EQ(launches.run({missing}, &err), 1);
+    EXPECT_EQ(err, missingLine);
+    EXPECT_EQ(launches.run({missing, "--save-to", launches.scratch() / "out"}, &err), 1);
+    EXPECT_EQ(err, missingLine);
+
+    EXPECT_EQ(launches.run({document}, &err), 0);
+    EXPECT_EQ(err, "");
     EXPECT_TRUE(launches.isRunning(first));
 }
 
