@@ -1,9 +1,9 @@
 #include "UiTestSupport.h"
-#include "ui/window/QFAlignmentRect.h"
 #include "ui/widgets/QFEtchedTextField.h"
 #include "ui/widgets/QFPlaceholderButton.h"
 #include "ui/widgets/QFPlaceholderView.h"
 #include "ui/widgets/QFSimpleImageView.h"
+#include "ui/window/QFAlignmentRect.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -35,6 +35,18 @@ TEST(QFPlaceholderView, TitleWithoutImage) {
     EXPECT_EQ(p.frame(title),
               QRect(p.centredX(title), 15 + shift, title->width(), title->height()));
     EXPECT_EQ(p.view.imageView()->geometry(), QRect(250, shift, 0, 0));
+}
+
+// A title longer than the text's width (an error naming its file) wraps
+// at 350 points, as the subtitle does, instead of being cut.
+TEST(QFPlaceholderView, LongTitlesWrap) {
+    Placeholder p;
+    p.view.setTitle("Short");
+    const int line = p.view.titleView()->height();
+    p.view.setTitle("“a-document-with-a-rather-long-name.psd” Is Not a Photoshop Document");
+    auto* title = p.view.titleView();
+    EXPECT_LE(title->width(), 350);
+    EXPECT_GE(title->height(), 2 * line - 2);
 }
 
 // Subtitle 6 below the title, buttons 20 below the subtitle (16 below the

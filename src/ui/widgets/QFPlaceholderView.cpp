@@ -2,8 +2,8 @@
 
 #include "ui/widgets/QFEtchedTextField.h"
 #include "ui/widgets/QFPlaceholderButton.h"
-#include "ui/window/QFResources.h"
 #include "ui/widgets/QFSimpleImageView.h"
+#include "ui/window/QFResources.h"
 #include "ui/window/QFTextMeasure.h"
 #include "ui/window/QFWindowStyle.h"
 
@@ -19,6 +19,9 @@ QFPlaceholderView::QFPlaceholderView(QWidget* parent)
       buttonContainer_(new QWidget(this)) {
     titleView_->setFont(QFWindowStyle::boldSystemFontOfSize(14));
     subtitleView_->setFont(QFWindowStyle::systemFontOfSize(14));
+    // An error's title may name a file: a long one goes on to a second
+    // line instead of being cut at the text's width.
+    titleView_->setWraps(true);
     subtitleView_->setWraps(true);
     primaryButton_ = new QFPlaceholderButton(buttonContainer_);
     secondaryButton_ = new QFPlaceholderButton(buttonContainer_);
