@@ -6,18 +6,18 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 namespace {
 
-std::vector<std::string> lines(std::string_view text) {
-    std::vector<std::string> result;
+// Hands every line of `text` to `line`, the last one too when it has no end.
+void forEachLine(std::string_view text, const std::function<bool(std::string_view)>& line) {
     while (!text.empty()) {
         const auto end = text.find('\n');
-        result.emplace_back(text.substr(0, end));
-        if (end == std::string_view::npos) break;
+        if (!line(text.substr(0, end)) || end == std::string_view::npos) break;
         text.remove_prefix(end + 1);
     }
-    return result;
 }
 
 std::vector<std::string_view> fields(std::string_view line) {
@@ -35,6 +35,113 @@ lf::Error withoutLength(std::string_view entry) {
                             fmt::format("the archive's listing gives no length for {}", entry));
 }
 
+bool leavesFolder(std::string_view name) {
+    return name.starts_with('/') || !OMAUForEachPathComponent(name, [](std::string_view component) {
+               return component != "..";
+           });
+}
+
+// The folders a listed name lies in, and it when it is one: "a/b/" and
+// "a/./b/c" lie 2 deep.
+uint64_t foldersOf(std::string_view name, bool isFolder) {
+    uint64_t components = 0;
+    OMAUForEachPathComponent(name, [&](std::string_view) {
+        ++components;
+        return true;
+    });
+    return isFolder || components == 0 ? components : components - 1;
+}
+
+// The length of the entry on a line of "tar -tv"; 0 for a device, and for a
+// line that names no entry.
+lf::Result<uint64_t> tarLineLength(std::string_view line) {
+    const std::vector<std::string_view> words = fields(line);
+    if (words.size() < 3) return uint64_t{0};
+    const bool device = words[0].starts_with('c') || words[0].starts_with('b');
+    const std::optional<uint64_t> length = OMAUParseDecimal(words[2]);
+    if (!length && !device) return withoutLength(fmt::format("\"{}\"", line));
+    return length.value_or(0);
+}
+
+// The blocks of "7z l -slt", an entry each, as their lines come.
+class SevenZipBlocks {
+public:
+    struct Entry {
+        std::optional<std::string> path;
+        std::string length;
+        bool isFolder = false;
+        bool listed = false;
+
+        // A compressed stream knows no length of its contents (bzip2), and
+        // a file whose length is unknown could hold anything.
+        lf::Result<uint64_t> listedLength() const {
+            if (isFolder) return uint64_t{0};
+            if (std::optional<uint64_t> parsed = OMAUParseDecimal(length)) return *parsed;
+            return withoutLength(path ? fmt::format("\"{}\"", *path) : "an unnamed entry");
+        }
+    };
+
+    // Takes a line; the entry whose block the line ends, if it ends one.
+    std::optional<Entry> take(std::string_view line) {
+        if (line.empty()) return end();
+        entry_.listed = true;
+        if (line.starts_with("Path = ")) entry_.path = std::string(line.substr(7));
+        if (line.starts_with("Folder = ")) entry_.isFolder = line.substr(9) == "+";
+        if (line.starts_with("Size = ")) entry_.length = line.substr(7);
+        return std::nullopt;
+    }
+    // The entry of a last block that no empty line ended.
+    std::optional<Entry> end() {
+        Entry ended = std::exchange(entry_, Entry());
+        if (!ended.listed) return std::nullopt;
+        return ended;
+    }
+
+private:
+    Entry entry_;
+};
+
+// A listing's count, an entry at a time, with the first failure.
+class ListedCount {
+public:
+    explicit ListedCount(const OMAUUnpackingLimits& limits) : limits_(limits) {}
+
+    // Whether the listing is still to be read: no failure, and within the
+    // limits.
+    bool readOn() const { return !failure_ && size_.within(limits_); }
+
+    bool addEntry(std::string_view name, bool isFolder) {
+        if (leavesFolder(name))
+            failure_ =
+                OMAUArchiveError(kOMAUArchiveHostileContents,
+                                 fmt::format("the archive's entry \"{}\" leaves its folder", name));
+        ++size_.entries;
+        size_.depth = std::max(size_.depth, foldersOf(name, isFolder));
+        return readOn();
+    }
+    bool addLength(const lf::Result<uint64_t>& length) {
+        if (!length)
+            failure_ = length.error();
+        else
+            size_.length += std::min(*length, UINT64_MAX - size_.length);
+        return readOn();
+    }
+    bool fail(lf::Error error) {
+        failure_ = std::move(error);
+        return false;
+    }
+
+    lf::Result<OMAUUnpackedSize> result() const {
+        if (failure_) return *failure_;
+        return size_;
+    }
+
+private:
+    OMAUUnpackingLimits limits_;
+    OMAUUnpackedSize size_;
+    std::optional<lf::Error> failure_;
+};
+
 std::vector<std::string> tarListing(OMAUArchiveKind kind, const std::string& path,
                                     std::vector<std::string> arguments) {
     arguments.insert(arguments.end(), {"-f", path});
@@ -42,58 +149,54 @@ std::vector<std::string> tarListing(OMAUArchiveKind kind, const std::string& pat
     return arguments;
 }
 
-std::vector<std::string> sevenZipListing(const std::string& path) {
-    // An empty password: headers that need another fail to list instead
-    // of asking for one.
-    return {"7z", "l", "-ba", "-slt", "-p", "--", path};
-}
-
 }  // namespace
 
-lf::Result<std::vector<std::string>> OMAUListedEntryNames(OMAUArchiveKind kind,
-                                                          const std::string& path) {
-    std::vector<std::string> arguments;
+std::vector<std::vector<std::string>> OMAUListingArguments(OMAUArchiveKind kind,
+                                                           const std::string& path) {
     switch (kind) {
         case OMAUArchiveKind::ZIP:
-            arguments = {"unzip", "-Z1", path};
-            break;
+            return {{"unzip", "-Z1", path}, {"unzip", "-Zt", path}};
         case OMAUArchiveKind::DMG:
-            arguments = sevenZipListing(path);
-            break;
+            // An empty password: headers that need another fail to list
+            // instead of asking for one.
+            return {{"7z", "l", "-ba", "-slt", "-p", "--", path}};
         default:
-            arguments = tarListing(kind, path, {"tar", "-t"});
+            return {tarListing(kind, path, {"tar", "-t"}),
+                    tarListing(kind, path, {"tar", "-tv", "--numeric-owner"})};
     }
-    lf::Result<std::string> listing = OMAUToolOutput(arguments);
-    if (!listing) return listing.error();
-    std::vector<std::string> names;
-    for (std::string& line : lines(*listing)) {
-        if (kind != OMAUArchiveKind::DMG)
-            names.push_back(std::move(line));
-        else if (line.starts_with("Path = "))
-            names.push_back(line.substr(7));
-    }
-    return names;
 }
 
-lf::Result<uint64_t> OMAUListedLength(OMAUArchiveKind kind, const std::string& path) {
-    switch (kind) {
-        case OMAUArchiveKind::ZIP: {
-            lf::Result<std::string> totals = OMAUToolOutput({"unzip", "-Zt", path});
-            if (!totals) return totals.error();
-            return OMAUZipTotalsLength(*totals);
-        }
-        case OMAUArchiveKind::DMG: {
-            lf::Result<std::string> listing = OMAUToolOutput(sevenZipListing(path));
-            if (!listing) return listing.error();
-            return OMAU7zListingLength(*listing);
-        }
-        default: {
-            lf::Result<std::string> listing =
-                OMAUToolOutput(tarListing(kind, path, {"tar", "-tv", "--numeric-owner"}));
-            if (!listing) return listing.error();
-            return OMAUTarListingLength(*listing);
-        }
+lf::Result<OMAUUnpackedSize> OMAUListedSize(OMAUArchiveKind kind, const std::string& path,
+                                            const OMAUUnpackingLimits& limits) {
+    const std::vector<std::vector<std::string>> listings = OMAUListingArguments(kind, path);
+    ListedCount count(limits);
+    if (kind == OMAUArchiveKind::DMG) {
+        SevenZipBlocks blocks;
+        auto add = [&](const SevenZipBlocks::Entry& entry) {
+            return count.addEntry(entry.path.value_or(""), entry.isFolder) &&
+                   count.addLength(entry.listedLength());
+        };
+        LF_TRY(OMAUReadToolLines(listings[0], [&](std::string_view line) {
+            const std::optional<SevenZipBlocks::Entry> entry = blocks.take(line);
+            return !entry || add(*entry);
+        }));
+        if (const std::optional<SevenZipBlocks::Entry> last = blocks.end()) add(*last);
+        return count.result();
     }
+    // Names first, a line an entry; a folder's ends with "/".
+    LF_TRY(OMAUReadToolLines(listings[0], [&](std::string_view name) {
+        return count.addEntry(name, name.ends_with('/'));
+    }));
+    if (!count.readOn()) return count.result();
+    if (kind == OMAUArchiveKind::ZIP) {
+        lf::Result<std::string> totals = OMAUToolOutput(listings[1]);
+        if (!totals) return totals.error();
+        count.addLength(OMAUZipTotalsLength(*totals));
+        return count.result();
+    }
+    LF_TRY(OMAUReadToolLines(
+        listings[1], [&](std::string_view line) { return count.addLength(tarLineLength(line)); }));
+    return count.result();
 }
 
 lf::Result<uint64_t> OMAUZipTotalsLength(std::string_view totals) {
@@ -107,44 +210,32 @@ lf::Result<uint64_t> OMAUZipTotalsLength(std::string_view totals) {
 }
 
 lf::Result<uint64_t> OMAUTarListingLength(std::string_view listing) {
-    uint64_t total = 0;
-    for (const std::string& line : lines(listing)) {
-        const std::vector<std::string_view> words = fields(line);
-        if (words.size() < 3) continue;
-        const bool device = words[0].starts_with('c') || words[0].starts_with('b');
-        std::optional<uint64_t> length = OMAUParseDecimal(words[2]);
-        if (!length && !device) return withoutLength(fmt::format("\"{}\"", line));
-        total += std::min(length.value_or(0), UINT64_MAX - total);
-    }
-    return total;
+    ListedCount count({.length = UINT64_MAX, .entries = UINT64_MAX, .depth = UINT64_MAX});
+    forEachLine(listing,
+                [&](std::string_view line) { return count.addLength(tarLineLength(line)); });
+    lf::Result<OMAUUnpackedSize> size = count.result();
+    if (!size) return size.error();
+    return size->length;
 }
 
 lf::Result<uint64_t> OMAU7zListingLength(std::string_view listing) {
-    struct Entry {
-        std::string path = "an unnamed entry";
-        std::string length;
-        bool isFolder = false;
-        bool listed = false;
-    };
     uint64_t total = 0;
-    Entry entry;
-    std::vector<std::string> listingLines = lines(listing);
-    listingLines.emplace_back();  // the last block ends too
-    for (const std::string& line : listingLines) {
-        if (!line.empty()) {
-            entry.listed = true;
-            if (line.starts_with("Path = ")) entry.path = fmt::format("\"{}\"", line.substr(7));
-            if (line.starts_with("Folder = ")) entry.isFolder = line.substr(9) == "+";
-            if (line.starts_with("Size = ")) entry.length = line.substr(7);
-            continue;
-        }
-        const Entry ended = std::exchange(entry, Entry());
-        if (!ended.listed || ended.isFolder) continue;
-        // A compressed stream knows no length of its contents (bzip2), and
-        // a file whose length is unknown could hold anything.
-        std::optional<uint64_t> length = OMAUParseDecimal(ended.length);
-        if (!length) return withoutLength(ended.path);
-        total += std::min(*length, UINT64_MAX - total);
-    }
+    std::optional<lf::Error> failure;
+    SevenZipBlocks blocks;
+    auto add = [&](const SevenZipBlocks::Entry& entry) {
+        lf::Result<uint64_t> length = entry.listedLength();
+        if (!length)
+            failure = length.error();
+        else
+            total += std::min(*length, UINT64_MAX - total);
+        return !failure;
+    };
+    forEachLine(listing, [&](std::string_view line) {
+        const std::optional<SevenZipBlocks::Entry> entry = blocks.take(line);
+        return !entry || add(*entry);
+    });
+    if (const std::optional<SevenZipBlocks::Entry> last = blocks.end(); last && !failure)
+        add(*last);
+    if (failure) return *failure;
     return total;
 }

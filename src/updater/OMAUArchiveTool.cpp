@@ -156,10 +156,12 @@ private:
     uint64_t offset_ = 0;
 };
 
-}  // namespace
-
-lf::Result<std::string> OMAUToolOutput(const std::vector<std::string>& arguments,
-                                       std::chrono::milliseconds timeLimit) {
+// Runs the tool, handing its standard output to `take` a piece at a time
+// as it comes. When `take` says not to read on, the tool is given up on
+// there, stopped with its group; else it is to exit with 0 within its time.
+lf::Status readOutput(const std::vector<std::string>& arguments,
+                      std::chrono::milliseconds timeLimit,
+                      const std::function<bool(std::string_view)>& take) {
     const ToolTime time(timeLimit);
     lf::Result<Pipe> output = Pipe::make();
     if (!output) return output.error();
@@ -169,7 +171,6 @@ lf::Result<std::string> OMAUToolOutput(const std::vector<std::string>& arguments
         startTool(arguments, {{null->get(), STDIN_FILENO}, {output->write.get(), STDOUT_FILENO}});
     if (!child) return child.error();
     output->write = lf::FileDescriptor();
-    std::string text;
     char buffer[4096];
     for (;;) {
         pollfd ready = {output->read.get(), POLLIN, 0};
@@ -178,7 +179,8 @@ lf::Result<std::string> OMAUToolOutput(const std::vector<std::string>& arguments
             if (length < 0 && errno == EINTR) continue;
             // The end, once every writer has closed the pipe.
             if (length <= 0) break;
-            text.append(buffer, static_cast<size_t>(length));
+            // The child goes with its group as it is dropped.
+            if (!take(std::string_view(buffer, static_cast<size_t>(length)))) return {};
         }
         if (std::optional<lf::Error> failure = time.givenUp(*child, arguments.front()))
             return *failure;
@@ -190,8 +192,41 @@ lf::Result<std::string> OMAUToolOutput(const std::vector<std::string>& arguments
         child->waitUntil(std::chrono::steady_clock::time_point::max(),
                          [&] { return !(failure = time.givenUp(*child, arguments.front())); });
     if (!ended) return *failure;
-    LF_TRY(OMAURequireToolSuccess(arguments.front(), *ended));
+    return OMAURequireToolSuccess(arguments.front(), *ended);
+}
+
+}  // namespace
+
+lf::Result<std::string> OMAUToolOutput(const std::vector<std::string>& arguments,
+                                       std::chrono::milliseconds timeLimit) {
+    std::string text;
+    LF_TRY(readOutput(arguments, timeLimit, [&](std::string_view piece) {
+        text.append(piece);
+        return true;
+    }));
     return text;
+}
+
+lf::Status OMAUReadToolLines(const std::vector<std::string>& arguments,
+                             const std::function<bool(std::string_view)>& line,
+                             std::chrono::milliseconds timeLimit) {
+    std::string pending;
+    bool readOn = true;
+    LF_TRY(readOutput(arguments, timeLimit, [&](std::string_view piece) {
+        pending.append(piece);
+        size_t start = 0;
+        for (size_t end; readOn && (end = pending.find('\n', start)) != std::string::npos;
+             start = end + 1)
+            readOn = line(std::string_view(pending).substr(start, end - start));
+        pending.erase(0, start);
+        return readOn && pending.size() <= kOMAUToolLineLimit;
+    }));
+    if (pending.size() > kOMAUToolLineLimit)
+        return OMAUArchiveError(kOMAUArchiveUnreadable,
+                                fmt::format("{} printed a line longer than {} bytes",
+                                            arguments.front(), kOMAUToolLineLimit));
+    if (readOn && !pending.empty()) line(pending);
+    return {};
 }
 
 lf::Status OMAURequireToolSuccess(const std::string& tool,
@@ -205,7 +240,7 @@ lf::Result<OMAUUnpackingOutcome> OMAURunUnpackingTool(const OMAUUnpackingTool& t
     const ToolTime time(tool.timeLimit);
     // Watched before the tool starts, so no write escapes the count.
     lf::Result<OMAUUnpackedLengthWatch> watch =
-        OMAUUnpackedLengthWatch::start(tool.folder, tool.limits.entries);
+        OMAUUnpackedLengthWatch::start(tool.folder, tool.limits);
     if (!watch) return watch.error();
 
     lf::FileDescriptor standardInput;

@@ -28,15 +28,29 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // How long a tool may take, listing or unpacking: far longer than an
 // update needs.
 inline constexpr std::chrono::milliseconds kOMAUToolTimeLimit = std::chrono::minutes(5);
 
+// The longest line a listing tool may print: far longer than any path the
+// tools can unpack.
+inline constexpr size_t kOMAUToolLineLimit = size_t{1} << 20;
+
 // The standard output of `arguments` when it exits with 0 within `timeLimit`.
 lf::Result<std::string> OMAUToolOutput(const std::vector<std::string>& arguments,
                                        std::chrono::milliseconds timeLimit = kOMAUToolTimeLimit);
+
+// Hands the standard output of `arguments` to `line` a line at a time (its
+// end taken off) as the tool prints it, so that only one line is held at
+// once; `line` says whether to read on. When it says not to, the tool is
+// stopped with its group there and then. Else an error unless the tool
+// exits with 0 within `timeLimit`, or when a line passes kOMAUToolLineLimit.
+lf::Status OMAUReadToolLines(const std::vector<std::string>& arguments,
+                             const std::function<bool(std::string_view line)>& line,
+                             std::chrono::milliseconds timeLimit = kOMAUToolTimeLimit);
 
 // An error of kOMAUArchiveToolFailed unless `tool` exited with 0.
 lf::Status OMAURequireToolSuccess(const std::string& tool,

@@ -2,22 +2,54 @@
 
 #include "platform/Log.h"
 #include "updater/OMAUFolderAccess.h"
+#include "updater/OMAUFolderCopy.h"
+#include "updater/OMAUFolderWalk.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <new>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
+// Copies the folder `source` into the empty `staging`, which takes its mode.
 lf::Status copyInto(const fs::path& source, const fs::path& staging) {
-    std::error_code error;
-    fs::copy(source, staging, fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
-    if (error)
-        return lf::Error::posix(error.value(),
-                                "copy " + source.string() + " to " + staging.string());
+    lf::Result<lf::FileDescriptor> from = OMAUOpenFolder(source);
+    if (!from) return from.error();
+    lf::Result<lf::FileDescriptor> to = OMAUOpenFolder(staging);
+    if (!to) return to.error();
+    if (lf::Status copied = OMAUCopyFolder(from->get(), to->get()); !copied)
+        return lf::Error(
+            copied.error().domain, copied.error().code,
+            {{lf::kLocalizedDescriptionKey, "copy " + source.string() + " to " + staging.string() +
+                                                ": " + copied.error().localizedDescription()}});
     return {};
+}
+
+// Empties the folder open as `folder`, whatever the modes of the folders
+// in it; failures are passed over.
+void removeContents(int folder) {
+    OMAUFolderVisitor visitor;
+    visitor.visit = [](const OMAUWalkEntry& entry) -> lf::Result<bool> {
+        if (S_ISDIR(entry.status.st_mode)) return true;
+        ::unlinkat(entry.folder, entry.name, 0);
+        return false;
+    };
+    // A folder its owner may not write cannot be emptied.
+    visitor.enter = [](const OMAUWalkEntry&, int opened) -> lf::Status {
+        static_cast<void>(OMAUOpenToOwner(opened));
+        return {};
+    };
+    visitor.leave = [](const OMAUWalkEntry& entry) -> lf::Status {
+        ::unlinkat(entry.folder, entry.name, AT_REMOVEDIR);
+        return {};
+    };
+    static_cast<void>(OMAUOpenToOwner(folder));
+    static_cast<void>(OMAUWalkFolder(folder, visitor));
 }
 
 }  // namespace
@@ -29,10 +61,22 @@ std::optional<struct stat> OMAUStatusOf(const fs::path& path) {
 }
 
 void OMAURemoveQuietly(const fs::path& path) {
-    // A folder its owner may not write cannot be emptied.
-    static_cast<void>(OMAUOpenFoldersToOwner(path));
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
+    try {
+        lf::Result<OMAUPlace> place = OMAUOpenPlace(path);
+        if (!place) return;
+        const int above = place->folder.get();
+        const char* name = place->name.c_str();
+        lf::FileDescriptor folder = OMAUEnterFolder(above, name);
+        if (folder.isOpen()) {
+            removeContents(folder.get());
+            folder = lf::FileDescriptor();
+            ::unlinkat(above, name, AT_REMOVEDIR);
+        } else if (errno == ENOTDIR || errno == ELOOP) {
+            ::unlinkat(above, name, 0);
+        }
+    } catch (const std::bad_alloc&) {
+        // Left for a later clean-up, as any other failure.
+    }
 }
 
 lf::Result<fs::path> OMAUReserveFolderBeside(const fs::path& target, const std::string& tag) {

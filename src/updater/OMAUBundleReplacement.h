@@ -3,8 +3,8 @@
 // a way back: the old folder is kept beside the target until the new one
 // stands in its place, and is put back when that fails. Where the new
 // folder lies on another file system (the download folder usually does),
-// it is first copied beside the target, so the final step is a rename that
-// either happens whole or not at all.
+// it is first copied beside the target (OMAUFolderCopy.h), modes and all,
+// so the final step is a rename that either happens whole or not at all.
 //
 // The installer helper, which runs with administrator rights, does the same
 // steps, so this file uses nothing of a toolkit.
@@ -36,9 +36,11 @@ lf::Status OMAUReplaceBundle(const std::filesystem::path& source,
 // cannot be examined, with errno saying why.
 std::optional<struct stat> OMAUStatusOf(const std::filesystem::path& path);
 
-// Removes `path` and everything below it, read-only folders too, ignoring
-// failures: for staging, unpacking and backup folders that are only in the
-// way.
+// Removes `path` and everything below it, read-only and unreadable folders
+// too, however deep (from a descriptor of it down, holding a few
+// descriptors: OMAUFolderWalk.h), ignoring failures: for staging, unpacking
+// and backup folders that are only in the way. A link goes itself, and
+// nothing it leads to is touched.
 void OMAURemoveQuietly(const std::filesystem::path& path);
 
 // A new empty folder beside `target`, named ".name.tag-XXXXXX".

@@ -1,65 +1,90 @@
 #include "updater/OMAUFolderAccess.h"
 
-#include "platform/FileDescriptor.h"
+#include "updater/OMAUFolderWalk.h"
 
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
-#include <memory>
-#include <string_view>
 #include <sys/stat.h>
-
-namespace fs = std::filesystem;
 
 namespace {
 
 constexpr mode_t kOwnerAccess = S_IRWXU;
 
-// Opens the entry `name` of the folder `parent` to its owner when it is a
-// folder; whether it is one.
-lf::Result<bool> openToOwner(int parent, const char* name, const fs::path& path) {
-    struct stat status {};
-    if (::fstatat(parent, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
-        return lf::Error::posix(errno, "examine " + path.string());
-    if (!S_ISDIR(status.st_mode)) return false;
-    const mode_t mode = status.st_mode & 07777;
-    // No link is followed, should one have taken the folder's place since.
-    if ((mode & kOwnerAccess) != kOwnerAccess &&
-        ::fchmodat(parent, name, mode | kOwnerAccess, AT_SYMLINK_NOFOLLOW) != 0)
-        return lf::Error::posix(errno, "give the owner access to " + path.string());
-    return true;
+// How often a folder whose permission a tool keeps taking away is opened
+// to its owner again before it is given up on.
+constexpr int kOpeningAttempts = 4;
+
+bool ownerLacksAccess(const struct stat& status) {
+    return (status.st_mode & kOwnerAccess) != kOwnerAccess;
 }
 
-lf::Status openTreeToOwner(int parent, const char* name, const fs::path& path) {
-    lf::Result<bool> isFolder = openToOwner(parent, name, path);
-    if (!isFolder) return isFolder.error();
-    if (!*isFolder) return {};
-    lf::FileDescriptor folder(
-        ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!folder.isOpen()) return lf::Error::posix(errno, "open " + path.string());
-    const std::unique_ptr<DIR, int (*)(DIR*)> entries(::fdopendir(folder.get()), ::closedir);
-    if (!entries) return lf::Error::posix(errno, "open " + path.string());
-    folder.release();
-    lf::Status first;
-    while (const dirent* entry = ::readdir(entries.get())) {
-        const std::string_view entryName = entry->d_name;
-        if (entryName == "." || entryName == ".." ||
-            (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN))
-            continue;
-        lf::Status opened =
-            openTreeToOwner(::dirfd(entries.get()), entry->d_name, path / entryName);
-        if (!opened && first) first = opened;
+// Gives the owner access to `parent`, which the lookup of a name needs,
+// and to its folder `name`, which opening it needs. The change goes
+// through the parent's descriptor and, for the folder, is refused should a
+// link stand in its place.
+bool openEntryToOwner(int parent, const char* name) {
+    struct stat status {};
+    if (::fstat(parent, &status) != 0) return false;
+    if (ownerLacksAccess(status) && ::fchmod(parent, (status.st_mode & 07777) | kOwnerAccess) != 0)
+        return false;
+    if (::fstatat(parent, name, &status, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (!S_ISDIR(status.st_mode)) {
+        errno = S_ISLNK(status.st_mode) ? ELOOP : ENOTDIR;
+        return false;
     }
-    return first;
+    return !ownerLacksAccess(status) ||
+           ::fchmodat(parent, name, (status.st_mode & 07777) | kOwnerAccess, AT_SYMLINK_NOFOLLOW) ==
+               0;
 }
 
 }  // namespace
 
-lf::Status OMAUOpenFolderToOwner(const fs::path& folder) {
-    lf::Result<bool> opened = openToOwner(AT_FDCWD, folder.c_str(), folder);
-    return opened ? lf::Status() : opened.error();
+lf::FileDescriptor OMAUEnterFolder(int parent, const char* name) {
+    for (int attempt = 0;; ++attempt) {
+        lf::FileDescriptor folder(
+            ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (folder.isOpen() || errno != EACCES || attempt == kOpeningAttempts ||
+            !openEntryToOwner(parent, name))
+            return folder;
+    }
 }
 
-lf::Status OMAUOpenFoldersToOwner(const fs::path& path) {
-    return openTreeToOwner(AT_FDCWD, path.c_str(), path);
+lf::Status OMAUOpenToOwner(int folder) {
+    struct stat status {};
+    if (::fstat(folder, &status) != 0) return lf::Error::posix(errno, "examine a folder");
+    if (ownerLacksAccess(status) && ::fchmod(folder, (status.st_mode & 07777) | kOwnerAccess) != 0)
+        return lf::Error::posix(errno, "give the owner access to a folder");
+    return {};
+}
+
+lf::Status OMAUOpenFoldersToOwner(int folder) {
+    LF_TRY(OMAUOpenToOwner(folder));
+    OMAUFolderVisitor visitor;
+    visitor.visit = [](const OMAUWalkEntry& entry) -> lf::Result<bool> {
+        return S_ISDIR(entry.status.st_mode);
+    };
+    visitor.enter = [](const OMAUWalkEntry& entry, int opened) -> lf::Status {
+        if (ownerLacksAccess(entry.status) &&
+            ::fchmod(opened, (entry.status.st_mode & 07777) | kOwnerAccess) != 0)
+            return lf::Error::posix(errno, "give the owner access to " + entry.path());
+        return {};
+    };
+    return OMAUWalkFolder(folder, visitor);
+}
+
+lf::Result<OMAUPlace> OMAUOpenPlace(const std::filesystem::path& path) {
+    std::filesystem::path normal = path.lexically_normal();
+    if (!normal.has_filename() && normal.has_parent_path()) normal = normal.parent_path();
+    const std::filesystem::path parent = normal.has_parent_path() ? normal.parent_path() : ".";
+    lf::FileDescriptor folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.isOpen()) return lf::Error::posix(errno, "open " + parent.string());
+    return OMAUPlace{std::move(folder), normal.filename().string()};
+}
+
+lf::Result<lf::FileDescriptor> OMAUOpenFolder(const std::filesystem::path& path) {
+    lf::Result<OMAUPlace> place = OMAUOpenPlace(path);
+    if (!place) return place.error();
+    lf::FileDescriptor opened = OMAUEnterFolder(place->folder.get(), place->name.c_str());
+    if (!opened.isOpen()) return lf::Error::posix(errno, "open " + path.string());
+    return opened;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The small text operations of the feed parser, on UTF-8 strings.
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -34,3 +35,17 @@ std::string OMAUPlainTextOfHTML(std::string_view html);
 // The number that decimal digits alone spell ("8388608"); none for anything
 // else (signs, blanks, other characters, nothing) or past 2^64 - 1.
 std::optional<uint64_t> OMAUParseDecimal(std::string_view text);
+
+// Hands `visit` the components of a relative path in order, leaving out
+// empty ones and "." ("a//./b/" gives "a" and "b"; ".." is handed on);
+// `visit` says whether to go on. Whether every component was handed on.
+template <class Visit>
+bool OMAUForEachPathComponent(std::string_view path, Visit visit) {
+    for (size_t start = 0; start <= path.size();) {
+        const size_t end = std::min(path.find('/', start), path.size());
+        const std::string_view component = path.substr(start, end - start);
+        start = end + 1;
+        if (!component.empty() && component != "." && !visit(component)) return false;
+    }
+    return true;
+}

@@ -6,15 +6,16 @@
 
 #include <thread>
 
-void OMAUUnarchiver::unarchivePath(const std::string& path) {
-    std::thread([self = shared_from_this(), path] {
+void OMAUUnarchiver::unarchivePath(const std::string& path, const std::string& applicationFolder) {
+    std::thread([self = shared_from_this(), path, applicationFolder] {
         auto main = lf::MainQueue::shared();
-        lf::Status extracted = OMAUExtractArchive(path, [&](uint64_t length) {
+        auto extractedLength = [&](uint64_t length) {
             main->async([self, length] {
                 if (auto delegate = self->delegate())
                     delegate->unarchiverExtractedLength(*self, length);
             });
-        });
+        };
+        lf::Status extracted = OMAUExtractArchive(path, extractedLength, {}, applicationFolder);
         if (!extracted) lf::log("Extracting {}: {}", path, lf::describe(extracted.error()));
         main->sync([&] {
             if (!extracted) self->failure_ = extracted.error();

@@ -36,8 +36,10 @@ public:
     void setContext(void* context) { context_ = context; }
     void* context() const { return context_; }
 
-    // Starts unpacking `path` and returns at once; one archive per unarchiver.
-    void unarchivePath(const std::string& path);
+    // Starts unpacking `path` and returns at once; one archive per
+    // unarchiver. The links in the application's folder, named
+    // `applicationFolder` ("layerflow.app"), must stay within it.
+    void unarchivePath(const std::string& path, const std::string& applicationFolder = {});
     // Why the extraction failed, once the delegate has heard so.
     const std::optional<lf::Error>& failure() const { return failure_; }
 

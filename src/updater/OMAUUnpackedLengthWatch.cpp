@@ -1,11 +1,17 @@
 #include "updater/OMAUUnpackedLengthWatch.h"
 
 #include "updater/OMAUFolderAccess.h"
+#include "updater/OMAUFolderWalk.h"
 
+#include <fmt/format.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -13,111 +19,169 @@ namespace {
 
 // Every write reports IN_MODIFY; a file or folder that appears or goes, the
 // others. A folder moved away keeps its files counted: the count may only
-// err upwards.
-constexpr uint32_t kChanges = IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM |
-                              IN_DELETE | IN_ONLYDIR | IN_DONT_FOLLOW;
+// err upwards. A folder is watched through its descriptor's name under
+// /proc/self/fd, which leads to that very folder.
+constexpr uint32_t kChanges =
+    IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_ONLYDIR;
 
-// How often a folder the tool keeps unreadable is opened before the
-// unpacking is refused.
-constexpr int kOpeningAttempts = 4;
+// How often a folder the tool keeps unreadable is opened to be watched
+// before it is left to the count that follows the tool.
+constexpr int kWatchAttempts = 4;
 
 }  // namespace
 
-lf::Result<OMAUUnpackedLengthWatch> OMAUUnpackedLengthWatch::start(const fs::path& folder,
-                                                                   uint64_t maximumEntries) {
-    const int inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (inotify < 0) return lf::Error::posix(errno, "watch the unpacking");
-    OMAUUnpackedLengthWatch watch(lf::FileDescriptor(inotify), folder, maximumEntries);
-    LF_TRY(watch.watchFolder(folder));
+lf::Result<OMAUUnpackedLengthWatch> OMAUUnpackedLengthWatch::start(
+    const fs::path& folder, const OMAUUnpackingLimits& limits) {
+    lf::FileDescriptor inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (!inotify.isOpen()) return lf::Error::posix(errno, "watch the unpacking");
+    lf::FileDescriptor root(
+        ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!root.isOpen()) return lf::Error::posix(errno, "watch the unpacking");
+    OMAUUnpackedLengthWatch watch(std::move(inotify), std::move(root), limits);
+    LF_TRY(watch.watchTree(OMAUFolderIndex::kRoot, watch.folders_.root()));
     return watch;
 }
 
-lf::Status OMAUUnpackedLengthWatch::watchFolder(const fs::path& folder) {
-    if (folder != root_) note(folder, 0);
-    if (full()) return {};
-    auto addWatch = [&] { return ::inotify_add_watch(inotify_.get(), folder.c_str(), kChanges); };
-    int watch = addWatch();
-    // A watch needs read permission, which a tool may take away again as it
-    // gives the folder its own mode once it has filled it (tar does).
-    for (int attempt = 0; watch < 0 && errno == EACCES && attempt < kOpeningAttempts &&
-                          OMAUOpenFolderToOwner(folder);
-         ++attempt)
-        watch = addWatch();
-    if (watch < 0) {
-        // Gone again, or no folder (a link) by now: nothing to count there.
-        if (errno == ENOENT || errno == ENOTDIR) return {};
-        return lf::Error::posix(
-            errno, folder == root_
-                       ? std::string("watch the unpacking")
-                       : "watch the unpacked " + folder.lexically_relative(root_).string());
-    }
-    folders_[watch] = folder;
-    // What was written before the watch began.
-    std::error_code error;
-    for (fs::directory_iterator entry(folder, error), end; !error && entry != end && !full();
-         entry.increment(error)) {
-        if (entry->symlink_status(error).type() == fs::file_type::directory)
-            LF_TRY(watchFolder(entry->path()));
-        else
-            examine(entry->path());
-    }
-    return {};
-}
-
-void OMAUUnpackedLengthWatch::examine(const fs::path& path) {
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) return forget(path);
-    note(path, S_ISREG(status.st_mode) ? static_cast<uint64_t>(status.st_size) : 0);
-}
-
-void OMAUUnpackedLengthWatch::note(const fs::path& path, uint64_t length) {
-    uint64_t& known = lengths_[path.native()];
-    total_ = total_ - known + length;
-    known = length;
-}
-
-void OMAUUnpackedLengthWatch::forget(const fs::path& path) {
-    const auto known = lengths_.find(path.native());
-    if (known == lengths_.end()) return;
-    total_ -= known->second;
-    lengths_.erase(known);
-}
-
-lf::Status OMAUUnpackedLengthWatch::rescan() {
-    lengths_.clear();
-    total_ = 0;
-    return watchFolder(root_);
+OMAUUnpackedSize OMAUUnpackedLengthWatch::size() const {
+    // Every folder watched counts, also one that went again.
+    return {total_, std::max<uint64_t>(entries_.size(), folders_.size() - 1), depth_};
 }
 
 lf::Result<OMAUUnpackedSize> OMAUUnpackedLengthWatch::update() {
     alignas(inotify_event) char buffer[64 * 1024];
-    while (!full()) {
+    while (withinLimits()) {
         const ssize_t length = ::read(inotify_.get(), buffer, sizeof buffer);
         if (length < 0 && errno == EINTR) continue;
         if (length < 0 && errno == EAGAIN) break;
         if (length <= 0)
             return lf::Error::posix(length < 0 ? errno : EIO, "read the unpacking's watch");
         for (ssize_t at = 0; at < length;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            if (event->mask & IN_Q_OVERFLOW) {
-                LF_TRY(rescan());
-                continue;
-            }
-            if (event->mask & IN_IGNORED) {
-                folders_.erase(event->wd);
-                continue;
-            }
-            const auto folder = folders_.find(event->wd);
-            if (folder == folders_.end() || event->len == 0) continue;
-            const fs::path path = folder->second / event->name;
-            if (event->mask & (IN_DELETE | IN_MOVED_FROM))
-                forget(path);
-            else if (!(event->mask & IN_ISDIR))
-                examine(path);
-            else if (event->mask & (IN_CREATE | IN_MOVED_TO))
-                LF_TRY(watchFolder(path));
+            const auto* change = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + change->len);
+            if (changeHook_ && change->len > 0) changeHook_(change->name);
+            LF_TRY(handle(*change));
+            if (!withinLimits()) break;
         }
     }
     return size();
+}
+
+lf::Status OMAUUnpackedLengthWatch::handle(const inotify_event& change) {
+    if (change.mask & IN_Q_OVERFLOW) return rescan();
+    if (change.mask & IN_IGNORED) {
+        watches_.erase(change.wd);
+        return {};
+    }
+    const auto watched = watches_.find(change.wd);
+    if (watched == watches_.end() || change.len == 0) return {};
+    const uint32_t folder = watched->second;
+    if (change.mask & (IN_DELETE | IN_MOVED_FROM))
+        forget(folder, change.name);
+    else if (!(change.mask & IN_ISDIR))
+        examine(folder, change.name);
+    else if (change.mask & (IN_CREATE | IN_MOVED_TO))
+        return watchFolder(folder, change.name);
+    return {};
+}
+
+lf::Status OMAUUnpackedLengthWatch::watchFolder(uint32_t parent, const char* name) {
+    note(parent, name, 0);
+    depth_ = std::max<uint64_t>(depth_, folders_.depth(parent) + 1);
+    if (!withinLimits()) return {};
+    const int above = folders_.open(parent);
+    // Gone, or no longer the folder watched: nothing of the tree to count.
+    if (above < 0) return {};
+    lf::FileDescriptor opened = OMAUEnterFolder(above, name);
+    struct stat status {};
+    if (!opened.isOpen() || ::fstat(opened.get(), &status) != 0) {
+        // Gone again, or no folder (a link) by now.
+        if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return {};
+        return lf::Error::posix(errno, "watch the unpacked " + folders_.pathOf(parent, name));
+    }
+    return watchTree(indexOf(parent, name, status), opened.get());
+}
+
+uint32_t OMAUUnpackedLengthWatch::indexOf(uint32_t parent, std::string_view name,
+                                          const struct stat& status) {
+    Entry& entry = note(parent, name, 0);
+    if (entry.folder == OMAUFolderIndex::kRoot || !folders_.isFolder(entry.folder, status))
+        entry.folder = folders_.add(parent, std::string(name), status);
+    return entry.folder;
+}
+
+lf::Status OMAUUnpackedLengthWatch::watchTree(uint32_t folder, int opened) {
+    LF_TRY(addWatch(folder, opened));
+    // What was written before the watch began.
+    std::vector<uint32_t> within = {folder};
+    OMAUFolderVisitor visitor;
+    visitor.visit = [&](const OMAUWalkEntry& entry) -> lf::Result<bool> {
+        const bool isFolder = S_ISDIR(entry.status.st_mode);
+        note(within.back(), entry.name,
+             S_ISREG(entry.status.st_mode) ? static_cast<uint64_t>(entry.status.st_size) : 0);
+        if (isFolder) depth_ = std::max<uint64_t>(depth_, folders_.depth(within.back()) + 1);
+        return isFolder && withinLimits();
+    };
+    visitor.enter = [&](const OMAUWalkEntry& entry, int entered) -> lf::Status {
+        within.push_back(indexOf(within.back(), entry.name, entry.status));
+        return addWatch(within.back(), entered);
+    };
+    visitor.leave = [&](const OMAUWalkEntry&) -> lf::Status {
+        within.pop_back();
+        return {};
+    };
+    return OMAUWalkFolder(opened, visitor);
+}
+
+lf::Status OMAUUnpackedLengthWatch::addWatch(uint32_t folder, int opened) {
+    const std::string path = fmt::format("/proc/self/fd/{}", opened);
+    int watch = ::inotify_add_watch(inotify_.get(), path.c_str(), kChanges);
+    // A watch needs read permission, which a tool may take away again as it
+    // gives the folder its own mode once it has filled it (tar does).
+    for (int attempt = 0;
+         watch < 0 && errno == EACCES && attempt < kWatchAttempts && OMAUOpenToOwner(opened);
+         ++attempt)
+        watch = ::inotify_add_watch(inotify_.get(), path.c_str(), kChanges);
+    if (watch >= 0) {
+        watches_[watch] = folder;
+        return {};
+    }
+    if (errno == EACCES) return {};
+    return lf::Error::posix(errno, folder == OMAUFolderIndex::kRoot
+                                       ? std::string("watch the unpacking")
+                                       : "watch the unpacked " + folders_.pathOf(folder));
+}
+
+void OMAUUnpackedLengthWatch::examine(uint32_t folder, const char* name) {
+    const int opened = folders_.open(folder);
+    struct stat status {};
+    if (opened < 0) return;
+    if (::fstatat(opened, name, &status, AT_SYMLINK_NOFOLLOW) != 0) return forget(folder, name);
+    note(folder, name, S_ISREG(status.st_mode) ? static_cast<uint64_t>(status.st_size) : 0);
+}
+
+OMAUUnpackedLengthWatch::Entry& OMAUUnpackedLengthWatch::note(uint32_t folder,
+                                                              std::string_view name,
+                                                              uint64_t length) {
+    auto known = entries_.find(OMAUEntryKeyView(folder, name));
+    if (known == entries_.end())
+        known = entries_.emplace(OMAUEntryKey{folder, std::string(name)}, Entry()).first;
+    total_ = total_ - known->second.length + length;
+    known->second.length = length;
+    return known->second;
+}
+
+void OMAUUnpackedLengthWatch::forget(uint32_t folder, std::string_view name) {
+    const auto known = entries_.find(OMAUEntryKeyView(folder, name));
+    if (known == entries_.end()) return;
+    total_ -= known->second.length;
+    entries_.erase(known);
+}
+
+lf::Status OMAUUnpackedLengthWatch::rescan() {
+    entries_.clear();
+    watches_.clear();
+    folders_.clear();
+    total_ = 0;
+    depth_ = 0;
+    return watchTree(OMAUFolderIndex::kRoot, folders_.root());
 }

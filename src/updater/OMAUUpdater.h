@@ -147,7 +147,8 @@ private:
     void checkForUpdatesAndNotify(bool verbose);
     void checkInBackgroundFromTimer();
     // The newly unpacked application: the shallowest entry named
-    // "CFBundleName.app" in the download folder, whose links stay inside it.
+    // "CFBundleName.app" in the download folder (whose links the unpacking
+    // has held inside it).
     std::filesystem::path unpackedApplication() const;
     void relaunch();
     std::string text(std::string_view key, std::vector<std::string> values = {}) const;

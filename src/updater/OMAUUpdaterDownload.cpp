@@ -145,7 +145,9 @@ void OMAUUpdater::extractUpdate() {
         }
         unarchiver_ = OMAUUnarchiver::create();
         unarchiver_->setDelegate(weak_from_this());
-        unarchiver_->unarchivePath(downloadPath_);
+        // Without a name, installing refuses the update later, with a message.
+        const std::optional<std::string> name = environment_.host->infoString("CFBundleName");
+        unarchiver_->unarchivePath(downloadPath_, name ? *name + ".app" : std::string());
     } catch (const OMAUException& exception) {
         lf::log("{}", exception.reason());
         showUpdateErrorAlertWithInfo(

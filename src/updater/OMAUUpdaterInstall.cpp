@@ -2,9 +2,9 @@
 
 #include "platform/Log.h"
 #include "updater/OMAUApplication.h"
-#include "updater/OMAUArchiveExtraction.h"
 #include "updater/OMAUExceptions.h"
 #include "updater/OMAUStatusController.h"
+#include "updater/OMAUUnpackedContents.h"
 #include "updater/OMAUUpdater.h"
 
 #include <fmt/format.h>
@@ -22,33 +22,22 @@ fs::path OMAUUpdater::unpackedApplication() const {
     const std::string expected = *name + ".app";
     // The shallowest entry of that name is the application; the same name
     // deeper down belongs to its contents, and two at the same depth leave
-    // no way to tell which one is meant.
-    std::vector<fs::path> shallowest;
-    int shallowestDepth = 0;
-    std::error_code error;
-    fs::recursive_directory_iterator walk(downloadFolder_, error);
-    for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
-        if (walk->path().filename() != expected) continue;
-        if (!shallowest.empty() && walk.depth() > shallowestDepth) continue;
-        if (!shallowest.empty() && walk.depth() < shallowestDepth) shallowest.clear();
-        shallowestDepth = walk.depth();
-        shallowest.push_back(walk->path());
-    }
-    if (shallowest.size() > 1)
+    // no way to tell which one is meant. The unpacking has held the links
+    // inside it within it.
+    lf::Result<std::vector<fs::path>> shallowest =
+        OMAUShallowestEntriesNamed(downloadFolder_, expected);
+    if (!shallowest) throw OMAUInstallException(lf::describe(shallowest.error()));
+    if (shallowest->size() > 1)
         throw OMAUInstallException(
             fmt::format("The update archive holds more than one {} at the same depth.", expected));
     const fs::path application =
-        shallowest.empty() ? downloadFolder_ / expected : shallowest.front();
+        shallowest->empty() ? downloadFolder_ / expected : shallowest->front();
+    std::error_code error;
     if (!fs::is_directory(fs::symlink_status(application, error)))
         throw OMAUInstallException(OMAUFormat(
             "The update archive didn't contain an application with the proper name: %@. "
             "Remember, the updated app's file name must be identical to {CFBundleName}.app",
             {expected}));
-    // The folder is installed alone: a link leading out of it, though it
-    // stayed within the download folder, would lead beside the installed
-    // application.
-    if (lf::Status contained = OMAUCheckExtractedContents(application.string()); !contained)
-        throw OMAUInstallException(lf::describe(contained.error()));
     return application;
 }
 

@@ -416,8 +416,7 @@ TEST_F(ArchiveTest, ReadOnlyAndUnreadableFoldersInstallAndLeaveNothingBehind) {
             fs::create_directories(watched / "closed");
             lf::test::writeFile(watched / "closed" / "file", "12345");
             fs::permissions(watched / "closed", fs::perms::none);
-            lf::Result<OMAUUnpackedLengthWatch> watch =
-                OMAUUnpackedLengthWatch::start(watched, kOMAUDefaultMaximumEntries);
+            lf::Result<OMAUUnpackedLengthWatch> watch = OMAUUnpackedLengthWatch::start(watched, {});
             ASSERT_TRUE(watch) << lf::describe(watch.error());
             lf::Result<OMAUUnpackedSize> size = watch->update();
             ASSERT_TRUE(size);

@@ -85,7 +85,8 @@ TEST(OMAUArchiveTool, AToolIsStoppedOnceItsEntriesPassTheLimits) {
 
 TEST(OMAUUnpackedLengthWatch, WatchesNoMoreFoldersThanItsEntries) {
     lf::test::TemporaryDirectory folder;
-    lf::Result<OMAUUnpackedLengthWatch> watch = OMAUUnpackedLengthWatch::start(folder.path(), 100);
+    lf::Result<OMAUUnpackedLengthWatch> watch =
+        OMAUUnpackedLengthWatch::start(folder.path(), {.entries = 100});
     ASSERT_TRUE(watch);
     for (int i = 0; i < 1000; ++i)
         fs::create_directory(folder / fmt::format("d{}", i));

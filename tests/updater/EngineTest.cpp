@@ -493,11 +493,13 @@ TEST_F(EngineTest, ALinkLeadingOutOfTheApplicationIsNotInstalled) {
         auto engine = makeEngine();
         engine->checkForUpdates();
         settle(engine);
-        ASSERT_TRUE(engine->statusController()) << "unpacked";
-        engine->statusController()->performAction();
-        EXPECT_TRUE(presenter_->showed("An error occurred during installation."));
+        // Refused as it is unpacked, which knows the application's name:
+        // the tree is checked once, off the main thread.
+        EXPECT_TRUE(presenter_->showed("An error occurred while extracting the archive."));
+        EXPECT_FALSE(engine->isUpdateInProgress());
         EXPECT_EQ(installedVersion(), "1.0");
         EXPECT_TRUE(relaunches_.empty());
+        EXPECT_TRUE(temporaryFolderIsEmpty());
     }
 }
 

@@ -16,12 +16,15 @@
 // status 1 before anything is touched.
 
 #include "updater/OMAUBundleReplacement.h"
+#include "updater/OMAUFolderAccess.h"
+#include "updater/OMAUFolderWalk.h"
 #include "updater/OMAUInstalledCopy.h"
 
 #include <fmt/format.h>
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <optional>
 #include <unistd.h>
@@ -30,15 +33,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Gives everything under `root` (links themselves, not what they point at)
-// the owner and group.
+// Gives the folder `root` and everything under it (links themselves, not
+// what they point at) the owner and group. It goes from the folder's
+// descriptor down, as the user who unpacked the update could put a link in
+// a folder's place meanwhile.
 bool changeOwner(const fs::path& root, uid_t owner, gid_t group) {
-    bool changed = ::lchown(root.c_str(), owner, group) == 0;
-    std::error_code error;
-    for (fs::recursive_directory_iterator walk(root, error), end; !error && walk != end;
-         walk.increment(error))
-        changed = ::lchown(walk->path().c_str(), owner, group) == 0 && changed;
-    return changed && !error;
+    lf::Result<lf::FileDescriptor> folder = OMAUOpenFolder(root);
+    if (!folder) return false;
+    bool changed = ::fchown(folder->get(), owner, group) == 0;
+    OMAUFolderVisitor visitor;
+    visitor.visit = [&](const OMAUWalkEntry& entry) -> lf::Result<bool> {
+        changed =
+            ::fchownat(entry.folder, entry.name, owner, group, AT_SYMLINK_NOFOLLOW) == 0 && changed;
+        return S_ISDIR(entry.status.st_mode);
+    };
+    return OMAUWalkFolder(folder->get(), visitor) && changed;
 }
 
 }  // namespace
