@@ -13,7 +13,8 @@ bool sameFolder(const struct stat& a, const struct stat& b) {
 
 }  // namespace
 
-OMAUFolderCursor::OMAUFolderCursor(int root) : root_(root) {
+OMAUFolderCursor::OMAUFolderCursor(int root, std::string rootPath)
+    : root_(root), rootPath_(std::move(rootPath)) {
     Step top{{}, {}};
     if (::fstat(root, &top.status) != 0) top.status = {};
     path_.push_back(std::move(top));
@@ -22,9 +23,10 @@ OMAUFolderCursor::OMAUFolderCursor(int root) : root_(root) {
 std::string OMAUFolderCursor::pathOf(std::string_view name, size_t depth) const {
     std::string path;
     auto append = [&](std::string_view component) {
-        if (!path.empty()) path.push_back('/');
+        if (!path.empty() && !component.empty()) path.push_back('/');
         path.append(component);
     };
+    append(rootPath_);
     for (size_t i = 1; i <= depth && i < path_.size(); ++i)
         append(path_[i].name);
     append(name);

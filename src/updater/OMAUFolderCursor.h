@@ -18,8 +18,10 @@
 
 class OMAUFolderCursor {
 public:
-    // At the tree's own folder, open as `root`, which stays the caller's.
-    explicit OMAUFolderCursor(int root);
+    // At the tree's own folder, open as `root`, which stays the caller's;
+    // `rootPath` is its path for messages, when they name paths from a
+    // folder above it.
+    explicit OMAUFolderCursor(int root, std::string rootPath = {});
 
     // The folder it is at.
     int descriptor() const { return current_.isOpen() ? current_.get() : root_; }
@@ -49,6 +51,7 @@ private:
     bool reopenFromRoot();
 
     int root_;
+    std::string rootPath_;
     lf::FileDescriptor current_;
     // From the tree's own folder (no name) to the folder it is at.
     std::vector<Step> path_;

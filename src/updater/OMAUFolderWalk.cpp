@@ -1,5 +1,7 @@
 #include "updater/OMAUFolderWalk.h"
 
+#include "platform/FileDescriptor.h"
+#include "updater/OMAUFolderAccess.h"
 #include "updater/OMAUFolderCursor.h"
 
 #include <cerrno>
@@ -12,15 +14,31 @@
 
 namespace {
 
+// How often a folder whose search permission a tool keeps taking away is
+// opened to its owner again before its entry is given up on.
+constexpr int kExaminingAttempts = 4;
+
 // A folder gone, or replaced by something else than a folder, since its
 // parent was read: there is nothing of the tree to walk there.
 bool passedOver(int error) {
     return error == ENOENT || error == ENOTDIR || error == ELOOP;
 }
 
+// The status of the entry `name` of `folder`. Examining it needs search
+// permission on the folder, which a tool may take away meanwhile (as tar
+// gives folders their modes once it has filled them).
+bool examine(int folder, const char* name, struct stat& status) {
+    for (int attempt = 0;; ++attempt) {
+        if (::fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) == 0) return true;
+        if (errno != EACCES || attempt == kExaminingAttempts || !OMAUOpenToOwner(folder))
+            return false;
+    }
+}
+
 class Walk {
 public:
-    Walk(int root, const OMAUFolderVisitor& visitor) : cursor_(root), visitor_(visitor) {}
+    Walk(int root, std::string rootPath, const OMAUFolderVisitor& visitor)
+        : cursor_(root, std::move(rootPath)), visitor_(visitor) {}
 
     lf::Status run() {
         waiting_.emplace_back();
@@ -51,9 +69,11 @@ private:
         const int folder = cursor_.descriptor();
         // A descriptor of the reading's own, read from the start whatever
         // was read through the folder's.
+        lf::FileDescriptor reading(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
         const std::unique_ptr<DIR, int (*)(DIR*)> entries(
-            ::fdopendir(::fcntl(folder, F_DUPFD_CLOEXEC, 0)), ::closedir);
+            reading.isOpen() ? ::fdopendir(reading.get()) : nullptr, ::closedir);
         if (!entries) return lf::Error::posix(errno, "read " + cursor_.pathOf({}));
+        reading.release();
         ::rewinddir(entries.get());
         for (;;) {
             errno = 0;
@@ -62,7 +82,7 @@ private:
             const std::string_view name = found->d_name;
             if (name == "." || name == "..") continue;
             struct stat status {};
-            if (::fstatat(folder, found->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (!examine(folder, found->d_name, status)) {
                 if (errno == ENOENT) continue;
                 return lf::Error::posix(errno, "examine " + cursor_.pathOf(name));
             }
@@ -109,6 +129,6 @@ std::string OMAUWalkEntry::path() const {
     return cursor.pathOf(name, depth - 1);
 }
 
-lf::Status OMAUWalkFolder(int folder, const OMAUFolderVisitor& visitor) {
-    return Walk(folder, visitor).run();
+lf::Status OMAUWalkFolder(int folder, const OMAUFolderVisitor& visitor, std::string folderPath) {
+    return Walk(folder, std::move(folderPath), visitor).run();
 }

@@ -12,8 +12,9 @@
 // folders waiting to be walked, not with the length of their paths.
 //
 // A folder that is gone, or is no folder any more, when the walk comes to
-// enter it is passed over. Errors name entries by their path below the
-// walked folder, never the folder's own path. One thread.
+// enter it is passed over; one a tool closes while the walk reads it is
+// opened to its owner. Errors name entries by their path below the walked
+// folder, never the folder's own path. One thread.
 
 #include "platform/Result.h"
 
@@ -50,5 +51,8 @@ struct OMAUFolderVisitor {
 };
 
 // Walks everything below the folder open as `folder`, which stays the
-// caller's; `visit` is required, the others may be empty.
-lf::Status OMAUWalkFolder(int folder, const OMAUFolderVisitor& visitor);
+// caller's; `visit` is required, the others may be empty. Paths are named
+// from `folderPath`, the folder's own path below the one that messages
+// name paths from, when it is not that one.
+lf::Status OMAUWalkFolder(int folder, const OMAUFolderVisitor& visitor,
+                          std::string folderPath = {});

@@ -33,8 +33,9 @@ lf::Result<OMAUUnpackedSize> OMAUUnpackedSizeOf(const std::string& folder) {
 }
 
 lf::Status OMAUCheckExtractedContents(int folder, const std::string& applicationFolder) {
-    OMAULinkContainment links(lf::FileDescriptor(::fcntl(folder, F_DUPFD_CLOEXEC, 0)),
-                              applicationFolder);
+    lf::FileDescriptor ownRoot(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
+    if (!ownRoot.isOpen()) return lf::Error::posix(errno, "examine the folder's links");
+    OMAULinkContainment links(std::move(ownRoot), applicationFolder);
     auto hostile = [](const std::string& entry, const char* what) {
         return OMAUArchiveError(kOMAUArchiveHostileContents,
                                 fmt::format("the archive's entry {} is {}", entry, what));

@@ -129,7 +129,9 @@ lf::Status OMAUUnpackedLengthWatch::watchTree(uint32_t folder, int opened) {
         within.pop_back();
         return {};
     };
-    return OMAUWalkFolder(opened, visitor);
+    return OMAUWalkFolder(
+        opened, visitor,
+        folder == OMAUFolderIndex::kRoot ? std::string() : folders_.pathOf(folder));
 }
 
 lf::Status OMAUUnpackedLengthWatch::addWatch(uint32_t folder, int opened) {

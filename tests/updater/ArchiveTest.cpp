@@ -12,11 +12,15 @@
 #include "updater/OMAUUnarchiver.h"
 #include "updater/OMAUUnpackedLengthWatch.h"
 
+#include <fmt/ranges.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <fstream>
+#include <map>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -140,8 +144,14 @@ TEST_F(ArchiveTest, EntriesAndLinksThatLeaveTheFolderAreRefused) {
     ASSERT_FALSE(absoluteStatus);
     EXPECT_EQ(absoluteStatus.error().code, kOMAUArchiveHostileContents);
 
-    // Links to absolute paths and links that climb out.
-    for (const char* target : {"/etc/passwd", "../../../../etc"}) {
+    // Links to absolute paths and links that climb out, one of them to a
+    // real folder beside the download folder: read-only, holding a closed
+    // one, which no opening of the unpacked folders may reach.
+    const fs::path outside = folder_ / "outside";
+    fs::create_directories(outside / "closed");
+    fs::permissions(outside / "closed", fs::perms::none);
+    fs::permissions(outside, fs::perms(0555));
+    for (const char* target : {"/etc/passwd", "../../../../etc", "../../../outside"}) {
         SCOPED_TRACE(target);
         fs::remove(source() / "layerflow.app" / "escape");
         fs::create_symlink(target, source() / "layerflow.app" / "escape");
@@ -152,8 +162,11 @@ TEST_F(ArchiveTest, EntriesAndLinksThatLeaveTheFolderAreRefused) {
             lf::Status status = extract(make(name, command));
             ASSERT_FALSE(status) << name;
             EXPECT_EQ(status.error().code, kOMAUArchiveHostileContents) << name;
+            EXPECT_EQ(fs::status(outside).permissions(), fs::perms(0555));
+            EXPECT_EQ(fs::symlink_status(outside / "closed").permissions(), fs::perms::none);
         }
     }
+    fs::permissions(outside, fs::perms::owner_all);
 }
 
 TEST_F(ArchiveTest, ArchivesThatUnpackTooLargeAreRefused) {
@@ -189,6 +202,64 @@ TEST_F(ArchiveTest, ArchivesThatUnpackTooLargeAreRefused) {
     EXPECT_TRUE(unpacked->within({.length = kDiskUse, .entries = 3}));
     EXPECT_FALSE(unpacked->within({.length = kDiskUse - 1}));
     EXPECT_FALSE(unpacked->within({.entries = 2}));
+}
+
+TEST_F(ArchiveTest, APathDeeperThanTheBoundIsRefusedBeforeUnpacking) {
+    // 200 folders in the application's: the listing is read as far as the
+    // first folder past 128.
+    const fs::path deep = folder_ / "deep";
+    fs::path bottom = deep / "layerflow.app";
+    for (int level = 0; level < 200; ++level)
+        bottom /= "d";
+    fs::create_directories(bottom);
+    lf::test::writeFile(bottom / "file", "x");
+    const fs::path archive = make("deep.tgz", "tar -czf %s layerflow.app", deep);
+    lf::Status status = extract(archive);
+    ASSERT_FALSE(status);
+    EXPECT_EQ(status.error().code, kOMAUArchiveTooLarge);
+    EXPECT_EQ(status.error().localizedDescription(),
+              "the archive " + archive.string() +
+                  " holds a path 129 folders deep, more than the 128 an update may hold");
+    EXPECT_EQ(std::distance(fs::directory_iterator(download()), fs::directory_iterator()), 1)
+        << "nothing unpacked";
+}
+
+TEST_F(ArchiveTest, AListingOfHalfAMillionEntriesIsRefusedInLittleMemory) {
+    // 500,000 entries a kilobyte long: a gigabyte of listing, read and
+    // counted as tar prints it, under an address space limited to what the
+    // process maps plus 256 MiB. One gzip piece of 1,000 entries, written
+    // 500 times (gzip takes pieces one after another as one stream), then
+    // the archive's end.
+    const fs::path names = folder_ / "names";
+    const std::string name =
+        std::string(250, 'a') + "/" + std::string(250, 'b') + "/" + std::string(250, 'c');
+    fs::create_directories(names / name);
+    lf::test::writeFile(names / name / std::string(250, 'd'), "");
+    std::string list;
+    for (int i = 0; i < 1000; ++i)
+        list += name + "/" + std::string(250, 'd') + "\n";
+    lf::test::writeFile(names / "list", list);
+    const fs::path archive =
+        make("huge.tgz",
+             "(tar --format=gnu --record-size=512 -cf ../piece.tar -T list && "
+             "head -c -1024 ../piece.tar | gzip -1 > ../piece.gz && "
+             "(for i in $(seq 500); do cat ../piece.gz; done; head -c 1024 /dev/zero | gzip) "
+             "> %s)",
+             names);
+    lf::test::expectInChild(
+        [&] {
+            const std::string status = lf::test::readText("/proc/self/status");
+            const size_t mapped = std::stoull(status.substr(status.find("VmSize:") + 7)) << 10;
+            const rlimit addressSpace = {mapped + (256 << 20), mapped + (256 << 20)};
+            ASSERT_EQ(::setrlimit(RLIMIT_AS, &addressSpace), 0);
+            lf::Status refused = OMAUExtractArchive(archive.string(), {});
+            ASSERT_FALSE(refused);
+            EXPECT_EQ(refused.error().localizedDescription(),
+                      "the archive " + archive.string() +
+                          " holds 100001 entries, more than the 100000 an update may hold");
+        },
+        {});
+    EXPECT_EQ(std::distance(fs::directory_iterator(download()), fs::directory_iterator()), 1);
 }
 
 TEST_F(ArchiveTest, EveryEntryCountsAndTakesABlock) {
@@ -228,6 +299,27 @@ void understateZipLengths(const fs::path& archive, uint32_t length) {
              at = bytes.find(signature, at + 4))
             for (int i = 0; i < 4; ++i)
                 bytes[at + offset + i] = static_cast<char>(length >> (8 * i));
+    lf::test::writeFile(archive, bytes);
+}
+
+// Gives the folders that `modes` names the modes it gives them, in the
+// Unix half of their attributes in the zip archive's central directory,
+// which unzip applies once everything is unpacked.
+void setZipFolderModes(const fs::path& archive, const std::map<std::string, mode_t>& modes) {
+    std::string bytes = lf::test::readText(archive);
+    for (size_t at = bytes.find("PK\1\2"); at != std::string::npos;
+         at = bytes.find("PK\1\2", at + 4)) {
+        const auto field = [&](size_t offset) {
+            return static_cast<uint8_t>(bytes[at + offset]) |
+                   static_cast<uint8_t>(bytes[at + offset + 1]) << 8;
+        };
+        const auto mode = modes.find(bytes.substr(at + 46, field(28)));
+        if (mode == modes.end()) continue;
+        // The MS-DOS half says "folder" (0x10).
+        const uint32_t attributes = static_cast<uint32_t>(S_IFDIR | mode->second) << 16 | 0x10;
+        for (int i = 0; i < 4; ++i)
+            bytes[at + 38 + i] = static_cast<char>(attributes >> (8 * i));
+    }
     lf::test::writeFile(archive, bytes);
 }
 
@@ -353,6 +445,17 @@ TEST_F(ArchiveTest, ASparseFileLongerThanListedStopsAtTheLimit) {
                   " holds a file longer than the 1048576 bytes an update may unpack to");
     EXPECT_EQ(std::distance(fs::directory_iterator(download()), fs::directory_iterator()), 1)
         << "nothing unpacked is left";
+
+    // A file cut at the limit with data in it weighs past the limit in the
+    // count too; the cut still says more.
+    OMAUUnpackingOutcome cut;
+    cut.termination.status = SIGXFSZ;
+    lf::Status refused = OMAURequireUnpacked(
+        "App.tar", "tar", cut, {.length = kLimit + 1, .entries = 2}, {.length = kLimit});
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().localizedDescription(),
+              "the archive App.tar holds a file longer than the 1048576 bytes an update may "
+              "unpack to");
 }
 
 TEST_F(ArchiveTest, ReadOnlyAndUnreadableFoldersInstallAndLeaveNothingBehind) {
@@ -430,6 +533,69 @@ TEST_F(ArchiveTest, ReadOnlyAndUnreadableFoldersInstallAndLeaveNothingBehind) {
         {.unprivileged = true});
 }
 
+TEST_F(ArchiveTest, NestedClosedFoldersInstallEveryTime) {
+    // tar and unzip give folders their modes once they have filled them,
+    // so the watch meets folders closed to it at random moments: "a" and
+    // "a/b" closed, and twenty folders each in the one before, closed and
+    // read-only in turn.
+    const fs::path application = source() / "layerflow.app";
+    fs::create_directories(application / "a" / "b");
+    lf::test::writeFile(application / "a" / "b" / "file", "x");
+    fs::path chain = application;
+    std::map<std::string, mode_t> zipModes = {{"layerflow.app/a/", 0}, {"layerflow.app/a/b/", 0}};
+    for (int level = 1; level <= 20; ++level) {
+        chain /= "c";
+        zipModes[chain.lexically_relative(source()).string() + "/"] = level % 2 ? 0 : 0555;
+    }
+    fs::create_directories(chain);
+    lf::test::writeFile(chain / "file", "y");
+    const fs::path tgz = make(
+        "nested.tgz",
+        "(tar -cf ../nested.tar --exclude=layerflow.app/a --exclude=layerflow.app/c layerflow.app "
+        "&& tar -rf ../nested.tar --no-recursion --mode=a-rwx layerflow.app/a layerflow.app/a/b "
+        "&& tar -rf ../nested.tar layerflow.app/a/b/file && p=layerflow.app && "
+        "for i in $(seq 20); do p=$p/c; m=a-w; [ $((i % 2)) = 1 ] && m=a-rwx; "
+        "tar -rf ../nested.tar --no-recursion --mode=$m $p || exit 1; done && "
+        "tar -rf ../nested.tar $p/file && gzip -c ../nested.tar > %s)");
+    const fs::path zip = make("nested.zip", "zip -qr %s layerflow.app");
+    setZipFolderModes(zip, zipModes);
+
+    const lf::test::UnprivilegedFolder home;
+    for (const fs::path& archive : {tgz, zip})
+        home.copyIn(archive);
+    lf::test::expectInChild(
+        [&] {
+            const fs::path unpacked = home.path() / "layerflow.app";
+            for (int run = 0; run < 50; ++run) {
+                for (const char* archive : {"nested.tgz", "nested.zip"}) {
+                    SCOPED_TRACE(fmt::format("{}, run {}", archive, run));
+                    lf::Status status = OMAUExtractArchive((home.path() / archive).string(), {});
+                    ASSERT_TRUE(status) << lf::describe(status.error());
+                    EXPECT_EQ(lf::test::readText(unpacked / "a" / "b" / "file"), "x");
+                    EXPECT_EQ(lf::test::readText(unpacked / chain.lexically_relative(application) /
+                                                 "file"),
+                              "y");
+                    OMAURemoveQuietly(unpacked);
+                }
+            }
+        },
+        {.unprivileged = true});
+}
+
+TEST_F(ArchiveTest, AnEntryThatComesTwiceKeepsItsFirstCopy) {
+    // unzip would ask whether to replace it, and nobody could answer.
+    lf::test::writeFile(source() / "layerflow.app" / "twice1", "first");
+    lf::test::writeFile(source() / "layerflow.app" / "twice2", "second");
+    const fs::path zip = make("twice.zip", "zip -qr %s layerflow.app");
+    std::string bytes = lf::test::readText(zip);
+    for (size_t at = bytes.find("twice2"); at != std::string::npos; at = bytes.find("twice2", at))
+        bytes[at + 5] = '1';
+    lf::test::writeFile(zip, bytes);
+    lf::Status status = extract(zip);
+    ASSERT_TRUE(status) << lf::describe(status.error());
+    EXPECT_EQ(lf::test::readText(download() / "layerflow.app" / "twice1"), "first");
+}
+
 TEST_F(ArchiveTest, NoToolAsksForAPasswordOnTheTerminal) {
     const fs::path zip = make("secret.zip", "zip -q -P secret -r %s layerflow.app");
     const fs::path image = make("secret.dmg", "7z a -t7z -psecret -mhe=on %s layerflow.app");
@@ -448,6 +614,27 @@ TEST_F(ArchiveTest, NoToolAsksForAPasswordOnTheTerminal) {
             }
             // No tool can even open it.
             EXPECT_FALSE(OMAUToolOutput({"sh", "-c", ": </dev/tty"}));
+
+            // Nor would one ask where it could: each tool, listing or
+            // unpacking, is told the empty password. Run here in the
+            // terminal's foreground, reading it, a tool that asked would
+            // wait until the child is given up on.
+            for (const auto& [kind, archive] :
+                 {std::pair{OMAUArchiveKind::ZIP, zip}, std::pair{OMAUArchiveKind::DMG, image}}) {
+                std::vector<std::vector<std::string>> tools =
+                    OMAUListingArguments(kind, archive.string());
+                tools.push_back(
+                    OMAUUnpackingArguments(kind, archive.string(), (folder_ / "out").string()));
+                for (const std::vector<std::string>& arguments : tools) {
+                    SCOPED_TRACE(fmt::format("{}", fmt::join(arguments, " ")));
+                    lf::ChildProcess::Options options;
+                    options.arguments = arguments;
+                    options.searchPath = true;
+                    lf::Result<lf::ChildProcess> tool = lf::ChildProcess::spawn(options);
+                    ASSERT_TRUE(tool);
+                    EXPECT_TRUE(tool->waitUntil(std::chrono::steady_clock::time_point::max()));
+                }
+            }
         },
         {.withTerminal = true});
 }
@@ -506,6 +693,33 @@ TEST_F(ArchiveTest, LinksMayNotClimbAboveTheirTopFolder) {
         EXPECT_EQ(status.error().code, kOMAUArchiveHostileContents);
         fs::remove(application / link);
     }
+
+    // Down through a link is fine, back out through one is not, also when
+    // the links go round in a loop the system would give up on.
+    fs::create_symlink("resources/top/resources/version.txt", application / "through");
+    fs::create_symlink("second/x", application / "first");
+    fs::create_symlink("first/x", application / "second");
+    EXPECT_TRUE(OMAUCheckExtractedContents(application.string()));
+    for (const char* target : {"resources/top/resources/../../x", "first/../version"}) {
+        SCOPED_TRACE(target);
+        fs::create_symlink(target, application / "back");
+        EXPECT_FALSE(OMAUCheckExtractedContents(application.string()));
+        fs::remove(application / "back");
+    }
+
+    // Named, the application's folder bounds the links in it, the outermost
+    // of that name (the same name deeper down belongs to its contents).
+    lf::test::makeApplication(application / "plugins", "layerflow.app", "nested");
+    fs::create_symlink("../../resources/version.txt",
+                       application / "plugins" / "layerflow.app" / "outer");
+    EXPECT_TRUE(OMAUCheckExtractedContents(source().string(), "layerflow.app"));
+    fs::create_directories(source() / "sibling");
+    fs::create_symlink("../sibling", application / "beside");
+    EXPECT_TRUE(OMAUCheckExtractedContents(source().string()));
+    lf::Status beside = OMAUCheckExtractedContents(source().string(), "layerflow.app");
+    ASSERT_FALSE(beside);
+    EXPECT_EQ(beside.error().localizedDescription(),
+              "the archive's entry layerflow.app/beside is a link that leads out of its folder");
 }
 
 TEST_F(ArchiveTest, SpecialFilesAndSetIDBitsAreRefused) {

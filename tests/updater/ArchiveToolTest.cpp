@@ -69,18 +69,42 @@ TEST(OMAUArchiveTool, AToolThatStopsOrRunsOutOfTimeGoesWithItsChildren) {
 
 TEST(OMAUArchiveTool, AToolIsStoppedOnceItsEntriesPassTheLimits) {
     // A thousand empty folders at once, then a wait that only the watch
-    // cuts short: by their number, and by the block each takes.
-    const OMAUUnpackingLimits limits[] = {{.entries = 100}, {.length = 100 * kOMAUEntryBlock}};
-    for (const OMAUUnpackingLimits& limit : limits) {
-        SCOPED_TRACE(limit.entries);
+    // cuts short: by their number, and by the block each takes; and a
+    // path of 200 folders, by its depth.
+    const std::string thousand = "cd \"$0\" && mkdir $(seq -f d%g 1000) && exec sleep 30";
+    const std::string deep = "cd \"$0\" && mkdir -p $(printf 'd/%.0s' $(seq 200)) && exec sleep 30";
+    const std::pair<std::string, OMAUUnpackingLimits> runs[] = {
+        {thousand, {.entries = 100}}, {thousand, {.length = 100 * kOMAUEntryBlock}}, {deep, {}}};
+    for (const auto& [script, limits] : runs) {
+        SCOPED_TRACE(script);
         lf::test::TemporaryDirectory folder;
-        OMAUUnpackingTool tool =
-            shellTool(folder.path(), "cd \"$0\" && mkdir $(seq -f d%g 1000) && exec sleep 30");
-        tool.limits = limit;
+        OMAUUnpackingTool tool = shellTool(folder.path(), script);
+        tool.limits = limits;
         lf::Result<OMAUUnpackingOutcome> outcome = OMAURunUnpackingTool(tool);
         ASSERT_TRUE(outcome) << lf::describe(outcome.error());
         EXPECT_TRUE(outcome->stoppedAtLimit);
     }
+}
+
+TEST(OMAUArchiveTool, FilesWrittenDeepDownAreStoppedWithinTheLimitAndItsSlack) {
+    // 1,000 files of 1 MiB, 400 folders deep, written one after another
+    // by one process that never pauses, against a limit of 64 MiB; the
+    // depth bound is raised so that only the bytes stop them. A change
+    // costs the watch as much at any depth, and the limit is checked as
+    // each one is counted, not once the changes stop coming.
+    constexpr uint64_t kLimit = 64 << 20;
+    lf::test::TemporaryDirectory folder;
+    OMAUUnpackingTool tool =
+        shellTool(folder.path(),
+                  "cd \"$0\" && p=$(printf 'd/%.0s' $(seq 400)) && mkdir -p $p && cd $p && "
+                  "head -c 1048576000 /dev/zero | split -b 1048576 -a 3 - f; exec sleep 30");
+    tool.limits = {.length = kLimit, .depth = 1000};
+    lf::Result<OMAUUnpackingOutcome> outcome = OMAURunUnpackingTool(tool);
+    ASSERT_TRUE(outcome) << lf::describe(outcome.error());
+    EXPECT_TRUE(outcome->stoppedAtLimit);
+    lf::Result<OMAUUnpackedSize> left = OMAUUnpackedSizeOf(folder.path().string());
+    ASSERT_TRUE(left);
+    EXPECT_LE(left->length, kLimit + kOMAUUnpackingSlack);
 }
 
 TEST(OMAUUnpackedLengthWatch, WatchesNoMoreFoldersThanItsEntries) {

@@ -1,5 +1,6 @@
 // Putting an update in place of the installed folder, with a way back.
 
+#include "ChildChecks.h"
 #include "UpdaterTestSupport.h"
 #include "support/TestSupport.h"
 #include "updater/OMAUInstallation.h"
@@ -91,6 +92,44 @@ TEST_F(InstallationTest, AnUpdateOnAnotherFileSystemIsCopiedBesideTheTargetFirst
     EXPECT_TRUE(fs::exists(update)) << "copied, not moved";
 }
 
+// Whether /dev/shm lies on another file system than `folder`.
+bool sharedMemoryIsElsewhere(const fs::path& folder) {
+    struct stat shared = {}, here = {};
+    return ::stat("/dev/shm", &shared) == 0 && ::stat(folder.c_str(), &here) == 0 &&
+           shared.st_dev != here.st_dev;
+}
+
+TEST_F(InstallationTest, AnUpdateFromAnotherFileSystemKeepsItsModes) {
+    const lf::test::UnprivilegedFolder home;
+    if (!sharedMemoryIsElsewhere(home.path())) GTEST_SKIP() << "no second file system at /dev/shm";
+    // Modes mean nothing to root, who may read a closed file anyway.
+    lf::test::expectInChild(
+        [&] {
+            ::umask(022);
+            lf::test::ScopedEnvironment tmp("TMPDIR", "/dev/shm");
+            lf::test::TemporaryDirectory onShm;
+            const fs::path update = lf::test::makeApplication(onShm.path(), "layerflow.app", "3.0");
+            lf::test::writeFile(update / "closed", "kept");
+            fs::permissions(update / "closed", fs::perms::none);
+            fs::create_directories(update / "read-only");
+            fs::permissions(update / "read-only", fs::perms(0555));
+            const fs::path installed =
+                lf::test::makeApplication(home.path() / "Applications", "layerflow", "1.0");
+
+            lf::Status replaced = OMAUReplaceBundle(update, installed, home.path() / "old");
+            ASSERT_TRUE(replaced) << lf::describe(replaced.error());
+            EXPECT_EQ(readText(installed / "version"), "3.0");
+            EXPECT_EQ(fs::status(installed).permissions(), fs::perms(0755));
+            EXPECT_EQ(fs::status(installed / "closed").permissions(), fs::perms::none);
+            EXPECT_EQ(fs::file_size(installed / "closed"), 4u);
+            EXPECT_EQ(fs::status(installed / "read-only").permissions(), fs::perms(0555));
+            EXPECT_EQ(fs::status(update / "closed").permissions(), fs::perms::none)
+                << "the update is given its mode back";
+            OMAURemoveQuietly(onShm.path());
+        },
+        {.unprivileged = true});
+}
+
 TEST_F(InstallationTest, ThePrivilegedStepRunsTheInstallerHelper) {
     // /usr/bin/env stands in for pkexec: the helper runs as this user.
     const OMAUPrivilegedMove privileged{"env", LF_UPDATE_INSTALLER};
@@ -157,6 +196,28 @@ TEST_F(InstallationTest, TheInstallerHelperGivesTheNewFolderTheOldOnesOwner) {
         EXPECT_EQ(status.st_uid, 4321u) << path;
         EXPECT_EQ(status.st_gid, 4322u) << path;
     }
+}
+
+TEST_F(InstallationTest, TheInstallerHelperInstallsFromAnotherFileSystemForEveryUser) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only an administrator can run it for another user";
+    const lf::test::UnprivilegedFolder home;
+    if (!sharedMemoryIsElsewhere(home.path())) GTEST_SKIP() << "no second file system at /dev/shm";
+    ::umask(022);
+    lf::test::ScopedEnvironment tmp("TMPDIR", "/dev/shm");
+    lf::test::TemporaryDirectory onShm;
+    const fs::path update = lf::test::makeApplication(onShm.path(), "layerflow.app", "3.0");
+    const fs::path installed =
+        lf::test::makeApplication(home.path() / "Applications", "layerflow", "1.0");
+    ASSERT_TRUE(OMAUMovePathWithForcedAuthentication(
+        update, installed, OMAUPrivilegedMove{"env", LF_UPDATE_INSTALLER}));
+    lf::test::expectInChild(
+        [&] {
+            const auto [status, output] =
+                lf::test::runCommand("'" + installed.string() + "/layerflow'");
+            EXPECT_EQ(status, 0) << output;
+            EXPECT_EQ(output, "3.0\n");
+        },
+        {.unprivileged = true});
 }
 
 TEST_F(InstallationTest, OwnershipAndRunningCopies) {

@@ -23,6 +23,9 @@ TEST(Relaunch, StartsTheNewVersionOnceTheApplicationHasEnded) {
     lf::test::TemporaryDirectory folder;
     const fs::path download = folder / "download";
     fs::create_directories(download / "layerflow.app");
+    // As a stopped tool could leave it: deeper than any path, with closed
+    // folders; removed all the same with few descriptors.
+    lf::test::makeDeepTree(download / "layerflow.app", 2000);
     const fs::path executable = folder / "layerflow";
     lf::test::writeFile(executable,
                         "#!/bin/sh\ntouch '" + (folder / "relaunched").string() + "'\n");
@@ -35,8 +38,10 @@ TEST(Relaunch, StartsTheNewVersionOnceTheApplicationHasEnded) {
     ASSERT_TRUE(running);
 
     lf::ChildProcess::Options waiter;
-    waiter.arguments = {LF_RELAUNCH, std::to_string(running->pid()), executable.string(),
-                        download.string()};
+    waiter.arguments = {
+        "prlimit",           "--nofile=64",    "--", LF_RELAUNCH, std::to_string(running->pid()),
+        executable.string(), download.string()};
+    waiter.searchPath = true;
     auto started = lf::ChildProcess::spawn(waiter);
     ASSERT_TRUE(started);
     auto ended = started->waitUntil(std::chrono::steady_clock::now() + std::chrono::seconds(30));

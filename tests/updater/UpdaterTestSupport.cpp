@@ -6,8 +6,11 @@
 #include <openssl/pem.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -49,6 +52,20 @@ fs::path makeApplication(const fs::path& parent, const std::string& name,
               nlohmann::json{{"CFBundleIdentifier", identifier}}.dump());
     fs::create_symlink("resources/version.txt", application / "version");
     return application;
+}
+
+void makeDeepTree(const fs::path& folder, size_t depth) {
+    fs::create_directories(folder);
+    int above = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (size_t level = 1; level <= depth && above >= 0; ++level) {
+        ::mkdirat(above, "deep", 0700);
+        const int next = ::openat(above, "deep", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (level % 100 == 0) ::fchmod(above, 0);
+        ::close(above);
+        above = next;
+    }
+    ::close(::openat(above, "bottom", O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+    ::close(above);
 }
 
 std::string readText(const fs::path& path) {

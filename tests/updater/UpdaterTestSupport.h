@@ -38,6 +38,12 @@ std::filesystem::path makeApplication(const std::filesystem::path& parent, const
 // The text of a file, or empty.
 std::string readText(const std::filesystem::path& path);
 
+// Makes `folder` hold a chain of `depth` folders named "deep", a file
+// "bottom" in the last, as a stopped tool could leave it: far longer than
+// the longest path, and every hundredth folder closed (mode 0000) once
+// the next is made in it. Made one folder at a time from the one above.
+void makeDeepTree(const std::filesystem::path& folder, size_t depth);
+
 // The base64 DSA signature of the SHA-256 digest of `bytes` with the test
 // key (data/test-dsa-private.pem), as the feed carries it.
 std::string signWithTestKey(const std::string& bytes);

@@ -1,0 +1,117 @@
+// Walks of an unpacked tree from its folder's descriptor down: the watch
+// handling a change after the tree moved on, a tree deeper than any path
+// counted and removed with few descriptors, and what a walk's errors name.
+
+#include "ChildChecks.h"
+#include "UpdaterTestSupport.h"
+#include "support/TestSupport.h"
+#include "updater/OMAUBundleReplacement.h"
+#include "updater/OMAUFolderAccess.h"
+#include "updater/OMAUFolderWalk.h"
+#include "updater/OMAUUnpackedContents.h"
+#include "updater/OMAUUnpackedLengthWatch.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::perms modeOf(const fs::path& path) {
+    return fs::symlink_status(path).permissions();
+}
+
+TEST(OMAUUnpackedLengthWatch, AChangeHandledLateNeitherLeavesTheTreeNorFailsOnAClosedFolder) {
+    // Modes mean nothing to root.
+    const lf::test::UnprivilegedFolder home;
+    lf::test::expectInChild(
+        [&] {
+            const fs::path watched = home.path() / "watched", outside = home.path() / "outside";
+            fs::create_directories(watched / "x");
+            fs::create_directories(outside / "d" / "e");
+            fs::permissions(outside / "d" / "e", fs::perms::none);
+            fs::permissions(outside / "d", fs::perms::none);
+            lf::Result<OMAUUnpackedLengthWatch> watch = OMAUUnpackedLengthWatch::start(watched, {});
+            ASSERT_TRUE(watch) << lf::describe(watch.error());
+
+            // The tool makes x/d; by the time the watch handles it, x is a
+            // link to a folder outside whose own d is closed.
+            fs::create_directory(watched / "x" / "d");
+            watch->setChangeHook([&](std::string_view name) {
+                if (name != "d" || fs::is_symlink(watched / "x")) return;
+                fs::rename(watched / "x", watched / "y");
+                fs::create_directory_symlink(outside, watched / "x");
+            });
+            ASSERT_TRUE(watch->update());
+            ASSERT_TRUE(fs::is_symlink(watched / "x"));
+            fs::permissions(outside / "d", fs::perms::owner_exec);
+            EXPECT_EQ(modeOf(outside / "d" / "e"), fs::perms::none);
+            fs::permissions(outside / "d", fs::perms::none);
+            EXPECT_EQ(modeOf(outside / "d"), fs::perms::none);
+
+            // A tool closes a folder, and the one holding it, between the
+            // change and its handling (tar gives folders their modes once
+            // it has filled them): the watch opens them and counts on.
+            fs::create_directory(watched / "a");
+            ASSERT_TRUE(watch->update());
+            fs::create_directory(watched / "a" / "b");
+            lf::test::writeFile(watched / "a" / "b" / "file", "12345");
+            watch->setChangeHook([&](std::string_view name) {
+                if (name != "b" || modeOf(watched / "a") == fs::perms::none) return;
+                fs::permissions(watched / "a" / "b", fs::perms::none);
+                fs::permissions(watched / "a", fs::perms::none);
+            });
+            lf::Result<OMAUUnpackedSize> size = watch->update();
+            ASSERT_TRUE(size) << lf::describe(size.error());
+            EXPECT_EQ(size->length, 5u) << "the file in the closed folder";
+            EXPECT_EQ(modeOf(watched / "a" / "b"), fs::perms::owner_all);
+        },
+        {.unprivileged = true});
+}
+
+TEST(OMAUFolderWalk, ATreeDeeperThanAnyPathIsCountedAndRemovedWithFewDescriptors) {
+    const lf::test::UnprivilegedFolder home;
+    lf::test::expectInChild(
+        [&] {
+            const fs::path tree = home.path() / "unpacked";
+            lf::test::makeDeepTree(tree, 2000);
+            const rlimit few = {64, 64};
+            ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &few), 0);
+            lf::Result<OMAUUnpackedSize> size = OMAUUnpackedSizeOf(tree.string());
+            ASSERT_TRUE(size) << lf::describe(size.error());
+            EXPECT_EQ(size->depth, 2000u);
+            EXPECT_EQ(size->entries, 2001u);
+            OMAURemoveQuietly(tree);
+            EXPECT_FALSE(fs::exists(fs::symlink_status(tree)));
+        },
+        {.unprivileged = true});
+}
+
+TEST(OMAUFolderWalk, ItsErrorsNameEntriesBelowTheWalkedFolder) {
+    // The folder the walk is in moves away, and the one it came from goes:
+    // it cannot go back up, and says from where, not where the walked
+    // folder lies.
+    lf::test::TemporaryDirectory folder;
+    fs::create_directories(folder / "layerflow.app" / "resources");
+    lf::Result<lf::FileDescriptor> opened = OMAUOpenFolder(folder.path());
+    ASSERT_TRUE(opened);
+    OMAUFolderVisitor visitor;
+    visitor.visit = [](const OMAUWalkEntry& entry) -> lf::Result<bool> {
+        return S_ISDIR(entry.status.st_mode);
+    };
+    visitor.enter = [&](const OMAUWalkEntry& entry, int) -> lf::Status {
+        if (std::string_view(entry.name) != "resources") return {};
+        fs::rename(folder / "layerflow.app" / "resources", folder / "resources");
+        fs::remove(folder / "layerflow.app");
+        return {};
+    };
+    lf::Status walked = OMAUWalkFolder(opened->get(), visitor);
+    ASSERT_FALSE(walked);
+    EXPECT_EQ(walked.error().localizedDescription(),
+              "return from layerflow.app/resources: No such file or directory");
+}
+
+}  // namespace
