@@ -63,7 +63,9 @@ lf::Result<uint64_t> tarLineLength(std::string_view line) {
     return length.value_or(0);
 }
 
-// The blocks of "7z l -slt", an entry each, as their lines come.
+// The blocks of "7z l -slt", an entry each, read as their lines come;
+// each entry, as its block ends, goes to `add`, which says whether to read
+// on.
 class SevenZipBlocks {
 public:
     struct Entry {
@@ -81,23 +83,25 @@ public:
         }
     };
 
-    // Takes a line; the entry whose block the line ends, if it ends one.
-    std::optional<Entry> take(std::string_view line) {
+    explicit SevenZipBlocks(std::function<bool(const Entry&)> add) : add_(std::move(add)) {}
+
+    // Whether to read on.
+    bool take(std::string_view line) {
         if (line.empty()) return end();
         entry_.listed = true;
         if (line.starts_with("Path = ")) entry_.path = std::string(line.substr(7));
         if (line.starts_with("Folder = ")) entry_.isFolder = line.substr(9) == "+";
         if (line.starts_with("Size = ")) entry_.length = line.substr(7);
-        return std::nullopt;
+        return true;
     }
-    // The entry of a last block that no empty line ended.
-    std::optional<Entry> end() {
-        Entry ended = std::exchange(entry_, Entry());
-        if (!ended.listed) return std::nullopt;
-        return ended;
+    // Ends a last block that no empty line ended.
+    bool end() {
+        const Entry ended = std::exchange(entry_, Entry());
+        return !ended.listed || add_(ended);
     }
 
 private:
+    std::function<bool(const Entry&)> add_;
     Entry entry_;
 };
 
@@ -142,6 +146,14 @@ private:
     std::optional<lf::Error> failure_;
 };
 
+constexpr OMAUUnpackingLimits kUnlimited = {
+    .length = UINT64_MAX, .entries = UINT64_MAX, .depth = UINT64_MAX};
+
+lf::Result<uint64_t> lengthOf(const lf::Result<OMAUUnpackedSize>& size) {
+    if (!size) return size.error();
+    return size->length;
+}
+
 std::vector<std::string> tarListing(OMAUArchiveKind kind, const std::string& path,
                                     std::vector<std::string> arguments) {
     arguments.insert(arguments.end(), {"-f", path});
@@ -171,16 +183,13 @@ lf::Result<OMAUUnpackedSize> OMAUListedSize(OMAUArchiveKind kind, const std::str
     const std::vector<std::vector<std::string>> listings = OMAUListingArguments(kind, path);
     ListedCount count(limits);
     if (kind == OMAUArchiveKind::DMG) {
-        SevenZipBlocks blocks;
-        auto add = [&](const SevenZipBlocks::Entry& entry) {
+        SevenZipBlocks blocks([&](const SevenZipBlocks::Entry& entry) {
             return count.addEntry(entry.path.value_or(""), entry.isFolder) &&
                    count.addLength(entry.listedLength());
-        };
-        LF_TRY(OMAUReadToolLines(listings[0], [&](std::string_view line) {
-            const std::optional<SevenZipBlocks::Entry> entry = blocks.take(line);
-            return !entry || add(*entry);
-        }));
-        if (const std::optional<SevenZipBlocks::Entry> last = blocks.end()) add(*last);
+        });
+        LF_TRY(OMAUReadToolLines(listings[0],
+                                 [&](std::string_view line) { return blocks.take(line); }));
+        if (count.readOn()) blocks.end();
         return count.result();
     }
     // Names first, a line an entry; a folder's ends with "/".
@@ -210,32 +219,17 @@ lf::Result<uint64_t> OMAUZipTotalsLength(std::string_view totals) {
 }
 
 lf::Result<uint64_t> OMAUTarListingLength(std::string_view listing) {
-    ListedCount count({.length = UINT64_MAX, .entries = UINT64_MAX, .depth = UINT64_MAX});
+    ListedCount count(kUnlimited);
     forEachLine(listing,
                 [&](std::string_view line) { return count.addLength(tarLineLength(line)); });
-    lf::Result<OMAUUnpackedSize> size = count.result();
-    if (!size) return size.error();
-    return size->length;
+    return lengthOf(count.result());
 }
 
 lf::Result<uint64_t> OMAU7zListingLength(std::string_view listing) {
-    uint64_t total = 0;
-    std::optional<lf::Error> failure;
-    SevenZipBlocks blocks;
-    auto add = [&](const SevenZipBlocks::Entry& entry) {
-        lf::Result<uint64_t> length = entry.listedLength();
-        if (!length)
-            failure = length.error();
-        else
-            total += std::min(*length, UINT64_MAX - total);
-        return !failure;
-    };
-    forEachLine(listing, [&](std::string_view line) {
-        const std::optional<SevenZipBlocks::Entry> entry = blocks.take(line);
-        return !entry || add(*entry);
-    });
-    if (const std::optional<SevenZipBlocks::Entry> last = blocks.end(); last && !failure)
-        add(*last);
-    if (failure) return *failure;
-    return total;
+    ListedCount count(kUnlimited);
+    SevenZipBlocks blocks(
+        [&](const SevenZipBlocks::Entry& entry) { return count.addLength(entry.listedLength()); });
+    forEachLine(listing, [&](std::string_view line) { return blocks.take(line); });
+    if (count.readOn()) blocks.end();
+    return lengthOf(count.result());
 }

@@ -18,23 +18,29 @@ bool ownerLacksAccess(const struct stat& status) {
     return (status.st_mode & kOwnerAccess) != kOwnerAccess;
 }
 
+mode_t openedMode(const struct stat& status) {
+    return (status.st_mode & 07777) | kOwnerAccess;
+}
+
+// Opens the folder open as `folder`, whose status is `status`, to its owner.
+bool openToOwner(int folder, const struct stat& status) {
+    return !ownerLacksAccess(status) || ::fchmod(folder, openedMode(status)) == 0;
+}
+
 // Gives the owner access to `parent`, which the lookup of a name needs,
 // and to its folder `name`, which opening it needs. The change goes
 // through the parent's descriptor and, for the folder, is refused should a
 // link stand in its place.
 bool openEntryToOwner(int parent, const char* name) {
     struct stat status {};
-    if (::fstat(parent, &status) != 0) return false;
-    if (ownerLacksAccess(status) && ::fchmod(parent, (status.st_mode & 07777) | kOwnerAccess) != 0)
-        return false;
+    if (::fstat(parent, &status) != 0 || !openToOwner(parent, status)) return false;
     if (::fstatat(parent, name, &status, AT_SYMLINK_NOFOLLOW) != 0) return false;
     if (!S_ISDIR(status.st_mode)) {
         errno = S_ISLNK(status.st_mode) ? ELOOP : ENOTDIR;
         return false;
     }
     return !ownerLacksAccess(status) ||
-           ::fchmodat(parent, name, (status.st_mode & 07777) | kOwnerAccess, AT_SYMLINK_NOFOLLOW) ==
-               0;
+           ::fchmodat(parent, name, openedMode(status), AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 }  // namespace
@@ -49,11 +55,18 @@ lf::FileDescriptor OMAUEnterFolder(int parent, const char* name) {
     }
 }
 
+bool OMAUExamineEntry(int folder, const char* name, struct stat& status) {
+    for (int attempt = 0;; ++attempt) {
+        if (::fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) == 0) return true;
+        if (errno != EACCES || attempt == kOpeningAttempts || !OMAUOpenToOwner(folder))
+            return false;
+    }
+}
+
 lf::Status OMAUOpenToOwner(int folder) {
     struct stat status {};
-    if (::fstat(folder, &status) != 0) return lf::Error::posix(errno, "examine a folder");
-    if (ownerLacksAccess(status) && ::fchmod(folder, (status.st_mode & 07777) | kOwnerAccess) != 0)
-        return lf::Error::posix(errno, "give the owner access to a folder");
+    if (::fstat(folder, &status) != 0 || !openToOwner(folder, status))
+        return lf::Error::posix(errno, "give the owner access to the folder");
     return {};
 }
 
@@ -64,8 +77,7 @@ lf::Status OMAUOpenFoldersToOwner(int folder) {
         return S_ISDIR(entry.status.st_mode);
     };
     visitor.enter = [](const OMAUWalkEntry& entry, int opened) -> lf::Status {
-        if (ownerLacksAccess(entry.status) &&
-            ::fchmod(opened, (entry.status.st_mode & 07777) | kOwnerAccess) != 0)
+        if (!openToOwner(opened, entry.status))
             return lf::Error::posix(errno, "give the owner access to " + entry.path());
         return {};
     };

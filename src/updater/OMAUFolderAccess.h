@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 
 // Opens the folder `name` in the folder open as `parent`, for reading.
 // Where its owner may not read or search it, or its parent, they are given
@@ -21,6 +22,12 @@
 // set, when it cannot be: ELOOP or ENOTDIR for a link or anything else but
 // a folder, ENOENT when it is gone.
 lf::FileDescriptor OMAUEnterFolder(int parent, const char* name);
+
+// The status of the entry `name` of the folder open as `folder`, a link's
+// own; false, with errno set, when it cannot be had. Examining it needs
+// search permission on the folder, which is given back to its owner should
+// a tool have taken it away.
+bool OMAUExamineEntry(int folder, const char* name, struct stat& status);
 
 // Gives the owner read, write and search permission on the folder open as
 // `folder`.

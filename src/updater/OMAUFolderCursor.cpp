@@ -45,7 +45,7 @@ lf::Status OMAUFolderCursor::down(const std::string& name) {
 
 lf::Status OMAUFolderCursor::up() {
     if (path_.size() == 1) return {};
-    const std::string left = pathOf({});
+    const Step left = std::move(path_.back());
     path_.pop_back();
     if (path_.size() == 1) {
         current_ = lf::FileDescriptor();
@@ -60,7 +60,10 @@ lf::Status OMAUFolderCursor::up() {
         return {};
     }
     // Moved, or its owner can no longer search it.
-    if (!reopenFromRoot()) return lf::Error::posix(errno, "return from " + left);
+    if (!reopenFromRoot()) {
+        const int reason = errno;
+        return lf::Error::posix(reason, "return from " + pathOf(left.name));
+    }
     return {};
 }
 

@@ -14,25 +14,10 @@
 
 namespace {
 
-// How often a folder whose search permission a tool keeps taking away is
-// opened to its owner again before its entry is given up on.
-constexpr int kExaminingAttempts = 4;
-
 // A folder gone, or replaced by something else than a folder, since its
 // parent was read: there is nothing of the tree to walk there.
 bool passedOver(int error) {
     return error == ENOENT || error == ENOTDIR || error == ELOOP;
-}
-
-// The status of the entry `name` of `folder`. Examining it needs search
-// permission on the folder, which a tool may take away meanwhile (as tar
-// gives folders their modes once it has filled them).
-bool examine(int folder, const char* name, struct stat& status) {
-    for (int attempt = 0;; ++attempt) {
-        if (::fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) == 0) return true;
-        if (errno != EACCES || attempt == kExaminingAttempts || !OMAUOpenToOwner(folder))
-            return false;
-    }
 }
 
 class Walk {
@@ -82,7 +67,7 @@ private:
             const std::string_view name = found->d_name;
             if (name == "." || name == "..") continue;
             struct stat status {};
-            if (!examine(folder, found->d_name, status)) {
+            if (!OMAUExamineEntry(folder, found->d_name, status)) {
                 if (errno == ENOENT) continue;
                 return lf::Error::posix(errno, "examine " + cursor_.pathOf(name));
             }
@@ -96,12 +81,11 @@ private:
     }
 
     lf::Status down(const std::string& name) {
-        const int parent = cursor_.descriptor();
         if (lf::Status entered = cursor_.down(name); !entered)
             return passedOver(static_cast<int>(entered.error().code)) ? lf::Status() : entered;
         waiting_.emplace_back();
         if (visitor_.enter)
-            LF_TRY(visitor_.enter(entry(parent, name.c_str(), cursor_.status(), cursor_.depth()),
+            LF_TRY(visitor_.enter(entry(-1, name.c_str(), cursor_.status(), cursor_.depth()),
                                   cursor_.descriptor()));
         return read();
     }

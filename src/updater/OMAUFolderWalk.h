@@ -43,7 +43,8 @@ struct OMAUFolderVisitor {
     // walk goes into it. An error ends the walk.
     std::function<lf::Result<bool>(const OMAUWalkEntry&)> visit;
     // A folder the walk has gone into, open as `opened`, before what it
-    // holds; the entry's status is the opened folder's.
+    // holds; the entry's status is the opened folder's, its folder -1 (the
+    // walk holds the folder it is in, no longer its parent).
     std::function<lf::Status(const OMAUWalkEntry&, int opened)> enter;
     // A folder the walk leaves, everything in it walked; the entry's folder
     // is its parent, open again.

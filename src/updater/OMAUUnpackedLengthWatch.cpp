@@ -156,8 +156,13 @@ lf::Status OMAUUnpackedLengthWatch::addWatch(uint32_t folder, int opened) {
 void OMAUUnpackedLengthWatch::examine(uint32_t folder, const char* name) {
     const int opened = folders_.open(folder);
     struct stat status {};
+    // What cannot be examined keeps the length last seen; only what is
+    // gone is forgotten.
     if (opened < 0) return;
-    if (::fstatat(opened, name, &status, AT_SYMLINK_NOFOLLOW) != 0) return forget(folder, name);
+    if (!OMAUExamineEntry(opened, name, status)) {
+        if (errno == ENOENT) forget(folder, name);
+        return;
+    }
     note(folder, name, S_ISREG(status.st_mode) ? static_cast<uint64_t>(status.st_size) : 0);
 }
 

@@ -68,6 +68,16 @@ TEST(OMAUUnpackedLengthWatch, AChangeHandledLateNeitherLeavesTheTreeNorFailsOnAC
             ASSERT_TRUE(size) << lf::describe(size.error());
             EXPECT_EQ(size->length, 5u) << "the file in the closed folder";
             EXPECT_EQ(modeOf(watched / "a" / "b"), fs::perms::owner_all);
+
+            // The file's own changes, handled each after the tool closed
+            // its folder again, still count it.
+            watch->setChangeHook([&](std::string_view name) {
+                if (name == "file") fs::permissions(watched / "a" / "b", fs::perms::none);
+            });
+            lf::test::writeFile(watched / "a" / "b" / "file", "1234567890");
+            size = watch->update();
+            ASSERT_TRUE(size) << lf::describe(size.error());
+            EXPECT_EQ(size->length, 10u);
         },
         {.unprivileged = true});
 }
