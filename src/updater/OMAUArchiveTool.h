@@ -12,9 +12,10 @@
 // An unpacking tool runs under prlimit. No file it writes may grow past
 // the limit (RLIMIT_FSIZE: the kernel refuses the write, and ends the tool
 // with SIGXFSZ), and an OMAUUnpackedLengthWatch follows its entries from
-// before it starts: once they pass the limits the whole group is killed.
-// The files pass the limit only by what the tool writes before the watch
-// wakes for it, far less than kOMAUUnpackingSlack.
+// before it starts: as soon as they pass a limit (entries, bytes on disk
+// or depth), checked as each change is counted, the whole group is
+// killed. The files pass the limit only by what the tool writes before the
+// watch wakes for it, far less than kOMAUUnpackingSlack.
 //
 // Runs on the calling thread.
 

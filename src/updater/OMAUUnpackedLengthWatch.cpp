@@ -28,6 +28,13 @@ constexpr uint32_t kChanges =
 // before it is left to the count that follows the tool.
 constexpr int kWatchAttempts = 4;
 
+// What the watch passes over: a folder gone, or no folder (a link) by now,
+// or one the tool keeps closed however often it is opened to its owner,
+// which the count that follows the tool sees into.
+bool leftToTheCount(int error) {
+    return error == ENOENT || error == ENOTDIR || error == ELOOP || error == EACCES;
+}
+
 }  // namespace
 
 lf::Result<OMAUUnpackedLengthWatch> OMAUUnpackedLengthWatch::start(
@@ -94,8 +101,8 @@ lf::Status OMAUUnpackedLengthWatch::watchFolder(uint32_t parent, const char* nam
     lf::FileDescriptor opened = OMAUEnterFolder(above, name);
     struct stat status {};
     if (!opened.isOpen() || ::fstat(opened.get(), &status) != 0) {
-        // Gone again, or no folder (a link) by now.
-        if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return {};
+        // Gone again, or no folder (a link) by now, or kept closed.
+        if (leftToTheCount(errno)) return {};
         return lf::Error::posix(errno, "watch the unpacked " + folders_.pathOf(parent, name));
     }
     return watchTree(indexOf(parent, name, status), opened.get());
@@ -129,9 +136,11 @@ lf::Status OMAUUnpackedLengthWatch::watchTree(uint32_t folder, int opened) {
         within.pop_back();
         return {};
     };
-    return OMAUWalkFolder(
-        opened, visitor,
-        folder == OMAUFolderIndex::kRoot ? std::string() : folders_.pathOf(folder));
+    lf::Status walked =
+        OMAUWalkFolder(opened, visitor,
+                       folder == OMAUFolderIndex::kRoot ? std::string() : folders_.pathOf(folder));
+    if (!walked && walked.error().is(lf::kPOSIXErrorDomain, EACCES)) return {};
+    return walked;
 }
 
 lf::Status OMAUUnpackedLengthWatch::addWatch(uint32_t folder, int opened) {
