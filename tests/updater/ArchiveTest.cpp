@@ -39,6 +39,15 @@ constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
 constexpr bool kAddressSanitizer = false;
 #endif
 
+// Limits this process's address space to what it maps now and `more`;
+// whether it could.
+bool limitAddressSpace(size_t more) {
+    const std::string status = lf::test::readText("/proc/self/status");
+    const size_t mapped = std::stoull(status.substr(status.find("VmSize:") + 7)) << 10;
+    const rlimit addressSpace = {mapped + more, mapped + more};
+    return ::setrlimit(RLIMIT_AS, &addressSpace) == 0;
+}
+
 class ArchiveTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -258,10 +267,7 @@ TEST_F(ArchiveTest, AListingOfHalfAMillionEntriesIsRefusedInLittleMemory) {
              names);
     lf::test::expectInChild(
         [&] {
-            const std::string status = lf::test::readText("/proc/self/status");
-            const size_t mapped = std::stoull(status.substr(status.find("VmSize:") + 7)) << 10;
-            const rlimit addressSpace = {mapped + (256 << 20), mapped + (256 << 20)};
-            ASSERT_EQ(::setrlimit(RLIMIT_AS, &addressSpace), 0);
+            ASSERT_TRUE(limitAddressSpace(256 << 20));
             lf::Status refused = OMAUExtractArchive(archive.string(), {});
             ASSERT_FALSE(refused);
             EXPECT_EQ(refused.error().localizedDescription(),
@@ -292,10 +298,7 @@ TEST_F(ArchiveTest, AnArchiveThatNeedsMoreMemoryThanThereIsIsRefusedAndLeavesNot
     ASSERT_TRUE(runIn(folder / "many", "tar -czf '" + archive.string() + "' layerflow.app"));
     lf::test::expectInChild(
         [&] {
-            const std::string status = lf::test::readText("/proc/self/status");
-            const size_t mapped = std::stoull(status.substr(status.find("VmSize:") + 7)) << 10;
-            const rlimit addressSpace = {mapped + (4 << 20), mapped + (4 << 20)};
-            ASSERT_EQ(::setrlimit(RLIMIT_AS, &addressSpace), 0);
+            ASSERT_TRUE(limitAddressSpace(4 << 20));
             EXPECT_FALSE(OMAUExtractArchive(archive.string(), {}));
         },
         {});
