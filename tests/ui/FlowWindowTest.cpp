@@ -97,6 +97,18 @@ protected:
             manager->removeFlow(flow);
     }
     ~FlowWindows() override {
+        // A run still extracting would outlive its window, and the test's
+        // process at its end.
+        EXPECT_TRUE(lf::MainQueue::shared()->runUntil([] {
+            QCoreApplication::processEvents();
+            for (const auto& document : QFDocumentController::shared().orderedDocuments())
+                for (const auto& controller : document->windowControllers())
+                    if (const auto* run = dynamic_cast<const QFFlowRunController*>(
+                            controller->window()->contentViewController().get());
+                        run && run->isRunning())
+                        return false;
+            return true;
+        }));
         for (const auto& document : std::vector(QFDocumentController::shared().orderedDocuments()))
             document->close();
         QFFlowInterfaceHooks::install({});
