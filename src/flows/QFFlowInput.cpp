@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sys/stat.h>
 
 namespace {
 
@@ -21,14 +20,6 @@ std::string normalisedPath(const std::string& path) {
     while (normal.size() > 1 && normal.back() == '/')
         normal.pop_back();
     return normal;
-}
-
-// The modification time of the item itself (not of a link's target) in
-// whole seconds, or -1.
-int64_t modificationToken(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) return -1;
-    return static_cast<int64_t>(info.st_mtim.tv_sec);
 }
 
 // A folder given as input is walked even when it is given through a link;
@@ -245,7 +236,7 @@ void QFFlowInput::visitURL(const std::string& url, const std::optional<std::stri
         if (known != previous->URLToInputItemMap().end()) item = known->second;
     }
     if (!item) item = std::make_shared<const QFFlowInputItem>(url, container);
-    tokensByURL[url] = modificationToken(url);
+    tokensByURL[url] = QFModificationToken::forPath(url);
     itemsByURL[url] = item;
     itemsByType[*type].insert(item);
 }

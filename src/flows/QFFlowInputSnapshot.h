@@ -3,11 +3,11 @@
 // and by path, a modification token per document, and the documents that
 // count as changed. Immutable once made; shared freely between threads.
 //
-// A modification token is the document's modification time in whole
-// seconds (of the link itself for a link), or -1 when it cannot be read. So
-// a document replaced within the same second counts as unchanged.
+// A document counts as changed when its modification token
+// (QFModificationToken) differs.
 
 #include "flows/QFFlowInputProtocol.h"
+#include "flows/QFModificationToken.h"
 
 #include <map>
 #include <memory>
@@ -18,7 +18,7 @@ class QFFlowInputSnapshot : public QFFlowInputProtocol {
 public:
     using ItemsByType = std::map<std::string, QFFlowInputItemSet>;
     using ItemsByURL = std::map<std::string, std::shared_ptr<const QFFlowInputItem>>;
-    using TokensByURL = std::map<std::string, int64_t>;
+    using TokensByURL = std::map<std::string, QFModificationToken>;
 
     // Every accepted type has an entry in `typeToInputItems`, perhaps an
     // empty set. No changed set: every item counts as changed.

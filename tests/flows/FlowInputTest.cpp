@@ -1,5 +1,6 @@
 #include "FlowTestSupport.h"
 #include "flows/QFFlowInput.h"
+#include "flows/QFModificationToken.h"
 #include "platform/AtomicFile.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
@@ -63,7 +64,7 @@ TEST_F(FlowInput, FoldersAreWalkedDeeplyWithoutFollowingLinks) {
     EXPECT_FALSE(nothing->hasInputItemsForType(kTypePhotoshopImage));
 }
 
-TEST_F(FlowInput, ChangeTokensAreWholeSecondsOfModification) {
+TEST_F(FlowInput, AnyDifferenceOfTheTokenIsAChange) {
     const fs::path a = folder / "a.psd", b = folder / "b.psd";
     test::writeFile(a, "a");
     test::writeFile(b, "b");
@@ -82,15 +83,10 @@ TEST_F(FlowInput, ChangeTokensAreWholeSecondsOfModification) {
     EXPECT_EQ(second->URLToInputItemMap().at(a.string()),
               first->URLToInputItemMap().at(a.string()));
 
-    // Replaced within the same second: not seen.
-    test::writeFile(a, "a, same second");
+    // Rewritten with its modification time set back: still a change, of its
+    // item only.
+    test::writeFile(a, "a, set back");
     setModificationSecond(a, 1'000'000);
-    input->detectInput();
-    EXPECT_FALSE(
-        input->snapshotWithChangesSinceSnapshot(nullptr)->hasChangedSinceSnapshot(first.get()));
-
-    // Touched: only its item is changed.
-    setModificationSecond(a, 1'000'001);
     input->detectInput();
     auto third = input->snapshotWithChangesSinceSnapshot(second.get());
     EXPECT_EQ(paths(third->changedInputItems()), std::set<std::string>{a.string()});
@@ -108,7 +104,64 @@ TEST_F(FlowInput, ChangeTokensAreWholeSecondsOfModification) {
     input->addInputWithURLs({a.string(), (folder / "." / "a.psd").string()});
     EXPECT_EQ(input->inputURLs(), (std::set<std::string>{a.string(), b.string()}));
     MainQueue::shared()->drain();
-    EXPECT_EQ(reported, 2);  // the touch and the deletion
+    EXPECT_EQ(reported, 2);  // the rewrite and the deletion
+}
+
+// Real writes, with the clock as it goes: saves made within one second, in
+// place or by rename, are each a change, and so is an empty save.
+TEST_F(FlowInput, SavesWithinOneSecondAreEachAChange) {
+    const fs::path document = folder / "d.psd";
+    test::writeFile(document, "version 1");
+    auto input = photoshopInput({document});
+    auto previous = input->snapshotWithChangesSinceSnapshot(nullptr);
+    auto expectChange = [&](const char* what) {
+        input->detectInput();
+        auto next = input->snapshotWithChangesSinceSnapshot(previous.get());
+        EXPECT_TRUE(next->hasChangedSinceSnapshot(previous.get())) << what;
+        EXPECT_EQ(next->changedInputItems().size(), 1u) << what;
+        previous = next;
+    };
+    test::writeFile(document, "version 2");  // the same size, in place
+    expectChange("rewritten in place");
+    test::writeFile(document, "");
+    expectChange("emptied");
+    test::writeFile(document, "version 3");
+    expectChange("written again after it was empty");
+    const fs::path saving = folder / "d.psd.saving";
+    test::writeFile(saving, "version 4");
+    fs::rename(saving, document);
+    expectChange("saved by rename");
+}
+
+TEST_F(FlowInput, ALinkedDocumentChangesWithItsTargetAndItsLink) {
+    const fs::path first = folder / "first.psd", second = folder / "second.psd",
+                   link = folder / "linked.psd";
+    test::writeFile(first, "first");
+    test::writeFile(second, "second");
+    fs::create_symlink(first, link);
+    const auto linked = QFModificationToken::forPath(link.string());
+    ASSERT_TRUE(linked.item && linked.linkTarget);
+    EXPECT_EQ(linked.linkTarget, QFFileStamp::atPath(first.string()));
+    EXPECT_FALSE(QFModificationToken::forPath(first.string()).linkTarget);
+
+    test::writeFile(first, "first, saved again");
+    const auto saved = QFModificationToken::forPath(link.string());
+    EXPECT_NE(saved, linked);
+    EXPECT_EQ(saved.item, linked.item);  // the link itself is as it was
+
+    fs::remove(link);
+    fs::create_symlink(second, link);
+    const auto switched = QFModificationToken::forPath(link.string());
+    EXPECT_NE(switched, saved);
+    EXPECT_EQ(switched.linkTarget, QFFileStamp::atPath(second.string()));
+
+    fs::remove(second);
+    const auto dangling = QFModificationToken::forPath(link.string());
+    EXPECT_TRUE(dangling.item);
+    EXPECT_FALSE(dangling.linkTarget);
+    EXPECT_NE(dangling, QFModificationToken{});  // the link is still there
+    EXPECT_EQ(QFModificationToken::forPath((folder / "missing.psd").string()),
+              QFModificationToken{});
 }
 
 TEST_F(FlowInput, ArchiveKeepsTypesBookmarksAndPlainPaths) {
@@ -210,5 +263,6 @@ TEST_F(ConcurrentFlowInput, SavesDeletionsAndRecreationsAreEachSeenOnce) {
     ASSERT_TRUE(waitForReports(5));
     // Both changes are in the one snapshot that follows the second.
     auto latest = input->snapshotWithChangesSinceSnapshot(nullptr);
-    EXPECT_EQ(latest->URLToModificationTokenMap().at(document.string()), nextSecond - 2);
+    EXPECT_EQ(latest->URLToModificationTokenMap().at(document.string()).item->modification.tv_sec,
+              nextSecond - 2);
 }
