@@ -1,6 +1,8 @@
-// Files on disk: atomic writes, type identifiers and bookmarks.
+// Files on disk: opening for reading, atomic writes, type identifiers and
+// bookmarks.
 #include "platform/AtomicFile.h"
 #include "platform/Bookmark.h"
+#include "platform/FileDescriptor.h"
 #include "platform/TypeIdentifier.h"
 #include "support/TestSupport.h"
 
@@ -8,10 +10,14 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -35,6 +41,50 @@ std::vector<std::string> names(const fs::path& folder) {
 }
 
 }  // namespace
+
+// Only files and folders open for reading: a FIFO, a socket and a device
+// are refused, naming the path and what it is, and so are documents read
+// through them. The test holds the FIFO open for writing, so that an open
+// that waited for a writer would not wait here. A file opens for reads
+// that wait for their bytes as usual.
+TEST(FileDescriptor, OnlyFilesAndFoldersOpenForReading) {
+    test::TemporaryDirectory folder;
+    const fs::path file = folder / "a.psd", fifo = folder / "pipe.psd",
+                   socket = folder / "socket.psd", linked = folder / "linked.psd";
+    test::writeFile(file, "bytes");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const FileDescriptor writer(::open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    ASSERT_TRUE(writer.isOpen());
+    fs::create_symlink(fifo, linked);
+    const FileDescriptor listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socket.string().size(), sizeof(address.sun_path));
+    std::strcpy(address.sun_path, socket.c_str());
+    ASSERT_EQ(::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)),
+              0);
+
+    auto opened = FileDescriptor::openForReading(file);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(::fcntl(opened->get(), F_GETFL) & O_NONBLOCK, 0);
+    EXPECT_TRUE(FileDescriptor::openForReading(folder.path()));
+
+    const std::vector<std::pair<fs::path, std::string>> refused = {
+        {fifo, "a named pipe (FIFO)"},
+        {linked, "a named pipe (FIFO)"},
+        {socket, "a socket"},
+        {"/dev/null", "a character device"}};
+    for (const auto& [path, kind] : refused) {
+        const std::string expected = "NSPOSIXErrorDomain 22: open " + path.string() + ": Is " +
+                                     kind + ", not a file or folder";
+        auto opening = FileDescriptor::openForReading(path);
+        ASSERT_FALSE(opening) << path;
+        EXPECT_EQ(describe(opening.error()), expected);
+        auto reading = Data::readFile(path);
+        ASSERT_FALSE(reading) << path;
+        EXPECT_EQ(describe(reading.error()), expected);
+    }
+}
 
 TEST(AtomicFile, ReplacesContentsKeepsPermissionsAndLeavesNoTemporaryFile) {
     test::TemporaryDirectory folder;
