@@ -8,12 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -187,6 +189,93 @@ TEST(AtomicFile, ConcurrentWritersOfOneTargetLeaveOneWholeContents) {
     EXPECT_EQ(failures, 0);
     EXPECT_NE(std::find(texts.begin(), texts.end(), contents(target)), texts.end());
     EXPECT_EQ(names(folder.path()), std::vector<std::string>{"defaults.json"});
+}
+
+namespace {
+
+// Where a writer stopped half way tells that it got there.
+int halfWaySignal = -1;
+
+// Starts a process that writes `target` atomically and stops half way
+// through (its file size limit lies there), holding its temporary file,
+// until it is killed; returns once it is there.
+pid_t startWriterStoppedHalfWay(const fs::path& target) {
+    int ends[2];
+    if (::pipe(ends) != 0) return -1;
+    const std::vector<uint8_t> bytes(1 << 20, 'N');
+    const pid_t child = fork();
+    if (child == 0) {
+        ::close(ends[0]);
+        halfWaySignal = ends[1];
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = bytes.size() / 4;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, [](int) {
+            (void)!::write(halfWaySignal, "!", 1);
+            for (;;)
+                ::pause();
+        });
+        (void)writeFileAtomically(target.string(), bytes);
+        _exit(1);
+    }
+    ::close(ends[1]);
+    char got = 0;
+    const bool halfWay = child > 0 && ::read(ends[0], &got, 1) == 1;
+    ::close(ends[0]);
+    return halfWay ? child : -1;
+}
+
+void killAndReap(pid_t writer) {
+    ::kill(writer, SIGKILL);
+    ::waitpid(writer, nullptr, 0);
+}
+
+}  // namespace
+
+// The temporary files that writers killed half way left in a folder go,
+// whatever their targets. A writer still at work keeps its own, whether it
+// is another process stopped half way through its write or this one
+// holding its file's lock; and what only looks like a temporary file stays.
+TEST(AtomicFile, AbandonedTemporaryFilesOfAFolderGoAndLiveWritersKeepTheirs) {
+    test::TemporaryDirectory folder;
+    const pid_t killed = startWriterStoppedHalfWay(folder / "killed.png");
+    const pid_t stopped = startWriterStoppedHalfWay(folder / "stopped.png");
+    ASSERT_GT(killed, 0);
+    ASSERT_GT(stopped, 0);
+    killAndReap(killed);
+    const std::vector<std::string> others = {
+        ".held.png.tmp-00000000deadbeef",  // held below, as a writer holds it
+        ".short.png.tmp-0123",
+        ".upper.png.tmp-0123456789ABCDEF",
+        ".tmp-0123456789abcdef",
+        "shown.png.tmp-0123456789abcdef",
+        "user.png"};
+    for (const std::string& name : others)
+        test::writeFile(folder / name, "x");
+    const FileDescriptor held(::open((folder / others[0]).c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(held.get(), LOCK_EX | LOCK_NB), 0);
+    ASSERT_EQ(::mkfifo((folder / ".fifo.png.tmp-0123456789abcdef").c_str(), 0600), 0);
+    auto temporariesOf = [&](const std::string& target) {
+        return std::count_if(
+            fs::directory_iterator(folder.path()), fs::directory_iterator(),
+            [&](const fs::directory_entry& entry) {
+                return entry.path().filename().string().starts_with("." + target + ".tmp-");
+            });
+    };
+    ASSERT_EQ(temporariesOf("killed.png"), 1);
+    ASSERT_EQ(temporariesOf("stopped.png"), 1);
+
+    removeAbandonedTemporaryFiles(folder.path());
+    EXPECT_EQ(temporariesOf("killed.png"), 0);
+    EXPECT_EQ(temporariesOf("stopped.png"), 1);
+    EXPECT_EQ(names(folder.path()).size(), others.size() + 2)
+        << "the FIFO and the stopped writer's";
+
+    killAndReap(stopped);
+    removeAbandonedTemporaryFiles(folder.path());
+    EXPECT_EQ(temporariesOf("stopped.png"), 0);
+    EXPECT_EQ(names(folder.path()).size(), others.size() + 1);
 }
 
 TEST(TypeIdentifier, FoldersPhotoshopDocumentsAndOtherItems) {
