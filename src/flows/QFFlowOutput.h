@@ -25,10 +25,15 @@ public:
     std::vector<std::shared_ptr<QFFlowOutputItem>> items() const;
 
     // Writes every item atomically into the folder at `directoryPath`,
-    // creating the folders on the way and overwriting existing files. An
+    // creating the folders on the way and overwriting existing files. Each
+    // folder written into is first rid of the temporary files that writes
+    // killed half way left there (lf::removeAbandonedTemporaryFiles). An
     // item that cannot be written, or whose path would lead outside the
     // folder, is logged and skipped, the others are still written, and the
-    // answer is the error of the first such item.
+    // answer is the error of the first such item. An output folder that
+    // is a file, or cannot be made, fails the whole write before anything
+    // is written. The errors say in words what could not be saved, why,
+    // and name the output folder by its path.
     lf::Status writeOutputToDirectoryAtURL(const std::string& directoryPath) const;
 
 private:

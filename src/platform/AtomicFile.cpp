@@ -4,10 +4,12 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
+#include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,8 +17,9 @@
 namespace lf {
 namespace {
 
-// Every temporary file of a target is named after it, followed by 16
-// random hexadecimal digits.
+// Every temporary file of a target is named after it, hidden: "." NAME
+// ".tmp-" and 16 random hexadecimal digits.
+constexpr std::string_view kTemporaryMarker = ".tmp-";
 constexpr size_t kTemporarySuffixLength = 16;
 
 std::string folderOf(const std::string& path) {
@@ -33,7 +36,7 @@ std::string nameOf(const std::string& path) {
 std::string temporaryPrefix(const std::string& path) {
     std::string prefix = ".";
     prefix += nameOf(path);
-    prefix += ".tmp-";
+    prefix += kTemporaryMarker;
     return prefix;
 }
 
@@ -44,24 +47,53 @@ bool isLinkedAs(int fd, const std::string& path) {
            named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
 }
 
+// Whether `name`, past its first `prefixLength` characters, is the random
+// part of a temporary file's name.
+bool endsInTemporarySuffix(std::string_view name, size_t prefixLength) {
+    if (name.size() != prefixLength + kTemporarySuffixLength) return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefixLength), name.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+// Whether `name` is that of a temporary file of any target.
+bool isTemporaryName(std::string_view name) {
+    if (name.size() < 2 + kTemporaryMarker.size() + kTemporarySuffixLength ||
+        !name.starts_with('.'))
+        return false;
+    const size_t prefixLength = name.size() - kTemporarySuffixLength;
+    return name.substr(0, prefixLength).ends_with(kTemporaryMarker) &&
+           endsInTemporarySuffix(name, prefixLength);
+}
+
 // A writer holds an exclusive lock on its temporary file from its creation
 // until after the rename, and the kernel drops the lock when the writer
-// dies. A temporary file of the target that can be locked, and still has
-// its name, was therefore left by a writer that was killed or crashed half
-// way: its bytes are of no use, and left alone such files would pile up
-// beside the user's files.
+// dies. A temporary file that can be locked, and still has its name, was
+// therefore left by a writer that was killed or crashed half way: its
+// bytes are of no use, and left alone such files would pile up beside the
+// user's files. Opened without waiting, and only a plain file is removed:
+// whatever else bears such a name is not ours.
+void removeIfAbandoned(const std::string& temporary) {
+    FileDescriptor file(
+        ::open(temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat info {};
+    if (!file.isOpen() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) return;
+    if (isLinkedAs(file.get(), temporary)) ::unlink(temporary.c_str());
+}
+
+// Every abandoned temporary file of `folder` whose name `isTemporary` takes.
+template <typename NamePredicate>
+void removeAbandonedTemporaries(const std::string& folder, const NamePredicate& isTemporary) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        if (isTemporary(entry.path().filename().string())) removeIfAbandoned(entry.path());
+}
+
 void removeTemporariesOfDeadWriters(const std::string& path) {
     const std::string prefix = temporaryPrefix(path);
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folderOf(path), error)) {
-        const std::string name = entry.path().filename();
-        if (!name.starts_with(prefix) || name.size() != prefix.size() + kTemporarySuffixLength)
-            continue;
-        const std::string temporary = entry.path();
-        FileDescriptor file(::open(temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-        if (!file.isOpen() || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0) continue;
-        if (isLinkedAs(file.get(), temporary)) ::unlink(temporary.c_str());
-    }
+    removeAbandonedTemporaries(folderOf(path), [&](const std::string& name) {
+        return name.starts_with(prefix) && endsInTemporarySuffix(name, prefix.size());
+    });
 }
 
 // A hidden file beside the target, created exclusively with 0666 so that
@@ -124,6 +156,10 @@ Status writeAndReplace(const std::string& path, const std::string& temporary,
 }
 
 }  // namespace
+
+void removeAbandonedTemporaryFiles(const std::string& folder) {
+    removeAbandonedTemporaries(folder, isTemporaryName);
+}
 
 Status writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes) {
     removeTemporariesOfDeadWriters(path);

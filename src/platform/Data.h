@@ -26,7 +26,8 @@ public:
 
     // The whole file, read with positioned reads and the page cache released
     // behind the reads, so that reading a large document does not evict the
-    // rest of the system's cache.
+    // rest of the system's cache. Anything but a regular file is refused,
+    // without waiting on it (see FileDescriptor::openForReading).
     static Result<Data> readFile(const std::string& path);
 
     const uint8_t* bytes() const { return storage_ ? storage_.get() + offset_ : nullptr; }

@@ -1,5 +1,7 @@
 #include "platform/FileDescriptor.h"
 
+#include <fmt/format.h>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,13 +27,49 @@ int FileDescriptor::release() {
     return fd;
 }
 
+namespace {
+
+bool isFileOrFolder(mode_t mode) {
+    return S_ISREG(mode) || S_ISDIR(mode);
+}
+
+// The refusal of what openForReading does not open, in words a user knows.
+Error notAFileOrFolder(const std::string& path, mode_t mode) {
+    const char* kind = S_ISFIFO(mode)   ? "a named pipe (FIFO)"
+                       : S_ISSOCK(mode) ? "a socket"
+                       : S_ISCHR(mode)  ? "a character device"
+                       : S_ISBLK(mode)  ? "a block device"
+                                        : "of an unknown kind";
+    return Error(kPOSIXErrorDomain, EINVAL,
+                 {{kLocalizedDescriptionKey,
+                   fmt::format("open {}: Is {}, not a file or folder", path, kind)}});
+}
+
+}  // namespace
+
 Result<FileDescriptor> FileDescriptor::openForReading(const std::string& path) {
+    // Looked at first, so that what is refused is not even opened: an open
+    // of a FIFO for reading, waiting or not, lets a writer that waits on it
+    // go on to write into nothing.
+    struct stat named {};
+    if (::stat(path.c_str(), &named) == 0 && !isFileOrFolder(named.st_mode))
+        return notAFileOrFolder(path, named.st_mode);
+    // Without waiting all the same, for a path that became a FIFO since.
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return Error::posix(errno, "open " + path);
-    return FileDescriptor(fd);
+    FileDescriptor file(fd);
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0) return Error::posix(errno, "stat " + path);
+    if (!isFileOrFolder(opened.st_mode)) return notAFileOrFolder(path, opened.st_mode);
+    // Reads wait for their bytes as usual (a file under a lock would
+    // otherwise answer EAGAIN).
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return Error::posix(errno, "open " + path);
+    return file;
 }
 
 Result<uint64_t> FileDescriptor::size() const {
@@ -40,7 +78,8 @@ Result<uint64_t> FileDescriptor::size() const {
     return static_cast<uint64_t>(info.st_size);
 }
 
-Result<size_t> FileDescriptor::readUncached(void* destination, size_t length, uint64_t offset) const {
+Result<size_t> FileDescriptor::readUncached(void* destination, size_t length,
+                                            uint64_t offset) const {
     auto* out = static_cast<uint8_t*>(destination);
     size_t done = 0;
     while (done < length) {
@@ -52,7 +91,9 @@ Result<size_t> FileDescriptor::readUncached(void* destination, size_t length, ui
         if (n == 0) break;
         done += static_cast<size_t>(n);
     }
-    if (done > 0) ::posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(done), POSIX_FADV_DONTNEED);
+    if (done > 0)
+        ::posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(done),
+                        POSIX_FADV_DONTNEED);
     return done;
 }
 

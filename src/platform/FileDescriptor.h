@@ -20,6 +20,11 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor();
 
+    // Opens `path` for reading, a link followed, without ever waiting:
+    // only a regular file or a folder opens. Anything else (a FIFO, a
+    // socket, a device) is refused with a POSIX error naming the path and
+    // what it is: it holds no bytes to read at positions, and opening a
+    // FIFO for reading waits until a writer comes, which may be never.
     static Result<FileDescriptor> openForReading(const std::string& path);
 
     int get() const { return fd_; }

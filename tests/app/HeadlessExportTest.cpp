@@ -189,3 +189,30 @@ TEST_F(HeadlessExport, BadArgumentsShowTheUsage) {
     EXPECT_NE(outcome.err.find("is not a Photoshop document"), std::string::npos);
     EXPECT_FALSE(fs::exists(scratch / "out"));
 }
+
+// A full disk: the export runs in a mount namespace of its own, into a
+// small file system there (a tmpfs) that is full; its error names the
+// output and the output folder and gives the reason, and nothing of the
+// output is left there. Skipped where no user and mount namespaces can be
+// made.
+TEST_F(HeadlessExport, AFullDiskNamesTheOutputFolder) {
+    if (test::runCommand("unshare -Urm true").first != 0)
+        GTEST_SKIP() << "no user and mount namespaces here to mount a small file system in";
+    const fs::path disk = scratch / "disk", out = disk / "out";
+    fs::create_directory(disk);
+    const std::string script =
+        "mount -t tmpfs -o size=64k tmpfs " + quoted(disk.string()) + " && (cat /dev/zero > " +
+        quoted((disk / "filler").string()) +
+        ") 2>/dev/null; XDG_CONFIG_HOME=" + quoted((scratch / "config").string()) + " " +
+        quoted(LF_LAYERFLOW_PATH) + " " +
+        quoted(test::sharedFile("psd-tagged/01-plain.psd").string()) + " --save-to " +
+        quoted(out.string()) + "; echo \"status $?\"; ls -A " + quoted(out.string());
+    const auto [status, output] = test::runCommand("unshare -Urm sh -c " + quoted(script));
+    EXPECT_EQ(status, 0) << output;
+    const std::string error =
+        "layerflow: NSPOSIXErrorDomain 28: “pixel.png” cannot be saved in the "
+        "output folder “" +
+        out.string() + "”: No space left on device\n";
+    // Its status follows, and no file: the folder is empty.
+    EXPECT_TRUE(output.ends_with(error + "status 1\n")) << output;
+}

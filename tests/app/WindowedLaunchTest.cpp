@@ -223,4 +223,53 @@ TEST(WindowedLaunch, PathsThatCannotBeOpenedAreRefusedBeforeTheHandOver) {
     EXPECT_TRUE(launches.isRunning(first));
 }
 
+// With no application running, a launch given only paths that cannot be
+// opened names them, ends with status 1 and opens no window: it never
+// becomes the application, which would run on (and be ended by run()'s
+// watchdog, status 124) and listen.
+TEST(WindowedLaunch, WithoutARunningApplicationOnlyRefusedPathsOpenNothing) {
+    Launches launches;
+    const std::string missing = launches.scratch() / "missing.psd",
+                      dangling = launches.scratch() / "dangling.psd";
+    fs::create_symlink(launches.scratch() / "nowhere.psd", dangling);
+
+    std::string err;
+    EXPECT_EQ(launches.run({missing, dangling}, &err), 1);
+    EXPECT_EQ(err, "layerflow: NSPOSIXErrorDomain 2: open " + missing +
+                       ": No such file or directory\n"
+                       "layerflow: NSPOSIXErrorDomain 2: open " +
+                       dangling + ": No such file or directory\n");
+    EXPECT_FALSE(fs::exists(launches.socket()));
+    fs::path lock = launches.socket();
+    lock += ".lock";
+    EXPECT_FALSE(fs::exists(lock));
+}
+
+// A FIFO named like a document, with no writer, is refused with the
+// headless road's line without waiting for one: by a launch without and
+// with a running application, and on the headless road; status 1. A launch
+// that waited would be ended by run()'s watchdog (status 124).
+TEST(WindowedLaunch, AFIFOIsRefusedWithoutWaitingForAWriter) {
+    Launches launches;
+    const std::string fifo = launches.scratch() / "pipe.psd";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string refusal = "layerflow: NSPOSIXErrorDomain 22: open " + fifo +
+                                ": Is a named pipe (FIFO), not a file or folder\n";
+    const fs::path out = launches.scratch() / "out";
+
+    std::string err;
+    EXPECT_EQ(launches.run({fifo}, &err), 1);
+    EXPECT_EQ(err, refusal);
+    EXPECT_FALSE(fs::exists(launches.socket()));
+    EXPECT_EQ(launches.run({fifo, "--save-to", out.string()}, &err), 1);
+    EXPECT_EQ(err, refusal);
+    EXPECT_FALSE(fs::exists(out));
+
+    const pid_t first = launches.start({});
+    ASSERT_TRUE(launches.waitUntilListening(first));
+    EXPECT_EQ(launches.run({fifo}, &err), 1);
+    EXPECT_EQ(err, refusal);
+    EXPECT_TRUE(launches.isRunning(first));
+}
+
 }  // namespace

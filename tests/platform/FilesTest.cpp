@@ -1,17 +1,25 @@
-// Files on disk: atomic writes, type identifiers and bookmarks.
+// Files on disk: opening for reading, atomic writes, type identifiers and
+// bookmarks.
 #include "platform/AtomicFile.h"
 #include "platform/Bookmark.h"
+#include "platform/FileDescriptor.h"
 #include "platform/TypeIdentifier.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -35,6 +43,50 @@ std::vector<std::string> names(const fs::path& folder) {
 }
 
 }  // namespace
+
+// Only files and folders open for reading: a FIFO, a socket and a device
+// are refused, naming the path and what it is, and so are documents read
+// through them. The test holds the FIFO open for writing, so that an open
+// that waited for a writer would not wait here. A file opens for reads
+// that wait for their bytes as usual.
+TEST(FileDescriptor, OnlyFilesAndFoldersOpenForReading) {
+    test::TemporaryDirectory folder;
+    const fs::path file = folder / "a.psd", fifo = folder / "pipe.psd",
+                   socket = folder / "socket.psd", linked = folder / "linked.psd";
+    test::writeFile(file, "bytes");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const FileDescriptor writer(::open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    ASSERT_TRUE(writer.isOpen());
+    fs::create_symlink(fifo, linked);
+    const FileDescriptor listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socket.string().size(), sizeof(address.sun_path));
+    std::strcpy(address.sun_path, socket.c_str());
+    ASSERT_EQ(::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)),
+              0);
+
+    auto opened = FileDescriptor::openForReading(file);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(::fcntl(opened->get(), F_GETFL) & O_NONBLOCK, 0);
+    EXPECT_TRUE(FileDescriptor::openForReading(folder.path()));
+
+    const std::vector<std::pair<fs::path, std::string>> refused = {
+        {fifo, "a named pipe (FIFO)"},
+        {linked, "a named pipe (FIFO)"},
+        {socket, "a socket"},
+        {"/dev/null", "a character device"}};
+    for (const auto& [path, kind] : refused) {
+        const std::string expected = "NSPOSIXErrorDomain 22: open " + path.string() + ": Is " +
+                                     kind + ", not a file or folder";
+        auto opening = FileDescriptor::openForReading(path);
+        ASSERT_FALSE(opening) << path;
+        EXPECT_EQ(describe(opening.error()), expected);
+        auto reading = Data::readFile(path);
+        ASSERT_FALSE(reading) << path;
+        EXPECT_EQ(describe(reading.error()), expected);
+    }
+}
 
 TEST(AtomicFile, ReplacesContentsKeepsPermissionsAndLeavesNoTemporaryFile) {
     test::TemporaryDirectory folder;
@@ -137,6 +189,93 @@ TEST(AtomicFile, ConcurrentWritersOfOneTargetLeaveOneWholeContents) {
     EXPECT_EQ(failures, 0);
     EXPECT_NE(std::find(texts.begin(), texts.end(), contents(target)), texts.end());
     EXPECT_EQ(names(folder.path()), std::vector<std::string>{"defaults.json"});
+}
+
+namespace {
+
+// Where a writer stopped half way tells that it got there.
+int halfWaySignal = -1;
+
+// Starts a process that writes `target` atomically and stops half way
+// through (its file size limit lies there), holding its temporary file,
+// until it is killed; returns once it is there.
+pid_t startWriterStoppedHalfWay(const fs::path& target) {
+    int ends[2];
+    if (::pipe(ends) != 0) return -1;
+    const std::vector<uint8_t> bytes(1 << 20, 'N');
+    const pid_t child = fork();
+    if (child == 0) {
+        ::close(ends[0]);
+        halfWaySignal = ends[1];
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = bytes.size() / 4;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, [](int) {
+            (void)!::write(halfWaySignal, "!", 1);
+            for (;;)
+                ::pause();
+        });
+        (void)writeFileAtomically(target.string(), bytes);
+        _exit(1);
+    }
+    ::close(ends[1]);
+    char got = 0;
+    const bool halfWay = child > 0 && ::read(ends[0], &got, 1) == 1;
+    ::close(ends[0]);
+    return halfWay ? child : -1;
+}
+
+void killAndReap(pid_t writer) {
+    ::kill(writer, SIGKILL);
+    ::waitpid(writer, nullptr, 0);
+}
+
+}  // namespace
+
+// The temporary files that writers killed half way left in a folder go,
+// whatever their targets. A writer still at work keeps its own, whether it
+// is another process stopped half way through its write or this one
+// holding its file's lock; and what only looks like a temporary file stays.
+TEST(AtomicFile, AbandonedTemporaryFilesOfAFolderGoAndLiveWritersKeepTheirs) {
+    test::TemporaryDirectory folder;
+    const pid_t killed = startWriterStoppedHalfWay(folder / "killed.png");
+    const pid_t stopped = startWriterStoppedHalfWay(folder / "stopped.png");
+    ASSERT_GT(killed, 0);
+    ASSERT_GT(stopped, 0);
+    killAndReap(killed);
+    const std::vector<std::string> others = {
+        ".held.png.tmp-00000000deadbeef",  // held below, as a writer holds it
+        ".short.png.tmp-0123",
+        ".upper.png.tmp-0123456789ABCDEF",
+        ".tmp-0123456789abcdef",
+        "shown.png.tmp-0123456789abcdef",
+        "user.png"};
+    for (const std::string& name : others)
+        test::writeFile(folder / name, "x");
+    const FileDescriptor held(::open((folder / others[0]).c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(held.get(), LOCK_EX | LOCK_NB), 0);
+    ASSERT_EQ(::mkfifo((folder / ".fifo.png.tmp-0123456789abcdef").c_str(), 0600), 0);
+    auto temporariesOf = [&](const std::string& target) {
+        return std::count_if(
+            fs::directory_iterator(folder.path()), fs::directory_iterator(),
+            [&](const fs::directory_entry& entry) {
+                return entry.path().filename().string().starts_with("." + target + ".tmp-");
+            });
+    };
+    ASSERT_EQ(temporariesOf("killed.png"), 1);
+    ASSERT_EQ(temporariesOf("stopped.png"), 1);
+
+    removeAbandonedTemporaryFiles(folder.path());
+    EXPECT_EQ(temporariesOf("killed.png"), 0);
+    EXPECT_EQ(temporariesOf("stopped.png"), 1);
+    EXPECT_EQ(names(folder.path()).size(), others.size() + 2)
+        << "the FIFO and the stopped writer's";
+
+    killAndReap(stopped);
+    removeAbandonedTemporaryFiles(folder.path());
+    EXPECT_EQ(temporariesOf("stopped.png"), 0);
+    EXPECT_EQ(names(folder.path()).size(), others.size() + 1);
 }
 
 TEST(TypeIdentifier, FoldersPhotoshopDocumentsAndOtherItems) {

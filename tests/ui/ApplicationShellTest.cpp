@@ -10,13 +10,14 @@
 #include "support/TestSupport.h"
 #include "ui/shell/QFApplicationMenu.h"
 #include "ui/shell/QFPreferencesPanel.h"
-#include "ui/window/QFResources.h"
 #include "ui/shell/QFStatusItem.h"
+#include "ui/window/QFResources.h"
 #include "ui/window/QFWindowLabel.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -206,6 +207,27 @@ TEST_F(ApplicationShell, ThePreferencesPanelHasAFrameAndClosesOnEscape) {
     ASSERT_TRUE(panel.isVisible());
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(panel.showPhotoshopIntegrationCheckbox(), &escape);
+    EXPECT_FALSE(panel.isVisible());
+}
+
+// Close Window (Ctrl+W), typed into the panel as the user types it (through
+// the shortcuts), closes it as Escape does; a W alone or with Shift does not.
+TEST_F(ApplicationShell, ThePreferencesPanelClosesOnCloseWindow) {
+    app.delegate.showPreferences();
+    QFPreferencesPanel& panel = *app.delegate.preferencesWindow();
+    ASSERT_TRUE(panel.isVisible());
+    QCheckBox& box = *panel.showPhotoshopIntegrationCheckbox();
+    panel.activateWindow();
+    box.setFocus();
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
+        QCoreApplication::processEvents();
+        return QApplication::activeWindow() == &panel && box.hasFocus();
+    }));
+
+    QTest::keyClick(&box, Qt::Key_W);
+    QTest::keyClick(&box, Qt::Key_W, Qt::ShiftModifier);
+    EXPECT_TRUE(panel.isVisible());
+    QTest::keyClick(&box, Qt::Key_W, Qt::ControlModifier);
     EXPECT_FALSE(panel.isVisible());
 }
 

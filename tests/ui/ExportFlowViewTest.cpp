@@ -8,8 +8,11 @@
 #include "flows/QFExportFlowError.h"
 #include "flows/QFFlowManager.h"
 #include "platform/Data.h"
+#include "support/TestSupport.h"
+#include "ui/iconview/QFExportDisplayItem.h"
 #include "ui/iconview/QFExportFlowController.h"
 #include "ui/iconview/QFIconView.h"
+#include "ui/iconview/QFPreviewPanel.h"
 #include "ui/widgets/QFPlaceholderView.h"
 #include "ui/window/QFResources.h"
 #include "ui/window/QFWindow.h"
@@ -249,4 +252,68 @@ TEST_F(ExportFlowView, DraggedOutFilesGoWithTheFlow) {
     controller->cancelFlow();
     EXPECT_EQ(windowHost->reasons, std::vector<QFFlowCloseReason>{QFFlowCloseReasonCancelled});
     EXPECT_FALSE(fs::exists(base));
+}
+
+// The open preview follows its output as the document is replaced: by one
+// whose output of the same name shows another picture (the preview shows
+// it), then by one without that output (the preview closes). A preview
+// open when a run fails, which empties the output, closes too.
+TEST_F(ExportFlowView, ThePreviewFollowsItsOutput) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    time_t second = 5'000'000;
+    auto documentLike = [](const std::string& name) {
+        const auto bytes = lf::Data::readFile(lf::test::sharedFile("psd-tagged/" + name));
+        return bytes ? std::string(bytes->stringView()) : std::string();
+    };
+    auto replaceDocument = [&](const std::string& bytes) {
+        writeDocument("d.psd", bytes, ++second);
+        rerun();
+        ASSERT_TRUE(waitFor([&] { return !controller->isRunning(); }));
+        lf::MainQueue::shared()->drain();
+    };
+    // Previews the output `name`, which the view must show.
+    auto preview = [&](const QString& name) -> QFPreviewPanel* {
+        QFIconView& view = *controller->iconView();
+        for (size_t i = 0; i < view.items().size(); ++i)
+            if (view.items()[i]->label() == name) view.setSelectedIndexes({i});
+        EXPECT_EQ(view.selectedIndexes().size(), 1u) << name.toStdString();
+        view.quickLookPreviewItems();
+        return view.previewPanel();
+    };
+    // The picture of the output `name` of the last run.
+    auto outputPicture = [&](const QString& name) {
+        for (const auto& item : controller->iconView()->items())
+            if (item->label() == name)
+                return QImage::fromData(dynamic_cast<QFExportDisplayItem&>(*item).data().span())
+                    .convertToFormat(QImage::Format_ARGB32);
+        return QImage();
+    };
+    auto shown = [](const QFPreviewPanel& panel) {
+        return panel.currentImage().convertToFormat(QImage::Format_ARGB32);
+    };
+
+    writeDocument("d.psd", documentLike("09-slices.psd"), second);
+    start(std::make_shared<QFExportFlow>(), {folder / "d.psd"});
+    ASSERT_TRUE(waitFor([&] { return showsOutputs(); }));
+    QFPreviewPanel* panel = preview("bg.png");
+    ASSERT_TRUE(panel && panel->isVisible());
+    const QImage first = shown(*panel);
+    EXPECT_EQ(first.size(), QSize(100, 200));
+
+    replaceDocument(documentLike("14-empty-layer.psd"));
+    ASSERT_TRUE(waitFor([&] { return showsOutputs(); }));
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->currentTitle(), "bg.png");
+    EXPECT_EQ(shown(*panel).size(), QSize(100, 150));
+    EXPECT_TRUE(shown(*panel) == outputPicture("bg.png")) << "the preview shows another picture";
+
+    replaceDocument(documentLike("01-plain.psd"));
+    ASSERT_TRUE(waitFor([&] { return showsOutputs(); }));
+    EXPECT_FALSE(panel->isVisible()) << "the preview stays open on an output that is gone";
+
+    panel = preview("pixel.png");
+    ASSERT_TRUE(panel && panel->isVisible());
+    replaceDocument("not a document");
+    ASSERT_TRUE(waitFor([&] { return showsError(); }));
+    EXPECT_FALSE(panel->isVisible());
 }

@@ -30,6 +30,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -308,6 +309,35 @@ TEST_F(RecentsPopoverTest, TheStatusLineSaysWhenTheLastRunFailed) {
     runAndWait();
     EXPECT_FALSE(flow->lastRunError());
     EXPECT_TRUE(statusOf(row).startsWith("Just now")) << statusOf(row).toStdString();
+}
+
+// A failure longer than the row is cut short in its status line; the row's
+// tooltip, shown where the pointer rests on the line (and while the line
+// shows a hint instead), holds the whole text.
+TEST_F(RecentsPopoverTest, TheRowsTooltipHoldsAFailureCutShort) {
+    auto flow = makeFlow("A document whose name does not fit into the row", QFFlowBehaviorNone);
+    showPopover();
+    QFRecentRowView& row = *rowAt(0);
+    row.repeatButton()->click();
+    ASSERT_TRUE(
+        lf::MainQueue::shared()->runUntil([&] { return flow->status() == QFFlowStatusIdle; }, 20s));
+    ASSERT_TRUE(flow->lastRunError());
+    const QString failure =
+        QString::fromStdString("Failed: " + flow->lastRunError()->localizedDescription());
+    QFPopoverLabel& line = *row.statusLabel();
+    ASSERT_EQ(line.text(), failure);
+    EXPECT_GT(line.textSize().width(), line.textRectInBounds(QRectF(line.rect())).width())
+        << "the failure fits: the test shows nothing";
+
+    const QPoint onTheLine = line.rect().center();
+    QHelpEvent help(QEvent::ToolTip, onTheLine, line.mapToGlobal(onTheLine));
+    QApplication::sendEvent(&line, &help);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), failure);
+    QToolTip::hideText();
+    row.mouseEntered();
+    EXPECT_NE(line.text(), failure);  // the hint
+    EXPECT_EQ(row.toolTip(), failure);
 }
 
 // A notify flow whose input changed shows the dot before a grey repeat

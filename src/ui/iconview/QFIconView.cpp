@@ -188,6 +188,7 @@ void QFIconView::setItems(std::vector<std::shared_ptr<QFIconViewItem>> items) {
     sizeToFitItems();
     updateOutputItemLayout();
     updateLayersForWindowAppearanceChange();
+    previewPanelFollowsItems();
 }
 
 void QFIconView::reloadItem(const QFIconViewItem& item) {
@@ -384,6 +385,9 @@ void QFIconView::setMode(int32_t mode, bool, std::function<void()> completionHan
         if (completionHandler) completionHandler();
         return;
     }
+    // Away from the outputs (a run failed and emptied them), nothing is left
+    // to preview.
+    if (mode != ModeOutput && previewPanel_) previewPanel_->hide();
     const int32_t startMode = currentAnimation_ ? currentAnimation_->endMode() : mode_;
     std::shared_ptr<QFIconViewAnimation> animation =
         QFIconViewAnimation::animationWithStartMode(startMode, mode, context_);

@@ -20,9 +20,11 @@
 // rubber band (with Shift or Ctrl toggling what it covers), the keys move
 // and extend it (see interpretKeyEvent), and a drag of selected items
 // further than 4 points carries their files out of the window. Copy puts
-// their files on the clipboard; Space shows them in the preview panel. In
-// modes 0 and 1 a press goes on to the window, which moves; while an
-// animation runs or waits, the mouse does nothing.
+// their files on the clipboard; Space shows them in the preview panel,
+// which follows their outputs: it shows their new pictures when the items
+// are set anew, and closes once none of them is left or the view leaves
+// mode 2. In modes 0 and 1 a press goes on to the window, which moves;
+// while an animation runs or waits, the mouse does nothing.
 //
 // Tiles are reused by item identity: setting items keeps the tiles (and
 // selection) of the items given again.
@@ -81,6 +83,8 @@ public:
     void setDelegate(QFIconViewDelegate* delegate) { delegate_ = delegate; }
 
     const std::vector<std::shared_ptr<QFIconViewItem>>& items() const { return items_; }
+    // An open preview panel follows: it shows the new pictures of the
+    // selected items given again, and closes when none of them is.
     void setItems(std::vector<std::shared_ptr<QFIconViewItem>> items);
     // Shows the item's picture anew.
     void reloadItem(const QFIconViewItem& item);
@@ -191,6 +195,8 @@ private:
     void moveHostLayerBack();
     void updateOverlayFrame();
     void reloadPreviewPanel();
+    // After the items were set anew: see setItems.
+    void previewPanelFollowsItems();
     // The files of the selected items, from the delegate.
     std::vector<QUrl> pasteboardURLsOfSelection();
 

@@ -273,6 +273,16 @@ void QFIconView::quickLookPreviewItems() {
     previewPanel_->activateWindow();
 }
 
+void QFIconView::previewPanelFollowsItems() {
+    if (!previewPanel_ || !previewPanel_->isVisible()) return;
+    // The tiles kept their selection: the outputs previewed that are still
+    // produced show their new pictures; with none of them left it closes.
+    if (selectedIndexes().empty())
+        previewPanel_->hide();
+    else
+        reloadPreviewPanel();
+}
+
 void QFIconView::reloadPreviewPanel() {
     std::vector<QFPreviewPanel::Item> items;
     for (const auto& layer : outputItemLayers_) {

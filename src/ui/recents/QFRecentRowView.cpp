@@ -6,11 +6,11 @@
 #include "kit/gui/OMDeviceLayer.h"
 #include "kit/gui/OMDeviceSpace.h"
 #include "kit/gui/OMDrawing.h"
-#include "ui/window/QFAlignmentRect.h"
 #include "ui/popovers/QFPopoverLabel.h"
 #include "ui/recents/QFRecentFlowButton.h"
 #include "ui/recents/QFRecentIndicatorButton.h"
 #include "ui/recents/QFRecentsStyle.h"
+#include "ui/window/QFAlignmentRect.h"
 #include "ui/window/QFResources.h"
 
 #include <QMouseEvent>
@@ -109,10 +109,14 @@ void QFRecentRowView::updateStatusLabel() {
     const QFFlow* flow = representedFlow_.get();
     if (!flow) {
         statusLabel_->setText({});
+        setToolTip({});
         return;
     }
     if (flow->status() == QFFlowStatusIdle) lastClickedRunButton_ = nullptr;
     const QString status = QString::fromStdString(flow->localizedStatusDescription());
+    // The line is cut short at the row's width, or shows a hint: the whole
+    // status (a failure's full text) stays at hand.
+    setToolTip(status);
     QString text;
     if (flowButton_->isMouseInside()) {
         text = lastClickedRunButton_ == flowButton_

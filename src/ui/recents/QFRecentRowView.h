@@ -16,6 +16,8 @@
 //      behaviour (notifies, repeats, or repeat in the background);
 //   4. elsewhere on the row: the hint to double-click;
 //   5. otherwise the flow's status.
+// The line is cut short where the row ends; the row's tooltip holds the
+// flow's whole status.
 //
 // A right click or a Control-click opens the context menu: reveal the
 // inputs, reveal the output folder (only when the flow has one), remove

@@ -56,7 +56,8 @@ void QFPreferencesPanel::center() {
 }
 
 void QFPreferencesPanel::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    const bool escape = event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier;
+    if (escape || event->matches(QKeySequence::Close)) {
         close();
         return;
     }

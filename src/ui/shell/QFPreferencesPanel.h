@@ -6,8 +6,8 @@
 //
 // The panel wears the chrome of the flow windows (QFWindow): the textured
 // title bar with its title and the close button; a panel neither
-// miniaturises nor zooms, so those buttons stay disabled. Escape closes
-// it, as the close button does.
+// miniaturises nor zooms, so those buttons stay disabled. Escape and Close
+// Window (Ctrl+W) close it, as the close button does.
 //
 // Threads: main thread only.
 
