@@ -1,11 +1,14 @@
-// Files on disk: atomic writes, type identifiers and bookmarks.
+// Files on disk: atomic writes, type identifiers, the routes paths take and
+// bookmarks.
 #include "platform/AtomicFile.h"
 #include "platform/Bookmark.h"
+#include "platform/PathRoute.h"
 #include "platform/TypeIdentifier.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <filesystem>
@@ -157,6 +160,99 @@ TEST(TypeIdentifier, FoldersPhotoshopDocumentsAndOtherItems) {
     };
     for (const auto& [name, type] : cases)
         EXPECT_EQ(typeIdentifierForPath((folder / name).string()), type) << name;
+}
+
+TEST(TypeIdentifier, ANamedLinkIsTypedByWhatItLeadsTo) {
+    test::TemporaryDirectory folder;
+    fs::create_directory(folder / "assets");
+    test::writeFile(folder / "a.psd", "x");
+    test::writeFile(folder / "notes.txt", "x");
+    const std::pair<const char*, const char*> links[] = {
+        {"link.psd", "a.psd"},      {"chain.psd", "link.psd"}, {"folder.psd", "assets"},
+        {"notes.psd", "notes.txt"}, {"doc.txt", "a.psd"},      {"dangling.psd", "missing.psd"},
+    };
+    for (const auto& [name, target] : links)
+        fs::create_symlink(target, folder / name);
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"a.psd", kTypePhotoshopImage},     {"link.psd", kTypePhotoshopImage},
+        {"chain.psd", kTypePhotoshopImage}, {"folder.psd", kTypeFolder},
+        {"notes.psd", kTypeData},           {"doc.txt", kTypePhotoshopImage},
+        {"dangling.psd", std::nullopt},     {"missing.psd", std::nullopt},
+    };
+    for (const auto& [name, type] : cases)
+        EXPECT_EQ(typeIdentifierForNamedPath((folder / name).string()), type) << name;
+}
+
+TEST(PathRoute, FollowsFoldersAndLinksAsTheKernelResolvesThem) {
+    test::TemporaryDirectory scratch;
+    const fs::path base = fs::canonical(scratch.path()), target = base / "targets" / "T.psd";
+    fs::create_directories(base / "a" / "b");
+    fs::create_directories(base / "targets");
+    test::writeFile(target, "x");
+    // A relative link climbs from its own folder; an absolute one goes
+    // through it.
+    fs::create_symlink("../../targets", base / "a" / "b" / "up");
+    fs::create_symlink(base / "a" / "b" / "up" / "T.psd", base / "a" / "L.psd");
+
+    std::vector<std::string> entered;
+    const auto trace = [&](const fs::path& path) {
+        entered.clear();
+        return PathRoute::trace(path.string(), [&](const std::string& folder, const ItemIdentity&) {
+            entered.push_back(folder);
+        });
+    };
+    const PathRoute route = trace(base / "a" / "L.psd");
+    ASSERT_TRUE(route.end);
+    EXPECT_EQ(route.end->path, target.string());
+    EXPECT_FALSE(route.endIsFolder);
+    EXPECT_TRUE(route.leadsTo(target.string()));
+    EXPECT_FALSE(route.leadsTo((base / "a" / "L.psd").string()));
+    for (const fs::path& step : {base, base / "a", base / "a" / "L.psd", base / "a" / "b",
+                                 base / "a" / "b" / "up", base / "targets"})
+        EXPECT_TRUE(route.passesThrough(step.string())) << step;
+    EXPECT_FALSE(route.passesThrough(target.string()));
+    // Folders are entered before anything in them is looked at: each one's
+    // parent was entered before it.
+    ASSERT_FALSE(entered.empty());
+    EXPECT_EQ(entered.front(), "/");
+    for (size_t i = 1; i < entered.size(); ++i) {
+        const std::string parent = parentPath(entered[i]);
+        EXPECT_NE(std::find(entered.begin(), entered.begin() + i, parent), entered.begin() + i)
+            << entered[i];
+    }
+    EXPECT_EQ(std::count(entered.begin(), entered.end(), (base / "targets").string()), 1);
+
+    // A link that ends in a folder leads into it.
+    const PathRoute folder = trace(base / "a" / "b" / "up");
+    ASSERT_TRUE(folder.end);
+    EXPECT_EQ(folder.end->path, (base / "targets").string());
+    EXPECT_TRUE(folder.endIsFolder);
+    EXPECT_TRUE(folder.leadsTo(target.string()));
+
+    // Resolution stops at a missing name, below a file and in a loop.
+    const PathRoute missing = trace(base / "gone" / "P" / "d.psd");
+    EXPECT_FALSE(missing.end);
+    EXPECT_EQ(missing.steps.back(), (PathRoute::Step{(base / "gone").string(), std::nullopt}));
+    const PathRoute belowFile = trace(target / "x.psd");
+    EXPECT_FALSE(belowFile.end);
+    EXPECT_EQ(belowFile.steps.back().path, target.string());
+    fs::create_symlink("loop.psd", base / "loop.psd");
+    const PathRoute loop = trace(base / "loop.psd");
+    EXPECT_FALSE(loop.end);
+
+    // The same items give the same route; a folder on the way made again,
+    // or the link switched, gives another.
+    EXPECT_EQ(trace(base / "a" / "L.psd"), route);
+    fs::rename(base / "targets", base / "targets.old");
+    fs::create_directories(base / "targets");
+    test::writeFile(target, "x");
+    const PathRoute remade = trace(base / "a" / "L.psd");
+    EXPECT_NE(remade, route);
+    ASSERT_TRUE(remade.end);
+    EXPECT_EQ(remade.end->path, target.string());
+    fs::remove(base / "a" / "L.psd");
+    fs::create_symlink(base / "targets.old" / "T.psd", base / "a" / "L.psd");
+    EXPECT_EQ(trace(base / "a" / "L.psd").end->path, (base / "targets.old" / "T.psd").string());
 }
 
 TEST(Bookmark, ResolvesWhileTheItemIsThereAndIsStaleOnceReplaced) {
