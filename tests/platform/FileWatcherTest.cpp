@@ -190,8 +190,10 @@ TEST_F(ConcurrentFileWatching, FollowsAPathWhoseFoldersAreMovedDeletedOrMadeAgai
         {"a folder two levels up moved away", [&] { fs::rename(top, folder / "t.old"); },
          folder / "t.old" / "P" / "d.psd"},
     };
-    for (const auto& [what, replace, wentTo] : replacements) {
-        EXPECT_TRUE(reportsChange(document, replace)) << what;
+    for (const Replacement& replacement : replacements) {
+        const std::string what = replacement.what;
+        const fs::path& wentTo = replacement.wentTo;
+        EXPECT_TRUE(reportsChange(document, replacement.replace)) << what;
         if (!wentTo.empty()) {
             EXPECT_TRUE(reportsNothing(document, [&] { test::writeFile(wentTo, "edited"); }))
                 << what;
