@@ -11,11 +11,11 @@
 // plug-in that takes the files; the window counts as taken from the
 // moment the files are handed over; a file given through a link that
 // leads to nothing or to no document is left out, its error shown in an
-// alert), carries the title-bar button of the
-// recents, which turns while any flow runs without a window, and asks
-// after the first save of a new flow whether it is to repeat
-// automatically. While it asks, the window takes no other flow: one handed
-// to the application meanwhile opens a window of its own.
+// alert), carries the title-bar button of the recents, which turns while
+// any flow runs without a window, and asks after the first save of a new
+// flow whether it is to repeat automatically. While it asks, the window
+// takes no other flow: one handed to the application meanwhile opens a
+// window of its own.
 //
 // A window controller belongs to its document (QFFlowDocument) and owns
 // its window; closing the window closes the document.
