@@ -3,7 +3,10 @@
 // QFFileObserver and tells it of every change, on the main thread. Saves
 // that write a new file and rename it over the old one, deletions, and a
 // file that appears again are all changes; a folder's changes include
-// everything below it.
+// everything below it. The path is followed, not the item it named once:
+// a folder on the way moved away, deleted or made again, a link on the way
+// or at the end switched, and a save of what a link leads to are changes
+// too (lf::FileWatcher).
 //
 // Made, registered, unregistered and destroyed on the main thread by its
 // observer, which owns it.

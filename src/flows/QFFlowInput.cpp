@@ -22,8 +22,9 @@ std::string normalisedPath(const std::string& path) {
     return normal;
 }
 
-// A folder given as input is walked even when it is given through a link;
-// links found inside are not followed.
+// A path given as input stands for what it leads to: a folder given
+// through a link is walked, a document given through one is that document.
+// Links found inside folders are not followed, and no document.
 bool isFolder(const std::string& path) {
     std::error_code error;
     return std::filesystem::is_directory(path, error);
@@ -189,8 +190,8 @@ void QFFlowInput::makeSnapshotForCurrentInput() {
 
     auto walk = [&](const std::string& url, const std::optional<std::string>& container) {
         if (!isFolder(url)) {
-            visitURL(url, container, inputTypes_, previous.get(), itemsByType, itemsByURL,
-                     tokensByURL);
+            visitURL(url, lf::typeIdentifierForNamedPath(url), container, inputTypes_,
+                     previous.get(), itemsByType, itemsByURL, tokensByURL);
             return;
         }
         std::error_code error;
@@ -198,8 +199,9 @@ void QFFlowInput::makeSnapshotForCurrentInput() {
                  it(url, std::filesystem::directory_options::skip_permission_denied, error),
              end;
              !error && it != end; it.increment(error)) {
-            visitURL(it->path().string(), container, inputTypes_, previous.get(), itemsByType,
-                     itemsByURL, tokensByURL);
+            const std::string path = it->path().string();
+            visitURL(path, lf::typeIdentifierForPath(path), container, inputTypes_, previous.get(),
+                     itemsByType, itemsByURL, tokensByURL);
         }
     };
     if (inputURLsWithSecurityScope_)
@@ -223,12 +225,12 @@ void QFFlowInput::makeSnapshotForCurrentInput() {
     });
 }
 
-void QFFlowInput::visitURL(const std::string& url, const std::optional<std::string>& container,
+void QFFlowInput::visitURL(const std::string& url, const std::optional<std::string>& type,
+                           const std::optional<std::string>& container,
                            const std::set<std::string>& types, const QFFlowInputSnapshot* previous,
                            QFFlowInputSnapshot::ItemsByType& itemsByType,
                            QFFlowInputSnapshot::ItemsByURL& itemsByURL,
                            QFFlowInputSnapshot::TokensByURL& tokensByURL) const {
-    auto type = lf::typeIdentifierForPath(url);
     if (!type || !types.count(*type) || itemsByURL.count(url)) return;
     std::shared_ptr<const QFFlowInputItem> item;
     if (previous) {
@@ -298,7 +300,7 @@ QFFlowInputAvailability QFFlowInput::availabilityOfInputTypes(const std::vector<
             foldersGiven = true;
             continue;
         }
-        auto type = lf::typeIdentifierForPath(url);
+        auto type = lf::typeIdentifierForNamedPath(url);
         if (type && std::find(types.begin(), types.end(), *type) != types.end()) filesGiven = true;
     }
     if (filesGiven) return QFFlowInputAvailabilityFiles;

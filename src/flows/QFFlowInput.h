@@ -6,10 +6,15 @@
 // documents again after a relaunch (a path for which no bookmark can be
 // made is kept as it is). It takes snapshots of its documents
 // (QFFlowInputSnapshot): folders are walked deeply, hidden files included,
-// without following links. While change detection is on, a QFFileObserver
-// watches every file and folder; after a change a new snapshot is taken on
-// the low-priority global queue and, when it differs from the one before,
-// the detected-changes handler is called on the main queue.
+// without following links. A path given as input that is a link stands for
+// what it leads to: a document given through a link is typed by its target
+// and kept under the path given, its token covering the link and the
+// target; links found inside folders are no documents. While change
+// detection is on, a QFFileObserver watches every file and folder (through
+// links, and along the folders on the way to them); after a change a new
+// snapshot is taken on the low-priority global queue and, when it differs
+// from the one before, the detected-changes handler is called on the main
+// queue.
 //
 // Threads: snapshots are taken one at a time, guarded by one semaphore that
 // also guards the path lists, the accepted types and the latest snapshot;
@@ -101,8 +106,10 @@ public:
 private:
     void makeSnapshotForCurrentInput();
     void updateObserverURLs();
-    void visitURL(const std::string& url, const std::optional<std::string>& container,
-                  const std::set<std::string>& types, const QFFlowInputSnapshot* previous,
+    // Adds the document at `url` of `type` when the input takes that type.
+    void visitURL(const std::string& url, const std::optional<std::string>& type,
+                  const std::optional<std::string>& container, const std::set<std::string>& types,
+                  const QFFlowInputSnapshot* previous,
                   QFFlowInputSnapshot::ItemsByType& itemsByType,
                   QFFlowInputSnapshot::ItemsByURL& itemsByURL,
                   QFFlowInputSnapshot::TokensByURL& tokensByURL) const;

@@ -2,6 +2,7 @@
 
 #include "platform/DispatchTimer.h"
 #include "platform/Log.h"
+#include "platform/PathRoute.h"
 
 #include <cerrno>
 #include <cstring>
@@ -18,24 +19,17 @@
 namespace lf {
 namespace {
 
+// What a watched item, or a folder below a watched folder, reports: every
+// change of its own and of its entries.
 constexpr uint32_t kChangeEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE |
                                    IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
 // Events after which the set of watches may have to change.
 constexpr uint32_t kStructureEvents =
     IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
-
-bool isInside(const std::string& path, const std::string& folder) {
-    if (path == folder) return true;
-    if (folder == "/") return path.size() > 1 && path[0] == '/';
-    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-           path[folder.size()] == '/';
-}
-
-std::string parentOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos || path == "/") return {};
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
+// What a folder on the way to a watched item reports: entries made,
+// removed or renamed, and its own move or deletion; writes to the files
+// beside the way (the busy temporary folder among them) stay unheard.
+constexpr uint32_t kRouteEvents = kStructureEvents | IN_ONLYDIR;
 
 std::string normalised(const std::string& path) {
     std::error_code error;
@@ -45,21 +39,33 @@ std::string normalised(const std::string& path) {
     return normal;
 }
 
+std::mutex testHookMutex;
+std::function<void()> followingPathsHook;
+
+void callFollowingPathsHook() {
+    std::function<void()> hook;
+    {
+        std::lock_guard lock(testHookMutex);
+        hook = followingPathsHook;
+    }
+    if (hook) hook();
+}
+
 }  // namespace
 
 struct FileWatcher::Core : std::enable_shared_from_this<Core> {
     struct HeldWatch {
         int descriptor;
-        dev_t device;
-        ino_t inode;
+        ItemIdentity identity;
+        uint32_t events;
     };
 
     Core(std::shared_ptr<DispatchQueue> queue, Handler handler, std::chrono::nanoseconds latency)
         : queue(std::move(queue)), handler(std::move(handler)), latency(latency) {}
 
-    void rewatchLocked();
+    void rewatchLocked(bool reportNewRoutes);
     void releaseAllLocked();
-    void handleEvent(const std::string& path, uint32_t mask, int descriptor);
+    void handleEvent(int descriptor, uint32_t mask, const std::string& name);
     void noteChangeLocked(const std::string& observedPath);
     void timerFired();
 
@@ -70,7 +76,12 @@ struct FileWatcher::Core : std::enable_shared_from_this<Core> {
     bool alive = true;
     bool suspended = true;
     std::set<std::string> observed;
+    // How each observed path was reached when last looked at.
+    std::map<std::string, PathRoute> routes;
     std::map<std::string, HeldWatch> held;  // by watched path
+    // The paths each descriptor watches here: one inode may be reached by
+    // several (hard links, bind mounts).
+    std::multimap<int, std::string> heldPaths;
     std::set<std::string> pending;
     std::chrono::steady_clock::time_point lastChange;
     bool timerArmed = false;
@@ -81,7 +92,9 @@ namespace {
 // The process's one inotify instance and the thread that reads it; made on
 // first use and kept until exit. A watch descriptor may serve several
 // watchers (and, since inotify gives one descriptor per inode, several paths
-// of one watcher); it is removed when the last of them lets it go.
+// of one watcher); it is removed when the last of them lets it go. Its
+// events are the union of those its users asked for; each watcher names
+// an event's path from its own paths of the descriptor.
 class InotifyService {
 public:
     static InotifyService& shared() {
@@ -89,19 +102,21 @@ public:
         return *service;
     }
 
-    // The descriptor watching `path`, or -1 with errno set.
-    int acquire(const std::string& path, const std::shared_ptr<FileWatcher::Core>& core) {
+    // The descriptor watching `path` for `events` (and what it watched for
+    // already), or -1 with errno set. Adding and removing watches take the
+    // lock, so a watch one watcher removes is never the one another was
+    // just given.
+    int acquire(const std::string& path, const std::shared_ptr<FileWatcher::Core>& core,
+                uint32_t events) {
         if (fd_ < 0) {
             errno = EBADF;
             return -1;
         }
-        const int descriptor =
-            ::inotify_add_watch(fd_, path.c_str(), kChangeEvents | IN_DONT_FOLLOW);
-        if (descriptor < 0) return -1;
         std::lock_guard lock(mutex_);
-        Record& record = records_[descriptor];
-        if (record.path.empty()) record.path = path;
-        auto& [weak, count] = record.users[core.get()];
+        const int descriptor =
+            ::inotify_add_watch(fd_, path.c_str(), events | IN_DONT_FOLLOW | IN_MASK_ADD);
+        if (descriptor < 0) return -1;
+        auto& [weak, count] = records_[descriptor][core.get()];
         weak = core;
         ++count;
         return descriptor;
@@ -111,19 +126,18 @@ public:
         std::lock_guard lock(mutex_);
         auto record = records_.find(descriptor);
         if (record == records_.end()) return;
-        auto user = record->second.users.find(core);
-        if (user == record->second.users.end() || --user->second.second > 0) return;
-        record->second.users.erase(user);
-        if (!record->second.users.empty()) return;
+        auto user = record->second.find(core);
+        if (user == record->second.end() || --user->second.second > 0) return;
+        record->second.erase(user);
+        if (!record->second.empty()) return;
         ::inotify_rm_watch(fd_, descriptor);
         records_.erase(record);
     }
 
 private:
-    struct Record {
-        std::string path;
-        std::map<FileWatcher::Core*, std::pair<std::weak_ptr<FileWatcher::Core>, int>> users;
-    };
+    // The watchers using a descriptor, each with the number of its paths
+    // that do.
+    using Users = std::map<FileWatcher::Core*, std::pair<std::weak_ptr<FileWatcher::Core>, int>>;
 
     InotifyService() : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
         if (fd_ < 0) {
@@ -152,111 +166,148 @@ private:
     // service's lock is held while they take it.
     void dispatch(const inotify_event& event) {
         std::vector<std::shared_ptr<FileWatcher::Core>> cores;
-        std::string path;
         {
             std::lock_guard lock(mutex_);
             if (event.mask & IN_Q_OVERFLOW) {
                 // Events were lost: every watcher hears of a change everywhere,
                 // once however many watches it holds.
                 std::set<FileWatcher::Core*> seen;
-                for (auto& [descriptor, record] : records_)
-                    for (auto& [key, user] : record.users)
+                for (auto& [descriptor, users] : records_)
+                    for (auto& [key, user] : users)
                         if (auto core = user.first.lock(); core && seen.insert(key).second)
                             cores.push_back(core);
             } else {
                 auto record = records_.find(event.wd);
                 if (record == records_.end()) return;
-                path = record->second.path;
-                if (event.len > 0 && event.name[0] != '\0') {
-                    if (path != "/") path += '/';
-                    path += event.name;
-                }
-                for (auto& [key, user] : record->second.users)
+                for (auto& [key, user] : record->second)
                     if (auto core = user.first.lock()) cores.push_back(core);
                 if (event.mask & IN_IGNORED) records_.erase(record);
             }
         }
+        const std::string name = event.len > 0 ? std::string(event.name) : std::string();
         for (const auto& core : cores)
-            core->handleEvent(path, event.mask, event.wd);
+            core->handleEvent(event.wd, event.mask, name);
     }
 
     const int fd_;
     std::mutex mutex_;
-    std::map<int, Record> records_;
+    std::map<int, Users> records_;
 };
 
 }  // namespace
 
-void FileWatcher::Core::rewatchLocked() {
-    // The paths that need a watch: each watched path, its parent folder, and
-    // every folder below a watched folder, links not followed.
-    std::map<std::string, struct stat> wanted;
-    auto want = [&](const std::string& path) {
-        struct stat info {};
-        if (!path.empty() && ::lstat(path.c_str(), &info) == 0) wanted.emplace(path, info);
-        return info;
-    };
-    for (const auto& path : observed) {
-        want(parentOf(path));
-        if (!S_ISDIR(want(path).st_mode)) continue;
-        std::error_code error;
-        auto options = std::filesystem::directory_options::skip_permission_denied;
-        for (std::filesystem::recursive_directory_iterator it(path, options, error), end;
-             !error && it != end; it.increment(error)) {
-            if (it->is_directory(error) && !it->is_symlink(error)) want(it->path().string());
-        }
-    }
-
+void FileWatcher::Core::rewatchLocked(bool reportNewRoutes) {
     auto self = shared_from_this();
-    for (auto it = held.begin(); it != held.end();) {
-        auto now = wanted.find(it->first);
-        const bool same = now != wanted.end() && now->second.st_dev == it->second.device &&
-                          now->second.st_ino == it->second.inode;
-        if (same) {
-            ++it;
-            continue;
+    std::map<std::string, HeldWatch> previous;
+    previous.swap(held);
+    // Watches `path` for `events`, keeping a watch already held of the same
+    // item. The item is examined before it is watched: when it is replaced
+    // in between, the event of its folder brings the watcher back here.
+    auto watch = [&](const std::string& path, const ItemIdentity& identity, uint32_t events) {
+        auto now = held.find(path);
+        if (now != held.end()) {
+            if ((now->second.events & events) == events) return;
+            events |= now->second.events;
+        } else if (auto kept = previous.find(path); kept != previous.end() &&
+                                                    kept->second.identity == identity &&
+                                                    (kept->second.events & events) == events) {
+            held.insert(previous.extract(kept));
+            return;
         }
-        InotifyService::shared().release(it->second.descriptor, this);
-        it = held.erase(it);
+        const int descriptor = InotifyService::shared().acquire(path, self, events);
+        if (descriptor < 0) return;
+        if (now != held.end()) {
+            InotifyService::shared().release(now->second.descriptor, this);
+            now->second = {descriptor, identity, events};
+        } else {
+            held.emplace(path, HeldWatch{descriptor, identity, events});
+        }
+    };
+    // Each observed path: the folders on the way (each watched before it is
+    // looked into), then the item it leads to, and everything below that
+    // item when it is a folder, links there not followed.
+    std::map<std::string, PathRoute> traced;
+    for (const auto& path : observed) {
+        PathRoute route =
+            PathRoute::trace(path, [&](const std::string& folder, const ItemIdentity& identity) {
+                watch(folder, identity, kRouteEvents);
+            });
+        if (route.end) {
+            watch(route.end->path, *route.end->identity, kChangeEvents);
+            if (route.endIsFolder) {
+                std::error_code error;
+                auto options = std::filesystem::directory_options::skip_permission_denied;
+                for (std::filesystem::recursive_directory_iterator
+                         it(route.end->path, options, error),
+                     end;
+                     !error && it != end; it.increment(error)) {
+                    struct stat info {};
+                    if (::lstat(it->path().c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+                        watch(it->path().string(), ItemIdentity::of(info), kChangeEvents);
+                }
+            }
+        }
+        traced.emplace(path, std::move(route));
     }
-    for (const auto& [path, info] : wanted) {
-        if (held.count(path)) continue;
-        const int descriptor = InotifyService::shared().acquire(path, self);
-        if (descriptor >= 0) held.emplace(path, HeldWatch{descriptor, info.st_dev, info.st_ino});
+    for (const auto& [path, watch] : previous)
+        InotifyService::shared().release(watch.descriptor, this);
+    heldPaths.clear();
+    for (const auto& [path, watch] : held)
+        heldPaths.emplace(watch.descriptor, path);
+
+    // A path that leads elsewhere now (a folder on the way moved, deleted or
+    // made again, a link switched, the item replaced or back) has changed.
+    if (reportNewRoutes) {
+        for (const auto& [path, route] : traced)
+            if (auto before = routes.find(path); before == routes.end() || before->second != route)
+                noteChangeLocked(path);
     }
+    routes = std::move(traced);
 }
 
 void FileWatcher::Core::releaseAllLocked() {
     for (const auto& [path, watch] : held)
         InotifyService::shared().release(watch.descriptor, this);
     held.clear();
+    heldPaths.clear();
+    routes.clear();
 }
 
-void FileWatcher::Core::handleEvent(const std::string& path, uint32_t mask, int descriptor) {
+void FileWatcher::Core::handleEvent(int descriptor, uint32_t mask, const std::string& name) {
     std::lock_guard lock(mutex);
     if (!alive || suspended) return;
-    bool matched = false;
     if (mask & IN_Q_OVERFLOW) {
         for (const auto& observedPath : observed)
             noteChangeLocked(observedPath);
-        matched = true;
-    } else if (mask & kChangeEvents) {
-        for (const auto& observedPath : observed) {
-            if (!isInside(path, observedPath)) continue;
-            noteChangeLocked(observedPath);
-            matched = true;
+        callFollowingPathsHook();
+        rewatchLocked(true);
+        return;
+    }
+    // A descriptor let go since the event was handed over says nothing here.
+    const auto [first, last] = heldPaths.equal_range(descriptor);
+    if (first == last) return;
+    bool followPaths = (mask & IN_IGNORED) != 0;
+    for (auto entry = first; entry != last; ++entry) {
+        const std::string& folder = entry->second;
+        const std::string path = name.empty() ? folder : (folder == "/" ? "" : folder) + "/" + name;
+        for (const auto& [observedPath, route] : routes) {
+            if (route.leadsTo(path)) {
+                if (mask & kChangeEvents) noteChangeLocked(observedPath);
+                if (mask & kStructureEvents) followPaths = true;
+            } else if ((mask & kStructureEvents) && route.passesThrough(path)) {
+                followPaths = true;
+            }
         }
     }
     if (mask & IN_IGNORED) {
         // The kernel dropped the watch (its item is gone): forget it here too.
-        for (auto it = held.begin(); it != held.end(); ++it) {
-            if (it->second.descriptor != descriptor) continue;
-            held.erase(it);
-            break;
-        }
+        for (auto it = first; it != last; ++it)
+            held.erase(it->second);
+        heldPaths.erase(first, last);
     }
-    if ((mask & IN_IGNORED) || (matched && (mask & (kStructureEvents | IN_Q_OVERFLOW))))
-        rewatchLocked();
+    if (!followPaths) return;
+    callFollowingPathsHook();
+    rewatchLocked(true);
 }
 
 void FileWatcher::Core::noteChangeLocked(const std::string& observedPath) {
@@ -268,7 +319,6 @@ void FileWatcher::Core::noteChangeLocked(const std::string& observedPath) {
         if (auto core = weak.lock()) core->timerFired();
     });
 }
-
 void FileWatcher::Core::timerFired() {
     std::set<std::string> changed;
     {
@@ -314,7 +364,7 @@ void FileWatcher::setWatchedPaths(const std::set<std::string>& paths) {
         normal.insert(normalised(path));
     std::lock_guard lock(core_->mutex);
     core_->observed = std::move(normal);
-    if (!core_->suspended) core_->rewatchLocked();
+    if (!core_->suspended) core_->rewatchLocked(false);
 }
 
 std::set<std::string> FileWatcher::watchedPaths() const {
@@ -330,13 +380,18 @@ void FileWatcher::setSuspended(bool suspended) {
         core_->releaseAllLocked();
         core_->pending.clear();
     } else {
-        core_->rewatchLocked();
+        core_->rewatchLocked(false);
     }
 }
 
 bool FileWatcher::isSuspended() const {
     std::lock_guard lock(core_->mutex);
     return core_->suspended;
+}
+
+void FileWatcher::setFollowingPathsHookForTesting(std::function<void()> hook) {
+    std::lock_guard lock(testHookMutex);
+    followingPathsHook = std::move(hook);
 }
 
 }  // namespace lf

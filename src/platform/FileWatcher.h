@@ -2,16 +2,26 @@
 // FileWatcher: tells when files or folders change on disk, over inotify. A
 // flow input watches its documents and folders with one.
 //
-// - Every watched path has a watch of its own and one on its parent folder,
-//   so a save that writes a new file and renames it over the old one is
-//   seen, as are deletions and a file that appears again at the path.
-// - A watched folder is watched with everything below it; links are never
-//   followed, so a link to a folder is not entered.
+// - A watcher follows paths, not the items they named once: a watched path
+//   is resolved as the kernel resolves it, and every folder on the way is
+//   watched with the item it leads to. When a folder on the way is moved
+//   away, deleted or made again, or a link on the way is switched, the
+//   path is watched again where it leads now, and that is a change of the
+//   path (a document that appears there again, or is gone). A folder
+//   moved away is not watched under its new name.
+// - A link is followed wherever it leads, on the way and at the end: a path
+//   naming a link is watched through the link and at its target, so
+//   switching the link and saving the target are both changes.
+// - A save that writes a new file and renames it over the old one is seen,
+//   as are writes in place, deletions and a file that appears again.
+// - A watched folder is watched with everything below it; links found
+//   below it are never followed, so a link to a folder there is not
+//   entered.
 // - Changes are coalesced: the handler runs once `latency` has passed
 //   without a further change, with the watched paths that changed since its
 //   last call.
-// - A path that does not exist is never reported until something appears
-//   there (if its parent folder exists).
+// - A path that does not exist is reported once something appears there,
+//   however many of the folders on the way were missing.
 //
 // Thread-safe. The handler runs on the given queue; after destruction,
 // which should happen on that queue, it is not called again. All watchers
@@ -48,6 +58,12 @@ public:
     // made while it is suspended are not reported later.
     void setSuspended(bool suspended);
     bool isSuspended() const;
+
+    // For tests: called on the reading thread each time an event sends a
+    // watcher to resolve its paths again, just before it looks at them,
+    // with that watcher's lock held (the hook must not call a watcher).
+    // Null removes it.
+    static void setFollowingPathsHookForTesting(std::function<void()> hook);
 
     struct Core;  // the state the reading thread shares
 

@@ -1,5 +1,7 @@
 #include "platform/TypeIdentifier.h"
 
+#include <climits>
+#include <cstdlib>
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -23,6 +25,15 @@ std::optional<std::string> typeIdentifierForPath(const std::string& path) {
     if (S_ISLNK(info.st_mode)) return kTypeSymbolicLink;
     if (!S_ISREG(info.st_mode)) return kTypeItem;
     return hasPhotoshopExtension(path) ? kTypePhotoshopImage : kTypeData;
+}
+
+std::optional<std::string> typeIdentifierForNamedPath(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return std::nullopt;
+    if (!S_ISLNK(info.st_mode)) return typeIdentifierForPath(path);
+    char target[PATH_MAX];
+    if (!::realpath(path.c_str(), target)) return std::nullopt;
+    return typeIdentifierForPath(target);
 }
 
 }  // namespace lf

@@ -20,4 +20,10 @@ inline constexpr const char* kTypeItem = "public.item";
 // be reached.
 std::optional<std::string> typeIdentifierForPath(const std::string& path);
 
+// The type of what `path` stands for where a user names it: a link stands
+// for the item it leads to and has that item's type, the extension coming
+// from the target's name (a link "L.psd" to "notes.txt" is "public.data").
+// None when the link leads to nothing.
+std::optional<std::string> typeIdentifierForNamedPath(const std::string& path);
+
 }  // namespace lf

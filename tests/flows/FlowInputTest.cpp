@@ -1,5 +1,6 @@
 #include "FlowTestSupport.h"
 #include "flows/QFFlowInput.h"
+#include "flows/QFLinkedDocument.h"
 #include "flows/QFModificationToken.h"
 #include "platform/AtomicFile.h"
 #include "platform/Log.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -162,6 +164,46 @@ TEST_F(FlowInput, ALinkedDocumentChangesWithItsTargetAndItsLink) {
     EXPECT_NE(dangling, QFModificationToken{});  // the link is still there
     EXPECT_EQ(QFModificationToken::forPath((folder / "missing.psd").string()),
               QFModificationToken{});
+}
+
+// A path given as input that is a link stands for what it leads to: the
+// document under the path given, typed by its target. A link to nothing or
+// to no document is no input, and says why as the command line does.
+TEST_F(FlowInput, ALinkGivenAsInputIsTheDocumentItLeadsTo) {
+    const fs::path target = folder / "targets" / "T.psd", notes = folder / "notes.txt",
+                   link = folder / "L.psd", toNotes = folder / "notes.psd",
+                   dangling = folder / "dangling.psd", toFolder = folder / "folder-link";
+    fs::create_directories(target.parent_path());
+    test::writeFile(target, "target");
+    test::writeFile(notes, "notes");
+    fs::create_symlink("targets/T.psd", link);
+    fs::create_symlink(notes, toNotes);
+    fs::create_symlink(folder / "missing.psd", dangling);
+    fs::create_directory_symlink(target.parent_path(), toFolder);
+
+    auto input = photoshopInput({link, toNotes, dangling});
+    auto snapshot = input->snapshotWithChangesSinceSnapshot(nullptr);
+    EXPECT_EQ(paths(*snapshot->inputItemsForType(kTypePhotoshopImage, QFFlowInputItemsAll)),
+              std::set<std::string>{link.string()});
+    EXPECT_EQ(snapshot->URLToModificationTokenMap().at(link.string()).linkTarget,
+              QFFileStamp::atPath(target.string()));
+    const std::vector<std::string> types{kTypePhotoshopImage};
+    EXPECT_EQ(QFFlowInput::availabilityOfInputTypes(types, {link.string()}),
+              QFFlowInputAvailabilityFiles);
+    EXPECT_EQ(QFFlowInput::availabilityOfInputTypes(types, {toNotes.string(), dangling.string()}),
+              QFFlowInputAvailabilityNone);
+
+    for (const fs::path& taken : {link, toFolder, target, folder / "missing.psd"})
+        EXPECT_FALSE(QFLinkedDocumentError(taken.string())) << taken;
+    const auto nothing = QFLinkedDocumentError(dangling.string());
+    ASSERT_TRUE(nothing);
+    EXPECT_TRUE(nothing->is(kPOSIXErrorDomain, ENOENT));
+    EXPECT_EQ(nothing->localizedDescription(),
+              "open " + dangling.string() + ": No such file or directory");
+    const auto noDocument = QFLinkedDocumentError(toNotes.string());
+    ASSERT_TRUE(noDocument);
+    EXPECT_EQ(noDocument->localizedDescription(),
+              toNotes.string() + " is not a Photoshop document (.psd or .psb)");
 }
 
 TEST_F(FlowInput, ArchiveKeepsTypesBookmarksAndPlainPaths) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 
 using namespace lf;
 using namespace std::chrono;
@@ -374,4 +375,73 @@ TEST_F(ConcurrentFlowBackgroundRun, ANotifyingFlowKeepsAChangeThatCameDuringItsR
     EXPECT_EQ(flow->runs().size(), 1u);
     EXPECT_EQ(read(folder / "out" / "out" / "n.png"), "n.psd");
     QFFlowManager::defaultManager()->removeFlow(flow);
+}
+
+// A repeating flow of "t/P/d.psd" after its folder, or the one above it,
+// was moved away or deleted and made again: the document copied there and
+// each save after it are exported.
+TEST_F(ConcurrentFlowBackgroundRun, ARepeatingFlowExportsItsDocumentInFoldersMadeAgain) {
+    const fs::path top = folder / "t", parent = top / "P", document = parent / "d.psd";
+    fs::create_directories(parent);
+    test::writeFile(document, "first");
+    auto flow = watchingFlow("t/P/d.psd", QFFlowBehaviorRepeatAutomatically);
+    const auto exported = [&](const std::string& version) {
+        return waitUntil([&] { return read(folder / "out" / "out" / "d.png") == version; });
+    };
+    const std::pair<const char*, std::function<void()>> replacements[] = {
+        {"the folder moved away", [&] { fs::rename(parent, top / "P.old"); }},
+        {"the folder deleted", [&] { fs::remove_all(parent); }},
+        {"a folder two levels up moved away", [&] { fs::rename(top, folder / "t.old"); }},
+    };
+    for (const auto& [what, replace] : replacements) {
+        replace();
+        fs::create_directories(parent);
+        // The document copied in, then saved twice more.
+        for (int save = 0; save < 3; ++save) {
+            const std::string version = std::string(what) + ", save " + std::to_string(save);
+            test::writeFile(document, version);
+            EXPECT_TRUE(exported(version)) << version;
+        }
+    }
+}
+
+// A flow of a link exports what the link leads to, under the path given:
+// a save of the target and a switch of the link are exported, and so is a
+// document that a save replaced by a link.
+TEST_F(ConcurrentFlowBackgroundRun, ARepeatingFlowOfALinkExportsWhatTheLinkLeadsTo) {
+    const fs::path targets = folder / "targets", first = targets / "T.psd",
+                   second = targets / "U.psd";
+    fs::create_directories(targets);
+    test::writeFile(first, "first");
+    test::writeFile(second, "second");
+    fs::create_symlink("targets/T.psd", folder / "L.psd");
+    test::writeFile(folder / "d.psd", "plain");
+    auto linked = watchingFlow("L.psd", QFFlowBehaviorRepeatAutomatically);
+    auto replaced = watchingFlow("d.psd", QFFlowBehaviorRepeatAutomatically);
+    replaced->setOutputDirectoryURL((folder / "out-replaced").string());
+    EXPECT_EQ(linked->inputURLs(), std::set<std::string>{(folder / "L.psd").string()});
+    const auto exported = [&](const fs::path& output, const std::string& version) {
+        return waitUntil([&] { return read(output) == version; });
+    };
+    const fs::path linkOutput = folder / "out" / "out" / "L.png",
+                   replacedOutput = folder / "out-replaced" / "out" / "d.png";
+    // As `ln -sfn` does: a new link renamed over the old one.
+    const auto pointLink = [&](const std::string& name, const fs::path& to) {
+        fs::create_symlink(to, folder / (name + ".new"));
+        fs::rename(folder / (name + ".new"), folder / name);
+    };
+
+    linked->startBackgroundRunIfNeeded();
+    EXPECT_TRUE(exported(linkOutput, "first"));
+    test::writeFile(first, "first, saved");
+    EXPECT_TRUE(exported(linkOutput, "first, saved"));
+    pointLink("L.psd", "targets/U.psd");
+    EXPECT_TRUE(exported(linkOutput, "second"));
+    test::writeFile(second, "second, saved");
+    EXPECT_TRUE(exported(linkOutput, "second, saved"));
+
+    pointLink("d.psd", first);
+    EXPECT_TRUE(exported(replacedOutput, "first, saved"));
+    test::writeFile(first, "first, saved again");
+    EXPECT_TRUE(exported(replacedOutput, "first, saved again"));
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 
@@ -53,7 +54,34 @@ protected:
         return false;
     }
 
+    // Writes the marker, which must be watched, and waits for its report:
+    // every change made before has been delivered by then.
+    void settle() {
+        test::writeFile(marker, std::to_string(++markerWrites));
+        ASSERT_TRUE(waitForChangeOf(marker));
+    }
+    // Whether `change`, made once everything before was delivered, is
+    // reported as a change of `path`.
+    bool reportsChange(const fs::path& path, const std::function<void()>& change) {
+        settle();
+        change();
+        return waitForChangeOf(path);
+    }
+    // Whether nothing reports `path` between `change` and a write of the
+    // marker after it.
+    bool reportsNothing(const fs::path& path, const std::function<void()>& change) {
+        settle();
+        const size_t from = checked;
+        change();
+        settle();
+        for (size_t i = from; i < checked; ++i)
+            if (deliveries[i].count(path.string())) return false;
+        return true;
+    }
+
     test::TemporaryDirectory folder;
+    const fs::path marker = folder / "marker";
+    int markerWrites = 0;
     std::vector<std::set<std::string>> deliveries;
     size_t checked = 0;
 };
@@ -137,4 +165,113 @@ TEST_F(ConcurrentFileWatching, SuspendedWatcherReportsNothingAndUnwatchedPathsAr
     watcher->setWatchedPaths({later.string()});
     test::writeFile(later, "x");
     EXPECT_TRUE(waitForChangeOf(later));
+}
+
+// A document's folder, or one further up, moved away or deleted and made
+// again: the path is watched where it leads now. Its going and its coming
+// back are changes, and so are the saves after; the folder that went is
+// not watched under its new name.
+TEST_F(ConcurrentFileWatching, FollowsAPathWhoseFoldersAreMovedDeletedOrMadeAgain) {
+    const fs::path top = folder / "t", parent = top / "P", document = parent / "d.psd";
+    fs::create_directories(parent);
+    test::writeFile(document, "v1");
+    test::writeFile(marker, "0");
+    auto watcher = watch({document.string(), marker.string()});
+
+    struct Replacement {
+        const char* what;
+        std::function<void()> replace;
+        fs::path wentTo;  // the document where it went, if anywhere
+    };
+    const Replacement replacements[] = {
+        {"the folder moved away", [&] { fs::rename(parent, top / "P.old"); },
+         top / "P.old" / "d.psd"},
+        {"the folder deleted", [&] { fs::remove_all(parent); }, {}},
+        {"a folder two levels up moved away", [&] { fs::rename(top, folder / "t.old"); },
+         folder / "t.old" / "P" / "d.psd"},
+    };
+    for (const Replacement& replacement : replacements) {
+        const std::string what = replacement.what;
+        const fs::path& wentTo = replacement.wentTo;
+        EXPECT_TRUE(reportsChange(document, replacement.replace)) << what;
+        if (!wentTo.empty()) {
+            EXPECT_TRUE(reportsNothing(document, [&] { test::writeFile(wentTo, "edited"); }))
+                << what;
+        }
+        EXPECT_TRUE(reportsChange(document, [&] { fs::create_directories(parent); })) << what;
+        EXPECT_TRUE(reportsChange(document, [&] { test::writeFile(document, "new"); })) << what;
+        EXPECT_TRUE(reportsChange(document, [&] { test::writeFile(document, "saved in place"); }))
+            << what;
+        EXPECT_TRUE(reportsChange(document, [&] {
+            ASSERT_TRUE(writeFileAtomically(document.string(), Data::fromString("renamed")));
+        })) << what;
+        if (!wentTo.empty()) {
+            EXPECT_TRUE(reportsNothing(document, [&] { test::writeFile(wentTo, "again"); }))
+                << what << ", with the document back";
+        }
+    }
+}
+
+// The moment of the race: a folder is made again and the document written
+// into it before the watcher has watched the folder. The watcher watches a
+// folder before it looks inside, so it finds the document, and the later
+// writes to it.
+TEST_F(ConcurrentFileWatching, ADocumentWrittenBeforeItsNewFolderIsWatchedIsSeen) {
+    const fs::path parent = folder / "P", document = parent / "d.psd";
+    test::writeFile(marker, "0");
+    auto watcher = watch({document.string(), marker.string()});
+    std::atomic<bool> written{false};
+    FileWatcher::setFollowingPathsHookForTesting([&] {
+        if (fs::is_directory(parent) && !written.exchange(true)) test::writeFile(document, "v1");
+    });
+    struct RemoveHook {
+        ~RemoveHook() { FileWatcher::setFollowingPathsHookForTesting(nullptr); }
+    } removeHook;
+
+    fs::create_directory(parent);
+    EXPECT_TRUE(waitForChangeOf(document));
+    EXPECT_TRUE(written);
+    EXPECT_TRUE(reportsChange(document, [&] { test::writeFile(document, "v2"); }));
+}
+
+// A document given as a link is watched through the link and at its
+// target: saving the target and switching the link are changes, a target
+// left behind is not watched, and a document that a save replaces by a
+// link is then watched at the link's target.
+TEST_F(ConcurrentFileWatching, FollowsALinkToItsTargetWhereverItIsSwitched) {
+    const fs::path docs = folder / "docs", targets = folder / "targets", link = docs / "L.psd",
+                   first = targets / "T.psd", second = targets / "U.psd",
+                   plain = docs / "plain.psd", elsewhere = folder / "elsewhere" / "X.psd";
+    for (const auto& path : {docs, targets, elsewhere.parent_path()})
+        fs::create_directories(path);
+    for (const auto& path : {first, second, plain, elsewhere, marker})
+        test::writeFile(path, "0");
+    fs::create_symlink("../targets/T.psd", link);
+    auto watcher = watch({link.string(), plain.string(), marker.string()});
+    // As `ln -sfn` does: a new link renamed over the old one.
+    const auto pointLink = [](const fs::path& at, const fs::path& to) {
+        const fs::path made = at.string() + ".new";
+        fs::create_symlink(to, made);
+        fs::rename(made, at);
+    };
+
+    EXPECT_TRUE(reportsChange(link, [&] { test::writeFile(first, "in place"); }));
+    EXPECT_TRUE(reportsChange(link, [&] {
+        ASSERT_TRUE(writeFileAtomically(first.string(), Data::fromString("renamed")));
+    }));
+    EXPECT_TRUE(reportsChange(link, [&] { pointLink(link, "../targets/U.psd"); }));
+    EXPECT_TRUE(reportsNothing(link, [&] { test::writeFile(first, "left behind"); }));
+    EXPECT_TRUE(reportsChange(link, [&] { test::writeFile(second, "followed"); }));
+    // The target's folder goes and comes back, as in a save of the folder.
+    EXPECT_TRUE(reportsChange(link, [&] { fs::rename(targets, folder / "targets.old"); }));
+    EXPECT_TRUE(reportsNothing(
+        link, [&] { test::writeFile(folder / "targets.old" / "U.psd", "left behind"); }));
+    EXPECT_TRUE(reportsChange(link, [&] {
+        fs::create_directory(targets);
+        test::writeFile(second, "back");
+    }));
+    EXPECT_TRUE(reportsChange(link, [&] { test::writeFile(second, "saved"); }));
+
+    EXPECT_TRUE(reportsChange(plain, [&] { pointLink(plain, elsewhere); }));
+    EXPECT_TRUE(reportsChange(plain, [&] { test::writeFile(elsewhere, "saved"); }));
 }

@@ -1,8 +1,9 @@
-// Files on disk: opening for reading, atomic writes, type identifiers and
-// bookmarks.
+// Files on disk: opening for reading, atomic writes, type identifiers, the
+// routes paths take and bookmarks.
 #include "platform/AtomicFile.h"
 #include "platform/Bookmark.h"
 #include "platform/FileDescriptor.h"
+#include "platform/PathRoute.h"
 #include "platform/TypeIdentifier.h"
 #include "support/TestSupport.h"
 
@@ -22,6 +23,7 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 using namespace lf;
@@ -296,6 +298,62 @@ TEST(TypeIdentifier, FoldersPhotoshopDocumentsAndOtherItems) {
     };
     for (const auto& [name, type] : cases)
         EXPECT_EQ(typeIdentifierForPath((folder / name).string()), type) << name;
+}
+
+TEST(TypeIdentifier, ANamedLinkIsTypedByWhatItLeadsTo) {
+    test::TemporaryDirectory folder;
+    test::writeFile(folder / "a.psd", "x");
+    test::writeFile(folder / "notes.txt", "x");
+    const std::tuple<const char*, const char*, std::optional<std::string>> links[] = {
+        {"link.psd", "a.psd", kTypePhotoshopImage}, {"chain.psd", "link.psd", kTypePhotoshopImage},
+        {"doc.txt", "a.psd", kTypePhotoshopImage},  {"notes.psd", "notes.txt", kTypeData},
+        {"folder.psd", ".", kTypeFolder},           {"dangling.psd", "missing.psd", std::nullopt},
+    };
+    for (const auto& [name, target, type] : links) {
+        fs::create_symlink(target, folder / name);
+        EXPECT_EQ(typeIdentifierForNamedPath((folder / name).string()), type) << name;
+    }
+    EXPECT_EQ(typeIdentifierForNamedPath((folder / "a.psd").string()), kTypePhotoshopImage);
+}
+
+// Resolution goes through links as the kernel's does (".." from the
+// link's own folder), entering each folder before it looks inside, and
+// stops at a missing name, below a file, or in a loop.
+TEST(PathRoute, FollowsFoldersAndLinksAsTheKernelResolvesThem) {
+    test::TemporaryDirectory scratch;
+    const fs::path base = fs::canonical(scratch.path()), target = base / "targets" / "T.psd";
+    fs::create_directories(base / "a" / "b");
+    fs::create_directories(base / "targets");
+    test::writeFile(target, "x");
+    fs::create_symlink("../../targets", base / "a" / "b" / "up");
+    fs::create_symlink(base / "a" / "b" / "up" / "T.psd", base / "a" / "L.psd");
+    fs::create_symlink("loop.psd", base / "loop.psd");
+
+    std::vector<std::string> entered;
+    const auto trace = [&](const fs::path& path) {
+        entered.clear();
+        return PathRoute::trace(path.string(), [&](const std::string& folder, const ItemIdentity&) {
+            entered.push_back(folder);
+        });
+    };
+    const PathRoute route = trace(base / "a" / "L.psd");
+    ASSERT_TRUE(route.end);
+    EXPECT_EQ(route.end->path, target.string());
+    EXPECT_TRUE(route.leadsTo(target.string()));
+    for (const fs::path& step : {base / "a" / "L.psd", base / "a" / "b" / "up", base / "targets"})
+        EXPECT_TRUE(route.passesThrough(step.string())) << step;
+    EXPECT_FALSE(route.passesThrough(target.string()));
+    for (size_t i = 1; i < entered.size(); ++i) {
+        const auto before = entered.begin() + static_cast<std::ptrdiff_t>(i);
+        EXPECT_NE(std::find(entered.begin(), before, parentPath(entered[i])), before) << entered[i];
+    }
+    EXPECT_EQ(trace(base / "a" / "L.psd"), route);
+
+    for (const fs::path& unreachable :
+         {base / "gone" / "d.psd", target / "x.psd", base / "loop.psd"})
+        EXPECT_FALSE(trace(unreachable).end) << unreachable;
+    EXPECT_EQ(trace(base / "gone" / "d.psd").steps.back(),
+              (PathRoute::Step{(base / "gone").string(), std::nullopt}));
 }
 
 TEST(Bookmark, ResolvesWhileTheItemIsThereAndIsStaleOnceReplaced) {

@@ -315,6 +315,61 @@ TEST_F(FlowWindows, AHandOverDuringTheQuestionLeavesTheAnswerToItsFlow) {
     asking.closeRecentRepeat();  // which the answer opened
 }
 
+namespace {
+
+// The application's documents, with the errors they would show recorded.
+class ErrorRecordingDocuments : public QFDocumentController {
+public:
+    void presentError(const lf::Error& error) override { presented.push_back(error); }
+    std::vector<lf::Error> presented;
+};
+
+}  // namespace
+
+// A document opened or dropped through a link that leads to nothing, or to
+// no document, leaves the window as it was and shows the error the command
+// line prints; a link to a document opens the document, under the link's
+// path.
+TEST_F(FlowWindows, ALinkOpensItsDocumentAndABrokenOneSaysWhy) {
+    auto documents = std::make_shared<ErrorRecordingDocuments>();
+    QFDocumentController::setShared(documents);
+    const fs::path dangling = scratch / "dangling.psd", notes = scratch / "notes.psd",
+                   linked = scratch / "linked.psd";
+    fs::create_symlink(scratch / "missing.psd", dangling);
+    lf::test::writeFile(scratch / "notes.txt", "notes");
+    fs::create_symlink(scratch / "notes.txt", notes);
+    fs::create_symlink(document("01-plain.psd"), linked);
+    const auto waitForErrors = [&](size_t count) {
+        return lf::MainQueue::shared()->runUntil([&] {
+            QCoreApplication::processEvents();
+            return documents->presented.size() >= count;
+        });
+    };
+
+    app.delegate.openFiles({dangling.string()});
+    ASSERT_TRUE(waitForErrors(1));
+    const lf::Error& nothing = documents->presented[0];
+    EXPECT_TRUE(nothing.is(lf::kPOSIXErrorDomain, ENOENT));
+    EXPECT_EQ(nothing.localizedDescription(),
+              "open " + dangling.string() + ": No such file or directory");
+    EXPECT_TRUE(onlyWindow().canStartAnything());
+
+    QMimeData drag;
+    drag.setUrls({QUrl::fromLocalFile(QString::fromStdString(notes.string()))});
+    QFDraggingInfo info;
+    info.mimeData = &drag;
+    EXPECT_EQ(onlyWindow().performDragOperation(info), false);
+    ASSERT_TRUE(waitForErrors(2));
+    EXPECT_EQ(documents->presented[1].localizedDescription(),
+              notes.string() + " is not a Photoshop document (.psd or .psb)");
+    EXPECT_TRUE(onlyWindow().canStartAnything());
+
+    app.delegate.openFiles({linked.string()});
+    EXPECT_EQ(readyFlowView().iconView()->items().size(), 1u);
+    EXPECT_EQ(onlyWindow().runningFlow()->inputURLs(), std::set<std::string>{linked.string()});
+    EXPECT_EQ(documents->presented.size(), 2u);
+}
+
 // A window closed while its flow still extracts goes with its views; the
 // run ends later, finds nothing to show its outputs in, and is let go.
 TEST_F(FlowWindows, AWindowClosedDuringItsFirstRunIsLetGo) {

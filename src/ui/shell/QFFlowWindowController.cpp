@@ -5,6 +5,7 @@
 #include "flows/QFFlowManager.h"
 #include "flows/QFFlowPlugIn.h"
 #include "flows/QFFlowPlugInManager.h"
+#include "flows/QFLinkedDocument.h"
 #include "platform/DispatchQueue.h"
 #include "platform/MainQueue.h"
 #include "ui/recents/QFRecentsPopover.h"
@@ -315,7 +316,21 @@ bool QFFlowWindowController::canStartFlowWithURLs(const std::vector<std::string>
     return canStartFlow(nullptr);
 }
 
-bool QFFlowWindowController::startFlowWithURLs(const std::vector<std::string>& urls) {
+bool QFFlowWindowController::startFlowWithURLs(const std::vector<std::string>& given) {
+    // A link to nothing, or to no document, says so rather than leaving the
+    // window silently empty. The alert waits for the next turn: a drop is
+    // not held open under it.
+    std::vector<std::string> urls;
+    for (const auto& url : given) {
+        auto refused = QFLinkedDocumentError(url);
+        if (!refused) {
+            urls.push_back(url);
+            continue;
+        }
+        lf::MainQueue::shared()->async(
+            [error = std::move(*refused)] { QFDocumentController::shared().presentError(error); });
+    }
+    if (urls.empty()) return false;
     auto plugIns = QFFlowPlugInManager::defaultManager();
     const std::vector<std::string> types = plugIns->acceptedInputTypes();
     if (types.empty()) return false;

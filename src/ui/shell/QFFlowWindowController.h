@@ -9,11 +9,13 @@
 // flows from files (a recent flow with exactly the same set of files is
 // reused, matched off the main thread; otherwise a new flow of the one
 // plug-in that takes the files; the window counts as taken from the
-// moment the files are handed over), carries the title-bar button of the
-// recents, which turns while any flow runs without a window, and asks
-// after the first save of a new flow whether it is to repeat
-// automatically. While it asks, the window takes no other flow: one handed
-// to the application meanwhile opens a window of its own.
+// moment the files are handed over; a file given through a link that
+// leads to nothing or to no document is left out, its error shown in an
+// alert), carries the title-bar button of the recents, which turns while
+// any flow runs without a window, and asks after the first save of a new
+// flow whether it is to repeat automatically. While it asks, the window
+// takes no other flow: one handed to the application meanwhile opens a
+// window of its own.
 //
 // A window controller belongs to its document (QFFlowDocument) and owns
 // its window; closing the window closes the document.
@@ -99,7 +101,9 @@ public:
     // Virtual for controllers of tests.
     virtual bool canStartFlowWithURLs(const std::vector<std::string>& urls) const;
     // True when the files were taken; the flow starts later, and the window
-    // takes nothing else until then.
+    // takes nothing else until then. A link among them that leads to
+    // nothing or to no document is not taken: its error is presented one
+    // turn of the main queue later.
     virtual bool startFlowWithURLs(const std::vector<std::string>& urls);
 
     void toggleRecentRepeat();
