@@ -16,9 +16,11 @@ int processorCount();
 // Size in bytes of a level-1 data cache line (64 when the system does not say).
 size_t cacheLineSize();
 
-// Gives the memory that the allocator keeps after frees, in every arena,
-// back to the system (malloc_trim). Costs a walk of the free lists: call it
-// after large work ends, not in a loop. Any thread.
+// Gives the memory that the allocator keeps after frees back to the system
+// (malloc_trim): the whole free pages of every arena, and the free end of
+// the main one; the free end of another thread's arena stays, up to the
+// allocator's trim threshold. Costs a walk of the free lists: call it after
+// large work ends, not in a loop. Any thread.
 void releaseFreedMemory();
 
 }  // namespace lf

@@ -272,7 +272,7 @@ TEST(FlowRun, RunsItsBlockOnceAndReportsItsEnd) {
 // Once its block returned, a run holds nothing of what its block and its
 // handler held (the documents and outputs of an export), and is no longer
 // under way.
-TEST(FlowRun, LetsGoOfWhatItHeldOnceItsBlockReturned) {
+TEST(ConcurrentFlowRun, LetsGoOfWhatItHeldOnceItsBlockReturned) {
     auto held = std::make_shared<int>(0);
     lf::DispatchSemaphore ended(0);
     auto run = QFFlowRun::create([held](QFFlowRun& self) { self.didFinish(); });
