@@ -23,6 +23,9 @@ FailureEntry entryForFailure(QFExportFlowFailure failure) {
         case QFExportFlowFailure::unsupportedColorDepth:
             return {QFExportFlowErrorUnsupportedDocument, "unsupported-color-depth",
                     "DocumentErrorPlaceholder"};
+        case QFExportFlowFailure::missingDocument:
+            return {QFExportFlowErrorMissingDocument, "missing-document",
+                    "DocumentErrorPlaceholder"};
         case QFExportFlowFailure::noTaggedLayers:
             return {QFExportFlowErrorNoTaggedLayers, "no-tagged-layers", "TaggingPlaceholder"};
         case QFExportFlowFailure::scanFailed:
@@ -35,17 +38,21 @@ FailureEntry entryForFailure(QFExportFlowFailure failure) {
 
 lf::Error QFExportFlowError(QFExportFlowFailure failure,
                             std::shared_ptr<const lf::Error> underlying,
-                            const std::optional<std::string>& documentPath) {
+                            const std::optional<std::string>& documentPath,
+                            const std::string& documentName) {
     FailureEntry entry = entryForFailure(failure);
     lf::ErrorUserInfo userInfo;
     if (entry.textKey) {
         std::string prefix = std::string("export-flow.error.") + entry.textKey;
         userInfo[lf::kLocalizedDescriptionKey] =
-            documentPath ? OMLocalizedString(
-                               prefix + ".description",
-                               {{"file-name", std::filesystem::path(*documentPath).filename()}},
-                               {"file-name"})
-                         : OMLocalizedString(prefix + ".description");
+            documentPath
+                ? OMLocalizedString(
+                      prefix + ".description",
+                      {{"file-name", documentName.empty()
+                                         ? std::filesystem::path(*documentPath).filename().string()
+                                         : documentName}},
+                      {"file-name"})
+                : OMLocalizedString(prefix + ".description");
         userInfo[lf::kLocalizedFailureReasonErrorKey] =
             OMLocalizedString(prefix + ".failure-reason");
     }

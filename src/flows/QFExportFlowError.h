@@ -18,6 +18,7 @@ inline constexpr const char* QFExportFlowErrorDomain = "QFExportFlowErrorDomain"
 enum QFExportFlowErrorCode : int64_t {
     QFExportFlowErrorInvalidDocument = -10,
     QFExportFlowErrorUnsupportedDocument = -11,
+    QFExportFlowErrorMissingDocument = -12,
     QFExportFlowErrorNoTaggedLayers = -30,
     QFExportFlowErrorScanFailed = -40,
 };
@@ -27,14 +28,16 @@ enum class QFExportFlowFailure {
     invalidDocument,        // -10: the document reader rejects the file
     unsupportedColorMode,   // -11: the document is not RGB
     unsupportedColorDepth,  // -11: the document is neither 8 nor 16 bits deep
+    missingDocument,        // -12: nothing is left at a path the flow was given
     noTaggedLayers,         // -30: no document holds a tag
     scanFailed,             // -40: the scanner reports failure (no texts, no image)
 };
 
 // The error for `failure`, with `underlying` stored when given. An error
-// about one document names it: its file name is in the description (a run
-// may have many documents, and only the text reaches the user) and its
-// path under kFilePathErrorKey.
+// about one document names it: `documentName`, or its file name when that
+// is empty, is in the description (a run may have many documents, and
+// only the text reaches the user) and its path under kFilePathErrorKey.
 lf::Error QFExportFlowError(QFExportFlowFailure failure,
                             std::shared_ptr<const lf::Error> underlying = nullptr,
-                            const std::optional<std::string>& documentPath = std::nullopt);
+                            const std::optional<std::string>& documentPath = std::nullopt,
+                            const std::string& documentName = {});

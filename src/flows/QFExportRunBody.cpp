@@ -2,7 +2,9 @@
 
 #include "flows/QFConfinedPath.h"
 #include "flows/QFExportFlowError.h"
+#include "flows/QFFlowRun.h"
 #include "flows/QFICNSContainer.h"
+#include "flows/QFModificationToken.h"
 #include "flows/QFPSDScanner.h"
 #include "platform/DispatchGroup.h"
 #include "platform/DispatchQueue.h"
@@ -13,6 +15,8 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -68,10 +72,34 @@ void addIconResults(const QFPSDScanner& scanner, QFFlowOutput& output) {
     }
 }
 
+// The stamp of each document's file taken before it was read: a file
+// stamped otherwise later was written, replaced or removed meanwhile.
+class ReadStamps {
+public:
+    void willRead(const std::string& path) {
+        stamps_.emplace_back(path, QFFileStamp::atPath(path));
+    }
+    // The first document read whose file changed since; none when every
+    // one is as it was.
+    std::optional<std::string> firstChanged() const {
+        for (const auto& [path, stamp] : stamps_)
+            if (QFFileStamp::atPath(path) != stamp) return path;
+        return std::nullopt;
+    }
+    // `status`, unless a document changed: then the input-changed error.
+    lf::Status unlessChanged(lf::Status status) const {
+        if (auto changed = firstChanged()) return QFFlowRunInputChangedError(*changed);
+        return status;
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<QFFileStamp>>> stamps_;
+};
+
 }  // namespace
 
 QFExportInputItem QFExportInputItem::forFile(std::string path) {
-    return {path, [path] { return lf::Data::readFile(path); }};
+    return {path, [path] { return lf::Data::readFile(path); }, {}};
 }
 
 lf::Status QFExportRunBody(std::vector<QFExportInputItem> inputItems, QFFlowOutput& output) {
@@ -80,30 +108,39 @@ lf::Status QFExportRunBody(std::vector<QFExportInputItem> inputItems, QFFlowOutp
                      [](const auto& a, const auto& b) { return a.path < b.path; });
 
     QFPSDScanner scanner;
+    ReadStamps stamps;
     std::vector<std::shared_ptr<OMPSDDocument>> documents;  // alive until every recipe ran
     for (const auto& item : inputItems) {
+        const auto documentError = [&](QFExportFlowFailure failure,
+                                       std::shared_ptr<const lf::Error> underlying = nullptr) {
+            return stamps.unlessChanged(
+                QFExportFlowError(failure, std::move(underlying), item.path, item.name));
+        };
+        stamps.willRead(item.path);
         auto data = item.readData();
-        if (!data) return data.error();
+        if (!data) return stamps.unlessChanged(data.error());
         auto document = OMPSDDocument::create(std::move(*data));
         if (!document)
-            return QFExportFlowError(QFExportFlowFailure::invalidDocument,
-                                     std::make_shared<lf::Error>(document.error()), item.path);
+            return documentError(QFExportFlowFailure::invalidDocument,
+                                 std::make_shared<lf::Error>(document.error()));
         if ((*document)->colorMode() != OMPSDDocument::rgb)
-            return QFExportFlowError(QFExportFlowFailure::unsupportedColorMode, nullptr, item.path);
+            return documentError(QFExportFlowFailure::unsupportedColorMode);
         if ((*document)->depth() != 8 && (*document)->depth() != 16)
-            return QFExportFlowError(QFExportFlowFailure::unsupportedColorDepth, nullptr,
-                                     item.path);
+            return documentError(QFExportFlowFailure::unsupportedColorDepth);
         if (auto scanned = scanner.scanPSD(**document); !scanned)
-            return QFExportFlowError(QFExportFlowFailure::scanFailed,
-                                     std::make_shared<lf::Error>(scanned.error()));
+            return stamps.unlessChanged(QFExportFlowError(
+                QFExportFlowFailure::scanFailed, std::make_shared<lf::Error>(scanned.error())));
         documents.push_back(std::move(*document));
     }
 
     std::vector<std::shared_ptr<QFExportRecipe>> recipes(scanner.imageRecipes().begin(),
                                                          scanner.imageRecipes().end());
     recipes.insert(recipes.end(), scanner.iconRecipes().begin(), scanner.iconRecipes().end());
-    if (recipes.empty()) return QFExportFlowError(QFExportFlowFailure::noTaggedLayers);
+    if (recipes.empty())
+        return stamps.unlessChanged(QFExportFlowError(QFExportFlowFailure::noTaggedLayers));
     runRecipes(recipes);
+    // Rendered from what was read: kept only when that was one version.
+    LF_TRY(stamps.unlessChanged({}));
 
     // Image files first, so that an icon file of the same path replaces one.
     for (const auto& recipe : scanner.imageRecipes())

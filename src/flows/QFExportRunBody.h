@@ -5,9 +5,15 @@
 //
 // A run ends with success or with one error: the read error of an input
 // that cannot be read, as it is, or an error of QFExportFlowErrorDomain
-// (QFExportFlowError.h), which names the document it is about. The first
-// failing document ends the run before anything is added to the output, so
-// a failed run leaves it empty.
+// (QFExportFlowError.h), which names the document it is about by its name
+// in the run. The first failing document ends the run before anything is
+// added to the output, so a failed run leaves it empty.
+//
+// Each document's file is examined (QFFileStamp) before it is read and
+// again before the outputs are added: when one was written, replaced or
+// removed meanwhile, what was read of it may mix two versions, so the run
+// adds nothing and ends with the input-changed error of QFFlowRun.h instead
+// of its result (of a failure too, which may be the mixed version's).
 //
 // Inputs are read in the order of their paths and outputs added in the
 // order of theirs, so what a run writes does not depend on the order in
@@ -29,11 +35,15 @@
 
 // One input document of a run.
 struct QFExportInputItem {
-    // Orders the inputs; names the document in log lines and errors.
+    // Orders the inputs; names the document in log lines; the file whose
+    // stamp tells whether it changed while the run read it.
     std::string path;
     // The whole file, read without keeping it in the system's cache; or
     // the read error.
     std::function<lf::Result<lf::Data>()> readData;
+    // The document's name in errors (its path below the flow's folder,
+    // say); its file name when empty.
+    std::string name;
 
     // The file at `path`, read with lf::Data::readFile.
     static QFExportInputItem forFile(std::string path);

@@ -26,6 +26,9 @@ constexpr const char* kHasChangesToRunKey = "hasChangesToRun";
 constexpr const char* kLastRunDateKey = "lastRunDate";
 constexpr const char* kLastRunErrorKey = "lastRunError";
 constexpr const char* kEncodedStateChangeTokenKey = "_encodedStateChangeToken";
+// Archive keys of what a relaunch takes up.
+constexpr const char* kLastRunErrorArchiveKey = "lastRunError";
+constexpr const char* kHasUnexportedChangesArchiveKey = "hasUnexportedChanges";
 
 }  // namespace
 
@@ -51,6 +54,8 @@ nlohmann::json QFFlow::encode() const {
     }
     if (lastRunDate_) archive["lastRunDate"] = QFArchivedDate(*lastRunDate_);
     archive["lastRunNumberOfItemsSaved"] = lastRunNumberOfItemsSaved_;
+    if (lastRunError_) archive[kLastRunErrorArchiveKey] = QFArchivedError(*lastRunError_);
+    if (hasUnexportedChanges_) archive[kHasUnexportedChangesArchiveKey] = true;
     return archive;
 }
 
@@ -63,6 +68,8 @@ bool QFFlow::decodeArchive(const nlohmann::json& archive) {
     auto bookmark = decoder.decodeData("outputDirectoryBookmarkData");
     auto url = decoder.decodeString("outputDirectoryURL");
     auto behavior = decoder.decodeInteger("behavior");
+    auto lastRunError = decoder.decodeError(kLastRunErrorArchiveKey);
+    auto hasUnexportedChanges = decoder.decodeBool(kHasUnexportedChangesArchiveKey);
     if (decoder.isDamaged()) {
         lf::log("Couldn't decode a flow: {}", decoder.damage());
         return false;
@@ -75,6 +82,11 @@ bool QFFlow::decodeArchive(const nlohmann::json& archive) {
     lastRunDate_ = lastRunDate;
     lastRunNumberOfItemsSaved_ =
         itemsSaved && *itemsSaved > 0 ? static_cast<uint64_t>(*itemsSaved) : 0;
+    lastRunError_ = std::move(lastRunError);
+    hasUnexportedChanges_ = hasUnexportedChanges.value_or(false);
+    // The outputs on disk are not those of the documents as they were last
+    // seen: taken up once the flow's behaviour is activated.
+    isBehindItsDocuments_ = lastRunError_ || hasUnexportedChanges_;
     setInitialInput(std::move(input));
     if (bookmark) {
         auto resolved = lf::resolveBookmarkData(*bookmark);  // staleness does not matter
@@ -195,7 +207,29 @@ void QFFlow::updateChangeDetectionSettings() {
 void QFFlow::activateAutomaticBehaviorIfNeeded() {
     if (hasActivatedAutomaticBehavior_) return;
     hasActivatedAutomaticBehavior_ = true;
-    detectInputWithCompletionHandler(nullptr);
+    detectInputWithCompletionHandler([weak = weak_from_this()] {
+        if (auto self = weak.lock()) self->takeUpWhatAnEarlierLaunchLeft();
+    });
+}
+
+void QFFlow::takeUpWhatAnEarlierLaunchLeft() {
+    if (!std::exchange(isBehindItsDocuments_, false) || isRunningWithUI_) return;
+    switch (behavior_) {
+        case QFFlowBehaviorNotifyWhenChanged:
+            changeValueForKey(kHasChangesToRunKey, [&] { hasChangesToRun_ = true; });
+            break;
+        case QFFlowBehaviorRepeatAutomatically:
+            startBackgroundRunIfNeeded();
+            break;
+        case QFFlowBehaviorNone:
+            break;
+    }
+}
+
+void QFFlow::setHasUnexportedChanges(bool hasUnexportedChanges) {
+    if (hasUnexportedChanges_ == hasUnexportedChanges) return;
+    hasUnexportedChanges_ = hasUnexportedChanges;
+    invalidateEncodedState();
 }
 
 void QFFlow::inputDidChange() {
@@ -204,6 +238,7 @@ void QFFlow::inputDidChange() {
         return;
     }
     if (!hasActivatedAutomaticBehavior_) return;
+    if (behavior_ != QFFlowBehaviorNone) setHasUnexportedChanges(true);
     switch (behavior_) {
         case QFFlowBehaviorNotifyWhenChanged:
             changeValueForKey(kHasChangesToRunKey, [&] { hasChangesToRun_ = true; });
@@ -259,6 +294,7 @@ void QFFlow::startBackgroundRunIfNeeded() {
     if (isRunningWithoutUI_) return;
     if (hasChangesToRun_) changeValueForKey(kHasChangesToRunKey, [&] { hasChangesToRun_ = false; });
     changeValueForKey(kStatusKey, [&] { isRunningWithoutUI_ = true; });
+    backgroundRunBehavior_ = behavior_;
     // The run writes where the flow saved when it started, whatever the
     // folder becomes meanwhile.
     const std::optional<std::string> directory = outputDirectoryURL_;
@@ -275,7 +311,8 @@ void QFFlow::startBackgroundRunIfNeeded() {
         run->startWithCompletionHandler(
             [self, output, directory](bool success, std::optional<lf::Error> error) {
                 // On the thread that finished the run. A failed run leaves the
-                // folder and the record of the last written output alone.
+                // folder and the record of the last written output alone, as
+                // does one that read a document while it changed.
                 if (success) {
                     lf::Status written =
                         directory ? self->writeOutputToDirectory(*output, *directory)
@@ -289,11 +326,28 @@ void QFFlow::startBackgroundRunIfNeeded() {
 }
 
 void QFFlow::backgroundRunDidEnd(std::optional<lf::Error> error) {
-    changeValueForKey(kLastRunErrorKey, [&] { lastRunError_ = std::move(error); });
+    const bool changedDuringRun = std::exchange(hasInputChangedDuringBackgroundRun_, false);
+    if (QFFlowRunErrorIsInputChanged(error)) {
+        // The run read a document while it was written and wrote nothing:
+        // it is made again on a fresh snapshot, which holds every change
+        // that came meanwhile, unless the behaviour that asked for it was
+        // switched off meanwhile (or the flow was removed, which does so).
+        changeValueForKey(kStatusKey, [&] { isRunningWithoutUI_ = false; });
+        const bool stillWanted =
+            behavior_ != QFFlowBehaviorNone || backgroundRunBehavior_ == QFFlowBehaviorNone;
+        if (stillWanted && !isRunningWithUI_) startBackgroundRunIfNeeded();
+        return;
+    }
+    if (error || lastRunError_) {
+        changeValueForKey(kLastRunErrorKey, [&] { lastRunError_ = std::move(error); });
+        invalidateEncodedState();
+    }
+    // Exported: every change up to the run's snapshot is in the folder.
+    if (!lastRunError_ && !changedDuringRun) setHasUnexportedChanges(false);
     changeValueForKey(kStatusKey, [&] { isRunningWithoutUI_ = false; });
     // Handled now as if it came after the run, by the behaviour the flow
     // has now.
-    if (std::exchange(hasInputChangedDuringBackgroundRun_, false)) inputDidChange();
+    if (changedDuringRun) inputDidChange();
 }
 
 QFFlowStatus QFFlow::status() const {

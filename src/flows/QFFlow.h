@@ -11,19 +11,32 @@
 // behaviour is active, a flow that notifies is marked as having changes to
 // run and moved to the front of the recents, and a flow that repeats
 // automatically runs in the background. A change while its background run
-// is under way is kept for when that run ends, which starts one more run
-// on a fresh snapshot: background runs of one flow never overlap, and the
-// last change is always exported.
+// is under way is kept for when that run ends, and then handled by the
+// behaviour the flow has then: one that repeats starts one more run on a
+// fresh snapshot, so background runs of one flow never overlap and the
+// last change is always exported; one whose behaviour was switched off
+// meanwhile (or that was removed from the recents) runs nothing.
 //
-// A run that fails, in the background, keeps its error (lastRunError) and
-// writes nothing; the last run date says when output was last written, so
-// a failed run or write leaves it as it was.
+// A background run that fails keeps its error (lastRunError) and writes
+// nothing; the last run date says when output was last written, so a
+// failed run or write leaves it as it was. The error stays until a
+// background run succeeds or a flow window saves the flow's output. A run
+// that read a document while it was written writes nothing and changes
+// neither: it is made again at once on a fresh snapshot, unless the
+// behaviour that asked for it was switched off meanwhile.
 //
 // Archived as a keyed JSON object with the keys "input", "behavior",
 // "name", "outputDirectoryBookmarkData" or "outputDirectoryURL",
-// "lastRunDate" and "lastRunNumberOfItemsSaved"; every change of the
-// archived state raises encodedStateChangeToken, on which the flow manager
-// saves the recents list.
+// "lastRunDate", "lastRunNumberOfItemsSaved", and, when there is one,
+// "lastRunError" and "hasUnexportedChanges" (a change came that no
+// background run has exported since); archives without the last two are
+// read as without error or change. Every change of the archived state
+// raises encodedStateChangeToken, on which the flow manager saves the
+// recents list. A flow decoded with an error or an unexported change takes
+// it up when its automatic behaviour is activated: one that repeats runs
+// once, one that notifies is marked as having changes to run. Changes made
+// while no application ran are not seen: activation takes the documents as
+// they are then as its starting point.
 //
 // Threads: main thread only, apart from the input snapshot of
 // detectInputWithCompletionHandler (on the high-priority global queue) and
@@ -31,7 +44,7 @@
 // hand their results back to the main queue. Observable keys: "status",
 // "hasChangesToRun", "lastRunDate", "lastRunError", "displayName", "name",
 // "behavior", "_encodedStateChangeToken" and "localizedStatusDescription"
-// (after "status" and "lastRunDate").
+// (after "status", "lastRunDate" and "lastRunError").
 
 #include "flows/QFFlowInput.h"
 #include "flows/QFFlowUI.h"
@@ -123,8 +136,12 @@ public:
     void startBackgroundRunIfNeeded();
     QFFlowStatus status() const;
     bool hasChangesToRun() const { return hasChangesToRun_; }
-    // The error of the latest background run, or none when it succeeded.
+    // The error of the latest background run, or none when it succeeded or
+    // a window saved since.
     const std::optional<lf::Error>& lastRunError() const { return lastRunError_; }
+    // A change came, to a flow that notifies or repeats, that no background
+    // run has exported yet.
+    bool hasUnexportedChanges() const { return hasUnexportedChanges_; }
 
     // Naming and status line.
     QFFlowBehavior behavior() const { return behavior_; }
@@ -147,6 +164,8 @@ public:
 private:
     void updateChangeDetectionSettings();
     void inputDidChange();
+    void takeUpWhatAnEarlierLaunchLeft();
+    void setHasUnexportedChanges(bool hasUnexportedChanges);
     lf::Status writeOutputToDirectory(const QFFlowOutput& output, const std::string& directory);
     void backgroundRunDidEnd(std::optional<lf::Error> error);
 
@@ -164,6 +183,11 @@ private:
     bool hasChangesToRun_ = false;
     // An input change came while the background run was under way.
     bool hasInputChangedDuringBackgroundRun_ = false;
+    // The behaviour when the background run under way started.
+    QFFlowBehavior backgroundRunBehavior_ = QFFlowBehaviorNone;
+    bool hasUnexportedChanges_ = false;
+    // Decoded with an error or an unexported change, not yet taken up.
+    bool isBehindItsDocuments_ = false;
     std::optional<lf::SystemTime> lastRunDate_;
     uint64_t lastRunNumberOfItemsSaved_ = 0;
     std::optional<lf::Error> lastRunError_;

@@ -6,6 +6,8 @@
 #include "flows/QFFlowRun.h"
 #include "platform/MainQueue.h"
 
+#include <utility>
+
 QFFlowRunController::QFFlowRunController(std::shared_ptr<QFFlow> flow)
     : flow_(std::move(flow)), output_(std::make_shared<QFFlowOutput>()) {}
 
@@ -64,23 +66,46 @@ bool QFFlowRunController::runFlowForCurrentInput(RunCompletion completion) {
     auto snapshot = flow_->inputSnapshotWithChangesSinceSnapshot(lastRunInputSnapshot_.get());
     auto run = snapshot ? flow_->newRunWithInput(snapshot, output_) : nullptr;
     if (!run) return false;
-    lastRunInputSnapshot_ = std::move(snapshot);
+    auto previous = std::exchange(lastRunInputSnapshot_, std::move(snapshot));
     isRunning_ = true;
-    run->startWithCompletionHandler([self = shared_from_this(), completion = std::move(completion)](
-                                        bool success, std::optional<lf::Error> error) {
-        lf::MainQueue::shared()->async([self, completion, success, error = std::move(error)] {
-            self->isRunning_ = false;
-            completion(success, error);
-            if (self->pendingSaveDirectory_) {
-                auto directory = std::exchange(self->pendingSaveDirectory_, std::nullopt);
-                // The output the user chose to save was replaced by this run's;
-                // a failed run left nothing worth saving.
-                if (success) self->saveOutputToDirectory(*directory);
-            }
-            self->runDidEnd();
+    run->startWithCompletionHandler(
+        [self = shared_from_this(), completion = std::move(completion),
+         previous = std::move(previous)](bool success, std::optional<lf::Error> error) {
+            lf::MainQueue::shared()->async(
+                [self, completion, previous, success, error = std::move(error)] {
+                    self->isRunning_ = false;
+                    if (QFFlowRunErrorIsInputChanged(error)) {
+                        // Its changes count from the run before, whose output the
+                        // window still shows.
+                        self->lastRunInputSnapshot_ = previous;
+                        self->runAgainForChangedInput(completion);
+                        return;
+                    }
+                    completion(success, error);
+                    if (self->pendingSaveDirectory_) {
+                        auto directory = std::exchange(self->pendingSaveDirectory_, std::nullopt);
+                        // The output the user chose to save was replaced by this run's;
+                        // a failed run left nothing worth saving.
+                        if (success) self->saveOutputToDirectory(*directory);
+                    }
+                    self->runDidEnd();
+                });
         });
-    });
     return true;
+}
+
+void QFFlowRunController::runAgainForChangedInput(RunCompletion completion) {
+    if (!isInUI_) {
+        pendingSaveDirectory_.reset();
+        return;
+    }
+    // The fresh snapshot holds the changes that came meanwhile.
+    hasPendingRerun_ = false;
+    isRunning_ = true;
+    flow_->detectInputWithCompletionHandler(
+        [self = shared_from_this(), completion = std::move(completion)] {
+            if (!self->runFlowForCurrentInput(completion)) self->isRunning_ = false;
+        });
 }
 
 void QFFlowRunController::runDidEnd() {

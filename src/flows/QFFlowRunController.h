@@ -12,9 +12,14 @@
 // Runs of one controller never overlap, since they fill one output: a
 // change of the input while a run is under way waits, and however many
 // changes come meanwhile, one run follows it. Each run's result reaches its
-// own hook. A save asked for while a run is under way waits for that run
-// and is made only if it succeeds. A save whose write fails keeps the
-// controller open and reports the write error through its hook.
+// own hook. A run that read a document while it was written
+// (QFFlowRunErrorInputChanged) has no result: its outputs would mix two
+// versions, so the window keeps showing those of the run before while the
+// flow runs again on a fresh snapshot, and the result of that run reaches
+// the hook instead. A save asked for while a run is under way waits for
+// that run (and for the one made again in its place) and is made only if
+// it succeeds. A save whose write fails keeps the controller open and
+// reports the write error through its hook.
 //
 // Main thread only.
 
@@ -97,6 +102,7 @@ private:
     using RunCompletion = std::function<void(bool success, const std::optional<lf::Error>& error)>;
     bool runFlowForCurrentInput(RunCompletion completion);
     void runFlowForChangedInput();
+    void runAgainForChangedInput(RunCompletion completion);
     void runDidEnd();
     void saveOutputToDirectory(const std::string& directory);
 

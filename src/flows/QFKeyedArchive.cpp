@@ -6,6 +6,8 @@
 
 namespace {
 
+constexpr const char* kErrorClassName = "QFError";
+
 constexpr char kBase64Alphabet[] =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
@@ -66,6 +68,13 @@ std::string QFArchivedData(const lf::Data& data) {
 
 double QFArchivedDate(lf::SystemTime date) {
     return std::chrono::duration<double>(date.time_since_epoch()).count();
+}
+
+nlohmann::json QFArchivedError(const lf::Error& error) {
+    return {{QFArchivedClassKey, kErrorClassName},
+            {"domain", error.domain},
+            {"code", error.code},
+            {"description", error.localizedDescription()}};
 }
 
 std::string QFArchivedClassName(const nlohmann::json& archive) {
@@ -176,4 +185,20 @@ const nlohmann::json* QFKeyedDecoder::decodeObject(const std::string& key) {
     if (value->is_object()) return value;
     noteDamage(key);
     return nullptr;
+}
+
+std::optional<lf::Error> QFKeyedDecoder::decodeError(const std::string& key) {
+    const nlohmann::json* value = valueForKey(key);
+    if (!value) return std::nullopt;
+    QFKeyedDecoder error(*value, kErrorClassName);
+    auto domain = error.decodeString("domain");
+    auto code = error.decodeInteger("code");
+    auto description = error.decodeString("description");
+    if (error.isDamaged() || !domain || !code) {
+        noteDamage(key);
+        return std::nullopt;
+    }
+    lf::ErrorUserInfo userInfo;
+    if (description) userInfo[lf::kLocalizedDescriptionKey] = std::move(*description);
+    return lf::Error(std::move(*domain), *code, std::move(userInfo));
 }

@@ -5,7 +5,9 @@
 // has no form for are written as:
 //   - data (bookmarks): a base64 string;
 //   - dates: seconds since 1970-01-01 UTC, a number with a fraction;
-//   - URLs: the absolute path of the file or folder.
+//   - URLs: the absolute path of the file or folder;
+//   - errors: an archived object of class "QFError" with the keys
+//     "domain", "code" and "description" (what a status line shows of it).
 //
 // QFKeyedDecoder reads one archived object. A key that is absent answers
 // none; a key that is present with a value of the wrong kind also answers
@@ -13,6 +15,7 @@
 // object (with a log line naming the key) rather than carry a half-read one.
 
 #include "platform/Data.h"
+#include "platform/Error.h"
 #include "platform/Formatters.h"
 
 #include <nlohmann/json.hpp>
@@ -26,6 +29,7 @@ inline constexpr const char* QFArchivedClassKey = "$class";
 
 std::string QFArchivedData(const lf::Data& data);
 double QFArchivedDate(lf::SystemTime date);
+nlohmann::json QFArchivedError(const lf::Error& error);
 
 class QFKeyedDecoder {
 public:
@@ -42,6 +46,8 @@ public:
     std::optional<lf::SystemTime> decodeDate(const std::string& key);
     std::optional<std::vector<std::string>> decodeStringArray(const std::string& key);
     std::optional<std::vector<lf::Data>> decodeDataArray(const std::string& key);
+    // The domain, the code and the description, which is all that is kept.
+    std::optional<lf::Error> decodeError(const std::string& key);
     // A nested archived object, any class; none when absent.
     const nlohmann::json* decodeObject(const std::string& key);
 

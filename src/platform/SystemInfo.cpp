@@ -1,5 +1,6 @@
 #include "platform/SystemInfo.h"
 
+#include <malloc.h>
 #include <sched.h>
 #include <unistd.h>
 
@@ -26,6 +27,10 @@ size_t cacheLineSize() {
         return line > 0 ? static_cast<size_t>(line) : size_t{64};
     }();
     return size;
+}
+
+void releaseFreedMemory() {
+    ::malloc_trim(0);
 }
 
 }  // namespace lf

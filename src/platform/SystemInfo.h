@@ -1,6 +1,6 @@
 #pragma once
 // What the machine offers: processors this process may run on, and the data
-// cache line size.
+// cache line size; and the one way to hand memory back to it.
 
 #include <cstddef>
 
@@ -15,5 +15,12 @@ int processorCount();
 
 // Size in bytes of a level-1 data cache line (64 when the system does not say).
 size_t cacheLineSize();
+
+// Gives the memory that the allocator keeps after frees back to the system
+// (malloc_trim): the whole free pages of every arena, and the free end of
+// the main one; the free end of another thread's arena stays, up to the
+// allocator's trim threshold. Costs a walk of the free lists: call it after
+// large work ends, not in a loop. Any thread.
+void releaseFreedMemory();
 
 }  // namespace lf

@@ -1,9 +1,11 @@
 // Export flows over real tagged documents: a flow that repeats
 // automatically exports again in the background when its document is
 // saved, and comes back from the recents list in the user defaults; a
-// folder flow with a damaged document names it.
+// folder flow with a damaged document names it, by its path below the
+// folder; a flow whose document is gone says that it is missing.
 
 #include "FlowTestSupport.h"
+#include "RecordingController.h"
 #include "flows/QFExportFlow.h"
 #include "flows/QFFlowManager.h"
 #include "platform/UserDefaults.h"
@@ -83,4 +85,67 @@ TEST(ConcurrentExportFlow, AFolderFlowNamesTheDocumentItCannotRead) {
     EXPECT_NE(description.find("b-damaged.psd"), std::string::npos) << description;
     EXPECT_EQ(flow->localizedStatusDescription(), "Failed: " + description);
     EXPECT_FALSE(fs::exists(out));
+}
+
+// Two documents of one name in different folders of a folder flow: the
+// error names the one it is about by its path below the flow's folder.
+TEST(ConcurrentExportFlow, DocumentsOfOneNameAreNamedByTheirPathBelowTheFolder) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    test::TemporaryDirectory folder;
+    FlowTestEnvironment environment(folder.path(), {});
+    const fs::path documents = folder / "documents";
+    fs::create_directories(documents / "one");
+    fs::create_directories(documents / "two");
+    fs::copy_file(test::sharedFile("psd-tagged/01-plain.psd"), documents / "one" / "x.psd");
+    test::writeFile(documents / "two" / "x.psd", "not a Photoshop document");
+
+    auto flow = std::make_shared<QFExportFlow>();
+    flow->setInitialInput(photoshopInput({documents}));
+    flow->setOutputDirectoryURL((folder / "out").string());
+    flow->startBackgroundRunIfNeeded();
+    ASSERT_TRUE(
+        MainQueue::shared()->runUntil([&] { return flow->status() == QFFlowStatusIdle; }, 30s));
+    ASSERT_TRUE(flow->lastRunError());
+    EXPECT_EQ(flow->lastRunError()->localizedDescription(),
+              "“two/x.psd” Is Not a Photoshop Document");
+    EXPECT_EQ(flow->lastRunError()->stringForKey(kFilePathErrorKey),
+              (documents / "two" / "x.psd").string());
+}
+
+// The only document moved away or deleted: the run says it is missing and
+// names it, in the recents row and in a window, instead of finding no
+// tagged layers.
+TEST(ConcurrentExportFlow, AFlowWhoseDocumentIsGoneSaysItIsMissing) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    test::TemporaryDirectory folder;
+    FlowTestEnvironment environment(folder.path(), {});
+    for (bool moved : {true, false}) {
+        const fs::path document = folder / (moved ? "moved.psd" : "deleted.psd");
+        fs::copy_file(test::sharedFile("psd-tagged/01-plain.psd"), document);
+        auto flow = std::make_shared<QFExportFlow>();
+        flow->setInitialInput(photoshopInput({document}));
+        flow->setOutputDirectoryURL((folder / "out").string());
+        if (moved)
+            fs::rename(document, folder / "elsewhere.psd");
+        else
+            fs::remove(document);
+        const std::string missing = "“" + document.filename().string() + "” Is Missing";
+
+        flow->startBackgroundRunIfNeeded();
+        ASSERT_TRUE(
+            MainQueue::shared()->runUntil([&] { return flow->status() == QFFlowStatusIdle; }, 30s));
+        ASSERT_TRUE(flow->lastRunError());
+        EXPECT_TRUE(flow->lastRunError()->is("QFExportFlowErrorDomain", -12));
+        EXPECT_EQ(flow->localizedStatusDescription(), "Failed: " + missing);
+
+        auto controller = std::make_shared<RecordingController>(flow);
+        controller->willAppearInUI();
+        controller->runFlowForInitialInput();
+        ASSERT_TRUE(
+            MainQueue::shared()->runUntil([&] { return !controller->errors.empty(); }, 30s));
+        ASSERT_TRUE(controller->errors[0]);
+        EXPECT_EQ(controller->errors[0]->localizedDescription(), missing);
+        EXPECT_EQ(controller->errors[0]->stringForKey(kFilePathErrorKey), document.string());
+        controller->willDisappearFromUI();
+    }
 }

@@ -24,7 +24,7 @@ using namespace flows_test;
 namespace fs = std::filesystem;
 
 QFExportInputItem inputOf(std::string path, lf::Data data) {
-    return {std::move(path), [data] { return lf::Result<lf::Data>(data); }};
+    return {std::move(path), [data] { return lf::Result<lf::Data>(data); }, {}};
 }
 
 std::vector<std::string> pathsOf(const QFFlowOutput& output) {
@@ -71,6 +71,10 @@ TEST_F(ExportRun, EndsWithOneErrorForTheFirstDocumentItCannotExport) {
         EXPECT_TRUE(status.error().is(QFExportFlowErrorDomain, -11));
         EXPECT_EQ(status.error().localizedFailureReason(),
                   OMLocalizedString(std::string("export-flow.error.") + texts + ".failure-reason"));
+        // Named, as every error about one document is.
+        EXPECT_NE(status.error().localizedDescription().find("“x.psd”"), std::string::npos)
+            << texts;
+        EXPECT_EQ(status.error().stringForKey(lf::kFilePathErrorKey), "x.psd") << texts;
     }
 
     status = run({inputOf("untagged.psd", documentData(20, 20, {layer("photo.psd", 0, 0, 4, 4)}))});
@@ -91,6 +95,54 @@ TEST_F(ExportRun, EndsWithOneErrorForTheFirstDocumentItCannotExport) {
     ASSERT_FALSE(status);
     EXPECT_EQ(status.error().domain, lf::kPOSIXErrorDomain);
     EXPECT_TRUE(output_.items().empty());
+}
+
+// A document's file written, replaced or removed after the run read it:
+// what was read may mix two versions, so the run adds nothing and ends with
+// the input-changed error, which names the document, even where what it
+// read could not be exported.
+TEST_F(ExportRun, ADocumentChangedAfterItWasReadGivesNoOutput) {
+    lf::test::TemporaryDirectory folder;
+    const fs::path path = folder / "d.psd";
+    const auto write = [&](const lf::Data& bytes) {
+        lf::test::writeFile(path, std::string(bytes.stringView()));
+    };
+    const lf::Data larger = documentData(30, 30, {layer("a.png", 2, 2, 5, 5)});
+    // The file as read, then changed by `change` before the run goes on.
+    const auto readThen = [&](std::function<void()> change) {
+        return QFExportInputItem{path.string(),
+                                 [&path, change] {
+                                     auto data = lf::Data::readFile(path.string());
+                                     change();
+                                     return data;
+                                 },
+                                 {}};
+    };
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"written", [&] { write(larger); }},
+        {"replaced",
+         [&] {
+             lf::test::writeFile(folder / "new.psd", std::string(larger.stringView()));
+             fs::rename(folder / "new.psd", path);
+         }},
+        {"removed", [&] { fs::remove(path); }},
+    };
+    for (const auto& [what, change] : changes) {
+        for (const lf::Data& before : {kTagged, lf::Data::fromString("not yet a document")}) {
+            write(before);
+            lf::Status status = run({inputOf("a.psd", kTagged), readThen(change)});
+            ASSERT_FALSE(status) << what;
+            EXPECT_TRUE(status.error().is(QFFlowRunErrorDomain, QFFlowRunErrorInputChanged))
+                << what;
+            EXPECT_EQ(status.error().stringForKey(lf::kFilePathErrorKey), path.string()) << what;
+            EXPECT_NE(status.error().localizedDescription().find("d.psd"), std::string::npos);
+            EXPECT_TRUE(output_.items().empty()) << what;
+        }
+    }
+    // Unchanged, it is exported.
+    write(kTagged);
+    ASSERT_TRUE(run({readThen([] {})}));
+    EXPECT_EQ(pathsOf(output_), std::vector<std::string>{"a.png"});
 }
 
 TEST_F(ExportRun, ReadsInputsInTheOrderOfTheirPaths) {
@@ -215,6 +267,23 @@ TEST(FlowRun, RunsItsBlockOnceAndReportsItsEnd) {
     ASSERT_TRUE(reported);
     EXPECT_TRUE(reported->is("test", 7));
     EXPECT_NE(handled, std::this_thread::get_id());
+}
+
+// Once its block returned, a run holds nothing of what its block and its
+// handler held (the documents and outputs of an export), and is no longer
+// under way.
+TEST(ConcurrentFlowRun, LetsGoOfWhatItHeldOnceItsBlockReturned) {
+    auto held = std::make_shared<int>(0);
+    lf::DispatchSemaphore ended(0);
+    auto run = QFFlowRun::create([held](QFFlowRun& self) { self.didFinish(); });
+    run->startWithCompletionHandler(
+        [held, ended](bool, std::optional<lf::Error>) mutable { ended.signal(); });
+    ended.wait();
+    for (int polls = 0; polls < 10'000 && (held.use_count() > 1 || QFFlowRun::runsUnderWay() > 0);
+         ++polls)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(held.use_count(), 1);
+    EXPECT_EQ(QFFlowRun::runsUnderWay(), 0);
 }
 
 TEST(FlowRunDeathTest, StartsAtMostOnce) {

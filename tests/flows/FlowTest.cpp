@@ -2,6 +2,7 @@
 #include "flows/QFFlowInterfaceHooks.h"
 #include "flows/QFFlowManager.h"
 #include "flows/QFFlowStatusPhrase.h"
+#include "flows/QFKeyedArchive.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 #include "support/TestSupport.h"
@@ -103,6 +104,43 @@ TEST_F(FlowTest, ArchiveHoldsOnlyWhatIsSet) {
     // A folder that does not exist yet is kept as a plain path.
     withoutFolder->setOutputDirectoryURL((folder / "later").string());
     EXPECT_EQ(withoutFolder->encode()["outputDirectoryURL"], (folder / "later").string());
+}
+
+TEST_F(FlowTest, ArchiveKeepsTheLastFailureAndAChangeNotYetExported) {
+    auto flow = flowWithDocuments({"a.psd"});
+    flow->setOutputDirectoryURL((folder / "out").string());
+    nlohmann::json archive = flow->encode();
+    // As archived before either was kept: no failure, nothing left to export.
+    auto earlier = QFFlowManager::decodeFlow(archive);
+    ASSERT_TRUE(earlier);
+    EXPECT_FALSE(earlier->lastRunError());
+    EXPECT_FALSE(earlier->hasUnexportedChanges());
+
+    archive["lastRunError"] =
+        QFArchivedError(Error("QFExportFlowErrorDomain", -10,
+                              {{kLocalizedDescriptionKey, "“a.psd” Is Not a Photoshop Document"},
+                               {kFilePathErrorKey, "/elsewhere/a.psd"}}));
+    archive["hasUnexportedChanges"] = true;
+    auto decoded = QFFlowManager::decodeFlow(archive);
+    ASSERT_TRUE(decoded);
+    ASSERT_TRUE(decoded->lastRunError());
+    EXPECT_TRUE(decoded->lastRunError()->is("QFExportFlowErrorDomain", -10));
+    EXPECT_EQ(decoded->localizedStatusDescription(), "Failed: “a.psd” Is Not a Photoshop Document");
+    EXPECT_TRUE(decoded->hasUnexportedChanges());
+    EXPECT_EQ(decoded->encode(), archive);  // only what the status line needs is kept
+
+    for (auto [key, value] : std::vector<std::pair<std::string, nlohmann::json>>{
+             {"hasUnexportedChanges", "yes"}, {"lastRunError", "failed"}}) {
+        nlohmann::json damaged = archive;
+        damaged[key] = value;
+        LogCapture log;
+        EXPECT_FALSE(QFFlowManager::decodeFlow(damaged)) << key;
+        EXPECT_TRUE(log.contains("\"" + key + "\"")) << key;
+    }
+    nlohmann::json codeless = archive;
+    codeless["lastRunError"].erase("code");
+    LogCapture log;
+    EXPECT_FALSE(QFFlowManager::decodeFlow(codeless));
 }
 
 TEST_F(FlowTest, StatusLineSaysWhenOutputWasLastWritten) {
@@ -252,6 +290,9 @@ TEST_F(ConcurrentFlowBackgroundRun, FailedRunKeepsItsErrorAndTheLastRunDate) {
     EXPECT_EQ(flow->localizedStatusDescription(),
               "Failed: " + flow->lastRunError()->localizedDescription());
     EXPECT_EQ(statusLineChanges, 3);  // running, failed, idle
+    // The recents keep it across a relaunch.
+    EXPECT_EQ(QFFlowManager::decodeFlow(flow->encode())->localizedStatusDescription(),
+              flow->localizedStatusDescription());
 
     // A write that fails keeps its error too: the folder is now a file.
     test::writeFile(folder / "a.psd", "again");
@@ -333,6 +374,7 @@ TEST_F(ConcurrentFlowBackgroundRun, ChangesDuringARunAreExportedByOneMoreRun) {
     save("version 1");
     ASSERT_TRUE(waitForHeldRuns(1));
     EXPECT_EQ(starts, 1);
+    EXPECT_TRUE(flow->encode().value("hasUnexportedChanges", false));
     save("version 2");
     flow->gate.signal();
     ASSERT_TRUE(waitForHeldRuns(2));
@@ -352,6 +394,8 @@ TEST_F(ConcurrentFlowBackgroundRun, ChangesDuringARunAreExportedByOneMoreRun) {
     EXPECT_EQ(output(), "version 5");
     EXPECT_EQ(starts, 3);
     EXPECT_EQ(flow->runs().size(), 3u);
+    EXPECT_FALSE(flow->hasUnexportedChanges());
+    EXPECT_FALSE(flow->encode().contains("hasUnexportedChanges"));
 }
 
 // A flow that notifies keeps the mark of a change that came during its
@@ -444,4 +488,118 @@ TEST_F(ConcurrentFlowBackgroundRun, ARepeatingFlowOfALinkExportsWhatTheLinkLeads
     EXPECT_TRUE(exported(replacedOutput, "first, saved"));
     test::writeFile(first, "first, saved again");
     EXPECT_TRUE(exported(replacedOutput, "first, saved again"));
+}
+
+// The application quit while a change waited to be exported, or after a
+// run failed: launched again, a flow that repeats runs once, one that
+// notifies is marked as having changes to run, and one with neither left
+// to take up does nothing.
+TEST_F(ConcurrentFlowBackgroundRun, AFlowDecodedBehindItsDocumentsTakesThatUpAtLaunch) {
+    // Archived while its run of a change was under way.
+    nlohmann::json quitDuringARun;
+    {
+        auto flow = watchingFlow("r.psd", QFFlowBehaviorRepeatAutomatically);
+        flow->holdsRuns = true;
+        test::writeFile(folder / "r.psd", "r, saved");
+        setModificationSecond(folder / "r.psd", 6'000'000);
+        flow->input()->detectInput();
+        ASSERT_TRUE(waitUntil([&] { return flow->heldRuns == 1; }));
+        quitDuringARun = flow->encode();
+        flow->setBehavior(QFFlowBehaviorNone);
+        flow->holdsRuns = false;
+        flow->gate.signal();
+        ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+    }
+    ASSERT_TRUE(quitDuringARun.value("hasUnexportedChanges", false));
+    nlohmann::json failed = quitDuringARun;
+    failed.erase("hasUnexportedChanges");
+    failed["lastRunError"] = QFArchivedError(Error(kFakeRunErrorDomain, 7));
+    nlohmann::json current = failed;
+    current.erase("lastRunError");
+
+    const auto launch = [&](const nlohmann::json& archive, QFFlowBehavior behavior) {
+        auto flow = std::make_shared<FakeExportFlow>();
+        nlohmann::json withBehavior = archive;
+        withBehavior["behavior"] = behavior;
+        EXPECT_TRUE(flow->decodeArchive(withBehavior));
+        flow->activateAutomaticBehaviorIfNeeded();
+        EXPECT_TRUE(waitUntil(
+            [&] { return flow->input()->detectsChanges() && flow->status() == QFFlowStatusIdle; }));
+        MainQueue::shared()->drain();
+        EXPECT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+        return flow;
+    };
+    for (const auto* archive : {&quitDuringARun, &failed}) {
+        auto repeating = launch(*archive, QFFlowBehaviorRepeatAutomatically);
+        EXPECT_EQ(repeating->runs().size(), 1u);
+        EXPECT_FALSE(repeating->lastRunError());
+        EXPECT_FALSE(repeating->hasUnexportedChanges());
+        EXPECT_EQ(read(folder / "out" / "out" / "r.png"), "r, saved");
+        fs::remove_all(folder / "out");
+
+        auto notifying = launch(*archive, QFFlowBehaviorNotifyWhenChanged);
+        EXPECT_TRUE(notifying->hasChangesToRun());
+        EXPECT_TRUE(notifying->runs().empty());
+    }
+    auto upToDate = launch(current, QFFlowBehaviorRepeatAutomatically);
+    EXPECT_TRUE(upToDate->runs().empty());
+    EXPECT_FALSE(launch(current, QFFlowBehaviorNotifyWhenChanged)->hasChangesToRun());
+    EXPECT_FALSE(fs::exists(folder / "out"));
+}
+
+// A change that waits for the run under way is handled by the behaviour
+// the flow has when the run ends: switched off, or the flow removed from
+// the recents, no run follows.
+TEST_F(ConcurrentFlowBackgroundRun, AWaitingChangeIsDroppedOnceTheBehaviourIsOffOrTheFlowRemoved) {
+    auto manager = QFFlowManager::defaultManager();
+    time_t second = 8'000'000;
+    for (bool removed : {false, true}) {
+        const std::string name = removed ? "removed.psd" : "switched-off.psd";
+        auto flow = watchingFlow(name, QFFlowBehaviorRepeatAutomatically);
+        manager->noteNewRecentFlow(flow);
+        const auto save = [&](const std::string& version) {
+            test::writeFile(folder / name, version);
+            setModificationSecond(folder / name, ++second);
+            flow->input()->detectInput();
+            MainQueue::shared()->drain();
+        };
+        flow->holdsRuns = true;
+        save("first");
+        ASSERT_TRUE(waitUntil([&] { return flow->heldRuns == 1; }));
+        save("second");
+        if (removed)
+            manager->removeFlow(flow);
+        else
+            flow->setBehavior(QFFlowBehaviorNone);
+        flow->holdsRuns = false;
+        flow->gate.signal();
+        ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+        MainQueue::shared()->drain();
+        EXPECT_EQ(flow->runs().size(), 1u) << name;
+        EXPECT_EQ(flow->status(), QFFlowStatusIdle) << name;
+        const std::string stem = fs::path(name).stem().string();
+        EXPECT_EQ(read(folder / "out" / "out" / (stem + ".png")), "first") << name;
+        manager->removeFlow(flow);
+    }
+}
+
+// A flow that is not watched (its behaviour is none) reads its folder anew
+// when it runs: a document added since the last run is exported.
+TEST_F(ConcurrentFlowBackgroundRun, AnUnwatchedFolderFlowReadsTheFolderAsItIsNow) {
+    const fs::path documents = folder / "documents";
+    fs::create_directory(documents);
+    test::writeFile(documents / "a.psd", "a");
+    auto flow = std::make_shared<FakeExportFlow>();
+    flow->setInitialInput(photoshopInput({documents}));
+    flow->setOutputDirectoryURL((folder / "out").string());
+    flow->startBackgroundRunIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+    EXPECT_FALSE(flow->input()->detectsChanges());
+
+    test::writeFile(documents / "b.psd", "b");
+    flow->startBackgroundRunIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+    EXPECT_EQ(read(folder / "out" / "out" / "b.png"), "b");
+    ASSERT_EQ(flow->runs().size(), 2u);
+    EXPECT_EQ(flow->runs()[1], (std::set<std::string>{"a.psd", "b.psd"}));
 }

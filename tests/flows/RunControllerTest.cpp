@@ -1,4 +1,5 @@
 #include "FlowTestSupport.h"
+#include "RecordingController.h"
 #include "flows/QFFlowInterfaceHooks.h"
 #include "flows/QFFlowManager.h"
 #include "flows/QFFlowRunController.h"
@@ -15,31 +16,6 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 namespace {
-
-// A controller that records its hooks, in a window that records closes.
-class RecordingController : public QFFlowRunController {
-public:
-    using QFFlowRunController::QFFlowRunController;
-    void didRunFlowForInitialInputWithResult(bool success, const std::optional<Error>&) override {
-        results.push_back(success ? "initial ok" : "initial failed");
-    }
-    void willRunFlowForChangedInput() override { results.push_back("will rerun"); }
-    void didRunFlowForChangedInputWithResult(bool success, const std::optional<Error>&) override {
-        results.push_back(success ? "rerun ok" : "rerun failed");
-    }
-    void didFailToSaveOutputWithError(const Error& error) override { saveErrors.push_back(error); }
-    std::vector<std::string> results;
-    std::vector<Error> saveErrors;
-};
-
-class RecordingWindow : public QFFlowRunControllerHost {
-public:
-    void closeFlowController(QFFlowRunController& controller, QFFlowCloseReason reason) override {
-        controller.willDisappearFromUI();
-        reasons.push_back(reason);
-    }
-    std::vector<QFFlowCloseReason> reasons;
-};
 
 class ConcurrentRunController : public ::testing::Test {
 protected:
@@ -159,4 +135,28 @@ TEST_F(ConcurrentRunController, SaveDuringARunWaitsForIt) {
     ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return !window->reasons.empty(); }, 20s));
     std::ifstream saved(folder / "assets" / "out" / "a.png");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), "a, second version");
+}
+
+// The window saves current outputs into the folder where a background run
+// failed: the flow's status line no longer says it failed.
+TEST_F(ConcurrentRunController, ASaveFromTheWindowEndsTheFailureOfABackgroundRun) {
+    const fs::path assets = folder / "assets";
+    flow->setOutputDirectoryURL(assets.string());
+    test::writeFile(folder / "a.psd", "fail");
+    flow->startBackgroundRunIfNeeded();
+    ASSERT_TRUE(MainQueue::shared()->runUntil(
+        [&] { return flow->status() == QFFlowStatusRunningWithUI; }, 20s));
+    ASSERT_TRUE(flow->lastRunError());
+
+    test::writeFile(folder / "a.psd", "a, mended");
+    controller->runFlowForInitialInput();
+    ASSERT_TRUE(waitForResults(1));
+    panelAnswer = assets.string();
+    controller->tryToFinishBySavingOutput();  // after the run of the mended document
+    ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return !window->reasons.empty(); }, 20s));
+    EXPECT_EQ(window->reasons, std::vector<QFFlowCloseReason>{QFFlowCloseReasonSaved});
+    MainQueue::shared()->drain();
+    EXPECT_FALSE(flow->lastRunError());
+    EXPECT_EQ(flow->localizedStatusDescription().rfind("Failed:", 0), std::string::npos);
+    EXPECT_FALSE(flow->encode().contains("lastRunError"));
 }

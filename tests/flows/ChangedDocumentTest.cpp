@@ -1,0 +1,125 @@
+// A document rewritten while a run reads it: the run writes nothing of
+// what it read, in the background or in a window, and the flow runs again
+// until its outputs are those of one version, the last.
+
+#include "RecordingController.h"
+#include "SavedVersionsSupport.h"
+
+#include <thread>
+
+using namespace lf;
+using namespace saved_versions;
+
+namespace {
+
+class ConcurrentChangedDocument : public SavedVersionsTest {
+protected:
+    // Holds the next read half way through the document.
+    void holdReadsHalfWay() {
+        flow->holdAfterBytes = version(0).size() / 2;
+        flow->holdsReads = true;
+    }
+    bool waitForHeldReads(int count) {
+        return waitUntil([&] { return flow->heldReads == count; });
+    }
+    // Rewrites the document in place while the held read waits, then lets
+    // the read go on, over the new bytes.
+    void rewriteDuringTheHeldRead(const lf::Data& saved) {
+        ASSERT_TRUE(waitForHeldReads(1));
+        rewriteInPlace(document, saved);
+        flow->holdsReads = false;
+        flow->gate.signal();
+    }
+};
+
+}  // namespace
+
+// A flow that is not watched, so no change can start a run: the one run
+// made again on a fresh snapshot is what exports the new version.
+TEST_F(ConcurrentChangedDocument, ARunThatReadADocumentWhileItWasRewrittenWritesNothing) {
+    holdReadsHalfWay();
+    flow->startBackgroundRunIfNeeded();
+    rewriteDuringTheHeldRead(version(1));
+    ASSERT_TRUE(endsExporting(version(1)));
+    EXPECT_EQ(written.size(), 1u);
+    expectOnlyExportsOf({version(1)});
+    EXPECT_EQ(flow->lastRunNumberOfItemsSaved(), 1u);
+}
+
+// A read that failed on the half-written document is no failure of the
+// flow either.
+TEST_F(ConcurrentChangedDocument, AFailureOfAReadDuringARewriteIsNotKept) {
+    save(document, lf::Data::fromString(std::string(version(0).size(), 'x')));
+    holdReadsHalfWay();
+    flow->startBackgroundRunIfNeeded();
+    rewriteDuringTheHeldRead(version(2));
+    ASSERT_TRUE(endsExporting(version(2)));
+    expectOnlyExportsOf({version(2)});
+}
+
+// The behaviour switched off (as removing the flow does) while its run read
+// the document: the run writes nothing and is not made again.
+TEST_F(ConcurrentChangedDocument, NoRunFollowsOnceTheBehaviourIsSwitchedOff) {
+    repeatAutomatically();
+    holdReadsHalfWay();
+    flow->startBackgroundRunIfNeeded();
+    ASSERT_TRUE(waitForHeldReads(1));
+    flow->setBehavior(QFFlowBehaviorNone);
+    rewriteInPlace(document, version(1));
+    flow->holdsReads = false;
+    flow->gate.signal();
+    ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+    MainQueue::shared()->drain();
+    EXPECT_EQ(flow->status(), QFFlowStatusIdle);
+    EXPECT_TRUE(written.empty());
+    EXPECT_FALSE(fs::exists(out));
+}
+
+// In a window: the run that read the rewrite has no result; the window's
+// first result is the new version's, and a save asked for meanwhile waits
+// for it.
+TEST_F(ConcurrentChangedDocument, AWindowRunsAgainInsteadOfOfferingMixedOutputs) {
+    QFFlowInterfaceHooks hooks;
+    hooks.chooseOutputDirectory = [&](QFFlowRunController&, const std::optional<std::string>&,
+                                      std::function<void(std::optional<std::string>)> done) {
+        done((folder / "saved").string());
+    };
+    QFFlowInterfaceHooks::install(hooks);
+    auto controller = std::make_shared<RecordingController>(flow);
+    auto window = std::make_shared<RecordingWindow>();
+    controller->setHost(window);
+    controller->willAppearInUI();
+
+    holdReadsHalfWay();
+    controller->runFlowForInitialInput();
+    ASSERT_TRUE(waitForHeldReads(1));
+    controller->tryToFinishBySavingOutput();
+    rewriteDuringTheHeldRead(version(1));
+    ASSERT_TRUE(waitUntil([&] { return window->reasons.size() == 1; }));
+    EXPECT_EQ(controller->results, std::vector<std::string>{"initial ok"});
+    ASSERT_EQ(controller->outputItems().size(), 1u);
+    EXPECT_EQ(controller->outputItems()[0]->data(), exportedA(version(1)));
+    EXPECT_EQ(lf::Data::readFile((folder / "saved" / "a.png").string()).valueOr(lf::Data()),
+              exportedA(version(1)));
+}
+
+// Real writes: a repeating flow's document rewritten in place in three
+// writes, with a pause after the first a little or much longer than the
+// flow waits for a save to end, so that runs read it half written, or
+// while it is written again. A run that read it paused may write what it
+// read, but the flow always ends with the last version exported.
+TEST_F(ConcurrentChangedDocument, RewritesWithAPauseEndExported) {
+    repeatAutomatically();
+    int trial = 0;
+    for (auto pause : {550ms, 800ms, 600ms, 700ms}) {
+        const lf::Data saved = version(++trial);
+        std::atomic<bool> writing{true};
+        std::thread writer([&] {
+            rewriteInPlace(document, saved, 3, [&] { std::this_thread::sleep_for(pause); });
+            writing = false;
+        });
+        waitUntil([&] { return !writing; });  // the flow runs meanwhile
+        writer.join();
+        ASSERT_TRUE(endsExporting(saved)) << "trial " << trial;
+    }
+}

@@ -1,0 +1,165 @@
+#pragma once
+// Real export flows over a small tagged document that the tests save again
+// and again: versions of it that differ in every channel, what the export
+// of each writes, a flow whose reads can be held part of the way, and a
+// fixture that keeps every "a.png" the flow writes.
+
+#include "FlowTestSupport.h"
+#include "FlowsTestSupport.h"
+#include "flows/QFExportFlow.h"
+#include "flows/QFExportRunBody.h"
+#include "platform/DispatchSemaphore.h"
+#include "platform/FileDescriptor.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <unistd.h>
+
+namespace saved_versions {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// Version `n` of a 240 by 160 document whose one layer, tagged "a.png",
+// fills it. Versions differ in every channel and all have one size, so one
+// rewritten in place over another leaves no byte of it unless mixed.
+inline lf::Data version(int n) {
+    const auto shade = [n](int k) { return static_cast<uint8_t>(37 * n + 71 * k); };
+    return flows_test::documentData(
+        240, 160,
+        {flows_test::layer("a.png", 0, 0, 240, 160, {shade(1), shade(2), shade(3), 255})});
+}
+
+// The "a.png" that exporting `document` writes.
+inline lf::Data exportedA(const lf::Data& document) {
+    QFFlowOutput output;
+    EXPECT_TRUE(QFExportRunBody(
+        {{"d.psd", [document] { return lf::Result<lf::Data>(document); }, {}}}, output));
+    return output.items().empty() ? lf::Data() : output.items().front()->data();
+}
+
+// Saves `bytes` as an editor that truncates the file and writes it does.
+inline void save(const fs::path& path, const lf::Data& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.bytes()), std::streamsize(bytes.size()));
+}
+
+// Writes `bytes` over the file from its start without truncating it: in
+// `parts` writes, calling `between` after the first.
+inline void rewriteInPlace(const fs::path& path, const lf::Data& bytes, int parts = 1,
+                           const std::function<void()>& between = {}) {
+    const int file = ::open(path.c_str(), O_WRONLY);
+    ASSERT_GE(file, 0);
+    const size_t part = bytes.size() / size_t(parts) + 1;
+    for (size_t offset = 0; offset < bytes.size(); offset += part) {
+        const size_t length = std::min(part, bytes.size() - offset);
+        ASSERT_EQ(::pwrite(file, bytes.bytes() + offset, length, off_t(offset)), ssize_t(length));
+        if (offset == 0 && between) between();
+    }
+    ::close(file);
+}
+
+// An export flow whose runs read a document in two parts: `holdAfterBytes`
+// (all of it by default), then the rest. While it holds reads, a run stops
+// between the two until the test lets it go.
+class HeldReadExportFlow : public QFExportFlow {
+public:
+    std::atomic<bool> holdsReads{false};
+    std::atomic<size_t> holdAfterBytes{std::numeric_limits<size_t>::max()};
+    // Reads that stopped, and the gate that lets one go on.
+    mutable std::atomic<int> heldReads{0};
+    mutable lf::DispatchSemaphore gate{0};
+
+protected:
+    std::function<lf::Result<lf::Data>()> documentReader(
+        std::shared_ptr<const QFFlowInputItem> document) const override {
+        // The flow outlives its runs in these tests.
+        return [this, path = document->itemURL()]() -> lf::Result<lf::Data> {
+            auto file = lf::FileDescriptor::openForReading(path);
+            if (!file) return file.error();
+            auto size = file->size();
+            if (!size) return size.error();
+            std::vector<uint8_t> bytes(*size);
+            const size_t first = std::min<size_t>(holdAfterBytes, bytes.size());
+            auto read = file->readUncached(bytes.data(), first, 0);
+            if (!read) return read.error();
+            if (holdsReads) {
+                ++heldReads;
+                gate.wait();
+            }
+            auto rest = file->readUncached(bytes.data() + first, bytes.size() - first, first);
+            if (!rest) return rest.error();
+            bytes.resize(first + *rest);
+            return lf::Data(std::move(bytes));
+        };
+    }
+};
+
+// A flow of the document "d.psd", saved as version 0, writing into "out";
+// every "a.png" it writes is kept, in order.
+class SavedVersionsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        environment.emplace(folder.path(), QFFlowInterfaceHooks{});
+        save(document, version(0));
+        flow->setInitialInput(photoshopInput({document}));
+        flow->setOutputDirectoryURL(out.string());
+        observation = flow->addObserver(
+            "lastRunDate", [this](const std::string&) { written.push_back(readOutput()); });
+    }
+    void TearDown() override {
+        flow->holdsReads = false;
+        for (int i = 0; i < 4; ++i)
+            flow->gate.signal();
+        flow->setBehavior(QFFlowBehaviorNone);
+        // No run of the flow may outlive the test's folder.
+        lf::MainQueue::shared()->runUntil([&] { return flow->status() == QFFlowStatusIdle; }, 60s);
+    }
+
+    // Repeating, its document watched.
+    void repeatAutomatically() {
+        flow->setBehavior(QFFlowBehaviorRepeatAutomatically);
+        flow->activateAutomaticBehaviorIfNeeded();
+        ASSERT_TRUE(waitUntil([&] { return flow->input()->detectsChanges(); }));
+    }
+    bool waitUntil(const std::function<bool()>& done) {
+        return lf::MainQueue::shared()->runUntil(done, 60s);
+    }
+    lf::Data readOutput() const {
+        auto data = lf::Data::readFile((out / "a.png").string());
+        return data ? *data : lf::Data();
+    }
+    // The flow comes to rest with the export of `saved` in its folder and
+    // no error.
+    bool endsExporting(const lf::Data& saved) {
+        const lf::Data expected = exportedA(saved);
+        return waitUntil([&] {
+            return flow->status() == QFFlowStatusIdle && !flow->lastRunError() &&
+                   readOutput() == expected;
+        });
+    }
+    // Every file the flow wrote is the export of one of `versions`.
+    void expectOnlyExportsOf(const std::vector<lf::Data>& versions) {
+        std::vector<lf::Data> exports;
+        for (const auto& saved : versions)
+            exports.push_back(exportedA(saved));
+        for (size_t i = 0; i < written.size(); ++i)
+            EXPECT_NE(std::find(exports.begin(), exports.end(), written[i]), exports.end())
+                << "write " << i << " mixes versions";
+    }
+
+    lf::test::TemporaryDirectory folder;
+    std::optional<FlowTestEnvironment> environment;
+    const fs::path document = folder / "d.psd", out = folder / "out";
+    std::shared_ptr<HeldReadExportFlow> flow = std::make_shared<HeldReadExportFlow>();
+    std::vector<lf::Data> written;
+    lf::Observation observation;
+};
+
+}  // namespace saved_versions
