@@ -9,6 +9,7 @@
 #include "flows/QFFlowOutputItem.h"
 #include "flows/QFFlowPlugInManager.h"
 #include "flows/QFFlowRunController.h"
+#include "flows/QFLinkedDocument.h"
 #include "platform/MainQueue.h"
 #include "platform/TypeIdentifier.h"
 
@@ -81,7 +82,7 @@ HeadlessExportStatus checkDocuments(std::vector<std::string>& documents, std::os
         if (error) target = document;
         const auto type = lf::typeIdentifierForPath(target);
         if (type != lf::kTypeFolder && type != lf::kTypePhotoshopImage) {
-            err << "layerflow: " << document << " is not a Photoshop document (.psd or .psb)\n";
+            err << "layerflow: " << QFNotADocumentDescription(document) << '\n';
             return HeadlessExportBadInput;
         }
         document = target;

@@ -13,6 +13,10 @@
 #include <optional>
 #include <string>
 
+// "PATH is not a Photoshop document (.psd or .psb)": what the command line
+// and a window say of a path they cannot take as a document.
+std::string QFNotADocumentDescription(const std::string& path);
+
 // Why the link at `path` cannot be taken as a document; none when `path`
 // is no link, or one that can.
 std::optional<lf::Error> QFLinkedDocumentError(const std::string& path);
