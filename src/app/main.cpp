@@ -6,6 +6,7 @@
 
 #include "HeadlessExport.h"
 #include "WindowedApplication.h"
+#include "platform/SystemInfo.h"
 
 #include <iostream>
 #include <string>
@@ -61,6 +62,9 @@ int main(int argc, char** argv) {
         }
     }
     if (directory.empty()) {
+        // The application runs on between exports: what they freed goes
+        // back to the system.
+        lf::keepFreedMemoryReturnable();
         // Qt reads its own options from the arguments it is given.
         int qtArgc = 1;
         return runWindowedApplication(qtArgc, argv, documents);

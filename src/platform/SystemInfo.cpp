@@ -33,4 +33,15 @@ void releaseFreedMemory() {
     ::malloc_trim(0);
 }
 
+void keepFreedMemoryReturnable() {
+    // The allocator's thresholds move on their own: a large block freed
+    // raises the size from which blocks are mapped alone (up to 32 MiB) and
+    // the trim threshold to twice that, so each of the arenas (up to eight
+    // a processor) keeps up to 64 MiB at its free end that malloc_trim
+    // cannot give back. Fixed thresholds keep that end small; the largest
+    // blocks, mapped alone, go back as they are freed.
+    ::mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    ::mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
+}
+
 }  // namespace lf
