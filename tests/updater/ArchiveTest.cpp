@@ -5,12 +5,13 @@
 #include "UpdaterTestSupport.h"
 #include "platform/MainQueue.h"
 #include "support/TestSupport.h"
-#include "updater/OMAUArchiveExtraction.h"
-#include "updater/OMAUArchiveListing.h"
-#include "updater/OMAUArchiveTool.h"
-#include "updater/OMAUBundleReplacement.h"
-#include "updater/OMAUUnarchiver.h"
-#include "updater/OMAUUnpackedLengthWatch.h"
+#include "updater/installation/OMAUBundleReplacement.h"
+#include "updater/unpacking/OMAUArchiveExtraction.h"
+#include "updater/unpacking/OMAUArchiveListing.h"
+#include "updater/unpacking/OMAUArchiveTool.h"
+#include "updater/unpacking/OMAUUnarchiver.h"
+#include "updater/unpacking/OMAUUnpackedLengthWatch.h"
+#include "updater/walks/OMAUScratchFolders.h"
 
 #include <fmt/ranges.h>
 #include <gtest/gtest.h>

@@ -4,9 +4,9 @@
 
 #include "UpdaterTestSupport.h"
 #include "support/TestSupport.h"
-#include "updater/OMAUArchiveExtraction.h"
-#include "updater/OMAUArchiveTool.h"
-#include "updater/OMAUUnpackedLengthWatch.h"
+#include "updater/unpacking/OMAUArchiveExtraction.h"
+#include "updater/unpacking/OMAUArchiveTool.h"
+#include "updater/unpacking/OMAUUnpackedLengthWatch.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>

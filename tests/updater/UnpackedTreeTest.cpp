@@ -5,11 +5,11 @@
 #include "ChildChecks.h"
 #include "UpdaterTestSupport.h"
 #include "support/TestSupport.h"
-#include "updater/OMAUBundleReplacement.h"
-#include "updater/OMAUFolderAccess.h"
-#include "updater/OMAUFolderWalk.h"
-#include "updater/OMAUUnpackedContents.h"
-#include "updater/OMAUUnpackedLengthWatch.h"
+#include "updater/unpacking/OMAUUnpackedContents.h"
+#include "updater/unpacking/OMAUUnpackedLengthWatch.h"
+#include "updater/walks/OMAUFolderAccess.h"
+#include "updater/walks/OMAUFolderWalk.h"
+#include "updater/walks/OMAUScratchFolders.h"
 
 #include <gtest/gtest.h>
 
