@@ -1,6 +1,7 @@
 #include "updater/unpacking/OMAUArchiveTool.h"
 
 #include "updater/unpacking/OMAUArchiveExtraction.h"
+#include "updater/unpacking/OMAUToolRestraint.h"
 #include "updater/unpacking/OMAUUnpackedLengthWatch.h"
 
 #include <fmt/format.h>
@@ -59,12 +60,19 @@ lf::Result<lf::FileDescriptor> openNull() {
     return null;
 }
 
+// Where a tool runs: a listing tool in a session of its own, without a
+// terminal; an unpacking tool in a process group of its own within ours,
+// so that the kernel weighs it within our share of the processor.
+enum class ToolPlace { OwnSession, OwnGroup };
+
 lf::Result<lf::ChildProcess> startTool(std::vector<std::string> arguments,
-                                       std::vector<std::pair<int, int>> descriptors) {
+                                       std::vector<std::pair<int, int>> descriptors,
+                                       ToolPlace place = ToolPlace::OwnSession) {
     lf::ChildProcess::Options options;
     options.arguments = std::move(arguments);
     options.searchPath = true;
-    options.newSession = true;
+    options.newSession = place == ToolPlace::OwnSession;
+    options.newProcessGroup = true;
     options.descriptors = std::move(descriptors);
     // Ended early (an error), the child goes with its whole group.
     return lf::ChildProcess::spawn(options);
@@ -257,9 +265,13 @@ lf::Result<OMAUUnpackingOutcome> OMAURunUnpackingTool(const OMAUUnpackingTool& t
         if (!null) return null.error();
         standardInput = std::move(*null);
     }
+    if (tool.changeHook) watch->setChangeHook(tool.changeHook);
+
+    // Started from this thread, the tool shares its processor.
+    const OMAUProcessorPin pin;
     lf::Result<lf::ChildProcess> child =
         startTool(underFileSizeLimit(tool.arguments, tool.limits.length),
-                  {{standardInput.get(), STDIN_FILENO}});
+                  {{standardInput.get(), STDIN_FILENO}}, ToolPlace::OwnGroup);
     if (!child) return child.error();
     standardInput = lf::FileDescriptor();
 
@@ -273,10 +285,18 @@ lf::Result<OMAUUnpackingOutcome> OMAURunUnpackingTool(const OMAUUnpackingTool& t
                           {feed ? feed->descriptor() : -1, POLLOUT, 0}};
         if (::poll(ready, 2, kExitPollMilliseconds) < 0 && errno != EINTR)
             return lf::Error::posix(errno, "wait for the archive tool");
-        lf::Result<OMAUUnpackedSize> size = watch->update();
-        if (!size) return size.error();
-        if (!size->within(tool.limits))
-            return OMAUUnpackingOutcome{child->terminate(std::chrono::milliseconds(0)), true};
+        if (ready[0].revents & POLLIN) {
+            // The tool writes nothing while its changes are taken in; one
+            // that has stopped by itself is left so, to be given up on.
+            std::optional<OMAUGroupHold> hold;
+            if (!child->stopped()) hold.emplace(child->pid());
+            lf::Result<OMAUUnpackedSize> size = watch->update();
+            if (!size) return size.error();
+            if (!size->within(tool.limits)) {
+                if (hold) hold->keepHeld();
+                return OMAUUnpackingOutcome{child->terminate(std::chrono::milliseconds(0)), true};
+            }
+        }
         if (feed) LF_TRY(feed->feed());
     }
 }

@@ -3,19 +3,34 @@
 // vector without a shell: a listing read from a tool's standard output, and
 // an unpacking held to limits.
 //
-// Every tool runs in a session of its own, without a terminal, reading
-// /dev/null or the archive: none can ask for anything (a password, whether
-// to replace a file), and a terminal can neither stop one nor be read by
-// it. A tool that stops all the same, or that has not ended within its
-// time, is killed with its process group and the run refused.
+// No tool waits for an answer (a password, whether to replace a file): it
+// reads /dev/null or the archive, and is told the empty password. A
+// listing tool runs in a session of its own, without a terminal. An
+// unpacking tool runs in a process group of its own within the
+// application's session (below), never in the terminal's foreground: one
+// that read the terminal all the same would be stopped by it. A tool that
+// stops, or that has not ended within its time, is killed with its process
+// group and the run refused.
 //
-// An unpacking tool runs under prlimit. No file it writes may grow past
+// An unpacking tool runs under prlimit: no file it writes may grow past
 // the limit (RLIMIT_FSIZE: the kernel refuses the write, and ends the tool
-// with SIGXFSZ), and an OMAUUnpackedLengthWatch follows its entries from
-// before it starts: as soon as they pass a limit (entries, bytes on disk
-// or depth), checked as each change is counted, the whole group is
-// killed. The files pass the limit only by what the tool writes before the
-// watch wakes for it, far less than kOMAUUnpackingSlack.
+// with SIGXFSZ). An OMAUUnpackedLengthWatch follows its entries from
+// before it starts, on the calling thread: as soon as they pass a limit
+// (entries, bytes on disk or depth), checked as each change is counted,
+// the whole group is killed. The tool does not outrun the watch, on a busy
+// machine as on a quiet one (OMAUToolRestraint.h):
+// - it runs on one processor with the watch: the calling thread is pinned
+//   to the processor it runs on until the tool has ended, and the tool
+//   and its children take that from it;
+// - it is weighed with the watch, within the application's share of the
+//   processor: in a session of its own, the kernel would weigh it against
+//   the application's whole share (Linux groups each session);
+// - its whole group is held (SIGSTOP) from the moment the watch wakes for
+//   its changes until it has taken them in, and killed still held once
+//   they pass a limit.
+// So the files pass the limit only by what the tool writes from a change
+// to the moment the watch, woken for it, has taken the processor back from
+// it: a slice of the kernel's, far less than kOMAUUnpackingSlack.
 //
 // Runs on the calling thread.
 
@@ -68,6 +83,9 @@ struct OMAUUnpackingTool {
     // never waits for an answer.
     const lf::FileDescriptor* input = nullptr;
     std::function<void(uint64_t)> fed;
+    // Called as the watch takes in a change, with the name it concerns
+    // (OMAUUnpackedLengthWatch::setChangeHook): tests look at the tool then.
+    std::function<void(std::string_view name)> changeHook;
 };
 
 struct OMAUUnpackingOutcome {
