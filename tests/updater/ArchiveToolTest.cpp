@@ -12,10 +12,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fcntl.h>
 #include <fstream>
 #include <poll.h>
 #include <sched.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -179,6 +181,35 @@ TEST(OMAUArchiveTool, AToolIsHeldOnTheWatchsProcessorWhileItsChangesAreTakenIn) 
     cpu_set_t after;
     ASSERT_EQ(::sched_getaffinity(0, sizeof after, &after), 0);
     EXPECT_GT(CPU_COUNT(&after), 1) << "the watch may run anywhere again";
+}
+
+TEST(OMAUArchiveTool, FoldersMadeOneAtATimeAreStoppedAtTheDepthBound) {
+    // Each folder is made in the one before once the watch has taken in the
+    // last: the tool waits for a line, which the test writes as the watch
+    // takes in a folder, while the tool is held; so every folder is a
+    // change the watch itself counts, never one it finds walking the last.
+    lf::test::TemporaryDirectory home;
+    const fs::path folder = home / "unpacking", steps = home / "steps";
+    fs::create_directory(folder);
+    ASSERT_EQ(::mkfifo(steps.c_str(), 0600), 0);
+    // Read and written here, the pipe never waits for a reader to open.
+    const int released = ::open(steps.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(released, 0);
+    OMAUUnpackingTool tool =
+        shellTool(folder,
+                  "cd \"$0\" && exec 3<\"$0/../steps\" && mkdir d && cd d && "
+                  "while read -r step <&3; do mkdir d && cd d || exit 1; done");
+    tool.limits = {.entries = 200, .depth = 20};
+    tool.changeHook = [&](std::string_view name) {
+        if (name == "d") ASSERT_EQ(::write(released, "\n", 1), 1);
+    };
+    lf::Result<OMAUUnpackingOutcome> outcome = OMAURunUnpackingTool(tool);
+    ::close(released);
+    ASSERT_TRUE(outcome) << lf::describe(outcome.error());
+    EXPECT_TRUE(outcome->stoppedAtLimit);
+    lf::Result<OMAUUnpackedSize> left = OMAUUnpackedSizeOf(folder.string());
+    ASSERT_TRUE(left);
+    EXPECT_EQ(left->depth, 21u) << "stopped at the first folder past the bound";
 }
 
 TEST(OMAUArchiveTool, FilesWrittenDeepDownAreStoppedWithinTheLimitAndItsSlack) {
