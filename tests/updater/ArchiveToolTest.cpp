@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 #include "updater/unpacking/OMAUArchiveExtraction.h"
 #include "updater/unpacking/OMAUArchiveTool.h"
+#include "updater/unpacking/OMAUToolErrors.h"
 #include "updater/unpacking/OMAUUnpackedLengthWatch.h"
 
 #include <fmt/format.h>
@@ -72,6 +73,34 @@ TEST(OMAUArchiveTool, AToolThatStopsOrRunsOutOfTimeGoesWithItsChildren) {
         ASSERT_FALSE(listing);
         EXPECT_EQ(listing.error().localizedDescription(), run.says);
     }
+}
+
+TEST(OMAUArchiveTool, AFailedToolsReasonIsItsFirstErrorLine) {
+    // Blank lines before it, a line after it and a megabyte more, which is
+    // read and let go; a line past the limit is cut there; an unpacking
+    // tool's line names its folder as told.
+    lf::Result<std::string> said = OMAUToolOutput(
+        {"sh", "-c",
+         "printf '\\n  \\n  the reason  \\nmore\\n' >&2; head -c 1048576 /dev/zero >&2; exit 3"});
+    ASSERT_FALSE(said);
+    EXPECT_EQ(said.error().code, kOMAUArchiveToolFailed);
+    EXPECT_EQ(said.error().localizedDescription(), "sh: the reason");
+    lf::Result<std::string> cut =
+        OMAUToolOutput({"sh", "-c", "head -c 5000 /dev/zero | tr '\\0' x >&2; exit 1"});
+    ASSERT_FALSE(cut);
+    EXPECT_EQ(cut.error().localizedDescription(),
+              "sh: " + std::string(kOMAUToolErrorLineLimit, 'x'));
+    lf::Result<std::string> silent = OMAUToolOutput({"sh", "-c", "exit 4"});
+    ASSERT_FALSE(silent);
+    EXPECT_EQ(silent.error().localizedDescription(),
+              "sh failed without saying why (exit status 4)");
+
+    lf::test::TemporaryDirectory folder;
+    OMAUUnpackingTool tool = shellTool(folder.path(), "echo \"cannot write $0/a\" >&2; exit 2");
+    tool.folderName = "App.tar";
+    lf::Result<OMAUUnpackingOutcome> outcome = OMAURunUnpackingTool(tool);
+    ASSERT_TRUE(outcome) << lf::describe(outcome.error());
+    EXPECT_EQ(outcome->errorLine, "cannot write App.tar/a");
 }
 
 TEST(OMAUArchiveTool, AToolIsStoppedOnceItsEntriesPassTheLimits) {

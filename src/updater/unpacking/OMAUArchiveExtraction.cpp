@@ -84,6 +84,7 @@ lf::Status unpackInto(OMAUArchiveKind kind, const std::string& path, const Unpac
     OMAUUnpackingTool tool;
     tool.arguments = OMAUUnpackingArguments(kind, path, folder.path().string());
     tool.folder = folder.path();
+    tool.folderName = fs::path(path).filename().string();
     tool.limits = limits;
     // tar is handed the archive a piece at a time, each piece counted as
     // extracted; the others read it themselves and count it whole at the end.
@@ -225,7 +226,7 @@ lf::Status OMAURequireUnpacked(const std::string& path, const std::string& tool,
             fmt::format("unpacking the archive {} was stopped as it passed {} entries, {} bytes "
                         "or {} folders deep",
                         path, limits.entries, limits.length, limits.depth));
-    return OMAURequireToolSuccess(tool, outcome.termination);
+    return OMAURequireToolSuccess(tool, outcome.termination, outcome.errorLine);
 }
 
 lf::Status OMAUExtractArchive(const std::string& path,

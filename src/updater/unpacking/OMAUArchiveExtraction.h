@@ -23,8 +23,10 @@
 // a status other than 0, that stops or does not end in time, or that is
 // not given the whole archive fails the extraction (a truncated archive
 // makes the tools fail); so does an archive that needs a password, and one
-// that needs more memory than there is. Whatever fails, nothing unpacked is
-// left behind, and no message names the private folder.
+// that needs more memory than there is. A refusal says why in words: the
+// tool's first error line, the private folder named by the archive's name
+// (OMAUToolErrors.h), or the updater's own reason. Whatever fails, nothing
+// unpacked is left behind, and no message names the private folder.
 //
 // Runs on the calling thread (the unarchiver's); the tools run as children
 // of ours, started by argument vector, without a shell.

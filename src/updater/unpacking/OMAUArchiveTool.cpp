@@ -1,6 +1,7 @@
 #include "updater/unpacking/OMAUArchiveTool.h"
 
 #include "updater/unpacking/OMAUArchiveExtraction.h"
+#include "updater/unpacking/OMAUToolErrors.h"
 #include "updater/unpacking/OMAUToolRestraint.h"
 #include "updater/unpacking/OMAUUnpackedLengthWatch.h"
 
@@ -54,10 +55,33 @@ private:
     sigset_t previous_;
 };
 
-lf::Result<lf::FileDescriptor> openNull() {
-    lf::FileDescriptor null(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+// /dev/null, to read from (O_RDONLY) or write to (O_WRONLY).
+lf::Result<lf::FileDescriptor> openNull(int access = O_RDONLY) {
+    lf::FileDescriptor null(::open("/dev/null", access | O_CLOEXEC));
     if (!null.isOpen()) return lf::Error::posix(errno, "open /dev/null");
     return null;
+}
+
+// The pipe a tool writes its error output into, our end read for its
+// first line.
+struct ErrorOutput {
+    lf::FileDescriptor toolEnd;
+    OMAUToolErrorLine line;
+
+    static lf::Result<ErrorOutput> make() {
+        lf::Result<Pipe> pipe = Pipe::make();
+        if (!pipe) return pipe.error();
+        return ErrorOutput{std::move(pipe->write), OMAUToolErrorLine(std::move(pipe->read))};
+    }
+};
+
+// `line` with every mention of `path` replaced by `name`.
+std::string namingAs(std::string line, const std::string& path, const std::string& name) {
+    if (path.empty() || name.empty()) return line;
+    for (size_t at = line.find(path); at != std::string::npos;
+         at = line.find(path, at + name.size()))
+        line.replace(at, path.size(), name);
+    return line;
 }
 
 // Where a tool runs: a listing tool in a session of its own, without a
@@ -173,22 +197,30 @@ lf::Status readOutput(const std::vector<std::string>& arguments,
     const ToolTime time(timeLimit);
     lf::Result<Pipe> output = Pipe::make();
     if (!output) return output.error();
+    lf::Result<ErrorOutput> errors = ErrorOutput::make();
+    if (!errors) return errors.error();
     lf::Result<lf::FileDescriptor> null = openNull();
     if (!null) return null.error();
     lf::Result<lf::ChildProcess> child =
-        startTool(arguments, {{null->get(), STDIN_FILENO}, {output->write.get(), STDOUT_FILENO}});
+        startTool(arguments, {{null->get(), STDIN_FILENO},
+                              {output->write.get(), STDOUT_FILENO},
+                              {errors->toolEnd.get(), STDERR_FILENO}});
     if (!child) return child.error();
     output->write = lf::FileDescriptor();
+    errors->toolEnd = lf::FileDescriptor();
     char buffer[4096];
     for (;;) {
-        pollfd ready = {output->read.get(), POLLIN, 0};
-        if (::poll(&ready, 1, kExitPollMilliseconds) > 0) {
-            const ssize_t length = ::read(output->read.get(), buffer, sizeof buffer);
-            if (length < 0 && errno == EINTR) continue;
-            // The end, once every writer has closed the pipe.
-            if (length <= 0) break;
-            // The child goes with its group as it is dropped.
-            if (!take(std::string_view(buffer, static_cast<size_t>(length)))) return {};
+        pollfd ready[] = {{output->read.get(), POLLIN, 0}, {errors->line.descriptor(), POLLIN, 0}};
+        if (::poll(ready, 2, kExitPollMilliseconds) > 0) {
+            if (ready[1].revents) errors->line.read();
+            if (ready[0].revents) {
+                const ssize_t length = ::read(output->read.get(), buffer, sizeof buffer);
+                if (length < 0 && errno == EINTR) continue;
+                // The end, once every writer has closed the pipe.
+                if (length <= 0) break;
+                // The child goes with its group as it is dropped.
+                if (!take(std::string_view(buffer, static_cast<size_t>(length)))) return {};
+            }
         }
         if (std::optional<lf::Error> failure = time.givenUp(*child, arguments.front()))
             return *failure;
@@ -197,10 +229,13 @@ lf::Status readOutput(const std::vector<std::string>& arguments,
     // time runs out first, which the wait gives up on.
     std::optional<lf::Error> failure;
     const std::optional<lf::ChildProcess::Termination> ended =
-        child->waitUntil(std::chrono::steady_clock::time_point::max(),
-                         [&] { return !(failure = time.givenUp(*child, arguments.front())); });
+        child->waitUntil(std::chrono::steady_clock::time_point::max(), [&] {
+            errors->line.read();
+            return !(failure = time.givenUp(*child, arguments.front()));
+        });
     if (!ended) return *failure;
-    return OMAURequireToolSuccess(arguments.front(), *ended);
+    errors->line.read();
+    return OMAURequireToolSuccess(arguments.front(), *ended, errors->line.line());
 }
 
 }  // namespace
@@ -238,10 +273,10 @@ lf::Status OMAUReadToolLines(const std::vector<std::string>& arguments,
 }
 
 lf::Status OMAURequireToolSuccess(const std::string& tool,
-                                  const lf::ChildProcess::Termination& ended) {
+                                  const lf::ChildProcess::Termination& ended,
+                                  const std::string& errorLine) {
     if (ended.exited() && ended.exitCode() == 0) return {};
-    return OMAUArchiveError(kOMAUArchiveToolFailed,
-                            fmt::format("{} {}", tool, ended.description()));
+    return OMAUArchiveError(kOMAUArchiveToolFailed, OMAUToolFailureReason(tool, ended, errorLine));
 }
 
 lf::Result<OMAUUnpackingOutcome> OMAURunUnpackingTool(const OMAUUnpackingTool& tool) {
@@ -266,25 +301,41 @@ lf::Result<OMAUUnpackingOutcome> OMAURunUnpackingTool(const OMAUUnpackingTool& t
         standardInput = std::move(*null);
     }
     if (tool.changeHook) watch->setChangeHook(tool.changeHook);
+    lf::Result<lf::FileDescriptor> null = openNull(O_WRONLY);
+    if (!null) return null.error();
+    lf::Result<ErrorOutput> errors = ErrorOutput::make();
+    if (!errors) return errors.error();
 
     // Started from this thread, the tool shares its processor.
     const OMAUProcessorPin pin;
     lf::Result<lf::ChildProcess> child =
         startTool(underFileSizeLimit(tool.arguments, tool.limits.length),
-                  {{standardInput.get(), STDIN_FILENO}}, ToolPlace::OwnGroup);
+                  {{standardInput.get(), STDIN_FILENO},
+                   {null->get(), STDOUT_FILENO},
+                   {errors->toolEnd.get(), STDERR_FILENO}},
+                  ToolPlace::OwnGroup);
     if (!child) return child.error();
     standardInput = lf::FileDescriptor();
+    errors->toolEnd = lf::FileDescriptor();
+    auto outcome = [&](lf::ChildProcess::Termination ended, bool stoppedAtLimit) {
+        errors->line.read();
+        return OMAUUnpackingOutcome{
+            ended, stoppedAtLimit,
+            namingAs(errors->line.line(), tool.folder.string(), tool.folderName)};
+    };
 
     SIGPIPEBlocked quietBrokenPipe;
     for (;;) {
         if (auto ended = child->waitUntil(std::chrono::steady_clock::now()))
-            return OMAUUnpackingOutcome{*ended, false};
+            return outcome(*ended, false);
         if (std::optional<lf::Error> failure = time.givenUp(*child, tool.arguments.front()))
             return *failure;
         pollfd ready[] = {{watch->descriptor(), POLLIN, 0},
-                          {feed ? feed->descriptor() : -1, POLLOUT, 0}};
-        if (::poll(ready, 2, kExitPollMilliseconds) < 0 && errno != EINTR)
+                          {feed ? feed->descriptor() : -1, POLLOUT, 0},
+                          {errors->line.descriptor(), POLLIN, 0}};
+        if (::poll(ready, 3, kExitPollMilliseconds) < 0 && errno != EINTR)
             return lf::Error::posix(errno, "wait for the archive tool");
+        if (ready[2].revents) errors->line.read();
         if (ready[0].revents & POLLIN) {
             // The tool writes nothing while its changes are taken in; one
             // that has stopped by itself is left so, to be given up on.
@@ -294,7 +345,7 @@ lf::Result<OMAUUnpackingOutcome> OMAURunUnpackingTool(const OMAUUnpackingTool& t
             if (!size) return size.error();
             if (!size->within(tool.limits)) {
                 if (hold) hold->keepHeld();
-                return OMAUUnpackingOutcome{child->terminate(std::chrono::milliseconds(0)), true};
+                return outcome(child->terminate(std::chrono::milliseconds(0)), true);
             }
         }
         if (feed) LF_TRY(feed->feed());

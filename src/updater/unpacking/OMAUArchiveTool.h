@@ -4,7 +4,11 @@
 // an unpacking held to limits.
 //
 // No tool waits for an answer (a password, whether to replace a file): it
-// reads /dev/null or the archive, and is told the empty password. A
+// reads /dev/null or the archive, and is told the empty password. Its
+// error output comes to us, read as it comes for the first line, which a
+// refusal gives as its reason (OMAUToolErrors.h), and never reaches the
+// application's own; an unpacking tool's standard output goes to
+// /dev/null. A
 // listing tool runs in a session of its own, without a terminal. An
 // unpacking tool runs in a process group of its own within the
 // application's session (below), never in the terminal's foreground: one
@@ -68,14 +72,20 @@ lf::Status OMAUReadToolLines(const std::vector<std::string>& arguments,
                              const std::function<bool(std::string_view line)>& line,
                              std::chrono::milliseconds timeLimit = kOMAUToolTimeLimit);
 
-// An error of kOMAUArchiveToolFailed unless `tool` exited with 0.
+// An error of kOMAUArchiveToolFailed unless `tool` exited with 0, saying
+// why in words: its first error line, else what its status stands for
+// (OMAUToolErrors.h).
 lf::Status OMAURequireToolSuccess(const std::string& tool,
-                                  const lf::ChildProcess::Termination& ended);
+                                  const lf::ChildProcess::Termination& ended,
+                                  const std::string& errorLine = {});
 
 struct OMAUUnpackingTool {
     std::vector<std::string> arguments;
     // Where the tool unpacks.
     std::filesystem::path folder;
+    // How the tool's error line is to name `folder` (the archive's name,
+    // where the folder is private); its path when empty.
+    std::string folderName;
     OMAUUnpackingLimits limits;
     std::chrono::milliseconds timeLimit = kOMAUToolTimeLimit;
     // An archive handed to the tool's standard input, `fed` told of each
@@ -92,6 +102,8 @@ struct OMAUUnpackingOutcome {
     lf::ChildProcess::Termination termination;
     // Whether it was stopped because its entries passed the limits.
     bool stoppedAtLimit = false;
+    // The first line of its error output, `folder` named as told.
+    std::string errorLine;
 };
 
 // Runs the tool until it ends or its entries pass the limits; an error of

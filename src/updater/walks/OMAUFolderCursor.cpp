@@ -11,6 +11,18 @@ bool sameFolder(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// Why the way back to `path` failed: it vanished, or another entry stands
+// under its name, since the cursor came that way.
+lf::Error wayBackFailed(int reason, const std::string& path) {
+    const char* happened = reason == ENOENT                                           ? "vanished"
+                           : reason == ENOTDIR || reason == ELOOP || reason == ESTALE ? "changed"
+                                                                                      : nullptr;
+    if (!happened) return lf::Error::posix(reason, "return to " + path);
+    return lf::Error(
+        lf::kPOSIXErrorDomain, reason,
+        {{lf::kLocalizedDescriptionKey, path + " " + happened + " while the update was read"}});
+}
+
 }  // namespace
 
 OMAUFolderCursor::OMAUFolderCursor(int root, std::string rootPath)
@@ -45,7 +57,6 @@ lf::Status OMAUFolderCursor::down(const std::string& name) {
 
 lf::Status OMAUFolderCursor::up() {
     if (path_.size() == 1) return {};
-    const Step left = std::move(path_.back());
     path_.pop_back();
     if (path_.size() == 1) {
         current_ = lf::FileDescriptor();
@@ -60,19 +71,21 @@ lf::Status OMAUFolderCursor::up() {
         return {};
     }
     // Moved, or its owner can no longer search it.
-    if (!reopenFromRoot()) {
+    size_t failed = 0;
+    if (!reopenFromRoot(failed)) {
         const int reason = errno;
-        return lf::Error::posix(reason, "return from " + pathOf(left.name));
+        return wayBackFailed(reason, pathOf(path_[failed].name, failed - 1));
     }
     return {};
 }
 
-bool OMAUFolderCursor::reopenFromRoot() {
+bool OMAUFolderCursor::reopenFromRoot(size_t& failed) {
     lf::FileDescriptor at;
-    for (size_t i = 1; i < path_.size(); ++i) {
-        at = OMAUEnterFolder(at.isOpen() ? at.get() : root_, path_[i].name.c_str());
+    for (failed = 1; failed < path_.size(); ++failed) {
+        at = OMAUEnterFolder(at.isOpen() ? at.get() : root_, path_[failed].name.c_str());
         if (!at.isOpen()) return false;
     }
+    failed = path_.size() - 1;
     struct stat status {};
     if (::fstat(at.get(), &status) != 0) return false;
     if (!sameFolder(status, this->status())) {

@@ -38,7 +38,9 @@ public:
 
     // Into the folder `name`; errno as OMAUEnterFolder sets it when it fails.
     lf::Status down(const std::string& name);
-    // Back to the folder above; nothing at the tree's own folder.
+    // Back to the folder above; nothing at the tree's own folder. The
+    // error names the folder on the way back that vanished, or changed
+    // (another entry stands under its name), since the cursor came down.
     lf::Status up();
 
 private:
@@ -47,8 +49,9 @@ private:
         struct stat status;
     };
     // Takes the way down from the tree's own folder again; false, with
-    // errno set, when it no longer leads to the same folder.
-    bool reopenFromRoot();
+    // errno set and `failed` the step of path_ where it failed, when it no
+    // longer leads to the same folder.
+    bool reopenFromRoot(size_t& failed);
 
     int root_;
     std::string rootPath_;

@@ -14,7 +14,8 @@
 // A folder that is gone, or is no folder any more, when the walk comes to
 // enter it is passed over; one a tool closes while the walk reads it is
 // opened to its owner. Errors name entries by their path below the walked
-// folder, never the folder's own path. One thread.
+// folder, never the folder's own path: one that vanished or changed on the
+// walk's way back up says so (OMAUFolderCursor::up). One thread.
 
 #include "platform/Result.h"
 
