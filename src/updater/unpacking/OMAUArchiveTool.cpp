@@ -301,8 +301,8 @@ lf::Result<OMAUUnpackingOutcome> OMAURunUnpackingTool(const OMAUUnpackingTool& t
         standardInput = std::move(*null);
     }
     if (tool.changeHook) watch->setChangeHook(tool.changeHook);
-    lf::Result<lf::FileDescriptor> null = openNull(O_WRONLY);
-    if (!null) return null.error();
+    lf::Result<lf::FileDescriptor> discarded = openNull(O_WRONLY);
+    if (!discarded) return discarded.error();
     lf::Result<ErrorOutput> errors = ErrorOutput::make();
     if (!errors) return errors.error();
 
@@ -311,7 +311,7 @@ lf::Result<OMAUUnpackingOutcome> OMAURunUnpackingTool(const OMAUUnpackingTool& t
     lf::Result<lf::ChildProcess> child =
         startTool(underFileSizeLimit(tool.arguments, tool.limits.length),
                   {{standardInput.get(), STDIN_FILENO},
-                   {null->get(), STDOUT_FILENO},
+                   {discarded->get(), STDOUT_FILENO},
                    {errors->toolEnd.get(), STDERR_FILENO}},
                   ToolPlace::OwnGroup);
     if (!child) return child.error();

@@ -4,17 +4,16 @@
 // an unpacking held to limits.
 //
 // No tool waits for an answer (a password, whether to replace a file): it
-// reads /dev/null or the archive, and is told the empty password. Its
-// error output comes to us, read as it comes for the first line, which a
-// refusal gives as its reason (OMAUToolErrors.h), and never reaches the
-// application's own; an unpacking tool's standard output goes to
-// /dev/null. A
+// reads /dev/null or the archive, and is told the empty password. A
 // listing tool runs in a session of its own, without a terminal. An
 // unpacking tool runs in a process group of its own within the
 // application's session (below), never in the terminal's foreground: one
 // that read the terminal all the same would be stopped by it. A tool that
 // stops, or that has not ended within its time, is killed with its process
-// group and the run refused.
+// group and the run refused. A tool's error output comes to us, read as it
+// comes for its first line, which a refusal gives as its reason
+// (OMAUToolErrors.h), and never reaches the application's own; an
+// unpacking tool's standard output goes to /dev/null.
 //
 // An unpacking tool runs under prlimit: no file it writes may grow past
 // the limit (RLIMIT_FSIZE: the kernel refuses the write, and ends the tool
