@@ -5,7 +5,7 @@
 // takes time linear in its length, so the whole stays far below the limit.
 
 #include "BenchSupport.h"
-#include "updater/OMAUUnpackedContents.h"
+#include "updater/unpacking/OMAUUnpackedContents.h"
 
 #include <benchmark/benchmark.h>
 

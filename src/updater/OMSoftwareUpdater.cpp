@@ -1,6 +1,6 @@
 #include "updater/OMSoftwareUpdater.h"
 
-#include "updater/OMAUUpdater.h"
+#include "updater/engine/OMAUUpdater.h"
 
 OMSoftwareUpdater& OMSoftwareUpdater::sharedUpdater() {
     // Never destroyed: its windows must not outlive the application object.

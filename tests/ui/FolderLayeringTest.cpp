@@ -4,12 +4,12 @@
 // application shell on top. A piece that something below needs lives
 // below.
 
+#include "support/FolderLayering.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <regex>
 #include <string>
 
 namespace {
@@ -24,28 +24,7 @@ const std::map<std::string, int> kLayerOfFolder = {
 TEST(InterfaceFolders, IncludesPointDownTheLayers) {
     const fs::path root = LF_SOURCE_UI_DIR;
     ASSERT_TRUE(fs::is_directory(root / "window")) << root;
-    const std::regex include(R"(^\s*#\s*include\s+"ui/([A-Za-z]+)/)");
-    int files = 0;
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
-        if (!entry.is_regular_file()) continue;
-        const fs::path relative = fs::relative(entry.path(), root);
-        const std::string folder = relative.begin()->string();
-        const auto own = kLayerOfFolder.find(folder);
-        if (own == kLayerOfFolder.end()) continue;
-        ++files;
-        std::ifstream in(entry.path());
-        std::string line;
-        for (int number = 1; std::getline(in, line); ++number) {
-            std::smatch match;
-            if (!std::regex_search(line, match, include)) continue;
-            const auto included = kLayerOfFolder.find(match[1].str());
-            ASSERT_NE(included, kLayerOfFolder.end())
-                << relative.string() << ":" << number << " includes from an unknown folder";
-            EXPECT_TRUE(included->first == folder || included->second < own->second)
-                << relative.string() << ":" << number << " reaches up: " << line;
-        }
-    }
-    EXPECT_GT(files, 100);
+    EXPECT_GT(lf::test::expectIncludesPointDown(root, "ui", kLayerOfFolder), 100);
 }
 
 }  // namespace

@@ -5,12 +5,13 @@
 #include "UpdaterTestSupport.h"
 #include "platform/MainQueue.h"
 #include "support/TestSupport.h"
-#include "updater/OMAUArchiveExtraction.h"
-#include "updater/OMAUArchiveListing.h"
-#include "updater/OMAUArchiveTool.h"
-#include "updater/OMAUBundleReplacement.h"
-#include "updater/OMAUUnarchiver.h"
-#include "updater/OMAUUnpackedLengthWatch.h"
+#include "updater/installation/OMAUBundleReplacement.h"
+#include "updater/unpacking/OMAUArchiveExtraction.h"
+#include "updater/unpacking/OMAUArchiveListing.h"
+#include "updater/unpacking/OMAUArchiveTool.h"
+#include "updater/unpacking/OMAUUnarchiver.h"
+#include "updater/unpacking/OMAUUnpackedLengthWatch.h"
+#include "updater/walks/OMAUScratchFolders.h"
 
 #include <fmt/ranges.h>
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <map>
 #include <sys/resource.h>
@@ -681,6 +683,49 @@ TEST_F(ArchiveTest, NoToolAsksForAPasswordOnTheTerminal) {
             }
         },
         {.withTerminal = true});
+}
+
+TEST_F(ArchiveTest, RefusalsGiveTheirReasonInWordsAndNoPrivatePath) {
+    // A name longer than a file system takes, in a tar and in a disk image
+    // (7z names the folder it writes into); and a zip whose entries need a
+    // password, which unzip, told the empty one, passes over without a
+    // word. None of the tools writes into this process's error output.
+    const std::string longName = std::string(256, 'x');
+    const fs::path tar =
+        make("long.tar", "tar -cf %s --transform 's,/layerflow$,/" + longName + ",' layerflow.app");
+    const fs::path image = make("long.dmg", "7z a -t7z -si'layerflow.app/" + longName +
+                                                "' %s < layerflow.app/layerflow > /dev/null");
+    const fs::path zip = make("secret.zip", "zip -q -P secret -r %s layerflow.app");
+    const std::pair<fs::path, std::string> refusals[] = {
+        {tar, "tar: layerflow.app/" + longName + ": Cannot open: File name too long"},
+        {image,
+         "7z: ERROR: Cannot open output file : errno=36 : File name too long : long.dmg/"
+         "layerflow.app/" +
+             longName},
+        {zip,
+         "unzip passed over an entry it could not unpack: encrypted with a password, or "
+         "compressed in a way it does not know"}};
+
+    const fs::path said = folder_ / "stderr";
+    const int saved = ::dup(STDERR_FILENO);
+    const int file = ::open(said.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(file, 0);
+    ::dup2(file, STDERR_FILENO);
+    ::close(file);
+    std::vector<lf::Status> refused;
+    for (const auto& [archive, reason] : refusals)
+        refused.push_back(extract(archive));
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+
+    for (size_t i = 0; i < refused.size(); ++i) {
+        SCOPED_TRACE(refusals[i].first.filename().string());
+        ASSERT_FALSE(refused[i]);
+        EXPECT_EQ(refused[i].error().code, kOMAUArchiveToolFailed);
+        EXPECT_EQ(refused[i].error().localizedDescription(), refusals[i].second);
+        EXPECT_EQ(lf::describe(refused[i].error()).find(".unpacking"), std::string::npos);
+    }
+    EXPECT_EQ(lf::test::readText(said), "");
 }
 
 TEST(OMAUArchiveListing, EveryEntryButAFolderGivesALength) {

@@ -4,14 +4,22 @@
 
 #include "UpdaterTestSupport.h"
 #include "support/TestSupport.h"
-#include "updater/OMAUArchiveExtraction.h"
-#include "updater/OMAUArchiveTool.h"
-#include "updater/OMAUUnpackedLengthWatch.h"
+#include "updater/unpacking/OMAUArchiveExtraction.h"
+#include "updater/unpacking/OMAUArchiveTool.h"
+#include "updater/unpacking/OMAUToolErrors.h"
+#include "updater/unpacking/OMAUUnpackedLengthWatch.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fcntl.h>
+#include <fstream>
 #include <poll.h>
+#include <sched.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -67,6 +75,34 @@ TEST(OMAUArchiveTool, AToolThatStopsOrRunsOutOfTimeGoesWithItsChildren) {
     }
 }
 
+TEST(OMAUArchiveTool, AFailedToolsReasonIsItsFirstErrorLine) {
+    // Blank lines before it, a line after it and a megabyte more, which is
+    // read and let go; a line past the limit is cut there; an unpacking
+    // tool's line names its folder as told.
+    lf::Result<std::string> said = OMAUToolOutput(
+        {"sh", "-c",
+         "printf '\\n  \\n  the reason  \\nmore\\n' >&2; head -c 1048576 /dev/zero >&2; exit 3"});
+    ASSERT_FALSE(said);
+    EXPECT_EQ(said.error().code, kOMAUArchiveToolFailed);
+    EXPECT_EQ(said.error().localizedDescription(), "sh: the reason");
+    lf::Result<std::string> cut =
+        OMAUToolOutput({"sh", "-c", "head -c 5000 /dev/zero | tr '\\0' x >&2; exit 1"});
+    ASSERT_FALSE(cut);
+    EXPECT_EQ(cut.error().localizedDescription(),
+              "sh: " + std::string(kOMAUToolErrorLineLimit, 'x'));
+    lf::Result<std::string> silent = OMAUToolOutput({"sh", "-c", "exit 4"});
+    ASSERT_FALSE(silent);
+    EXPECT_EQ(silent.error().localizedDescription(),
+              "sh failed without saying why (exit status 4)");
+
+    lf::test::TemporaryDirectory folder;
+    OMAUUnpackingTool tool = shellTool(folder.path(), "echo \"cannot write $0/a\" >&2; exit 2");
+    tool.folderName = "App.tar";
+    lf::Result<OMAUUnpackingOutcome> outcome = OMAURunUnpackingTool(tool);
+    ASSERT_TRUE(outcome) << lf::describe(outcome.error());
+    EXPECT_EQ(outcome->errorLine, "cannot write App.tar/a");
+}
+
 TEST(OMAUArchiveTool, AToolIsStoppedOnceItsEntriesPassTheLimits) {
     // A thousand empty folders at once, then a wait that only the watch
     // cuts short: by their number, and by the block each takes; and a
@@ -86,12 +122,133 @@ TEST(OMAUArchiveTool, AToolIsStoppedOnceItsEntriesPassTheLimits) {
     }
 }
 
+// The processes of the group `group` and what the kernel says of each:
+// their state letter ("T": stopped) and session.
+struct GroupMember {
+    pid_t pid;
+    char state;
+    pid_t session;
+};
+std::vector<GroupMember> groupMembers(pid_t group) {
+    std::vector<GroupMember> members;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream in(entry.path() / "stat");
+        std::string stat;
+        // Gone meanwhile: not a member any more.
+        if (!std::getline(in, stat)) continue;
+        // "pid (name) state ppid group session ...": the name may hold anything.
+        std::istringstream fields(stat.substr(stat.rfind(')') + 1));
+        char state = 0;
+        pid_t parent = 0, itsGroup = 0, session = 0;
+        if (fields >> state >> parent >> itsGroup >> session && itsGroup == group)
+            members.push_back({static_cast<pid_t>(std::stoi(name)), state, session});
+    }
+    return members;
+}
+
+// Whether every process of the group has stopped, waiting until each
+// has taken its stop (a process stops as it next runs) or ended.
+bool groupStops(pid_t group) {
+    const auto giveUp = std::chrono::steady_clock::now() + 30s;
+    for (;;) {
+        const std::vector<GroupMember> members = groupMembers(group);
+        if (!members.empty() && std::all_of(members.begin(), members.end(), [](auto& member) {
+                return member.state == 'T' || member.state == 'Z';
+            }))
+            return true;
+        if (std::chrono::steady_clock::now() > giveUp) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+}
+
+TEST(OMAUArchiveTool, AToolIsHeldOnTheWatchsProcessorWhileItsChangesAreTakenIn) {
+    // A tool that never pauses, writing files of 64 KiB from a child of
+    // its own, against 40 entries: at each change the watch takes in, the
+    // whole group stands still on the watch's one processor, in our
+    // session; it is killed still held, so nothing comes after the last
+    // change taken in. The child writes with the shell's own printf: a
+    // process started meanwhile would hold its parent in vfork, where it
+    // cannot write either but does not show as stopped.
+    lf::test::TemporaryDirectory home;
+    const fs::path folder = home / "unpacking";
+    fs::create_directory(folder);
+    OMAUUnpackingTool tool =
+        shellTool(folder,
+                  "echo $$ > \"$0/../group\" && { i=0; while :; do "
+                  "printf '%65536s' '' > \"$0/f$i\"; i=$((i+1)); done & } && wait");
+    tool.limits = {.entries = 40};
+    int changes = 0;
+    size_t entriesWhenHeld = 0;
+    tool.changeHook = [&](std::string_view) {
+        if (::testing::Test::HasFailure()) return;
+        // The first changes may come before the tool has named its group.
+        const std::string named = lf::test::readText(home / "group");
+        if (named.empty() || named.back() != '\n') return;
+        const pid_t group = std::stoi(named);
+        ++changes;
+        ASSERT_TRUE(groupStops(group)) << "change " << changes;
+        cpu_set_t watch, member;
+        ASSERT_EQ(::sched_getaffinity(0, sizeof watch, &watch), 0);
+        EXPECT_EQ(CPU_COUNT(&watch), 1);
+        for (const GroupMember& process : groupMembers(group)) {
+            EXPECT_EQ(process.session, ::getsid(0));
+            if (process.state == 'Z') continue;
+            ASSERT_EQ(::sched_getaffinity(process.pid, sizeof member, &member), 0);
+            EXPECT_TRUE(CPU_EQUAL(&watch, &member)) << "process " << process.pid;
+        }
+        entriesWhenHeld = static_cast<size_t>(
+            std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+    };
+    lf::Result<OMAUUnpackingOutcome> outcome = OMAURunUnpackingTool(tool);
+    ASSERT_TRUE(outcome) << lf::describe(outcome.error());
+    EXPECT_TRUE(outcome->stoppedAtLimit);
+    EXPECT_GT(changes, 0);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()),
+              entriesWhenHeld);
+    cpu_set_t after;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof after, &after), 0);
+    EXPECT_GT(CPU_COUNT(&after), 1) << "the watch may run anywhere again";
+}
+
+TEST(OMAUArchiveTool, FoldersMadeOneAtATimeAreStoppedAtTheDepthBound) {
+    // Each folder is made in the one before once the watch has taken in the
+    // last: the tool waits for a line, which the test writes as the watch
+    // takes in a folder, while the tool is held; so every folder is a
+    // change the watch itself counts, never one it finds walking the last.
+    lf::test::TemporaryDirectory home;
+    const fs::path folder = home / "unpacking", steps = home / "steps";
+    fs::create_directory(folder);
+    ASSERT_EQ(::mkfifo(steps.c_str(), 0600), 0);
+    // Read and written here, the pipe never waits for a reader to open.
+    const int released = ::open(steps.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(released, 0);
+    OMAUUnpackingTool tool =
+        shellTool(folder,
+                  "cd \"$0\" && exec 3<\"$0/../steps\" && mkdir d && cd d && "
+                  "while read -r step <&3; do mkdir d && cd d || exit 1; done");
+    tool.limits = {.entries = 200, .depth = 20};
+    tool.changeHook = [&](std::string_view name) {
+        if (name == "d") ASSERT_EQ(::write(released, "\n", 1), 1);
+    };
+    lf::Result<OMAUUnpackingOutcome> outcome = OMAURunUnpackingTool(tool);
+    ::close(released);
+    ASSERT_TRUE(outcome) << lf::describe(outcome.error());
+    EXPECT_TRUE(outcome->stoppedAtLimit);
+    lf::Result<OMAUUnpackedSize> left = OMAUUnpackedSizeOf(folder.string());
+    ASSERT_TRUE(left);
+    EXPECT_EQ(left->depth, 21u) << "stopped at the first folder past the bound";
+}
+
 TEST(OMAUArchiveTool, FilesWrittenDeepDownAreStoppedWithinTheLimitAndItsSlack) {
     // 1,000 files of 1 MiB, 400 folders deep, written one after another
     // by one process that never pauses, against a limit of 64 MiB; the
     // depth bound is raised so that only the bytes stop them. A change
     // costs the watch as much at any depth, and the limit is checked as
-    // each one is counted, not once the changes stop coming.
+    // each one is counted, not once the changes stop coming. On a busy
+    // machine too: the tool cannot write on while the watch waits for the
+    // processor.
     constexpr uint64_t kLimit = 64 << 20;
     lf::test::TemporaryDirectory folder;
     OMAUUnpackingTool tool =

@@ -1,6 +1,6 @@
 #include "ChildChecks.h"
 
-#include "updater/OMAUBundleReplacement.h"
+#include "updater/walks/OMAUScratchFolders.h"
 
 #include <gtest/gtest.h>
 

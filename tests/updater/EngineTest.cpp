@@ -6,8 +6,8 @@
 #include "UpdaterTestSupport.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
-#include "updater/OMAUStatusController.h"
 #include "updater/OMSoftwareUpdater.h"
+#include "updater/engine/OMAUStatusController.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>

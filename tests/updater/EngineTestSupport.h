@@ -4,9 +4,9 @@
 
 #include "LocalHTTPServer.h"
 #include "support/TestSupport.h"
-#include "updater/OMAUPresenter.h"
-#include "updater/OMAUScheduler.h"
-#include "updater/OMAUUpdater.h"
+#include "updater/engine/OMAUScheduler.h"
+#include "updater/engine/OMAUUpdater.h"
+#include "updater/interface/OMAUPresenter.h"
 
 #include <deque>
 #include <memory>

@@ -7,9 +7,9 @@
 #include "platform/MainQueue.h"
 #include "platform/URLRequest.h"
 #include "support/TestSupport.h"
-#include "updater/OMAUAppcast.h"
-#include "updater/OMAUStringExtras.h"
-#include "updater/RSS.h"
+#include "updater/feed/OMAUAppcast.h"
+#include "updater/feed/RSS.h"
+#include "updater/shared/OMAUStringExtras.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,8 @@
 #include "ChildChecks.h"
 #include "UpdaterTestSupport.h"
 #include "support/TestSupport.h"
-#include "updater/OMAUInstallation.h"
+#include "updater/installation/OMAUInstallation.h"
+#include "updater/walks/OMAUScratchFolders.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>

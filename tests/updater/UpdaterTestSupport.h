@@ -2,7 +2,7 @@
 // What the updater's tests share: a host application described in the
 // test, applications and archives made on the spot, and running a command.
 
-#include "updater/OMAUHost.h"
+#include "updater/shared/OMAUHost.h"
 
 #include <nlohmann/json.hpp>
 

@@ -3,7 +3,7 @@
 
 #include "UpdaterTestSupport.h"
 #include "support/TestSupport.h"
-#include "updater/OMAUVerification.h"
+#include "updater/feed/OMAUVerification.h"
 
 #include <gtest/gtest.h>
 

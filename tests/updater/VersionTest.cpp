@@ -1,7 +1,7 @@
 // Version comparison and byte counts for people.
 
-#include "updater/OMAUFormatByteCount.h"
-#include "updater/OMAUVersionComparison.h"
+#include "updater/engine/OMAUFormatByteCount.h"
+#include "updater/feed/OMAUVersionComparison.h"
 
 #include <gtest/gtest.h>
 

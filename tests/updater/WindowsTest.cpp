@@ -7,11 +7,11 @@
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
 #include "support/TestSupport.h"
-#include "updater/OMAUAutomaticUpdateAlert.h"
-#include "updater/OMAUSpinner.h"
-#include "updater/OMAUStatusController.h"
-#include "updater/OMAUUpdateAlert.h"
 #include "updater/OMSoftwareUpdater.h"
+#include "updater/engine/OMAUStatusController.h"
+#include "updater/interface/OMAUAutomaticUpdateAlert.h"
+#include "updater/interface/OMAUSpinner.h"
+#include "updater/interface/OMAUUpdateAlert.h"
 
 #include <QDesktopServices>
 #include <QObject>

@@ -23,7 +23,8 @@
 // below the title bar, centred, without a frame of the window manager's,
 // and follow the window as it moves or resizes. A sheet ends within the
 // screen's available area: shrunk, down to its minimum size, and where
-// even that does not fit as it shows, the window moves up.
+// even that does not fit as it shows, the window moves up. Their placement
+// is defined in QFWindowSheetPlacement.cpp.
 //
 // The window is never smaller than what its title bar and its content
 // need: the standard and menu buttons at the left, the title view at its

@@ -15,10 +15,11 @@
 // (a plain file, a link, another application, nothing) is refused with
 // status 1 before anything is touched.
 
-#include "updater/OMAUBundleReplacement.h"
-#include "updater/OMAUFolderAccess.h"
-#include "updater/OMAUFolderWalk.h"
-#include "updater/OMAUInstalledCopy.h"
+#include "updater/installation/OMAUBundleReplacement.h"
+#include "updater/installation/OMAUInstalledCopy.h"
+#include "updater/walks/OMAUFolderAccess.h"
+#include "updater/walks/OMAUFolderWalk.h"
+#include "updater/walks/OMAUScratchFolders.h"
 
 #include <fmt/format.h>
 

@@ -5,7 +5,7 @@
 // has ended, removes FOLDER (the update's download folder) and, when the
 // process did end, starts EXECUTABLE, the newly installed application.
 
-#include "updater/OMAUBundleReplacement.h"
+#include "updater/walks/OMAUScratchFolders.h"
 
 #include <fmt/format.h>
 

@@ -1,6 +1,0 @@
-#include "updater/OMAUUnpackingLimits.h"
-
-uint64_t OMAUUnpackedSize::diskUse() const {
-    if (entries > (UINT64_MAX - length) / kOMAUEntryBlock) return UINT64_MAX;
-    return length + entries * kOMAUEntryBlock;
-}

@@ -1,0 +1,245 @@
+#include "updater/unpacking/OMAUArchiveExtraction.h"
+
+#include "updater/unpacking/OMAUArchiveListing.h"
+#include "updater/walks/OMAUFolderAccess.h"
+#include "updater/walks/OMAUScratchFolders.h"
+
+#include <fmt/format.h>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <new>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+lf::Status requireWithin(const std::string& what, const OMAUUnpackedSize& size,
+                         const OMAUUnpackingLimits& limits) {
+    if (size.entries > limits.entries)
+        return OMAUArchiveError(
+            kOMAUArchiveTooLarge,
+            fmt::format("{} holds {} entries, more than the {} an update may hold", what,
+                        size.entries, limits.entries));
+    if (size.depth > limits.depth)
+        return OMAUArchiveError(
+            kOMAUArchiveTooLarge,
+            fmt::format("{} holds a path {} folders deep, more than the {} an update may hold",
+                        what, size.depth, limits.depth));
+    if (size.diskUse() > limits.length)
+        return OMAUArchiveError(
+            kOMAUArchiveTooLarge,
+            fmt::format("{} takes {} bytes on disk, more than the {} an update may unpack to", what,
+                        size.diskUse(), limits.length));
+    return {};
+}
+
+uint64_t fileSize(const std::string& path) {
+    std::error_code error;
+    const auto size = fs::file_size(path, error);
+    return error ? 0 : size;
+}
+
+// The private folder a tool unpacks into, removed with what it holds
+// however the unpacking ends.
+class UnpackingFolder {
+public:
+    static lf::Result<UnpackingFolder> reserveBeside(const std::string& archive) {
+        lf::Result<fs::path> path = OMAUReserveFolderBeside(archive, "unpacking");
+        if (!path) return path.error();
+        UnpackingFolder folder(std::move(*path));
+        folder.descriptor_ = lf::FileDescriptor(
+            ::open(folder.path_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!folder.descriptor_.isOpen())
+            return lf::Error::posix(errno, "open the folder the archive unpacks into");
+        return folder;
+    }
+    UnpackingFolder(UnpackingFolder&& other) noexcept
+        : path_(std::exchange(other.path_, {})), descriptor_(std::move(other.descriptor_)) {}
+    UnpackingFolder& operator=(UnpackingFolder&&) = delete;
+    ~UnpackingFolder() {
+        if (!path_.empty()) OMAURemoveQuietly(path_);
+    }
+
+    const fs::path& path() const { return path_; }
+    int descriptor() const { return descriptor_.get(); }
+
+private:
+    explicit UnpackingFolder(fs::path path) : path_(std::move(path)) {}
+
+    fs::path path_;
+    lf::FileDescriptor descriptor_;
+};
+
+// Unpacks the archive into `folder`, held to `limits`, and checks what
+// came out.
+lf::Status unpackInto(OMAUArchiveKind kind, const std::string& path, const UnpackingFolder& folder,
+                      const std::function<void(uint64_t)>& extractedLength,
+                      const OMAUUnpackingLimits& limits, const std::string& applicationFolder) {
+    OMAUUnpackingTool tool;
+    tool.arguments = OMAUUnpackingArguments(kind, path, folder.path().string());
+    tool.folder = folder.path();
+    tool.folderName = fs::path(path).filename().string();
+    tool.limits = limits;
+    // tar is handed the archive a piece at a time, each piece counted as
+    // extracted; the others read it themselves and count it whole at the end.
+    lf::Result<lf::FileDescriptor> archive = lf::FileDescriptor::openForReading(path);
+    if (!archive) return archive.error();
+    const bool handedOver = kind != OMAUArchiveKind::ZIP && kind != OMAUArchiveKind::DMG;
+    if (handedOver) {
+        tool.input = &*archive;
+        tool.fed = extractedLength;
+    }
+    lf::Result<OMAUUnpackingOutcome> outcome = OMAURunUnpackingTool(tool);
+    if (!outcome) return outcome.error();
+    LF_TRY(OMAUOpenFoldersToOwner(folder.descriptor()));
+    // Counted again however the tool ended: the count, not how the tool
+    // ended, tells when the archive is too large.
+    lf::Result<OMAUUnpackedSize> unpacked = OMAUUnpackedSizeOf(folder.descriptor());
+    if (!unpacked) return unpacked.error();
+    LF_TRY(OMAURequireUnpacked(path, tool.arguments.front(), *outcome, *unpacked, limits));
+    if (!handedOver && extractedLength) extractedLength(fileSize(path));
+    return OMAUCheckExtractedContents(folder.descriptor(), applicationFolder);
+}
+
+// Moves everything in `from` into `to`, replacing nothing there.
+lf::Status moveEntries(const fs::path& from, const fs::path& to) {
+    std::vector<fs::path> names;
+    std::error_code error;
+    for (fs::directory_iterator entry(from, error), end; !error && entry != end;
+         entry.increment(error))
+        names.push_back(entry->path().filename());
+    if (error) return lf::Error::posix(error.value(), "examine the unpacked archive");
+    std::vector<fs::path> moved;
+    for (const fs::path& name : names) {
+        int failure = 0;
+        if (OMAUStatusOf(to / name))
+            failure = EEXIST;
+        else if (::rename((from / name).c_str(), (to / name).c_str()) != 0)
+            failure = errno;
+        if (failure != 0) {
+            for (const fs::path& done : moved)
+                OMAURemoveQuietly(done);
+            return lf::Error::posix(failure,
+                                    "move the unpacked " + name.string() + " to " + to.string());
+        }
+        moved.push_back(to / name);
+    }
+    return {};
+}
+
+lf::Status extract(const std::string& path, const std::function<void(uint64_t)>& extractedLength,
+                   const OMAUUnpackingLimits& limits, const std::string& applicationFolder) {
+    const std::optional<OMAUArchiveKind> kind = OMAUArchiveKindOfPath(path);
+    if (!kind)
+        return OMAUArchiveError(kOMAUArchiveUnknownKind,
+                                fmt::format("{} is not a tar, tgz, tbz, zip or dmg archive", path));
+    std::error_code error;
+    if (!fs::is_regular_file(path, error))
+        return OMAUArchiveError(kOMAUArchiveUnreadable,
+                                fmt::format("{} is not a readable file", path));
+    lf::Result<OMAUUnpackedSize> listed = OMAUListedSize(*kind, path, limits);
+    if (!listed) return listed.error();
+    LF_TRY(requireWithin("the archive " + path, *listed, limits));
+
+    // A folder of its own holds what the tool writes until all is checked,
+    // so that what fails leaves nothing behind and the archive is never
+    // touched.
+    lf::Result<UnpackingFolder> unpacking = UnpackingFolder::reserveBeside(path);
+    if (!unpacking) return unpacking.error();
+    LF_TRY(unpackInto(*kind, path, *unpacking, extractedLength, limits, applicationFolder));
+    return moveEntries(unpacking->path(), fs::path(path).parent_path());
+}
+
+}  // namespace
+
+const char* OMAUTarCompressionOption(OMAUArchiveKind kind) {
+    switch (kind) {
+        case OMAUArchiveKind::TGZ:
+            return "-z";
+        case OMAUArchiveKind::TBZ:
+            return "-j";
+        default:
+            return nullptr;
+    }
+}
+
+lf::Error OMAUArchiveError(OMAUArchiveErrorCode code, std::string description) {
+    return lf::Error(kOMAUArchiveErrorDomain, code,
+                     {{lf::kLocalizedDescriptionKey, std::move(description)}});
+}
+
+std::optional<OMAUArchiveKind> OMAUArchiveKindOfPath(const std::string& path) {
+    const std::string extension = fs::path(path).extension().string();
+    if (extension == ".tar") return OMAUArchiveKind::TAR;
+    if (extension == ".tgz") return OMAUArchiveKind::TGZ;
+    if (extension == ".tbz") return OMAUArchiveKind::TBZ;
+    if (extension == ".zip") return OMAUArchiveKind::ZIP;
+    if (extension == ".dmg") return OMAUArchiveKind::DMG;
+    return std::nullopt;
+}
+
+std::vector<std::string> OMAUUnpackingArguments(OMAUArchiveKind kind, const std::string& path,
+                                                const std::string& folder) {
+    switch (kind) {
+        // -n and -aos: an entry that comes twice never asks whether to
+        // replace the first. An empty password: an entry that needs
+        // another fails to unpack instead of asking for one.
+        case OMAUArchiveKind::ZIP:
+            return {"unzip", "-qq", "-n", "-P", "", path, "-d", folder};
+        case OMAUArchiveKind::DMG:
+            return {"7z",    "x",  "-y",          "-aos", "-bd", "-bso0",
+                    "-bsp0", "-p", "-o" + folder, "--",   path};
+        default: {
+            // As root, tar would give files the owners the archive names;
+            // the folder keeps its own owner and mode whatever the archive
+            // says of ".".
+            std::vector<std::string> arguments = {"tar", "-x", "-f", "-", "-C", folder};
+            arguments.insert(arguments.end(), {"--no-same-owner", "--no-overwrite-dir"});
+            if (const char* option = OMAUTarCompressionOption(kind)) arguments.emplace_back(option);
+            return arguments;
+        }
+    }
+}
+
+lf::Status OMAURequireUnpacked(const std::string& path, const std::string& tool,
+                               const OMAUUnpackingOutcome& outcome,
+                               const OMAUUnpackedSize& unpacked,
+                               const OMAUUnpackingLimits& limits) {
+    // The cut file weighs past the limit too; what stopped it says more.
+    const int status = outcome.termination.status;
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ)
+        return OMAUArchiveError(
+            kOMAUArchiveTooLarge,
+            fmt::format("the archive {} holds a file longer than the {} bytes an update may "
+                        "unpack to",
+                        path, limits.length));
+    LF_TRY(requireWithin("the unpacked archive " + path, unpacked, limits));
+    if (outcome.stoppedAtLimit)
+        return OMAUArchiveError(
+            kOMAUArchiveToolFailed,
+            fmt::format("unpacking the archive {} was stopped as it passed {} entries, {} bytes "
+                        "or {} folders deep",
+                        path, limits.entries, limits.length, limits.depth));
+    return OMAURequireToolSuccess(tool, outcome.termination, outcome.errorLine);
+}
+
+lf::Status OMAUExtractArchive(const std::string& path,
+                              const std::function<void(uint64_t)>& extractedLength,
+                              const OMAUUnpackingLimits& limits,
+                              const std::string& applicationFolder) {
+    // Whatever it holds, an archive may not end the application: the
+    // unpacking folder goes as the failure unwinds.
+    try {
+        return extract(path, extractedLength, limits, applicationFolder);
+    } catch (const std::bad_alloc&) {
+        return OMAUArchiveError(
+            kOMAUArchiveTooLarge,
+            fmt::format("the archive {} needs more memory to unpack than there is", path));
+    }
+}

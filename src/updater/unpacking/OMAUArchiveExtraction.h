@@ -1,0 +1,90 @@
+#pragma once
+// Unpacking an update archive with the system's tools, chosen by the
+// archive's extension exactly as written: "tar", "tgz" and "tbz" with tar
+// (the archive fed through its standard input), "zip" with unzip, "dmg" (a
+// disk image) with 7z. The contents land in the archive's own folder, which
+// must be a private folder of the updater's.
+//
+// An archive's contents are not trusted, and a small archive can unpack to
+// far more. Before unpacking, its listing, counted as the tool prints it,
+// must hold no absolute name and no ".." component, give a length for
+// every entry other than a folder, and stay within the limits
+// (OMAUUnpackingLimits.h: 100,000 entries, 4 GiB on disk and folders 128
+// deep unless told otherwise). A listing can lie, so the tool then unpacks
+// into a folder of its own beside the archive under a bound
+// (OMAUArchiveTool.h): no file may grow past the limit, and the tool is
+// stopped once its entries pass a limit, by kOMAUUnpackingSlack at most.
+// Once the tool has ended, its folders are opened to their owner (the
+// archive may have made them read-only), and its entries counted again;
+// they must be only plain files, folders and links, with no set-id bit and
+// no link that leads out of the folder, nor, inside the application's
+// folder when one is named, out of it (OMAUCheckExtractedContents); only
+// then do they join the archive. A tool that cannot start, that exits with
+// a status other than 0, that stops or does not end in time, or that is
+// not given the whole archive fails the extraction (a truncated archive
+// makes the tools fail); so does an archive that needs a password, and one
+// that needs more memory than there is. A refusal says why in words: the
+// tool's first error line, the private folder named by the archive's name
+// (OMAUToolErrors.h), or the updater's own reason. Whatever fails, nothing
+// unpacked is left behind, and no message names the private folder.
+//
+// Runs on the calling thread (the unarchiver's); the tools run as children
+// of ours, started by argument vector, without a shell.
+
+#include "platform/Result.h"
+#include "updater/unpacking/OMAUArchiveTool.h"
+#include "updater/unpacking/OMAUUnpackedContents.h"
+#include "updater/unpacking/OMAUUnpackingLimits.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class OMAUArchiveKind { TAR, TGZ, TBZ, ZIP, DMG };
+
+inline constexpr const char* kOMAUArchiveErrorDomain = "OMAUArchiveErrorDomain";
+
+enum OMAUArchiveErrorCode : int64_t {
+    kOMAUArchiveUnknownKind = 1,
+    kOMAUArchiveUnreadable = 2,
+    kOMAUArchiveToolFailed = 3,
+    kOMAUArchiveHostileContents = 4,
+    kOMAUArchiveTooLarge = 5,
+};
+
+// How far past the limit the unpacked files may go while a tool writes
+// them, before it is stopped.
+inline constexpr uint64_t kOMAUUnpackingSlack = uint64_t{16} << 20;
+
+lf::Error OMAUArchiveError(OMAUArchiveErrorCode code, std::string description);
+
+// tar's option for the kind's compression ("-z", "-j"); none for the others.
+const char* OMAUTarCompressionOption(OMAUArchiveKind kind);
+
+// The kind of "App 1.2.tgz" is TGZ; "App.tar.gz" (extension "gz") and
+// "App.ZIP" have none.
+std::optional<OMAUArchiveKind> OMAUArchiveKindOfPath(const std::string& path);
+
+// Unpacks `path` into its folder; `extractedLength` is told of each piece
+// of the archive handed to the tool, together the archive's size. The
+// archive may unpack to no more than `limits`. The links inside the
+// outermost folder named `applicationFolder` ("layerflow.app"), when given,
+// must stay within it: it is installed alone.
+lf::Status OMAUExtractArchive(const std::string& path,
+                              const std::function<void(uint64_t)>& extractedLength,
+                              const OMAUUnpackingLimits& limits = {},
+                              const std::string& applicationFolder = {});
+
+// The tool that unpacks an archive of `kind` at `path` into `folder`.
+std::vector<std::string> OMAUUnpackingArguments(OMAUArchiveKind kind, const std::string& path,
+                                                const std::string& folder);
+
+// How an unpacking tool ended, and what it left (`unpacked`, counted
+// again), as a refusal naming the archive and the limit: a file the kernel
+// cut at the length limit first, then a count past a limit, then a stop at
+// the limits and the tool's own status.
+lf::Status OMAURequireUnpacked(const std::string& path, const std::string& tool,
+                               const OMAUUnpackingOutcome& outcome,
+                               const OMAUUnpackedSize& unpacked, const OMAUUnpackingLimits& limits);

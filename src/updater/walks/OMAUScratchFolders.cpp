@@ -1,0 +1,72 @@
+#include "updater/walks/OMAUScratchFolders.h"
+
+#include "updater/walks/OMAUFolderAccess.h"
+#include "updater/walks/OMAUFolderWalk.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <new>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Empties the folder open as `folder`, whatever the modes of the folders
+// in it; failures are passed over.
+void removeContents(int folder) {
+    OMAUFolderVisitor visitor;
+    visitor.visit = [](const OMAUWalkEntry& entry) -> lf::Result<bool> {
+        if (S_ISDIR(entry.status.st_mode)) return true;
+        ::unlinkat(entry.folder, entry.name, 0);
+        return false;
+    };
+    // A folder its owner may not write cannot be emptied.
+    visitor.enter = [](const OMAUWalkEntry&, int opened) -> lf::Status {
+        static_cast<void>(OMAUOpenToOwner(opened));
+        return {};
+    };
+    visitor.leave = [](const OMAUWalkEntry& entry) -> lf::Status {
+        ::unlinkat(entry.folder, entry.name, AT_REMOVEDIR);
+        return {};
+    };
+    static_cast<void>(OMAUOpenToOwner(folder));
+    static_cast<void>(OMAUWalkFolder(folder, visitor));
+}
+
+}  // namespace
+
+std::optional<struct stat> OMAUStatusOf(const fs::path& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) return std::nullopt;
+    return status;
+}
+
+void OMAURemoveQuietly(const fs::path& path) {
+    try {
+        lf::Result<OMAUPlace> place = OMAUOpenPlace(path);
+        if (!place) return;
+        const int above = place->folder.get();
+        const char* name = place->name.c_str();
+        lf::FileDescriptor folder = OMAUEnterFolder(above, name);
+        if (folder.isOpen()) {
+            removeContents(folder.get());
+            folder = lf::FileDescriptor();
+            ::unlinkat(above, name, AT_REMOVEDIR);
+        } else if (errno == ENOTDIR || errno == ELOOP) {
+            ::unlinkat(above, name, 0);
+        }
+    } catch (const std::bad_alloc&) {
+        // Left for a later clean-up, as any other failure.
+    }
+}
+
+lf::Result<fs::path> OMAUReserveFolderBeside(const fs::path& target, const std::string& tag) {
+    std::string name = ".";
+    name += target.filename().string() + "." + tag + "-XXXXXX";
+    std::string pattern = (target.parent_path() / name).string();
+    if (!::mkdtemp(pattern.data()))
+        return lf::Error::posix(errno, "make a folder beside " + target.string());
+    return fs::path(pattern);
+}
