@@ -230,7 +230,9 @@ TEST(OMAUArchiveTool, FoldersMadeOneAtATimeAreStoppedAtTheDepthBound) {
                   "while read -r step <&3; do mkdir d && cd d || exit 1; done");
     tool.limits = {.entries = 200, .depth = 20};
     tool.changeHook = [&](std::string_view name) {
-        if (name == "d") ASSERT_EQ(::write(released, "\n", 1), 1);
+        if (name == "d") {
+            ASSERT_EQ(::write(released, "\n", 1), 1);
+        }
     };
     lf::Result<OMAUUnpackingOutcome> outcome = OMAURunUnpackingTool(tool);
     ::close(released);
