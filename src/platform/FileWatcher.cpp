@@ -319,6 +319,7 @@ void FileWatcher::Core::noteChangeLocked(const std::string& observedPath) {
         if (auto core = weak.lock()) core->timerFired();
     });
 }
+
 void FileWatcher::Core::timerFired() {
     std::set<std::string> changed;
     {

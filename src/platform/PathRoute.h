@@ -64,8 +64,6 @@ struct PathRoute {
     friend bool operator==(const PathRoute&, const PathRoute&) = default;
 };
 
-// Whether `path` is `folder` or lies below it (both absolute and normal).
-bool isPathInside(const std::string& path, const std::string& folder);
 // The folder holding `path`; "/" for the root's entries, empty for "/".
 std::string parentPath(const std::string& path);
 

@@ -4,10 +4,10 @@
 // to one icon view: the view fills it and hands it the keys it receives, so
 // the arrow keys keep moving the selection, and the preview follows, while
 // the panel has the focus. The view fills it anew when the outputs change,
-// and closes it when the outputs it shows are gone. Space, Escape and Close Window (Ctrl+W) close
-// it, and nothing else: the panel takes them before the shortcuts of the
-// window it previews (whose Escape would cancel the whole flow, and whose
-// Close Window would close it).
+// and closes it when the outputs it shows are gone. Space, Escape and Close
+// Window (Ctrl+W) close it, and nothing else: the panel takes them before
+// the shortcuts of the window it previews (whose Escape would cancel the
+// whole flow, and whose Close Window would close it).
 //
 // The file is read no larger than the screen. One that cannot be read as
 // a picture shows the item's own picture.
