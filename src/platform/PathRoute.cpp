@@ -21,15 +21,14 @@ std::string childPath(const std::string& folder, const std::string& name) {
     return folder == "/" ? "/" + name : folder + "/" + name;
 }
 
-// Whether `path` is `folder` or lies below it (both absolute and normal).
+}  // namespace
+
 bool isPathInside(const std::string& path, const std::string& folder) {
     if (path == folder) return true;
     if (folder == "/") return path.size() > 1 && path[0] == '/';
     return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
            path[folder.size()] == '/';
 }
-
-}  // namespace
 
 std::string parentPath(const std::string& path) {
     const size_t slash = path.find_last_of('/');
