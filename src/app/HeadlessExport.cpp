@@ -9,7 +9,7 @@
 #include "flows/QFFlowOutputItem.h"
 #include "flows/QFFlowPlugInManager.h"
 #include "flows/QFFlowRunController.h"
-#include "flows/QFLinkedDocument.h"
+#include "flows/QFGivenPath.h"
 #include "platform/MainQueue.h"
 #include "platform/TypeIdentifier.h"
 

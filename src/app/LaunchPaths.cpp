@@ -1,11 +1,18 @@
 #include "app/LaunchPaths.h"
 
 #include "platform/FileDescriptor.h"
+#include "platform/PathRefusal.h"
 
 bool checkReadablePath(const std::string& path, std::ostream& err) {
-    auto file = lf::FileDescriptor::openForReading(path);
-    if (!file) err << "layerflow: " << lf::describe(file.error()) << '\n';
-    return file.ok();
+    // The refusal names what stands at the path (a link to nothing, a
+    // loop); the open that follows catches what changed since.
+    std::optional<lf::Error> refused;
+    if (auto refusal = lf::PathRefusal::of(path))
+        refused = refusal->error(path);
+    else if (auto file = lf::FileDescriptor::openForReading(path); !file)
+        refused = file.error();
+    if (refused) err << "layerflow: " << lf::describe(*refused) << '\n';
+    return !refused;
 }
 
 std::vector<std::string> readablePaths(const std::vector<std::string>& paths, std::ostream& err) {

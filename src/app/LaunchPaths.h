@@ -1,10 +1,11 @@
 #pragma once
 // The check every launch makes of the paths it is given, before it exports
 // or opens anything: a path that cannot be opened for reading (missing, a
-// link to nothing, unreadable), or that is neither a file nor a folder (a
-// FIFO, a socket, a device), is refused with one line on the error stream,
-// "layerflow: DOMAIN CODE: description", which names it. The check never
-// waits: a FIFO is refused without being opened for reading.
+// link to nothing, a loop of links, unreadable), or that is neither a file
+// nor a folder (a FIFO, a socket, a device), is refused with one line on
+// the error stream, "layerflow: DOMAIN CODE: open PATH: REASON", in the
+// words of lf::PathRefusal, which windows and flows use too. The check
+// never waits: a FIFO is refused without being opened for reading.
 
 #include <ostream>
 #include <string>

@@ -4,10 +4,8 @@
 #include "flows/QFExportRunBody.h"
 #include "flows/QFFlowOutput.h"
 #include "flows/QFFlowRun.h"
+#include "platform/PathRoute.h"
 #include "platform/TypeIdentifier.h"
-
-#include <cerrno>
-#include <sys/stat.h>
 
 namespace {
 
@@ -15,20 +13,20 @@ namespace {
 // document given itself, which its file name names.
 std::string nameBelowInputFolder(const std::string& path, const std::set<std::string>& inputs) {
     for (const auto& input : inputs) {
-        const std::string folder = input == "/" ? input : input + "/";
-        if (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0)
-            return path.substr(folder.size());
+        if (path != input && lf::isPathInside(path, input))
+            return path.substr(input == "/" ? 1 : input.size() + 1);
     }
     return {};
 }
 
-// The first path given to the flow at which nothing is left.
-std::optional<std::string> firstMissingInput(const std::set<std::string>& inputs) {
-    for (const auto& input : inputs) {
-        struct stat info {};
-        if (::lstat(input.c_str(), &info) != 0 && errno == ENOENT) return input;
-    }
-    return std::nullopt;
+// The error a run ends with for the paths it was given that yield no
+// documents, before it reads any: the first that cannot be read, or, when
+// the run has no document at all, the first of them.
+std::optional<lf::Error> inputFailure(const QFFlowInputProblems& problems, bool hasDocuments) {
+    for (const auto& [path, problem] : problems)
+        if (problem.isUnreadable()) return QFExportFlowInputError(path, problem);
+    if (hasDocuments || problems.empty()) return std::nullopt;
+    return QFExportFlowInputError(problems.begin()->first, problems.begin()->second);
 }
 
 }  // namespace
@@ -47,19 +45,17 @@ std::shared_ptr<QFFlowRun> QFExportFlow::newRunWithInput(
             items.push_back({document->itemURL(), documentReader(document),
                              nameBelowInputFolder(document->itemURL(), inputs)});
     }
-    return QFFlowRun::create(
-        [inputs, items = std::move(items), output = std::move(output)](QFFlowRun& run) mutable {
-            if (items.empty()) {
-                if (auto missing = firstMissingInput(inputs)) {
-                    output->removeAllItems();  // as any failed run leaves it
-                    return run.didFailWithError(
-                        QFExportFlowError(QFExportFlowFailure::missingDocument, nullptr, *missing));
-                }
-            }
-            lf::Status exported = QFExportRunBody(std::move(items), *output);
-            if (exported)
-                run.didFinish();
-            else
-                run.didFailWithError(exported.error());
-        });
+    std::optional<lf::Error> failure = inputFailure(input->inputProblems(), !items.empty());
+    return QFFlowRun::create([failure = std::move(failure), items = std::move(items),
+                              output = std::move(output)](QFFlowRun& run) mutable {
+        if (failure) {
+            output->removeAllItems();  // as any failed run leaves it
+            return run.didFailWithError(*failure);
+        }
+        lf::Status exported = QFExportRunBody(std::move(items), *output);
+        if (exported)
+            run.didFinish();
+        else
+            run.didFailWithError(exported.error());
+    });
 }

@@ -6,8 +6,16 @@
 // An error about one document names it by its path below the input folder
 // that holds it ("icons/x.psd"), or by its file name when it was given
 // itself, so two documents of one name in different folders are told
-// apart. A run that finds no document while a path it was given is gone
-// fails with the missing-document error, which names that path.
+// apart.
+//
+// A path the flow was given that yields no document ends the run with an
+// error that names it and says what is wrong, in the command line's words
+// (QFExportFlowInputError): when something stands there that cannot be
+// read (a loop of links, a FIFO, a socket or a device, a folder on the way
+// it may not enter), whatever else the run has; when nothing a document
+// could come from is there (missing, a link to nothing, a file of another
+// type, a folder that holds no document), only when the run has no
+// document at all.
 
 #include "flows/QFFlow.h"
 #include "platform/Data.h"

@@ -6,6 +6,7 @@
 // key itself where the table has none), the resource name of the image the
 // view shows beside them, and the error that caused it when there is one.
 
+#include "flows/QFFlowInputProtocol.h"
 #include "platform/Error.h"
 
 #include <cstdint>
@@ -23,12 +24,15 @@ enum QFExportFlowErrorCode : int64_t {
     QFExportFlowErrorScanFailed = -40,
 };
 
-// Why a run failed; two reasons share the code -11 and differ in their texts.
+// Why a run failed; reasons that share a code differ in their texts.
 enum class QFExportFlowFailure {
     invalidDocument,        // -10: the document reader rejects the file
+    unopenableDocument,     // -10: a path the flow was given cannot be opened
     unsupportedColorMode,   // -11: the document is not RGB
     unsupportedColorDepth,  // -11: the document is neither 8 nor 16 bits deep
     missingDocument,        // -12: nothing is left at a path the flow was given
+    linkToNothing,          // -12: a path the flow was given is a link to nothing
+    noDocuments,            // -12: a folder the flow was given holds no document
     noTaggedLayers,         // -30: no document holds a tag
     scanFailed,             // -40: the scanner reports failure (no texts, no image)
 };
@@ -41,3 +45,11 @@ lf::Error QFExportFlowError(QFExportFlowFailure failure,
                             std::shared_ptr<const lf::Error> underlying = nullptr,
                             const std::optional<std::string>& documentPath = std::nullopt,
                             const std::string& documentName = {});
+
+// The error of a run for the path it was given, `path`, that yields no
+// document because of `problem`, naming it by its file name: "“x.psd” Is
+// Missing"; "“x.psd” cannot be opened: REASON" in the words of
+// lf::PathRefusal, which stays below as the underlying error; "“x.psd” Is
+// Not a Photoshop Document" for a file of another type; "“icons” holds no
+// Photoshop documents".
+lf::Error QFExportFlowInputError(const std::string& path, const QFFlowInputProblem& problem);

@@ -5,6 +5,7 @@
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
+#include "platform/PathRefusal.h"
 #include "platform/TypeIdentifier.h"
 
 #include <algorithm>
@@ -28,6 +29,36 @@ std::string normalisedPath(const std::string& path) {
 bool isFolder(const std::string& path) {
     std::error_code error;
     return std::filesystem::is_directory(path, error);
+}
+
+// Why the path given as input yields no documents of `types` before it is
+// looked into: it cannot be opened, or it is a file of another type (a
+// link may lead to one).
+std::optional<QFFlowInputProblem> problemOfGivenURL(const std::string& url,
+                                                    const std::set<std::string>& types) {
+    if (auto refusal = lf::PathRefusal::of(url))
+        return QFFlowInputProblem{QFFlowInputProblem::cannotBeOpened, std::move(refusal)};
+    if (isFolder(url)) return std::nullopt;
+    const auto type = lf::typeIdentifierForNamedPath(url);
+    if (type && types.count(*type)) return std::nullopt;
+    return QFFlowInputProblem{QFFlowInputProblem::notOfAcceptedType, std::nullopt};
+}
+
+// Visits everything below `folder`, hidden items too, links not followed;
+// whether `visit` took anything.
+bool walkFolder(
+    const std::string& folder,
+    const std::function<bool(const std::string&, const std::optional<std::string>&)>& visit) {
+    bool took = false;
+    std::error_code error;
+    for (std::filesystem::recursive_directory_iterator
+             it(folder, std::filesystem::directory_options::skip_permission_denied, error),
+         end;
+         !error && it != end; it.increment(error)) {
+        const std::string path = it->path().string();
+        took = visit(path, lf::typeIdentifierForPath(path)) || took;
+    }
+    return took;
 }
 
 }  // namespace
@@ -185,24 +216,22 @@ void QFFlowInput::makeSnapshotForCurrentInput() {
     QFFlowInputSnapshot::ItemsByType itemsByType;
     QFFlowInputSnapshot::ItemsByURL itemsByURL;
     QFFlowInputSnapshot::TokensByURL tokensByURL;
+    QFFlowInputProblems problems;
     for (const auto& type : inputTypes_)
         itemsByType[type];
 
     auto walk = [&](const std::string& url, const std::optional<std::string>& container) {
-        if (!isFolder(url)) {
-            visitURL(url, lf::typeIdentifierForNamedPath(url), container, inputTypes_,
-                     previous.get(), itemsByType, itemsByURL, tokensByURL);
-            return;
-        }
-        std::error_code error;
-        for (std::filesystem::recursive_directory_iterator
-                 it(url, std::filesystem::directory_options::skip_permission_denied, error),
-             end;
-             !error && it != end; it.increment(error)) {
-            const std::string path = it->path().string();
-            visitURL(path, lf::typeIdentifierForPath(path), container, inputTypes_, previous.get(),
-                     itemsByType, itemsByURL, tokensByURL);
-        }
+        const auto visit = [&](const std::string& path, const std::optional<std::string>& type) {
+            return visitURL(path, type, container, inputTypes_, previous.get(), itemsByType,
+                            itemsByURL, tokensByURL);
+        };
+        if (auto problem = problemOfGivenURL(url, inputTypes_))
+            problems.emplace(url, std::move(*problem));
+        else if (!isFolder(url))
+            visit(url, lf::typeIdentifierForNamedPath(url));
+        else if (!walkFolder(url, visit))
+            problems.emplace(
+                url, QFFlowInputProblem{QFFlowInputProblem::holdsNoDocuments, std::nullopt});
     };
     if (inputURLsWithSecurityScope_)
         for (const auto& url : *inputURLsWithSecurityScope_)
@@ -212,7 +241,7 @@ void QFFlowInput::makeSnapshotForCurrentInput() {
             walk(url, std::nullopt);
 
     auto snapshot = std::make_shared<const QFFlowInputSnapshot>(
-        std::move(itemsByType), std::move(itemsByURL), std::move(tokensByURL));
+        std::move(itemsByType), std::move(itemsByURL), std::move(tokensByURL), std::move(problems));
     latestInputSnapshot_ = snapshot;
     // The first snapshot is no change.
     const bool changed = previous && snapshot->hasChangedSinceSnapshot(previous.get());
@@ -225,13 +254,14 @@ void QFFlowInput::makeSnapshotForCurrentInput() {
     });
 }
 
-void QFFlowInput::visitURL(const std::string& url, const std::optional<std::string>& type,
+bool QFFlowInput::visitURL(const std::string& url, const std::optional<std::string>& type,
                            const std::optional<std::string>& container,
                            const std::set<std::string>& types, const QFFlowInputSnapshot* previous,
                            QFFlowInputSnapshot::ItemsByType& itemsByType,
                            QFFlowInputSnapshot::ItemsByURL& itemsByURL,
                            QFFlowInputSnapshot::TokensByURL& tokensByURL) const {
-    if (!type || !types.count(*type) || itemsByURL.count(url)) return;
+    if (!type || !types.count(*type)) return false;
+    if (itemsByURL.count(url)) return true;
     std::shared_ptr<const QFFlowInputItem> item;
     if (previous) {
         auto known = previous->URLToInputItemMap().find(url);
@@ -241,6 +271,7 @@ void QFFlowInput::visitURL(const std::string& url, const std::optional<std::stri
     tokensByURL[url] = QFModificationToken::forPath(url);
     itemsByURL[url] = item;
     itemsByType[*type].insert(item);
+    return true;
 }
 
 std::shared_ptr<const QFFlowInputSnapshot> QFFlowInput::snapshotWithChangesSinceSnapshot(

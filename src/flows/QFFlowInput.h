@@ -9,12 +9,15 @@
 // without following links. A path given as input that is a link stands for
 // what it leads to: a document given through a link is typed by its target
 // and kept under the path given, its token covering the link and the
-// target; links found inside folders are no documents. While change
-// detection is on, a QFFileObserver watches every file and folder (through
-// links, and along the folders on the way to them); after a change a new
-// snapshot is taken on the low-priority global queue and, when it differs
-// from the one before, the detected-changes handler is called on the main
-// queue.
+// target; links found inside folders are no documents. A path given that
+// yields no documents is kept in the snapshot with what is wrong with it
+// (QFFlowInputProblem): it cannot be opened (missing, a link to nothing, a
+// loop, not a file, permission denied), it is a file of another type, or
+// it is a folder that holds none. While change detection is on, a
+// QFFileObserver watches every file and folder (through links, and along
+// the folders on the way to them); after a change a new snapshot is taken
+// on the low-priority global queue and, when it differs from the one
+// before, the detected-changes handler is called on the main queue.
 //
 // Threads: snapshots are taken one at a time, guarded by one semaphore that
 // also guards the path lists, the accepted types and the latest snapshot;
@@ -106,8 +109,9 @@ public:
 private:
     void makeSnapshotForCurrentInput();
     void updateObserverURLs();
-    // Adds the document at `url` of `type` when the input takes that type.
-    void visitURL(const std::string& url, const std::optional<std::string>& type,
+    // Adds the document at `url` of `type` when the input takes that type;
+    // whether it does.
+    bool visitURL(const std::string& url, const std::optional<std::string>& type,
                   const std::optional<std::string>& container, const std::set<std::string>& types,
                   const QFFlowInputSnapshot* previous,
                   QFFlowInputSnapshot::ItemsByType& itemsByType,

@@ -1,11 +1,14 @@
 #pragma once
 // QFFlowInputProtocol: what a run reads of its input: the input documents
-// of a type. Snapshots of a flow's input (QFFlowInputSnapshot) answer it, so
-// a run never sees changes made after it started.
+// of a type, and what is wrong with the paths it was given that yield
+// none. Snapshots of a flow's input (QFFlowInputSnapshot) answer it, so a
+// run never sees changes made after it started.
 
 #include "flows/QFFlowInputItem.h"
+#include "platform/PathRefusal.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -29,6 +32,31 @@ enum QFFlowInputItemsOptions : uint64_t {
     QFFlowInputItemsChanged = 2,
 };
 
+// What is wrong with a path the input was given: it yields no documents.
+struct QFFlowInputProblem {
+    enum Kind {
+        cannotBeOpened,     // `refusal` says why
+        notOfAcceptedType,  // a file of a type the input does not take (a link to one)
+        holdsNoDocuments,   // a folder without a document of the accepted types
+    };
+    Kind kind = cannotBeOpened;
+    std::optional<lf::PathRefusal> refusal;
+
+    // Whether something stands at the path that cannot be read (a loop of
+    // links, a FIFO, a folder on the way it may not enter), rather than
+    // nothing a document could come from (missing, a link to nothing, no
+    // document there).
+    bool isUnreadable() const {
+        using Refused = lf::PathRefusal::Kind;
+        return kind == cannotBeOpened && refusal && refusal->kind != Refused::missing &&
+               refusal->kind != Refused::linkToNothing;
+    }
+
+    friend bool operator==(const QFFlowInputProblem&, const QFFlowInputProblem&) = default;
+};
+// By the path given.
+using QFFlowInputProblems = std::map<std::string, QFFlowInputProblem>;
+
 class QFFlowInputProtocol {
 public:
     virtual ~QFFlowInputProtocol() = default;
@@ -37,4 +65,6 @@ public:
     // not accept.
     virtual std::optional<QFFlowInputItemSet> inputItemsForType(const std::string& type,
                                                                 uint64_t options) const = 0;
+    // The paths given that yield no documents, and why; none by default.
+    virtual QFFlowInputProblems inputProblems() const { return {}; }
 };

@@ -13,10 +13,11 @@ QFFlowInputItemSet allItems(const QFFlowInputSnapshot::ItemsByURL& items) {
 
 QFFlowInputSnapshot::QFFlowInputSnapshot(ItemsByType typeToInputItems, ItemsByURL urlToInputItem,
                                          TokensByURL urlToModificationToken,
+                                         QFFlowInputProblems problems,
                                          std::optional<QFFlowInputItemSet> changedInputItems)
-    : contents_(std::make_shared<const Contents>(Contents{std::move(typeToInputItems),
-                                                          std::move(urlToInputItem),
-                                                          std::move(urlToModificationToken)})),
+    : contents_(std::make_shared<const Contents>(
+          Contents{std::move(typeToInputItems), std::move(urlToInputItem),
+                   std::move(urlToModificationToken), std::move(problems)})),
       changedInputItems_(changedInputItems ? std::move(*changedInputItems)
                                            : allItems(contents_->urlToInputItem)) {}
 
@@ -46,7 +47,7 @@ bool QFFlowInputSnapshot::hasInputItemsForType(const std::string& type) const {
 }
 
 bool QFFlowInputSnapshot::hasChangedSinceSnapshot(const QFFlowInputSnapshot* other) const {
-    if (!other) return true;
+    if (!other || contents_->problems != other->contents_->problems) return true;
     const TokensByURL& mine = contents_->urlToModificationToken;
     const TokensByURL& theirs = other->contents_->urlToModificationToken;
     if (mine.size() != theirs.size()) return true;

@@ -1,6 +1,6 @@
 #include "platform/FileDescriptor.h"
 
-#include <fmt/format.h>
+#include "platform/PathRefusal.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -35,14 +35,7 @@ bool isFileOrFolder(mode_t mode) {
 
 // The refusal of what openForReading does not open, in words a user knows.
 Error notAFileOrFolder(const std::string& path, mode_t mode) {
-    const char* kind = S_ISFIFO(mode)   ? "a named pipe (FIFO)"
-                       : S_ISSOCK(mode) ? "a socket"
-                       : S_ISCHR(mode)  ? "a character device"
-                       : S_ISBLK(mode)  ? "a block device"
-                                        : "of an unknown kind";
-    return Error(kPOSIXErrorDomain, EINVAL,
-                 {{kLocalizedDescriptionKey,
-                   fmt::format("open {}: Is {}, not a file or folder", path, kind)}});
+    return PathRefusal::notAFileOrFolder(mode).error(path);
 }
 
 }  // namespace

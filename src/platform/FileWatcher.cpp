@@ -27,9 +27,10 @@ constexpr uint32_t kChangeEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_C
 constexpr uint32_t kStructureEvents =
     IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
 // What a folder on the way to a watched item reports: entries made,
-// removed or renamed, and its own move or deletion; writes to the files
-// beside the way (the busy temporary folder among them) stay unheard.
-constexpr uint32_t kRouteEvents = kStructureEvents | IN_ONLYDIR;
+// removed or renamed, its own move or deletion, and changes of its own
+// and its entries' modes (which open or close the way); writes to the
+// files beside the way (the busy temporary folder among them) stay unheard.
+constexpr uint32_t kRouteEvents = kStructureEvents | IN_ATTRIB | IN_ONLYDIR;
 
 std::string normalised(const std::string& path) {
     std::error_code error;
@@ -63,7 +64,21 @@ struct FileWatcher::Core : std::enable_shared_from_this<Core> {
     Core(std::shared_ptr<DispatchQueue> queue, Handler handler, std::chrono::nanoseconds latency)
         : queue(std::move(queue)), handler(std::move(handler)), latency(latency) {}
 
+    using Watches = std::map<std::string, HeldWatch>;  // by watched path
+
+    // Watches every observed path anew, keeping the watches of `held` that
+    // still serve and letting go of the rest.
     void rewatchLocked(bool reportNewRoutes);
+    // Watches the folders on the way to `path` (each before it is looked
+    // into), then the item it leads to, and every folder below that item
+    // when it is a folder, links there not followed.
+    PathRoute watchRouteLocked(const std::string& path, Watches& previous);
+    // Watches `path` for `events`, taking over the watch of `previous` when
+    // it is of the same item. The item is examined before it is watched:
+    // when it is replaced in between, the event of its folder brings the
+    // watcher back here.
+    void watchLocked(const std::string& path, const ItemIdentity& identity, uint32_t events,
+                     Watches& previous);
     void releaseAllLocked();
     void handleEvent(int descriptor, uint32_t mask, const std::string& name);
     void noteChangeLocked(const std::string& observedPath);
@@ -78,7 +93,7 @@ struct FileWatcher::Core : std::enable_shared_from_this<Core> {
     std::set<std::string> observed;
     // How each observed path was reached when last looked at.
     std::map<std::string, PathRoute> routes;
-    std::map<std::string, HeldWatch> held;  // by watched path
+    Watches held;
     // The paths each descriptor watches here: one inode may be reached by
     // several (hard links, bind mounts).
     std::multimap<int, std::string> heldPaths;
@@ -197,72 +212,67 @@ private:
 }  // namespace
 
 void FileWatcher::Core::rewatchLocked(bool reportNewRoutes) {
-    auto self = shared_from_this();
-    std::map<std::string, HeldWatch> previous;
+    Watches previous;
     previous.swap(held);
-    // Watches `path` for `events`, keeping a watch already held of the same
-    // item. The item is examined before it is watched: when it is replaced
-    // in between, the event of its folder brings the watcher back here.
-    auto watch = [&](const std::string& path, const ItemIdentity& identity, uint32_t events) {
-        auto now = held.find(path);
-        if (now != held.end()) {
-            if ((now->second.events & events) == events) return;
-            events |= now->second.events;
-        } else if (auto kept = previous.find(path); kept != previous.end() &&
-                                                    kept->second.identity == identity &&
-                                                    (kept->second.events & events) == events) {
-            held.insert(previous.extract(kept));
-            return;
-        }
-        const int descriptor = InotifyService::shared().acquire(path, self, events);
-        if (descriptor < 0) return;
-        if (now != held.end()) {
-            InotifyService::shared().release(now->second.descriptor, this);
-            now->second = {descriptor, identity, events};
-        } else {
-            held.emplace(path, HeldWatch{descriptor, identity, events});
-        }
-    };
-    // Each observed path: the folders on the way (each watched before it is
-    // looked into), then the item it leads to, and everything below that
-    // item when it is a folder, links there not followed.
     std::map<std::string, PathRoute> traced;
-    for (const auto& path : observed) {
-        PathRoute route =
-            PathRoute::trace(path, [&](const std::string& folder, const ItemIdentity& identity) {
-                watch(folder, identity, kRouteEvents);
-            });
-        if (route.end) {
-            watch(route.end->path, *route.end->identity, kChangeEvents);
-            if (route.endIsFolder) {
-                std::error_code error;
-                auto options = std::filesystem::directory_options::skip_permission_denied;
-                for (std::filesystem::recursive_directory_iterator
-                         it(route.end->path, options, error),
-                     end;
-                     !error && it != end; it.increment(error)) {
-                    struct stat info {};
-                    if (::lstat(it->path().c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-                        watch(it->path().string(), ItemIdentity::of(info), kChangeEvents);
-                }
-            }
-        }
-        traced.emplace(path, std::move(route));
-    }
+    for (const auto& path : observed)
+        traced.emplace(path, watchRouteLocked(path, previous));
     for (const auto& [path, watch] : previous)
         InotifyService::shared().release(watch.descriptor, this);
     heldPaths.clear();
     for (const auto& [path, watch] : held)
         heldPaths.emplace(watch.descriptor, path);
 
-    // A path that leads elsewhere now (a folder on the way moved, deleted or
-    // made again, a link switched, the item replaced or back) has changed.
+    // A path that leads elsewhere now (a folder on the way moved, deleted,
+    // made again or opened, a link switched, the item replaced or back) has
+    // changed.
     if (reportNewRoutes) {
         for (const auto& [path, route] : traced)
             if (auto before = routes.find(path); before == routes.end() || before->second != route)
                 noteChangeLocked(path);
     }
     routes = std::move(traced);
+}
+
+PathRoute FileWatcher::Core::watchRouteLocked(const std::string& path, Watches& previous) {
+    PathRoute route =
+        PathRoute::trace(path, [&](const std::string& folder, const ItemIdentity& identity) {
+            watchLocked(folder, identity, kRouteEvents, previous);
+        });
+    if (!route.end) return route;
+    watchLocked(route.end->path, *route.end->identity, kChangeEvents, previous);
+    if (!route.endIsFolder) return route;
+    std::error_code error;
+    const auto options = std::filesystem::directory_options::skip_permission_denied;
+    for (std::filesystem::recursive_directory_iterator it(route.end->path, options, error), end;
+         !error && it != end; it.increment(error)) {
+        struct stat info {};
+        if (::lstat(it->path().c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+            watchLocked(it->path().string(), ItemIdentity::of(info), kChangeEvents, previous);
+    }
+    return route;
+}
+
+void FileWatcher::Core::watchLocked(const std::string& path, const ItemIdentity& identity,
+                                    uint32_t events, Watches& previous) {
+    auto now = held.find(path);
+    if (now != held.end()) {
+        if ((now->second.events & events) == events) return;
+        events |= now->second.events;
+    } else if (auto kept = previous.find(path); kept != previous.end() &&
+                                                kept->second.identity == identity &&
+                                                (kept->second.events & events) == events) {
+        held.insert(previous.extract(kept));
+        return;
+    }
+    const int descriptor = InotifyService::shared().acquire(path, shared_from_this(), events);
+    if (descriptor < 0) return;
+    if (now != held.end()) {
+        InotifyService::shared().release(now->second.descriptor, this);
+        now->second = {descriptor, identity, events};
+    } else {
+        held.emplace(path, HeldWatch{descriptor, identity, events});
+    }
 }
 
 void FileWatcher::Core::releaseAllLocked() {
@@ -291,12 +301,15 @@ void FileWatcher::Core::handleEvent(int descriptor, uint32_t mask, const std::st
         const std::string& folder = entry->second;
         const std::string path = name.empty() ? folder : (folder == "/" ? "" : folder) + "/" + name;
         for (const auto& [observedPath, route] : routes) {
+            // A mode changed on the way, or of the item, may let the watcher
+            // in where it could not look or watch before, or shut it out.
+            const bool onTheWay =
+                route.passesThrough(path) || (route.end && path == route.end->path);
             if (route.leadsTo(path)) {
                 if (mask & kChangeEvents) noteChangeLocked(observedPath);
                 if (mask & kStructureEvents) followPaths = true;
-            } else if ((mask & kStructureEvents) && route.passesThrough(path)) {
-                followPaths = true;
             }
+            if ((mask & (kStructureEvents | IN_ATTRIB)) && onTheWay) followPaths = true;
         }
     }
     if (mask & IN_IGNORED) {

@@ -8,7 +8,9 @@
 //   away, deleted or made again, or a link on the way is switched, the
 //   path is watched again where it leads now, and that is a change of the
 //   path (a document that appears there again, or is gone). A folder
-//   moved away is not watched under its new name.
+//   moved away is not watched under its new name, and its watches are let
+//   go. A folder on the way whose mode shuts the watcher out, or lets it in
+//   again, changes what the path leads to as well.
 // - A link is followed wherever it leads, on the way and at the end: a path
 //   naming a link is watched through the link and at its target, so
 //   switching the link and saving the target are both changes.

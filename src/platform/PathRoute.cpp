@@ -21,15 +21,37 @@ std::string childPath(const std::string& folder, const std::string& name) {
     return folder == "/" ? "/" + name : folder + "/" + name;
 }
 
-// Whether `path` is `folder` or lies below it (both absolute and normal).
+// Whether `name` is "." or "..", which stay in `folder` or move it up (the
+// root's ".." is the root).
+bool movedByDots(const std::string& name, std::string& folder) {
+    if (name == "..") {
+        if (folder != "/") folder = parentPath(folder);
+        return true;
+    }
+    return name == ".";
+}
+
+// Puts the names of the target of the link at `link` before `names`,
+// resolved from the root when the target is absolute (else from `folder`,
+// the link's own); false when the link cannot be read.
+bool followLink(const std::string& link, std::deque<std::string>& names, std::string& folder) {
+    std::error_code error;
+    const std::string target = std::filesystem::read_symlink(link, error).string();
+    if (error) return false;
+    const std::deque<std::string> targetNames = namesOf(target);
+    names.insert(names.begin(), targetNames.begin(), targetNames.end());
+    if (!target.empty() && target[0] == '/') folder = "/";
+    return true;
+}
+
+}  // namespace
+
 bool isPathInside(const std::string& path, const std::string& folder) {
     if (path == folder) return true;
     if (folder == "/") return path.size() > 1 && path[0] == '/';
     return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
            path[folder.size()] == '/';
 }
-
-}  // namespace
 
 std::string parentPath(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -52,11 +74,7 @@ PathRoute PathRoute::trace(const std::string& path,
     while (!names.empty()) {
         const std::string name = std::move(names.front());
         names.pop_front();
-        if (name == ".") continue;
-        if (name == "..") {
-            if (folder != "/") folder = parentPath(folder);
-            continue;
-        }
+        if (movedByDots(name, folder)) continue;
         const std::string item = childPath(folder, name);
         if (::lstat(item.c_str(), &info) != 0) {
             route.steps.push_back({item, std::nullopt});
@@ -65,12 +83,8 @@ PathRoute PathRoute::trace(const std::string& path,
         const ItemIdentity identity = ItemIdentity::of(info);
         if (S_ISLNK(info.st_mode)) {
             route.steps.push_back({item, identity});
-            std::error_code error;
-            const std::string target = std::filesystem::read_symlink(item, error).string();
-            if (error || ++linksFollowed > kMaxLinksFollowed) return route;
-            const std::deque<std::string> targetNames = namesOf(target);
-            names.insert(names.begin(), targetNames.begin(), targetNames.end());
-            if (!target.empty() && target[0] == '/') folder = "/";
+            if (++linksFollowed > kMaxLinksFollowed || !followLink(item, names, folder))
+                return route;
             continue;
         }
         if (names.empty()) {

@@ -67,4 +67,7 @@ struct PathRoute {
 // The folder holding `path`; "/" for the root's entries, empty for "/".
 std::string parentPath(const std::string& path);
 
+// Whether `path` is `folder` or lies below it (both absolute and normal).
+bool isPathInside(const std::string& path, const std::string& folder);
+
 }  // namespace lf

@@ -29,7 +29,7 @@ TEST(LaunchPaths, PathsThatCannotBeOpenedAreNamedAndLeftOut) {
     EXPECT_EQ(err.str(), "layerflow: NSPOSIXErrorDomain 2: open " + missing +
                              ": No such file or directory\n"
                              "layerflow: NSPOSIXErrorDomain 2: open " +
-                             dangling + ": No such file or directory\n");
+                             dangling + ": Is a link to nothing\n");
 }
 
 }  // namespace

@@ -212,7 +212,7 @@ TEST(WindowedLaunch, PathsThatCannotBeOpenedAreRefusedBeforeTheHandOver) {
     const std::string missingLine =
         "layerflow: NSPOSIXErrorDomain 2: open " + missing + ": No such file or directory\n";
     EXPECT_EQ(err, missingLine + "layerflow: NSPOSIXErrorDomain 2: open " + dangling +
-                       ": No such file or directory\n");
+                       ": Is a link to nothing\n");
     EXPECT_EQ(launches.run({missing}, &err), 1);
     EXPECT_EQ(err, missingLine);
     EXPECT_EQ(launches.run({missing, "--save-to", launches.scratch() / "out"}, &err), 1);
@@ -238,7 +238,7 @@ TEST(WindowedLaunch, WithoutARunningApplicationOnlyRefusedPathsOpenNothing) {
     EXPECT_EQ(err, "layerflow: NSPOSIXErrorDomain 2: open " + missing +
                        ": No such file or directory\n"
                        "layerflow: NSPOSIXErrorDomain 2: open " +
-                       dangling + ": No such file or directory\n");
+                       dangling + ": Is a link to nothing\n");
     EXPECT_FALSE(fs::exists(launches.socket()));
     fs::path lock = launches.socket();
     lock += ".lock";

@@ -1,6 +1,6 @@
 #include "FlowTestSupport.h"
 #include "flows/QFFlowInput.h"
-#include "flows/QFLinkedDocument.h"
+#include "flows/QFGivenPath.h"
 #include "flows/QFModificationToken.h"
 #include "platform/AtomicFile.h"
 #include "platform/Log.h"
@@ -168,7 +168,8 @@ TEST_F(FlowInput, ALinkedDocumentChangesWithItsTargetAndItsLink) {
 
 // A path given as input that is a link stands for what it leads to: the
 // document under the path given, typed by its target. A link to nothing or
-// to no document is no input, and says why as the command line does.
+// to no document is no input, and says why as the command line does; so
+// does a path at which nothing is.
 TEST_F(FlowInput, ALinkGivenAsInputIsTheDocumentItLeadsTo) {
     const fs::path target = folder / "targets" / "T.psd", notes = folder / "notes.txt",
                    link = folder / "L.psd", toNotes = folder / "notes.psd",
@@ -193,14 +194,18 @@ TEST_F(FlowInput, ALinkGivenAsInputIsTheDocumentItLeadsTo) {
     EXPECT_EQ(QFFlowInput::availabilityOfInputTypes(types, {toNotes.string(), dangling.string()}),
               QFFlowInputAvailabilityNone);
 
-    for (const fs::path& taken : {link, toFolder, target, folder / "missing.psd"})
-        EXPECT_FALSE(QFLinkedDocumentError(taken.string())) << taken;
-    const auto nothing = QFLinkedDocumentError(dangling.string());
+    for (const fs::path& taken : {link, toFolder, target, notes})
+        EXPECT_FALSE(QFGivenPathError(taken.string())) << taken;
+    const auto nothing = QFGivenPathError(dangling.string());
     ASSERT_TRUE(nothing);
     EXPECT_TRUE(nothing->is(kPOSIXErrorDomain, ENOENT));
     EXPECT_EQ(nothing->localizedDescription(),
-              "open " + dangling.string() + ": No such file or directory");
-    const auto noDocument = QFLinkedDocumentError(toNotes.string());
+              "open " + dangling.string() + ": Is a link to nothing");
+    const auto missing = QFGivenPathError((folder / "missing.psd").string());
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->localizedDescription(),
+              "open " + (folder / "missing.psd").string() + ": No such file or directory");
+    const auto noDocument = QFGivenPathError(toNotes.string());
     ASSERT_TRUE(noDocument);
     EXPECT_EQ(noDocument->localizedDescription(),
               toNotes.string() + " is not a Photoshop document (.psd or .psb)");

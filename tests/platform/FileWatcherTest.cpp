@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 using namespace lf;
@@ -274,4 +275,65 @@ TEST_F(ConcurrentFileWatching, FollowsALinkToItsTargetWhereverItIsSwitched) {
 
     EXPECT_TRUE(reportsChange(plain, [&] { pointLink(plain, elsewhere); }));
     EXPECT_TRUE(reportsChange(plain, [&] { test::writeFile(elsewhere, "saved"); }));
+}
+
+namespace {
+
+// The inotify watches this process holds, as the kernel lists them for its
+// inotify descriptors.
+size_t inotifyWatchCount() {
+    size_t count = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (fs::read_symlink(entry.path(), error).string() != "anon_inode:inotify") continue;
+        std::ifstream info("/proc/self/fdinfo/" + entry.path().filename().string());
+        for (std::string line; std::getline(info, line);)
+            if (line.starts_with("inotify wd:")) ++count;
+    }
+    return count;
+}
+
+}  // namespace
+
+// A document's folder moved away and made again, 200 times: the watches of
+// the folders that went, and of the documents in them, are let go as the
+// path is followed, so the watcher holds as many watches as at the start.
+TEST_F(ConcurrentFileWatching, WatchesOfReplacedFoldersAreLetGo) {
+    const fs::path parent = folder / "P", document = parent / "d.psd", gone = folder / "gone";
+    fs::create_directories(parent);
+    fs::create_directories(gone);
+    test::writeFile(document, "0");
+    test::writeFile(marker, "0");
+    auto watcher = watch({document.string(), marker.string()}, 1ms);
+    settle();
+    const size_t watches = inotifyWatchCount();
+    ASSERT_GT(watches, 0u);
+    for (int i = 1; i <= 200; ++i) {
+        ASSERT_TRUE(reportsChange(document, [&] {
+            fs::rename(parent, gone / std::to_string(i));
+            fs::create_directory(parent);
+            test::writeFile(document, std::to_string(i));
+        })) << i;
+    }
+    settle();
+    EXPECT_EQ(inotifyWatchCount(), watches);
+}
+
+// A folder on the way that the watcher may not enter shuts the document
+// out; opening it again is a change of the document, which is watched from
+// then on, and so is shutting it again. Root enters every folder: the
+// watcher acts as another user.
+TEST_F(ConcurrentFileWatching, AFolderOnTheWayOpenedOrShutIsAChange) {
+    const fs::path locked = folder / "locked", document = locked / "d.psd";
+    fs::create_directories(locked);
+    test::writeFile(document, "v1");
+    test::writeFile(marker, "0");
+    const test::ScopedUnprivilegedUser user(folder.path());
+    fs::permissions(locked, fs::perms::none);
+    auto watcher = watch({document.string(), marker.string()});
+
+    EXPECT_TRUE(reportsChange(document, [&] { fs::permissions(locked, fs::perms::owner_all); }));
+    EXPECT_TRUE(reportsChange(document, [&] { test::writeFile(document, "v2"); }));
+    EXPECT_TRUE(reportsChange(document, [&] { fs::permissions(locked, fs::perms::none); }));
+    EXPECT_TRUE(reportsChange(document, [&] { fs::permissions(locked, fs::perms::owner_all); }));
 }

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <stdexcept>
 #include <string_view>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace lf::test {
@@ -70,6 +72,44 @@ ScopedEnvironment::~ScopedEnvironment() {
     } else {
         ::unsetenv(name_.c_str());
     }
+}
+
+namespace {
+
+constexpr uid_t kUnprivilegedID = 65534;
+
+// Changing the effective user makes a process undumpable, and its /proc/self
+// unreadable to itself, which the tests and the sanitizers read.
+void keepProcReadable() {
+    ::prctl(PR_SET_DUMPABLE, 1);
+}
+
+}  // namespace
+
+ScopedUnprivilegedUser::ScopedUnprivilegedUser(const std::filesystem::path& folder) {
+    std::filesystem::permissions(
+        folder, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                    std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                    std::filesystem::perms::others_exec);
+    if (::geteuid() != 0) return;
+    const auto give = [](const std::filesystem::path& path) {
+        if (::lchown(path.c_str(), kUnprivilegedID, kUnprivilegedID) != 0)
+            throw std::runtime_error("cannot give " + path.string() + " away");
+    };
+    give(folder);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        give(entry.path());
+    // glibc changes the credentials of every thread of the process.
+    if (::setegid(kUnprivilegedID) != 0 || ::seteuid(kUnprivilegedID) != 0)
+        throw std::runtime_error("cannot act as uid 65534");
+    switched_ = true;
+    keepProcReadable();
+}
+
+ScopedUnprivilegedUser::~ScopedUnprivilegedUser() {
+    if (!switched_) return;
+    if (::seteuid(0) != 0 || ::setegid(0) != 0) std::abort();
+    keepProcReadable();
 }
 
 bool runningInCI() {

@@ -52,6 +52,23 @@ private:
     std::optional<std::string> previous_;
 };
 
+// While it lives, the whole process acts as uid and gid 65534 (nobody)
+// when it runs as root, so that folder modes deny it what they deny a user
+// (root passes them by): every thread does, so the work a test starts
+// meanwhile (a run, a watcher) is refused as a user's would be. `folder`
+// and what it holds are given to that user first, and it may enter
+// `folder`. A process that is no root stays who it is.
+class ScopedUnprivilegedUser {
+public:
+    explicit ScopedUnprivilegedUser(const std::filesystem::path& folder);
+    ~ScopedUnprivilegedUser();
+    ScopedUnprivilegedUser(const ScopedUnprivilegedUser&) = delete;
+    ScopedUnprivilegedUser& operator=(const ScopedUnprivilegedUser&) = delete;
+
+private:
+    bool switched_ = false;
+};
+
 // Whether the tests run in CI: the environment variable CI is "true".
 bool runningInCI();
 

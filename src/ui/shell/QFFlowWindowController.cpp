@@ -1,12 +1,8 @@
 #include "ui/shell/QFFlowWindowController.h"
 
 #include "flows/QFFlow.h"
-#include "flows/QFFlowInput.h"
 #include "flows/QFFlowManager.h"
-#include "flows/QFFlowPlugIn.h"
 #include "flows/QFFlowPlugInManager.h"
-#include "flows/QFLinkedDocument.h"
-#include "platform/DispatchQueue.h"
 #include "platform/MainQueue.h"
 #include "ui/recents/QFRecentsPopover.h"
 #include "ui/recents/QFRecentsStyle.h"
@@ -34,7 +30,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <set>
 
 namespace {
 
@@ -56,14 +51,6 @@ std::vector<std::string> draggedFilePaths(const QMimeData* data) {
     }
     return paths;
 }
-
-// A recent flow and its input, read on the main thread, so the matching
-// off it touches only the input, which guards itself. Flows are main-thread
-// objects: the list returns to the main thread to be let go.
-struct RecentInput {
-    std::shared_ptr<QFFlow> flow;
-    std::shared_ptr<QFFlowInput> input;
-};
 
 // The window the recents popover was opened from, when the event being
 // handled comes from the popover (a click on one of its rows, or a key
@@ -310,83 +297,6 @@ void QFFlowWindowController::askWhetherToRepeatAutomatically(const std::shared_p
             flow->activateAutomaticBehaviorIfNeeded();
             if (auto self = weak.lock()) self->showRecentRepeat();
         });
-}
-
-bool QFFlowWindowController::canStartFlowWithURLs(const std::vector<std::string>&) const {
-    return canStartFlow(nullptr);
-}
-
-bool QFFlowWindowController::startFlowWithURLs(const std::vector<std::string>& given) {
-    // A link to nothing, or to no document, says so rather than leaving the
-    // window silently empty. The alert waits for the next turn: a drop is
-    // not held open under it.
-    std::vector<std::string> urls;
-    for (const auto& url : given) {
-        auto refused = QFLinkedDocumentError(url);
-        if (!refused) {
-            urls.push_back(url);
-            continue;
-        }
-        lf::MainQueue::shared()->async(
-            [error = std::move(*refused)] { QFDocumentController::shared().presentError(error); });
-    }
-    if (urls.empty()) return false;
-    auto plugIns = QFFlowPlugInManager::defaultManager();
-    const std::vector<std::string> types = plugIns->acceptedInputTypes();
-    if (types.empty()) return false;
-    if (QFFlowInput::availabilityOfInputTypes(types, urls, 0) == QFFlowInputAvailabilityNone)
-        return false;
-    std::vector<RecentInput> recents;
-    for (const auto& flow : QFFlowManager::defaultManager()->recentFlows())
-        recents.push_back({flow, flow->input()});
-    // Taken from now until the flow starts: files handed over meanwhile go
-    // to another window instead of replacing these.
-    ++pendingHandOvers_;
-    lf::DispatchQueue::global()->async(
-        [weak = weak_from_this(), urls, types, recents = std::move(recents)]() mutable {
-            const std::set<std::string> wanted(urls.begin(), urls.end());
-            std::shared_ptr<QFFlow> match;
-            for (const auto& recent : recents) {
-                if (recent.input && recent.input->inputURLs() == wanted) {
-                    match = recent.flow;
-                    break;
-                }
-            }
-            std::shared_ptr<QFFlowInput> input;
-            if (!match) {
-                input = std::make_shared<QFFlowInput>(types);
-                input->addInputWithURLs(urls);
-            }
-            // The flows go back to the main thread, where they may be let go.
-            lf::MainQueue::shared()->async(
-                [weak, match = std::move(match), input, recents = std::move(recents)] {
-                    const auto self = weak.lock();
-                    if (self) --self->pendingHandOvers_;
-                    const auto flow = match ? match : newFlowWithInput(input);
-                    if (!flow) return;
-                    // A new flow shows here; in another window when this
-                    // one went meanwhile or cannot take it.
-                    if (!match && self && self->canStartFlow(flow.get()))
-                        self->startFlow(flow);
-                    else
-                        startFlowInWindow(flow);
-                });
-        });
-    return true;
-}
-
-std::shared_ptr<QFFlow> QFFlowWindowController::newFlowWithInput(
-    const std::shared_ptr<QFFlowInput>& input) {
-    const auto snapshot = input->snapshotWithChangesSinceSnapshot(nullptr);
-    if (!snapshot) return nullptr;
-    const auto available =
-        QFFlowPlugInManager::defaultManager()->availablePlugInsForInput(*snapshot);
-    if (available.size() != 1) return nullptr;
-    auto flow = available.front()->newFlow();
-    if (!flow) return nullptr;
-    input->limitToSubsetOfAllowedTypes(available.front()->acceptedInputTypes());
-    flow->setInitialInput(input);
-    return flow;
 }
 
 void QFFlowWindowController::toggleRecentRepeat() {

@@ -9,13 +9,14 @@
 // flows from files (a recent flow with exactly the same set of files is
 // reused, matched off the main thread; otherwise a new flow of the one
 // plug-in that takes the files; the window counts as taken from the
-// moment the files are handed over; a file given through a link that
-// leads to nothing or to no document is left out, its error shown in an
-// alert), carries the title-bar button of the recents, which turns while
-// any flow runs without a window, and asks after the first save of a new
-// flow whether it is to repeat automatically. While it asks, the window
-// takes no other flow: one handed to the application meanwhile opens a
-// window of its own.
+// moment the files are handed over; a path that cannot be opened, or a
+// link to no document, is left out, and files that hold no documents (an
+// empty folder) start nothing: each says why on a sheet of the window,
+// one after another), carries the title-bar button of the recents, which
+// turns while any flow runs without a window, and asks after the first
+// save of a new flow whether it is to repeat automatically. While it asks,
+// the window takes no other flow: one handed to the application meanwhile
+// opens a window of its own.
 //
 // A window controller belongs to its document (QFFlowDocument) and owns
 // its window; closing the window closes the document.
@@ -31,6 +32,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -101,9 +103,10 @@ public:
     // Virtual for controllers of tests.
     virtual bool canStartFlowWithURLs(const std::vector<std::string>& urls) const;
     // True when the files were taken; the flow starts later, and the window
-    // takes nothing else until then. A link among them that leads to
-    // nothing or to no document is not taken: its error is presented one
-    // turn of the main queue later.
+    // takes nothing else until then. A path among them that cannot be
+    // opened, or a link to no document, is not taken: its error shows on a
+    // sheet. When the files taken hold no documents, no flow starts and
+    // each says why on a sheet.
     virtual bool startFlowWithURLs(const std::vector<std::string>& urls);
 
     void toggleRecentRepeat();
@@ -140,8 +143,24 @@ protected:
 
 private:
     void askWhetherToRepeatAutomatically(const std::shared_ptr<QFFlow>& flow);
+
+    // The hand-over of files (QFFlowWindowHandOver.cpp).
+    // `given` without the paths refused, each presented.
+    std::vector<std::string> takeableURLs(const std::vector<std::string>& given);
+    // On the main queue once the files were matched with the recent flows:
+    // shows `match`, else a new flow of `input`, in `self` (gone when
+    // null) or another window.
+    static void finishHandOver(const std::shared_ptr<QFFlowWindowController>& self,
+                               const std::shared_ptr<QFFlow>& match,
+                               const std::shared_ptr<QFFlowInput>& input);
     // A new flow of the one plug-in that takes the input, or null.
     static std::shared_ptr<QFFlow> newFlowWithInput(const std::shared_ptr<QFFlowInput>& input);
+    // Why each path given to `input` yields no documents.
+    void presentInputProblems(const QFFlowInput& input);
+    // Shows `error` on a sheet of the window once the refusals before it
+    // were closed.
+    void presentRefusal(const lf::Error& error);
+    void presentNextRefusal();
 
     QFWindow* window_;
     std::weak_ptr<QFFlowDocument> document_;
@@ -155,5 +174,7 @@ private:
     bool isAskingWhetherToRepeat_ = false;
     // Files handed to the window whose flow is yet to start.
     int pendingHandOvers_ = 0;
+    // The refusal on a sheet first, then those that wait for it.
+    std::deque<lf::Error> pendingRefusals_;
     lf::Observation runningFlowsObservation_;
 };

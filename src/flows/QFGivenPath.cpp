@@ -1,20 +1,19 @@
-#include "flows/QFLinkedDocument.h"
+#include "flows/QFGivenPath.h"
 
 #include "flows/QFExportFlowError.h"
+#include "platform/PathRefusal.h"
 #include "platform/TypeIdentifier.h"
 
-#include <cerrno>
 #include <sys/stat.h>
 
 std::string QFNotADocumentDescription(const std::string& path) {
     return path + " is not a Photoshop document (.psd or .psb)";
 }
 
-std::optional<lf::Error> QFLinkedDocumentError(const std::string& path) {
+std::optional<lf::Error> QFGivenPathError(const std::string& path) {
+    if (auto refusal = lf::PathRefusal::of(path)) return refusal->error(path);
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return std::nullopt;
-    // The target is examined, never opened: a pipe there would block a read.
-    if (::stat(path.c_str(), &info) != 0) return lf::Error::posix(errno, "open " + path);
     const auto type = lf::typeIdentifierForNamedPath(path);
     if (type == lf::kTypeFolder || type == lf::kTypePhotoshopImage) return std::nullopt;
     return lf::Error(QFExportFlowErrorDomain, QFExportFlowErrorInvalidDocument,

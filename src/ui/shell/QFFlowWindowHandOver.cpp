@@ -1,0 +1,146 @@
+// The hand-over of files to a flow window (QFFlowWindowController.h): the
+// paths that cannot be taken are refused on a sheet of the window, each
+// saying why; the rest start a recent flow of exactly those files, else a
+// new flow of the one plug-in that takes them; files that hold no
+// documents (an empty folder) say so.
+
+#include "flows/QFExportFlowError.h"
+#include "flows/QFFlow.h"
+#include "flows/QFFlowInput.h"
+#include "flows/QFFlowManager.h"
+#include "flows/QFFlowPlugIn.h"
+#include "flows/QFFlowPlugInManager.h"
+#include "flows/QFGivenPath.h"
+#include "platform/DispatchQueue.h"
+#include "platform/MainQueue.h"
+#include "ui/shell/QFApplication.h"
+#include "ui/shell/QFFlowWindowController.h"
+#include "ui/window/QFErrorAlert.h"
+#include "ui/window/QFWindow.h"
+
+#include <set>
+
+namespace {
+
+// A recent flow and its input, read on the main thread, so the matching
+// off it touches only the input, which guards itself. Flows are main-thread
+// objects: the list returns to the main thread to be let go.
+struct RecentInput {
+    std::shared_ptr<QFFlow> flow;
+    std::shared_ptr<QFFlowInput> input;
+};
+
+// The first recent flow whose files are exactly `urls`, in any order.
+std::shared_ptr<QFFlow> recentFlowWithURLs(const std::vector<RecentInput>& recents,
+                                           const std::vector<std::string>& urls) {
+    const std::set<std::string> wanted(urls.begin(), urls.end());
+    for (const auto& recent : recents)
+        if (recent.input && recent.input->inputURLs() == wanted) return recent.flow;
+    return nullptr;
+}
+
+}  // namespace
+
+bool QFFlowWindowController::canStartFlowWithURLs(const std::vector<std::string>&) const {
+    return canStartFlow(nullptr);
+}
+
+bool QFFlowWindowController::startFlowWithURLs(const std::vector<std::string>& given) {
+    const std::vector<std::string> urls = takeableURLs(given);
+    if (urls.empty()) return false;
+    const std::vector<std::string> types =
+        QFFlowPlugInManager::defaultManager()->acceptedInputTypes();
+    if (types.empty()) return false;
+    if (QFFlowInput::availabilityOfInputTypes(types, urls, 0) == QFFlowInputAvailabilityNone)
+        return false;
+    std::vector<RecentInput> recents;
+    for (const auto& flow : QFFlowManager::defaultManager()->recentFlows())
+        recents.push_back({flow, flow->input()});
+    // Taken from now until the flow starts: files handed over meanwhile go
+    // to another window instead of replacing these.
+    ++pendingHandOvers_;
+    lf::DispatchQueue::global()->async(
+        [weak = weak_from_this(), urls, types, recents = std::move(recents)]() mutable {
+            std::shared_ptr<QFFlow> match = recentFlowWithURLs(recents, urls);
+            std::shared_ptr<QFFlowInput> input;
+            if (!match) {
+                input = std::make_shared<QFFlowInput>(types);
+                input->addInputWithURLs(urls);
+            }
+            // The flows go back to the main thread, where they may be let go.
+            lf::MainQueue::shared()->async(
+                [weak, match = std::move(match), input, recents = std::move(recents)] {
+                    finishHandOver(weak.lock(), match, input);
+                });
+        });
+    return true;
+}
+
+std::vector<std::string> QFFlowWindowController::takeableURLs(
+    const std::vector<std::string>& given) {
+    std::vector<std::string> urls;
+    for (const auto& url : given) {
+        if (auto refused = QFGivenPathError(url))
+            presentRefusal(*refused);
+        else
+            urls.push_back(url);
+    }
+    return urls;
+}
+
+void QFFlowWindowController::finishHandOver(const std::shared_ptr<QFFlowWindowController>& self,
+                                            const std::shared_ptr<QFFlow>& match,
+                                            const std::shared_ptr<QFFlowInput>& input) {
+    if (self) --self->pendingHandOvers_;
+    const auto flow = match ? match : newFlowWithInput(input);
+    if (!flow) {
+        if (self && input) self->presentInputProblems(*input);
+        return;
+    }
+    // A new flow shows here; in another window when this one went
+    // meanwhile or cannot take it.
+    if (!match && self && self->canStartFlow(flow.get()))
+        self->startFlow(flow);
+    else
+        startFlowInWindow(flow);
+}
+
+std::shared_ptr<QFFlow> QFFlowWindowController::newFlowWithInput(
+    const std::shared_ptr<QFFlowInput>& input) {
+    const auto snapshot = input->snapshotWithChangesSinceSnapshot(nullptr);
+    if (!snapshot) return nullptr;
+    const auto available =
+        QFFlowPlugInManager::defaultManager()->availablePlugInsForInput(*snapshot);
+    if (available.size() != 1) return nullptr;
+    auto flow = available.front()->newFlow();
+    if (!flow) return nullptr;
+    input->limitToSubsetOfAllowedTypes(available.front()->acceptedInputTypes());
+    flow->setInitialInput(input);
+    return flow;
+}
+
+void QFFlowWindowController::presentInputProblems(const QFFlowInput& input) {
+    const auto snapshot = input.snapshotWithChangesSinceSnapshot(nullptr);
+    if (!snapshot) return;
+    for (const auto& [path, problem] : snapshot->inputProblems())
+        presentRefusal(QFExportFlowInputError(path, problem));
+}
+
+void QFFlowWindowController::presentRefusal(const lf::Error& error) {
+    pendingRefusals_.push_back(error);
+    if (pendingRefusals_.size() == 1) presentNextRefusal();
+}
+
+void QFFlowWindowController::presentNextRefusal() {
+    if (pendingRefusals_.empty()) return;
+    // A sheet of the window, which owns it; it goes once closed, and the
+    // next refusal follows it.
+    QMessageBox* alert = QFAlertWithError(pendingRefusals_.front(), window_).release();
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    QFApplication::shared().beginSheet(*alert, window_, [weak = weak_from_this()](int) {
+        const auto self = weak.lock();
+        if (!self) return;
+        self->pendingRefusals_.pop_front();
+        self->presentNextRefusal();
+    });
+}
