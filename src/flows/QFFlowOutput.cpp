@@ -90,6 +90,7 @@ lf::Result<std::vector<OutputFile>> filesInside(
     return files;
 }
 
+// Logs why `output` could not be written and says it in words.
 lf::Error failureToSave(const OutputFile& output, const std::string& directory,
                         const lf::Error& cause) {
     lf::log("Couldn't write to {}, error: {}", output.file.parent_path().string(),

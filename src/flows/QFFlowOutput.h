@@ -27,7 +27,8 @@ public:
     // Writes every item into the folder at `directoryPath`, creating the
     // folders on the way and overwriting existing files, all of them or
     // none (lf::AtomicFileSet): every item is first written beside its file
-    // and flushed, and only then are they all moved in. An item that
+    // and flushed, and only then are they all moved in (the process's exit
+    // waits for that step, once begun). An item that
     // cannot be written, or a path that would lead outside the folder,
     // fails the whole write; the folder is then left as it was, without
     // the temporary files and the folders the write made. Each write of an
