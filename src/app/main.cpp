@@ -6,11 +6,14 @@
 
 #include "HeadlessExport.h"
 #include "WindowedApplication.h"
+#include "platform/AtomicFileSet.h"
 #include "platform/SystemInfo.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -39,9 +42,24 @@ int usage(const std::string& problem) {
     return HeadlessExportBadInput;
 }
 
+// A run's outputs are each held open until all of them are written, and a
+// document may have more outputs than the usual soft limit of open files:
+// the soft limit goes up to the hard one.
+void raiseOpenFileLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
+    limit.rlim_cur = limit.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    raiseOpenFileLimit();
+    // However the process ends (Quit, the end of the headless road, or
+    // exit() called on the way, as Qt does when it loses its display), the
+    // outputs of a run being moved into their folder all get there first.
+    std::atexit(lf::AtomicFileSet::finishCommitsBeforeExit);
     std::vector<std::string> documents;
     std::string directory;
     for (int i = 1; i < argc; ++i) {

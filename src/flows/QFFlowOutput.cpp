@@ -2,16 +2,25 @@
 
 #include "flows/QFConfinedPath.h"
 #include "kit/OMLocalizer.h"
-#include "platform/AtomicFile.h"
+#include "platform/AtomicFileSet.h"
 #include "platform/Log.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <set>
 #include <system_error>
 
 namespace {
+
+namespace fs = std::filesystem;
+
+// An output: its path relative to the output folder, and its file there.
+struct OutputFile {
+    std::string path;
+    fs::path file;
+    const QFFlowOutputItem* item;
+};
 
 // Why a step failed, as the end of a sentence.
 std::string reasonOf(const lf::Error& error) {
@@ -32,22 +41,21 @@ lf::Error outputError(const lf::Error& cause, std::string description, const std
 }
 
 // Makes the output folder, or says in words why it cannot be one.
-lf::Status makeOutputFolder(const std::string& directory) {
-    namespace fs = std::filesystem;
+lf::Status makeOutputFolder(lf::AtomicFileSet& files, const std::string& directory) {
     std::error_code error;
     if (fs::exists(directory, error) && !fs::is_directory(directory, error))
         return outputError(lf::Error::posix(ENOTDIR, "create the folder " + directory),
                            OMLocalizedString("flow.output.error.folder-is-a-file",
                                              {{"folder", directory}}, {"folder"}),
                            directory);
-    fs::create_directories(directory, error);
-    if (!error) return {};
-    const lf::Error cause = lf::Error::posix(error.value(), "create the folder " + directory);
-    return outputError(cause,
-                       OMLocalizedString("flow.output.error.cannot-make-folder",
-                                         {{"folder", directory}, {"reason", reasonOf(cause)}},
-                                         {"folder", "reason"}),
-                       directory);
+    lf::Status made = files.makeFolders(directory);
+    if (made) return {};
+    return outputError(
+        made.error(),
+        OMLocalizedString("flow.output.error.cannot-make-folder",
+                          {{"folder", directory}, {"reason", reasonOf(made.error())}},
+                          {"folder", "reason"}),
+        directory);
 }
 
 // The failure to save the item at `path` (relative to `directory`).
@@ -58,7 +66,44 @@ lf::Error cannotSave(const std::string& path, const std::string& directory,
         OMLocalizedString("flow.output.error.cannot-save",
                           {{"file", path}, {"folder", directory}, {"reason", reasonOf(cause)}},
                           {"file", "folder", "reason"}),
-        (std::filesystem::path(directory) / path).string());
+        (fs::path(directory) / path).string());
+}
+
+// The outputs' files inside `directory`, in the order of their paths. A
+// path that would lead outside refuses the whole write: written without
+// it, the folder would hold this run's outputs beside an earlier one's.
+lf::Result<std::vector<OutputFile>> filesInside(
+    const std::map<std::string, std::shared_ptr<QFFlowOutputItem>>& items,
+    const std::string& directory) {
+    std::vector<OutputFile> files;
+    for (const auto& [path, item] : items) {
+        auto components = QFConfinedPathComponents(path);
+        if (!components) {
+            lf::log("Refusing to write \"{}\": it is not a path inside the output folder", path);
+            return lf::Error::posix(EINVAL, "write " + path);
+        }
+        fs::path file = fs::path(directory);
+        for (const auto& component : *components)
+            file /= component;
+        files.push_back({path, std::move(file), item.get()});
+    }
+    return files;
+}
+
+// Logs why `output` could not be written and says it in words.
+lf::Error failureToSave(const OutputFile& output, const std::string& directory,
+                        const lf::Error& cause) {
+    lf::log("Couldn't write to {}, error: {}", output.file.parent_path().string(),
+            lf::describe(cause));
+    return cannotSave(output.path, directory, cause);
+}
+
+// The output whose file a failed commit names.
+const OutputFile& outputNamedBy(const lf::Error& error, const std::vector<OutputFile>& files) {
+    const std::string file = error.stringForKey(lf::kFilePathErrorKey);
+    auto named = std::find_if(files.begin(), files.end(),
+                              [&](const OutputFile& output) { return output.file == file; });
+    return named != files.end() ? *named : files.front();
 }
 
 }  // namespace
@@ -80,39 +125,18 @@ std::vector<std::shared_ptr<QFFlowOutputItem>> QFFlowOutput::items() const {
 }
 
 lf::Status QFFlowOutput::writeOutputToDirectoryAtURL(const std::string& directoryPath) const {
-    namespace fs = std::filesystem;
-    LF_TRY(makeOutputFolder(directoryPath));
-    std::set<fs::path> swept;
-    auto sweep = [&swept](const fs::path& folder) {
-        if (swept.insert(folder).second) lf::removeAbandonedTemporaryFiles(folder);
-    };
-    sweep(directoryPath);
-    lf::Status firstFailure;
-    for (const auto& [path, item] : outputItems_) {
-        auto components = QFConfinedPathComponents(path);
-        if (!components) {
-            lf::log("Refusing to write \"{}\": it is not a path inside the output folder", path);
-            if (firstFailure) firstFailure = lf::Error::posix(EINVAL, "write " + path);
-            continue;
-        }
-        fs::path file = fs::path(directoryPath);
-        for (const auto& component : *components)
-            file /= component;
-        std::error_code madeFolders;
-        fs::create_directories(file.parent_path(), madeFolders);
-        lf::Status written;
-        if (madeFolders) {
-            written =
-                lf::Error::posix(madeFolders.value(), "create the folders of " + file.string());
-        } else {
-            sweep(file.parent_path());
-            written = lf::writeFileAtomically(file.string(), item->data());
-        }
-        if (!written) {
-            lf::log("Couldn't write to {}, error: {}", file.parent_path().string(),
-                    lf::describe(written.error()));
-            if (firstFailure) firstFailure = cannotSave(path, directoryPath, written.error());
-        }
+    auto files = filesInside(outputItems_, directoryPath);
+    if (!files) return files.error();
+    lf::AtomicFileSet set;
+    LF_TRY(makeOutputFolder(set, directoryPath));
+    for (const OutputFile& output : *files) {
+        lf::Status staged = set.makeFolders(output.file.parent_path().string());
+        if (staged) staged = set.stage(output.file.string(), output.item->data().span());
+        if (!staged) return failureToSave(output, directoryPath, staged.error());
     }
-    return firstFailure;
+    lf::Status committed = set.commit();
+    if (!committed)
+        return failureToSave(outputNamedBy(committed.error(), *files), directoryPath,
+                             committed.error());
+    return {};
 }

@@ -210,7 +210,7 @@ TEST(FlowOutput, KeepsOneItemPerPathByTheReplaceRule) {
     EXPECT_TRUE(output.items().empty());
 }
 
-TEST(FlowOutput, WritesEveryItemItCanAndSaysWhetherAllWereWritten) {
+TEST(FlowOutput, WritesEveryItemOrNoneAndSaysWhy) {
     lf::test::TemporaryDirectory folder;
     QFFlowOutput output;
     auto add = [&](std::vector<std::string> components, const char* text) {
@@ -218,22 +218,35 @@ TEST(FlowOutput, WritesEveryItemItCanAndSaysWhetherAllWereWritten) {
         made->setData(lf::Data::fromString(text));
         output.addOutputItem(made, true);
     };
-    add({"deep", "er", "a.png"}, "a");
-    add({"blocked", "b.png"}, "b");
+    auto addInside = [&] {
+        add({"deep", "er", "a.png"}, "a");
+        add({"blocked", "b.png"}, "b");
+        add({"old.png"}, "new");
+    };
+    addInside();
     add({"..", "outside.png"}, "c");
-    add({"old.png"}, "new");
     lf::test::writeFile(folder / "blocked", "a file where a folder should be");
     lf::test::writeFile(folder / "old.png", "old");
     lf::LogCapture log;
-    // Folders are made on the way, the output folder too.
+    // A path outside the folder refuses the whole write, before the output
+    // folder is made.
     EXPECT_FALSE(output.writeOutputToDirectoryAtURL((folder / "out").string()));
+    EXPECT_TRUE(log.contains("Refusing to write \"../outside.png\""));
+    EXPECT_FALSE(fs::exists(folder / "out"));
+    EXPECT_FALSE(fs::exists(folder.path().parent_path() / "outside.png"));
+    // One item that cannot be written fails them all.
+    output.removeAllItems();
+    addInside();
     EXPECT_FALSE(output.writeOutputToDirectoryAtURL(folder.path().string()));
     EXPECT_TRUE(log.contains("Couldn't write to"));
-    EXPECT_TRUE(log.contains("Refusing to write \"../outside.png\""));
+    EXPECT_EQ(filesBelow(folder.path()), (std::vector<std::string>{"blocked", "old.png"}));
+    EXPECT_FALSE(fs::exists(folder / "deep"));
+    // With the way clear, every item is written: folders are made on the
+    // way, and a file there is replaced.
+    fs::remove(folder / "blocked");
+    EXPECT_TRUE(output.writeOutputToDirectoryAtURL(folder.path().string()));
     EXPECT_EQ(filesBelow(folder.path()),
-              (std::vector<std::string>{"blocked", "deep/er/a.png", "old.png", "out/blocked/b.png",
-                                        "out/deep/er/a.png", "out/old.png"}));
-    EXPECT_FALSE(fs::exists(folder.path().parent_path() / "outside.png"));
+              (std::vector<std::string>{"blocked/b.png", "deep/er/a.png", "old.png"}));
     auto old = lf::Data::readFile((folder / "old.png").string());
     EXPECT_EQ(old->stringView(), "new");
 }

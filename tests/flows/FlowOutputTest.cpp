@@ -1,18 +1,28 @@
-// A run's output written into its folder: the temporary files of writes
-// killed half way go, those of writes under way stay, and a failure says in
-// words what could not be saved and names the output folder.
+// A run's output written into its folder: all of it or none, with real
+// failures and with a quit while the outputs are moved in; the temporary
+// files of the outputs' writes killed half way go, those of writes under
+// way and of other names stay; and a failure says in words what could not
+// be saved and names the output folder.
 
 #include "FlowsTestSupport.h"
 #include "flows/QFFlowOutput.h"
+#include "platform/AtomicFileSet.h"
+#include "platform/DispatchSemaphore.h"
 #include "platform/FileDescriptor.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
+#include <map>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -43,22 +53,30 @@ lf::FileDescriptor holdTemporary(const fs::path& path) {
     return file;
 }
 
-// The next run into a folder removes the temporary files that writes
-// killed half way left in the folders it writes into, of any output, the
-// ones of outputs it no longer makes too; a write under way keeps its own.
-TEST(FlowOutputWrite, RemovesTheTemporaryFilesOfWritersThatAreGone) {
+// The next run into a folder removes the temporary files that writes of
+// its outputs killed half way left there, and no others: files named like
+// the temporary files of other names (another program's, or of outputs it
+// no longer makes) stay, and so does the temporary file of an output that
+// a write under way holds.
+TEST(FlowOutputWrite, RemovesTheAbandonedTemporaryFilesOfItsOutputsOnly) {
     lf::test::TemporaryDirectory folder;
     const fs::path out = folder / "out";
     fs::create_directories(out / "icons");
     leaveTemporary(out / ".a.png.tmp-0123456789abcdef");
-    leaveTemporary(out / ".gone.png.tmp-fedcba9876543210");
-    leaveTemporary(out / "icons" / ".old@2x.png.tmp-00000000deadbeef");
-    const lf::FileDescriptor writing = holdTemporary(out / ".busy.png.tmp-0a1b2c3d4e5f6789");
+    leaveTemporary(out / "icons" / ".b.png.tmp-00000000deadbeef");
+    const std::vector<std::string> others = {".gone.png.tmp-fedcba9876543210",
+                                             ".notes.txt.tmp-0123456789abcdef",
+                                             "icons/.old@2x.png.tmp-00000000deadbeef"};
+    for (const std::string& other : others)
+        leaveTemporary(out / other);
+    const lf::FileDescriptor writing = holdTemporary(out / ".a.png.tmp-0a1b2c3d4e5f6789");
 
     ASSERT_TRUE(outputOf({{{"a.png"}, "a"}, {{"icons", "b.png"}, "b"}})
                     .writeOutputToDirectoryAtURL(out.string()));
-    EXPECT_EQ(filesBelow(out),
-              (std::vector<std::string>{".busy.png.tmp-0a1b2c3d4e5f6789", "a.png", "icons/b.png"}));
+    std::vector<std::string> expected = others;
+    expected.insert(expected.end(), {".a.png.tmp-0a1b2c3d4e5f6789", "a.png", "icons/b.png"});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(filesBelow(out), expected);
 }
 
 // Runs of two flows into one folder at the same moment, with real writes:
@@ -83,7 +101,8 @@ TEST(FlowOutputWrite, ConcurrentRunsIntoOneFolderLeaveEachOthersWritesAlone) {
 
 // Failures name the output folder by its path and say why in words: an
 // output folder that is a file, or lies below one, writes nothing; an
-// output whose folder inside is a file is not saved, the others are.
+// output whose folder inside is a file is not saved, and neither are the
+// others.
 TEST(FlowOutputWrite, FailuresNameTheOutputFolder) {
     lf::test::TemporaryDirectory folder;
     const fs::path file = folder / "file";
@@ -115,7 +134,120 @@ TEST(FlowOutputWrite, FailuresNameTheOutputFolder) {
     EXPECT_EQ(written.error().stringForKey(lf::kFilePathErrorKey),
               (out / "blocked/b.png").string());
     EXPECT_TRUE(written.error().underlyingError());
-    EXPECT_EQ(filesBelow(out), (std::vector<std::string>{"a.png", "blocked"}));
+    EXPECT_EQ(filesBelow(out), std::vector<std::string>{"blocked"});
+}
+
+// The files below `folder`, by their paths relative to it, and their
+// contents.
+std::map<std::string, std::string> contentsBelow(const fs::path& folder) {
+    std::map<std::string, std::string> contents;
+    for (const std::string& path : filesBelow(folder))
+        contents[path] = lf::Data::readFile((folder / path).string())->stringView();
+    return contents;
+}
+
+// A folder that holds an earlier run's outputs, and the new run's, whose
+// third output is `third`.
+struct EarlierRun {
+    lf::test::TemporaryDirectory folder;
+    const fs::path out = folder / "out";
+    EarlierRun() {
+        fs::create_directory(out);
+        for (const char* name : {"a.png", "c.png", "d.png"})
+            lf::test::writeFile(out / name, std::string("old ") + name);
+    }
+    QFFlowOutput nextRun(const std::string& third) const {
+        return outputOf({{{"a.png"}, "new a"},
+                         {{"b", "b.png"}, "new b"},
+                         {{"c.png"}, third},
+                         {{"d.png"}, "new d"}});
+    }
+};
+
+// A run that fails at its third output leaves the folder as it was: the
+// outputs written before are not moved in, and the folder made for the
+// second goes. Here a folder stands where the third should go.
+TEST(FlowOutputWrite, AWriteThatFailsAtTheThirdOutputLeavesTheFolderAsItWas) {
+    EarlierRun earlier;
+    fs::remove(earlier.out / "c.png");
+    fs::create_directory(earlier.out / "c.png");
+    lf::test::writeFile(earlier.out / "c.png" / "inside", "in the way");
+    const auto before = contentsBelow(earlier.out);
+
+    auto written = earlier.nextRun("new c").writeOutputToDirectoryAtURL(earlier.out.string());
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error().localizedDescription(),
+              "“c.png” cannot be saved in the output folder “" + earlier.out.string() +
+                  "”: Is a directory");
+    EXPECT_EQ(contentsBelow(earlier.out), before);
+    EXPECT_FALSE(fs::exists(earlier.out / "b"));
+}
+
+// Runs `body` in a child process; its wait status.
+template <typename Body>
+int statusOfChild(const Body& body) {
+    const pid_t child = ::fork();
+    if (child == 0) _exit(body());
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    return status;
+}
+
+// With real writes: the file size limit of the process that writes lies
+// below the size of the third output, so that its write fails there as on
+// a full disk.
+TEST(FlowOutputWrite, AWriteOverTheFileSizeLimitLeavesTheFolderAsItWas) {
+    EarlierRun earlier;
+    const auto before = contentsBelow(earlier.out);
+    const QFFlowOutput output = earlier.nextRun(std::string(size_t(1) << 20, 'c'));
+
+    const int status = statusOfChild([&] {
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 64 << 10;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, SIG_IGN);
+        auto written = output.writeOutputToDirectoryAtURL(earlier.out.string());
+        return !written && written.error().localizedDescription() ==
+                               "“c.png” cannot be saved in the output folder “" +
+                                   earlier.out.string() + "”: File too large"
+                   ? 0
+                   : 1;
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(contentsBelow(earlier.out), before);
+    EXPECT_FALSE(fs::exists(earlier.out / "b"));
+}
+
+// A quit while a run's outputs are moved in waits for the rest of them, so
+// that the folder holds the new run whole. The child process quits as the
+// application does (AtomicFileSet::finishCommitsBeforeExit) once the first
+// output is in, and the hook lets the others follow only once the quit
+// waits; the quit then holds the run's thread for good, hence the child.
+TEST(FlowOutputWrite, AQuitWhileTheOutputsAreMovedInWaitsForAllOfThem) {
+    EarlierRun earlier;
+    const QFFlowOutput output = earlier.nextRun("new c");
+
+    const int status = statusOfChild([&] {
+        lf::DispatchSemaphore firstIsIn(0), quitWaits(0);
+        lf::AtomicFileSet::setMoveInHookForTesting([=](size_t movedIn) mutable {
+            if (movedIn > 1) return;
+            firstIsIn.signal();
+            quitWaits.wait();
+        });
+        lf::AtomicFileSet::setExitHookForTesting([=]() mutable { quitWaits.signal(); });
+        std::thread([&] {
+            (void)output.writeOutputToDirectoryAtURL(earlier.out.string());
+        }).detach();
+        firstIsIn.wait();
+        lf::AtomicFileSet::finishCommitsBeforeExit();
+        return 0;
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(
+        contentsBelow(earlier.out),
+        (std::map<std::string, std::string>{
+            {"a.png", "new a"}, {"b/b.png", "new b"}, {"c.png", "new c"}, {"d.png", "new d"}}));
 }
 
 }  // namespace

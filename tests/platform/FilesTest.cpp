@@ -1,6 +1,7 @@
 // Files on disk: opening for reading, atomic writes, type identifiers, the
 // routes paths take and bookmarks.
 #include "platform/AtomicFile.h"
+#include "platform/AtomicFileSet.h"
 #include "platform/Bookmark.h"
 #include "platform/FileDescriptor.h"
 #include "platform/PathRoute.h"
@@ -25,6 +26,7 @@
 #include <thread>
 #include <tuple>
 #include <unistd.h>
+#include <utility>
 
 using namespace lf;
 namespace fs = std::filesystem;
@@ -233,51 +235,90 @@ void killAndReap(pid_t writer) {
     ::waitpid(writer, nullptr, 0);
 }
 
+// A writer stopped half way, killed at the end of the test however it ends.
+struct StoppedWriter {
+    pid_t pid;
+    ~StoppedWriter() {
+        if (pid > 0) killAndReap(pid);
+    }
+};
+
 }  // namespace
 
-// The temporary files that writers killed half way left in a folder go,
-// whatever their targets. A writer still at work keeps its own, whether it
-// is another process stopped half way through its write or this one
-// holding its file's lock; and what only looks like a temporary file stays.
-TEST(AtomicFile, AbandonedTemporaryFilesOfAFolderGoAndLiveWritersKeepTheirs) {
+// The temporary files that writers killed half way left of a target go
+// at its next write, and only those: the abandoned temporary file of
+// another target stays, as does another program's file named like one. A
+// writer still at work keeps its own, whether it is another process
+// stopped half way through its write or this one holding its file's lock;
+// and what only looks like a temporary file of the target stays.
+TEST(AtomicFile, AWriteRemovesOnlyTheAbandonedTemporaryFilesOfItsTarget) {
     test::TemporaryDirectory folder;
-    const pid_t killed = startWriterStoppedHalfWay(folder / "killed.png");
-    const pid_t stopped = startWriterStoppedHalfWay(folder / "stopped.png");
-    ASSERT_GT(killed, 0);
-    ASSERT_GT(stopped, 0);
-    killAndReap(killed);
+    const fs::path target = folder / "out.png";
+    // Started first: the writes that follow leave its locked file alone.
+    StoppedWriter stopped{startWriterStoppedHalfWay(target)};
+    ASSERT_GT(stopped.pid, 0);
+    const std::vector<std::string> live = names(folder.path());
+    for (const fs::path& written : {target, folder / "other.png"}) {
+        const pid_t killed = startWriterStoppedHalfWay(written);
+        ASSERT_GT(killed, 0);
+        killAndReap(killed);
+    }
+    std::vector<std::string> abandoned;
+    for (const std::string& name : names(folder.path()))
+        if (name != live.at(0) && name.starts_with(".out.png.tmp-")) abandoned.push_back(name);
+    ASSERT_EQ(abandoned.size(), 1u);
     const std::vector<std::string> others = {
-        ".held.png.tmp-00000000deadbeef",  // held below, as a writer holds it
-        ".short.png.tmp-0123",
-        ".upper.png.tmp-0123456789ABCDEF",
-        ".tmp-0123456789abcdef",
-        "shown.png.tmp-0123456789abcdef",
+        ".out.png.tmp-00000000deadbeef",  // held below, as a writer holds it
+        ".out.png.tmp-0123",
+        ".out.png.tmp-0123456789ABCDEF",
+        "out.png.tmp-0123456789abcdef",
+        ".notes.txt.tmp-0123456789abcdef",
         "user.png"};
     for (const std::string& name : others)
         test::writeFile(folder / name, "x");
     const FileDescriptor held(::open((folder / others[0]).c_str(), O_RDONLY | O_CLOEXEC));
     ASSERT_EQ(::flock(held.get(), LOCK_EX | LOCK_NB), 0);
-    ASSERT_EQ(::mkfifo((folder / ".fifo.png.tmp-0123456789abcdef").c_str(), 0600), 0);
-    auto temporariesOf = [&](const std::string& target) {
-        return std::count_if(
-            fs::directory_iterator(folder.path()), fs::directory_iterator(),
-            [&](const fs::directory_entry& entry) {
-                return entry.path().filename().string().starts_with("." + target + ".tmp-");
-            });
-    };
-    ASSERT_EQ(temporariesOf("killed.png"), 1);
-    ASSERT_EQ(temporariesOf("stopped.png"), 1);
+    ASSERT_EQ(::mkfifo((folder / ".out.png.tmp-0123456789abcdef").c_str(), 0600), 0);
+    std::vector<std::string> expected = names(folder.path());
+    ASSERT_EQ(expected.size(), others.size() + 4)
+        << "the FIFO, the stopped writer's and the two killed writers'";
+    std::erase(expected, abandoned[0]);
+    expected.push_back("out.png");
+    std::sort(expected.begin(), expected.end());
 
-    removeAbandonedTemporaryFiles(folder.path());
-    EXPECT_EQ(temporariesOf("killed.png"), 0);
-    EXPECT_EQ(temporariesOf("stopped.png"), 1);
-    EXPECT_EQ(names(folder.path()).size(), others.size() + 2)
-        << "the FIFO and the stopped writer's";
+    ASSERT_TRUE(writeFileAtomically(target.string(), Data::fromString("new")));
+    EXPECT_EQ(names(folder.path()), expected);
 
-    killAndReap(stopped);
-    removeAbandonedTemporaryFiles(folder.path());
-    EXPECT_EQ(temporariesOf("stopped.png"), 0);
-    EXPECT_EQ(names(folder.path()).size(), others.size() + 1);
+    killAndReap(std::exchange(stopped.pid, -1));
+    ASSERT_TRUE(writeFileAtomically(target.string(), Data::fromString("newer")));
+    EXPECT_EQ(names(folder.path()).size(), expected.size() - 1) << "the stopped writer's went";
+}
+
+// A set whose commit fails half way moves the files it moved in back out:
+// the replaced ones get their old contents back, a new one goes, and no
+// temporary file is left. Here a folder comes to the last target while
+// the others are moved in.
+TEST(AtomicFileSet, ACommitThatFailsHalfWayMovesTheFilesBackOut) {
+    test::TemporaryDirectory folder;
+    test::writeFile(folder / "a.png", "old a");
+    test::writeFile(folder / "b.png", "old b");
+    AtomicFileSet::setMoveInHookForTesting([&](size_t movedIn) {
+        if (movedIn == 3) fs::create_directory(folder / "c.png");
+    });
+    {
+        AtomicFileSet set;
+        for (const char* name : {"new.png", "a.png", "b.png", "c.png"})
+            ASSERT_TRUE(set.stage(folder / name, Data::fromString(name).span()));
+        auto committed = set.commit();
+        ASSERT_FALSE(committed);
+        EXPECT_EQ(committed.error().code, EISDIR);
+        EXPECT_EQ(committed.error().stringForKey(kFilePathErrorKey), folder / "c.png");
+    }
+    AtomicFileSet::setMoveInHookForTesting(nullptr);
+    EXPECT_EQ(names(folder.path()), (std::vector<std::string>{"a.png", "b.png", "c.png"}));
+    EXPECT_EQ(contents(folder / "a.png"), "old a");
+    EXPECT_EQ(contents(folder / "b.png"), "old b");
+    EXPECT_TRUE(fs::is_empty(folder / "c.png"));
 }
 
 TEST(TypeIdentifier, FoldersPhotoshopDocumentsAndOtherItems) {
