@@ -12,6 +12,7 @@
 #include "ui/popovers/QFPopoverTextField.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -201,6 +202,39 @@ TEST(QFPopoverWindow, SemitransientClosesOnPressesInTheAnchorsWindow) {
     popover.setBehavior(QFPopoverWindow::QFPopoverBehaviorTransient);
     popover.showRelativeToRect(QRectF(host.anchor->rect()), host.anchor, Qt::BottomEdge);
     press(other);
+    EXPECT_FALSE(popover.isShown());
+}
+
+// Once the popover has been active, another window coming forward closes
+// it: the anchor's window too, unless the pointer rests on the anchor
+// (whose click toggles it). Windows that come forward before it has been
+// active leave it open.
+TEST(QFPopoverWindow, ClosesWhenAnotherWindowComesForward) {
+    AnchorWindow host;
+    QWidget other;
+    other.show();
+    QFNavigationPopover popover(std::make_shared<ListController>());
+    popover.setBehavior(QFPopoverWindow::QFPopoverBehaviorSemitransient);
+    const QPoint onAnchor = host.anchor->mapToGlobal(host.anchor->rect().center());
+    const auto comesForward = [](QWidget& window) { QApplication::setActiveWindow(&window); };
+    QCoreApplication::processEvents();
+    comesForward(host.window);
+
+    popover.showRelativeToRect(QRectF(host.anchor->rect()), host.anchor, Qt::BottomEdge);
+    comesForward(other);  // before the popover's activation
+    QCoreApplication::processEvents();
+    ASSERT_EQ(QApplication::activeWindow(), &popover);
+    QCursor::setPos(onAnchor);
+    comesForward(host.window);
+    EXPECT_TRUE(popover.isShown());
+    comesForward(popover);
+    QCursor::setPos(onAnchor + QPoint(0, 100));
+    comesForward(host.window);
+    EXPECT_FALSE(popover.isShown());
+
+    popover.showRelativeToRect(QRectF(host.anchor->rect()), host.anchor, Qt::BottomEdge);
+    QCoreApplication::processEvents();
+    comesForward(other);
     EXPECT_FALSE(popover.isShown());
 }
 
