@@ -68,6 +68,20 @@ struct AnchorWindow {
     }
 };
 
+// A semi-transient popover for the anchor of a window, and another window.
+struct SemitransientPopover {
+    AnchorWindow host;
+    QWidget other;
+    QFNavigationPopover popover{std::make_shared<ListController>()};
+    SemitransientPopover() {
+        other.show();
+        popover.setBehavior(QFPopoverWindow::QFPopoverBehaviorSemitransient);
+    }
+    void show() {
+        popover.showRelativeToRect(QRectF(host.anchor->rect()), host.anchor, Qt::BottomEdge);
+    }
+};
+
 void press(QWidget& widget, QPoint at = QPoint(5, 5)) {
     QMouseEvent event(QEvent::MouseButtonPress, QPointF(at), widget.mapToGlobal(QPointF(at)),
                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
@@ -186,12 +200,9 @@ TEST(QFNavigationPopover, EscapeEndsEditingBeforeItCloses) {
 // popover, a press on the anchor (which toggles it) or in another window
 // does not.
 TEST(QFPopoverWindow, SemitransientClosesOnPressesInTheAnchorsWindow) {
-    AnchorWindow host;
-    QWidget other;
-    other.show();
-    QFNavigationPopover popover(std::make_shared<ListController>());
-    popover.setBehavior(QFPopoverWindow::QFPopoverBehaviorSemitransient);
-    popover.showRelativeToRect(QRectF(host.anchor->rect()), host.anchor, Qt::BottomEdge);
+    SemitransientPopover shown;
+    auto& [host, other, popover] = shown;
+    shown.show();
     press(*host.anchor);
     press(other);
     press(*popover.rootView());
@@ -200,7 +211,7 @@ TEST(QFPopoverWindow, SemitransientClosesOnPressesInTheAnchorsWindow) {
     EXPECT_FALSE(popover.isShown());
 
     popover.setBehavior(QFPopoverWindow::QFPopoverBehaviorTransient);
-    popover.showRelativeToRect(QRectF(host.anchor->rect()), host.anchor, Qt::BottomEdge);
+    shown.show();
     press(other);
     EXPECT_FALSE(popover.isShown());
 }
@@ -210,17 +221,14 @@ TEST(QFPopoverWindow, SemitransientClosesOnPressesInTheAnchorsWindow) {
 // (whose click toggles it). Windows that come forward before it has been
 // active leave it open.
 TEST(QFPopoverWindow, ClosesWhenAnotherWindowComesForward) {
-    AnchorWindow host;
-    QWidget other;
-    other.show();
-    QFNavigationPopover popover(std::make_shared<ListController>());
-    popover.setBehavior(QFPopoverWindow::QFPopoverBehaviorSemitransient);
+    SemitransientPopover shown;
+    auto& [host, other, popover] = shown;
     const QPoint onAnchor = host.anchor->mapToGlobal(host.anchor->rect().center());
     const auto comesForward = [](QWidget& window) { QApplication::setActiveWindow(&window); };
     QCoreApplication::processEvents();
     comesForward(host.window);
 
-    popover.showRelativeToRect(QRectF(host.anchor->rect()), host.anchor, Qt::BottomEdge);
+    shown.show();
     comesForward(other);  // before the popover's activation
     QCoreApplication::processEvents();
     ASSERT_EQ(QApplication::activeWindow(), &popover);
@@ -232,7 +240,7 @@ TEST(QFPopoverWindow, ClosesWhenAnotherWindowComesForward) {
     comesForward(host.window);
     EXPECT_FALSE(popover.isShown());
 
-    popover.showRelativeToRect(QRectF(host.anchor->rect()), host.anchor, Qt::BottomEdge);
+    shown.show();
     QCoreApplication::processEvents();
     comesForward(other);
     EXPECT_FALSE(popover.isShown());
