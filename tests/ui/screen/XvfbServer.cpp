@@ -12,7 +12,7 @@
 
 namespace lf::test {
 
-XvfbServer::XvfbServer(int width, int height, std::chrono::seconds patience) {
+XvfbServer::XvfbServer(int width, int height) {
     int pipeFds[2];
     if (pipe(pipeFds) != 0) {
         failure_ = std::string("pipe: ") + std::strerror(errno);
@@ -41,19 +41,19 @@ XvfbServer::XvfbServer(int width, int height, std::chrono::seconds patience) {
         return;
     }
     bool ended = false;
-    std::string number = readDisplayNumber(pipeFds[0], patience, ended);
+    std::string number = readDisplayNumber(pipeFds[0], ended);
     close(pipeFds[0]);
     while (!number.empty() && (number.back() == '\n' || number.back() == ' '))
         number.pop_back();
     if (number.empty()) {
-        failure_ = noDisplayReason(ended, patience);
+        failure_ = noDisplayReason(ended);
         return;
     }
     display_ = ":" + number;
 }
 
-std::string XvfbServer::readDisplayNumber(int fd, std::chrono::seconds patience, bool& ended) {
-    const auto deadline = std::chrono::steady_clock::now() + patience;
+std::string XvfbServer::readDisplayNumber(int fd, bool& ended) {
+    const auto deadline = std::chrono::steady_clock::now() + kStartPatience;
     std::string number;
     while (number.find('\n') == std::string::npos) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(
@@ -75,8 +75,8 @@ std::string XvfbServer::readDisplayNumber(int fd, std::chrono::seconds patience,
     return number.find('\n') == std::string::npos ? std::string() : number;
 }
 
-std::string XvfbServer::noDisplayReason(bool ended, std::chrono::seconds patience) {
-    if (!ended) return "it gave no display within " + std::to_string(patience.count()) + " s";
+std::string XvfbServer::noDisplayReason(bool ended) {
+    if (!ended) return "it gave no display within " + std::to_string(kStartPatience.count()) + " s";
     // Its end closed the pipe; it is gone, or about to be.
     int status = 0;
     while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {

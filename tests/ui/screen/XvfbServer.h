@@ -3,9 +3,10 @@
 // display number of its own choosing (-displayfd), with a black root
 // window, stopped when the object goes.
 //
-// A starting server is waited for as long as it runs, up to `patience`:
-// on a heavily loaded machine it can be held back for tens of seconds
-// before it gives its display. One that ends first is given up at once.
+// A starting server is waited for as long as it runs, up to
+// kStartPatience: on a heavily loaded machine it can be held back for tens
+// of seconds before it gives its display. One that ends first is given up
+// at once.
 
 #include <chrono>
 #include <string>
@@ -19,7 +20,7 @@ public:
 
     // Starts "Xvfb" from the PATH with one screen of `width` by `height`
     // at 24 bits; running() tells whether it came up.
-    XvfbServer(int width, int height, std::chrono::seconds patience = kStartPatience);
+    XvfbServer(int width, int height);
     ~XvfbServer();
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
@@ -33,11 +34,11 @@ public:
 private:
     // The line with the display number that the server writes to `fd`
     // once it accepts clients; empty when it ends first (`ended` says so)
-    // or `patience` runs out.
-    static std::string readDisplayNumber(int fd, std::chrono::seconds patience, bool& ended);
+    // or kStartPatience runs out.
+    static std::string readDisplayNumber(int fd, bool& ended);
     // Why the server gave no display: how it ended, or that it is still
-    // starting after `patience`.
-    std::string noDisplayReason(bool ended, std::chrono::seconds patience);
+    // starting.
+    std::string noDisplayReason(bool ended);
 
     pid_t pid_ = -1;
     std::string display_;
