@@ -12,6 +12,7 @@
 #include "ui/popovers/QFPopoverTextField.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -64,6 +65,20 @@ struct AnchorWindow {
         anchor->setGeometry(180, 10, 40, 30);
         elsewhere->setGeometry(10, 200, 100, 50);
         window.show();
+    }
+};
+
+// A semi-transient popover for the anchor of a window, and another window.
+struct SemitransientPopover {
+    AnchorWindow host;
+    QWidget other;
+    QFNavigationPopover popover{std::make_shared<ListController>()};
+    SemitransientPopover() {
+        other.show();
+        popover.setBehavior(QFPopoverWindow::QFPopoverBehaviorSemitransient);
+    }
+    void show() {
+        popover.showRelativeToRect(QRectF(host.anchor->rect()), host.anchor, Qt::BottomEdge);
     }
 };
 
@@ -185,12 +200,9 @@ TEST(QFNavigationPopover, EscapeEndsEditingBeforeItCloses) {
 // popover, a press on the anchor (which toggles it) or in another window
 // does not.
 TEST(QFPopoverWindow, SemitransientClosesOnPressesInTheAnchorsWindow) {
-    AnchorWindow host;
-    QWidget other;
-    other.show();
-    QFNavigationPopover popover(std::make_shared<ListController>());
-    popover.setBehavior(QFPopoverWindow::QFPopoverBehaviorSemitransient);
-    popover.showRelativeToRect(QRectF(host.anchor->rect()), host.anchor, Qt::BottomEdge);
+    SemitransientPopover shown;
+    auto& [host, other, popover] = shown;
+    shown.show();
     press(*host.anchor);
     press(other);
     press(*popover.rootView());
@@ -199,8 +211,38 @@ TEST(QFPopoverWindow, SemitransientClosesOnPressesInTheAnchorsWindow) {
     EXPECT_FALSE(popover.isShown());
 
     popover.setBehavior(QFPopoverWindow::QFPopoverBehaviorTransient);
-    popover.showRelativeToRect(QRectF(host.anchor->rect()), host.anchor, Qt::BottomEdge);
+    shown.show();
     press(other);
+    EXPECT_FALSE(popover.isShown());
+}
+
+// Once the popover has been active, another window coming forward closes
+// it: the anchor's window too, unless the pointer rests on the anchor
+// (whose click toggles it). Windows that come forward before it has been
+// active leave it open.
+TEST(QFPopoverWindow, ClosesWhenAnotherWindowComesForward) {
+    SemitransientPopover shown;
+    auto& [host, other, popover] = shown;
+    const QPoint onAnchor = host.anchor->mapToGlobal(host.anchor->rect().center());
+    const auto comesForward = [](QWidget& window) { QApplication::setActiveWindow(&window); };
+    QCoreApplication::processEvents();
+    comesForward(host.window);
+
+    shown.show();
+    comesForward(other);  // before the popover's activation
+    QCoreApplication::processEvents();
+    ASSERT_EQ(QApplication::activeWindow(), &popover);
+    QCursor::setPos(onAnchor);
+    comesForward(host.window);
+    EXPECT_TRUE(popover.isShown());
+    comesForward(popover);
+    QCursor::setPos(onAnchor + QPoint(0, 100));
+    comesForward(host.window);
+    EXPECT_FALSE(popover.isShown());
+
+    shown.show();
+    QCoreApplication::processEvents();
+    comesForward(other);
     EXPECT_FALSE(popover.isShown());
 }
 

@@ -4,6 +4,7 @@
 #include "ui/window/QFWindowCompositing.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMouseEvent>
@@ -30,7 +31,7 @@ QFPopoverWindow::QFPopoverWindow(QWidget* parent) : OMPopover(parent) {
 }
 
 QFPopoverWindow::~QFPopoverWindow() {
-    if (isFilteringPresses_) qApp->removeEventFilter(this);
+    if (isWatchingApplication_) qApp->removeEventFilter(this);
 }
 
 void QFPopoverWindow::setAppearance(int appearance) {
@@ -196,16 +197,17 @@ void QFPopoverWindow::keyPressEvent(QKeyEvent* event) {
 
 void QFPopoverWindow::showEvent(QShowEvent* event) {
     OMPopover::showEvent(event);
-    if (!isFilteringPresses_) {
+    hasBeenActive_ = false;
+    if (!isWatchingApplication_) {
         qApp->installEventFilter(this);
-        isFilteringPresses_ = true;
+        isWatchingApplication_ = true;
     }
 }
 
 void QFPopoverWindow::hideEvent(QHideEvent* event) {
-    if (isFilteringPresses_) {
+    if (isWatchingApplication_) {
         qApp->removeEventFilter(this);
-        isFilteringPresses_ = false;
+        isWatchingApplication_ = false;
     }
     OMPopover::hideEvent(event);
 }
@@ -231,15 +233,41 @@ bool QFPopoverWindow::closesOnPressIn(const QWidget* widget) const {
     }
 }
 
+bool QFPopoverWindow::closesWhenComingForward(const QWidget* window) const {
+    if (behavior_ == QFPopoverBehaviorApplicationDefined || !hasBeenActive_ ||
+        belongsToPopover(window))
+        return false;
+    return !positioningView_ || window != positioningView_->window() || !isPointerOnAnchor();
+}
+
+bool QFPopoverWindow::isPointerOnAnchor() const {
+    return positioningView_ &&
+           positioningView_->rect().contains(positioningView_->mapFromGlobal(QCursor::pos()));
+}
+
 bool QFPopoverWindow::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    if ((type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick) || !isVisible() ||
-        !watched->isWidgetType())
-        return OMPopover::eventFilter(watched, event);
-    // A press that a child left travels on to its parents: only the widget
-    // that took it first decides.
+    if (!isVisible() || !watched->isWidgetType()) return OMPopover::eventFilter(watched, event);
     auto* widget = static_cast<QWidget*>(watched);
-    const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
-    if (!widget->childAt(at) && closesOnPressIn(widget)) performClose();
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: {
+            // A press that a child left travels on to its parents: only the
+            // widget that took it first decides.
+            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+            if (!widget->childAt(at) && closesOnPressIn(widget)) performClose();
+            break;
+        }
+        case QEvent::WindowActivate:
+            // Sent to every window that shares the activation; the one
+            // made active is the one that came forward.
+            if (widget != QApplication::activeWindow()) break;
+            if (widget == this)
+                hasBeenActive_ = true;
+            else if (closesWhenComingForward(widget))
+                performClose();
+            break;
+        default:
+            break;
+    }
     return OMPopover::eventFilter(watched, event);
 }

@@ -14,6 +14,16 @@
 // the popover. Windows that belong to the popover (its context menus) count
 // as inside it.
 //
+// Transient and semi-transient popovers also close when another window of
+// the application comes forward (becomes the active one) after the popover
+// itself has been active: left open, the popover would look as if it took
+// the keys that now go to that window. Windows that come forward before
+// the popover has been active do not count: their activation was asked
+// for before it showed (the window that a closing sheet hands the focus
+// back to, say). Nor does the anchor's window while the pointer rests on
+// the anchor: it comes forward for a click on the anchor, whose action
+// decides.
+//
 // Threads: main thread only.
 
 #include "kit/gui/OMPopover.h"
@@ -85,6 +95,9 @@ private:
     // Whether `widget` lies in the popover or in a window it opened.
     bool belongsToPopover(const QWidget* widget) const;
     bool closesOnPressIn(const QWidget* widget) const;
+    // Whether `window`, just made the active window, closes the popover.
+    bool closesWhenComingForward(const QWidget* window) const;
+    bool isPointerOnAnchor() const;
     void updateMask();
 
     int behavior_ = QFPopoverBehaviorApplicationDefined;
@@ -95,5 +108,8 @@ private:
     Qt::Edge arrowEdge_ = Qt::TopEdge;
     double arrowPosition_ = 0;
     bool cutsShapeWithMask_ = false;
-    bool isFilteringPresses_ = false;
+    // Whether the application's events pass through eventFilter.
+    bool isWatchingApplication_ = false;
+    // Whether the popover has been the active window since it showed.
+    bool hasBeenActive_ = false;
 };

@@ -56,8 +56,7 @@ int darkest(const QImage& shot, QPoint centre, int radius) {
 class AppOnScreen : public ::testing::Test {
 protected:
     void SetUp() override {
-        LF_REQUIRE_INSTALLED(!lf::test::screenDisplay().empty(),
-                             "Xvfb (" << lf::test::screenUnavailableReason() << ")");
+        LF_REQUIRE_SCREEN();
         QFDocumentController::setShared(std::make_shared<QFDocumentController>());
     }
     void TearDown() override {

@@ -2,10 +2,18 @@
 // What the tests of real windows share: the display of their Xvfb, and a
 // screenshot of its whole screen.
 
+#include "support/TestSupport.h"
+
 #include <QImage>
 #include <QWidget>
 
 #include <string>
+
+// Stops a test of real windows when there is no screen, saying why: a skip,
+// or in CI a failure (LF_REQUIRE_INSTALLED).
+#define LF_REQUIRE_SCREEN()                                    \
+    LF_REQUIRE_INSTALLED(!::lf::test::screenDisplay().empty(), \
+                         "Xvfb (" << ::lf::test::screenUnavailableReason() << ")")
 
 namespace lf::test {
 

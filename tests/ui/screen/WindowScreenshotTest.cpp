@@ -45,8 +45,7 @@ protected:
 // logotype says (its shadow starts right below it), the
 // three buttons sit where the layout puts them, and the top corners are cut.
 TEST(QFWindowOnScreen, TitleBarAndButtonsWhereTheyBelong) {
-    LF_REQUIRE_INSTALLED(!lf::test::screenDisplay().empty(),
-                         "Xvfb (" << lf::test::screenUnavailableReason() << ")");
+    LF_REQUIRE_SCREEN();
     QFWindow window;
     window.setDefaultTitleView(new QFWindowLabel);
     window.setTitleView(nullptr);

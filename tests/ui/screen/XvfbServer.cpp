@@ -40,24 +40,52 @@ XvfbServer::XvfbServer(int width, int height) {
         close(pipeFds[0]);
         return;
     }
-    // The server writes its display number once it accepts clients.
-    std::string number;
-    pollfd wait{pipeFds[0], POLLIN, 0};
-    while (poll(&wait, 1, 20'000) > 0) {
-        char buffer[16];
-        const ssize_t count = read(pipeFds[0], buffer, sizeof buffer);
-        if (count <= 0) break;
-        number.append(buffer, static_cast<size_t>(count));
-        if (number.find('\n') != std::string::npos) break;
-    }
+    bool ended = false;
+    std::string number = readDisplayNumber(pipeFds[0], ended);
     close(pipeFds[0]);
     while (!number.empty() && (number.back() == '\n' || number.back() == ' '))
         number.pop_back();
     if (number.empty()) {
-        failure_ = "it did not start";
+        failure_ = noDisplayReason(ended);
         return;
     }
     display_ = ":" + number;
+}
+
+std::string XvfbServer::readDisplayNumber(int fd, bool& ended) {
+    const auto deadline = std::chrono::steady_clock::now() + kStartPatience;
+    std::string number;
+    while (number.find('\n') == std::string::npos) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd wait{fd, POLLIN, 0};
+        const int ready = poll(&wait, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) break;
+        char buffer[16];
+        const ssize_t count = read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) continue;
+        // The end of the pipe: the server ended.
+        ended = count == 0;
+        if (count <= 0) break;
+        number.append(buffer, static_cast<size_t>(count));
+    }
+    // Only a whole line is a display number.
+    return number.find('\n') == std::string::npos ? std::string() : number;
+}
+
+std::string XvfbServer::noDisplayReason(bool ended) {
+    if (!ended) return "it gave no display within " + std::to_string(kStartPatience.count()) + " s";
+    // Its end closed the pipe; it is gone, or about to be.
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+    if (WIFSIGNALED(status)) return "it ended on signal " + std::to_string(WTERMSIG(status));
+    if (WEXITSTATUS(status) == 127) return "it was not found on the PATH";
+    return "it exited with status " + std::to_string(WEXITSTATUS(status)) +
+           " before giving its display";
 }
 
 XvfbServer::~XvfbServer() {
