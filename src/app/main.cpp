@@ -8,6 +8,7 @@
 #include "WindowedApplication.h"
 #include "platform/SystemInfo.h"
 
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -42,6 +43,10 @@ int usage(const std::string& problem) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A launcher may leave SIGCHLD ignored, which survives exec: the kernel
+    // would then reap the children as they end, and how each ended (the
+    // archive tools' failures too) could not be read.
+    std::signal(SIGCHLD, SIG_DFL);
     std::vector<std::string> documents;
     std::string directory;
     for (int i = 1; i < argc; ++i) {

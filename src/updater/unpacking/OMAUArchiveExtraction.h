@@ -32,13 +32,14 @@
 // of ours, started by argument vector, without a shell.
 
 #include "platform/Result.h"
-#include "updater/unpacking/OMAUArchiveTool.h"
 #include "updater/unpacking/OMAUUnpackedContents.h"
 #include "updater/unpacking/OMAUUnpackingLimits.h"
+#include "updater/unpacking/OMAUUnpackingTool.h"
 
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,11 @@ inline constexpr uint64_t kOMAUUnpackingSlack = uint64_t{16} << 20;
 
 lf::Error OMAUArchiveError(OMAUArchiveErrorCode code, std::string description);
 
+// tar's option that keeps its warnings (an unknown keyword of another
+// system's tar, a lone zero block) from its error output, which is read for
+// the first error.
+inline constexpr const char* kOMAUTarQuietOption = "--warning=none";
+
 // tar's option for the kind's compression ("-z", "-j"); none for the others.
 const char* OMAUTarCompressionOption(OMAUArchiveKind kind);
 
@@ -71,11 +77,15 @@ std::optional<OMAUArchiveKind> OMAUArchiveKindOfPath(const std::string& path);
 // of the archive handed to the tool, together the archive's size. The
 // archive may unpack to no more than `limits`. The links inside the
 // outermost folder named `applicationFolder` ("layerflow.app"), when given,
-// must stay within it: it is installed alone.
+// must stay within it: it is installed alone. Once `stop` is asked for, the
+// tool under way is killed and the unpacking fails with ECANCELED, leaving
+// nothing behind. The error's texts are safe to show: control characters
+// and the like, which names in the archive and the tools' messages may
+// carry, are written out (OMAUEscapedForDisplay).
 lf::Status OMAUExtractArchive(const std::string& path,
                               const std::function<void(uint64_t)>& extractedLength,
                               const OMAUUnpackingLimits& limits = {},
-                              const std::string& applicationFolder = {});
+                              const std::string& applicationFolder = {}, std::stop_token stop = {});
 
 // The tool that unpacks an archive of `kind` at `path` into `folder`.
 std::vector<std::string> OMAUUnpackingArguments(OMAUArchiveKind kind, const std::string& path,
