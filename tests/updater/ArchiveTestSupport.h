@@ -22,13 +22,15 @@
 namespace lf::test {
 
 // The address sanitizer reports an allocation that fails and ends the
-// process, where std::bad_alloc would be thrown.
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool kAddressSanitizer = true;
+// process, where std::bad_alloc would be thrown; the thread sanitizer
+// cannot map the memory it keeps of its own under a tight limit.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool kSanitizerEndsWhereMemoryRunsOut = true;
 #elif defined(__has_feature)
-inline constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
+inline constexpr bool kSanitizerEndsWhereMemoryRunsOut =
+    __has_feature(address_sanitizer) || __has_feature(thread_sanitizer);
 #else
-inline constexpr bool kAddressSanitizer = false;
+inline constexpr bool kSanitizerEndsWhereMemoryRunsOut = false;
 #endif
 
 // source() holds "layerflow.app" at version 2.0, to be archived into

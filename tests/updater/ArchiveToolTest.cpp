@@ -84,6 +84,9 @@ TEST(OMAUArchiveTool, AFailedToolsReasonIsItsFirstErrorLine) {
     ASSERT_FALSE(cut);
     EXPECT_EQ(cut.error().localizedDescription(),
               "sh: " + std::string(kOMAUToolErrorLineLimit, 'x'));
+    lf::Result<std::string> brief = OMAUToolOutput({"sh", "-c", "echo x >&2; exit 1"});
+    ASSERT_FALSE(brief);
+    EXPECT_EQ(brief.error().localizedDescription(), "sh: x");
     lf::Result<std::string> silent = OMAUToolOutput({"sh", "-c", "exit 4"});
     ASSERT_FALSE(silent);
     EXPECT_EQ(silent.error().localizedDescription(),

@@ -12,7 +12,7 @@
 
 namespace fs = std::filesystem;
 using lf::test::ArchiveTest;
-using lf::test::kAddressSanitizer;
+using lf::test::kSanitizerEndsWhereMemoryRunsOut;
 using lf::test::largestLengthWhile;
 using lf::test::limitAddressSpace;
 using lf::test::runIn;
@@ -157,8 +157,8 @@ TEST_F(ArchiveTest, AListingOfHalfAMillionEntriesIsRefusedInLittleMemory) {
 }
 
 TEST_F(ArchiveTest, AnArchiveThatNeedsMoreMemoryThanThereIsIsRefusedAndLeavesNothing) {
-    if (kAddressSanitizer)
-        GTEST_SKIP() << "the address sanitizer ends the process where memory runs out";
+    if (kSanitizerEndsWhereMemoryRunsOut)
+        GTEST_SKIP() << "the sanitizer ends the process where memory runs out";
     // 60,000 files of long names, which the watch keeps in memory as they
     // come, against 4 MiB more than a fresh process maps (as above): the
     // update is refused, the process goes on, and nothing stays behind.

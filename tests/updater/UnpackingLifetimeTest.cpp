@@ -119,9 +119,12 @@ TEST_F(ArchiveTest, ACancelledUnpackingKillsItsToolAndLeavesNothing) {
     EXPECT_EQ(downloadHolds(), std::vector<std::string>{"App.tar"});
     for (const pid_t tool : lf::test::processesNaming(download().string()))
         EXPECT_TRUE(processEnded(tool)) << "tool " << tool;
+}
 
-    // An unarchiver cancelled as it starts says nothing to its delegate;
+TEST_F(ArchiveTest, AnUnarchiverCancelledConcurrentlyTellsItsDelegateNothing) {
+    // Cancelled as its thread starts, it says nothing to its delegate, and
     // ending the unpackings waits until it has cleared up.
+    const fs::path archive = make("App.tgz", "tar -czf %s layerflow.app");
     auto recorder = std::make_shared<UnarchiverRecorder>();
     auto unarchiver = OMAUUnarchiver::create();
     unarchiver->setDelegate(recorder);
@@ -131,7 +134,7 @@ TEST_F(ArchiveTest, ACancelledUnpackingKillsItsToolAndLeavesNothing) {
     lf::MainQueue::shared()->drain();
     EXPECT_FALSE(recorder->finished.has_value());
     EXPECT_EQ(recorder->extracted, 0u);
-    EXPECT_EQ(downloadHolds(), std::vector<std::string>{"App.tar"});
+    EXPECT_EQ(downloadHolds(), std::vector<std::string>{"App.tgz"});
 }
 
 TEST_F(ArchiveTest, QuittingDuringAnUnpackingLeavesNoToolAndNoFolder) {

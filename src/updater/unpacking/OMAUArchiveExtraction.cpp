@@ -10,10 +10,11 @@
 
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <sys/stat.h>
+#include <variant>
 #include <vector>
 
 namespace fs = std::filesystem;

@@ -12,7 +12,7 @@
 // (OMAUUnpackingLimits.h: 100,000 entries, 4 GiB on disk and folders 128
 // deep unless told otherwise). A listing can lie, so the tool then unpacks
 // into a folder of its own beside the archive under a bound
-// (OMAUArchiveTool.h): no file may grow past the limit, and the tool is
+// (OMAUUnpackingTool.h): no file may grow past the limit, and the tool is
 // stopped once its entries pass a limit, by kOMAUUnpackingSlack at most.
 // Once the tool has ended, its folders are opened to their owner (the
 // archive may have made them read-only), and its entries counted again;
@@ -20,16 +20,18 @@
 // no link that leads out of the folder, nor, inside the application's
 // folder when one is named, out of it (OMAUCheckExtractedContents); only
 // then do they join the archive. A tool that cannot start, that exits with
-// a status other than 0, that stops or does not end in time, or that is
-// not given the whole archive fails the extraction (a truncated archive
-// makes the tools fail); so does an archive that needs a password, and one
-// that needs more memory than there is. A refusal says why in words: the
-// tool's first error line, the private folder named by the archive's name
-// (OMAUToolErrors.h), or the updater's own reason. Whatever fails, nothing
-// unpacked is left behind, and no message names the private folder.
+// a status other than 0 (or whose status cannot be read), that stops or
+// does not end in time, or that is not given the whole archive fails the
+// extraction (a truncated archive makes the tools fail); so does an
+// archive that needs a password, and one that needs more memory than there
+// is. A refusal says why in words: the tool's first error line, the
+// private folder named by the archive's name (OMAUToolErrors.h), or the
+// updater's own reason. Whatever fails, nothing unpacked is left behind,
+// and no message names the private folder.
 //
 // Runs on the calling thread (the unarchiver's); the tools run as children
-// of ours, started by argument vector, without a shell.
+// of ours, started by argument vector, without a shell, and die with the
+// calling thread.
 
 #include "platform/Result.h"
 #include "updater/unpacking/OMAUUnpackedContents.h"

@@ -95,9 +95,11 @@ std::string OMAUToolFailureReason(const std::string& tool,
                                   const lf::ChildProcess::Termination& ended,
                                   const std::string& errorLine) {
     if (!errorLine.empty()) {
-        const std::string_view after = std::string_view(errorLine).substr(tool.size());
-        const bool namesTool =
-            errorLine.starts_with(tool) && (after.starts_with(':') || after.starts_with(" ("));
+        // "tar: ...", "tar (child): ...".
+        const std::string_view rest = errorLine.starts_with(tool)
+                                          ? std::string_view(errorLine).substr(tool.size())
+                                          : std::string_view();
+        const bool namesTool = rest.starts_with(':') || rest.starts_with(" (");
         return namesTool ? errorLine : tool + ": " + errorLine;
     }
     if (!ended.exited()) return fmt::format("{} {}", tool, ended.description());

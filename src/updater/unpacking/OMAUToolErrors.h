@@ -46,9 +46,9 @@ private:
 
 // Why `tool` ended as it did, in words: its error line, named after the
 // tool unless it names it already ("tar: a: Cannot open: File name too
-// long", "tar (child): ...", "7z: ERROR: ..."), else
-// the reason its status stands for ("unzip passed over an entry it could
-// not unpack: encrypted, ...").
+// long", "tar (child): ...", "7z: ERROR: ..."), else the reason its status
+// stands for ("unzip passed over an entry it could not unpack: encrypted,
+// ...").
 std::string OMAUToolFailureReason(const std::string& tool,
                                   const lf::ChildProcess::Termination& ended,
                                   const std::string& errorLine);
