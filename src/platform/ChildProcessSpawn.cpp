@@ -24,8 +24,10 @@ namespace lf {
 namespace {
 
 // The signals a child starts with at their usual action, whatever our
-// threads have set; it starts with none blocked.
-constexpr int kSignalsAtDefault[] = {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGCHLD};
+// threads have set or a launcher left ignored (ignored signals survive
+// exec); it starts with none blocked. SIGXFSZ ends a child that writes
+// past its file size limit, which the updater's tools rely on.
+constexpr int kSignalsAtDefault[] = {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGCHLD, SIGXFSZ};
 
 std::string variableName(const std::string& entry) {
     return entry.substr(0, entry.find('='));
