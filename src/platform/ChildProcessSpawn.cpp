@@ -5,6 +5,7 @@
 // calls, so everything it needs is made before the fork.
 
 #include "platform/ChildProcess.h"
+#include "platform/FileDescriptor.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -138,7 +139,6 @@ struct ChildPlan {
     const char* program;
     char* const* argv;
     char* const* envp;
-    const std::vector<std::pair<int, int>>* descriptors;
     const ChildProcess::Options* options;
     pid_t parent;
     // Where the child writes errno when it cannot run the program.
@@ -177,7 +177,7 @@ void resetSignalsInChild() {
     if (plan.options->newSession ? ::setsid() < 0
                                  : plan.options->newProcessGroup && ::setpgid(0, 0) != 0)
         failChild(plan.report);
-    for (const auto& [ours, theirs] : *plan.descriptors) {
+    for (const auto& [ours, theirs] : plan.options->descriptors) {
         // Handed over under its own number, it loses close-on-exec alone.
         if (ours == theirs ? ::fcntl(ours, F_SETFD, 0) != 0 : ::dup2(ours, theirs) < 0)
             failChild(plan.report);
@@ -197,28 +197,37 @@ int startFailure(int report) {
     return length == sizeof error ? error : 0;
 }
 
+// The pipe the child reports through when it cannot run the program, its
+// writing end above every number handed over, so that no handing over
+// closes it; both ends close on exec.
+struct ReportPipe {
+    FileDescriptor read, write;
+
+    static Result<ReportPipe> make(const ChildProcess::Options& options) {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0)
+            return Error::posix(errno, "start " + options.arguments[0]);
+        ReportPipe pipe{FileDescriptor(ends[0]), FileDescriptor(ends[1])};
+        int highest = STDERR_FILENO;
+        for (const auto& [ours, theirs] : options.descriptors)
+            highest = std::max(highest, theirs);
+        pipe.write = FileDescriptor(::fcntl(pipe.write.get(), F_DUPFD_CLOEXEC, highest + 1));
+        if (!pipe.write.isOpen()) return Error::posix(errno, "start " + options.arguments[0]);
+        return pipe;
+    }
+};
+
 Result<pid_t> forkProcess(const ChildProcess::Options& options, Vectors& vectors) {
     Result<std::string> program = programPath(options);
     if (!program) return program.error();
-    int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) return Error::posix(errno, "start " + options.arguments[0]);
-    // Above every number handed over, so that no handing over closes it.
-    int highest = STDERR_FILENO;
-    for (const auto& [ours, theirs] : options.descriptors)
-        highest = std::max(highest, theirs);
-    const int report = ::fcntl(ends[1], F_DUPFD_CLOEXEC, highest + 1);
-    ::close(ends[1]);
-    if (report < 0) {
-        ::close(ends[0]);
-        return Error::posix(errno, "start " + options.arguments[0]);
-    }
-    const ChildPlan plan = {program->c_str(),
-                            vectors.argv.data(),
-                            vectors.envp.data(),
-                            &options.descriptors,
-                            &options,
-                            ::getpid(),
-                            report};
+    Result<ReportPipe> report = ReportPipe::make(options);
+    if (!report) return report.error();
+    const ChildPlan plan = {.program = program->c_str(),
+                            .argv = vectors.argv.data(),
+                            .envp = vectors.envp.data(),
+                            .options = &options,
+                            .parent = ::getpid(),
+                            .report = report->write.get()};
     // No handler of ours may run in the child before it has reset them.
     sigset_t all, previous;
     sigfillset(&all);
@@ -227,9 +236,8 @@ Result<pid_t> forkProcess(const ChildProcess::Options& options, Vectors& vectors
     if (pid == 0) runChild(plan);
     const int forkError = errno;
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    ::close(report);
-    const int failure = pid < 0 ? forkError : startFailure(ends[0]);
-    ::close(ends[0]);
+    report->write = FileDescriptor();
+    const int failure = pid < 0 ? forkError : startFailure(report->read.get());
     if (failure == 0) return pid;
     if (pid > 0) {
         int status = 0;
