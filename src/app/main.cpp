@@ -9,6 +9,7 @@
 #include "platform/AtomicFileSet.h"
 #include "platform/SystemInfo.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -55,6 +56,10 @@ void raiseOpenFileLimit() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A launcher may leave SIGCHLD ignored, which survives exec: the kernel
+    // would then reap the children as they end, and how each ended (the
+    // archive tools' failures too) could not be read.
+    std::signal(SIGCHLD, SIG_DFL);
     raiseOpenFileLimit();
     // However the process ends (Quit, the end of the headless road, or
     // exit() called on the way, as Qt does when it loses its display), the

@@ -1,8 +1,12 @@
 #pragma once
-// ChildProcess: a program started by its argument vector (posix_spawn,
-// no shell), waited for with a deadline, and reaped. The destructor kills
-// a child that is still running (its whole process group when it leads
-// one) and reaps it, so no child outlives its owner as a zombie.
+// ChildProcess: a program started by its argument vector (no shell),
+// waited for with a deadline, and reaped. The destructor kills a child
+// that is still running (its whole process group when it leads one) and
+// reaps it, so no child outlives its owner as a zombie.
+//
+// A child whose status cannot be read (it was reaped elsewhere: where
+// SIGCHLD is ignored, the kernel reaps every child as it ends) ended in a
+// way nobody knows, which is never success.
 //
 // Move-only; one thread at a time.
 
@@ -35,13 +39,23 @@ public:
         // controlling terminal: the child and its own children cannot
         // open a terminal to ask for anything, nor be stopped by one.
         bool newSession = false;
+        // Killed (SIGKILL) as soon as the thread that spawns it ends, and
+        // so when this process ends, however it ends (a quit, a crash,
+        // SIGKILL): for a child that must not go on without us. Spawn it
+        // from a thread that outlives it. Its own children are not
+        // reached; they end as it goes only where they depend on it.
+        bool diesWithParent = false;
     };
 
-    // How a child ended, from waitpid's status.
+    // How a child ended, from waitpid's status; none when that could not
+    // be read.
     struct Termination {
-        int status = 0;
+        std::optional<int> status;
         bool exited() const;
         int exitCode() const;
+        // Whether it exited with 0.
+        bool succeeded() const { return exited() && exitCode() == 0; }
+        bool killedBy(int signal) const;
         // "exited with status 2", "was killed by signal 9".
         std::string description() const;
     };
@@ -59,7 +73,8 @@ public:
 
     // Waits until the child ends or `deadline` passes, asking `keepWaiting`
     // (when given) every few milliseconds whether to go on. None when the
-    // wait stopped first; the child then still runs.
+    // wait stopped first; the child then still runs. A child already
+    // reaped gives a termination without status.
     std::optional<Termination> waitUntil(std::chrono::steady_clock::time_point deadline,
                                          const std::function<bool()>& keepWaiting = {});
     // Whether the child is stopped (by SIGSTOP, say) rather than running

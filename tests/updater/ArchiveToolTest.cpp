@@ -2,6 +2,7 @@
 // when it stops or runs out of time, and stopped once its entries pass the
 // limits, with a bounded number of folders watched meanwhile.
 
+#include "ArchiveTestSupport.h"
 #include "UpdaterTestSupport.h"
 #include "support/TestSupport.h"
 #include "updater/unpacking/OMAUArchiveExtraction.h"
@@ -24,16 +25,9 @@
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using lf::test::shellTool;
 
 namespace {
-
-// `script` run by sh as an unpacking tool of `folder`, which it finds as $0.
-OMAUUnpackingTool shellTool(const fs::path& folder, const std::string& script) {
-    OMAUUnpackingTool tool;
-    tool.arguments = {"sh", "-c", script, folder.string()};
-    tool.folder = folder;
-    return tool;
-}
 
 TEST(OMAUArchiveTool, AToolThatStopsOrRunsOutOfTimeGoesWithItsChildren) {
     lf::test::TemporaryDirectory folder;
@@ -90,6 +84,9 @@ TEST(OMAUArchiveTool, AFailedToolsReasonIsItsFirstErrorLine) {
     ASSERT_FALSE(cut);
     EXPECT_EQ(cut.error().localizedDescription(),
               "sh: " + std::string(kOMAUToolErrorLineLimit, 'x'));
+    lf::Result<std::string> brief = OMAUToolOutput({"sh", "-c", "echo x >&2; exit 1"});
+    ASSERT_FALSE(brief);
+    EXPECT_EQ(brief.error().localizedDescription(), "sh: x");
     lf::Result<std::string> silent = OMAUToolOutput({"sh", "-c", "exit 4"});
     ASSERT_FALSE(silent);
     EXPECT_EQ(silent.error().localizedDescription(),
@@ -101,6 +98,25 @@ TEST(OMAUArchiveTool, AFailedToolsReasonIsItsFirstErrorLine) {
     lf::Result<OMAUUnpackingOutcome> outcome = OMAURunUnpackingTool(tool);
     ASSERT_TRUE(outcome) << lf::describe(outcome.error());
     EXPECT_EQ(outcome->errorLine, "cannot write App.tar/a");
+}
+
+TEST(OMAUArchiveTool, AToolThatWarnsOnAndOnIsNeverHeldUpByItsErrorOutput) {
+    // Far more than a pipe holds, written while the tool runs, listing or
+    // unpacking: read as it comes, it never fills the pipe, where the tool
+    // would wait until its time ran out.
+    const std::string warnings =
+        "line=$(printf '%80s'); i=0; "
+        "while [ $i -lt 4000 ]; do echo \"warning $i:$line\" >&2; i=$((i+1)); done";
+    lf::Result<std::string> listed = OMAUToolOutput({"sh", "-c", warnings + "; echo listed"});
+    ASSERT_TRUE(listed) << lf::describe(listed.error());
+    EXPECT_EQ(*listed, "listed\n");
+
+    lf::test::TemporaryDirectory folder;
+    lf::Result<OMAUUnpackingOutcome> outcome =
+        OMAURunUnpackingTool(shellTool(folder.path(), warnings + "; echo x > \"$0/unpacked\""));
+    ASSERT_TRUE(outcome) << lf::describe(outcome.error());
+    EXPECT_TRUE(outcome->termination.succeeded()) << outcome->termination.description();
+    EXPECT_TRUE(fs::exists(folder / "unpacked"));
 }
 
 TEST(OMAUArchiveTool, AToolIsStoppedOnceItsEntriesPassTheLimits) {

@@ -1,5 +1,6 @@
 #include "ChildChecks.h"
 
+#include "platform/ChildProcess.h"
 #include "updater/walks/OMAUScratchFolders.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <grp.h>
 #include <poll.h>
 #include <pty.h>
@@ -21,7 +23,8 @@ namespace lf::test {
 namespace {
 
 constexpr uid_t kUnprivileged = 65534;
-constexpr auto kChildTimeLimit = std::chrono::minutes(1);
+// The environment variable that hands a fresh process its argument.
+constexpr const char* kFreshProcessArgument = "LF_TEST_FRESH_PROCESS_ARGUMENT";
 
 bool runningAsRoot() {
     return ::geteuid() == 0;
@@ -51,15 +54,23 @@ void readTerminal(int terminal, std::string& output, int milliseconds) {
     }
 }
 
+// In a forked child: it is to die with the test, and so with the thread
+// that forked it, which waits for it or outlives it.
+void dieWithTheTest(pid_t test) {
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != test) ::_exit(3);
+}
+
 }  // namespace
 
 void expectInChild(const std::function<void()>& checks, ChildSetting setting) {
     std::fflush(stdout);
+    const pid_t test = ::getpid();
     int terminal = -1;
     const pid_t child =
         setting.withTerminal ? ::forkpty(&terminal, nullptr, nullptr, nullptr) : ::fork();
     ASSERT_GE(child, 0) << "fork";
     if (child == 0) {
+        dieWithTheTest(test);
         if (setting.unprivileged) dropPrivileges();
         checks();
         std::fflush(stdout);
@@ -67,16 +78,8 @@ void expectInChild(const std::function<void()>& checks, ChildSetting setting) {
         ::_exit(::testing::Test::HasFailure() ? 1 : 0);
     }
     std::string output;
-    const auto deadline = std::chrono::steady_clock::now() + kChildTimeLimit;
     int status = 0;
     while (::waitpid(child, &status, WNOHANG) != child) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            ::kill(child, SIGKILL);
-            ::waitpid(child, &status, 0);
-            ADD_FAILURE() << "the child had not ended after a minute; its terminal read:\n"
-                          << output;
-            break;
-        }
         if (terminal >= 0)
             readTerminal(terminal, output, 10);
         else
@@ -89,6 +92,39 @@ void expectInChild(const std::function<void()>& checks, ChildSetting setting) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
         << "the child's checks failed (wait status " << status << ")\n"
         << output;
+}
+
+pid_t startInChild(const std::function<void()>& work) {
+    std::fflush(stdout);
+    const pid_t test = ::getpid();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        dieWithTheTest(test);
+        work();
+        ::_exit(0);
+    }
+    EXPECT_GE(child, 0) << "fork";
+    return child;
+}
+
+void expectInFreshProcess(const std::string& argument) {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    lf::ChildProcess::Options options;
+    options.arguments = {"/proc/self/exe", std::string("--gtest_filter=") +
+                                               test->test_suite_name() + "." + test->name()};
+    options.environment = {std::string(kFreshProcessArgument) + "=" + argument};
+    std::fflush(stdout);
+    lf::Result<lf::ChildProcess> fresh = lf::ChildProcess::spawn(options);
+    ASSERT_TRUE(fresh) << lf::describe(fresh.error());
+    const auto ended = fresh->waitUntil(std::chrono::steady_clock::time_point::max());
+    EXPECT_TRUE(ended && ended->succeeded())
+        << "the test failed in a fresh process: " << (ended ? ended->description() : "");
+}
+
+std::optional<std::string> freshProcessArgument() {
+    const char* argument = std::getenv(kFreshProcessArgument);
+    if (!argument) return std::nullopt;
+    return std::string(argument);
 }
 
 UnprivilegedFolder::UnprivilegedFolder() {

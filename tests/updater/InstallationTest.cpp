@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -148,6 +149,22 @@ TEST_F(InstallationTest, ThePrivilegedStepRunsTheInstallerHelper) {
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error().code, EEXIST);
     EXPECT_EQ(installedVersion(), "2.0");
+}
+
+TEST_F(InstallationTest, WithSIGCHLDIgnoredAFailingPrivilegedStepIsAFailure) {
+    // The kernel then reaps the step as it ends, and how it ended is lost:
+    // that is never success.
+    lf::test::expectInChild(
+        [&] {
+            std::signal(SIGCHLD, SIG_IGN);
+            const lf::Status refused = OMAUMovePathWithForcedAuthentication(
+                update_, installed_, OMAUPrivilegedMove{"false", LF_UPDATE_INSTALLER});
+            ASSERT_FALSE(refused);
+            EXPECT_EQ(refused.error().localizedDescription(),
+                      "the privileged installer ended with a status that could not be read");
+            EXPECT_EQ(installedVersion(), "1.0");
+        },
+        {});
 }
 
 TEST_F(InstallationTest, TheInstallerHelperReplacesOnlyAnInstalledCopyOfTheSameApplication) {

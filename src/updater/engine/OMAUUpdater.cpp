@@ -80,6 +80,7 @@ void OMAUUpdater::atEdge(const std::function<void()>& work, const char* report) 
 void OMAUUpdater::applicationDidFinishLaunching() {
     if (appliedLaunchPolicy_) return;
     appliedLaunchPolicy_ = true;
+    removeAbandonedUnpackings();
     lf::UserDefaults& defaults = *environment_.defaults;
     std::optional<bool> checkAtStartup = defaultsBool(defaults, "AUCheckAtStartup");
     if (checkAtStartup && !*checkAtStartup) return;

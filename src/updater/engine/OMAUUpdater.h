@@ -154,6 +154,9 @@ private:
     std::string text(std::string_view key, std::vector<std::string> values = {}) const;
     std::string mainTableText(std::string_view key) const;
     void removeDownloadFolder();
+    // Removes the unpacking folders that an application ended mid-way left
+    // in download folders (OMAUUnpackingFolder.h).
+    static void removeAbandonedUnpackings();
 
     const Environment environment_;
 

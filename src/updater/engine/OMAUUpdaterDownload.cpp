@@ -6,9 +6,12 @@
 #include "updater/engine/OMAUStatusController.h"
 #include "updater/engine/OMAUUpdater.h"
 #include "updater/feed/OMAUVerification.h"
+#include "updater/unpacking/OMAUUnpackingFolder.h"
+#include "updater/walks/OMAUScratchFolders.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -17,6 +20,9 @@ namespace {
 // Without a length in the feed an archive may be this long at most; updates
 // are far smaller, and a server that sends on and on must not fill the disk.
 constexpr uint64_t kDefaultMaximumDownloadLength = uint64_t{2} << 30;
+// The download folders, "layerflow-update-XXXXXX" in the temporary folder.
+constexpr const char* kDownloadFolderPrefix = "layerflow-update-";
+
 // What an archive may exceed the length the feed states by, for a feed
 // that rounds it; a longer one fails its checksum anyway.
 constexpr uint64_t kStatedLengthSlack = uint64_t{1} << 20;
@@ -69,7 +75,9 @@ std::string OMAUUpdater::downloadDecideDestination(lf::URLDownload&, const std::
     std::string destination;
     atEdge(
         [&] {
-            std::string folder = (fs::temp_directory_path() / "layerflow-update-XXXXXX").string();
+            std::string folder =
+                (fs::temp_directory_path() / (std::string(kDownloadFolderPrefix) + "XXXXXX"))
+                    .string();
             // mkdtemp makes a folder only this user may enter.
             if (!::mkdtemp(folder.data()))
                 throw OMAUFailTmpWrite("Couldn't create temporary directory in /tmp");
@@ -79,6 +87,18 @@ std::string OMAUUpdater::downloadDecideDestination(lf::URLDownload&, const std::
         },
         "An error occurred while trying to download the file. Please try again later.");
     return destination;
+}
+
+void OMAUUpdater::removeAbandonedUnpackings() {
+    std::error_code error;
+    for (fs::directory_iterator entry(fs::temp_directory_path(error), error), end;
+         !error && entry != end; entry.increment(error)) {
+        if (!entry->path().filename().string().starts_with(kDownloadFolderPrefix)) continue;
+        // Only this user's own folders, never a link.
+        const std::optional<struct stat> status = OMAUStatusOf(entry->path());
+        if (status && S_ISDIR(status->st_mode) && status->st_uid == ::getuid())
+            OMAURemoveAbandonedUnpackingFolders(entry->path());
+    }
 }
 
 void OMAUUpdater::downloadDidReceiveData(lf::URLDownload&, uint64_t length) {

@@ -1,5 +1,7 @@
 #include "updater/shared/OMAUStringExtras.h"
 
+#include <fmt/format.h>
+
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -145,4 +147,56 @@ std::optional<uint64_t> OMAUParseDecimal(std::string_view text) {
     if (text.empty() || error != std::errc() || end != text.data() + text.size())
         return std::nullopt;
     return value;
+}
+
+namespace {
+
+// The code point of the valid UTF-8 sequence at the start of `text`, with
+// its length; none for a byte that starts no valid sequence (overlong
+// forms and surrogates included).
+std::optional<std::pair<uint32_t, size_t>> decodeUTF8(std::string_view text) {
+    const auto byte = [&](size_t at) { return static_cast<uint8_t>(text[at]); };
+    const uint8_t lead = byte(0);
+    if (lead < 0x80) return std::pair<uint32_t, size_t>{lead, 1};
+    const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || lead > 0xF4 || text.size() < length) return std::nullopt;
+    uint32_t code = lead & (0x7F >> length);
+    for (size_t at = 1; at < length; ++at) {
+        if ((byte(at) & 0xC0) != 0x80) return std::nullopt;
+        code = code << 6 | (byte(at) & 0x3F);
+    }
+    constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000))
+        return std::nullopt;
+    return std::pair<uint32_t, size_t>{code, length};
+}
+
+bool actsOnDisplay(uint32_t code) {
+    return code < 0x20 || (code >= 0x7F && code < 0xA0) || code == 0x061C || code == 0x200E ||
+           code == 0x200F || (code >= 0x2028 && code <= 0x202E) ||
+           (code >= 0x2066 && code <= 0x2069);
+}
+
+}  // namespace
+
+std::string OMAUEscapedForDisplay(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    while (!text.empty()) {
+        const std::optional<std::pair<uint32_t, size_t>> character = decodeUTF8(text);
+        if (!character) {
+            shown += fmt::format("\\x{:02X}", static_cast<uint8_t>(text[0]));
+            text.remove_prefix(1);
+            continue;
+        }
+        const auto [code, length] = *character;
+        if (!actsOnDisplay(code))
+            shown.append(text.substr(0, length));
+        else if (code < 0x80)
+            shown += fmt::format("\\x{:02X}", code);
+        else
+            shown += fmt::format("\\u{:04X}", code);
+        text.remove_prefix(length);
+    }
+    return shown;
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The small text operations of the feed parser, on UTF-8 strings.
+// The small text operations of the feed parser and of the unpacking's
+// messages, on UTF-8 strings.
 
 #include <algorithm>
 #include <cstdint>
@@ -49,3 +50,10 @@ bool OMAUForEachPathComponent(std::string_view path, Visit visit) {
     }
     return true;
 }
+
+// `text` safe to show in a log or a window: control characters (C0, C1,
+// DEL), bidirectional marks, embeddings, overrides and isolates, and the
+// line and paragraph separators, which would act on the terminal or turn
+// the text around, are written out ("\x1B", "\u202E"), as is every byte
+// that is no part of valid UTF-8 ("\xFF"). Everything else stays as it is.
+std::string OMAUEscapedForDisplay(std::string_view text);

@@ -1,6 +1,8 @@
 #include "updater/unpacking/OMAUArchiveExtraction.h"
 
+#include "updater/shared/OMAUStringExtras.h"
 #include "updater/unpacking/OMAUArchiveListing.h"
+#include "updater/unpacking/OMAUUnpackingFolder.h"
 #include "updater/walks/OMAUFolderAccess.h"
 #include "updater/walks/OMAUScratchFolders.h"
 
@@ -8,11 +10,11 @@
 
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <sys/stat.h>
-#include <sys/wait.h>
+#include <variant>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -45,47 +47,26 @@ uint64_t fileSize(const std::string& path) {
     return error ? 0 : size;
 }
 
-// The private folder a tool unpacks into, removed with what it holds
-// however the unpacking ends.
-class UnpackingFolder {
-public:
-    static lf::Result<UnpackingFolder> reserveBeside(const std::string& archive) {
-        lf::Result<fs::path> path = OMAUReserveFolderBeside(archive, "unpacking");
-        if (!path) return path.error();
-        UnpackingFolder folder(std::move(*path));
-        folder.descriptor_ = lf::FileDescriptor(
-            ::open(folder.path_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!folder.descriptor_.isOpen())
-            return lf::Error::posix(errno, "open the folder the archive unpacks into");
-        return folder;
-    }
-    UnpackingFolder(UnpackingFolder&& other) noexcept
-        : path_(std::exchange(other.path_, {})), descriptor_(std::move(other.descriptor_)) {}
-    UnpackingFolder& operator=(UnpackingFolder&&) = delete;
-    ~UnpackingFolder() {
-        if (!path_.empty()) OMAURemoveQuietly(path_);
-    }
-
-    const fs::path& path() const { return path_; }
-    int descriptor() const { return descriptor_.get(); }
-
-private:
-    explicit UnpackingFolder(fs::path path) : path_(std::move(path)) {}
-
-    fs::path path_;
-    lf::FileDescriptor descriptor_;
+// One archive's unpacking, as asked.
+struct Extraction {
+    const std::string& path;
+    const std::function<void(uint64_t)>& extractedLength;
+    const OMAUUnpackingLimits& limits;
+    const std::string& applicationFolder;
+    std::stop_token stop;
 };
 
-// Unpacks the archive into `folder`, held to `limits`, and checks what
+// Unpacks the archive into `folder`, held to its limits, and checks what
 // came out.
-lf::Status unpackInto(OMAUArchiveKind kind, const std::string& path, const UnpackingFolder& folder,
-                      const std::function<void(uint64_t)>& extractedLength,
-                      const OMAUUnpackingLimits& limits, const std::string& applicationFolder) {
+lf::Status unpackInto(OMAUArchiveKind kind, const Extraction& extraction,
+                      const OMAUUnpackingFolder& folder) {
+    const std::string& path = extraction.path;
     OMAUUnpackingTool tool;
     tool.arguments = OMAUUnpackingArguments(kind, path, folder.path().string());
     tool.folder = folder.path();
     tool.folderName = fs::path(path).filename().string();
-    tool.limits = limits;
+    tool.limits = extraction.limits;
+    tool.stop = extraction.stop;
     // tar is handed the archive a piece at a time, each piece counted as
     // extracted; the others read it themselves and count it whole at the end.
     lf::Result<lf::FileDescriptor> archive = lf::FileDescriptor::openForReading(path);
@@ -93,7 +74,7 @@ lf::Status unpackInto(OMAUArchiveKind kind, const std::string& path, const Unpac
     const bool handedOver = kind != OMAUArchiveKind::ZIP && kind != OMAUArchiveKind::DMG;
     if (handedOver) {
         tool.input = &*archive;
-        tool.fed = extractedLength;
+        tool.fed = extraction.extractedLength;
     }
     lf::Result<OMAUUnpackingOutcome> outcome = OMAURunUnpackingTool(tool);
     if (!outcome) return outcome.error();
@@ -102,9 +83,10 @@ lf::Status unpackInto(OMAUArchiveKind kind, const std::string& path, const Unpac
     // ended, tells when the archive is too large.
     lf::Result<OMAUUnpackedSize> unpacked = OMAUUnpackedSizeOf(folder.descriptor());
     if (!unpacked) return unpacked.error();
-    LF_TRY(OMAURequireUnpacked(path, tool.arguments.front(), *outcome, *unpacked, limits));
-    if (!handedOver && extractedLength) extractedLength(fileSize(path));
-    return OMAUCheckExtractedContents(folder.descriptor(), applicationFolder);
+    LF_TRY(
+        OMAURequireUnpacked(path, tool.arguments.front(), *outcome, *unpacked, extraction.limits));
+    if (!handedOver && extraction.extractedLength) extraction.extractedLength(fileSize(path));
+    return OMAUCheckExtractedContents(folder.descriptor(), extraction.applicationFolder);
 }
 
 // Moves everything in `from` into `to`, replacing nothing there.
@@ -133,8 +115,8 @@ lf::Status moveEntries(const fs::path& from, const fs::path& to) {
     return {};
 }
 
-lf::Status extract(const std::string& path, const std::function<void(uint64_t)>& extractedLength,
-                   const OMAUUnpackingLimits& limits, const std::string& applicationFolder) {
+lf::Status extract(const Extraction& extraction) {
+    const std::string& path = extraction.path;
     const std::optional<OMAUArchiveKind> kind = OMAUArchiveKindOfPath(path);
     if (!kind)
         return OMAUArchiveError(kOMAUArchiveUnknownKind,
@@ -143,17 +125,32 @@ lf::Status extract(const std::string& path, const std::function<void(uint64_t)>&
     if (!fs::is_regular_file(path, error))
         return OMAUArchiveError(kOMAUArchiveUnreadable,
                                 fmt::format("{} is not a readable file", path));
-    lf::Result<OMAUUnpackedSize> listed = OMAUListedSize(*kind, path, limits);
+    lf::Result<OMAUUnpackedSize> listed =
+        OMAUListedSize(*kind, path, extraction.limits, extraction.stop);
     if (!listed) return listed.error();
-    LF_TRY(requireWithin("the archive " + path, *listed, limits));
+    LF_TRY(requireWithin("the archive " + path, *listed, extraction.limits));
 
     // A folder of its own holds what the tool writes until all is checked,
     // so that what fails leaves nothing behind and the archive is never
     // touched.
-    lf::Result<UnpackingFolder> unpacking = UnpackingFolder::reserveBeside(path);
+    lf::Result<OMAUUnpackingFolder> unpacking = OMAUUnpackingFolder::reserveBeside(path);
     if (!unpacking) return unpacking.error();
-    LF_TRY(unpackInto(*kind, path, *unpacking, extractedLength, limits, applicationFolder));
+    LF_TRY(unpackInto(*kind, extraction, *unpacking));
     return moveEntries(unpacking->path(), fs::path(path).parent_path());
+}
+
+// `error` with its texts safe to show (OMAUEscapedForDisplay): the names of
+// entries and the tools' messages come from the archive.
+lf::Error escaped(lf::Error error) {
+    for (auto& [key, value] : error.userInfo) {
+        if (auto* text = std::get_if<std::string>(&value)) *text = OMAUEscapedForDisplay(*text);
+        if (auto* texts = std::get_if<std::vector<std::string>>(&value))
+            for (std::string& text : *texts)
+                text = OMAUEscapedForDisplay(text);
+        if (auto* underlying = std::get_if<std::shared_ptr<const lf::Error>>(&value))
+            if (*underlying) *underlying = std::make_shared<const lf::Error>(escaped(**underlying));
+    }
+    return error;
 }
 
 }  // namespace
@@ -199,7 +196,8 @@ std::vector<std::string> OMAUUnpackingArguments(OMAUArchiveKind kind, const std:
             // As root, tar would give files the owners the archive names;
             // the folder keeps its own owner and mode whatever the archive
             // says of ".".
-            std::vector<std::string> arguments = {"tar", "-x", "-f", "-", "-C", folder};
+            std::vector<std::string> arguments = {
+                "tar", "-x", "-f", "-", "-C", folder, kOMAUTarQuietOption};
             arguments.insert(arguments.end(), {"--no-same-owner", "--no-overwrite-dir"});
             if (const char* option = OMAUTarCompressionOption(kind)) arguments.emplace_back(option);
             return arguments;
@@ -212,8 +210,7 @@ lf::Status OMAURequireUnpacked(const std::string& path, const std::string& tool,
                                const OMAUUnpackedSize& unpacked,
                                const OMAUUnpackingLimits& limits) {
     // The cut file weighs past the limit too; what stopped it says more.
-    const int status = outcome.termination.status;
-    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ)
+    if (outcome.termination.killedBy(SIGXFSZ))
         return OMAUArchiveError(
             kOMAUArchiveTooLarge,
             fmt::format("the archive {} holds a file longer than the {} bytes an update may "
@@ -232,14 +229,17 @@ lf::Status OMAURequireUnpacked(const std::string& path, const std::string& tool,
 lf::Status OMAUExtractArchive(const std::string& path,
                               const std::function<void(uint64_t)>& extractedLength,
                               const OMAUUnpackingLimits& limits,
-                              const std::string& applicationFolder) {
+                              const std::string& applicationFolder, std::stop_token stop) {
+    lf::Status extracted;
     // Whatever it holds, an archive may not end the application: the
     // unpacking folder goes as the failure unwinds.
     try {
-        return extract(path, extractedLength, limits, applicationFolder);
+        extracted = extract({path, extractedLength, limits, applicationFolder, std::move(stop)});
     } catch (const std::bad_alloc&) {
-        return OMAUArchiveError(
+        extracted = OMAUArchiveError(
             kOMAUArchiveTooLarge,
             fmt::format("the archive {} needs more memory to unpack than there is", path));
     }
+    if (extracted) return {};
+    return escaped(extracted.error());
 }

@@ -12,7 +12,7 @@
 // (OMAUUnpackingLimits.h: 100,000 entries, 4 GiB on disk and folders 128
 // deep unless told otherwise). A listing can lie, so the tool then unpacks
 // into a folder of its own beside the archive under a bound
-// (OMAUArchiveTool.h): no file may grow past the limit, and the tool is
+// (OMAUUnpackingTool.h): no file may grow past the limit, and the tool is
 // stopped once its entries pass a limit, by kOMAUUnpackingSlack at most.
 // Once the tool has ended, its folders are opened to their owner (the
 // archive may have made them read-only), and its entries counted again;
@@ -20,25 +20,28 @@
 // no link that leads out of the folder, nor, inside the application's
 // folder when one is named, out of it (OMAUCheckExtractedContents); only
 // then do they join the archive. A tool that cannot start, that exits with
-// a status other than 0, that stops or does not end in time, or that is
-// not given the whole archive fails the extraction (a truncated archive
-// makes the tools fail); so does an archive that needs a password, and one
-// that needs more memory than there is. A refusal says why in words: the
-// tool's first error line, the private folder named by the archive's name
-// (OMAUToolErrors.h), or the updater's own reason. Whatever fails, nothing
-// unpacked is left behind, and no message names the private folder.
+// a status other than 0 (or whose status cannot be read), that stops or
+// does not end in time, or that is not given the whole archive fails the
+// extraction (a truncated archive makes the tools fail); so does an
+// archive that needs a password, and one that needs more memory than there
+// is. A refusal says why in words: the tool's first error line, the
+// private folder named by the archive's name (OMAUToolErrors.h), or the
+// updater's own reason. Whatever fails, nothing unpacked is left behind,
+// and no message names the private folder.
 //
 // Runs on the calling thread (the unarchiver's); the tools run as children
-// of ours, started by argument vector, without a shell.
+// of ours, started by argument vector, without a shell, and die with the
+// calling thread.
 
 #include "platform/Result.h"
-#include "updater/unpacking/OMAUArchiveTool.h"
 #include "updater/unpacking/OMAUUnpackedContents.h"
 #include "updater/unpacking/OMAUUnpackingLimits.h"
+#include "updater/unpacking/OMAUUnpackingTool.h"
 
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -60,6 +63,11 @@ inline constexpr uint64_t kOMAUUnpackingSlack = uint64_t{16} << 20;
 
 lf::Error OMAUArchiveError(OMAUArchiveErrorCode code, std::string description);
 
+// tar's option that keeps its warnings (an unknown keyword of another
+// system's tar, a lone zero block) from its error output, which is read for
+// the first error.
+inline constexpr const char* kOMAUTarQuietOption = "--warning=none";
+
 // tar's option for the kind's compression ("-z", "-j"); none for the others.
 const char* OMAUTarCompressionOption(OMAUArchiveKind kind);
 
@@ -71,11 +79,15 @@ std::optional<OMAUArchiveKind> OMAUArchiveKindOfPath(const std::string& path);
 // of the archive handed to the tool, together the archive's size. The
 // archive may unpack to no more than `limits`. The links inside the
 // outermost folder named `applicationFolder` ("layerflow.app"), when given,
-// must stay within it: it is installed alone.
+// must stay within it: it is installed alone. Once `stop` is asked for, the
+// tool under way is killed and the unpacking fails with ECANCELED, leaving
+// nothing behind. The error's texts are safe to show: control characters
+// and the like, which names in the archive and the tools' messages may
+// carry, are written out (OMAUEscapedForDisplay).
 lf::Status OMAUExtractArchive(const std::string& path,
                               const std::function<void(uint64_t)>& extractedLength,
                               const OMAUUnpackingLimits& limits = {},
-                              const std::string& applicationFolder = {});
+                              const std::string& applicationFolder = {}, std::stop_token stop = {});
 
 // The tool that unpacks an archive of `kind` at `path` into `folder`.
 std::vector<std::string> OMAUUnpackingArguments(OMAUArchiveKind kind, const std::string& path,

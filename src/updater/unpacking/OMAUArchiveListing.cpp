@@ -63,10 +63,13 @@ lf::Result<uint64_t> tarLineLength(std::string_view line) {
     return length.value_or(0);
 }
 
-// The blocks of "7z l -slt", an entry each, read as their lines come;
-// each entry, as its block ends, goes to `add`, which says whether to read
-// on.
-class SevenZipBlocks {
+// "7z l -slt" as it prints it, read as its lines come: a heading and the
+// archive's own properties up to a line of dashes, then a block of
+// "Name = value" lines an entry, the blocks apart by an empty line, and a
+// summary. Each entry, as its block ends, goes to `add`; the first error
+// 7z lists under "ERRORS:" (among the archive's properties, where it ends
+// early) goes to `fail`. Either says whether to read on.
+class SevenZipListing {
 public:
     struct Entry {
         std::optional<std::string> path;
@@ -83,11 +86,24 @@ public:
         }
     };
 
-    explicit SevenZipBlocks(std::function<bool(const Entry&)> add) : add_(std::move(add)) {}
+    SevenZipListing(std::function<bool(const Entry&)> add,
+                    std::function<bool(std::string_view error)> fail)
+        : add_(std::move(add)), fail_(std::move(fail)) {}
 
     // Whether to read on.
     bool take(std::string_view line) {
+        if (errorsFollow_ && !line.empty()) return fail_(line);
+        if (line == "ERRORS:") {
+            errorsFollow_ = true;
+            return true;
+        }
+        if (!inEntries_) {
+            inEntries_ = line == "----------";
+            return true;
+        }
         if (line.empty()) return end();
+        // The summary ("Warnings: 1"), or a value's further line.
+        if (line.find(" = ") == std::string_view::npos) return true;
         entry_.listed = true;
         if (line.starts_with("Path = ")) entry_.path = std::string(line.substr(7));
         if (line.starts_with("Folder = ")) entry_.isFolder = line.substr(9) == "+";
@@ -102,7 +118,10 @@ public:
 
 private:
     std::function<bool(const Entry&)> add_;
+    std::function<bool(std::string_view)> fail_;
     Entry entry_;
+    bool inEntries_ = false;
+    bool errorsFollow_ = false;
 };
 
 // A listing's count, an entry at a time, with the first failure.
@@ -146,6 +165,19 @@ private:
     std::optional<lf::Error> failure_;
 };
 
+// A 7z listing counted into `count`.
+SevenZipListing sevenZipCounting(ListedCount& count) {
+    return SevenZipListing(
+        [&count](const SevenZipListing::Entry& entry) {
+            return count.addEntry(entry.path.value_or(""), entry.isFolder) &&
+                   count.addLength(entry.listedLength());
+        },
+        [&count](std::string_view error) {
+            return count.fail(
+                OMAUArchiveError(kOMAUArchiveToolFailed, fmt::format("7z: {}", error)));
+        });
+}
+
 constexpr OMAUUnpackingLimits kUnlimited = {
     .length = UINT64_MAX, .entries = UINT64_MAX, .depth = UINT64_MAX};
 
@@ -170,41 +202,42 @@ std::vector<std::vector<std::string>> OMAUListingArguments(OMAUArchiveKind kind,
             return {{"unzip", "-Z1", path}, {"unzip", "-Zt", path}};
         case OMAUArchiveKind::DMG:
             // An empty password: headers that need another fail to list
-            // instead of asking for one.
-            return {{"7z", "l", "-ba", "-slt", "-p", "--", path}};
+            // instead of asking for one. Not bare (-ba): 7z lists an
+            // archive's errors with its properties, which -ba leaves out.
+            return {{"7z", "l", "-slt", "-p", "--", path}};
         default:
-            return {tarListing(kind, path, {"tar", "-t"}),
-                    tarListing(kind, path, {"tar", "-tv", "--numeric-owner"})};
+            return {tarListing(kind, path, {"tar", "-t", kOMAUTarQuietOption}),
+                    tarListing(kind, path, {"tar", "-tv", "--numeric-owner", kOMAUTarQuietOption})};
     }
 }
 
 lf::Result<OMAUUnpackedSize> OMAUListedSize(OMAUArchiveKind kind, const std::string& path,
-                                            const OMAUUnpackingLimits& limits) {
+                                            const OMAUUnpackingLimits& limits,
+                                            std::stop_token stop) {
     const std::vector<std::vector<std::string>> listings = OMAUListingArguments(kind, path);
+    const auto readLines = [&](const std::vector<std::string>& arguments, const auto& take) {
+        return OMAUReadToolLines(arguments, take, kOMAUToolTimeLimit, stop);
+    };
     ListedCount count(limits);
     if (kind == OMAUArchiveKind::DMG) {
-        SevenZipBlocks blocks([&](const SevenZipBlocks::Entry& entry) {
-            return count.addEntry(entry.path.value_or(""), entry.isFolder) &&
-                   count.addLength(entry.listedLength());
-        });
-        LF_TRY(OMAUReadToolLines(listings[0],
-                                 [&](std::string_view line) { return blocks.take(line); }));
-        if (count.readOn()) blocks.end();
+        SevenZipListing listing = sevenZipCounting(count);
+        LF_TRY(readLines(listings[0], [&](std::string_view line) { return listing.take(line); }));
+        if (count.readOn()) listing.end();
         return count.result();
     }
     // Names first, a line an entry; a folder's ends with "/".
-    LF_TRY(OMAUReadToolLines(listings[0], [&](std::string_view name) {
+    LF_TRY(readLines(listings[0], [&](std::string_view name) {
         return count.addEntry(name, name.ends_with('/'));
     }));
     if (!count.readOn()) return count.result();
     if (kind == OMAUArchiveKind::ZIP) {
-        lf::Result<std::string> totals = OMAUToolOutput(listings[1]);
+        lf::Result<std::string> totals = OMAUToolOutput(listings[1], kOMAUToolTimeLimit, stop);
         if (!totals) return totals.error();
         count.addLength(OMAUZipTotalsLength(*totals));
         return count.result();
     }
-    LF_TRY(OMAUReadToolLines(
-        listings[1], [&](std::string_view line) { return count.addLength(tarLineLength(line)); }));
+    LF_TRY(readLines(listings[1],
+                     [&](std::string_view line) { return count.addLength(tarLineLength(line)); }));
     return count.result();
 }
 
@@ -227,9 +260,8 @@ lf::Result<uint64_t> OMAUTarListingLength(std::string_view listing) {
 
 lf::Result<uint64_t> OMAU7zListingLength(std::string_view listing) {
     ListedCount count(kUnlimited);
-    SevenZipBlocks blocks(
-        [&](const SevenZipBlocks::Entry& entry) { return count.addLength(entry.listedLength()); });
-    forEachLine(listing, [&](std::string_view line) { return blocks.take(line); });
-    if (count.readOn()) blocks.end();
+    SevenZipListing lines = sevenZipCounting(count);
+    forEachLine(listing, [&](std::string_view line) { return lines.take(line); });
+    if (count.readOn()) lines.end();
     return lengthOf(count.result());
 }

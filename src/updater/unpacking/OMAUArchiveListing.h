@@ -15,14 +15,17 @@
 #include "updater/unpacking/OMAUArchiveExtraction.h"
 
 #include <cstdint>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
 
 // The archive's entries, lengths and depth as listed; once they pass
-// `limits`, as far as the entry that passed them.
+// `limits`, as far as the entry that passed them. Once `stop` is asked
+// for, the tool under way is killed and the listing fails with ECANCELED.
 lf::Result<OMAUUnpackedSize> OMAUListedSize(OMAUArchiveKind kind, const std::string& path,
-                                            const OMAUUnpackingLimits& limits);
+                                            const OMAUUnpackingLimits& limits,
+                                            std::stop_token stop = {});
 
 // The listing tools that OMAUListedSize runs on the archive, in order.
 std::vector<std::vector<std::string>> OMAUListingArguments(OMAUArchiveKind kind,
@@ -34,6 +37,8 @@ lf::Result<uint64_t> OMAUZipTotalsLength(std::string_view totals);
 // "-rw-r--r-- 1000/1000 8388608 2026-01-01 00:00 name"; a device gives
 // "major,minor" in place of its length (it is refused once unpacked).
 lf::Result<uint64_t> OMAUTarListingLength(std::string_view listing);
-// "7z l -ba -slt": a block of "Name = value" lines an entry ("Path",
-// "Folder" as "+" or "-", "Size"), the blocks apart by an empty line.
+// "7z l -slt": a heading and the archive's properties up to a line of
+// dashes ("----------"), then a block of "Name = value" lines an entry
+// ("Path", "Folder" as "+" or "-", "Size"), the blocks apart by an empty
+// line. An error listed under "ERRORS:" refuses the archive.
 lf::Result<uint64_t> OMAU7zListingLength(std::string_view listing);

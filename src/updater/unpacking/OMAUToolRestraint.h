@@ -1,6 +1,6 @@
 #pragma once
 // Keeping an unpacking tool from outrunning the watch that counts what it
-// writes (OMAUUnpackedLengthWatch, OMAUArchiveTool.h). A tool that runs on
+// writes (OMAUUnpackedLengthWatch, OMAUUnpackingTool.h). A tool that runs on
 // a processor of its own goes on writing while the watch waits for one, on
 // a busy machine for hundreds of megabytes; so the watching thread pins
 // itself to its processor while the tool runs, which the tool, started

@@ -4,12 +4,18 @@
 // each piece of the archive handed to the tool, then, waited for, the end.
 // The thread keeps the unarchiver alive until the delegate has heard the
 // end; the delegate is held weakly.
+//
+// An unpacking may be cancelled: its tool is killed, its private folder
+// removed, and the delegate hears nothing more. Quitting cancels every
+// unpacking under way and waits for each to have cleared up
+// (OMAUEndUnpackings), so none is left behind, nor its tool running.
 
 #include "platform/Error.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 class OMAUUnarchiver;
@@ -40,13 +46,26 @@ public:
     // unarchiver. The links in the application's folder, named
     // `applicationFolder` ("layerflow.app"), must stay within it.
     void unarchivePath(const std::string& path, const std::string& applicationFolder = {});
+    // Cancels the unpacking, on any thread; returns at once. Its thread
+    // kills the tool and removes what it unpacked.
+    void cancel() { stop_.request_stop(); }
     // Why the extraction failed, once the delegate has heard so.
     const std::optional<lf::Error>& failure() const { return failure_; }
 
 private:
     OMAUUnarchiver() = default;
+    // On the unarchiver's thread.
+    void extract(const std::string& path, const std::string& applicationFolder);
+    // On the main thread.
+    void tellEnd(const lf::Status& extracted);
 
     std::weak_ptr<OMAUUnarchiverDelegate> delegate_;
     void* context_ = nullptr;
     std::optional<lf::Error> failure_;
+    std::stop_source stop_;
 };
+
+// Cancels every unpacking under way and waits until each has killed its
+// tool and removed its private folder. Registered with atexit as the first
+// unpacking starts, so that quitting (a return from main, exit) runs it.
+void OMAUEndUnpackings();

@@ -1,0 +1,71 @@
+#pragma once
+// What running an archive tool takes, listing or unpacking
+// (OMAUArchiveTool.h, OMAUUnpackingTool.h): the tool's process, started by
+// argument vector without a shell, ending with the thread that starts it
+// and so with the application however it ends, and speaking English, so
+// that its messages read alike everywhere; the pipes it is handed; and
+// when it is given up on.
+//
+// One thread: the one that starts and waits for the tool.
+
+#include "platform/ChildProcess.h"
+#include "platform/Error.h"
+#include "platform/FileDescriptor.h"
+#include "platform/Result.h"
+#include "updater/unpacking/OMAUToolErrors.h"
+
+#include <chrono>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <utility>
+#include <vector>
+
+// How often a tool that writes nothing is asked whether it has ended, or
+// is to be given up on.
+inline constexpr int kOMAUToolPollMilliseconds = 5;
+
+// Both ends of a pipe, closed on exec and when they go.
+struct OMAUPipe {
+    lf::FileDescriptor read, write;
+    static lf::Result<OMAUPipe> make();
+};
+
+// /dev/null, to read from (O_RDONLY) or write to (O_WRONLY).
+lf::Result<lf::FileDescriptor> OMAUOpenNull(int access);
+
+// The pipe a tool writes its error output into, our end read for its
+// first error line.
+struct OMAUErrorOutput {
+    lf::FileDescriptor toolEnd;
+    OMAUToolErrorLine line;
+    static lf::Result<OMAUErrorOutput> make();
+};
+
+// Where a tool runs: a listing tool in a session of its own, without a
+// terminal; an unpacking tool in a process group of its own within ours,
+// so that the kernel weighs it within our share of the processor. Either
+// way it leads its group, which goes with it when it is ended early.
+enum class OMAUToolPlace { OwnSession, OwnGroup };
+
+// Starts `arguments` (looked up in PATH) with `descriptors` handed over
+// (ours, the tool's number); it is killed when the calling thread ends.
+lf::Result<lf::ChildProcess> OMAUStartTool(std::vector<std::string> arguments,
+                                           std::vector<std::pair<int, int>> descriptors,
+                                           OMAUToolPlace place);
+
+// When a tool is given up on: once it stops (it may wait for an answer it
+// can never have), once its time is up, or once the unpacking is
+// cancelled.
+class OMAUToolTime {
+public:
+    OMAUToolTime(std::chrono::milliseconds limit, std::stop_token stop);
+
+    // Why the running `child` is given up on; none while it may go on.
+    std::optional<lf::Error> givenUp(const lf::ChildProcess& child, const std::string& tool) const;
+
+private:
+    std::chrono::steady_clock::time_point deadline_;
+    std::chrono::milliseconds limit_;
+    std::stop_token stop_;
+};

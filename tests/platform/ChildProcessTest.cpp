@@ -1,0 +1,134 @@
+// Children started by argument vector, both ways (posix_spawn, and fork and
+// exec for a child that dies with its parent): what they are handed, where
+// they run, when they die, and how their end reads where SIGCHLD is ignored.
+#include "platform/ChildProcess.h"
+#include "platform/FileDescriptor.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <optional>
+#include <pthread.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace lf;
+
+namespace {
+
+// `signal` handled as `action` for the object's life.
+class SignalAction {
+public:
+    SignalAction(int signal, void (*action)(int))
+        : signal_(signal), previous_(std::signal(signal, action)) {}
+    ~SignalAction() { std::signal(signal_, previous_); }
+
+private:
+    int signal_;
+    void (*previous_)(int);
+};
+
+ChildProcess::Options shell(const std::string& script, bool diesWithParent) {
+    ChildProcess::Options options;
+    options.arguments = {"sh", "-c", script};
+    options.searchPath = true;
+    options.diesWithParent = diesWithParent;
+    return options;
+}
+
+// What the child started with `options` prints, once it has ended well.
+std::string outputOf(ChildProcess::Options options) {
+    int ends[2];
+    EXPECT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    FileDescriptor read(ends[0]), write(ends[1]);
+    options.descriptors.emplace_back(write.get(), STDOUT_FILENO);
+    Result<ChildProcess> child = ChildProcess::spawn(options);
+    if (!child) return "not started: " + describe(child.error());
+    write = FileDescriptor();
+    std::string output;
+    char buffer[4096];
+    for (ssize_t length; (length = ::read(read.get(), buffer, sizeof buffer)) > 0;)
+        output.append(buffer, static_cast<size_t>(length));
+    const auto ended = child->waitUntil(std::chrono::steady_clock::time_point::max());
+    EXPECT_TRUE(ended && ended->succeeded()) << (ended ? ended->description() : "");
+    return output;
+}
+
+TEST(ChildProcess, BothWaysOfStartingHandTheChildTheSame) {
+    // A signal we ignore or block starts at its usual action in the child;
+    // a descriptor handed over under its own number stays open there.
+    const SignalAction ignoredHangUp(SIGHUP, SIG_IGN), ignoredFileSize(SIGXFSZ, SIG_IGN);
+    sigset_t blocked, previous;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+    const FileDescriptor own(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 20));
+    for (const bool diesWithParent : {false, true}) {
+        SCOPED_TRACE(diesWithParent ? "fork and exec" : "posix_spawn");
+        ChildProcess::Options options = shell(
+            "echo \"$LF_GIVEN\"; read -r pid name state parent group rest </proc/$$/stat; "
+            "[ \"$pid\" = \"$group\" ] && echo leads; grep -E '^Sig(Blk|Ign)' /proc/self/status; "
+            "[ -e /proc/self/fd/" +
+                std::to_string(own.get()) + " ] && echo own",
+            diesWithParent);
+        options.environment = {"LF_GIVEN=given"};
+        options.newProcessGroup = true;
+        options.descriptors = {{own.get(), own.get()}};
+        const std::string output = outputOf(options);
+        EXPECT_NE(output.find("given\nleads\nSigBlk:\t0000000000000000\n"), std::string::npos)
+            << output;
+        const size_t ignored = output.find("SigIgn:\t");
+        ASSERT_NE(ignored, std::string::npos) << output;
+        const uint64_t ignoredSignals = std::stoull(output.substr(ignored + 8, 16), nullptr, 16);
+        EXPECT_EQ(ignoredSignals & (1u << (SIGHUP - 1) | 1u << (SIGXFSZ - 1)), 0u) << output;
+        EXPECT_TRUE(output.ends_with("own\n")) << output;
+
+        for (const char* missing : {"/no/such/program", "no-such-program-anywhere"}) {
+            ChildProcess::Options absent = shell("", diesWithParent);
+            absent.arguments = {missing};
+            Result<ChildProcess> started = ChildProcess::spawn(absent);
+            ASSERT_FALSE(started) << missing;
+            EXPECT_TRUE(started.error().is(kPOSIXErrorDomain, ENOENT)) << missing;
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
+TEST(ChildProcess, AChildThatDiesWithItsParentEndsWithTheThreadThatStartedIt) {
+    std::optional<ChildProcess> child;
+    std::thread([&] {
+        Result<ChildProcess> started = ChildProcess::spawn(shell("exec sleep 600", true));
+        ASSERT_TRUE(started) << describe(started.error());
+        child.emplace(std::move(*started));
+    }).join();
+    ASSERT_TRUE(child);
+    // The kernel killed it as the thread ended; this thread reaps it.
+    const auto ended = child->waitUntil(std::chrono::steady_clock::time_point::max());
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(ended->killedBy(SIGKILL)) << ended->description();
+}
+
+TEST(ChildProcess, AStatusThatCannotBeReadIsNoSuccess) {
+    // Ignored, as a launcher may leave it: the kernel reaps every child as
+    // it ends, and waitpid finds none.
+    const SignalAction ignoredChildren(SIGCHLD, SIG_IGN);
+    for (const bool diesWithParent : {false, true}) {
+        SCOPED_TRACE(diesWithParent ? "fork and exec" : "posix_spawn");
+        Result<ChildProcess> succeeding = ChildProcess::spawn(shell("exit 0", diesWithParent));
+        ASSERT_TRUE(succeeding);
+        const auto ended = succeeding->waitUntil(std::chrono::steady_clock::time_point::max());
+        ASSERT_TRUE(ended);
+        EXPECT_FALSE(ended->status);
+        EXPECT_FALSE(ended->succeeded());
+        EXPECT_EQ(ended->description(), "ended with a status that could not be read");
+        const auto again = succeeding->waitUntil(std::chrono::steady_clock::time_point::max());
+        EXPECT_TRUE(again && !again->succeeded()) << "a child already reaped";
+
+        Result<ChildProcess> killed = ChildProcess::spawn(shell("exec sleep 600", diesWithParent));
+        ASSERT_TRUE(killed);
+        EXPECT_FALSE(killed->terminate(std::chrono::milliseconds(0)).succeeded());
+    }
+}
+
+}  // namespace

@@ -1,0 +1,222 @@
+// What a refused archive says, and that no tool asks for anything: the
+// reason is the tool's first error, in words, with nothing in it that acts
+// on a terminal and no private path.
+
+#include "ArchiveTestSupport.h"
+#include "ChildChecks.h"
+#include "updater/unpacking/OMAUArchiveListing.h"
+
+#include <fmt/ranges.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using lf::test::ArchiveTest;
+using lf::test::runIn;
+
+namespace {
+
+// Whether `text` holds nothing that acts on a terminal or turns text
+// around: no control character, no right-to-left override.
+bool showsSafely(const std::string& text) {
+    return std::none_of(text.begin(), text.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }) &&
+           text.find("\u202E") == std::string::npos;
+}
+
+TEST_F(ArchiveTest, NoToolAsksForAPasswordOnTheTerminal) {
+    const fs::path zip = make("secret.zip", "zip -q -P secret -r %s layerflow.app");
+    const fs::path image = make("secret.dmg", "7z a -t7z -psecret -mhe=on %s layerflow.app");
+    // Started from a shell, the application has a controlling terminal,
+    // where a tool could ask and wait for ever (or, in a background
+    // process group, be stopped).
+    lf::test::expectInChild(
+        [&] {
+            for (const fs::path& archive : {zip, image}) {
+                SCOPED_TRACE(archive.filename().string());
+                lf::Status status = OMAUExtractArchive(archive.string(), {});
+                ASSERT_FALSE(status);
+                EXPECT_EQ(status.error().code, kOMAUArchiveToolFailed)
+                    << lf::describe(status.error());
+                EXPECT_FALSE(fs::exists(download() / "layerflow.app"));
+            }
+            // No tool can even open it.
+            EXPECT_FALSE(OMAUToolOutput({"sh", "-c", ": </dev/tty"}));
+
+            // Nor would one ask where it could: each tool, listing or
+            // unpacking, is told the empty password. Run here in the
+            // terminal's foreground, reading it, a tool that asked would
+            // wait until the child is given up on.
+            for (const auto& [kind, archive] :
+                 {std::pair{OMAUArchiveKind::ZIP, zip}, std::pair{OMAUArchiveKind::DMG, image}}) {
+                std::vector<std::vector<std::string>> tools =
+                    OMAUListingArguments(kind, archive.string());
+                tools.push_back(
+                    OMAUUnpackingArguments(kind, archive.string(), (folder_ / "out").string()));
+                for (const std::vector<std::string>& arguments : tools) {
+                    SCOPED_TRACE(fmt::format("{}", fmt::join(arguments, " ")));
+                    lf::ChildProcess::Options options;
+                    options.arguments = arguments;
+                    options.searchPath = true;
+                    lf::Result<lf::ChildProcess> tool = lf::ChildProcess::spawn(options);
+                    ASSERT_TRUE(tool);
+                    EXPECT_TRUE(tool->waitUntil(std::chrono::steady_clock::time_point::max()));
+                }
+            }
+        },
+        {.withTerminal = true});
+}
+
+TEST_F(ArchiveTest, RefusalsGiveTheirReasonInWordsAndNoPrivatePath) {
+    // A name longer than a file system takes, in a tar and in a disk image
+    // (7z names the folder it writes into); and a zip whose entries need a
+    // password, which unzip, told the empty one, passes over without a
+    // word. None of the tools writes into this process's error output.
+    const std::string longName = std::string(256, 'x');
+    const fs::path tar =
+        make("long.tar", "tar -cf %s --transform 's,/layerflow$,/" + longName + ",' layerflow.app");
+    const fs::path image = make("long.dmg", "7z a -t7z -si'layerflow.app/" + longName +
+                                                "' %s < layerflow.app/layerflow > /dev/null");
+    const fs::path zip = make("secret.zip", "zip -q -P secret -r %s layerflow.app");
+    const std::pair<fs::path, std::string> refusals[] = {
+        {tar, "tar: layerflow.app/" + longName + ": Cannot open: File name too long"},
+        {image,
+         "7z: ERROR: Cannot open output file : errno=36 : File name too long : long.dmg/"
+         "layerflow.app/" +
+             longName},
+        {zip,
+         "unzip passed over an entry it could not unpack: encrypted with a password, or "
+         "compressed in a way it does not know"}};
+
+    const fs::path said = folder_ / "stderr";
+    const int saved = ::dup(STDERR_FILENO);
+    const int file = ::open(said.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(file, 0);
+    ::dup2(file, STDERR_FILENO);
+    ::close(file);
+    std::vector<lf::Status> refused;
+    for (const auto& [archive, reason] : refusals)
+        refused.push_back(extract(archive));
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+
+    for (size_t i = 0; i < refused.size(); ++i) {
+        SCOPED_TRACE(refusals[i].first.filename().string());
+        ASSERT_FALSE(refused[i]);
+        EXPECT_EQ(refused[i].error().code, kOMAUArchiveToolFailed);
+        EXPECT_EQ(refused[i].error().localizedDescription(), refusals[i].second);
+        EXPECT_EQ(lf::describe(refused[i].error()).find(".unpacking"), std::string::npos);
+    }
+    EXPECT_EQ(lf::test::readText(said), "");
+}
+
+TEST_F(ArchiveTest, AReasonIsTheToolsFirstErrorNotWhatItSaysBefore) {
+    LF_REQUIRE_INSTALLED(lf::test::hasProgram("genisoimage"), "genisoimage");
+    // Cut short: a tar of another system's (with keywords GNU tar warns
+    // about), and a disk image, whose error 7z lists with the archive's
+    // properties on its standard output. A hard link whose target has a
+    // leading "/" (tar says it takes it off) to an entry that is not there.
+    ASSERT_TRUE(runIn(source(),
+                      "head -c 200000 /dev/urandom > layerflow.app/noise && "
+                      "ln layerflow.app/noise layerflow.app/linked"));
+    const fs::path pax = make("pax.tar",
+                              "tar --format=posix --pax-option=LIBARCHIVE.creationtime:=1700000000 "
+                              "-cf %s layerflow.app");
+    truncate(pax, 0.5);
+    const fs::path image = make("cut.dmg", "genisoimage -quiet -V App -R -o %s .");
+    truncate(image, 0.5);
+    const fs::path linked =
+        make("linked.tar",
+             "tar -cf %s --transform='s,^layerflow.app/noise$,/layerflow.app/gone,RSh' "
+             "layerflow.app/noise layerflow.app/linked");
+    const std::pair<fs::path, std::string> refusals[] = {
+        {pax, "tar: Unexpected EOF in archive"},
+        {image, "7z: Unexpected end of archive"},
+        {linked,
+         "tar: layerflow.app/linked: Cannot hard link to \u2018layerflow.app/gone\u2019: No such "
+         "file or directory"}};
+    for (const auto& [archive, reason] : refusals) {
+        SCOPED_TRACE(archive.filename().string());
+        const lf::Status refused = extract(archive);
+        ASSERT_FALSE(refused);
+        EXPECT_EQ(refused.error().localizedDescription(), reason);
+    }
+
+    // A tool's line that names it already is not named again.
+    const fs::path closed = make("closed.tgz", "tar -czf %s layerflow.app");
+    const lf::test::UnprivilegedFolder home;
+    const fs::path unreadable = home.copyIn(closed);
+    fs::permissions(unreadable, fs::perms::none);
+    lf::test::expectInChild(
+        [&] {
+            const lf::Status refused = OMAUExtractArchive(unreadable.string(), {});
+            ASSERT_FALSE(refused);
+            EXPECT_EQ(refused.error().localizedDescription(),
+                      "tar (child): " + unreadable.string() + ": Cannot open: Permission denied");
+        },
+        {.unprivileged = true});
+}
+
+TEST_F(ArchiveTest, NamesInAReasonAreShownEscaped) {
+    // Names with escape sequences, a bell and a right-to-left override,
+    // each in a refusal of its tool: too long a name for tar and 7z, a
+    // file in the way of a folder for unzip, which takes the escapes out
+    // itself but not the override.
+    const std::string name = "E\x1B]0;OWNED\x07\x1B[31mRED\u202Egnp";
+    const std::string escaped = "E\\x1B]0;OWNED\\x07\\x1B[31mRED\\u202Egnp";
+    const std::string tooLong = name + std::string(250, 'x');
+    const fs::path tar = make(
+        "named.tar", "tar -cf %s --transform 's,/version.txt$,/" + tooLong + ",' layerflow.app");
+    const fs::path image = make("named.dmg", "7z a -t7z -si'layerflow.app/" + tooLong +
+                                                 "' %s < layerflow.app/layerflow > /dev/null");
+    fs::create_directories(folder_ / "file" / "layerflow.app");
+    fs::create_directories(folder_ / "folder" / "layerflow.app" / name);
+    lf::test::writeFile(folder_ / "file" / "layerflow.app" / name, "");
+    lf::test::writeFile(folder_ / "folder" / "layerflow.app" / name / "x", "");
+    const fs::path zip = make("named.zip",
+                              "zip -q ../named.zip 'layerflow.app/" + name +
+                                  "' && cd ../folder && zip -q ../named.zip -r layerflow.app "
+                                  "&& mv ../named.zip %s",
+                              folder_ / "file");
+    for (const fs::path& archive : {tar, image, zip}) {
+        SCOPED_TRACE(archive.filename().string());
+        const lf::Status refused = extract(archive);
+        ASSERT_FALSE(refused);
+        const std::string reason = refused.error().localizedDescription();
+        EXPECT_TRUE(showsSafely(reason)) << reason;
+        EXPECT_TRUE(showsSafely(lf::describe(refused.error()))) << "as logged";
+        EXPECT_NE(reason.find("\\u202Egnp"), std::string::npos) << reason;
+    }
+    EXPECT_NE(extract(image).error().localizedDescription().find(escaped), std::string::npos);
+}
+
+TEST_F(ArchiveTest, WithSIGCHLDIgnoredAFailingToolIsAFailure) {
+    // The kernel then reaps the tools as they end, and how each ended is
+    // lost: that is never success. A cut archive, bytes that are no
+    // archive, an encrypted disk image and a zip with one encrypted entry.
+    ASSERT_TRUE(runIn(source(), "head -c 200000 /dev/urandom > layerflow.app/noise"));
+    const fs::path cut = make("cut.tgz", "tar -czf %s layerflow.app");
+    truncate(cut, 0.5);
+    const fs::path junk = download() / "junk.zip";
+    lf::test::writeFile(junk, "twenty-one bytes, no.");
+    const fs::path image = make("secret.dmg", "7z a -t7z -psecret -mhe=on %s layerflow.app");
+    const fs::path zip =
+        make("one.zip",
+             "zip -qr ../one.zip layerflow.app -x layerflow.app/noise && "
+             "zip -q -P secret ../one.zip layerflow.app/noise && mv ../one.zip %s");
+    lf::test::expectInChild(
+        [&] {
+            std::signal(SIGCHLD, SIG_IGN);
+            for (const fs::path& archive : {cut, junk, image, zip})
+                EXPECT_FALSE(extract(archive)) << archive.filename();
+            EXPECT_EQ(downloadHolds(),
+                      (std::vector<std::string>{"cut.tgz", "junk.zip", "one.zip", "secret.dmg"}));
+        },
+        {});
+}
+
+}  // namespace

@@ -1,0 +1,150 @@
+#include "ArchiveTestSupport.h"
+
+#include <algorithm>
+#include <atomic>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace lf::test {
+
+void ArchiveTest::SetUp() {
+    LF_REQUIRE_INSTALLED(hasProgram("tar") && hasProgram("zip") && hasProgram("unzip") &&
+                             hasProgram("7z") && hasProgram("bzip2") && hasProgram("gzip") &&
+                             hasProgram("prlimit"),
+                         "tar, zip, unzip, bzip2, gzip, 7z and prlimit");
+    makeApplication(source(), "layerflow.app", "2.0");
+    fs::create_directories(download());
+}
+
+fs::path ArchiveTest::make(const std::string& name, const std::string& command, fs::path from) {
+    const fs::path archive = download() / name;
+    std::string line = command;
+    std::string quoted = "'";
+    quoted += archive.string() + "'";
+    line.replace(line.find("%s"), 2, quoted);
+    EXPECT_TRUE(runIn(from.empty() ? source() : from, line)) << line;
+    return archive;
+}
+
+lf::Status ArchiveTest::extract(const fs::path& archive) {
+    extracted_ = 0;
+    return OMAUExtractArchive(archive.string(), [this](uint64_t length) { extracted_ += length; });
+}
+
+void ArchiveTest::truncate(const fs::path& archive, double share) {
+    fs::resize_file(archive, static_cast<uintmax_t>(fs::file_size(archive) * share));
+}
+
+std::vector<std::string> ArchiveTest::downloadHolds() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(download()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool limitAddressSpace(size_t more) {
+    const std::string status = readText("/proc/self/status");
+    const size_t mapped = std::stoull(status.substr(status.find("VmSize:") + 7)) << 10;
+    const rlimit addressSpace = {mapped + more, mapped + more};
+    return ::setrlimit(RLIMIT_AS, &addressSpace) == 0;
+}
+
+void understateZipLengths(const fs::path& archive, uint32_t length) {
+    std::string bytes = lf::test::readText(archive);
+    for (const auto& [signature, offset] :
+         {std::pair{std::string("PK\3\4"), 22}, std::pair{std::string("PK\1\2"), 24}})
+        for (size_t at = bytes.find(signature); at != std::string::npos;
+             at = bytes.find(signature, at + 4))
+            for (int i = 0; i < 4; ++i)
+                bytes[at + offset + i] = static_cast<char>(length >> (8 * i));
+    lf::test::writeFile(archive, bytes);
+}
+
+void setZipFolderModes(const fs::path& archive, const std::map<std::string, mode_t>& modes) {
+    std::string bytes = lf::test::readText(archive);
+    for (size_t at = bytes.find("PK\1\2"); at != std::string::npos;
+         at = bytes.find("PK\1\2", at + 4)) {
+        const auto field = [&](size_t offset) {
+            return static_cast<uint8_t>(bytes[at + offset]) |
+                   static_cast<uint8_t>(bytes[at + offset + 1]) << 8;
+        };
+        const auto mode = modes.find(bytes.substr(at + 46, field(28)));
+        if (mode == modes.end()) continue;
+        // The MS-DOS half says "folder" (0x10).
+        const uint32_t attributes = static_cast<uint32_t>(S_IFDIR | mode->second) << 16 | 0x10;
+        for (int i = 0; i < 4; ++i)
+            bytes[at + 38 + i] = static_cast<char>(attributes >> (8 * i));
+    }
+    lf::test::writeFile(archive, bytes);
+}
+
+void understateGzipLength(const fs::path& archive, uint32_t length) {
+    std::string bytes = lf::test::readText(archive);
+    for (int i = 0; i < 4; ++i)
+        bytes[bytes.size() - 4 + i] = static_cast<char>(length >> (8 * i));
+    lf::test::writeFile(archive, bytes);
+}
+
+uint64_t lengthUnder(const fs::path& folder) {
+    uint64_t total = 0;
+    std::error_code error;
+    for (fs::recursive_directory_iterator walk(folder, error), end; !error && walk != end;
+         walk.increment(error)) {
+        struct stat status {};
+        if (::lstat(walk->path().c_str(), &status) == 0 && S_ISREG(status.st_mode))
+            total += static_cast<uint64_t>(status.st_size);
+    }
+    return total;
+}
+
+uint64_t largestLengthWhile(const fs::path& archive, const std::function<void()>& work) {
+    std::atomic<bool> done = false;
+    uint64_t largest = 0;
+    std::thread looker([&] {
+        while (!done) {
+            const uint64_t beside = lengthUnder(archive.parent_path()) - fs::file_size(archive);
+            largest = std::max(largest, beside);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    work();
+    done = true;
+    looker.join();
+    return largest;
+}
+
+OMAUUnpackingTool shellTool(const fs::path& folder, const std::string& script) {
+    OMAUUnpackingTool tool;
+    tool.arguments = {"sh", "-c", script, folder.string()};
+    tool.folder = folder;
+    return tool;
+}
+
+std::optional<char> processState(pid_t pid) {
+    std::ifstream in(fs::path("/proc") / std::to_string(pid) / "stat");
+    std::string stat;
+    if (!std::getline(in, stat)) return std::nullopt;
+    // "pid (name) state ...": the name may hold anything.
+    const size_t name = stat.rfind(')');
+    if (name == std::string::npos || name + 2 >= stat.size()) return std::nullopt;
+    return stat[name + 2];
+}
+
+std::vector<pid_t> processesNaming(const std::string& text) {
+    std::vector<pid_t> naming;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        // Arguments apart by NUL bytes; gone meanwhile, nothing.
+        if (readText(entry.path() / "cmdline").find(text) != std::string::npos)
+            naming.push_back(static_cast<pid_t>(std::stoi(name)));
+    }
+    return naming;
+}
+
+}  // namespace lf::test

@@ -1,0 +1,204 @@
+// An unpacking's tool and private folder do not outlive the application:
+// the tool dies with it however it ends, quitting or cancelling ends the
+// unpacking under way, and what a killed application left behind goes at
+// the next launch.
+
+#include "ArchiveTestSupport.h"
+#include "ChildChecks.h"
+#include "EngineTestSupport.h"
+#include "platform/MainQueue.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <stop_token>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using lf::test::ArchiveTest;
+using lf::test::processEnded;
+using lf::test::runIn;
+using lf::test::UnarchiverRecorder;
+
+namespace {
+
+// Waits until `pid` has ended; false when it has not after a minute, far
+// above any stall, and then kills it so that it writes no more.
+bool endsSoon(pid_t pid) {
+    const auto giveUp = std::chrono::steady_clock::now() + 1min;
+    while (!processEnded(pid) && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(1ms);
+    if (processEnded(pid)) return true;
+    ::kill(pid, SIGKILL);
+    return false;
+}
+
+// Starts an application, a child process, that unpacks `archive` and
+// stands still once it has handed the tool the first piece, and returns
+// its process id then.
+pid_t startUnpackingUntilFed(const fs::path& archive) {
+    int fed[2];
+    EXPECT_EQ(::pipe2(fed, O_CLOEXEC), 0);
+    const pid_t application = lf::test::startInChild([&] {
+        static_cast<void>(OMAUExtractArchive(archive.string(), [&](uint64_t) {
+            static_cast<void>(!::write(fed[1], "f", 1));
+            ::pause();
+        }));
+    });
+    ::close(fed[1]);
+    char byte = 0;
+    EXPECT_EQ(::read(fed[0], &byte, 1), 1) << "the tool was never fed";
+    ::close(fed[0]);
+    return application;
+}
+
+// The names of the unpacking folders in `folder`.
+std::vector<std::string> unpackingFolders(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().filename().string().find(".unpacking-") != std::string::npos)
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(OMAUUnpackingLifetime, AToolDiesWithTheApplicationHoweverItIsKilled) {
+    for (const int signal : {SIGKILL, SIGTERM}) {
+        SCOPED_TRACE(strsignal(signal));
+        lf::test::TemporaryDirectory home;
+        const fs::path folder = home / "unpacking";
+        fs::create_directory(folder);
+        int wrote[2];
+        ASSERT_EQ(::pipe2(wrote, O_CLOEXEC), 0);
+        // A tool that writes on and on from its own process, and takes no
+        // hang-up: the kernel hangs up a group left stopped by a parent
+        // that went, and the watch may hold it at that moment.
+        const pid_t application = lf::test::startInChild([&] {
+            OMAUUnpackingTool tool =
+                lf::test::shellTool(folder,
+                                    "trap '' HUP; echo $$ > \"$0/../tool\"; i=0; "
+                                    "while :; do printf x > \"$0/f$i\"; i=$((i+1)); done");
+            tool.limits.entries = UINT64_MAX;
+            tool.changeHook = [&](std::string_view) {
+                static_cast<void>(!::write(wrote[1], "w", 1));
+            };
+            static_cast<void>(OMAURunUnpackingTool(tool));
+        });
+        ::close(wrote[1]);
+        char byte = 0;
+        ASSERT_EQ(::read(wrote[0], &byte, 1), 1) << "the tool wrote nothing";
+        ::close(wrote[0]);
+        const pid_t tool = std::stoi(lf::test::readText(home / "tool"));
+        ASSERT_EQ(::kill(application, signal), 0);
+        ASSERT_EQ(::waitpid(application, nullptr, 0), application);
+        EXPECT_TRUE(endsSoon(tool)) << "the tool outlived its application";
+        const uint64_t written = lf::test::lengthUnder(folder);
+        std::this_thread::sleep_for(100ms);
+        EXPECT_EQ(lf::test::lengthUnder(folder), written);
+    }
+}
+
+TEST_F(ArchiveTest, ACancelledUnpackingKillsItsToolAndLeavesNothing) {
+    // Noise does not compress: the archive comes in many pieces, and is
+    // cancelled as the first is handed to tar, with tar at work.
+    ASSERT_TRUE(runIn(source(), "head -c 4194304 /dev/urandom > layerflow.app/noise"));
+    const fs::path archive = make("App.tar", "tar -cf %s layerflow.app");
+    std::stop_source stop;
+    const lf::Status cancelled = OMAUExtractArchive(
+        archive.string(), [&](uint64_t) { stop.request_stop(); }, {}, {}, stop.get_token());
+    ASSERT_FALSE(cancelled);
+    EXPECT_TRUE(cancelled.error().is(lf::kPOSIXErrorDomain, ECANCELED))
+        << lf::describe(cancelled.error());
+    EXPECT_EQ(downloadHolds(), std::vector<std::string>{"App.tar"});
+    for (const pid_t tool : lf::test::processesNaming(download().string()))
+        EXPECT_TRUE(processEnded(tool)) << "tool " << tool;
+}
+
+TEST_F(ArchiveTest, AnUnarchiverCancelledConcurrentlyTellsItsDelegateNothing) {
+    // Cancelled as its thread starts, it says nothing to its delegate, and
+    // ending the unpackings waits until it has cleared up.
+    const fs::path archive = make("App.tgz", "tar -czf %s layerflow.app");
+    auto recorder = std::make_shared<UnarchiverRecorder>();
+    auto unarchiver = OMAUUnarchiver::create();
+    unarchiver->setDelegate(recorder);
+    unarchiver->unarchivePath(archive.string());
+    unarchiver->cancel();
+    OMAUEndUnpackings();
+    lf::MainQueue::shared()->drain();
+    EXPECT_FALSE(recorder->finished.has_value());
+    EXPECT_EQ(recorder->extracted, 0u);
+    EXPECT_EQ(downloadHolds(), std::vector<std::string>{"App.tgz"});
+}
+
+TEST_F(ArchiveTest, QuittingDuringAnUnpackingLeavesNoToolAndNoFolder) {
+    if (const std::optional<std::string> archive = lf::test::freshProcessArgument()) {
+        // The process returns from main with the unarchiver at work.
+        auto recorder = std::make_shared<UnarchiverRecorder>();
+        auto unarchiver = OMAUUnarchiver::create();
+        unarchiver->setDelegate(recorder);
+        unarchiver->unarchivePath(*archive);
+        lf::MainQueue::shared()->runUntil(
+            [&] { return recorder->extracted > 0 || recorder->finished.has_value(); });
+        EXPECT_FALSE(recorder->finished.has_value()) << "done before the quit";
+        return;
+    }
+    // 256 MiB of zeros: tar writes them long after it has had its first
+    // piece.
+    ASSERT_TRUE(runIn(source(), "truncate -s 256M layerflow.app/zeros"));
+    const fs::path archive = make("App.tgz", "tar -czf %s layerflow.app");
+    lf::test::expectInFreshProcess(archive.string());
+    EXPECT_EQ(downloadHolds(), std::vector<std::string>{"App.tgz"});
+    for (const pid_t tool : lf::test::processesNaming(download().string()))
+        EXPECT_TRUE(processEnded(tool)) << "tool " << tool;
+}
+
+TEST_F(ArchiveTest, AnUnpackingFolderLeftByAKilledApplicationGoesAtTheNextLaunch) {
+    // Two applications unpack in a download folder, each standing still
+    // with its tool fed; one is killed, the other goes on. Beside them, a
+    // folder and a file that only look alike.
+    const fs::path temporary = folder_ / "tmp", downloads = temporary / "layerflow-update-a1B2c3";
+    fs::create_directories(downloads);
+    const lf::test::ScopedEnvironment tmpdir("TMPDIR", temporary.string());
+    ASSERT_TRUE(runIn(source(), "head -c 1048576 /dev/urandom > layerflow.app/noise"));
+    const fs::path archive = downloads / "App.tar";
+    fs::copy_file(make("App.tar", "tar -cf %s layerflow.app"), archive);
+    const pid_t killed = startUnpackingUntilFed(archive);
+    const std::vector<std::string> left = unpackingFolders(downloads);
+    const pid_t living = startUnpackingUntilFed(archive);
+    std::vector<std::string> held = unpackingFolders(downloads);
+    ASSERT_EQ(left.size(), 1u);
+    ASSERT_EQ(held.size(), 2u);
+    std::erase(held, left[0]);
+    fs::create_directory(downloads / ".App.tar.other-a1B2c3");
+    lf::test::writeFile(downloads / ".App.tar.unpacking-d4E5f6", "a file");
+    ::kill(killed, SIGKILL);
+    ::waitpid(killed, nullptr, 0);
+
+    const auto launch = [&] {
+        OMAUUpdater::Environment environment;
+        environment.host = lf::test::makeHost({{"AUCheckAtStartup", false}});
+        environment.defaults = std::make_shared<lf::UserDefaults>((folder_ / "d.json").string());
+        environment.scheduler = std::make_shared<lf::test::ManualScheduler>();
+        environment.presenter = std::make_shared<lf::test::ScriptedPresenter>();
+        OMAUUpdater::create(environment)->applicationDidFinishLaunching();
+    };
+    launch();
+    held.push_back(".App.tar.unpacking-d4E5f6");
+    std::sort(held.begin(), held.end());
+    EXPECT_EQ(unpackingFolders(downloads), held) << "the killed application's went";
+    EXPECT_TRUE(fs::is_directory(downloads / ".App.tar.other-a1B2c3"));
+
+    ::kill(living, SIGKILL);
+    ::waitpid(living, nullptr, 0);
+    launch();
+    EXPECT_EQ(unpackingFolders(downloads), std::vector<std::string>{".App.tar.unpacking-d4E5f6"});
+}
+
+}  // namespace
