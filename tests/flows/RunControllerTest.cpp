@@ -55,7 +55,8 @@ TEST_F(ConcurrentRunController, RerunsSeeOnlyChangedDocumentsAndAtMostOneWaits) 
     EXPECT_EQ(flow->status(), QFFlowStatusRunningWithUI);
     controller->runFlowForInitialInput();
     ASSERT_TRUE(waitForResults(1));
-    EXPECT_TRUE(flow->input()->detectsChanges());  // shown in a window
+    // Shown in a window: watched.
+    ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return isWatching(*flow); }, 20s));
     EXPECT_EQ(controller->outputItems().size(), 2u);
 
     // Changes while a run is under way: one rerun follows it.
