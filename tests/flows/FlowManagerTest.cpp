@@ -117,6 +117,23 @@ TEST_F(FlowManager, DamagedStoredFlowsKeepWhatCanBeReadWithALogLine) {
     EXPECT_TRUE(QFFlowManager(defaults).recentFlows().empty());
 }
 
+// The settings file cut short, or with a byte changed: the recents come
+// back from the last good copy of the settings.
+TEST_F(FlowManager, ADamagedSettingsFileGivesBackTheFlowsOfItsLastGoodCopy) {
+    for (const char* name : {"a.psd", "b.psd"})
+        manager.noteNewRecentFlow(savedFlow(name));
+    const std::string written(Data::readFile(defaults->path())->stringView());
+    std::string flipped = written;
+    flipped[written.find("\"$class\"")] ^= 0x40;  // a quote in a flow's entry
+    for (const std::string& damaged : {written.substr(0, written.size() - 40), flipped}) {
+        test::writeFile(defaults->path(), damaged);
+        LogCapture log;
+        QFFlowManager relaunched(std::make_shared<UserDefaults>(defaults->path()));
+        EXPECT_EQ(names(relaunched.recentFlows()), (std::vector<std::string>{"b", "a"}));
+        EXPECT_TRUE(log.contains("last good copy"));
+    }
+}
+
 TEST_F(FlowManager, ClearingKeepsFlowsThatNotifyOrRepeat) {
     const QFFlowBehavior behaviours[] = {QFFlowBehaviorNone, QFFlowBehaviorRepeatAutomatically,
                                          QFFlowBehaviorNone, QFFlowBehaviorNotifyWhenChanged};

@@ -98,3 +98,39 @@ TEST(UserDefaults, DamagedFileIsKeptAsideAndTheStoreStartsEmpty) {
     defaults.setObject("QFAuto1xDisabled", true);
     EXPECT_EQ(json::parse(fileText(path)), (json{{"QFAuto1xDisabled", true}}));
 }
+
+// Each write leaves a last good copy beside the file; when the file is cut
+// short or has a byte changed, the store starts from that copy and says
+// so, and the damaged file is kept aside.
+TEST(UserDefaults, ADamagedFileGivesWayToItsLastGoodCopy) {
+    test::TemporaryDirectory folder;
+    const auto path = folder / "defaults.json";
+    const json flows = json::array({{{"name", "Icons"}}, {{"name", "Splash"}}});
+    const std::string written = [&] {
+        UserDefaults defaults(path.string());
+        defaults.setObject("RecentFlowsData-1.0", flows);
+        defaults.setObject("QFAuto2xEnabled", true);
+        EXPECT_EQ(fileText(defaults.lastGoodCopyPath()), fileText(path));
+        return fileText(path);
+    }();
+    std::string flipped = written;
+    flipped[written.find("Splash") - 1] ^= 0x40;  // the opening quote of a name
+    for (const std::string& damaged : {written.substr(0, written.size() / 2), flipped}) {
+        test::writeFile(path, damaged);
+        LogCapture log;
+        UserDefaults defaults(path.string());
+        EXPECT_TRUE(log.contains("Read the user defaults from their last good copy at " +
+                                 defaults.lastGoodCopyPath()));
+        EXPECT_EQ(defaults.objectForKey("RecentFlowsData-1.0"), flows);
+        EXPECT_TRUE(defaults.boolForKey("QFAuto2xEnabled"));
+        EXPECT_EQ(fileText(path.string() + ".damaged"), damaged);
+    }
+
+    // The copy damaged too: the store starts empty.
+    test::writeFile(path, "{");
+    test::writeFile(path.string() + ".last-good", "[]");
+    LogCapture log;
+    UserDefaults empty(path.string());
+    EXPECT_TRUE(log.contains("either: starting empty"));
+    EXPECT_FALSE(empty.objectForKey("RecentFlowsData-1.0"));
+}
