@@ -278,14 +278,20 @@ bool QFFlow::isBehindItsDocuments() const {
     if (lastRunError_ || hasUnexportedChanges_) return true;
     auto snapshot = inputSnapshotWithChangesSinceSnapshot(nullptr);
     if (!snapshot) return false;
+    if (exportedInputTokens_) return documentsDifferFromExported();
     const TokensByURL& tokens = snapshot->URLToModificationTokenMap();
-    if (exportedInputTokens_) return tokens != *exportedInputTokens_;
     // Archived before the exported documents were kept: a document saved
     // after the output was last written has not been exported.
     if (!lastRunDate_) return false;
     const timespec written = timespecOf(*lastRunDate_);
     return std::any_of(tokens.begin(), tokens.end(),
                        [&](const auto& entry) { return entry.second.changedAfter(written); });
+}
+
+bool QFFlow::documentsDifferFromExported() const {
+    auto snapshot = inputSnapshotWithChangesSinceSnapshot(nullptr);
+    return !snapshot || !exportedInputTokens_ ||
+           snapshot->URLToModificationTokenMap() != *exportedInputTokens_;
 }
 
 void QFFlow::noteExportedInput(const QFFlowInputSnapshot& snapshot) {
@@ -396,7 +402,7 @@ void QFFlow::startBackgroundRunIfNeeded() {
 
 void QFFlow::backgroundRunDidEnd(std::optional<lf::Error> error,
                                  const std::shared_ptr<const QFFlowInputSnapshot>& exported) {
-    const bool changedDuringRun = std::exchange(hasInputChangedDuringBackgroundRun_, false);
+    bool changedDuringRun = std::exchange(hasInputChangedDuringBackgroundRun_, false);
     if (QFFlowRunErrorIsInputChanged(error)) {
         // The run read a document while it was written and wrote nothing:
         // it is made again on a fresh snapshot, which holds every change
@@ -412,8 +418,13 @@ void QFFlow::backgroundRunDidEnd(std::optional<lf::Error> error,
         changeValueForKey(kLastRunErrorKey, [&] { lastRunError_ = std::move(error); });
         invalidateEncodedState();
     }
-    // Exported: every change up to the run's snapshot is in the folder.
-    if (!lastRunError_ && exported) noteExportedInput(*exported);
+    // Exported: every change up to the run's snapshot is in the folder,
+    // those reported during the run included when the documents are still
+    // as the run read them.
+    if (!lastRunError_ && exported) {
+        noteExportedInput(*exported);
+        if (changedDuringRun && !documentsDifferFromExported()) changedDuringRun = false;
+    }
     if (!lastRunError_ && !changedDuringRun) setHasUnexportedChanges(false);
     changeValueForKey(kStatusKey, [&] { isRunningWithoutUI_ = false; });
     // Handled now as if it came after the run, by the behaviour the flow

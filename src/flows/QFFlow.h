@@ -11,7 +11,8 @@
 // behaviour is active, a flow that notifies is marked as having changes to
 // run and moved to the front of the recents, and a flow that repeats
 // automatically runs in the background. A change while its background run
-// is under way is kept for when that run ends, and then handled by the
+// is under way is kept for when that run ends (unless the documents are
+// then still those the run read and wrote), and then handled by the
 // behaviour the flow has then: one that repeats starts one more run on a
 // fresh snapshot, so background runs of one flow never overlap and the
 // last change is always exported; one whose behaviour was switched off
@@ -182,6 +183,9 @@ private:
     void decodeOutputDirectory(QFKeyedDecoder& decoder);
     void takeUpChangesNotExported();
     bool isBehindItsDocuments() const;
+    // Whether the latest snapshot's documents are other than those last
+    // exported (or either is unknown).
+    bool documentsDifferFromExported() const;
     void setHasUnexportedChanges(bool hasUnexportedChanges);
     lf::Status writeOutputToDirectory(const QFFlowOutput& output, const std::string& directory);
     // `exported`: the snapshot the run read; null when there was no run.

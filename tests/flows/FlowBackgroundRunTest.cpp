@@ -167,6 +167,26 @@ TEST_F(ConcurrentFlowBackgroundRun, ChangesDuringARunAreExportedByOneMoreRun) {
     EXPECT_FALSE(flow->encode().contains("hasUnexportedChanges"));
 }
 
+// A change reported during a run that the run's own snapshot already held
+// (here the run's snapshot is what reports it) needs no other run.
+TEST_F(ConcurrentFlowBackgroundRun, AChangeTheRunAlreadyReadStartsNoOtherRun) {
+    auto flow = watchingFlow("r.psd", QFFlowBehaviorRepeatAutomatically);
+    flow->holdsRuns = true;
+    test::writeFile(folder / "r.psd", "r, saved");
+    setModificationSecond(folder / "r.psd", 5'500'000);
+    flow->startBackgroundRunIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return flow->heldRuns == 1; }));
+    MainQueue::shared()->drain();  // the change its snapshot reported
+    flow->holdsRuns = false;
+    flow->gate.signal();
+    ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+    MainQueue::shared()->drain();
+    EXPECT_EQ(flow->status(), QFFlowStatusIdle);
+    EXPECT_EQ(flow->runs().size(), 1u);
+    EXPECT_EQ(read(folder / "out" / "out" / "r.png"), "r, saved");
+    EXPECT_FALSE(flow->hasUnexportedChanges());
+}
+
 // A flow that notifies keeps the mark of a change that came during its
 // background run, and runs nothing by itself.
 TEST_F(ConcurrentFlowBackgroundRun, ANotifyingFlowKeepsAChangeThatCameDuringItsRun) {
