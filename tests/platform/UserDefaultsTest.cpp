@@ -99,38 +99,31 @@ TEST(UserDefaults, DamagedFileIsKeptAsideAndTheStoreStartsEmpty) {
     EXPECT_EQ(json::parse(fileText(path)), (json{{"QFAuto1xDisabled", true}}));
 }
 
-// Each write leaves a last good copy beside the file; when the file is cut
-// short or has a byte changed, the store starts from that copy and says
-// so, and the damaged file is kept aside.
+// Each write leaves a last good copy beside the file; a damaged file gives
+// way to it (the recents' own test cuts and flips the file), and with the
+// copy damaged too the store starts empty.
 TEST(UserDefaults, ADamagedFileGivesWayToItsLastGoodCopy) {
     test::TemporaryDirectory folder;
     const auto path = folder / "defaults.json";
-    const json flows = json::array({{{"name", "Icons"}}, {{"name", "Splash"}}});
-    const std::string written = [&] {
+    {
         UserDefaults defaults(path.string());
-        defaults.setObject("RecentFlowsData-1.0", flows);
         defaults.setObject("QFAuto2xEnabled", true);
         EXPECT_EQ(fileText(defaults.lastGoodCopyPath()), fileText(path));
-        return fileText(path);
-    }();
-    std::string flipped = written;
-    flipped[written.find("Splash") - 1] ^= 0x40;  // the opening quote of a name
-    for (const std::string& damaged : {written.substr(0, written.size() / 2), flipped}) {
-        test::writeFile(path, damaged);
+    }
+    test::writeFile(path, "{\"QFAuto2xEnabled\": fal");
+    {
         LogCapture log;
         UserDefaults defaults(path.string());
         EXPECT_TRUE(log.contains("Read the user defaults from their last good copy at " +
                                  defaults.lastGoodCopyPath()));
-        EXPECT_EQ(defaults.objectForKey("RecentFlowsData-1.0"), flows);
         EXPECT_TRUE(defaults.boolForKey("QFAuto2xEnabled"));
-        EXPECT_EQ(fileText(path.string() + ".damaged"), damaged);
+        EXPECT_EQ(fileText(path.string() + ".damaged"), "{\"QFAuto2xEnabled\": fal");
     }
 
-    // The copy damaged too: the store starts empty.
     test::writeFile(path, "{");
     test::writeFile(path.string() + ".last-good", "[]");
     LogCapture log;
     UserDefaults empty(path.string());
     EXPECT_TRUE(log.contains("either: starting empty"));
-    EXPECT_FALSE(empty.objectForKey("RecentFlowsData-1.0"));
+    EXPECT_FALSE(empty.objectForKey("QFAuto2xEnabled"));
 }
