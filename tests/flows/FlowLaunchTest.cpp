@@ -33,7 +33,7 @@ protected:
         MainQueue::shared()->drain();
         return flow.status() == QFFlowStatusIdle;
     }
-    // The archive of a repeating flow of "d.psd" after it exported `version`.
+    // The archive of a flow of "d.psd" after it exported `version`.
     nlohmann::json archiveAfterExporting(const std::string& version) {
         test::writeFile(folder / "d.psd", version);
         auto flow = flowWithDocuments({"d.psd"});
