@@ -13,6 +13,7 @@
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -29,6 +30,42 @@ constexpr const char* kEncodedStateChangeTokenKey = "_encodedStateChangeToken";
 // Archive keys of what a relaunch takes up.
 constexpr const char* kLastRunErrorArchiveKey = "lastRunError";
 constexpr const char* kHasUnexportedChangesArchiveKey = "hasUnexportedChanges";
+constexpr const char* kExportedInputTokensArchiveKey = "exportedInputTokens";
+
+using TokensByURL = QFFlowInputSnapshot::TokensByURL;
+
+nlohmann::json archivedTokens(const TokensByURL& tokens) {
+    nlohmann::json archive = nlohmann::json::object();
+    for (const auto& [url, token] : tokens)
+        archive[url] = token.encode();
+    return archive;
+}
+
+// The documents the output folder holds. Present but unreadable, they are
+// taken as none: the flow then runs once rather than vouch for a folder it
+// cannot check. Absent (archived before they were kept), they are unknown.
+std::optional<TokensByURL> decodedExportedInputTokens(QFKeyedDecoder& decoder) {
+    if (!decoder.containsValueForKey(kExportedInputTokensArchiveKey)) return std::nullopt;
+    const nlohmann::json* archive = decoder.decodeObject(kExportedInputTokensArchiveKey);
+    if (!archive) return TokensByURL{};
+    TokensByURL tokens;
+    for (const auto& [url, archivedToken] : archive->items()) {
+        auto token = QFModificationToken::decode(archivedToken);
+        if (!token) {
+            decoder.noteUnreadableValueForKey(kExportedInputTokensArchiveKey);
+            return TokensByURL{};
+        }
+        tokens.emplace(url, std::move(*token));
+    }
+    return tokens;
+}
+
+timespec timespecOf(lf::SystemTime time) {
+    using namespace std::chrono;
+    const auto seconds = floor<std::chrono::seconds>(time);
+    return {static_cast<time_t>(seconds.time_since_epoch().count()),
+            static_cast<long>(duration_cast<nanoseconds>(time - seconds).count())};
+}
 
 }  // namespace
 
@@ -56,56 +93,64 @@ nlohmann::json QFFlow::encode() const {
     archive["lastRunNumberOfItemsSaved"] = lastRunNumberOfItemsSaved_;
     if (lastRunError_) archive[kLastRunErrorArchiveKey] = QFArchivedError(*lastRunError_);
     if (hasUnexportedChanges_) archive[kHasUnexportedChangesArchiveKey] = true;
+    if (exportedInputTokens_)
+        archive[kExportedInputTokensArchiveKey] = archivedTokens(*exportedInputTokens_);
     return archive;
 }
 
 bool QFFlow::decodeArchive(const nlohmann::json& archive) {
     QFKeyedDecoder decoder(archive, archivedClassName());
-    auto name = decoder.decodeString("name");
-    auto lastRunDate = decoder.decodeDate("lastRunDate");
-    auto itemsSaved = decoder.decodeInteger("lastRunNumberOfItemsSaved");
-    const nlohmann::json* inputArchive = decoder.decodeObject("input");
-    auto bookmark = decoder.decodeData("outputDirectoryBookmarkData");
-    auto url = decoder.decodeString("outputDirectoryURL");
-    auto behavior = decoder.decodeInteger("behavior");
-    auto lastRunError = decoder.decodeError(kLastRunErrorArchiveKey);
-    auto hasUnexportedChanges = decoder.decodeBool(kHasUnexportedChangesArchiveKey);
-    if (decoder.isDamaged()) {
+    if (!decoder.isArchiveOfClass()) {
         lf::log("Couldn't decode a flow: {}", decoder.damage());
         return false;
     }
+    const nlohmann::json* inputArchive = decoder.decodeObject("input");
     std::shared_ptr<QFFlowInput> input =
         inputArchive ? QFFlowInput::decode(*inputArchive) : nullptr;
     if (inputArchive && !input) return false;  // logged by the input
 
-    name_ = std::move(name);
-    lastRunDate_ = lastRunDate;
-    lastRunNumberOfItemsSaved_ =
-        itemsSaved && *itemsSaved > 0 ? static_cast<uint64_t>(*itemsSaved) : 0;
-    lastRunError_ = std::move(lastRunError);
-    hasUnexportedChanges_ = hasUnexportedChanges.value_or(false);
-    // The outputs on disk are not those of the documents as they were last
-    // seen: taken up once the flow's behaviour is activated.
-    isBehindItsDocuments_ = lastRunError_ || hasUnexportedChanges_;
+    name_ = decoder.decodeString("name");
+    decodeLastRun(decoder);
     setInitialInput(std::move(input));
-    if (bookmark) {
-        auto resolved = lf::resolveBookmarkData(*bookmark);  // staleness does not matter
-        if (resolved) {
-            outputDirectoryURL_ = resolved->path;
-            outputDirectoryBookmarkData_ = std::move(*bookmark);
-        } else {
-            lf::log("Couldn't resolve security-scoped bookmark for output URL ({})",
-                    lf::describe(resolved.error()));
-        }
-    } else {
-        outputDirectoryURL_ = std::move(url);
-    }
+    decodeOutputDirectory(decoder);
+    auto behavior = decoder.decodeInteger("behavior");
+    for (const auto& key : decoder.unreadableKeys())
+        lf::log(
+            "Couldn't decode the \"{}\" of a flow: the value is of the wrong kind; it is "
+            "taken as unset",
+            key);
     if (behavior == QFFlowBehaviorNotifyWhenChanged ||
         behavior == QFFlowBehaviorRepeatAutomatically) {
         behavior_ = static_cast<QFFlowBehavior>(*behavior);
         updateChangeDetectionSettings();
     }
     return true;
+}
+
+void QFFlow::decodeLastRun(QFKeyedDecoder& decoder) {
+    lastRunDate_ = decoder.decodeDate("lastRunDate");
+    auto itemsSaved = decoder.decodeInteger("lastRunNumberOfItemsSaved");
+    lastRunNumberOfItemsSaved_ =
+        itemsSaved && *itemsSaved > 0 ? static_cast<uint64_t>(*itemsSaved) : 0;
+    lastRunError_ = decoder.decodeError(kLastRunErrorArchiveKey);
+    hasUnexportedChanges_ = decoder.decodeBool(kHasUnexportedChangesArchiveKey).value_or(false);
+    exportedInputTokens_ = decodedExportedInputTokens(decoder);
+}
+
+void QFFlow::decodeOutputDirectory(QFKeyedDecoder& decoder) {
+    auto bookmark = decoder.decodeData("outputDirectoryBookmarkData");
+    if (!bookmark) {
+        outputDirectoryURL_ = decoder.decodeString("outputDirectoryURL");
+        return;
+    }
+    auto resolved = lf::resolveBookmarkData(*bookmark);  // staleness does not matter
+    if (!resolved) {
+        lf::log("Couldn't resolve security-scoped bookmark for output URL ({})",
+                lf::describe(resolved.error()));
+        return;
+    }
+    outputDirectoryURL_ = resolved->path;
+    outputDirectoryBookmarkData_ = std::move(*bookmark);
 }
 
 void QFFlow::setInitialInput(std::shared_ptr<QFFlowInput> input) {
@@ -208,22 +253,51 @@ void QFFlow::activateAutomaticBehaviorIfNeeded() {
     if (hasActivatedAutomaticBehavior_) return;
     hasActivatedAutomaticBehavior_ = true;
     detectInputWithCompletionHandler([weak = weak_from_this()] {
-        if (auto self = weak.lock()) self->takeUpWhatAnEarlierLaunchLeft();
+        if (auto self = weak.lock()) self->takeUpChangesNotExported();
     });
 }
 
-void QFFlow::takeUpWhatAnEarlierLaunchLeft() {
-    if (!std::exchange(isBehindItsDocuments_, false) || isRunningWithUI_) return;
+void QFFlow::takeUpChangesNotExported() {
+    if (isRunningWithUI_ || !isBehindItsDocuments()) return;
     switch (behavior_) {
         case QFFlowBehaviorNotifyWhenChanged:
             changeValueForKey(kHasChangesToRunKey, [&] { hasChangesToRun_ = true; });
             break;
         case QFFlowBehaviorRepeatAutomatically:
-            startBackgroundRunIfNeeded();
+            if (isRunningWithoutUI_)
+                hasInputChangedDuringBackgroundRun_ = true;
+            else
+                startBackgroundRunIfNeeded();
             break;
         case QFFlowBehaviorNone:
             break;
     }
+}
+
+bool QFFlow::isBehindItsDocuments() const {
+    if (lastRunError_ || hasUnexportedChanges_) return true;
+    auto snapshot = inputSnapshotWithChangesSinceSnapshot(nullptr);
+    if (!snapshot) return false;
+    if (exportedInputTokens_) return documentsDifferFromExported();
+    const TokensByURL& tokens = snapshot->URLToModificationTokenMap();
+    // Archived before the exported documents were kept: a document saved
+    // after the output was last written has not been exported.
+    if (!lastRunDate_) return false;
+    const timespec written = timespecOf(*lastRunDate_);
+    return std::any_of(tokens.begin(), tokens.end(),
+                       [&](const auto& entry) { return entry.second.changedAfter(written); });
+}
+
+bool QFFlow::documentsDifferFromExported() const {
+    auto snapshot = inputSnapshotWithChangesSinceSnapshot(nullptr);
+    return !snapshot || !exportedInputTokens_ ||
+           snapshot->URLToModificationTokenMap() != *exportedInputTokens_;
+}
+
+void QFFlow::noteExportedInput(const QFFlowInputSnapshot& snapshot) {
+    if (exportedInputTokens_ == snapshot.URLToModificationTokenMap()) return;
+    exportedInputTokens_ = snapshot.URLToModificationTokenMap();
+    invalidateEncodedState();
 }
 
 void QFFlow::setHasUnexportedChanges(bool hasUnexportedChanges) {
@@ -305,11 +379,11 @@ void QFFlow::startBackgroundRunIfNeeded() {
         auto run = snapshot ? self->newRunWithInput(snapshot, output) : nullptr;
         if (!run) {
             lf::log("*** {} made no run", self->archivedClassName());
-            self->backgroundRunDidEnd(std::nullopt);
+            self->backgroundRunDidEnd(std::nullopt, nullptr);
             return;
         }
         run->startWithCompletionHandler(
-            [self, output, directory](bool success, std::optional<lf::Error> error) {
+            [self, output, directory, snapshot](bool success, std::optional<lf::Error> error) {
                 // On the thread that finished the run. A failed run leaves the
                 // folder and the record of the last written output alone, as
                 // does one that read a document while it changed.
@@ -319,14 +393,16 @@ void QFFlow::startBackgroundRunIfNeeded() {
                                   : lf::Error::posix(ENOENT, "write the output: no output folder");
                     if (!written) error = written.error();
                 }
-                lf::MainQueue::shared()->async(
-                    [self, error = std::move(error)] { self->backgroundRunDidEnd(error); });
+                lf::MainQueue::shared()->async([self, error = std::move(error), snapshot] {
+                    self->backgroundRunDidEnd(error, snapshot);
+                });
             });
     });
 }
 
-void QFFlow::backgroundRunDidEnd(std::optional<lf::Error> error) {
-    const bool changedDuringRun = std::exchange(hasInputChangedDuringBackgroundRun_, false);
+void QFFlow::backgroundRunDidEnd(std::optional<lf::Error> error,
+                                 const std::shared_ptr<const QFFlowInputSnapshot>& exported) {
+    bool changedDuringRun = std::exchange(hasInputChangedDuringBackgroundRun_, false);
     if (QFFlowRunErrorIsInputChanged(error)) {
         // The run read a document while it was written and wrote nothing:
         // it is made again on a fresh snapshot, which holds every change
@@ -342,7 +418,13 @@ void QFFlow::backgroundRunDidEnd(std::optional<lf::Error> error) {
         changeValueForKey(kLastRunErrorKey, [&] { lastRunError_ = std::move(error); });
         invalidateEncodedState();
     }
-    // Exported: every change up to the run's snapshot is in the folder.
+    // Exported: every change up to the run's snapshot is in the folder,
+    // those reported during the run included when the documents are still
+    // as the run read them.
+    if (!lastRunError_ && exported) {
+        noteExportedInput(*exported);
+        if (changedDuringRun && !documentsDifferFromExported()) changedDuringRun = false;
+    }
     if (!lastRunError_ && !changedDuringRun) setHasUnexportedChanges(false);
     changeValueForKey(kStatusKey, [&] { isRunningWithoutUI_ = false; });
     // Handled now as if it came after the run, by the behaviour the flow
@@ -362,6 +444,9 @@ void QFFlow::setBehavior(QFFlowBehavior behavior) {
     changeValueForKey("behavior", [&] { behavior_ = behavior; });
     updateChangeDetectionSettings();
     invalidateEncodedState();
+    // Switched on: what changed while it was off, or was left to run, is
+    // taken up. Before its first snapshot, activation does that.
+    if (hasActivatedAutomaticBehavior_ && hasDetectedInput_) takeUpChangesNotExported();
 }
 
 void QFFlow::setName(std::optional<std::string> name) {

@@ -11,7 +11,8 @@
 // behaviour is active, a flow that notifies is marked as having changes to
 // run and moved to the front of the recents, and a flow that repeats
 // automatically runs in the background. A change while its background run
-// is under way is kept for when that run ends, and then handled by the
+// is under way is kept for when that run ends (unless the documents are
+// then still those the run read and wrote), and then handled by the
 // behaviour the flow has then: one that repeats starts one more run on a
 // fresh snapshot, so background runs of one flow never overlap and the
 // last change is always exported; one whose behaviour was switched off
@@ -28,15 +29,25 @@
 // Archived as a keyed JSON object with the keys "input", "behavior",
 // "name", "outputDirectoryBookmarkData" or "outputDirectoryURL",
 // "lastRunDate", "lastRunNumberOfItemsSaved", and, when there is one,
-// "lastRunError" and "hasUnexportedChanges" (a change came that no
-// background run has exported since); archives without the last two are
-// read as without error or change. Every change of the archived state
+// "lastRunError", "hasUnexportedChanges" (a change came that no background
+// run has exported since) and "exportedInputTokens" (each document's
+// modification token, by path, as the output folder holds it: those of the
+// last run whose output was written, in the background or by a window's
+// Save). Archives without them are read as without error, change or
+// record of the documents. A value of the wrong kind is logged and taken
+// as unset; the flow keeps the rest. Every change of the archived state
 // raises encodedStateChangeToken, on which the flow manager saves the
-// recents list. A flow decoded with an error or an unexported change takes
-// it up when its automatic behaviour is activated: one that repeats runs
-// once, one that notifies is marked as having changes to run. Changes made
-// while no application ran are not seen: activation takes the documents as
-// they are then as its starting point.
+// recents list.
+//
+// Changes the flow never saw (made while no application ran, or before
+// its watch began) are taken up when its automatic behaviour is activated
+// at launch, and again whenever it is switched to notify or repeat: when
+// the output folder is behind the documents, one that repeats runs once
+// and one that notifies is marked as having changes to run. The folder is
+// behind after a failed run or an unexported change, and when the
+// documents (which there are, and each one's token) differ from the
+// recorded ones; without a record (archived before it was kept), when a
+// document's status changed after the output was last written.
 //
 // Threads: main thread only, apart from the input snapshot of
 // detectInputWithCompletionHandler (on the high-priority global queue) and
@@ -63,6 +74,7 @@
 
 class QFFlowOutput;
 class QFFlowRun;
+class QFKeyedDecoder;
 
 enum QFFlowBehavior : int32_t {
     QFFlowBehaviorNone = 0,
@@ -111,6 +123,9 @@ public:
     // date and the number of files saved. The error of the write, or of a
     // missing output folder, otherwise.
     lf::Status writeOutput(const QFFlowOutput& output);
+    // Records the documents of `snapshot` as those whose output the folder
+    // now holds; sent once a run's output over it was written.
+    void noteExportedInput(const QFFlowInputSnapshot& snapshot);
 
     // Input.
     std::set<std::string> inputURLs() const;
@@ -164,10 +179,18 @@ public:
 private:
     void updateChangeDetectionSettings();
     void inputDidChange();
-    void takeUpWhatAnEarlierLaunchLeft();
+    void decodeLastRun(QFKeyedDecoder& decoder);
+    void decodeOutputDirectory(QFKeyedDecoder& decoder);
+    void takeUpChangesNotExported();
+    bool isBehindItsDocuments() const;
+    // Whether the latest snapshot's documents are other than those last
+    // exported (or either is unknown).
+    bool documentsDifferFromExported() const;
     void setHasUnexportedChanges(bool hasUnexportedChanges);
     lf::Status writeOutputToDirectory(const QFFlowOutput& output, const std::string& directory);
-    void backgroundRunDidEnd(std::optional<lf::Error> error);
+    // `exported`: the snapshot the run read; null when there was no run.
+    void backgroundRunDidEnd(std::optional<lf::Error> error,
+                             const std::shared_ptr<const QFFlowInputSnapshot>& exported);
 
     std::shared_ptr<QFFlowInput> input_;
     std::optional<std::string> outputDirectoryURL_;
@@ -186,8 +209,8 @@ private:
     // The behaviour when the background run under way started.
     QFFlowBehavior backgroundRunBehavior_ = QFFlowBehaviorNone;
     bool hasUnexportedChanges_ = false;
-    // Decoded with an error or an unexported change, not yet taken up.
-    bool isBehindItsDocuments_ = false;
+    // None when unknown (archived before it was kept, or never exported).
+    std::optional<QFFlowInputSnapshot::TokensByURL> exportedInputTokens_;
     std::optional<lf::SystemTime> lastRunDate_;
     uint64_t lastRunNumberOfItemsSaved_ = 0;
     std::optional<lf::Error> lastRunError_;

@@ -1,5 +1,6 @@
 #include "flows/QFFlowInput.h"
 
+#include "flows/QFFlowPlugInManager.h"
 #include "flows/QFKeyedArchive.h"
 #include "platform/Bookmark.h"
 #include "platform/DispatchQueue.h"
@@ -83,31 +84,39 @@ QFFlowInput::~QFFlowInput() {
 
 std::shared_ptr<QFFlowInput> QFFlowInput::decode(const nlohmann::json& archive) {
     QFKeyedDecoder decoder(archive, kClassName);
-    auto types = decoder.decodeStringArray("inputTypes");
-    auto bookmarks = decoder.decodeDataArray("inputBookmarks");
-    auto urls = decoder.decodeStringArray("inputURLs");
-    if (decoder.isDamaged()) {
+    if (!decoder.isArchiveOfClass()) {
         lf::log("Couldn't decode a flow input: {}", decoder.damage());
         return nullptr;
     }
+    auto types = decoder.decodeStringArray("inputTypes");
+    auto bookmarks = decoder.decodeDataArray("inputBookmarks");
+    auto urls = decoder.decodeStringArray("inputURLs");
+    for (const auto& key : decoder.unreadableKeys())
+        lf::log("Couldn't decode the \"{}\" of a flow input: what is of the wrong kind is left out",
+                key);
+    // Types that cannot be read are those a new flow's input takes.
+    if (!types && decoder.containsValueForKey("inputTypes"))
+        types = QFFlowPlugInManager::defaultManager()->acceptedInputTypes();
     auto input = std::make_shared<QFFlowInput>(types.value_or(std::vector<std::string>{}));
-    if (bookmarks) {
-        input->inputURLsWithSecurityScope_.emplace();
-        input->inputURLBookmarksWithSecurityScope_.emplace();
-        for (const auto& bookmark : *bookmarks) {
-            auto resolved = lf::resolveBookmarkData(bookmark);  // staleness does not matter
-            if (!resolved) {
-                lf::log("Couldn't resolve security-scoped bookmark: {}",
-                        lf::describe(resolved.error()));
-                continue;
-            }
-            input->inputURLsWithSecurityScope_->push_back(resolved->path);
-            input->inputURLBookmarksWithSecurityScope_->push_back(bookmark);
-        }
-    }
+    if (bookmarks) input->addResolvedBookmarks(*bookmarks);
     input->inputURLsWithoutSecurityScope_ = std::move(urls);
     input->updateObserverURLs();
     return input;
+}
+
+void QFFlowInput::addResolvedBookmarks(const std::vector<lf::Data>& bookmarks) {
+    inputURLsWithSecurityScope_.emplace();
+    inputURLBookmarksWithSecurityScope_.emplace();
+    for (const auto& bookmark : bookmarks) {
+        auto resolved = lf::resolveBookmarkData(bookmark);  // staleness does not matter
+        if (!resolved) {
+            lf::log("Couldn't resolve security-scoped bookmark: {}",
+                    lf::describe(resolved.error()));
+            continue;
+        }
+        inputURLsWithSecurityScope_->push_back(resolved->path);
+        inputURLBookmarksWithSecurityScope_->push_back(bookmark);
+    }
 }
 
 nlohmann::json QFFlowInput::encode() const {
@@ -296,8 +305,17 @@ void QFFlowInput::setDetectsChanges(bool detectsChanges) {
         lock_.wait();
         std::set<std::string> urls = inputObserverURLs_;
         lock_.signal();
+        if (willStartWatchingHook_) willStartWatchingHook_();
         changeObserver_->setObservedURLs(std::move(urls));
         changeObserver_->setSuspended(false);
+        // A save made after the latest snapshot but before the watch began
+        // is seen by no watch: one more snapshot, now that the watch is on,
+        // reports it.
+        ++pendingWatchStartSnapshots_;
+        lf::DispatchQueue::global(lf::QueuePriority::Low)->async([self = shared_from_this()] {
+            self->makeSnapshotForCurrentInput();
+            --self->pendingWatchStartSnapshots_;
+        });
     } else {
         changeObserver_->setSuspended(true);
         changeObserver_->setObservedURLs({});

@@ -18,6 +18,8 @@
 // the folders on the way to them); after a change a new snapshot is taken
 // on the low-priority global queue and, when it differs from the one
 // before, the detected-changes handler is called on the main queue.
+// Starting the watch takes one such snapshot too, so that a save made
+// between the snapshot before and the watch is reported.
 //
 // Threads: snapshots are taken one at a time, guarded by one semaphore that
 // also guards the path lists, the accepted types and the latest snapshot;
@@ -37,6 +39,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -60,8 +63,10 @@ public:
 
     QFFlowInput();
     explicit QFFlowInput(const std::vector<std::string>& allowedTypes);
-    // Null when the archive is damaged. Bookmarks that cannot be resolved
-    // are dropped with a log line. No snapshot is taken.
+    // Null when the archive is not one of an input. Bookmarks that cannot be
+    // resolved, and values of the wrong kind, are left out with a log line;
+    // accepted types that cannot be read are those of every registered
+    // plug-in. No snapshot is taken.
     static std::shared_ptr<QFFlowInput> decode(const nlohmann::json& archive);
     nlohmann::json encode() const;
     ~QFFlowInput() override;
@@ -105,8 +110,17 @@ public:
 
     // The observer while change detection has been on; for tests.
     const std::shared_ptr<QFFileObserver>& changeObserver() const { return changeObserver_; }
+    // For tests: called on the main thread each time change detection
+    // starts, just before the watch begins.
+    void setWillStartWatchingHookForTesting(std::function<void()> hook) {
+        willStartWatchingHook_ = std::move(hook);
+    }
+    // For tests: whether the snapshot that follows a start of the watch is
+    // still to be taken.
+    bool hasPendingWatchStartSnapshot() const { return pendingWatchStartSnapshots_ > 0; }
 
 private:
+    void addResolvedBookmarks(const std::vector<lf::Data>& bookmarks);
     void makeSnapshotForCurrentInput();
     void updateObserverURLs();
     // Adds the document at `url` of `type` when the input takes that type;
@@ -130,4 +144,6 @@ private:
     bool detectsChanges_ = false;
     std::function<void()> detectedChangesHandler_;
     std::shared_ptr<QFFileObserver> changeObserver_;
+    std::function<void()> willStartWatchingHook_;
+    std::atomic<int> pendingWatchStartSnapshots_{0};
 };

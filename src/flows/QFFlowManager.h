@@ -6,8 +6,9 @@
 // archived state changes.
 //
 // Loading keeps, in stored order, the flows that decode and still have
-// input; a flow that cannot be decoded is dropped with a log line, and data
-// that is not a list gives an empty one.
+// input: a flow with a value it cannot read keeps the rest, one that is no
+// flow's archive is dropped with a log line, and neither touches the
+// others. Data that is not a list gives an empty one.
 //
 // Main thread only. Observable keys: "recentFlows" (every change of the
 // list) and "isRunningFlowsWithoutUI" (when its value changes).

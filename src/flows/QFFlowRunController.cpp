@@ -133,6 +133,7 @@ void QFFlowRunController::saveOutputToDirectory(const std::string& directory) {
         didFailToSaveOutputWithError(written.error());
         return;
     }
+    if (lastRunInputSnapshot_) flow_->noteExportedInput(*lastRunInputSnapshot_);
     closeWithReason(QFFlowCloseReasonSaved);
 }
 

@@ -1,5 +1,6 @@
 #include "flows/QFKeyedArchive.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -84,8 +85,14 @@ std::string QFArchivedClassName(const nlohmann::json& archive) {
 }
 
 QFKeyedDecoder::QFKeyedDecoder(const nlohmann::json& archive, const std::string& className)
-    : archive_(archive) {
-    if (QFArchivedClassName(archive) != className) damage_ = "not an archive of " + className;
+    : archive_(archive),
+      className_(className),
+      isArchiveOfClass_(QFArchivedClassName(archive) == className) {}
+
+std::string QFKeyedDecoder::damage() const {
+    if (!isArchiveOfClass_) return "not an archive of " + className_;
+    if (unreadableKeys_.empty()) return {};
+    return "the value of \"" + unreadableKeys_.front() + "\" is of the wrong kind";
 }
 
 const nlohmann::json* QFKeyedDecoder::valueForKey(const std::string& key) const {
@@ -94,8 +101,9 @@ const nlohmann::json* QFKeyedDecoder::valueForKey(const std::string& key) const 
     return value == archive_.end() || value->is_null() ? nullptr : &*value;
 }
 
-void QFKeyedDecoder::noteDamage(const std::string& key) {
-    if (damage_.empty()) damage_ = "the value of \"" + key + "\" is of the wrong kind";
+void QFKeyedDecoder::noteUnreadableValueForKey(const std::string& key) {
+    if (std::find(unreadableKeys_.begin(), unreadableKeys_.end(), key) == unreadableKeys_.end())
+        unreadableKeys_.push_back(key);
 }
 
 bool QFKeyedDecoder::containsValueForKey(const std::string& key) const {
@@ -106,7 +114,7 @@ std::optional<std::string> QFKeyedDecoder::decodeString(const std::string& key) 
     const nlohmann::json* value = valueForKey(key);
     if (!value) return std::nullopt;
     if (value->is_string()) return value->get<std::string>();
-    noteDamage(key);
+    noteUnreadableValueForKey(key);
     return std::nullopt;
 }
 
@@ -114,7 +122,7 @@ std::optional<int64_t> QFKeyedDecoder::decodeInteger(const std::string& key) {
     const nlohmann::json* value = valueForKey(key);
     if (!value) return std::nullopt;
     if (value->is_number_integer()) return value->get<int64_t>();
-    noteDamage(key);
+    noteUnreadableValueForKey(key);
     return std::nullopt;
 }
 
@@ -122,7 +130,7 @@ std::optional<bool> QFKeyedDecoder::decodeBool(const std::string& key) {
     const nlohmann::json* value = valueForKey(key);
     if (!value) return std::nullopt;
     if (value->is_boolean()) return value->get<bool>();
-    noteDamage(key);
+    noteUnreadableValueForKey(key);
     return std::nullopt;
 }
 
@@ -131,7 +139,7 @@ std::optional<lf::Data> QFKeyedDecoder::decodeData(const std::string& key) {
     if (!value) return std::nullopt;
     if (value->is_string())
         if (auto data = base64Decoded(value->get<std::string>())) return data;
-    noteDamage(key);
+    noteUnreadableValueForKey(key);
     return std::nullopt;
 }
 
@@ -143,47 +151,47 @@ std::optional<lf::SystemTime> QFKeyedDecoder::decodeDate(const std::string& key)
         const std::chrono::duration<double> seconds(value->get<double>());
         return lf::SystemTime(std::chrono::duration_cast<lf::SystemTime::duration>(seconds));
     }
-    noteDamage(key);
+    noteUnreadableValueForKey(key);
     return std::nullopt;
+}
+
+template <typename Element>
+std::optional<std::vector<Element>> QFKeyedDecoder::decodeArray(
+    const std::string& key,
+    const std::function<std::optional<Element>(const nlohmann::json&)>& decodeElement) {
+    const nlohmann::json* value = valueForKey(key);
+    if (!value) return std::nullopt;
+    if (!value->is_array()) {
+        noteUnreadableValueForKey(key);
+        return std::nullopt;
+    }
+    std::vector<Element> array;
+    for (const auto& element : *value) {
+        if (auto decoded = decodeElement(element))
+            array.push_back(std::move(*decoded));
+        else
+            noteUnreadableValueForKey(key);
+    }
+    return array;
 }
 
 std::optional<std::vector<std::string>> QFKeyedDecoder::decodeStringArray(const std::string& key) {
-    const nlohmann::json* value = valueForKey(key);
-    if (!value) return std::nullopt;
-    std::vector<std::string> strings;
-    if (value->is_array()) {
-        for (const auto& element : *value) {
-            if (!element.is_string()) break;
-            strings.push_back(element.get<std::string>());
-        }
-        if (strings.size() == value->size()) return strings;
-    }
-    noteDamage(key);
-    return std::nullopt;
+    return decodeArray<std::string>(key, [](const nlohmann::json& element) {
+        return element.is_string() ? std::optional(element.get<std::string>()) : std::nullopt;
+    });
 }
 
 std::optional<std::vector<lf::Data>> QFKeyedDecoder::decodeDataArray(const std::string& key) {
-    const nlohmann::json* value = valueForKey(key);
-    if (!value) return std::nullopt;
-    std::vector<lf::Data> array;
-    if (value->is_array()) {
-        for (const auto& element : *value) {
-            auto data =
-                element.is_string() ? base64Decoded(element.get<std::string>()) : std::nullopt;
-            if (!data) break;
-            array.push_back(std::move(*data));
-        }
-        if (array.size() == value->size()) return array;
-    }
-    noteDamage(key);
-    return std::nullopt;
+    return decodeArray<lf::Data>(key, [](const nlohmann::json& element) {
+        return element.is_string() ? base64Decoded(element.get<std::string>()) : std::nullopt;
+    });
 }
 
 const nlohmann::json* QFKeyedDecoder::decodeObject(const std::string& key) {
     const nlohmann::json* value = valueForKey(key);
     if (!value) return nullptr;
     if (value->is_object()) return value;
-    noteDamage(key);
+    noteUnreadableValueForKey(key);
     return nullptr;
 }
 
@@ -195,7 +203,7 @@ std::optional<lf::Error> QFKeyedDecoder::decodeError(const std::string& key) {
     auto code = error.decodeInteger("code");
     auto description = error.decodeString("description");
     if (error.isDamaged() || !domain || !code) {
-        noteDamage(key);
+        noteUnreadableValueForKey(key);
         return std::nullopt;
     }
     lf::ErrorUserInfo userInfo;

@@ -11,8 +11,10 @@
 //
 // QFKeyedDecoder reads one archived object. A key that is absent answers
 // none; a key that is present with a value of the wrong kind also answers
-// none and marks the whole archive as damaged, so the caller can drop the
-// object (with a log line naming the key) rather than carry a half-read one.
+// none and is noted as unreadable, so that the caller can keep the rest of
+// the object with that value at its default (and a log line naming the
+// key), or drop the object where a half-read one is no use. An archive that
+// is not an object of the expected class is damaged as a whole.
 
 #include "platform/Data.h"
 #include "platform/Error.h"
@@ -21,6 +23,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +47,8 @@ public:
     std::optional<bool> decodeBool(const std::string& key);
     std::optional<lf::Data> decodeData(const std::string& key);
     std::optional<lf::SystemTime> decodeDate(const std::string& key);
+    // Arrays: the elements of the wrong kind are left out, and the key is
+    // noted as unreadable.
     std::optional<std::vector<std::string>> decodeStringArray(const std::string& key);
     std::optional<std::vector<lf::Data>> decodeDataArray(const std::string& key);
     // The domain, the code and the description, which is all that is kept.
@@ -51,16 +56,28 @@ public:
     // A nested archived object, any class; none when absent.
     const nlohmann::json* decodeObject(const std::string& key);
 
-    bool isDamaged() const { return !damage_.empty(); }
+    // Whether the archive is an object recorded under the expected class.
+    bool isArchiveOfClass() const { return isArchiveOfClass_; }
+    // The keys read so far whose values were of the wrong kind, in order.
+    const std::vector<std::string>& unreadableKeys() const { return unreadableKeys_; }
+    // Notes `key` as unreadable: for values the caller checks further.
+    void noteUnreadableValueForKey(const std::string& key);
+    // Not an archive of the class, or a value of the wrong kind read.
+    bool isDamaged() const { return !isArchiveOfClass_ || !unreadableKeys_.empty(); }
     // What was wrong first, for the log line.
-    const std::string& damage() const { return damage_; }
+    std::string damage() const;
 
 private:
     const nlohmann::json* valueForKey(const std::string& key) const;
-    void noteDamage(const std::string& key);
+    template <typename Element>
+    std::optional<std::vector<Element>> decodeArray(
+        const std::string& key,
+        const std::function<std::optional<Element>(const nlohmann::json&)>& decodeElement);
 
     const nlohmann::json& archive_;
-    std::string damage_;
+    const std::string className_;
+    const bool isArchiveOfClass_;
+    std::vector<std::string> unreadableKeys_;
 };
 
 // The class an archived object was recorded under; empty when none.

@@ -13,6 +13,12 @@
 // switching the link and saving the target are both changes. A token of a
 // path that cannot be examined holds no stamp; it differs from any token of
 // a file that exists.
+//
+// Archived as a JSON object: "item" and "linkTarget" when present, each
+// stamp an object of "device", "inode", "size", and "modification" and
+// "statusChange" as [seconds, nanoseconds].
+
+#include <nlohmann/json.hpp>
 
 #include <ctime>
 #include <optional>
@@ -44,6 +50,13 @@ struct QFModificationToken {
     std::optional<QFFileStamp> linkTarget;
 
     static QFModificationToken forPath(const std::string& path);
+
+    nlohmann::json encode() const;
+    // None when `archive` is not a token's archive.
+    static std::optional<QFModificationToken> decode(const nlohmann::json& archive);
+    // Whether the item or what it leads to had its status changed (as every
+    // save does) after `moment`.
+    bool changedAfter(const timespec& moment) const;
 
     friend bool operator==(const QFModificationToken&, const QFModificationToken&) = default;
 };

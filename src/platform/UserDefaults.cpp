@@ -38,6 +38,13 @@ std::shared_ptr<UserDefaults>& standardSlot() {
     return *slot;
 }
 
+// The JSON object `data` holds; none when it holds anything else.
+std::optional<nlohmann::json> jsonObject(const Data& data) {
+    nlohmann::json parsed = nlohmann::json::parse(data.stringView(), nullptr, false);
+    if (!parsed.is_object()) return std::nullopt;
+    return parsed;
+}
+
 }  // namespace
 
 std::shared_ptr<UserDefaults> UserDefaults::standard() {
@@ -72,20 +79,32 @@ UserDefaults::~UserDefaults() = default;
 
 void UserDefaults::load() {
     auto data = Data::readFile(path_);
+    if (!data && data.error().code == ENOENT) return;
     if (!data) {
-        if (data.error().code != ENOENT)
-            log("Couldn't read the user defaults at {}: {}", path_, describe(data.error()));
+        log("Couldn't read the user defaults at {}: {}", path_, describe(data.error()));
+    } else if (auto stored = jsonObject(*data)) {
+        state_->stored = std::move(*stored);
+        return;
+    } else {
+        const std::string aside = path_ + ".damaged";
+        std::error_code error;
+        std::filesystem::rename(path_, aside, error);
+        log("Couldn't read the user defaults at {}: not a JSON object; kept as {}", path_, aside);
+    }
+    loadLastGoodCopy();
+}
+
+void UserDefaults::loadLastGoodCopy() {
+    const std::string copy = lastGoodCopyPath();
+    auto data = Data::readFile(copy);
+    std::optional<nlohmann::json> stored = data ? jsonObject(*data) : std::nullopt;
+    if (!stored) {
+        log("Couldn't read the last good copy of the user defaults at {} either: starting empty",
+            copy);
         return;
     }
-    nlohmann::json parsed = nlohmann::json::parse(data->stringView(), nullptr, false);
-    if (parsed.is_object()) {
-        state_->stored = std::move(parsed);
-        return;
-    }
-    const std::string aside = path_ + ".damaged";
-    std::error_code error;
-    std::filesystem::rename(path_, aside, error);
-    log("Couldn't read the user defaults at {}: not a JSON object; kept as {}", path_, aside);
+    state_->stored = std::move(*stored);
+    log("Read the user defaults from their last good copy at {}", copy);
 }
 
 void UserDefaults::save() {
@@ -97,9 +116,13 @@ void UserDefaults::save() {
     }
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ignored);
-    Status written = writeFileAtomically(path_, Data::fromString(text));
-    if (!written)
-        log("Couldn't write the user defaults to {}: {}", path_, describe(written.error()));
+    // Written the same way, so that whatever becomes of the file, the copy
+    // holds the last settings written whole.
+    for (const std::string& path : {path_, lastGoodCopyPath()}) {
+        Status written = writeFileAtomically(path, Data::fromString(text));
+        if (!written)
+            log("Couldn't write the user defaults to {}: {}", path, describe(written.error()));
+    }
 }
 
 void UserDefaults::registerDefaults(const nlohmann::json& values) {

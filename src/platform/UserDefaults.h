@@ -4,8 +4,10 @@
 //
 // A key's value is the one stored in the file, else the one registered at
 // launch (registration defaults are never stored). Every change is written
-// at once, atomically. Observers of a key are told after each change of its
-// value, so settings can be bound to the interface.
+// at once, atomically, to the file and then to its last good copy beside it
+// (the path with ".last-good"), which is read when the file is damaged.
+// Observers of a key are told after each change of its value, so settings
+// can be bound to the interface.
 //
 // Thread-safe: any thread may read and change values. Observers are called
 // on the thread that made the change, after it is done and with no lock
@@ -36,13 +38,17 @@ public:
 
     // The store kept in the file at `path`, read now. A file that is not a
     // JSON object is logged and moved aside to `path` + ".damaged", so that
-    // nothing in it is lost when the store is next written.
+    // nothing in it is lost when the store is next written. The store then
+    // starts from the last good copy (with a log line saying so), or empty
+    // when that cannot be read either; so it does when the file cannot be
+    // read. No file at all is an empty store.
     explicit UserDefaults(std::string path);
     ~UserDefaults();
     UserDefaults(const UserDefaults&) = delete;
     UserDefaults& operator=(const UserDefaults&) = delete;
 
     const std::string& path() const { return path_; }
+    std::string lastGoodCopyPath() const { return path_ + ".last-good"; }
 
     // Adds the members of `values` (an object) to the registration defaults.
     void registerDefaults(const nlohmann::json& values);
@@ -67,6 +73,7 @@ private:
     struct State;
     void notify(const std::string& key);
     void load();
+    void loadLastGoodCopy();
     void save();
 
     const std::string path_;

@@ -8,6 +8,7 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -15,6 +16,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <spawn.h>
 #include <string>
 #include <sys/stat.h>
@@ -270,6 +272,58 @@ TEST(WindowedLaunch, AFIFOIsRefusedWithoutWaitingForAWriter) {
     EXPECT_EQ(launches.run({fifo}, &err), 1);
     EXPECT_EQ(err, refusal);
     EXPECT_TRUE(launches.isRunning(first));
+}
+
+// A repeating flow whose document was saved while no application ran:
+// the next launch exports it. The first launch exports the change its
+// flow was left with and records the document as exported; it is killed,
+// the document is saved, and the second launch writes the output anew.
+TEST(WindowedLaunch, ASaveMadeWhileNoApplicationRanIsExportedAtTheNextLaunch) {
+    Launches launches;
+    const fs::path document = launches.scratch() / "plain.psd", out = launches.scratch() / "out",
+                   settings = launches.scratch() / "config" / "layerflow" / "defaults.json";
+    const auto save = [&] {
+        fs::copy_file(lf::test::sharedFile("psd-tagged/01-plain.psd"), document.string() + ".new",
+                      fs::copy_options::overwrite_existing);
+        fs::rename(document.string() + ".new", document);
+    };
+    save();
+    fs::create_directories(settings.parent_path());
+    const nlohmann::json flow = {{"$class", "QFExportFlow"},
+                                 {"input",
+                                  {{"$class", "QFFlowInput"},
+                                   {"inputTypes", {"com.adobe.photoshop-image"}},
+                                   {"inputURLs", {document.string()}}}},
+                                 {"behavior", 2},
+                                 {"outputDirectoryURL", out.string()},
+                                 {"lastRunNumberOfItemsSaved", 0},
+                                 {"hasUnexportedChanges", true}};
+    std::ofstream(settings) << nlohmann::json{{"RecentFlowsData-1.0", {flow}}};
+    const auto waitFor = [](const std::function<bool()>& done) {
+        for (auto waited = 0ms; waited < 30s; waited += 20ms) {
+            if (done()) return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    };
+    const auto outputInode = [&] {
+        struct stat info {};
+        return ::stat((out / "pixel.png").c_str(), &info) == 0 ? info.st_ino : ino_t{0};
+    };
+
+    const pid_t first = launches.start({});
+    ASSERT_TRUE(waitFor([&] {
+        std::ifstream in(settings);
+        return std::string(std::istreambuf_iterator<char>(in), {}).find("exportedInputTokens") !=
+               std::string::npos;
+    }));
+    const ino_t exported = outputInode();
+    ASSERT_NE(exported, ino_t{0});
+    launches.crash(first);
+
+    save();
+    launches.start({});
+    EXPECT_TRUE(waitFor([&] { return outputInode() != exported && outputInode() != 0; }));
 }
 
 }  // namespace

@@ -33,8 +33,7 @@ TEST(ConcurrentExportFlow, RepeatingFlowExportsAgainWhenItsDocumentChanges) {
     auto manager = std::make_shared<QFFlowManager>();
     manager->noteNewRecentFlow(flow);
     manager->activateAutomaticBehaviorIfNeeded();
-    ASSERT_TRUE(
-        MainQueue::shared()->runUntil([&] { return flow->input()->detectsChanges(); }, 20s));
+    ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return isWatching(*flow); }, 20s));
     EXPECT_FALSE(fs::exists(out));
 
     // Saved again: exported within a few seconds, without a window.

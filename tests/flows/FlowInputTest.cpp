@@ -1,5 +1,7 @@
 #include "FlowTestSupport.h"
+#include "flows/QFExportFlowPlugIn.h"
 #include "flows/QFFlowInput.h"
+#include "flows/QFFlowPlugInManager.h"
 #include "flows/QFGivenPath.h"
 #include "flows/QFModificationToken.h"
 #include "platform/AtomicFile.h"
@@ -240,8 +242,24 @@ TEST_F(FlowInput, ArchiveKeepsTypesBookmarksAndPlainPaths) {
     EXPECT_TRUE(log.contains("Couldn't resolve security-scoped bookmark: "));
     EXPECT_EQ(without->inputURLs(), std::set<std::string>{missing.string()});
 
-    archive["inputBookmarks"] = "not a list";
-    EXPECT_FALSE(QFFlowInput::decode(archive));
+    // Values of the wrong kind are left out, each with a line; the rest
+    // is kept. Types that cannot be read are those of the plug-ins.
+    test::writeFile(a, "a");
+    nlohmann::json damaged = archive;
+    damaged["inputBookmarks"].push_back("not base64!");
+    damaged["inputURLs"].push_back(12);
+    damaged["inputTypes"] = "not a list";
+    QFFlowPlugInManager::defaultManager()->registerPlugIn(QFExportFlowPlugIn::sharedPlugIn());
+    auto kept = QFFlowInput::decode(damaged);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->inputURLs(), (std::set<std::string>{a.string(), missing.string()}));
+    EXPECT_EQ(kept->inputTypes(), std::set<std::string>{kTypePhotoshopImage});
+    for (const char* key : {"inputBookmarks", "inputURLs", "inputTypes"})
+        EXPECT_TRUE(
+            log.contains("Couldn't decode the \"" + std::string(key) + "\" of a flow input"))
+            << key;
+    damaged["$class"] = "QFFlow";
+    EXPECT_FALSE(QFFlowInput::decode(damaged));
 }
 
 TEST_F(FlowInput, AvailabilityCountsDocumentsOfTheGivenTypes) {

@@ -94,21 +94,44 @@ TEST_F(FlowManager, RecentsMoveToTheFrontAndRoundTripThroughTheDefaults) {
     EXPECT_EQ(b->behavior(), QFFlowBehaviorNone);
 }
 
-TEST_F(FlowManager, DamagedStoredFlowsAreDroppedWithALogLine) {
+// A stored flow with a value of the wrong kind keeps the rest; one that is
+// no flow, or has no documents left, is dropped, and the others stay.
+TEST_F(FlowManager, DamagedStoredFlowsKeepWhatCanBeReadWithALogLine) {
     auto kept = savedFlow("kept.psd");
     auto gone = savedFlow("gone.psd");
-    nlohmann::json damaged = kept->encode();
+    nlohmann::json damaged = savedFlow("damaged.psd")->encode();
     damaged["lastRunNumberOfItemsSaved"] = "many";
+    nlohmann::json notAFlow = kept->encode();
+    notAFlow["$class"] = "QFExportFlox";
     defaults->setObject(QFFlowManager::kRecentFlowsDefaultsKey,
-                        {damaged, 42, kept->encode(), gone->encode()});
+                        {damaged, 42, notAFlow, kept->encode(), gone->encode()});
     fs::remove(folder / "gone.psd");  // its input bookmark no longer resolves
     LogCapture log;
-    EXPECT_EQ(names(manager.recentFlows()), std::vector<std::string>{"kept"});
-    EXPECT_TRUE(log.contains("Couldn't decode a flow: the value of \"lastRunNumberOfItemsSaved\""));
+    EXPECT_EQ(names(manager.recentFlows()), (std::vector<std::string>{"damaged", "kept"}));
+    EXPECT_EQ(manager.recentFlows()[0]->lastRunNumberOfItemsSaved(), 0u);
+    EXPECT_TRUE(log.contains("Couldn't decode the \"lastRunNumberOfItemsSaved\" of a flow"));
+    EXPECT_TRUE(log.contains("no flow class named \"QFExportFlox\""));
 
     // Stored data that is not a list gives an empty list.
     defaults->setObject(QFFlowManager::kRecentFlowsDefaultsKey, "garbage");
     EXPECT_TRUE(QFFlowManager(defaults).recentFlows().empty());
+}
+
+// The settings file cut short, or with a byte changed: the recents come
+// back from the last good copy of the settings.
+TEST_F(FlowManager, ADamagedSettingsFileGivesBackTheFlowsOfItsLastGoodCopy) {
+    for (const char* name : {"a.psd", "b.psd"})
+        manager.noteNewRecentFlow(savedFlow(name));
+    const std::string written(Data::readFile(defaults->path())->stringView());
+    std::string flipped = written;
+    flipped[written.find("\"$class\"")] ^= 0x40;  // a quote in a flow's entry
+    for (const std::string& damaged : {written.substr(0, written.size() - 40), flipped}) {
+        test::writeFile(defaults->path(), damaged);
+        LogCapture log;
+        QFFlowManager relaunched(std::make_shared<UserDefaults>(defaults->path()));
+        EXPECT_EQ(names(relaunched.recentFlows()), (std::vector<std::string>{"b", "a"}));
+        EXPECT_TRUE(log.contains("last good copy"));
+    }
 }
 
 TEST_F(FlowManager, ClearingKeepsFlowsThatNotifyOrRepeat) {

@@ -91,6 +91,12 @@ inline void setModificationSecond(const std::filesystem::path& path, time_t seco
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
 }
 
+// Whether the flow's documents are watched, and what changed before the
+// watch began has been looked for.
+inline bool isWatching(const QFFlow& flow) {
+    return flow.input()->detectsChanges() && !flow.input()->hasPendingWatchStartSnapshot();
+}
+
 // An input of Photoshop documents at `paths`.
 inline std::shared_ptr<QFFlowInput> photoshopInput(
     const std::vector<std::filesystem::path>& paths) {

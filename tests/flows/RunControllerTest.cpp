@@ -55,7 +55,8 @@ TEST_F(ConcurrentRunController, RerunsSeeOnlyChangedDocumentsAndAtMostOneWaits) 
     EXPECT_EQ(flow->status(), QFFlowStatusRunningWithUI);
     controller->runFlowForInitialInput();
     ASSERT_TRUE(waitForResults(1));
-    EXPECT_TRUE(flow->input()->detectsChanges());  // shown in a window
+    // Shown in a window: watched.
+    ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return isWatching(*flow); }, 20s));
     EXPECT_EQ(controller->outputItems().size(), 2u);
 
     // Changes while a run is under way: one rerun follows it.
@@ -103,6 +104,7 @@ TEST_F(ConcurrentRunController, SavingWritesAndClosesOrStaysWithTheError) {
     ASSERT_EQ(controller->saveErrors.size(), 1u);
     MainQueue::shared()->drain();
     EXPECT_FALSE(flow->lastRunDate());
+    EXPECT_FALSE(flow->encode().contains("exportedInputTokens"));
 
     // A folder that can be written: written, closed as saved, recent.
     panelAnswer = (folder / "assets").string();
@@ -114,6 +116,8 @@ TEST_F(ConcurrentRunController, SavingWritesAndClosesOrStaysWithTheError) {
     MainQueue::shared()->drain();
     EXPECT_EQ(flow->lastRunNumberOfItemsSaved(), 2u);
     EXPECT_EQ(flow->status(), QFFlowStatusIdle);
+    // The saved documents are recorded as exported, for a relaunch.
+    EXPECT_EQ(flow->encode()["exportedInputTokens"].size(), 2u);
 
     // Without a window, closing does nothing.
     auto alone = std::make_shared<RecordingController>(flow);

@@ -126,7 +126,7 @@ protected:
     void repeatAutomatically() {
         flow->setBehavior(QFFlowBehaviorRepeatAutomatically);
         flow->activateAutomaticBehaviorIfNeeded();
-        ASSERT_TRUE(waitUntil([&] { return flow->input()->detectsChanges(); }));
+        ASSERT_TRUE(waitUntil([&] { return isWatching(*flow); }));
     }
     bool waitUntil(const std::function<bool()>& done) {
         return lf::MainQueue::shared()->runUntil(done, 60s);

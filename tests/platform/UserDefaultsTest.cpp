@@ -98,3 +98,32 @@ TEST(UserDefaults, DamagedFileIsKeptAsideAndTheStoreStartsEmpty) {
     defaults.setObject("QFAuto1xDisabled", true);
     EXPECT_EQ(json::parse(fileText(path)), (json{{"QFAuto1xDisabled", true}}));
 }
+
+// Each write leaves a last good copy beside the file; a damaged file gives
+// way to it (the recents' own test cuts and flips the file), and with the
+// copy damaged too the store starts empty.
+TEST(UserDefaults, ADamagedFileGivesWayToItsLastGoodCopy) {
+    test::TemporaryDirectory folder;
+    const auto path = folder / "defaults.json";
+    {
+        UserDefaults defaults(path.string());
+        defaults.setObject("QFAuto2xEnabled", true);
+        EXPECT_EQ(fileText(defaults.lastGoodCopyPath()), fileText(path));
+    }
+    test::writeFile(path, "{\"QFAuto2xEnabled\": fal");
+    {
+        LogCapture log;
+        UserDefaults defaults(path.string());
+        EXPECT_TRUE(log.contains("Read the user defaults from their last good copy at " +
+                                 defaults.lastGoodCopyPath()));
+        EXPECT_TRUE(defaults.boolForKey("QFAuto2xEnabled"));
+        EXPECT_EQ(fileText(path.string() + ".damaged"), "{\"QFAuto2xEnabled\": fal");
+    }
+
+    test::writeFile(path, "{");
+    test::writeFile(path.string() + ".last-good", "[]");
+    LogCapture log;
+    UserDefaults empty(path.string());
+    EXPECT_TRUE(log.contains("either: starting empty"));
+    EXPECT_FALSE(empty.objectForKey("QFAuto2xEnabled"));
+}

@@ -1,0 +1,175 @@
+// Flows launched again: what an earlier launch left to export, and saves
+// that no running application saw (made while none ran, or before the
+// watch began), are exported once, or marked as changes to run.
+
+#include "FlowFixtures.h"
+#include "flows/QFFlowManager.h"
+#include "flows/QFKeyedArchive.h"
+
+#include <gtest/gtest.h>
+
+using namespace lf;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ConcurrentFlowLaunch : public ConcurrentFlowBackgroundRun {
+protected:
+    // The flow of `archive` with `behavior`, as a launch decodes and
+    // activates it, once its watch is on and what it took up has run.
+    std::shared_ptr<FakeExportFlow> launch(const nlohmann::json& archive, QFFlowBehavior behavior,
+                                           std::function<void()> beforeTheWatch = {}) {
+        auto flow = std::make_shared<FakeExportFlow>();
+        nlohmann::json withBehavior = archive;
+        withBehavior["behavior"] = behavior;
+        EXPECT_TRUE(flow->decodeArchive(withBehavior));
+        if (beforeTheWatch) flow->input()->setWillStartWatchingHookForTesting(beforeTheWatch);
+        flow->activateAutomaticBehaviorIfNeeded();
+        EXPECT_TRUE(waitUntil([&] { return isWatching(*flow) && idle(*flow); }));
+        return flow;
+    }
+    // Idle, with nothing left on the main queue to start a run.
+    bool idle(QFFlow& flow) {
+        MainQueue::shared()->drain();
+        return flow.status() == QFFlowStatusIdle;
+    }
+    // The archive of a flow of "d.psd" after it exported `version`.
+    nlohmann::json archiveAfterExporting(const std::string& version) {
+        test::writeFile(folder / "d.psd", version);
+        auto flow = flowWithDocuments({"d.psd"});
+        flow->setOutputDirectoryURL((folder / "out").string());
+        flow->startBackgroundRunIfNeeded();
+        EXPECT_TRUE(waitUntil([&] { return idle(*flow); }));
+        EXPECT_EQ(exported(), version);
+        return flow->encode();
+    }
+    std::string exported() { return read(folder / "out" / "out" / "d.png"); }
+    // A save by rename, as many editors save, at a second of its own.
+    void saveWhileNoApplicationRuns(const std::string& version, time_t second) {
+        test::writeFile(folder / "d.psd.saving", version);
+        setModificationSecond(folder / "d.psd.saving", second);
+        fs::rename(folder / "d.psd.saving", folder / "d.psd");
+    }
+};
+
+}  // namespace
+
+// The application quit while a change waited to be exported, or after a
+// run failed: launched again, a flow that repeats runs once, one that
+// notifies is marked as having changes to run, and one with neither left
+// to take up does nothing.
+TEST_F(ConcurrentFlowLaunch, AFlowDecodedBehindItsDocumentsTakesThatUpAtLaunch) {
+    // Archived while its run of a change was under way.
+    nlohmann::json quitDuringARun;
+    {
+        auto flow = watchingFlow("r.psd", QFFlowBehaviorRepeatAutomatically);
+        flow->holdsRuns = true;
+        test::writeFile(folder / "r.psd", "r, saved");
+        setModificationSecond(folder / "r.psd", 6'000'000);
+        flow->input()->detectInput();
+        ASSERT_TRUE(waitUntil([&] { return flow->heldRuns == 1; }));
+        quitDuringARun = flow->encode();
+        flow->setBehavior(QFFlowBehaviorNone);
+        flow->holdsRuns = false;
+        flow->gate.signal();
+        ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+    }
+    ASSERT_TRUE(quitDuringARun.value("hasUnexportedChanges", false));
+    nlohmann::json failed = quitDuringARun;
+    failed.erase("hasUnexportedChanges");
+    failed["lastRunError"] = QFArchivedError(Error(kFakeRunErrorDomain, 7));
+    nlohmann::json current = failed;
+    current.erase("lastRunError");
+
+    for (const auto* archive : {&quitDuringARun, &failed}) {
+        auto repeating = launch(*archive, QFFlowBehaviorRepeatAutomatically);
+        EXPECT_EQ(repeating->runs().size(), 1u);
+        EXPECT_FALSE(repeating->lastRunError());
+        EXPECT_FALSE(repeating->hasUnexportedChanges());
+        EXPECT_EQ(read(folder / "out" / "out" / "r.png"), "r, saved");
+        fs::remove_all(folder / "out");
+
+        auto notifying = launch(*archive, QFFlowBehaviorNotifyWhenChanged);
+        EXPECT_TRUE(notifying->hasChangesToRun());
+        EXPECT_TRUE(notifying->runs().empty());
+    }
+    auto upToDate = launch(current, QFFlowBehaviorRepeatAutomatically);
+    EXPECT_TRUE(upToDate->runs().empty());
+    EXPECT_FALSE(launch(current, QFFlowBehaviorNotifyWhenChanged)->hasChangesToRun());
+    EXPECT_FALSE(fs::exists(folder / "out"));
+}
+
+// The archive keeps the tokens of the documents the folder holds; a
+// document saved, added or removed since makes a repeating flow run once
+// at launch, and a notifying one mark changes to run. Unchanged, neither.
+TEST_F(ConcurrentFlowLaunch, SavesMadeWhileNoApplicationRanAreExportedOnce) {
+    const nlohmann::json archive = archiveAfterExporting("exported");
+    ASSERT_TRUE(archive.contains("exportedInputTokens"));
+    EXPECT_EQ(archive["exportedInputTokens"].size(), 1u);
+
+    auto unchanged = launch(archive, QFFlowBehaviorRepeatAutomatically);
+    EXPECT_TRUE(unchanged->runs().empty());
+    EXPECT_FALSE(launch(archive, QFFlowBehaviorNotifyWhenChanged)->hasChangesToRun());
+
+    saveWhileNoApplicationRuns("saved while down", 7'000'000);
+    EXPECT_TRUE(launch(archive, QFFlowBehaviorNotifyWhenChanged)->hasChangesToRun());
+    EXPECT_EQ(exported(), "exported");
+    auto repeating = launch(archive, QFFlowBehaviorRepeatAutomatically);
+    EXPECT_EQ(repeating->runs().size(), 1u);
+    EXPECT_EQ(exported(), "saved while down");
+    // Exported: the next launch has nothing to take up.
+    EXPECT_TRUE(launch(repeating->encode(), QFFlowBehaviorRepeatAutomatically)->runs().empty());
+
+    // The same document, but another set of them.
+    nlohmann::json moreDocuments = repeating->encode();
+    moreDocuments["exportedInputTokens"]["/elsewhere/gone.psd"] = QFModificationToken{}.encode();
+    EXPECT_EQ(launch(moreDocuments, QFFlowBehaviorRepeatAutomatically)->runs().size(), 1u);
+}
+
+// Archived before the tokens were kept: a document whose status changed
+// after the output was last written runs once; one unchanged since does
+// not. Tokens that cannot be read vouch for nothing: the flow runs once.
+TEST_F(ConcurrentFlowLaunch, ArchivesWithoutTokensOrWithUnreadableOnesRunWhenInDoubt) {
+    nlohmann::json archive = archiveAfterExporting("exported");
+    archive.erase("exportedInputTokens");
+    const double lastWritten = archive["lastRunDate"];
+    archive["lastRunDate"] = lastWritten + 3600;  // the save below is older
+    EXPECT_TRUE(launch(archive, QFFlowBehaviorRepeatAutomatically)->runs().empty());
+    archive["lastRunDate"] = lastWritten - 3600;
+    EXPECT_EQ(launch(archive, QFFlowBehaviorRepeatAutomatically)->runs().size(), 1u);
+    archive.erase("lastRunDate");  // never written: nothing to compare with
+    EXPECT_TRUE(launch(archive, QFFlowBehaviorRepeatAutomatically)->runs().empty());
+
+    for (const nlohmann::json& unreadable :
+         {nlohmann::json("tokens"), nlohmann::json{{(folder / "d.psd").string(), 3}}}) {
+        nlohmann::json damaged = archiveAfterExporting("exported");
+        damaged["exportedInputTokens"] = unreadable;
+        EXPECT_EQ(launch(damaged, QFFlowBehaviorRepeatAutomatically)->runs().size(), 1u)
+            << unreadable;
+    }
+}
+
+// A save made after the launch's snapshot, before its watch began: the
+// snapshot taken once the watch is on sees it, and it is exported.
+TEST_F(ConcurrentFlowLaunch, ASaveBeforeTheWatchBeganIsExported) {
+    const nlohmann::json archive = archiveAfterExporting("exported");
+    auto flow = launch(archive, QFFlowBehaviorRepeatAutomatically,
+                       [&] { saveWhileNoApplicationRuns("saved before the watch", 7'100'000); });
+    ASSERT_TRUE(waitUntil([&] { return exported() == "saved before the watch"; }));
+    EXPECT_EQ(flow->runs().size(), 1u);
+}
+
+// Switched off, its document saved, then switched on again: a repeating
+// flow exports what changed meanwhile, a notifying one marks it.
+TEST_F(ConcurrentFlowLaunch, SwitchingTheBehaviourOnAgainTakesUpWhatChangedMeanwhile) {
+    auto flow = launch(archiveAfterExporting("exported"), QFFlowBehaviorRepeatAutomatically);
+    flow->setBehavior(QFFlowBehaviorNone);
+    saveWhileNoApplicationRuns("saved while off", 7'200'000);
+    flow->setBehavior(QFFlowBehaviorNotifyWhenChanged);
+    EXPECT_TRUE(waitUntil([&] { return flow->hasChangesToRun(); }));
+    EXPECT_TRUE(flow->runs().empty());
+    flow->setBehavior(QFFlowBehaviorRepeatAutomatically);
+    ASSERT_TRUE(waitUntil([&] { return exported() == "saved while off" && idle(*flow); }));
+    EXPECT_EQ(flow->runs().size(), 1u);
+    QFFlowManager::defaultManager()->removeFlow(flow);
+}
