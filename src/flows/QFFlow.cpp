@@ -274,6 +274,11 @@ void QFFlow::takeUpChangesNotExported() {
     }
 }
 
+void QFFlow::takeUpChangesNotExportedOnceWatched() {
+    // Before its first snapshot, activation takes them up.
+    if (hasActivatedAutomaticBehavior_ && hasDetectedInput_) takeUpChangesNotExported();
+}
+
 bool QFFlow::isBehindItsDocuments() const {
     if (lastRunError_ || hasUnexportedChanges_) return true;
     auto snapshot = inputSnapshotWithChangesSinceSnapshot(nullptr);
@@ -361,6 +366,9 @@ void QFFlow::willStopRunningInUI(const std::shared_ptr<QFFlowUI>&) {
         isRunningWithUI_ = false;
     });
     updateChangeDetectionSettings();
+    // A window closed without saving leaves the folder behind the saves it
+    // showed: a flow that repeats exports them, one that notifies marks them.
+    takeUpChangesNotExportedOnceWatched();
 }
 
 void QFFlow::startBackgroundRunIfNeeded() {
@@ -445,8 +453,8 @@ void QFFlow::setBehavior(QFFlowBehavior behavior) {
     updateChangeDetectionSettings();
     invalidateEncodedState();
     // Switched on: what changed while it was off, or was left to run, is
-    // taken up. Before its first snapshot, activation does that.
-    if (hasActivatedAutomaticBehavior_ && hasDetectedInput_) takeUpChangesNotExported();
+    // taken up.
+    takeUpChangesNotExportedOnceWatched();
 }
 
 void QFFlow::setName(std::optional<std::string> name) {

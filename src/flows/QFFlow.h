@@ -39,13 +39,14 @@
 // raises encodedStateChangeToken, on which the flow manager saves the
 // recents list.
 //
-// Changes the flow never saw (made while no application ran, or before
-// its watch began) are taken up when its automatic behaviour is activated
-// at launch, and again whenever it is switched to notify or repeat: when
-// the output folder is behind the documents, one that repeats runs once
-// and one that notifies is marked as having changes to run. The folder is
-// behind after a failed run or an unexported change, and when the
-// documents (which there are, and each one's token) differ from the
+// Changes the flow never saw (made while no application ran, before its
+// watch began, or shown in a window that closed without saving) are taken
+// up when its automatic behaviour is activated at launch, whenever it is
+// switched to notify or repeat, and when a window that showed it closes:
+// when the output folder is behind the documents, one that repeats runs
+// once and one that notifies is marked as having changes to run. The
+// folder is behind after a failed run or an unexported change, and when
+// the documents (which there are, and each one's token) differ from the
 // recorded ones; without a record (archived before it was kept), when a
 // document's status changed after the output was last written.
 //
@@ -182,6 +183,7 @@ private:
     void decodeLastRun(QFKeyedDecoder& decoder);
     void decodeOutputDirectory(QFKeyedDecoder& decoder);
     void takeUpChangesNotExported();
+    void takeUpChangesNotExportedOnceWatched();
     bool isBehindItsDocuments() const;
     // Whether the latest snapshot's documents are other than those last
     // exported (or either is unknown).

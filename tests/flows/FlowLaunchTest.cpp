@@ -173,3 +173,28 @@ TEST_F(ConcurrentFlowLaunch, SwitchingTheBehaviourOnAgainTakesUpWhatChangedMeanw
     EXPECT_EQ(flow->runs().size(), 1u);
     QFFlowManager::defaultManager()->removeFlow(flow);
 }
+
+// A window showed a save and closed without saving it: the folder is
+// behind, and a repeating flow exports the save once the window is gone.
+// A window closed with nothing new shown starts nothing.
+TEST_F(ConcurrentFlowLaunch, AWindowClosedWithoutSavingLeavesItsSavesToTheFlow) {
+    struct CountingUI : QFFlowUI {
+        void flowInputDidChange(const std::shared_ptr<QFFlow>&) override { ++changes; }
+        int changes = 0;
+    };
+    auto flow = launch(archiveAfterExporting("exported"), QFFlowBehaviorRepeatAutomatically);
+    auto window = std::make_shared<CountingUI>();
+    flow->willStartRunningInUI(window);
+    saveWhileNoApplicationRuns("saved while shown", 7'300'000);
+    ASSERT_TRUE(waitUntil([&] { return window->changes > 0; }));
+    EXPECT_TRUE(flow->runs().empty());
+    flow->willStopRunningInUI(window);
+    ASSERT_TRUE(waitUntil([&] { return exported() == "saved while shown" && idle(*flow); }));
+    EXPECT_EQ(flow->runs().size(), 1u);
+
+    flow->willStartRunningInUI(window);
+    flow->willStopRunningInUI(window);
+    EXPECT_TRUE(idle(*flow));
+    EXPECT_EQ(flow->runs().size(), 1u);
+    QFFlowManager::defaultManager()->removeFlow(flow);
+}
