@@ -300,9 +300,12 @@ bool QFFlow::documentsDifferFromExported() const {
 }
 
 void QFFlow::noteExportedInput(const QFFlowInputSnapshot& snapshot) {
-    if (exportedInputTokens_ == snapshot.URLToModificationTokenMap()) return;
-    exportedInputTokens_ = snapshot.URLToModificationTokenMap();
-    invalidateEncodedState();
+    if (exportedInputTokens_ != snapshot.URLToModificationTokenMap()) {
+        exportedInputTokens_ = snapshot.URLToModificationTokenMap();
+        invalidateEncodedState();
+    }
+    // The documents are as the folder holds them: nothing is left to export.
+    if (!documentsDifferFromExported()) setHasUnexportedChanges(false);
 }
 
 void QFFlow::setHasUnexportedChanges(bool hasUnexportedChanges) {
@@ -368,7 +371,11 @@ void QFFlow::willStopRunningInUI(const std::shared_ptr<QFFlowUI>&) {
     updateChangeDetectionSettings();
     // A window closed without saving leaves the folder behind the saves it
     // showed: a flow that repeats exports them, one that notifies marks them.
-    takeUpChangesNotExportedOnceWatched();
+    // Taken up after what a save of the window noted on the main queue.
+    lf::MainQueue::shared()->async([weak = weak_from_this()] {
+        if (auto self = weak.lock(); self && !self->isRunningWithUI_)
+            self->takeUpChangesNotExportedOnceWatched();
+    });
 }
 
 void QFFlow::startBackgroundRunIfNeeded() {

@@ -3,6 +3,8 @@
 // watch began), are exported once, or marked as changes to run.
 
 #include "FlowFixtures.h"
+#include "RecordingController.h"
+#include "flows/QFFlowInterfaceHooks.h"
 #include "flows/QFFlowManager.h"
 #include "flows/QFKeyedArchive.h"
 
@@ -196,5 +198,36 @@ TEST_F(ConcurrentFlowLaunch, AWindowClosedWithoutSavingLeavesItsSavesToTheFlow) 
     flow->willStopRunningInUI(window);
     EXPECT_TRUE(idle(*flow));
     EXPECT_EQ(flow->runs().size(), 1u);
+    QFFlowManager::defaultManager()->removeFlow(flow);
+}
+
+// A window's save exports every change the flow had left, and its failure
+// ends: once the window is gone there is nothing to take up.
+TEST_F(ConcurrentFlowLaunch, AWindowsSaveLeavesNothingToTakeUp) {
+    nlohmann::json archive = archiveAfterExporting("exported");
+    archive["hasUnexportedChanges"] = true;
+    archive["lastRunError"] = QFArchivedError(Error(kFakeRunErrorDomain, 7));
+    auto flow = launch(archive, QFFlowBehaviorNotifyWhenChanged);
+    ASSERT_TRUE(flow->hasChangesToRun());
+
+    QFFlowInterfaceHooks hooks;
+    hooks.chooseOutputDirectory = [](QFFlowRunController&, const std::optional<std::string>& at,
+                                     std::function<void(std::optional<std::string>)> done) {
+        done(at);
+    };
+    QFFlowInterfaceHooks::install(std::move(hooks));
+    auto controller = std::make_shared<RecordingController>(flow);
+    auto window = std::make_shared<RecordingWindow>();
+    controller->setHost(window);
+    controller->willAppearInUI();
+    controller->runFlowForInitialInput();
+    ASSERT_TRUE(waitUntil([&] { return !controller->results.empty(); }));
+    controller->tryToFinishBySavingOutput();
+    ASSERT_TRUE(waitUntil([&] { return !window->reasons.empty() && idle(*flow); }));
+    flow->setBehavior(QFFlowBehaviorRepeatAutomatically);
+    EXPECT_TRUE(idle(*flow));
+    EXPECT_EQ(flow->runs().size(), 1u);  // the window's
+    EXPECT_FALSE(flow->hasUnexportedChanges());
+    EXPECT_FALSE(flow->lastRunError());
     QFFlowManager::defaultManager()->removeFlow(flow);
 }
