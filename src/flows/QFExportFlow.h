@@ -9,8 +9,8 @@
 // apart. A run that finds no document while a path it was given is gone
 // fails with the missing-document error, which names that path.
 
+#include "bytearray/BAByteArray.h"
 #include "flows/QFFlow.h"
-#include "platform/Data.h"
 #include "platform/Result.h"
 
 #include <functional>
@@ -27,9 +27,11 @@ public:
                                                std::shared_ptr<QFFlowOutput> output) override;
 
 protected:
-    // How a run reads `document`: the whole file, past the system's cache.
-    // Asked when the run is made; the reader is called on the run's thread.
-    // Tests hold a read part of the way.
-    virtual std::function<lf::Result<lf::Data>()> documentReader(
+    // How a run opens `document`: its file, read as the run needs its
+    // bytes, past the system's cache (QFExportInputItem::openBytes). Asked
+    // when the run is made; the opener is called on the run's thread, the
+    // bytes are read on the run's and its workers'. Tests hold a read part
+    // of the way.
+    virtual std::function<lf::Result<BASlice>()> documentReader(
         std::shared_ptr<const QFFlowInputItem> document) const;
 };
