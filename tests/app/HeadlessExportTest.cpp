@@ -171,6 +171,23 @@ TEST_F(HeadlessExport, UnreadableAndUnsupportedDocumentsWriteNothing) {
     EXPECT_TRUE(filesBelow(out).empty());
 }
 
+// A document of 64 GiB is read where its layers are, never whole: a
+// tagged document followed by a hole exports as the document alone does;
+// a valid header and nothing else fails with what it holds, status 1.
+TEST_F(HeadlessExport, ADocumentOf64GiBIsReadOnlyWhereItsLayersAre) {
+    constexpr uintmax_t k64GiB = uintmax_t{64} << 30;
+    const fs::path big = scratch / "big.psd", out = scratch / "big";
+    fs::copy_file(test::sharedFile("psd-tagged/01-plain.psd"), big);
+    fs::resize_file(big, k64GiB);
+    Outcome outcome = runLayerflow({big.string(), "--save-to", out.string()}, scratch.path());
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(filesBelow(out), std::set<std::string>{"pixel.png"});
+
+    fs::resize_file(big, 26);
+    fs::resize_file(big, k64GiB);
+    expectFailure(big, "QFExportFlowErrorDomain -30");
+}
+
 TEST_F(HeadlessExport, BadArgumentsShowTheUsage) {
     const std::string document = test::sharedFile("psd-tagged/01-plain.psd").string();
     for (const auto& arguments : std::vector<std::vector<std::string>>{
