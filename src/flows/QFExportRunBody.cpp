@@ -188,7 +188,8 @@ lf::Status ExportRun::readDocument(const QFExportInputItem& item) {
     stamps_.willRead(item.path);
     auto bytes = item.openBytes();
     if (!bytes) return stamps_.unlessChanged(bytes.error());
-    RunDocument& read = documents_.emplace_back(item, QFDocumentBytes(*bytes, item.path));
+    RunDocument& read =
+        documents_.emplace_back(RunDocument{item, QFDocumentBytes(*bytes, item.path), nullptr});
     lf::Status scanned;
     try {
         scanned = openAndScan(read);
