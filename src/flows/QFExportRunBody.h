@@ -13,7 +13,8 @@
 // memory ran out while reading or rendering a document (std::bad_alloc, or
 // std::length_error for a size past what can be allocated, on any thread
 // of the run: what the run's workers throw is caught there and ends the
-// run here); or an error of QFExportFlowErrorDomain (QFExportFlowError.h),
+// run here; any other exception says what it says, in the read error's
+// words); or an error of QFExportFlowErrorDomain (QFExportFlowError.h),
 // which names the document it is about by its name in the run. Nothing a
 // document holds ends the process. The first failing document ends the
 // run before anything is added to the output, so a failed run leaves it
