@@ -108,6 +108,10 @@ std::vector<Plan> composition() {
     return plans;
 }
 
+std::pair<Plan, Plan> taggedPictureGroup() {
+    return {groupStart(), groupEnd("picture.png", "pass")};
+}
+
 // The pixel of a layer at canvas position (x, y) inside its rectangle.
 Pixel paint(const Plan& plan, const Rect& rect, uint32_t seed, int32_t x, int32_t y,
             uint32_t canvasWidth, uint32_t canvasHeight) {

@@ -5,6 +5,7 @@
 // document shows the same picture.
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace bench_documents {
@@ -38,6 +39,11 @@ struct Plan {
 // The records, bottom first: a background, groups of landscape, cards and
 // finishing layers, a hidden draft, and a title, a glow and a logo on top.
 std::vector<Plan> composition();
+
+// The two records of a pass-through group tagged "picture.png" around all
+// of composition()'s: its divider, to go first, and its end, to go last.
+// Exporting a document so tagged renders the whole picture.
+std::pair<Plan, Plan> taggedPictureGroup();
 
 struct Rect {
     int32_t top, left, bottom, right;

@@ -332,7 +332,7 @@ bool fail(std::string* error, std::string reason) {
 
 std::string BenchDocumentSpec::name() const {
     return "layers-" + std::to_string(width) + "x" + std::to_string(height) + "-" +
-           std::to_string(depth) + "bit";
+           std::to_string(depth) + "bit" + (tagged ? "-tagged" : "");
 }
 
 bool WriteBenchDocument(const BenchDocumentSpec& spec, const std::filesystem::path& path,
@@ -342,6 +342,14 @@ bool WriteBenchDocument(const BenchDocumentSpec& spec, const std::filesystem::pa
         return fail(error, "the canvas must be 64 to 30000 pixels a side");
     std::vector<Plan> plans = composition();
     std::vector<MadeLayer> made = makeLayers(plans, spec);
+    if (spec.tagged) {
+        // Group records carry no pixels: the layers stay as they are.
+        auto [divider, end] = taggedPictureGroup();
+        plans.insert(plans.begin(), divider);
+        made.insert(made.begin(), makeLayer(divider, 0, spec));
+        plans.push_back(end);
+        made.push_back(makeLayer(end, 0, spec));
+    }
 
     // Layer info: count, records, then every channel's data in record order.
     Bytes records;

@@ -21,8 +21,12 @@
 struct BenchDocumentSpec {
     uint32_t width = 4000, height = 3000;
     uint16_t depth = 8;  // 8 or 16
+    // Every layer in one pass-through group tagged "picture.png", so that
+    // exporting the document renders the whole picture; the layers are
+    // those of the untagged document.
+    bool tagged = false;
 
-    // "layers-4000x3000-8bit"
+    // "layers-4000x3000-8bit", "layers-4000x3000-8bit-tagged"
     std::string name() const;
 };
 

@@ -84,6 +84,10 @@ int main(int argc, char** argv) {
             documents.emplace_back(argument);
         }
     }
+    // A run keeps each document it exports open until it ends, reading its
+    // bytes as they are needed: a folder may hold more documents than the
+    // usual soft limit of 1024 open files.
+    lf::raiseOpenFileLimit();
     if (directory.empty()) {
         // The application runs on between exports: what they freed goes
         // back to the system.

@@ -41,6 +41,19 @@ double tileLength(uint64_t tilePixels, uint64_t offset, uint64_t pixels, double 
     return cut < whole && BNPixelCount(cut, scale) >= needed ? cut : whole;
 }
 
+// What happened, by the exception being handled, for a log line.
+std::string describeThrown() {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return "ran out of memory";
+    } catch (const std::exception& exception) {
+        return std::string("threw: ") + exception.what();
+    } catch (...) {
+        return "threw";
+    }
+}
+
 }  // namespace
 
 std::shared_ptr<QFTilingHelper> QFTilingHelper::create(
@@ -99,9 +112,11 @@ std::shared_ptr<const QFRGBAImage> QFTilingHelper::queue(std::shared_ptr<Render>
         if (auto allowed = checkImageSize(render->width, render->height, pixelBudget_); !allowed)
             lf::log("*** Render refused: {}", allowed.error().localizedDescription());
         else if (!(render->image = QFRGBAImage::create(render->width, render->height,
-                                                       keepsPremultiplied_, colorProfile_)))
+                                                       keepsPremultiplied_, colorProfile_))) {
             lf::log("*** Render failed: no memory for an image of {} x {} pixels", render->width,
                     render->height);
+            keepFailure(std::make_exception_ptr(std::bad_alloc()));
+        }
     }
     if (!render->image) {
         // Nothing to render, or no image: say so at once rather than never
@@ -144,12 +159,23 @@ void QFTilingHelper::renderTile(Render& render, uint64_t tx, uint64_t ty) const 
                                    std::min(render.tileHeight, render.height - ty));
             rendered = true;
         }
-    } catch (const std::bad_alloc&) {
-        // The render graph's own bookkeeping ran out of memory: the tile
-        // fails like one whose surface could not be had.
-        lf::log("*** Tile {} ran out of memory", NSStringFromVKRect(tile));
+    } catch (...) {
+        // The render graph's own bookkeeping ran out of memory, say: the
+        // tile fails like one whose surface could not be had.
+        lf::log("*** Tile {} {}", NSStringFromVKRect(tile), describeThrown());
+        keepFailure(std::current_exception());
     }
     if (!rendered) render.succeeded = false;
+}
+
+std::exception_ptr QFTilingHelper::failure() const {
+    std::lock_guard lock(failureMutex_);
+    return failure_;
+}
+
+void QFTilingHelper::keepFailure(std::exception_ptr failure) const {
+    std::lock_guard lock(failureMutex_);
+    if (!failure_) failure_ = std::move(failure);
 }
 
 void QFTilingHelper::report(const std::shared_ptr<Render>& render) const {

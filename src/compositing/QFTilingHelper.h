@@ -24,7 +24,8 @@
 // Memory. An image over the pixel budget is refused before anything is
 // allocated (with a log line naming its size); an image, a tile or a plane
 // that cannot be allocated fails the render, which the final call reports.
-// Nothing a render allocates throws on a worker.
+// Nothing a tile throws leaves its worker: it fails the tile, and
+// failure() keeps it for a caller that waits on a thread of its own.
 //
 // Settings (tile size aside) are made before a render is queued.
 
@@ -34,8 +35,10 @@
 #include "rendergraph/core/BNRenderNode.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace lf {
 class DispatchQueue;
@@ -88,6 +91,11 @@ public:
                                                   double scaleFactor,
                                                   ImageProgressCallback callback);
 
+    // The first exception a tile of this helper's renders threw (the tile
+    // failed), or std::bad_alloc when an image could not be allocated; null
+    // while neither happened. Any thread.
+    std::exception_ptr failure() const;
+
     // An error of QFTilingErrorDomain naming the size when an image of
     // `width` by `height` pixels is over `pixelBudget`.
     static lf::Status checkImageSize(uint64_t width, uint64_t height, uint64_t pixelBudget);
@@ -110,10 +118,13 @@ private:
                                              VKRect rect, double scale);
     void renderTile(Render& render, uint64_t tx, uint64_t ty) const;
     void report(const std::shared_ptr<Render>& render) const;
+    void keepFailure(std::exception_ptr failure) const;
 
     VKSize tileSize_;
     std::shared_ptr<const BNColorProfile> colorProfile_;
     std::shared_ptr<lf::DispatchQueue> notificationQueue_;
     uint64_t pixelBudget_ = kDefaultPixelBudget;
     bool keepsPremultiplied_ = true;
+    mutable std::mutex failureMutex_;
+    mutable std::exception_ptr failure_;
 };

@@ -31,9 +31,9 @@ std::optional<lf::Error> inputFailure(const QFFlowInputProblems& problems, bool 
 
 }  // namespace
 
-std::function<lf::Result<lf::Data>()> QFExportFlow::documentReader(
+std::function<lf::Result<BASlice>()> QFExportFlow::documentReader(
     std::shared_ptr<const QFFlowInputItem> document) const {
-    return [document] { return document->dataWithOptions(QFDataReadingUncached); };
+    return [document] { return document->bytesWithOptions(QFDataReadingUncached); };
 }
 
 std::shared_ptr<QFFlowRun> QFExportFlow::newRunWithInput(

@@ -17,8 +17,8 @@
 // type, a folder that holds no document), only when the run has no
 // document at all.
 
+#include "bytearray/BAByteArray.h"
 #include "flows/QFFlow.h"
-#include "platform/Data.h"
 #include "platform/Result.h"
 
 #include <functional>
@@ -35,9 +35,11 @@ public:
                                                std::shared_ptr<QFFlowOutput> output) override;
 
 protected:
-    // How a run reads `document`: the whole file, past the system's cache.
-    // Asked when the run is made; the reader is called on the run's thread.
-    // Tests hold a read part of the way.
-    virtual std::function<lf::Result<lf::Data>()> documentReader(
+    // How a run opens `document`: its file, read as the run needs its
+    // bytes, past the system's cache (QFExportInputItem::openBytes). Asked
+    // when the run is made; the opener is called on the run's thread, the
+    // bytes are read on the run's and its workers'. Tests hold a read part
+    // of the way.
+    virtual std::function<lf::Result<BASlice>()> documentReader(
         std::shared_ptr<const QFFlowInputItem> document) const;
 };

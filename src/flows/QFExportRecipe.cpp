@@ -8,6 +8,7 @@
 #include "platform/DispatchSemaphore.h"
 
 #include <algorithm>
+#include <exception>
 #include <vector>
 
 namespace {
@@ -61,13 +62,20 @@ BNRenderNodePtr QFExportRecipe::createRenderNodeForLayers(const QFLayerList& lay
     BNRenderNodePtr node;
     buildQueue().sync([&] {
         VisibilityMap visibility;
-        saveVisibilityForLayers(layers, visibility);
-        for (const auto& layer : layersToHide_)
-            layer->setIsVisible(false);
-        for (const auto& layer : layersToShow_)
-            layer->setIsVisible(true);
-        if (layers.size() == 1) layers.front()->setIsVisible(true);
-        node = QFRenderNodeForLayers(layers);
+        try {
+            saveVisibilityForLayers(layers, visibility);
+            for (const auto& layer : layersToHide_)
+                layer->setIsVisible(false);
+            for (const auto& layer : layersToShow_)
+                layer->setIsVisible(true);
+            if (layers.size() == 1) layers.front()->setIsVisible(true);
+            node = QFRenderNodeForLayers(layers);
+        } catch (...) {
+            // What the build throws reaches this recipe's thread; the next
+            // build finds the layers as they were all the same.
+            restoreVisibilityForLayers(layers, visibility);
+            throw;
+        }
         restoreVisibilityForLayers(layers, visibility);
     });
     return node;
@@ -93,6 +101,9 @@ std::shared_ptr<const QFRGBAImage> QFExportRecipe::renderNode(
                                finished.signal();
                            });
     finished.wait();
+    // Thrown on this thread, what a tile threw (running out of memory, say)
+    // fails the run rather than the one output.
+    if (auto failure = helper->failure()) std::rethrow_exception(failure);
     return succeeded ? image : nullptr;
 }
 

@@ -48,6 +48,9 @@ class QFExportRecipe {
 public:
     virtual ~QFExportRecipe() = default;
 
+    // Renders and encodes, on the calling thread (tiles on the tile
+    // workers). Throws what the build, a tile or the encoding threw, on
+    // this thread: std::bad_alloc when memory ran out, say.
     virtual void run() = 0;
     // The output path of a recipe that has one (the icon recipe).
     virtual std::optional<std::string> path() const { return std::nullopt; }
@@ -65,12 +68,14 @@ public:
     // layers to show shown and a list of one layer shown (so a tagged layer
     // that is hidden in the document still renders); built on the build
     // queue, which this waits for. Every layer's visibility is as before
-    // when it returns.
+    // when it returns, or throws what the build threw.
     BNRenderNodePtr createRenderNodeForLayers(const QFLayerList& layers) const;
 
     // `node` over `rect` at `scaleFactor` through the tiled renderer, in
     // `colorProfile` (null: the main display's), waited for; null when the
-    // render was refused or failed. Colour stays premultiplied.
+    // render was refused or failed. Colour stays premultiplied. What a tile
+    // threw, or std::bad_alloc for an image that could not be allocated
+    // (QFTilingHelper::failure), is thrown here.
     static std::shared_ptr<const QFRGBAImage> renderNode(
         const BNRenderNodePtr& node, VKRect rect, double scaleFactor,
         std::shared_ptr<const lf::ColorProfile> colorProfile);

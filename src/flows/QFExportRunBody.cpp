@@ -1,6 +1,7 @@
 #include "flows/QFExportRunBody.h"
 
 #include "flows/QFConfinedPath.h"
+#include "flows/QFDocumentBytes.h"
 #include "flows/QFExportFlowError.h"
 #include "flows/QFFlowRun.h"
 #include "flows/QFICNSContainer.h"
@@ -14,8 +15,12 @@
 #include "psd/OMPSDDocument.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <exception>
 #include <map>
+#include <new>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 
 namespace {
@@ -41,18 +46,27 @@ void addOutputItem(QFFlowOutput& output, const std::string& path, lf::Data data,
 }
 
 // Every recipe run on the global queue, at most one per processor at once.
-void runRecipes(const std::vector<std::shared_ptr<QFExportRecipe>>& recipes) {
+// What a recipe throws is kept, by its index, for the run's thread: on a
+// worker it would end the process.
+std::vector<std::exception_ptr> runRecipes(
+    const std::vector<std::shared_ptr<QFExportRecipe>>& recipes) {
+    std::vector<std::exception_ptr> thrown(recipes.size());
     lf::DispatchSemaphore slots(lf::processorCount());
     lf::DispatchGroup group;
-    for (const auto& recipe : recipes) {
+    for (size_t i = 0; i < recipes.size(); ++i) {
         slots.wait();
         group.async(lf::DispatchQueue::global(lf::QueuePriority::Default),
-                    [recipe, slots]() mutable {
-                        recipe->run();
+                    [recipe = recipes[i], failure = &thrown[i], slots]() mutable {
+                        try {
+                            recipe->run();
+                        } catch (...) {
+                            *failure = std::current_exception();
+                        }
                         slots.signal();
                     });
     }
     group.wait();
+    return thrown;
 }
 
 // The icon elements of every path merged into one ICNS file; a file
@@ -96,56 +110,176 @@ private:
     std::vector<std::pair<std::string, std::optional<QFFileStamp>>> stamps_;
 };
 
+// Whether `error`, or one it wraps, says that memory ran out: the reader
+// reports what it could not allocate so.
+bool isOutOfMemory(const lf::Error& error) {
+    if (error.is(lf::kPOSIXErrorDomain, ENOMEM)) return true;
+    const auto underlying = error.underlyingError();
+    return underlying && isOutOfMemory(*underlying);
+}
+
+// What was thrown, as the error of `what`: running out of memory
+// (std::bad_alloc; std::length_error, for a size past what can be
+// allocated) is ENOMEM, anything else says what the exception says.
+lf::Error errorOfThrown(const std::exception_ptr& thrown, const std::string& what) {
+    std::string reason = "unknown exception";
+    try {
+        std::rethrow_exception(thrown);
+    } catch (const std::bad_alloc&) {
+        return lf::Error::posix(ENOMEM, what);
+    } catch (const std::length_error&) {
+        return lf::Error::posix(ENOMEM, what);
+    } catch (const std::exception& exception) {
+        reason = exception.what();
+    } catch (...) {
+    }
+    return lf::Error("std::exception", 0, {{lf::kLocalizedDescriptionKey, what + ": " + reason}});
+}
+
+// The error that ends the run for what reading or rendering the document
+// of `item` threw: its read error.
+lf::Error errorOfThrown(const std::exception_ptr& thrown, const QFExportInputItem& item) {
+    return errorOfThrown(thrown, "read " + item.path);
+}
+
+// One input document of the run: its bytes as read, and the document
+// opened from them, alive until every recipe ran.
+struct RunDocument {
+    const QFExportInputItem& item;
+    QFDocumentBytes bytes;
+    std::shared_ptr<OMPSDDocument> document;
+};
+
+// The state of one export between its steps.
+class ExportRun {
+public:
+    explicit ExportRun(std::vector<QFExportInputItem> items) : items_(std::move(items)) {
+        std::stable_sort(items_.begin(), items_.end(),
+                         [](const auto& a, const auto& b) { return a.path < b.path; });
+        documents_.reserve(items_.size());  // each refers to its item
+    }
+
+    // Opens, checks and scans every document in the order of their paths,
+    // up to the first that fails.
+    lf::Status readDocuments() {
+        for (const auto& item : items_)
+            LF_TRY(readDocument(item));
+        return {};
+    }
+    // Runs every recipe; then the first document, in order, that could not
+    // be read or rendered ends the run.
+    lf::Status render();
+    void addOutputs(QFFlowOutput& output) const;
+
+private:
+    lf::Status readDocument(const QFExportInputItem& item);
+    lf::Status openAndScan(RunDocument& read);
+    lf::Status firstFailure(const std::vector<std::exception_ptr>& thrown) const;
+
+    std::vector<QFExportInputItem> items_;
+    QFPSDScanner scanner_;
+    ReadStamps stamps_;
+    std::vector<RunDocument> documents_;
+    // The document whose scan made each image recipe, and each icon recipe.
+    std::vector<size_t> imageRecipeDocuments_, iconRecipeDocuments_;
+};
+
+lf::Status ExportRun::readDocument(const QFExportInputItem& item) {
+    stamps_.willRead(item.path);
+    auto bytes = item.openBytes();
+    if (!bytes) return stamps_.unlessChanged(bytes.error());
+    RunDocument& read =
+        documents_.emplace_back(RunDocument{item, QFDocumentBytes(*bytes, item.path), nullptr});
+    lf::Status scanned;
+    try {
+        scanned = openAndScan(read);
+    } catch (...) {
+        scanned = errorOfThrown(std::current_exception(), item);
+    }
+    return stamps_.unlessChanged(std::move(scanned));
+}
+
+lf::Status ExportRun::openAndScan(RunDocument& read) {
+    const auto documentError = [&](QFExportFlowFailure failure,
+                                   std::shared_ptr<const lf::Error> underlying = nullptr) {
+        return QFExportFlowError(failure, std::move(underlying), read.item.path, read.item.name);
+    };
+    auto document = OMPSDDocument::create(read.bytes.byteArray());
+    if (auto failed = read.bytes.readError()) return *failed;
+    if (!document) {
+        if (isOutOfMemory(document.error())) return QFDocumentReadError(read.item.path, ENOMEM);
+        return documentError(QFExportFlowFailure::invalidDocument,
+                             std::make_shared<lf::Error>(document.error()));
+    }
+    read.document = std::move(*document);
+    if (read.document->colorMode() != OMPSDDocument::rgb)
+        return documentError(QFExportFlowFailure::unsupportedColorMode);
+    if (read.document->depth() != 8 && read.document->depth() != 16)
+        return documentError(QFExportFlowFailure::unsupportedColorDepth);
+    if (auto scanned = scanner_.scanPSD(*read.document); !scanned)
+        return QFExportFlowError(QFExportFlowFailure::scanFailed,
+                                 std::make_shared<lf::Error>(scanned.error()));
+    imageRecipeDocuments_.resize(scanner_.imageRecipes().size(), documents_.size() - 1);
+    iconRecipeDocuments_.resize(scanner_.iconRecipes().size(), documents_.size() - 1);
+    // The scan reads layers' planes for their bounds.
+    if (auto failed = read.bytes.readError()) return *failed;
+    return {};
+}
+
+lf::Status ExportRun::render() {
+    std::vector<std::shared_ptr<QFExportRecipe>> recipes(scanner_.imageRecipes().begin(),
+                                                         scanner_.imageRecipes().end());
+    recipes.insert(recipes.end(), scanner_.iconRecipes().begin(), scanner_.iconRecipes().end());
+    if (recipes.empty())
+        return stamps_.unlessChanged(QFExportFlowError(QFExportFlowFailure::noTaggedLayers));
+    const auto thrown = runRecipes(recipes);
+    // Rendered from what was read: kept only when that was one version.
+    return stamps_.unlessChanged(firstFailure(thrown));
+}
+
+lf::Status ExportRun::firstFailure(const std::vector<std::exception_ptr>& thrown) const {
+    std::vector<size_t> owners = imageRecipeDocuments_;
+    owners.insert(owners.end(), iconRecipeDocuments_.begin(), iconRecipeDocuments_.end());
+    for (size_t index = 0; index < documents_.size(); ++index) {
+        if (auto failed = documents_[index].bytes.readError()) return *failed;
+        for (size_t recipe = 0; recipe < thrown.size(); ++recipe)
+            if (thrown[recipe] && owners[recipe] == index)
+                return errorOfThrown(thrown[recipe], documents_[index].item);
+    }
+    return {};
+}
+
+void ExportRun::addOutputs(QFFlowOutput& output) const {
+    // Image files first, so that an icon file of the same path replaces one.
+    for (const auto& recipe : scanner_.imageRecipes())
+        for (const auto& [path, data] : recipe->results())
+            addOutputItem(output, path, data, recipe->shouldReplaceExistingItemsForPath(path));
+    addIconResults(scanner_, output);
+}
+
+lf::Status exportInto(std::vector<QFExportInputItem> inputItems, QFFlowOutput& output) {
+    ExportRun run(std::move(inputItems));
+    LF_TRY(run.readDocuments());
+    LF_TRY(run.render());
+    run.addOutputs(output);
+    return {};
+}
+
 }  // namespace
 
 QFExportInputItem QFExportInputItem::forFile(std::string path) {
-    return {path, [path] { return lf::Data::readFile(path); }, {}};
+    return {path, [path] { return QFOpenDocumentFile(path); }, {}};
 }
 
 lf::Status QFExportRunBody(std::vector<QFExportInputItem> inputItems, QFFlowOutput& output) {
     output.removeAllItems();
-    std::stable_sort(inputItems.begin(), inputItems.end(),
-                     [](const auto& a, const auto& b) { return a.path < b.path; });
-
-    QFPSDScanner scanner;
-    ReadStamps stamps;
-    std::vector<std::shared_ptr<OMPSDDocument>> documents;  // alive until every recipe ran
-    for (const auto& item : inputItems) {
-        const auto documentError = [&](QFExportFlowFailure failure,
-                                       std::shared_ptr<const lf::Error> underlying = nullptr) {
-            return stamps.unlessChanged(
-                QFExportFlowError(failure, std::move(underlying), item.path, item.name));
-        };
-        stamps.willRead(item.path);
-        auto data = item.readData();
-        if (!data) return stamps.unlessChanged(data.error());
-        auto document = OMPSDDocument::create(std::move(*data));
-        if (!document)
-            return documentError(QFExportFlowFailure::invalidDocument,
-                                 std::make_shared<lf::Error>(document.error()));
-        if ((*document)->colorMode() != OMPSDDocument::rgb)
-            return documentError(QFExportFlowFailure::unsupportedColorMode);
-        if ((*document)->depth() != 8 && (*document)->depth() != 16)
-            return documentError(QFExportFlowFailure::unsupportedColorDepth);
-        if (auto scanned = scanner.scanPSD(**document); !scanned)
-            return stamps.unlessChanged(QFExportFlowError(
-                QFExportFlowFailure::scanFailed, std::make_shared<lf::Error>(scanned.error())));
-        documents.push_back(std::move(*document));
+    try {
+        return exportInto(std::move(inputItems), output);
+    } catch (...) {
+        // Thrown on the run's thread, not while reading or rendering a
+        // document: making the run's steps or its outputs. The output is
+        // left empty, as a failed run leaves it.
+        output.removeAllItems();
+        return errorOfThrown(std::current_exception(), "export");
     }
-
-    std::vector<std::shared_ptr<QFExportRecipe>> recipes(scanner.imageRecipes().begin(),
-                                                         scanner.imageRecipes().end());
-    recipes.insert(recipes.end(), scanner.iconRecipes().begin(), scanner.iconRecipes().end());
-    if (recipes.empty())
-        return stamps.unlessChanged(QFExportFlowError(QFExportFlowFailure::noTaggedLayers));
-    runRecipes(recipes);
-    // Rendered from what was read: kept only when that was one version.
-    LF_TRY(stamps.unlessChanged({}));
-
-    // Image files first, so that an icon file of the same path replaces one.
-    for (const auto& recipe : scanner.imageRecipes())
-        for (const auto& [path, data] : recipe->results())
-            addOutputItem(output, path, data, recipe->shouldReplaceExistingItemsForPath(path));
-    addIconResults(scanner, output);
-    return {};
 }

@@ -1,5 +1,7 @@
 #include "flows/QFFlowInputItem.h"
 
+#include "flows/QFDocumentBytes.h"
+
 #include <fmt/format.h>
 
 QFFlowInputItem::QFFlowInputItem(std::string itemURL, std::optional<std::string> containerURL)
@@ -10,10 +12,10 @@ std::string QFFlowInputItem::name() const {
     return slash == std::string::npos ? itemURL_ : itemURL_.substr(slash + 1);
 }
 
-lf::Result<lf::Data> QFFlowInputItem::dataWithOptions(unsigned) const {
+lf::Result<BASlice> QFFlowInputItem::bytesWithOptions(unsigned) const {
     // Bookmarks grant no access of their own here, so no scope is entered
-    // around the read.
-    return lf::Data::readFile(itemURL_);
+    // around the reads.
+    return QFOpenDocumentFile(itemURL_);
 }
 
 std::string QFFlowInputItem::description() const {

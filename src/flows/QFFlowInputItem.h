@@ -3,14 +3,14 @@
 // flow's input. Immutable, shared freely between threads; a snapshot reuses
 // the item of a path that an earlier snapshot already had.
 
-#include "platform/Data.h"
+#include "bytearray/BAByteArray.h"
 #include "platform/Result.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
-// Options of QFFlowInputItem::dataWithOptions.
+// Options of QFFlowInputItem::bytesWithOptions.
 enum QFDataReadingOptions : unsigned {
     // Read past the system's file cache, so a large document does not push
     // everything else out of it.
@@ -31,9 +31,11 @@ public:
     // The last path component.
     std::string name() const;
 
-    // The whole file, or the error of reading it. Reading always bypasses
-    // the system's file cache, so the options change nothing today.
-    lf::Result<lf::Data> dataWithOptions(unsigned options) const;
+    // The file's bytes, read as they are asked for, never all at once
+    // (QFOpenDocumentFile); or the error of opening it. Reading always
+    // bypasses the system's file cache, so the options change nothing
+    // today.
+    lf::Result<BASlice> bytesWithOptions(unsigned options) const;
 
     // "QFFlowInputItem 0x...: /path".
     std::string description() const;

@@ -6,6 +6,7 @@
 #include "platform/WorkerPool.h"
 
 #include <deque>
+#include <exception>
 #include <mutex>
 
 namespace lf {
@@ -101,19 +102,31 @@ std::shared_ptr<DispatchQueue> DispatchQueue::createSerial(std::string label,
 DispatchQueue* DispatchQueue::current() { return currentQueue; }
 
 void DispatchQueue::perform(const DispatchWork& work) {
-    DispatchQueue* previous = currentQueue;
+    // Put back also when the work throws (synchronous work on the caller's
+    // thread passes what it throws on to the caller).
+    struct CurrentQueue {
+        DispatchQueue* previous = currentQueue;
+        ~CurrentQueue() { currentQueue = previous; }
+    } restored;
     currentQueue = this;
     work();
-    currentQueue = previous;
 }
 
 void DispatchQueue::sync(const DispatchWork& work) {
     DispatchSemaphore done(0);
-    async([&work, done]() mutable {
-        work();
+    std::exception_ptr thrown;
+    async([&work, &thrown, done]() mutable {
+        try {
+            work();
+        } catch (...) {
+            // Thrown on the caller's thread below: on the worker it would
+            // end the process.
+            thrown = std::current_exception();
+        }
         done.signal();
     });
     done.wait();
+    if (thrown) std::rethrow_exception(thrown);
 }
 
 void DispatchQueue::asyncAfter(std::chrono::nanoseconds delay, DispatchWork work) {

@@ -45,8 +45,10 @@ public:
     static DispatchQueue* current();
 
     virtual void async(DispatchWork work) = 0;
-    // Runs `work` on the queue and waits for it. Calling sync on the serial
-    // queue that is running the caller deadlocks, as it would anywhere.
+    // Runs `work` on the queue and waits for it; what `work` throws is
+    // thrown to the caller, as if it had run on the caller's thread.
+    // Calling sync on the serial queue that is running the caller
+    // deadlocks, as it would anywhere.
     virtual void sync(const DispatchWork& work);
     // Submits `work` after `delay` has passed.
     void asyncAfter(std::chrono::nanoseconds delay, DispatchWork work);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <optional>
 
@@ -73,17 +74,27 @@ Result<DeflatedStream> deflateInBands(size_t bandCount, int level, int strategy,
     std::vector<BandResult> bands(bandCount);
     std::atomic<size_t> next{0};
     std::atomic<bool> failed{false};
+    std::mutex thrownMutex;
+    std::exception_ptr thrown;
 
     auto work = [&] {
-        BandDeflater deflater(level, strategy);
-        std::vector<uint8_t> bytes;
-        for (size_t index; !failed && (index = next.fetch_add(1)) < bandCount;) {
-            size_t dictionaryLength = 0;
-            bytes.clear();
-            produce(index, bytes, dictionaryLength);
-            if (!deflater.deflateBand(bytes, dictionaryLength, index + 1 == bandCount,
-                                      bands[index]))
-                failed = true;
+        try {
+            BandDeflater deflater(level, strategy);
+            std::vector<uint8_t> bytes;
+            for (size_t index; !failed && (index = next.fetch_add(1)) < bandCount;) {
+                size_t dictionaryLength = 0;
+                bytes.clear();
+                produce(index, bytes, dictionaryLength);
+                if (!deflater.deflateBand(bytes, dictionaryLength, index + 1 == bandCount,
+                                          bands[index]))
+                    failed = true;
+            }
+        } catch (...) {
+            // Thrown on the caller's thread once every band ended: on a
+            // worker it would end the process.
+            std::lock_guard lock(thrownMutex);
+            if (!thrown) thrown = std::current_exception();
+            failed = true;
         }
     };
 
@@ -94,6 +105,7 @@ Result<DeflatedStream> deflateInBands(size_t bandCount, int level, int strategy,
         group.async(DispatchQueue::global(), work);
     work();
     group.wait();
+    if (thrown) std::rethrow_exception(thrown);
     if (failed) return Error::posix(ENOMEM, "deflate");
 
     DeflatedStream stream;

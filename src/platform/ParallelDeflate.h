@@ -7,7 +7,9 @@
 // reads the result as one stream.
 //
 // Bands run on the default global queue; the calling thread takes bands
-// too, so the work finishes even when every worker is busy.
+// too, so the work finishes even when every worker is busy. What a band
+// throws (the producer running out of memory, say) is thrown on the
+// calling thread once every band has ended.
 
 #include "platform/Result.h"
 

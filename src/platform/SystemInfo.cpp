@@ -2,6 +2,7 @@
 
 #include <malloc.h>
 #include <sched.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace lf {
@@ -27,6 +28,13 @@ size_t cacheLineSize() {
         return line > 0 ? static_cast<size_t>(line) : size_t{64};
     }();
     return size;
+}
+
+void raiseOpenFileLimit() {
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur >= files.rlim_max) return;
+    files.rlim_cur = files.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &files);
 }
 
 void releaseFreedMemory() {

@@ -1,6 +1,7 @@
 #pragma once
 // What the machine offers: processors this process may run on, and the data
-// cache line size; and the one way to hand memory back to it.
+// cache line size; the most files it may keep open; and the one way to hand
+// memory back to it.
 
 #include <cstddef>
 
@@ -22,6 +23,11 @@ size_t cacheLineSize();
 // allocator's trim threshold. Costs a walk of the free lists: call it after
 // large work ends, not in a loop. Any thread.
 void releaseFreedMemory();
+
+// For a process that keeps many files open at once: raises its limit of
+// open files to the most it may have (the soft limit to the hard one), as
+// far as the system lets it. Call once, first thing.
+void raiseOpenFileLimit();
 
 // For a process that runs long and does large work now and then: makes the
 // free end of every arena go back to the system once it passes 1 MiB, so

@@ -171,6 +171,39 @@ TEST_F(HeadlessExport, UnreadableAndUnsupportedDocumentsWriteNothing) {
     EXPECT_TRUE(filesBelow(out).empty());
 }
 
+// A document of 64 GiB is read where its layers are, never whole: a
+// tagged document followed by a hole exports as the document alone does;
+// a valid header and nothing else fails with what it holds, status 1.
+TEST_F(HeadlessExport, ADocumentOf64GiBIsReadOnlyWhereItsLayersAre) {
+    constexpr uintmax_t k64GiB = uintmax_t{64} << 30;
+    const fs::path big = scratch / "big.psd", out = scratch / "big";
+    fs::copy_file(test::sharedFile("psd-tagged/01-plain.psd"), big);
+    fs::resize_file(big, k64GiB);
+    Outcome outcome = runLayerflow({big.string(), "--save-to", out.string()}, scratch.path());
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(filesBelow(out), std::set<std::string>{"pixel.png"});
+
+    fs::resize_file(big, 26);
+    fs::resize_file(big, k64GiB);
+    expectFailure(big, "QFExportFlowErrorDomain -30");
+}
+
+// A run keeps its documents open while it reads them: a folder of more
+// documents than the soft limit of open files it was started with exports.
+TEST_F(HeadlessExport, AFolderOfMoreDocumentsThanTheSoftLimitOfOpenFilesExports) {
+    const fs::path documents = scratch / "documents", out = scratch / "out";
+    fs::create_directory(documents);
+    for (int i = 0; i < 80; ++i)
+        fs::copy_file(test::sharedFile("psd-tagged/01-plain.psd"),
+                      documents / ("d" + std::to_string(i) + ".psd"));
+    const auto [status, output] = test::runCommand(
+        "ulimit -Sn 48 && XDG_CONFIG_HOME=" + quoted((scratch / "config").string()) + " " +
+        quoted(LF_LAYERFLOW_PATH) + " " + quoted(documents.string()) + " --save-to " +
+        quoted(out.string()));
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_EQ(filesBelow(out), std::set<std::string>{"pixel.png"});
+}
+
 TEST_F(HeadlessExport, BadArgumentsShowTheUsage) {
     const std::string document = test::sharedFile("psd-tagged/01-plain.psd").string();
     for (const auto& arguments : std::vector<std::vector<std::string>>{

@@ -12,8 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <exception>
+#include <functional>
 #include <mutex>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 using namespace rendergraph_test;
@@ -99,16 +102,26 @@ private:
 
 // A node whose render runs out of memory the way a container of the render
 // graph would: by throwing.
+// Throws std::bad_alloc, or what `thrown` makes, for every tile.
 class ExhaustedNode final : public BNRenderNode {
 public:
-    static std::shared_ptr<const ExhaustedNode> create() { return make<ExhaustedNode>(); }
-    explicit ExhaustedNode(CreationKey) : BNRenderNode({}) {}
+    static std::shared_ptr<const ExhaustedNode> create(
+        std::function<std::exception_ptr()> thrown = [] {
+            return std::make_exception_ptr(std::bad_alloc());
+        }) {
+        return make<ExhaustedNode>(std::move(thrown));
+    }
+    ExhaustedNode(CreationKey, std::function<std::exception_ptr()> thrown)
+        : BNRenderNode({}), thrown_(std::move(thrown)) {}
     const char* className() const override { return "ExhaustedNode"; }
     bool supportsScaleFactor() const override { return true; }
     BNSurfacePtr preparedOutputSurface(VKRect, double, const BNSurfaceList&,
                                        BNRenderingContext&) const override {
-        throw std::bad_alloc();
+        std::rethrow_exception(thrown_());
     }
+
+private:
+    std::function<std::exception_ptr()> thrown_;
 };
 
 }  // namespace
@@ -245,12 +258,32 @@ TEST(QFTilingHelper, ImagesOverThePixelBudgetAreRefusedBeforeAllocating) {
     EXPECT_TRUE(log.contains("30000 x 30000"));
 }
 
+// Whatever a tile throws fails the render without leaving its worker, and
+// is kept for a caller that can throw it on its own thread.
 TEST(QFTilingHelper, ATileThatRunsOutOfMemoryFailsTheRenderWithoutThrowing) {
     lf::LogCapture log;
-    auto tiled = renderTiled(ExhaustedNode::create(), VKRectMake(0, 0, 200, 100), 1.0, {64, 64});
+    auto helper = QFTilingHelper::create({64, 64}, nullptr);
+    auto tiled =
+        renderTiled(ExhaustedNode::create(), VKRectMake(0, 0, 200, 100), 1.0, {64, 64}, helper);
     ASSERT_EQ(tiled.calls.size(), 8u);
     EXPECT_FALSE(tiled.calls.back().succeeded);
     EXPECT_TRUE(log.contains("ran out of memory"));
+    EXPECT_THROW(std::rethrow_exception(helper->failure()), std::bad_alloc);
+
+    helper = QFTilingHelper::create({64, 64}, nullptr);
+    tiled = renderTiled(
+        ExhaustedNode::create([] { return std::make_exception_ptr(std::length_error("vector")); }),
+        VKRectMake(0, 0, 100, 100), 1.0, {64, 64}, helper);
+    EXPECT_FALSE(tiled.calls.back().succeeded);
+    EXPECT_TRUE(log.contains("threw: vector"));
+    EXPECT_THROW(std::rethrow_exception(helper->failure()), std::length_error);
+
+    // A render that succeeds keeps none.
+    helper = QFTilingHelper::create({64, 64}, nullptr);
+    EXPECT_FALSE(helper->failure());
+    renderTiled(PatternNode::create(VKRectInfinite, BNChannelMaskRGBA, true),
+                VKRectMake(0, 0, 100, 100), 1.0, {64, 64}, helper);
+    EXPECT_FALSE(helper->failure());
 }
 
 TEST(QFTilingHelper, TheImageEntryLogsEveryTileAndHandsOverItsImage) {

@@ -23,10 +23,6 @@ namespace {
 using namespace flows_test;
 namespace fs = std::filesystem;
 
-QFExportInputItem inputOf(std::string path, lf::Data data) {
-    return {std::move(path), [data] { return lf::Result<lf::Data>(data); }, {}};
-}
-
 std::vector<std::string> pathsOf(const QFFlowOutput& output) {
     std::vector<std::string> paths;
     for (const auto& item : output.items())
@@ -114,7 +110,7 @@ TEST_F(ExportRun, ADocumentChangedAfterItWasReadGivesNoOutput) {
                                  [&path, change] {
                                      auto data = lf::Data::readFile(path.string());
                                      change();
-                                     return data;
+                                     return inputOf(path.string(), *data).openBytes();
                                  },
                                  {}};
     };

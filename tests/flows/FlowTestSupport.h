@@ -8,6 +8,7 @@
 #include "flows/QFFlowInterfaceHooks.h"
 #include "flows/QFFlowOutput.h"
 #include "flows/QFFlowRun.h"
+#include "platform/Data.h"
 #include "platform/DispatchSemaphore.h"
 #include "platform/MainQueue.h"
 #include "platform/TypeIdentifier.h"
@@ -38,7 +39,7 @@ public:
             const auto items =
                 input->inputItemsForType(lf::kTypePhotoshopImage, QFFlowInputItemsAll);
             for (const auto& item : *items) {
-                auto data = item->dataWithOptions(QFDataReadingUncached);
+                auto data = lf::Data::readFile(item->itemURL());
                 if (!data) return run.didFailWithError(data.error());
                 documents.emplace_back(item->name(), std::move(*data));
             }

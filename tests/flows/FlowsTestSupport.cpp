@@ -1,6 +1,7 @@
 #include "FlowsTestSupport.h"
 
 #include "PSDTestSupport.h"
+#include "bytearray/BAByteSource.h"
 #include "platform/PNGDecoder.h"
 #include "platform/RGBABuffer.h"
 
@@ -109,6 +110,15 @@ std::shared_ptr<OMPSDDocument> buildDocument(uint32_t width, uint32_t height,
     auto document = OMPSDDocument::create(documentData(width, height, layers, 3, 8, iccProfile));
     EXPECT_TRUE(document) << lf::describe(document.error());
     return document ? *document : nullptr;
+}
+
+QFExportInputItem inputOf(std::string path, lf::Data data) {
+    return {std::move(path),
+            [data] {
+                return lf::Result<BASlice>(
+                    BASlice{std::make_shared<BAMemorySource>(data), 0, data.size()});
+            },
+            {}};
 }
 
 ScopedUserDefaults::ScopedUserDefaults(const nlohmann::json& values) {

@@ -3,6 +3,7 @@
 // user defaults in a temporary folder, and output images decoded to
 // premultiplied RGBA for comparison with references.
 
+#include "flows/QFExportRunBody.h"
 #include "platform/Data.h"
 #include "platform/UserDefaults.h"
 #include "psd/OMPSDDocument.h"
@@ -39,6 +40,9 @@ lf::Data documentData(uint32_t width, uint32_t height, const std::vector<TestNod
 std::shared_ptr<OMPSDDocument> buildDocument(uint32_t width, uint32_t height,
                                              const std::vector<TestNode>& layers,
                                              const lf::Data& iccProfile = {});
+
+// An input of the export run named `path`, read from `data` in memory.
+QFExportInputItem inputOf(std::string path, lf::Data data);
 
 // Standard user defaults in a temporary folder, with `values` stored, for
 // the object's life.

@@ -6,19 +6,21 @@
 
 #include "FlowTestSupport.h"
 #include "FlowsTestSupport.h"
+#include "bytearray/BAByteSource.h"
+#include "flows/QFDocumentBytes.h"
 #include "flows/QFExportFlow.h"
 #include "flows/QFExportRunBody.h"
 #include "platform/DispatchSemaphore.h"
-#include "platform/FileDescriptor.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <limits>
 #include <unistd.h>
 
 namespace saved_versions {
@@ -39,8 +41,7 @@ inline lf::Data version(int n) {
 // The "a.png" that exporting `document` writes.
 inline lf::Data exportedA(const lf::Data& document) {
     QFFlowOutput output;
-    EXPECT_TRUE(QFExportRunBody(
-        {{"d.psd", [document] { return lf::Result<lf::Data>(document); }, {}}}, output));
+    EXPECT_TRUE(QFExportRunBody({flows_test::inputOf("d.psd", document)}, output));
     return output.items().empty() ? lf::Data() : output.items().front()->data();
 }
 
@@ -65,38 +66,58 @@ inline void rewriteInPlace(const fs::path& path, const lf::Data& bytes, int part
     ::close(file);
 }
 
+// The bytes of a document read into memory up to `prefix`'s end
+// beforehand, and from its file past that as a run asks for them.
+class ReadAheadSource final : public BAByteSource {
+public:
+    ReadAheadSource(lf::Data prefix, BASlice file)
+        : prefix_(std::move(prefix)), file_(std::move(file)) {}
+
+    lf::Status read(void* destination, uint64_t offset, uint64_t length) const override {
+        auto* out = static_cast<uint8_t*>(destination);
+        if (offset < prefix_.size()) {
+            const uint64_t head = std::min<uint64_t>(length, prefix_.size() - offset);
+            std::memcpy(out, prefix_.bytes() + offset, head);
+            out += head, offset += head, length -= head;
+        }
+        return length == 0 ? lf::Status() : file_.source->read(out, offset, length);
+    }
+
+private:
+    const lf::Data prefix_;
+    const BASlice file_;
+};
+
 // An export flow whose runs read a document in two parts: `holdAfterBytes`
-// (all of it by default), then the rest. While it holds reads, a run stops
-// between the two until the test lets it go.
+// when they open it (none by default), then the rest as the export reads
+// it. While it holds reads, a run stops between the two until the test
+// lets it go.
 class HeldReadExportFlow : public QFExportFlow {
 public:
     std::atomic<bool> holdsReads{false};
-    std::atomic<size_t> holdAfterBytes{std::numeric_limits<size_t>::max()};
+    std::atomic<size_t> holdAfterBytes{0};
     // Reads that stopped, and the gate that lets one go on.
     mutable std::atomic<int> heldReads{0};
     mutable lf::DispatchSemaphore gate{0};
 
 protected:
-    std::function<lf::Result<lf::Data>()> documentReader(
+    std::function<lf::Result<BASlice>()> documentReader(
         std::shared_ptr<const QFFlowInputItem> document) const override {
         // The flow outlives its runs in these tests.
-        return [this, path = document->itemURL()]() -> lf::Result<lf::Data> {
-            auto file = lf::FileDescriptor::openForReading(path);
+        return [this, path = document->itemURL()]() -> lf::Result<BASlice> {
+            auto file = QFOpenDocumentFile(path);
             if (!file) return file.error();
-            auto size = file->size();
-            if (!size) return size.error();
-            std::vector<uint8_t> bytes(*size);
-            const size_t first = std::min<size_t>(holdAfterBytes, bytes.size());
-            auto read = file->readUncached(bytes.data(), first, 0);
-            if (!read) return read.error();
+            std::vector<uint8_t> first(std::min<uint64_t>(holdAfterBytes, file->length));
+            if (auto read = file->source->read(first.data(), 0, first.size()); !read)
+                return read.error();
             if (holdsReads) {
                 ++heldReads;
                 gate.wait();
             }
-            auto rest = file->readUncached(bytes.data() + first, bytes.size() - first, first);
-            if (!rest) return rest.error();
-            bytes.resize(first + *rest);
-            return lf::Data(std::move(bytes));
+            const uint64_t length = file->length;
+            return BASlice{
+                std::make_shared<ReadAheadSource>(lf::Data(std::move(first)), std::move(*file)), 0,
+                length};
         };
     }
 };

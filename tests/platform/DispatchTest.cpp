@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -39,6 +41,20 @@ TEST(DispatchQueue, SyncRunsOnTheQueueAndReturnsAfterTheWork) {
     queue->sync([&] { ranOnQueue = queue->isCurrent(); });
     EXPECT_TRUE(ranOnQueue);
     EXPECT_EQ(DispatchQueue::current(), nullptr);
+}
+
+// What synchronous work throws reaches the caller, as on the caller's own
+// thread, and the queue runs on; the global queue's sync, which runs on
+// the caller's thread, leaves it with no current queue.
+TEST(DispatchQueue, SyncThrowsWhatTheWorkThrewOnTheCallersThread) {
+    auto queue = DispatchQueue::createSerial("test.sync.throws");
+    EXPECT_THROW(queue->sync([] { throw std::bad_alloc(); }), std::bad_alloc);
+    EXPECT_THROW(DispatchQueue::global()->sync([] { throw std::length_error("size"); }),
+                 std::length_error);
+    EXPECT_EQ(DispatchQueue::current(), nullptr);
+    bool ran = false;
+    queue->sync([&] { ran = true; });
+    EXPECT_TRUE(ran);
 }
 
 TEST(DispatchQueue, GlobalQueuesRunWorkConcurrently) {

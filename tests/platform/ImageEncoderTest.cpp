@@ -3,6 +3,7 @@
 #include "platform/ColorProfile.h"
 #include "platform/ImageEncoder.h"
 #include "platform/PNGDecoder.h"
+#include "platform/ParallelDeflate.h"
 #include "platform/UserDefaults.h"
 #include "support/TestSupport.h"
 
@@ -12,10 +13,12 @@
 #include <tiffio.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <random>
 
 using namespace lf;
@@ -228,6 +231,24 @@ TEST(ImageEncoder, ConcurrentPNGBandsReadBackExactlyWithTheProfile) {
         auto decoded = decodePNG(*png);
         ASSERT_TRUE(decoded);
         EXPECT_EQ(decoded->pixels, read.pixels);
+    }
+}
+
+// A band that throws (its producer out of memory, say), on a worker or on
+// the calling thread: what it threw reaches the caller once every band
+// ended, and nothing ends the process.
+TEST(ImageEncoder, ConcurrentBandsThrowOnTheCallersThread) {
+    for (size_t failing : {size_t(0), size_t(5), size_t(63)}) {
+        std::atomic<size_t> produced{0};
+        EXPECT_THROW(deflateInBands(64, Z_DEFAULT_COMPRESSION, Z_FILTERED,
+                                    [&](size_t index, std::vector<uint8_t>& bytes, size_t&) {
+                                        if (index == failing) throw std::bad_alloc();
+                                        bytes.assign(4096, uint8_t(index));
+                                        ++produced;
+                                    }),
+                     std::bad_alloc)
+            << "band " << failing;
+        EXPECT_LT(produced, 64u);
     }
 }
 

@@ -317,3 +317,27 @@ TEST_F(ExportFlowView, ThePreviewFollowsItsOutput) {
     ASSERT_TRUE(waitFor([&] { return showsError(); }));
     EXPECT_FALSE(panel->isVisible());
 }
+
+// A window reads a document as the export does, where its layers are: a
+// tagged document followed by a hole to 64 GiB shows its output; a valid
+// header and nothing else shows what it holds, no tagged layer.
+TEST_F(ExportFlowView, ADocumentOf64GiBIsReadOnlyWhereItsLayersAre) {
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    constexpr uintmax_t k64GiB = uintmax_t{64} << 30;
+    const fs::path big = folder / "big.psd";
+    fs::copy_file(lf::test::sharedFile("psd-tagged/01-plain.psd"), big);
+    fs::resize_file(big, k64GiB);
+    start(std::make_shared<QFExportFlow>(), {big});
+    ASSERT_TRUE(waitFor([&] { return showsOutputs(); }));
+    ASSERT_EQ(controller->iconView()->items().size(), 1u);
+    EXPECT_EQ(controller->iconView()->items()[0]->label(), "pixel.png");
+
+    fs::resize_file(big, 26);
+    fs::resize_file(big, k64GiB);
+    setModificationSecond(big, 6'000'000);
+    rerun();
+    ASSERT_TRUE(waitFor([&] { return showsError(); }));
+    EXPECT_EQ(controller->errorPresenter()->title(),
+              QString::fromStdString(
+                  QFExportFlowError(QFExportFlowFailure::noTaggedLayers).localizedDescription()));
+}
