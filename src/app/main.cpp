@@ -14,7 +14,6 @@
 #include <iostream>
 #include <string>
 #include <string_view>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -43,16 +42,6 @@ int usage(const std::string& problem) {
     return HeadlessExportBadInput;
 }
 
-// A run's outputs are each held open until all of them are written, and a
-// document may have more outputs than the usual soft limit of open files:
-// the soft limit goes up to the hard one.
-void raiseOpenFileLimit() {
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
-    limit.rlim_cur = limit.rlim_max;
-    ::setrlimit(RLIMIT_NOFILE, &limit);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -60,7 +49,6 @@ int main(int argc, char** argv) {
     // would then reap the children as they end, and how each ended (the
     // archive tools' failures too) could not be read.
     std::signal(SIGCHLD, SIG_DFL);
-    raiseOpenFileLimit();
     // However the process ends (Quit, the end of the headless road, or
     // exit() called on the way, as Qt does when it loses its display), the
     // outputs of a run being moved into their folder all get there first.
@@ -85,8 +73,9 @@ int main(int argc, char** argv) {
         }
     }
     // A run keeps each document it exports open until it ends, reading its
-    // bytes as they are needed: a folder may hold more documents than the
-    // usual soft limit of 1024 open files.
+    // bytes as they are needed, and each of its outputs until all are
+    // written: either may be more than the usual soft limit of 1024 open
+    // files.
     lf::raiseOpenFileLimit();
     if (directory.empty()) {
         // The application runs on between exports: what they freed goes
