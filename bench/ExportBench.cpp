@@ -16,8 +16,8 @@
 // channels) is outside the timed loop.
 #include "BenchDocuments.h"
 #include "BenchSupport.h"
-#include "flows/QFICNSContainer.h"
-#include "flows/QFPSDScanner.h"
+#include "flows/icns/QFICNSContainer.h"
+#include "flows/scanner/QFPSDScanner.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 

@@ -1,15 +1,15 @@
 #include "HeadlessExport.h"
 
 #include "app/LaunchPaths.h"
-#include "flows/QFConfinedPath.h"
 #include "flows/QFExportFlow.h"
 #include "flows/QFExportFlowPlugIn.h"
 #include "flows/QFFlow.h"
 #include "flows/QFFlowInterfaceHooks.h"
-#include "flows/QFFlowOutputItem.h"
-#include "flows/QFFlowPlugInManager.h"
 #include "flows/QFFlowRunController.h"
 #include "flows/QFGivenPath.h"
+#include "flows/inputs/QFFlowPlugInManager.h"
+#include "flows/runs/QFFlowOutputItem.h"
+#include "flows/shared/QFConfinedPath.h"
 #include "platform/MainQueue.h"
 #include "platform/TypeIdentifier.h"
 

@@ -1,9 +1,9 @@
 #include "flows/QFExportFlow.h"
 
-#include "flows/QFExportFlowError.h"
-#include "flows/QFExportRunBody.h"
-#include "flows/QFFlowOutput.h"
-#include "flows/QFFlowRun.h"
+#include "flows/runs/QFExportFlowError.h"
+#include "flows/runs/QFExportRunBody.h"
+#include "flows/runs/QFFlowOutput.h"
+#include "flows/runs/QFFlowRun.h"
 #include "platform/PathRoute.h"
 #include "platform/TypeIdentifier.h"
 

@@ -2,7 +2,7 @@
 // QFExportFlowPlugIn: the plug-in of export flows, which take Photoshop
 // documents. One shared instance.
 
-#include "flows/QFFlowPlugIn.h"
+#include "flows/inputs/QFFlowPlugIn.h"
 
 class QFExportFlowPlugIn : public QFFlowPlugIn {
 public:

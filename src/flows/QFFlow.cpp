@@ -2,10 +2,10 @@
 
 #include "flows/QFFlowInterfaceHooks.h"
 #include "flows/QFFlowManager.h"
-#include "flows/QFFlowOutput.h"
-#include "flows/QFFlowRun.h"
 #include "flows/QFFlowStatusPhrase.h"
-#include "flows/QFKeyedArchive.h"
+#include "flows/runs/QFFlowOutput.h"
+#include "flows/runs/QFFlowRun.h"
+#include "flows/shared/QFKeyedArchive.h"
 #include "kit/OMLocalizer.h"
 #include "platform/Assert.h"
 #include "platform/Bookmark.h"

@@ -58,8 +58,8 @@
 // "behavior", "_encodedStateChangeToken" and "localizedStatusDescription"
 // (after "status", "lastRunDate" and "lastRunError").
 
-#include "flows/QFFlowInput.h"
 #include "flows/QFFlowUI.h"
+#include "flows/inputs/QFFlowInput.h"
 #include "platform/Data.h"
 #include "platform/Formatters.h"
 #include "platform/KeyValueObserving.h"

@@ -2,7 +2,7 @@
 
 #include "flows/QFExportFlow.h"
 #include "flows/QFFlowInterfaceHooks.h"
-#include "flows/QFKeyedArchive.h"
+#include "flows/shared/QFKeyedArchive.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"

@@ -2,8 +2,8 @@
 
 #include "flows/QFFlow.h"
 #include "flows/QFFlowInterfaceHooks.h"
-#include "flows/QFFlowOutput.h"
-#include "flows/QFFlowRun.h"
+#include "flows/runs/QFFlowOutput.h"
+#include "flows/runs/QFFlowRun.h"
 #include "platform/MainQueue.h"
 
 #include <utility>

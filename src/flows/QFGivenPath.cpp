@@ -1,6 +1,6 @@
 #include "flows/QFGivenPath.h"
 
-#include "flows/QFExportFlowError.h"
+#include "flows/runs/QFExportFlowError.h"
 #include "platform/PathRefusal.h"
 #include "platform/TypeIdentifier.h"
 

@@ -7,8 +7,8 @@
 #include "FlowTestSupport.h"
 #include "SavedVersionsSupport.h"
 #include "bytearray/BAError.h"
-#include "flows/QFDocumentBytes.h"
-#include "flows/QFExportFlowError.h"
+#include "flows/inputs/QFDocumentBytes.h"
+#include "flows/runs/QFExportFlowError.h"
 
 #include <gtest/gtest.h>
 

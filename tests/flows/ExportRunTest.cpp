@@ -4,11 +4,11 @@
 // that carries the body.
 
 #include "FlowsTestSupport.h"
-#include "flows/QFConfinedPath.h"
-#include "flows/QFExportFlowError.h"
-#include "flows/QFExportRunBody.h"
-#include "flows/QFFlowRun.h"
-#include "flows/QFICNSContainer.h"
+#include "flows/icns/QFICNSContainer.h"
+#include "flows/runs/QFExportFlowError.h"
+#include "flows/runs/QFExportRunBody.h"
+#include "flows/runs/QFFlowRun.h"
+#include "flows/shared/QFConfinedPath.h"
 #include "kit/OMLocalizer.h"
 #include "platform/DispatchSemaphore.h"
 #include "platform/Log.h"

@@ -1,6 +1,6 @@
-#include "flows/FSEventObserver.h"
-#include "flows/QFFileObserver.h"
-#include "flows/QFFileWatcher.h"
+#include "flows/watching/FSEventObserver.h"
+#include "flows/watching/QFFileObserver.h"
+#include "flows/watching/QFFileWatcher.h"
 #include "platform/MainQueue.h"
 #include "support/TestSupport.h"
 

@@ -6,7 +6,7 @@
 #include "RecordingController.h"
 #include "flows/QFFlowInterfaceHooks.h"
 #include "flows/QFFlowManager.h"
-#include "flows/QFKeyedArchive.h"
+#include "flows/shared/QFKeyedArchive.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 // be saved and names the output folder.
 
 #include "FlowsTestSupport.h"
-#include "flows/QFFlowOutput.h"
+#include "flows/runs/QFFlowOutput.h"
 #include "platform/AtomicFileSet.h"
 #include "platform/DispatchSemaphore.h"
 #include "platform/FileDescriptor.h"

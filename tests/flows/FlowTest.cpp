@@ -2,7 +2,7 @@
 #include "flows/QFFlowInterfaceHooks.h"
 #include "flows/QFFlowManager.h"
 #include "flows/QFFlowStatusPhrase.h"
-#include "flows/QFKeyedArchive.h"
+#include "flows/shared/QFKeyedArchive.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 #include "support/TestSupport.h"

@@ -3,7 +3,7 @@
 // user defaults in a temporary folder, and output images decoded to
 // premultiplied RGBA for comparison with references.
 
-#include "flows/QFExportRunBody.h"
+#include "flows/runs/QFExportRunBody.h"
 #include "platform/Data.h"
 #include "platform/UserDefaults.h"
 #include "psd/OMPSDDocument.h"

@@ -3,8 +3,8 @@
 // independent reader (icnsutils' icns2png) listing what we write.
 
 #include "FlowsTestSupport.h"
-#include "flows/ICNSPackBits.h"
-#include "flows/QFICNSContainer.h"
+#include "flows/icns/ICNSPackBits.h"
+#include "flows/icns/QFICNSContainer.h"
 #include "platform/RGBABuffer.h"
 
 #include <fmt/format.h>

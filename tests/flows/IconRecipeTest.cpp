@@ -2,7 +2,7 @@
 // colour profile icons are stored in, and a run over a built document.
 
 #include "FlowsTestSupport.h"
-#include "flows/QFIconExportRecipe.h"
+#include "flows/recipes/QFIconExportRecipe.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 // refuses.
 
 #include "FlowsTestSupport.h"
-#include "flows/QFImageExportRecipe.h"
+#include "flows/recipes/QFImageExportRecipe.h"
 #include "platform/ImageEncoder.h"
 #include "platform/Log.h"
 

@@ -7,7 +7,7 @@
 #include "FlowTestSupport.h"
 #include "RecordingController.h"
 #include "flows/QFExportFlow.h"
-#include "flows/QFExportFlowError.h"
+#include "flows/runs/QFExportFlowError.h"
 #include "support/TestSupport.h"
 
 #include <fmt/format.h>

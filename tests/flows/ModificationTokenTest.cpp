@@ -2,7 +2,7 @@
 // and how the archive keeps them.
 
 #include "FlowTestSupport.h"
-#include "flows/QFModificationToken.h"
+#include "flows/watching/QFModificationToken.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

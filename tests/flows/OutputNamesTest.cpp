@@ -2,10 +2,10 @@
 // names confined to the output folder, and numbers and switches written in
 // layer names.
 
-#include "flows/QFConfinedPath.h"
-#include "flows/QFResourcePathComponents.h"
-#include "flows/QFStringValues.h"
-#include "flows/RetinaSuffix.h"
+#include "flows/recipes/QFResourcePathComponents.h"
+#include "flows/recipes/QFStringValues.h"
+#include "flows/scanner/RetinaSuffix.h"
+#include "flows/shared/QFConfinedPath.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 //
 // Not under the sanitizers, whose allocators stand in for the system's.
 
-#include "flows/QFFlowRun.h"
+#include "flows/runs/QFFlowRun.h"
 #include "platform/DispatchSemaphore.h"
 #include "platform/SystemInfo.h"
 

@@ -7,9 +7,9 @@
 #include "FlowTestSupport.h"
 #include "FlowsTestSupport.h"
 #include "bytearray/BAByteSource.h"
-#include "flows/QFDocumentBytes.h"
 #include "flows/QFExportFlow.h"
-#include "flows/QFExportRunBody.h"
+#include "flows/inputs/QFDocumentBytes.h"
+#include "flows/runs/QFExportRunBody.h"
 #include "platform/DispatchSemaphore.h"
 #include "support/TestSupport.h"
 

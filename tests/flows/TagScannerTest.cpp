@@ -3,7 +3,7 @@
 // switches, "@bounds", "@slices" and the icon size chosen for an ICNS name.
 
 #include "FlowsTestSupport.h"
-#include "flows/QFPSDScanner.h"
+#include "flows/scanner/QFPSDScanner.h"
 
 #include <gtest/gtest.h>
 

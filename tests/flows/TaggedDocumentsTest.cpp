@@ -8,9 +8,9 @@
 // levels off.
 
 #include "FlowsTestSupport.h"
-#include "flows/QFConfinedPath.h"
-#include "flows/QFExportRunBody.h"
-#include "flows/QFICNSContainer.h"
+#include "flows/icns/QFICNSContainer.h"
+#include "flows/runs/QFExportRunBody.h"
+#include "flows/shared/QFConfinedPath.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

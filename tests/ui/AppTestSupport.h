@@ -6,15 +6,15 @@
 // image-editor bridge that answers after a delay.
 
 #include "flows/QFExportFlowPlugIn.h"
-#include "flows/QFFlowPlugInManager.h"
+#include "flows/inputs/QFFlowPlugInManager.h"
 #include "ui/shell/QFApplication.h"
 #include "ui/shell/QFApplicationDelegate.h"
 #include "ui/shell/QFDocumentController.h"
 #include "ui/shell/QFFlowDocument.h"
 #include "ui/shell/QFFlowWindowController.h"
 #include "ui/shell/QFPhotoshopBridge.h"
-#include "ui/window/QFWindow.h"
 #include "ui/shell/QFWorkspace.h"
+#include "ui/window/QFWindow.h"
 
 #include <QCoreApplication>
 

@@ -3,8 +3,8 @@
 
 #include "AppTestSupport.h"
 #include "flows/QFFlow.h"
-#include "flows/QFFlowInput.h"
 #include "flows/QFFlowManager.h"
+#include "flows/inputs/QFFlowInput.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
 #include "support/TestSupport.h"

@@ -1,4 +1,4 @@
-#include "flows/QFICNSContainer.h"
+#include "flows/icns/QFICNSContainer.h"
 #include "platform/ImageEncoder.h"
 #include "support/TestSupport.h"
 #include "ui/iconview/QFExportDisplayItem.h"

@@ -5,9 +5,9 @@
 
 #include "UiTestSupport.h"
 #include "flows/QFExportFlow.h"
-#include "flows/QFFlowInput.h"
 #include "flows/QFFlowInterfaceHooks.h"
 #include "flows/QFFlowManager.h"
+#include "flows/inputs/QFFlowInput.h"
 #include "platform/MainQueue.h"
 #include "platform/TypeIdentifier.h"
 #include "ui/popovers/QFNavigationPopoverView.h"

@@ -2,7 +2,7 @@
 
 #include "compositing/QFRGBAConversion.h"
 #include "compositing/QFTilingHelper.h"
-#include "flows/QFExportFlowError.h"
+#include "flows/runs/QFExportFlowError.h"
 #include "platform/AtomicFile.h"
 #include "platform/DispatchGroup.h"
 #include "platform/DispatchQueue.h"

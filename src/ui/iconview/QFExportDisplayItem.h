@@ -11,7 +11,7 @@
 //
 // Threads: main thread only.
 
-#include "flows/QFFlowOutputItem.h"
+#include "flows/runs/QFFlowOutputItem.h"
 #include "ui/layers/QFIconViewItem.h"
 
 #include <filesystem>

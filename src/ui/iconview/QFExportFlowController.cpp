@@ -1,7 +1,7 @@
 #include "ui/iconview/QFExportFlowController.h"
 
-#include "flows/QFConfinedPath.h"
-#include "flows/QFExportFlowError.h"
+#include "flows/runs/QFExportFlowError.h"
+#include "flows/shared/QFConfinedPath.h"
 #include "kit/OMLocalizer.h"
 #include "kit/OMStringFormat.h"
 #include "platform/AtomicFile.h"

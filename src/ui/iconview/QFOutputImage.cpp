@@ -1,6 +1,6 @@
 #include "ui/iconview/QFOutputImage.h"
 
-#include "flows/QFICNSContainer.h"
+#include "flows/icns/QFICNSContainer.h"
 
 #include <QBuffer>
 #include <QImageReader>

@@ -2,7 +2,7 @@
 
 #include "flows/QFExportFlowPlugIn.h"
 #include "flows/QFFlowManager.h"
-#include "flows/QFFlowPlugInManager.h"
+#include "flows/inputs/QFFlowPlugInManager.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
 #include "ui/shell/QFDocumentController.h"

@@ -2,7 +2,7 @@
 
 #include "flows/QFFlow.h"
 #include "flows/QFFlowManager.h"
-#include "flows/QFFlowPlugInManager.h"
+#include "flows/inputs/QFFlowPlugInManager.h"
 #include "platform/MainQueue.h"
 #include "ui/recents/QFRecentsPopover.h"
 #include "ui/recents/QFRecentsStyle.h"

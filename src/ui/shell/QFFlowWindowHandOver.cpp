@@ -4,13 +4,13 @@
 // new flow of the one plug-in that takes them; files that hold no
 // documents (an empty folder) say so.
 
-#include "flows/QFExportFlowError.h"
 #include "flows/QFFlow.h"
-#include "flows/QFFlowInput.h"
 #include "flows/QFFlowManager.h"
-#include "flows/QFFlowPlugIn.h"
-#include "flows/QFFlowPlugInManager.h"
 #include "flows/QFGivenPath.h"
+#include "flows/inputs/QFFlowInput.h"
+#include "flows/inputs/QFFlowPlugIn.h"
+#include "flows/inputs/QFFlowPlugInManager.h"
+#include "flows/runs/QFExportFlowError.h"
 #include "platform/DispatchQueue.h"
 #include "platform/MainQueue.h"
 #include "ui/shell/QFApplication.h"
