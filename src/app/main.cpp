@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
     // However the process ends (Quit, the end of the headless road, or
     // exit() called on the way, as Qt does when it loses its display), the
     // outputs of a run being moved into their folder all get there first.
+    // Registered first, the handler runs last of all at an exit.
     std::atexit(lf::AtomicFileSet::finishCommitsBeforeExit);
     std::vector<std::string> documents;
     std::string directory;
@@ -77,14 +78,21 @@ int main(int argc, char** argv) {
     // written: either may be more than the usual soft limit of 1024 open
     // files.
     lf::raiseOpenFileLimit();
+    int status;
     if (directory.empty()) {
         // The application runs on between exports: what they freed goes
         // back to the system.
         lf::keepFreedMemoryReturnable();
         // Qt reads its own options from the arguments it is given.
         int qtArgc = 1;
-        return runWindowedApplication(qtArgc, argv, documents);
+        status = runWindowedApplication(qtArgc, argv, documents);
+    } else {
+        if (documents.empty()) return usage("no documents given");
+        status = runHeadlessExport(documents, directory, std::cout, std::cerr);
     }
-    if (documents.empty()) return usage("no documents given");
-    return runHeadlessExport(documents, directory, std::cout, std::cerr);
+    // The handler registered above runs after the static objects made
+    // since are gone, which a run whose outputs are being moved in reports
+    // to once they are in: on the way out of main, it waits here first.
+    lf::AtomicFileSet::finishCommitsBeforeExit();
+    return status;
 }

@@ -58,9 +58,10 @@ public:
     // gives up its files and waits there for the end of the process.
     Status commit();
 
-    // Registered with std::atexit by the executable: waits for the commit
-    // under way to end, and from then on holds every thread that comes to
-    // a commit, or ends one, until the process is gone.
+    // Called by the executable on its way out of main, and registered with
+    // std::atexit for an exit from elsewhere: waits for the commit under
+    // way to end, and from then on holds every thread that comes to a
+    // commit, or ends one, until the process is gone.
     static void finishCommitsBeforeExit();
 
     // Tests make a commit and the exit meet through these: `hook` runs in
