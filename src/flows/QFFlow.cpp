@@ -283,8 +283,8 @@ bool QFFlow::isBehindItsDocuments() const {
     if (lastRunError_ || hasUnexportedChanges_) return true;
     auto snapshot = inputSnapshotWithChangesSinceSnapshot(nullptr);
     if (!snapshot) return false;
-    if (exportedInputTokens_) return documentsDifferFromExported();
     const TokensByURL& tokens = snapshot->URLToModificationTokenMap();
+    if (exportedInputTokens_) return tokens != *exportedInputTokens_;
     // Archived before the exported documents were kept: a document saved
     // after the output was last written has not been exported.
     if (!lastRunDate_) return false;
@@ -293,19 +293,16 @@ bool QFFlow::isBehindItsDocuments() const {
                        [&](const auto& entry) { return entry.second.changedAfter(written); });
 }
 
-bool QFFlow::documentsDifferFromExported() const {
-    auto snapshot = inputSnapshotWithChangesSinceSnapshot(nullptr);
-    return !snapshot || !exportedInputTokens_ ||
-           snapshot->URLToModificationTokenMap() != *exportedInputTokens_;
-}
-
-void QFFlow::noteExportedInput(const QFFlowInputSnapshot& snapshot) {
+bool QFFlow::noteExportedInput(const QFFlowInputSnapshot& snapshot) {
     if (exportedInputTokens_ != snapshot.URLToModificationTokenMap()) {
         exportedInputTokens_ = snapshot.URLToModificationTokenMap();
         invalidateEncodedState();
     }
+    auto latest = inputSnapshotWithChangesSinceSnapshot(nullptr);
+    const bool current = latest && latest->URLToModificationTokenMap() == *exportedInputTokens_;
     // The documents are as the folder holds them: nothing is left to export.
-    if (!documentsDifferFromExported()) setHasUnexportedChanges(false);
+    if (current) setHasUnexportedChanges(false);
+    return current;
 }
 
 void QFFlow::setHasUnexportedChanges(bool hasUnexportedChanges) {
@@ -436,10 +433,7 @@ void QFFlow::backgroundRunDidEnd(std::optional<lf::Error> error,
     // Exported: every change up to the run's snapshot is in the folder,
     // those reported during the run included when the documents are still
     // as the run read them.
-    if (!lastRunError_ && exported) {
-        noteExportedInput(*exported);
-        if (changedDuringRun && !documentsDifferFromExported()) changedDuringRun = false;
-    }
+    if (!lastRunError_ && exported && noteExportedInput(*exported)) changedDuringRun = false;
     if (!lastRunError_ && !changedDuringRun) setHasUnexportedChanges(false);
     changeValueForKey(kStatusKey, [&] { isRunningWithoutUI_ = false; });
     // Handled now as if it came after the run, by the behaviour the flow

@@ -125,8 +125,10 @@ public:
     // missing output folder, otherwise.
     lf::Status writeOutput(const QFFlowOutput& output);
     // Records the documents of `snapshot` as those whose output the folder
-    // now holds; sent once a run's output over it was written.
-    void noteExportedInput(const QFFlowInputSnapshot& snapshot);
+    // now holds; sent once a run's output over it was written. Whether the
+    // latest snapshot's documents are still those: then no change is left
+    // to export.
+    bool noteExportedInput(const QFFlowInputSnapshot& snapshot);
 
     // Input.
     std::set<std::string> inputURLs() const;
@@ -185,9 +187,6 @@ private:
     void takeUpChangesNotExported();
     void takeUpChangesNotExportedOnceWatched();
     bool isBehindItsDocuments() const;
-    // Whether the latest snapshot's documents are other than those last
-    // exported (or either is unknown).
-    bool documentsDifferFromExported() const;
     void setHasUnexportedChanges(bool hasUnexportedChanges);
     lf::Status writeOutputToDirectory(const QFFlowOutput& output, const std::string& directory);
     // `exported`: the snapshot the run read; null when there was no run.
