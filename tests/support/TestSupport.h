@@ -3,12 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
 
 namespace lf::test {
+
+// How long a test waits for something that is expected to happen: as long
+// as the test runner lets the test run, whose timeout catches a hang. A
+// shorter limit would be a timing assertion that a loaded machine fails.
+inline constexpr std::chrono::hours kPatience{24};
 
 // A fresh folder under the system's temporary folder, removed with its
 // contents when the object goes.
