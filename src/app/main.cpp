@@ -14,6 +14,7 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 namespace {
@@ -42,6 +43,49 @@ int usage(const std::string& problem) {
     return HeadlessExportBadInput;
 }
 
+// What the command line asks for: documents, and the folder of the
+// headless road (empty for the windowed application).
+struct LaunchRequest {
+    std::vector<std::string> documents;
+    std::string directory;
+};
+
+// The request, or the exit status of a launch that ends here (help or bad
+// arguments).
+std::variant<LaunchRequest, int> parseArguments(int argc, char** argv) {
+    LaunchRequest request;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (argument == "--save-to") {
+            if (i + 1 == argc) return usage("--save-to needs a folder");
+            if (!request.directory.empty()) return usage("--save-to given twice");
+            request.directory = argv[++i];
+            if (request.directory.empty()) return usage("--save-to needs a folder");
+        } else if (argument.starts_with("-") && argument != "-") {
+            return usage("unknown option " + std::string(argument));
+        } else {
+            request.documents.emplace_back(argument);
+        }
+    }
+    if (!request.directory.empty() && request.documents.empty()) return usage("no documents given");
+    return request;
+}
+
+int runRequest(const LaunchRequest& request, char** argv) {
+    if (!request.directory.empty())
+        return runHeadlessExport(request.documents, request.directory, std::cout, std::cerr);
+    // The application runs on between exports: what they freed goes back
+    // to the system.
+    lf::keepFreedMemoryReturnable();
+    // Qt reads its own options from the arguments it is given.
+    int qtArgc = 1;
+    return runWindowedApplication(qtArgc, argv, request.documents);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,47 +96,23 @@ int main(int argc, char** argv) {
     // However the process ends (Quit, the end of the headless road, or
     // exit() called on the way, as Qt does when it loses its display), the
     // outputs of a run being moved into their folder all get there first.
-    // Registered first, the handler runs last of all at an exit.
+    // Handlers and static destructors run in the reverse order of their
+    // registration: registered here, the handler runs after the static
+    // objects built since main began are destroyed, and before those built
+    // before it.
     std::atexit(lf::AtomicFileSet::finishCommitsBeforeExit);
-    std::vector<std::string> documents;
-    std::string directory;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (argument == "--help" || argument == "-h") {
-            std::cout << kUsage;
-            return 0;
-        }
-        if (argument == "--save-to") {
-            if (i + 1 == argc) return usage("--save-to needs a folder");
-            if (!directory.empty()) return usage("--save-to given twice");
-            directory = argv[++i];
-            if (directory.empty()) return usage("--save-to needs a folder");
-        } else if (argument.starts_with("-") && argument != "-") {
-            return usage("unknown option " + std::string(argument));
-        } else {
-            documents.emplace_back(argument);
-        }
-    }
+    auto parsed = parseArguments(argc, argv);
+    if (const int* status = std::get_if<int>(&parsed)) return *status;
     // A run keeps each document it exports open until it ends, reading its
     // bytes as they are needed, and each of its outputs until all are
     // written: either may be more than the usual soft limit of 1024 open
     // files.
     lf::raiseOpenFileLimit();
-    int status;
-    if (directory.empty()) {
-        // The application runs on between exports: what they freed goes
-        // back to the system.
-        lf::keepFreedMemoryReturnable();
-        // Qt reads its own options from the arguments it is given.
-        int qtArgc = 1;
-        status = runWindowedApplication(qtArgc, argv, documents);
-    } else {
-        if (documents.empty()) return usage("no documents given");
-        status = runHeadlessExport(documents, directory, std::cout, std::cerr);
-    }
-    // The handler registered above runs after the static objects made
-    // since are gone, which a run whose outputs are being moved in reports
-    // to once they are in: on the way out of main, it waits here first.
+    const int status = runRequest(std::get<LaunchRequest>(parsed), argv);
+    // A run whose outputs are being moved in reports to static objects
+    // made since main began once they are in, and those are gone by the
+    // time the handler above runs: on the way out of main, it waits here
+    // first.
     lf::AtomicFileSet::finishCommitsBeforeExit();
     return status;
 }

@@ -1,16 +1,19 @@
 #include "platform/ParallelDeflate.h"
 
 #include "platform/DispatchGroup.h"
+#include "platform/DispatchQueue.h"
 #include "platform/SystemInfo.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace lf {
 namespace {
@@ -69,9 +72,15 @@ size_t DeflatedStream::size() const {
     return total;
 }
 
-Result<DeflatedStream> deflateInBands(size_t bandCount, int level, int strategy,
-                                      const DeflateBandProducer& produce) {
-    std::vector<BandResult> bands(bandCount);
+namespace {
+
+// Deflates every band on the calling thread and as many workers as there
+// are processors. What the producer throws is rethrown here, on the
+// caller's thread, once every band ended: on a worker it would end the
+// process.
+bool deflateEveryBand(std::vector<BandResult>& bands, int level, int strategy,
+                      const DeflateBandProducer& produce) {
+    const size_t bandCount = bands.size();
     std::atomic<size_t> next{0};
     std::atomic<bool> failed{false};
     std::mutex thrownMutex;
@@ -90,8 +99,6 @@ Result<DeflatedStream> deflateInBands(size_t bandCount, int level, int strategy,
                     failed = true;
             }
         } catch (...) {
-            // Thrown on the caller's thread once every band ended: on a
-            // worker it would end the process.
             std::lock_guard lock(thrownMutex);
             if (!thrown) thrown = std::current_exception();
             failed = true;
@@ -106,10 +113,13 @@ Result<DeflatedStream> deflateInBands(size_t bandCount, int level, int strategy,
     work();
     group.wait();
     if (thrown) std::rethrow_exception(thrown);
-    if (failed) return Error::posix(ENOMEM, "deflate");
+    return !failed;
+}
 
+// The bands' raw deflate streams joined into one zlib stream.
+DeflatedStream zlibStreamOfBands(std::vector<BandResult>& bands) {
     DeflatedStream stream;
-    stream.pieces.reserve(bandCount + 2);
+    stream.pieces.reserve(bands.size() + 2);
     // CMF 0x78: deflate with a 32 KiB window; FLG 0x9C: default level, no
     // dictionary, and CMF * 256 + FLG divisible by 31.
     stream.pieces.push_back({0x78, 0x9C});
@@ -118,13 +128,22 @@ Result<DeflatedStream> deflateInBands(size_t bandCount, int level, int strategy,
         adler = adler32_combine(adler, band.adler, static_cast<z_off_t>(band.length));
         stream.pieces.push_back(std::move(band.compressed));
     }
-    if (bandCount == 0) {
+    if (bands.empty()) {
         // An empty stream still needs one final block.
         stream.pieces.push_back({0x03, 0x00});
     }
     stream.pieces.push_back({static_cast<uint8_t>(adler >> 24), static_cast<uint8_t>(adler >> 16),
                              static_cast<uint8_t>(adler >> 8), static_cast<uint8_t>(adler)});
     return stream;
+}
+
+}  // namespace
+
+Result<DeflatedStream> deflateInBands(size_t bandCount, int level, int strategy,
+                                      const DeflateBandProducer& produce) {
+    std::vector<BandResult> bands(bandCount);
+    if (!deflateEveryBand(bands, level, strategy, produce)) return Error::posix(ENOMEM, "deflate");
+    return zlibStreamOfBands(bands);
 }
 
 }  // namespace lf

@@ -11,6 +11,7 @@
 // (OMAUEndUnpackings), so none is left behind, nor its tool running.
 
 #include "platform/Error.h"
+#include "platform/Result.h"
 
 #include <cstdint>
 #include <memory>

@@ -21,7 +21,9 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
