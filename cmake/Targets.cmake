@@ -6,6 +6,7 @@ function(lf_library name)
     add_library(${name} STATIC ${ARG_SOURCES})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE lf_options)
+    lf_register_library(${name})
 endfunction()
 
 # lf_test(NAME SOURCES ... DEPS ... [OWN_MAIN] [ENVIRONMENT VAR=VALUE ...]

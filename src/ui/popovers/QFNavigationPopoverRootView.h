@@ -6,10 +6,10 @@
 //
 // Threads: main thread only.
 
+#include "ui/popovers/QFNavigationPopoverView.h"
+
 #include <QPointer>
 #include <QWidget>
-
-class QFNavigationPopoverView;
 
 class QFNavigationPopoverRootView : public QWidget {
     Q_OBJECT

@@ -5,10 +5,10 @@
 //
 // Threads: main thread only.
 
+#include "ui/popovers/QFPopoverListView.h"
+
 #include <QPointer>
 #include <QWidget>
-
-class QFPopoverListView;
 
 class QFPopoverListContentView : public QWidget {
     Q_OBJECT
