@@ -63,11 +63,12 @@ public:
         running_.push_back(pid);
         return pid;
     }
-    // Runs layerflow with `arguments` to its end, within 20 s: its status,
-    // 124 when it was still running then. What it wrote on its error
-    // stream goes to `err` when given.
+    // Runs layerflow with `arguments` to its end: its status (124 if it
+    // outlived the patience of the tests, which the runner's timeout ends
+    // first). What it wrote on its error stream goes to `err` when given.
     int run(std::vector<std::string> arguments, std::string* err = nullptr) {
-        arguments.insert(arguments.begin(), {"20", LF_LAYERFLOW_PATH});
+        const auto patience = std::chrono::duration_cast<std::chrono::seconds>(lf::test::kPatience);
+        arguments.insert(arguments.begin(), {std::to_string(patience.count()), LF_LAYERFLOW_PATH});
         const fs::path errors = scratch_ / "stderr";
         const pid_t pid = spawn("/usr/bin/timeout", arguments, err ? &errors : nullptr);
         int status = 0;
@@ -89,12 +90,13 @@ public:
         ::waitpid(pid, nullptr, 0);
         std::erase(running_, pid);
     }
-    // Whether `pid` holds the lock of the application's socket, within
-    // 20 s: it is the application that listens.
+    // Whether `pid` comes to hold the lock of the application's socket: it
+    // is the application that listens.
     bool waitUntilListening(pid_t pid) const {
         fs::path lock = socket();
         lock += ".lock";
-        for (auto waited = 0ms; waited < 20s; waited += 20ms) {
+        for (const auto deadline = std::chrono::steady_clock::now() + lf::test::kPatience;
+             std::chrono::steady_clock::now() < deadline;) {
             std::ifstream in(lock);
             std::string holder;
             if (std::getline(in, holder) && holder == std::to_string(pid) && fs::exists(socket()))
@@ -300,7 +302,8 @@ TEST(WindowedLaunch, ASaveMadeWhileNoApplicationRanIsExportedAtTheNextLaunch) {
                                  {"hasUnexportedChanges", true}};
     std::ofstream(settings) << nlohmann::json{{"RecentFlowsData-1.0", {flow}}};
     const auto waitFor = [](const std::function<bool()>& done) {
-        for (auto waited = 0ms; waited < 30s; waited += 20ms) {
+        for (const auto deadline = std::chrono::steady_clock::now() + lf::test::kPatience;
+             std::chrono::steady_clock::now() < deadline;) {
             if (done()) return true;
             std::this_thread::sleep_for(20ms);
         }

@@ -9,6 +9,7 @@
 #include "platform/RGBABuffer.h"
 #include "platform/SystemInfo.h"
 #include "rendergraph/geometry/BNTranslateNode.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -247,7 +248,7 @@ TEST(QFTilingHelper, ImagesOverThePixelBudgetAreRefusedBeforeAllocating) {
                                       EXPECT_EQ(bytes, nullptr);
                                       done.signal();
                                   });
-        EXPECT_TRUE(done.waitFor(std::chrono::seconds(10)));
+        EXPECT_TRUE(done.waitFor(lf::test::kPatience));
         return result;
     }();
     EXPECT_EQ(image, nullptr);
@@ -330,7 +331,7 @@ TEST(QFAsyncRendering, ConcurrentRendersAndConversionsArriveOnTheCallersQueue) {
         surface = std::move(result);
         rendered.signal();
     });
-    ASSERT_TRUE(rendered.waitFor(std::chrono::seconds(30)));
+    ASSERT_TRUE(rendered.waitFor(lf::test::kPatience));
     EXPECT_TRUE(renderedOnQueue);
     ASSERT_TRUE(surface);
     EXPECT_EQ(surface->widthInPixels(), 100u);
@@ -343,7 +344,7 @@ TEST(QFAsyncRendering, ConcurrentRendersAndConversionsArriveOnTheCallersQueue) {
                                     bytes.assign(data, data + bytesPerRow * height);
                                     converted.signal();
                                 });
-    ASSERT_TRUE(converted.waitFor(std::chrono::seconds(30)));
+    ASSERT_TRUE(converted.waitFor(lf::test::kPatience));
     EXPECT_TRUE(convertedOnQueue);
     std::vector<uint8_t> expected = renderWhole(node, rect, 2.0);
     lf::unpremultiplyRGBA(expected.data(), expected.data(), expected.size() / 4);
@@ -359,7 +360,7 @@ TEST(QFTileDispatcher, OnceAllProcessorsAreBusyTheNewestTileStartsNext) {
             release.wait();
         });
     for (int i = 0; i < processors; ++i)
-        ASSERT_TRUE(started.waitFor(std::chrono::seconds(10)));
+        ASSERT_TRUE(started.waitFor(lf::test::kPatience));
     std::mutex mutex;
     std::vector<int> order;
     for (int i = 0; i < 3; ++i)
@@ -373,7 +374,7 @@ TEST(QFTileDispatcher, OnceAllProcessorsAreBusyTheNewestTileStartsNext) {
     // One worker frees up: the pending tiles run on it newest first.
     release.signal();
     for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(finished.waitFor(std::chrono::seconds(10)));
+        ASSERT_TRUE(finished.waitFor(lf::test::kPatience));
     {
         std::lock_guard lock(mutex);
         EXPECT_EQ(order, (std::vector<int>{2, 1, 0}));

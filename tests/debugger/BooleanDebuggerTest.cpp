@@ -15,6 +15,7 @@
 #include "debugger/QFBooleanDebugger.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
+#include "support/TestSupport.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -82,11 +83,8 @@ private:
     std::shared_ptr<VKBooleanDebugger> debugger_;
 };
 
-// Far longer than any step takes, even under a sanitizer.
-constexpr auto kPatience = std::chrono::seconds(5);
-
 bool runUntil(const std::function<bool()>& done) {
-    return lf::MainQueue::shared()->runUntil(done, kPatience);
+    return lf::MainQueue::shared()->runUntil(done, lf::test::kPatience);
 }
 
 // Joins `worker` once `finished`, or leaves it behind when it does not

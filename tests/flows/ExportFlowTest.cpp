@@ -33,13 +33,15 @@ TEST(ConcurrentExportFlow, RepeatingFlowExportsAgainWhenItsDocumentChanges) {
     auto manager = std::make_shared<QFFlowManager>();
     manager->noteNewRecentFlow(flow);
     manager->activateAutomaticBehaviorIfNeeded();
-    ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return isWatching(*flow); }, 20s));
+    ASSERT_TRUE(
+        MainQueue::shared()->runUntil([&] { return isWatching(*flow); }, lf::test::kPatience));
     EXPECT_FALSE(fs::exists(out));
 
     // Saved again: exported within a few seconds, without a window.
     setModificationSecond(document, 7'000'001);
     ASSERT_TRUE(MainQueue::shared()->runUntil(
-        [&] { return flow->lastRunDate() && flow->status() == QFFlowStatusIdle; }, 30s));
+        [&] { return flow->lastRunDate() && flow->status() == QFFlowStatusIdle; },
+        lf::test::kPatience));
     EXPECT_FALSE(flow->lastRunError());
     EXPECT_EQ(flow->lastRunNumberOfItemsSaved(), 1u);
     EXPECT_TRUE(fs::is_regular_file(out / "pixel.png"));
@@ -76,8 +78,8 @@ TEST(ConcurrentExportFlow, AFolderFlowNamesTheDocumentItCannotRead) {
     flow->setInitialInput(photoshopInput({documents}));
     flow->setOutputDirectoryURL(out.string());
     flow->startBackgroundRunIfNeeded();
-    ASSERT_TRUE(
-        MainQueue::shared()->runUntil([&] { return flow->status() == QFFlowStatusIdle; }, 30s));
+    ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return flow->status() == QFFlowStatusIdle; },
+                                              lf::test::kPatience));
     ASSERT_TRUE(flow->lastRunError());
     EXPECT_TRUE(flow->lastRunError()->is("QFExportFlowErrorDomain", -10));
     const std::string description = flow->lastRunError()->localizedDescription();
@@ -102,8 +104,8 @@ TEST(ConcurrentExportFlow, DocumentsOfOneNameAreNamedByTheirPathBelowTheFolder) 
     flow->setInitialInput(photoshopInput({documents}));
     flow->setOutputDirectoryURL((folder / "out").string());
     flow->startBackgroundRunIfNeeded();
-    ASSERT_TRUE(
-        MainQueue::shared()->runUntil([&] { return flow->status() == QFFlowStatusIdle; }, 30s));
+    ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return flow->status() == QFFlowStatusIdle; },
+                                              lf::test::kPatience));
     ASSERT_TRUE(flow->lastRunError());
     EXPECT_EQ(flow->lastRunError()->localizedDescription(),
               "“two/x.psd” Is Not a Photoshop Document");
@@ -131,8 +133,8 @@ TEST(ConcurrentExportFlow, AFlowWhoseDocumentIsGoneSaysItIsMissing) {
         const std::string missing = "“" + document.filename().string() + "” Is Missing";
 
         flow->startBackgroundRunIfNeeded();
-        ASSERT_TRUE(
-            MainQueue::shared()->runUntil([&] { return flow->status() == QFFlowStatusIdle; }, 30s));
+        ASSERT_TRUE(MainQueue::shared()->runUntil(
+            [&] { return flow->status() == QFFlowStatusIdle; }, lf::test::kPatience));
         ASSERT_TRUE(flow->lastRunError());
         EXPECT_TRUE(flow->lastRunError()->is("QFExportFlowErrorDomain", -12));
         EXPECT_EQ(flow->localizedStatusDescription(), "Failed: " + missing);
@@ -140,8 +142,8 @@ TEST(ConcurrentExportFlow, AFlowWhoseDocumentIsGoneSaysItIsMissing) {
         auto controller = std::make_shared<RecordingController>(flow);
         controller->willAppearInUI();
         controller->runFlowForInitialInput();
-        ASSERT_TRUE(
-            MainQueue::shared()->runUntil([&] { return !controller->errors.empty(); }, 30s));
+        ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return !controller->errors.empty(); },
+                                                  lf::test::kPatience));
         ASSERT_TRUE(controller->errors[0]);
         EXPECT_EQ(controller->errors[0]->localizedDescription(), missing);
         EXPECT_EQ(controller->errors[0]->stringForKey(kFilePathErrorKey), document.string());

@@ -288,8 +288,9 @@ TEST(ConcurrentFlowRun, LetsGoOfWhatItHeldOnceItsBlockReturned) {
     run->startWithCompletionHandler(
         [held, ended](bool, std::optional<lf::Error>) mutable { ended.signal(); });
     ended.wait();
-    for (int polls = 0; polls < 10'000 && (held.use_count() > 1 || QFFlowRun::runsUnderWay() > 0);
-         ++polls)
+    const auto deadline = std::chrono::steady_clock::now() + lf::test::kPatience;
+    while ((held.use_count() > 1 || QFFlowRun::runsUnderWay() > 0) &&
+           std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(held.use_count(), 1);
     EXPECT_EQ(QFFlowRun::runsUnderWay(), 0);

@@ -31,7 +31,8 @@ protected:
     void SetUp() override { MainQueue::shared()->bindToCurrentThread(); }
 
     bool waitForCalls(int count) {
-        return MainQueue::shared()->runUntil([&] { return delegate->calls >= count; }, 20s);
+        return MainQueue::shared()->runUntil([&] { return delegate->calls >= count; },
+                                             lf::test::kPatience);
     }
 
     test::TemporaryDirectory folder;
@@ -68,10 +69,11 @@ TEST_F(ConcurrentFileObservation, BurstsOfChangesGiveOneCallAndSuspensionSilence
 
 namespace {
 
-// Waits, with `mutex` held while it looks, until `done` answers true (false
-// after 20 seconds); for reports made on other threads.
+// Waits, with `mutex` held while it looks, until `done` answers true; for
+// reports made on other threads.
 bool waitUntil(std::mutex& mutex, const std::function<bool()>& done) {
-    for (int i = 0; i < 2000; ++i) {
+    for (const auto deadline = std::chrono::steady_clock::now() + lf::test::kPatience;
+         std::chrono::steady_clock::now() < deadline;) {
         {
             std::lock_guard lock(mutex);
             if (done()) return true;

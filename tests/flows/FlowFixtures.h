@@ -38,7 +38,7 @@ protected:
     }
 
     bool waitUntil(const std::function<bool()>& done) {
-        return lf::MainQueue::shared()->runUntil(done, std::chrono::seconds(20));
+        return lf::MainQueue::shared()->runUntil(done, lf::test::kPatience);
     }
 
     lf::test::TemporaryDirectory folder;

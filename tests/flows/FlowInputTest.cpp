@@ -282,7 +282,8 @@ namespace {
 class ConcurrentFlowInput : public FlowInput {
 protected:
     bool waitForReports(int count) {
-        return MainQueue::shared()->runUntil([&] { return reported >= count; }, 20s);
+        return MainQueue::shared()->runUntil([&] { return reported >= count; },
+                                             lf::test::kPatience);
     }
     // Writes `bytes` beside `path` and renames the file over it, as
     // applications save, with a modification second of its own.

@@ -35,8 +35,8 @@ protected:
         flow->setOutputDirectoryURL(out.string());
         change();
         flow->startBackgroundRunIfNeeded();
-        EXPECT_TRUE(
-            MainQueue::shared()->runUntil([&] { return flow->status() == QFFlowStatusIdle; }, 30s));
+        EXPECT_TRUE(MainQueue::shared()->runUntil(
+            [&] { return flow->status() == QFFlowStatusIdle; }, lf::test::kPatience));
         const std::optional<Error> failure = flow->lastRunError();
         if (!failure) return std::nullopt;
         EXPECT_EQ(flow->localizedStatusDescription(), "Failed: " + failure->localizedDescription());
@@ -44,7 +44,8 @@ protected:
         auto window = std::make_shared<RecordingController>(flow);
         window->willAppearInUI();
         window->runFlowForInitialInput();
-        EXPECT_TRUE(MainQueue::shared()->runUntil([&] { return !window->errors.empty(); }, 30s));
+        EXPECT_TRUE(MainQueue::shared()->runUntil([&] { return !window->errors.empty(); },
+                                                  lf::test::kPatience));
         if (!window->errors.empty() && window->errors[0])
             EXPECT_EQ(window->errors[0]->localizedDescription(), failure->localizedDescription());
         else

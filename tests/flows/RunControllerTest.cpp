@@ -37,7 +37,7 @@ protected:
     void TearDown() override { QFFlowManager::defaultManager()->removeFlow(flow); }
     bool waitForResults(size_t count) {
         return MainQueue::shared()->runUntil([&] { return controller->results.size() >= count; },
-                                             20s);
+                                             lf::test::kPatience);
     }
 
     test::TemporaryDirectory folder;
@@ -56,7 +56,8 @@ TEST_F(ConcurrentRunController, RerunsSeeOnlyChangedDocumentsAndAtMostOneWaits) 
     controller->runFlowForInitialInput();
     ASSERT_TRUE(waitForResults(1));
     // Shown in a window: watched.
-    ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return isWatching(*flow); }, 20s));
+    ASSERT_TRUE(
+        MainQueue::shared()->runUntil([&] { return isWatching(*flow); }, lf::test::kPatience));
     EXPECT_EQ(controller->outputItems().size(), 2u);
 
     // Changes while a run is under way: one rerun follows it.
@@ -136,7 +137,8 @@ TEST_F(ConcurrentRunController, SaveDuringARunWaitsForIt) {
     controller->tryToFinishBySavingOutput();
     EXPECT_TRUE(window->reasons.empty());  // not while the output is being filled
     flow->gate.signal();
-    ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return !window->reasons.empty(); }, 20s));
+    ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return !window->reasons.empty(); },
+                                              lf::test::kPatience));
     std::ifstream saved(folder / "assets" / "out" / "a.png");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), "a, second version");
 }
@@ -149,7 +151,7 @@ TEST_F(ConcurrentRunController, ASaveFromTheWindowEndsTheFailureOfABackgroundRun
     test::writeFile(folder / "a.psd", "fail");
     flow->startBackgroundRunIfNeeded();
     ASSERT_TRUE(MainQueue::shared()->runUntil(
-        [&] { return flow->status() == QFFlowStatusRunningWithUI; }, 20s));
+        [&] { return flow->status() == QFFlowStatusRunningWithUI; }, lf::test::kPatience));
     ASSERT_TRUE(flow->lastRunError());
 
     test::writeFile(folder / "a.psd", "a, mended");
@@ -157,7 +159,8 @@ TEST_F(ConcurrentRunController, ASaveFromTheWindowEndsTheFailureOfABackgroundRun
     ASSERT_TRUE(waitForResults(1));
     panelAnswer = assets.string();
     controller->tryToFinishBySavingOutput();  // after the run of the mended document
-    ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return !window->reasons.empty(); }, 20s));
+    ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return !window->reasons.empty(); },
+                                              lf::test::kPatience));
     EXPECT_EQ(window->reasons, std::vector<QFFlowCloseReason>{QFFlowCloseReasonSaved});
     MainQueue::shared()->drain();
     EXPECT_FALSE(flow->lastRunError());

@@ -10,6 +10,7 @@
 #include "flows/runs/QFFlowRun.h"
 #include "platform/DispatchSemaphore.h"
 #include "platform/SystemInfo.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -106,7 +107,8 @@ TEST(FlowRunMemory, WhatTheLastRunFreedGoesBackToTheSystem) {
     EXPECT_GT(peak - before, 100 * kMiB) << "the run did not hold what it should";
     // The trim follows the run's end on its worker.
     int64_t after = residentBytes();
-    for (int polls = 0; polls < 2000 && after - before > 16 * kMiB; ++polls) {
+    for (const auto deadline = std::chrono::steady_clock::now() + lf::test::kPatience;
+         after - before > 16 * kMiB && std::chrono::steady_clock::now() < deadline;) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         after = residentBytes();
     }

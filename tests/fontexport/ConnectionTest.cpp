@@ -3,6 +3,7 @@
 #include "fontexport/XPCMessageCodec.h"
 #include "platform/DispatchSemaphore.h"
 #include "platform/Log.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +13,6 @@
 using nlohmann::json;
 
 namespace {
-
-constexpr auto kPatience = std::chrono::seconds(20);
 
 XPCDictionary everyKind() {
     XPCDictionary inner = {{"deep", XPCArray{XPCObject(true), XPCObject(std::string("x"))}}};
@@ -185,10 +184,10 @@ TEST(XPCConnection, MessageHandlerAnswersWithTheConvertibleValues) {
         received = reply;
         replied.signal();
     });
-    ASSERT_TRUE(replied.waitFor(kPatience));
+    ASSERT_TRUE(replied.waitFor(lf::test::kPatience));
     EXPECT_EQ(received, (json{{"echo", "hi"}, {"count", 3}}));
     pair.client->sendMessage({{"one-way", true}});
-    ASSERT_TRUE(oneWay.waitFor(kPatience));
+    ASSERT_TRUE(oneWay.waitFor(lf::test::kPatience));
     EXPECT_FALSE(oneWayHadReply);
 }
 
@@ -205,7 +204,7 @@ TEST(XPCConnection, DeliversMessagesInOrderAndOneErrorWhenThePeerGoes) {
     pair.service->resume();
     for (int i = 0; i < 50; ++i)
         pair.client->sendMessage({{"index", i}});
-    ASSERT_TRUE(all.waitFor(kPatience));
+    ASSERT_TRUE(all.waitFor(lf::test::kPatience));
     {
         std::lock_guard lock(mutex);
         for (int i = 0; i < 50; ++i)
@@ -224,7 +223,7 @@ TEST(XPCConnection, DeliversMessagesInOrderAndOneErrorWhenThePeerGoes) {
     pair.client->sendMessage({{"unanswered", true}}, [&](const json&) { replied = true; });
     pair.service.reset();
     pair.client->resume();
-    ASSERT_TRUE(failed.waitFor(kPatience));
+    ASSERT_TRUE(failed.waitFor(lf::test::kPatience));
     pair.client.reset();
     EXPECT_EQ(errors, 1);
     EXPECT_FALSE(replied);
@@ -241,6 +240,6 @@ TEST(XPCConnection, AMessageThatCannotBeSentEndsTheConnection) {
     pair.client->sendMessage({{"k", deep}}, [](const json&) {});
     pair.client->resume();
     // Released by the error handler, not left waiting for a reply.
-    ASSERT_TRUE(failed.waitFor(kPatience));
+    ASSERT_TRUE(failed.waitFor(lf::test::kPatience));
     EXPECT_TRUE(log.contains("message not sent"));
 }

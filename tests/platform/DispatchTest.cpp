@@ -3,6 +3,7 @@
 #include "platform/DispatchSemaphore.h"
 #include "platform/MainQueue.h"
 #include "platform/WorkerPool.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -29,10 +30,11 @@ TEST(DispatchQueue, SerialQueueRunsItemsOneAtATimeInOrder) {
             running.fetch_sub(1);
         });
     }
-    ASSERT_TRUE(group.waitFor(10s));
+    ASSERT_TRUE(group.waitFor(lf::test::kPatience));
     EXPECT_FALSE(overlapped);
     ASSERT_EQ(order.size(), 500u);
-    for (int i = 0; i < 500; ++i) EXPECT_EQ(order[i], i);
+    for (int i = 0; i < 500; ++i)
+        EXPECT_EQ(order[i], i);
 }
 
 TEST(DispatchQueue, SyncRunsOnTheQueueAndReturnsAfterTheWork) {
@@ -61,9 +63,15 @@ TEST(DispatchQueue, GlobalQueuesRunWorkConcurrently) {
     // Two items that each wait for the other can only finish if they run at once.
     DispatchSemaphore a(0), b(0);
     DispatchGroup group;
-    group.async(DispatchQueue::global(QueuePriority::Low), [=]() mutable { a.signal(); b.wait(); });
-    group.async(DispatchQueue::global(QueuePriority::Low), [=]() mutable { b.signal(); a.wait(); });
-    EXPECT_TRUE(group.waitFor(10s));
+    group.async(DispatchQueue::global(QueuePriority::Low), [=]() mutable {
+        a.signal();
+        b.wait();
+    });
+    group.async(DispatchQueue::global(QueuePriority::Low), [=]() mutable {
+        b.signal();
+        a.wait();
+    });
+    EXPECT_TRUE(group.waitFor(lf::test::kPatience));
 }
 
 TEST(DispatchQueue, WorkThatWaitsForOtherWorkNeverDeadlocks) {
@@ -81,7 +89,7 @@ TEST(DispatchQueue, WorkThatWaitsForOtherWorkNeverDeadlocks) {
             ++finished;
         });
     }
-    ASSERT_TRUE(outer.waitFor(30s));
+    ASSERT_TRUE(outer.waitFor(lf::test::kPatience));
     EXPECT_EQ(finished, kCount);
 }
 
@@ -98,7 +106,7 @@ TEST(DispatchQueue, AllWorkersBlockedOnAChainStillCompletes) {
     };
     DispatchGroup root;
     root.async(queue, [&] { step(0); });
-    EXPECT_TRUE(root.waitFor(30s));
+    EXPECT_TRUE(root.waitFor(lf::test::kPatience));
 }
 
 TEST(DispatchQueue, AsyncAfterWaitsForTheDelay) {
@@ -109,7 +117,7 @@ TEST(DispatchQueue, AsyncAfterWaitsForTheDelay) {
         ran = std::chrono::steady_clock::now();
         done.signal();
     });
-    ASSERT_TRUE(done.waitFor(10s));
+    ASSERT_TRUE(done.waitFor(lf::test::kPatience));
     EXPECT_GE(ran - start, 30ms);
 }
 
@@ -122,13 +130,14 @@ TEST(DispatchSemaphore, CountLimitsConcurrentHolders) {
             slots.wait();
             int now = ++inside;
             int seen = most.load();
-            while (now > seen && !most.compare_exchange_weak(seen, now)) {}
+            while (now > seen && !most.compare_exchange_weak(seen, now)) {
+            }
             std::this_thread::sleep_for(1ms);
             --inside;
             slots.signal();
         });
     }
-    ASSERT_TRUE(group.waitFor(30s));
+    ASSERT_TRUE(group.waitFor(lf::test::kPatience));
     EXPECT_LE(most.load(), 3);
     EXPECT_GE(most.load(), 1);
 }
@@ -155,8 +164,9 @@ TEST(DispatchGroup, NotifyRunsOnceEveryMemberHasLeft) {
         notified.signal();
     });
     EXPECT_FALSE(notified.waitFor(20ms));
-    for (int i = 0; i < 8; ++i) release.signal();
-    ASSERT_TRUE(notified.waitFor(10s));
+    for (int i = 0; i < 8; ++i)
+        release.signal();
+    ASSERT_TRUE(notified.waitFor(lf::test::kPatience));
     EXPECT_EQ(seenAtNotify, 8);
 }
 
@@ -164,7 +174,7 @@ TEST(DispatchGroup, NotifyOnAnEmptyGroupRunsAtOnce) {
     DispatchGroup group;
     DispatchSemaphore notified(0);
     group.notify(DispatchQueue::global(), [notified]() mutable { notified.signal(); });
-    EXPECT_TRUE(notified.waitFor(10s));
+    EXPECT_TRUE(notified.waitFor(lf::test::kPatience));
     EXPECT_TRUE(group.waitFor(0ms));
 }
 
@@ -176,11 +186,10 @@ TEST(MainQueue, WorkFromOtherThreadsRunsOnTheDrainingThread) {
     std::atomic<int> ranOnMain{0};
     DispatchGroup group;
     for (int i = 0; i < 10; ++i)
-        group.async(DispatchQueue::global(), [&, main] {
-            main->async([&] { ranOnMain += isMainThread() ? 1 : 0; });
-        });
-    ASSERT_TRUE(group.waitFor(10s));
-    EXPECT_TRUE(main->runUntil([&] { return ranOnMain == 10; }, 10s));
+        group.async(DispatchQueue::global(),
+                    [&, main] { main->async([&] { ranOnMain += isMainThread() ? 1 : 0; }); });
+    ASSERT_TRUE(group.waitFor(lf::test::kPatience));
+    EXPECT_TRUE(main->runUntil([&] { return ranOnMain == 10; }, lf::test::kPatience));
 }
 
 TEST(MainQueue, DrainRunsOnlyWorkQueuedBeforeIt) {
@@ -207,7 +216,7 @@ TEST(MainQueue, SyncFromAWorkerWaitsForTheMainThread) {
         main->sync([&] { ranOnMain = isMainThread(); });
         workerDone = true;
     });
-    EXPECT_TRUE(main->runUntil([&] { return workerDone.load(); }, 10s));
+    EXPECT_TRUE(main->runUntil([&] { return workerDone.load(); }, lf::test::kPatience));
     EXPECT_TRUE(ranOnMain);
 }
 
@@ -232,7 +241,8 @@ TEST(WorkerPool, ConcurrentSubmissionsToAFixedPoolNeverStall) {
                         if (--remaining == 0) done.signal();
                     });
             });
-        for (auto& s : submitters) s.join();
-        ASSERT_TRUE(done.waitFor(std::chrono::seconds(5))) << "round " << round;
+        for (auto& s : submitters)
+            s.join();
+        ASSERT_TRUE(done.waitFor(lf::test::kPatience)) << "round " << round;
     }
 }

@@ -46,7 +46,7 @@ protected:
                     }
                 return false;
             },
-            10s);
+            lf::test::kPatience);
     }
 
     bool everReported(const fs::path& path) const {

@@ -73,7 +73,8 @@ TEST(URLDownload, WritesTheResourceAndReportsOnTheMainQueue) {
     lf::URLRequest request;
     request.url = fileURL(folder / "App%25201.2.zip");
     auto download = lf::URLDownload::start(request, recorder);
-    lf::MainQueue::shared()->runUntil([&] { return recorder->finished || recorder->failure; });
+    lf::MainQueue::shared()->runUntil([&] { return recorder->finished || recorder->failure; },
+                                      lf::test::kPatience);
     ASSERT_TRUE(recorder->finished) << lf::describe(*recorder->failure);
     EXPECT_EQ(recorder->suggested, "App%201.2.zip") << "the name as the server sends it";
     EXPECT_EQ(recorder->expected, bytes.size());
@@ -83,7 +84,8 @@ TEST(URLDownload, WritesTheResourceAndReportsOnTheMainQueue) {
     // A destination that cannot be written fails the download.
     auto unwritable = std::make_shared<Recorder>(folder / "missing" / "copy.zip");
     download = lf::URLDownload::start(request, unwritable);
-    lf::MainQueue::shared()->runUntil([&] { return unwritable->finished || unwritable->failure; });
+    lf::MainQueue::shared()->runUntil([&] { return unwritable->finished || unwritable->failure; },
+                                      lf::test::kPatience);
     ASSERT_TRUE(unwritable->failure);
     EXPECT_EQ(unwritable->failure->code, lf::kURLErrorCannotCreateFile);
 }
@@ -98,7 +100,8 @@ TEST(URLDownload, AFailedDownloadRemovesWhatItWrote) {
     request.url = fileURL(folder / "archive.tgz");
     request.maximumLength = 1 << 20;
     auto download = lf::URLDownload::start(request, recorder);
-    lf::MainQueue::shared()->runUntil([&] { return recorder->finished || recorder->failure; });
+    lf::MainQueue::shared()->runUntil([&] { return recorder->finished || recorder->failure; },
+                                      lf::test::kPatience);
     ASSERT_TRUE(recorder->failure);
     EXPECT_EQ(recorder->failure->code, lf::kURLErrorDataLengthExceedsMaximum);
     EXPECT_GT(recorder->received, 0u) << "the file was begun";
@@ -113,9 +116,11 @@ TEST(URLDownload, NothingIsReportedAfterCancel) {
     lf::URLRequest request;
     request.url = fileURL(folder / "archive.tgz");
     auto download = lf::URLDownload::start(request, recorder);
-    lf::MainQueue::shared()->runUntil([&] { return recorder->expected.has_value(); });
+    lf::MainQueue::shared()->runUntil([&] { return recorder->expected.has_value(); },
+                                      lf::test::kPatience);
     // The transfer's thread ends by itself; its last reports are dropped.
-    lf::MainQueue::shared()->runUntil([&] { return download.use_count() == 1; });
+    lf::MainQueue::shared()->runUntil([&] { return download.use_count() == 1; },
+                                      lf::test::kPatience);
     lf::MainQueue::shared()->drain();
     EXPECT_TRUE(download->isCancelled());
     EXPECT_FALSE(recorder->finished);

@@ -219,10 +219,12 @@ TEST_F(ApplicationShell, ThePreferencesPanelClosesOnCloseWindow) {
     QCheckBox& box = *panel.showPhotoshopIntegrationCheckbox();
     panel.activateWindow();
     box.setFocus();
-    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
-        QCoreApplication::processEvents();
-        return QApplication::activeWindow() == &panel && box.hasFocus();
-    }));
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+        [&] {
+            QCoreApplication::processEvents();
+            return QApplication::activeWindow() == &panel && box.hasFocus();
+        },
+        lf::test::kPatience));
 
     QTest::keyClick(&box, Qt::Key_W);
     QTest::keyClick(&box, Qt::Key_W, Qt::ShiftModifier);
@@ -301,7 +303,8 @@ TEST_F(ApplicationShell, LaunchRegistersThePlugInChecksForUpdatesAndBindsTheTray
     app.delegate.applicationDidFinishLaunching();
     EXPECT_FALSE(QFStatusItem::showsStatusItem());  // turned off before launch
     EXPECT_TRUE(app.delegate.hidesMenuBarItem());
-    EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] { return app.backgroundUpdateChecks > 0; }));
+    EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] { return app.backgroundUpdateChecks > 0; },
+                                                  lf::test::kPatience));
     EXPECT_EQ(app.backgroundUpdateChecks, 1);
 
     // The item follows the default at once, both ways, as a new item.

@@ -93,7 +93,7 @@ protected:
         controller->flowInputDidChange(flow);
     }
     bool waitFor(const std::function<bool()>& done) {
-        return lf::MainQueue::shared()->runUntil(done, std::chrono::seconds(30));
+        return lf::MainQueue::shared()->runUntil(done, lf::test::kPatience);
     }
     bool showsOutputs() {
         return controller->iconView()->mode() == QFIconView::ModeOutput &&

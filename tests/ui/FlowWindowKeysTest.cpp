@@ -38,7 +38,8 @@ TEST_F(FlowWindows, EscapeClearsTheSelectionBeforeItCancelsTheFlow) {
     EXPECT_TRUE(view.offersSave());
 
     QTest::keyClick(&icons, Qt::Key_Escape);
-    EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] { return window.canStartAnything(); }));
+    EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] { return window.canStartAnything(); },
+                                                  lf::test::kPatience));
     EXPECT_FALSE(fs::exists(out));
 }
 
@@ -58,10 +59,12 @@ TEST_F(FlowWindows, EscapeAndCloseInThePreviewCloseOnlyThePreview) {
         QTest::keyClick(&icons, Qt::Key_Space);
         QFPreviewPanel* panel = icons.previewPanel();
         ASSERT_TRUE(panel && panel->isVisible());
-        ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
-            QCoreApplication::processEvents();
-            return QApplication::activeWindow() == panel;
-        }));
+        ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+            [&] {
+                QCoreApplication::processEvents();
+                return QApplication::activeWindow() == panel;
+            },
+            lf::test::kPatience));
 
         QTest::keyClick(panel, key.key(), key.keyboardModifiers());
         EXPECT_FALSE(panel->isVisible());
@@ -102,10 +105,12 @@ TEST_F(FlowWindows, KeyEquivalentsWorkWhateverTheMenuLastShowed) {
     // Types `key` into the view that has the focus in the active window.
     const auto type = [&](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         window.window()->activateWindow();
-        ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
-            QCoreApplication::processEvents();
-            return QApplication::activeWindow() == window.window();
-        }));
+        ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+            [&] {
+                QCoreApplication::processEvents();
+                return QApplication::activeWindow() == window.window();
+            },
+            lf::test::kPatience));
         QWidget* focus = window.window()->focusWidget();
         QTest::keyClick(focus ? focus : window.window(), static_cast<Qt::Key>(key), modifiers);
     };
@@ -124,7 +129,8 @@ TEST_F(FlowWindows, KeyEquivalentsWorkWhateverTheMenuLastShowed) {
     EXPECT_TRUE(view.iconView()->selectedIndexes().empty());
     EXPECT_FALSE(window.canStartAnything());
     type(Qt::Key_Escape);
-    EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] { return window.canStartAnything(); }));
+    EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] { return window.canStartAnything(); },
+                                                  lf::test::kPatience));
 
     openDocument();
     type(Qt::Key_S, Qt::ControlModifier);

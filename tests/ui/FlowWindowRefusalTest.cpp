@@ -96,7 +96,8 @@ TEST_F(FlowWindows, ARunningWindowRefusesDropsAndCancellingAsksNothing) {
     EXPECT_FALSE(window.canStartFlowWithURLs({document("02-formats.psd")}));
 
     choose(QFAction::CancelFlow);
-    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return window.canStartAnything(); }));
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return window.canStartAnything(); },
+                                                  lf::test::kPatience));
     lf::MainQueue::shared()->drain();
     EXPECT_EQ(window.repeatAutomaticallyAlert(), nullptr);
     EXPECT_EQ(window.draggingEntered(info), Qt::CopyAction);  // idle again

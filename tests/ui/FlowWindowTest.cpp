@@ -111,7 +111,8 @@ TEST_F(FlowWindows, ATaggedDocumentIsExportedAndAFirstSaveAsksOnce) {
     fs::remove_all(out);
     app.delegate.openFiles({document("01-plain.psd")});
     saveWhenReady();
-    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return fs::exists(out / "pixel.png"); }));
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return fs::exists(out / "pixel.png"); },
+                                                  lf::test::kPatience));
     waitUntilIdle();
     lf::MainQueue::shared()->drain();
     EXPECT_EQ(onlyWindow().repeatAutomaticallyAlert(), nullptr);
@@ -158,11 +159,13 @@ TEST_F(FlowWindows, AHandOverDuringTheQuestionLeavesTheAnswerToItsFlow) {
     QFFlowWindowController& other = *documents.front()->windowControllers().front();
     ASSERT_NE(&other, &asking);
     std::shared_ptr<QFFlow> handed;
-    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
-        QCoreApplication::processEvents();
-        handed = other.runningFlow();
-        return handed != nullptr;
-    }));
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+        [&] {
+            QCoreApplication::processEvents();
+            handed = other.runningFlow();
+            return handed != nullptr;
+        },
+        lf::test::kPatience));
     EXPECT_NE(handed, asked);
     EXPECT_EQ(asking.runningFlow(), nullptr);
 
@@ -181,20 +184,26 @@ TEST_F(FlowWindows, AHandOverDuringTheQuestionLeavesTheAnswerToItsFlow) {
 TEST_F(FlowWindows, AWindowClosedDuringItsFirstRunIsLetGo) {
     app.delegate.openFiles({document("05-folders.psd")});
     std::weak_ptr<QFViewController> shown;
-    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
-        shown = onlyWindow().window()->contentViewController();
-        return dynamic_cast<QFExportFlowController*>(shown.lock().get()) != nullptr;
-    }));
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+        [&] {
+            shown = onlyWindow().window()->contentViewController();
+            return dynamic_cast<QFExportFlowController*>(shown.lock().get()) != nullptr;
+        },
+        lf::test::kPatience));
     onlyWindow().window()->close();
-    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return QFDocumentController::shared().orderedDocuments().empty();
-    }));
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+        [&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return QFDocumentController::shared().orderedDocuments().empty();
+        },
+        lf::test::kPatience));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] {
-        QCoreApplication::processEvents();
-        return shown.expired();
-    }));
+    EXPECT_TRUE(lf::MainQueue::shared()->runUntil(
+        [&] {
+            QCoreApplication::processEvents();
+            return shown.expired();
+        },
+        lf::test::kPatience));
 }
 
 // Documents handed over one after another before the event loop turns
@@ -219,7 +228,7 @@ TEST_F(FlowWindows, DocumentsHandedOverTogetherOpenOneFlowEach) {
                     if (const auto flow = controller->runningFlow()) shown.merge(flow->inputURLs());
             return shown == handed;
         },
-        std::chrono::seconds(20)))
+        lf::test::kPatience))
         << shown.size() << " of the documents show";
     EXPECT_EQ(QFDocumentController::shared().orderedDocuments().size(), handed.size());
 }
@@ -232,10 +241,12 @@ TEST_F(FlowWindows, AMinimizedWindowThatTakesAHandOverIsRestored) {
     window.showMinimized();
     ASSERT_TRUE(window.isMinimized());
     app.delegate.openFilesOrUntitledDocument({document("01-plain.psd")});
-    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
-        QCoreApplication::processEvents();
-        return onlyWindow().runningFlow() != nullptr;
-    }));
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+        [&] {
+            QCoreApplication::processEvents();
+            return onlyWindow().runningFlow() != nullptr;
+        },
+        lf::test::kPatience));
     EXPECT_FALSE(window.isMinimized());
     EXPECT_TRUE(window.isVisible());
 }
@@ -258,7 +269,8 @@ TEST_F(FlowWindows, RecentsButtonsTurnWhileAFlowRunsWithoutAWindow) {
     EXPECT_TRUE(made->recentRepeatWindowButton()->isAnimationRunning());
 
     ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
-        [] { return !QFFlowManager::defaultManager()->isRunningFlowsWithoutUI(); }));
+        [] { return !QFFlowManager::defaultManager()->isRunningFlowsWithoutUI(); },
+        lf::test::kPatience));
     for (QFFlowWindowController* controller : {&existing, made.get()}) {
         QFWindowButton& button = *controller->recentRepeatWindowButton();
         EXPECT_TRUE(!button.isAnimationRunning() || button.isAnimationEnding());

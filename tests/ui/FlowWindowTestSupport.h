@@ -52,16 +52,18 @@ protected:
     ~FlowWindows() override {
         // A run still extracting would outlive its window, and the test's
         // process at its end.
-        EXPECT_TRUE(lf::MainQueue::shared()->runUntil([] {
-            QCoreApplication::processEvents();
-            for (const auto& document : QFDocumentController::shared().orderedDocuments())
-                for (const auto& controller : document->windowControllers())
-                    if (const auto* run = dynamic_cast<const QFFlowRunController*>(
-                            controller->window()->contentViewController().get());
-                        run && run->isRunning())
-                        return false;
-            return true;
-        }));
+        EXPECT_TRUE(lf::MainQueue::shared()->runUntil(
+            [] {
+                QCoreApplication::processEvents();
+                for (const auto& document : QFDocumentController::shared().orderedDocuments())
+                    for (const auto& controller : document->windowControllers())
+                        if (const auto* run = dynamic_cast<const QFFlowRunController*>(
+                                controller->window()->contentViewController().get());
+                            run && run->isRunning())
+                            return false;
+                return true;
+            },
+            lf::test::kPatience));
         for (const auto& document : std::vector(QFDocumentController::shared().orderedDocuments()))
             document->close();
         QFFlowInterfaceHooks::install({});
@@ -73,12 +75,14 @@ protected:
     // The export flow view of the only window once it offers Save.
     QFExportFlowController& readyFlowView() {
         QFExportFlowController* view = nullptr;
-        EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] {
-            QCoreApplication::processEvents();
-            view = dynamic_cast<QFExportFlowController*>(
-                onlyWindow().window()->contentViewController().get());
-            return view && view->offersSave();
-        }));
+        EXPECT_TRUE(lf::MainQueue::shared()->runUntil(
+            [&] {
+                QCoreApplication::processEvents();
+                view = dynamic_cast<QFExportFlowController*>(
+                    onlyWindow().window()->contentViewController().get());
+                return view && view->offersSave();
+            },
+            lf::test::kPatience));
         return *view;
     }
     // Gives the focus to the tiles of `view`, in the active window, where
@@ -87,10 +91,12 @@ protected:
         QWidget& window = *onlyWindow().window();
         window.activateWindow();
         view.iconView()->setFocus();
-        ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
-            QCoreApplication::processEvents();
-            return QApplication::activeWindow() == &window && view.iconView()->hasFocus();
-        }));
+        ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+            [&] {
+                QCoreApplication::processEvents();
+                return QApplication::activeWindow() == &window && view.iconView()->hasFocus();
+            },
+            lf::test::kPatience));
     }
     // Chooses the item of the window's menu that sends `action`.
     void choose(std::string_view action) {
@@ -111,7 +117,7 @@ protected:
     QMessageBox* waitForQuestion() {
         QFFlowWindowController& window = onlyWindow();
         EXPECT_TRUE(lf::MainQueue::shared()->runUntil(
-            [&] { return window.repeatAutomaticallyAlert() != nullptr; }));
+            [&] { return window.repeatAutomaticallyAlert() != nullptr; }, lf::test::kPatience));
         return window.repeatAutomaticallyAlert();
     }
     // Waits for the question after the save, then answers it.
@@ -133,15 +139,17 @@ protected:
     // after a save, once one shows; null when none does.
     QMessageBox* waitForAlertSheet() {
         QMessageBox* shown = nullptr;
-        lf::MainQueue::shared()->runUntil([&] {
-            QCoreApplication::processEvents();
-            QFFlowWindowController& window = onlyWindow();
-            for (auto* alert : window.window()->findChildren<QMessageBox*>())
-                if (alert->isVisible() && QFWindowIsSheet(alert) &&
-                    alert != window.repeatAutomaticallyAlert())
-                    shown = alert;
-            return shown != nullptr;
-        });
+        lf::MainQueue::shared()->runUntil(
+            [&] {
+                QCoreApplication::processEvents();
+                QFFlowWindowController& window = onlyWindow();
+                for (auto* alert : window.window()->findChildren<QMessageBox*>())
+                    if (alert->isVisible() && QFWindowIsSheet(alert) &&
+                        alert != window.repeatAutomaticallyAlert())
+                        shown = alert;
+                return shown != nullptr;
+            },
+            lf::test::kPatience);
         return shown;
     }
     // Closes `alert` as its OK button does, and lets it go.
@@ -150,10 +158,12 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     void waitUntilIdle() {
-        ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
-            return onlyWindow().canStartAnything() &&
-                   !QFFlowManager::defaultManager()->recentFlows().empty();
-        }));
+        ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+            [&] {
+                return onlyWindow().canStartAnything() &&
+                       !QFFlowManager::defaultManager()->recentFlows().empty();
+            },
+            lf::test::kPatience));
     }
 
     lf::test::TemporaryDirectory scratch;

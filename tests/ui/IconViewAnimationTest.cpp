@@ -3,6 +3,7 @@
 
 #include "IconViewTestSupport.h"
 #include "platform/MainQueue.h"
+#include "support/TestSupport.h"
 #include "ui/iconview/QFIconViewHopAnimation.h"
 #include "ui/iconview/QFIconViewPulseAnimation.h"
 
@@ -13,7 +14,7 @@
 namespace {
 
 bool waitFor(const std::function<bool()>& done) {
-    return lf::MainQueue::shared()->runUntil(done, std::chrono::seconds(20));
+    return lf::MainQueue::shared()->runUntil(done, lf::test::kPatience);
 }
 
 double shownOpacity(const QFLayer& layer) {

@@ -42,10 +42,12 @@ QByteArray header(size_t bodySize) {
 void onAnotherThread(const std::function<void()>& work) {
     std::unique_ptr<QThread> thread(QThread::create(work));
     thread->start();
-    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
-        QCoreApplication::processEvents();
-        return thread->isFinished();
-    }));
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+        [&] {
+            QCoreApplication::processEvents();
+            return thread->isFinished();
+        },
+        lf::test::kPatience));
     thread->wait();
 }
 

@@ -61,12 +61,14 @@ protected:
     // The window's export flow view once it offers Save.
     QFExportFlowController& readyView() {
         QFExportFlowController* view = nullptr;
-        EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] {
-            QCoreApplication::processEvents();
-            view = dynamic_cast<QFExportFlowController*>(
-                window().window()->contentViewController().get());
-            return view && view->offersSave();
-        }));
+        EXPECT_TRUE(lf::MainQueue::shared()->runUntil(
+            [&] {
+                QCoreApplication::processEvents();
+                view = dynamic_cast<QFExportFlowController*>(
+                    window().window()->contentViewController().get());
+                return view && view->offersSave();
+            },
+            lf::test::kPatience));
         return *view;
     }
     // Hands a copy of a tagged document to the application, saves its
@@ -77,7 +79,7 @@ protected:
         app.delegate.openFiles({copy.string()});
         readyView().saveCancelButton()->click();
         ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
-            [&] { return window().repeatAutomaticallyAlert() != nullptr; }));
+            [&] { return window().repeatAutomaticallyAlert() != nullptr; }, lf::test::kPatience));
         QMessageBox& question = *window().repeatAutomaticallyAlert();
         for (QAbstractButton* button : question.buttons())
             if ((question.buttonRole(button) == QMessageBox::AcceptRole) == repeat) button->click();

@@ -72,7 +72,7 @@ protected:
                 }
                 return true;
             },
-            20s);
+            lf::test::kPatience);
         QFFlowInterfaceHooks::install({});
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
@@ -299,7 +299,7 @@ TEST_F(RecentsPopoverTest, TheStatusLineSaysWhenTheLastRunFailed) {
     const auto runAndWait = [&] {
         row.repeatButton()->click();
         ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
-            [&] { return flow->status() == QFFlowStatusIdle; }, 20s));
+            [&] { return flow->status() == QFFlowStatusIdle; }, lf::test::kPatience));
     };
     runAndWait();
     EXPECT_EQ(statusOf(row).toStdString(), "Failed: “Broken.psd” Is Not a Photoshop Document");
@@ -319,8 +319,8 @@ TEST_F(RecentsPopoverTest, TheRowsTooltipHoldsAFailureCutShort) {
     showPopover();
     QFRecentRowView& row = *rowAt(0);
     row.repeatButton()->click();
-    ASSERT_TRUE(
-        lf::MainQueue::shared()->runUntil([&] { return flow->status() == QFFlowStatusIdle; }, 20s));
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+        [&] { return flow->status() == QFFlowStatusIdle; }, lf::test::kPatience));
     ASSERT_TRUE(flow->lastRunError());
     const QString failure =
         QString::fromStdString("Failed: " + flow->lastRunError()->localizedDescription());
@@ -346,12 +346,13 @@ TEST_F(RecentsPopoverTest, ChangesToRunShowTheDot) {
     auto notify = makeFlow("Notify", QFFlowBehaviorNotifyWhenChanged);
     showPopover();
     QFFlowManager::defaultManager()->activateAutomaticBehaviorIfNeeded();
-    ASSERT_TRUE(
-        lf::MainQueue::shared()->runUntil([&] { return notify->input()->detectsChanges(); }, 20s));
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return notify->input()->detectsChanges(); },
+                                                  lf::test::kPatience));
     const fs::path document = folder / "Notify.psd";
     const timespec times[2] = {{4'000'000, 0}, {4'000'000, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, document.c_str(), times, 0), 0);
-    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return notify->hasChangesToRun(); }, 20s));
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] { return notify->hasChangesToRun(); },
+                                                  lf::test::kPatience));
     QFRecentRowView& row = *rowAt(0);
     EXPECT_TRUE(row.hasChangesButton()->isVisibleTo(&row));
     EXPECT_EQ(row.repeatButton()->indicatorType(), QFRecentIndicatorTypeRepeat);
@@ -447,8 +448,8 @@ TEST_F(RecentsPopoverTest, EditorRenamesAndSwitchesRepetition) {
 
     editor->repeatAutomaticallyCheckbox()->click();
     EXPECT_EQ(flow->behavior(), QFFlowBehaviorRepeatAutomatically);
-    EXPECT_TRUE(
-        lf::MainQueue::shared()->runUntil([&] { return flow->input()->detectsChanges(); }, 20s));
+    EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] { return flow->input()->detectsChanges(); },
+                                                  lf::test::kPatience));
     editor->repeatAutomaticallyCheckbox()->click();
     EXPECT_EQ(flow->behavior(), QFFlowBehaviorNone);
 

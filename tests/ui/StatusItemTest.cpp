@@ -4,6 +4,7 @@
 
 #include "AppTestSupport.h"
 #include "platform/MainQueue.h"
+#include "support/TestSupport.h"
 #include "ui/shell/QFStatusItemView.h"
 #include "ui/window/QFResources.h"
 
@@ -28,10 +29,13 @@ protected:
     }
     // Waits for the running detection's answer to reach the menu.
     void finishDetection() {
-        ASSERT_TRUE(lf::MainQueue::shared()->runUntil([&] {
-            return view.menuItemForPSD()->text() != text("ps-menu.looking-for-active-psd.title") &&
-                   view.detectionIsIdleForTests();
-        }));
+        ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+            [&] {
+                return view.menuItemForPSD()->text() !=
+                           text("ps-menu.looking-for-active-psd.title") &&
+                       view.detectionIsIdleForTests();
+            },
+            lf::test::kPatience));
     }
 
     lf::test::ScopedApplication app;

@@ -210,7 +210,8 @@ TEST_F(ArchiveTest, TheUnarchiverReportsOnTheMainQueue) {
         auto unarchiver = OMAUUnarchiver::create();
         unarchiver->setDelegate(recorder);
         unarchiver->unarchivePath(path.string());
-        lf::MainQueue::shared()->runUntil([&] { return recorder->finished.has_value(); });
+        lf::MainQueue::shared()->runUntil([&] { return recorder->finished.has_value(); },
+                                          lf::test::kPatience);
         ASSERT_TRUE(recorder->finished.has_value());
         EXPECT_EQ(*recorder->finished, succeeds) << path;
         EXPECT_EQ(unarchiver->failure().has_value(), !succeeds);

@@ -101,10 +101,12 @@ protected:
     // Drains the main queue until the update has ended or waits for the user.
     void settle(const std::shared_ptr<OMAUUpdater>& engine) {
         const int attention = presenter_->attentionRequests;
-        lf::MainQueue::shared()->runUntil([&] {
-            return !engine->isUpdateInProgress() || presenter_->attentionRequests > attention ||
-                   terminations_ > 0;
-        });
+        lf::MainQueue::shared()->runUntil(
+            [&] {
+                return !engine->isUpdateInProgress() || presenter_->attentionRequests > attention ||
+                       terminations_ > 0;
+            },
+            lf::test::kPatience);
     }
 
     std::string installedVersion() const { return readText(installed_ / "version"); }
@@ -543,7 +545,8 @@ TEST_F(EngineTest, AutomaticUpdatesInstallWithoutAskingAndMayRelaunchLater) {
     auto engine = makeEngine();
     engine->checkForUpdatesInBackground();
     lf::MainQueue::shared()->runUntil(
-        [&] { return presenter_->automaticAlerts > 0 || !engine->isUpdateInProgress(); });
+        [&] { return presenter_->automaticAlerts > 0 || !engine->isUpdateInProgress(); },
+        lf::test::kPatience);
     EXPECT_EQ(presenter_->automaticAlerts, 1);
     EXPECT_TRUE(presenter_->panels.empty()) << "nothing asked";
     EXPECT_FALSE(engine->statusController());

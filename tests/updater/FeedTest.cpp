@@ -148,7 +148,7 @@ Fetched fetch(const std::string& url) {
     appcast->fetchAppcastFromURL(url);
     appcast.reset();
     lf::MainQueue::shared()->runUntil(
-        [&] { return recorder->result.finished || recorder->result.failed; });
+        [&] { return recorder->result.finished || recorder->result.failed; }, lf::test::kPatience);
     return recorder->result;
 }
 

@@ -14,7 +14,8 @@ namespace fs = std::filesystem;
 namespace {
 
 bool waitFor(const std::function<bool()>& condition) {
-    for (int attempt = 0; attempt < 600 && !condition(); ++attempt)
+    const auto deadline = std::chrono::steady_clock::now() + lf::test::kPatience;
+    while (!condition() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     return condition();
 }
@@ -44,7 +45,7 @@ TEST(Relaunch, StartsTheNewVersionOnceTheApplicationHasEnded) {
     waiter.searchPath = true;
     auto started = lf::ChildProcess::spawn(waiter);
     ASSERT_TRUE(started);
-    auto ended = started->waitUntil(std::chrono::steady_clock::now() + std::chrono::seconds(30));
+    auto ended = started->waitUntil(std::chrono::steady_clock::now() + lf::test::kPatience);
     ASSERT_TRUE(ended && ended->exitCode() == 0) << "the waiter goes on by itself";
 
     EXPECT_FALSE(fs::exists(folder / "relaunched")) << "not while the application runs";

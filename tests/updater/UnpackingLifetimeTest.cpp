@@ -145,7 +145,8 @@ TEST_F(ArchiveTest, QuittingDuringAnUnpackingLeavesNoToolAndNoFolder) {
         unarchiver->setDelegate(recorder);
         unarchiver->unarchivePath(*archive);
         lf::MainQueue::shared()->runUntil(
-            [&] { return recorder->extracted > 0 || recorder->finished.has_value(); });
+            [&] { return recorder->extracted > 0 || recorder->finished.has_value(); },
+            lf::test::kPatience);
         EXPECT_FALSE(recorder->finished.has_value()) << "done before the quit";
         return;
     }

@@ -115,7 +115,8 @@ TEST_F(UpdateAlertTest, ReleaseNotesLoadFromTheirLink) {
     OMAUUpdateAlert alert(item("unused", server.url("/notes.html")), lf::test::makeHost({}),
                           defaults_);
     EXPECT_TRUE(alert.releaseNotesSpinner()->isAnimating());
-    lf::MainQueue::shared()->runUntil([&] { return alert.webViewFinishedLoading(); });
+    lf::MainQueue::shared()->runUntil([&] { return alert.webViewFinishedLoading(); },
+                                      lf::test::kPatience);
     EXPECT_EQ(alert.releaseNotesView()->toPlainText().trimmed(), "Two point oh");
     EXPECT_FALSE(alert.releaseNotesSpinner()->isAnimating());
 }
@@ -134,7 +135,8 @@ TEST_F(UpdateAlertTest, ReleaseNotesLoadOnlyOverTrustedConnections) {
          {secure.url("/notes.html"), std::string("http://updates.example.invalid/notes.html")}) {
         SCOPED_TRACE(link);
         OMAUUpdateAlert alert(item("unused", link), lf::test::makeHost({}), defaults_);
-        lf::MainQueue::shared()->runUntil([&] { return alert.webViewFinishedLoading(); });
+        lf::MainQueue::shared()->runUntil([&] { return alert.webViewFinishedLoading(); },
+                                          lf::test::kPatience);
         const QString shown = alert.releaseNotesView()->toPlainText();
         EXPECT_TRUE(shown.contains("is refused")) << shown.toStdString();
         EXPECT_FALSE(shown.contains("Changed"));

@@ -26,7 +26,6 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <gtest/gtest.h>
@@ -135,15 +134,14 @@ TEST_F(AppOnScreen, AStartedFlowShowsItsTilesAndSaveCancel) {
     ASSERT_TRUE(controller.startFlowWithURLs(
         {std::filesystem::canonical(lf::test::sharedFile("psd-tagged/05-folders.psd")).string()}));
     QFExportFlowController* view = nullptr;
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10'000) {
-        settle(5);
-        view = dynamic_cast<QFExportFlowController*>(
-            controller.window()->contentViewController().get());
-        if (view && view->offersSave()) break;
-    }
-    ASSERT_TRUE(view && view->offersSave()) << "no outputs within 10 s";
+    ASSERT_TRUE(lf::test::settleUntil(
+        [&] {
+            view = dynamic_cast<QFExportFlowController*>(
+                controller.window()->contentViewController().get());
+            return view && view->offersSave();
+        },
+        5))
+        << "no outputs";
     settle();
     const QImage shot = lf::test::takeScreenshot();
     ASSERT_FALSE(shot.isNull());
@@ -276,21 +274,17 @@ TEST_F(AppOnScreen, TheTrayItemDocksInARunningTrayHost) {
     QProcess host;
     host.start(trayer, {"--edge", "bottom", "--align", "right", "--widthtype", "request",
                         "--height", "32", "--tint", "0xffffff", "--transparent", "false"});
-    ASSERT_TRUE(host.waitForStarted(10'000));
-    QElapsedTimer timer;
-    timer.start();
-    while (!QSystemTrayIcon::isSystemTrayAvailable() && timer.elapsed() < 10'000)
-        settle(5);
-    ASSERT_TRUE(QSystemTrayIcon::isSystemTrayAvailable());
+    ASSERT_TRUE(host.waitForStarted(-1));
+    ASSERT_TRUE(lf::test::settleUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 5));
 
     QFStatusItem::setShowsStatusItem(true);
     QRect placed;
-    timer.restart();
-    while (timer.elapsed() < 10'000) {
-        settle(5);
-        placed = QFStatusItem::statusItem()->geometry();
-        if (placed.isValid() && !placed.isEmpty()) break;
-    }
+    lf::test::settleUntil(
+        [&] {
+            placed = QFStatusItem::statusItem()->geometry();
+            return placed.isValid() && !placed.isEmpty();
+        },
+        5);
     settle();
     const QImage shot = lf::test::takeScreenshot();
     shot.save("app-tray.png");
@@ -305,7 +299,7 @@ TEST_F(AppOnScreen, TheTrayItemDocksInARunningTrayHost) {
     EXPECT_LT(darkest, 128);
     QFStatusItem::setShowsStatusItem(false);
     host.kill();
-    host.waitForFinished(5'000);
+    host.waitForFinished(-1);
 }
 
 }  // namespace

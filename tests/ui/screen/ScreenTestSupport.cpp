@@ -1,22 +1,18 @@
 #include "ScreenTestSupport.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QScreen>
 #include <QThread>
 #include <QWindow>
+
+#include <chrono>
 
 namespace lf::test {
 
 bool showAndWaitForExposure(QWidget& window) {
     window.show();
-    QElapsedTimer timer;
-    timer.start();
-    while (!(window.windowHandle() && window.windowHandle()->isExposed())) {
-        if (timer.elapsed() > 10'000) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(10);
-    }
+    if (!settleUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }))
+        return false;
     // Let the paint reach the server and settle.
     for (int pass = 0; pass < 20; ++pass) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -32,6 +28,15 @@ void settle(int passes) {
         QThread::msleep(10);
     }
     QApplication::sync();
+}
+
+bool settleUntil(const std::function<bool()>& done, int passes) {
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        settle(passes);
+    }
+    return true;
 }
 
 QImage takeScreenshot() {

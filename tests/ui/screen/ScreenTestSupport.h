@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include <functional>
 #include <string>
 
 // Stops a test of real windows when there is no screen, saying why: a skip,
@@ -22,12 +23,16 @@ namespace lf::test {
 std::string& screenDisplay();
 std::string& screenUnavailableReason();
 
-// Shows `window` and waits until the X server has drawn it (at most 10 s).
+// Shows `window` and waits until the X server has drawn it.
 bool showAndWaitForExposure(QWidget& window);
 
 // Lets the application and the X server handle what is pending: `passes`
 // turns of the event loop, 10 ms apart.
 void settle(int passes = 30);
+
+// Settles `passes` turns at a time until `done` holds; false only once the
+// tests' patience (kPatience) ran out.
+bool settleUntil(const std::function<bool()>& done, int passes = 2);
 
 // The whole screen as the X server holds it; a null image without a screen.
 QImage takeScreenshot();

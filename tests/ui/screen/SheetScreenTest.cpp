@@ -26,6 +26,7 @@
 #include <QWindow>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -79,15 +80,8 @@ QRect screenRect(const QWidget& window, Extent extent) {
     return screenRect(static_cast<xcb_window_t>(window.winId()), extent);
 }
 
-// Waits (at most 10 s) until `done` holds.
 bool waitUntil(const std::function<bool()>& done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > 10'000) return false;
-        settle(2);
-    }
-    return true;
+    return lf::test::settleUntil(done);
 }
 
 // Waits until `sheet` shows and the manager has placed it: its framed
@@ -117,12 +111,13 @@ public:
         process_.setProcessEnvironment(environment);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(openbox, {"--sm-disable"});
-        running_ = process_.waitForStarted(10'000) && waitUntil([] { return answers(); });
+        running_ = process_.waitForStarted(-1) && waitUntil([] { return answers(); });
     }
     ~WindowManager() {
         process_.terminate();
+        // A grace to end by itself, then the end of a kill, however long.
         if (!process_.waitForFinished(5'000)) process_.kill();
-        process_.waitForFinished(5'000);
+        process_.waitForFinished(-1);
     }
 
     bool found() const { return !QStandardPaths::findExecutable("openbox").isEmpty(); }
