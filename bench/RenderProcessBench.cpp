@@ -31,7 +31,7 @@
 #include "BenchDocuments.h"
 #include "DocumentRender.h"
 #include "compositing/QFRenderNodeForLayers.h"
-#include "compositing/QFTilingHelper.h"
+#include "compositing/tiling/QFTilingHelper.h"
 #include "platform/Log.h"
 #include "platform/RGBABuffer.h"
 #include "platform/SystemInfo.h"

@@ -1,6 +1,6 @@
 #include "compositing/QFContext.h"
 
-#include "compositing/QFInfiniteRect.h"
+#include "compositing/shared/QFInfiniteRect.h"
 #include "platform/Log.h"
 #include "rendergraph/blend/BNConvertOpacityToFillNode.h"
 #include "rendergraph/images/BNTransparentNode.h"

@@ -31,7 +31,7 @@
 // Built by one thread inside one context, for one build.
 
 #include "compositing/QFContextState.h"
-#include "compositing/QFLayerList.h"
+#include "compositing/shared/QFLayerList.h"
 #include "rendergraph/core/BNRenderNode.h"
 
 #include <cstdint>

@@ -13,7 +13,7 @@
 // Everything here makes new nodes per call from the document's read-only
 // model; it runs inside a graph build.
 
-#include "compositing/QFLayerList.h"
+#include "compositing/shared/QFLayerList.h"
 #include "psd/OMPSDLayer.h"
 #include "rendergraph/core/BNRenderNode.h"
 

@@ -1,8 +1,8 @@
 #include "compositing/QFRenderNodeForLayers.h"
 
-#include "compositing/QFBlendMode.h"
-#include "compositing/QFEffectRendering.h"
 #include "compositing/QFLayerContent.h"
+#include "compositing/effects/QFEffectRendering.h"
+#include "compositing/shared/QFBlendMode.h"
 #include "platform/Log.h"
 #include "psd/OMPSDProperty.h"
 #include "rendergraph/blend/BNIsolateOpacityNode.h"

@@ -18,7 +18,7 @@
 // document, so callers serialise builds; the walk only reads the layers.
 
 #include "compositing/QFContext.h"
-#include "compositing/QFLayerList.h"
+#include "compositing/shared/QFLayerList.h"
 #include "rendergraph/core/BNRenderNode.h"
 
 // The node of `layers` composited. Never null: an empty list, or one whose

@@ -5,9 +5,9 @@
 // modes read under their long names.
 #include "LayerFixtures.h"
 #include "PSDTestSupport.h"
-#include "compositing/QFEffectFunctions.h"
-#include "compositing/QFGradientProvider.h"
 #include "compositing/QFRenderNodeForLayers.h"
+#include "compositing/effects/QFEffectFunctions.h"
+#include "compositing/providers/QFGradientProvider.h"
 #include "rendergraph/gradients/BNLinearGradientNode.h"
 #include "rendergraph/gradients/BNRadialGradientNode.h"
 

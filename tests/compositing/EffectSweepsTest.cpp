@@ -4,9 +4,9 @@
 // its size, symmetric where the setting is, and at its limit cases.
 #include "LayerFixtures.h"
 #include "PSDTestSupport.h"
-#include "compositing/QFEffectRendering.h"
-#include "compositing/QFInfiniteRect.h"
 #include "compositing/QFLayerContent.h"
+#include "compositing/effects/QFEffectRendering.h"
+#include "compositing/shared/QFInfiniteRect.h"
 #include "rendergraph/images/BNConstantColorNode.h"
 #include "rendergraph/images/BNTransparentNode.h"
 #include "support/TestSupport.h"

@@ -3,10 +3,10 @@
 // single pixels.
 #include "LayerFixtures.h"
 #include "PSDTestSupport.h"
-#include "compositing/QFBlendMode.h"
 #include "compositing/QFContext.h"
 #include "compositing/QFLayerContent.h"
 #include "compositing/QFRenderNodeForLayers.h"
+#include "compositing/shared/QFBlendMode.h"
 #include "platform/Log.h"
 #include "rendergraph/blend/BNBlendNode.h"
 #include "rendergraph/blend/BNConvertOpacityToFillNode.h"

@@ -4,9 +4,9 @@
 // order, with fill opacity and knockout.
 #include "DocumentRender.h"
 #include "LayerFixtures.h"
-#include "compositing/QFEffectRendering.h"
-#include "compositing/QFLayerShapeBounds.h"
 #include "compositing/QFRenderNodeForLayers.h"
+#include "compositing/content/QFLayerShapeBounds.h"
+#include "compositing/effects/QFEffectRendering.h"
 #include "rendergraph/images/BNConstantColorNode.h"
 #include "support/TestSupport.h"
 

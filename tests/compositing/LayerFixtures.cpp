@@ -2,10 +2,10 @@
 
 #include "PSDTestSupport.h"
 #include "bytearray/BABTreeByteArray.h"
-#include "compositing/QFEffectRendering.h"
-#include "compositing/QFInfiniteRect.h"
 #include "compositing/QFLayerContent.h"
-#include "compositing/QFLayerShapeBounds.h"
+#include "compositing/content/QFLayerShapeBounds.h"
+#include "compositing/effects/QFEffectRendering.h"
+#include "compositing/shared/QFInfiniteRect.h"
 #include "rendergraph/core/BNRenderer.h"
 #include "rendergraph/images/BNTransparentNode.h"
 #include "rendergraph/masks/BNCrossfadeWithMaskNode.h"

@@ -3,7 +3,7 @@
 // given samples, pixel layers of one colour, groups, masks and vector
 // masks, and reading back rendered pixels.
 
-#include "compositing/QFLayerList.h"
+#include "compositing/shared/QFLayerList.h"
 #include "geometry/VKGeometry.h"
 #include "psd/OMPSDDocument.h"
 #include "psd/OMPSDEffects.h"

@@ -2,10 +2,10 @@
 // out by hand. Every table is read from a buffer that starts as
 // not-a-number with a guard entry, so unwritten entries and writes past the
 // table show.
-#include "compositing/QFBrightnessContrastContourProvider.h"
-#include "compositing/QFContourProviders.h"
-#include "compositing/QFGradientProvider.h"
-#include "compositing/QFPSDContourProvider.h"
+#include "compositing/providers/QFBrightnessContrastContourProvider.h"
+#include "compositing/providers/QFContourProviders.h"
+#include "compositing/providers/QFGradientProvider.h"
+#include "compositing/providers/QFPSDContourProvider.h"
 #include "platform/Log.h"
 #include "rendergraph/core/BNColorProfile.h"
 #include "rendergraph/core/BNRenderingContext.h"

@@ -1,7 +1,7 @@
 // The image provider over document planes and the Blend If provider.
 #include "LayerFixtures.h"
-#include "compositing/QFBlendingRangesProvider.h"
-#include "compositing/QFImageProvider.h"
+#include "compositing/providers/QFBlendingRangesProvider.h"
+#include "compositing/providers/QFImageProvider.h"
 #include "platform/Log.h"
 #include "rendergraph/core/BNRenderingContext.h"
 

@@ -1,4 +1,4 @@
-#include "compositing/QFRGBAConversion.h"
+#include "compositing/shared/QFRGBAConversion.h"
 
 #include <gtest/gtest.h>
 

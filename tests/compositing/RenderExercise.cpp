@@ -1,7 +1,7 @@
 #include "RenderExercise.h"
 
 #include "compositing/QFRenderNodeForLayers.h"
-#include "compositing/QFTilingHelper.h"
+#include "compositing/tiling/QFTilingHelper.h"
 #include "platform/Data.h"
 #include "platform/DispatchSemaphore.h"
 #include "psd/OMPSDDocument.h"

@@ -1,7 +1,7 @@
 #include "DocumentRender.h"
 
-#include "compositing/QFRGBAConversion.h"
-#include "compositing/QFTilingHelper.h"
+#include "compositing/shared/QFRGBAConversion.h"
+#include "compositing/tiling/QFTilingHelper.h"
 #include "flows/runs/QFExportFlowError.h"
 #include "platform/AtomicFile.h"
 #include "platform/DispatchGroup.h"

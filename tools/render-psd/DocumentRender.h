@@ -4,9 +4,9 @@
 // the tiled renderer, read the document's own merged image, compare the two
 // on premultiplied 8-bit RGBA, and write PNG files.
 
-#include "compositing/QFLayerList.h"
-#include "compositing/QFRGBAImage.h"
-#include "compositing/QFTilingHelper.h"
+#include "compositing/shared/QFLayerList.h"
+#include "compositing/shared/QFRGBAImage.h"
+#include "compositing/tiling/QFTilingHelper.h"
 #include "geometry/VKGeometry.h"
 #include "psd/OMPSDDocument.h"
 #include "rendergraph/core/BNRenderNode.h"

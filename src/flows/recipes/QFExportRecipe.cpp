@@ -2,7 +2,7 @@
 
 #include "bytearray/BAByteArrayProxiedData.h"
 #include "compositing/QFRenderNodeForLayers.h"
-#include "compositing/QFTilingHelper.h"
+#include "compositing/tiling/QFTilingHelper.h"
 #include "flows/recipes/QFLayerWalk.h"
 #include "platform/DispatchQueue.h"
 #include "platform/DispatchSemaphore.h"

@@ -14,8 +14,8 @@
 // Pixel data descriptors (lf::RGBABuffer) are 8-bit RGBA, colour
 // premultiplied, alpha in the last byte.
 
-#include "compositing/QFLayerList.h"
-#include "compositing/QFRGBAImage.h"
+#include "compositing/shared/QFLayerList.h"
+#include "compositing/shared/QFRGBAImage.h"
 #include "platform/ColorProfile.h"
 #include "platform/Data.h"
 #include "platform/RGBABuffer.h"

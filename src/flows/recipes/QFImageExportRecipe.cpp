@@ -1,6 +1,6 @@
 #include "flows/recipes/QFImageExportRecipe.h"
 
-#include "compositing/QFLayerList.h"
+#include "compositing/shared/QFLayerList.h"
 #include "flows/recipes/QFResourcePathComponents.h"
 #include "flows/recipes/QFStringValues.h"
 #include "platform/ImageEncoder.h"

@@ -19,7 +19,7 @@
 // Made and filled by the scanner, run once on a background thread, then
 // read.
 
-#include "compositing/QFTilingHelper.h"
+#include "compositing/tiling/QFTilingHelper.h"
 #include "flows/recipes/QFExportRecipe.h"
 #include "flows/recipes/QFImageExportRecipeEntry.h"
 #include "flows/recipes/QFImageExportRecipePixelBuffer.h"

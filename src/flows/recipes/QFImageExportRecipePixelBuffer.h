@@ -9,7 +9,7 @@
 // rectangle, scale and down-sampling flag. A value, read only once made;
 // safe to read from any thread.
 
-#include "compositing/QFRGBAImage.h"
+#include "compositing/shared/QFRGBAImage.h"
 #include "geometry/VKGeometry.h"
 #include "platform/RGBABuffer.h"
 

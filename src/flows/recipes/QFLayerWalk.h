@@ -4,7 +4,7 @@
 // own stack instead of recursing, since documents may nest groups very
 // deep.
 
-#include "compositing/QFLayerList.h"
+#include "compositing/shared/QFLayerList.h"
 
 #include <vector>
 

@@ -1,8 +1,8 @@
 #include "flows/scanner/QFLayerExportBounds.h"
 
-#include "compositing/QFEffectRendering.h"
-#include "compositing/QFLayerList.h"
-#include "compositing/QFLayerShapeBounds.h"
+#include "compositing/content/QFLayerShapeBounds.h"
+#include "compositing/effects/QFEffectRendering.h"
+#include "compositing/shared/QFLayerList.h"
 #include "platform/Log.h"
 #include "rendergraph/blurs/BNGaussianBlurNode.h"
 

@@ -29,7 +29,7 @@
 // The scan does not fail: what is not a tag is passed over. One scanner
 // serves one run, on one thread at a time.
 
-#include "compositing/QFLayerList.h"
+#include "compositing/shared/QFLayerList.h"
 #include "flows/recipes/QFIconExportRecipe.h"
 #include "flows/recipes/QFImageExportRecipe.h"
 #include "platform/Result.h"
