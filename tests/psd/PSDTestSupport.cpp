@@ -87,7 +87,7 @@ std::vector<uint8_t> TestDocument::build() const {
     ByteWriter out;
     out.code("8BPS").u16(version).u32(0).u16(0).u16(channels).u32(height).u32(width).u16(depth).u16(
         colorMode);
-    out.u32(0);  // colour mode data
+    out.section(colorModeData);
     ByteWriter resourceSection;
     for (const auto& [id, data] : resources) {
         resourceSection.code("8BIM").u16(id).u16(0).u32(uint32_t(data.size())).bytes(data);

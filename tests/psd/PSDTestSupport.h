@@ -81,6 +81,7 @@ struct TestDocument {
     uint16_t version = 1;
     uint16_t channels = 3, depth = 8, colorMode = 3;
     uint32_t width = 4, height = 4;
+    std::vector<uint8_t> colorModeData;
     std::vector<std::pair<uint16_t, std::vector<uint8_t>>> resources;
     std::vector<TestLayer> layers;
     bool mergedTransparency = false;
