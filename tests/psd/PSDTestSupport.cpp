@@ -8,6 +8,7 @@
 #include <bit>
 #include <cstdio>
 #include <memory>
+#include <random>
 
 namespace lf::test {
 
@@ -158,6 +159,14 @@ std::vector<uint8_t> TestDocument::build() const {
     else
         out.bytes(merged);
     return out.data();
+}
+
+std::vector<uint8_t> noise(size_t size, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::vector<uint8_t> bytes(size);
+    for (auto& byte : bytes)
+        byte = uint8_t(random());
+    return bytes;
 }
 
 std::vector<uint8_t> packBitsLiteral(const std::vector<uint8_t>& bytes) {

@@ -93,6 +93,8 @@ struct TestDocument {
     lf::Data data() const { return lf::Data(build()); }
 };
 
+// `size` bytes of seeded noise.
+std::vector<uint8_t> noise(size_t size, uint32_t seed);
 // PackBits of `bytes` as literal runs of at most 128 bytes.
 std::vector<uint8_t> packBitsLiteral(const std::vector<uint8_t>& bytes);
 // A zlib stream of `bytes`.
