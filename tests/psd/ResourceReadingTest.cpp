@@ -12,8 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <unistd.h>
+#include <vector>
 
 using lf::test::ByteWriter;
 using lf::test::noise;
@@ -152,7 +155,7 @@ TEST(ResourceReadingTest, ResourcesAndColourModeDataAreReadWhenAskedFor) {
 TEST(ResourceReadingTest, UnreadableOrRepeatedResourcesStayBounded) {
     TestDocument built;
     built.colorModeData = noise(32, 3);
-    built.resources = {{1037, {0, 0, 0, 120}}, {1057, noise(40, 4)}, {4000, noise(10, 5)}};
+    built.resources = {{1037, {0, 0, 0, 120}}, {4000, noise(10, 5)}};
     std::shared_ptr<CountedSource> source;
     auto opened = openCounted(built, source);
     ASSERT_TRUE(opened) << lf::describe(opened.error());
@@ -162,7 +165,6 @@ TEST(ResourceReadingTest, UnreadableOrRepeatedResourcesStayBounded) {
     EXPECT_TRUE(document.imageResourceForIdentifier(4000)->data().empty());
     EXPECT_TRUE(log.contains("Image resource 4000 cannot be read: "));
     EXPECT_EQ(document.globalAngle(), 30);
-    EXPECT_FALSE(document.versionInfo());
     auto colorModeData = document.colorModeData();
     ASSERT_FALSE(colorModeData);
     EXPECT_TRUE(colorModeData.error().is(OMPSDErrorDomain, OMPSDErrorReadFailed));
@@ -193,7 +195,7 @@ TEST(ResourceReadingTest, SectionsOfGigabytesCostNothingUntilRead) {
     built.layers = {layerOf(plane, 64), layerOf(plane, 64)};
     lf::test::TemporaryDirectory folder;
     const auto path = folder / "sparse.psd";
-    writeSparse(path, built, kColorModeBytes, kResourceBytes);
+    ASSERT_NO_FATAL_FAILURE(writeSparse(path, built, kColorModeBytes, kResourceBytes));
 
     const int64_t residentBefore = residentBytes();
     auto file = BABTreeByteArray::createWithFile(path.string());
