@@ -5,13 +5,63 @@
 #include "psd/OMPSDBinaryReader.h"
 #include "psd/OMPSDError.h"
 #include "psd/OMPSDLayerSectionParser.h"
+#include "psd/OMPSDReadWindow.h"
 #include "psd/OMPSDSource.h"
 
 #include <fmt/format.h>
 
+#include <span>
+#include <string>
+#include <vector>
+
 // File layout (Photoshop File Formats): header (26 bytes), colour mode data,
 // image resources, layer and mask information, image data. Every section
 // starts with its length (8 bytes for the layer section of PSB files).
+
+namespace {
+
+// An image resource block: signature, 16-bit identifier, Pascal name padded
+// to an even length, 32-bit length, data padded to an even length.
+struct ResourceHeader {
+    uint16_t identifier = 0;
+    std::string name;
+    uint32_t length = 0;
+    uint64_t size = 0;  // of the header, up to the data
+};
+constexpr uint64_t kSmallestResourceBytes = 4 + 2 + 2 + 4;
+constexpr uint64_t kLargestResourceHeaderBytes = 4 + 2 + 256 + 4;
+
+bool isResourceSignature(uint32_t signature) {
+    // Photoshop writes "8BIM"; the others come from older applications.
+    for (uint32_t known : {OMPSDFourCC("8BIM"), OMPSDFourCC("MeSa"), OMPSDFourCC("AgHg"),
+                           OMPSDFourCC("PHUT"), OMPSDFourCC("DCSR")})
+        if (signature == known) return true;
+    return false;
+}
+
+// The header at the start of `bytes` (which end where the section does),
+// `at` bytes into the section.
+lf::Result<ResourceHeader> readResourceHeader(std::span<const uint8_t> bytes, uint64_t at) {
+    OMPSDBinaryReader reader(bytes);
+    uint32_t signature = reader.u32();
+    if (!isResourceSignature(signature))
+        return OMPSDMakeError(OMPSDErrorCorruptData,
+                              fmt::format("image resources: signature {} at byte {} of the "
+                                          "section, expected '8BIM'",
+                                          OMPSDQuotedCode(signature), at));
+    ResourceHeader header;
+    header.identifier = reader.u16();
+    header.name = reader.pascalString(2);
+    header.length = reader.u32();
+    if (reader.failed())
+        return OMPSDMakeError(
+            OMPSDErrorTruncated,
+            fmt::format("image resource {}: its name reaches past the section", header.identifier));
+    header.size = reader.position();
+    return header;
+}
+
+}  // namespace
 
 lf::Result<std::shared_ptr<OMPSDDocument>> OMPSDDocument::create(
     std::shared_ptr<const BAByteArray> bytes) {
@@ -100,13 +150,11 @@ lf::Status OMPSDDocument::parse() {
         offset = section.end();
         return section;
     };
-    auto readSection = [&](bool wideLength, const char* what) -> lf::Result<lf::Data> {
-        OMPSD_TRY_ASSIGN(BARange section, nextSection(wideLength, what));
-        return OMPSDReadBytes(bytes, section);
-    };
 
-    OMPSD_TRY_ASSIGN(colorModeData_, readSection(false, "colour mode data"));
-    OMPSD_TRY_ASSIGN(lf::Data resources, readSection(false, "image resources"));
+    // The colour-mode data and the resources' bytes are read when asked
+    // for: either section may take gigabytes that the export never uses.
+    OMPSD_TRY_ASSIGN(colorModeDataRange_, nextSection(false, "colour mode data"));
+    OMPSD_TRY_ASSIGN(BARange resources, nextSection(false, "image resources"));
     LF_TRY(parseImageResources(resources));
     // The layer and mask information is read piece by piece by its parser
     // (its channel data can make up most of the document).
@@ -127,39 +175,37 @@ lf::Status OMPSDDocument::parse() {
     return {};
 }
 
-lf::Status OMPSDDocument::parseImageResources(const lf::Data& section) {
-    // Resource blocks: signature, 16-bit identifier, Pascal name padded to
-    // even, 32-bit length, data padded to even.
-    OMPSDBinaryReader reader(section.span());
-    while (reader.remaining() >= 12) {
-        size_t blockStart = reader.position();
-        uint32_t signature = reader.u32();
-        if (signature != OMPSDFourCC("8BIM") && signature != OMPSDFourCC("MeSa") &&
-            signature != OMPSDFourCC("AgHg") && signature != OMPSDFourCC("PHUT") &&
-            signature != OMPSDFourCC("DCSR"))
-            return OMPSDMakeError(
-                OMPSDErrorCorruptData,
-                fmt::format("image resources: signature {} at byte {} of the section, expected "
-                            "'8BIM'",
-                            OMPSDQuotedCode(signature), blockStart));
-        uint16_t identifier = reader.u16();
-        std::string name = reader.pascalString(2);
-        uint32_t length = reader.u32();
-        if (reader.failed())
-            return OMPSDMakeError(
-                OMPSDErrorTruncated,
-                fmt::format("image resource {}: its name reaches past the section", identifier));
-        if (length > reader.remaining())
+lf::Status OMPSDDocument::parseImageResources(BARange section) {
+    // Only the headers are read, through a window; a resource's bytes are
+    // read when it is used. Keeping one resource per identifier also bounds
+    // what a section of many small blocks can make the reader hold.
+    OMPSDReadWindow window(*bytes_);
+    std::vector<bool> kept(size_t{1} << 16);
+    const uint64_t end = section.end();
+    uint64_t offset = section.location;
+    while (offset < end && end - offset >= kSmallestResourceBytes) {
+        OMPSD_TRY_ASSIGN(auto head, window.bytesAt(offset, kLargestResourceHeaderBytes, end));
+        OMPSD_TRY_ASSIGN(ResourceHeader header,
+                         readResourceHeader(head, offset - section.location));
+        const uint64_t start = offset + header.size;
+        if (header.length > end - start)
             return OMPSDMakeError(OMPSDErrorTruncated,
                                   fmt::format("image resource {}: {} bytes, {} left in the section",
-                                              identifier, length, reader.remaining()));
-        size_t start = reader.position();
-        reader.skip(length);
-        reader.align(2);
-        imageResources_.push_back(std::make_shared<OMPSDImageResource>(
-            identifier, std::move(name), section.subdata(start, length)));
+                                              header.identifier, header.length, end - start));
+        if (!kept[header.identifier]) {
+            kept[header.identifier] = true;
+            imageResources_.push_back(std::make_shared<OMPSDImageResource>(
+                header.identifier, std::move(header.name), bytes_, BARange{start, header.length}));
+        }
+        // The data is padded to an even length (headers take an even
+        // number of bytes, so the section's offsets stay even).
+        offset = start + header.length + (header.length & 1);
     }
     return {};
+}
+
+lf::Result<lf::Data> OMPSDDocument::colorModeData() const {
+    return OMPSDReadBytes(*bytes_, colorModeDataRange_);
 }
 
 std::shared_ptr<const OMPSDImageResource> OMPSDDocument::imageResourceForIdentifier(
@@ -171,9 +217,11 @@ std::shared_ptr<const OMPSDImageResource> OMPSDDocument::imageResourceForIdentif
 
 int32_t OMPSDDocument::resourceInteger(uint16_t identifier, int32_t fallback) const {
     auto resource = imageResourceForIdentifier(identifier);
-    if (!resource || resource->data().size() != 4) return fallback;
+    // The length first: a damaged resource is not read at all.
+    if (!resource || resource->size() != 4) return fallback;
     OMPSDBinaryReader reader(resource->data().span());
-    return reader.i32();
+    int32_t value = reader.i32();
+    return reader.failed() ? fallback : value;  // bytes that can no longer be read
 }
 
 int OMPSDDocument::colorChannelCount() const {

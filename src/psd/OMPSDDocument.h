@@ -2,12 +2,14 @@
 // OMPSDDocument: a Photoshop document (PSD, version 1, or PSB, version 2,
 // with its 8-byte lengths), read from a byte array in memory or a file.
 //
-// Opening reads the header, the colour-mode data, the image resources, the
-// layer and mask information (the layer records of 8-bit documents, or of
-// the "Lr16"/"Lr32" blocks of 16- and 32-bit ones, the group tree, the
-// global layer mask, the document's tagged blocks) and locates the merged
-// image. Channel samples stay compressed until a channel is read; patterns
-// and smart-object snapshots are decoded on first use, once.
+// Opening reads the header, the headers of the image resources, the layer
+// and mask information (the layer records of 8-bit documents, or of the
+// "Lr16"/"Lr32" blocks of 16- and 32-bit ones, the group tree, the global
+// layer mask, the document's tagged blocks) and locates the colour-mode
+// data and the merged image. Channel samples stay compressed until a
+// channel is read; the bytes of an image resource or a large tagged block
+// are read when first asked for, and patterns and smart-object snapshots
+// are decoded on first use, once.
 //
 // Every input that is not a readable document is an error of
 // OMPSDErrorDomain. Damage in optional parts (a document tagged block, the
@@ -19,6 +21,7 @@
 // visibility (see OMPSDLayer) and is safe to read from any thread. It owns
 // its layers, resources and channels; they refer back to it weakly.
 #include "bytearray/BAByteArray.h"
+#include "bytearray/BARange.h"
 #include "platform/Data.h"
 #include "platform/Result.h"
 #include "psd/OMPSDChannelReference.h"
@@ -92,14 +95,22 @@ public:
     uint32_t height() const { return height_; }
     // Channels of the merged image.
     uint16_t channelCount() const { return channelCount_; }
-    const lf::Data& colorModeData() const { return colorModeData_; }
+    // The colour-mode data (an indexed document's colour table, a duotone
+    // document's specification; empty in most modes): where it lies in the
+    // byte array, and its bytes, read whole on each call. The section may
+    // take up to 4 GiB, which a document costs only when it is read.
+    BARange colorModeDataRange() const { return colorModeDataRange_; }
+    lf::Result<lf::Data> colorModeData() const;
 
+    // The image resources in file order, the first of each identifier (a
+    // document names each once; a later one of the same identifier is left
+    // out, as a look-up by identifier would never reach it).
     const std::vector<std::shared_ptr<const OMPSDImageResource>>& imageResources() const {
         return imageResources_;
     }
     std::shared_ptr<const OMPSDImageResource> imageResourceForIdentifier(uint16_t identifier) const;
     // Resource 1037 / 1049 as a big-endian 32-bit integer when exactly 4
-    // bytes long, else 30.
+    // bytes long (and readable), else 30.
     int32_t globalAngle() const;
     int32_t globalAltitude() const;
     // Resource 1057; none without it or when it is damaged.
@@ -142,7 +153,8 @@ private:
     explicit OMPSDDocument(std::shared_ptr<const BAByteArray> bytes) : bytes_(std::move(bytes)) {}
     lf::Status parse();
     lf::Status parseHeader(lf::Data header);
-    lf::Status parseImageResources(const lf::Data& section);
+    // The resources' headers in `section`, the image resources' bytes.
+    lf::Status parseImageResources(BARange section);
     // The merged image's planes, from the image data at `offset`; an error
     // says why there is none.
     lf::Status parseMergedImage(uint64_t offset);
@@ -154,7 +166,7 @@ private:
     std::shared_ptr<const BAByteArray> bytes_;
     uint16_t version_ = 1, channelCount_ = 0, depth_ = 8, colorMode_ = 0;
     uint32_t width_ = 0, height_ = 0;
-    lf::Data colorModeData_;
+    BARange colorModeDataRange_;
     std::vector<std::shared_ptr<const OMPSDImageResource>> imageResources_;
     std::vector<std::shared_ptr<OMPSDLayer>> layers_, allLayers_;
     std::optional<OMPSDGlobalLayerMask> globalLayerMask_;

@@ -2,38 +2,19 @@
 
 #include "platform/Log.h"
 #include "psd/OMPSDBinaryReader.h"
-#include "psd/OMPSDSource.h"
-
-struct OMPSDAttributesAtom::Deferred {
-    std::shared_ptr<const BAByteArray> bytes;  // released once read
-    BARange range;
-    std::once_flag once;
-    lf::Data data;
-};
 
 OMPSDAttributesAtom::OMPSDAttributesAtom(uint32_t key, lf::Data data)
-    : key_(key), size_(data.size()), data_(std::move(data)) {}
+    : key_(key), bytes_(std::move(data)) {}
 
 OMPSDAttributesAtom::OMPSDAttributesAtom(uint32_t key, std::shared_ptr<const BAByteArray> bytes,
                                          BARange range)
-    : key_(key), size_(range.length), deferred_(std::make_shared<Deferred>()) {
-    deferred_->bytes = std::move(bytes);
-    deferred_->range = range;
-}
+    : key_(key), bytes_(std::move(bytes), range) {}
 
 const lf::Data& OMPSDAttributesAtom::data() const {
-    if (!deferred_) return data_;
-    Deferred& deferred = *deferred_;
-    std::call_once(deferred.once, [&] {
-        auto read = OMPSDReadBytes(*deferred.bytes, deferred.range);
-        if (read)
-            deferred.data = std::move(*read);
-        else
-            lf::log("*** Tagged block '{}' cannot be read: {}", OMPSDFourCCString(key_),
-                    read.error().localizedDescription());
-        deferred.bytes = nullptr;
+    return bytes_.data([&](const lf::Error& error) {
+        lf::log("*** Tagged block '{}' cannot be read: {}", OMPSDFourCCString(key_),
+                error.localizedDescription());
     });
-    return deferred.data;
 }
 
 OMPSDLayer::OMPSDLayer(OMPSDLayerRecord record, std::shared_ptr<std::mutex> lock,

@@ -20,6 +20,7 @@
 #include "psd/OMPSDAdjustments.h"
 #include "psd/OMPSDBlendingOptions.h"
 #include "psd/OMPSDChannelReference.h"
+#include "psd/OMPSDDeferredData.h"
 #include "psd/OMPSDDescriptorDecoder.h"
 #include "psd/OMPSDEffects.h"
 #include "psd/OMPSDFill.h"
@@ -52,14 +53,11 @@ public:
 
     uint32_t key() const { return key_; }
     const lf::Data& data() const;
-    uint64_t size() const { return size_; }
+    uint64_t size() const { return bytes_.size(); }
 
 private:
-    struct Deferred;
     uint32_t key_;
-    uint64_t size_;
-    lf::Data data_;
-    std::shared_ptr<Deferred> deferred_;  // read on first use; shared by copies
+    OMPSDDeferredData bytes_;
 };
 
 // The mask data of a layer record; the defaults stand for a layer without

@@ -317,34 +317,13 @@ std::shared_ptr<const OMPSDBlendingOptions> OMPSDBlendingOptionsForRecord(
     return options;
 }
 
-lf::Result<std::span<const uint8_t>> OMPSDLayerSectionParser::bytesAt(uint64_t offset,
-                                                                      uint64_t length,
-                                                                      uint64_t limit,
-                                                                      uint64_t minimum) {
-    length = offset < limit ? std::min(length, limit - offset) : 0;
-    uint64_t windowEnd = windowOffset_ + window_.size();
-    if (offset < windowOffset_ || offset + length > windowEnd) {
-        uint64_t size = std::min(std::max(length, minimum), limit - std::min(offset, limit));
-        OMPSD_TRY_ASSIGN(window_, OMPSDReadBytes(*document_.byteArray(), {offset, size}));
-        windowOffset_ = offset;
-    }
-    return window_.span().subspan(offset - windowOffset_, length);
-}
-
-lf::Result<std::span<const uint8_t>> OMPSDLayerSectionParser::windowFrom(uint64_t offset,
-                                                                         uint64_t length,
-                                                                         uint64_t limit) {
-    LF_TRY(bytesAt(offset, length, limit));
-    return window_.span().subspan(offset - windowOffset_);
-}
-
 lf::Status OMPSDLayerSectionParser::parseLayerInfo(uint64_t offset, uint64_t length,
                                                    const std::string& where) {
     if (auto fits = OMPSDCheckRange(*document_.byteArray(), {offset, length}); !fits)
         return OMPSDErrorAt(where, fits.error());
     const uint64_t end = offset + length;
     const bool wide = document_.isPSB();
-    OMPSD_TRY_ASSIGN(auto countBytes, bytesAt(offset, 2, end));
+    OMPSD_TRY_ASSIGN(auto countBytes, window_.bytesAt(offset, 2, end));
     if (countBytes.size() < 2) return {};  // no count: no layers
     int16_t count = OMPSDBinaryReader(countBytes).i16();
     if (count < 0) section_.hasMergedTransparency = true;
@@ -359,10 +338,11 @@ lf::Status OMPSDLayerSectionParser::parseLayerInfo(uint64_t offset, uint64_t len
     uint64_t position = offset + 2;
     std::vector<PendingLayer> pending(layerCount);
     for (size_t index = 0; index < layerCount; ++index) {
-        OMPSD_TRY_ASSIGN(auto head, windowFrom(position, kRecordHeadBytes, end));
-        OMPSD_TRY_ASSIGN(auto bytes, windowFrom(position, recordLength(head, wide), end));
+        OMPSD_TRY_ASSIGN(auto head, window_.bytesFrom(position, kRecordHeadBytes, end));
+        OMPSD_TRY_ASSIGN(auto bytes, window_.bytesFrom(position, recordLength(head, wide), end));
         OMPSDBinaryReader reader(bytes);
-        auto parsed = parseRecord(reader, window_, position - windowOffset_, index, pending[index]);
+        auto parsed =
+            parseRecord(reader, window_.data(), position - window_.offset(), index, pending[index]);
         if (!parsed) return OMPSDErrorAt(fmt::format("layer {}", index), parsed.error());
         position += reader.position();
     }
@@ -390,7 +370,7 @@ lf::Status OMPSDLayerSectionParser::parseLayerInfo(uint64_t offset, uint64_t len
             source.isPSB = wide;
             if (channel.length >= 2) {
                 // Read alone: the samples between channels are not needed.
-                OMPSD_TRY_ASSIGN(auto methodBytes, bytesAt(position, 2, end, 2));
+                OMPSD_TRY_ASSIGN(auto methodBytes, window_.bytesAt(position, 2, end, 2));
                 OMPSDBinaryReader method(methodBytes);
                 source.compression = OMPSDCompression(method.u16());
                 source.range = {position + 2, channel.length - 2};
@@ -447,7 +427,7 @@ lf::Status OMPSDLayerSectionParser::parseDocumentBlocks(uint64_t offset) {
     const bool wide = document_.isPSB();
     const uint64_t end = sectionOffset_ + sectionLength_;
     while (end - offset >= 12) {
-        OMPSD_TRY_ASSIGN(auto header, bytesAt(offset, 16, end));
+        OMPSD_TRY_ASSIGN(auto header, window_.bytesAt(offset, 16, end));
         OMPSDBinaryReader reader(header);
         uint32_t signature = reader.u32();
         if (!isSignature(signature)) return badBlockSignature(signature, offset);
@@ -471,7 +451,7 @@ lf::Status OMPSDLayerSectionParser::parseDocumentBlocks(uint64_t offset) {
         // Writers pad blocks to 2 or 4 bytes, some inside the length and
         // some outside: skip zero bytes up to the next signature.
         for (int pad = 0; pad < 3 && end - offset >= 4; ++pad) {
-            OMPSD_TRY_ASSIGN(auto next, bytesAt(offset, 4, end));
+            OMPSD_TRY_ASSIGN(auto next, window_.bytesAt(offset, 4, end));
             OMPSDBinaryReader peek(next);
             if (isSignature(peek.u32()) || next[0] != 0) break;
             ++offset;
@@ -489,7 +469,7 @@ lf::Status OMPSDLayerSectionParser::parseSection() {
     const bool wide = document_.isPSB();
     const uint64_t end = sectionOffset_ + sectionLength_;
     if (sectionLength_ == 0) return {};
-    OMPSD_TRY_ASSIGN(auto field, bytesAt(sectionOffset_, wide ? 8 : 4, end));
+    OMPSD_TRY_ASSIGN(auto field, window_.bytesAt(sectionOffset_, wide ? 8 : 4, end));
     OMPSDBinaryReader reader(field);
     uint64_t infoLength = reader.length(wide);
     uint64_t infoOffset = sectionOffset_ + reader.position();
@@ -504,7 +484,7 @@ lf::Status OMPSDLayerSectionParser::parseSection() {
     // blocks then read as absent).
     uint64_t offset = infoOffset + infoLength;
     if (end - offset < 4) return {};
-    OMPSD_TRY_ASSIGN(auto maskField, bytesAt(offset, 4, end));
+    OMPSD_TRY_ASSIGN(auto maskField, window_.bytesAt(offset, 4, end));
     uint32_t maskLength = OMPSDBinaryReader(maskField).u32();
     offset += 4;
     if (maskLength > end - offset) {
@@ -515,7 +495,7 @@ lf::Status OMPSDLayerSectionParser::parseSection() {
         return {};
     }
     if (maskLength > 0) {
-        OMPSD_TRY_ASSIGN(auto maskBytes, bytesAt(offset, maskLength, end));
+        OMPSD_TRY_ASSIGN(auto maskBytes, window_.bytesAt(offset, maskLength, end));
         OMPSDBinaryReader mask(maskBytes);
         OMPSDGlobalLayerMask global;
         global.overlayColorSpace = mask.u16();

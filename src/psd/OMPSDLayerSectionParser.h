@@ -7,6 +7,7 @@
 #include "platform/Result.h"
 #include "psd/OMPSDDocument.h"
 #include "psd/OMPSDLayer.h"
+#include "psd/OMPSDReadWindow.h"
 
 #include <cstdint>
 #include <optional>
@@ -49,7 +50,10 @@ public:
     // a shared pointer.
     OMPSDLayerSectionParser(const OMPSDDocument& document, uint64_t sectionOffset,
                             uint64_t sectionLength)
-        : document_(document), sectionOffset_(sectionOffset), sectionLength_(sectionLength) {}
+        : document_(document),
+          sectionOffset_(sectionOffset),
+          sectionLength_(sectionLength),
+          window_(*document.byteArray()) {}
 
     // Reads the section; call once.
     lf::Result<OMPSDLayerSection> parse();
@@ -83,22 +87,11 @@ private:
     lf::Status parseDocumentBlocks(uint64_t offset);
     void buildTree(std::vector<std::shared_ptr<OMPSDLayer>> records);
 
-    // The bytes [offset, offset + length) (cut at `limit`) from the read
-    // window, which moves there and reads at least `minimum` bytes (up to
-    // `limit`) when it does not hold them.
-    lf::Result<std::span<const uint8_t>> bytesAt(uint64_t offset, uint64_t length, uint64_t limit,
-                                                 uint64_t minimum = kWindowBytes);
-    // The window's bytes from `offset` on, at least `length` of them (cut at
-    // `limit`), moving the window as bytesAt does.
-    lf::Result<std::span<const uint8_t>> windowFrom(uint64_t offset, uint64_t length,
-                                                    uint64_t limit);
-    static constexpr uint64_t kWindowBytes = uint64_t{64} << 10;
-
     const OMPSDDocument& document_;
     uint64_t sectionOffset_, sectionLength_;
     OMPSDLayerSection section_;
-    lf::Data window_;
-    uint64_t windowOffset_ = 0;
+    // Records and block headers are read through it.
+    OMPSDReadWindow window_;
     // Where the layer info blocks lie in the byte array, by key.
     std::vector<std::pair<uint32_t, BARange>> layerInfoBlocks_;
 };

@@ -9,8 +9,8 @@
 
 #include <atomic>
 #include <cstring>
-#include <random>
 
+using lf::test::noise;
 using lf::test::TestDocument;
 using lf::test::TestLayer;
 
@@ -32,14 +32,6 @@ public:
 private:
     std::vector<uint8_t> bytes_;
 };
-
-std::vector<uint8_t> noise(size_t size, uint32_t seed) {
-    std::mt19937 random(seed);
-    std::vector<uint8_t> bytes(size);
-    for (auto& byte : bytes)
-        byte = uint8_t(random());
-    return bytes;
-}
 
 // The layer info of a built document moved into an "Lr16" block, as
 // 16-bit documents keep it (8-bit lengths: PSD).

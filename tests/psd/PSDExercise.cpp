@@ -81,6 +81,10 @@ size_t OMPSDExerciseDocument(const uint8_t* data, size_t size) {
     const auto& document = **opened;
     size_t n =
         document.globalAngle() + document.globalAltitude() + document.imageResources().size();
+    for (const auto& resource : document.imageResources())
+        n += resource->data().size() + resource->byteArray()->length();
+    if (auto info = document.versionInfo()) n += info->writerName.size();
+    if (auto colorModeData = document.colorModeData()) n += colorModeData->size();
     for (const auto& layer : document.allLayers())
         n += readLayer(*layer);
     for (const auto& pattern : document.patterns())

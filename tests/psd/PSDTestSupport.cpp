@@ -8,6 +8,7 @@
 #include <bit>
 #include <cstdio>
 #include <memory>
+#include <random>
 
 namespace lf::test {
 
@@ -87,7 +88,7 @@ std::vector<uint8_t> TestDocument::build() const {
     ByteWriter out;
     out.code("8BPS").u16(version).u32(0).u16(0).u16(channels).u32(height).u32(width).u16(depth).u16(
         colorMode);
-    out.u32(0);  // colour mode data
+    out.section(colorModeData);
     ByteWriter resourceSection;
     for (const auto& [id, data] : resources) {
         resourceSection.code("8BIM").u16(id).u16(0).u32(uint32_t(data.size())).bytes(data);
@@ -158,6 +159,14 @@ std::vector<uint8_t> TestDocument::build() const {
     else
         out.bytes(merged);
     return out.data();
+}
+
+std::vector<uint8_t> noise(size_t size, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::vector<uint8_t> bytes(size);
+    for (auto& byte : bytes)
+        byte = uint8_t(random());
+    return bytes;
 }
 
 std::vector<uint8_t> packBitsLiteral(const std::vector<uint8_t>& bytes) {

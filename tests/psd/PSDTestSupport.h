@@ -81,6 +81,7 @@ struct TestDocument {
     uint16_t version = 1;
     uint16_t channels = 3, depth = 8, colorMode = 3;
     uint32_t width = 4, height = 4;
+    std::vector<uint8_t> colorModeData;
     std::vector<std::pair<uint16_t, std::vector<uint8_t>>> resources;
     std::vector<TestLayer> layers;
     bool mergedTransparency = false;
@@ -92,6 +93,8 @@ struct TestDocument {
     lf::Data data() const { return lf::Data(build()); }
 };
 
+// `size` bytes of seeded noise.
+std::vector<uint8_t> noise(size_t size, uint32_t seed);
 // PackBits of `bytes` as literal runs of at most 128 bytes.
 std::vector<uint8_t> packBitsLiteral(const std::vector<uint8_t>& bytes);
 // A zlib stream of `bytes`.
