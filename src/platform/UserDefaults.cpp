@@ -19,6 +19,9 @@ struct UserDefaults::State {
     std::mutex saveMutex;
     nlohmann::json stored = nlohmann::json::object();
     nlohmann::json registered = nlohmann::json::object();
+    // The last good copy as it was read at construction, before any write
+    // of this store replaced it; none when it could not be read.
+    std::optional<nlohmann::json> lastGoodAtConstruction;
     uint64_t nextObservation = 1;
     std::map<uint64_t, std::pair<std::string, std::shared_ptr<std::function<void()>>>> observers;
 
@@ -43,6 +46,35 @@ std::optional<nlohmann::json> jsonObject(const Data& data) {
     nlohmann::json parsed = nlohmann::json::parse(data.stringView(), nullptr, false);
     if (!parsed.is_object()) return std::nullopt;
     return parsed;
+}
+
+// More links than this on the way to a file is a loop, as the kernel counts.
+constexpr int kMaxLinksFollowed = 40;
+
+bool isSymbolicLink(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_symlink(std::filesystem::symlink_status(path, error));
+}
+
+// The file a write of `path` replaces: `path` itself or, when that is a
+// symbolic link, the file the link leads to (which need not exist yet), so
+// that the link stays. ELOOP for links that lead round in a loop.
+Result<std::string> fileWrittenThrough(const std::string& path) {
+    std::filesystem::path file = path;
+    for (int followed = 0; followed <= kMaxLinksFollowed; ++followed) {
+        if (!isSymbolicLink(file.string())) return file.string();
+        std::error_code error;
+        const std::filesystem::path target = std::filesystem::read_symlink(file, error);
+        if (error) return Error::posix(error.value(), "read the link " + file.string());
+        file = target.is_absolute() ? target : file.parent_path() / target;
+    }
+    return Error::posix(ELOOP, "follow the links of " + path);
+}
+
+Status writeThrough(const std::string& path, const std::string& text) {
+    auto file = fileWrittenThrough(path);
+    if (!file) return file.error();
+    return writeFileAtomically(*file, Data::fromString(text));
 }
 
 }  // namespace
@@ -78,33 +110,82 @@ UserDefaults::UserDefaults(std::string path)
 UserDefaults::~UserDefaults() = default;
 
 void UserDefaults::load() {
+    const Result<Data> copy = Data::readFile(lastGoodCopyPath());
+    if (copy) state_->lastGoodAtConstruction = jsonObject(*copy);
     auto data = Data::readFile(path_);
-    if (!data && data.error().code == ENOENT) return;
-    if (!data) {
+    if (data) {
+        if (auto stored = jsonObject(*data)) {
+            state_->stored = std::move(*stored);
+            return;
+        }
+        setAsideDamagedFile(*data);
+    } else if (data.error().code != ENOENT) {
         log("Couldn't read the user defaults at {}: {}", path_, describe(data.error()));
-    } else if (auto stored = jsonObject(*data)) {
-        state_->stored = std::move(*stored);
-        return;
+    } else if (!copy && copy.error().code == ENOENT) {
+        return;  // never written
     } else {
-        const std::string aside = path_ + ".damaged";
-        std::error_code error;
-        std::filesystem::rename(path_, aside, error);
-        log("Couldn't read the user defaults at {}: not a JSON object; kept as {}", path_, aside);
+        // Removed, or moved aside as damaged by a launch that then wrote
+        // nothing: the copy holds the settings still.
+        log("Couldn't find the user defaults at {}", path_);
     }
     loadLastGoodCopy();
 }
 
+void UserDefaults::setAsideDamagedFile(const Data& damaged) {
+    const std::string aside = path_ + ".damaged";
+    Status kept;
+    if (isSymbolicLink(path_)) {
+        // The link stays, so that the next write mends the file it leads to.
+        kept = writeFileAtomically(aside, damaged);
+    } else {
+        std::error_code error;
+        std::filesystem::rename(path_, aside, error);
+        if (error) kept = Error::posix(error.value(), "rename " + path_ + " to " + aside);
+    }
+    if (kept)
+        log("Couldn't read the user defaults at {}: not a JSON object; kept as {}", path_, aside);
+    else
+        log("Couldn't read the user defaults at {}: not a JSON object; couldn't keep it: {}", path_,
+            describe(kept.error()));
+}
+
 void UserDefaults::loadLastGoodCopy() {
-    const std::string copy = lastGoodCopyPath();
-    auto data = Data::readFile(copy);
-    std::optional<nlohmann::json> stored = data ? jsonObject(*data) : std::nullopt;
-    if (!stored) {
+    if (!state_->lastGoodAtConstruction) {
         log("Couldn't read the last good copy of the user defaults at {} either: starting empty",
-            copy);
+            lastGoodCopyPath());
         return;
     }
-    state_->stored = std::move(*stored);
-    log("Read the user defaults from their last good copy at {}", copy);
+    state_->stored = *state_->lastGoodAtConstruction;
+    log("Read the user defaults from their last good copy at {}", lastGoodCopyPath());
+}
+
+std::optional<nlohmann::json> UserDefaults::checkedObjectForKey(
+    const std::string& key, const std::function<bool(const nlohmann::json&)>& isSound) {
+    std::optional<nlohmann::json> stored, lastGood;
+    {
+        std::lock_guard lock(state_->mutex);
+        if (auto it = state_->stored.find(key); it != state_->stored.end()) stored = *it;
+        if (const auto& copy = state_->lastGoodAtConstruction)
+            if (auto it = copy->find(key); it != copy->end()) lastGood = *it;
+    }
+    if (stored && isSound(*stored)) return stored;
+    const bool recovered = lastGood && isSound(*lastGood);
+    if (!stored && !recovered) return std::nullopt;
+    const std::string damage = stored ? keepDamagedValueAside(key, *stored) : "missing";
+    log("The \"{}\" of the user defaults at {} is {}; {}", key, path_, damage,
+        recovered ? "read it from their last good copy" : "their last good copy has none either");
+    if (!recovered) return std::nullopt;
+    setObject(key, *lastGood);
+    return lastGood;
+}
+
+std::string UserDefaults::keepDamagedValueAside(const std::string& key,
+                                                const nlohmann::json& value) {
+    const std::string aside = damagedValuePath(key);
+    Status kept =
+        writeFileAtomically(aside, Data::fromString(nlohmann::json{{key, value}}.dump(2)));
+    if (!kept) return "damaged (couldn't keep it: " + describe(kept.error()) + ")";
+    return "damaged (kept as " + aside + ")";
 }
 
 void UserDefaults::save() {
@@ -119,7 +200,7 @@ void UserDefaults::save() {
     // Written the same way, so that whatever becomes of the file, the copy
     // holds the last settings written whole.
     for (const std::string& path : {path_, lastGoodCopyPath()}) {
-        Status written = writeFileAtomically(path, Data::fromString(text));
+        Status written = writeThrough(path, text);
         if (!written)
             log("Couldn't write the user defaults to {}: {}", path, describe(written.error()));
     }

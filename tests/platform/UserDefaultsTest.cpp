@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 using namespace lf;
 using nlohmann::json;
@@ -126,4 +127,89 @@ TEST(UserDefaults, ADamagedFileGivesWayToItsLastGoodCopy) {
     UserDefaults empty(path.string());
     EXPECT_TRUE(log.contains("either: starting empty"));
     EXPECT_FALSE(empty.objectForKey("QFAuto2xEnabled"));
+}
+
+// A settings file that is a link (as dotfile managers make) stays one: a
+// write replaces the file it leads to, whole, through chains of links and
+// to a file not made yet; damage there is copied aside and mended by the
+// next write; links in a loop are never replaced.
+TEST(UserDefaults, AWriteThroughALinkReplacesTheFileItLeadsTo) {
+    namespace fs = std::filesystem;
+    test::TemporaryDirectory folder;
+    fs::create_directories(folder / "dotfiles");
+    fs::create_directories(folder / "config");
+    const auto target = folder / "dotfiles" / "defaults.json";
+    const auto path = folder / "config" / "defaults.json";
+    test::writeFile(target, R"({"QFAuto2xEnabled": false})");
+    fs::create_symlink("../dotfiles/defaults.json", path);
+    struct stat before {};
+    ASSERT_EQ(::stat(target.c_str(), &before), 0);
+    {
+        UserDefaults defaults(path.string());
+        EXPECT_FALSE(defaults.boolForKey("QFAuto2xEnabled"));
+        defaults.setObject("QFAuto2xEnabled", true);
+        EXPECT_FALSE(fs::is_symlink(defaults.lastGoodCopyPath()));
+    }
+    EXPECT_EQ(fs::read_symlink(path), "../dotfiles/defaults.json");
+    EXPECT_EQ(json::parse(fileText(target)), (json{{"QFAuto2xEnabled", true}}));
+    struct stat after {};
+    ASSERT_EQ(::stat(target.c_str(), &after), 0);
+    EXPECT_NE(after.st_ino, before.st_ino);  // renamed in whole, not written in place
+
+    test::writeFile(target, "{\"QFAuto2xEnabled\": tr");
+    {
+        UserDefaults defaults(path.string());
+        EXPECT_EQ(fileText(path.string() + ".damaged"), "{\"QFAuto2xEnabled\": tr");
+        EXPECT_TRUE(fs::is_symlink(path));
+        EXPECT_TRUE(defaults.boolForKey("QFAuto2xEnabled"));  // from the copy
+        defaults.setObject("QFAuto1xDisabled", true);
+    }
+    EXPECT_EQ(json::parse(fileText(target)),
+              (json{{"QFAuto1xDisabled", true}, {"QFAuto2xEnabled", true}}));
+
+    fs::remove(target);
+    fs::remove(path);
+    fs::create_symlink("../dotfiles/link.json", path);
+    fs::create_symlink("later.json", folder / "dotfiles" / "link.json");
+    UserDefaults(path.string()).setObject("QFAuto2xEnabled", false);
+    EXPECT_EQ(json::parse(fileText(folder / "dotfiles" / "later.json"))["QFAuto2xEnabled"], false);
+    EXPECT_TRUE(fs::is_symlink(folder / "dotfiles" / "link.json"));
+
+    fs::remove(path);
+    fs::create_symlink("loop.json", path);
+    fs::create_symlink("defaults.json", folder / "config" / "loop.json");
+    LogCapture log;
+    UserDefaults(path.string()).setObject("QFAuto2xEnabled", true);
+    EXPECT_TRUE(log.contains("Couldn't write the user defaults to " + path.string()));
+    EXPECT_EQ(fs::read_symlink(path), "loop.json");
+}
+
+// A value the caller finds damaged: the last good copy's, as read at
+// launch before any write replaced it, is stored again, and the damaged
+// one kept aside (the recents' own test has the other cases).
+TEST(UserDefaults, ADamagedCheckedValueComesFromTheLastGoodCopy) {
+    test::TemporaryDirectory folder;
+    const auto path = folder / "defaults.json";
+    const auto isList = [](const json& value) { return value.is_array(); };
+    UserDefaults(path.string()).setObject("list", json::array({1, 2}));
+    test::writeFile(path, R"({"list": "garbage", "other": 1})");
+    {
+        UserDefaults defaults(path.string());
+        defaults.setObject("other", 2);  // the copy holds the damage too now
+        LogCapture log;
+        EXPECT_EQ(defaults.checkedObjectForKey("list", isList), json::array({1, 2}));
+        EXPECT_TRUE(log.contains("damaged (kept as " + defaults.damagedValuePath("list")));
+        EXPECT_EQ(json::parse(fileText(defaults.damagedValuePath("list"))),
+                  (json{{"list", "garbage"}}));
+    }
+    EXPECT_EQ(json::parse(fileText(path)), (json{{"list", {1, 2}}, {"other", 2}}));
+
+    // Nothing sound in the copy either: none, and the damaged value kept.
+    test::writeFile(path, R"({"list": 7})");
+    test::writeFile(path.string() + ".last-good", R"({"list": 8})");
+    UserDefaults defaults(path.string());
+    LogCapture log;
+    EXPECT_FALSE(defaults.checkedObjectForKey("list", isList));
+    EXPECT_TRUE(log.contains("their last good copy has none either"));
+    EXPECT_EQ(json::parse(fileText(defaults.damagedValuePath("list"))), (json{{"list", 7}}));
 }
