@@ -31,6 +31,10 @@ constexpr const char* kEncodedStateChangeTokenKey = "_encodedStateChangeToken";
 constexpr const char* kLastRunErrorArchiveKey = "lastRunError";
 constexpr const char* kHasUnexportedChangesArchiveKey = "hasUnexportedChanges";
 constexpr const char* kExportedInputTokensArchiveKey = "exportedInputTokens";
+// The output folder is archived as a bookmark, or as a path when no bookmark
+// could be made.
+constexpr const char* kOutputBookmarkArchiveKey = "outputDirectoryBookmarkData";
+constexpr const char* kOutputURLArchiveKey = "outputDirectoryURL";
 
 using TokensByURL = QFFlowInputSnapshot::TokensByURL;
 
@@ -79,15 +83,21 @@ QFFlow::~QFFlow() = default;
 // Archive.
 
 nlohmann::json QFFlow::encode() const {
+    nlohmann::json archive = encodeOwnState();
+    keptValues_.restoreInto(archive);
+    return archive;
+}
+
+nlohmann::json QFFlow::encodeOwnState() const {
     nlohmann::json archive = {{QFArchivedClassKey, archivedClassName()}};
     if (input_) archive["input"] = input_->encode();
     if (behavior_ != QFFlowBehaviorNone) archive["behavior"] = behavior_;
     if (name_) archive["name"] = *name_;
     if (outputDirectoryURL_) {
         if (outputDirectoryBookmarkData_)
-            archive["outputDirectoryBookmarkData"] = QFArchivedData(*outputDirectoryBookmarkData_);
+            archive[kOutputBookmarkArchiveKey] = QFArchivedData(*outputDirectoryBookmarkData_);
         else
-            archive["outputDirectoryURL"] = *outputDirectoryURL_;
+            archive[kOutputURLArchiveKey] = *outputDirectoryURL_;
     }
     if (lastRunDate_) archive["lastRunDate"] = QFArchivedDate(*lastRunDate_);
     archive["lastRunNumberOfItemsSaved"] = lastRunNumberOfItemsSaved_;
@@ -112,19 +122,46 @@ bool QFFlow::decodeArchive(const nlohmann::json& archive) {
     name_ = decoder.decodeString("name");
     decodeLastRun(decoder);
     setInitialInput(std::move(input));
-    decodeOutputDirectory(decoder);
-    auto behavior = decoder.decodeInteger("behavior");
+    const bool hasReadOutputDirectory = decodeOutputDirectory(decoder);
+    decodeBehavior(decoder);
     for (const auto& key : decoder.unreadableKeys())
         lf::log(
             "Couldn't decode the \"{}\" of a flow: the value is of the wrong kind; it is "
-            "taken as unset",
+            "taken as unset and kept as stored",
             key);
+    std::vector<std::string> unreadable = decoder.unreadableKeys();
+    if (!hasReadOutputDirectory) unreadable.push_back(kOutputBookmarkArchiveKey);
+    keepUnreadableValues(archive, unreadable);
+    return true;
+}
+
+void QFFlow::keepUnreadableValues(const nlohmann::json& archive,
+                                  const std::vector<std::string>& keys) {
+    // The output folder is archived under one of two keys, never both.
+    const QFKeptArchiveValues::KeyGroup outputDirectory{kOutputBookmarkArchiveKey,
+                                                        kOutputURLArchiveKey};
+    std::vector<QFKeptArchiveValues::KeyGroup> groups;
+    for (const auto& key : keys) {
+        const bool ofOutputDirectory =
+            std::find(outputDirectory.begin(), outputDirectory.end(), key) != outputDirectory.end();
+        QFKeptArchiveValues::KeyGroup group =
+            ofOutputDirectory ? outputDirectory : QFKeptArchiveValues::KeyGroup{key};
+        if (std::find(groups.begin(), groups.end(), group) == groups.end())
+            groups.push_back(std::move(group));
+    }
+    keptValues_ = QFKeptArchiveValues(archive, groups, encodeOwnState());
+}
+
+void QFFlow::decodeBehavior(QFKeyedDecoder& decoder) {
+    auto behavior = decoder.decodeInteger("behavior");
     if (behavior == QFFlowBehaviorNotifyWhenChanged ||
         behavior == QFFlowBehaviorRepeatAutomatically) {
         behavior_ = static_cast<QFFlowBehavior>(*behavior);
         updateChangeDetectionSettings();
+    } else if (behavior && *behavior != QFFlowBehaviorNone) {
+        // A behaviour of a later version, or damage: none until mended.
+        decoder.noteUnreadableValueForKey("behavior");
     }
-    return true;
 }
 
 void QFFlow::decodeLastRun(QFKeyedDecoder& decoder) {
@@ -137,20 +174,23 @@ void QFFlow::decodeLastRun(QFKeyedDecoder& decoder) {
     exportedInputTokens_ = decodedExportedInputTokens(decoder);
 }
 
-void QFFlow::decodeOutputDirectory(QFKeyedDecoder& decoder) {
-    auto bookmark = decoder.decodeData("outputDirectoryBookmarkData");
+bool QFFlow::decodeOutputDirectory(QFKeyedDecoder& decoder) {
+    auto bookmark = decoder.decodeData(kOutputBookmarkArchiveKey);
     if (!bookmark) {
-        outputDirectoryURL_ = decoder.decodeString("outputDirectoryURL");
-        return;
+        outputDirectoryURL_ = decoder.decodeString(kOutputURLArchiveKey);
+        return true;  // what could not be read, the decoder noted
     }
     auto resolved = lf::resolveBookmarkData(*bookmark);  // staleness does not matter
     if (!resolved) {
-        lf::log("Couldn't resolve security-scoped bookmark for output URL ({})",
-                lf::describe(resolved.error()));
-        return;
+        // A folder on a disk that is not mounted now, or damage.
+        lf::log(
+            "Couldn't resolve security-scoped bookmark for output URL ({}); it is kept as stored",
+            lf::describe(resolved.error()));
+        return false;
     }
     outputDirectoryURL_ = resolved->path;
     outputDirectoryBookmarkData_ = std::move(*bookmark);
+    return true;
 }
 
 void QFFlow::setInitialInput(std::shared_ptr<QFFlowInput> input) {
@@ -501,5 +541,6 @@ std::string QFFlow::localizedStatusDescription(lf::SystemTime now, const std::st
 }
 
 void QFFlow::invalidateEncodedState() {
+    if (!keptValues_.empty()) keptValues_.forgetChangedIn(encodeOwnState());
     changeValueForKey(kEncodedStateChangeTokenKey, [&] { ++encodedStateChangeToken_; });
 }

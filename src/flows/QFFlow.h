@@ -34,10 +34,13 @@
 // modification token, by path, as the output folder holds it: those of the
 // last run whose output was written, in the background or by a window's
 // Save). Archives without them are read as without error, change or
-// record of the documents. A value of the wrong kind is logged and taken
-// as unset; the flow keeps the rest. Every change of the archived state
-// raises encodedStateChangeToken, on which the flow manager saves the
-// recents list.
+// record of the documents. A value that cannot be read (of the wrong kind,
+// a behaviour other than none, notify and repeat, an output folder's
+// bookmark that does not resolve) is logged and taken as unset; the flow
+// keeps the rest, and archives that value again as it was stored until it
+// has one of its own there (QFKeptArchiveValues). Every change of the
+// archived state raises encodedStateChangeToken, on which the flow manager
+// saves the recents list.
 //
 // Changes the flow never saw (made while no application ran, before its
 // watch began, or shown in a window that closed without saving) are taken
@@ -60,6 +63,7 @@
 
 #include "flows/QFFlowUI.h"
 #include "flows/inputs/QFFlowInput.h"
+#include "flows/shared/QFKeptArchiveValues.h"
 #include "platform/Data.h"
 #include "platform/Formatters.h"
 #include "platform/KeyValueObserving.h"
@@ -72,6 +76,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QFFlowOutput;
 class QFFlowRun;
@@ -182,8 +187,12 @@ public:
 private:
     void updateChangeDetectionSettings();
     void inputDidChange();
+    nlohmann::json encodeOwnState() const;
     void decodeLastRun(QFKeyedDecoder& decoder);
-    void decodeOutputDirectory(QFKeyedDecoder& decoder);
+    // Whether the stored output folder, if any, was read.
+    bool decodeOutputDirectory(QFKeyedDecoder& decoder);
+    void decodeBehavior(QFKeyedDecoder& decoder);
+    void keepUnreadableValues(const nlohmann::json& archive, const std::vector<std::string>& keys);
     void takeUpChangesNotExported();
     void takeUpChangesNotExportedOnceWatched();
     bool isBehindItsDocuments() const;
@@ -216,4 +225,6 @@ private:
     uint64_t lastRunNumberOfItemsSaved_ = 0;
     std::optional<lf::Error> lastRunError_;
     uint64_t encodedStateChangeToken_ = 0;
+    // The stored values the flow could not read, archived again as stored.
+    QFKeptArchiveValues keptValues_;
 };

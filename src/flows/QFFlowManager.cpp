@@ -46,12 +46,22 @@ const std::vector<std::shared_ptr<QFFlow>>& QFFlowManager::recentFlows() {
 void QFFlowManager::loadRecentFlows() {
     lf::assertMainThread("QFFlowManager::recentFlows");
     std::vector<std::shared_ptr<QFFlow>> flows;
-    auto stored = defaults()->objectForKey(kRecentFlowsDefaultsKey);
-    if (stored && stored->is_array()) {
-        for (const auto& archive : *stored) {
-            auto flow = decodeFlow(archive);
-            // A flow whose documents could not all be found again is no use.
-            if (flow && !flow->inputURLs().empty()) flows.push_back(std::move(flow));
+    unlistedArchives_.clear();
+    // A list that is no list is damage, which the store mends from its last
+    // good copy where it can.
+    const auto stored = defaults()->checkedObjectForKey(
+        kRecentFlowsDefaultsKey, [](const nlohmann::json& value) { return value.is_array(); });
+    for (size_t index = 0; stored && index < stored->size(); ++index) {
+        const nlohmann::json& archive = (*stored)[index];
+        auto flow = decodeFlow(archive);
+        // A flow whose documents could not all be found again is no use
+        // now, but may be once they are back.
+        if (flow && !flow->inputURLs().empty()) {
+            flows.push_back(std::move(flow));
+        } else {
+            lf::log("Couldn't list the stored flow at {} of the recents: it is kept as stored",
+                    index);
+            unlistedArchives_.emplace_back(index, archive);
         }
     }
     recentFlows_ = std::move(flows);
@@ -83,6 +93,11 @@ void QFFlowManager::saveRecentFlows() {
     nlohmann::json archive = nlohmann::json::array();
     for (const auto& flow : *recentFlows_)
         archive.push_back(flow->encode());
+    // Ascending, each at its stored place as far as the list now reaches.
+    for (const auto& [index, unlisted] : unlistedArchives_)
+        archive.insert(
+            archive.begin() + static_cast<std::ptrdiff_t>(std::min(index, archive.size())),
+            unlisted);
     defaults()->setObject(kRecentFlowsDefaultsKey, archive);
 }
 

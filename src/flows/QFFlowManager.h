@@ -5,10 +5,14 @@
 // The list is saved whenever it changes and whenever a listed flow's
 // archived state changes.
 //
-// Loading keeps, in stored order, the flows that decode and still have
-// input: a flow with a value it cannot read keeps the rest, one that is no
-// flow's archive is dropped with a log line, and neither touches the
-// others. Data that is not a list gives an empty one.
+// Loading lists, in stored order, the flows that decode and still have
+// input: a flow with a value it cannot read keeps the rest (and the value,
+// as stored). A stored entry that lists no flow (no flow's archive, or none
+// of its documents found) is logged and kept as it was stored, at its place
+// in the list, through every later save, so that a mended file, or
+// documents found again, give it back; neither touches the others. Data
+// that is not a list is damage: the list of the last good copy of the
+// defaults, if any.
 //
 // Main thread only. Observable keys: "recentFlows" (every change of the
 // list) and "isRunningFlowsWithoutUI" (when its value changes).
@@ -17,8 +21,12 @@
 #include "platform/KeyValueObserving.h"
 #include "platform/Observation.h"
 
+#include <nlohmann/json.hpp>
+
+#include <cstddef>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace lf {
@@ -70,6 +78,9 @@ private:
 
     const std::shared_ptr<lf::UserDefaults> defaults_;
     std::optional<std::vector<std::shared_ptr<QFFlow>>> recentFlows_;
+    // The stored entries that list no flow, as stored, by their place in
+    // the stored list, ascending.
+    std::vector<std::pair<size_t, nlohmann::json>> unlistedArchives_;
     bool isRunningFlowsWithoutUI_ = false;
     std::vector<lf::Observation> flowObservations_;
 };

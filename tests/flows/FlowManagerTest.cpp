@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace lf;
 namespace fs = std::filesystem;
 
@@ -174,4 +176,153 @@ TEST_F(FlowManager, PlugInsMakeExportFlowsAndTheirControllers) {
     ASSERT_TRUE(controller);
     EXPECT_EQ(controller->flow(), flow);
     EXPECT_FALSE(plugIns.newFlowRunControllerWithFlow(std::make_shared<QFFlow>()));
+}
+
+namespace {
+
+// `text` (a bookmark's base64) with one character changed for another of
+// the alphabet, so that it still decodes to bytes, which are damaged.
+std::string withOneCharacterChanged(std::string text) {
+    text[2] = text[2] == 'A' ? 'B' : 'A';
+    return text;
+}
+
+// A relaunch of the application on the settings at `path`: what it lists.
+std::vector<std::shared_ptr<QFFlow>> relaunchedRecents(const std::string& path) {
+    return QFFlowManager(std::make_shared<UserDefaults>(path)).recentFlows();
+}
+
+}  // namespace
+
+// Damage to one stored flow that leaves the file valid JSON: the entry, or
+// its value, is kept as it was damaged through a relaunch and a write of
+// the list (the last good copy then too), and once mended the flow reads
+// back whole.
+TEST_F(FlowManager, DamageToOneStoredFlowOutlivesARelaunchAndAWrite) {
+    auto repeating = savedFlow("r.psd");
+    repeating->setBehavior(QFFlowBehaviorRepeatAutomatically);
+    manager.noteNewRecentFlow(savedFlow("other.psd"));
+    manager.noteNewRecentFlow(repeating);
+    const nlohmann::json stored = *defaults->objectForKey(QFFlowManager::kRecentFlowsDefaultsKey);
+    using Damage = std::function<void(nlohmann::json&)>;
+    const std::pair<const char*, Damage> cases[] = {
+        {"a character of an input bookmark",
+         [](auto& flow) {
+             auto& bookmark = flow["input"]["inputBookmarks"][0];
+             bookmark = withOneCharacterChanged(bookmark.template get<std::string>());
+         }},
+        {"an input bookmark no base64",
+         [](auto& flow) { flow["input"]["inputBookmarks"][0] = "!"; }},
+        {"the class", [](auto& flow) { flow["$class"] = "QFExportFlox"; }},
+        {"the input a number", [](auto& flow) { flow["input"] = 7; }},
+        {"the flow null", [](auto& flow) { flow = nullptr; }},
+        {"the output bookmark",
+         [](auto& flow) {
+             auto& bookmark = flow["outputDirectoryBookmarkData"];
+             bookmark = withOneCharacterChanged(bookmark.template get<std::string>());
+         }},
+        {"the behaviour a string", [](auto& flow) { flow["behavior"] = "2"; }},
+        {"the behaviour 3", [](auto& flow) { flow["behavior"] = 3; }},
+    };
+    for (const auto& [what, damage] : cases) {
+        nlohmann::json damaged = stored;
+        damage(damaged[0]);
+        test::writeFile(defaults->path(), nlohmann::json{{"RecentFlowsData-1.0", damaged}}.dump());
+        {
+            LogCapture log;
+            QFFlowManager relaunched(std::make_shared<UserDefaults>(defaults->path()));
+            relaunched.recentFlows().back()->setName("Renamed");  // a write of the list
+            EXPECT_TRUE(log.contains("kept as stored")) << what;
+        }
+        for (const auto& file : {defaults->path(), defaults->lastGoodCopyPath()}) {
+            const auto written = UserDefaults(file).objectForKey("RecentFlowsData-1.0");
+            ASSERT_TRUE(written && written->size() == 2) << what;
+            EXPECT_EQ((*written)[0], damaged[0]) << what;
+            EXPECT_EQ((*written)[1]["name"], "Renamed") << what;
+        }
+
+        test::writeFile(defaults->path(), nlohmann::json{{"RecentFlowsData-1.0", stored}}.dump());
+        const auto mended = relaunchedRecents(defaults->path());
+        ASSERT_EQ(mended.size(), 2u) << what;
+        EXPECT_EQ(mended[0]->encode(), stored[0]) << what;
+        EXPECT_EQ(mended[0]->behavior(), QFFlowBehaviorRepeatAutomatically) << what;
+    }
+}
+
+// Stored entries that list no flow keep their places in the list while
+// flows are added, moved, removed and cleared around them.
+TEST_F(FlowManager, EntriesThatListNoFlowKeepTheirPlacesThroughEveryChange) {
+    auto a = savedFlow("a.psd"), b = savedFlow("b.psd"), moved = savedFlow("moved.psd");
+    const nlohmann::json list = {nullptr, a->encode(), 42, b->encode(), moved->encode()};
+    defaults->setObject(QFFlowManager::kRecentFlowsDefaultsKey, list);
+    fs::rename(folder / "moved.psd", folder / "away.psd");  // its document is found no more
+    EXPECT_EQ(names(manager.recentFlows()), (std::vector<std::string>{"a", "b"}));
+
+    const auto storedList = [&] {
+        return *UserDefaults(defaults->path()).objectForKey(QFFlowManager::kRecentFlowsDefaultsKey);
+    };
+    manager.noteNewRecentFlow(manager.recentFlows().back());  // b to the front
+    EXPECT_EQ(storedList(), (nlohmann::json{nullptr, manager.recentFlows()[0]->encode(), 42,
+                                            manager.recentFlows()[1]->encode(), list[4]}));
+    manager.removeFlow(manager.recentFlows().front());
+    manager.clearRecentFlowsWithoutAutomaticBehavior();
+    EXPECT_TRUE(manager.recentFlows().empty());
+    EXPECT_EQ(storedList(), (nlohmann::json{nullptr, 42, list[4]}));
+    manager.noteNewRecentFlow(savedFlow("new.psd"));
+    EXPECT_EQ(storedList()[2], 42);
+    EXPECT_EQ(storedList()[3], list[4]);
+
+    // Its document back, the flow is listed again, where it was kept.
+    fs::rename(folder / "away.psd", folder / "moved.psd");
+    EXPECT_EQ(names(relaunchedRecents(defaults->path())),
+              (std::vector<std::string>{"new", "moved"}));
+}
+
+// A list of flows that is no list, or that is missing beside other
+// settings, is damage: the flows come back from the last good copy, and a
+// value that is no list is kept aside.
+TEST_F(FlowManager, AListThatIsNoListOrMissingComesFromTheLastGoodCopy) {
+    for (const char* name : {"a.psd", "b.psd"})
+        manager.noteNewRecentFlow(savedFlow(name));
+    const nlohmann::json stored = *defaults->objectForKey(QFFlowManager::kRecentFlowsDefaultsKey);
+    const std::pair<const char*, nlohmann::json> cases[] = {
+        {"renamed", {{"RecentFlowsData-1.1", stored}, {"QFAuto2xEnabled", true}}},
+        {"an object", {{"RecentFlowsData-1.0", {{"0", stored[0]}}}}},
+        {"a string", {{"RecentFlowsData-1.0", "garbage"}}},
+    };
+    for (const auto& [what, settings] : cases) {
+        test::writeFile(defaults->path(), settings.dump());
+        {
+            LogCapture log;
+            EXPECT_EQ(names(relaunchedRecents(defaults->path())),
+                      (std::vector<std::string>{"b", "a"}))
+                << what;
+            EXPECT_TRUE(log.contains("read it from their last good copy")) << what;
+        }
+        // Written back at once: the next launch reads the file itself.
+        EXPECT_EQ(UserDefaults(defaults->path()).objectForKey("RecentFlowsData-1.0"), stored)
+            << what;
+        if (!settings.contains("RecentFlowsData-1.0")) continue;
+        const auto aside = Data::readFile(defaults->damagedValuePath("RecentFlowsData-1.0"));
+        EXPECT_EQ(nlohmann::json::parse(aside->stringView()), settings) << what;
+    }
+}
+
+// A damaged file is moved aside and its flows read from the last good copy;
+// a launch that then writes nothing leaves no file, and the next launch
+// reads the copy again.
+TEST_F(FlowManager, AFileMovedAsideAndNotWrittenSinceGivesItsFlowsToTheNextLaunch) {
+    for (const char* name : {"a.psd", "b.psd"})
+        manager.noteNewRecentFlow(savedFlow(name));
+    const std::string written(Data::readFile(defaults->path())->stringView());
+    test::writeFile(defaults->path(), written.substr(0, written.size() / 2));
+    EXPECT_EQ(names(relaunchedRecents(defaults->path())), (std::vector<std::string>{"b", "a"}));
+    ASSERT_FALSE(fs::exists(defaults->path()));
+    LogCapture log;
+    QFFlowManager relaunched(std::make_shared<UserDefaults>(defaults->path()));
+    EXPECT_EQ(names(relaunched.recentFlows()), (std::vector<std::string>{"b", "a"}));
+    EXPECT_TRUE(log.contains("Couldn't find the user defaults"));
+    relaunched.recentFlows()[0]->setName("Renamed");
+    EXPECT_EQ(names(relaunchedRecents(defaults->path())),
+              (std::vector<std::string>{"Renamed", "a"}));
 }

@@ -210,3 +210,82 @@ TEST_F(FlowTest, RunShowsAFlowWithoutFolderInAWindow) {
     EXPECT_EQ(flow->status(), QFFlowStatusIdle);
     EXPECT_TRUE(QFFlowManager::defaultManager()->recentFlows().empty());  // never saved
 }
+
+// A value the flow cannot read is archived again as it was stored, until
+// the flow has one of its own there: then its own is written, for good.
+TEST_F(FlowTest, AValueThatCannotBeReadIsArchivedAgainUntilTheFlowHasItsOwn) {
+    auto flow = flowWithDocuments({"a.psd"});
+    fs::create_directories(folder / "out");
+    flow->setOutputDirectoryURL((folder / "out").string());
+    const nlohmann::json archive = flow->encode();
+    const std::string bookmark = archive["outputDirectoryBookmarkData"];
+    const std::string damagedBookmark = "A" + bookmark.substr(1);  // '{' no more
+    for (auto [key, value] : std::vector<std::pair<std::string, nlohmann::json>>{
+             {"behavior", "2"},
+             {"behavior", 3},
+             {"name", 12},
+             {"lastRunDate", "yesterday"},
+             {"lastRunNumberOfItemsSaved", "many"},
+             {"hasUnexportedChanges", "yes"},
+             {"lastRunError", "failed"},
+             {"exportedInputTokens", {{(folder / "a.psd").string(), "token"}}},
+             {"outputDirectoryBookmarkData", "!"},
+             {"outputDirectoryBookmarkData", damagedBookmark}}) {
+        nlohmann::json damaged = archive;
+        damaged[key] = value;
+        auto decoded = QFFlowManager::decodeFlow(damaged);
+        ASSERT_TRUE(decoded) << key;
+        EXPECT_EQ(decoded->encode(), damaged) << key << " " << value;
+    }
+
+    nlohmann::json damaged = archive;
+    damaged["behavior"] = "2";
+    damaged["outputDirectoryBookmarkData"] = damagedBookmark;
+    auto decoded = QFFlowManager::decodeFlow(damaged);
+    ASSERT_TRUE(decoded);
+    decoded->setName("Icons");  // a change elsewhere keeps them
+    damaged["name"] = "Icons";
+    EXPECT_EQ(decoded->encode(), damaged);
+    decoded->setBehavior(QFFlowBehaviorRepeatAutomatically);
+    EXPECT_EQ(decoded->encode()["behavior"], 2);
+    decoded->setBehavior(QFFlowBehaviorNone);  // the user's none, not the stored "2"
+    EXPECT_FALSE(decoded->encode().contains("behavior"));
+    decoded->setOutputDirectoryURL((folder / "later").string());
+    const nlohmann::json encoded = decoded->encode();
+    EXPECT_EQ(encoded["outputDirectoryURL"], (folder / "later").string());
+    EXPECT_FALSE(encoded.contains("outputDirectoryBookmarkData"));
+}
+
+// What of an input's archive cannot be read (elements of the wrong kind, a
+// bookmark of a document moved away, types) is archived again beside the
+// documents added since, and read again once it can be.
+TEST_F(FlowTest, AnInputArchivesWhatItCannotReadBesideWhatIsAddedLater) {
+    nlohmann::json archive = flowWithDocuments({"a.psd", "b.psd"})->encode()["input"];
+    archive["inputBookmarks"].push_back("!");
+    archive["inputURLs"] = {"/nowhere/c.psd", 5};
+    archive["inputTypes"] = 7;
+    fs::rename(folder / "b.psd", folder / "b.moved");
+    LogCapture log;
+    auto input = QFFlowInput::decode(archive);
+    ASSERT_TRUE(input);
+    EXPECT_EQ(input->inputURLs(),
+              (std::set<std::string>{(folder / "a.psd").string(), "/nowhere/c.psd"}));
+    EXPECT_EQ(input->encode(), archive);
+    EXPECT_TRUE(log.contains("Couldn't resolve security-scoped bookmark"));
+
+    test::writeFile(folder / "d.psd", "d");
+    input->addInputWithURLs({(folder / "d.psd").string()});
+    input->limitToSubsetOfAllowedTypes({kTypePhotoshopImage});
+    const nlohmann::json added = input->encode();
+    const nlohmann::json& bookmarks = added["inputBookmarks"];
+    ASSERT_EQ(bookmarks.size(), 4u);
+    EXPECT_EQ(bookmarks[2], archive["inputBookmarks"][1]);
+    EXPECT_EQ(bookmarks[3], "!");
+    EXPECT_EQ(added["inputURLs"], archive["inputURLs"]);
+    EXPECT_EQ(added["inputTypes"], nlohmann::json::array({kTypePhotoshopImage}));
+
+    fs::rename(folder / "b.moved", folder / "b.psd");
+    EXPECT_EQ(QFFlowInput::decode(added)->inputURLs(),
+              (std::set<std::string>{(folder / "a.psd").string(), (folder / "b.psd").string(),
+                                     (folder / "d.psd").string(), "/nowhere/c.psd"}));
+}

@@ -89,34 +89,73 @@ std::shared_ptr<QFFlowInput> QFFlowInput::decode(const nlohmann::json& archive) 
         return nullptr;
     }
     auto types = decoder.decodeStringArray("inputTypes");
-    auto bookmarks = decoder.decodeDataArray("inputBookmarks");
-    auto urls = decoder.decodeStringArray("inputURLs");
-    for (const auto& key : decoder.unreadableKeys())
-        lf::log("Couldn't decode the \"{}\" of a flow input: what is of the wrong kind is left out",
-                key);
     // Types that cannot be read are those a new flow's input takes.
     if (!types && decoder.containsValueForKey("inputTypes"))
         types = QFFlowPlugInManager::defaultManager()->acceptedInputTypes();
     auto input = std::make_shared<QFFlowInput>(types.value_or(std::vector<std::string>{}));
-    if (bookmarks) input->addResolvedBookmarks(*bookmarks);
-    input->inputURLsWithoutSecurityScope_ = std::move(urls);
+    if (const nlohmann::json* bookmarks = decoder.decodeArrayElements("inputBookmarks"))
+        input->decodeBookmarks(*bookmarks, decoder);
+    if (const nlohmann::json* urls = decoder.decodeArrayElements("inputURLs"))
+        input->decodeURLs(*urls, decoder);
+    for (const auto& key : decoder.unreadableKeys())
+        lf::log(
+            "Couldn't decode the \"{}\" of a flow input: what is of the wrong kind is left out "
+            "and kept as stored",
+            key);
+    input->keepUnreadableValues(archive, decoder.unreadableKeys());
     input->updateObserverURLs();
     return input;
 }
 
-void QFFlowInput::addResolvedBookmarks(const std::vector<lf::Data>& bookmarks) {
-    inputURLsWithSecurityScope_.emplace();
-    inputURLBookmarksWithSecurityScope_.emplace();
-    for (const auto& bookmark : bookmarks) {
-        auto resolved = lf::resolveBookmarkData(bookmark);  // staleness does not matter
-        if (!resolved) {
-            lf::log("Couldn't resolve security-scoped bookmark: {}",
-                    lf::describe(resolved.error()));
+void QFFlowInput::decodeBookmarks(const nlohmann::json& stored, QFKeyedDecoder& decoder) {
+    auto& urls = inputURLsWithSecurityScope_.emplace();
+    auto& bookmarks = inputURLBookmarksWithSecurityScope_.emplace();
+    for (const auto& element : stored) {
+        auto bookmark = QFUnarchivedData(element);
+        if (!bookmark) {
+            decoder.noteUnreadableValueForKey("inputBookmarks");
+            keptBookmarks_.push_back(element);
             continue;
         }
-        inputURLsWithSecurityScope_->push_back(resolved->path);
-        inputURLBookmarksWithSecurityScope_->push_back(bookmark);
+        auto resolved = lf::resolveBookmarkData(*bookmark);  // staleness does not matter
+        if (!resolved) {
+            // A document on a disk not mounted now, one moved away, or damage.
+            lf::log("Couldn't resolve security-scoped bookmark: {}; it is kept as stored",
+                    lf::describe(resolved.error()));
+            keptBookmarks_.push_back(element);
+            continue;
+        }
+        // A kept bookmark that resolves again may name a document added
+        // since: it is read once.
+        if (std::find(urls.begin(), urls.end(), resolved->path) != urls.end()) continue;
+        urls.push_back(resolved->path);
+        bookmarks.push_back(std::move(*bookmark));
     }
+}
+
+void QFFlowInput::decodeURLs(const nlohmann::json& stored, QFKeyedDecoder& decoder) {
+    auto& urls = inputURLsWithoutSecurityScope_.emplace();
+    for (const auto& element : stored) {
+        if (element.is_string()) {
+            urls.push_back(element.get<std::string>());
+        } else {
+            decoder.noteUnreadableValueForKey("inputURLs");
+            keptURLs_.push_back(element);
+        }
+    }
+}
+
+void QFFlowInput::keepUnreadableValues(const nlohmann::json& archive,
+                                       const std::vector<std::string>& keys) {
+    // The elements of lists are kept one by one, so that documents added
+    // later are archived beside them; other values are kept whole.
+    std::vector<QFKeptArchiveValues::KeyGroup> groups;
+    for (const auto& key : keys) {
+        auto value = archive.find(key);
+        if (key == "inputTypes" || value == archive.end() || !value->is_array())
+            groups.push_back({key});
+    }
+    keptValues_ = QFKeptArchiveValues(archive, groups, encode());
 }
 
 nlohmann::json QFFlowInput::encode() const {
@@ -127,9 +166,15 @@ nlohmann::json QFFlowInput::encode() const {
         nlohmann::json bookmarks = nlohmann::json::array();
         for (const auto& bookmark : *inputURLBookmarksWithSecurityScope_)
             bookmarks.push_back(QFArchivedData(bookmark));
+        bookmarks.insert(bookmarks.end(), keptBookmarks_.begin(), keptBookmarks_.end());
         archive["inputBookmarks"] = std::move(bookmarks);
     }
-    if (inputURLsWithoutSecurityScope_) archive["inputURLs"] = *inputURLsWithoutSecurityScope_;
+    if (inputURLsWithoutSecurityScope_) {
+        nlohmann::json urls = *inputURLsWithoutSecurityScope_;
+        urls.insert(urls.end(), keptURLs_.begin(), keptURLs_.end());
+        archive["inputURLs"] = std::move(urls);
+    }
+    keptValues_.restoreInto(archive);
     lock_.signal();
     return archive;
 }

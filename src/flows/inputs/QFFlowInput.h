@@ -29,9 +29,15 @@
 // thread. Paths are only ever added.
 //
 // Archived with the keys "inputTypes", "inputBookmarks" and "inputURLs";
-// snapshots, the handler and the observer are not archived.
+// snapshots, the handler and the observer are not archived. What of an
+// archive cannot be read is left out of the input but archived again as it
+// was stored, so that a mended file, or a disk mounted again, gives it
+// back: list elements of the wrong kind and bookmarks that do not resolve
+// follow the input's own in their lists, and types that cannot be read
+// stay until the types are replaced.
 
 #include "flows/inputs/QFFlowInputSnapshot.h"
+#include "flows/shared/QFKeptArchiveValues.h"
 #include "flows/watching/FSEventObserver.h"
 #include "flows/watching/QFFileObserver.h"
 #include "platform/Data.h"
@@ -47,6 +53,7 @@
 #include <string>
 #include <vector>
 
+class QFKeyedDecoder;
 // What input files can be found among some paths.
 enum QFFlowInputAvailability : int32_t {
     QFFlowInputAvailabilityNone = 0,
@@ -64,9 +71,9 @@ public:
     QFFlowInput();
     explicit QFFlowInput(const std::vector<std::string>& allowedTypes);
     // Null when the archive is not one of an input. Bookmarks that cannot be
-    // resolved, and values of the wrong kind, are left out with a log line;
-    // accepted types that cannot be read are those of every registered
-    // plug-in. No snapshot is taken.
+    // resolved, and values of the wrong kind, are left out with a log line
+    // (and kept for encode); accepted types that cannot be read are those of
+    // every registered plug-in. No snapshot is taken.
     static std::shared_ptr<QFFlowInput> decode(const nlohmann::json& archive);
     nlohmann::json encode() const;
     ~QFFlowInput() override;
@@ -120,7 +127,10 @@ public:
     bool hasPendingWatchStartSnapshot() const { return pendingWatchStartSnapshots_ > 0; }
 
 private:
-    void addResolvedBookmarks(const std::vector<lf::Data>& bookmarks);
+    // Read once, by decode, before the input is shared.
+    void decodeBookmarks(const nlohmann::json& stored, QFKeyedDecoder& decoder);
+    void decodeURLs(const nlohmann::json& stored, QFKeyedDecoder& decoder);
+    void keepUnreadableValues(const nlohmann::json& archive, const std::vector<std::string>& keys);
     void makeSnapshotForCurrentInput();
     void updateObserverURLs();
     // Adds the document at `url` of `type` when the input takes that type;
@@ -138,6 +148,10 @@ private:
     std::optional<std::vector<std::string>> inputURLsWithoutSecurityScope_;
     std::optional<std::vector<std::string>> inputURLsWithSecurityScope_;
     std::optional<std::vector<lf::Data>> inputURLBookmarksWithSecurityScope_;
+    // What decode could not read, as stored: set before the input is shared.
+    nlohmann::json keptBookmarks_ = nlohmann::json::array();
+    nlohmann::json keptURLs_ = nlohmann::json::array();
+    QFKeptArchiveValues keptValues_;
     std::set<std::string> inputObserverURLs_;
     std::shared_ptr<const QFFlowInputSnapshot> latestInputSnapshot_;
     // Main thread only.

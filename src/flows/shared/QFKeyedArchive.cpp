@@ -67,6 +67,10 @@ std::string QFArchivedData(const lf::Data& data) {
     return base64Encoded(data);
 }
 
+std::optional<lf::Data> QFUnarchivedData(const nlohmann::json& value) {
+    return value.is_string() ? base64Decoded(value.get<std::string>()) : std::nullopt;
+}
+
 double QFArchivedDate(lf::SystemTime date) {
     return std::chrono::duration<double>(date.time_since_epoch()).count();
 }
@@ -181,16 +185,18 @@ std::optional<std::vector<std::string>> QFKeyedDecoder::decodeStringArray(const 
     });
 }
 
-std::optional<std::vector<lf::Data>> QFKeyedDecoder::decodeDataArray(const std::string& key) {
-    return decodeArray<lf::Data>(key, [](const nlohmann::json& element) {
-        return element.is_string() ? base64Decoded(element.get<std::string>()) : std::nullopt;
-    });
-}
-
 const nlohmann::json* QFKeyedDecoder::decodeObject(const std::string& key) {
     const nlohmann::json* value = valueForKey(key);
     if (!value) return nullptr;
     if (value->is_object()) return value;
+    noteUnreadableValueForKey(key);
+    return nullptr;
+}
+
+const nlohmann::json* QFKeyedDecoder::decodeArrayElements(const std::string& key) {
+    const nlohmann::json* value = valueForKey(key);
+    if (!value) return nullptr;
+    if (value->is_array()) return value;
     noteUnreadableValueForKey(key);
     return nullptr;
 }

@@ -31,6 +31,8 @@
 inline constexpr const char* QFArchivedClassKey = "$class";
 
 std::string QFArchivedData(const lf::Data& data);
+// The data an archived value holds; none when it is no archived data.
+std::optional<lf::Data> QFUnarchivedData(const nlohmann::json& value);
 double QFArchivedDate(lf::SystemTime date);
 nlohmann::json QFArchivedError(const lf::Error& error);
 
@@ -50,11 +52,13 @@ public:
     // Arrays: the elements of the wrong kind are left out, and the key is
     // noted as unreadable.
     std::optional<std::vector<std::string>> decodeStringArray(const std::string& key);
-    std::optional<std::vector<lf::Data>> decodeDataArray(const std::string& key);
     // The domain, the code and the description, which is all that is kept.
     std::optional<lf::Error> decodeError(const std::string& key);
     // A nested archived object, any class; none when absent.
     const nlohmann::json* decodeObject(const std::string& key);
+    // An array, for the caller to read element by element (and to note the
+    // key as unreadable for the elements it cannot read); none when absent.
+    const nlohmann::json* decodeArrayElements(const std::string& key);
 
     // Whether the archive is an object recorded under the expected class.
     bool isArchiveOfClass() const { return isArchiveOfClass_; }
