@@ -219,7 +219,8 @@ TEST_F(FlowTest, AValueThatCannotBeReadIsArchivedAgainUntilTheFlowHasItsOwn) {
     flow->setOutputDirectoryURL((folder / "out").string());
     const nlohmann::json archive = flow->encode();
     const std::string bookmark = archive["outputDirectoryBookmarkData"];
-    const std::string damagedBookmark = "A" + bookmark.substr(1);  // '{' no more
+    std::string damagedBookmark = bookmark;
+    damagedBookmark[0] = 'A';  // '{' no more
     for (auto [key, value] : std::vector<std::pair<std::string, nlohmann::json>>{
              {"behavior", "2"},
              {"behavior", 3},
