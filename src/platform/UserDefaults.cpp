@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Data.h"
 #include "platform/Log.h"
+#include "platform/Result.h"
 
 #include <cerrno>
 #include <cstdlib>

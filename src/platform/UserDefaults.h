@@ -17,7 +17,6 @@
 
 #include "platform/Data.h"
 #include "platform/Observation.h"
-#include "platform/Result.h"
 
 #include <nlohmann/json.hpp>
 
