@@ -11,6 +11,8 @@ Status writeFileAtomically(const std::string& path, std::span<const uint8_t> byt
     auto file = TemporaryFile::createBeside(path, folder.longestName());
     if (!file) return file.error();
     LF_TRY(file->write(bytes));
+    const FolderMoveLock moving(folderOfPath(path));
+    file->close();
     LF_TRY(file->replaceTarget());
     flushFolder(folderOfPath(path));
     return {};

@@ -153,7 +153,15 @@ Status AtomicFileSet::commit() {
     return committed;
 }
 
+// The folders' locks keep other writes from taking the replaced files,
+// and the staged files, for leftovers until the commit ends, and so the
+// staged files close before any moves (see TemporaryFile::close).
 Status AtomicFileSet::moveAllIn(const std::function<void(size_t)>& moveInHook) {
+    std::vector<FolderMoveLock> moving;
+    for (const auto& [folder, leftovers] : folders_)
+        moving.emplace_back(folder);
+    for (StagedFile& staged : staged_)
+        staged.file.close();
     for (size_t i = 0; i < staged_.size(); ++i) {
         Status moved = moveIn(staged_[i]);
         if (!moved) {

@@ -17,10 +17,12 @@
 // missing. Where it cannot (FAT, many FUSE mounts), the replaced file is
 // first moved aside (".NAME.replaced-", see TemporaryName) and the new one
 // moved in after it, so the target is missing between the two renames.
-// Another write of the same file never takes a replaced file that waits
-// for its commit for a leftover. Only where putting a replaced file back
-// fails too does it stay under its hidden name, which the log gives, until
-// the next write of its target.
+// The commit holds the FolderMoveLock of every folder it moves files in,
+// so that another write never takes a replaced file that waits for the
+// commit, or a staged file, closed before it moves, for a leftover (see
+// LeftoverTemporaries). Only where putting a replaced file back fails too
+// does it stay under its hidden name, which the log gives, until the next
+// write of its target.
 //
 // Commits of one process run one at a time. The process's exit waits for
 // the commit under way (finishCommitsBeforeExit), so that its renames,

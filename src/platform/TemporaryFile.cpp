@@ -96,12 +96,20 @@ Result<TemporaryFile> TemporaryFile::createBeside(const std::string& target, siz
 }
 
 TemporaryFile::TemporaryFile(std::string target, std::string path, FileDescriptor file)
-    : target_(std::move(target)), path_(std::move(path)), file_(std::move(file)) {}
+    : target_(std::move(target)), path_(std::move(path)), file_(std::move(file)) {
+    struct stat opened {};
+    if (::fstat(file_.get(), &opened) == 0) {
+        device_ = opened.st_dev;
+        inode_ = opened.st_ino;
+    }
+}
 
 TemporaryFile::TemporaryFile(TemporaryFile&& other) noexcept
     : target_(std::move(other.target_)),
       path_(std::move(other.path_)),
       file_(std::move(other.file_)),
+      device_(other.device_),
+      inode_(other.inode_),
       movedIn_(std::exchange(other.movedIn_, true)) {}
 
 // The file closes, and its lock ends, after the name is gone.
@@ -136,7 +144,8 @@ Status TemporaryFile::replaceTarget() {
 }
 
 bool TemporaryFile::isNamed(const std::string& path) const {
-    return fileHasName(file_.get(), path);
+    struct stat named {};
+    return ::lstat(path.c_str(), &named) == 0 && named.st_dev == device_ && named.st_ino == inode_;
 }
 
 }  // namespace lf

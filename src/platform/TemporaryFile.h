@@ -5,11 +5,12 @@
 // over it.
 //
 // The writer holds an exclusive lock on its temporary file from its
-// creation until the file is removed or, moved in, closed; the kernel
-// drops the lock when the writer dies. A temporary file that can be
-// locked, and still has its name, was therefore left by a writer killed
-// half way, and the next write of its target removes it (see
-// LeftoverTemporaries, which a writer asks first).
+// creation until it closes the file to move it in, holding its folder's
+// FolderMoveLock then, or removes it; the kernel drops the lock when the
+// writer dies. A temporary file that can be locked, and still has its
+// name, was therefore left by a writer killed half way, and the next write
+// of its target removes it (see LeftoverTemporaries, which a writer asks
+// first).
 //
 // A new file gets the permissions of a newly created file (0666 less the
 // umask); one that replaces a file takes that file's permissions, where
@@ -24,6 +25,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <sys/types.h>
 
 namespace lf {
 
@@ -46,9 +48,13 @@ public:
     // there is one and the file system stores permissions, and flushes the
     // file to the disk. A POSIX error naming the step that failed.
     Status write(std::span<const uint8_t> bytes);
+    // Closes the file, which ends its lock: done, once written, by a move
+    // that holds the folder's FolderMoveLock, since some file systems
+    // damage a file that is renamed while open.
+    void close() { file_ = FileDescriptor(); }
     // Renames the file over its target; the temporary name is then free.
     Status replaceTarget();
-    // Whether this file, still open, has the name `path`.
+    // Whether `path` names this file.
     bool isNamed(const std::string& path) const;
     // The temporary name now holds something that must stay (a replaced
     // file that a failed commit could not put back): the destructor
@@ -62,6 +68,9 @@ private:
     std::string target_;
     std::string path_;
     FileDescriptor file_;
+    // The file's device and inode, which name it once it is closed.
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
     bool movedIn_ = false;
 };
 
