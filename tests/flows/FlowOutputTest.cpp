@@ -12,6 +12,7 @@
 #include "platform/FileDescriptor.h"
 #include "platform/HiddenName.h"
 #include "platform/TemporaryName.h"
+#include "support/ScopedFileStepHook.h"
 
 #include <gtest/gtest.h>
 

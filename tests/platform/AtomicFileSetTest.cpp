@@ -11,6 +11,7 @@
 #include "platform/LeftoverTemporaries.h"
 #include "platform/Log.h"
 #include "platform/TemporaryName.h"
+#include "support/ScopedFileStepHook.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,6 @@
 #pragma once
 // Helpers for the tests of every subsystem.
 
-#include "platform/FileStepHook.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -79,16 +77,6 @@ private:
 
 // Whether the tests run in CI: the environment variable CI is "true".
 bool runningInCI();
-
-// Makes the file system refuse the steps of file writes that `hook`
-// fails (see FileStepHook), for the object's life.
-class ScopedFileStepHook {
-public:
-    explicit ScopedFileStepHook(FileStepHook hook) { setFileStepHookForTesting(std::move(hook)); }
-    ~ScopedFileStepHook() { setFileStepHookForTesting(nullptr); }
-    ScopedFileStepHook(const ScopedFileStepHook&) = delete;
-    ScopedFileStepHook& operator=(const ScopedFileStepHook&) = delete;
-};
 
 }  // namespace lf::test
 
