@@ -33,7 +33,7 @@ void removeIfAbandoned(const std::string& leftover) {
 }  // namespace
 
 LeftoverTemporaries::LeftoverTemporaries(const std::string& folder)
-    : folder_(folder), opened_(openFolder(folder)), longestName_(longestNameIn(folder)) {
+    : folder_(folder), longestName_(longestNameIn(folder)) {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         std::string name = entry.path().filename().string();
@@ -43,9 +43,11 @@ LeftoverTemporaries::LeftoverTemporaries(const std::string& folder)
 }
 
 // The folder's lock is taken for each target, so that a commit never
-// waits for more than one target's removals.
+// waits for more than one target's removals, and the folder is not held
+// open between them: a set may stage into many folders.
 void LeftoverTemporaries::removeThoseOf(const std::string& target) const {
-    if (!opened_.isOpen() || ::flock(opened_.get(), LOCK_EX | LOCK_NB) != 0) return;
+    const FileDescriptor opened = openFolder(folder_);
+    if (!opened.isOpen() || ::flock(opened.get(), LOCK_EX | LOCK_NB) != 0) return;
     const std::string name = nameOfPath(target);
     for (TemporaryRole role : {TemporaryRole::NewContents, TemporaryRole::ReplacedFile}) {
         auto found = namesByPrefix_.find(temporaryNamePrefix(name, role, longestName_));
@@ -53,7 +55,6 @@ void LeftoverTemporaries::removeThoseOf(const std::string& target) const {
         for (const std::string& leftover : found->second)
             removeIfAbandoned(folder_ + "/" + leftover);
     }
-    ::flock(opened_.get(), LOCK_UN);
 }
 
 FolderMoveLock::FolderMoveLock(const std::string& folder) : folder_(openFolder(folder)) {

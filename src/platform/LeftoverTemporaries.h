@@ -44,7 +44,6 @@ public:
 
 private:
     std::string folder_;
-    FileDescriptor opened_;
     size_t longestName_;
     // Hidden names by their prefix (their name without the digits).
     std::unordered_map<std::string, std::vector<std::string>> namesByPrefix_;
