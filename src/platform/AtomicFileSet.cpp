@@ -1,6 +1,9 @@
 #include "platform/AtomicFileSet.h"
 
 #include "platform/Assert.h"
+#include "platform/FileStepHook.h"
+#include "platform/Log.h"
+#include "platform/TemporaryName.h"
 
 #include <cerrno>
 #include <condition_variable>
@@ -70,8 +73,29 @@ bool isFolder(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool exchange(const std::string& a, const std::string& b) {
-    return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
+int exchange(FileStep step, const std::string& staged, const std::string& target) {
+    return runFileStep(step, target, [&] {
+        return ::renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE);
+    });
+}
+
+int renameFile(FileStep step, const std::string& from, const std::string& to,
+               const std::string& target) {
+    return runFileStep(step, target, [&] { return ::rename(from.c_str(), to.c_str()); });
+}
+
+// A hidden name beside `target` that nothing has: 64 random bits make a
+// taken one all but impossible, and the check makes sure.
+std::string freeAsidePath(const std::string& target, size_t longestName) {
+    const std::string stem =
+        folderOfPath(target) + "/" +
+        temporaryNamePrefix(nameOfPath(target), TemporaryRole::ReplacedFile, longestName);
+    std::string candidate;
+    struct stat taken {};
+    do {
+        candidate = stem + randomTemporaryDigits();
+    } while (::lstat(candidate.c_str(), &taken) == 0);
+    return candidate;
 }
 
 }  // namespace
@@ -99,11 +123,21 @@ Status AtomicFileSet::makeFolders(const std::string& folder) {
 
 Status AtomicFileSet::stage(const std::string& path, std::span<const uint8_t> bytes) {
     if (isFolder(path)) return renameFailure(EISDIR, path);
-    auto file = TemporaryFile::createBeside(path);
+    const LeftoverTemporaries& folder = folderOf(path);
+    folder.removeThoseOf(path);
+    auto file = TemporaryFile::createBeside(path, folder.longestName());
     if (!file) return file.error();
     LF_TRY(file->write(bytes));
-    staged_.push_back(StagedFile{std::move(*file)});
+    staged_.push_back(StagedFile{std::move(*file), Move::Staged, {}});
     return {};
+}
+
+const LeftoverTemporaries& AtomicFileSet::folderOf(const std::string& path) {
+    const std::string folder = folderOfPath(path);
+    auto listed = folders_.find(folder);
+    if (listed == folders_.end())
+        listed = folders_.emplace(folder, LeftoverTemporaries(folder)).first;
+    return listed->second;
 }
 
 Status AtomicFileSet::commit() {
@@ -119,7 +153,15 @@ Status AtomicFileSet::commit() {
     return committed;
 }
 
+// The folders' locks keep other writes from taking the replaced files,
+// and the staged files, for leftovers until the commit ends, and so the
+// staged files close before any moves (see TemporaryFile::close).
 Status AtomicFileSet::moveAllIn(const std::function<void(size_t)>& moveInHook) {
+    std::vector<FolderMoveLock> moving;
+    for (const auto& [folder, leftovers] : folders_)
+        moving.emplace_back(folder);
+    for (StagedFile& staged : staged_)
+        staged.file.close();
     for (size_t i = 0; i < staged_.size(); ++i) {
         Status moved = moveIn(staged_[i]);
         if (!moved) {
@@ -137,42 +179,83 @@ Status AtomicFileSet::moveAllIn(const std::function<void(size_t)>& moveInHook) {
 // hand under the temporary name until the commit ends.
 Status AtomicFileSet::moveIn(StagedFile& staged) {
     const std::string& target = staged.file.target();
-    if (exchange(staged.file.path(), target)) {
+    const int exchangeError = exchange(FileStep::Exchange, staged.file.path(), target);
+    if (exchangeError == 0) {
         staged.move = Move::Exchanged;
         // A folder put there since the file was staged goes back.
         return isFolder(staged.file.path()) ? renameFailure(EISDIR, target) : Status();
     }
-    const int exchangeError = errno;
-    if (exchangeError != ENOENT && exchangeError != EINVAL && exchangeError != ENOSYS)
-        return renameFailure(exchangeError, target);
-    Status replaced = staged.file.replaceTarget();
-    if (!replaced) return renameFailure(static_cast<int>(replaced.error().code), target);
-    staged.move = exchangeError == ENOENT ? Move::Created : Move::Replaced;
+    if (exchangeError == EINVAL || exchangeError == ENOSYS) return moveAsideAndIn(staged);
+    if (exchangeError != ENOENT) return renameFailure(exchangeError, target);
+    Status created = staged.file.replaceTarget();
+    if (!created) return renameFailure(static_cast<int>(created.error().code), target);
+    staged.move = Move::Created;
+    return {};
+}
+
+// Where two files cannot be exchanged: the replaced file goes aside first,
+// then the new one takes its place.
+Status AtomicFileSet::moveAsideAndIn(StagedFile& staged) {
+    const std::string& target = staged.file.target();
+    const std::string aside = freeAsidePath(target, folderOf(target).longestName());
+    const int asideError = renameFile(FileStep::MoveAside, target, aside, target);
+    if (asideError != 0 && asideError != ENOENT) return renameFailure(asideError, target);
+    if (asideError == 0) {
+        staged.aside = aside;
+        staged.move = Move::MovedAside;
+        if (isFolder(aside)) return renameFailure(EISDIR, target);
+    }
+    Status movedIn = staged.file.replaceTarget();
+    if (!movedIn) return renameFailure(static_cast<int>(movedIn.error().code), target);
+    staged.move = staged.aside.empty() ? Move::Created : Move::Replaced;
     return {};
 }
 
 // Latest first, so that a target staged twice ends with its first old
-// contents. A file plainly renamed over its target cannot go back.
+// contents.
 void AtomicFileSet::moveBackOut(size_t count) {
     for (size_t i = count; i-- > 0;) {
         StagedFile& staged = staged_[i];
-        const std::string& target = staged.file.target();
-        if (staged.move == Move::Exchanged && exchange(staged.file.path(), target))
-            staged.move = Move::Staged;
-        else if (staged.move == Move::Created && staged.file.isNamed(target))
-            ::unlink(target.c_str());
+        if (moveBack(staged)) continue;
+        const std::string& waiting = staged.aside.empty() ? staged.file.path() : staged.aside;
+        lf::log("Couldn't put the old {} back after a failed commit: it stays as {}",
+                staged.file.target(), waiting);
+        if (staged.aside.empty()) staged.file.releaseName();
     }
+}
+
+// Whether the target holds what it held before the commit again.
+bool AtomicFileSet::moveBack(StagedFile& staged) {
+    const std::string& target = staged.file.target();
+    switch (staged.move) {
+        case Move::Staged:
+            return true;
+        case Move::Exchanged:
+            return exchange(FileStep::MoveBack, staged.file.path(), target) == 0;
+        case Move::Created:
+            if (staged.file.isNamed(target)) ::unlink(target.c_str());
+            return true;
+        case Move::MovedAside:
+        case Move::Replaced:
+            if (renameFile(FileStep::MoveBack, staged.aside, target, target) != 0) return false;
+            staged.aside.clear();
+            return true;
+    }
+    return true;
 }
 
 // The replaced files go with their temporary names, then the folders that
 // got or lost entries are flushed.
 void AtomicFileSet::removeReplacedFilesAndFlushFolders() {
     std::set<std::string> folders;
-    for (const StagedFile& staged : staged_)
+    for (const StagedFile& staged : staged_) {
+        if (!staged.aside.empty()) ::unlink(staged.aside.c_str());
         folders.insert(folderOfPath(staged.file.target()));
+    }
     for (const std::string& made : madeFolders_)
         folders.insert(folderOfPath(made));
     staged_.clear();
+    folders_.clear();
     for (const std::string& folder : folders)
         flushFolder(folder);
 }
@@ -180,6 +263,7 @@ void AtomicFileSet::removeReplacedFilesAndFlushFolders() {
 // The folders go deepest first; one that holds something else stays.
 void AtomicFileSet::discard() {
     staged_.clear();
+    folders_.clear();
     for (auto made = madeFolders_.rbegin(); made != madeFolders_.rend(); ++made)
         ::rmdir(made->c_str());
     madeFolders_.clear();

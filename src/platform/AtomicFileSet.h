@@ -2,18 +2,27 @@
 // AtomicFileSet: files that change together or not at all, such as the
 // outputs of one export. Each file's new contents are first staged: written
 // to a locked temporary file beside it and flushed to the disk (see
-// TemporaryFile). Only once every file is staged does the commit move them
-// all in, one rename after the other, and flush their folders. A set that
-// fails to stage a file, or is given up, removes its temporary files and
-// the folders it made, so that the folders are left as they were.
+// TemporaryFile), after the leftovers of earlier writes of the file are
+// removed (see LeftoverTemporaries; each folder is listed once a set). Only
+// once every file is staged does the commit move them all in, one after
+// the other, and flush their folders. A set that fails to stage a file, or
+// is given up, removes its temporary files and the folders it made, so
+// that the folders are left as they were.
 //
-// The commit exchanges each staged file with the file it replaces
-// (renameat2 with RENAME_EXCHANGE), so that the replaced file keeps a
-// temporary name until every file is in: when a rename fails half way, the
-// files moved in so far are moved back out and every target holds its old
-// contents again (or is missing again). On a file system that cannot
-// exchange files a plain rename replaces the file, and a failure after it
-// cannot bring that file's old contents back.
+// Until every file is in, each replaced file waits under a hidden name:
+// when a move fails half way, the files moved in so far are moved back out
+// and every target holds its old contents again (or is missing again).
+// Where the file system can, the new file and the file it replaces
+// exchange names (renameat2 with RENAME_EXCHANGE), so the target is never
+// missing. Where it cannot (FAT, many FUSE mounts), the replaced file is
+// first moved aside (".NAME.replaced-", see TemporaryName) and the new one
+// moved in after it, so the target is missing between the two renames.
+// The commit holds the FolderMoveLock of every folder it moves files in,
+// so that another write never takes a replaced file that waits for the
+// commit, or a staged file, closed before it moves, for a leftover (see
+// LeftoverTemporaries). Only where putting a replaced file back fails too
+// does it stay under its hidden name, which the log gives, until the next
+// write of its target.
 //
 // Commits of one process run one at a time. The process's exit waits for
 // the commit under way (finishCommitsBeforeExit), so that its renames,
@@ -23,12 +32,14 @@
 //
 // A set is used by one thread at a time.
 
+#include "platform/LeftoverTemporaries.h"
 #include "platform/Result.h"
 #include "platform/TemporaryFile.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -47,13 +58,15 @@ public:
     // names the folder that could not be made; ENOTDIR where something
     // other than a folder stands in the way.
     Status makeFolders(const std::string& folder);
-    // Stages `bytes` as the new contents of `path`, whose folder must
-    // exist. A POSIX error naming the step that failed, EISDIR when a
-    // folder stands at `path`; the files staged before stay staged.
+    // Removes the leftovers of earlier writes of `path`, then stages
+    // `bytes` as its new contents; its folder must exist. A POSIX error
+    // naming the step that failed, EISDIR when a folder stands at `path`;
+    // the files staged before stay staged.
     Status stage(const std::string& path, std::span<const uint8_t> bytes);
     // Moves every staged file in, then flushes the folders that changed.
-    // On failure no target has changed; the error is the POSIX error of
-    // the rename, with the target's path under kFilePathErrorKey. A set
+    // On failure no target has changed (but for a replaced file that could
+    // not be put back); the error is the POSIX error of the move that
+    // failed, with the target's path under kFilePathErrorKey. A set
     // commits once. While the process exits, a commit that comes too late
     // gives up its files and waits there for the end of the process.
     Status commit();
@@ -72,20 +85,29 @@ public:
     static void setExitHookForTesting(std::function<void()> hook);
 
 private:
-    enum class Move { Staged, Exchanged, Created, Replaced };
+    // How far a staged file got on its way in, so that a failed commit can
+    // move it back out.
+    enum class Move { Staged, Exchanged, Created, MovedAside, Replaced };
     struct StagedFile {
         TemporaryFile file;
         Move move = Move::Staged;
+        // Where the replaced file waits once moved aside.
+        std::string aside;
     };
 
+    const LeftoverTemporaries& folderOf(const std::string& path);
     Status moveAllIn(const std::function<void(size_t)>& moveInHook);
     Status moveIn(StagedFile& staged);
+    Status moveAsideAndIn(StagedFile& staged);
     void moveBackOut(size_t count);
+    bool moveBack(StagedFile& staged);
     void removeReplacedFilesAndFlushFolders();
     void discard();
 
     std::vector<StagedFile> staged_;
     std::vector<std::string> madeFolders_;
+    // The folders staged into, listed once each.
+    std::map<std::string, LeftoverTemporaries> folders_;
     bool committed_ = false;
 };
 

@@ -1,13 +1,10 @@
 #include "platform/TemporaryFile.h"
 
-#include <fmt/format.h>
+#include "platform/FileStepHook.h"
+#include "platform/TemporaryName.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <filesystem>
-#include <random>
-#include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,59 +12,6 @@
 
 namespace lf {
 namespace {
-
-constexpr std::string_view kTemporaryMarker = ".tmp-";
-constexpr size_t kTemporarySuffixLength = 16;
-
-std::string nameOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// "." NAME ".tmp-": what every temporary file of the target begins with.
-std::string temporaryPrefix(const std::string& target) {
-    std::string prefix = ".";
-    prefix += nameOf(target);
-    prefix += kTemporaryMarker;
-    return prefix;
-}
-
-bool isLinkedAs(int fd, const std::string& path) {
-    struct stat opened {
-    }, named{};
-    return ::fstat(fd, &opened) == 0 && opened.st_nlink > 0 && ::lstat(path.c_str(), &named) == 0 &&
-           named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
-}
-
-// Whether `name` is the prefix followed by the random part of a temporary
-// file's name, in lower-case hexadecimal as the writers make it.
-bool isTemporaryName(std::string_view name, std::string_view prefix) {
-    if (name.size() != prefix.size() + kTemporarySuffixLength || !name.starts_with(prefix))
-        return false;
-    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
-                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-}
-
-// Opened without waiting, and only a plain file is removed: whatever else
-// bears such a name is not ours. A file still locked has a live writer.
-void removeIfAbandoned(const std::string& temporary) {
-    FileDescriptor file(
-        ::open(temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    struct stat info {};
-    if (!file.isOpen() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return;
-    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) return;
-    if (isLinkedAs(file.get(), temporary)) ::unlink(temporary.c_str());
-}
-
-// Nothing is reported: a leftover that cannot be removed now stays for the
-// next write of its target.
-void removeAbandonedTemporariesOf(const std::string& target) {
-    const std::string prefix = temporaryPrefix(target);
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folderOfPath(target), error))
-        if (isTemporaryName(entry.path().filename().string(), prefix))
-            removeIfAbandoned(entry.path());
-}
 
 int lockWaiting(int fd) {
     int locked;
@@ -90,12 +34,32 @@ Status writeAll(int fd, std::span<const uint8_t> bytes) {
     return {};
 }
 
+// How a file system that cannot store permissions (FAT, many FUSE mounts)
+// answers a change of them on a file that the writer owns, where nothing
+// else could refuse it. The new contents then have what that file system
+// gives every file, as the replaced file had.
+bool cannotStorePermissions(int error) {
+    return error == ENOSYS || error == EPERM || error == EOPNOTSUPP || error == ENOTSUP;
+}
+
 }  // namespace
 
 std::string folderOfPath(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOfPath(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool fileHasName(int fd, const std::string& path) {
+    struct stat opened {
+    }, named{};
+    return ::fstat(fd, &opened) == 0 && opened.st_nlink > 0 && ::lstat(path.c_str(), &named) == 0 &&
+           named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
 }
 
 void flushFolder(const std::string& folder) {
@@ -105,12 +69,12 @@ void flushFolder(const std::string& folder) {
 
 // Created exclusively with 0666, so that the kernel applies the umask as
 // it would to the target itself.
-Result<TemporaryFile> TemporaryFile::createBeside(const std::string& target) {
-    removeAbandonedTemporariesOf(target);
-    std::random_device random;
-    const std::string stem = folderOfPath(target) + "/" + temporaryPrefix(target);
+Result<TemporaryFile> TemporaryFile::createBeside(const std::string& target, size_t longestName) {
+    const std::string stem =
+        folderOfPath(target) + "/" +
+        temporaryNamePrefix(nameOfPath(target), TemporaryRole::NewContents, longestName);
     for (int attempt = 0; attempt < 16; ++attempt) {
-        std::string candidate = stem + fmt::format("{:08x}{:08x}", random(), random());
+        std::string candidate = stem + randomTemporaryDigits();
         int fd;
         do {
             fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -125,19 +89,27 @@ Result<TemporaryFile> TemporaryFile::createBeside(const std::string& target) {
         }
         // Another write of the same target may have taken the new file for
         // a dead writer's between its creation and the lock; then it is gone.
-        if (isLinkedAs(file.get(), candidate))
+        if (fileHasName(file.get(), candidate))
             return TemporaryFile(target, std::move(candidate), std::move(file));
     }
     return Error::posix(EEXIST, "create a temporary file for " + target);
 }
 
 TemporaryFile::TemporaryFile(std::string target, std::string path, FileDescriptor file)
-    : target_(std::move(target)), path_(std::move(path)), file_(std::move(file)) {}
+    : target_(std::move(target)), path_(std::move(path)), file_(std::move(file)) {
+    struct stat opened {};
+    if (::fstat(file_.get(), &opened) == 0) {
+        device_ = opened.st_dev;
+        inode_ = opened.st_ino;
+    }
+}
 
 TemporaryFile::TemporaryFile(TemporaryFile&& other) noexcept
     : target_(std::move(other.target_)),
       path_(std::move(other.path_)),
       file_(std::move(other.file_)),
+      device_(other.device_),
+      inode_(other.inode_),
       movedIn_(std::exchange(other.movedIn_, true)) {}
 
 // The file closes, and its lock ends, after the name is gone.
@@ -147,23 +119,33 @@ TemporaryFile::~TemporaryFile() {
 
 Status TemporaryFile::write(std::span<const uint8_t> bytes) {
     LF_TRY(writeAll(file_.get(), bytes));
-    struct stat existing {};
-    if (::stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
-        ::fchmod(file_.get(), existing.st_mode & 07777) != 0)
-        return Error::posix(errno, "keep the permissions of " + target_);
-    if (::fsync(file_.get()) != 0) return Error::posix(errno, "flush " + path_);
+    LF_TRY(keepPermissionsOfTarget());
+    if (const int error =
+            runFileStep(FileStep::Flush, target_, [&] { return ::fsync(file_.get()); }))
+        return Error::posix(error, "flush " + path_);
     return {};
 }
 
+Status TemporaryFile::keepPermissionsOfTarget() {
+    struct stat existing {};
+    if (::stat(target_.c_str(), &existing) != 0 || !S_ISREG(existing.st_mode)) return {};
+    const int error = runFileStep(FileStep::KeepPermissions, target_,
+                                  [&] { return ::fchmod(file_.get(), existing.st_mode & 07777); });
+    if (error == 0 || cannotStorePermissions(error)) return {};
+    return Error::posix(error, "keep the permissions of " + target_);
+}
+
 Status TemporaryFile::replaceTarget() {
-    if (::rename(path_.c_str(), target_.c_str()) != 0)
-        return Error::posix(errno, "replace " + target_);
+    if (const int error = runFileStep(FileStep::MoveIn, target_,
+                                      [&] { return ::rename(path_.c_str(), target_.c_str()); }))
+        return Error::posix(error, "replace " + target_);
     movedIn_ = true;
     return {};
 }
 
 bool TemporaryFile::isNamed(const std::string& path) const {
-    return isLinkedAs(file_.get(), path);
+    struct stat named {};
+    return ::lstat(path.c_str(), &named) == 0 && named.st_dev == device_ && named.st_ino == inode_;
 }
 
 }  // namespace lf

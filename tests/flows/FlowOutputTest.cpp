@@ -1,14 +1,18 @@
 // A run's output written into its folder: all of it or none, with real
-// failures and with a quit while the outputs are moved in; the temporary
-// files of the outputs' writes killed half way go, those of writes under
-// way and of other names stay; and a failure says in words what could not
-// be saved and names the output folder.
+// failures, on a file system that cannot keep permissions, and with a quit
+// while the outputs are moved in; outputs of the longest names; the
+// temporary files of the outputs' writes killed half way go, those of
+// writes under way and of other names stay; and a failure says in words
+// what could not be saved and names the output folder.
 
 #include "FlowsTestSupport.h"
 #include "flows/runs/QFFlowOutput.h"
 #include "platform/AtomicFileSet.h"
 #include "platform/DispatchSemaphore.h"
 #include "platform/FileDescriptor.h"
+#include "platform/HiddenName.h"
+#include "platform/TemporaryName.h"
+#include "support/ScopedFileStepHook.h"
 
 #include <gtest/gtest.h>
 
@@ -181,6 +185,66 @@ TEST(FlowOutputWrite, AWriteThatFailsAtTheThirdOutputLeavesTheFolderAsItWas) {
                   "”: Is a directory");
     EXPECT_EQ(contentsBelow(earlier.out), before);
     EXPECT_FALSE(fs::exists(earlier.out / "b"));
+}
+
+// A file system that cannot store permissions (FAT, many FUSE mounts)
+// refuses to change them, with one of these errors, on the new contents
+// that the write owns: the write goes on, and the folder takes the whole
+// run. A real failure of the same step or of another one (flushing the
+// file) still fails the write and leaves the folder as it was.
+TEST(FlowOutputWrite, AFolderThatCannotKeepPermissionsTakesTheWholeRun) {
+    for (int refusal : {ENOSYS, EPERM, EOPNOTSUPP, ENOTSUP}) {
+        SCOPED_TRACE(refusal);
+        EarlierRun earlier;
+        lf::test::ScopedFileStepHook hook([&](lf::FileStep step, const std::string&) {
+            return step == lf::FileStep::KeepPermissions ? refusal : 0;
+        });
+        ASSERT_TRUE(earlier.nextRun("new c").writeOutputToDirectoryAtURL(earlier.out.string()));
+        EXPECT_EQ(
+            contentsBelow(earlier.out),
+            (std::map<std::string, std::string>{
+                {"a.png", "new a"}, {"b/b.png", "new b"}, {"c.png", "new c"}, {"d.png", "new d"}}));
+    }
+    for (lf::FileStep failing : {lf::FileStep::KeepPermissions, lf::FileStep::Flush}) {
+        EarlierRun earlier;
+        const auto before = contentsBelow(earlier.out);
+        lf::test::ScopedFileStepHook hook([&](lf::FileStep step, const std::string& target) {
+            return step == failing && target.ends_with("c.png") ? EIO : 0;
+        });
+        auto written = earlier.nextRun("new c").writeOutputToDirectoryAtURL(earlier.out.string());
+        ASSERT_FALSE(written);
+        EXPECT_TRUE(written.error().is(lf::kPOSIXErrorDomain, EIO));
+        EXPECT_EQ(contentsBelow(earlier.out), before);
+    }
+}
+
+// Names as long as the folder takes, and the hidden names of their
+// temporary and replaced files fit beside them: a run of such outputs
+// replaces the earlier one's, with or without the exchange of two files
+// (the hook refuses it as FAT does), and removes the temporary file that a
+// killed write of such an output left.
+TEST(FlowOutputWrite, OutputsOfTheLongestNamesAreWrittenWithTheOthers) {
+    for (bool canExchange : {true, false}) {
+        SCOPED_TRACE(canExchange ? "exchanged" : "moved aside");
+        lf::test::TemporaryDirectory folder;
+        const size_t longest = lf::longestNameIn(folder.path());
+        const std::string longName = std::string(longest - 4, 'l') + ".png",
+                          shorterName = std::string(longest - 26, 's') + ".png";
+        const QFFlowOutput output = outputOf(
+            {{{"a.png"}, "new a"}, {{longName}, "new long"}, {{shorterName}, "new short"}});
+        for (const std::string& name : {std::string("a.png"), longName, shorterName})
+            lf::test::writeFile(folder / name, "old");
+        leaveTemporary(folder /
+                       (lf::temporaryNamePrefix(longName, lf::TemporaryRole::NewContents, longest) +
+                        "0123456789abcdef"));
+        lf::test::ScopedFileStepHook hook([&](lf::FileStep step, const std::string&) {
+            return step == lf::FileStep::Exchange && !canExchange ? EINVAL : 0;
+        });
+        ASSERT_TRUE(output.writeOutputToDirectoryAtURL(folder.path().string()));
+        EXPECT_EQ(contentsBelow(folder.path()),
+                  (std::map<std::string, std::string>{
+                      {"a.png", "new a"}, {longName, "new long"}, {shorterName, "new short"}}));
+    }
 }
 
 // Runs `body` in a child process; its wait status.

@@ -28,15 +28,15 @@ public:
     // folders on the way and overwriting existing files, all of them or
     // none (lf::AtomicFileSet): every item is first written beside its file
     // and flushed, and only then are they all moved in (the process's exit
-    // waits for that step, once begun). An item that
-    // cannot be written, or a path that would lead outside the folder,
-    // fails the whole write; the folder is then left as it was, without
-    // the temporary files and the folders the write made. Each write of an
-    // item first removes the temporary files that writes of the same file
-    // killed half way left; no other file is touched. The errors say in
-    // words what could not be saved, why, and name the output folder by
-    // its path; an output folder that is a file, or cannot be made, has
-    // words of its own.
+    // waits for that step, once begun). An item that cannot be written, or
+    // a path that would lead outside the folder, fails the whole write; the
+    // folder is then left as it was, without the temporary files and the
+    // folders the write made. Each item's write first removes the
+    // temporary files that writes of the same file killed half way left
+    // (each folder is listed once a write); no other file is touched. The
+    // errors say in words what could not be saved, why, and name the
+    // output folder by its path; an output folder that is a file, or
+    // cannot be made, has words of its own.
     lf::Status writeOutputToDirectoryAtURL(const std::string& directoryPath) const;
 
 private:

@@ -1,0 +1,282 @@
+// Commits of file sets where the file system refuses a step: a move that
+// fails half way, with and without the exchange of two files, puts every
+// replaced file back; a replaced file waiting for its commit is never
+// taken for a leftover by another write; the leftovers of a folder are
+// found by one listing; and a commit that comes after the exit began is
+// held.
+#include "platform/AtomicFileSet.h"
+#include "platform/Data.h"
+#include "platform/FileDescriptor.h"
+#include "platform/HiddenName.h"
+#include "platform/LeftoverTemporaries.h"
+#include "platform/Log.h"
+#include "platform/TemporaryName.h"
+#include "support/ScopedFileStepHook.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace lf;
+namespace fs = std::filesystem;
+
+namespace {
+
+// How a commit moves files in: by exchanging them, or, where the file
+// system cannot (the hook says EINVAL, as FAT and FUSE mounts do), by
+// moving the replaced file aside first.
+enum class Road { Exchange, MoveAside };
+
+const char* nameOf(Road road) {
+    return road == Road::Exchange ? "exchange" : "move aside";
+}
+
+// Every file in `folder` and its contents.
+std::map<std::string, std::string> contentsIn(const fs::path& folder) {
+    std::map<std::string, std::string> found;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        found[entry.path().filename()] = std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    return found;
+}
+
+// A folder of old a.png, b.png and c.png, and the new contents of those
+// and of new.png, staged in the order of `names`.
+struct OldFolder {
+    test::TemporaryDirectory folder;
+    const std::vector<std::string> names = {"a.png", "new.png", "b.png", "c.png"};
+    std::map<std::string, std::string> before;
+
+    OldFolder() {
+        for (const char* name : {"a.png", "b.png", "c.png"})
+            test::writeFile(folder / name, std::string("old ") + name);
+        before = contentsIn(folder.path());
+    }
+    Status stageAll(AtomicFileSet& set) const {
+        for (const std::string& name : names)
+            LF_TRY(set.stage(folder / name, Data::fromString("new " + name).span()));
+        return {};
+    }
+    std::map<std::string, std::string> allNew() const {
+        std::map<std::string, std::string> expected;
+        for (const std::string& name : names)
+            expected[name] = "new " + name;
+        return expected;
+    }
+};
+
+// How many of this process's descriptors are open on files in `folder`.
+size_t openFilesIn(const fs::path& folder) {
+    size_t count = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const fs::path file = fs::read_symlink(entry.path(), error);
+        if (!error && file.parent_path() == folder) ++count;
+    }
+    return count;
+}
+
+// Answers EINVAL to every exchange on the move-aside road, then `fail`.
+FileStepHook roadWith(Road road, std::function<int(FileStep, const std::string&)> fail) {
+    return [road, fail](FileStep step, const std::string& target) {
+        if (road == Road::MoveAside && step == FileStep::Exchange) return EINVAL;
+        return fail ? fail(step, target) : 0;
+    };
+}
+
+}  // namespace
+
+// A move that fails at the n-th file, on either road, leaves every target
+// with its old contents, a new file missing again, and no hidden file; on
+// each road, a commit that nothing fails moves every file in, none of them
+// open while it moves.
+TEST(AtomicFileSetRollback, AMoveThatFailsAtAnyFileLeavesEveryTargetAsItWas) {
+    const std::vector<std::pair<Road, FileStep>> failures = {{Road::Exchange, FileStep::Exchange},
+                                                             {Road::MoveAside, FileStep::MoveAside},
+                                                             {Road::MoveAside, FileStep::MoveIn}};
+    for (const auto& [road, failingStep] : failures)
+        for (size_t n = 1; n <= 4; ++n) {
+            const FileStep failing = failingStep;
+            SCOPED_TRACE(std::string(nameOf(road)) + ", failing at file " + std::to_string(n) +
+                         " of step " + std::to_string(static_cast<int>(failing)));
+            OldFolder old;
+            size_t calls = 0;
+            test::ScopedFileStepHook hook(roadWith(road, [&](FileStep step, const std::string&) {
+                return step == failing && ++calls == n ? EIO : 0;
+            }));
+            {
+                AtomicFileSet set;
+                ASSERT_TRUE(old.stageAll(set));
+                auto committed = set.commit();
+                ASSERT_FALSE(committed);
+                EXPECT_EQ(committed.error().code, EIO);
+                EXPECT_EQ(committed.error().stringForKey(kFilePathErrorKey),
+                          old.folder / old.names[n - 1]);
+            }
+            EXPECT_EQ(contentsIn(old.folder.path()), old.before);
+        }
+    for (Road road : {Road::Exchange, Road::MoveAside}) {
+        SCOPED_TRACE(nameOf(road));
+        OldFolder old;
+        size_t openWhileMoved = 0;
+        test::ScopedFileStepHook hook(roadWith(road, [&](FileStep step, const std::string&) {
+            const bool moves = step != FileStep::KeepPermissions && step != FileStep::Flush;
+            if (moves) openWhileMoved += openFilesIn(old.folder.path());
+            return 0;
+        }));
+        AtomicFileSet set;
+        ASSERT_TRUE(old.stageAll(set));
+        ASSERT_TRUE(set.commit());
+        EXPECT_EQ(contentsIn(old.folder.path()), old.allNew());
+        EXPECT_EQ(openWhileMoved, 0u) << "some file systems (fusefat) damage a file renamed open";
+    }
+}
+
+// Another write of a.png stages its new contents (and so looks for the
+// leftovers of a.png) while a commit has replaced a.png, or on the
+// move-aside road has moved it aside and not yet moved the new one in; the
+// commit then fails at b.png and puts the old a.png back all the same.
+TEST(AtomicFileSetRollback, AReplacedFileWaitingForItsCommitIsNoLeftoverToAnotherWrite) {
+    for (Road road : {Road::Exchange, Road::MoveAside}) {
+        SCOPED_TRACE(nameOf(road));
+        OldFolder old;
+        const fs::path a = old.folder / "a.png";
+        const auto anotherWriteOfA = [&] {
+            AtomicFileSet other;
+            EXPECT_TRUE(other.stage(a, Data::fromString("another write").span()));
+        };
+        test::ScopedFileStepHook hook(roadWith(road, [&](FileStep step, const std::string& target) {
+            if (step == FileStep::MoveIn && target == a) anotherWriteOfA();
+            const bool movesB = step == FileStep::Exchange || step == FileStep::MoveAside;
+            return movesB && target == old.folder / "b.png" ? EIO : 0;
+        }));
+        AtomicFileSet::setMoveInHookForTesting([&](size_t movedIn) {
+            if (movedIn == 1) anotherWriteOfA();
+        });
+        {
+            AtomicFileSet set;
+            ASSERT_TRUE(old.stageAll(set));
+            EXPECT_FALSE(set.commit());
+        }
+        AtomicFileSet::setMoveInHookForTesting(nullptr);
+        EXPECT_EQ(contentsIn(old.folder.path()), old.before);
+    }
+}
+
+// Where a replaced file cannot be put back either, it is not removed with
+// the temporary files: it stays under its hidden name, which the log gives.
+TEST(AtomicFileSetRollback, AReplacedFileThatCannotBePutBackStaysUnderItsHiddenName) {
+    for (Road road : {Road::Exchange, Road::MoveAside}) {
+        SCOPED_TRACE(nameOf(road));
+        OldFolder old;
+        test::ScopedFileStepHook hook(roadWith(road, [&](FileStep step, const std::string& target) {
+            if (step == FileStep::MoveBack) return EIO;
+            const bool movesB = step == FileStep::Exchange || step == FileStep::MoveAside;
+            return movesB && target == old.folder / "b.png" ? EIO : 0;
+        }));
+        LogCapture log;
+        {
+            AtomicFileSet set;
+            ASSERT_TRUE(old.stageAll(set));
+            EXPECT_FALSE(set.commit());
+        }
+        const auto left = contentsIn(old.folder.path());
+        EXPECT_EQ(left.at("a.png"), "new a.png");
+        EXPECT_EQ(left.at("b.png"), "old b.png");
+        EXPECT_FALSE(left.contains("new.png")) << "a new file goes all the same";
+        auto kept = std::find_if(left.begin(), left.end(),
+                                 [](const auto& file) { return file.second == "old a.png"; });
+        ASSERT_NE(kept, left.end());
+        EXPECT_TRUE(kept->first.starts_with(".a.png.")) << kept->first;
+        EXPECT_TRUE(log.contains(kept->first)) << "the log says where the old a.png is";
+        EXPECT_EQ(left.size(), 4u);
+    }
+}
+
+// One listing of the folder finds the leftovers of every target in it, of
+// both kinds, and only those that were there then; a file that a writer
+// holds locked stays. While a commit moves files in the folder, every
+// leftover stays. Names too long to keep whole are found by the shortened
+// prefix they were made with.
+TEST(LeftoverTemporaries, OneListingFindsTheLeftoversOfEveryTarget) {
+    test::TemporaryDirectory folder;
+    const size_t longest = longestNameIn(folder.path());
+    const std::string longName = std::string(longest - 4, 'x') + ".png";
+    const auto leftover = [&](const std::string& name, TemporaryRole role, char digit = '0') {
+        const std::string hidden =
+            temporaryNamePrefix(name, role, longest) + std::string(kTemporaryDigits, digit);
+        test::writeFile(folder / hidden, "left over");
+        return hidden;
+    };
+    const auto names = [&] {
+        std::vector<std::string> found;
+        for (const auto& [name, bytes] : contentsIn(folder.path()))
+            found.push_back(name);
+        return found;
+    };
+    for (const std::string& target : {std::string("a.png"), longName})
+        for (TemporaryRole role : {TemporaryRole::NewContents, TemporaryRole::ReplacedFile})
+            leftover(target, role);
+    const std::string held = leftover("a.png", TemporaryRole::NewContents, '1');
+    const FileDescriptor writer(::open((folder / held).c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(writer.get(), LOCK_EX | LOCK_NB), 0);
+    const std::vector<std::string> all = names();
+
+    const LeftoverTemporaries listed(folder.path());
+    const std::string afterTheListing = leftover("a.png", TemporaryRole::ReplacedFile, '2');
+    {
+        const FolderMoveLock aCommit(folder.path());
+        listed.removeThoseOf(folder / "a.png");
+        listed.removeThoseOf(folder / longName);
+        std::vector<std::string> expected = all;
+        expected.push_back(afterTheListing);
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(names(), expected) << "while a commit moves files";
+    }
+    listed.removeThoseOf(folder / "a.png");
+    listed.removeThoseOf(folder / longName);
+    std::vector<std::string> expected = {held, afterTheListing};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names(), expected);
+}
+
+// A commit that comes after the exit began is held before it moves
+// anything: the set gives up its files, the targets keep their old
+// contents, and its thread waits for the end of the process. In a child
+// process, whose exit holds that thread for good.
+TEST(AtomicFileSetExit, ACommitThatComesAfterTheExitBeganMovesNothingIn) {
+    OldFolder old;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto set = std::make_unique<AtomicFileSet>();
+        if (!old.stageAll(*set)) _exit(2);
+        AtomicFileSet::finishCommitsBeforeExit();
+        std::thread([&set] { (void)set->commit(); }).detach();
+        // The staged files go, whether given up or moved in.
+        const auto deadline = std::chrono::steady_clock::now() + test::kPatience;
+        const auto hasHiddenFiles = [&] {
+            const auto files = contentsIn(old.folder.path());
+            return std::any_of(files.begin(), files.end(),
+                               [](const auto& file) { return file.first.starts_with("."); });
+        };
+        while (hasHiddenFiles() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        _exit(0);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(contentsIn(old.folder.path()), old.before);
+}
