@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <stop_token>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -102,6 +103,78 @@ TEST(OMAUUnpackingLifetime, AToolDiesWithTheApplicationHoweverItIsKilled) {
         const uint64_t written = lf::test::lengthUnder(folder);
         std::this_thread::sleep_for(100ms);
         EXPECT_EQ(lf::test::lengthUnder(folder), written);
+    }
+}
+
+// While alive, this process is a child subreaper, as a container's init
+// and some launchers are: the processes its children leave as they end
+// become its own, so the kernel never finds their groups orphaned and
+// never hangs up those held stopped.
+class ChildSubreaper {
+public:
+    ChildSubreaper() { EXPECT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0); }
+    ~ChildSubreaper() { ::prctl(PR_SET_CHILD_SUBREAPER, 0); }
+};
+
+// Whether every process of `members` has ended within a second, those
+// this process adopted reaped as they end.
+bool allEndWithinASecond(const std::vector<lf::test::GroupMember>& members) {
+    const auto giveUp = std::chrono::steady_clock::now() + 1s;
+    for (;;) {
+        bool left = false;
+        for (const lf::test::GroupMember& member : members) {
+            ::waitpid(member.pid, nullptr, WNOHANG);
+            left = left || !processEnded(member.pid);
+        }
+        if (!left) return true;
+        if (std::chrono::steady_clock::now() > giveUp) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+}
+
+TEST_F(ArchiveTest, AHeldToolGoesWithTheApplicationUnderASubreaper) {
+    // tar forks a tar of its own and the decompressor; the application is
+    // killed while the watch holds the whole group, with this process
+    // adopting what it leaves.
+    ASSERT_TRUE(runIn(source(), "head -c 4194304 /dev/urandom > layerflow.app/noise"));
+    const ChildSubreaper subreaper;
+    for (const auto& [name, command] : {std::pair{"App.tgz", "tar -czf %s layerflow.app"},
+                                        std::pair{"App.tbz", "tar -cjf %s layerflow.app"}}) {
+        SCOPED_TRACE(name);
+        const fs::path archive = make(name, command);
+        const fs::path folder = folder_ / (std::string("into-") + name);
+        fs::create_directory(folder);
+        int held[2];
+        ASSERT_EQ(::pipe2(held, O_CLOEXEC), 0);
+        const pid_t application = lf::test::startInChild([&] {
+            lf::Result<lf::FileDescriptor> input = lf::FileDescriptor::openForReading(archive);
+            OMAUUnpackingTool tool;
+            tool.arguments = OMAUUnpackingArguments(*OMAUArchiveKindOfPath(archive),
+                                                    archive.string(), folder.string());
+            tool.folder = folder;
+            tool.input = &*input;
+            tool.changeHook = [&](std::string_view) {
+                static_cast<void>(!::write(held[1], "h", 1));
+                ::pause();
+            };
+            static_cast<void>(OMAURunUnpackingTool(tool));
+        });
+        ::close(held[1]);
+        char byte = 0;
+        ASSERT_EQ(::read(held[0], &byte, 1), 1) << "the tool wrote nothing";
+        ::close(held[0]);
+        const std::vector<pid_t> tars = lf::test::processesNaming(folder.string());
+        ASSERT_FALSE(tars.empty());
+        const std::optional<pid_t> group = lf::test::processGroupOf(tars.front());
+        ASSERT_TRUE(group);
+        const std::vector<lf::test::GroupMember> members = lf::test::groupMembers(*group);
+        EXPECT_GE(members.size(), 2u) << "tar and the tar it forked";
+
+        ASSERT_EQ(::kill(application, SIGKILL), 0);
+        ASSERT_EQ(::waitpid(application, nullptr, 0), application);
+        EXPECT_TRUE(allEndWithinASecond(members)) << "a process of the tool was left";
+        ::kill(-*group, SIGKILL);
+        allEndWithinASecond(members);
     }
 }
 
