@@ -80,7 +80,7 @@ void OMAUUpdater::atEdge(const std::function<void()>& work, const char* report) 
 void OMAUUpdater::applicationDidFinishLaunching() {
     if (appliedLaunchPolicy_) return;
     appliedLaunchPolicy_ = true;
-    removeAbandonedUnpackings();
+    startLaunchSweep();
     lf::UserDefaults& defaults = *environment_.defaults;
     std::optional<bool> checkAtStartup = defaultsBool(defaults, "AUCheckAtStartup");
     if (checkAtStartup && !*checkAtStartup) return;
@@ -292,6 +292,7 @@ void OMAUUpdater::abandonUpdate() {
 void OMAUUpdater::removeDownloadFolder() {
     if (downloadFolder_.empty()) return;
     OMAURemoveQuietly(downloadFolder_);
+    downloadFolderHold_ = OMAUHeldFolder();
     downloadFolder_.clear();
     downloadPath_.clear();
 }

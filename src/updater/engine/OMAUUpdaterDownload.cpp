@@ -6,7 +6,6 @@
 #include "updater/engine/OMAUStatusController.h"
 #include "updater/engine/OMAUUpdater.h"
 #include "updater/feed/OMAUVerification.h"
-#include "updater/unpacking/OMAUUnpackingFolder.h"
 #include "updater/walks/OMAUScratchFolders.h"
 
 #include <algorithm>
@@ -75,13 +74,12 @@ std::string OMAUUpdater::downloadDecideDestination(lf::URLDownload&, const std::
     std::string destination;
     atEdge(
         [&] {
-            std::string folder =
+            lf::Result<OMAUHeldFolder> folder = OMAUHeldFolder::make(
                 (fs::temp_directory_path() / (std::string(kDownloadFolderPrefix) + "XXXXXX"))
-                    .string();
-            // mkdtemp makes a folder only this user may enter.
-            if (!::mkdtemp(folder.data()))
-                throw OMAUFailTmpWrite("Couldn't create temporary directory in /tmp");
-            downloadFolder_ = folder;
+                    .string());
+            if (!folder) throw OMAUFailTmpWrite("Couldn't create temporary directory in /tmp");
+            downloadFolder_ = folder->path();
+            downloadFolderHold_ = std::move(*folder);
             downloadPath_ = downloadFolder_ / safeFileName(suggested);
             destination = downloadPath_.string();
         },
@@ -89,16 +87,12 @@ std::string OMAUUpdater::downloadDecideDestination(lf::URLDownload&, const std::
     return destination;
 }
 
-void OMAUUpdater::removeAbandonedUnpackings() {
+void OMAUUpdater::startLaunchSweep() {
+    // Read here: the sweep's thread must not read the environment while
+    // another thread may change it.
     std::error_code error;
-    for (fs::directory_iterator entry(fs::temp_directory_path(error), error), end;
-         !error && entry != end; entry.increment(error)) {
-        if (!entry->path().filename().string().starts_with(kDownloadFolderPrefix)) continue;
-        // Only this user's own folders, never a link.
-        const std::optional<struct stat> status = OMAUStatusOf(entry->path());
-        if (status && S_ISDIR(status->st_mode) && status->st_uid == ::getuid())
-            OMAURemoveAbandonedUnpackingFolders(entry->path());
-    }
+    const fs::path temporary = fs::temp_directory_path(error);
+    if (!error) launchSweep_ = OMAULaunchSweep::start(temporary, kDownloadFolderPrefix);
 }
 
 void OMAUUpdater::downloadDidReceiveData(lf::URLDownload&, uint64_t length) {

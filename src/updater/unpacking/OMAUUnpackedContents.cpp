@@ -10,9 +10,10 @@
 #include <algorithm>
 #include <fcntl.h>
 
-lf::Result<OMAUUnpackedSize> OMAUUnpackedSizeOf(int folder) {
+lf::Result<OMAUUnpackedSize> OMAUUnpackedSizeOf(int folder, std::stop_token stop) {
     OMAUUnpackedSize size;
     OMAUFolderVisitor visitor;
+    visitor.stop = std::move(stop);
     visitor.visit = [&](const OMAUWalkEntry& entry) -> lf::Result<bool> {
         ++size.entries;
         if (S_ISREG(entry.status.st_mode))
@@ -32,7 +33,8 @@ lf::Result<OMAUUnpackedSize> OMAUUnpackedSizeOf(const std::string& folder) {
     return OMAUUnpackedSizeOf(opened->get());
 }
 
-lf::Status OMAUCheckExtractedContents(int folder, const std::string& applicationFolder) {
+lf::Status OMAUCheckExtractedContents(int folder, const std::string& applicationFolder,
+                                      std::stop_token stop) {
     lf::FileDescriptor ownRoot(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
     if (!ownRoot.isOpen()) return lf::Error::posix(errno, "examine the folder's links");
     OMAULinkContainment links(std::move(ownRoot), applicationFolder);
@@ -43,6 +45,7 @@ lf::Status OMAUCheckExtractedContents(int folder, const std::string& application
     // The folder the walk is in, and those above it, as the links know them.
     std::vector<uint32_t> within = {OMAUFolderIndex::kRoot};
     OMAUFolderVisitor visitor;
+    visitor.stop = stop;
     visitor.visit = [&](const OMAUWalkEntry& entry) -> lf::Result<bool> {
         const mode_t mode = entry.status.st_mode;
         if (S_ISLNK(mode)) {
@@ -63,7 +66,7 @@ lf::Status OMAUCheckExtractedContents(int folder, const std::string& application
         return {};
     };
     LF_TRY(OMAUWalkFolder(folder, visitor));
-    lf::Result<std::optional<std::string>> leadingOut = links.firstLinkLeadingOut();
+    lf::Result<std::optional<std::string>> leadingOut = links.firstLinkLeadingOut(stop);
     if (!leadingOut) return leadingOut.error();
     if (*leadingOut) return hostile(**leadingOut, "a link that leads out of its folder");
     return {};
