@@ -17,16 +17,9 @@
 namespace fs = std::filesystem;
 using lf::test::ArchiveTest;
 using lf::test::runIn;
+using lf::test::showsSafely;
 
 namespace {
-
-// Whether `text` holds nothing that acts on a terminal or turns text
-// around: no control character, no right-to-left override.
-bool showsSafely(const std::string& text) {
-    return std::none_of(text.begin(), text.end(),
-                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }) &&
-           text.find("\u202E") == std::string::npos;
-}
 
 TEST_F(ArchiveTest, NoToolAsksForAPasswordOnTheTerminal) {
     const fs::path zip = make("secret.zip", "zip -q -P secret -r %s layerflow.app");

@@ -5,6 +5,7 @@
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -91,6 +92,12 @@ std::string signWithTestKey(const std::string& bytes) {
     std::vector<unsigned char> text(4 * ((length + 2) / 3) + 1);
     EVP_EncodeBlock(text.data(), signature.data(), static_cast<int>(length));
     return reinterpret_cast<const char*>(text.data());
+}
+
+bool showsSafely(const std::string& text) {
+    return std::none_of(text.begin(), text.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }) &&
+           text.find("\u202E") == std::string::npos;
 }
 
 }  // namespace lf::test

@@ -1,11 +1,12 @@
 // The engine's download, verification and unpacking of an update.
 
-#include "platform/Log.h"
 #include "updater/engine/OMAUExceptions.h"
 #include "updater/engine/OMAUFormatByteCount.h"
 #include "updater/engine/OMAUStatusController.h"
 #include "updater/engine/OMAUUpdater.h"
 #include "updater/feed/OMAUVerification.h"
+#include "updater/shared/OMAULog.h"
+#include "updater/shared/OMAUStringExtras.h"
 #include "updater/walks/OMAUScratchFolders.h"
 
 #include <algorithm>
@@ -34,10 +35,13 @@ uint64_t maximumDownloadLength(const OMAUAppcastItem& item) {
 
 // A name for the downloaded archive that stays inside its folder: the last
 // component of what the server suggests, without a ".txt" that some
-// servers add.
+// servers add. The name shows in logs, reasons and the tools' messages:
+// whatever would act on a terminal, split a line or turn the text around
+// (control characters, newlines, bidirectional marks) becomes "_", as does
+// a byte of no valid UTF-8 (and NUL, which no name may hold).
 std::string safeFileName(const std::string& suggested) {
-    std::string name = suggested.substr(suggested.find_last_of('/') + 1);
-    name.erase(std::remove(name.begin(), name.end(), '\0'), name.end());
+    std::string name =
+        OMAUWithSafeCharacters(suggested.substr(suggested.find_last_of('/') + 1), '_');
     if (fs::path(name).extension() == ".txt") name = fs::path(name).stem().string();
     if (name.empty() || name == "." || name == "..") name = "update";
     return name;
@@ -111,7 +115,7 @@ void OMAUUpdater::downloadDidReceiveData(lf::URLDownload&, uint64_t length) {
 
 void OMAUUpdater::downloadDidFail(lf::URLDownload& download, const lf::Error& error) {
     abandonUpdate();
-    lf::log("Download error for URL {}: {}", download.request().url, error.localizedDescription());
+    OMAULog("Download error for URL {}: {}", download.request().url, error.localizedDescription());
     showUpdateErrorAlertWithInfo(
         text("An error occurred while trying to download the file. Please try again later."));
 }
@@ -163,7 +167,7 @@ void OMAUUpdater::extractUpdate() {
         const std::optional<std::string> name = environment_.host->infoString("CFBundleName");
         unarchiver_->unarchivePath(downloadPath_, name ? *name + ".app" : std::string());
     } catch (const OMAUException& exception) {
-        lf::log("{}", exception.reason());
+        OMAULog("{}", exception.reason());
         showUpdateErrorAlertWithInfo(
             text("An error occurred while extracting the Update archive. Please try again later."));
         abandonUpdate();

@@ -1,8 +1,7 @@
 #include "updater/unpacking/OMAUUnarchiver.h"
 
-#include "platform/Log.h"
 #include "platform/MainQueue.h"
-#include "updater/shared/OMAUStringExtras.h"
+#include "updater/shared/OMAULog.h"
 
 #include <condition_variable>
 #include <mutex>
@@ -73,8 +72,7 @@ void OMAUUnarchiver::extract(const std::string& path, const std::string& applica
     // Cancelled, it has nothing more to say; the process may be ending.
     if (stop.stop_requested()) return;
     const lf::Status extracted = unpacked ? lf::Status() : lf::Status(unpacked.error());
-    if (!extracted)
-        lf::log("Extracting {}: {}", OMAUEscapedForDisplay(path), lf::describe(extracted.error()));
+    if (!extracted) OMAULog("Extracting {}: {}", path, lf::describe(extracted.error()));
     auto handover = std::make_shared<Handover>();
     main->async([self, extracted, handover] {
         if (handover->take(self->stop_.get_token())) self->tellEnd(extracted);
