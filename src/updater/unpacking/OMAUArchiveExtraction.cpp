@@ -2,6 +2,8 @@
 
 #include "updater/shared/OMAUStringExtras.h"
 #include "updater/unpacking/OMAUArchiveListing.h"
+#include "updater/unpacking/OMAUArchiveTool.h"
+#include "updater/unpacking/OMAUToolErrors.h"
 #include "updater/unpacking/OMAUUnpackingFolder.h"
 #include "updater/walks/OMAUFolderAccess.h"
 #include "updater/walks/OMAUHeldFolder.h"
@@ -14,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <sys/stat.h>
 #include <utility>
 #include <variant>
@@ -77,6 +80,20 @@ OMAUUnpackingTool toolFor(OMAUArchiveKind kind, const OMAUUnpackingRequest& requ
     return tool;
 }
 
+// unzip only warned (OMAUToolOnlyWarned): every entry its listing names
+// must be there; else it passed one over, as its status says.
+lf::Status requireEveryEntry(const OMAUUnpackingRequest& request, const OMAUUnpackingFolder& folder,
+                             const OMAUUnpackingOutcome& outcome) {
+    bool whole = true;
+    LF_TRY(OMAUReadToolLines(
+        OMAUListingArguments(OMAUArchiveKind::ZIP, request.path).front(),
+        [&](std::string_view name) { return whole = OMAUHoldsEntry(folder.descriptor(), name); },
+        kOMAUToolTimeLimit, request.stop));
+    if (whole) return {};
+    return OMAUArchiveError(kOMAUArchiveToolFailed,
+                            OMAUToolFailureReason("unzip", outcome.termination, outcome.errorLine));
+}
+
 // Unpacks the archive into `folder`, held to its limits, and checks what
 // came out, step by step.
 lf::Status unpackInto(OMAUArchiveKind kind, const OMAUUnpackingRequest& request,
@@ -96,6 +113,8 @@ lf::Status unpackInto(OMAUArchiveKind kind, const OMAUUnpackingRequest& request,
     LF_TRY(goOnAfter(OMAUUnpackingStep::Counted, request));
     LF_TRY(OMAURequireUnpacked(request.path, tool.arguments.front(), *outcome, *unpacked,
                                request.limits));
+    if (OMAUToolOnlyWarned(tool.arguments.front(), outcome->termination, outcome->errorLine))
+        LF_TRY(requireEveryEntry(request, folder, *outcome));
     if (!tool.input && request.extractedLength) request.extractedLength(fileSize(request.path));
     LF_TRY(
         OMAUCheckExtractedContents(folder.descriptor(), request.applicationFolder, request.stop));

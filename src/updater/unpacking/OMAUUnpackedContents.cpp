@@ -1,5 +1,6 @@
 #include "updater/unpacking/OMAUUnpackedContents.h"
 
+#include "updater/shared/OMAUStringExtras.h"
 #include "updater/unpacking/OMAUArchiveExtraction.h"
 #include "updater/unpacking/OMAULinkContainment.h"
 #include "updater/walks/OMAUFolderAccess.h"
@@ -77,6 +78,24 @@ lf::Status OMAUCheckExtractedContents(const std::string& folder,
     lf::Result<lf::FileDescriptor> opened = OMAUOpenFolder(folder);
     if (!opened) return opened.error();
     return OMAUCheckExtractedContents(opened->get(), applicationFolder);
+}
+
+bool OMAUHoldsEntry(int folder, std::string_view path) {
+    std::vector<std::string> names;
+    OMAUForEachPathComponent(path, [&](std::string_view name) {
+        names.emplace_back(name);
+        return true;
+    });
+    if (names.empty()) return true;
+    lf::FileDescriptor within;
+    int at = folder;
+    for (size_t i = 0; i + 1 < names.size(); ++i) {
+        within = OMAUEnterFolder(at, names[i].c_str());
+        if (!within.isOpen()) return false;
+        at = within.get();
+    }
+    struct stat status {};
+    return OMAUExamineEntry(at, names.back().c_str(), status);
 }
 
 lf::Result<std::vector<std::filesystem::path>> OMAUShallowestEntriesNamed(

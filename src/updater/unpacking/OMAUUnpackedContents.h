@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Each examination of a folder open as a descriptor ends with ECANCELED
@@ -29,6 +30,11 @@ lf::Status OMAUCheckExtractedContents(int folder, const std::string& application
                                       std::stop_token stop = {});
 lf::Status OMAUCheckExtractedContents(const std::string& folder,
                                       const std::string& applicationFolder = {});
+
+// Whether the folder open as `folder` holds the entry at `path`, a path as
+// an archive's listing gives it ("a/b/", "a/./c"), reached one name at a
+// time, never through a link.
+bool OMAUHoldsEntry(int folder, std::string_view path);
 
 // The shallowest entries named `name` under `folder`, all at one depth:
 // the application an archive holds, whose contents may hold the same name
