@@ -11,27 +11,17 @@
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <random>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
+using lf::test::md5Of;
 using lf::test::readText;
 
 namespace {
 
 constexpr double kDay = 24 * 60 * 60;
-
-std::string md5Of(const std::string& bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr);
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i)
-        hex += fmt::format("{:02x}", digest[i]);
-    return hex;
-}
 
 // Adds `length` bytes that do not compress to the application in `source`,
 // so that its archive is about that long.

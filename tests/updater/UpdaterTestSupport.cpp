@@ -2,6 +2,7 @@
 
 #include "support/TestSupport.h"
 
+#include <fmt/format.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 
@@ -92,6 +93,16 @@ std::string signWithTestKey(const std::string& bytes) {
     std::vector<unsigned char> text(4 * ((length + 2) / 3) + 1);
     EVP_EncodeBlock(text.data(), signature.data(), static_cast<int>(length));
     return reinterpret_cast<const char*>(text.data());
+}
+
+std::string md5Of(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr);
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i)
+        hex += fmt::format("{:02x}", digest[i]);
+    return hex;
 }
 
 bool showsSafely(const std::string& text) {
