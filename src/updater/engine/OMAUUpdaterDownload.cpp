@@ -7,11 +7,10 @@
 #include "updater/feed/OMAUVerification.h"
 #include "updater/shared/OMAULog.h"
 #include "updater/shared/OMAUStringExtras.h"
-#include "updater/walks/OMAUScratchFolders.h"
 
-#include <algorithm>
-#include <cstdlib>
-#include <unistd.h>
+#include <cstdint>
+#include <filesystem>
+#include <string>
 
 namespace fs = std::filesystem;
 
