@@ -156,10 +156,10 @@ lf::Result<OMAUUnpackedEntries> unpack(const OMAUUnpackingRequest& request) {
         return OMAUArchiveError(kOMAUArchiveUnreadable,
                                 fmt::format("{} is not a readable file", path));
     // Held while the unpacking is under way, so that no launch takes it
-    // for abandoned.
+    // for abandoned; one this user may not read, no launch can take.
     const fs::path into = fs::path(path).has_parent_path() ? fs::path(path).parent_path() : ".";
     lf::Result<OMAUHeldFolder> held = OMAUHeldFolder::hold(into);
-    if (!held) return held.error();
+    if (!held && !held.error().is(lf::kPOSIXErrorDomain, EACCES)) return held.error();
     lf::Result<OMAUUnpackedSize> listed = OMAUListedSize(*kind, path, request.limits, request.stop);
     if (!listed) return listed.error();
     LF_TRY(requireWithin("the archive " + path, *listed, request.limits));
