@@ -39,6 +39,7 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
         kill();
         pid_ = std::exchange(other.pid_, -1);
         leadsGroup_ = other.leadsGroup_;
+        keeper_ = std::exchange(other.keeper_, -1);
     }
     return *this;
 }
@@ -50,12 +51,12 @@ std::optional<ChildProcess::Termination> ChildProcess::waitUntil(
         int status = 0;
         const pid_t result = ::waitpid(pid_, &status, WNOHANG);
         if (result == pid_) {
-            pid_ = -1;
+            endGroup(std::exchange(pid_, -1));
             return Termination{status};
         }
         // Reaped elsewhere (ECHILD): it has ended, and how is lost.
         if (result < 0 && errno != EINTR) {
-            pid_ = -1;
+            endGroup(std::exchange(pid_, -1));
             return Termination{};
         }
         if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
@@ -81,8 +82,19 @@ ChildProcess::Termination ChildProcess::terminate(std::chrono::milliseconds grac
     while ((result = ::waitpid(pid_, &status, 0)) < 0 && errno == EINTR) {
     }
     const bool read = result == pid_;
-    pid_ = -1;
+    endGroup(std::exchange(pid_, -1));
     return read ? Termination{status} : Termination{};
+}
+
+void ChildProcess::endGroup(pid_t group) {
+    if (keeper_ < 0) return;
+    // The keeper is still in the group, so the number is still the
+    // child's group: whatever the child left running in it goes too.
+    ::kill(-group, SIGKILL);
+    int status = 0;
+    while (::waitpid(keeper_, &status, 0) < 0 && errno == EINTR) {
+    }
+    keeper_ = -1;
 }
 
 void ChildProcess::kill() {

@@ -45,6 +45,18 @@ public:
         // from a thread that outlives it. Its own children are not
         // reached; they end as it goes only where they depend on it.
         bool diesWithParent = false;
+        // With diesWithParent and newProcessGroup (not newSession): the
+        // child's whole group goes too, stopped or running, when this
+        // process ends, whoever its processes are children of by then,
+        // and when the child ends or is killed. The kernel hangs up a
+        // stopped group that its parents' end orphans, but a child
+        // subreaper of our session above us (a container's init, some
+        // launchers) adopts the group and keeps it from being orphaned,
+        // and the parent-death signal reaches the child alone. So a
+        // keeper process stands in the group (ChildProcessKeeper.h): its
+        // presence keeps the group's number from being anyone else's, and
+        // it kills the group as this process goes.
+        bool groupDiesWithParent = false;
     };
 
     // How a child ended, from waitpid's status; none when that could not
@@ -63,7 +75,9 @@ public:
     static Result<ChildProcess> spawn(const Options& options);
 
     ChildProcess(ChildProcess&& other) noexcept
-        : pid_(std::exchange(other.pid_, -1)), leadsGroup_(other.leadsGroup_) {}
+        : pid_(std::exchange(other.pid_, -1)),
+          leadsGroup_(other.leadsGroup_),
+          keeper_(std::exchange(other.keeper_, -1)) {}
     ChildProcess& operator=(ChildProcess&& other) noexcept;
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -86,10 +100,16 @@ public:
     void kill();
 
 private:
-    ChildProcess(pid_t pid, bool leadsGroup) : pid_(pid), leadsGroup_(leadsGroup) {}
+    ChildProcess(pid_t pid, bool leadsGroup, pid_t keeper)
+        : pid_(pid), leadsGroup_(leadsGroup), keeper_(keeper) {}
+    // Once the child is reaped: kills what is left of its group, when a
+    // keeper stands in it, and reaps the keeper.
+    void endGroup(pid_t group);
 
     pid_t pid_ = -1;
     bool leadsGroup_ = false;
+    // The keeper of the child's group (groupDiesWithParent), or -1.
+    pid_t keeper_ = -1;
 };
 
 }  // namespace lf

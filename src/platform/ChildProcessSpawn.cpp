@@ -5,6 +5,7 @@
 // calls, so everything it needs is made before the fork.
 
 #include "platform/ChildProcess.h"
+#include "platform/ChildProcessKeeper.h"
 #include "platform/FileDescriptor.h"
 
 #include <algorithm>
@@ -255,7 +256,15 @@ Result<ChildProcess> ChildProcess::spawn(const Options& options) {
     Result<pid_t> pid =
         options.diesWithParent ? forkProcess(options, vectors) : spawnProcess(options, vectors);
     if (!pid) return pid.error();
-    return ChildProcess(*pid, options.newProcessGroup || options.newSession);
+    ChildProcess child(*pid, options.newProcessGroup || options.newSession, -1);
+    if (options.groupDiesWithParent && options.diesWithParent && options.newProcessGroup &&
+        !options.newSession) {
+        Result<pid_t> keeper = startGroupKeeper(*pid);
+        // The child goes with its group as it is dropped.
+        if (!keeper) return keeper.error();
+        child.keeper_ = *keeper;
+    }
+    return child;
 }
 
 }  // namespace lf

@@ -1,15 +1,19 @@
 // Children started by argument vector, both ways (posix_spawn, and fork and
 // exec for a child that dies with its parent): what they are handed, where
-// they run, when they die, and how their end reads where SIGCHLD is ignored.
+// they run, when they and their groups die, and how their end reads where
+// SIGCHLD is ignored.
 #include "platform/ChildProcess.h"
 #include "platform/FileDescriptor.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <optional>
 #include <pthread.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -107,6 +111,34 @@ TEST(ChildProcess, AChildThatDiesWithItsParentEndsWithTheThreadThatStartedIt) {
     const auto ended = child->waitUntil(std::chrono::steady_clock::time_point::max());
     ASSERT_TRUE(ended);
     EXPECT_TRUE(ended->killedBy(SIGKILL)) << ended->description();
+}
+
+// Whether the process `pid` has ended, reaped or not.
+bool hasEnded(pid_t pid) {
+    char state = 'X';
+    if (FILE* stat = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r")) {
+        // "pid (name) state ...": the test's processes have plain names.
+        if (std::fscanf(stat, "%*d %*s %c", &state) != 1) state = 'X';
+        std::fclose(stat);
+    }
+    return state == 'Z' || state == 'X';
+}
+
+TEST(ChildProcess, AGroupThatDiesWithItsParentEndsWithTheChild) {
+    // What the child leaves running in its group goes as it is reaped,
+    // and the group's keeper with it: no child of ours is left.
+    ChildProcess::Options options = shell("sleep 600 >/dev/null & echo $!", true);
+    options.newProcessGroup = true;
+    options.groupDiesWithParent = true;
+    const std::string output = outputOf(options);
+    ASSERT_FALSE(output.empty());
+    const pid_t left = std::stoi(output);
+    const auto giveUp = std::chrono::steady_clock::now() + lf::test::kPatience;
+    while (!hasEnded(left) && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(hasEnded(left));
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
 }
 
 TEST(ChildProcess, AStatusThatCannotBeReadIsNoSuccess) {

@@ -17,16 +17,9 @@
 namespace fs = std::filesystem;
 using lf::test::ArchiveTest;
 using lf::test::runIn;
+using lf::test::showsSafely;
 
 namespace {
-
-// Whether `text` holds nothing that acts on a terminal or turns text
-// around: no control character, no right-to-left override.
-bool showsSafely(const std::string& text) {
-    return std::none_of(text.begin(), text.end(),
-                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }) &&
-           text.find("\u202E") == std::string::npos;
-}
 
 TEST_F(ArchiveTest, NoToolAsksForAPasswordOnTheTerminal) {
     const fs::path zip = make("secret.zip", "zip -q -P secret -r %s layerflow.app");
@@ -159,6 +152,64 @@ TEST_F(ArchiveTest, AReasonIsTheToolsFirstErrorNotWhatItSaysBefore) {
                       "tar (child): " + unreadable.string() + ": Cannot open: Permission denied");
         },
         {.unprivileged = true});
+}
+
+TEST_F(ArchiveTest, AReasonIsTheWholeSentenceOfWhoSaidIt) {
+    LF_REQUIRE_INSTALLED(lf::test::hasProgram("genisoimage"), "genisoimage");
+    // Cut short, a tgz and a tbz, whose decompressors tar runs speak for
+    // themselves, bzip2 over two lines; a disk image cut short and one
+    // that is no disk image, which 7z names before it says why; and bytes
+    // that are no zip, which unzip says over three lines.
+    ASSERT_TRUE(runIn(source(), "head -c 200000 /dev/urandom > layerflow.app/noise"));
+    const fs::path tgz = make("cut.tgz", "tar -czf %s layerflow.app");
+    const fs::path tbz = make("cut.tbz", "tar -cjf %s layerflow.app");
+    const fs::path image = make("cut.dmg", "genisoimage -quiet -V App -R -o %s .");
+    for (const fs::path& archive : {tgz, tbz})
+        truncate(archive, 0.5);
+    fs::resize_file(image, 30000);
+    const fs::path junkImage = download() / "junk.dmg", junkZip = download() / "junk.zip";
+    lf::test::writeFile(junkImage, "twenty-one bytes, no.");
+    lf::test::writeFile(junkZip, "twenty-one bytes, no.");
+    const std::pair<fs::path, std::string> refusals[] = {
+        {tgz, "gzip: stdin: unexpected end of file"},
+        {tbz, "bzip2: Compressed file ends unexpectedly; perhaps it is corrupted?"},
+        {image, "7z: Open ERROR: Cannot open the file as [Dmg] archive"},
+        {junkImage, "7z: Open ERROR: Cannot open the file as [Dmg] archive"},
+        {junkZip,
+         "unzip: End-of-central-directory signature not found.  Either this file is not a "
+         "zipfile, or it constitutes one disk of a multi-part archive."}};
+    for (const auto& [archive, reason] : refusals) {
+        SCOPED_TRACE(archive.filename().string());
+        const lf::Status refused = extract(archive);
+        ASSERT_FALSE(refused);
+        EXPECT_EQ(refused.error().localizedDescription(), reason);
+    }
+}
+
+TEST_F(ArchiveTest, BytesBeforeAZipsFirstEntryAreNoReasonToRefuseIt) {
+    // As self-extracting zips are made: unzip warns, and ends as it does
+    // for an entry it passed over, having unpacked every one. With an
+    // entry it cannot decrypt, that is the reason, not the warning.
+    ASSERT_TRUE(
+        runIn(source(),
+              "head -c 4000 /dev/urandom > ../junk && "
+              "zip -qr ../plain.zip layerflow.app -x layerflow.app/resources/version.txt && "
+              "cat ../junk ../plain.zip > ../sfx.zip && "
+              "zip -q -P secret ../plain.zip layerflow.app/resources/version.txt && "
+              "cat ../junk ../plain.zip > ../encrypted.zip && rm ../junk ../plain.zip"));
+    const fs::path whole = download() / "whole.zip", secret = download() / "secret.zip";
+    fs::rename(folder_ / "sfx.zip", whole);
+    fs::rename(folder_ / "encrypted.zip", secret);
+    ASSERT_TRUE(extract(whole)) << lf::describe(extract(whole).error());
+    EXPECT_TRUE(fs::is_regular_file(download() / "layerflow.app" / "layerflow"));
+    fs::remove_all(download() / "layerflow.app");
+
+    const lf::Status refused = extract(secret);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().localizedDescription(),
+              "unzip passed over an entry it could not unpack: encrypted with a password, or "
+              "compressed in a way it does not know");
+    EXPECT_EQ(downloadHolds(), (std::vector<std::string>{"secret.zip", "whole.zip"}));
 }
 
 TEST_F(ArchiveTest, NamesInAReasonAreShownEscaped) {

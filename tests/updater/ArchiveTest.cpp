@@ -39,6 +39,20 @@ TEST_F(ArchiveTest, EachKindUnpacksBesideTheArchive) {
     }
 }
 
+TEST_F(ArchiveTest, ArchivesWithTheLongestNamesUnpack) {
+    // Their private folders, named after them, would pass the longest name
+    // the folder takes; they are shortened, beside names that begin alike.
+    for (const size_t length : {238, 255}) {
+        SCOPED_TRACE(length);
+        const std::string name = std::string(length - 4, 'a') + ".tgz";
+        const fs::path archive = make(name, "tar -czf %s layerflow.app");
+        ASSERT_TRUE(extract(archive)) << lf::describe(extract(archive).error());
+        EXPECT_EQ(downloadHolds(), (std::vector<std::string>{name, "layerflow.app"}));
+        fs::remove_all(download());
+        fs::create_directories(download());
+    }
+}
+
 TEST_F(ArchiveTest, ADiskImageUnpacksWhereDebianCanMakeOne) {
     LF_REQUIRE_INSTALLED(lf::test::hasProgram("genisoimage"), "genisoimage");
     const fs::path image = make("App.dmg", "genisoimage -quiet -V App -R -hfs -o %s .");

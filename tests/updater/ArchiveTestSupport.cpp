@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <fstream>
+#include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
@@ -133,6 +134,46 @@ std::optional<char> processState(pid_t pid) {
     const size_t name = stat.rfind(')');
     if (name == std::string::npos || name + 2 >= stat.size()) return std::nullopt;
     return stat[name + 2];
+}
+
+namespace {
+
+// The fields of /proc/PID/stat after the name, "state ppid group session
+// ...": the name may hold anything.
+std::optional<std::string> statusFieldsOf(const std::string& pid) {
+    std::ifstream in(fs::path("/proc") / pid / "stat");
+    std::string stat;
+    if (!std::getline(in, stat) || stat.rfind(')') == std::string::npos) return std::nullopt;
+    return stat.substr(stat.rfind(')') + 1);
+}
+
+}  // namespace
+
+std::vector<GroupMember> groupMembers(pid_t group) {
+    std::vector<GroupMember> members;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        // Gone meanwhile: not a member any more.
+        const std::optional<std::string> stat = statusFieldsOf(name);
+        if (!stat) continue;
+        std::istringstream fields(*stat);
+        char state = 0;
+        pid_t parent = 0, itsGroup = 0, session = 0;
+        if (fields >> state >> parent >> itsGroup >> session && itsGroup == group)
+            members.push_back({static_cast<pid_t>(std::stoi(name)), state, session});
+    }
+    return members;
+}
+
+std::optional<pid_t> processGroupOf(pid_t pid) {
+    const std::optional<std::string> stat = statusFieldsOf(std::to_string(pid));
+    if (!stat) return std::nullopt;
+    std::istringstream fields(*stat);
+    char state = 0;
+    pid_t parent = 0, group = 0;
+    if (!(fields >> state >> parent >> group)) return std::nullopt;
+    return group;
 }
 
 std::vector<pid_t> processesNaming(const std::string& text) {

@@ -97,6 +97,18 @@ inline bool processEnded(pid_t pid) {
     return !state || *state == 'Z' || *state == 'X';
 }
 
+// A process of a group and what the kernel says of it: its state letter
+// ("T": stopped, "Z": ended, not reaped) and session.
+struct GroupMember {
+    pid_t pid;
+    char state;
+    pid_t session;
+};
+// The processes of the group `group`, as they are now.
+std::vector<GroupMember> groupMembers(pid_t group);
+// The group of the process `pid`; none once it is gone.
+std::optional<pid_t> processGroupOf(pid_t pid);
+
 // Records what an unarchiver's delegate hears.
 class UnarchiverRecorder : public OMAUUnarchiverDelegate {
 public:

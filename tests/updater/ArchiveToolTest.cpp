@@ -15,16 +15,16 @@
 
 #include <algorithm>
 #include <fcntl.h>
-#include <fstream>
 #include <poll.h>
 #include <sched.h>
-#include <sstream>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using lf::test::GroupMember;
+using lf::test::groupMembers;
 using lf::test::shellTool;
 
 namespace {
@@ -136,32 +136,6 @@ TEST(OMAUArchiveTool, AToolIsStoppedOnceItsEntriesPassTheLimits) {
         ASSERT_TRUE(outcome) << lf::describe(outcome.error());
         EXPECT_TRUE(outcome->stoppedAtLimit);
     }
-}
-
-// The processes of the group `group` and what the kernel says of each:
-// their state letter ("T": stopped) and session.
-struct GroupMember {
-    pid_t pid;
-    char state;
-    pid_t session;
-};
-std::vector<GroupMember> groupMembers(pid_t group) {
-    std::vector<GroupMember> members;
-    for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::ifstream in(entry.path() / "stat");
-        std::string stat;
-        // Gone meanwhile: not a member any more.
-        if (!std::getline(in, stat)) continue;
-        // "pid (name) state ppid group session ...": the name may hold anything.
-        std::istringstream fields(stat.substr(stat.rfind(')') + 1));
-        char state = 0;
-        pid_t parent = 0, itsGroup = 0, session = 0;
-        if (fields >> state >> parent >> itsGroup >> session && itsGroup == group)
-            members.push_back({static_cast<pid_t>(std::stoi(name)), state, session});
-    }
-    return members;
 }
 
 // Whether every process of the group has stopped, waiting until each

@@ -11,27 +11,17 @@
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <random>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
+using lf::test::md5Of;
 using lf::test::readText;
 
 namespace {
 
 constexpr double kDay = 24 * 60 * 60;
-
-std::string md5Of(const std::string& bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr);
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i)
-        hex += fmt::format("{:02x}", digest[i]);
-    return hex;
-}
 
 // Adds `length` bytes that do not compress to the application in `source`,
 // so that its archive is about that long.
@@ -323,6 +313,40 @@ TEST_F(EngineTest, AVerifiedUpdateIsInstalledAndRelaunched) {
     EXPECT_EQ(relaunches_[0].downloadFolder, download.parent_path());
     EXPECT_EQ(relaunches_[0].processID, ::getpid());
     EXPECT_EQ(terminations_, 1);
+}
+
+TEST_F(EngineTest, AServersNameIsSavedSafeAndShownEscaped) {
+    // A name that would forge a log line, colour a terminal and turn the
+    // text around, for a damaged archive: as the last part of the URL,
+    // percent-decoded, and as Content-Disposition gives it (where no line
+    // can end).
+    const std::string junk = "twenty-one bytes, no.";
+    lf::test::LocalHTTPServer::Response disposed = lf::test::LocalHTTPServer::Response::with(junk);
+    disposed.headers = {
+        "Content-Disposition: attachment; filename=\"Upd [fake] install OK "
+        "\x1B[32mgreen\u202Epiz.zip\""};
+    server_.serve("/Upd%0A%5Bfake%5D%20install%20OK%20%1B%5B32mgreen%E2%80%AEpiz.zip",
+                  lf::test::LocalHTTPServer::Response::with(junk));
+    server_.serve("/update.zip", disposed);
+    const std::pair<std::string, std::string> cases[] = {
+        {"/Upd%0A%5Bfake%5D%20install%20OK%20%1B%5B32mgreen%E2%80%AEpiz.zip",
+         "/Upd_[fake] install OK _[32mgreen_piz.zip: "},
+        {"/update.zip", "/Upd [fake] install OK _[32mgreen_piz.zip: "}};
+    for (const auto& [archive, saved] : cases) {
+        SCOPED_TRACE(archive);
+        serveFeed("101", R"(appcast:md5Sum=")" + md5Of(junk) + R"(")", archive);
+        presenter_->panels.clear();
+        lf::LogCapture log;
+        auto engine = makeEngine();
+        engine->checkForUpdates();
+        settle(engine);
+        EXPECT_TRUE(presenter_->showed("An error occurred while extracting the archive."));
+        EXPECT_TRUE(log.contains(saved)) << "saved under a safe name";
+        EXPECT_TRUE(log.contains("unzip: End-of-central-directory signature not found."));
+        for (const std::string& line : log.lines())
+            EXPECT_TRUE(lf::test::showsSafely(line)) << line;
+        EXPECT_TRUE(temporaryFolderIsEmpty());
+    }
 }
 
 TEST_F(EngineTest, AnUnverifiedArchiveInstallsNothing) {

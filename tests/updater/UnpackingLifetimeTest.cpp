@@ -1,21 +1,30 @@
-// An unpacking's tool and private folder do not outlive the application:
-// the tool dies with it however it ends, quitting or cancelling ends the
-// unpacking under way, and what a killed application left behind goes at
-// the next launch.
+// An unpacking's tool and folders do not outlive the application: the
+// tool and its whole group die with it however it ends, whoever adopts
+// them, quitting or cancelling ends the unpacking under way at any step,
+// and what a killed application left behind goes at the next launch.
 
 #include "ArchiveTestSupport.h"
 #include "ChildChecks.h"
 #include "EngineTestSupport.h"
 #include "platform/MainQueue.h"
+#include "updater/unpacking/OMAUUnpackingFolder.h"
+#include "updater/walks/OMAUHeldFolder.h"
+#include "updater/walks/OMAUScratchFolders.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
+#include <mutex>
+#include <sstream>
 #include <stop_token>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -57,6 +66,21 @@ pid_t startUnpackingUntilFed(const fs::path& archive) {
     EXPECT_EQ(::read(fed[0], &byte, 1), 1) << "the tool was never fed";
     ::close(fed[0]);
     return application;
+}
+
+// Launches an engine, as the application does, and waits until the sweep
+// it starts off the main thread has ended.
+void launchAndSweep() {
+    const lf::test::TemporaryDirectory settings;
+    OMAUUpdater::Environment environment;
+    environment.host = lf::test::makeHost({{"AUCheckAtStartup", false}});
+    environment.defaults = std::make_shared<lf::UserDefaults>((settings / "d.json").string());
+    environment.scheduler = std::make_shared<lf::test::ManualScheduler>();
+    environment.presenter = std::make_shared<lf::test::ScriptedPresenter>();
+    const std::shared_ptr<OMAUUpdater> engine = OMAUUpdater::create(environment);
+    engine->applicationDidFinishLaunching();
+    ASSERT_TRUE(engine->launchSweep());
+    engine->launchSweep()->waitUntilEnded();
 }
 
 // The names of the unpacking folders in `folder`.
@@ -102,6 +126,79 @@ TEST(OMAUUnpackingLifetime, AToolDiesWithTheApplicationHoweverItIsKilled) {
         const uint64_t written = lf::test::lengthUnder(folder);
         std::this_thread::sleep_for(100ms);
         EXPECT_EQ(lf::test::lengthUnder(folder), written);
+    }
+}
+
+// While alive, this process is a child subreaper, as a container's init
+// and some launchers are: the processes its children leave as they end
+// become its own, so the kernel never finds their groups orphaned and
+// never hangs up those held stopped.
+class ChildSubreaper {
+public:
+    ChildSubreaper() { EXPECT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0); }
+    ~ChildSubreaper() { ::prctl(PR_SET_CHILD_SUBREAPER, 0); }
+};
+
+// Whether every process of `members` has ended within a second, those
+// this process adopted reaped as they end.
+bool allEndWithinASecond(const std::vector<lf::test::GroupMember>& members) {
+    const auto giveUp = std::chrono::steady_clock::now() + 1s;
+    for (;;) {
+        bool left = false;
+        for (const lf::test::GroupMember& member : members) {
+            ::waitpid(member.pid, nullptr, WNOHANG);
+            left = left || !processEnded(member.pid);
+        }
+        if (!left) return true;
+        if (std::chrono::steady_clock::now() > giveUp) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+}
+
+TEST_F(ArchiveTest, AHeldToolGoesWithTheApplicationUnderASubreaper) {
+    // tar forks a tar of its own and the decompressor; the application is
+    // killed while the watch holds the whole group, with this process
+    // adopting what it leaves. 64 MiB of zeros: tar writes long after its
+    // first entry, which the watch takes in holding the group.
+    ASSERT_TRUE(runIn(source(), "truncate -s 64M layerflow.app/zeros"));
+    const ChildSubreaper subreaper;
+    for (const auto& [name, command] : {std::pair{"App.tgz", "tar -czf %s layerflow.app"},
+                                        std::pair{"App.tbz", "tar -cjf %s layerflow.app"}}) {
+        SCOPED_TRACE(name);
+        const fs::path archive = make(name, command);
+        const fs::path folder = folder_ / (std::string("into-") + name);
+        fs::create_directory(folder);
+        int held[2];
+        ASSERT_EQ(::pipe2(held, O_CLOEXEC), 0);
+        const pid_t application = lf::test::startInChild([&] {
+            lf::Result<lf::FileDescriptor> input = lf::FileDescriptor::openForReading(archive);
+            OMAUUnpackingTool tool;
+            tool.arguments = OMAUUnpackingArguments(*OMAUArchiveKindOfPath(archive),
+                                                    archive.string(), folder.string());
+            tool.folder = folder;
+            tool.input = &*input;
+            tool.changeHook = [&](std::string_view) {
+                static_cast<void>(!::write(held[1], "h", 1));
+                ::pause();
+            };
+            static_cast<void>(OMAURunUnpackingTool(tool));
+        });
+        ::close(held[1]);
+        char byte = 0;
+        ASSERT_EQ(::read(held[0], &byte, 1), 1) << "the tool wrote nothing";
+        ::close(held[0]);
+        const std::vector<pid_t> tars = lf::test::processesNaming(folder.string());
+        ASSERT_FALSE(tars.empty());
+        const std::optional<pid_t> group = lf::test::processGroupOf(tars.front());
+        ASSERT_TRUE(group);
+        const std::vector<lf::test::GroupMember> members = lf::test::groupMembers(*group);
+        EXPECT_GE(members.size(), 2u) << "tar and the tar it forked";
+
+        ASSERT_EQ(::kill(application, SIGKILL), 0);
+        ASSERT_EQ(::waitpid(application, nullptr, 0), application);
+        EXPECT_TRUE(allEndWithinASecond(members)) << "a process of the tool was left";
+        ::kill(-*group, SIGKILL);
+        allEndWithinASecond(members);
     }
 }
 
@@ -160,10 +257,62 @@ TEST_F(ArchiveTest, QuittingDuringAnUnpackingLeavesNoToolAndNoFolder) {
         EXPECT_TRUE(processEnded(tool)) << "tool " << tool;
 }
 
+TEST_F(ArchiveTest, QuittingAfterTheToolEndedLeavesNothing) {
+    if (const std::optional<std::string> argument = lf::test::freshProcessArgument()) {
+        // "STEP HOLD ARCHIVE": the process returns from main once the
+        // unpacking has come through the step, held there until the quit
+        // stops it unless HOLD is 0; the delegate is never told the end.
+        std::istringstream words(*argument);
+        int step = 0, hold = 0;
+        std::string archive;
+        words >> step >> hold >> std::ws;
+        std::getline(words, archive);
+        std::promise<void> reached;
+        auto recorder = std::make_shared<UnarchiverRecorder>();
+        auto unarchiver = OMAUUnarchiver::create();
+        unarchiver->setDelegate(recorder);
+        unarchiver->setStepHook([&](OMAUUnpackingStep at, std::stop_token stop) {
+            if (static_cast<int>(at) != step) return;
+            reached.set_value();
+            std::mutex mutex;
+            std::condition_variable_any never;
+            std::unique_lock lock(mutex);
+            never.wait(lock, stop, [&] { return hold == 0; });
+        });
+        unarchiver->unarchivePath(archive);
+        reached.get_future().wait();
+        return;
+    }
+    ASSERT_TRUE(runIn(source(),
+                      "mkdir layerflow.app/many && cd layerflow.app/many && "
+                      "for i in $(seq 300); do echo $i > f$i; done"));
+    const fs::path archive = make("App.tar", "tar -cf %s layerflow.app");
+    const OMAUUnpackingStep steps[] = {OMAUUnpackingStep::ToolEnded,
+                                       OMAUUnpackingStep::FoldersOpened, OMAUUnpackingStep::Counted,
+                                       OMAUUnpackingStep::Checked, OMAUUnpackingStep::Moved};
+    for (const OMAUUnpackingStep step : steps) {
+        // Held in the step, and, after the move, also let go on at once:
+        // the delegate, on a main thread that never runs its queue again,
+        // never takes what was moved.
+        for (const int hold : {1, 0}) {
+            if (hold == 0 && step != OMAUUnpackingStep::Moved) continue;
+            SCOPED_TRACE(fmt::format("step {}, held {}", static_cast<int>(step), hold));
+            lf::test::expectInFreshProcess(
+                fmt::format("{} {} {}", static_cast<int>(step), hold, archive.string()));
+            EXPECT_EQ(downloadHolds(), std::vector<std::string>{"App.tar"});
+            // What a failed run left would stand in the next one's way.
+            for (const fs::directory_entry& entry : fs::directory_iterator(download()))
+                if (entry.path() != archive) OMAURemoveQuietly(entry.path());
+        }
+    }
+    EXPECT_TRUE(extract(archive));
+    EXPECT_TRUE(fs::is_regular_file(download() / "layerflow.app" / "many" / "f300"));
+}
+
 TEST_F(ArchiveTest, AnUnpackingFolderLeftByAKilledApplicationGoesAtTheNextLaunch) {
     // Two applications unpack in a download folder, each standing still
-    // with its tool fed; one is killed, the other goes on. Beside them, a
-    // folder and a file that only look alike.
+    // with its tool fed; one is killed, the other goes on. Beside them,
+    // folders and a file that only look alike.
     const fs::path temporary = folder_ / "tmp", downloads = temporary / "layerflow-update-a1B2c3";
     fs::create_directories(downloads);
     const lf::test::ScopedEnvironment tmpdir("TMPDIR", temporary.string());
@@ -177,29 +326,61 @@ TEST_F(ArchiveTest, AnUnpackingFolderLeftByAKilledApplicationGoesAtTheNextLaunch
     ASSERT_EQ(left.size(), 1u);
     ASSERT_EQ(held.size(), 2u);
     std::erase(held, left[0]);
+    const std::vector<std::string> lookAlike = {
+        ".App.tar.unpacking-d4E5f6", ".App.tar.unpacking-d4E5f", ".App.tar.unpacking-d4E5f6g",
+        ".App.tar.unpacking-d4E5f!"};
     fs::create_directory(downloads / ".App.tar.other-a1B2c3");
-    lf::test::writeFile(downloads / ".App.tar.unpacking-d4E5f6", "a file");
+    lf::test::writeFile(downloads / lookAlike[0], "a file");
+    for (size_t i = 1; i < lookAlike.size(); ++i)
+        fs::create_directory(downloads / lookAlike[i]);
     ::kill(killed, SIGKILL);
     ::waitpid(killed, nullptr, 0);
 
-    const auto launch = [&] {
-        OMAUUpdater::Environment environment;
-        environment.host = lf::test::makeHost({{"AUCheckAtStartup", false}});
-        environment.defaults = std::make_shared<lf::UserDefaults>((folder_ / "d.json").string());
-        environment.scheduler = std::make_shared<lf::test::ManualScheduler>();
-        environment.presenter = std::make_shared<lf::test::ScriptedPresenter>();
-        OMAUUpdater::create(environment)->applicationDidFinishLaunching();
-    };
-    launch();
-    held.push_back(".App.tar.unpacking-d4E5f6");
+    launchAndSweep();
+    held.insert(held.end(), lookAlike.begin(), lookAlike.end());
     std::sort(held.begin(), held.end());
     EXPECT_EQ(unpackingFolders(downloads), held) << "the killed application's went";
     EXPECT_TRUE(fs::is_directory(downloads / ".App.tar.other-a1B2c3"));
 
+    // Nothing holds the download folder any more: it goes whole.
     ::kill(living, SIGKILL);
     ::waitpid(living, nullptr, 0);
-    launch();
-    EXPECT_EQ(unpackingFolders(downloads), std::vector<std::string>{".App.tar.unpacking-d4E5f6"});
+    launchAndSweep();
+    EXPECT_FALSE(fs::exists(downloads));
+}
+
+TEST_F(ArchiveTest, ALaunchRemovesTheDownloadFoldersNothingHolds) {
+    // An abandoned download folder holding an archive and the tree it
+    // unpacked to; one an update in progress holds, with an unpacking
+    // folder of an archive whose name is the longest there is, abandoned,
+    // and another in use; and a link that only looks like one.
+    const fs::path temporary = folder_ / "tmp";
+    const fs::path abandoned = temporary / "layerflow-update-Ab4nd0",
+                   live = temporary / "layerflow-update-L1ve00";
+    fs::create_directories(abandoned);
+    fs::create_directories(live);
+    const lf::test::ScopedEnvironment tmpdir("TMPDIR", temporary.string());
+    ASSERT_TRUE(runIn(source(),
+                      "mkdir layerflow.app/many && cd layerflow.app/many && "
+                      "for i in $(seq 500); do mkdir d$i && echo $i > d$i/f; done"));
+    fs::copy_file(make("App.tar", "tar -cf %s layerflow.app"), abandoned / "App.tar");
+    ASSERT_TRUE(runIn(abandoned, "tar -xf App.tar && chmod -R a-w layerflow.app"));
+    fs::create_directory_symlink(source(), temporary / "layerflow-update-L1nk00");
+    const lf::Result<OMAUHeldFolder> inUse = OMAUHeldFolder::hold(live);
+    ASSERT_TRUE(inUse) << lf::describe(inUse.error());
+    const fs::path longest = live / (std::string(251, 'u') + ".tar");
+    std::string leftBehind = OMAUFolderPatternBeside(longest, "unpacking");
+    ASSERT_TRUE(::mkdtemp(leftBehind.data()));
+    lf::Result<OMAUUnpackingFolder> unpacking = OMAUUnpackingFolder::reserveBeside(longest);
+    ASSERT_TRUE(unpacking) << lf::describe(unpacking.error());
+    lf::test::writeFile(live / "App.tar", "");
+
+    launchAndSweep();
+    EXPECT_FALSE(fs::exists(abandoned));
+    EXPECT_FALSE(fs::exists(leftBehind)) << "an abandoned unpacking folder of a shortened name";
+    EXPECT_TRUE(fs::is_directory(unpacking->path()));
+    EXPECT_TRUE(fs::exists(live / "App.tar"));
+    EXPECT_TRUE(fs::is_directory(source() / "layerflow.app" / "many"));
 }
 
 }  // namespace

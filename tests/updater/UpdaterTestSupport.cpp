@@ -2,9 +2,11 @@
 
 #include "support/TestSupport.h"
 
+#include <fmt/format.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -91,6 +93,22 @@ std::string signWithTestKey(const std::string& bytes) {
     std::vector<unsigned char> text(4 * ((length + 2) / 3) + 1);
     EVP_EncodeBlock(text.data(), signature.data(), static_cast<int>(length));
     return reinterpret_cast<const char*>(text.data());
+}
+
+std::string md5Of(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr);
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i)
+        hex += fmt::format("{:02x}", digest[i]);
+    return hex;
+}
+
+bool showsSafely(const std::string& text) {
+    return std::none_of(text.begin(), text.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }) &&
+           text.find("\u202E") == std::string::npos;
 }
 
 }  // namespace lf::test

@@ -38,6 +38,13 @@ std::filesystem::path makeApplication(const std::filesystem::path& parent, const
 // The text of a file, or empty.
 std::string readText(const std::filesystem::path& path);
 
+// The MD5 sum of `bytes` in lowercase hexadecimal, as a feed gives it.
+std::string md5Of(const std::string& bytes);
+
+// Whether `text` holds nothing that acts on a terminal or turns text
+// around: no control character, no right-to-left override.
+bool showsSafely(const std::string& text);
+
 // Makes `folder` hold a chain of `depth` folders named "deep", a file
 // "bottom" in the last, as a stopped tool could leave it: far longer than
 // the longest path, and every hundredth folder closed (mode 0000) once

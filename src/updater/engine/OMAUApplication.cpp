@@ -1,9 +1,9 @@
 #include "updater/engine/OMAUApplication.h"
 
 #include "platform/ChildProcess.h"
-#include "platform/Log.h"
 #include "updater/engine/OMAUUpdater.h"
 #include "updater/shared/OMAUHost.h"
+#include "updater/shared/OMAULog.h"
 
 #include <QCoreApplication>
 
@@ -19,7 +19,7 @@ void OMAUStartRelaunchWaiter(const OMAURelaunchRequest& request) {
         request.downloadFolder.string()};
     lf::Result<lf::ChildProcess> waiter = lf::ChildProcess::spawn(options);
     if (!waiter) {
-        lf::log("Could not start the relaunch: {}", lf::describe(waiter.error()));
+        OMAULog("Could not start the relaunch: {}", lf::describe(waiter.error()));
         return;
     }
     // The waiter goes on in a process of its own and this one ends at once.

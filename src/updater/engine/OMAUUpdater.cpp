@@ -1,11 +1,11 @@
 #include "updater/engine/OMAUUpdater.h"
 
-#include "platform/Log.h"
 #include "updater/engine/OMAUApplication.h"
 #include "updater/engine/OMAUExceptions.h"
 #include "updater/engine/OMAUStatusController.h"
 #include "updater/feed/OMAUVersionComparison.h"
 #include "updater/interface/OMAUPanelPresenter.h"
+#include "updater/shared/OMAULog.h"
 #include "updater/walks/OMAUScratchFolders.h"
 
 #include <fmt/format.h>
@@ -66,9 +66,9 @@ void OMAUUpdater::atEdge(const std::function<void()>& work, const char* report) 
         work();
     } catch (const std::exception& exception) {
         if (const auto* named = dynamic_cast<const OMAUException*>(&exception))
-            lf::log("{}: {}", named->name(), named->reason());
+            OMAULog("{}: {}", named->name(), named->reason());
         else
-            lf::log("*** {}", exception.what());
+            OMAULog("*** {}", exception.what());
         const bool tell = verbose_;
         abandonUpdate();
         if (tell) showUpdateErrorAlertWithInfo(text(report));
@@ -80,7 +80,7 @@ void OMAUUpdater::atEdge(const std::function<void()>& work, const char* report) 
 void OMAUUpdater::applicationDidFinishLaunching() {
     if (appliedLaunchPolicy_) return;
     appliedLaunchPolicy_ = true;
-    removeAbandonedUnpackings();
+    startLaunchSweep();
     lf::UserDefaults& defaults = *environment_.defaults;
     std::optional<bool> checkAtStartup = defaultsBool(defaults, "AUCheckAtStartup");
     if (checkAtStartup && !*checkAtStartup) return;
@@ -219,7 +219,7 @@ void OMAUUpdater::appcastDidFinishLoading(std::shared_ptr<OMAUAppcast> appcast) 
         }
         updateInProgress_ = false;
     } catch (const std::exception& exception) {
-        lf::log("{}", exception.what());
+        OMAULog("{}", exception.what());
         updateInProgress_ = false;
         if (verbose_) showUpdateErrorAlertWithInfo(text(kRetrievingFailed));
     }
@@ -292,6 +292,7 @@ void OMAUUpdater::abandonUpdate() {
 void OMAUUpdater::removeDownloadFolder() {
     if (downloadFolder_.empty()) return;
     OMAURemoveQuietly(downloadFolder_);
+    downloadFolderHold_ = OMAUHeldFolder();
     downloadFolder_.clear();
     downloadPath_.clear();
 }

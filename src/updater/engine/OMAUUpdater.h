@@ -37,7 +37,9 @@
 #include "updater/interface/OMAUPresenter.h"
 #include "updater/interface/OMAUUpdateAlert.h"
 #include "updater/shared/OMAUHost.h"
+#include "updater/unpacking/OMAULaunchSweep.h"
 #include "updater/unpacking/OMAUUnarchiver.h"
+#include "updater/walks/OMAUHeldFolder.h"
 
 #include <filesystem>
 #include <functional>
@@ -115,6 +117,8 @@ public:
     const std::optional<OMAUAppcastItem>& updateItem() const { return updateItem_; }
     OMAUStatusController* statusController() const { return statusController_.get(); }
     const std::filesystem::path& downloadPath() const { return downloadPath_; }
+    // The sweep the launch policy started (OMAULaunchSweep.h), once applied.
+    const std::shared_ptr<OMAULaunchSweep>& launchSweep() const { return launchSweep_; }
 
     void showUpdatePanel();
     void updateAlertFinishedWithChoice(OMAUUpdateAlert* alert, int choice) override;
@@ -154,9 +158,10 @@ private:
     std::string text(std::string_view key, std::vector<std::string> values = {}) const;
     std::string mainTableText(std::string_view key) const;
     void removeDownloadFolder();
-    // Removes the unpacking folders that an application ended mid-way left
-    // in download folders (OMAUUnpackingFolder.h).
-    static void removeAbandonedUnpackings();
+    // Starts removing, off the main thread, the download folders that
+    // applications ended mid-way left, and the unpacking folders in those
+    // in use (OMAULaunchSweep.h).
+    void startLaunchSweep();
 
     const Environment environment_;
 
@@ -167,7 +172,13 @@ private:
     // Whether the feed of the update item came over https.
     bool feedCameOverHTTPS_ = false;
     std::filesystem::path downloadFolder_;
+    // Held from its making until it is removed, or, handed to the relaunch
+    // waiter, until this process ends: a download folder that no process
+    // holds was left by an application that ended, and the next launch
+    // removes it.
+    OMAUHeldFolder downloadFolderHold_;
     std::filesystem::path downloadPath_;
+    std::shared_ptr<OMAULaunchSweep> launchSweep_;
     std::unique_ptr<OMAUTimer> checkTimer_;
     // The launch policy's delayed check and schedule.
     std::unique_ptr<OMAUTimer> launchCheckTimer_;

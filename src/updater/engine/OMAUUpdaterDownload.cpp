@@ -1,17 +1,16 @@
 // The engine's download, verification and unpacking of an update.
 
-#include "platform/Log.h"
 #include "updater/engine/OMAUExceptions.h"
 #include "updater/engine/OMAUFormatByteCount.h"
 #include "updater/engine/OMAUStatusController.h"
 #include "updater/engine/OMAUUpdater.h"
 #include "updater/feed/OMAUVerification.h"
-#include "updater/unpacking/OMAUUnpackingFolder.h"
-#include "updater/walks/OMAUScratchFolders.h"
+#include "updater/shared/OMAULog.h"
+#include "updater/shared/OMAUStringExtras.h"
 
-#include <algorithm>
-#include <cstdlib>
-#include <unistd.h>
+#include <cstdint>
+#include <filesystem>
+#include <string>
 
 namespace fs = std::filesystem;
 
@@ -35,10 +34,13 @@ uint64_t maximumDownloadLength(const OMAUAppcastItem& item) {
 
 // A name for the downloaded archive that stays inside its folder: the last
 // component of what the server suggests, without a ".txt" that some
-// servers add.
+// servers add. The name shows in logs, reasons and the tools' messages:
+// whatever would act on a terminal, split a line or turn the text around
+// (control characters, newlines, bidirectional marks) becomes "_", as does
+// a byte of no valid UTF-8 (and NUL, which no name may hold).
 std::string safeFileName(const std::string& suggested) {
-    std::string name = suggested.substr(suggested.find_last_of('/') + 1);
-    name.erase(std::remove(name.begin(), name.end(), '\0'), name.end());
+    std::string name =
+        OMAUWithSafeCharacters(suggested.substr(suggested.find_last_of('/') + 1), '_');
     if (fs::path(name).extension() == ".txt") name = fs::path(name).stem().string();
     if (name.empty() || name == "." || name == "..") name = "update";
     return name;
@@ -75,13 +77,12 @@ std::string OMAUUpdater::downloadDecideDestination(lf::URLDownload&, const std::
     std::string destination;
     atEdge(
         [&] {
-            std::string folder =
+            lf::Result<OMAUHeldFolder> folder = OMAUHeldFolder::make(
                 (fs::temp_directory_path() / (std::string(kDownloadFolderPrefix) + "XXXXXX"))
-                    .string();
-            // mkdtemp makes a folder only this user may enter.
-            if (!::mkdtemp(folder.data()))
-                throw OMAUFailTmpWrite("Couldn't create temporary directory in /tmp");
-            downloadFolder_ = folder;
+                    .string());
+            if (!folder) throw OMAUFailTmpWrite("Couldn't create temporary directory in /tmp");
+            downloadFolder_ = folder->path();
+            downloadFolderHold_ = std::move(*folder);
             downloadPath_ = downloadFolder_ / safeFileName(suggested);
             destination = downloadPath_.string();
         },
@@ -89,16 +90,12 @@ std::string OMAUUpdater::downloadDecideDestination(lf::URLDownload&, const std::
     return destination;
 }
 
-void OMAUUpdater::removeAbandonedUnpackings() {
+void OMAUUpdater::startLaunchSweep() {
+    // Read here: the sweep's thread must not read the environment while
+    // another thread may change it.
     std::error_code error;
-    for (fs::directory_iterator entry(fs::temp_directory_path(error), error), end;
-         !error && entry != end; entry.increment(error)) {
-        if (!entry->path().filename().string().starts_with(kDownloadFolderPrefix)) continue;
-        // Only this user's own folders, never a link.
-        const std::optional<struct stat> status = OMAUStatusOf(entry->path());
-        if (status && S_ISDIR(status->st_mode) && status->st_uid == ::getuid())
-            OMAURemoveAbandonedUnpackingFolders(entry->path());
-    }
+    const fs::path temporary = fs::temp_directory_path(error);
+    if (!error) launchSweep_ = OMAULaunchSweep::start(temporary, kDownloadFolderPrefix);
 }
 
 void OMAUUpdater::downloadDidReceiveData(lf::URLDownload&, uint64_t length) {
@@ -117,7 +114,7 @@ void OMAUUpdater::downloadDidReceiveData(lf::URLDownload&, uint64_t length) {
 
 void OMAUUpdater::downloadDidFail(lf::URLDownload& download, const lf::Error& error) {
     abandonUpdate();
-    lf::log("Download error for URL {}: {}", download.request().url, error.localizedDescription());
+    OMAULog("Download error for URL {}: {}", download.request().url, error.localizedDescription());
     showUpdateErrorAlertWithInfo(
         text("An error occurred while trying to download the file. Please try again later."));
 }
@@ -169,7 +166,7 @@ void OMAUUpdater::extractUpdate() {
         const std::optional<std::string> name = environment_.host->infoString("CFBundleName");
         unarchiver_->unarchivePath(downloadPath_, name ? *name + ".app" : std::string());
     } catch (const OMAUException& exception) {
-        lf::log("{}", exception.reason());
+        OMAULog("{}", exception.reason());
         showUpdateErrorAlertWithInfo(
             text("An error occurred while extracting the Update archive. Please try again later."));
         abandonUpdate();

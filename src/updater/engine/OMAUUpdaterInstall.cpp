@@ -1,10 +1,10 @@
 // The engine's installation of an unpacked update and the relaunch.
 
-#include "platform/Log.h"
 #include "updater/engine/OMAUApplication.h"
 #include "updater/engine/OMAUExceptions.h"
 #include "updater/engine/OMAUStatusController.h"
 #include "updater/engine/OMAUUpdater.h"
+#include "updater/shared/OMAULog.h"
 #include "updater/unpacking/OMAUUnpackedContents.h"
 
 #include <fmt/format.h>
@@ -53,7 +53,7 @@ void OMAUUpdater::installAndRestart() {
     try {
         application = unpackedApplication();
     } catch (const OMAUException& exception) {
-        lf::log("{}", exception.reason());
+        OMAULog("{}", exception.reason());
         showUpdateErrorAlertWithInfo(
             text("An error occurred during installation. Please try again later."));
         abandonUpdate();
@@ -62,14 +62,14 @@ void OMAUUpdater::installAndRestart() {
     const fs::path& bundle = environment_.host->bundlePath();
     if (automatic) {
         if (lf::Status moved = OMAUMovePathAsUser(application, bundle); !moved) {
-            lf::log("Installing {}: {}", bundle.string(), lf::describe(moved.error()));
+            OMAULog("Installing {}: {}", bundle.string(), lf::describe(moved.error()));
             abandonUpdate();
             return;
         }
     } else if (lf::Status moved = OMAUMovePathWithAuthentication(application, bundle,
                                                                  *environment_.privilegedMove);
                !moved) {
-        lf::log("Installing {}: {}", bundle.string(), lf::describe(moved.error()));
+        OMAULog("Installing {}: {}", bundle.string(), lf::describe(moved.error()));
         showUpdateErrorAlertWithInfo(
             text("%@ does not have permission to write to the application's directory! Are you "
                  "running off a disk image? If not, ask your system administrator for help.",

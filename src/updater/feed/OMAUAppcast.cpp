@@ -1,7 +1,7 @@
 #include "updater/feed/OMAUAppcast.h"
 
-#include "platform/Log.h"
 #include "platform/MainQueue.h"
+#include "updater/shared/OMAULog.h"
 
 #include <thread>
 
@@ -28,7 +28,7 @@ bool OMAUAppcast::fetch(const std::string& url) {
     try {
         lf::Result<RSS> feed = RSS::withURL(url, true, host_->userAgent());
         if (!feed) {
-            lf::log("Appcast {}: {}", url, lf::describe(feed.error()));
+            OMAULog("Appcast {}: {}", url, lf::describe(feed.error()));
             return true;
         }
         std::vector<OMAUAppcastItem> items;
@@ -37,7 +37,7 @@ bool OMAUAppcast::fetch(const std::string& url) {
         items_ = std::move(items);
         return true;
     } catch (const std::exception& exception) {
-        lf::log("Appcast {}: {}", url, exception.what());
+        OMAULog("Appcast {}: {}", url, exception.what());
         return false;
     }
 }

@@ -1,7 +1,7 @@
 #include "updater/installation/OMAUBundleReplacement.h"
 
-#include "platform/Log.h"
 #include "updater/installation/OMAUFolderCopy.h"
+#include "updater/shared/OMAULog.h"
 #include "updater/walks/OMAUFolderAccess.h"
 #include "updater/walks/OMAUScratchFolders.h"
 
@@ -63,7 +63,7 @@ lf::Status OMAUReplaceBundle(const fs::path& source, const fs::path& destination
     if (rename(incoming.c_str(), destination.c_str()) != 0) {
         lf::Error error = lf::Error::posix(errno, "move the update to " + destination.string());
         if (rename(backup.c_str(), destination.c_str()) != 0)
-            lf::log("*** the old copy of {} could not be put back; it is at {}",
+            OMAULog("*** the old copy of {} could not be put back; it is at {}",
                     destination.string(), backup.string());
         discardStaging();
         return error;

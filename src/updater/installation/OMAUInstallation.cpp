@@ -1,8 +1,8 @@
 #include "updater/installation/OMAUInstallation.h"
 
 #include "platform/ChildProcess.h"
-#include "platform/Log.h"
 #include "updater/shared/OMAUHost.h"
+#include "updater/shared/OMAULog.h"
 #include "updater/walks/OMAUScratchFolders.h"
 
 #include <QFile>
@@ -55,7 +55,7 @@ lf::Status OMAUMovePathAsUser(const fs::path& source, const fs::path& destinatio
     ::rmdir(backup->c_str());
     LF_TRY(OMAUReplaceBundle(source, destination, *backup));
     if (!QFile::moveToTrash(QString::fromStdString(backup->string()))) {
-        lf::log("Could not move the old copy {} to the trash; removing it", backup->string());
+        OMAULog("Could not move the old copy {} to the trash; removing it", backup->string());
         OMAURemoveQuietly(*backup);
     }
     return {};

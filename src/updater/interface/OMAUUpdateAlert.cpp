@@ -1,12 +1,12 @@
 #include "updater/interface/OMAUUpdateAlert.h"
 
-#include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/URLRequest.h"
 #include "platform/UserDefaults.h"
 #include "updater/interface/OMAUSpinner.h"
 #include "updater/interface/OMAUWindowParts.h"
 #include "updater/shared/OMAUHost.h"
+#include "updater/shared/OMAULog.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -158,7 +158,7 @@ void OMAUUpdateAlert::linkActivated(const QUrl& url) {
     const QUrl link = base.isEmpty() ? url : base.resolved(url);
     const QString scheme = link.scheme();
     if (scheme != "http" && scheme != "https" && scheme != "mailto") {
-        lf::log(
+        OMAULog(
             "Refused to open the release notes' link {}: only http, https and mailto links open",
             link.toString().toStdString());
         return;

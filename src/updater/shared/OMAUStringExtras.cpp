@@ -200,3 +200,18 @@ std::string OMAUEscapedForDisplay(std::string_view text) {
     }
     return shown;
 }
+
+std::string OMAUWithSafeCharacters(std::string_view text, char substitute) {
+    std::string safe;
+    safe.reserve(text.size());
+    while (!text.empty()) {
+        const std::optional<std::pair<uint32_t, size_t>> character = decodeUTF8(text);
+        const size_t length = character ? character->second : 1;
+        if (character && !actsOnDisplay(character->first))
+            safe.append(text.substr(0, length));
+        else
+            safe += substitute;
+        text.remove_prefix(length);
+    }
+    return safe;
+}

@@ -57,3 +57,7 @@ bool OMAUForEachPathComponent(std::string_view path, Visit visit) {
 // the text around, are written out ("\x1B", "\u202E"), as is every byte
 // that is no part of valid UTF-8 ("\xFF"). Everything else stays as it is.
 std::string OMAUEscapedForDisplay(std::string_view text);
+
+// `text` with each character OMAUEscapedForDisplay would write out, and
+// each byte that is no part of valid UTF-8, replaced by `substitute`.
+std::string OMAUWithSafeCharacters(std::string_view text, char substitute);

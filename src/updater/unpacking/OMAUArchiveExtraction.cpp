@@ -2,8 +2,11 @@
 
 #include "updater/shared/OMAUStringExtras.h"
 #include "updater/unpacking/OMAUArchiveListing.h"
+#include "updater/unpacking/OMAUArchiveTool.h"
+#include "updater/unpacking/OMAUToolErrors.h"
 #include "updater/unpacking/OMAUUnpackingFolder.h"
 #include "updater/walks/OMAUFolderAccess.h"
+#include "updater/walks/OMAUHeldFolder.h"
 #include "updater/walks/OMAUScratchFolders.h"
 
 #include <fmt/format.h>
@@ -13,7 +16,9 @@
 #include <filesystem>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <sys/stat.h>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -47,76 +52,101 @@ uint64_t fileSize(const std::string& path) {
     return error ? 0 : size;
 }
 
-// One archive's unpacking, as asked.
-struct Extraction {
-    const std::string& path;
-    const std::function<void(uint64_t)>& extractedLength;
-    const OMAUUnpackingLimits& limits;
-    const std::string& applicationFolder;
-    std::stop_token stop;
-};
-
-// Unpacks the archive into `folder`, held to its limits, and checks what
-// came out.
-lf::Status unpackInto(OMAUArchiveKind kind, const Extraction& extraction,
-                      const OMAUUnpackingFolder& folder) {
-    const std::string& path = extraction.path;
-    OMAUUnpackingTool tool;
-    tool.arguments = OMAUUnpackingArguments(kind, path, folder.path().string());
-    tool.folder = folder.path();
-    tool.folderName = fs::path(path).filename().string();
-    tool.limits = extraction.limits;
-    tool.stop = extraction.stop;
-    // tar is handed the archive a piece at a time, each piece counted as
-    // extracted; the others read it themselves and count it whole at the end.
-    lf::Result<lf::FileDescriptor> archive = lf::FileDescriptor::openForReading(path);
-    if (!archive) return archive.error();
-    const bool handedOver = kind != OMAUArchiveKind::ZIP && kind != OMAUArchiveKind::DMG;
-    if (handedOver) {
-        tool.input = &*archive;
-        tool.fed = extraction.extractedLength;
-    }
-    lf::Result<OMAUUnpackingOutcome> outcome = OMAURunUnpackingTool(tool);
-    if (!outcome) return outcome.error();
-    LF_TRY(OMAUOpenFoldersToOwner(folder.descriptor()));
-    // Counted again however the tool ended: the count, not how the tool
-    // ended, tells when the archive is too large.
-    lf::Result<OMAUUnpackedSize> unpacked = OMAUUnpackedSizeOf(folder.descriptor());
-    if (!unpacked) return unpacked.error();
-    LF_TRY(
-        OMAURequireUnpacked(path, tool.arguments.front(), *outcome, *unpacked, extraction.limits));
-    if (!handedOver && extraction.extractedLength) extraction.extractedLength(fileSize(path));
-    return OMAUCheckExtractedContents(folder.descriptor(), extraction.applicationFolder);
+lf::Status cancelled(const OMAUUnpackingRequest& request) {
+    return lf::Error::posix(ECANCELED, "unpack " + request.path);
 }
 
-// Moves everything in `from` into `to`, replacing nothing there.
-lf::Status moveEntries(const fs::path& from, const fs::path& to) {
+// Whether the unpacking goes on after `step`, the hook told first.
+lf::Status goOnAfter(OMAUUnpackingStep step, const OMAUUnpackingRequest& request) {
+    if (request.afterStep) request.afterStep(step, request.stop);
+    return request.stop.stop_requested() ? cancelled(request) : lf::Status();
+}
+
+// The tool that unpacks the archive open as `archive` into `folder`. tar
+// is handed the archive a piece at a time, each piece counted as
+// extracted; the others read it themselves.
+OMAUUnpackingTool toolFor(OMAUArchiveKind kind, const OMAUUnpackingRequest& request,
+                          const OMAUUnpackingFolder& folder, const lf::FileDescriptor& archive) {
+    OMAUUnpackingTool tool;
+    tool.arguments = OMAUUnpackingArguments(kind, request.path, folder.path().string());
+    tool.folder = folder.path();
+    tool.folderName = fs::path(request.path).filename().string();
+    tool.limits = request.limits;
+    tool.stop = request.stop;
+    if (kind != OMAUArchiveKind::ZIP && kind != OMAUArchiveKind::DMG) {
+        tool.input = &archive;
+        tool.fed = request.extractedLength;
+    }
+    return tool;
+}
+
+// unzip only warned (OMAUToolOnlyWarned): every entry its listing names
+// must be there; else it passed one over, as its status says.
+lf::Status requireEveryEntry(const OMAUUnpackingRequest& request, const OMAUUnpackingFolder& folder,
+                             const OMAUUnpackingOutcome& outcome) {
+    bool whole = true;
+    LF_TRY(OMAUReadToolLines(
+        OMAUListingArguments(OMAUArchiveKind::ZIP, request.path).front(),
+        [&](std::string_view name) { return whole = OMAUHoldsEntry(folder.descriptor(), name); },
+        kOMAUToolTimeLimit, request.stop));
+    if (whole) return {};
+    return OMAUArchiveError(kOMAUArchiveToolFailed,
+                            OMAUToolFailureReason("unzip", outcome.termination, outcome.errorLine));
+}
+
+// Unpacks the archive into `folder`, held to its limits, and checks what
+// came out, step by step.
+lf::Status unpackInto(OMAUArchiveKind kind, const OMAUUnpackingRequest& request,
+                      const OMAUUnpackingFolder& folder) {
+    lf::Result<lf::FileDescriptor> archive = lf::FileDescriptor::openForReading(request.path);
+    if (!archive) return archive.error();
+    const OMAUUnpackingTool tool = toolFor(kind, request, folder, *archive);
+    lf::Result<OMAUUnpackingOutcome> outcome = OMAURunUnpackingTool(tool);
+    if (!outcome) return outcome.error();
+    LF_TRY(goOnAfter(OMAUUnpackingStep::ToolEnded, request));
+    LF_TRY(OMAUOpenFoldersToOwner(folder.descriptor(), request.stop));
+    LF_TRY(goOnAfter(OMAUUnpackingStep::FoldersOpened, request));
+    // Counted again however the tool ended: the count, not how the tool
+    // ended, tells when the archive is too large.
+    lf::Result<OMAUUnpackedSize> unpacked = OMAUUnpackedSizeOf(folder.descriptor(), request.stop);
+    if (!unpacked) return unpacked.error();
+    LF_TRY(goOnAfter(OMAUUnpackingStep::Counted, request));
+    LF_TRY(OMAURequireUnpacked(request.path, tool.arguments.front(), *outcome, *unpacked,
+                               request.limits));
+    if (OMAUToolOnlyWarned(tool.arguments.front(), outcome->termination, outcome->errorLine))
+        LF_TRY(requireEveryEntry(request, folder, *outcome));
+    if (!tool.input && request.extractedLength) request.extractedLength(fileSize(request.path));
+    LF_TRY(
+        OMAUCheckExtractedContents(folder.descriptor(), request.applicationFolder, request.stop));
+    return goOnAfter(OMAUUnpackingStep::Checked, request);
+}
+
+// Moves everything in `from` into `to`, replacing nothing there; what was
+// moved goes again should a move fail.
+lf::Result<OMAUUnpackedEntries> moveEntries(const fs::path& from, const fs::path& to) {
     std::vector<fs::path> names;
     std::error_code error;
     for (fs::directory_iterator entry(from, error), end; !error && entry != end;
          entry.increment(error))
         names.push_back(entry->path().filename());
     if (error) return lf::Error::posix(error.value(), "examine the unpacked archive");
-    std::vector<fs::path> moved;
+    OMAUUnpackedEntries moved;
     for (const fs::path& name : names) {
         int failure = 0;
         if (OMAUStatusOf(to / name))
             failure = EEXIST;
         else if (::rename((from / name).c_str(), (to / name).c_str()) != 0)
             failure = errno;
-        if (failure != 0) {
-            for (const fs::path& done : moved)
-                OMAURemoveQuietly(done);
+        if (failure != 0)
             return lf::Error::posix(failure,
                                     "move the unpacked " + name.string() + " to " + to.string());
-        }
-        moved.push_back(to / name);
+        moved.add(to / name);
     }
-    return {};
+    return moved;
 }
 
-lf::Status extract(const Extraction& extraction) {
-    const std::string& path = extraction.path;
+lf::Result<OMAUUnpackedEntries> unpack(const OMAUUnpackingRequest& request) {
+    const std::string& path = request.path;
     const std::optional<OMAUArchiveKind> kind = OMAUArchiveKindOfPath(path);
     if (!kind)
         return OMAUArchiveError(kOMAUArchiveUnknownKind,
@@ -125,18 +155,27 @@ lf::Status extract(const Extraction& extraction) {
     if (!fs::is_regular_file(path, error))
         return OMAUArchiveError(kOMAUArchiveUnreadable,
                                 fmt::format("{} is not a readable file", path));
-    lf::Result<OMAUUnpackedSize> listed =
-        OMAUListedSize(*kind, path, extraction.limits, extraction.stop);
+    // Held while the unpacking is under way, so that no launch takes it
+    // for abandoned; one this user may not read, no launch can take.
+    const fs::path into = fs::path(path).has_parent_path() ? fs::path(path).parent_path() : ".";
+    lf::Result<OMAUHeldFolder> held = OMAUHeldFolder::hold(into);
+    if (!held && !held.error().is(lf::kPOSIXErrorDomain, EACCES)) return held.error();
+    lf::Result<OMAUUnpackedSize> listed = OMAUListedSize(*kind, path, request.limits, request.stop);
     if (!listed) return listed.error();
-    LF_TRY(requireWithin("the archive " + path, *listed, extraction.limits));
+    LF_TRY(requireWithin("the archive " + path, *listed, request.limits));
 
     // A folder of its own holds what the tool writes until all is checked,
     // so that what fails leaves nothing behind and the archive is never
     // touched.
     lf::Result<OMAUUnpackingFolder> unpacking = OMAUUnpackingFolder::reserveBeside(path);
     if (!unpacking) return unpacking.error();
-    LF_TRY(unpackInto(*kind, extraction, *unpacking));
-    return moveEntries(unpacking->path(), fs::path(path).parent_path());
+    LF_TRY(unpackInto(*kind, request, *unpacking));
+    lf::Result<OMAUUnpackedEntries> moved =
+        moveEntries(unpacking->path(), fs::path(path).parent_path());
+    if (!moved) return moved.error();
+    // Stopped now, what was moved goes as `moved` does.
+    LF_TRY(goOnAfter(OMAUUnpackingStep::Moved, request));
+    return moved;
 }
 
 // `error` with its texts safe to show (OMAUEscapedForDisplay): the names of
@@ -226,20 +265,40 @@ lf::Status OMAURequireUnpacked(const std::string& path, const std::string& tool,
     return OMAURequireToolSuccess(tool, outcome.termination, outcome.errorLine);
 }
 
+OMAUUnpackedEntries::OMAUUnpackedEntries(OMAUUnpackedEntries&& other) noexcept
+    : paths_(std::exchange(other.paths_, {})) {}
+
+OMAUUnpackedEntries::~OMAUUnpackedEntries() {
+    for (const fs::path& path : paths_)
+        OMAURemoveQuietly(path);
+}
+
+lf::Result<OMAUUnpackedEntries> OMAUUnpackArchive(const OMAUUnpackingRequest& request) {
+    // Whatever it holds, an archive may not end the application: what it
+    // unpacked goes as the failure unwinds.
+    try {
+        lf::Result<OMAUUnpackedEntries> unpacked = unpack(request);
+        if (unpacked) return unpacked;
+        return escaped(unpacked.error());
+    } catch (const std::bad_alloc&) {
+        return escaped(OMAUArchiveError(
+            kOMAUArchiveTooLarge,
+            fmt::format("the archive {} needs more memory to unpack than there is", request.path)));
+    }
+}
+
 lf::Status OMAUExtractArchive(const std::string& path,
                               const std::function<void(uint64_t)>& extractedLength,
                               const OMAUUnpackingLimits& limits,
                               const std::string& applicationFolder, std::stop_token stop) {
-    lf::Status extracted;
-    // Whatever it holds, an archive may not end the application: the
-    // unpacking folder goes as the failure unwinds.
-    try {
-        extracted = extract({path, extractedLength, limits, applicationFolder, std::move(stop)});
-    } catch (const std::bad_alloc&) {
-        extracted = OMAUArchiveError(
-            kOMAUArchiveTooLarge,
-            fmt::format("the archive {} needs more memory to unpack than there is", path));
-    }
-    if (extracted) return {};
-    return escaped(extracted.error());
+    OMAUUnpackingRequest request;
+    request.path = path;
+    request.extractedLength = extractedLength;
+    request.limits = limits;
+    request.applicationFolder = applicationFolder;
+    request.stop = std::move(stop);
+    lf::Result<OMAUUnpackedEntries> unpacked = OMAUUnpackArchive(request);
+    if (!unpacked) return unpacked.error();
+    unpacked->keep();
+    return {};
 }

@@ -27,7 +27,10 @@
 // is. A refusal says why in words: the tool's first error line, the
 // private folder named by the archive's name (OMAUToolErrors.h), or the
 // updater's own reason. Whatever fails, nothing unpacked is left behind,
-// and no message names the private folder.
+// and no message names the private folder; nor is anything left when the
+// unpacking is cancelled, whatever step it is at. The archive's folder is
+// held meanwhile (OMAUHeldFolder.h), so that no launch takes it for one an
+// ended application left.
 //
 // Runs on the calling thread (the unarchiver's); the tools run as children
 // of ours, started by argument vector, without a shell, and die with the
@@ -39,6 +42,7 @@
 #include "updater/unpacking/OMAUUnpackingTool.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <stop_token>
@@ -75,15 +79,58 @@ const char* OMAUTarCompressionOption(OMAUArchiveKind kind);
 // "App.ZIP" have none.
 std::optional<OMAUArchiveKind> OMAUArchiveKindOfPath(const std::string& path);
 
-// Unpacks `path` into its folder; `extractedLength` is told of each piece
-// of the archive handed to the tool, together the archive's size. The
-// archive may unpack to no more than `limits`. The links inside the
-// outermost folder named `applicationFolder` ("layerflow.app"), when given,
-// must stay within it: it is installed alone. Once `stop` is asked for, the
-// tool under way is killed and the unpacking fails with ECANCELED, leaving
-// nothing behind. The error's texts are safe to show: control characters
-// and the like, which names in the archive and the tools' messages may
-// carry, are written out (OMAUEscapedForDisplay).
+// The steps of an unpacking once its tool has ended, in order: its
+// folders opened to their owner, its entries counted, its contents
+// checked, and its entries moved beside the archive.
+enum class OMAUUnpackingStep { ToolEnded, FoldersOpened, Counted, Checked, Moved };
+
+// One archive to unpack.
+struct OMAUUnpackingRequest {
+    std::string path;
+    // Told of each piece of the archive handed to the tool, together the
+    // archive's size.
+    std::function<void(uint64_t)> extractedLength;
+    // What the archive may unpack to.
+    OMAUUnpackingLimits limits;
+    // The links inside the outermost folder of this name ("layerflow.app"),
+    // when given, must stay within it: it is installed alone.
+    std::string applicationFolder;
+    // Once asked for, the unpacking ends at the step under way (the tool is
+    // killed, a walk ends where it is) with ECANCELED, leaving nothing
+    // behind: neither its private folder nor what it moved.
+    std::stop_token stop;
+    // Called after each step once the tool has ended, with `stop`, just
+    // before the stop is looked at: tests have a quit come then.
+    std::function<void(OMAUUnpackingStep, std::stop_token)> afterStep;
+};
+
+// What an unpacking moved beside its archive, removed as this goes unless
+// it is kept: it is the unpacking's own until its caller takes it.
+// Move-only; one thread at a time.
+class OMAUUnpackedEntries {
+public:
+    OMAUUnpackedEntries() = default;
+    OMAUUnpackedEntries(OMAUUnpackedEntries&& other) noexcept;
+    OMAUUnpackedEntries& operator=(OMAUUnpackedEntries&&) = delete;
+    ~OMAUUnpackedEntries();
+
+    // Records `path`, moved in.
+    void add(std::filesystem::path path) { paths_.push_back(std::move(path)); }
+    const std::vector<std::filesystem::path>& paths() const { return paths_; }
+    // The entries stay: they are the caller's now.
+    void keep() { paths_.clear(); }
+
+private:
+    std::vector<std::filesystem::path> paths_;
+};
+
+// Unpacks `request.path` into its folder, as the header says; what it
+// moved there, which stays once kept. The error's texts are safe to show:
+// control characters and the like, which names in the archive and the
+// tools' messages may carry, are written out (OMAUEscapedForDisplay).
+lf::Result<OMAUUnpackedEntries> OMAUUnpackArchive(const OMAUUnpackingRequest& request);
+
+// OMAUUnpackArchive for one who keeps whatever it unpacks.
 lf::Status OMAUExtractArchive(const std::string& path,
                               const std::function<void(uint64_t)>& extractedLength,
                               const OMAUUnpackingLimits& limits = {},

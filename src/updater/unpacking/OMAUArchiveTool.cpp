@@ -108,6 +108,6 @@ lf::Status OMAUReadToolLines(const std::vector<std::string>& arguments,
 lf::Status OMAURequireToolSuccess(const std::string& tool,
                                   const lf::ChildProcess::Termination& ended,
                                   const std::string& errorLine) {
-    if (ended.succeeded()) return {};
+    if (ended.succeeded() || OMAUToolOnlyWarned(tool, ended, errorLine)) return {};
     return OMAUArchiveError(kOMAUArchiveToolFailed, OMAUToolFailureReason(tool, ended, errorLine));
 }

@@ -49,8 +49,9 @@ lf::Status OMAUReadToolLines(const std::vector<std::string>& arguments,
                              std::chrono::milliseconds timeLimit = kOMAUToolTimeLimit,
                              std::stop_token stop = {});
 
-// An error of kOMAUArchiveToolFailed unless `tool` exited with 0, saying
-// why in words: its first error line, else what its status stands for
+// An error of kOMAUArchiveToolFailed unless `tool` exited with 0 or only
+// warned (OMAUToolOnlyWarned: then what it left decides), saying why in
+// words: its first error line, else what its status stands for
 // (OMAUToolErrors.h).
 lf::Status OMAURequireToolSuccess(const std::string& tool,
                                   const lf::ChildProcess::Termination& ended,

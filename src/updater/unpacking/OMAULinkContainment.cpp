@@ -40,8 +40,10 @@ void OMAULinkContainment::addOther(uint32_t folder, const char* name) {
     entries_.insert_or_assign(OMAUEntryKey{folder, name}, Entry{Kind::other, 0});
 }
 
-lf::Result<std::optional<std::string>> OMAULinkContainment::firstLinkLeadingOut() {
+lf::Result<std::optional<std::string>> OMAULinkContainment::firstLinkLeadingOut(
+    std::stop_token stop) {
     for (const Link& link : links_) {
+        if (stop.stop_requested()) return lf::Error::posix(ECANCELED, "check the links");
         lf::Result<std::string> target = targetOf(link);
         if (!target) return target.error();
         if (!follow(link.folder, *target, bounds_[link.folder]))

@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -44,8 +45,8 @@ public:
 
     // The path, below the tree's own folder, of the first link that leads
     // out of its bound; none when every link stays within. An error when a
-    // link cannot be read.
-    lf::Result<std::optional<std::string>> firstLinkLeadingOut();
+    // link cannot be read, and ECANCELED once `stop` is asked for.
+    lf::Result<std::optional<std::string>> firstLinkLeadingOut(std::stop_token stop = {});
 
 private:
     enum class Kind : uint8_t { folder, link, other };

@@ -35,6 +35,9 @@ lf::Result<lf::ChildProcess> OMAUStartTool(std::vector<std::string> arguments,
     options.newSession = place == OMAUToolPlace::OwnSession;
     options.newProcessGroup = true;
     options.diesWithParent = true;
+    // A group within our session could outlive us held (a subreaper above
+    // us adopts it unhung); one in a session of its own is never held.
+    options.groupDiesWithParent = place == OMAUToolPlace::OwnGroup;
     options.descriptors = std::move(descriptors);
     // Messages in English whatever the user's language (LANGUAGE would
     // override the locale's), names in UTF-8 as the tools need them.

@@ -45,7 +45,10 @@ struct OMAUErrorOutput {
 // Where a tool runs: a listing tool in a session of its own, without a
 // terminal; an unpacking tool in a process group of its own within ours,
 // so that the kernel weighs it within our share of the processor. Either
-// way it leads its group, which goes with it when it is ended early.
+// way it leads its group, which goes with it when it is ended early. The
+// unpacking tool's whole group, which the watch holds stopped at times,
+// goes with the application too, whoever adopts it (a keeper stands in it:
+// ChildProcess::Options::groupDiesWithParent) and as the tool ends.
 enum class OMAUToolPlace { OwnSession, OwnGroup };
 
 // Starts `arguments` (looked up in PATH) with `descriptors` handed over

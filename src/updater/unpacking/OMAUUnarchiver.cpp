@@ -1,82 +1,53 @@
 #include "updater/unpacking/OMAUUnarchiver.h"
 
-#include "platform/Log.h"
 #include "platform/MainQueue.h"
-#include "updater/unpacking/OMAUArchiveExtraction.h"
+#include "updater/shared/OMAULog.h"
 
 #include <condition_variable>
-#include <cstdlib>
-#include <map>
 #include <mutex>
 #include <thread>
 
 namespace {
 
-// The unpackings under way, each with the means to cancel it.
-class UnpackingsUnderWay {
+// Who the unpacked entries belong to once the unpacking is over: the
+// delegate, once the main thread tells it the end, or nobody, when the
+// unpacking is cancelled first; decided once, by whichever comes first.
+class Handover {
 public:
-    // Never destroyed: the threads it waits for end as the process exits.
-    static UnpackingsUnderWay& shared() {
-        static UnpackingsUnderWay* const shared = [] {
-            std::atexit(OMAUEndUnpackings);
-            return new UnpackingsUnderWay;
-        }();
-        return *shared;
-    }
-
-    uint64_t begin(std::stop_source stop) {
+    // On the main thread: whether the end is to be told (and the entries
+    // the delegate's).
+    bool take(std::stop_token stop) {
         std::lock_guard lock(mutex_);
-        stops_.emplace(next_, std::move(stop));
-        return next_++;
-    }
-    // The unpacking's thread touches nothing of the unpacking's after this.
-    void end(uint64_t unpacking) {
-        std::lock_guard lock(mutex_);
-        stops_.erase(unpacking);
-        ended_.notify_all();
-    }
-    void cancelAllAndWait() {
-        std::unique_lock lock(mutex_);
-        for (auto& [unpacking, stop] : stops_)
-            stop.request_stop();
-        ended_.wait(lock, [&] { return stops_.empty(); });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable ended_;
-    std::map<uint64_t, std::stop_source> stops_;
-    uint64_t next_ = 0;
-};
-
-// Whether the main thread has run a piece of work handed to it; waited
-// for unless the unpacking is cancelled first.
-class Heard {
-public:
-    void set() {
-        std::lock_guard lock(mutex_);
-        heard_ = true;
+        if (state_ == State::pending)
+            state_ = stop.stop_requested() ? State::dropped : State::taken;
         changed_.notify_all();
+        return state_ == State::taken;
     }
-    void waitUnless(std::stop_token stop) {
+    // On the unarchiver's thread: whether the delegate took the entries,
+    // waiting until it does unless the unpacking is cancelled first.
+    bool waitUnless(std::stop_token stop) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, stop, [&] { return heard_; });
+        changed_.wait(lock, stop, [&] { return state_ != State::pending; });
+        if (state_ == State::pending) state_ = State::dropped;
+        return state_ == State::taken;
     }
 
 private:
+    enum class State { pending, taken, dropped };
     std::mutex mutex_;
     std::condition_variable_any changed_;
-    bool heard_ = false;
+    State state_ = State::pending;
 };
 
 }  // namespace
 
 void OMAUUnarchiver::unarchivePath(const std::string& path, const std::string& applicationFolder) {
-    const uint64_t unpacking = UnpackingsUnderWay::shared().begin(stop_);
-    std::thread([self = shared_from_this(), path, applicationFolder, unpacking]() mutable {
+    std::thread([self = shared_from_this(), path, applicationFolder,
+                 registered = std::make_unique<OMAUWorkUnderWay>(stop_)]() mutable {
         self->extract(path, applicationFolder);
+        // Nothing of the unpacking's is touched once quitting may go on.
         self.reset();
-        UnpackingsUnderWay::shared().end(unpacking);
+        registered.reset();
     }).detach();
 }
 
@@ -91,17 +62,24 @@ void OMAUUnarchiver::extract(const std::string& path, const std::string& applica
                 delegate->unarchiverExtractedLength(*self, length);
         });
     };
-    const lf::Status extracted =
-        OMAUExtractArchive(path, extractedLength, {}, applicationFolder, stop);
+    OMAUUnpackingRequest request;
+    request.path = path;
+    request.extractedLength = extractedLength;
+    request.applicationFolder = applicationFolder;
+    request.stop = stop;
+    request.afterStep = afterStep_;
+    lf::Result<OMAUUnpackedEntries> unpacked = OMAUUnpackArchive(request);
     // Cancelled, it has nothing more to say; the process may be ending.
     if (stop.stop_requested()) return;
-    if (!extracted) lf::log("Extracting {}: {}", path, lf::describe(extracted.error()));
-    auto heard = std::make_shared<Heard>();
-    main->async([self, extracted, heard] {
-        if (!self->stop_.stop_requested()) self->tellEnd(extracted);
-        heard->set();
+    const lf::Status extracted = unpacked ? lf::Status() : lf::Status(unpacked.error());
+    if (!extracted) OMAULog("Extracting {}: {}", path, lf::describe(extracted.error()));
+    auto handover = std::make_shared<Handover>();
+    main->async([self, extracted, handover] {
+        if (handover->take(self->stop_.get_token())) self->tellEnd(extracted);
     });
-    heard->waitUnless(stop);
+    // Cancelled before the delegate heard, what was unpacked goes as
+    // `unpacked` does.
+    if (handover->waitUnless(stop) && unpacked) unpacked->keep();
 }
 
 void OMAUUnarchiver::tellEnd(const lf::Status& extracted) {
@@ -112,8 +90,4 @@ void OMAUUnarchiver::tellEnd(const lf::Status& extracted) {
         delegate->unarchiverDidFinish(shared_from_this());
     else
         delegate->unarchiverDidFail(shared_from_this());
-}
-
-void OMAUEndUnpackings() {
-    UnpackingsUnderWay::shared().cancelAllAndWait();
 }

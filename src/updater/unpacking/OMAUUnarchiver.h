@@ -5,15 +5,20 @@
 // The thread keeps the unarchiver alive until the delegate has heard the
 // end; the delegate is held weakly.
 //
-// An unpacking may be cancelled: its tool is killed, its private folder
-// removed, and the delegate hears nothing more. Quitting cancels every
+// An unpacking may be cancelled: it ends at the step under way, its tool
+// killed, its private folder removed, and the delegate hears nothing more.
+// What it unpacked beside the archive stays only once the delegate has
+// heard the end; cancelled before, that goes too. Quitting cancels every
 // unpacking under way and waits for each to have cleared up
 // (OMAUEndUnpackings), so none is left behind, nor its tool running.
 
 #include "platform/Error.h"
 #include "platform/Result.h"
+#include "updater/unpacking/OMAUArchiveExtraction.h"
+#include "updater/unpacking/OMAUWorkUnderWay.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -50,6 +55,12 @@ public:
     // Cancels the unpacking, on any thread; returns at once. Its thread
     // kills the tool and removes what it unpacked.
     void cancel() { stop_.request_stop(); }
+    // Called on the unarchiver's thread after each step once the tool has
+    // ended (OMAUUnpackingRequest::afterStep): tests have a quit come then.
+    // Set before unarchivePath.
+    void setStepHook(std::function<void(OMAUUnpackingStep, std::stop_token)> hook) {
+        afterStep_ = std::move(hook);
+    }
     // Why the extraction failed, once the delegate has heard so.
     const std::optional<lf::Error>& failure() const { return failure_; }
 
@@ -64,9 +75,5 @@ private:
     void* context_ = nullptr;
     std::optional<lf::Error> failure_;
     std::stop_source stop_;
+    std::function<void(OMAUUnpackingStep, std::stop_token)> afterStep_;
 };
-
-// Cancels every unpacking under way and waits until each has killed its
-// tool and removed its private folder. Registered with atexit as the first
-// unpacking starts, so that quitting (a return from main, exit) runs it.
-void OMAUEndUnpackings();

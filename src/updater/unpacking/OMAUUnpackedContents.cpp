@@ -1,5 +1,6 @@
 #include "updater/unpacking/OMAUUnpackedContents.h"
 
+#include "updater/shared/OMAUStringExtras.h"
 #include "updater/unpacking/OMAUArchiveExtraction.h"
 #include "updater/unpacking/OMAULinkContainment.h"
 #include "updater/walks/OMAUFolderAccess.h"
@@ -10,9 +11,10 @@
 #include <algorithm>
 #include <fcntl.h>
 
-lf::Result<OMAUUnpackedSize> OMAUUnpackedSizeOf(int folder) {
+lf::Result<OMAUUnpackedSize> OMAUUnpackedSizeOf(int folder, std::stop_token stop) {
     OMAUUnpackedSize size;
     OMAUFolderVisitor visitor;
+    visitor.stop = std::move(stop);
     visitor.visit = [&](const OMAUWalkEntry& entry) -> lf::Result<bool> {
         ++size.entries;
         if (S_ISREG(entry.status.st_mode))
@@ -32,7 +34,8 @@ lf::Result<OMAUUnpackedSize> OMAUUnpackedSizeOf(const std::string& folder) {
     return OMAUUnpackedSizeOf(opened->get());
 }
 
-lf::Status OMAUCheckExtractedContents(int folder, const std::string& applicationFolder) {
+lf::Status OMAUCheckExtractedContents(int folder, const std::string& applicationFolder,
+                                      std::stop_token stop) {
     lf::FileDescriptor ownRoot(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
     if (!ownRoot.isOpen()) return lf::Error::posix(errno, "examine the folder's links");
     OMAULinkContainment links(std::move(ownRoot), applicationFolder);
@@ -43,6 +46,7 @@ lf::Status OMAUCheckExtractedContents(int folder, const std::string& application
     // The folder the walk is in, and those above it, as the links know them.
     std::vector<uint32_t> within = {OMAUFolderIndex::kRoot};
     OMAUFolderVisitor visitor;
+    visitor.stop = stop;
     visitor.visit = [&](const OMAUWalkEntry& entry) -> lf::Result<bool> {
         const mode_t mode = entry.status.st_mode;
         if (S_ISLNK(mode)) {
@@ -63,7 +67,7 @@ lf::Status OMAUCheckExtractedContents(int folder, const std::string& application
         return {};
     };
     LF_TRY(OMAUWalkFolder(folder, visitor));
-    lf::Result<std::optional<std::string>> leadingOut = links.firstLinkLeadingOut();
+    lf::Result<std::optional<std::string>> leadingOut = links.firstLinkLeadingOut(stop);
     if (!leadingOut) return leadingOut.error();
     if (*leadingOut) return hostile(**leadingOut, "a link that leads out of its folder");
     return {};
@@ -74,6 +78,24 @@ lf::Status OMAUCheckExtractedContents(const std::string& folder,
     lf::Result<lf::FileDescriptor> opened = OMAUOpenFolder(folder);
     if (!opened) return opened.error();
     return OMAUCheckExtractedContents(opened->get(), applicationFolder);
+}
+
+bool OMAUHoldsEntry(int folder, std::string_view path) {
+    std::vector<std::string> names;
+    OMAUForEachPathComponent(path, [&](std::string_view name) {
+        names.emplace_back(name);
+        return true;
+    });
+    if (names.empty()) return true;
+    lf::FileDescriptor within;
+    int at = folder;
+    for (size_t i = 0; i + 1 < names.size(); ++i) {
+        within = OMAUEnterFolder(at, names[i].c_str());
+        if (!within.isOpen()) return false;
+        at = within.get();
+    }
+    struct stat status {};
+    return OMAUExamineEntry(at, names.back().c_str(), status);
 }
 
 lf::Result<std::vector<std::filesystem::path>> OMAUShallowestEntriesNamed(

@@ -1,41 +1,39 @@
 #pragma once
 // OMAUUnpackingFolder: the private folder beside an archive that its tool
-// unpacks into (OMAUArchiveExtraction.h), ".<archive>.unpacking-XXXXXX"
-// (OMAUScratchFolders.h). It is removed with what it holds however the
-// unpacking ends, and held meanwhile: an exclusive lock on a descriptor of
-// it, which the kernel lets go with the process that took it, however that
-// ends. So one that no process holds was left by an application that ended
-// mid-way, and OMAURemoveAbandonedUnpackingFolders removes it.
+// unpacks into (OMAUArchiveExtraction.h), ".<archive>.unpacking-XXXXXX",
+// the archive's name shortened where the whole would not fit
+// (OMAUFolderPatternBeside). It is removed with what it holds however the
+// unpacking ends, and held meanwhile (OMAUHeldFolder.h), so that one no
+// process holds was left by an application that ended mid-way, which the
+// next launch removes (OMAULaunchSweep.h).
 //
 // Move-only; one thread at a time.
 
-#include "platform/FileDescriptor.h"
 #include "platform/Result.h"
+#include "updater/walks/OMAUHeldFolder.h"
 
 #include <filesystem>
+#include <string_view>
 
 class OMAUUnpackingFolder {
 public:
     // A new folder beside `archive`, held.
     static lf::Result<OMAUUnpackingFolder> reserveBeside(const std::filesystem::path& archive);
 
-    OMAUUnpackingFolder(OMAUUnpackingFolder&& other) noexcept;
+    OMAUUnpackingFolder(OMAUUnpackingFolder&& other) noexcept = default;
     OMAUUnpackingFolder& operator=(OMAUUnpackingFolder&&) = delete;
     ~OMAUUnpackingFolder();
 
-    const std::filesystem::path& path() const { return path_; }
+    const std::filesystem::path& path() const { return folder_.path(); }
     // Open for reading.
-    int descriptor() const { return descriptor_.get(); }
+    int descriptor() const { return folder_.descriptor(); }
 
 private:
-    OMAUUnpackingFolder(std::filesystem::path path, lf::FileDescriptor descriptor)
-        : path_(std::move(path)), descriptor_(std::move(descriptor)) {}
+    explicit OMAUUnpackingFolder(OMAUHeldFolder folder) : folder_(std::move(folder)) {}
 
-    std::filesystem::path path_;
-    lf::FileDescriptor descriptor_;
+    OMAUHeldFolder folder_;
 };
 
-// Removes, with what they hold, the unpacking folders in `folder` (the
-// archives' folder) that no unpacking holds, passing over failures. Only
-// folders of this user's named as unpacking folders are touched.
-void OMAURemoveAbandonedUnpackingFolders(const std::filesystem::path& folder);
+// Whether `name` is an unpacking folder's: "." and a name, the marker
+// ".unpacking-", then the six letters and digits mkdtemp gives.
+bool OMAUIsUnpackingFolderName(std::string_view name);

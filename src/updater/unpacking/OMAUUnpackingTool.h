@@ -30,7 +30,11 @@
 // it: a slice of the kernel's, far less than kOMAUUnpackingSlack.
 //
 // The tool dies with the calling thread, and so with the application
-// however it ends (a crash or SIGKILL too). A stop of the application
+// however it ends (a crash or SIGKILL too), and its whole group, held or
+// not, with the application, whatever process adopts it (a child
+// subreaper above the application keeps the kernel from hanging up a held
+// group: OMAUToolProcess.h); nothing of it outlives the tool's end
+// either. A stop of the application
 // (SIGSTOP, or Ctrl+Z, which stops its process group) does not reach the
 // tool's group: no process stops with another, and the group must stay
 // apart for the hold and the kill to reach the tool's children. While the

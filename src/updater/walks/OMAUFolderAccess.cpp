@@ -70,9 +70,10 @@ lf::Status OMAUOpenToOwner(int folder) {
     return {};
 }
 
-lf::Status OMAUOpenFoldersToOwner(int folder) {
+lf::Status OMAUOpenFoldersToOwner(int folder, std::stop_token stop) {
     LF_TRY(OMAUOpenToOwner(folder));
     OMAUFolderVisitor visitor;
+    visitor.stop = std::move(stop);
     visitor.visit = [](const OMAUWalkEntry& entry) -> lf::Result<bool> {
         return S_ISDIR(entry.status.st_mode);
     };

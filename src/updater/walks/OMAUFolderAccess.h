@@ -12,6 +12,7 @@
 #include "platform/Result.h"
 
 #include <filesystem>
+#include <stop_token>
 #include <string>
 #include <sys/stat.h>
 
@@ -34,8 +35,9 @@ bool OMAUExamineEntry(int folder, const char* name, struct stat& status);
 lf::Status OMAUOpenToOwner(int folder);
 
 // The folder open as `folder` and every folder below it opened to their
-// owner; errors name folders by their path below it.
-lf::Status OMAUOpenFoldersToOwner(int folder);
+// owner; errors name folders by their path below it. Once `stop` is asked
+// for, it ends with ECANCELED.
+lf::Status OMAUOpenFoldersToOwner(int folder, std::stop_token stop = {});
 
 // Where `path` lies: the folder that holds it, open for reading, and its
 // name there.

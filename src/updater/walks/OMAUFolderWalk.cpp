@@ -66,6 +66,8 @@ private:
             if (!found) break;
             const std::string_view name = found->d_name;
             if (name == "." || name == "..") continue;
+            if (visitor_.stop.stop_requested())
+                return lf::Error::posix(ECANCELED, "walk " + cursor_.pathOf({}));
             struct stat status {};
             if (!OMAUExamineEntry(folder, found->d_name, status)) {
                 if (errno == ENOENT) continue;

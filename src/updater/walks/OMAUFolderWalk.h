@@ -20,6 +20,7 @@
 #include "platform/Result.h"
 
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <sys/stat.h>
 
@@ -50,6 +51,8 @@ struct OMAUFolderVisitor {
     // A folder the walk leaves, everything in it walked; the entry's folder
     // is its parent, open again.
     std::function<lf::Status(const OMAUWalkEntry&)> leave;
+    // Once asked for, the walk ends at the next entry, with ECANCELED.
+    std::stop_token stop;
 };
 
 // Walks everything below the folder open as `folder`, which stays the

@@ -1,5 +1,6 @@
 #include "updater/walks/OMAUScratchFolders.h"
 
+#include "platform/HiddenName.h"
 #include "updater/walks/OMAUFolderAccess.h"
 #include "updater/walks/OMAUFolderWalk.h"
 
@@ -15,8 +16,9 @@ namespace {
 
 // Empties the folder open as `folder`, whatever the modes of the folders
 // in it; failures are passed over.
-void removeContents(int folder) {
+void removeContents(int folder, std::stop_token stop) {
     OMAUFolderVisitor visitor;
+    visitor.stop = std::move(stop);
     visitor.visit = [](const OMAUWalkEntry& entry) -> lf::Result<bool> {
         if (S_ISDIR(entry.status.st_mode)) return true;
         ::unlinkat(entry.folder, entry.name, 0);
@@ -43,7 +45,7 @@ std::optional<struct stat> OMAUStatusOf(const fs::path& path) {
     return status;
 }
 
-void OMAURemoveQuietly(const fs::path& path) {
+void OMAURemoveQuietly(const fs::path& path, std::stop_token stop) {
     try {
         lf::Result<OMAUPlace> place = OMAUOpenPlace(path);
         if (!place) return;
@@ -51,7 +53,7 @@ void OMAURemoveQuietly(const fs::path& path) {
         const char* name = place->name.c_str();
         lf::FileDescriptor folder = OMAUEnterFolder(above, name);
         if (folder.isOpen()) {
-            removeContents(folder.get());
+            removeContents(folder.get(), std::move(stop));
             folder = lf::FileDescriptor();
             ::unlinkat(above, name, AT_REMOVEDIR);
         } else if (errno == ENOTDIR || errno == ELOOP) {
@@ -62,10 +64,16 @@ void OMAURemoveQuietly(const fs::path& path) {
     }
 }
 
+std::string OMAUFolderPatternBeside(const fs::path& target, const std::string& tag) {
+    const fs::path folder = target.parent_path();
+    const std::string name =
+        lf::hiddenNamePrefix(target.filename().string(), "." + tag + "-", kOMAUReservedSuffixLength,
+                             lf::longestNameIn(folder.string()));
+    return (folder / (name + std::string(kOMAUReservedSuffixLength, 'X'))).string();
+}
+
 lf::Result<fs::path> OMAUReserveFolderBeside(const fs::path& target, const std::string& tag) {
-    std::string name = ".";
-    name += target.filename().string() + "." + tag + "-XXXXXX";
-    std::string pattern = (target.parent_path() / name).string();
+    std::string pattern = OMAUFolderPatternBeside(target, tag);
     if (!::mkdtemp(pattern.data()))
         return lf::Error::posix(errno, "make a folder beside " + target.string());
     return fs::path(pattern);

@@ -5,8 +5,10 @@
 
 #include "platform/Result.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <sys/stat.h>
 
@@ -18,9 +20,20 @@ std::optional<struct stat> OMAUStatusOf(const std::filesystem::path& path);
 // too, however deep (from a descriptor of it down, holding a few
 // descriptors: OMAUFolderWalk.h), ignoring failures: for staging, unpacking
 // and backup folders that are only in the way. A link goes itself, and
-// nothing it leads to is touched.
-void OMAURemoveQuietly(const std::filesystem::path& path);
+// nothing it leads to is touched. Once `stop` is asked for, the removal
+// ends where it is, leaving the rest.
+void OMAURemoveQuietly(const std::filesystem::path& path, std::stop_token stop = {});
 
-// A new empty folder beside `target`, named ".name.tag-XXXXXX".
+// The letters and digits that end the name of a folder made beside
+// another ("XXXXXX", as mkdtemp fills them in).
+inline constexpr size_t kOMAUReservedSuffixLength = 6;
+
+// The name, as mkdtemp takes it, of a folder beside `target`:
+// ".name.tag-XXXXXX", the name shortened where the whole would not fit in
+// the folder (lf::hiddenNamePrefix): a target may have the longest name
+// the folder takes.
+std::string OMAUFolderPatternBeside(const std::filesystem::path& target, const std::string& tag);
+
+// A new empty folder beside `target`, named as OMAUFolderPatternBeside says.
 lf::Result<std::filesystem::path> OMAUReserveFolderBeside(const std::filesystem::path& target,
                                                           const std::string& tag);

@@ -1,0 +1,8 @@
+#include "updater/shared/OMAULog.h"
+
+#include "platform/Log.h"
+#include "updater/shared/OMAUStringExtras.h"
+
+void OMAUWriteLogLine(std::string_view line) {
+    lf::writeLogLine(OMAUEscapedForDisplay(line));
+}
