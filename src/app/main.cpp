@@ -6,6 +6,7 @@
 
 #include "HeadlessExport.h"
 #include "WindowedApplication.h"
+#include "app/TerminationSignals.h"
 #include "platform/AtomicFileSet.h"
 #include "platform/SystemInfo.h"
 
@@ -101,6 +102,9 @@ int main(int argc, char** argv) {
     // objects built since main began are destroyed, and before those built
     // before it.
     std::atexit(lf::AtomicFileSet::finishCommitsBeforeExit);
+    // SIGTERM, SIGINT and SIGHUP end the process as a quit does, after the
+    // commit under way, and then with the status the signal gives.
+    lf::endOnTerminationSignalsAfterCommits();
     auto parsed = parseArguments(argc, argv);
     if (const int* status = std::get_if<int>(&parsed)) return *status;
     // A run keeps each document it exports open until it ends, reading its

@@ -1,7 +1,8 @@
 // The recents button of a flow window and the popover it toggles, as the
 // window system brings windows forward around them: after the question
 // that follows a first save, after Done in the flow editor, and when a
-// document handed to the application brings its window forward.
+// document handed to the application brings its window forward; and
+// Escape while the popover is open.
 
 #include "AppTestSupport.h"
 #include "flows/QFFlowInterfaceHooks.h"
@@ -9,6 +10,7 @@
 #include "platform/MainQueue.h"
 #include "support/TestSupport.h"
 #include "ui/iconview/QFExportFlowController.h"
+#include "ui/iconview/QFIconView.h"
 #include "ui/recents/QFRecentsPopover.h"
 #include "ui/shell/QFApplicationFlowHooks.h"
 #include "ui/widgets/QFSaveCancelButton.h"
@@ -148,6 +150,44 @@ TEST_F(RecentsButton, AWindowBroughtForwardForADocumentClosesThePopover) {
     readyView();
     EXPECT_EQ(QApplication::activeWindow(), window().window());
     EXPECT_FALSE(recents.isShown());
+}
+
+// The moment of the hand-over that left the popover open: the pointer
+// still rests on the recents button after the click that opened it, where
+// a window coming forward would leave the popover be (as for a click on
+// the button, whose action decides). The hand-over closes it all the same.
+TEST_F(RecentsButton, AHandOverClosesThePopoverWhileThePointerRestsOnItsButton) {
+    QFDocumentController::shared().openUntitledDocumentAndDisplay(true, nullptr);
+    clickRecentsButton();
+    ASSERT_EQ(QApplication::activeWindow(), &recents);
+    app.delegate.openFiles({lf::test::sharedFile("psd-tagged/01-plain.psd").string()});
+    readyView();
+    EXPECT_EQ(QApplication::activeWindow(), window().window());
+    EXPECT_FALSE(recents.isShown());
+}
+
+// While the popover is open over a window that shows an export (the window
+// came forward with the pointer on the button), Escape typed in the window
+// goes to the popover: it closes, and the export stays until the next
+// Escape cancels it.
+TEST_F(RecentsButton, EscapeGoesToThePopoverBeforeTheWindowBeneathIt) {
+    QFDocumentController::shared().openUntitledDocumentAndDisplay(true, nullptr);
+    app.delegate.openFiles({lf::test::sharedFile("psd-tagged/01-plain.psd").string()});
+    QFExportFlowController& view = readyView();
+    clickRecentsButton();
+    QApplication::setActiveWindow(window().window());
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(recents.isShown());
+    QWidget& keys = *view.iconView();
+
+    QTest::keyClick(&keys, Qt::Key_Escape);
+    EXPECT_FALSE(recents.isShown());
+    lf::MainQueue::shared()->drain();
+    EXPECT_TRUE(view.offersSave());
+
+    QTest::keyClick(&keys, Qt::Key_Escape);
+    EXPECT_TRUE(lf::MainQueue::shared()->runUntil([&] { return window().canStartAnything(); },
+                                                  lf::test::kPatience));
 }
 
 }  // namespace

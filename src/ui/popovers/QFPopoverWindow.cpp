@@ -257,6 +257,20 @@ bool QFPopoverWindow::eventFilter(QObject* watched, QEvent* event) {
             if (!widget->childAt(at) && closesOnPressIn(widget)) performClose();
             break;
         }
+        case QEvent::ShortcutOverride:
+        case QEvent::KeyPress: {
+            // Escape typed in another window (the popover's own keys reach
+            // keyPressEvent) closes the popover instead of acting in that
+            // window beneath it: its shortcut is held back, and the press
+            // itself closes the popover.
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() != Qt::Key_Escape || key->modifiers() != Qt::NoModifier ||
+                belongsToPopover(widget))
+                break;
+            if (event->type() == QEvent::KeyPress) performClose();
+            event->accept();
+            return true;
+        }
         case QEvent::WindowActivate:
             // Sent to every window that shares the activation; the one
             // made active is the one that came forward.

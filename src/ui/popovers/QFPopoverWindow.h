@@ -5,8 +5,10 @@
 // size plus a one-point border and the arrow.
 //
 // It closes on Escape, unless the focused widget takes the key (a text
-// field being edited ends its editing first), and, by its behaviour, on
-// presses outside it:
+// field being edited ends its editing first), also when the key is typed
+// in another window of the application (which would otherwise act on it
+// beneath the popover: a flow window's Escape cancels its export), and,
+// by its behaviour, on presses outside it:
 //   0 (application-defined) never by itself;
 //   1 (transient) on a press anywhere else in the application;
 //   2 (semi-transient) on a press elsewhere in the anchor's window.

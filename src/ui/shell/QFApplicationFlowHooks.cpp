@@ -1,6 +1,7 @@
 #include "ui/shell/QFApplicationFlowHooks.h"
 
 #include "flows/QFExportFlow.h"
+#include "platform/MainQueue.h"
 #include "ui/iconview/QFExportFlowController.h"
 #include "ui/iconview/QFExportFlowHost.h"
 #include "ui/shell/QFApplication.h"
@@ -12,6 +13,10 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QGuiApplication>
+
+#include <functional>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -40,6 +45,22 @@ const std::shared_ptr<ExportFlowHost>& exportFlowHost() {
     return host;
 }
 
+// Gives `completion` the folder chosen in `panel` once the panel is gone
+// (it deletes itself as it closes). The save that follows writes on the
+// main thread, which reads no event meanwhile. Started at once, from the
+// handling of the key that chose the folder (Return) and before the panel
+// was taken down, it left the keys typed during the write (Quit among
+// them) to be dropped when read; started afterwards, they reach the flow
+// window, which has the focus again, once the write ends.
+void answerOnceGone(QFileDialog& panel, std::function<void(std::optional<std::string>)> completion,
+                    std::optional<std::string> directory) {
+    QObject::connect(
+        &panel, &QObject::destroyed,
+        [completion = std::move(completion), directory = std::move(directory)] {
+            lf::MainQueue::shared()->async([completion, directory] { completion(directory); });
+        });
+}
+
 void chooseOutputDirectory(QFFlowRunController& controller,
                            const std::optional<std::string>& initialDirectory,
                            std::function<void(std::optional<std::string>)> completion) {
@@ -52,14 +73,14 @@ void chooseOutputDirectory(QFFlowRunController& controller,
     panel->setOption(QFileDialog::DontUseNativeDialog);
     panel->setAcceptMode(QFileDialog::AcceptOpen);
     if (initialDirectory) panel->setDirectory(QString::fromStdString(*initialDirectory));
-    QFApplication::shared().beginSheet(*panel, panel->parentWidget(),
-                                       [panel, completion = std::move(completion)](int result) {
-                                           const QStringList chosen = panel->selectedFiles();
-                                           if (result != QDialog::Accepted || chosen.isEmpty())
-                                               completion(std::nullopt);
-                                           else
-                                               completion(chosen.front().toStdString());
-                                       });
+    QFApplication::shared().beginSheet(
+        *panel, panel->parentWidget(), [panel, completion = std::move(completion)](int result) {
+            const QStringList chosen = panel->selectedFiles();
+            std::optional<std::string> directory;
+            if (result == QDialog::Accepted && !chosen.isEmpty())
+                directory = chosen.front().toStdString();
+            answerOnceGone(*panel, std::move(completion), std::move(directory));
+        });
 }
 
 }  // namespace

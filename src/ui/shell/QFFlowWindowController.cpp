@@ -145,6 +145,12 @@ QFFlowWindowController::~QFFlowWindowController() {
 }
 
 void QFFlowWindowController::showWindow() {
+    // Left open, the recents popover would lie over the window brought
+    // forward and take its keys. Its own closing when another window comes
+    // forward cannot be relied on here: it spares the window of its button
+    // while the pointer rests there, as it does after the click that
+    // opened it.
+    closeRecentRepeat();
     // Brought forward out of sight, a minimized window would hide the flow
     // it was given.
     if (window_->isMinimized())
@@ -189,7 +195,6 @@ void QFFlowWindowController::findRunningWindowControllerWithTest(const Test& tes
             idle = controller;
     }
     if (found) {
-        found->closeRecentRepeat();
         found->showWindow();
         return;
     }
@@ -201,7 +206,6 @@ void QFFlowWindowController::findRunningWindowControllerWithTest(const Test& tes
         if (document->windowControllers().empty()) return;
         idle = document->windowControllers().back();
     }
-    idle->closeRecentRepeat();
     action(*idle);
     idle->showWindow();
 }

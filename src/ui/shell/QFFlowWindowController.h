@@ -69,7 +69,8 @@ public:
     const std::weak_ptr<QFFlowDocument>& document() const { return document_; }
     // Set by the document.
     void setDocument(std::weak_ptr<QFFlowDocument> document) { document_ = std::move(document); }
-    // Shows the window, restored if minimized, and brings it forward.
+    // Shows the window, restored if minimized, and brings it forward;
+    // the recents popover closes.
     void showWindow();
     // Hides the window for good; it goes with the controller.
     void closeWindow();

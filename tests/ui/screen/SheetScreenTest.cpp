@@ -3,12 +3,16 @@
 // after a first save hang below the flow window's title bar, no row of the
 // title bar is covered by a sheet or by a frame of the manager's, and a
 // sheet follows its window as it moves. Positions are read from the X
-// server, where the manager's frames are.
+// server, where the manager's frames are. And a quit typed while the save
+// into the folder chosen writes is not lost.
 
 #include "../AppTestSupport.h"
 #include "ScreenTestSupport.h"
 #include "flows/QFFlowInterfaceHooks.h"
 #include "flows/QFFlowManager.h"
+#include "flows/runs/QFFlowOutputItem.h"
+#include "flows/shared/QFConfinedPath.h"
+#include "platform/AtomicFileSet.h"
 #include "support/TestSupport.h"
 #include "ui/iconview/QFExportFlowController.h"
 #include "ui/shell/QFApplicationFlowHooks.h"
@@ -19,10 +23,12 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QWindow>
 #include <gtest/gtest.h>
 
@@ -30,8 +36,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <string>
+#include <thread>
 #include <xcb/xcb.h>
 
 namespace {
@@ -95,6 +104,60 @@ bool waitUntilPlaced(const QWidget& sheet) {
         const QRect now = screenRect(sheet, Extent::Framed);
         return std::exchange(last, now) == now && !now.isEmpty();
     });
+}
+
+// The window that has the X server's input focus.
+xcb_window_t inputFocus() {
+    xcb_connection_t* connection = x11Connection();
+    std::unique_ptr<xcb_get_input_focus_reply_t, decltype(&free)> focus(
+        xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr), &free);
+    return focus ? focus->focus : static_cast<xcb_window_t>(XCB_NONE);
+}
+
+// Keys by their symbols (X11/keysymdef.h).
+constexpr xcb_keysym_t kKeysymQ = 0x71;
+constexpr xcb_keysym_t kKeysymReturn = 0xff0d;
+
+// The key that gives `keysym` unshifted, or 0.
+xcb_keycode_t keycodeFor(xcb_keysym_t keysym) {
+    xcb_connection_t* connection = x11Connection();
+    const xcb_setup_t* setup = xcb_get_setup(connection);
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    std::unique_ptr<xcb_get_keyboard_mapping_reply_t, decltype(&free)> mapping(
+        xcb_get_keyboard_mapping_reply(
+            connection, xcb_get_keyboard_mapping(connection, setup->min_keycode, count), nullptr),
+        &free);
+    if (!mapping || mapping->keysyms_per_keycode == 0) return 0;
+    const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(mapping.get());
+    for (int key = 0; key < count; ++key)
+        if (keysyms[key * mapping->keysyms_per_keycode] == keysym)
+            return static_cast<xcb_keycode_t>(setup->min_keycode + key);
+    return 0;
+}
+
+// Types `keysym` with `modifiers` as the keyboard would, into `window`
+// once the manager has given it the input focus: a press and a release
+// reach it from the X server, to be read when the application next looks.
+void typeInto(const QWidget& window, xcb_keysym_t keysym, uint16_t modifiers = 0) {
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    while (inputFocus() != id)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    xcb_connection_t* connection = x11Connection();
+    for (const uint8_t type : {XCB_KEY_PRESS, XCB_KEY_RELEASE}) {
+        xcb_key_press_event_t key{};
+        key.response_type = type;
+        key.detail = keycodeFor(keysym);
+        key.time = XCB_CURRENT_TIME;
+        key.root = rootWindow();
+        key.event = id;
+        key.same_screen = 1;
+        key.state = modifiers;
+        xcb_send_event(
+            connection, 0, id,
+            type == XCB_KEY_PRESS ? XCB_EVENT_MASK_KEY_PRESS : XCB_EVENT_MASK_KEY_RELEASE,
+            reinterpret_cast<const char*>(&key));
+    }
+    xcb_flush(connection);
 }
 
 // Openbox on the tests' X server, for one test; its settings and files
@@ -201,7 +264,8 @@ protected:
 
     // A flow window at `geometry` showing the outputs of a tagged document;
     // null (a failure) when it does not get there.
-    static QFFlowWindowController* openReadyWindow(const QRect& geometry) {
+    static QFFlowWindowController* openReadyWindow(
+        const QRect& geometry, const std::string& shownDocument = "psd-tagged/01-plain.psd") {
         auto document =
             QFDocumentController::shared().openUntitledDocumentAndDisplay(false, nullptr);
         document->makeWindowControllers();
@@ -213,14 +277,13 @@ protected:
             ADD_FAILURE() << "the window did not show within 10 s";
             return nullptr;
         }
-        const bool ready =
-            controller.startFlowWithURLs(
-                {fs::canonical(lf::test::sharedFile("psd-tagged/01-plain.psd")).string()}) &&
-            waitUntil([&] {
-                const auto* view =
-                    dynamic_cast<QFExportFlowController*>(window.contentViewController().get());
-                return view && view->offersSave();
-            });
+        const bool ready = controller.startFlowWithURLs(
+                               {fs::canonical(lf::test::sharedFile(shownDocument)).string()}) &&
+                           waitUntil([&] {
+                               const auto* view = dynamic_cast<QFExportFlowController*>(
+                                   window.contentViewController().get());
+                               return view && view->offersSave();
+                           });
         if (!ready) ADD_FAILURE() << "no outputs within 10 s";
         return ready ? &controller : nullptr;
     }
@@ -379,6 +442,56 @@ TEST_F(SheetsUnderAWindowManager, FitBetweenTheTitleBarAndTheBottomOfTheScreen) 
         EXPECT_LT(screenRect(window, Extent::Client).top(), placedLower.top());
     }
     question->reject();
+}
+
+// A quit typed while the save into the chosen folder writes ends the
+// application once the save is whole. The folder is chosen with Return in
+// the panel, as a user does; the save then writes on the main thread,
+// which reads no event meanwhile, and Ctrl+Q reaches the X server for the
+// flow window, which the manager has given the focus again: the
+// application reads it after the write. A dropped quit leaves the event
+// loop running, for the test runner's timeout to end. The folder held
+// another version.
+TEST_F(SheetsUnderAWindowManager, AQuitTypedWhileTheSaveWritesEndsTheApplicationAfterIt) {
+    QFFlowWindowController* controller =
+        openReadyWindow(QRect(60, 80, 640, 420), "psd-tagged/02-formats.psd");
+    ASSERT_NE(controller, nullptr);
+    QFWindow& window = *controller->window();
+    const auto items =
+        dynamic_cast<QFExportFlowController&>(*window.contentViewController()).outputItems();
+    ASSERT_GT(items.size(), 1u);
+    const auto fileOf = [&](const auto& item) {
+        return fs::path(out.toStdString()) / QFPathWithComponents(item->pathComponents());
+    };
+    for (const auto& item : items) {
+        fs::create_directories(fileOf(item).parent_path());
+        std::ofstream(fileOf(item)) << "another version";
+    }
+    QFileDialog* panel = askForFolder(window);
+    ASSERT_NE(panel, nullptr);
+    auto* folderName = panel->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(folderName, nullptr);
+    folderName->setText(out);
+    folderName->setFocus();
+    settle();
+
+    lf::AtomicFileSet::setMoveInHookForTesting([&](size_t movedIn) {
+        if (movedIn == 1) typeInto(window, kKeysymQ, XCB_MOD_MASK_CONTROL);
+    });
+    QTimer::singleShot(0, [&] { typeInto(*panel, kKeysymReturn); });
+    const int ended = QApplication::exec();
+    lf::AtomicFileSet::setMoveInHookForTesting(nullptr);
+    EXPECT_EQ(ended, 0);
+    for (const auto& item : items) {
+        std::ifstream in(fileOf(item), std::ios::binary);
+        const std::string written{std::istreambuf_iterator<char>(in), {}};
+        const auto expected = item->data().span();
+        EXPECT_TRUE(written == std::string(expected.begin(), expected.end()))
+            << fileOf(item) << " holds another version";
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(out.toStdString()))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos)
+            << entry.path();
 }
 
 }  // namespace

@@ -1,0 +1,48 @@
+// Built into the test copy of layerflow (layerflow_held_commit) alone.
+// With LF_HELD_COMMIT_MARK naming a file, the first commit of outputs stops
+// once its first file is moved in, creates that file, and goes on only when
+// the process's exit waits for it: a test sends its signal in between.
+
+#include "platform/AtomicFileSet.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace {
+
+struct Hold {
+    std::mutex mutex;
+    std::condition_variable exitWaits;
+    bool held = false;
+    bool released = false;
+};
+
+void holdTheFirstCommit(const std::string& mark) {
+    auto hold = std::make_shared<Hold>();
+    lf::AtomicFileSet::setMoveInHookForTesting([hold, mark](size_t movedIn) {
+        std::unique_lock lock(hold->mutex);
+        if (movedIn != 1 || hold->held) return;
+        hold->held = true;
+        std::ofstream(mark) << "held\n";
+        hold->exitWaits.wait(lock, [&] { return hold->released; });
+    });
+    lf::AtomicFileSet::setExitHookForTesting([hold] {
+        std::lock_guard lock(hold->mutex);
+        hold->released = true;
+        hold->exitWaits.notify_all();
+    });
+}
+
+// Before main runs, as the executable's own code would not know of it.
+[[maybe_unused]] const bool installed = [] {
+    const char* mark = std::getenv("LF_HELD_COMMIT_MARK");
+    if (mark) holdTheFirstCommit(mark);
+    return mark != nullptr;
+}();
+
+}  // namespace
