@@ -4,6 +4,7 @@
 #include "platform/AtomicFileSet.h"
 #include "platform/Bookmark.h"
 #include "platform/FileDescriptor.h"
+#include "platform/PathRefusal.h"
 #include "platform/PathRoute.h"
 #include "platform/TypeIdentifier.h"
 #include "support/TestSupport.h"
@@ -395,6 +396,38 @@ TEST(PathRoute, FollowsFoldersAndLinksAsTheKernelResolvesThem) {
         EXPECT_FALSE(trace(unreachable).end) << unreachable;
     EXPECT_EQ(trace(base / "gone" / "d.psd").steps.back(),
               (PathRoute::Step{(base / "gone").string(), std::nullopt}));
+}
+
+// What the process may not read is refused by the item's own mode, not
+// only by a folder on the way: a file it may not read, and a folder it may
+// not list or may not enter (a folder that may be listed but not entered
+// shows names, and nothing they name).
+TEST(PathRefusal, AnItemsOwnModeRefusesWhatMayNotBeRead) {
+    test::TemporaryDirectory scratch;
+    const fs::path file = scratch / "d.psd", readable = scratch / "readable.psd";
+    test::writeFile(file, "x");
+    test::writeFile(readable, "x");
+    for (const char* folder : {"listed-only", "entered-only", "open"})
+        fs::create_directory(scratch / folder);
+    const test::ScopedUnprivilegedUser user(scratch.path());
+    const std::pair<fs::path, fs::perms> refused[] = {
+        {file, fs::perms::none},
+        {scratch / "listed-only", fs::perms::owner_read | fs::perms::owner_write},
+        {scratch / "entered-only", fs::perms::owner_write | fs::perms::owner_exec},
+    };
+    for (const auto& [path, mode] : refused) {
+        fs::permissions(path, mode);
+        const auto refusal = PathRefusal::of(path.string());
+        ASSERT_TRUE(refusal) << path;
+        EXPECT_EQ(refusal->kind, PathRefusal::Kind::unreadable) << path;
+        EXPECT_EQ(refusal->code, EACCES) << path;
+        EXPECT_EQ(refusal->error(path.string()).localizedDescription(),
+                  "open " + path.string() + ": Permission denied");
+    }
+    fs::permissions(readable, fs::perms::owner_read);
+    fs::permissions(scratch / "open", fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(PathRefusal::of(readable.string()));
+    EXPECT_FALSE(PathRefusal::of((scratch / "open").string()));
 }
 
 TEST(Bookmark, ResolvesWhileTheItemIsThereAndIsStaleOnceReplaced) {
