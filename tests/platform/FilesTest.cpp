@@ -4,6 +4,7 @@
 #include "platform/AtomicFileSet.h"
 #include "platform/Bookmark.h"
 #include "platform/FileDescriptor.h"
+#include "platform/FolderWalk.h"
 #include "platform/PathRefusal.h"
 #include "platform/PathRoute.h"
 #include "platform/TypeIdentifier.h"
@@ -18,6 +19,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -396,6 +398,51 @@ TEST(PathRoute, FollowsFoldersAndLinksAsTheKernelResolvesThem) {
         EXPECT_FALSE(trace(unreachable).end) << unreachable;
     EXPECT_EQ(trace(base / "gone" / "d.psd").steps.back(),
               (PathRoute::Step{(base / "gone").string(), std::nullopt}));
+}
+
+// Every item below the folder, hidden ones too, links not followed; folders
+// that go while the walk is under way (all of them, at the first visit)
+// hide none of the files beside them, whatever the order of the listing.
+TEST(FolderWalk, FoldersThatGoDuringTheWalkHideNothingElse) {
+    test::TemporaryDirectory scratch;
+    const fs::path root = scratch / "root";
+    std::set<std::string> files;
+    for (int i = 0; i < 20; ++i) {
+        fs::create_directories(root / ("folder" + std::to_string(i)) / "inner");
+        files.insert((root / ("file" + std::to_string(i))).string());
+    }
+    files.insert((root / ".hidden").string());
+    for (const auto& file : files)
+        test::writeFile(file, "x");
+    fs::create_directories(scratch / "elsewhere");
+    test::writeFile(scratch / "elsewhere" / "beyond.psd", "x");
+    fs::create_symlink(scratch / "elsewhere", root / "link");
+
+    std::set<std::string> visited;
+    bool removed = false;
+    walkFolderTree(root.string(), [&](const std::string& path, const struct stat& info) {
+        visited.insert(path);
+        if (!S_ISDIR(info.st_mode) || removed) return;
+        removed = true;
+        for (int i = 0; i < 20; ++i)
+            if (root / ("folder" + std::to_string(i)) != path)
+                fs::remove_all(root / ("folder" + std::to_string(i)));
+    });
+    for (const auto& file : files)
+        EXPECT_TRUE(visited.count(file)) << file;
+    EXPECT_TRUE(visited.count((root / "link").string()));
+    EXPECT_FALSE(visited.count((root / "link" / "beyond.psd").string()));
+
+    // Untouched, everything is visited, each folder before what it holds.
+    std::vector<std::string> order;
+    walkFolderTree(scratch.path().string(),
+                   [&](const std::string& path, const struct stat&) { order.push_back(path); });
+    const auto at = [&](const fs::path& path) {
+        return std::find(order.begin(), order.end(), path.string()) - order.begin();
+    };
+    EXPECT_LT(at(scratch / "elsewhere"), at(scratch / "elsewhere" / "beyond.psd"));
+    EXPECT_LT(at(scratch / "elsewhere" / "beyond.psd"), std::ssize(order));
+    EXPECT_LT(at(root / "file7"), std::ssize(order));
 }
 
 // What the process may not read is refused by the item's own mode, not
