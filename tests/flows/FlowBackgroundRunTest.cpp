@@ -167,6 +167,42 @@ TEST_F(ConcurrentFlowBackgroundRun, ChangesDuringARunAreExportedByOneMoreRun) {
     EXPECT_FALSE(flow->encode().contains("hasUnexportedChanges"));
 }
 
+// Runs that cannot write (the output folder is a file) after a change came
+// during one of them: one more run takes the change up, fails too, and
+// the flow rests with the failure; a failed run is no change to run again.
+TEST_F(ConcurrentFlowBackgroundRun, FailingRunsTakeAChangeDuringARunUpOnce) {
+    auto flow = watchingFlow("r.psd", QFFlowBehaviorRepeatAutomatically);
+    test::writeFile(folder / "out", "not a folder");
+    int starts = 0;
+    auto observation = flow->addObserver("status", [&](const std::string&) {
+        if (flow->status() == QFFlowStatusRunningWithoutUI) ++starts;
+    });
+    time_t second = 5'200'000;
+    const auto save = [&](const std::string& version) {
+        test::writeFile(folder / "r.psd", version);
+        setModificationSecond(folder / "r.psd", ++second);
+        flow->input()->detectInput();
+        MainQueue::shared()->drain();
+    };
+    LogCapture log;
+    flow->holdsRuns = true;
+    save("version 1");
+    ASSERT_TRUE(waitUntil([&] { return flow->heldRuns == 1; }));
+    save("version 2");
+    flow->holdsRuns = false;
+    flow->gate.signal();
+    ASSERT_TRUE(waitUntil(
+        [&] { return starts > 2 || (starts == 2 && flow->status() == QFFlowStatusIdle); }));
+    // Longer than a run of this document takes to start again.
+    MainQueue::shared()->runUntil([] { return false; }, std::chrono::seconds(1));
+    EXPECT_EQ(starts, 2);
+    EXPECT_EQ(flow->status(), QFFlowStatusIdle);
+    ASSERT_TRUE(flow->lastRunError());
+    EXPECT_EQ(flow->lastRunError()->domain, kPOSIXErrorDomain);
+    flow->setBehavior(QFFlowBehaviorNone);
+    ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+}
+
 // A change reported during a run that the run's own snapshot already held
 // (here the run's snapshot is what reports it) needs no other run.
 TEST_F(ConcurrentFlowBackgroundRun, AChangeTheRunAlreadyReadStartsNoOtherRun) {
