@@ -4,6 +4,7 @@
 #include "flows/runs/QFExportRunBody.h"
 #include "flows/runs/QFFlowOutput.h"
 #include "flows/runs/QFFlowRun.h"
+#include "kit/OMLocalizer.h"
 #include "platform/PathRoute.h"
 #include "platform/TypeIdentifier.h"
 
@@ -38,6 +39,10 @@ std::function<lf::Result<BASlice>()> QFExportFlow::documentReader(
 
 std::shared_ptr<QFFlowRun> QFExportFlow::newRunWithInput(
     std::shared_ptr<const QFFlowInputProtocol> input, std::shared_ptr<QFFlowOutput> output) {
+    // The run's errors and those of writing its outputs are told in the
+    // table's words; it is read before the run holds documents and outputs
+    // open, since at the limit of open files it could not be read then.
+    OMLocalizer::defaultLocalizer()->loadTable();
     const std::set<std::string> inputs = inputURLs();
     std::vector<QFExportInputItem> items;
     if (auto documents = input->inputItemsForType(lf::kTypePhotoshopImage, QFFlowInputItemsAll)) {

@@ -235,8 +235,20 @@ bool QFFlow::activateFileViewerSelectingOutputURL() const {
 }
 
 lf::Status QFFlow::writeOutput(const QFFlowOutput& output) {
-    if (!outputDirectoryURL_) return lf::Error::posix(ENOENT, "write the output: no output folder");
-    return writeOutputToDirectory(output, *outputDirectoryURL_);
+    lf::Status written = outputDirectoryURL_
+                             ? writeOutputToDirectory(output, *outputDirectoryURL_)
+                             : lf::Error::posix(ENOENT, "write the output: no output folder");
+    if (!written) keepFailedWriteError(written.error());
+    return written;
+}
+
+void QFFlow::keepFailedWriteError(const lf::Error& error) {
+    // After what an earlier write noted on the main queue, so the latest
+    // write decides.
+    lf::MainQueue::shared()->async([self = shared_from_this(), error] {
+        self->changeValueForKey(kLastRunErrorKey, [&] { self->lastRunError_ = error; });
+        self->invalidateEncodedState();
+    });
 }
 
 lf::Status QFFlow::writeOutputToDirectory(const QFFlowOutput& output,

@@ -19,9 +19,10 @@
 // meanwhile (or that was removed from the recents) runs nothing.
 //
 // A background run that fails keeps its error (lastRunError) and writes
-// nothing; the last run date says when output was last written, so a
-// failed run or write leaves it as it was. The error stays until a
-// background run succeeds or a flow window saves the flow's output. A run
+// nothing, and so does a flow window's save that cannot be written; the
+// last run date says when output was last written, so a failed run or
+// write leaves it as it was. The error stays until a background run
+// succeeds or a flow window saves the flow's output. A run
 // that read a document while it was written writes nothing and changes
 // neither: it is made again at once on a fresh snapshot, unless the
 // behaviour that asked for it was switched off meanwhile.
@@ -127,7 +128,8 @@ public:
     bool activateFileViewerSelectingOutputURL() const;
     // Writes `output` into the output folder and, once written, records the
     // date and the number of files saved. The error of the write, or of a
-    // missing output folder, otherwise.
+    // missing output folder, otherwise, which the flow keeps as a failed
+    // run's (lastRunError). Main thread; a window's save.
     lf::Status writeOutput(const QFFlowOutput& output);
     // Records the documents of `snapshot` as those whose output the folder
     // now holds; sent once a run's output over it was written. Whether the
@@ -159,8 +161,8 @@ public:
     void startBackgroundRunIfNeeded();
     QFFlowStatus status() const;
     bool hasChangesToRun() const { return hasChangesToRun_; }
-    // The error of the latest background run, or none when it succeeded or
-    // a window saved since.
+    // The error of the latest background run or window save, or none when
+    // it succeeded or a window saved since.
     const std::optional<lf::Error>& lastRunError() const { return lastRunError_; }
     // A change came, to a flow that notifies or repeats, that no background
     // run has exported yet.
@@ -198,6 +200,7 @@ private:
     bool isBehindItsDocuments() const;
     void setHasUnexportedChanges(bool hasUnexportedChanges);
     lf::Status writeOutputToDirectory(const QFFlowOutput& output, const std::string& directory);
+    void keepFailedWriteError(const lf::Error& error);
     // `exported`: the snapshot the run read; null when there was no run.
     void backgroundRunDidEnd(std::optional<lf::Error> error,
                              const std::shared_ptr<const QFFlowInputSnapshot>& exported);

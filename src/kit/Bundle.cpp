@@ -68,6 +68,10 @@ std::string Bundle::localizedString(std::string_view key, std::string_view value
     return std::string(value.empty() ? key : value);
 }
 
+void Bundle::loadStringTable(std::string_view table) const {
+    stringTable(table.empty() ? kDefaultTable : table);
+}
+
 const Bundle::StringTable& Bundle::stringTable(std::string_view name) const {
     std::lock_guard lock(tablesMutex_);
     if (auto it = tables_.find(name); it != tables_.end()) return *it->second;

@@ -61,6 +61,9 @@ public:
     // table has none, `value` unless it is empty, else the key itself.
     std::string localizedString(std::string_view key, std::string_view value = {},
                                 std::string_view table = {}) const;
+    // Reads `table` (the default table when empty) now, unless it was read
+    // already.
+    void loadStringTable(std::string_view table = {}) const;
 
     // Info.json's object.
     const nlohmann::json& infoDictionary() const;

@@ -80,6 +80,10 @@ std::shared_ptr<const OMLocalizer> OMLocalizer::localizerForBundle(
 OMLocalizer::OMLocalizer(std::shared_ptr<const lf::Bundle> bundle, std::string table)
     : bundle_(std::move(bundle)), table_(std::move(table)) {}
 
+void OMLocalizer::loadTable() const {
+    bundle_->loadStringTable(table_);
+}
+
 std::optional<std::string> OMLocalizer::localizedStringForKey(std::string_view key) const {
     if (key.empty()) return std::nullopt;
     std::lock_guard lock(cacheMutex_);

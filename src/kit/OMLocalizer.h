@@ -55,6 +55,11 @@ public:
     OMLocalizer(const OMLocalizer&) = delete;
     OMLocalizer& operator=(const OMLocalizer&) = delete;
 
+    // Reads the table now, unless it was read already, so that the texts
+    // asked for later are at hand even when no file can be opened then (at
+    // the limit of open files, where a failure most needs its words).
+    void loadTable() const;
+
     // The text of `key`, or nullopt when the table has none (or the key is
     // empty). Texts are answered as written: "%%" stays two characters.
     std::optional<std::string> localizedStringForKey(std::string_view key) const;

@@ -1,6 +1,7 @@
 #include "platform/FileWatcher.h"
 
 #include "platform/DispatchTimer.h"
+#include "platform/FolderWalk.h"
 #include "platform/Log.h"
 #include "platform/PathRoute.h"
 
@@ -242,14 +243,11 @@ PathRoute FileWatcher::Core::watchRouteLocked(const std::string& path, Watches& 
     if (!route.end) return route;
     watchLocked(route.end->path, *route.end->identity, kChangeEvents, previous);
     if (!route.endIsFolder) return route;
-    std::error_code error;
-    const auto options = std::filesystem::directory_options::skip_permission_denied;
-    for (std::filesystem::recursive_directory_iterator it(route.end->path, options, error), end;
-         !error && it != end; it.increment(error)) {
-        struct stat info {};
-        if (::lstat(it->path().c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-            watchLocked(it->path().string(), ItemIdentity::of(info), kChangeEvents, previous);
-    }
+    // A folder that goes while the tree is walked leaves the others watched.
+    walkFolderTree(route.end->path, [&](const std::string& item, const struct stat& info) {
+        if (S_ISDIR(info.st_mode))
+            watchLocked(item, ItemIdentity::of(info), kChangeEvents, previous);
+    });
     return route;
 }
 

@@ -33,7 +33,10 @@ std::optional<PathRefusal> PathRefusal::of(const std::string& path) {
         return refusalOfError(errno);
     }
     if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) return notAFileOrFolder(info.st_mode);
-    if (::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0) return refusalOfError(errno);
+    // A folder is read by listing its names and looking at what they name:
+    // one that may be listed but not entered shows names and nothing more.
+    const int access = S_ISDIR(info.st_mode) ? R_OK | X_OK : R_OK;
+    if (::faccessat(AT_FDCWD, path.c_str(), access, AT_EACCESS) != 0) return refusalOfError(errno);
     return std::nullopt;
 }
 

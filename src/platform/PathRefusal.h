@@ -34,7 +34,8 @@ struct PathRefusal {
     std::string reason;
 
     // Why `path`, a link followed, cannot be opened for reading; none when
-    // it is a file or a folder that this process may read.
+    // it is a file that this process may read, or a folder that it may
+    // both list and enter.
     static std::optional<PathRefusal> of(const std::string& path);
     // The refusal of an item of `mode` that is neither a file nor a folder.
     static PathRefusal notAFileOrFolder(mode_t mode);

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <sys/wait.h>
@@ -19,6 +20,14 @@ using namespace lf;
 namespace fs = std::filesystem;
 
 namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool kSanitized = false;
+#endif
 
 struct Outcome {
     int status = -1;
@@ -202,6 +211,40 @@ TEST_F(HeadlessExport, AFolderOfMoreDocumentsThanTheSoftLimitOfOpenFilesExports)
         quoted(out.string()));
     EXPECT_EQ(status, 0) << output;
     EXPECT_EQ(filesBelow(out), std::set<std::string>{"pixel.png"});
+}
+
+// At the limit of open files an export fails, and says why in words, not
+// in the keys of its texts: under every limit from one where hardly a file
+// opens up to one where the export succeeds, the error line holds no key
+// (three or more dotted names: "flow.output.error.cannot-save"), and some
+// limit makes the write of the outputs fail.
+TEST_F(HeadlessExport, AtTheLimitOfOpenFilesTheErrorIsInWords) {
+    // Their checks open a pipe to find out whether memory may be read, and
+    // take what they cannot read for a fault: at the limit every check fails.
+    if (kSanitized) GTEST_SKIP() << "the sanitizers need descriptors of their own";
+    const std::regex key(R"([a-z0-9-]+(\.[a-z0-9-]+){2,})");
+    bool writeFailed = false, succeeded = false;
+    for (int limit = 4; limit <= 64; ++limit) {
+        const fs::path out = scratch / ("out" + std::to_string(limit));
+        // prlimit sets the limit for the export alone: the shell's own
+        // redirections need descriptors past a small limit.
+        const auto [status, output] = test::runCommand(
+            "XDG_CONFIG_HOME=" + quoted((scratch / "config").string()) +
+            " prlimit --nofile=" + std::to_string(limit) + " -- " + quoted(LF_LAYERFLOW_PATH) +
+            " " + quoted(test::sharedFile("psd-tagged/05-folders.psd").string()) + " --save-to " +
+            quoted(out.string()));
+        succeeded = status == 0;
+        if (succeeded) break;
+        std::istringstream lines(output);
+        for (std::string line; std::getline(lines, line);) {
+            if (!line.starts_with("layerflow: ")) continue;
+            EXPECT_FALSE(std::regex_search(line, key)) << "limit " << limit << ": " << line;
+            writeFailed = writeFailed ||
+                          line.find("cannot be saved in the output folder") != std::string::npos;
+        }
+    }
+    EXPECT_TRUE(writeFailed);
+    EXPECT_TRUE(succeeded);
 }
 
 TEST_F(HeadlessExport, BadArgumentsShowTheUsage) {

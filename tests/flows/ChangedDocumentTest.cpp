@@ -75,6 +75,43 @@ TEST_F(ConcurrentChangedDocument, NoRunFollowsOnceTheBehaviourIsSwitchedOff) {
     EXPECT_FALSE(fs::exists(out));
 }
 
+// Documents rewritten once every document was opened and scanned, while
+// the run draws layers from the files: the document whose layers are half
+// drawn, or another one, read whole before. The run writes nothing of what
+// it read; the run made again in its place exports the new version.
+TEST_F(ConcurrentChangedDocument, ADocumentRewrittenWhileLayersAreDrawnIsExportedAgain) {
+    const fs::path other = folder / "b.psd";
+    const lf::Data otherDocument = flows_test::documentData(
+        240, 160, {flows_test::layer("b.png", 0, 0, 240, 160, {90, 60, 30, 255})});
+    const auto rewriteDuringTheSecondDraw = [&](const lf::Data& saved) {
+        written.clear();
+        flow->draws.holdAt = flow->draws.started + 1;
+        const int held = flow->draws.held;
+        flow->startBackgroundRunIfNeeded();
+        // The first draw read is whole, of the version before.
+        ASSERT_TRUE(waitUntil([&] { return flow->draws.held > held && flow->draws.finished > 0; }));
+        rewriteInPlace(document, saved);
+        flow->draws.gate.signal();
+        ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+        EXPECT_FALSE(flow->lastRunError());
+        EXPECT_EQ(readOutput(), exportedA(saved));
+        expectOnlyExportsOf({saved});
+    };
+    {
+        SCOPED_TRACE("its own layers");
+        rewriteDuringTheSecondDraw(version(1));
+    }
+    {
+        SCOPED_TRACE("another document's layers");
+        save(other, otherDocument);
+        flow->addInputWithURLs({other.string()});
+        flow->readWhole = {"d.psd"};
+        rewriteDuringTheSecondDraw(version(2));
+        EXPECT_EQ(lf::Data::readFile((out / "b.png").string()).valueOr(lf::Data()),
+                  exportedA(otherDocument));
+    }
+}
+
 // In a window: the run that read the rewrite has no result; the window's
 // first result is the new version's, and a save asked for meanwhile waits
 // for it.

@@ -167,6 +167,42 @@ TEST_F(ConcurrentFlowBackgroundRun, ChangesDuringARunAreExportedByOneMoreRun) {
     EXPECT_FALSE(flow->encode().contains("hasUnexportedChanges"));
 }
 
+// Runs that cannot write (the output folder is a file) after a change came
+// during one of them: one more run takes the change up, fails too, and
+// the flow rests with the failure; a failed run is no change to run again.
+TEST_F(ConcurrentFlowBackgroundRun, FailingRunsTakeAChangeDuringARunUpOnce) {
+    auto flow = watchingFlow("r.psd", QFFlowBehaviorRepeatAutomatically);
+    test::writeFile(folder / "out", "not a folder");
+    int starts = 0;
+    auto observation = flow->addObserver("status", [&](const std::string&) {
+        if (flow->status() == QFFlowStatusRunningWithoutUI) ++starts;
+    });
+    time_t second = 5'200'000;
+    const auto save = [&](const std::string& version) {
+        test::writeFile(folder / "r.psd", version);
+        setModificationSecond(folder / "r.psd", ++second);
+        flow->input()->detectInput();
+        MainQueue::shared()->drain();
+    };
+    LogCapture log;
+    flow->holdsRuns = true;
+    save("version 1");
+    ASSERT_TRUE(waitUntil([&] { return flow->heldRuns == 1; }));
+    save("version 2");
+    flow->holdsRuns = false;
+    flow->gate.signal();
+    ASSERT_TRUE(waitUntil(
+        [&] { return starts > 2 || (starts == 2 && flow->status() == QFFlowStatusIdle); }));
+    // Longer than a run of this document takes to start again.
+    MainQueue::shared()->runUntil([] { return false; }, std::chrono::seconds(1));
+    EXPECT_EQ(starts, 2);
+    EXPECT_EQ(flow->status(), QFFlowStatusIdle);
+    ASSERT_TRUE(flow->lastRunError());
+    EXPECT_EQ(flow->lastRunError()->domain, kPOSIXErrorDomain);
+    flow->setBehavior(QFFlowBehaviorNone);
+    ASSERT_TRUE(waitUntil([&] { return flow->status() == QFFlowStatusIdle; }));
+}
+
 // A change reported during a run that the run's own snapshot already held
 // (here the run's snapshot is what reports it) needs no other run.
 TEST_F(ConcurrentFlowBackgroundRun, AChangeTheRunAlreadyReadStartsNoOtherRun) {
@@ -277,6 +313,47 @@ TEST_F(ConcurrentFlowBackgroundRun, ARepeatingFlowOfALinkExportsWhatTheLinkLeads
     EXPECT_TRUE(exported(replacedOutput, "first, saved"));
     test::writeFile(first, "first, saved again");
     EXPECT_TRUE(exported(replacedOutput, "first, saved again"));
+}
+
+// A flow whose output folder lies inside its own folder: what it writes
+// there is no change of its documents, so after the run for a save it
+// settles. A save in the folder is still exported, and so is a document
+// put into the output folder by hand: it is a document of the folder like
+// any other (the flow itself never writes a document there).
+TEST_F(ConcurrentFlowBackgroundRun, AFlowWritingIntoItsOwnFolderSettlesAfterEachSave) {
+    const fs::path documents = folder / "X", out = documents / "out";
+    fs::create_directory(documents);
+    test::writeFile(documents / "d.psd", "first");
+    auto flow = std::make_shared<FakeExportFlow>();
+    flow->setInitialInput(photoshopInput({documents}));
+    flow->setOutputDirectoryURL(out.string());
+    flow->setBehavior(QFFlowBehaviorRepeatAutomatically);
+    flow->activateAutomaticBehaviorIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return isWatching(*flow); }));
+    int starts = 0;
+    auto observation = flow->addObserver("status", [&](const std::string&) {
+        if (flow->status() == QFFlowStatusRunningWithoutUI) ++starts;
+    });
+    // Longer than the watch waits after a change, twice over, and than a
+    // run of these documents: a run that the flow's own writes started
+    // would start within it.
+    constexpr auto kQuiet = std::chrono::seconds(3);
+    const auto exportedOnceThenSettles = [&](const fs::path& output, const std::string& version) {
+        const int before = starts;
+        ASSERT_TRUE(waitUntil([&] {
+            return read(output) == version && flow->status() == QFFlowStatusIdle;
+        })) << version;
+        MainQueue::shared()->runUntil([] { return false; }, kQuiet);
+        EXPECT_EQ(starts, before + 1) << version;
+        EXPECT_EQ(flow->status(), QFFlowStatusIdle) << version;
+    };
+    test::writeFile(documents / "d.psd", "saved");
+    exportedOnceThenSettles(out / "out" / "d.png", "saved");
+    test::writeFile(documents / "d.psd", "saved again");
+    exportedOnceThenSettles(out / "out" / "d.png", "saved again");
+    test::writeFile(out / "e.psd", "put by hand");
+    exportedOnceThenSettles(out / "out" / "e.png", "put by hand");
+    EXPECT_FALSE(flow->lastRunError());
 }
 
 // A change that waits for the run under way is handled by the behaviour

@@ -122,24 +122,39 @@ TEST_F(ConcurrentInputProblems, EachRunSaysWhatIsWrongWithItsDocument) {
 }
 
 // Behind a folder the application may not enter, or after its folder
-// became empty, a document is named as the command line names it.
+// became empty, a document is named as the command line names it; so is a
+// document it may not read, and a folder given that it may list but not
+// enter, whose names lead nowhere.
 TEST_F(ConcurrentInputProblems, AFolderItMayNotEnterOrThatBecameEmptySaysSo) {
     const fs::path locked = folder / "locked", document = locked / "x.psd",
-                   documents = folder / "documents";
+                   documents = folder / "documents", unreadable = folder / "z.psd",
+                   listedOnly = folder / "listed-only";
     fs::create_directories(locked);
     fs::create_directories(documents);
+    fs::create_directories(listedOnly);
     test::writeFile(document, "a document");
     test::writeFile(documents / "y.psd", "a document");
+    test::writeFile(unreadable, "a document");
+    test::writeFile(listedOnly / "w.psd", "a document");
     const auto empty = failureOfRuns({documents}, [&] { fs::remove(documents / "y.psd"); });
     ASSERT_TRUE(empty);
     EXPECT_EQ(empty->localizedDescription(), "“documents” holds no Photoshop documents");
 
     const test::ScopedUnprivilegedUser user(folder.path());
-    const auto denied =
-        failureOfRuns({document}, [&] { fs::permissions(locked, fs::perms::none); });
-    ASSERT_TRUE(denied);
-    EXPECT_TRUE(denied->is(QFExportFlowErrorDomain, QFExportFlowErrorInvalidDocument));
-    EXPECT_EQ(denied->localizedDescription(), "“x.psd” cannot be opened: Permission denied");
+    const std::pair<fs::path, std::function<void()>> deniedCases[] = {
+        {document, [&] { fs::permissions(locked, fs::perms::none); }},
+        {unreadable, [&] { fs::permissions(unreadable, fs::perms::owner_write); }},
+        {listedOnly,
+         [&] { fs::permissions(listedOnly, fs::perms::owner_read | fs::perms::owner_write); }},
+    };
+    for (const auto& [given, deny] : deniedCases) {
+        const auto denied = failureOfRuns({given}, deny);
+        ASSERT_TRUE(denied) << given;
+        EXPECT_TRUE(denied->is(QFExportFlowErrorDomain, QFExportFlowErrorInvalidDocument));
+        EXPECT_EQ(
+            denied->localizedDescription(),
+            fmt::format("“{}” cannot be opened: Permission denied", given.filename().string()));
+    }
 }
 
 // Among other documents, one that cannot be read ends the run, as a

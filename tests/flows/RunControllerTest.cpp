@@ -95,6 +95,8 @@ TEST_F(ConcurrentRunController, SavingWritesAndClosesOrStaysWithTheError) {
 
     // The chosen folder cannot be written (it is a file): the controller
     // stays, with the error, and the flow's record of its last write stays.
+    // The flow keeps the failure, as a failed run does: its row in the
+    // recents says so, across a relaunch too.
     test::writeFile(folder / "blocked", "x");
     panelAnswer = (folder / "blocked").string();
     {
@@ -106,6 +108,14 @@ TEST_F(ConcurrentRunController, SavingWritesAndClosesOrStaysWithTheError) {
     MainQueue::shared()->drain();
     EXPECT_FALSE(flow->lastRunDate());
     EXPECT_FALSE(flow->encode().contains("exportedInputTokens"));
+    ASSERT_TRUE(flow->lastRunError());
+    const std::string failed = "Failed: " + controller->saveErrors[0].localizedDescription();
+    EXPECT_EQ(flow->lastRunError()->localizedDescription(),
+              controller->saveErrors[0].localizedDescription());
+    EXPECT_EQ(QFFlowManager::decodeFlow(flow->encode())->localizedStatusDescription(), failed);
+    controller->willDisappearFromUI();  // as the window that gave up the save
+    EXPECT_EQ(flow->localizedStatusDescription(), failed);
+    controller->willAppearInUI();
 
     // A folder that can be written: written, closed as saved, recent.
     panelAnswer = (folder / "assets").string();
@@ -117,6 +127,7 @@ TEST_F(ConcurrentRunController, SavingWritesAndClosesOrStaysWithTheError) {
     MainQueue::shared()->drain();
     EXPECT_EQ(flow->lastRunNumberOfItemsSaved(), 2u);
     EXPECT_EQ(flow->status(), QFFlowStatusIdle);
+    EXPECT_FALSE(flow->lastRunError());
     // The saved documents are recorded as exported, for a relaunch.
     EXPECT_EQ(flow->encode()["exportedInputTokens"].size(), 2u);
 

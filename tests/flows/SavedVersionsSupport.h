@@ -21,6 +21,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <thread>
 #include <unistd.h>
 
 namespace saved_versions {
@@ -88,17 +90,57 @@ private:
     const BASlice file_;
 };
 
+// The reads of a document that its run makes off its own thread, as the
+// export draws layers: each is counted, and the one numbered
+// `holdAt` (from 0, over every document of the flow) waits at `gate`
+// until the test lets it go; it is held once.
+struct DrawReads {
+    std::atomic<int> holdAt{-1};
+    std::atomic<int> started{0}, finished{0}, held{0};
+    lf::DispatchSemaphore gate{0};
+};
+
+// Forwards reads to `source`, counting those made off the thread that
+// opened the document in `draws`.
+class DrawCountingSource final : public BAByteSource {
+public:
+    DrawCountingSource(std::shared_ptr<const BAByteSource> source, DrawReads& draws)
+        : source_(std::move(source)), draws_(draws), opener_(std::this_thread::get_id()) {}
+
+    lf::Status read(void* destination, uint64_t offset, uint64_t length) const override {
+        if (std::this_thread::get_id() == opener_)
+            return source_->read(destination, offset, length);
+        int number = draws_.started++;
+        if (draws_.holdAt.compare_exchange_strong(number, -1)) {
+            ++draws_.held;
+            draws_.gate.wait();
+        }
+        lf::Status read = source_->read(destination, offset, length);
+        ++draws_.finished;
+        return read;
+    }
+
+private:
+    const std::shared_ptr<const BAByteSource> source_;
+    DrawReads& draws_;
+    const std::thread::id opener_;
+};
+
 // An export flow whose runs read a document in two parts: `holdAfterBytes`
-// when they open it (none by default), then the rest as the export reads
-// it. While it holds reads, a run stops between the two until the test
-// lets it go.
+// when they open it (none by default; the whole of the documents named in
+// `readWhole`), then the rest as the export reads it. While it holds
+// reads, a run stops between the two until the test lets it go; the reads
+// made as layers are drawn can be held too (`draws`).
 class HeldReadExportFlow : public QFExportFlow {
 public:
     std::atomic<bool> holdsReads{false};
     std::atomic<size_t> holdAfterBytes{0};
+    // File names; set while no run is under way.
+    std::set<std::string> readWhole;
     // Reads that stopped, and the gate that lets one go on.
     mutable std::atomic<int> heldReads{0};
     mutable lf::DispatchSemaphore gate{0};
+    mutable DrawReads draws;
 
 protected:
     std::function<lf::Result<BASlice>()> documentReader(
@@ -107,7 +149,9 @@ protected:
         return [this, path = document->itemURL()]() -> lf::Result<BASlice> {
             auto file = QFOpenDocumentFile(path);
             if (!file) return file.error();
-            std::vector<uint8_t> first(std::min<uint64_t>(holdAfterBytes, file->length));
+            const uint64_t ahead =
+                readWhole.count(fs::path(path).filename()) ? file->length : holdAfterBytes.load();
+            std::vector<uint8_t> first(std::min<uint64_t>(ahead, file->length));
             if (auto read = file->source->read(first.data(), 0, first.size()); !read)
                 return read.error();
             if (holdsReads) {
@@ -115,9 +159,12 @@ protected:
                 gate.wait();
             }
             const uint64_t length = file->length;
-            return BASlice{
-                std::make_shared<ReadAheadSource>(lf::Data(std::move(first)), std::move(*file)), 0,
-                length};
+            auto source =
+                std::make_shared<ReadAheadSource>(lf::Data(std::move(first)), std::move(*file));
+            // A document read whole draws nothing from its file.
+            if (ahead >= length) return BASlice{std::move(source), 0, length};
+            return BASlice{std::make_shared<DrawCountingSource>(std::move(source), draws), 0,
+                           length};
         };
     }
 };
@@ -136,11 +183,15 @@ protected:
     }
     void TearDown() override {
         flow->holdsReads = false;
-        for (int i = 0; i < 4; ++i)
+        flow->draws.holdAt = -1;
+        for (int i = 0; i < 4; ++i) {
             flow->gate.signal();
+            flow->draws.gate.signal();
+        }
         flow->setBehavior(QFFlowBehaviorNone);
         // No run of the flow may outlive the test's folder.
-        lf::MainQueue::shared()->runUntil([&] { return flow->status() == QFFlowStatusIdle; }, 60s);
+        lf::MainQueue::shared()->runUntil([&] { return flow->status() == QFFlowStatusIdle; },
+                                          lf::test::kPatience);
     }
 
     // Repeating, its document watched.
@@ -150,7 +201,7 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return isWatching(*flow); }));
     }
     bool waitUntil(const std::function<bool()>& done) {
-        return lf::MainQueue::shared()->runUntil(done, 60s);
+        return lf::MainQueue::shared()->runUntil(done, lf::test::kPatience);
     }
     lf::Data readOutput() const {
         auto data = lf::Data::readFile((out / "a.png").string());

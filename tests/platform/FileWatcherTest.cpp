@@ -6,6 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -211,6 +215,42 @@ TEST_F(ConcurrentFileWatching, FollowsAPathWhoseFoldersAreMovedDeletedOrMadeAgai
                 << what << ", with the document back";
         }
     }
+}
+
+// A document's folder swapped for another in one step, with no moment in
+// between when the path leads nowhere: another folder renamed over it, or
+// the two exchanged. The path is watched in the folder that came: the
+// swap is a change, and so are the saves there after it; the folder that
+// went is not watched, though it lives on elsewhere.
+TEST_F(ConcurrentFileWatching, FollowsAPathWhoseFolderIsSwappedInOneStep) {
+    const fs::path parent = folder / "P", document = parent / "d.psd",
+                   incoming = folder / "incoming", wentTo = incoming / "d.psd";
+    fs::create_directories(parent);
+    test::writeFile(document, "v1");
+    test::writeFile(marker, "0");
+    auto watcher = watch({document.string(), marker.string()});
+    const auto exchange = [&] {
+        if (::renameat2(AT_FDCWD, incoming.c_str(), AT_FDCWD, parent.c_str(), RENAME_EXCHANGE) != 0)
+            GTEST_FAIL() << "renameat2: " << std::strerror(errno);
+    };
+
+    fs::create_directories(incoming);
+    test::writeFile(wentTo, "swapped in");
+    EXPECT_TRUE(reportsChange(document, exchange));
+    EXPECT_TRUE(reportsChange(document, [&] { test::writeFile(document, "saved there"); }));
+    EXPECT_TRUE(reportsNothing(document, [&] { test::writeFile(wentTo, "left behind"); }));
+    EXPECT_TRUE(reportsChange(document, exchange));  // and back again
+    EXPECT_TRUE(reportsChange(document, [&] { test::writeFile(document, "saved again"); }));
+    EXPECT_TRUE(reportsNothing(document, [&] { test::writeFile(wentTo, "left again"); }));
+
+    // Renamed over the path, which must then be an empty folder: the
+    // document appears.
+    fs::remove_all(incoming);
+    fs::remove(document);
+    fs::create_directories(incoming);
+    test::writeFile(wentTo, "renamed over");
+    EXPECT_TRUE(reportsChange(document, [&] { fs::rename(incoming, parent); }));
+    EXPECT_TRUE(reportsChange(document, [&] { test::writeFile(document, "saved after"); }));
 }
 
 // The moment of the race: a folder is made again and the document written

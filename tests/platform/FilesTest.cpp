@@ -4,6 +4,8 @@
 #include "platform/AtomicFileSet.h"
 #include "platform/Bookmark.h"
 #include "platform/FileDescriptor.h"
+#include "platform/FolderWalk.h"
+#include "platform/PathRefusal.h"
 #include "platform/PathRoute.h"
 #include "platform/TypeIdentifier.h"
 #include "support/TestSupport.h"
@@ -12,11 +14,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -395,6 +399,83 @@ TEST(PathRoute, FollowsFoldersAndLinksAsTheKernelResolvesThem) {
         EXPECT_FALSE(trace(unreachable).end) << unreachable;
     EXPECT_EQ(trace(base / "gone" / "d.psd").steps.back(),
               (PathRoute::Step{(base / "gone").string(), std::nullopt}));
+}
+
+// Every item below the folder, hidden ones too, links not followed; folders
+// that go while the walk is under way (all of them, at the first visit)
+// hide none of the files beside them, whatever the order of the listing.
+TEST(FolderWalk, FoldersThatGoDuringTheWalkHideNothingElse) {
+    test::TemporaryDirectory scratch;
+    const fs::path root = scratch / "root";
+    std::set<std::string> files;
+    for (int i = 0; i < 20; ++i) {
+        fs::create_directories(root / ("folder" + std::to_string(i)) / "inner");
+        files.insert((root / ("file" + std::to_string(i))).string());
+    }
+    files.insert((root / ".hidden").string());
+    for (const auto& file : files)
+        test::writeFile(file, "x");
+    fs::create_directories(scratch / "elsewhere");
+    test::writeFile(scratch / "elsewhere" / "beyond.psd", "x");
+    fs::create_symlink(scratch / "elsewhere", root / "link");
+
+    std::set<std::string> visited;
+    bool removed = false;
+    walkFolderTree(root.string(), [&](const std::string& path, const struct stat& info) {
+        visited.insert(path);
+        if (!S_ISDIR(info.st_mode) || removed) return;
+        removed = true;
+        for (int i = 0; i < 20; ++i)
+            if (root / ("folder" + std::to_string(i)) != path)
+                fs::remove_all(root / ("folder" + std::to_string(i)));
+    });
+    for (const auto& file : files)
+        EXPECT_TRUE(visited.count(file)) << file;
+    EXPECT_TRUE(visited.count((root / "link").string()));
+    EXPECT_FALSE(visited.count((root / "link" / "beyond.psd").string()));
+
+    // Untouched, everything is visited, each folder before what it holds.
+    std::vector<std::string> order;
+    walkFolderTree(scratch.path().string(),
+                   [&](const std::string& path, const struct stat&) { order.push_back(path); });
+    const auto at = [&](const fs::path& path) {
+        return std::find(order.begin(), order.end(), path.string()) - order.begin();
+    };
+    EXPECT_LT(at(scratch / "elsewhere"), at(scratch / "elsewhere" / "beyond.psd"));
+    EXPECT_LT(at(scratch / "elsewhere" / "beyond.psd"), std::ssize(order));
+    EXPECT_LT(at(root / "file7"), std::ssize(order));
+}
+
+// What the process may not read is refused by the item's own mode, not
+// only by a folder on the way: a file it may not read, and a folder it may
+// not list or may not enter (a folder that may be listed but not entered
+// shows names, and nothing they name).
+TEST(PathRefusal, AnItemsOwnModeRefusesWhatMayNotBeRead) {
+    test::TemporaryDirectory scratch;
+    const fs::path file = scratch / "d.psd", readable = scratch / "readable.psd";
+    test::writeFile(file, "x");
+    test::writeFile(readable, "x");
+    for (const char* folder : {"listed-only", "entered-only", "open"})
+        fs::create_directory(scratch / folder);
+    const test::ScopedUnprivilegedUser user(scratch.path());
+    const std::pair<fs::path, fs::perms> refused[] = {
+        {file, fs::perms::none},
+        {scratch / "listed-only", fs::perms::owner_read | fs::perms::owner_write},
+        {scratch / "entered-only", fs::perms::owner_write | fs::perms::owner_exec},
+    };
+    for (const auto& [path, mode] : refused) {
+        fs::permissions(path, mode);
+        const auto refusal = PathRefusal::of(path.string());
+        ASSERT_TRUE(refusal) << path;
+        EXPECT_EQ(refusal->kind, PathRefusal::Kind::unreadable) << path;
+        EXPECT_EQ(refusal->code, EACCES) << path;
+        EXPECT_EQ(refusal->error(path.string()).localizedDescription(),
+                  "open " + path.string() + ": Permission denied");
+    }
+    fs::permissions(readable, fs::perms::owner_read);
+    fs::permissions(scratch / "open", fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(PathRefusal::of(readable.string()));
+    EXPECT_FALSE(PathRefusal::of((scratch / "open").string()));
 }
 
 TEST(Bookmark, ResolvesWhileTheItemIsThereAndIsStaleOnceReplaced) {

@@ -4,6 +4,7 @@
 #include "flows/shared/QFKeyedArchive.h"
 #include "platform/Bookmark.h"
 #include "platform/DispatchQueue.h"
+#include "platform/FolderWalk.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/PathRefusal.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -46,19 +48,16 @@ std::optional<QFFlowInputProblem> problemOfGivenURL(const std::string& url,
 }
 
 // Visits everything below `folder`, hidden items too, links not followed;
-// whether `visit` took anything.
+// whether `visit` took anything. A folder that cannot be listed, or that
+// goes while it is walked (as a writer's own folders may, beside the
+// documents), hides nothing of the rest.
 bool walkFolder(
     const std::string& folder,
     const std::function<bool(const std::string&, const std::optional<std::string>&)>& visit) {
     bool took = false;
-    std::error_code error;
-    for (std::filesystem::recursive_directory_iterator
-             it(folder, std::filesystem::directory_options::skip_permission_denied, error),
-         end;
-         !error && it != end; it.increment(error)) {
-        const std::string path = it->path().string();
+    lf::walkFolderTree(folder, [&](const std::string& path, const struct stat&) {
         took = visit(path, lf::typeIdentifierForPath(path)) || took;
-    }
+    });
     return took;
 }
 
