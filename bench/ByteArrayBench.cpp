@@ -4,7 +4,7 @@
 // does the same and is the fair limit, "pread" keeps the cache.
 
 #include "bytearray/BABTreeByteArray.h"
-#include "platform/FileDescriptor.h"
+#include "platform/files/FileDescriptor.h"
 
 #include <benchmark/benchmark.h>
 

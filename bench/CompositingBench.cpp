@@ -23,8 +23,8 @@
 #include "bytearray/BABTreeByteArray.h"
 #include "compositing/QFRenderNodeForLayers.h"
 #include "compositing/shared/QFRGBAConversion.h"
-#include "platform/Log.h"
-#include "platform/SystemInfo.h"
+#include "platform/core/Log.h"
+#include "platform/core/SystemInfo.h"
 #include "rendergraph/core/BNBufferCache.h"
 
 #include <benchmark/benchmark.h>

@@ -18,8 +18,8 @@
 #include "BenchSupport.h"
 #include "flows/icns/QFICNSContainer.h"
 #include "flows/scanner/QFPSDScanner.h"
-#include "platform/Log.h"
-#include "platform/UserDefaults.h"
+#include "platform/core/Log.h"
+#include "platform/settings/UserDefaults.h"
 
 #include <benchmark/benchmark.h>
 

@@ -7,7 +7,7 @@
 #include "kit/gui/OMAnimationCache.h"
 #include "kit/gui/OMFrameLoop.h"
 #include "kit/gui/OMTemplateEffect.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 
 #include <QApplication>
 #include <QWidget>

@@ -10,7 +10,7 @@
 // or more); bytes per second count decompressed samples.
 #include "BenchDocuments.h"
 #include "BenchSupport.h"
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 #include "psd/OMPSDDocument.h"
 
 #include <benchmark/benchmark.h>

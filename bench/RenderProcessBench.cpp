@@ -32,9 +32,9 @@
 #include "DocumentRender.h"
 #include "compositing/QFRenderNodeForLayers.h"
 #include "compositing/tiling/QFTilingHelper.h"
-#include "platform/Log.h"
-#include "platform/RGBABuffer.h"
-#include "platform/SystemInfo.h"
+#include "platform/core/Log.h"
+#include "platform/core/SystemInfo.h"
+#include "platform/images/RGBABuffer.h"
 #include "rendergraph/core/BNBufferCache.h"
 
 #include <benchmark/benchmark.h>

@@ -10,8 +10,8 @@
 #include "flows/inputs/QFFlowPlugInManager.h"
 #include "flows/runs/QFFlowOutputItem.h"
 #include "flows/shared/QFConfinedPath.h"
-#include "platform/MainQueue.h"
-#include "platform/TypeIdentifier.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/files/TypeIdentifier.h"
 
 #include <filesystem>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "app/LaunchPaths.h"
 
-#include "platform/FileDescriptor.h"
-#include "platform/PathRefusal.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/files/PathRefusal.h"
 
 bool checkReadablePath(const std::string& path, std::ostream& err) {
     // The refusal names what stands at the path (a link to nothing, a

@@ -1,8 +1,8 @@
 #include "app/TerminationSignals.h"
 
-#include "platform/AtomicFileSet.h"
-#include "platform/FileDescriptor.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/writing/AtomicFileSet.h"
 
 #include <atomic>
 #include <cerrno>

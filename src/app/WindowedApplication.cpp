@@ -1,7 +1,7 @@
 #include "WindowedApplication.h"
 
 #include "app/LaunchPaths.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 #include "ui/shell/QFApplication.h"
 #include "ui/shell/QFApplicationDelegate.h"
 #include "ui/shell/QFApplicationFlowHooks.h"

@@ -7,8 +7,8 @@
 #include "HeadlessExport.h"
 #include "WindowedApplication.h"
 #include "app/TerminationSignals.h"
-#include "platform/AtomicFileSet.h"
-#include "platform/SystemInfo.h"
+#include "platform/core/SystemInfo.h"
+#include "platform/writing/AtomicFileSet.h"
 
 #include <csignal>
 #include <cstdlib>

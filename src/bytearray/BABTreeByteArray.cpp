@@ -2,7 +2,7 @@
 
 #include "bytearray/BAError.h"
 #include "bytearray/BAFileReference.h"
-#include "platform/Assert.h"
+#include "platform/core/Assert.h"
 
 #include <fmt/format.h>
 

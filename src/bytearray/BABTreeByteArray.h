@@ -5,7 +5,7 @@
 // number of slices; copying a range visits only the slices it covers.
 
 #include "bytearray/BAByteArray.h"
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 
 #include <memory>
 #include <shared_mutex>

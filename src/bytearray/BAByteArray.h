@@ -8,7 +8,7 @@
 
 #include "bytearray/BAByteSource.h"
 #include "bytearray/BARange.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 
 #include <cstdint>
 #include <functional>

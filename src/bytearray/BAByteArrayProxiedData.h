@@ -5,7 +5,7 @@
 // copying; any other is read once into memory.
 
 #include "bytearray/BAByteArray.h"
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 
 class BAByteArrayProxiedData {
 public:

@@ -3,8 +3,8 @@
 // immutable and shared by every slice and byte array that refers to them;
 // reading is safe from any number of threads.
 
-#include "platform/Data.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
+#include "platform/files/Data.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 // Errors of the byte-array storage.
 
-#include "platform/Error.h"
+#include "platform/core/Error.h"
 
 #include <cstdint>
 #include <string>

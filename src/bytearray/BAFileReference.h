@@ -6,7 +6,7 @@
 // BAByteArrayErrorFileTruncated for the bytes it lost.
 
 #include "bytearray/BAByteSource.h"
-#include "platform/FileDescriptor.h"
+#include "platform/files/FileDescriptor.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
 #include "compositing/QFContext.h"
 
 #include "compositing/shared/QFInfiniteRect.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/blend/BNConvertOpacityToFillNode.h"
 #include "rendergraph/images/BNTransparentNode.h"
 

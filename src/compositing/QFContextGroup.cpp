@@ -8,7 +8,7 @@
 #include "compositing/shared/QFBlendMode.h"
 #include "compositing/shared/QFInfiniteRect.h"
 #include "compositing/shared/QFTypeLayerBlending.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "psd/OMPSDProperty.h"
 #include "rendergraph/blend/BNBlendNode.h"
 #include "rendergraph/blend/BNConvertToOpaqueNode.h"

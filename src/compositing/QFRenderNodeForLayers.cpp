@@ -3,7 +3,7 @@
 #include "compositing/QFLayerContent.h"
 #include "compositing/effects/QFEffectRendering.h"
 #include "compositing/shared/QFBlendMode.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "psd/OMPSDProperty.h"
 #include "rendergraph/blend/BNIsolateOpacityNode.h"
 

@@ -3,8 +3,8 @@
 #include "debugger/QFExtraneousInput.h"
 #include "geometry/VKGeometryStrings.h"
 #include "kit/gui/OMSheet.h"
-#include "platform/Log.h"
-#include "platform/MainQueue.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/MainQueue.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 
 #include "debugger/QFBooleanCanvas.h"
 #include "geometry/VKGeometryStrings.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 
 #include <algorithm>
 

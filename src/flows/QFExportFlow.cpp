@@ -5,8 +5,8 @@
 #include "flows/runs/QFFlowOutput.h"
 #include "flows/runs/QFFlowRun.h"
 #include "kit/OMLocalizer.h"
-#include "platform/PathRoute.h"
-#include "platform/TypeIdentifier.h"
+#include "platform/files/PathRoute.h"
+#include "platform/files/TypeIdentifier.h"
 
 namespace {
 

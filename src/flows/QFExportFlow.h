@@ -19,7 +19,7 @@
 
 #include "bytearray/BAByteArray.h"
 #include "flows/QFFlow.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 
 #include <functional>
 

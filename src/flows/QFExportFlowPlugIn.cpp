@@ -2,7 +2,7 @@
 
 #include "flows/QFExportFlow.h"
 #include "flows/QFFlowInterfaceHooks.h"
-#include "platform/TypeIdentifier.h"
+#include "platform/files/TypeIdentifier.h"
 
 const std::shared_ptr<QFExportFlowPlugIn>& QFExportFlowPlugIn::sharedPlugIn() {
     static const auto* plugIn =

@@ -7,11 +7,11 @@
 #include "flows/runs/QFFlowRun.h"
 #include "flows/shared/QFKeyedArchive.h"
 #include "kit/OMLocalizer.h"
-#include "platform/Assert.h"
-#include "platform/Bookmark.h"
-#include "platform/DispatchQueue.h"
-#include "platform/Log.h"
-#include "platform/MainQueue.h"
+#include "platform/core/Assert.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/DispatchQueue.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/files/Bookmark.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -65,10 +65,10 @@
 #include "flows/QFFlowUI.h"
 #include "flows/inputs/QFFlowInput.h"
 #include "flows/shared/QFKeptArchiveValues.h"
-#include "platform/Data.h"
-#include "platform/Formatters.h"
-#include "platform/KeyValueObserving.h"
-#include "platform/Result.h"
+#include "platform/core/Formatters.h"
+#include "platform/core/Result.h"
+#include "platform/dispatch/KeyValueObserving.h"
+#include "platform/files/Data.h"
 
 #include <nlohmann/json.hpp>
 

@@ -2,7 +2,7 @@
 
 #include "flows/QFExportFlow.h"
 #include "flows/QFFlowRunController.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 
 namespace {
 

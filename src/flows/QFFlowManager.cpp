@@ -3,9 +3,9 @@
 #include "flows/QFExportFlow.h"
 #include "flows/QFFlowInterfaceHooks.h"
 #include "flows/shared/QFKeyedArchive.h"
-#include "platform/Log.h"
-#include "platform/MainQueue.h"
-#include "platform/UserDefaults.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/settings/UserDefaults.h"
 
 #include <algorithm>
 

@@ -18,8 +18,8 @@
 // list) and "isRunningFlowsWithoutUI" (when its value changes).
 
 #include "flows/QFFlow.h"
-#include "platform/KeyValueObserving.h"
-#include "platform/Observation.h"
+#include "platform/core/Observation.h"
+#include "platform/dispatch/KeyValueObserving.h"
 
 #include <nlohmann/json.hpp>
 

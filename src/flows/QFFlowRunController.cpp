@@ -4,7 +4,7 @@
 #include "flows/QFFlowInterfaceHooks.h"
 #include "flows/runs/QFFlowOutput.h"
 #include "flows/runs/QFFlowRun.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 
 #include <utility>
 

@@ -24,7 +24,7 @@
 // Main thread only.
 
 #include "flows/QFFlowUI.h"
-#include "platform/Error.h"
+#include "platform/core/Error.h"
 
 #include <functional>
 #include <memory>

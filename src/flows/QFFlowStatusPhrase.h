@@ -8,7 +8,7 @@
 // for the locale and time zone (the process's own when empty). Tests name
 // the locale, the time zone and the present moment.
 
-#include "platform/Formatters.h"
+#include "platform/core/Formatters.h"
 
 #include <cstdint>
 #include <string>

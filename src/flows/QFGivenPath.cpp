@@ -1,8 +1,8 @@
 #include "flows/QFGivenPath.h"
 
 #include "flows/runs/QFExportFlowError.h"
-#include "platform/PathRefusal.h"
-#include "platform/TypeIdentifier.h"
+#include "platform/files/PathRefusal.h"
+#include "platform/files/TypeIdentifier.h"
 
 #include <sys/stat.h>
 

@@ -12,7 +12,7 @@
 //
 // Any thread; reads the file system without opening anything.
 
-#include "platform/Error.h"
+#include "platform/core/Error.h"
 
 #include <optional>
 #include <string>

@@ -21,8 +21,8 @@
 #include "fontexport/QFGlyph.h"
 #include "fontexport/QFTTXConversion.h"
 #include "geometry/VKGeometry.h"
-#include "platform/Data.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
+#include "platform/files/Data.h"
 
 #include <chrono>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // Errors of the font exporter: a font that cannot be written as TTX, and a
 // conversion by the TTX converter that gave no font.
 
-#include "platform/Error.h"
+#include "platform/core/Error.h"
 
 #include <cstdint>
 #include <memory>

@@ -9,7 +9,7 @@
 // its field's range before it is written: an out-of-range value is
 // reported, never wrapped.
 
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 
 #include <cstdint>
 #include <string_view>

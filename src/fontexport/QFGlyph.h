@@ -11,7 +11,7 @@
 
 #include "geometry/VKCompoundPath.h"
 #include "geometry/VKGeometry.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 
 #include <memory>
 #include <optional>

@@ -3,8 +3,8 @@
 #include "fontexport/PressletXPC.h"
 #include "fontexport/QFFontError.h"
 #include "fontexport/XPCConnection.h"
-#include "platform/DispatchSemaphore.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/DispatchSemaphore.h"
 
 #include <fmt/format.h>
 

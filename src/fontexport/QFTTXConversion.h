@@ -11,8 +11,8 @@
 // Messages: the request holds "ttxData" (the document); the reply holds
 // "sfntData", "woffData" and "ttxLog" (the converter's log).
 
-#include "platform/Data.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
+#include "platform/files/Data.h"
 
 #include <chrono>
 #include <string>

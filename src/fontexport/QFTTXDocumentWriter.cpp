@@ -4,7 +4,7 @@
 #include "fontexport/QFFontUnits.h"
 #include "fontexport/SWMutableDataWriter.h"
 #include "fontexport/SWXMLWriter.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 
 #include <fmt/format.h>
 

@@ -10,8 +10,8 @@
 // font's thread.
 
 #include "fontexport/QFFont.h"
-#include "platform/Data.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
+#include "platform/files/Data.h"
 
 #include <cstddef>
 #include <map>

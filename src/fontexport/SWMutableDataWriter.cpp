@@ -1,6 +1,6 @@
 #include "fontexport/SWMutableDataWriter.h"
 
-#include "platform/Assert.h"
+#include "platform/core/Assert.h"
 
 SWMutableDataWriter::SWMutableDataWriter(std::shared_ptr<SWMutableData> data,
                                          SWStringEncoding encoding)

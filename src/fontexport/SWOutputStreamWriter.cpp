@@ -1,7 +1,7 @@
 #include "fontexport/SWOutputStreamWriter.h"
 
-#include "platform/Assert.h"
-#include "platform/Log.h"
+#include "platform/core/Assert.h"
+#include "platform/core/Log.h"
 
 #include <cerrno>
 #include <unicode/normalizer2.h>

@@ -10,7 +10,7 @@
 
 #include "fontexport/SWOutputStream.h"
 #include "fontexport/SWWriter.h"
-#include "platform/Error.h"
+#include "platform/core/Error.h"
 
 #include <memory>
 #include <optional>

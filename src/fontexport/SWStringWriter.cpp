@@ -1,6 +1,6 @@
 #include "fontexport/SWStringWriter.h"
 
-#include "platform/Assert.h"
+#include "platform/core/Assert.h"
 
 #include <algorithm>
 

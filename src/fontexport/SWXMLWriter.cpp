@@ -2,7 +2,7 @@
 
 #include "fontexport/NSInvalidArgumentException.h"
 #include "fontexport/SWMutableStringWriter.h"
-#include "platform/Assert.h"
+#include "platform/core/Assert.h"
 
 #include <fmt/format.h>
 

@@ -19,7 +19,7 @@
 // is not trusted to be well-formed.
 
 #include "fontexport/XPCObject.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -7,7 +7,7 @@
 // program's own dictionaries (JSON values) convert to and from them through
 // PressletXPC.h.
 
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 
 #include <cstdint>
 #include <map>

@@ -1,9 +1,9 @@
 #include "fontexport/XPCSocketConnection.h"
 
-#include "platform/Assert.h"
-#include "platform/ChildProcess.h"
-#include "platform/DispatchQueue.h"
-#include "platform/Log.h"
+#include "platform/core/Assert.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/DispatchQueue.h"
+#include "platform/processes/ChildProcess.h"
 
 #include <cerrno>
 #include <deque>

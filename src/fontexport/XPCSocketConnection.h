@@ -24,8 +24,8 @@
 // Thread-safe.
 
 #include "fontexport/XPCMessageCodec.h"
-#include "platform/Error.h"
-#include "platform/FileDescriptor.h"
+#include "platform/core/Error.h"
+#include "platform/files/FileDescriptor.h"
 
 #include <chrono>
 #include <cstdint>

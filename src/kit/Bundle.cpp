@@ -1,7 +1,7 @@
 #include "kit/Bundle.h"
 
-#include "platform/Data.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
+#include "platform/files/Data.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,6 +1,6 @@
 #include "kit/OMBacktrace.h"
 
-#include "platform/FileDescriptor.h"
+#include "platform/files/FileDescriptor.h"
 
 #include <fmt/format.h>
 

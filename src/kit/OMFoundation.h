@@ -12,7 +12,7 @@
 // string table, which is safe from any thread.
 
 #include "kit/Bundle.h"
-#include "platform/Assert.h"
+#include "platform/core/Assert.h"
 
 #include <algorithm>
 #include <optional>

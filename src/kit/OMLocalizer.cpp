@@ -1,7 +1,7 @@
 #include "kit/OMLocalizer.h"
 
 #include "kit/OMStringFormat.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 
 #include <algorithm>
 #include <numeric>

@@ -1,7 +1,7 @@
 #include "psd/OMPSDChannelReference.h"
 
 #include "bytearray/BABTreeByteArray.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "psd/OMPSDDecompression.h"
 #include "psd/OMPSDError.h"
 #include "psd/OMPSDSource.h"

@@ -13,7 +13,7 @@
 // without gaps; 16- and 32-bit samples are big-endian (32-bit ones IEEE
 // floats); 1-bit rows are packed to whole bytes.
 #include "bytearray/BAByteArray.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 #include "psd/OMPSDRect.h"
 
 #include <cstdint>

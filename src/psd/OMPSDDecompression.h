@@ -6,7 +6,7 @@
 // runs out, decodes past the output, or is not valid deflate data is an
 // OMPSDErrorCompressedDataCorrupt error. None of them reads outside its
 // spans. Pure functions; safe from any thread.
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 
 #include <cstddef>
 #include <cstdint>

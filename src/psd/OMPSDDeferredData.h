@@ -12,8 +12,8 @@
 // the one read. Safe from any thread.
 #include "bytearray/BAByteArray.h"
 #include "bytearray/BARange.h"
-#include "platform/Data.h"
-#include "platform/Error.h"
+#include "platform/core/Error.h"
+#include "platform/files/Data.h"
 
 #include <cstdint>
 #include <functional>

@@ -13,7 +13,7 @@
 // Decoding is bounded: nesting deeper than kMaximumDepth, or any item that
 // reaches past its bytes, fails the whole descriptor. A decoded descriptor
 // is immutable and safe to read from any thread.
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "psd/OMPSDDocument.h"
 
 #include "bytearray/BABTreeByteArray.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "psd/OMPSDBinaryReader.h"
 #include "psd/OMPSDError.h"
 #include "psd/OMPSDLayerSectionParser.h"

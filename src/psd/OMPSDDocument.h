@@ -22,8 +22,8 @@
 // its layers, resources and channels; they refer back to it weakly.
 #include "bytearray/BAByteArray.h"
 #include "bytearray/BARange.h"
-#include "platform/Data.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
+#include "platform/files/Data.h"
 #include "psd/OMPSDChannelReference.h"
 #include "psd/OMPSDImageResource.h"
 #include "psd/OMPSDLayer.h"

@@ -1,6 +1,6 @@
 #include "psd/OMPSDEffects.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "psd/OMPSDBinaryReader.h"
 #include "psd/OMPSDDescriptorDecoder.h"
 

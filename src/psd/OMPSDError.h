@@ -4,7 +4,7 @@
 // section, "layer 3", "image resource 1037", a block key) and gives the
 // offending value against its limit or expectation ("layer 3: 71 channels,
 // at most 59").
-#include "platform/Error.h"
+#include "platform/core/Error.h"
 
 #include <cstdint>
 #include <memory>

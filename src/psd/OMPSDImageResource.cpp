@@ -1,7 +1,7 @@
 #include "psd/OMPSDImageResource.h"
 
 #include "bytearray/BABTreeByteArray.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 
 const lf::Data& OMPSDImageResource::data() const {
     return bytes_.data([&](const lf::Error& error) {

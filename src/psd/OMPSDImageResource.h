@@ -11,7 +11,7 @@
 // any thread.
 #include "bytearray/BAByteArray.h"
 #include "bytearray/BARange.h"
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 #include "psd/OMPSDDeferredData.h"
 
 #include <cstdint>

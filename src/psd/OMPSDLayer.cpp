@@ -1,6 +1,6 @@
 #include "psd/OMPSDLayer.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "psd/OMPSDBinaryReader.h"
 
 OMPSDAttributesAtom::OMPSDAttributesAtom(uint32_t key, lf::Data data)

@@ -16,7 +16,7 @@
 // Getters whose block is absent or damaged return null (or the documented
 // default); nothing here fails.
 #include "bytearray/BAByteArray.h"
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 #include "psd/OMPSDAdjustments.h"
 #include "psd/OMPSDBlendingOptions.h"
 #include "psd/OMPSDChannelReference.h"

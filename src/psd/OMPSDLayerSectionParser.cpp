@@ -1,6 +1,6 @@
 #include "psd/OMPSDLayerSectionParser.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "psd/OMPSDBinaryReader.h"
 #include "psd/OMPSDDocument.h"
 #include "psd/OMPSDError.h"

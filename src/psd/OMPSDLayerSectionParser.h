@@ -3,8 +3,8 @@
 // records and their channels, the group tree, the global layer mask and the
 // section's tagged blocks. Used by OMPSDDocument while it opens.
 #include "bytearray/BARange.h"
-#include "platform/Data.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
+#include "platform/files/Data.h"
 #include "psd/OMPSDDocument.h"
 #include "psd/OMPSDLayer.h"
 #include "psd/OMPSDReadWindow.h"

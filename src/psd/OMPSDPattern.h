@@ -4,7 +4,7 @@
 // references like any other: colour planes 0, 1, 2... of the pattern's
 // image mode, then -1 for its transparency when stored; an indexed tile's
 // one plane holds indices into its colour table. Immutable; safe to share.
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 #include "psd/OMPSDChannelReference.h"
 
 #include <cstdint>

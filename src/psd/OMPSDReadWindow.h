@@ -10,8 +10,8 @@
 // them without copying. A window is used by one thread; the byte array must
 // outlive it.
 #include "bytearray/BAByteArray.h"
-#include "platform/Data.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
+#include "platform/files/Data.h"
 
 #include <cstdint>
 #include <span>

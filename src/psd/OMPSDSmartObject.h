@@ -6,7 +6,7 @@
 //
 // A snapshot belongs to the instance whose snapshotIdentifier equals its
 // uniqueIdentifier. Immutable once decoded; safe to share.
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 #include "psd/OMPSDChannelReference.h"
 
 #include <memory>

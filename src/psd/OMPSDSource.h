@@ -1,8 +1,8 @@
 #pragma once
 // Reading ranges of the document's byte array as plain bytes.
 #include "bytearray/BAByteArray.h"
-#include "platform/Data.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
+#include "platform/files/Data.h"
 
 // Nothing when `range` lies within `bytes`, else an OMPSDErrorTruncated
 // error giving the range and the array's length.

@@ -3,7 +3,7 @@
 // once its first file is moved in, creates that file, and goes on only when
 // the process's exit waits for it: a test sends its signal in between.
 
-#include "platform/AtomicFileSet.h"
+#include "platform/writing/AtomicFileSet.h"
 
 #include <condition_variable>
 #include <cstddef>

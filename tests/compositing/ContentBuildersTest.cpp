@@ -8,7 +8,7 @@
 #include "compositing/content/QFVectorMaskPaths.h"
 #include "compositing/fills/QFCorrectedLightAngle.h"
 #include "compositing/fills/QFFillRendering.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/adjustments/BNContourMappingNode.h"
 #include "rendergraph/core/BNRenderingContext.h"
 #include "rendergraph/gradients/BNGradientMappingNode.h"

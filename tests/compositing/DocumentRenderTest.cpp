@@ -6,7 +6,7 @@
 #include "bytearray/BAByteArray.h"
 #include "compositing/QFLayerContent.h"
 #include "compositing/QFRenderNodeForLayers.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNRenderer.h"
 #include "support/TestSupport.h"
 
@@ -192,8 +192,8 @@ TEST(DocumentRender, OnlyARenderOfTheLayersIsComparedAgainst) {
         if (!c.white) built.merged[5] = 0;
         // Version 1, the flag, empty writer and reader names, file version 1.
         if (c.realFlag >= 0)
-            built.resources.push_back({1057, {0, 0, 0, 1, uint8_t(c.realFlag), 0, 0, 0, 0, 0, 0, 0,
-                                              0, 0, 0, 0, 1}});
+            built.resources.push_back(
+                {1057, {0, 0, 0, 1, uint8_t(c.realFlag), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}});
         auto opened = OMPSDDocument::create(built.data());
         ASSERT_TRUE(opened);
         auto merged = MergedImagePremultiplied(**opened);

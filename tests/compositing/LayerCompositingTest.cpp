@@ -7,7 +7,7 @@
 #include "compositing/QFLayerContent.h"
 #include "compositing/QFRenderNodeForLayers.h"
 #include "compositing/shared/QFBlendMode.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/blend/BNBlendNode.h"
 #include "rendergraph/blend/BNConvertOpacityToFillNode.h"
 #include "rendergraph/blend/BNIsolateOpacityNode.h"

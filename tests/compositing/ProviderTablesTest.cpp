@@ -6,7 +6,7 @@
 #include "compositing/providers/QFContourProviders.h"
 #include "compositing/providers/QFGradientProvider.h"
 #include "compositing/providers/QFPSDContourProvider.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNColorProfile.h"
 #include "rendergraph/core/BNRenderingContext.h"
 

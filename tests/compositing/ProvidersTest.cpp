@@ -2,7 +2,7 @@
 #include "LayerFixtures.h"
 #include "compositing/providers/QFBlendingRangesProvider.h"
 #include "compositing/providers/QFImageProvider.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNRenderingContext.h"
 
 #include <gtest/gtest.h>

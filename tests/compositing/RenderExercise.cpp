@@ -2,8 +2,8 @@
 
 #include "compositing/QFRenderNodeForLayers.h"
 #include "compositing/tiling/QFTilingHelper.h"
-#include "platform/Data.h"
-#include "platform/DispatchSemaphore.h"
+#include "platform/dispatch/DispatchSemaphore.h"
+#include "platform/files/Data.h"
 #include "psd/OMPSDDocument.h"
 
 bool QFExerciseRender(const uint8_t* data, size_t size) {

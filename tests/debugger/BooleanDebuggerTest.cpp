@@ -13,8 +13,8 @@
 
 #include "GeometryTestSupport.h"
 #include "debugger/QFBooleanDebugger.h"
-#include "platform/Log.h"
-#include "platform/MainQueue.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/MainQueue.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 // the tests drain the main queue themselves while an operation runs on a
 // worker.
 
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -8,7 +8,7 @@
 #include "RecordingController.h"
 #include "flows/QFExportFlow.h"
 #include "flows/QFFlowManager.h"
-#include "platform/UserDefaults.h"
+#include "platform/settings/UserDefaults.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -10,8 +10,8 @@
 #include "flows/runs/QFFlowRun.h"
 #include "flows/shared/QFConfinedPath.h"
 #include "kit/OMLocalizer.h"
-#include "platform/DispatchSemaphore.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/DispatchSemaphore.h"
 #include "psd/OMPSDError.h"
 
 #include <gtest/gtest.h>

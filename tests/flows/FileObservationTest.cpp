@@ -1,7 +1,7 @@
 #include "flows/watching/FSEventObserver.h"
 #include "flows/watching/QFFileObserver.h"
 #include "flows/watching/QFFileWatcher.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 
 #include "FlowFixtures.h"
 #include "flows/QFFlowManager.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 
 #include <gtest/gtest.h>
 

@@ -4,10 +4,10 @@
 #include "flows/inputs/QFFlowInput.h"
 #include "flows/inputs/QFFlowPlugInManager.h"
 #include "flows/watching/QFModificationToken.h"
-#include "platform/AtomicFile.h"
-#include "platform/Log.h"
-#include "platform/MainQueue.h"
-#include "platform/TypeIdentifier.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/files/TypeIdentifier.h"
+#include "platform/writing/AtomicFile.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 #include "flows/QFFlowManager.h"
 #include "flows/QFFlowRunController.h"
 #include "flows/inputs/QFFlowPlugInManager.h"
-#include "platform/Log.h"
-#include "platform/UserDefaults.h"
+#include "platform/core/Log.h"
+#include "platform/settings/UserDefaults.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

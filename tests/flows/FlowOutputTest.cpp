@@ -7,11 +7,11 @@
 
 #include "FlowsTestSupport.h"
 #include "flows/runs/QFFlowOutput.h"
-#include "platform/AtomicFileSet.h"
-#include "platform/DispatchSemaphore.h"
-#include "platform/FileDescriptor.h"
-#include "platform/HiddenName.h"
-#include "platform/TemporaryName.h"
+#include "platform/dispatch/DispatchSemaphore.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/writing/AtomicFileSet.h"
+#include "platform/writing/HiddenName.h"
+#include "platform/writing/TemporaryName.h"
 #include "support/ScopedFileStepHook.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 #include "flows/QFFlowManager.h"
 #include "flows/QFFlowStatusPhrase.h"
 #include "flows/shared/QFKeyedArchive.h"
-#include "platform/Log.h"
-#include "platform/UserDefaults.h"
+#include "platform/core/Log.h"
+#include "platform/settings/UserDefaults.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -8,11 +8,11 @@
 #include "flows/QFFlowInterfaceHooks.h"
 #include "flows/runs/QFFlowOutput.h"
 #include "flows/runs/QFFlowRun.h"
-#include "platform/Data.h"
-#include "platform/DispatchSemaphore.h"
-#include "platform/MainQueue.h"
-#include "platform/TypeIdentifier.h"
-#include "platform/UserDefaults.h"
+#include "platform/dispatch/DispatchSemaphore.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/files/Data.h"
+#include "platform/files/TypeIdentifier.h"
+#include "platform/settings/UserDefaults.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 
 #include "PSDTestSupport.h"
 #include "bytearray/BAByteSource.h"
-#include "platform/PNGDecoder.h"
-#include "platform/RGBABuffer.h"
+#include "platform/images/PNGDecoder.h"
+#include "platform/images/RGBABuffer.h"
 
 #include <gtest/gtest.h>
 #include <jpeglib.h>

@@ -4,8 +4,8 @@
 // premultiplied RGBA for comparison with references.
 
 #include "flows/runs/QFExportRunBody.h"
-#include "platform/Data.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/Data.h"
+#include "platform/settings/UserDefaults.h"
 #include "psd/OMPSDDocument.h"
 #include "support/TestSupport.h"
 

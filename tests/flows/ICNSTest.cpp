@@ -5,7 +5,7 @@
 #include "FlowsTestSupport.h"
 #include "flows/icns/ICNSPackBits.h"
 #include "flows/icns/QFICNSContainer.h"
-#include "platform/RGBABuffer.h"
+#include "platform/images/RGBABuffer.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>

@@ -6,8 +6,8 @@
 
 #include "FlowsTestSupport.h"
 #include "flows/recipes/QFImageExportRecipe.h"
-#include "platform/ImageEncoder.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
+#include "platform/images/ImageEncoder.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // closed its controllers.
 
 #include "flows/QFFlowRunController.h"
-#include "platform/Error.h"
+#include "platform/core/Error.h"
 
 #include <optional>
 #include <string>

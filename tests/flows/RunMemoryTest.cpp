@@ -8,8 +8,8 @@
 // Not under the sanitizers, whose allocators stand in for the system's.
 
 #include "flows/runs/QFFlowRun.h"
-#include "platform/DispatchSemaphore.h"
-#include "platform/SystemInfo.h"
+#include "platform/core/SystemInfo.h"
+#include "platform/dispatch/DispatchSemaphore.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -10,7 +10,7 @@
 #include "flows/QFExportFlow.h"
 #include "flows/inputs/QFDocumentBytes.h"
 #include "flows/runs/QFExportRunBody.h"
-#include "platform/DispatchSemaphore.h"
+#include "platform/dispatch/DispatchSemaphore.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "fontexport/PressletXPC.h"
 #include "fontexport/XPCConnection.h"
 #include "fontexport/XPCMessageCodec.h"
-#include "platform/DispatchSemaphore.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/DispatchSemaphore.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 #include "FontTestSupport.h"
 #include "fontexport/QFFont.h"
 #include "fontexport/QFFontError.h"
-#include "platform/ChildProcess.h"
-#include "platform/FileDescriptor.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/processes/ChildProcess.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

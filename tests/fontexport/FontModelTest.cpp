@@ -1,7 +1,7 @@
 #include "FontTestSupport.h"
 #include "fontexport/QFFont.h"
 #include "fontexport/QFFontError.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "support/TestSupport.h"
 
 #include <fmt/format.h>

@@ -7,7 +7,7 @@
 #include "fontexport/SWOutputStreamWriter.h"
 #include "fontexport/SWStringXMLEntityEscaping.h"
 #include "fontexport/SWXMLWriter.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 
 #include <gtest/gtest.h>
 

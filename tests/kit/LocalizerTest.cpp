@@ -1,6 +1,6 @@
 #include "kit/Bundle.h"
 #include "kit/OMLocalizer.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

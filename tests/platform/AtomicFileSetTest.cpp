@@ -4,13 +4,13 @@
 // taken for a leftover by another write; the leftovers of a folder are
 // found by one listing; and a commit that comes after the exit began is
 // held.
-#include "platform/AtomicFileSet.h"
-#include "platform/Data.h"
-#include "platform/FileDescriptor.h"
-#include "platform/HiddenName.h"
-#include "platform/LeftoverTemporaries.h"
-#include "platform/Log.h"
-#include "platform/TemporaryName.h"
+#include "platform/core/Log.h"
+#include "platform/files/Data.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/writing/AtomicFileSet.h"
+#include "platform/writing/HiddenName.h"
+#include "platform/writing/LeftoverTemporaries.h"
+#include "platform/writing/TemporaryName.h"
 #include "support/ScopedFileStepHook.h"
 #include "support/TestSupport.h"
 

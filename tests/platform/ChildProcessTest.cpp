@@ -2,8 +2,8 @@
 // exec for a child that dies with its parent): what they are handed, where
 // they run, when they and their groups die, and how their end reads where
 // SIGCHLD is ignored.
-#include "platform/ChildProcess.h"
-#include "platform/FileDescriptor.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/processes/ChildProcess.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/ColorProfile.h"
+#include "platform/images/ColorProfile.h"
 
 #include <gtest/gtest.h>
 #include <lcms2.h>

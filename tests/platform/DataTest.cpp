@@ -1,5 +1,5 @@
-#include "platform/Data.h"
-#include "platform/SystemInfo.h"
+#include "platform/core/SystemInfo.h"
+#include "platform/files/Data.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +9,8 @@ using namespace lf;
 TEST(Data, ReadsAWholeFile) {
     test::TemporaryDirectory dir;
     std::string bytes(100000, '\0');
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 7);
     test::writeFile(dir / "f", bytes);
     auto data = Data::readFile((dir / "f").string());
     ASSERT_TRUE(data);

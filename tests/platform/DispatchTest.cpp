@@ -1,8 +1,8 @@
-#include "platform/DispatchGroup.h"
-#include "platform/DispatchQueue.h"
-#include "platform/DispatchSemaphore.h"
-#include "platform/MainQueue.h"
-#include "platform/WorkerPool.h"
+#include "platform/dispatch/DispatchGroup.h"
+#include "platform/dispatch/DispatchQueue.h"
+#include "platform/dispatch/DispatchSemaphore.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/dispatch/WorkerPool.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

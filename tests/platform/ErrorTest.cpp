@@ -1,6 +1,6 @@
-#include "platform/Error.h"
-#include "platform/Log.h"
-#include "platform/Result.h"
+#include "platform/core/Error.h"
+#include "platform/core/Log.h"
+#include "platform/core/Result.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +38,8 @@ TEST(Result, CarriesTheValueOrTheError) {
 
 TEST(Error, DescriptionFallsBackToDomainAndCode) {
     Error plain("QFExportFlowErrorDomain", -30);
-    EXPECT_NE(plain.localizedDescription().find("QFExportFlowErrorDomain error -30"), std::string::npos);
+    EXPECT_NE(plain.localizedDescription().find("QFExportFlowErrorDomain error -30"),
+              std::string::npos);
     Error posix = Error::posix(ENOENT, "open /nowhere");
     EXPECT_EQ(posix.domain, kPOSIXErrorDomain);
     EXPECT_EQ(posix.code, ENOENT);

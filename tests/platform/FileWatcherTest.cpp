@@ -1,6 +1,6 @@
-#include "platform/AtomicFile.h"
-#include "platform/FileWatcher.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/files/FileWatcher.h"
+#include "platform/writing/AtomicFile.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

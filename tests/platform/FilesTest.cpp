@@ -1,13 +1,13 @@
 // Files on disk: opening for reading, atomic writes, type identifiers, the
 // routes paths take and bookmarks.
-#include "platform/AtomicFile.h"
-#include "platform/AtomicFileSet.h"
-#include "platform/Bookmark.h"
-#include "platform/FileDescriptor.h"
-#include "platform/FolderWalk.h"
-#include "platform/PathRefusal.h"
-#include "platform/PathRoute.h"
-#include "platform/TypeIdentifier.h"
+#include "platform/files/Bookmark.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/files/FolderWalk.h"
+#include "platform/files/PathRefusal.h"
+#include "platform/files/PathRoute.h"
+#include "platform/files/TypeIdentifier.h"
+#include "platform/writing/AtomicFile.h"
+#include "platform/writing/AtomicFileSet.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

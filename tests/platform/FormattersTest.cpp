@@ -1,6 +1,6 @@
 // The status line's formatters with the locale, time zone and clock fixed:
 // British English in Berlin, which changes its clocks on 29 March 2026.
-#include "platform/Formatters.h"
+#include "platform/core/Formatters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Hidden names beside a file: they fit in the folder beside any name it
 // takes, and stay apart for names that begin alike.
-#include "platform/HiddenName.h"
+#include "platform/writing/HiddenName.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

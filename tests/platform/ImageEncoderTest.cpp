@@ -1,10 +1,10 @@
 // Every encoder's file is read back by the format's own library and tools
 // (pngcheck, djpeg, tiffinfo) and compared with the pixels it was given.
-#include "platform/ColorProfile.h"
-#include "platform/ImageEncoder.h"
-#include "platform/PNGDecoder.h"
-#include "platform/ParallelDeflate.h"
-#include "platform/UserDefaults.h"
+#include "platform/images/ColorProfile.h"
+#include "platform/images/ImageEncoder.h"
+#include "platform/images/PNGDecoder.h"
+#include "platform/images/ParallelDeflate.h"
+#include "platform/settings/UserDefaults.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "platform/KeyValueObserving.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/KeyValueObserving.h"
+#include "platform/dispatch/MainQueue.h"
 
 #include <gtest/gtest.h>
 

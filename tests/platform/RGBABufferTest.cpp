@@ -1,4 +1,4 @@
-#include "platform/RGBABuffer.h"
+#include "platform/images/RGBABuffer.h"
 
 #include <gtest/gtest.h>
 

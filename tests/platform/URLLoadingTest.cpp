@@ -1,9 +1,9 @@
 // Loading URLs over libcurl: whole resources and downloads into files, here
 // from file URLs (the updater's tests use a local HTTP server).
 
-#include "platform/MainQueue.h"
-#include "platform/URLDownload.h"
-#include "platform/URLRequest.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/transfers/URLDownload.h"
+#include "platform/transfers/URLRequest.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

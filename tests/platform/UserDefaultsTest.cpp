@@ -1,5 +1,5 @@
-#include "platform/Log.h"
-#include "platform/UserDefaults.h"
+#include "platform/core/Log.h"
+#include "platform/settings/UserDefaults.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

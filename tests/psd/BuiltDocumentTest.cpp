@@ -3,7 +3,7 @@
 // damaged part read as absent), never reading out of bounds.
 #include "PSDExercise.h"
 #include "PSDTestSupport.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "psd/OMPSDDocument.h"
 #include "psd/OMPSDError.h"
 #include "support/TestSupport.h"

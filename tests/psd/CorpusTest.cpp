@@ -2,7 +2,7 @@
 // values of expected/*.json (read by an independent reader) and the merged
 // images of expected/*.merged.png.
 #include "PSDTestSupport.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "psd/OMPSDDocument.h"
 #include "psd/OMPSDError.h"
 #include "support/TestSupport.h"

@@ -1,7 +1,7 @@
 // Channel decompression: PackBits, zip, prediction, and the channel
 // reference that does it lazily, once, from several threads.
 #include "PSDTestSupport.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "psd/OMPSDDecompression.h"
 #include "psd/OMPSDDocument.h"
 #include "psd/OMPSDError.h"

@@ -1,7 +1,7 @@
 // The action-descriptor decoder: every item type, keys, lookups, nesting
 // and damage; and the value classes decoded from descriptors by hand.
 #include "PSDTestSupport.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "psd/OMPSDDescriptorDecoder.h"
 #include "psd/OMPSDEffects.h"
 #include "psd/OMPSDError.h"

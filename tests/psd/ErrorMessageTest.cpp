@@ -2,7 +2,7 @@
 // the damage is (the header, a resource, a layer, a channel, a block, an
 // item) and the offending value, and keeps the error code callers rely on.
 #include "PSDTestSupport.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "psd/OMPSDDescriptorDecoder.h"
 #include "psd/OMPSDDocument.h"
 #include "psd/OMPSDError.h"

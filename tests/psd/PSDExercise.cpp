@@ -1,6 +1,6 @@
 #include "PSDExercise.h"
 
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 #include "psd/OMPSDDocument.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers of the document reader's tests: shared documents as data, PNG
 // decoding, and a writer that builds documents byte by byte.
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 #include "psd/OMPSDDocument.h"
 #include "psd/OMPSDProperty.h"
 

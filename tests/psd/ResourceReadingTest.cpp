@@ -4,7 +4,7 @@
 #include "PSDTestSupport.h"
 #include "bytearray/BABTreeByteArray.h"
 #include "bytearray/BAByteSource.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "psd/OMPSDDocument.h"
 #include "psd/OMPSDError.h"
 #include "support/TestSupport.h"

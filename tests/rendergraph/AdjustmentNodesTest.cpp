@@ -1,6 +1,6 @@
 #include "NodeTestSupport.h"
 #include "TestNodes.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/adjustments/BNColorizeNode.h"
 #include "rendergraph/adjustments/BNContourMappingNode.h"
 #include "rendergraph/adjustments/BNHueSaturationAdjustmentNode.h"

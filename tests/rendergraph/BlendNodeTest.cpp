@@ -1,6 +1,6 @@
 #include "ReferenceRenderer.h"
 #include "TestNodes.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/blend/BNBlendNode.h"
 #include "rendergraph/core/BNRenderer.h"
 #include "rendergraph/images/BNConstantColorNode.h"

@@ -1,7 +1,7 @@
 #include "FakeProviders.h"
 #include "PlainBlurs.h"
 #include "TestNodes.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/blurs/BNBoxBlur.h"
 #include "rendergraph/blurs/BNGaussianBlurNode.h"
 #include "rendergraph/blurs/BNGaussianKernel.h"

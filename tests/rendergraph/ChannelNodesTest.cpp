@@ -1,6 +1,6 @@
 #include "ReferenceRenderer.h"
 #include "TestNodes.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/blend/BNConvertOpacityToFillNode.h"
 #include "rendergraph/blend/BNConvertToOpaqueNode.h"
 #include "rendergraph/blend/BNInvertAlphaNode.h"

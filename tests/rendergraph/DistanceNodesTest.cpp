@@ -1,7 +1,7 @@
 #include "NodeTestSupport.h"
 #include "TestNodes.h"
 #include "TestPaths.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/geometry/BNCompoundPathNode.h"
 #include "rendergraph/gradients/BNBitmapStrokeNode.h"
 #include "rendergraph/gradients/BNDistance.h"

@@ -2,7 +2,7 @@
 #include "ReferenceRenderer.h"
 #include "TestNodes.h"
 #include "TestPaths.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNRenderer.h"
 #include "rendergraph/geometry/BNCompoundPathNode.h"
 #include "rendergraph/geometry/BNCompoundPathStrokeNode.h"

@@ -1,5 +1,5 @@
 #include "TestNodes.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNRenderer.h"
 #include "rendergraph/core/BNSimpleScaleNode.h"
 #include "rendergraph/geometry/BNTranslateNode.h"

@@ -1,7 +1,7 @@
 #include "NodeTestSupport.h"
 #include "TestNodes.h"
 #include "kernels/KernelRuntime.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/gradients/BNAngularGradientNode.h"
 #include "rendergraph/gradients/BNDiamondGradientNode.h"
 #include "rendergraph/gradients/BNGradientMappingNode.h"

@@ -1,6 +1,6 @@
 #include "FakeProviders.h"
 #include "TestNodes.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNRenderer.h"
 #include "rendergraph/images/BNImageNode.h"
 #include "rendergraph/images/BNPatternNode.h"

@@ -2,7 +2,7 @@
 #include "NodeTestSupport.h"
 #include "TestNodes.h"
 #include "kernels/NoiseKernels.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/blend/BNRestrictedBlendingNode.h"
 #include "rendergraph/core/BNRenderer.h"
 #include "rendergraph/images/BNApplyNoiseNode.h"

@@ -1,5 +1,5 @@
 // The registry of node kinds that the class-level developer checks walk.
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNNodeKindRegistry.h"
 
 #include <gtest/gtest.h>

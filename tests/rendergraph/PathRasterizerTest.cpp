@@ -1,6 +1,6 @@
 #include "BruteForceCoverage.h"
 #include "TestPaths.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNPathRasterizer.h"
 
 #include <fmt/format.h>

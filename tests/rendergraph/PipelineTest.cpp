@@ -3,9 +3,9 @@
 // after all of its inputs, then completes once.
 #include "RandomGraph.h"
 #include "TestNodes.h"
-#include "platform/DispatchQueue.h"
-#include "platform/DispatchSemaphore.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/DispatchQueue.h"
+#include "platform/dispatch/DispatchSemaphore.h"
 #include "rendergraph/blend/BNBlendNode.h"
 #include "rendergraph/core/BNPipeline.h"
 #include "rendergraph/geometry/BNTranslateNode.h"

@@ -3,9 +3,9 @@
 #include "TestNodes.h"
 #include "TestPaths.h"
 #include "geometry/VKGeometryStrings.h"
-#include "platform/DispatchGroup.h"
-#include "platform/DispatchQueue.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/DispatchGroup.h"
+#include "platform/dispatch/DispatchQueue.h"
 #include "rendergraph/core/BNRenderer.h"
 
 #include <fmt/format.h>

@@ -5,7 +5,7 @@
 #include "geometry/VKGeometryStrings.h"
 #include "kernels/BlendKernels.h"
 #include "kernels/MaskKernels.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/blend/BNBlendNode.h"
 #include "rendergraph/core/BNKernelPlane.h"
 #include "rendergraph/core/BNSurfaceFill.h"

@@ -1,6 +1,6 @@
 #include "TestNodes.h"
-#include "platform/DispatchGroup.h"
-#include "platform/DispatchQueue.h"
+#include "platform/dispatch/DispatchGroup.h"
+#include "platform/dispatch/DispatchQueue.h"
 #include "rendergraph/core/BNSimpleScaleNode.h"
 #include "rendergraph/geometry/BNTranslateNode.h"
 

@@ -1,5 +1,5 @@
 #include "kernels/KernelRuntime.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNColorProfile.h"
 #include "rendergraph/core/BNRenderingContext.h"
 #include "rendergraph/core/BNSurface.h"

@@ -2,7 +2,7 @@
 // Makes the file system refuse the steps of file writes that a hook fails
 // (see FileStepHook), for the object's life.
 
-#include "platform/FileStepHook.h"
+#include "platform/writing/FileStepHook.h"
 
 #include <utility>
 

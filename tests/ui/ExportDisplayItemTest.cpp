@@ -1,5 +1,5 @@
 #include "flows/icns/QFICNSContainer.h"
-#include "platform/ImageEncoder.h"
+#include "platform/images/ImageEncoder.h"
 #include "support/TestSupport.h"
 #include "ui/iconview/QFExportDisplayItem.h"
 #include "ui/iconview/QFOutputImage.h"

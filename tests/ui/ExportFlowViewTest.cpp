@@ -7,7 +7,7 @@
 #include "flows/QFExportFlow.h"
 #include "flows/QFFlowManager.h"
 #include "flows/runs/QFExportFlowError.h"
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 #include "support/TestSupport.h"
 #include "ui/iconview/QFExportDisplayItem.h"
 #include "ui/iconview/QFExportFlowController.h"

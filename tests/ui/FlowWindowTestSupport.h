@@ -6,7 +6,7 @@
 
 #include "AppTestSupport.h"
 #include "flows/QFFlowManager.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 #include "support/TestSupport.h"
 #include "ui/iconview/QFExportFlowController.h"
 #include "ui/shell/QFApplicationFlowHooks.h"

@@ -2,7 +2,7 @@
 // main queue, waited for without assuming how long they take.
 
 #include "IconViewTestSupport.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 #include "support/TestSupport.h"
 #include "ui/iconview/QFIconViewHopAnimation.h"
 #include "ui/iconview/QFIconViewPulseAnimation.h"

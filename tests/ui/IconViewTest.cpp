@@ -1,6 +1,6 @@
 #include "IconViewTestSupport.h"
 #include "UiTestSupport.h"
-#include "platform/AtomicFile.h"
+#include "platform/writing/AtomicFile.h"
 #include "support/TestSupport.h"
 #include "ui/iconview/QFExportDisplayItem.h"
 #include "ui/layers/QFLabelLayer.h"

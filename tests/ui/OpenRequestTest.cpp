@@ -4,7 +4,7 @@
 // socket. Launches of the real application, a crash among them, are
 // tests/app's.
 
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 #include "support/TestSupport.h"
 #include "ui/shell/QFOpenRequest.h"
 #include "ui/shell/QFOpenRequestServer.h"

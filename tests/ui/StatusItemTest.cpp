@@ -3,7 +3,7 @@
 // document, and the application's own.
 
 #include "AppTestSupport.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 #include "support/TestSupport.h"
 #include "ui/shell/QFStatusItemView.h"
 #include "ui/window/QFResources.h"

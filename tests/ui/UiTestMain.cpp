@@ -2,8 +2,8 @@
 // platform (a screen of 800 by 600), which CMake sets for them; the main
 // queue's thread is this one. User defaults go to a temporary folder.
 
-#include "platform/MainQueue.h"
-#include "platform/UserDefaults.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/settings/UserDefaults.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 // once unpacked.
 
 #include "ArchiveTestSupport.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 #include "updater/unpacking/OMAUArchiveListing.h"
 
 #include <gtest/gtest.h>

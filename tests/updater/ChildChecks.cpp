@@ -1,6 +1,6 @@
 #include "ChildChecks.h"
 
-#include "platform/ChildProcess.h"
+#include "platform/processes/ChildProcess.h"
 #include "updater/walks/OMAUScratchFolders.h"
 
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 
 #include "EngineTestSupport.h"
 #include "UpdaterTestSupport.h"
-#include "platform/Log.h"
-#include "platform/MainQueue.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/MainQueue.h"
 #include "updater/OMSoftwareUpdater.h"
 #include "updater/engine/OMAUStatusController.h"
 

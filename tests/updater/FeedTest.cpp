@@ -4,8 +4,8 @@
 
 #include "LocalHTTPServer.h"
 #include "UpdaterTestSupport.h"
-#include "platform/MainQueue.h"
-#include "platform/URLRequest.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/transfers/URLRequest.h"
 #include "support/TestSupport.h"
 #include "updater/feed/OMAUAppcast.h"
 #include "updater/feed/RSS.h"

@@ -2,7 +2,7 @@
 // download folder and starts the installed executable.
 
 #include "UpdaterTestSupport.h"
-#include "platform/ChildProcess.h"
+#include "platform/processes/ChildProcess.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "ArchiveTestSupport.h"
 #include "ChildChecks.h"
 #include "EngineTestSupport.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 #include "updater/unpacking/OMAUUnpackingFolder.h"
 #include "updater/walks/OMAUHeldFolder.h"
 #include "updater/walks/OMAUScratchFolders.h"

@@ -3,7 +3,7 @@
 // Their https servers are trusted through the tests' own authority.
 
 #include "TestCertificate.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -7,8 +7,8 @@
 #include "debugger/QFBooleanDebugger.h"
 #include "geometry/VKCompoundPath.h"
 #include "geometry/VKGeometryStrings.h"
-#include "platform/Log.h"
-#include "platform/MainQueue.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/MainQueue.h"
 
 #include <QApplication>
 

@@ -3,12 +3,12 @@
 #include "compositing/shared/QFRGBAConversion.h"
 #include "compositing/tiling/QFTilingHelper.h"
 #include "flows/runs/QFExportFlowError.h"
-#include "platform/AtomicFile.h"
-#include "platform/DispatchGroup.h"
-#include "platform/DispatchQueue.h"
-#include "platform/DispatchSemaphore.h"
-#include "platform/ImageEncoder.h"
-#include "platform/SystemInfo.h"
+#include "platform/core/SystemInfo.h"
+#include "platform/dispatch/DispatchGroup.h"
+#include "platform/dispatch/DispatchQueue.h"
+#include "platform/dispatch/DispatchSemaphore.h"
+#include "platform/images/ImageEncoder.h"
+#include "platform/writing/AtomicFile.h"
 
 #include <algorithm>
 #include <atomic>

@@ -4,7 +4,7 @@
 #include "compositing/providers/QFGradientProvider.h"
 #include "compositing/providers/QFImageProvider.h"
 #include "compositing/shared/QFLayerList.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "psd/OMPSDDocument.h"
 #include "rendergraph/gradients/BNAngularGradientNode.h"
 #include "rendergraph/gradients/BNDiamondGradientNode.h"

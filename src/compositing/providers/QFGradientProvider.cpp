@@ -1,6 +1,6 @@
 #include "compositing/providers/QFGradientProvider.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "psd/OMPSDColor.h"
 
 #include <algorithm>

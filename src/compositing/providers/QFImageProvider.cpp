@@ -1,7 +1,7 @@
 #include "compositing/providers/QFImageProvider.h"
 
 #include "bytearray/BAByteSource.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNRenderingContext.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "compositing/shared/QFRGBAConversion.h"
 
-#include "platform/RGBABuffer.h"
+#include "platform/images/RGBABuffer.h"
 #include "rendergraph/core/BNRenderer.h"
 
 #include <algorithm>

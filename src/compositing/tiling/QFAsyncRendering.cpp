@@ -1,8 +1,8 @@
 #include "compositing/tiling/QFAsyncRendering.h"
 
 #include "compositing/shared/QFRGBAConversion.h"
-#include "platform/DispatchQueue.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/DispatchQueue.h"
 
 #include <new>
 

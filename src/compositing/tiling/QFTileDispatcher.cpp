@@ -1,6 +1,6 @@
 #include "compositing/tiling/QFTileDispatcher.h"
 
-#include "platform/SystemInfo.h"
+#include "platform/core/SystemInfo.h"
 
 #include <algorithm>
 #include <atomic>

@@ -5,7 +5,7 @@
 // were queued; once they are all busy, every finished tile starts the most
 // recently queued pending one. Tiles run on the tile workers.
 
-#include "platform/DispatchQueue.h"
+#include "platform/dispatch/DispatchQueue.h"
 
 // Queues one tile's work.
 void QFAddTilingBlock(lf::DispatchWork block);

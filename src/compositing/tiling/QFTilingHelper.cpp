@@ -3,8 +3,8 @@
 #include "compositing/shared/QFRGBAConversion.h"
 #include "compositing/tiling/QFTileDispatcher.h"
 #include "geometry/VKGeometryStrings.h"
-#include "platform/DispatchQueue.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/DispatchQueue.h"
 
 #include <algorithm>
 #include <atomic>

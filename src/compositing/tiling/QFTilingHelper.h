@@ -30,7 +30,7 @@
 // Settings (tile size aside) are made before a render is queued.
 
 #include "compositing/shared/QFRGBAImage.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 #include "rendergraph/core/BNColorProfile.h"
 #include "rendergraph/core/BNRenderNode.h"
 

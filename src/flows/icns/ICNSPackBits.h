@@ -9,7 +9,7 @@
 // made a run of three, and counting starts afresh after every packet, so
 // the output is the same byte for byte as other writers of the format.
 
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 
 #include <cstdint>
 #include <span>

@@ -13,7 +13,7 @@
 // never a read outside it.
 
 #include "flows/icns/QFICNSElement.h"
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 
 #include <memory>
 #include <vector>

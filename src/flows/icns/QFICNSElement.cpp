@@ -2,10 +2,10 @@
 
 #include "flows/icns/ICNSPackBits.h"
 #include "kernels/ImageOps.h"
-#include "platform/ColorProfile.h"
-#include "platform/ImageEncoder.h"
-#include "platform/PNGDecoder.h"
-#include "platform/RGBABuffer.h"
+#include "platform/images/ColorProfile.h"
+#include "platform/images/ImageEncoder.h"
+#include "platform/images/PNGDecoder.h"
+#include "platform/images/RGBABuffer.h"
 
 #include <fmt/format.h>
 

@@ -20,7 +20,7 @@
 // being set up.
 
 #include "geometry/VKGeometry.h"
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 
 #include <cstdint>
 #include <map>

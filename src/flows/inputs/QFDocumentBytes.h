@@ -14,8 +14,8 @@
 // drawn without what could not be read.
 
 #include "bytearray/BAByteArray.h"
-#include "platform/Error.h"
-#include "platform/Result.h"
+#include "platform/core/Error.h"
+#include "platform/core/Result.h"
 
 #include <memory>
 #include <optional>

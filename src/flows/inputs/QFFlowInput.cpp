@@ -2,13 +2,13 @@
 
 #include "flows/inputs/QFFlowPlugInManager.h"
 #include "flows/shared/QFKeyedArchive.h"
-#include "platform/Bookmark.h"
-#include "platform/DispatchQueue.h"
-#include "platform/FolderWalk.h"
-#include "platform/Log.h"
-#include "platform/MainQueue.h"
-#include "platform/PathRefusal.h"
-#include "platform/TypeIdentifier.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/DispatchQueue.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/files/Bookmark.h"
+#include "platform/files/FolderWalk.h"
+#include "platform/files/PathRefusal.h"
+#include "platform/files/TypeIdentifier.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -40,8 +40,8 @@
 #include "flows/shared/QFKeptArchiveValues.h"
 #include "flows/watching/FSEventObserver.h"
 #include "flows/watching/QFFileObserver.h"
-#include "platform/Data.h"
-#include "platform/DispatchSemaphore.h"
+#include "platform/dispatch/DispatchSemaphore.h"
+#include "platform/files/Data.h"
 
 #include <nlohmann/json.hpp>
 

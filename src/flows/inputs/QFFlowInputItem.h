@@ -4,7 +4,7 @@
 // the item of a path that an earlier snapshot already had.
 
 #include "bytearray/BAByteArray.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 
 #include <cstdint>
 #include <optional>

@@ -5,7 +5,7 @@
 // run never sees changes made after it started.
 
 #include "flows/inputs/QFFlowInputItem.h"
-#include "platform/PathRefusal.h"
+#include "platform/files/PathRefusal.h"
 
 #include <cstdint>
 #include <map>

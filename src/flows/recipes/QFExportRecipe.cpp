@@ -4,8 +4,8 @@
 #include "compositing/QFRenderNodeForLayers.h"
 #include "compositing/tiling/QFTilingHelper.h"
 #include "flows/recipes/QFLayerWalk.h"
-#include "platform/DispatchQueue.h"
-#include "platform/DispatchSemaphore.h"
+#include "platform/dispatch/DispatchQueue.h"
+#include "platform/dispatch/DispatchSemaphore.h"
 
 #include <algorithm>
 #include <exception>

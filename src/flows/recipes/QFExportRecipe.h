@@ -16,9 +16,9 @@
 
 #include "compositing/shared/QFLayerList.h"
 #include "compositing/shared/QFRGBAImage.h"
-#include "platform/ColorProfile.h"
-#include "platform/Data.h"
-#include "platform/RGBABuffer.h"
+#include "platform/files/Data.h"
+#include "platform/images/ColorProfile.h"
+#include "platform/images/RGBABuffer.h"
 #include "psd/OMPSDDocument.h"
 #include "rendergraph/core/BNRenderNode.h"
 

@@ -3,9 +3,9 @@
 #include "compositing/shared/QFLayerList.h"
 #include "flows/recipes/QFResourcePathComponents.h"
 #include "flows/recipes/QFStringValues.h"
-#include "platform/ImageEncoder.h"
-#include "platform/Log.h"
-#include "platform/UserDefaults.h"
+#include "platform/core/Log.h"
+#include "platform/images/ImageEncoder.h"
+#include "platform/settings/UserDefaults.h"
 #include "rendergraph/core/BNSimpleScaleNode.h"
 #include "rendergraph/core/BNSurface.h"
 

@@ -11,7 +11,7 @@
 
 #include "compositing/shared/QFRGBAImage.h"
 #include "geometry/VKGeometry.h"
-#include "platform/RGBABuffer.h"
+#include "platform/images/RGBABuffer.h"
 
 #include <cstdint>
 #include <memory>

@@ -7,7 +7,7 @@
 // view shows beside them, and the error that caused it when there is one.
 
 #include "flows/inputs/QFFlowInputProtocol.h"
-#include "platform/Error.h"
+#include "platform/core/Error.h"
 
 #include <cstdint>
 #include <memory>

@@ -7,11 +7,11 @@
 #include "flows/scanner/QFPSDScanner.h"
 #include "flows/shared/QFConfinedPath.h"
 #include "flows/watching/QFModificationToken.h"
-#include "platform/DispatchGroup.h"
-#include "platform/DispatchQueue.h"
-#include "platform/DispatchSemaphore.h"
-#include "platform/Log.h"
-#include "platform/SystemInfo.h"
+#include "platform/core/Log.h"
+#include "platform/core/SystemInfo.h"
+#include "platform/dispatch/DispatchGroup.h"
+#include "platform/dispatch/DispatchQueue.h"
+#include "platform/dispatch/DispatchSemaphore.h"
 #include "psd/OMPSDDocument.h"
 
 #include <algorithm>

@@ -38,7 +38,7 @@
 
 #include "bytearray/BAByteArray.h"
 #include "flows/runs/QFFlowOutput.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 
 #include <functional>
 #include <string>

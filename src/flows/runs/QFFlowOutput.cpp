@@ -2,8 +2,8 @@
 
 #include "flows/shared/QFConfinedPath.h"
 #include "kit/OMLocalizer.h"
-#include "platform/AtomicFileSet.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
+#include "platform/writing/AtomicFileSet.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -7,7 +7,7 @@
 // reported its end, so it takes no lock; one thread at a time uses it.
 
 #include "flows/runs/QFFlowOutputItem.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 
 #include <map>
 #include <memory>

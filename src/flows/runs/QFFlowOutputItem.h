@@ -5,7 +5,7 @@
 // The path is fixed at creation; the data may be replaced. An item is
 // filled by the run's thread and read once the run has ended.
 
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 
 #include <string>
 #include <vector>

@@ -1,9 +1,9 @@
 #include "flows/runs/QFFlowRun.h"
 
-#include "platform/Assert.h"
-#include "platform/DispatchQueue.h"
-#include "platform/Log.h"
-#include "platform/SystemInfo.h"
+#include "platform/core/Assert.h"
+#include "platform/core/Log.h"
+#include "platform/core/SystemInfo.h"
+#include "platform/dispatch/DispatchQueue.h"
 
 #include <filesystem>
 

@@ -17,7 +17,7 @@
 // with the input-changed error below, which is no failure of the flow:
 // whoever started the run starts it again on a fresh snapshot.
 
-#include "platform/Error.h"
+#include "platform/core/Error.h"
 
 #include <atomic>
 #include <functional>

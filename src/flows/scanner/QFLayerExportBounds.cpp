@@ -3,7 +3,7 @@
 #include "compositing/content/QFLayerShapeBounds.h"
 #include "compositing/effects/QFEffectRendering.h"
 #include "compositing/shared/QFLayerList.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/blurs/BNGaussianBlurNode.h"
 
 #include <algorithm>

@@ -7,8 +7,8 @@
 #include "flows/scanner/QFLayerExportBounds.h"
 #include "flows/scanner/RetinaSuffix.h"
 #include "kit/OMFoundation.h"
-#include "platform/Log.h"
-#include "platform/UserDefaults.h"
+#include "platform/core/Log.h"
+#include "platform/settings/UserDefaults.h"
 
 #include <algorithm>
 #include <optional>

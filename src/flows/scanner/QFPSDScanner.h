@@ -32,7 +32,7 @@
 #include "compositing/shared/QFLayerList.h"
 #include "flows/recipes/QFIconExportRecipe.h"
 #include "flows/recipes/QFImageExportRecipe.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 #include "psd/OMPSDDocument.h"
 
 #include <memory>

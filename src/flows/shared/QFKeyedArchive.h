@@ -16,9 +16,9 @@
 // key), or drop the object where a half-read one is no use. An archive that
 // is not an object of the expected class is damaged as a whole.
 
-#include "platform/Data.h"
-#include "platform/Error.h"
-#include "platform/Formatters.h"
+#include "platform/core/Error.h"
+#include "platform/core/Formatters.h"
+#include "platform/files/Data.h"
 
 #include <nlohmann/json.hpp>
 

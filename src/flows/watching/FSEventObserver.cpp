@@ -1,7 +1,7 @@
 #include "flows/watching/FSEventObserver.h"
 
-#include "platform/DispatchQueue.h"
-#include "platform/FileWatcher.h"
+#include "platform/dispatch/DispatchQueue.h"
+#include "platform/files/FileWatcher.h"
 
 #include <chrono>
 

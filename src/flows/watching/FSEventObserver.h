@@ -17,7 +17,7 @@
 // every delegate call and every change of the delegate on another (on the
 // default global queue). The path set is guarded by a semaphore.
 
-#include "platform/DispatchSemaphore.h"
+#include "platform/dispatch/DispatchSemaphore.h"
 
 #include <atomic>
 #include <memory>

@@ -1,8 +1,8 @@
 #include "flows/watching/QFFileObservationPresenter.h"
 
 #include "flows/watching/QFFileObserver.h"
-#include "platform/FileWatcher.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/files/FileWatcher.h"
 
 #include <chrono>
 

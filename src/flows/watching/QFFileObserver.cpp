@@ -1,7 +1,7 @@
 #include "flows/watching/QFFileObserver.h"
 
 #include "flows/watching/QFFileObservationPresenter.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 
 QFFileObserver::QFFileObserver() = default;
 

@@ -1,10 +1,10 @@
 #include "flows/watching/QFFileWatcher.h"
 
 #include "flows/shared/QFKeyedArchive.h"
-#include "platform/Bookmark.h"
-#include "platform/DispatchQueue.h"
-#include "platform/FileWatcher.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
+#include "platform/dispatch/DispatchQueue.h"
+#include "platform/files/Bookmark.h"
+#include "platform/files/FileWatcher.h"
 
 #include <chrono>
 #include <cstdlib>

@@ -22,7 +22,7 @@
 // pause the watcher) run at once.
 
 #include "flows/watching/QFWatchedFile.h"
-#include "platform/Error.h"
+#include "platform/core/Error.h"
 
 #include <nlohmann/json.hpp>
 

@@ -3,7 +3,7 @@
 // the modification time it last saw (whole seconds). Archived with the keys
 // "path" and "lastModified".
 
-#include "platform/Formatters.h"
+#include "platform/core/Formatters.h"
 
 #include <nlohmann/json.hpp>
 

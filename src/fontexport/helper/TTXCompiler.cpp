@@ -1,7 +1,7 @@
 #include "TTXCompiler.h"
 
-#include "platform/ChildProcess.h"
-#include "platform/FileDescriptor.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/processes/ChildProcess.h"
 
 #include <fmt/format.h>
 

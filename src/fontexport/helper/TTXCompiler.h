@@ -6,7 +6,7 @@
 //
 // Used by the TTX converter's single thread.
 
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 
 #include <chrono>
 #include <functional>

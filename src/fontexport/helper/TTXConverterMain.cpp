@@ -7,7 +7,7 @@
 #include "TTXCompiler.h"
 #include "fontexport/XPCMessageCodec.h"
 #include "fontexport/XPCSocketConnection.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 
 #include <chrono>
 #include <csignal>

@@ -1,7 +1,7 @@
 #include "kit/gui/OMApplicationHooks.h"
 
 #include "kit/gui/OMAppKitView.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 
 #include <QCoreApplication>
 #include <QInputEvent>

@@ -1,6 +1,6 @@
 #include "kit/gui/OMFrameLoop.h"
 
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 
 #include <algorithm>
 #include <utility>

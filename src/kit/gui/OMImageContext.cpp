@@ -1,6 +1,6 @@
 #include "kit/gui/OMImageContext.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,6 +1,6 @@
 #include "kit/gui/OMRestorableState.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 
 std::optional<lf::Data> OMRestorableState::dataByEncodingRestorableState() const {
     nlohmann::json coder = nlohmann::json::object();

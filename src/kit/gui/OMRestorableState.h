@@ -5,7 +5,7 @@
 //
 // Threads: main thread only.
 
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 
 #include <nlohmann/json.hpp>
 

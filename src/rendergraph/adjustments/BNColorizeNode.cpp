@@ -1,7 +1,7 @@
 #include "rendergraph/adjustments/BNColorizeNode.h"
 
 #include "kernels/LookupKernels.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/adjustments/BNHueCircle.h"
 #include "rendergraph/core/BNInputMargin.h"
 #include "rendergraph/core/BNKernelPlane.h"

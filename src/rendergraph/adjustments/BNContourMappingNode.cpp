@@ -1,7 +1,7 @@
 #include "rendergraph/adjustments/BNContourMappingNode.h"
 
 #include "kernels/LookupKernels.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNInputMargin.h"
 #include "rendergraph/core/BNKernelPlane.h"
 #include "rendergraph/core/BNScratchBuffer.h"

@@ -3,7 +3,7 @@
 // pixel of the input under the output is unpremultiplied, adjusted and
 // premultiplied again with its own alpha.
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNInputMargin.h"
 #include "rendergraph/core/BNSurfaceFill.h"
 

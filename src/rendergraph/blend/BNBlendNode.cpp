@@ -2,7 +2,7 @@
 
 #include "geometry/VKRegion.h"
 #include "kernels/BlendKernels.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNKernelPlane.h"
 #include "rendergraph/core/BNSurfaceFill.h"
 #include "rendergraph/core/BNSurfaceRegion.h"

@@ -1,6 +1,6 @@
 #include "rendergraph/blend/BNConvertOpacityToFillNode.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNNodeInputs.h"
 #include "rendergraph/core/BNRenderingContext.h"
 #include "rendergraph/core/BNSurfaceFill.h"

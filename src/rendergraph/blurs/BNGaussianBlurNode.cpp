@@ -1,7 +1,7 @@
 #include "rendergraph/blurs/BNGaussianBlurNode.h"
 
 #include "kernels/FillCopyScaleKernels.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/blurs/BNBoxBlur.h"
 #include "rendergraph/blurs/BNConvolution.h"
 #include "rendergraph/blurs/BNGaussianKernel.h"

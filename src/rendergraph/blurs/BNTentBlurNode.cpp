@@ -1,6 +1,6 @@
 #include "rendergraph/blurs/BNTentBlurNode.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/blurs/BNConvolution.h"
 #include "rendergraph/blurs/BNGaussianBlurNode.h"
 #include "rendergraph/core/BNInputMargin.h"

@@ -4,6 +4,6 @@
 // platform layer's profile, shared with the image encoder, so a document's
 // profile is read by one piece of code whether it is rendered or embedded.
 
-#include "platform/ColorProfile.h"
+#include "platform/images/ColorProfile.h"
 
 using BNColorProfile = lf::ColorProfile;

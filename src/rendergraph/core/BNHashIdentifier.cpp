@@ -1,6 +1,6 @@
 #include "rendergraph/core/BNHashIdentifier.h"
 
-#include "platform/Assert.h"
+#include "platform/core/Assert.h"
 
 #include <openssl/evp.h>
 

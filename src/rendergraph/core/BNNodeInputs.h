@@ -1,7 +1,7 @@
 #pragma once
 // Checks shared by the create functions of node classes.
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNRenderNode.h"
 
 #include <initializer_list>

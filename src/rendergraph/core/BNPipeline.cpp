@@ -1,7 +1,7 @@
 #include "rendergraph/core/BNPipeline.h"
 
-#include "platform/Assert.h"
-#include "platform/Log.h"
+#include "platform/core/Assert.h"
+#include "platform/core/Log.h"
 
 BNPipeline::BNPipeline(uint64_t tag) : tag_(tag) {
     LF_PRECONDITION(tag < 2, "a pipeline tag is 0 or 1");

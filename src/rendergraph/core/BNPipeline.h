@@ -26,7 +26,7 @@
 // only once its schedule has completed.
 
 #include "geometry/VKGeometry.h"
-#include "platform/DispatchQueue.h"
+#include "platform/dispatch/DispatchQueue.h"
 #include "rendergraph/core/BNRenderNode.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #include "rendergraph/core/BNRenderNode.h"
 
-#include "platform/Assert.h"
+#include "platform/core/Assert.h"
 #include "rendergraph/core/BNPipeline.h"
 #include "rendergraph/core/BNRenderNodeGraph.h"
 #include "rendergraph/core/BNRenderingContext.h"

@@ -4,7 +4,7 @@
 // planned and dispatched once.
 
 #include "geometry/VKGeometryStrings.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNPipeline.h"
 #include "rendergraph/core/BNRenderNode.h"
 #include "rendergraph/core/BNRenderNodeGraph.h"

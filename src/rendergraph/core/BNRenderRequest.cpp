@@ -1,7 +1,7 @@
 #include "rendergraph/core/BNRenderRequest.h"
 
 #include "geometry/VKGeometryStrings.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNRenderingContext.h"
 #include "rendergraph/core/BNSurfaceRegion.h"
 

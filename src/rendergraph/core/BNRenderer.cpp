@@ -1,6 +1,6 @@
 #include "rendergraph/core/BNRenderer.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNRenderRequest.h"
 #include "rendergraph/core/BNRenderingContext.h"
 #include "rendergraph/core/BNSimpleScaleNode.h"

@@ -1,7 +1,7 @@
 #include "rendergraph/core/BNRenderingContext.h"
 
 #include "kernels/KernelRuntime.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNBufferCache.h"
 
 #include <algorithm>

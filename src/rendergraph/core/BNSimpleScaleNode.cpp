@@ -2,7 +2,7 @@
 
 #include "geometry/VKGeometryStrings.h"
 #include "kernels/FillCopyScaleKernels.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNRenderingContext.h"
 #include "rendergraph/core/BNSurfaceFill.h"
 

@@ -1,6 +1,6 @@
 #include "rendergraph/core/BNSpanAccumulator.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 
 #include <fmt/format.h>
 

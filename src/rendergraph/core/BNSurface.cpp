@@ -2,7 +2,7 @@
 
 #include "geometry/VKGeometryStrings.h"
 #include "kernels/KernelRuntime.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 
 #include <fmt/format.h>
 

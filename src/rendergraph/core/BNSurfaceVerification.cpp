@@ -1,6 +1,6 @@
 #include "rendergraph/core/BNSurfaceVerification.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNRenderRequest.h"
 
 #include <cstdio>

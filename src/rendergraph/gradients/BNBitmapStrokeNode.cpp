@@ -1,6 +1,6 @@
 #include "rendergraph/gradients/BNBitmapStrokeNode.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNSurfaceFill.h"
 #include "rendergraph/gradients/BNDistance.h"
 #include "rendergraph/gradients/BNDistanceWorkspace.h"

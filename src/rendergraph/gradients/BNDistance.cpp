@@ -1,6 +1,6 @@
 #include "rendergraph/gradients/BNDistance.h"
 
-#include "platform/Assert.h"
+#include "platform/core/Assert.h"
 
 #include <algorithm>
 #include <array>

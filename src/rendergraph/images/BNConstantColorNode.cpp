@@ -1,6 +1,6 @@
 #include "rendergraph/images/BNConstantColorNode.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNSurfaceFill.h"
 
 #include <fmt/format.h>

@@ -1,6 +1,6 @@
 #include "rendergraph/images/BNImageNode.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/blurs/BNConvolution.h"
 #include "rendergraph/core/BNSurfaceRegion.h"
 

@@ -1,7 +1,7 @@
 #include "rendergraph/images/BNPatternNode.h"
 
 #include "kernels/FillCopyScaleKernels.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNScratchBuffer.h"
 #include "rendergraph/images/BNImageNode.h"
 

@@ -1,7 +1,7 @@
 #include "rendergraph/masks/BNApplyMaskNode.h"
 
 #include "kernels/MaskKernels.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNKernelPlane.h"
 #include "rendergraph/core/BNNodeInputs.h"
 #include "rendergraph/core/BNSurfaceFill.h"

@@ -1,7 +1,7 @@
 #include "rendergraph/masks/BNBlendingRangesMaskNode.h"
 
 #include "kernels/LookupKernels.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNKernelPlane.h"
 #include "rendergraph/core/BNNodeInputs.h"
 #include "rendergraph/core/BNSurfaceFill.h"

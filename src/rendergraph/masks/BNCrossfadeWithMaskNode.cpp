@@ -2,7 +2,7 @@
 
 #include "kernels/LookupKernels.h"
 #include "kernels/MaskKernels.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNSurfaceFill.h"
 #include "rendergraph/core/BNSurfaceRegion.h"
 

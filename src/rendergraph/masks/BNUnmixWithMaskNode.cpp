@@ -1,6 +1,6 @@
 #include "rendergraph/masks/BNUnmixWithMaskNode.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "rendergraph/core/BNNodeInputs.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 #include "flows/shared/QFConfinedPath.h"
 #include "kit/OMLocalizer.h"
 #include "kit/OMStringFormat.h"
-#include "platform/AtomicFile.h"
+#include "platform/writing/AtomicFile.h"
 #include "ui/iconview/QFIconView.h"
 #include "ui/iconview/QFIconViewScrollView.h"
 #include "ui/widgets/QFPlaceholderView.h"

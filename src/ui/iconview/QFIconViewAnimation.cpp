@@ -1,6 +1,6 @@
 #include "ui/iconview/QFIconViewAnimation.h"
 
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 #include "ui/iconview/QFIconViewFadeOutAnimation.h"
 #include "ui/iconview/QFIconViewHopAnimation.h"
 #include "ui/iconview/QFIconViewPulseAnimation.h"

@@ -2,7 +2,7 @@
 
 #include "kit/OMAbsoluteTime.h"
 #include "kit/gui/OMFrameLoop.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 #include "ui/layers/QFBasicAnimation.h"
 
 void QFIconViewPulseAnimation::run() {

@@ -10,7 +10,7 @@
 // Threads: any thread.
 
 #include "kit/gui/OMImage.h"
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 
 #include <QImage>
 #include <QSize>

@@ -1,6 +1,6 @@
 #include "ui/iconview/QFTemporaryItemFolder.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 
 #include <QUuid>
 

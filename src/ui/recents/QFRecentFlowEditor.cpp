@@ -1,7 +1,7 @@
 #include "ui/recents/QFRecentFlowEditor.h"
 
 #include "flows/QFFlow.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 #include "ui/popovers/QFNavigationPopover.h"
 #include "ui/popovers/QFPopoverButton.h"
 #include "ui/popovers/QFPopoverStyle.h"

@@ -28,7 +28,7 @@
 //
 // Threads: main thread only.
 
-#include "platform/Observation.h"
+#include "platform/core/Observation.h"
 
 #include <QAbstractButton>
 #include <QMenu>

@@ -17,7 +17,7 @@
 //
 // Threads: main thread only.
 
-#include "platform/Observation.h"
+#include "platform/core/Observation.h"
 #include "ui/popovers/QFPopoverListView.h"
 #include "ui/popovers/QFPopoverListViewDelegate.h"
 #include "ui/window/QFViewController.h"

@@ -21,7 +21,7 @@
 //
 // Threads: main thread only.
 
-#include "platform/Observation.h"
+#include "platform/core/Observation.h"
 #include "ui/window/QFActionResponder.h"
 
 #include <QPointer>

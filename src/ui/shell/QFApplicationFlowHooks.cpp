@@ -1,7 +1,7 @@
 #include "ui/shell/QFApplicationFlowHooks.h"
 
 #include "flows/QFExportFlow.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 #include "ui/iconview/QFExportFlowController.h"
 #include "ui/iconview/QFExportFlowHost.h"
 #include "ui/shell/QFApplication.h"

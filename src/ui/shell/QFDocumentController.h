@@ -9,7 +9,7 @@
 //
 // Threads: main thread only.
 
-#include "platform/Error.h"
+#include "platform/core/Error.h"
 
 #include <memory>
 #include <optional>

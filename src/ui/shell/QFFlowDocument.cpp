@@ -1,6 +1,6 @@
 #include "ui/shell/QFFlowDocument.h"
 
-#include "platform/AtomicFile.h"
+#include "platform/writing/AtomicFile.h"
 #include "ui/shell/QFDocumentController.h"
 #include "ui/shell/QFFlowWindowController.h"
 #include "ui/window/QFWindow.h"

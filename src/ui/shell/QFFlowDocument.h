@@ -12,7 +12,7 @@
 //
 // Threads: main thread only.
 
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 
 #include <memory>
 #include <optional>

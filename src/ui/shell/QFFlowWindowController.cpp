@@ -3,7 +3,7 @@
 #include "flows/QFFlow.h"
 #include "flows/QFFlowManager.h"
 #include "flows/inputs/QFFlowPlugInManager.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 #include "ui/recents/QFRecentsPopover.h"
 #include "ui/recents/QFRecentsStyle.h"
 #include "ui/shell/QFApplication.h"

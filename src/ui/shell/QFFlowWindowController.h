@@ -24,7 +24,7 @@
 // Threads: main thread only, apart from the matching of recent flows.
 
 #include "flows/QFFlowRunController.h"
-#include "platform/Observation.h"
+#include "platform/core/Observation.h"
 #include "ui/window/QFActionResponder.h"
 #include "ui/window/QFWindowDraggingDestination.h"
 

@@ -1,6 +1,6 @@
 #include "ui/shell/QFPhotoshopBridge.h"
 
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "ui/shell/QFPreferencesPanel.h"
 
-#include "platform/MainQueue.h"
-#include "platform/UserDefaults.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/settings/UserDefaults.h"
 #include "ui/shell/QFApplicationDelegate.h"
 #include "ui/window/QFResources.h"
 #include "ui/window/QFWindowLabel.h"

@@ -11,7 +11,7 @@
 //
 // Threads: main thread only.
 
-#include "platform/Observation.h"
+#include "platform/core/Observation.h"
 #include "ui/window/QFWindow.h"
 
 class QCheckBox;

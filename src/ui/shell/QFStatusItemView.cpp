@@ -1,8 +1,8 @@
 #include "ui/shell/QFStatusItemView.h"
 
 #include "kit/gui/OMTemplateEffect.h"
-#include "platform/DispatchQueue.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/DispatchQueue.h"
+#include "platform/dispatch/MainQueue.h"
 #include "ui/shell/QFApplication.h"
 #include "ui/shell/QFApplicationDelegate.h"
 #include "ui/shell/QFApplicationMenu.h"

@@ -23,7 +23,7 @@
 //
 // Threads: main thread, apart from the detection's query.
 
-#include "platform/DispatchSemaphore.h"
+#include "platform/dispatch/DispatchSemaphore.h"
 
 #include <QIcon>
 #include <QObject>

@@ -15,7 +15,7 @@
 //
 // Threads: main thread only.
 
-#include "platform/Error.h"
+#include "platform/core/Error.h"
 
 #include <QWidget>
 

@@ -1,8 +1,8 @@
 #include "ui/window/QFResources.h"
 
 #include "kit/OMLocalizer.h"
-#include "platform/Data.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
+#include "platform/files/Data.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "ui/window/QFWindow.h"
 
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 #include "ui/window/QFAlignmentRect.h"
 #include "ui/window/QFDraggingSource.h"
 #include "ui/window/QFResources.h"

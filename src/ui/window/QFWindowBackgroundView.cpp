@@ -4,7 +4,7 @@
 #include "kit/gui/OMDeviceSpace.h"
 #include "kit/gui/OMDrawing.h"
 #include "kit/gui/OMGradient.h"
-#include "platform/UserDefaults.h"
+#include "platform/settings/UserDefaults.h"
 #include "ui/window/QFColorDerivation.h"
 #include "ui/window/QFStyleMask.h"
 #include "ui/window/QFWindow.h"

@@ -1,6 +1,6 @@
 #include "updater/engine/OMAUApplication.h"
 
-#include "platform/ChildProcess.h"
+#include "platform/processes/ChildProcess.h"
 #include "updater/engine/OMAUUpdater.h"
 #include "updater/shared/OMAUHost.h"
 #include "updater/shared/OMAULog.h"

@@ -1,6 +1,6 @@
 #include "updater/engine/OMAUScheduler.h"
 
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 
 #include <atomic>
 

@@ -28,9 +28,9 @@
 // Threads: main thread only; the feed, download and unpacking threads
 // report here through the main queue.
 
-#include "platform/Observation.h"
-#include "platform/URLDownload.h"
-#include "platform/UserDefaults.h"
+#include "platform/core/Observation.h"
+#include "platform/settings/UserDefaults.h"
+#include "platform/transfers/URLDownload.h"
 #include "updater/engine/OMAUScheduler.h"
 #include "updater/feed/OMAUAppcast.h"
 #include "updater/installation/OMAUInstallation.h"

@@ -1,6 +1,6 @@
 #include "updater/feed/OMAUAppcast.h"
 
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 #include "updater/shared/OMAULog.h"
 
 #include <thread>

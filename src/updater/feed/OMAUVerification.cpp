@@ -1,6 +1,6 @@
 #include "updater/feed/OMAUVerification.h"
 
-#include "platform/FileDescriptor.h"
+#include "platform/files/FileDescriptor.h"
 
 #include <fmt/format.h>
 #include <openssl/bio.h>

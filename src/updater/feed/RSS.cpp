@@ -1,7 +1,7 @@
 #include "updater/feed/RSS.h"
 
-#include "platform/Assert.h"
-#include "platform/URLRequest.h"
+#include "platform/core/Assert.h"
+#include "platform/transfers/URLRequest.h"
 #include "updater/feed/RSSDate.h"
 #include "updater/shared/OMAUStringExtras.h"
 

@@ -13,7 +13,7 @@
 // and CDATA as written (the XML parser has decoded character references),
 // a child element contributing its name.
 
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 
 #include <nlohmann/json.hpp>
 

@@ -9,7 +9,7 @@
 // The installer helper, which runs with administrator rights, does the same
 // steps, so this file uses nothing of a toolkit.
 
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 
 #include <filesystem>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "updater/installation/OMAUFolderCopy.h"
 
-#include "platform/FileDescriptor.h"
+#include "platform/files/FileDescriptor.h"
 #include "updater/walks/OMAUFolderCursor.h"
 #include "updater/walks/OMAUFolderWalk.h"
 

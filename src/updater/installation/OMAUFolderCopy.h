@@ -8,7 +8,7 @@
 // else (a device, a pipe) fails the copy. Walks from descriptors down
 // (OMAUFolderWalk.h); errors name entries by their path below the source.
 
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 
 // Copies what the folder open as `source` holds into the empty folder open
 // as `destination`, and gives the destination the source's mode.

@@ -1,6 +1,6 @@
 #include "updater/installation/OMAUInstallation.h"
 
-#include "platform/ChildProcess.h"
+#include "platform/processes/ChildProcess.h"
 #include "updater/shared/OMAUHost.h"
 #include "updater/shared/OMAULog.h"
 #include "updater/walks/OMAUScratchFolders.h"

@@ -1,6 +1,6 @@
 #include "updater/installation/OMAUInstalledCopy.h"
 
-#include "platform/FileDescriptor.h"
+#include "platform/files/FileDescriptor.h"
 #include "updater/walks/OMAUScratchFolders.h"
 
 #include <fmt/format.h>

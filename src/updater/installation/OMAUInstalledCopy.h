@@ -7,7 +7,7 @@
 //
 // Uses nothing of a toolkit, as the helper does not.
 
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 
 #include <filesystem>
 #include <string>

@@ -1,8 +1,8 @@
 #include "updater/interface/OMAUUpdateAlert.h"
 
-#include "platform/MainQueue.h"
-#include "platform/URLRequest.h"
-#include "platform/UserDefaults.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/settings/UserDefaults.h"
+#include "platform/transfers/URLRequest.h"
 #include "updater/interface/OMAUSpinner.h"
 #include "updater/interface/OMAUWindowParts.h"
 #include "updater/shared/OMAUHost.h"

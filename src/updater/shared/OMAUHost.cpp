@@ -1,7 +1,7 @@
 #include "updater/shared/OMAUHost.h"
 
 #include "kit/OMStringFormat.h"
-#include "platform/Data.h"
+#include "platform/files/Data.h"
 
 #include <fmt/format.h>
 

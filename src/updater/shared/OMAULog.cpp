@@ -1,6 +1,6 @@
 #include "updater/shared/OMAULog.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 #include "updater/shared/OMAUStringExtras.h"
 
 void OMAUWriteLogLine(std::string_view line) {

@@ -36,7 +36,7 @@
 // of ours, started by argument vector, without a shell, and die with the
 // calling thread.
 
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 #include "updater/unpacking/OMAUUnpackedContents.h"
 #include "updater/unpacking/OMAUUnpackingLimits.h"
 #include "updater/unpacking/OMAUUnpackingTool.h"

@@ -11,7 +11,7 @@
 // The readers of the printed listings stand apart so that tests can hand
 // them lines that no tool at hand prints.
 
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 #include "updater/unpacking/OMAUArchiveExtraction.h"
 
 #include <cstdint>

@@ -15,8 +15,8 @@
 //
 // Runs on the calling thread, which the tool does not outlive.
 
-#include "platform/ChildProcess.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
+#include "platform/processes/ChildProcess.h"
 
 #include <chrono>
 #include <cstddef>

@@ -18,7 +18,7 @@
 //
 // One thread at a time.
 
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 #include "updater/walks/OMAUFolderIndex.h"
 
 #include <cstdint>

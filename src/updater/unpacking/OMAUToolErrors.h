@@ -17,8 +17,8 @@
 //
 // One thread at a time.
 
-#include "platform/ChildProcess.h"
-#include "platform/FileDescriptor.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/processes/ChildProcess.h"
 
 #include <cstddef>
 #include <string>

@@ -8,10 +8,10 @@
 //
 // One thread: the one that starts and waits for the tool.
 
-#include "platform/ChildProcess.h"
-#include "platform/Error.h"
-#include "platform/FileDescriptor.h"
-#include "platform/Result.h"
+#include "platform/core/Error.h"
+#include "platform/core/Result.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/processes/ChildProcess.h"
 #include "updater/unpacking/OMAUToolErrors.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "updater/unpacking/OMAUUnarchiver.h"
 
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 #include "updater/shared/OMAULog.h"
 
 #include <condition_variable>

@@ -12,8 +12,8 @@
 // unpacking under way and waits for each to have cleared up
 // (OMAUEndUnpackings), so none is left behind, nor its tool running.
 
-#include "platform/Error.h"
-#include "platform/Result.h"
+#include "platform/core/Error.h"
+#include "platform/core/Result.h"
 #include "updater/unpacking/OMAUArchiveExtraction.h"
 #include "updater/unpacking/OMAUWorkUnderWay.h"
 

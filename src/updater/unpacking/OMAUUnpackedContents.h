@@ -4,7 +4,7 @@
 // tree costs no descriptors, and errors name entries by their path below
 // the folder. Each function takes the folder open, or its path.
 
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 #include "updater/unpacking/OMAUUnpackingLimits.h"
 
 #include <filesystem>

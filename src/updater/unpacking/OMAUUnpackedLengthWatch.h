@@ -24,8 +24,8 @@
 //
 // One thread at a time; the descriptor is for that thread's poll().
 
-#include "platform/FileDescriptor.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
+#include "platform/files/FileDescriptor.h"
 #include "updater/unpacking/OMAUUnpackingLimits.h"
 #include "updater/walks/OMAUFolderIndex.h"
 

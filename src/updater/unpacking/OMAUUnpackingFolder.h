@@ -9,7 +9,7 @@
 //
 // Move-only; one thread at a time.
 
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 #include "updater/walks/OMAUHeldFolder.h"
 
 #include <filesystem>

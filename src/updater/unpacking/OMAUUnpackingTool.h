@@ -44,9 +44,9 @@
 //
 // Runs on the calling thread, which the tool does not outlive.
 
-#include "platform/ChildProcess.h"
-#include "platform/FileDescriptor.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
+#include "platform/files/FileDescriptor.h"
+#include "platform/processes/ChildProcess.h"
 #include "updater/unpacking/OMAUArchiveTool.h"
 #include "updater/unpacking/OMAUUnpackingLimits.h"
 

@@ -8,8 +8,8 @@
 // a link is never followed: a folder replaced by a link, even meanwhile, is
 // refused, and whatever it leads to is left alone.
 
-#include "platform/FileDescriptor.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
+#include "platform/files/FileDescriptor.h"
 
 #include <filesystem>
 #include <stop_token>

@@ -8,8 +8,8 @@
 //
 // One thread at a time.
 
-#include "platform/FileDescriptor.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
+#include "platform/files/FileDescriptor.h"
 
 #include <string>
 #include <string_view>

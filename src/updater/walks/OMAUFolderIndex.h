@@ -11,7 +11,7 @@
 //
 // One thread at a time.
 
-#include "platform/FileDescriptor.h"
+#include "platform/files/FileDescriptor.h"
 
 #include <array>
 #include <cstdint>

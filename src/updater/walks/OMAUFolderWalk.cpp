@@ -1,6 +1,6 @@
 #include "updater/walks/OMAUFolderWalk.h"
 
-#include "platform/FileDescriptor.h"
+#include "platform/files/FileDescriptor.h"
 #include "updater/walks/OMAUFolderAccess.h"
 #include "updater/walks/OMAUFolderCursor.h"
 

@@ -17,7 +17,7 @@
 // folder, never the folder's own path: one that vanished or changed on the
 // walk's way back up says so (OMAUFolderCursor::up). One thread.
 
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 
 #include <functional>
 #include <stop_token>

@@ -11,8 +11,8 @@
 //
 // Move-only; one thread at a time.
 
-#include "platform/FileDescriptor.h"
-#include "platform/Result.h"
+#include "platform/core/Result.h"
+#include "platform/files/FileDescriptor.h"
 
 #include <filesystem>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "updater/walks/OMAUScratchFolders.h"
 
-#include "platform/HiddenName.h"
+#include "platform/writing/HiddenName.h"
 #include "updater/walks/OMAUFolderAccess.h"
 #include "updater/walks/OMAUFolderWalk.h"
 

@@ -3,7 +3,7 @@
 // staging or a backup folder): each is made under a name of its own, and
 // removed, whatever it holds, once it is only in the way.
 
-#include "platform/Result.h"
+#include "platform/core/Result.h"
 
 #include <cstddef>
 #include <filesystem>

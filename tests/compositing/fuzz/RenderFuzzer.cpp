@@ -2,7 +2,7 @@
 // scale within a small pixel budget. Built by scripts/test in the clang
 // sanitizer build (LF_FUZZ=ON).
 #include "RenderExercise.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 
 #include <cstddef>
 #include <cstdint>

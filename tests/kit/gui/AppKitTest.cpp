@@ -7,7 +7,7 @@
 #include "kit/gui/OMPopover.h"
 #include "kit/gui/OMRestorableState.h"
 #include "kit/gui/OMSheet.h"
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,7 +1,7 @@
 // The kit's toolkit tests run inside one QApplication, on the offscreen
 // platform that CMake sets for them; the main queue's thread is this one.
 
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

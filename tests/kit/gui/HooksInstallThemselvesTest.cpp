@@ -4,7 +4,7 @@
 // the main thread and its event loop drains the main queue, so that the
 // frame loop and the animators work in any program that links the kit.
 
-#include "platform/MainQueue.h"
+#include "platform/dispatch/MainQueue.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

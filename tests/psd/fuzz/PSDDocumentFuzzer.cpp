@@ -1,7 +1,7 @@
 // libFuzzer entry: any bytes as a document. Built by scripts/test in the
 // clang sanitizer build (LF_FUZZ=ON).
 #include "PSDExercise.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 
 #include <cstddef>
 #include <cstdint>

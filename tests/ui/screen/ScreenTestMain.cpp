@@ -8,8 +8,8 @@
 
 #include "ScreenTestSupport.h"
 #include "XvfbServer.h"
-#include "platform/MainQueue.h"
-#include "platform/UserDefaults.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/settings/UserDefaults.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>

@@ -12,7 +12,7 @@
 #include "flows/QFFlowManager.h"
 #include "flows/runs/QFFlowOutputItem.h"
 #include "flows/shared/QFConfinedPath.h"
-#include "platform/AtomicFileSet.h"
+#include "platform/writing/AtomicFileSet.h"
 #include "support/TestSupport.h"
 #include "ui/iconview/QFExportFlowController.h"
 #include "ui/shell/QFApplicationFlowHooks.h"

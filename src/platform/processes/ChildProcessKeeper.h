@@ -1,0 +1,24 @@
+#pragma once
+// The keeper of a child's process group (ChildProcess::Options::
+// groupDiesWithParent): a small process of ours, forked and never
+// running another program, that joins the group and waits. As long as it
+// is there, the group's number is taken, so it can never name another
+// group. When the process that started it ends (the kernel tells it with
+// the parent-death signal, SIGCONT, which also wakes it when the group is
+// held with SIGSTOP), it kills the whole group, stopped members too, and
+// itself with it. It holds no descriptor of ours and runs no handler.
+//
+// Called on the thread that waits for the child.
+
+#include "platform/core/Result.h"
+
+#include <sys/types.h>
+
+namespace lf {
+
+// Starts the keeper of `group`, a process group led by a child of ours in
+// our session that has not been reaped; its process id once it is in the
+// group.
+Result<pid_t> startGroupKeeper(pid_t group);
+
+}  // namespace lf

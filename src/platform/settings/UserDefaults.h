@@ -1,0 +1,105 @@
+#pragma once
+// UserDefaults: the user's settings, one JSON object in a file under
+// $XDG_CONFIG_HOME (by default ~/.config/layerflow/defaults.json).
+//
+// A key's value is the one stored in the file, else the one registered at
+// launch (registration defaults are never stored). Every change is written
+// at once, atomically, to the file and then to its last good copy beside it
+// (the path with ".last-good"), which is read when the file is damaged or
+// missing. A file that is a symbolic link (settings kept elsewhere, as
+// dotfile managers arrange) stays one: a write replaces the file it leads
+// to. Observers of a key are told after each change of its value, so
+// settings can be bound to the interface.
+//
+// Thread-safe: any thread may read and change values. Observers are called
+// on the thread that made the change, after it is done and with no lock
+// held, so they may read and change values themselves.
+
+#include "platform/core/Observation.h"
+#include "platform/files/Data.h"
+
+#include <nlohmann/json.hpp>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace lf {
+
+class UserDefaults {
+public:
+    // The store of this user, made on first use at standardPath().
+    static std::shared_ptr<UserDefaults> standard();
+    // Replaces the store standard() answers; tests point it at a temporary
+    // folder.
+    static void setStandard(std::shared_ptr<UserDefaults> defaults);
+    // $XDG_CONFIG_HOME/layerflow/defaults.json, with ~/.config when the
+    // variable is unset or not absolute.
+    static std::string standardPath();
+
+    // The store kept in the file at `path`, read now. A file that is not a
+    // JSON object is logged and moved aside to `path` + ".damaged" (through
+    // a link, copied there, and the link left), so that nothing in it is
+    // lost when the store is next written. The store then starts from the
+    // last good copy (with a log line saying so), or empty when that cannot
+    // be read either; so it does when the file cannot be read, or is
+    // missing while the copy is there. Neither file is an empty store.
+    explicit UserDefaults(std::string path);
+    ~UserDefaults();
+    UserDefaults(const UserDefaults&) = delete;
+    UserDefaults& operator=(const UserDefaults&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string lastGoodCopyPath() const { return path_ + ".last-good"; }
+
+    // Adds the members of `values` (an object) to the registration defaults.
+    void registerDefaults(const nlohmann::json& values);
+
+    // The value of `key`, or none.
+    std::optional<nlohmann::json> objectForKey(const std::string& key) const;
+    // A boolean, or a number other than 0; false otherwise.
+    bool boolForKey(const std::string& key) const;
+    // A number (a boolean counts as 0 or 1); none when absent or not a number.
+    std::optional<double> numberForKey(const std::string& key) const;
+
+    // The stored value of `key` (registered values are not looked at) when
+    // `isSound` accepts it. A value it refuses is damage that the file's
+    // JSON could not show, and so is a key the file lacks while the last
+    // good copy, as read at construction, holds a sound value: that value
+    // is then stored again (and written) with a log line. A refused value
+    // is first kept aside as the object {key: value} in
+    // `damagedValuePath(key)`, so that it is never written away. None when
+    // nothing sound is left. `isSound` must not call the store; meant for a
+    // key that one owner reads before changing it.
+    std::optional<nlohmann::json> checkedObjectForKey(
+        const std::string& key, const std::function<bool(const nlohmann::json&)>& isSound);
+    std::string damagedValuePath(const std::string& key) const {
+        return path_ + "." + key + ".damaged";
+    }
+
+    // Stores `value` (null removes the key) and writes the file; a file that
+    // cannot be written is logged and the value stays in memory.
+    void setObject(const std::string& key, const nlohmann::json& value);
+    void removeObject(const std::string& key) { setObject(key, nullptr); }
+
+    // While the returned observation lives, `handler` is called after every
+    // change of the value of `key`.
+    [[nodiscard]] Observation observe(const std::string& key, std::function<void()> handler);
+
+private:
+    struct State;
+    void notify(const std::string& key);
+    void load();
+    void setAsideDamagedFile(const Data& damaged);
+    void loadLastGoodCopy();
+    // What became of the value, for the log line.
+    std::string keepDamagedValueAside(const std::string& key, const nlohmann::json& value);
+    void save();
+
+    const std::string path_;
+    std::shared_ptr<State> state_;
+};
+
+}  // namespace lf
