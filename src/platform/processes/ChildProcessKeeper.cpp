@@ -5,6 +5,7 @@
 #include "platform/processes/ChildProcessKeeper.h"
 
 #include "platform/files/FileDescriptor.h"
+#include "platform/processes/ForkedStart.h"
 
 #include <cerrno>
 #include <csignal>
@@ -18,12 +19,6 @@
 namespace lf {
 namespace {
 
-[[noreturn]] void failKeeper(int report) {
-    const int error = errno;
-    static_cast<void>(!::write(report, &error, sizeof error));
-    ::_exit(127);
-}
-
 // Closes every descriptor: the keeper must hold no pipe or file of ours
 // open (a tool waiting for the end of its input would never see it).
 // `openLimit` bounds the numbers where close_range is not there.
@@ -35,10 +30,10 @@ void closeEverything(long openLimit) {
 
 // In the forked keeper, every signal blocked from before the fork.
 [[noreturn]] void keep(pid_t group, pid_t parent, int report, long openLimit) {
-    if (::setpgid(0, group) != 0) failKeeper(report);
+    if (::setpgid(0, group) != 0) reportStartFailure(report);
     // Set first, then checked: a parent that ended before it was set sends
     // nothing, and the keeper, adopted meanwhile, sees another parent.
-    if (::prctl(PR_SET_PDEATHSIG, SIGCONT) != 0) failKeeper(report);
+    if (::prctl(PR_SET_PDEATHSIG, SIGCONT) != 0) reportStartFailure(report);
     closeEverything(openLimit);
     sigset_t wake;
     sigemptyset(&wake);
@@ -51,16 +46,6 @@ void closeEverything(long openLimit) {
     ::_exit(0);
 }
 
-// The errno the keeper reported, or 0 once it keeps the group (it closed
-// the pipe).
-int startFailure(int report) {
-    int error = 0;
-    ssize_t length;
-    while ((length = ::read(report, &error, sizeof error)) < 0 && errno == EINTR) {
-    }
-    return length == sizeof error ? error : 0;
-}
-
 }  // namespace
 
 Result<pid_t> startGroupKeeper(pid_t group) {
@@ -69,22 +54,10 @@ Result<pid_t> startGroupKeeper(pid_t group) {
     FileDescriptor report(ends[0]), reporting(ends[1]);
     const pid_t parent = ::getpid();
     const long openLimit = ::sysconf(_SC_OPEN_MAX);
-    sigset_t all, previous;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &previous);
-    const pid_t keeper = ::fork();
-    if (keeper == 0) keep(group, parent, reporting.get(), openLimit);
-    const int forkError = errno;
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    reporting = FileDescriptor();
-    const int failure = keeper < 0 ? forkError : startFailure(report.get());
-    if (failure == 0) return keeper;
-    if (keeper > 0) {
-        int status = 0;
-        while (::waitpid(keeper, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    return Error::posix(failure, "start the group's keeper");
+    const int reportingEnd = reporting.get();
+    return forkAndAwaitStart(
+        report, reporting, [=] { keep(group, parent, reportingEnd, openLimit); },
+        "start the group's keeper");
 }
 
 }  // namespace lf

@@ -7,6 +7,7 @@
 #include "platform/files/FileDescriptor.h"
 #include "platform/processes/ChildProcess.h"
 #include "platform/processes/ChildProcessKeeper.h"
+#include "platform/processes/ForkedStart.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -147,12 +148,6 @@ struct ChildPlan {
 };
 
 // In the forked child; async-signal-safe calls only.
-[[noreturn]] void failChild(int report) {
-    const int error = errno;
-    static_cast<void>(!::write(report, &error, sizeof error));
-    ::_exit(127);
-}
-
 // Handlers of ours make no sense in the program, nor do blocked signals.
 void resetSignalsInChild() {
     for (int signal = 1; signal < NSIG; ++signal) {
@@ -177,25 +172,15 @@ void resetSignalsInChild() {
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != plan.parent) ::_exit(127);
     if (plan.options->newSession ? ::setsid() < 0
                                  : plan.options->newProcessGroup && ::setpgid(0, 0) != 0)
-        failChild(plan.report);
+        reportStartFailure(plan.report);
     for (const auto& [ours, theirs] : plan.options->descriptors) {
         // Handed over under its own number, it loses close-on-exec alone.
         if (ours == theirs ? ::fcntl(ours, F_SETFD, 0) != 0 : ::dup2(ours, theirs) < 0)
-            failChild(plan.report);
+            reportStartFailure(plan.report);
     }
     resetSignalsInChild();
     ::execve(plan.program, plan.argv, plan.envp);
-    failChild(plan.report);
-}
-
-// The errno the child reported, or 0 once it runs the program (the pipe
-// closed on exec).
-int startFailure(int report) {
-    int error = 0;
-    ssize_t length;
-    while ((length = ::read(report, &error, sizeof error)) < 0 && errno == EINTR) {
-    }
-    return length == sizeof error ? error : 0;
+    reportStartFailure(plan.report);
 }
 
 // The pipe the child reports through when it cannot run the program, its
@@ -229,23 +214,8 @@ Result<pid_t> forkProcess(const ChildProcess::Options& options, Vectors& vectors
                             .options = &options,
                             .parent = ::getpid(),
                             .report = report->write.get()};
-    // No handler of ours may run in the child before it has reset them.
-    sigset_t all, previous;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &previous);
-    const pid_t pid = ::fork();
-    if (pid == 0) runChild(plan);
-    const int forkError = errno;
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    report->write = FileDescriptor();
-    const int failure = pid < 0 ? forkError : startFailure(report->read.get());
-    if (failure == 0) return pid;
-    if (pid > 0) {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    return Error::posix(failure, "start " + options.arguments[0]);
+    return forkAndAwaitStart(
+        report->read, report->write, [&plan] { runChild(plan); }, "start " + options.arguments[0]);
 }
 
 }  // namespace
