@@ -42,11 +42,6 @@ std::string quoted(const std::string& text) {
     return result + "'";
 }
 
-std::string contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // Runs layerflow with `arguments`; its settings live in `scratch`, so the
 // user's own never change what it writes.
 Outcome runLayerflow(const std::vector<std::string>& arguments, const fs::path& scratch) {
@@ -62,8 +57,8 @@ Outcome runLayerflow(const std::vector<std::string>& arguments, const fs::path& 
     const int raw = std::system(command.c_str());
     Outcome outcome;
     outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    outcome.out = contents(scratch / "stdout");
-    outcome.err = contents(scratch / "stderr");
+    outcome.out = lf::test::readFile(scratch / "stdout");
+    outcome.err = lf::test::readFile(scratch / "stderr");
     return outcome;
 }
 
@@ -86,7 +81,7 @@ std::set<std::string> lines(const std::string& text) {
 
 // The width and height a PNG's header gives.
 std::pair<uint32_t, uint32_t> pngSize(const fs::path& path) {
-    const std::string bytes = contents(path);
+    const std::string bytes = lf::test::readFile(path);
     if (bytes.size() < 24) return {0, 0};
     auto bigEndian = [&](size_t offset) {
         uint32_t value = 0;
@@ -128,7 +123,7 @@ TEST_F(HeadlessExport, TaggedDocumentsWriteExactlyTheirExpectedFiles) {
 
     for (const auto& expectation : expectations) {
         SCOPED_TRACE(expectation.filename().string());
-        const nlohmann::json expected = nlohmann::json::parse(contents(expectation));
+        const nlohmann::json expected = nlohmann::json::parse(lf::test::readFile(expectation));
         const fs::path document = tagged / expected["document"].get<std::string>();
         if (expected["result"] != "success") {
             const auto& error = expected["result"]["error"];

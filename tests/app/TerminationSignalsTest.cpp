@@ -34,17 +34,12 @@ namespace fs = std::filesystem;
 
 constexpr const char* kDocument = "psd-tagged/02-formats.psd";
 
-std::string contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // Every file below `folder` by its relative path, with its bytes.
-std::map<std::string, std::string> filesBelow(const fs::path& folder) {
+std::map<std::string, std::string> filesWithBytesBelow(const fs::path& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder))
         if (entry.is_regular_file())
-            files[fs::relative(entry.path(), folder).string()] = contents(entry.path());
+            files[fs::relative(entry.path(), folder).string()] = lf::test::readFile(entry.path());
     return files;
 }
 
@@ -138,7 +133,7 @@ protected:
                                     lf::test::sharedFile(kDocument).string() + "' --save-to '" +
                                     reference.string() + "' >/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0);
-        exported = filesBelow(reference);
+        exported = filesWithBytesBelow(reference);
         ASSERT_GT(exported.size(), 1u);
         writeAnotherVersion(exported, out);
     }
@@ -152,7 +147,7 @@ protected:
         ::kill(pid, signal);
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << describe(status);
-        EXPECT_EQ(filesBelow(out), exported) << "mixed versions or temporary files";
+        EXPECT_EQ(filesWithBytesBelow(out), exported) << "mixed versions or temporary files";
     }
 
     lf::test::TemporaryDirectory scratch;

@@ -37,11 +37,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 std::vector<std::string> names(const fs::path& folder) {
     std::vector<std::string> found;
     for (const auto& entry : fs::directory_iterator(folder))
@@ -100,17 +95,17 @@ TEST(AtomicFile, ReplacesContentsKeepsPermissionsAndLeavesNoTemporaryFile) {
     test::TemporaryDirectory folder;
     const fs::path target = folder / "out.png";
     ASSERT_TRUE(writeFileAtomically(target.string(), Data::fromString("first")));
-    EXPECT_EQ(contents(target), "first");
+    EXPECT_EQ(lf::test::readFile(target), "first");
     const mode_t umask = ::umask(0);
     ::umask(umask);
     EXPECT_EQ(fs::status(target).permissions(), static_cast<fs::perms>(0666 & ~umask));
 
     fs::permissions(target, static_cast<fs::perms>(0640));
     ASSERT_TRUE(writeFileAtomically(target.string(), Data::fromString("second, longer")));
-    EXPECT_EQ(contents(target), "second, longer");
+    EXPECT_EQ(lf::test::readFile(target), "second, longer");
     EXPECT_EQ(fs::status(target).permissions(), static_cast<fs::perms>(0640));
     ASSERT_TRUE(writeFileAtomically(target.string(), Data()));
-    EXPECT_EQ(contents(target), "");
+    EXPECT_EQ(lf::test::readFile(target), "");
     EXPECT_EQ(names(folder.path()), std::vector<std::string>{"out.png"});
 }
 
@@ -161,7 +156,7 @@ TEST(AtomicFile, WriterKilledHalfWayLeavesTheOldContents) {
         }
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
-        const std::string left = contents(target);
+        const std::string left = lf::test::readFile(target);
         EXPECT_TRUE(left == old) << left.size() << " bytes, not the old contents";
         if (how == Interruption::Killed) {
             ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
@@ -172,7 +167,7 @@ TEST(AtomicFile, WriterKilledHalfWayLeavesTheOldContents) {
         }
 
         ASSERT_TRUE(writeFileAtomically(target.string(), Data::fromString("newer")));
-        EXPECT_EQ(contents(target), "newer");
+        EXPECT_EQ(lf::test::readFile(target), "newer");
         EXPECT_EQ(names(folder.path()), std::vector<std::string>{"data.bin"});
     }
 }
@@ -195,7 +190,7 @@ TEST(AtomicFile, ConcurrentWritersOfOneTargetLeaveOneWholeContents) {
     for (auto& writer : writers)
         writer.join();
     EXPECT_EQ(failures, 0);
-    EXPECT_NE(std::find(texts.begin(), texts.end(), contents(target)), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), lf::test::readFile(target)), texts.end());
     EXPECT_EQ(names(folder.path()), std::vector<std::string>{"defaults.json"});
 }
 
@@ -320,8 +315,8 @@ TEST(AtomicFileSet, ACommitThatFailsHalfWayMovesTheFilesBackOut) {
     }
     AtomicFileSet::setMoveInHookForTesting(nullptr);
     EXPECT_EQ(names(folder.path()), (std::vector<std::string>{"a.png", "b.png", "c.png"}));
-    EXPECT_EQ(contents(folder / "a.png"), "old a");
-    EXPECT_EQ(contents(folder / "b.png"), "old b");
+    EXPECT_EQ(lf::test::readFile(folder / "a.png"), "old a");
+    EXPECT_EQ(lf::test::readFile(folder / "b.png"), "old b");
     EXPECT_TRUE(fs::is_empty(folder / "c.png"));
 }
 

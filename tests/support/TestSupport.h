@@ -40,6 +40,8 @@ std::filesystem::path sharedDirectory();
 std::filesystem::path sharedFile(const std::string& relativePath);
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
+// The bytes of the file at `path`; empty when it cannot be read.
+std::string readFile(const std::filesystem::path& path);
 
 // Runs a shell command: its exit status and its output (standard output and
 // standard error together).
