@@ -91,16 +91,30 @@ void understateGzipLength(const fs::path& archive, uint32_t length) {
     lf::test::writeFile(archive, bytes);
 }
 
-uint64_t lengthUnder(const fs::path& folder) {
+namespace {
+
+// The bytes of the plain files under `folder` other than `leftOut`. Each
+// folder is walked on its own, so one that goes during the walk hides
+// nothing beside it.
+uint64_t lengthUnderLeavingOut(const fs::path& folder, const fs::path& leftOut) {
     uint64_t total = 0;
     std::error_code error;
-    for (fs::recursive_directory_iterator walk(folder, error), end; !error && walk != end;
-         walk.increment(error)) {
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
         struct stat status {};
-        if (::lstat(walk->path().c_str(), &status) == 0 && S_ISREG(status.st_mode))
+        if (::lstat(entry->path().c_str(), &status) != 0) continue;
+        if (S_ISDIR(status.st_mode))
+            total += lengthUnderLeavingOut(entry->path(), leftOut);
+        else if (S_ISREG(status.st_mode) && entry->path() != leftOut)
             total += static_cast<uint64_t>(status.st_size);
     }
     return total;
+}
+
+}  // namespace
+
+uint64_t lengthUnder(const fs::path& folder) {
+    return lengthUnderLeavingOut(folder, {});
 }
 
 uint64_t largestLengthWhile(const fs::path& archive, const std::function<void()>& work) {
@@ -108,8 +122,7 @@ uint64_t largestLengthWhile(const fs::path& archive, const std::function<void()>
     uint64_t largest = 0;
     std::thread looker([&] {
         while (!done) {
-            const uint64_t beside = lengthUnder(archive.parent_path()) - fs::file_size(archive);
-            largest = std::max(largest, beside);
+            largest = std::max(largest, lengthUnderLeavingOut(archive.parent_path(), archive));
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
