@@ -91,12 +91,12 @@ public:
         std::erase(running_, pid);
     }
     // Whether `pid` comes to hold the lock of the application's socket: it
-    // is the application that listens.
-    bool waitUntilListening(pid_t pid) const {
+    // is the application that listens. Not if it ends first.
+    bool waitUntilListening(pid_t pid) {
         fs::path lock = socket();
         lock += ".lock";
         for (const auto deadline = std::chrono::steady_clock::now() + lf::test::kPatience;
-             std::chrono::steady_clock::now() < deadline;) {
+             std::chrono::steady_clock::now() < deadline && isRunning(pid);) {
             std::ifstream in(lock);
             std::string holder;
             if (std::getline(in, holder) && holder == std::to_string(pid) && fs::exists(socket()))
