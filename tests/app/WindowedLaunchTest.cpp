@@ -66,7 +66,13 @@ public:
     // Runs layerflow with `arguments` to its end: its status (124 if it
     // outlived the patience of the tests, which the runner's timeout ends
     // first). What it wrote on its error stream goes to `err` when given.
+    // The applications these launches started settle first: one still
+    // starting, or opening what it was handed, answers a launch only when
+    // it is done, and a launch waits only so long for the answer, which on
+    // a busy machine it would not get.
     int run(std::vector<std::string> arguments, std::string* err = nullptr) {
+        for (pid_t pid : std::vector(running_))
+            waitUntilSettled(pid);
         const auto patience = std::chrono::duration_cast<std::chrono::seconds>(lf::test::kPatience);
         arguments.insert(arguments.begin(), {std::to_string(patience.count()), LF_LAYERFLOW_PATH});
         const fs::path errors = scratch_ / "stderr";
@@ -111,6 +117,38 @@ public:
     fs::path socket() const { return runtime_ / "layerflow.default.socket"; }
 
 private:
+    // Waits until `pid` has nothing to do: every thread of it asleep at
+    // several looks in a row (a thread with work, waiting for a processor,
+    // is runnable). Not while it is stopped, nor once it has ended.
+    void waitUntilSettled(pid_t pid) {
+        constexpr int kQuietLooks = 20;
+        int quietLooks = 0;
+        for (const auto deadline = std::chrono::steady_clock::now() + lf::test::kPatience;
+             quietLooks < kQuietLooks && std::chrono::steady_clock::now() < deadline &&
+             isRunning(pid);) {
+            const std::string states = threadStates(pid);
+            if (states.find_first_of("tT") != std::string::npos) return;
+            const bool asleep =
+                !states.empty() && states.find_first_not_of('S') == std::string::npos;
+            quietLooks = asleep ? quietLooks + 1 : 0;
+            std::this_thread::sleep_for(20ms);
+        }
+    }
+
+    // The state letter of each thread of `pid` ("S" asleep, "R" runnable,
+    // "T" stopped...).
+    static std::string threadStates(pid_t pid) {
+        std::string states;
+        std::error_code error;
+        const fs::path tasks = fs::path("/proc") / std::to_string(pid) / "task";
+        for (fs::directory_iterator task(tasks, error), end; !error && task != end;
+             task.increment(error)) {
+            if (const auto fields = lf::test::procStatFields(task->path() / "stat"))
+                states += fields->front();
+        }
+        return states;
+    }
+
     pid_t spawn(const std::string& program, const std::vector<std::string>& arguments,
                 const fs::path* errors = nullptr) {
         std::vector<std::string> words{program};

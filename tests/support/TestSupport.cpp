@@ -51,6 +51,16 @@ std::string readFile(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+std::optional<std::string> procStatFields(const std::filesystem::path& statFile) {
+    std::ifstream in(statFile);
+    std::string stat;
+    if (!std::getline(in, stat)) return std::nullopt;
+    // "pid (name) state ...": the name may hold anything.
+    const size_t name = stat.rfind(')');
+    if (name == std::string::npos || name + 2 >= stat.size()) return std::nullopt;
+    return stat.substr(name + 2);
+}
+
 std::pair<int, std::string> runCommand(const std::string& command) {
     std::string output;
     FILE* pipe = popen((command + " 2>&1").c_str(), "r");

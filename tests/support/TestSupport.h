@@ -43,6 +43,11 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes);
 // The bytes of the file at `path`; empty when it cannot be read.
 std::string readFile(const std::filesystem::path& path);
 
+// The fields of a process's or thread's stat file under /proc that follow
+// its name, from the state letter on ("S 1234 1234 ..."); none once it has
+// gone.
+std::optional<std::string> procStatFields(const std::filesystem::path& statFile);
+
 // Runs a shell command: its exit status and its output (standard output and
 // standard error together).
 std::pair<int, std::string> runCommand(const std::string& command);

@@ -140,27 +140,11 @@ OMAUUnpackingTool shellTool(const fs::path& folder, const std::string& script) {
 }
 
 std::optional<char> processState(pid_t pid) {
-    std::ifstream in(fs::path("/proc") / std::to_string(pid) / "stat");
-    std::string stat;
-    if (!std::getline(in, stat)) return std::nullopt;
-    // "pid (name) state ...": the name may hold anything.
-    const size_t name = stat.rfind(')');
-    if (name == std::string::npos || name + 2 >= stat.size()) return std::nullopt;
-    return stat[name + 2];
+    const std::optional<std::string> fields =
+        procStatFields(fs::path("/proc") / std::to_string(pid) / "stat");
+    if (!fields) return std::nullopt;
+    return fields->front();
 }
-
-namespace {
-
-// The fields of /proc/PID/stat after the name, "state ppid group session
-// ...": the name may hold anything.
-std::optional<std::string> statusFieldsOf(const std::string& pid) {
-    std::ifstream in(fs::path("/proc") / pid / "stat");
-    std::string stat;
-    if (!std::getline(in, stat) || stat.rfind(')') == std::string::npos) return std::nullopt;
-    return stat.substr(stat.rfind(')') + 1);
-}
-
-}  // namespace
 
 std::vector<GroupMember> groupMembers(pid_t group) {
     std::vector<GroupMember> members;
@@ -168,7 +152,7 @@ std::vector<GroupMember> groupMembers(pid_t group) {
         const std::string name = entry.path().filename().string();
         if (name.find_first_not_of("0123456789") != std::string::npos) continue;
         // Gone meanwhile: not a member any more.
-        const std::optional<std::string> stat = statusFieldsOf(name);
+        const std::optional<std::string> stat = procStatFields(entry.path() / "stat");
         if (!stat) continue;
         std::istringstream fields(*stat);
         char state = 0;
@@ -180,7 +164,8 @@ std::vector<GroupMember> groupMembers(pid_t group) {
 }
 
 std::optional<pid_t> processGroupOf(pid_t pid) {
-    const std::optional<std::string> stat = statusFieldsOf(std::to_string(pid));
+    const std::optional<std::string> stat =
+        procStatFields(fs::path("/proc") / std::to_string(pid) / "stat");
     if (!stat) return std::nullopt;
     std::istringstream fields(*stat);
     char state = 0;
