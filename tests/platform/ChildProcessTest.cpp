@@ -9,10 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdio>
 #include <fcntl.h>
 #include <optional>
 #include <pthread.h>
+#include <string>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -115,13 +115,9 @@ TEST(ChildProcess, AChildThatDiesWithItsParentEndsWithTheThreadThatStartedIt) {
 
 // Whether the process `pid` has ended, reaped or not.
 bool hasEnded(pid_t pid) {
-    char state = 'X';
-    if (FILE* stat = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r")) {
-        // "pid (name) state ...": the test's processes have plain names.
-        if (std::fscanf(stat, "%*d %*s %c", &state) != 1) state = 'X';
-        std::fclose(stat);
-    }
-    return state == 'Z' || state == 'X';
+    const std::optional<std::string> fields =
+        lf::test::procStatFields("/proc/" + std::to_string(pid) + "/stat");
+    return !fields || fields->front() == 'Z' || fields->front() == 'X';
 }
 
 TEST(ChildProcess, AGroupThatDiesWithItsParentEndsWithTheChild) {
