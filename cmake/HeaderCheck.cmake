@@ -1,4 +1,4 @@
-# The header check: every header under src/ compiled on its own, as a
+# The header check: headers under src/ compiled on their own, each as a
 # translation unit that holds nothing but its include, so that a header
 # which uses what it does not include fails to build even where every file
 # that includes it happens to include that first. The units are compiled,
