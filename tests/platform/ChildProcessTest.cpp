@@ -4,6 +4,7 @@
 // SIGCHLD is ignored.
 #include "platform/files/FileDescriptor.h"
 #include "platform/processes/ChildProcess.h"
+#include "platform/processes/ChildProcessKeeper.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -123,6 +124,7 @@ bool hasEnded(pid_t pid) {
 TEST(ChildProcess, AGroupThatDiesWithItsParentEndsWithTheChild) {
     // What the child leaves running in its group goes as it is reaped,
     // and the group's keeper with it: no child of ours is left.
+    const lf::test::ScopedEnvironment keeper(kGroupKeeperVariable, LF_GROUP_KEEPER_PATH);
     ChildProcess::Options options = shell("sleep 600 >/dev/null & echo $!", true);
     options.newProcessGroup = true;
     options.groupDiesWithParent = true;
@@ -133,6 +135,20 @@ TEST(ChildProcess, AGroupThatDiesWithItsParentEndsWithTheChild) {
     while (!hasEnded(left) && std::chrono::steady_clock::now() < giveUp)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_TRUE(hasEnded(left));
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+}
+
+TEST(ChildProcess, WithoutItsKeeperAGroupThatMustDieWithItsParentDoesNotRun) {
+    // A group nothing would end with us is never left running: the child
+    // goes as the keeper fails to start, and no child of ours is left.
+    const lf::test::ScopedEnvironment keeper(kGroupKeeperVariable, "/no/such/keeper");
+    ChildProcess::Options options = shell("exec sleep 600", true);
+    options.newProcessGroup = true;
+    options.groupDiesWithParent = true;
+    const Result<ChildProcess> started = ChildProcess::spawn(options);
+    ASSERT_FALSE(started);
+    EXPECT_TRUE(started.error().is(kPOSIXErrorDomain, ENOENT)) << describe(started.error());
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
 }

@@ -212,6 +212,59 @@ TEST_F(ArchiveTest, BytesBeforeAZipsFirstEntryAreNoReasonToRefuseIt) {
     EXPECT_EQ(downloadHolds(), (std::vector<std::string>{"secret.zip", "whole.zip"}));
 }
 
+TEST_F(ArchiveTest, AnArchiveWithAnEntryPassedOverIsRefused) {
+    // A file whose name a folder of a later entry takes: encrypted, unzip
+    // passes it over with status 1 and no word, whether the folder has an
+    // entry of its own or not; after the folder (empty or not), unzip -n
+    // and 7z -aos pass it over with status 0.
+    const fs::path file = folder_ / "file", full = folder_ / "full", empty = folder_ / "empty";
+    fs::create_directories(file / "layerflow.app");
+    fs::create_directories(full / "layerflow.app" / "lib");
+    fs::create_directories(empty / "layerflow.app" / "lib");
+    lf::test::writeFile(file / "layerflow.app" / "lib", "a library");
+    lf::test::writeFile(full / "layerflow.app" / "lib" / "x", "");
+    const std::string encrypted =
+        "unzip passed over an entry it could not unpack: encrypted with a password, or "
+        "compressed in a way it does not know";
+    const std::string folderTookIt =
+        "unzip did not unpack the archive's entry \"layerflow.app/lib\" as the file it is "
+        "listed as";
+    const std::pair<fs::path, std::string> refusals[] = {
+        {make("a.zip",
+              "zip -q -P secret ../a.zip layerflow.app/lib && cd ../full && "
+              "zip -qr ../a.zip layerflow.app && mv ../a.zip %s",
+              file),
+         encrypted},
+        {make("b.zip",
+              "zip -q -P secret ../b.zip layerflow.app/lib && cd ../full && "
+              "zip -qrD ../b.zip layerflow.app && mv ../b.zip %s",
+              file),
+         encrypted},
+        {make("c.zip",
+              "zip -qr ../c.zip layerflow.app && cd ../file && zip -q ../c.zip layerflow.app/lib "
+              "&& mv ../c.zip %s",
+              full),
+         folderTookIt},
+        {make("d.zip",
+              "zip -qr ../d.zip layerflow.app && cd ../file && zip -q ../d.zip layerflow.app/lib "
+              "&& mv ../d.zip %s",
+              empty),
+         folderTookIt},
+        {make("e.dmg",
+              "7z a -t7z ../e.7z layerflow.app >/dev/null && cd ../file && "
+              "7z a -t7z ../e.7z layerflow.app/lib >/dev/null && mv ../e.7z %s",
+              full),
+         "7z" + folderTookIt.substr(5)}};
+    for (const auto& [archive, reason] : refusals) {
+        SCOPED_TRACE(archive.filename().string());
+        const lf::Status refused = extract(archive);
+        ASSERT_FALSE(refused);
+        EXPECT_EQ(refused.error().localizedDescription(), reason);
+    }
+    EXPECT_EQ(downloadHolds(),
+              (std::vector<std::string>{"a.zip", "b.zip", "c.zip", "d.zip", "e.dmg"}));
+}
+
 TEST_F(ArchiveTest, NamesInAReasonAreShownEscaped) {
     // Names with escape sequences, a bell and a right-to-left override,
     // each in a refusal of its tool: too long a name for tar and 7z, a

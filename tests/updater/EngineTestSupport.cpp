@@ -1,6 +1,12 @@
 #include "EngineTestSupport.h"
 
+#include "platform/dispatch/MainQueue.h"
+
+#include <fmt/format.h>
+
 #include <algorithm>
+
+namespace fs = std::filesystem;
 
 namespace lf::test {
 
@@ -72,6 +78,64 @@ bool ScriptedPresenter::showed(const std::string& text) const {
         return panel.title.find(text) != std::string::npos ||
                panel.message.find(text) != std::string::npos;
     });
+}
+
+void EngineTest::SetUp() {
+    defaults_ = std::make_shared<lf::UserDefaults>((folder_ / "defaults.json").string());
+    installed_ = makeApplication(folder_ / "Applications", "layerflow", "1.0");
+    fs::create_directories(folder_ / "tmp");
+}
+
+std::shared_ptr<OMAUUpdater> EngineTest::makeEngine(nlohmann::json info) {
+    if (!info.contains("AUFeedURL")) info["AUFeedURL"] = server_.url("/appcast.xml");
+    if (info["AUFeedURL"].is_null()) info.erase("AUFeedURL");
+    OMAUUpdater::Environment environment;
+    environment.host = makeHost(info, installed_);
+    environment.defaults = defaults_;
+    environment.scheduler = scheduler_;
+    environment.presenter = presenter_;
+    environment.privilegedMove = OMAUPrivilegedMove{"env", LF_UPDATE_INSTALLER};
+    environment.relaunch = [this](const OMAURelaunchRequest& request) {
+        relaunches_.push_back(request);
+    };
+    environment.terminate = [this] { ++terminations_; };
+    return OMAUUpdater::create(std::move(environment));
+}
+
+void EngineTest::serveFeed(const std::string& version, const std::string& enclosure,
+                           const std::string& archive, LocalHTTPServer* server) {
+    const std::string archiveURL = archive.starts_with("/") ? server_.url(archive) : archive;
+    (server ? *server : server_)
+        .serve("/appcast.xml", LocalHTTPServer::Response::with(fmt::format(
+                                   R"(<rss version="2.0" xmlns:appcast="a">
+            <channel><title>layerflow</title><item><title>Version {0}</title>
+            <description>Faster exports.</description><pubDate>Wed, 09 Jan 2013 19:20:11 +0000</pubDate>
+            <enclosure url="{1}" appcast:version="{0}" {2}/></item></channel></rss>)",
+                                   version, archiveURL, enclosure)));
+}
+
+std::string EngineTest::serveArchive(const std::string& path, const std::string& version,
+                                     LocalHTTPServer::Response response,
+                                     const std::function<void(const fs::path&)>& extra,
+                                     LocalHTTPServer* server) {
+    const fs::path source = folder_ / ("source" + std::to_string(archives_++));
+    makeApplication(source, "layerflow.app", version);
+    if (extra) extra(source);
+    const fs::path archive = folder_ / "archive.tgz";
+    EXPECT_TRUE(runIn(source, "tar -czf '" + archive.string() + "' ."));
+    response.body = readText(archive);
+    (server ? *server : server_).serve(path, response);
+    return md5Of(response.body);
+}
+
+void EngineTest::settle(const std::shared_ptr<OMAUUpdater>& engine) {
+    const int attention = presenter_->attentionRequests;
+    lf::MainQueue::shared()->runUntil(
+        [&] {
+            return !engine->isUpdateInProgress() || presenter_->attentionRequests > attention ||
+                   terminations_ > 0;
+        },
+        kPatience);
 }
 
 }  // namespace lf::test

@@ -10,11 +10,19 @@
 #include "updater/OMSoftwareUpdater.h"
 #include "updater/engine/OMAUStatusController.h"
 #include "updater/interface/OMAUAutomaticUpdateAlert.h"
+#include "updater/interface/OMAUPanelPresenter.h"
 #include "updater/interface/OMAUSpinner.h"
 #include "updater/interface/OMAUUpdateAlert.h"
 
+#include <QApplication>
 #include <QDesktopServices>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
 #include <QObject>
+#include <QPushButton>
+#include <QTimer>
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -107,6 +115,60 @@ TEST_F(UpdateAlertTest, OnlyWebAndMailLinksInTheNotesOpen) {
     for (const char* scheme : {"https", "mailto", "file", "smb"})
         QDesktopServices::unsetUrlHandler(scheme);
     EXPECT_EQ(browser.opened.size(), 2u);
+}
+
+// Clicks the first link that `label` shows, found by hovering over the
+// label point by point until it shows the pointing hand a link gets.
+bool clickLinkIn(QLabel* label) {
+    for (int y = 1; y < label->height(); y += 2)
+        for (int x = 1; x < label->width(); x += 2) {
+            const QPointF at(x, y), onScreen = label->mapToGlobal(at);
+            QMouseEvent move(QEvent::MouseMove, at, onScreen, Qt::NoButton, Qt::NoButton,
+                             Qt::NoModifier);
+            QApplication::sendEvent(label, &move);
+            if (label->cursor().shape() != Qt::PointingHandCursor) continue;
+            for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                QMouseEvent click(type, at, onScreen, Qt::LeftButton,
+                                  type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                  Qt::NoModifier);
+                QApplication::sendEvent(label, &click);
+            }
+            return true;
+        }
+    return false;
+}
+
+TEST(OMAUPanelPresenter, TheUpdatePanelOpensOnlyWebAndMailLinks) {
+    // The offer of an update shows the item's description, from the feed,
+    // as rich text; each of its links is clicked.
+    lf::test::URLCatcher desktop;
+    const char* schemes[] = {"https", "mailto", "file", "javascript", "layerflow-test"};
+    for (const char* scheme : schemes)
+        QDesktopServices::setUrlHandler(scheme, &desktop, "open");
+    OMAUPanelPresenter presenter(lf::test::makeHost({}));
+    for (const char* link : {"file:///etc/passwd", "javascript:alert(1)", "layerflow-test:run",
+                             "mailto:help@example.com", "https://example.com/notes"}) {
+        SCOPED_TRACE(link);
+        bool clicked = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(box);
+            for (QLabel* label : box->findChildren<QLabel*>())
+                clicked = clicked || clickLinkIn(label);
+            box->defaultButton()->click();
+        });
+        presenter.runAlertPanel(
+            "An updated version of layerflow is available.",
+            fmt::format("<p>Faster exports: <a href=\"{}\">the notes</a></p>\n\nWould you like to "
+                        "update to the new version?",
+                        link),
+            "Install...", "Skip This Version", "Remind Later");
+        EXPECT_TRUE(clicked);
+    }
+    for (const char* scheme : schemes)
+        QDesktopServices::unsetUrlHandler(scheme);
+    EXPECT_EQ(desktop.opened, (std::vector<QUrl>{QUrl("mailto:help@example.com"),
+                                                 QUrl("https://example.com/notes")}));
 }
 
 TEST_F(UpdateAlertTest, ReleaseNotesLoadFromTheirLink) {

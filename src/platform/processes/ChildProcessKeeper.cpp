@@ -1,6 +1,7 @@
-// The keeper runs in a forked copy of this process, which may hold other
-// threads' locks: it makes async-signal-safe calls only, and exits with
-// _exit, never running anything of ours.
+// The keeper is started with posix_spawn, which the C library makes with
+// vfork's sharing of memory: nothing of this process is copied, and no
+// commit charge of its size is asked for, so the start fails neither
+// under strict overcommit nor for a process of any size.
 
 #include "platform/processes/ChildProcessKeeper.h"
 
@@ -9,55 +10,79 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
-#include <pthread.h>
-#include <sys/prctl.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
+#include <filesystem>
+#include <spawn.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace lf {
 namespace {
 
-// Closes every descriptor: the keeper must hold no pipe or file of ours
-// open (a tool waiting for the end of its input would never see it).
-// `openLimit` bounds the numbers where close_range is not there.
-void closeEverything(long openLimit) {
-    if (::syscall(SYS_close_range, 0u, ~0u, 0u) == 0) return;
-    for (int descriptor = 0; descriptor < openLimit; ++descriptor)
-        ::close(descriptor);
-}
+constexpr const char* kProgramName = "layerflow-group-keeper";
+// Where the keeper finds the pipe it reports through (GroupKeeperMain.cpp).
+constexpr int kKeeperReport = 3;
 
-// In the forked keeper, every signal blocked from before the fork.
-[[noreturn]] void keep(pid_t group, pid_t parent, int report, long openLimit) {
-    if (::setpgid(0, group) != 0) reportStartFailure(report);
-    // Set first, then checked: a parent that ended before it was set sends
-    // nothing, and the keeper, adopted meanwhile, sees another parent.
-    if (::prctl(PR_SET_PDEATHSIG, SIGCONT) != 0) reportStartFailure(report);
-    closeEverything(openLimit);
-    sigset_t wake;
-    sigemptyset(&wake);
-    sigaddset(&wake, SIGCONT);
-    // SIGCONT also comes each time the group is let go on after a hold.
-    while (::getppid() == parent)
-        ::sigwaitinfo(&wake, nullptr);
-    // SIGKILL ends a stopped process too, without letting it run first.
-    ::kill(-group, SIGKILL);
-    ::_exit(0);
-}
+struct SpawnSetting {
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    SpawnSetting() {
+        posix_spawn_file_actions_init(&actions);
+        posix_spawnattr_init(&attributes);
+    }
+    ~SpawnSetting() {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+    }
+    SpawnSetting(const SpawnSetting&) = delete;
+    SpawnSetting& operator=(const SpawnSetting&) = delete;
+};
 
 }  // namespace
 
+std::string groupKeeperProgram() {
+    if (const char* named = std::getenv(kGroupKeeperVariable); named && *named) return named;
+    std::error_code error;
+    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    return (executable.parent_path() / kProgramName).string();
+}
+
 Result<pid_t> startGroupKeeper(pid_t group) {
+    const std::string what = "start the group's keeper";
+    std::string program = groupKeeperProgram();
     int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) return Error::posix(errno, "start the group's keeper");
-    FileDescriptor report(ends[0]), reporting(ends[1]);
-    const pid_t parent = ::getpid();
-    const long openLimit = ::sysconf(_SC_OPEN_MAX);
-    const int reportingEnd = reporting.get();
-    return forkAndAwaitStart(
-        report, reporting, [=] { keep(group, parent, reportingEnd, openLimit); },
-        "start the group's keeper");
+    if (::pipe2(ends, O_CLOEXEC) != 0) return Error::posix(errno, what);
+    FileDescriptor report(ends[0]);
+    // Above the number the keeper takes it under, so that handing it over
+    // copies it there, without close-on-exec.
+    FileDescriptor reporting(::fcntl(ends[1], F_DUPFD_CLOEXEC, kKeeperReport + 1));
+    ::close(ends[1]);
+    if (!reporting.isOpen()) return Error::posix(errno, what);
+
+    SpawnSetting setting;
+    posix_spawn_file_actions_adddup2(&setting.actions, reporting.get(), kKeeperReport);
+    posix_spawn_file_actions_addclosefrom_np(&setting.actions, kKeeperReport + 1);
+    // Every signal blocked, as the keeper waits for the one it takes;
+    // that one at its usual action, whatever a launcher left ignored.
+    sigset_t all, keeperWaitsFor;
+    sigfillset(&all);
+    sigemptyset(&keeperWaitsFor);
+    sigaddset(&keeperWaitsFor, SIGCONT);
+    posix_spawnattr_setsigmask(&setting.attributes, &all);
+    posix_spawnattr_setsigdefault(&setting.attributes, &keeperWaitsFor);
+    posix_spawnattr_setpgroup(&setting.attributes, group);
+    posix_spawnattr_setflags(&setting.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
+                                                      POSIX_SPAWN_SETPGROUP);
+    std::string groupText = std::to_string(group), parentText = std::to_string(::getpid());
+    char* arguments[] = {program.data(), groupText.data(), parentText.data(), nullptr};
+    pid_t keeper = -1;
+    const int failure = posix_spawn(&keeper, program.c_str(), &setting.actions, &setting.attributes,
+                                    arguments, environ);
+    if (failure != 0) return Error::posix(failure, what + " " + program);
+    reporting = FileDescriptor();
+    return awaitStart(report, keeper, what);
 }
 
 }  // namespace lf

@@ -1,24 +1,38 @@
 #pragma once
 // The keeper of a child's process group (ChildProcess::Options::
-// groupDiesWithParent): a small process of ours, forked and never
-// running another program, that joins the group and waits. As long as it
-// is there, the group's number is taken, so it can never name another
-// group. When the process that started it ends (the kernel tells it with
-// the parent-death signal, SIGCONT, which also wakes it when the group is
-// held with SIGSTOP), it kills the whole group, stopped members too, and
-// itself with it. It holds no descriptor of ours and runs no handler.
+// groupDiesWithParent): a small program of its own, layerflow-group-keeper
+// (GroupKeeperMain.cpp), started without a copy of this process (no fork),
+// so that its memory stays a few pages however large this process grows.
+// It joins the group and waits. As long as it is there, the group's
+// number is taken, so it can never name another group. When the process
+// that started it ends (the kernel tells it with the parent-death signal,
+// SIGCONT, which also wakes it when the group is held with SIGSTOP), it
+// kills the whole group, stopped members too, and itself with it. It holds
+// no descriptor of ours and runs no handler.
+//
+// The program is the one kGroupKeeperVariable names, else the one beside
+// the running executable, where the build and the installation put it;
+// without it no keeper starts, and so no child that needs one.
 //
 // Called on the thread that waits for the child.
 
 #include "platform/core/Result.h"
 
+#include <string>
 #include <sys/types.h>
 
 namespace lf {
 
+// The environment variable that names the keeper's program, for programs
+// that do not stand beside it (tests).
+inline constexpr const char* kGroupKeeperVariable = "LF_GROUP_KEEPER";
+
+// The keeper's program, as found now.
+std::string groupKeeperProgram();
+
 // Starts the keeper of `group`, a process group led by a child of ours in
 // our session that has not been reaped; its process id once it is in the
-// group.
+// group and keeps it.
 Result<pid_t> startGroupKeeper(pid_t group);
 
 }  // namespace lf

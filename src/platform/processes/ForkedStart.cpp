@@ -39,9 +39,14 @@ Result<pid_t> forkAndAwaitStart(const FileDescriptor& report, FileDescriptor& re
     const int forkError = errno;
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     reporting = FileDescriptor();
-    const int failure = pid < 0 ? forkError : startFailure(report.get());
+    if (pid < 0) return Error::posix(forkError, what);
+    return awaitStart(report, pid, what);
+}
+
+Result<pid_t> awaitStart(const FileDescriptor& report, pid_t pid, const std::string& what) {
+    const int failure = startFailure(report.get());
     if (failure == 0) return pid;
-    if (pid > 0) reap(pid);
+    reap(pid);
     return Error::posix(failure, what);
 }
 

@@ -1,5 +1,6 @@
 // The engine's download, verification and unpacking of an update.
 
+#include "platform/writing/HiddenName.h"
 #include "updater/engine/OMAUExceptions.h"
 #include "updater/engine/OMAUFormatByteCount.h"
 #include "updater/engine/OMAUStatusController.h"
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace fs = std::filesystem;
 
@@ -44,6 +46,25 @@ std::string safeFileName(const std::string& suggested) {
     if (fs::path(name).extension() == ".txt") name = fs::path(name).stem().string();
     if (name.empty() || name == "." || name == "..") name = "update";
     return name;
+}
+
+// The longest extension kept whole when a name is shortened; a longer one
+// is no kind of archive.
+constexpr size_t kLongestKeptExtension = 16;
+
+// `name`, shortened where `folder` would refuse it as too long: its
+// extension, which tells how to unpack it, is kept, and what goes before
+// it shortened as the names of private folders are (lf::hiddenNamePrefix:
+// its first bytes, "~" and a hash of the whole name).
+std::string nameFittingIn(const fs::path& folder, const std::string& name) {
+    const size_t longest = lf::longestNameIn(folder.string());
+    if (name.size() <= longest) return name;
+    std::string extension = fs::path(name).extension().string();
+    if (extension.size() > kLongestKeptExtension) extension.clear();
+    const std::string_view stem = std::string_view(name).substr(0, name.size() - extension.size());
+    // The prefix begins with a "." of its own, which is not wanted here,
+    // and takes a byte of the room.
+    return lf::hiddenNamePrefix(stem, extension, 0, longest + 1).substr(1);
 }
 
 }  // namespace
@@ -83,7 +104,8 @@ std::string OMAUUpdater::downloadDecideDestination(lf::URLDownload&, const std::
             if (!folder) throw OMAUFailTmpWrite("Couldn't create temporary directory in /tmp");
             downloadFolder_ = folder->path();
             downloadFolderHold_ = std::move(*folder);
-            downloadPath_ = downloadFolder_ / safeFileName(suggested);
+            downloadPath_ =
+                downloadFolder_ / nameFittingIn(downloadFolder_, safeFileName(suggested));
             destination = downloadPath_.string();
         },
         "An error occurred while trying to download the file. Please try again later.");
@@ -114,7 +136,11 @@ void OMAUUpdater::downloadDidReceiveData(lf::URLDownload&, uint64_t length) {
 
 void OMAUUpdater::downloadDidFail(lf::URLDownload& download, const lf::Error& error) {
     abandonUpdate();
-    OMAULog("Download error for URL {}: {}", download.request().url, error.localizedDescription());
+    // Why the file could not be made, say, lies underneath.
+    const std::shared_ptr<const lf::Error> underlying = error.underlyingError();
+    OMAULog("Download error for URL {}: {}{}{}", download.request().url,
+            error.localizedDescription(), underlying ? " " : "",
+            underlying ? underlying->localizedDescription() : std::string());
     showUpdateErrorAlertWithInfo(
         text("An error occurred while trying to download the file. Please try again later."));
 }

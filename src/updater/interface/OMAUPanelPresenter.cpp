@@ -1,9 +1,11 @@
 #include "updater/interface/OMAUPanelPresenter.h"
 
 #include "updater/interface/OMAUAutomaticUpdateAlert.h"
+#include "updater/interface/OMAUFeedLinks.h"
 #include "updater/shared/OMAUHost.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -15,6 +17,10 @@ int OMAUPanelPresenter::runAlertPanel(const std::string& title, const std::strin
     box.setIcon(QMessageBox::Information);
     box.setText(QString::fromStdString(title));
     box.setInformativeText(QString::fromStdString(message));
+    // The texts may come from the feed, shown as rich text where they look
+    // like it: the box's labels would open any link themselves.
+    for (QLabel* label : box.findChildren<QLabel*>())
+        OMAURouteLabelLinks(label);
     QPushButton* defaultChoice =
         box.addButton(QString::fromStdString(defaultButton), QMessageBox::AcceptRole);
     box.setDefaultButton(defaultChoice);

@@ -1,7 +1,9 @@
 #pragma once
 // OMAUPanelPresenter: the application's OMAUPresenter, with Qt's message
 // boxes as alert panels and OMAUAutomaticUpdateAlert for the relaunch
-// question.
+// question. A panel's texts may come from the feed (the offer of an update
+// shows the item's description), so its links open only as
+// OMAUFeedLinks.h allows.
 //
 // Threads: main thread only.
 

@@ -3,13 +3,12 @@
 #include "platform/dispatch/MainQueue.h"
 #include "platform/settings/UserDefaults.h"
 #include "platform/transfers/URLRequest.h"
+#include "updater/interface/OMAUFeedLinks.h"
 #include "updater/interface/OMAUSpinner.h"
 #include "updater/interface/OMAUWindowParts.h"
 #include "updater/shared/OMAUHost.h"
-#include "updater/shared/OMAULog.h"
 
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -155,15 +154,7 @@ void OMAUUpdateAlert::showReleaseNotes(const QString& html, const QUrl& base) {
 void OMAUUpdateAlert::linkActivated(const QUrl& url) {
     if (!webViewFinishedLoading_) return;
     const QUrl base(releaseNotesView_->document()->metaInformation(QTextDocument::DocumentUrl));
-    const QUrl link = base.isEmpty() ? url : base.resolved(url);
-    const QString scheme = link.scheme();
-    if (scheme != "http" && scheme != "https" && scheme != "mailto") {
-        OMAULog(
-            "Refused to open the release notes' link {}: only http, https and mailto links open",
-            link.toString().toStdString());
-        return;
-    }
-    QDesktopServices::openUrl(link);
+    OMAUOpenFeedLink(base.isEmpty() ? url : base.resolved(url));
 }
 
 void OMAUUpdateAlert::endWithSelection(int choice) {

@@ -8,10 +8,9 @@
 // or plain http from this computer itself) on a thread of its own while a
 // spinner turns, else the item's description as HTML. Once they are shown,
 // a link clicked in them opens in the user's browser, not in the alert,
-// when it is an http, https or mailto link; any other (file:, a program's
-// own scheme) is refused with a log line, since the notes come from the
-// network. The window floats above the others; its frame is kept in the
-// user defaults under "OMAUUpdateAlertFrame".
+// when it is an http, https or mailto link; any other is refused
+// (OMAUFeedLinks.h). The window floats above the others; its frame is kept
+// in the user defaults under "OMAUUpdateAlertFrame".
 //
 // Threads: main thread only.
 

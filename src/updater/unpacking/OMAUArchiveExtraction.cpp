@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <sys/stat.h>
 #include <utility>
@@ -80,18 +81,34 @@ OMAUUnpackingTool toolFor(OMAUArchiveKind kind, const OMAUUnpackingRequest& requ
     return tool;
 }
 
-// unzip only warned (OMAUToolOnlyWarned): every entry its listing names
-// must be there; else it passed one over, as its status says.
-lf::Status requireEveryEntry(const OMAUUnpackingRequest& request, const OMAUUnpackingFolder& folder,
+// unzip and 7z, told never to replace what an earlier entry made (-n,
+// -aos), pass entries over without failing: a file whose name a folder
+// took, with status 0; and unzip one it cannot decrypt, with status 1 and,
+// under -qq, no word (OMAUToolOnlyWarned). So every entry the listing
+// names must be there as what it was listed as, a file a file and a folder
+// a folder.
+lf::Status requireEveryEntry(OMAUArchiveKind kind, const OMAUUnpackingRequest& request,
+                             const OMAUUnpackingFolder& folder, const std::string& tool,
                              const OMAUUnpackingOutcome& outcome) {
-    bool whole = true;
-    LF_TRY(OMAUReadToolLines(
-        OMAUListingArguments(OMAUArchiveKind::ZIP, request.path).front(),
-        [&](std::string_view name) { return whole = OMAUHoldsEntry(folder.descriptor(), name); },
-        kOMAUToolTimeLimit, request.stop));
-    if (whole) return {};
-    return OMAUArchiveError(kOMAUArchiveToolFailed,
-                            OMAUToolFailureReason("unzip", outcome.termination, outcome.errorLine));
+    std::optional<std::string> passedOver;
+    LF_TRY(OMAUForEachListedName(
+        kind, request.path,
+        [&](std::string_view name) {
+            if (!OMAUHoldsEntry(folder.descriptor(), name)) passedOver = std::string(name);
+            return !passedOver;
+        },
+        request.stop));
+    if (!passedOver) return {};
+    if (!outcome.termination.succeeded())
+        return OMAUArchiveError(
+            kOMAUArchiveToolFailed,
+            OMAUToolFailureReason(tool, outcome.termination, outcome.errorLine));
+    const bool isFolder = passedOver->ends_with('/');
+    return OMAUArchiveError(
+        kOMAUArchiveToolFailed,
+        fmt::format("{} did not unpack the archive's entry \"{}\" as the {} it is listed as", tool,
+                    isFolder ? passedOver->substr(0, passedOver->size() - 1) : *passedOver,
+                    isFolder ? "folder" : "file"));
 }
 
 // Unpacks the archive into `folder`, held to its limits, and checks what
@@ -113,8 +130,8 @@ lf::Status unpackInto(OMAUArchiveKind kind, const OMAUUnpackingRequest& request,
     LF_TRY(goOnAfter(OMAUUnpackingStep::Counted, request));
     LF_TRY(OMAURequireUnpacked(request.path, tool.arguments.front(), *outcome, *unpacked,
                                request.limits));
-    if (OMAUToolOnlyWarned(tool.arguments.front(), outcome->termination, outcome->errorLine))
-        LF_TRY(requireEveryEntry(request, folder, *outcome));
+    if (kind == OMAUArchiveKind::ZIP || kind == OMAUArchiveKind::DMG)
+        LF_TRY(requireEveryEntry(kind, request, folder, tool.arguments.front(), *outcome));
     if (!tool.input && request.extractedLength) request.extractedLength(fileSize(request.path));
     LF_TRY(
         OMAUCheckExtractedContents(folder.descriptor(), request.applicationFolder, request.stop));

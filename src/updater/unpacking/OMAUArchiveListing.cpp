@@ -107,6 +107,12 @@ public:
         entry_.listed = true;
         if (line.starts_with("Path = ")) entry_.path = std::string(line.substr(7));
         if (line.starts_with("Folder = ")) entry_.isFolder = line.substr(9) == "+";
+        // A 7z archive marks its folders only among the attributes: "D" in
+        // the Windows ones that come first ("D drwxr-xr-x", "RD ...").
+        if (line.starts_with("Attributes = "))
+            entry_.isFolder =
+                entry_.isFolder ||
+                line.substr(13, line.find(' ', 13) - 13).find('D') != std::string_view::npos;
         if (line.starts_with("Size = ")) entry_.length = line.substr(7);
         return true;
     }
@@ -239,6 +245,30 @@ lf::Result<OMAUUnpackedSize> OMAUListedSize(OMAUArchiveKind kind, const std::str
     LF_TRY(readLines(listings[1],
                      [&](std::string_view line) { return count.addLength(tarLineLength(line)); }));
     return count.result();
+}
+
+lf::Status OMAUForEachListedName(OMAUArchiveKind kind, const std::string& path,
+                                 const std::function<bool(std::string_view)>& name,
+                                 std::stop_token stop) {
+    const std::vector<std::string> listing = OMAUListingArguments(kind, path).front();
+    if (kind != OMAUArchiveKind::DMG)
+        return OMAUReadToolLines(listing, name, kOMAUToolTimeLimit, std::move(stop));
+    bool readOn = true;
+    std::optional<lf::Error> failure;
+    SevenZipListing entries(
+        [&](const SevenZipListing::Entry& entry) {
+            return readOn = name(entry.path.value_or("") + (entry.isFolder ? "/" : ""));
+        },
+        [&](std::string_view error) {
+            failure = OMAUArchiveError(kOMAUArchiveToolFailed, fmt::format("7z: {}", error));
+            return readOn = false;
+        });
+    LF_TRY(OMAUReadToolLines(
+        listing, [&](std::string_view line) { return entries.take(line); }, kOMAUToolTimeLimit,
+        std::move(stop)));
+    if (readOn) entries.end();
+    if (failure) return *failure;
+    return {};
 }
 
 lf::Result<uint64_t> OMAUZipTotalsLength(std::string_view totals) {

@@ -15,6 +15,7 @@
 #include "updater/unpacking/OMAUArchiveExtraction.h"
 
 #include <cstdint>
+#include <functional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -26,6 +27,14 @@
 lf::Result<OMAUUnpackedSize> OMAUListedSize(OMAUArchiveKind kind, const std::string& path,
                                             const OMAUUnpackingLimits& limits,
                                             std::stop_token stop = {});
+
+// Hands the name of each entry the archive's listing holds to `name`, as a
+// listing of names gives it (a folder's ending with "/"), until it answers
+// false. Once `stop` is asked for, the tool under way is killed and the
+// reading fails with ECANCELED.
+lf::Status OMAUForEachListedName(OMAUArchiveKind kind, const std::string& path,
+                                 const std::function<bool(std::string_view)>& name,
+                                 std::stop_token stop = {});
 
 // The listing tools that OMAUListedSize runs on the archive, in order.
 std::vector<std::vector<std::string>> OMAUListingArguments(OMAUArchiveKind kind,
@@ -39,6 +48,6 @@ lf::Result<uint64_t> OMAUZipTotalsLength(std::string_view totals);
 lf::Result<uint64_t> OMAUTarListingLength(std::string_view listing);
 // "7z l -slt": a heading and the archive's properties up to a line of
 // dashes ("----------"), then a block of "Name = value" lines an entry
-// ("Path", "Folder" as "+" or "-", "Size"), the blocks apart by an empty
-// line. An error listed under "ERRORS:" refuses the archive.
+// ("Path", "Folder" as "+" or "-", or "Attributes" with a "D", "Size"), the
+// blocks apart by an empty line. An error listed under "ERRORS:" refuses the archive.
 lf::Result<uint64_t> OMAU7zListingLength(std::string_view listing);

@@ -38,7 +38,11 @@ void removeAbandonedUnpackingFolders(const fs::path& folder, std::stop_token sto
 }
 
 void sweep(const fs::path& temporaryFolder, std::string_view prefix, std::stop_token stop) {
-    const auto named = [&](const std::string& name) { return name.starts_with(prefix); };
+    // Only names the engine makes: a folder of the user's that merely
+    // begins alike is theirs.
+    const auto named = [&](std::string_view name) {
+        return name.starts_with(prefix) && OMAUIsReservedSuffix(name.substr(prefix.size()));
+    };
     for (const fs::path& download : entriesOf(temporaryFolder, named)) {
         if (stop.stop_requested()) return;
         if (std::optional<OMAUHeldFolder> held = OMAUHeldFolder::takeAbandoned(download))

@@ -1,12 +1,14 @@
 #pragma once
 // The launch sweep: what applications ended mid-way left in the temporary
 // folder, cleared away as the next one launches. A download folder (named
-// with the engine's prefix) that no process holds (OMAUHeldFolder.h: no
-// unpacking under way, no update waiting to be installed, no installer at
-// work) goes whole, with the archive and whatever was unpacked beside it;
-// in one still held, the unpacking folders that no unpacking holds go.
-// Only this user's own folders are touched, never through a link; what
-// fails is passed over, left to the next launch.
+// as the engine names them: its prefix and a random ending of six letters
+// and digits) that no process holds (OMAUHeldFolder.h: no unpacking under
+// way, no update waiting to be installed, no installer at work) goes
+// whole, with the archive and whatever was unpacked beside it; in one
+// still held, the unpacking folders that no unpacking holds go.
+// Only this user's own folders are touched, never through a link nor on
+// another file system mounted among them (OMAURemoveQuietly); what fails
+// is passed over, left to the next launch.
 //
 // A folder may hold a hundred thousand entries, so the sweep runs on a
 // thread of its own; quitting stops it where it is (OMAUEndUnpackings),

@@ -95,7 +95,8 @@ bool OMAUHoldsEntry(int folder, std::string_view path) {
         at = within.get();
     }
     struct stat status {};
-    return OMAUExamineEntry(at, names.back().c_str(), status);
+    return OMAUExamineEntry(at, names.back().c_str(), status) &&
+           S_ISDIR(status.st_mode) == path.ends_with('/');
 }
 
 lf::Result<std::vector<std::filesystem::path>> OMAUShallowestEntriesNamed(

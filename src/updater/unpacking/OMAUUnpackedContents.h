@@ -33,7 +33,8 @@ lf::Status OMAUCheckExtractedContents(const std::string& folder,
 
 // Whether the folder open as `folder` holds the entry at `path`, a path as
 // an archive's listing gives it ("a/b/", "a/./c"), reached one name at a
-// time, never through a link.
+// time, never through a link, as what the listing says it is: a folder
+// where the path ends with "/", anything else where it does not.
 bool OMAUHoldsEntry(int folder, std::string_view path);
 
 // The shallowest entries named `name` under `folder`, all at one depth:

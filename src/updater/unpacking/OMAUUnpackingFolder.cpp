@@ -2,8 +2,6 @@
 
 #include "updater/walks/OMAUScratchFolders.h"
 
-#include <algorithm>
-#include <cctype>
 #include <string>
 
 namespace {
@@ -29,8 +27,5 @@ bool OMAUIsUnpackingFolderName(std::string_view name) {
     const std::string marker = std::string(".") + kTag + "-";
     const size_t at = name.rfind(marker);
     if (!name.starts_with('.') || at == std::string_view::npos || at < 2) return false;
-    const std::string_view suffix = name.substr(at + marker.size());
-    return suffix.size() == kOMAUReservedSuffixLength &&
-           std::all_of(suffix.begin(), suffix.end(),
-                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+    return OMAUIsReservedSuffix(name.substr(at + marker.size()));
 }

@@ -3,7 +3,9 @@
 #include "platform/writing/HiddenName.h"
 #include "updater/walks/OMAUFolderAccess.h"
 #include "updater/walks/OMAUFolderWalk.h"
+#include "updater/walks/OMAUMounts.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -15,17 +17,24 @@ namespace fs = std::filesystem;
 namespace {
 
 // Empties the folder open as `folder`, whatever the modes of the folders
-// in it; failures are passed over.
+// in it, staying on its file system; failures are passed over.
 void removeContents(int folder, std::stop_token stop) {
+    const std::optional<OMAUMount> home = OMAUMountOf(folder, "");
+    if (!home) return;
     OMAUFolderVisitor visitor;
     visitor.stop = std::move(stop);
-    visitor.visit = [](const OMAUWalkEntry& entry) -> lf::Result<bool> {
-        if (S_ISDIR(entry.status.st_mode)) return true;
+    // A folder with another file system mounted on it is left, and with it
+    // the folders above it; a file mounted over refuses to go (EBUSY).
+    visitor.visit = [&](const OMAUWalkEntry& entry) -> lf::Result<bool> {
+        if (S_ISDIR(entry.status.st_mode)) return OMAUMountOf(entry.folder, entry.name) == home;
         ::unlinkat(entry.folder, entry.name, 0);
         return false;
     };
-    // A folder its owner may not write cannot be emptied.
-    visitor.enter = [](const OMAUWalkEntry&, int opened) -> lf::Status {
+    // A folder its owner may not write cannot be emptied. One mounted on
+    // since it was examined ends the removal.
+    visitor.enter = [&](const OMAUWalkEntry& entry, int opened) -> lf::Status {
+        if (OMAUMountOf(opened, "") != home)
+            return lf::Error::posix(EXDEV, "remove " + entry.path());
         static_cast<void>(OMAUOpenToOwner(opened));
         return {};
     };
@@ -53,6 +62,8 @@ void OMAURemoveQuietly(const fs::path& path, std::stop_token stop) {
         const char* name = place->name.c_str();
         lf::FileDescriptor folder = OMAUEnterFolder(above, name);
         if (folder.isOpen()) {
+            // Another file system mounted at `path` is not ours to empty.
+            if (OMAUMountOf(folder.get(), "") != OMAUMountOf(above, "")) return;
             removeContents(folder.get(), std::move(stop));
             folder = lf::FileDescriptor();
             ::unlinkat(above, name, AT_REMOVEDIR);
@@ -62,6 +73,14 @@ void OMAURemoveQuietly(const fs::path& path, std::stop_token stop) {
     } catch (const std::bad_alloc&) {
         // Left for a later clean-up, as any other failure.
     }
+}
+
+bool OMAUIsReservedSuffix(std::string_view suffix) {
+    const auto letterOrDigit = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    };
+    return suffix.size() == kOMAUReservedSuffixLength &&
+           std::all_of(suffix.begin(), suffix.end(), letterOrDigit);
 }
 
 std::string OMAUFolderPatternBeside(const fs::path& target, const std::string& tag) {

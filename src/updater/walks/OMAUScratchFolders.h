@@ -10,6 +10,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 
 // The status of `path` itself (a link is not followed); nothing when it
@@ -20,13 +21,17 @@ std::optional<struct stat> OMAUStatusOf(const std::filesystem::path& path);
 // too, however deep (from a descriptor of it down, holding a few
 // descriptors: OMAUFolderWalk.h), ignoring failures: for staging, unpacking
 // and backup folders that are only in the way. A link goes itself, and
-// nothing it leads to is touched. Once `stop` is asked for, the removal
-// ends where it is, leaving the rest.
+// nothing it leads to is touched; nor is anything on another file system
+// mounted at `path` or below it (OMAUMounts.h). Once `stop` is asked for,
+// the removal ends where it is, leaving the rest.
 void OMAURemoveQuietly(const std::filesystem::path& path, std::stop_token stop = {});
 
 // The letters and digits that end the name of a folder made beside
 // another ("XXXXXX", as mkdtemp fills them in).
 inline constexpr size_t kOMAUReservedSuffixLength = 6;
+
+// Whether `suffix` is such an ending: that many ASCII letters and digits.
+bool OMAUIsReservedSuffix(std::string_view suffix);
 
 // The name, as mkdtemp takes it, of a folder beside `target`:
 // ".name.tag-XXXXXX", the name shortened where the whole would not fit in
