@@ -100,6 +100,14 @@ lf::Result<std::span<const uint8_t>> extraDataPart(OMPSDBinaryReader& extra, con
             : fmt::format("{} of {} bytes, {} left in the extra data", part, length, left - 4));
 }
 
+// The rectangle a layer's plane covers: the masks' their own, every other
+// plane the layer's.
+OMPSDRect rectOfPlane(const OMPSDLayerRecord& record, int16_t identifier) {
+    if (identifier == -2 && record.mask) return record.mask->rect;
+    if (identifier == -3 && record.mask) return record.mask->realRect;
+    return record.rect;
+}
+
 OMPSDBlendingRange readRange(OMPSDBinaryReader& reader) {
     OMPSDBlendingRange range;
     range.blackLow = reader.u8() / 255.0;
@@ -322,9 +330,25 @@ lf::Status OMPSDLayerSectionParser::parseLayerInfo(uint64_t offset, uint64_t len
     if (auto fits = OMPSDCheckRange(*document_.byteArray(), {offset, length}); !fits)
         return OMPSDErrorAt(where, fits.error());
     const uint64_t end = offset + length;
-    const bool wide = document_.isPSB();
-    OMPSD_TRY_ASSIGN(auto countBytes, window_.bytesAt(offset, 2, end));
-    if (countBytes.size() < 2) return {};  // no count: no layers
+    OMPSD_TRY_ASSIGN(size_t count, parseLayerCount(offset, length, where));
+    uint64_t position = offset + 2;
+    OMPSD_TRY_ASSIGN(auto pending, parseRecords(count, position, end));
+    // The channels' data follows all the records, layer by layer.
+    std::vector<std::shared_ptr<OMPSDLayer>> layers;
+    for (size_t index = 0; index < pending.size(); ++index) {
+        LF_TRY(parseChannelData(pending[index], index, position, end, where));
+        layers.push_back(makeLayer(std::move(pending[index].record)));
+    }
+    buildTree(std::move(layers));
+    return {};
+}
+
+lf::Result<size_t> OMPSDLayerSectionParser::parseLayerCount(uint64_t offset, uint64_t length,
+                                                            const std::string& where) {
+    OMPSD_TRY_ASSIGN(auto countBytes, window_.bytesAt(offset, 2, offset + length));
+    if (countBytes.size() < 2) return size_t{0};  // no count: no layers
+    // A negative count says that the merged image's first extra channel is
+    // its transparency.
     int16_t count = OMPSDBinaryReader(countBytes).i16();
     if (count < 0) section_.hasMergedTransparency = true;
     size_t layerCount = size_t(count < 0 ? -int(count) : count);
@@ -333,11 +357,15 @@ lf::Status OMPSDLayerSectionParser::parseLayerInfo(uint64_t offset, uint64_t len
         return OMPSDMakeError(OMPSDErrorCorruptData,
                               fmt::format("{}: {} layers take at least {} bytes, it holds {}",
                                           where, layerCount, layerCount * 34, length - 2));
+    return layerCount;
+}
 
-    // Records, each read from the window once it holds the whole record.
-    uint64_t position = offset + 2;
-    std::vector<PendingLayer> pending(layerCount);
-    for (size_t index = 0; index < layerCount; ++index) {
+lf::Result<std::vector<OMPSDLayerSectionParser::PendingLayer>>
+OMPSDLayerSectionParser::parseRecords(size_t count, uint64_t& position, uint64_t end) {
+    // Each record is read from the window once it holds the whole record.
+    const bool wide = document_.isPSB();
+    std::vector<PendingLayer> pending(count);
+    for (size_t index = 0; index < count; ++index) {
         OMPSD_TRY_ASSIGN(auto head, window_.bytesFrom(position, kRecordHeadBytes, end));
         OMPSD_TRY_ASSIGN(auto bytes, window_.bytesFrom(position, recordLength(head, wide), end));
         OMPSDBinaryReader reader(bytes);
@@ -346,49 +374,53 @@ lf::Status OMPSDLayerSectionParser::parseLayerInfo(uint64_t offset, uint64_t len
         if (!parsed) return OMPSDErrorAt(fmt::format("layer {}", index), parsed.error());
         position += reader.position();
     }
+    return pending;
+}
 
-    // Channel image data follows the records, layer by layer, channel by
-    // channel: each a compression method and the compressed samples, which
-    // stay in the byte array until the channel is read.
-    std::vector<std::shared_ptr<OMPSDLayer>> layers;
-    size_t index = 0;
-    for (auto& layer : pending) {
-        OMPSDLayerRecord& record = layer.record;
-        auto owner =
-            std::make_shared<const std::string>(fmt::format("layer {} '{}'", index, record.name));
-        for (const auto& channel : layer.channels) {
-            if (channel.length > end - position)
-                return OMPSDMakeError(
-                    OMPSDErrorTruncated,
-                    fmt::format("{} channel {}: {} bytes of data, {} left in the {}", *owner,
-                                channel.identifier, channel.length, end - position, where));
-            OMPSDRect rect = record.rect;
-            if (channel.identifier == -2 && record.mask) rect = record.mask->rect;
-            if (channel.identifier == -3 && record.mask) rect = record.mask->realRect;
-            OMPSDChannelReference::Source source;
-            source.byteArray = document_.byteArray();
-            source.isPSB = wide;
-            if (channel.length >= 2) {
-                // Read alone: the samples between channels are not needed.
-                OMPSD_TRY_ASSIGN(auto methodBytes, window_.bytesAt(position, 2, end, 2));
-                OMPSDBinaryReader method(methodBytes);
-                source.compression = OMPSDCompression(method.u16());
-                source.range = {position + 2, channel.length - 2};
-            }
-            position += channel.length;
-            record.channels.push_back(std::make_shared<OMPSDChannelReference>(
-                channel.identifier, rect, document_.depth(), std::move(source), owner,
-                document_.weak_from_this()));
-        }
-        auto options = OMPSDBlendingOptionsForRecord(record);
-        auto created = std::make_shared<OMPSDLayer>(
-            std::move(record), std::make_shared<std::mutex>(), document_.weak_from_this());
-        created->setBlendingOptions(std::move(options));
-        layers.push_back(std::move(created));
-        ++index;
+lf::Status OMPSDLayerSectionParser::parseChannelData(PendingLayer& layer, size_t index,
+                                                     uint64_t& position, uint64_t end,
+                                                     const std::string& where) {
+    // Channel by channel, in the record's order: a compression method and
+    // the compressed samples, which stay in the byte array until the
+    // channel is read.
+    OMPSDLayerRecord& record = layer.record;
+    auto owner =
+        std::make_shared<const std::string>(fmt::format("layer {} '{}'", index, record.name));
+    for (const auto& channel : layer.channels) {
+        if (channel.length > end - position)
+            return OMPSDMakeError(
+                OMPSDErrorTruncated,
+                fmt::format("{} channel {}: {} bytes of data, {} left in the {}", *owner,
+                            channel.identifier, channel.length, end - position, where));
+        OMPSD_TRY_ASSIGN(auto source, channelSource(channel, position, end));
+        position += channel.length;
+        record.channels.push_back(std::make_shared<OMPSDChannelReference>(
+            channel.identifier, rectOfPlane(record, channel.identifier), document_.depth(),
+            std::move(source), owner, document_.weak_from_this()));
     }
-    buildTree(std::move(layers));
     return {};
+}
+
+lf::Result<OMPSDChannelReference::Source> OMPSDLayerSectionParser::channelSource(
+    const ChannelInfo& channel, uint64_t position, uint64_t end) {
+    OMPSDChannelReference::Source source;
+    source.byteArray = document_.byteArray();
+    source.isPSB = document_.isPSB();
+    if (channel.length < 2) return source;  // not even a method: an empty channel
+    // The method is read alone: the samples between channels are not
+    // needed yet.
+    OMPSD_TRY_ASSIGN(auto methodBytes, window_.bytesAt(position, 2, end, 2));
+    source.compression = OMPSDCompression(OMPSDBinaryReader(methodBytes).u16());
+    source.range = {position + 2, channel.length - 2};
+    return source;
+}
+
+std::shared_ptr<OMPSDLayer> OMPSDLayerSectionParser::makeLayer(OMPSDLayerRecord record) {
+    auto options = OMPSDBlendingOptionsForRecord(record);
+    auto layer = std::make_shared<OMPSDLayer>(std::move(record), std::make_shared<std::mutex>(),
+                                              document_.weak_from_this());
+    layer->setBlendingOptions(std::move(options));
+    return layer;
 }
 
 void OMPSDLayerSectionParser::buildTree(std::vector<std::shared_ptr<OMPSDLayer>> records) {

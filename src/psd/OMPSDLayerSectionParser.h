@@ -72,8 +72,14 @@ private:
     lf::Status parseSection();
     // A layer info structure (the section's own, or an "Lr16"/"Lr32"
     // block's) of `length` bytes at `offset` in the byte array; its errors
-    // name it `where`.
+    // name it `where`. Read in the steps below, in the format's order.
     lf::Status parseLayerInfo(uint64_t offset, uint64_t length, const std::string& where);
+    // The layer count at `offset`, checked against the `length` bytes that
+    // hold it; a negative count sets the section's merged transparency.
+    lf::Result<size_t> parseLayerCount(uint64_t offset, uint64_t length, const std::string& where);
+    // `count` records from `position`, which moves past them.
+    lf::Result<std::vector<PendingLayer>> parseRecords(size_t count, uint64_t& position,
+                                                       uint64_t end);
     // The record of layer `index` (counted from 0 in file order, bottom-most
     // first, as messages name layers) from `reader`, whose first byte is
     // byte `readerOffset` of `backing` (which the record's blocks then
@@ -82,6 +88,17 @@ private:
                            size_t index, PendingLayer& layer);
     // The mask data after its size field.
     void parseMaskData(std::span<const uint8_t> bytes, OMPSDLayerRecord& record);
+    // The data of layer `index`'s channels from `position`, which moves
+    // past it, into the channel references of its record.
+    lf::Status parseChannelData(PendingLayer& layer, size_t index, uint64_t& position, uint64_t end,
+                                const std::string& where);
+    // Where a channel's data lies: its compression method is read now, its
+    // samples when the channel is first read.
+    lf::Result<OMPSDChannelReference::Source> channelSource(const ChannelInfo& channel,
+                                                            uint64_t position, uint64_t end);
+    // The layer of a record whose channels are read, with the blending
+    // options it gives.
+    std::shared_ptr<OMPSDLayer> makeLayer(OMPSDLayerRecord record);
     // The section's tagged blocks from `offset` to the section's end; an
     // error says what ends them early (the blocks before it are kept).
     lf::Status parseDocumentBlocks(uint64_t offset);

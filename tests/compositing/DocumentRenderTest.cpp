@@ -12,24 +12,19 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <map>
 #include <sstream>
+#include <sys/wait.h>
 
 namespace {
 
 // Documents of the comparison set that do not come close to their merged
 // image, and what Photoshop does there.
-const std::string kFlat =
-    "Photoshop saved this one-layer image flat: the document has no layer records, only its "
-    "merged image";
 const std::map<std::string, std::string> kKnownDifferences = {
-    {"0layers_tblocks.psb", kFlat},
-    {"0layers_tblocks.psd", kFlat},
-    {"history.psb", kFlat},
-    {"history.psd", kFlat},
     {"artboard-bgcolor.psd",
      "Photoshop paints each artboard's background colour (its artboard record, not a layer) "
      "into the merged image"},
@@ -117,8 +112,7 @@ TEST(DocumentRender, VisibleLayersMatchTheMergedImages) {
         if (!document) continue;
         auto expected = MergedImagePremultiplied(*document);
         ASSERT_TRUE(expected) << path;
-        auto actual =
-            RenderNodeTiled(QFRenderNodeForLayers(document->layers()), DocumentRect(*document));
+        auto actual = RenderNodeTiled(RenderNodeForDocument(*document), DocumentRect(*document));
         ASSERT_TRUE(actual) << path;
         actual = RenderAsStoredInMergedImage(*document, actual);
         auto comparison = CompareImages(*expected, *actual);
@@ -139,6 +133,67 @@ TEST(DocumentRender, VisibleLayersMatchTheMergedImages) {
     for (const auto& [path, reason] : kKnownDifferences)
         EXPECT_NE(std::find(documents.begin(), documents.end(), path), documents.end())
             << path << " is no longer in the comparison set";
+}
+
+TEST(DocumentRender, DocumentsWithoutLayersAreDrawnFromTheirImageData) {
+    // Built documents without layers, 4 by 4: RGB with a saved selection
+    // (a fourth plane of zeros), and 16-bit grayscale, whose samples of
+    // 0x8080 are grey 128. Both are drawn opaque, at any scale; one whose
+    // image data cannot be read is refused.
+    lf::test::TestDocument rgb, gray, unreadable;
+    rgb.channels = 4;
+    for (uint8_t value : {200, 100, 50, 0})
+        rgb.merged.insert(rgb.merged.end(), 16, value);
+    gray.colorMode = 1;
+    gray.depth = 16;
+    gray.channels = 1;
+    for (int i = 0; i < 16; ++i)
+        gray.merged.insert(gray.merged.end(), {0x80, 0x80});
+    unreadable.mergedCompression = 7;
+    struct Case {
+        const lf::test::TestDocument& built;
+        std::array<uint8_t, 4> pixel;
+    } cases[] = {{rgb, {200, 100, 50, 255}}, {gray, {128, 128, 128, 255}}};
+    for (const Case& c : cases) {
+        auto opened = OMPSDDocument::create(c.built.data());
+        ASSERT_TRUE(opened);
+        auto node = RenderNodeForDocument(**opened);
+        for (double scale : {1.0, 2.0}) {
+            auto image = RenderNodeTiled(node, DocumentRect(**opened), {scale, {64, 64}});
+            ASSERT_TRUE(image);
+            ASSERT_EQ(image->width(), uint64_t(4 * scale));
+            for (uint64_t i = 0; i < image->byteCount(); i += 4)
+                ASSERT_TRUE(std::equal(c.pixel.begin(), c.pixel.end(), image->bytes() + i))
+                    << "mode " << c.built.colorMode << ", scale " << scale << ", byte " << i;
+        }
+    }
+    lf::LogCapture log;
+    auto opened = OMPSDDocument::create(unreadable.data());
+    ASSERT_TRUE(opened);
+    std::string error;
+    EXPECT_FALSE(RenderNodeForDocument(**opened, &error));
+    EXPECT_EQ(error, "the document has neither layers nor image data");
+
+    // Photoshop's own documents without layers match their merged images
+    // exactly (8-bit planes come back through the float pipeline as they
+    // were), and render-psd calls them close.
+    LF_REQUIRE_SHARED_DOCUMENTS();
+    for (const char* path :
+         {"0layers_tblocks.psd", "0layers_tblocks.psb", "history.psd", "history.psb"}) {
+        auto document = open(path);
+        ASSERT_TRUE(document && document->allLayers().empty()) << path;
+        auto drawn = RenderNodeTiled(RenderNodeForDocument(*document), DocumentRect(*document));
+        ASSERT_TRUE(drawn) << path;
+        auto comparison = CompareImages(*MergedImagePremultiplied(*document), *drawn);
+        ASSERT_TRUE(comparison) << path;
+        EXPECT_EQ(comparison->maxDifference, 0) << path;
+
+        auto [status, output] = lf::test::runCommand(
+            std::string(LF_RENDER_PSD) + " '" +
+            lf::test::sharedFile(std::string("psd/") + path).string() + "' --compare");
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << path << ": " << output;
+        EXPECT_NE(output.find("close=yes"), std::string::npos) << path << ": " << output;
+    }
 }
 
 TEST(DocumentRender, MergedImagesWithoutTransparencyAreComparedOverWhite) {

@@ -3,7 +3,9 @@
 // dispatch on them; files over dispatch (the watcher reports on a queue);
 // writing files whole, child processes and transfers over files; the user
 // defaults, which write their file whole; images on top (the encoders read
-// their settings and deflate on every processor).
+// their settings and deflate on every processor). The platform stands
+// under every subsystem: it includes none of theirs, only the standard
+// library and external libraries.
 
 #include "support/FolderLayering.h"
 
@@ -25,7 +27,9 @@ const std::map<std::string, int> kLayerOfPlatformFolder = {
 TEST(PlatformFolders, IncludesPointDownTheLayers) {
     const fs::path root = LF_SOURCE_PLATFORM_DIR;
     ASSERT_TRUE(fs::is_directory(root / "dispatch")) << root;
-    EXPECT_GT(lf::test::expectIncludesPointDown(root, "platform", kLayerOfPlatformFolder), 80);
+    EXPECT_GT(lf::test::expectIncludesPointDown(root, "platform", kLayerOfPlatformFolder,
+                                                lf::test::OtherSubsystems::mayNotBeIncluded),
+              80);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "DocumentRender.h"
 
+#include "compositing/QFLayerContent.h"
+#include "compositing/QFRenderNodeForLayers.h"
 #include "compositing/shared/QFRGBAConversion.h"
 #include "compositing/tiling/QFTilingHelper.h"
 #include "flows/runs/QFExportFlowError.h"
@@ -106,6 +108,20 @@ bool DocumentIsDrawable(const OMPSDDocument& document, std::string* error) {
         *error = refused.localizedDescription() + ": " + refused.localizedFailureReason();
     }
     return false;
+}
+
+BNRenderNodePtr RenderNodeForDocument(const OMPSDDocument& document, std::string* error) {
+    if (!document.allLayers().empty()) return QFRenderNodeForLayers(document.layers());
+    const int colourPlanes = document.colorMode() == OMPSDDocument::grayscale ? 1 : 3;
+    const auto& planes = document.mergedChannelReferences();
+    const auto isColour = [&](const auto& plane) {
+        return plane->identifier() >= 0 && plane->identifier() < colourPlanes;
+    };
+    if (std::ranges::count_if(planes, isColour) < colourPlanes) {
+        if (error) *error = "the document has neither layers nor image data";
+        return nullptr;
+    }
+    return QFImageNodeForChannels(planes, QFTransparencyModeDropped);
 }
 
 VKRect DocumentRect(const OMPSDDocument& document) {

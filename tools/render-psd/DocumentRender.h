@@ -49,6 +49,16 @@ void DecompressVisibleChannels(const QFLayerList& layers);
 // whose texts go into `error`.
 bool DocumentIsDrawable(const OMPSDDocument& document, std::string* error = nullptr);
 
+// What a document's picture is drawn from: its visible layers, or, when it
+// has no layers at all, its image data. Photoshop saves an image that is
+// one background layer without layer records (and documents written by
+// other programs may have none either): the merged image is then all the
+// document holds of its picture, its colour planes opaque (a document
+// without layers keeps no transparency there, and its further planes are
+// saved selections). Null, with the reason in `error`, when a document
+// without layers has no readable colour planes either.
+BNRenderNodePtr RenderNodeForDocument(const OMPSDDocument& document, std::string* error = nullptr);
+
 // The document's rectangle from (0, 0) in pixels.
 VKRect DocumentRect(const OMPSDDocument& document);
 // The first layer or group of that name, in file order, or null.

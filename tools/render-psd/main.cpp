@@ -1,6 +1,8 @@
 // render-psd: renders a document's visible layers (or one named layer)
 // through the layer walk and the tiled renderer, to a PNG, and with
 // --compare measures the render against the document's own merged image.
+// A document without layers is drawn from its image data, which is all it
+// holds of its picture.
 //
 //   render-psd DOCUMENT [-o OUT.png] [--layer NAME] [--scale S] [--tile POINTS]
 //              [--max-pixels N] [--compare]
@@ -89,6 +91,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     QFLayerList layers = document->layers();
+    BNRenderNodePtr node;
     if (!layerName.empty()) {
         auto layer = FindLayerNamed(*document, layerName);
         if (!layer) {
@@ -97,6 +100,10 @@ int main(int argc, char** argv) {
         }
         layer->setIsVisible(true);
         layers = {layer};
+        node = QFRenderNodeForLayers(layers);
+    } else if (!(node = RenderNodeForDocument(*document, &error))) {
+        std::fprintf(stderr, "render-psd: %s: %s\n", documentPath.c_str(), error.c_str());
+        return 2;
     }
 
     // PNG stores straight colour: the tiles divide by coverage themselves.
@@ -107,7 +114,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     DecompressVisibleChannels(layers);
-    BNRenderNodePtr node = QFRenderNodeForLayers(layers);
     auto image = RenderNodeTiled(node, DocumentRect(*document), options, &error);
     if (!image) {
         std::fprintf(stderr, "render-psd: %s\n", error.c_str());

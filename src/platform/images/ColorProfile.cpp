@@ -19,12 +19,32 @@ double estimateGamma(cmsHPROFILE profile) {
     return kDefaultGamma;
 }
 
-Data saveProfile(cmsHPROFILE profile) {
+// The creation date of the profiles this program builds: the header's date
+// and time field (ICC.1:2010 7.2.8), year, month, day, hours, minutes and
+// seconds in UTC, each a big-endian 16-bit number. Little CMS writes the
+// moment it builds a profile there, which would make the same profile, and
+// every output that embeds it, differ from one launch to the next. A built
+// profile is wholly given by its definition here, so its date is the day
+// that definition was set down: a valid date that stays as long as the
+// definition does.
+constexpr size_t kCreationDateOffset = 24;
+constexpr uint16_t kBuiltProfilesCreated[6] = {2026, 12, 7, 0, 0, 0};
+
+// The profile's ICC data as Little CMS saves it, with the creation date of
+// the profiles this program builds. The profile ID stays zero, "not
+// computed" (ICC.1:2010 7.2.18), as Little CMS leaves it.
+Data saveBuiltProfile(cmsHPROFILE profile) {
     cmsUInt32Number size = 0;
     if (!cmsSaveProfileToMem(profile, nullptr, &size) || size == 0) return {};
     std::vector<uint8_t> bytes(size);
     if (!cmsSaveProfileToMem(profile, bytes.data(), &size)) return {};
     bytes.resize(size);
+    if (bytes.size() < kCreationDateOffset + sizeof kBuiltProfilesCreated) return {};
+    uint8_t* date = bytes.data() + kCreationDateOffset;
+    for (uint16_t field : kBuiltProfilesCreated) {
+        *date++ = static_cast<uint8_t>(field >> 8);
+        *date++ = static_cast<uint8_t>(field);
+    }
     return Data(std::move(bytes));
 }
 
@@ -55,7 +75,7 @@ bool checkUsableForRGB(cmsHPROFILE profile) {
 }
 
 std::shared_ptr<const ColorProfile> adoptBuiltProfile(cmsHPROFILE profile) {
-    Data data = saveProfile(profile);
+    Data data = saveBuiltProfile(profile);
     cmsCloseProfile(profile);
     return ColorProfile::createWithICCData(data);
 }

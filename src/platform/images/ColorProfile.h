@@ -21,11 +21,14 @@ public:
     // A profile from ICC data, or null when Little CMS cannot read the data
     // as a profile.
     static std::shared_ptr<const ColorProfile> createWithICCData(const Data& iccData);
-    // The profile of the main display, which here is sRGB. Made once.
+    // The two profiles below are built with Little CMS, once in a process;
+    // their ICC data, which outputs embed, is the same at every launch.
+    //
+    // The profile of the main display, which here is sRGB.
     static std::shared_ptr<const ColorProfile> mainDisplayProfile();
     // The "Generic RGB" profile that icons without a profile of their own
     // are stored in: gamma 1.8 over the Trinitron primaries with a D65
-    // white point. Made once.
+    // white point.
     static std::shared_ptr<const ColorProfile> genericRGBProfile();
 
     ~ColorProfile();
