@@ -4,7 +4,10 @@
 
 #include "RecordingController.h"
 #include "SavedVersionsSupport.h"
+#include "flows/runs/QFFlowRun.h"
 
+#include <algorithm>
+#include <mutex>
 #include <thread>
 
 using namespace lf;
@@ -32,7 +35,76 @@ protected:
     }
 };
 
+// The bytes of a document that one write, begun before the run examined
+// its file, is writing over from the start: version 1's below how far it
+// has come, version 0's past it. It has come half way when the run starts
+// and ends after the read numbered `endsAfter`. Made on the run's thread;
+// the last read made off it, as layers are drawn, is kept.
+class WriteUnderWaySource final : public BAByteSource {
+public:
+    explicit WriteUnderWaySource(int endsAfter) : endsAfter_(endsAfter) {}
+
+    lf::Status read(void* destination, uint64_t offset, uint64_t length) const override {
+        std::lock_guard lock(mutex_);
+        const int number = reads_++;
+        if (std::this_thread::get_id() != runThread_) lastDraw = number;
+        const uint64_t written = number > endsAfter_ ? after_.size() : after_.size() / 2;
+        auto* out = static_cast<uint8_t*>(destination);
+        for (uint64_t i = offset; i < offset + length; ++i)
+            *out++ = (i < written ? after_ : before_).bytes()[i];
+        return {};
+    }
+    mutable int lastDraw = -1;  // read once the run has ended
+
+private:
+    const lf::Data before_ = version(0), after_ = version(1);
+    const int endsAfter_;
+    const std::thread::id runThread_ = std::this_thread::get_id();
+    mutable std::mutex mutex_;
+    mutable int reads_ = 0;
+};
+
 }  // namespace
+
+// The file's stamp is version 1's all along, as a write changes it when it
+// begins. The write ends after each read the outputs are drawn from in
+// turn, the last draw's included (one that lasts longer than the whole run
+// leaves a file that holds what the run read): the run makes the outputs
+// of one version or ends with the input-changed error, never outputs drawn
+// from both.
+TEST(WriteUnderWay, ARunNeverExportsWhatItReadOfBothVersions) {
+    lf::test::TemporaryDirectory folder;
+    flows_test::ScopedUserDefaults defaults;
+    const fs::path document = folder / "d.psd";
+    save(document, version(1));
+    QFFlowOutput output;
+    int lastDraw = -1;
+    const auto exportWhileWriting = [&](int endsAfter) {
+        auto source = std::make_shared<WriteUnderWaySource>(endsAfter);
+        const BASlice slice{source, 0, version(1).size()};
+        const lf::Status status = QFExportRunBody(
+            {{document.string(), [slice] { return lf::Result<BASlice>(slice); }, {}}}, output);
+        lastDraw = source->lastDraw;
+        return status;
+    };
+    ASSERT_TRUE(exportWhileWriting(-1));
+    const int draws = lastDraw;
+    const lf::Data exports[] = {exportedA(version(0)), exportedA(version(1))};
+    int changed = 0;
+    for (int endsAfter = 0; endsAfter <= draws; ++endsAfter) {
+        SCOPED_TRACE("the write ends after read " + std::to_string(endsAfter));
+        const lf::Status status = exportWhileWriting(endsAfter);
+        if (!status) {
+            EXPECT_TRUE(QFFlowRunErrorIsInputChanged(status.error())) << describe(status.error());
+            ++changed;
+            continue;
+        }
+        ASSERT_EQ(output.items().size(), 1u);
+        EXPECT_NE(std::find(std::begin(exports), std::end(exports), output.items()[0]->data()),
+                  std::end(exports));
+    }
+    EXPECT_GT(changed, 0);
+}
 
 // A flow that is not watched, so no change can start a run: the one run
 // made again on a fresh snapshot is what exports the new version.

@@ -14,8 +14,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
+#include <mutex>
 #include <new>
 #include <stdexcept>
+#include <thread>
 
 using namespace lf;
 using namespace saved_versions;
@@ -52,6 +55,31 @@ private:
     const Fault fault_;
     mutable std::atomic<int> reads_{0};
     mutable std::atomic<uint64_t> bytesRead_{0};
+};
+
+// Bytes in memory that the test writes over; the first read waits, with
+// what it read, until the test lets it go.
+class HeldFirstReadSource final : public BAByteSource {
+public:
+    lf::Status read(void* destination, uint64_t offset, uint64_t length) const override {
+        std::unique_lock lock(mutex_);
+        std::memcpy(destination, bytes_.data() + offset, length);
+        if (reads_++ > 0) return {};
+        lock.unlock();
+        held.signal();
+        gate.wait();
+        return {};
+    }
+    void write(std::string bytes) {
+        std::lock_guard lock(mutex_);
+        bytes_ = std::move(bytes);
+    }
+    mutable lf::DispatchSemaphore held{0}, gate{0};
+
+private:
+    mutable std::mutex mutex_;
+    std::string bytes_ = "old bytes";
+    mutable int reads_ = 0;
 };
 
 struct FaultyRun {
@@ -144,6 +172,24 @@ TEST(ConcurrentDocumentReads, AReadOrAllocationThatFailsAnywhereIsTheDocumentsRe
     ASSERT_FALSE(run->status);
     EXPECT_EQ(run->status.error().localizedDescription(),
               "read " + document.string() + ": odd bytes");
+}
+
+// Two first reads of one range on two threads: the one that began first
+// read the bytes before they were written over and ends last. Read again,
+// the range gives what the later read gave, yet what was read mixes both.
+TEST(ConcurrentDocumentReads, TwoFirstReadsOfARangeThatGaveTwoContentsAreAChange) {
+    auto source = std::make_shared<HeldFirstReadSource>();
+    QFDocumentBytes bytes({source, 0, 9}, "d.psd");
+    char first[9], second[9];
+    std::thread firstRead([&] { EXPECT_TRUE(bytes.byteArray()->copyBytes(first, {0, 9})); });
+    source->held.wait();
+    source->write("new bytes");
+    ASSERT_TRUE(bytes.byteArray()->copyBytes(second, {0, 9}));
+    source->gate.signal();
+    firstRead.join();
+    const auto same = bytes.readsAgainAsRead();
+    ASSERT_TRUE(same);
+    EXPECT_FALSE(*same);
 }
 
 TEST(DocumentReads, AFolderIsRefusedAsADocument) {

@@ -12,6 +12,15 @@
 // read that fails for damage (a plane it cannot read draws nothing), so the
 // run asks afterwards and ends with the read's error instead of outputs
 // drawn without what could not be read.
+//
+// It also keeps a digest of what each range of bytes gave when it was
+// first read, so that once every read is done the run can read them again
+// and tell whether the file still holds what the outputs were drawn from
+// (readsAgainAsRead). A write to the file changes its stamp when it
+// begins, not as it goes: a write already under way when the run took the
+// stamp leaves the stamp as it was, yet changes bytes that the run read
+// before the write reached them. Bytes a source holds in memory are not
+// read, and never change.
 
 #include "bytearray/BAByteArray.h"
 #include "platform/core/Error.h"
@@ -43,6 +52,16 @@ public:
     // error: QFDocumentReadError where the system refused the read, else
     // the source's own error. None while every read succeeded. Any thread.
     std::optional<lf::Error> readError() const;
+    // Reads again every range read so far, each once however often it was
+    // read, and tells whether each gives what it first gave (false too when
+    // two first reads of a range, on two threads, gave two contents). Only
+    // a write under way when the stamp was taken escapes the stamp, and it
+    // goes over each byte once: a range that gives now what its first read
+    // gave gave it to every read between. A read that fails now is kept as
+    // a failed read (readError) and is the error returned; what a read
+    // throws is thrown. Once the reads it should cover are done; any
+    // thread.
+    lf::Result<bool> readsAgainAsRead() const;
 
 private:
     class RecordingSource;

@@ -100,7 +100,8 @@ public:
             if (QFFileStamp::atPath(path) != stamp) return path;
         return std::nullopt;
     }
-    // `status`, unless a document changed: then the input-changed error.
+    // `status`, unless a document's file changed: then the input-changed
+    // error.
     lf::Status unlessChanged(lf::Status status) const {
         if (auto changed = firstChanged()) return QFFlowRunInputChangedError(*changed);
         return status;
@@ -150,6 +151,20 @@ struct RunDocument {
     std::shared_ptr<OMPSDDocument> document;
 };
 
+// Whether the bytes of `document` read again give what they gave: the
+// input-changed error when they do not; the document's read error when
+// they could not be read again, or reading threw.
+lf::Status readAgain(const RunDocument& document) {
+    try {
+        auto same = document.bytes.readsAgainAsRead();
+        if (!same) return same.error();
+        if (!*same) return QFFlowRunInputChangedError(document.item.path);
+        return {};
+    } catch (...) {
+        return errorOfThrown(std::current_exception(), document.item);
+    }
+}
+
 // The state of one export between its steps.
 class ExportRun {
 public:
@@ -173,6 +188,7 @@ public:
 
 private:
     lf::Status readDocument(const QFExportInputItem& item);
+    lf::Status unlessChanged(lf::Status status) const;
     lf::Status openAndScan(RunDocument& read);
     lf::Status firstFailure(const std::vector<std::exception_ptr>& thrown) const;
 
@@ -184,10 +200,21 @@ private:
     std::vector<size_t> imageRecipeDocuments_, iconRecipeDocuments_;
 };
 
+// `status`, unless a document read changed since: its file written,
+// replaced or removed (its stamp), or holding other bytes than were read
+// (a write that was under way when its stamp was taken). The stamps are
+// looked at after the bytes are read again, so that a read again that
+// failed on a file written meanwhile counts as the change it is.
+lf::Status ExportRun::unlessChanged(lf::Status status) const {
+    for (const auto& document : documents_)
+        if (lf::Status same = readAgain(document); !same) return stamps_.unlessChanged(same);
+    return stamps_.unlessChanged(std::move(status));
+}
+
 lf::Status ExportRun::readDocument(const QFExportInputItem& item) {
     stamps_.willRead(item.path);
     auto bytes = item.openBytes();
-    if (!bytes) return stamps_.unlessChanged(bytes.error());
+    if (!bytes) return unlessChanged(bytes.error());
     RunDocument& read =
         documents_.emplace_back(RunDocument{item, QFDocumentBytes(*bytes, item.path), nullptr});
     lf::Status scanned;
@@ -196,7 +223,10 @@ lf::Status ExportRun::readDocument(const QFExportInputItem& item) {
     } catch (...) {
         scanned = errorOfThrown(std::current_exception(), item);
     }
-    return stamps_.unlessChanged(std::move(scanned));
+    if (!scanned) return unlessChanged(std::move(scanned));
+    // A save seen already ends the run now; the bytes are read again once
+    // every read of them is done.
+    return stamps_.unlessChanged({});
 }
 
 lf::Status ExportRun::openAndScan(RunDocument& read) {
@@ -231,10 +261,10 @@ lf::Status ExportRun::render() {
                                                          scanner_.imageRecipes().end());
     recipes.insert(recipes.end(), scanner_.iconRecipes().begin(), scanner_.iconRecipes().end());
     if (recipes.empty())
-        return stamps_.unlessChanged(QFExportFlowError(QFExportFlowFailure::noTaggedLayers));
+        return unlessChanged(QFExportFlowError(QFExportFlowFailure::noTaggedLayers));
     const auto thrown = runRecipes(recipes);
     // Rendered from what was read: kept only when that was one version.
-    return stamps_.unlessChanged(firstFailure(thrown));
+    return unlessChanged(firstFailure(thrown));
 }
 
 lf::Status ExportRun::firstFailure(const std::vector<std::exception_ptr>& thrown) const {

@@ -21,10 +21,13 @@
 // empty.
 //
 // Each document's file is examined (QFFileStamp) before it is read and
-// again before the outputs are added: when one was written, replaced or
-// removed meanwhile, what was read of it may mix two versions, so the run
-// adds nothing and ends with the input-changed error of QFFlowRun.h instead
-// of its result (of a failure too, which may be the mixed version's).
+// again before the outputs are added, and what was read of it is read
+// again (QFDocumentBytes::readsAgainAsRead), which catches a write that
+// was already under way when the file was examined: when one was written,
+// replaced or removed meanwhile, what was read of it may mix two versions,
+// so the run adds nothing and ends with the input-changed error of
+// QFFlowRun.h instead of its result (of a failure too, which may be the
+// mixed version's).
 //
 // Inputs are read in the order of their paths and outputs added in the
 // order of theirs, so what a run writes does not depend on the order in
