@@ -392,7 +392,8 @@ TEST(AtomicFileSetExit, ACommitWaitingForAnotherProcesssCommitHoldsUpNoExit) {
         std::thread([&set] { (void)set->commit(); }).detach();
         waits.get_future().wait();
         AtomicFileSet::finishCommitsBeforeExit();
-        return 0;
+        // Ends here, as the waiting commit may still use all of the above.
+        ::_exit(0);
     });
     EXPECT_EQ(exitStatusOf(child), 0);
     EXPECT_EQ(visible(contentsIn(old.folder.path())), old.before);
