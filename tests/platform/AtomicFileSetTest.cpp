@@ -383,7 +383,10 @@ TEST(AtomicFileSetExit, ACommitThatComesAfterTheExitBeganMovesNothingIn) {
 // process's commit.
 TEST(AtomicFileSetExit, ACommitWaitingForAnotherProcesssCommitHoldsUpNoExit) {
     OldFolder old;
+    const test::TemporaryDirectory runtime;
     const pid_t child = startChild([&] {
+        // The lock file, which the child leaves as it ends, goes with the test.
+        ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
         auto anotherCommit = FolderLock::take(old.folder.path(), FolderLock::Wait::Never);
         auto set = std::make_unique<AtomicFileSet>();
         if (!anotherCommit || !old.stageAll(*set)) return 2;

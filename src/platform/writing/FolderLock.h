@@ -13,7 +13,8 @@
 // hold up a write by locking the folder, or anything in it. The holder
 // removes the lock file as it lets go, so that folders written once leave
 // nothing behind; a process that waits on the removed file finds it gone
-// and locks the one there now.
+// and locks the one there now. The file of a holder that was killed stays
+// for the next holder.
 //
 // A lock is held by one thread; any thread may take one.
 
