@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <compare>
 #include <fcntl.h>
-#include <memory>
 #include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
