@@ -4,9 +4,13 @@
 // file. The test copy of the executable (layerflow_held_commit) holds the
 // commit after its first file until the exit waits for it, and says when
 // it holds. On the headless road, and in the application with its windows,
-// whose repeating flow exports a document saved while it was down.
+// whose repeating flow exports a document saved while it was down. Locks
+// that another program holds on the output folder and the settings folder
+// (a backup or sync program, or another user, may lock any folder it can
+// open) hold up neither the export nor the end.
 
 #include "app/TerminationSignals.h"
+#include "platform/files/FileDescriptor.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,12 +18,14 @@
 
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <spawn.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -50,6 +56,14 @@ void writeAnotherVersion(const std::map<std::string, std::string>& version,
         fs::create_directories((folder / name).parent_path());
         std::ofstream(folder / name) << "another version of " << name;
     }
+}
+
+// An exclusive flock on `folder` for the descriptor's life, taken by the
+// test's process: another program to the application it starts.
+lf::FileDescriptor lockedByAnotherProgram(const fs::path& folder) {
+    lf::FileDescriptor held(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    EXPECT_EQ(::flock(held.get(), LOCK_EX | LOCK_NB), 0) << folder;
+    return held;
 }
 
 // Runs of the executables with the test's own settings, runtime folder
@@ -150,8 +164,26 @@ protected:
         EXPECT_EQ(filesWithBytesBelow(out), exported) << "mixed versions or temporary files";
     }
 
+    // A flow of the document into the output folder, repeating, with a
+    // change not yet exported, as the application's settings.
+    void storeARepeatingFlow() const {
+        fs::create_directories(settings.parent_path());
+        const nlohmann::json flow = {
+            {"$class", "QFExportFlow"},
+            {"input",
+             {{"$class", "QFFlowInput"},
+              {"inputTypes", {"com.adobe.photoshop-image"}},
+              {"inputURLs", {fs::canonical(lf::test::sharedFile(kDocument)).string()}}}},
+            {"behavior", 2},
+            {"outputDirectoryURL", out.string()},
+            {"lastRunNumberOfItemsSaved", 0},
+            {"hasUnexportedChanges", true}};
+        std::ofstream(settings) << nlohmann::json{{"RecentFlowsData-1.0", {flow}}};
+    }
+
     lf::test::TemporaryDirectory scratch;
     const fs::path out = scratch / "out";
+    const fs::path settings = scratch / "config" / "layerflow" / "defaults.json";
     Runs runs{scratch.path()};
     std::map<std::string, std::string> exported;
 };
@@ -162,21 +194,42 @@ TEST_P(TerminationSignals, EndTheHeadlessRoadOnceItsOutputsAreIn) {
                    {lf::test::sharedFile(kDocument).string(), "--save-to", out.string()}));
 }
 
+TEST_P(TerminationSignals, EndTheHeadlessRoadOnceItsOutputsAreInWhateverOthersLock) {
+    const lf::FileDescriptor locked = lockedByAnotherProgram(out);
+    expectTheCommitWholeThenDeath(
+        runs.start(LF_LAYERFLOW_HELD_COMMIT_PATH,
+                   {lf::test::sharedFile(kDocument).string(), "--save-to", out.string()}));
+}
+
 TEST_P(TerminationSignals, EndTheApplicationOnceItsBackgroundRunsOutputsAreIn) {
-    const fs::path settings = scratch / "config" / "layerflow" / "defaults.json";
-    fs::create_directories(settings.parent_path());
-    const nlohmann::json flow = {
-        {"$class", "QFExportFlow"},
-        {"input",
-         {{"$class", "QFFlowInput"},
-          {"inputTypes", {"com.adobe.photoshop-image"}},
-          {"inputURLs", {fs::canonical(lf::test::sharedFile(kDocument)).string()}}}},
-        {"behavior", 2},
-        {"outputDirectoryURL", out.string()},
-        {"lastRunNumberOfItemsSaved", 0},
-        {"hasUnexportedChanges", true}};
-    std::ofstream(settings) << nlohmann::json{{"RecentFlowsData-1.0", {flow}}};
+    storeARepeatingFlow();
     expectTheCommitWholeThenDeath(runs.start(LF_LAYERFLOW_HELD_COMMIT_PATH, {}));
+}
+
+// The application exports, records the run in its settings from its main
+// thread, and ends at the signal, while both folders are locked.
+TEST_P(TerminationSignals, EndTheApplicationThatExportedAndRecordedItsRunWhateverOthersLock) {
+    storeARepeatingFlow();
+    const lf::FileDescriptor lockedOutput = lockedByAnotherProgram(out);
+    const lf::FileDescriptor lockedSettings = lockedByAnotherProgram(settings.parent_path());
+    const pid_t pid = runs.start(LF_LAYERFLOW_PATH, {});
+    const auto recorded = [&] {
+        const nlohmann::json stored =
+            nlohmann::json::parse(lf::test::readFile(settings), nullptr, false);
+        if (!stored.is_object()) return false;
+        const auto flows = stored.value("RecentFlowsData-1.0", nlohmann::json::array());
+        return !flows.empty() && flows[0].value("lastRunNumberOfItemsSaved", 0) > 0;
+    };
+    int status = 0;
+    for (auto waited = std::chrono::milliseconds(0); !recorded() && waited < lf::test::kPatience;
+         waited += std::chrono::milliseconds(10)) {
+        ASSERT_NE(::waitpid(pid, &status, WNOHANG), pid) << describe(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(filesWithBytesBelow(out), exported);
+    ::kill(pid, GetParam());
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == GetParam()) << describe(status);
 }
 
 INSTANTIATE_TEST_SUITE_P(EachSignal, TerminationSignals, ::testing::Values(SIGTERM, SIGINT, SIGHUP),

@@ -1,13 +1,17 @@
 // Commits of file sets where the file system refuses a step: a move that
 // fails half way, with and without the exchange of two files, puts every
 // replaced file back; a replaced file waiting for its commit is never
-// taken for a leftover by another write; the leftovers of a folder are
-// found by one listing; and a commit that comes after the exit began is
-// held.
+// taken for a leftover by another write, nor one left aside by a failed
+// commit before a commit of its target succeeds; the leftovers of a
+// folder are found by one listing; commits of two processes into one
+// folder take turns; and a commit that comes after the exit began is held,
+// while one that waits for another process's commit holds up no exit.
 #include "platform/core/Log.h"
 #include "platform/files/Data.h"
 #include "platform/files/FileDescriptor.h"
+#include "platform/writing/AtomicFile.h"
 #include "platform/writing/AtomicFileSet.h"
+#include "platform/writing/FolderLock.h"
 #include "platform/writing/HiddenName.h"
 #include "platform/writing/LeftoverTemporaries.h"
 #include "platform/writing/TemporaryName.h"
@@ -21,8 +25,10 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -75,6 +81,38 @@ struct OldFolder {
         return expected;
     }
 };
+
+// Every file below `folder` by its path there, with its contents.
+std::map<std::string, std::string> contentsBelow(const fs::path& folder) {
+    std::map<std::string, std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            found[fs::relative(entry.path(), folder)] = test::readFile(entry.path());
+    return found;
+}
+
+// The names in `files` that are not hidden.
+std::map<std::string, std::string> visible(std::map<std::string, std::string> files) {
+    std::erase_if(files, [](const auto& file) { return file.first.starts_with("."); });
+    return files;
+}
+
+// Starts a child process that dies with the test's process; in the child,
+// `body`'s result is its exit status.
+pid_t startChild(const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        ::_exit(body());
+    }
+    return child;
+}
+
+int exitStatusOf(pid_t child) {
+    int status = -1;
+    if (::waitpid(child, &status, 0) != child) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
 
 // How many of this process's descriptors are open on files in `folder`.
 size_t openFilesIn(const fs::path& folder) {
@@ -204,11 +242,58 @@ TEST(AtomicFileSetRollback, AReplacedFileThatCannotBePutBackStaysUnderItsHiddenN
     }
 }
 
+// On the move-aside road, a commit that can neither move a.png in nor put
+// the old one back leaves the old a.png, its only copy, under its hidden
+// name; the next write of a.png, by a set or on its own, that fails too
+// keeps it, and the first one that succeeds removes it.
+TEST(AtomicFileSetRollback, AFileLeftAsideStaysUntilACommitOfItsTargetSucceeds) {
+    for (const bool alone : {false, true}) {
+        SCOPED_TRACE(alone ? "written on its own" : "written in a set");
+        OldFolder old;
+        const fs::path a = old.folder / "a.png";
+        bool failing = true;
+        test::ScopedFileStepHook hook(
+            roadWith(Road::MoveAside, [&](FileStep step, const std::string& target) {
+                const bool moves = step == FileStep::MoveIn || step == FileStep::MoveBack;
+                return failing && moves && target == a ? EIO : 0;
+            }));
+        const auto writeA = [&](const std::string& bytes) -> Status {
+            if (alone) return writeFileAtomically(a, Data::fromString(bytes));
+            AtomicFileSet set;
+            LF_TRY(set.stage(a, Data::fromString(bytes).span()));
+            return set.commit();
+        };
+        {
+            LogCapture log;
+            AtomicFileSet set;
+            ASSERT_TRUE(set.stage(a, Data::fromString("first").span()));
+            ASSERT_FALSE(set.commit());
+        }
+        auto left = contentsIn(old.folder.path());
+        ASSERT_FALSE(left.contains("a.png"));
+        auto kept = std::find_if(left.begin(), left.end(),
+                                 [](const auto& file) { return file.second == "old a.png"; });
+        ASSERT_NE(kept, left.end());
+        const std::string aside = kept->first;
+        EXPECT_TRUE(aside.starts_with(".a.png.replaced-")) << aside;
+
+        EXPECT_FALSE(writeA("second"));
+        EXPECT_EQ(contentsIn(old.folder.path()), left) << "a write that fails keeps it";
+        failing = false;
+        EXPECT_TRUE(writeA("third"));
+        left.erase(aside);
+        left["a.png"] = "third";
+        EXPECT_EQ(contentsIn(old.folder.path()), left);
+    }
+}
+
 // One listing of the folder finds the leftovers of every target in it, of
 // both kinds, and only those that were there then; a file that a writer
 // holds locked stays. While a commit moves files in the folder, every
-// leftover stays. Names too long to keep whole are found by the shortened
-// prefix they were made with.
+// leftover stays. New contents left over go before a write stages its
+// own; a replaced file left over stays until a commit of its target,
+// which holds the folder, succeeds. Names too long to keep whole are
+// found by the shortened prefix they were made with.
 TEST(LeftoverTemporaries, OneListingFindsTheLeftoversOfEveryTarget) {
     test::TemporaryDirectory folder;
     const size_t longest = longestNameIn(folder.path());
@@ -225,9 +310,15 @@ TEST(LeftoverTemporaries, OneListingFindsTheLeftoversOfEveryTarget) {
             found.push_back(name);
         return found;
     };
-    for (const std::string& target : {std::string("a.png"), longName})
-        for (TemporaryRole role : {TemporaryRole::NewContents, TemporaryRole::ReplacedFile})
-            leftover(target, role);
+    const auto sorted = [](std::vector<std::string> names) {
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    std::vector<std::string> replacedFiles;
+    for (const std::string& target : {std::string("a.png"), longName}) {
+        leftover(target, TemporaryRole::NewContents);
+        replacedFiles.push_back(leftover(target, TemporaryRole::ReplacedFile));
+    }
     const std::string held = leftover("a.png", TemporaryRole::NewContents, '1');
     const FileDescriptor writer(::open((folder / held).c_str(), O_RDONLY | O_CLOEXEC));
     ASSERT_EQ(::flock(writer.get(), LOCK_EX | LOCK_NB), 0);
@@ -236,19 +327,23 @@ TEST(LeftoverTemporaries, OneListingFindsTheLeftoversOfEveryTarget) {
     const LeftoverTemporaries listed(folder.path());
     const std::string afterTheListing = leftover("a.png", TemporaryRole::ReplacedFile, '2');
     {
-        const FolderMoveLock aCommit(folder.path());
-        listed.removeThoseOf(folder / "a.png");
-        listed.removeThoseOf(folder / longName);
+        const auto aCommit = FolderLock::take(folder.path(), FolderLock::Wait::Never);
+        ASSERT_TRUE(aCommit);
+        listed.removeNewContentsOf(folder / "a.png");
+        listed.removeNewContentsOf(folder / longName);
         std::vector<std::string> expected = all;
         expected.push_back(afterTheListing);
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(names(), expected) << "while a commit moves files";
+        EXPECT_EQ(names(), sorted(expected)) << "while a commit moves files";
     }
-    listed.removeThoseOf(folder / "a.png");
-    listed.removeThoseOf(folder / longName);
-    std::vector<std::string> expected = {held, afterTheListing};
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(names(), expected);
+    listed.removeNewContentsOf(folder / "a.png");
+    listed.removeNewContentsOf(folder / longName);
+    std::vector<std::string> expected = replacedFiles;
+    expected.push_back(held);
+    expected.push_back(afterTheListing);
+    EXPECT_EQ(names(), sorted(expected)) << "replaced files wait for a commit that succeeds";
+    listed.removeReplacedFilesOf(folder / "a.png");
+    listed.removeReplacedFilesOf(folder / longName);
+    EXPECT_EQ(names(), sorted({held, afterTheListing}));
 }
 
 // A commit that comes after the exit began is held before it moves
@@ -279,4 +374,81 @@ TEST(AtomicFileSetExit, ACommitThatComesAfterTheExitBeganMovesNothingIn) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(contentsIn(old.folder.path()), old.before);
+}
+
+// A commit that waits for another process's commit into its folder has
+// not begun: the exit does not wait for it, however long the other takes,
+// and the targets keep their old contents. In a child process, where a
+// lock of the folder taken as a commit takes it stands for the other
+// process's commit.
+TEST(AtomicFileSetExit, ACommitWaitingForAnotherProcesssCommitHoldsUpNoExit) {
+    OldFolder old;
+    const test::TemporaryDirectory runtime;
+    const pid_t child = startChild([&] {
+        // The lock file, which the child leaves as it ends, goes with the test.
+        ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+        auto anotherCommit = FolderLock::take(old.folder.path(), FolderLock::Wait::Never);
+        auto set = std::make_unique<AtomicFileSet>();
+        if (!anotherCommit || !old.stageAll(*set)) return 2;
+        std::promise<void> waits;
+        FolderLock::setWaitHookForTesting([&] { waits.set_value(); });
+        std::thread([&set] { (void)set->commit(); }).detach();
+        waits.get_future().wait();
+        AtomicFileSet::finishCommitsBeforeExit();
+        // Ends here, as the waiting commit may still use all of the above.
+        ::_exit(0);
+    });
+    EXPECT_EQ(exitStatusOf(child), 0);
+    EXPECT_EQ(visible(contentsIn(old.folder.path())), old.before);
+}
+
+// Two processes commit different versions of the same files into a folder
+// and a folder in it, staged in opposite orders: the second comes once the
+// first has moved one file in, and waits for it, so the folders end with
+// the second version whole, never some files of each.
+TEST(AtomicFileSetTurns, CommitsOfTwoProcessesIntoOneFolderTakeTurns) {
+    test::TemporaryDirectory folder;
+    fs::create_directory(folder / "sub");
+    const std::vector<std::string> names = {"a.png", "sub/b.png", "c.png"};
+    const auto stageVersion = [&](AtomicFileSet& set, const std::string& version) -> Status {
+        std::vector<std::string> order = names;
+        if (version == "second") std::reverse(order.begin(), order.end());
+        for (const std::string& name : order)
+            LF_TRY(set.stage(folder / name, Data::fromString(version + " " + name).span()));
+        return {};
+    };
+    int goEnds[2], toldEnds[2];
+    ASSERT_EQ(::pipe2(goEnds, O_CLOEXEC), 0);
+    ASSERT_EQ(::pipe2(toldEnds, O_CLOEXEC), 0);
+    const FileDescriptor goRead(goEnds[0]), goWrite(goEnds[1]), toldRead(toldEnds[0]);
+    FileDescriptor toldWrite(toldEnds[1]);
+    const pid_t second = startChild([&] {
+        AtomicFileSet set;
+        char byte = 0;
+        if (!stageVersion(set, "second") || ::read(goRead.get(), &byte, 1) != 1) return 2;
+        const auto tell = [&](char what) { return ::write(toldWrite.get(), &what, 1) == 1; };
+        FolderLock::setWaitHookForTesting([&] { tell('w'); });
+        const bool committed = bool(set.commit());
+        tell('d');
+        return committed ? 0 : 1;
+    });
+    toldWrite = FileDescriptor();
+    AtomicFileSet first;
+    ASSERT_TRUE(stageVersion(first, "first"));
+    char told = 0;
+    AtomicFileSet::setMoveInHookForTesting([&](size_t movedIn) {
+        if (movedIn != 1) return;
+        const char byte = 'g';
+        EXPECT_EQ(::write(goWrite.get(), &byte, 1), 1);
+        // Waits for the second to wait for this commit, or to end (a fault).
+        EXPECT_EQ(::read(toldRead.get(), &told, 1), 1);
+    });
+    EXPECT_TRUE(first.commit());
+    AtomicFileSet::setMoveInHookForTesting(nullptr);
+    EXPECT_EQ(told, 'w') << "the second commit did not wait for the first";
+    EXPECT_EQ(exitStatusOf(second), 0);
+    std::map<std::string, std::string> expected;
+    for (const std::string& name : names)
+        expected[name] = "second " + name;
+    EXPECT_EQ(contentsBelow(folder.path()), expected);
 }

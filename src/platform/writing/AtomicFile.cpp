@@ -1,20 +1,23 @@
 #include "platform/writing/AtomicFile.h"
 
+#include "platform/writing/FolderLock.h"
 #include "platform/writing/LeftoverTemporaries.h"
 #include "platform/writing/TemporaryFile.h"
 
 namespace lf {
 
 Status writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes) {
-    const LeftoverTemporaries folder(folderOfPath(path));
-    folder.removeThoseOf(path);
-    auto file = TemporaryFile::createBeside(path, folder.longestName());
+    const std::string folder = folderOfPath(path);
+    const LeftoverTemporaries leftovers(folder);
+    leftovers.removeNewContentsOf(path);
+    auto file = TemporaryFile::createBeside(path, leftovers.longestName());
     if (!file) return file.error();
     LF_TRY(file->write(bytes));
-    const FolderMoveLock moving(folderOfPath(path));
+    const auto moving = takeFolderLocks({folder});
     file->close();
     LF_TRY(file->replaceTarget());
-    flushFolder(folderOfPath(path));
+    if (moving) leftovers.removeReplacedFilesOf(path);
+    flushFolder(folder);
     return {};
 }
 

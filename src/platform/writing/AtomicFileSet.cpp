@@ -3,6 +3,7 @@
 #include "platform/core/Assert.h"
 #include "platform/core/Log.h"
 #include "platform/writing/FileStepHook.h"
+#include "platform/writing/FolderLock.h"
 #include "platform/writing/TemporaryName.h"
 
 #include <cerrno>
@@ -124,7 +125,7 @@ Status AtomicFileSet::makeFolders(const std::string& folder) {
 Status AtomicFileSet::stage(const std::string& path, std::span<const uint8_t> bytes) {
     if (isFolder(path)) return renameFailure(EISDIR, path);
     const LeftoverTemporaries& folder = folderOf(path);
-    folder.removeThoseOf(path);
+    folder.removeNewContentsOf(path);
     auto file = TemporaryFile::createBeside(path, folder.longestName());
     if (!file) return file.error();
     LF_TRY(file->write(bytes));
@@ -140,15 +141,22 @@ const LeftoverTemporaries& AtomicFileSet::folderOf(const std::string& path) {
     return listed->second;
 }
 
+// The folders' locks are taken before the turn: until it holds them, the
+// commit has not begun, and the exit does not wait for it, however long
+// another process's commit into one of its folders takes.
 Status AtomicFileSet::commit() {
     LF_PRECONDITION(!committed_, "a set commits once (AtomicFileSet)");
+    std::vector<std::string> folders;
+    for (const auto& [folder, leftovers] : folders_)
+        folders.push_back(folder);
+    const auto held = takeFolderLocks(folders);
     std::function<void(size_t)> moveInHook;
     if (!takeCommitTurn(moveInHook)) {
         discard();
         std::unique_lock lock(gate().mutex);
         holdUntilTheEnd(lock);
     }
-    Status committed = moveAllIn(moveInHook);
+    Status committed = moveAllIn(moveInHook, held.has_value());
     endCommitTurn();
     return committed;
 }
@@ -156,10 +164,7 @@ Status AtomicFileSet::commit() {
 // The folders' locks keep other writes from taking the replaced files,
 // and the staged files, for leftovers until the commit ends, and so the
 // staged files close before any moves (see TemporaryFile::close).
-Status AtomicFileSet::moveAllIn(const std::function<void(size_t)>& moveInHook) {
-    std::vector<FolderMoveLock> moving;
-    for (const auto& [folder, leftovers] : folders_)
-        moving.emplace_back(folder);
+Status AtomicFileSet::moveAllIn(const std::function<void(size_t)>& moveInHook, bool foldersHeld) {
     for (StagedFile& staged : staged_)
         staged.file.close();
     for (size_t i = 0; i < staged_.size(); ++i) {
@@ -171,7 +176,7 @@ Status AtomicFileSet::moveAllIn(const std::function<void(size_t)>& moveInHook) {
         if (moveInHook) moveInHook(i + 1);
     }
     committed_ = true;
-    removeReplacedFilesAndFlushFolders();
+    removeReplacedFilesAndFlushFolders(foldersHeld);
     return {};
 }
 
@@ -244,13 +249,16 @@ bool AtomicFileSet::moveBack(StagedFile& staged) {
     return true;
 }
 
-// The replaced files go with their temporary names, then the folders that
-// got or lost entries are flushed.
-void AtomicFileSet::removeReplacedFilesAndFlushFolders() {
+// The replaced files go with their temporary names, and, in folders that
+// the commit holds, those that earlier commits of the targets left; then
+// the folders that got or lost entries are flushed.
+void AtomicFileSet::removeReplacedFilesAndFlushFolders(bool foldersHeld) {
     std::set<std::string> folders;
     for (const StagedFile& staged : staged_) {
+        const std::string& target = staged.file.target();
         if (!staged.aside.empty()) ::unlink(staged.aside.c_str());
-        folders.insert(folderOfPath(staged.file.target()));
+        if (foldersHeld) folderOf(target).removeReplacedFilesOf(target);
+        folders.insert(folderOfPath(target));
     }
     for (const std::string& made : madeFolders_)
         folders.insert(folderOfPath(made));

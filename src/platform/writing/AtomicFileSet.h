@@ -17,16 +17,20 @@
 // missing. Where it cannot (FAT, many FUSE mounts), the replaced file is
 // first moved aside (".NAME.replaced-", see TemporaryName) and the new one
 // moved in after it, so the target is missing between the two renames.
-// The commit holds the FolderMoveLock of every folder it moves files in,
-// so that another write never takes a replaced file that waits for the
-// commit, or a staged file, closed before it moves, for a leftover (see
-// LeftoverTemporaries). Only where putting a replaced file back fails too
-// does it stay under its hidden name, which the log gives, until the next
-// write of its target.
+// The commit holds the FolderLock of every folder it moves files in, from
+// before its first move until it ends, so that another write never takes
+// a replaced file that waits for the commit, or a staged file, closed
+// before it moves, for a leftover (see LeftoverTemporaries), and so that
+// commits of this user's processes into one folder take turns: the folder
+// ends with one set's files, never some of each. Only where putting a
+// replaced file back fails too does it stay under its hidden name, which
+// the log gives, until a commit of its target succeeds.
 //
-// Commits of one process run one at a time. The process's exit waits for
-// the commit under way (finishCommitsBeforeExit), so that its renames,
-// which take little time, are never cut half way; a set still being staged
+// Commits of one process move files in one at a time. The process's exit
+// waits for the commit under way (finishCommitsBeforeExit), so that its
+// renames, which take little time, are never cut half way; a commit still
+// waiting for another process's to let go of a folder has not begun, and
+// the exit does not wait for it; a set still being staged, or waiting so,
 // when the process exits is abandoned, and the next write of its targets
 // removes its temporary files.
 //
@@ -66,9 +70,10 @@ public:
     // Moves every staged file in, then flushes the folders that changed.
     // On failure no target has changed (but for a replaced file that could
     // not be put back); the error is the POSIX error of the move that
-    // failed, with the target's path under kFilePathErrorKey. A set
-    // commits once. While the process exits, a commit that comes too late
-    // gives up its files and waits there for the end of the process.
+    // failed, with the target's path under kFilePathErrorKey. Waits first
+    // for the commits of this user's processes that hold its folders. A
+    // set commits once. While the process exits, a commit that comes too
+    // late gives up its files and waits there for the end of the process.
     Status commit();
 
     // Called by the executable on its way out of main, and registered with
@@ -96,12 +101,12 @@ private:
     };
 
     const LeftoverTemporaries& folderOf(const std::string& path);
-    Status moveAllIn(const std::function<void(size_t)>& moveInHook);
+    Status moveAllIn(const std::function<void(size_t)>& moveInHook, bool foldersHeld);
     Status moveIn(StagedFile& staged);
     Status moveAsideAndIn(StagedFile& staged);
     void moveBackOut(size_t count);
     bool moveBack(StagedFile& staged);
-    void removeReplacedFilesAndFlushFolders();
+    void removeReplacedFilesAndFlushFolders(bool foldersHeld);
     void discard();
 
     std::vector<StagedFile> staged_;

@@ -1,10 +1,11 @@
 #include "platform/writing/LeftoverTemporaries.h"
 
+#include "platform/files/FileDescriptor.h"
+#include "platform/writing/FolderLock.h"
 #include "platform/writing/HiddenName.h"
 #include "platform/writing/TemporaryFile.h"
 #include "platform/writing/TemporaryName.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
@@ -13,10 +14,6 @@
 
 namespace lf {
 namespace {
-
-FileDescriptor openFolder(const std::string& folder) {
-    return FileDescriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-}
 
 // Opened without waiting, and only a plain file that nobody holds is
 // removed: whatever else bears such a name is not ours, and a locked file
@@ -43,24 +40,22 @@ LeftoverTemporaries::LeftoverTemporaries(const std::string& folder)
 }
 
 // The folder's lock is taken for each target, so that a commit never
-// waits for more than one target's removals, and the folder is not held
-// open between them: a set may stage into many folders.
-void LeftoverTemporaries::removeThoseOf(const std::string& target) const {
-    const FileDescriptor opened = openFolder(folder_);
-    if (!opened.isOpen() || ::flock(opened.get(), LOCK_EX | LOCK_NB) != 0) return;
-    const std::string name = nameOfPath(target);
-    for (TemporaryRole role : {TemporaryRole::NewContents, TemporaryRole::ReplacedFile}) {
-        auto found = namesByPrefix_.find(temporaryNamePrefix(name, role, longestName_));
-        if (found == namesByPrefix_.end()) continue;
-        for (const std::string& leftover : found->second)
-            removeIfAbandoned(folder_ + "/" + leftover);
-    }
+// waits for more than one target's removals, and it is not held between
+// them: a set may stage into many folders.
+void LeftoverTemporaries::removeNewContentsOf(const std::string& target) const {
+    if (FolderLock::take(folder_, FolderLock::Wait::Never))
+        removeLeftovers(target, TemporaryRole::NewContents);
 }
 
-FolderMoveLock::FolderMoveLock(const std::string& folder) : folder_(openFolder(folder)) {
-    if (!folder_.isOpen()) return;
-    while (::flock(folder_.get(), LOCK_SH) != 0 && errno == EINTR) {
-    }
+void LeftoverTemporaries::removeReplacedFilesOf(const std::string& target) const {
+    removeLeftovers(target, TemporaryRole::ReplacedFile);
+}
+
+void LeftoverTemporaries::removeLeftovers(const std::string& target, TemporaryRole role) const {
+    auto found = namesByPrefix_.find(temporaryNamePrefix(nameOfPath(target), role, longestName_));
+    if (found == namesByPrefix_.end()) return;
+    for (const std::string& leftover : found->second)
+        removeIfAbandoned(folder_ + "/" + leftover);
 }
 
 }  // namespace lf

@@ -13,12 +13,13 @@
 namespace lf {
 namespace {
 
-int lockWaiting(int fd) {
+// Never waits: whoever else holds a file this new is not waited for.
+int lockAtOnce(int fd) {
     int locked;
     do {
-        locked = ::flock(fd, LOCK_EX);
+        locked = ::flock(fd, LOCK_EX | LOCK_NB);
     } while (locked != 0 && errno == EINTR);
-    return locked;
+    return locked == 0 ? 0 : errno;
 }
 
 Status writeAll(int fd, std::span<const uint8_t> bytes) {
@@ -73,6 +74,7 @@ Result<TemporaryFile> TemporaryFile::createBeside(const std::string& target, siz
     const std::string stem =
         folderOfPath(target) + "/" +
         temporaryNamePrefix(nameOfPath(target), TemporaryRole::NewContents, longestName);
+    int lastError = EEXIST;
     for (int attempt = 0; attempt < 16; ++attempt) {
         std::string candidate = stem + randomTemporaryDigits();
         int fd;
@@ -82,8 +84,16 @@ Result<TemporaryFile> TemporaryFile::createBeside(const std::string& target, siz
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) return Error::posix(errno, "create a temporary file for " + target);
         FileDescriptor file(fd);
-        if (lockWaiting(file.get()) != 0) {
-            const int lockError = errno;
+        const int lockError = lockAtOnce(file.get());
+        // Held by another since its creation (another write that took it
+        // for a dead writer's, or any program that opened it): it goes,
+        // and another name is tried.
+        if (lockError == EWOULDBLOCK) {
+            if (fileHasName(file.get(), candidate)) ::unlink(candidate.c_str());
+            lastError = EWOULDBLOCK;
+            continue;
+        }
+        if (lockError != 0) {
             ::unlink(candidate.c_str());
             return Error::posix(lockError, "lock a temporary file for " + target);
         }
@@ -92,7 +102,7 @@ Result<TemporaryFile> TemporaryFile::createBeside(const std::string& target, siz
         if (fileHasName(file.get(), candidate))
             return TemporaryFile(target, std::move(candidate), std::move(file));
     }
-    return Error::posix(EEXIST, "create a temporary file for " + target);
+    return Error::posix(lastError, "create a temporary file for " + target);
 }
 
 TemporaryFile::TemporaryFile(std::string target, std::string path, FileDescriptor file)

@@ -6,11 +6,11 @@
 //
 // The writer holds an exclusive lock on its temporary file from its
 // creation until it closes the file to move it in, holding its folder's
-// FolderMoveLock then, or removes it; the kernel drops the lock when the
-// writer dies. A temporary file that can be locked, and still has its
-// name, was therefore left by a writer killed half way, and the next write
-// of its target removes it (see LeftoverTemporaries, which a writer asks
-// first).
+// FolderLock then, or removes it; the kernel drops the lock when the
+// writer dies. The lock is taken without waiting: a new file that another
+// holds already is given up for another name. A temporary file that can be locked, and still has
+// its name, was therefore left by a writer killed half way, and the next write of its target
+// removes it (see LeftoverTemporaries, which a writer asks first).
 //
 // A new file gets the permissions of a newly created file (0666 less the
 // umask); one that replaces a file takes that file's permissions, where
@@ -32,7 +32,8 @@ namespace lf {
 class TemporaryFile {
 public:
     // Creates and locks a temporary file in the target's folder, which
-    // must exist and whose names take at most `longestName` bytes.
+    // must exist and whose names take at most `longestName` bytes. A POSIX
+    // error; EWOULDBLOCK when every name tried was held by another.
     static Result<TemporaryFile> createBeside(const std::string& target, size_t longestName);
 
     TemporaryFile(TemporaryFile&& other) noexcept;
@@ -49,7 +50,7 @@ public:
     // file to the disk. A POSIX error naming the step that failed.
     Status write(std::span<const uint8_t> bytes);
     // Closes the file, which ends its lock: done, once written, by a move
-    // that holds the folder's FolderMoveLock, since some file systems
+    // that holds the folder's FolderLock, since some file systems
     // damage a file that is renamed while open.
     void close() { file_ = FileDescriptor(); }
     // Renames the file over its target; the temporary name is then free.
