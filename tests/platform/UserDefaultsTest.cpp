@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <thread>
+#include <vector>
 
 using namespace lf;
 using nlohmann::json;
@@ -342,4 +345,38 @@ TEST(UserDefaults, EachDamageIsKeptBesideTheEarlierOnes) {
     }
     EXPECT_EQ(json::parse(fileText(defaults.damagedValuePath("list"))), (json{{"list", 1}}));
     EXPECT_EQ(json::parse(fileText(defaults.damagedValuePath("list") + ".2")), (json{{"list", 2}}));
+}
+
+// Readers on other threads while the store writes and the file is edited in
+// place (so that a reader may find it half written): every read finds a
+// value, and the last edit and the last write both hold at the end.
+TEST(ConcurrentUserDefaults, ReadersMeetWritesAndEditsOfTheFile) {
+    test::TemporaryDirectory folder;
+    const auto path = folder / "defaults.json";
+    UserDefaults defaults(path.string());
+    defaults.setObject("QFCompressionQuality", 0.5);
+    LogCapture log;
+    std::atomic<int> heard{0};
+    auto observation = defaults.observe("QFCompressionQuality", [&] { ++heard; });
+    std::atomic<bool> done{false};
+    std::vector<std::thread> readers;
+    for (int reader = 0; reader < 4; ++reader)
+        readers.emplace_back([&] {
+            while (!done) {
+                const auto quality = defaults.numberForKey("QFCompressionQuality");
+                EXPECT_TRUE(quality && *quality >= 0.5);
+            }
+        });
+    constexpr int kRounds = 50;
+    for (int round = 1; round <= kRounds; ++round) {
+        defaults.setObject("written", round);
+        test::writeFile(path, json{{"QFCompressionQuality", 0.5 + round / 100.0}}.dump());
+    }
+    done = true;
+    for (auto& reader : readers)
+        reader.join();
+    defaults.setObject("last", true);
+    EXPECT_EQ(json::parse(fileText(path)),
+              (json{{"QFCompressionQuality", 0.5 + kRounds / 100.0}, {"last", true}}));
+    EXPECT_GE(heard, 1);
 }
