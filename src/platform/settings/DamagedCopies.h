@@ -6,8 +6,8 @@
 // `base` and the number after the newest kept (".2", ".3", ...). The newest
 // kDamagedCopiesKept stay; past that, the oldest are removed first.
 //
-// Threads: any; writers of copies of one base take turns (the store's own
-// lock does that).
+// Threads: any; copies of one base are kept one at a time (the user
+// defaults keep theirs under their file lock), or two may take one name.
 
 #include "platform/core/Result.h"
 #include "platform/files/Data.h"

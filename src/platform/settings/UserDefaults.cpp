@@ -20,8 +20,9 @@ namespace lf {
 struct UserDefaults::State {
     mutable std::mutex mutex;
     // Held for every look into the file after construction and for every
-    // write, so that what is taken in and what is written follow one
-    // another. Taken before `mutex`, never while it is held.
+    // write (of the file and of its damaged copies), so that what is taken
+    // in and what is written follow one another. Taken before `mutex`,
+    // never while it is held.
     std::mutex fileMutex;
     // The file's values as last read, with this store's unwritten changes
     // over them.
@@ -238,6 +239,7 @@ std::optional<nlohmann::json> UserDefaults::checkedObjectForKey(
 
 std::string UserDefaults::keepDamagedValueAside(const std::string& key,
                                                 const nlohmann::json& value) {
+    std::lock_guard keeping(state_->fileMutex);
     const auto kept = keepDamagedCopy(damagedValuePath(key),
                                       Data::fromString(nlohmann::json{{key, value}}.dump(2)));
     if (!kept) return "damaged (couldn't keep it: " + describe(kept.error()) + ")";

@@ -53,10 +53,11 @@ public:
     // The store kept in the file at `path`, read now. A file that is not a
     // JSON object is logged and moved aside as a damaged copy of
     // damagedFilePath() (through a link, copied there, and the link left),
-    // so that nothing in it is lost when the store is next written. The store then starts from the
-    // last good copy (with a log line saying so), or empty when that cannot
-    // be read either; so it does when the file cannot be read, or is
-    // missing while the copy is there. Neither file is an empty store.
+    // so that nothing in it is lost when the store is next written. The
+    // store then starts from the last good copy (with a log line saying
+    // so), or empty when that cannot be read either; so it does when the
+    // file cannot be read, or is missing while the copy is there. Neither
+    // file is an empty store.
     explicit UserDefaults(std::string path);
     ~UserDefaults();
     UserDefaults(const UserDefaults&) = delete;
