@@ -335,16 +335,6 @@ TEST(UserDefaults, EachDamageIsKeptBesideTheEarlierOnes) {
               (std::vector<std::string>{"defaults.json.damaged.3 {3", "defaults.json.damaged.4 {4",
                                         "defaults.json.damaged.5 {5", "defaults.json.damaged.6 {6",
                                         "defaults.json.damaged.7 {7"}));
-
-    const auto isList = [](const json& value) { return value.is_array(); };
-    UserDefaults defaults(path.string());
-    LogCapture log;
-    for (int damage = 1; damage <= 2; ++damage) {
-        defaults.setObject("list", damage);
-        EXPECT_FALSE(defaults.checkedObjectForKey("list", isList));
-    }
-    EXPECT_EQ(json::parse(fileText(defaults.damagedValuePath("list"))), (json{{"list", 1}}));
-    EXPECT_EQ(json::parse(fileText(defaults.damagedValuePath("list") + ".2")), (json{{"list", 2}}));
 }
 
 // Readers on other threads while the store writes and the file is edited in
