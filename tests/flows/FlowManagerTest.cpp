@@ -290,6 +290,7 @@ TEST_F(FlowManager, AListThatIsNoListOrMissingComesFromTheLastGoodCopy) {
         {"an object", {{"RecentFlowsData-1.0", {{"0", stored[0]}}}}},
         {"a string", {{"RecentFlowsData-1.0", "garbage"}}},
     };
+    int keptAside = 0;
     for (const auto& [what, settings] : cases) {
         test::writeFile(defaults->path(), settings.dump());
         {
@@ -303,7 +304,10 @@ TEST_F(FlowManager, AListThatIsNoListOrMissingComesFromTheLastGoodCopy) {
         EXPECT_EQ(UserDefaults(defaults->path()).objectForKey("RecentFlowsData-1.0"), stored)
             << what;
         if (!settings.contains("RecentFlowsData-1.0")) continue;
-        const auto aside = Data::readFile(defaults->damagedValuePath("RecentFlowsData-1.0"));
+        // Each beside the one kept before.
+        const std::string first = defaults->damagedValuePath("RecentFlowsData-1.0");
+        const auto aside =
+            Data::readFile(keptAside++ ? first + "." + std::to_string(keptAside) : first);
         EXPECT_EQ(nlohmann::json::parse(aside->stringView()), settings) << what;
     }
 }

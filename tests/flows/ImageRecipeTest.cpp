@@ -145,6 +145,33 @@ TEST(ImageRecipe, TakesTheJPEGQualityFromTheUserDefaults) {
     }
 }
 
+// A quality put into the settings file while the application runs, between
+// two of its writes of the settings, outlives the second and sets the next
+// export's quality; so does one put in after the last write.
+TEST(ImageRecipe, TakesTheJPEGQualityPutIntoTheFileMeanwhile) {
+    PixelBuffer pixels(gradientImage(40, 24), VKRectMake(0, 0, 40, 24), 1.0);
+    ScopedUserDefaults scoped(nlohmann::json{{"QFAuto2xEnabled", true}});
+    const auto defaults = lf::UserDefaults::standard();
+    const auto edit = [&](double quality) {
+        auto edited = nlohmann::json::parse(lf::test::readFile(defaults->path()));
+        edited["QFCompressionQuality"] = quality;
+        lf::test::writeFile(defaults->path(), edited.dump());
+    };
+    const auto exported = [&] {
+        return QFImageExportRecipe({}).createFileDataForPixelBuffer(pixels, "x.jpg");
+    };
+    const auto encoded = [&](double quality) {
+        return *lf::encodeImage(pixels.buffer(), lf::ImageType::JPEG, {quality, {}});
+    };
+    edit(0.3);
+    defaults->setObject("QFAuto1xDisabled", true);
+    EXPECT_EQ(exported(), encoded(0.3));
+    EXPECT_EQ(nlohmann::json::parse(lf::test::readFile(defaults->path()))["QFCompressionQuality"],
+              0.3);
+    edit(0.6);
+    EXPECT_EQ(exported(), encoded(0.6));
+}
+
 class ImageRecipeRun : public ::testing::Test {
 protected:
     // A 60 by 40 document: a red layer at (10, 10) of 21 by 15 pixels.

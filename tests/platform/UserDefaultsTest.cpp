@@ -1,12 +1,17 @@
 #include "platform/core/Log.h"
+#include "platform/settings/SettingsFile.h"
 #include "platform/settings/UserDefaults.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <thread>
+#include <vector>
 
 using namespace lf;
 using nlohmann::json;
@@ -17,6 +22,22 @@ std::string fileText(const std::filesystem::path& path) {
     std::ifstream in(path);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
+
+// While it lives, the file system's clock stands still for the stamps of
+// settings files, and every look at one falls within a step of that clock:
+// two writes of one size in a row leave the same stamp.
+class StillFileClock {
+public:
+    StillFileClock() {
+        setSettingsFileStampHookForTesting([](SettingsFileStamp& stamp) {
+            stamp.modified = stamp.changed = {1'000'000'000, 0};
+            stamp.settled = false;
+        });
+    }
+    ~StillFileClock() { setSettingsFileStampHookForTesting(nullptr); }
+    StillFileClock(const StillFileClock&) = delete;
+    StillFileClock& operator=(const StillFileClock&) = delete;
+};
 
 }  // namespace
 
@@ -204,12 +225,148 @@ TEST(UserDefaults, ADamagedCheckedValueComesFromTheLastGoodCopy) {
     }
     EXPECT_EQ(json::parse(fileText(path)), (json{{"list", {1, 2}}, {"other", 2}}));
 
-    // Nothing sound in the copy either: none, and the damaged value kept.
+    // Nothing sound in the copy either: none, and the damaged value kept
+    // beside the one kept before.
     test::writeFile(path, R"({"list": 7})");
     test::writeFile(path.string() + ".last-good", R"({"list": 8})");
     UserDefaults defaults(path.string());
     LogCapture log;
     EXPECT_FALSE(defaults.checkedObjectForKey("list", isList));
     EXPECT_TRUE(log.contains("their last good copy has none either"));
-    EXPECT_EQ(json::parse(fileText(defaults.damagedValuePath("list"))), (json{{"list", 7}}));
+    EXPECT_EQ(json::parse(fileText(defaults.damagedValuePath("list") + ".2")), (json{{"list", 7}}));
+    EXPECT_EQ(json::parse(fileText(defaults.damagedValuePath("list"))),
+              (json{{"list", "garbage"}}));
+}
+
+// The file is the user's too: what is put into it while the store lives is
+// read at the next look and survives the store's writes, which replace only
+// the values the store changed. Two edits of one size in a row, within one
+// step of the file system's clock, are read all the same.
+TEST(UserDefaults, WritesKeepWhatTheFileGainedSinceItWasRead) {
+    StillFileClock clock;
+    test::TemporaryDirectory folder;
+    const auto path = folder / "defaults.json";
+    test::writeFile(path, R"({"QFAuto2xEnabled": true, "gone": 1, "mine": 1})");
+    UserDefaults defaults(path.string());
+    int heard = 0;
+    auto observation = defaults.observe("QFCompressionQuality", [&] { ++heard; });
+    defaults.setObject("mine", 2);
+
+    auto edited = json::parse(fileText(path));
+    edited.erase("gone");
+    edited["QFAuto2xEnabled"] = false;
+    edited["mine"] = 3;
+    for (const double quality : {0.3, 0.4}) {
+        edited["QFCompressionQuality"] = quality;
+        test::writeFile(path, edited.dump());
+        EXPECT_EQ(defaults.numberForKey("QFCompressionQuality"), quality);
+    }
+    EXPECT_EQ(heard, 2);
+    EXPECT_FALSE(defaults.boolForKey("QFAuto2xEnabled"));
+
+    defaults.setObject("other", true);
+    defaults.setObject("mine", 4);
+    EXPECT_EQ(json::parse(fileText(path)), (json{{"QFAuto2xEnabled", false},
+                                                 {"QFCompressionQuality", 0.4},
+                                                 {"mine", 4},
+                                                 {"other", true}}));
+    EXPECT_EQ(heard, 2);
+}
+
+// A file found damaged, half written by an editor, or removed while the
+// store lives: the values read before stay; a write keeps the damage aside
+// before it replaces it, and the file as the editor finishes it is read.
+TEST(UserDefaults, AFileDamagedOrGoneWhileInUseLosesNothing) {
+    LogCapture log;
+    test::TemporaryDirectory folder;
+    const auto path = folder / "defaults.json";
+    UserDefaults defaults(path.string());
+    defaults.setObject("RecentFlowsData-1.0", json::array({1}));
+    defaults.setObject("QFAuto2xEnabled", true);
+    const std::string whole = fileText(path);
+
+    for (const std::string& halfWritten : {std::string(), whole.substr(0, whole.size() / 2)}) {
+        test::writeFile(path, halfWritten);
+        EXPECT_TRUE(defaults.boolForKey("QFAuto2xEnabled"));
+    }
+    defaults.setObject("QFAuto1xDisabled", true);
+    EXPECT_EQ(fileText(defaults.damagedFilePath()), whole.substr(0, whole.size() / 2));
+    auto written = json::parse(fileText(path));
+    EXPECT_EQ(written["RecentFlowsData-1.0"], json::array({1}));
+    EXPECT_EQ(written["QFAuto1xDisabled"], true);
+
+    written["QFAuto2xEnabled"] = false;
+    test::writeFile(path, written.dump());
+    EXPECT_FALSE(defaults.boolForKey("QFAuto2xEnabled"));
+
+    std::filesystem::remove(path);
+    EXPECT_EQ(defaults.objectForKey("RecentFlowsData-1.0"), json::array({1}));
+    defaults.setObject("QFAuto1xDisabled", false);
+    EXPECT_EQ(json::parse(fileText(path))["RecentFlowsData-1.0"], json::array({1}));
+}
+
+// A file removed while its last good copy stays is read from the copy.
+TEST(UserDefaults, ARemovedFileGivesWayToItsLastGoodCopy) {
+    test::TemporaryDirectory folder;
+    const auto path = folder / "defaults.json";
+    UserDefaults(path.string()).setObject("QFAuto2xEnabled", true);
+    std::filesystem::remove(path);
+    LogCapture log;
+    UserDefaults defaults(path.string());
+    EXPECT_TRUE(log.contains("Couldn't find the user defaults at " + path.string()));
+    EXPECT_TRUE(defaults.boolForKey("QFAuto2xEnabled"));
+}
+
+// Every damage is kept beside the earlier ones, numbered in turn; past the
+// newest five the oldest go.
+TEST(UserDefaults, EachDamageIsKeptBesideTheEarlierOnes) {
+    test::TemporaryDirectory folder;
+    const auto path = folder / "defaults.json";
+    for (int damage = 1; damage <= 7; ++damage) {
+        test::writeFile(path, "{" + std::to_string(damage));
+        LogCapture log;
+        UserDefaults defaults(path.string());
+    }
+    std::vector<std::string> kept;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+        kept.push_back(entry.path().filename().string() + " " + fileText(entry.path()));
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept,
+              (std::vector<std::string>{"defaults.json.damaged.3 {3", "defaults.json.damaged.4 {4",
+                                        "defaults.json.damaged.5 {5", "defaults.json.damaged.6 {6",
+                                        "defaults.json.damaged.7 {7"}));
+}
+
+// Readers on other threads while the store writes and the file is edited in
+// place (so that a reader may find it half written): every read finds a
+// value, and the last edit and the last write both hold at the end.
+TEST(ConcurrentUserDefaults, ReadersMeetWritesAndEditsOfTheFile) {
+    test::TemporaryDirectory folder;
+    const auto path = folder / "defaults.json";
+    UserDefaults defaults(path.string());
+    defaults.setObject("QFCompressionQuality", 0.5);
+    LogCapture log;
+    std::atomic<int> heard{0};
+    auto observation = defaults.observe("QFCompressionQuality", [&] { ++heard; });
+    std::atomic<bool> done{false};
+    std::vector<std::thread> readers;
+    for (int reader = 0; reader < 4; ++reader)
+        readers.emplace_back([&] {
+            while (!done) {
+                const auto quality = defaults.numberForKey("QFCompressionQuality");
+                EXPECT_TRUE(quality && *quality >= 0.5);
+            }
+        });
+    constexpr int kRounds = 50;
+    for (int round = 1; round <= kRounds; ++round) {
+        defaults.setObject("written", round);
+        test::writeFile(path, json{{"QFCompressionQuality", 0.5 + round / 100.0}}.dump());
+    }
+    done = true;
+    for (auto& reader : readers)
+        reader.join();
+    defaults.setObject("last", true);
+    EXPECT_EQ(json::parse(fileText(path)),
+              (json{{"QFCompressionQuality", 0.5 + kRounds / 100.0}, {"last", true}}));
+    EXPECT_GE(heard, 1);
 }

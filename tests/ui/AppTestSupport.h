@@ -80,7 +80,9 @@ public:
         return std::make_shared<RecordingDocument>();
     }
     void presentError(const lf::Error& error) override { presented.push_back(error); }
-    std::vector<std::string> URLsFromRunningOpenPanel() override { return panelAnswer; }
+    std::vector<std::string> URLsFromRunningOpenPanel() override {
+        return runsOpenPanel ? QFDocumentController::URLsFromRunningOpenPanel() : panelAnswer;
+    }
 
     ~FakeDocumentController() override {
         for (const auto& document : std::vector(orderedDocuments()))
@@ -88,6 +90,8 @@ public:
     }
 
     bool failOpeningWithoutError = false;
+    // The panel itself runs, instead of answering with `panelAnswer`.
+    bool runsOpenPanel = false;
     std::vector<std::string> panelAnswer;
     std::vector<std::string> opened;
     std::vector<std::string> untitledTypes;

@@ -3,23 +3,45 @@
 #include "platform/core/Log.h"
 #include "platform/core/Result.h"
 #include "platform/files/Data.h"
+#include "platform/settings/DamagedCopies.h"
+#include "platform/settings/SettingsFile.h"
 #include "platform/writing/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <set>
 #include <vector>
 
 namespace lf {
 
 struct UserDefaults::State {
     mutable std::mutex mutex;
-    // Held for a whole write, so that writes land in the order of the
-    // snapshots they write.
-    std::mutex saveMutex;
+    // Held for every look into the file after construction and for every
+    // write (of the file and of its damaged copies), so that what is taken
+    // in and what is written follow one another. Taken before `mutex`,
+    // never while it is held.
+    std::mutex fileMutex;
+    // The file's values as last read, with this store's unwritten changes
+    // over them.
     nlohmann::json stored = nlohmann::json::object();
     nlohmann::json registered = nlohmann::json::object();
+    // The changes of this store that no write has put into the file yet:
+    // each key's value, null for a removal. They go over whatever the file
+    // holds when it is next read or written; every other value follows the
+    // file.
+    std::map<std::string, nlohmann::json> unwritten;
+    // The stamp of the file when it was last read, and what it held then
+    // (none when it could not be read); no stamp after this store wrote it,
+    // so that the next read looks again.
+    std::optional<SettingsFileStamp> fileStamp;
+    std::optional<Data> fileBytes;
+    bool fileIsDamaged = false;
+    // The damaged contents this store last kept aside, kept once however
+    // often they are read.
+    std::optional<Data> damagedKeptAside;
     // The last good copy as it was read at construction, before any write
     // of this store replaced it; none when it could not be read.
     std::optional<nlohmann::json> lastGoodAtConstruction;
@@ -31,6 +53,31 @@ struct UserDefaults::State {
         if (auto it = stored.find(key); it != stored.end()) return *it;
         if (auto it = registered.find(key); it != registered.end()) return *it;
         return std::nullopt;
+    }
+
+    // Makes `fileValues`, with the unwritten changes over them, the stored
+    // values: the keys whose values changed. Called with the mutex held.
+    std::vector<std::string> adoptLocked(nlohmann::json fileValues) {
+        for (const auto& [key, value] : unwritten) {
+            if (value.is_null())
+                fileValues.erase(key);
+            else
+                fileValues[key] = value;
+        }
+        std::set<std::string> keys;
+        for (const auto& [key, value] : stored.items())
+            keys.insert(key);
+        for (const auto& [key, value] : fileValues.items())
+            keys.insert(key);
+        std::vector<std::optional<nlohmann::json>> before;
+        for (const auto& key : keys)
+            before.push_back(valueLocked(key));
+        stored = std::move(fileValues);
+        std::vector<std::string> changed;
+        auto was = before.begin();
+        for (const auto& key : keys)
+            if (*was++ != valueLocked(key)) changed.push_back(key);
+        return changed;
     }
 };
 
@@ -113,8 +160,11 @@ UserDefaults::~UserDefaults() = default;
 void UserDefaults::load() {
     const Result<Data> copy = Data::readFile(lastGoodCopyPath());
     if (copy) state_->lastGoodAtConstruction = jsonObject(*copy);
-    auto data = Data::readFile(path_);
+    const SettingsFileReading reading = readSettingsFile(path_);
+    state_->fileStamp = reading.stamp;
+    const Result<Data>& data = reading.contents;
     if (data) {
+        state_->fileBytes = *data;
         if (auto stored = jsonObject(*data)) {
             state_->stored = std::move(*stored);
             return;
@@ -133,21 +183,27 @@ void UserDefaults::load() {
 }
 
 void UserDefaults::setAsideDamagedFile(const Data& damaged) {
-    const std::string aside = path_ + ".damaged";
-    Status kept;
-    if (isSymbolicLink(path_)) {
-        // The link stays, so that the next write mends the file it leads to.
-        kept = writeFileAtomically(aside, damaged);
-    } else {
-        std::error_code error;
-        std::filesystem::rename(path_, aside, error);
-        if (error) kept = Error::posix(error.value(), "rename " + path_ + " to " + aside);
-    }
-    if (kept)
-        log("Couldn't read the user defaults at {}: not a JSON object; kept as {}", path_, aside);
-    else
+    // Through a link, a copy: the link stays, so that the next write mends
+    // the file it leads to.
+    const bool throughLink = isSymbolicLink(path_);
+    const Result<std::string> kept = throughLink ? keepDamagedCopy(damagedFilePath(), damaged)
+                                                 : moveToDamagedCopy(damagedFilePath(), path_);
+    if (!kept) {
+        // Tried again before a write would replace it.
+        state_->fileIsDamaged = true;
         log("Couldn't read the user defaults at {}: not a JSON object; couldn't keep it: {}", path_,
             describe(kept.error()));
+        return;
+    }
+    log("Couldn't read the user defaults at {}: not a JSON object; kept as {}", path_, *kept);
+    if (throughLink) {
+        state_->fileIsDamaged = true;
+        state_->damagedKeptAside = damaged;
+    } else {
+        // Gone from the path by this store's own hand: no change to follow.
+        state_->fileStamp = settingsFileStamp(path_);
+        state_->fileBytes.reset();
+    }
 }
 
 void UserDefaults::loadLastGoodCopy() {
@@ -162,6 +218,7 @@ void UserDefaults::loadLastGoodCopy() {
 
 std::optional<nlohmann::json> UserDefaults::checkedObjectForKey(
     const std::string& key, const std::function<bool(const nlohmann::json&)>& isSound) {
+    followFile();
     std::optional<nlohmann::json> stored, lastGood;
     {
         std::lock_guard lock(state_->mutex);
@@ -182,29 +239,117 @@ std::optional<nlohmann::json> UserDefaults::checkedObjectForKey(
 
 std::string UserDefaults::keepDamagedValueAside(const std::string& key,
                                                 const nlohmann::json& value) {
-    const std::string aside = damagedValuePath(key);
-    Status kept =
-        writeFileAtomically(aside, Data::fromString(nlohmann::json{{key, value}}.dump(2)));
+    std::lock_guard keeping(state_->fileMutex);
+    const auto kept = keepDamagedCopy(damagedValuePath(key),
+                                      Data::fromString(nlohmann::json{{key, value}}.dump(2)));
     if (!kept) return "damaged (couldn't keep it: " + describe(kept.error()) + ")";
-    return "damaged (kept as " + aside + ")";
+    return "damaged (kept as " + *kept + ")";
 }
 
-void UserDefaults::save() {
-    std::lock_guard saving(state_->saveMutex);
+void UserDefaults::followFile() const {
+    const SettingsFileStamp now = settingsFileStamp(path_);
+    {
+        std::lock_guard lock(state_->mutex);
+        if (state_->fileStamp && *state_->fileStamp == now && state_->fileStamp->settled) return;
+    }
+    std::vector<std::string> changed;
+    {
+        std::lock_guard reading(state_->fileMutex);
+        changed = takeIn(readSettingsFile(path_));
+    }
+    notify(changed);
+}
+
+std::vector<std::string> UserDefaults::takeIn(const SettingsFileReading& reading) const {
+    std::optional<Data> bytes;
+    if (reading.contents) bytes = *reading.contents;
+    {
+        std::lock_guard lock(state_->mutex);
+        const bool sameFailure = !bytes && state_->fileStamp && !state_->fileBytes &&
+                                 state_->fileStamp->error == reading.stamp.error;
+        const bool sameBytes = bytes && state_->fileBytes == bytes;
+        state_->fileStamp = reading.stamp;
+        if (sameFailure || sameBytes) return {};
+        state_->fileBytes = bytes;
+        state_->fileIsDamaged = false;
+    }
+    // The values read before stay while the file holds none: a missing
+    // file is written again whole, an editor's file between its truncation
+    // and its write is read again once written, and damage is kept aside
+    // before a write replaces it.
+    if (!bytes) {
+        const Error& error = reading.contents.error();
+        if (error.code == ENOENT)
+            log("Couldn't find the user defaults at {}; keeping the settings read before", path_);
+        else
+            log("Couldn't read the user defaults at {}: {}; keeping the settings read before",
+                path_, describe(error));
+        return {};
+    }
+    std::optional<nlohmann::json> values = jsonObject(*bytes);
+    std::lock_guard lock(state_->mutex);
+    if (values) return state_->adoptLocked(std::move(*values));
+    if (!bytes->empty()) {
+        state_->fileIsDamaged = true;
+        log("Couldn't read the user defaults at {}: not a JSON object; keeping the settings read "
+            "before",
+            path_);
+    }
+    return {};
+}
+
+std::vector<std::string> UserDefaults::save() {
+    std::lock_guard writing(state_->fileMutex);
+    const SettingsFileReading reading = readSettingsFile(path_);
+    std::vector<std::string> changed = takeIn(reading);
+    std::optional<Data> damaged;
+    {
+        std::lock_guard lock(state_->mutex);
+        if (state_->fileIsDamaged && state_->damagedKeptAside != state_->fileBytes)
+            damaged = state_->fileBytes;
+    }
+    if (damaged) {
+        const auto kept = keepDamagedCopy(damagedFilePath(), *damaged);
+        if (!kept) {
+            // Written over, the damaged contents would be lost: the values
+            // stay in memory until they can be kept.
+            log("Couldn't write the user defaults to {}: it is damaged, and couldn't be kept: {}",
+                path_, describe(kept.error()));
+            return changed;
+        }
+        log("The user defaults at {} are damaged; kept as {} before writing them", path_, *kept);
+        std::lock_guard lock(state_->mutex);
+        state_->damagedKeptAside = damaged;
+    }
     std::string text;
+    std::map<std::string, nlohmann::json> written;
     {
         std::lock_guard lock(state_->mutex);
         text = state_->stored.dump(2);
+        written = state_->unwritten;
     }
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ignored);
     // Written the same way, so that whatever becomes of the file, the copy
     // holds the last settings written whole.
     for (const std::string& path : {path_, lastGoodCopyPath()}) {
-        Status written = writeThrough(path, text);
-        if (!written)
-            log("Couldn't write the user defaults to {}: {}", path, describe(written.error()));
+        Status status = writeThrough(path, text);
+        if (!status) {
+            log("Couldn't write the user defaults to {}: {}", path, describe(status.error()));
+            continue;
+        }
+        if (path != path_) continue;
+        std::lock_guard lock(state_->mutex);
+        // A change made during the write waits for the next one.
+        for (const auto& [key, value] : written)
+            if (auto it = state_->unwritten.find(key);
+                it != state_->unwritten.end() && it->second == value)
+                state_->unwritten.erase(it);
+        state_->fileBytes = Data::fromString(text);
+        state_->fileIsDamaged = false;
+        state_->fileStamp.reset();
     }
+    return changed;
 }
 
 void UserDefaults::registerDefaults(const nlohmann::json& values) {
@@ -218,11 +363,11 @@ void UserDefaults::registerDefaults(const nlohmann::json& values) {
             if (before != state_->valueLocked(key)) changed.push_back(key);
         }
     }
-    for (const auto& key : changed)
-        notify(key);
+    notify(changed);
 }
 
 std::optional<nlohmann::json> UserDefaults::objectForKey(const std::string& key) const {
+    followFile();
     std::lock_guard lock(state_->mutex);
     return state_->valueLocked(key);
 }
@@ -253,10 +398,12 @@ void UserDefaults::setObject(const std::string& key, const nlohmann::json& value
         } else {
             state_->stored[key] = value;
         }
+        state_->unwritten[key] = value;
         changed = before != state_->valueLocked(key);
     }
-    save();
-    if (changed) notify(key);
+    std::vector<std::string> keys = save();
+    if (changed && std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
+    notify(keys);
 }
 
 Observation UserDefaults::observe(const std::string& key, std::function<void()> handler) {
@@ -272,21 +419,23 @@ Observation UserDefaults::observe(const std::string& key, std::function<void()> 
     });
 }
 
-void UserDefaults::notify(const std::string& key) {
-    std::vector<std::pair<uint64_t, std::shared_ptr<std::function<void()>>>> handlers;
-    {
-        std::lock_guard lock(state_->mutex);
-        for (const auto& [id, observer] : state_->observers)
-            if (observer.first == key) handlers.emplace_back(id, observer.second);
-    }
-    for (const auto& [id, handler] : handlers) {
-        // An earlier handler may have ended this observation.
-        bool stillObserving;
+void UserDefaults::notify(const std::vector<std::string>& keys) const {
+    for (const std::string& key : keys) {
+        std::vector<std::pair<uint64_t, std::shared_ptr<std::function<void()>>>> handlers;
         {
             std::lock_guard lock(state_->mutex);
-            stillObserving = state_->observers.count(id) != 0;
+            for (const auto& [id, observer] : state_->observers)
+                if (observer.first == key) handlers.emplace_back(id, observer.second);
         }
-        if (stillObserving) (*handler)();
+        for (const auto& [id, handler] : handlers) {
+            // An earlier handler may have ended this observation.
+            bool stillObserving;
+            {
+                std::lock_guard lock(state_->mutex);
+                stillObserving = state_->observers.count(id) != 0;
+            }
+            if (stillObserving) (*handler)();
+        }
     }
 }
 

@@ -3,17 +3,25 @@
 // $XDG_CONFIG_HOME (by default ~/.config/layerflow/defaults.json).
 //
 // A key's value is the one stored in the file, else the one registered at
-// launch (registration defaults are never stored). Every change is written
-// at once, atomically, to the file and then to its last good copy beside it
-// (the path with ".last-good"), which is read when the file is damaged or
-// missing. A file that is a symbolic link (settings kept elsewhere, as
-// dotfile managers arrange) stays one: a write replaces the file it leads
-// to. Observers of a key are told after each change of its value, so
-// settings can be bound to the interface.
+// launch (registration defaults are never stored). The file is the user's
+// too: values follow what it holds while the application runs (a read
+// first looks whether the file changed since it was last read, and reads
+// it again if so), and a write replaces only what this store changed: every
+// change is written at once, atomically, over what the file holds at that
+// moment, to the file and then to its last good copy beside it (the path
+// with ".last-good"), which is read when the file is damaged or missing at
+// construction. A file found damaged, unreadable or missing later leaves
+// the values as they were; damaged contents are kept aside (DamagedCopies)
+// before a write replaces them. A file that is a symbolic link (settings
+// kept elsewhere, as dotfile managers arrange) stays one: a write replaces
+// the file it leads to. Observers of a key are told after each change of
+// its value, by this store or through the file, so settings can be bound
+// to the interface.
 //
 // Thread-safe: any thread may read and change values. Observers are called
-// on the thread that made the change, after it is done and with no lock
-// held, so they may read and change values themselves.
+// on the thread that made the change, or that found it in the file (a read
+// or a write of any key), after it is taken in and with no lock held, so
+// they may read and change values themselves.
 
 #include "platform/core/Observation.h"
 #include "platform/files/Data.h"
@@ -25,8 +33,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace lf {
+
+struct SettingsFileReading;
 
 class UserDefaults {
 public:
@@ -40,12 +51,13 @@ public:
     static std::string standardPath();
 
     // The store kept in the file at `path`, read now. A file that is not a
-    // JSON object is logged and moved aside to `path` + ".damaged" (through
-    // a link, copied there, and the link left), so that nothing in it is
-    // lost when the store is next written. The store then starts from the
-    // last good copy (with a log line saying so), or empty when that cannot
-    // be read either; so it does when the file cannot be read, or is
-    // missing while the copy is there. Neither file is an empty store.
+    // JSON object is logged and moved aside as a damaged copy of
+    // damagedFilePath() (through a link, copied there, and the link left),
+    // so that nothing in it is lost when the store is next written. The
+    // store then starts from the last good copy (with a log line saying
+    // so), or empty when that cannot be read either; so it does when the
+    // file cannot be read, or is missing while the copy is there. Neither
+    // file is an empty store.
     explicit UserDefaults(std::string path);
     ~UserDefaults();
     UserDefaults(const UserDefaults&) = delete;
@@ -53,6 +65,8 @@ public:
 
     const std::string& path() const { return path_; }
     std::string lastGoodCopyPath() const { return path_ + ".last-good"; }
+    // The first damaged copy of the file; later ones are numbered after it.
+    std::string damagedFilePath() const { return path_ + ".damaged"; }
 
     // Adds the members of `values` (an object) to the registration defaults.
     void registerDefaults(const nlohmann::json& values);
@@ -69,7 +83,7 @@ public:
     // JSON could not show, and so is a key the file lacks while the last
     // good copy, as read at construction, holds a sound value: that value
     // is then stored again (and written) with a log line. A refused value
-    // is first kept aside as the object {key: value} in
+    // is first kept aside as the object {key: value} in a damaged copy of
     // `damagedValuePath(key)`, so that it is never written away. None when
     // nothing sound is left. `isSound` must not call the store; meant for a
     // key that one owner reads before changing it.
@@ -80,7 +94,8 @@ public:
     }
 
     // Stores `value` (null removes the key) and writes the file; a file that
-    // cannot be written is logged and the value stays in memory.
+    // cannot be written is logged and the value stays in memory, to be
+    // written with the next change.
     void setObject(const std::string& key, const nlohmann::json& value);
     void removeObject(const std::string& key) { setObject(key, nullptr); }
 
@@ -90,13 +105,20 @@ public:
 
 private:
     struct State;
-    void notify(const std::string& key);
+    void notify(const std::vector<std::string>& keys) const;
     void load();
     void setAsideDamagedFile(const Data& damaged);
     void loadLastGoodCopy();
     // What became of the value, for the log line.
     std::string keepDamagedValueAside(const std::string& key, const nlohmann::json& value);
-    void save();
+    // Reads the file again when it may have changed since it was last read.
+    void followFile() const;
+    // Takes in what the file held at `reading` (the file lock held): the
+    // keys whose values changed.
+    std::vector<std::string> takeIn(const SettingsFileReading& reading) const;
+    // Writes the values over what the file holds now: the keys whose values
+    // changed through the file.
+    std::vector<std::string> save();
 
     const std::string path_;
     std::shared_ptr<State> state_;

@@ -2,11 +2,11 @@
 
 #include "ui/shell/QFFlowDocument.h"
 #include "ui/shell/QFFlowWindowController.h"
+#include "ui/shell/QFOpenPanel.h"
 #include "ui/window/QFErrorAlert.h"
 #include "ui/window/QFWindow.h"
 
 #include <QApplication>
-#include <QFileDialog>
 
 #include <algorithm>
 
@@ -36,14 +36,9 @@ void QFDocumentController::setShared(std::shared_ptr<QFDocumentController> contr
 }
 
 std::vector<std::string> QFDocumentController::URLsFromRunningOpenPanel() {
-    const QString filter = QStringLiteral("Photoshop documents and flows (*.psd *.psb *.%1)")
-                               .arg(QFFlowDocument::kPathExtension);
-    const QStringList files =
-        QFileDialog::getOpenFileNames(QApplication::activeWindow(), QString(), QString(), filter);
-    std::vector<std::string> paths;
-    for (const QString& file : files)
-        paths.push_back(file.toStdString());
-    return paths;
+    QFOpenPanel panel(QApplication::activeWindow());
+    if (panel.exec() != QDialog::Accepted) return {};
+    return panel.chosenPaths();
 }
 
 std::shared_ptr<QFFlowDocument> QFDocumentController::openDocumentWithContentsOfURL(

@@ -28,8 +28,8 @@ public:
     static QFDocumentController& shared();
     static void setShared(std::shared_ptr<QFDocumentController> controller);
 
-    // Runs the open panel for documents and flow documents; the paths
-    // chosen, none when cancelled.
+    // Runs the open panel for documents and flow documents (QFOpenPanel);
+    // the paths chosen, none when cancelled.
     virtual std::vector<std::string> URLsFromRunningOpenPanel();
 
     // The open document of that file brought forward, or a new one read

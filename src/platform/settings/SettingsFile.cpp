@@ -1,0 +1,84 @@
+#include "platform/settings/SettingsFile.h"
+
+#include <cerrno>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+namespace lf {
+
+namespace {
+
+// Longer than the coarsest step of the file systems' clocks (FAT's two
+// seconds), so that a change this long before a look is sure to differ
+// in time from every change after it.
+constexpr std::chrono::seconds kUnsettledFor{3};
+
+std::chrono::nanoseconds sinceEpoch(const timespec& time) {
+    return std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec);
+}
+
+bool sameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+using StampHook = std::function<void(SettingsFileStamp&)>;
+
+struct HookSlot {
+    std::mutex mutex;
+    std::shared_ptr<const StampHook> hook;
+};
+
+// Never destroyed: stores of threads that outlive main may still ask it.
+HookSlot& hookSlot() {
+    static HookSlot* const shared = new HookSlot;
+    return *shared;
+}
+
+std::shared_ptr<const StampHook> stampHook() {
+    std::lock_guard lock(hookSlot().mutex);
+    return hookSlot().hook;
+}
+
+}  // namespace
+
+bool operator==(const SettingsFileStamp& a, const SettingsFileStamp& b) {
+    return a.error == b.error && a.device == b.device && a.inode == b.inode && a.size == b.size &&
+           sameTime(a.modified, b.modified) && sameTime(a.changed, b.changed);
+}
+
+SettingsFileStamp settingsFileStamp(const std::string& path) {
+    SettingsFileStamp stamp;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        stamp.error = errno;
+        // What is not there now makes a different stamp once it is.
+        stamp.settled = true;
+        return stamp;
+    }
+    stamp.device = info.st_dev;
+    stamp.inode = info.st_ino;
+    stamp.size = info.st_size;
+    stamp.modified = info.st_mtim;
+    stamp.changed = info.st_ctim;
+    // The change time moves with every write, rename and change of
+    // permissions, and no one can set it back, unlike the modification time.
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    stamp.settled = now - sinceEpoch(info.st_ctim) >= kUnsettledFor;
+    if (auto hook = stampHook()) (*hook)(stamp);
+    return stamp;
+}
+
+SettingsFileReading readSettingsFile(const std::string& path) {
+    SettingsFileStamp stamp = settingsFileStamp(path);
+    return {stamp, Data::readFile(path)};
+}
+
+void setSettingsFileStampHookForTesting(std::function<void(SettingsFileStamp&)> hook) {
+    auto installed = hook ? std::make_shared<const StampHook>(std::move(hook)) : nullptr;
+    std::lock_guard lock(hookSlot().mutex);
+    hookSlot().hook = std::move(installed);
+}
+
+}  // namespace lf
