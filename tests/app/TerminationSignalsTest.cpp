@@ -4,7 +4,8 @@
 // file. The test copy of the executable (layerflow_held_commit) holds the
 // commit after its first file until the exit waits for it, and says when
 // it holds. On the headless road, and in the application with its windows,
-// whose repeating flow exports a document saved while it was down.
+// whose repeating flow exports a document saved while it was down and
+// whose recents then hold the run's record.
 
 #include "app/TerminationSignals.h"
 #include "support/TestSupport.h"
@@ -177,6 +178,13 @@ TEST_P(TerminationSignals, EndTheApplicationOnceItsBackgroundRunsOutputsAreIn) {
         {"hasUnexportedChanges", true}};
     std::ofstream(settings) << nlohmann::json{{"RecentFlowsData-1.0", {flow}}};
     expectTheCommitWholeThenDeath(runs.start(LF_LAYERFLOW_HELD_COMMIT_PATH, {}));
+    // The run's record is stored too: the next launch has nothing to export.
+    const nlohmann::json stored =
+        nlohmann::json::parse(lf::test::readFile(settings))["RecentFlowsData-1.0"][0];
+    EXPECT_TRUE(stored.contains("lastRunDate")) << stored;
+    EXPECT_EQ(stored["lastRunNumberOfItemsSaved"], exported.size());
+    EXPECT_FALSE(stored.value("hasUnexportedChanges", false));
+    EXPECT_TRUE(stored.contains("exportedInputTokens"));
 }
 
 INSTANTIATE_TEST_SUITE_P(EachSignal, TerminationSignals, ::testing::Values(SIGTERM, SIGINT, SIGHUP),

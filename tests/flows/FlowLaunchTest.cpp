@@ -1,17 +1,24 @@
 // Flows launched again: what an earlier launch left to export, and saves
 // that no running application saw (made while none ran, or before the
-// watch began), are exported once, or marked as changes to run. Runs are
-// counted once the flow has rested a while, so a run that starts late is
-// counted too.
+// watch began), are exported once, or marked as changes to run; the
+// record of a write whose files were in when the application ended is
+// there. Runs are counted once the flow has rested a while, so a run that
+// starts late is counted too.
 
 #include "FlowFixtures.h"
 #include "RecordingController.h"
 #include "flows/QFFlowInterfaceHooks.h"
 #include "flows/QFFlowManager.h"
+#include "flows/QFPendingOutputRecords.h"
 #include "flows/shared/QFKeyedArchive.h"
 #include "flows/watching/QFFileObserver.h"
+#include "platform/writing/AtomicFileSet.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <thread>
 
 using namespace lf;
 namespace fs = std::filesystem;
@@ -243,4 +250,194 @@ TEST_F(ConcurrentFlowLaunch, AWindowsSaveLeavesNothingToTakeUp) {
     EXPECT_FALSE(flow->hasUnexportedChanges());
     EXPECT_FALSE(flow->lastRunError());
     QFFlowManager::defaultManager()->removeFlow(flow);
+}
+
+namespace {
+
+// How the application ends: by Quit, on the main thread once the commit
+// under way is done, or by a signal, on a thread of its own while the main
+// thread goes on.
+enum class End { ByQuit, BySignal };
+
+// A window that lists the flow its controller saved, as a flow window does.
+class ListingWindow : public RecordingWindow {
+public:
+    void didSaveFlowOutput(QFFlowRunController& controller) override {
+        QFFlowManager::defaultManager()->noteNewRecentFlow(controller.flow());
+    }
+};
+
+// The end of the application right after a write's files are in, in a
+// process of its own (a threadsafe death test runs the test again there,
+// up to its statement), since the end holds the writing thread for good;
+// the test then launches again, in its own process, what the end stored.
+class ConcurrentFlowEnd : public ConcurrentFlowLaunch {
+protected:
+    void SetUp() override {
+        ConcurrentFlowLaunch::SetUp();
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+    }
+
+    // Where the process of its own works: the folder of the test's first
+    // run, handed down through the environment.
+    fs::path sharedFolder() {
+        const char* inherited = std::getenv(kSharedFolderVariable);
+        if (!inherited) handedDown_.emplace(kSharedFolderVariable, folder.path().string());
+        return inherited ? fs::path(inherited) : folder.path();
+    }
+
+    // In the process of its own: its recents in the shared folder, and a
+    // flow of "d.psd" there listed in them, as decoded from `archive`.
+    std::shared_ptr<FakeExportFlow> listedFlow(nlohmann::json archive) {
+        const fs::path shared = sharedFolder();
+        UserDefaults::setStandard(
+            std::make_shared<UserDefaults>((shared / "defaults.json").string()));
+        test::writeFile(shared / "d.psd", "saved");
+        archive["$class"] = QFFlow::kClassName;
+        archive["input"] = photoshopInput({shared / "d.psd"})->encode();
+        auto flow = std::make_shared<FakeExportFlow>();
+        EXPECT_TRUE(flow->decodeArchive(archive));
+        QFFlowManager::defaultManager()->noteNewRecentFlow(flow);
+        return flow;
+    }
+
+    // `write` starts a write of outputs; the application ends, as it does
+    // by `end`, once the write has moved its first file in, and the process
+    // exits with 0 when the end is done.
+    [[noreturn]] void endRightAfterTheFilesAreIn(End end, const std::function<void()>& write) {
+        DispatchSemaphore theEndWaits(0);
+        std::atomic<bool> firstIsIn{false};
+        const auto endTheApplication = [] {
+            AtomicFileSet::finishCommitsBeforeExit();
+            QFPendingOutputRecords::shared().noteAllBeforeExit();
+            ::_exit(0);
+        };
+        AtomicFileSet::setExitHookForTesting([&] { theEndWaits.signal(); });
+        AtomicFileSet::setMoveInHookForTesting([&](size_t movedIn) {
+            if (movedIn != 1) return;
+            if (end == End::BySignal) std::thread(endTheApplication).detach();
+            firstIsIn = true;
+            theEndWaits.wait();
+        });
+        write();
+        MainQueue::shared()->runUntil([&] { return firstIsIn.load(); }, test::kPatience);
+        if (end == End::ByQuit) endTheApplication();
+        // The main thread notes what the writes leave; the end's thread
+        // ends the process.
+        for (;;)
+            MainQueue::shared()->runUntil([] { return false; }, test::kPatience);
+    }
+
+    // The one flow of the stored recents, launched again as a repeating
+    // flow.
+    std::shared_ptr<FakeExportFlow> relaunchedFlow() {
+        const auto stored = UserDefaults((folder / "defaults.json").string())
+                                .objectForKey(QFFlowManager::kRecentFlowsDefaultsKey);
+        EXPECT_TRUE(stored && stored->size() == 1u);
+        return stored && !stored->empty() ? launch((*stored)[0], QFFlowBehaviorRepeatAutomatically)
+                                          : nullptr;
+    }
+
+    // A background run, launched behind its document, ended right after its
+    // files are in.
+    [[noreturn]] void endABackgroundRun(End end) {
+        auto flow = listedFlow({{"outputDirectoryURL", (sharedFolder() / "out").string()},
+                                {"behavior", QFFlowBehaviorRepeatAutomatically},
+                                {"hasUnexportedChanges", true}});
+        endRightAfterTheFilesAreIn(end, [&] { flow->activateAutomaticBehaviorIfNeeded(); });
+    }
+
+    // Launched again, the run's record is there and nothing is left to run.
+    void expectTheBackgroundRunsRecord() {
+        auto flow = relaunchedFlow();
+        ASSERT_TRUE(flow);
+        EXPECT_EQ(read(folder / "out" / "out" / "d.png"), "saved");
+        EXPECT_TRUE(flow->lastRunDate());
+        EXPECT_EQ(flow->lastRunNumberOfItemsSaved(), 1u);
+        EXPECT_FALSE(flow->hasUnexportedChanges());
+        EXPECT_EQ(runsOnceSettled(*flow), 0u);
+    }
+
+private:
+    static constexpr const char* kSharedFolderVariable = "LF_TEST_FOLDER_OF_THE_FIRST_RUN";
+    std::optional<test::ScopedEnvironment> handedDown_;
+};
+
+}  // namespace
+
+// A background run ends right after its files are in, by Quit or by a
+// signal: launched again, the flow has the run's date and count, and no
+// change is left to run.
+TEST_F(ConcurrentFlowEnd, AQuitRightAfterABackgroundRunsFilesAreInKeepsItsRecord) {
+    sharedFolder();
+    EXPECT_EXIT(endABackgroundRun(End::ByQuit), ::testing::ExitedWithCode(0), "");
+    expectTheBackgroundRunsRecord();
+}
+
+TEST_F(ConcurrentFlowEnd, ASignalRightAfterABackgroundRunsFilesAreInKeepsItsRecord) {
+    sharedFolder();
+    EXPECT_EXIT(endABackgroundRun(End::BySignal), ::testing::ExitedWithCode(0), "");
+    expectTheBackgroundRunsRecord();
+}
+
+// A signal right after the files of a window's save into a new folder are
+// in, while the main thread, which saves, is held by the end: launched
+// again, the flow has its new folder, the save's date and count, and no
+// change left to run.
+TEST_F(ConcurrentFlowEnd, ASignalRightAfterAWindowsSaveFilesAreInKeepsItsRecord) {
+    const fs::path shared = sharedFolder();
+    const SystemTime earlier{std::chrono::seconds(1'000'000'000)};
+    EXPECT_EXIT(
+        [&] {
+            auto flow = listedFlow({{"outputDirectoryURL", (shared / "old").string()},
+                                    {"lastRunDate", QFArchivedDate(earlier)},
+                                    {"lastRunNumberOfItemsSaved", 7}});
+            QFFlowInterfaceHooks hooks;
+            hooks.chooseOutputDirectory =
+                [&](QFFlowRunController&, const std::optional<std::string>&,
+                    std::function<void(std::optional<std::string>)> done) {
+                    done((shared / "new").string());
+                };
+            QFFlowInterfaceHooks::install(std::move(hooks));
+            auto controller = std::make_shared<RecordingController>(flow);
+            auto window = std::make_shared<ListingWindow>();
+            controller->setHost(window);
+            controller->willAppearInUI();
+            controller->runFlowForInitialInput();
+            waitUntil([&] { return !controller->results.empty(); });
+            endRightAfterTheFilesAreIn(End::BySignal,
+                                       [&] { controller->tryToFinishBySavingOutput(); });
+        }(),
+        ::testing::ExitedWithCode(0), "");
+    auto flow = relaunchedFlow();
+    ASSERT_TRUE(flow);
+    EXPECT_EQ(flow->outputDirectoryURL(), (folder / "new").string());
+    EXPECT_EQ(read(folder / "new" / "out" / "d.png"), "saved");
+    ASSERT_TRUE(flow->lastRunDate());
+    EXPECT_GT(*flow->lastRunDate(), earlier);
+    EXPECT_EQ(flow->lastRunNumberOfItemsSaved(), 1u);
+    EXPECT_EQ(runsOnceSettled(*flow), 0u);
+}
+
+// The end on a thread of its own waits for the main thread to note the
+// records only so long: a main thread held elsewhere does not keep the
+// process from ending. Noted, the end goes on.
+TEST(PendingOutputRecords, TheEndWaitsForTheMainThreadOnlySoLong) {
+    MainQueue::shared()->bindToCurrentThread();
+    QFPendingOutputRecords records;
+    std::vector<int> noted;
+    std::thread([&] {
+        records.add([&] { noted.push_back(1); });
+        records.add([&] { noted.push_back(2); });
+    }).join();
+    bool allNoted = true;
+    std::thread([&] { allNoted = records.noteAllBeforeExit(std::chrono::milliseconds(1)); }).join();
+    EXPECT_FALSE(allNoted);
+    EXPECT_TRUE(noted.empty());
+
+    std::thread end([&] { allNoted = records.noteAllBeforeExit(test::kPatience); });
+    MainQueue::shared()->runUntil([&] { return noted.size() == 2; }, test::kPatience);
+    end.join();
+    EXPECT_TRUE(allNoted);
+    EXPECT_EQ(noted, (std::vector<int>{1, 2}));
 }

@@ -140,7 +140,7 @@ const LeftoverTemporaries& AtomicFileSet::folderOf(const std::string& path) {
     return listed->second;
 }
 
-Status AtomicFileSet::commit() {
+Status AtomicFileSet::commit(const std::function<void()>& whenIn) {
     LF_PRECONDITION(!committed_, "a set commits once (AtomicFileSet)");
     std::function<void(size_t)> moveInHook;
     if (!takeCommitTurn(moveInHook)) {
@@ -149,6 +149,7 @@ Status AtomicFileSet::commit() {
         holdUntilTheEnd(lock);
     }
     Status committed = moveAllIn(moveInHook);
+    if (committed && whenIn) whenIn();
     endCommitTurn();
     return committed;
 }

@@ -99,6 +99,9 @@ public:
     bool startFlow(const std::shared_ptr<QFFlow>& flow);
     // Pushes the controller and starts its first run one turn later.
     void startRunningFlowWithController(const std::shared_ptr<QFFlowRunController>& controller);
+    // Lists the saved flow first in the recents, while the files' commit
+    // still holds the end of the application.
+    void didSaveFlowOutput(QFFlowRunController& controller) override;
     void closeFlowController(QFFlowRunController& controller, QFFlowCloseReason reason) override;
 
     // Virtual for controllers of tests.
@@ -173,6 +176,9 @@ private:
     // From the pop of a flow saved for the first time until the question
     // after it is answered.
     bool isAskingWhetherToRepeat_ = false;
+    // A flow its save listed for the first time, until its controller
+    // closes: the question after it follows.
+    std::shared_ptr<QFFlow> firstSavedFlow_;
     // Files handed to the window whose flow is yet to start.
     int pendingHandOvers_ = 0;
     // The refusal on a sheet first, then those that wait for it.
