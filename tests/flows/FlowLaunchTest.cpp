@@ -260,51 +260,45 @@ namespace {
 enum class End { ByQuit, BySignal };
 
 // A window that lists the flow its controller saved, as a flow window does.
-class ListingWindow : public RecordingWindow {
-public:
+struct ListingWindow : RecordingWindow {
     void didSaveFlowOutput(QFFlowRunController& controller) override {
         QFFlowManager::defaultManager()->noteNewRecentFlow(controller.flow());
     }
 };
 
 // The end of the application right after a write's files are in, in a
-// process of its own (a threadsafe death test runs the test again there,
-// up to its statement), since the end holds the writing thread for good;
-// the test then launches again, in its own process, what the end stored.
+// process of its own (a threadsafe death test runs the test again there, up
+// to its statement), since the end holds the writing thread for good; the
+// test then launches what the end stored.
 class ConcurrentFlowEnd : public ConcurrentFlowLaunch {
 protected:
     void SetUp() override {
         ConcurrentFlowLaunch::SetUp();
         GTEST_FLAG_SET(death_test_style, "threadsafe");
+        // The process of its own works in the folder of the test's first run.
+        if (const char* inherited = std::getenv(kSharedVariable))
+            shared = inherited;
+        else
+            handedDown.emplace(kSharedVariable, shared.string());
     }
 
-    // Where the process of its own works: the folder of the test's first
-    // run, handed down through the environment.
-    fs::path sharedFolder() {
-        const char* inherited = std::getenv(kSharedFolderVariable);
-        if (!inherited) handedDown_.emplace(kSharedFolderVariable, folder.path().string());
-        return inherited ? fs::path(inherited) : folder.path();
-    }
-
-    // In the process of its own: its recents in the shared folder, and a
-    // flow of "d.psd" there listed in them, as decoded from `archive`.
-    std::shared_ptr<FakeExportFlow> listedFlow(nlohmann::json archive) {
-        const fs::path shared = sharedFolder();
+    // In the process of its own: recents in `place` that list a flow of
+    // "d.psd" there, decoded from `archive`; `write` starts a write of its
+    // outputs, and the application ends, by `end`, once the write has moved
+    // its first file in. Exits with 0 once the end is done.
+    [[noreturn]] void endRightAfterTheFilesAreIn(
+        End end, const fs::path& place, nlohmann::json archive,
+        const std::function<void(const std::shared_ptr<FakeExportFlow>&)>& write) {
         UserDefaults::setStandard(
-            std::make_shared<UserDefaults>((shared / "defaults.json").string()));
-        test::writeFile(shared / "d.psd", "saved");
+            std::make_shared<UserDefaults>((place / "defaults.json").string()));
+        fs::create_directories(place);
+        test::writeFile(place / "d.psd", "saved");
         archive["$class"] = QFFlow::kClassName;
-        archive["input"] = photoshopInput({shared / "d.psd"})->encode();
+        archive["input"] = photoshopInput({place / "d.psd"})->encode();
         auto flow = std::make_shared<FakeExportFlow>();
-        EXPECT_TRUE(flow->decodeArchive(archive));
+        flow->decodeArchive(archive);
         QFFlowManager::defaultManager()->noteNewRecentFlow(flow);
-        return flow;
-    }
 
-    // `write` starts a write of outputs; the application ends, as it does
-    // by `end`, once the write has moved its first file in, and the process
-    // exits with 0 when the end is done.
-    [[noreturn]] void endRightAfterTheFilesAreIn(End end, const std::function<void()>& write) {
         DispatchSemaphore theEndWaits(0);
         std::atomic<bool> firstIsIn{false};
         const auto endTheApplication = [] {
@@ -319,65 +313,56 @@ protected:
             firstIsIn = true;
             theEndWaits.wait();
         });
-        write();
+        write(flow);
         MainQueue::shared()->runUntil([&] { return firstIsIn.load(); }, test::kPatience);
         if (end == End::ByQuit) endTheApplication();
-        // The main thread notes what the writes leave; the end's thread
+        // The main thread notes what the writes leave until the end's thread
         // ends the process.
         for (;;)
             MainQueue::shared()->runUntil([] { return false; }, test::kPatience);
     }
 
-    // The one flow of the stored recents, launched again as a repeating
-    // flow.
-    std::shared_ptr<FakeExportFlow> relaunchedFlow() {
-        const auto stored = UserDefaults((folder / "defaults.json").string())
+    // The one flow the recents in `place` store, launched again as a
+    // repeating flow.
+    std::shared_ptr<FakeExportFlow> relaunched(const fs::path& place) {
+        const auto stored = UserDefaults((place / "defaults.json").string())
                                 .objectForKey(QFFlowManager::kRecentFlowsDefaultsKey);
-        EXPECT_TRUE(stored && stored->size() == 1u);
-        return stored && !stored->empty() ? launch((*stored)[0], QFFlowBehaviorRepeatAutomatically)
-                                          : nullptr;
+        if (!stored || stored->size() != 1) return nullptr;
+        return launch((*stored)[0], QFFlowBehaviorRepeatAutomatically);
     }
 
-    // A background run, launched behind its document, ended right after its
-    // files are in.
-    [[noreturn]] void endABackgroundRun(End end) {
-        auto flow = listedFlow({{"outputDirectoryURL", (sharedFolder() / "out").string()},
-                                {"behavior", QFFlowBehaviorRepeatAutomatically},
-                                {"hasUnexportedChanges", true}});
-        endRightAfterTheFilesAreIn(end, [&] { flow->activateAutomaticBehaviorIfNeeded(); });
-    }
-
-    // Launched again, the run's record is there and nothing is left to run.
-    void expectTheBackgroundRunsRecord() {
-        auto flow = relaunchedFlow();
-        ASSERT_TRUE(flow);
-        EXPECT_EQ(read(folder / "out" / "out" / "d.png"), "saved");
-        EXPECT_TRUE(flow->lastRunDate());
-        EXPECT_EQ(flow->lastRunNumberOfItemsSaved(), 1u);
-        EXPECT_FALSE(flow->hasUnexportedChanges());
-        EXPECT_EQ(runsOnceSettled(*flow), 0u);
-    }
+    fs::path shared = folder.path();
 
 private:
-    static constexpr const char* kSharedFolderVariable = "LF_TEST_FOLDER_OF_THE_FIRST_RUN";
-    std::optional<test::ScopedEnvironment> handedDown_;
+    static constexpr const char* kSharedVariable = "LF_TEST_FOLDER_OF_THE_FIRST_RUN";
+    std::optional<test::ScopedEnvironment> handedDown;
 };
 
 }  // namespace
 
-// A background run ends right after its files are in, by Quit or by a
-// signal: launched again, the flow has the run's date and count, and no
-// change is left to run.
-TEST_F(ConcurrentFlowEnd, AQuitRightAfterABackgroundRunsFilesAreInKeepsItsRecord) {
-    sharedFolder();
-    EXPECT_EXIT(endABackgroundRun(End::ByQuit), ::testing::ExitedWithCode(0), "");
-    expectTheBackgroundRunsRecord();
-}
-
-TEST_F(ConcurrentFlowEnd, ASignalRightAfterABackgroundRunsFilesAreInKeepsItsRecord) {
-    sharedFolder();
-    EXPECT_EXIT(endABackgroundRun(End::BySignal), ::testing::ExitedWithCode(0), "");
-    expectTheBackgroundRunsRecord();
+// A background run, launched behind its document, ends right after its
+// files are in, by Quit or by a signal: launched again, the flow has the
+// run's date and count, and nothing is left to run.
+TEST_F(ConcurrentFlowEnd, AQuitOrASignalRightAfterABackgroundRunsFilesAreInKeepsItsRecord) {
+    const auto endTheRun = [&](End end, const fs::path& place) {
+        endRightAfterTheFilesAreIn(
+            end, place,
+            {{"outputDirectoryURL", (place / "out").string()},
+             {"behavior", QFFlowBehaviorRepeatAutomatically},
+             {"hasUnexportedChanges", true}},
+            [](const auto& flow) { flow->activateAutomaticBehaviorIfNeeded(); });
+    };
+    EXPECT_EXIT(endTheRun(End::ByQuit, shared / "quit"), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(endTheRun(End::BySignal, shared / "signal"), ::testing::ExitedWithCode(0), "");
+    for (const char* end : {"quit", "signal"}) {
+        auto flow = relaunched(folder / end);
+        ASSERT_TRUE(flow) << end;
+        EXPECT_EQ(read(folder / end / "out" / "out" / "d.png"), "saved") << end;
+        EXPECT_TRUE(flow->lastRunDate()) << end;
+        EXPECT_EQ(flow->lastRunNumberOfItemsSaved(), 1u) << end;
+        EXPECT_FALSE(flow->hasUnexportedChanges()) << end;
+        EXPECT_EQ(runsOnceSettled(*flow), 0u) << end;
+    }
 }
 
 // A signal right after the files of a window's save into a new folder are
@@ -385,36 +370,32 @@ TEST_F(ConcurrentFlowEnd, ASignalRightAfterABackgroundRunsFilesAreInKeepsItsReco
 // again, the flow has its new folder, the save's date and count, and no
 // change left to run.
 TEST_F(ConcurrentFlowEnd, ASignalRightAfterAWindowsSaveFilesAreInKeepsItsRecord) {
-    const fs::path shared = sharedFolder();
     const SystemTime earlier{std::chrono::seconds(1'000'000'000)};
-    EXPECT_EXIT(
-        [&] {
-            auto flow = listedFlow({{"outputDirectoryURL", (shared / "old").string()},
-                                    {"lastRunDate", QFArchivedDate(earlier)},
-                                    {"lastRunNumberOfItemsSaved", 7}});
-            QFFlowInterfaceHooks hooks;
-            hooks.chooseOutputDirectory =
-                [&](QFFlowRunController&, const std::optional<std::string>&,
-                    std::function<void(std::optional<std::string>)> done) {
-                    done((shared / "new").string());
-                };
-            QFFlowInterfaceHooks::install(std::move(hooks));
-            auto controller = std::make_shared<RecordingController>(flow);
-            auto window = std::make_shared<ListingWindow>();
-            controller->setHost(window);
-            controller->willAppearInUI();
-            controller->runFlowForInitialInput();
-            waitUntil([&] { return !controller->results.empty(); });
-            endRightAfterTheFilesAreIn(End::BySignal,
-                                       [&] { controller->tryToFinishBySavingOutput(); });
-        }(),
-        ::testing::ExitedWithCode(0), "");
-    auto flow = relaunchedFlow();
+    const auto saveAndEnd = [&](const std::shared_ptr<FakeExportFlow>& flow) {
+        QFFlowInterfaceHooks hooks;
+        hooks.chooseOutputDirectory = [&](QFFlowRunController&, const auto&, auto done) {
+            done((shared / "new").string());
+        };
+        QFFlowInterfaceHooks::install(std::move(hooks));
+        auto controller = std::make_shared<RecordingController>(flow);
+        auto window = std::make_shared<ListingWindow>();
+        controller->setHost(window);
+        controller->willAppearInUI();
+        controller->runFlowForInitialInput();
+        waitUntil([&] { return !controller->results.empty(); });
+        controller->tryToFinishBySavingOutput();
+    };
+    EXPECT_EXIT(endRightAfterTheFilesAreIn(End::BySignal, shared,
+                                           {{"outputDirectoryURL", (shared / "old").string()},
+                                            {"lastRunDate", QFArchivedDate(earlier)},
+                                            {"lastRunNumberOfItemsSaved", 7}},
+                                           saveAndEnd),
+                ::testing::ExitedWithCode(0), "");
+    auto flow = relaunched(folder.path());
     ASSERT_TRUE(flow);
     EXPECT_EQ(flow->outputDirectoryURL(), (folder / "new").string());
     EXPECT_EQ(read(folder / "new" / "out" / "d.png"), "saved");
-    ASSERT_TRUE(flow->lastRunDate());
-    EXPECT_GT(*flow->lastRunDate(), earlier);
+    EXPECT_GT(flow->lastRunDate(), earlier);
     EXPECT_EQ(flow->lastRunNumberOfItemsSaved(), 1u);
     EXPECT_EQ(runsOnceSettled(*flow), 0u);
 }
@@ -422,7 +403,7 @@ TEST_F(ConcurrentFlowEnd, ASignalRightAfterAWindowsSaveFilesAreInKeepsItsRecord)
 // The end on a thread of its own waits for the main thread to note the
 // records only so long: a main thread held elsewhere does not keep the
 // process from ending. Noted, the end goes on.
-TEST(PendingOutputRecords, TheEndWaitsForTheMainThreadOnlySoLong) {
+TEST(ConcurrentOutputRecords, TheEndWaitsForTheMainThreadOnlySoLong) {
     MainQueue::shared()->bindToCurrentThread();
     QFPendingOutputRecords records;
     std::vector<int> noted;
