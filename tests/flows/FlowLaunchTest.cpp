@@ -419,6 +419,7 @@ TEST(ConcurrentOutputRecords, TheEndWaitsForTheMainThreadOnlySoLong) {
     std::thread end([&] { allNoted = records.noteAllBeforeExit(test::kPatience); });
     MainQueue::shared()->runUntil([&] { return noted.size() == 2; }, test::kPatience);
     end.join();
+    MainQueue::shared()->drain();  // what asks `records` to note, before it goes
     EXPECT_TRUE(allNoted);
     EXPECT_EQ(noted, (std::vector<int>{1, 2}));
 }
