@@ -63,8 +63,10 @@ void onTerminationSignal(int signal) {
 }
 
 // The thread's work: the first signal read ends the process once the
-// commit under way has ended. Later ones find the pipe unread.
-[[noreturn]] void endOnFirstSignal(FileDescriptor readingEnd) {
+// commit under way has ended and `afterCommits` has run. Later ones find
+// the pipe unread.
+[[noreturn]] void endOnFirstSignal(FileDescriptor readingEnd,
+                                   const std::function<void()>& afterCommits) {
     unsigned char number = 0;
     ssize_t length;
     while ((length = ::read(readingEnd.get(), &number, 1)) < 0 && errno == EINTR) {
@@ -73,6 +75,7 @@ void onTerminationSignal(int signal) {
     // leaves the number unread: ending by the first signal is still right.
     const int signal = length == 1 ? number : kTerminationSignals[0];
     AtomicFileSet::finishCommitsBeforeExit();
+    if (afterCommits) afterCommits();
     dieOf(signal);
 }
 
@@ -85,7 +88,7 @@ bool isAtDefault(int signal) {
 
 }  // namespace
 
-void endOnTerminationSignalsAfterCommits() {
+void endOnTerminationSignalsAfterCommits(std::function<void()> afterCommits) {
     if (installer.load() != 0) return;
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
@@ -98,7 +101,7 @@ void endOnTerminationSignalsAfterCommits() {
     const int writingEnd = ends[1];
     ::fcntl(writingEnd, F_SETFL, O_NONBLOCK);
     try {
-        std::thread(endOnFirstSignal, std::move(readingEnd)).detach();
+        std::thread(endOnFirstSignal, std::move(readingEnd), std::move(afterCommits)).detach();
     } catch (const std::system_error& error) {
         ::close(writingEnd);
         log("*** signals end the process at once: no thread ({})", error.what());

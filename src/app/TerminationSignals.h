@@ -2,8 +2,9 @@
 // SIGTERM, SIGINT and SIGHUP end the process as a quit does: the commit of
 // outputs under way ends first (AtomicFileSet::finishCommitsBeforeExit,
 // which also holds every later one), so that its folder holds one whole
-// version, and then the process dies of the signal, with the status that
-// whoever sent it expects. Without a commit under way it dies at once.
+// version, then what the caller still has to note of the commits is noted,
+// and then the process dies of the signal, with the status that whoever
+// sent it expects. Without a commit under way it dies at once.
 //
 // The handler only writes the signal's number to a pipe; a thread of its
 // own reads it, waits for the commit and raises the signal again with its
@@ -15,11 +16,15 @@
 //
 // Threads: called once, by main, before the launch runs.
 
+#include <functional>
+
 namespace lf {
 
 // Installs the handlers and starts the thread that ends the process; a
-// later call does nothing. When the pipe or the thread cannot be made,
-// the signals keep their default action (a line on the log says so).
-void endOnTerminationSignalsAfterCommits();
+// later call does nothing. `afterCommits`, when given, runs on that thread
+// once the commits are done, before the process dies; it must return
+// within a bounded time. When the pipe or the thread cannot be made, the
+// signals keep their default action (a line on the log says so).
+void endOnTerminationSignalsAfterCommits(std::function<void()> afterCommits = {});
 
 }  // namespace lf

@@ -1,7 +1,9 @@
 #include "WindowedApplication.h"
 
 #include "app/LaunchPaths.h"
+#include "flows/QFPendingOutputRecords.h"
 #include "platform/dispatch/MainQueue.h"
+#include "platform/writing/AtomicFileSet.h"
 #include "ui/shell/QFApplication.h"
 #include "ui/shell/QFApplicationDelegate.h"
 #include "ui/shell/QFApplicationFlowHooks.h"
@@ -130,6 +132,11 @@ int runWindowedApplication(int& argc, char** argv, const std::vector<std::string
     delegate.applicationDidFinishLaunching();
     delegate.openFilesOrUntitledDocument(paths);
     const int status = QApplication::exec();
+    // Quit: the outputs being moved in get there, and the records of the
+    // writes whose files are in reach the user defaults, before the windows
+    // and their flows go.
+    lf::AtomicFileSet::finishCommitsBeforeExit();
+    QFPendingOutputRecords::shared().noteAll();
     QFApplication::shared().setDelegate(nullptr);
     return status != EXIT_SUCCESS ? status : refusedStatus;
 }

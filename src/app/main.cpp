@@ -7,6 +7,7 @@
 #include "HeadlessExport.h"
 #include "WindowedApplication.h"
 #include "app/TerminationSignals.h"
+#include "flows/QFPendingOutputRecords.h"
 #include "platform/core/SystemInfo.h"
 #include "platform/writing/AtomicFileSet.h"
 
@@ -103,8 +104,11 @@ int main(int argc, char** argv) {
     // before it.
     std::atexit(lf::AtomicFileSet::finishCommitsBeforeExit);
     // SIGTERM, SIGINT and SIGHUP end the process as a quit does, after the
-    // commit under way, and then with the status the signal gives.
-    lf::endOnTerminationSignalsAfterCommits();
+    // commit under way and once the main thread has noted the writes whose
+    // files are in (unless it is held), and then with the status the
+    // signal gives.
+    lf::endOnTerminationSignalsAfterCommits(
+        [] { QFPendingOutputRecords::shared().noteAllBeforeExit(); });
     auto parsed = parseArguments(argc, argv);
     if (const int* status = std::get_if<int>(&parsed)) return *status;
     // A run keeps each document it exports open until it ends, reading its

@@ -3,6 +3,7 @@
 #include "flows/QFFlowInterfaceHooks.h"
 #include "flows/QFFlowManager.h"
 #include "flows/QFFlowStatusPhrase.h"
+#include "flows/QFPendingOutputRecords.h"
 #include "flows/runs/QFFlowOutput.h"
 #include "flows/runs/QFFlowRun.h"
 #include "flows/shared/QFKeyedArchive.h"
@@ -234,38 +235,54 @@ bool QFFlow::activateFileViewerSelectingOutputURL() const {
     return true;
 }
 
-lf::Status QFFlow::writeOutput(const QFFlowOutput& output) {
-    lf::Status written = outputDirectoryURL_
-                             ? writeOutputToDirectory(output, *outputDirectoryURL_)
-                             : lf::Error::posix(ENOENT, "write the output: no output folder");
-    if (!written) keepFailedWriteError(written.error());
+lf::Status QFFlow::writeOutput(const QFFlowOutput& output,
+                               const std::shared_ptr<const QFFlowInputSnapshot>& exported,
+                               const std::function<void()>& whenIn) {
+    lf::assertMainThread("QFFlow::writeOutput");
+    QFPendingOutputRecords& records = QFPendingOutputRecords::shared();
+    const auto self = shared_from_this();
+    // What earlier writes left to note goes first, so the latest write
+    // decides.
+    lf::Status written =
+        outputDirectoryURL_
+            ? writeOutputToDirectory(output, *outputDirectoryURL_,
+                                     [&](const WrittenOutput& record) {
+                                         records.add([self, record, exported, whenIn] {
+                                             self->noteWrittenOutput(record);
+                                             if (exported) self->noteExportedInput(*exported);
+                                             if (whenIn) whenIn();
+                                         });
+                                         records.noteAll();
+                                     })
+            : lf::Error::posix(ENOENT, "write the output: no output folder");
+    if (!written) {
+        records.add([self, error = written.error()] { self->noteFailedWrite(error); });
+        records.noteAll();
+    }
     return written;
 }
 
-void QFFlow::keepFailedWriteError(const lf::Error& error) {
-    // After what an earlier write noted on the main queue, so the latest
-    // write decides.
-    lf::MainQueue::shared()->async([self = shared_from_this(), error] {
-        self->changeValueForKey(kLastRunErrorKey, [&] { self->lastRunError_ = error; });
-        self->invalidateEncodedState();
+lf::Status QFFlow::writeOutputToDirectory(const QFFlowOutput& output, const std::string& directory,
+                                          const std::function<void(const WrittenOutput&)>& whenIn) {
+    const uint64_t itemsSaved = output.items().size();
+    return output.writeOutputToDirectoryAtURL(directory, [&] {
+        whenIn({std::chrono::system_clock::now(), itemsSaved});
     });
 }
 
-lf::Status QFFlow::writeOutputToDirectory(const QFFlowOutput& output,
-                                          const std::string& directory) {
-    LF_TRY(output.writeOutputToDirectoryAtURL(directory));
-    const uint64_t itemsSaved = output.items().size();
-    lf::MainQueue::shared()->async([self = shared_from_this(), itemsSaved] {
-        self->changeValueForKey(kLastRunDateKey, [&] {
-            self->lastRunDate_ = std::chrono::system_clock::now();
-            self->lastRunNumberOfItemsSaved_ = itemsSaved;
-        });
-        // Written from a window too: the outputs are current again.
-        if (self->lastRunError_)
-            self->changeValueForKey(kLastRunErrorKey, [&] { self->lastRunError_.reset(); });
-        self->invalidateEncodedState();
+void QFFlow::noteWrittenOutput(const WrittenOutput& written) {
+    changeValueForKey(kLastRunDateKey, [&] {
+        lastRunDate_ = written.date;
+        lastRunNumberOfItemsSaved_ = written.itemsSaved;
     });
-    return {};
+    // Written from a window too: the outputs are current again.
+    if (lastRunError_) changeValueForKey(kLastRunErrorKey, [&] { lastRunError_.reset(); });
+    invalidateEncodedState();
+}
+
+void QFFlow::noteFailedWrite(const lf::Error& error) {
+    changeValueForKey(kLastRunErrorKey, [&] { lastRunError_ = error; });
+    invalidateEncodedState();
 }
 
 // Input.
@@ -448,16 +465,27 @@ void QFFlow::startBackgroundRunIfNeeded() {
         }
         run->startWithCompletionHandler(
             [self, output, directory, snapshot](bool success, std::optional<lf::Error> error) {
-                // On the thread that finished the run. A failed run leaves the
-                // folder and the record of the last written output alone, as
-                // does one that read a document while it changed.
+                // On the thread that finished the run. Written, its record goes
+                // before the files' commit ends. A failed run leaves the folder
+                // and the record of the last written output alone, as does one
+                // that read a document while it changed; its end is noted after
+                // the records before it all the same.
+                QFPendingOutputRecords& records = QFPendingOutputRecords::shared();
                 if (success) {
                     lf::Status written =
-                        directory ? self->writeOutputToDirectory(*output, *directory)
+                        directory ? self->writeOutputToDirectory(
+                                        *output, *directory,
+                                        [&](const WrittenOutput& record) {
+                                            records.add([self, record, snapshot] {
+                                                self->noteWrittenOutput(record);
+                                                self->backgroundRunDidEnd(std::nullopt, snapshot);
+                                            });
+                                        })
                                   : lf::Error::posix(ENOENT, "write the output: no output folder");
-                    if (!written) error = written.error();
+                    if (written) return;
+                    error = written.error();
                 }
-                lf::MainQueue::shared()->async([self, error = std::move(error), snapshot] {
+                records.add([self, error = std::move(error), snapshot] {
                     self->backgroundRunDidEnd(error, snapshot);
                 });
             });

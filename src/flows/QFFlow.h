@@ -54,10 +54,18 @@
 // recorded ones; without a record (archived before it was kept), when a
 // document's status changed after the output was last written.
 //
+// The record of a write whose files are in (its date and number of files,
+// the documents it exported, the end of a background run) is made before
+// the files' commit ends, which the end of the application waits for: a
+// window's Save makes it there, a background run hands it to
+// QFPendingOutputRecords, which the main thread, or the end before it,
+// notes. So the recents in the user defaults hold it whenever the
+// application ends once the files are in.
+//
 // Threads: main thread only, apart from the input snapshot of
 // detectInputWithCompletionHandler (on the high-priority global queue) and
 // a background run's write (on the thread that finished the run), which
-// hand their results back to the main queue. Observable keys: "status",
+// hand their results back to the main thread. Observable keys: "status",
 // "hasChangesToRun", "lastRunDate", "lastRunError", "displayName", "name",
 // "behavior", "_encodedStateChangeToken" and "localizedStatusDescription"
 // (after "status", "lastRunDate" and "lastRunError").
@@ -126,11 +134,16 @@ public:
     void setOutputDirectoryURL(const std::string& url);
     // Shows the output folder in the file manager; false without one.
     bool activateFileViewerSelectingOutputURL() const;
-    // Writes `output` into the output folder and, once written, records the
-    // date and the number of files saved. The error of the write, or of a
-    // missing output folder, otherwise, which the flow keeps as a failed
-    // run's (lastRunError). Main thread; a window's save.
-    lf::Status writeOutput(const QFFlowOutput& output);
+    // Writes `output` into the output folder: a window's Save. Once the
+    // files are in, before their commit ends, the flow notes what earlier
+    // writes left to note, then the date and number of files written and
+    // `exported` as the documents the folder holds (when given), and calls
+    // `whenIn`. The error of the write, or of a missing output folder,
+    // otherwise, which the flow keeps as a failed run's (lastRunError).
+    // Main thread.
+    lf::Status writeOutput(const QFFlowOutput& output,
+                           const std::shared_ptr<const QFFlowInputSnapshot>& exported = nullptr,
+                           const std::function<void()>& whenIn = {});
     // Records the documents of `snapshot` as those whose output the folder
     // now holds; sent once a run's output over it was written. Whether the
     // latest snapshot's documents are still those: then no change is left
@@ -199,8 +212,17 @@ private:
     void takeUpChangesNotExportedOnceWatched();
     bool isBehindItsDocuments() const;
     void setHasUnexportedChanges(bool hasUnexportedChanges);
-    lf::Status writeOutputToDirectory(const QFFlowOutput& output, const std::string& directory);
-    void keepFailedWriteError(const lf::Error& error);
+    // What a write whose files are in records.
+    struct WrittenOutput {
+        lf::SystemTime date;
+        uint64_t itemsSaved = 0;
+    };
+    // Writes `output` into `directory`; `whenIn` gets the record once the
+    // files are in, before their commit ends, on the calling thread.
+    lf::Status writeOutputToDirectory(const QFFlowOutput& output, const std::string& directory,
+                                      const std::function<void(const WrittenOutput&)>& whenIn);
+    void noteWrittenOutput(const WrittenOutput& written);
+    void noteFailedWrite(const lf::Error& error);
     // `exported`: the snapshot the run read; null when there was no run.
     void backgroundRunDidEnd(std::optional<lf::Error> error,
                              const std::shared_ptr<const QFFlowInputSnapshot>& exported);

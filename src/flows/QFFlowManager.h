@@ -7,10 +7,15 @@
 //
 // Loading lists, in stored order, the flows that decode and still have
 // input: a flow with a value it cannot read keeps the rest (and the value,
-// as stored). A stored entry that lists no flow (no flow's archive, or none
-// of its documents found) is logged and kept as it was stored, at its place
-// in the list, through every later save, so that a mended file, or
-// documents found again, give it back; neither touches the others. Data
+// as stored). A stored entry that lists no flow (no flow's archive, none of
+// its documents found, or the same documents as a flow written later, or
+// as one before it when neither was written later) is logged and kept as
+// it was stored, at its place in the list, through every later save, so
+// that a mended file, or documents found again, give it back; neither
+// touches the others. Opening the documents of an entry kept unlisted
+// takes its flow back (takeBackUnlistedFlowWithURLs), so that no second
+// flow of them is made, and a flow that enters the list unlists another of
+// the same documents: no two listed flows have the same documents. Data
 // that is not a list is damage: the list of the last good copy of the
 // defaults, if any.
 //
@@ -26,6 +31,8 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -50,8 +57,15 @@ public:
     // Loaded from the defaults on first use.
     const std::vector<std::shared_ptr<QFFlow>>& recentFlows();
     // Moves the flow to the front, or puts it there; a flow without an
-    // output folder never enters the list.
+    // output folder never enters the list. A listed flow of the same
+    // documents as one that enters leaves the list, kept unlisted as it was
+    // at that moment right after it, with its behaviour off.
     void noteNewRecentFlow(std::shared_ptr<QFFlow> flow);
+    // The flow of the first stored entry kept unlisted whose documents can
+    // now be found and are exactly `urls`, listed again at its place (and
+    // its automatic behaviour started, once the list's has been); null when
+    // there is none, or when a listed flow has those documents.
+    std::shared_ptr<QFFlow> takeBackUnlistedFlowWithURLs(const std::set<std::string>& urls);
     // Takes the flow out of the list and sets its behaviour to none. The
     // flow is taken by value: callers may pass an element of recentFlows(),
     // which the removal replaces.
@@ -72,6 +86,10 @@ private:
     void loadRecentFlows();
     void setRecentFlows(std::vector<std::shared_ptr<QFFlow>> flows);
     void observeRecentFlows();
+    // Keeps `archive` unlisted, put in at place `index` of the stored list.
+    void keepUnlisted(size_t index, nlohmann::json archive);
+    // The place in the stored list of the first listed flow.
+    size_t storedIndexOfFirstListed() const;
     void saveRecentFlows();
     void updateRunningFlowsWithoutUI();
     void recentFlowChangesToRunChanged();
@@ -82,5 +100,6 @@ private:
     // the stored list, ascending.
     std::vector<std::pair<size_t, nlohmann::json>> unlistedArchives_;
     bool isRunningFlowsWithoutUI_ = false;
+    bool hasActivatedAutomaticBehavior_ = false;
     std::vector<lf::Observation> flowObservations_;
 };

@@ -128,12 +128,16 @@ void QFFlowRunController::tryToFinishBySavingOutput() {
 
 void QFFlowRunController::saveOutputToDirectory(const std::string& directory) {
     flow_->setOutputDirectoryURL(directory);
-    lf::Status written = flow_->writeOutput(*output_);
+    // The host notes the save while the files' commit still holds the end
+    // of the application.
+    lf::Status written =
+        flow_->writeOutput(*output_, lastRunInputSnapshot_, [this, self = shared_from_this()] {
+            if (auto host = host_.lock()) host->didSaveFlowOutput(*this);
+        });
     if (!written) {
         didFailToSaveOutputWithError(written.error());
         return;
     }
-    if (lastRunInputSnapshot_) flow_->noteExportedInput(*lastRunInputSnapshot_);
     closeWithReason(QFFlowCloseReasonSaved);
 }
 

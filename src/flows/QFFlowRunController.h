@@ -48,6 +48,11 @@ enum QFFlowCloseReason : int32_t {
 class QFFlowRunControllerHost {
 public:
     virtual ~QFFlowRunControllerHost() = default;
+    // The controller's output is in the folder chosen, and the flow has
+    // noted the save: sent before the files' commit ends, which the end of
+    // the application waits for, so that what the window notes of the save
+    // here is kept however the application ends. Nothing by default.
+    virtual void didSaveFlowOutput(QFFlowRunController&) {}
     // Removes the controller from the window.
     virtual void closeFlowController(QFFlowRunController& controller, QFFlowCloseReason reason) = 0;
 };

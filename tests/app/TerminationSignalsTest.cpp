@@ -4,10 +4,11 @@
 // file. The test copy of the executable (layerflow_held_commit) holds the
 // commit after its first file until the exit waits for it, and says when
 // it holds. On the headless road, and in the application with its windows,
-// whose repeating flow exports a document saved while it was down. Locks
-// that another program holds on the output folder and the settings folder
-// (a backup or sync program, or another user, may lock any folder it can
-// open) hold up neither the export nor the end.
+// whose repeating flow exports a document saved while it was down and
+// whose recents then hold the run's record. Locks that another program
+// holds on the output folder and the settings folder (a backup or sync
+// program, or another user, may lock any folder it can open) hold up
+// neither the export nor the end.
 
 #include "app/TerminationSignals.h"
 #include "platform/files/FileDescriptor.h"
@@ -204,6 +205,13 @@ TEST_P(TerminationSignals, EndTheHeadlessRoadOnceItsOutputsAreInWhateverOthersLo
 TEST_P(TerminationSignals, EndTheApplicationOnceItsBackgroundRunsOutputsAreIn) {
     storeARepeatingFlow();
     expectTheCommitWholeThenDeath(runs.start(LF_LAYERFLOW_HELD_COMMIT_PATH, {}));
+    // The run's record is stored too: the next launch has nothing to export.
+    const nlohmann::json stored =
+        nlohmann::json::parse(lf::test::readFile(settings))["RecentFlowsData-1.0"][0];
+    EXPECT_TRUE(stored.contains("lastRunDate")) << stored;
+    EXPECT_EQ(stored["lastRunNumberOfItemsSaved"], exported.size());
+    EXPECT_FALSE(stored.value("hasUnexportedChanges", false));
+    EXPECT_TRUE(stored.contains("exportedInputTokens"));
 }
 
 // The application exports, records the run in its settings from its main

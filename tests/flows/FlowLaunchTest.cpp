@@ -1,17 +1,24 @@
 // Flows launched again: what an earlier launch left to export, and saves
 // that no running application saw (made while none ran, or before the
-// watch began), are exported once, or marked as changes to run. Runs are
-// counted once the flow has rested a while, so a run that starts late is
-// counted too.
+// watch began), are exported once, or marked as changes to run; the
+// record of a write whose files were in when the application ended is
+// there. Runs are counted once the flow has rested a while, so a run that
+// starts late is counted too.
 
 #include "FlowFixtures.h"
 #include "RecordingController.h"
 #include "flows/QFFlowInterfaceHooks.h"
 #include "flows/QFFlowManager.h"
+#include "flows/QFPendingOutputRecords.h"
 #include "flows/shared/QFKeyedArchive.h"
 #include "flows/watching/QFFileObserver.h"
+#include "platform/writing/AtomicFileSet.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <thread>
 
 using namespace lf;
 namespace fs = std::filesystem;
@@ -243,4 +250,176 @@ TEST_F(ConcurrentFlowLaunch, AWindowsSaveLeavesNothingToTakeUp) {
     EXPECT_FALSE(flow->hasUnexportedChanges());
     EXPECT_FALSE(flow->lastRunError());
     QFFlowManager::defaultManager()->removeFlow(flow);
+}
+
+namespace {
+
+// How the application ends: by Quit, on the main thread once the commit
+// under way is done, or by a signal, on a thread of its own while the main
+// thread goes on.
+enum class End { ByQuit, BySignal };
+
+// A window that lists the flow its controller saved, as a flow window does.
+struct ListingWindow : RecordingWindow {
+    void didSaveFlowOutput(QFFlowRunController& controller) override {
+        QFFlowManager::defaultManager()->noteNewRecentFlow(controller.flow());
+    }
+};
+
+// The end of the application right after a write's files are in, in a
+// process of its own (a threadsafe death test runs the test again there, up
+// to its statement), since the end holds the writing thread for good; the
+// test then launches what the end stored.
+class ConcurrentFlowEnd : public ConcurrentFlowLaunch {
+protected:
+    void SetUp() override {
+        ConcurrentFlowLaunch::SetUp();
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        // The process of its own works in the folder of the test's first run.
+        if (const char* inherited = std::getenv(kSharedVariable))
+            shared = inherited;
+        else
+            handedDown.emplace(kSharedVariable, shared.string());
+    }
+
+    // In the process of its own: recents in `place` that list a flow of
+    // "d.psd" there, decoded from `archive`; `write` starts a write of its
+    // outputs, and the application ends, by `end`, once the write has moved
+    // its first file in. Exits with 0 once the end is done.
+    [[noreturn]] void endRightAfterTheFilesAreIn(
+        End end, const fs::path& place, nlohmann::json archive,
+        const std::function<void(const std::shared_ptr<FakeExportFlow>&)>& write) {
+        UserDefaults::setStandard(
+            std::make_shared<UserDefaults>((place / "defaults.json").string()));
+        fs::create_directories(place);
+        test::writeFile(place / "d.psd", "saved");
+        archive["$class"] = QFFlow::kClassName;
+        archive["input"] = photoshopInput({place / "d.psd"})->encode();
+        auto flow = std::make_shared<FakeExportFlow>();
+        flow->decodeArchive(archive);
+        QFFlowManager::defaultManager()->noteNewRecentFlow(flow);
+
+        DispatchSemaphore theEndWaits(0);
+        std::atomic<bool> firstIsIn{false};
+        const auto endTheApplication = [] {
+            AtomicFileSet::finishCommitsBeforeExit();
+            QFPendingOutputRecords::shared().noteAllBeforeExit();
+            ::_exit(0);
+        };
+        AtomicFileSet::setExitHookForTesting([&] { theEndWaits.signal(); });
+        AtomicFileSet::setMoveInHookForTesting([&](size_t movedIn) {
+            if (movedIn != 1) return;
+            if (end == End::BySignal) std::thread(endTheApplication).detach();
+            firstIsIn = true;
+            theEndWaits.wait();
+        });
+        write(flow);
+        MainQueue::shared()->runUntil([&] { return firstIsIn.load(); }, test::kPatience);
+        if (end == End::ByQuit) endTheApplication();
+        // The main thread notes what the writes leave until the end's thread
+        // ends the process.
+        for (;;)
+            MainQueue::shared()->runUntil([] { return false; }, test::kPatience);
+    }
+
+    // The one flow the recents in `place` store, launched again as a
+    // repeating flow.
+    std::shared_ptr<FakeExportFlow> relaunched(const fs::path& place) {
+        const auto stored = UserDefaults((place / "defaults.json").string())
+                                .objectForKey(QFFlowManager::kRecentFlowsDefaultsKey);
+        if (!stored || stored->size() != 1) return nullptr;
+        return launch((*stored)[0], QFFlowBehaviorRepeatAutomatically);
+    }
+
+    fs::path shared = folder.path();
+
+private:
+    static constexpr const char* kSharedVariable = "LF_TEST_FOLDER_OF_THE_FIRST_RUN";
+    std::optional<test::ScopedEnvironment> handedDown;
+};
+
+}  // namespace
+
+// A background run, launched behind its document, ends right after its
+// files are in, by Quit or by a signal: launched again, the flow has the
+// run's date and count, and nothing is left to run.
+TEST_F(ConcurrentFlowEnd, AQuitOrASignalRightAfterABackgroundRunsFilesAreInKeepsItsRecord) {
+    const auto endTheRun = [&](End end, const fs::path& place) {
+        endRightAfterTheFilesAreIn(
+            end, place,
+            {{"outputDirectoryURL", (place / "out").string()},
+             {"behavior", QFFlowBehaviorRepeatAutomatically},
+             {"hasUnexportedChanges", true}},
+            [](const auto& flow) { flow->activateAutomaticBehaviorIfNeeded(); });
+    };
+    EXPECT_EXIT(endTheRun(End::ByQuit, shared / "quit"), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(endTheRun(End::BySignal, shared / "signal"), ::testing::ExitedWithCode(0), "");
+    for (const char* end : {"quit", "signal"}) {
+        auto flow = relaunched(folder / end);
+        ASSERT_TRUE(flow) << end;
+        EXPECT_EQ(read(folder / end / "out" / "out" / "d.png"), "saved") << end;
+        EXPECT_TRUE(flow->lastRunDate()) << end;
+        EXPECT_EQ(flow->lastRunNumberOfItemsSaved(), 1u) << end;
+        EXPECT_FALSE(flow->hasUnexportedChanges()) << end;
+        EXPECT_EQ(runsOnceSettled(*flow), 0u) << end;
+    }
+}
+
+// A signal right after the files of a window's save into a new folder are
+// in, while the main thread, which saves, is held by the end: launched
+// again, the flow has its new folder, the save's date and count, and no
+// change left to run.
+TEST_F(ConcurrentFlowEnd, ASignalRightAfterAWindowsSaveFilesAreInKeepsItsRecord) {
+    const SystemTime earlier{std::chrono::seconds(1'000'000'000)};
+    const auto saveAndEnd = [&](const std::shared_ptr<FakeExportFlow>& flow) {
+        QFFlowInterfaceHooks hooks;
+        hooks.chooseOutputDirectory = [&](QFFlowRunController&, const auto&, auto done) {
+            done((shared / "new").string());
+        };
+        QFFlowInterfaceHooks::install(std::move(hooks));
+        auto controller = std::make_shared<RecordingController>(flow);
+        auto window = std::make_shared<ListingWindow>();
+        controller->setHost(window);
+        controller->willAppearInUI();
+        controller->runFlowForInitialInput();
+        waitUntil([&] { return !controller->results.empty(); });
+        controller->tryToFinishBySavingOutput();
+    };
+    EXPECT_EXIT(endRightAfterTheFilesAreIn(End::BySignal, shared,
+                                           {{"outputDirectoryURL", (shared / "old").string()},
+                                            {"lastRunDate", QFArchivedDate(earlier)},
+                                            {"lastRunNumberOfItemsSaved", 7}},
+                                           saveAndEnd),
+                ::testing::ExitedWithCode(0), "");
+    auto flow = relaunched(folder.path());
+    ASSERT_TRUE(flow);
+    EXPECT_EQ(flow->outputDirectoryURL(), (folder / "new").string());
+    EXPECT_EQ(read(folder / "new" / "out" / "d.png"), "saved");
+    EXPECT_GT(flow->lastRunDate(), earlier);
+    EXPECT_EQ(flow->lastRunNumberOfItemsSaved(), 1u);
+    EXPECT_EQ(runsOnceSettled(*flow), 0u);
+}
+
+// The end on a thread of its own waits for the main thread to note the
+// records only so long: a main thread held elsewhere does not keep the
+// process from ending. Noted, the end goes on.
+TEST(ConcurrentOutputRecords, TheEndWaitsForTheMainThreadOnlySoLong) {
+    MainQueue::shared()->bindToCurrentThread();
+    QFPendingOutputRecords records;
+    std::vector<int> noted;
+    std::thread([&] {
+        records.add([&] { noted.push_back(1); });
+        records.add([&] { noted.push_back(2); });
+    }).join();
+    bool allNoted = true;
+    std::thread([&] { allNoted = records.noteAllBeforeExit(std::chrono::milliseconds(1)); }).join();
+    EXPECT_FALSE(allNoted);
+    EXPECT_TRUE(noted.empty());
+
+    std::thread end([&] { allNoted = records.noteAllBeforeExit(test::kPatience); });
+    MainQueue::shared()->runUntil([&] { return noted.size() == 2; }, test::kPatience);
+    end.join();
+    MainQueue::shared()->drain();  // what asks `records` to note, before it goes
+    EXPECT_TRUE(allNoted);
+    EXPECT_EQ(noted, (std::vector<int>{1, 2}));
 }

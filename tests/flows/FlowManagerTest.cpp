@@ -330,3 +330,73 @@ TEST_F(FlowManager, AFileMovedAsideAndNotWrittenSinceGivesItsFlowsToTheNextLaunc
     EXPECT_EQ(names(relaunchedRecents(defaults->path())),
               (std::vector<std::string>{"Renamed", "a"}));
 }
+
+// A flow kept unlisted while its document could not be found (its disk not
+// mounted at launch): opening the document again once it is back takes
+// that flow back, with its folder, behaviour and tokens, instead of making
+// a second one, and launched again, it is the one flow listed.
+TEST_F(FlowManager, OpeningTheDocumentsOfAFlowKeptUnlistedTakesItBack) {
+    manager.noteNewRecentFlow(savedFlow("other.psd"));
+    auto flow = savedFlow("doc.psd");
+    flow->setBehavior(QFFlowBehaviorRepeatAutomatically);
+    flow->noteExportedInput(*flow->inputSnapshotWithChangesSinceSnapshot(nullptr));
+    manager.noteNewRecentFlow(flow);
+    const nlohmann::json stored = flow->encode();
+    ASSERT_TRUE(stored.contains("exportedInputTokens"));
+
+    fs::rename(folder / "doc.psd", folder / "doc.unmounted");
+    QFFlowManager launched(std::make_shared<UserDefaults>(defaults->path()));
+    EXPECT_EQ(names(launched.recentFlows()), std::vector<std::string>{"other"});
+    fs::rename(folder / "doc.unmounted", folder / "doc.psd");
+    const std::set<std::string> documents{(folder / "doc.psd").string()};
+    EXPECT_FALSE(launched.takeBackUnlistedFlowWithURLs({(folder / "other.psd").string()}));
+    const auto takenBack = launched.takeBackUnlistedFlowWithURLs(documents);
+    ASSERT_TRUE(takenBack);
+    EXPECT_EQ(takenBack->encode(), stored);
+    EXPECT_EQ(names(launched.recentFlows()), (std::vector<std::string>{"doc", "other"}));
+    EXPECT_FALSE(launched.takeBackUnlistedFlowWithURLs(documents));
+
+    launched.noteNewRecentFlow(takenBack);  // saved from its window
+    const auto relaunched = relaunchedRecents(defaults->path());
+    EXPECT_EQ(names(relaunched), (std::vector<std::string>{"doc", "other"}));
+    EXPECT_EQ(relaunched[0]->encode(), stored);
+    EXPECT_EQ(UserDefaults(defaults->path()).objectForKey("RecentFlowsData-1.0")->size(), 2u);
+}
+
+// Two stored flows of the same documents (left by a version that made a
+// second flow while the first was kept unlisted, at its place before it):
+// the one written last is listed, and the other kept as stored. A flow that
+// enters the list takes the place of a listed one of its documents, which
+// is kept right after it and switched off.
+TEST_F(FlowManager, TwoFlowsOfTheSameDocumentsAreNeverBothListed) {
+    const auto storedList = [&] {
+        return *UserDefaults(defaults->path()).objectForKey(QFFlowManager::kRecentFlowsDefaultsKey);
+    };
+    nlohmann::json older = savedFlow("doc.psd")->encode(), used = savedFlow("doc.psd")->encode();
+    older["name"] = "older";
+    older["behavior"] = QFFlowBehaviorRepeatAutomatically;
+    older["lastRunDate"] = 1'000'000'000;
+    used["name"] = "used";
+    used["lastRunDate"] = 1'000'000'100;
+    defaults->setObject(QFFlowManager::kRecentFlowsDefaultsKey, nlohmann::json{older, used});
+    {
+        LogCapture log;
+        EXPECT_EQ(names(manager.recentFlows()), std::vector<std::string>{"used"});
+        EXPECT_TRUE(log.contains("another flow of the same documents is listed"));
+    }
+    const auto listed = manager.recentFlows()[0];
+    listed->setBehavior(QFFlowBehaviorRepeatAutomatically);  // a write of the list
+    const nlohmann::json listedArchive = listed->encode();
+    EXPECT_EQ(storedList(), (nlohmann::json{older, listedArchive}));
+
+    // Saved from a window: written before it enters.
+    nlohmann::json saved = used;
+    saved["name"] = "entering";
+    saved["lastRunDate"] = 1'000'000'200;
+    auto entering = QFFlowManager::decodeFlow(saved);
+    manager.noteNewRecentFlow(entering);
+    EXPECT_EQ(names(manager.recentFlows()), std::vector<std::string>{"entering"});
+    EXPECT_EQ(listed->behavior(), QFFlowBehaviorNone);
+    EXPECT_EQ(storedList(), (nlohmann::json{older, entering->encode(), listedArchive}));
+    EXPECT_EQ(names(relaunchedRecents(defaults->path())), std::vector<std::string>{"entering"});
+}

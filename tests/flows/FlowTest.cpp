@@ -1,7 +1,9 @@
 #include "FlowFixtures.h"
+#include "flows/QFExportFlowPlugIn.h"
 #include "flows/QFFlowInterfaceHooks.h"
 #include "flows/QFFlowManager.h"
 #include "flows/QFFlowStatusPhrase.h"
+#include "flows/inputs/QFFlowPlugInManager.h"
 #include "flows/shared/QFKeyedArchive.h"
 #include "platform/core/Log.h"
 #include "platform/settings/UserDefaults.h"
@@ -259,8 +261,11 @@ TEST_F(FlowTest, AValueThatCannotBeReadIsArchivedAgainUntilTheFlowHasItsOwn) {
 
 // What of an input's archive cannot be read (elements of the wrong kind, a
 // bookmark of a document moved away, types) is archived again beside the
-// documents added since, and read again once it can be.
+// documents added since, and read again once it can be. The export plug-in
+// is registered, as in the application: unreadable types are taken for
+// its own, which the types given later replace all the same.
 TEST_F(FlowTest, AnInputArchivesWhatItCannotReadBesideWhatIsAddedLater) {
+    QFFlowPlugInManager::defaultManager()->registerPlugIn(QFExportFlowPlugIn::sharedPlugIn());
     nlohmann::json archive = flowWithDocuments({"a.psd", "b.psd"})->encode()["input"];
     archive["inputBookmarks"].push_back("!");
     archive["inputURLs"] = {"/nowhere/c.psd", 5};

@@ -9,6 +9,7 @@
 #include "flows/QFFlow.h"
 #include "flows/inputs/QFFlowInput.h"
 #include "flows/inputs/QFFlowPlugInManager.h"
+#include "platform/settings/UserDefaults.h"
 #include "ui/iconview/QFIconView.h"
 #include "ui/recents/QFRecentsPopover.h"
 #include "ui/recents/QFRecentsStyle.h"
@@ -120,6 +121,25 @@ TEST_F(FlowWindows, ATaggedDocumentIsExportedAndAFirstSaveAsksOnce) {
     EXPECT_EQ(QFFlowManager::defaultManager()->recentFlows().front(), flow);
     EXPECT_EQ(panels, 2);
     EXPECT_EQ(questions, 1);
+}
+
+// A quit comes right after a window's Save, before anything else runs on
+// the main thread: the stored recents hold the save's folder, date and
+// count already, for a first save too.
+TEST_F(FlowWindows, ASaveIsStoredBeforeAQuitRightAfterIt) {
+    app.delegate.openFiles({document("02-formats.psd")});
+    const size_t outputs = readyFlowView().iconView()->items().size();
+    ASSERT_GT(outputs, 1u);
+    saveWhenReady();
+    const auto stored =
+        QFFlowManager(std::make_shared<lf::UserDefaults>(lf::UserDefaults::standard()->path()))
+            .recentFlows();
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0]->outputDirectoryURL(), out.string());
+    EXPECT_TRUE(stored[0]->lastRunDate());
+    EXPECT_EQ(stored[0]->lastRunNumberOfItemsSaved(), outputs);
+    EXPECT_FALSE(stored[0]->lastRunError());
+    answerQuestion(false);
 }
 
 TEST_F(FlowWindows, TwoDocumentsMakeOneFlowAndTheQuestionSaysSo) {

@@ -188,6 +188,9 @@ std::set<std::string> QFFlowInput::inputTypes() const {
 void QFFlowInput::limitToSubsetOfAllowedTypes(const std::vector<std::string>& types) {
     lock_.wait();
     inputTypes_ = std::set<std::string>(types.begin(), types.end());
+    // Replaced: stored types that could not be read are no longer kept,
+    // even when those given are the ones they were taken for.
+    keptValues_.forget("inputTypes");
     lock_.signal();
 }
 

@@ -148,7 +148,9 @@ private:
     std::optional<std::vector<std::string>> inputURLsWithoutSecurityScope_;
     std::optional<std::vector<std::string>> inputURLsWithSecurityScope_;
     std::optional<std::vector<lf::Data>> inputURLBookmarksWithSecurityScope_;
-    // What decode could not read, as stored: set before the input is shared.
+    // What decode could not read, as stored: set before the input is
+    // shared; the kept values lose the types under the lock when those are
+    // replaced.
     nlohmann::json keptBookmarks_ = nlohmann::json::array();
     nlohmann::json keptURLs_ = nlohmann::json::array();
     QFKeptArchiveValues keptValues_;

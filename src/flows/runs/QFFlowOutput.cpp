@@ -124,7 +124,8 @@ std::vector<std::shared_ptr<QFFlowOutputItem>> QFFlowOutput::items() const {
     return items;
 }
 
-lf::Status QFFlowOutput::writeOutputToDirectoryAtURL(const std::string& directoryPath) const {
+lf::Status QFFlowOutput::writeOutputToDirectoryAtURL(const std::string& directoryPath,
+                                                     const std::function<void()>& whenIn) const {
     auto files = filesInside(outputItems_, directoryPath);
     if (!files) return files.error();
     lf::AtomicFileSet set;
@@ -134,7 +135,7 @@ lf::Status QFFlowOutput::writeOutputToDirectoryAtURL(const std::string& director
         if (staged) staged = set.stage(output.file.string(), output.item->data().span());
         if (!staged) return failureToSave(output, directoryPath, staged.error());
     }
-    lf::Status committed = set.commit();
+    lf::Status committed = set.commit(whenIn);
     if (!committed)
         return failureToSave(outputNamedBy(committed.error(), *files), directoryPath,
                              committed.error());

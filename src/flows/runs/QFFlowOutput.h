@@ -9,6 +9,7 @@
 #include "flows/runs/QFFlowOutputItem.h"
 #include "platform/core/Result.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -36,8 +37,11 @@ public:
     // (each folder is listed once a write); no other file is touched. The
     // errors say in words what could not be saved, why, and name the
     // output folder by its path; an output folder that is a file, or
-    // cannot be made, has words of its own.
-    lf::Status writeOutputToDirectoryAtURL(const std::string& directoryPath) const;
+    // cannot be made, has words of its own. `whenIn`, when given, runs on
+    // the calling thread once every file is in, before the process's exit
+    // may go on (see lf::AtomicFileSet::commit).
+    lf::Status writeOutputToDirectoryAtURL(const std::string& directoryPath,
+                                           const std::function<void()>& whenIn = {}) const;
 
 private:
     std::map<std::string, std::shared_ptr<QFFlowOutputItem>> outputItems_;

@@ -1,5 +1,7 @@
 #include "flows/shared/QFKeptArchiveValues.h"
 
+#include <algorithm>
+
 namespace {
 
 // The members of `archive` under `keys`, as an object.
@@ -35,5 +37,11 @@ void QFKeptArchiveValues::restoreInto(nlohmann::json& archive) const {
 void QFKeptArchiveValues::forgetChangedIn(const nlohmann::json& archive) {
     std::erase_if(groups_, [&](const Group& group) {
         return valuesUnder(archive, group.keys) != group.decoded;
+    });
+}
+
+void QFKeptArchiveValues::forget(const std::string& key) {
+    std::erase_if(groups_, [&](const Group& group) {
+        return std::find(group.keys.begin(), group.keys.end(), key) != group.keys.end();
     });
 }

@@ -38,6 +38,9 @@ public:
     // Lets go of the groups for which `archive`, the owner's own, now holds
     // something else: the owner's values replace them for good.
     void forgetChangedIn(const nlohmann::json& archive);
+    // Lets go of the group of `key`: the owner set a value of its own
+    // there, even one equal to what it took the stored value for.
+    void forget(const std::string& key);
 
 private:
     struct Group {

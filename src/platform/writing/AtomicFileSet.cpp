@@ -143,13 +143,15 @@ const LeftoverTemporaries& AtomicFileSet::folderOf(const std::string& path) {
 
 // The folders' locks are taken before the turn: until it holds them, the
 // commit has not begun, and the exit does not wait for it, however long
-// another process's commit into one of its folders takes.
-Status AtomicFileSet::commit() {
+// another process's commit into one of its folders takes. They are let go
+// before `whenIn`, which may write files of its own (the settings) into
+// any folder, one of these too.
+Status AtomicFileSet::commit(const std::function<void()>& whenIn) {
     LF_PRECONDITION(!committed_, "a set commits once (AtomicFileSet)");
     std::vector<std::string> folders;
     for (const auto& [folder, leftovers] : folders_)
         folders.push_back(folder);
-    const auto held = takeFolderLocks(folders);
+    auto held = takeFolderLocks(folders);
     std::function<void(size_t)> moveInHook;
     if (!takeCommitTurn(moveInHook)) {
         discard();
@@ -157,6 +159,8 @@ Status AtomicFileSet::commit() {
         holdUntilTheEnd(lock);
     }
     Status committed = moveAllIn(moveInHook, held.has_value());
+    held.reset();
+    if (committed && whenIn) whenIn();
     endCommitTurn();
     return committed;
 }

@@ -32,7 +32,8 @@
 // waiting for another process's to let go of a folder has not begun, and
 // the exit does not wait for it; a set still being staged, or waiting so,
 // when the process exits is abandoned, and the next write of its targets
-// removes its temporary files.
+// removes its temporary files. What a caller must note of the files before
+// the process ends it notes within the commit (commit's `whenIn`).
 //
 // A set is used by one thread at a time.
 
@@ -74,7 +75,13 @@ public:
     // for the commits of this user's processes that hold its folders. A
     // set commits once. While the process exits, a commit that comes too
     // late gives up its files and waits there for the end of the process.
-    Status commit();
+    // `whenIn`, when given, runs once every file is in and the folders are
+    // let go, before the commit ends: the process's exit waits for it too,
+    // so what the caller notes of the files there is noted before the
+    // process ends (a commit that ends while the process exits holds its
+    // thread, which never returns from here). It must not commit another
+    // set.
+    Status commit(const std::function<void()>& whenIn = {});
 
     // Called by the executable on its way out of main, and registered with
     // std::atexit for an exit from elsewhere: waits for the commit under

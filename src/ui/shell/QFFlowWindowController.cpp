@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace {
 
@@ -252,19 +253,26 @@ void QFFlowWindowController::startRunningFlowWithController(
     });
 }
 
+void QFFlowWindowController::didSaveFlowOutput(QFFlowRunController& controller) {
+    const std::shared_ptr<QFFlow>& flow = controller.flow();
+    auto manager = QFFlowManager::defaultManager();
+    const auto& recents = manager->recentFlows();
+    if (std::find(recents.begin(), recents.end(), flow) == recents.end()) firstSavedFlow_ = flow;
+    manager->noteNewRecentFlow(flow);
+}
+
 void QFFlowWindowController::closeFlowController(QFFlowRunController& controller,
                                                  QFFlowCloseReason reason) {
     controller.willDisappearFromUI();
     const std::shared_ptr<QFFlow> flow = controller.flow();
-    auto manager = QFFlowManager::defaultManager();
-    const auto& recents = manager->recentFlows();
-    const bool wasRecent = std::find(recents.begin(), recents.end(), flow) != recents.end();
-    manager->noteNewRecentFlow(flow);
-    lf::MainQueue::shared()->async([weak = weak_from_this(), flow, wasRecent, reason] {
+    const bool listedBySave = std::exchange(firstSavedFlow_, nullptr) == flow;
+    const bool isFirstSave = reason == QFFlowCloseReasonSaved && listedBySave;
+    QFFlowManager::defaultManager()->noteNewRecentFlow(flow);
+    lf::MainQueue::shared()->async([weak = weak_from_this(), flow, isFirstSave] {
         auto self = weak.lock();
         if (!self) return;
-        self->window_->popContentViewControllerAnimated(true, [weak, flow, wasRecent, reason] {
-            if (wasRecent || reason != QFFlowCloseReasonSaved) return;
+        self->window_->popContentViewControllerAnimated(true, [weak, flow, isFirstSave] {
+            if (!isFirstSave) return;
             // From the moment the window is back to its start view until
             // the question is answered, another flow would show under a
             // question that is not about it: the window takes none.

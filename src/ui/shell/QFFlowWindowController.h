@@ -7,7 +7,8 @@
 // It finds or makes the window for a flow that is to be shown (one that
 // already runs the flow, else the first idle one, else a new one), starts
 // flows from files (a recent flow with exactly the same set of files is
-// reused, matched off the main thread; otherwise a new flow of the one
+// reused, matched off the main thread, else one the recents kept unlisted
+// while those files could not be found; otherwise a new flow of the one
 // plug-in that takes the files; the window counts as taken from the
 // moment the files are handed over; a path that cannot be opened, or a
 // link to no document, is left out, and files that hold no documents (an
@@ -99,6 +100,9 @@ public:
     bool startFlow(const std::shared_ptr<QFFlow>& flow);
     // Pushes the controller and starts its first run one turn later.
     void startRunningFlowWithController(const std::shared_ptr<QFFlowRunController>& controller);
+    // Lists the saved flow first in the recents, while the files' commit
+    // still holds the end of the application.
+    void didSaveFlowOutput(QFFlowRunController& controller) override;
     void closeFlowController(QFFlowRunController& controller, QFFlowCloseReason reason) override;
 
     // Virtual for controllers of tests.
@@ -148,11 +152,12 @@ private:
     // The hand-over of files (QFFlowWindowHandOver.cpp).
     // `given` without the paths refused, each presented.
     std::vector<std::string> takeableURLs(const std::vector<std::string>& given);
-    // On the main queue once the files were matched with the recent flows:
-    // shows `match`, else a new flow of `input`, in `self` (gone when
-    // null) or another window.
+    // On the main queue once the files `urls` were matched with the recent
+    // flows: shows `match`, else the flow of those files the recents kept
+    // unlisted, else a new flow of `input`, in `self` (gone when null) or
+    // another window.
     static void finishHandOver(const std::shared_ptr<QFFlowWindowController>& self,
-                               const std::shared_ptr<QFFlow>& match,
+                               const std::vector<std::string>& urls, std::shared_ptr<QFFlow> match,
                                const std::shared_ptr<QFFlowInput>& input);
     // A new flow of the one plug-in that takes the input, or null.
     static std::shared_ptr<QFFlow> newFlowWithInput(const std::shared_ptr<QFFlowInput>& input);
@@ -173,6 +178,9 @@ private:
     // From the pop of a flow saved for the first time until the question
     // after it is answered.
     bool isAskingWhetherToRepeat_ = false;
+    // A flow its save listed for the first time, until its controller
+    // closes: the question after it follows.
+    std::shared_ptr<QFFlow> firstSavedFlow_;
     // Files handed to the window whose flow is yet to start.
     int pendingHandOvers_ = 0;
     // The refusal on a sheet first, then those that wait for it.

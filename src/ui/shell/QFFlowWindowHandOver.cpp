@@ -1,6 +1,7 @@
 // The hand-over of files to a flow window (QFFlowWindowController.h): the
 // paths that cannot be taken are refused on a sheet of the window, each
-// saying why; the rest start a recent flow of exactly those files, else a
+// saying why; the rest start a recent flow of exactly those files, else
+// one the recents kept unlisted while its files could not be found, else a
 // new flow of the one plug-in that takes them; files that hold no
 // documents (an empty folder) say so.
 
@@ -69,8 +70,8 @@ bool QFFlowWindowController::startFlowWithURLs(const std::vector<std::string>& g
             }
             // The flows go back to the main thread, where they may be let go.
             lf::MainQueue::shared()->async(
-                [weak, match = std::move(match), input, recents = std::move(recents)] {
-                    finishHandOver(weak.lock(), match, input);
+                [weak, urls, match = std::move(match), input, recents = std::move(recents)] {
+                    finishHandOver(weak.lock(), urls, match, input);
                 });
         });
     return true;
@@ -89,9 +90,15 @@ std::vector<std::string> QFFlowWindowController::takeableURLs(
 }
 
 void QFFlowWindowController::finishHandOver(const std::shared_ptr<QFFlowWindowController>& self,
-                                            const std::shared_ptr<QFFlow>& match,
+                                            const std::vector<std::string>& urls,
+                                            std::shared_ptr<QFFlow> match,
                                             const std::shared_ptr<QFFlowInput>& input) {
     if (self) --self->pendingHandOvers_;
+    // Its files back, a flow kept unlisted is taken back rather than made
+    // anew beside it.
+    if (!match)
+        match = QFFlowManager::defaultManager()->takeBackUnlistedFlowWithURLs(
+            std::set<std::string>(urls.begin(), urls.end()));
     const auto flow = match ? match : newFlowWithInput(input);
     if (!flow) {
         if (self && input) self->presentInputProblems(*input);
