@@ -43,8 +43,10 @@ LeftoverTemporaries::LeftoverTemporaries(const std::string& folder)
 // waits for more than one target's removals, and it is not held between
 // them: a set may stage into many folders.
 void LeftoverTemporaries::removeNewContentsOf(const std::string& target) const {
-    if (FolderLock::take(folder_, FolderLock::Wait::Never))
-        removeLeftovers(target, TemporaryRole::NewContents);
+    // Named, so that the lock is held through the removals and not only
+    // while the condition is tested.
+    const Result<FolderLock> held = FolderLock::take(folder_, FolderLock::Wait::Never);
+    if (held) removeLeftovers(target, TemporaryRole::NewContents);
 }
 
 void LeftoverTemporaries::removeReplacedFilesOf(const std::string& target) const {
