@@ -1,6 +1,7 @@
 #include "platform/files/FileWatcher.h"
 
 #include "platform/core/Log.h"
+#include "platform/core/TestHook.h"
 #include "platform/dispatch/DispatchTimer.h"
 #include "platform/files/FolderWalk.h"
 #include "platform/files/PathRoute.h"
@@ -41,16 +42,14 @@ std::string normalised(const std::string& path) {
     return normal;
 }
 
-std::mutex testHookMutex;
-std::function<void()> followingPathsHook;
+struct FollowingPathsPlace;
+
+TestHook<void()>& followingPathsHook() {
+    return sharedTestHook<FollowingPathsPlace, void()>();
+}
 
 void callFollowingPathsHook() {
-    std::function<void()> hook;
-    {
-        std::lock_guard lock(testHookMutex);
-        hook = followingPathsHook;
-    }
-    if (hook) hook();
+    if (const auto hook = followingPathsHook().get()) (*hook)();
 }
 
 }  // namespace
@@ -402,8 +401,7 @@ bool FileWatcher::isSuspended() const {
 }
 
 void FileWatcher::setFollowingPathsHookForTesting(std::function<void()> hook) {
-    std::lock_guard lock(testHookMutex);
-    followingPathsHook = std::move(hook);
+    followingPathsHook().set(std::move(hook));
 }
 
 }  // namespace lf

@@ -1,9 +1,9 @@
 #include "platform/settings/SettingsFile.h"
 
+#include "platform/core/TestHook.h"
+
 #include <cerrno>
 #include <chrono>
-#include <memory>
-#include <mutex>
 #include <utility>
 
 namespace lf {
@@ -23,22 +23,10 @@ bool sameTime(const timespec& a, const timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-using StampHook = std::function<void(SettingsFileStamp&)>;
+struct StampPlace;
 
-struct HookSlot {
-    std::mutex mutex;
-    std::shared_ptr<const StampHook> hook;
-};
-
-// Never destroyed: stores of threads that outlive main may still ask it.
-HookSlot& hookSlot() {
-    static HookSlot* const shared = new HookSlot;
-    return *shared;
-}
-
-std::shared_ptr<const StampHook> stampHook() {
-    std::lock_guard lock(hookSlot().mutex);
-    return hookSlot().hook;
+TestHook<void(SettingsFileStamp&)>& stampHook() {
+    return sharedTestHook<StampPlace, void(SettingsFileStamp&)>();
 }
 
 }  // namespace
@@ -66,7 +54,7 @@ SettingsFileStamp settingsFileStamp(const std::string& path) {
     // permissions, and no one can set it back, unlike the modification time.
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     stamp.settled = now - sinceEpoch(info.st_ctim) >= kUnsettledFor;
-    if (auto hook = stampHook()) (*hook)(stamp);
+    if (auto hook = stampHook().get()) (*hook)(stamp);
     return stamp;
 }
 
@@ -76,9 +64,7 @@ SettingsFileReading readSettingsFile(const std::string& path) {
 }
 
 void setSettingsFileStampHookForTesting(std::function<void(SettingsFileStamp&)> hook) {
-    auto installed = hook ? std::make_shared<const StampHook>(std::move(hook)) : nullptr;
-    std::lock_guard lock(hookSlot().mutex);
-    hookSlot().hook = std::move(installed);
+    stampHook().set(std::move(hook));
 }
 
 }  // namespace lf

@@ -1,38 +1,24 @@
 #include "platform/writing/FileStepHook.h"
 
-#include <memory>
-#include <mutex>
-#include <utility>
+#include "platform/core/TestHook.h"
 
 namespace lf {
 namespace {
 
-struct HookSlot {
-    std::mutex mutex;
-    std::shared_ptr<const FileStepHook> hook;
-};
+struct FileStepPlace;
 
-// Never destroyed: writes of threads that outlive main may still ask it.
-HookSlot& slot() {
-    static HookSlot* const shared = new HookSlot;
-    return *shared;
+TestHook<int(FileStep, const std::string&)>& hook() {
+    return sharedTestHook<FileStepPlace, int(FileStep, const std::string&)>();
 }
 
 }  // namespace
 
 void setFileStepHookForTesting(FileStepHook hook) {
-    auto installed = hook ? std::make_shared<const FileStepHook>(std::move(hook)) : nullptr;
-    std::lock_guard lock(slot().mutex);
-    slot().hook = std::move(installed);
+    lf::hook().set(std::move(hook));
 }
 
-// The hook runs outside the lock, so that it may block or write files.
 int injectedFileStepFailure(FileStep step, const std::string& target) {
-    std::shared_ptr<const FileStepHook> hook;
-    {
-        std::lock_guard lock(slot().mutex);
-        hook = slot().hook;
-    }
+    const auto hook = lf::hook().get();
     return hook ? (*hook)(step, target) : 0;
 }
 

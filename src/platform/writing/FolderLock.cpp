@@ -1,6 +1,7 @@
 #include "platform/writing/FolderLock.h"
 
 #include "platform/core/Log.h"
+#include "platform/core/TestHook.h"
 #include "platform/files/UserRuntimeFolder.h"
 #include "platform/writing/TemporaryFile.h"
 
@@ -10,7 +11,6 @@
 #include <cerrno>
 #include <compare>
 #include <fcntl.h>
-#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,24 +26,14 @@ struct FolderIdentity {
     auto operator<=>(const FolderIdentity&) const = default;
 };
 
-struct WaitHookSlot {
-    std::mutex mutex;
-    std::function<void()> hook;
-};
+struct WaitPlace;
 
-// Never destroyed: a commit may take locks while the process exits.
-WaitHookSlot& waitHookSlot() {
-    static WaitHookSlot* const shared = new WaitHookSlot;
-    return *shared;
+TestHook<void()>& waitHook() {
+    return sharedTestHook<WaitPlace, void()>();
 }
 
 void runWaitHook() {
-    std::function<void()> hook;
-    {
-        std::lock_guard lock(waitHookSlot().mutex);
-        hook = waitHookSlot().hook;
-    }
-    if (hook) hook();
+    if (const auto hook = waitHook().get()) (*hook)();
 }
 
 Result<FolderIdentity> identityOf(const std::string& folder) {
@@ -102,8 +92,7 @@ FolderLock::~FolderLock() {
 }
 
 void FolderLock::setWaitHookForTesting(std::function<void()> hook) {
-    std::lock_guard lock(waitHookSlot().mutex);
-    waitHookSlot().hook = std::move(hook);
+    waitHook().set(std::move(hook));
 }
 
 std::optional<std::vector<FolderLock>> takeFolderLocks(const std::vector<std::string>& folders) {
