@@ -452,3 +452,20 @@ TEST(AtomicFileSetTurns, CommitsOfTwoProcessesIntoOneFolderTakeTurns) {
         expected[name] = "second " + name;
     EXPECT_EQ(contentsBelow(folder.path()), expected);
 }
+
+// What a caller notes once the files are in may write a file of its own
+// into one of the commit's folders (a save into the settings folder): the
+// commit has let go of its folders by then, so the write neither waits for
+// it nor hangs.
+TEST(AtomicFileSetTurns, WhatACommitNotesMayWriteIntoItsOwnFolder) {
+    test::TemporaryDirectory folder;
+    AtomicFileSet set;
+    ASSERT_TRUE(set.stage(folder / "a.png", Data::fromString("a").span()));
+    Status noted = Error::posix(ENOENT, "note");
+    ASSERT_TRUE(set.commit([&] {
+        noted = writeFileAtomically((folder / "defaults.json").string(), Data::fromString("{}"));
+    }));
+    EXPECT_TRUE(noted);
+    EXPECT_EQ(contentsBelow(folder.path()),
+              (std::map<std::string, std::string>{{"a.png", "a"}, {"defaults.json", "{}"}}));
+}
