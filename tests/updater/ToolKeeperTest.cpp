@@ -3,6 +3,7 @@
 // holds and rewrites while the tool runs.
 
 #include "ArchiveTestSupport.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +41,7 @@ std::optional<Footprint> footprintOf(pid_t pid) {
 
 // The member of the group `group` other than `tool`, once there is one.
 std::optional<pid_t> otherMember(pid_t group, pid_t tool) {
-    const auto giveUp = std::chrono::steady_clock::now() + 1min;
+    const auto giveUp = std::chrono::steady_clock::now() + lf::test::kPatience;
     while (std::chrono::steady_clock::now() < giveUp) {
         for (const lf::test::GroupMember& member : lf::test::groupMembers(group))
             if (member.pid != tool) return member.pid;
@@ -68,7 +69,7 @@ TEST(OMAUToolKeeper, HoldsNothingOfTheApplicationsMemory) {
         tool.stop = stop.get_token();
         static_cast<void>(OMAURunUnpackingTool(tool));
     });
-    const auto giveUp = std::chrono::steady_clock::now() + 1min;
+    const auto giveUp = std::chrono::steady_clock::now() + lf::test::kPatience;
     while (!fs::exists(home / "tool") && std::chrono::steady_clock::now() < giveUp)
         std::this_thread::sleep_for(1ms);
     const pid_t tool = fs::exists(home / "tool") ? std::stoi(lf::test::readText(home / "tool")) : 0;

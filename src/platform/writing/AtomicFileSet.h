@@ -18,13 +18,14 @@
 // first moved aside (".NAME.replaced-", see TemporaryName) and the new one
 // moved in after it, so the target is missing between the two renames.
 // The commit holds the FolderLock of every folder it moves files in, from
-// before its first move until it ends, so that another write never takes
-// a replaced file that waits for the commit, or a staged file, closed
-// before it moves, for a leftover (see LeftoverTemporaries), and so that
-// commits of this user's processes into one folder take turns: the folder
-// ends with one set's files, never some of each. Only where putting a
-// replaced file back fails too does it stay under its hidden name, which
-// the log gives, until a commit of its target succeeds.
+// before its first move until its moves (or the putting back after a failed
+// one) are done, so that another write never takes a replaced file that
+// waits for the commit, or a staged file, closed before it moves, for a
+// leftover (see LeftoverTemporaries), and so that commits of this user's
+// processes into one folder take turns: the folder ends with one set's
+// files, never some of each. Only where putting a replaced file back fails
+// too does it stay under its hidden name, which the log gives, until a
+// commit of its target succeeds.
 //
 // Commits of one process move files in one at a time. The process's exit
 // waits for the commit under way (finishCommitsBeforeExit), so that its

@@ -1,10 +1,11 @@
 #pragma once
 // FolderLock: what orders this user's writes into one folder, across all
 // of this user's processes. A commit holds the lock of every folder it
-// moves files in, from before its first move until it ends (see
-// AtomicFileSet), so that two commits into one folder take turns, and the
-// leftovers of earlier writes are removed only by a write that holds it
-// (see LeftoverTemporaries).
+// moves files in, from before its first move until its moves (or the
+// putting back after a failed one) are done (see AtomicFileSet), so that
+// two commits into one folder take turns, and the leftovers of earlier
+// writes are removed only by a write that holds it (see
+// LeftoverTemporaries).
 //
 // The lock is an exclusive flock on a lock file in the user's private
 // runtime folder (see userRuntimeFolder), named by the folder's device
