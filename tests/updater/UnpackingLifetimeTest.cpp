@@ -267,20 +267,23 @@ TEST_F(ArchiveTest, QuittingAfterTheToolEndedLeavesNothing) {
         std::string archive;
         words >> step >> hold >> std::ws;
         std::getline(words, archive);
-        std::promise<void> reached;
+        // The hook runs on until the quit, after this body has returned:
+        // it owns all it reads.
+        auto reached = std::make_shared<std::promise<void>>();
+        std::future<void> reaching = reached->get_future();
         auto recorder = std::make_shared<UnarchiverRecorder>();
         auto unarchiver = OMAUUnarchiver::create();
         unarchiver->setDelegate(recorder);
-        unarchiver->setStepHook([&](OMAUUnpackingStep at, std::stop_token stop) {
+        unarchiver->setStepHook([reached, step, hold](OMAUUnpackingStep at, std::stop_token stop) {
             if (static_cast<int>(at) != step) return;
-            reached.set_value();
+            reached->set_value();
             std::mutex mutex;
             std::condition_variable_any never;
             std::unique_lock lock(mutex);
-            never.wait(lock, stop, [&] { return hold == 0; });
+            never.wait(lock, stop, [hold] { return hold == 0; });
         });
         unarchiver->unarchivePath(archive);
-        reached.get_future().wait();
+        reaching.wait();
         return;
     }
     ASSERT_TRUE(runIn(source(),
