@@ -1,14 +1,15 @@
-// Children started by argument vector, both ways (posix_spawn, and fork and
-// exec for a child that dies with its parent): what they are handed, where
-// they run, when they and their groups die, and how their end reads where
-// SIGCHLD is ignored.
+// Children started by argument vector, both ways (posix_spawn of the
+// program, or of the helper that binds a child to die with its parent):
+// what they are handed, where they run, when they and their groups die,
+// and how their end reads where SIGCHLD is ignored.
 #include "platform/files/FileDescriptor.h"
 #include "platform/processes/ChildProcess.h"
-#include "platform/processes/ChildProcessKeeper.h"
+#include "platform/processes/HelperPrograms.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <fcntl.h>
 #include <optional>
@@ -21,6 +22,16 @@
 using namespace lf;
 
 namespace {
+
+// The helper programs, found in the build rather than beside this program.
+class HelperProgramsOfTheBuild : public ::testing::Environment {
+    void SetUp() override {
+        ::setenv(kGroupKeeper.variable, LF_GROUP_KEEPER_PATH, 1);
+        ::setenv(kDieWithParent.variable, LF_DIE_WITH_PARENT_PATH, 1);
+    }
+};
+const ::testing::Environment* const helperPrograms =
+    ::testing::AddGlobalTestEnvironment(new HelperProgramsOfTheBuild);
 
 // `signal` handled as `action` for the object's life.
 class SignalAction {
@@ -70,7 +81,7 @@ TEST(ChildProcess, BothWaysOfStartingHandTheChildTheSame) {
     pthread_sigmask(SIG_BLOCK, &blocked, &previous);
     const FileDescriptor own(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 20));
     for (const bool diesWithParent : {false, true}) {
-        SCOPED_TRACE(diesWithParent ? "fork and exec" : "posix_spawn");
+        SCOPED_TRACE(diesWithParent ? "dies with its parent" : "lives on");
         ChildProcess::Options options = shell(
             "echo \"$LF_GIVEN\"; read -r pid name state parent group rest </proc/$$/stat; "
             "[ \"$pid\" = \"$group\" ] && echo leads; grep -E '^Sig(Blk|Ign)' /proc/self/status; "
@@ -124,7 +135,6 @@ bool hasEnded(pid_t pid) {
 TEST(ChildProcess, AGroupThatDiesWithItsParentEndsWithTheChild) {
     // What the child leaves running in its group goes as it is reaped,
     // and the group's keeper with it: no child of ours is left.
-    const lf::test::ScopedEnvironment keeper(kGroupKeeperVariable, LF_GROUP_KEEPER_PATH);
     ChildProcess::Options options = shell("sleep 600 >/dev/null & echo $!", true);
     options.newProcessGroup = true;
     options.groupDiesWithParent = true;
@@ -139,18 +149,44 @@ TEST(ChildProcess, AGroupThatDiesWithItsParentEndsWithTheChild) {
     EXPECT_EQ(errno, ECHILD);
 }
 
-TEST(ChildProcess, WithoutItsKeeperAGroupThatMustDieWithItsParentDoesNotRun) {
-    // A group nothing would end with us is never left running: the child
-    // goes as the keeper fails to start, and no child of ours is left.
-    const lf::test::ScopedEnvironment keeper(kGroupKeeperVariable, "/no/such/keeper");
-    ChildProcess::Options options = shell("exec sleep 600", true);
-    options.newProcessGroup = true;
-    options.groupDiesWithParent = true;
-    const Result<ChildProcess> started = ChildProcess::spawn(options);
-    ASSERT_FALSE(started);
-    EXPECT_TRUE(started.error().is(kPOSIXErrorDomain, ENOENT)) << describe(started.error());
-    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
-    EXPECT_EQ(errno, ECHILD);
+TEST(ChildProcess, WithoutItsHelpersAChildThatMustDieWithItsParentDoesNotRun) {
+    // A child or group nothing would end with us is never left running:
+    // it goes as the keeper fails to start, or never starts without the
+    // helper that binds it to us, and no child of ours is left.
+    for (const HelperProgram& helper : {kDieWithParent, kGroupKeeper}) {
+        SCOPED_TRACE(helper.name);
+        const lf::test::ScopedEnvironment missing(helper.variable, "/no/such/helper");
+        ChildProcess::Options options = shell("exec sleep 600", true);
+        options.newProcessGroup = true;
+        options.groupDiesWithParent = true;
+        const Result<ChildProcess> started = ChildProcess::spawn(options);
+        ASSERT_FALSE(started);
+        EXPECT_TRUE(started.error().is(kPOSIXErrorDomain, ENOENT)) << describe(started.error());
+        EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+        EXPECT_EQ(errno, ECHILD);
+    }
+}
+
+std::atomic<int> forks{0};
+
+TEST(ChildProcess, AChildThatDiesWithItsParentStartsWithoutACopyOfThisProcess) {
+    // A fork of a large process copies its page tables and asks for a
+    // commit charge of all its writable memory, which strict overcommit
+    // refuses; every start of either kind leaves this process unforked.
+    static const int registered = ::pthread_atfork([] { ++forks; }, nullptr, nullptr);
+    ASSERT_EQ(registered, 0);
+    const int before = forks;
+    ChildProcess::Options grouped = shell("exit 0", true);
+    grouped.newProcessGroup = true;
+    grouped.groupDiesWithParent = true;
+    for (const ChildProcess::Options& options :
+         {shell("exit 0", true), shell("exit 0", false), grouped}) {
+        Result<ChildProcess> child = ChildProcess::spawn(options);
+        ASSERT_TRUE(child) << describe(child.error());
+        const auto ended = child->waitUntil(std::chrono::steady_clock::time_point::max());
+        EXPECT_TRUE(ended && ended->succeeded()) << (ended ? ended->description() : "");
+    }
+    EXPECT_EQ(forks, before);
 }
 
 TEST(ChildProcess, AStatusThatCannotBeReadIsNoSuccess) {
@@ -158,7 +194,7 @@ TEST(ChildProcess, AStatusThatCannotBeReadIsNoSuccess) {
     // it ends, and waitpid finds none.
     const SignalAction ignoredChildren(SIGCHLD, SIG_IGN);
     for (const bool diesWithParent : {false, true}) {
-        SCOPED_TRACE(diesWithParent ? "fork and exec" : "posix_spawn");
+        SCOPED_TRACE(diesWithParent ? "dies with its parent" : "lives on");
         Result<ChildProcess> succeeding = ChildProcess::spawn(shell("exit 0", diesWithParent));
         ASSERT_TRUE(succeeding);
         const auto ended = succeeding->waitUntil(std::chrono::steady_clock::time_point::max());

@@ -6,14 +6,13 @@
 #include "platform/processes/ChildProcessKeeper.h"
 
 #include "platform/files/FileDescriptor.h"
-#include "platform/processes/ForkedStart.h"
+#include "platform/processes/HelperPrograms.h"
+#include "platform/processes/SpawnSetting.h"
+#include "platform/processes/StartReport.h"
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
-#include <spawn.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -21,37 +20,14 @@ extern char** environ;
 namespace lf {
 namespace {
 
-constexpr const char* kProgramName = "layerflow-group-keeper";
 // Where the keeper finds the pipe it reports through (GroupKeeperMain.cpp).
 constexpr int kKeeperReport = 3;
 
-struct SpawnSetting {
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    SpawnSetting() {
-        posix_spawn_file_actions_init(&actions);
-        posix_spawnattr_init(&attributes);
-    }
-    ~SpawnSetting() {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-    }
-    SpawnSetting(const SpawnSetting&) = delete;
-    SpawnSetting& operator=(const SpawnSetting&) = delete;
-};
-
 }  // namespace
-
-std::string groupKeeperProgram() {
-    if (const char* named = std::getenv(kGroupKeeperVariable); named && *named) return named;
-    std::error_code error;
-    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    return (executable.parent_path() / kProgramName).string();
-}
 
 Result<pid_t> startGroupKeeper(pid_t group) {
     const std::string what = "start the group's keeper";
-    std::string program = groupKeeperProgram();
+    std::string program = helperProgramPath(kGroupKeeper);
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return Error::posix(errno, what);
     FileDescriptor report(ends[0]);

@@ -10,25 +10,16 @@
 // kills the whole group, stopped members too, and itself with it. It holds
 // no descriptor of ours and runs no handler.
 //
-// The program is the one kGroupKeeperVariable names, else the one beside
-// the running executable, where the build and the installation put it;
-// without it no keeper starts, and so no child that needs one.
+// The program is found as HelperPrograms.h says; without it no keeper
+// starts, and so no child that needs one.
 //
 // Called on the thread that waits for the child.
 
 #include "platform/core/Result.h"
 
-#include <string>
 #include <sys/types.h>
 
 namespace lf {
-
-// The environment variable that names the keeper's program, for programs
-// that do not stand beside it (tests).
-inline constexpr const char* kGroupKeeperVariable = "LF_GROUP_KEEPER";
-
-// The keeper's program, as found now.
-std::string groupKeeperProgram();
 
 // Starts the keeper of `group`, a process group led by a child of ours in
 // our session that has not been reaped; its process id once it is in the

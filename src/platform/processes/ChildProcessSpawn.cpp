@@ -1,24 +1,24 @@
-// Starting a ChildProcess. posix_spawn, unless the child is to die with
-// its parent: that needs the parent-death signal set in the child before
-// it runs the program, which only fork and exec allow. Between fork and
-// exec the child of a threaded process may make only async-signal-safe
-// calls, so everything it needs is made before the fork.
+// Starting a ChildProcess, always with posix_spawn, which the C library
+// makes with vfork's sharing of memory: nothing of this process is copied
+// and no commit charge of its size is asked for, however large it is. A
+// child that is to die with its parent needs the parent-death signal set
+// in the child itself; a small program of ours (DieWithParentMain.cpp) is
+// started in its place, sets it, and runs the program.
 
 #include "platform/files/FileDescriptor.h"
 #include "platform/processes/ChildProcess.h"
 #include "platform/processes/ChildProcessKeeper.h"
-#include "platform/processes/ForkedStart.h"
+#include "platform/processes/HelperPrograms.h"
+#include "platform/processes/SpawnSetting.h"
+#include "platform/processes/StartReport.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <spawn.h>
 #include <string_view>
-#include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -63,53 +63,44 @@ struct Vectors {
     std::vector<std::string> arguments, environment;
     std::vector<char*> argv, envp;
 
-    explicit Vectors(const ChildProcess::Options& options)
-        : arguments(options.arguments), environment(childEnvironment(options.environment)) {
+    Vectors(std::vector<std::string> givenArguments, const ChildProcess::Options& options)
+        : arguments(std::move(givenArguments)), environment(childEnvironment(options.environment)) {
         argv = pointers(arguments);
         envp = pointers(environment);
     }
 };
 
-struct FileActions {
-    posix_spawn_file_actions_t actions;
-    FileActions() { posix_spawn_file_actions_init(&actions); }
-    ~FileActions() { posix_spawn_file_actions_destroy(&actions); }
-};
-
-struct SpawnAttributes {
-    posix_spawnattr_t attributes;
-    SpawnAttributes() { posix_spawnattr_init(&attributes); }
-    ~SpawnAttributes() { posix_spawnattr_destroy(&attributes); }
-};
-
-Result<pid_t> spawnProcess(const ChildProcess::Options& options, Vectors& vectors) {
-    FileActions files;
+// Spawns `program` (looked up in PATH with `searchPath`) with `vectors`,
+// set up as `options` asks; `keptOpen`, when not -1, stays open in it too.
+Result<pid_t> spawnProcess(const ChildProcess::Options& options, const std::string& program,
+                           bool searchPath, Vectors& vectors, int keptOpen = -1) {
+    SpawnSetting setting;
     for (const auto& [ours, theirs] : options.descriptors)
-        posix_spawn_file_actions_adddup2(&files.actions, ours, theirs);
-    SpawnAttributes attributes;
+        posix_spawn_file_actions_adddup2(&setting.actions, ours, theirs);
+    // Onto its own number, it loses close-on-exec alone.
+    if (keptOpen >= 0) posix_spawn_file_actions_adddup2(&setting.actions, keptOpen, keptOpen);
     short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
     sigset_t none, defaults;
     sigemptyset(&none);
     sigemptyset(&defaults);
     for (int signal : kSignalsAtDefault)
         sigaddset(&defaults, signal);
-    posix_spawnattr_setsigmask(&attributes.attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes.attributes, &defaults);
+    posix_spawnattr_setsigmask(&setting.attributes, &none);
+    posix_spawnattr_setsigdefault(&setting.attributes, &defaults);
     if (options.newSession) {
         flags |= POSIX_SPAWN_SETSID;
     } else if (options.newProcessGroup) {
         flags |= POSIX_SPAWN_SETPGROUP;
-        posix_spawnattr_setpgroup(&attributes.attributes, 0);
+        posix_spawnattr_setpgroup(&setting.attributes, 0);
     }
-    posix_spawnattr_setflags(&attributes.attributes, flags);
+    posix_spawnattr_setflags(&setting.attributes, flags);
     pid_t pid = -1;
     const int failure =
-        options.searchPath
-            ? posix_spawnp(&pid, vectors.argv[0], &files.actions, &attributes.attributes,
-                           vectors.argv.data(), vectors.envp.data())
-            : posix_spawn(&pid, vectors.argv[0], &files.actions, &attributes.attributes,
-                          vectors.argv.data(), vectors.envp.data());
-    if (failure != 0) return Error::posix(failure, "start " + options.arguments[0]);
+        searchPath ? posix_spawnp(&pid, program.c_str(), &setting.actions, &setting.attributes,
+                                  vectors.argv.data(), vectors.envp.data())
+                   : posix_spawn(&pid, program.c_str(), &setting.actions, &setting.attributes,
+                                 vectors.argv.data(), vectors.envp.data());
+    if (failure != 0) return Error::posix(failure, "start " + program);
     return pid;
 }
 
@@ -136,56 +127,10 @@ Result<std::string> programPath(const ChildProcess::Options& options) {
     return Error::posix(ENOENT, "start " + program);
 }
 
-// What the forked child is to do, made before the fork.
-struct ChildPlan {
-    const char* program;
-    char* const* argv;
-    char* const* envp;
-    const ChildProcess::Options* options;
-    pid_t parent;
-    // Where the child writes errno when it cannot run the program.
-    int report;
-};
-
-// In the forked child; async-signal-safe calls only.
-// Handlers of ours make no sense in the program, nor do blocked signals.
-void resetSignalsInChild() {
-    for (int signal = 1; signal < NSIG; ++signal) {
-        struct sigaction action {};
-        if (::sigaction(signal, nullptr, &action) != 0) continue;
-        bool toDefault = action.sa_handler != SIG_DFL && action.sa_handler != SIG_IGN;
-        for (int reset : kSignalsAtDefault)
-            toDefault = toDefault || signal == reset;
-        if (!toDefault) continue;
-        struct sigaction usual {};
-        usual.sa_handler = SIG_DFL;
-        ::sigaction(signal, &usual, nullptr);
-    }
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-}
-
-[[noreturn]] void runChild(const ChildPlan& plan) {
-    // Set first, then checked: a parent that ended before it was set sends
-    // nothing, and the child, adopted meanwhile, sees another parent.
-    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != plan.parent) ::_exit(127);
-    if (plan.options->newSession ? ::setsid() < 0
-                                 : plan.options->newProcessGroup && ::setpgid(0, 0) != 0)
-        reportStartFailure(plan.report);
-    for (const auto& [ours, theirs] : plan.options->descriptors) {
-        // Handed over under its own number, it loses close-on-exec alone.
-        if (ours == theirs ? ::fcntl(ours, F_SETFD, 0) != 0 : ::dup2(ours, theirs) < 0)
-            reportStartFailure(plan.report);
-    }
-    resetSignalsInChild();
-    ::execve(plan.program, plan.argv, plan.envp);
-    reportStartFailure(plan.report);
-}
-
-// The pipe the child reports through when it cannot run the program, its
-// writing end above every number handed over, so that no handing over
-// closes it; both ends close on exec.
+// The pipe the helper reports through when it cannot run the program
+// (StartReport.h), its writing end above every number handed over, so
+// that no handing over closes it; both ends close on exec, the helper's
+// copy once it has the program to run.
 struct ReportPipe {
     FileDescriptor read, write;
 
@@ -203,28 +148,33 @@ struct ReportPipe {
     }
 };
 
-Result<pid_t> forkProcess(const ChildProcess::Options& options, Vectors& vectors) {
+// Starts the child through the helper that binds it to die with us.
+Result<pid_t> spawnDyingWithParent(const ChildProcess::Options& options) {
     Result<std::string> program = programPath(options);
     if (!program) return program.error();
     Result<ReportPipe> report = ReportPipe::make(options);
     if (!report) return report.error();
-    const ChildPlan plan = {.program = program->c_str(),
-                            .argv = vectors.argv.data(),
-                            .envp = vectors.envp.data(),
-                            .options = &options,
-                            .parent = ::getpid(),
-                            .report = report->write.get()};
-    return forkAndAwaitStart(
-        report->read, report->write, [&plan] { runChild(plan); }, "start " + options.arguments[0]);
+    std::vector<std::string> arguments = {helperProgramPath(kDieWithParent),
+                                          std::to_string(::getpid()),
+                                          std::to_string(report->write.get()), *program};
+    arguments.insert(arguments.end(), options.arguments.begin(), options.arguments.end());
+    Vectors vectors(std::move(arguments), options);
+    Result<pid_t> pid =
+        spawnProcess(options, vectors.arguments[0], false, vectors, report->write.get());
+    report->write = FileDescriptor();
+    if (!pid) return pid.error();
+    return awaitStart(report->read, *pid, "start " + options.arguments[0]);
 }
 
 }  // namespace
 
 Result<ChildProcess> ChildProcess::spawn(const Options& options) {
     if (options.arguments.empty()) return Error::posix(EINVAL, "spawn without a program");
-    Vectors vectors(options);
-    Result<pid_t> pid =
-        options.diesWithParent ? forkProcess(options, vectors) : spawnProcess(options, vectors);
+    Result<pid_t> pid = [&]() -> Result<pid_t> {
+        if (options.diesWithParent) return spawnDyingWithParent(options);
+        Vectors vectors(options.arguments, options);
+        return spawnProcess(options, options.arguments[0], options.searchPath, vectors);
+    }();
     if (!pid) return pid.error();
     ChildProcess child(*pid, options.newProcessGroup || options.newSession, -1);
     if (options.groupDiesWithParent && options.diesWithParent && options.newProcessGroup &&

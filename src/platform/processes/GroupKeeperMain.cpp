@@ -12,34 +12,17 @@
 // As PARENT ends, it kills the whole group, stopped members too, and
 // itself with it. It uses nothing but the C library.
 
+#include "platform/processes/HelperMain.h"
+
 #include <cerrno>
 #include <csignal>
-#include <cstdint>
-#include <cstdlib>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
-#include <sys/types.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kReport = 3;
-
-[[noreturn]] void reportFailure() {
-    const int error = errno;
-    static_cast<void>(!::write(kReport, &error, sizeof error));
-    ::_exit(127);
-}
-
-// A process id from its decimal digits; 0 for anything else.
-pid_t processId(const char* text) {
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(text, &end, 10);
-    return errno == 0 && end != text && *end == '\0' && value > 0 && value <= INT32_MAX
-               ? static_cast<pid_t>(value)
-               : 0;
-}
 
 void closeEverything() {
     if (::syscall(SYS_close_range, 0u, ~0u, 0u) == 0) return;
@@ -51,15 +34,15 @@ void closeEverything() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const pid_t group = argc == 3 ? processId(argv[1]) : 0;
-    const pid_t parent = argc == 3 ? processId(argv[2]) : 0;
+    const pid_t group = argc == 3 ? lf::helper::processId(argv[1]) : 0;
+    const pid_t parent = argc == 3 ? lf::helper::processId(argv[2]) : 0;
     if (group == 0 || parent == 0) {
         errno = EINVAL;
-        reportFailure();
+        lf::helper::reportFailure(kReport);
     }
     // Set first, then checked: a parent that ended before it was set sends
     // nothing, and the keeper, adopted meanwhile, sees another parent.
-    if (::prctl(PR_SET_PDEATHSIG, SIGCONT) != 0) reportFailure();
+    if (::prctl(PR_SET_PDEATHSIG, SIGCONT) != 0) lf::helper::reportFailure(kReport);
     closeEverything();
     sigset_t wake;
     sigemptyset(&wake);
