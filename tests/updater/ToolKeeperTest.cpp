@@ -3,6 +3,7 @@
 // holds and rewrites while the tool runs.
 
 #include "ArchiveTestSupport.h"
+#include "platform/processes/HelperPrograms.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -39,12 +40,18 @@ std::optional<Footprint> footprintOf(pid_t pid) {
     return footprint;
 }
 
-// The member of the group `group` other than `tool`, once there is one.
-std::optional<pid_t> otherMember(pid_t group, pid_t tool) {
+// The keeper of the group `group`, once it stands there: the member that
+// runs the keeper's program (the tool's own children come and go too).
+std::optional<pid_t> keeperOf(pid_t group) {
+    const fs::path program = fs::canonical(lf::helperProgramPath(lf::kGroupKeeper));
     const auto giveUp = std::chrono::steady_clock::now() + lf::test::kPatience;
     while (std::chrono::steady_clock::now() < giveUp) {
-        for (const lf::test::GroupMember& member : lf::test::groupMembers(group))
-            if (member.pid != tool) return member.pid;
+        for (const lf::test::GroupMember& member : lf::test::groupMembers(group)) {
+            std::error_code unreadable;
+            const fs::path runs =
+                fs::read_symlink("/proc/" + std::to_string(member.pid) + "/exe", unreadable);
+            if (!unreadable && runs == program) return member.pid;
+        }
         std::this_thread::sleep_for(1ms);
     }
     return std::nullopt;
@@ -73,7 +80,7 @@ TEST(OMAUToolKeeper, HoldsNothingOfTheApplicationsMemory) {
     while (!fs::exists(home / "tool") && std::chrono::steady_clock::now() < giveUp)
         std::this_thread::sleep_for(1ms);
     const pid_t tool = fs::exists(home / "tool") ? std::stoi(lf::test::readText(home / "tool")) : 0;
-    const std::optional<pid_t> keeper = tool > 0 ? otherMember(tool, tool) : std::nullopt;
+    const std::optional<pid_t> keeper = tool > 0 ? keeperOf(tool) : std::nullopt;
     std::memset(memory.get(), 2, kApplicationMemory);
     const std::optional<Footprint> footprint = keeper ? footprintOf(*keeper) : std::nullopt;
     stop.request_stop();
