@@ -5,7 +5,6 @@
 // whole life, and carry nothing of the application.
 
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <sys/types.h>
