@@ -1,7 +1,5 @@
-// The keeper is started with posix_spawn, which the C library makes with
-// vfork's sharing of memory: nothing of this process is copied, and no
-// commit charge of its size is asked for, so the start fails neither
-// under strict overcommit nor for a process of any size.
+// The keeper is started with posix_spawn, as every child is, so that
+// nothing of this process is copied (see ChildProcessSpawn.cpp).
 
 #include "platform/processes/ChildProcessKeeper.h"
 

@@ -70,10 +70,11 @@ struct Vectors {
     }
 };
 
-// Spawns `program` (looked up in PATH with `searchPath`) with `vectors`,
-// set up as `options` asks; `keptOpen`, when not -1, stays open in it too.
-Result<pid_t> spawnProcess(const ChildProcess::Options& options, const std::string& program,
-                           bool searchPath, Vectors& vectors, int keptOpen = -1) {
+// Spawns the program `vectors` names first (looked up in PATH with
+// `searchPath`), set up as `options` asks; `keptOpen`, when not -1, stays
+// open in it too.
+Result<pid_t> spawnProcess(const ChildProcess::Options& options, bool searchPath, Vectors& vectors,
+                           int keptOpen = -1) {
     SpawnSetting setting;
     for (const auto& [ours, theirs] : options.descriptors)
         posix_spawn_file_actions_adddup2(&setting.actions, ours, theirs);
@@ -96,11 +97,11 @@ Result<pid_t> spawnProcess(const ChildProcess::Options& options, const std::stri
     posix_spawnattr_setflags(&setting.attributes, flags);
     pid_t pid = -1;
     const int failure =
-        searchPath ? posix_spawnp(&pid, program.c_str(), &setting.actions, &setting.attributes,
+        searchPath ? posix_spawnp(&pid, vectors.argv[0], &setting.actions, &setting.attributes,
                                   vectors.argv.data(), vectors.envp.data())
-                   : posix_spawn(&pid, program.c_str(), &setting.actions, &setting.attributes,
+                   : posix_spawn(&pid, vectors.argv[0], &setting.actions, &setting.attributes,
                                  vectors.argv.data(), vectors.envp.data());
-    if (failure != 0) return Error::posix(failure, "start " + program);
+    if (failure != 0) return Error::posix(failure, "start " + vectors.arguments[0]);
     return pid;
 }
 
@@ -159,8 +160,7 @@ Result<pid_t> spawnDyingWithParent(const ChildProcess::Options& options) {
                                           std::to_string(report->write.get()), *program};
     arguments.insert(arguments.end(), options.arguments.begin(), options.arguments.end());
     Vectors vectors(std::move(arguments), options);
-    Result<pid_t> pid =
-        spawnProcess(options, vectors.arguments[0], false, vectors, report->write.get());
+    Result<pid_t> pid = spawnProcess(options, false, vectors, report->write.get());
     report->write = FileDescriptor();
     if (!pid) return pid.error();
     return awaitStart(report->read, *pid, "start " + options.arguments[0]);
@@ -173,7 +173,7 @@ Result<ChildProcess> ChildProcess::spawn(const Options& options) {
     Result<pid_t> pid = [&]() -> Result<pid_t> {
         if (options.diesWithParent) return spawnDyingWithParent(options);
         Vectors vectors(options.arguments, options);
-        return spawnProcess(options, options.arguments[0], options.searchPath, vectors);
+        return spawnProcess(options, options.searchPath, vectors);
     }();
     if (!pid) return pid.error();
     ChildProcess child(*pid, options.newProcessGroup || options.newSession, -1);
