@@ -201,6 +201,36 @@ TEST_F(RecentsPopoverTest, HeightFollowsTheRowsUpToTheCap) {
     EXPECT_EQ(controller.listView()->height(), cap - heading);
 }
 
+// Rows cleared while the popover is closed leave the list shorter than
+// the popover, which is not fitted again until it opens; a flow noted
+// then has its row drawn below the group row when the popover opens, and
+// at every later opening.
+TEST_F(RecentsPopoverTest, AFlowNotedAfterAClearWhileClosedDrawsItsRow) {
+    makeFlow("Smart", QFFlowBehaviorRepeatAutomatically);
+    makeFlow("Plain", QFFlowBehaviorNone);
+    QFRecentsController& controller = showPopover();
+    ASSERT_TRUE(controller.hasRecentsGroupRow());
+    popover->performClose();
+    QFFlowManager::defaultManager()->clearRecentFlowsWithoutAutomaticBehavior();
+    auto added = makeFlow("Added", QFFlowBehaviorNone);
+
+    for (int opening = 0; opening < 2; ++opening) {
+        popover->showRelativeToRect(QRectF(anchor->rect()), anchor, Qt::BottomEdge);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(controller.flowAtRow(2), added);
+        QFRecentRowView* row = rowAt(2);
+        ASSERT_NE(row, nullptr) << "no view at the new flow's row, opening " << opening;
+        EXPECT_TRUE(row->isVisible());
+        EXPECT_EQ(row->geometry(), QRect(0, 61, 240, 46));
+        EXPECT_EQ(row->label()->text(), "Added");
+        const QString status = QString::fromStdString(added->localizedStatusDescription());
+        EXPECT_EQ(statusOf(*row), status);
+        EXPECT_EQ(row->toolTip(), status);
+        EXPECT_GT(row->statusLabel()->width(), 0);
+        popover->performClose();
+    }
+}
+
 // Without its image the group row takes no room.
 TEST_F(RecentsPopoverTest, GroupRowWithoutItsImageIsZeroHigh) {
     lf::test::ScopedResources bare;
