@@ -106,6 +106,16 @@ public:
 
     std::vector<QUrl> openedURLs;
     int beeps = 0;
+    // Whether a file manager selects the items shown (else their folders
+    // open), and the items it was asked to select, call by call.
+    bool fileManagerSelects = false;
+    std::vector<std::vector<QUrl>> selectedItems;
+
+protected:
+    bool selectItemsInFileManager(const std::vector<QUrl>& items) override {
+        if (fileManagerSelects) selectedItems.push_back(items);
+        return fileManagerSelects;
+    }
 };
 
 // An editor that runs and shows `documentURL`, answering after `delay`.

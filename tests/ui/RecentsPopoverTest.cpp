@@ -3,6 +3,7 @@
 // follow behaviour changes and removals, the row's indicators, status line,
 // clicks and context menu, and the flow editor.
 
+#include "AppTestSupport.h"
 #include "UiTestSupport.h"
 #include "flows/QFExportFlow.h"
 #include "flows/QFFlowInterfaceHooks.h"
@@ -22,6 +23,8 @@
 #include "ui/recents/QFRecentRowView.h"
 #include "ui/recents/QFRecentsController.h"
 #include "ui/recents/QFRecentsPopover.h"
+#include "ui/shell/QFApplicationFlowHooks.h"
+#include "ui/shell/QFWorkspace.h"
 #include "ui/window/QFResources.h"
 
 #include <QApplication>
@@ -199,6 +202,36 @@ TEST_F(RecentsPopoverTest, HeightFollowsTheRowsUpToTheCap) {
     QCoreApplication::processEvents();
     EXPECT_EQ(popover->contentSize().height(), cap);
     EXPECT_EQ(controller.listView()->height(), cap - heading);
+}
+
+// Rows cleared while the popover is closed leave the list shorter than
+// the popover, which is not fitted again until it opens; a flow noted
+// then has its row drawn below the group row when the popover opens, and
+// at every later opening.
+TEST_F(RecentsPopoverTest, AFlowNotedAfterAClearWhileClosedDrawsItsRow) {
+    makeFlow("Smart", QFFlowBehaviorRepeatAutomatically);
+    makeFlow("Plain", QFFlowBehaviorNone);
+    QFRecentsController& controller = showPopover();
+    ASSERT_TRUE(controller.hasRecentsGroupRow());
+    popover->performClose();
+    QFFlowManager::defaultManager()->clearRecentFlowsWithoutAutomaticBehavior();
+    auto added = makeFlow("Added", QFFlowBehaviorNone);
+
+    for (int opening = 0; opening < 2; ++opening) {
+        popover->showRelativeToRect(QRectF(anchor->rect()), anchor, Qt::BottomEdge);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(controller.flowAtRow(2), added);
+        QFRecentRowView* row = rowAt(2);
+        ASSERT_NE(row, nullptr) << "no view at the new flow's row, opening " << opening;
+        EXPECT_TRUE(row->isVisible());
+        EXPECT_EQ(row->geometry(), QRect(0, 61, 240, 46));
+        EXPECT_EQ(row->label()->text(), "Added");
+        const QString status = QString::fromStdString(added->localizedStatusDescription());
+        EXPECT_EQ(statusOf(*row), status);
+        EXPECT_EQ(row->toolTip(), status);
+        EXPECT_GT(row->statusLabel()->width(), 0);
+        popover->performClose();
+    }
 }
 
 // Without its image the group row takes no room.
@@ -408,6 +441,68 @@ TEST_F(RecentsPopoverTest, ContextMenuOffersTheOutputFolderOnlyWhenThereIsOne) {
     ASSERT_EQ(menus.size(), 1u);
     EXPECT_EQ(menus[0], (QStringList{"recents-repeat.flow.menu.reveal-input-in-finder", "-",
                                      "recents-repeat.flow.menu.remove-from-recents"}));
+}
+
+// Show Documents hands the application's hook the documents, which it
+// shows in the file manager, selected where the file manager can, else by
+// opening each of their folders once; it never opens a document, which
+// would open one more flow window. The output folder opens as ever.
+TEST_F(RecentsPopoverTest, ShowDocumentsShowsTheDocumentsWithoutOpeningThem) {
+    const fs::path one = folder / "one", two = folder / "two";
+    std::vector<std::string> documents{(one / "A.psd").string(), (two / "B.psd").string(),
+                                       (one / "C.psd").string()};
+    fs::create_directories(one);
+    fs::create_directories(two);
+    for (const std::string& document : documents)
+        lf::test::writeFile(document, "not a document");
+    auto input = std::make_shared<QFFlowInput>(std::vector<std::string>{lf::kTypePhotoshopImage});
+    input->addInputWithURLs(documents);
+    auto flow = std::make_shared<QFExportFlow>();
+    flow->setInitialInput(input);
+    flow->setOutputDirectoryURL((folder / "out").string());
+    QFFlowManager::defaultManager()->noteNewRecentFlow(flow);
+    made.push_back(flow);
+
+    auto workspace = std::make_shared<lf::test::RecordingWorkspace>();
+    QFWorkspace::setShared(workspace);
+    struct Restore {
+        ~Restore() { QFWorkspace::setShared(nullptr); }
+    } restore;
+    QFFlowInterfaceHooks hooks;
+    hooks.revealInFileViewer = QFApplicationFlowHooks().revealInFileViewer;
+    QFFlowInterfaceHooks::install(std::move(hooks));
+    showPopover();
+    QFRecentRowView& row = *rowAt(0);
+    ASSERT_EQ(row.representedFlow(), flow);
+    QFRecentRowView::setMenuPresenter([](QMenu& menu, const QPoint&) {
+        menu.actions().front()->trigger();  // Show Documents
+    });
+    const auto url = [](const fs::path& path) {
+        return QUrl::fromLocalFile(QString::fromStdString(path.string()));
+    };
+    const std::vector<QUrl> documentURLs{url(documents[0]), url(documents[1]), url(documents[2])};
+
+    workspace->fileManagerSelects = true;
+    row.showContextMenu(QPoint());
+    lf::MainQueue::shared()->drain();
+    ASSERT_EQ(workspace->selectedItems.size(), 1u);  // all in one request
+    EXPECT_EQ(
+        std::set<QUrl>(workspace->selectedItems[0].begin(), workspace->selectedItems[0].end()),
+        std::set<QUrl>(documentURLs.begin(), documentURLs.end()));
+    EXPECT_TRUE(workspace->openedURLs.empty());
+
+    workspace->fileManagerSelects = false;
+    row.showContextMenu(QPoint());
+    lf::MainQueue::shared()->drain();
+    EXPECT_EQ(std::set<QUrl>(workspace->openedURLs.begin(), workspace->openedURLs.end()),
+              (std::set<QUrl>{url(one), url(two)}));
+    EXPECT_EQ(workspace->openedURLs.size(), 2u) << "a folder opened twice";
+
+    workspace->openedURLs.clear();
+    row.contextMenuShowOutputDirectoryInFinder();
+    lf::MainQueue::shared()->drain();
+    EXPECT_EQ(workspace->openedURLs, (std::vector<QUrl>{url(folder / "out")}));
+    EXPECT_EQ(workspace->selectedItems.size(), 1u);
 }
 
 // A double click opens the editor with its title and Done; clearing the

@@ -73,8 +73,13 @@ void QFPopoverListView::reload() {
     numberOfRows_ = delegate_ ? delegate_->numberOfRowsInListView(*this) : 0;
     rowViews_.setCount(numberOfRows_);
     noteHeightOfRowsWithIndexesChanged({});
-    tileWithAnimation(false);
+    // The content takes the rows' height before the rows in sight are
+    // tiled: the sight ends where the content does, and a list taller than
+    // its former content (one whose popover was not shown to shrink with
+    // it) would leave the rows beyond that without views, and no resize
+    // would come to tile them later.
     sizeToFitForAnimation(false);
+    tileWithAnimation(false);
 }
 
 void QFPopoverListView::noteHeightOfRowsWithIndexesChanged(const std::set<uint64_t>&) {

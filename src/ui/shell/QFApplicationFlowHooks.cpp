@@ -12,11 +12,14 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -83,14 +86,38 @@ void chooseOutputDirectory(QFFlowRunController& controller,
         });
 }
 
+// The files handed to be revealed during one pass of the main loop, shown
+// together once it ends: a flow's documents come one call each, and shown
+// at once they take one call to the file manager, or open a folder that
+// holds several of them once.
+std::vector<QUrl>& itemsToReveal() {
+    static std::vector<QUrl> items;
+    return items;
+}
+
+// A folder opens, as ever; a file is shown in its folder, never opened:
+// the program that the desktop chooses for a document may be this one.
+void revealInFileViewer(const std::string& path) {
+    const QString local = QString::fromStdString(path);
+    if (QFileInfo(local).isDir()) {
+        QFWorkspace::shared().openURL(QUrl::fromLocalFile(local));
+        return;
+    }
+    std::vector<QUrl>& items = itemsToReveal();
+    if (items.empty()) {
+        lf::MainQueue::shared()->async([] {
+            QFWorkspace::shared().showItemsInFileManager(std::exchange(itemsToReveal(), {}));
+        });
+    }
+    items.push_back(QUrl::fromLocalFile(local));
+}
+
 }  // namespace
 
 QFFlowInterfaceHooks QFApplicationFlowHooks() {
     QFFlowInterfaceHooks hooks;
     hooks.chooseOutputDirectory = chooseOutputDirectory;
-    hooks.revealInFileViewer = [](const std::string& directory) {
-        QFWorkspace::shared().openURL(QUrl::fromLocalFile(QString::fromStdString(directory)));
-    };
+    hooks.revealInFileViewer = revealInFileViewer;
     hooks.requestUserAttention = [] {
         for (QWidget* window : QApplication::topLevelWidgets()) {
             if (window->isVisible()) QApplication::alert(window);

@@ -1,7 +1,13 @@
 #include "ui/shell/QFWorkspace.h"
 
+#include "ui/shell/QFFileManagerService.h"
+
 #include <QApplication>
+#include <QDBusConnection>
 #include <QDesktopServices>
+#include <QFileInfo>
+
+#include <set>
 
 namespace {
 
@@ -27,4 +33,24 @@ void QFWorkspace::openURL(const QUrl& url) {
 
 void QFWorkspace::beep() {
     QApplication::beep();
+}
+
+void QFWorkspace::showItemsInFileManager(const std::vector<QUrl>& items) {
+    if (items.empty() || selectItemsInFileManager(items)) return;
+    openFoldersOfItems(items);
+}
+
+bool QFWorkspace::selectItemsInFileManager(const std::vector<QUrl>& items) {
+    // The answer may come after the workspace in use was replaced.
+    return QFFileManagerService::showItems(QDBusConnection::sessionBus(), items, [items] {
+        QFWorkspace::shared().openFoldersOfItems(items);
+    });
+}
+
+void QFWorkspace::openFoldersOfItems(const std::vector<QUrl>& items) {
+    std::set<QString> opened;
+    for (const QUrl& item : items) {
+        const QString folder = QFileInfo(item.toLocalFile()).absolutePath();
+        if (opened.insert(folder).second) openURL(QUrl::fromLocalFile(folder));
+    }
 }
