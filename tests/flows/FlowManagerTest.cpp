@@ -1,3 +1,4 @@
+#include "FlowFixtures.h"
 #include "FlowTestSupport.h"
 #include "flows/QFExportFlow.h"
 #include "flows/QFExportFlowPlugIn.h"
@@ -503,4 +504,39 @@ TEST_F(HandEditedRecents, TheFlowsFollowAnEditTheStoreFindsWithoutWritingIt) {
     EXPECT_TRUE(log.contains("no list"));
     EXPECT_EQ(names(manager.recentFlows()), (std::vector<std::string>{"c", "Renamed", "d"}));
     EXPECT_EQ(storedNames(), (std::vector<std::string>{"c", "Renamed", "d"}));
+}
+
+// Edited by hand while the flows are watched: a repeating flow removed from
+// the list, and one that notifies switched to repeat. The next changes of
+// their documents find the edit before they act: the one removed runs no
+// more, the other exports its change.
+TEST_F(ConcurrentFlowBackgroundRun, AChangeOfTheDocumentsActsAsTheListWasEditedByHand) {
+    auto removed = watchingFlow("r.psd", QFFlowBehaviorRepeatAutomatically);
+    auto switched = watchingFlow("s.psd", QFFlowBehaviorNotifyWhenChanged);
+    auto manager = QFFlowManager::defaultManager();
+    manager->noteNewRecentFlow(removed);
+    manager->noteNewRecentFlow(switched);
+    const std::string path = UserDefaults::standard()->path();
+    auto settings = nlohmann::json::parse(Data::readFile(path)->stringView());
+    auto& list = settings[QFFlowManager::kRecentFlowsDefaultsKey];
+    ASSERT_EQ(list.size(), 2u);
+    list.erase(1);
+    list[0]["behavior"] = QFFlowBehaviorRepeatAutomatically;
+    test::writeFile(path, settings.dump(2));
+
+    for (const char* name : {"r.psd", "s.psd"}) {
+        test::writeFile(folder / name, std::string(name) + ", changed");
+        setModificationSecond(folder / name, 4'000'000);
+    }
+    ASSERT_TRUE(waitUntil([&] { return switched->lastRunDate().has_value(); }));
+    EXPECT_EQ(read(folder / "out" / "out" / "s.png"), "s.psd, changed");
+    EXPECT_EQ(manager->recentFlows(), std::vector<std::shared_ptr<QFFlow>>{switched});
+    EXPECT_EQ(removed->behavior(), QFFlowBehaviorNone);
+    ASSERT_TRUE(waitUntil([&] { return removed->status() == QFFlowStatusIdle; }));
+    EXPECT_TRUE(removed->runs().empty());
+    EXPECT_FALSE(fs::exists(folder / "out" / "out" / "r.png"));
+    const auto stored = UserDefaults(path).objectForKey(QFFlowManager::kRecentFlowsDefaultsKey);
+    ASSERT_TRUE(stored && stored->size() == 1u);
+    EXPECT_EQ((*stored)[0]["behavior"], QFFlowBehaviorRepeatAutomatically);
+    manager->removeFlow(switched);
 }
