@@ -97,7 +97,9 @@ void QFFlowManager::followStoredList() {
     } else {
         // Damage, as at launch: kept aside by the store, with a log line,
         // and the flows written again.
-        lf::log("The recents list of the user defaults is no list: the flows are written again");
+        lf::log(
+            "The recents list of the user defaults is no list, or missing: the flows are written "
+            "again");
         (void)defaults->checkedObjectForKey(
             kRecentFlowsDefaultsKey, [](const nlohmann::json& value) { return value.is_array(); });
         writeRecentFlows();

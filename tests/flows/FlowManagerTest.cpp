@@ -508,14 +508,25 @@ TEST_F(HandEditedRecents, TheFlowsFollowAnEditTheStoreFindsWithoutWritingIt) {
 
 // Edited by hand while the flows are watched: a repeating flow removed from
 // the list, and one that notifies switched to repeat. The next changes of
-// their documents find the edit before they act: the one removed runs no
-// more, the other exports its change.
+// their documents find the edit before they act: the one removed leaves
+// the list and runs no more, the other exports its change.
 TEST_F(ConcurrentFlowBackgroundRun, AChangeOfTheDocumentsActsAsTheListWasEditedByHand) {
     auto removed = watchingFlow("r.psd", QFFlowBehaviorRepeatAutomatically);
     auto switched = watchingFlow("s.psd", QFFlowBehaviorNotifyWhenChanged);
     auto manager = QFFlowManager::defaultManager();
     manager->noteNewRecentFlow(removed);
     manager->noteNewRecentFlow(switched);
+    const auto change = [&](const char* name, const std::string& contents) {
+        test::writeFile(folder / name, contents);
+        setModificationSecond(folder / name, 4'000'000);
+    };
+    // A failed run leaves the repeating flow with a change to export, so
+    // that the next change of its documents is none of its archived state.
+    change("r.psd", "fail");
+    ASSERT_TRUE(waitUntil(
+        [&] { return removed->lastRunError() && removed->status() == QFFlowStatusIdle; }));
+    ASSERT_TRUE(removed->hasUnexportedChanges());
+    MainQueue::shared()->drain();  // what the store told of the writes, before the edit
     const std::string path = UserDefaults::standard()->path();
     auto settings = nlohmann::json::parse(Data::readFile(path)->stringView());
     auto& list = settings[QFFlowManager::kRecentFlowsDefaultsKey];
@@ -524,16 +535,17 @@ TEST_F(ConcurrentFlowBackgroundRun, AChangeOfTheDocumentsActsAsTheListWasEditedB
     list[0]["behavior"] = QFFlowBehaviorRepeatAutomatically;
     test::writeFile(path, settings.dump(2));
 
-    for (const char* name : {"r.psd", "s.psd"}) {
-        test::writeFile(folder / name, std::string(name) + ", changed");
-        setModificationSecond(folder / name, 4'000'000);
-    }
-    ASSERT_TRUE(waitUntil([&] { return switched->lastRunDate().has_value(); }));
-    EXPECT_EQ(read(folder / "out" / "out" / "s.png"), "s.psd, changed");
+    change("r.psd", "r, changed");
+    ASSERT_TRUE(waitUntil([&] { return manager->recentFlows().size() == 1; }));
     EXPECT_EQ(manager->recentFlows(), std::vector<std::shared_ptr<QFFlow>>{switched});
     EXPECT_EQ(removed->behavior(), QFFlowBehaviorNone);
-    ASSERT_TRUE(waitUntil([&] { return removed->status() == QFFlowStatusIdle; }));
-    EXPECT_TRUE(removed->runs().empty());
+    MainQueue::shared()->drain();
+    EXPECT_EQ(removed->status(), QFFlowStatusIdle);
+    EXPECT_EQ(removed->runs().size(), 1u);  // the failed one
+
+    change("s.psd", "s, changed");
+    ASSERT_TRUE(waitUntil([&] { return switched->lastRunDate().has_value(); }));
+    EXPECT_EQ(read(folder / "out" / "out" / "s.png"), "s, changed");
     EXPECT_FALSE(fs::exists(folder / "out" / "out" / "r.png"));
     const auto stored = UserDefaults(path).objectForKey(QFFlowManager::kRecentFlowsDefaultsKey);
     ASSERT_TRUE(stored && stored->size() == 1u);
