@@ -65,6 +65,13 @@ std::optional<TokensByURL> decodedExportedInputTokens(QFKeyedDecoder& decoder) {
     return tokens;
 }
 
+// What `archive` holds under `key`; null when nothing.
+nlohmann::json archivedValue(const nlohmann::json& archive, const char* key) {
+    if (!archive.is_object()) return nullptr;
+    auto value = archive.find(key);
+    return value != archive.end() ? *value : nlohmann::json();
+}
+
 timespec timespecOf(lf::SystemTime time) {
     using namespace std::chrono;
     const auto seconds = floor<std::chrono::seconds>(time);
@@ -134,6 +141,49 @@ bool QFFlow::decodeArchive(const nlohmann::json& archive) {
     if (!hasReadOutputDirectory) unreadable.push_back(kOutputBookmarkArchiveKey);
     keepUnreadableValues(archive, unreadable);
     return true;
+}
+
+void QFFlow::takeValuesEditedInArchive(const QFFlow& edited, const nlohmann::json& before,
+                                       const nlohmann::json& after) {
+    std::vector<std::string> changed;
+    for (const char* key : {"name", "behavior", kOutputBookmarkArchiveKey, kOutputURLArchiveKey,
+                            "lastRunDate", "lastRunNumberOfItemsSaved", kLastRunErrorArchiveKey,
+                            kHasUnexportedChangesArchiveKey, kExportedInputTokensArchiveKey})
+        if (archivedValue(before, key) != archivedValue(after, key)) changed.push_back(key);
+    if (changed.empty()) return;
+    const auto isChanged = [&](std::initializer_list<const char*> keys) {
+        return std::any_of(keys.begin(), keys.end(), [&](const char* key) {
+            return std::find(changed.begin(), changed.end(), key) != changed.end();
+        });
+    };
+    // Every value first, then the kept ones, which hold while the flow's
+    // own values under their keys are those `edited` read.
+    if (isChanged({"name"}))
+        changeValueForKey("displayName",
+                          [&] { changeValueForKey("name", [&] { name_ = edited.name_; }); });
+    if (isChanged({kOutputBookmarkArchiveKey, kOutputURLArchiveKey})) {
+        outputDirectoryURL_ = edited.outputDirectoryURL_;
+        outputDirectoryBookmarkData_ = edited.outputDirectoryBookmarkData_;
+    }
+    if (isChanged({"lastRunDate", "lastRunNumberOfItemsSaved"}))
+        changeValueForKey(kLastRunDateKey, [&] {
+            lastRunDate_ = edited.lastRunDate_;
+            lastRunNumberOfItemsSaved_ = edited.lastRunNumberOfItemsSaved_;
+        });
+    if (isChanged({kLastRunErrorArchiveKey}))
+        changeValueForKey(kLastRunErrorKey, [&] { lastRunError_ = edited.lastRunError_; });
+    if (isChanged({kHasUnexportedChangesArchiveKey}))
+        hasUnexportedChanges_ = edited.hasUnexportedChanges_;
+    if (isChanged({kExportedInputTokensArchiveKey}))
+        exportedInputTokens_ = edited.exportedInputTokens_;
+    const bool behaviorChanged = isChanged({"behavior"}) && behavior_ != edited.behavior_;
+    if (behaviorChanged) {
+        changeValueForKey("behavior", [&] { behavior_ = edited.behavior_; });
+        updateChangeDetectionSettings();
+    }
+    keptValues_.takeFrom(edited.keptValues_, changed);
+    invalidateEncodedState();
+    if (behaviorChanged) takeUpChangesNotExportedOnceWatched();
 }
 
 void QFFlow::keepUnreadableValues(const nlohmann::json& archive,
@@ -386,6 +436,9 @@ void QFFlow::inputDidChange() {
         return;
     }
     if (!hasActivatedAutomaticBehavior_) return;
+    // A behaviour changed, or the flow removed, in the stored recents acts
+    // before this change does.
+    if (behavior_ != QFFlowBehaviorNone) QFFlowManager::defaultManager()->followStoredList();
     if (behavior_ != QFFlowBehaviorNone) setHasUnexportedChanges(true);
     switch (behavior_) {
         case QFFlowBehaviorNotifyWhenChanged:

@@ -119,6 +119,16 @@ public:
     // False, with a log line, when the archive is damaged. Starts nothing.
     bool decodeArchive(const nlohmann::json& archive);
 
+    // Takes what a change of its stored archive made outside the
+    // application changed, from `before` (the archive as stored until then)
+    // to `after`, as `edited`, the flow decoded from `after`, reads it: the
+    // name, behaviour, output folder and record of the last run; what
+    // `edited` could not read is taken as unset and kept as stored, as at
+    // launch. What the change left alone stays as this flow has it. A flow
+    // switched to notify or repeat takes up what it left to run.
+    void takeValuesEditedInArchive(const QFFlow& edited, const nlohmann::json& before,
+                                   const nlohmann::json& after);
+
     // Installs the input, once; a second input stops the program.
     void setInitialInput(std::shared_ptr<QFFlowInput> input);
     const std::shared_ptr<QFFlowInput>& input() const { return input_; }

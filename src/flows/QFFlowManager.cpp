@@ -2,6 +2,7 @@
 
 #include "flows/QFExportFlow.h"
 #include "flows/QFFlowInterfaceHooks.h"
+#include "flows/QFStoredRecents.h"
 #include "flows/shared/QFKeyedArchive.h"
 #include "platform/core/Log.h"
 #include "platform/dispatch/MainQueue.h"
@@ -47,53 +48,108 @@ const std::vector<std::shared_ptr<QFFlow>>& QFFlowManager::recentFlows() {
 
 void QFFlowManager::loadRecentFlows() {
     lf::assertMainThread("QFFlowManager::recentFlows");
-    std::vector<std::shared_ptr<QFFlow>> flows;
-    unlistedArchives_.clear();
+    const auto defaults = this->defaults();
     // A list that is no list is damage, which the store mends from its last
     // good copy where it can.
-    const auto stored = defaults()->checkedObjectForKey(
+    const auto stored = defaults->checkedObjectForKey(
         kRecentFlowsDefaultsKey, [](const nlohmann::json& value) { return value.is_array(); });
-    // The listed flow of each set of documents, with its place in the
-    // stored list.
-    std::map<std::set<std::string>, size_t> listedIndexOfDocuments;
-    std::map<size_t, std::shared_ptr<QFFlow>> listed;
-    for (size_t index = 0; stored && index < stored->size(); ++index) {
-        const nlohmann::json& archive = (*stored)[index];
-        auto flow = decodeFlow(archive);
-        // A flow whose documents could not all be found again is no use
-        // now, but may be once they are back.
-        if (!flow || flow->inputURLs().empty()) {
-            lf::log("Couldn't list the stored flow at {} of the recents: it is kept as stored",
-                    index);
-            unlistedArchives_.emplace_back(index, archive);
-            continue;
-        }
-        auto [other, first] = listedIndexOfDocuments.try_emplace(flow->inputURLs(), index);
-        if (first) {
-            listed.emplace(index, std::move(flow));
-            continue;
-        }
-        // Two flows of the same documents (one made while the other's were
-        // out of reach): the one written last is listed, the first of them
-        // when that tells them not apart.
-        size_t unlisted = index;
-        if (flow->lastRunDate() > listed.at(other->second)->lastRunDate()) {
-            unlisted = std::exchange(other->second, index);
-            listed.erase(unlisted);
-            listed.emplace(index, std::move(flow));
-        }
-        lf::log(
-            "Couldn't list the stored flow at {} of the recents: another flow of the same "
-            "documents is listed; it is kept as stored",
-            unlisted);
-        unlistedArchives_.emplace_back(unlisted, (*stored)[unlisted]);
-    }
-    std::sort(unlistedArchives_.begin(), unlistedArchives_.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (auto& [index, flow] : listed)
+    QFStoredRecents recents = QFReadStoredRecents(stored.value_or(nlohmann::json::array()));
+    std::vector<std::shared_ptr<QFFlow>> flows;
+    storedArchives_.clear();
+    for (auto& [flow, archive] : recents.listed) {
+        storedArchives_.emplace(flow.get(), std::move(archive));
         flows.push_back(std::move(flow));
+    }
+    unlistedArchives_ = std::move(recents.unlisted);
     recentFlows_ = std::move(flows);
+    noteStoredList(defaults, stored.value_or(nullptr));
     observeRecentFlows();
+    updateRunningFlowsWithoutUI();
+}
+
+void QFFlowManager::noteStoredList(const std::shared_ptr<lf::UserDefaults>& defaults,
+                                   nlohmann::json list) {
+    storedList_ = std::move(list);
+    if (storedListDefaults_.lock() == defaults) return;
+    storedListDefaults_ = defaults;
+    // Told on whichever thread found the change in the file.
+    storedListObservation_ =
+        defaults->observe(kRecentFlowsDefaultsKey, [lifetime = std::weak_ptr(lifetime_)] {
+            lf::MainQueue::shared()->async([lifetime] {
+                if (auto manager = lifetime.lock()) (*manager)->followStoredList();
+            });
+        });
+}
+
+void QFFlowManager::followStoredList() {
+    lf::assertMainThread("QFFlowManager::followStoredList");
+    // A list another store holds is not the one the manager followed: it
+    // is written over, as before.
+    if (!recentFlows_ || isFollowingStoredList_) return;
+    const auto defaults = this->defaults();
+    if (storedListDefaults_.lock() != defaults) return;
+    const nlohmann::json stored =
+        defaults->objectForKey(kRecentFlowsDefaultsKey).value_or(nlohmann::json());
+    if (stored == storedList_) return;
+    isFollowingStoredList_ = true;
+    if (stored.is_array()) {
+        takeStoredList(stored);
+    } else {
+        // Damage, as at launch: kept aside by the store, with a log line,
+        // and the flows written again.
+        lf::log(
+            "The recents list of the user defaults is no list, or missing: the flows are written "
+            "again");
+        (void)defaults->checkedObjectForKey(
+            kRecentFlowsDefaultsKey, [](const nlohmann::json& value) { return value.is_array(); });
+        writeRecentFlows();
+    }
+    isFollowingStoredList_ = false;
+}
+
+void QFFlowManager::takeStoredList(const nlohmann::json& stored) {
+    lf::log(
+        "The recents list of the user defaults was changed outside the application: the "
+        "flows follow it");
+    QFStoredRecents recents = QFReadStoredRecents(stored);
+    std::vector<std::shared_ptr<QFFlow>> before = *recentFlows_, flows, added;
+    std::map<const QFFlow*, nlohmann::json> archives;
+    // Unobserved meanwhile: what the flows take is no change of theirs to
+    // write.
+    flowObservations_.clear();
+    for (auto& [decoded, archive] : recents.listed) {
+        const std::set<std::string> documents = decoded->inputURLs();
+        auto same = std::find_if(before.begin(), before.end(),
+                                 [&](const auto& flow) { return flow->inputURLs() == documents; });
+        std::shared_ptr<QFFlow> flow = decoded;
+        if (same != before.end()) {
+            flow = std::move(*same);
+            before.erase(same);
+            if (auto was = storedArchives_.find(flow.get()); was != storedArchives_.end())
+                flow->takeValuesEditedInArchive(*decoded, was->second, archive);
+        } else {
+            added.push_back(flow);
+        }
+        archives.emplace(flow.get(), std::move(archive));
+        flows.push_back(std::move(flow));
+    }
+    unlistedArchives_ = std::move(recents.unlisted);
+    storedArchives_ = std::move(archives);
+    storedList_ = stored;
+    if (flows != *recentFlows_)
+        changeValueForKey("recentFlows", [&] { recentFlows_ = std::move(flows); });
+    observeRecentFlows();
+    // Those left out leave the list as removeFlow takes them out.
+    for (const auto& removed : before) {
+        lf::log(
+            "The flow \"{}\" is no longer listed in the recents of the user defaults: its "
+            "automatic behaviour stops",
+            removed->displayName());
+        removed->setBehavior(QFFlowBehaviorNone);
+    }
+    if (hasActivatedAutomaticBehavior_)
+        for (const auto& flow : added)
+            flow->activateAutomaticBehaviorIfNeeded();
     updateRunningFlowsWithoutUI();
 }
 
@@ -102,7 +158,7 @@ void QFFlowManager::setRecentFlows(std::vector<std::shared_ptr<QFFlow>> flows) {
     changeValueForKey("recentFlows", [&] { recentFlows_ = std::move(flows); });
     observeRecentFlows();
     updateRunningFlowsWithoutUI();
-    saveRecentFlows();
+    writeRecentFlows();
 }
 
 void QFFlowManager::observeRecentFlows() {
@@ -118,15 +174,26 @@ void QFFlowManager::observeRecentFlows() {
 
 void QFFlowManager::saveRecentFlows() {
     if (!recentFlows_) return;
+    followStoredList();
+    writeRecentFlows();
+}
+
+void QFFlowManager::writeRecentFlows() {
+    if (!recentFlows_) return;
     nlohmann::json archive = nlohmann::json::array();
-    for (const auto& flow : *recentFlows_)
+    storedArchives_.clear();
+    for (const auto& flow : *recentFlows_) {
         archive.push_back(flow->encode());
+        storedArchives_.emplace(flow.get(), archive.back());
+    }
     // Ascending, each at its stored place as far as the list now reaches.
     for (const auto& [index, unlisted] : unlistedArchives_)
         archive.insert(
             archive.begin() + static_cast<std::ptrdiff_t>(std::min(index, archive.size())),
             unlisted);
-    defaults()->setObject(kRecentFlowsDefaultsKey, archive);
+    const auto defaults = this->defaults();
+    noteStoredList(defaults, archive);
+    defaults->setObject(kRecentFlowsDefaultsKey, archive);
 }
 
 void QFFlowManager::updateRunningFlowsWithoutUI() {
@@ -146,6 +213,7 @@ void QFFlowManager::recentFlowChangesToRunChanged() {
 
 void QFFlowManager::noteNewRecentFlow(std::shared_ptr<QFFlow> flow) {
     lf::assertMainThread("QFFlowManager::noteNewRecentFlow");
+    followStoredList();
     if (!flow || !flow->hasOutputDirectory()) return;
     std::vector<std::shared_ptr<QFFlow>> flows = recentFlows();
     auto found = std::find(flows.begin(), flows.end(), flow);
@@ -181,6 +249,7 @@ void QFFlowManager::noteNewRecentFlow(std::shared_ptr<QFFlow> flow) {
 std::shared_ptr<QFFlow> QFFlowManager::takeBackUnlistedFlowWithURLs(
     const std::set<std::string>& urls) {
     lf::assertMainThread("QFFlowManager::takeBackUnlistedFlowWithURLs");
+    followStoredList();
     std::vector<std::shared_ptr<QFFlow>> flows = recentFlows();
     if (std::any_of(flows.begin(), flows.end(),
                     [&](const auto& flow) { return flow->inputURLs() == urls; }))
@@ -222,6 +291,7 @@ size_t QFFlowManager::storedIndexOfFirstListed() const {
 
 void QFFlowManager::removeFlow(std::shared_ptr<QFFlow> flow) {
     if (!flow) return;
+    followStoredList();
     std::vector<std::shared_ptr<QFFlow>> flows = recentFlows();
     flows.erase(std::remove(flows.begin(), flows.end(), flow), flows.end());
     setRecentFlows(std::move(flows));
@@ -243,6 +313,7 @@ bool QFFlowManager::canClearRecentFlowsWithoutAutomaticBehavior() {
 
 void QFFlowManager::clearRecentFlowsWithoutAutomaticBehavior() {
     lf::assertMainThread("QFFlowManager::clearRecentFlowsWithoutAutomaticBehavior");
+    followStoredList();
     std::vector<std::shared_ptr<QFFlow>> kept;
     for (const auto& flow : recentFlows())
         if (flow->behavior() != QFFlowBehaviorNone) kept.push_back(flow);

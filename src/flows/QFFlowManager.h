@@ -19,6 +19,17 @@
 // that is not a list is damage: the list of the last good copy of the
 // defaults, if any.
 //
+// The list in the defaults is the user's too, as every setting is: a change
+// made there while the application runs (by hand) is followed, before the
+// list is next written, when the store tells of it, and when a flow's
+// documents change before its automatic behaviour acts. A listed flow
+// takes what was changed in its entry (its name, behaviour, output folder,
+// the record of its last run), a flow whose entry is gone, or lists no
+// flow now, leaves the list with its behaviour off, and an entry that lists
+// a flow now is listed. A flow is known by its documents: an entry whose
+// documents were changed is another flow. A list that is no list, or
+// missing, is damage, as at launch: the flows stay, and are written again.
+//
 // Main thread only. Observable keys: "recentFlows" (every change of the
 // list) and "isRunningFlowsWithoutUI" (when its value changes).
 
@@ -29,6 +40,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -70,6 +82,11 @@ public:
     // flow is taken by value: callers may pass an element of recentFlows(),
     // which the removal replaces.
     void removeFlow(std::shared_ptr<QFFlow> flow);
+    // Follows a change of the stored list made outside the application
+    // since the manager last read or wrote it (see above); nothing when
+    // there is none, before the list is loaded, or while the list is kept
+    // in another store than the one it was read from.
+    void followStoredList();
     // Lets every recent flow start its automatic behaviour.
     void activateAutomaticBehaviorIfNeeded();
     bool isRunningFlowsWithoutUI() const { return isRunningFlowsWithoutUI_; }
@@ -90,7 +107,14 @@ private:
     void keepUnlisted(size_t index, nlohmann::json archive);
     // The place in the stored list of the first listed flow.
     size_t storedIndexOfFirstListed() const;
+    // Starts following the stored list of `defaults`, read or written now
+    // as `list` (null when there is none).
+    void noteStoredList(const std::shared_ptr<lf::UserDefaults>& defaults, nlohmann::json list);
+    // Takes in a list the user left changed, unless it is damage.
+    void takeStoredList(const nlohmann::json& stored);
+    // Writes the list after following a change of it made outside.
     void saveRecentFlows();
+    void writeRecentFlows();
     void updateRunningFlowsWithoutUI();
     void recentFlowChangesToRunChanged();
 
@@ -102,4 +126,15 @@ private:
     bool isRunningFlowsWithoutUI_ = false;
     bool hasActivatedAutomaticBehavior_ = false;
     std::vector<lf::Observation> flowObservations_;
+    // The stored list as the manager last read or wrote it, in the store
+    // it did, and what it held for each listed flow: a change found there
+    // since was made outside.
+    std::weak_ptr<lf::UserDefaults> storedListDefaults_;
+    nlohmann::json storedList_;
+    std::map<const QFFlow*, nlohmann::json> storedArchives_;
+    lf::Observation storedListObservation_;
+    bool isFollowingStoredList_ = false;
+    // Lets what the store's observer queues on the main queue find that
+    // the manager is gone.
+    std::shared_ptr<QFFlowManager*> lifetime_ = std::make_shared<QFFlowManager*>(this);
 };

@@ -19,6 +19,8 @@
 #include <new>
 #include <stdexcept>
 #include <thread>
+#include <utility>
+#include <vector>
 
 using namespace lf;
 using namespace saved_versions;
@@ -80,6 +82,25 @@ private:
     mutable std::mutex mutex_;
     std::string bytes_ = "old bytes";
     mutable int reads_ = 0;
+};
+
+// Bytes in memory that the test writes over between reads.
+class RewrittenSource final : public BAByteSource {
+public:
+    explicit RewrittenSource(std::string bytes) : bytes_(std::move(bytes)) {}
+    lf::Status read(void* destination, uint64_t offset, uint64_t length) const override {
+        std::lock_guard lock(mutex_);
+        std::memcpy(destination, bytes_.data() + offset, length);
+        return {};
+    }
+    void writeAt(uint64_t offset, char byte) {
+        std::lock_guard lock(mutex_);
+        bytes_[offset] = byte;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::string bytes_;
 };
 
 struct FaultyRun {
@@ -190,6 +211,46 @@ TEST(ConcurrentDocumentReads, TwoFirstReadsOfARangeThatGaveTwoContentsAreAChange
     const auto same = bytes.readsAgainAsRead();
     ASSERT_TRUE(same);
     EXPECT_FALSE(*same);
+}
+
+// Three ranges read, with unread bytes between them, in the file's order
+// and in the reverse: one byte written over in any one range alone is a
+// change, in the last range read or the last of the file as well as the
+// first, and a byte no read reached is none.
+TEST(DocumentReads, AChangeToAnyOneRangeReadAloneIsAChange) {
+    struct Range {
+        uint64_t offset, length;
+    };
+    const std::vector<Range> inFileOrder = {{0, 4}, {6, 3}, {12, 5}};
+    const uint64_t unread[] = {4, 10, 17};
+    const auto readThenWrite = [](const std::vector<Range>& reads, uint64_t writtenAt) {
+        auto source = std::make_shared<RewrittenSource>("0123456789abcdefghij");
+        QFDocumentBytes bytes({source, 0, 20}, "d.psd");
+        char read[8];
+        for (const Range& range : reads)
+            EXPECT_TRUE(bytes.byteArray()->copyBytes(read, {range.offset, range.length}));
+        source->writeAt(writtenAt, '#');
+        return bytes.readsAgainAsRead();
+    };
+    const std::vector<Range> reversed(inFileOrder.rbegin(), inFileOrder.rend());
+    const std::pair<const char*, std::vector<Range>> orders[] = {
+        {"read in the file's order", inFileOrder}, {"read in reverse", reversed}};
+    for (const auto& [order, reads] : orders) {
+        SCOPED_TRACE(order);
+        for (const Range& range : reads)
+            for (uint64_t at : {range.offset, range.offset + range.length - 1}) {
+                SCOPED_TRACE("written at " + std::to_string(at));
+                const auto same = readThenWrite(reads, at);
+                ASSERT_TRUE(same);
+                EXPECT_FALSE(*same);
+            }
+        for (uint64_t at : unread) {
+            SCOPED_TRACE("written at " + std::to_string(at) + ", never read");
+            const auto same = readThenWrite(reads, at);
+            ASSERT_TRUE(same);
+            EXPECT_TRUE(*same);
+        }
+    }
 }
 
 TEST(DocumentReads, AFolderIsRefusedAsADocument) {

@@ -1,3 +1,4 @@
+#include "FlowFixtures.h"
 #include "FlowTestSupport.h"
 #include "flows/QFExportFlow.h"
 #include "flows/QFExportFlowPlugIn.h"
@@ -399,4 +400,155 @@ TEST_F(FlowManager, TwoFlowsOfTheSameDocumentsAreNeverBothListed) {
     EXPECT_EQ(listed->behavior(), QFFlowBehaviorNone);
     EXPECT_EQ(storedList(), (nlohmann::json{older, entering->encode(), listedArchive}));
     EXPECT_EQ(names(relaunchedRecents(defaults->path())), std::vector<std::string>{"entering"});
+}
+
+namespace {
+
+// The recents of a running application whose stored list the user edits by
+// hand in the settings file.
+class HandEditedRecents : public FlowManager {
+protected:
+    // Listed c, b, a; b repeats.
+    void SetUp() override {
+        FlowManager::SetUp();
+        a = savedFlow("a.psd"), b = savedFlow("b.psd"), c = savedFlow("c.psd");
+        b->setBehavior(QFFlowBehaviorRepeatAutomatically);
+        for (const auto& flow : {a, b, c})
+            manager.noteNewRecentFlow(flow);
+    }
+    // As an editor saves the file: the whole of it, with the list changed.
+    void editStoredList(const std::function<void(nlohmann::json&)>& edit) {
+        auto settings = nlohmann::json::parse(Data::readFile(defaults->path())->stringView());
+        edit(settings[QFFlowManager::kRecentFlowsDefaultsKey]);
+        test::writeFile(defaults->path(), settings.dump(2));
+    }
+    nlohmann::json storedList() {
+        return *UserDefaults(defaults->path()).objectForKey(QFFlowManager::kRecentFlowsDefaultsKey);
+    }
+    // a renamed, with a behaviour it cannot read; b removed; c notifies
+    // and saves into another folder, given by its path.
+    void renameRemoveAndRetarget() {
+        editStoredList([&](nlohmann::json& list) {
+            list[2]["name"] = "Renamed";
+            list[2]["behavior"] = 7;
+            list[0]["behavior"] = QFFlowBehaviorNotifyWhenChanged;
+            list[0].erase("outputDirectoryBookmarkData");
+            list[0]["outputDirectoryURL"] = (folder / "elsewhere").string();
+            list.erase(1);
+        });
+    }
+    void expectTheFlowsFollowedTheEdit() {
+        EXPECT_EQ(manager.recentFlows(), (std::vector<std::shared_ptr<QFFlow>>{c, a}));
+        EXPECT_EQ(a->displayName(), "Renamed");
+        EXPECT_EQ(a->behavior(), QFFlowBehaviorNone);
+        EXPECT_EQ(b->behavior(), QFFlowBehaviorNone);
+        EXPECT_EQ(c->behavior(), QFFlowBehaviorNotifyWhenChanged);
+        EXPECT_EQ(c->outputDirectoryURL(), (folder / "elsewhere").string());
+    }
+
+    std::shared_ptr<QFFlow> a, b, c;
+};
+
+}  // namespace
+
+// Then a run of the renamed flow, which fails and so writes the list: the
+// list written holds the edit and the run's record, and the flow removed
+// stays out of it; a write from the editor keeps them as well.
+TEST_F(HandEditedRecents, ARunAfterwardsWritesTheEditWithItsRecord) {
+    FlowTestEnvironment environment(folder / "standard", {});
+    renameRemoveAndRetarget();
+    LogCapture log;
+    a->startBackgroundRunIfNeeded();
+    ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return a->status() == QFFlowStatusIdle; },
+                                              std::chrono::seconds(60)));
+    ASSERT_TRUE(a->lastRunError());
+    EXPECT_TRUE(log.contains("changed outside the application"));
+    EXPECT_TRUE(log.contains("\"b\" is no longer listed"));
+    expectTheFlowsFollowedTheEdit();
+    const nlohmann::json stored = storedList();
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[0]["behavior"], QFFlowBehaviorNotifyWhenChanged);
+    EXPECT_EQ(stored[0]["outputDirectoryURL"], (folder / "elsewhere").string());
+    EXPECT_EQ(stored[1]["name"], "Renamed");
+    EXPECT_EQ(stored[1]["behavior"], 7);  // kept as the user left it
+    EXPECT_TRUE(stored[1].contains("lastRunError"));
+
+    // Changed in the editor after another edit by hand: both are kept.
+    editStoredList([](nlohmann::json& list) { list[0]["name"] = "By hand"; });
+    a->setName("In the editor");
+    EXPECT_EQ(c->displayName(), "By hand");
+    EXPECT_EQ(names(manager.recentFlows()), (std::vector<std::string>{"By hand", "In the editor"}));
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"By hand", "In the editor"}));
+}
+
+// Told by the store, on a read of another setting, the flows follow the
+// edit at once, and the file stays as the user left it; an entry added by
+// hand is listed, and an edit that leaves no list is damage, written over
+// with the flows as they are.
+TEST_F(HandEditedRecents, TheFlowsFollowAnEditTheStoreFindsWithoutWritingIt) {
+    renameRemoveAndRetarget();
+    const auto edited = Data::readFile(defaults->path());
+    (void)defaults->boolForKey("QFAuto2xEnabled");
+    MainQueue::shared()->drain();
+    expectTheFlowsFollowedTheEdit();
+    EXPECT_EQ(Data::readFile(defaults->path())->stringView(), edited->stringView());
+
+    const nlohmann::json added = savedFlow("d.psd")->encode();
+    editStoredList([&](nlohmann::json& list) { list.push_back(added); });
+    manager.followStoredList();
+    EXPECT_EQ(names(manager.recentFlows()), (std::vector<std::string>{"c", "Renamed", "d"}));
+
+    editStoredList([](nlohmann::json& list) { list = "garbage"; });
+    LogCapture log;
+    manager.followStoredList();
+    EXPECT_TRUE(log.contains("no list"));
+    EXPECT_EQ(names(manager.recentFlows()), (std::vector<std::string>{"c", "Renamed", "d"}));
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"c", "Renamed", "d"}));
+}
+
+// Edited by hand while the flows are watched: a repeating flow removed from
+// the list, and one that notifies switched to repeat. The next changes of
+// their documents find the edit before they act: the one removed leaves
+// the list and runs no more, the other exports its change.
+TEST_F(ConcurrentFlowBackgroundRun, AChangeOfTheDocumentsActsAsTheListWasEditedByHand) {
+    auto removed = watchingFlow("r.psd", QFFlowBehaviorRepeatAutomatically);
+    auto switched = watchingFlow("s.psd", QFFlowBehaviorNotifyWhenChanged);
+    auto manager = QFFlowManager::defaultManager();
+    manager->noteNewRecentFlow(removed);
+    manager->noteNewRecentFlow(switched);
+    const auto change = [&](const char* name, const std::string& contents) {
+        test::writeFile(folder / name, contents);
+        setModificationSecond(folder / name, 4'000'000);
+    };
+    // A failed run leaves the repeating flow with a change to export, so
+    // that the next change of its documents is none of its archived state.
+    change("r.psd", "fail");
+    ASSERT_TRUE(waitUntil(
+        [&] { return removed->lastRunError() && removed->status() == QFFlowStatusIdle; }));
+    ASSERT_TRUE(removed->hasUnexportedChanges());
+    MainQueue::shared()->drain();  // what the store told of the writes, before the edit
+    const std::string path = UserDefaults::standard()->path();
+    auto settings = nlohmann::json::parse(Data::readFile(path)->stringView());
+    auto& list = settings[QFFlowManager::kRecentFlowsDefaultsKey];
+    ASSERT_EQ(list.size(), 2u);
+    list.erase(1);
+    list[0]["behavior"] = QFFlowBehaviorRepeatAutomatically;
+    test::writeFile(path, settings.dump(2));
+
+    change("r.psd", "r, changed");
+    ASSERT_TRUE(waitUntil([&] { return manager->recentFlows().size() == 1; }));
+    EXPECT_EQ(manager->recentFlows(), std::vector<std::shared_ptr<QFFlow>>{switched});
+    EXPECT_EQ(removed->behavior(), QFFlowBehaviorNone);
+    MainQueue::shared()->drain();
+    EXPECT_EQ(removed->status(), QFFlowStatusIdle);
+    EXPECT_EQ(removed->runs().size(), 1u);  // the failed one
+
+    change("s.psd", "s, changed");
+    ASSERT_TRUE(waitUntil([&] { return switched->lastRunDate().has_value(); }));
+    EXPECT_EQ(read(folder / "out" / "out" / "s.png"), "s, changed");
+    EXPECT_FALSE(fs::exists(folder / "out" / "out" / "r.png"));
+    const auto stored = UserDefaults(path).objectForKey(QFFlowManager::kRecentFlowsDefaultsKey);
+    ASSERT_TRUE(stored && stored->size() == 1u);
+    EXPECT_EQ((*stored)[0]["behavior"], QFFlowBehaviorRepeatAutomatically);
+    manager->removeFlow(switched);
 }

@@ -1,6 +1,7 @@
 #include "flows/shared/QFKeptArchiveValues.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -44,4 +45,15 @@ void QFKeptArchiveValues::forget(const std::string& key) {
     std::erase_if(groups_, [&](const Group& group) {
         return std::find(group.keys.begin(), group.keys.end(), key) != group.keys.end();
     });
+}
+
+void QFKeptArchiveValues::takeFrom(const QFKeptArchiveValues& other,
+                                   const std::vector<std::string>& keys) {
+    const auto holdsAny = [&](const Group& group) {
+        return std::any_of(keys.begin(), keys.end(), [&](const std::string& key) {
+            return std::find(group.keys.begin(), group.keys.end(), key) != group.keys.end();
+        });
+    };
+    std::erase_if(groups_, holdsAny);
+    std::copy_if(other.groups_.begin(), other.groups_.end(), std::back_inserter(groups_), holdsAny);
 }

@@ -41,6 +41,9 @@ public:
     // Lets go of the group of `key`: the owner set a value of its own
     // there, even one equal to what it took the stored value for.
     void forget(const std::string& key);
+    // Keeps, for each of `keys`, what `other` keeps instead of what this
+    // keeps: the owner took its values there from `other`'s owner.
+    void takeFrom(const QFKeptArchiveValues& other, const std::vector<std::string>& keys);
 
 private:
     struct Group {
