@@ -6,9 +6,11 @@
 // folder are found by one listing; commits of two processes into one
 // folder take turns; and a commit that comes after the exit began is held,
 // while one that waits for another process's commit holds up no exit.
+#include "ScopedUserAccountFolders.h"
 #include "platform/core/Log.h"
 #include "platform/files/Data.h"
 #include "platform/files/FileDescriptor.h"
+#include "platform/files/UserRuntimeFolder.h"
 #include "platform/writing/AtomicFile.h"
 #include "platform/writing/AtomicFileSet.h"
 #include "platform/writing/FolderLock.h"
@@ -32,6 +34,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 using namespace lf;
 namespace fs = std::filesystem;
@@ -386,7 +389,7 @@ TEST(AtomicFileSetExit, ACommitWaitingForAnotherProcesssCommitHoldsUpNoExit) {
     const test::TemporaryDirectory runtime;
     const pid_t child = startChild([&] {
         // The lock file, which the child leaves as it ends, goes with the test.
-        ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+        setUserAccountFoldersForTesting(UserAccountFolders{runtime.path(), runtime.path()});
         auto anotherCommit = FolderLock::take(old.folder.path(), FolderLock::Wait::Never);
         auto set = std::make_unique<AtomicFileSet>();
         if (!anotherCommit || !old.stageAll(*set)) return 2;
@@ -402,11 +405,14 @@ TEST(AtomicFileSetExit, ACommitWaitingForAnotherProcesssCommitHoldsUpNoExit) {
     EXPECT_EQ(visible(contentsIn(old.folder.path())), old.before);
 }
 
+namespace {
+
 // Two processes commit different versions of the same files into a folder
-// and a folder in it, staged in opposite orders: the second comes once the
-// first has moved one file in, and waits for it, so the folders end with
-// the second version whole, never some files of each.
-TEST(AtomicFileSetTurns, CommitsOfTwoProcessesIntoOneFolderTakeTurns) {
+// and a folder in it, staged in opposite orders: the second, in a child
+// process that `prepareSecond` readies first, comes once the first has
+// moved one file in, and must wait for it, so the folders end with the
+// second version whole, never some files of each.
+void expectTwoProcessesTakeTurns(const std::function<void()>& prepareSecond) {
     test::TemporaryDirectory folder;
     fs::create_directory(folder / "sub");
     const std::vector<std::string> names = {"a.png", "sub/b.png", "c.png"};
@@ -423,6 +429,7 @@ TEST(AtomicFileSetTurns, CommitsOfTwoProcessesIntoOneFolderTakeTurns) {
     const FileDescriptor goRead(goEnds[0]), goWrite(goEnds[1]), toldRead(toldEnds[0]);
     FileDescriptor toldWrite(toldEnds[1]);
     const pid_t second = startChild([&] {
+        prepareSecond();
         AtomicFileSet set;
         char byte = 0;
         if (!stageVersion(set, "second") || ::read(goRead.get(), &byte, 1) != 1) return 2;
@@ -453,6 +460,67 @@ TEST(AtomicFileSetTurns, CommitsOfTwoProcessesIntoOneFolderTakeTurns) {
     EXPECT_EQ(contentsBelow(folder.path()), expected);
 }
 
+}  // namespace
+
+TEST(AtomicFileSetTurns, CommitsOfTwoProcessesIntoOneFolderTakeTurns) {
+    expectTwoProcessesTakeTurns([] {});
+}
+
+// The two processes see different environments, one with XDG_RUNTIME_DIR
+// and one without, as a cron job or an ssh session beside the application
+// does, and another user has put something under the name that the
+// temporary folder would give them (a folder open to all, a link, a
+// file): they take turns all the same.
+TEST(AtomicFileSetTurns, ProcessesOfDifferentEnvironmentsTakeTurns) {
+    test::TemporaryDirectory scratch;
+    const fs::path xdg = scratch / "xdg", temporary = scratch / "tmp",
+                   planted = temporary / ("layerflow-" + std::to_string(::geteuid()));
+    fs::create_directory(xdg);
+    fs::permissions(xdg, fs::perms::owner_all);
+    fs::create_directory(temporary);
+    fs::create_directory(scratch / "home");
+    const test::ScopedUserAccountFolders account(scratch / "run", scratch / "home");
+    const test::ScopedEnvironment noXdg("XDG_RUNTIME_DIR", std::nullopt);
+    const test::ScopedEnvironment tmpdir("TMPDIR", temporary.string());
+    const std::vector<std::pair<const char*, std::function<void()>>> plants = {
+        {"a folder open to all",
+         [&] {
+             fs::create_directory(planted);
+             fs::permissions(planted, fs::perms::all);
+         }},
+        {"a link", [&] { fs::create_directory_symlink(xdg, planted); }},
+        {"a file", [&] { test::writeFile(planted, "planted"); }},
+    };
+    for (const auto& [name, plant] : plants) {
+        SCOPED_TRACE(name);
+        fs::remove_all(planted);
+        plant();
+        expectTwoProcessesTakeTurns([&] { ::setenv("XDG_RUNTIME_DIR", xdg.c_str(), 1); });
+    }
+    EXPECT_TRUE(fs::is_empty(xdg)) << "nothing was made where the environment points";
+}
+
+// One set staged through a folder and through a link to it takes the
+// folder's lock once: a second take would wait on the commit's own lock
+// for ever. In a child process, which ends with 3 where a take waits.
+TEST(AtomicFileSetTurns, ASetThroughAFolderAndALinkToItLocksTheFolderOnce) {
+    test::TemporaryDirectory scratch;
+    const fs::path folder = scratch / "out", link = scratch / "link";
+    fs::create_directory(folder);
+    fs::create_directory_symlink(folder, link);
+    const pid_t child = startChild([&] {
+        FolderLock::setWaitHookForTesting([] { ::_exit(3); });
+        AtomicFileSet set;
+        if (!set.stage(folder / "a.png", Data::fromString("a").span()) ||
+            !set.stage(link / "b.png", Data::fromString("b").span()))
+            return 2;
+        return set.commit() ? 0 : 1;
+    });
+    EXPECT_EQ(exitStatusOf(child), 0);
+    EXPECT_EQ(contentsBelow(folder),
+              (std::map<std::string, std::string>{{"a.png", "a"}, {"b.png", "b"}}));
+}
+
 // What a caller notes once the files are in may write a file of its own
 // into one of the commit's folders (a save into the settings folder): the
 // commit has let go of its folders by then, so the write neither waits for
@@ -468,4 +536,64 @@ TEST(AtomicFileSetTurns, WhatACommitNotesMayWriteIntoItsOwnFolder) {
     EXPECT_TRUE(noted);
     EXPECT_EQ(contentsBelow(folder.path()),
               (std::map<std::string, std::string>{{"a.png", "a"}, {"defaults.json", "{}"}}));
+}
+
+namespace {
+
+// In a child process: a commit into `out` notes itself into `settings`
+// (a save that records itself), and once it has moved its first file in,
+// another thread's commit into `settings` comes and waits for the
+// process's turn; with `exitMeanwhile` the exit begins then too, and ends
+// the child with 0. Nothing else holds a folder, so a write that has to
+// wait for a folder's lock waits on the waiting commit, which waits on
+// the writer: the child ends with 3 there.
+int commitsMeetingAtTheTurn(const fs::path& out, const fs::path& settings, bool exitMeanwhile) {
+    FolderLock::setWaitHookForTesting([] { ::_exit(3); });
+    AtomicFileSet intoSettings, intoOut;
+    if (!intoSettings.stage(settings / "preset.json", Data::fromString("preset").span()) ||
+        !intoOut.stage(out / "a.png", Data::fromString("a").span()) ||
+        !intoOut.stage(out / "b.png", Data::fromString("b").span()))
+        return 2;
+    std::promise<void> settingsCommitWaits, exitWaits;
+    AtomicFileSet::setTurnWaitHookForTesting([&] { settingsCommitWaits.set_value(); });
+    AtomicFileSet::setExitHookForTesting([&] { exitWaits.set_value(); });
+    bool met = false, settingsCommitted = false;
+    std::thread settingsCommit;
+    AtomicFileSet::setMoveInHookForTesting([&](size_t movedIn) {
+        if (movedIn != 1 || std::exchange(met, true)) return;
+        settingsCommit = std::thread([&] { settingsCommitted = bool(intoSettings.commit()); });
+        settingsCommitWaits.get_future().wait();
+        if (!exitMeanwhile) return;
+        std::thread([] {
+            AtomicFileSet::finishCommitsBeforeExit();
+            ::_exit(0);
+        }).detach();
+        exitWaits.get_future().wait();
+    });
+    Status noted = Error::posix(ENOENT, "note");
+    const bool outCommitted = bool(intoOut.commit([&] {
+        noted = writeFileAtomically((settings / "defaults.json").string(), Data::fromString("{}"));
+    }));
+    settingsCommit.join();
+    return outCommitted && noted && settingsCommitted ? 0 : 1;
+}
+
+}  // namespace
+
+// A commit waiting for the process's turn holds no folder that the commit
+// holding the turn notes itself into: both end, and so does an exit begun
+// while they wait on each other, once the commit under way is in.
+TEST(AtomicFileSetTurns, ACommitWaitingForTheTurnHoldsUpNoNoteOfTheCommitUnderWay) {
+    for (const bool exitMeanwhile : {false, true}) {
+        SCOPED_TRACE(exitMeanwhile ? "with an exit" : "without an exit");
+        test::TemporaryDirectory out, settings;
+        const pid_t child = startChild(
+            [&] { return commitsMeetingAtTheTurn(out.path(), settings.path(), exitMeanwhile); });
+        EXPECT_EQ(exitStatusOf(child), 0);
+        EXPECT_EQ(contentsBelow(out.path()),
+                  (std::map<std::string, std::string>{{"a.png", "a"}, {"b.png", "b"}}));
+        std::map<std::string, std::string> notes = {{"defaults.json", "{}"}};
+        if (!exitMeanwhile) notes["preset.json"] = "preset";
+        EXPECT_EQ(visible(contentsBelow(settings.path())), notes);
+    }
 }

@@ -3,6 +3,7 @@
 // and a waiter keeps its turn across that; and what other programs lock
 // (a folder that a backup or sync program, or another user, holds with
 // flock, the settings folder too) holds up no write.
+#include "ScopedUserAccountFolders.h"
 #include "platform/files/Data.h"
 #include "platform/files/FileDescriptor.h"
 #include "platform/files/UserRuntimeFolder.h"
@@ -28,27 +29,50 @@
 using namespace lf;
 namespace fs = std::filesystem;
 
-// The private folder is in $XDG_RUNTIME_DIR when that is a folder of the
-// user's alone, else made in the temporary folder; a name there that
-// another user may have put first (a link, a folder others may enter) is
-// refused.
-TEST(UserRuntimeFolder, IsAFolderOfTheUsersAloneOrNone) {
+// The private folder is found from the user's account alone: in the
+// session folder where that is a folder of the user's alone, else made in
+// the home folder; what XDG_RUNTIME_DIR and TMPDIR name changes nothing.
+// A session folder that is not the user's alone (a link, one open to its
+// group or to all) is passed over, and a name in the home that is not the
+// user's alone is refused; a home that cannot take the folder gives none.
+TEST(UserRuntimeFolder, IsFoundFromTheAccountAloneAndIsTheUsersAlone) {
     test::TemporaryDirectory scratch;
-    const fs::path open = scratch / "open",
-                   fallback = scratch / ("layerflow-" + std::to_string(::geteuid()));
-    fs::create_directory(open);
-    fs::permissions(open, fs::perms::all);
-    const test::ScopedEnvironment tmpdir("TMPDIR", scratch.path().string());
-    const test::ScopedEnvironment xdg("XDG_RUNTIME_DIR", open.string());
-    EXPECT_EQ(userRuntimeFolder().valueOr(""), fallback);
-    EXPECT_EQ(fs::symlink_status(fallback).permissions(), fs::perms::owner_all);
-    fs::remove(fallback);
-    fs::create_directory_symlink(scratch.path(), fallback);
+    const fs::path session = scratch / "run", home = scratch / "home",
+                   elsewhere = scratch / "elsewhere", inHome = home / ".cache/layerflow/locks";
+    fs::create_directories(home);
+    fs::create_directory(elsewhere);
+    fs::permissions(elsewhere, fs::perms::owner_all);
+    const test::ScopedUserAccountFolders account(session, home);
+    const test::ScopedEnvironment xdg("XDG_RUNTIME_DIR", elsewhere.string());
+    const test::ScopedEnvironment tmpdir("TMPDIR", elsewhere.string());
+
+    EXPECT_EQ(userRuntimeFolder().valueOr(""), inHome) << "no session folder";
+    EXPECT_EQ(fs::symlink_status(inHome).permissions(), fs::perms::owner_all);
+    fs::create_directory(session);
+    fs::permissions(session, fs::perms::owner_all);
+    EXPECT_EQ(userRuntimeFolder().valueOr(""), session / "layerflow");
+    EXPECT_EQ(fs::symlink_status(session / "layerflow").permissions(), fs::perms::owner_all);
+    for (const fs::perms open : {fs::perms::owner_all | fs::perms::group_all, fs::perms::all}) {
+        fs::permissions(session, open);
+        EXPECT_EQ(userRuntimeFolder().valueOr(""), inHome) << "a session folder open to others";
+    }
+    fs::remove_all(session);
+    fs::create_directory_symlink(elsewhere, session);
+    EXPECT_EQ(userRuntimeFolder().valueOr(""), inHome) << "a session folder that is a link";
+    EXPECT_TRUE(fs::is_empty(elsewhere)) << "what the environment names is left alone";
+
+    fs::remove(inHome);
+    fs::create_directory_symlink(elsewhere, inHome);
     EXPECT_FALSE(userRuntimeFolder()) << "a link";
-    fs::remove(fallback);
-    fs::create_directory(fallback);
-    fs::permissions(fallback, fs::perms::all);
-    EXPECT_FALSE(userRuntimeFolder()) << "a folder others may enter";
+    fs::remove(inHome);
+    fs::create_directory(inHome);
+    for (const fs::perms open :
+         {fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec, fs::perms::all}) {
+        fs::permissions(inHome, open);
+        EXPECT_FALSE(userRuntimeFolder()) << "a folder others may enter";
+    }
+    const test::ScopedUserAccountFolders homeless(session, scratch / "missing");
+    EXPECT_FALSE(userRuntimeFolder()) << "a home that cannot take it";
 }
 
 // The holder removes the lock file as it lets go. A take that waited on
@@ -60,7 +84,7 @@ TEST(FolderLock, AWaiterKeepsItsTurnAcrossTheRemovalOfTheLockFile) {
     const fs::path folder = scratch / "out";
     fs::create_directory(folder);
     fs::create_directory_symlink(folder, scratch / "link");
-    const test::ScopedEnvironment xdg("XDG_RUNTIME_DIR", scratch.path().string());
+    const test::ScopedUserAccountFolders account(scratch.path(), scratch / "home");
 
     std::mutex mutex;
     std::condition_variable changed;

@@ -1,26 +1,35 @@
 #include "platform/files/UserRuntimeFolder.h"
 
+#include "platform/core/TestHook.h"
+
 #include <cerrno>
-#include <cstdlib>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace lf {
 namespace {
 
+struct AccountFoldersPlace;
+
+TestHook<UserAccountFolders()>& accountFoldersHook() {
+    return sharedTestHook<AccountFoldersPlace, UserAccountFolders()>();
+}
+
 // Owned by the user, and neither its group nor others may do anything
-// with it.
+// with it; a link is no such folder.
 bool isTheUsersAlone(const struct stat& info) {
     return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
 }
 
-bool isAbsoluteFolderOfTheUsersAlone(const char* path) {
+bool isFolderOfTheUsersAlone(const std::string& path) {
     struct stat info {};
-    return path && path[0] == '/' && ::stat(path, &info) == 0 && isTheUsersAlone(info);
+    return ::lstat(path.c_str(), &info) == 0 && isTheUsersAlone(info);
 }
 
-// Made when missing; checked without following a link, as another user
-// may have put anything under the name in a shared folder first.
+// Made when missing; checked without following a link, whoever may have
+// put something under the name.
 Result<std::string> privateFolder(const std::string& path) {
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
         return Error::posix(errno, "make the private folder " + path);
@@ -31,15 +40,59 @@ Result<std::string> privateFolder(const std::string& path) {
     return path;
 }
 
+// The home folder that the password database names for the user, which
+// no environment variable changes.
+Result<std::string> homeOfTheAccount() {
+    const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(suggested > 0 ? size_t(suggested) : 1024);
+    for (;;) {
+        struct passwd entry {};
+        struct passwd* found = nullptr;
+        const int error = ::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found);
+        if (error == ERANGE && buffer.size() < (1u << 20)) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (error != 0) return Error::posix(error, "find the user's home folder");
+        if (!found || !entry.pw_dir || entry.pw_dir[0] != '/')
+            return Error::posix(ENOENT, "find the user's home folder");
+        return std::string(entry.pw_dir);
+    }
+}
+
+Result<UserAccountFolders> accountFolders() {
+    if (const auto hook = accountFoldersHook().get()) return (*hook)();
+    auto home = homeOfTheAccount();
+    if (!home) return home.error();
+    return UserAccountFolders{"/run/user/" + std::to_string(::geteuid()), *home};
+}
+
+// ~/.cache is the user's to keep as it likes; made 0700 when missing.
+Result<std::string> folderInTheHome(const std::string& home) {
+    const std::string cache = home + "/.cache";
+    if (::mkdir(cache.c_str(), 0700) != 0 && errno != EEXIST)
+        return Error::posix(errno, "make the folder " + cache);
+    auto ours = privateFolder(cache + "/layerflow");
+    if (!ours) return ours.error();
+    return privateFolder(*ours + "/locks");
+}
+
 }  // namespace
 
 Result<std::string> userRuntimeFolder() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (isAbsoluteFolderOfTheUsersAlone(runtime))
-        return privateFolder(std::string(runtime) + "/layerflow");
-    const char* temporary = std::getenv("TMPDIR");
-    const std::string shared = temporary && temporary[0] == '/' ? temporary : "/tmp";
-    return privateFolder(shared + "/layerflow-" + std::to_string(::geteuid()));
+    auto account = accountFolders();
+    if (!account) return account.error();
+    if (isFolderOfTheUsersAlone(account->session))
+        return privateFolder(account->session + "/layerflow");
+    return folderInTheHome(account->home);
+}
+
+void setUserAccountFoldersForTesting(std::optional<UserAccountFolders> folders) {
+    if (!folders) {
+        accountFoldersHook().set(nullptr);
+        return;
+    }
+    accountFoldersHook().set([folders = *folders] { return folders; });
 }
 
 }  // namespace lf

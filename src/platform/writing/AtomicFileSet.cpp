@@ -23,10 +23,14 @@ namespace {
 struct CommitGate {
     std::mutex mutex;
     std::condition_variable changed;
-    bool committing = false;
+    // A commit holds the process's turn; it may still wait for its folders.
+    bool turnTaken = false;
+    // The commit that holds the turn has its folders and moves files in.
+    bool underWay = false;
     bool exiting = false;
     std::function<void(size_t)> moveInHook;
     std::function<void()> exitHook;
+    std::function<void()> turnWaitHook;
 };
 
 // Never destroyed: threads held at the exit wait on it while the process's
@@ -42,13 +46,32 @@ CommitGate& gate() {
         gate().changed.wait(lock);
 }
 
-// Waits for the commit under way to end, then takes the turn and the test
-// hook; false, without a turn, once the process exits.
-bool takeCommitTurn(std::function<void(size_t)>& moveInHook) {
+// Waits for the commit that holds the turn to end, then takes the turn;
+// false, without a turn, once the process exits.
+bool takeCommitTurn() {
     std::unique_lock lock(gate().mutex);
-    gate().changed.wait(lock, [] { return !gate().committing || gate().exiting; });
+    if (gate().turnTaken && gate().turnWaitHook) {
+        const auto hook = gate().turnWaitHook;
+        lock.unlock();
+        hook();
+        lock.lock();
+    }
+    gate().changed.wait(lock, [] { return !gate().turnTaken || gate().exiting; });
     if (gate().exiting) return false;
-    gate().committing = true;
+    gate().turnTaken = true;
+    return true;
+}
+
+// Once the turn's folders are held, the moves begin, and the exit waits
+// for them; false, giving up the turn, once the process exits.
+bool beginMoves(std::function<void(size_t)>& moveInHook) {
+    std::lock_guard lock(gate().mutex);
+    if (gate().exiting) {
+        gate().turnTaken = false;
+        gate().changed.notify_all();
+        return false;
+    }
+    gate().underWay = true;
     moveInHook = gate().moveInHook;
     return true;
 }
@@ -58,7 +81,8 @@ bool takeCommitTurn(std::function<void(size_t)>& moveInHook) {
 // would run next is needed any more.
 void endCommitTurn() {
     std::unique_lock lock(gate().mutex);
-    gate().committing = false;
+    gate().turnTaken = false;
+    gate().underWay = false;
     gate().changed.notify_all();
     if (gate().exiting) holdUntilTheEnd(lock);
 }
@@ -141,28 +165,37 @@ const LeftoverTemporaries& AtomicFileSet::folderOf(const std::string& path) {
     return listed->second;
 }
 
-// The folders' locks are taken before the turn: until it holds them, the
-// commit has not begun, and the exit does not wait for it, however long
-// another process's commit into one of its folders takes. They are let go
-// before `whenIn`, which may write files of its own (the settings) into
-// any folder, one of these too.
+// The process's turn comes first, then the folders' locks: a commit that
+// waits for the turn holds no folder, so the commit that holds the turn
+// finds free whatever folder its `whenIn` writes into (the settings), even
+// one that a later commit is to move files in. Until the folders are held
+// the commit has not begun, and the exit does not wait for it, however
+// long another process's commit into one of them takes. They are let go
+// before `whenIn`, which may write files of its own into any folder, one
+// of these too.
 Status AtomicFileSet::commit(const std::function<void()>& whenIn) {
     LF_PRECONDITION(!committed_, "a set commits once (AtomicFileSet)");
     std::vector<std::string> folders;
     for (const auto& [folder, leftovers] : folders_)
         folders.push_back(folder);
+    if (!takeCommitTurn()) giveUpAtTheExit();
     auto held = takeFolderLocks(folders);
     std::function<void(size_t)> moveInHook;
-    if (!takeCommitTurn(moveInHook)) {
-        discard();
-        std::unique_lock lock(gate().mutex);
-        holdUntilTheEnd(lock);
+    if (!beginMoves(moveInHook)) {
+        held.reset();
+        giveUpAtTheExit();
     }
     Status committed = moveAllIn(moveInHook, held.has_value());
     held.reset();
     if (committed && whenIn) whenIn();
     endCommitTurn();
     return committed;
+}
+
+void AtomicFileSet::giveUpAtTheExit() {
+    discard();
+    std::unique_lock lock(gate().mutex);
+    holdUntilTheEnd(lock);
 }
 
 // The folders' locks keep other writes from taking the replaced files,
@@ -285,17 +318,22 @@ void AtomicFileSet::finishCommitsBeforeExit() {
     std::unique_lock lock(gate().mutex);
     gate().exiting = true;
     gate().changed.notify_all();
-    if (auto hook = gate().exitHook; hook && gate().committing) {
+    if (auto hook = gate().exitHook; hook && gate().underWay) {
         lock.unlock();
         hook();
         lock.lock();
     }
-    gate().changed.wait(lock, [] { return !gate().committing; });
+    gate().changed.wait(lock, [] { return !gate().underWay; });
 }
 
 void AtomicFileSet::setMoveInHookForTesting(std::function<void(size_t movedIn)> hook) {
     std::lock_guard lock(gate().mutex);
     gate().moveInHook = std::move(hook);
+}
+
+void AtomicFileSet::setTurnWaitHookForTesting(std::function<void()> hook) {
+    std::lock_guard lock(gate().mutex);
+    gate().turnWaitHook = std::move(hook);
 }
 
 void AtomicFileSet::setExitHookForTesting(std::function<void()> hook) {

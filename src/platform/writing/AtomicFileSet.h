@@ -27,7 +27,10 @@
 // too does it stay under its hidden name, which the log gives, until a
 // commit of its target succeeds.
 //
-// Commits of one process move files in one at a time. The process's exit
+// Commits of one process move files in one at a time: each takes the
+// process's turn before it takes its folders' locks, so that no commit
+// holds a folder while it waits for the turn, and the commit that holds
+// the turn may write into any folder from its `whenIn`. The process's exit
 // waits for the commit under way (finishCommitsBeforeExit), so that its
 // renames, which take little time, are never cut half way; a commit still
 // waiting for another process's to let go of a folder has not begun, and
@@ -96,6 +99,9 @@ public:
     // `hook` runs when finishCommitsBeforeExit finds a commit under way,
     // before it waits for it.
     static void setExitHookForTesting(std::function<void()> hook);
+    // `hook` runs when a commit finds another holding the process's turn,
+    // before it waits for it, on the waiting commit's thread.
+    static void setTurnWaitHookForTesting(std::function<void()> hook);
 
 private:
     // How far a staged file got on its way in, so that a failed commit can
@@ -116,6 +122,9 @@ private:
     bool moveBack(StagedFile& staged);
     void removeReplacedFilesAndFlushFolders(bool foldersHeld);
     void discard();
+    // A commit that comes too late at the exit gives up its files and
+    // holds its thread for the rest of the process's life.
+    [[noreturn]] void giveUpAtTheExit();
 
     std::vector<StagedFile> staged_;
     std::vector<std::string> madeFolders_;
