@@ -21,8 +21,9 @@
 // the hook instead. A save asked for while a run is under way waits for
 // that run (and for the one made again in its place, and for the first run
 // when that waits for it) and is made only if the last of them succeeds,
-// so a save never writes an output that a run is filling. A save whose write fails keeps the
-// controller open and reports the write error through its hook.
+// so a save never writes an output that a run is filling. A save whose
+// write fails keeps the controller open and reports the write error
+// through its hook.
 //
 // Main thread only.
 
