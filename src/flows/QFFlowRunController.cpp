@@ -34,13 +34,19 @@ bool QFFlowRunController::addInputWithURLs(const std::vector<std::string>& urls)
 
 void QFFlowRunController::runFlowForInitialInput() {
     lf::assertMainThread("QFFlowRunController::runFlowForInitialInput");
+    // A change the window saw before this first run began may have started
+    // a run already: this one follows it rather than fill its output too.
+    if (isRunning_) {
+        hasPendingInitialRun_ = true;
+        return;
+    }
     isRunning_ = true;  // changes reported meanwhile wait for this run
     flow_->detectInputWithCompletionHandler([self = shared_from_this()] {
         const bool started = self->runFlowForCurrentInput(
             [self](bool success, const std::optional<lf::Error>& error) {
                 self->didRunFlowForInitialInputWithResult(success, error);
             });
-        if (!started) self->isRunning_ = false;
+        if (!started) self->runDidNotStart();
     });
 }
 
@@ -78,37 +84,53 @@ bool QFFlowRunController::runFlowForCurrentInput(RunCompletion completion) {
                         // Its changes count from the run before, whose output the
                         // window still shows.
                         self->lastRunInputSnapshot_ = previous;
-                        self->runAgainForChangedInput(completion);
+                        if (self->isInUI_) {
+                            self->runAgainForChangedInput(completion);
+                            return;
+                        }
+                        // Out of the window, nothing shows a run made again.
+                        self->runDidEnd(false);
                         return;
                     }
                     completion(success, error);
-                    if (self->pendingSaveDirectory_) {
-                        auto directory = std::exchange(self->pendingSaveDirectory_, std::nullopt);
-                        // The output the user chose to save was replaced by this run's;
-                        // a failed run left nothing worth saving.
-                        if (success) self->saveOutputToDirectory(*directory);
-                    }
-                    self->runDidEnd();
+                    self->runDidEnd(success);
                 });
         });
     return true;
 }
 
 void QFFlowRunController::runAgainForChangedInput(RunCompletion completion) {
-    if (!isInUI_) {
-        pendingSaveDirectory_.reset();
-        return;
-    }
     // The fresh snapshot holds the changes that came meanwhile.
     hasPendingRerun_ = false;
     isRunning_ = true;
     flow_->detectInputWithCompletionHandler(
         [self = shared_from_this(), completion = std::move(completion)] {
-            if (!self->runFlowForCurrentInput(completion)) self->isRunning_ = false;
+            if (!self->runFlowForCurrentInput(completion)) self->runDidNotStart();
         });
 }
 
-void QFFlowRunController::runDidEnd() {
+void QFFlowRunController::runDidNotStart() {
+    isRunning_ = false;
+    // Nothing ran: what waited for the run follows, but a save that waited
+    // for it is dropped, as after a failed run.
+    runDidEnd(false);
+}
+
+void QFFlowRunController::runDidEnd(bool succeeded) {
+    // The first run, asked for while this one ran, comes next, and a save
+    // waits for it too: the window asked for it first. Its fresh snapshot
+    // holds the changes that came meanwhile.
+    if (std::exchange(hasPendingInitialRun_, false)) {
+        hasPendingRerun_ = false;
+        runFlowForInitialInput();
+        return;
+    }
+    if (pendingSaveDirectory_) {
+        auto directory = std::exchange(pendingSaveDirectory_, std::nullopt);
+        // The output the user chose to save was replaced by this run's; a
+        // failed run left nothing worth saving.
+        if (succeeded) saveOutputToDirectory(*directory);
+    }
     if (isRunning_ || !hasPendingRerun_) return;
     hasPendingRerun_ = false;
     if (isInUI_) runFlowForChangedInput();

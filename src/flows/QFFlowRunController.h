@@ -11,15 +11,19 @@
 //
 // Runs of one controller never overlap, since they fill one output: a
 // change of the input while a run is under way waits, and however many
-// changes come meanwhile, one run follows it. Each run's result reaches its
+// changes come meanwhile, one run follows it; the first run, asked for
+// while a run for a change is under way, follows that run (and stands for
+// the changes that came meanwhile). Each run's result reaches its
 // own hook. A run that read a document while it was written
 // (QFFlowRunErrorInputChanged) has no result: its outputs would mix two
 // versions, so the window keeps showing those of the run before while the
 // flow runs again on a fresh snapshot, and the result of that run reaches
 // the hook instead. A save asked for while a run is under way waits for
-// that run (and for the one made again in its place) and is made only if
-// it succeeds. A save whose write fails keeps the controller open and
-// reports the write error through its hook.
+// that run (and for the one made again in its place, and for the first run
+// when that waits for it) and is made only if the last of them succeeds,
+// so a save never writes an output that a run is filling. A save whose
+// write fails keeps the controller open and reports the write error
+// through its hook.
 //
 // Main thread only.
 
@@ -108,7 +112,10 @@ private:
     bool runFlowForCurrentInput(RunCompletion completion);
     void runFlowForChangedInput();
     void runAgainForChangedInput(RunCompletion completion);
-    void runDidEnd();
+    void runDidNotStart();
+    // Starts what waited for the run that ended: the first run, else the
+    // save (made only if `succeeded`), then the run for the changes.
+    void runDidEnd(bool succeeded);
     void saveOutputToDirectory(const std::string& directory);
 
     const std::shared_ptr<QFFlow> flow_;
@@ -118,5 +125,6 @@ private:
     bool isInUI_ = false;
     bool isRunning_ = false;
     bool hasPendingRerun_ = false;
+    bool hasPendingInitialRun_ = false;
     std::optional<std::string> pendingSaveDirectory_;
 };

@@ -1,9 +1,13 @@
 // Built into the test copy of layerflow (layerflow_held_commit) alone.
 // With LF_HELD_COMMIT_MARK naming a file, the first commit of outputs stops
 // once its first file is moved in, creates that file, and goes on only when
-// the process's exit waits for it: a test sends its signal in between.
+// the process's exit waits for it: a test sends its signal in between. With
+// LF_HELD_COMMIT_QUIT set as well, the held commit asks the application to
+// quit, as its Quit item does, so that the quit is what waits for it.
 
+#include "platform/dispatch/MainQueue.h"
 #include "platform/writing/AtomicFileSet.h"
+#include "ui/shell/QFApplication.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -22,13 +26,18 @@ struct Hold {
     bool released = false;
 };
 
-void holdTheFirstCommit(const std::string& mark) {
+void holdTheFirstCommit(const std::string& mark, bool quits) {
     auto hold = std::make_shared<Hold>();
-    lf::AtomicFileSet::setMoveInHookForTesting([hold, mark](size_t movedIn) {
+    lf::AtomicFileSet::setMoveInHookForTesting([hold, mark, quits](size_t movedIn) {
         std::unique_lock lock(hold->mutex);
         if (movedIn != 1 || hold->held) return;
         hold->held = true;
         std::ofstream(mark) << "held\n";
+        // The commit of a background run holds a thread of its own, so the
+        // main thread takes the quit while it waits.
+        if (quits)
+            lf::MainQueue::shared()->async(
+                [] { QFApplication::shared().performAction(QFAction::Terminate); });
         hold->exitWaits.wait(lock, [&] { return hold->released; });
     });
     lf::AtomicFileSet::setExitHookForTesting([hold] {
@@ -41,7 +50,7 @@ void holdTheFirstCommit(const std::string& mark) {
 // Before main runs, as the executable's own code would not know of it.
 [[maybe_unused]] const bool installed = [] {
     const char* mark = std::getenv("LF_HELD_COMMIT_MARK");
-    if (mark) holdTheFirstCommit(mark);
+    if (mark) holdTheFirstCommit(mark, std::getenv("LF_HELD_COMMIT_QUIT") != nullptr);
     return mark != nullptr;
 }();
 

@@ -178,3 +178,37 @@ TEST_F(ConcurrentRunController, ASaveFromTheWindowEndsTheFailureOfABackgroundRun
     EXPECT_EQ(flow->localizedStatusDescription().rfind("Failed:", 0), std::string::npos);
     EXPECT_FALSE(flow->encode().contains("lastRunError"));
 }
+
+// A change the window saw before its first run began started a run of its
+// own: the first run follows that run rather than fill the same output
+// beside it, and a Save asked for once that run has ended waits for the
+// first run and writes its output, never one a run is filling.
+TEST_F(ConcurrentRunController, TheFirstRunAskedForDuringARunForAChangeFollowsIt) {
+    const auto heldRuns = [&](int count) {
+        return MainQueue::shared()->runUntil([&] { return flow->heldRuns >= count; },
+                                             lf::test::kPatience);
+    };
+    flow->holdsRuns = true;
+    flow->input()->detectInput();
+    controller->flowInputDidChange(flow);
+    ASSERT_TRUE(heldRuns(1));  // it has read the documents
+    test::writeFile(folder / "a.psd", "a, second version");
+    setModificationSecond(folder / "a.psd", 7'000'000);
+    controller->runFlowForInitialInput();
+    flow->gate.signal();
+    ASSERT_TRUE(waitForResults(2));  // the run for the change has ended
+    EXPECT_TRUE(controller->isRunning());
+
+    panelAnswer = (folder / "assets").string();
+    controller->tryToFinishBySavingOutput();
+    EXPECT_TRUE(window->reasons.empty());
+    ASSERT_TRUE(heldRuns(2));
+    flow->gate.signal();
+    ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return !window->reasons.empty(); },
+                                              lf::test::kPatience));
+    EXPECT_EQ(controller->results,
+              (std::vector<std::string>{"will rerun", "rerun ok", "initial ok"}));
+    EXPECT_EQ(flow->runs().size(), 2u);
+    std::ifstream saved(folder / "assets" / "out" / "a.png");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), "a, second version");
+}
