@@ -1,0 +1,27 @@
+#include "platform/settings/SettingsFileReplacement.h"
+
+#include "platform/writing/FolderLock.h"
+#include "platform/writing/LeftoverTemporaries.h"
+#include "platform/writing/TemporaryFile.h"
+
+namespace lf {
+
+Result<bool> replaceSettingsFileIfAsRead(const std::string& path, const Data& contents,
+                                         const std::function<bool()>& isAsRead) {
+    const std::string folder = folderOfPath(path);
+    const LeftoverTemporaries leftovers(folder);
+    leftovers.removeNewContentsOf(path);
+    auto file = TemporaryFile::createBeside(path, leftovers.longestName());
+    if (!file) return file.error();
+    LF_TRY(file->write(contents.span()));
+    // The temporary file goes with `file` when the settings changed.
+    if (!isAsRead()) return false;
+    const auto moving = takeFolderLocks({folder});
+    file->close();
+    LF_TRY(file->replaceTarget());
+    if (moving) leftovers.removeReplacedFilesOf(path);
+    flushFolder(folder);
+    return true;
+}
+
+}  // namespace lf
