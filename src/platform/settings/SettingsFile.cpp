@@ -58,13 +58,14 @@ SettingsFileReading readSettingsFile(const std::string& path) {
     return {stamp, Data::readFile(path)};
 }
 
+// The stamp last: a file replaced after the bytes were read has another.
 bool settingsFileIsAsRead(const std::string& path, const SettingsFileReading& reading) {
-    const SettingsFileStamp stamp = settingsFileStamp(path);
-    if (!(stamp == reading.stamp)) return false;
-    if (reading.stamp.settled) return true;
-    const Result<Data> contents = Data::readFile(path);
-    if (static_cast<bool>(contents) != static_cast<bool>(reading.contents)) return false;
-    return !contents || *contents == *reading.contents;
+    if (!reading.stamp.settled) {
+        const Result<Data> contents = Data::readFile(path);
+        if (static_cast<bool>(contents) != static_cast<bool>(reading.contents)) return false;
+        if (contents && *contents != *reading.contents) return false;
+    }
+    return settingsFileStamp(path) == reading.stamp;
 }
 
 void setSettingsFileStampHookForTesting(std::function<void(SettingsFileStamp&)> hook) {

@@ -14,10 +14,11 @@ Result<bool> replaceSettingsFileIfAsRead(const std::string& path, const Data& co
     auto file = TemporaryFile::createBeside(path, leftovers.longestName());
     if (!file) return file.error();
     LF_TRY(file->write(contents.span()));
-    // The temporary file goes with `file` when the settings changed.
-    if (!isAsRead()) return false;
     const auto moving = takeFolderLocks({folder});
     file->close();
+    // Last, so that an edit has only the rename's moment to be lost in. The
+    // temporary file goes with `file` when the settings changed.
+    if (!isAsRead()) return false;
     LF_TRY(file->replaceTarget());
     if (moving) leftovers.removeReplacedFilesOf(path);
     flushFolder(folder);

@@ -4,10 +4,11 @@
 // over an edit made since the file was read would lose that edit. So the
 // write is writeFileAtomically's (new contents written and flushed beside
 // the file, then renamed over it, under the folder's FolderLock), with one
-// look more: once the new contents are on the disk, just before they move
-// in, `isAsRead` says whether the file is still the one the write read, and
-// nothing is replaced when it is not. Closer to the rename no look can be
-// had: an edit that lands between the two is still lost.
+// look more: once the new contents are on the disk and the folder's lock
+// held, just before they move in, `isAsRead` says whether the file is
+// still the one the write read, and nothing is replaced when it is not.
+// Closer to the rename no look can be had: an edit that lands between the
+// two is still lost.
 //
 // Threads: any; `isAsRead` runs on the caller's thread.
 

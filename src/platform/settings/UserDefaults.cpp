@@ -119,9 +119,9 @@ namespace {
 // How many times a write gives a file that is being written the time to
 // settle before it takes it for damaged: an editor saves in far less.
 constexpr int kSettleWaits = 3;
-// How many times a write that finds the file changed just before its new
-// contents move in reads and merges again; the last one moves in all the
-// same.
+// How many times in a row a write reads and merges again a file that
+// changed just before its new contents moved in, before it takes the file
+// for being written.
 constexpr int kMergesPerWrite = 4;
 
 struct SettleWaitPlace;
@@ -385,16 +385,20 @@ std::vector<std::string> UserDefaults::takeIn(const SettingsFileReading& reading
 // not whole after kSettleWaits such waits is damaged, kept aside and
 // written over. Just before the new contents move in, a file that changed
 // since it was read is read and merged again (an edit saved by rename in
-// the meantime), kMergesPerWrite times at most.
+// the meantime); one that changes every time, kMergesPerWrite times in a
+// row, is being written too, and waited for in the same way. Past the
+// waits, or with Wait::Never, the last merge moves in whatever comes.
 std::vector<std::string> UserDefaults::save(Wait wait) {
     std::lock_guard writing(state_->fileMutex);
     std::vector<std::string> changed;
+    const bool mayWait = wait == Wait::ForAFileBeingWritten;
+    bool lastMerge = false;
     for (int merge = 1;; ++merge) {
         const SettingsFileReading reading = readSettingsFile(path_);
         for (const std::string& key : takeIn(reading))
             if (std::find(changed.begin(), changed.end(), key) == changed.end())
                 changed.push_back(key);
-        if (wait == Wait::ForAFileBeingWritten && waitForFileToSettle(reading)) return changed;
+        if (mayWait && isBeingWritten(reading) && waitForFileToSettle()) return changed;
         std::optional<Data> damaged;
         std::string text;
         std::map<std::string, nlohmann::json> written;
@@ -424,10 +428,14 @@ std::vector<std::string> UserDefaults::save(Wait wait) {
         }
         std::error_code ignored;
         std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ignored);
-        const bool lastMerge = merge == kMergesPerWrite;
         const Result<bool> replaced = replaceThrough(
             path_, text, [&] { return lastMerge || settingsFileIsAsRead(path_, reading); });
-        if (replaced && !*replaced) continue;
+        if (replaced && !*replaced) {
+            if (merge < kMergesPerWrite) continue;
+            if (mayWait && waitForFileToSettle()) return changed;
+            lastMerge = true;
+            continue;
+        }
         if (!replaced) {
             log("Couldn't write the user defaults to {}: {}", path_, describe(replaced.error()));
         } else {
@@ -440,6 +448,7 @@ std::vector<std::string> UserDefaults::save(Wait wait) {
             state_->fileBytes = Data::fromString(text);
             state_->fileIsDamaged = false;
             state_->fileStamp.reset();
+            state_->settleWaits = 0;
         }
         // Written the same way, so that whatever becomes of the file, the
         // copy holds the last settings written whole.
@@ -450,19 +459,12 @@ std::vector<std::string> UserDefaults::save(Wait wait) {
     }
 }
 
-bool UserDefaults::waitForFileToSettle(const SettingsFileReading& reading) {
+bool UserDefaults::waitForFileToSettle() {
     {
         std::lock_guard lock(state_->mutex);
-        if (!isBeingWritten(reading)) {
-            state_->settleWaits = 0;
-            return false;
-        }
         // The write that waits already takes this change with it.
         if (state_->writeWaits) return true;
-        if (state_->settleWaits == kSettleWaits) {
-            state_->settleWaits = 0;
-            return false;
-        }
+        if (state_->settleWaits == kSettleWaits) return false;
         ++state_->settleWaits;
         state_->writeWaits = true;
     }

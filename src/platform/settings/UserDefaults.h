@@ -140,8 +140,10 @@ private:
     // Writes the values over what the file holds now: the keys whose values
     // changed through the file.
     std::vector<std::string> save(Wait wait);
-    // Whether the write is left to the settled file (the file lock held).
-    bool waitForFileToSettle(const SettingsFileReading& reading);
+    // Whether the write of a file being written is left to a write made
+    // once it has settled (the file lock held); false past kSettleWaits
+    // waits in a row.
+    bool waitForFileToSettle();
     // The write that waits: made again after the settling time, by a worker.
     void writeOnceSettled();
     // Makes the write that waits for the file to settle now.
