@@ -91,27 +91,6 @@ struct UserDefaults::State {
             if (*was++ != valueLocked(key)) changed.push_back(key);
         return changed;
     }
-
-    // Tells the observers of each of `keys`, with no lock held.
-    void notify(const std::vector<std::string>& keys) {
-        for (const std::string& key : keys) {
-            std::vector<std::pair<uint64_t, std::shared_ptr<std::function<void()>>>> handlers;
-            {
-                std::lock_guard lock(mutex);
-                for (const auto& [id, observer] : observers)
-                    if (observer.first == key) handlers.emplace_back(id, observer.second);
-            }
-            for (const auto& [id, handler] : handlers) {
-                // An earlier handler may have ended this observation.
-                bool stillObserving;
-                {
-                    std::lock_guard lock(mutex);
-                    stillObserving = observers.count(id) != 0;
-                }
-                if (stillObserving) (*handler)();
-            }
-        }
-    }
 };
 
 namespace {
@@ -568,7 +547,23 @@ Observation UserDefaults::observe(const std::string& key, std::function<void()> 
 }
 
 void UserDefaults::notify(const std::vector<std::string>& keys) const {
-    state_->notify(keys);
+    for (const std::string& key : keys) {
+        std::vector<std::pair<uint64_t, std::shared_ptr<std::function<void()>>>> handlers;
+        {
+            std::lock_guard lock(state_->mutex);
+            for (const auto& [id, observer] : state_->observers)
+                if (observer.first == key) handlers.emplace_back(id, observer.second);
+        }
+        for (const auto& [id, handler] : handlers) {
+            // An earlier handler may have ended this observation.
+            bool stillObserving;
+            {
+                std::lock_guard lock(state_->mutex);
+                stillObserving = state_->observers.count(id) != 0;
+            }
+            if (stillObserving) (*handler)();
+        }
+    }
 }
 
 }  // namespace lf
