@@ -437,7 +437,6 @@ TEST(ConcurrentUserDefaults, ReadersMeetWritesAndEditsOfTheFile) {
 // wrote, and an edit saved by rename while it wrote is merged before its
 // file moves in.
 TEST(UserDefaults, AnEditorsSaveDuringAWriteIsMergedAndNeverWrittenOver) {
-    StillFileClock clock;
     HeldSettleWaits settleWaits;
     LogCapture log;
     test::TemporaryDirectory folder;
@@ -449,44 +448,56 @@ TEST(UserDefaults, AnEditorsSaveDuringAWriteIsMergedAndNeverWrittenOver) {
     merged.update(record);
 
     enum class Save { InPlaceBefore, InPlaceDuring, ByRenameDuring };
-    for (const Save save : {Save::InPlaceBefore, Save::InPlaceDuring, Save::ByRenameDuring}) {
-        for (const size_t cut : {size_t{0}, text.size() / 2}) {
-            SCOPED_TRACE(::testing::Message() << static_cast<int>(save) << " cut at " << cut);
-            test::writeFile(path, R"({"QFCompressionQuality": 0.5, "hand": 1})");
-            UserDefaults defaults(path.string());
-            std::optional<std::ofstream> editor;
-            const auto beginInPlace = [&] {
-                editor.emplace(path, std::ios::binary | std::ios::trunc);
-                *editor << text.substr(0, cut) << std::flush;
-            };
-            if (save == Save::InPlaceBefore) beginInPlace();
-            bool saved = false;
-            {
-                test::ScopedFileStepHook duringTheWrite(
-                    [&](FileStep step, const std::string& target) {
-                        if (step != FileStep::Flush || target != path.string() || saved) return 0;
-                        saved = true;
-                        if (save == Save::InPlaceDuring) beginInPlace();
-                        if (save == Save::ByRenameDuring) {
-                            test::writeFile(folder / "edit.json", text);
-                            std::filesystem::rename(folder / "edit.json", path);
-                        }
-                        return 0;
-                    });
-                defaults.setObject("RecentFlowsData-1.0", record["RecentFlowsData-1.0"]);
-            }
-            if (editor) {
-                EXPECT_EQ(fileText(path), text.substr(0, cut));
-                *editor << text.substr(cut) << std::flush;
-                editor.reset();
-                EXPECT_EQ(settleWaits.makeWaitingWrites(), 1u);
-            }
-            EXPECT_EQ(json::parse(fileText(path)), merged);
-            EXPECT_EQ(defaults.objectForKey("hand"), 2);
-            EXPECT_EQ(settleWaits.makeWaitingWrites(), 0u);
-            if (cut == 0 && save == Save::ByRenameDuring) break;  // no half to cut
+    // Where the editor cuts its save in place (whole, of the size the file
+    // had: only the bytes tell); whether the stamps are settled (a save by
+    // rename changes them whatever the clock does).
+    const std::tuple<Save, size_t, bool> cases[] = {
+        {Save::InPlaceBefore, 0, false},           {Save::InPlaceBefore, text.size() / 2, false},
+        {Save::InPlaceDuring, 0, false},           {Save::InPlaceDuring, text.size() / 2, false},
+        {Save::InPlaceDuring, text.size(), false}, {Save::ByRenameDuring, 0, false},
+        {Save::ByRenameDuring, 0, true},
+    };
+    for (const auto& [save, cut, settled] : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << static_cast<int>(save) << " " << cut << " " << settled);
+        setSettingsFileStampHookForTesting([settled = settled](SettingsFileStamp& stamp) {
+            stamp.modified = stamp.changed = {1'000'000'000, 0};
+            stamp.settled = settled;
+        });
+        test::writeFile(path, R"({"QFCompressionQuality":0.5,"added":true,"hand":1})");
+        UserDefaults defaults(path.string());
+        std::optional<std::ofstream> editor;
+        const auto beginInPlace = [&, cut = cut] {
+            editor.emplace(path, std::ios::binary | std::ios::trunc);
+            *editor << text.substr(0, cut) << std::flush;
+        };
+        if (save == Save::InPlaceBefore) beginInPlace();
+        bool saved = false;
+        {
+            test::ScopedFileStepHook duringTheWrite(
+                [&, save = save](FileStep step, const std::string& target) {
+                    if (step != FileStep::Flush || target != path.string() || saved) return 0;
+                    saved = true;
+                    if (save == Save::InPlaceDuring) beginInPlace();
+                    if (save == Save::ByRenameDuring) {
+                        test::writeFile(folder / "edit.json", text);
+                        std::filesystem::rename(folder / "edit.json", path);
+                    }
+                    return 0;
+                });
+            defaults.setObject("RecentFlowsData-1.0", record["RecentFlowsData-1.0"]);
         }
+        if (editor && cut < text.size()) {  // left to the editor
+            EXPECT_EQ(fileText(path), text.substr(0, cut));
+            *editor << text.substr(cut) << std::flush;
+            editor.reset();
+            EXPECT_EQ(settleWaits.makeWaitingWrites(), 1u);
+        }
+        EXPECT_EQ(json::parse(fileText(path)), merged);
+        EXPECT_EQ(defaults.objectForKey("hand"), 2);
+        EXPECT_EQ(settleWaits.makeWaitingWrites(), 0u);
     }
+    setSettingsFileStampHookForTesting(nullptr);
 }
 
 // The end of the process waits for no file to settle: a write that waits
