@@ -15,11 +15,11 @@
 // before a write replaces them. A write never replaces a file that is being
 // written: one found empty or not whole, changed moments ago (an editor
 // saving in place), is given time to settle, in the background, and read
-// again; it is taken for damaged when it stays so (see save). Just before
-// the new file moves in, the write looks whether the file is still the one
-// it read, and reads and merges again when it is not. A file that is a symbolic link (settings
-// kept elsewhere, as dotfile managers arrange) stays one: a write replaces
-// the file it leads to. Observers of a key are told after each change of
+// again before the change is written; it is taken for damaged when it stays
+// so (see save). Just before the new file moves in, the write looks whether
+// the file is still the one it read, and reads and merges again when it is
+// not. A file that is a symbolic link (settings kept elsewhere, as dotfile
+// managers arrange) stays one: a write replaces the file it leads to. Observers of a key are told after each change of
 // its value, by this store or through the file, so settings can be bound
 // to the interface.
 //
