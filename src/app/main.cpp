@@ -9,6 +9,7 @@
 #include "app/TerminationSignals.h"
 #include "flows/QFPendingOutputRecords.h"
 #include "platform/core/SystemInfo.h"
+#include "platform/settings/UserDefaults.h"
 #include "platform/writing/AtomicFileSet.h"
 
 #include <csignal>
@@ -103,12 +104,18 @@ int main(int argc, char** argv) {
     // objects built since main began are destroyed, and before those built
     // before it.
     std::atexit(lf::AtomicFileSet::finishCommitsBeforeExit);
+    // A write of the user defaults that waits for the file to settle (an
+    // editor's save under way) is made before the process goes, not lost;
+    // registered after, it runs before the handler above.
+    std::atexit(lf::UserDefaults::writeWaitingChangesBeforeExit);
     // SIGTERM, SIGINT and SIGHUP end the process as a quit does, after the
     // commit under way and once the main thread has noted the writes whose
     // files are in (unless it is held), and then with the status the
     // signal gives.
-    lf::endOnTerminationSignalsAfterCommits(
-        [] { QFPendingOutputRecords::shared().noteAllBeforeExit(); });
+    lf::endOnTerminationSignalsAfterCommits([] {
+        QFPendingOutputRecords::shared().noteAllBeforeExit();
+        lf::UserDefaults::writeWaitingChangesBeforeExit();
+    });
     auto parsed = parseArguments(argc, argv);
     if (const int* status = std::get_if<int>(&parsed)) return *status;
     // A run keeps each document it exports open until it ends, reading its

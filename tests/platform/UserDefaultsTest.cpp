@@ -1,14 +1,19 @@
 #include "platform/core/Log.h"
 #include "platform/settings/SettingsFile.h"
 #include "platform/settings/UserDefaults.h"
+#include "support/ScopedFileStepHook.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <vector>
@@ -38,6 +43,50 @@ public:
     StillFileClock(const StillFileClock&) = delete;
     StillFileClock& operator=(const StillFileClock&) = delete;
 };
+
+// While it lives, a write that waits for the settings file to settle waits
+// until the test makes it.
+class HeldSettleWaits {
+public:
+    HeldSettleWaits() {
+        UserDefaults::setSettleWaitHookForTesting([this](std::function<void()> write) {
+            std::lock_guard lock(mutex_);
+            writes_.push_back(std::move(write));
+        });
+    }
+    ~HeldSettleWaits() { UserDefaults::setSettleWaitHookForTesting(nullptr); }
+    HeldSettleWaits(const HeldSettleWaits&) = delete;
+    HeldSettleWaits& operator=(const HeldSettleWaits&) = delete;
+
+    // Makes the writes that wait now: how many there were.
+    size_t makeWaitingWrites() {
+        std::vector<std::function<void()>> writes;
+        {
+            std::lock_guard lock(mutex_);
+            writes.swap(writes_);
+        }
+        for (const auto& write : writes)
+            write();
+        return writes.size();
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::function<void()>> writes_;
+};
+
+// Puts the modification time of `path` back to `time`, as `touch -r` and
+// `cp -p` do; its change time moves on all the same.
+void setModificationTime(const std::filesystem::path& path, const timespec& time) {
+    const timespec times[2] = {{0, UTIME_OMIT}, time};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+timespec changeTime(const std::filesystem::path& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0);
+    return info.st_ctim;
+}
 
 }  // namespace
 
@@ -277,6 +326,7 @@ TEST(UserDefaults, WritesKeepWhatTheFileGainedSinceItWasRead) {
 // store lives: the values read before stay; a write keeps the damage aside
 // before it replaces it, and the file as the editor finishes it is read.
 TEST(UserDefaults, AFileDamagedOrGoneWhileInUseLosesNothing) {
+    HeldSettleWaits settleWaits;
     LogCapture log;
     test::TemporaryDirectory folder;
     const auto path = folder / "defaults.json";
@@ -289,7 +339,15 @@ TEST(UserDefaults, AFileDamagedOrGoneWhileInUseLosesNothing) {
         test::writeFile(path, halfWritten);
         EXPECT_TRUE(defaults.boolForKey("QFAuto2xEnabled"));
     }
+    // Changed moments ago, the half file may be an editor's save under way:
+    // the write waits for it, and takes it for damaged once it stays so.
     defaults.setObject("QFAuto1xDisabled", true);
+    EXPECT_EQ(fileText(path), whole.substr(0, whole.size() / 2));
+    EXPECT_TRUE(defaults.boolForKey("QFAuto1xDisabled"));
+    int waits = 0;
+    while (settleWaits.makeWaitingWrites() != 0 && ++waits < 10) {
+    }
+    EXPECT_LT(waits, 10);
     EXPECT_EQ(fileText(defaults.damagedFilePath()), whole.substr(0, whole.size() / 2));
     auto written = json::parse(fileText(path));
     EXPECT_EQ(written["RecentFlowsData-1.0"], json::array({1}));
@@ -369,4 +427,158 @@ TEST(ConcurrentUserDefaults, ReadersMeetWritesAndEditsOfTheFile) {
     EXPECT_EQ(json::parse(fileText(path)),
               (json{{"QFCompressionQuality", 0.5 + kRounds / 100.0}, {"last", true}}));
     EXPECT_GE(heard, 1);
+}
+
+// An editor that saves in place truncates the file and writes it again: a
+// write of the store that came between the two, replacing the file, would
+// leave the editor writing into the file replaced, losing its save and every
+// edit made since the store last read the file. The write waits for the
+// file to settle instead, whether the save began before it or while it
+// wrote, and an edit saved by rename while it wrote is merged before its
+// file moves in.
+TEST(UserDefaults, AnEditorsSaveDuringAWriteIsMergedAndNeverWrittenOver) {
+    HeldSettleWaits settleWaits;
+    LogCapture log;
+    test::TemporaryDirectory folder;
+    const auto path = folder / "defaults.json";
+    const json record{{"RecentFlowsData-1.0", json::array({1})}};
+    const json edit{{"QFCompressionQuality", 0.7}, {"hand", 2}, {"added", true}};
+    const std::string text = edit.dump();
+    auto merged = edit;
+    merged.update(record);
+
+    enum class Save { InPlaceBefore, InPlaceDuring, ByRenameDuring };
+    // Where the editor cuts its save in place (whole, of the size the file
+    // had: only the bytes tell); whether the stamps are settled (a save by
+    // rename changes them whatever the clock does).
+    const std::tuple<Save, size_t, bool> cases[] = {
+        {Save::InPlaceBefore, 0, false},           {Save::InPlaceBefore, text.size() / 2, false},
+        {Save::InPlaceDuring, 0, false},           {Save::InPlaceDuring, text.size() / 2, false},
+        {Save::InPlaceDuring, text.size(), false}, {Save::ByRenameDuring, 0, false},
+        {Save::ByRenameDuring, 0, true},
+    };
+    for (const auto& [save, cut, settled] : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << static_cast<int>(save) << " " << cut << " " << settled);
+        setSettingsFileStampHookForTesting([settled = settled](SettingsFileStamp& stamp) {
+            stamp.modified = stamp.changed = {1'000'000'000, 0};
+            stamp.settled = settled;
+        });
+        test::writeFile(path, R"({"QFCompressionQuality":0.5,"added":true,"hand":1})");
+        UserDefaults defaults(path.string());
+        std::optional<std::ofstream> editor;
+        const auto beginInPlace = [&, cut = cut] {
+            editor.emplace(path, std::ios::binary | std::ios::trunc);
+            *editor << text.substr(0, cut) << std::flush;
+        };
+        if (save == Save::InPlaceBefore) beginInPlace();
+        bool saved = false;
+        {
+            test::ScopedFileStepHook duringTheWrite(
+                [&, save = save](FileStep step, const std::string& target) {
+                    if (step != FileStep::Flush || target != path.string() || saved) return 0;
+                    saved = true;
+                    if (save == Save::InPlaceDuring) beginInPlace();
+                    if (save == Save::ByRenameDuring) {
+                        test::writeFile(folder / "edit.json", text);
+                        std::filesystem::rename(folder / "edit.json", path);
+                    }
+                    return 0;
+                });
+            defaults.setObject("RecentFlowsData-1.0", record["RecentFlowsData-1.0"]);
+        }
+        if (editor && cut < text.size()) {  // left to the editor
+            EXPECT_EQ(fileText(path), text.substr(0, cut));
+            *editor << text.substr(cut) << std::flush;
+            editor.reset();
+            EXPECT_EQ(settleWaits.makeWaitingWrites(), 1u);
+        }
+        EXPECT_EQ(json::parse(fileText(path)), merged);
+        EXPECT_EQ(defaults.objectForKey("hand"), 2);
+        EXPECT_EQ(settleWaits.makeWaitingWrites(), 0u);
+    }
+    setSettingsFileStampHookForTesting(nullptr);
+}
+
+// The end of the process waits for no file to settle: a write that waits
+// is made at once, by the store's end or the process's, and the file that
+// is still not whole is kept aside as damaged.
+TEST(UserDefaults, AWriteThatWaitsForTheFileIsMadeAtOnceAtTheEnd) {
+    StillFileClock clock;
+    HeldSettleWaits settleWaits;
+    LogCapture log;
+    test::TemporaryDirectory folder;
+    const auto path = folder / "defaults.json";
+    const std::string half = "{\"hand\": ";
+    for (const bool standard : {false, true}) {
+        test::writeFile(path, R"({"hand": 1})");
+        auto defaults = std::make_shared<UserDefaults>(path.string());
+        if (standard) UserDefaults::setStandard(defaults);
+        test::writeFile(path, half);
+        defaults->setObject("written", standard);
+        EXPECT_EQ(fileText(path), half);
+        if (standard) {
+            UserDefaults::writeWaitingChangesBeforeExit();
+            UserDefaults::setStandard(nullptr);
+        } else {
+            defaults.reset();
+        }
+        EXPECT_EQ(json::parse(fileText(path)), (json{{"hand", 1}, {"written", standard}}));
+    }
+    EXPECT_EQ(fileText(path.string() + ".damaged"), half);
+    EXPECT_EQ(fileText(path.string() + ".damaged.2"), half);
+    settleWaits.makeWaitingWrites();  // of stores gone: nothing to write
+}
+
+// Stamps as the file system's clock makes them when it moves in steps of
+// seconds (FAT): two edits within one step leave the same times. A stamp
+// taken less than kSettingsFileSettlesWithin after the file last changed,
+// by the real change time, is read again at the next look, whatever the
+// modification time says (put back, as `touch -r` does); once settled, an
+// edit that puts the modification time back still moves the change time.
+TEST(UserDefaults, EditsOfOneSizeAreReadWhateverTheirModificationTimeSays) {
+    test::TemporaryDirectory folder;
+    const auto path = folder / "defaults.json";
+    const timespec anHourAgo{::time(nullptr) - 3600, 0};
+    test::writeFile(path, json{{"QFCompressionQuality", 0.1}}.dump());
+    setModificationTime(path, anHourAgo);
+    {
+        setSettingsFileStampHookForTesting([](SettingsFileStamp& stamp) {
+            stamp.modified = stamp.changed = {1'000'000'000, 0};
+        });
+        UserDefaults defaults(path.string());
+        for (const double quality : {0.2, 0.3}) {
+            test::writeFile(path, json{{"QFCompressionQuality", quality}}.dump());
+            setModificationTime(path, anHourAgo);
+            EXPECT_EQ(defaults.numberForKey("QFCompressionQuality"), quality);
+        }
+        setSettingsFileStampHookForTesting(nullptr);
+    }
+
+    setSettingsFileStampHookForTesting([](SettingsFileStamp& stamp) { stamp.settled = true; });
+    UserDefaults defaults(path.string());
+    const timespec readAt = changeTime(path);
+    // Edited until the change time's step has passed, as it has for a
+    // settled stamp.
+    do {
+        test::writeFile(path, json{{"QFCompressionQuality", 0.4}}.dump());
+        setModificationTime(path, anHourAgo);
+    } while (changeTime(path).tv_sec == readAt.tv_sec &&
+             changeTime(path).tv_nsec == readAt.tv_nsec);
+    EXPECT_EQ(defaults.numberForKey("QFCompressionQuality"), 0.4);
+    setSettingsFileStampHookForTesting(nullptr);
+}
+
+// A change made right after an edit of the file, with no read between: the
+// write reads the edit first and puts its own change over it.
+TEST(UserDefaults, AChangeRightAfterAnEditGoesOverIt) {
+    test::TemporaryDirectory folder;
+    const auto path = folder / "defaults.json";
+    test::writeFile(path, R"({"QFAuto2xEnabled": true, "QFCompressionQuality": 0.5})");
+    UserDefaults defaults(path.string());
+    test::writeFile(path, R"({"QFAuto2xEnabled": false, "QFCompressionQuality": 0.6, "hand": 1})");
+    defaults.setObject("QFCompressionQuality", 0.9);
+    EXPECT_EQ(defaults.numberForKey("QFCompressionQuality"), 0.9);
+    EXPECT_EQ(json::parse(fileText(path)),
+              (json{{"QFAuto2xEnabled", false}, {"QFCompressionQuality", 0.9}, {"hand", 1}}));
 }

@@ -10,11 +10,6 @@ namespace lf {
 
 namespace {
 
-// Longer than the coarsest step of the file systems' clocks (FAT's two
-// seconds), so that a change this long before a look is sure to differ
-// in time from every change after it.
-constexpr std::chrono::seconds kUnsettledFor{3};
-
 std::chrono::nanoseconds sinceEpoch(const timespec& time) {
     return std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec);
 }
@@ -53,7 +48,7 @@ SettingsFileStamp settingsFileStamp(const std::string& path) {
     // The change time moves with every write, rename and change of
     // permissions, and no one can set it back, unlike the modification time.
     const auto now = std::chrono::system_clock::now().time_since_epoch();
-    stamp.settled = now - sinceEpoch(info.st_ctim) >= kUnsettledFor;
+    stamp.settled = now - sinceEpoch(info.st_ctim) >= kSettingsFileSettlesWithin;
     if (auto hook = stampHook().get()) (*hook)(stamp);
     return stamp;
 }
@@ -61,6 +56,16 @@ SettingsFileStamp settingsFileStamp(const std::string& path) {
 SettingsFileReading readSettingsFile(const std::string& path) {
     SettingsFileStamp stamp = settingsFileStamp(path);
     return {stamp, Data::readFile(path)};
+}
+
+// The stamp last: a file replaced after the bytes were read has another.
+bool settingsFileIsAsRead(const std::string& path, const SettingsFileReading& reading) {
+    if (!reading.stamp.settled) {
+        const Result<Data> contents = Data::readFile(path);
+        if (static_cast<bool>(contents) != static_cast<bool>(reading.contents)) return false;
+        if (contents && *contents != *reading.contents) return false;
+    }
+    return settingsFileStamp(path) == reading.stamp;
 }
 
 void setSettingsFileStampHookForTesting(std::function<void(SettingsFileStamp&)> hook) {

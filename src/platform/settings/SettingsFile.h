@@ -17,12 +17,18 @@
 #include "platform/core/Result.h"
 #include "platform/files/Data.h"
 
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <string>
 #include <sys/stat.h>
 
 namespace lf {
+
+// Longer than the coarsest step of the file systems' clocks (FAT's two
+// seconds), so that a change this long before a look is sure to differ in
+// time from every change after it.
+inline constexpr std::chrono::seconds kSettingsFileSettlesWithin{3};
 
 struct SettingsFileStamp {
     // The errno of looking at the file (ENOENT when it is missing); 0 when
@@ -51,6 +57,10 @@ struct SettingsFileReading {
 };
 
 SettingsFileReading readSettingsFile(const std::string& path);
+
+// Whether the file at `path` is still the one `reading` found: the same
+// stamp, and, while that stamp is unsettled, the same bytes.
+bool settingsFileIsAsRead(const std::string& path, const SettingsFileReading& reading);
 
 // Rewrites each stamp of a file that is there as it is taken; tests hold
 // with it the moment that real clocks give only now and then (two writes

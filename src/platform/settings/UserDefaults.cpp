@@ -2,9 +2,12 @@
 
 #include "platform/core/Log.h"
 #include "platform/core/Result.h"
+#include "platform/core/TestHook.h"
+#include "platform/dispatch/DispatchQueue.h"
 #include "platform/files/Data.h"
 #include "platform/settings/DamagedCopies.h"
 #include "platform/settings/SettingsFile.h"
+#include "platform/settings/SettingsFileReplacement.h"
 #include "platform/writing/AtomicFile.h"
 
 #include <algorithm>
@@ -47,6 +50,15 @@ struct UserDefaults::State {
     std::optional<nlohmann::json> lastGoodAtConstruction;
     uint64_t nextObservation = 1;
     std::map<uint64_t, std::pair<std::string, std::shared_ptr<std::function<void()>>>> observers;
+    // Whether a write waits for the file to settle, to be made once it has,
+    // and how many such waits came in a row, without a write between.
+    bool writeWaits = false;
+    int settleWaits = 0;
+    // The store a waiting write is made by: cleared by its destructor. A
+    // waiting write holds `ownerMutex` while it runs, and takes `fileMutex`
+    // after it.
+    std::mutex ownerMutex;
+    UserDefaults* owner = nullptr;
 
     // Called with the mutex held.
     std::optional<nlohmann::json> valueLocked(const std::string& key) const {
@@ -82,6 +94,19 @@ struct UserDefaults::State {
 };
 
 namespace {
+
+// How many times a write gives a file that is being written the time to
+// settle before it takes it for damaged: an editor saves in far less.
+constexpr int kSettleWaits = 3;
+// How many times in a row a write reads and merges again a file that
+// changed just before its new contents moved in, before it takes the file
+// for being written.
+constexpr int kMergesPerWrite = 4;
+
+struct SettleWaitPlace;
+TestHook<void(std::function<void()>)>& settleWaitHook() {
+    return sharedTestHook<SettleWaitPlace, void(std::function<void()>)>();
+}
 
 std::mutex standardMutex;
 std::shared_ptr<UserDefaults>& standardSlot() {
@@ -125,6 +150,19 @@ Status writeThrough(const std::string& path, const std::string& text) {
     return writeFileAtomically(*file, Data::fromString(text));
 }
 
+Result<bool> replaceThrough(const std::string& path, const std::string& text,
+                            const std::function<bool()>& isAsRead) {
+    auto file = fileWrittenThrough(path);
+    if (!file) return file.error();
+    return replaceSettingsFileIfAsRead(*file, Data::fromString(text), isAsRead);
+}
+
+// An editor's save in place under way: the file is empty or half written,
+// and changed too lately for its stamp to show whether it is done.
+bool isBeingWritten(const SettingsFileReading& reading) {
+    return reading.contents && !reading.stamp.settled && !jsonObject(*reading.contents);
+}
+
 }  // namespace
 
 std::shared_ptr<UserDefaults> UserDefaults::standard() {
@@ -152,10 +190,30 @@ std::string UserDefaults::standardPath() {
 
 UserDefaults::UserDefaults(std::string path)
     : path_(std::move(path)), state_(std::make_shared<State>()) {
+    state_->owner = this;
     load();
 }
 
-UserDefaults::~UserDefaults() = default;
+UserDefaults::~UserDefaults() {
+    {
+        std::lock_guard owning(state_->ownerMutex);
+        state_->owner = nullptr;
+    }
+    writeWaitingChanges();
+}
+
+void UserDefaults::writeWaitingChangesBeforeExit() {
+    std::shared_ptr<UserDefaults> standard;
+    {
+        std::lock_guard lock(standardMutex);
+        standard = standardSlot();
+    }
+    if (standard) standard->writeWaitingChanges();
+}
+
+void UserDefaults::setSettleWaitHookForTesting(std::function<void(std::function<void()>)> hook) {
+    settleWaitHook().set(std::move(hook));
+}
 
 void UserDefaults::load() {
     const Result<Data> copy = Data::readFile(lastGoodCopyPath());
@@ -298,58 +356,127 @@ std::vector<std::string> UserDefaults::takeIn(const SettingsFileReading& reading
     return {};
 }
 
-std::vector<std::string> UserDefaults::save() {
+// A file being written (an editor's save in place, truncated and not yet
+// written again) is not written over: the editor would go on writing into
+// the file replaced, and what it saves would be lost, with every edit made
+// since this store last read the file. The changes wait for it in memory,
+// where reads find them, and are written once it has settled; a file still
+// not whole after kSettleWaits such waits is damaged, kept aside and
+// written over. Just before the new contents move in, a file that changed
+// since it was read is read and merged again (an edit saved by rename in
+// the meantime); one that changes every time, kMergesPerWrite times in a
+// row, is being written too, and waited for in the same way. Past the
+// waits, or with Wait::Never, the last merge moves in whatever comes.
+std::vector<std::string> UserDefaults::save(Wait wait) {
     std::lock_guard writing(state_->fileMutex);
-    const SettingsFileReading reading = readSettingsFile(path_);
-    std::vector<std::string> changed = takeIn(reading);
-    std::optional<Data> damaged;
-    {
-        std::lock_guard lock(state_->mutex);
-        if (state_->fileIsDamaged && state_->damagedKeptAside != state_->fileBytes)
-            damaged = state_->fileBytes;
-    }
-    if (damaged) {
-        const auto kept = keepDamagedCopy(damagedFilePath(), *damaged);
-        if (!kept) {
-            // Written over, the damaged contents would be lost: the values
-            // stay in memory until they can be kept.
-            log("Couldn't write the user defaults to {}: it is damaged, and couldn't be kept: {}",
-                path_, describe(kept.error()));
-            return changed;
+    std::vector<std::string> changed;
+    const bool mayWait = wait == Wait::ForAFileBeingWritten;
+    bool lastMerge = false;
+    for (int merge = 1;; ++merge) {
+        const SettingsFileReading reading = readSettingsFile(path_);
+        for (const std::string& key : takeIn(reading))
+            if (std::find(changed.begin(), changed.end(), key) == changed.end())
+                changed.push_back(key);
+        if (mayWait && isBeingWritten(reading) && waitForFileToSettle()) return changed;
+        std::optional<Data> damaged;
+        std::string text;
+        std::map<std::string, nlohmann::json> written;
+        {
+            std::lock_guard lock(state_->mutex);
+            // Another thread's write took these changes in already.
+            if (state_->unwritten.empty()) return changed;
+            if (state_->fileIsDamaged && state_->damagedKeptAside != state_->fileBytes)
+                damaged = state_->fileBytes;
+            text = state_->stored.dump(2);
+            written = state_->unwritten;
         }
-        log("The user defaults at {} are damaged; kept as {} before writing them", path_, *kept);
-        std::lock_guard lock(state_->mutex);
-        state_->damagedKeptAside = damaged;
-    }
-    std::string text;
-    std::map<std::string, nlohmann::json> written;
-    {
-        std::lock_guard lock(state_->mutex);
-        text = state_->stored.dump(2);
-        written = state_->unwritten;
-    }
-    std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ignored);
-    // Written the same way, so that whatever becomes of the file, the copy
-    // holds the last settings written whole.
-    for (const std::string& path : {path_, lastGoodCopyPath()}) {
-        Status status = writeThrough(path, text);
-        if (!status) {
-            log("Couldn't write the user defaults to {}: {}", path, describe(status.error()));
+        if (damaged) {
+            const auto kept = keepDamagedCopy(damagedFilePath(), *damaged);
+            if (!kept) {
+                // Written over, the damaged contents would be lost: the
+                // values stay in memory until they can be kept.
+                log("Couldn't write the user defaults to {}: it is damaged, and couldn't be "
+                    "kept: {}",
+                    path_, describe(kept.error()));
+                return changed;
+            }
+            log("The user defaults at {} are damaged; kept as {} before writing them", path_,
+                *kept);
+            std::lock_guard lock(state_->mutex);
+            state_->damagedKeptAside = damaged;
+        }
+        std::error_code ignored;
+        std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ignored);
+        const Result<bool> replaced = replaceThrough(
+            path_, text, [&] { return lastMerge || settingsFileIsAsRead(path_, reading); });
+        if (replaced && !*replaced) {
+            if (merge < kMergesPerWrite) continue;
+            if (mayWait && waitForFileToSettle()) return changed;
+            lastMerge = true;
             continue;
         }
-        if (path != path_) continue;
-        std::lock_guard lock(state_->mutex);
-        // A change made during the write waits for the next one.
-        for (const auto& [key, value] : written)
-            if (auto it = state_->unwritten.find(key);
-                it != state_->unwritten.end() && it->second == value)
-                state_->unwritten.erase(it);
-        state_->fileBytes = Data::fromString(text);
-        state_->fileIsDamaged = false;
-        state_->fileStamp.reset();
+        if (!replaced) {
+            log("Couldn't write the user defaults to {}: {}", path_, describe(replaced.error()));
+        } else {
+            std::lock_guard lock(state_->mutex);
+            // A change made during the write waits for the next one.
+            for (const auto& [key, value] : written)
+                if (auto it = state_->unwritten.find(key);
+                    it != state_->unwritten.end() && it->second == value)
+                    state_->unwritten.erase(it);
+            state_->fileBytes = Data::fromString(text);
+            state_->fileIsDamaged = false;
+            state_->fileStamp.reset();
+            state_->settleWaits = 0;
+        }
+        // Written the same way, so that whatever becomes of the file, the
+        // copy holds the last settings written whole.
+        if (Status status = writeThrough(lastGoodCopyPath(), text); !status)
+            log("Couldn't write the user defaults to {}: {}", lastGoodCopyPath(),
+                describe(status.error()));
+        return changed;
     }
-    return changed;
+}
+
+bool UserDefaults::waitForFileToSettle() {
+    {
+        std::lock_guard lock(state_->mutex);
+        // The write that waits already takes this change with it.
+        if (state_->writeWaits) return true;
+        if (state_->settleWaits == kSettleWaits) return false;
+        ++state_->settleWaits;
+        state_->writeWaits = true;
+    }
+    log("The user defaults at {} are being written; writing them once they settle", path_);
+    std::function<void()> again = [weak = std::weak_ptr<State>(state_)] {
+        const auto state = weak.lock();
+        if (!state) return;
+        std::lock_guard owning(state->ownerMutex);
+        if (state->owner) state->owner->writeOnceSettled();
+    };
+    if (auto hook = settleWaitHook().get())
+        (*hook)(std::move(again));
+    else
+        DispatchQueue::global(QueuePriority::Low)
+            ->asyncAfter(kSettingsFileSettlesWithin, std::move(again));
+    return true;
+}
+
+void UserDefaults::writeOnceSettled() {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->writeWaits = false;
+    }
+    notify(save(Wait::ForAFileBeingWritten));
+}
+
+void UserDefaults::writeWaitingChanges() {
+    {
+        std::lock_guard lock(state_->mutex);
+        if (!state_->writeWaits) return;
+        state_->writeWaits = false;
+    }
+    notify(save(Wait::Never));
 }
 
 void UserDefaults::registerDefaults(const nlohmann::json& values) {
@@ -401,7 +528,7 @@ void UserDefaults::setObject(const std::string& key, const nlohmann::json& value
         state_->unwritten[key] = value;
         changed = before != state_->valueLocked(key);
     }
-    std::vector<std::string> keys = save();
+    std::vector<std::string> keys = save(Wait::ForAFileBeingWritten);
     if (changed && std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
     notify(keys);
 }

@@ -12,16 +12,23 @@
 // with ".last-good"), which is read when the file is damaged or missing at
 // construction. A file found damaged, unreadable or missing later leaves
 // the values as they were; damaged contents are kept aside (DamagedCopies)
-// before a write replaces them. A file that is a symbolic link (settings
-// kept elsewhere, as dotfile managers arrange) stays one: a write replaces
-// the file it leads to. Observers of a key are told after each change of
+// before a write replaces them. A write never replaces a file that is being
+// written: one found empty or not whole, changed moments ago (an editor
+// saving in place), is given time to settle, in the background, and read
+// again before the change is written; it is taken for damaged when it stays
+// so (see save). Just before the new file moves in, the write looks whether
+// the file is still the one it read, and reads and merges again when it is
+// not. A file that is a symbolic link (settings kept elsewhere, as dotfile
+// managers arrange) stays one: a write replaces the file it leads to. Observers of a key are told after each change of
 // its value, by this store or through the file, so settings can be bound
 // to the interface.
 //
 // Thread-safe: any thread may read and change values. Observers are called
 // on the thread that made the change, or that found it in the file (a read
-// or a write of any key), after it is taken in and with no lock held, so
-// they may read and change values themselves.
+// or a write of any key, or a write that waited for the file to settle, on
+// a worker of the dispatch queues), after it is taken in and with no lock
+// held, so they may read and change values themselves; they must not
+// destroy the store.
 
 #include "platform/core/Observation.h"
 #include "platform/files/Data.h"
@@ -59,6 +66,7 @@ public:
     // file cannot be read, or is missing while the copy is there. Neither
     // file is an empty store.
     explicit UserDefaults(std::string path);
+    // Makes a write that waits for the file to settle at once.
     ~UserDefaults();
     UserDefaults(const UserDefaults&) = delete;
     UserDefaults& operator=(const UserDefaults&) = delete;
@@ -103,8 +111,21 @@ public:
     // change of the value of `key`.
     [[nodiscard]] Observation observe(const std::string& key, std::function<void()> handler);
 
+    // The end of the process waits for no file to settle: the write of the
+    // standard store that waits for one is made now, the file kept aside as
+    // damaged if it is still not whole. Registered by the executable with
+    // std::atexit, and called when a signal ends it. Any thread.
+    static void writeWaitingChangesBeforeExit();
+
+    // A write that waits for the file to settle hands `hook` the write to
+    // make once it has, in place of running it on a worker after the
+    // settling time: tests make it when they choose, on another call than
+    // the hook's. Null removes it.
+    static void setSettleWaitHookForTesting(std::function<void(std::function<void()>)> hook);
+
 private:
     struct State;
+    enum class Wait { ForAFileBeingWritten, Never };
     void notify(const std::vector<std::string>& keys) const;
     void load();
     void setAsideDamagedFile(const Data& damaged);
@@ -118,7 +139,15 @@ private:
     std::vector<std::string> takeIn(const SettingsFileReading& reading) const;
     // Writes the values over what the file holds now: the keys whose values
     // changed through the file.
-    std::vector<std::string> save();
+    std::vector<std::string> save(Wait wait);
+    // Whether the write of a file being written is left to a write made
+    // once it has settled (the file lock held); false past kSettleWaits
+    // waits in a row.
+    bool waitForFileToSettle();
+    // The write that waits: made again after the settling time, by a worker.
+    void writeOnceSettled();
+    // Makes the write that waits for the file to settle now.
+    void writeWaitingChanges();
 
     const std::string path_;
     std::shared_ptr<State> state_;
