@@ -7,7 +7,6 @@
 #include "platform/files/Data.h"
 #include "platform/settings/DamagedCopies.h"
 #include "platform/settings/SettingsFile.h"
-#include "platform/settings/SettingsFileReplacement.h"
 #include "platform/writing/AtomicFile.h"
 
 #include <algorithm>
@@ -154,7 +153,7 @@ Result<bool> replaceThrough(const std::string& path, const std::string& text,
                             const std::function<bool()>& isAsRead) {
     auto file = fileWrittenThrough(path);
     if (!file) return file.error();
-    return replaceSettingsFileIfAsRead(*file, Data::fromString(text), isAsRead);
+    return writeFileAtomicallyIf(*file, Data::fromString(text).span(), isAsRead);
 }
 
 // An editor's save in place under way: the file is empty or half written,

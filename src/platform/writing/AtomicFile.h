@@ -17,6 +17,7 @@
 #include "platform/files/Data.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -29,5 +30,14 @@ Status writeFileAtomically(const std::string& path, std::span<const uint8_t> byt
 inline Status writeFileAtomically(const std::string& path, const Data& data) {
     return writeFileAtomically(path, data.span());
 }
+
+// The same write with one look more, for a file that others may change
+// meanwhile: once the new contents are on the disk and the folder's lock
+// held, just before they move in, `stillWanted` says whether they should.
+// False when it answered no: nothing replaced, no temporary file left.
+// Closer to the rename no look can be had: a change that lands between
+// the two is replaced with the rest.
+Result<bool> writeFileAtomicallyIf(const std::string& path, std::span<const uint8_t> bytes,
+                                   const std::function<bool()>& stillWanted);
 
 }  // namespace lf
