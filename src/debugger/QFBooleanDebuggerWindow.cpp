@@ -1,9 +1,12 @@
 #include "debugger/QFBooleanDebuggerWindow.h"
 
+#include "kit/gui/OMWindowPlacement.h"
+
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QRadioButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -74,6 +77,12 @@ QFBooleanDebuggerWindow::QFBooleanDebuggerWindow() {
     sheetLayout->insertWidget(0, plainFormat);
     sheetLayout->insertWidget(0, arrowFormat);
     addSheetButtons(addSegmentsWindow, addSegmentsConfirmButton, addSegmentsCancelButton);
+
+    // In the middle of the screen's available area, and no larger: placed
+    // by the window system, its row of buttons may open at the screen's
+    // bottom edge, or under a panel there.
+    if (const QScreen* screen = this->screen())
+        OMPlaceWindowInsideAvailableArea(*this, screen->availableGeometry().center());
 }
 
 void QFBooleanDebuggerWindow::closeEvent(QCloseEvent* event) {

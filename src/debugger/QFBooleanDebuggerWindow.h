@@ -3,7 +3,8 @@
 // above a row of buttons (next step, next operation, debug, and the two
 // sheets for typing points and segments), and the two sheets. It only
 // holds the widgets and reports closing and key presses; QFBooleanDebugger
-// gives the buttons their actions.
+// gives the buttons their actions. It opens in the middle of the screen's
+// available area.
 //
 // Threads: main thread only.
 

@@ -2,7 +2,8 @@
 // handed to the application show in a window's export flow view and are
 // saved from the window's menu into a folder a fake panel chooses, the
 // question after a first save is asked once, the same set of documents
-// reuses its flow, and documents handed over at once each find a window.
+// reuses its flow, documents handed over at once each find a window, and
+// documents handed over again find the window that shows them.
 
 #include "FlowWindowTestSupport.h"
 #include "flows/QFExportFlow.h"
@@ -251,6 +252,50 @@ TEST_F(FlowWindows, DocumentsHandedOverTogetherOpenOneFlowEach) {
         lf::test::kPatience))
         << shown.size() << " of the documents show";
     EXPECT_EQ(QFDocumentController::shared().orderedDocuments().size(), handed.size());
+}
+
+// Documents handed over again while a window shows their flow bring that
+// window forward, restored if minimized, and open no other: a new flow of
+// them as much as a recent one, which the window shows anew.
+TEST_F(FlowWindows, DocumentsHandedOverAgainBringTheirWindowForwardAndOpenNothing) {
+    const std::string path = document("01-plain.psd");
+    const auto handOverAgain = [&](const std::shared_ptr<QFFlow>& shown) {
+        QFFlowWindowController& window = onlyWindow();
+        window.window()->showMinimized();
+        ASSERT_TRUE(window.window()->isMinimized());
+        app.delegate.openFilesOrUntitledDocument({path});
+        EXPECT_EQ(QFDocumentController::shared().orderedDocuments().size(), 1u);
+        ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+            [&] {
+                QCoreApplication::processEvents();
+                return !window.window()->isMinimized();
+            },
+            lf::test::kPatience));
+        lf::MainQueue::shared()->drain();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(QFDocumentController::shared().orderedDocuments().size(), 1u);
+        EXPECT_EQ(window.runningFlow(), shown);
+        EXPECT_TRUE(window.window()->isVisible());
+    };
+
+    app.delegate.openFilesOrUntitledDocument({path});
+    readyFlowView();
+    handOverAgain(onlyWindow().runningFlow());
+
+    // Saved, the flow is a recent one; handed over, it shows again.
+    saveWhenReady();
+    answerQuestion(false);
+    waitUntilIdle();
+    const auto recent = QFFlowManager::defaultManager()->recentFlows().front();
+    app.delegate.openFilesOrUntitledDocument({path});
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+        [&] {
+            QCoreApplication::processEvents();
+            return onlyWindow().runningFlow() == recent;
+        },
+        lf::test::kPatience));
+    readyFlowView();
+    handOverAgain(recent);
 }
 
 // The idle window that takes a handed-over document comes out of its

@@ -155,7 +155,8 @@ public:
     void copy();
     // Whether Copy is enabled: while something is selected.
     bool canCopy() const;
-    // Shows the preview panel of the selection, or closes it.
+    // Shows the preview panel of the selection, over the view's window
+    // and inside the screen's available area, or closes it.
     void quickLookPreviewItems();
     QFPreviewPanel* previewPanel() const { return previewPanel_; }
 

@@ -1,6 +1,7 @@
 // The icon view's answers to the user: presses and drags that select items
 // and drag them out, copying, keys, and the preview panel.
 
+#include "kit/gui/OMWindowPlacement.h"
 #include "ui/iconview/QFIconView.h"
 #include "ui/iconview/QFPreviewPanel.h"
 
@@ -269,6 +270,10 @@ void QFIconView::quickLookPreviewItems() {
         previewPanel_->setKeyHandler([this](QKeyEvent* event) { return interpretKeyEvent(event); });
     }
     reloadPreviewPanel();
+    // Over the window it previews, as far as the screen's available area
+    // lets it: a window system left to place it may put it partly off the
+    // screen, below a window low on it.
+    OMPlaceWindowInsideAvailableArea(*previewPanel_, window()->frameGeometry().center());
     previewPanel_->show();
     previewPanel_->activateWindow();
 }

@@ -34,6 +34,27 @@ QFFlowWindowController* frontmostControllerAccepting(const std::vector<std::stri
     return nullptr;
 }
 
+// Hands `urls` to the frontmost visible flow window that can start their
+// flow, else to a new untitled one.
+void startFlowOfURLs(const std::vector<std::string>& urls) {
+    if (QFFlowWindowController* controller = frontmostControllerAccepting(urls)) {
+        controller->startFlowWithURLs(urls);
+        return;
+    }
+    auto& documents = QFDocumentController::shared();
+    std::optional<lf::Error> error;
+    auto document = documents.makeUntitledDocumentOfType(QFFlowDocument::kTypeName, &error);
+    if (!document) {
+        if (error) documents.presentError(*error);
+        return;
+    }
+    documents.addDocument(document);
+    document->makeWindowControllers();
+    document->showWindows();
+    if (QFFlowWindowController* controller = document->mainWindowController())
+        controller->startFlowWithURLs(urls);
+}
+
 }  // namespace
 
 QFApplicationDelegate::QFApplicationDelegate()
@@ -82,21 +103,7 @@ void QFApplicationDelegate::openFiles(const std::vector<std::string>& paths) {
         }
     }
     if (urls.empty()) return;
-    if (QFFlowWindowController* controller = frontmostControllerAccepting(urls)) {
-        controller->startFlowWithURLs(urls);
-        return;
-    }
-    std::optional<lf::Error> error;
-    auto document = documents.makeUntitledDocumentOfType(QFFlowDocument::kTypeName, &error);
-    if (!document) {
-        if (error) documents.presentError(*error);
-        return;
-    }
-    documents.addDocument(document);
-    document->makeWindowControllers();
-    document->showWindows();
-    if (QFFlowWindowController* controller = document->mainWindowController())
-        controller->startFlowWithURLs(urls);
+    QFFlowWindowController::showWindowOfFlowWithURLs(urls, [urls] { startFlowOfURLs(urls); });
 }
 
 void QFApplicationDelegate::openFilesOrUntitledDocument(const std::vector<std::string>& paths) {

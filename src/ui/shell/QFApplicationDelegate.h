@@ -15,9 +15,10 @@
 // Opening files: flow documents ("tsflow" in any case) open one by one in
 // their own windows, as their turn comes; an error opening one shows an
 // alert and the others are still handled. All other files of one call go
-// together into one flow: to the frontmost visible flow window that can
-// start it, else to a new untitled flow window. Which files a flow takes
-// is the window's to decide.
+// together into one flow: a window that shows a flow of exactly those
+// files already comes forward, and nothing else opens; else they go to the
+// frontmost visible flow window that can start it, else to a new untitled
+// flow window. Which files a flow takes is the window's to decide.
 //
 // Threads: main thread only.
 

@@ -5,7 +5,8 @@
 // run, and closing the run controller pops back to the start view.
 //
 // It finds or makes the window for a flow that is to be shown (one that
-// already runs the flow, else the first idle one, else a new one), starts
+// already runs the flow, else the first idle one, else a new one), finds
+// the window that shows a flow of given files already, starts
 // flows from files (a recent flow with exactly the same set of files is
 // reused, matched off the main thread, else one the recents kept unlisted
 // while those files could not be found; otherwise a new flow of the one
@@ -22,7 +23,8 @@
 // A window controller belongs to its document (QFFlowDocument) and owns
 // its window; closing the window closes the document.
 //
-// Threads: main thread only, apart from the matching of recent flows.
+// Threads: main thread only, apart from the matching of files with the
+// flows shown and the recent ones.
 
 #include "flows/QFFlowRunController.h"
 #include "platform/core/Observation.h"
@@ -79,6 +81,12 @@ public:
     // Shows `flow` in a window: the one that runs it, else an idle one,
     // else a new one. What QFFlow::runWithUI reaches.
     static void startFlowInWindow(const std::shared_ptr<QFFlow>& flow);
+    // Brings forward the window that shows a flow of exactly the files
+    // `urls` (the frontmost one), or else calls `otherwise`: at once when
+    // no window shows a flow, else on the main queue once the files were
+    // matched off the main thread.
+    static void showWindowOfFlowWithURLs(const std::vector<std::string>& urls,
+                                         std::function<void()> otherwise);
     // Brings forward the window whose controller passes `test` (the
     // frontmost document's wins), else calls `action` with the first idle
     // controller, else with the controller of a new untitled document, and

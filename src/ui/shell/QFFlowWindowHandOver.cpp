@@ -3,7 +3,8 @@
 // saying why; the rest start a recent flow of exactly those files, else
 // one the recents kept unlisted while its files could not be found, else a
 // new flow of the one plug-in that takes them; files that hold no
-// documents (an empty folder) say so.
+// documents (an empty folder) say so. Files whose flow a window shows
+// already bring that window forward, before any window is taken for them.
 
 #include "flows/QFFlow.h"
 #include "flows/QFFlowManager.h"
@@ -15,6 +16,8 @@
 #include "platform/dispatch/DispatchQueue.h"
 #include "platform/dispatch/MainQueue.h"
 #include "ui/shell/QFApplication.h"
+#include "ui/shell/QFDocumentController.h"
+#include "ui/shell/QFFlowDocument.h"
 #include "ui/shell/QFFlowWindowController.h"
 #include "ui/window/QFErrorAlert.h"
 #include "ui/window/QFWindow.h"
@@ -23,24 +26,65 @@
 
 namespace {
 
-// A recent flow and its input, read on the main thread, so the matching
-// off it touches only the input, which guards itself. Flows are main-thread
-// objects: the list returns to the main thread to be let go.
-struct RecentInput {
+// A flow and its input, read on the main thread, so the matching off it
+// touches only the input, which guards itself: its files are read under
+// the lock that a snapshot of its documents holds while it walks them.
+// Flows are main-thread objects: the list returns to the main thread to be
+// let go.
+struct FlowInput {
     std::shared_ptr<QFFlow> flow;
     std::shared_ptr<QFFlowInput> input;
 };
 
-// The first recent flow whose files are exactly `urls`, in any order.
-std::shared_ptr<QFFlow> recentFlowWithURLs(const std::vector<RecentInput>& recents,
-                                           const std::vector<std::string>& urls) {
+// The first of `flows` whose files are exactly `urls`, in any order.
+std::shared_ptr<QFFlow> flowWithURLs(const std::vector<FlowInput>& flows,
+                                     const std::vector<std::string>& urls) {
     const std::set<std::string> wanted(urls.begin(), urls.end());
-    for (const auto& recent : recents)
-        if (recent.input && recent.input->inputURLs() == wanted) return recent.flow;
+    for (const auto& candidate : flows)
+        if (candidate.input && candidate.input->inputURLs() == wanted) return candidate.flow;
     return nullptr;
 }
 
+// The window controllers that show a flow, front to back.
+std::vector<std::shared_ptr<QFFlowWindowController>> controllersShowingFlows() {
+    std::vector<std::shared_ptr<QFFlowWindowController>> showing;
+    for (const auto& document : QFDocumentController::shared().orderedDocuments())
+        for (const auto& controller : document->windowControllers())
+            if (controller->runningFlow()) showing.push_back(controller);
+    return showing;
+}
+
 }  // namespace
+
+void QFFlowWindowController::showWindowOfFlowWithURLs(const std::vector<std::string>& urls,
+                                                      std::function<void()> otherwise) {
+    std::vector<FlowInput> shown;
+    for (const auto& controller : controllersShowingFlows()) {
+        auto flow = controller->runningFlow();
+        auto input = flow->input();
+        shown.push_back({std::move(flow), std::move(input)});
+    }
+    // Nothing to match: the files are placed at once, so that the next
+    // files handed over find the window they took already taken.
+    if (shown.empty()) return otherwise();
+    lf::DispatchQueue::global()->async(
+        [urls, otherwise = std::move(otherwise), shown = std::move(shown)]() mutable {
+            std::shared_ptr<QFFlow> match = flowWithURLs(shown, urls);
+            lf::MainQueue::shared()->async([otherwise = std::move(otherwise),
+                                            match = std::move(match), shown = std::move(shown)] {
+                // The window may have closed, or moved on to another flow,
+                // while the files were matched.
+                if (match) {
+                    for (const auto& controller : controllersShowingFlows()) {
+                        if (controller->runningFlow() != match) continue;
+                        controller->showWindow();
+                        return;
+                    }
+                }
+                otherwise();
+            });
+        });
+}
 
 bool QFFlowWindowController::canStartFlowWithURLs(const std::vector<std::string>&) const {
     return canStartFlow(nullptr);
@@ -54,7 +98,7 @@ bool QFFlowWindowController::startFlowWithURLs(const std::vector<std::string>& g
     if (types.empty()) return false;
     if (QFFlowInput::availabilityOfInputTypes(types, urls, 0) == QFFlowInputAvailabilityNone)
         return false;
-    std::vector<RecentInput> recents;
+    std::vector<FlowInput> recents;
     for (const auto& flow : QFFlowManager::defaultManager()->recentFlows())
         recents.push_back({flow, flow->input()});
     // Taken from now until the flow starts: files handed over meanwhile go
@@ -62,7 +106,7 @@ bool QFFlowWindowController::startFlowWithURLs(const std::vector<std::string>& g
     ++pendingHandOvers_;
     lf::DispatchQueue::global()->async(
         [weak = weak_from_this(), urls, types, recents = std::move(recents)]() mutable {
-            std::shared_ptr<QFFlow> match = recentFlowWithURLs(recents, urls);
+            std::shared_ptr<QFFlow> match = flowWithURLs(recents, urls);
             std::shared_ptr<QFFlowInput> input;
             if (!match) {
                 input = std::make_shared<QFFlowInput>(types);
