@@ -134,6 +134,17 @@ bool hasEnded(pid_t pid) {
     return !fields || fields->front() == 'Z' || fields->front() == 'X';
 }
 
+// Expects `left`, left running by a child of ours, to end as the child
+// goes, and no child of ours to be left.
+void expectNothingLeftOf(pid_t left) {
+    const auto giveUp = std::chrono::steady_clock::now() + lf::test::kPatience;
+    while (!hasEnded(left) && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(hasEnded(left));
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+}
+
 TEST(ChildProcess, AGroupThatDiesWithItsParentEndsWithTheChild) {
     // What the child leaves running in its group goes as it is reaped,
     // and the group's keeper with it: no child of ours is left.
@@ -143,12 +154,7 @@ TEST(ChildProcess, AGroupThatDiesWithItsParentEndsWithTheChild) {
     const std::string output = outputOf(options);
     ASSERT_FALSE(output.empty());
     const pid_t left = std::stoi(output);
-    const auto giveUp = std::chrono::steady_clock::now() + lf::test::kPatience;
-    while (!hasEnded(left) && std::chrono::steady_clock::now() < giveUp)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_TRUE(hasEnded(left));
-    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
-    EXPECT_EQ(errno, ECHILD);
+    expectNothingLeftOf(left);
 }
 
 TEST(ChildProcess, WithoutItsHelpersAChildThatMustDieWithItsParentDoesNotRun) {
@@ -213,13 +219,7 @@ TEST(ChildProcess, AStartNeverReportedEndsWithItsGroupOnceGivenUp) {
     const Result<ChildProcess> started = ChildProcess::spawn(options);
     ASSERT_FALSE(started);
     EXPECT_TRUE(started.error().is(kPOSIXErrorDomain, ECANCELED)) << describe(started.error());
-    const pid_t sleeper = std::stoi(lf::test::readFile(left));
-    const auto giveUp = std::chrono::steady_clock::now() + lf::test::kPatience;
-    while (!hasEnded(sleeper) && std::chrono::steady_clock::now() < giveUp)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_TRUE(hasEnded(sleeper));
-    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
-    EXPECT_EQ(errno, ECHILD);
+    expectNothingLeftOf(std::stoi(lf::test::readFile(left)));
 }
 
 std::atomic<int> forks{0};
