@@ -91,7 +91,7 @@ namespace {
 class ZipKeys {
 public:
     uint8_t stream() const {
-        const uint16_t low = static_cast<uint16_t>(keys_[2] | 2);
+        const uint32_t low = (keys_[2] | 2) & 0xffff;
         return static_cast<uint8_t>((low * (low ^ 1)) >> 8);
     }
     void update(uint8_t plain) {
