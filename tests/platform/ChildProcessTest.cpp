@@ -12,9 +12,11 @@
 #include <atomic>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <optional>
 #include <pthread.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -132,6 +134,17 @@ bool hasEnded(pid_t pid) {
     return !fields || fields->front() == 'Z' || fields->front() == 'X';
 }
 
+// Expects `left`, left running by a child of ours, to end as the child
+// goes, and no child of ours to be left.
+void expectNothingLeftOf(pid_t left) {
+    const auto giveUp = std::chrono::steady_clock::now() + lf::test::kPatience;
+    while (!hasEnded(left) && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(hasEnded(left));
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+}
+
 TEST(ChildProcess, AGroupThatDiesWithItsParentEndsWithTheChild) {
     // What the child leaves running in its group goes as it is reaped,
     // and the group's keeper with it: no child of ours is left.
@@ -141,12 +154,7 @@ TEST(ChildProcess, AGroupThatDiesWithItsParentEndsWithTheChild) {
     const std::string output = outputOf(options);
     ASSERT_FALSE(output.empty());
     const pid_t left = std::stoi(output);
-    const auto giveUp = std::chrono::steady_clock::now() + lf::test::kPatience;
-    while (!hasEnded(left) && std::chrono::steady_clock::now() < giveUp)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_TRUE(hasEnded(left));
-    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
-    EXPECT_EQ(errno, ECHILD);
+    expectNothingLeftOf(left);
 }
 
 TEST(ChildProcess, WithoutItsHelpersAChildThatMustDieWithItsParentDoesNotRun) {
@@ -165,6 +173,53 @@ TEST(ChildProcess, WithoutItsHelpersAChildThatMustDieWithItsParentDoesNotRun) {
         EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
         EXPECT_EQ(errno, ECHILD);
     }
+}
+
+TEST(ChildProcess, TheStartHelperRunsNothingForAParentNotItsOwn) {
+    // Named another parent than the one that started it (as when that one
+    // ended before the binding and the helper was adopted), it runs
+    // nothing, which would outlive who it was bound to; named its own, it
+    // runs the program.
+    const lf::test::TemporaryDirectory folder;
+    const std::string ran = (folder / "ran").string();
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    const FileDescriptor report(ends[0]), reporting(ends[1]);
+    for (const pid_t parent : {::getppid(), ::getpid()}) {
+        SCOPED_TRACE(parent == ::getpid() ? "its parent" : "another");
+        ChildProcess::Options options;
+        options.arguments = {
+            LF_DIE_WITH_PARENT_PATH, std::to_string(parent), "3", "/bin/sh", "sh", "-c",
+            "touch '" + ran + "'"};
+        options.descriptors = {{reporting.get(), 3}};
+        Result<ChildProcess> helper = ChildProcess::spawn(options);
+        ASSERT_TRUE(helper) << describe(helper.error());
+        const auto ended = helper->waitUntil(std::chrono::steady_clock::time_point::max());
+        ASSERT_TRUE(ended);
+        EXPECT_EQ(ended->exitCode(), parent == ::getpid() ? 0 : 127) << ended->description();
+        EXPECT_EQ(std::filesystem::exists(ran), parent == ::getpid());
+    }
+}
+
+TEST(ChildProcess, AStartNeverReportedEndsWithItsGroupOnceGivenUp) {
+    // A helper program of another's that runs the child in its place
+    // without a word hands it the report's pipe, open as long as the
+    // child runs. Given up on, the child goes with its group, and no child
+    // of ours is left.
+    const lf::test::TemporaryDirectory folder;
+    const std::filesystem::path script = folder / "silent-start", left = folder / "left";
+    lf::test::writeFile(script, "#!/bin/sh\np=\"$3\"\nshift 4\nexec \"$p\" \"$@\"\n");
+    ::chmod(script.c_str(), 0755);
+    const lf::test::ScopedEnvironment silent(kDieWithParent.variable, script.string());
+    ChildProcess::Options options =
+        shell("sleep 600 >/dev/null & echo $! > '" + left.string() + "'; wait", true);
+    options.newProcessGroup = true;
+    // Given up on once what it leaves in its group runs.
+    options.keepWaitingForStart = [&] { return lf::test::readFile(left).empty(); };
+    const Result<ChildProcess> started = ChildProcess::spawn(options);
+    ASSERT_FALSE(started);
+    EXPECT_TRUE(started.error().is(kPOSIXErrorDomain, ECANCELED)) << describe(started.error());
+    expectNothingLeftOf(std::stoi(lf::test::readFile(left)));
 }
 
 std::atomic<int> forks{0};

@@ -75,6 +75,7 @@ TEST_F(ArchiveTest, RefusalsGiveTheirReasonInWordsAndNoPrivatePath) {
     const fs::path image = make("long.dmg", "7z a -t7z -si'layerflow.app/" + longName +
                                                 "' %s < layerflow.app/layerflow > /dev/null");
     const fs::path zip = make("secret.zip", "zip -q -P secret -r %s layerflow.app");
+    lf::test::refuseTheEmptyZipPassword(zip);
     const std::pair<fs::path, std::string> refusals[] = {
         {tar, "tar: layerflow.app/" + longName + ": Cannot open: File name too long"},
         {image,
@@ -216,7 +217,8 @@ TEST_F(ArchiveTest, AnArchiveWithAnEntryPassedOverIsRefused) {
     // A file whose name a folder of a later entry takes: encrypted, unzip
     // passes it over with status 1 and no word, whether the folder has an
     // entry of its own or not; after the folder (empty or not), unzip -n
-    // and 7z -aos pass it over with status 0.
+    // and 7z -aos pass it over with status 0. An empty folder after a file
+    // of its name: neither tool makes it there.
     const fs::path file = folder_ / "file", full = folder_ / "full", empty = folder_ / "empty";
     fs::create_directories(file / "layerflow.app");
     fs::create_directories(full / "layerflow.app" / "lib");
@@ -254,15 +256,26 @@ TEST_F(ArchiveTest, AnArchiveWithAnEntryPassedOverIsRefused) {
               "7z a -t7z ../e.7z layerflow.app >/dev/null && cd ../file && "
               "7z a -t7z ../e.7z layerflow.app/lib >/dev/null && mv ../e.7z %s",
               full),
-         "7z" + folderTookIt.substr(5)}};
+         "7z" + folderTookIt.substr(5)},
+        {make("f.zip",
+              "zip -q ../f.zip layerflow.app/lib && cd ../empty && "
+              "zip -q ../f.zip layerflow.app/lib && mv ../f.zip %s",
+              file),
+         "unzip: checkdir error:  f.zip/layerflow.app/lib exists but is not directory unable "
+         "to process layerflow.app/lib/."},
+        {make("g.dmg",
+              "zip -q ../g.zip layerflow.app/lib && cd ../empty && "
+              "zip -q ../g.zip layerflow.app/lib && mv ../g.zip %s",
+              file),
+         "7z: ERROR: Cannot create folder : errno=17 : File exists : g.dmg/layerflow.app/lib"}};
     for (const auto& [archive, reason] : refusals) {
         SCOPED_TRACE(archive.filename().string());
         const lf::Status refused = extract(archive);
         ASSERT_FALSE(refused);
         EXPECT_EQ(refused.error().localizedDescription(), reason);
     }
-    EXPECT_EQ(downloadHolds(),
-              (std::vector<std::string>{"a.zip", "b.zip", "c.zip", "d.zip", "e.dmg"}));
+    EXPECT_EQ(downloadHolds(), (std::vector<std::string>{"a.zip", "b.zip", "c.zip", "d.zip",
+                                                         "e.dmg", "f.zip", "g.dmg"}));
 }
 
 TEST_F(ArchiveTest, NamesInAReasonAreShownEscaped) {

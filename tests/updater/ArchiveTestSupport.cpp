@@ -84,6 +84,62 @@ void setZipFolderModes(const fs::path& archive, const std::map<std::string, mode
     lf::test::writeFile(archive, bytes);
 }
 
+namespace {
+
+// The keys of zip's traditional encryption, as they start for any password
+// and go on with each byte of plain text.
+class ZipKeys {
+public:
+    uint8_t stream() const {
+        const uint32_t low = (keys_[2] | 2) & 0xffff;
+        return static_cast<uint8_t>((low * (low ^ 1)) >> 8);
+    }
+    void update(uint8_t plain) {
+        keys_[0] = crc(keys_[0], plain);
+        keys_[1] = (keys_[1] + (keys_[0] & 0xff)) * 134775813 + 1;
+        keys_[2] = crc(keys_[2], static_cast<uint8_t>(keys_[1] >> 24));
+    }
+
+private:
+    static uint32_t crc(uint32_t value, uint8_t byte) {
+        value ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+            value = value & 1 ? value >> 1 ^ 0xEDB88320 : value >> 1;
+        return value;
+    }
+    uint32_t keys_[3] = {0x12345678, 0x23456789, 0x34567890};
+};
+
+}  // namespace
+
+void refuseTheEmptyZipPassword(const fs::path& archive) {
+    std::string bytes = lf::test::readText(archive);
+    const auto field = [&](size_t at, int length) {
+        uint32_t value = 0;
+        for (int i = length; i-- > 0;)
+            value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+        return value;
+    };
+    for (size_t entry = field(bytes.rfind("PK\5\6") + 16, 4);
+         bytes.compare(entry, 4, "PK\1\2") == 0;
+         entry += 46 + field(entry + 28, 2) + field(entry + 30, 2) + field(entry + 32, 2)) {
+        if (!(field(entry + 8, 2) & 1)) continue;
+        const size_t local = field(entry + 42, 4);
+        const size_t header = local + 30 + field(local + 26, 2) + field(local + 28, 2);
+        ZipKeys keys;
+        for (size_t i = 0; i < 11; ++i)
+            keys.update(static_cast<uint8_t>(bytes[header + i]) ^ keys.stream());
+        // The checksum's high byte, or the time's where a descriptor
+        // follows the contents.
+        const uint32_t checks[] = {field(entry + 16, 4) >> 24, field(local + 11, 1)};
+        uint8_t plain = 0;
+        while (plain == checks[0] || plain == checks[1])
+            ++plain;
+        bytes[header + 11] = static_cast<char>(plain ^ keys.stream());
+    }
+    lf::test::writeFile(archive, bytes);
+}
+
 void understateGzipLength(const fs::path& archive, uint32_t length) {
     std::string bytes = lf::test::readText(archive);
     for (int i = 0; i < 4; ++i)

@@ -71,6 +71,13 @@ void understateZipLengths(const std::filesystem::path& archive, uint32_t length)
 void setZipFolderModes(const std::filesystem::path& archive,
                        const std::map<std::string, mode_t>& modes);
 
+// Makes each encrypted entry of the zip archive (no bytes before its
+// first entry) fail the check that unzip, told the empty password, makes
+// of it: the last byte of its encryption header, decrypted with that
+// password, set apart from the entry's checksum and time, which a random
+// header matches about once in 256. The entry then never decrypts by chance.
+void refuseTheEmptyZipPassword(const std::filesystem::path& archive);
+
 // Rewrites the length a gzip stream states of its contents, in its trailer.
 void understateGzipLength(const std::filesystem::path& archive, uint32_t length);
 

@@ -5,6 +5,7 @@
 #include "EngineTestSupport.h"
 #include "updater/OMSoftwareUpdater.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 using lf::test::EngineTest;
@@ -113,6 +114,27 @@ TEST_F(EngineTest, TheRunningBuildDecidesWhatIsNew) {
     EXPECT_TRUE(presenter_->showed("An updated version of layerflow is available."));
     EXPECT_TRUE(presenter_->showed("Faster exports."));
     EXPECT_FALSE(engine->isUpdateInProgress());
+}
+
+TEST_F(EngineTest, TheOfferAsksAfterTheItemsDescriptionIfItHasOne) {
+    const std::string question = "Would you like to update to the new version?";
+    serveFeed("101");
+    auto engine = makeEngine();
+    presenter_->answers = {OMAUPresenter::kAlertOtherReturn};
+    engine->checkForUpdates();
+    settle(engine);
+    ASSERT_FALSE(presenter_->panels.empty());
+    EXPECT_EQ(presenter_->panels.back().message, "Faster exports.\n\n" + question);
+
+    server_.serve("/appcast.xml", lf::test::LocalHTTPServer::Response::with(fmt::format(
+                                      R"(<rss version="2.0" xmlns:appcast="a"><channel>
+            <title>layerflow</title><item><title>Version 101</title>
+            <enclosure url="{}" appcast:version="101"/></item></channel></rss>)",
+                                      server_.url("/layerflow.tgz"))));
+    presenter_->answers = {OMAUPresenter::kAlertOtherReturn};
+    engine->checkForUpdates();
+    settle(engine);
+    EXPECT_EQ(presenter_->panels.back().message, question) << "no empty paragraph above it";
 }
 
 TEST_F(EngineTest, SkippedVersionsAndNewerSystemsAreNotOffered) {

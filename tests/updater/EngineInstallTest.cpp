@@ -25,6 +25,7 @@ TEST_F(EngineTest, FailuresAtTheEdgeEndTheUpdate) {
     lf::LogCapture log;
     updater.checkForUpdates();
     EXPECT_TRUE(log.contains("OMAUNoFeedURL"));
+    EXPECT_TRUE(log.contains("No feed URL is specified in the Info.json or the user defaults!"));
     EXPECT_TRUE(presenter_->showed("An error occurred in retrieving update information."));
     EXPECT_FALSE(engine->isUpdateInProgress());
 

@@ -102,17 +102,23 @@ TEST_F(UpdateAlertTest, LinksInTheNotesOpenInTheBrowser) {
 
 TEST_F(UpdateAlertTest, OnlyWebAndMailLinksInTheNotesOpen) {
     lf::test::URLCatcher browser;
-    for (const char* scheme : {"https", "mailto", "file", "smb"})
+    const char* schemes[] = {"https", "mailto", "file", "smb", "httpx"};
+    for (const char* scheme : schemes)
         QDesktopServices::setUrlHandler(scheme, &browser, "open");
     OMAUUpdateAlert alert(item("<p>Notes</p>"), lf::test::makeHost({}), defaults_);
     lf::LogCapture log;
-    for (const char* link : {"file:///etc/passwd", "smb://host/share", "page.html"})
+    // A scheme that begins as the web's does is another all the same; a
+    // link that is not valid is logged by what it was made of, written out.
+    for (const char* link : {"file:///etc/passwd", "smb://host/share", "page.html",
+                             "httpx://example.com/", "ht tp://\x1B[31mred"})
         emit alert.releaseNotesView()->anchorClicked(QUrl(link));
     EXPECT_TRUE(browser.opened.empty());
     EXPECT_TRUE(log.contains("Refused to open the release notes' link file:///etc/passwd"));
+    EXPECT_TRUE(log.contains("Refused to open the release notes' link httpx://example.com/"));
+    EXPECT_TRUE(log.contains("source was \"ht tp://%1B[31mred\"")) << "the invalid link, made safe";
     emit alert.releaseNotesView()->anchorClicked(QUrl("mailto:help@example.com"));
     emit alert.releaseNotesView()->anchorClicked(QUrl("https://example.com/"));
-    for (const char* scheme : {"https", "mailto", "file", "smb"})
+    for (const char* scheme : schemes)
         QDesktopServices::unsetUrlHandler(scheme);
     EXPECT_EQ(browser.opened.size(), 2u);
 }

@@ -57,6 +57,14 @@ public:
         // presence keeps the group's number from being anyone else's, and
         // it kills the group as this process goes.
         bool groupDiesWithParent = false;
+        // With diesWithParent: asked every few milliseconds, while the
+        // start is awaited from the helper that binds the child (and from
+        // the group's keeper), whether to go on waiting. A helper program
+        // that is not ours may run the program without a word and keep
+        // the wait going for as long as the program runs; once this
+        // answers false, the child is killed with its group, and the
+        // spawn fails with ECANCELED. Unset, the wait lasts until the word.
+        std::function<bool()> keepWaitingForStart;
     };
 
     // How a child ended, from waitpid's status; none when that could not

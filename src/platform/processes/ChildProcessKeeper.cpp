@@ -23,7 +23,7 @@ constexpr int kKeeperReport = 3;
 
 }  // namespace
 
-Result<pid_t> startGroupKeeper(pid_t group) {
+Result<pid_t> startGroupKeeper(pid_t group, const std::function<bool()>& keepWaiting) {
     const std::string what = "start the group's keeper";
     std::string program = helperProgramPath(kGroupKeeper);
     int ends[2];
@@ -56,7 +56,7 @@ Result<pid_t> startGroupKeeper(pid_t group) {
                                     arguments, environ);
     if (failure != 0) return Error::posix(failure, what + " " + program);
     reporting = FileDescriptor();
-    return awaitStart(report, keeper, what);
+    return awaitStart(report, keeper, what, keepWaiting);
 }
 
 }  // namespace lf

@@ -17,13 +17,15 @@
 
 #include "platform/core/Result.h"
 
+#include <functional>
 #include <sys/types.h>
 
 namespace lf {
 
 // Starts the keeper of `group`, a process group led by a child of ours in
 // our session that has not been reaped; its process id once it is in the
-// group and keeps it.
-Result<pid_t> startGroupKeeper(pid_t group);
+// group and keeps it. `keepWaiting` is asked while that is awaited, as
+// awaitStart says.
+Result<pid_t> startGroupKeeper(pid_t group, const std::function<bool()>& keepWaiting = {});
 
 }  // namespace lf

@@ -163,7 +163,8 @@ Result<pid_t> spawnDyingWithParent(const ChildProcess::Options& options) {
     Result<pid_t> pid = spawnProcess(options, false, vectors, report->write.get());
     report->write = FileDescriptor();
     if (!pid) return pid.error();
-    return awaitStart(report->read, *pid, "start " + options.arguments[0]);
+    return awaitStart(report->read, *pid, "start " + options.arguments[0],
+                      options.keepWaitingForStart, options.newProcessGroup || options.newSession);
 }
 
 }  // namespace
@@ -179,7 +180,7 @@ Result<ChildProcess> ChildProcess::spawn(const Options& options) {
     ChildProcess child(*pid, options.newProcessGroup || options.newSession, -1);
     if (options.groupDiesWithParent && options.diesWithParent && options.newProcessGroup &&
         !options.newSession) {
-        Result<pid_t> keeper = startGroupKeeper(*pid);
+        Result<pid_t> keeper = startGroupKeeper(*pid, options.keepWaitingForStart);
         // The child goes with its group as it is dropped.
         if (!keeper) return keeper.error();
         child.keeper_ = *keeper;

@@ -165,7 +165,7 @@ void OMAUUpdater::checkForUpdatesAndNotify(bool verbose) {
     std::optional<std::string> feedURL = defaultsString(*environment_.defaults, "AUFeedURL");
     if (!feedURL) feedURL = environment_.host->infoString("AUFeedURL");
     if (!feedURL)
-        throw OMAUNoFeedURL("No feed URL is specified in the Info.plist or the user defaults!");
+        throw OMAUNoFeedURL("No feed URL is specified in the Info.json or the user defaults!");
     auto appcast = OMAUAppcast::create(environment_.host);
     appcast->setDelegate(weak_from_this());
     appcast->fetchAppcastFromURL(*feedURL);
@@ -244,10 +244,14 @@ bool OMAUUpdater::automaticallyUpdates() const {
 // Offering
 
 void OMAUUpdater::showUpdatePanel() {
+    // An item without a description leaves the question alone, with no
+    // empty paragraph above it.
+    const std::string question = "Would you like to update to the new version?";
+    const std::string& description = updateItem_->description();
     const int answer = environment_.presenter->runAlertPanel(
         text("An updated version of %@ is available.", {environment_.host->displayName()}),
-        updateItem_->description() + "\n\nWould you like to update to the new version?",
-        "Install...", "Skip This Version", "Remind Later");
+        description.empty() ? question : description + "\n\n" + question, "Install...",
+        "Skip This Version", "Remind Later");
     const int choice = answer == OMAUPresenter::kAlertDefaultReturn     ? 0
                        : answer == OMAUPresenter::kAlertAlternateReturn ? 2
                                                                         : 1;

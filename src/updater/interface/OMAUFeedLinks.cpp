@@ -6,12 +6,26 @@
 #include <QLabel>
 #include <QUrl>
 
+#include <string>
+
+namespace {
+
+// What the log says of `link`: a link that is no valid one has no text of
+// its own, only the reason, which quotes what it was made from. The log
+// line writes out whatever acts on a terminal (OMAULog.h).
+std::string loggedLink(const QUrl& link) {
+    if (link.isValid()) return link.toString().toStdString();
+    return "that is not a valid link (" + link.errorString().toStdString() + ")";
+}
+
+}  // namespace
+
 bool OMAUOpenFeedLink(const QUrl& link) {
     const QString scheme = link.scheme();
     if (scheme != "http" && scheme != "https" && scheme != "mailto") {
         OMAULog(
             "Refused to open the release notes' link {}: only http, https and mailto links open",
-            link.toString().toStdString());
+            loggedLink(link));
         return false;
     }
     return QDesktopServices::openUrl(link);

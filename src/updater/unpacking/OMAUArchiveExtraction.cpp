@@ -5,6 +5,7 @@
 #include "updater/unpacking/OMAUArchiveTool.h"
 #include "updater/unpacking/OMAUToolErrors.h"
 #include "updater/unpacking/OMAUUnpackingFolder.h"
+#include "updater/unpacking/OMAUZipEntryNames.h"
 #include "updater/walks/OMAUFolderAccess.h"
 #include "updater/walks/OMAUHeldFolder.h"
 #include "updater/walks/OMAUScratchFolders.h"
@@ -111,6 +112,28 @@ lf::Status requireEveryEntry(OMAUArchiveKind kind, const OMAUUnpackingRequest& r
                     isFolder ? "folder" : "file"));
 }
 
+// unzip may write an entry under another name than the archive gives it
+// (OMAUZipEntryNames.h), and list it so; a name flagged UTF-8 is the one
+// name the entry has, and that is where it must be, as what it is.
+lf::Status requireNamesAsGiven(const OMAUUnpackingRequest& request,
+                               const OMAUUnpackingFolder& folder, const std::string& tool) {
+    std::optional<std::string> misnamed;
+    LF_TRY(OMAUForEachZipEntryName(
+        request.path,
+        [&](const OMAUZipEntryName& entry) {
+            if (entry.flaggedUTF8 && !OMAUHoldsEntry(folder.descriptor(), entry.name))
+                misnamed = entry.name;
+            return !misnamed;
+        },
+        request.stop));
+    if (!misnamed) return {};
+    return OMAUArchiveError(
+        kOMAUArchiveToolFailed,
+        fmt::format("{} did not unpack the archive's entry \"{}\" under the name the archive "
+                    "gives it",
+                    tool, *misnamed));
+}
+
 // Unpacks the archive into `folder`, held to its limits, and checks what
 // came out, step by step.
 lf::Status unpackInto(OMAUArchiveKind kind, const OMAUUnpackingRequest& request,
@@ -132,6 +155,8 @@ lf::Status unpackInto(OMAUArchiveKind kind, const OMAUUnpackingRequest& request,
                                request.limits));
     if (kind == OMAUArchiveKind::ZIP || kind == OMAUArchiveKind::DMG)
         LF_TRY(requireEveryEntry(kind, request, folder, tool.arguments.front(), *outcome));
+    if (kind == OMAUArchiveKind::ZIP)
+        LF_TRY(requireNamesAsGiven(request, folder, tool.arguments.front()));
     if (!tool.input && request.extractedLength) request.extractedLength(fileSize(request.path));
     LF_TRY(
         OMAUCheckExtractedContents(folder.descriptor(), request.applicationFolder, request.stop));

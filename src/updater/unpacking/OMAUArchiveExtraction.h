@@ -24,7 +24,9 @@
 // does not end in time, or that is not given the whole archive fails the
 // extraction (a truncated archive makes the tools fail); so does a zip or
 // disk image of which an entry its listing names is not there as what it
-// is listed as, a file a file and a folder a folder; so does an
+// is listed as, a file a file and a folder a folder, and a zip of which
+// an entry named in UTF-8 is not there under that name (unzip converts
+// some names: OMAUZipEntryNames.h); so does an
 // archive that needs a password, and one that needs more memory than there
 // is. A refusal says why in words: the tool's first error line, the
 // private folder named by the archive's name (OMAUToolErrors.h), or the

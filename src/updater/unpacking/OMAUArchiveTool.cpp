@@ -41,11 +41,12 @@ lf::Status readOutput(const std::vector<std::string>& arguments, const OMAUToolT
     if (!errors) return errors.error();
     lf::Result<lf::FileDescriptor> null = OMAUOpenNull(O_RDONLY);
     if (!null) return null.error();
-    lf::Result<lf::ChildProcess> child = OMAUStartTool(arguments,
-                                                       {{null->get(), STDIN_FILENO},
-                                                        {output->write.get(), STDOUT_FILENO},
-                                                        {errors->toolEnd.get(), STDERR_FILENO}},
-                                                       OMAUToolPlace::OwnSession);
+    lf::Result<lf::ChildProcess> child =
+        OMAUStartTool(arguments,
+                      {{null->get(), STDIN_FILENO},
+                       {output->write.get(), STDOUT_FILENO},
+                       {errors->toolEnd.get(), STDERR_FILENO}},
+                      OMAUToolPlace::OwnSession, time, arguments.front());
     if (!child) return child.error();
     output->write = lf::FileDescriptor();
     errors->toolEnd = lf::FileDescriptor();

@@ -8,7 +8,8 @@
 // reads /dev/null or the archive, and is told the empty password. A
 // listing tool runs in a session of its own, without a terminal; one that
 // stops, or that has not ended within its time, is killed with its process
-// group and the listing refused, as it is when the listing is cancelled.
+// group and the listing refused, as it is when the listing is cancelled;
+// so is one whose start is not reported by then (OMAUStartTool).
 // A tool's error output comes to us, read as it comes for its first error
 // line, which a refusal gives as its reason (OMAUToolErrors.h), and never
 // reaches the application's own.

@@ -28,7 +28,8 @@ lf::Result<OMAUErrorOutput> OMAUErrorOutput::make() {
 
 lf::Result<lf::ChildProcess> OMAUStartTool(std::vector<std::string> arguments,
                                            std::vector<std::pair<int, int>> descriptors,
-                                           OMAUToolPlace place) {
+                                           OMAUToolPlace place, const OMAUToolTime& time,
+                                           const std::string& tool) {
     lf::ChildProcess::Options options;
     options.arguments = std::move(arguments);
     options.searchPath = true;
@@ -42,7 +43,11 @@ lf::Result<lf::ChildProcess> OMAUStartTool(std::vector<std::string> arguments,
     // Messages in English whatever the user's language (LANGUAGE would
     // override the locale's), names in UTF-8 as the tools need them.
     options.environment = {"LC_ALL=C.UTF-8", "LANGUAGE="};
-    return lf::ChildProcess::spawn(options);
+    std::optional<lf::Error> failure;
+    options.keepWaitingForStart = [&] { return !(failure = time.givenUpStarting(tool)); };
+    lf::Result<lf::ChildProcess> child = lf::ChildProcess::spawn(options);
+    if (!child && failure) return *failure;
+    return child;
 }
 
 OMAUToolTime::OMAUToolTime(std::chrono::milliseconds limit, std::stop_token stop)
@@ -54,9 +59,19 @@ std::optional<lf::Error> OMAUToolTime::givenUp(const lf::ChildProcess& child,
     if (child.stopped())
         return OMAUArchiveError(kOMAUArchiveToolFailed,
                                 fmt::format("{} stopped before it ended", tool));
+    return cancelledOrLate(tool, "end");
+}
+
+std::optional<lf::Error> OMAUToolTime::givenUpStarting(const std::string& tool) const {
+    return cancelledOrLate(tool, "start");
+}
+
+std::optional<lf::Error> OMAUToolTime::cancelledOrLate(const std::string& tool,
+                                                       const char* finish) const {
+    if (stop_.stop_requested()) return lf::Error::posix(ECANCELED, "run " + tool);
     if (std::chrono::steady_clock::now() >= deadline_)
         return OMAUArchiveError(kOMAUArchiveToolFailed,
-                                fmt::format("{} did not end within {:g} seconds", tool,
+                                fmt::format("{} did not {} within {:g} seconds", tool, finish,
                                             std::chrono::duration<double>(limit_).count()));
     return std::nullopt;
 }

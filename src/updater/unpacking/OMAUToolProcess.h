@@ -51,23 +51,36 @@ struct OMAUErrorOutput {
 // ChildProcess::Options::groupDiesWithParent) and as the tool ends.
 enum class OMAUToolPlace { OwnSession, OwnGroup };
 
+class OMAUToolTime;
+
 // Starts `arguments` (looked up in PATH) with `descriptors` handed over
 // (ours, the tool's number); it is killed when the calling thread ends.
+// The wait for its start is bounded by `time` as every other wait for the
+// tool is: given up on, the tool, whatever runs in its place, is killed
+// with its group and the start refused with the reason, naming `tool`.
 lf::Result<lf::ChildProcess> OMAUStartTool(std::vector<std::string> arguments,
                                            std::vector<std::pair<int, int>> descriptors,
-                                           OMAUToolPlace place);
+                                           OMAUToolPlace place, const OMAUToolTime& time,
+                                           const std::string& tool);
 
 // When a tool is given up on: once it stops (it may wait for an answer it
 // can never have), once its time is up, or once the unpacking is
-// cancelled.
+// cancelled. Its time runs from this object's making, its start included.
 class OMAUToolTime {
 public:
     OMAUToolTime(std::chrono::milliseconds limit, std::stop_token stop);
 
     // Why the running `child` is given up on; none while it may go on.
     std::optional<lf::Error> givenUp(const lf::ChildProcess& child, const std::string& tool) const;
+    // Why a tool whose start is awaited is given up on; none while the
+    // wait may go on.
+    std::optional<lf::Error> givenUpStarting(const std::string& tool) const;
 
 private:
+    // Why `tool` is given up on once cancelled or once its time is up,
+    // which it did not `finish` within.
+    std::optional<lf::Error> cancelledOrLate(const std::string& tool, const char* finish) const;
+
     std::chrono::steady_clock::time_point deadline_;
     std::chrono::milliseconds limit_;
     std::stop_token stop_;

@@ -153,12 +153,9 @@ lf::Result<bool> takeInChanges(const lf::ChildProcess& child, OMAUUnpackedLength
 
 // Follows the started tool until it ends or its entries pass the limits,
 // feeding it the archive and reading its error output meanwhile.
-lf::Result<OMAUUnpackingOutcome> watchUntilEnded(const OMAUUnpackingTool& tool,
-                                                 lf::ChildProcess& child,
-                                                 OMAUUnpackedLengthWatch& watch,
-                                                 std::optional<ArchiveFeed>& feed,
-                                                 OMAUToolErrorLine& errors) {
-    const OMAUToolTime time(tool.timeLimit, tool.stop);
+lf::Result<OMAUUnpackingOutcome> watchUntilEnded(
+    const OMAUUnpackingTool& tool, lf::ChildProcess& child, OMAUUnpackedLengthWatch& watch,
+    std::optional<ArchiveFeed>& feed, OMAUToolErrorLine& errors, const OMAUToolTime& time) {
     const auto outcome = [&](lf::ChildProcess::Termination ended, bool stoppedAtLimit) {
         errors.read();
         return OMAUUnpackingOutcome{ended, stoppedAtLimit,
@@ -202,14 +199,15 @@ lf::Result<OMAUUnpackingOutcome> OMAURunUnpackingTool(const OMAUUnpackingTool& t
 
     // Started from this thread, the tool shares its processor.
     const OMAUProcessorPin pin;
+    const OMAUToolTime time(tool.timeLimit, tool.stop);
     lf::Result<lf::ChildProcess> child =
         OMAUStartTool(underFileSizeLimit(tool.arguments, tool.limits.length),
                       {{input->standardInput.get(), STDIN_FILENO},
                        {discarded->get(), STDOUT_FILENO},
                        {errors->toolEnd.get(), STDERR_FILENO}},
-                      OMAUToolPlace::OwnGroup);
+                      OMAUToolPlace::OwnGroup, time, tool.arguments.front());
     if (!child) return child.error();
     input->standardInput = lf::FileDescriptor();
     errors->toolEnd = lf::FileDescriptor();
-    return watchUntilEnded(tool, *child, *watch, input->feed, errors->line);
+    return watchUntilEnded(tool, *child, *watch, input->feed, errors->line, time);
 }
