@@ -23,8 +23,9 @@ struct QFFlowInterfaceHooks {
                        const std::optional<std::string>& initialDirectory,
                        std::function<void(std::optional<std::string> directory)> completion)>
         chooseOutputDirectory;
-    // Shows the folder in the file manager. Default: nothing.
-    std::function<void(const std::string& directory)> revealInFileViewer;
+    // Shows the path in the file manager: a folder is opened, a file shown
+    // in its folder, never opened. Default: nothing.
+    std::function<void(const std::string& path)> revealInFileViewer;
     // Asks for the user's attention once (the application is in the
     // background). Default: nothing.
     std::function<void()> requestUserAttention;

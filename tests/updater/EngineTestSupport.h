@@ -100,11 +100,6 @@ protected:
 
     TemporaryDirectory folder_;
     ScopedEnvironment tmpdir_{"TMPDIR", (folder_ / "tmp").string()};
-    // The lock files of the settings' writes go into the user's runtime
-    // folder, which lies in TMPDIR where none is set: here it is the
-    // scratch folder's own (mkdtemp makes it the user's alone), so that
-    // what the updater leaves in TMPDIR is all that is there.
-    ScopedEnvironment runtime_{"XDG_RUNTIME_DIR", folder_.path().string()};
     ScopedEnvironment trash_{"XDG_DATA_HOME", (folder_ / "data").string()};
     // Updates come over https, as they do from the real server.
     LocalHTTPServer server_{LocalHTTPServer::Scheme::https};
