@@ -196,8 +196,10 @@ TEST_F(ArchiveTest, BytesBeforeAZipsFirstEntryAreNoReasonToRefuseIt) {
               "head -c 4000 /dev/urandom > ../junk && "
               "zip -qr ../plain.zip layerflow.app -x layerflow.app/resources/version.txt && "
               "cat ../junk ../plain.zip > ../sfx.zip && "
-              "zip -q -P secret ../plain.zip layerflow.app/resources/version.txt && "
-              "cat ../junk ../plain.zip > ../encrypted.zip && rm ../junk ../plain.zip"));
+              "zip -q -P secret ../plain.zip layerflow.app/resources/version.txt"));
+    lf::test::refuseTheEmptyZipPassword(folder_ / "plain.zip");
+    ASSERT_TRUE(runIn(source(),
+                      "cat ../junk ../plain.zip > ../encrypted.zip && rm ../junk ../plain.zip"));
     const fs::path whole = download() / "whole.zip", secret = download() / "secret.zip";
     fs::rename(folder_ / "sfx.zip", whole);
     fs::rename(folder_ / "encrypted.zip", secret);
@@ -268,6 +270,8 @@ TEST_F(ArchiveTest, AnArchiveWithAnEntryPassedOverIsRefused) {
               "zip -q ../g.zip layerflow.app/lib && mv ../g.zip %s",
               file),
          "7z: ERROR: Cannot create folder : errno=17 : File exists : g.dmg/layerflow.app/lib"}};
+    for (const auto& refusal : {refusals[0], refusals[1]})
+        lf::test::refuseTheEmptyZipPassword(refusal.first);
     for (const auto& [archive, reason] : refusals) {
         SCOPED_TRACE(archive.filename().string());
         const lf::Status refused = extract(archive);
