@@ -298,6 +298,32 @@ TEST_F(FlowWindows, DocumentsHandedOverAgainBringTheirWindowForwardAndOpenNothin
     handOverAgain(recent);
 }
 
+// A window that closes while documents handed over are matched with its
+// flow is no place for them: they open in a window of their own.
+TEST_F(FlowWindows, DocumentsHandedOverAsTheirWindowClosesOpenInANewOne) {
+    const std::string path = document("01-plain.psd");
+    app.delegate.openFilesOrUntitledDocument({path});
+    readyFlowView();
+    // Held, so that no window made later takes its address.
+    const std::shared_ptr<QFFlowWindowController> closing = onlyWindow().shared_from_this();
+    app.delegate.openFilesOrUntitledDocument({path});
+    closing->window()->close();
+    std::shared_ptr<QFFlow> shown;
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+        [&] {
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            const auto& documents = QFDocumentController::shared().orderedDocuments();
+            if (documents.size() != 1) return false;
+            shown = documents.front()->windowControllers().front()->runningFlow();
+            return shown != nullptr;
+        },
+        lf::test::kPatience));
+    EXPECT_NE(&onlyWindow(), closing.get());
+    EXPECT_EQ(shown->inputURLs(), std::set<std::string>{path});
+    EXPECT_TRUE(onlyWindow().window()->isVisible());
+}
+
 // The idle window that takes a handed-over document comes out of its
 // minimized state, to show the flow it was given.
 TEST_F(FlowWindows, AMinimizedWindowThatTakesAHandOverIsRestored) {

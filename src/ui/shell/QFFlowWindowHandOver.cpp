@@ -45,12 +45,15 @@ std::shared_ptr<QFFlow> flowWithURLs(const std::vector<FlowInput>& flows,
     return nullptr;
 }
 
-// The window controllers that show a flow, front to back.
+// The window controllers whose window shows a flow, front to back. A
+// window closed is hidden at once, while its document goes a moment later:
+// brought forward then, it would take files that go with it.
 std::vector<std::shared_ptr<QFFlowWindowController>> controllersShowingFlows() {
     std::vector<std::shared_ptr<QFFlowWindowController>> showing;
     for (const auto& document : QFDocumentController::shared().orderedDocuments())
         for (const auto& controller : document->windowControllers())
-            if (controller->runningFlow()) showing.push_back(controller);
+            if (controller->window()->isVisible() && controller->runningFlow())
+                showing.push_back(controller);
     return showing;
 }
 
