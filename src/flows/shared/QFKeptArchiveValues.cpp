@@ -15,6 +15,10 @@ nlohmann::json valuesUnder(const nlohmann::json& archive,
     return values;
 }
 
+bool holdsKey(const QFKeptArchiveValues::KeyGroup& keys, const std::string& key) {
+    return std::find(keys.begin(), keys.end(), key) != keys.end();
+}
+
 }  // namespace
 
 QFKeptArchiveValues::QFKeptArchiveValues(const nlohmann::json& stored,
@@ -42,17 +46,14 @@ void QFKeptArchiveValues::forgetChangedIn(const nlohmann::json& archive) {
 }
 
 void QFKeptArchiveValues::forget(const std::string& key) {
-    std::erase_if(groups_, [&](const Group& group) {
-        return std::find(group.keys.begin(), group.keys.end(), key) != group.keys.end();
-    });
+    std::erase_if(groups_, [&](const Group& group) { return holdsKey(group.keys, key); });
 }
 
 void QFKeptArchiveValues::takeFrom(const QFKeptArchiveValues& other,
                                    const std::vector<std::string>& keys) {
     const auto holdsAny = [&](const Group& group) {
-        return std::any_of(keys.begin(), keys.end(), [&](const std::string& key) {
-            return std::find(group.keys.begin(), group.keys.end(), key) != group.keys.end();
-        });
+        return std::any_of(keys.begin(), keys.end(),
+                           [&](const std::string& key) { return holdsKey(group.keys, key); });
     };
     std::erase_if(groups_, holdsAny);
     std::copy_if(other.groups_.begin(), other.groups_.end(), std::back_inserter(groups_), holdsAny);
