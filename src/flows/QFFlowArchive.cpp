@@ -57,6 +57,15 @@ nlohmann::json archivedValue(const nlohmann::json& archive, const char* key) {
     return value != archive.end() ? *value : nlohmann::json();
 }
 
+// The paths of a flow's documents, which tell the flow of a log line from
+// the others in the recents.
+std::string documentsOf(const QFFlow& flow) {
+    std::string paths;
+    for (const auto& url : flow.inputURLs())
+        paths += (paths.empty() ? "" : ", ") + url;
+    return paths.empty() ? "no documents" : paths;
+}
+
 }  // namespace
 
 nlohmann::json QFFlow::encode() const {
@@ -103,9 +112,9 @@ bool QFFlow::decodeArchive(const nlohmann::json& archive) {
     decodeBehavior(decoder);
     for (const auto& key : decoder.unreadableKeys())
         lf::log(
-            "Couldn't decode the \"{}\" of a flow: the value is of the wrong kind; it is "
+            "Couldn't decode the \"{}\" of a flow of {}: the value is of the wrong kind; it is "
             "taken as unset and kept as stored",
-            key);
+            key, documentsOf(*this));
     std::vector<std::string> unreadable = decoder.unreadableKeys();
     if (!hasReadOutputDirectory) unreadable.push_back(kOutputBookmarkArchiveKey);
     keepUnreadableValues(archive, unreadable);
@@ -204,8 +213,9 @@ bool QFFlow::decodeOutputDirectory(QFKeyedDecoder& decoder) {
     if (!resolved) {
         // A folder on a disk that is not mounted now, or damage.
         lf::log(
-            "Couldn't resolve security-scoped bookmark for output URL ({}); it is kept as stored",
-            lf::describe(resolved.error()));
+            "Couldn't resolve security-scoped bookmark for output URL ({}) of a flow of {}; it is "
+            "kept as stored",
+            lf::describe(resolved.error()), documentsOf(*this));
         return false;
     }
     outputDirectoryURL_ = resolved->path;
