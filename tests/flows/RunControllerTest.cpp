@@ -181,34 +181,79 @@ TEST_F(ConcurrentRunController, ASaveFromTheWindowEndsTheFailureOfABackgroundRun
 
 // A change the window saw before its first run began started a run of its
 // own: the first run follows that run rather than fill the same output
-// beside it, and a Save asked for once that run has ended waits for the
-// first run and writes its output, never one a run is filling.
-TEST_F(ConcurrentRunController, TheFirstRunAskedForDuringARunForAChangeFollowsIt) {
-    const auto heldRuns = [&](int count) {
+// beside it, and a Save, asked for while that run is under way or once it
+// has ended, waits for the first run and writes its output, never one a
+// run is filling.
+enum class SaveAskedFor { DuringTheRunForTheChange, DuringTheFirstRun };
+
+class ConcurrentFirstRunBehindAChange : public ConcurrentRunController,
+                                        public ::testing::WithParamInterface<SaveAskedFor> {
+protected:
+    bool waitForHeldRuns(int count) {
         return MainQueue::shared()->runUntil([&] { return flow->heldRuns >= count; },
                                              lf::test::kPatience);
-    };
+    }
+    void askForSaveAt(SaveAskedFor moment) {
+        if (GetParam() != moment) return;
+        panelAnswer = (folder / "assets").string();
+        controller->tryToFinishBySavingOutput();
+    }
+};
+
+TEST_P(ConcurrentFirstRunBehindAChange, TheFirstRunFollowsAndTheSaveWritesItsOutput) {
     flow->holdsRuns = true;
     flow->input()->detectInput();
     controller->flowInputDidChange(flow);
-    ASSERT_TRUE(heldRuns(1));  // it has read the documents
+    ASSERT_TRUE(waitForHeldRuns(1));  // it has read the documents
     test::writeFile(folder / "a.psd", "a, second version");
     setModificationSecond(folder / "a.psd", 7'000'000);
     controller->runFlowForInitialInput();
+    askForSaveAt(SaveAskedFor::DuringTheRunForTheChange);
     flow->gate.signal();
     ASSERT_TRUE(waitForResults(2));  // the run for the change has ended
     EXPECT_TRUE(controller->isRunning());
 
-    panelAnswer = (folder / "assets").string();
-    controller->tryToFinishBySavingOutput();
+    askForSaveAt(SaveAskedFor::DuringTheFirstRun);
+    ASSERT_TRUE(waitForHeldRuns(2));  // the first run has read the documents
     EXPECT_TRUE(window->reasons.empty());
-    ASSERT_TRUE(heldRuns(2));
     flow->gate.signal();
-    ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return !window->reasons.empty(); },
-                                              lf::test::kPatience));
+    ASSERT_TRUE(MainQueue::shared()->runUntil(
+        [&] { return !window->reasons.empty() && controller->results.size() >= 3; },
+        lf::test::kPatience));
     EXPECT_EQ(controller->results,
               (std::vector<std::string>{"will rerun", "rerun ok", "initial ok"}));
     EXPECT_EQ(flow->runs().size(), 2u);
     std::ifstream saved(folder / "assets" / "out" / "a.png");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), "a, second version");
+}
+
+INSTANTIATE_TEST_SUITE_P(SaveAskedFor, ConcurrentFirstRunBehindAChange,
+                         ::testing::Values(SaveAskedFor::DuringTheRunForTheChange,
+                                           SaveAskedFor::DuringTheFirstRun),
+                         [](const ::testing::TestParamInfo<SaveAskedFor>& moment) {
+                             return moment.param == SaveAskedFor::DuringTheRunForTheChange
+                                        ? "DuringTheRunForTheChange"
+                                        : "DuringTheFirstRun";
+                         });
+
+// A Save that waited for a run that then fails is not made: what the
+// failed run left in the output is no export of the documents. The window
+// stays, with the run's failure, and the flow keeps no folder it did not
+// write into.
+TEST_F(ConcurrentRunController, ASaveWaitingForARunThatFailsIsNotMade) {
+    flow->holdsRuns = true;
+    test::writeFile(folder / "b.psd", "fail");  // after a.png is in the run's output
+    flow->input()->detectInput();               // the flow tells the window of the change
+    ASSERT_TRUE(MainQueue::shared()->runUntil([&] { return controller->isRunning(); },
+                                              lf::test::kPatience));
+    panelAnswer = (folder / "assets").string();
+    controller->tryToFinishBySavingOutput();
+    flow->gate.signal();
+    ASSERT_TRUE(waitForResults(2));
+    MainQueue::shared()->drain();
+    EXPECT_EQ(controller->results, (std::vector<std::string>{"will rerun", "rerun failed"}));
+    EXPECT_TRUE(window->reasons.empty());
+    EXPECT_FALSE(fs::exists(folder / "assets"));
+    EXPECT_FALSE(flow->hasOutputDirectory());
+    EXPECT_FALSE(flow->lastRunDate());
 }
