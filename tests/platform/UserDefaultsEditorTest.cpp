@@ -2,24 +2,22 @@
 // that pause, saves by rename at every write, and edits of a value whose
 // owner merges them.
 
-#include "UserDefaultsTestSupport.h"
 #include "platform/core/Log.h"
-#include "platform/files/FileDescriptor.h"
 #include "platform/settings/UserDefaults.h"
 #include "support/ScopedFileStepHook.h"
+#include "support/SettingsFileHooks.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fcntl.h>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 using namespace lf;
 using lf::test::fileText;
 using lf::test::HeldSettleWaits;
+using lf::test::SaveInPlace;
 using lf::test::TestFileClock;
 using nlohmann::json;
 using std::chrono::seconds;
@@ -27,27 +25,6 @@ using std::chrono::seconds;
 namespace {
 
 constexpr seconds kSettleWait = kSettingsFileSettlesWithin;
-
-// An editor's save in place: the file truncated now, written whole later
-// through the same descriptor, as an editor writes, whatever has become of
-// the file's name meanwhile.
-class SaveInPlace {
-public:
-    SaveInPlace(const std::filesystem::path& path, TestFileClock& clock)
-        : clock_(clock), file_(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC)) {
-        EXPECT_TRUE(file_.isOpen()) << path;
-        clock_.fileChanged();
-    }
-    void finish(const std::string& text) {
-        EXPECT_EQ(::write(file_.get(), text.data(), text.size()),
-                  static_cast<ssize_t>(text.size()));
-        clock_.fileChanged();
-    }
-
-private:
-    TestFileClock& clock_;
-    FileDescriptor file_;
-};
 
 // Makes the writes that wait, one settling time after another, with the
 // editor's save finished `pause` after it began: how many waits there were.

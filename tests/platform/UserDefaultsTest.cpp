@@ -1,8 +1,8 @@
-#include "UserDefaultsTestSupport.h"
 #include "platform/core/Log.h"
 #include "platform/settings/SettingsFile.h"
 #include "platform/settings/UserDefaults.h"
 #include "support/ScopedFileStepHook.h"
+#include "support/SettingsFileHooks.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,17 +1,22 @@
 #pragma once
-// What the tests of the user defaults share: the settings file's text, and
+// For tests of the settings file: its text, an editor's save in place, and
 // the moments that real clocks give only now and then, held by hooks.
 
+#include "platform/files/FileDescriptor.h"
 #include "platform/settings/SettingsFile.h"
 #include "platform/settings/UserDefaults.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <mutex>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace lf::test {
@@ -102,6 +107,27 @@ private:
     mutable std::mutex mutex_;
     std::chrono::seconds now_{0};
     std::chrono::seconds changedAt_{0};
+};
+
+// An editor's save in place: the file truncated now, written whole later
+// through the same descriptor, as an editor writes, whatever has become of
+// the file's name meanwhile.
+class SaveInPlace {
+public:
+    SaveInPlace(const std::filesystem::path& path, TestFileClock& clock)
+        : clock_(clock), file_(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC)) {
+        EXPECT_TRUE(file_.isOpen()) << path;
+        clock_.fileChanged();
+    }
+    void finish(const std::string& text) {
+        EXPECT_EQ(::write(file_.get(), text.data(), text.size()),
+                  static_cast<ssize_t>(text.size()));
+        clock_.fileChanged();
+    }
+
+private:
+    TestFileClock& clock_;
+    FileDescriptor file_;
 };
 
 }  // namespace lf::test
