@@ -45,9 +45,8 @@ protected:
         const auto before = flow.lastRunDate();
         setModificationSecond(document, ++second);
         flow.startBackgroundRunIfNeeded();
-        ASSERT_TRUE(waitUntil([&] {
-            return flow.lastRunDate() != before && flow.status() == QFFlowStatusIdle;
-        }));
+        ASSERT_TRUE(waitUntil(
+            [&] { return flow.lastRunDate() != before && flow.status() == QFFlowStatusIdle; }));
     }
     bool waitUntil(const std::function<bool()>& done) {
         return MainQueue::shared()->runUntil(done, test::kPatience);
@@ -64,13 +63,13 @@ protected:
     // A save of the flow's document, once it is watched and at rest, is
     // exported into its folder.
     void expectExportedOnSave(const std::shared_ptr<QFFlow>& flow) {
-        ASSERT_TRUE(waitUntil(
-            [&] { return isWatching(*flow) && flow->status() == QFFlowStatusIdle; }));
+        ASSERT_TRUE(
+            waitUntil([&] { return isWatching(*flow) && flow->status() == QFFlowStatusIdle; }));
         const fs::path exported = fs::path(*flow->outputDirectoryURL()) / "pixel.png";
         fs::remove(exported);
         setModificationSecond(*flow->inputURLs().begin(), ++second);
-        EXPECT_TRUE(waitUntil(
-            [&] { return fs::exists(exported) && flow->status() == QFFlowStatusIdle; }));
+        EXPECT_TRUE(
+            waitUntil([&] { return fs::exists(exported) && flow->status() == QFFlowStatusIdle; }));
     }
 
     test::TemporaryDirectory folder;
@@ -135,8 +134,7 @@ TEST_F(ConcurrentHandEditedSettings, EditsThatSwitchAFlowOnAreFollowedAsTheyAreS
     editList([](json& list) { list[0]["behavior"] = QFFlowBehaviorNone; });
     ASSERT_TRUE(waitUntil([&] { return flow->behavior() == QFFlowBehaviorNone; }));
     editList([](json& list) { list[0]["behavior"] = QFFlowBehaviorRepeatAutomatically; });
-    ASSERT_TRUE(
-        waitUntil([&] { return flow->behavior() == QFFlowBehaviorRepeatAutomatically; }));
+    ASSERT_TRUE(waitUntil([&] { return flow->behavior() == QFFlowBehaviorRepeatAutomatically; }));
     expectExportedOnSave(flow);
 
     const json entry = settings()[QFFlowManager::kRecentFlowsDefaultsKey][0];

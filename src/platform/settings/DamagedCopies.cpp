@@ -6,15 +6,14 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string_view>
+#include <unistd.h>
 #include <utility>
 #include <vector>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace lf {
 

@@ -19,9 +19,9 @@
 // (see save). Just before the new file moves in, the write looks whether
 // the file is still the one it read, and reads and merges again when it is
 // not. A file that is a symbolic link (settings kept elsewhere, as dotfile
-// managers arrange) stays one: a write replaces the file it leads to. Observers of a key are told after each change of
-// its value, by this store or through the file, so settings can be bound
-// to the interface.
+// managers arrange) stays one: a write replaces the file it leads to. Observers of a key are told
+// after each change of its value, by this store or through the file, so settings can be bound to
+// the interface.
 //
 // Thread-safe: any thread may read and change values. Observers are called
 // on the thread that made the change, or that found it in the file (a read
