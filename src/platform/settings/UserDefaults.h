@@ -14,14 +14,15 @@
 // the values as they were; damaged contents are kept aside (DamagedCopies)
 // before a write replaces them. A write never replaces a file that is being
 // written: one found empty or not whole, changed moments ago (an editor
-// saving in place), is given time to settle, in the background, and read
-// again before the change is written; it is kept aside when it stays so
-// (see save). Just before the new file moves in, the write looks whether
-// the file is still the one it read, and reads and merges again when it is
-// not. A file that is a symbolic link (settings kept elsewhere, as dotfile
-// managers arrange) stays one: a write replaces the file it leads to. Observers of a key are told
-// after each change of its value, by this store or through the file, so settings can be bound to
-// the interface.
+// saving in place), is waited for in the background, three settling times
+// at most, and read again before the change is written; still not whole
+// then, it is kept aside (see save). Just before the new file moves in, the
+// write looks whether the file is still the one it read, and reads and
+// merges again when it is not. A file that is a symbolic link (settings
+// kept elsewhere, as dotfile managers arrange) stays one: a write replaces
+// the file it leads to. Observers of a key are told after each change of
+// its value, by this store or through the file, so settings can be bound
+// to the interface.
 //
 // Thread-safe: any thread may read and change values. Observers are called
 // on the thread that made the change, or that found it in the file (a read
