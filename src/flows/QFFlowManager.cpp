@@ -1,9 +1,8 @@
 #include "flows/QFFlowManager.h"
 
-#include "flows/QFExportFlow.h"
 #include "flows/QFFlowInterfaceHooks.h"
 #include "flows/QFStoredRecents.h"
-#include "flows/shared/QFKeyedArchive.h"
+#include "flows/watching/QFFileObserver.h"
 #include "platform/core/Log.h"
 #include "platform/dispatch/MainQueue.h"
 #include "platform/settings/UserDefaults.h"
@@ -11,6 +10,19 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
+
+// Follows the stored list when its file changes.
+class QFFlowManager::StoredListFileDelegate final : public QFFileObserverDelegate {
+public:
+    explicit StoredListFileDelegate(std::weak_ptr<QFFlowManager*> manager)
+        : manager_(std::move(manager)) {}
+    void observedChangeAtPath(QFFileObserver&, const std::optional<std::string>&) override {
+        if (auto manager = manager_.lock()) (*manager)->followStoredList();
+    }
+
+private:
+    std::weak_ptr<QFFlowManager*> manager_;
+};
 
 const std::shared_ptr<QFFlowManager>& QFFlowManager::defaultManager() {
     // Never destroyed: its flows may outlive the main thread's last drain.
@@ -28,17 +40,7 @@ std::shared_ptr<lf::UserDefaults> QFFlowManager::defaults() const {
 }
 
 std::shared_ptr<QFFlow> QFFlowManager::decodeFlow(const nlohmann::json& archive) {
-    const std::string className = QFArchivedClassName(archive);
-    std::shared_ptr<QFFlow> flow;
-    if (className == QFExportFlow::kClassName)
-        flow = std::make_shared<QFExportFlow>();
-    else if (className == QFFlow::kClassName)
-        flow = std::make_shared<QFFlow>();
-    if (!flow) {
-        lf::log("Couldn't decode a flow: no flow class named \"{}\"", className);
-        return nullptr;
-    }
-    return flow->decodeArchive(archive) ? flow : nullptr;
+    return QFDecodeStoredFlow(archive);
 }
 
 const std::vector<std::shared_ptr<QFFlow>>& QFFlowManager::recentFlows() {
@@ -62,16 +64,18 @@ void QFFlowManager::loadRecentFlows() {
     }
     unlistedArchives_ = std::move(recents.unlisted);
     recentFlows_ = std::move(flows);
-    noteStoredList(defaults, stored.value_or(nullptr));
+    storedList_ = stored.value_or(nullptr);
+    observeStoredList(defaults);
     observeRecentFlows();
     updateRunningFlowsWithoutUI();
 }
 
-void QFFlowManager::noteStoredList(const std::shared_ptr<lf::UserDefaults>& defaults,
-                                   nlohmann::json list) {
-    storedList_ = std::move(list);
+void QFFlowManager::observeStoredList(const std::shared_ptr<lf::UserDefaults>& defaults) {
     if (storedListDefaults_.lock() == defaults) return;
     storedListDefaults_ = defaults;
+    // An edit of the list saved before the flows' own change of it is
+    // written is followed first (followStoredList), not written over.
+    defaults->yieldToFileEditsOf(kRecentFlowsDefaultsKey);
     // Told on whichever thread found the change in the file.
     storedListObservation_ =
         defaults->observe(kRecentFlowsDefaultsKey, [lifetime = std::weak_ptr(lifetime_)] {
@@ -79,6 +83,25 @@ void QFFlowManager::noteStoredList(const std::shared_ptr<lf::UserDefaults>& defa
                 if (auto manager = lifetime.lock()) (*manager)->followStoredList();
             });
         });
+    // An edit that nothing reads afterwards (one that switches a flow on,
+    // say) is followed as it is saved.
+    if (!storedListFile_) {
+        storedListFile_ = std::make_shared<QFFileObserver>();
+        storedListFileDelegate_ = std::make_shared<StoredListFileDelegate>(lifetime_);
+        storedListFile_->setDelegate(storedListFileDelegate_);
+    }
+    storedListFile_->setObservedURLs({defaults->path()});
+    storedListFile_->setSuspended(false);
+}
+
+void QFFlowManager::noteListIfWritten(const lf::UserDefaults& defaults) {
+    if (!listBeingWritten_ || defaults.hasUnwrittenChange(kRecentFlowsDefaultsKey)) return;
+    // Otherwise it gave way to an edit saved first, which followStoredList
+    // follows.
+    if (defaults.objectForKey(kRecentFlowsDefaultsKey) != listBeingWritten_->list) return;
+    storedList_ = std::move(listBeingWritten_->list);
+    storedArchives_ = std::move(listBeingWritten_->archives);
+    listBeingWritten_.reset();
 }
 
 void QFFlowManager::followStoredList() {
@@ -88,12 +111,21 @@ void QFFlowManager::followStoredList() {
     if (!recentFlows_ || isFollowingStoredList_) return;
     const auto defaults = this->defaults();
     if (storedListDefaults_.lock() != defaults) return;
+    noteListIfWritten(*defaults);
     const nlohmann::json stored =
         defaults->objectForKey(kRecentFlowsDefaultsKey).value_or(nlohmann::json());
-    if (stored == storedList_) return;
+    // The flows' own list, waiting to be written.
+    if (listBeingWritten_ && stored == listBeingWritten_->list) return;
+    // Or one that gave way to an edit saved before it was written: the
+    // flows follow the edit from the list the file held before, then write
+    // their changes over it.
+    const bool gaveWay = listBeingWritten_.has_value();
+    listBeingWritten_.reset();
+    if (stored == storedList_ && !gaveWay) return;
     isFollowingStoredList_ = true;
     if (stored.is_array()) {
-        takeStoredList(stored);
+        if (stored != storedList_) takeStoredList(stored);
+        if (gaveWay) writeRecentFlows();
     } else {
         // Damage, as at launch: kept aside by the store, with a log line,
         // and the flows written again.
@@ -180,20 +212,21 @@ void QFFlowManager::saveRecentFlows() {
 
 void QFFlowManager::writeRecentFlows() {
     if (!recentFlows_) return;
-    nlohmann::json archive = nlohmann::json::array();
-    storedArchives_.clear();
+    ListBeingWritten written{nlohmann::json::array(), {}};
     for (const auto& flow : *recentFlows_) {
-        archive.push_back(flow->encode());
-        storedArchives_.emplace(flow.get(), archive.back());
+        written.list.push_back(flow->encode());
+        written.archives.emplace(flow.get(), written.list.back());
     }
     // Ascending, each at its stored place as far as the list now reaches.
     for (const auto& [index, unlisted] : unlistedArchives_)
-        archive.insert(
-            archive.begin() + static_cast<std::ptrdiff_t>(std::min(index, archive.size())),
-            unlisted);
+        written.list.insert(written.list.begin() +
+                                static_cast<std::ptrdiff_t>(std::min(index, written.list.size())),
+                            unlisted);
     const auto defaults = this->defaults();
-    noteStoredList(defaults, archive);
-    defaults->setObject(kRecentFlowsDefaultsKey, archive);
+    observeStoredList(defaults);
+    defaults->setObject(kRecentFlowsDefaultsKey, written.list);
+    listBeingWritten_ = std::move(written);
+    noteListIfWritten(*defaults);
 }
 
 void QFFlowManager::updateRunningFlowsWithoutUI() {

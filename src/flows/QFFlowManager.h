@@ -21,8 +21,12 @@
 //
 // The list in the defaults is the user's too, as every setting is: a change
 // made there while the application runs (by hand) is followed, before the
-// list is next written, when the store tells of it, and when a flow's
-// documents change before its automatic behaviour acts. A listed flow
+// list is next written, when the store tells of it, when the file is saved
+// (it is watched as documents are), and when a flow's documents change
+// before its automatic behaviour acts. An edit saved while the manager's
+// own change of the list waits to be written (an editor's save in place
+// under way) is followed from the list the file held before, and the
+// flows' changes then written over it. A listed flow
 // takes what was changed in its entry (its name, behaviour, output folder,
 // the record of its last run), a flow whose entry is gone, or lists no
 // flow now, leaves the list with its behaviour off, and an entry that lists
@@ -51,6 +55,7 @@
 namespace lf {
 class UserDefaults;
 }
+class QFFileObserver;
 
 class QFFlowManager : public lf::KeyValueObservable {
 public:
@@ -95,10 +100,18 @@ public:
     void clearRecentFlowsWithoutAutomaticBehavior();
 
     // A flow of the archived class, read from `archive`; null (with a log
-    // line) when it cannot be decoded.
+    // line) when it cannot be decoded (QFDecodeStoredFlow).
     static std::shared_ptr<QFFlow> decodeFlow(const nlohmann::json& archive);
 
 private:
+    class StoredListFileDelegate;
+    // A list written into the store, with what it holds for each listed
+    // flow, until the store has put it into the file.
+    struct ListBeingWritten {
+        nlohmann::json list;
+        std::map<const QFFlow*, nlohmann::json> archives;
+    };
+
     std::shared_ptr<lf::UserDefaults> defaults() const;
     void loadRecentFlows();
     void setRecentFlows(std::vector<std::shared_ptr<QFFlow>> flows);
@@ -107,9 +120,11 @@ private:
     void keepUnlisted(size_t index, nlohmann::json archive);
     // The place in the stored list of the first listed flow.
     size_t storedIndexOfFirstListed() const;
-    // Starts following the stored list of `defaults`, read or written now
-    // as `list` (null when there is none).
-    void noteStoredList(const std::shared_ptr<lf::UserDefaults>& defaults, nlohmann::json list);
+    // Starts following the stored list of `defaults`, unless it does.
+    void observeStoredList(const std::shared_ptr<lf::UserDefaults>& defaults);
+    // Takes the list being written as the stored one once the store has
+    // written it.
+    void noteListIfWritten(const lf::UserDefaults& defaults);
     // Takes in a list the user left changed, unless it is damage.
     void takeStoredList(const nlohmann::json& stored);
     // Writes the list after following a change of it made outside.
@@ -132,7 +147,10 @@ private:
     std::weak_ptr<lf::UserDefaults> storedListDefaults_;
     nlohmann::json storedList_;
     std::map<const QFFlow*, nlohmann::json> storedArchives_;
+    std::optional<ListBeingWritten> listBeingWritten_;
     lf::Observation storedListObservation_;
+    std::shared_ptr<QFFileObserver> storedListFile_;
+    std::shared_ptr<StoredListFileDelegate> storedListFileDelegate_;
     bool isFollowingStoredList_ = false;
     // Lets what the store's observer queues on the main queue find that
     // the manager is gone.

@@ -1,13 +1,28 @@
 #include "flows/QFStoredRecents.h"
 
+#include "flows/QFExportFlow.h"
 #include "flows/QFFlow.h"
-#include "flows/QFFlowManager.h"
+#include "flows/shared/QFKeyedArchive.h"
 #include "platform/core/Log.h"
 
 #include <algorithm>
 #include <map>
 #include <set>
 #include <string>
+
+std::shared_ptr<QFFlow> QFDecodeStoredFlow(const nlohmann::json& archive) {
+    const std::string className = QFArchivedClassName(archive);
+    std::shared_ptr<QFFlow> flow;
+    if (className == QFExportFlow::kClassName)
+        flow = std::make_shared<QFExportFlow>();
+    else if (className == QFFlow::kClassName)
+        flow = std::make_shared<QFFlow>();
+    if (!flow) {
+        lf::log("Couldn't decode a flow: no flow class named \"{}\"", className);
+        return nullptr;
+    }
+    return flow->decodeArchive(archive) ? flow : nullptr;
+}
 
 QFStoredRecents QFReadStoredRecents(const nlohmann::json& stored) {
     QFStoredRecents recents;
@@ -17,7 +32,7 @@ QFStoredRecents QFReadStoredRecents(const nlohmann::json& stored) {
     std::map<size_t, std::shared_ptr<QFFlow>> listed;
     for (size_t index = 0; index < stored.size(); ++index) {
         const nlohmann::json& archive = stored[index];
-        auto flow = QFFlowManager::decodeFlow(archive);
+        auto flow = QFDecodeStoredFlow(archive);
         // A flow whose documents could not all be found again is no use
         // now, but may be once they are back.
         if (!flow || flow->inputURLs().empty()) {

@@ -34,3 +34,7 @@ struct QFStoredRecents {
 
 // `stored`, an array of archived flows.
 QFStoredRecents QFReadStoredRecents(const nlohmann::json& stored);
+
+// A flow of the archived class, read from `archive`; null (with a log line)
+// when it cannot be decoded.
+std::shared_ptr<QFFlow> QFDecodeStoredFlow(const nlohmann::json& archive);

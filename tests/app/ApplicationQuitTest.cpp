@@ -5,7 +5,8 @@
 // the event loop has ended. The test copy of the executable
 // (layerflow_held_commit) holds the commit after its first file, asks the
 // application to quit as its Quit item does, and lets the commit go on
-// once the exit waits for it.
+// once the exit waits for it. An editor saving the settings file at that
+// moment holds up the record's write until the end, which makes it.
 
 #include "EndDuringACommit.h"
 
@@ -30,4 +31,16 @@ TEST_F(ApplicationQuit, EndsOnceItsBackgroundRunsOutputsAreInAndKeepsTheirRecord
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << describe(status);
     EXPECT_EQ(filesWithBytesBelow(out), exported) << "mixed versions or temporary files";
     expectTheRunRecorded();
+}
+
+TEST_F(ApplicationQuit, WritesTheRecordAtTheEndThoughAnEditorSavesTheSettings) {
+    storeARepeatingFlow();
+    runs.quitOnceHeld();
+    runs.saveTheSettingsOnceHeld();
+    const pid_t pid = runs.start(LF_LAYERFLOW_HELD_COMMIT_PATH, {});
+    int status = 0;
+    ASSERT_TRUE(runs.waitUntilHeld(pid, status)) << describe(status);
+    ASSERT_TRUE(runs.waitUntilEnded(pid, status)) << "the quit did not end it";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << describe(status);
+    expectTheRunRecordedBesideTheEditorsSave();
 }

@@ -69,6 +69,9 @@ public:
 
     // Once the first commit holds, the application is asked to quit.
     void quitOnceHeld() { environment_.push_back("LF_HELD_COMMIT_QUIT=1"); }
+    // As the first commit holds, an editor begins a save in place of the
+    // settings file, which it never ends.
+    void saveTheSettingsOnceHeld() { environment_.push_back("LF_HELD_COMMIT_SETTINGS_SAVE=1"); }
 
     pid_t start(const std::string& program, std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), program);
@@ -174,6 +177,14 @@ protected:
         EXPECT_EQ(stored["lastRunNumberOfItemsSaved"], exported.size());
         EXPECT_FALSE(stored.value("hasUnexportedChanges", false));
         EXPECT_TRUE(stored.contains("exportedInputTokens"));
+    }
+
+    // The run's record is written over a settings file an editor still
+    // saves, which is kept aside, as the file itself, first.
+    void expectTheRunRecordedBesideTheEditorsSave() const {
+        expectTheRunRecorded();
+        EXPECT_TRUE(fs::exists(settings.string() + ".damaged"));
+        EXPECT_EQ(lf::test::readFile(settings.string() + ".damaged"), "");
     }
 
     lf::test::TemporaryDirectory scratch;

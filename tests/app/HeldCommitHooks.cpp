@@ -3,9 +3,15 @@
 // once its first file is moved in, creates that file, and goes on only when
 // the process's exit waits for it: a test sends its signal in between. With
 // LF_HELD_COMMIT_QUIT set as well, the held commit asks the application to
-// quit, as its Quit item does, so that the quit is what waits for it.
+// quit, as its Quit item does, so that the quit is what waits for it. With
+// LF_HELD_COMMIT_SETTINGS_SAVE set, an editor begins a save in place of
+// the settings file as the commit holds, and never ends it: the file is
+// emptied, and its stamps stay as recent as an editor's write, so that the
+// end's write of the run's record finds it being written.
 
 #include "platform/dispatch/MainQueue.h"
+#include "platform/settings/SettingsFile.h"
+#include "platform/settings/UserDefaults.h"
 #include "platform/writing/AtomicFileSet.h"
 #include "ui/shell/QFApplication.h"
 
@@ -26,12 +32,19 @@ struct Hold {
     bool released = false;
 };
 
-void holdTheFirstCommit(const std::string& mark, bool quits) {
+void beginASaveOfTheSettings() {
+    lf::setSettingsFileStampHookForTesting(
+        [](lf::SettingsFileStamp& stamp) { stamp.settled = false; });
+    std::ofstream(lf::UserDefaults::standardPath(), std::ios::trunc);
+}
+
+void holdTheFirstCommit(const std::string& mark, bool quits, bool savesSettings) {
     auto hold = std::make_shared<Hold>();
-    lf::AtomicFileSet::setMoveInHookForTesting([hold, mark, quits](size_t movedIn) {
+    lf::AtomicFileSet::setMoveInHookForTesting([hold, mark, quits, savesSettings](size_t movedIn) {
         std::unique_lock lock(hold->mutex);
         if (movedIn != 1 || hold->held) return;
         hold->held = true;
+        if (savesSettings) beginASaveOfTheSettings();
         std::ofstream(mark) << "held\n";
         // The commit of a background run holds a thread of its own, so the
         // main thread takes the quit while it waits.
@@ -50,7 +63,9 @@ void holdTheFirstCommit(const std::string& mark, bool quits) {
 // Before main runs, as the executable's own code would not know of it.
 [[maybe_unused]] const bool installed = [] {
     const char* mark = std::getenv("LF_HELD_COMMIT_MARK");
-    if (mark) holdTheFirstCommit(mark, std::getenv("LF_HELD_COMMIT_QUIT") != nullptr);
+    if (mark)
+        holdTheFirstCommit(mark, std::getenv("LF_HELD_COMMIT_QUIT") != nullptr,
+                           std::getenv("LF_HELD_COMMIT_SETTINGS_SAVE") != nullptr);
     return mark != nullptr;
 }();
 

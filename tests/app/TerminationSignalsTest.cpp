@@ -73,6 +73,15 @@ TEST_P(TerminationSignals, EndTheApplicationOnceItsBackgroundRunsOutputsAreIn) {
     expectTheRunRecorded();
 }
 
+// An editor saving the settings file holds up the write of the run's
+// record, which the signal's end makes at once.
+TEST_P(TerminationSignals, EndTheApplicationWithItsRecordWrittenThoughAnEditorSavesTheSettings) {
+    storeARepeatingFlow();
+    runs.saveTheSettingsOnceHeld();
+    expectTheCommitWholeThenDeath(runs.start(LF_LAYERFLOW_HELD_COMMIT_PATH, {}));
+    expectTheRunRecordedBesideTheEditorsSave();
+}
+
 // The application exports, records the run in its settings from its main
 // thread, and ends at the signal, while both folders are locked.
 TEST_P(TerminationSignals, EndTheApplicationThatExportedAndRecordedItsRunWhateverOthersLock) {

@@ -2,6 +2,7 @@
 #include "platform/settings/SettingsFile.h"
 #include "platform/settings/UserDefaults.h"
 #include "support/ScopedFileStepHook.h"
+#include "support/SettingsFileHooks.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -19,61 +20,12 @@
 #include <vector>
 
 using namespace lf;
+using lf::test::fileText;
+using lf::test::HeldSettleWaits;
+using lf::test::StillFileClock;
 using nlohmann::json;
 
 namespace {
-
-std::string fileText(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// While it lives, the file system's clock stands still for the stamps of
-// settings files, and every look at one falls within a step of that clock:
-// two writes of one size in a row leave the same stamp.
-class StillFileClock {
-public:
-    StillFileClock() {
-        setSettingsFileStampHookForTesting([](SettingsFileStamp& stamp) {
-            stamp.modified = stamp.changed = {1'000'000'000, 0};
-            stamp.settled = false;
-        });
-    }
-    ~StillFileClock() { setSettingsFileStampHookForTesting(nullptr); }
-    StillFileClock(const StillFileClock&) = delete;
-    StillFileClock& operator=(const StillFileClock&) = delete;
-};
-
-// While it lives, a write that waits for the settings file to settle waits
-// until the test makes it.
-class HeldSettleWaits {
-public:
-    HeldSettleWaits() {
-        UserDefaults::setSettleWaitHookForTesting([this](std::function<void()> write) {
-            std::lock_guard lock(mutex_);
-            writes_.push_back(std::move(write));
-        });
-    }
-    ~HeldSettleWaits() { UserDefaults::setSettleWaitHookForTesting(nullptr); }
-    HeldSettleWaits(const HeldSettleWaits&) = delete;
-    HeldSettleWaits& operator=(const HeldSettleWaits&) = delete;
-
-    // Makes the writes that wait now: how many there were.
-    size_t makeWaitingWrites() {
-        std::vector<std::function<void()>> writes;
-        {
-            std::lock_guard lock(mutex_);
-            writes.swap(writes_);
-        }
-        for (const auto& write : writes)
-            write();
-        return writes.size();
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::function<void()>> writes_;
-};
 
 // Puts the modification time of `path` back to `time`, as `touch -r` and
 // `cp -p` do; its change time moves on all the same.

@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string_view>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -79,6 +81,15 @@ Result<std::string> moveToDamagedCopy(const std::string& base, const std::string
         fs::rename(path, copy, error);
         if (error) return Error::posix(error.value(), "rename " + path + " to " + copy);
         return {};
+    });
+}
+
+Result<std::string> linkToDamagedCopy(const std::string& base, const std::string& path,
+                                      const Data& contents) {
+    return keepCopy(base, [&](const std::string& copy) -> Status {
+        if (::linkat(AT_FDCWD, path.c_str(), AT_FDCWD, copy.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return {};
+        return writeFileAtomically(copy, contents);
     });
 }
 

@@ -25,4 +25,12 @@ Result<std::string> keepDamagedCopy(const std::string& base, const Data& content
 // Renames the file at `path` to a new copy of `base`: the copy's path.
 Result<std::string> moveToDamagedCopy(const std::string& base, const std::string& path);
 
+// Makes the file at `path` (a link followed) a new copy of `base` too, a
+// second name of the same file, so that what a writer still puts into it
+// lands in the copy once `path` is replaced. Where it cannot be linked
+// (gone, on another file system than the copy, or on one without hard
+// links), `contents` are written as the copy instead: the copy's path.
+Result<std::string> linkToDamagedCopy(const std::string& base, const std::string& path,
+                                      const Data& contents);
+
 }  // namespace lf

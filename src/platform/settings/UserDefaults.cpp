@@ -35,15 +35,36 @@ struct UserDefaults::State {
     // holds when it is next read or written; every other value follows the
     // file.
     std::map<std::string, nlohmann::json> unwritten;
+    // The file's values as last read or written, without the unwritten
+    // changes over them.
+    nlohmann::json fileValues = nlohmann::json::object();
+    // The keys whose changes give way to edits of the file
+    // (yieldToFileEditsOf), and for each unwritten change of one, the
+    // file's value it was made over (null where the file had none).
+    std::set<std::string> yieldingKeys;
+    std::map<std::string, nlohmann::json> unwrittenBases;
     // The stamp of the file when it was last read, and what it held then
     // (none when it could not be read); no stamp after this store wrote it,
     // so that the next read looks again.
     std::optional<SettingsFileStamp> fileStamp;
     std::optional<Data> fileBytes;
     bool fileIsDamaged = false;
-    // The damaged contents this store last kept aside, kept once however
-    // often they are read.
-    std::optional<Data> damagedKeptAside;
+    // The file this store last kept aside (damaged, or still being written
+    // when written over) and what it held, kept once however often it is
+    // read.
+    struct KeptFile {
+        dev_t device;
+        ino_t inode;
+        Data bytes;
+        bool operator==(const KeptFile&) const = default;
+    };
+    std::optional<KeptFile> keptAside;
+    // The file as last read, as it would be kept aside. Called with the
+    // mutex held.
+    std::optional<KeptFile> fileReadLocked() const {
+        if (!fileStamp || !fileBytes) return std::nullopt;
+        return KeptFile{fileStamp->device, fileStamp->inode, *fileBytes};
+    }
     // The last good copy as it was read at construction, before any write
     // of this store replaced it; none when it could not be read.
     std::optional<nlohmann::json> lastGoodAtConstruction;
@@ -69,6 +90,8 @@ struct UserDefaults::State {
     // Makes `fileValues`, with the unwritten changes over them, the stored
     // values: the keys whose values changed. Called with the mutex held.
     std::vector<std::string> adoptLocked(nlohmann::json fileValues) {
+        dropChangesEditedInFileLocked(fileValues);
+        this->fileValues = fileValues;
         for (const auto& [key, value] : unwritten) {
             if (value.is_null())
                 fileValues.erase(key);
@@ -89,6 +112,22 @@ struct UserDefaults::State {
         for (const auto& key : keys)
             if (*was++ != valueLocked(key)) changed.push_back(key);
         return changed;
+    }
+
+    // Drops the unwritten changes of yielding keys whose value in the file
+    // is no longer the one they were made over. Called with the mutex held.
+    void dropChangesEditedInFileLocked(const nlohmann::json& values) {
+        for (auto base = unwrittenBases.begin(); base != unwrittenBases.end();) {
+            if (values.value(base->first, nlohmann::json()) == base->second) {
+                ++base;
+                continue;
+            }
+            log("The \"{}\" of the user defaults was edited in the file before this change of "
+                "it was written: the edit is kept, for its owner to merge",
+                base->first);
+            unwritten.erase(base->first);
+            base = unwrittenBases.erase(base);
+        }
     }
 };
 
@@ -156,12 +195,6 @@ Result<bool> replaceThrough(const std::string& path, const std::string& text,
     return writeFileAtomicallyIf(*file, Data::fromString(text).span(), isAsRead);
 }
 
-// An editor's save in place under way: the file is empty or half written,
-// and changed too lately for its stamp to show whether it is done.
-bool isBeingWritten(const SettingsFileReading& reading) {
-    return reading.contents && !reading.stamp.settled && !jsonObject(*reading.contents);
-}
-
 }  // namespace
 
 std::shared_ptr<UserDefaults> UserDefaults::standard() {
@@ -223,6 +256,7 @@ void UserDefaults::load() {
     if (data) {
         state_->fileBytes = *data;
         if (auto stored = jsonObject(*data)) {
+            state_->fileValues = *stored;
             state_->stored = std::move(*stored);
             return;
         }
@@ -255,7 +289,7 @@ void UserDefaults::setAsideDamagedFile(const Data& damaged) {
     log("Couldn't read the user defaults at {}: not a JSON object; kept as {}", path_, *kept);
     if (throughLink) {
         state_->fileIsDamaged = true;
-        state_->damagedKeptAside = damaged;
+        state_->keptAside = state_->fileReadLocked();
     } else {
         // Gone from the path by this store's own hand: no change to follow.
         state_->fileStamp = settingsFileStamp(path_);
@@ -359,13 +393,15 @@ std::vector<std::string> UserDefaults::takeIn(const SettingsFileReading& reading
 // written again) is not written over: the editor would go on writing into
 // the file replaced, and what it saves would be lost, with every edit made
 // since this store last read the file. The changes wait for it in memory,
-// where reads find them, and are written once it has settled; a file still
-// not whole after kSettleWaits such waits is damaged, kept aside and
-// written over. Just before the new contents move in, a file that changed
-// since it was read is read and merged again (an edit saved by rename in
-// the meantime); one that changes every time, kMergesPerWrite times in a
-// row, is being written too, and waited for in the same way. Past the
-// waits, or with Wait::Never, the last merge moves in whatever comes.
+// where reads find them, and are written once it is whole; a file still
+// not whole after kSettleWaits such waits, settled or not, is kept aside,
+// as a second name of the file itself so that the editor's late write
+// lands there, and written over. Just before the new contents move in, a
+// file that changed since it was read is read and merged again (an edit
+// saved by rename in the meantime); one that changes every time,
+// kMergesPerWrite times in a row, is being written too, and waited for in
+// the same way. Past the waits, or with Wait::Never, a last merge moves in
+// whatever comes.
 std::vector<std::string> UserDefaults::save(Wait wait) {
     std::lock_guard writing(state_->fileMutex);
     std::vector<std::string> changed;
@@ -376,65 +412,93 @@ std::vector<std::string> UserDefaults::save(Wait wait) {
         for (const std::string& key : takeIn(reading))
             if (std::find(changed.begin(), changed.end(), key) == changed.end())
                 changed.push_back(key);
-        if (mayWait && isBeingWritten(reading) && waitForFileToSettle()) return changed;
-        std::optional<Data> damaged;
-        std::string text;
-        std::map<std::string, nlohmann::json> written;
-        {
-            std::lock_guard lock(state_->mutex);
-            // Another thread's write took these changes in already.
-            if (state_->unwritten.empty()) return changed;
-            if (state_->fileIsDamaged && state_->damagedKeptAside != state_->fileBytes)
-                damaged = state_->fileBytes;
-            text = state_->stored.dump(2);
-            written = state_->unwritten;
-        }
-        if (damaged) {
-            const auto kept = keepDamagedCopy(damagedFilePath(), *damaged);
-            if (!kept) {
-                // Written over, the damaged contents would be lost: the
-                // values stay in memory until they can be kept.
-                log("Couldn't write the user defaults to {}: it is damaged, and couldn't be "
-                    "kept: {}",
-                    path_, describe(kept.error()));
-                return changed;
-            }
-            log("The user defaults at {} are damaged; kept as {} before writing them", path_,
-                *kept);
-            std::lock_guard lock(state_->mutex);
-            state_->damagedKeptAside = damaged;
-        }
+        const bool beingWritten = isBeingWritten(reading);
+        if (mayWait && beingWritten && waitForFileToSettle()) return changed;
+        const std::optional<Write> write = nextWrite();
+        // None when another thread's write took these changes in already.
+        if (!write || !keepFileAside(beingWritten)) return changed;
         std::error_code ignored;
         std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ignored);
         const Result<bool> replaced = replaceThrough(
-            path_, text, [&] { return lastMerge || settingsFileIsAsRead(path_, reading); });
+            path_, write->text, [&] { return lastMerge || settingsFileIsAsRead(path_, reading); });
         if (replaced && !*replaced) {
             if (merge < kMergesPerWrite) continue;
             if (mayWait && waitForFileToSettle()) return changed;
             lastMerge = true;
             continue;
         }
-        if (!replaced) {
-            log("Couldn't write the user defaults to {}: {}", path_, describe(replaced.error()));
-        } else {
-            std::lock_guard lock(state_->mutex);
-            // A change made during the write waits for the next one.
-            for (const auto& [key, value] : written)
-                if (auto it = state_->unwritten.find(key);
-                    it != state_->unwritten.end() && it->second == value)
-                    state_->unwritten.erase(it);
-            state_->fileBytes = Data::fromString(text);
-            state_->fileIsDamaged = false;
-            state_->fileStamp.reset();
-            state_->settleWaits = 0;
-        }
-        // Written the same way, so that whatever becomes of the file, the
-        // copy holds the last settings written whole.
-        if (Status status = writeThrough(lastGoodCopyPath(), text); !status)
-            log("Couldn't write the user defaults to {}: {}", lastGoodCopyPath(),
-                describe(status.error()));
+        noteWrite(replaced, *write);
         return changed;
     }
+}
+
+bool UserDefaults::isBeingWritten(const SettingsFileReading& reading) const {
+    if (!reading.contents || jsonObject(*reading.contents)) return false;
+    if (!reading.stamp.settled) return true;
+    // Still not whole, however long it has rested, while the waits that
+    // began when it was found so last.
+    std::lock_guard lock(state_->mutex);
+    return state_->settleWaits > 0;
+}
+
+std::optional<UserDefaults::Write> UserDefaults::nextWrite() const {
+    std::lock_guard lock(state_->mutex);
+    if (state_->unwritten.empty()) return std::nullopt;
+    return Write{state_->stored.dump(2), state_->stored, state_->unwritten};
+}
+
+bool UserDefaults::keepFileAside(bool beingWritten) {
+    std::optional<State::KeptFile> file;
+    {
+        std::lock_guard lock(state_->mutex);
+        if (beingWritten || state_->fileIsDamaged) file = state_->fileReadLocked();
+        if (!file || file == state_->keptAside) return true;
+    }
+    const auto kept = linkToDamagedCopy(damagedFilePath(), path_, file->bytes);
+    if (!kept) {
+        // Written over, the file's contents would be lost: the values stay
+        // in memory until they can be kept.
+        log("Couldn't write the user defaults to {}: it is {}, and couldn't be kept: {}", path_,
+            beingWritten ? "still being written" : "damaged", describe(kept.error()));
+        return false;
+    }
+    if (beingWritten)
+        log("The user defaults at {} are still being written ({} bytes); kept as {}, with what "
+            "is written into them later, before writing them",
+            path_, file->bytes.size(), *kept);
+    else
+        log("The user defaults at {} are damaged; kept as {} before writing them", path_, *kept);
+    std::lock_guard lock(state_->mutex);
+    state_->keptAside = std::move(file);
+    return true;
+}
+
+void UserDefaults::noteWrite(const Result<bool>& replaced, const Write& write) {
+    if (!replaced) {
+        log("Couldn't write the user defaults to {}: {}", path_, describe(replaced.error()));
+    } else {
+        std::lock_guard lock(state_->mutex);
+        // A change made during the write waits for the next one.
+        for (const auto& [key, value] : write.changes)
+            if (auto it = state_->unwritten.find(key);
+                it != state_->unwritten.end() && it->second == value) {
+                state_->unwritten.erase(it);
+                state_->unwrittenBases.erase(key);
+            }
+        // What the file holds now is what those changes are made over.
+        for (auto& [key, base] : state_->unwrittenBases)
+            base = write.values.value(key, nlohmann::json());
+        state_->fileBytes = Data::fromString(write.text);
+        state_->fileValues = write.values;
+        state_->fileIsDamaged = false;
+        state_->fileStamp.reset();
+        state_->settleWaits = 0;
+    }
+    // Written the same way, so that whatever becomes of the file, the copy
+    // holds the last settings written whole.
+    if (Status status = writeThrough(lastGoodCopyPath(), write.text); !status)
+        log("Couldn't write the user defaults to {}: {}", lastGoodCopyPath(),
+            describe(status.error()));
 }
 
 bool UserDefaults::waitForFileToSettle() {
@@ -476,6 +540,16 @@ void UserDefaults::writeWaitingChanges() {
         state_->writeWaits = false;
     }
     notify(save(Wait::Never));
+}
+
+void UserDefaults::yieldToFileEditsOf(const std::string& key) {
+    std::lock_guard lock(state_->mutex);
+    state_->yieldingKeys.insert(key);
+}
+
+bool UserDefaults::hasUnwrittenChange(const std::string& key) const {
+    std::lock_guard lock(state_->mutex);
+    return state_->unwritten.count(key) != 0;
 }
 
 void UserDefaults::registerDefaults(const nlohmann::json& values) {
@@ -525,6 +599,8 @@ void UserDefaults::setObject(const std::string& key, const nlohmann::json& value
             state_->stored[key] = value;
         }
         state_->unwritten[key] = value;
+        if (state_->yieldingKeys.count(key))
+            state_->unwrittenBases[key] = state_->fileValues.value(key, nlohmann::json());
         changed = before != state_->valueLocked(key);
     }
     std::vector<std::string> keys = save(Wait::ForAFileBeingWritten);

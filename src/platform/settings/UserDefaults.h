@@ -14,12 +14,13 @@
 // the values as they were; damaged contents are kept aside (DamagedCopies)
 // before a write replaces them. A write never replaces a file that is being
 // written: one found empty or not whole, changed moments ago (an editor
-// saving in place), is given time to settle, in the background, and read
-// again before the change is written; it is taken for damaged when it stays
-// so (see save). Just before the new file moves in, the write looks whether
-// the file is still the one it read, and reads and merges again when it is
-// not. A file that is a symbolic link (settings kept elsewhere, as dotfile
-// managers arrange) stays one: a write replaces the file it leads to. Observers of a key are told after each change of
+// saving in place), is waited for in the background, three settling times
+// at most, and read again before the change is written; still not whole
+// then, it is kept aside (see save). Just before the new file moves in, the
+// write looks whether the file is still the one it read, and reads and
+// merges again when it is not. A file that is a symbolic link (settings
+// kept elsewhere, as dotfile managers arrange) stays one: a write replaces
+// the file it leads to. Observers of a key are told after each change of
 // its value, by this store or through the file, so settings can be bound
 // to the interface.
 //
@@ -31,6 +32,7 @@
 // destroy the store.
 
 #include "platform/core/Observation.h"
+#include "platform/core/Result.h"
 #include "platform/files/Data.h"
 
 #include <nlohmann/json.hpp>
@@ -107,6 +109,16 @@ public:
     void setObject(const std::string& key, const nlohmann::json& value);
     void removeObject(const std::string& key) { setObject(key, nullptr); }
 
+    // From now on, a change of `key` made by this store gives way to an edit
+    // of the key's value in the file made before the change is written (by
+    // an editor whose save the write waited for, say): the change is
+    // dropped, with a log line, the value is the file's, and observers of
+    // the key are told, so that its owner can merge the two and set the
+    // value again. For a value its owner merges with edits itself.
+    void yieldToFileEditsOf(const std::string& key);
+    // Whether a change of `key` made by this store waits to be written.
+    bool hasUnwrittenChange(const std::string& key) const;
+
     // While the returned observation lives, `handler` is called after every
     // change of the value of `key`.
     [[nodiscard]] Observation observe(const std::string& key, std::function<void()> handler);
@@ -126,6 +138,13 @@ public:
 private:
     struct State;
     enum class Wait { ForAFileBeingWritten, Never };
+    // What a write puts into the file: the values, as text, and the changes
+    // of this store among them.
+    struct Write {
+        std::string text;
+        nlohmann::json values;
+        std::map<std::string, nlohmann::json> changes;
+    };
     void notify(const std::vector<std::string>& keys) const;
     void load();
     void setAsideDamagedFile(const Data& damaged);
@@ -140,6 +159,17 @@ private:
     // Writes the values over what the file holds now: the keys whose values
     // changed through the file.
     std::vector<std::string> save(Wait wait);
+    // Whether the file `reading` found is an editor's save in place under
+    // way: empty or not whole, and changed too lately for its stamp to show
+    // whether it is done, or waited for already. The file lock held.
+    bool isBeingWritten(const SettingsFileReading& reading) const;
+    // The write of the unwritten changes; none when there are none.
+    std::optional<Write> nextWrite() const;
+    // Keeps what the file holds aside before a write replaces it, when it
+    // is damaged or still being written: false when it could not be kept.
+    bool keepFileAside(bool beingWritten);
+    // Takes the write `replaced` tells of as what the file holds.
+    void noteWrite(const Result<bool>& replaced, const Write& write);
     // Whether the write of a file being written is left to a write made
     // once it has settled (the file lock held); false past kSettleWaits
     // waits in a row.
