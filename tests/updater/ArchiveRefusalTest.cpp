@@ -205,8 +205,8 @@ TEST_F(ArchiveTest, BytesBeforeAZipsFirstEntryAreNoReasonToRefuseIt) {
               "cat ../junk ../plain.zip > ../sfx.zip && "
               "zip -q -P secret ../plain.zip layerflow.app/resources/version.txt"));
     lf::test::refuseTheEmptyZipPassword(folder_ / "plain.zip");
-    ASSERT_TRUE(
-        runIn(source(), "cat ../junk ../plain.zip > ../encrypted.zip && rm ../junk ../plain.zip"));
+    ASSERT_TRUE(runIn(source(),
+                      "cat ../junk ../plain.zip > ../encrypted.zip && rm ../junk ../plain.zip"));
     const fs::path whole = download() / "whole.zip", secret = download() / "secret.zip";
     fs::rename(folder_ / "sfx.zip", whole);
     fs::rename(folder_ / "encrypted.zip", secret);

@@ -161,7 +161,7 @@ TEST(OMAUZipEntryNames, AreReadFromTheCentralDirectoryOfAnyLength) {
         EXPECT_TRUE(names.back().flaggedUTF8);
     }
 
-    // Cut inside its directory: fewer entries than the end record says.
+    // Cut inside its directory: it holds no longer what the end record says.
     std::string bytes = lf::test::readText(zip);
     const size_t directory = bytes.find("PK\1\2");
     bytes.erase(directory + 46 * 10, 46);
