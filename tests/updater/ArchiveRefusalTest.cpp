@@ -66,9 +66,11 @@ TEST_F(ArchiveTest, NoToolAsksForAPasswordOnTheTerminal) {
 
 TEST_F(ArchiveTest, RefusalsGiveTheirReasonInWordsAndNoPrivatePath) {
     // A name longer than a file system takes, in a tar and in a disk image
-    // (7z names the folder it writes into); and a zip whose entries need a
+    // (7z names the folder it writes into); a zip whose entries need a
     // password, which unzip, told the empty one, passes over without a
-    // word. None of the tools writes into this process's error output.
+    // word; and one from MS-DOS whose names unzip writes with slashes for
+    // their backslashes, ending as it does for an entry passed over. None
+    // of the tools writes into this process's error output.
     const std::string longName = std::string(256, 'x');
     const fs::path tar =
         make("long.tar", "tar -cf %s --transform 's,/layerflow$,/" + longName + ",' layerflow.app");
@@ -76,6 +78,8 @@ TEST_F(ArchiveTest, RefusalsGiveTheirReasonInWordsAndNoPrivatePath) {
                                                 "' %s < layerflow.app/layerflow > /dev/null");
     const fs::path zip = make("secret.zip", "zip -q -P secret -r %s layerflow.app");
     lf::test::refuseTheEmptyZipPassword(zip);
+    const fs::path backslashes = download() / "backslashes.zip";
+    lf::test::writeZip(backslashes, {{"layerflow.app\\version", 0}});
     const std::pair<fs::path, std::string> refusals[] = {
         {tar, "tar: layerflow.app/" + longName + ": Cannot open: File name too long"},
         {image,
@@ -84,7 +88,10 @@ TEST_F(ArchiveTest, RefusalsGiveTheirReasonInWordsAndNoPrivatePath) {
              longName},
         {zip,
          "unzip passed over an entry it could not unpack: encrypted with a password, or "
-         "compressed in a way it does not know"}};
+         "compressed in a way it does not know"},
+        {backslashes,
+         "unzip did not unpack the archive's entry \"layerflow.app\\version\" under the name "
+         "the archive gives it, taking its backslashes for folder separators"}};
 
     const fs::path said = folder_ / "stderr";
     const int saved = ::dup(STDERR_FILENO);

@@ -5,11 +5,9 @@
 #include "ArchiveTestSupport.h"
 #include "platform/dispatch/MainQueue.h"
 #include "updater/unpacking/OMAUArchiveListing.h"
-#include "updater/unpacking/OMAUZipEntryNames.h"
 
 #include <gtest/gtest.h>
 
-#include <iterator>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -90,102 +88,6 @@ TEST_F(ArchiveTest, TruncatedArchivesFail) {
         fs::remove_all(download());
         fs::create_directories(download());
     }
-}
-
-TEST_F(ArchiveTest, AnEntryThatComesTwiceKeepsItsFirstCopy) {
-    // unzip would ask whether to replace it, and nobody could answer.
-    lf::test::writeFile(source() / "layerflow.app" / "twice1", "first");
-    lf::test::writeFile(source() / "layerflow.app" / "twice2", "second");
-    const fs::path zip = make("twice.zip", "zip -qr %s layerflow.app");
-    std::string bytes = lf::test::readText(zip);
-    for (size_t at = bytes.find("twice2"); at != std::string::npos; at = bytes.find("twice2", at))
-        bytes[at + 5] = '1';
-    lf::test::writeFile(zip, bytes);
-    lf::Status status = extract(zip);
-    ASSERT_TRUE(status) << lf::describe(status.error());
-    EXPECT_EQ(lf::test::readText(download() / "layerflow.app" / "twice1"), "first");
-}
-
-// Makes `zip` with Python's zipfile: the entries of `names` (a folder's
-// ending with "/", a file holding its name) marked as made on `system`
-// (0: MS-DOS, 3: Unix); zipfile flags a name that is not ASCII as UTF-8.
-void writeZip(const fs::path& zip, int system, const std::string& names) {
-    lf::test::writeFile(zip.parent_path() / "zip.py",
-                        "import sys, zipfile\n"
-                        "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
-                        "    for name in sys.argv[3:]:\n"
-                        "        entry = zipfile.ZipInfo(name)\n"
-                        "        entry.create_system = int(sys.argv[2])\n"
-                        "        z.writestr(entry, name)\n");
-    ASSERT_TRUE(runIn(zip.parent_path(), "python3 zip.py '" + zip.string() + "' " +
-                                             std::to_string(system) + " " + names));
-    fs::remove(zip.parent_path() / "zip.py");
-}
-
-TEST_F(ArchiveTest, EntriesNamedInUTF8UnpackUnderTheirNamesOrAreRefused) {
-    LF_REQUIRE_INSTALLED(lf::test::hasProgram("python3"), "python3");
-    // unzip takes the name of an entry made on MS-DOS for one in that
-    // system's code page, flagged UTF-8 or not, and writes and lists it so.
-    const std::string names = "layerflow.app/ layerflow.app/\u00e9t\u00e9.txt";
-    writeZip(download() / "unix.zip", 3, names);
-    writeZip(download() / "dos.zip", 0, names);
-    const fs::path unpacked = download() / "layerflow.app" / "\u00e9t\u00e9.txt";
-    ASSERT_TRUE(extract(download() / "unix.zip"))
-        << lf::describe(extract(download() / "unix.zip").error());
-    EXPECT_TRUE(fs::is_regular_file(unpacked));
-    fs::remove_all(download() / "layerflow.app");
-
-    const lf::Status dos = extract(download() / "dos.zip");
-    if (dos) {
-        EXPECT_TRUE(fs::is_regular_file(unpacked));
-        EXPECT_EQ(
-            std::distance(fs::directory_iterator(unpacked.parent_path()), fs::directory_iterator()),
-            1);
-        return;
-    }
-    EXPECT_EQ(dos.error().code, kOMAUArchiveToolFailed);
-    EXPECT_EQ(dos.error().localizedDescription(),
-              "unzip did not unpack the archive's entry \"layerflow.app/\u00e9t\u00e9.txt\" under "
-              "the name the archive gives it");
-    EXPECT_EQ(downloadHolds(), (std::vector<std::string>{"dos.zip", "unix.zip"}));
-}
-
-TEST(OMAUZipEntryNames, AreReadFromTheCentralDirectoryOfAnyLength) {
-    LF_REQUIRE_INSTALLED(lf::test::hasProgram("python3"), "python3");
-    // Past 65,535 entries the end record leaves the numbers to its Zip64
-    // form; bytes before the first entry move nothing.
-    const lf::test::TemporaryDirectory folder;
-    const fs::path zip = folder / "many.zip", cut = folder / "cut.zip";
-    ASSERT_TRUE(runIn(folder.path(),
-                      "python3 -c 'import zipfile\n"
-                      "with zipfile.ZipFile(\"many.zip\", \"w\") as z:\n"
-                      "    for i in range(70000): z.writestr(\"%d\" % i, \"\")\n"
-                      "    z.writestr(\"\u00e9t\u00e9/\", \"\")'"));
-    lf::test::writeFile(folder / "sfx.zip", "sfx" + lf::test::readText(zip));
-    for (const fs::path& archive : {zip, folder / "sfx.zip"}) {
-        SCOPED_TRACE(archive.filename().string());
-        std::vector<OMAUZipEntryName> names;
-        const lf::Status read = OMAUForEachZipEntryName(archive.string(), [&](const auto& name) {
-            names.push_back(name);
-            return true;
-        });
-        ASSERT_TRUE(read) << lf::describe(read.error());
-        ASSERT_EQ(names.size(), 70001u);
-        EXPECT_EQ(names[69999].name, "69999");
-        EXPECT_FALSE(names[69999].flaggedUTF8);
-        EXPECT_EQ(names.back().name, "\u00e9t\u00e9/");
-        EXPECT_TRUE(names.back().flaggedUTF8);
-    }
-
-    // Cut inside its directory: fewer entries than the end record says.
-    std::string bytes = lf::test::readText(zip);
-    const size_t directory = bytes.find("PK\1\2");
-    bytes.erase(directory + 46 * 10, 46);
-    lf::test::writeFile(cut, bytes);
-    const lf::Status broken =
-        OMAUForEachZipEntryName(cut.string(), [](const auto&) { return true; });
-    ASSERT_FALSE(broken);
-    EXPECT_EQ(broken.error().code, kOMAUArchiveUnreadable);
 }
 
 TEST_F(ArchiveTest, LinksMayNotClimbAboveTheirTopFolder) {

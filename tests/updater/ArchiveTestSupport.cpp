@@ -84,6 +84,49 @@ void setZipFolderModes(const fs::path& archive, const std::map<std::string, mode
     lf::test::writeFile(archive, bytes);
 }
 
+void writeZip(const fs::path& archive, const std::vector<ZipEntry>& entries) {
+    const auto put = [](std::string& bytes, uint32_t value, int length) {
+        for (int i = 0; i < length; ++i)
+            bytes.push_back(static_cast<char>(value >> (8 * i)));
+    };
+    std::string contents, directory;
+    for (const ZipEntry& entry : entries) {
+        const bool folder = entry.name.ends_with('/');
+        // From the version needed to the extra fields' length, alike in the
+        // local header and the directory: stored, on 1980-01-01, empty.
+        std::string shared;
+        put(shared, 20, 2);
+        put(shared, entry.flaggedUTF8 ? 1 << 11 : 0, 2);
+        put(shared, 0, 2);
+        put(shared, 0, 2);
+        put(shared, 0x21, 2);
+        shared.append(12, '\0');
+        put(shared, static_cast<uint32_t>(entry.name.size()), 2);
+        put(shared, 0, 2);
+        // Unix keeps the mode in the upper half of the attributes; MS-DOS
+        // marks a folder in the lower.
+        const uint32_t mode = entry.system == 3 ? (folder ? 040755u : 0100644u) << 16 : 0;
+        put(directory, 0x02014b50, 4);
+        put(directory, static_cast<uint32_t>(entry.system) << 8 | 20, 2);
+        directory += shared;
+        directory.append(6, '\0');
+        put(directory, mode | (folder ? 0x10 : 0), 4);
+        put(directory, static_cast<uint32_t>(contents.size()), 4);
+        directory += entry.name;
+        put(contents, 0x04034b50, 4);
+        contents += shared + entry.name;
+    }
+    std::string end;
+    put(end, 0x06054b50, 4);
+    put(end, 0, 4);
+    put(end, static_cast<uint32_t>(entries.size() % 0x10000), 2);
+    put(end, static_cast<uint32_t>(entries.size() % 0x10000), 2);
+    put(end, static_cast<uint32_t>(directory.size()), 4);
+    put(end, static_cast<uint32_t>(contents.size()), 4);
+    put(end, 0, 2);
+    lf::test::writeFile(archive, contents + directory + end);
+}
+
 namespace {
 
 // The keys of zip's traditional encryption, as they start for any password

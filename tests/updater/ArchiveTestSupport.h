@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace lf::test {
 
@@ -70,6 +71,19 @@ void understateZipLengths(const std::filesystem::path& archive, uint32_t length)
 // which unzip applies once everything is unpacked.
 void setZipFolderModes(const std::filesystem::path& archive,
                        const std::map<std::string, mode_t>& modes);
+
+// An empty entry of a zip archive that writeZip makes: its name as the
+// archive gives it (a folder's ending with "/"), the system that made it
+// (0: MS-DOS, 3: Unix), and whether it is flagged as named in UTF-8.
+struct ZipEntry {
+    std::string name;
+    uint8_t system = 3;
+    bool flaggedUTF8 = false;
+};
+
+// Writes a zip archive of `entries`, stored, as zip writers do without
+// Zip64: its end record states their number modulo 65,536.
+void writeZip(const std::filesystem::path& archive, const std::vector<ZipEntry>& entries);
 
 // Makes each encrypted entry of the zip archive (no bytes before its
 // first entry) fail the check that unzip, told the empty password, makes

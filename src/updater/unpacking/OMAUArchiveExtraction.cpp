@@ -12,6 +12,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
@@ -82,6 +83,17 @@ OMAUUnpackingTool toolFor(OMAUArchiveKind kind, const OMAUUnpackingRequest& requ
     return tool;
 }
 
+// The refusal of an entry that `tool` wrote under another name than
+// `name`, the archive's; `how`, where known, says how.
+lf::Error notUnderItsName(const std::string& tool, const std::string& name,
+                          std::string_view how = {}) {
+    return OMAUArchiveError(
+        kOMAUArchiveToolFailed,
+        fmt::format("{} did not unpack the archive's entry \"{}\" under the name the archive "
+                    "gives it{}",
+                    tool, name, how));
+}
+
 // unzip and 7z, told never to replace what an earlier entry made (-n,
 // -aos), pass entries over without failing: a file whose name a folder
 // took, with status 0; and unzip one it cannot decrypt, with status 1 and,
@@ -100,6 +112,13 @@ lf::Status requireEveryEntry(OMAUArchiveKind kind, const OMAUUnpackingRequest& r
         },
         request.stop));
     if (!passedOver) return {};
+    // unzip takes the backslashes in a name from MS-DOS for folder
+    // separators, and ends as it does for an entry it passed over.
+    std::string withSlashes = *passedOver;
+    std::replace(withSlashes.begin(), withSlashes.end(), '\\', '/');
+    if (kind == OMAUArchiveKind::ZIP && withSlashes != *passedOver &&
+        OMAUHoldsEntry(folder.descriptor(), withSlashes))
+        return notUnderItsName(tool, *passedOver, ", taking its backslashes for folder separators");
     if (!outcome.termination.succeeded())
         return OMAUArchiveError(
             kOMAUArchiveToolFailed,
@@ -127,11 +146,7 @@ lf::Status requireNamesAsGiven(const OMAUUnpackingRequest& request,
         },
         request.stop));
     if (!misnamed) return {};
-    return OMAUArchiveError(
-        kOMAUArchiveToolFailed,
-        fmt::format("{} did not unpack the archive's entry \"{}\" under the name the archive "
-                    "gives it",
-                    tool, *misnamed));
+    return notUnderItsName(tool, *misnamed);
 }
 
 // Unpacks the archive into `folder`, held to its limits, and checks what

@@ -26,9 +26,9 @@
 // disk image of which an entry its listing names is not there as what it
 // is listed as, a file a file and a folder a folder, and a zip of which
 // an entry named in UTF-8 is not there under that name (unzip converts
-// some names: OMAUZipEntryNames.h); so does an
-// archive that needs a password, and one that needs more memory than there
-// is. A refusal says why in words: the tool's first error line, the
+// some names: OMAUZipEntryNames.h), and one that names an entry twice; so
+// does an archive that needs a password, and one that needs more memory
+// than there is. A refusal says why in words: the tool's first error line, the
 // private folder named by the archive's name (OMAUToolErrors.h), or the
 // updater's own reason. Whatever fails, nothing unpacked is left behind,
 // and no message names the private folder; nor is anything left when the

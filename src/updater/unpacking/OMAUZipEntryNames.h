@@ -10,9 +10,15 @@
 // The central directory is found as unzip finds it: from the end record
 // (its Zip64 form where the numbers need it), the directory ending where
 // that record begins, so that bytes before the first entry (a
-// self-extracting archive's) move nothing.
+// self-extracting archive's) move nothing. And it is read as unzip reads
+// it, entry after entry as long as their signatures go on, whatever number
+// the end record states: that number must then agree, modulo 65,536 where
+// it has no Zip64 form (written so, a zip of more entries states fewer).
+// A name that comes twice could be written under two names (unzip
+// converts one and not the other), or one copy kept: it is refused.
 //
-// Runs on the calling thread; reads a piece of the directory at a time.
+// Runs on the calling thread; reads a piece of the directory at a time,
+// and keeps a digest of each name.
 
 #include "platform/core/Result.h"
 
@@ -31,7 +37,9 @@ struct OMAUZipEntryName {
 // Hands the name of each entry in the central directory of the zip
 // archive at `path` to `entry`, in order, until it answers false. An error
 // of kOMAUArchiveUnreadable where the directory is not what the end
-// record says; ECANCELED once `stop` is asked for.
+// record says, of kOMAUArchiveHostileContents where it names an entry
+// twice (the second time, before handing it); ECANCELED once `stop` is
+// asked for.
 lf::Status OMAUForEachZipEntryName(const std::string& path,
                                    const std::function<bool(const OMAUZipEntryName&)>& entry,
                                    std::stop_token stop = {});
