@@ -159,12 +159,12 @@ TEST_F(ArchiveTest, AStartReportThatIsNoErrorNumberIsAFailedStart) {
     // time, and the tool goes with its group.
     const std::pair<lf::HelperProgram, std::string> reports[] = {
         {lf::kDieWithParent, "printf XXXX >/proc/self/fd/$2; " + std::string(kRunTheTool)},
-        {lf::kGroupKeeper, "printf XXXX >&3; exec sleep 60"},
+        {lf::kGroupKeeper, "printf XXXX >&3; exec sleep 600"},
     };
     for (const auto& [helper, then] : reports) {
         SCOPED_TRACE(helper.name);
         const StandInHelper standIn(folder_.path(), helper, then);
-        OMAUUnpackingTool tool = lf::test::shellTool(folder_ / "out", "exec sleep 60");
+        OMAUUnpackingTool tool = lf::test::shellTool(folder_ / "out", "exec sleep 600");
         fs::create_directories(tool.folder);
         tool.timeLimit = 3s;
         const lf::Result<OMAUUnpackingOutcome> unpacked = OMAURunUnpackingTool(tool);
