@@ -10,6 +10,7 @@
 
 #include "ArchiveTestSupport.h"
 #include "platform/dispatch/MainQueue.h"
+#include "platform/files/FileDescriptor.h"
 #include "platform/processes/HelperPrograms.h"
 #include "updater/unpacking/OMAUArchiveListing.h"
 #include "updater/unpacking/OMAUArchiveTool.h"
@@ -19,11 +20,13 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <mutex>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -213,11 +216,13 @@ private:
 TEST_F(ArchiveTest, AStartThatTakesAShareOfTheToolsTimeLeavesItTheRest) {
     // The start helper holds the start until the test lets it go; the tool
     // writes more than a pipe holds, which it can only once its start is
-    // over and its output read, and then runs until the test ends it.
+    // over and its output read, and then runs until the test ends it with
+    // a line through a FIFO. It starts no process of its own, which could
+    // linger a moment after the kill of its group.
     constexpr auto kLimit = 10s;
     const fs::path go = folder_ / "go", running = folder_ / "running", end = folder_ / "end";
-    const std::string script = "head -c 200000 /dev/zero >&2; touch '" + running.string() +
-                               "'; while [ ! -e '" + end.string() + "' ]; do sleep 0.01; done";
+    const std::string script = "printf '%0200000d' 0 >&2; : > '" + running.string() +
+                               "'; read -r line < '" + end.string() + "'";
     // What ended each tool's run.
     const std::function<std::string()> tools[] = {
         [&] {
@@ -236,6 +241,7 @@ TEST_F(ArchiveTest, AStartThatTakesAShareOfTheToolsTimeLeavesItTheRest) {
         SCOPED_TRACE(&runTool == tools ? "listing" : "unpacking");
         for (const fs::path& mark : {go, running, end})
             fs::remove(mark);
+        ASSERT_EQ(::mkfifo(end.c_str(), 0600), 0);
         const StandInHelper helper(folder_.path(), lf::kDieWithParent,
                                    "while [ ! -e '" + go.string() +
                                        "' ]; do sleep 0.01; done; exec '" LF_DIE_WITH_PARENT_PATH
@@ -251,7 +257,8 @@ TEST_F(ArchiveTest, AStartThatTakesAShareOfTheToolsTimeLeavesItTheRest) {
         // counted from after.
         clock.moveTo(kLimit + 1ms);
         clock.awaitRead();
-        lf::test::writeFile(end, "");
+        const lf::FileDescriptor ending(::open(end.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+        EXPECT_EQ(::write(ending.get(), "\n", 1), 1);
         run.join();
         EXPECT_EQ(ended, "sh did not end within 10 seconds");
         EXPECT_TRUE(helper.nothingLeftRunning());
