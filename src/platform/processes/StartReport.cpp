@@ -22,7 +22,7 @@ constexpr int kAskMilliseconds = 5;
 // bytes, a number no error has) comes from a program that is not ours.
 std::optional<Error> startFailure(int report, const std::string& what) {
     int error = 0;
-    char reported[sizeof error + 1];
+    char reported[sizeof error + 1] = {};
     ssize_t length;
     while ((length = ::read(report, reported, sizeof reported)) < 0 && errno == EINTR) {
     }
