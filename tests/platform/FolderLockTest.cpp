@@ -4,6 +4,7 @@
 // (a folder that a backup or sync program, or another user, holds with
 // flock, the settings folder too) holds up no write.
 #include "ScopedUserAccountFolders.h"
+#include "platform/core/Log.h"
 #include "platform/files/Data.h"
 #include "platform/files/FileDescriptor.h"
 #include "platform/files/UserRuntimeFolder.h"
@@ -20,21 +21,46 @@
 #include <condition_variable>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <mutex>
 #include <optional>
+#include <pwd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
 using namespace lf;
 namespace fs = std::filesystem;
 
+namespace {
+
+// Why the private folder cannot be had, as the log says it; empty when it can.
+std::string refusalOfTheRuntimeFolder() {
+    const Result<std::string> folder = userRuntimeFolder();
+    return folder ? "" : folder.error().localizedDescription();
+}
+
+// What the user's group or others may do with a folder that is not the
+// user's alone: anything, or only what one of them may.
+const fs::perms kOpenToOthers[] = {
+    fs::perms::owner_all | fs::perms::group_all,
+    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec,
+    fs::perms::owner_all | fs::perms::others_all,
+    fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec,
+    fs::perms::all,
+};
+
+}  // namespace
+
 // The private folder is found from the user's account alone: in the
 // session folder where that is a folder of the user's alone, else made in
 // the home folder; what XDG_RUNTIME_DIR and TMPDIR name changes nothing.
 // A session folder that is not the user's alone (a link, one open to its
-// group or to all) is passed over, and a name in the home that is not the
-// user's alone is refused; a home that cannot take the folder gives none.
+// group or to others) is passed over, and a name in the home that is not
+// the user's alone is refused, saying why; a home that cannot take the
+// folder gives none.
 TEST(UserRuntimeFolder, IsFoundFromTheAccountAloneAndIsTheUsersAlone) {
     test::TemporaryDirectory scratch;
     const fs::path session = scratch / "run", home = scratch / "home",
@@ -52,7 +78,7 @@ TEST(UserRuntimeFolder, IsFoundFromTheAccountAloneAndIsTheUsersAlone) {
     fs::permissions(session, fs::perms::owner_all);
     EXPECT_EQ(userRuntimeFolder().valueOr(""), session / "layerflow");
     EXPECT_EQ(fs::symlink_status(session / "layerflow").permissions(), fs::perms::owner_all);
-    for (const fs::perms open : {fs::perms::owner_all | fs::perms::group_all, fs::perms::all}) {
+    for (const fs::perms open : kOpenToOthers) {
         fs::permissions(session, open);
         EXPECT_EQ(userRuntimeFolder().valueOr(""), inHome) << "a session folder open to others";
     }
@@ -61,18 +87,47 @@ TEST(UserRuntimeFolder, IsFoundFromTheAccountAloneAndIsTheUsersAlone) {
     EXPECT_EQ(userRuntimeFolder().valueOr(""), inHome) << "a session folder that is a link";
     EXPECT_TRUE(fs::is_empty(elsewhere)) << "what the environment names is left alone";
 
+    const std::string refused = "use the private folder " + inHome.string() + ": ";
     fs::remove(inHome);
     fs::create_directory_symlink(elsewhere, inHome);
-    EXPECT_FALSE(userRuntimeFolder()) << "a link";
+    EXPECT_EQ(refusalOfTheRuntimeFolder(), refused + "it is a link");
     fs::remove(inHome);
     fs::create_directory(inHome);
-    for (const fs::perms open :
-         {fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec, fs::perms::all}) {
+    for (const fs::perms open : kOpenToOthers) {
         fs::permissions(inHome, open);
-        EXPECT_FALSE(userRuntimeFolder()) << "a folder others may enter";
+        EXPECT_EQ(refusalOfTheRuntimeFolder(), refused + "it is open to its group or to others");
     }
+    // Only an administrator can give a folder away.
+    fs::permissions(inHome, fs::perms::owner_all);
+    if (::geteuid() == 0 && ::chown(inHome.c_str(), 65534, 65534) == 0)
+        EXPECT_EQ(refusalOfTheRuntimeFolder(), refused + "it is another user's");
     const test::ScopedUserAccountFolders homeless(session, scratch / "missing");
     EXPECT_FALSE(userRuntimeFolder()) << "a home that cannot take it";
+}
+
+// Where no test puts the account's folders, the password database names
+// the user's home, whatever $HOME says: the folder is the session
+// folder's where that is the user's alone, else the home's.
+TEST(UserRuntimeFolder, IsFoundThroughThePasswordDatabase) {
+    test::TemporaryDirectory scratch;
+    const test::ScopedEnvironment home("HOME", scratch.path().string());
+    const test::ScopedEnvironment xdg("XDG_RUNTIME_DIR", scratch.path().string());
+    const struct passwd* account = ::getpwuid(::geteuid());
+    ASSERT_TRUE(account && account->pw_dir);
+    const fs::path session = "/run/user/" + std::to_string(::geteuid());
+    struct stat info {};
+    const bool sessionIsTheUsersAlone = ::lstat(session.c_str(), &info) == 0 &&
+                                        S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+                                        (info.st_mode & 077) == 0;
+
+    // What it makes in the home stays, as an export would leave it.
+    const Result<std::string> folder = userRuntimeFolder();
+    ASSERT_TRUE(folder) << describe(folder.error());
+    EXPECT_EQ(*folder, sessionIsTheUsersAlone
+                           ? session / "layerflow"
+                           : fs::path(account->pw_dir) / ".cache/layerflow/locks");
+    EXPECT_EQ(fs::symlink_status(*folder).permissions(), fs::perms::owner_all);
+    EXPECT_TRUE(fs::is_empty(scratch.path())) << "what the environment names is left alone";
 }
 
 // The holder removes the lock file as it lets go. A take that waited on
@@ -118,6 +173,49 @@ TEST(FolderLock, AWaiterKeepsItsTurnAcrossTheRemovalOfTheLockFile) {
     waiterHolds.reset();
     FolderLock::setWaitHookForTesting(nullptr);
     EXPECT_TRUE(fs::is_empty(scratch / "layerflow")) << "the lock files went with their holders";
+}
+
+// Whatever else stands at a lock file's name is no lock (a FIFO, whose
+// open would wait for a writer that may never come; a link): the write
+// goes on unordered with other processes, as the log says, and ends with
+// its files. What stands there is left as it is.
+TEST(FolderLock, WhatIsNoFileAtTheLockFilesNameIsNoLock) {
+    test::TemporaryDirectory scratch;
+    const fs::path out = scratch / "out", target = scratch / "target";
+    fs::create_directory(out);
+    test::writeFile(target, "target");
+    const test::ScopedUserAccountFolders account(scratch.path(), scratch / "home");
+    struct stat folder {};
+    ASSERT_EQ(::stat(out.c_str(), &folder), 0);
+    const fs::path lockFile =
+        scratch / "layerflow" /
+        ("folder-" + std::to_string(folder.st_dev) + "-" + std::to_string(folder.st_ino) + ".lock");
+    ASSERT_EQ(userRuntimeFolder().valueOr(""), lockFile.parent_path());
+
+    const std::vector<std::pair<const char*, std::function<int()>>> plants = {
+        {"a FIFO", [&] { return ::mkfifo(lockFile.c_str(), 0600); }},
+        {"a link", [&] { return ::symlink(target.c_str(), lockFile.c_str()); }},
+    };
+    for (const auto& [name, plant] : plants) {
+        SCOPED_TRACE(name);
+        fs::remove(lockFile);
+        ASSERT_EQ(plant(), 0);
+        const fs::file_type planted = fs::symlink_status(lockFile).type();
+        const LogCapture log;
+        AtomicFileSet set;
+        ASSERT_TRUE(set.stage(out / "a.png", Data::fromString(name).span()));
+        std::future<bool> committed =
+            std::async(std::launch::async, [&] { return bool(set.commit()); });
+        if (committed.wait_for(test::kPatience) == std::future_status::timeout) {
+            ADD_FAILURE() << "the commit waits for a writer of the FIFO";
+            const FileDescriptor writer(::open(lockFile.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+        }
+        EXPECT_TRUE(committed.get());
+        EXPECT_EQ(test::readFile(out / "a.png"), name);
+        EXPECT_TRUE(log.contains("unordered with other processes"));
+        EXPECT_EQ(fs::symlink_status(lockFile).type(), planted);
+    }
+    EXPECT_EQ(test::readFile(target), "target");
 }
 
 // Another program holds the output folder, a folder in it and the settings

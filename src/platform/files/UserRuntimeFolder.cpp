@@ -3,6 +3,7 @@
 #include "platform/core/TestHook.h"
 
 #include <cerrno>
+#include <optional>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,15 +18,20 @@ TestHook<UserAccountFolders()>& accountFoldersHook() {
     return sharedTestHook<AccountFoldersPlace, UserAccountFolders()>();
 }
 
-// Owned by the user, and neither its group nor others may do anything
-// with it; a link is no such folder.
-bool isTheUsersAlone(const struct stat& info) {
-    return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
+// Why what `info` describes (not followed, were it a link) is no folder
+// of the user's alone, one that the user owns and that neither its group
+// nor others may do anything with; none when it is one.
+std::optional<std::string> whyNotTheUsersAlone(const struct stat& info) {
+    if (S_ISLNK(info.st_mode)) return "it is a link";
+    if (!S_ISDIR(info.st_mode)) return "it is no folder";
+    if (info.st_uid != ::geteuid()) return "it is another user's";
+    if ((info.st_mode & 077) != 0) return "it is open to its group or to others";
+    return std::nullopt;
 }
 
 bool isFolderOfTheUsersAlone(const std::string& path) {
     struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0 && isTheUsersAlone(info);
+    return ::lstat(path.c_str(), &info) == 0 && !whyNotTheUsersAlone(info);
 }
 
 // Made when missing; checked without following a link, whoever may have
@@ -36,7 +42,9 @@ Result<std::string> privateFolder(const std::string& path) {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0)
         return Error::posix(errno, "use the private folder " + path);
-    if (!isTheUsersAlone(info)) return Error::posix(EACCES, "use the private folder " + path);
+    if (const std::optional<std::string> why = whyNotTheUsersAlone(info))
+        return Error(kPOSIXErrorDomain, EACCES,
+                     {{kLocalizedDescriptionKey, "use the private folder " + path + ": " + *why}});
     return path;
 }
 

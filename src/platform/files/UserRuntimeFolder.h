@@ -26,8 +26,8 @@
 namespace lf {
 
 // The folder's path; a POSIX error naming the folder when it cannot be
-// made, or is no folder of the user's alone (a link, another's, or one
-// that its group or others may enter: EACCES).
+// made, or is no folder of the user's alone (EACCES, saying which way: a
+// link, another's, or one open to its group or to others).
 Result<std::string> userRuntimeFolder();
 
 // Where the user's account puts its folders: the session folder

@@ -1,7 +1,11 @@
 #include "platform/processes/StartReport.h"
 
+#include <fmt/format.h>
+
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <optional>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,13 +16,24 @@ namespace {
 // How often `keepWaiting` is asked while no word has come.
 constexpr int kAskMilliseconds = 5;
 
-// The errno the child reported, or 0 once the pipe closed without a word.
-int startFailure(int report) {
+// Why the start failed, as the child's report says; none once the pipe
+// closed without a word. A helper of ours writes one error number, in one
+// write, which a pipe hands over whole; anything else (more or fewer
+// bytes, a number no error has) comes from a program that is not ours.
+std::optional<Error> startFailure(int report, const std::string& what) {
     int error = 0;
+    char reported[sizeof error + 1] = {};
     ssize_t length;
-    while ((length = ::read(report, &error, sizeof error)) < 0 && errno == EINTR) {
+    while ((length = ::read(report, reported, sizeof reported)) < 0 && errno == EINTR) {
     }
-    return length == sizeof error ? error : 0;
+    if (length == 0) return std::nullopt;
+    if (length < 0) return Error::posix(errno, what);
+    std::memcpy(&error, reported, sizeof error);
+    if (length == sizeof error && error > 0 && ::strerrordesc_np(error))
+        return Error::posix(error, what);
+    return Error(kPOSIXErrorDomain, EPROTO,
+                 {{kLocalizedDescriptionKey,
+                   fmt::format("{}: the start's report is no error number", what)}});
 }
 
 // Whether the word came (or the pipe closed) before `keepWaiting` gave up.
@@ -42,17 +57,16 @@ void reap(pid_t child) {
 
 Result<pid_t> awaitStart(const FileDescriptor& report, pid_t pid, const std::string& what,
                          const std::function<bool()>& keepWaiting, bool leadsGroup) {
-    if (!wordCame(report.get(), keepWaiting)) {
-        // Its group too: whatever runs in the child's place, with its own
-        // children, goes.
-        ::kill(leadsGroup ? -pid : pid, SIGKILL);
-        reap(pid);
-        return Error::posix(ECANCELED, what);
-    }
-    const int failure = startFailure(report.get());
-    if (failure == 0) return pid;
+    const std::optional<Error> failure = wordCame(report.get(), keepWaiting)
+                                             ? startFailure(report.get(), what)
+                                             : Error::posix(ECANCELED, what);
+    if (!failure) return pid;
+    // Never waited out: a helper of ours ends by itself after its report,
+    // but whatever else runs in the child's place may go on for ever. Its
+    // group goes too, with whatever it started there.
+    ::kill(leadsGroup ? -pid : pid, SIGKILL);
     reap(pid);
-    return Error::posix(failure, what);
+    return *failure;
 }
 
 }  // namespace lf

@@ -2,6 +2,7 @@
 
 #include "platform/core/Log.h"
 #include "platform/core/TestHook.h"
+#include "platform/files/PathRefusal.h"
 #include "platform/files/UserRuntimeFolder.h"
 #include "platform/writing/TemporaryFile.h"
 
@@ -46,6 +47,19 @@ std::string lockFileOf(const std::string& runtimeFolder, FolderIdentity folder) 
     return fmt::format("{}/folder-{}-{}.lock", runtimeFolder, folder.device, folder.inode);
 }
 
+// The lock file at `path`, made when missing. Opened without waiting and
+// without following a link: whatever stands at the name (a FIFO, whose
+// open would wait for a writer that may never come, a link) is no lock.
+Result<FileDescriptor> openLockFile(const std::string& path) {
+    FileDescriptor file(::open(
+        path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600));
+    if (!file.isOpen()) return Error::posix(errno, "open the lock file " + path);
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0) return Error::posix(errno, "open the lock file " + path);
+    if (!S_ISREG(info.st_mode)) return PathRefusal::notAFileOrFolder(info.st_mode).error(path);
+    return file;
+}
+
 int flockRetried(int fd, int operation) {
     int locked;
     do {
@@ -72,16 +86,15 @@ Result<FolderLock> FolderLock::take(const std::string& folder, Wait wait) {
 Result<FolderLock> FolderLock::lockFile(const std::string& path, const std::string& folder,
                                         Wait wait) {
     for (;;) {
-        FileDescriptor file(
-            ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!file.isOpen()) return Error::posix(errno, "open the lock file " + path);
-        int error = flockRetried(file.get(), LOCK_EX | LOCK_NB);
+        Result<FileDescriptor> file = openLockFile(path);
+        if (!file) return file.error();
+        int error = flockRetried(file->get(), LOCK_EX | LOCK_NB);
         if (error == EWOULDBLOCK && wait == Wait::UntilFree) {
             runWaitHook();
-            error = flockRetried(file.get(), LOCK_EX);
+            error = flockRetried(file->get(), LOCK_EX);
         }
         if (error != 0) return Error::posix(error, "lock the folder " + folder);
-        if (fileHasName(file.get(), path)) return FolderLock(path, std::move(file));
+        if (fileHasName(file->get(), path)) return FolderLock(path, std::move(*file));
     }
 }
 

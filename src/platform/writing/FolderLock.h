@@ -15,7 +15,8 @@
 // removes the lock file as it lets go, so that folders written once leave
 // nothing behind; a process that waits on the removed file finds it gone
 // and locks the one there now. The file of a holder that was killed stays
-// for the next holder.
+// for the next holder. Whatever else stands at its name (a FIFO, a link)
+// is no lock, and is never waited on.
 //
 // A lock is held by one thread; any thread may take one.
 

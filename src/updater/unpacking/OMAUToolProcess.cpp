@@ -1,5 +1,6 @@
 #include "updater/unpacking/OMAUToolProcess.h"
 
+#include "platform/core/TestHook.h"
 #include "updater/unpacking/OMAUArchiveExtraction.h"
 
 #include <fmt/format.h>
@@ -7,6 +8,21 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+
+namespace {
+
+struct ClockPlace;
+
+lf::TestHook<std::chrono::steady_clock::time_point()>& clockHook() {
+    return lf::sharedTestHook<ClockPlace, std::chrono::steady_clock::time_point()>();
+}
+
+std::chrono::steady_clock::time_point now() {
+    if (const auto clock = clockHook().get()) return (*clock)();
+    return std::chrono::steady_clock::now();
+}
+
+}  // namespace
 
 lf::Result<OMAUPipe> OMAUPipe::make() {
     int ends[2];
@@ -51,7 +67,7 @@ lf::Result<lf::ChildProcess> OMAUStartTool(std::vector<std::string> arguments,
 }
 
 OMAUToolTime::OMAUToolTime(std::chrono::milliseconds limit, std::stop_token stop)
-    : deadline_(std::chrono::steady_clock::now() + limit), limit_(limit), stop_(std::move(stop)) {}
+    : deadline_(now() + limit), limit_(limit), stop_(std::move(stop)) {}
 
 std::optional<lf::Error> OMAUToolTime::givenUp(const lf::ChildProcess& child,
                                                const std::string& tool) const {
@@ -69,9 +85,14 @@ std::optional<lf::Error> OMAUToolTime::givenUpStarting(const std::string& tool) 
 std::optional<lf::Error> OMAUToolTime::cancelledOrLate(const std::string& tool,
                                                        const char* finish) const {
     if (stop_.stop_requested()) return lf::Error::posix(ECANCELED, "run " + tool);
-    if (std::chrono::steady_clock::now() >= deadline_)
+    if (now() >= deadline_)
         return OMAUArchiveError(kOMAUArchiveToolFailed,
                                 fmt::format("{} did not {} within {:g} seconds", tool, finish,
                                             std::chrono::duration<double>(limit_).count()));
     return std::nullopt;
+}
+
+void OMAUToolTime::setClockForTesting(
+    std::function<std::chrono::steady_clock::time_point()> clock) {
+    clockHook().set(std::move(clock));
 }

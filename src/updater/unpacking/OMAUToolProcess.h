@@ -15,6 +15,7 @@
 #include "updater/unpacking/OMAUToolErrors.h"
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -57,7 +58,9 @@ class OMAUToolTime;
 // (ours, the tool's number); it is killed when the calling thread ends.
 // The wait for its start is bounded by `time` as every other wait for the
 // tool is: given up on, the tool, whatever runs in its place, is killed
-// with its group and the start refused with the reason, naming `tool`.
+// with its group and the start refused with the reason, naming `tool`. So
+// it is at once when its start is reported failed, or in words that are
+// no report (StartReport.h).
 lf::Result<lf::ChildProcess> OMAUStartTool(std::vector<std::string> arguments,
                                            std::vector<std::pair<int, int>> descriptors,
                                            OMAUToolPlace place, const OMAUToolTime& time,
@@ -75,6 +78,11 @@ public:
     // Why a tool whose start is awaited is given up on; none while the
     // wait may go on.
     std::optional<lf::Error> givenUpStarting(const std::string& tool) const;
+
+    // Tests set the time the tools' times are counted in through this, so
+    // that a tool's start may take a share of its time to the tick; null
+    // puts back the steady clock.
+    static void setClockForTesting(std::function<std::chrono::steady_clock::time_point()> clock);
 
 private:
     // Why `tool` is given up on once cancelled or once its time is up,
