@@ -1,9 +1,11 @@
 #include "platform/settings/SettingsFile.h"
 
 #include "platform/core/TestHook.h"
+#include "platform/writing/AtomicFile.h"
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <utility>
 
 namespace lf {
@@ -22,6 +24,24 @@ struct StampPlace;
 
 TestHook<void(SettingsFileStamp&)>& stampHook() {
     return sharedTestHook<StampPlace, void(SettingsFileStamp&)>();
+}
+
+// More links than this on the way to a file is a loop, as the kernel counts.
+constexpr int kMaxLinksFollowed = 40;
+
+// The file a write of `path` replaces: `path` itself or, when that is a
+// symbolic link, the file the link leads to (which need not exist yet), so
+// that the link stays. ELOOP for links that lead round in a loop.
+Result<std::string> fileWrittenThrough(const std::string& path) {
+    std::filesystem::path file = path;
+    for (int followed = 0; followed <= kMaxLinksFollowed; ++followed) {
+        if (!settingsFileIsALink(file.string())) return file.string();
+        std::error_code error;
+        const std::filesystem::path target = std::filesystem::read_symlink(file, error);
+        if (error) return Error::posix(error.value(), "read the link " + file.string());
+        file = target.is_absolute() ? target : file.parent_path() / target;
+    }
+    return Error::posix(ELOOP, "follow the links of " + path);
 }
 
 }  // namespace
@@ -66,6 +86,30 @@ bool settingsFileIsAsRead(const std::string& path, const SettingsFileReading& re
         if (contents && *contents != *reading.contents) return false;
     }
     return settingsFileStamp(path) == reading.stamp;
+}
+
+bool settingsFileIsALink(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_symlink(std::filesystem::symlink_status(path, error));
+}
+
+Status writeSettingsFileWhole(const std::string& path, const std::string& text) {
+    auto file = fileWrittenThrough(path);
+    if (!file) return file.error();
+    return writeFileAtomically(*file, Data::fromString(text));
+}
+
+Result<bool> replaceSettingsFileIf(const std::string& path, const std::string& text,
+                                   const std::function<bool()>& isAsRead) {
+    auto file = fileWrittenThrough(path);
+    if (!file) return file.error();
+    return writeFileAtomicallyIf(*file, Data::fromString(text).span(), isAsRead);
+}
+
+std::optional<nlohmann::json> settingsFileObject(const Data& data) {
+    nlohmann::json parsed = nlohmann::json::parse(data.stringView(), nullptr, false);
+    if (!parsed.is_object()) return std::nullopt;
+    return parsed;
 }
 
 void setSettingsFileStampHookForTesting(std::function<void(SettingsFileStamp&)> hook) {

@@ -1,8 +1,9 @@
 #pragma once
-// The settings file as the user defaults read it: its bytes, and a stamp of
-// the file they came from (which file it is, its size and its times), so
-// that a later look at the file tells, without reading it, whether it may
-// have changed since.
+// The settings file as the user defaults read and write it: its bytes, and
+// a stamp of the file they came from (which file it is, its size and its
+// times), so that a later look at the file tells, without reading it,
+// whether it may have changed since; the JSON object it holds; and its
+// writes, whole, through a symbolic link to the file it leads to.
 //
 // File times come from a clock that moves in steps (some milliseconds on
 // local file systems, two seconds on FAT), so two writes within one step
@@ -17,9 +18,12 @@
 #include "platform/core/Result.h"
 #include "platform/files/Data.h"
 
+#include <nlohmann/json.hpp>
+
 #include <chrono>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 
@@ -61,6 +65,20 @@ SettingsFileReading readSettingsFile(const std::string& path);
 // Whether the file at `path` is still the one `reading` found: the same
 // stamp, and, while that stamp is unsettled, the same bytes.
 bool settingsFileIsAsRead(const std::string& path, const SettingsFileReading& reading);
+
+// The JSON object `data` holds; none when it holds anything else.
+std::optional<nlohmann::json> settingsFileObject(const Data& data);
+
+// Whether the settings file at `path` is a symbolic link (settings kept
+// elsewhere, as dotfile managers arrange), which its writes keep.
+bool settingsFileIsALink(const std::string& path);
+// Writes `text` whole, atomically, as the file at `path`: the file a
+// symbolic link there leads to, so that the link stays.
+Status writeSettingsFileWhole(const std::string& path, const std::string& text);
+// The same, provided `isAsRead` still holds just before the new file moves
+// in: false when it did not (see writeFileAtomicallyIf).
+Result<bool> replaceSettingsFileIf(const std::string& path, const std::string& text,
+                                   const std::function<bool()>& isAsRead);
 
 // Rewrites each stamp of a file that is there as it is taken; tests hold
 // with it the moment that real clocks give only now and then (two writes
