@@ -1,9 +1,12 @@
-// Windows open inside the screen's available area: the preview panel over
-// the flow window it previews, moved up or aside as far as a window low on
-// the screen or at its side needs, and the boolean-operation debugger's
-// window in the middle of the area.
+// Windows open inside the screen's available area, which the panel along
+// the screen's bottom edge makes smaller than the screen: the preview panel
+// over the flow window it previews, moved up or aside as far as a window
+// low on the screen or at its side needs, and the boolean-operation
+// debugger's window in the middle of the area.
 
 #include "IconViewTestSupport.h"
+#include "PlacementTestSupport.h"
+#include "ScreenTestSupport.h"
 #include "debugger/QFBooleanDebuggerWindow.h"
 #include "kit/gui/OMWindowPlacement.h"
 #include "ui/iconview/QFPreviewPanel.h"
@@ -18,8 +21,11 @@ QRect availableArea() {
     return QGuiApplication::primaryScreen()->availableGeometry();
 }
 
-TEST(WindowPlacement, TheScreenIsTheOneAsked) {
-    EXPECT_EQ(availableArea(), QRect(0, 0, 1600, 1000));
+TEST(WindowPlacement, TheScreenIsTheOneAskedLessThePanel) {
+    LF_REQUIRE_SCREEN();
+    EXPECT_EQ(QGuiApplication::primaryScreen()->geometry(), lf::test::kPlacementScreen);
+    EXPECT_EQ(availableArea(),
+              lf::test::kPlacementScreen.adjusted(0, 0, 0, -lf::test::kPanelHeight));
 }
 
 TEST(WindowPlacement, ARectMovesAndShrinksIntoTheArea) {
@@ -34,6 +40,7 @@ TEST(WindowPlacement, ARectMovesAndShrinksIntoTheArea) {
 // Centred over its window while that leaves it inside the area, else moved
 // in no further than it must, on every opening.
 TEST(WindowPlacement, ThePreviewPanelOpensOverItsWindowInsideTheArea) {
+    LF_REQUIRE_SCREEN();
     lf::test::IconViewInScrollView s(QSize(640, 440));
     lf::test::FileDelegate delegate;
     s.view->setDelegate(&delegate);
@@ -41,7 +48,8 @@ TEST(WindowPlacement, ThePreviewPanelOpensOverItsWindowInsideTheArea) {
     s.view->setSelectedIndexes({0});
     const QRect area = availableArea();
     // Away from the edges; low on the screen, where centred the panel
-    // would end below it (as at y 535 when 480 high); at its right side.
+    // would end below the area (at y 1019), and the screen; at its right
+    // side.
     for (const QPoint windowAt : {QPoint(100, 100), QPoint(400, 560), QPoint(1120, 200)}) {
         s.scrollView.move(windowAt);
         s.view->quickLookPreviewItems();
@@ -67,6 +75,7 @@ TEST(WindowPlacement, ThePreviewPanelOpensOverItsWindowInsideTheArea) {
 }
 
 TEST(WindowPlacement, TheDebuggerWindowOpensInTheMiddleOfTheArea) {
+    LF_REQUIRE_SCREEN();
     QFBooleanDebuggerWindow window;
     window.show();
     QApplication::processEvents();
