@@ -132,6 +132,8 @@ TEST_F(HandOverUnderAWindowManager, AWindowOnAnotherDesktopAsksForAttention) {
     showDesktop(*own + 1);
     ASSERT_TRUE(lf::test::WindowManager::sync());
     ASSERT_EQ(firstValue(rootWindow(), "_NET_CURRENT_DESKTOP"), *own + 1);
+    // Out of sight, the window has lost the focus.
+    ASSERT_TRUE(lf::test::settleUntil([&] { return !controller->window()->isActiveWindow(); }));
     handOver(path);
     EXPECT_EQ(documents.size(), 1u);
     const bool broughtOver =
