@@ -320,17 +320,20 @@ TEST_F(FlowWindows, DocumentsHandedOverFindTheirWindowAmongOthers) {
     app.delegate.openFilesOrUntitledDocument({first});
     readyFlowView();
     QFFlowWindowController& firstWindow = onlyWindow();
+    // The other document in a window of its own, given it directly: its
+    // way there does not depend on the matching under test.
     const auto& documents = QFDocumentController::shared().orderedDocuments();
-    app.delegate.openFilesOrUntitledDocument({second});
+    QFFlowWindowController& secondWindow = *QFDocumentController::shared()
+                                                .openUntitledDocumentAndDisplay(true, nullptr)
+                                                ->windowControllers()
+                                                .front();
+    ASSERT_TRUE(secondWindow.startFlowWithURLs({second}));
     ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
         [&] {
             QCoreApplication::processEvents();
-            return documents.size() == 2 &&
-                   documents.front()->windowControllers().front()->runningFlow();
+            return secondWindow.runningFlow() != nullptr;
         },
         lf::test::kPatience));
-    QFFlowWindowController& secondWindow = *documents.front()->windowControllers().front();
-    ASSERT_NE(&secondWindow, &firstWindow);
     const auto firstFlow = firstWindow.runningFlow(), secondFlow = secondWindow.runningFlow();
 
     bool matched = false;
