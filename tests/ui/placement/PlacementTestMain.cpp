@@ -19,23 +19,8 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
-
-namespace lf::test {
-
-std::string& screenDisplay() {
-    static std::string display;
-    return display;
-}
-
-std::string& screenUnavailableReason() {
-    static std::string reason;
-    return reason;
-}
-
-}  // namespace lf::test
 
 namespace {
 
@@ -85,16 +70,7 @@ int main(int argc, char** argv) {
     const QRect screen = lf::test::kPlacementScreen;
     lf::test::XvfbServer server(screen.width(), screen.height());
     lf::test::TemporaryDirectory scratch;
-    if (server.running()) {
-        setenv("DISPLAY", server.display().c_str(), 1);
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
-    } else {
-        lf::test::screenUnavailableReason() = server.failure();
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    unsetenv("WAYLAND_DISPLAY");
-    // No desktop session: the windows need no session bus.
-    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+    lf::test::useScreenOf(server);
     lf::MainQueue::shared()->bindToCurrentThread();
     lf::UserDefaults::setStandard(
         std::make_shared<lf::UserDefaults>((scratch / "defaults.json").string()));
@@ -105,14 +81,14 @@ int main(int argc, char** argv) {
         std::unique_ptr<BottomPanel> panel;
         if (server.running()) {
             manager = std::make_unique<lf::test::WindowManager>(kUnframedSettings);
-            if (!manager->running()) {
-                lf::test::screenUnavailableReason() = "openbox did not take the screen";
-            } else {
+            if (manager->running()) {
                 panel = std::make_unique<BottomPanel>();
                 // The manager has reserved the panel's rows, and the
                 // application has heard of it.
                 if (lf::test::WindowManager::sync()) lf::test::settle();
-                lf::test::screenDisplay() = server.display();
+            } else {
+                lf::test::screenDisplay().clear();
+                lf::test::screenUnavailableReason() = "openbox did not take the screen";
             }
         }
         result = RUN_ALL_TESTS();
