@@ -127,6 +127,8 @@ TEST_F(HandOverUnderAWindowManager, AWindowOnAnotherDesktopAsksForAttention) {
     ASSERT_GE(firstValue(rootWindow(), "_NET_NUMBER_OF_DESKTOPS").value_or(0), 2u);
     const std::optional<uint32_t> own = firstValue(window, "_NET_WM_DESKTOP");
     ASSERT_TRUE(own);
+    // Come forward, it asks for nothing.
+    ASSERT_TRUE(lf::test::WindowManager::sync());
     ASSERT_FALSE(asksForAttention(window));
 
     showDesktop(*own + 1);
