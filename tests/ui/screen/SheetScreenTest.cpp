@@ -43,42 +43,12 @@
 namespace {
 
 namespace fs = std::filesystem;
+using lf::test::Extent;
 using lf::test::rootWindow;
+using lf::test::screenRect;
 using lf::test::settle;
 using lf::test::WindowManager;
 using lf::test::x11Connection;
-
-// Where `window` lies on the screen as the X server has it: its own area,
-// or the whole of what the manager framed it with.
-enum class Extent { Client, Framed };
-QRect screenRect(xcb_window_t window, Extent extent) {
-    xcb_connection_t* connection = x11Connection();
-    const xcb_window_t root = rootWindow();
-    if (extent == Extent::Framed) {
-        // The frame is the ancestor just below the root.
-        for (;;) {
-            std::unique_ptr<xcb_query_tree_reply_t, decltype(&free)> tree(
-                xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr),
-                &free);
-            if (!tree || tree->parent == root || tree->parent == XCB_NONE) break;
-            window = tree->parent;
-        }
-    }
-    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> geometry(
-        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr), &free);
-    std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> origin(
-        xcb_translate_coordinates_reply(
-            connection, xcb_translate_coordinates(connection, window, root, 0, 0), nullptr),
-        &free);
-    if (!geometry || !origin) return {};
-    const int border = geometry->border_width;
-    return QRect(origin->dst_x - border, origin->dst_y - border, geometry->width + 2 * border,
-                 geometry->height + 2 * border);
-}
-
-QRect screenRect(const QWidget& window, Extent extent) {
-    return screenRect(static_cast<xcb_window_t>(window.winId()), extent);
-}
 
 bool waitUntil(const std::function<bool()>& done) {
     return lf::test::settleUntil(done);

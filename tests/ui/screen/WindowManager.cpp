@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
+#include <QWidget>
 
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +34,35 @@ xcb_atom_t internAtom(const char* name) {
             nullptr),
         &free);
     return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+}
+
+QRect screenRect(xcb_window_t window, Extent extent) {
+    xcb_connection_t* connection = x11Connection();
+    const xcb_window_t root = rootWindow();
+    if (extent == Extent::Framed) {
+        // The frame is the ancestor just below the root.
+        for (;;) {
+            std::unique_ptr<xcb_query_tree_reply_t, decltype(&free)> tree(
+                xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr),
+                &free);
+            if (!tree || tree->parent == root || tree->parent == XCB_NONE) break;
+            window = tree->parent;
+        }
+    }
+    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> geometry(
+        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr), &free);
+    std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> origin(
+        xcb_translate_coordinates_reply(
+            connection, xcb_translate_coordinates(connection, window, root, 0, 0), nullptr),
+        &free);
+    if (!geometry || !origin) return {};
+    const int border = geometry->border_width;
+    return QRect(origin->dst_x - border, origin->dst_y - border, geometry->width + 2 * border,
+                 geometry->height + 2 * border);
+}
+
+QRect screenRect(const QWidget& window, Extent extent) {
+    return screenRect(static_cast<xcb_window_t>(window.winId()), extent);
 }
 
 WindowManager::WindowManager(const std::string& settings) {

@@ -5,9 +5,12 @@
 #include "support/TestSupport.h"
 
 #include <QProcess>
+#include <QRect>
 
 #include <string>
 #include <xcb/xcb.h>
+
+class QWidget;
 
 namespace lf::test {
 
@@ -16,6 +19,12 @@ xcb_connection_t* x11Connection();
 xcb_window_t rootWindow();
 // The atom of `name`; none without a connection.
 xcb_atom_t internAtom(const char* name);
+
+// Where `window` lies on the screen as the X server has it: its own area,
+// or the whole of what the manager framed it with.
+enum class Extent { Client, Framed };
+QRect screenRect(xcb_window_t window, Extent extent);
+QRect screenRect(const QWidget& window, Extent extent);
 
 // Openbox on the tests' X server while the object lives, with settings
 // and files of its own: `settings` as its rc.xml, else its defaults.
