@@ -18,9 +18,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <memory>
 #include <set>
 #include <string>
+#include <sys/prctl.h>
 #include <vector>
 
 namespace {
@@ -53,6 +55,8 @@ public:
 </busconfig>
 )");
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // The bus goes with the test, even when it crashes.
+        process_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
         process_.start(daemon, {"--config-file=" + QString::fromStdString(config), "--nofork",
                                 "--nopidfile", "--print-address=1"});
         // The address, a line of its own, once the bus takes connections.
@@ -73,7 +77,7 @@ public:
 
     bool running() const { return !address_.isEmpty(); }
     // A new connection to the bus, closed with it.
-    QDBusConnection connect() {
+    QDBusConnection newConnection() {
         const QString name = QStringLiteral("layerflow-test-bus-%1").arg(connections_.size());
         connections_.push_back(name);
         return QDBusConnection::connectToBus(address_, name);
@@ -127,10 +131,10 @@ TEST(QFWorkspace, ShowsItemsThroughTheFileManagerOrOpensTheirFoldersWhenItRefuse
     FakeFileManager fileManager;
     PrivateBus bus;
     LF_REQUIRE_INSTALLED(bus.running(), "dbus-daemon");
-    QDBusConnection service = bus.connect();
+    QDBusConnection service = bus.newConnection();
     ASSERT_TRUE(service.registerVirtualObject(QFFileManagerService::kObjectPath, &fileManager));
     ASSERT_TRUE(service.registerService(QFFileManagerService::kServiceName));
-    const QDBusConnection client = bus.connect();
+    const QDBusConnection client = bus.newConnection();
     ASSERT_TRUE(client.isConnected());
     auto workspace = std::make_shared<WorkspaceOnBus>(client);
     QFWorkspace::setShared(workspace);
