@@ -43,18 +43,12 @@ public:
         const QRect screen = lf::test::kPlacementScreen;
         setGeometry(screen.left(), screen.bottom() + 1 - lf::test::kPanelHeight, screen.width(),
                     lf::test::kPanelHeight);
-        const uint32_t strut[12] = {0,
-                                    0,
-                                    0,
-                                    lf::test::kPanelHeight,
-                                    0,
-                                    0,
-                                    0,
-                                    0,
-                                    0,
-                                    0,
-                                    static_cast<uint32_t>(screen.left()),
-                                    static_cast<uint32_t>(screen.right())};
+        // The rows reserved at each edge (left, right, top, bottom), then
+        // where along its edge each reservation starts and ends.
+        uint32_t strut[12] = {};
+        strut[3] = lf::test::kPanelHeight;
+        strut[10] = static_cast<uint32_t>(screen.left());
+        strut[11] = static_cast<uint32_t>(screen.right());
         xcb_change_property(
             lf::test::x11Connection(), XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(winId()),
             lf::test::internAtom("_NET_WM_STRUT_PARTIAL"), XCB_ATOM_CARDINAL, 32, 12, strut);
