@@ -21,11 +21,25 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <functional>
 #include <set>
+#include <utility>
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// The hook called as files handed over come back matched with the flows
+// shown, set for the object's life.
+class ScopedHandOverMatchedHook {
+public:
+    explicit ScopedHandOverMatchedHook(std::function<void()> hook) {
+        QFFlowWindowController::setHandOverMatchedHookForTesting(std::move(hook));
+    }
+    ~ScopedHandOverMatchedHook() { QFFlowWindowController::setHandOverMatchedHookForTesting({}); }
+    ScopedHandOverMatchedHook(const ScopedHandOverMatchedHook&) = delete;
+    ScopedHandOverMatchedHook& operator=(const ScopedHandOverMatchedHook&) = delete;
+};
 
 TEST(QFFlowDocument, IsAFolderWithOneEmptyWorkflowFileAndAlwaysReads) {
     lf::test::TemporaryDirectory scratch;
@@ -298,27 +312,76 @@ TEST_F(FlowWindows, DocumentsHandedOverAgainBringTheirWindowForwardAndOpenNothin
     handOverAgain(recent);
 }
 
+// Documents handed over while two windows show flows bring forward the
+// window that shows theirs, the one behind as much as the one in front,
+// and leave each window its flow.
+TEST_F(FlowWindows, DocumentsHandedOverFindTheirWindowAmongOthers) {
+    const std::string first = document("01-plain.psd"), second = document("05-folders.psd");
+    app.delegate.openFilesOrUntitledDocument({first});
+    readyFlowView();
+    QFFlowWindowController& firstWindow = onlyWindow();
+    // The other document in a window of its own, given it directly: its
+    // way there does not depend on the matching under test.
+    const auto& documents = QFDocumentController::shared().orderedDocuments();
+    QFFlowWindowController& secondWindow = *QFDocumentController::shared()
+                                                .openUntitledDocumentAndDisplay(true, nullptr)
+                                                ->windowControllers()
+                                                .front();
+    ASSERT_TRUE(secondWindow.startFlowWithURLs({second}));
+    ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
+        [&] {
+            QCoreApplication::processEvents();
+            return secondWindow.runningFlow() != nullptr;
+        },
+        lf::test::kPatience));
+    const auto firstFlow = firstWindow.runningFlow(), secondFlow = secondWindow.runningFlow();
+
+    bool matched = false;
+    const ScopedHandOverMatchedHook noteMatch([&] { matched = true; });
+    for (const auto& [path, window] :
+         {std::pair{first, &firstWindow}, std::pair{second, &secondWindow}}) {
+        SCOPED_TRACE(path);
+        matched = false;
+        app.delegate.openFilesOrUntitledDocument({path});
+        // The window is chosen in the same turn as the match comes back.
+        ASSERT_TRUE(
+            lf::MainQueue::shared()->runUntil([&] { return matched; }, lf::test::kPatience));
+        ASSERT_EQ(documents.size(), 2u);
+        EXPECT_EQ(documents.front()->windowControllers().front().get(), window)
+            << "another window came forward";
+        EXPECT_EQ(firstWindow.runningFlow(), firstFlow);
+        EXPECT_EQ(secondWindow.runningFlow(), secondFlow);
+    }
+}
+
 // A window that closes while documents handed over are matched with its
-// flow is no place for them: they open in a window of their own.
+// flow is no place for them: they open in a window of their own. The
+// window closes as the matched files come back, before the windows are
+// looked at: hidden at once, while its document goes a moment later.
 TEST_F(FlowWindows, DocumentsHandedOverAsTheirWindowClosesOpenInANewOne) {
     const std::string path = document("01-plain.psd");
     app.delegate.openFilesOrUntitledDocument({path});
     readyFlowView();
     // Held, so that no window made later takes its address.
     const std::shared_ptr<QFFlowWindowController> closing = onlyWindow().shared_from_this();
+    const ScopedHandOverMatchedHook closeAsMatched([&] { closing->window()->close(); });
     app.delegate.openFilesOrUntitledDocument({path});
-    closing->window()->close();
+    // Until the closed window's document has gone, and then until the
+    // files show in a window, or none is left to show them.
+    const auto& documents = QFDocumentController::shared().orderedDocuments();
     std::shared_ptr<QFFlow> shown;
     ASSERT_TRUE(lf::MainQueue::shared()->runUntil(
         [&] {
             QCoreApplication::processEvents();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            const auto& documents = QFDocumentController::shared().orderedDocuments();
-            if (documents.size() != 1) return false;
-            shown = documents.front()->windowControllers().front()->runningFlow();
-            return shown != nullptr;
+            if (closing->document().lock() || documents.size() > 1) return false;
+            shown = documents.empty()
+                        ? nullptr
+                        : documents.front()->windowControllers().front()->runningFlow();
+            return documents.empty() || shown;
         },
         lf::test::kPatience));
+    ASSERT_EQ(documents.size(), 1u) << "the documents went with the window closed";
     EXPECT_NE(&onlyWindow(), closing.get());
     EXPECT_EQ(shown->inputURLs(), std::set<std::string>{path});
     EXPECT_TRUE(onlyWindow().window()->isVisible());

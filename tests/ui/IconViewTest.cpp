@@ -301,13 +301,17 @@ TEST(QFIconView, DragsOutAfterFourPoints) {
     view->setDelegate(nullptr);
 }
 
-// Space opens the preview of the selection; arrow keys reaching the panel
-// move the selection, and the preview follows.
+// Space opens the preview of the selection, and nothing without one;
+// arrow keys reaching the panel move the selection, and the preview
+// follows.
 TEST(QFIconView, PreviewFollowsTheSelection) {
     IconViewInScrollView s(QSize(500, 400));
     lf::test::FileDelegate delegate;
     s.view->setDelegate(&delegate);
     s.view->setItems(lf::test::solidItems(3));
+    press(*s.view, Qt::Key_Space);
+    EXPECT_TRUE(!s.view->previewPanel() || !s.view->previewPanel()->isVisible())
+        << "a panel of nothing opened";
     s.view->setSelectedIndexes({0});
     press(*s.view, Qt::Key_Space);
     QFPreviewPanel* panel = s.view->previewPanel();

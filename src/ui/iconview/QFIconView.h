@@ -156,7 +156,8 @@ public:
     // Whether Copy is enabled: while something is selected.
     bool canCopy() const;
     // Shows the preview panel of the selection, over the view's window
-    // and inside the screen's available area, or closes it.
+    // and inside the screen's available area, or closes it; with nothing
+    // selected, nothing opens.
     void quickLookPreviewItems();
     QFPreviewPanel* previewPanel() const { return previewPanel_; }
 

@@ -265,6 +265,8 @@ void QFIconView::quickLookPreviewItems() {
         previewPanel_->hide();
         return;
     }
+    // Nothing selected, nothing to preview: an empty panel would open.
+    if (selectedIndexes().empty()) return;
     if (!previewPanel_) {
         previewPanel_ = new QFPreviewPanel(this);  // a window owned by the view
         previewPanel_->setKeyHandler([this](QKeyEvent* event) { return interpretKeyEvent(event); });

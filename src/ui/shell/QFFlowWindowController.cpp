@@ -159,6 +159,10 @@ void QFFlowWindowController::showWindow() {
     window_->show();
     window_->raise();
     window_->activateWindow();
+    // The window manager may leave the window where it is (on another
+    // desktop, say): it then asks for the user's attention, which its
+    // coming forward ends.
+    QApplication::alert(window_);
     if (auto document = document_.lock())
         QFDocumentController::shared().noteDocumentCameForward(*document);
 }

@@ -72,8 +72,9 @@ public:
     const std::weak_ptr<QFFlowDocument>& document() const { return document_; }
     // Set by the document.
     void setDocument(std::weak_ptr<QFFlowDocument> document) { document_ = std::move(document); }
-    // Shows the window, restored if minimized, and brings it forward;
-    // the recents popover closes.
+    // Shows the window, restored if minimized, and brings it forward, or
+    // where the window manager does not, has it ask for attention; the
+    // recents popover closes.
     void showWindow();
     // Hides the window for good; it goes with the controller.
     void closeWindow();
@@ -87,6 +88,10 @@ public:
     // matched off the main thread.
     static void showWindowOfFlowWithURLs(const std::vector<std::string>& urls,
                                          std::function<void()> otherwise);
+    // For tests: called on the main thread as files handed over come back
+    // matched with the flows shown, before the windows that show them are
+    // looked at (a window may close just then); null clears it.
+    static void setHandOverMatchedHookForTesting(std::function<void()> hook);
     // Brings forward the window whose controller passes `test` (the
     // frontmost document's wins), else calls `action` with the first idle
     // controller, else with the controller of a new untitled document, and

@@ -13,6 +13,7 @@
 #include "flows/inputs/QFFlowPlugIn.h"
 #include "flows/inputs/QFFlowPlugInManager.h"
 #include "flows/runs/QFExportFlowError.h"
+#include "platform/core/TestHook.h"
 #include "platform/dispatch/DispatchQueue.h"
 #include "platform/dispatch/MainQueue.h"
 #include "ui/shell/QFApplication.h"
@@ -45,6 +46,12 @@ std::shared_ptr<QFFlow> flowWithURLs(const std::vector<FlowInput>& flows,
     return nullptr;
 }
 
+struct MatchedPlace;
+
+lf::TestHook<void()>& matchedHook() {
+    return lf::sharedTestHook<MatchedPlace, void()>();
+}
+
 // The window controllers whose window shows a flow, front to back. A
 // window closed is hidden at once, while its document goes a moment later:
 // brought forward then, it would take files that go with it.
@@ -75,6 +82,7 @@ void QFFlowWindowController::showWindowOfFlowWithURLs(const std::vector<std::str
             std::shared_ptr<QFFlow> match = flowWithURLs(shown, urls);
             lf::MainQueue::shared()->async([otherwise = std::move(otherwise),
                                             match = std::move(match), shown = std::move(shown)] {
+                if (const auto hook = matchedHook().get()) (*hook)();
                 // The window may have closed, or moved on to another flow,
                 // while the files were matched.
                 if (match) {
@@ -87,6 +95,10 @@ void QFFlowWindowController::showWindowOfFlowWithURLs(const std::vector<std::str
                 otherwise();
             });
         });
+}
+
+void QFFlowWindowController::setHandOverMatchedHookForTesting(std::function<void()> hook) {
+    matchedHook().set(std::move(hook));
 }
 
 bool QFFlowWindowController::canStartFlowWithURLs(const std::vector<std::string>&) const {

@@ -3,7 +3,6 @@
 #include "ui/shell/QFFileManagerService.h"
 
 #include <QApplication>
-#include <QDBusConnection>
 #include <QDesktopServices>
 #include <QFileInfo>
 
@@ -42,9 +41,12 @@ void QFWorkspace::showItemsInFileManager(const std::vector<QUrl>& items) {
 
 bool QFWorkspace::selectItemsInFileManager(const std::vector<QUrl>& items) {
     // The answer may come after the workspace in use was replaced.
-    return QFFileManagerService::showItems(QDBusConnection::sessionBus(), items, [items] {
-        QFWorkspace::shared().openFoldersOfItems(items);
-    });
+    return QFFileManagerService::showItems(
+        fileManagerBus(), items, [items] { QFWorkspace::shared().openFoldersOfItems(items); });
+}
+
+QDBusConnection QFWorkspace::fileManagerBus() const {
+    return QDBusConnection::sessionBus();
 }
 
 void QFWorkspace::openFoldersOfItems(const std::vector<QUrl>& items) {

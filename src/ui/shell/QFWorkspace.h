@@ -6,6 +6,7 @@
 //
 // Threads: main thread only.
 
+#include <QDBusConnection>
 #include <QUrl>
 
 #include <memory>
@@ -37,6 +38,9 @@ protected:
     // (QFFileManagerService.h), and opens the folders after all where the
     // file manager fails the call.
     virtual bool selectItemsInFileManager(const std::vector<QUrl>& items);
+    // The bus on which the desktop's file manager is asked: the session
+    // bus.
+    virtual QDBusConnection fileManagerBus() const;
     // Opens each distinct folder of `items` once.
     void openFoldersOfItems(const std::vector<QUrl>& items);
 };

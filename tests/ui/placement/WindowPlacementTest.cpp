@@ -1,9 +1,13 @@
-// Windows open inside the screen's available area: the preview panel over
-// the flow window it previews, moved up or aside as far as a window low on
-// the screen or at its side needs, and the boolean-operation debugger's
-// window in the middle of the area.
+// Windows open inside the screen's available area, which the panel along
+// the screen's bottom edge makes smaller than the screen: the preview panel
+// over the flow window it previews, moved up or aside as far as a window
+// low on the screen or at its side needs, and the boolean-operation
+// debugger's window in the middle of the area.
 
 #include "IconViewTestSupport.h"
+#include "PlacementTestSupport.h"
+#include "ScreenTestSupport.h"
+#include "WindowManager.h"
 #include "debugger/QFBooleanDebuggerWindow.h"
 #include "kit/gui/OMWindowPlacement.h"
 #include "ui/iconview/QFPreviewPanel.h"
@@ -18,8 +22,11 @@ QRect availableArea() {
     return QGuiApplication::primaryScreen()->availableGeometry();
 }
 
-TEST(WindowPlacement, TheScreenIsTheOneAsked) {
-    EXPECT_EQ(availableArea(), QRect(0, 0, 1600, 1000));
+TEST(WindowPlacement, TheScreenIsTheOneAskedLessThePanel) {
+    LF_REQUIRE_SCREEN();
+    EXPECT_EQ(QGuiApplication::primaryScreen()->geometry(), lf::test::kPlacementScreen);
+    EXPECT_EQ(availableArea(),
+              lf::test::kPlacementScreen.adjusted(0, 0, 0, -lf::test::kPanelHeight));
 }
 
 TEST(WindowPlacement, ARectMovesAndShrinksIntoTheArea) {
@@ -34,6 +41,7 @@ TEST(WindowPlacement, ARectMovesAndShrinksIntoTheArea) {
 // Centred over its window while that leaves it inside the area, else moved
 // in no further than it must, on every opening.
 TEST(WindowPlacement, ThePreviewPanelOpensOverItsWindowInsideTheArea) {
+    LF_REQUIRE_SCREEN();
     lf::test::IconViewInScrollView s(QSize(640, 440));
     lf::test::FileDelegate delegate;
     s.view->setDelegate(&delegate);
@@ -41,7 +49,8 @@ TEST(WindowPlacement, ThePreviewPanelOpensOverItsWindowInsideTheArea) {
     s.view->setSelectedIndexes({0});
     const QRect area = availableArea();
     // Away from the edges; low on the screen, where centred the panel
-    // would end below it (as at y 535 when 480 high); at its right side.
+    // would end below the area (at y 1019), and the screen; at its right
+    // side.
     for (const QPoint windowAt : {QPoint(100, 100), QPoint(400, 560), QPoint(1120, 200)}) {
         s.scrollView.move(windowAt);
         s.view->quickLookPreviewItems();
@@ -56,8 +65,12 @@ TEST(WindowPlacement, ThePreviewPanelOpensOverItsWindowInsideTheArea) {
         EXPECT_TRUE(area.contains(frame));
         EXPECT_EQ(panel->size(), QSize(480, 480));
         // Centred, or at the edge that it would cross.
-        if (frame.right() != area.right()) EXPECT_NEAR(frame.center().x(), over.x(), 1);
-        if (frame.bottom() != area.bottom()) EXPECT_NEAR(frame.center().y(), over.y(), 1);
+        if (frame.right() != area.right()) {
+            EXPECT_NEAR(frame.center().x(), over.x(), 1);
+        }
+        if (frame.bottom() != area.bottom()) {
+            EXPECT_NEAR(frame.center().y(), over.y(), 1);
+        }
         EXPECT_EQ(frame.bottom() == area.bottom(), windowAt.y() == 560);
         EXPECT_EQ(frame.right() == area.right(), windowAt.x() == 1120);
         s.view->quickLookPreviewItems();  // closes it
@@ -67,12 +80,18 @@ TEST(WindowPlacement, ThePreviewPanelOpensOverItsWindowInsideTheArea) {
 }
 
 TEST(WindowPlacement, TheDebuggerWindowOpensInTheMiddleOfTheArea) {
+    LF_REQUIRE_SCREEN();
     QFBooleanDebuggerWindow window;
-    window.show();
-    QApplication::processEvents();
-    const QRect frame = window.frameGeometry();
+    // Read from the X server once the manager has framed it: the
+    // application may still hold the frame of a moment while it did.
+    ASSERT_TRUE(lf::test::showAndWaitForExposure(window));
+    ASSERT_TRUE(lf::test::WindowManager::sync());
+    lf::test::settle();
+    const QRect frame = lf::test::screenRect(window, lf::test::Extent::Framed);
     EXPECT_TRUE(availableArea().contains(frame));
-    EXPECT_LE((frame.center() - availableArea().center()).manhattanLength(), 1);
+    EXPECT_LE((frame.center() - availableArea().center()).manhattanLength(), 1)
+        << "opens at " << frame.x() << "," << frame.y() << " " << frame.width() << "x"
+        << frame.height();
     EXPECT_EQ(window.size(), QSize(800, 600));
 }
 

@@ -15,39 +15,11 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
-namespace lf::test {
-
-std::string& screenDisplay() {
-    static std::string display;
-    return display;
-}
-
-std::string& screenUnavailableReason() {
-    static std::string reason;
-    return reason;
-}
-
-}  // namespace lf::test
-
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
     lf::test::XvfbServer server(800, 600);
-    if (server.running()) {
-        lf::test::screenDisplay() = server.display();
-        setenv("DISPLAY", server.display().c_str(), 1);
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
-    } else {
-        lf::test::screenUnavailableReason() = server.failure();
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    unsetenv("WAYLAND_DISPLAY");
-    // No desktop session: the window needs no session bus, and the test
-    // stays apart from the user's desktop (and from the bus library's
-    // allocations that outlive it).
-    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+    lf::test::useScreenOf(server);
     lf::MainQueue::shared()->bindToCurrentThread();
     lf::test::TemporaryDirectory defaults;
     lf::UserDefaults::setStandard(

@@ -6,8 +6,35 @@
 #include <QWindow>
 
 #include <chrono>
+#include <cstdlib>
 
 namespace lf::test {
+
+std::string& screenDisplay() {
+    static std::string display;
+    return display;
+}
+
+std::string& screenUnavailableReason() {
+    static std::string reason;
+    return reason;
+}
+
+void useScreenOf(const XvfbServer& server) {
+    if (server.running()) {
+        screenDisplay() = server.display();
+        setenv("DISPLAY", server.display().c_str(), 1);
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+    } else {
+        screenUnavailableReason() = server.failure();
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    unsetenv("WAYLAND_DISPLAY");
+    // No desktop session: the windows need no session bus, and the tests
+    // stay apart from the user's desktop (and from the bus library's
+    // allocations that outlive it).
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+}
 
 bool showAndWaitForExposure(QWidget& window) {
     window.show();

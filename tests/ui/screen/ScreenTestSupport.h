@@ -2,6 +2,7 @@
 // What the tests of real windows share: the display of their Xvfb, and a
 // screenshot of its whole screen.
 
+#include "XvfbServer.h"
 #include "support/TestSupport.h"
 
 #include <QImage>
@@ -22,6 +23,11 @@ namespace lf::test {
 // screenUnavailableReason() says why.
 std::string& screenDisplay();
 std::string& screenUnavailableReason();
+
+// Has the application that is to come run on `server` through Qt's X11
+// platform, else on Qt's offscreen platform, noting why there is no
+// screen; either way apart from the user's desktop session.
+void useScreenOf(const XvfbServer& server);
 
 // Shows `window` and waits until the X server has drawn it.
 bool showAndWaitForExposure(QWidget& window);
