@@ -99,8 +99,9 @@ TEST(UserRuntimeFolder, IsFoundFromTheAccountAloneAndIsTheUsersAlone) {
     }
     // Only an administrator can give a folder away.
     fs::permissions(inHome, fs::perms::owner_all);
-    if (::geteuid() == 0 && ::chown(inHome.c_str(), 65534, 65534) == 0)
+    if (::geteuid() == 0 && ::chown(inHome.c_str(), 65534, 65534) == 0) {
         EXPECT_EQ(refusalOfTheRuntimeFolder(), refused + "it is another user's");
+    }
     const test::ScopedUserAccountFolders homeless(session, scratch / "missing");
     EXPECT_FALSE(userRuntimeFolder()) << "a home that cannot take it";
 }
