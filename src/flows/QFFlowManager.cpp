@@ -51,6 +51,9 @@ const std::vector<std::shared_ptr<QFFlow>>& QFFlowManager::recentFlows() {
 void QFFlowManager::loadRecentFlows() {
     lf::assertMainThread("QFFlowManager::recentFlows");
     const auto defaults = this->defaults();
+    // First, so that the list the store mends below gives way to an edit
+    // too.
+    observeStoredList(defaults);
     // A list that is no list is damage, which the store mends from its last
     // good copy where it can.
     const auto stored = defaults->checkedObjectForKey(
@@ -65,7 +68,6 @@ void QFFlowManager::loadRecentFlows() {
     unlistedArchives_ = std::move(recents.unlisted);
     recentFlows_ = std::move(flows);
     storedList_ = stored.value_or(nullptr);
-    observeStoredList(defaults);
     observeRecentFlows();
     updateRunningFlowsWithoutUI();
 }

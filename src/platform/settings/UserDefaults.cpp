@@ -82,7 +82,6 @@ void UserDefaults::load() {
     if (data) {
         state_->fileBytes = *data;
         if (auto stored = settingsFileObject(*data)) {
-            state_->fileValues = *stored;
             state_->stored = std::move(*stored);
             return;
         }
@@ -266,14 +265,16 @@ void UserDefaults::setObject(const std::string& key, const nlohmann::json& value
     {
         std::lock_guard lock(state_->mutex);
         auto before = state_->valueLocked(key);
+        // Made over the file's value: the stored one, where no change of
+        // this store lies over it yet.
+        if (state_->yieldingKeys.count(key) && !state_->unwritten.count(key))
+            state_->unwrittenBases[key] = state_->stored.value(key, nlohmann::json());
         if (value.is_null()) {
             state_->stored.erase(key);
         } else {
             state_->stored[key] = value;
         }
         state_->unwritten[key] = value;
-        if (state_->yieldingKeys.count(key))
-            state_->unwrittenBases[key] = state_->fileValues.value(key, nlohmann::json());
         changed = before != state_->valueLocked(key);
     }
     std::vector<std::string> keys = save(Wait::ForAFileBeingWritten);

@@ -39,9 +39,6 @@ struct UserDefaults::State {
     // holds when it is next read or written; every other value follows the
     // file.
     std::map<std::string, nlohmann::json> unwritten;
-    // The file's values as last read or written, without the unwritten
-    // changes over them.
-    nlohmann::json fileValues = nlohmann::json::object();
     // The keys whose changes give way to edits of the file
     // (yieldToFileEditsOf), and for each unwritten change of one, the
     // file's value it was made over (null where the file had none).
@@ -95,7 +92,6 @@ struct UserDefaults::State {
     // values: the keys whose values changed. Called with the mutex held.
     std::vector<std::string> adoptLocked(nlohmann::json fileValues) {
         dropChangesEditedInFileLocked(fileValues);
-        this->fileValues = fileValues;
         for (const auto& [key, value] : unwritten) {
             if (value.is_null())
                 fileValues.erase(key);

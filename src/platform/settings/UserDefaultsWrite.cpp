@@ -6,8 +6,13 @@
 #include "platform/settings/UserDefaults.h"
 #include "platform/settings/UserDefaultsState.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace lf {
 
@@ -132,7 +137,6 @@ void UserDefaults::noteWrite(const Result<bool>& replaced, const Write& write) {
         for (auto& [key, base] : state_->unwrittenBases)
             base = write.values.value(key, nlohmann::json());
         state_->fileBytes = Data::fromString(write.text);
-        state_->fileValues = write.values;
         state_->fileIsDamaged = false;
         state_->fileStamp.reset();
         state_->settleWaits = 0;
